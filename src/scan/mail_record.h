@@ -1,0 +1,85 @@
+// One found mail: where it starts in its source and what its header block said, and the body
+// facts the body steps gather while the scan follows it.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace quillon {
+
+// One attachment or MIME part.
+struct PartEntry {
+  std::string name;              // file name as written in the mail
+  std::string contentType;       // the part's media type, lower-cased ("" for X-Attachment)
+  std::u16string nameText;       // decoded file name
+  std::string transferEncoding;  // the part's Content-Transfer-Encoding, lower-cased
+  std::int64_t size = 0;         // bytes as stated (decoded bytes for a base64 part)
+};
+
+// How a record was recognised: by its "Received: " trace line, or by the shape of its header
+// block (a mail the trace rule alone would miss).
+enum class FoundBy { Trace, Shape };
+
+// What the body steps learn while the scan follows a mail. Published whole when the body closes.
+struct MailBody {
+  std::string bodyText;        // the text part, CR LF between lines, at most kMaxBodyText bytes;
+                               // decoded by its transfer encoding once closed
+  std::u16string contentText;  // bodyText converted by its charset; HTML tags stripped
+  std::vector<PartEntry> parts;
+  std::string textCharset;     // charset parameter of the text part ("" when none)
+  bool textIsHtml = false;
+  bool closed = false;
+};
+
+inline constexpr std::size_t kMaxBodyText = 0x40000;  // 262,144 bytes
+
+class MailRecord {
+ public:
+  // Header values as carved (8-bit), fixed once the record is accepted.
+  std::string subject;  // leading and trailing CR and LF removed
+  std::string from;
+  std::string to;
+  std::string cc;
+  std::string date;  // "%d-%02d-%02d %02d:%02d:%02d" when its year is 1991..2049
+  std::string boundary;
+  std::string contentType;
+  std::string transferEncoding;
+  std::string innerBoundary;
+  std::string messageId;
+
+  // Decoded for display.
+  std::u16string fromText;
+  std::u16string toText;
+  std::u16string subjectText;  // "( No Subject )" when empty
+
+  // Provenance: the source scanned, the absolute sector of the mail's first recognised line and
+  // its byte offset inside that sector.
+  std::string sourceName;
+  std::uint64_t startSector = 0;
+  std::uint16_t sectorOffset = 0;
+  std::int16_t priority = 0;
+  FoundBy foundBy = FoundBy::Trace;
+  // Index (0-based, found order) of the first record of the same message, or -1.
+  std::int64_t duplicateOf = -1;
+
+  std::vector<PartEntry> attachments;  // from "X-Attachment: " lines
+
+  // Absolute byte position of the mail in its source.
+  std::uint64_t StartByte() const { return startSector * 512 + sectorOffset; }
+
+  // The body is written by the scan thread and read by any other; these take the record's lock.
+  MailBody Body() const;
+  bool BodyClosed() const;
+  void PublishBody(MailBody body);
+
+ private:
+  mutable std::mutex bodyMutex_;
+  MailBody body_;
+};
+
+using MailRecordPtr = std::shared_ptr<MailRecord>;
+
+}  // namespace quillon

@@ -1,0 +1,32 @@
+// Byte-string helpers that fold only the ASCII letters, as mail headers require.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace quillon {
+
+constexpr unsigned char AsciiLower(unsigned char c) {
+  return (c >= 'A' && c <= 'Z') ? static_cast<unsigned char>(c + 32) : c;
+}
+
+// True when `text` begins with `prefix`, ignoring the case of ASCII letters.
+constexpr bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
+  if (text.size() < prefix.size()) return false;
+  for (std::size_t i = 0; i < prefix.size(); ++i) {
+    if (AsciiLower(static_cast<unsigned char>(text[i])) !=
+        AsciiLower(static_cast<unsigned char>(prefix[i])))
+      return false;
+  }
+  return true;
+}
+
+std::string AsciiLowered(std::string_view text);
+// Position of `needle` in `haystack` ignoring ASCII case, or npos.
+std::size_t FindNoCase(std::string_view haystack, std::string_view needle, std::size_t from = 0);
+// Trims blanks, tabs, CR and LF from both ends.
+std::string_view TrimWhiteSpace(std::string_view text);
+std::u16string_view TrimWhiteSpace(std::u16string_view text);
+
+}  // namespace quillon

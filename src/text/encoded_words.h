@@ -1,0 +1,29 @@
+// RFC 2047 encoded words in header values, and RFC 2231 extended parameter values.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "text/charset_table.h"
+
+namespace quillon {
+
+// One encoded word "=?charset?B|Q?text?=" converted with `entry`. "_" is a space in Q words
+// (RFC 2047 4.2). Decoded text shorter than 2 bytes gives the empty string.
+std::u16string DecodeEncodedWord(const CharsetEntry& entry, std::string_view word);
+
+// A header value that may hold encoded words among plain text. Every encoded word is decoded;
+// white space between adjacent encoded words is dropped (RFC 2047 6.2) and adjacent words in one
+// charset are joined before conversion, so a character split across two words decodes whole.
+// Plain text is converted with the ANSI code page. A word in an unknown charset vanishes.
+std::u16string DecodeHeaderText(std::string_view text);
+
+// A sender or recipient value: like DecodeHeaderText, and a quoted display name comes back
+// between double quotes followed by the rest of the value.
+std::u16string DecodeAddressText(std::string_view text);
+
+// An RFC 2231 extended value "charset'language'percent%20encoded" (as in filename*=), decoded to
+// UTF-16; a value without the two quotes is taken as percent-encoded ANSI text.
+std::u16string DecodeExtendedParameter(std::string_view value);
+
+}  // namespace quillon
