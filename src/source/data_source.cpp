@@ -1,0 +1,85 @@
+#include "source/data_source.h"
+
+#include <utility>
+
+#include "source/platform_source.h"
+#include "source/source_name.h"
+
+namespace quillon {
+
+DataSource::DataSource() = default;
+DataSource::~DataSource() = default;
+DataSource::DataSource(DataSource&&) noexcept = default;
+DataSource& DataSource::operator=(DataSource&&) noexcept = default;
+
+bool DataSource::Open(std::string_view name) {
+  // The name is kept even when refused, so that a message can quote what the user asked for.
+  sourceName_.assign(name);
+  const SourceNameForm form = ClassifySourceName(name);
+  if (form.kind == SourceNameKind::Empty) {
+    lastError_ = "empty name refused";
+    return false;
+  }
+  if (form.kind == SourceNameKind::RefusedShort) {
+    lastError_ = "two-character name without ':' refused";
+    return false;
+  }
+
+  backend_.reset();
+  sizeBytes_ = 0;
+  BackendOpening opening = form.kind == SourceNameKind::WholeDisk
+                               ? OpenWholeDiskBackend(form.diskIndex)
+                               : OpenNamedBackend(name);
+  if (!opening.backend) {
+    lastError_ = opening.error.empty() ? "cannot be opened" : std::move(opening.error);
+    return false;
+  }
+  sizeBytes_ = opening.backend->SizeBytes();
+  backend_ = std::move(opening.backend);
+  lastError_.clear();
+  return true;
+}
+
+void DataSource::OpenBackend(std::unique_ptr<SourceBackend> backend, std::string_view name) {
+  Close();
+  sourceName_.assign(name);
+  lastError_.clear();
+  if (!backend) return;
+  sizeBytes_ = backend->SizeBytes();
+  backend_ = std::move(backend);
+}
+
+bool DataSource::ReadSectors(void* buffer, std::uint32_t byteCount, std::uint64_t startSector) {
+  if (!backend_) return false;
+  const std::uint64_t totalSectors = TotalSectors();
+  if (startSector > totalSectors) return false;
+  // One past the last sector is a valid empty read, so that a caller stepping through the
+  // source in chunks needs no special case at the end.
+  if (startSector == totalSectors) return true;
+
+  auto* bytes = static_cast<unsigned char*>(buffer);
+  const std::uint64_t offset = startSector * kSectorSize;
+  std::uint32_t done = 0;
+  while (done < byteCount) {
+    const std::int64_t arrived = backend_->ReadAt(bytes + done, byteCount - done, offset + done);
+    if (arrived < 0) {
+      lastError_ = "read failed at sector " + std::to_string(startSector + done / kSectorSize);
+      return false;
+    }
+    if (arrived == 0) break;  // the end of the source: the rest of the buffer stays as it was
+    done += static_cast<std::uint32_t>(arrived);
+  }
+  return true;
+}
+
+void DataSource::Close() {
+  backend_.reset();
+  sizeBytes_ = 0;
+}
+
+std::uint64_t DataSource::TotalSectors() const {
+  if (!backend_) return 0;
+  return sizeBytes_ / kSectorSize + (sizeBytes_ % kSectorSize != 0 ? 1 : 0);
+}
+
+}  // namespace quillon

@@ -1,0 +1,54 @@
+#include "source/linux_file_backend.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "source/source_test_files.h"
+#include "support/paths.h"
+
+namespace quillon {
+namespace {
+
+struct PathRow {
+  const char* label;
+  std::string name;
+  std::string path;
+};
+
+class LinuxSourcePathTest : public testing::TestWithParam<PathRow> {};
+
+TEST_P(LinuxSourcePathTest, MapsNameToPath) {
+  EXPECT_EQ(LinuxSourcePath(GetParam().name), GetParam().path);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Names, LinuxSourcePathTest,
+    testing::Values(PathRow{"Partition", "sda1", "/dev/sda1"},
+                    PathRow{"NvmePartition", "nvme0n1p2", "/dev/nvme0n1p2"},
+                    PathRow{"DriveLetter", "C:", "/dev/C:"},
+                    PathRow{"AbsolutePath", "/srv/images/disk.img", "/srv/images/disk.img"},
+                    PathRow{"RelativePath", "images/disk.img", "images/disk.img"},
+                    PathRow{"DotPath", "./disk.img", "./disk.img"},
+                    PathRow{"DeviceByPath", "/dev/sdb", "/dev/sdb"},
+                    PathRow{"BackslashIsNoPath", "C:\\mail.dbx", "/dev/C:\\mail.dbx"}),
+    test::RowLabel());
+
+TEST(LinuxFileBackendTest, RegularFileIsAsLargeAsItsLengthAndReadsAtOffsets) {
+  test::TemporaryDirectory directory;
+  const auto path = directory.path() / "image.bin";
+  test::WriteImageFile(path, test::PatternBytes(1500));
+
+  BackendOpening opening = OpenLinuxFile(path.string());
+  ASSERT_NE(opening.backend, nullptr) << opening.error;
+  EXPECT_EQ(opening.backend->SizeBytes(), 1500u);
+
+  std::uint8_t buffer[600] = {};
+  EXPECT_EQ(opening.backend->ReadAt(buffer, 600, 1000), 500);
+  EXPECT_EQ(buffer[0], test::PatternByte(1000));
+  EXPECT_EQ(buffer[499], test::PatternByte(1499));
+  EXPECT_EQ(opening.backend->ReadAt(buffer, 600, 1500), 0);
+}
+
+}  // namespace
+}  // namespace quillon

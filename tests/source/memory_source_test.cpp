@@ -1,0 +1,68 @@
+#include "source/memory_source.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <vector>
+
+#include "source/source_test_files.h"
+
+namespace quillon {
+namespace {
+
+constexpr std::uint64_t kSectors = 8;
+constexpr std::uint64_t kFailingSector = 3;
+
+struct ReadRow {
+  const char* label;
+  std::uint64_t offset;
+  std::size_t count;
+  std::int64_t expected;  // bytes delivered, or -1
+};
+
+class MemoryBackendReadTest : public testing::TestWithParam<ReadRow> {};
+
+TEST_P(MemoryBackendReadTest, FailsExactlyWhenAFailingSectorIsTouched) {
+  const ReadRow& row = GetParam();
+  const std::vector<std::uint8_t> bytes = test::PatternBytes(kSectors * kSectorSize);
+  auto backend = MakeMemoryBackend(bytes, {kFailingSector});
+  ASSERT_EQ(backend->SizeBytes(), bytes.size());
+
+  std::vector<std::uint8_t> buffer(row.count + 1, 0xEE);
+  EXPECT_EQ(backend->ReadAt(buffer.data(), row.count, row.offset), row.expected);
+  for (std::int64_t i = 0; i < row.expected; ++i)
+    ASSERT_EQ(buffer[static_cast<std::size_t>(i)], bytes[row.offset + static_cast<std::size_t>(i)])
+        << "byte " << i;
+  // Nothing is written past what arrived.
+  const std::size_t untouchedFrom = row.expected > 0 ? static_cast<std::size_t>(row.expected) : 0;
+  for (std::size_t i = untouchedFrom; i < buffer.size(); ++i) ASSERT_EQ(buffer[i], 0xEE);
+}
+
+constexpr std::uint64_t kFailStart = kFailingSector * kSectorSize;
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, MemoryBackendReadTest,
+    testing::Values(
+        ReadRow{"FirstSector", 0, kSectorSize, kSectorSize},
+        ReadRow{"EndsJustBeforeFailingSector", 0, kFailStart,
+                static_cast<std::int64_t>(kFailStart)},
+        ReadRow{"EndsOneByteIntoFailingSector", 0, kFailStart + 1, -1},
+        ReadRow{"FailingSectorItself", kFailStart, kSectorSize, -1},
+        ReadRow{"LastByteOfFailingSector", kFailStart + kSectorSize - 1, 1, -1},
+        ReadRow{"StartsJustAfterFailingSector", kFailStart + kSectorSize, kSectorSize, kSectorSize},
+        ReadRow{"SpansFailingSector", 2 * kSectorSize, 3 * kSectorSize, -1},
+        ReadRow{"ShortAtEnd", (kSectors - 1) * kSectorSize, 2 * kSectorSize, kSectorSize},
+        ReadRow{"AtEnd", kSectors* kSectorSize, kSectorSize, 0},
+        ReadRow{"PastEnd", (kSectors + 5) * kSectorSize, kSectorSize, 0},
+        ReadRow{"NothingAskedOfFailingSector", kFailStart, 0, 0}),
+    test::RowLabel());
+
+TEST(MemoryBackendTest, FailingSectorBeyondTheBytesFailsReadsThere) {
+  auto backend = MakeMemoryBackend(std::vector<std::uint8_t>(kSectorSize, 1), {1});
+  std::vector<std::uint8_t> buffer(2 * kSectorSize);
+  EXPECT_EQ(backend->ReadAt(buffer.data(), kSectorSize, 0), kSectorSize);
+  EXPECT_EQ(backend->ReadAt(buffer.data(), 2 * kSectorSize, 0), -1);
+}
+
+}  // namespace
+}  // namespace quillon
