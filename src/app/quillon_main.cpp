@@ -1,3 +1,5 @@
 #include "app/cli/command_line.h"
 
-int main(int argc, char** argv) { return quillon::RunCommandLine(argc, argv); }
+int main(int argc, char** argv) {
+  return quillon::RunCommandLine(argc, argv);
+}

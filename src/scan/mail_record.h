@@ -29,7 +29,7 @@ struct MailBody {
                                // decoded by its transfer encoding once closed
   std::u16string contentText;  // bodyText converted by its charset; HTML tags stripped
   std::vector<PartEntry> parts;
-  std::string textCharset;     // charset parameter of the text part ("" when none)
+  std::string textCharset;  // charset parameter of the text part ("" when none)
   bool textIsHtml = false;
   bool closed = false;
 };

@@ -1,16 +1,21 @@
 #include "support/paths.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <atomic>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
-#include <unistd.h>
 
 namespace quillon::test {
 
-std::filesystem::path SourceDir() { return QUILLON_SOURCE_DIR; }
-std::filesystem::path BinaryDir() { return QUILLON_BINARY_DIR; }
+std::filesystem::path SourceDir() {
+  return QUILLON_SOURCE_DIR;
+}
+std::filesystem::path BinaryDir() {
+  return QUILLON_BINARY_DIR;
+}
 
 std::optional<std::filesystem::path> CorpusMessagesDir() {
   std::filesystem::path dir;
@@ -33,7 +38,8 @@ std::vector<std::filesystem::path> CorpusMessageFiles() {
   auto dir = CorpusMessagesDir();
   if (!dir) return files;
   for (const auto& entry : std::filesystem::directory_iterator(*dir))
-    if (entry.is_regular_file() && entry.path().extension() == ".eml") files.push_back(entry.path());
+    if (entry.is_regular_file() && entry.path().extension() == ".eml")
+      files.push_back(entry.path());
   std::sort(files.begin(), files.end());
   return files;
 }

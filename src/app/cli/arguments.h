@@ -1,0 +1,30 @@
+// The command line's arguments: a command word, one positional source, and options.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace quillon {
+
+struct Arguments {
+  std::string command;  // "scan", "save", "show"
+  std::string source;
+  bool json = false;
+  bool txt = false;
+  bool strict = false;
+  bool skipDuplicates = false;
+  std::optional<std::uint64_t> startSector;
+  std::optional<std::uint64_t> sectors;
+  std::optional<int> codePage;
+  std::optional<std::uint64_t> index;
+  std::string outputFolder;
+  std::string format = "eml";
+};
+
+// Parses argv[1..]. On a usage error returns false with `error` set.
+[[nodiscard]] bool ParseArguments(const std::vector<std::string>& words, Arguments& arguments,
+                                  std::string& error);
+
+}  // namespace quillon

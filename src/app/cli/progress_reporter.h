@@ -1,0 +1,37 @@
+// The scan's observer on the command line: a progress bar with the two status lines, position
+// and rate on stderr when stderr is a terminal; silent otherwise.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <string>
+
+#include "scan/scan_observer.h"
+
+namespace quillon {
+
+class ProgressReporter final : public ScanObserver {
+ public:
+  explicit ProgressReporter(bool enabled);
+  void OnProgressRange(std::uint64_t totalSectors) override;
+  void OnProgressPosition(std::uint64_t sector) override;
+  void OnStatusText(const std::u16string& text) override;
+  void OnScanFinished(int foundCount) override;
+
+  // Progress of a save run: "Saving [name]" and the count.
+  void ShowSaving(std::size_t done, std::size_t total, const std::u16string& text);
+  void Clear();
+
+ private:
+  void Draw(bool force);
+
+  bool enabled_;
+  bool drawn_ = false;
+  std::uint64_t total_ = 0;
+  std::uint64_t position_ = 0;
+  std::u16string text_;
+  std::chrono::steady_clock::time_point started_;
+  std::chrono::steady_clock::time_point lastDraw_;
+};
+
+}  // namespace quillon

@@ -1,0 +1,162 @@
+#include "app/cli/record_output.h"
+
+#include <cstdio>
+#include <vector>
+
+#include "text/code_page.h"
+
+namespace quillon {
+
+namespace {
+
+void AppendUtf8(std::string& out, char32_t code) {
+  if (code < 0x80) {
+    out += static_cast<char>(code);
+  } else if (code < 0x800) {
+    out += static_cast<char>(0xC0 | (code >> 6));
+    out += static_cast<char>(0x80 | (code & 0x3F));
+  } else if (code < 0x10000) {
+    out += static_cast<char>(0xE0 | (code >> 12));
+    out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (code & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (code >> 18));
+    out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (code & 0x3F));
+  }
+}
+
+// Decodes UTF-16 into code points, replacing unpaired surrogates.
+std::vector<char32_t> CodePoints(std::u16string_view text) {
+  std::vector<char32_t> points;
+  points.reserve(text.size());
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char16_t unit = text[i];
+    if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+        text[i + 1] <= 0xDFFF) {
+      points.push_back(0x10000 + ((unit - 0xD800) << 10) + (text[i + 1] - 0xDC00));
+      ++i;
+    } else if (unit >= 0xD800 && unit <= 0xDFFF) {
+      points.push_back(0xFFFD);
+    } else {
+      points.push_back(unit);
+    }
+  }
+  return points;
+}
+
+std::string Utf8(std::u16string_view text) {
+  std::string out;
+  for (char32_t code : CodePoints(text)) AppendUtf8(out, code);
+  return out;
+}
+
+// Fits text into a column of `width` characters, for the table.
+std::string Column(std::u16string_view text, std::size_t width) {
+  std::vector<char32_t> points = CodePoints(text);
+  std::string out;
+  std::size_t used = 0;
+  for (char32_t code : points) {
+    if (code < 0x20 || code == 0x7F) code = ' ';
+    if (used + 1 > width) break;
+    if (used + 1 == width && points.size() > width) {
+      AppendUtf8(out, U'\u2026');
+      ++used;
+      break;
+    }
+    AppendUtf8(out, code);
+    ++used;
+  }
+  out.append(width - used, ' ');
+  return out;
+}
+
+}  // namespace
+
+std::string JsonString(std::u16string_view text) {
+  std::string out = "\"";
+  for (char32_t code : CodePoints(text)) {
+    switch (code) {
+      case '"':
+        out += "\\\"";
+        break;
+      case '\\':
+        out += "\\\\";
+        break;
+      case '\n':
+        out += "\\n";
+        break;
+      case '\r':
+        out += "\\r";
+        break;
+      case '\t':
+        out += "\\t";
+        break;
+      default:
+        if (code < 0x20 || code == 0x7F) {
+          char escaped[8];
+          std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned>(code));
+          out += escaped;
+        } else {
+          AppendUtf8(out, code);
+        }
+    }
+  }
+  out += '"';
+  return out;
+}
+
+std::string RecordJson(const MailRecord& record, std::size_t index) {
+  std::string json = "{\"index\": " + std::to_string(index);
+  json += ", \"sector\": " + std::to_string(record.startSector);
+  json += ", \"offset\": " + std::to_string(record.sectorOffset);
+  json += ", \"from\": " + JsonString(record.fromText);
+  json += ", \"to\": " + JsonString(record.toText);
+  json += ", \"subject\": " + JsonString(record.subjectText);
+  json += ", \"date\": " + JsonString(AnsiToUtf16(record.date));
+  json += ", \"priority\": " + std::to_string(record.priority);
+  json += ", \"attachments\": [";
+  bool first = true;
+  auto addEntry = [&](const PartEntry& entry) {
+    if (!first) json += ", ";
+    first = false;
+    json += "{\"name\": " + JsonString(entry.nameText) +
+            ", \"size\": " + std::to_string(entry.size) + "}";
+  };
+  for (const PartEntry& entry : record.attachments) addEntry(entry);
+  for (const PartEntry& entry : record.Body().parts) addEntry(entry);
+  json += "]";
+  json += ", \"duplicate_of\": ";
+  json += record.duplicateOf >= 0 ? std::to_string(record.duplicateOf + 1) : "null";
+  json += ", \"found_by\": ";
+  json += record.foundBy == FoundBy::Trace ? "\"trace\"" : "\"shape\"";
+  json += "}";
+  return json;
+}
+
+std::string TableHeading() {
+  return "    #      Sector  Off  Date                 !& Sender                         "
+         "Subject\n";
+}
+
+std::string TableRow(const MailRecord& record, std::size_t index) {
+  char head[64];
+  std::snprintf(head, sizeof head, "%5zu %11llu  %3u  ", index,
+                static_cast<unsigned long long>(record.startSector),
+                static_cast<unsigned>(record.sectorOffset));
+  std::string row = head;
+  row += Column(AnsiToUtf16(record.date), 20) + " ";
+  const bool attached = !record.attachments.empty() || !record.Body().parts.empty();
+  row += (record.priority == 1 || record.priority == 2) ? '!' : ' ';
+  row += attached ? '&' : ' ';
+  row += ' ';
+  row += Column(record.fromText, 30) + " ";
+  row += Utf8(record.subjectText);
+  for (char& c : row)
+    if (static_cast<unsigned char>(c) < 0x20) c = ' ';
+  row += '\n';
+  return row;
+}
+
+}  // namespace quillon

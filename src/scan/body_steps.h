@@ -1,0 +1,84 @@
+// The body steps: what the scan learns from the lines of a mail after its header block, while it
+// follows that mail. They collect the mail's text part (text/plain preferred, text/html when
+// there is none), follow its MIME structure across chunks, list its attachments with their
+// sizes, and at the close decode the text and publish it to the record.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "scan/header_parser.h"
+#include "scan/mail_record.h"
+
+namespace quillon {
+
+// How the header block of the followed mail was completed.
+enum class HeaderEnd { EmptyLine, BoundaryLine };
+
+// Body lines longer than this are cut (the rest of the line is not text the walk sees).
+inline constexpr std::size_t kMaxBodyLine = 32 * 1024;
+
+class BodySteps {
+ public:
+  BodySteps(MailRecordPtr record, HeaderEnd headerEnd);
+
+  const MailRecordPtr& Record() const { return record_; }
+
+  // The three states the walk asks about before it hands a line over.
+  bool CollectingText() const { return phase_ != Phase::Finished; }
+  bool TextEmpty() const { return plain_.text.empty() && html_.text.empty(); }
+  bool AttachmentOpen() const;
+
+  // A boundary line or a line of part headers. True when the line was taken; then ParseBodyLine
+  // is not called for it. Adds the bytes consumed less one to `skip`.
+  bool ParsePartHeader(CarveBuffer buffer, std::size_t position, std::size_t& skip);
+  // Any other line of the body.
+  void ParseBodyLine(CarveBuffer buffer, std::size_t position, std::size_t& skip);
+
+  // The mail's text is complete: decode it by its transfer encoding, convert it by its charset
+  // and publish the body to the record. Further calls do nothing.
+  void CloseMailBody();
+
+ private:
+  enum class Phase { HeaderEnd, Body, PartHeaders, Finished };
+  enum class PartRole { Container, Plain, Html, Attachment, Ignored };
+
+  struct TextPart {
+    bool present = false;
+    std::string text;
+    std::string charset;
+    std::string transferEncoding;
+  };
+
+  struct Part {
+    std::vector<std::string> headerLines;  // unfolded
+    PartRole role = PartRole::Ignored;
+    PartEntry entry;
+    std::int64_t rawBytes = 0;
+    std::int64_t base64Characters = 0;
+    bool base64 = false;
+    bool listed = false;
+  };
+
+  // Handles one line; `lookAhead` allows reading the line behind an empty line, which the walk
+  // never presents as a line start. Returns the index where the walk should resume.
+  std::size_t HandleLine(CarveBuffer buffer, std::size_t position, bool lookAhead);
+  bool HandleBoundaryLine(std::string_view line);
+  void BeginPartBody();
+  void AppendBodyLine(std::string_view line);
+  void EndPart();
+  TextPart* TextTarget();
+
+  MailRecordPtr record_;
+  Phase phase_;
+  std::vector<std::string> boundaries_;  // innermost last
+  Part part_;
+  TextPart plain_;
+  TextPart html_;
+  std::vector<PartEntry> parts_;
+  bool closed_ = false;
+};
+
+}  // namespace quillon

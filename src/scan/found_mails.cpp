@@ -1,0 +1,36 @@
+#include "scan/found_mails.h"
+
+#include <utility>
+
+namespace quillon {
+
+void FoundMails::Add(MailRecordPtr record) {
+  std::lock_guard lock(mutex_);
+  records_.push_back(std::move(record));
+}
+
+void FoundMails::Clear() {
+  std::vector<MailRecordPtr> dropped;
+  {
+    std::lock_guard lock(mutex_);
+    dropped.swap(records_);
+  }
+  // Records die outside the lock; readers holding a copy keep theirs alive.
+}
+
+std::size_t FoundMails::Count() const {
+  std::lock_guard lock(mutex_);
+  return records_.size();
+}
+
+MailRecordPtr FoundMails::At(std::size_t index) const {
+  std::lock_guard lock(mutex_);
+  return index < records_.size() ? records_[index] : nullptr;
+}
+
+std::vector<MailRecordPtr> FoundMails::Snapshot() const {
+  std::lock_guard lock(mutex_);
+  return records_;
+}
+
+}  // namespace quillon

@@ -1,0 +1,159 @@
+#include "scan/mail_carver.h"
+
+#include <cstring>
+#include <string_view>
+#include <utility>
+
+#include "scan/block_header.h"
+#include "scan/header_text.h"
+#include "text/ascii.h"
+#include "text/encoded_words.h"
+
+namespace quillon {
+
+namespace {
+
+constexpr std::string_view kReceived = "Received: ";
+
+bool StartsWithAt(CarveBuffer buffer, std::size_t position, std::string_view text) {
+  return position + text.size() <= buffer.size &&
+         StartsWithNoCase(
+             std::string_view(reinterpret_cast<const char*>(buffer.data + position), text.size()),
+             text);
+}
+
+std::int16_t PriorityNumber(std::string_view text) {
+  int value = 0;
+  std::size_t i = 0;
+  while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
+  for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+    value = value * 10 + (text[i] - '0');
+    if (value > 9999) break;
+  }
+  return static_cast<std::int16_t>(value);
+}
+
+template <typename String>
+void TrimLineBreaks(String& text) {
+  std::size_t begin = 0;
+  while (begin < text.size() && (text[begin] == '\r' || text[begin] == '\n')) ++begin;
+  std::size_t end = text.size();
+  while (end > begin && (text[end - 1] == '\r' || text[end - 1] == '\n')) --end;
+  text = text.substr(begin, end - begin);
+}
+
+}  // namespace
+
+MailCarver::MailCarver(std::string sourceName, MailSink& sink, std::uint64_t startByte)
+    : sourceName_(std::move(sourceName)), sink_(sink), position_(startByte) {}
+
+void MailCarver::StartMail(std::uint64_t lineStart) {
+  pending_.Empty();
+  pending_.inMail = true;
+  pending_.startSector = lineStart / 512;
+  pending_.sectorOffset = static_cast<std::uint16_t>(lineStart % 512);
+  if (followed_) {
+    followed_->CloseMailBody();
+    followed_.reset();
+  }
+}
+
+void MailCarver::AcceptPending(CarveBuffer buffer, std::size_t lineStart) {
+  pending_.accepted = true;
+  auto record = std::make_shared<MailRecord>();
+  record->subject = std::move(pending_.subject);
+  record->from = std::move(pending_.from);
+  record->to = std::move(pending_.to);
+  record->cc = std::move(pending_.cc);
+  record->date = std::move(pending_.date);
+  record->boundary = std::move(pending_.boundary);
+  record->contentType = std::move(pending_.contentType);
+  record->transferEncoding = std::move(pending_.transferEncoding);
+  record->innerBoundary = std::move(pending_.innerBoundary);
+  record->messageId = std::string(TrimWhiteSpace(pending_.messageId));
+  record->attachments = std::move(pending_.attachments);
+  record->startSector = pending_.startSector;
+  record->sectorOffset = pending_.sectorOffset;
+  record->priority = PriorityNumber(pending_.priority);
+  record->sourceName = sourceName_;
+  record->foundBy = FoundBy::Trace;
+
+  record->fromText = DecodeAddressText(record->from);
+  record->toText = DecodeAddressText(record->to);
+  record->subjectText = DecodeHeaderText(record->subject);
+  NormaliseDate(record->date);
+  TrimLineBreaks(record->subject);
+  TrimLineBreaks(record->subjectText);
+  if (record->subjectText.empty()) record->subjectText = u"( No Subject )";
+
+  const bool atEmptyLine = lineStart + 1 < buffer.size && buffer.data[lineStart] == '\r' &&
+                           buffer.data[lineStart + 1] == '\n';
+  followed_.emplace(record, atEmptyLine ? HeaderEnd::EmptyLine : HeaderEnd::BoundaryLine);
+  pending_.Empty();
+  sink_.Accept(record);
+}
+
+void MailCarver::Walk(CarveBuffer buffer, std::uint64_t walkEnd,
+                      const std::atomic<bool>& stopRequested) {
+  if (walkEnd <= buffer.base) return;
+  const std::size_t end = static_cast<std::size_t>(walkEnd - buffer.base);
+  std::size_t b = position_ > buffer.base ? static_cast<std::size_t>(position_ - buffer.base) : 0;
+  std::size_t skip = 0;
+
+  while (b < end) {
+    if (stopRequested.load(std::memory_order_relaxed)) break;
+    // Only a CR LF can start a line, so jump from CR to CR; every other byte is a plain step.
+    const void* cr = std::memchr(buffer.data + b, '\r', end - b);
+    if (!cr) {
+      b = end;
+      break;
+    }
+    b = static_cast<std::size_t>(static_cast<const std::uint8_t*>(cr) - buffer.data);
+    if (buffer.data[b + 1] != '\n') {
+      ++b;
+      continue;
+    }
+    std::size_t p = b + 2;
+    const std::uint64_t lineStart = buffer.base + p;
+
+    if (StartsWithAt(buffer, p, kReceived)) {
+      StartMail(lineStart);
+      b = p + kReceived.size();
+      continue;
+    }
+
+    if (pending_.inMail) {
+      if (lineStart / 512 > pending_.startSector + kMaxHeaderGapSectors) pending_.Empty();
+      if (pending_.inMail && !pending_.accepted) {
+        StripBlockHeader(buffer.data, buffer.size, buffer.base, p);
+        if (ParseHeaderLine(buffer, p, pending_, skip) == HeaderLineResult::Accept)
+          AcceptPending(buffer, p);
+        if (skip != 0) {
+          b = p + skip + 1;
+          skip = 0;
+          continue;
+        }
+      }
+    }
+
+    if (followed_ &&
+        (followed_->CollectingText() || followed_->TextEmpty() || followed_->AttachmentOpen())) {
+      StripBlockHeader(buffer.data, buffer.size, buffer.base, p);
+      if (followed_->AttachmentOpen() || !followed_->ParsePartHeader(buffer, p, skip))
+        followed_->ParseBodyLine(buffer, p, skip);
+    }
+    b = p + skip + 1;
+    skip = 0;
+  }
+  position_ = buffer.base + b;
+}
+
+void MailCarver::Finish() {
+  if (followed_) {
+    followed_->CloseMailBody();
+    followed_.reset();
+  }
+  pending_.Empty();
+}
+
+}  // namespace quillon

@@ -1,0 +1,61 @@
+// The mail carver: walks raw sector bytes, finds mails by their "Received: " trace line without
+// any file-system or mail-store index, feeds their header lines to the header parser and the
+// lines after the header block to the body steps of the mail being followed.
+//
+// The walk is a stream: its position, the pending header block and the followed mail carry over
+// from one call to the next, so a mail is found exactly as if the source were one buffer, never
+// lost or found twice at a chunk boundary.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "scan/body_steps.h"
+#include "scan/header_parser.h"
+#include "scan/mail_record.h"
+#include "scan/pending_mail.h"
+
+namespace quillon {
+
+// Bytes the carver may read (and move, when it removes block headers) beyond the end of the
+// stretch it walks. Callers provide them: the next chunk's bytes, or zeros at the source's end.
+inline constexpr std::size_t kCarveLookAhead = 128 * 1024;
+
+inline constexpr std::uint64_t kMaxHeaderGapSectors = 8;
+
+// Receives each accepted mail, on the thread that walks.
+class MailSink {
+ public:
+  virtual ~MailSink() = default;
+  virtual void Accept(const MailRecordPtr& record) = 0;
+};
+
+class MailCarver {
+ public:
+  MailCarver(std::string sourceName, MailSink& sink, std::uint64_t startByte = 0);
+
+  // Walks from the carried position up to the absolute byte `walkEnd`. `buffer` holds the bytes
+  // from absolute offset buffer.base on, and at least kCarveLookAhead readable bytes past
+  // walkEnd (zero-padded at the end of the source). The buffer is changed in place.
+  void Walk(CarveBuffer buffer, std::uint64_t walkEnd, const std::atomic<bool>& stopRequested);
+
+  // The source has ended or the scan stops: the followed mail's body is closed.
+  void Finish();
+
+  std::uint64_t Position() const { return position_; }
+
+ private:
+  void StartMail(std::uint64_t lineStart);
+  void AcceptPending(CarveBuffer buffer, std::size_t lineStart);
+
+  std::string sourceName_;
+  MailSink& sink_;
+  std::uint64_t position_;
+  PendingMail pending_;
+  std::optional<BodySteps> followed_;
+};
+
+}  // namespace quillon

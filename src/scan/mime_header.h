@@ -1,0 +1,31 @@
+// Structured MIME header values (RFC 2045 5.1 Content-Type, RFC 2183 Content-Disposition):
+// a token followed by ";"-separated parameters, with RFC 2231 continuations and charsets.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace quillon {
+
+struct MimeParameter {
+  std::string name;       // lower-cased, without "*" or continuation number
+  std::string value;      // quotes removed; continuations joined in order
+  bool extended = false;  // written as name*= (charset'language'percent-encoded)
+};
+
+struct MimeHeaderValue {
+  std::string token;  // lower-cased: "text/plain", "attachment"
+  std::vector<MimeParameter> parameters;
+
+  const MimeParameter* Find(std::string_view name) const;
+};
+
+MimeHeaderValue ParseMimeHeaderValue(std::string_view value);
+
+// The file name a part carries: filename (disposition) before name (content type); RFC 2231 and
+// RFC 2047 forms are decoded into `decoded`. False when the part has no name.
+bool PartFileName(const MimeHeaderValue& disposition, const MimeHeaderValue& contentType,
+                  std::string& raw, std::u16string& decoded);
+
+}  // namespace quillon

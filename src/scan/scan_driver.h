@@ -1,0 +1,46 @@
+// One scan of one source, from its first sector to its last (or over a range of sectors): reads
+// the source in 1 MiB chunks, hands them to the mail carver, keeps the scan's counters and tells
+// the front end through its ScanObserver. A sector that cannot be read is scanned as zeros.
+#pragma once
+
+#include <cstdint>
+#include <limits>
+#include <string>
+#include <string_view>
+#include <thread>
+
+#include "scan/found_mails.h"
+#include "scan/scan_observer.h"
+#include "scan/scan_status.h"
+#include "source/data_source.h"
+
+namespace quillon {
+
+inline constexpr std::uint32_t kChunkSectors = 2048;
+inline constexpr std::uint32_t kReadSectors = 128;
+
+struct ScanOptions {
+  std::uint64_t startSector = 0;
+  std::uint64_t sectorCount = std::numeric_limits<std::uint64_t>::max();  // to the end
+};
+
+struct ScanResult {
+  bool opened = false;
+  std::string error;  // why the source could not be opened
+  int foundCount = 0;
+};
+
+// Scans an open source on the calling thread.
+void RunScan(DataSource& source, const ScanOptions& options, ScanStatus& status, FoundMails& mails,
+             ScanObserver& observer);
+
+// Opens the source by name and scans it on the calling thread. When the source cannot be opened
+// nothing is reset and only the finish notification is sent.
+ScanResult RunScanOfSource(std::string_view sourceName, const ScanOptions& options,
+                           ScanStatus& status, FoundMails& mails, ScanObserver& observer);
+
+// The scan thread: RunScanOfSource on a thread of its own. The caller joins it.
+std::thread StartScanThread(std::string sourceName, ScanOptions options, ScanStatus& status,
+                            FoundMails& mails, ScanObserver& observer);
+
+}  // namespace quillon

@@ -1,0 +1,155 @@
+// The walk's rules, end to end over images held in memory.
+#include "scan/mail_carver.h"
+
+#include <gtest/gtest.h>
+
+#include "support/scan_harness.h"
+
+namespace quillon {
+namespace {
+
+using test::CrLf;
+using test::ImageBuilder;
+using test::SampleMail;
+using test::SampleMailTraceOffset;
+using test::ScanBytes;
+
+std::uint64_t Position(const MailRecordPtr& record) {
+  return record->StartByte();
+}
+
+TEST(MailCarverTest, FindsAMailAtItsLastTraceLineThatFollowsAText) {
+  ImageBuilder image;
+  image.Put(4096, SampleMail("Hello"));
+  auto outcome = ScanBytes(image.Resize(16384).Bytes());
+  ASSERT_EQ(outcome.records.size(), 1u);
+  EXPECT_EQ(Position(outcome.records[0]), 4096 + SampleMailTraceOffset());
+  EXPECT_EQ(outcome.records[0]->subjectText, u"Hello");
+  EXPECT_EQ(outcome.records[0]->date, "2009-03-09 10:11:12");
+  EXPECT_EQ(outcome.records[0]->sourceName, "memory.img");
+}
+
+TEST(MailCarverTest, TraceNameRules) {
+  const std::string rest = CrLf("From: a@x\nTo: b@x\nDate: 1 Jan 2001 00:00:00\n\nbody\n");
+  struct Row {
+    const char* name;
+    std::string bytes;
+    std::size_t found;
+  } rows[] = {
+      {"LowerCase", "x\r\nreceived: by y\r\n" + rest, 1},
+      {"NoBlank", "x\r\nReceived:by y\r\n" + rest, 0},
+      {"AtSourceStart", "Received: by y\r\n" + rest, 0},
+      // The walk resumes on the second CR of CR LF CR LF and never sees the line behind it.
+      {"BehindEmptyLine", "x\r\n\r\nReceived: by y\r\n" + rest, 0},
+      {"BehindText", "x\r\nReceived: by y\r\n" + rest, 1},
+  };
+  for (const Row& row : rows) {
+    ImageBuilder image;
+    image.Put(1000, row.bytes).Resize(8192);
+    EXPECT_EQ(ScanBytes(image.Bytes()).records.size(), row.found) << row.name;
+  }
+}
+
+// The header block must be complete within 8 sectors after the sector of its trace line.
+TEST(MailCarverTest, HeaderGapOf8Sectors) {
+  for (int gapSectors : {7, 8, 9}) {
+    std::string mail = "x\r\nReceived: by y\r\nFrom: a@x\r\nTo: b@x\r\n";
+    // The trace line starts at byte 3 of sector 0; the Date line lands in sector gapSectors.
+    const std::size_t dateAt = static_cast<std::size_t>(gapSectors) * 512 + 10;
+    std::string filler = "X-Filler: ";
+    while (mail.size() + filler.size() + 2 < dateAt) {
+      const std::size_t take = std::min<std::size_t>(200, dateAt - mail.size() - 2 - filler.size());
+      mail += filler + std::string(take, 'f') + "\r\n";
+    }
+    mail.resize(dateAt - 2, 'f');
+    mail += "\r\nDate: 1 Jan 2001 00:00:00\r\n\r\nbody\r\n";
+    ImageBuilder image;
+    image.Put(0, mail).Resize(16384);
+    EXPECT_EQ(ScanBytes(image.Bytes()).records.size(), gapSectors <= 8 ? 1u : 0u) << gapSectors;
+  }
+}
+
+TEST(MailCarverTest, EveryTraceLineRestartsThePendingMail) {
+  ImageBuilder image;
+  image.Put(512, SampleMail());
+  auto outcome = ScanBytes(image.Resize(8192).Bytes());
+  ASSERT_EQ(outcome.records.size(), 1u);
+  EXPECT_EQ(Position(outcome.records[0]), 512 + SampleMailTraceOffset());
+}
+
+std::string BlockHeader() {
+  return std::string("\x00\x10\x00\x00\x00\x02\x00\x00\x00\x02\x00\x00\x00\x00\x00\x00", 16);
+}
+
+// A block header up to 192 bytes behind a line start is removed and the line reads on.
+TEST(MailCarverTest, BlockHeaderNearALineStartIsRemoved) {
+  for (std::size_t distance : {100u, 200u}) {
+    std::string mail =
+        "x\r\nReceived: by y\r\nFrom: a@x\r\nTo: b@x\r\nSubject: " + std::string(distance - 9, 's');
+    const std::size_t subjectLine = mail.find("Subject: ");
+    mail.resize(subjectLine + distance);
+    mail += BlockHeader() + "tail\r\nDate: 1 Jan 2001 00:00:00\r\n\r\nbody\r\n";
+    ImageBuilder image;
+    // Keep the header 4-aligned in the image.
+    const std::size_t base = 1024 - (subjectLine % 4);
+    image.Put(base, mail).Resize(8192);
+    auto outcome = ScanBytes(image.Bytes());
+    ASSERT_EQ(outcome.records.size(), 1u) << distance;
+    const std::string& subject = outcome.records[0]->subject;
+    if (distance == 100)
+      EXPECT_EQ(subject, std::string(91, 's') + "tail");
+    else
+      EXPECT_EQ(subject, std::string(191, 's')) << "a far header stays and its NUL ends the value";
+  }
+}
+
+// A mail whose header block is cut by a chunk boundary is found once, exactly where it is.
+TEST(MailCarverTest, HeaderBlockAcrossAChunkBoundary) {
+  const std::uint64_t boundary = 1 << 20;
+  for (std::uint64_t before : {3u, 40u, 120u, 200u, 600u}) {
+    ImageBuilder image;
+    const std::string mail = "noise\r\n" + SampleMail("Across");
+    const std::uint64_t trace = boundary - before;
+    const std::uint64_t start = trace - 7 - SampleMailTraceOffset();
+    image.Put(start, mail).Resize(3 << 20);
+    auto outcome = ScanBytes(image.Bytes());
+    ASSERT_EQ(outcome.records.size(), 1u) << before;
+    EXPECT_EQ(Position(outcome.records[0]), trace) << before;
+    EXPECT_EQ(outcome.records[0]->subjectText, u"Across");
+  }
+}
+
+// Every position moves by exactly the shift, across a sector and a chunk boundary.
+TEST(MailCarverTest, ShiftMovesEveryPositionByTheShift) {
+  auto build = [](std::uint64_t shift) {
+    ImageBuilder image;
+    for (int i = 0; i < 6; ++i)
+      image.Put(shift + 300000 * i + 17, SampleMail("Mail " + std::to_string(i)));
+    return image.Resize(shift + 2'000'000).Bytes();
+  };
+  const auto plain = ScanBytes(build(0)).records;
+  const std::uint64_t shift = (1 << 20) - 517;
+  const auto shifted = ScanBytes(build(shift)).records;
+  ASSERT_EQ(plain.size(), 6u);
+  ASSERT_EQ(shifted.size(), plain.size());
+  for (std::size_t i = 0; i < plain.size(); ++i) {
+    EXPECT_EQ(Position(shifted[i]), Position(plain[i]) + shift);
+    EXPECT_EQ(shifted[i]->subjectText, plain[i]->subjectText);
+  }
+}
+
+// Whatever a chunk holds, the walk stays inside its buffer (the fuzz target tries the rest).
+TEST(MailCarverTest, SurvivesHostileChunks) {
+  std::string manyHeaders = "x\r\nReceived: y\r\n";
+  while (manyHeaders.size() < 3'000'000) manyHeaders += "Subject: \r\n \r\n\t\r\n";
+  std::string marks;
+  while (marks.size() < 200'000) marks += std::string("\r\n\x02\x00\x00\r\n\x02\x00\x00\x02", 12);
+  const std::string endsWithTrace = std::string(1 << 20, 'a') + "\r\nReceived: ";
+  for (const std::string& bytes : {manyHeaders, marks, endsWithTrace, std::string(5000, '\r')}) {
+    auto outcome = ScanBytes(bytes);
+    EXPECT_TRUE(outcome.records.empty());
+  }
+}
+
+}  // namespace
+}  // namespace quillon
