@@ -1,6 +1,7 @@
 #include "app/cli/arguments.h"
 
 #include <charconv>
+#include <filesystem>
 
 namespace quillon {
 
@@ -13,6 +14,15 @@ bool ParseNumber(const std::string& text, std::uint64_t& value) {
 }
 
 }  // namespace
+
+std::string ResolveSourceName(const std::string& name) {
+  // A bare name means a device under /dev to the data source; a user who types the name of a
+  // file in the current folder means that file.
+  if (name.find('/') != std::string::npos) return name;
+  std::error_code error;
+  if (std::filesystem::is_regular_file(name, error)) return "./" + name;
+  return name;
+}
 
 bool ParseArguments(const std::vector<std::string>& words, Arguments& arguments,
                     std::string& error) {
@@ -90,6 +100,7 @@ bool ParseArguments(const std::vector<std::string>& words, Arguments& arguments,
     error = "no source given";
     return false;
   }
+  arguments.source = ResolveSourceName(arguments.source);
   return true;
 }
 

@@ -23,6 +23,9 @@ struct Arguments {
   std::string format = "eml";
 };
 
+// A bare file name in the current folder becomes "./name"; every other name stays as given.
+std::string ResolveSourceName(const std::string& name);
+
 // Parses argv[1..]. On a usage error returns false with `error` set.
 [[nodiscard]] bool ParseArguments(const std::vector<std::string>& words, Arguments& arguments,
                                   std::string& error);
