@@ -52,23 +52,35 @@ std::string Utf8(std::u16string_view text) {
   return out;
 }
 
-// Fits text into a column of `width` characters, for the table.
+// Terminal columns a character takes: East Asian wide and full-width characters take two.
+std::size_t DisplayWidth(char32_t code) {
+  const bool wide = (code >= 0x1100 && code <= 0x115F) || (code >= 0x2E80 && code <= 0xA4CF) ||
+                    (code >= 0xAC00 && code <= 0xD7A3) || (code >= 0xF900 && code <= 0xFAFF) ||
+                    (code >= 0xFE30 && code <= 0xFE4F) || (code >= 0xFF00 && code <= 0xFF60) ||
+                    (code >= 0xFFE0 && code <= 0xFFE6) || (code >= 0x20000 && code <= 0x3FFFD);
+  return wide ? 2 : 1;
+}
+
+// Fits text into a column `width` terminal cells wide, for the table.
 std::string Column(std::u16string_view text, std::size_t width) {
-  std::vector<char32_t> points = CodePoints(text);
   std::string out;
   std::size_t used = 0;
+  const std::vector<char32_t> points = CodePoints(text);
+  std::size_t total = 0;
+  for (char32_t code : points) total += DisplayWidth(code);
   for (char32_t code : points) {
     if (code < 0x20 || code == 0x7F) code = ' ';
-    if (used + 1 > width) break;
-    if (used + 1 == width && points.size() > width) {
-      AppendUtf8(out, U'\u2026');
-      ++used;
-      break;
-    }
+    const std::size_t cells = DisplayWidth(code);
+    // Leave one cell for the ellipsis when the text does not fit.
+    if (used + cells > (total > width ? width - 1 : width)) break;
     AppendUtf8(out, code);
+    used += cells;
+  }
+  if (total > width) {
+    AppendUtf8(out, U'\u2026');
     ++used;
   }
-  out.append(width - used, ' ');
+  out.append(width > used ? width - used : 0, ' ');
   return out;
 }
 
