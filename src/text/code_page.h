@@ -36,4 +36,11 @@ std::u16string DecodeWithCharset(const CharsetEntry& entry, std::string_view tex
 // Re-encodes UTF-8 bytes in the ANSI code page, in place; unchanged when the result is empty.
 void Utf8ToAnsi(std::string& text);
 
+// Converts bytes in a charset the table does not list ("gb18030", "utf-16", "iso-8859-13") by
+// the name the mail gives it, when this machine has a converter of that name. UTF-16 without a
+// byte-order mark is read in the byte order its zero bytes point to. False (and `text` empty)
+// when no converter is known.
+[[nodiscard]] bool ConvertByCharsetName(std::string_view charsetName, std::string_view bytes,
+                                        std::u16string& text);
+
 }  // namespace quillon

@@ -1,0 +1,129 @@
+#include "text/code_page.h"
+
+#include <atomic>
+#include <string>
+
+#include "text/ascii.h"
+#include "text/converter_names.h"
+#include "text/iconv_conversion.h"
+#include "text/icu_conversion.h"
+#include "text/locale_code_page.h"
+
+namespace quillon {
+
+namespace {
+
+// 0 while nothing overrides the code page derived from the environment.
+std::atomic<int> overriddenAnsiCodePage{0};
+
+constexpr int kUtf8CodePage = 65001;
+
+int ResolveCodePage(int codePage) {
+  return codePage == 0 ? AnsiCodePage() : codePage;
+}
+
+bool IsUtf16Name(std::string_view loweredName) {
+  return loweredName == "utf-16" || loweredName == "utf16" || loweredName == "unicode" ||
+         loweredName == "ucs-2" || loweredName == "iso-10646-ucs-2" || loweredName == "csunicode";
+}
+
+// RFC 2781 3.2 leaves unmarked UTF-16 to the label; mail labelled just "utf-16" comes in both
+// orders, and Latin text shows its order by which byte of each pair is zero.
+const char* Utf16ConverterFor(std::string_view& bytes) {
+  if (bytes.size() >= 2) {
+    const auto first = static_cast<unsigned char>(bytes[0]);
+    const auto second = static_cast<unsigned char>(bytes[1]);
+    if (first == 0xFE && second == 0xFF) {
+      bytes.remove_prefix(2);
+      return "UTF-16BE";
+    }
+    if (first == 0xFF && second == 0xFE) {
+      bytes.remove_prefix(2);
+      return "UTF-16LE";
+    }
+  }
+  std::size_t zerosAtEven = 0;
+  std::size_t zerosAtOdd = 0;
+  for (std::size_t i = 0; i < bytes.size(); ++i) {
+    if (bytes[i] != '\0') continue;
+    ++(i % 2 == 0 ? zerosAtEven : zerosAtOdd);
+  }
+  return zerosAtOdd > zerosAtEven ? "UTF-16LE" : "UTF-16BE";
+}
+
+}  // namespace
+
+int AnsiCodePage() {
+  if (const int overridden = overriddenAnsiCodePage.load(std::memory_order_relaxed)) {
+    return overridden;
+  }
+  static const int fromEnvironment = AnsiCodePageFromEnvironment();
+  return fromEnvironment;
+}
+
+void SetAnsiCodePage(int codePage) {
+  overriddenAnsiCodePage.store(codePage > 0 ? codePage : 0, std::memory_order_relaxed);
+}
+
+bool IsCodePageAvailable(int codePage) {
+  const ConverterNames names = ConverterNamesFor(ResolveCodePage(codePage));
+  if (names.icu != nullptr && IsIcuConverterAvailable(names.icu)) return true;
+  return names.iconv != nullptr && IsIconvConverterAvailable(names.iconv);
+}
+
+std::u16string CodePageToUtf16(int codePage, std::string_view bytes) {
+  std::u16string text;
+  if (bytes.empty()) return text;
+  const ConverterNames names = ConverterNamesFor(ResolveCodePage(codePage));
+  if (names.icu != nullptr && IcuToUtf16(names.icu, bytes, text)) return text;
+  if (names.iconv != nullptr && IconvToUtf16(names.iconv, bytes, text)) return text;
+  return {};
+}
+
+std::string Utf16ToCodePage(std::u16string_view text, int codePage) {
+  std::string bytes;
+  if (text.empty()) return bytes;
+  const ConverterNames names = ConverterNamesFor(ResolveCodePage(codePage));
+  if (names.icu != nullptr && IcuFromUtf16(names.icu, text, bytes)) return bytes;
+  if (names.iconv != nullptr && IconvFromUtf16(names.iconv, text, bytes)) return bytes;
+  return {};
+}
+
+std::u16string AnsiToUtf16(std::string_view bytes) {
+  return CodePageToUtf16(0, bytes);
+}
+std::string Utf16ToAnsi(std::u16string_view text) {
+  return Utf16ToCodePage(text, 0);
+}
+std::string Utf16ToUtf8(std::u16string_view text) {
+  return Utf16ToCodePage(text, kUtf8CodePage);
+}
+std::u16string Utf8ToUtf16(std::string_view text) {
+  return CodePageToUtf16(kUtf8CodePage, text);
+}
+
+std::u16string DecodeWithCharset(const CharsetEntry& entry, std::string_view text) {
+  while (!text.empty() && (text.back() == '?' || text.back() == '=')) text.remove_suffix(1);
+  if (text.size() < 2) return {};
+  std::u16string converted = CodePageToUtf16(entry.codePage, text);
+  if (const auto nul = converted.find(u'\0'); nul != std::u16string::npos) converted.resize(nul);
+  return std::u16string(TrimWhiteSpace(converted));
+}
+
+void Utf8ToAnsi(std::string& text) {
+  std::string ansi = Utf16ToAnsi(Utf8ToUtf16(text));
+  if (!ansi.empty()) text = std::move(ansi);
+}
+
+bool ConvertByCharsetName(std::string_view charsetName, std::string_view bytes,
+                          std::u16string& text) {
+  text.clear();
+  const std::string lowered = AsciiLowered(TrimWhiteSpace(charsetName));
+  if (IsUtf16Name(lowered)) {
+    const char* converter = Utf16ConverterFor(bytes);
+    return IcuToUtf16(converter, bytes, text);
+  }
+  return IcuToUtf16(lowered, bytes, text);
+}
+
+}  // namespace quillon
