@@ -12,4 +12,8 @@ std::string QuotedPrintableDecode(std::string_view text);
 // Replaces `text` by its decoding read up to the first NUL, unless the decoding is empty.
 void QuotedPrintableDecodeInPlace(std::string& text);
 
+// The "Q" encoding of RFC 2047 4.2 inside encoded words: quoted-printable in which "_" stands
+// for a space ("=5F" is still an underscore).
+std::string QEncodingDecode(std::string_view text);
+
 }  // namespace quillon

@@ -1,0 +1,258 @@
+#include "text/encoded_words.h"
+
+#include <vector>
+
+#include "text/ascii.h"
+#include "text/code_page.h"
+#include "text/encoded_word_scanner.h"
+#include "text/utf8.h"
+
+namespace quillon {
+
+namespace {
+
+// 8-bit text without a declared charset. Mailers put raw UTF-8 into headers far more often than
+// anything else, and a legacy text that happens to be valid UTF-8 is rare, so UTF-8 is tried
+// first and the ANSI code page takes the rest.
+std::u16string DecodeUntaggedText(std::string_view bytes) {
+  if (HasNonAsciiByte(bytes) && IsValidUtf8(bytes)) return Utf8ToUtf16(bytes);
+  return AnsiToUtf16(bytes);
+}
+
+// How the bytes of one encoded word become text. Words with equal keys are converted together.
+struct WordConversion {
+  enum class Kind { kCodePage, kNamedCharset };
+  Kind kind = Kind::kNamedCharset;
+  int codePage = 0;
+  std::string charsetName;  // lower case, for kNamedCharset
+
+  bool operator==(const WordConversion&) const = default;
+};
+
+WordConversion ConversionFor(std::string_view text, const EncodedWordSpan& word) {
+  WordConversion conversion;
+  const std::string_view wordText = text.substr(word.begin, word.end - word.begin);
+  if (const CharsetEntry* entry = FindCharsetForEncodedWord(wordText)) {
+    const int codePage = entry->codePage == 0 ? AnsiCodePage() : entry->codePage;
+    if (IsCodePageAvailable(codePage)) {
+      conversion.kind = WordConversion::Kind::kCodePage;
+      conversion.codePage = codePage;
+      return conversion;
+    }
+  }
+  // A charset the table lacks (gb18030, utf-16, iso-8859-13 ...) is still worth a try by
+  // name; a label nobody knows ("unknown-8bit", "x-user-defined") is read as untagged text
+  // rather than dropped, since the bytes are usually fine.
+  conversion.kind = WordConversion::Kind::kNamedCharset;
+  conversion.charsetName = AsciiLowered(CharsetWithoutLanguage(word.charset));
+  return conversion;
+}
+
+std::u16string Convert(const WordConversion& conversion, std::string_view bytes) {
+  if (conversion.kind == WordConversion::Kind::kCodePage) {
+    return CodePageToUtf16(conversion.codePage, bytes);
+  }
+  std::u16string text;
+  if (ConvertByCharsetName(conversion.charsetName, bytes, text)) return text;
+  return DecodeUntaggedText(bytes);
+}
+
+struct HeaderPiece {
+  bool isWord = false;
+  std::string_view plainText;  // when !isWord
+  EncodedWordSpan word;        // when isWord
+};
+
+std::vector<HeaderPiece> SplitIntoPieces(std::string_view text) {
+  std::vector<HeaderPiece> pieces;
+  std::size_t position = 0;
+  EncodedWordSpan word;
+  while (position < text.size() && FindEncodedWord(text, position, word)) {
+    if (word.begin > position) {
+      pieces.push_back({false, text.substr(position, word.begin - position), {}});
+    }
+    pieces.push_back({true, {}, word});
+    position = word.end;
+  }
+  if (position < text.size()) pieces.push_back({false, text.substr(position), {}});
+  return pieces;
+}
+
+bool IsAllLinearWhiteSpace(std::string_view text) {
+  for (char c : text) {
+    if (!IsLinearWhiteSpace(c)) return false;
+  }
+  return true;
+}
+
+void RemoveNulCharacters(std::u16string& text) {
+  std::erase(text, u'\0');
+}
+
+// Where the run of encoded words at the start of `text` ends (words separated only by linear
+// white space belong to one run); npos when `text` does not start with an encoded word.
+std::size_t EndOfLeadingWords(std::string_view text) {
+  EncodedWordSpan word;
+  if (!FindEncodedWord(text, 0, word) || word.begin != 0) return std::string_view::npos;
+  std::size_t runEnd = word.end;
+  while (runEnd < text.size() && FindEncodedWord(text, runEnd, word) &&
+         IsAllLinearWhiteSpace(text.substr(runEnd, word.begin - runEnd))) {
+    runEnd = word.end;
+  }
+  return runEnd;
+}
+
+}  // namespace
+
+std::u16string DecodeEncodedWord(const CharsetEntry& entry, std::string_view word) {
+  EncodedWordSpan span;
+  if (!FindEncodedWord(word, 0, span) || span.begin != 0) return {};
+  std::string bytes = DecodeEncodedWordBytes(span);
+  if (const auto nul = bytes.find('\0'); nul != std::string::npos) bytes.resize(nul);
+  if (bytes.size() < 2) return {};
+  return std::u16string(TrimWhiteSpace(CodePageToUtf16(entry.codePage, bytes)));
+}
+
+std::u16string DecodeHeaderText(std::string_view text) {
+  std::vector<HeaderPiece> pieces = SplitIntoPieces(text);
+
+  // RFC 2047 6.2: linear white space between two adjacent encoded words is not displayed.
+  std::vector<HeaderPiece> kept;
+  kept.reserve(pieces.size());
+  for (std::size_t i = 0; i < pieces.size(); ++i) {
+    const bool betweenWords = i > 0 && i + 1 < pieces.size() && pieces[i - 1].isWord &&
+                              pieces[i + 1].isWord && !pieces[i].isWord;
+    if (betweenWords && IsAllLinearWhiteSpace(pieces[i].plainText)) continue;
+    kept.push_back(pieces[i]);
+  }
+
+  std::vector<WordConversion> conversions(kept.size());
+  for (std::size_t i = 0; i < kept.size(); ++i) {
+    if (kept[i].isWord) conversions[i] = ConversionFor(text, kept[i].word);
+  }
+
+  std::u16string result;
+  for (std::size_t i = 0; i < kept.size();) {
+    if (!kept[i].isWord) {
+      result += DecodeUntaggedText(kept[i].plainText);
+      ++i;
+      continue;
+    }
+    // RFC 2047 5 lets a long text be split over several words, and mailers split inside a
+    // multi-byte character; the bytes of adjacent words in one charset are joined before
+    // conversion so that such a character decodes whole.
+    const WordConversion& conversion = conversions[i];
+    std::string bytes = DecodeEncodedWordBytes(kept[i].word);
+    ++i;
+    while (i < kept.size() && kept[i].isWord && conversions[i] == conversion) {
+      bytes += DecodeEncodedWordBytes(kept[i].word);
+      ++i;
+    }
+    result += Convert(conversion, bytes);
+  }
+  RemoveNulCharacters(result);
+  return result;
+}
+
+std::u16string DecodeAddressText(std::string_view input) {
+  std::string text(TrimWhiteSpace(input));
+  // Some mailers escape the quotes of the display name itself (\"Name\" <addr>).
+  if (const auto escaped = text.find("\\\""); escaped != std::string::npos && escaped <= 2) {
+    std::string unescaped;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+      if (text[i] == '\\' && i + 1 < text.size() && text[i + 1] == '"') continue;
+      unescaped += text[i];
+    }
+    text = std::move(unescaped);
+  }
+
+  // The value falls into a display name and the rest: a quoted name, or a leading run of
+  // encoded words. Anything else is one part.
+  std::vector<std::string_view> parts;
+  const std::string_view view = text;
+  if (!view.starts_with("=?")) {
+    const auto firstQuote = view.find('"');
+    const auto lastQuote = view.rfind('"');
+    if (firstQuote != std::string_view::npos && lastQuote > firstQuote + 1) {
+      if (firstQuote > 0) parts.push_back(view.substr(0, firstQuote));
+      parts.push_back(view.substr(firstQuote + 1, lastQuote - firstQuote - 1));
+      if (lastQuote + 1 < view.size()) parts.push_back(view.substr(lastQuote + 1));
+    }
+  } else if (const std::size_t runEnd = EndOfLeadingWords(view);
+             runEnd != std::string_view::npos && !TrimWhiteSpace(view.substr(runEnd)).empty()) {
+    parts.push_back(view.substr(0, runEnd));
+    parts.push_back(view.substr(runEnd));
+  }
+  if (parts.empty()) {
+    std::string_view single = view;
+    while (single.starts_with('"')) single.remove_prefix(1);
+    parts.push_back(single);
+  }
+
+  std::u16string result;
+  for (std::size_t i = 0; i < parts.size(); ++i) {
+    const std::u16string decoded = DecodeHeaderText(TrimWhiteSpace(parts[i]));
+    if (decoded.empty()) continue;
+    if (parts.size() == 1) {
+      result = decoded;
+    } else if (i == 0) {
+      result = u"\"" + decoded + u"\"";
+    } else {
+      if (!result.empty()) result += u' ';
+      result += decoded;
+    }
+  }
+  return result;
+}
+
+namespace {
+
+// RFC 2231 4: ext-octet := "%" 2(DIGIT / "A".."F"); a "%" without two hex digits stays as is.
+std::string PercentDecode(std::string_view text) {
+  auto hexValue = [](char c) -> int {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    return -1;
+  };
+  std::string decoded;
+  decoded.reserve(text.size());
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '%' && i + 2 < text.size() && hexValue(text[i + 1]) >= 0 &&
+        hexValue(text[i + 2]) >= 0) {
+      decoded += static_cast<char>(hexValue(text[i + 1]) << 4 | hexValue(text[i + 2]));
+      i += 2;
+      continue;
+    }
+    decoded += text[i];
+  }
+  return decoded;
+}
+
+}  // namespace
+
+std::u16string DecodeExtendedParameter(std::string_view value) {
+  value = TrimWhiteSpace(value);
+  // The value is a token, but some mailers quote it anyway.
+  if (value.size() >= 2 && value.front() == '"' && value.back() == '"') {
+    value = value.substr(1, value.size() - 2);
+  }
+  // RFC 2231 4: charset'language'encoded-value; either name may be empty.
+  const auto firstQuote = value.find('\'');
+  const auto secondQuote =
+      firstQuote == std::string_view::npos ? firstQuote : value.find('\'', firstQuote + 1);
+  if (secondQuote == std::string_view::npos) return AnsiToUtf16(PercentDecode(value));
+
+  const std::string_view charset = TrimWhiteSpace(value.substr(0, firstQuote));
+  const std::string bytes = PercentDecode(value.substr(secondQuote + 1));
+  if (charset.empty()) return DecodeUntaggedText(bytes);
+  if (const CharsetEntry* entry = FindCharsetForParameter(charset);
+      entry != nullptr && IsCodePageAvailable(entry->codePage)) {
+    return CodePageToUtf16(entry->codePage, bytes);
+  }
+  std::u16string text;
+  if (ConvertByCharsetName(charset, bytes, text)) return text;
+  return DecodeUntaggedText(bytes);
+}
+
+}  // namespace quillon

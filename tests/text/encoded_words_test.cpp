@@ -1,0 +1,218 @@
+#include "text/encoded_words.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "text/code_page.h"
+
+namespace quillon {
+namespace {
+
+using namespace std::string_view_literals;
+
+// Untagged 8-bit text depends on the ANSI code page; each test fixes it.
+
+class ScopedAnsiCodePage {
+ public:
+  explicit ScopedAnsiCodePage(int codePage) { SetAnsiCodePage(codePage); }
+  ~ScopedAnsiCodePage() { SetAnsiCodePage(0); }
+  ScopedAnsiCodePage(const ScopedAnsiCodePage&) = delete;
+  ScopedAnsiCodePage& operator=(const ScopedAnsiCodePage&) = delete;
+};
+
+struct TextCase {
+  const char* label;
+  std::string_view input;
+  std::u16string_view expected;
+};
+
+std::string LabelOf(const ::testing::TestParamInfo<TextCase>& row) {
+  return row.param.label;
+}
+
+class DecodeEncodedWordTest : public ::testing::TestWithParam<TextCase> {};
+
+TEST_P(DecodeEncodedWordTest, DecodesWithTheWordsCharset) {
+  ScopedAnsiCodePage western(1252);
+  const CharsetEntry* entry = FindCharsetForEncodedWord(GetParam().input);
+  ASSERT_NE(entry, nullptr);
+  EXPECT_EQ(DecodeEncodedWord(*entry, GetParam().input), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, DecodeEncodedWordTest,
+    ::testing::Values(TextCase{"Base64Utf8", "=?utf-8?B?5Lit5paH?=", u"中文"},
+                      TextCase{"QLatin1", "=?iso-8859-1?Q?caf=E9?=", u"café"},
+                      // RFC 2047 4.2 (2): "_" is a space in a Q word.
+                      TextCase{"QUnderscoreIsSpace", "=?iso-8859-1?Q?a_b?=", u"a b"},
+                      TextCase{"LowerCaseMarkers", "=?utf-8?b?5Lit5paH?=", u"中文"},
+                      TextCase{"LowerCaseQ", "=?utf-8?q?=E4=B8=AD?=", u"中"},
+                      TextCase{"OneByteIsTooShort", "=?utf-8?B?QQ==?=", u""},
+                      TextCase{"TwoBytesAreEnough", "=?utf-8?Q?ab?=", u"ab"},
+                      TextCase{"UnknownEncodingMarker", "=?utf-8?X?abc?=", u""},
+                      TextCase{"ResultTrimmed", "=?utf-8?Q?__ab__?=", u"ab"},
+                      TextCase{"CutShort", "=?utf-8?B?5Lit5paH", u"中文"},
+                      TextCase{"CutShortAfterQuestionMark", "=?utf-8?B?5Lit5paH?", u"中文"},
+                      TextCase{"StopsAtNul", "=?utf-8?Q?ab=00cd?=", u"ab"},
+                      TextCase{"Rfc2231Language", "=?US-ASCII*EN?Q?Keith_Moore?=", u"Keith Moore"}),
+    LabelOf);
+
+class DecodeHeaderTextTest : public ::testing::TestWithParam<TextCase> {};
+
+TEST_P(DecodeHeaderTextTest, DecodesTheValue) {
+  ScopedAnsiCodePage western(1252);
+  EXPECT_EQ(DecodeHeaderText(GetParam().input), GetParam().expected);
+}
+
+// RFC 2047 8, the examples of how encoded words and the white space around them display.
+INSTANTIATE_TEST_SUITE_P(
+    Rfc2047Examples, DecodeHeaderTextTest,
+    ::testing::Values(
+        TextCase{"SingleWord", "(=?ISO-8859-1?Q?a?=)", u"(a)"},
+        TextCase{"WordThenText", "(=?ISO-8859-1?Q?a?= b)", u"(a b)"},
+        TextCase{"AdjacentWords", "(=?ISO-8859-1?Q?a?= =?ISO-8859-1?Q?b?=)", u"(ab)"},
+        TextCase{"WordsTwoBlanks", "(=?ISO-8859-1?Q?a?=  =?ISO-8859-1?Q?b?=)", u"(ab)"},
+        TextCase{"WordsAcrossFold", "(=?ISO-8859-1?Q?a?=\r\n    =?ISO-8859-1?Q?b?=)", u"(ab)"},
+        TextCase{"EncodedSpace", "(=?ISO-8859-1?Q?a_b?=)", u"(a b)"},
+        TextCase{"SpaceInSecondCharset", "(=?ISO-8859-1?Q?a?= =?ISO-8859-2?Q?_b?=)", u"(a b)"},
+        TextCase{"KeithMoore", "=?US-ASCII?Q?Keith_Moore?= <moore@cs.utk.edu>",
+                 u"Keith Moore <moore@cs.utk.edu>"},
+        TextCase{"KeldJornSimonsen", "=?ISO-8859-1?Q?Keld_J=F8rn_Simonsen?= <keld@dkuug.dk>",
+                 u"Keld Jørn Simonsen <keld@dkuug.dk>"},
+        TextCase{"AndrePirard", "=?ISO-8859-1?Q?Andr=E9?= Pirard <PIRARD@vm1.ulg.ac.be>",
+                 u"André Pirard <PIRARD@vm1.ulg.ac.be>"},
+        TextCase{"TwoCharsetsSubject",
+                 "=?ISO-8859-1?B?SWYgeW91IGNhbiByZWFkIHRoaXMgeW8=?=\r\n "
+                 "=?ISO-8859-2?B?dSB1bmRlcnN0YW5kIHRoZSBleGFtcGxlLg==?=",
+                 u"If you can read this you understand the example."},
+        TextCase{"OlleJarnefors", "=?ISO-8859-1?Q?Olle_J=E4rnefors?= <ojarnef@admin.kth.se>",
+                 u"Olle Järnefors <ojarnef@admin.kth.se>"}),
+    LabelOf);
+
+INSTANTIATE_TEST_SUITE_P(
+    Behaviour, DecodeHeaderTextTest,
+    ::testing::Values(
+        TextCase{"PlainAscii", "Hello world", u"Hello world"}, TextCase{"Empty", "", u""},
+        TextCase{"WordWithTextAfter", "Re: =?gb2312?B?1tDOxA==?= more", u"Re: 中文 more"},
+        TextCase{"WordAtEnd", "Re: =?gb2312?B?1tDOxA==?=", u"Re: 中文"},
+        TextCase{"WordAtStart", "=?gb2312?B?1tDOxA==?= more", u"中文 more"},
+        TextCase{"EveryWordDecoded", "a =?utf-8?Q?x?= b =?utf-8?Q?y?= c", u"a x b y c"},
+        TextCase{"LeadingBlanksKept", "  =?utf-8?Q?a?=", u"  a"},
+        TextCase{"TextBetweenWordsKept", "=?utf-8?Q?a?= - =?utf-8?Q?b?=", u"a - b"},
+        // A character split over two words decodes whole (bytes joined before conversion).
+        TextCase{"SplitUtf8Base64", "=?utf-8?B?5Lg=?= =?utf-8?B?rQ==?=", u"中"},
+        TextCase{"SplitUtf8Q", "=?utf-8?Q?=E4=B8?=\t=?UTF-8?Q?=AD?=", u"中"},
+        TextCase{"SplitAcrossEqualPages", "=?gb2312?Q?=D6?= =?gbk?Q?=D0?=", u"中"},
+        TextCase{"DifferentCharsetsEachTheirOwn",
+                 "=?iso-8859-1?Q?caf=E9?= =?utf-8?Q?_=E2=82=AC?=", u"café €"},
+        TextCase{"OneByteWordsKept", "Re: =?gbk?B?u9i4tDog?= =?gbk?Q?H?= x", u"Re: 回复: H x"},
+        TextCase{"EmptyWord", "a =?utf-8?Q?\?= b", u"a  b"},
+        // Charsets the table lacks.
+        TextCase{"Gb18030ByName", "=?gb18030?B?ZXJvc9DUxNzOyszi?=", u"eros性能问题"},
+        TextCase{"Utf16WithoutMark", "=?utf-16?B?RABlAHMAaQBnAG4A?=", u"Design"},
+        TextCase{"Latin6IsNotLatin1", "=?iso-8859-10?Q?=BF?=", u"ŋ"},
+        TextCase{"UnknownCharsetUtf8Bytes", "=?x-unknown?Q?caf=C3=A9?=", u"café"},
+        TextCase{"UnknownCharsetLegacyBytes", "=?unknown-8bit?Q?caf=E9?=", u"café"},
+        TextCase{"LanguageSuffix", "=?iso-8859-2*sl?Q?Doma=e8e?=", u"Domače"},
+        // Raw 8-bit text outside words.
+        TextCase{"RawUtf8",
+                 "Gr\xC3\xBC\xC3\x9F"
+                 "e",
+                 u"Grüße"},
+        TextCase{"RawLegacyUsesAnsi",
+                 "Gr\xFC\xDF"
+                 "e",
+                 u"Grüße"},
+        TextCase{"RawUtf8BesideWord", "=?iso-8859-1?Q?Maril=F9?= Gioffr\xC3\xA9",
+                 u"Marilù Gioffré"},
+        // What is not a complete encoded word stays as written.
+        TextCase{"UnknownEncodingLetter", "=?utf-8?Z?abc?=", u"=?utf-8?Z?abc?="},
+        TextCase{"BlankInCharset", "=?utf 8?Q?abc?=", u"=?utf 8?Q?abc?="},
+        TextCase{"CutShortWithBlankAfter", "=?utf-8?Q?abc def", u"=?utf-8?Q?abc def"},
+        TextCase{"NoEncodedText", "=?utf-8?Q", u"=?utf-8?Q"},
+        TextCase{"LoneMarker", "What=?", u"What=?"},
+        TextCase{"BlankInsideTerminatedWord", "=?utf-8?Q?a b?=", u"a b"},
+        TextCase{"CutShortAtEnd", "Re: =?utf-8?B?5Lit5paH", u"Re: 中文"},
+        TextCase{"NulsDropped", "a\0b=?utf-8?Q?c=00d?="sv, u"abcd"}),
+    LabelOf);
+
+TEST(DecodeHeaderTextTest, PlainTextUsesTheAnsiCodePage) {
+  ScopedAnsiCodePage russian(1251);
+  EXPECT_EQ(DecodeHeaderText("\xCF\xF0\xE8\xE2\xE5\xF2 =?utf-8?Q?x?="), u"Привет x");
+}
+
+TEST(DecodeHeaderTextTest, SystemCharsetUsesTheAnsiCodePage) {
+  ScopedAnsiCodePage greek(1253);
+  EXPECT_EQ(DecodeHeaderText("=?system?Q?=E1?="), u"α");
+}
+
+class DecodeAddressTextTest : public ::testing::TestWithParam<TextCase> {};
+
+TEST_P(DecodeAddressTextTest, DecodesAndQuotesTheDisplayName) {
+  ScopedAnsiCodePage western(1252);
+  EXPECT_EQ(DecodeAddressText(GetParam().input), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, DecodeAddressTextTest,
+    ::testing::Values(
+        TextCase{"PlainNameUnchanged", "John Smith <js@example.com>",
+                 u"John Smith <js@example.com>"},
+        TextCase{"AddressOnly", "js@example.com", u"js@example.com"},
+        TextCase{"QuotedEncodedName", "\"=?utf-8?B?5Lit5paH?=\" <a@b.c>", u"\"中文\" <a@b.c>"},
+        TextCase{"UnquotedEncodedName", "=?utf-8?B?5Lit5paH?= <a@b.c>", u"\"中文\" <a@b.c>"},
+        TextCase{"NameOfSeveralWords", "=?utf-8?Q?a?= =?utf-8?Q?b?= <a@b.c>", u"\"ab\" <a@b.c>"},
+        TextCase{"NameNoBlankBeforeAddress", "=?utf-8?Q?Name?=<a@b.c>", u"\"Name\" <a@b.c>"},
+        TextCase{"OnlyAnEncodedWord", "=?utf-8?B?5Lit5paH?=", u"中文"},
+        TextCase{"QuotedName", "\"Name\" <a@b.c>", u"\"Name\" <a@b.c>"},
+        TextCase{"EscapedQuotes", "\\\"Name\\\" <a@b.c>", u"\"Name\" <a@b.c>"},
+        TextCase{"SingleQuoteDropped", "\"Name <a@b.c>", u"Name <a@b.c>"},
+        TextCase{"BlanksAroundTrimmed", "  \"Name\"   <a@b.c>  ", u"\"Name\" <a@b.c>"},
+        TextCase{"EmptyQuotesDropped", "\"\" <a@b.c>", u"<a@b.c>"},
+        TextCase{"TextBeforeQuotes", "Foo \"Bar\" <a@b.c>", u"\"Foo\" Bar <a@b.c>"},
+        TextCase{"PartlyEncodedName", "=?utf-8?Q?Foo?= Bar <a@b>", u"\"Foo\" Bar <a@b>"},
+        TextCase{"CommentName", "a@b.c (=?utf-8?Q?Na_me?=)", u"a@b.c (Na me)"},
+        TextCase{"QuotedEncodedQ", "\"=?iso-8859-1?q?=E9t=E9?=\" <a@b.c>", u"\"été\" <a@b.c>"},
+        TextCase{"EncodedQStartingWithEscape", "=?iso-8859-1?q?=E9t=E9?= <a@b.c>",
+                 u"\"été\" <a@b.c>"},
+        TextCase{"Rfc2047Example", "=?ISO-8859-1?Q?Patrik_F=E4ltstr=F6m?= <paf@nada.kth.se>",
+                 u"\"Patrik Fältström\" <paf@nada.kth.se>"},
+        TextCase{"Empty", "", u""}, TextCase{"OnlyBlanks", " \t ", u""}),
+    LabelOf);
+
+struct ExtendedCase {
+  const char* label;
+  std::string_view value;
+  std::u16string_view expected;
+};
+
+class DecodeExtendedParameterTest : public ::testing::TestWithParam<ExtendedCase> {};
+
+TEST_P(DecodeExtendedParameterTest, DecodesCharsetAndPercentEscapes) {
+  ScopedAnsiCodePage western(1252);
+  EXPECT_EQ(DecodeExtendedParameter(GetParam().value), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, DecodeExtendedParameterTest,
+    ::testing::Values(
+        // RFC 2231 4's own example.
+        ExtendedCase{"Rfc2231Example", "us-ascii'en-us'This%20is%20%2A%2A%2Afun%2A%2A%2A",
+                     u"This is ***fun***"},
+        ExtendedCase{"Utf8FileName", "utf-8''%E4%B8%AD%E6%96%87.txt", u"中文.txt"},
+        ExtendedCase{"LowerCaseHex", "utf-8''%e4%b8%ad", u"中"},
+        ExtendedCase{"Latin1WithLanguage", "iso-8859-1'en'caf%E9", u"café"},
+        ExtendedCase{"CharsetByName", "gb18030''%D6%D0", u"中"},
+        ExtendedCase{"UnknownCharsetUtf8", "x-unknown''caf%C3%A9", u"café"},
+        ExtendedCase{"EmptyCharset", "''abc", u"abc"},
+        ExtendedCase{"NoQuotesIsAnsi", "caf%E9%20x", u"café x"},
+        ExtendedCase{"OneQuoteIsAnsi", "it's", u"it's"},
+        ExtendedCase{"BadEscapeKept", "utf-8''50%G1", u"50%G1"},
+        ExtendedCase{"EscapeCutShort", "utf-8''50%4", u"50%4"},
+        ExtendedCase{"PercentAtEnd", "utf-8''50%", u"50%"},
+        ExtendedCase{"QuotedValue", "\"utf-8''a%20b\"", u"a b"}, ExtendedCase{"Empty", "", u""}),
+    [](const auto& row) { return std::string(row.param.label); });
+
+}  // namespace
+}  // namespace quillon
