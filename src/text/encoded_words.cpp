@@ -19,7 +19,8 @@ std::u16string DecodeUntaggedText(std::string_view bytes) {
   return AnsiToUtf16(bytes);
 }
 
-// How the bytes of one encoded word become text. Words with equal keys are converted together.
+// How the bytes of one encoded word become text. Adjacent words with equal conversions are
+// converted together.
 struct WordConversion {
   enum class Kind { kCodePage, kNamedCharset };
   Kind kind = Kind::kNamedCharset;
@@ -28,6 +29,46 @@ struct WordConversion {
 
   bool operator==(const WordConversion&) const = default;
 };
+
+bool IsIso2022(const WordConversion& conversion) {
+  if (conversion.kind == WordConversion::Kind::kCodePage) {
+    return conversion.codePage == 50220 || conversion.codePage == 50221 ||
+           conversion.codePage == 50225;
+  }
+  return conversion.charsetName.starts_with("iso-2022");
+}
+
+bool IsHz(const WordConversion& conversion) {
+  if (conversion.kind == WordConversion::Kind::kCodePage) return conversion.codePage == 52936;
+  return conversion.charsetName.starts_with("hz");
+}
+
+// Length of the ISO 2022 escape sequence (ESC, intermediate bytes 0x20-0x2F, one final byte
+// 0x30-0x7E) that ends `bytes`, or 0.
+std::size_t TrailingEscapeLength(std::string_view bytes) {
+  const auto escape = bytes.rfind('\x1B');
+  if (escape == std::string_view::npos || bytes.size() - escape < 3) return 0;
+  const std::string_view sequence = bytes.substr(escape);
+  for (std::size_t i = 1; i + 1 < sequence.size(); ++i) {
+    if (sequence[i] < 0x20 || sequence[i] > 0x2F) return 0;
+  }
+  const char finalByte = sequence.back();
+  return (finalByte >= 0x30 && finalByte <= 0x7E) ? sequence.size() : 0;
+}
+
+// Appends the next word's bytes. RFC 1468 has every ISO-2022-JP word end in ASCII, yet mailers
+// also cut words inside a character, so the bytes are joined; but a shift back to ASCII
+// directly followed by the next word's shift out is dropped, since a converter rightly takes
+// two escape sequences in a row (or HZ's "~}~{") for an error.
+void AppendWordBytes(const WordConversion& conversion, std::string& joined, std::string_view next) {
+  if (IsIso2022(conversion) && next.starts_with('\x1B')) {
+    joined.resize(joined.size() - TrailingEscapeLength(joined));
+  } else if (IsHz(conversion) && joined.ends_with("~}") && next.starts_with("~{")) {
+    joined.resize(joined.size() - 2);
+    next.remove_prefix(2);
+  }
+  joined += next;
+}
 
 WordConversion ConversionFor(std::string_view text, const EncodedWordSpan& word) {
   WordConversion conversion;
@@ -145,7 +186,7 @@ std::u16string DecodeHeaderText(std::string_view text) {
     std::string bytes = DecodeEncodedWordBytes(kept[i].word);
     ++i;
     while (i < kept.size() && kept[i].isWord && conversions[i] == conversion) {
-      bytes += DecodeEncodedWordBytes(kept[i].word);
+      AppendWordBytes(conversion, bytes, DecodeEncodedWordBytes(kept[i].word));
       ++i;
     }
     result += Convert(conversion, bytes);
@@ -167,13 +208,16 @@ std::u16string DecodeAddressText(std::string_view input) {
   }
 
   // The value falls into a display name and the rest: a quoted name, or a leading run of
-  // encoded words. Anything else is one part.
+  // encoded words. Anything else is one part. Quotes inside the angle brackets belong to a
+  // quoted local part (RFC 5322 3.4.1), not to a name.
   std::vector<std::string_view> parts;
   const std::string_view view = text;
   if (!view.starts_with("=?")) {
     const auto firstQuote = view.find('"');
     const auto lastQuote = view.rfind('"');
-    if (firstQuote != std::string_view::npos && lastQuote > firstQuote + 1) {
+    const auto angle = view.find('<');
+    const bool quoteStartsName = angle == std::string_view::npos || firstQuote < angle;
+    if (firstQuote != std::string_view::npos && lastQuote > firstQuote + 1 && quoteStartsName) {
       if (firstQuote > 0) parts.push_back(view.substr(0, firstQuote));
       parts.push_back(view.substr(firstQuote + 1, lastQuote - firstQuote - 1));
       if (lastQuote + 1 < view.size()) parts.push_back(view.substr(lastQuote + 1));
