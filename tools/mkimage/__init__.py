@@ -1,0 +1,1 @@
+"""Test image builder: layouts, filler and ground truth (see tools/README.md)."""

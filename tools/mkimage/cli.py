@@ -1,0 +1,101 @@
+"""Command line of quillon-mkimage."""
+
+import argparse
+import json
+import pathlib
+import random
+import subprocess
+import sys
+
+from . import layouts, truth
+from .noise import NoiseMaker
+from .writer import ImageWriter
+
+TOOLS_DIR = pathlib.Path(__file__).resolve().parent.parent
+SOURCE_DIR = TOOLS_DIR.parent
+
+
+def read_inputs(paths):
+    """(name, bytes) of every .eml file given, folders expanded in name order."""
+    mails = []
+    for path in map(pathlib.Path, paths):
+        if path.is_dir():
+            files = sorted(child for child in path.iterdir()
+                           if child.is_file() and child.suffix.lower() == ".eml")
+        else:
+            files = [path]
+        for file in files:
+            mails.append((file.name, file.read_bytes()))
+    return mails
+
+
+def shift_noise(seed, size):
+    """The bytes put in front for a shift: their own generator, so the layout behind them is
+    byte for byte the one built without a shift."""
+    if size <= 0:
+        return b""
+    return NoiseMaker(random.Random(f"shift-{seed}-{size}")).random_bytes(size)
+
+
+def build(options):
+    """Builds the image and its truth; returns the truth."""
+    mails = read_inputs(options.inputs)
+    if not mails:
+        raise SystemExit("quillon-mkimage: no .eml input found")
+    rng = random.Random(options.seed)
+    noise = NoiseMaker(rng)
+    writer = ImageWriter(options.out, shift_noise(options.seed, options.shift))
+    try:
+        result = layouts.LAYOUTS[options.layout](writer, mails, rng, noise, options)
+    finally:
+        image_size = writer.close()
+    ground_truth = truth.build_truth(options.out, image_size, options.layout, result, options)
+    with open(options.truth, "w", encoding="utf-8") as file:
+        json.dump(ground_truth, file, indent=1)
+        file.write("\n")
+    return ground_truth
+
+
+def parse_arguments(argv):
+    parser = argparse.ArgumentParser(
+        prog="quillon-mkimage",
+        description="Builds a test disk image with mails laid out in a chosen way, and a JSON "
+                    "file that says where each mail lies and where a scan must find it.")
+    parser.add_argument("--layout", choices=sorted(layouts.LAYOUTS))
+    parser.add_argument("--out", help="image file to write")
+    parser.add_argument("--truth", help="ground-truth JSON file to write")
+    parser.add_argument("--seed", type=int, default=1, help="random seed (default 1)")
+    parser.add_argument("--shift", type=int, default=0,
+                        help="bytes of noise in front, moving every position by that much")
+    parser.add_argument("--size", type=int, default=0,
+                        help="bench: image size (default 1 GiB); others: minimum size")
+    parser.add_argument("--mails", type=int, default=1500,
+                        help="bench: number of mails to place (default 1500)")
+    parser.add_argument("--fragment", action="store_true",
+                        help="dbx: shuffle the block order inside the store")
+    parser.add_argument("--self-test", action="store_true",
+                        help="build every layout from the demo mails and check the truth")
+    parser.add_argument("inputs", nargs="*", metavar="INPUT",
+                        help=".eml files or folders of them")
+    options = parser.parse_args(argv)
+    if options.self_test:
+        return options
+    for name in ("layout", "out", "truth"):
+        if getattr(options, name) is None:
+            parser.error(f"--{name} is required")
+    if not options.inputs:
+        parser.error("at least one INPUT is required")
+    if options.shift < 0 or options.size < 0 or options.mails < 1:
+        parser.error("--shift and --size must not be negative, --mails must be positive")
+    return options
+
+
+def main(argv=None):
+    options = parse_arguments(sys.argv[1:] if argv is None else argv)
+    if options.self_test:
+        script = SOURCE_DIR / "tests" / "e2e" / "mkimage_test.py"
+        return subprocess.call([sys.executable, str(script), "--source-dir", str(SOURCE_DIR)])
+    ground_truth = build(options)
+    print(f"{options.out}: {ground_truth['image_size']} bytes, {ground_truth['mail_count']} "
+          f"mails, {ground_truth['strict_expected_count']} strictly expected")
+    return 0
