@@ -22,6 +22,9 @@ inline constexpr std::uint32_t kReadSectors = 128;
 struct ScanOptions {
   std::uint64_t startSector = 0;
   std::uint64_t sectorCount = std::numeric_limits<std::uint64_t>::max();  // to the end
+  // Recognise mails by their "Received: " trace line only; otherwise header blocks are also
+  // recognised by their shape, and copies of one message are marked as duplicates.
+  bool strict = false;
 };
 
 struct ScanResult {

@@ -6,7 +6,9 @@
 #include <vector>
 
 #include "app/cli/arguments.h"
+#include "app/cli/save_command.h"
 #include "app/cli/scan_command.h"
+#include "app/cli/show_command.h"
 #include "text/code_page.h"
 
 namespace quillon {
@@ -37,7 +39,9 @@ constexpr const char* kUsage =
 int RunCommand(const Arguments& arguments) {
   if (arguments.codePage) SetAnsiCodePage(*arguments.codePage);
   if (arguments.command == "scan") return RunScanCommand(arguments);
-  std::fprintf(stderr, "quillon: the %s command is not available yet\n", arguments.command.c_str());
+  if (arguments.command == "save") return RunSaveCommand(arguments);
+  if (arguments.command == "show") return RunShowCommand(arguments);
+  std::fprintf(stderr, "quillon: unknown command %s\n", arguments.command.c_str());
   return 2;
 }
 

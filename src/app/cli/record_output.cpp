@@ -139,6 +139,10 @@ std::string RecordJson(const MailRecord& record, std::size_t index) {
   for (const PartEntry& entry : record.attachments) addEntry(entry);
   for (const PartEntry& entry : record.Body().parts) addEntry(entry);
   json += "]";
+  json += ", \"duplicate_of\": ";
+  json += record.duplicateOf >= 0 ? std::to_string(record.duplicateOf + 1) : "null";
+  json += ", \"found_by\": ";
+  json += record.foundBy == FoundBy::Trace ? "\"trace\"" : "\"shape\"";
   json += "}";
   return json;
 }

@@ -9,7 +9,8 @@
 namespace quillon {
 
 // {"index": ..., "sector": ..., "offset": ..., "from": ..., "to": ..., "subject": ..., "date": ...,
-//  "priority": ..., "attachments": [{"name": ..., "size": ...}, ...]} without a line break.
+//  "priority": ..., "attachments": [{"name": ..., "size": ...}, ...], "duplicate_of": index of the
+//  first copy of the same message or null, "found_by": "trace" or "shape"} without a line break.
 // Scripts parse this: fields keep their names and meaning.
 std::string RecordJson(const MailRecord& record, std::size_t index);
 

@@ -27,6 +27,7 @@ bool ScanForCommand(const Arguments& arguments, ScanStatus& status, FoundMails& 
   ScanOptions options;
   if (arguments.startSector) options.startSector = *arguments.startSector;
   if (arguments.sectors) options.sectorCount = *arguments.sectors;
+  options.strict = arguments.strict;
 
   ProgressReporter progress(::isatty(STDERR_FILENO) == 1);
   interruptFlag = &status.stopRequested;

@@ -1,0 +1,13 @@
+// `quillon show`: scans a source and prints one found mail.
+#pragma once
+
+#include "app/cli/arguments.h"
+
+namespace quillon {
+
+// Writes mail --index N (1-based, found order) to stdout: its .eml bytes exactly as a save would
+// write them, or with --txt its text rendering. Exit status 1 when N is out of range or the mail
+// cannot be read back.
+int RunShowCommand(const Arguments& arguments);
+
+}  // namespace quillon
