@@ -1,0 +1,142 @@
+#include "scan/mail_reader.h"
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+#include <vector>
+
+#include "scan/mail_reader_window.h"
+
+namespace quillon {
+
+namespace {
+
+using mail_reader::BlockHeaderCompactor;
+
+constexpr std::uint32_t kReadBytes = 0x10000;
+constexpr std::uint64_t kBaseWindow = 0x80000;
+// The window starts this many sectors before the mail's start, so that the lines in front of
+// its first trace line (a Return-Path, a Delivered-To) are read too.
+constexpr std::uint64_t kLeadSectors = 2;
+// Raw bytes read for one mail at most: the longest mail kept plus the lead-in.
+constexpr std::uint64_t kMaxRawBytes = kMaxMailBytes + kLeadSectors * kSectorSize;
+
+bool StopRequested(const std::atomic<bool>* stopRequested) {
+  return stopRequested && stopRequested->load(std::memory_order_relaxed);
+}
+
+// Attachments are sent base64-encoded, a third larger than their stated sizes, after the header
+// and the text: twice their sizes plus 512 KiB covers the whole mail in one pass.
+std::uint64_t WindowLength(const MailRecord& record) {
+  std::uint64_t attachmentBytes = 0;
+  for (const PartEntry& attachment : record.attachments) {
+    if (attachment.size > 0)
+      attachmentBytes = std::min<std::uint64_t>(
+          attachmentBytes + static_cast<std::uint64_t>(attachment.size), kMaxRawBytes);
+  }
+  const std::uint64_t length = (2 * attachmentBytes + kBaseWindow) / kSectorSize * kSectorSize;
+  return std::min(length, kMaxRawBytes / kSectorSize * kSectorSize);
+}
+
+// Reads the source from the window's first sector on, 64 KiB at a time, into the compactor.
+class WindowReader {
+ public:
+  WindowReader(DataSource& source, std::uint64_t firstSector, BlockHeaderCompactor& compactor)
+      : source_(source), sector_(firstSector), compactor_(compactor), buffer_(kReadBytes) {}
+
+  // Reads `count` more bytes (a multiple of 512). The result of a read is not examined: a read
+  // that fails leaves zeros, and bytes past the end of the source read as zeros.
+  void Read(std::uint64_t count, const std::atomic<bool>* stopRequested) {
+    while (count > 0 && !StopRequested(stopRequested)) {
+      const auto n = static_cast<std::uint32_t>(std::min<std::uint64_t>(count, kReadBytes));
+      std::memset(buffer_.data(), 0, n);
+      (void)source_.ReadSectors(buffer_.data(), n, sector_);
+      compactor_.Append(buffer_.data(), n);
+      sector_ += n / kSectorSize;
+      done_ += n;
+      count -= n;
+    }
+  }
+
+  std::uint64_t Done() const { return done_; }
+  bool SourceHasMore() const { return sector_ < source_.TotalSectors(); }
+
+ private:
+  DataSource& source_;
+  std::uint64_t sector_;
+  BlockHeaderCompactor& compactor_;
+  std::vector<std::uint8_t> buffer_;
+  std::uint64_t done_ = 0;
+};
+
+void ReadFromSource(const MailRecord& record, DataSource& source, std::string& output,
+                    const std::atomic<bool>* stopRequested) {
+  const std::uint64_t first =
+      record.startSector >= kLeadSectors ? record.startSector - kLeadSectors : 0;
+  const std::uint64_t window = WindowLength(record);
+  BlockHeaderCompactor compactor(stopRequested);
+  WindowReader reader(source, first, compactor);
+
+  // Most mails end in the first reads of the window: the matched search is tried on what has
+  // arrived, at doubling sizes, and the window is read to its end only when it is needed. A mail
+  // found and ended within the bytes read is the one the whole window would give.
+  for (std::uint64_t tryAt = kReadBytes; reader.Done() < window && !StopRequested(stopRequested);
+       tryAt *= 2) {
+    reader.Read(std::min(tryAt, window) - reader.Done(), stopRequested);
+    if (reader.Done() >= window) break;
+    const std::string_view settled = compactor.Settled();
+    const mail_reader::MailExtent early = mail_reader::FindMatchedMail(settled, record);
+    if (mail_reader::ExtentComplete(settled, early)) {
+      output = mail_reader::CleanMailText(settled.substr(early.start, early.end - early.start));
+      return;
+    }
+  }
+
+  // A mail that runs to the end of what was read may go on: read on, each time as much again,
+  // until it ends, the source ends or the cap is reached.
+  for (;;) {
+    const bool more = !StopRequested(stopRequested) && reader.SourceHasMore() &&
+                      compactor.RawSize() < kMaxRawBytes;
+    if (!more) compactor.Finish();
+    const std::string_view data = compactor.Settled();
+    const mail_reader::WindowSearch search = mail_reader::SearchWindow(data, record);
+    if (!more || !search.runsToEnd) {
+      if (search.chosen.found) {
+        const std::size_t end = std::min(search.chosen.end, data.size());
+        output =
+            mail_reader::CleanMailText(data.substr(search.chosen.start, end - search.chosen.start));
+      }
+      return;
+    }
+    const std::uint64_t step = std::min(std::max<std::uint64_t>(reader.Done(), kReadBytes),
+                                        kMaxRawBytes - compactor.RawSize());
+    reader.Read(step, stopRequested);
+  }
+}
+
+}  // namespace
+
+bool ReadMailText(const MailRecord& record, DataSource* source, std::string& output,
+                  const std::atomic<bool>* stopRequested) {
+  output.clear();
+  DataSource own;
+  if (!source) {
+    if (!own.Open(record.sourceName)) return false;
+    source = &own;
+  }
+  try {
+    ReadFromSource(record, *source, output, stopRequested);
+  } catch (const std::bad_alloc&) {
+    // The buffers of a long mail could not be had: as if the mail could not be read.
+    output.clear();
+    output.shrink_to_fit();
+    return false;
+  }
+  return true;
+}
+
+bool ReadMailTextForPreview(const MailRecord& record, std::string& output) {
+  return ReadMailText(record, nullptr, output, nullptr);
+}
+
+}  // namespace quillon

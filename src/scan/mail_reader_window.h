@@ -1,0 +1,96 @@
+// The parts of reading a mail back that work on bytes already in memory: removing the mail-store
+// block headers from the raw window, and finding the mail in what is left. Private to the
+// re-reader; the tests and the fuzz target call them without a data source.
+#pragma once
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "scan/mail_record.h"
+
+namespace quillon::mail_reader {
+
+// Removes the 16-byte block headers (mark 02 00 00 at offset 5) found at even offsets of the raw
+// window, the bytes arriving in pieces as they are read. The result is the same however the
+// input is split: a decision waits until the 16 bytes of a possible header have arrived.
+//
+// When the two bytes before a header equal its last two bytes and the fourth byte before it
+// differs from its byte 12, the header interrupted a line in a way that leaves 4 stray bytes in
+// front of it; those are overwritten with blanks.
+class BlockHeaderCompactor {
+ public:
+  // Once `stopRequested` is set no further header is removed; the rest is kept as it came.
+  explicit BlockHeaderCompactor(const std::atomic<bool>* stopRequested = nullptr)
+      : stopRequested_(stopRequested) {}
+
+  void Append(const std::uint8_t* data, std::size_t size);
+  // No more raw bytes: the undecided tail is decided as if zeros followed.
+  void Finish();
+
+  // The compacted bytes that no later input can change (all of them once finished).
+  std::string_view Settled() const;
+  bool Finished() const { return finished_; }
+  std::uint64_t RawSize() const { return received_; }
+
+ private:
+  void Walk(bool final);
+  std::uint8_t RawAt(std::uint64_t offset) const;
+  void CopyRaw(std::uint64_t from, std::uint64_t to);
+  void DropConsumedRaw();
+
+  const std::atomic<bool>* stopRequested_;
+  std::vector<std::uint8_t> raw_;  // raw bytes from rawBase_ on
+  std::uint64_t rawBase_ = 0;
+  std::uint64_t received_ = 0;
+  std::uint64_t next_ = 0;      // next even offset to test
+  std::uint64_t copyFrom_ = 0;  // first raw byte not yet copied
+  std::string compacted_;
+  bool removing_ = true;
+  bool finished_ = false;
+};
+
+// The same compaction over a whole window in one pass, as a plain reference for the streaming
+// form (tests and fuzzing compare the two).
+std::string CompactWindowOnce(std::string_view raw);
+
+// Where a search found a mail in the compacted window: the text from `start` up to `end`.
+struct MailExtent {
+  bool found = false;            // a start was held and its header block ended
+  bool startPending = false;     // not found: a start was held whose headers had not ended
+  bool endedByNextMail = false;  // `end` is the CR LF before the next mail's first line
+  std::size_t start = 0;
+  std::size_t end = 0;  // the data's size when the mail runs to the end of the data
+};
+
+// The matched search: a start line ("Received: ", "Delivered-To: ", "Return-Path: " after a
+// CR LF) whose header block carries the record's From, To and Date values.
+MailExtent FindMatchedMail(std::string_view data, const MailRecord& record);
+// The plain search: the first mail that begins in the data, whatever its values.
+MailExtent FindFirstMail(std::string_view data);
+
+// Both searches over one window: the matched result when there is one, else the plain one.
+struct WindowSearch {
+  MailExtent chosen;
+  // The chosen mail runs to the end of the data without a NUL: more data may continue it.
+  bool runsToEnd = false;
+};
+WindowSearch SearchWindow(std::string_view data, const MailRecord& record);
+
+// True when `extent` is found and its text is complete within `data`: it ended at the next
+// mail's first line, or a NUL byte cuts it before its end.
+bool ExtentComplete(std::string_view data, const MailExtent& extent);
+
+// The mail's text as handed out: cut at its first NUL byte, bytes 0x01 to 0x07 as blanks.
+std::string CleanMailText(std::string_view text);
+
+// A folded header value read as the scan reads it: the first line up to its first byte below 14,
+// then each following line that begins with a blank or tab, without its leading white space,
+// joined with one blank, up to kMaxUnfoldedValue bytes. Empty when the first line is longer than
+// a header line may be.
+std::string UnfoldedValue(std::string_view data, std::size_t valueStart);
+
+}  // namespace quillon::mail_reader
