@@ -1,0 +1,178 @@
+#include "output/preview_text.h"
+
+#include <cstdio>
+#include <string>
+
+#include "text/ascii.h"
+#include "text/body_preview.h"
+#include "text/charset_table.h"
+#include "text/code_page.h"
+
+namespace quillon {
+
+namespace {
+
+constexpr std::int64_t kKiB = 1024;
+constexpr std::int64_t kMiB = 1024 * kKiB;
+constexpr std::int64_t kGiB = 1024 * kMiB;
+constexpr std::size_t kRuleLength = 60;
+
+constexpr std::string_view kBlankLine = "\r\n\r\n";
+constexpr std::string_view kCharsetParameter = "charset=";
+// Markers that end the raw text behind the header when no text part is found: the next carved
+// mail's "Return-Path" (its first letter either case), or a literal "--boundary" line.
+constexpr std::string_view kNextMailMarker = "eturn-path";
+constexpr std::string_view kBoundaryMarker = "--boundary";
+
+std::u16string AsciiToUtf16(std::string_view text) {
+  return std::u16string(text.begin(), text.end());
+}
+
+// Text put into the document as text: a mail must not be able to add markup of its own.
+std::u16string EscapeHtml(std::u16string_view text) {
+  std::u16string escaped;
+  escaped.reserve(text.size());
+  for (char16_t c : text) {
+    switch (c) {
+      case u'&':
+        escaped += u"&amp;";
+        break;
+      case u'<':
+        escaped += u"&lt;";
+        break;
+      case u'>':
+        escaped += u"&gt;";
+        break;
+      default:
+        escaped += c;
+    }
+  }
+  return escaped;
+}
+
+std::u16string AttachmentLines(const std::vector<PartEntry>& entries) {
+  std::u16string lines;
+  for (const PartEntry& entry : entries) {
+    lines += u"Attachment: " + EscapeHtml(entry.nameText) + u", Size: " + FormatSize(entry.size) +
+             u"\r\n";
+  }
+  return lines;
+}
+
+std::u16string AttachmentBlock(const MailRecord& record) {
+  std::u16string block = AttachmentLines(record.attachments) + AttachmentLines(record.Body().parts);
+  if (block.empty()) return block;
+  return u"<pre>" + block + u"\r\n" + std::u16string(kRuleLength, u'-') + u"\r\n\r\n</pre>";
+}
+
+// The value of a "charset=" parameter at `at` (just behind the '='): quotes removed, up to the
+// next separator.
+std::string ParameterValue(std::string_view text, std::size_t at) {
+  if (at < text.size() && (text[at] == '"' || text[at] == '\'')) ++at;
+  std::size_t end = at;
+  while (end < text.size() && text[end] != '"' && text[end] != '\'' && text[end] != ';' &&
+         text[end] != ' ' && text[end] != '\t' && text[end] != '\r' && text[end] != '\n' &&
+         text[end] != '>' && text[end] != '/')
+    ++end;
+  return std::string(text.substr(at, end - at));
+}
+
+// The charset parameter of the part header around `typeAt`: searched from the content type up
+// to the empty line that ends the part's header.
+std::string PartCharset(std::string_view lowered, std::size_t typeAt) {
+  const std::size_t headerEnd = lowered.find(kBlankLine, typeAt);
+  const std::string_view header = lowered.substr(
+      typeAt, headerEnd == std::string_view::npos ? std::string_view::npos : headerEnd - typeAt);
+  const std::size_t at = header.find(kCharsetParameter);
+  if (at == std::string_view::npos) return {};
+  return ParameterValue(header, at + kCharsetParameter.size());
+}
+
+// The charset an HTML text names in a <meta> tag, either form (charset="x" or
+// content="text/html; charset=x").
+std::string MetaCharset(std::string_view html) {
+  const std::string lowered = AsciiLowered(html);
+  for (std::size_t meta = lowered.find("<meta"); meta != std::string::npos;
+       meta = lowered.find("<meta", meta + 5)) {
+    const std::size_t tagEnd = lowered.find('>', meta);
+    const std::string_view tag = std::string_view(lowered).substr(
+        meta, tagEnd == std::string::npos ? std::string::npos : tagEnd - meta);
+    if (const std::size_t at = tag.find(kCharsetParameter); at != std::string_view::npos)
+      return ParameterValue(tag, at + kCharsetParameter.size());
+  }
+  return {};
+}
+
+std::string ContentTypeCharset(std::string_view contentType) {
+  const std::string lowered = AsciiLowered(contentType);
+  const std::size_t at = lowered.find(kCharsetParameter);
+  if (at == std::string::npos) return {};
+  return ParameterValue(lowered, at + kCharsetParameter.size());
+}
+
+std::u16string ConvertBody(std::string_view bytes, std::string_view charset) {
+  if (!charset.empty()) {
+    if (const CharsetEntry* entry = FindCharsetForParameter(charset)) {
+      std::u16string text = CodePageToUtf16(entry->codePage, bytes);
+      if (!text.empty() || bytes.empty()) return text;
+    }
+    if (std::u16string text; ConvertByCharsetName(charset, bytes, text)) return text;
+  }
+  return AnsiToUtf16(bytes);
+}
+
+std::u16string PreformattedText(std::u16string_view text) {
+  return u"<pre>" + EscapeHtml(text) + u"</pre>";
+}
+
+}  // namespace
+
+std::u16string FormatSize(std::int64_t size) {
+  char text[64] = {};
+  if (size > kGiB || size <= 0) return {};
+  if (size > kMiB)
+    std::snprintf(text, sizeof text, "%0.1f MB", static_cast<double>(size) / kMiB);
+  else if (size > kKiB)
+    std::snprintf(text, sizeof text, "%0.1f KB", static_cast<double>(size) / kKiB);
+  else
+    std::snprintf(text, sizeof text, "%d B", static_cast<int>(size));
+  return AsciiToUtf16(text);
+}
+
+std::u16string BuildPreviewText(const MailRecord& record, std::string_view rawText) {
+  // A mail that could not be read back shows nothing, not even its attachments.
+  if (rawText.empty()) return {};
+  const std::u16string block = AttachmentBlock(record);
+  const std::string lowered = AsciiLowered(rawText);
+
+  // The HTML part wins over the plain one when a mail has both.
+  bool html = true;
+  std::size_t typeAt = lowered.find("text/html");
+  if (typeAt == std::string::npos) {
+    html = false;
+    typeAt = lowered.find("text/plain");
+  }
+
+  if (typeAt != std::string::npos && typeAt > 0) {
+    std::string body;
+    if (!DecodeBodyForPreview(rawText, lowered, static_cast<long long>(typeAt), "</html>", body))
+      return {};
+    std::string charset = PartCharset(lowered, typeAt);
+    if (charset.empty() && html) charset = MetaCharset(body);
+    const std::u16string text = ConvertBody(body, charset);
+    return block + (html ? text : PreformattedText(text));
+  }
+
+  // No text part: the raw text behind the header, up to the next mail or a boundary line.
+  const std::size_t headerEnd = lowered.find(kBlankLine);
+  if (headerEnd == std::string::npos || headerEnd == 0) return {};
+  std::size_t bodyEnd = lowered.find(kNextMailMarker, headerEnd + kBlankLine.size());
+  if (bodyEnd == std::string::npos)
+    bodyEnd = lowered.find(kBoundaryMarker, headerEnd + kBlankLine.size());
+  if (bodyEnd == std::string::npos) bodyEnd = lowered.size() - 1;
+  if (bodyEnd <= headerEnd) return {};
+  const std::string_view body = rawText.substr(headerEnd, bodyEnd - headerEnd);
+  return block + PreformattedText(ConvertBody(body, ContentTypeCharset(record.contentType)));
+}
+
+}  // namespace quillon
