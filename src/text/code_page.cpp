@@ -119,6 +119,8 @@ bool ConvertByCharsetName(std::string_view charsetName, std::string_view bytes,
                           std::u16string& text) {
   text.clear();
   const std::string lowered = AsciiLowered(TrimWhiteSpace(charsetName));
+  // ICU reads options after a ',' in a converter name; a label from a mail sets none.
+  if (lowered.find_first_of(",=") != std::string::npos) return false;
   if (IsUtf16Name(lowered)) {
     const char* converter = Utf16ConverterFor(bytes);
     return IcuToUtf16(converter, bytes, text);

@@ -13,20 +13,24 @@ bool CanBeInCharset(char c) {
   return byte > ' ' && byte != 0x7F && c != '?';
 }
 
-bool ContainsLineBreak(std::string_view text) {
-  return text.find_first_of("\r\n") != std::string_view::npos;
-}
-
-bool ContainsWhiteSpace(std::string_view text) {
-  for (char c : text) {
-    if (IsLinearWhiteSpace(c)) return true;
-  }
-  return false;
-}
-
 }  // namespace
 
 bool FindEncodedWord(std::string_view text, std::size_t from, EncodedWordSpan& word) {
+  // The next "?=", line break and blank after a position, remembered so that a value full of
+  // failed candidates is still scanned in linear time.
+  std::size_t nextClose = 0;
+  std::size_t nextLineBreak = 0;
+  std::size_t nextBlank = 0;
+  std::size_t nextOpening = 0;
+  bool searched = false;
+  auto refresh = [&](std::size_t position) {
+    if (!searched || nextClose < position) nextClose = text.find("?=", position);
+    if (!searched || nextLineBreak < position) nextLineBreak = text.find_first_of("\r\n", position);
+    if (!searched || nextBlank < position) nextBlank = text.find_first_of(" \t\r\n", position);
+    if (!searched || nextOpening < position) nextOpening = text.find("=?", position);
+    searched = true;
+  };
+
   for (std::size_t start = text.find("=?", from); start != std::string_view::npos;
        start = text.find("=?", start + 1)) {
     const std::size_t charsetBegin = start + 2;
@@ -38,23 +42,25 @@ bool FindEncodedWord(std::string_view text, std::size_t from, EncodedWordSpan& w
     if (encoding != 'B' && encoding != 'b' && encoding != 'Q' && encoding != 'q') continue;
 
     const std::size_t encodedBegin = charsetEnd + 3;
+    refresh(encodedBegin);
     word.begin = start;
     word.charset = text.substr(charsetBegin, charsetEnd - charsetBegin);
     word.encoding = (encoding == 'b' || encoding == 'B') ? 'B' : 'Q';
 
     // RFC 2047 2: the word ends at the first "?=" after the encoding. Like common readers we
-    // accept blanks inside, but a word never spans a line break.
-    const std::size_t close = text.find("?=", encodedBegin);
-    if (close != std::string_view::npos &&
-        !ContainsLineBreak(text.substr(encodedBegin, close - encodedBegin))) {
-      word.encodedText = text.substr(encodedBegin, close - encodedBegin);
-      word.end = close + 2;
+    // accept blanks inside, but a word never spans a line break, nor blanks and the start of
+    // another word (a stray "=?x?Q?" must not swallow the text up to a later word).
+    const bool spansAnotherWord = nextBlank < nextClose && nextOpening != std::string_view::npos &&
+                                  nextOpening + 2 <= nextClose;
+    if (nextClose != std::string_view::npos && nextLineBreak > nextClose && !spansAnotherWord) {
+      word.encodedText = text.substr(encodedBegin, nextClose - encodedBegin);
+      word.end = nextClose + 2;
       return true;
     }
     // Cut short: only when it runs to the end of the value, and without the "?" of a "?=" that
     // lost its "=".
+    if (nextBlank != std::string_view::npos) continue;
     std::string_view rest = text.substr(encodedBegin);
-    if (ContainsWhiteSpace(rest)) continue;
     while (!rest.empty() && rest.back() == '?') rest.remove_suffix(1);
     word.encodedText = rest;
     word.end = text.size();

@@ -9,13 +9,16 @@
 namespace quillon {
 
 // One encoded word "=?charset?B|Q?text?=" converted with `entry`. "_" is a space in Q words
-// (RFC 2047 4.2). Decoded text shorter than 2 bytes gives the empty string.
+// (RFC 2047 4.2). Decoded text shorter than 2 bytes gives the empty string; the result is
+// trimmed of white space.
 std::u16string DecodeEncodedWord(const CharsetEntry& entry, std::string_view word);
 
 // A header value that may hold encoded words among plain text. Every encoded word is decoded;
 // white space between adjacent encoded words is dropped (RFC 2047 6.2) and adjacent words in one
 // charset are joined before conversion, so a character split across two words decodes whole.
-// Plain text is converted with the ANSI code page. A word in an unknown charset vanishes.
+// Plain 8-bit text is read as UTF-8 when it is valid UTF-8, else with the ANSI code page. A word
+// in a charset the table lacks is converted by that name when a converter knows it, else read
+// like plain 8-bit text. NUL characters are dropped.
 std::u16string DecodeHeaderText(std::string_view text);
 
 // A sender or recipient value: like DecodeHeaderText, and a quoted display name comes back

@@ -142,9 +142,24 @@ INSTANTIATE_TEST_SUITE_P(
         TextCase{"NoEncodedText", "=?utf-8?Q", u"=?utf-8?Q"},
         TextCase{"LoneMarker", "What=?", u"What=?"},
         TextCase{"BlankInsideTerminatedWord", "=?utf-8?Q?a b?=", u"a b"},
+        TextCase{"StrayStartDoesNotSwallowText", "=?x?Q?a b =?utf-8?Q?c?=", u"=?x?Q?a b c"},
+        TextCase{"EqualsBeforeCloseIsNoStart", "=?utf-8?Q?a=?=", u"a="},
         TextCase{"CutShortAtEnd", "Re: =?utf-8?B?5Lit5paH", u"Re: 中文"},
         TextCase{"NulsDropped", "a\0b=?utf-8?Q?c=00d?="sv, u"abcd"}),
     LabelOf);
+
+TEST(DecodeHeaderTextTest, LongValuesOfFailedCandidatesStayAsWritten) {
+  // Each candidate looks like the start of a word but is followed by a blank and no "?=". The
+  // scan remembers its searches, so this stays linear in the value's length.
+  ScopedAnsiCodePage western(1252);
+  std::string value;
+  for (int i = 0; i < 20000; ++i) value += "=?a?Q?x ";
+  const std::u16string decoded = DecodeHeaderText(value);
+  ASSERT_EQ(decoded.size(), value.size());
+  EXPECT_EQ(Utf16ToUtf8(decoded), value);
+  // One closing "?=" at the very end makes the last candidate a word.
+  EXPECT_EQ(Utf16ToUtf8(DecodeHeaderText(value + "=?a?Q?y?=")), value + "y");
+}
 
 TEST(DecodeHeaderTextTest, PlainTextUsesTheAnsiCodePage) {
   ScopedAnsiCodePage russian(1251);
