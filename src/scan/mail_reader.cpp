@@ -13,29 +13,12 @@ namespace {
 
 using mail_reader::BlockHeaderCompactor;
 
-constexpr std::uint32_t kReadBytes = 0x10000;
-constexpr std::uint64_t kBaseWindow = 0x80000;
-// The window starts this many sectors before the mail's start, so that the lines in front of
-// its first trace line (a Return-Path, a Delivered-To) are read too.
-constexpr std::uint64_t kLeadSectors = 2;
-// Raw bytes read for one mail at most: the longest mail kept plus the lead-in.
-constexpr std::uint64_t kMaxRawBytes = kMaxMailBytes + kLeadSectors * kSectorSize;
+using mail_reader::kLeadSectors;
+using mail_reader::kMaxRawBytes;
+using mail_reader::kReadBytes;
 
 bool StopRequested(const std::atomic<bool>* stopRequested) {
   return stopRequested && stopRequested->load(std::memory_order_relaxed);
-}
-
-// Attachments are sent base64-encoded, a third larger than their stated sizes, after the header
-// and the text: twice their sizes plus 512 KiB covers the whole mail in one pass.
-std::uint64_t WindowLength(const MailRecord& record) {
-  std::uint64_t attachmentBytes = 0;
-  for (const PartEntry& attachment : record.attachments) {
-    if (attachment.size > 0)
-      attachmentBytes = std::min<std::uint64_t>(
-          attachmentBytes + static_cast<std::uint64_t>(attachment.size), kMaxRawBytes);
-  }
-  const std::uint64_t length = (2 * attachmentBytes + kBaseWindow) / kSectorSize * kSectorSize;
-  return std::min(length, kMaxRawBytes / kSectorSize * kSectorSize);
 }
 
 // Reads the source from the window's first sector on, 64 KiB at a time, into the compactor.
@@ -44,17 +27,26 @@ class WindowReader {
   WindowReader(DataSource& source, std::uint64_t firstSector, BlockHeaderCompactor& compactor)
       : source_(source), sector_(firstSector), compactor_(compactor), buffer_(kReadBytes) {}
 
-  // Reads `count` more bytes (a multiple of 512). The result of a read is not examined: a read
-  // that fails leaves zeros, and bytes past the end of the source read as zeros.
+  // Reads `count` more bytes (a multiple of 512). Bytes that cannot be read are zeros, as are
+  // bytes past the end of the source.
   void Read(std::uint64_t count, const std::atomic<bool>* stopRequested) {
     while (count > 0 && !StopRequested(stopRequested)) {
       const auto n = static_cast<std::uint32_t>(std::min<std::uint64_t>(count, kReadBytes));
       std::memset(buffer_.data(), 0, n);
-      (void)source_.ReadSectors(buffer_.data(), n, sector_);
+      if (!source_.ReadSectors(buffer_.data(), n, sector_)) ReadSectorBySector(n);
       compactor_.Append(buffer_.data(), n);
       sector_ += n / kSectorSize;
       done_ += n;
       count -= n;
+    }
+  }
+
+  // One bad sector must not blank the whole read: the good sectors around it are kept.
+  void ReadSectorBySector(std::uint32_t count) {
+    std::memset(buffer_.data(), 0, count);
+    for (std::uint32_t at = 0; at < count; at += kSectorSize) {
+      if (!source_.ReadSectors(buffer_.data() + at, kSectorSize, sector_ + at / kSectorSize))
+        std::memset(buffer_.data() + at, 0, kSectorSize);
     }
   }
 
@@ -73,7 +65,7 @@ void ReadFromSource(const MailRecord& record, DataSource& source, std::string& o
                     const std::atomic<bool>* stopRequested) {
   const std::uint64_t first =
       record.startSector >= kLeadSectors ? record.startSector - kLeadSectors : 0;
-  const std::uint64_t window = WindowLength(record);
+  const std::uint64_t window = mail_reader::WindowLength(record);
   BlockHeaderCompactor compactor(stopRequested);
   WindowReader reader(source, first, compactor);
 

@@ -200,6 +200,17 @@ MailExtent Search(std::string_view data, const MailRecord* record) {
 
 }  // namespace
 
+std::uint64_t WindowLength(const MailRecord& record) {
+  std::uint64_t attachmentBytes = 0;
+  for (const PartEntry& attachment : record.attachments) {
+    if (attachment.size > 0)
+      attachmentBytes = std::min<std::uint64_t>(
+          attachmentBytes + static_cast<std::uint64_t>(attachment.size), kMaxRawBytes);
+  }
+  const std::uint64_t length = (2 * attachmentBytes + kBaseWindow) / 512 * 512;
+  return std::min(length, kMaxRawBytes / 512 * 512);
+}
+
 void BlockHeaderCompactor::Append(const std::uint8_t* data, std::size_t size) {
   if (finished_ || size == 0) return;
   raw_.insert(raw_.end(), data, data + size);

@@ -10,9 +10,23 @@
 #include <string_view>
 #include <vector>
 
+#include "scan/mail_reader.h"
 #include "scan/mail_record.h"
 
 namespace quillon::mail_reader {
+
+inline constexpr std::uint32_t kReadBytes = 0x10000;
+inline constexpr std::uint64_t kBaseWindow = 0x80000;
+// The window starts this many sectors before the mail's start, so that the lines in front of
+// its first trace line (a Return-Path, a Delivered-To) are read too.
+inline constexpr std::uint64_t kLeadSectors = 2;
+// Raw bytes read for one mail at most: the longest mail kept plus the lead-in.
+inline constexpr std::uint64_t kMaxRawBytes = kMaxMailBytes + kLeadSectors * 512;
+
+// The bytes read first: ((2 * A + 512 KiB) / 512) * 512 with A the sum of the attachment sizes
+// the header block states. Attachments are sent base64-encoded, a third larger than their
+// sizes, after the header and the text, so one pass covers the whole mail; at most kMaxRawBytes.
+std::uint64_t WindowLength(const MailRecord& record);
 
 // Removes the 16-byte block headers (mark 02 00 00 at offset 5) found at even offsets of the raw
 // window, the bytes arriving in pieces as they are read. The result is the same however the

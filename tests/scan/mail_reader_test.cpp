@@ -1,0 +1,476 @@
+#include "scan/mail_reader.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdint>
+#include <cstring>
+#include <fstream>
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "scan/header_text.h"
+#include "scan/mail_reader_window.h"
+#include "source/memory_source.h"
+#include "support/paths.h"
+#include "support/scan_harness.h"
+
+namespace quillon {
+namespace {
+
+using test::CrLf;
+using test::ImageBuilder;
+using test::SampleMail;
+using test::ScanBytes;
+
+constexpr std::string_view kFrom = "Alice Example <alice@example.org>";
+constexpr std::string_view kTo = "Bob Example <bob@example.com>";
+constexpr std::string_view kDateHeader = "Mon, 9 Mar 2009 10:11:12 +0800";
+constexpr std::string_view kDate = "2009-03-09 10:11:12";
+
+// Remembers every read the reader makes, so that its window can be seen from outside.
+class RecordingBackend final : public SourceBackend {
+ public:
+  RecordingBackend(std::string bytes, std::vector<std::uint64_t>& offsets, std::uint64_t& bytesRead)
+      : bytes_(std::move(bytes)), offsets_(offsets), bytesRead_(bytesRead) {}
+  std::uint64_t SizeBytes() const override { return bytes_.size(); }
+  std::int64_t ReadAt(void* buffer, std::size_t count, std::uint64_t offset) override {
+    offsets_.push_back(offset);
+    if (offset >= bytes_.size()) return 0;
+    const std::size_t n = std::min<std::size_t>(count, bytes_.size() - offset);
+    std::memcpy(buffer, bytes_.data() + offset, n);
+    bytesRead_ += n;
+    return static_cast<std::int64_t>(n);
+  }
+
+ private:
+  std::string bytes_;
+  std::vector<std::uint64_t>& offsets_;
+  std::uint64_t& bytesRead_;
+};
+
+// Names a parameterised row after its `name` field.
+struct RowName {
+  template <typename Row>
+  std::string operator()(const ::testing::TestParamInfo<Row>& row) const {
+    return row.param.name;
+  }
+};
+
+DataSource MemorySource(std::string_view bytes) {
+  DataSource source;
+  source.OpenBackend(MakeMemoryBackend(std::vector<std::uint8_t>(bytes.begin(), bytes.end())),
+                     "memory.img");
+  return source;
+}
+
+MailRecordPtr RecordAt(std::uint64_t startByte, std::string_view from = kFrom,
+                       std::string_view to = kTo, std::string_view date = kDate) {
+  auto record = std::make_shared<MailRecord>();
+  record->from = from;
+  record->to = to;
+  record->date = date;
+  record->startSector = startByte / 512;
+  record->sectorOffset = static_cast<std::uint16_t>(startByte % 512);
+  return record;
+}
+
+std::string Mail(std::string_view from, std::string_view to, std::string_view date,
+                 std::string_view body = "Body line\r\n") {
+  return CrLf("Received: from relay.example.org by mx.example.com; " + std::string(kDateHeader) +
+              "\nFrom: " + std::string(from) + "\nTo: " + std::string(to) +
+              "\nSubject: Hello\nDate: " + std::string(date) + "\n\n") +
+         std::string(body);
+}
+
+std::string ReadBack(std::string_view image, const MailRecord& record) {
+  DataSource source = MemorySource(image);
+  std::string text;
+  EXPECT_TRUE(ReadMailText(record, &source, text, nullptr));
+  return text;
+}
+
+// Lead-in noise that ends in a CR LF, so the mail's first line is a line start.
+std::string Lead(std::size_t size) {
+  std::string lead(size - 2, 'n');
+  return lead + "\r\n";
+}
+
+// --- The window --------------------------------------------------------------------------------
+
+struct WindowStartRow {
+  const char* name;
+  std::uint64_t startSector;
+  std::uint64_t firstRead;
+};
+
+class WindowStart : public ::testing::TestWithParam<WindowStartRow> {};
+
+TEST_P(WindowStart, BeginsTwoSectorsBeforeTheMailAndNeverBeforeSectorZero) {
+  std::vector<std::uint64_t> offsets;
+  std::uint64_t bytesRead = 0;
+  DataSource source;
+  source.OpenBackend(
+      std::make_unique<RecordingBackend>(std::string(1 << 20, '\0'), offsets, bytesRead),
+      "recorded.img");
+  std::string text;
+  ASSERT_TRUE(ReadMailText(*RecordAt(GetParam().startSector * 512), &source, text, nullptr));
+  ASSERT_FALSE(offsets.empty());
+  EXPECT_EQ(offsets.front(), GetParam().firstRead);
+}
+
+INSTANTIATE_TEST_SUITE_P(MailReader, WindowStart,
+                         ::testing::Values(WindowStartRow{"Sector0", 0, 0},
+                                           WindowStartRow{"Sector1", 1, 0},
+                                           WindowStartRow{"Sector2", 2, 0},
+                                           WindowStartRow{"Sector3", 3, 512},
+                                           WindowStartRow{"Sector100", 100, 98 * 512}),
+                         RowName{});
+
+struct WindowLengthRow {
+  const char* name;
+  std::vector<std::int64_t> sizes;
+  std::uint64_t length;
+};
+
+class WindowLengthTest : public ::testing::TestWithParam<WindowLengthRow> {};
+
+TEST_P(WindowLengthTest, GrowsByTwiceTheStatedAttachmentSizes) {
+  MailRecord record;
+  for (std::int64_t size : GetParam().sizes) {
+    PartEntry entry;
+    entry.size = size;
+    record.attachments.push_back(entry);
+  }
+  EXPECT_EQ(mail_reader::WindowLength(record), GetParam().length);
+}
+
+INSTANTIATE_TEST_SUITE_P(MailReader, WindowLengthTest,
+                         ::testing::Values(WindowLengthRow{"NoAttachments", {}, 524288},
+                                           WindowLengthRow{"Sum100000", {60000, 40000}, 723968},
+                                           WindowLengthRow{"OneByteRoundsDown", {1}, 524288},
+                                           WindowLengthRow{"HalfSectorReachesNext", {256}, 524800},
+                                           WindowLengthRow{"NegativeIgnored", {-100000}, 524288},
+                                           WindowLengthRow{
+                                               "CappedAtTheLongestMail", {1LL << 40}, 67109888}),
+                         RowName{});
+
+TEST(MailReader, WindowOfAMailFoundEarlyIsNotReadToItsEnd) {
+  // The mail ends in the first read: the rest of the window would not change it.
+  std::vector<std::uint64_t> offsets;
+  std::uint64_t bytesRead = 0;
+  const std::string image =
+      ImageBuilder().Put(1024, Lead(64) + Mail(kFrom, kTo, kDateHeader)).Resize(4 << 20).Bytes();
+  DataSource source;
+  source.OpenBackend(std::make_unique<RecordingBackend>(image, offsets, bytesRead), "r.img");
+  std::string text;
+  ASSERT_TRUE(ReadMailText(*RecordAt(1024 + 64), &source, text, nullptr));
+  EXPECT_EQ(text, Mail(kFrom, kTo, kDateHeader));
+  EXPECT_EQ(bytesRead, mail_reader::kReadBytes);
+}
+
+// --- Block-header compaction --------------------------------------------------------------------
+
+std::string BlockHeader(std::uint32_t low = 0x11223344, std::uint32_t next = 0x00001040) {
+  std::string header(16, '\0');
+  auto put = [&header](std::size_t at, std::uint32_t value) {
+    for (int i = 0; i < 4; ++i) header[at + i] = static_cast<char>((value >> (8 * i)) & 0xFF);
+  };
+  put(0, low);
+  put(4, 0x200);  // bytes 5..7 read 02 00 00
+  put(8, 0x1FF);
+  put(12, next);
+  return header;
+}
+
+struct CompactionRow {
+  const char* name;
+  std::string raw;
+  std::string compacted;
+};
+
+class Compaction : public ::testing::TestWithParam<CompactionRow> {};
+
+TEST_P(Compaction, RemovesHeadersAtEvenOffsetsOnly) {
+  EXPECT_EQ(mail_reader::CompactWindowOnce(GetParam().raw), GetParam().compacted);
+  mail_reader::BlockHeaderCompactor compactor;
+  for (char c : GetParam().raw) compactor.Append(reinterpret_cast<const std::uint8_t*>(&c), 1);
+  compactor.Finish();
+  EXPECT_EQ(std::string(compactor.Settled()), GetParam().compacted);
+}
+
+// Text whose two bytes before the header equal the header's bytes 14 and 15 (here 00 00) and
+// whose fourth byte before it differs from the header's byte 12.
+const std::string kStrayText = std::string("abcdefgh") + "W" + "x" + std::string(2, '\0');
+
+INSTANTIATE_TEST_SUITE_P(
+    MailReader, Compaction,
+    ::testing::Values(
+        CompactionRow{"EvenOffset", "abcdefgh" + BlockHeader() + "ijkl", "abcdefghijkl"},
+        CompactionRow{"OddOffset", "abcdefghi" + BlockHeader() + "jkl",
+                      "abcdefghi" + BlockHeader() + "jkl"},
+        CompactionRow{"AtTheStart", BlockHeader() + "abcd", "abcd"},
+        CompactionRow{"StrayBytesBlanked", kStrayText + BlockHeader() + "tail", "abcdefgh    tail"},
+        CompactionRow{
+            "FourthByteEqualKeepsText",
+            std::string("abcdefgh") + "\x40" + "x" + std::string(2, '\0') + BlockHeader() + "tail",
+            std::string("abcdefgh") + "\x40" + "x" + std::string(2, '\0') + "tail"},
+        // The offset right behind a removed header is not tested.
+        CompactionRow{"HeaderRightBehindAHeader", "ab" + BlockHeader() + BlockHeader() + "cd",
+                      "ab" + BlockHeader() + "cd"},
+        CompactionRow{"HeaderTwoBytesBehindAHeader",
+                      "ab" + BlockHeader() + "xy" + BlockHeader() + "cd", "abxycd"},
+        CompactionRow{"MarkCutByTheEnd", std::string("abcdef\x02", 7),
+                      std::string("abcdef\x02", 7)},
+        CompactionRow{"HeaderCutByTheEnd", std::string("xxabcde\x02\x00\x00", 10), "xx"}),
+    RowName{});
+
+TEST(MailReader, CompactionIsTheSameHoweverTheInputIsSplit) {
+  std::mt19937 random(7);
+  for (int round = 0; round < 200; ++round) {
+    std::string raw(static_cast<std::size_t>(random() % 3000), '\0');
+    for (char& c : raw) {
+      // Mostly the bytes of a block header, so that marks and stray-byte rules meet often.
+      const unsigned pick = random() % 8;
+      c = static_cast<char>(pick < 3 ? 0 : pick < 5 ? 2 : pick < 6 ? ' ' : random() % 256);
+    }
+    mail_reader::BlockHeaderCompactor compactor;
+    for (std::size_t at = 0; at < raw.size();) {
+      const std::size_t piece = std::min<std::size_t>(raw.size() - at, random() % 40 + 1);
+      compactor.Append(reinterpret_cast<const std::uint8_t*>(raw.data() + at), piece);
+      // What is settled must already be final.
+      const std::string settled(compactor.Settled());
+      at += piece;
+      ASSERT_EQ(mail_reader::CompactWindowOnce(raw).substr(0, settled.size()), settled)
+          << "round " << round;
+    }
+    compactor.Finish();
+    ASSERT_EQ(std::string(compactor.Settled()), mail_reader::CompactWindowOnce(raw))
+        << "round " << round;
+  }
+}
+
+TEST(MailReader, StoreBlocksAcrossReadBoundariesComeBackJoined) {
+  // A mail stored in 512-byte blocks, each behind a 16-byte block header, placed so that block
+  // headers straddle the 64 KiB read boundaries.
+  const std::string mail = Mail(kFrom, kTo, kDateHeader, std::string(200000, 'q') + "\r\n");
+  const std::string store = Lead(64);
+  // The mail's text begins in sector 10, so the window starts at sector 8 (byte 4096) and its
+  // first read ends at byte 69632; the 123rd block header (at 5208 + 122 * 528 = 69624) lies
+  // across that end.
+  const std::size_t base = 5208;
+  std::string stored;
+  for (std::size_t at = 0; at < mail.size(); at += 512) {
+    stored += BlockHeader(0x1000 + static_cast<std::uint32_t>(at), 0x41424344);
+    stored += mail.substr(at, 512);
+  }
+  const std::string image = ImageBuilder().Put(base - 64, store).Put(base, stored).Bytes();
+  // The mail's text starts behind the first block header.
+  EXPECT_EQ(ReadBack(image + std::string(4096, '\0'), *RecordAt(base + 16)), mail);
+}
+
+// --- Finding the mail ---------------------------------------------------------------------------
+
+struct WrongMailRow {
+  const char* name;
+  std::string first;
+};
+
+class MatchedSearch : public ::testing::TestWithParam<WrongMailRow> {};
+
+TEST_P(MatchedSearch, SkipsAMailWithOtherValues) {
+  const std::string second = Mail(kFrom, kTo, kDateHeader);
+  const std::string image = Lead(600) + GetParam().first + "\r\n" + second;
+  const std::uint64_t secondStart = image.size() - second.size();
+  EXPECT_EQ(ReadBack(image + std::string(512, '\0'), *RecordAt(secondStart)), second);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    MailReader, MatchedSearch,
+    ::testing::Values(WrongMailRow{"OtherFrom",
+                                   Mail("Carol <carol@example.org>", kTo, kDateHeader)},
+                      WrongMailRow{"OtherTo", Mail(kFrom, "Dave <dave@example.net>", kDateHeader)},
+                      WrongMailRow{"OtherDate", Mail(kFrom, kTo, "Tue, 10 Mar 2009 10:11:12")},
+                      WrongMailRow{"NoValuesAtAll", CrLf("Return-Path: <x@example.org>\n\n")}),
+    RowName{});
+
+TEST(MailReader, ScannedMailsWithFoldedAddressesAreFoundAgain) {
+  const std::string mail = CrLf(
+      "Received: from relay.example.org by mx.example.com; Mon, 9 Mar 2009 10:11:12 +0800\n"
+      "From: \"Alice\n"
+      "\t Example\" <alice@example.org>\n"
+      "To: Bob <bob@example.com>,\n"
+      "  Carol <carol@example.com>\n"
+      "Subject: Folded\n"
+      "Date: Mon, 9 Mar 2009 10:11:12 +0800\n"
+      "\n"
+      "Text\n");
+  // A mail with the same trace line but other addresses comes first in the window.
+  const std::string decoy = Mail("Alice", "Bob <bob@example.com>", kDateHeader);
+  const std::string image = ImageBuilder().Put(0, Lead(700) + decoy + "\r\n" + mail).Bytes();
+  const auto scanned = ScanBytes(image + std::string(1024, '\0'));
+  ASSERT_EQ(scanned.records.size(), 2u);
+  EXPECT_EQ(scanned.records[1]->from, "\"Alice Example\" <alice@example.org>");
+  EXPECT_EQ(ReadBack(image + std::string(1024, '\0'), *scanned.records[1]), mail);
+}
+
+TEST(MailReader, TakesLinesBeforeTheTraceLineThatStartAMail) {
+  const std::string mail = SampleMail();
+  const std::string withPath = CrLf("Return-Path: <alice@example.org>\nDelivered-To: bob\n") + mail;
+  const std::string image = Lead(64) + withPath + std::string(512, '\0');
+  const auto scanned = ScanBytes(image);
+  ASSERT_EQ(scanned.records.size(), 1u);
+  EXPECT_EQ(ReadBack(image, *scanned.records[0]), withPath);
+}
+
+struct EndRow {
+  const char* name;
+  std::string behind;    // what follows the mail's body
+  std::string expected;  // the body as read back
+};
+
+class MailEnd : public ::testing::TestWithParam<EndRow> {};
+
+TEST_P(MailEnd, IsTheNextStartLineOrANul) {
+  const std::string head = Mail(kFrom, kTo, kDateHeader, "");
+  const std::string image = Lead(64) + head + GetParam().behind + std::string(512, '\0');
+  EXPECT_EQ(ReadBack(image, *RecordAt(64)), head + GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    MailReader, MailEnd,
+    ::testing::Values(
+        EndRow{"NextReceived", "one\r\nReceived: next\r\n", "one"},
+        EndRow{"NextReturnPathAnyCase", "one\r\ntwo\r\nRETURN-PATH: <x>\r\n", "one\r\ntwo"},
+        EndRow{"NextDeliveredTo", "one\r\nDelivered-To: x\r\n", "one"},
+        EndRow{"StartNameInsideALine", "one Received: x\r\n", "one Received: x\r\n"},
+        EndRow{"Nul", std::string("one\r\ntw\0o\r\n", 11), "one\r\ntw"},
+        EndRow{"LowControlsAsBlanks", "a\x01\x02\x03\x04\x05\x06\x07\x08\x09\x0B\x0C\x0E|",
+               "a       \x08\x09\x0B\x0C\x0E|"},
+        EndRow{"HighBytesStay", "\x80\xFF\xE9\r\n", "\x80\xFF\xE9\r\n"}),
+    RowName{});
+
+TEST(MailReader, HeadersEndAtTheRecordsBoundaryLine) {
+  // No empty line between the header and the first part: the boundary line ends the header, so
+  // the trace line of the forwarded mail in the part ends the text.
+  const std::string mail = CrLf(
+      "Received: from relay.example.org by mx.example.com; Mon, 9 Mar 2009 10:11:12 +0800\n"
+      "From: Alice Example <alice@example.org>\n"
+      "To: Bob Example <bob@example.com>\n"
+      "Date: Mon, 9 Mar 2009 10:11:12 +0800\n"
+      "Content-Type: multipart/mixed; boundary=\"b1\"\n"
+      "--b1\n"
+      "Content-Type: message/rfc822\n");
+  const std::string image =
+      Lead(64) + mail + CrLf("Received: inner\n\n--b1--\n") + std::string(512, '\0');
+  MailRecordPtr record = RecordAt(64);
+  record->boundary = "b1";
+  EXPECT_EQ(ReadBack(image, *record), mail.substr(0, mail.size() - 2));
+}
+
+TEST(MailReader, FallsBackToTheFirstMailWhenNoneMatches) {
+  const std::string first = Mail("Carol <carol@example.org>", kTo, kDateHeader);
+  const std::string image = Lead(64) + first + std::string(512, '\0');
+  EXPECT_EQ(ReadBack(image, *RecordAt(64, "Nobody", "Nobody", "2001-01-01 00:00:00")), first);
+}
+
+TEST(MailReader, NothingFoundGivesEmptyTextAndTrue) {
+  const std::string image = Lead(64) + "no mail here\r\n" + std::string(2048, '\0');
+  EXPECT_EQ(ReadBack(image, *RecordAt(64)), "");
+}
+
+TEST(MailReader, AMailAtTheVeryStartOfTheSourceIsNotALineStart) {
+  const std::string image = Mail(kFrom, kTo, kDateHeader) + std::string(512, '\0');
+  EXPECT_EQ(ReadBack(image, *RecordAt(0)), "");
+}
+
+// --- Long mails ---------------------------------------------------------------------------------
+
+struct LongMailRow {
+  const char* name;
+  std::size_t bodyBytes;
+};
+
+class LongMail : public ::testing::TestWithParam<LongMailRow> {};
+
+TEST_P(LongMail, ComesBackWholeBeyondTheWindow) {
+  std::string body;
+  for (std::size_t line = 0; body.size() < GetParam().bodyBytes; ++line)
+    body += "line " + std::to_string(line) + " of a long text without attachments\r\n";
+  const std::string mail = Mail(kFrom, kTo, kDateHeader, body);
+  const std::string image = Lead(1000) + mail + std::string(4096, '\0');
+  const std::string text = ReadBack(image, *RecordAt(1000));
+  ASSERT_EQ(text.size(), mail.size());
+  EXPECT_EQ(text, mail);
+}
+
+INSTANTIATE_TEST_SUITE_P(MailReader, LongMail,
+                         ::testing::Values(LongMailRow{"InsideTheWindow", 400000},
+                                           LongMailRow{"JustBeyondTheWindow", 530000},
+                                           LongMailRow{"ThreeMebibytes", 3 << 20}),
+                         RowName{});
+
+TEST(MailReader, AMailThatNeverEndsStopsAtTheEndOfTheSource) {
+  const std::string head = Mail(kFrom, kTo, kDateHeader, "");
+  const std::string image = Lead(64) + head + std::string(700000, 'z');
+  const std::string text = ReadBack(image, *RecordAt(64));
+  EXPECT_EQ(text, head + std::string(700000, 'z'));
+}
+
+// --- Sources and stopping ----------------------------------------------------------------------
+
+TEST(MailReader, OpensTheRecordsOwnSourceWhenGivenNone) {
+  test::TemporaryDirectory folder;
+  const std::string mail = Mail(kFrom, kTo, kDateHeader);
+  const std::filesystem::path image = folder.path() / "disk.img";
+  std::ofstream(image, std::ios::binary) << Lead(64) << mail << std::string(512, '\0');
+  MailRecordPtr record = RecordAt(64);
+  record->sourceName = image.string();
+  std::string text = "old";
+  ASSERT_TRUE(ReadMailText(*record, nullptr, text, nullptr));
+  EXPECT_EQ(text, mail);
+  std::string preview;
+  ASSERT_TRUE(ReadMailTextForPreview(*record, preview));
+  EXPECT_EQ(preview, mail);
+}
+
+TEST(MailReader, ASourceThatCannotBeOpenedGivesFalseAndEmptyText) {
+  MailRecordPtr record = RecordAt(64);
+  record->sourceName = "/nonexistent/folder/disk.img";
+  std::string text = "old";
+  EXPECT_FALSE(ReadMailText(*record, nullptr, text, nullptr));
+  EXPECT_EQ(text, "");
+  EXPECT_FALSE(ReadMailTextForPreview(*record, text));
+}
+
+TEST(MailReader, AStopBeforeTheFirstReadReadsNothing) {
+  std::vector<std::uint64_t> offsets;
+  std::uint64_t bytesRead = 0;
+  DataSource source;
+  source.OpenBackend(std::make_unique<RecordingBackend>(Lead(64) + Mail(kFrom, kTo, kDateHeader),
+                                                        offsets, bytesRead),
+                     "r.img");
+  const std::atomic<bool> stop{true};
+  std::string text = "old";
+  EXPECT_TRUE(ReadMailText(*RecordAt(64), &source, text, &stop));
+  EXPECT_EQ(text, "");
+  EXPECT_TRUE(offsets.empty());
+}
+
+TEST(MailReader, AFailedSectorReadsAsZerosAndSparesTheOthers) {
+  const std::string mail = Mail(kFrom, kTo, kDateHeader);
+  std::string image = Lead(64) + mail;
+  image.resize(8192, '\0');
+  DataSource source;
+  // The sector behind the mail fails; the mail itself is read.
+  source.OpenBackend(MakeMemoryBackend(std::vector<std::uint8_t>(image.begin(), image.end()), {8}),
+                     "bad.img");
+  std::string text;
+  ASSERT_TRUE(ReadMailText(*RecordAt(64), &source, text, nullptr));
+  EXPECT_EQ(text, mail);
+}
+
+}  // namespace
+}  // namespace quillon
