@@ -63,9 +63,14 @@ BodyLine ReadBodyLine(CarveBuffer buffer, std::size_t position) {
   return line;
 }
 
-bool IsEmptyLineAt(CarveBuffer buffer, std::size_t position) {
-  return position + 1 < buffer.size && buffer.data[position] == '\r' &&
-         buffer.data[position + 1] == '\n';
+// Bytes of the line end at `position` when the line there is empty: CR LF, or a bare LF in mail
+// with Unix line ends; 0 when the line is not empty.
+std::size_t EmptyLineLength(CarveBuffer buffer, std::size_t position) {
+  if (position < buffer.size && buffer.data[position] == '\n') return 1;
+  if (position + 1 < buffer.size && buffer.data[position] == '\r' &&
+      buffer.data[position + 1] == '\n')
+    return 2;
+  return 0;
 }
 
 std::string CharsetFromHtml(std::string_view html) {
@@ -132,7 +137,8 @@ void BodySteps::ParseBodyLine(CarveBuffer buffer, std::size_t position, std::siz
 std::size_t BodySteps::HandleLine(CarveBuffer buffer, std::size_t position, bool lookAhead) {
   const BodyLine line = ReadBodyLine(buffer, position);
   const std::size_t lineEnd = position + line.text.size();
-  const bool empty = line.text.empty() && IsEmptyLineAt(buffer, position);
+  const std::size_t emptyLength = line.text.empty() ? EmptyLineLength(buffer, position) : 0;
+  const bool empty = emptyLength > 0;
 
   switch (phase_) {
     case Phase::Finished:
@@ -165,8 +171,18 @@ std::size_t BodySteps::HandleLine(CarveBuffer buffer, std::size_t position, bool
   if (line.endsAtNul) {
     // A NUL is where carved mail text stops: deleted mail is followed by zeroed slack.
     EndPart();
+    if (phase_ != Phase::Finished) {
+      ending_ = Ending::Nul;
+      endIndex_ = lineEnd;
+    }
     phase_ = Phase::Finished;
     return lineEnd;
+  }
+  if (phase_ == Phase::Finished && ending_ == Ending::Open) {
+    ending_ = Ending::ClosingBoundary;
+    endIndex_ = lineEnd;
+    if (lineEnd < buffer.size && buffer.data[lineEnd] == '\r') ++endIndex_;
+    if (endIndex_ < buffer.size && buffer.data[endIndex_] == '\n') ++endIndex_;
   }
   // The walk never presents the line behind an empty line as a line start; read it here.
   if (empty && lookAhead && phase_ != Phase::Finished)

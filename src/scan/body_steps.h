@@ -41,6 +41,13 @@ class BodySteps {
   // and publish the body to the record. Further calls do nothing.
   void CloseMailBody();
 
+  // How the body came to an end, once CollectingText() is false: the outermost multipart's
+  // closing boundary line, or a NUL. `EndIndex()` is the buffer index behind the closing line's
+  // line end, or of the NUL.
+  enum class Ending { Open, ClosingBoundary, Nul };
+  Ending HowEnded() const { return ending_; }
+  std::size_t EndIndex() const { return endIndex_; }
+
  private:
   enum class Phase { HeaderEnd, Body, PartHeaders, Finished };
   enum class PartRole { Container, Plain, Html, Attachment, Ignored };
@@ -79,6 +86,8 @@ class BodySteps {
   TextPart html_;
   std::vector<PartEntry> parts_;
   bool closed_ = false;
+  Ending ending_ = Ending::Open;
+  std::size_t endIndex_ = 0;
 };
 
 }  // namespace quillon

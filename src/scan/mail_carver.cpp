@@ -5,9 +5,8 @@
 #include <utility>
 
 #include "scan/block_header.h"
-#include "scan/header_text.h"
+#include "scan/record_building.h"
 #include "text/ascii.h"
-#include "text/encoded_words.h"
 
 namespace quillon {
 
@@ -20,26 +19,6 @@ bool StartsWithAt(CarveBuffer buffer, std::size_t position, std::string_view tex
          StartsWithNoCase(
              std::string_view(reinterpret_cast<const char*>(buffer.data + position), text.size()),
              text);
-}
-
-std::int16_t PriorityNumber(std::string_view text) {
-  int value = 0;
-  std::size_t i = 0;
-  while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
-  for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
-    value = value * 10 + (text[i] - '0');
-    if (value > 9999) break;
-  }
-  return static_cast<std::int16_t>(value);
-}
-
-template <typename String>
-void TrimLineBreaks(String& text) {
-  std::size_t begin = 0;
-  while (begin < text.size() && (text[begin] == '\r' || text[begin] == '\n')) ++begin;
-  std::size_t end = text.size();
-  while (end > begin && (text[end - 1] == '\r' || text[end - 1] == '\n')) --end;
-  text = text.substr(begin, end - begin);
 }
 
 }  // namespace
@@ -60,31 +39,7 @@ void MailCarver::StartMail(std::uint64_t lineStart) {
 
 void MailCarver::AcceptPending(CarveBuffer buffer, std::size_t lineStart) {
   pending_.accepted = true;
-  auto record = std::make_shared<MailRecord>();
-  record->subject = std::move(pending_.subject);
-  record->from = std::move(pending_.from);
-  record->to = std::move(pending_.to);
-  record->cc = std::move(pending_.cc);
-  record->date = std::move(pending_.date);
-  record->boundary = std::move(pending_.boundary);
-  record->contentType = std::move(pending_.contentType);
-  record->transferEncoding = std::move(pending_.transferEncoding);
-  record->innerBoundary = std::move(pending_.innerBoundary);
-  record->messageId = std::string(TrimWhiteSpace(pending_.messageId));
-  record->attachments = std::move(pending_.attachments);
-  record->startSector = pending_.startSector;
-  record->sectorOffset = pending_.sectorOffset;
-  record->priority = PriorityNumber(pending_.priority);
-  record->sourceName = sourceName_;
-  record->foundBy = FoundBy::Trace;
-
-  record->fromText = DecodeAddressText(record->from);
-  record->toText = DecodeAddressText(record->to);
-  record->subjectText = DecodeHeaderText(record->subject);
-  NormaliseDate(record->date);
-  TrimLineBreaks(record->subject);
-  TrimLineBreaks(record->subjectText);
-  if (record->subjectText.empty()) record->subjectText = u"( No Subject )";
+  MailRecordPtr record = BuildRecord(std::move(pending_), sourceName_, FoundBy::Trace);
 
   const bool atEmptyLine = lineStart + 1 < buffer.size && buffer.data[lineStart] == '\r' &&
                            buffer.data[lineStart + 1] == '\n';

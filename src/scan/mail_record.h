@@ -65,6 +65,13 @@ class MailRecord {
   // Index (0-based, found order) of the first record of the same message, or -1.
   std::int64_t duplicateOf = -1;
 
+  // Where the mail's whole text lies, when the scan could tell (absolute bytes; textEnd 0 when
+  // unknown): from its first header line to where it ends. A trace find is recorded at its trace
+  // line, which need not be the first line of the mail.
+  std::uint64_t textStart = 0;
+  std::uint64_t textEnd = 0;
+  bool lineFeedOnly = false;  // the mail's lines end in a bare LF
+
   std::vector<PartEntry> attachments;  // from "X-Attachment: " lines
 
   // Absolute byte position of the mail in its source.

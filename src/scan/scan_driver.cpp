@@ -5,40 +5,14 @@
 #include <vector>
 
 #include "scan/mail_carver.h"
+#include "scan/record_merger.h"
+#include "scan/shape_scanner.h"
 
 namespace quillon {
 
 namespace {
 
 constexpr std::size_t kChunkBytes = std::size_t{kChunkSectors} * kSectorSize;
-
-// Adds each accepted mail to the list and tells the front end, in the order the window expects:
-// the row first, then the count and the status line.
-class ScanSession final : public MailSink {
- public:
-  ScanSession(ScanStatus& status, FoundMails& mails, ScanObserver& observer)
-      : status_(status), mails_(mails), observer_(observer) {}
-
-  void Accept(const MailRecordPtr& record) override {
-    mails_.Add(record);
-    observer_.OnMailFound(record);
-    const int found = status_.foundCount.fetch_add(1) + 1;
-    PublishStatus(found);
-    status_.unsavedMails = true;
-  }
-
-  void PublishStatus(int found) {
-    std::u16string text =
-        ComposeStatusText(found, status_.currentSector.load(), status_.totalSectors.load());
-    status_.SetStatusText(text);
-    observer_.OnStatusText(text);
-  }
-
- private:
-  ScanStatus& status_;
-  FoundMails& mails_;
-  ScanObserver& observer_;
-};
 
 // Chunks laid one after another in the scan buffer before the last is moved back to its front:
 // the move costs a memmove per this many chunks.
@@ -82,44 +56,68 @@ void RunScan(DataSource& source, const ScanOptions& options, ScanStatus& status,
   status.foundCount = 0;
   observer.OnProgressRange(last);
 
-  ScanSession session(status, mails, observer);
-  MailCarver carver(source.SourceName(), session, first * kSectorSize);
+  RecordMerger merger(status, mails, observer, source.SourceName(), options.strict);
+  MailCarver carver(source.SourceName(), merger, first * kSectorSize);
+  ShapeScanner shapes;
 
-  // Chunks follow each other in one buffer so that the carver can read ahead into the next
-  // chunk (and move its bytes when it removes block headers) before that chunk is carved; a zeroed
-  // margin stands behind the source's end.
+  // Chunks follow each other in one buffer: the chunk being carved, the next one, which the
+  // carver may read ahead into (and whose bytes it may move when it removes block headers), and
+  // the one after, which the shape scanner reads ahead into while it looks at the next chunk's
+  // bytes before the carver has touched them. A zeroed margin stands behind the source's end.
   std::vector<std::uint8_t> buffer(kBufferChunks * kChunkBytes + kCarveLookAhead, 0);
   std::uint64_t bufferBase = first * kSectorSize;  // absolute offset of buffer[0]
   std::size_t chunkIndex = 0;                      // where the current chunk lies in the buffer
-  std::uint64_t position = first;
-  std::uint64_t chunk = std::min<std::uint64_t>(kChunkSectors, last - position);
-  if (chunk > 0) ReadChunk(source, buffer.data(), position, chunk, status.stopRequested);
+  std::size_t filled = 0;                          // bytes read into the buffer
+  std::uint64_t readPosition = first;              // the next sector to read
 
-  while (chunk > 0 && !status.stopRequested.load()) {
+  auto readNextChunk = [&] {
+    const std::uint64_t count = std::min<std::uint64_t>(kChunkSectors, last - readPosition);
+    if (count > 0)
+      ReadChunk(source, buffer.data() + filled, readPosition, count, status.stopRequested);
+    filled += static_cast<std::size_t>(count * kSectorSize);
+    readPosition += count;
+    if (count < kChunkSectors) std::memset(buffer.data() + filled, 0, kCarveLookAhead);
+    return count * kSectorSize;
+  };
+  auto scanShapes = [&](std::uint64_t from, std::uint64_t to) {
+    if (options.strict || from >= to) return;
+    std::vector<ShapeCandidate> found;
+    shapes.Scan(CarveBuffer{buffer.data(), buffer.size(), bufferBase}, from, to, found);
+    merger.AddCandidates(std::move(found));
+  };
+
+  std::uint64_t position = first;
+  std::uint64_t chunkBytes = readNextChunk();
+  std::uint64_t nextBytes = readNextChunk();
+  scanShapes(position * kSectorSize, position * kSectorSize + chunkBytes);
+
+  while (chunkBytes > 0 && !status.stopRequested.load()) {
     observer.OnProgressPosition(position);
     status.currentSector = position;
-    const std::size_t chunkBytes = static_cast<std::size_t>(chunk * kSectorSize);
-    if (chunkIndex + chunkBytes + kChunkBytes + kCarveLookAhead > buffer.size()) {
-      std::memmove(buffer.data(), buffer.data() + chunkIndex, chunkBytes);
+    // Keep the current and the next chunk; make room for the one after.
+    if (filled + kChunkBytes + kCarveLookAhead > buffer.size()) {
+      std::memmove(buffer.data(), buffer.data() + chunkIndex, filled - chunkIndex);
       bufferBase += chunkIndex;
+      filled -= chunkIndex;
       chunkIndex = 0;
     }
-    const std::uint64_t nextPosition = position + chunk;
-    const std::uint64_t nextChunk = std::min<std::uint64_t>(kChunkSectors, last - nextPosition);
-    std::uint8_t* nextData = buffer.data() + chunkIndex + chunkBytes;
-    if (nextChunk > 0) ReadChunk(source, nextData, nextPosition, nextChunk, status.stopRequested);
-    if (nextChunk < kChunkSectors)
-      std::memset(nextData + nextChunk * kSectorSize, 0, kCarveLookAhead);
-    session.PublishStatus(status.foundCount.load());
+    const std::uint64_t afterNextBytes = readNextChunk();
+    merger.PublishStatus();
 
     const std::uint64_t chunkStart = position * kSectorSize;
-    carver.Walk(CarveBuffer{buffer.data(), buffer.size(), bufferBase}, chunkStart + chunkBytes,
+    const std::uint64_t nextStart = chunkStart + chunkBytes;
+    scanShapes(nextStart, nextStart + nextBytes);
+    carver.Walk(CarveBuffer{buffer.data(), buffer.size(), bufferBase}, nextStart,
                 status.stopRequested);
-    chunkIndex += chunkBytes;
-    position = nextPosition;
-    chunk = nextChunk;
+    merger.Resolve(carver.Position());
+
+    chunkIndex += static_cast<std::size_t>(chunkBytes);
+    position += chunkBytes / kSectorSize;
+    chunkBytes = nextBytes;
+    nextBytes = afterNextBytes;
   }
   carver.Finish();
+  merger.Finish();
 
   status.currentSector = 0;
   status.totalSectors = 0;

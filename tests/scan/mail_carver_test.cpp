@@ -18,6 +18,13 @@ std::uint64_t Position(const MailRecordPtr& record) {
   return record->StartByte();
 }
 
+// The trace-line rule alone, as --strict runs it.
+ScanOptions Strict() {
+  ScanOptions options;
+  options.strict = true;
+  return options;
+}
+
 TEST(MailCarverTest, FindsAMailAtItsLastTraceLineThatFollowsAText) {
   ImageBuilder image;
   image.Put(4096, SampleMail("Hello"));
@@ -46,7 +53,7 @@ TEST(MailCarverTest, TraceNameRules) {
   for (const Row& row : rows) {
     ImageBuilder image;
     image.Put(1000, row.bytes).Resize(8192);
-    EXPECT_EQ(ScanBytes(image.Bytes()).records.size(), row.found) << row.name;
+    EXPECT_EQ(ScanBytes(image.Bytes(), Strict()).records.size(), row.found) << row.name;
   }
 }
 
@@ -65,7 +72,8 @@ TEST(MailCarverTest, HeaderGapOf8Sectors) {
     mail += "\r\nDate: 1 Jan 2001 00:00:00\r\n\r\nbody\r\n";
     ImageBuilder image;
     image.Put(0, mail).Resize(16384);
-    EXPECT_EQ(ScanBytes(image.Bytes()).records.size(), gapSectors <= 8 ? 1u : 0u) << gapSectors;
+    EXPECT_EQ(ScanBytes(image.Bytes(), Strict()).records.size(), gapSectors <= 8 ? 1u : 0u)
+        << gapSectors;
   }
 }
 
@@ -93,7 +101,7 @@ TEST(MailCarverTest, BlockHeaderNearALineStartIsRemoved) {
     // Keep the header 4-aligned in the image.
     const std::size_t base = 1024 - (subjectLine % 4);
     image.Put(base, mail).Resize(8192);
-    auto outcome = ScanBytes(image.Bytes());
+    auto outcome = ScanBytes(image.Bytes(), Strict());
     ASSERT_EQ(outcome.records.size(), 1u) << distance;
     const std::string& subject = outcome.records[0]->subject;
     if (distance == 100)

@@ -111,7 +111,9 @@ TEST(ScanDriverTest, StopEndsTheScanAndClearsTheFlag) {
   ScanStatus status;
   FoundMails mails;
   StopAfterFirstMail observer(status);
-  RunScan(source, {}, status, mails, observer);
+  ScanOptions options;
+  options.strict = true;  // each mail is published as the walk accepts it
+  RunScan(source, options, status, mails, observer);
   EXPECT_EQ(mails.Count(), 1u);
   EXPECT_FALSE(status.stopRequested.load());
   EXPECT_FALSE(status.scanning.load());

@@ -1,0 +1,114 @@
+#include "scan/record_merger.h"
+
+#include <algorithm>
+#include <utility>
+
+#include "scan/record_building.h"
+
+namespace quillon {
+
+RecordMerger::RecordMerger(ScanStatus& status, FoundMails& mails, ScanObserver& observer,
+                           std::string sourceName, bool strict)
+    : status_(status),
+      mails_(mails),
+      observer_(observer),
+      sourceName_(std::move(sourceName)),
+      strict_(strict) {}
+
+void RecordMerger::Accept(const MailRecordPtr& record) {
+  if (strict_) {
+    Publish(record);
+    return;
+  }
+  traceFinds_.push_back(record);
+}
+
+void RecordMerger::AddCandidates(std::vector<ShapeCandidate>&& candidates) {
+  for (ShapeCandidate& candidate : candidates) candidates_.push_back(std::move(candidate));
+}
+
+void RecordMerger::Resolve(std::uint64_t walkPosition) {
+  if (strict_) return;
+  // Decide the blocks the walk has passed: a trace find inside a block is that block's mail.
+  while (!candidates_.empty() && candidates_.front().headerEnd <= walkPosition) {
+    ShapeCandidate candidate = std::move(candidates_.front());
+    candidates_.pop_front();
+    bool matched = false;
+    for (const MailRecordPtr& trace : traceFinds_) {
+      const std::uint64_t at = trace->StartByte();
+      if (at >= candidate.start && at < candidate.headerEnd && trace->textStart == 0) {
+        trace->textStart = candidate.start;
+        trace->textEnd = candidate.textEnd;
+        trace->lineFeedOnly = candidate.lineFeedOnly;
+        matched = true;
+      }
+    }
+    if (matched) continue;
+    MailRecordPtr record = BuildRecord(std::move(candidate.headers), sourceName_, FoundBy::Shape);
+    record->textStart = candidate.start;
+    record->textEnd = candidate.textEnd;
+    record->lineFeedOnly = candidate.lineFeedOnly;
+    record->PublishBody(std::move(candidate.body));
+    held_.push_back(std::move(record));
+  }
+  // Trace finds before every undecided block are decided too.
+  const std::uint64_t undecided =
+      candidates_.empty() ? walkPosition : std::min(walkPosition, candidates_.front().start);
+  auto decided =
+      std::stable_partition(traceFinds_.begin(), traceFinds_.end(),
+                            [&](const MailRecordPtr& r) { return r->StartByte() < undecided; });
+  held_.insert(held_.end(), traceFinds_.begin(), decided);
+  traceFinds_.erase(traceFinds_.begin(), decided);
+
+  std::stable_sort(held_.begin(), held_.end(), [](const MailRecordPtr& a, const MailRecordPtr& b) {
+    return a->StartByte() < b->StartByte();
+  });
+  auto ready = std::find_if(held_.begin(), held_.end(),
+                            [&](const MailRecordPtr& r) { return r->StartByte() >= undecided; });
+  std::vector<MailRecordPtr> publish(held_.begin(), ready);
+  held_.erase(held_.begin(), ready);
+  for (std::size_t i = 0; i < publish.size(); ++i) {
+    // A mail's text ends where the next one's begins.
+    const MailRecordPtr& record = publish[i];
+    const std::uint64_t nextStart =
+        i + 1 < publish.size()
+            ? (publish[i + 1]->textStart ? publish[i + 1]->textStart : publish[i + 1]->StartByte())
+            : 0;
+    if (nextStart > 0 && (record->textEnd == 0 || record->textEnd > nextStart) &&
+        nextStart > (record->textStart ? record->textStart : record->StartByte()))
+      record->textEnd = nextStart;
+    Publish(record);
+  }
+}
+
+void RecordMerger::Finish() {
+  Resolve(UINT64_MAX);
+}
+
+void RecordMerger::MarkDuplicate(MailRecord& record, std::size_t index) {
+  // The same message: the same Message-ID, or else the same header values.
+  std::string key = record.messageId.empty() ? "h:" + record.from + '\n' + record.to + '\n' +
+                                                   record.date + '\n' + record.subject
+                                             : "m:" + record.messageId;
+  auto [entry, inserted] = firstCopy_.emplace(std::move(key), index);
+  if (!inserted) record.duplicateOf = static_cast<std::int64_t>(entry->second);
+}
+
+void RecordMerger::Publish(const MailRecordPtr& record) {
+  if (!strict_) MarkDuplicate(*record, published_);
+  ++published_;
+  mails_.Add(record);
+  observer_.OnMailFound(record);
+  status_.foundCount.fetch_add(1);
+  PublishStatus();
+  status_.unsavedMails = true;
+}
+
+void RecordMerger::PublishStatus() {
+  std::u16string text = ComposeStatusText(status_.foundCount.load(), status_.currentSector.load(),
+                                          status_.totalSectors.load());
+  status_.SetStatusText(text);
+  observer_.OnStatusText(text);
+}
+
+}  // namespace quillon

@@ -1,0 +1,55 @@
+// Puts the mails a scan finds into the found-mail list in the order of their positions, and
+// tells the front end. Trace finds come from the carver's walk; shape finds from the shape
+// scanner, which runs ahead of the walk. A header block both found is one mail: the trace find
+// stays as it is and learns from the shape find where the mail's whole text lies. Later copies of
+// one message are marked as duplicates of the first.
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "scan/found_mails.h"
+#include "scan/mail_carver.h"
+#include "scan/scan_observer.h"
+#include "scan/scan_status.h"
+#include "scan/shape_scanner.h"
+
+namespace quillon {
+
+class RecordMerger final : public MailSink {
+ public:
+  RecordMerger(ScanStatus& status, FoundMails& mails, ScanObserver& observer,
+               std::string sourceName, bool strict);
+
+  // A trace find, from the carver's walk.
+  void Accept(const MailRecordPtr& record) override;
+  // Shape finds, in position order, ahead of the walk.
+  void AddCandidates(std::vector<ShapeCandidate>&& candidates);
+  // The walk has passed `walkPosition`: every header block ending before it is decided.
+  void Resolve(std::uint64_t walkPosition);
+  // The scan has ended: everything still held is published.
+  void Finish();
+
+  // Sends the status line with the current counters.
+  void PublishStatus();
+
+ private:
+  void Publish(const MailRecordPtr& record);
+  void MarkDuplicate(MailRecord& record, std::size_t index);
+
+  ScanStatus& status_;
+  FoundMails& mails_;
+  ScanObserver& observer_;
+  std::string sourceName_;
+  bool strict_;
+  std::deque<ShapeCandidate> candidates_;
+  std::vector<MailRecordPtr> held_;        // decided, waiting for earlier blocks to be decided
+  std::vector<MailRecordPtr> traceFinds_;  // trace finds not yet matched with a block
+  std::unordered_map<std::string, std::size_t> firstCopy_;
+  std::size_t published_ = 0;
+};
+
+}  // namespace quillon

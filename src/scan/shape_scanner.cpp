@@ -1,0 +1,451 @@
+#include "scan/shape_scanner.h"
+
+#include <algorithm>
+#include <cstring>
+#include <string_view>
+
+#include "scan/body_steps.h"
+#include "scan/header_text.h"
+#include "scan/record_building.h"
+#include "text/ascii.h"
+
+namespace quillon {
+
+namespace {
+
+// RFC 5322 allows 998 bytes a line; carved mail is not always that tidy.
+constexpr std::size_t kMaxHeaderLine = 8192;
+// How much a header block must look like a mail's own (see ParseBlock).
+constexpr int kMinimumShapeScore = 4;
+// Broken lines passed over inside one header block.
+constexpr int kMaxMalformedLines = 8;
+// A mail's text is not followed further than this while the scan looks for its end.
+constexpr std::size_t kMaxFollowedText = kShapeLookAhead - 4096;
+
+// Bytes that occur in mail text; ESC, SO and SI belong to the ISO-2022 charsets.
+bool IsTextByte(std::uint8_t c) {
+  if (c >= 0x20) return c != 0x7F;
+  return c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == 0x0E || c == 0x0F || c == 0x1B;
+}
+
+// RFC 5322 3.6.8 field name characters.
+bool IsNameByte(std::uint8_t c) {
+  return c >= 33 && c <= 126 && c != ':';
+}
+
+struct Line {
+  std::size_t begin = 0;
+  std::size_t end = 0;    // behind the content, before CR LF or LF
+  std::size_t next = 0;   // behind the line end
+  bool complete = false;  // a line end was found
+  bool lineFeedOnly = false;
+  bool binary = false;
+};
+
+Line ReadLine(CarveBuffer buffer, std::size_t begin) {
+  Line line;
+  line.begin = begin;
+  const std::size_t limit = std::min(buffer.size, begin + kMaxHeaderLine);
+  const void* lf = begin < limit ? std::memchr(buffer.data + begin, '\n', limit - begin) : nullptr;
+  if (!lf) {
+    line.end = line.next = limit;
+    return line;
+  }
+  const std::size_t at =
+      static_cast<std::size_t>(static_cast<const std::uint8_t*>(lf) - buffer.data);
+  line.complete = true;
+  line.next = at + 1;
+  line.end = at;
+  line.lineFeedOnly = !(at > begin && buffer.data[at - 1] == '\r');
+  if (!line.lineFeedOnly) --line.end;
+  for (std::size_t i = begin; i < line.end; ++i) {
+    if (!IsTextByte(buffer.data[i])) {
+      line.binary = true;
+      break;
+    }
+  }
+  return line;
+}
+
+std::string_view Text(CarveBuffer buffer, const Line& line) {
+  return {reinterpret_cast<const char*>(buffer.data + line.begin), line.end - line.begin};
+}
+
+// Length of the field name when the line reads "Name:"; 0 when it is not a header line.
+std::size_t HeaderNameLength(std::string_view line) {
+  if (line.empty() || !((line[0] >= 'A' && line[0] <= 'Z') || (line[0] >= 'a' && line[0] <= 'z')))
+    return 0;
+  std::size_t i = 0;
+  while (i < line.size() && i < 76 && IsNameByte(static_cast<std::uint8_t>(line[i]))) ++i;
+  return i < line.size() && line[i] == ':' ? i : 0;
+}
+
+bool IsContinuation(std::string_view line) {
+  return !line.empty() && (line[0] == ' ' || line[0] == '\t');
+}
+
+// An mbox separator: "From " followed by the sender and a date.
+bool IsMboxSeparator(std::string_view line) {
+  return line.size() > 5 && line.substr(0, 5) == "From " &&
+         line.find(':') != std::string_view::npos;
+}
+
+enum class Context { SourceStart, NonText, MidLine, TextLine, EmptyLine, MboxSeparator, Header };
+
+struct BlockStart {
+  std::size_t index = 0;
+  Context context = Context::TextLine;
+  std::size_t emptyLineIndex = 0;  // for Context::EmptyLine: where the empty line starts
+};
+
+// Walks back from the header line at `lineStart` over the header lines of its block to the
+// block's first line, and says what stands in front of it.
+BlockStart FindBlockStart(CarveBuffer buffer, std::size_t lineStart, std::size_t earliest) {
+  std::size_t current = lineStart;
+  while (true) {
+    if (current == 0) {
+      return {current, buffer.base == 0 ? Context::SourceStart : Context::MidLine, 0};
+    }
+    const std::uint8_t before = buffer.data[current - 1];
+    if (before != '\n') {
+      return {current, IsTextByte(before) ? Context::MidLine : Context::NonText, 0};
+    }
+    std::size_t contentEnd = current - 1;
+    if (contentEnd > 0 && buffer.data[contentEnd - 1] == '\r') --contentEnd;
+    std::size_t previous = contentEnd;
+    bool cutByNonText = false;
+    while (previous > 0 && contentEnd - previous < kMaxHeaderLine) {
+      const std::uint8_t c = buffer.data[previous - 1];
+      if (c == '\n') break;
+      if (!IsTextByte(c)) {
+        cutByNonText = true;
+        break;
+      }
+      --previous;
+    }
+    const std::string_view line(reinterpret_cast<const char*>(buffer.data + previous),
+                                contentEnd - previous);
+    if (line.empty()) return {current, Context::EmptyLine, previous};
+    if (previous < earliest || contentEnd - previous >= kMaxHeaderLine)
+      return {current, Context::TextLine, 0};
+    const bool header = HeaderNameLength(line) > 0;
+    if (header || IsContinuation(line)) {
+      current = previous;
+      if (cutByNonText) return {current, header ? Context::NonText : Context::TextLine, 0};
+      if (previous == 0 && buffer.base == 0) return {current, Context::SourceStart, 0};
+      continue;
+    }
+    if (IsMboxSeparator(line)) return {current, Context::MboxSeparator, 0};
+    return {current, Context::TextLine, 0};
+  }
+}
+
+struct ParsedBlock {
+  bool valid = false;
+  std::size_t headerEnd = 0;
+  bool endsWithoutEmptyLine = false;  // the body follows the last header line directly
+  bool hasMimeVersion = false;
+  bool lineFeedOnly = false;
+  bool hasTrace = false;
+  PendingMail headers;
+};
+
+void StoreFirst(std::string& field, std::string_view value, bool& stored) {
+  if (!stored) {
+    field.assign(value.substr(0, kMaxUnfoldedValue));
+    stored = true;
+  }
+}
+
+// Reads the header lines from `start` to the empty line that ends them.
+ParsedBlock ParseBlock(CarveBuffer buffer, std::size_t start) {
+  ParsedBlock block;
+  const std::size_t limit = std::min(buffer.size, start + kMaxShapeHeaderBlock);
+  std::string* folding = nullptr;  // the value a continuation line extends
+  bool seen[9] = {};
+  enum Field { kFrom, kTo, kCc, kDate, kSubject, kMessageId, kContentType, kEncoding, kPriority };
+  std::string contentType;
+  std::size_t position = start;
+  bool first = true;
+  int malformedLines = 0;
+  int repeated = 0;  // From, To, Cc, Date or Subject seen twice
+  while (position < limit) {
+    const Line line = ReadLine(buffer, position);
+    if (!line.complete || line.binary) return block;
+    if (first) block.lineFeedOnly = line.lineFeedOnly;
+    const std::string_view text = Text(buffer, line);
+    if (text.empty()) {
+      if (first) return block;
+      block.headerEnd = line.next;
+      break;
+    }
+    if (IsContinuation(text)) {
+      if (first) return block;
+      if (folding && folding->size() < kMaxUnfoldedValue) {
+        *folding += ' ';
+        *folding += TrimWhiteSpace(text);
+      }
+      position = line.next;
+      continue;
+    }
+    const std::size_t nameLength = HeaderNameLength(text);
+    if (nameLength == 0) {
+      // Carved and hand-made mail has broken lines among its headers (an unfolded base64 tail,
+      // a missing empty line). A few are passed over while header lines go on; otherwise the
+      // body has begun without its empty line.
+      if (first) return block;
+      const Line after = ReadLine(buffer, line.next);
+      const std::string_view afterText = Text(buffer, after);
+      if (after.complete && !after.binary && ++malformedLines <= kMaxMalformedLines &&
+          (HeaderNameLength(afterText) > 0 || IsContinuation(afterText))) {
+        folding = nullptr;
+        position = line.next;
+        continue;
+      }
+      block.headerEnd = position;
+      block.endsWithoutEmptyLine = true;
+      break;
+    }
+    first = false;
+    const std::string_view name = text.substr(0, nameLength);
+    const std::string_view value = TrimWhiteSpace(text.substr(nameLength + 1));
+    folding = nullptr;
+    PendingMail& h = block.headers;
+    struct Known {
+      std::string_view name;
+      Field field;
+      std::string* target;
+    } known[] = {{"from", kFrom, &h.from},
+                 {"to", kTo, &h.to},
+                 {"cc", kCc, &h.cc},
+                 {"date", kDate, &h.date},
+                 {"subject", kSubject, &h.subject},
+                 {"message-id", kMessageId, &h.messageId},
+                 {"content-type", kContentType, &contentType},
+                 {"content-transfer-encoding", kEncoding, &h.transferEncoding},
+                 {"x-priority", kPriority, &h.priority}};
+    for (Known& entry : known) {
+      if (name.size() == entry.name.size() && StartsWithNoCase(name, entry.name)) {
+        if (seen[entry.field] && entry.field <= kSubject) ++repeated;
+        if (!seen[entry.field]) folding = entry.target;
+        StoreFirst(*entry.target, value, seen[entry.field]);
+        break;
+      }
+    }
+    for (std::string_view trace : {"received", "return-path", "delivered-to", "x-uidl"}) {
+      if (name.size() == trace.size() && StartsWithNoCase(name, trace)) block.hasTrace = true;
+    }
+    if (name.size() == 12 && StartsWithNoCase(name, "mime-version")) block.hasMimeVersion = true;
+    position = line.next;
+  }
+  if (block.headerEnd == 0) return block;
+  PendingMail& h = block.headers;
+  if (!contentType.empty()) {
+    const std::size_t at = FindNoCase(contentType, "boundary=");
+    if (at == std::string::npos) {
+      h.contentType = contentType;
+    } else {
+      h.boundary = BoundaryParameter(std::string_view(contentType).substr(at + 9));
+      h.contentType = contentType.substr(0, at > 0 ? at - 1 : 0);
+    }
+  }
+  // From and Date, and enough of what a mail's own header block carries besides: trace lines,
+  // an identity, MIME, recipients, a subject, an address, a real date, an empty line after it.
+  // Header-like lines in other text rarely have much of that and often repeat themselves.
+  if (h.from.empty() || h.date.empty()) return block;
+  int score = 0;
+  if (block.hasTrace) score += 2;
+  if (!h.messageId.empty()) score += 2;
+  if (block.hasMimeVersion) score += 2;
+  if (!h.to.empty() || !h.cc.empty()) score += 1;
+  if (!h.subject.empty()) score += 1;
+  if (h.from.find('@') != std::string::npos) score += 1;
+  if (!block.endsWithoutEmptyLine) score += 1;
+  std::string date = h.date;
+  NormaliseDate(date);
+  if (date != h.date) score += 1;
+  score -= 2 * repeated;
+  block.valid = score >= kMinimumShapeScore;
+  return block;
+}
+
+// Whether a block standing behind `start` in this context begins a mail of its own rather than
+// sitting inside another mail's body.
+bool StartsAMail(CarveBuffer buffer, const BlockStart& start, const ParsedBlock& block) {
+  const std::uint64_t absolute = buffer.base + start.index;
+  switch (start.context) {
+    case Context::SourceStart:
+    case Context::NonText:
+    case Context::MboxSeparator:
+      return true;
+    case Context::MidLine:
+    case Context::TextLine:
+      // A file begins at a sector: what stands before it belongs to something else.
+      return absolute % 512 == 0;
+    case Context::EmptyLine: {
+      if (absolute % 512 == 0 && block.hasTrace) return true;
+      // An attached message follows its part's headers; a forwarded one usually has no trace.
+      if (!block.hasTrace) return false;
+      if (start.emptyLineIndex == 0) return true;
+      // The line in front of the empty line: part headers, or a header block whose body this
+      // block would be, make it part of another mail.
+      std::size_t contentEnd = start.emptyLineIndex - 1;  // the LF ending that line
+      if (contentEnd > 0 && buffer.data[contentEnd - 1] == '\r') --contentEnd;
+      std::size_t lineStart = contentEnd;
+      while (lineStart > 0 && buffer.data[lineStart - 1] != '\n' &&
+             contentEnd - lineStart < kMaxHeaderLine)
+        --lineStart;
+      const std::string_view previous(reinterpret_cast<const char*>(buffer.data + lineStart),
+                                      contentEnd - lineStart);
+      if (HeaderNameLength(previous) > 0 || IsContinuation(previous)) return false;
+      return true;
+    }
+    case Context::Header:
+      return false;
+  }
+  return false;
+}
+
+// Follows the mail's body from the end of its header block: collects its text and parts, and
+// finds where it ends (a NUL, the closing boundary, binary bytes, an mbox separator, `limit`).
+void FollowBody(CarveBuffer buffer, ShapeCandidate& candidate, std::size_t headerEnd,
+                bool endsWithoutEmptyLine, std::size_t limit) {
+  auto record = std::make_shared<MailRecord>();
+  record->contentType = candidate.headers.contentType;
+  record->boundary = candidate.headers.boundary;
+  record->transferEncoding = candidate.headers.transferEncoding;
+  BodySteps steps(record, HeaderEnd::EmptyLine);
+  const std::size_t emptyLine =
+      endsWithoutEmptyLine ? headerEnd : headerEnd - (candidate.lineFeedOnly ? 1 : 2);
+  limit = std::min({limit, buffer.size, headerEnd + kMaxFollowedText});
+
+  std::size_t position = emptyLine;
+  std::size_t end = 0;
+  bool previousEmpty = true;
+  while (position < limit) {
+    const Line line = ReadLine(buffer, position);
+    const std::string_view text = Text(buffer, line);
+    if (position != emptyLine) {
+      if (line.binary && steps.CollectingText() && !text.empty() &&
+          std::memchr(text.data(), '\0', text.size()) == nullptr && !steps.AttachmentOpen() &&
+          candidate.headers.boundary.empty()) {
+        end = position;  // binary bytes: the text has stopped
+        break;
+      }
+      if (previousEmpty && IsMboxSeparator(text) && line.complete) {
+        end = position;
+        break;
+      }
+    }
+    if (!steps.CollectingText()) {
+      // Behind the closing boundary only empty lines still belong to the mail.
+      if (!text.empty() || !line.complete) {
+        end = position;
+        break;
+      }
+      position = line.next;
+      end = position;
+      continue;
+    }
+    std::size_t skip = 0;
+    if (steps.AttachmentOpen() || !steps.ParsePartHeader(buffer, position, skip))
+      steps.ParseBodyLine(buffer, position, skip);
+    if (steps.HowEnded() == BodySteps::Ending::Nul) {
+      end = steps.EndIndex();
+      break;
+    }
+    if (steps.HowEnded() == BodySteps::Ending::ClosingBoundary && !steps.CollectingText() &&
+        end < steps.EndIndex()) {
+      end = steps.EndIndex();
+      position = end;
+      previousEmpty = true;
+      continue;
+    }
+    const std::size_t resume = position + skip + 1;
+    previousEmpty = text.empty();
+    // Resume on the next line start at or behind where the steps stopped.
+    const void* lf = resume <= limit && resume > 0
+                         ? std::memchr(buffer.data + resume - 1, '\n', limit - resume + 1)
+                         : nullptr;
+    if (!lf) break;
+    position = static_cast<std::size_t>(static_cast<const std::uint8_t*>(lf) - buffer.data) + 1;
+    if (position >= limit && limit < buffer.size && limit < headerEnd + kMaxFollowedText) {
+      end = limit;  // the next mail begins here
+    }
+  }
+  if (end == 0 && limit < std::min(buffer.size, headerEnd + kMaxFollowedText)) end = limit;
+  steps.CloseMailBody();
+  candidate.body = record->Body();
+  candidate.textEnd = end > 0 ? buffer.base + end : 0;
+}
+
+// Every header block holds a From and a Date line, and at most one of them is its first line: a
+// block whose first line follows no line break is still reached from the other.
+bool IsAnchor(CarveBuffer buffer, std::size_t index) {
+  if (index + 5 > buffer.size) return false;
+  const std::string_view head(reinterpret_cast<const char*>(buffer.data + index), 5);
+  return StartsWithNoCase(head, "from:") || StartsWithNoCase(head, "date:");
+}
+
+}  // namespace
+
+void ShapeScanner::Scan(CarveBuffer buffer, std::uint64_t from, std::uint64_t to,
+                        std::vector<ShapeCandidate>& found) {
+  if (to <= buffer.base || from >= to) return;
+  const std::size_t first = from > buffer.base ? static_cast<std::size_t>(from - buffer.base) : 0;
+  const std::size_t last = static_cast<std::size_t>(to - buffer.base);
+  const std::size_t earliest = first > kShapeLookBehind ? first - kShapeLookBehind : 0;
+  const std::size_t firstNew = found.size();
+
+  auto tryAnchor = [&](std::size_t anchor) {
+    if (buffer.base + anchor < coveredUntil_) return;
+    if (!IsAnchor(buffer, anchor)) return;
+    const BlockStart start = FindBlockStart(buffer, anchor, earliest);
+    const std::uint64_t absolute = buffer.base + start.index;
+    if (absolute < from || absolute >= to || absolute < coveredUntil_) return;
+    ParsedBlock block = ParseBlock(buffer, start.index);
+    if (!block.valid) return;
+    coveredUntil_ = buffer.base + block.headerEnd;
+    if (!StartsAMail(buffer, start, block)) return;
+    ShapeCandidate candidate;
+    candidate.start = absolute;
+    candidate.headerEnd = buffer.base + block.headerEnd;
+    candidate.headers = std::move(block.headers);
+    candidate.headers.startSector = absolute / 512;
+    candidate.headers.sectorOffset = static_cast<std::uint16_t>(absolute % 512);
+    candidate.lineFeedOnly = block.lineFeedOnly;
+    candidate.endsWithoutEmptyLine = block.endsWithoutEmptyLine;
+    found.push_back(std::move(candidate));
+  };
+
+  // A From line opens a line, or a sector where a file begins. Anchors are looked for a header
+  // block's length beyond `to` too, for blocks that begin here and name their sender later.
+  const std::size_t anchorsEnd = std::min(buffer.size, last + kMaxShapeHeaderBlock);
+  std::size_t position = first;
+  std::size_t nextSector =
+      first + static_cast<std::size_t>((512 - (buffer.base + first) % 512) % 512);
+  while (position < anchorsEnd) {
+    const void* lf = std::memchr(buffer.data + position, '\n', anchorsEnd - position);
+    const std::size_t lineFeed =
+        lf ? static_cast<std::size_t>(static_cast<const std::uint8_t*>(lf) - buffer.data)
+           : anchorsEnd;
+    while (nextSector <= lineFeed && nextSector < anchorsEnd) {
+      if (nextSector == 0 || buffer.data[nextSector - 1] != '\n') tryAnchor(nextSector);
+      nextSector += 512;
+    }
+    if (!lf) break;
+    if (lineFeed + 1 < anchorsEnd) tryAnchor(lineFeed + 1);
+    position = lineFeed + 1;
+  }
+
+  // Bodies are followed once the next mail's start is known, so that none runs into the next.
+  for (std::size_t i = firstNew; i < found.size(); ++i) {
+    const std::size_t headerEnd = static_cast<std::size_t>(found[i].headerEnd - buffer.base);
+    const std::size_t limit = i + 1 < found.size()
+                                  ? static_cast<std::size_t>(found[i + 1].start - buffer.base)
+                                  : buffer.size;
+    FollowBody(buffer, found[i], headerEnd, found[i].endsWithoutEmptyLine, limit);
+  }
+}
+
+}  // namespace quillon

@@ -1,0 +1,47 @@
+// Recognises a mail by the shape of its header block rather than by one trace line: a run of
+// well-formed header lines holding From and Date and one of To, Cc, Subject or Message-ID, ending
+// at an empty line. Finds mails the trace rule misses: those whose first line follows zeros,
+// binary bytes or a sector start rather than a line break, those opened by another header or
+// without any trace line, header blocks longer than 8 sectors, mails without To, and mails with
+// bare LF line ends. Header blocks inside another mail's body (an attached message, a quoted or
+// forwarded header) are not taken for mails of their own.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "scan/header_parser.h"
+#include "scan/mail_record.h"
+#include "scan/pending_mail.h"
+
+namespace quillon {
+
+inline constexpr std::size_t kMaxShapeHeaderBlock = 64 * 1024;
+// Raw bytes the scanner needs before and behind the stretch it scans.
+inline constexpr std::size_t kShapeLookBehind = kMaxShapeHeaderBlock;
+inline constexpr std::size_t kShapeLookAhead = 1024 * 1024;
+
+struct ShapeCandidate {
+  std::uint64_t start = 0;      // absolute byte of the block's first header line
+  std::uint64_t headerEnd = 0;  // absolute byte behind the empty line that ends the block
+  std::uint64_t textEnd = 0;    // absolute byte where the mail's text ends; 0 when not seen
+  PendingMail headers;          // startSector and sectorOffset say where `start` lies
+  bool lineFeedOnly = false;
+  bool endsWithoutEmptyLine = false;
+  MailBody body;
+};
+
+class ShapeScanner {
+ public:
+  // Finds the header blocks whose first line begins in [from, to) (absolute offsets), in order.
+  // `buffer` holds unchanged source bytes from buffer.base on: up to kShapeLookBehind before
+  // `from` where the source has them, and kShapeLookAhead behind `to` (zero-padded at the
+  // source's end).
+  void Scan(CarveBuffer buffer, std::uint64_t from, std::uint64_t to,
+            std::vector<ShapeCandidate>& found);
+
+ private:
+  std::uint64_t coveredUntil_ = 0;  // the end of the last block found
+};
+
+}  // namespace quillon
