@@ -43,9 +43,13 @@ UConverter* ConverterFor(std::string_view name) {
   if (U_FAILURE(status)) converter.reset();
   if (converter) {
     // Like the system converters: best-fit mappings, and '?' for what has no mapping at all.
+    // ICU 72 crashes when it closes a COMPOUND_TEXT converter whose substitute string was set
+    // (a mail can name one); that converter keeps its own substitute.
     ucnv_setFallback(converter.get(), true);
-    UErrorCode substituteStatus = U_ZERO_ERROR;
-    ucnv_setSubstString(converter.get(), u"?", 1, &substituteStatus);
+    if (ucnv_getType(converter.get()) != UCNV_COMPOUND_TEXT) {
+      UErrorCode substituteStatus = U_ZERO_ERROR;
+      ucnv_setSubstString(converter.get(), u"?", 1, &substituteStatus);
+    }
   }
   return cache.emplace(std::move(key), std::move(converter)).first->second.get();
 }

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <string>
+#include <thread>
 
 #include "support/paths.h"
 #include "text/base64.h"
@@ -50,6 +51,23 @@ TEST_P(DecoderRegressionTest, DecodesAsExpected) {
 
 INSTANTIATE_TEST_SUITE_P(Finds, DecoderRegressionTest, ::testing::ValuesIn(kCases),
                          [](const auto& row) { return std::string(row.param.file); });
+
+// Found by address_text_fuzz: a word labelled with ICU's COMPOUND_TEXT converter left that
+// converter in the thread's cache, and closing it (when the cache was emptied, or when the
+// thread ended) crashed inside ICU. The thread here ends right after the conversion.
+TEST(DecoderRegressionTest, CompoundTextConverterClosesCleanly) {
+  std::u16string decoded;
+  std::u16string named;
+  bool converted = false;
+  std::thread worker([&] {
+    decoded = DecodeHeaderText("=?x11-compound-text?Q?abc?= =?COMPOUND_TEXT?B?ZGVm?=");
+    converted = ConvertByCharsetName("x-compound-text", "xyz", named);
+  });
+  worker.join();
+  EXPECT_EQ(decoded, u"abcdef");
+  EXPECT_TRUE(converted);
+  EXPECT_EQ(named, u"xyz");
+}
 
 TEST(DecoderRegressionFilesTest, EveryFileHasANamedRowAndReplaysCleanly) {
   const std::filesystem::path dir = RegressionDir();
