@@ -174,6 +174,7 @@ std::size_t BodySteps::HandleLine(CarveBuffer buffer, std::size_t position, bool
     if (phase_ != Phase::Finished) {
       ending_ = Ending::Nul;
       endIndex_ = lineEnd;
+      endByte_ = buffer.base + endIndex_;
     }
     phase_ = Phase::Finished;
     return lineEnd;
@@ -183,6 +184,7 @@ std::size_t BodySteps::HandleLine(CarveBuffer buffer, std::size_t position, bool
     endIndex_ = lineEnd;
     if (lineEnd < buffer.size && buffer.data[lineEnd] == '\r') ++endIndex_;
     if (endIndex_ < buffer.size && buffer.data[endIndex_] == '\n') ++endIndex_;
+    endByte_ = buffer.base + endIndex_;
   }
   // The walk never presents the line behind an empty line as a line start; read it here.
   if (empty && lookAhead && phase_ != Phase::Finished)
@@ -324,6 +326,7 @@ void BodySteps::CloseMailBody() {
   if (body.textIsHtml) body.contentText = HtmlToPlainText(body.contentText);
   body.parts = std::move(parts_);
   body.closed = true;
+  body.textEnd = endByte_;
   record_->PublishBody(std::move(body));
 }
 

@@ -88,6 +88,7 @@ class BodySteps {
   bool closed_ = false;
   Ending ending_ = Ending::Open;
   std::size_t endIndex_ = 0;
+  std::uint64_t endByte_ = 0;  // absolute position of endIndex_
 };
 
 }  // namespace quillon

@@ -68,6 +68,13 @@ void ReadFromSource(const MailRecord& record, DataSource& source, std::string& o
   const std::uint64_t window = mail_reader::WindowLength(record);
   BlockHeaderCompactor compactor(stopRequested);
   WindowReader reader(source, first, compactor);
+  const std::uint64_t recordRaw = (record.startSector - first) * kSectorSize + record.sectorOffset;
+  // The record's trace line in the compacted bytes; it lies in the first read.
+  auto recordPosition = [&] {
+    const std::uint64_t position = compactor.CompactedOffset(recordRaw);
+    return position < compactor.Settled().size() ? static_cast<std::size_t>(position)
+                                                 : mail_reader::kUnknownPosition;
+  };
 
   // Most mails end in the first reads of the window: the matched search is tried on what has
   // arrived, at doubling sizes, and the window is read to its end only when it is needed. A mail
@@ -77,7 +84,8 @@ void ReadFromSource(const MailRecord& record, DataSource& source, std::string& o
     reader.Read(std::min(tryAt, window) - reader.Done(), stopRequested);
     if (reader.Done() >= window) break;
     const std::string_view settled = compactor.Settled();
-    const mail_reader::MailExtent early = mail_reader::FindMatchedMail(settled, record);
+    const mail_reader::MailExtent early =
+        mail_reader::FindMatchedMail(settled, record, recordPosition());
     if (mail_reader::ExtentComplete(settled, early)) {
       output = mail_reader::CleanMailText(settled.substr(early.start, early.end - early.start));
       return;
@@ -91,7 +99,8 @@ void ReadFromSource(const MailRecord& record, DataSource& source, std::string& o
                       compactor.RawSize() < kMaxRawBytes;
     if (!more) compactor.Finish();
     const std::string_view data = compactor.Settled();
-    const mail_reader::WindowSearch search = mail_reader::SearchWindow(data, record);
+    const mail_reader::WindowSearch search =
+        mail_reader::SearchWindow(data, record, recordPosition());
     if (!more || !search.runsToEnd) {
       if (search.chosen.found) {
         const std::size_t end = std::min(search.chosen.end, data.size());

@@ -138,7 +138,7 @@ bool LineAgreesWithRecord(std::string_view data, std::size_t line, const MailRec
 
 // One walk over the data. With a record, the start's header values must agree with it and its
 // header block may also end at the record's boundary line.
-MailExtent Search(std::string_view data, const MailRecord* record) {
+MailExtent Search(std::string_view data, const MailRecord* record, std::size_t recordPosition) {
   MailExtent extent;
   HeldStart held;
   const std::size_t size = data.size();
@@ -173,8 +173,11 @@ MailExtent Search(std::string_view data, const MailRecord* record) {
       if (IsCrLfAt(data, line) || (record && IsBoundaryLine(data, line, record->boundary))) {
         held.ended = true;
         // A header block that lacks one of the three values is not the record's mail either:
-        // the scan accepts a mail only once it has all three.
-        if (record && !(held.fromSeen && held.toSeen && held.dateSeen)) held.held = false;
+        // the scan accepts a mail only once it has all three. Nor is one that ends before the
+        // record's trace line.
+        if (record && (!(held.fromSeen && held.toSeen && held.dateSeen) ||
+                       (recordPosition != kUnknownPosition && line < recordPosition)))
+          held.held = false;
       }
       ++p;
       continue;
@@ -233,6 +236,13 @@ std::string_view BlockHeaderCompactor::Settled() const {
       .substr(0, compacted_.size() > kStrayBytes ? compacted_.size() - kStrayBytes : 0);
 }
 
+std::uint64_t BlockHeaderCompactor::CompactedOffset(std::uint64_t rawOffset) const {
+  std::uint64_t offset = rawOffset;
+  for (auto header = removed_.begin(); header != removed_.end() && *header < rawOffset; ++header)
+    offset -= std::min<std::uint64_t>(kBlockHeaderSize, rawOffset - *header);
+  return offset;
+}
+
 std::uint8_t BlockHeaderCompactor::RawAt(std::uint64_t offset) const {
   if (offset >= received_ || offset < rawBase_) return 0;
   return raw_[static_cast<std::size_t>(offset - rawBase_)];
@@ -262,6 +272,7 @@ void BlockHeaderCompactor::Walk(bool final) {
     }
     CopyRaw(copyFrom_, k);
     if (LeavesStrayBytes(k, byteAt)) BlankStrayBytes(compacted_);
+    removed_.push_back(k);
     copyFrom_ = k + kBlockHeaderSize;
     // The offset right behind a header is not tested: the walk resumes two bytes later.
     next_ = k + kBlockHeaderSize + 2;
@@ -331,12 +342,13 @@ std::string UnfoldedValue(std::string_view data, std::size_t valueStart) {
   return value;
 }
 
-MailExtent FindMatchedMail(std::string_view data, const MailRecord& record) {
-  return Search(data, &record);
+MailExtent FindMatchedMail(std::string_view data, const MailRecord& record,
+                           std::size_t recordPosition) {
+  return Search(data, &record, recordPosition);
 }
 
 MailExtent FindFirstMail(std::string_view data) {
-  return Search(data, nullptr);
+  return Search(data, nullptr, kUnknownPosition);
 }
 
 bool ExtentComplete(std::string_view data, const MailExtent& extent) {
@@ -347,9 +359,10 @@ bool ExtentComplete(std::string_view data, const MailExtent& extent) {
   return std::memchr(data.data() + start, '\0', end - start) != nullptr;
 }
 
-WindowSearch SearchWindow(std::string_view data, const MailRecord& record) {
+WindowSearch SearchWindow(std::string_view data, const MailRecord& record,
+                          std::size_t recordPosition) {
   WindowSearch search;
-  search.chosen = FindMatchedMail(data, record);
+  search.chosen = FindMatchedMail(data, record, recordPosition);
   if (!search.chosen.found) search.chosen = FindFirstMail(data);
   search.runsToEnd = search.chosen.found && !ExtentComplete(data, search.chosen);
   return search;

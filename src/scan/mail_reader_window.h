@@ -48,6 +48,8 @@ class BlockHeaderCompactor {
   // The compacted bytes that no later input can change (all of them once finished).
   std::string_view Settled() const;
   bool Finished() const { return finished_; }
+  // Where the raw byte at `rawOffset` (one that has arrived) lies in the compacted bytes.
+  std::uint64_t CompactedOffset(std::uint64_t rawOffset) const;
   std::uint64_t RawSize() const { return received_; }
 
  private:
@@ -63,6 +65,7 @@ class BlockHeaderCompactor {
   std::uint64_t next_ = 0;      // next even offset to test
   std::uint64_t copyFrom_ = 0;  // first raw byte not yet copied
   std::string compacted_;
+  std::vector<std::uint64_t> removed_;  // raw offsets of the removed headers, ascending
   bool removing_ = true;
   bool finished_ = false;
 };
@@ -80,9 +83,14 @@ struct MailExtent {
   std::size_t end = 0;  // the data's size when the mail runs to the end of the data
 };
 
+inline constexpr std::size_t kUnknownPosition = static_cast<std::size_t>(-1);
+
 // The matched search: a start line ("Received: ", "Delivered-To: ", "Return-Path: " after a
-// CR LF) whose header block carries the record's From, To and Date values.
-MailExtent FindMatchedMail(std::string_view data, const MailRecord& record);
+// CR LF) whose header block carries the record's From, To and Date values and, when
+// `recordPosition` (the record's trace line in `data`) is known, reaches that line: a mail with
+// the same values that ends before it is another copy or another mail of the same sender.
+MailExtent FindMatchedMail(std::string_view data, const MailRecord& record,
+                           std::size_t recordPosition = kUnknownPosition);
 // The plain search: the first mail that begins in the data, whatever its values.
 MailExtent FindFirstMail(std::string_view data);
 
@@ -92,7 +100,8 @@ struct WindowSearch {
   // The chosen mail runs to the end of the data without a NUL: more data may continue it.
   bool runsToEnd = false;
 };
-WindowSearch SearchWindow(std::string_view data, const MailRecord& record);
+WindowSearch SearchWindow(std::string_view data, const MailRecord& record,
+                          std::size_t recordPosition = kUnknownPosition);
 
 // True when `extent` is found and its text is complete within `data`: it ended at the next
 // mail's first line, or a NUL byte cuts it before its end.

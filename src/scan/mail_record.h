@@ -32,6 +32,9 @@ struct MailBody {
   std::string textCharset;  // charset parameter of the text part ("" when none)
   bool textIsHtml = false;
   bool closed = false;
+  // Absolute byte where the mail's text ends, when the scan saw its end (the closing boundary
+  // of its multipart, a NUL, binary bytes, an mbox separator); 0 when it did not.
+  std::uint64_t textEnd = 0;
 };
 
 inline constexpr std::size_t kMaxBodyText = 0x40000;  // 262,144 bytes
@@ -65,11 +68,10 @@ class MailRecord {
   // Index (0-based, found order) of the first record of the same message, or -1.
   std::int64_t duplicateOf = -1;
 
-  // Where the mail's whole text lies, when the scan could tell (absolute bytes; textEnd 0 when
-  // unknown): from its first header line to where it ends. A trace find is recorded at its trace
-  // line, which need not be the first line of the mail.
+  // Absolute byte of the mail's first header line when the scan could tell (0 when not): a trace
+  // find is recorded at its trace line, which need not be the first line of the mail. Where the
+  // text ends is a body fact (MailBody::textEnd).
   std::uint64_t textStart = 0;
-  std::uint64_t textEnd = 0;
   bool lineFeedOnly = false;  // the mail's lines end in a bare LF
 
   std::vector<PartEntry> attachments;  // from "X-Attachment: " lines

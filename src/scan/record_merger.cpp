@@ -27,7 +27,7 @@ void RecordMerger::AddCandidates(std::vector<ShapeCandidate>&& candidates) {
   for (ShapeCandidate& candidate : candidates) candidates_.push_back(std::move(candidate));
 }
 
-void RecordMerger::Resolve(std::uint64_t walkPosition) {
+void RecordMerger::Resolve(std::uint64_t walkPosition, CarveBuffer buffer) {
   if (strict_) return;
   // Decide the blocks the walk has passed: a trace find inside a block is that block's mail.
   while (!candidates_.empty() && candidates_.front().headerEnd <= walkPosition) {
@@ -38,15 +38,16 @@ void RecordMerger::Resolve(std::uint64_t walkPosition) {
       const std::uint64_t at = trace->StartByte();
       if (at >= candidate.start && at < candidate.headerEnd && trace->textStart == 0) {
         trace->textStart = candidate.start;
-        trace->textEnd = candidate.textEnd;
         trace->lineFeedOnly = candidate.lineFeedOnly;
         matched = true;
       }
     }
     if (matched) continue;
+    // A mail of its own: follow its body up to where the next block begins.
+    FollowShapeBody(buffer, candidate,
+                    candidates_.empty() ? UINT64_MAX : candidates_.front().start);
     MailRecordPtr record = BuildRecord(std::move(candidate.headers), sourceName_, FoundBy::Shape);
     record->textStart = candidate.start;
-    record->textEnd = candidate.textEnd;
     record->lineFeedOnly = candidate.lineFeedOnly;
     record->PublishBody(std::move(candidate.body));
     held_.push_back(std::move(record));
@@ -67,22 +68,11 @@ void RecordMerger::Resolve(std::uint64_t walkPosition) {
                             [&](const MailRecordPtr& r) { return r->StartByte() >= undecided; });
   std::vector<MailRecordPtr> publish(held_.begin(), ready);
   held_.erase(held_.begin(), ready);
-  for (std::size_t i = 0; i < publish.size(); ++i) {
-    // A mail's text ends where the next one's begins.
-    const MailRecordPtr& record = publish[i];
-    const std::uint64_t nextStart =
-        i + 1 < publish.size()
-            ? (publish[i + 1]->textStart ? publish[i + 1]->textStart : publish[i + 1]->StartByte())
-            : 0;
-    if (nextStart > 0 && (record->textEnd == 0 || record->textEnd > nextStart) &&
-        nextStart > (record->textStart ? record->textStart : record->StartByte()))
-      record->textEnd = nextStart;
-    Publish(record);
-  }
+  for (const MailRecordPtr& record : publish) Publish(record);
 }
 
-void RecordMerger::Finish() {
-  Resolve(UINT64_MAX);
+void RecordMerger::Finish(CarveBuffer buffer) {
+  Resolve(UINT64_MAX, buffer);
 }
 
 void RecordMerger::MarkDuplicate(MailRecord& record, std::size_t index) {

@@ -28,10 +28,11 @@ class RecordMerger final : public MailSink {
   void Accept(const MailRecordPtr& record) override;
   // Shape finds, in position order, ahead of the walk.
   void AddCandidates(std::vector<ShapeCandidate>&& candidates);
-  // The walk has passed `walkPosition`: every header block ending before it is decided.
-  void Resolve(std::uint64_t walkPosition);
+  // The walk has passed `walkPosition`: every header block ending before it is decided. The
+  // bodies of shape finds are followed in `buffer`, which still holds their bytes.
+  void Resolve(std::uint64_t walkPosition, CarveBuffer buffer);
   // The scan has ended: everything still held is published.
-  void Finish();
+  void Finish(CarveBuffer buffer);
 
   // Sends the status line with the current counters.
   void PublishStatus();

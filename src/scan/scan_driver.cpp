@@ -1,7 +1,11 @@
 #include "scan/scan_driver.h"
 
 #include <algorithm>
+#include <condition_variable>
 #include <cstring>
+#include <deque>
+#include <functional>
+#include <mutex>
 #include <vector>
 
 #include "scan/mail_carver.h"
@@ -37,6 +41,58 @@ void ReadChunk(DataSource& source, std::uint8_t* destination, std::uint64_t firs
   }
 }
 
+// Runs one task at a time on a thread of its own, so that reading and looking ahead overlap
+// with carving. Run and Wait alternate; Wait orders everything the task wrote before what the
+// caller does next.
+class LookAheadWorker {
+ public:
+  LookAheadWorker() : thread_([this] { Loop(); }) {}
+  ~LookAheadWorker() {
+    {
+      std::lock_guard lock(mutex_);
+      quit_ = true;
+    }
+    wake_.notify_one();
+    thread_.join();
+  }
+  LookAheadWorker(const LookAheadWorker&) = delete;
+  LookAheadWorker& operator=(const LookAheadWorker&) = delete;
+
+  void Run(std::function<void()> task) {
+    {
+      std::lock_guard lock(mutex_);
+      task_ = std::move(task);
+    }
+    wake_.notify_one();
+  }
+
+  void Wait() {
+    std::unique_lock lock(mutex_);
+    done_.wait(lock, [this] { return !task_; });
+  }
+
+ private:
+  void Loop() {
+    std::unique_lock lock(mutex_);
+    while (true) {
+      wake_.wait(lock, [this] { return quit_ || task_; });
+      if (!task_) return;
+      lock.unlock();
+      task_();
+      lock.lock();
+      task_ = nullptr;
+      done_.notify_one();
+    }
+  }
+
+  std::mutex mutex_;
+  std::condition_variable wake_;
+  std::condition_variable done_;
+  std::function<void()> task_;
+  bool quit_ = false;
+  std::thread thread_;
+};
+
 }  // namespace
 
 void RunScan(DataSource& source, const ScanOptions& options, ScanStatus& status, FoundMails& mails,
@@ -60,64 +116,86 @@ void RunScan(DataSource& source, const ScanOptions& options, ScanStatus& status,
   MailCarver carver(source.SourceName(), merger, first * kSectorSize);
   ShapeScanner shapes;
 
-  // Chunks follow each other in one buffer: the chunk being carved, the next one, which the
-  // carver may read ahead into (and whose bytes it may move when it removes block headers), and
-  // the one after, which the shape scanner reads ahead into while it looks at the next chunk's
-  // bytes before the carver has touched them. A zeroed margin stands behind the source's end.
+  // Chunks follow each other in one buffer. While the scan thread carves chunk k (reading ahead
+  // into chunk k+1 and moving bytes at its start when it removes block headers), a worker reads
+  // chunk k+3 and looks for header blocks in chunk k+2, whose bytes the carver has not touched;
+  // the two never touch the same bytes. A zeroed margin stands behind the source's end.
   std::vector<std::uint8_t> buffer(kBufferChunks * kChunkBytes + kCarveLookAhead, 0);
   std::uint64_t bufferBase = first * kSectorSize;  // absolute offset of buffer[0]
-  std::size_t chunkIndex = 0;                      // where the current chunk lies in the buffer
   std::size_t filled = 0;                          // bytes read into the buffer
+  bool sourceEnded = false;                        // the margin behind the last chunk is written
   std::uint64_t readPosition = first;              // the next sector to read
+  struct LoadedChunk {
+    std::uint64_t start;  // absolute byte
+    std::uint64_t bytes;
+  };
+  std::deque<LoadedChunk> chunks;  // read and not yet carved
 
   auto readNextChunk = [&] {
     const std::uint64_t count = std::min<std::uint64_t>(kChunkSectors, last - readPosition);
-    if (count > 0)
+    if (count > 0) {
       ReadChunk(source, buffer.data() + filled, readPosition, count, status.stopRequested);
+      chunks.push_back({readPosition * kSectorSize, count * kSectorSize});
+    }
     filled += static_cast<std::size_t>(count * kSectorSize);
     readPosition += count;
-    if (count < kChunkSectors) std::memset(buffer.data() + filled, 0, kCarveLookAhead);
-    return count * kSectorSize;
+    if (count < kChunkSectors && !sourceEnded) {
+      std::memset(buffer.data() + filled, 0, kCarveLookAhead);
+      sourceEnded = true;
+    }
   };
-  auto scanShapes = [&](std::uint64_t from, std::uint64_t to) {
-    if (options.strict || from >= to) return;
+  auto scanShapes = [&](const LoadedChunk& chunk, std::vector<ShapeCandidate>& found) {
+    if (options.strict) return;
+    shapes.Scan(CarveBuffer{buffer.data(), buffer.size(), bufferBase}, chunk.start,
+                chunk.start + chunk.bytes, found);
+  };
+
+  for (int i = 0; i < 3; ++i) readNextChunk();
+  {
     std::vector<ShapeCandidate> found;
-    shapes.Scan(CarveBuffer{buffer.data(), buffer.size(), bufferBase}, from, to, found);
+    for (std::size_t i = 0; i < 2 && i < chunks.size(); ++i) scanShapes(chunks[i], found);
     merger.AddCandidates(std::move(found));
-  };
+  }
 
-  std::uint64_t position = first;
-  std::uint64_t chunkBytes = readNextChunk();
-  std::uint64_t nextBytes = readNextChunk();
-  scanShapes(position * kSectorSize, position * kSectorSize + chunkBytes);
-
-  while (chunkBytes > 0 && !status.stopRequested.load()) {
+  LookAheadWorker worker;
+  while (!chunks.empty() && !status.stopRequested.load()) {
+    const LoadedChunk current = chunks.front();
+    const std::uint64_t position = current.start / kSectorSize;
     observer.OnProgressPosition(position);
     status.currentSector = position;
-    // Keep the current and the next chunk; make room for the one after.
-    if (filled + kChunkBytes + kCarveLookAhead > buffer.size()) {
-      std::memmove(buffer.data(), buffer.data() + chunkIndex, filled - chunkIndex);
-      bufferBase += chunkIndex;
-      filled -= chunkIndex;
-      chunkIndex = 0;
-    }
-    const std::uint64_t afterNextBytes = readNextChunk();
     merger.PublishStatus();
 
-    const std::uint64_t chunkStart = position * kSectorSize;
-    const std::uint64_t nextStart = chunkStart + chunkBytes;
-    scanShapes(nextStart, nextStart + nextBytes);
-    carver.Walk(CarveBuffer{buffer.data(), buffer.size(), bufferBase}, nextStart,
-                status.stopRequested);
-    merger.Resolve(carver.Position());
+    // Keep the previous chunk (shape finds from it may still wait for their bodies to be read)
+    // and make room for the next read.
+    if (filled + kChunkBytes + kCarveLookAhead > buffer.size()) {
+      const std::uint64_t keepFrom = std::max<std::uint64_t>(
+          bufferBase, current.start >= kChunkBytes ? current.start - kChunkBytes : 0);
+      const auto shift = static_cast<std::size_t>(keepFrom - bufferBase);
+      std::memmove(buffer.data(), buffer.data() + shift, filled - shift);
+      bufferBase = keepFrom;
+      filled -= shift;
+    }
+    // The scan thread sees only bytes that no read of this round will write.
+    const CarveBuffer stable{buffer.data(), filled + (sourceEnded ? kCarveLookAhead : 0),
+                             bufferBase};
+    std::vector<ShapeCandidate> found;
+    const bool shapeChunkLoaded = chunks.size() >= 3;
+    const LoadedChunk shapeChunk = shapeChunkLoaded ? chunks[2] : LoadedChunk{0, 0};
+    worker.Run([&] {
+      readNextChunk();
+      if (shapeChunkLoaded) scanShapes(shapeChunk, found);
+    });
 
-    chunkIndex += static_cast<std::size_t>(chunkBytes);
-    position += chunkBytes / kSectorSize;
-    chunkBytes = nextBytes;
-    nextBytes = afterNextBytes;
+    carver.Walk(stable, current.start + current.bytes, status.stopRequested);
+    merger.Resolve(carver.Position(), stable);
+
+    worker.Wait();
+    merger.AddCandidates(std::move(found));
+    chunks.pop_front();
   }
   carver.Finish();
-  merger.Finish();
+  merger.Finish(
+      CarveBuffer{buffer.data(), filled + (sourceEnded ? kCarveLookAhead : 0), bufferBase});
 
   status.currentSector = 0;
   status.totalSectors = 0;

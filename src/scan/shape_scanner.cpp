@@ -142,6 +142,7 @@ BlockStart FindBlockStart(CarveBuffer buffer, std::size_t lineStart, std::size_t
 
 struct ParsedBlock {
   bool valid = false;
+  std::size_t stoppedAt = 0;  // where reading the lines stopped
   std::size_t headerEnd = 0;
   bool endsWithoutEmptyLine = false;  // the body follows the last header line directly
   bool hasMimeVersion = false;
@@ -170,6 +171,7 @@ ParsedBlock ParseBlock(CarveBuffer buffer, std::size_t start) {
   int malformedLines = 0;
   int repeated = 0;  // From, To, Cc, Date or Subject seen twice
   while (position < limit) {
+    block.stoppedAt = position;
     const Line line = ReadLine(buffer, position);
     if (!line.complete || line.binary) return block;
     if (first) block.lineFeedOnly = line.lineFeedOnly;
@@ -261,10 +263,13 @@ ParsedBlock ParseBlock(CarveBuffer buffer, std::size_t start) {
   if (!h.subject.empty()) score += 1;
   if (h.from.find('@') != std::string::npos) score += 1;
   if (!block.endsWithoutEmptyLine) score += 1;
-  std::string date = h.date;
-  NormaliseDate(date);
-  if (date != h.date) score += 1;
   score -= 2 * repeated;
+  if (score == kMinimumShapeScore - 1) {
+    // Only a real date can still tip the balance.
+    std::string date = h.date;
+    NormaliseDate(date);
+    if (date != h.date) score += 1;
+  }
   block.valid = score >= kMinimumShapeScore;
   return block;
 }
@@ -376,13 +381,16 @@ void FollowBody(CarveBuffer buffer, ShapeCandidate& candidate, std::size_t heade
   if (end == 0 && limit < std::min(buffer.size, headerEnd + kMaxFollowedText)) end = limit;
   steps.CloseMailBody();
   candidate.body = record->Body();
-  candidate.textEnd = end > 0 ? buffer.base + end : 0;
+  candidate.body.textEnd = end > 0 ? buffer.base + end : 0;
 }
 
 // Every header block holds a From and a Date line, and at most one of them is its first line: a
 // block whose first line follows no line break is still reached from the other.
 bool IsAnchor(CarveBuffer buffer, std::size_t index) {
   if (index + 5 > buffer.size) return false;
+  const std::uint8_t initial = buffer.data[index] | 0x20;
+  if (initial != 'f' && initial != 'd') return false;  // most lines, quickly
+  if (buffer.data[index + 4] != ':') return false;
   const std::string_view head(reinterpret_cast<const char*>(buffer.data + index), 5);
   return StartsWithNoCase(head, "from:") || StartsWithNoCase(head, "date:");
 }
@@ -395,16 +403,19 @@ void ShapeScanner::Scan(CarveBuffer buffer, std::uint64_t from, std::uint64_t to
   const std::size_t first = from > buffer.base ? static_cast<std::size_t>(from - buffer.base) : 0;
   const std::size_t last = static_cast<std::size_t>(to - buffer.base);
   const std::size_t earliest = first > kShapeLookBehind ? first - kShapeLookBehind : 0;
-  const std::size_t firstNew = found.size();
 
   auto tryAnchor = [&](std::size_t anchor) {
-    if (buffer.base + anchor < coveredUntil_) return;
-    if (!IsAnchor(buffer, anchor)) return;
+    if (!IsAnchor(buffer, anchor) || buffer.base + anchor < coveredUntil_) return;
     const BlockStart start = FindBlockStart(buffer, anchor, earliest);
     const std::uint64_t absolute = buffer.base + start.index;
     if (absolute < from || absolute >= to || absolute < coveredUntil_) return;
     ParsedBlock block = ParseBlock(buffer, start.index);
-    if (!block.valid) return;
+    if (!block.valid) {
+      // Its other anchors lead to the same lines: do not read them again.
+      if (block.stoppedAt > anchor)
+        coveredUntil_ = std::max(coveredUntil_, buffer.base + block.stoppedAt);
+      return;
+    }
     coveredUntil_ = buffer.base + block.headerEnd;
     if (!StartsAMail(buffer, start, block)) return;
     ShapeCandidate candidate;
@@ -437,15 +448,16 @@ void ShapeScanner::Scan(CarveBuffer buffer, std::uint64_t from, std::uint64_t to
     if (lineFeed + 1 < anchorsEnd) tryAnchor(lineFeed + 1);
     position = lineFeed + 1;
   }
+}
 
-  // Bodies are followed once the next mail's start is known, so that none runs into the next.
-  for (std::size_t i = firstNew; i < found.size(); ++i) {
-    const std::size_t headerEnd = static_cast<std::size_t>(found[i].headerEnd - buffer.base);
-    const std::size_t limit = i + 1 < found.size()
-                                  ? static_cast<std::size_t>(found[i + 1].start - buffer.base)
-                                  : buffer.size;
-    FollowBody(buffer, found[i], headerEnd, found[i].endsWithoutEmptyLine, limit);
-  }
+void FollowShapeBody(CarveBuffer buffer, ShapeCandidate& candidate, std::uint64_t limit) {
+  if (candidate.start < buffer.base || candidate.headerEnd > buffer.base + buffer.size) return;
+  const auto headerEnd = static_cast<std::size_t>(candidate.headerEnd - buffer.base);
+  const std::size_t end =
+      limit > buffer.base
+          ? static_cast<std::size_t>(std::min<std::uint64_t>(limit - buffer.base, buffer.size))
+          : buffer.size;
+  FollowBody(buffer, candidate, headerEnd, candidate.endsWithoutEmptyLine, end);
 }
 
 }  // namespace quillon

@@ -24,16 +24,21 @@ inline constexpr std::size_t kShapeLookAhead = 1024 * 1024;
 struct ShapeCandidate {
   std::uint64_t start = 0;      // absolute byte of the block's first header line
   std::uint64_t headerEnd = 0;  // absolute byte behind the empty line that ends the block
-  std::uint64_t textEnd = 0;    // absolute byte where the mail's text ends; 0 when not seen
   PendingMail headers;          // startSector and sectorOffset say where `start` lies
   bool lineFeedOnly = false;
   bool endsWithoutEmptyLine = false;
-  MailBody body;
+  MailBody body;  // filled by FollowShapeBody
 };
+
+// Follows the candidate's body from the end of its header block, as far as `limit` (an absolute
+// offset: where the next mail begins) and the buffer reach: collects its text and parts and
+// finds where it ends (a NUL, its closing boundary, binary bytes, an mbox separator).
+void FollowShapeBody(CarveBuffer buffer, ShapeCandidate& candidate, std::uint64_t limit);
 
 class ShapeScanner {
  public:
-  // Finds the header blocks whose first line begins in [from, to) (absolute offsets), in order.
+  // Finds the header blocks whose first line begins in [from, to) (absolute offsets), in order;
+  // their bodies are not followed yet.
   // `buffer` holds unchanged source bytes from buffer.base on: up to kShapeLookBehind before
   // `from` where the source has them, and kShapeLookAhead behind `to` (zero-padded at the
   // source's end).
