@@ -1,0 +1,149 @@
+#include "ui/data_source_dialog.h"
+
+#include <QApplication>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPushButton>
+#include <QShowEvent>
+#include <QTimer>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+#include "ui/icons.h"
+#include "ui/prompts.h"
+#include "ui/window_texts.h"
+
+namespace quillon {
+
+namespace {
+
+constexpr int kSourceIndexRole = Qt::UserRole;
+
+}  // namespace
+
+DataSourceDialog::DataSourceDialog(Prompts& prompts, const std::vector<SourceEntry>& sources,
+                                   QWidget* parent)
+    : QDialog(parent), prompts_(prompts) {
+  setObjectName(QStringLiteral("dataSourceDialog"));
+  setWindowTitle(QString(kDataDialogCaption));
+  setWindowIcon(AppIcon());
+
+  auto* prompt = new QLabel(ForDisplay(QString(kDataDialogPrompt)), this);
+  prompt->setObjectName(QStringLiteral("sourcePrompt"));
+  auto* openFile = new QPushButton(QStringLiteral("Open a &File"), this);
+  openFile->setObjectName(QStringLiteral("openFileButton"));
+  openFile->setAutoDefault(false);
+
+  tree_ = new QTreeWidget(this);
+  tree_->setObjectName(QStringLiteral("sourceTree"));
+  tree_->setHeaderHidden(true);
+  tree_->setRootIsDecorated(true);
+  tree_->setUniformRowHeights(true);
+  tree_->setIconSize(QSize(16, 16));
+
+  okButton_ = new QPushButton(QStringLiteral("&OK"), this);
+  okButton_->setObjectName(QStringLiteral("okButton"));
+  okButton_->setDefault(true);
+  auto* cancel = new QPushButton(QStringLiteral("&Cancel"), this);
+  cancel->setObjectName(QStringLiteral("cancelButton"));
+  cancel->setAutoDefault(false);
+
+  auto* top = new QHBoxLayout;
+  top->addWidget(prompt, 1);
+  top->addWidget(openFile, 0, Qt::AlignBottom);
+  auto* bottom = new QHBoxLayout;
+  bottom->addStretch(1);
+  bottom->addWidget(okButton_);
+  bottom->addWidget(cancel);
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(14, 14, 14, 14);
+  layout->setSpacing(10);
+  layout->addLayout(top);
+  layout->addWidget(tree_, 1);
+  layout->addLayout(bottom);
+  resize(560, 380);
+
+  QApplication::setOverrideCursor(Qt::WaitCursor);
+  BuildTree(sources);
+  QApplication::restoreOverrideCursor();
+
+  connect(tree_, &QTreeWidget::currentItemChanged, this, &DataSourceDialog::UpdateOkButton);
+  connect(tree_, &QTreeWidget::itemSelectionChanged, this, &DataSourceDialog::UpdateOkButton);
+  connect(openFile, &QPushButton::clicked, this, &DataSourceDialog::OpenFile);
+  connect(okButton_, &QPushButton::clicked, this, &DataSourceDialog::AcceptChoice);
+  connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+  UpdateOkButton();
+}
+
+void DataSourceDialog::BuildTree(const std::vector<SourceEntry>& sources) {
+  localDriveGroup_ = new QTreeWidgetItem(tree_, QStringList(QString(kLocalDriveGroup)));
+  localDriveGroup_->setIcon(0, SourceIcon(static_cast<int>(SourceIconKind::Disk)));
+  localDriveGroup_->setData(0, kSourceIndexRole, 0);
+  for (const SourceEntry& entry : sources) {
+    AddSourceItem(localDriveGroup_, QString::fromStdString(entry.label),
+                  static_cast<int>(entry.icon), entry.name);
+  }
+  localDriveGroup_->setExpanded(true);
+  tree_->setCurrentItem(localDriveGroup_);
+
+  imageFileGroup_ = new QTreeWidgetItem(tree_, QStringList(QString(kImageFileGroup)));
+  imageFileGroup_->setIcon(0, SourceIcon(static_cast<int>(SourceIconKind::ImageFile)));
+  imageFileGroup_->setData(0, kSourceIndexRole, 0);
+}
+
+QTreeWidgetItem* DataSourceDialog::AddSourceItem(QTreeWidgetItem* group, const QString& label,
+                                                 int iconKind, std::string name) {
+  auto* item = new QTreeWidgetItem(group, QStringList(label));
+  item->setIcon(0, SourceIcon(iconKind));
+  item->setData(0, kSourceIndexRole, sources_.Add(std::move(name)));
+  return item;
+}
+
+void DataSourceDialog::showEvent(QShowEvent* event) {
+  QDialog::showEvent(event);
+  if (noDriveReported_ || localDriveGroup_->childCount() > 0) return;
+  noDriveReported_ = true;
+  // Told once the dialog is on screen, so that the message stands in front of it.
+  QTimer::singleShot(0, this,
+                     [this] { prompts_.ShowInformation(this, QString(kNoDrivesMessage)); });
+}
+
+int DataSourceDialog::SelectedIndex() const {
+  const QTreeWidgetItem* item = tree_->currentItem();
+  if (!item || !item->isSelected()) return 0;
+  return item->data(0, kSourceIndexRole).toInt();
+}
+
+void DataSourceDialog::UpdateOkButton() {
+  okButton_->setEnabled(sources_.IsChoosable(SelectedIndex()));
+}
+
+void DataSourceDialog::OpenFile() {
+  const QString path = prompts_.ChooseImageFile(this);
+  if (path.isEmpty()) return;
+  const std::string name = path.toStdString();
+  const auto label = ImageFileLabel(name);
+  if (!label) return;  // unreadable or empty files are not offered, without a word
+  QTreeWidgetItem* item = AddSourceItem(imageFileGroup_, QString::fromStdString(*label),
+                                        static_cast<int>(SourceIconKind::ImageFile), name);
+  imageFileGroup_->setExpanded(true);
+  tree_->setCurrentItem(item);
+}
+
+void DataSourceDialog::AcceptChoice() {
+  const int index = SelectedIndex();
+  if (!sources_.IsChoosable(index)) return;
+  const std::string name = sources_.NameAt(index);
+  std::string error;
+  if (!ProbeSource(name, error)) {
+    prompts_.ShowError(
+        this,
+        QString(kSourceOpenError).arg(QString::fromStdString(name), QString::fromStdString(error)));
+    return;
+  }
+  chosenSourceName_ = name;
+  accept();
+}
+
+}  // namespace quillon

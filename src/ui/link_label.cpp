@@ -1,0 +1,37 @@
+#include "ui/link_label.h"
+
+#include <QMouseEvent>
+
+namespace quillon {
+
+LinkLabel::LinkLabel(const QString& text, const QUrl& target, QWidget* parent)
+    : QLabel(text, parent), target_(target) {
+  QFont underlined = font();
+  underlined.setUnderline(true);
+  setFont(underlined);
+  setCursor(Qt::PointingHandCursor);
+  setToolTip(target_.toString());
+  setFocusPolicy(Qt::NoFocus);
+  ApplyColour();
+}
+
+void LinkLabel::MarkVisited() {
+  visited_ = true;
+  ApplyColour();
+}
+
+void LinkLabel::mouseReleaseEvent(QMouseEvent* event) {
+  QLabel::mouseReleaseEvent(event);
+  if (event->button() != Qt::LeftButton || !rect().contains(event->position().toPoint())) return;
+  if (target_.isEmpty()) return;
+  emit linkRequested(target_);
+  MarkVisited();
+}
+
+void LinkLabel::ApplyColour() {
+  QPalette colours = palette();
+  colours.setColor(QPalette::WindowText, visited_ ? QColor(110, 70, 150) : QColor(40, 80, 160));
+  setPalette(colours);
+}
+
+}  // namespace quillon

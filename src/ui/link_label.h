@@ -1,0 +1,33 @@
+// A line of underlined text that opens its target when clicked, and is drawn in the visited
+// colour once it has.
+#pragma once
+
+#include <QLabel>
+#include <QUrl>
+
+namespace quillon {
+
+class LinkLabel final : public QLabel {
+  Q_OBJECT
+
+ public:
+  LinkLabel(const QString& text, const QUrl& target, QWidget* parent = nullptr);
+
+  const QUrl& Target() const { return target_; }
+  bool Visited() const { return visited_; }
+  void MarkVisited();
+
+ signals:
+  void linkRequested(const QUrl& target);
+
+ protected:
+  void mouseReleaseEvent(QMouseEvent* event) override;
+
+ private:
+  void ApplyColour();
+
+  QUrl target_;
+  bool visited_ = false;
+};
+
+}  // namespace quillon

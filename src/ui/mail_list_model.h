@@ -1,0 +1,57 @@
+// The rows of the mail list: one found mail per row, with the marks, sender, date and subject
+// texts worked out once when the row is added.
+#pragma once
+
+#include <QAbstractTableModel>
+#include <QList>
+#include <QString>
+#include <vector>
+
+#include "scan/mail_record.h"
+
+namespace quillon {
+
+struct MailRowTexts {
+  QString marks;  // "!" for priority 1 or 2, else a blank; then "&" when it has attachments
+  QString sender;
+  QString date;
+  QString subject;
+};
+
+MailRowTexts RowTextsOf(const MailRecord& record);
+
+class MailListModel final : public QAbstractTableModel {
+  Q_OBJECT
+
+ public:
+  enum Column { MarksColumn, SenderColumn, DateColumn, SubjectColumn, ColumnCount };
+
+  explicit MailListModel(QObject* parent = nullptr);
+
+  // A mail found while the scan runs goes to the top.
+  void InsertAtTop(MailRecordPtr record);
+  // The mails of a folder, in the order given.
+  void SetMails(const std::vector<MailRecordPtr>& records);
+  void Clear();
+  MailRecordPtr RecordAt(int row) const;
+
+  int rowCount(const QModelIndex& parent = {}) const override;
+  int columnCount(const QModelIndex& parent = {}) const override;
+  QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+  QVariant headerData(int section, Qt::Orientation orientation,
+                      int role = Qt::DisplayRole) const override;
+
+ private:
+  struct Row {
+    MailRecordPtr record;
+    MailRowTexts texts;
+  };
+  static Row MakeRow(MailRecordPtr record);
+
+  QList<Row> rows_;
+};
+
+// The widths the list starts with, in device-independent pixels.
+int DefaultColumnWidth(MailListModel::Column column);
+
+}  // namespace quillon

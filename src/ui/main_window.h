@@ -1,0 +1,148 @@
+// The main window: the six command buttons, the progress bar, the folder tree, the mail list and
+// the preview. It starts scans and save runs on worker threads, shows what they report, and asks
+// before anything that would lose found mails.
+#pragma once
+
+#include <QWidget>
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "output/save_format.h"
+#include "scan/found_mails.h"
+#include "scan/scan_observer.h"
+#include "scan/scan_status.h"
+#include "ui/command_states.h"
+#include "ui/mail_folder.h"
+#include "ui/worker_events.h"
+
+class QAction;
+class QMenu;
+class QSplitter;
+class QTableView;
+class QToolButton;
+class QTreeWidget;
+class QTreeWidgetItem;
+
+namespace quillon {
+
+class MailListModel;
+class PreviewView;
+class Prompts;
+class TextProgressBar;
+
+// Starts the scan thread. The thread must report through `observer` only and end when
+// `status.stopRequested` is set.
+using ScanStarter = std::function<std::thread(const std::string& sourceName, ScanStatus& status,
+                                              FoundMails& mails, ScanObserver& observer)>;
+
+struct MainWindowOptions {
+  // Opens the data-source dialog half a second after start-up.
+  bool openDataDialogOnStart = true;
+  // Empty: a scan of the whole source.
+  ScanStarter scanStarter;
+};
+
+class MainWindow final : public QWidget, private ScanListener, private SaveRunListener {
+  Q_OBJECT
+
+ public:
+  explicit MainWindow(Prompts& prompts, MainWindowOptions options = {}, QWidget* parent = nullptr);
+  ~MainWindow() override;
+
+  // Scans `sourceName` as if it had been chosen in the data-source dialog. False while a scan or
+  // a save run is going.
+  bool StartScan(const std::string& sourceName);
+
+  const ScanStatus& Status() const { return status_; }
+  const std::string& CurrentSourceName() const { return currentSourceName_; }
+
+ signals:
+  void scanFinished(int foundCount);
+  void saveRunFinished();
+  // "Find" was pressed while the list holds mails.
+  void findRequested();
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+  void contextMenuEvent(QContextMenuEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  // ScanListener, on the window thread.
+  void ScanStarted() override;
+  void ViewsReset(const QString& sourceName) override;
+  void ProgressRange(std::uint64_t totalSectors) override;
+  void Progress(std::uint64_t sector, const QString& statusText) override;
+  void MailsFound(const std::vector<MailRecordPtr>& records) override;
+  void ScanFinished(int foundCount) override;
+  // SaveRunListener, on the window thread.
+  void SaveWritingStarted() override;
+  void SaveProgressRange(std::size_t mailCount) override;
+  void SaveProgress(std::size_t index, const QString& statusText) override;
+  void SaveMessage(const QString& text) override;
+  void SaveRunFinished() override;
+
+  void BuildControls();
+  void BuildMenus();
+  QToolButton* MakeCommandButton(const QString& caption, const char* icon, const char* name);
+  void ApplyCommandStates();
+
+  void ResetViews(const QString& sourceName);
+  void UpdateMailBoxLabel();
+  void RecreatePreview();
+  void ListFolder(const MailFolder* folder);
+  void FolderSelectionChanged();
+  void ShowPreviewOfRow(int row);
+  MailFolder* FolderOf(const QTreeWidgetItem* item);
+  MailRecordPtr SelectedRecord() const;
+
+  void DataCommand();
+  void StopCommand();
+  void SaveCommand();
+  void ShowFolderMenu(const QPoint& position);
+  void ShowListMenu(const QPoint& position);
+  void StartFolderSave(SaveFormat format);
+  void SaveSingleMail(SaveFormat format);
+
+  void JoinScanThread();
+  void JoinSaveThread();
+
+  Prompts& prompts_;
+  MainWindowOptions options_;
+  ScanStatus status_;
+  FoundMails foundMails_;
+  std::string currentSourceName_;
+  CommandStates commands_;
+  std::vector<MailFolder> folders_;  // a tree item's data is its folder's index + 1
+  ScanEvents scanEvents_;
+  SaveRunEvents saveEvents_;
+  std::thread scanThread_;
+  std::thread saveThread_;
+  bool keepPreview_ = false;  // re-selecting the row being read must not read the mail again
+
+  QToolButton* saveButton_ = nullptr;
+  QToolButton* dataButton_ = nullptr;
+  QToolButton* helpButton_ = nullptr;
+  QToolButton* findButton_ = nullptr;
+  QToolButton* aboutButton_ = nullptr;
+  QToolButton* stopButton_ = nullptr;
+  TextProgressBar* progress_ = nullptr;
+  QSplitter* mainSplitter_ = nullptr;
+  QSplitter* listSplitter_ = nullptr;
+  QWidget* leftColumn_ = nullptr;
+  QTreeWidget* tree_ = nullptr;
+  QTreeWidgetItem* mailBoxItem_ = nullptr;
+  QTableView* list_ = nullptr;
+  MailListModel* model_ = nullptr;
+  PreviewView* preview_ = nullptr;
+  QMenu* listMenu_ = nullptr;
+  QMenu* folderMenu_ = nullptr;
+  QMenu* windowMenu_ = nullptr;
+  QAction* saveFolderEml_ = nullptr;
+  QAction* saveFolderTxt_ = nullptr;
+};
+
+}  // namespace quillon

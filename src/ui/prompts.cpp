@@ -1,0 +1,99 @@
+#include "ui/prompts.h"
+
+#include <QDesktopServices>
+#include <QFileDialog>
+#include <QGridLayout>
+#include <QLabel>
+#include <QMessageBox>
+
+#include "source/source_enumeration.h"
+#include "ui/about_dialog.h"
+#include "ui/data_source_dialog.h"
+#include "ui/window_texts.h"
+
+namespace quillon {
+
+namespace {
+
+bool AskQuestion(QWidget* parent, const QString& text, QMessageBox::StandardButton first,
+                 QMessageBox::StandardButton second) {
+  QMessageBox box(QMessageBox::Question, QString(kProductName), ForDisplay(text), first | second,
+                  parent);
+  box.setDefaultButton(first);
+  box.setEscapeButton(second);
+  return box.exec() == first;
+}
+
+void ShowReport(QWidget* parent, const QString& text, QMessageBox::Icon icon) {
+  QMessageBox box(icon, QString(kProductName), ForDisplay(text), QMessageBox::Ok, parent);
+  box.exec();
+}
+
+}  // namespace
+
+bool DesktopPrompts::AskYesNo(QWidget* parent, const QString& text) {
+  return AskQuestion(parent, text, QMessageBox::Yes, QMessageBox::No);
+}
+
+bool DesktopPrompts::AskOkCancel(QWidget* parent, const QString& text) {
+  return AskQuestion(parent, text, QMessageBox::Ok, QMessageBox::Cancel);
+}
+
+void DesktopPrompts::ShowInformation(QWidget* parent, const QString& text) {
+  ShowReport(parent, text, QMessageBox::Information);
+}
+
+void DesktopPrompts::ShowError(QWidget* parent, const QString& text) {
+  ShowReport(parent, text, QMessageBox::Warning);
+}
+
+std::optional<std::string> DesktopPrompts::ChooseSource(QWidget* parent) {
+  DataSourceDialog dialog(*this, EnumerateSources(), parent);
+  if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+  return dialog.ChosenSourceName();
+}
+
+QString DesktopPrompts::ChooseImageFile(QWidget* parent) {
+  return QFileDialog::getOpenFileName(
+      parent, QStringLiteral("Open"), QString(),
+      QString(kImageFileFilter) + QStringLiteral(";;") + QString(kAllFilesFilter));
+}
+
+QString DesktopPrompts::ChooseSaveFolder(QWidget* parent) {
+  // A window title holds one line; the whole warning is shown in red inside the dialog, which is
+  // why this is Qt's own folder dialog and not the desktop's.
+  QFileDialog dialog(parent);
+  dialog.setOption(QFileDialog::DontUseNativeDialog, true);
+  dialog.setOption(QFileDialog::ShowDirsOnly, true);
+  dialog.setFileMode(QFileDialog::Directory);
+  dialog.setAcceptMode(QFileDialog::AcceptOpen);
+  const QString title = ForDisplay(QString(kSaveFolderTitle));
+  dialog.setWindowTitle(title.section(QLatin1Char('\n'), 0, 0));
+  if (auto* grid = qobject_cast<QGridLayout*>(dialog.layout())) {
+    auto* warning = new QLabel(title, &dialog);
+    warning->setObjectName(QStringLiteral("saveFolderWarning"));
+    warning->setStyleSheet(QStringLiteral("color: rgb(255, 0, 0);"));
+    warning->setWordWrap(true);
+    grid->addWidget(warning, grid->rowCount(), 0, 1, grid->columnCount());
+  }
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+  return dialog.selectedFiles().constFirst();
+}
+
+QString DesktopPrompts::ChooseSaveFile(QWidget* parent, const QString& defaultName,
+                                       SaveFormat format) {
+  const QString filter =
+      format == SaveFormat::Eml ? QString(kEmlFileFilter) : QString(kTxtFileFilter);
+  return QFileDialog::getSaveFileName(parent, QStringLiteral("Save As"), defaultName, filter);
+}
+
+void DesktopPrompts::ShowAbout(QWidget* parent) {
+  AboutDialog dialog(*this, parent);
+  dialog.exec();
+}
+
+void DesktopPrompts::OpenExternal(const QUrl& url) {
+  QDesktopServices::openUrl(url);
+}
+
+}  // namespace quillon

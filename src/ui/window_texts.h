@@ -1,0 +1,56 @@
+// The user-visible texts of the windows that more than one file, or a test, refers to. Line
+// breaks are CR LF as the texts are defined; ForDisplay turns them into what Qt shows.
+#pragma once
+
+#include <QLatin1String>
+#include <QString>
+
+namespace quillon {
+
+inline constexpr QLatin1String kWindowCaption("Quillon V1.7");
+inline constexpr QLatin1String kProductName("Quillon");
+
+inline constexpr QLatin1String kRescanQuestion(
+    "Re-scan will hide the last scanned mail.\r\nAre you sure to re-scan?");
+inline constexpr QLatin1String kStopQuestion("Are you sure to stop scanning?");
+inline constexpr QLatin1String kCloseWhileScanningQuestion(
+    "You are scanning mail now. Are you want to scan data?\r\nClick \"Yes\" to scan; Click \"No\" "
+    "to exit.");
+inline constexpr QLatin1String kCloseWithUnsavedQuestion(
+    "Are you want to save the scanned mails?\r\nClick \"OK\" back to main window; click "
+    "\"Cancel\" to exit.");
+inline constexpr QLatin1String kSaveFileError("Save file error!");
+inline constexpr QLatin1String kSaveFolderTitle(
+    "Please select a directory to save mail.\r\nDo not save to the drive that is same as source "
+    "drive.");
+
+inline constexpr QLatin1String kSaveEmlItem("Save as EML format file");
+inline constexpr QLatin1String kSaveTxtItem("Save as TXT format file");
+inline constexpr QLatin1String kAboutMenuItem("About Quillon(&A)...");
+
+inline constexpr QLatin1String kDataDialogCaption("Select data to scan Outlook Express & Foxmail");
+inline constexpr QLatin1String kDataDialogPrompt(
+    "Please select the source.\r\nCan be a file or a drive or a hard disk.");
+inline constexpr QLatin1String kLocalDriveGroup("Local Drive");
+inline constexpr QLatin1String kImageFileGroup("Image File");
+inline constexpr QLatin1String kNoDrivesMessage(
+    "No drive or hard disk could be opened: reading them needs root rights.\r\nYou can still "
+    "scan an image or mail-store file: add it with \"Open a File\".");
+// %1: the source name, %2: why it did not open.
+inline constexpr QLatin1String kSourceOpenError("The source \"%1\" cannot be opened.\r\n%2");
+
+inline constexpr QLatin1String kImageFileFilter("File(*.img *.dsk *.hex *.dbx *.box)");
+inline constexpr QLatin1String kAllFilesFilter("All Files(*)");
+inline constexpr QLatin1String kEmlFileFilter("EMail File(*.eml)");
+inline constexpr QLatin1String kTxtFileFilter("Text File(*.txt)");
+
+inline constexpr QLatin1String kHelpPageAddress("https://quillon.example.org/help/");
+inline constexpr QLatin1String kWebSiteAddress("https://quillon.example.org/");
+inline constexpr QLatin1String kSupportAddress("mailto:support@quillon.example.org");
+
+// Qt draws a CR as a visible box in some fonts: show a CR LF pair as a plain line break.
+inline QString ForDisplay(QString text) {
+  return text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+}
+
+}  // namespace quillon

@@ -1,0 +1,257 @@
+// The data-source dialog: its tree, when OK can be pressed, adding files and accepting a source.
+#include "ui/data_source_dialog.h"
+
+#include <QLabel>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTreeWidget>
+#include <QtTest>
+#include <fstream>
+
+#include "source/data_source.h"
+#include "source/source_enumeration.h"
+#include "ui/look.h"
+#include "ui/source_list.h"
+#include "ui/window_texts.h"
+#include "ui_test_support.h"
+
+namespace quillon {
+
+namespace {
+
+struct DialogParts {
+  QTreeWidget* tree;
+  QPushButton* ok;
+  QPushButton* openFile;
+  QTreeWidgetItem* localDrive;
+  QTreeWidgetItem* imageFile;
+};
+
+DialogParts PartsOf(DataSourceDialog& dialog) {
+  DialogParts parts{dialog.findChild<QTreeWidget*>(QStringLiteral("sourceTree")),
+                    dialog.findChild<QPushButton*>(QStringLiteral("okButton")),
+                    dialog.findChild<QPushButton*>(QStringLiteral("openFileButton")), nullptr,
+                    nullptr};
+  if (parts.tree && parts.tree->topLevelItemCount() == 2) {
+    parts.localDrive = parts.tree->topLevelItem(0);
+    parts.imageFile = parts.tree->topLevelItem(1);
+  }
+  return parts;
+}
+
+void WriteBytes(const QString& path, std::size_t size) {
+  std::ofstream(path.toStdString(), std::ios::binary) << std::string(size, 'x');
+}
+
+}  // namespace
+
+class DataSourceDialogTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void initTestCase() {
+    ApplyQuillonLook(*qApp);
+    QVERIFY(directory_.isValid());
+    image_ = directory_.path() + QStringLiteral("/disk.img");
+    WriteBytes(image_, 3000 * 512);
+  }
+
+  void SourceListIndices_data() {
+    QTest::addColumn<int>("index");
+    QTest::addColumn<bool>("choosable");
+    QTest::newRow("placeholder") << 0 << false;
+    QTest::newRow("first source") << 1 << true;
+    QTest::newRow("last source") << 2 << true;
+    QTest::newRow("past the end") << 3 << false;
+    QTest::newRow("negative") << -1 << false;
+  }
+
+  void SourceListIndices() {
+    QFETCH(int, index);
+    QFETCH(bool, choosable);
+    SourceList list;
+    QCOMPARE(list.Add("HD0"), 1);
+    QCOMPARE(list.Add("/tmp/a.img"), 2);
+    QCOMPARE(list.IsChoosable(index), choosable);
+    QCOMPARE(list.NameAt(index).empty(), !choosable);
+  }
+
+  void TextsAndStart() {
+    test::ScriptedPrompts prompts;
+    DataSourceDialog dialog(
+        prompts, {SourceEntry{image_.toStdString(), "sdz1  (1.46M)", SourceIconKind::Drive}});
+    QCOMPARE(dialog.windowTitle(), QStringLiteral("Select data to scan Outlook Express & Foxmail"));
+    const auto* prompt = dialog.findChild<QLabel*>(QStringLiteral("sourcePrompt"));
+    QVERIFY(prompt);
+    QCOMPARE(prompt->text(),
+             QStringLiteral("Please select the source.\nCan be a file or a drive or a hard disk."));
+    const DialogParts parts = PartsOf(dialog);
+    QVERIFY(parts.localDrive && parts.imageFile);
+    QCOMPARE(parts.openFile->text(), QStringLiteral("Open a &File"));
+    QCOMPARE(parts.ok->text(), QStringLiteral("&OK"));
+    QCOMPARE(dialog.findChild<QPushButton*>(QStringLiteral("cancelButton"))->text(),
+             QStringLiteral("&Cancel"));
+    QCOMPARE(parts.localDrive->text(0), QStringLiteral("Local Drive"));
+    QCOMPARE(parts.imageFile->text(0), QStringLiteral("Image File"));
+    QCOMPARE(parts.localDrive->childCount(), 1);
+    QCOMPARE(parts.localDrive->child(0)->text(0), QStringLiteral("sdz1  (1.46M)"));
+    QVERIFY(parts.localDrive->isExpanded());
+    // "Local Drive" starts selected, and a group is not a source.
+    QCOMPARE(parts.tree->currentItem(), parts.localDrive);
+    QVERIFY(!parts.ok->isEnabled());
+
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    QTest::qWait(20);
+    QVERIFY2(prompts.calls.isEmpty(), qPrintable(prompts.calls.join(u'|')));
+    QVERIFY(test::SaveTestScreenshot(dialog, QStringLiteral("data-source-dialog")));
+  }
+
+  void OkFollowsTheSelection_data() {
+    QTest::addColumn<QString>("select");
+    QTest::addColumn<bool>("enabled");
+    QTest::newRow("drive") << QStringLiteral("drive") << true;
+    QTest::newRow("Local Drive group") << QStringLiteral("localDrive") << false;
+    QTest::newRow("Image File group") << QStringLiteral("imageFile") << false;
+    QTest::newRow("nothing") << QStringLiteral("none") << false;
+  }
+
+  void OkFollowsTheSelection() {
+    QFETCH(QString, select);
+    QFETCH(bool, enabled);
+    test::ScriptedPrompts prompts;
+    DataSourceDialog dialog(
+        prompts, {SourceEntry{image_.toStdString(), "sdz1  (1.46M)", SourceIconKind::Drive}});
+    const DialogParts parts = PartsOf(dialog);
+    QTreeWidgetItem* drive = parts.localDrive->child(0);
+    parts.tree->setCurrentItem(drive);  // from a state where OK is on
+    QVERIFY(parts.ok->isEnabled());
+    if (select == QLatin1String("drive")) parts.tree->setCurrentItem(drive);
+    if (select == QLatin1String("localDrive")) parts.tree->setCurrentItem(parts.localDrive);
+    if (select == QLatin1String("imageFile")) parts.tree->setCurrentItem(parts.imageFile);
+    if (select == QLatin1String("none")) parts.tree->clearSelection();
+    QCOMPARE(parts.ok->isEnabled(), enabled);
+  }
+
+  // Without any drive or disk, the user is told once, and can still add a file.
+  void NoDriveIsReported() {
+    test::ScriptedPrompts prompts;
+    DataSourceDialog dialog(prompts, {});
+    const DialogParts parts = PartsOf(dialog);
+    QCOMPARE(parts.localDrive->childCount(), 0);
+    dialog.show();
+    QTRY_COMPARE(prompts.calls.size(), 1);
+    QCOMPARE(prompts.calls.at(0), QStringLiteral("info:") + QString(kNoDrivesMessage));
+    QVERIFY(prompts.calls.at(0).contains(QStringLiteral("Open a File")));
+    dialog.hide();
+    dialog.show();
+    QTest::qWait(20);
+    QCOMPARE(prompts.calls.size(), 1);
+
+    prompts.files.push_back(image_);
+    QTest::mouseClick(parts.openFile, Qt::LeftButton);
+    QCOMPARE(parts.imageFile->childCount(), 1);
+    QVERIFY(parts.ok->isEnabled());
+  }
+
+  void AddingFiles_data() {
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<int>("added");
+    QTest::newRow("image") << QStringLiteral("disk.img") << 1;
+    QTest::newRow("zero-length") << QStringLiteral("empty.img") << 0;
+    QTest::newRow("one byte is one sector") << QStringLiteral("tiny.dbx") << 1;
+    QTest::newRow("missing") << QStringLiteral("missing.img") << 0;
+    QTest::newRow("a folder") << QStringLiteral(".") << 0;
+    QTest::newRow("cancelled") << QString() << 0;
+  }
+
+  void AddingFiles() {
+    QFETCH(QString, file);
+    QFETCH(int, added);
+    WriteBytes(directory_.path() + QStringLiteral("/empty.img"), 0);
+    WriteBytes(directory_.path() + QStringLiteral("/tiny.dbx"), 1);
+    const QString path = file.isEmpty() ? QString() : directory_.path() + u'/' + file;
+    test::ScriptedPrompts prompts;
+    DataSourceDialog dialog(prompts, {});
+    const DialogParts parts = PartsOf(dialog);
+    prompts.files.push_back(path);
+    QTest::mouseClick(parts.openFile, Qt::LeftButton);
+    QCOMPARE(parts.imageFile->childCount(), added);
+    QVERIFY(!prompts.calls.join(u'|').contains(QStringLiteral("error:")));
+    if (!added) return;
+    QTreeWidgetItem* item = parts.imageFile->child(0);
+    QCOMPARE(parts.tree->currentItem(), item);
+    QVERIFY(parts.ok->isEnabled());
+    DataSource probe;
+    QVERIFY(probe.Open(path.toStdString()));
+    QCOMPARE(item->text(0),
+             QString::fromStdString(FormatSourceLabel(path.toStdString(), probe.TotalSectors())));
+  }
+
+  void SameFileTwiceGivesTwoItems() {
+    test::ScriptedPrompts prompts;
+    DataSourceDialog dialog(prompts, {});
+    const DialogParts parts = PartsOf(dialog);
+    prompts.files = {image_, image_};
+    QTest::mouseClick(parts.openFile, Qt::LeftButton);
+    QTest::mouseClick(parts.openFile, Qt::LeftButton);
+    QCOMPARE(parts.imageFile->childCount(), 2);
+    QCOMPARE(parts.imageFile->child(0)->text(0), parts.imageFile->child(1)->text(0));
+    QCOMPARE(parts.tree->currentItem(), parts.imageFile->child(1));
+  }
+
+  void OkAcceptsASourceThatOpens() {
+    test::ScriptedPrompts prompts;
+    DataSourceDialog dialog(prompts, {});
+    const DialogParts parts = PartsOf(dialog);
+    prompts.files.push_back(image_);
+    QTest::mouseClick(parts.openFile, Qt::LeftButton);
+    dialog.show();
+    QTest::mouseClick(parts.ok, Qt::LeftButton);
+    QCOMPARE(dialog.result(), static_cast<int>(QDialog::Accepted));
+    QCOMPARE(QString::fromStdString(dialog.ChosenSourceName()), image_);
+  }
+
+  // A file removed after it was added: the user is told why, and the dialog stays.
+  void OkRefusesASourceThatNoLongerOpens() {
+    const QString doomed = directory_.path() + QStringLiteral("/doomed.img");
+    WriteBytes(doomed, 4096);
+    test::ScriptedPrompts prompts;
+    DataSourceDialog dialog(prompts, {});
+    const DialogParts parts = PartsOf(dialog);
+    prompts.files.push_back(doomed);
+    QTest::mouseClick(parts.openFile, Qt::LeftButton);
+    QVERIFY(QFile::remove(doomed));
+    dialog.show();
+    QTest::mouseClick(parts.ok, Qt::LeftButton);
+    QVERIFY(dialog.isVisible());
+    QVERIFY(dialog.ChosenSourceName().empty());
+    QCOMPARE(prompts.calls.size(), 2);  // the file dialog, then the error
+    std::string reason;
+    QVERIFY(!ProbeSource(doomed.toStdString(), reason));
+    QCOMPARE(prompts.calls.at(1),
+             QStringLiteral("error:") +
+                 QString(kSourceOpenError).arg(doomed, QString::fromStdString(reason)));
+    QVERIFY(!reason.empty());
+  }
+
+  void CancelChoosesNothing() {
+    test::ScriptedPrompts prompts;
+    DataSourceDialog dialog(prompts,
+                            {SourceEntry{image_.toStdString(), "sdz1", SourceIconKind::Drive}});
+    dialog.show();
+    QTest::mouseClick(dialog.findChild<QPushButton*>(QStringLiteral("cancelButton")),
+                      Qt::LeftButton);
+    QCOMPARE(dialog.result(), static_cast<int>(QDialog::Rejected));
+    QVERIFY(dialog.ChosenSourceName().empty());
+  }
+
+ private:
+  QTemporaryDir directory_;
+  QString image_;
+};
+
+}  // namespace quillon
+
+QTEST_MAIN(quillon::DataSourceDialogTest)
+#include "data_source_dialog_test.moc"
