@@ -190,13 +190,22 @@ def store_slot_is_usable(offset):
     return b"\r\n" not in header and header[1:4] != mailtext.BLOCK_MARK
 
 
-def layout_dbx(writer, mails, rng, noise, options):
-    noise_clusters(writer, noise, rng.randint(1, 2))
-    end_cluster(writer, noise)
-    store_base = writer.position
+@dataclass
+class Store:
+    """A mail store's bytes, and per mail its block offsets (from the store base) in chain
+    order and the (text offset, offset in the store, length) of each block's data."""
+
+    data: bytes
+    chains: list
+    pieces: list
+
+
+def build_store(texts, rng, fragment):
+    """Lays the texts out in a mail store of 528-byte blocks: in store order with some free
+    blocks between mails, or with `fragment` spread over the store in shuffled order."""
     # Text split into 512-byte block data, one list per mail.
     block_data = []
-    for _name, text in mails:
+    for text in texts:
         count = max(1, -(-len(text) // BLOCK_DATA_SIZE))
         block_data.append([text[i * BLOCK_DATA_SIZE:(i + 1) * BLOCK_DATA_SIZE]
                            for i in range(count)])
@@ -204,7 +213,7 @@ def layout_dbx(writer, mails, rng, noise, options):
 
     slots = []  # block offsets relative to the store base, in store order
     offset = STORE_HEADER_SIZE
-    if options.fragment:
+    if fragment:
         while len(slots) < needed + needed // 8 + 1:
             if store_slot_is_usable(offset):
                 slots.append(offset)
@@ -231,8 +240,8 @@ def layout_dbx(writer, mails, rng, noise, options):
 
     store = bytearray(total_slots)
     store[0:len(STORE_SIGNATURE)] = STORE_SIGNATURE
-    placements = []
-    for (name, text), blocks, chain in zip(mails, block_data, assignments):
+    all_pieces = []
+    for blocks, chain in zip(block_data, assignments):
         pieces = []
         logical = 0
         for index, (data, slot) in enumerate(zip(blocks, chain)):
@@ -240,14 +249,30 @@ def layout_dbx(writer, mails, rng, noise, options):
             struct.pack_into("<IIII", store, slot, slot, BLOCK_SIZE_FIELD, len(data), following)
             data_start = slot + mailtext.BLOCK_HEADER_SIZE
             store[data_start:data_start + len(data)] = data
-            pieces.append(Piece(logical, store_base + data_start, len(data)))
+            pieces.append((logical, data_start, len(data)))
             logical += len(data)
-        placements.append(Placement(name, text, pieces, {"store_chain": chain}))
-    writer.write(bytes(store))
+        all_pieces.append(pieces)
+    return Store(bytes(store), assignments, all_pieces)
+
+
+def store_pieces(store_base, pieces):
+    return [Piece(logical, store_base + at, length) for logical, at, length in pieces]
+
+
+def layout_dbx(writer, mails, rng, noise, options):
+    noise_clusters(writer, noise, rng.randint(1, 2))
+    end_cluster(writer, noise)
+    store_base = writer.position
+    store = build_store([text for _name, text in mails], rng, options.fragment)
+    placements = []
+    for (name, text), chain, pieces in zip(mails, store.chains, store.pieces):
+        placements.append(Placement(name, text, store_pieces(store_base, pieces),
+                                    {"store_chain": chain}))
+    writer.write(store.data)
     end_cluster(writer, noise)
     noise_clusters(writer, noise, rng.randint(1, 2))
     pad_to_size(writer, noise, options.size)
-    return LayoutResult(placements, {"store_base": store_base, "store_size": total_slots})
+    return LayoutResult(placements, {"store_base": store_base, "store_size": len(store.data)})
 
 
 STRADDLE_CUTS = ("after-received", "crlf-before-received", "after-received", "inside-received",

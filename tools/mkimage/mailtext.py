@@ -29,6 +29,10 @@ VALUE_WINDOW = 512
 
 # A header value ends at the first byte below 0x0E (NUL, TAB, LF, CR and the other controls).
 _VALUE_STOP = re.compile(rb"[\x00-\x0d]")
+_BLANK_LINE = re.compile(rb"[ \t]*\r?\n")
+_MULTIPART_FIELD = re.compile(
+    rb"(?im)^content-type:[ \t]*multipart/([a-z0-9.+-]+)[^\n]*(?:\n[ \t][^\n]*)*")
+_BOUNDARY_PARAMETER = re.compile(rb'(?i)boundary\s*=\s*(?:"([^"\r\n]*)"|([^\s;"]+))')
 
 
 def value_text(buffer, at):
@@ -58,6 +62,92 @@ def split_header(text):
             return lines, position
         lines.append((position, line_end))
         position = line_end + 2
+
+
+def shape_lines(text):
+    """The top-level header block read with CR LF or bare LF line ends, as a reader that does
+    not insist on CR LF sees it: the position of its first line (behind any lines of nothing but
+    blanks that some messages begin with), its lines as (start, end) pairs with `end` before the
+    line end, and the position of the empty line that closes it (None when there is none)."""
+    start = 0
+    while True:
+        match = _BLANK_LINE.match(text, start)
+        if match is None or match.end() == start:
+            break
+        start = match.end()
+    lines = []
+    position = start
+    while True:
+        newline = text.find(b"\n", position)
+        if newline < 0:
+            return start, lines, None
+        end = newline - 1 if newline > position and text[newline - 1] == 0x0D else newline
+        if end == position:
+            return start, lines, position
+        lines.append((position, end))
+        position = newline + 1
+
+
+def multipart_boundaries(text):
+    """Boundary -> multipart subtype, from every multipart Content-Type field in the text."""
+    found = {}
+    for field in _MULTIPART_FIELD.finditer(text):
+        parameter = _BOUNDARY_PARAMETER.search(field.group(0))
+        if parameter:
+            found[parameter.group(1) or parameter.group(2)] = field.group(1).lower()
+    found.pop(b"", None)
+    return found
+
+
+def embedded_messages(text):
+    """Text stretches (start, end) of messages attached inside this one as message/rfc822
+    parts (declared, or by default in a multipart/digest) that are not transfer-encoded: each
+    begins behind its part header's empty line and ends before the next delimiter line of the
+    enclosing multipart."""
+    boundaries = multipart_boundaries(text)
+    found = []
+    enclosing = None
+    part_header = False  # inside a part header, where Content-Type lines count
+    rfc822 = encoded = False
+    position = 0
+    while position < len(text):
+        newline = text.find(b"\n", position)
+        line_end = len(text) if newline < 0 else newline + 1
+        line = text[position:line_end].rstrip(b"\r\n")
+        name = line.rstrip(b" \t")[2:] if line.startswith(b"--") else None
+        if name is not None and name in boundaries:
+            enclosing = name
+            part_header = True
+            rfc822 = boundaries[name] == b"digest"
+            encoded = False
+        elif name is not None and name.endswith(b"--") and name[:-2] in boundaries:
+            part_header = False
+        elif part_header and line == b"":
+            part_header = False
+            if rfc822 and not encoded and line_end < len(text):
+                end = find_delimiter(text, line_end, enclosing)
+                if end > line_end:
+                    found.append((line_end, end))
+                position = max(end, line_end)
+                continue
+        elif part_header:
+            lowered = line.lower()
+            if lowered.startswith(b"content-type:"):
+                rfc822 = b"message/rfc822" in lowered
+            elif lowered.startswith(b"content-transfer-encoding:"):
+                encoded = b"base64" in lowered or b"quoted-printable" in lowered
+        position = line_end
+    return found
+
+
+def find_delimiter(text, start, boundary):
+    """Position of the line end before the delimiter line `--boundary` from `start` on, or the
+    end of the text."""
+    if boundary is None:
+        return len(text)
+    pattern = re.compile(rb"\r?\n--" + re.escape(boundary) + rb"(?:--)?[ \t]*(?:\r?\n|$)")
+    match = pattern.search(text, start)
+    return match.start() if match else len(text)
 
 
 def header_value(text, lines, name):
@@ -144,18 +234,24 @@ def analyse(mail):
     block_end = header_end if header_end is not None else len(text)
     names = {line: bytes(text[line[0]:line[0] + 10]).lower() for line in lines}
     received = [index for index, line in enumerate(lines) if names[line] == b"received: "]
-    message_id = header_value(text, lines, b"message-id:")
+    # What a reader that takes bare LF line ends too sees; the same as above for CR LF mails.
+    header_start, any_lines, any_header_end = shape_lines(text)
+    header_end_found = header_end if header_end is not None else any_header_end
+    message_id = header_value(text, any_lines, b"message-id:")
     result = {
         "trace_offset": None,
         "strict_expected": False,
         "reason": "",
-        "header_end": mail.raw(header_end) if header_end is not None else None,
-        "has_from": any(starts_with_name(text, s, b"from: ") for s, _ in lines),
-        "has_to": any(starts_with_name(text, s, b"to: ") for s, _ in lines),
-        "has_date": any(starts_with_name(text, s, b"date: ") for s, _ in lines),
+        "header_start": mail.raw(header_start),
+        "header_end": mail.raw(header_end_found) if header_end_found is not None else None,
+        "has_from": any(starts_with_name(text, s, b"from: ") for s, _ in any_lines),
+        "has_to": any(starts_with_name(text, s, b"to: ") for s, _ in any_lines),
+        "has_date": any(starts_with_name(text, s, b"date: ") for s, _ in any_lines),
         "has_received": bool(received),
         "received_lines": len(received),
         "message_id": message_id.decode("latin-1") if message_id is not None else None,
+        "embedded": [[mail.raw(start), mail.raw(end - 1) + 1]
+                     for start, end in embedded_messages(text)],
     }
 
     trace_index = None

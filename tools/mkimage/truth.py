@@ -34,12 +34,12 @@ def mail_entry(placement, analysis, in_store):
 
 
 def build_truth(image_path, image_size, layout, result, options):
-    in_store = layout == "dbx"
     descriptor = os.open(image_path, os.O_RDONLY)
     try:
         read_raw = raw_reader(descriptor, image_size)
         mails = []
         for placement in result.placements:
+            in_store = "store_chain" in placement.extra
             view = mailtext.PlacedMail(placement.text, placement.pieces, read_raw, in_store)
             mails.append(mail_entry(placement, mailtext.analyse(view), in_store))
     finally:
@@ -55,7 +55,7 @@ def build_truth(image_path, image_size, layout, result, options):
         "mail_count": len(mails),
         "strict_expected_count": sum(1 for mail in mails if mail["strict_expected"]),
     }
-    if in_store:
+    if layout == "dbx":
         truth["fragment"] = bool(options.fragment)
     truth.update(result.extra)
     truth["mails"] = mails
