@@ -2,17 +2,19 @@
 
 import argparse
 import json
+import os
 import pathlib
 import random
 import subprocess
 import sys
 
-from . import layouts, truth
+from . import layouts, mixed, mixed_check, truth
 from .noise import NoiseMaker
 from .writer import ImageWriter
 
 TOOLS_DIR = pathlib.Path(__file__).resolve().parent.parent
 SOURCE_DIR = TOOLS_DIR.parent
+LAYOUTS = {**layouts.LAYOUTS, "mixed": mixed.layout_mixed}
 
 
 def read_inputs(paths):
@@ -46,7 +48,7 @@ def build(options):
     noise = NoiseMaker(rng)
     writer = ImageWriter(options.out, shift_noise(options.seed, options.shift))
     try:
-        result = layouts.LAYOUTS[options.layout](writer, mails, rng, noise, options)
+        result = LAYOUTS[options.layout](writer, mails, rng, noise, options)
     finally:
         image_size = writer.close()
     ground_truth = truth.build_truth(options.out, image_size, options.layout, result, options)
@@ -56,12 +58,27 @@ def build(options):
     return ground_truth
 
 
+def corpus_dir():
+    """The real-message folder beside the project, or $QUILLON_CORPUS_DIR; None when absent."""
+    configured = os.environ.get("QUILLON_CORPUS_DIR")
+    folder = pathlib.Path(configured) if configured else \
+        SOURCE_DIR.parent / "shared" / "corpus" / "messages"
+    return folder if folder.is_dir() else None
+
+
+def self_test():
+    script = SOURCE_DIR / "tests" / "e2e" / "mkimage_test.py"
+    status = subprocess.call([sys.executable, str(script), "--source-dir", str(SOURCE_DIR)])
+    mixed_status = mixed_check.run_self_test(SOURCE_DIR, corpus_dir())
+    return status or mixed_status
+
+
 def parse_arguments(argv):
     parser = argparse.ArgumentParser(
         prog="quillon-mkimage",
         description="Builds a test disk image with mails laid out in a chosen way, and a JSON "
                     "file that says where each mail lies and where a scan must find it.")
-    parser.add_argument("--layout", choices=sorted(layouts.LAYOUTS))
+    parser.add_argument("--layout", choices=sorted(LAYOUTS))
     parser.add_argument("--out", help="image file to write")
     parser.add_argument("--truth", help="ground-truth JSON file to write")
     parser.add_argument("--seed", type=int, default=1, help="random seed (default 1)")
@@ -93,8 +110,7 @@ def parse_arguments(argv):
 def main(argv=None):
     options = parse_arguments(sys.argv[1:] if argv is None else argv)
     if options.self_test:
-        script = SOURCE_DIR / "tests" / "e2e" / "mkimage_test.py"
-        return subprocess.call([sys.executable, str(script), "--source-dir", str(SOURCE_DIR)])
+        return self_test()
     ground_truth = build(options)
     print(f"{options.out}: {ground_truth['image_size']} bytes, {ground_truth['mail_count']} "
           f"mails, {ground_truth['strict_expected_count']} strictly expected")

@@ -39,6 +39,16 @@ HEADER_LOOKALIKES = (
 )
 
 
+# Header-like text that is no mail: what quoting, forwarding and MIME leave in documents, mail
+# bodies and loose attachments on a disk.
+DECOY_KINDS = ("header-lines", "quoted-reply", "forward-quote", "mime-parts")
+MIME_TYPES = ("text/plain; charset=utf-8", "text/html; charset=iso-8859-1",
+              "application/pdf; name=\"{w}.pdf\"", "image/png; name=\"{w}.png\"",
+              "application/octet-stream")
+ENCODINGS = ("base64", "quoted-printable", "7bit", "8bit")
+BASE64_ALPHABET = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/"
+
+
 def _has_trace_text(data):
     return b"received" in data.lower()
 
@@ -107,6 +117,89 @@ class NoiseMaker:
                 lines.append(self.sentence() + " " + self.sentence())
             length = sum(len(line) + 2 for line in lines) - 2
         return "\r\n".join(lines).encode("ascii")[:size]
+
+    # Header-like decoys.
+
+    def fill_words(self, template):
+        return template.format(w=self.rng.choice(WORDS), W=self.rng.choice(WORDS).capitalize(),
+                               n=self.rng.randint(0, 59), d=self.rng.randint(1, 28))
+
+    def address(self):
+        return self.fill_words("{W} {W} <{w}.{w}@example.com>")
+
+    def date_text(self):
+        return self.fill_words("Mon, {d} Mar 2008 10:{n:02d}:00 +0100")
+
+    def decoy_header_lines(self, size):
+        """Single "From: x" and "Date: y" lines among prose lines, as in notes and letters."""
+        lines = []
+        while sum(len(line) + 2 for line in lines) < size + 2:
+            roll = self.rng.random()
+            if roll < 0.15:
+                lines.append("From: " + self.rng.choice((self.address(), self.rng.choice(WORDS))))
+            elif roll < 0.3:
+                lines.append("Date: " + self.rng.choice((self.date_text(), "tomorrow")))
+            elif roll < 0.35:
+                lines.append(self.fill_words("Subject: {w} {w}"))
+            else:
+                lines.append(self.sentence())
+        return "\r\n".join(lines).encode("ascii")[:size]
+
+    def decoy_quoted_reply(self, size):
+        """A reply that quotes the header lines of the mail it answers behind "> "."""
+        lines = [self.sentence(), "", f"On {self.date_text()}, {self.address()} wrote:"]
+        while sum(len(line) + 2 for line in lines) < size + 2:
+            lines += ["> From: " + self.address(), "> Date: " + self.date_text(),
+                      "> To: " + self.address(), self.fill_words("> Subject: {w} {w} {w}"), ">"]
+            lines += ["> " + self.sentence() for _ in range(self.rng.randint(1, 4))]
+            lines += ["", self.sentence(), ""]
+        return "\r\n".join(lines).encode("ascii")[:size]
+
+    def decoy_forward_quote(self, size):
+        """The header summary mail programs put above a forwarded or replied-to text."""
+        lines = []
+        while sum(len(line) + 2 for line in lines) < size + 2:
+            lines.append(self.sentence())
+            if self.rng.random() < 0.5:
+                lines += ["", "-----Original Message-----", "From: " + self.address(),
+                          "Sent: " + self.date_text(), "To: " + self.address(),
+                          self.fill_words("Subject: RE: {w} {w}"), ""]
+            else:
+                lines += ["", "---------- Forwarded message ---------",
+                          "From: " + self.address(), "Date: " + self.date_text(),
+                          self.fill_words("Subject: Fwd: {w} {w}"), "To: " + self.address(), ""]
+            lines += [self.sentence() for _ in range(self.rng.randint(1, 3))]
+        return "\r\n".join(lines).encode("ascii")[:size]
+
+    def decoy_mime_parts(self, size):
+        """MIME part headers and encoded part text between runs of binary bytes, as a damaged
+        attachment or a mail-program cache holds them."""
+        data = bytearray()
+        boundary = self.fill_words("----=_Part_{n}_{d}.{w}")
+        while len(data) < size:
+            if self.rng.random() < 0.4:
+                data += self.random_bytes(self.rng.randint(16, 400))
+            lines = ["--" + boundary, "Content-Type: " + self.fill_words(
+                self.rng.choice(MIME_TYPES)),
+                     "Content-Transfer-Encoding: " + self.rng.choice(ENCODINGS)]
+            if self.rng.random() < 0.5:
+                lines.append(self.fill_words("Content-Disposition: attachment; "
+                                             "filename=\"{w}.pdf\""))
+            lines.append("")
+            for _ in range(self.rng.randint(1, 6)):
+                lines.append("".join(self.rng.choice(BASE64_ALPHABET) for _ in range(76)))
+            data += ("\r\n".join(lines) + "\r\n").encode("ascii")
+        return bytes(data[:size])
+
+    def decoy_cluster(self, kind):
+        """A cluster of one decoy kind, ended by zeros; returns (bytes, length of the decoy)."""
+        size = self.rng.randint(CLUSTER_SIZE // 4, CLUSTER_SIZE - 1)
+        make = {"header-lines": self.decoy_header_lines, "quoted-reply": self.decoy_quoted_reply,
+                "forward-quote": self.decoy_forward_quote,
+                "mime-parts": self.decoy_mime_parts}[kind]
+        text = make(size)
+        assert not _has_trace_text(text)
+        return text + bytes(CLUSTER_SIZE - len(text)), len(text)
 
     # Whole clusters.
 
