@@ -23,13 +23,16 @@ SECTOR_SIZE = 512
 NO_SUBJECT = "( No Subject )"
 
 
-def parse_arguments(description, argv=None):
+def parse_arguments(description, argv=None, add_options=None):
+    """The common options; `add_options(parser)` may add a script's own."""
     parser = argparse.ArgumentParser(description=description)
     parser.add_argument("--build-dir", type=pathlib.Path, required=False,
                         help="the build tree (default: <source dir>/build)")
     parser.add_argument("--source-dir", type=pathlib.Path,
                         default=pathlib.Path(__file__).resolve().parents[2])
     parser.add_argument("--keep", action="store_true", help="keep the scratch folder")
+    if add_options is not None:
+        add_options(parser)
     options = parser.parse_args(argv)
     options.source_dir = options.source_dir.resolve()
     options.build_dir_given = options.build_dir is not None
@@ -137,14 +140,19 @@ def position(record):
     return int(record["sector"]) * SECTOR_SIZE + int(record["offset"])
 
 
+def in_store(truth, mail):
+    """Whether the mail lies in a mail store (the dbx layout, or a store of the mixed one)."""
+    return truth["layout"] == "dbx" or "store_chain" in mail
+
+
 class MailExtents:
     """Finds the mail whose bytes hold an image position. In a store a mail's text lies in
     pieces, and text the scanner moved over a removed block header reads 16 bytes later."""
 
     def __init__(self, truth):
-        moved = 16 if truth["layout"] == "dbx" else 0
         spans = []
         for index, mail in enumerate(truth["mails"]):
+            moved = 16 if in_store(truth, mail) else 0
             for start, end in mail.get("pieces") or [[mail["start"], mail["end"]]]:
                 spans.append((start, end + moved, index))
         spans.sort()
@@ -163,7 +171,7 @@ class MailExtents:
 
 def expected_positions(truth, mail):
     """Where a strictly expected mail may be reported."""
-    if truth["layout"] == "dbx":
+    if in_store(truth, mail):
         return (mail["trace_offset"], mail["trace_offset"] + 16)
     return (mail["trace_offset"],)
 
