@@ -252,6 +252,18 @@ TEST(MailReader, CompactionIsTheSameHoweverTheInputIsSplit) {
   }
 }
 
+TEST(MailReader, RawOffsetsMapPastRemovedHeaders) {
+  const std::string raw = "abcd" + BlockHeader() + "efgh" + BlockHeader() + "ijkl";
+  mail_reader::BlockHeaderCompactor compactor;
+  compactor.Append(reinterpret_cast<const std::uint8_t*>(raw.data()), raw.size());
+  compactor.Finish();
+  ASSERT_EQ(std::string(compactor.Settled()), "abcdefghijkl");
+  // Before, inside and behind the first header; behind the second.
+  for (const auto& [rawOffset, compacted] : std::vector<std::pair<std::uint64_t, std::uint64_t>>{
+           {0, 0}, {3, 3}, {4, 4}, {10, 4}, {20, 4}, {23, 7}, {40, 8}, {43, 11}})
+    EXPECT_EQ(compactor.CompactedOffset(rawOffset), compacted) << rawOffset;
+}
+
 TEST(MailReader, StoreBlocksAcrossReadBoundariesComeBackJoined) {
   // A mail stored in 512-byte blocks, each behind a 16-byte block header, placed so that block
   // headers straddle the 64 KiB read boundaries.
@@ -289,11 +301,14 @@ TEST_P(MatchedSearch, SkipsAMailWithOtherValues) {
 
 INSTANTIATE_TEST_SUITE_P(
     MailReader, MatchedSearch,
-    ::testing::Values(WrongMailRow{"OtherFrom",
-                                   Mail("Carol <carol@example.org>", kTo, kDateHeader)},
-                      WrongMailRow{"OtherTo", Mail(kFrom, "Dave <dave@example.net>", kDateHeader)},
-                      WrongMailRow{"OtherDate", Mail(kFrom, kTo, "Tue, 10 Mar 2009 10:11:12")},
-                      WrongMailRow{"NoValuesAtAll", CrLf("Return-Path: <x@example.org>\n\n")}),
+    ::testing::Values(
+        WrongMailRow{"OtherFrom", Mail("Carol <carol@example.org>", kTo, kDateHeader)},
+        WrongMailRow{"OtherTo", Mail(kFrom, "Dave <dave@example.net>", kDateHeader)},
+        WrongMailRow{"OtherDate", Mail(kFrom, kTo, "Tue, 10 Mar 2009 10:11:12")},
+        WrongMailRow{"NoValuesAtAll", CrLf("Return-Path: <x@example.org>\n\n")},
+        // Equal values, but its header block ends before the record's trace line.
+        WrongMailRow{"SameValuesBeforeTheRecord",
+                     Mail(kFrom, kTo, kDateHeader, "An earlier mail of the same sender\r\n")}),
     RowName{});
 
 TEST(MailReader, ScannedMailsWithFoldedAddressesAreFoundAgain) {

@@ -1,0 +1,226 @@
+#include "output/file_naming.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+#include "text/code_page.h"
+#include "text/utf8.h"
+
+namespace quillon {
+namespace {
+
+struct RowName {
+  template <typename Row>
+  std::string operator()(const ::testing::TestParamInfo<Row>& row) const {
+    return row.param.name;
+  }
+};
+
+// Names convert 8-bit dates with the ANSI code page; the tests fix it to Western European.
+class AnsiCodePageScope {
+ public:
+  explicit AnsiCodePageScope(int codePage) : previous_(AnsiCodePage()) {
+    SetAnsiCodePage(codePage);
+  }
+  ~AnsiCodePageScope() { SetAnsiCodePage(previous_); }
+
+ private:
+  int previous_;
+};
+
+// --- SanitizeFileName ---------------------------------------------------------------------------
+
+struct SanitizeRow {
+  const char* name;
+  std::u16string input;
+  std::u16string expected;
+};
+
+class Sanitize : public ::testing::TestWithParam<SanitizeRow> {};
+
+TEST_P(Sanitize, ReplacesWhatAFileNameMayNotHold) {
+  const std::u16string result = SanitizeFileName(GetParam().input);
+  EXPECT_EQ(result, GetParam().expected);
+  if (GetParam().input != u"." && GetParam().input != u"..") {
+    EXPECT_EQ(result.size(), GetParam().input.size());
+  }
+  EXPECT_EQ(SanitizeFileName(result), result) << "sanitizing twice changes nothing";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    FileNaming, Sanitize,
+    ::testing::Values(
+        SanitizeRow{"TheNineCharacters", u"a\"b<c:d>e|f?g\\h/i*j", u"a b c d e f g h i j"},
+        SanitizeRow{"ControlCharacters",
+                    std::u16string(u"a\x01"
+                                   u"b\x1F"
+                                   u"c\x7F"
+                                   u"d"),
+                    u"a b c d"},
+        SanitizeRow{"NulTabAndLineBreaks", std::u16string(u"a\0b\tc\r\n", 7), u"a b c  "},
+        SanitizeRow{"FirstPrintableCharactersStay", u" ~!@#$%^&()[]{};',=+`",
+                    u" ~!@#$%^&()[]{};',=+`"},
+        SanitizeRow{"OtherLettersStay", u"Grüße 汉字 Ωmega", u"Grüße 汉字 Ωmega"},
+        SanitizeRow{"Dot", u".", u"_"}, SanitizeRow{"DotDot", u"..", u"_"},
+        SanitizeRow{"ThreeDotsAreAName", u"...", u"..."},
+        SanitizeRow{"DotDotWithText", u"..a", u"..a"},
+        SanitizeRow{"SurrogatePairStays", u"a\U0001F600b", u"a\U0001F600b"},
+        SanitizeRow{"LoneHighSurrogate", std::u16string(u"a") + char16_t(0xD800) + u"b",
+                    u"a\uFFFDb"},
+        SanitizeRow{"LoneLowSurrogate", std::u16string(1, char16_t(0xDC00)), u"\uFFFD"},
+        SanitizeRow{"HighSurrogateAtTheEnd", std::u16string(u"ab") + char16_t(0xD83D), u"ab\uFFFD"},
+        SanitizeRow{"PairInTheWrongOrder", std::u16string{char16_t(0xDE00), char16_t(0xD83D)},
+                    u"\uFFFD\uFFFD"},
+        SanitizeRow{"Empty", u"", u""}),
+    RowName{});
+
+// --- DefaultFileName and BatchFileName ----------------------------------------------------------
+
+struct NameRow {
+  const char* name;
+  std::u16string subject;
+  std::string date;
+  std::u16string defaultEml;
+  std::u16string batch;
+};
+
+class Names : public ::testing::TestWithParam<NameRow> {};
+
+TEST_P(Names, CutTheSubjectAndKeepTheDate) {
+  AnsiCodePageScope western(1252);
+  auto record = std::make_shared<MailRecord>();
+  record->subjectText = GetParam().subject;
+  record->date = GetParam().date;
+  EXPECT_EQ(DefaultFileName(*record, SaveFormat::Eml), GetParam().defaultEml);
+  EXPECT_EQ(BatchFileName(*record), GetParam().batch);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    FileNaming, Names,
+    ::testing::Values(
+        NameRow{"NormalisedDateLosesItsColons", u"Hello", "2009-03-09 10:11:12",
+                u"Hello [2009-03-09 10 11 12].eml", u"Hello_[2009-03-09 10 11 12]"},
+        NameRow{"Subject19Units", u"abcdefghijklmnopqrs", "d", u"abcdefghijklmnopqrs [d].eml",
+                u"abcdefghijklmnopqrs_[d]"},
+        NameRow{"Subject20Units", u"abcdefghijklmnopqrst", "d", u"abcdefghijklmnopqrst [d].eml",
+                u"abcdefghijklmnopqrst_[d]"},
+        NameRow{"Subject21UnitsIsCut", u"abcdefghijklmnopqrstu", "d",
+                u"abcdefghijklmnopqrst [d].eml", u"abcdefghijklmnopqrst_[d]"},
+        NameRow{"ReplyPrefixKeepsItsLength", u"Re: a/b?", "d", u"Re  a b  [d].eml",
+                u"Re  a b _[d]"},
+        NameRow{"UnnormalisedDateIsNeverCut", u"x", "Fri, 1 Jan 1988 00:00:00 GMT (a long zone)",
+                u"x [Fri, 1 Jan 1988 00 00 00 GMT (a long zone)].eml",
+                u"x_[Fri, 1 Jan 1988 00 00 00 GMT (a long zone)]"},
+        NameRow{"DateInTheAnsiCodePage", u"x",
+                "1 D\xE9"
+                "c",
+                u"x [1 D\u00E9c].eml", u"x_[1 D\u00E9c]"},
+        NameRow{"NoSubject", u"( No Subject )", "", u"( No Subject ) [].eml", u"( No Subject )_[]"},
+        // The cut falls between the halves of a surrogate pair: the lone half is replaced.
+        NameRow{"CutInsideASurrogatePair", u"abcdefghijklmnopqrs\U0001F600", "d",
+                u"abcdefghijklmnopqrs\uFFFD [d].eml", u"abcdefghijklmnopqrs\uFFFD_[d]"}),
+    RowName{});
+
+TEST(FileNaming, DefaultNameOfATextSaveEndsInTxt) {
+  auto record = std::make_shared<MailRecord>();
+  record->subjectText = u"Hi";
+  record->date = "2009-03-09 10:11:12";
+  EXPECT_EQ(DefaultFileName(*record, SaveFormat::Txt), u"Hi [2009-03-09 10 11 12].txt");
+}
+
+// --- ReservePath ---------------------------------------------------------------------------------
+
+const std::filesystem::path kFolder = "/saved/Mail Box";
+
+std::string FileNameOf(const std::filesystem::path& path) {
+  return path.filename().string();
+}
+
+TEST(FileNaming, ClashesGetTheSmallestUnusedNumber) {
+  UsedNameSet used;
+  EXPECT_EQ(ReservePath(used, kFolder, u"Hi_[d]", ".eml"), kFolder / "Hi_[d]");
+  EXPECT_EQ(ReservePath(used, kFolder, u"Hi_[d]", ".eml"), kFolder / "Hi_[d]_1");
+  EXPECT_EQ(ReservePath(used, kFolder, u"Hi_[d]", ".eml"), kFolder / "Hi_[d]_2");
+  EXPECT_TRUE(used.Contains(kFolder / "Hi_[d]_1"));
+}
+
+TEST(FileNaming, ANumberTakenByAnotherNameIsSkipped) {
+  UsedNameSet used;
+  EXPECT_EQ(ReservePath(used, kFolder, u"Hi_1", ".eml"), kFolder / "Hi_1");
+  EXPECT_EQ(ReservePath(used, kFolder, u"Hi", ".eml"), kFolder / "Hi");
+  EXPECT_EQ(ReservePath(used, kFolder, u"Hi", ".eml"), kFolder / "Hi_2");
+}
+
+TEST(FileNaming, NamesThatDifferInCaseAreBothUnused) {
+  UsedNameSet used;
+  EXPECT_EQ(ReservePath(used, kFolder, u"Mail", ".eml"), kFolder / "Mail");
+  EXPECT_EQ(ReservePath(used, kFolder, u"mail", ".eml"), kFolder / "mail");
+}
+
+TEST(FileNaming, EachRunStartsWithAnEmptySet) {
+  UsedNameSet first;
+  UsedNameSet second;
+  EXPECT_EQ(ReservePath(first, kFolder, u"Hi", ".eml"),
+            ReservePath(second, kFolder, u"Hi", ".eml"));
+}
+
+struct LongNameRow {
+  const char* name;
+  std::u16string base;
+  std::size_t expectedBytes;  // of the file name with its extension
+  std::string expectedEnd;    // how the file name (without extension) must end
+};
+
+class LongNames : public ::testing::TestWithParam<LongNameRow> {};
+
+TEST_P(LongNames, FitIntoOneComponentOnUtf8Boundaries) {
+  UsedNameSet used;
+  for (int round = 0; round < 3; ++round) {
+    const std::filesystem::path path = ReservePath(used, kFolder, GetParam().base, ".eml");
+    const std::string name = FileNameOf(path);
+    const std::string withExtension = name + ".eml";
+    EXPECT_EQ(path.parent_path(), kFolder);
+    EXPECT_TRUE(IsValidUtf8(name)) << name;
+    if (round == 0) {
+      EXPECT_EQ(withExtension.size(), GetParam().expectedBytes);
+      EXPECT_TRUE(name.ends_with(GetParam().expectedEnd)) << name;
+    } else {
+      EXPECT_LE(withExtension.size(), 255u);
+      EXPECT_TRUE(name.ends_with("_" + std::to_string(round))) << name;
+    }
+  }
+}
+
+std::u16string Repeat(std::u16string_view text, std::size_t times) {
+  std::u16string out;
+  for (std::size_t i = 0; i < times; ++i) out += text;
+  return out;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    FileNaming, LongNames,
+    ::testing::Values(
+        LongNameRow{"At255Bytes", Repeat(u"a", 251), 255, "a"},
+        LongNameRow{"At256BytesCutByOne", Repeat(u"a", 252), 255, "a"},
+        // 20 three-byte characters and a date part of 201 bytes make 261 bytes, 10 more than
+        // fit beside ".eml": a cut at 50 bytes would split a character, so it falls at 48.
+        LongNameRow{"SubjectCutDatePartKept", Repeat(u"汉", 20) + u"_[" + Repeat(u"d", 198) + u"]",
+                    253, "_[" + std::string(198, 'd') + "]"},
+        // A date part that alone is too long is cut at a character boundary too: 4 + 2 * 123.
+        LongNameRow{"DatePartTooLong", u"xy_[" + Repeat(u"é", 300) + u"]", 254, "é"}),
+    RowName{});
+
+TEST(FileNaming, NamesThatWouldLeaveTheFolderStayInIt) {
+  UsedNameSet used;
+  for (std::u16string_view base : {u"", u".", u"..", u"../x", u"/etc/passwd", u"a/../../b"}) {
+    const std::filesystem::path path = ReservePath(used, kFolder, base, ".eml");
+    EXPECT_EQ(path.parent_path(), kFolder) << path;
+    EXPECT_NE(FileNameOf(path), ".");
+    EXPECT_NE(FileNameOf(path), "..");
+  }
+}
+
+}  // namespace
+}  // namespace quillon

@@ -1,0 +1,351 @@
+#include "output/save_run.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "output/file_naming.h"
+#include "output/mail_rendering.h"
+#include "scan/mail_reader.h"
+#include "scan/scan_driver.h"
+#include "support/paths.h"
+#include "support/scan_harness.h"
+#include "text/code_page.h"
+
+namespace quillon {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct RowName {
+  template <typename Row>
+  std::string operator()(const ::testing::TestParamInfo<Row>& row) const {
+    return row.param.name;
+  }
+};
+
+// Every notification as text, in order.
+class RecordingSaveObserver : public SaveRunObserver {
+ public:
+  explicit RecordingSaveObserver(ScanStatus* stopAfter = nullptr, std::size_t stopAt = 0)
+      : stopStatus_(stopAfter), stopAt_(stopAt) {}
+
+  void OnWritingStarted() override { events.push_back("writing"); }
+  void OnProgressRange(std::size_t mailCount) override {
+    events.push_back("range:" + std::to_string(mailCount));
+  }
+  void OnProgressPosition(std::size_t index) override {
+    events.push_back("position:" + std::to_string(index));
+    position_ = index;
+  }
+  void OnStatusText(const std::u16string& text) override {
+    events.push_back("status:" + Utf16ToUtf8(text));
+    // The stop button pressed while this mail is being saved.
+    if (stopStatus_ && position_ == stopAt_) stopStatus_->stopRequested = true;
+  }
+  void OnMessage(const std::u16string& text) override {
+    events.push_back("message:" + Utf16ToUtf8(text));
+    messages.push_back(Utf16ToUtf8(text));
+  }
+  void OnRunFinished() override { events.push_back("finished"); }
+
+  std::vector<std::string> events;
+  std::vector<std::string> messages;
+
+ private:
+  ScanStatus* stopStatus_;
+  std::size_t stopAt_;
+  std::size_t position_ = 0;
+};
+
+std::vector<fs::path> FilesIn(const fs::path& folder) {
+  std::vector<fs::path> files;
+  if (!fs::is_directory(folder)) return files;
+  for (const auto& entry : fs::directory_iterator(folder)) files.push_back(entry.path());
+  std::sort(files.begin(), files.end());
+  return files;
+}
+
+std::string Lead() {
+  return std::string(62, 'n') + "\r\n";
+}
+
+// An image of mails on disk, scanned as the command line and the window scan it.
+class SavedImage {
+ public:
+  explicit SavedImage(const std::vector<std::string>& mails) {
+    std::string image;
+    for (const std::string& mail : mails) {
+      image += Lead() + mail;
+      image.resize((image.size() / 512 + 2) * 512, '\0');
+    }
+    path_ = folder_.path() / "disk.img";
+    std::ofstream(path_, std::ios::binary) << image;
+    ScanStatus status;
+    FoundMails found;
+    ScanObserver quiet;
+    const ScanResult result = RunScanOfSource(path_.string(), {}, status, found, quiet);
+    EXPECT_TRUE(result.opened);
+    records_ = found.Snapshot();
+  }
+
+  const fs::path& Folder() const { return folder_.path(); }
+  const fs::path& ImagePath() const { return path_; }
+  const std::vector<MailRecordPtr>& Records() const { return records_; }
+
+  SaveRunRequest Request(SaveFormat format) const {
+    SaveRunRequest request;
+    request.format = format;
+    request.mails = records_;
+    request.targetFolder = folder_.path();
+    return request;
+  }
+
+ private:
+  test::TemporaryDirectory folder_;
+  fs::path path_;
+  std::vector<MailRecordPtr> records_;
+};
+
+const std::string kName = "Hello_[2009-03-09 10 11 12]";
+
+TEST(SaveRun, WritesEachMailIntoTheFolderBelowTheChosenOne) {
+  SavedImage image({test::SampleMail()});
+  ASSERT_EQ(image.Records().size(), 1u);
+  ScanStatus status;
+  status.stopRequested = true;  // left over from the scan: a run starts afresh
+  status.unsavedMails = true;
+  RecordingSaveObserver observer;
+  const SaveRunResult result = RunSave(image.Request(SaveFormat::Eml), status, observer);
+
+  const fs::path file = image.Folder() / "Mail Box" / (kName + ".eml");
+  EXPECT_EQ(FilesIn(image.Folder() / "Mail Box"), std::vector<fs::path>{file});
+  EXPECT_EQ(test::ReadFileBytes(file), test::SampleMail());
+  EXPECT_EQ(observer.events, (std::vector<std::string>{"range:1", "writing", "position:1",
+                                                       "status:Saving [" + kName + "]",
+                                                       "message:Saved 1 mails!", "finished"}));
+  EXPECT_TRUE(result.folderCreated);
+  EXPECT_TRUE(result.sourceOpened);
+  EXPECT_EQ(result.written, 1u);
+  EXPECT_EQ(result.failed, 0u);
+  EXPECT_FALSE(result.stopped);
+  EXPECT_FALSE(status.unsavedMails);
+  EXPECT_FALSE(status.stopRequested);
+  EXPECT_EQ(status.StatusText(), u"Saving [" + Utf8ToUtf16(kName) + u"]");
+}
+
+TEST(SaveRun, SameNamesGetNumbersAndAnExistingFolderIsUsed) {
+  SavedImage image({test::SampleMail("Hello", "one\r\n"), test::SampleMail("Hello", "two\r\n"),
+                    test::SampleMail("Hello", "three\r\n")});
+  ASSERT_EQ(image.Records().size(), 3u);
+  fs::create_directory(image.Folder() / "Mail Box");
+  ScanStatus status;
+  RecordingSaveObserver observer;
+  const SaveRunResult result = RunSave(image.Request(SaveFormat::Eml), status, observer);
+  const fs::path box = image.Folder() / "Mail Box";
+  EXPECT_EQ(result.written, 3u);
+  EXPECT_EQ(test::ReadFileBytes(box / (kName + ".eml")), test::SampleMail("Hello", "one\r\n"));
+  EXPECT_EQ(test::ReadFileBytes(box / (kName + "_1.eml")), test::SampleMail("Hello", "two\r\n"));
+  EXPECT_EQ(test::ReadFileBytes(box / (kName + "_2.eml")), test::SampleMail("Hello", "three\r\n"));
+}
+
+TEST(SaveRun, ASecondRunWritesOverTheFirst) {
+  SavedImage image({test::SampleMail()});
+  for (int run = 0; run < 2; ++run) {
+    ScanStatus status;
+    RecordingSaveObserver observer;
+    EXPECT_EQ(RunSave(image.Request(SaveFormat::Eml), status, observer).written, 1u);
+  }
+  EXPECT_EQ(FilesIn(image.Folder() / "Mail Box").size(), 1u);
+}
+
+TEST(SaveRun, TextRunWritesTheTextRendering) {
+  SavedImage image({test::SampleMail()});
+  ScanStatus status;
+  RecordingSaveObserver observer;
+  EXPECT_EQ(RunSave(image.Request(SaveFormat::Txt), status, observer).written, 1u);
+  const fs::path file = image.Folder() / "Mail Box" / (kName + ".txt");
+  EXPECT_EQ(test::ReadFileBytes(file), RenderTxt(*image.Records()[0]));
+}
+
+TEST(SaveRun, ASourceThatIsGoneGivesTextUnderEmlNamesAndSaysSo) {
+  SavedImage image({test::SampleMail()});
+  fs::remove(image.ImagePath());
+  ScanStatus status;
+  RecordingSaveObserver observer;
+  const SaveRunResult result = RunSave(image.Request(SaveFormat::Eml), status, observer);
+  const fs::path file = image.Folder() / "Mail Box" / (kName + ".eml");
+  EXPECT_EQ(test::ReadFileBytes(file), RenderTxt(*image.Records()[0]));
+  EXPECT_FALSE(result.sourceOpened);
+  EXPECT_EQ(result.written, 1u);
+  ASSERT_EQ(observer.messages.size(), 2u);
+  EXPECT_EQ(observer.messages[0], "The source could not be opened:\r\n" +
+                                      image.ImagePath().string() +
+                                      "\r\nThe mails were saved as text.");
+  EXPECT_EQ(observer.messages[1], "Saved 1 mails!");
+}
+
+TEST(SaveRun, AMissingTargetFolderEndsTheRunWithoutWriting) {
+  SavedImage image({test::SampleMail()});
+  SaveRunRequest request = image.Request(SaveFormat::Eml);
+  request.targetFolder = image.Folder() / "missing";
+  ScanStatus status;
+  status.unsavedMails = true;
+  RecordingSaveObserver observer;
+  const SaveRunResult result = RunSave(request, status, observer);
+  EXPECT_FALSE(result.folderCreated);
+  EXPECT_EQ(observer.events,
+            (std::vector<std::string>{"range:1",
+                                      "message:Create directory unsuccessfully!\r\n" +
+                                          (request.targetFolder / "Mail Box").string(),
+                                      "finished"}));
+  EXPECT_TRUE(status.unsavedMails);
+  EXPECT_FALSE(fs::exists(request.targetFolder));
+}
+
+TEST(SaveRun, FilesThatCannotBeWrittenAreCountedAndReported) {
+  SavedImage image(
+      {test::SampleMail("First"), test::SampleMail("Second"), test::SampleMail("Third")});
+  ASSERT_EQ(image.Records().size(), 3u);
+  const fs::path box = image.Folder() / "Mail Box";
+  // A folder where the first file belongs: the file cannot take its name.
+  const fs::path blocked = box / "First_[2009-03-09 10 11 12].eml";
+  fs::create_directories(blocked / "inside");
+  ScanStatus status;
+  RecordingSaveObserver observer;
+  const SaveRunResult result = RunSave(image.Request(SaveFormat::Eml), status, observer);
+  EXPECT_EQ(result.written, 2u);
+  EXPECT_EQ(result.failed, 1u);
+  EXPECT_TRUE(result.firstFailure.starts_with(blocked.string() + ": ")) << result.firstFailure;
+  ASSERT_EQ(observer.messages.size(), 2u);
+  EXPECT_TRUE(
+      observer.messages[0].starts_with("1 mails could not be saved.\r\n" + blocked.string()))
+      << observer.messages[0];
+  EXPECT_EQ(observer.messages[1], "Saved 2 mails!");
+  // No partial or temporary file is left behind.
+  EXPECT_EQ(FilesIn(box), (std::vector<fs::path>{blocked, box / "Second_[2009-03-09 10 11 12].eml",
+                                                 box / "Third_[2009-03-09 10 11 12].eml"}));
+}
+
+TEST(SaveRun, StoppingFinishesTheMailInProgress) {
+  std::vector<std::string> mails;
+  for (int i = 0; i < 10; ++i) mails.push_back(test::SampleMail("M" + std::to_string(i)));
+  SavedImage image(mails);
+  ASSERT_EQ(image.Records().size(), 10u);
+  ScanStatus status;
+  RecordingSaveObserver observer(&status, 3);
+  const SaveRunResult result = RunSave(image.Request(SaveFormat::Txt), status, observer);
+  EXPECT_TRUE(result.stopped);
+  EXPECT_EQ(result.written, 3u);
+  EXPECT_EQ(observer.messages, std::vector<std::string>{"Saved 3 mails!"});
+  EXPECT_EQ(FilesIn(image.Folder() / "Mail Box").size(), 3u);
+}
+
+TEST(SaveRun, DuplicatesAreSkippedOnlyWhenAsked) {
+  SavedImage image({test::SampleMail("Once"), test::SampleMail("Once")});
+  ASSERT_EQ(image.Records().size(), 2u);
+  image.Records()[1]->duplicateOf = 0;
+  for (const bool skip : {false, true}) {
+    SaveRunRequest request = image.Request(SaveFormat::Txt);
+    request.skipDuplicates = skip;
+    request.targetFolder = image.Folder() / (skip ? "skip" : "all");
+    fs::create_directory(request.targetFolder);
+    ScanStatus status;
+    RecordingSaveObserver observer;
+    EXPECT_EQ(RunSave(request, status, observer).written, skip ? 1u : 2u);
+  }
+}
+
+TEST(SaveRun, NoMailsEndsQuietly) {
+  test::TemporaryDirectory folder;
+  SaveRunRequest request;
+  request.targetFolder = folder.path();
+  ScanStatus status;
+  RecordingSaveObserver observer;
+  const SaveRunResult result = RunSave(request, status, observer);
+  EXPECT_EQ(observer.events, std::vector<std::string>{"finished"});
+  EXPECT_FALSE(fs::exists(folder.path() / "Mail Box"));
+  EXPECT_EQ(result.written, 0u);
+}
+
+TEST(SaveRun, RunsOnAThreadOfItsOwn) {
+  SavedImage image({test::SampleMail()});
+  ScanStatus status;
+  RecordingSaveObserver observer;
+  std::thread run = StartSaveRun(image.Request(SaveFormat::Eml), status, observer);
+  run.join();
+  EXPECT_EQ(observer.events.back(), "finished");
+  EXPECT_TRUE(fs::exists(image.Folder() / "Mail Box" / (kName + ".eml")));
+}
+
+// --- Subjects and dates made to hurt ------------------------------------------------------------
+
+struct HurtfulRow {
+  const char* name;
+  std::u16string subject;
+  std::string date;
+};
+
+class HurtfulNames : public ::testing::TestWithParam<HurtfulRow> {};
+
+TEST_P(HurtfulNames, AlwaysGiveAFileInsideTheTargetFolder) {
+  test::TemporaryDirectory folder;
+  const fs::path target = folder.path() / "target";
+  fs::create_directory(target);
+  std::vector<MailRecordPtr> mails;
+  for (int copy = 0; copy < 2; ++copy) {
+    auto record = std::make_shared<MailRecord>();
+    record->subjectText = GetParam().subject;
+    record->date = GetParam().date;
+    mails.push_back(record);
+  }
+  SaveRunRequest request;
+  request.format = SaveFormat::Txt;
+  request.mails = mails;
+  request.targetFolder = target;
+  ScanStatus status;
+  RecordingSaveObserver observer;
+  const SaveRunResult result = RunSave(request, status, observer);
+  EXPECT_EQ(result.written, 2u) << result.firstFailure;
+
+  // Everything written lies in target/Mail Box, as two plain files, and nothing else was made.
+  std::vector<fs::path> everything;
+  for (const auto& entry : fs::recursive_directory_iterator(folder.path()))
+    everything.push_back(entry.path());
+  ASSERT_EQ(everything.size(), 4u);  // target, Mail Box and the two files
+  const std::vector<fs::path> files = FilesIn(target / "Mail Box");
+  ASSERT_EQ(files.size(), 2u);
+  for (const fs::path& file : files) {
+    EXPECT_TRUE(fs::is_regular_file(file)) << file;
+    EXPECT_LE(file.filename().string().size(), 255u);
+    EXPECT_EQ(test::ReadFileBytes(file), RenderTxt(*mails[0]));
+  }
+}
+
+std::u16string Repeat(std::u16string_view text, std::size_t times) {
+  std::u16string out;
+  for (std::size_t i = 0; i < times; ++i) out += text;
+  return out;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    SaveRun, HurtfulNames,
+    ::testing::Values(
+        HurtfulRow{"ParentFolders", u"../../../../tmp/x", "../.."}, HurtfulRow{"DotDot", u"..", ""},
+        HurtfulRow{"Dot", u".", ""}, HurtfulRow{"AbsolutePath", u"/etc/passwd", "/"},
+        HurtfulRow{"Backslashes", u"..\\..\\windows", "\\"},
+        HurtfulRow{"ControlCharacters", std::u16string(u"a\0b\x01\x1F\x7F\r\n", 8),
+                   std::string("\x01\t\x7F", 3)},
+        HurtfulRow{"ThousandCharacters", Repeat(u"\u6C49", 1000), std::string(1000, 'd')},
+        HurtfulRow{"ThousandEightBitDateBytes", u"x", std::string(1000, '\xE9')},
+        HurtfulRow{"LoneSurrogates", std::u16string{char16_t(0xD800), u'a', char16_t(0xDFFF)},
+                   "\xFF\xFE"},
+        HurtfulRow{"Empty", u"", ""}),
+    RowName{});
+
+}  // namespace
+}  // namespace quillon
