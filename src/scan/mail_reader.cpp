@@ -69,11 +69,14 @@ void ReadFromSource(const MailRecord& record, DataSource& source, std::string& o
   BlockHeaderCompactor compactor(stopRequested);
   WindowReader reader(source, first, compactor);
   const std::uint64_t recordRaw = (record.startSector - first) * kSectorSize + record.sectorOffset;
-  // The record's trace line in the compacted bytes; it lies in the first read.
-  auto recordPosition = [&] {
+  // The record's line in the compacted bytes; it lies in the first read. A mail found by the
+  // shape of its header block starts there.
+  auto recordPlace = [&] {
+    mail_reader::RecordPlace place;
     const std::uint64_t position = compactor.CompactedOffset(recordRaw);
-    return position < compactor.Settled().size() ? static_cast<std::size_t>(position)
-                                                 : mail_reader::kUnknownPosition;
+    if (position < compactor.Settled().size()) place.position = static_cast<std::size_t>(position);
+    place.mailStartsThere = record.foundBy == FoundBy::Shape;
+    return place;
   };
 
   // Most mails end in the first reads of the window: the matched search is tried on what has
@@ -85,7 +88,7 @@ void ReadFromSource(const MailRecord& record, DataSource& source, std::string& o
     if (reader.Done() >= window) break;
     const std::string_view settled = compactor.Settled();
     const mail_reader::MailExtent early =
-        mail_reader::FindMatchedMail(settled, record, recordPosition());
+        mail_reader::FindMatchedMail(settled, record, recordPlace());
     if (mail_reader::ExtentComplete(settled, early)) {
       output = mail_reader::CleanMailText(settled.substr(early.start, early.end - early.start));
       return;
@@ -99,8 +102,7 @@ void ReadFromSource(const MailRecord& record, DataSource& source, std::string& o
                       compactor.RawSize() < kMaxRawBytes;
     if (!more) compactor.Finish();
     const std::string_view data = compactor.Settled();
-    const mail_reader::WindowSearch search =
-        mail_reader::SearchWindow(data, record, recordPosition());
+    const mail_reader::WindowSearch search = mail_reader::SearchWindow(data, record, recordPlace());
     if (!more || !search.runsToEnd) {
       if (search.chosen.found) {
         const std::size_t end = std::min(search.chosen.end, data.size());

@@ -138,11 +138,16 @@ bool LineAgreesWithRecord(std::string_view data, std::size_t line, const MailRec
 
 // One walk over the data. With a record, the start's header values must agree with it and its
 // header block may also end at the record's boundary line.
-MailExtent Search(std::string_view data, const MailRecord* record, std::size_t recordPosition) {
+MailExtent Search(std::string_view data, const MailRecord* record, RecordPlace place) {
   MailExtent extent;
   HeldStart held;
   const std::size_t size = data.size();
   std::size_t p = 0;
+  const bool startsAtRecord = place.mailStartsThere && place.position < size;
+  if (startsAtRecord) {
+    held.Take(place.position);
+    p = place.position;
+  }
   while (p + 1 < size) {
     const void* cr = std::memchr(data.data() + p, '\r', size - p - 1);
     if (!cr) break;
@@ -162,22 +167,23 @@ MailExtent Search(std::string_view data, const MailRecord* record, std::size_t r
       continue;
     }
     if (!held.ended) {
+      bool agrees = true;
       if (record) {
         if (LineStartsWith(data, line, kReceived)) held.ForgetValues();
-        if (!LineAgreesWithRecord(data, line, *record, held)) {
-          held.held = false;
-          ++p;
-          continue;
-        }
+        agrees = LineAgreesWithRecord(data, line, *record, held);
       }
-      if (IsCrLfAt(data, line) || (record && IsBoundaryLine(data, line, record->boundary))) {
+      if (agrees &&
+          (IsCrLfAt(data, line) || (record && IsBoundaryLine(data, line, record->boundary)))) {
         held.ended = true;
         // A header block that lacks one of the three values is not the record's mail either:
         // the scan accepts a mail only once it has all three. Nor is one that ends before the
-        // record's trace line.
-        if (record && (!(held.fromSeen && held.toSeen && held.dateSeen) ||
-                       (recordPosition != kUnknownPosition && line < recordPosition)))
-          held.held = false;
+        // record's line.
+        agrees = !record || ((held.fromSeen && held.toSeen && held.dateSeen) &&
+                             (place.position == kUnknownPosition || line >= place.position));
+      }
+      if (!agrees) {
+        if (startsAtRecord) return extent;
+        held.held = false;
       }
       ++p;
       continue;
@@ -342,13 +348,14 @@ std::string UnfoldedValue(std::string_view data, std::size_t valueStart) {
   return value;
 }
 
-MailExtent FindMatchedMail(std::string_view data, const MailRecord& record,
-                           std::size_t recordPosition) {
-  return Search(data, &record, recordPosition);
+MailExtent FindMatchedMail(std::string_view data, const MailRecord& record, RecordPlace place) {
+  return Search(data, &record, place);
 }
 
-MailExtent FindFirstMail(std::string_view data) {
-  return Search(data, nullptr, kUnknownPosition);
+MailExtent FindFirstMail(std::string_view data, RecordPlace place) {
+  // Only a mail that starts at the record's position is bound to it.
+  if (!place.mailStartsThere) place = {};
+  return Search(data, nullptr, place);
 }
 
 bool ExtentComplete(std::string_view data, const MailExtent& extent) {
@@ -359,11 +366,10 @@ bool ExtentComplete(std::string_view data, const MailExtent& extent) {
   return std::memchr(data.data() + start, '\0', end - start) != nullptr;
 }
 
-WindowSearch SearchWindow(std::string_view data, const MailRecord& record,
-                          std::size_t recordPosition) {
+WindowSearch SearchWindow(std::string_view data, const MailRecord& record, RecordPlace place) {
   WindowSearch search;
-  search.chosen = FindMatchedMail(data, record, recordPosition);
-  if (!search.chosen.found) search.chosen = FindFirstMail(data);
+  search.chosen = FindMatchedMail(data, record, place);
+  if (!search.chosen.found) search.chosen = FindFirstMail(data, place);
   search.runsToEnd = search.chosen.found && !ExtentComplete(data, search.chosen);
   return search;
 }

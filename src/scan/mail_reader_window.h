@@ -85,14 +85,23 @@ struct MailExtent {
 
 inline constexpr std::size_t kUnknownPosition = static_cast<std::size_t>(-1);
 
+// Where the record lies in the data, when known: its recorded line, and whether that line is the
+// mail's first line (a mail found by the shape of its header block, whose first line need not
+// be a start line nor follow a CR LF).
+struct RecordPlace {
+  std::size_t position = kUnknownPosition;
+  bool mailStartsThere = false;
+};
+
 // The matched search: a start line ("Received: ", "Delivered-To: ", "Return-Path: " after a
-// CR LF) whose header block carries the record's From, To and Date values and, when
-// `recordPosition` (the record's trace line in `data`) is known, reaches that line: a mail with
-// the same values that ends before it is another copy or another mail of the same sender.
-MailExtent FindMatchedMail(std::string_view data, const MailRecord& record,
-                           std::size_t recordPosition = kUnknownPosition);
-// The plain search: the first mail that begins in the data, whatever its values.
-MailExtent FindFirstMail(std::string_view data);
+// CR LF) whose header block carries the record's From, To and Date values and, when the
+// record's position is known, reaches that line: a mail with the same values that ends before
+// it is another copy or another mail of the same sender. A mail that starts at the record's
+// position is taken from there or not at all.
+MailExtent FindMatchedMail(std::string_view data, const MailRecord& record, RecordPlace place = {});
+// The plain search: the first mail that begins in the data (or at the record's position),
+// whatever its values.
+MailExtent FindFirstMail(std::string_view data, RecordPlace place = {});
 
 // Both searches over one window: the matched result when there is one, else the plain one.
 struct WindowSearch {
@@ -100,8 +109,7 @@ struct WindowSearch {
   // The chosen mail runs to the end of the data without a NUL: more data may continue it.
   bool runsToEnd = false;
 };
-WindowSearch SearchWindow(std::string_view data, const MailRecord& record,
-                          std::size_t recordPosition = kUnknownPosition);
+WindowSearch SearchWindow(std::string_view data, const MailRecord& record, RecordPlace place = {});
 
 // True when `extent` is found and its text is complete within `data`: it ended at the next
 // mail's first line, or a NUL byte cuts it before its end.

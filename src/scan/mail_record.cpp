@@ -19,4 +19,14 @@ void MailRecord::PublishBody(MailBody body) {
   body_ = std::move(body);
 }
 
+MailExtent MailRecord::Extent() const {
+  std::lock_guard lock(bodyMutex_);
+  return extent_;
+}
+
+void MailRecord::SetExtent(const MailExtent& extent) {
+  std::lock_guard lock(bodyMutex_);
+  extent_ = extent;
+}
+
 }  // namespace quillon

@@ -39,6 +39,15 @@ struct MailBody {
 
 inline constexpr std::size_t kMaxBodyText = 0x40000;  // 262,144 bytes
 
+// Where a mail's whole text lies, as far as the scan could tell. A trace find is recorded at its
+// trace line, which need not be the mail's first line; a mail in a store lies in a block chain.
+struct MailExtent {
+  std::uint64_t textStart = 0;   // absolute byte of the first header line; 0 when not known
+  bool lineFeedOnly = false;     // the mail's lines end in a bare LF
+  bool inStore = false;          // the text is the block chain that starts at storeBlock
+  std::uint64_t storeBlock = 0;  // absolute position of the chain's first block header
+};
+
 class MailRecord {
  public:
   // Header values as carved (8-bit), fixed once the record is accepted.
@@ -68,12 +77,6 @@ class MailRecord {
   // Index (0-based, found order) of the first record of the same message, or -1.
   std::int64_t duplicateOf = -1;
 
-  // Absolute byte of the mail's first header line when the scan could tell (0 when not): a trace
-  // find is recorded at its trace line, which need not be the first line of the mail. Where the
-  // text ends is a body fact (MailBody::textEnd).
-  std::uint64_t textStart = 0;
-  bool lineFeedOnly = false;  // the mail's lines end in a bare LF
-
   std::vector<PartEntry> attachments;  // from "X-Attachment: " lines
 
   // Absolute byte position of the mail in its source.
@@ -83,10 +86,13 @@ class MailRecord {
   MailBody Body() const;
   bool BodyClosed() const;
   void PublishBody(MailBody body);
+  MailExtent Extent() const;
+  void SetExtent(const MailExtent& extent);
 
  private:
   mutable std::mutex bodyMutex_;
   MailBody body_;
+  MailExtent extent_;
 };
 
 using MailRecordPtr = std::shared_ptr<MailRecord>;

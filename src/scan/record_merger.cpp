@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "scan/block_header.h"
 #include "scan/record_building.h"
 
 namespace quillon {
@@ -23,8 +24,11 @@ void RecordMerger::Accept(const MailRecordPtr& record) {
   traceFinds_.push_back(record);
 }
 
-void RecordMerger::AddCandidates(std::vector<ShapeCandidate>&& candidates) {
-  for (ShapeCandidate& candidate : candidates) candidates_.push_back(std::move(candidate));
+void RecordMerger::AddCandidates(ShapeFinds&& finds) {
+  for (ShapeCandidate& candidate : finds.candidates) candidates_.push_back(std::move(candidate));
+  for (ShapeCandidate& candidate : finds.storeCandidates)
+    storeCandidates_.push_back(std::move(candidate));
+  storeTargets_.insert(storeTargets_.end(), finds.storeTargets.begin(), finds.storeTargets.end());
 }
 
 void RecordMerger::Resolve(std::uint64_t walkPosition, CarveBuffer buffer) {
@@ -36,9 +40,11 @@ void RecordMerger::Resolve(std::uint64_t walkPosition, CarveBuffer buffer) {
     bool matched = false;
     for (const MailRecordPtr& trace : traceFinds_) {
       const std::uint64_t at = trace->StartByte();
-      if (at >= candidate.start && at < candidate.headerEnd && trace->textStart == 0) {
-        trace->textStart = candidate.start;
-        trace->lineFeedOnly = candidate.lineFeedOnly;
+      if (at >= candidate.start && at < candidate.headerEnd && trace->Extent().textStart == 0) {
+        MailExtent extent;
+        extent.textStart = candidate.start;
+        extent.lineFeedOnly = candidate.lineFeedOnly;
+        trace->SetExtent(extent);
         matched = true;
       }
     }
@@ -47,8 +53,10 @@ void RecordMerger::Resolve(std::uint64_t walkPosition, CarveBuffer buffer) {
     FollowShapeBody(buffer, candidate,
                     candidates_.empty() ? UINT64_MAX : candidates_.front().start);
     MailRecordPtr record = BuildRecord(std::move(candidate.headers), sourceName_, FoundBy::Shape);
-    record->textStart = candidate.start;
-    record->lineFeedOnly = candidate.lineFeedOnly;
+    MailExtent extent;
+    extent.textStart = candidate.start;
+    extent.lineFeedOnly = candidate.lineFeedOnly;
+    record->SetExtent(extent);
     record->PublishBody(std::move(candidate.body));
     held_.push_back(std::move(record));
   }
@@ -73,6 +81,46 @@ void RecordMerger::Resolve(std::uint64_t walkPosition, CarveBuffer buffer) {
 
 void RecordMerger::Finish(CarveBuffer buffer) {
   Resolve(UINT64_MAX, buffer);
+  if (!strict_) DecideStoreCandidates();
+}
+
+void RecordMerger::DecideStoreCandidates() {
+  std::sort(storeTargets_.begin(), storeTargets_.end());
+  std::vector<MailRecordPtr> found;
+  for (ShapeCandidate& candidate : storeCandidates_) {
+    if (std::binary_search(storeTargets_.begin(), storeTargets_.end(), candidate.storeBlock))
+      continue;
+    MailExtent extent;
+    extent.textStart = candidate.start;
+    extent.lineFeedOnly = candidate.lineFeedOnly;
+    extent.inStore = true;
+    extent.storeBlock = candidate.storeBlock;
+    // A mail found already, by its trace line inside the header block (the walk may have moved
+    // that line by one block header's length) or by its shape at the block's start, learns
+    // that it lies in a chain.
+    bool matched = false;
+    for (const MailRecordPtr& record : allRecords_) {
+      const std::uint64_t at = record->StartByte();
+      const bool inside = std::any_of(
+          candidate.headerPieces.begin(), candidate.headerPieces.end(), [&](const auto& piece) {
+            return at >= piece.first && at < piece.first + piece.second + kBlockHeaderSize;
+          });
+      if (!inside && at != candidate.start) continue;
+      if (record->Extent().inStore) continue;
+      record->SetExtent(extent);
+      matched = true;
+      break;
+    }
+    if (matched) continue;
+    MailRecordPtr record = BuildRecord(std::move(candidate.headers), sourceName_, FoundBy::Shape);
+    record->SetExtent(extent);
+    record->PublishBody(std::move(candidate.body));
+    found.push_back(std::move(record));
+  }
+  std::sort(found.begin(), found.end(), [](const MailRecordPtr& a, const MailRecordPtr& b) {
+    return a->StartByte() < b->StartByte();
+  });
+  for (const MailRecordPtr& record : found) Publish(record);
 }
 
 void RecordMerger::MarkDuplicate(MailRecord& record, std::size_t index) {
@@ -87,6 +135,7 @@ void RecordMerger::MarkDuplicate(MailRecord& record, std::size_t index) {
 void RecordMerger::Publish(const MailRecordPtr& record) {
   if (!strict_) MarkDuplicate(*record, published_);
   ++published_;
+  if (!strict_) allRecords_.push_back(record);
   mails_.Add(record);
   observer_.OnMailFound(record);
   status_.foundCount.fetch_add(1);

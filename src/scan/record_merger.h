@@ -27,7 +27,7 @@ class RecordMerger final : public MailSink {
   // A trace find, from the carver's walk.
   void Accept(const MailRecordPtr& record) override;
   // Shape finds, in position order, ahead of the walk.
-  void AddCandidates(std::vector<ShapeCandidate>&& candidates);
+  void AddCandidates(ShapeFinds&& finds);
   // The walk has passed `walkPosition`: every header block ending before it is decided. The
   // bodies of shape finds are followed in `buffer`, which still holds their bytes.
   void Resolve(std::uint64_t walkPosition, CarveBuffer buffer);
@@ -40,6 +40,9 @@ class RecordMerger final : public MailSink {
  private:
   void Publish(const MailRecordPtr& record);
   void MarkDuplicate(MailRecord& record, std::size_t index);
+  // Store finds are decided at the end, when every block's successor is known: a block that is
+  // some other block's successor continues a message rather than beginning one.
+  void DecideStoreCandidates();
 
   ScanStatus& status_;
   FoundMails& mails_;
@@ -47,6 +50,9 @@ class RecordMerger final : public MailSink {
   std::string sourceName_;
   bool strict_;
   std::deque<ShapeCandidate> candidates_;
+  std::vector<ShapeCandidate> storeCandidates_;
+  std::vector<std::uint64_t> storeTargets_;
+  std::vector<MailRecordPtr> allRecords_;  // every record, for the store decisions
   std::vector<MailRecordPtr> held_;        // decided, waiting for earlier blocks to be decided
   std::vector<MailRecordPtr> traceFinds_;  // trace finds not yet matched with a block
   std::unordered_map<std::string, std::size_t> firstCopy_;

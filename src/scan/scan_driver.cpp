@@ -41,6 +41,20 @@ void ReadChunk(DataSource& source, std::uint8_t* destination, std::uint64_t firs
   }
 }
 
+bool ReadSourceBytes(DataSource& source, std::uint64_t offset, std::size_t count,
+                     std::uint8_t* out) {
+  const std::uint64_t firstSector = offset / kSectorSize;
+  const std::uint64_t lastSector = (offset + count + kSectorSize - 1) / kSectorSize;
+  if (count == 0 || lastSector > source.TotalSectors() || lastSector - firstSector > 4096)
+    return false;
+  std::vector<std::uint8_t> sectors(
+      static_cast<std::size_t>(lastSector - firstSector) * kSectorSize, 0);
+  if (!source.ReadSectors(sectors.data(), static_cast<std::uint32_t>(sectors.size()), firstSector))
+    return false;
+  std::memcpy(out, sectors.data() + (offset - firstSector * kSectorSize), count);
+  return true;
+}
+
 // Runs one task at a time on a thread of its own, so that reading and looking ahead overlap
 // with carving. Run and Wait alternate; Wait orders everything the task wrote before what the
 // caller does next.
@@ -115,6 +129,11 @@ void RunScan(DataSource& source, const ScanOptions& options, ScanStatus& status,
   RecordMerger merger(status, mails, observer, source.SourceName(), options.strict);
   MailCarver carver(source.SourceName(), merger, first * kSectorSize);
   ShapeScanner shapes;
+  // Store chains are read from the source on the thread that reads chunks, never from the
+  // buffer the carver changes.
+  shapes.SetSourceReader([&source](std::uint64_t offset, std::size_t count, std::uint8_t* out) {
+    return ReadSourceBytes(source, offset, count, out);
+  });
 
   // Chunks follow each other in one buffer. While the scan thread carves chunk k (reading ahead
   // into chunk k+1 and moving bytes at its start when it removes block headers), a worker reads
@@ -144,7 +163,7 @@ void RunScan(DataSource& source, const ScanOptions& options, ScanStatus& status,
       sourceEnded = true;
     }
   };
-  auto scanShapes = [&](const LoadedChunk& chunk, std::vector<ShapeCandidate>& found) {
+  auto scanShapes = [&](const LoadedChunk& chunk, ShapeFinds& found) {
     if (options.strict) return;
     shapes.Scan(CarveBuffer{buffer.data(), buffer.size(), bufferBase}, chunk.start,
                 chunk.start + chunk.bytes, found);
@@ -152,7 +171,7 @@ void RunScan(DataSource& source, const ScanOptions& options, ScanStatus& status,
 
   for (int i = 0; i < 3; ++i) readNextChunk();
   {
-    std::vector<ShapeCandidate> found;
+    ShapeFinds found;
     for (std::size_t i = 0; i < 2 && i < chunks.size(); ++i) scanShapes(chunks[i], found);
     merger.AddCandidates(std::move(found));
   }
@@ -178,7 +197,7 @@ void RunScan(DataSource& source, const ScanOptions& options, ScanStatus& status,
     // The scan thread sees only bytes that no read of this round will write.
     const CarveBuffer stable{buffer.data(), filled + (sourceEnded ? kCarveLookAhead : 0),
                              bufferBase};
-    std::vector<ShapeCandidate> found;
+    ShapeFinds found;
     const bool shapeChunkLoaded = chunks.size() >= 3;
     const LoadedChunk shapeChunk = shapeChunkLoaded ? chunks[2] : LoadedChunk{0, 0};
     worker.Run([&] {

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <string_view>
 
+#include "scan/block_header.h"
 #include "scan/body_steps.h"
 #include "scan/header_text.h"
 #include "scan/record_building.h"
@@ -15,6 +16,8 @@ namespace {
 
 // RFC 5322 allows 998 bytes a line; carved mail is not always that tidy.
 constexpr std::size_t kMaxHeaderLine = 8192;
+// Zeros behind an assembled store message, so that line readers stop there.
+constexpr std::size_t kCarveLookAheadForStore = 4096;
 // How much a header block must look like a mail's own (see ParseBlock).
 constexpr int kMinimumShapeScore = 4;
 // Broken lines passed over inside one header block.
@@ -398,7 +401,8 @@ bool IsAnchor(CarveBuffer buffer, std::size_t index) {
 }  // namespace
 
 void ShapeScanner::Scan(CarveBuffer buffer, std::uint64_t from, std::uint64_t to,
-                        std::vector<ShapeCandidate>& found) {
+                        ShapeFinds& finds) {
+  std::vector<ShapeCandidate>& found = finds.candidates;
   if (to <= buffer.base || from >= to) return;
   const std::size_t first = from > buffer.base ? static_cast<std::size_t>(from - buffer.base) : 0;
   const std::size_t last = static_cast<std::size_t>(to - buffer.base);
@@ -447,6 +451,61 @@ void ShapeScanner::Scan(CarveBuffer buffer, std::uint64_t from, std::uint64_t to
     if (!lf) break;
     if (lineFeed + 1 < anchorsEnd) tryAnchor(lineFeed + 1);
     position = lineFeed + 1;
+  }
+  ScanStoreBlocks(buffer, first, last, finds);
+}
+
+void ShapeScanner::ScanStoreBlocks(CarveBuffer buffer, std::size_t first, std::size_t last,
+                                   ShapeFinds& finds) {
+  // Block headers lie on 4-byte boundaries; their size field's 02 byte is where to look.
+  std::size_t position = first;
+  while (position < last) {
+    const void* two = std::memchr(buffer.data + position, 0x02, last - position);
+    if (!two) break;
+    const std::size_t mark =
+        static_cast<std::size_t>(static_cast<const std::uint8_t*>(two) - buffer.data);
+    position = mark + 1;
+    if (mark < kBlockHeaderMarkOffset) continue;
+    const std::size_t header = mark - kBlockHeaderMarkOffset;
+    if ((buffer.base + header) % 4 != 0 || header + kBlockHeaderSize + 1 > buffer.size) continue;
+    StoreBlockHeader block;
+    if (!ReadStoreBlockHeader(buffer.data + header, buffer.base + header, block)) continue;
+    const std::uint64_t base = buffer.base + header - block.self;
+    if (block.next != 0) finds.storeTargets.push_back(base + block.next);
+    // A message's first block begins with its first header line.
+    const std::size_t data = header + kBlockHeaderSize;
+    const std::string_view firstLine(reinterpret_cast<const char*>(buffer.data + data),
+                                     std::min<std::size_t>(block.used, buffer.size - data));
+    if (!readSource_ || HeaderNameLength(firstLine) == 0) continue;
+
+    StoreChainText chain = ReadStoreChain(readSource_, buffer.base + header,
+                                          kMaxShapeHeaderBlock + kShapeLookAhead / 2);
+    std::vector<std::uint8_t> text(chain.text.begin(), chain.text.end());
+    text.resize(text.size() + kCarveLookAheadForStore, 0);
+    const CarveBuffer assembled{text.data(), text.size(), 0};
+    ParsedBlock parsed = ParseBlock(assembled, 0);
+    if (!parsed.valid) continue;
+    ShapeCandidate candidate;
+    candidate.start = buffer.base + data;
+    candidate.headers = std::move(parsed.headers);
+    candidate.headers.startSector = candidate.start / 512;
+    candidate.headers.sectorOffset = static_cast<std::uint16_t>(candidate.start % 512);
+    candidate.lineFeedOnly = parsed.lineFeedOnly;
+    candidate.endsWithoutEmptyLine = parsed.endsWithoutEmptyLine;
+    candidate.inStore = true;
+    candidate.storeBlock = buffer.base + header;
+    // The absolute stretches that hold the header block, for matching a trace find inside it.
+    std::size_t covered = 0;
+    for (const auto& [offset, length] : chain.pieces) {
+      if (covered >= parsed.headerEnd) break;
+      candidate.headerPieces.emplace_back(offset, length);
+      covered += length;
+    }
+    candidate.headerEnd = candidate.start + parsed.headerEnd;  // a bound for deciding, not a place
+    FollowBody(assembled, candidate, parsed.headerEnd, parsed.endsWithoutEmptyLine,
+               chain.text.size());
+    candidate.body.textEnd = 0;  // a store mail ends with its chain
+    finds.storeCandidates.push_back(std::move(candidate));
   }
 }
 

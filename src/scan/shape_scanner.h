@@ -13,6 +13,7 @@
 #include "scan/header_parser.h"
 #include "scan/mail_record.h"
 #include "scan/pending_mail.h"
+#include "scan/store_chain.h"
 
 namespace quillon {
 
@@ -27,7 +28,19 @@ struct ShapeCandidate {
   PendingMail headers;          // startSector and sectorOffset say where `start` lies
   bool lineFeedOnly = false;
   bool endsWithoutEmptyLine = false;
-  MailBody body;  // filled by FollowShapeBody
+  MailBody body;  // filled by FollowShapeBody; for a store mail, as soon as it is found
+  // A mail in a store: its text is the block chain from the header at storeBlock; its header
+  // block lies in these absolute stretches.
+  bool inStore = false;
+  std::uint64_t storeBlock = 0;
+  std::vector<std::pair<std::uint64_t, std::size_t>> headerPieces;
+};
+
+// What one look at a stretch found.
+struct ShapeFinds {
+  std::vector<ShapeCandidate> candidates;       // outside stores, in position order
+  std::vector<ShapeCandidate> storeCandidates;  // chains that begin with a header block
+  std::vector<std::uint64_t> storeTargets;      // absolute blocks some block names as its next
 };
 
 // Follows the candidate's body from the end of its header block, as far as `limit` (an absolute
@@ -42,10 +55,15 @@ class ShapeScanner {
   // `buffer` holds unchanged source bytes from buffer.base on: up to kShapeLookBehind before
   // `from` where the source has them, and kShapeLookAhead behind `to` (zero-padded at the
   // source's end).
-  void Scan(CarveBuffer buffer, std::uint64_t from, std::uint64_t to,
-            std::vector<ShapeCandidate>& found);
+  void Scan(CarveBuffer buffer, std::uint64_t from, std::uint64_t to, ShapeFinds& found);
+
+  // Where store chains are read from: the source itself, since a chain may lead anywhere.
+  void SetSourceReader(SourceBytesReader reader) { readSource_ = std::move(reader); }
 
  private:
+  void ScanStoreBlocks(CarveBuffer buffer, std::size_t first, std::size_t last, ShapeFinds& found);
+
+  SourceBytesReader readSource_;
   std::uint64_t coveredUntil_ = 0;  // the end of the last block found
 };
 
