@@ -26,7 +26,7 @@ TEST(CharsetTableTest, IsBuiltOnceAndStaysAtTheSameAddress) {
 }
 
 struct RowCase {
-  std::size_t row;  // 1-based, as the rows are numbered in the design notes
+  std::size_t row;  // counted from 1
   std::string_view name;
   int codePage;
 };
