@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 
 namespace quillon {
@@ -77,6 +78,11 @@ struct DecodeCase {
   std::string_view encoded;
   std::string_view decoded;
 };
+
+// Names the row in test output instead of dumping its bytes.
+void PrintTo(const DecodeCase& row, std::ostream* out) {
+  *out << row.label;
+}
 
 class Base64DecodeTest : public ::testing::TestWithParam<DecodeCase> {};
 
@@ -160,6 +166,11 @@ struct InPlaceCase {
   std::string_view before;
   std::string_view after;
 };
+
+// Names the row in test output instead of dumping its bytes.
+void PrintTo(const InPlaceCase& row, std::ostream* out) {
+  *out << row.label;
+}
 
 class Base64InPlaceTest : public ::testing::TestWithParam<InPlaceCase> {};
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <optional>
+#include <ostream>
 #include <string>
 
 #include "text/ascii.h"
@@ -32,6 +33,11 @@ struct PreviewCase {
   std::string_view mail;
   std::optional<std::string_view> body;  // nullopt: the cut fails
 };
+
+// Names the row in test output instead of dumping its bytes.
+void PrintTo(const PreviewCase& row, std::ostream* out) {
+  *out << row.label;
+}
 
 class BodyPreviewTest : public ::testing::TestWithParam<PreviewCase> {};
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <ostream>
 #include <set>
 #include <string>
 
@@ -30,6 +31,11 @@ struct RowCase {
   std::string_view name;
   int codePage;
 };
+
+// Names the row in test output instead of dumping its bytes.
+void PrintTo(const RowCase& row, std::ostream* out) {
+  *out << "row " << row.row;
+}
 
 class CharsetTableRowTest : public ::testing::TestWithParam<RowCase> {};
 
@@ -89,6 +95,11 @@ struct EncodedWordCase {
   std::string_view name;
 };
 
+// Names the row in test output instead of dumping its bytes.
+void PrintTo(const EncodedWordCase& row, std::ostream* out) {
+  *out << row.label;
+}
+
 class EncodedWordCharsetTest : public ::testing::TestWithParam<EncodedWordCase> {};
 
 TEST_P(EncodedWordCharsetTest, FindsTheExpectedRow) {
@@ -146,6 +157,11 @@ struct ParameterCase {
   bool found;
   int codePage;
 };
+
+// Names the row in test output instead of dumping its bytes.
+void PrintTo(const ParameterCase& row, std::ostream* out) {
+  *out << row.label;
+}
 
 class ParameterCharsetTest : public ::testing::TestWithParam<ParameterCase> {};
 

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <iostream>
 #include <optional>
+#include <ostream>
 #include <set>
 #include <string>
 #include <thread>
@@ -35,6 +36,11 @@ struct SampleCase {
   std::string_view bytes;
   std::u16string_view text;
 };
+
+// Names the row in test output instead of dumping its bytes.
+void PrintTo(const SampleCase& row, std::ostream* out) {
+  *out << "code page " << row.codePage;
+}
 
 // Samples for every family the decoders must handle on any machine.
 const SampleCase kSamples[] = {
@@ -275,6 +281,11 @@ struct DecodeWithCharsetCase {
   std::u16string_view expected;
 };
 
+// Names the row in test output instead of dumping its bytes.
+void PrintTo(const DecodeWithCharsetCase& row, std::ostream* out) {
+  *out << row.label;
+}
+
 class DecodeWithCharsetTest : public ::testing::TestWithParam<DecodeWithCharsetCase> {};
 
 TEST_P(DecodeWithCharsetTest, ConvertsWithTheEntrysPage) {
@@ -307,6 +318,11 @@ struct Utf8ToAnsiCase {
   std::string_view expected;
 };
 
+// Names the row in test output instead of dumping its bytes.
+void PrintTo(const Utf8ToAnsiCase& row, std::ostream* out) {
+  *out << row.label;
+}
+
 class Utf8ToAnsiTest : public ::testing::TestWithParam<Utf8ToAnsiCase> {};
 
 TEST_P(Utf8ToAnsiTest, ReencodesInPlace) {
@@ -331,6 +347,11 @@ struct NamedCharsetCase {
   std::string_view bytes;
   std::optional<std::u16string_view> expected;  // nullopt: no converter
 };
+
+// Names the row in test output instead of dumping its bytes.
+void PrintTo(const NamedCharsetCase& row, std::ostream* out) {
+  *out << row.label;
+}
 
 class NamedCharsetTest : public ::testing::TestWithParam<NamedCharsetCase> {};
 
@@ -374,6 +395,11 @@ struct LocaleCase {
   std::string_view locale;
   int codePage;
 };
+
+// Names the row in test output instead of dumping its bytes.
+void PrintTo(const LocaleCase& row, std::ostream* out) {
+  *out << '"' << row.locale << '"';
+}
 
 class LocaleCodePageTest : public ::testing::TestWithParam<LocaleCase> {};
 
@@ -465,6 +491,11 @@ struct Utf8ValidityCase {
   std::string_view bytes;
   bool valid;
 };
+
+// Names the row in test output instead of dumping its bytes.
+void PrintTo(const Utf8ValidityCase& row, std::ostream* out) {
+  *out << row.label;
+}
 
 class Utf8ValidityTest : public ::testing::TestWithParam<Utf8ValidityCase> {};
 

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <ostream>
 #include <string>
 #include <thread>
 
@@ -29,6 +30,11 @@ struct RegressionCase {
   std::u16string_view headerText;   // DecodeHeaderText of the value
   std::u16string_view addressText;  // DecodeAddressText of the value
 };
+
+// Names the row in test output instead of dumping its bytes.
+void PrintTo(const RegressionCase& row, std::ostream* out) {
+  *out << row.file;
+}
 
 const RegressionCase kCases[] = {
     // A lone quote after a NUL: no display name to rebuild, the NUL is dropped.

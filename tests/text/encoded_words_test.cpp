@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 
 #include "text/code_page.h"
@@ -26,6 +27,11 @@ struct TextCase {
   std::string_view input;
   std::u16string_view expected;
 };
+
+// Names the row in test output instead of dumping its bytes.
+void PrintTo(const TextCase& row, std::ostream* out) {
+  *out << row.label;
+}
 
 std::string LabelOf(const ::testing::TestParamInfo<TextCase>& row) {
   return row.param.label;
@@ -214,6 +220,11 @@ struct ExtendedCase {
   std::string_view value;
   std::u16string_view expected;
 };
+
+// Names the row in test output instead of dumping its bytes.
+void PrintTo(const ExtendedCase& row, std::ostream* out) {
+  *out << row.label;
+}
 
 class DecodeExtendedParameterTest : public ::testing::TestWithParam<ExtendedCase> {};
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <ostream>
 #include <string>
 
 namespace quillon {
@@ -19,6 +20,11 @@ struct DecodeCase {
   std::string_view encoded;
   std::string_view decoded;
 };
+
+// Names the row in test output instead of dumping its bytes.
+void PrintTo(const DecodeCase& row, std::ostream* out) {
+  *out << row.label;
+}
 
 class QuotedPrintableDecodeTest : public ::testing::TestWithParam<DecodeCase> {};
 
@@ -114,6 +120,11 @@ struct QEncodingCase {
   std::string_view decoded;
 };
 
+// Names the row in test output instead of dumping its bytes.
+void PrintTo(const QEncodingCase& row, std::ostream* out) {
+  *out << row.label;
+}
+
 class QEncodingTest : public ::testing::TestWithParam<QEncodingCase> {};
 
 TEST_P(QEncodingTest, Decodes) {
@@ -135,6 +146,11 @@ struct InPlaceCase {
   std::string_view before;
   std::string_view after;
 };
+
+// Names the row in test output instead of dumping its bytes.
+void PrintTo(const InPlaceCase& row, std::ostream* out) {
+  *out << row.label;
+}
 
 class QuotedPrintableInPlaceTest : public ::testing::TestWithParam<InPlaceCase> {};
 
