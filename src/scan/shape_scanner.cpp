@@ -89,8 +89,11 @@ bool IsContinuation(std::string_view line) {
 
 // An mbox separator: "From " followed by the sender and a date.
 bool IsMboxSeparator(std::string_view line) {
+  // "Mon Sep 17 00:00:00 2001" is the fixed date of a patch written out by git, which a mail
+  // carries in its body, not a mailbox separator.
   return line.size() > 5 && line.substr(0, 5) == "From " &&
-         line.find(':') != std::string_view::npos;
+         line.find(':') != std::string_view::npos &&
+         line.find("Mon Sep 17 00:00:00 2001") == std::string_view::npos;
 }
 
 enum class Context { SourceStart, NonText, MidLine, TextLine, EmptyLine, MboxSeparator, Header };
@@ -201,7 +204,9 @@ ParsedBlock ParseBlock(CarveBuffer buffer, std::size_t start) {
       if (first) return block;
       const Line after = ReadLine(buffer, line.next);
       const std::string_view afterText = Text(buffer, after);
-      if (after.complete && !after.binary && ++malformedLines <= kMaxMalformedLines &&
+      const bool brokenToken = text.find(' ') == std::string_view::npos;
+      if (brokenToken && after.complete && !after.binary &&
+          ++malformedLines <= kMaxMalformedLines &&
           (HeaderNameLength(afterText) > 0 || IsContinuation(afterText))) {
         folding = nullptr;
         position = line.next;
@@ -267,6 +272,9 @@ ParsedBlock ParseBlock(CarveBuffer buffer, std::size_t start) {
   if (h.from.find('@') != std::string::npos) score += 1;
   if (!block.endsWithoutEmptyLine) score += 1;
   score -= 2 * repeated;
+  // Header lines that run straight into text are a mail only with the marks of a real one.
+  if (block.endsWithoutEmptyLine && !block.hasTrace && h.messageId.empty() && !block.hasMimeVersion)
+    return block;
   if (score == kMinimumShapeScore - 1) {
     // Only a real date can still tip the balance.
     std::string date = h.date;
@@ -277,15 +285,25 @@ ParsedBlock ParseBlock(CarveBuffer buffer, std::size_t start) {
   return block;
 }
 
+bool BehindStoreBlockHeader(CarveBuffer buffer, std::size_t index) {
+  if (index < kBlockHeaderSize) return false;
+  const std::size_t header = index - kBlockHeaderSize;
+  StoreBlockHeader block;
+  return (buffer.base + header) % 4 == 0 &&
+         ReadStoreBlockHeader(buffer.data + header, buffer.base + header, block);
+}
+
 // Whether a block standing behind `start` in this context begins a mail of its own rather than
 // sitting inside another mail's body.
 bool StartsAMail(CarveBuffer buffer, const BlockStart& start, const ParsedBlock& block) {
   const std::uint64_t absolute = buffer.base + start.index;
   switch (start.context) {
     case Context::SourceStart:
-    case Context::NonText:
     case Context::MboxSeparator:
       return true;
+    case Context::NonText:
+      // Behind a store block header the chain decides, not the bytes that happen to follow.
+      return !BehindStoreBlockHeader(buffer, start.index);
     case Context::MidLine:
     case Context::TextLine:
       // A file begins at a sector: what stands before it belongs to something else.
@@ -306,6 +324,8 @@ bool StartsAMail(CarveBuffer buffer, const BlockStart& start, const ParsedBlock&
       const std::string_view previous(reinterpret_cast<const char*>(buffer.data + lineStart),
                                       contentEnd - lineStart);
       if (HeaderNameLength(previous) > 0 || IsContinuation(previous)) return false;
+      // A digest's parts are messages behind a boundary line.
+      if (previous.size() >= 2 && previous[0] == '-' && previous[1] == '-') return false;
       return true;
     }
     case Context::Header:
