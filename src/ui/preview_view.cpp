@@ -1,5 +1,7 @@
 #include "ui/preview_view.h"
 
+#include <QTextBlock>
+#include <QTextCursor>
 #include <QTextDocument>
 
 namespace quillon {
@@ -37,6 +39,7 @@ PreviewView::PreviewView(QWidget* parent) : QTextBrowser(parent) {
   setOpenLinks(false);
   setOpenExternalLinks(false);
   setUndoRedoEnabled(false);
+  document()->setDocumentMargin(8);
   connect(this, &QTextBrowser::anchorClicked, this, &PreviewView::FollowLink);
 }
 
@@ -46,6 +49,18 @@ void PreviewView::ShowDocument(const QString& html) {
     return;
   }
   setHtml(html);
+  document()->setDocumentMargin(8);
+  // Plain-text bodies come in <pre>; a long line of a mail should wrap, not scroll sideways.
+  QTextCursor cursor(document());
+  cursor.beginEditBlock();
+  for (QTextBlock block = document()->begin(); block.isValid(); block = block.next()) {
+    if (!block.blockFormat().nonBreakableLines()) continue;
+    QTextBlockFormat format = block.blockFormat();
+    format.setNonBreakableLines(false);
+    cursor.setPosition(block.position());
+    cursor.setBlockFormat(format);
+  }
+  cursor.endEditBlock();
 }
 
 QVariant PreviewView::loadResource(int type, const QUrl& name) {

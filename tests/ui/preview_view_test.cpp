@@ -2,8 +2,11 @@
 // links dropped, other links handed to the desktop only on a click.
 #include "ui/preview_view.h"
 
+#include <QScrollBar>
 #include <QSignalSpy>
+#include <QTextBlock>
 #include <QTextDocument>
+#include <QTextLayout>
 #include <QtTest>
 
 namespace quillon {
@@ -138,6 +141,20 @@ class PreviewViewTest : public QObject {
     QCOMPARE(view.toPlainText(), QStringLiteral("second part"));
     view.ShowDocument(QString());
     QVERIFY(view.toPlainText().isEmpty());
+  }
+
+  // A plain-text body comes in <pre>; its long lines wrap instead of scrolling sideways.
+  void PreformattedLinesWrap() {
+    PreviewView view;
+    view.resize(300, 200);
+    const QString longLine = QStringLiteral("word ").repeated(200);
+    view.ShowDocument(QStringLiteral("<pre>") + longLine + QStringLiteral("\r\nshort</pre>"));
+    view.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    QVERIFY(!view.document()->begin().blockFormat().nonBreakableLines());
+    QCOMPARE(view.horizontalScrollBar()->maximum(), 0);
+    QVERIFY(view.document()->begin().layout()->lineCount() > 1);
+    QVERIFY(view.toPlainText().contains(QStringLiteral("short")));
   }
 
   void NamedForTheWindow() {
