@@ -111,6 +111,12 @@ BodySteps::BodySteps(MailRecordPtr record, HeaderEnd headerEnd) : record_(std::m
   phase_ = headerEnd == HeaderEnd::EmptyLine ? Phase::HeaderEnd : Phase::PartHeaders;
 }
 
+std::vector<std::string> BodySteps::EnclosingBoundaries() const {
+  std::vector<std::string> all = containerBoundaries_;
+  if (phase_ != Phase::Finished) all.insert(all.end(), boundaries_.begin(), boundaries_.end());
+  return all;
+}
+
 bool BodySteps::AttachmentOpen() const {
   return phase_ == Phase::Body && part_.role == PartRole::Attachment;
 }
@@ -140,6 +146,13 @@ std::size_t BodySteps::HandleLine(CarveBuffer buffer, std::size_t position, bool
   const std::size_t emptyLength = line.text.empty() ? EmptyLineLength(buffer, position) : 0;
   const bool empty = emptyLength > 0;
 
+  if (!containerBoundaries_.empty() && line.text.size() > 2 && line.text[0] == '-' &&
+      line.text[1] == '-') {
+    const std::string& outermost = containerBoundaries_.front();
+    const std::string_view rest = line.text.substr(2);
+    if (StartsWithNoCase(rest, outermost) && rest.substr(outermost.size()).substr(0, 2) == "--")
+      containerClosed_ = true;
+  }
   switch (phase_) {
     case Phase::Finished:
       return lineEnd;

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "scan/header_parser.h"
@@ -45,6 +46,16 @@ class BodySteps {
   // closing boundary line, or a NUL. `EndIndex()` is the buffer index behind the closing line's
   // line end, or of the NUL.
   enum class Ending { Open, ClosingBoundary, Nul };
+
+  // The mail being followed is itself a part of another (an attached message): the boundaries
+  // open in that container, outermost first. The steps note when the container closes.
+  void SetContainerBoundaries(std::vector<std::string> boundaries) {
+    containerBoundaries_ = std::move(boundaries);
+  }
+  bool ContainerClosed() const { return containerClosed_; }
+  // The boundaries a part of this mail would see open around it, outermost first.
+  std::vector<std::string> EnclosingBoundaries() const;
+  bool MultipartOpen() const { return !boundaries_.empty() && phase_ != Phase::Finished; }
   Ending HowEnded() const { return ending_; }
   std::size_t EndIndex() const { return endIndex_; }
 
@@ -89,6 +100,8 @@ class BodySteps {
   Ending ending_ = Ending::Open;
   std::size_t endIndex_ = 0;
   std::uint64_t endByte_ = 0;  // absolute position of endIndex_
+  std::vector<std::string> containerBoundaries_;
+  bool containerClosed_ = false;
 };
 
 }  // namespace quillon

@@ -32,9 +32,17 @@ void MailCarver::StartMail(std::uint64_t lineStart) {
   pending_.startSector = lineStart / 512;
   pending_.sectorOffset = static_cast<std::uint16_t>(lineStart % 512);
   if (followed_) {
+    if (followed_->MultipartOpen()) {
+      container_ = followed_->Record();
+      containerBoundaries_ = followed_->EnclosingBoundaries();
+    } else if (container_.expired() || followed_->ContainerClosed()) {
+      container_.reset();
+      containerBoundaries_.clear();
+    }
     followed_->CloseMailBody();
     followed_.reset();
   }
+  // With no mail followed, this trace line repeats the last one's: the container stays.
 }
 
 void MailCarver::AcceptPending(CarveBuffer buffer, std::size_t lineStart) {
@@ -44,6 +52,10 @@ void MailCarver::AcceptPending(CarveBuffer buffer, std::size_t lineStart) {
   const bool atEmptyLine = lineStart + 1 < buffer.size && buffer.data[lineStart] == '\r' &&
                            buffer.data[lineStart + 1] == '\n';
   followed_.emplace(record, atEmptyLine ? HeaderEnd::EmptyLine : HeaderEnd::BoundaryLine);
+  if (const MailRecordPtr container = container_.lock()) {
+    record->container = container.get();
+    followed_->SetContainerBoundaries(containerBoundaries_);
+  }
   pending_.Empty();
   sink_.Accept(record);
 }

@@ -56,6 +56,10 @@ class MailCarver {
   std::uint64_t position_;
   PendingMail pending_;
   std::optional<BodySteps> followed_;
+  // The multipart mail whose part the walk is in, while its closing boundary has not been seen:
+  // a mail found there is an attached message, part of that mail.
+  std::weak_ptr<MailRecord> container_;
+  std::vector<std::string> containerBoundaries_;
 };
 
 }  // namespace quillon

@@ -27,10 +27,10 @@ class WindowReader {
   WindowReader(DataSource& source, std::uint64_t firstSector, BlockHeaderCompactor& compactor)
       : source_(source), sector_(firstSector), compactor_(compactor), buffer_(kReadBytes) {}
 
-  // Reads `count` more bytes (a multiple of 512). Bytes that cannot be read are zeros, as are
-  // bytes past the end of the source.
+  // Reads `count` more bytes (a multiple of 512). Bytes that cannot be read are zeros. Reading
+  // stops at the end of the source: the zeros that would follow could not change the mail.
   void Read(std::uint64_t count, const std::atomic<bool>* stopRequested) {
-    while (count > 0 && !StopRequested(stopRequested)) {
+    while (count > 0 && SourceHasMore() && !StopRequested(stopRequested)) {
       const auto n = static_cast<std::uint32_t>(std::min<std::uint64_t>(count, kReadBytes));
       std::memset(buffer_.data(), 0, n);
       if (!source_.ReadSectors(buffer_.data(), n, sector_)) ReadSectorBySector(n);
@@ -82,7 +82,8 @@ void ReadFromSource(const MailRecord& record, DataSource& source, std::string& o
   // Most mails end in the first reads of the window: the matched search is tried on what has
   // arrived, at doubling sizes, and the window is read to its end only when it is needed. A mail
   // found and ended within the bytes read is the one the whole window would give.
-  for (std::uint64_t tryAt = kReadBytes; reader.Done() < window && !StopRequested(stopRequested);
+  for (std::uint64_t tryAt = kReadBytes;
+       reader.Done() < window && reader.SourceHasMore() && !StopRequested(stopRequested);
        tryAt *= 2) {
     reader.Read(std::min(tryAt, window) - reader.Done(), stopRequested);
     if (reader.Done() >= window) break;

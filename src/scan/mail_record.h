@@ -76,6 +76,10 @@ class MailRecord {
   FoundBy foundBy = FoundBy::Trace;
   // Index (0-based, found order) of the first record of the same message, or -1.
   std::int64_t duplicateOf = -1;
+  // Index (0-based, found order) of the mail this one is attached to, or -1; the scan sets it
+  // from `container`, the record of that mail, which it keeps alive as long as this one.
+  std::int64_t partOf = -1;
+  const MailRecord* container = nullptr;
 
   std::vector<PartEntry> attachments;  // from "X-Attachment: " lines
 

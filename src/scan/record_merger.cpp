@@ -133,7 +133,14 @@ void RecordMerger::MarkDuplicate(MailRecord& record, std::size_t index) {
 }
 
 void RecordMerger::Publish(const MailRecordPtr& record) {
-  if (!strict_) MarkDuplicate(*record, published_);
+  if (!strict_) {
+    MarkDuplicate(*record, published_);
+    if (record->container) {
+      if (auto at = indexOf_.find(record->container); at != indexOf_.end())
+        record->partOf = static_cast<std::int64_t>(at->second);
+    }
+    indexOf_.emplace(record.get(), published_);
+  }
   ++published_;
   if (!strict_) allRecords_.push_back(record);
   mails_.Add(record);

@@ -56,6 +56,7 @@ class RecordMerger final : public MailSink {
   std::vector<MailRecordPtr> held_;        // decided, waiting for earlier blocks to be decided
   std::vector<MailRecordPtr> traceFinds_;  // trace finds not yet matched with a block
   std::unordered_map<std::string, std::size_t> firstCopy_;
+  std::unordered_map<const MailRecord*, std::size_t> indexOf_;
   std::size_t published_ = 0;
 };
 

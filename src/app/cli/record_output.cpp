@@ -141,6 +141,8 @@ std::string RecordJson(const MailRecord& record, std::size_t index) {
   json += "]";
   json += ", \"duplicate_of\": ";
   json += record.duplicateOf >= 0 ? std::to_string(record.duplicateOf + 1) : "null";
+  json += ", \"part_of\": ";
+  json += record.partOf >= 0 ? std::to_string(record.partOf + 1) : "null";
   json += ", \"found_by\": ";
   json += record.foundBy == FoundBy::Trace ? "\"trace\"" : "\"shape\"";
   json += "}";
