@@ -20,7 +20,7 @@ namespace quillon {
 
 namespace {
 
-// Runs `inspect` on the modal dialog that `open` brings up, once it is up.
+// Runs `inspect` on the next modal dialog of that type, once it is up.
 template <typename Dialog>
 void WhenModal(std::function<void(Dialog*)> inspect) {
   auto* poll = new QTimer;
