@@ -32,10 +32,12 @@ void MailCarver::StartMail(std::uint64_t lineStart) {
   pending_.startSector = lineStart / 512;
   pending_.sectorOffset = static_cast<std::uint16_t>(lineStart % 512);
   if (followed_) {
+    // Only the multipart being followed is known to be open here; whether an earlier container
+    // still is, nothing tells.
     if (followed_->MultipartOpen()) {
       container_ = followed_->Record();
       containerBoundaries_ = followed_->EnclosingBoundaries();
-    } else if (container_.expired() || followed_->ContainerClosed()) {
+    } else {
       container_.reset();
       containerBoundaries_.clear();
     }

@@ -1,12 +1,25 @@
 #include "scan/record_merger.h"
 
 #include <algorithm>
+#include <cstring>
 #include <utility>
 
 #include "scan/block_header.h"
 #include "scan/record_building.h"
 
 namespace quillon {
+
+namespace {
+
+// Whether a NUL lies in [from, to): a deleted mail ends at zeroed slack. Unknown bytes (no longer
+// in the buffer) count as one, so that a separated mail is not taken for a quotation.
+bool NulBetween(CarveBuffer buffer, std::uint64_t from, std::uint64_t to) {
+  if (from < buffer.base || to > buffer.base + buffer.size || from >= to) return true;
+  return std::memchr(buffer.data + (from - buffer.base), 0, static_cast<std::size_t>(to - from)) !=
+         nullptr;
+}
+
+}  // namespace
 
 RecordMerger::RecordMerger(ScanStatus& status, FoundMails& mails, ScanObserver& observer,
                            std::string sourceName, bool strict)
@@ -37,6 +50,14 @@ void RecordMerger::Resolve(std::uint64_t walkPosition, CarveBuffer buffer) {
   while (!candidates_.empty() && candidates_.front().headerEnd <= walkPosition) {
     ShapeCandidate candidate = std::move(candidates_.front());
     candidates_.pop_front();
+    const bool quoted = candidate.behindMboxSeparator && !candidate.separatorOpensFile &&
+                        haveLastBlock_ && lastBlockOpensFile_ &&
+                        !NulBetween(buffer, lastBlockStart_, candidate.start);
+    if (!quoted) {
+      lastBlockStart_ = candidate.start;
+      lastBlockOpensFile_ = candidate.opensFile;
+      haveLastBlock_ = true;
+    }
     bool matched = false;
     for (const MailRecordPtr& trace : traceFinds_) {
       const std::uint64_t at = trace->StartByte();
@@ -44,11 +65,12 @@ void RecordMerger::Resolve(std::uint64_t walkPosition, CarveBuffer buffer) {
         MailExtent extent;
         extent.textStart = candidate.start;
         extent.lineFeedOnly = candidate.lineFeedOnly;
+        extent.multipartEnd = candidate.multipartEnd;
         trace->SetExtent(extent);
         matched = true;
       }
     }
-    if (matched) continue;
+    if (matched || quoted) continue;
     // A mail of its own: follow its body up to where the next block begins.
     FollowShapeBody(buffer, candidate,
                     candidates_.empty() ? UINT64_MAX : candidates_.front().start);
@@ -56,6 +78,7 @@ void RecordMerger::Resolve(std::uint64_t walkPosition, CarveBuffer buffer) {
     MailExtent extent;
     extent.textStart = candidate.start;
     extent.lineFeedOnly = candidate.lineFeedOnly;
+    extent.multipartEnd = candidate.multipartEnd;
     record->SetExtent(extent);
     record->PublishBody(std::move(candidate.body));
     held_.push_back(std::move(record));
@@ -79,7 +102,11 @@ void RecordMerger::Resolve(std::uint64_t walkPosition, CarveBuffer buffer) {
   for (const MailRecordPtr& record : publish) Publish(record);
 }
 
-void RecordMerger::Finish(CarveBuffer buffer) {
+void RecordMerger::Finish(CarveBuffer buffer, std::uint64_t stoppedAt) {
+  // Blocks the walk never reached were looked at ahead of it; a stopped scan does not show them.
+  while (!candidates_.empty() && candidates_.back().start >= stoppedAt) candidates_.pop_back();
+  std::erase_if(storeCandidates_,
+                [&](const ShapeCandidate& candidate) { return candidate.start >= stoppedAt; });
   Resolve(UINT64_MAX, buffer);
   if (!strict_) DecideStoreCandidates();
 }
@@ -140,6 +167,15 @@ void RecordMerger::Publish(const MailRecordPtr& record) {
         record->partOf = static_cast<std::int64_t>(at->second);
     }
     indexOf_.emplace(record.get(), published_);
+    // A mail that begins before an earlier multipart mail's closing boundary is one of its parts.
+    const std::uint64_t at = record->StartByte();
+    while (!containers_.empty() && containers_.back().end <= at) containers_.pop_back();
+    if (record->partOf < 0 && !containers_.empty() && containers_.back().start < at)
+      record->partOf = static_cast<std::int64_t>(containers_.back().index);
+    const MailExtent extent = record->Extent();
+    if (extent.multipartEnd > at)
+      containers_.push_back(
+          {extent.textStart ? extent.textStart : at, extent.multipartEnd, published_});
   }
   ++published_;
   if (!strict_) allRecords_.push_back(record);

@@ -31,8 +31,9 @@ class RecordMerger final : public MailSink {
   // The walk has passed `walkPosition`: every header block ending before it is decided. The
   // bodies of shape finds are followed in `buffer`, which still holds their bytes.
   void Resolve(std::uint64_t walkPosition, CarveBuffer buffer);
-  // The scan has ended: everything still held is published.
-  void Finish(CarveBuffer buffer);
+  // The scan has ended: everything still held is published; after a stop, only what lies before
+  // `stoppedAt`, where the walk stopped.
+  void Finish(CarveBuffer buffer, std::uint64_t stoppedAt = UINT64_MAX);
 
   // Sends the status line with the current counters.
   void PublishStatus();
@@ -57,6 +58,17 @@ class RecordMerger final : public MailSink {
   std::vector<MailRecordPtr> traceFinds_;  // trace finds not yet matched with a block
   std::unordered_map<std::string, std::size_t> firstCopy_;
   std::unordered_map<const MailRecord*, std::size_t> indexOf_;
+  struct OpenContainer {
+    std::uint64_t start;
+    std::uint64_t end;
+    std::size_t index;
+  };
+  std::vector<OpenContainer> containers_;  // multipart mails around the publishing position
+  // The last header block decided: a mailbox separator inside a mail file that began on its own
+  // (not in a mailbox), with no NUL between, is text quoted in that mail.
+  std::uint64_t lastBlockStart_ = 0;
+  bool lastBlockOpensFile_ = false;
+  bool haveLastBlock_ = false;
   std::size_t published_ = 0;
 };
 

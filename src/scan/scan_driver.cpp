@@ -214,7 +214,8 @@ void RunScan(DataSource& source, const ScanOptions& options, ScanStatus& status,
   }
   carver.Finish();
   merger.Finish(
-      CarveBuffer{buffer.data(), filled + (sourceEnded ? kCarveLookAhead : 0), bufferBase});
+      CarveBuffer{buffer.data(), filled + (sourceEnded ? kCarveLookAhead : 0), bufferBase},
+      status.stopRequested.load() ? carver.Position() : UINT64_MAX);
 
   status.currentSector = 0;
   status.totalSectors = 0;

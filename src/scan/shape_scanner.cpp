@@ -101,7 +101,8 @@ enum class Context { SourceStart, NonText, MidLine, TextLine, EmptyLine, MboxSep
 struct BlockStart {
   std::size_t index = 0;
   Context context = Context::TextLine;
-  std::size_t emptyLineIndex = 0;  // for Context::EmptyLine: where the empty line starts
+  std::size_t emptyLineIndex = 0;   // for Context::EmptyLine: where the empty line starts
+  bool separatorOpensFile = false;  // for Context::MboxSeparator
 };
 
 // Walks back from the header line at `lineStart` over the header lines of its block to the
@@ -141,7 +142,12 @@ BlockStart FindBlockStart(CarveBuffer buffer, std::size_t lineStart, std::size_t
       if (previous == 0 && buffer.base == 0) return {current, Context::SourceStart, 0};
       continue;
     }
-    if (IsMboxSeparator(line)) return {current, Context::MboxSeparator, 0};
+    if (IsMboxSeparator(line)) {
+      // A separator that opens a sector, or follows zeros or binary bytes, opens a mailbox file.
+      const bool opensFile = (buffer.base + previous) % 512 == 0 || cutByNonText ||
+                             (previous == 0 && buffer.base == 0);
+      return {current, Context::MboxSeparator, 0, opensFile};
+    }
     return {current, Context::TextLine, 0};
   }
 }
@@ -283,6 +289,21 @@ ParsedBlock ParseBlock(CarveBuffer buffer, std::size_t start) {
   }
   block.valid = score >= kMinimumShapeScore;
   return block;
+}
+
+// Where a multipart mail ends: behind the line "--boundary--", or at a NUL before it.
+std::uint64_t MultipartEnd(CarveBuffer buffer, std::size_t bodyStart, const std::string& boundary) {
+  if (boundary.empty() || bodyStart >= buffer.size) return 0;
+  const std::string_view body(reinterpret_cast<const char*>(buffer.data + bodyStart),
+                              buffer.size - bodyStart);
+  const std::size_t nul = body.find('\0');
+  const std::string closing = "\n--" + boundary + "--";
+  std::size_t at = body.substr(0, nul).find(closing);
+  if (at == std::string_view::npos)
+    return nul != std::string_view::npos ? buffer.base + bodyStart + nul : 0;
+  at += closing.size();
+  const std::size_t lineEnd = body.find('\n', at);
+  return buffer.base + bodyStart + (lineEnd == std::string_view::npos ? at : lineEnd + 1);
 }
 
 bool BehindStoreBlockHeader(CarveBuffer buffer, std::size_t index) {
@@ -450,6 +471,13 @@ void ShapeScanner::Scan(CarveBuffer buffer, std::uint64_t from, std::uint64_t to
     candidate.headers.sectorOffset = static_cast<std::uint16_t>(absolute % 512);
     candidate.lineFeedOnly = block.lineFeedOnly;
     candidate.endsWithoutEmptyLine = block.endsWithoutEmptyLine;
+    candidate.behindMboxSeparator = start.context == Context::MboxSeparator;
+    candidate.separatorOpensFile = start.separatorOpensFile;
+    candidate.multipartEnd = MultipartEnd(buffer, block.headerEnd, candidate.headers.boundary);
+    candidate.opensFile =
+        start.context == Context::SourceStart || start.context == Context::NonText ||
+        ((start.context == Context::MidLine || start.context == Context::TextLine) &&
+         absolute % 512 == 0);
     found.push_back(std::move(candidate));
   };
 

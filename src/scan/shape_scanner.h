@@ -28,6 +28,12 @@ struct ShapeCandidate {
   PendingMail headers;          // startSector and sectorOffset say where `start` lies
   bool lineFeedOnly = false;
   bool endsWithoutEmptyLine = false;
+  bool behindMboxSeparator = false;  // a "From " separator line stands in front of it
+  bool separatorOpensFile = false;   // ... at a sector start or behind zeros or binary bytes
+  bool opensFile = false;  // the block itself begins a file: at a sector start, behind zeros...
+  // For a multipart mail: the absolute byte behind its closing boundary line (or its first NUL),
+  // when that lies within the bytes looked at; 0 otherwise. Mails found before it are its parts.
+  std::uint64_t multipartEnd = 0;
   MailBody body;  // filled by FollowShapeBody; for a store mail, as soon as it is found
   // A mail in a store: its text is the block chain from the header at storeBlock; its header
   // block lies in these absolute stretches.
