@@ -90,6 +90,9 @@ std::u16string ConvertText(std::string_view bytes, std::string_view charset) {
   if (!charset.empty()) {
     if (const CharsetEntry* entry = FindCharsetForParameter(charset))
       return CodePageToUtf16(entry->codePage, bytes);
+    // A charset the table does not list (gb18030, utf-16) is still converted by its name.
+    std::u16string text;
+    if (ConvertByCharsetName(charset, bytes, text)) return text;
   }
   return AnsiToUtf16(bytes);
 }

@@ -61,19 +61,19 @@ bool DecodeBodyForPreview(std::string_view mail, std::string_view lowered, long 
 
   if (encoding == "base64") {
     // Base64 text has no empty lines of its own, so the first one ends it.
-    const auto bodyEnd = firstFound({kBlankLine, kBoundaryMarker, kNextMailMarker});
-    if (bodyEnd == std::string_view::npos) return false;
-    body.assign(mail.substr(bodyBegin, bodyEnd - bodyBegin));
+    // A part that nothing ends runs to the end of the mail: the re-reader cut the mail already.
+    auto bodyEnd = firstFound({kBlankLine, kBoundaryMarker, kNextMailMarker});
+    if (bodyEnd == std::string_view::npos) bodyEnd = mail.size();
+    if (bodyEnd > bodyBegin) body.assign(mail.substr(bodyBegin, bodyEnd - bodyBegin));
     Base64DecodeInPlace(body);
     return true;
   }
 
   const bool quotedPrintable = encoding.find("quoted") != std::string_view::npos;
+  // A part that nothing ends runs to the end of the mail, whatever its encoding: a plain 7bit
+  // text mail has no end marker, and showing nothing for it would be wrong.
   auto bodyEnd = firstFound({endMarker, kBoundaryMarker, kNextMailMarker});
-  if (bodyEnd == std::string_view::npos) {
-    if (!quotedPrintable || mail.empty()) return false;
-    bodyEnd = mail.size() - 1;
-  }
+  if (bodyEnd == std::string_view::npos) bodyEnd = mail.size();
   if (bodyEnd > bodyBegin) body.assign(mail.substr(bodyBegin, bodyEnd - bodyBegin));
   if (encoding.find("utf-8") != std::string_view::npos) {
     Utf8ToAnsi(body);

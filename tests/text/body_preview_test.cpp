@@ -68,25 +68,26 @@ INSTANTIATE_TEST_SUITE_P(
                     "Content-Type: text/plain\r\nContent-Transfer-Encoding: base64\r\n\r\n"
                     "SGVsbG8gV29ybGQ=\r\nReturn-Path: <x@y>",
                     "Hello World"},
-        PreviewCase{"Base64WithoutEndFails",
+        // Nothing ends the part: it runs to the end of the mail, whatever its encoding.
+        PreviewCase{"Base64WithoutEndRunsToTheEnd",
                     "Content-Type: text/plain\r\nContent-Transfer-Encoding: base64\r\n\r\n"
                     "SGVsbG8gV29ybGQ=",
-                    std::nullopt},
+                    "Hello World"},
         PreviewCase{"QuotedPrintableEndsBeforeHtmlEnd",
                     "Content-Type: text/html\r\nContent-Transfer-Encoding: quoted-printable\r\n\r\n"
                     "<html>caf=E9 =\r\nok</html>\r\ntrailer",
                     "<html>caf\xE9 ok"},
         PreviewCase{
-            "QuotedPrintableWithoutEndStopsOneByteShort",
+            "QuotedPrintableWithoutEndRunsToTheEnd",
             "Content-Type: text/plain\r\nContent-Transfer-Encoding: quoted-printable\r\n\r\n"
             "a=3Db and more!",
-            "a=b and more"},
+            "a=b and more!"},
         PreviewCase{"NoEncodingCountsAsQuotedPrintable",
-                    "Content-Type: text/plain\r\n\r\na=3Db and more!", "a=b and more"},
+                    "Content-Type: text/plain\r\n\r\na=3Db and more!", "a=b and more!"},
         PreviewCase{
-            "EightBitWithoutEndFails",
+            "EightBitWithoutEndRunsToTheEnd",
             "Content-Type: text/plain\r\nContent-Transfer-Encoding: 8bit\r\n\r\nabc def ghi",
-            std::nullopt},
+            "abc def ghi"},
         PreviewCase{"EightBitEndsAtNextMail",
                     "Content-Type: text/plain\r\nContent-Transfer-Encoding: 8bit\r\n\r\n"
                     "a=3Db text\r\nReturn-Path: <x@y>",
@@ -109,7 +110,7 @@ TEST(BodyPreviewTest, EndSearchStartsTenBytesAfterTheBlankLine) {
   // into the body: a marker starting at body byte 5 is passed over, one at byte 6 ends it.
   const std::string head = "Content-Type: text/html\r\nContent-Transfer-Encoding: 7bit\r\n\r\n";
   EXPECT_EQ(Preview(head + "abcdef</html>xyz"), "abcdef");
-  EXPECT_FALSE(Preview(head + "abcde</html>xyz").has_value());
+  EXPECT_EQ(Preview(head + "abcde</html>xyz"), "abcde</html>xyz") << "no marker after it";
   EXPECT_EQ(Preview(head + "abcde</html>x</html>"), "abcde</html>x");
 }
 
