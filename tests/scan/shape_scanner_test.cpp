@@ -1,0 +1,221 @@
+// Mails the trace rule misses, found by the shape of their header block; and what is not a mail
+// of its own. End to end over images held in memory, in the default (non-strict) mode.
+#include "scan/shape_scanner.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "support/scan_harness.h"
+
+namespace quillon {
+namespace {
+
+using test::CrLf;
+using test::ImageBuilder;
+using test::ScanBytes;
+
+const std::string kShapeMail = CrLf(
+    "From: Carol Example <carol@example.org>\n"
+    "To: Dan Example <dan@example.net>\n"
+    "Subject: Sent from my desk\n"
+    "Date: Tue, 3 Nov 2020 08:00:00 +0100\n"
+    "Message-ID: <desk@example.org>\n"
+    "\n"
+    "No trace line at all.\n");
+
+std::vector<std::uint64_t> Positions(const std::vector<MailRecordPtr>& records) {
+  std::vector<std::uint64_t> positions;
+  for (const auto& record : records) positions.push_back(record->StartByte());
+  return positions;
+}
+
+ScanOptions Strict() {
+  ScanOptions options;
+  options.strict = true;
+  return options;
+}
+
+struct PlaceRow {
+  const char* name;
+  std::string before;  // bytes in front of the mail
+  std::uint64_t at;    // where the mail starts
+};
+
+class ShapePlaceTest : public testing::TestWithParam<PlaceRow> {};
+
+// A mail whose first line follows no line break is found from that line, not in strict mode.
+TEST_P(ShapePlaceTest, FoundFromItsFirstLine) {
+  ImageBuilder image;
+  image.Put(GetParam().at - GetParam().before.size(), GetParam().before)
+      .Put(GetParam().at, kShapeMail)
+      .Resize(64 * 1024);
+  const auto records = ScanBytes(image.Bytes()).records;
+  ASSERT_EQ(records.size(), 1u);
+  EXPECT_EQ(records[0]->StartByte(), GetParam().at);
+  EXPECT_EQ(records[0]->foundBy, FoundBy::Shape);
+  EXPECT_EQ(records[0]->subjectText, u"Sent from my desk");
+  EXPECT_EQ(records[0]->Body().bodyText, "No trace line at all.");
+  EXPECT_TRUE(ScanBytes(image.Bytes(), Strict()).records.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Places, ShapePlaceTest,
+    testing::Values(PlaceRow{"SourceStart", "", 0}, PlaceRow{"BehindZeros", "", 8192},
+                    PlaceRow{"BehindBinary", std::string("\x01\x9f\x00\xfe\x07", 5), 4101},
+                    PlaceRow{"SectorStartBehindText", "some unrelated text\r\nwithout end", 2048},
+                    PlaceRow{"BehindMailboxSeparator",
+                             "\r\n\r\nFrom carol@example.org Tue Nov  3 08:00:00 2020\r\n", 777}),
+    [](const testing::TestParamInfo<PlaceRow>& row) { return row.param.name; });
+
+struct ShapeRow {
+  const char* name;
+  std::string mail;
+  bool found;
+};
+
+class ShapeKindTest : public testing::TestWithParam<ShapeRow> {};
+
+TEST_P(ShapeKindTest, Recognised) {
+  ImageBuilder image;
+  image.Put(4096, GetParam().mail).Resize(256 * 1024);
+  EXPECT_EQ(ScanBytes(image.Bytes()).records.size(), GetParam().found ? 1u : 0u);
+}
+
+std::string LongHeader() {
+  std::string header = "Return-Path: <a@example.org>\n";
+  for (int i = 0; i < 60; ++i)
+    header += "X-Filter-Trace-" + std::to_string(i) + ": " + std::string(90, 'q') + "\n";
+  return header;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Kinds, ShapeKindTest,
+    testing::Values(
+        ShapeRow{"OtherFirstLine",
+                 CrLf("X-UIDL: 12345\nFrom: a@example.org\nDate: 1 Jan 2001 00:00:00\n"
+                      "Subject: s\n\nbody\n"),
+                 true},
+        ShapeRow{"NoTo",
+                 CrLf("From: a@example.org\nDate: 1 Jan 2001 00:00:00\n"
+                      "Subject: s\nMessage-ID: <x@y>\n\nbody\n"),
+                 true},
+        ShapeRow{"LineFeedOnly",
+                 "From: a@example.org\nTo: b@example.org\nDate: 1 Jan 2001 00:00:00\n"
+                 "Subject: s\n\nbody\n",
+                 true},
+        // Longer than the trace rule's 8 sectors, within 64 KiB.
+        ShapeRow{"LongHeaderBlock",
+                 CrLf(LongHeader() + "From: a@example.org\nTo: b@example.org\n"
+                                     "Date: 1 Jan 2001 00:00:00\n\nbody\n"),
+                 true},
+        ShapeRow{"NoDate", CrLf("From: a@example.org\nTo: b@example.org\nSubject: s\n\nbody\n"),
+                 false},
+        // Header-like lines running into prose carry none of a real header's marks.
+        ShapeRow{"HeaderLikeProse",
+                 CrLf("From: someone\nDate: yesterday\nSubject: x\nthen the story goes on and "
+                      "on\n"),
+                 false}),
+    [](const testing::TestParamInfo<ShapeRow>& row) { return row.param.name; });
+
+// A message attached to another is part of it, not a mail of its own; one quoted as text in
+// another mail's body after part headers is not taken at all.
+TEST(ShapeScannerTest, AttachedMessageIsPartOfItsParent) {
+  const std::string inner = CrLf(
+      "Received: from a by b; 1 Jan 2001\n"
+      "Received: from c by a; 1 Jan 2001\n"
+      "From: inner@example.org\nTo: x@example.org\nDate: 1 Jan 2001 00:00:00\n"
+      "Subject: inner\nMessage-ID: <inner@example.org>\n\ninner body\n");
+  const std::string outer =
+      CrLf(
+          "From: outer@example.org\nTo: y@example.org\nDate: 2 Jan 2001 00:00:00\n"
+          "Subject: outer\nMessage-ID: <outer@example.org>\nMIME-Version: 1.0\n"
+          "Content-Type: multipart/mixed; boundary=\"b1\"\n\n"
+          "--b1\nContent-Type: text/plain\n\nsee attached\n"
+          "--b1\nContent-Type: message/rfc822\n\n") +
+      inner + CrLf("--b1--\n");
+  ImageBuilder image;
+  image.Put(8192, outer).Resize(64 * 1024);
+  const auto records = ScanBytes(image.Bytes()).records;
+  ASSERT_EQ(records.size(), 2u) << "the trace rule still finds the inner message";
+  EXPECT_EQ(records[0]->subjectText, u"outer");
+  EXPECT_EQ(records[0]->partOf, -1);
+  EXPECT_EQ(records[1]->subjectText, u"inner");
+  EXPECT_EQ(records[1]->foundBy, FoundBy::Trace);
+  EXPECT_EQ(records[1]->partOf, 0);
+}
+
+// Copies of one message: the later ones name the first.
+TEST(ShapeScannerTest, LaterCopiesAreMarkedAsDuplicates) {
+  ImageBuilder image;
+  image.Put(4096, kShapeMail).Put(40960, kShapeMail).Put(81920, kShapeMail).Resize(128 * 1024);
+  const auto records = ScanBytes(image.Bytes()).records;
+  ASSERT_EQ(records.size(), 3u);
+  EXPECT_EQ(records[0]->duplicateOf, -1);
+  EXPECT_EQ(records[1]->duplicateOf, 0);
+  EXPECT_EQ(records[2]->duplicateOf, 0);
+}
+
+// The shape rule adds finds; it never moves or drops one of the trace rule.
+TEST(ShapeScannerTest, TraceFindsStayWhereTheyAre) {
+  ImageBuilder image;
+  for (int i = 0; i < 5; ++i)
+    image.Put(i * 300000 + 4096, test::SampleMail("Mail " + std::to_string(i)));
+  image.Put(1'600'000, kShapeMail).Resize(2'000'000);
+  const auto strict = ScanBytes(image.Bytes(), Strict()).records;
+  const auto all = ScanBytes(image.Bytes()).records;
+  ASSERT_EQ(strict.size(), 5u);
+  ASSERT_EQ(all.size(), 6u);
+  std::vector<std::uint64_t> traceFinds;
+  for (const auto& record : all)
+    if (record->foundBy == FoundBy::Trace) traceFinds.push_back(record->StartByte());
+  EXPECT_EQ(traceFinds, Positions(strict));
+  // And they learn where their mail's whole text begins.
+  EXPECT_EQ(all[0]->Extent().textStart, 4096u);
+}
+
+std::string StoreBlock(std::uint32_t self, std::uint32_t used, std::uint32_t next,
+                       std::string_view data) {
+  std::string block(16, '\0');
+  auto put = [&](std::size_t at, std::uint32_t value) {
+    for (int i = 0; i < 4; ++i) block[at + i] = static_cast<char>((value >> (8 * i)) & 0xFF);
+  };
+  put(0, self);
+  put(4, 0x200);
+  put(8, used);
+  put(12, next);
+  std::string padded(data);
+  padded.resize(512, '\0');
+  return block + padded;
+}
+
+// A mail in a store whose blocks are out of order is found at its first block and read by its
+// chain; a block that continues it is not taken for a mail, even when it opens with a header.
+TEST(ShapeScannerTest, StoreChainOutOfOrder) {
+  std::string mail = CrLf("Subject: stored\nX-Pad: " + std::string(440, 'p') +
+                          "\nFrom: e@example.org\nTo: f@example.org\n"
+                          "Date: 4 Jan 2001 00:00:00\nMessage-ID: <stored@example.org>\n\n"
+                          "stored body\n");
+  ASSERT_GT(mail.size(), 512u);
+  ASSERT_LE(mail.size(), 1024u);
+  // The second block's text happens to begin with a header line.
+  const std::size_t cut = mail.find("From:");
+  ASSERT_LT(cut, 512u);
+  const std::string first = mail.substr(0, cut);
+  const std::string second = mail.substr(cut);
+  // Store base at 4096; the second block lies before the first.
+  ImageBuilder image;
+  image.Put(4096 + 528 * 3,
+            StoreBlock(528 * 3, static_cast<std::uint32_t>(first.size()), 528, first));
+  image.Put(4096 + 528, StoreBlock(528, static_cast<std::uint32_t>(second.size()), 0, second));
+  image.Resize(64 * 1024);
+  const auto records = ScanBytes(image.Bytes()).records;
+  ASSERT_EQ(records.size(), 1u);
+  EXPECT_EQ(records[0]->subjectText, u"stored");
+  EXPECT_EQ(records[0]->StartByte(), 4096u + 528 * 3 + 16);
+  EXPECT_TRUE(records[0]->Extent().inStore);
+  EXPECT_EQ(records[0]->Extent().storeBlock, 4096u + 528 * 3);
+}
+
+}  // namespace
+}  // namespace quillon
