@@ -47,11 +47,13 @@ void FillRecord(MailRecord& record, std::uint8_t choice, std::string_view window
   }
 }
 
-void CheckExtent(std::string_view data, const reader::MailExtent& extent) {
+void CheckExtent(std::string_view data, const reader::MailExtent& extent,
+                 const reader::RecordPlace& place) {
   if (!extent.found) return;
   Check(extent.start <= extent.end, "extent starts behind its end");
   Check(extent.end <= data.size(), "extent ends outside the data");
-  Check(extent.start >= 2 && data.substr(extent.start - 2, 2) == "\r\n",
+  const bool atRecord = place.mailStartsThere && extent.start == place.position;
+  Check(atRecord || (extent.start >= 2 && data.substr(extent.start - 2, 2) == "\r\n"),
         "extent does not start at a line start");
 }
 
@@ -85,18 +87,23 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   MailRecord record;
   FillRecord(record, choice, window);
-  CheckExtent(reference, reader::FindMatchedMail(reference, record));
-  CheckExtent(reference, reader::FindFirstMail(reference));
-  const reader::WindowSearch search = reader::SearchWindow(reference, record);
-  CheckExtent(reference, search.chosen);
+  reader::RecordPlace place;
+  if (!reference.empty() && (choice & 0x10)) place.position = (choice * 5u) % reference.size();
+  place.mailStartsThere = choice & 1;
+  CheckExtent(reference, reader::FindMatchedMail(reference, record, place), place);
+  CheckExtent(reference, reader::FindFirstMail(reference, place), place);
+  const reader::WindowSearch search = reader::SearchWindow(reference, record, place);
+  CheckExtent(reference, search.chosen, place);
   CheckText(reader::CleanMailText(reference));
 
   // The whole re-reader over the window as a source, from a start inside it.
   quillon::DataSource source;
-  source.OpenBackend(quillon::MakeMemoryBackend(std::vector<std::uint8_t>(window.begin(),
-                                                                          window.end())),
-                     "fuzz.img");
+  source.OpenBackend(
+      quillon::MakeMemoryBackend(std::vector<std::uint8_t>(window.begin(), window.end())),
+      "fuzz.img");
   record.startSector = (choice % 8);
+  record.sectorOffset = choice;
+  if (choice & 1) record.foundBy = quillon::FoundBy::Shape;
   std::string text;
   Check(quillon::ReadMailText(record, &source, text, nullptr), "an open source failed");
   CheckText(text);

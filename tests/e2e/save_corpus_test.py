@@ -19,8 +19,9 @@ Finally a mail with a 5 MB attachment and no X-Attachment line (its window is 51
 back whole.
 
 The saved files are mapped to the scanned mails by their contents: the expected bytes of every
-mail are looked up among the saved files; a mail whose bytes are not there is printed with
-`quillon show IMAGE --index N`, and the saved files left over must be exactly those outputs.
+mail are looked up among the saved files, a mail inside another mail (or a false find of the
+scan) claims a saved file that is a stretch of the bytes around it, and a mail whose bytes are
+not there is printed with `quillon show IMAGE --index N`; no saved file may be left over.
 """
 
 import base64
@@ -42,6 +43,7 @@ CRLF = b"\r\n"
 LEAD_SECTORS = 2
 STRAY_BYTES = 4
 MAX_SHOWN = 12
+MAX_MAIL_BYTES = 64 << 20
 
 # Why a saved file may differ from the extent rules applied to the laid-out mail, or its parse
 # from the original's. Each is verified against the bytes before it is accepted.
@@ -54,6 +56,9 @@ CUT_IN_BODY = "a trace line inside the body (a forwarded or bounced mail) ends t
 CUT_AT_NUL = "the original holds a NUL byte: the text ends there"
 CONTROL_BYTES = "the original holds bytes 0x01..0x07, which read back as blanks"
 HEADER_BEFORE_TRACE = "header lines before the first trace line are not part of the carved text"
+FALSE_FIND = "the scan reported a mail where none was laid out: its saved text is not compared"
+SHAPE_INSIDE = ("found by the shape of a header block at a line inside the mail's header: the "
+                "text is read from that line, so the parse is not compared")
 EMBEDDED = ("a mail inside another (forwarded or bounced): its text is a stretch of the other's, "
             "whose headers it does not share")
 
@@ -81,37 +86,84 @@ def line_starts(data, begin=0):
 
 
 class Extent:
-    """The extent rules applied to a mail's laid-out text `text` (in a store: its pieces joined).
+    """The extent rules applied to a mail's laid-out text `text` (in a store: its pieces joined)
+    followed by the bytes behind it in the image (`behind`, up to its first NUL): where the text
+    starts, where its header block ends, where it ends.
+
     `window_from` is the first text offset inside the read window (a line start counts when its
     CR LF lies in the window); `first_line` tells that the text's first line counts too: it
-    follows a CR LF inside the window (in an mbox file, the separator line's)."""
+    follows a CR LF inside the window (in an mbox file, the separator line's). A mail found by
+    the shape of its header block starts at its recorded line, `shape_start`."""
 
-    def __init__(self, text, window_from, first_line):
+    def __init__(self, text, behind, window_from, first_line, shape_start=None):
         self.text = text
+        self.whole = text + behind
         self.start = None
         self.header_end = None
-        self.end = len(text)
+        self.end = len(self.whole)
         self.ended_in_text = False
-        self.difference = None  # the reason the saved text differs from the rules, if it does
-        candidates = itertools.chain([0] if first_line else [], line_starts(text, window_from))
-        for at in candidates:
-            if is_start_line(text, at):
-                self.start = at
-                break
+        if shape_start is not None:
+            candidates = [shape_start]
+        else:
+            candidates = (at for at in itertools.chain([0] if first_line else [],
+                                                       line_starts(text, window_from))
+                          if is_start_line(text, at))
+        self.start = next(iter(candidates), None)
         if self.start is None:
             return
-        empty = text.find(CRLF + CRLF, self.start)
+        empty = self.whole.find(CRLF + CRLF, self.start)
         if empty < 0:
             return
         self.header_end = empty + 2
-        for at in line_starts(text, self.header_end):
-            if is_start_line(text, at):
+        for at in line_starts(self.whole, self.header_end):
+            if is_start_line(self.whole, at):
                 self.end = at - 2
-                self.ended_in_text = True
                 break
+        self.ended_in_text = self.end < len(text)
+
+    def found(self):
+        return self.start is not None and self.header_end is not None
 
     def expected(self):
-        return clean(self.text[self.start:self.end])
+        return clean(self.whole[self.start:self.end])
+
+    def runs_on(self):
+        """The saved text reaches past the mail's own bytes."""
+        nul = self.whole.find(b"\x00", self.start)
+        end = self.end if nul < 0 else min(self.end, nul)
+        return end > len(self.text)
+
+
+def compacted(data, base):
+    """`data` (at image offset `base`) without the store block headers at even offsets."""
+    out = bytearray()
+    at = (base & 1)
+    copy_from = 0
+    while at + 8 <= len(data):
+        if data[at + 5:at + 8] == b"\x02\x00\x00":
+            out += data[copy_from:at]
+            copy_from = at + 16
+            at += 18
+        else:
+            at += 2
+    return bytes(out + data[copy_from:])
+
+
+def up_to_nul(image, start, cap=MAX_MAIL_BYTES):
+    """The image from `start` up to its next NUL byte (at most `cap` bytes)."""
+    nul = image.find(b"\x00", start, start + cap)
+    return image[start:nul if nul >= 0 else start + cap]
+
+
+def bytes_behind(image, truth, mail):
+    """What follows the mail in the image as the reader sees it, up to the first NUL."""
+    end = mail["end"]
+    if truth["layout"] != "dbx":
+        return up_to_nul(image, end)
+    # In a store the zeros of a header lie between text: remove the headers first.
+    tail = compacted(image[end:end + (1 << 20)], end)
+    nul = tail.find(b"\x00")
+    return tail if nul < 0 else tail[:nul]
 
 
 def laid_out_text(image, truth, mail):
@@ -122,9 +174,12 @@ def laid_out_text(image, truth, mail):
 
 
 def text_offset_of(mail, position):
-    """Offset in the laid-out text of an image position inside the mail (or before it: 0)."""
+    """Offset in the laid-out text of an image position inside the mail (or before it: 0). A
+    position inside a store block header stands for a line moved up over it, 16 bytes later."""
     offset = 0
     for start, end in mail.get("pieces") or [[mail["start"], mail["end"]]]:
+        if position < start and start - position <= 16 and offset:
+            return offset - (16 - (start - position))
         if position < end:
             return offset + max(0, position - start)
         offset += end - start
@@ -160,7 +215,7 @@ class Layout:
         self.originals = originals
         self.exact = 0  # saved text equal to what the extent rules give
         self.whole = 0  # ... and that is the whole original from its first trace line on
-        self.embedded_count = 0
+        self.stretches = 0  # mails inside other mails, and false finds, checked as stretches
         self.exceptions = collections.Counter()
         self.parse_exceptions = collections.Counter()
         self.failures = []
@@ -186,50 +241,91 @@ class Layout:
         return completed.stdout
 
     def check(self, records, saved):
+        """Maps the saved files to the mails: first by the bytes the rules give, then mails
+        inside other mails by their stretch; what is left is printed with `quillon show`."""
         extents = support.MailExtents(self.truth)
         remaining = collections.Counter(saved)
-        shown = []
+        direct, stretches = [], []
         for record in records:
             index = int(record["index"])
             at = support.position(record)
+            shape = record.get("found_by") == "shape"
             number = extents.mail_at(at)
-            if number is None:
-                self.fail(f"mail {index} at {at} lies in no laid-out mail")
+            mail = self.truth["mails"][number] if number is not None else None
+            if mail is None or self.embedded(mail, laid_out_text(self.image, self.truth, mail), at):
+                # A mail inside another, or the scan's own false find: its text starts in the
+                # read window, at or before the recorded line.
+                stretches.append((index, mail, at, EMBEDDED if mail else FALSE_FIND, shape))
                 continue
-            mail = self.truth["mails"][number]
             text = laid_out_text(self.image, self.truth, mail)
-            if self.embedded(mail, text, at):
-                actual = self.show(index)
-                if actual is not None:
-                    shown.append(actual)
-                    self.check_embedded(index, mail, text, actual)
-                continue
+            behind = bytes_behind(self.image, self.truth, mail)
             window = max(0, (at // support.SECTOR_SIZE - LEAD_SECTORS) * support.SECTOR_SIZE)
             first_line = mail["start"] - 2 >= window and \
                 self.image[mail["start"] - 2:mail["start"]] == CRLF
-            extent = Extent(text, text_offset_of(mail, window), first_line)
-            if extent.start is None or extent.header_end is None:
+            extent = Extent(text, behind, text_offset_of(mail, window), first_line,
+                            text_offset_of(mail, at) if shape else None)
+            if not extent.found():
                 self.fail(f"mail {index} ({mail['file']}): the rules find no mail in its text")
                 continue
+            direct.append((index, mail, extent))
+
+        unmatched = []
+        for index, mail, extent in direct:
             expected = extent.expected()
             if remaining[expected] > 0:
                 remaining[expected] -= 1
-                actual = expected
                 self.exact += 1
+                self.judge(index, mail, extent, expected, None)
             else:
-                actual = self.show(index)
-                if actual is None:
-                    continue
-                shown.append(actual)
-                extent.difference = self.explain_difference(index, mail, extent, expected, actual)
-            if actual == text[extent.start:] and text == self.originals[mail["file"]]:
-                self.whole += 1
-            self.explain_exact_extent(index, mail, extent)
-            self.check_parse(index, mail, extent, actual)
-        remaining.subtract(collections.Counter(shown))
+                unmatched.append((index, mail, extent))
+        for index, mail, at, reason, shape in stretches:
+            window, reach = self.window_bytes(at)
+            # Mails inside one mail share their surroundings: the file that starts nearest to
+            # the recorded line is this mail's.
+            fits = [(stretch_start(data, window, reach, shape), data)
+                    for data, count in remaining.items() if count > 0]
+            fits = [fit for fit in fits if fit[0] is not None]
+            claimed = max(fits, key=lambda fit: fit[0])[1] if fits else None
+            if claimed is None:
+                unmatched.append((index, mail, None))
+                continue
+            remaining[claimed] -= 1
+            self.stretches += 1
+            self.note(self.exceptions, reason, f"mail {index}" +
+                      (f" ({mail['file']})" if mail else ""))
+        for index, mail, extent in unmatched:
+            actual = self.show(index)
+            if actual is None:
+                continue
+            remaining[actual] -= 1
+            if extent is None:
+                self.fail(f"mail {index}: the saved text of a mail inside another (or of a false "
+                          "find) is no stretch of the bytes around it")
+                continue
+            expected = extent.expected()
+            reason = BLANKED if self.name == "dbx" and \
+                only_blanked_before_blocks(actual, expected, mail) else None
+            if reason is None:
+                self.fail(f"mail {index} ({mail['file']}): saved {len(actual)} bytes differ from "
+                          f"the {len(expected)} expected (first difference at "
+                          f"{first_difference(actual, expected)})")
+                continue
+            self.judge(index, mail, extent, actual, reason)
         leftover = sum(count for count in remaining.values() if count != 0)
         if leftover:
-            self.fail(f"{leftover} saved files match no mail's `quillon show` output")
+            self.fail(f"{leftover} saved files match no mail")
+
+    def window_bytes(self, at):
+        """The bytes the reader sees from the window start of a mail recorded at `at`, and how
+        far into them its text may start."""
+        start = max(0, (at // support.SECTOR_SIZE - LEAD_SECTORS) * support.SECTOR_SIZE)
+        if self.truth["layout"] == "dbx":
+            data = compacted(self.image[start:at + (1 << 20)], start)
+            nul = data.find(b"\x00", at - start)
+            data = data if nul < 0 else data[:nul]
+        else:
+            data = self.image[start:at] + up_to_nul(self.image, at)
+        return blank_controls(data), at - start
 
     def embedded(self, mail, text, at):
         """True when the mail was found below the header block of the laid-out mail: it is a
@@ -239,51 +335,31 @@ class Layout:
         top_header_end = text.find(CRLF + CRLF)
         return top_header_end < 0 or text_offset_of(mail, at) > top_header_end
 
-    def check_embedded(self, index, mail, text, actual):
-        """A mail found inside another mail's text: the saved bytes must be a stretch of that
-        text (and what follows it) that begins with a trace line."""
-        label = f"mail {index} ({mail['file']})"
-        surroundings = blank_controls(text + self.image[mail["end"]:mail["end"] + len(actual)])
-        at = surroundings.find(actual)
-        if at >= 2 and surroundings[at - 2:at] == CRLF and is_start_line(surroundings, at):
-            self.embedded_count += 1
-            self.note(self.exceptions, EMBEDDED, label)
-        else:
-            self.fail(f"{label}: the saved text of a mail inside another is no stretch of it")
-
-    def explain_difference(self, index, mail, extent, expected, actual):
-        label = f"mail {index} ({mail['file']})"
-        if not extent.ended_in_text and actual.startswith(expected) and \
-                b"\x00" not in extent.text[extent.start:]:
-            behind = clean(self.image[mail["end"]:mail["end"] + len(actual) - len(expected) + 1])
-            if actual[len(expected):] == behind[:len(actual) - len(expected)]:
-                reason = MBOX_SEPARATOR if self.name == "mbox" else RUNS_ON
-                self.note(self.exceptions, reason, label)
-                return reason
-        if self.name == "dbx" and only_blanked_before_blocks(actual, expected, mail):
-            self.note(self.exceptions, BLANKED, label)
-            return BLANKED
-        self.fail(f"{label}: saved {len(actual)} bytes differ from the {len(expected)} expected "
-                  f"(first difference at {first_difference(actual, expected)})")
-        return None
-
-    def explain_exact_extent(self, index, mail, extent):
-        """Names what the extent rules themselves cut from the original message."""
+    def judge(self, index, mail, extent, actual, difference):
+        """Names every way the saved text differs from the original, and checks its parse."""
         label = f"mail {index} ({mail['file']})"
         original = self.originals[mail["file"]]
+        if difference:
+            self.note(self.exceptions, difference, label)
+        if actual == extent.text[extent.start:] and extent.text == original:
+            self.whole += 1
         body = extent.text[extent.start:extent.end]
+        if extent.runs_on():
+            self.note(self.exceptions, MBOX_SEPARATOR if self.name == "mbox" else RUNS_ON, label)
         if extent.ended_in_text:
             self.note(self.exceptions, CUT_IN_BODY, label)
-        elif b"\x00" in body:
+        elif b"\x00" in extent.text[extent.start:]:
             self.note(self.exceptions, CUT_AT_NUL, label)
         if any(0 < byte < 8 for byte in body.split(b"\x00")[0]):
             self.note(self.exceptions, CONTROL_BYTES, label)
         if self.name == "mbox" and extent.text != original:
             self.note(self.exceptions, MBOX_ESCAPED, label)
+        if extent.start > 0 and not is_start_line(extent.text, extent.start):
+            self.note(self.exceptions, SHAPE_INSIDE, label)
+            return
+        self.check_parse(label, original, extent, actual)
 
-    def check_parse(self, index, mail, extent, actual):
-        label = f"mail {index} ({mail['file']})"
-        original = self.originals[mail["file"]]
+    def check_parse(self, label, original, extent, actual):
         want = message_facts(original)
         got = message_facts(actual)
         for field in ("subject", "from", "date"):
@@ -296,27 +372,42 @@ class Layout:
             else:
                 self.fail(f"{label}: {field} {got[field]!r} differs from {want[field]!r}")
         if want["attachments"] != got["attachments"]:
-            if extent.ended_in_text or b"\x00" in extent.text[extent.start:extent.end]:
-                reason = CUT_IN_BODY if extent.ended_in_text else CUT_AT_NUL
-                self.note(self.parse_exceptions, reason, f"{label} attachments")
+            if extent.ended_in_text:
+                self.note(self.parse_exceptions, CUT_IN_BODY, f"{label} attachments")
+            elif b"\x00" in extent.text[extent.start:]:
+                self.note(self.parse_exceptions, CUT_AT_NUL, f"{label} attachments")
             elif self.name == "mbox" and extent.text != original:
                 self.note(self.parse_exceptions, MBOX_ESCAPED, f"{label} attachments")
-            elif extent.difference in (RUNS_ON, MBOX_SEPARATOR):
+            elif extent.runs_on():
                 # Bytes run on behind a last boundary that lacks its line end join the last part.
-                self.note(self.parse_exceptions, extent.difference, f"{label} attachments")
+                reason = MBOX_SEPARATOR if self.name == "mbox" else RUNS_ON
+                self.note(self.parse_exceptions, reason, f"{label} attachments")
             else:
                 self.fail(f"{label}: attachments {got['attachments']} differ from "
                           f"{want['attachments']}")
 
     def summary(self, count):
-        print(f"  {count} mails saved: {self.whole} byte for byte the original from its first "
-              f"trace line to its end; {self.exact} byte-exact by the extent rules (those "
-              f"included); {self.embedded_count} mails inside other mails; "
+        print(f"  {count} mails saved: {self.whole} byte for byte the original from their first "
+              f"trace line to their end; {self.exact} byte-exact by the extent rules (those "
+              f"included); {self.stretches} inside other mails or false finds; "
               f"{len(self.failures)} unexplained")
         for counter, title in ((self.exceptions, "extent"), (self.parse_exceptions, "parse")):
             for reason, number in counter.most_common():
                 print(f"    {title}: {number:4d} x {reason}  (e.g. "
                       f"{', '.join(self.examples[reason])})")
+
+
+def stretch_start(data, window, reach, shape):
+    """Where `data` stands in `window` at a line start no later than `reach` (a mail found by
+    its shape may also start right at `reach`, behind no line end); the latest such place, or
+    None."""
+    found = None
+    at = window.find(data)
+    while 0 <= at <= reach:
+        if (at >= 2 and window[at - 2:at] == CRLF) or (shape and at == reach):
+            found = at
+        at = window.find(data, at + 1)
+    return found
 
 
 def header_before(original, field, extent):

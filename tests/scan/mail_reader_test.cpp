@@ -258,9 +258,10 @@ TEST(MailReader, RawOffsetsMapPastRemovedHeaders) {
   compactor.Append(reinterpret_cast<const std::uint8_t*>(raw.data()), raw.size());
   compactor.Finish();
   ASSERT_EQ(std::string(compactor.Settled()), "abcdefghijkl");
-  // Before, inside and behind the first header; behind the second.
+  // Before, inside (a line moved up over it: 16 bytes before) and behind the first header;
+  // behind the second.
   for (const auto& [rawOffset, compacted] : std::vector<std::pair<std::uint64_t, std::uint64_t>>{
-           {0, 0}, {3, 3}, {4, 4}, {10, 4}, {20, 4}, {23, 7}, {40, 8}, {43, 11}})
+           {0, 0}, {3, 3}, {4, 4}, {18, 2}, {19, 3}, {20, 4}, {23, 7}, {40, 8}, {43, 11}})
     EXPECT_EQ(compactor.CompactedOffset(rawOffset), compacted) << rawOffset;
 }
 
@@ -384,6 +385,32 @@ TEST(MailReader, HeadersEndAtTheRecordsBoundaryLine) {
   record->boundary = "b1";
   EXPECT_EQ(ReadBack(image, *record), mail.substr(0, mail.size() - 2));
 }
+
+struct ShapeRow {
+  const char* name;
+  std::string from;  // the record's From value
+};
+
+class ShapeFind : public ::testing::TestWithParam<ShapeRow> {};
+
+TEST_P(ShapeFind, IsReadFromItsOwnFirstLine) {
+  // A mail without trace line, its first line behind bytes that are no line end, and a mail
+  // with a trace line behind it in the window: the record's own text comes back, whether or not
+  // its values agree.
+  const std::string mail = CrLf(
+      "From: Alice Example <alice@example.org>\nTo: Bob Example <bob@example.com>\n"
+      "Subject: Shape\nDate: Mon, 9 Mar 2009 10:11:12 +0800\n\nText\n");
+  const std::string later = Mail(kFrom, kTo, kDateHeader);
+  const std::string image = std::string(700, 'n') + mail + "\r\n" + later + std::string(512, '\0');
+  MailRecordPtr record = RecordAt(700, GetParam().from);
+  record->foundBy = FoundBy::Shape;
+  EXPECT_EQ(ReadBack(image, *record), mail);
+}
+
+INSTANTIATE_TEST_SUITE_P(MailReader, ShapeFind,
+                         ::testing::Values(ShapeRow{"ValuesAgree", std::string(kFrom)},
+                                           ShapeRow{"ValuesDiffer", "Somebody Else"}),
+                         RowName{});
 
 TEST(MailReader, FallsBackToTheFirstMailWhenNoneMatches) {
   const std::string first = Mail("Carol <carol@example.org>", kTo, kDateHeader);
