@@ -71,9 +71,6 @@ std::string PlainMail(std::string_view contentType, std::string_view body) {
   return kHead + CrLf("Content-Type: " + std::string(contentType) + "\n\n") + std::string(body);
 }
 
-// A part that names no transfer encoding is read as quoted-printable; with no end marker it
-// ends one byte before the end of the text, so plain bodies below lose their last LF.
-
 const std::u16string kRule = u"\r\n" + std::u16string(60, u'-') + u"\r\n\r\n</pre>";
 
 TEST(PreviewText, ListsTheAttachmentsAboveTheBody) {
@@ -94,12 +91,12 @@ TEST(PreviewText, ListsTheAttachmentsAboveTheBody) {
   EXPECT_EQ(text,
             u"<pre>Attachment: notes.txt, Size: 500 B\r\n"
             u"Attachment: pictures &lt;1&gt;.zip, Size: 2.0 MB\r\n" +
-                kRule + u"<pre>Hi\r</pre>");
+                kRule + u"<pre>Hi\r\n</pre>");
 }
 
 TEST(PreviewText, AMailWithoutAttachmentsHasNoRule) {
   const std::u16string text = BuildPreviewText(MailRecord(), PlainMail("text/plain", "Hi\r\n"));
-  EXPECT_EQ(text, u"<pre>Hi\r</pre>");
+  EXPECT_EQ(text, u"<pre>Hi\r\n</pre>");
 }
 
 TEST(PreviewText, TheHtmlPartWinsAndStandsAsItIs) {
@@ -115,7 +112,7 @@ TEST(PreviewText, PlainTextCannotAddMarkup) {
   const std::u16string text = BuildPreviewText(
       MailRecord(), PlainMail("text/plain", "<script>alert(1)</script> & </pre><b>\r\n"));
   EXPECT_EQ(text,
-            u"<pre>&lt;script&gt;alert(1)&lt;/script&gt; &amp; &lt;/pre&gt;&lt;b&gt;\r</pre>");
+            u"<pre>&lt;script&gt;alert(1)&lt;/script&gt; &amp; &lt;/pre&gt;&lt;b&gt;\r\n</pre>");
 }
 
 TEST(PreviewText, WithoutATextPartShowsTheRawTextUpToTheNextReturnPath) {
@@ -160,15 +157,15 @@ INSTANTIATE_TEST_SUITE_P(
     PreviewText, Charsets,
     ::testing::Values(
         CharsetRow{"Utf8Parameter", PlainMail("text/plain; charset=utf-8", "caf\xC3\xA9\r\n"),
-                   u"<pre>caf\u00E9\r</pre>"},
+                   u"<pre>caf\u00E9\r\n</pre>"},
         CharsetRow{"QuotedGb2312Parameter",
                    PlainMail("text/plain; charset=\"gb2312\"", "\xD6\xD0\xCE\xC4\r\n"),
-                   u"<pre>\u4E2D\u6587\r</pre>"},
+                   u"<pre>\u4E2D\u6587\r\n</pre>"},
         CharsetRow{"ParameterOnAFoldedLine",
                    kHead + CrLf("Content-Type: text/plain;\n\tcharset=utf-8\n\n") + "\xC3\xA9\r\n",
-                   u"<pre>\u00E9\r</pre>"},
+                   u"<pre>\u00E9\r\n</pre>"},
         CharsetRow{"NoCharsetIsTheAnsiCodePage", PlainMail("text/plain", "caf\xE9\r\n"),
-                   u"<pre>caf\u00E9\r</pre>"},
+                   u"<pre>caf\u00E9\r\n</pre>"},
         CharsetRow{
             "HtmlMetaCharset",
             PlainMail("text/html", "<html><head><meta charset=\"utf-8\"></head>\xC3\xA9</html>"),
