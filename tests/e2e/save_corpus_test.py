@@ -16,7 +16,9 @@ in a trailing partial sector):
   original, and the same attachments (names and decoded sizes), unless a named reason explains
   the difference.
 Finally a mail with a 5 MB attachment and no X-Attachment line (its window is 512 KiB) must come
-back whole.
+back whole, and the command line must hold: `quillon show` prints exactly what `quillon save`
+writes, a missing --out folder is made, an index out of range and a folder that cannot be made
+fail with exit status 1.
 
 The saved files are mapped to the scanned mails by their contents: the expected bytes of every
 mail are looked up among the saved files, a mail inside another mail (or a false find of the
@@ -516,6 +518,59 @@ def check_big_attachment(options, binary, scratch):
     return []
 
 
+def run(command):
+    completed = subprocess.run([str(part) for part in command], capture_output=True)
+    return completed.returncode, completed.stdout, completed.stderr.decode("utf-8", "replace")
+
+
+def check_command_line(options, binary, corpus, scratch):
+    """`quillon show` prints what `quillon save` writes; both fail loudly where they must."""
+    print("command line:")
+    failures = []
+    inputs = support.mail_files(corpus)[:6]
+    image, _truth = support.build_image(options.source_dir, scratch, "cli", "deleted", inputs)
+    records, error = support.run_scan(binary, image)
+    if error or not records:
+        return [f"command line: no mails to work with ({error})"]
+
+    def expect(condition, message):
+        if not condition:
+            failures.append(f"command line: {message}")
+            print(f"  FAIL {message}")
+
+    # A folder named on the command line is made with its parents.
+    out = scratch / "cli-out" / "nested" / "folder"
+    code, stdout, _ = run([binary, "save", image, "--out", out])
+    saved = sorted((out / "Mail Box").iterdir()) if (out / "Mail Box").is_dir() else []
+    expect(code == 0 and len(saved) == len(records),
+           f"save into a missing folder: exit {code}, {len(saved)} files for {len(records)} mails")
+    shown = sorted(run([binary, "show", image, "--index", index])[1]
+                   for index in range(1, len(records) + 1))
+    expect(shown == sorted(path.read_bytes() for path in saved),
+           "the mails `quillon show` prints are not the files `quillon save` wrote")
+    code, stdout, _ = run([binary, "show", image, "--index", 1, "--txt"])
+    expect(code == 0 and stdout.startswith(b"Subject: ") and b"---------- Text ---------\r\n"
+           in stdout, "show --txt does not print the text rendering")
+    code, stdout, _ = run([binary, "save", image, "--out", scratch / "cli-txt", "--format", "txt"])
+    names = [path.name for path in (scratch / "cli-txt" / "Mail Box").iterdir()]
+    expect(code == 0 and len(names) == len(records) and all(n.endswith(".txt") for n in names),
+           "save --format txt does not write .txt files")
+
+    for index in (0, len(records) + 1):
+        code, stdout, stderr = run([binary, "show", image, "--index", index])
+        expect(code == 1 and not stdout and f"no mail {index}" in stderr,
+               f"show --index {index} (out of range): exit {code}, {stderr.strip()!r}")
+    blocked = scratch / "cli-blocked"
+    blocked.mkdir()
+    (blocked / "Mail Box").write_bytes(b"a file where the folder belongs")
+    code, stdout, stderr = run([binary, "save", image, "--out", blocked])
+    expect(code == 1 and "Create directory unsuccessfully!" in stderr and b"Saved" not in stdout,
+           f"save into a folder that cannot be made: exit {code}, {stderr.strip()!r}")
+    if not failures:
+        print(f"  {len(records)} mails: show equals save, out-of-range and blocked folders fail")
+    return failures
+
+
 def main():
     options = support.parse_arguments(__doc__.splitlines()[0])
     binary = options.build_dir / "bin" / "quillon"
@@ -533,6 +588,7 @@ def main():
         for name in LAYOUTS:
             failures += check_layout(options, binary, corpus, originals, scratch.path, name)
         failures += check_big_attachment(options, binary, scratch.path)
+        failures += check_command_line(options, binary, corpus, scratch.path)
         scratch.finish(not failures)
     if failures:
         print(f"FAILED: {len(failures)} problems")
