@@ -5,6 +5,7 @@
 #include <new>
 #include <vector>
 
+#include "scan/mail_extent_reader.h"
 #include "scan/mail_reader_window.h"
 
 namespace quillon {
@@ -88,7 +89,7 @@ void ReadFromSource(const MailRecord& record, DataSource& source, std::string& o
     reader.Read(std::min(tryAt, window) - reader.Done(), stopRequested);
     if (reader.Done() >= window) break;
     const std::string_view settled = compactor.Settled();
-    const mail_reader::MailExtent early =
+    const mail_reader::TextSpan early =
         mail_reader::FindMatchedMail(settled, record, recordPlace());
     if (mail_reader::ExtentComplete(settled, early)) {
       output = mail_reader::CleanMailText(settled.substr(early.start, early.end - early.start));
@@ -129,7 +130,11 @@ bool ReadMailText(const MailRecord& record, DataSource* source, std::string& out
     source = &own;
   }
   try {
-    ReadFromSource(record, *source, output, stopRequested);
+    // A mail the scan found without --strict knows where its text lies, from its first line on.
+    if (mail_reader::HasKnownExtent(record))
+      mail_reader::ReadKnownExtent(record, *source, output, stopRequested);
+    else
+      ReadFromSource(record, *source, output, stopRequested);
   } catch (const std::bad_alloc&) {
     // The buffers of a long mail could not be had: as if the mail could not be read.
     output.clear();

@@ -138,8 +138,8 @@ bool LineAgreesWithRecord(std::string_view data, std::size_t line, const MailRec
 
 // One walk over the data. With a record, the start's header values must agree with it and its
 // header block may also end at the record's boundary line.
-MailExtent Search(std::string_view data, const MailRecord* record, RecordPlace place) {
-  MailExtent extent;
+TextSpan Search(std::string_view data, const MailRecord* record, RecordPlace place) {
+  TextSpan extent;
   HeldStart held;
   const std::size_t size = data.size();
   std::size_t p = 0;
@@ -357,17 +357,17 @@ std::string UnfoldedValue(std::string_view data, std::size_t valueStart) {
   return value;
 }
 
-MailExtent FindMatchedMail(std::string_view data, const MailRecord& record, RecordPlace place) {
+TextSpan FindMatchedMail(std::string_view data, const MailRecord& record, RecordPlace place) {
   return Search(data, &record, place);
 }
 
-MailExtent FindFirstMail(std::string_view data, RecordPlace place) {
+TextSpan FindFirstMail(std::string_view data, RecordPlace place) {
   // Only a mail that starts at the record's position is bound to it.
   if (!place.mailStartsThere) place = {};
   return Search(data, nullptr, place);
 }
 
-bool ExtentComplete(std::string_view data, const MailExtent& extent) {
+bool ExtentComplete(std::string_view data, const TextSpan& extent) {
   if (!extent.found) return false;
   if (extent.endedByNextMail) return true;
   const std::size_t start = std::min(extent.start, data.size());

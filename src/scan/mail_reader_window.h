@@ -77,7 +77,7 @@ class BlockHeaderCompactor {
 std::string CompactWindowOnce(std::string_view raw);
 
 // Where a search found a mail in the compacted window: the text from `start` up to `end`.
-struct MailExtent {
+struct TextSpan {
   bool found = false;            // a start was held and its header block ended
   bool startPending = false;     // not found: a start was held whose headers had not ended
   bool endedByNextMail = false;  // `end` is the CR LF before the next mail's first line
@@ -100,14 +100,14 @@ struct RecordPlace {
 // record's position is known, reaches that line: a mail with the same values that ends before
 // it is another copy or another mail of the same sender. A mail that starts at the record's
 // position is taken from there or not at all.
-MailExtent FindMatchedMail(std::string_view data, const MailRecord& record, RecordPlace place = {});
+TextSpan FindMatchedMail(std::string_view data, const MailRecord& record, RecordPlace place = {});
 // The plain search: the first mail that begins in the data (or at the record's position),
 // whatever its values.
-MailExtent FindFirstMail(std::string_view data, RecordPlace place = {});
+TextSpan FindFirstMail(std::string_view data, RecordPlace place = {});
 
 // Both searches over one window: the matched result when there is one, else the plain one.
 struct WindowSearch {
-  MailExtent chosen;
+  TextSpan chosen;
   // The chosen mail runs to the end of the data without a NUL: more data may continue it.
   bool runsToEnd = false;
 };
@@ -115,7 +115,7 @@ WindowSearch SearchWindow(std::string_view data, const MailRecord& record, Recor
 
 // True when `extent` is found and its text is complete within `data`: it ended at the next
 // mail's first line, or a NUL byte cuts it before its end.
-bool ExtentComplete(std::string_view data, const MailExtent& extent);
+bool ExtentComplete(std::string_view data, const TextSpan& extent);
 
 // The mail's text as handed out: cut at its first NUL byte, bytes 0x01 to 0x07 as blanks.
 std::string CleanMailText(std::string_view text);

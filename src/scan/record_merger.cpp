@@ -173,6 +173,20 @@ void RecordMerger::Publish(const MailRecordPtr& record) {
     if (record->partOf < 0 && !containers_.empty() && containers_.back().start < at)
       record->partOf = static_cast<std::int64_t>(containers_.back().index);
     const MailExtent extent = record->Extent();
+    // A mail's text ends where the next mail begins.
+    if (record->partOf < 0) {
+      const std::uint64_t begins = extent.textStart ? extent.textStart : at;
+      if (lastMail_) {
+        MailExtent previous = lastMail_->Extent();
+        const std::uint64_t previousStart =
+            previous.textStart ? previous.textStart : lastMail_->StartByte();
+        if (begins > previousStart && !previous.inStore) {
+          previous.nextMailStart = begins;
+          lastMail_->SetExtent(previous);
+        }
+      }
+      lastMail_ = record;
+    }
     if (extent.multipartEnd > at)
       containers_.push_back(
           {extent.textStart ? extent.textStart : at, extent.multipartEnd, published_});

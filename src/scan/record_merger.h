@@ -64,6 +64,7 @@ class RecordMerger final : public MailSink {
     std::size_t index;
   };
   std::vector<OpenContainer> containers_;  // multipart mails around the publishing position
+  MailRecordPtr lastMail_;                 // the last mail published that is no part of another
   // The last header block decided: a mailbox separator inside a mail file that began on its own
   // (not in a mailbox), with no NUL between, is text quoted in that mail.
   std::uint64_t lastBlockStart_ = 0;

@@ -386,6 +386,15 @@ void FollowBody(CarveBuffer buffer, ShapeCandidate& candidate, std::size_t heade
         break;
       }
     }
+    // The body steps read the line behind an empty line along with it, so a mailbox separator
+    // there is looked for before they do; the blank line before it belongs to the separator.
+    if (text.empty() && line.complete && position != emptyLine) {
+      const Line after = ReadLine(buffer, line.next);
+      if (after.complete && IsMboxSeparator(Text(buffer, after))) {
+        end = position;
+        break;
+      }
+    }
     if (!steps.CollectingText()) {
       // Behind the closing boundary only empty lines still belong to the mail.
       if (!text.empty() || !line.complete) {

@@ -1,0 +1,178 @@
+#include "scan/mail_extent_reader.h"
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+#include "scan/mail_reader.h"
+#include "scan/mail_reader_window.h"
+#include "scan/store_chain.h"
+#include "text/ascii.h"
+
+namespace quillon::mail_reader {
+
+namespace {
+
+constexpr std::size_t kStep = 64 * 1024;
+constexpr std::uint64_t kEpilogueLook = 64;
+
+bool IsBinaryByte(unsigned char c) {
+  if (c >= 0x20) return c == 0x7F;
+  return !(c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == 0x0E || c == 0x0F || c == 0x1B);
+}
+
+bool ReadBytes(DataSource& source, std::uint64_t offset, std::size_t count, std::uint8_t* out) {
+  const std::uint64_t firstSector = offset / kSectorSize;
+  const std::uint64_t lastSector = (offset + count + kSectorSize - 1) / kSectorSize;
+  if (count == 0 || lastSector > source.TotalSectors()) return false;
+  std::vector<std::uint8_t> sectors(
+      static_cast<std::size_t>(lastSector - firstSector) * kSectorSize, 0);
+  if (!source.ReadSectors(sectors.data(), static_cast<std::uint32_t>(sectors.size()), firstSector))
+    return false;
+  std::memcpy(out, sectors.data() + (offset - firstSector * kSectorSize), count);
+  return true;
+}
+
+bool StartsWithTraceName(std::string_view line) {
+  for (std::string_view name : {"Received: ", "Return-Path: ", "Delivered-To: "})
+    if (StartsWithNoCase(line, name)) return true;
+  return false;
+}
+
+}  // namespace
+
+bool HasKnownExtent(const MailRecord& record) {
+  const MailExtent extent = record.Extent();
+  return extent.inStore || extent.textStart != 0 || record.foundBy == FoundBy::Shape;
+}
+
+std::size_t FindTextEnd(std::string_view text, std::string_view boundary, bool endAtTraceLines) {
+  const std::size_t nul = text.find('\0');
+  const std::string_view data = text.substr(0, nul);
+  // The header block ends at the first empty line; nothing in it ends the mail.
+  std::size_t body = data.find("\n\r\n");
+  const std::size_t lineFeedBody = data.find("\n\n");
+  body = std::min(body == std::string_view::npos ? data.size() : body + 3,
+                  lineFeedBody == std::string_view::npos ? data.size() : lineFeedBody + 2);
+  if (!boundary.empty()) {
+    const std::string closing = "\n--" + std::string(boundary) + "--";
+    if (const std::size_t at = data.find(closing, body > 0 ? body - 1 : 0);
+        at != std::string_view::npos) {
+      std::size_t end = data.find('\n', at + closing.size());
+      end = end == std::string_view::npos ? data.size() : end + 1;
+      // Empty lines behind the closing boundary still belong to the mail.
+      while (end < data.size()) {
+        if (data.substr(end, 2) == "\r\n")
+          end += 2;
+        else if (data[end] == '\n')
+          end += 1;
+        else
+          break;
+      }
+      return end;
+    }
+    // No closing boundary: the mail was cut short; the line rules below tell where.
+  }
+  bool previousEmpty = false;
+  std::size_t previousLine = body;
+  for (std::size_t line = body; line < data.size();) {
+    std::size_t next = data.find('\n', line);
+    const std::size_t lineEnd = next == std::string_view::npos ? data.size() : next;
+    std::string_view content = data.substr(line, lineEnd - line);
+    if (!content.empty() && content.back() == '\r') content.remove_suffix(1);
+    if (std::any_of(content.begin(), content.end(),
+                    [](char c) { return IsBinaryByte(static_cast<unsigned char>(c)); }))
+      return line;
+    // A mailbox separator, and the blank line before it, begin the next mail.
+    if (previousEmpty && content.size() > 5 && content.substr(0, 5) == "From ") return previousLine;
+    // Without knowing where the next mail begins, its trace line is the best sign of it; the
+    // mail ends at the line break before it.
+    if (endAtTraceLines && line > body && StartsWithTraceName(content))
+      return line >= 2 && data.substr(line - 2, 2) == "\r\n" ? line - 2 : line - 1;
+    previousEmpty = content.empty();
+    previousLine = line;
+    if (next == std::string_view::npos) break;
+    line = next + 1;
+  }
+  return nul;
+}
+
+void ReadKnownExtent(const MailRecord& record, DataSource& source, std::string& output,
+                     const std::atomic<bool>* stopRequested) {
+  const MailExtent extent = record.Extent();
+  if (extent.inStore) {
+    const SourceBytesReader reader = [&](std::uint64_t offset, std::size_t count,
+                                         std::uint8_t* out) {
+      return !(stopRequested && stopRequested->load()) && ReadBytes(source, offset, count, out);
+    };
+    const StoreChainText chain = ReadStoreChain(reader, extent.storeBlock, kMaxMailBytes);
+    output = CleanMailText(chain.text);
+    return;
+  }
+  const std::uint64_t start = extent.textStart != 0 ? extent.textStart : record.StartByte();
+  std::uint64_t end = record.Body().textEnd;
+  if (extent.multipartEnd > start && (end <= start || extent.multipartEnd < end))
+    end = extent.multipartEnd;
+  // The next mail's first line ends this one, at the line break before it when a blank line
+  // separates them; what the rules find earlier ends it earlier.
+  std::uint64_t limit = extent.nextMailStart > start ? extent.nextMailStart : 0;
+  // Empty lines behind a closing boundary still belong to the mail: look a little further.
+  const std::uint64_t knownEnd = end;
+  if (end > start) end += kEpilogueLook;
+  if (end > start && limit > start && end > limit) end = std::max(limit, knownEnd);
+  const std::uint64_t sourceEnd = source.TotalSectors() * kSectorSize;
+  std::string text;
+  std::uint64_t position = start;
+  while (position < sourceEnd && text.size() < kMaxMailBytes &&
+         !(stopRequested && stopRequested->load())) {
+    const std::uint64_t stop = end > start ? end : limit;
+    if (stop > start && position >= stop) break;
+    const std::uint64_t wanted = stop > start ? stop - position : kStep;
+    const auto count = static_cast<std::size_t>(std::min<std::uint64_t>(
+        {wanted, sourceEnd - position, kMaxMailBytes - text.size(), 16 * kStep}));
+    if (count == 0) break;
+    const std::size_t at = text.size();
+    text.resize(at + count, '\0');
+    if (!ReadBytes(source, position, count, reinterpret_cast<std::uint8_t*>(text.data() + at))) {
+      // A read that fails sector by sector: keep what can be read, zeros for the rest.
+      for (std::size_t done = 0; done < count; done += kSectorSize) {
+        const std::size_t piece = std::min<std::size_t>(kSectorSize, count - done);
+        if (!ReadBytes(source, position + done, piece,
+                       reinterpret_cast<std::uint8_t*>(text.data() + at + done)))
+          std::memset(text.data() + at + done, 0, piece);
+      }
+    }
+    position += count;
+    if (end > start) {
+      if (position >= end) break;
+      continue;
+    }
+    if (stop <= start &&
+        FindTextEnd(text, record.boundary, limit <= start) != std::string_view::npos)
+      break;
+  }
+  if (knownEnd > start) {
+    std::size_t keep =
+        static_cast<std::size_t>(std::min<std::uint64_t>(knownEnd - start, text.size()));
+    while (keep < text.size()) {
+      if (text.compare(keep, 2, "\r\n") == 0)
+        keep += 2;
+      else if (text[keep] == '\n')
+        keep += 1;
+      else
+        break;
+    }
+    text.resize(keep);
+  } else {
+    const std::size_t textEnd = FindTextEnd(text, record.boundary, limit <= start);
+    if (textEnd != std::string_view::npos) {
+      text.resize(textEnd);
+    } else if (limit > start && text.size() >= 2 && text.substr(text.size() - 2) == "\r\n" &&
+               text.size() >= 4 && text.substr(text.size() - 4, 2) == "\r\n") {
+      text.resize(text.size() - 2);  // the blank line between two mails belongs to neither
+    }
+  }
+  output = CleanMailText(text);
+}
+
+}  // namespace quillon::mail_reader

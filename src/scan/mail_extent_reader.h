@@ -1,0 +1,27 @@
+// Reads a mail whose whole extent the scan could tell: a store mail by its block chain, any
+// other from its first header line to where its text ends. Private to the re-reader.
+#pragma once
+
+#include <atomic>
+#include <string>
+#include <string_view>
+
+#include "scan/mail_record.h"
+#include "source/data_source.h"
+
+namespace quillon::mail_reader {
+
+// True when the scan told where this mail's text begins, so that the extent read applies.
+bool HasKnownExtent(const MailRecord& record);
+
+// Reads the mail from its known extent into `output` (cleaned like every re-read text).
+void ReadKnownExtent(const MailRecord& record, DataSource& source, std::string& output,
+                     const std::atomic<bool>* stopRequested);
+
+// Where a mail's text ends when the scan did not see it, in `text` that starts with the mail's
+// first header line: at a NUL; behind a multipart's closing boundary; at binary bytes; at a
+// mailbox separator; and, with `endAtTraceLines` (when the next mail's start is not known), at
+// the next line that opens a mail with a trace line. npos when nothing in `text` ends it.
+std::size_t FindTextEnd(std::string_view text, std::string_view boundary, bool endAtTraceLines);
+
+}  // namespace quillon::mail_reader
