@@ -234,7 +234,7 @@ class Layout:
             self.examples[reason].append(example)
 
     def show(self, index):
-        completed = subprocess.run([str(self.binary), "show", str(self.image_path), "--index",
+        completed = subprocess.run([str(self.binary), "show", str(self.image_path), "--strict", "--index",
                                     str(index)], capture_output=True)
         if completed.returncode != 0:
             self.fail(f"`quillon show --index {index}` exited with {completed.returncode}: "
@@ -445,7 +445,7 @@ def message_facts(data):
 
 
 def run_save(binary, image, out):
-    completed = subprocess.run([str(binary), "save", str(image), "--out", str(out)],
+    completed = subprocess.run([str(binary), "save", str(image), "--strict", "--out", str(out)],
                                capture_output=True)
     stdout = completed.stdout.decode("utf-8", "replace")
     folder = out / "Mail Box"
@@ -456,7 +456,7 @@ def run_save(binary, image, out):
 def check_layout(options, binary, corpus, originals, scratch, name):
     print(f"{name}:")
     image, truth = support.build_image(options.source_dir, scratch, name, name, [corpus])
-    records, error = support.run_scan(binary, image)
+    records, error = support.run_scan(binary, image, ["--strict"])
     if error:
         print(f"  FAIL {error}")
         return [error]
@@ -529,7 +529,7 @@ def check_command_line(options, binary, corpus, scratch):
     failures = []
     inputs = support.mail_files(corpus)[:6]
     image, _truth = support.build_image(options.source_dir, scratch, "cli", "deleted", inputs)
-    records, error = support.run_scan(binary, image)
+    records, error = support.run_scan(binary, image, ["--strict"])
     if error or not records:
         return [f"command line: no mails to work with ({error})"]
 
@@ -540,30 +540,30 @@ def check_command_line(options, binary, corpus, scratch):
 
     # A folder named on the command line is made with its parents.
     out = scratch / "cli-out" / "nested" / "folder"
-    code, stdout, _ = run([binary, "save", image, "--out", out])
+    code, stdout, _ = run([binary, "save", image, "--strict", "--out", out])
     saved = sorted((out / "Mail Box").iterdir()) if (out / "Mail Box").is_dir() else []
     expect(code == 0 and len(saved) == len(records),
            f"save into a missing folder: exit {code}, {len(saved)} files for {len(records)} mails")
-    shown = sorted(run([binary, "show", image, "--index", index])[1]
+    shown = sorted(run([binary, "show", image, "--strict", "--index", index])[1]
                    for index in range(1, len(records) + 1))
     expect(shown == sorted(path.read_bytes() for path in saved),
            "the mails `quillon show` prints are not the files `quillon save` wrote")
-    code, stdout, _ = run([binary, "show", image, "--index", 1, "--txt"])
+    code, stdout, _ = run([binary, "show", image, "--strict", "--index", 1, "--txt"])
     expect(code == 0 and stdout.startswith(b"Subject: ") and b"---------- Text ---------\r\n"
            in stdout, "show --txt does not print the text rendering")
-    code, stdout, _ = run([binary, "save", image, "--out", scratch / "cli-txt", "--format", "txt"])
+    code, stdout, _ = run([binary, "save", image, "--strict", "--out", scratch / "cli-txt", "--format", "txt"])
     names = [path.name for path in (scratch / "cli-txt" / "Mail Box").iterdir()]
     expect(code == 0 and len(names) == len(records) and all(n.endswith(".txt") for n in names),
            "save --format txt does not write .txt files")
 
     for index in (0, len(records) + 1):
-        code, stdout, stderr = run([binary, "show", image, "--index", index])
+        code, stdout, stderr = run([binary, "show", image, "--strict", "--index", index])
         expect(code == 1 and not stdout and f"no mail {index}" in stderr,
                f"show --index {index} (out of range): exit {code}, {stderr.strip()!r}")
     blocked = scratch / "cli-blocked"
     blocked.mkdir()
     (blocked / "Mail Box").write_bytes(b"a file where the folder belongs")
-    code, stdout, stderr = run([binary, "save", image, "--out", blocked])
+    code, stdout, stderr = run([binary, "save", image, "--strict", "--out", blocked])
     expect(code == 1 and "Create directory unsuccessfully!" in stderr and b"Saved" not in stdout,
            f"save into a folder that cannot be made: exit {code}, {stderr.strip()!r}")
     if not failures:
