@@ -21,18 +21,6 @@ bool IsBinaryByte(unsigned char c) {
   return !(c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == 0x0E || c == 0x0F || c == 0x1B);
 }
 
-bool ReadBytes(DataSource& source, std::uint64_t offset, std::size_t count, std::uint8_t* out) {
-  const std::uint64_t firstSector = offset / kSectorSize;
-  const std::uint64_t lastSector = (offset + count + kSectorSize - 1) / kSectorSize;
-  if (count == 0 || lastSector > source.TotalSectors()) return false;
-  std::vector<std::uint8_t> sectors(
-      static_cast<std::size_t>(lastSector - firstSector) * kSectorSize, 0);
-  if (!source.ReadSectors(sectors.data(), static_cast<std::uint32_t>(sectors.size()), firstSector))
-    return false;
-  std::memcpy(out, sectors.data() + (offset - firstSector * kSectorSize), count);
-  return true;
-}
-
 bool StartsWithTraceName(std::string_view line) {
   for (std::string_view name : {"Received: ", "Return-Path: ", "Delivered-To: "})
     if (StartsWithNoCase(line, name)) return true;
@@ -103,7 +91,7 @@ void ReadKnownExtent(const MailRecord& record, DataSource& source, std::string& 
   if (extent.inStore) {
     const SourceBytesReader reader = [&](std::uint64_t offset, std::size_t count,
                                          std::uint8_t* out) {
-      return !(stopRequested && stopRequested->load()) && ReadBytes(source, offset, count, out);
+      return !(stopRequested && stopRequested->load()) && source.ReadBytes(offset, count, out);
     };
     const StoreChainText chain = ReadStoreChain(reader, extent.storeBlock, kMaxMailBytes);
     output = CleanMailText(chain.text);
@@ -133,12 +121,12 @@ void ReadKnownExtent(const MailRecord& record, DataSource& source, std::string& 
     if (count == 0) break;
     const std::size_t at = text.size();
     text.resize(at + count, '\0');
-    if (!ReadBytes(source, position, count, reinterpret_cast<std::uint8_t*>(text.data() + at))) {
+    if (!source.ReadBytes(position, count, reinterpret_cast<std::uint8_t*>(text.data() + at))) {
       // A read that fails sector by sector: keep what can be read, zeros for the rest.
       for (std::size_t done = 0; done < count; done += kSectorSize) {
         const std::size_t piece = std::min<std::size_t>(kSectorSize, count - done);
-        if (!ReadBytes(source, position + done, piece,
-                       reinterpret_cast<std::uint8_t*>(text.data() + at + done)))
+        if (!source.ReadBytes(position + done, piece,
+                              reinterpret_cast<std::uint8_t*>(text.data() + at + done)))
           std::memset(text.data() + at + done, 0, piece);
       }
     }

@@ -41,20 +41,6 @@ void ReadChunk(DataSource& source, std::uint8_t* destination, std::uint64_t firs
   }
 }
 
-bool ReadSourceBytes(DataSource& source, std::uint64_t offset, std::size_t count,
-                     std::uint8_t* out) {
-  const std::uint64_t firstSector = offset / kSectorSize;
-  const std::uint64_t lastSector = (offset + count + kSectorSize - 1) / kSectorSize;
-  if (count == 0 || lastSector > source.TotalSectors() || lastSector - firstSector > 4096)
-    return false;
-  std::vector<std::uint8_t> sectors(
-      static_cast<std::size_t>(lastSector - firstSector) * kSectorSize, 0);
-  if (!source.ReadSectors(sectors.data(), static_cast<std::uint32_t>(sectors.size()), firstSector))
-    return false;
-  std::memcpy(out, sectors.data() + (offset - firstSector * kSectorSize), count);
-  return true;
-}
-
 // Runs one task at a time on a thread of its own, so that reading and looking ahead overlap
 // with carving. Run and Wait alternate; Wait orders everything the task wrote before what the
 // caller does next.
@@ -132,7 +118,7 @@ void RunScan(DataSource& source, const ScanOptions& options, ScanStatus& status,
   // Store chains are read from the source on the thread that reads chunks, never from the
   // buffer the carver changes.
   shapes.SetSourceReader([&source](std::uint64_t offset, std::size_t count, std::uint8_t* out) {
-    return ReadSourceBytes(source, offset, count, out);
+    return source.ReadBytes(offset, count, out);
   });
 
   // Chunks follow each other in one buffer. While the scan thread carves chunk k (reading ahead

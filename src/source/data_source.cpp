@@ -1,6 +1,8 @@
 #include "source/data_source.h"
 
+#include <cstring>
 #include <utility>
+#include <vector>
 
 #include "source/platform_source.h"
 #include "source/source_name.h"
@@ -69,6 +71,19 @@ bool DataSource::ReadSectors(void* buffer, std::uint32_t byteCount, std::uint64_
     if (arrived == 0) break;  // the end of the source: the rest of the buffer stays as it was
     done += static_cast<std::uint32_t>(arrived);
   }
+  return true;
+}
+
+bool DataSource::ReadBytes(std::uint64_t offset, std::size_t count, void* out) {
+  const std::uint64_t firstSector = offset / kSectorSize;
+  const std::uint64_t lastSector = (offset + count + kSectorSize - 1) / kSectorSize;
+  if (count == 0 || lastSector > TotalSectors() || lastSector - firstSector > 0x7FFFFF)
+    return false;
+  std::vector<std::uint8_t> sectors(
+      static_cast<std::size_t>(lastSector - firstSector) * kSectorSize, 0);
+  if (!ReadSectors(sectors.data(), static_cast<std::uint32_t>(sectors.size()), firstSector))
+    return false;
+  std::memcpy(out, sectors.data() + (offset - firstSector * kSectorSize), count);
   return true;
 }
 

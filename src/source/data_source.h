@@ -46,6 +46,10 @@ class DataSource {
   // or the read failed.
   [[nodiscard]] bool ReadSectors(void* buffer, std::uint32_t byteCount, std::uint64_t startSector);
 
+  // Reads `count` bytes at any byte offset (the sectors around them are read whole). False when
+  // they lie beyond the source or the read failed.
+  [[nodiscard]] bool ReadBytes(std::uint64_t offset, std::size_t count, void* out);
+
   void Close();
 
   bool IsOpen() const { return backend_ != nullptr; }

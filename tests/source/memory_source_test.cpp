@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <vector>
 
@@ -62,6 +63,27 @@ TEST(MemoryBackendTest, FailingSectorBeyondTheBytesFailsReadsThere) {
   std::vector<std::uint8_t> buffer(2 * kSectorSize);
   EXPECT_EQ(backend->ReadAt(buffer.data(), kSectorSize, 0), kSectorSize);
   EXPECT_EQ(backend->ReadAt(buffer.data(), 2 * kSectorSize, 0), -1);
+}
+
+}  // namespace
+}  // namespace quillon
+
+namespace quillon {
+namespace {
+
+// Byte reads across sector boundaries, up to the last byte and not beyond it.
+TEST(DataSourceReadBytesTest, ReadsAnyStretchInsideTheSource) {
+  std::vector<std::uint8_t> bytes(3 * kSectorSize + 100);
+  for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<std::uint8_t>(i * 7);
+  DataSource source;
+  source.OpenBackend(MakeMemoryBackend(bytes), "bytes");
+  std::vector<std::uint8_t> out(600);
+  ASSERT_TRUE(source.ReadBytes(500, out.size(), out.data()));
+  EXPECT_TRUE(std::equal(out.begin(), out.end(), bytes.begin() + 500));
+  ASSERT_TRUE(source.ReadBytes(bytes.size() - 10, 10, out.data()));
+  EXPECT_TRUE(std::equal(out.begin(), out.begin() + 10, bytes.end() - 10));
+  EXPECT_FALSE(source.ReadBytes(bytes.size() + 512, 10, out.data())) << "beyond the source";
+  EXPECT_FALSE(source.ReadBytes(0, 0, out.data())) << "nothing to read";
 }
 
 }  // namespace
