@@ -463,6 +463,11 @@ void ShapeScanner::Scan(CarveBuffer buffer, std::uint64_t from, std::uint64_t to
     const BlockStart start = FindBlockStart(buffer, anchor, earliest);
     const std::uint64_t absolute = buffer.base + start.index;
     if (absolute < from || absolute >= to || absolute < coveredUntil_) return;
+    // Behind a line of text, away from a sector start, no block begins a mail: most header-like
+    // lines in prose end here, before their lines are read.
+    if ((start.context == Context::MidLine || start.context == Context::TextLine) &&
+        absolute % 512 != 0)
+      return;
     ParsedBlock block = ParseBlock(buffer, start.index);
     if (!block.valid) {
       // Its other anchors lead to the same lines: do not read them again.
