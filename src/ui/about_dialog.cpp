@@ -5,6 +5,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "ui/help_page.h"
 #include "ui/icons.h"
 #include "ui/link_label.h"
 #include "ui/prompts.h"
@@ -25,16 +26,13 @@ AboutDialog::AboutDialog(Prompts& prompts, QWidget* parent) : QDialog(parent) {
   bold.setBold(true);
   bold.setPointSizeF(bold.pointSizeF() * 1.3);
   name->setFont(bold);
-  auto* site =
-      new LinkLabel(QStringLiteral("quillon.example.org"), QUrl(QString(kWebSiteAddress)), this);
+  auto* site = new LinkLabel(QString(kGuideLinkText), HelpPageUrl(), this);
   site->setObjectName(QStringLiteral("aboutSiteLink"));
   auto* support = new LinkLabel(QStringLiteral("support@quillon.example.org"),
                                 QUrl(QString(kSupportAddress)), this);
   support->setObjectName(QStringLiteral("aboutSupportLink"));
-  for (LinkLabel* link : {site, support}) {
-    connect(link, &LinkLabel::linkRequested, this,
-            [&prompts](const QUrl& target) { prompts.OpenExternal(target); });
-  }
+  for (LinkLabel* link : {site, support})
+    link->OpenWith([&prompts](const QUrl& target) { return prompts.OpenExternal(target); });
   auto* ok = new QPushButton(QStringLiteral("&OK"), this);
   ok->setObjectName(QStringLiteral("aboutOkButton"));
   ok->setDefault(true);

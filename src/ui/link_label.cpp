@@ -1,5 +1,6 @@
 #include "ui/link_label.h"
 
+#include <QApplication>
 #include <QMouseEvent>
 
 namespace quillon {
@@ -25,7 +26,15 @@ void LinkLabel::mouseReleaseEvent(QMouseEvent* event) {
   if (event->button() != Qt::LeftButton || !rect().contains(event->position().toPoint())) return;
   if (target_.isEmpty()) return;
   emit linkRequested(target_);
-  MarkVisited();
+}
+
+void LinkLabel::OpenWith(std::function<bool(const QUrl&)> open) {
+  connect(this, &LinkLabel::linkRequested, this, [this, open = std::move(open)](const QUrl& url) {
+    if (open(url))
+      MarkVisited();
+    else
+      QApplication::beep();
+  });
 }
 
 void LinkLabel::ApplyColour() {

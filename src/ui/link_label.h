@@ -4,6 +4,7 @@
 
 #include <QLabel>
 #include <QUrl>
+#include <functional>
 
 namespace quillon {
 
@@ -16,6 +17,8 @@ class LinkLabel final : public QLabel {
   const QUrl& Target() const { return target_; }
   bool Visited() const { return visited_; }
   void MarkVisited();
+  // Clicks ask `open` for the target: drawn as visited once it opened, a beep when it did not.
+  void OpenWith(std::function<bool(const QUrl&)> open);
 
  signals:
   void linkRequested(const QUrl& target);

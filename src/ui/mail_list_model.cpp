@@ -1,5 +1,6 @@
 #include "ui/mail_list_model.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "text/code_page.h"
@@ -47,6 +48,12 @@ MailRowTexts RowTextsOf(const MailRecord& record) {
   return texts;
 }
 
+bool SortTextLess(const QString& left, const QString& right) {
+  constexpr qsizetype kComparedLength = 255;
+  if (left.isEmpty() || right.isEmpty()) return left.isEmpty() && !right.isEmpty();
+  return QStringView(left).left(kComparedLength) < QStringView(right).left(kComparedLength);
+}
+
 MailListModel::MailListModel(QObject* parent) : QAbstractTableModel(parent) {}
 
 MailListModel::Row MailListModel::MakeRow(MailRecordPtr record) {
@@ -65,6 +72,9 @@ void MailListModel::InsertAtTop(MailRecordPtr record) {
 
 void MailListModel::SetMails(const std::vector<MailRecordPtr>& records) {
   beginResetModel();
+  // A freshly listed folder stands in found order, so no column is marked as sorted.
+  sortColumn_ = -1;
+  sortOrder_ = Qt::AscendingOrder;
   rows_.clear();
   rows_.reserve(static_cast<qsizetype>(records.size()));
   for (const MailRecordPtr& record : records) {
@@ -83,6 +93,35 @@ void MailListModel::Clear() {
 MailRecordPtr MailListModel::RecordAt(int row) const {
   if (row < 0 || row >= rows_.size()) return nullptr;
   return rows_[row].record;
+}
+
+QString MailListModel::Text(int row, int column) const {
+  if (row < 0 || row >= rows_.size()) return {};
+  return ColumnText(rows_[row].texts, column);
+}
+
+Qt::SortOrder MailListModel::SortByClick(int column) {
+  const Qt::SortOrder order = (column != sortColumn_ || sortOrder_ == Qt::DescendingOrder)
+                                  ? Qt::AscendingOrder
+                                  : Qt::DescendingOrder;
+  sort(column, order);
+  return order;
+}
+
+void MailListModel::sort(int column, Qt::SortOrder order) {
+  if (column < 0 || column >= ColumnCount) return;
+  sortColumn_ = column;
+  sortOrder_ = order;
+  if (rows_.size() < 2) return;
+  // The rows are listed anew, as if deleted and inserted in the new order: the selection goes.
+  beginResetModel();
+  std::stable_sort(rows_.begin(), rows_.end(), [column, order](const Row& left, const Row& right) {
+    const QString leftText = ColumnText(left.texts, column);
+    const QString rightText = ColumnText(right.texts, column);
+    return order == Qt::AscendingOrder ? SortTextLess(leftText, rightText)
+                                       : SortTextLess(rightText, leftText);
+  });
+  endResetModel();
 }
 
 int MailListModel::rowCount(const QModelIndex& parent) const {
@@ -107,6 +146,8 @@ QVariant MailListModel::data(const QModelIndex& index, int role) const {
 QVariant MailListModel::headerData(int section, Qt::Orientation orientation, int role) const {
   if (orientation != Qt::Horizontal) return {};
   if (role == Qt::TextAlignmentRole) return QVariant(Qt::AlignLeft | Qt::AlignVCenter);
+  // Every column starts ascending, whatever the last sorted column was.
+  if (role == Qt::InitialSortOrderRole) return static_cast<int>(Qt::AscendingOrder);
   if (role != Qt::DisplayRole) return {};
   switch (section) {
     case MarksColumn:

@@ -20,6 +20,10 @@ struct MailRowTexts {
 
 MailRowTexts RowTextsOf(const MailRecord& record);
 
+// The order of two cells of a sorted column: UTF-16 code units, case-sensitive, of the first 255
+// characters; an empty cell counts as absent and goes before any text.
+bool SortTextLess(const QString& left, const QString& right);
+
 class MailListModel final : public QAbstractTableModel {
   Q_OBJECT
 
@@ -34,6 +38,15 @@ class MailListModel final : public QAbstractTableModel {
   void SetMails(const std::vector<MailRecordPtr>& records);
   void Clear();
   MailRecordPtr RecordAt(int row) const;
+  QString Text(int row, int column) const;
+
+  // A click on a column header: ascending, unless the column was sorted ascending last time.
+  // Returns the order now in force; a list of fewer than two rows keeps its order.
+  Qt::SortOrder SortByClick(int column);
+  // -1 while the rows stand in the order they were listed.
+  int SortColumn() const { return sortColumn_; }
+  Qt::SortOrder SortOrder() const { return sortOrder_; }
+  void sort(int column, Qt::SortOrder order = Qt::AscendingOrder) override;
 
   int rowCount(const QModelIndex& parent = {}) const override;
   int columnCount(const QModelIndex& parent = {}) const override;
@@ -49,6 +62,8 @@ class MailListModel final : public QAbstractTableModel {
   static Row MakeRow(MailRecordPtr record);
 
   QList<Row> rows_;
+  int sortColumn_ = -1;
+  Qt::SortOrder sortOrder_ = Qt::AscendingOrder;
 };
 
 // The widths the list starts with, in device-independent pixels.

@@ -25,6 +25,7 @@
 #include "output/save_run.h"
 #include "scan/mail_reader.h"
 #include "scan/scan_driver.h"
+#include "ui/help_page.h"
 #include "ui/icons.h"
 #include "ui/link_label.h"
 #include "ui/mail_list_model.h"
@@ -114,11 +115,10 @@ void MainWindow::BuildControls() {
   connect(dataButton_, &QToolButton::clicked, this, &MainWindow::DataCommand);
   connect(saveButton_, &QToolButton::clicked, this, &MainWindow::SaveCommand);
   connect(stopButton_, &QToolButton::clicked, this, &MainWindow::StopCommand);
-  connect(findButton_, &QToolButton::clicked, this, [this] {
-    if (model_->rowCount() > 0) emit findRequested();
-  });
+  connect(findButton_, &QToolButton::clicked, this, &MainWindow::FindCommand);
+  // Whether the browser opened the guide changes nothing here.
   connect(helpButton_, &QToolButton::clicked, this,
-          [this] { prompts_.OpenExternal(QUrl(QString(kHelpPageAddress))); });
+          [this] { (void)prompts_.OpenExternal(HelpPageUrl()); });
   connect(aboutButton_, &QToolButton::clicked, this, [this] { prompts_.ShowAbout(this); });
 
   progress_ = new TextProgressBar(this);
@@ -148,16 +148,13 @@ void MainWindow::BuildControls() {
   keepPlace.setRetainSizeWhenHidden(true);
   hiddenFooter->setSizePolicy(keepPlace);
   hiddenFooter->hide();
-  auto* siteLink =
-      new LinkLabel(QStringLiteral("Quillon on the web"), QUrl(QString(kWebSiteAddress)));
+  auto* siteLink = new LinkLabel(QString(kGuideLinkText), HelpPageUrl());
   siteLink->setObjectName(QStringLiteral("siteLink"));
   auto* supportLink =
       new LinkLabel(QStringLiteral("support@quillon.example.org"), QUrl(QString(kSupportAddress)));
   supportLink->setObjectName(QStringLiteral("supportLink"));
-  for (LinkLabel* link : {siteLink, supportLink}) {
-    connect(link, &LinkLabel::linkRequested, this,
-            [this](const QUrl& target) { prompts_.OpenExternal(target); });
-  }
+  for (LinkLabel* link : {siteLink, supportLink})
+    link->OpenWith([this](const QUrl& target) { return prompts_.OpenExternal(target); });
 
   leftColumn_ = new QWidget;
   leftColumn_->setObjectName(QStringLiteral("leftColumn"));
@@ -188,6 +185,17 @@ void MainWindow::BuildControls() {
   list_->verticalHeader()->hide();
   list_->verticalHeader()->setDefaultSectionSize(list_->fontMetrics().height() + 8);
   list_->horizontalHeader()->setHighlightSections(false);
+  list_->horizontalHeader()->setSectionsClickable(true);
+  list_->horizontalHeader()->setSortIndicatorShown(true);
+  list_->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
+  connect(list_->horizontalHeader(), &QHeaderView::sectionClicked, this, [this](int column) {
+    WaitCursor wait;
+    model_->SortByClick(column);
+  });
+  // The mark follows the model: a click sets it, a folder listed anew clears it.
+  connect(model_, &QAbstractItemModel::modelReset, this, [this] {
+    list_->horizontalHeader()->setSortIndicator(model_->SortColumn(), model_->SortOrder());
+  });
   list_->horizontalHeader()->setStretchLastSection(true);
   for (int column = 0; column < MailListModel::ColumnCount; ++column)
     list_->setColumnWidth(column, DefaultColumnWidth(static_cast<MailListModel::Column>(column)));
@@ -242,6 +250,10 @@ void MainWindow::BuildMenus() {
   saveMailTxt->setObjectName(QStringLiteral("saveMailTxtAction"));
   connect(saveMailEml, &QAction::triggered, this, [this] { SaveSingleMail(SaveFormat::Eml); });
   connect(saveMailTxt, &QAction::triggered, this, [this] { SaveSingleMail(SaveFormat::Txt); });
+  attributeSeparator_ = listMenu_->addSeparator();
+  attributeAction_ = listMenu_->addAction(QString(kAttributeItem));
+  attributeAction_->setObjectName(QStringLiteral("attributeAction"));
+  connect(attributeAction_, &QAction::triggered, this, &MainWindow::ShowAttribute);
 
   folderMenu_ = new QMenu(this);
   folderMenu_->setObjectName(QStringLiteral("folderMenu"));
@@ -496,7 +508,75 @@ void MainWindow::ShowFolderMenu(const QPoint& position) {
 
 void MainWindow::ShowListMenu(const QPoint& position) {
   if (!SelectedRecord()) return;
+  const bool attribute = AttributeKeysHeld();
+  attributeSeparator_->setVisible(attribute);
+  attributeAction_->setVisible(attribute);
   listMenu_->popup(list_->viewport()->mapToGlobal(position));
+}
+
+bool MainWindow::AttributeKeysHeld() const {
+  const bool control =
+      controlHeld_ || (QGuiApplication::queryKeyboardModifiers() & Qt::ControlModifier);
+  return control && qHeld_;
+}
+
+void MainWindow::TrackAttributeKeys(const QEvent* event) {
+  if (event->type() == QEvent::WindowDeactivate) {
+    controlHeld_ = false;
+    qHeld_ = false;
+    return;
+  }
+  if (event->type() != QEvent::KeyPress && event->type() != QEvent::KeyRelease) return;
+  const auto* key = static_cast<const QKeyEvent*>(event);
+  if (key->isAutoRepeat()) return;
+  const bool down = event->type() == QEvent::KeyPress;
+  if (key->key() == Qt::Key_Control)
+    controlHeld_ = down;
+  else if (key->key() == Qt::Key_Q)
+    qHeld_ = down;
+}
+
+void MainWindow::ShowAttribute() {
+  const MailRecordPtr record = SelectedRecord();
+  if (!record) return;
+  prompts_.ShowInformation(this, QString(kAttributeText)
+                                     .arg(QString::fromStdString(currentSourceName_))
+                                     .arg(static_cast<qulonglong>(record->startSector)));
+}
+
+void MainWindow::FindCommand() {
+  if (model_->rowCount() == 0) return;
+  emit findRequested();
+  const std::optional<FindSettings> chosen = prompts_.ChooseFindSettings(this, findSettings_);
+  if (!chosen) return;
+  findSettings_ = *chosen;
+  if (!findSettings_.text.empty()) FindNext();
+}
+
+void MainWindow::FindNext() {
+  Find(FindDirection::Next);
+}
+
+void MainWindow::FindPrevious() {
+  Find(FindDirection::Previous);
+}
+
+void MainWindow::Find(FindDirection direction) {
+  WaitCursor wait;
+  const QModelIndexList selected = list_->selectionModel()->selectedRows();
+  const int selectedRow = selected.isEmpty() ? -1 : selected.constFirst().row();
+  const int found = FindRow(model_->rowCount(), selectedRow, direction, [this](int row) {
+    const MailRecordPtr record = model_->RecordAt(row);
+    if (!record) return RowTest::NoRecord;
+    return MailMatches(*record, findSettings_) ? RowTest::Match : RowTest::NoMatch;
+  });
+  if (found < 0) {
+    list_->selectionModel()->clear();
+    return;
+  }
+  list_->selectRow(found);
+  list_->scrollTo(model_->index(found, 0));
+  list_->setFocus();
 }
 
 void MainWindow::StartFolderSave(SaveFormat format) {
@@ -582,6 +662,16 @@ void MainWindow::contextMenuEvent(QContextMenuEvent* event) {
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+  TrackAttributeKeys(event);
+  // F3 and F2 in the list repeat the last find, once there is one.
+  if (watched == list_ && event->type() == QEvent::KeyPress) {
+    const int key = static_cast<QKeyEvent*>(event)->key();
+    if (key == Qt::Key_F3 || key == Qt::Key_F2) {
+      if (model_->rowCount() > 0 && !findSettings_.text.empty())
+        Find(key == Qt::Key_F3 ? FindDirection::Next : FindDirection::Previous);
+      return true;
+    }
+  }
   // Enter and Esc do nothing anywhere in this window: no default button, no closing.
   if (event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease) {
     const int key = static_cast<QKeyEvent*>(event)->key();

@@ -14,6 +14,7 @@
 #include "scan/scan_observer.h"
 #include "scan/scan_status.h"
 #include "ui/command_states.h"
+#include "ui/mail_find.h"
 #include "ui/mail_folder.h"
 #include "ui/worker_events.h"
 
@@ -57,6 +58,12 @@ class MainWindow final : public QWidget, private ScanListener, private SaveRunLi
 
   const ScanStatus& Status() const { return status_; }
   const std::string& CurrentSourceName() const { return currentSourceName_; }
+  const FindSettings& CurrentFindSettings() const { return findSettings_; }
+
+  // Move the list selection to the next (previous) row that matches the find settings, round
+  // the end of the list; with no match the selection is cleared.
+  void FindNext();
+  void FindPrevious();
 
  signals:
   void scanFinished(int foundCount);
@@ -106,6 +113,11 @@ class MainWindow final : public QWidget, private ScanListener, private SaveRunLi
   void ShowListMenu(const QPoint& position);
   void StartFolderSave(SaveFormat format);
   void SaveSingleMail(SaveFormat format);
+  void FindCommand();
+  void Find(FindDirection direction);
+  void ShowAttribute();
+  bool AttributeKeysHeld() const;
+  void TrackAttributeKeys(const QEvent* event);
 
   void JoinScanThread();
   void JoinSaveThread();
@@ -121,7 +133,11 @@ class MainWindow final : public QWidget, private ScanListener, private SaveRunLi
   SaveRunEvents saveEvents_;
   std::thread scanThread_;
   std::thread saveThread_;
-  bool keepPreview_ = false;  // re-selecting the row being read must not read the mail again
+  bool keepPreview_ = false;
+  FindSettings findSettings_;
+  // The attribute entry of the list menu shows only while Ctrl and Q are both held down.
+  bool controlHeld_ = false;
+  bool qHeld_ = false;  // re-selecting the row being read must not read the mail again
 
   QToolButton* saveButton_ = nullptr;
   QToolButton* dataButton_ = nullptr;
@@ -141,6 +157,8 @@ class MainWindow final : public QWidget, private ScanListener, private SaveRunLi
   QMenu* listMenu_ = nullptr;
   QMenu* folderMenu_ = nullptr;
   QMenu* windowMenu_ = nullptr;
+  QAction* attributeSeparator_ = nullptr;
+  QAction* attributeAction_ = nullptr;
   QAction* saveFolderEml_ = nullptr;
   QAction* saveFolderTxt_ = nullptr;
 };

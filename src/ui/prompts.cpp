@@ -9,6 +9,7 @@
 #include "source/source_enumeration.h"
 #include "ui/about_dialog.h"
 #include "ui/data_source_dialog.h"
+#include "ui/find_dialog.h"
 #include "ui/window_texts.h"
 
 namespace quillon {
@@ -87,13 +88,20 @@ QString DesktopPrompts::ChooseSaveFile(QWidget* parent, const QString& defaultNa
   return QFileDialog::getSaveFileName(parent, QStringLiteral("Save As"), defaultName, filter);
 }
 
+std::optional<FindSettings> DesktopPrompts::ChooseFindSettings(QWidget* parent,
+                                                               const FindSettings& current) {
+  FindDialog dialog(*this, current, parent);
+  if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+  return dialog.Settings();
+}
+
 void DesktopPrompts::ShowAbout(QWidget* parent) {
   AboutDialog dialog(*this, parent);
   dialog.exec();
 }
 
-void DesktopPrompts::OpenExternal(const QUrl& url) {
-  QDesktopServices::openUrl(url);
+bool DesktopPrompts::OpenExternal(const QUrl& url) {
+  return QDesktopServices::openUrl(url);
 }
 
 }  // namespace quillon

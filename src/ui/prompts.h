@@ -8,6 +8,7 @@
 #include <string>
 
 #include "output/save_format.h"
+#include "ui/mail_find.h"
 
 class QWidget;
 
@@ -34,9 +35,14 @@ class Prompts {
   virtual QString ChooseSaveFile(QWidget* parent, const QString& defaultName,
                                  SaveFormat format) = 0;
 
+  // The find dialog filled from `current`: the settings it was closed with, nothing on Cancel.
+  virtual std::optional<FindSettings> ChooseFindSettings(QWidget* parent,
+                                                         const FindSettings& current) = 0;
+
   virtual void ShowAbout(QWidget* parent) = 0;
-  // A web or mail address for the user's browser or mail program.
-  virtual void OpenExternal(const QUrl& url) = 0;
+  // A web or mail address, or a local page, for the user's browser or mail program. False when
+  // nothing could open it.
+  virtual bool OpenExternal(const QUrl& url) = 0;
 };
 
 // The desktop's message boxes, file dialogs and URL handler.
@@ -50,8 +56,10 @@ class DesktopPrompts final : public Prompts {
   QString ChooseImageFile(QWidget* parent) override;
   QString ChooseSaveFolder(QWidget* parent) override;
   QString ChooseSaveFile(QWidget* parent, const QString& defaultName, SaveFormat format) override;
+  std::optional<FindSettings> ChooseFindSettings(QWidget* parent,
+                                                 const FindSettings& current) override;
   void ShowAbout(QWidget* parent) override;
-  void OpenExternal(const QUrl& url) override;
+  bool OpenExternal(const QUrl& url) override;
 };
 
 }  // namespace quillon

@@ -39,13 +39,21 @@ inline constexpr QLatin1String kNoDrivesMessage(
 // %1: the source name, %2: why it did not open.
 inline constexpr QLatin1String kSourceOpenError("The source \"%1\" cannot be opened.\r\n%2");
 
+inline constexpr QLatin1String kFindDialogCaption("Find Mail");
+inline constexpr QLatin1String kFindDialogPrompt(
+    "Find text\nIn list window, F2 to search previous, F3 to next.");
+inline constexpr QLatin1String kFindTextMissing("Please set the find text.");
+inline constexpr QLatin1String kFindFieldMissing("Please select the find type.");
+// %1: the source name, %2: the mail's first sector.
+inline constexpr QLatin1String kAttributeText("DataSource: %1 \r\nPosition: %2 Sec");
+inline constexpr QLatin1String kAttributeItem("Attribute");
+
 inline constexpr QLatin1String kImageFileFilter("File(*.img *.dsk *.hex *.dbx *.box)");
 inline constexpr QLatin1String kAllFilesFilter("All Files(*)");
 inline constexpr QLatin1String kEmlFileFilter("EMail File(*.eml)");
 inline constexpr QLatin1String kTxtFileFilter("Text File(*.txt)");
 
-inline constexpr QLatin1String kHelpPageAddress("https://quillon.example.org/help/");
-inline constexpr QLatin1String kWebSiteAddress("https://quillon.example.org/");
+inline constexpr QLatin1String kGuideLinkText("Quillon user guide");
 inline constexpr QLatin1String kSupportAddress("mailto:support@quillon.example.org");
 
 // Qt draws a CR as a visible box in some fonts: show a CR LF pair as a plain line break.

@@ -1,10 +1,13 @@
 // The about box: its texts, its links handed to the desktop, and OK.
 #include "ui/about_dialog.h"
 
+#include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QPushButton>
 #include <QtTest>
 
+#include "ui/help_page.h"
 #include "ui/link_label.h"
 #include "ui/look.h"
 #include "ui/window_texts.h"
@@ -32,7 +35,7 @@ class AboutDialogTest : public QObject {
   void LinksOpenTheirTargets_data() {
     QTest::addColumn<QString>("link");
     QTest::addColumn<QString>("target");
-    QTest::newRow("web site") << QStringLiteral("aboutSiteLink") << QString(kWebSiteAddress);
+    QTest::newRow("user guide") << QStringLiteral("aboutSiteLink") << HelpPageUrl().toString();
     QTest::newRow("support") << QStringLiteral("aboutSupportLink") << QString(kSupportAddress);
   }
 
@@ -54,6 +57,31 @@ class AboutDialogTest : public QObject {
     // A right click opens nothing.
     QTest::mouseClick(label, Qt::RightButton);
     QCOMPARE(prompts.calls.size(), 1);
+  }
+
+  // Nothing could open the target: a beep, and the link keeps its colour.
+  void LinkThatCannotOpenStaysUnvisited() {
+    test::ScriptedPrompts prompts;
+    prompts.openSucceeds = false;
+    AboutDialog dialog(prompts);
+    dialog.show();
+    auto* label = dialog.findChild<LinkLabel*>(QStringLiteral("aboutSupportLink"));
+    const QColor fresh = label->palette().color(QPalette::WindowText);
+    QTest::mouseClick(label, Qt::LeftButton);
+    QCOMPARE(prompts.calls, QStringList{QStringLiteral("open:") + QString(kSupportAddress)});
+    QVERIFY(!label->Visited());
+    QCOMPARE(label->palette().color(QPalette::WindowText), fresh);
+  }
+
+  // The guide ships with the program; a build-tree binary finds it in the source tree.
+  void GuideIsALocalPage() {
+    const QUrl guide = HelpPageUrl();
+    QVERIFY(guide.isLocalFile());
+    QVERIFY2(QFileInfo::exists(guide.toLocalFile()), qPrintable(guide.toLocalFile()));
+    QVERIFY(guide.toLocalFile().endsWith(QStringLiteral("help/index.html")));
+    QFile page(guide.toLocalFile());
+    QVERIFY(page.open(QIODevice::ReadOnly));
+    QVERIFY(page.readAll().contains("<title>Quillon user guide</title>"));
   }
 
   void OkCloses() {

@@ -169,6 +169,121 @@ class MailListModelTest : public QObject {
     model.InsertAtTop(nullptr);
     QCOMPARE(model.rowCount(), 0);
   }
+
+  void SortTextOrder_data() {
+    QTest::addColumn<QString>("left");
+    QTest::addColumn<QString>("right");
+    QTest::addColumn<bool>("less");
+    QTest::newRow("absent before text") << QString() << QStringLiteral("a") << true;
+    QTest::newRow("text after absent") << QStringLiteral("a") << QString() << false;
+    QTest::newRow("two absent are equal") << QString() << QString() << false;
+    QTest::newRow("absent before a blank") << QString() << QStringLiteral(" ") << true;
+    QTest::newRow("capitals first") << QStringLiteral("Zed") << QStringLiteral("abc") << true;
+    QTest::newRow("case-sensitive") << QStringLiteral("abc") << QStringLiteral("Abc") << false;
+    QTest::newRow("prefix first") << QStringLiteral("ab") << QStringLiteral("abc") << true;
+    QTest::newRow("code units, not letters")
+        << QStringLiteral("\u00E9") << QStringLiteral("f") << false;
+    QTest::newRow("surrogates after the BMP below them")
+        << QStringLiteral("\U0001F600") << QStringLiteral("\uFF21") << true;
+    QTest::newRow("equal") << QStringLiteral("same") << QStringLiteral("same") << false;
+    QTest::newRow("256th character ignored")
+        << QString(255, u'a') + u'b' << QString(255, u'a') + u'a' << false;
+    QTest::newRow("255th character counts")
+        << QString(254, u'a') + u'a' << QString(254, u'a') + u'b' << true;
+  }
+
+  void SortTextOrder() {
+    QFETCH(QString, left);
+    QFETCH(QString, right);
+    QFETCH(bool, less);
+    QCOMPARE(SortTextLess(left, right), less);
+  }
+
+  // Clicks on columns: ascending, then descending on the same one, ascending on another.
+  void SortByClicks() {
+    MailListModel model;
+    std::vector<MailRecordPtr> records;
+    const std::vector<std::pair<std::u16string, std::u16string>> rows{
+        {u"b", u"2009-03-10 08:30:00"},
+        {u"", u"2009-03-11 17:45:09"},
+        {u"B", u"2008-12-31 23:59:59"},
+        {u"a", u""}};
+    for (const auto& [sender, date] : rows) {
+      MailRecordPtr record = Record(sender + u" subject");
+      record->fromText = sender;
+      record->date = QString::fromStdU16String(date).toStdString();
+      records.push_back(record);
+    }
+    model.SetMails(records);
+    QCOMPARE(model.SortColumn(), -1);
+    const auto senders = [&model] {
+      QStringList texts;
+      for (int row = 0; row < model.rowCount(); ++row)
+        texts << model.Text(row, MailListModel::SenderColumn);
+      return texts;
+    };
+    struct Click {
+      int column;
+      Qt::SortOrder order;
+      QStringList senders;
+    };
+    const std::vector<Click> clicks{
+        {MailListModel::SenderColumn, Qt::AscendingOrder, {"", "B", "a", "b"}},
+        {MailListModel::SenderColumn, Qt::DescendingOrder, {"b", "a", "B", ""}},
+        {MailListModel::SenderColumn, Qt::AscendingOrder, {"", "B", "a", "b"}},
+        {MailListModel::SenderColumn, Qt::DescendingOrder, {"b", "a", "B", ""}},
+        // Another column starts ascending whatever the last order; "Date" sorts by its text.
+        {MailListModel::DateColumn, Qt::AscendingOrder, {"a", "B", "b", ""}},
+        {MailListModel::DateColumn, Qt::DescendingOrder, {"", "b", "B", "a"}},
+        {MailListModel::SenderColumn, Qt::AscendingOrder, {"", "B", "a", "b"}},
+    };
+    QSignalSpy resets(&model, &QAbstractItemModel::modelReset);
+    int expectedResets = 0;
+    for (const Click& click : clicks) {
+      QCOMPARE(model.SortByClick(click.column), click.order);
+      QCOMPARE(model.SortColumn(), click.column);
+      QCOMPARE(model.SortOrder(), click.order);
+      QCOMPARE(senders(), click.senders);
+      QCOMPARE(resets.count(), ++expectedResets);
+    }
+    // The rows keep their mails.
+    for (int row = 0; row < model.rowCount(); ++row)
+      QCOMPARE(QString::fromStdU16String(model.RecordAt(row)->fromText), senders().at(row));
+    // Listing the folder again forgets the sort.
+    model.SetMails(records);
+    QCOMPARE(model.SortColumn(), -1);
+    QCOMPARE(model.Text(0, MailListModel::SenderColumn), QStringLiteral("b"));
+  }
+
+  // Fewer than two rows are not sorted at all, though the click still counts for the order.
+  void ShortListsAreNotResorted_data() {
+    QTest::addColumn<int>("rows");
+    QTest::newRow("none") << 0;
+    QTest::newRow("one") << 1;
+  }
+
+  void ShortListsAreNotResorted() {
+    QFETCH(int, rows);
+    MailListModel model;
+    std::vector<MailRecordPtr> records;
+    for (int row = 0; row < rows; ++row) records.push_back(Record(u"only"));
+    model.SetMails(records);
+    QSignalSpy resets(&model, &QAbstractItemModel::modelReset);
+    QSignalSpy moved(&model, &QAbstractItemModel::layoutChanged);
+    QCOMPARE(model.SortByClick(MailListModel::SubjectColumn), Qt::AscendingOrder);
+    QCOMPARE(model.SortByClick(MailListModel::SubjectColumn), Qt::DescendingOrder);
+    QCOMPARE(resets.count(), 0);
+    QCOMPARE(moved.count(), 0);
+    QCOMPARE(model.rowCount(), rows);
+  }
+
+  void EveryColumnStartsAscending() {
+    MailListModel model;
+    for (int column = 0; column < MailListModel::ColumnCount; ++column) {
+      QCOMPARE(model.headerData(column, Qt::Horizontal, Qt::InitialSortOrderRole).toInt(),
+               static_cast<int>(Qt::AscendingOrder));
+    }
+  }
 };
 
 }  // namespace quillon

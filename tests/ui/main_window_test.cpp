@@ -9,6 +9,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
 #include <QSignalSpy>
@@ -21,7 +22,10 @@
 #include <memory>
 
 #include "output/file_naming.h"
+#include "ui/help_page.h"
 #include "ui/look.h"
+#include "ui/mail_find.h"
+#include "ui/mail_list_model.h"
 #include "ui/preview_view.h"
 #include "ui/text_progress_bar.h"
 #include "ui/window_texts.h"
@@ -44,6 +48,15 @@ QString Describe(const Buttons& buttons) {
       .arg(buttons.find);
 }
 
+// The entries a menu shows: texts, "-" for separators; hidden ones left out.
+QStringList MenuEntries(const QMenu* menu) {
+  QStringList entries;
+  for (const QAction* entry : menu->actions()) {
+    if (entry->isVisible()) entries << (entry->isSeparator() ? QStringLiteral("-") : entry->text());
+  }
+  return entries;
+}
+
 QByteArray ReadAll(const QString& path) {
   if (path.isEmpty()) return {};
   QFile file(path);
@@ -62,9 +75,14 @@ class MainWindowTest : public QObject {
   std::vector<test::SampleMailText> mails_;
   qulonglong imageSectors_ = 0;
 
-  // What an .eml file holds: the mail from its first trace line on, as it lies on the disk.
+  // What an .eml file holds: the mail from its first header line on, as it lies on the disk.
   QByteArray EmlBytes(std::size_t mail) const {
-    const QByteArray bytes = QByteArray::fromStdString(mails_[mail].bytes);
+    return QByteArray::fromStdString(mails_[mail].bytes);
+  }
+  // The part every saved copy holds: from the first trace line on. (A mail at the very start of
+  // the image is read back from its trace line only.)
+  QByteArray TraceOnwards(std::size_t mail) const {
+    const QByteArray bytes = EmlBytes(mail);
     return bytes.mid(bytes.indexOf("Received: "));
   }
 
@@ -370,7 +388,7 @@ class MainWindowTest : public QObject {
     for (const QString& file : files) everything += ReadAll(mailBox.filePath(file));
     if (static_cast<SaveFormat>(format) == SaveFormat::Eml) {
       for (std::size_t mail = 0; mail < mails_.size(); ++mail)
-        QVERIFY(everything.contains(EmlBytes(mail)));
+        QVERIFY(everything.contains(TraceOnwards(mail)));
     } else {
       // The header values as carved: the encoded subject stays encoded.
       QVERIFY(everything.contains("Subject: =?utf-8?q?Harbour_caf=C3=A9_opening_hours?=\r\n"));
@@ -604,7 +622,7 @@ class MainWindowTest : public QObject {
     QTest::addColumn<int>("key");
     QTest::addColumn<QString>("call");
     QTest::newRow("Alt+H") << static_cast<int>(Qt::Key_H)
-                           << QStringLiteral("open:") + QString(kHelpPageAddress);
+                           << QStringLiteral("open:") + HelpPageUrl().toString();
     QTest::newRow("Alt+A") << static_cast<int>(Qt::Key_A) << QStringLiteral("about");
     QTest::newRow("Alt+D") << static_cast<int>(Qt::Key_D) << QStringLiteral("source");
   }
@@ -682,9 +700,7 @@ class MainWindowTest : public QObject {
     rightClick(session->List()->viewport(),
                session->List()->visualRect(session->List()->model()->index(0, 1)).center());
     QTRY_VERIFY(listMenu->isVisible());
-    QStringList entries;
-    for (const QAction* entry : listMenu->actions())
-      entries << (entry->isSeparator() ? QStringLiteral("-") : entry->text());
+    QStringList entries = MenuEntries(listMenu);
     QCOMPARE(entries, (QStringList{QStringLiteral("Save as EML format file"), QStringLiteral("-"),
                                    QStringLiteral("Save as TXT format file")}));
     listMenu->hide();
@@ -693,6 +709,152 @@ class MainWindowTest : public QObject {
       entries << (entry->isSeparator() ? QStringLiteral("-") : entry->text());
     QCOMPARE(entries, (QStringList{QStringLiteral("Save as EML format file"), QStringLiteral("-"),
                                    QStringLiteral("Save as TXT format file")}));
+  }
+
+  // The list menu offers "Attribute" only while Ctrl and Q are both held; it shows where the
+  // mail lies in the source.
+  void AttributeNeedsControlAndQ_data() {
+    QTest::addColumn<bool>("control");
+    QTest::addColumn<bool>("q");
+    QTest::newRow("neither") << false << false;
+    QTest::newRow("control only") << true << false;
+    QTest::newRow("q only") << false << true;
+    QTest::newRow("both") << true << true;
+  }
+
+  void AttributeNeedsControlAndQ() {
+    QFETCH(bool, control);
+    QFETCH(bool, q);
+    auto session = Open();
+    QVERIFY(session);
+    QVERIFY(ScanToEnd(*session));
+    QTableView* list = session->List();
+    auto* listMenu = session->window->findChild<QMenu*>(QStringLiteral("mailListMenu"));
+    list->selectRow(1);
+    list->setFocus();
+    if (control) QTest::keyPress(list, Qt::Key_Control, Qt::ControlModifier);
+    if (q) QTest::keyPress(list, Qt::Key_Q, control ? Qt::ControlModifier : Qt::NoModifier);
+    const QPoint at = list->visualRect(list->model()->index(1, 1)).center();
+    QContextMenuEvent event(QContextMenuEvent::Mouse, at, list->viewport()->mapToGlobal(at));
+    QApplication::sendEvent(list->viewport(), &event);
+    QTRY_VERIFY(listMenu->isVisible());
+    QStringList expected{QStringLiteral("Save as EML format file"), QStringLiteral("-"),
+                         QStringLiteral("Save as TXT format file")};
+    if (control && q) expected << QStringLiteral("-") << QStringLiteral("Attribute");
+    QCOMPARE(MenuEntries(listMenu), expected);
+    listMenu->hide();
+    if (q) QTest::keyRelease(list, Qt::Key_Q, control ? Qt::ControlModifier : Qt::NoModifier);
+    if (control) QTest::keyRelease(list, Qt::Key_Control, Qt::NoModifier);
+    if (!(control && q)) return;
+
+    session->Action("attributeAction")->trigger();
+    // The second mail lies 16 MiB into the image: sector 32768.
+    QCOMPARE(session->prompts.calls.constLast(), QStringLiteral("info:DataSource: ") +
+                                                     QString::fromStdString(image_) +
+                                                     QStringLiteral(" \r\nPosition: 32768 Sec"));
+    // Once the keys are up the entry is gone again.
+    QApplication::sendEvent(list->viewport(), &event);
+    QTRY_VERIFY(listMenu->isVisible());
+    QCOMPARE(MenuEntries(listMenu).size(), 3);
+    listMenu->hide();
+  }
+
+  // A click on a header sorts ascending, a second one descending; another column starts
+  // ascending again. The mark follows.
+  void HeaderClicksSort() {
+    auto session = Open();
+    QVERIFY(session);
+    QVERIFY(ScanToEnd(*session));
+    QHeaderView* header = session->List()->horizontalHeader();
+    const auto click = [header](int column) {
+      QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
+                        QPoint(header->sectionViewportPosition(column) + 8, header->height() / 2));
+    };
+    const QString plain = Subjects().at(0);
+    const QString html = Subjects().at(1);
+    const QString multipart = Subjects().at(2);
+    struct Step {
+      int column;
+      Qt::SortOrder order;
+      QStringList subjects;
+    };
+    const std::vector<Step> steps{
+        {MailListModel::SenderColumn, Qt::AscendingOrder, {html, plain, multipart}},
+        {MailListModel::SenderColumn, Qt::DescendingOrder, {multipart, plain, html}},
+        {MailListModel::DateColumn, Qt::AscendingOrder, {plain, html, multipart}},
+        {MailListModel::DateColumn, Qt::DescendingOrder, {multipart, html, plain}},
+        {MailListModel::SubjectColumn, Qt::AscendingOrder, {plain, html, multipart}},
+        {MailListModel::DateColumn, Qt::AscendingOrder, {plain, html, multipart}},
+    };
+    for (const Step& step : steps) {
+      click(step.column);
+      QCOMPARE(session->ListColumn(MailListModel::SubjectColumn), step.subjects);
+      QCOMPARE(header->sortIndicatorSection(), step.column);
+      QCOMPARE(header->sortIndicatorOrder(), step.order);
+    }
+    // The folder listed anew stands in found order, unmarked.
+    session->Tree()->setCurrentItem(session->Tree()->topLevelItem(0));
+    session->Tree()->setCurrentItem(session->Tree()->topLevelItem(0)->child(0));
+    QCOMPARE(session->ListColumn(MailListModel::SubjectColumn), Subjects());
+    QCOMPARE(header->sortIndicatorSection(), -1);
+  }
+
+  // F2 and F3 before any find do nothing; "Find" asks, then searches round the list.
+  void FindFlow() {
+    auto session = Open();
+    QVERIFY(session);
+    QVERIFY(ScanToEnd(*session));
+    QTableView* list = session->List();
+    const auto selectedRow = [list] {
+      const QModelIndexList rows = list->selectionModel()->selectedRows();
+      return rows.isEmpty() ? -1 : rows.constFirst().row();
+    };
+    list->selectRow(2);
+    list->setFocus();
+    QTest::keyClick(list, Qt::Key_F3);
+    QTest::keyClick(list, Qt::Key_F2);
+    QCOMPARE(selectedRow(), 2);
+    QVERIFY(session->window->CurrentFindSettings() == FindSettings{});
+
+    // Cancel keeps the settings as they were.
+    QTest::mouseClick(session->Button("findButton"), Qt::LeftButton);
+    QCOMPARE(session->prompts.calls, QStringList{QStringLiteral("find:")});
+    QVERIFY(session->window->CurrentFindSettings() == FindSettings{});
+    QCOMPARE(selectedRow(), 2);
+
+    FindSettings harbour;
+    harbour.text = u"HARBOUR";
+    harbour.sender = harbour.recipients = harbour.content = false;
+    session->prompts.findSettings.push_back(harbour);
+    QTest::mouseClick(session->Button("findButton"), Qt::LeftButton);
+    QVERIFY(session->window->CurrentFindSettings() == harbour);
+    QCOMPARE(selectedRow(), 0);  // round the end of the list
+    QVERIFY(list->hasFocus());
+    QTest::keyClick(list, Qt::Key_F3);
+    QCOMPARE(selectedRow(), 1);
+    QTest::keyClick(list, Qt::Key_F3);
+    QCOMPARE(selectedRow(), 0);
+    QTest::keyClick(list, Qt::Key_F2);
+    QCOMPARE(selectedRow(), 1);
+    QTest::keyClick(list, Qt::Key_F2);
+    QCOMPARE(selectedRow(), 0);
+
+    // The next find starts from the last settings; a text no row holds clears the selection.
+    FindSettings lighthouse;
+    lighthouse.text = u"lighthouse";
+    session->prompts.findSettings.push_back(lighthouse);
+    QTest::mouseClick(session->Button("findButton"), Qt::LeftButton);
+    QCOMPARE(session->prompts.calls.constLast(), QStringLiteral("find:HARBOUR"));
+    QCOMPARE(selectedRow(), -1);
+    QTest::keyClick(list, Qt::Key_F3);
+    QCOMPARE(selectedRow(), -1);
+
+    // The recipients field finds the board; the content the tide table of no mail.
+    FindSettings board;
+    board.text = u"board@";
+    session->prompts.findSettings.push_back(board);
+    QTest::mouseClick(session->Button("findButton"), Qt::LeftButton);
+    QCOMPARE(selectedRow(), 1);
   }
 
   void HelpAboutAndLinks() {
@@ -706,8 +868,8 @@ class MainWindowTest : public QObject {
     QTest::mouseClick(site, Qt::LeftButton);
     QCOMPARE(
         session->prompts.calls,
-        (QStringList{QStringLiteral("open:") + QString(kHelpPageAddress), QStringLiteral("about"),
-                     QStringLiteral("about"), QStringLiteral("open:") + QString(kWebSiteAddress)}));
+        (QStringList{QStringLiteral("open:") + HelpPageUrl().toString(), QStringLiteral("about"),
+                     QStringLiteral("about"), QStringLiteral("open:") + HelpPageUrl().toString()}));
     const auto* hidden = session->window->findChild<QLabel*>(QStringLiteral("hiddenFooter"));
     QVERIFY(hidden && !hidden->isVisible());
   }

@@ -77,8 +77,18 @@ void ScriptedPrompts::ShowAbout(QWidget*) {
   Record(QStringLiteral("about"));
 }
 
-void ScriptedPrompts::OpenExternal(const QUrl& url) {
+std::optional<FindSettings> ScriptedPrompts::ChooseFindSettings(QWidget*,
+                                                                const FindSettings& current) {
+  Record(QStringLiteral("find:") + QString::fromStdU16String(current.text));
+  if (findSettings.empty()) return std::nullopt;
+  auto settings = findSettings.front();
+  findSettings.pop_front();
+  return settings;
+}
+
+bool ScriptedPrompts::OpenExternal(const QUrl& url) {
   Record(QStringLiteral("open:") + url.toString());
+  return openSucceeds;
 }
 
 namespace {

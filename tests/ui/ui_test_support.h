@@ -33,17 +33,21 @@ class ScriptedPrompts final : public Prompts {
   QString ChooseImageFile(QWidget* parent) override;
   QString ChooseSaveFolder(QWidget* parent) override;
   QString ChooseSaveFile(QWidget* parent, const QString& defaultName, SaveFormat format) override;
+  std::optional<FindSettings> ChooseFindSettings(QWidget* parent,
+                                                 const FindSettings& current) override;
   void ShowAbout(QWidget* parent) override;
-  void OpenExternal(const QUrl& url) override;
+  bool OpenExternal(const QUrl& url) override;
 
-  std::deque<bool> answers;                        // for AskYesNo and AskOkCancel
-  std::deque<std::optional<std::string>> sources;  // for ChooseSource
-  std::deque<QString> files;                       // for ChooseImageFile and ChooseSaveFile
-  std::deque<QString> folders;                     // for ChooseSaveFolder
+  std::deque<bool> answers;                              // for AskYesNo and AskOkCancel
+  std::deque<std::optional<std::string>> sources;        // for ChooseSource
+  std::deque<QString> files;                             // for ChooseImageFile and ChooseSaveFile
+  std::deque<QString> folders;                           // for ChooseSaveFolder
+  std::deque<std::optional<FindSettings>> findSettings;  // for ChooseFindSettings
+  bool openSucceeds = true;                              // for OpenExternal
   std::function<void(const QString& what)> onAsk;
 
   // "yesno:<text>", "okcancel:<text>", "info:<text>", "error:<text>", "source", "image",
-  // "folder", "file:<default name>", "about", "open:<url>", in call order.
+  // "folder", "file:<default name>", "find:<text shown>", "about", "open:<url>", in call order.
   QStringList calls;
 
  private:
