@@ -14,7 +14,7 @@ namespace quillon::mail_reader {
 namespace {
 
 constexpr std::size_t kStep = 64 * 1024;
-constexpr std::uint64_t kEpilogueLook = 64;
+constexpr std::uint64_t kEpilogueLook = 4096;
 
 bool IsBinaryByte(unsigned char c) {
   if (c >= 0x20) return c == 0x7F;
@@ -25,6 +25,49 @@ bool StartsWithTraceName(std::string_view line) {
   for (std::string_view name : {"Received: ", "Return-Path: ", "Delivered-To: "})
     if (StartsWithNoCase(line, name)) return true;
   return false;
+}
+
+// The blank line and the mailbox separator that stand between a mail and the next one found.
+std::size_t TrimSeparatorBeforeNextMail(std::string_view text) {
+  std::size_t end = text.size();
+  const std::size_t lastLine = text.rfind('\n', end >= 2 ? end - 2 : 0);
+  const std::size_t separator = lastLine == std::string_view::npos ? 0 : lastLine + 1;
+  if (text.substr(separator, 5) == "From ") end = separator;
+  // The blank line between two mails belongs to neither.
+  if (end >= 4 && text.substr(end - 4, 4) == "\r\n\r\n") return end - 2;
+  if (end >= 2 && text.substr(end - 2, 2) == "\n\n") return end - 1;
+  return end;
+}
+
+// How much of `rest`, behind a multipart's closing boundary, is its epilogue: empty lines, and
+// text lines up to a NUL, binary bytes, a mailbox separator or the next mail (`reachesNext`).
+// Text that runs on to the end of what was read is not taken beyond the empty lines.
+std::size_t EpilogueLength(std::string_view rest, bool reachesNext) {
+  std::size_t emptyLines = 0;
+  while (emptyLines < rest.size()) {
+    if (rest.substr(emptyLines, 2) == "\r\n")
+      emptyLines += 2;
+    else if (rest[emptyLines] == '\n')
+      emptyLines += 1;
+    else
+      break;
+  }
+  std::size_t line = emptyLines;
+  bool previousEmpty = true;
+  while (line < rest.size()) {
+    const std::size_t next = rest.find('\n', line);
+    if (next == std::string_view::npos) break;
+    std::string_view content = rest.substr(line, next - line);
+    if (!content.empty() && content.back() == '\r') content.remove_suffix(1);
+    const bool stops = std::any_of(content.begin(), content.end(), [](char c) {
+      return c == '\0' || IsBinaryByte(static_cast<unsigned char>(c));
+    });
+    if (stops || (previousEmpty && content.substr(0, 5) == "From ")) return line;
+    previousEmpty = content.empty();
+    line = next + 1;
+  }
+  if (line < rest.size() && rest[line] == '\0') return line;
+  return reachesNext ? TrimSeparatorBeforeNextMail(rest) : emptyLines;
 }
 
 }  // namespace
@@ -72,7 +115,10 @@ std::size_t FindTextEnd(std::string_view text, std::string_view boundary, bool e
                     [](char c) { return IsBinaryByte(static_cast<unsigned char>(c)); }))
       return line;
     // A mailbox separator, and the blank line before it, begin the next mail.
-    if (previousEmpty && content.size() > 5 && content.substr(0, 5) == "From ") return previousLine;
+    // Quoted mailbox text is common in bodies; a separator ends the mail only when the next
+    // mail's start is not known (where it is, the separator in front of it is trimmed).
+    if (endAtTraceLines && previousEmpty && content.size() > 5 && content.substr(0, 5) == "From ")
+      return previousLine;
     // Without knowing where the next mail begins, its trace line is the best sign of it; the
     // mail ends at the line break before it.
     if (endAtTraceLines && line > body && StartsWithTraceName(content))
@@ -104,7 +150,8 @@ void ReadKnownExtent(const MailRecord& record, DataSource& source, std::string& 
   // The next mail's first line ends this one, at the line break before it when a blank line
   // separates them; what the rules find earlier ends it earlier.
   std::uint64_t limit = extent.nextMailStart > start ? extent.nextMailStart : 0;
-  // Empty lines behind a closing boundary still belong to the mail: look a little further.
+  // Behind a closing boundary an epilogue (empty lines, a list footer) may follow: look a little
+  // further.
   const std::uint64_t knownEnd = end;
   if (end > start) end += kEpilogueLook;
   if (end > start && limit > start && end > limit) end = std::max(limit, knownEnd);
@@ -140,24 +187,16 @@ void ReadKnownExtent(const MailRecord& record, DataSource& source, std::string& 
       break;
   }
   if (knownEnd > start) {
-    std::size_t keep =
+    const std::size_t known =
         static_cast<std::size_t>(std::min<std::uint64_t>(knownEnd - start, text.size()));
-    while (keep < text.size()) {
-      if (text.compare(keep, 2, "\r\n") == 0)
-        keep += 2;
-      else if (text[keep] == '\n')
-        keep += 1;
-      else
-        break;
-    }
-    text.resize(keep);
+    text.resize(known + EpilogueLength(std::string_view(text).substr(known),
+                                       limit > start && start + text.size() >= limit));
   } else {
     const std::size_t textEnd = FindTextEnd(text, record.boundary, limit <= start);
     if (textEnd != std::string_view::npos) {
       text.resize(textEnd);
-    } else if (limit > start && text.size() >= 2 && text.substr(text.size() - 2) == "\r\n" &&
-               text.size() >= 4 && text.substr(text.size() - 4, 2) == "\r\n") {
-      text.resize(text.size() - 2);  // the blank line between two mails belongs to neither
+    } else if (limit > start && start + text.size() >= limit) {
+      text.resize(TrimSeparatorBeforeNextMail(text));
     }
   }
   output = CleanMailText(text);

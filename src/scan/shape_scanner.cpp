@@ -368,6 +368,8 @@ void FollowBody(CarveBuffer buffer, ShapeCandidate& candidate, std::size_t heade
       endsWithoutEmptyLine ? headerEnd : headerEnd - (candidate.lineFeedOnly ? 1 : 2);
   limit = std::min({limit, buffer.size, headerEnd + kMaxFollowedText});
 
+  // Only a NUL, binary bytes or the closing boundary tell where the mail ends; the next mail's
+  // start, and a mailbox separator (which may be quoted text), are for the re-reader to weigh.
   std::size_t position = emptyLine;
   std::size_t end = 0;
   bool previousEmpty = true;
@@ -381,43 +383,21 @@ void FollowBody(CarveBuffer buffer, ShapeCandidate& candidate, std::size_t heade
         end = position;  // binary bytes: the text has stopped
         break;
       }
-      if (previousEmpty && IsMboxSeparator(text) && line.complete) {
-        end = position;
-        break;
-      }
+      if (previousEmpty && IsMboxSeparator(text) && line.complete && !steps.MultipartOpen()) break;
     }
     // The body steps read the line behind an empty line along with it, so a mailbox separator
-    // there is looked for before they do; the blank line before it belongs to the separator.
-    if (text.empty() && line.complete && position != emptyLine) {
+    // there is looked for before they do.
+    if (text.empty() && line.complete && position != emptyLine && !steps.MultipartOpen()) {
       const Line after = ReadLine(buffer, line.next);
-      if (after.complete && IsMboxSeparator(Text(buffer, after))) {
-        end = position;
-        break;
-      }
+      if (after.complete && IsMboxSeparator(Text(buffer, after))) break;
     }
-    if (!steps.CollectingText()) {
-      // Behind the closing boundary only empty lines still belong to the mail.
-      if (!text.empty() || !line.complete) {
-        end = position;
-        break;
-      }
-      position = line.next;
-      end = position;
-      continue;
-    }
+    if (!steps.CollectingText()) break;  // behind the closing boundary: the re-reader's part
     std::size_t skip = 0;
     if (steps.AttachmentOpen() || !steps.ParsePartHeader(buffer, position, skip))
       steps.ParseBodyLine(buffer, position, skip);
-    if (steps.HowEnded() == BodySteps::Ending::Nul) {
+    if (steps.HowEnded() != BodySteps::Ending::Open) {
       end = steps.EndIndex();
       break;
-    }
-    if (steps.HowEnded() == BodySteps::Ending::ClosingBoundary && !steps.CollectingText() &&
-        end < steps.EndIndex()) {
-      end = steps.EndIndex();
-      position = end;
-      previousEmpty = true;
-      continue;
     }
     const std::size_t resume = position + skip + 1;
     previousEmpty = text.empty();
@@ -427,11 +407,7 @@ void FollowBody(CarveBuffer buffer, ShapeCandidate& candidate, std::size_t heade
                          : nullptr;
     if (!lf) break;
     position = static_cast<std::size_t>(static_cast<const std::uint8_t*>(lf) - buffer.data) + 1;
-    if (position >= limit && limit < buffer.size && limit < headerEnd + kMaxFollowedText) {
-      end = limit;  // the next mail begins here
-    }
   }
-  if (end == 0 && limit < std::min(buffer.size, headerEnd + kMaxFollowedText)) end = limit;
   steps.CloseMailBody();
   candidate.body = record->Body();
   candidate.body.textEnd = end > 0 ? buffer.base + end : 0;

@@ -33,8 +33,12 @@ INSTANTIATE_TEST_SUITE_P(
         // ISO-2022 text uses ESC, SO and SI; they are text.
         EndRow{"EscapeIsText", kHead + "\x1b$B\x0e\x0f\r\n", "", false, std::string::npos},
         EndRow{"MailboxSeparatorWithItsBlankLine",
-               kHead + "body\r\n\r\nFrom x@y Sat Jan  1 00:00:00 2000\r\nFrom: b@y\r\n", "", false,
+               kHead + "body\r\n\r\nFrom x@y Sat Jan  1 00:00:00 2000\r\nFrom: b@y\r\n", "", true,
                kHead.size() + 6},
+        // With the next mail's start known, a separator inside the body is quoted text.
+        EndRow{"MailboxSeparatorQuotedInTheBody",
+               kHead + "body\r\n\r\nFrom x@y Sat Jan  1 00:00:00 2000\r\nmore\r\n", "", false,
+               std::string::npos},
         EndRow{"ClosingBoundaryAndItsEmptyLines",
                kHead + "--b\r\n\r\npart\r\n--b--\r\n\r\nslack text", "b", false, kHead.size() + 22},
         // A multipart cut short ends by the line rules.
