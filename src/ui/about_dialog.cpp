@@ -9,6 +9,7 @@
 #include "ui/icons.h"
 #include "ui/link_label.h"
 #include "ui/prompts.h"
+#include "ui/skinned_button.h"
 #include "ui/window_texts.h"
 
 namespace quillon {
@@ -33,7 +34,7 @@ AboutDialog::AboutDialog(Prompts& prompts, QWidget* parent) : QDialog(parent) {
   support->setObjectName(QStringLiteral("aboutSupportLink"));
   for (LinkLabel* link : {site, support})
     link->OpenWith([&prompts](const QUrl& target) { return prompts.OpenExternal(target); });
-  auto* ok = new QPushButton(QStringLiteral("&OK"), this);
+  auto* ok = new SkinnedPushButton(QStringLiteral("&OK"), this);
   ok->setObjectName(QStringLiteral("aboutOkButton"));
   ok->setDefault(true);
   connect(ok, &QPushButton::clicked, this, &QDialog::accept);

@@ -12,6 +12,7 @@
 
 #include "ui/icons.h"
 #include "ui/prompts.h"
+#include "ui/skinned_button.h"
 #include "ui/window_texts.h"
 
 namespace quillon {
@@ -31,7 +32,7 @@ DataSourceDialog::DataSourceDialog(Prompts& prompts, const std::vector<SourceEnt
 
   auto* prompt = new QLabel(ForDisplay(QString(kDataDialogPrompt)), this);
   prompt->setObjectName(QStringLiteral("sourcePrompt"));
-  auto* openFile = new QPushButton(QStringLiteral("Open a &File"), this);
+  auto* openFile = new SkinnedPushButton(QStringLiteral("Open a &File"), this);
   openFile->setObjectName(QStringLiteral("openFileButton"));
   openFile->setAutoDefault(false);
 
@@ -42,10 +43,10 @@ DataSourceDialog::DataSourceDialog(Prompts& prompts, const std::vector<SourceEnt
   tree_->setUniformRowHeights(true);
   tree_->setIconSize(QSize(16, 16));
 
-  okButton_ = new QPushButton(QStringLiteral("&OK"), this);
+  okButton_ = new SkinnedPushButton(QStringLiteral("&OK"), this);
   okButton_->setObjectName(QStringLiteral("okButton"));
   okButton_->setDefault(true);
-  auto* cancel = new QPushButton(QStringLiteral("&Cancel"), this);
+  auto* cancel = new SkinnedPushButton(QStringLiteral("&Cancel"), this);
   cancel->setObjectName(QStringLiteral("cancelButton"));
   cancel->setAutoDefault(false);
 

@@ -10,6 +10,7 @@
 
 #include "ui/icons.h"
 #include "ui/prompts.h"
+#include "ui/skinned_button.h"
 #include "ui/window_texts.h"
 
 namespace quillon {
@@ -36,10 +37,10 @@ FindDialog::FindDialog(Prompts& prompts, const FindSettings& settings, QWidget* 
   recipients_ = makeBox("Find in Recipients", "findInRecipients", settings.recipients);
   content_ = makeBox("Find in Content Text", "findInContent", settings.content);
 
-  auto* ok = new QPushButton(QStringLiteral("&OK"), this);
+  auto* ok = new SkinnedPushButton(QStringLiteral("&OK"), this);
   ok->setObjectName(QStringLiteral("findOkButton"));
   ok->setDefault(true);
-  auto* cancel = new QPushButton(QStringLiteral("&Cancel"), this);
+  auto* cancel = new SkinnedPushButton(QStringLiteral("&Cancel"), this);
   cancel->setObjectName(QStringLiteral("findCancelButton"));
   connect(ok, &QPushButton::clicked, this, &FindDialog::accept);
   connect(cancel, &QPushButton::clicked, this, &FindDialog::reject);

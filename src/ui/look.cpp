@@ -11,34 +11,8 @@ namespace quillon {
 
 namespace {
 
-// Rounded faces with a soft vertical gradient; hover, pressed and disabled each have their own.
+// The push buttons draw themselves (skinned_button.h); the sheet styles the views around them.
 constexpr char kStyleSheet[] = R"(
-QToolButton#saveButton, QToolButton#dataButton, QToolButton#helpButton,
-QToolButton#findButton, QToolButton#aboutButton, QToolButton#stopButton, QPushButton {
-  color: #1f2433;
-  border: 1px solid #a9adbd;
-  border-radius: 6px;
-  background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 #fdfdfe, stop:1 #e4e6ee);
-}
-QToolButton#saveButton, QToolButton#dataButton, QToolButton#helpButton,
-QToolButton#findButton, QToolButton#aboutButton, QToolButton#stopButton {
-  padding: 3px 4px 2px 4px;
-}
-QPushButton { padding: 4px 16px; min-width: 64px; }
-QToolButton:hover, QPushButton:hover {
-  border-color: #6f8fc7;
-  background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 #ffffff, stop:1 #dbe5f6);
-}
-QToolButton:pressed, QPushButton:pressed {
-  border-color: #5577b4;
-  background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 #cfdaee, stop:1 #e8edf7);
-}
-QToolButton:disabled, QPushButton:disabled {
-  color: #9a9cab;
-  border-color: #c6c8d2;
-  background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 #eeeef2, stop:1 #e2e2e8);
-}
-QPushButton:default { border-color: #6f8fc7; }
 QTreeWidget, QTableView, QTextBrowser {
   border: 1px solid #b4b7c6;
   border-radius: 4px;

@@ -32,6 +32,7 @@
 #include "ui/preview_view.h"
 #include "ui/prompts.h"
 #include "ui/single_save.h"
+#include "ui/skinned_button.h"
 #include "ui/text_progress_bar.h"
 #include "ui/window_texts.h"
 
@@ -94,7 +95,7 @@ MainWindow::~MainWindow() {
 
 QToolButton* MainWindow::MakeCommandButton(const QString& caption, const char* icon,
                                            const char* name) {
-  auto* button = new QToolButton(this);
+  auto* button = new SkinnedToolButton(this);
   button->setObjectName(QString::fromLatin1(name));
   button->setText(caption);
   button->setIcon(ButtonIcon(icon));
@@ -420,6 +421,7 @@ void MainWindow::MailsFound(const std::vector<MailRecordPtr>& records) {
 
 void MainWindow::ScanFinished(int foundCount) {
   JoinScanThread();
+  progress_->SetAnimating(false);
   progress_->Reset();
   commands_.ScanFinished(false);
   UpdateMailBoxLabel();
@@ -478,6 +480,7 @@ bool MainWindow::StartScan(const std::string& sourceName) {
   status_.stopRequested = false;
   commands_.ScanStarting();
   ApplyCommandStates();
+  progress_->SetAnimating(true);
   scanThread_ = options_.scanStarter(sourceName, status_, foundMails_, scanEvents_);
   return true;
 }

@@ -3,7 +3,9 @@
 #include <QFontMetrics>
 #include <QPainter>
 #include <QPainterPath>
+#include <QTimerEvent>
 #include <algorithm>
+#include <array>
 
 namespace quillon {
 
@@ -20,6 +22,34 @@ ProgressTextLines SplitProgressText(const QString& text) {
   lines.upper = text;
   lines.upper.remove(QLatin1Char('\r')).remove(QLatin1Char('\n'));
   return lines;
+}
+
+namespace {
+
+constexpr int kAnimationIntervalMilliseconds = 60;
+
+int TroughLength(const QRect& rect) {
+  return std::max(1, rect.width() - 4);
+}
+
+}  // namespace
+
+QRect AnimationBlockRect(const QRect& rect, int step) {
+  const int length = TroughLength(rect);
+  const int travel = length + kAnimationBlockWidth;
+  const int offset = (step * kAnimationStepPixels) % travel;
+  // The block slides in from the left edge and out at the right one.
+  const QRect block(rect.left() + 2 + offset - kAnimationBlockWidth, rect.top() + 3,
+                    kAnimationBlockWidth, rect.height() - 6);
+  return block.intersected(rect.adjusted(2, 0, -2, 0));
+}
+
+QColor AnimationBlockColour(const QRect& rect, int step) {
+  static constexpr std::array<QColor, 3> kColours{QColor(120, 160, 220), QColor(110, 190, 170),
+                                                  QColor(170, 150, 215)};
+  const int travel = TroughLength(rect) + kAnimationBlockWidth;
+  const int pass = (step * kAnimationStepPixels) / travel;
+  return kColours[static_cast<std::size_t>(pass) % kColours.size()];
 }
 
 void PaintTextProgress(QPainter& painter, const QRect& rect, const QPalette& palette,
@@ -50,7 +80,18 @@ void PaintTextProgress(QPainter& painter, const QRect& rect, const QPalette& pal
     painter.setClipping(false);
   }
 
-  painter.setPen(kProgressTextColor);
+  if (state.animating) {
+    const QRect block = AnimationBlockRect(rect, state.animationStep);
+    if (!block.isEmpty()) {
+      QColor colour = AnimationBlockColour(rect, state.animationStep);
+      colour.setAlpha(150);
+      painter.setPen(Qt::NoPen);
+      painter.setBrush(colour);
+      painter.drawRoundedRect(QRectF(block), 3, 3);
+    }
+  }
+
+  painter.setPen(state.animating ? kAnimatedProgressTextColor : kProgressTextColor);
   QFont font = painter.font();
   font.setBold(true);
   painter.setFont(font);
@@ -96,6 +137,30 @@ void TextProgressBar::Reset() {
   position_ = 0;
   UpdateFraction();
   SetText(QString());
+}
+
+void TextProgressBar::SetAnimating(bool animating) {
+  if (animating == paintState_.animating) return;
+  paintState_.animating = animating;
+  paintState_.animationStep = 0;
+  if (animating) {
+    animationTimer_ = startTimer(kAnimationIntervalMilliseconds);
+  } else if (animationTimer_ != 0) {
+    killTimer(animationTimer_);
+    animationTimer_ = 0;
+  }
+  update();
+}
+
+void TextProgressBar::timerEvent(QTimerEvent* event) {
+  if (event->timerId() != animationTimer_) {
+    QWidget::timerEvent(event);
+    return;
+  }
+  // Wraps long before an int would, and the block's place depends only on the step modulo the
+  // bar's travel.
+  paintState_.animationStep = (paintState_.animationStep + 1) % (1 << 20);
+  update();
 }
 
 void TextProgressBar::UpdateFraction() {

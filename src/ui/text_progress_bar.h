@@ -13,6 +13,11 @@ class QPainter;
 namespace quillon {
 
 inline constexpr QColor kProgressTextColor{250, 100, 50};
+// The text while a scan runs and the bar is animated.
+inline constexpr QColor kAnimatedProgressTextColor{10, 10, 50};
+// The block that moves along the bar while it is animated, in device-independent pixels.
+inline constexpr int kAnimationBlockWidth = 40;
+inline constexpr int kAnimationStepPixels = 8;
 
 struct ProgressTextLines {
   QString upper;  // the only line when twoLines is false
@@ -28,7 +33,14 @@ ProgressTextLines SplitProgressText(const QString& text);
 struct ProgressPaintState {
   double fraction = 0.0;  // 0..1 of the bar filled
   ProgressTextLines lines;
+  bool animating = false;
+  int animationStep = 0;  // how far the block has moved: its place and its colour
 };
+
+// Where the block of animation step `step` lies in a bar of `rect`, and its colour (one of three,
+// taking turns at each pass along the bar).
+QRect AnimationBlockRect(const QRect& rect, int step);
+QColor AnimationBlockColour(const QRect& rect, int step);
 
 // Draws the bar into `rect`: background, the filled part, then the text. Tests render it into
 // an image.
@@ -46,6 +58,10 @@ class TextProgressBar final : public QWidget {
   void SetText(const QString& text);
   // Range, position and text back to nothing.
   void Reset();
+  // While on, a block moves along the bar and the text turns dark blue.
+  void SetAnimating(bool animating);
+  bool Animating() const { return paintState_.animating; }
+  int AnimationStep() const { return paintState_.animationStep; }
 
   std::uint64_t Maximum() const { return maximum_; }
   std::uint64_t Position() const { return position_; }
@@ -56,6 +72,7 @@ class TextProgressBar final : public QWidget {
 
  protected:
   void paintEvent(QPaintEvent* event) override;
+  void timerEvent(QTimerEvent* event) override;
 
  private:
   void UpdateFraction();
@@ -64,6 +81,7 @@ class TextProgressBar final : public QWidget {
   std::uint64_t position_ = 0;
   QString text_;
   ProgressPaintState paintState_;
+  int animationTimer_ = 0;
 };
 
 }  // namespace quillon

@@ -226,6 +226,7 @@ class MainWindowTest : public QObject {
     QTRY_VERIFY(
         session->Progress()->Text().startsWith(QStringLiteral("Found 1 Mails\r\nProcessing ")));
     QCOMPARE(session->Progress()->Maximum(), imageSectors_);
+    QVERIFY(session->Progress()->Animating());
     QVERIFY(test::SaveTestScreenshot(*session->window, QStringLiteral("main-window-scanning")));
 
     session->held.Release();
@@ -248,6 +249,7 @@ class MainWindowTest : public QObject {
     QVERIFY(session->ListColumn(0).at(2).startsWith(QLatin1Char('!')));
     QCOMPARE(session->Progress()->Text(), QString());
     QCOMPARE(session->Progress()->Maximum(), 0ULL);
+    QVERIFY(!session->Progress()->Animating());
     QVERIFY(session->window->Status().unsavedMails.load());
   }
 
