@@ -89,18 +89,9 @@ std::size_t FindTextEnd(std::string_view text, std::string_view boundary, bool e
     const std::string closing = "\n--" + std::string(boundary) + "--";
     if (const std::size_t at = data.find(closing, body > 0 ? body - 1 : 0);
         at != std::string_view::npos) {
-      std::size_t end = data.find('\n', at + closing.size());
-      end = end == std::string_view::npos ? data.size() : end + 1;
-      // Empty lines behind the closing boundary still belong to the mail.
-      while (end < data.size()) {
-        if (data.substr(end, 2) == "\r\n")
-          end += 2;
-        else if (data[end] == '\n')
-          end += 1;
-        else
-          break;
-      }
-      return end;
+      const std::size_t end = data.find('\n', at + closing.size());
+      // What follows (an epilogue, empty lines) is for the caller to weigh.
+      return end == std::string_view::npos ? data.size() : end + 1;
     }
     // No closing boundary: the mail was cut short; the line rules below tell where.
   }
@@ -194,7 +185,11 @@ void ReadKnownExtent(const MailRecord& record, DataSource& source, std::string& 
   } else {
     const std::size_t textEnd = FindTextEnd(text, record.boundary, limit <= start);
     if (textEnd != std::string_view::npos) {
-      text.resize(textEnd);
+      const std::size_t epilogue =
+          record.boundary.empty() ? 0
+                                  : EpilogueLength(std::string_view(text).substr(textEnd),
+                                                   limit > start && start + text.size() >= limit);
+      text.resize(textEnd + epilogue);
     } else if (limit > start && start + text.size() >= limit) {
       text.resize(TrimSeparatorBeforeNextMail(text));
     }

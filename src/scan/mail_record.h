@@ -48,6 +48,7 @@ struct MailExtent {
   std::uint64_t storeBlock = 0;     // absolute position of the chain's first block header
   std::uint64_t multipartEnd = 0;   // behind a multipart mail's closing boundary; 0 when unknown
   std::uint64_t nextMailStart = 0;  // where the next mail found (not one of its parts) begins
+  bool behindMailboxSeparator = false;  // a "From " separator line stands in front of it
 };
 
 class MailRecord {

@@ -66,6 +66,7 @@ void RecordMerger::Resolve(std::uint64_t walkPosition, CarveBuffer buffer) {
         extent.textStart = candidate.start;
         extent.lineFeedOnly = candidate.lineFeedOnly;
         extent.multipartEnd = candidate.multipartEnd;
+        extent.behindMailboxSeparator = candidate.behindMboxSeparator;
         trace->SetExtent(extent);
         matched = true;
       }
@@ -79,6 +80,7 @@ void RecordMerger::Resolve(std::uint64_t walkPosition, CarveBuffer buffer) {
     extent.textStart = candidate.start;
     extent.lineFeedOnly = candidate.lineFeedOnly;
     extent.multipartEnd = candidate.multipartEnd;
+    extent.behindMailboxSeparator = candidate.behindMboxSeparator;
     record->SetExtent(extent);
     record->PublishBody(std::move(candidate.body));
     held_.push_back(std::move(record));
@@ -162,6 +164,8 @@ void RecordMerger::MarkDuplicate(MailRecord& record, std::size_t index) {
 void RecordMerger::Publish(const MailRecordPtr& record) {
   if (!strict_) {
     MarkDuplicate(*record, published_);
+    // In a mailbox, a separator in a body would be escaped: a mail behind one is no part.
+    if (record->Extent().behindMailboxSeparator) record->container = nullptr;
     if (record->container) {
       if (auto at = indexOf_.find(record->container); at != indexOf_.end())
         record->partOf = static_cast<std::int64_t>(at->second);
@@ -170,7 +174,8 @@ void RecordMerger::Publish(const MailRecordPtr& record) {
     // A mail that begins before an earlier multipart mail's closing boundary is one of its parts.
     const std::uint64_t at = record->StartByte();
     while (!containers_.empty() && containers_.back().end <= at) containers_.pop_back();
-    if (record->partOf < 0 && !containers_.empty() && containers_.back().start < at)
+    if (record->partOf < 0 && !containers_.empty() && containers_.back().start < at &&
+        !record->Extent().behindMailboxSeparator)
       record->partOf = static_cast<std::int64_t>(containers_.back().index);
     const MailExtent extent = record->Extent();
     // A mail's text ends where the next mail begins.
