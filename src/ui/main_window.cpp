@@ -77,6 +77,8 @@ MainWindow::MainWindow(Prompts& prompts, MainWindowOptions options, QWidget* par
 
   BuildControls();
   BuildMenus();
+  // The list starts with the focus, ready for F2 and F3, rather than the first usable button.
+  list_->setFocus();
   ResetViews(QString());
   ApplyCommandStates();
   qApp->installEventFilter(this);
