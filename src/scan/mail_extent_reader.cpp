@@ -141,6 +141,7 @@ void ReadKnownExtent(const MailRecord& record, DataSource& source, std::string& 
   // The next mail's first line ends this one, at the line break before it when a blank line
   // separates them; what the rules find earlier ends it earlier.
   std::uint64_t limit = extent.nextMailStart > start ? extent.nextMailStart : 0;
+  if (limit > start && end > limit) end = limit;  // no mail runs into the next one
   // Behind a closing boundary an epilogue (empty lines, a list footer) may follow: look a little
   // further.
   const std::uint64_t knownEnd = end;

@@ -299,8 +299,10 @@ std::uint64_t MultipartEnd(CarveBuffer buffer, std::size_t bodyStart, const std:
   const std::size_t nul = body.find('\0');
   const std::string closing = "\n--" + boundary + "--";
   std::size_t at = body.substr(0, nul).find(closing);
+  // Cut short: a NUL close behind ends it (zeroed slack); otherwise no end is known.
   if (at == std::string_view::npos)
-    return nul != std::string_view::npos ? buffer.base + bodyStart + nul : 0;
+    return nul != std::string_view::npos && nul < kShapeLookAhead ? buffer.base + bodyStart + nul
+                                                                  : 0;
   at += closing.size();
   const std::size_t lineEnd = body.find('\n', at);
   return buffer.base + bodyStart + (lineEnd == std::string_view::npos ? at : lineEnd + 1);
