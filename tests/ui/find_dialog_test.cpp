@@ -56,6 +56,8 @@ class FindDialogTest : public QObject {
     dialog.findChild<QLineEdit*>(QStringLiteral("findText"))->setText(QStringLiteral("harbour"));
     dialog.show();
     QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    QCOMPARE(dialog.palette().color(QPalette::Window), kDialogBackground);
+    QCOMPARE(dialog.grab().toImage().pixelColor(2, 2), kDialogBackground);
     QVERIFY(test::SaveTestScreenshot(dialog, QStringLiteral("find-dialog")));
   }
 

@@ -794,6 +794,7 @@ class MainWindowTest : public QObject {
       QCOMPARE(header->sortIndicatorSection(), step.column);
       QCOMPARE(header->sortIndicatorOrder(), step.order);
     }
+    QVERIFY(test::SaveTestScreenshot(*session->window, QStringLiteral("main-window-sorted")));
     // The folder listed anew stands in found order, unmarked.
     session->Tree()->setCurrentItem(session->Tree()->topLevelItem(0));
     session->Tree()->setCurrentItem(session->Tree()->topLevelItem(0)->child(0));
@@ -857,6 +858,17 @@ class MainWindowTest : public QObject {
     session->prompts.findSettings.push_back(board);
     QTest::mouseClick(session->Button("findButton"), Qt::LeftButton);
     QCOMPARE(selectedRow(), 1);
+
+    // An empty list: neither the button nor the keys search.
+    session->Tree()->setCurrentItem(session->Tree()->topLevelItem(0));
+    QCOMPARE(list->model()->rowCount(), 0);
+    const qsizetype calls = session->prompts.calls.size();
+    session->Button("findButton")->click();
+    list->setFocus();
+    QTest::keyClick(list, Qt::Key_F3);
+    QTest::keyClick(list, Qt::Key_F2);
+    QCOMPARE(session->prompts.calls.size(), calls);
+    QCOMPARE(selectedRow(), -1);
   }
 
   void HelpAboutAndLinks() {
