@@ -74,7 +74,7 @@ std::size_t EpilogueLength(std::string_view rest, bool reachesNext) {
 
 bool HasKnownExtent(const MailRecord& record) {
   const MailExtent extent = record.Extent();
-  return extent.inStore || extent.textStart != 0 || record.foundBy == FoundBy::Shape;
+  return extent.inStore || extent.textStartKnown || record.foundBy == FoundBy::Shape;
 }
 
 std::size_t FindTextEnd(std::string_view text, std::string_view boundary, bool endAtTraceLines) {
@@ -134,7 +134,7 @@ void ReadKnownExtent(const MailRecord& record, DataSource& source, std::string& 
     output = CleanMailText(chain.text);
     return;
   }
-  const std::uint64_t start = extent.textStart != 0 ? extent.textStart : record.StartByte();
+  const std::uint64_t start = extent.TextStartOr(record.StartByte());
   std::uint64_t end = record.Body().textEnd;
   if (extent.multipartEnd > start && (end <= start || extent.multipartEnd < end))
     end = extent.multipartEnd;

@@ -42,7 +42,12 @@ inline constexpr std::size_t kMaxBodyText = 0x40000;  // 262,144 bytes
 // Where a mail's whole text lies, as far as the scan could tell. A trace find is recorded at its
 // trace line, which need not be the mail's first line; a mail in a store lies in a block chain.
 struct MailExtent {
-  std::uint64_t textStart = 0;      // absolute byte of the first header line; 0 when not known
+  bool textStartKnown = false;  // the scan saw the mail's first header line
+  std::uint64_t textStart = 0;  // absolute byte of that line
+
+  std::uint64_t TextStartOr(std::uint64_t fallback) const {
+    return textStartKnown ? textStart : fallback;
+  }
   bool lineFeedOnly = false;        // the mail's lines end in a bare LF
   bool inStore = false;             // the text is the block chain that starts at storeBlock
   std::uint64_t storeBlock = 0;     // absolute position of the chain's first block header

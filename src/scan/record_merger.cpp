@@ -61,8 +61,9 @@ void RecordMerger::Resolve(std::uint64_t walkPosition, CarveBuffer buffer) {
     bool matched = false;
     for (const MailRecordPtr& trace : traceFinds_) {
       const std::uint64_t at = trace->StartByte();
-      if (at >= candidate.start && at < candidate.headerEnd && trace->Extent().textStart == 0) {
+      if (at >= candidate.start && at < candidate.headerEnd && !trace->Extent().textStartKnown) {
         MailExtent extent;
+        extent.textStartKnown = true;
         extent.textStart = candidate.start;
         extent.lineFeedOnly = candidate.lineFeedOnly;
         extent.multipartEnd = candidate.multipartEnd;
@@ -77,6 +78,7 @@ void RecordMerger::Resolve(std::uint64_t walkPosition, CarveBuffer buffer) {
                     candidates_.empty() ? UINT64_MAX : candidates_.front().start);
     MailRecordPtr record = BuildRecord(std::move(candidate.headers), sourceName_, FoundBy::Shape);
     MailExtent extent;
+    extent.textStartKnown = true;
     extent.textStart = candidate.start;
     extent.lineFeedOnly = candidate.lineFeedOnly;
     extent.multipartEnd = candidate.multipartEnd;
@@ -120,6 +122,7 @@ void RecordMerger::DecideStoreCandidates() {
     if (std::binary_search(storeTargets_.begin(), storeTargets_.end(), candidate.storeBlock))
       continue;
     MailExtent extent;
+    extent.textStartKnown = true;
     extent.textStart = candidate.start;
     extent.lineFeedOnly = candidate.lineFeedOnly;
     extent.inStore = true;
@@ -180,11 +183,10 @@ void RecordMerger::Publish(const MailRecordPtr& record) {
     const MailExtent extent = record->Extent();
     // A mail's text ends where the next mail begins.
     if (record->partOf < 0) {
-      const std::uint64_t begins = extent.textStart ? extent.textStart : at;
+      const std::uint64_t begins = extent.TextStartOr(at);
       if (lastMail_) {
         MailExtent previous = lastMail_->Extent();
-        const std::uint64_t previousStart =
-            previous.textStart ? previous.textStart : lastMail_->StartByte();
+        const std::uint64_t previousStart = previous.TextStartOr(lastMail_->StartByte());
         if (begins > previousStart && !previous.inStore) {
           previous.nextMailStart = begins;
           lastMail_->SetExtent(previous);
@@ -193,8 +195,7 @@ void RecordMerger::Publish(const MailRecordPtr& record) {
       lastMail_ = record;
     }
     if (extent.multipartEnd > at)
-      containers_.push_back(
-          {extent.textStart ? extent.textStart : at, extent.multipartEnd, published_});
+      containers_.push_back({extent.TextStartOr(at), extent.multipartEnd, published_});
   }
   ++published_;
   if (!strict_) allRecords_.push_back(record);

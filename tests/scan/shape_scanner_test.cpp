@@ -219,3 +219,20 @@ TEST(ShapeScannerTest, StoreChainOutOfOrder) {
 
 }  // namespace
 }  // namespace quillon
+
+namespace quillon {
+namespace {
+
+// A mail at the very first byte of the source: its first line is known to be there.
+TEST(ShapeScannerTest, TraceFindAtTheSourceStartKnowsItsFirstLine) {
+  ImageBuilder image;
+  image.Put(0, test::SampleMail("First")).Resize(16384);
+  const auto records = ScanBytes(image.Bytes()).records;
+  ASSERT_EQ(records.size(), 1u);
+  EXPECT_EQ(records[0]->foundBy, FoundBy::Trace);
+  EXPECT_TRUE(records[0]->Extent().textStartKnown);
+  EXPECT_EQ(records[0]->Extent().textStart, 0u);
+}
+
+}  // namespace
+}  // namespace quillon
