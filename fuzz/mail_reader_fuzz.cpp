@@ -47,7 +47,7 @@ void FillRecord(MailRecord& record, std::uint8_t choice, std::string_view window
   }
 }
 
-void CheckExtent(std::string_view data, const reader::MailExtent& extent,
+void CheckExtent(std::string_view data, const reader::TextSpan& extent,
                  const reader::RecordPlace& place) {
   if (!extent.found) return;
   Check(extent.start <= extent.end, "extent starts behind its end");
