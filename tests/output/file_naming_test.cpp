@@ -5,30 +5,15 @@
 #include <memory>
 #include <string>
 
+#include "support/test_helpers.h"
 #include "text/code_page.h"
 #include "text/utf8.h"
 
 namespace quillon {
 namespace {
 
-struct RowName {
-  template <typename Row>
-  std::string operator()(const ::testing::TestParamInfo<Row>& row) const {
-    return row.param.name;
-  }
-};
-
-// Names convert 8-bit dates with the ANSI code page; the tests fix it to Western European.
-class AnsiCodePageScope {
- public:
-  explicit AnsiCodePageScope(int codePage) : previous_(AnsiCodePage()) {
-    SetAnsiCodePage(codePage);
-  }
-  ~AnsiCodePageScope() { SetAnsiCodePage(previous_); }
-
- private:
-  int previous_;
-};
+using test::RowName;
+using AnsiCodePageScope = test::ScopedAnsiCodePage;
 
 // --- SanitizeFileName ---------------------------------------------------------------------------
 

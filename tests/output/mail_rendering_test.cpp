@@ -9,16 +9,12 @@
 #include "scan/mail_reader.h"
 #include "source/memory_source.h"
 #include "support/scan_harness.h"
+#include "support/test_helpers.h"
 
 namespace quillon {
 namespace {
 
-struct RowName {
-  template <typename Row>
-  std::string operator()(const ::testing::TestParamInfo<Row>& row) const {
-    return row.param.name;
-  }
-};
+using test::RowName;
 
 struct TxtRow {
   const char* name;

@@ -6,30 +6,16 @@
 #include <string>
 
 #include "support/scan_harness.h"
+#include "support/test_helpers.h"
 #include "text/code_page.h"
 
 namespace quillon {
 namespace {
 
+using test::RowName;
+using AnsiCodePageScope = test::ScopedAnsiCodePage;
+
 using test::CrLf;
-
-struct RowName {
-  template <typename Row>
-  std::string operator()(const ::testing::TestParamInfo<Row>& row) const {
-    return row.param.name;
-  }
-};
-
-class AnsiCodePageScope {
- public:
-  explicit AnsiCodePageScope(int codePage) : previous_(AnsiCodePage()) {
-    SetAnsiCodePage(codePage);
-  }
-  ~AnsiCodePageScope() { SetAnsiCodePage(previous_); }
-
- private:
-  int previous_;
-};
 
 // --- FormatSize ---------------------------------------------------------------------------------
 

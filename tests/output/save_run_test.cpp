@@ -14,19 +14,15 @@
 #include "scan/scan_driver.h"
 #include "support/paths.h"
 #include "support/scan_harness.h"
+#include "support/test_helpers.h"
 #include "text/code_page.h"
 
 namespace quillon {
 namespace {
 
-namespace fs = std::filesystem;
+using test::RowName;
 
-struct RowName {
-  template <typename Row>
-  std::string operator()(const ::testing::TestParamInfo<Row>& row) const {
-    return row.param.name;
-  }
-};
+namespace fs = std::filesystem;
 
 // Every notification as text, in order.
 class RecordingSaveObserver : public SaveRunObserver {

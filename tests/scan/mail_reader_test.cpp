@@ -16,9 +16,12 @@
 #include "source/memory_source.h"
 #include "support/paths.h"
 #include "support/scan_harness.h"
+#include "support/test_helpers.h"
 
 namespace quillon {
 namespace {
+
+using test::RowName;
 
 using test::CrLf;
 using test::ImageBuilder;
@@ -52,12 +55,6 @@ class RecordingBackend final : public SourceBackend {
 };
 
 // Names a parameterised row after its `name` field.
-struct RowName {
-  template <typename Row>
-  std::string operator()(const ::testing::TestParamInfo<Row>& row) const {
-    return row.param.name;
-  }
-};
 
 DataSource MemorySource(std::string_view bytes) {
   DataSource source;

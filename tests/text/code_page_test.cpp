@@ -12,22 +12,16 @@
 #include <thread>
 #include <vector>
 
+#include "support/test_helpers.h"
 #include "text/locale_code_page.h"
 #include "text/utf8.h"
 
 namespace quillon {
 namespace {
 
-using namespace std::string_view_literals;
+using test::ScopedAnsiCodePage;
 
-// Sets the ANSI code page for one test and restores the previous state afterwards.
-class ScopedAnsiCodePage {
- public:
-  explicit ScopedAnsiCodePage(int codePage) { SetAnsiCodePage(codePage); }
-  ~ScopedAnsiCodePage() { SetAnsiCodePage(0); }
-  ScopedAnsiCodePage(const ScopedAnsiCodePage&) = delete;
-  ScopedAnsiCodePage& operator=(const ScopedAnsiCodePage&) = delete;
-};
+using namespace std::string_view_literals;
 
 // One known word per code page, in the page's bytes.
 struct SampleCase {

@@ -5,22 +5,15 @@
 #include <ostream>
 #include <string>
 
+#include "support/test_helpers.h"
 #include "text/code_page.h"
 
 namespace quillon {
 namespace {
 
+using test::ScopedAnsiCodePage;
+
 using namespace std::string_view_literals;
-
-// Untagged 8-bit text depends on the ANSI code page; each test fixes it.
-
-class ScopedAnsiCodePage {
- public:
-  explicit ScopedAnsiCodePage(int codePage) { SetAnsiCodePage(codePage); }
-  ~ScopedAnsiCodePage() { SetAnsiCodePage(0); }
-  ScopedAnsiCodePage(const ScopedAnsiCodePage&) = delete;
-  ScopedAnsiCodePage& operator=(const ScopedAnsiCodePage&) = delete;
-};
 
 struct TextCase {
   const char* label;
