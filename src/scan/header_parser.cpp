@@ -43,24 +43,6 @@ bool IsCrLfAt(CarveBuffer buffer, std::size_t position) {
          buffer.data[position + 1] == '\n';
 }
 
-// A continuation line's text after its leading white space: up to the first CR, LF, NUL or other
-// low control byte except TAB, at most 511 bytes.
-LineRead ContinuationText(CarveBuffer buffer, std::size_t position) {
-  LineRead read;
-  const std::size_t limit =
-      position < buffer.size ? std::min<std::size_t>(buffer.size - position, kMaxLineValue + 1) : 0;
-  for (std::size_t i = 0; i < limit; ++i) {
-    const std::uint8_t c = buffer.data[position + i];
-    if (c < 14 && c != '\t') {
-      read.text.assign(reinterpret_cast<const char*>(buffer.data + position), i);
-      read.stop = position + i;
-      read.found = true;
-      return read;
-    }
-  }
-  return read;
-}
-
 struct FoldedValue {
   std::string text;
   std::size_t end = 0;  // index of the byte that stopped the last joined line
@@ -91,7 +73,7 @@ FoldedValue ReadFoldedValue(CarveBuffer buffer, std::size_t valueStart) {
     while (textStart < windowSize && textStart - lineStart < kMaxLineValue &&
            IsFoldingWhiteSpace(window[textStart]))
       ++textStart;
-    LineRead continuation = ContinuationText(CarveBuffer{window, windowSize, 0}, textStart);
+    LineRead continuation = ContinuationText(window, windowSize, textStart);
     if (!continuation.found || continuation.stop - lineStart > kMaxLineValue) break;
     if (value.text.size() + 1 + continuation.text.size() > kMaxUnfoldedValue) break;
     if (stripped) {

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 
+#include "scan/header_text.h"
 #include "scan/pending_mail.h"
 
 namespace quillon {
@@ -23,9 +24,6 @@ enum class HeaderLineResult {
   Stored,   // one header value was stored
   Accept,   // the header block is complete: the mail is accepted
 };
-
-// Folded values (RFC 5322 2.2.3) are joined up to this many bytes in all.
-inline constexpr std::size_t kMaxUnfoldedValue = 8192;
 
 // Reads the line at `position`. Only the first occurrence of each header counts. Adds to `skip`
 // the bytes consumed less one, so that the walk resumes at the line end behind what was read.

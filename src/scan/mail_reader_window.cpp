@@ -75,27 +75,6 @@ bool IsBoundaryLine(std::string_view data, std::size_t position, std::string_vie
          LineStartsWith(data, position + 2, boundary);
 }
 
-bool IsFoldingWhiteSpace(char c) {
-  return c == ' ' || c == '\t';
-}
-
-// A continuation line's text: up to the first byte below 14 other than TAB, at most 511 bytes.
-LineRead ContinuationText(std::string_view data, std::size_t position) {
-  LineRead read;
-  if (position >= data.size()) return read;
-  const std::size_t limit = std::min(data.size() - position, kMaxLineValue + 1);
-  for (std::size_t i = 0; i < limit; ++i) {
-    const auto c = static_cast<std::uint8_t>(data[position + i]);
-    if (c < 14 && c != '\t') {
-      read.text.assign(data.substr(position, i));
-      read.stop = position + i;
-      read.found = true;
-      return read;
-    }
-  }
-  return read;
-}
-
 // The header values of the start being held, compared as the scan took them: the first
 // non-empty value of each header counts, and a "Received: " line starts the comparison over,
 // because the scan restarts its header block at every trace line.
@@ -331,30 +310,6 @@ std::string CompactWindowOnce(std::string_view raw) {
   }
   if (copyFrom < raw.size()) compacted.append(raw.substr(copyFrom));
   return compacted;
-}
-
-std::string UnfoldedValue(std::string_view data, std::size_t valueStart) {
-  LineRead first = ValueText(Bytes(data), data.size(), valueStart);
-  if (!first.found) return {};
-  std::string value = std::move(first.text);
-  std::size_t end = first.stop;
-  while (IsCrLfAt(data, end)) {
-    const std::size_t next = end + 2;
-    if (next >= data.size() || !IsFoldingWhiteSpace(data[next])) break;
-    std::size_t textStart = next;
-    while (textStart < data.size() && textStart - next < kMaxLineValue &&
-           IsFoldingWhiteSpace(data[textStart]))
-      ++textStart;
-    LineRead continuation = ContinuationText(data, textStart);
-    if (!continuation.found || continuation.stop - next > kMaxLineValue) break;
-    if (value.size() + 1 + continuation.text.size() > kMaxUnfoldedValue) break;
-    if (value.empty())
-      value = std::move(continuation.text);
-    else
-      value += ' ' + continuation.text;
-    end = continuation.stop;
-  }
-  return value;
 }
 
 TextSpan FindMatchedMail(std::string_view data, const MailRecord& record, RecordPlace place) {

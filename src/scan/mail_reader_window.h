@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "scan/header_text.h"
 #include "scan/mail_reader.h"
 #include "scan/mail_record.h"
 
@@ -120,10 +121,10 @@ bool ExtentComplete(std::string_view data, const TextSpan& extent);
 // The mail's text as handed out: cut at its first NUL byte, bytes 0x01 to 0x07 as blanks.
 std::string CleanMailText(std::string_view text);
 
-// A folded header value read as the scan reads it: the first line up to its first byte below 14,
-// then each following line that begins with a blank or tab, without its leading white space,
-// joined with one blank, up to kMaxUnfoldedValue bytes. Empty when the first line is longer than
-// a header line may be.
-std::string UnfoldedValue(std::string_view data, std::size_t valueStart);
+// A folded header value read as the scan reads it (header_text.h).
+inline std::string UnfoldedValue(std::string_view data, std::size_t valueStart) {
+  return quillon::UnfoldedValue(reinterpret_cast<const std::uint8_t*>(data.data()), data.size(),
+                                valueStart);
+}
 
 }  // namespace quillon::mail_reader
