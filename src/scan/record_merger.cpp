@@ -4,6 +4,7 @@
 #include <cstring>
 #include <utility>
 
+#include "scan/block_context.h"
 #include "scan/block_header.h"
 #include "scan/record_building.h"
 
@@ -17,6 +18,19 @@ bool NulBetween(CarveBuffer buffer, std::uint64_t from, std::uint64_t to) {
   if (from < buffer.base || to > buffer.base + buffer.size || from >= to) return true;
   return std::memchr(buffer.data + (from - buffer.base), 0, static_cast<std::size_t>(to - from)) !=
          nullptr;
+}
+
+// The earliest position a mail around `at` can begin: behind the last NUL in front of it, as far
+// as the buffer reaches back.
+std::uint64_t ContainerStartsFrom(CarveBuffer buffer, std::uint64_t at) {
+  constexpr std::size_t kMaxLookBack = 4 * 1024 * 1024;
+  if (at <= buffer.base || at > buffer.base + buffer.size) return at;
+  const std::size_t end = static_cast<std::size_t>(at - buffer.base);
+  const std::size_t begin = end > kMaxLookBack ? end - kMaxLookBack : 0;
+  const void* nul = memrchr(buffer.data + begin, 0, end - begin);
+  if (!nul) return buffer.base + begin;
+  return buffer.base +
+         static_cast<std::size_t>(static_cast<const std::uint8_t*>(nul) - buffer.data) + 1;
 }
 
 }  // namespace
@@ -93,6 +107,13 @@ void RecordMerger::Resolve(std::uint64_t walkPosition, CarveBuffer buffer) {
   auto decided =
       std::stable_partition(traceFinds_.begin(), traceFinds_.end(),
                             [&](const MailRecordPtr& r) { return r->StartByte() < undecided; });
+  for (auto find = traceFinds_.begin(); find != decided; ++find) {
+    // A trace find no header block of its own stands behind may be an attached or quoted
+    // message: then it is part of the mail around it, which began behind the last NUL.
+    const std::uint64_t at = (*find)->StartByte();
+    if ((*find)->Extent().textStartKnown || !TraceLineInsideAnotherMail(buffer, at)) continue;
+    insideFinds_.emplace(find->get(), ContainerStartsFrom(buffer, at));
+  }
   held_.insert(held_.end(), traceFinds_.begin(), decided);
   traceFinds_.erase(traceFinds_.begin(), decided);
 
@@ -172,6 +193,12 @@ void RecordMerger::Publish(const MailRecordPtr& record) {
     if (record->container) {
       if (auto at = indexOf_.find(record->container); at != indexOf_.end())
         record->partOf = static_cast<std::int64_t>(at->second);
+    }
+    if (auto inside = insideFinds_.find(record.get()); inside != insideFinds_.end()) {
+      if (record->partOf < 0 && lastMail_ &&
+          lastMail_->Extent().TextStartOr(lastMail_->StartByte()) >= inside->second)
+        record->partOf = static_cast<std::int64_t>(indexOf_.at(lastMail_.get()));
+      insideFinds_.erase(inside);
     }
     indexOf_.emplace(record.get(), published_);
     // A mail that begins before an earlier multipart mail's closing boundary is one of its parts.

@@ -58,6 +58,8 @@ class RecordMerger final : public MailSink {
   std::vector<MailRecordPtr> traceFinds_;  // trace finds not yet matched with a block
   std::unordered_map<std::string, std::size_t> firstCopy_;
   std::unordered_map<const MailRecord*, std::size_t> indexOf_;
+  // Trace finds inside another mail's body, with the earliest start that mail can have.
+  std::unordered_map<const MailRecord*, std::uint64_t> insideFinds_;
   struct OpenContainer {
     std::uint64_t start;
     std::uint64_t end;

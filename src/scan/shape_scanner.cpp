@@ -4,6 +4,7 @@
 #include <cstring>
 #include <string_view>
 
+#include "scan/block_context.h"
 #include "scan/block_header.h"
 #include "scan/body_steps.h"
 #include "scan/header_text.h"
@@ -14,8 +15,6 @@ namespace quillon {
 
 namespace {
 
-// RFC 5322 allows 998 bytes a line; carved mail is not always that tidy.
-constexpr std::size_t kMaxHeaderLine = 8192;
 // Zeros behind an assembled store message, so that line readers stop there.
 constexpr std::size_t kCarveLookAheadForStore = 4096;
 // How much a header block must look like a mail's own (see ParseBlock).
@@ -24,133 +23,6 @@ constexpr int kMinimumShapeScore = 4;
 constexpr int kMaxMalformedLines = 8;
 // A mail's text is not followed further than this while the scan looks for its end.
 constexpr std::size_t kMaxFollowedText = kShapeLookAhead - 4096;
-
-// Bytes that occur in mail text; ESC, SO and SI belong to the ISO-2022 charsets.
-bool IsTextByte(std::uint8_t c) {
-  if (c >= 0x20) return c != 0x7F;
-  return c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == 0x0E || c == 0x0F || c == 0x1B;
-}
-
-// RFC 5322 3.6.8 field name characters.
-bool IsNameByte(std::uint8_t c) {
-  return c >= 33 && c <= 126 && c != ':';
-}
-
-struct Line {
-  std::size_t begin = 0;
-  std::size_t end = 0;    // behind the content, before CR LF or LF
-  std::size_t next = 0;   // behind the line end
-  bool complete = false;  // a line end was found
-  bool lineFeedOnly = false;
-  bool binary = false;
-};
-
-Line ReadLine(CarveBuffer buffer, std::size_t begin) {
-  Line line;
-  line.begin = begin;
-  const std::size_t limit = std::min(buffer.size, begin + kMaxHeaderLine);
-  const void* lf = begin < limit ? std::memchr(buffer.data + begin, '\n', limit - begin) : nullptr;
-  if (!lf) {
-    line.end = line.next = limit;
-    return line;
-  }
-  const std::size_t at =
-      static_cast<std::size_t>(static_cast<const std::uint8_t*>(lf) - buffer.data);
-  line.complete = true;
-  line.next = at + 1;
-  line.end = at;
-  line.lineFeedOnly = !(at > begin && buffer.data[at - 1] == '\r');
-  if (!line.lineFeedOnly) --line.end;
-  for (std::size_t i = begin; i < line.end; ++i) {
-    if (!IsTextByte(buffer.data[i])) {
-      line.binary = true;
-      break;
-    }
-  }
-  return line;
-}
-
-std::string_view Text(CarveBuffer buffer, const Line& line) {
-  return {reinterpret_cast<const char*>(buffer.data + line.begin), line.end - line.begin};
-}
-
-// Length of the field name when the line reads "Name:"; 0 when it is not a header line.
-std::size_t HeaderNameLength(std::string_view line) {
-  if (line.empty() || !((line[0] >= 'A' && line[0] <= 'Z') || (line[0] >= 'a' && line[0] <= 'z')))
-    return 0;
-  std::size_t i = 0;
-  while (i < line.size() && i < 76 && IsNameByte(static_cast<std::uint8_t>(line[i]))) ++i;
-  return i < line.size() && line[i] == ':' ? i : 0;
-}
-
-bool IsContinuation(std::string_view line) {
-  return !line.empty() && (line[0] == ' ' || line[0] == '\t');
-}
-
-// An mbox separator: "From " followed by the sender and a date.
-bool IsMboxSeparator(std::string_view line) {
-  // "Mon Sep 17 00:00:00 2001" is the fixed date of a patch written out by git, which a mail
-  // carries in its body, not a mailbox separator.
-  return line.size() > 5 && line.substr(0, 5) == "From " &&
-         line.find(':') != std::string_view::npos &&
-         line.find("Mon Sep 17 00:00:00 2001") == std::string_view::npos;
-}
-
-enum class Context { SourceStart, NonText, MidLine, TextLine, EmptyLine, MboxSeparator, Header };
-
-struct BlockStart {
-  std::size_t index = 0;
-  Context context = Context::TextLine;
-  std::size_t emptyLineIndex = 0;   // for Context::EmptyLine: where the empty line starts
-  bool separatorOpensFile = false;  // for Context::MboxSeparator
-};
-
-// Walks back from the header line at `lineStart` over the header lines of its block to the
-// block's first line, and says what stands in front of it.
-BlockStart FindBlockStart(CarveBuffer buffer, std::size_t lineStart, std::size_t earliest) {
-  std::size_t current = lineStart;
-  while (true) {
-    if (current == 0) {
-      return {current, buffer.base == 0 ? Context::SourceStart : Context::MidLine, 0};
-    }
-    const std::uint8_t before = buffer.data[current - 1];
-    if (before != '\n') {
-      return {current, IsTextByte(before) ? Context::MidLine : Context::NonText, 0};
-    }
-    std::size_t contentEnd = current - 1;
-    if (contentEnd > 0 && buffer.data[contentEnd - 1] == '\r') --contentEnd;
-    std::size_t previous = contentEnd;
-    bool cutByNonText = false;
-    while (previous > 0 && contentEnd - previous < kMaxHeaderLine) {
-      const std::uint8_t c = buffer.data[previous - 1];
-      if (c == '\n') break;
-      if (!IsTextByte(c)) {
-        cutByNonText = true;
-        break;
-      }
-      --previous;
-    }
-    const std::string_view line(reinterpret_cast<const char*>(buffer.data + previous),
-                                contentEnd - previous);
-    if (line.empty()) return {current, Context::EmptyLine, previous};
-    if (previous < earliest || contentEnd - previous >= kMaxHeaderLine)
-      return {current, Context::TextLine, 0};
-    const bool header = HeaderNameLength(line) > 0;
-    if (header || IsContinuation(line)) {
-      current = previous;
-      if (cutByNonText) return {current, header ? Context::NonText : Context::TextLine, 0};
-      if (previous == 0 && buffer.base == 0) return {current, Context::SourceStart, 0};
-      continue;
-    }
-    if (IsMboxSeparator(line)) {
-      // A separator that opens a sector, or follows zeros or binary bytes, opens a mailbox file.
-      const bool opensFile = (buffer.base + previous) % 512 == 0 || cutByNonText ||
-                             (previous == 0 && buffer.base == 0);
-      return {current, Context::MboxSeparator, 0, opensFile};
-    }
-    return {current, Context::TextLine, 0};
-  }
-}
 
 struct ParsedBlock {
   bool valid = false;
@@ -187,7 +59,7 @@ ParsedBlock ParseBlock(CarveBuffer buffer, std::size_t start) {
     const Line line = ReadLine(buffer, position);
     if (!line.complete || line.binary) return block;
     if (first) block.lineFeedOnly = line.lineFeedOnly;
-    const std::string_view text = Text(buffer, line);
+    const std::string_view text = TextOf(buffer, line);
     if (text.empty()) {
       if (first) return block;
       block.headerEnd = line.next;
@@ -209,7 +81,7 @@ ParsedBlock ParseBlock(CarveBuffer buffer, std::size_t start) {
       // body has begun without its empty line.
       if (first) return block;
       const Line after = ReadLine(buffer, line.next);
-      const std::string_view afterText = Text(buffer, after);
+      const std::string_view afterText = TextOf(buffer, after);
       const bool brokenToken = text.find(' ') == std::string_view::npos;
       if (brokenToken && after.complete && !after.binary &&
           ++malformedLines <= kMaxMalformedLines &&
@@ -308,55 +180,6 @@ std::uint64_t MultipartEnd(CarveBuffer buffer, std::size_t bodyStart, const std:
   return buffer.base + bodyStart + (lineEnd == std::string_view::npos ? at : lineEnd + 1);
 }
 
-bool BehindStoreBlockHeader(CarveBuffer buffer, std::size_t index) {
-  if (index < kBlockHeaderSize) return false;
-  const std::size_t header = index - kBlockHeaderSize;
-  StoreBlockHeader block;
-  return (buffer.base + header) % 4 == 0 &&
-         ReadStoreBlockHeader(buffer.data + header, buffer.base + header, block);
-}
-
-// Whether a block standing behind `start` in this context begins a mail of its own rather than
-// sitting inside another mail's body.
-bool StartsAMail(CarveBuffer buffer, const BlockStart& start, const ParsedBlock& block) {
-  const std::uint64_t absolute = buffer.base + start.index;
-  switch (start.context) {
-    case Context::SourceStart:
-    case Context::MboxSeparator:
-      return true;
-    case Context::NonText:
-      // Behind a store block header the chain decides, not the bytes that happen to follow.
-      return !BehindStoreBlockHeader(buffer, start.index);
-    case Context::MidLine:
-    case Context::TextLine:
-      // A file begins at a sector: what stands before it belongs to something else.
-      return absolute % 512 == 0;
-    case Context::EmptyLine: {
-      if (absolute % 512 == 0 && block.hasTrace) return true;
-      // An attached message follows its part's headers; a forwarded one usually has no trace.
-      if (!block.hasTrace) return false;
-      if (start.emptyLineIndex == 0) return true;
-      // The line in front of the empty line: part headers, or a header block whose body this
-      // block would be, make it part of another mail.
-      std::size_t contentEnd = start.emptyLineIndex - 1;  // the LF ending that line
-      if (contentEnd > 0 && buffer.data[contentEnd - 1] == '\r') --contentEnd;
-      std::size_t lineStart = contentEnd;
-      while (lineStart > 0 && buffer.data[lineStart - 1] != '\n' &&
-             contentEnd - lineStart < kMaxHeaderLine)
-        --lineStart;
-      const std::string_view previous(reinterpret_cast<const char*>(buffer.data + lineStart),
-                                      contentEnd - lineStart);
-      if (HeaderNameLength(previous) > 0 || IsContinuation(previous)) return false;
-      // A digest's parts are messages behind a boundary line.
-      if (previous.size() >= 2 && previous[0] == '-' && previous[1] == '-') return false;
-      return true;
-    }
-    case Context::Header:
-      return false;
-  }
-  return false;
-}
-
 // Follows the mail's body from the end of its header block: collects its text and parts, and
 // finds where it ends (a NUL, the closing boundary, binary bytes, an mbox separator, `limit`).
 void FollowBody(CarveBuffer buffer, ShapeCandidate& candidate, std::size_t headerEnd,
@@ -377,7 +200,7 @@ void FollowBody(CarveBuffer buffer, ShapeCandidate& candidate, std::size_t heade
   bool previousEmpty = true;
   while (position < limit) {
     const Line line = ReadLine(buffer, position);
-    const std::string_view text = Text(buffer, line);
+    const std::string_view text = TextOf(buffer, line);
     if (position != emptyLine) {
       if (line.binary && steps.CollectingText() && !text.empty() &&
           std::memchr(text.data(), '\0', text.size()) == nullptr && !steps.AttachmentOpen() &&
@@ -391,7 +214,7 @@ void FollowBody(CarveBuffer buffer, ShapeCandidate& candidate, std::size_t heade
     // there is looked for before they do.
     if (text.empty() && line.complete && position != emptyLine && !steps.MultipartOpen()) {
       const Line after = ReadLine(buffer, line.next);
-      if (after.complete && IsMboxSeparator(Text(buffer, after))) break;
+      if (after.complete && IsMboxSeparator(TextOf(buffer, after))) break;
     }
     if (!steps.CollectingText()) break;  // behind the closing boundary: the re-reader's part
     std::size_t skip = 0;
@@ -454,7 +277,7 @@ void ShapeScanner::Scan(CarveBuffer buffer, std::uint64_t from, std::uint64_t to
       return;
     }
     coveredUntil_ = buffer.base + block.headerEnd;
-    if (!StartsAMail(buffer, start, block)) return;
+    if (!StartsAMail(buffer, start, block.hasTrace)) return;
     ShapeCandidate candidate;
     candidate.start = absolute;
     candidate.headerEnd = buffer.base + block.headerEnd;

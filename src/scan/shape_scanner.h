@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "scan/block_context.h"
 #include "scan/header_parser.h"
 #include "scan/mail_record.h"
 #include "scan/pending_mail.h"
@@ -17,7 +18,6 @@
 
 namespace quillon {
 
-inline constexpr std::size_t kMaxShapeHeaderBlock = 64 * 1024;
 // Raw bytes the scanner needs before and behind the stretch it scans.
 inline constexpr std::size_t kShapeLookBehind = kMaxShapeHeaderBlock;
 inline constexpr std::size_t kShapeLookAhead = 1024 * 1024;

@@ -64,6 +64,7 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(PlaceRow{"SourceStart", "", 0}, PlaceRow{"BehindZeros", "", 8192},
                     PlaceRow{"BehindBinary", std::string("\x01\x9f\x00\xfe\x07", 5), 4101},
                     PlaceRow{"SectorStartBehindText", "some unrelated text\r\nwithout end", 2048},
+                    PlaceRow{"BehindALineOfBlanks", std::string(40, ' ') + "\r\n", 4096 + 42},
                     PlaceRow{"BehindMailboxSeparator",
                              "\r\n\r\nFrom carol@example.org Tue Nov  3 08:00:00 2020\r\n", 777}),
     [](const testing::TestParamInfo<PlaceRow>& row) { return row.param.name; });
@@ -144,6 +145,56 @@ TEST(ShapeScannerTest, AttachedMessageIsPartOfItsParent) {
   EXPECT_EQ(records[1]->foundBy, FoundBy::Trace);
   EXPECT_EQ(records[1]->partOf, 0);
 }
+
+struct InsideRow {
+  const char* name;
+  std::string outerHeader;  // up to the start of the part that holds the inner message
+  std::string partHeader;
+  std::string innerLead;  // what stands in front of the inner message's header block
+};
+
+class TraceFindInsideTest : public testing::TestWithParam<InsideRow> {};
+
+// A message the trace rule finds inside another mail's body is kept and marked as part of it,
+// also where the outer mail's end is not known.
+TEST_P(TraceFindInsideTest, IsPartOfTheMailAroundIt) {
+  const InsideRow& row = GetParam();
+  const std::string inner = CrLf(
+      "Return-Path: <inner@example.org>\n"
+      "Received: from c by a; 1 Jan 2001\n"
+      "From: inner@example.org\nTo: x@example.org\nDate: 1 Jan 2001 00:00:00\n"
+      "Subject: inner\n\ninner body\n");
+  const std::string outer =
+      CrLf(row.outerHeader + "\n--b1\nContent-Type: text/plain\n\nsee below\n" + "--b1\n" +
+           row.partHeader + "\n" + row.innerLead) +
+      inner + CrLf("--b1--\n");
+  ImageBuilder image;
+  image.Put(8192, outer).Resize(64 * 1024);
+  const auto records = ScanBytes(image.Bytes()).records;
+  ASSERT_EQ(records.size(), 2u);
+  EXPECT_EQ(records[0]->subjectText, u"outer");
+  EXPECT_EQ(records[0]->partOf, -1);
+  EXPECT_EQ(records[1]->subjectText, u"inner");
+  EXPECT_EQ(records[1]->partOf, 0);
+}
+
+const std::string kOuterHeader =
+    "From: outer@example.org\nTo: y@example.org\nDate: 2 Jan 2001 00:00:00\n"
+    "Subject: outer\nMessage-ID: <outer@example.org>\nMIME-Version: 1.0\n";
+
+INSTANTIATE_TEST_SUITE_P(
+    Parts, TraceFindInsideTest,
+    testing::Values(
+        // A bounce whose boundary parameter was cut off: its end is unknown.
+        InsideRow{"ReturnedHeadersOfADamagedBounce",
+                  kOuterHeader + "Content-Type: multipart/report; report-type=delivery-status;\n"
+                                 "\tbo\n",
+                  "Content-Type: text/rfc822-headers\n", ""},
+        InsideRow{"AttachedMessageSavedFromAMailbox",
+                  kOuterHeader + "Content-Type: multipart/mixed; boundary=b1\n",
+                  "Content-Type: message/rfc822; name=\"saved.eml\"\n",
+                  "From inner@example.org Tue May 10 11:28:07 2005\n"}),
+    [](const testing::TestParamInfo<InsideRow>& row) { return row.param.name; });
 
 // Copies of one message: the later ones name the first.
 TEST(ShapeScannerTest, LaterCopiesAreMarkedAsDuplicates) {

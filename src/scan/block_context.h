@@ -1,0 +1,66 @@
+// Lines of carved text, and what stands in front of a header block: whether the block opens a
+// mail of its own (at the start of the source or a sector, behind zeros or binary bytes, behind a
+// mailbox separator) or sits inside another mail's body (behind a part's headers, behind a line
+// of prose, quoted).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+#include "scan/header_parser.h"
+
+namespace quillon {
+
+// RFC 5322 allows 998 bytes a line; carved mail is not always that tidy.
+inline constexpr std::size_t kMaxHeaderLine = 8192;
+// The longest header block recognised: modern mail carries kilobytes of signatures and trace
+// lines before its From.
+inline constexpr std::size_t kMaxShapeHeaderBlock = 64 * 1024;
+
+// Bytes that occur in mail text; ESC, SO and SI belong to the ISO-2022 charsets.
+bool IsTextByte(std::uint8_t c);
+
+struct Line {
+  std::size_t begin = 0;
+  std::size_t end = 0;    // behind the content, before CR LF or LF
+  std::size_t next = 0;   // behind the line end
+  bool complete = false;  // a line end was found within kMaxHeaderLine bytes
+  bool lineFeedOnly = false;
+  bool binary = false;  // holds a byte that is no text byte
+};
+
+// The line that begins at buffer index `begin`.
+Line ReadLine(CarveBuffer buffer, std::size_t begin);
+std::string_view TextOf(CarveBuffer buffer, const Line& line);
+
+// Length of the field name when the line reads "Name:"; 0 when it is not a header line.
+std::size_t HeaderNameLength(std::string_view line);
+bool IsContinuation(std::string_view line);
+// An mbox separator: "From " followed by the sender and a date.
+bool IsMboxSeparator(std::string_view line);
+
+enum class Context { SourceStart, NonText, MidLine, TextLine, EmptyLine, MboxSeparator, Header };
+
+struct BlockStart {
+  std::size_t index = 0;  // buffer index of the block's first line
+  Context context = Context::TextLine;
+  std::size_t emptyLineIndex = 0;   // for Context::EmptyLine: where the empty line starts
+  bool separatorOpensFile = false;  // for Context::MboxSeparator: at a sector, behind zeros...
+  std::size_t separatorIndex = 0;   // ... and where the separator line starts
+};
+
+// Walks back from the header line at buffer index `lineStart` over the header lines of its block
+// (not before `earliest`) to the block's first line, and says what stands in front of it.
+BlockStart FindBlockStart(CarveBuffer buffer, std::size_t lineStart, std::size_t earliest);
+
+// Whether a block standing behind `start` begins a mail of its own rather than sitting inside
+// another mail's body. `hasTrace`: the block holds a trace line (Received, Return-Path...).
+bool StartsAMail(CarveBuffer buffer, const BlockStart& start, bool hasTrace);
+
+// Whether the header block around the trace line at absolute offset `lineStart` sits inside
+// another mail: an attached or quoted message, a bounce's copy of the returned headers. False
+// when the bytes in front of it are not in `buffer`.
+bool TraceLineInsideAnotherMail(CarveBuffer buffer, std::uint64_t lineStart);
+
+}  // namespace quillon
