@@ -33,6 +33,28 @@ std::uint64_t ContainerStartsFrom(CarveBuffer buffer, std::uint64_t at) {
          static_cast<std::size_t>(static_cast<const std::uint8_t*>(nul) - buffer.data) + 1;
 }
 
+// Whether `at` lies in these stretches of a chain, or in the 16 bytes behind one, where the walk
+// moves text over a removed block header.
+bool InPieces(const std::vector<std::pair<std::uint64_t, std::size_t>>& pieces, std::uint64_t at,
+              std::size_t count = SIZE_MAX) {
+  count = std::min(count, pieces.size());
+  return std::any_of(
+      pieces.begin(), pieces.begin() + static_cast<std::ptrdiff_t>(count), [&](const auto& piece) {
+        return at >= piece.first && at < piece.first + piece.second + kBlockHeaderSize;
+      });
+}
+
+bool InHeaderPieces(const ShapeCandidate& candidate, std::uint64_t at) {
+  return InPieces(candidate.pieces, at, candidate.headerPieces);
+}
+
+// Whether the walk's find at `at` is where it finds the chain's mail (or 16 bytes earlier, where
+// it moves a line that follows a block header).
+bool AtTraceLine(const ShapeCandidate& candidate, std::uint64_t at) {
+  return candidate.tracePosition != 0 &&
+         (at == candidate.tracePosition || at + kBlockHeaderSize == candidate.tracePosition);
+}
+
 }  // namespace
 
 RecordMerger::RecordMerger(ScanStatus& status, FoundMails& mails, ScanObserver& observer,
@@ -55,7 +77,32 @@ void RecordMerger::AddCandidates(ShapeFinds&& finds) {
   for (ShapeCandidate& candidate : finds.candidates) candidates_.push_back(std::move(candidate));
   for (ShapeCandidate& candidate : finds.storeCandidates)
     storeCandidates_.push_back(std::move(candidate));
-  storeTargets_.insert(storeTargets_.end(), finds.storeTargets.begin(), finds.storeTargets.end());
+  if (!finds.storeTargets.empty()) {
+    std::sort(finds.storeTargets.begin(), finds.storeTargets.end());
+    storeTargets_.push_back(std::move(finds.storeTargets));
+  }
+  for (const auto& area : finds.storeAreas) {
+    if (!storeAreas_.empty() && storeAreas_.back().second >= area.first)
+      storeAreas_.back().second = std::max(storeAreas_.back().second, area.second);
+    else
+      storeAreas_.push_back(area);
+  }
+}
+
+bool RecordMerger::IsStoreTarget(std::uint64_t block) const {
+  return std::any_of(storeTargets_.begin(), storeTargets_.end(), [&](const auto& targets) {
+    return std::binary_search(targets.begin(), targets.end(), block);
+  });
+}
+
+bool RecordMerger::AwaitsItsStoreChain(std::uint64_t at) {
+  while (!storeAreas_.empty() && storeAreas_.front().second <= at) storeAreas_.pop_front();
+  if (storeAreas_.empty() || storeAreas_.front().first > at) return false;
+  // The trace line of a chain found already is that mail's own.
+  for (const ShapeCandidate& candidate : storeCandidates_) {
+    if (AtTraceLine(candidate, at) && !IsStoreTarget(candidate.storeBlock)) return false;
+  }
+  return true;
 }
 
 void RecordMerger::Resolve(std::uint64_t walkPosition, CarveBuffer buffer) {
@@ -107,15 +154,22 @@ void RecordMerger::Resolve(std::uint64_t walkPosition, CarveBuffer buffer) {
   auto decided =
       std::stable_partition(traceFinds_.begin(), traceFinds_.end(),
                             [&](const MailRecordPtr& r) { return r->StartByte() < undecided; });
-  for (auto find = traceFinds_.begin(); find != decided; ++find) {
-    // A trace find no header block of its own stands behind may be an attached or quoted
-    // message: then it is part of the mail around it, which began behind the last NUL.
-    const std::uint64_t at = (*find)->StartByte();
-    if ((*find)->Extent().textStartKnown || !TraceLineInsideAnotherMail(buffer, at)) continue;
-    insideFinds_.emplace(find->get(), ContainerStartsFrom(buffer, at));
-  }
-  held_.insert(held_.end(), traceFinds_.begin(), decided);
+  std::vector<MailRecordPtr> decidedFinds(traceFinds_.begin(), decided);
   traceFinds_.erase(traceFinds_.begin(), decided);
+  for (MailRecordPtr& find : decidedFinds) {
+    const std::uint64_t at = find->StartByte();
+    // In a store block that begins no chain found so far, it lies in some message's chain:
+    // which one is known when every chain is, at the end.
+    if (AwaitsItsStoreChain(at)) {
+      awaitingChains_.push_back(std::move(find));
+      continue;
+    }
+    // One no header block of its own stands behind may be an attached or quoted message: then
+    // it is part of the mail around it, which began behind the last NUL.
+    if (!find->Extent().textStartKnown && TraceLineInsideAnotherMail(buffer, at))
+      insideFinds_.emplace(find.get(), ContainerStartsFrom(buffer, at));
+    held_.push_back(std::move(find));
+  }
 
   std::stable_sort(held_.begin(), held_.end(), [](const MailRecordPtr& a, const MailRecordPtr& b) {
     return a->StartByte() < b->StartByte();
@@ -137,43 +191,64 @@ void RecordMerger::Finish(CarveBuffer buffer, std::uint64_t stoppedAt) {
 }
 
 void RecordMerger::DecideStoreCandidates() {
-  std::sort(storeTargets_.begin(), storeTargets_.end());
   std::vector<MailRecordPtr> found;
+  std::vector<std::pair<const ShapeCandidate*, MailRecordPtr>> chains;  // the store mails
   for (ShapeCandidate& candidate : storeCandidates_) {
-    if (std::binary_search(storeTargets_.begin(), storeTargets_.end(), candidate.storeBlock))
-      continue;
+    if (IsStoreTarget(candidate.storeBlock)) continue;
     MailExtent extent;
     extent.textStartKnown = true;
     extent.textStart = candidate.start;
     extent.lineFeedOnly = candidate.lineFeedOnly;
     extent.inStore = true;
     extent.storeBlock = candidate.storeBlock;
+    MailRecordPtr own = BuildRecord(std::move(candidate.headers), sourceName_, FoundBy::Shape);
     // A mail found already, by its trace line inside the header block (the walk may have moved
     // that line by one block header's length) or by its shape at the block's start, learns
-    // that it lies in a chain.
-    bool matched = false;
-    for (const MailRecordPtr& record : allRecords_) {
-      const std::uint64_t at = record->StartByte();
-      const bool inside = std::any_of(
-          candidate.headerPieces.begin(), candidate.headerPieces.end(), [&](const auto& piece) {
-            return at >= piece.first && at < piece.first + piece.second + kBlockHeaderSize;
-          });
-      if (!inside && at != candidate.start) continue;
-      if (record->Extent().inStore) continue;
-      record->SetExtent(extent);
-      matched = true;
-      break;
+    // that it lies in a chain. A trace line the walk joined to the values of whatever block
+    // lay behind it is no find of this mail but a piece of it.
+    MailRecordPtr matched;
+    for (const auto* records : {&allRecords_, &awaitingChains_}) {
+      for (const MailRecordPtr& record : *records) {
+        const std::uint64_t at = record->StartByte();
+        if (record->Extent().inStore) continue;
+        const bool sameValues = (InHeaderPieces(candidate, at) || at == candidate.start) &&
+                                record->from == own->from && record->date == own->date;
+        if (!AtTraceLine(candidate, at) && !sameValues) continue;
+        record->SetExtent(extent);
+        matched = record;
+        break;
+      }
+      if (matched) break;
     }
-    if (matched) continue;
-    MailRecordPtr record = BuildRecord(std::move(candidate.headers), sourceName_, FoundBy::Shape);
-    record->SetExtent(extent);
-    record->PublishBody(std::move(candidate.body));
-    found.push_back(std::move(record));
+    if (!matched) {
+      own->SetExtent(extent);
+      own->PublishBody(std::move(candidate.body));
+      found.push_back(own);
+      matched = std::move(own);
+    }
+    chains.emplace_back(&candidate, std::move(matched));
   }
   std::sort(found.begin(), found.end(), [](const MailRecordPtr& a, const MailRecordPtr& b) {
     return a->StartByte() < b->StartByte();
   });
   for (const MailRecordPtr& record : found) Publish(record);
+
+  // The trace finds held: first those in a chain's header block, the message's own; then those
+  // in its other blocks, attached to that message.
+  std::stable_partition(awaitingChains_.begin(), awaitingChains_.end(),
+                        [](const MailRecordPtr& record) { return record->Extent().inStore; });
+  for (const MailRecordPtr& record : awaitingChains_) {
+    const std::uint64_t at = record->StartByte();
+    if (!record->Extent().inStore) {
+      for (const auto& [candidate, mail] : chains) {
+        if (!InPieces(candidate->pieces, at) || !indexOf_.contains(mail.get())) continue;
+        record->partOf = static_cast<std::int64_t>(indexOf_.at(mail.get()));
+        break;
+      }
+    }
+    Publish(record);
+  }
+  awaitingChains_.clear();
 }
 
 void RecordMerger::MarkDuplicate(MailRecord& record, std::size_t index) {

@@ -44,6 +44,10 @@ class RecordMerger final : public MailSink {
   // Store finds are decided at the end, when every block's successor is known: a block that is
   // some other block's successor continues a message rather than beginning one.
   void DecideStoreCandidates();
+  // Whether a trace find at `at` lies in a store block that begins no chain found so far.
+  bool AwaitsItsStoreChain(std::uint64_t at);
+  // Whether a block found so far names `block` as its next: then a message continues there.
+  bool IsStoreTarget(std::uint64_t block) const;
 
   ScanStatus& status_;
   FoundMails& mails_;
@@ -52,10 +56,13 @@ class RecordMerger final : public MailSink {
   bool strict_;
   std::deque<ShapeCandidate> candidates_;
   std::vector<ShapeCandidate> storeCandidates_;
-  std::vector<std::uint64_t> storeTargets_;
-  std::vector<MailRecordPtr> allRecords_;  // every record, for the store decisions
-  std::vector<MailRecordPtr> held_;        // decided, waiting for earlier blocks to be decided
-  std::vector<MailRecordPtr> traceFinds_;  // trace finds not yet matched with a block
+  // The blocks some block names as its next, in sorted batches as they were found.
+  std::vector<std::vector<std::uint64_t>> storeTargets_;
+  std::deque<std::pair<std::uint64_t, std::uint64_t>> storeAreas_;  // ahead of the decided finds
+  std::vector<MailRecordPtr> awaitingChains_;  // trace finds in store blocks, held to the end
+  std::vector<MailRecordPtr> allRecords_;      // every record, for the store decisions
+  std::vector<MailRecordPtr> held_;            // decided, waiting for earlier blocks to be decided
+  std::vector<MailRecordPtr> traceFinds_;      // trace finds not yet matched with a block
   std::unordered_map<std::string, std::size_t> firstCopy_;
   std::unordered_map<const MailRecord*, std::size_t> indexOf_;
   // Trace finds inside another mail's body, with the earliest start that mail can have.

@@ -238,6 +238,31 @@ void FollowBody(CarveBuffer buffer, ShapeCandidate& candidate, std::size_t heade
   candidate.body.textEnd = end > 0 ? buffer.base + end : 0;
 }
 
+// Where the walk would report the chain's mail if its blocks lay in order: at the last
+// "Received: " line in front of the line by which From, To and Date have all been seen. An
+// absolute position; 0 when there is no such line.
+std::uint64_t TracePositionInChain(const StoreChainText& chain, std::size_t headerEnd) {
+  const std::string_view text = std::string_view(chain.text).substr(0, headerEnd);
+  std::size_t trace = std::string_view::npos;
+  bool from = false, to = false, date = false;
+  for (std::size_t line = 0; line < text.size() && !(from && to && date);) {
+    const std::string_view rest = text.substr(line);
+    if (StartsWithNoCase(rest, "Received: ")) trace = line;
+    from = from || StartsWithNoCase(rest, "From: ");
+    to = to || StartsWithNoCase(rest, "To: ");
+    date = date || StartsWithNoCase(rest, "Date: ");
+    const std::size_t next = text.find('\n', line);
+    if (next == std::string_view::npos) break;
+    line = next + 1;
+  }
+  if (trace == std::string_view::npos || !(from && to && date)) return 0;
+  for (const auto& [offset, length] : chain.pieces) {
+    if (trace < length) return offset + trace;
+    trace -= length;
+  }
+  return 0;
+}
+
 // Every header block holds a From and a Date line, and at most one of them is its first line: a
 // block whose first line follows no line break is still reached from the other.
 bool IsAnchor(CarveBuffer buffer, std::size_t index) {
@@ -335,6 +360,12 @@ void ShapeScanner::ScanStoreBlocks(CarveBuffer buffer, std::size_t first, std::s
     if (!ReadStoreBlockHeader(buffer.data + header, buffer.base + header, block)) continue;
     const std::uint64_t base = buffer.base + header - block.self;
     if (block.next != 0) finds.storeTargets.push_back(base + block.next);
+    const std::uint64_t areaStart = buffer.base + header;
+    const std::uint64_t areaEnd = areaStart + kBlockHeaderSize + block.size;
+    if (!finds.storeAreas.empty() && finds.storeAreas.back().second >= areaStart)
+      finds.storeAreas.back().second = std::max(finds.storeAreas.back().second, areaEnd);
+    else
+      finds.storeAreas.emplace_back(areaStart, areaEnd);
     // A message's first block begins with its first header line.
     const std::size_t data = header + kBlockHeaderSize;
     const std::string_view firstLine(reinterpret_cast<const char*>(buffer.data + data),
@@ -357,13 +388,16 @@ void ShapeScanner::ScanStoreBlocks(CarveBuffer buffer, std::size_t first, std::s
     candidate.endsWithoutEmptyLine = parsed.endsWithoutEmptyLine;
     candidate.inStore = true;
     candidate.storeBlock = buffer.base + header;
-    // The absolute stretches that hold the header block, for matching a trace find inside it.
+    // The stretches that hold the header block, for matching a trace find inside it; those
+    // behind it, for telling a message attached to this one.
     std::size_t covered = 0;
     for (const auto& [offset, length] : chain.pieces) {
       if (covered >= parsed.headerEnd) break;
-      candidate.headerPieces.emplace_back(offset, length);
+      ++candidate.headerPieces;
       covered += length;
     }
+    candidate.tracePosition = TracePositionInChain(chain, parsed.headerEnd);
+    candidate.pieces = std::move(chain.pieces);
     candidate.headerEnd = candidate.start + parsed.headerEnd;  // a bound for deciding, not a place
     FollowBody(assembled, candidate, parsed.headerEnd, parsed.endsWithoutEmptyLine,
                chain.text.size());

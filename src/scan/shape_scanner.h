@@ -35,11 +35,14 @@ struct ShapeCandidate {
   // when that lies within the bytes looked at; 0 otherwise. Mails found before it are its parts.
   std::uint64_t multipartEnd = 0;
   MailBody body;  // filled by FollowShapeBody; for a store mail, as soon as it is found
-  // A mail in a store: its text is the block chain from the header at storeBlock; its header
-  // block lies in these absolute stretches.
+  // A mail in a store: its text is the block chain from the header at storeBlock, in these
+  // absolute stretches (as far as the chain was read); the first headerPieces hold its header
+  // block.
   bool inStore = false;
   std::uint64_t storeBlock = 0;
-  std::vector<std::pair<std::uint64_t, std::size_t>> headerPieces;
+  std::vector<std::pair<std::uint64_t, std::size_t>> pieces;
+  std::size_t headerPieces = 0;
+  std::uint64_t tracePosition = 0;  // where the trace rule would find it; 0: nowhere
 };
 
 // What one look at a stretch found.
@@ -47,6 +50,9 @@ struct ShapeFinds {
   std::vector<ShapeCandidate> candidates;       // outside stores, in position order
   std::vector<ShapeCandidate> storeCandidates;  // chains that begin with a header block
   std::vector<std::uint64_t> storeTargets;      // absolute blocks some block names as its next
+  // Absolute stretches [first, second) of store blocks (headers and data areas), adjacent blocks
+  // joined, in position order.
+  std::vector<std::pair<std::uint64_t, std::uint64_t>> storeAreas;
 };
 
 // Follows the candidate's body from the end of its header block, as far as `limit` (an absolute

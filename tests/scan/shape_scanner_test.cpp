@@ -268,6 +268,35 @@ TEST(ShapeScannerTest, StoreChainOutOfOrder) {
   EXPECT_EQ(records[0]->Extent().storeBlock, 4096u + 528 * 3);
 }
 
+// A message attached to a stored one, found by its trace line in a later block of the chain,
+// is part of the stored message, wherever that chain's first block lies.
+TEST(ShapeScannerTest, TraceFindInAStoreChainIsPartOfItsMessage) {
+  const std::string outer = CrLf(
+      "From: o@example.org\nTo: p@example.org\nDate: 4 Jan 2001 00:00:00\nSubject: outer\n"
+      "Message-ID: <outer@example.org>\nMIME-Version: 1.0\n"
+      "Content-Type: multipart/mixed; boundary=b1\n\n--b1\nContent-Type: message/rfc822\n\n");
+  const std::string inner = CrLf(
+      "X-Note: kept\nReceived: from a by b; 1 Jan 2001\nFrom: i@example.org\n"
+      "To: j@example.org\nDate: 1 Jan 2001 00:00:00\nSubject: inner\n\ninner body\n--b1--\n");
+  ASSERT_LE(outer.size(), 512u);
+  ASSERT_LE(inner.size(), 512u);
+  // Store base at 4096; the attached message's block lies before the first block.
+  ImageBuilder image;
+  image.Put(4096 + 528 * 3,
+            StoreBlock(528 * 3, static_cast<std::uint32_t>(outer.size()), 528, outer));
+  image.Put(4096 + 528, StoreBlock(528, static_cast<std::uint32_t>(inner.size()), 0, inner));
+  image.Resize(64 * 1024);
+  const auto records = ScanBytes(image.Bytes()).records;
+  ASSERT_EQ(records.size(), 2u);
+  EXPECT_EQ(records[0]->subjectText, u"outer");
+  EXPECT_TRUE(records[0]->Extent().inStore);
+  EXPECT_EQ(records[0]->partOf, -1);
+  EXPECT_EQ(records[1]->subjectText, u"inner");
+  EXPECT_EQ(records[1]->foundBy, FoundBy::Trace);
+  EXPECT_EQ(records[1]->StartByte(), 4096u + 528 + 16 + 14);
+  EXPECT_EQ(records[1]->partOf, 0);
+}
+
 }  // namespace
 }  // namespace quillon
 
