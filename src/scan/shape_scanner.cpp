@@ -35,6 +35,24 @@ struct ParsedBlock {
   PendingMail headers;
 };
 
+// Whether one of the first lines behind `bodyStart` reads like a From, To, Cc, Date or Subject
+// header line.
+bool HeaderLinesFollow(CarveBuffer buffer, std::size_t bodyStart) {
+  constexpr int kLinesLookedAt = 8;
+  std::size_t position = bodyStart;
+  for (int i = 0; i < kLinesLookedAt && position < buffer.size; ++i) {
+    const Line line = ReadLine(buffer, position);
+    const std::string_view text = TextOf(buffer, line);
+    if (line.binary || IsMboxSeparator(text)) break;  // the text has ended; another may begin
+    for (std::string_view name : {"From: ", "To: ", "Cc: ", "Date: ", "Subject: "}) {
+      if (text.substr(0, name.size()) == name) return true;
+    }
+    if (!line.complete) break;
+    position = line.next;
+  }
+  return false;
+}
+
 void StoreFirst(std::string& field, std::string_view value, bool& stored) {
   if (!stored) {
     field.assign(value.substr(0, kMaxUnfoldedValue));
@@ -160,6 +178,10 @@ ParsedBlock ParseBlock(CarveBuffer buffer, std::size_t start) {
     if (date != h.date) score += 1;
   }
   block.valid = score >= kMinimumShapeScore;
+  // A block with none of those marks is a mail only if its text is no more of the same: notes
+  // and letters scatter such lines all through.
+  if (block.valid && !block.hasTrace && h.messageId.empty() && !block.hasMimeVersion)
+    block.valid = !HeaderLinesFollow(buffer, block.headerEnd);
   return block;
 }
 

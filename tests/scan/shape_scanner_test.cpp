@@ -112,6 +112,18 @@ INSTANTIATE_TEST_SUITE_P(
                  true},
         ShapeRow{"NoDate", CrLf("From: a@example.org\nTo: b@example.org\nSubject: s\n\nbody\n"),
                  false},
+        // A bare block whose text goes on with more such lines is a note, not a mail; with an
+        // identity of its own it is a mail that quotes another.
+        ShapeRow{"HeaderLinesInTheNotesBelow",
+                 CrLf("Date: Mon, 3 Feb 2003 10:43:00 +0000\nSubject: summer\n"
+                      "From: Engine <more@example.com>\n\nHas can other market.\n"
+                      "Date: Mon, 3 Feb 2003 10:01:00 +0000\nX-Priority: 3\n"),
+                 false},
+        ShapeRow{"QuotingMailWithAnIdentity",
+                 CrLf("Date: Mon, 3 Feb 2003 10:43:00 +0000\nSubject: fwd\n"
+                      "From: Engine <more@example.com>\nMessage-ID: <fwd@example.com>\n\n"
+                      "See below.\nFrom: someone@example.org\nDate: yesterday\n"),
+                 true},
         // Header-like lines running into prose carry none of a real header's marks.
         ShapeRow{"HeaderLikeProse",
                  CrLf("From: someone\nDate: yesterday\nSubject: x\nthen the story goes on and "

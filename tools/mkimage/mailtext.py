@@ -99,6 +99,43 @@ def multipart_boundaries(text):
     return found
 
 
+_MAILBOX_SEPARATOR = re.compile(rb"(?m)^From [^\r\n]*:[^\r\n]*\r?\n")
+
+
+def mailbox_messages(text):
+    """Messages that one mail file holds behind a mailbox "From " separator line of its own
+    (some mail programs kept a folder's messages in one file like that): for each, the text
+    positions of its first header line and of the trace line the walk reports it at (the last
+    "Received: " line before From, To and Date have all been read; None when there is none).
+    Only separators behind the top-level header block and outside attached messages, followed
+    by a header block with From and Date, count."""
+    _lines, header_end = split_header(text)
+    if header_end is None:
+        return []
+    attached = embedded_messages(text)
+    found = []
+    for separator in _MAILBOX_SEPARATOR.finditer(text, header_end):
+        if any(first <= separator.start() < end for first, end in attached):
+            continue  # an attached message's own separator: the attachment is a part
+        start = separator.end()
+        trace = None
+        seen = set()
+        position = start
+        while len(seen) < 3:
+            line_end = text.find(b"\n", position)
+            if line_end < 0 or line_end <= position + (text[line_end - 1:line_end] == b"\r"):
+                break  # the text ends, or the empty line ending the block
+            if starts_with_name(text, position, b"received: "):
+                trace = position
+            for name in (b"from: ", b"to: ", b"date: "):
+                if starts_with_name(text, position, name):
+                    seen.add(name)
+            position = line_end + 1
+        if b"from: " in seen and b"date: " in seen:
+            found.append((start, trace if len(seen) == 3 else None))
+    return found
+
+
 def embedded_messages(text):
     """Text stretches (start, end) of messages attached inside this one as message/rfc822
     parts (declared, or by default in a multipart/digest) that are not transfer-encoded: each
@@ -252,6 +289,8 @@ def analyse(mail):
         "message_id": message_id.decode("latin-1") if message_id is not None else None,
         "embedded": [[mail.raw(start), mail.raw(end - 1) + 1]
                      for start, end in embedded_messages(text)],
+        "mailbox_messages": [[mail.raw(start), mail.raw(trace) if trace is not None else None]
+                             for start, trace in mailbox_messages(text)],
     }
 
     trace_index = None
