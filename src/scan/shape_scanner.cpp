@@ -178,9 +178,10 @@ ParsedBlock ParseBlock(CarveBuffer buffer, std::size_t start) {
     if (date != h.date) score += 1;
   }
   block.valid = score >= kMinimumShapeScore;
-  // A block with none of those marks is a mail only if its text is no more of the same: notes
-  // and letters scatter such lines all through.
-  if (block.valid && !block.hasTrace && h.messageId.empty() && !block.hasMimeVersion)
+  // A block without trace lines or MIME and with little else is a mail only if its text is no
+  // more of the same: notes and letters scatter such lines all through.
+  constexpr int kScoreOfAWholeHeader = 6;
+  if (block.valid && !block.hasTrace && !block.hasMimeVersion && score < kScoreOfAWholeHeader)
     block.valid = !HeaderLinesFollow(buffer, block.headerEnd);
   return block;
 }
@@ -258,6 +259,18 @@ void FollowBody(CarveBuffer buffer, ShapeCandidate& candidate, std::size_t heade
   steps.CloseMailBody();
   candidate.body = record->Body();
   candidate.body.textEnd = end > 0 ? buffer.base + end : 0;
+}
+
+// The length of the lines of nothing but blanks that `text` begins with.
+std::size_t LeadingBlankLines(std::string_view text) {
+  std::size_t lead = 0;
+  while (true) {
+    const std::size_t lineFeed = text.find('\n', lead);
+    if (lineFeed == std::string_view::npos ||
+        !TrimWhiteSpace(text.substr(lead, lineFeed - lead)).empty())
+      return lead;
+    lead = lineFeed + 1;
+  }
 }
 
 // Where the walk would report the chain's mail if its blocks lay in order: at the last
@@ -390,19 +403,21 @@ void ShapeScanner::ScanStoreBlocks(CarveBuffer buffer, std::size_t first, std::s
       finds.storeAreas.emplace_back(areaStart, areaEnd);
     // A message's first block begins with its first header line.
     const std::size_t data = header + kBlockHeaderSize;
-    const std::string_view firstLine(reinterpret_cast<const char*>(buffer.data + data),
-                                     std::min<std::size_t>(block.used, buffer.size - data));
-    if (!readSource_ || HeaderNameLength(firstLine) == 0) continue;
+    const std::string_view firstBlock(reinterpret_cast<const char*>(buffer.data + data),
+                                      std::min<std::size_t>(block.used, buffer.size - data));
+    // Some messages open with a line of blanks; the header block begins below it.
+    const std::size_t lead = LeadingBlankLines(firstBlock);
+    if (!readSource_ || HeaderNameLength(firstBlock.substr(lead)) == 0) continue;
 
     StoreChainText chain = ReadStoreChain(readSource_, buffer.base + header,
                                           kMaxShapeHeaderBlock + kShapeLookAhead / 2);
     std::vector<std::uint8_t> text(chain.text.begin(), chain.text.end());
     text.resize(text.size() + kCarveLookAheadForStore, 0);
     const CarveBuffer assembled{text.data(), text.size(), 0};
-    ParsedBlock parsed = ParseBlock(assembled, 0);
+    ParsedBlock parsed = ParseBlock(assembled, lead);
     if (!parsed.valid) continue;
     ShapeCandidate candidate;
-    candidate.start = buffer.base + data;
+    candidate.start = buffer.base + data + lead;
     candidate.headers = std::move(parsed.headers);
     candidate.headers.startSector = candidate.start / 512;
     candidate.headers.sectorOffset = static_cast<std::uint16_t>(candidate.start % 512);
@@ -420,7 +435,7 @@ void ShapeScanner::ScanStoreBlocks(CarveBuffer buffer, std::size_t first, std::s
     }
     candidate.tracePosition = TracePositionInChain(chain, parsed.headerEnd);
     candidate.pieces = std::move(chain.pieces);
-    candidate.headerEnd = candidate.start + parsed.headerEnd;  // a bound for deciding, not a place
+    candidate.headerEnd = candidate.start + parsed.headerEnd - lead;  // a bound, not a place
     FollowBody(assembled, candidate, parsed.headerEnd, parsed.endsWithoutEmptyLine,
                chain.text.size());
     candidate.body.textEnd = 0;  // a store mail ends with its chain

@@ -112,8 +112,8 @@ INSTANTIATE_TEST_SUITE_P(
                  true},
         ShapeRow{"NoDate", CrLf("From: a@example.org\nTo: b@example.org\nSubject: s\n\nbody\n"),
                  false},
-        // A bare block whose text goes on with more such lines is a note, not a mail; with an
-        // identity of its own it is a mail that quotes another.
+        // A bare block whose text goes on with more such lines is a note, not a mail; with
+        // an identity and recipients of its own it is a mail that quotes another.
         ShapeRow{"HeaderLinesInTheNotesBelow",
                  CrLf("Date: Mon, 3 Feb 2003 10:43:00 +0000\nSubject: summer\n"
                       "From: Engine <more@example.com>\n\nHas can other market.\n"
@@ -121,7 +121,8 @@ INSTANTIATE_TEST_SUITE_P(
                  false},
         ShapeRow{"QuotingMailWithAnIdentity",
                  CrLf("Date: Mon, 3 Feb 2003 10:43:00 +0000\nSubject: fwd\n"
-                      "From: Engine <more@example.com>\nMessage-ID: <fwd@example.com>\n\n"
+                      "From: Engine <more@example.com>\nTo: you@example.com\n"
+                      "Message-ID: <fwd@example.com>\n\n"
                       "See below.\nFrom: someone@example.org\nDate: yesterday\n"),
                  true},
         // Header-like lines running into prose carry none of a real header's marks.
@@ -278,6 +279,23 @@ TEST(ShapeScannerTest, StoreChainOutOfOrder) {
   EXPECT_EQ(records[0]->StartByte(), 4096u + 528 * 3 + 16);
   EXPECT_TRUE(records[0]->Extent().inStore);
   EXPECT_EQ(records[0]->Extent().storeBlock, 4096u + 528 * 3);
+}
+
+// A stored message that opens with a line of blanks is found from its first header line.
+TEST(ShapeScannerTest, StoredMessageBehindALineOfBlanks) {
+  const std::string mail =
+      std::string(40, ' ') +
+      CrLf(
+          "\nFrom: e@example.org\nTo: f@example.org\nDate: 4 Jan 2001 00:00:00\n"
+          "Subject: blank first\nMessage-ID: <blank@example.org>\n\nbody\n");
+  ImageBuilder image;
+  image.Put(4096 + 528, StoreBlock(528, static_cast<std::uint32_t>(mail.size()), 0, mail))
+      .Resize(64 * 1024);
+  const auto records = ScanBytes(image.Bytes()).records;
+  ASSERT_EQ(records.size(), 1u);
+  EXPECT_EQ(records[0]->subjectText, u"blank first");
+  EXPECT_EQ(records[0]->StartByte(), 4096u + 528 + 16 + 42);
+  EXPECT_TRUE(records[0]->Extent().inStore);
 }
 
 // A message attached to a stored one, found by its trace line in a later block of the chain,
