@@ -20,7 +20,7 @@ constexpr std::size_t kChunkBytes = std::size_t{kChunkSectors} * kSectorSize;
 
 // Chunks laid one after another in the scan buffer before the last is moved back to its front:
 // the move costs a memmove per this many chunks.
-constexpr std::size_t kBufferChunks = 8;
+constexpr std::size_t kBufferChunks = 16;
 
 // Reads `sectors` sectors into `destination` in reads of 128 sectors; a read that fails leaves
 // zeros. Stops early when a stop is requested.

@@ -7,6 +7,7 @@
 #include "scan/block_context.h"
 #include "scan/block_header.h"
 #include "scan/body_steps.h"
+#include "scan/byte_patterns.h"
 #include "scan/header_text.h"
 #include "scan/record_building.h"
 #include "text/ascii.h"
@@ -359,38 +360,25 @@ void ShapeScanner::Scan(CarveBuffer buffer, std::uint64_t from, std::uint64_t to
   // A From line opens a line, or a sector where a file begins. Anchors are looked for a header
   // block's length beyond `to` too, for blocks that begin here and name their sender later.
   const std::size_t anchorsEnd = std::min(buffer.size, last + kMaxShapeHeaderBlock);
-  std::size_t position = first;
-  std::size_t nextSector =
-      first + static_cast<std::size_t>((512 - (buffer.base + first) % 512) % 512);
-  while (position < anchorsEnd) {
-    const void* lf = std::memchr(buffer.data + position, '\n', anchorsEnd - position);
-    const std::size_t lineFeed =
-        lf ? static_cast<std::size_t>(static_cast<const std::uint8_t*>(lf) - buffer.data)
-           : anchorsEnd;
-    while (nextSector <= lineFeed && nextSector < anchorsEnd) {
-      if (nextSector == 0 || buffer.data[nextSector - 1] != '\n') tryAnchor(nextSector);
-      nextSector += 512;
-    }
-    if (!lf) break;
-    if (lineFeed + 1 < anchorsEnd) tryAnchor(lineFeed + 1);
-    position = lineFeed + 1;
+  // Every anchor has its colon four bytes on: look for those, 16 bytes at a time.
+  const std::size_t colonsEnd = std::min(buffer.size, anchorsEnd + 4);
+  for (std::size_t colon = FindFromOrDateColon(buffer.data, first + 4, colonsEnd);
+       colon < colonsEnd; colon = FindFromOrDateColon(buffer.data, colon + 1, colonsEnd)) {
+    const std::size_t anchor = colon - 4;
+    if ((anchor > 0 && buffer.data[anchor - 1] == '\n') || (buffer.base + anchor) % 512 == 0)
+      tryAnchor(anchor);
   }
   ScanStoreBlocks(buffer, first, last, finds);
 }
 
 void ShapeScanner::ScanStoreBlocks(CarveBuffer buffer, std::size_t first, std::size_t last,
                                    ShapeFinds& finds) {
-  // Block headers lie on 4-byte boundaries; their size field's 02 byte is where to look.
-  std::size_t position = first;
-  while (position < last) {
-    const void* two = std::memchr(buffer.data + position, 0x02, last - position);
-    if (!two) break;
-    const std::size_t mark =
-        static_cast<std::size_t>(static_cast<const std::uint8_t*>(two) - buffer.data);
-    position = mark + 1;
-    if (mark < kBlockHeaderMarkOffset) continue;
-    const std::size_t header = mark - kBlockHeaderMarkOffset;
-    if ((buffer.base + header) % 4 != 0 || header + kBlockHeaderSize + 1 > buffer.size) continue;
+  // Block headers lie on 4-byte boundaries; their size field is where to look.
+  for (std::size_t field = FindStoreSizeField(buffer.data, first + 4, last + 4, buffer.base);
+       field < last + 4;
+       field = FindStoreSizeField(buffer.data, field + 4, last + 4, buffer.base)) {
+    const std::size_t header = field - 4;
+    if (header + kBlockHeaderSize + 1 > buffer.size) continue;
     StoreBlockHeader block;
     if (!ReadStoreBlockHeader(buffer.data + header, buffer.base + header, block)) continue;
     const std::uint64_t base = buffer.base + header - block.self;
