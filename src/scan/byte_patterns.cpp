@@ -2,6 +2,7 @@
 
 #if defined(__SSE2__) || defined(_M_X64)
 #include <emmintrin.h>
+#include <immintrin.h>
 #define QUILLON_HAVE_SSE2 1
 #endif
 
@@ -30,10 +31,57 @@ int LowestBit(unsigned bits) {
 }
 #endif
 
+#if defined(QUILLON_HAVE_SSE2) && (defined(__GNUC__) || defined(__clang__))
+#define QUILLON_HAVE_AVX2 1
+// The same searches 32 bytes at a time, where the processor has AVX2 (checked at run time).
+__attribute__((target("avx2"))) std::size_t ColonsAvx2(const std::uint8_t* data, std::size_t i,
+                                                       std::size_t end) {
+  const __m256i colon = _mm256_set1_epi8(':');
+  const __m256i lowerCase = _mm256_set1_epi8(0x20);
+  const __m256i f = _mm256_set1_epi8('f');
+  const __m256i d = _mm256_set1_epi8('d');
+  for (; i + 32 <= end; i += 32) {
+    const __m256i here = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(data + i));
+    const __m256i before = _mm256_or_si256(
+        _mm256_loadu_si256(reinterpret_cast<const __m256i*>(data + i - 4)), lowerCase);
+    const __m256i hits = _mm256_and_si256(
+        _mm256_cmpeq_epi8(here, colon),
+        _mm256_or_si256(_mm256_cmpeq_epi8(before, f), _mm256_cmpeq_epi8(before, d)));
+    const auto bits = static_cast<unsigned>(_mm256_movemask_epi8(hits));
+    if (bits != 0) return i + static_cast<std::size_t>(__builtin_ctz(bits));
+  }
+  return i;
+}
+
+__attribute__((target("avx2"))) std::size_t SizeFieldsAvx2(const std::uint8_t* data, std::size_t i,
+                                                           std::size_t end) {
+  const __m256i mask = _mm256_set1_epi32(static_cast<int>(0xFFFFFF00u));
+  const __m256i size = _mm256_set1_epi32(0x200);
+  for (; i + 32 <= end; i += 32) {
+    const __m256i words = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(data + i));
+    const __m256i hits = _mm256_cmpeq_epi32(_mm256_and_si256(words, mask), size);
+    const auto bits = static_cast<unsigned>(_mm256_movemask_epi8(hits));
+    if (bits != 0) return i + static_cast<std::size_t>(__builtin_ctz(bits));
+  }
+  return i;
+}
+
+bool HaveAvx2() {
+  static const bool have = __builtin_cpu_supports("avx2");
+  return have;
+}
+#endif
+
 }  // namespace
 
 std::size_t FindFromOrDateColon(const std::uint8_t* data, std::size_t begin, std::size_t end) {
   std::size_t i = begin < 4 ? 4 : begin;
+#ifdef QUILLON_HAVE_AVX2
+  if (HaveAvx2()) {
+    i = ColonsAvx2(data, i, end);
+    if (i + 32 <= end) return i;  // found
+  }
+#endif
 #ifdef QUILLON_HAVE_SSE2
   const __m128i colon = _mm_set1_epi8(':');
   const __m128i lowerCase = _mm_set1_epi8(0x20);
@@ -59,6 +107,12 @@ std::size_t FindFromOrDateColon(const std::uint8_t* data, std::size_t begin, std
 std::size_t FindStoreSizeField(const std::uint8_t* data, std::size_t begin, std::size_t end,
                                std::uint64_t base) {
   std::size_t i = begin + static_cast<std::size_t>((4 - (base + begin) % 4) % 4);
+#ifdef QUILLON_HAVE_AVX2
+  if (HaveAvx2()) {
+    i = SizeFieldsAvx2(data, i, end);
+    if (i + 32 <= end) return i;  // found
+  }
+#endif
 #ifdef QUILLON_HAVE_SSE2
   const __m128i mask = _mm_set1_epi32(static_cast<int>(0xFFFFFF00u));
   const __m128i size = _mm_set1_epi32(0x200);
