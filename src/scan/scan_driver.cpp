@@ -23,9 +23,11 @@ constexpr std::size_t kChunkBytes = std::size_t{kChunkSectors} * kSectorSize;
 constexpr std::size_t kBufferChunks = 16;
 
 // Reads `sectors` sectors into `destination` in reads of 128 sectors; a read that fails leaves
-// zeros. Stops early when a stop is requested.
+// zeros. Stops early when a stop is requested. `afterRead(offset, bytes)` is told of each read
+// while its bytes are still fresh in the cache.
 void ReadChunk(DataSource& source, std::uint8_t* destination, std::uint64_t firstSector,
-               std::uint64_t sectors, const std::atomic<bool>& stopRequested) {
+               std::uint64_t sectors, const std::atomic<bool>& stopRequested,
+               const std::function<void(std::size_t, std::size_t)>& afterRead) {
   for (std::uint64_t done = 0; done < sectors; done += kReadSectors) {
     const std::uint64_t count = std::min<std::uint64_t>(kReadSectors, sectors - done);
     std::uint8_t* target = destination + done * kSectorSize;
@@ -38,12 +40,14 @@ void ReadChunk(DataSource& source, std::uint8_t* destination, std::uint64_t firs
     if (firstSector + done + count == source.TotalSectors())
       std::memset(target + bytes - kSectorSize, 0, kSectorSize);
     if (!source.ReadSectors(target, bytes, firstSector + done)) std::memset(target, 0, bytes);
+    afterRead(static_cast<std::size_t>(done * kSectorSize), bytes);
   }
 }
 
 // Runs one task at a time on a thread of its own, so that reading and looking ahead overlap
 // with carving. Run and Wait alternate; Wait orders everything the task wrote before what the
-// caller does next.
+// caller does next. Both sides wait a little while busily before they sleep: a round takes
+// about a millisecond, and waking a sleeping thread can take a tenth of that.
 class LookAheadWorker {
  public:
   LookAheadWorker() : thread_([this] { Loop(); }) {}
@@ -62,25 +66,35 @@ class LookAheadWorker {
     {
       std::lock_guard lock(mutex_);
       task_ = std::move(task);
+      busy_.store(true, std::memory_order_release);
     }
     wake_.notify_one();
   }
 
   void Wait() {
+    SpinWhile([this] { return busy_.load(std::memory_order_acquire); });
     std::unique_lock lock(mutex_);
     done_.wait(lock, [this] { return !task_; });
   }
 
  private:
+  template <typename Condition>
+  static void SpinWhile(Condition condition) {
+    constexpr int kSpins = 20000;
+    for (int i = 0; i < kSpins && condition(); ++i) std::this_thread::yield();
+  }
+
   void Loop() {
-    std::unique_lock lock(mutex_);
     while (true) {
+      SpinWhile([this] { return !busy_.load(std::memory_order_acquire); });
+      std::unique_lock lock(mutex_);
       wake_.wait(lock, [this] { return quit_ || task_; });
       if (!task_) return;
       lock.unlock();
       task_();
       lock.lock();
       task_ = nullptr;
+      busy_.store(false, std::memory_order_release);
       done_.notify_one();
     }
   }
@@ -89,6 +103,7 @@ class LookAheadWorker {
   std::condition_variable wake_;
   std::condition_variable done_;
   std::function<void()> task_;
+  std::atomic<bool> busy_{false};  // a task has been given and has not ended
   bool quit_ = false;
   std::thread thread_;
 };
@@ -133,14 +148,23 @@ void RunScan(DataSource& source, const ScanOptions& options, ScanStatus& status,
   struct LoadedChunk {
     std::uint64_t start;  // absolute byte
     std::uint64_t bytes;
+    ShapeMarks marks;  // where the shape scan starts from in it
   };
   std::deque<LoadedChunk> chunks;  // read and not yet carved
 
   auto readNextChunk = [&] {
     const std::uint64_t count = std::min<std::uint64_t>(kChunkSectors, last - readPosition);
     if (count > 0) {
-      ReadChunk(source, buffer.data() + filled, readPosition, count, status.stopRequested);
-      chunks.push_back({readPosition * kSectorSize, count * kSectorSize});
+      LoadedChunk chunk{readPosition * kSectorSize, count * kSectorSize, {}};
+      const std::size_t chunkOffset = filled;
+      ReadChunk(source, buffer.data() + filled, readPosition, count, status.stopRequested,
+                [&](std::size_t offset, std::size_t bytes) {
+                  if (options.strict) return;
+                  const CarveBuffer read{buffer.data(), chunkOffset + offset + bytes, bufferBase};
+                  FindShapeMarks(read, chunk.start + offset, chunk.start + offset + bytes,
+                                 chunk.marks);
+                });
+      chunks.push_back(std::move(chunk));
     }
     filled += static_cast<std::size_t>(count * kSectorSize);
     readPosition += count;
@@ -149,23 +173,34 @@ void RunScan(DataSource& source, const ScanOptions& options, ScanStatus& status,
       sourceEnded = true;
     }
   };
-  auto scanShapes = [&](const LoadedChunk& chunk, ShapeFinds& found) {
+  // Looks at the header blocks that begin in chunks[index]; its marks and the next chunk's
+  // (where blocks that begin here name their sender) lead there.
+  auto scanShapes = [&](std::size_t index, ShapeFinds& found) {
     if (options.strict) return;
+    const LoadedChunk& chunk = chunks[index];
+    ShapeMarks marks = chunk.marks;
+    if (index + 1 < chunks.size()) {
+      const ShapeMarks& next = chunks[index + 1].marks;
+      marks.anchors.insert(marks.anchors.end(), next.anchors.begin(), next.anchors.end());
+      marks.sizeFields.insert(marks.sizeFields.end(), next.sizeFields.begin(),
+                              next.sizeFields.end());
+    }
     shapes.Scan(CarveBuffer{buffer.data(), buffer.size(), bufferBase}, chunk.start,
-                chunk.start + chunk.bytes, found);
+                chunk.start + chunk.bytes, marks, found);
   };
 
   for (int i = 0; i < 3; ++i) readNextChunk();
   {
     ShapeFinds found;
-    for (std::size_t i = 0; i < 2 && i < chunks.size(); ++i) scanShapes(chunks[i], found);
+    for (std::size_t i = 0; i < 2 && i < chunks.size(); ++i) scanShapes(i, found);
     merger.AddCandidates(std::move(found));
   }
 
   LookAheadWorker worker;
   while (!chunks.empty() && !status.stopRequested.load()) {
-    const LoadedChunk current = chunks.front();
-    const std::uint64_t position = current.start / kSectorSize;
+    const std::uint64_t currentStart = chunks.front().start;
+    const std::uint64_t currentEnd = currentStart + chunks.front().bytes;
+    const std::uint64_t position = currentStart / kSectorSize;
     observer.OnProgressPosition(position);
     status.currentSector = position;
     merger.PublishStatus();
@@ -174,7 +209,7 @@ void RunScan(DataSource& source, const ScanOptions& options, ScanStatus& status,
     // and make room for the next read.
     if (filled + kChunkBytes + kCarveLookAhead > buffer.size()) {
       const std::uint64_t keepFrom = std::max<std::uint64_t>(
-          bufferBase, current.start >= kChunkBytes ? current.start - kChunkBytes : 0);
+          bufferBase, currentStart >= kChunkBytes ? currentStart - kChunkBytes : 0);
       const auto shift = static_cast<std::size_t>(keepFrom - bufferBase);
       std::memmove(buffer.data(), buffer.data() + shift, filled - shift);
       bufferBase = keepFrom;
@@ -185,13 +220,13 @@ void RunScan(DataSource& source, const ScanOptions& options, ScanStatus& status,
                              bufferBase};
     ShapeFinds found;
     const bool shapeChunkLoaded = chunks.size() >= 3;
-    const LoadedChunk shapeChunk = shapeChunkLoaded ? chunks[2] : LoadedChunk{0, 0};
+    // The worker alone touches `chunks` until Wait.
     worker.Run([&] {
       readNextChunk();
-      if (shapeChunkLoaded) scanShapes(shapeChunk, found);
+      if (shapeChunkLoaded) scanShapes(2, found);
     });
 
-    carver.Walk(stable, current.start + current.bytes, status.stopRequested);
+    carver.Walk(stable, currentEnd, status.stopRequested);
     merger.Resolve(carver.Position(), stable);
 
     worker.Wait();

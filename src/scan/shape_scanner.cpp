@@ -312,8 +312,28 @@ bool IsAnchor(CarveBuffer buffer, std::size_t index) {
 
 }  // namespace
 
+void FindShapeMarks(CarveBuffer buffer, std::uint64_t from, std::uint64_t to, ShapeMarks& marks) {
+  if (from < buffer.base || to > buffer.base + buffer.size || from >= to) return;
+  const auto begin = static_cast<std::size_t>(from - buffer.base);
+  const auto end = static_cast<std::size_t>(to - buffer.base);
+  // Every anchor has its colon four bytes on; the colons in this stretch are looked for (an
+  // anchor just in front of it is this stretch's too). A From line opens a line, or a sector
+  // where a file begins.
+  for (std::size_t colon = FindFromOrDateColon(buffer.data, begin, end); colon < end;
+       colon = FindFromOrDateColon(buffer.data, colon + 1, end)) {
+    const std::size_t anchor = colon - 4;
+    if ((anchor > 0 && buffer.data[anchor - 1] == '\n') || (buffer.base + anchor) % 512 == 0)
+      marks.anchors.push_back(buffer.base + anchor);
+  }
+  // Block headers lie on 4-byte boundaries (so no size field spans two sectors); their size
+  // field is where to look.
+  for (std::size_t field = FindStoreSizeField(buffer.data, begin, end, buffer.base);
+       field + 4 <= end; field = FindStoreSizeField(buffer.data, field + 4, end, buffer.base))
+    marks.sizeFields.push_back(buffer.base + field);
+}
+
 void ShapeScanner::Scan(CarveBuffer buffer, std::uint64_t from, std::uint64_t to,
-                        ShapeFinds& finds) {
+                        const ShapeMarks& marks, ShapeFinds& finds) {
   std::vector<ShapeCandidate>& found = finds.candidates;
   if (to <= buffer.base || from >= to) return;
   const std::size_t first = from > buffer.base ? static_cast<std::size_t>(from - buffer.base) : 0;
@@ -360,24 +380,19 @@ void ShapeScanner::Scan(CarveBuffer buffer, std::uint64_t from, std::uint64_t to
   // A From line opens a line, or a sector where a file begins. Anchors are looked for a header
   // block's length beyond `to` too, for blocks that begin here and name their sender later.
   const std::size_t anchorsEnd = std::min(buffer.size, last + kMaxShapeHeaderBlock);
-  // Every anchor has its colon four bytes on: look for those, 16 bytes at a time.
-  const std::size_t colonsEnd = std::min(buffer.size, anchorsEnd + 4);
-  for (std::size_t colon = FindFromOrDateColon(buffer.data, first + 4, colonsEnd);
-       colon < colonsEnd; colon = FindFromOrDateColon(buffer.data, colon + 1, colonsEnd)) {
-    const std::size_t anchor = colon - 4;
-    if ((anchor > 0 && buffer.data[anchor - 1] == '\n') || (buffer.base + anchor) % 512 == 0)
-      tryAnchor(anchor);
-  }
-  ScanStoreBlocks(buffer, first, last, finds);
+  const std::uint64_t anchorsEndAt = buffer.base + anchorsEnd;
+  for (auto at = std::lower_bound(marks.anchors.begin(), marks.anchors.end(), from);
+       at != marks.anchors.end() && *at < anchorsEndAt; ++at)
+    tryAnchor(static_cast<std::size_t>(*at - buffer.base));
+  ScanStoreBlocks(buffer, first, last, marks, finds);
 }
 
 void ShapeScanner::ScanStoreBlocks(CarveBuffer buffer, std::size_t first, std::size_t last,
-                                   ShapeFinds& finds) {
-  // Block headers lie on 4-byte boundaries; their size field is where to look.
-  for (std::size_t field = FindStoreSizeField(buffer.data, first + 4, last + 4, buffer.base);
-       field < last + 4;
-       field = FindStoreSizeField(buffer.data, field + 4, last + 4, buffer.base)) {
-    const std::size_t header = field - 4;
+                                   const ShapeMarks& marks, ShapeFinds& finds) {
+  for (auto at = std::lower_bound(marks.sizeFields.begin(), marks.sizeFields.end(),
+                                  buffer.base + first + 4);
+       at != marks.sizeFields.end() && *at < buffer.base + last + 4; ++at) {
+    const auto header = static_cast<std::size_t>(*at - buffer.base - 4);
     if (header + kBlockHeaderSize + 1 > buffer.size) continue;
     StoreBlockHeader block;
     if (!ReadStoreBlockHeader(buffer.data + header, buffer.base + header, block)) continue;

@@ -55,6 +55,20 @@ struct ShapeFinds {
   std::vector<std::pair<std::uint64_t, std::uint64_t>> storeAreas;
 };
 
+// Where the shape scan starts from, found while a stretch's bytes are fresh from reading: the
+// absolute positions of lines (or sectors) that may open with "From:" or "Date:", and of words
+// that may be a store block's size field. In position order.
+struct ShapeMarks {
+  std::vector<std::uint64_t> anchors;
+  std::vector<std::uint64_t> sizeFields;
+};
+
+// Adds the marks of the absolute stretch [from, to) of `buffer`: the anchors whose colon lies
+// there (so stretches that follow each other give each anchor once, in order). `buffer` holds
+// the bytes from buffer.base on, those in front of `from` included where there are any; `from`
+// and `to` are multiples of 4.
+void FindShapeMarks(CarveBuffer buffer, std::uint64_t from, std::uint64_t to, ShapeMarks& marks);
+
 // Follows the candidate's body from the end of its header block, as far as `limit` (an absolute
 // offset: where the next mail begins) and the buffer reach: collects its text and parts and
 // finds where it ends (a NUL, its closing boundary, binary bytes, an mbox separator).
@@ -66,14 +80,17 @@ class ShapeScanner {
   // their bodies are not followed yet.
   // `buffer` holds unchanged source bytes from buffer.base on: up to kShapeLookBehind before
   // `from` where the source has them, and kShapeLookAhead behind `to` (zero-padded at the
-  // source's end).
-  void Scan(CarveBuffer buffer, std::uint64_t from, std::uint64_t to, ShapeFinds& found);
+  // source's end). `marks` covers [from, to + kMaxShapeHeaderBlock + 4) as far as the buffer
+  // reaches.
+  void Scan(CarveBuffer buffer, std::uint64_t from, std::uint64_t to, const ShapeMarks& marks,
+            ShapeFinds& found);
 
   // Where store chains are read from: the source itself, since a chain may lead anywhere.
   void SetSourceReader(SourceBytesReader reader) { readSource_ = std::move(reader); }
 
  private:
-  void ScanStoreBlocks(CarveBuffer buffer, std::size_t first, std::size_t last, ShapeFinds& found);
+  void ScanStoreBlocks(CarveBuffer buffer, std::size_t first, std::size_t last,
+                       const ShapeMarks& marks, ShapeFinds& found);
 
   SourceBytesReader readSource_;
   std::uint64_t coveredUntil_ = 0;  // the end of the last block found
