@@ -130,16 +130,17 @@ void RunScan(DataSource& source, const ScanOptions& options, ScanStatus& status,
   RecordMerger merger(status, mails, observer, source.SourceName(), options.strict);
   MailCarver carver(source.SourceName(), merger, first * kSectorSize);
   ShapeScanner shapes;
-  // Store chains are read from the source on the thread that reads chunks, never from the
-  // buffer the carver changes.
+  // Store chains are read from the source (reads of it may run on two threads at once), never
+  // from the buffer the carver changes.
   shapes.SetSourceReader([&source](std::uint64_t offset, std::size_t count, std::uint8_t* out) {
     return source.ReadBytes(offset, count, out);
   });
 
-  // Chunks follow each other in one buffer. While the scan thread carves chunk k (reading ahead
-  // into chunk k+1 and moving bytes at its start when it removes block headers), a worker reads
-  // chunk k+3 and looks for header blocks in chunk k+2, whose bytes the carver has not touched;
-  // the two never touch the same bytes. A zeroed margin stands behind the source's end.
+  // Chunks follow each other in one buffer. While a worker reads chunk k+3 (marking where the
+  // shape scan starts while the bytes are fresh), the scan thread looks for header blocks in
+  // chunk k+1, before the carver touches it, and then carves chunk k (reading ahead into chunk
+  // k+1 and moving bytes at its start when it removes block headers); the two threads never
+  // touch the same bytes. A zeroed margin stands behind the source's end.
   std::vector<std::uint8_t> buffer(kBufferChunks * kChunkBytes + kCarveLookAhead, 0);
   std::uint64_t bufferBase = first * kSectorSize;  // absolute offset of buffer[0]
   std::size_t filled = 0;                          // bytes read into the buffer
@@ -173,27 +174,27 @@ void RunScan(DataSource& source, const ScanOptions& options, ScanStatus& status,
       sourceEnded = true;
     }
   };
-  // Looks at the header blocks that begin in chunks[index]; its marks and the next chunk's
-  // (where blocks that begin here name their sender) lead there.
-  auto scanShapes = [&](std::size_t index, ShapeFinds& found) {
+  // Looks at the header blocks that begin in `chunk`; its marks and the next chunk's (where
+  // blocks that begin here name their sender) lead there. Gives them to the merger.
+  auto scanShapes = [&](const LoadedChunk& chunk, const LoadedChunk* next, CarveBuffer bytes) {
     if (options.strict) return;
-    const LoadedChunk& chunk = chunks[index];
     ShapeMarks marks = chunk.marks;
-    if (index + 1 < chunks.size()) {
-      const ShapeMarks& next = chunks[index + 1].marks;
-      marks.anchors.insert(marks.anchors.end(), next.anchors.begin(), next.anchors.end());
-      marks.sizeFields.insert(marks.sizeFields.end(), next.sizeFields.begin(),
-                              next.sizeFields.end());
+    if (next) {
+      marks.anchors.insert(marks.anchors.end(), next->marks.anchors.begin(),
+                           next->marks.anchors.end());
+      marks.sizeFields.insert(marks.sizeFields.end(), next->marks.sizeFields.begin(),
+                              next->marks.sizeFields.end());
     }
-    shapes.Scan(CarveBuffer{buffer.data(), buffer.size(), bufferBase}, chunk.start,
-                chunk.start + chunk.bytes, marks, found);
+    ShapeFinds found;
+    shapes.Scan(bytes, chunk.start, chunk.start + chunk.bytes, marks, found);
+    merger.AddCandidates(std::move(found));
   };
 
   for (int i = 0; i < 3; ++i) readNextChunk();
-  {
-    ShapeFinds found;
-    for (std::size_t i = 0; i < 2 && i < chunks.size(); ++i) scanShapes(i, found);
-    merger.AddCandidates(std::move(found));
+  if (!chunks.empty()) {
+    scanShapes(
+        chunks[0], chunks.size() > 1 ? &chunks[1] : nullptr,
+        CarveBuffer{buffer.data(), filled + (sourceEnded ? kCarveLookAhead : 0), bufferBase});
   }
 
   LookAheadWorker worker;
@@ -218,19 +219,18 @@ void RunScan(DataSource& source, const ScanOptions& options, ScanStatus& status,
     // The scan thread sees only bytes that no read of this round will write.
     const CarveBuffer stable{buffer.data(), filled + (sourceEnded ? kCarveLookAhead : 0),
                              bufferBase};
-    ShapeFinds found;
-    const bool shapeChunkLoaded = chunks.size() >= 3;
-    // The worker alone touches `chunks` until Wait.
-    worker.Run([&] {
-      readNextChunk();
-      if (shapeChunkLoaded) scanShapes(2, found);
-    });
+    // While the worker reads the chunk after next, this thread looks for header blocks in the
+    // next chunk (its bytes and the following chunk's are read and untouched by the carver),
+    // then carves this one. The worker adds to `chunks`; the elements stay where they are.
+    const LoadedChunk* shapeChunk = chunks.size() > 1 ? &chunks[1] : nullptr;
+    const LoadedChunk* afterShapeChunk = chunks.size() > 2 ? &chunks[2] : nullptr;
+    worker.Run(readNextChunk);
+    if (shapeChunk) scanShapes(*shapeChunk, afterShapeChunk, stable);
 
     carver.Walk(stable, currentEnd, status.stopRequested);
     merger.Resolve(carver.Position(), stable);
 
     worker.Wait();
-    merger.AddCandidates(std::move(found));
     chunks.pop_front();
   }
   carver.Finish();
