@@ -117,6 +117,12 @@ BlockStart FindBlockStart(CarveBuffer buffer, std::size_t lineStart, std::size_t
                              (previous == 0 && buffer.base == 0);
       return {current, Context::MboxSeparator, 0, opensFile, previous};
     }
+    // A file that begins at a sector behind unrelated text shares its first line with it.
+    for (std::size_t sector = previous + 1 + (512 - (buffer.base + previous + 1) % 512) % 512;
+         sector < contentEnd; sector += 512) {
+      if (HeaderNameLength(line.substr(sector - previous)) > 0)
+        return {sector, Context::MidLine, 0};
+    }
     return {current, Context::TextLine, 0};
   }
 }

@@ -209,6 +209,19 @@ INSTANTIATE_TEST_SUITE_P(
                   "From inner@example.org Tue May 10 11:28:07 2005\n"}),
     [](const testing::TestParamInfo<InsideRow>& row) { return row.param.name; });
 
+// A mail that begins at a sector right behind unrelated text, with no line end between, shares
+// its first line with that text: it is found from the sector on.
+TEST(ShapeScannerTest, MailBeginningAtASectorInsideALineOfText) {
+  const std::string mail = CrLf("X-Store-Info: kept\n") + kShapeMail;
+  const std::string text = "unrelated prose that runs on without a line end.";
+  ImageBuilder image;
+  image.Put(4096 - text.size(), text).Put(4096, mail).Resize(64 * 1024);
+  const auto records = ScanBytes(image.Bytes()).records;
+  ASSERT_EQ(records.size(), 1u);
+  EXPECT_EQ(records[0]->StartByte(), 4096u);
+  EXPECT_EQ(records[0]->subjectText, u"Sent from my desk");
+}
+
 // Copies of one message: the later ones name the first.
 TEST(ShapeScannerTest, LaterCopiesAreMarkedAsDuplicates) {
   ImageBuilder image;
