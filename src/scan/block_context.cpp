@@ -72,6 +72,20 @@ bool IsMboxSeparator(std::string_view line) {
          line.find("Mon Sep 17 00:00:00 2001") == std::string_view::npos;
 }
 
+namespace {
+
+// The text of the line in front of `index`, from its start (a line feed, a byte that is no text,
+// or kMaxHeaderLine back) up to `index`.
+std::string_view TextBefore(CarveBuffer buffer, std::size_t index) {
+  std::size_t begin = index;
+  while (begin > 0 && index - begin < kMaxHeaderLine && buffer.data[begin - 1] != '\n' &&
+         IsTextByte(buffer.data[begin - 1]))
+    --begin;
+  return {reinterpret_cast<const char*>(buffer.data + begin), index - begin};
+}
+
+}  // namespace
+
 BlockStart FindBlockStart(CarveBuffer buffer, std::size_t lineStart, std::size_t earliest) {
   std::size_t current = lineStart;
   while (true) {
@@ -80,7 +94,12 @@ BlockStart FindBlockStart(CarveBuffer buffer, std::size_t lineStart, std::size_t
     }
     const std::uint8_t before = buffer.data[current - 1];
     if (before != '\n') {
-      return {current, IsTextByte(before) ? Context::MidLine : Context::NonText, 0};
+      if (!IsTextByte(before)) return {current, Context::NonText, 0};
+      // Inside a header line or its fold ("h=From:To:Date" in a signature) the block goes on.
+      const std::string_view prefix = TextBefore(buffer, current);
+      if (HeaderNameLength(prefix) > 0 || IsContinuation(prefix))
+        return {current, Context::Header, 0};
+      return {current, Context::MidLine, 0};
     }
     std::size_t contentEnd = current - 1;
     if (contentEnd > 0 && buffer.data[contentEnd - 1] == '\r') --contentEnd;

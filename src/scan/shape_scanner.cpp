@@ -350,6 +350,8 @@ void ShapeScanner::Scan(CarveBuffer buffer, std::uint64_t from, std::uint64_t to
     if ((start.context == Context::MidLine || start.context == Context::TextLine) &&
         absolute % 512 != 0)
       return;
+    // Inside another header line: the block it belongs to is reached from its own anchors.
+    if (start.context == Context::Header) return;
     ParsedBlock block = ParseBlock(buffer, start.index);
     if (!block.valid) {
       // Its other anchors lead to the same lines: do not read them again.

@@ -222,6 +222,21 @@ TEST(ShapeScannerTest, MailBeginningAtASectorInsideALineOfText) {
   EXPECT_EQ(records[0]->subjectText, u"Sent from my desk");
 }
 
+// A sector that begins at "From:" inside a folded signature line of a header block begins no
+// mail: the block is found from its own first line.
+TEST(ShapeScannerTest, SectorStartInsideAHeaderLineBeginsNoMail) {
+  const std::string lead = CrLf("X-Pad: " + std::string(400, 'p') + "\nDKIM-Signature: v=1;\n h=");
+  const std::string mail = lead + CrLf("From:To:Subject:Date;\n b=abcdef\n") + kShapeMail.substr(0);
+  ASSERT_EQ(mail.find("From:To"), lead.size());
+  ImageBuilder image;
+  // The sector boundary falls on the signature's "From:".
+  image.Put(4096 + 512 - lead.size(), mail).Resize(64 * 1024);
+  const auto records = ScanBytes(image.Bytes()).records;
+  ASSERT_EQ(records.size(), 1u);
+  EXPECT_EQ(records[0]->StartByte(), 4096u + 512 - lead.size());
+  EXPECT_EQ(records[0]->fromText, u"Carol Example <carol@example.org>");
+}
+
 // Copies of one message: the later ones name the first.
 TEST(ShapeScannerTest, LaterCopiesAreMarkedAsDuplicates) {
   ImageBuilder image;
