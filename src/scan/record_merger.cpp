@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string_view>
 #include <utility>
 
 #include "scan/block_context.h"
@@ -27,32 +28,9 @@ std::uint64_t ContainerStartsFrom(CarveBuffer buffer, std::uint64_t at) {
   if (at <= buffer.base || at > buffer.base + buffer.size) return at;
   const std::size_t end = static_cast<std::size_t>(at - buffer.base);
   const std::size_t begin = end > kMaxLookBack ? end - kMaxLookBack : 0;
-  const void* nul = memrchr(buffer.data + begin, 0, end - begin);
-  if (!nul) return buffer.base + begin;
-  return buffer.base +
-         static_cast<std::size_t>(static_cast<const std::uint8_t*>(nul) - buffer.data) + 1;
-}
-
-// Whether `at` lies in these stretches of a chain, or in the 16 bytes behind one, where the walk
-// moves text over a removed block header.
-bool InPieces(const std::vector<std::pair<std::uint64_t, std::size_t>>& pieces, std::uint64_t at,
-              std::size_t count = SIZE_MAX) {
-  count = std::min(count, pieces.size());
-  return std::any_of(
-      pieces.begin(), pieces.begin() + static_cast<std::ptrdiff_t>(count), [&](const auto& piece) {
-        return at >= piece.first && at < piece.first + piece.second + kBlockHeaderSize;
-      });
-}
-
-bool InHeaderPieces(const ShapeCandidate& candidate, std::uint64_t at) {
-  return InPieces(candidate.pieces, at, candidate.headerPieces);
-}
-
-// Whether the walk's find at `at` is where it finds the chain's mail (or 16 bytes earlier, where
-// it moves a line that follows a block header).
-bool AtTraceLine(const ShapeCandidate& candidate, std::uint64_t at) {
-  return candidate.tracePosition != 0 &&
-         (at == candidate.tracePosition || at + kBlockHeaderSize == candidate.tracePosition);
+  const std::string_view before(reinterpret_cast<const char*>(buffer.data + begin), end - begin);
+  const std::size_t nul = before.rfind('\0');
+  return buffer.base + begin + (nul == std::string_view::npos ? 0 : nul + 1);
 }
 
 }  // namespace
@@ -75,8 +53,11 @@ void RecordMerger::Accept(const MailRecordPtr& record) {
 
 void RecordMerger::AddCandidates(ShapeFinds&& finds) {
   for (ShapeCandidate& candidate : finds.candidates) candidates_.push_back(std::move(candidate));
-  for (ShapeCandidate& candidate : finds.storeCandidates)
+  for (ShapeCandidate& candidate : finds.storeCandidates) {
+    if (candidate.tracePosition != 0)
+      chainTraceLines_.emplace(candidate.tracePosition, candidate.storeBlock);
     storeCandidates_.push_back(std::move(candidate));
+  }
   if (!finds.storeTargets.empty()) {
     std::sort(finds.storeTargets.begin(), finds.storeTargets.end());
     storeTargets_.push_back(std::move(finds.storeTargets));
@@ -98,9 +79,13 @@ bool RecordMerger::IsStoreTarget(std::uint64_t block) const {
 bool RecordMerger::AwaitsItsStoreChain(std::uint64_t at) {
   while (!storeAreas_.empty() && storeAreas_.front().second <= at) storeAreas_.pop_front();
   if (storeAreas_.empty() || storeAreas_.front().first > at) return false;
-  // The trace line of a chain found already is that mail's own.
-  for (const ShapeCandidate& candidate : storeCandidates_) {
-    if (AtTraceLine(candidate, at) && !IsStoreTarget(candidate.storeBlock)) return false;
+  // The trace line of a chain found already (or 16 bytes before it, where the walk moves a line
+  // that follows a block header) is that mail's own.
+  for (const std::uint64_t line : {at, at + kBlockHeaderSize}) {
+    const auto [first, end] = chainTraceLines_.equal_range(line);
+    for (auto chain = first; chain != end; ++chain) {
+      if (!IsStoreTarget(chain->second)) return false;
+    }
   }
   return true;
 }
@@ -191,8 +176,34 @@ void RecordMerger::Finish(CarveBuffer buffer, std::uint64_t stoppedAt) {
 }
 
 void RecordMerger::DecideStoreCandidates() {
+  // Every record so far and every trace find held, by position.
+  std::vector<std::pair<std::uint64_t, MailRecord*>> byPosition;
+  byPosition.reserve(allRecords_.size() + awaitingChains_.size());
+  for (const auto* records : {&allRecords_, &awaitingChains_}) {
+    for (const MailRecordPtr& record : *records)
+      byPosition.emplace_back(record->StartByte(), record.get());
+  }
+  std::stable_sort(byPosition.begin(), byPosition.end(),
+                   [](const auto& a, const auto& b) { return a.first < b.first; });
+  auto recordsIn = [&](std::uint64_t from, std::uint64_t to) {
+    const auto first =
+        std::lower_bound(byPosition.begin(), byPosition.end(), from,
+                         [](const auto& entry, std::uint64_t at) { return entry.first < at; });
+    const auto end =
+        std::lower_bound(first, byPosition.end(), to,
+                         [](const auto& entry, std::uint64_t at) { return entry.first < at; });
+    return std::pair(first, end);
+  };
+
   std::vector<MailRecordPtr> found;
-  std::vector<std::pair<const ShapeCandidate*, MailRecordPtr>> chains;  // the store mails
+  // The stretches of every store mail's chain, for the trace finds in them.
+  struct ChainPiece {
+    std::uint64_t start;
+    std::uint64_t end;
+    const MailRecord* mail;
+  };
+  std::vector<ChainPiece> chainPieces;
+  std::vector<MailRecordPtr> storeMails;
   for (ShapeCandidate& candidate : storeCandidates_) {
     if (IsStoreTarget(candidate.storeBlock)) continue;
     MailExtent extent;
@@ -202,36 +213,46 @@ void RecordMerger::DecideStoreCandidates() {
     extent.inStore = true;
     extent.storeBlock = candidate.storeBlock;
     MailRecordPtr own = BuildRecord(std::move(candidate.headers), sourceName_, FoundBy::Shape);
-    // A mail found already, by its trace line inside the header block (the walk may have moved
-    // that line by one block header's length) or by its shape at the block's start, learns
-    // that it lies in a chain. A trace line the walk joined to the values of whatever block
-    // lay behind it is no find of this mail but a piece of it.
-    MailRecordPtr matched;
-    for (const auto* records : {&allRecords_, &awaitingChains_}) {
-      for (const MailRecordPtr& record : *records) {
-        const std::uint64_t at = record->StartByte();
-        if (record->Extent().inStore) continue;
-        const bool sameValues = (InHeaderPieces(candidate, at) || at == candidate.start) &&
-                                record->from == own->from && record->date == own->date;
-        if (!AtTraceLine(candidate, at) && !sameValues) continue;
-        record->SetExtent(extent);
-        matched = record;
-        break;
+    // A mail found already, at the chain's trace line (the walk may have moved that line by one
+    // block header's length), or inside its header block or at its start with its values,
+    // learns that it lies in a chain. A trace line the walk joined to the values of whatever
+    // block lay behind it is no find of this mail but a piece of it.
+    MailRecord* matched = nullptr;
+    auto consider = [&](std::uint64_t from, std::uint64_t to, bool needSameValues) {
+      const auto [first, end] = recordsIn(from, to);
+      for (auto entry = first; entry != end && !matched; ++entry) {
+        MailRecord& record = *entry->second;
+        if (record.Extent().inStore) continue;
+        if (needSameValues && (record.from != own->from || record.date != own->date)) continue;
+        record.SetExtent(extent);
+        matched = &record;
       }
-      if (matched) break;
+    };
+    if (candidate.tracePosition != 0) {
+      consider(candidate.tracePosition - kBlockHeaderSize,
+               candidate.tracePosition - kBlockHeaderSize + 1, false);
+      consider(candidate.tracePosition, candidate.tracePosition + 1, false);
     }
+    for (std::size_t piece = 0; piece < candidate.headerPieces && !matched; ++piece) {
+      const auto& [offset, length] = candidate.pieces[piece];
+      consider(offset, offset + length + kBlockHeaderSize, true);
+    }
+    if (!matched) consider(candidate.start, candidate.start + 1, true);
     if (!matched) {
       own->SetExtent(extent);
       own->PublishBody(std::move(candidate.body));
       found.push_back(own);
-      matched = std::move(own);
+      matched = own.get();
     }
-    chains.emplace_back(&candidate, std::move(matched));
+    for (const auto& [offset, length] : candidate.pieces)
+      chainPieces.push_back({offset, offset + length + kBlockHeaderSize, matched});
   }
   std::sort(found.begin(), found.end(), [](const MailRecordPtr& a, const MailRecordPtr& b) {
     return a->StartByte() < b->StartByte();
   });
   for (const MailRecordPtr& record : found) Publish(record);
+  std::sort(chainPieces.begin(), chainPieces.end(),
+            [](const ChainPiece& a, const ChainPiece& b) { return a.start < b.start; });
 
   // The trace finds held: first those in a chain's header block, the message's own; then those
   // in its other blocks, attached to that message.
@@ -240,10 +261,12 @@ void RecordMerger::DecideStoreCandidates() {
   for (const MailRecordPtr& record : awaitingChains_) {
     const std::uint64_t at = record->StartByte();
     if (!record->Extent().inStore) {
-      for (const auto& [candidate, mail] : chains) {
-        if (!InPieces(candidate->pieces, at) || !indexOf_.contains(mail.get())) continue;
-        record->partOf = static_cast<std::int64_t>(indexOf_.at(mail.get()));
-        break;
+      auto piece = std::upper_bound(
+          chainPieces.begin(), chainPieces.end(), at,
+          [](std::uint64_t position, const ChainPiece& p) { return position < p.start; });
+      if (piece != chainPieces.begin() && (--piece)->end > at) {
+        if (auto mail = indexOf_.find(piece->mail); mail != indexOf_.end())
+          record->partOf = static_cast<std::int64_t>(mail->second);
       }
     }
     Publish(record);

@@ -56,6 +56,8 @@ class RecordMerger final : public MailSink {
   bool strict_;
   std::deque<ShapeCandidate> candidates_;
   std::vector<ShapeCandidate> storeCandidates_;
+  // Where the walk finds each chain's mail, and the chain's first block.
+  std::unordered_multimap<std::uint64_t, std::uint64_t> chainTraceLines_;
   // The blocks some block names as its next, in sorted batches as they were found.
   std::vector<std::vector<std::uint64_t>> storeTargets_;
   std::deque<std::pair<std::uint64_t, std::uint64_t>> storeAreas_;  // ahead of the decided finds

@@ -225,7 +225,14 @@ void RunScan(DataSource& source, const ScanOptions& options, ScanStatus& status,
     const LoadedChunk* shapeChunk = chunks.size() > 1 ? &chunks[1] : nullptr;
     const LoadedChunk* afterShapeChunk = chunks.size() > 2 ? &chunks[2] : nullptr;
     worker.Run(readNextChunk);
-    if (shapeChunk) scanShapes(*shapeChunk, afterShapeChunk, stable);
+    if (shapeChunk) {
+      // The carver may have moved bytes as far as its look-ahead into this chunk; behind that
+      // they are as the source holds them.
+      const std::uint64_t untouched = std::max(bufferBase, currentStart + kCarveLookAhead);
+      const auto skip = static_cast<std::size_t>(untouched - bufferBase);
+      scanShapes(*shapeChunk, afterShapeChunk,
+                 CarveBuffer{stable.data + skip, stable.size - skip, untouched});
+    }
 
     carver.Walk(stable, currentEnd, status.stopRequested);
     merger.Resolve(carver.Position(), stable);

@@ -391,6 +391,16 @@ void ShapeScanner::Scan(CarveBuffer buffer, std::uint64_t from, std::uint64_t to
 
 void ShapeScanner::ScanStoreBlocks(CarveBuffer buffer, std::size_t first, std::size_t last,
                                    const ShapeMarks& marks, ShapeFinds& finds) {
+  // A chain's blocks are taken from the bytes in hand where they lie there, else from the
+  // source.
+  const SourceBytesReader readChain = [&](std::uint64_t offset, std::size_t count,
+                                          std::uint8_t* out) {
+    if (offset >= buffer.base && offset + count <= buffer.base + buffer.size) {
+      std::memcpy(out, buffer.data + (offset - buffer.base), count);
+      return true;
+    }
+    return readSource_(offset, count, out);
+  };
   for (auto at = std::lower_bound(marks.sizeFields.begin(), marks.sizeFields.end(),
                                   buffer.base + first + 4);
        at != marks.sizeFields.end() && *at < buffer.base + last + 4; ++at) {
@@ -414,13 +424,19 @@ void ShapeScanner::ScanStoreBlocks(CarveBuffer buffer, std::size_t first, std::s
     const std::size_t lead = LeadingBlankLines(firstBlock);
     if (!readSource_ || HeaderNameLength(firstBlock.substr(lead)) == 0) continue;
 
-    StoreChainText chain = ReadStoreChain(readSource_, buffer.base + header,
-                                          kMaxShapeHeaderBlock + kShapeLookAhead / 2);
+    // The header block first; the rest of the chain only for a mail.
+    StoreChainText chain = ReadStoreChain(readChain, buffer.base + header, kMaxShapeHeaderBlock);
     std::vector<std::uint8_t> text(chain.text.begin(), chain.text.end());
     text.resize(text.size() + kCarveLookAheadForStore, 0);
-    const CarveBuffer assembled{text.data(), text.size(), 0};
-    ParsedBlock parsed = ParseBlock(assembled, lead);
+    ParsedBlock parsed = ParseBlock(CarveBuffer{text.data(), text.size(), 0}, lead);
     if (!parsed.valid) continue;
+    if (!chain.complete) {
+      chain = ReadStoreChain(readChain, buffer.base + header,
+                             kMaxShapeHeaderBlock + kShapeLookAhead / 2);
+      text.assign(chain.text.begin(), chain.text.end());
+      text.resize(text.size() + kCarveLookAheadForStore, 0);
+    }
+    const CarveBuffer assembled{text.data(), text.size(), 0};
     ShapeCandidate candidate;
     candidate.start = buffer.base + data + lead;
     candidate.headers = std::move(parsed.headers);

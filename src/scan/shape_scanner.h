@@ -85,7 +85,8 @@ class ShapeScanner {
   void Scan(CarveBuffer buffer, std::uint64_t from, std::uint64_t to, const ShapeMarks& marks,
             ShapeFinds& found);
 
-  // Where store chains are read from: the source itself, since a chain may lead anywhere.
+  // Where store chains are read from: the source itself, since a chain may lead anywhere (and
+  // the bytes in hand, where it leads into them).
   void SetSourceReader(SourceBytesReader reader) { readSource_ = std::move(reader); }
 
  private:

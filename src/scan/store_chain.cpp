@@ -16,6 +16,8 @@ std::uint32_t LittleEndian32(const std::uint8_t* at) {
 
 // A chain longer than this many blocks is broken (64 MiB of 512-byte blocks).
 constexpr std::size_t kMaxChainBlocks = 131072;
+// The largest data area a block header can name.
+constexpr std::size_t kMaxBlockData = 0x2FF;
 
 }  // namespace
 
@@ -38,21 +40,28 @@ StoreChainText ReadStoreChain(const SourceBytesReader& read, std::uint64_t first
   std::uint64_t position = firstHeader;
   std::uint64_t base = 0;
   std::unordered_set<std::uint64_t> visited;
-  std::uint8_t bytes[kBlockHeaderSize];
+  // A block header and the largest data area behind it, read at once; a block near the end
+  // of the source is read in two steps.
+  std::uint8_t bytes[kBlockHeaderSize + kMaxBlockData];
   for (std::size_t blocks = 0; blocks < kMaxChainBlocks; ++blocks) {
     StoreBlockHeader header;
-    if (!read(position, kBlockHeaderSize, bytes) || !ReadStoreBlockHeader(bytes, position, header))
-      break;
+    const bool whole = read(position, sizeof bytes, bytes);
+    if (!whole && !read(position, kBlockHeaderSize, bytes)) break;
+    if (!ReadStoreBlockHeader(bytes, position, header)) break;
     const std::uint64_t blockBase = position - header.self;
     if (blocks == 0) base = blockBase;
     if (blockBase != base || !visited.insert(position).second) break;  // another store, or a loop
     const std::size_t take = std::min<std::size_t>(header.used, limit - chain.text.size());
     const std::size_t at = chain.text.size();
-    chain.text.resize(at + take);
-    if (take > 0 && !read(position + kBlockHeaderSize, take,
-                          reinterpret_cast<std::uint8_t*>(chain.text.data() + at))) {
-      chain.text.resize(at);
-      break;
+    if (whole) {
+      chain.text.append(reinterpret_cast<const char*>(bytes + kBlockHeaderSize), take);
+    } else {
+      chain.text.resize(at + take);
+      if (take > 0 && !read(position + kBlockHeaderSize, take,
+                            reinterpret_cast<std::uint8_t*>(chain.text.data() + at))) {
+        chain.text.resize(at);
+        break;
+      }
     }
     chain.pieces.emplace_back(position + kBlockHeaderSize, take);
     if (header.next == 0) {

@@ -59,19 +59,25 @@ bool DataSource::ReadSectors(void* buffer, std::uint32_t byteCount, std::uint64_
   // source in chunks needs no special case at the end.
   if (startSector == totalSectors) return true;
 
-  auto* bytes = static_cast<unsigned char*>(buffer);
-  const std::uint64_t offset = startSector * kSectorSize;
-  std::uint32_t done = 0;
-  while (done < byteCount) {
-    const std::int64_t arrived = backend_->ReadAt(bytes + done, byteCount - done, offset + done);
-    if (arrived < 0) {
-      lastError_ = "read failed at sector " + std::to_string(startSector + done / kSectorSize);
-      return false;
-    }
-    if (arrived == 0) break;  // the end of the source: the rest of the buffer stays as it was
-    done += static_cast<std::uint32_t>(arrived);
+  const std::uint64_t failedAt = ReadWhole(buffer, byteCount, startSector * kSectorSize);
+  if (failedAt != UINT64_MAX) {
+    lastError_ = "read failed at sector " + std::to_string(failedAt / kSectorSize);
+    return false;
   }
   return true;
+}
+
+std::uint64_t DataSource::ReadWhole(void* buffer, std::size_t byteCount,
+                                    std::uint64_t offset) const {
+  auto* bytes = static_cast<unsigned char*>(buffer);
+  std::size_t done = 0;
+  while (done < byteCount) {
+    const std::int64_t arrived = backend_->ReadAt(bytes + done, byteCount - done, offset + done);
+    if (arrived < 0) return offset + done;
+    if (arrived == 0) break;  // the end of the source: the rest of the buffer stays as it was
+    done += static_cast<std::size_t>(arrived);
+  }
+  return UINT64_MAX;
 }
 
 bool DataSource::ReadBytes(std::uint64_t offset, std::size_t count, void* out) {
@@ -81,7 +87,9 @@ bool DataSource::ReadBytes(std::uint64_t offset, std::size_t count, void* out) {
     return false;
   std::vector<std::uint8_t> sectors(
       static_cast<std::size_t>(lastSector - firstSector) * kSectorSize, 0);
-  if (!ReadSectors(sectors.data(), static_cast<std::uint32_t>(sectors.size()), firstSector))
+  // No error is recorded: these reads may run beside ReadSectors on another thread.
+  if (!backend_ ||
+      ReadWhole(sectors.data(), sectors.size(), firstSector * kSectorSize) != UINT64_MAX)
     return false;
   std::memcpy(out, sectors.data() + (offset - firstSector * kSectorSize), count);
   return true;

@@ -47,7 +47,8 @@ class DataSource {
   [[nodiscard]] bool ReadSectors(void* buffer, std::uint32_t byteCount, std::uint64_t startSector);
 
   // Reads `count` bytes at any byte offset (the sectors around them are read whole). False when
-  // they lie beyond the source or the read failed.
+  // they lie beyond the source or the read failed. It changes nothing in the source object, so
+  // it may run on one thread while ReadSectors runs on another.
   [[nodiscard]] bool ReadBytes(std::uint64_t offset, std::size_t count, void* out);
 
   void Close();
@@ -60,6 +61,10 @@ class DataSource {
   const std::string& LastError() const { return lastError_; }
 
  private:
+  // Reads `byteCount` bytes at `offset` until the source ends; the offset of a failed read, or
+  // UINT64_MAX when none failed.
+  std::uint64_t ReadWhole(void* buffer, std::size_t byteCount, std::uint64_t offset) const;
+
   std::string sourceName_;
   std::string lastError_;
   std::uint64_t sizeBytes_ = 0;
