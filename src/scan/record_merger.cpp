@@ -76,9 +76,18 @@ bool RecordMerger::IsStoreTarget(std::uint64_t block) const {
   });
 }
 
+bool RecordMerger::InStoreArea(std::uint64_t at) const {
+  for (const auto& [first, end] : storeAreas_) {
+    if (first > at) return false;
+    if (at < end) return true;
+  }
+  return false;
+}
+
 bool RecordMerger::AwaitsItsStoreChain(std::uint64_t at) {
+  // Finds are decided in position order: the areas behind this one are of no more use.
   while (!storeAreas_.empty() && storeAreas_.front().second <= at) storeAreas_.pop_front();
-  if (storeAreas_.empty() || storeAreas_.front().first > at) return false;
+  if (!InStoreArea(at)) return false;
   // The trace line of a chain found already (or 16 bytes before it, where the walk moves a line
   // that follows a block header) is that mail's own.
   for (const std::uint64_t line : {at, at + kBlockHeaderSize}) {
@@ -96,6 +105,9 @@ void RecordMerger::Resolve(std::uint64_t walkPosition, CarveBuffer buffer) {
   while (!candidates_.empty() && candidates_.front().headerEnd <= walkPosition) {
     ShapeCandidate candidate = std::move(candidates_.front());
     candidates_.pop_front();
+    // Header lines inside a store's blocks belong to the message whose chain holds them; the
+    // chains decide, at the end.
+    if (InStoreArea(candidate.start)) continue;
     const bool quoted = candidate.behindMboxSeparator && !candidate.separatorOpensFile &&
                         haveLastBlock_ && lastBlockOpensFile_ &&
                         !NulBetween(buffer, lastBlockStart_, candidate.start);
@@ -108,6 +120,11 @@ void RecordMerger::Resolve(std::uint64_t walkPosition, CarveBuffer buffer) {
     for (const MailRecordPtr& trace : traceFinds_) {
       const std::uint64_t at = trace->StartByte();
       if (at >= candidate.start && at < candidate.headerEnd && !trace->Extent().textStartKnown) {
+        // A message quoted in a mail with its separator line is part of that mail.
+        if (quoted) {
+          quotedFinds_.insert(trace.get());
+          continue;
+        }
         MailExtent extent;
         extent.textStartKnown = true;
         extent.textStart = candidate.start;
@@ -151,7 +168,8 @@ void RecordMerger::Resolve(std::uint64_t walkPosition, CarveBuffer buffer) {
     }
     // One no header block of its own stands behind may be an attached or quoted message: then
     // it is part of the mail around it, which began behind the last NUL.
-    if (!find->Extent().textStartKnown && TraceLineInsideAnotherMail(buffer, at))
+    if (!find->Extent().textStartKnown &&
+        (quotedFinds_.erase(find.get()) > 0 || TraceLineInsideAnotherMail(buffer, at)))
       insideFinds_.emplace(find.get(), ContainerStartsFrom(buffer, at));
     held_.push_back(std::move(find));
   }

@@ -9,6 +9,7 @@
 #include <deque>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "scan/found_mails.h"
@@ -44,6 +45,8 @@ class RecordMerger final : public MailSink {
   // Store finds are decided at the end, when every block's successor is known: a block that is
   // some other block's successor continues a message rather than beginning one.
   void DecideStoreCandidates();
+  // Whether `at` lies in the blocks of a store found so far.
+  bool InStoreArea(std::uint64_t at) const;
   // Whether a trace find at `at` lies in a store block that begins no chain found so far.
   bool AwaitsItsStoreChain(std::uint64_t at);
   // Whether a block found so far names `block` as its next: then a message continues there.
@@ -67,6 +70,8 @@ class RecordMerger final : public MailSink {
   std::vector<MailRecordPtr> traceFinds_;      // trace finds not yet matched with a block
   std::unordered_map<std::string, std::size_t> firstCopy_;
   std::unordered_map<const MailRecord*, std::size_t> indexOf_;
+  // Trace finds in the header block of a message quoted with its mailbox separator line.
+  std::unordered_set<const MailRecord*> quotedFinds_;
   // Trace finds inside another mail's body, with the earliest start that mail can have.
   std::unordered_map<const MailRecord*, std::uint64_t> insideFinds_;
   struct OpenContainer {

@@ -11,9 +11,7 @@ against the ground truth:
   mail when it is the mail's first byte, its first header line (behind the blank lines a few
   messages begin with), or its trace line (in a store also 16 bytes on, where text moved over
   a removed block header); every copy of a duplicated mail is a mail of its own;
-- precision: the share of records that are the first record at a right position, or at a
-  further message a mail file holds behind a mailbox separator of its own (some corpus files
-  are such folders; the ground truth lists them as "mailbox_messages"). The others
+- precision: the share of records that are the first record at a right position. The others
   are named: a second record of a found mail (repeat), one inside an embedded message/rfc822
   part (embedded), elsewhere inside a mail (inside), in a header-like decoy (decoy) or in no
   mail at all (outside);
@@ -140,8 +138,9 @@ class Locator:
             for at in right_positions(truth, mail):
                 self.right[at].append(index)
         self.extents = support.MailExtents(truth)
-        # Further messages a mail file holds behind mailbox separators of its own: records
-        # there start real mails, though the corpus counts each file as one.
+        # Further messages a mail file holds behind mailbox separators of its own (a folder
+        # saved as one file, a patch mailed in a body): parts of that mail, told apart in the
+        # report.
         self.contained = {}
         for index, mail in enumerate(truth["mails"]):
             for number, (start, trace) in enumerate(mail.get("mailbox_messages", [])):
@@ -354,12 +353,12 @@ def evaluate(truth, image, records, saved, strict):
             else:
                 claimed[owners[0]] = record
             continue
+        kind = locator.wrong_kind(at)
         message = locator.contained_at(at)
         if message is not None and message not in contained:
+            # Counted to be told, not as right: such a message is part of the mail file.
             contained.add(message)
             figures["contained"] += 1
-            continue
-        kind = locator.wrong_kind(at)
         if record.get("part_of") is not None and kind in ("embedded", "inside"):
             # A mail the trace rule finds inside another, kept and marked as part of it.
             figures["parts"] += 1
@@ -427,8 +426,7 @@ def ratio(part, whole):
 def with_rates(figures):
     figures["recall"] = ratio(figures["found"], figures["mails"])
     figures["recall_target"] = ratio(figures["found_target"], figures["target_mails"])
-    figures["precision"] = ratio(figures["right"] + figures["contained"],
-                                 figures["records"] - figures["parts"])
+    figures["precision"] = ratio(figures["right"], figures["records"] - figures["parts"])
     saved = figures["found"] - figures["unsaved"]
     figures["complete_rate"] = ratio(figures["complete"], figures["found"]) if saved else None
     figures["exact_rate"] = ratio(figures["exact"], figures["found"]) if saved else None
@@ -550,8 +548,8 @@ def print_layout(run):
     for mode, _extra in MODES:
         figures = run.figures[mode]
         notes = [f"found by {figures['found_by']}; marked part of another mail "
-                 f"{figures['parts']}; further messages in a mail file found "
-                 f"{figures['contained']}"]
+                 f"{figures['parts']}; records at further messages a mail file holds behind "
+                 f"a mailbox separator {figures['contained']}"]
         if mode == "strict":
             notes.append(f"strict promises kept {figures['strict_kept']}/"
                          f"{figures['strict_promised']}")

@@ -237,6 +237,26 @@ TEST(ShapeScannerTest, SectorStartInsideAHeaderLineBeginsNoMail) {
   EXPECT_EQ(records[0]->fromText, u"Carol Example <carol@example.org>");
 }
 
+// A message quoted whole in a plain mail's text, with its mailbox separator line (a patch mailed
+// for review), is part of that mail; the mail's text runs on over it.
+TEST(ShapeScannerTest, MessageQuotedWithItsSeparatorIsPartOfTheMail) {
+  const std::string mail = CrLf(
+      "From: outer@example.org\nTo: y@example.org\nDate: 2 Jan 2001 00:00:00\n"
+      "Subject: outer\nMessage-ID: <outer@example.org>\n\nThe patch below was queued.\n\n"
+      "From inner@example.org Sat Sep  2 09:30:52 2023\n"
+      "Return-Path: <inner@example.org>\nReceived: from c by a; 1 Jan 2001\n"
+      "From: inner@example.org\nTo: x@example.org\nDate: 1 Jan 2001 00:00:00\n"
+      "Subject: inner\n\ninner body\n");
+  ImageBuilder image;
+  image.Put(8192, mail).Resize(64 * 1024);
+  const auto records = ScanBytes(image.Bytes()).records;
+  ASSERT_EQ(records.size(), 2u) << "the trace rule still finds the quoted message";
+  EXPECT_EQ(records[0]->subjectText, u"outer");
+  EXPECT_EQ(records[0]->partOf, -1);
+  EXPECT_EQ(records[1]->subjectText, u"inner");
+  EXPECT_EQ(records[1]->partOf, 0);
+}
+
 // Copies of one message: the later ones name the first.
 TEST(ShapeScannerTest, LaterCopiesAreMarkedAsDuplicates) {
   ImageBuilder image;
