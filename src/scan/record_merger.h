@@ -68,7 +68,12 @@ class RecordMerger final : public MailSink {
   std::vector<MailRecordPtr> allRecords_;      // every record, for the store decisions
   std::vector<MailRecordPtr> held_;            // decided, waiting for earlier blocks to be decided
   std::vector<MailRecordPtr> traceFinds_;      // trace finds not yet matched with a block
-  std::unordered_map<std::string, std::size_t> firstCopy_;
+  struct FirstCopy {
+    std::size_t index;
+    bool hasId;  // it was read with a Message-ID
+  };
+  std::unordered_map<std::string, std::size_t> firstById_;    // Message-ID -> index
+  std::unordered_map<std::string, FirstCopy> firstByValues_;  // From, To, Date, Subject
   std::unordered_map<const MailRecord*, std::size_t> indexOf_;
   // Trace finds in the header block of a message quoted with its mailbox separator line.
   std::unordered_set<const MailRecord*> quotedFinds_;

@@ -268,6 +268,26 @@ TEST(ShapeScannerTest, LaterCopiesAreMarkedAsDuplicates) {
   EXPECT_EQ(records[2]->duplicateOf, 0);
 }
 
+// A copy found by its trace line, below which the Message-ID does not stand, is known by its
+// header values; a message with another Message-ID and the same values is no copy.
+TEST(ShapeScannerTest, CopyReadWithoutItsMessageIdIsADuplicate) {
+  const std::string values = CrLf(
+      "From: Carol Example <carol@example.org>\nTo: Dan Example <dan@example.net>\n"
+      "Subject: Sent from my desk\nDate: Tue, 3 Nov 2020 08:00:00 +0100\n");
+  const std::string traced = CrLf("Message-ID: <desk@example.org>\nReceived: from a by b\n") +
+                             values + CrLf("\nNo trace line at all.\n");
+  const std::string other =
+      CrLf("Message-ID: <other@example.org>\n") + values + CrLf("\nAnother one.\n");
+  ImageBuilder image;
+  image.Put(4096, kShapeMail).Put(40960, traced).Put(81920, other).Resize(128 * 1024);
+  const auto records = ScanBytes(image.Bytes()).records;
+  ASSERT_EQ(records.size(), 3u);
+  EXPECT_EQ(records[1]->foundBy, FoundBy::Trace);
+  EXPECT_TRUE(records[1]->messageId.empty());
+  EXPECT_EQ(records[1]->duplicateOf, 0);
+  EXPECT_EQ(records[2]->duplicateOf, -1);
+}
+
 // The shape rule adds finds; it never moves or drops one of the trace rule.
 TEST(ShapeScannerTest, TraceFindsStayWhereTheyAre) {
   ImageBuilder image;
