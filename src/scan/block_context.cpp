@@ -86,9 +86,11 @@ std::string_view TextBefore(CarveBuffer buffer, std::size_t index) {
 
 }  // namespace
 
-BlockStart FindBlockStart(CarveBuffer buffer, std::size_t lineStart, std::size_t earliest) {
+BlockStart FindBlockStart(CarveBuffer buffer, std::size_t lineStart, std::size_t earliest,
+                          const BlockStartMemo& memo) {
   std::size_t current = lineStart;
   while (true) {
+    if (current == memo.line) return memo.start;
     if (current == 0) {
       return {current, buffer.base == 0 ? Context::SourceStart : Context::MidLine, 0};
     }

@@ -50,9 +50,18 @@ struct BlockStart {
   std::size_t separatorIndex = 0;   // ... and where the separator line starts
 };
 
+// What an earlier walk found: the block start seen from the line at `line`.
+struct BlockStartMemo {
+  std::size_t line = SIZE_MAX;
+  BlockStart start;
+};
+
 // Walks back from the header line at buffer index `lineStart` over the header lines of its block
-// (not before `earliest`) to the block's first line, and says what stands in front of it.
-BlockStart FindBlockStart(CarveBuffer buffer, std::size_t lineStart, std::size_t earliest);
+// (not before `earliest`) to the block's first line, and says what stands in front of it. A walk
+// that reaches `memo.line` ends there with the memo's answer (the same `buffer` and `earliest`
+// give the same one), so that the anchors of one block are not walked back over again.
+BlockStart FindBlockStart(CarveBuffer buffer, std::size_t lineStart, std::size_t earliest,
+                          const BlockStartMemo& memo = {});
 
 // Whether a block standing behind `start` begins a mail of its own rather than sitting inside
 // another mail's body. `hasTrace`: the block holds a trace line (Received, Return-Path...).

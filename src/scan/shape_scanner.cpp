@@ -340,9 +340,11 @@ void ShapeScanner::Scan(CarveBuffer buffer, std::uint64_t from, std::uint64_t to
   const std::size_t last = static_cast<std::size_t>(to - buffer.base);
   const std::size_t earliest = first > kShapeLookBehind ? first - kShapeLookBehind : 0;
 
+  BlockStartMemo memo;  // the last anchor's walk, for the next anchor of the same block
   auto tryAnchor = [&](std::size_t anchor) {
     if (!IsAnchor(buffer, anchor) || buffer.base + anchor < coveredUntil_) return;
-    const BlockStart start = FindBlockStart(buffer, anchor, earliest);
+    const BlockStart start = FindBlockStart(buffer, anchor, earliest, memo);
+    memo = {anchor, start};
     const std::uint64_t absolute = buffer.base + start.index;
     if (absolute < from || absolute >= to || absolute < coveredUntil_) return;
     // Behind a line of text, away from a sector start, no block begins a mail: most header-like
