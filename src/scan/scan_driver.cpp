@@ -1,6 +1,7 @@
 #include "scan/scan_driver.h"
 
 #include <algorithm>
+#include <chrono>
 #include <condition_variable>
 #include <cstring>
 #include <deque>
@@ -78,10 +79,16 @@ class LookAheadWorker {
   }
 
  private:
+  // Busy for at most half a millisecond: on a slow disk a read takes far longer, and the thread
+  // had better sleep.
   template <typename Condition>
   static void SpinWhile(Condition condition) {
-    constexpr int kSpins = 20000;
-    for (int i = 0; i < kSpins && condition(); ++i) std::this_thread::yield();
+    constexpr auto kLongest = std::chrono::microseconds(500);
+    const auto until = std::chrono::steady_clock::now() + kLongest;
+    for (int turn = 1; condition(); ++turn) {
+      if (turn % 64 == 0 && std::chrono::steady_clock::now() > until) return;
+      std::this_thread::yield();
+    }
   }
 
   void Loop() {
