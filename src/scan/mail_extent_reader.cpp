@@ -62,7 +62,10 @@ std::size_t EpilogueLength(std::string_view rest, bool reachesNext) {
     const bool stops = std::any_of(content.begin(), content.end(), [](char c) {
       return c == '\0' || IsBinaryByte(static_cast<unsigned char>(c));
     });
-    if (stops || (previousEmpty && content.substr(0, 5) == "From ")) return line;
+    if (stops) return line;
+    // A mailbox separator begins the next mail; the blank line before it belongs to neither.
+    if (previousEmpty && content.substr(0, 5) == "From ")
+      return line >= 2 && rest.substr(line - 2, 2) == "\r\n" ? line - 2 : line > 0 ? line - 1 : 0;
     previousEmpty = content.empty();
     line = next + 1;
   }

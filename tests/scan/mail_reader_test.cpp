@@ -409,6 +409,24 @@ INSTANTIATE_TEST_SUITE_P(MailReader, ShapeFind,
                                            ShapeRow{"ValuesDiffer", "Somebody Else"}),
                          RowName{});
 
+// In a mailbox, a mail whose follower is no mail the scan found still ends before the blank
+// line that goes with the next separator: it comes back byte for byte.
+TEST(MailReader, MailboxMailEndsBeforeTheSeparatorsBlankLine) {
+  const std::string mail = CrLf(
+      "From: Alice Example <alice@example.org>\nTo: Bob Example <bob@example.com>\n"
+      "Subject: Boxed\nDate: Mon, 9 Mar 2009 10:11:12 +0800\nMessage-ID: <boxed@example.org>\n"
+      "MIME-Version: 1.0\nContent-Type: multipart/mixed; boundary=b1\n\n--b1\n\ntext\n"
+      "--b1--\n\n");
+  const std::string next =
+      CrLf("From b@example.org Sat Jan  1 00:00:00 2000\nFrom: foo\nSubject: bar\n\nnote\n");
+  ImageBuilder image;
+  image.Put(4096, CrLf("From alice@example.org Sat Jan  1 00:00:00 2000\n") + mail + "\r\n" + next)
+      .Resize(64 * 1024);
+  const auto records = ScanBytes(image.Bytes()).records;
+  ASSERT_EQ(records.size(), 1u);
+  EXPECT_EQ(ReadBack(image.Bytes(), *records[0]), mail);
+}
+
 TEST(MailReader, FallsBackToTheFirstMailWhenNoneMatches) {
   const std::string first = Mail("Carol <carol@example.org>", kTo, kDateHeader);
   const std::string image = Lead(64) + first + std::string(512, '\0');
