@@ -1,6 +1,6 @@
 // Fast searches through raw source bytes for the few patterns the shape scanner starts from. A
 // disk is mostly bytes that are neither text nor a store, so these searches set the pace of the
-// scan: they look at 16 bytes at a time where the processor allows.
+// scan: they look at 32 or 16 bytes at a time where the processor allows.
 #pragma once
 
 #include <cstddef>

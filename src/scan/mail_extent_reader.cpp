@@ -4,6 +4,7 @@
 #include <cstring>
 #include <vector>
 
+#include "scan/block_context.h"
 #include "scan/mail_reader.h"
 #include "scan/mail_reader_window.h"
 #include "scan/store_chain.h"
@@ -15,11 +16,6 @@ namespace {
 
 constexpr std::size_t kStep = 64 * 1024;
 constexpr std::uint64_t kEpilogueLook = 4096;
-
-bool IsBinaryByte(unsigned char c) {
-  if (c >= 0x20) return c == 0x7F;
-  return !(c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == 0x0E || c == 0x0F || c == 0x1B);
-}
 
 bool StartsWithTraceName(std::string_view line) {
   for (std::string_view name : {"Received: ", "Return-Path: ", "Delivered-To: "})
@@ -60,7 +56,7 @@ std::size_t EpilogueLength(std::string_view rest, bool reachesNext) {
     std::string_view content = rest.substr(line, next - line);
     if (!content.empty() && content.back() == '\r') content.remove_suffix(1);
     const bool stops = std::any_of(content.begin(), content.end(), [](char c) {
-      return c == '\0' || IsBinaryByte(static_cast<unsigned char>(c));
+      return c == '\0' || !IsTextByte(static_cast<std::uint8_t>(c));
     });
     if (stops) return line;
     // A mailbox separator begins the next mail; the blank line before it belongs to neither.
@@ -106,7 +102,7 @@ std::size_t FindTextEnd(std::string_view text, std::string_view boundary, bool e
     std::string_view content = data.substr(line, lineEnd - line);
     if (!content.empty() && content.back() == '\r') content.remove_suffix(1);
     if (std::any_of(content.begin(), content.end(),
-                    [](char c) { return IsBinaryByte(static_cast<unsigned char>(c)); }))
+                    [](char c) { return !IsTextByte(static_cast<std::uint8_t>(c)); }))
       return line;
     // A mailbox separator, and the blank line before it, begin the next mail.
     // Quoted mailbox text is common in bodies; a separator ends the mail only when the next

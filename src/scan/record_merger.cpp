@@ -62,12 +62,8 @@ void RecordMerger::AddCandidates(ShapeFinds&& finds) {
     std::sort(finds.storeTargets.begin(), finds.storeTargets.end());
     storeTargets_.push_back(std::move(finds.storeTargets));
   }
-  for (const auto& area : finds.storeAreas) {
-    if (!storeAreas_.empty() && storeAreas_.back().second >= area.first)
-      storeAreas_.back().second = std::max(storeAreas_.back().second, area.second);
-    else
-      storeAreas_.push_back(area);
-  }
+  // In position order, as the chunks come; one may reach into the next (InStoreArea allows it).
+  storeAreas_.insert(storeAreas_.end(), finds.storeAreas.begin(), finds.storeAreas.end());
 }
 
 bool RecordMerger::IsStoreTarget(std::uint64_t block) const {
@@ -77,6 +73,8 @@ bool RecordMerger::IsStoreTarget(std::uint64_t block) const {
 }
 
 bool RecordMerger::InStoreArea(std::uint64_t at) const {
+  // Areas in order of their starts, possibly overlapping: the first that begins behind `at`
+  // ends the search.
   for (const auto& [first, end] : storeAreas_) {
     if (first > at) return false;
     if (at < end) return true;
@@ -221,7 +219,6 @@ void RecordMerger::DecideStoreCandidates() {
     const MailRecord* mail;
   };
   std::vector<ChainPiece> chainPieces;
-  std::vector<MailRecordPtr> storeMails;
   for (ShapeCandidate& candidate : storeCandidates_) {
     if (IsStoreTarget(candidate.storeBlock)) continue;
     MailExtent extent;
