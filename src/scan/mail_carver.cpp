@@ -1,5 +1,6 @@
 #include "scan/mail_carver.h"
 
+#include <algorithm>
 #include <cstring>
 #include <string_view>
 #include <utility>
@@ -63,19 +64,32 @@ void MailCarver::AcceptPending(CarveBuffer buffer, std::size_t lineStart) {
 }
 
 void MailCarver::Walk(CarveBuffer buffer, std::uint64_t walkEnd,
-                      const std::atomic<bool>& stopRequested) {
+                      const std::atomic<bool>& stopRequested, const LineBreakMap* lineBreaks) {
   if (walkEnd <= buffer.base) return;
   const std::size_t end = static_cast<std::size_t>(walkEnd - buffer.base);
   std::size_t b = position_ > buffer.base ? static_cast<std::size_t>(position_ - buffer.base) : 0;
   std::size_t skip = 0;
+  std::size_t searchEnd = 0;  // where the search for the next CR stops and the map is asked again
 
   while (b < end) {
     if (stopRequested.load(std::memory_order_relaxed)) break;
+    if (b >= searchEnd) {
+      searchEnd = end;
+      if (lineBreaks && buffer.base + b >= movedUntil_) {
+        b = static_cast<std::size_t>(lineBreaks->NextPossible(buffer.base + b, walkEnd) -
+                                     buffer.base);
+        if (b >= end) break;
+        searchEnd = static_cast<std::size_t>(lineBreaks->PossibleRunEnd(buffer.base + b, walkEnd) -
+                                             buffer.base);
+      } else if (lineBreaks) {
+        searchEnd = static_cast<std::size_t>(std::min(walkEnd, movedUntil_) - buffer.base);
+      }
+    }
     // Only a CR LF can start a line, so jump from CR to CR; every other byte is a plain step.
-    const void* cr = std::memchr(buffer.data + b, '\r', end - b);
+    const void* cr = std::memchr(buffer.data + b, '\r', searchEnd - b);
     if (!cr) {
-      b = end;
-      break;
+      b = searchEnd;
+      continue;
     }
     b = static_cast<std::size_t>(static_cast<const std::uint8_t*>(cr) - buffer.data);
     if (buffer.data[b + 1] != '\n') {
@@ -97,6 +111,7 @@ void MailCarver::Walk(CarveBuffer buffer, std::uint64_t walkEnd,
         StripBlockHeader(buffer.data, buffer.size, buffer.base, p);
         if (ParseHeaderLine(buffer, p, pending_, skip) == HeaderLineResult::Accept)
           AcceptPending(buffer, p);
+        NoteBytesMayHaveMoved(buffer.base + p + skip);
         if (skip != 0) {
           b = p + skip + 1;
           skip = 0;
@@ -108,6 +123,7 @@ void MailCarver::Walk(CarveBuffer buffer, std::uint64_t walkEnd,
     if (followed_ &&
         (followed_->CollectingText() || followed_->TextEmpty() || followed_->AttachmentOpen())) {
       StripBlockHeader(buffer.data, buffer.size, buffer.base, p);
+      NoteBytesMayHaveMoved(buffer.base + p);
       if (followed_->AttachmentOpen() || !followed_->ParsePartHeader(buffer, p, skip))
         followed_->ParseBodyLine(buffer, p, skip);
     }
@@ -115,6 +131,12 @@ void MailCarver::Walk(CarveBuffer buffer, std::uint64_t walkEnd,
     skip = 0;
   }
   position_ = buffer.base + b;
+}
+
+void MailCarver::NoteBytesMayHaveMoved(std::uint64_t lastLineStart) {
+  // A block header is looked for a span behind a line's start, and removed with the bytes
+  // before it moved over it.
+  movedUntil_ = std::max(movedUntil_, lastLineStart + kHeaderSearchSpan + kBlockHeaderSize + 4);
 }
 
 void MailCarver::Finish() {

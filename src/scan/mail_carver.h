@@ -15,6 +15,7 @@
 
 #include "scan/body_steps.h"
 #include "scan/header_parser.h"
+#include "scan/line_break_map.h"
 #include "scan/mail_record.h"
 #include "scan/pending_mail.h"
 
@@ -40,7 +41,10 @@ class MailCarver {
   // Walks from the carried position up to the absolute byte `walkEnd`. `buffer` holds the bytes
   // from absolute offset buffer.base on, and at least kCarveLookAhead readable bytes past
   // walkEnd (zero-padded at the end of the source). The buffer is changed in place.
-  void Walk(CarveBuffer buffer, std::uint64_t walkEnd, const std::atomic<bool>& stopRequested);
+  // `lineBreaks`, where given, tells which sectors of the walk may hold a line break as the
+  // source has them: the walk passes over the others (the mails it finds are the same).
+  void Walk(CarveBuffer buffer, std::uint64_t walkEnd, const std::atomic<bool>& stopRequested,
+            const LineBreakMap* lineBreaks = nullptr);
 
   // The source has ended or the scan stops: the followed mail's body is closed.
   void Finish();
@@ -50,10 +54,15 @@ class MailCarver {
  private:
   void StartMail(std::uint64_t lineStart);
   void AcceptPending(CarveBuffer buffer, std::size_t lineStart);
+  // Lines up to the one at this absolute byte were read where block headers may be removed.
+  void NoteBytesMayHaveMoved(std::uint64_t lastLineStart);
 
   std::string sourceName_;
   MailSink& sink_;
   std::uint64_t position_;
+  // Removing a block header moves the bytes in front of it: the line breaks there are no longer
+  // where the map says, up to this absolute byte.
+  std::uint64_t movedUntil_ = 0;
   PendingMail pending_;
   std::optional<BodySteps> followed_;
   // The multipart mail whose part the walk is in, while its closing boundary has not been seen:

@@ -312,24 +312,17 @@ bool IsAnchor(CarveBuffer buffer, std::size_t index) {
 
 }  // namespace
 
-void FindShapeMarks(CarveBuffer buffer, std::uint64_t from, std::uint64_t to, ShapeMarks& marks) {
+void FindShapeMarks(CarveBuffer buffer, std::uint64_t from, std::uint64_t to, ShapeMarks& marks,
+                    SectorBits lineBreaks) {
   if (from < buffer.base || to > buffer.base + buffer.size || from >= to) return;
   const auto begin = static_cast<std::size_t>(from - buffer.base);
   const auto end = static_cast<std::size_t>(to - buffer.base);
   // Every anchor has its colon four bytes on; the colons in this stretch are looked for (an
   // anchor just in front of it is this stretch's too). A From line opens a line, or a sector
-  // where a file begins.
-  for (std::size_t colon = FindFromOrDateColon(buffer.data, begin, end); colon < end;
-       colon = FindFromOrDateColon(buffer.data, colon + 1, end)) {
-    const std::size_t anchor = colon - 4;
-    if ((anchor > 0 && buffer.data[anchor - 1] == '\n') || (buffer.base + anchor) % 512 == 0)
-      marks.anchors.push_back(buffer.base + anchor);
-  }
-  // Block headers lie on 4-byte boundaries (so no size field spans two sectors); their size
-  // field is where to look.
-  for (std::size_t field = FindStoreSizeField(buffer.data, begin, end, buffer.base);
-       field + 4 <= end; field = FindStoreSizeField(buffer.data, field + 4, end, buffer.base))
-    marks.sizeFields.push_back(buffer.base + field);
+  // where a file begins. Block headers lie on 4-byte boundaries (so no size field spans two
+  // sectors); their size field is where to look.
+  FindMarkPositions(buffer.data, begin, end, buffer.base, marks.anchors, marks.sizeFields,
+                    lineBreaks);
 }
 
 void ShapeScanner::Scan(CarveBuffer buffer, std::uint64_t from, std::uint64_t to,

@@ -12,6 +12,7 @@
 
 #include "scan/block_context.h"
 #include "scan/header_parser.h"
+#include "scan/line_break_map.h"
 #include "scan/mail_record.h"
 #include "scan/pending_mail.h"
 #include "scan/store_chain.h"
@@ -66,8 +67,9 @@ struct ShapeMarks {
 // Adds the marks of the absolute stretch [from, to) of `buffer`: the anchors whose colon lies
 // there (so stretches that follow each other give each anchor once, in order). `buffer` holds
 // the bytes from buffer.base on, those in front of `from` included where there are any; `from`
-// and `to` are multiples of 4.
-void FindShapeMarks(CarveBuffer buffer, std::uint64_t from, std::uint64_t to, ShapeMarks& marks);
+// and `to` are multiples of 4. Sets in `lineBreaks` the sectors that may hold a line break.
+void FindShapeMarks(CarveBuffer buffer, std::uint64_t from, std::uint64_t to, ShapeMarks& marks,
+                    SectorBits lineBreaks = {});
 
 // Follows the candidate's body from the end of its header block, as far as `limit` (an absolute
 // offset: where the next mail begins) and the buffer reach: collects its text and parts and

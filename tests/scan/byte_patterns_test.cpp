@@ -1,38 +1,71 @@
 // The fast searches must find exactly what a plain byte-by-byte look finds, wherever the
-// pattern lies against the 16-byte steps and the range's ends.
+// patterns lie against the vector steps, the range's ends and the sector starts.
 #include "scan/byte_patterns.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
+#include <set>
 #include <vector>
 
 namespace quillon {
 namespace {
 
-std::vector<std::size_t> AllColons(const std::vector<std::uint8_t>& data, std::size_t begin,
-                                   std::size_t end) {
-  std::vector<std::size_t> found;
-  for (std::size_t i = std::max<std::size_t>(begin, 4); i < end; ++i) {
-    const std::uint8_t initial = data[i - 4] | 0x20;
-    if (data[i] == ':' && (initial == 'f' || initial == 'd')) found.push_back(i);
+struct Marks {
+  std::vector<std::uint64_t> anchors;
+  std::vector<std::uint64_t> sizeFields;
+  std::set<std::uint64_t> lineBreakSectors;
+};
+
+// The sectors of the CRs in [begin, end) that begin a line break, as far as the range tells.
+std::vector<std::uint64_t> LineBreakCarriageReturns(const std::vector<std::uint8_t>& data,
+                                                    std::size_t begin, std::size_t end,
+                                                    std::uint64_t base) {
+  std::vector<std::uint64_t> found;
+  for (std::size_t i = begin; i < end; ++i) {
+    if (data[i] == '\r' && (i + 1 == end || data[i + 1] == '\n')) found.push_back(base + i);
   }
   return found;
 }
 
-std::vector<std::size_t> AllSizeFields(const std::vector<std::uint8_t>& data, std::size_t begin,
-                                       std::size_t end, std::uint64_t base) {
-  std::vector<std::size_t> found;
+Marks PlainLook(const std::vector<std::uint8_t>& data, std::size_t begin, std::size_t end,
+                std::uint64_t base) {
+  Marks found;
+  for (std::size_t colon = std::max<std::size_t>(begin, 4); colon < end; ++colon) {
+    const std::size_t anchor = colon - 4;
+    const std::uint8_t initial = data[anchor] | 0x20;
+    const bool opensLine = anchor > 0 && data[anchor - 1] == '\n';
+    if (data[colon] == ':' && (initial == 'f' || initial == 'd') &&
+        (opensLine || (base + anchor) % 512 == 0))
+      found.anchors.push_back(base + anchor);
+  }
   for (std::size_t i = begin; i + 4 <= end; ++i) {
     if ((base + i) % 4 == 0 && data[i + 1] == 0x02 && data[i + 2] == 0 && data[i + 3] == 0)
-      found.push_back(i);
+      found.sizeFields.push_back(base + i);
+  }
+  for (std::uint64_t at : LineBreakCarriageReturns(data, begin, end, base))
+    found.lineBreakSectors.insert(at / 512);
+  return found;
+}
+
+Marks FastLook(const std::vector<std::uint8_t>& data, std::size_t begin, std::size_t end,
+               std::uint64_t base, MarkSteps widest = MarkSteps::Avx512) {
+  Marks found;
+  const std::uint64_t sectors = (base + data.size()) / 512 + 1;
+  std::vector<std::uint64_t> words(sectors / 64 + 1, 0);
+  FindMarkPositions(data.data(), begin, end, base, found.anchors, found.sizeFields,
+                    SectorBits{0, words.data(), sectors}, widest);
+  for (std::uint64_t sector = 0; sector < sectors; ++sector) {
+    if ((words[sector / 64] >> (sector % 64)) & 1) found.lineBreakSectors.insert(sector);
   }
   return found;
 }
 
 std::vector<std::uint8_t> PlantedBytes(std::mt19937& random) {
   // Bytes drawn from a small alphabet, so that the patterns and near misses are frequent.
-  const std::uint8_t alphabet[] = {':', 'F', 'f', 'D', 'd', 'e', 0x02, 0x00, 0x00, '\n', 0xC6};
+  const std::uint8_t alphabet[] = {':',  'F',  'f',  'D',  'd',  'e',
+                                   0x02, 0x00, 0x00, '\n', 0xC6, '\r'};
   std::vector<std::uint8_t> data(4096);
   std::uniform_int_distribution<std::size_t> pick(0, sizeof alphabet - 1);
   for (auto& byte : data) byte = alphabet[pick(random)];
@@ -41,31 +74,63 @@ std::vector<std::uint8_t> PlantedBytes(std::mt19937& random) {
 
 TEST(BytePatternsTest, FastSearchesFindWhatAPlainLookFinds) {
   std::mt19937 random(7);
-  for (int round = 0; round < 200; ++round) {
-    const std::vector<std::uint8_t> data = PlantedBytes(random);
-    const std::size_t begin = random() % 64;
-    const std::size_t end = data.size() - random() % 64;
-    const std::uint64_t base = random() % 8;
-
-    std::vector<std::size_t> colons;
-    for (std::size_t at = FindFromOrDateColon(data.data(), begin, end); at < end;
-         at = FindFromOrDateColon(data.data(), at + 1, end))
-      colons.push_back(at);
-    EXPECT_EQ(colons, AllColons(data, begin, end)) << "round " << round;
-
-    std::vector<std::size_t> fields;
-    for (std::size_t at = FindStoreSizeField(data.data(), begin, end, base); at < end;
-         at = FindStoreSizeField(data.data(), at + 4, end, base))
-      fields.push_back(at);
-    EXPECT_EQ(fields, AllSizeFields(data, begin, end, base)) << "round " << round;
+  for (int round = 0; round < 400; ++round) {
+    std::vector<std::uint8_t> data = PlantedBytes(random);
+    // Anchors at sector starts without a line break in front of them, against every offset.
+    const std::uint64_t base = random() % 1024;
+    for (std::size_t at = (512 - base % 512) % 512; at + 5 <= data.size(); at += 512) {
+      data[at] = "FfDd"[random() % 4];
+      data[at + 4] = ':';
+      if (at > 0) data[at - 1] = 'x';
+    }
+    // Half the rounds have a few line breaks only, so that most sectors have none.
+    if (round % 2 == 1) {
+      for (auto& byte : data) byte = byte == '\r' ? 'e' : byte;
+      for (int planted = random() % 4; planted > 0; --planted) {
+        const std::size_t at = random() % (data.size() - 1);
+        data[at] = '\r';
+        data[at + 1] = '\n';
+      }
+    }
+    const std::size_t begin = round % 3 == 0 ? 0 : random() % 100;
+    const std::size_t end = data.size() - random() % 100;
+    const Marks plain = PlainLook(data, begin, end, base);
+    // Every width this processor has (narrower ones stand in for those it lacks).
+    for (MarkSteps widest :
+         {MarkSteps::Bytes, MarkSteps::Sse2, MarkSteps::Avx2, MarkSteps::Avx512}) {
+      const Marks fast = FastLook(data, begin, end, base, widest);
+      EXPECT_EQ(fast.anchors, plain.anchors) << "round " << round << " steps " << int(widest);
+      EXPECT_EQ(fast.sizeFields, plain.sizeFields) << "round " << round << " steps " << int(widest);
+      // Every sector with a line break is set; one more only where a vector step that holds a
+      // line break touches it.
+      const std::vector<std::uint64_t> breaks = LineBreakCarriageReturns(data, begin, end, base);
+      for (std::uint64_t sector : plain.lineBreakSectors)
+        EXPECT_TRUE(fast.lineBreakSectors.count(sector))
+            << "round " << round << " sector " << sector;
+      for (std::uint64_t sector : fast.lineBreakSectors) {
+        const bool near = std::any_of(breaks.begin(), breaks.end(), [&](std::uint64_t at) {
+          return at + 64 > sector * 512 && at < sector * 512 + 512 + 64;
+        });
+        EXPECT_TRUE(near) << "round " << round << " sector " << sector << " has no line break";
+      }
+    }
   }
 }
 
-TEST(BytePatternsTest, NothingFoundIsTheRangeEnd) {
-  const std::vector<std::uint8_t> text(100, 'x');
-  EXPECT_EQ(FindFromOrDateColon(text.data(), 0, text.size()), text.size());
-  EXPECT_EQ(FindStoreSizeField(text.data(), 0, text.size(), 0), text.size());
-  EXPECT_EQ(FindFromOrDateColon(text.data(), 50, 50), 50u);
+TEST(BytePatternsTest, EmptyAndPatternFreeRangesFindNothing) {
+  const std::vector<std::uint8_t> text(200, 'x');
+  EXPECT_TRUE(FastLook(text, 0, text.size(), 1).anchors.empty());
+  EXPECT_TRUE(FastLook(text, 0, text.size(), 1).sizeFields.empty());
+  EXPECT_TRUE(FastLook(text, 50, 50, 0).anchors.empty());
+  // A lone colon needs its initial four bytes before it and a line start.
+  std::vector<std::uint8_t> line(200, 'x');
+  line[99] = '\n';
+  line[100] = 'D';
+  line[104] = ':';
+  EXPECT_EQ(FastLook(line, 0, line.size(), 1).anchors, std::vector<std::uint64_t>{101});
+  EXPECT_TRUE(FastLook(line, 0, 104, 1).anchors.empty()) << "the colon lies behind the range";
+  line[99] = ' ';
+  EXPECT_TRUE(FastLook(line, 0, line.size(), 1).anchors.empty());
 }
 
 }  // namespace

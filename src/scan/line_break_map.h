@@ -1,0 +1,49 @@
+// Which sectors of a stretch may hold a line break, a CR LF pair whose CR lies there. The walk
+// finds mails only at line starts, so it passes over the other sectors without reading them:
+// random bytes hold a CR LF about once in 64 KiB, zeros never. The map is found along with the
+// shape marks while the bytes are fresh from reading.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+namespace quillon {
+
+// A bit per sector from firstSector on: bit (s - firstSector) % 64 of
+// words[(s - firstSector) / 64] stands for sector s. Searches set bits, never clear them.
+struct SectorBits {
+  std::uint64_t firstSector = 0;
+  std::uint64_t* words = nullptr;
+  std::uint64_t sectorCount = 0;
+
+  void Set(std::uint64_t sector) const {
+    if (sector < firstSector || sector - firstSector >= sectorCount) return;
+    const std::uint64_t index = sector - firstSector;
+    words[index / 64] |= std::uint64_t{1} << (index % 64);
+  }
+};
+
+class LineBreakMap {
+ public:
+  LineBreakMap() = default;
+  // A map of the sectors from absolute byte `start` (a sector start) on, `bytes` long, with no
+  // sector marked yet.
+  LineBreakMap(std::uint64_t start, std::uint64_t bytes);
+
+  SectorBits Bits() { return SectorBits{first_, words_.data(), sectors_}; }
+
+  // The first absolute byte in [at, end) whose sector may hold a line break (bytes the map does
+  // not cover may); `end` when there is none.
+  std::uint64_t NextPossible(std::uint64_t at, std::uint64_t end) const;
+  // The end of the run of sectors from `at` on that may hold one, at most `end`.
+  std::uint64_t PossibleRunEnd(std::uint64_t at, std::uint64_t end) const;
+
+ private:
+  bool Possible(std::uint64_t sector) const;
+
+  std::uint64_t first_ = 0;  // the first sector
+  std::uint64_t sectors_ = 0;
+  std::vector<std::uint64_t> words_;
+};
+
+}  // namespace quillon
