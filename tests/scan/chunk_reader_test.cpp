@@ -1,0 +1,107 @@
+// The reader hands over every chunk once, in order, with the bytes the source holds (zeros for
+// the reads that fail) and the marks a single look over the whole source finds, however
+// far it runs ahead and whichever thread marks.
+#include "scan/chunk_reader.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <vector>
+
+#include "scan/mail_carver.h"
+#include "scan/scan_driver.h"
+#include "source/memory_source.h"
+
+namespace quillon {
+namespace {
+
+std::vector<std::uint8_t> SourceBytes(std::size_t size) {
+  std::mt19937 random(11);
+  std::vector<std::uint8_t> bytes(size);
+  for (auto& byte : bytes) byte = static_cast<std::uint8_t>(random());
+  // Header lines, line breaks and store size fields here and there, some across pieces and
+  // chunks.
+  for (std::size_t at = 1000; at + 40 < size; at += 37'000 + random() % 70'000) {
+    const std::string line = "\r\nFrom: a@x\r\nDate: today\r\n";
+    std::copy(line.begin(), line.end(), bytes.begin() + static_cast<std::ptrdiff_t>(at));
+    const std::size_t field = (at + 64) / 4 * 4;
+    bytes[field] = 0x10;
+    bytes[field + 1] = 0x02;
+    bytes[field + 2] = 0;
+    bytes[field + 3] = 0;
+  }
+  return bytes;
+}
+
+TEST(ChunkReaderTest, HandsOverEveryChunkInOrderWithItsMarks) {
+  const std::size_t size = 9 * kChunkSectors * kSectorSize + 5 * kSectorSize + 100;
+  std::vector<std::uint8_t> bytes = SourceBytes(size);
+  const std::uint64_t badSector = 3 * kChunkSectors + 7;
+  DataSource source;
+  source.OpenBackend(MakeMemoryBackend(bytes, {badSector}), "reader.img");
+  // What the scan should see: the read that holds the bad sector as zeros, the partial sector
+  // zero-padded.
+  std::vector<std::uint8_t> expected = bytes;
+  const std::uint64_t badRead = badSector / kReadSectors * kReadSectors;
+  std::fill_n(expected.begin() + static_cast<std::ptrdiff_t>(badRead * kSectorSize),
+              std::size_t{kReadSectors} * kSectorSize, 0);
+  expected.resize((size + kSectorSize - 1) / kSectorSize * kSectorSize, 0);
+  ShapeMarks whole;
+  FindShapeMarks(CarveBuffer{expected.data(), expected.size(), 0}, 0, expected.size(), whole);
+  ASSERT_FALSE(whole.anchors.empty());
+  ASSERT_FALSE(whole.sizeFields.empty());
+
+  for (bool findMarks : {true, false}) {
+    std::atomic<bool> stop{false};
+    ChunkReader reader(source, 0, source.TotalSectors(), findMarks, stop);
+    std::uint64_t next = 0;
+    ShapeMarks joined;
+    while (std::size_t available = reader.WaitForChunks(3)) {
+      const ChunkReader::Chunk chunk = reader.ChunkAt(0);
+      ASSERT_EQ(chunk.start, next);
+      const CarveBuffer held = reader.Bytes();
+      ASSERT_LE(held.base, chunk.start);
+      ASSERT_GE(held.base + held.size, chunk.start + chunk.bytes);
+      EXPECT_TRUE(std::equal(held.data + (chunk.start - held.base),
+                             held.data + (chunk.start - held.base + chunk.bytes),
+                             expected.begin() + static_cast<std::ptrdiff_t>(chunk.start)))
+          << chunk.start;
+      if (available < 3) {
+        EXPECT_EQ(held.base + held.size, expected.size() + kCarveLookAhead);
+      }
+      joined.anchors.insert(joined.anchors.end(), chunk.marks->anchors.begin(),
+                            chunk.marks->anchors.end());
+      joined.sizeFields.insert(joined.sizeFields.end(), chunk.marks->sizeFields.begin(),
+                               chunk.marks->sizeFields.end());
+      EXPECT_EQ(chunk.lineBreaks != nullptr, findMarks);
+      next = chunk.start + chunk.bytes;
+      reader.LetGoOfFirst();
+    }
+    EXPECT_EQ(next, expected.size()) << "every sector, the partial one too";
+    if (findMarks) {
+      EXPECT_EQ(joined.anchors, whole.anchors);
+      EXPECT_EQ(joined.sizeFields, whole.sizeFields);
+    } else {
+      EXPECT_TRUE(joined.anchors.empty() && joined.sizeFields.empty());
+    }
+  }
+}
+
+TEST(ChunkReaderTest, AStopEndsTheReading) {
+  const std::vector<std::uint8_t> bytes = SourceBytes(40 * kChunkSectors * kSectorSize);
+  DataSource source;
+  source.OpenBackend(MakeMemoryBackend(bytes), "stop.img");
+  std::atomic<bool> stop{false};
+  ChunkReader reader(source, 0, source.TotalSectors(), true, stop);
+  ASSERT_EQ(reader.WaitForChunks(3), 3u);
+  stop = true;
+  std::size_t handedOver = 0;
+  while (reader.WaitForChunks(3) > 0) {
+    reader.LetGoOfFirst();
+    ++handedOver;
+  }
+  EXPECT_LT(handedOver, 40u);
+}
+
+}  // namespace
+}  // namespace quillon
