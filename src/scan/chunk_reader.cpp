@@ -17,8 +17,7 @@ constexpr std::size_t kPieceBytes = std::size_t{kReadSectors} * kSectorSize;
 // Chunks the reader holds at most, counting the three the scan works in: it runs up to this
 // many less three ahead of the scan.
 constexpr std::size_t kChunksHeld = 7;
-// Chunks the buffer holds. Making room moves the chunks kept (those held and the one before) to
-// the front; the larger the buffer, the rarer that is.
+// Chunks the ring holds (or the buffer, where making room moves the chunks kept to its front).
 constexpr std::size_t kBufferChunks = 24;
 
 // Waits until `condition` holds: busily for half a millisecond at most, calling `help` while it
@@ -48,14 +47,16 @@ void WaitUntil(std::mutex& mutex, std::condition_variable& changed, Condition co
 }  // namespace
 
 ChunkReader::ChunkReader(DataSource& source, std::uint64_t first, std::uint64_t last,
-                         bool findMarks, const std::atomic<bool>& stopRequested)
+                         bool findMarks, const std::atomic<bool>& stopRequested, bool ring)
     : source_(source),
+      first_(first * kSectorSize),
       last_(last),
       findMarks_(findMarks),
       stopRequested_(stopRequested),
-      buffer_(kBufferChunks * kChunkBytes + kCarveLookAhead, 0),
+      ring_(ring ? kBufferChunks * kChunkBytes : 0),
       bufferBase_(first * kSectorSize) {
-  readEnd_.store(bufferBase_);
+  if (!ring_.Data()) buffer_.assign(kBufferChunks * kChunkBytes + kCarveLookAhead, 0);
+  readEnd_.store(first_);
   thread_ = std::thread([this] { ReadAll(); });
 }
 
@@ -70,34 +71,49 @@ void ChunkReader::Notify() {
   changed_.notify_all();
 }
 
-bool ChunkReader::WaitForRoom(std::size_t bytes) {
+std::uint8_t* ChunkReader::Address(std::uint64_t at) const {
+  if (ring_.Data()) return ring_.Data() + (at - first_) % ring_.Size();
+  return const_cast<std::uint8_t*>(buffer_.data()) + (at - bufferBase_);
+}
+
+std::uint64_t ChunkReader::KeptFrom(std::uint64_t readingAt) {
+  std::uint64_t front = readingAt;
+  {
+    std::lock_guard lock(mutex_);
+    if (!chunks_.empty()) front = chunks_.front().start;
+  }
+  return std::max(first_, front >= first_ + kChunkBytes ? front - kChunkBytes : first_);
+}
+
+bool ChunkReader::WaitForRoom(std::uint64_t start, std::size_t bytes) {
   // Ahead of the scan, the reader has time to mark what it has read.
   auto markWhileWaiting = [this] { return findMarks_ && MarkAReadPiece(); };
   WaitUntil(
       mutex_, changed_,
-      [this] {
-        std::lock_guard lock(mutex_);
-        return chunks_.size() < kChunksHeld || quit_.load();
+      [&] {
+        if (quit_.load()) return true;
+        {
+          std::lock_guard lock(mutex_);
+          if (chunks_.size() >= kChunksHeld) return false;
+        }
+        // The ring overwrites what lies a ring's length before: only bytes let go of.
+        return !ring_.Data() || start + bytes + kCarveLookAhead - KeptFrom(start) <= ring_.Size();
       },
       markWhileWaiting);
-  while (filled_ + bytes + kCarveLookAhead > buffer_.size() && !quit_.load()) {
+  while (!ring_.Data() && filled_ + bytes + kCarveLookAhead > buffer_.size() && !quit_.load()) {
+    // The scan thread moves the bytes while this thread does nothing with them.
     wantsRoom_.store(true);
     Notify();
     WaitUntil(
-        mutex_, changed_, [this] { return !wantsRoom_.load() || quit_.load(); }, markWhileWaiting);
+        mutex_, changed_, [this] { return !wantsRoom_.load() || quit_.load(); },
+        [] { return false; });
   }
   return !quit_.load();
 }
 
 void ChunkReader::MakeRoom() {
   if (!wantsRoom_.load()) return;
-  // Keep the chunk before the first one kept: the mails found there may still be followed.
-  std::uint64_t keepFrom = readEnd_.load();
-  {
-    std::lock_guard lock(mutex_);
-    if (!chunks_.empty()) keepFrom = chunks_.front().start;
-  }
-  keepFrom = std::max(bufferBase_, keepFrom >= kChunkBytes ? keepFrom - kChunkBytes : 0);
+  const std::uint64_t keepFrom = std::max(bufferBase_, KeptFrom(readEnd_.load()));
   const auto shift = static_cast<std::size_t>(keepFrom - bufferBase_);
   std::memmove(buffer_.data(), buffer_.data() + shift, filled_ - shift);
   bufferBase_ = keepFrom;
@@ -110,8 +126,10 @@ void ChunkReader::TryMark(LoadingChunk& chunk, std::size_t piece) {
   if (piece >= chunk.pieces || chunk.taken[piece].exchange(true)) return;
   const std::uint64_t from = chunk.start + std::uint64_t{piece} * kPieceBytes;
   const std::uint64_t to = std::min<std::uint64_t>(from + kPieceBytes, chunk.start + chunk.bytes);
-  // The bytes up to the piece's end, and none of those the reader may be writing behind it.
-  const CarveBuffer read{buffer_.data(), static_cast<std::size_t>(to - bufferBase_), bufferBase_};
+  // The piece and the few bytes in front of it that anchors need, and none of those the reader
+  // may be writing behind it.
+  const std::uint64_t viewStart = std::max(first_, from >= 64 ? from - 64 : 0);
+  const CarveBuffer read{Address(viewStart), static_cast<std::size_t>(to - viewStart), viewStart};
   FindShapeMarks(read, from, to, chunk.pieceMarks[piece], chunk.lineBreaks.Bits());
   chunk.piecesMarked.fetch_add(1, std::memory_order_release);
 }
@@ -139,11 +157,11 @@ bool ChunkReader::MarkAReadPiece() {
 }
 
 void ChunkReader::ReadAll() {
-  std::uint64_t position = bufferBase_ / kSectorSize;
+  std::uint64_t position = first_ / kSectorSize;
   while (position < last_ && !quit_.load() && !stopRequested_.load()) {
     const std::uint64_t count = std::min<std::uint64_t>(kChunkSectors, last_ - position);
     const auto bytes = static_cast<std::size_t>(count * kSectorSize);
-    if (!WaitForRoom(bytes)) return;
+    if (!WaitForRoom(position * kSectorSize, bytes)) return;
     LoadingChunk* chunk;
     {
       std::lock_guard lock(mutex_);
@@ -153,9 +171,10 @@ void ChunkReader::ReadAll() {
       chunk->pieces = findMarks_ ? (bytes + kPieceBytes - 1) / kPieceBytes : 0;
       if (findMarks_) chunk->lineBreaks = LineBreakMap(chunk->start, bytes);
     }
+    std::uint8_t* const destination = Address(chunk->start);
     for (std::size_t done = 0; done < bytes; done += kPieceBytes) {
       const std::size_t size = std::min(kPieceBytes, bytes - done);
-      std::uint8_t* target = buffer_.data() + filled_ + done;
+      std::uint8_t* target = destination + done;
       const std::uint64_t sector = position + done / kSectorSize;
       if (stopRequested_.load()) {
         std::memset(target, 0, bytes - done);
@@ -165,7 +184,7 @@ void ChunkReader::ReadAll() {
       if (sector + size / kSectorSize == source_.TotalSectors())
         std::memset(target + size - kSectorSize, 0, kSectorSize);
       if (!source_.ReadSectors(target, static_cast<std::uint32_t>(size), sector))
-        std::memset(target, 0, size);  // a sector that cannot be read counts as zeros
+        std::memset(target, 0, size);  // the sectors of a read that fails count as zeros
       if (findMarks_) chunk->piecesRead.fetch_add(1, std::memory_order_release);
     }
     if (findMarks_) chunk->piecesRead.store(chunk->pieces, std::memory_order_release);
@@ -176,7 +195,7 @@ void ChunkReader::ReadAll() {
     Notify();
   }
   // The carver reads a little past the source's end: zeros stand there.
-  std::memset(buffer_.data() + filled_, 0, kCarveLookAhead);
+  std::memset(Address(position * kSectorSize), 0, kCarveLookAhead);
   ended_.store(true, std::memory_order_release);
   Notify();
 }
@@ -228,9 +247,9 @@ CarveBuffer ChunkReader::Bytes() {
   // Once the reading has ended, readEnd_ is final.
   const bool ended = ended_.load(std::memory_order_acquire);
   const std::uint64_t end = readEnd_.load(std::memory_order_acquire);
-  return CarveBuffer{buffer_.data(),
-                     static_cast<std::size_t>(end - bufferBase_) + (ended ? kCarveLookAhead : 0),
-                     bufferBase_};
+  const std::uint64_t kept = ring_.Data() ? KeptFrom(end) : bufferBase_;
+  return CarveBuffer{Address(kept),
+                     static_cast<std::size_t>(end - kept) + (ended ? kCarveLookAhead : 0), kept};
 }
 
 void ChunkReader::LetGoOfFirst() {

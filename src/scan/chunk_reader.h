@@ -26,6 +26,7 @@
 #include "scan/mail_record.h"
 #include "scan/shape_scanner.h"
 #include "source/data_source.h"
+#include "source/ring_memory.h"
 
 namespace quillon {
 
@@ -40,9 +41,10 @@ class ChunkReader {
   };
 
   // Reads the sectors [first, last) of `source`; finds marks when `findMarks`. Stops early when
-  // `stopRequested` is set. The reading starts at once.
+  // `stopRequested` is set. The reading starts at once. Without `ring` (or where the system has
+  // none) the bytes are held in a buffer whose kept bytes are moved to its front.
   ChunkReader(DataSource& source, std::uint64_t first, std::uint64_t last, bool findMarks,
-              const std::atomic<bool>& stopRequested);
+              const std::atomic<bool>& stopRequested, bool ring = true);
   ~ChunkReader();
   ChunkReader(const ChunkReader&) = delete;
   ChunkReader& operator=(const ChunkReader&) = delete;
@@ -80,18 +82,28 @@ class ChunkReader {
   };
 
   void ReadAll();
-  bool WaitForRoom(std::size_t bytes);  // reader side; false when told to quit
-  void MakeRoom();                      // scan side, while the reader waits for room
+  bool WaitForRoom(std::uint64_t start, std::size_t bytes);  // reader side; false: told to quit
+  void MakeRoom();  // scan side, while the reader waits for the buffer's bytes to be moved
   void TryMark(LoadingChunk& chunk, std::size_t piece);
-  bool MarkAReadPiece();  // scan side; false when no piece is waiting
+  bool MarkAReadPiece();  // false when no piece is waiting
   bool Ready(std::size_t count, std::size_t& available);
   void Notify();
+  // Where the absolute byte `at` is held (or is to be); `at` at or behind the first byte kept.
+  std::uint8_t* Address(std::uint64_t at) const;
+  // The first byte to keep: the chunk before the first one not let go (mails found there may
+  // still be followed), or the reading position when no chunk is held.
+  std::uint64_t KeptFrom(std::uint64_t readingAt);
 
   DataSource& source_;
-  const std::uint64_t last_;
+  const std::uint64_t first_;  // absolute byte
+  const std::uint64_t last_;   // sector
   const bool findMarks_;
   const std::atomic<bool>& stopRequested_;
 
+  // The bytes are held in a ring mapped twice in a row where the system allows, so nothing is
+  // ever moved; otherwise in one buffer whose kept bytes are moved to its front when the reader
+  // reaches its end.
+  RingMemory ring_;
   std::vector<std::uint8_t> buffer_;
   // buffer_[0] is this absolute byte; it and filled_ change only while the reader waits for
   // room (or before the reader thread starts).

@@ -33,8 +33,11 @@ std::vector<std::uint8_t> SourceBytes(std::size_t size) {
   return bytes;
 }
 
-TEST(ChunkReaderTest, HandsOverEveryChunkInOrderWithItsMarks) {
-  const std::size_t size = 9 * kChunkSectors * kSectorSize + 5 * kSectorSize + 100;
+// The bytes are held in a ring or in a buffer whose bytes are moved; both go round several times.
+class ChunkReaderTest : public testing::TestWithParam<bool> {};
+
+TEST_P(ChunkReaderTest, HandsOverEveryChunkInOrderWithItsMarks) {
+  const std::size_t size = 61 * kChunkSectors * kSectorSize + 5 * kSectorSize + 100;
   std::vector<std::uint8_t> bytes = SourceBytes(size);
   const std::uint64_t badSector = 3 * kChunkSectors + 7;
   DataSource source;
@@ -53,7 +56,7 @@ TEST(ChunkReaderTest, HandsOverEveryChunkInOrderWithItsMarks) {
 
   for (bool findMarks : {true, false}) {
     std::atomic<bool> stop{false};
-    ChunkReader reader(source, 0, source.TotalSectors(), findMarks, stop);
+    ChunkReader reader(source, 0, source.TotalSectors(), findMarks, stop, GetParam());
     std::uint64_t next = 0;
     ShapeMarks joined;
     while (std::size_t available = reader.WaitForChunks(3)) {
@@ -87,12 +90,12 @@ TEST(ChunkReaderTest, HandsOverEveryChunkInOrderWithItsMarks) {
   }
 }
 
-TEST(ChunkReaderTest, AStopEndsTheReading) {
+TEST_P(ChunkReaderTest, AStopEndsTheReading) {
   const std::vector<std::uint8_t> bytes = SourceBytes(40 * kChunkSectors * kSectorSize);
   DataSource source;
   source.OpenBackend(MakeMemoryBackend(bytes), "stop.img");
   std::atomic<bool> stop{false};
-  ChunkReader reader(source, 0, source.TotalSectors(), true, stop);
+  ChunkReader reader(source, 0, source.TotalSectors(), true, stop, GetParam());
   ASSERT_EQ(reader.WaitForChunks(3), 3u);
   stop = true;
   std::size_t handedOver = 0;
@@ -102,6 +105,11 @@ TEST(ChunkReaderTest, AStopEndsTheReading) {
   }
   EXPECT_LT(handedOver, 40u);
 }
+
+INSTANTIATE_TEST_SUITE_P(Holding, ChunkReaderTest, testing::Values(true, false),
+                         [](const testing::TestParamInfo<bool>& param) {
+                           return param.param ? "Ring" : "MovedBuffer";
+                         });
 
 }  // namespace
 }  // namespace quillon
