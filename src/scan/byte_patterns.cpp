@@ -32,22 +32,33 @@ bool IsStoreSizeField(const std::uint8_t* at) {
   return at[1] == 0x02 && at[2] == 0 && at[3] == 0;
 }
 
-// One byte at a time, for the ends of a range and where no vector steps are at hand.
 // Whether the CR at `at` begins a line break, as far as the range [.., end) tells.
 bool MayBreakLine(const std::uint8_t* data, std::size_t at, std::size_t end) {
   return data[at] == '\r' && (at + 1 >= end || data[at + 1] == '\n');
+}
+
+// Whether the CR at `at` begins a line break whose next line may be a trace line.
+bool MayOpenTraceLine(const std::uint8_t* data, std::size_t at, std::size_t end) {
+  return MayBreakLine(data, at, end) && (at + 2 >= end || (data[at + 2] | 0x20) == 'r');
+}
+
+void SetLineBreak(const std::uint8_t* data, std::size_t at, std::size_t end, std::uint64_t base,
+                  LineBreakBits lineBreaks) {
+  if (!MayBreakLine(data, at, end)) return;
+  lineBreaks.any.Set((base + at) / kSector);
+  if (MayOpenTraceLine(data, at, end)) lineBreaks.beforeR.Set((base + at) / kSector);
 }
 
 // One byte at a time, for the ends of a range and where no vector steps are at hand. `rangeEnd`
 // is the end of the whole range, which the bytes behind [begin, end) belong to.
 void MarksOneByOne(const std::uint8_t* data, std::size_t begin, std::size_t end,
                    std::size_t rangeEnd, std::uint64_t base, std::vector<std::uint64_t>& anchors,
-                   std::vector<std::uint64_t>& sizeFields, SectorBits lineBreaks) {
+                   std::vector<std::uint64_t>& sizeFields, LineBreakBits lineBreaks) {
   for (std::size_t i = begin; i < end; ++i) {
     if (IsAnchorColon(data, i, base)) anchors.push_back(base + i - kColonDistance);
     if ((base + i) % 4 == 0 && i + 4 <= rangeEnd && IsStoreSizeField(data + i))
       sizeFields.push_back(base + i);
-    if (MayBreakLine(data, i, rangeEnd)) lineBreaks.Set((base + i) / kSector);
+    SetLineBreak(data, i, rangeEnd, base, lineBreaks);
   }
 }
 
@@ -61,9 +72,9 @@ std::uint64_t SectorColonBit(std::uint64_t stepStart, std::size_t stepBytes) {
 
 // A line break lies somewhere in the step at absolute `stepStart`: the sectors it touches (two
 // at most) may hold it.
-void SetStepSectors(SectorBits lineBreaks, std::uint64_t stepStart, std::size_t stepBytes) {
-  lineBreaks.Set(stepStart / kSector);
-  lineBreaks.Set((stepStart + stepBytes - 1) / kSector);
+void SetStepSectors(SectorBits bits, std::uint64_t stepStart, std::size_t stepBytes) {
+  bits.Set(stepStart / kSector);
+  bits.Set((stepStart + stepBytes - 1) / kSector);
 }
 
 // Appends the finds of one step at i from its bit masks: a bit per byte for anchor colons and,
@@ -79,24 +90,30 @@ void AppendStepFinds(std::size_t i, std::uint64_t base, std::uint64_t colons, st
 __attribute__((target("avx512f,avx512bw"))) std::size_t MarksAvx512(
     const std::uint8_t* data, std::size_t i, std::size_t end, std::uint64_t base,
     std::vector<std::uint64_t>& anchors, std::vector<std::uint64_t>& sizeFields,
-    SectorBits lineBreaks) {
+    LineBreakBits lineBreaks) {
   const __m512i colon = _mm512_set1_epi8(':');
   const __m512i carriageReturn = _mm512_set1_epi8('\r');
+  const __m512i r = _mm512_set1_epi8('r');
   const __m512i lowerCase = _mm512_set1_epi8(0x20);
   const __m512i f = _mm512_set1_epi8('f');
   const __m512i d = _mm512_set1_epi8('d');
   const __m512i lineFeed = _mm512_set1_epi8('\n');
   const __m512i sizeMask = _mm512_set1_epi32(static_cast<int>(0xFFFFFF00u));
   const __m512i size = _mm512_set1_epi32(0x200);
-  // Each step reads the byte behind it too (the LF of a line break).
-  for (; i + 64 < end; i += 64) {
+  // Each step reads the two bytes behind it too (the LF of a line break and the line's first).
+  for (; i + 65 < end; i += 64) {
     const __m512i here = _mm512_loadu_si512(data + i);
     std::uint64_t colons = _mm512_cmpeq_epi8_mask(here, colon);
     const __mmask16 words = _mm512_cmpeq_epi32_mask(_mm512_and_si512(here, sizeMask), size);
     const std::uint64_t breaks = _mm512_cmpeq_epi8_mask(here, carriageReturn) &
                                  _mm512_cmpeq_epi8_mask(_mm512_loadu_si512(data + i + 1), lineFeed);
     if ((colons | words | breaks) == 0) continue;
-    if (breaks != 0) SetStepSectors(lineBreaks, base + i, 64);
+    if (breaks != 0) {
+      SetStepSectors(lineBreaks.any, base + i, 64);
+      const __m512i next = _mm512_or_si512(_mm512_loadu_si512(data + i + 2), lowerCase);
+      if ((breaks & _mm512_cmpeq_epi8_mask(next, r)) != 0)
+        SetStepSectors(lineBreaks.beforeR, base + i, 64);
+    }
     if ((colons | words) == 0) continue;
     const __m512i initial =
         _mm512_or_si512(_mm512_loadu_si512(data + i - kColonDistance), lowerCase);
@@ -115,17 +132,18 @@ __attribute__((target("avx2"))) std::size_t MarksAvx2(const std::uint8_t* data, 
                                                       std::size_t end, std::uint64_t base,
                                                       std::vector<std::uint64_t>& anchors,
                                                       std::vector<std::uint64_t>& sizeFields,
-                                                      SectorBits lineBreaks) {
+                                                      LineBreakBits lineBreaks) {
   const __m256i colon = _mm256_set1_epi8(':');
   const __m256i carriageReturn = _mm256_set1_epi8('\r');
+  const __m256i r = _mm256_set1_epi8('r');
   const __m256i lowerCase = _mm256_set1_epi8(0x20);
   const __m256i f = _mm256_set1_epi8('f');
   const __m256i d = _mm256_set1_epi8('d');
   const __m256i lineFeed = _mm256_set1_epi8('\n');
   const __m256i sizeMask = _mm256_set1_epi32(static_cast<int>(0xFFFFFF00u));
   const __m256i size = _mm256_set1_epi32(0x200);
-  // Each step reads the byte behind it too (the LF of a line break).
-  for (; i + 32 < end; i += 32) {
+  // Each step reads the two bytes behind it too (the LF of a line break and the line's first).
+  for (; i + 33 < end; i += 32) {
     const __m256i here = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(data + i));
     const __m256i words = _mm256_cmpeq_epi32(_mm256_and_si256(here, sizeMask), size);
     const __m256i colons = _mm256_cmpeq_epi8(here, colon);
@@ -136,7 +154,14 @@ __attribute__((target("avx2"))) std::size_t MarksAvx2(const std::uint8_t* data, 
     const __m256i marks = _mm256_or_si256(colons, words);
     const __m256i any = _mm256_or_si256(marks, breaks);
     if (_mm256_testz_si256(any, any)) continue;
-    if (!_mm256_testz_si256(breaks, breaks)) SetStepSectors(lineBreaks, base + i, 32);
+    if (!_mm256_testz_si256(breaks, breaks)) {
+      SetStepSectors(lineBreaks.any, base + i, 32);
+      const __m256i next = _mm256_or_si256(
+          _mm256_loadu_si256(reinterpret_cast<const __m256i*>(data + i + 2)), lowerCase);
+      const __m256i traceBreaks = _mm256_and_si256(breaks, _mm256_cmpeq_epi8(next, r));
+      if (!_mm256_testz_si256(traceBreaks, traceBreaks))
+        SetStepSectors(lineBreaks.beforeR, base + i, 32);
+    }
     if (_mm256_testz_si256(marks, marks)) continue;
     const __m256i initial = _mm256_or_si256(
         _mm256_loadu_si256(reinterpret_cast<const __m256i*>(data + i - kColonDistance)), lowerCase);
@@ -179,7 +204,7 @@ int LowestBit(unsigned bits) {
 
 std::size_t MarksSse2(const std::uint8_t* data, std::size_t i, std::size_t end, std::uint64_t base,
                       std::vector<std::uint64_t>& anchors, std::vector<std::uint64_t>& sizeFields,
-                      SectorBits lineBreaks) {
+                      LineBreakBits lineBreaks) {
   const __m128i colon = _mm_set1_epi8(':');
   const __m128i carriageReturn = _mm_set1_epi8('\r');
   const __m128i sizeMask = _mm_set1_epi32(static_cast<int>(0xFFFFFF00u));
@@ -194,7 +219,7 @@ std::size_t MarksSse2(const std::uint8_t* data, std::size_t i, std::size_t end, 
       const std::size_t at = i + static_cast<std::size_t>(LowestBit(bits));
       if (IsAnchorColon(data, at, base)) anchors.push_back(base + at - kColonDistance);
       if ((base + at) % 4 == 0 && IsStoreSizeField(data + at)) sizeFields.push_back(base + at);
-      if (MayBreakLine(data, at, end)) lineBreaks.Set((base + at) / kSector);
+      SetLineBreak(data, at, end, base, lineBreaks);
     }
   }
   return i;
@@ -205,7 +230,7 @@ std::size_t MarksSse2(const std::uint8_t* data, std::size_t i, std::size_t end, 
 
 void FindMarkPositions(const std::uint8_t* data, std::size_t begin, std::size_t end,
                        std::uint64_t base, std::vector<std::uint64_t>& anchors,
-                       std::vector<std::uint64_t>& sizeFields, SectorBits lineBreaks,
+                       std::vector<std::uint64_t>& sizeFields, LineBreakBits lineBreaks,
                        MarkSteps widest) {
   if (begin >= end) return;
   // The vector steps need the bytes in front of them and start on a 4-byte word of the source.

@@ -22,15 +22,16 @@ namespace quillon {
 // multiple of 4 whose 32-bit little-endian word reads 0x000002xx: the size field of a store block
 // header (its data area is 0x200 to 0x2FF bytes).
 //
-// Sets in `lineBreaks` the sector of every CR in [begin, end) that a LF follows, and of a CR at
-// end - 1 (what follows it is not looked at); a few sectors more may be set.
+// Sets in `lineBreaks.any` the sector of every CR in [begin, end) that a LF follows, and in
+// `lineBreaks.beforeR` that of every such CR whose LF an 'R' or 'r' follows; where the range ends
+// before what would tell, the sector is set. A few sectors more may be set.
 //
 // `widest` caps the vector steps used (the processor's widest by default), so that each can be
 // held against the others.
 enum class MarkSteps { Bytes, Sse2, Avx2, Avx512 };
 void FindMarkPositions(const std::uint8_t* data, std::size_t begin, std::size_t end,
                        std::uint64_t base, std::vector<std::uint64_t>& anchors,
-                       std::vector<std::uint64_t>& sizeFields, SectorBits lineBreaks = {},
+                       std::vector<std::uint64_t>& sizeFields, LineBreakBits lineBreaks = {},
                        MarkSteps widest = MarkSteps::Avx512);
 
 }  // namespace quillon

@@ -23,6 +23,13 @@ struct SectorBits {
   }
 };
 
+// What a search sets: the sectors that may hold a line break, and those that may hold one whose
+// next line begins with 'R' or 'r' (where a "Received: " line may begin).
+struct LineBreakBits {
+  SectorBits any;
+  SectorBits beforeR;
+};
+
 class LineBreakMap {
  public:
   LineBreakMap() = default;
@@ -30,20 +37,25 @@ class LineBreakMap {
   // sector marked yet.
   LineBreakMap(std::uint64_t start, std::uint64_t bytes);
 
-  SectorBits Bits() { return SectorBits{first_, words_.data(), sectors_}; }
+  LineBreakBits Bits() {
+    return LineBreakBits{SectorBits{first_, any_.data(), sectors_},
+                         SectorBits{first_, beforeR_.data(), sectors_}};
+  }
 
   // The first absolute byte in [at, end) whose sector may hold a line break (bytes the map does
-  // not cover may); `end` when there is none.
-  std::uint64_t NextPossible(std::uint64_t at, std::uint64_t end) const;
+  // not cover may); `end` when there is none. With `traceLinesOnly`, only line breaks before an
+  // 'R' or 'r' count.
+  std::uint64_t NextPossible(std::uint64_t at, std::uint64_t end, bool traceLinesOnly) const;
   // The end of the run of sectors from `at` on that may hold one, at most `end`.
-  std::uint64_t PossibleRunEnd(std::uint64_t at, std::uint64_t end) const;
+  std::uint64_t PossibleRunEnd(std::uint64_t at, std::uint64_t end, bool traceLinesOnly) const;
 
  private:
-  bool Possible(std::uint64_t sector) const;
+  bool Possible(std::uint64_t sector, const std::vector<std::uint64_t>& words) const;
 
   std::uint64_t first_ = 0;  // the first sector
   std::uint64_t sectors_ = 0;
-  std::vector<std::uint64_t> words_;
+  std::vector<std::uint64_t> any_;
+  std::vector<std::uint64_t> beforeR_;
 };
 
 }  // namespace quillon

@@ -76,11 +76,13 @@ void MailCarver::Walk(CarveBuffer buffer, std::uint64_t walkEnd,
     if (b >= searchEnd) {
       searchEnd = end;
       if (lineBreaks && buffer.base + b >= movedUntil_) {
-        b = static_cast<std::size_t>(lineBreaks->NextPossible(buffer.base + b, walkEnd) -
-                                     buffer.base);
+        // Outside a mail only a trace line matters.
+        const bool traceLinesOnly = !InMail();
+        b = static_cast<std::size_t>(
+            lineBreaks->NextPossible(buffer.base + b, walkEnd, traceLinesOnly) - buffer.base);
         if (b >= end) break;
-        searchEnd = static_cast<std::size_t>(lineBreaks->PossibleRunEnd(buffer.base + b, walkEnd) -
-                                             buffer.base);
+        searchEnd = static_cast<std::size_t>(
+            lineBreaks->PossibleRunEnd(buffer.base + b, walkEnd, traceLinesOnly) - buffer.base);
       } else if (lineBreaks) {
         searchEnd = static_cast<std::size_t>(std::min(walkEnd, movedUntil_) - buffer.base);
       }
@@ -102,6 +104,7 @@ void MailCarver::Walk(CarveBuffer buffer, std::uint64_t walkEnd,
     if (StartsWithAt(buffer, p, kReceived)) {
       StartMail(lineStart);
       b = p + kReceived.size();
+      searchEnd = 0;  // in a mail now: every line matters
       continue;
     }
 
@@ -131,6 +134,11 @@ void MailCarver::Walk(CarveBuffer buffer, std::uint64_t walkEnd,
     skip = 0;
   }
   position_ = buffer.base + b;
+}
+
+bool MailCarver::InMail() const {
+  return pending_.inMail || (followed_ && (followed_->CollectingText() || followed_->TextEmpty() ||
+                                           followed_->AttachmentOpen()));
 }
 
 void MailCarver::NoteBytesMayHaveMoved(std::uint64_t lastLineStart) {

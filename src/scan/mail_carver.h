@@ -54,6 +54,9 @@ class MailCarver {
  private:
   void StartMail(std::uint64_t lineStart);
   void AcceptPending(CarveBuffer buffer, std::size_t lineStart);
+  // Whether a header block is being read or a mail's body followed: then every line matters,
+  // else only trace lines.
+  bool InMail() const;
   // Lines up to the one at this absolute byte were read where block headers may be removed.
   void NoteBytesMayHaveMoved(std::uint64_t lastLineStart);
 

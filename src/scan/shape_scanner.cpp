@@ -313,7 +313,7 @@ bool IsAnchor(CarveBuffer buffer, std::size_t index) {
 }  // namespace
 
 void FindShapeMarks(CarveBuffer buffer, std::uint64_t from, std::uint64_t to, ShapeMarks& marks,
-                    SectorBits lineBreaks) {
+                    LineBreakBits lineBreaks) {
   if (from < buffer.base || to > buffer.base + buffer.size || from >= to) return;
   const auto begin = static_cast<std::size_t>(from - buffer.base);
   const auto end = static_cast<std::size_t>(to - buffer.base);

@@ -69,7 +69,7 @@ struct ShapeMarks {
 // the bytes from buffer.base on, those in front of `from` included where there are any; `from`
 // and `to` are multiples of 4. Sets in `lineBreaks` the sectors that may hold a line break.
 void FindShapeMarks(CarveBuffer buffer, std::uint64_t from, std::uint64_t to, ShapeMarks& marks,
-                    SectorBits lineBreaks = {});
+                    LineBreakBits lineBreaks = {});
 
 // Follows the candidate's body from the end of its header block, as far as `limit` (an absolute
 // offset: where the next mail begins) and the buffer reach: collects its text and parts and

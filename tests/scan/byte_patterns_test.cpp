@@ -16,15 +16,19 @@ struct Marks {
   std::vector<std::uint64_t> anchors;
   std::vector<std::uint64_t> sizeFields;
   std::set<std::uint64_t> lineBreakSectors;
+  std::set<std::uint64_t> traceLineSectors;  // line breaks before an 'R' or 'r'
 };
 
-// The sectors of the CRs in [begin, end) that begin a line break, as far as the range tells.
+// The CRs in [begin, end) that begin a line break (with `beforeR`: one whose next line begins
+// with 'R' or 'r'), as far as the range tells.
 std::vector<std::uint64_t> LineBreakCarriageReturns(const std::vector<std::uint8_t>& data,
                                                     std::size_t begin, std::size_t end,
-                                                    std::uint64_t base) {
+                                                    std::uint64_t base, bool beforeR) {
   std::vector<std::uint64_t> found;
   for (std::size_t i = begin; i < end; ++i) {
-    if (data[i] == '\r' && (i + 1 == end || data[i + 1] == '\n')) found.push_back(base + i);
+    const bool lineBreak = data[i] == '\r' && (i + 1 == end || data[i + 1] == '\n');
+    const bool traceLine = i + 2 >= end || (data[i + 2] | 0x20) == 'r';
+    if (lineBreak && (!beforeR || traceLine)) found.push_back(base + i);
   }
   return found;
 }
@@ -44,8 +48,10 @@ Marks PlainLook(const std::vector<std::uint8_t>& data, std::size_t begin, std::s
     if ((base + i) % 4 == 0 && data[i + 1] == 0x02 && data[i + 2] == 0 && data[i + 3] == 0)
       found.sizeFields.push_back(base + i);
   }
-  for (std::uint64_t at : LineBreakCarriageReturns(data, begin, end, base))
+  for (std::uint64_t at : LineBreakCarriageReturns(data, begin, end, base, false))
     found.lineBreakSectors.insert(at / 512);
+  for (std::uint64_t at : LineBreakCarriageReturns(data, begin, end, base, true))
+    found.traceLineSectors.insert(at / 512);
   return found;
 }
 
@@ -53,19 +59,23 @@ Marks FastLook(const std::vector<std::uint8_t>& data, std::size_t begin, std::si
                std::uint64_t base, MarkSteps widest = MarkSteps::Avx512) {
   Marks found;
   const std::uint64_t sectors = (base + data.size()) / 512 + 1;
-  std::vector<std::uint64_t> words(sectors / 64 + 1, 0);
-  FindMarkPositions(data.data(), begin, end, base, found.anchors, found.sizeFields,
-                    SectorBits{0, words.data(), sectors}, widest);
+  std::vector<std::uint64_t> any(sectors / 64 + 1, 0);
+  std::vector<std::uint64_t> beforeR(sectors / 64 + 1, 0);
+  FindMarkPositions(
+      data.data(), begin, end, base, found.anchors, found.sizeFields,
+      LineBreakBits{SectorBits{0, any.data(), sectors}, SectorBits{0, beforeR.data(), sectors}},
+      widest);
   for (std::uint64_t sector = 0; sector < sectors; ++sector) {
-    if ((words[sector / 64] >> (sector % 64)) & 1) found.lineBreakSectors.insert(sector);
+    if ((any[sector / 64] >> (sector % 64)) & 1) found.lineBreakSectors.insert(sector);
+    if ((beforeR[sector / 64] >> (sector % 64)) & 1) found.traceLineSectors.insert(sector);
   }
   return found;
 }
 
 std::vector<std::uint8_t> PlantedBytes(std::mt19937& random) {
   // Bytes drawn from a small alphabet, so that the patterns and near misses are frequent.
-  const std::uint8_t alphabet[] = {':',  'F',  'f',  'D',  'd',  'e',
-                                   0x02, 0x00, 0x00, '\n', 0xC6, '\r'};
+  const std::uint8_t alphabet[] = {':',  'F',  'f',  'D',  'd',  'e', 0x02,
+                                   0x00, 0x00, '\n', 0xC6, '\r', 'R'};
   std::vector<std::uint8_t> data(4096);
   std::uniform_int_distribution<std::size_t> pick(0, sizeof alphabet - 1);
   for (auto& byte : data) byte = alphabet[pick(random)];
@@ -102,16 +112,22 @@ TEST(BytePatternsTest, FastSearchesFindWhatAPlainLookFinds) {
       EXPECT_EQ(fast.anchors, plain.anchors) << "round " << round << " steps " << int(widest);
       EXPECT_EQ(fast.sizeFields, plain.sizeFields) << "round " << round << " steps " << int(widest);
       // Every sector with a line break is set; one more only where a vector step that holds a
-      // line break touches it.
-      const std::vector<std::uint64_t> breaks = LineBreakCarriageReturns(data, begin, end, base);
-      for (std::uint64_t sector : plain.lineBreakSectors)
-        EXPECT_TRUE(fast.lineBreakSectors.count(sector))
-            << "round " << round << " sector " << sector;
-      for (std::uint64_t sector : fast.lineBreakSectors) {
-        const bool near = std::any_of(breaks.begin(), breaks.end(), [&](std::uint64_t at) {
-          return at + 64 > sector * 512 && at < sector * 512 + 512 + 64;
-        });
-        EXPECT_TRUE(near) << "round " << round << " sector " << sector << " has no line break";
+      // line break touches it. The same for line breaks before an 'R'.
+      for (bool beforeR : {false, true}) {
+        const std::set<std::uint64_t>& expected =
+            beforeR ? plain.traceLineSectors : plain.lineBreakSectors;
+        const std::set<std::uint64_t>& set =
+            beforeR ? fast.traceLineSectors : fast.lineBreakSectors;
+        const std::vector<std::uint64_t> breaks =
+            LineBreakCarriageReturns(data, begin, end, base, beforeR);
+        for (std::uint64_t sector : expected)
+          EXPECT_TRUE(set.count(sector)) << "round " << round << " sector " << sector << beforeR;
+        for (std::uint64_t sector : set) {
+          const bool near = std::any_of(breaks.begin(), breaks.end(), [&](std::uint64_t at) {
+            return at + 64 > sector * 512 && at < sector * 512 + 512 + 64;
+          });
+          EXPECT_TRUE(near) << "round " << round << " sector " << sector << " has none " << beforeR;
+        }
       }
     }
   }
