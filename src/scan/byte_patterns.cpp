@@ -102,8 +102,16 @@ __attribute__((target("avx512f,avx512bw"))) std::size_t MarksAvx512(
   const __m512i size = _mm512_set1_epi32(0x200);
   // Each step reads the two bytes behind it too (the LF of a line break and the line's first).
   for (; i + 65 < end; i += 64) {
+    // Everything at once, without branches, so that the few steps with a find are the only
+    // ones that branch off.
     const __m512i here = _mm512_loadu_si512(data + i);
-    std::uint64_t colons = _mm512_cmpeq_epi8_mask(here, colon);
+    const __m512i initial =
+        _mm512_or_si512(_mm512_loadu_si512(data + i - kColonDistance), lowerCase);
+    const __m512i before = _mm512_loadu_si512(data + i - kLookBehind);
+    const std::uint64_t colons =
+        _mm512_cmpeq_epi8_mask(here, colon) &
+        (_mm512_cmpeq_epi8_mask(initial, f) | _mm512_cmpeq_epi8_mask(initial, d)) &
+        (_mm512_cmpeq_epi8_mask(before, lineFeed) | SectorColonBit(base + i, 64));
     const __mmask16 words = _mm512_cmpeq_epi32_mask(_mm512_and_si512(here, sizeMask), size);
     const std::uint64_t breaks = _mm512_cmpeq_epi8_mask(here, carriageReturn) &
                                  _mm512_cmpeq_epi8_mask(_mm512_loadu_si512(data + i + 1), lineFeed);
@@ -115,11 +123,6 @@ __attribute__((target("avx512f,avx512bw"))) std::size_t MarksAvx512(
         SetStepSectors(lineBreaks.beforeR, base + i, 64);
     }
     if ((colons | words) == 0) continue;
-    const __m512i initial =
-        _mm512_or_si512(_mm512_loadu_si512(data + i - kColonDistance), lowerCase);
-    const __m512i before = _mm512_loadu_si512(data + i - kLookBehind);
-    colons &= _mm512_cmpeq_epi8_mask(initial, f) | _mm512_cmpeq_epi8_mask(initial, d);
-    colons &= _mm512_cmpeq_epi8_mask(before, lineFeed) | SectorColonBit(base + i, 64);
     std::uint64_t fields = 0;
     for (unsigned w = words; w != 0; w &= w - 1)
       fields |= std::uint64_t{1} << (4 * static_cast<unsigned>(__builtin_ctz(w)));
