@@ -76,7 +76,8 @@ void MailCarver::Walk(CarveBuffer buffer, std::uint64_t walkEnd,
     if (b >= searchEnd) {
       searchEnd = end;
       if (lineBreaks && buffer.base + b >= movedUntil_) {
-        // Outside a mail only a trace line matters.
+        // Outside a mail only a trace line matters. (Inside a stretch the map was asked for, every
+        // byte is looked at, whatever the walk finds there.)
         const bool traceLinesOnly = !InMail();
         b = static_cast<std::size_t>(
             lineBreaks->NextPossible(buffer.base + b, walkEnd, traceLinesOnly) - buffer.base);
@@ -104,7 +105,6 @@ void MailCarver::Walk(CarveBuffer buffer, std::uint64_t walkEnd,
     if (StartsWithAt(buffer, p, kReceived)) {
       StartMail(lineStart);
       b = p + kReceived.size();
-      searchEnd = 0;  // in a mail now: every line matters
       continue;
     }
 

@@ -191,19 +191,37 @@ TEST(MailCarverTest, WalkWithALineBreakMapFindsTheSame) {
     for (auto& byte : bytes) byte = static_cast<std::uint8_t>(random());
     const std::string stored = head + BlockHeader() + tail;
     std::copy(stored.begin(), stored.end(), bytes.begin() + static_cast<std::ptrdiff_t>(start));
+    // Mails whose bodies run over several sectors with no line that begins with an R: the walk
+    // reads them whole, while outside mails it reads only sectors with a trace line's start.
+    std::string letter;
+    for (int line = 0; line < 80; ++line) letter += "line " + std::to_string(line) + " of it\r\n";
     for (int i = 0; i < round; ++i) {
-      const std::string mail = "\r\n" + SampleMail("Mail " + std::to_string(i));
-      const std::size_t at = 20000 + random() % 150000;
+      const std::string mail = "\r\n" + SampleMail("Mail " + std::to_string(i), letter);
+      const std::size_t at = 20000 + static_cast<std::size_t>(i) * 25000 + random() % 20000;
       std::copy(mail.begin(), mail.end(), bytes.begin() + static_cast<std::ptrdiff_t>(at));
     }
+    // A trace line at a sector's end: the header lines behind it, in a sector with no line that
+    // begins with an R, are read.
+    const std::string trace = "\r\nReceived: by x\r\n";
+    const std::string rest = "From: a@x\r\nTo: b@x\r\nDate: 1 Jan 2001 00:00:00\r\n\r\nend\r\n";
+    std::copy(trace.begin(), trace.end(),
+              bytes.end() - 20 * 512 - static_cast<std::ptrdiff_t>(trace.size()));
+    std::copy(rest.begin(), rest.end(), bytes.end() - 20 * 512);
     const auto [plain, plainBytes] = walk(bytes, false);
     const auto [mapped, mappedBytes] = walk(bytes, true);
     ASSERT_EQ(mapped.size(), plain.size()) << round;
     ASSERT_GE(plain.size(), 1u);
     EXPECT_EQ(plain[0]->StartByte(), kSectorEnd + 8) << "found at the line behind the header";
+    EXPECT_EQ(plain.back()->StartByte(), bytes.size() - 20 * 512 - trace.size() + 2);
     for (std::size_t i = 0; i < plain.size(); ++i) {
       EXPECT_EQ(mapped[i]->StartByte(), plain[i]->StartByte()) << round;
       EXPECT_EQ(mapped[i]->subject, plain[i]->subject) << round;
+      EXPECT_EQ(mapped[i]->date, plain[i]->date) << round;
+      EXPECT_EQ(mapped[i]->Body().bodyText, plain[i]->Body().bodyText) << round;
+    }
+    if (round > 0) {
+      EXPECT_NE(plain[plain.size() - 2]->Body().bodyText.find("line 79 of it"), std::string::npos)
+          << "the whole body is read";
     }
     EXPECT_TRUE(mappedBytes == plainBytes) << round;
   }
