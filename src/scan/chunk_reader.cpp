@@ -71,9 +71,9 @@ void ChunkReader::Notify() {
   changed_.notify_all();
 }
 
-std::uint8_t* ChunkReader::Address(std::uint64_t at) const {
+std::uint8_t* ChunkReader::Address(std::uint64_t at) {
   if (ring_.Data()) return ring_.Data() + (at - first_) % ring_.Size();
-  return const_cast<std::uint8_t*>(buffer_.data()) + (at - bufferBase_);
+  return buffer_.data() + (at - bufferBase_);
 }
 
 std::uint64_t ChunkReader::KeptFrom(std::uint64_t readingAt) {

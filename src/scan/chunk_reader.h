@@ -89,7 +89,7 @@ class ChunkReader {
   bool Ready(std::size_t count, std::size_t& available);
   void Notify();
   // Where the absolute byte `at` is held (or is to be); `at` at or behind the first byte kept.
-  std::uint8_t* Address(std::uint64_t at) const;
+  std::uint8_t* Address(std::uint64_t at);
   // The first byte to keep: the chunk before the first one not let go (mails found there may
   // still be followed), or the reading position when no chunk is held.
   std::uint64_t KeptFrom(std::uint64_t readingAt);
