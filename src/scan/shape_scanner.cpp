@@ -16,7 +16,7 @@ namespace quillon {
 
 namespace {
 
-// Zeros behind an assembled store message, so that line readers stop there.
+// Zeros behind an assembled store message (see PadForReading).
 constexpr std::size_t kCarveLookAheadForStore = 4096;
 // How much a header block must look like a mail's own (see ParseBlock).
 constexpr int kMinimumShapeScore = 4;
@@ -262,6 +262,18 @@ void FollowBody(CarveBuffer buffer, ShapeCandidate& candidate, std::size_t heade
   candidate.body.textEnd = end > 0 ? buffer.base + end : 0;
 }
 
+// Puts zeros behind a store message's text, so that line readers stop there; returns the text's
+// length.
+std::size_t PadForReading(std::string& text) {
+  const std::size_t length = text.size();
+  text.append(kCarveLookAheadForStore, '\0');
+  return length;
+}
+
+CarveBuffer TextBuffer(std::string& text) {
+  return CarveBuffer{reinterpret_cast<std::uint8_t*>(text.data()), text.size(), 0};
+}
+
 // The length of the lines of nothing but blanks that `text` begins with.
 std::size_t LeadingBlankLines(std::string_view text) {
   std::size_t lead = 0;
@@ -421,17 +433,15 @@ void ShapeScanner::ScanStoreBlocks(CarveBuffer buffer, std::size_t first, std::s
 
     // The header block first; the rest of the chain only for a mail.
     StoreChainText chain = ReadStoreChain(readChain, buffer.base + header, kMaxShapeHeaderBlock);
-    std::vector<std::uint8_t> text(chain.text.begin(), chain.text.end());
-    text.resize(text.size() + kCarveLookAheadForStore, 0);
-    ParsedBlock parsed = ParseBlock(CarveBuffer{text.data(), text.size(), 0}, lead);
+    std::size_t textLength = PadForReading(chain.text);
+    ParsedBlock parsed = ParseBlock(TextBuffer(chain.text), lead);
     if (!parsed.valid) continue;
     if (!chain.complete) {
       chain = ReadStoreChain(readChain, buffer.base + header,
                              kMaxShapeHeaderBlock + kShapeLookAhead / 2);
-      text.assign(chain.text.begin(), chain.text.end());
-      text.resize(text.size() + kCarveLookAheadForStore, 0);
+      textLength = PadForReading(chain.text);
     }
-    const CarveBuffer assembled{text.data(), text.size(), 0};
+    const CarveBuffer assembled = TextBuffer(chain.text);
     ShapeCandidate candidate;
     candidate.start = buffer.base + data + lead;
     candidate.headers = std::move(parsed.headers);
@@ -452,8 +462,7 @@ void ShapeScanner::ScanStoreBlocks(CarveBuffer buffer, std::size_t first, std::s
     candidate.tracePosition = TracePositionInChain(chain, parsed.headerEnd);
     candidate.pieces = std::move(chain.pieces);
     candidate.headerEnd = candidate.start + parsed.headerEnd - lead;  // a bound, not a place
-    FollowBody(assembled, candidate, parsed.headerEnd, parsed.endsWithoutEmptyLine,
-               chain.text.size());
+    FollowBody(assembled, candidate, parsed.headerEnd, parsed.endsWithoutEmptyLine, textLength);
     candidate.body.textEnd = 0;  // a store mail ends with its chain
     finds.storeCandidates.push_back(std::move(candidate));
   }

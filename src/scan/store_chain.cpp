@@ -1,6 +1,9 @@
 #include "scan/store_chain.h"
 
 #include <algorithm>
+#include <array>
+#include <cstddef>
+#include <memory_resource>
 #include <unordered_set>
 
 #include "scan/block_header.h"
@@ -39,7 +42,11 @@ StoreChainText ReadStoreChain(const SourceBytesReader& read, std::uint64_t first
   StoreChainText chain;
   std::uint64_t position = firstHeader;
   std::uint64_t base = 0;
-  std::unordered_set<std::uint64_t> visited;
+  // The blocks seen, to tell a loop; most chains are short, so their nodes come from the stack.
+  std::array<std::byte, 8192> nodes;
+  std::pmr::monotonic_buffer_resource resource(nodes.data(), nodes.size());
+  std::pmr::unordered_set<std::uint64_t> visited(&resource);
+  chain.text.reserve(std::min<std::size_t>(limit, 4 * kMaxBlockData));
   // A block header and the largest data area behind it, read at once; a block near the end
   // of the source is read in two steps.
   std::uint8_t bytes[kBlockHeaderSize + kMaxBlockData];
