@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "scan/block_header.h"
+#include "scan/line_scan.h"
 #include "scan/store_chain.h"
 #include "text/ascii.h"
 
@@ -39,10 +40,12 @@ Line ReadLine(CarveBuffer buffer, std::size_t begin) {
   line.end = at;
   line.lineFeedOnly = !(at > begin && buffer.data[at - 1] == '\r');
   if (!line.lineFeedOnly) --line.end;
-  for (std::size_t i = begin; i < line.end; ++i) {
-    if (!IsTextByte(buffer.data[i])) {
-      line.binary = true;
-      break;
+  if (MayHoldNonText(buffer.data + begin, line.end - begin)) {
+    for (std::size_t i = begin; i < line.end; ++i) {
+      if (!IsTextByte(buffer.data[i])) {
+        line.binary = true;
+        break;
+      }
     }
   }
   return line;

@@ -6,6 +6,7 @@
 
 #include "scan/block_header.h"
 #include "scan/html_text.h"
+#include "scan/line_scan.h"
 #include "scan/mime_header.h"
 #include "text/ascii.h"
 #include "text/base64.h"
@@ -49,16 +50,9 @@ BodyLine ReadBodyLine(CarveBuffer buffer, std::size_t position) {
   if (position >= buffer.size) return line;
   const std::size_t limit = std::min(buffer.size - position, kMaxBodyLine);
   const auto* begin = reinterpret_cast<const char*>(buffer.data + position);
-  std::size_t length = 0;
-  while (length < limit) {
-    const char c = begin[length];
-    if (c == '\r' || c == '\n') break;
-    if (c == '\0') {
-      line.endsAtNul = !InsideBlockHeader(buffer, position + length);
-      break;
-    }
-    ++length;
-  }
+  const std::size_t length = FindLineEndOrNul(buffer.data + position, limit);
+  if (length < limit && begin[length] == '\0')
+    line.endsAtNul = !InsideBlockHeader(buffer, position + length);
   line.text = std::string_view(begin, length);
   return line;
 }
@@ -127,9 +121,10 @@ bool BodySteps::AttachmentOpen() const {
 bool BodySteps::ParsePartHeader(CarveBuffer buffer, std::size_t position, std::size_t& skip) {
   if (phase_ == Phase::Finished) return true;
   bool take = phase_ == Phase::HeaderEnd || phase_ == Phase::PartHeaders;
+  // Only a boundary line leads to part headers.
   if (!take) {
-    const BodyLine line = ReadBodyLine(buffer, position);
-    take = line.text.size() >= 2 && line.text[0] == '-' && line.text[1] == '-';
+    take = position + 1 < buffer.size && buffer.data[position] == '-' &&
+           buffer.data[position + 1] == '-';
   }
   if (!take) return false;
   const std::size_t resume = HandleLine(buffer, position, true);

@@ -1,0 +1,64 @@
+// Quick looks along a line of source bytes, eight bytes at a time: mail bodies are read line by
+// line, and most of their bytes are plain text that needs no closer look.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+
+namespace quillon {
+
+namespace line_scan {
+
+constexpr std::uint64_t kOnes = 0x0101010101010101ull;
+constexpr std::uint64_t kHighBits = 0x8080808080808080ull;
+
+inline std::uint64_t Load8(const std::uint8_t* at) {
+  std::uint64_t word;
+  std::memcpy(&word, at, sizeof word);
+  return word;
+}
+
+// Nonzero when one of the word's bytes is zero.
+constexpr std::uint64_t HasZeroByte(std::uint64_t word) {
+  return (word - kOnes) & ~word & kHighBits;
+}
+
+// Nonzero when one of the word's bytes is below `limit` (at most 128).
+constexpr std::uint64_t HasByteBelow(std::uint64_t word, std::uint8_t limit) {
+  return (word - kOnes * limit) & ~word & kHighBits;
+}
+
+}  // namespace line_scan
+
+// The first index in [0, length) whose byte is CR, LF or NUL; `length` when there is none.
+inline std::size_t FindLineEndOrNul(const std::uint8_t* data, std::size_t length) {
+  using namespace line_scan;
+  std::size_t i = 0;
+  for (; i + 8 <= length; i += 8) {
+    const std::uint64_t word = Load8(data + i);
+    if ((HasZeroByte(word) | HasZeroByte(word ^ (kOnes * '\r')) |
+         HasZeroByte(word ^ (kOnes * '\n'))) != 0)
+      break;
+  }
+  for (; i < length; ++i) {
+    if (data[i] == '\r' || data[i] == '\n' || data[i] == '\0') return i;
+  }
+  return length;
+}
+
+// Whether [0, length) holds a byte below 0x20 or 0x7F: only those can be other than text.
+inline bool MayHoldNonText(const std::uint8_t* data, std::size_t length) {
+  using namespace line_scan;
+  std::size_t i = 0;
+  for (; i + 8 <= length; i += 8) {
+    const std::uint64_t word = Load8(data + i);
+    if ((HasByteBelow(word, 0x20) | HasZeroByte(word ^ (kOnes * 0x7F))) != 0) return true;
+  }
+  for (; i < length; ++i) {
+    if (data[i] < 0x20 || data[i] == 0x7F) return true;
+  }
+  return false;
+}
+
+}  // namespace quillon
