@@ -227,6 +227,13 @@ void RecordMerger::DecideStoreCandidates() {
     extent.lineFeedOnly = candidate.lineFeedOnly;
     extent.inStore = true;
     extent.storeBlock = candidate.storeBlock;
+    // What following the body needs of the headers, should it come to that.
+    PendingMail bodyHeaders;
+    if (candidate.bodyAwaited) {
+      bodyHeaders.contentType = candidate.headers.contentType;
+      bodyHeaders.boundary = candidate.headers.boundary;
+      bodyHeaders.transferEncoding = candidate.headers.transferEncoding;
+    }
     MailRecordPtr own = BuildRecord(std::move(candidate.headers), sourceName_, FoundBy::Shape);
     // A mail found already, at the chain's trace line (the walk may have moved that line by one
     // block header's length), or inside its header block or at its start with its values,
@@ -254,6 +261,10 @@ void RecordMerger::DecideStoreCandidates() {
     }
     if (!matched) consider(candidate.start, candidate.start + 1, true);
     if (!matched) {
+      if (candidate.bodyAwaited && readSource_) {
+        candidate.headers = std::move(bodyHeaders);
+        FollowStoreBody(readSource_, candidate);
+      }
       own->SetExtent(extent);
       own->PublishBody(std::move(candidate.body));
       found.push_back(own);

@@ -39,6 +39,10 @@ class RecordMerger final : public MailSink {
   // Sends the status line with the current counters.
   void PublishStatus();
 
+  // Where store chains are read from at the end, for the store mails that turn out to be finds
+  // of their own.
+  void SetSourceReader(SourceBytesReader reader) { readSource_ = std::move(reader); }
+
  private:
   void Publish(const MailRecordPtr& record);
   void MarkDuplicate(MailRecord& record, std::size_t index);
@@ -57,6 +61,7 @@ class RecordMerger final : public MailSink {
   ScanObserver& observer_;
   std::string sourceName_;
   bool strict_;
+  SourceBytesReader readSource_;
   std::deque<ShapeCandidate> candidates_;
   std::vector<ShapeCandidate> storeCandidates_;
   // Where the walk finds each chain's mail, and the chain's first block.

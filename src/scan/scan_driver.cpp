@@ -31,9 +31,12 @@ void RunScan(DataSource& source, const ScanOptions& options, ScanStatus& status,
   ShapeScanner shapes;
   // Store chains are read from the source (reads of it may run on two threads at once), never
   // from the buffer the carver changes.
-  shapes.SetSourceReader([&source](std::uint64_t offset, std::size_t count, std::uint8_t* out) {
+  const SourceBytesReader readSource = [&source](std::uint64_t offset, std::size_t count,
+                                                 std::uint8_t* out) {
     return source.ReadBytes(offset, count, out);
-  });
+  };
+  shapes.SetSourceReader(readSource);
+  merger.SetSourceReader(readSource);
 
   ChunkReader reader(source, first, last, !options.strict, status.stopRequested);
   // Looks at the header blocks that begin in `chunk`; its marks and the next chunk's (where

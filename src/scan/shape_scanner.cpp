@@ -462,10 +462,26 @@ void ShapeScanner::ScanStoreBlocks(CarveBuffer buffer, std::size_t first, std::s
     candidate.tracePosition = TracePositionInChain(chain, parsed.headerEnd);
     candidate.pieces = std::move(chain.pieces);
     candidate.headerEnd = candidate.start + parsed.headerEnd - lead;  // a bound, not a place
-    FollowBody(assembled, candidate, parsed.headerEnd, parsed.endsWithoutEmptyLine, textLength);
+    candidate.bodyStartInChain = parsed.headerEnd;
+    // Where the walk will find the mail at its trace line, it follows the body itself.
+    candidate.bodyAwaited = candidate.tracePosition != 0;
+    if (!candidate.bodyAwaited)
+      FollowBody(assembled, candidate, parsed.headerEnd, parsed.endsWithoutEmptyLine, textLength);
     candidate.body.textEnd = 0;  // a store mail ends with its chain
     finds.storeCandidates.push_back(std::move(candidate));
   }
+}
+
+void FollowStoreBody(const SourceBytesReader& read, ShapeCandidate& candidate) {
+  if (!candidate.bodyAwaited) return;
+  candidate.bodyAwaited = false;
+  StoreChainText chain =
+      ReadStoreChain(read, candidate.storeBlock, kMaxShapeHeaderBlock + kShapeLookAhead / 2);
+  const std::size_t textLength = PadForReading(chain.text);
+  if (candidate.bodyStartInChain > textLength) return;  // the chain reads shorter now
+  FollowBody(TextBuffer(chain.text), candidate, candidate.bodyStartInChain,
+             candidate.endsWithoutEmptyLine, textLength);
+  candidate.body.textEnd = 0;
 }
 
 void FollowShapeBody(CarveBuffer buffer, ShapeCandidate& candidate, std::uint64_t limit) {

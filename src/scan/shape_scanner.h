@@ -35,7 +35,8 @@ struct ShapeCandidate {
   // For a multipart mail: the absolute byte behind its closing boundary line (or its first NUL),
   // when that lies within the bytes looked at; 0 otherwise. Mails found before it are its parts.
   std::uint64_t multipartEnd = 0;
-  MailBody body;  // filled by FollowShapeBody; for a store mail, as soon as it is found
+  MailBody body;  // filled by FollowShapeBody; for a store mail, as soon as it is found or
+                  // (bodyAwaited) by FollowStoreBody
   // A mail in a store: its text is the block chain from the header at storeBlock, in these
   // absolute stretches (as far as the chain was read); the first headerPieces hold its header
   // block.
@@ -44,6 +45,10 @@ struct ShapeCandidate {
   std::vector<std::pair<std::uint64_t, std::size_t>> pieces;
   std::size_t headerPieces = 0;
   std::uint64_t tracePosition = 0;  // where the trace rule would find it; 0: nowhere
+  // A store mail the trace rule will most likely find too (and follow its body): its body is
+  // followed only when it turns out to be a find of its own.
+  bool bodyAwaited = false;
+  std::size_t bodyStartInChain = 0;  // where its header block ends in the chain's text
 };
 
 // What one look at a stretch found.
@@ -75,6 +80,9 @@ void FindShapeMarks(CarveBuffer buffer, std::uint64_t from, std::uint64_t to, Sh
 // offset: where the next mail begins) and the buffer reach: collects its text and parts and
 // finds where it ends (a NUL, its closing boundary, binary bytes, an mbox separator).
 void FollowShapeBody(CarveBuffer buffer, ShapeCandidate& candidate, std::uint64_t limit);
+
+// Reads the chain of a store mail whose body is awaited again and follows its body.
+void FollowStoreBody(const SourceBytesReader& read, ShapeCandidate& candidate);
 
 class ShapeScanner {
  public:
