@@ -349,6 +349,35 @@ TEST(ShapeScannerTest, StoreChainOutOfOrder) {
   EXPECT_EQ(records[0]->Extent().storeBlock, 4096u + 528 * 3);
 }
 
+// A stored message with a trace line whose blocks are out of order is no find of the walk (its
+// From, To and Date lie in a block before the trace line); its body is read from its chain when
+// the scan ends.
+TEST(ShapeScannerTest, StoredMessageTheWalkMissesGetsItsBody) {
+  std::string mail = CrLf(
+      "Received: from a by b; 4 Jan 2001 00:00:00\nSubject: shuffled\n"
+      "X-Pad: " +
+      std::string(400, 'p') +
+      "\nFrom: e@example.org\nTo: f@example.org\n"
+      "Date: 4 Jan 2001 00:00:00\nMessage-ID: <shuffled@example.org>\n\n"
+      "the body of the shuffled mail\n");
+  const std::size_t cut = mail.find("From:");
+  ASSERT_LT(cut, 512u);
+  ASSERT_LE(mail.size() - cut, 512u);
+  ImageBuilder image;
+  image.Put(4096 + 528 * 3,
+            StoreBlock(528 * 3, static_cast<std::uint32_t>(cut), 528, mail.substr(0, cut)));
+  image.Put(4096 + 528,
+            StoreBlock(528, static_cast<std::uint32_t>(mail.size() - cut), 0, mail.substr(cut)));
+  image.Resize(64 * 1024);
+  const auto records = ScanBytes(image.Bytes()).records;
+  ASSERT_EQ(records.size(), 1u);
+  EXPECT_EQ(records[0]->foundBy, FoundBy::Shape);
+  EXPECT_EQ(records[0]->subjectText, u"shuffled");
+  EXPECT_TRUE(records[0]->Extent().inStore);
+  EXPECT_NE(records[0]->Body().bodyText.find("the body of the shuffled mail"), std::string::npos)
+      << records[0]->Body().bodyText;
+}
+
 // A stored message that opens with a line of blanks is found from its first header line.
 TEST(ShapeScannerTest, StoredMessageBehindALineOfBlanks) {
   const std::string mail =
