@@ -400,14 +400,7 @@ void ShapeScanner::ScanStoreBlocks(CarveBuffer buffer, std::size_t first, std::s
                                    const ShapeMarks& marks, ShapeFinds& finds) {
   // A chain's blocks are taken from the bytes in hand where they lie there, else from the
   // source.
-  const SourceBytesReader readChain = [&](std::uint64_t offset, std::size_t count,
-                                          std::uint8_t* out) {
-    if (offset >= buffer.base && offset + count <= buffer.base + buffer.size) {
-      std::memcpy(out, buffer.data + (offset - buffer.base), count);
-      return true;
-    }
-    return readSource_(offset, count, out);
-  };
+  const BytesInHand inHand{buffer.data, buffer.base, buffer.size};
   for (auto at = std::lower_bound(marks.sizeFields.begin(), marks.sizeFields.end(),
                                   buffer.base + first + 4);
        at != marks.sizeFields.end() && *at < buffer.base + last + 4; ++at) {
@@ -432,13 +425,14 @@ void ShapeScanner::ScanStoreBlocks(CarveBuffer buffer, std::size_t first, std::s
     if (!readSource_ || HeaderNameLength(firstBlock.substr(lead)) == 0) continue;
 
     // The header block first; the rest of the chain only for a mail.
-    StoreChainText chain = ReadStoreChain(readChain, buffer.base + header, kMaxShapeHeaderBlock);
+    StoreChainText chain =
+        ReadStoreChain(readSource_, buffer.base + header, kMaxShapeHeaderBlock, inHand);
     std::size_t textLength = PadForReading(chain.text);
     ParsedBlock parsed = ParseBlock(TextBuffer(chain.text), lead);
     if (!parsed.valid) continue;
     if (!chain.complete) {
-      chain = ReadStoreChain(readChain, buffer.base + header,
-                             kMaxShapeHeaderBlock + kShapeLookAhead / 2);
+      chain = ReadStoreChain(readSource_, buffer.base + header,
+                             kMaxShapeHeaderBlock + kShapeLookAhead / 2, inHand);
       textLength = PadForReading(chain.text);
     }
     const CarveBuffer assembled = TextBuffer(chain.text);

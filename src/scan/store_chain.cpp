@@ -38,7 +38,7 @@ bool ReadStoreBlockHeader(const std::uint8_t* at, std::uint64_t position,
 }
 
 StoreChainText ReadStoreChain(const SourceBytesReader& read, std::uint64_t firstHeader,
-                              std::size_t limit) {
+                              std::size_t limit, BytesInHand inHand) {
   StoreChainText chain;
   std::uint64_t position = firstHeader;
   std::uint64_t base = 0;
@@ -52,16 +52,23 @@ StoreChainText ReadStoreChain(const SourceBytesReader& read, std::uint64_t first
   std::uint8_t bytes[kBlockHeaderSize + kMaxBlockData];
   for (std::size_t blocks = 0; blocks < kMaxChainBlocks; ++blocks) {
     StoreBlockHeader header;
-    const bool whole = read(position, sizeof bytes, bytes);
-    if (!whole && !read(position, kBlockHeaderSize, bytes)) break;
-    if (!ReadStoreBlockHeader(bytes, position, header)) break;
+    const std::uint8_t* block = bytes;
+    bool whole = true;
+    if (inHand.data && position >= inHand.base &&
+        position - inHand.base + sizeof bytes <= inHand.size) {
+      block = inHand.data + (position - inHand.base);
+    } else {
+      whole = read(position, sizeof bytes, bytes);
+      if (!whole && !read(position, kBlockHeaderSize, bytes)) break;
+    }
+    if (!ReadStoreBlockHeader(block, position, header)) break;
     const std::uint64_t blockBase = position - header.self;
     if (blocks == 0) base = blockBase;
     if (blockBase != base || !visited.insert(position).second) break;  // another store, or a loop
     const std::size_t take = std::min<std::size_t>(header.used, limit - chain.text.size());
     const std::size_t at = chain.text.size();
     if (whole) {
-      chain.text.append(reinterpret_cast<const char*>(bytes + kBlockHeaderSize), take);
+      chain.text.append(reinterpret_cast<const char*>(block + kBlockHeaderSize), take);
     } else {
       chain.text.resize(at + take);
       if (take > 0 && !read(position + kBlockHeaderSize, take,

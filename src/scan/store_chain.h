@@ -35,9 +35,17 @@ struct StoreChainText {
   bool complete = false;  // the chain ended (next = 0) within the limit
 };
 
+// Source bytes already read: `size` bytes from absolute offset `base` on.
+struct BytesInHand {
+  const std::uint8_t* data = nullptr;
+  std::uint64_t base = 0;
+  std::size_t size = 0;
+};
+
 // Follows the chain from the block whose header lies at absolute `firstHeader`, collecting at
 // most `limit` bytes. A chain that loops, leaves the source or meets a broken header ends there.
+// Blocks that lie in `inHand` are taken from there, the others read.
 StoreChainText ReadStoreChain(const SourceBytesReader& read, std::uint64_t firstHeader,
-                              std::size_t limit);
+                              std::size_t limit, BytesInHand inHand = {});
 
 }  // namespace quillon
