@@ -29,8 +29,8 @@ void RunScan(DataSource& source, const ScanOptions& options, ScanStatus& status,
   RecordMerger merger(status, mails, observer, source.SourceName(), options.strict);
   MailCarver carver(source.SourceName(), merger, first * kSectorSize);
   ShapeScanner shapes;
-  // Store chains are read from the source (reads of it may run on two threads at once), never
-  // from the buffer the carver changes.
+  // Store chains lead anywhere: their blocks are taken from the bytes in hand the carver has not
+  // changed, else read from the source (reads of it may run on two threads at once).
   const SourceBytesReader readSource = [&source](std::uint64_t offset, std::size_t count,
                                                  std::uint8_t* out) {
     return source.ReadBytes(offset, count, out);
