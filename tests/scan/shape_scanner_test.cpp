@@ -321,6 +321,17 @@ std::string StoreBlock(std::uint32_t self, std::uint32_t used, std::uint32_t nex
   return block + padded;
 }
 
+// An image with one store whose base lies at 4096, holding a chain of two blocks that are out of
+// order: the first at 528 * 3, the second (its end) before it at 528.
+std::string TwoBlockChainOutOfOrder(std::string_view first, std::string_view second) {
+  ImageBuilder image;
+  image.Put(4096 + 528 * 3,
+            StoreBlock(528 * 3, static_cast<std::uint32_t>(first.size()), 528, first));
+  image.Put(4096 + 528, StoreBlock(528, static_cast<std::uint32_t>(second.size()), 0, second));
+  image.Resize(64 * 1024);
+  return image.Bytes();
+}
+
 // A mail in a store whose blocks are out of order is found at its first block and read by its
 // chain; a block that continues it is not taken for a mail, even when it opens with a header.
 TEST(ShapeScannerTest, StoreChainOutOfOrder) {
@@ -333,15 +344,8 @@ TEST(ShapeScannerTest, StoreChainOutOfOrder) {
   // The second block's text happens to begin with a header line.
   const std::size_t cut = mail.find("From:");
   ASSERT_LT(cut, 512u);
-  const std::string first = mail.substr(0, cut);
-  const std::string second = mail.substr(cut);
-  // Store base at 4096; the second block lies before the first.
-  ImageBuilder image;
-  image.Put(4096 + 528 * 3,
-            StoreBlock(528 * 3, static_cast<std::uint32_t>(first.size()), 528, first));
-  image.Put(4096 + 528, StoreBlock(528, static_cast<std::uint32_t>(second.size()), 0, second));
-  image.Resize(64 * 1024);
-  const auto records = ScanBytes(image.Bytes()).records;
+  const auto records =
+      ScanBytes(TwoBlockChainOutOfOrder(mail.substr(0, cut), mail.substr(cut))).records;
   ASSERT_EQ(records.size(), 1u);
   EXPECT_EQ(records[0]->subjectText, u"stored");
   EXPECT_EQ(records[0]->StartByte(), 4096u + 528 * 3 + 16);
@@ -363,13 +367,8 @@ TEST(ShapeScannerTest, StoredMessageTheWalkMissesGetsItsBody) {
   const std::size_t cut = mail.find("From:");
   ASSERT_LT(cut, 512u);
   ASSERT_LE(mail.size() - cut, 512u);
-  ImageBuilder image;
-  image.Put(4096 + 528 * 3,
-            StoreBlock(528 * 3, static_cast<std::uint32_t>(cut), 528, mail.substr(0, cut)));
-  image.Put(4096 + 528,
-            StoreBlock(528, static_cast<std::uint32_t>(mail.size() - cut), 0, mail.substr(cut)));
-  image.Resize(64 * 1024);
-  const auto records = ScanBytes(image.Bytes()).records;
+  const auto records =
+      ScanBytes(TwoBlockChainOutOfOrder(mail.substr(0, cut), mail.substr(cut))).records;
   ASSERT_EQ(records.size(), 1u);
   EXPECT_EQ(records[0]->foundBy, FoundBy::Shape);
   EXPECT_EQ(records[0]->subjectText, u"shuffled");
@@ -407,13 +406,8 @@ TEST(ShapeScannerTest, TraceFindInAStoreChainIsPartOfItsMessage) {
       "To: j@example.org\nDate: 1 Jan 2001 00:00:00\nSubject: inner\n\ninner body\n--b1--\n");
   ASSERT_LE(outer.size(), 512u);
   ASSERT_LE(inner.size(), 512u);
-  // Store base at 4096; the attached message's block lies before the first block.
-  ImageBuilder image;
-  image.Put(4096 + 528 * 3,
-            StoreBlock(528 * 3, static_cast<std::uint32_t>(outer.size()), 528, outer));
-  image.Put(4096 + 528, StoreBlock(528, static_cast<std::uint32_t>(inner.size()), 0, inner));
-  image.Resize(64 * 1024);
-  const auto records = ScanBytes(image.Bytes()).records;
+  // The attached message's block lies before the first block.
+  const auto records = ScanBytes(TwoBlockChainOutOfOrder(outer, inner)).records;
   ASSERT_EQ(records.size(), 2u);
   EXPECT_EQ(records[0]->subjectText, u"outer");
   EXPECT_TRUE(records[0]->Extent().inStore);
