@@ -123,8 +123,7 @@ void MailCarver::Walk(CarveBuffer buffer, std::uint64_t walkEnd,
       }
     }
 
-    if (followed_ &&
-        (followed_->CollectingText() || followed_->TextEmpty() || followed_->AttachmentOpen())) {
+    if (FollowingBody()) {
       StripBlockHeader(buffer.data, buffer.size, buffer.base, p);
       NoteBytesMayHaveMoved(buffer.base + p);
       if (followed_->AttachmentOpen() || !followed_->ParsePartHeader(buffer, p, skip))
@@ -136,9 +135,13 @@ void MailCarver::Walk(CarveBuffer buffer, std::uint64_t walkEnd,
   position_ = buffer.base + b;
 }
 
+bool MailCarver::FollowingBody() const {
+  return followed_ &&
+         (followed_->CollectingText() || followed_->TextEmpty() || followed_->AttachmentOpen());
+}
+
 bool MailCarver::InMail() const {
-  return pending_.inMail || (followed_ && (followed_->CollectingText() || followed_->TextEmpty() ||
-                                           followed_->AttachmentOpen()));
+  return pending_.inMail || FollowingBody();
 }
 
 void MailCarver::NoteBytesMayHaveMoved(std::uint64_t lastLineStart) {

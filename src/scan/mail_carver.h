@@ -54,6 +54,8 @@ class MailCarver {
  private:
   void StartMail(std::uint64_t lineStart);
   void AcceptPending(CarveBuffer buffer, std::size_t lineStart);
+  // Whether the followed mail's body still takes lines.
+  bool FollowingBody() const;
   // Whether a header block is being read or a mail's body followed: then every line matters,
   // else only trace lines.
   bool InMail() const;
