@@ -192,6 +192,14 @@ void RecordMerger::Finish(CarveBuffer buffer, std::uint64_t stoppedAt) {
 }
 
 void RecordMerger::DecideStoreCandidates() {
+  // The blocks named as next, in one sorted batch for the lookups to come.
+  if (storeTargets_.size() > 1) {
+    std::vector<std::uint64_t> all;
+    for (const std::vector<std::uint64_t>& batch : storeTargets_)
+      all.insert(all.end(), batch.begin(), batch.end());
+    std::sort(all.begin(), all.end());
+    storeTargets_.assign(1, std::move(all));
+  }
   // Every record so far and every trace find held, by position.
   std::vector<std::pair<std::uint64_t, MailRecord*>> byPosition;
   byPosition.reserve(allRecords_.size() + awaitingChains_.size());
@@ -227,14 +235,10 @@ void RecordMerger::DecideStoreCandidates() {
     extent.lineFeedOnly = candidate.lineFeedOnly;
     extent.inStore = true;
     extent.storeBlock = candidate.storeBlock;
-    // What following the body needs of the headers, should it come to that.
-    PendingMail bodyHeaders;
-    if (candidate.bodyAwaited) {
-      bodyHeaders.contentType = candidate.headers.contentType;
-      bodyHeaders.boundary = candidate.headers.boundary;
-      bodyHeaders.transferEncoding = candidate.headers.transferEncoding;
-    }
-    MailRecordPtr own = BuildRecord(std::move(candidate.headers), sourceName_, FoundBy::Shape);
+    // Following the body later, should it come to that, needs the headers still.
+    MailRecordPtr own = BuildRecord(
+        candidate.bodyAwaited ? PendingMail(candidate.headers) : std::move(candidate.headers),
+        sourceName_, FoundBy::Shape);
     // A mail found already, at the chain's trace line (the walk may have moved that line by one
     // block header's length), or inside its header block or at its start with its values,
     // learns that it lies in a chain. A trace line the walk joined to the values of whatever
@@ -261,10 +265,7 @@ void RecordMerger::DecideStoreCandidates() {
     }
     if (!matched) consider(candidate.start, candidate.start + 1, true);
     if (!matched) {
-      if (candidate.bodyAwaited && readSource_) {
-        candidate.headers = std::move(bodyHeaders);
-        FollowStoreBody(readSource_, candidate);
-      }
+      if (readSource_) FollowStoreBody(readSource_, candidate);
       own->SetExtent(extent);
       own->PublishBody(std::move(candidate.body));
       found.push_back(own);
