@@ -7,7 +7,7 @@
 
 namespace quillon {
 
-inline constexpr QLatin1String kWindowCaption("Quillon V1.7");
+inline constexpr QLatin1String kWindowCaption("Quillon V" QUILLON_VERSION);
 inline constexpr QLatin1String kProductName("Quillon");
 
 inline constexpr QLatin1String kRescanQuestion(

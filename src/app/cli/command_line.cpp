@@ -50,7 +50,7 @@ int RunCommand(const Arguments& arguments) {
 int RunCommandLine(int argc, char** argv) {
   std::vector<std::string> words(argv + 1, argv + argc);
   if (words.size() == 1 && words[0] == "--version") {
-    std::printf("Quillon V%s\n", QUILLON_VERSION);
+    std::printf("Quillon %s\n", QUILLON_FULL_VERSION);
     return 0;
   }
   if (words.empty() || words[0] == "--help" || words[0] == "-h" || words[0] == "help") {

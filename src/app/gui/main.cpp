@@ -21,7 +21,7 @@
 int main(int argc, char** argv) {
   QApplication application(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Quillon"));
-  QApplication::setApplicationVersion(QStringLiteral(QUILLON_VERSION));
+  QApplication::setApplicationVersion(QStringLiteral(QUILLON_FULL_VERSION));
   quillon::ApplyQuillonLook(application);
 
   QCommandLineParser parser;
