@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QStandardPaths>
 
 namespace quillon {
 
@@ -12,22 +13,28 @@ constexpr char kGuideFile[] = "help/index.html";
 
 }  // namespace
 
-QStringList HelpPageCandidates() {
-  const QDir binary(QCoreApplication::applicationDirPath());
+QStringList HelpPageCandidates(const QString& programFolder) {
   QStringList candidates;
-  candidates << QDir::cleanPath(binary.filePath(QStringLiteral("../share/doc/quillon/")) +
-                                QLatin1Char('/') + QLatin1String(kGuideFile));
-  candidates << binary.filePath(QLatin1String(kGuideFile));
-  candidates << QStringLiteral(QUILLON_SOURCE_DIR "/docs/") + QLatin1String(kGuideFile);
+  candidates << QDir::cleanPath(programFolder + QLatin1Char('/') +
+                                QLatin1String(QUILLON_DATADIR_FROM_BINDIR) + QLatin1Char('/') +
+                                QLatin1String(kGuideFile));
+  const QStringList dataFolders =
+      QStandardPaths::standardLocations(QStandardPaths::GenericDataLocation);
+  for (const QString& folder : dataFolders)
+    candidates << folder + QStringLiteral("/quillon/") + QLatin1String(kGuideFile);
   return candidates;
 }
 
-QUrl HelpPageUrl() {
-  const QStringList candidates = HelpPageCandidates();
+QUrl FindHelpPage(const QString& programFolder) {
+  const QStringList candidates = HelpPageCandidates(programFolder);
   for (const QString& candidate : candidates) {
     if (QFileInfo::exists(candidate)) return QUrl::fromLocalFile(candidate);
   }
   return QUrl::fromLocalFile(candidates.constFirst());
+}
+
+QUrl HelpPageUrl() {
+  return FindHelpPage(QCoreApplication::applicationDirPath());
 }
 
 }  // namespace quillon

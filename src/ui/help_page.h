@@ -8,12 +8,18 @@
 
 namespace quillon {
 
-// Where the guide may lie, in the order tried: installed beside the program's share folder,
-// next to the binary, then the source tree a build-tree binary came from.
-QStringList HelpPageCandidates();
+// Where the guide may lie for a program started from `programFolder`, in the order tried:
+// the data folder at its installed place relative to the program (an installed program, an
+// unpacked package in any folder, and a build-tree program, whose build mirrors that layout),
+// then share/quillon in the XDG data folders ($XDG_DATA_HOME, $XDG_DATA_DIRS), which lets a
+// user point a program at a guide kept elsewhere.
+QStringList HelpPageCandidates(const QString& programFolder);
 
-// The first candidate that exists, as a file URL; the installed place when none does, so that
-// opening it fails visibly instead of showing some other page.
+// The first candidate that exists, as a file URL; the program-relative place when none does, so
+// that opening it fails visibly instead of showing some other page.
+QUrl FindHelpPage(const QString& programFolder);
+
+// The guide of the running program.
 QUrl HelpPageUrl();
 
 }  // namespace quillon

@@ -1,17 +1,20 @@
-// quillon-gui [SOURCE] [--screenshot FILE [--select ROW]]
+// quillon-gui [SOURCE] [--screenshot FILE [--select ROW]] | --guide-path
 //
 // Without a source the window opens the data-source dialog by itself; with one it scans it at
 // once. --screenshot renders the window once the scan has ended and the first mail (or mail ROW,
 // counted from 1) is previewed, writes it as a PNG and exits (works without a display under
-// QT_QPA_PLATFORM=offscreen).
+// QT_QPA_PLATFORM=offscreen). --guide-path prints the user guide that Help opens (exit status 1
+// when it is missing), so that an installed or unpacked program can be checked for its data.
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QFileInfo>
 #include <QTableView>
 #include <QTimer>
 #include <algorithm>
 #include <cstdio>
 #include <string>
 
+#include "ui/help_page.h"
 #include "ui/look.h"
 #include "ui/main_window.h"
 #include "ui/prompts.h"
@@ -22,6 +25,7 @@ int main(int argc, char** argv) {
   QApplication application(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Quillon"));
   QApplication::setApplicationVersion(QStringLiteral(QUILLON_FULL_VERSION));
+  QApplication::setDesktopFileName(QStringLiteral(QUILLON_APP_ID));
   quillon::ApplyQuillonLook(application);
 
   QCommandLineParser parser;
@@ -42,7 +46,17 @@ int main(int argc, char** argv) {
       QStringLiteral("select"), QStringLiteral("The mail to preview in the picture (default 1)."),
       QStringLiteral("row"), QStringLiteral("1"));
   parser.addOption(selectOption);
+  const QCommandLineOption guideOption(
+      QStringLiteral("guide-path"),
+      QStringLiteral("Print where the user guide that Help opens lies, and exit."));
+  parser.addOption(guideOption);
   parser.process(application);
+
+  if (parser.isSet(guideOption)) {
+    const QString guide = quillon::HelpPageUrl().toLocalFile();
+    std::printf("%s\n", guide.toLocal8Bit().constData());
+    return QFileInfo::exists(guide) ? 0 : 1;
+  }
 
   bool rowValid = false;
   const int selectedRow = parser.value(selectOption).toInt(&rowValid) - 1;
