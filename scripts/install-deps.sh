@@ -7,6 +7,9 @@ packages=(
   g++ clang libclang-rt-14-dev cmake ninja-build pkg-config python3
   libicu-dev libgtest-dev libgmock-dev googletest libbenchmark-dev
   qt6-base-dev qt6-svg-dev libgl-dev fonts-noto-cjk
+  # building and checking the .deb (scripts/package.sh, scripts/check-package.sh)
+  dpkg-dev file librsvg2-bin lintian desktop-file-utils appstream shared-mime-info man-db
+  bash-completion
 )
 
 missing=()
@@ -22,5 +25,8 @@ if [ "$(id -u)" -ne 0 ]; then
   sudo="sudo"
 fi
 echo "Installing: ${missing[*]}" >&2
-$sudo apt-get update -qq
-DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+# Another installation running at the same time is waited for, not failed on.
+wait_for_lock=(-o DPkg::Lock::Timeout=600)
+$sudo apt-get "${wait_for_lock[@]}" update -qq
+DEBIAN_FRONTEND=noninteractive $sudo apt-get "${wait_for_lock[@]}" install -y -qq \
+  --no-install-recommends "${missing[@]}" >/dev/null
