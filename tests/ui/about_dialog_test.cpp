@@ -73,7 +73,7 @@ class AboutDialogTest : public QObject {
     QCOMPARE(label->palette().color(QPalette::WindowText), fresh);
   }
 
-  // The guide ships with the program; a build-tree binary finds it in the source tree.
+  // The guide ships with the program; a build-tree binary finds the build's copy of it.
   void GuideIsALocalPage() {
     const QUrl guide = HelpPageUrl();
     QVERIFY(guide.isLocalFile());
