@@ -98,6 +98,8 @@ class CopiesWriter:
         follow = choose(self.rng, self.mix.cut_follow)
         fields = {"place": "cluster", "cut_kind": cut_kind, "cut_at": cut, "follow": follow}
         if follow == "zeros":
+            if not disk.writer.padding_to_multiple(CLUSTER_SIZE):
+                disk.writer.hole(CLUSTER_SIZE)  # cut at a cluster's end: the next one is free
             fields.update(disk.finish("zeros", text[:cut]))
         elif disk.writer.padding_to_multiple(CLUSTER_SIZE):
             fields.update(disk.finish("old", text[:cut]))

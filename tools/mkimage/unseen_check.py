@@ -157,6 +157,9 @@ class UnseenChecker(mixed_check.MixedChecker):
                 if mail["copy"] == "cut":
                     self.expect(original.startswith(text) and len(text) < len(original), where,
                                 "cut copy is no prefix of the mail")
+                    if mail["follow"] == "zeros":
+                        self.expect(self.image[mail["end"]:mail["end"] + 1] == b"\x00", where,
+                                    "no zeros behind the cut copy")
                 elif not mail["copy"].startswith("lookalike"):
                     self.expect(text == original, where, "copy differs from the mail")
             elif expected is not None:
