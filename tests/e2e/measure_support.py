@@ -227,6 +227,7 @@ class SavedTexts:
         self.method = "save"
         self.problems = []
         files, said, error = run_save(binary, image, out, extra)
+        self.files = files  # file name -> saved bytes
         if error:
             self.problems.append(error)
         self.said = said
@@ -265,7 +266,6 @@ class SavedTexts:
         return self.texts.get(number)
 
 
-
 # Reading images and reporting.
 
 class ImageFile:
@@ -281,7 +281,6 @@ class ImageFile:
 
     def close(self):
         os.close(self.descriptor)
-
 
 
 def ratio(part, whole):
