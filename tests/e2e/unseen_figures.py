@@ -164,11 +164,12 @@ class Evaluation:
                 figures["clear_target_mails"] += 1
                 figures["clear_exact"] += exact
             add_to(figures, target, found, whole, exact)
-            for key in GROUP_FIELDS:
-                if mail.get(key) is not None:
-                    groups = figures["groups"].setdefault(key, {})
-                    add_to(groups.setdefault(str(mail[key]), empty_group()), target, found,
-                           whole, exact)
+            # Whether the walk can see a trace line splits most classes in two.
+            ways = {key: mail[key] for key in GROUP_FIELDS if mail.get(key) is not None}
+            ways["trace_line"] = "yes" if mail["trace_offset"] is not None else "no"
+            for key, value in ways.items():
+                groups = figures["groups"].setdefault(key, {})
+                add_to(groups.setdefault(str(value), empty_group()), target, found, whole, exact)
             if not target:
                 continue
             if not found:

@@ -135,18 +135,19 @@ def print_examples(runs, count):
 
 
 def print_groups(runs):
-    """Per class, where found, whole and exact differ by how a mail lies (lead, slack...)."""
+    """Per class, found/exact of the mails with From and Date split by how a mail lies (a trace
+    line or none, its place, the old data before and behind it...)."""
     for run in runs:
         groups = run.figures["default"]["groups"]
         parts = []
         for key, values in sorted(groups.items()):
-            if key == "place" or len(values) < 2:
+            if len(values) < 2:
                 continue
-            cells = [f"{value} {group['exact']}/{group['target_mails']}"
+            cells = [f"{value} {group['found']}/{group['exact']}/{group['target_mails']}"
                      for value, group in sorted(values.items()) if group["target_mails"]]
             parts.append(f"{key}: " + ", ".join(cells))
         if parts:
-            print(f"  {run.half} {run.name} exact by " + "; ".join(parts))
+            print(f"  {run.half} {run.name}: " + "; ".join(parts))
 
 
 def print_summary(runs, demo, verdicts, options):
@@ -161,8 +162,9 @@ def print_summary(runs, demo, verdicts, options):
     against = [f"{run.half}/{run.name}: {difference}"
                for half_runs in runs.values() for run in half_runs + [demo]
                for difference in run.strict.get("against_binary", [])]
-    print("\nexact by how the mail lies (default mode):")
-    print_groups([run for half_runs in runs.values() for run in half_runs])
+    print("\nfound/exact/mails with From and Date by how the mail lies, tuning half (the "
+          "held-out half's are in the JSON document):")
+    print_groups(runs.get("tuning", []))
     print_table(results, demo_exact, strict_note or "nothing compared")
     broken = [f"{run.half}/{run.name}" for half_runs in runs.values()
               for run in half_runs + [demo] if invariant_problems(run)]
