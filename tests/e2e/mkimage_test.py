@@ -15,6 +15,7 @@ import hashlib
 import mmap
 import pathlib
 import re
+import resource
 import struct
 import sys
 import tempfile
@@ -287,10 +288,13 @@ def check_determinism(work, inputs, checker):
 
 def check_bench_layout(work, inputs, checker):
     size, mails = 32 << 20, 60
-    started = time.monotonic()
+    # The builder's own processor time, so that a machine busy with other work does not fail it.
+    before = resource.getrusage(resource.RUSAGE_CHILDREN)
     path, truth = support.build_image(SOURCE_DIR, work, "bench", "bench", inputs,
                                       extra=("--size", str(size), "--mails", str(mails)))
-    seconds_per_gib = (time.monotonic() - started) * (1 << 30) / size
+    after = resource.getrusage(resource.RUSAGE_CHILDREN)
+    seconds = (after.ru_utime - before.ru_utime) + (after.ru_stime - before.ru_stime)
+    seconds_per_gib = seconds * (1 << 30) / size
     checker.expect(seconds_per_gib < 60, "bench", f"{seconds_per_gib:.0f} s per GiB is too slow")
     image = check_built(path, truth, originals_of(inputs), checker, "bench")
     check_bench(image, truth, checker, "bench", size, mails)

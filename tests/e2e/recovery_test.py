@@ -19,6 +19,7 @@ import pathlib
 
 sys.path.insert(0, str(pathlib.Path(__file__).resolve().parent))
 import e2e_support as support  # noqa: E402
+import measure_support as shared  # noqa: E402
 import recovery_measure as measure  # noqa: E402
 
 sys.path.insert(0, str(pathlib.Path(__file__).resolve().parents[2] / "tools"))
@@ -105,7 +106,7 @@ NAME_CASES = (
 
 def check_rules(failures):
     truth = hand_made_truth()
-    locator = measure.Locator(truth)
+    locator = shared.Locator(truth)
     for at, expected in LOCATOR_CASES:
         owners = locator.mails_starting_at(at)
         got = owners[0] if owners else locator.wrong_kind(at)
@@ -114,21 +115,21 @@ def check_rules(failures):
     image = bytearray(10000)
     image[7000:7010] = b"  \t     \r\n"
     image[7010:8000] = b"From: a\x01\r\n" + b"x" * (990 - 10)
-    reference = measure.reference_text(image, truth["mails"][2])
+    reference = shared.reference_text(image, truth["mails"][2])
     failures.expect(reference.startswith(b"From: a \r\n") and len(reference) == 990,
                     "reference text", f"begins {reference[:12]!r}, {len(reference)} bytes")
     # A further message the mail file holds behind a mailbox separator of its own.
     contained = {"layout": "deleted", "mails": [
         {"file": "f", "start": 0, "end": 900, "header_start": 0, "trace_offset": None,
          "has_from": True, "has_date": True, "embedded": [], "mailbox_messages": [[400, 450]]}]}
-    folder = measure.Locator(contained)
+    folder = shared.Locator(contained)
     for at, expected in ((400, True), (450, True), (434, True), (401, False)):
         failures.expect((folder.contained_at(at) is not None) == expected,
                         f"position {at} in a mail file with a further message",
                         f"contained is {not expected}")
     image[4016:4100] = b"p" * 84
     image[5016:5528] = b"q" * 512
-    joined = measure.reference_text(image, truth["mails"][1])
+    joined = shared.reference_text(image, truth["mails"][1])
     failures.expect(joined == b"p" * 84 + b"q" * 512, "reference text of a store chain",
                     f"{len(joined)} bytes")
 
@@ -140,7 +141,7 @@ def check_rules(failures):
 
     for entries, expected in NAME_CASES:
         records = [{"subject": subject, "date": date} for subject, date in entries]
-        got = tuple(measure.predicted_file_names(records))
+        got = tuple(shared.predicted_file_names(records))
         failures.expect(got == expected, f"file names for {entries}", f"got {got}")
 
     # Figures of a whole scan: one right record per mail, a repeat, an embedded one, a decoy.
@@ -227,7 +228,7 @@ def main():
         support.skip(f"{binary} does not exist (build the quillon target first)")
     if not support.quillon_supports_scan(binary):
         support.skip(f"{binary} has no scan command yet")
-    inputs = measure.spread_subset(support.mail_files(corpus), SUBSET_MAILS)
+    inputs = shared.spread_subset(support.mail_files(corpus), SUBSET_MAILS)
     originals = {path.name: path.read_bytes() for path in inputs}
 
     runs = []
@@ -248,10 +249,10 @@ def main():
         totals = measure.overall([run.figures["default"] for run in runs])
         for target in measure.target_results(totals):
             verdict = "PASS" if target["passed"] else "FAIL"
-            print(f"target {verdict}: {target['target']} {measure.percent(target['value'])}")
+            print(f"target {verdict}: {target['target']} {shared.percent(target['value'])}")
             if not options.report_only:
                 failures.expect(target["passed"], "target", f"{target['target']} is "
-                                f"{measure.percent(target['value'])}, below "
+                                f"{shared.percent(target['value'])}, below "
                                 f"{target['threshold'] * 100:g}%")
         scratch.finish(not failures.items)
 

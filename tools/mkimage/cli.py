@@ -8,13 +8,20 @@ import random
 import subprocess
 import sys
 
-from . import layouts, mixed, mixed_check, truth
+from . import copies, disk, layouts, mixed, mixed_check, scattered, truth, unseen_check
+from .mixes import MIXES
 from .noise import NoiseMaker
 from .writer import ImageWriter
 
 TOOLS_DIR = pathlib.Path(__file__).resolve().parent.parent
 SOURCE_DIR = TOOLS_DIR.parent
-LAYOUTS = {**layouts.LAYOUTS, "mixed": mixed.layout_mixed}
+LAYOUTS = {**layouts.LAYOUTS, "mixed": mixed.layout_mixed, **disk.LAYOUTS,
+           "copies": copies.layout_copies, "scattered-store": scattered.layout_scattered_store}
+# Variants --case makes of every input mail before it is laid out.
+CASES = ("sent", "no-trace", "lf", "long-header", "no-to", "first-return-path",
+         "first-delivered-to", "first-x-uidl", "first-message-id")
+# Layouts whose mails take no --case: they make their own variants.
+NO_CASE_LAYOUTS = ("mixed", "bench", "copies")
 
 
 def read_inputs(paths):
@@ -44,6 +51,7 @@ def build(options):
     mails = read_inputs(options.inputs)
     if not mails:
         raise SystemExit("quillon-mkimage: no .eml input found")
+    mails, case_fields = disk.apply_case(mails, options.case, options.seed, options.mix)
     rng = random.Random(options.seed)
     noise = NoiseMaker(rng)
     writer = ImageWriter(options.out, shift_noise(options.seed, options.shift))
@@ -51,6 +59,9 @@ def build(options):
         result = LAYOUTS[options.layout](writer, mails, rng, noise, options)
     finally:
         image_size = writer.close()
+    fields_of = {name: fields for (name, _text), fields in zip(mails, case_fields)}
+    for placement in result.placements:
+        placement.extra.update(fields_of.get(placement.file, {}))
     ground_truth = truth.build_truth(options.out, image_size, options.layout, result, options)
     with open(options.truth, "w", encoding="utf-8") as file:
         json.dump(ground_truth, file, indent=1)
@@ -70,7 +81,8 @@ def self_test():
     script = SOURCE_DIR / "tests" / "e2e" / "mkimage_test.py"
     status = subprocess.call([sys.executable, str(script), "--source-dir", str(SOURCE_DIR)])
     mixed_status = mixed_check.run_self_test(SOURCE_DIR, corpus_dir())
-    return status or mixed_status
+    unseen_status = unseen_check.run_self_test(SOURCE_DIR, corpus_dir())
+    return status or mixed_status or unseen_status
 
 
 def parse_arguments(argv):
@@ -90,6 +102,12 @@ def parse_arguments(argv):
                         help="bench: number of mails to place (default 1500)")
     parser.add_argument("--fragment", action="store_true",
                         help="dbx: shuffle the block order inside the store")
+    parser.add_argument("--mix", choices=sorted(MIXES), default="tuning",
+                        help="glued, glued-chunk, sector, slack, disk, copies, scattered-store: "
+                             "how places and the bytes around mails are drawn (default tuning)")
+    parser.add_argument("--case", choices=CASES,
+                        help="make every input mail this variant first (not with "
+                             f"{', '.join(NO_CASE_LAYOUTS)})")
     parser.add_argument("--self-test", action="store_true",
                         help="build every layout from the demo mails and check the truth")
     parser.add_argument("inputs", nargs="*", metavar="INPUT",
@@ -102,6 +120,8 @@ def parse_arguments(argv):
             parser.error(f"--{name} is required")
     if not options.inputs:
         parser.error("at least one INPUT is required")
+    if options.case and options.layout in NO_CASE_LAYOUTS:
+        parser.error(f"--case does not go with --layout {options.layout}")
     if options.shift < 0 or options.size < 0 or options.mails < 1:
         parser.error("--shift and --size must not be negative, --mails must be positive")
     return options

@@ -47,10 +47,14 @@ class Extents:
 
     def __init__(self, truth):
         spans = []
+        scattered = "store_clusters" in truth
         for index, mail in enumerate(truth["mails"]):
             moved = STORE_MOVE if "store_chain" in mail else 0
             for start, end in mail.get("pieces") or [[mail["start"], mail["end"]]]:
-                spans.append((start, end + moved, index))
+                reach = end + moved
+                if scattered:  # behind a cluster of a scattered store lies other data
+                    reach = min(reach, end + (truth["shift"] - end) % 4096)
+                spans.append((start, reach, index))
         spans.sort()
         self.spans = spans
         self.starts = [span[0] for span in spans]

@@ -3,7 +3,7 @@
 import os
 
 from . import mailtext
-from .layouts import CHUNK_SIZE
+from .layouts import CHUNK_SIZE, unescape_mbox
 from .noise import CLUSTER_SIZE
 
 
@@ -33,6 +33,39 @@ def mail_entry(placement, analysis, in_store):
     return entry
 
 
+def copy_text(placement, layout):
+    """The bytes that decide whether two mails are copies: from the first header line to the
+    end, mbox quoting undone."""
+    text = placement.text
+    if layout == "mbox" or placement.extra.get("place") == "mbox":
+        text = unescape_mbox(text)
+    header_start, _lines, _end = mailtext.shape_lines(text)
+    return text[header_start:]
+
+
+def true_copies(texts, starts):
+    """For each mail, the index of the first mail before it on the image (by first byte) that
+    it is a copy of, or None. Two mails are copies when their texts are the same or one is a
+    whole prefix of the other (a copy cut short); a text under 64 bytes is taken for no copy.
+    """
+    key_length = 64
+    order = sorted(range(len(texts)), key=lambda index: starts[index])
+    by_key = {}
+    copy_of = [None] * len(texts)
+    for index in order:
+        text = texts[index]
+        if len(text) < key_length:
+            continue  # too short to be told from a fragment of another mail
+        key = text[:key_length]
+        for earlier in by_key.get(key, ()):
+            other = texts[earlier]
+            if text.startswith(other) or other.startswith(text):
+                copy_of[index] = earlier
+                break
+        by_key.setdefault(key, []).append(index)
+    return copy_of
+
+
 def build_truth(image_path, image_size, layout, result, options):
     descriptor = os.open(image_path, os.O_RDONLY)
     try:
@@ -57,6 +90,12 @@ def build_truth(image_path, image_size, layout, result, options):
     }
     if layout == "dbx":
         truth["fragment"] = bool(options.fragment)
+    if getattr(options, "case", None):
+        truth["case"] = options.case
+    if layout != "mixed":  # the mixed layout names the copies it made itself
+        texts = [copy_text(placement, layout) for placement in result.placements]
+        for mail, copy_of in zip(mails, true_copies(texts, [mail["start"] for mail in mails])):
+            mail["copy_of"] = copy_of
     truth.update(result.extra)
     truth["mails"] = mails
     return truth
