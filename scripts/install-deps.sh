@@ -7,6 +7,8 @@ packages=(
   g++ clang libclang-rt-14-dev cmake ninja-build pkg-config python3
   libicu-dev libgtest-dev libgmock-dev googletest libbenchmark-dev
   qt6-base-dev qt6-svg-dev libgl-dev fonts-noto-cjk
+  libewf-dev libvmdk-dev libvhdi-dev libssl-dev libxml2-dev
+  ewf-tools qemu-utils
 )
 
 missing=()
@@ -22,5 +24,9 @@ if [ "$(id -u)" -ne 0 ]; then
   sudo="sudo"
 fi
 echo "Installing: ${missing[*]}" >&2
-$sudo apt-get update -qq
-DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+# Another apt run (an unattended upgrade, a parallel job) holds the dpkg lock for a while: wait
+# for it instead of failing.
+lock_wait=(-o DPkg::Lock::Timeout=900)
+$sudo apt-get "${lock_wait[@]}" update -qq
+DEBIAN_FRONTEND=noninteractive $sudo apt-get "${lock_wait[@]}" install -y -qq --no-install-recommends \
+  "${missing[@]}" >/dev/null
