@@ -133,7 +133,9 @@ std::optional<BackendOpening> OpenSplitRawImage(const std::filesystem::path& pat
     // Numbered pieces start at 0 or at 1, lettered ones at "aa".
     const std::uint64_t first = !naming.letters && !present(0) ? 1 : 0;
     if (reading.index == first) {
-      if (!present(first + 1)) continue;  // a lone file with a piece-like name
+      // A lone file with a piece-like name is a plain file; one with later pieces beside it
+      // is a set, even when the second piece is the one missing.
+      if (!present(first + 1) && HighestIndexPresent(folder, naming) <= first) continue;
       return OpenPieces(folder, naming, first, openPiece);
     }
     if (reading.index > first && present(reading.index - 1)) {
