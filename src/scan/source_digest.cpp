@@ -4,6 +4,10 @@
 
 #include <algorithm>
 #include <cctype>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <thread>
 
 namespace quillon {
 
@@ -39,21 +43,81 @@ std::string LowerCase(std::string text) {
 
 }  // namespace
 
-struct SourceDigest::Context {
-  DigestAlgorithm algorithm;
-  EVP_MD_CTX* context = nullptr;
+using Piece = std::shared_ptr<const std::vector<std::uint8_t>>;
 
-  explicit Context(DigestAlgorithm chosen) : algorithm(chosen), context(EVP_MD_CTX_new()) {
+// Bytes are handed on in pieces of this size (small adds are gathered first), and an
+// algorithm's thread may fall this many pieces behind before Add waits for it.
+constexpr std::size_t kPieceBytes = std::size_t{1} << 20;
+constexpr std::size_t kMaxPendingPieces = 16;
+
+// One algorithm's digest, computed on a thread of its own from the pieces handed to it, in
+// order. The thread starts with the first piece.
+struct SourceDigest::Context {
+  explicit Context(DigestAlgorithm chosen) : algorithm(chosen), context_(EVP_MD_CTX_new()) {
     // The library refuses an algorithm only when it is built without it (MD5 in a FIPS-only
     // configuration); the digest then comes out empty rather than wrong.
-    if (context && EVP_DigestInit_ex(context, Engine(algorithm), nullptr) != 1) {
-      EVP_MD_CTX_free(context);
-      context = nullptr;
+    if (context_ && EVP_DigestInit_ex(context_, Engine(algorithm), nullptr) != 1) {
+      EVP_MD_CTX_free(context_);
+      context_ = nullptr;
     }
   }
-  ~Context() { EVP_MD_CTX_free(context); }
+  ~Context() {
+    Close();
+    EVP_MD_CTX_free(context_);
+  }
   Context(const Context&) = delete;
   Context& operator=(const Context&) = delete;
+
+  void Hand(Piece piece) {
+    if (!context_) return;
+    std::unique_lock lock(mutex_);
+    if (!thread_.joinable()) thread_ = std::thread([this] { Run(); });
+    changed_.wait(lock, [this] { return pending_.size() < kMaxPendingPieces; });
+    pending_.push_back(std::move(piece));
+    changed_.notify_all();
+  }
+
+  // Waits until every piece is digested; the digest in hex, empty when the library refused.
+  std::string Finish() {
+    Close();
+    unsigned char digest[EVP_MAX_MD_SIZE];
+    unsigned size = 0;
+    if (!context_ || EVP_DigestFinal_ex(context_, digest, &size) != 1) return {};
+    return Hex(digest, size);
+  }
+
+  const DigestAlgorithm algorithm;
+
+ private:
+  void Run() {
+    std::unique_lock lock(mutex_);
+    for (;;) {
+      changed_.wait(lock, [this] { return !pending_.empty() || closing_; });
+      if (pending_.empty()) return;
+      const Piece piece = pending_.front();
+      lock.unlock();
+      EVP_DigestUpdate(context_, piece->data(), piece->size());
+      lock.lock();
+      pending_.pop_front();
+      changed_.notify_all();
+    }
+  }
+
+  void Close() {
+    {
+      const std::lock_guard lock(mutex_);
+      closing_ = true;
+    }
+    changed_.notify_all();
+    if (thread_.joinable()) thread_.join();
+  }
+
+  EVP_MD_CTX* context_ = nullptr;
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::deque<Piece> pending_;
+  bool closing_ = false;
+  std::thread thread_;
 };
 
 std::string_view DigestName(DigestAlgorithm algorithm) {
@@ -92,22 +156,26 @@ SourceDigest::~SourceDigest() = default;
 
 void SourceDigest::Add(const void* bytes, std::size_t count) {
   if (done_ || count == 0) return;
-  for (const auto& context : contexts_)
-    if (context->context) EVP_DigestUpdate(context->context, bytes, count);
+  const auto* data = static_cast<const std::uint8_t*>(bytes);
+  staging_.insert(staging_.end(), data, data + count);
   bytesAdded_ += count;
+  if (staging_.size() >= kPieceBytes) HandOn();
+}
+
+void SourceDigest::HandOn() {
+  if (staging_.empty()) return;
+  const auto piece = std::make_shared<const std::vector<std::uint8_t>>(std::move(staging_));
+  staging_.clear();
+  staging_.reserve(kPieceBytes);
+  for (const auto& context : contexts_) context->Hand(piece);
 }
 
 std::vector<DigestValue> SourceDigest::Finish() {
   if (done_) return finished_;
+  HandOn();
   done_ = true;
-  for (const auto& context : contexts_) {
-    unsigned char digest[EVP_MAX_MD_SIZE];
-    unsigned size = 0;
-    std::string hex;
-    if (context->context && EVP_DigestFinal_ex(context->context, digest, &size) == 1)
-      hex = Hex(digest, size);
-    finished_.push_back({context->algorithm, hex});
-  }
+  for (const auto& context : contexts_)
+    finished_.push_back({context->algorithm, context->Finish()});
   return finished_;
 }
 

@@ -1,6 +1,8 @@
 // Digests of the bytes a scan reads (SHA-256, MD5, SHA-1), computed as the bytes pass so that
 // proving what was read costs no second pass over the source. The digests come from OpenSSL's
-// libcrypto; nothing here implements a hash function.
+// libcrypto; nothing here implements a hash function. Each algorithm runs on a thread of its
+// own over copies of the bytes, in order, so that where cores are free the digests cost the
+// scan little more than the copy; Add waits only when they fall far behind.
 //
 // Bytes of sectors that could not be read are digested as the zeros the scan reads in their
 // place, as imaging tools do.
@@ -50,7 +52,10 @@ class SourceDigest {
 
  private:
   struct Context;
+  void HandOn();  // gives the gathered bytes to every algorithm
+
   std::vector<std::unique_ptr<Context>> contexts_;
+  std::vector<std::uint8_t> staging_;
   std::vector<DigestValue> finished_;
   std::uint64_t bytesAdded_ = 0;
   bool done_ = false;
