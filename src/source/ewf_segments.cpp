@@ -32,6 +32,14 @@ bool IsDigit(char c) {
   return c >= '0' && c <= '9';
 }
 
+// Section types are short lower-case names ("header2", "volume", "sectors", "table", "done").
+bool IsSectionType(std::string_view type) {
+  if (type.empty()) return false;
+  for (char c : type)
+    if (!(c >= 'a' && c <= 'z') && !IsDigit(c)) return false;
+  return true;
+}
+
 // One step of a letter that counts from A to Z (or a to z); true when it wrapped around.
 bool StepLetter(char& letter) {
   if (letter == 'Z' || letter == 'z') {
@@ -53,6 +61,7 @@ SegmentWalk WalkEwfSegment(const SegmentReader& read, std::uint64_t fileSize) {
       return {SegmentEnd::Truncated, at + kDescriptorSize};
     const std::string_view type(reinterpret_cast<const char*>(descriptor.data()),
                                 strnlen(reinterpret_cast<const char*>(descriptor.data()), 16));
+    if (!IsSectionType(type)) return {SegmentEnd::Damaged, at};
     if (type == "done") return {SegmentEnd::Done, at + kDescriptorSize};
     if (type == "next") return {SegmentEnd::Next, at + kDescriptorSize};
     const std::uint64_t next = LittleEndian64(descriptor.data() + 16);
@@ -100,6 +109,11 @@ std::string DiagnoseEwfSegments(const std::vector<std::string>& paths) {
       return static_cast<std::size_t>(file.gcount());
     };
     const SegmentWalk walk = WalkEwfSegment(read, size);
+    if (walk.end == SegmentEnd::Damaged)
+      return "segment " + FileName(paths[i]) +
+             " is damaged: no section where one must stand, at "
+             "byte " +
+             std::to_string(walk.neededBytes);
     if (walk.end == SegmentEnd::Truncated)
       return "segment " + FileName(paths[i]) + " is truncated: it has " + std::to_string(size) +
              " bytes, its sections reach to byte " + std::to_string(walk.neededBytes);

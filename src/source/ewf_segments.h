@@ -12,12 +12,15 @@
 namespace quillon {
 
 // How a segment file's chain of sections ends: "done" in the last segment, "next" where
-// another segment follows; Truncated when a section lies beyond the file's end.
-enum class SegmentEnd { Done, Next, Truncated, Unknown };
+// another segment follows; Truncated when a section lies beyond the file's end, Damaged when
+// the chain leads to bytes that are no section descriptor.
+enum class SegmentEnd { Done, Next, Truncated, Damaged, Unknown };
 
 struct SegmentWalk {
   SegmentEnd end = SegmentEnd::Unknown;
-  std::uint64_t neededBytes = 0;  // where the chain reaches in the file, for a truncated one
+  // Where the chain reaches in the file, for a truncated one; where the bytes that are no
+  // section lie, for a damaged one.
+  std::uint64_t neededBytes = 0;
 };
 
 // Reads `count` bytes at `offset` of one segment file into `out`; the bytes that arrived.

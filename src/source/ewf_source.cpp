@@ -163,9 +163,13 @@ std::vector<std::string> GlobSegments(const std::string& path, std::string& fail
 
 BackendOpening OpenEwfImage(const std::string& path, SourceContainer version) {
   std::string failure;
+  // The library this is built with may read only the first version of the format.
+  const std::string secondVersion =
+      version == SourceContainer::Ewf2 ? " (an Ex01 image, which libewf may not read)" : "";
   std::vector<std::string> segments = GlobSegments(path, failure);
   if (segments.empty())
-    return {nullptr, failure.empty() ? "no segment files found beside it" : failure};
+    return {nullptr,
+            (failure.empty() ? "no segment files found beside it" : failure) + secondVersion};
 
   libewf_error_t* error = nullptr;
   libewf_handle_t* handle = nullptr;
@@ -178,7 +182,8 @@ BackendOpening OpenEwfImage(const std::string& path, SourceContainer version) {
     libewf_handle_free(&handle, nullptr);
     const std::string diagnosis =
         version == SourceContainer::Ewf ? DiagnoseEwfSegments(segments) : std::string();
-    return {nullptr, diagnosis.empty() ? "the image cannot be read: " + message : diagnosis};
+    return {nullptr,
+            diagnosis.empty() ? "the image cannot be read: " + message + secondVersion : diagnosis};
   }
 
   // The library opens a set with a segment missing or cut off and would read the lost part

@@ -108,6 +108,15 @@ TEST(WalkEwfSegmentTest, TruncationSaysHowFarTheChainReaches) {
   EXPECT_EQ(walk.neededBytes, 13u + 76 + 100 + 76 + 4096);
 }
 
+TEST(WalkEwfSegmentTest, GarbageWhereASectionMustStandIsDamage) {
+  std::vector<std::uint8_t> file = Segment(kMiddle);
+  const std::size_t second = 13 + 76 + 100;
+  file[second] = 0xE9;  // the sectors section's type
+  const SegmentWalk walk = Walk(file, file.size());
+  EXPECT_EQ(walk.end, SegmentEnd::Damaged);
+  EXPECT_EQ(walk.neededBytes, second);
+}
+
 TEST(WalkEwfSegmentTest, ChainPointingBackwardsIsNoSegment) {
   std::vector<std::uint8_t> file = Segment(kMiddle);
   file[13 + 16] = 5;  // the first section's next offset points into the file header
