@@ -7,6 +7,9 @@ packages=(
   g++ clang libclang-rt-14-dev cmake ninja-build pkg-config python3
   libicu-dev libgtest-dev libgmock-dev googletest libbenchmark-dev
   qt6-base-dev qt6-svg-dev libgl-dev fonts-noto-cjk
+  # forensic images, digests and reports, and the tools the tests build such images with
+  libewf-dev libvmdk-dev libvhdi-dev libssl-dev libxml2-dev
+  ewf-tools qemu-utils
   # building and checking the .deb (scripts/package.sh, scripts/check-package.sh)
   dpkg-dev file librsvg2-bin lintian desktop-file-utils appstream shared-mime-info man-db
   bash-completion

@@ -56,6 +56,19 @@ void RunScan(DataSource& source, const ScanOptions& options, ScanStatus& status,
     merger.AddCandidates(std::move(found));
   };
 
+  if (options.digest) {
+    for (const StoredHash& stored : source.Facts().storedHashes)
+      if (const auto algorithm = DigestByName(stored.algorithm))
+        options.digest->Include(*algorithm);
+  }
+  // A chunk is digested while its bytes are still as read: the first one before anything is
+  // carved, every later one in the round before the carver walks into it.
+  auto digestChunk = [&](const ChunkReader::Chunk& chunk, CarveBuffer bytes) {
+    const std::uint64_t end = std::min(chunk.start + chunk.bytes, source.SizeBytes());
+    if (options.digest && end > chunk.start)
+      options.digest->Add(bytes.data + (chunk.start - bytes.base), end - chunk.start);
+  };
+
   // Each round carves one chunk. Before that it looks for header blocks in the next chunk,
   // whose bytes the carver has not touched yet (it reads ahead into them and moves bytes at
   // their start when it removes block headers), with the chunk after that for their ends.
@@ -72,6 +85,8 @@ void RunScan(DataSource& source, const ScanOptions& options, ScanStatus& status,
     merger.PublishStatus();
 
     const CarveBuffer stable = reader.Bytes();
+    if (firstRound) digestChunk(current, stable);
+    if (available > 1) digestChunk(next, stable);
     if (firstRound) {
       scanShapes(current, available > 1 ? &next : nullptr, stable);
       firstRound = false;
@@ -109,6 +124,8 @@ ScanResult RunScanOfSource(std::string_view sourceName, const ScanOptions& optio
     return result;
   }
   result.opened = true;
+  result.sizeBytes = source.SizeBytes();
+  result.facts = source.Facts();
   RunScan(source, options, status, mails, observer);
   result.foundCount = static_cast<int>(mails.Count());
   return result;

@@ -12,6 +12,7 @@
 #include "scan/found_mails.h"
 #include "scan/scan_observer.h"
 #include "scan/scan_status.h"
+#include "scan/source_digest.h"
 #include "source/data_source.h"
 
 namespace quillon {
@@ -25,12 +26,18 @@ struct ScanOptions {
   // Recognise mails by their "Received: " trace line only; otherwise header blocks are also
   // recognised by their shape, and copies of one message are marked as duplicates.
   bool strict = false;
+  // When set, digests every byte the scan reads, once and in source order (the sectors of the
+  // range scanned, up to the source's last byte; unreadable sectors as zeros), in the digest's
+  // algorithms and those the source stored hashes in.
+  SourceDigest* digest = nullptr;
 };
 
 struct ScanResult {
   bool opened = false;
   std::string error;  // why the source could not be opened
   int foundCount = 0;
+  std::uint64_t sizeBytes = 0;  // of the source opened
+  SourceFacts facts;            // what it was read from
 };
 
 // Scans an open source on the calling thread.

@@ -4,6 +4,7 @@
 #include <utility>
 #include <vector>
 
+#include "source/image_opening.h"
 #include "source/platform_source.h"
 #include "source/source_name.h"
 
@@ -31,7 +32,7 @@ bool DataSource::Open(std::string_view name) {
   sizeBytes_ = 0;
   BackendOpening opening = form.kind == SourceNameKind::WholeDisk
                                ? OpenWholeDiskBackend(form.diskIndex)
-                               : OpenNamedBackend(name);
+                               : OpenSourceByName(name);
   if (!opening.backend) {
     lastError_ = opening.error.empty() ? "cannot be opened" : std::move(opening.error);
     return false;

@@ -9,6 +9,8 @@
 #include <string>
 #include <string_view>
 
+#include "source/source_facts.h"
+
 namespace quillon {
 
 inline constexpr std::uint32_t kSectorSize = 512;
@@ -22,6 +24,8 @@ class SourceBackend {
   // Reads up to `count` bytes at `offset`. Returns the number of bytes that arrived (short at the
   // end of the source), or -1 when the read failed.
   virtual std::int64_t ReadAt(void* buffer, std::size_t count, std::uint64_t offset) = 0;
+  // What the source is read from, when it is more than a plain file or device.
+  virtual SourceFacts Facts() const { return {}; }
 };
 
 class DataSource {
@@ -34,8 +38,9 @@ class DataSource {
   DataSource& operator=(DataSource&&) noexcept;
 
   // Opens a source by its name: "HD<n>" for the n-th whole disk, a path holding '/', or a device
-  // name under /dev ("sda1"). The empty name and two-character names without ':' are refused
-  // and leave an open source open. On failure LastError() says why.
+  // name under /dev ("sda1"). A file that holds a disk image (E01, VMDK, VHD, the first piece
+  // of a split raw image) opens as the disk it holds. The empty name and two-character names
+  // without ':' are refused and leave an open source open. On failure LastError() says why.
   [[nodiscard]] bool Open(std::string_view name);
 
   // Opens an already constructed back end under `name` (used for in-memory sources in tests).
@@ -58,6 +63,8 @@ class DataSource {
   std::uint64_t TotalSectors() const;
   std::uint64_t SizeBytes() const { return sizeBytes_; }
   const std::string& SourceName() const { return sourceName_; }
+  // The container the source is read from (none for a plain file or device; empty when closed).
+  SourceFacts Facts() const { return backend_ ? backend_->Facts() : SourceFacts{}; }
   const std::string& LastError() const { return lastError_; }
 
  private:

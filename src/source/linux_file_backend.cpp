@@ -80,7 +80,8 @@ BackendOpening OpenLinuxFile(const std::string& path) {
     // A device whose size cannot be asked still opens; it simply has nothing to scan.
     if (::ioctl(descriptor, BLKGETSIZE64, &sizeBytes) != 0) sizeBytes = 0;
   }
-  return {std::make_unique<LinuxFileBackend>(descriptor, sizeBytes), {}};
+  return {
+      std::make_unique<LinuxFileBackend>(descriptor, sizeBytes), {}, path, S_ISREG(status.st_mode)};
 }
 
 BackendOpening OpenWholeDiskBackend(unsigned index) {

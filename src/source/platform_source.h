@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "source/data_source.h"
@@ -14,8 +15,19 @@ namespace quillon {
 
 // A back end, or the reason why none could be opened (shown to the user).
 struct BackendOpening {
+  BackendOpening(std::unique_ptr<SourceBackend> opened = nullptr, std::string why = {},
+                 std::string openedPath = {}, bool isRegularFile = false)
+      : backend(std::move(opened)),
+        error(std::move(why)),
+        path(std::move(openedPath)),
+        regularFile(isRegularFile) {}
+
   std::unique_ptr<SourceBackend> backend;
   std::string error;
+  // The file system path opened, and whether it is a regular file (which may be a container
+  // of a disk image, read through another back end by its path).
+  std::string path;
+  bool regularFile = false;
 };
 
 // The `index`-th whole disk of the machine, counted from 0.

@@ -124,8 +124,14 @@ void DataSourceDialog::OpenFile() {
   const QString path = prompts_.ChooseImageFile(this);
   if (path.isEmpty()) return;
   const std::string name = path.toStdString();
-  const auto label = ImageFileLabel(name);
-  if (!label) return;  // unreadable or empty files are not offered, without a word
+  std::string error;
+  const auto label = ImageFileLabel(name, &error);
+  // Unreadable or empty files are not offered, without a word; an image that cannot be read
+  // whole (a segment missing) is named with the reason.
+  if (!label && !error.empty()) {
+    prompts_.ShowError(this, QString(kSourceOpenError).arg(path, QString::fromStdString(error)));
+  }
+  if (!label) return;
   QTreeWidgetItem* item = AddSourceItem(imageFileGroup_, QString::fromStdString(*label),
                                         static_cast<int>(SourceIconKind::ImageFile), name);
   imageFileGroup_->setExpanded(true);

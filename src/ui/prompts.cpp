@@ -55,9 +55,10 @@ std::optional<std::string> DesktopPrompts::ChooseSource(QWidget* parent) {
 }
 
 QString DesktopPrompts::ChooseImageFile(QWidget* parent) {
-  return QFileDialog::getOpenFileName(
-      parent, QStringLiteral("Open"), QString(),
-      QString(kImageFileFilter) + QStringLiteral(";;") + QString(kAllFilesFilter));
+  return QFileDialog::getOpenFileName(parent, QStringLiteral("Open"), QString(),
+                                      QString(kImageFileFilter) + QStringLiteral(";;") +
+                                          QString(kForensicImageFilter) + QStringLiteral(";;") +
+                                          QString(kAllFilesFilter));
 }
 
 QString DesktopPrompts::ChooseSaveFolder(QWidget* parent) {

@@ -1,5 +1,7 @@
 #include "ui/source_list.h"
 
+#include <filesystem>
+#include <system_error>
 #include <utility>
 
 #include "source/data_source.h"
@@ -21,12 +23,19 @@ std::string SourceList::NameAt(int index) const {
   return names_[static_cast<std::size_t>(index)];
 }
 
-std::optional<std::string> ImageFileLabel(const std::string& path) {
+std::optional<std::string> ImageFileLabel(const std::string& path, std::string* error) {
   DataSource source;
-  if (!source.Open(path)) return std::nullopt;
+  if (!source.Open(path)) {
+    std::error_code ignored;
+    if (error && std::filesystem::is_regular_file(path, ignored) &&
+        std::filesystem::file_size(path, ignored) > 0)
+      *error = source.LastError();
+    return std::nullopt;
+  }
   const std::uint64_t sectors = source.TotalSectors();
   if (sectors == 0) return std::nullopt;
-  return FormatSourceLabel(path, sectors);
+  const std::string container = SourceContainerLabel(source.Facts());
+  return FormatSourceLabel(container.empty() ? path : path + " [" + container + "]", sectors);
 }
 
 bool ProbeSource(const std::string& name, std::string& error) {

@@ -24,9 +24,12 @@ class SourceList {
   std::vector<std::string> names_;
 };
 
-// The tree label of a file the user adds: FormatSourceLabel of the path and its sector count.
-// Nothing when the file cannot be opened as a source or holds no sector.
-std::optional<std::string> ImageFileLabel(const std::string& path);
+// The tree label of a file the user adds: FormatSourceLabel of the path (followed by what it
+// holds, such as " [E01, 3 segments]") and its sector count. Nothing when the file cannot be
+// opened as a source or holds no sector; then `error`, when given, says why a file that is
+// there cannot be read as the image it holds (a segment or a piece missing), and stays empty
+// for a missing file, a folder or an empty file.
+std::optional<std::string> ImageFileLabel(const std::string& path, std::string* error = nullptr);
 
 // Opens the source once to see that a scan can open it; the reason when it cannot.
 [[nodiscard]] bool ProbeSource(const std::string& name, std::string& error);

@@ -49,6 +49,8 @@ inline constexpr QLatin1String kAttributeText("DataSource: %1 \r\nPosition: %2 S
 inline constexpr QLatin1String kAttributeItem("Attribute");
 
 inline constexpr QLatin1String kImageFileFilter("File(*.img *.dsk *.hex *.dbx *.box)");
+inline constexpr QLatin1String kForensicImageFilter(
+    "Forensic Image(*.E01 *.e01 *.Ex01 *.000 *.001 *aa *.vmdk *.vhd *.vhdx)");
 inline constexpr QLatin1String kAllFilesFilter("All Files(*)");
 inline constexpr QLatin1String kEmlFileFilter("EMail File(*.eml)");
 inline constexpr QLatin1String kTxtFileFilter("Text File(*.txt)");

@@ -188,6 +188,41 @@ class DataSourceDialogTest : public QObject {
              QString::fromStdString(FormatSourceLabel(path.toStdString(), probe.TotalSectors())));
   }
 
+  // A file holding a disk image says what it holds; one that cannot be read whole says why.
+  void AddingImageContainers_data() {
+    QTest::addColumn<QStringList>("pieces");
+    QTest::addColumn<QString>("label");
+    QTest::addColumn<QString>("error");
+    QTest::newRow("split raw") << QStringList{"set.001", "set.002", "set.003"}
+                               << QStringLiteral(" [split raw, 3 pieces]  (0.00M)") << QString();
+    QTest::newRow("piece missing")
+        << QStringList{"gap.001", "gap.003"} << QString()
+        << QStringLiteral("piece gap.002 of the split image is missing (gap.003 comes after it)");
+  }
+
+  void AddingImageContainers() {
+    QFETCH(QStringList, pieces);
+    QFETCH(QString, label);
+    QFETCH(QString, error);
+    for (const QString& piece : pieces) WriteBytes(directory_.path() + u'/' + piece, 1024);
+    const QString path = directory_.path() + u'/' + pieces.first();
+    test::ScriptedPrompts prompts;
+    DataSourceDialog dialog(prompts, {});
+    const DialogParts parts = PartsOf(dialog);
+    prompts.files.push_back(path);
+    QTest::mouseClick(parts.openFile, Qt::LeftButton);
+    if (error.isEmpty()) {
+      QCOMPARE(parts.imageFile->childCount(), 1);
+      QCOMPARE(parts.imageFile->child(0)->text(0), path + label);
+      QCOMPARE(prompts.calls, QStringList{QStringLiteral("image")});
+    } else {
+      QCOMPARE(parts.imageFile->childCount(), 0);
+      QCOMPARE(prompts.calls, (QStringList{QStringLiteral("image"),
+                                           QStringLiteral("error:") +
+                                               QString(kSourceOpenError).arg(path, error)}));
+    }
+  }
+
   void SameFileTwiceGivesTwoItems() {
     test::ScriptedPrompts prompts;
     DataSourceDialog dialog(prompts, {});

@@ -62,6 +62,8 @@ bool ParseArguments(const std::vector<std::string>& words, Arguments& arguments,
       arguments.txt = true;
     } else if (word == "--strict") {
       arguments.strict = true;
+    } else if (word == "--hash") {
+      arguments.hash = true;
     } else if (word == "--skip-duplicates") {
       arguments.skipDuplicates = true;
     } else if (word == "--start-sector") {

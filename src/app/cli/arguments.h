@@ -15,6 +15,7 @@ struct Arguments {
   bool txt = false;
   bool strict = false;
   bool skipDuplicates = false;
+  bool hash = false;  // digest every byte read and check an image's stored hashes
   std::optional<std::uint64_t> startSector;
   std::optional<std::uint64_t> sectors;
   std::optional<int> codePage;

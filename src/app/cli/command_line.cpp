@@ -22,6 +22,8 @@ constexpr const char* kUsage =
     "file (.dbx, .box), and saves them again. The source is only ever read.\n"
     "\n"
     "SOURCE is an image or mail-store path, a whole disk HD0..HD7, or a device name such as sda1.\n"
+    "Raw images, E01 (name the first segment), split raw (NAME.001, NAMEaa), VMDK and VHD\n"
+    "images are read as the disk they hold.\n"
     "\n"
     "Commands:\n"
     "  scan SOURCE [--json]                 list the mails found in SOURCE\n"
@@ -33,6 +35,8 @@ constexpr const char* kUsage =
     "  --start-sector N   scan from sector N (positions stay absolute)\n"
     "  --sectors N        scan N sectors only\n"
     "  --strict           recognise mails by their \"Received: \" trace line only\n"
+    "  --hash             print the SHA-256 and MD5 of every byte read (unreadable sectors as\n"
+    "                     zeros) and check the hashes an E01 image stored\n"
     "  --codepage N       code page of 8-bit text without a charset (default: from the locale)\n"
     "  --help, --version\n";
 

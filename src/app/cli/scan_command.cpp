@@ -2,10 +2,12 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <string>
 
+#include "app/cli/hash_report.h"
 #include "app/cli/progress_reporter.h"
 #include "app/cli/record_output.h"
 #include "scan/scan_driver.h"
@@ -28,6 +30,8 @@ bool ScanForCommand(const Arguments& arguments, ScanStatus& status, FoundMails& 
   if (arguments.startSector) options.startSector = *arguments.startSector;
   if (arguments.sectors) options.sectorCount = *arguments.sectors;
   options.strict = arguments.strict;
+  SourceDigest digest({DigestAlgorithm::Sha256, DigestAlgorithm::Md5});
+  if (arguments.hash) options.digest = &digest;
 
   ProgressReporter progress(::isatty(STDERR_FILENO) == 1);
   interruptFlag = &status.stopRequested;
@@ -43,6 +47,16 @@ bool ScanForCommand(const Arguments& arguments, ScanStatus& status, FoundMails& 
     std::fprintf(stderr, "quillon: cannot open %s: %s\n", arguments.source.c_str(),
                  result.error.c_str());
     return false;
+  }
+  if (arguments.hash) {
+    const std::uint64_t first = std::min(options.startSector * kSectorSize, result.sizeBytes);
+    const std::uint64_t asked = options.sectorCount > result.sizeBytes / kSectorSize
+                                    ? result.sizeBytes
+                                    : options.sectorCount * kSectorSize;
+    const HashedScan hashed{digest.Finish(),     first,
+                            digest.BytesAdded(), std::min(result.sizeBytes, first + asked),
+                            result.sizeBytes,    result.facts.storedHashes};
+    std::fputs(HashReportText(hashed).c_str(), stderr);
   }
   return true;
 }
