@@ -9,6 +9,7 @@
 #include "scan/html_text.h"
 #include "scan/line_scan.h"
 #include "scan/mime_header.h"
+#include "scan/unreadable_sectors.h"
 #include "text/ascii.h"
 #include "text/base64.h"
 #include "text/charset_table.h"
@@ -57,6 +58,8 @@ bool InsideBlockHeader(CarveBuffer buffer, std::size_t position) {
 struct BodyLine {
   std::string_view text;
   bool endsAtNul = false;
+  // The line runs into sectors that could not be read, up to this absolute byte; 0 when not.
+  std::uint64_t unreadableUntil = 0;
 };
 
 BodyLine ReadBodyLine(CarveBuffer buffer, std::size_t position) {
@@ -65,8 +68,10 @@ BodyLine ReadBodyLine(CarveBuffer buffer, std::size_t position) {
   const std::size_t limit = std::min(buffer.size - position, kMaxBodyLine);
   const auto* begin = reinterpret_cast<const char*>(buffer.data + position);
   const std::size_t length = FindLineEndOrNul(buffer.data + position, limit);
-  if (length < limit && begin[length] == '\0')
-    line.endsAtNul = !InsideBlockHeader(buffer, position + length);
+  if (length < limit && begin[length] == '\0') {
+    line.unreadableUntil = UnreadableUntil(buffer, position + length);
+    line.endsAtNul = line.unreadableUntil == 0 && !InsideBlockHeader(buffer, position + length);
+  }
   line.text = std::string_view(begin, length);
   return line;
 }
@@ -155,6 +160,7 @@ void BodySteps::ParseBodyLine(CarveBuffer buffer, std::size_t position, std::siz
 std::size_t BodySteps::HandleLine(CarveBuffer buffer, std::size_t position, bool lookAhead) {
   const BodyLine line = ReadBodyLine(buffer, position);
   const std::size_t lineEnd = position + line.text.size();
+  followedEnd_ = std::max(followedEnd_, buffer.base + lineEnd);
   const std::size_t emptyLength = line.text.empty() ? EmptyLineLength(buffer, position) : 0;
   const bool empty = emptyLength > 0;
 
@@ -188,11 +194,17 @@ std::size_t BodySteps::HandleLine(CarveBuffer buffer, std::size_t position, bool
       }
       break;
     case Phase::Body:
-      if (line.endsAtNul && line.text.empty()) break;
+      if ((line.endsAtNul || line.unreadableUntil != 0) && line.text.empty()) break;
       if (!HandleBoundaryLine(line.text)) AppendBodyLine(line.text);
       break;
   }
 
+  if (line.unreadableUntil != 0 && phase_ != Phase::Finished) {
+    // Nothing is known of those bytes; the mail goes on behind them.
+    resumeAt_ = line.unreadableUntil;
+    followedEnd_ = std::max(followedEnd_, resumeAt_);
+    return lineEnd;
+  }
   if (line.endsAtNul) {
     // A NUL is where carved mail text stops: deleted mail is followed by zeroed slack.
     EndPart();
@@ -215,6 +227,16 @@ std::size_t BodySteps::HandleLine(CarveBuffer buffer, std::size_t position, bool
   if (empty && lookAhead && phase_ != Phase::Finished)
     return HandleLine(buffer, position + 2, false);
   return lineEnd;
+}
+
+std::size_t BodySteps::ResumeBody(CarveBuffer buffer, std::size_t position) {
+  resumeAt_ = 0;
+  if (phase_ == Phase::Finished || position >= buffer.size) return position;
+  if (buffer.data[position] == '\r' || buffer.data[position] == '\n') {
+    // The unread bytes ended a line: the walk reads the next one as usual.
+    return position;
+  }
+  return HandleLine(buffer, position, true);
 }
 
 bool BodySteps::HandleBoundaryLine(std::string_view line) {
@@ -349,6 +371,7 @@ void BodySteps::CloseMailBody() {
   body.parts = std::move(parts_);
   body.closed = true;
   body.textEnd = endByte_;
+  body.followedEnd = std::max(followedEnd_, endByte_);
   record_->PublishBody(std::move(body));
 }
 

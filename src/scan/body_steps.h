@@ -42,6 +42,14 @@ class BodySteps {
   // and publish the body to the record. Further calls do nothing.
   void CloseMailBody();
 
+  // A line ran into sectors that could not be read: their zeros do not end the mail, which goes
+  // on behind them, at this absolute byte. 0 when nothing is pending.
+  std::uint64_t ResumeAt() const { return resumeAt_; }
+  // Goes on at buffer index `position`, which is ResumeAt(): the rest of a line whose start was
+  // not read, a line break, or a NUL that ends the mail. Returns the index where the walk goes on
+  // looking for line breaks.
+  std::size_t ResumeBody(CarveBuffer buffer, std::size_t position);
+
   // How the body came to an end, once CollectingText() is false: the outermost multipart's
   // closing boundary line, or a NUL. `EndIndex()` is the buffer index behind the closing line's
   // line end, or of the NUL.
@@ -100,6 +108,8 @@ class BodySteps {
   Ending ending_ = Ending::Open;
   std::size_t endIndex_ = 0;
   std::uint64_t endByte_ = 0;  // absolute position of endIndex_
+  std::uint64_t resumeAt_ = 0;
+  std::uint64_t followedEnd_ = 0;  // absolute byte behind the last line taken
   std::vector<std::string> containerBoundaries_;
   bool containerClosed_ = false;
 };

@@ -73,6 +73,18 @@ void MailCarver::Walk(CarveBuffer buffer, std::uint64_t walkEnd,
 
   while (b < end) {
     if (stopRequested.load(std::memory_order_relaxed)) break;
+    if (followed_ && followed_->ResumeAt() != 0) {
+      // The followed mail ran into sectors that could not be read; it goes on behind them.
+      const std::uint64_t resume = followed_->ResumeAt();
+      if (resume >= buffer.base + end) {
+        b = end;
+        break;
+      }
+      b = std::max(
+          b, followed_->ResumeBody(buffer, static_cast<std::size_t>(
+                                               std::max(resume, buffer.base + b) - buffer.base)));
+      continue;
+    }
     if (b >= searchEnd) {
       searchEnd = end;
       if (lineBreaks && buffer.base + b >= movedUntil_) {

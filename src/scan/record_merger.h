@@ -48,7 +48,7 @@ class RecordMerger final : public MailSink {
   void MarkDuplicate(MailRecord& record, std::size_t index);
   // Store finds are decided at the end, when every block's successor is known: a block that is
   // some other block's successor continues a message rather than beginning one.
-  void DecideStoreCandidates();
+  void DecideStoreCandidates(const UnreadableSectors* unreadable);
   // Whether `at` lies in the blocks of a store found so far.
   bool InStoreArea(std::uint64_t at) const;
   // Whether a trace find at `at` lies in a store block that begins no chain found so far.

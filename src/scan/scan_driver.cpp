@@ -6,11 +6,12 @@
 #include "scan/mail_carver.h"
 #include "scan/record_merger.h"
 #include "scan/shape_scanner.h"
+#include "scan/unreadable_sectors.h"
 
 namespace quillon {
 
-void RunScan(DataSource& source, const ScanOptions& options, ScanStatus& status, FoundMails& mails,
-             ScanObserver& observer) {
+std::vector<SectorRange> RunScan(DataSource& source, const ScanOptions& options, ScanStatus& status,
+                                 FoundMails& mails, ScanObserver& observer) {
   observer.OnScanStarted();
   observer.OnViewsReset(source.SourceName());
   mails.Clear();
@@ -38,7 +39,8 @@ void RunScan(DataSource& source, const ScanOptions& options, ScanStatus& status,
   shapes.SetSourceReader(readSource);
   merger.SetSourceReader(readSource);
 
-  ChunkReader reader(source, first, last, !options.strict, status.stopRequested);
+  UnreadableSectors unreadable;
+  ChunkReader reader(source, first, last, !options.strict, status.stopRequested, unreadable);
   // Looks at the header blocks that begin in `chunk`; its marks and the next chunk's (where
   // blocks that begin here name their sender) lead there. Gives them to the merger.
   auto scanShapes = [&](const ChunkReader::Chunk& chunk, const ChunkReader::Chunk* next,
@@ -82,7 +84,7 @@ void RunScan(DataSource& source, const ScanOptions& options, ScanStatus& status,
       const std::uint64_t untouched = std::max(stable.base, current.start + kCarveLookAhead);
       const auto skip = static_cast<std::size_t>(untouched - stable.base);
       scanShapes(next, available > 2 ? &afterNext : nullptr,
-                 CarveBuffer{stable.data + skip, stable.size - skip, untouched});
+                 CarveBuffer{stable.data + skip, stable.size - skip, untouched, stable.unreadable});
     }
 
     carver.Walk(stable, current.start + current.bytes, status.stopRequested, current.lineBreaks);
@@ -91,12 +93,16 @@ void RunScan(DataSource& source, const ScanOptions& options, ScanStatus& status,
   }
   carver.Finish();
   merger.Finish(reader.Bytes(), status.stopRequested.load() ? carver.Position() : UINT64_MAX);
+  std::vector<SectorRange> unreadableRanges = unreadable.Ranges();
+  MarkDamagedMails(mails.Snapshot(), unreadable);
 
   status.currentSector = 0;
   status.totalSectors = 0;
   status.scanning = false;
   status.stopRequested = false;
+  observer.OnUnreadableSectors(unreadableRanges);
   observer.OnScanFinished(status.foundCount.load());
+  return unreadableRanges;
 }
 
 ScanResult RunScanOfSource(std::string_view sourceName, const ScanOptions& options,
@@ -109,7 +115,7 @@ ScanResult RunScanOfSource(std::string_view sourceName, const ScanOptions& optio
     return result;
   }
   result.opened = true;
-  RunScan(source, options, status, mails, observer);
+  result.unreadable = RunScan(source, options, status, mails, observer);
   result.foundCount = static_cast<int>(mails.Count());
   return result;
 }
