@@ -44,6 +44,9 @@ bool ScanForCommand(const Arguments& arguments, ScanStatus& status, FoundMails& 
                  result.error.c_str());
     return false;
   }
+  std::size_t damaged = 0;
+  for (const MailRecordPtr& record : mails.Snapshot()) damaged += record->damaged ? 1 : 0;
+  std::fputs(UnreadableSummary(result.unreadable, damaged).c_str(), stderr);
   return true;
 }
 
