@@ -5,6 +5,7 @@
 #include <string_view>
 #include <utility>
 
+#include "scan/block_context.h"
 #include "scan/block_header.h"
 #include "scan/html_text.h"
 #include "scan/line_scan.h"
@@ -160,9 +161,14 @@ void BodySteps::ParseBodyLine(CarveBuffer buffer, std::size_t position, std::siz
 std::size_t BodySteps::HandleLine(CarveBuffer buffer, std::size_t position, bool lookAhead) {
   const BodyLine line = ReadBodyLine(buffer, position);
   const std::size_t lineEnd = position + line.text.size();
-  followedEnd_ = std::max(followedEnd_, buffer.base + lineEnd);
+  if (phase_ == Phase::Finished) return lineEnd;
   const std::size_t emptyLength = line.text.empty() ? EmptyLineLength(buffer, position) : 0;
   const bool empty = emptyLength > 0;
+  if (endAtForeignText_ && ForeignLine(line.text)) {
+    StopFollowing();
+    return position;
+  }
+  followedEnd_ = std::max(followedEnd_, buffer.base + lineEnd);
 
   if (!containerBoundaries_.empty() && line.text.size() > 2 && line.text[0] == '-' &&
       line.text[1] == '-') {
@@ -223,10 +229,27 @@ std::size_t BodySteps::HandleLine(CarveBuffer buffer, std::size_t position, bool
     if (endIndex_ < buffer.size && buffer.data[endIndex_] == '\n') ++endIndex_;
     endByte_ = buffer.base + endIndex_;
   }
+  previousEmpty_ = empty;
   // The walk never presents the line behind an empty line as a line start; read it here.
   if (empty && lookAhead && phase_ != Phase::Finished)
     return HandleLine(buffer, position + 2, false);
   return lineEnd;
+}
+
+bool BodySteps::ForeignLine(std::string_view text) const {
+  // Inside a multipart the closing boundary tells; in an attachment any byte may stand.
+  if ((phase_ != Phase::Body && phase_ != Phase::HeaderEnd) || !boundaries_.empty() ||
+      part_.role == PartRole::Attachment)
+    return false;
+  if (previousEmpty_ && IsMboxSeparator(text)) return true;
+  return std::any_of(text.begin(), text.end(),
+                     [](char c) { return !IsTextByte(static_cast<std::uint8_t>(c)); });
+}
+
+void BodySteps::StopFollowing() {
+  if (phase_ == Phase::Finished) return;
+  EndPart();
+  phase_ = Phase::Finished;
 }
 
 std::size_t BodySteps::ResumeBody(CarveBuffer buffer, std::size_t position) {
@@ -282,24 +305,26 @@ void BodySteps::BeginPartBody() {
   part_.headerLines.clear();
 
   if (contentType.token.rfind("multipart/", 0) == 0) {
-    if (const MimeParameter* boundary = contentType.Find("boundary");
-        boundary && !boundary->value.empty()) {
-      boundaries_.push_back(boundary->value);
-      part_.role = PartRole::Container;
-      return;
-    }
+    // A container of the mail's own parts, never an attachment, even when its boundary cannot
+    // be read.
+    const MimeParameter* boundary = contentType.Find("boundary");
+    if (boundary && !boundary->value.empty()) boundaries_.push_back(boundary->value);
+    part_.role = PartRole::Container;
+    return;
   }
   std::string rawName;
   std::u16string decodedName;
   const bool named = PartFileName(disposition, contentType, rawName, decodedName);
-  const bool attached = disposition.token == "attachment" || named;
+  // A part shown inline is the mail's text when it is the first of its kind, file name or not.
+  const bool attached =
+      disposition.token == "attachment" || (named && disposition.token != "inline");
   const std::string& type = contentType.token;
   const bool plain = type.empty() || type == "text/plain";
   if (!attached && plain && !plain_.present) {
     part_.role = PartRole::Plain;
   } else if (!attached && type == "text/html" && !html_.present) {
     part_.role = PartRole::Html;
-  } else if (attached || (type.rfind("text/", 0) != 0 && !type.empty())) {
+  } else if (attached || named || (type.rfind("text/", 0) != 0 && !type.empty())) {
     part_.role = PartRole::Attachment;
     part_.entry.name = rawName;
     part_.entry.nameText = decodedName;
@@ -343,6 +368,12 @@ void BodySteps::EndPart() {
     part_.entry.size = part_.base64 ? part_.base64Characters * 3 / 4
                                     : std::max<std::int64_t>(0, part_.rawBytes - 2);
     part_.listed = true;
+    if (part_.entry.nameText.empty()) {
+      // Numbered by its place among the mail's attachments, the X-Attachment ones first.
+      const std::size_t number = record_->attachments.size() + parts_.size() + 1;
+      part_.entry.name = NameForUnnamedPart(part_.entry.contentType, number);
+      part_.entry.nameText = std::u16string(part_.entry.name.begin(), part_.entry.name.end());
+    }
     parts_.push_back(part_.entry);
   }
   part_ = Part();

@@ -371,6 +371,14 @@ void RecordMerger::Publish(const MailRecordPtr& record) {
   status_.unsavedMails = true;
 }
 
+std::uint64_t RecordMerger::NextBlockStart(std::uint64_t after) const {
+  // The candidates stand in position order.
+  const auto next =
+      std::upper_bound(candidates_.begin(), candidates_.end(), after,
+                       [](std::uint64_t at, const ShapeCandidate& c) { return at < c.start; });
+  return next == candidates_.end() ? UINT64_MAX : next->start;
+}
+
 void RecordMerger::PublishStatus() {
   std::u16string text = ComposeStatusText(status_.foundCount.load(), status_.currentSector.load(),
                                           status_.totalSectors.load());

@@ -39,6 +39,10 @@ class RecordMerger final : public MailSink {
   // Sends the status line with the current counters.
   void PublishStatus();
 
+  // Where the first header block found ahead of the walk begins behind the absolute byte
+  // `after`; UINT64_MAX when none is known.
+  std::uint64_t NextBlockStart(std::uint64_t after) const;
+
   // Where store chains are read from at the end, for the store mails that turn out to be finds
   // of their own.
   void SetSourceReader(SourceBytesReader reader) { readSource_ = std::move(reader); }

@@ -29,6 +29,9 @@ std::vector<SectorRange> RunScan(DataSource& source, const ScanOptions& options,
 
   RecordMerger merger(status, mails, observer, source.SourceName(), options.strict);
   MailCarver carver(source.SourceName(), merger, first * kSectorSize);
+  if (!options.strict)
+    carver.EndMailsAtNextBlocks(
+        [&merger](std::uint64_t after) { return merger.NextBlockStart(after); });
   ShapeScanner shapes;
   // Store chains lead anywhere: their blocks are taken from the bytes in hand the carver has not
   // changed, else read from the source (reads of it may run on two threads at once).
