@@ -164,10 +164,7 @@ std::size_t BodySteps::HandleLine(CarveBuffer buffer, std::size_t position, bool
   if (phase_ == Phase::Finished) return lineEnd;
   const std::size_t emptyLength = line.text.empty() ? EmptyLineLength(buffer, position) : 0;
   const bool empty = emptyLength > 0;
-  if (endAtForeignText_ && ForeignLine(line.text)) {
-    StopFollowing();
-    return position;
-  }
+  if (endAtForeignText_ && !textEnded_ && ForeignLine(line.text)) EndText();
   followedEnd_ = std::max(followedEnd_, buffer.base + lineEnd);
 
   if (!containerBoundaries_.empty() && line.text.size() > 2 && line.text[0] == '-' &&
@@ -246,10 +243,8 @@ bool BodySteps::ForeignLine(std::string_view text) const {
                      [](char c) { return !IsTextByte(static_cast<std::uint8_t>(c)); });
 }
 
-void BodySteps::StopFollowing() {
-  if (phase_ == Phase::Finished) return;
-  EndPart();
-  phase_ = Phase::Finished;
+void BodySteps::EndText() {
+  textEnded_ = true;
 }
 
 std::size_t BodySteps::ResumeBody(CarveBuffer buffer, std::size_t position) {
@@ -349,6 +344,7 @@ BodySteps::TextPart* BodySteps::TextTarget() {
 }
 
 void BodySteps::AppendBodyLine(std::string_view line) {
+  if (textEnded_) return;
   part_.rawBytes += static_cast<std::int64_t>(line.size()) + 2;
   if (part_.role == PartRole::Attachment) {
     if (part_.base64) part_.base64Characters += Base64Characters(line);

@@ -47,8 +47,10 @@ class BodySteps {
   // are no text and before a mailbox separator behind an empty line (not inside a multipart or
   // an attachment): the bytes that follow a carved mail are seldom more of it.
   void EndTextAtForeignLines() { endAtForeignText_ = true; }
-  // The mail ends before the line at hand (the next mail begins there): no more lines are taken.
-  void StopFollowing();
+  // The mail's text ends before the line at hand (the next mail begins there). Later lines are
+  // still followed, so that a NUL still tells where the carved bytes end (the re-reader reads up
+  // to there and weighs the rest itself), but they add nothing to the text.
+  void EndText();
 
   // A line ran into sectors that could not be read: their zeros do not end the mail, which goes
   // on behind them, at this absolute byte. 0 when nothing is pending.
@@ -119,6 +121,7 @@ class BodySteps {
   std::uint64_t endByte_ = 0;  // absolute position of endIndex_
   std::uint64_t resumeAt_ = 0;
   bool endAtForeignText_ = false;
+  bool textEnded_ = false;
   bool previousEmpty_ = true;
   std::uint64_t followedEnd_ = 0;  // absolute byte behind the last line taken
   std::vector<std::string> containerBoundaries_;

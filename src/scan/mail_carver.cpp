@@ -144,7 +144,7 @@ void MailCarver::Walk(CarveBuffer buffer, std::uint64_t walkEnd,
 
     // A header block inside an open multipart is most likely an attached message.
     if (FollowingBody() && lineStart >= followedUntil_ && !followed_->MultipartOpen())
-      followed_->StopFollowing();
+      followed_->EndText();
     if (FollowingBody()) {
       StripBlockHeader(buffer.data, buffer.size, buffer.base, p);
       NoteBytesMayHaveMoved(buffer.base + p);

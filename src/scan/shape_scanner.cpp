@@ -216,6 +216,8 @@ void FollowBody(CarveBuffer buffer, ShapeCandidate& candidate, std::size_t heade
   record->boundary = candidate.headers.boundary;
   record->transferEncoding = candidate.headers.transferEncoding;
   BodySteps steps(record, HeaderEnd::EmptyLine);
+  // A line the loop below lets through because a NUL cuts it may still be binary bytes.
+  steps.EndTextAtForeignLines();
   const std::size_t emptyLine =
       endsWithoutEmptyLine ? headerEnd : headerEnd - (candidate.lineFeedOnly ? 1 : 2);
   limit = std::min({limit, buffer.size, headerEnd + kMaxFollowedText});
