@@ -8,8 +8,9 @@
 //    the failed and the skipped pieces are left for later. The skip carries over from one
 //    stretch to the next, so a dead region is crossed with a few reads.
 // 2. Before the stretch is handed out it comes back to what it left: a failed piece is halved
-//    until its failing sector is found; anywhere else reads start at one sector behind a
-//    failing sector and double with each read that succeeds, up to a piece.
+//    until its failing sector is found (a lone bad sector costs about eight reads); behind
+//    failing sectors in a row the reads go one sector at a time, doubling with each read that
+//    succeeds, up to a piece (a dead region costs one read per sector and a few more).
 //
 // Every sector reported unreadable has failed a read of its own. Callers read stretches in
 // ascending order (a scan chunk by chunk, the re-reader piece by piece); the stretch a caller

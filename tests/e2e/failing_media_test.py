@@ -10,12 +10,12 @@ sectors across a chunk boundary in a third, and bad sectors scattered elsewhere:
 - the mails that hold a bad sector are marked damaged, and only mails that may hold one are;
 - `quillon show` gives such a mail whole, zeros where the sector was, text behind it.
 Then a dead region of 100,000 sectors: the reads it costs are counted by the library (about one
-per sector; the landed reading retried nothing and lost 128 sectors per failure).
+per sector, a few more to find its edges).
 
 With --measure the figures for the note are taken instead: a 256 MiB image (bench layout, the
 corpus when present) with 100 random unreadable sectors; how many mails with a readable header
 block are found (of those a scan of the sound image finds), and the reads. --binary names
-another quillon to measure (the landed one, for the figures before).
+another quillon to measure (an older build, for figures to compare).
 """
 
 import json
@@ -55,7 +55,8 @@ class Failures:
 
 def long_mail(name, body_bytes):
     """A mail of our own whose body runs over many sectors, its lines numbered."""
-    head = (f"Received: from relay.example.org by mx.example.com; Tue, 2 Mar 2010 09:00:00 +0000\r\n"
+    head = (f"Received: from relay.example.org by mx.example.com; Tue, 2 Mar 2010 09:00:00 "
+            f"+0000\r\n"
             f"Received: from desk.example.org by relay.example.org; Tue, 2 Mar 2010 08:59:58 "
             f"+0000\r\n"
             f"From: Long Writer <writer@example.org>\r\nTo: Reader <reader@example.com>\r\n"
