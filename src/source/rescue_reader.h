@@ -12,7 +12,8 @@
 //    failing sectors in a row the reads go one sector at a time, doubling with each read that
 //    succeeds, up to a piece (a dead region costs one read per sector and a few more).
 //
-// Every sector reported unreadable has failed a read of its own. Callers read stretches in
+// A sector is reported unreadable only when a read that holds it failed while every other
+// sector of that read could be read. Callers read stretches in
 // ascending order (a scan chunk by chunk, the re-reader piece by piece); the stretch a caller
 // asks for is complete when Read returns, so what it hands on is never changed later.
 #pragma once
