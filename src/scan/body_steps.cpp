@@ -5,10 +5,12 @@
 #include <string_view>
 #include <utility>
 
+#include "scan/block_context.h"
 #include "scan/block_header.h"
 #include "scan/html_text.h"
 #include "scan/line_scan.h"
 #include "scan/mime_header.h"
+#include "scan/unreadable_sectors.h"
 #include "text/ascii.h"
 #include "text/base64.h"
 #include "text/charset_table.h"
@@ -57,6 +59,8 @@ bool InsideBlockHeader(CarveBuffer buffer, std::size_t position) {
 struct BodyLine {
   std::string_view text;
   bool endsAtNul = false;
+  // The line runs into sectors that could not be read, up to this absolute byte; 0 when not.
+  std::uint64_t unreadableUntil = 0;
 };
 
 BodyLine ReadBodyLine(CarveBuffer buffer, std::size_t position) {
@@ -65,8 +69,10 @@ BodyLine ReadBodyLine(CarveBuffer buffer, std::size_t position) {
   const std::size_t limit = std::min(buffer.size - position, kMaxBodyLine);
   const auto* begin = reinterpret_cast<const char*>(buffer.data + position);
   const std::size_t length = FindLineEndOrNul(buffer.data + position, limit);
-  if (length < limit && begin[length] == '\0')
-    line.endsAtNul = !InsideBlockHeader(buffer, position + length);
+  if (length < limit && begin[length] == '\0') {
+    line.unreadableUntil = UnreadableUntil(buffer, position + length);
+    line.endsAtNul = line.unreadableUntil == 0 && !InsideBlockHeader(buffer, position + length);
+  }
   line.text = std::string_view(begin, length);
   return line;
 }
@@ -155,8 +161,11 @@ void BodySteps::ParseBodyLine(CarveBuffer buffer, std::size_t position, std::siz
 std::size_t BodySteps::HandleLine(CarveBuffer buffer, std::size_t position, bool lookAhead) {
   const BodyLine line = ReadBodyLine(buffer, position);
   const std::size_t lineEnd = position + line.text.size();
+  if (phase_ == Phase::Finished) return lineEnd;
   const std::size_t emptyLength = line.text.empty() ? EmptyLineLength(buffer, position) : 0;
   const bool empty = emptyLength > 0;
+  if (endAtForeignText_ && !textEnded_ && ForeignLine(line.text)) EndText();
+  followedEnd_ = std::max(followedEnd_, buffer.base + lineEnd);
 
   if (!containerBoundaries_.empty() && line.text.size() > 2 && line.text[0] == '-' &&
       line.text[1] == '-') {
@@ -188,11 +197,17 @@ std::size_t BodySteps::HandleLine(CarveBuffer buffer, std::size_t position, bool
       }
       break;
     case Phase::Body:
-      if (line.endsAtNul && line.text.empty()) break;
+      if ((line.endsAtNul || line.unreadableUntil != 0) && line.text.empty()) break;
       if (!HandleBoundaryLine(line.text)) AppendBodyLine(line.text);
       break;
   }
 
+  if (line.unreadableUntil != 0 && phase_ != Phase::Finished) {
+    // Nothing is known of those bytes; the mail goes on behind them.
+    resumeAt_ = line.unreadableUntil;
+    followedEnd_ = std::max(followedEnd_, resumeAt_);
+    return lineEnd;
+  }
   if (line.endsAtNul) {
     // A NUL is where carved mail text stops: deleted mail is followed by zeroed slack.
     EndPart();
@@ -211,10 +226,35 @@ std::size_t BodySteps::HandleLine(CarveBuffer buffer, std::size_t position, bool
     if (endIndex_ < buffer.size && buffer.data[endIndex_] == '\n') ++endIndex_;
     endByte_ = buffer.base + endIndex_;
   }
+  previousEmpty_ = empty;
   // The walk never presents the line behind an empty line as a line start; read it here.
   if (empty && lookAhead && phase_ != Phase::Finished)
     return HandleLine(buffer, position + 2, false);
   return lineEnd;
+}
+
+bool BodySteps::ForeignLine(std::string_view text) const {
+  // Inside a multipart the closing boundary tells; in an attachment any byte may stand.
+  if ((phase_ != Phase::Body && phase_ != Phase::HeaderEnd) || !boundaries_.empty() ||
+      part_.role == PartRole::Attachment)
+    return false;
+  if (previousEmpty_ && IsMboxSeparator(text)) return true;
+  return std::any_of(text.begin(), text.end(),
+                     [](char c) { return !IsTextByte(static_cast<std::uint8_t>(c)); });
+}
+
+void BodySteps::EndText() {
+  textEnded_ = true;
+}
+
+std::size_t BodySteps::ResumeBody(CarveBuffer buffer, std::size_t position) {
+  resumeAt_ = 0;
+  if (phase_ == Phase::Finished || position >= buffer.size) return position;
+  if (buffer.data[position] == '\r' || buffer.data[position] == '\n') {
+    // The unread bytes ended a line: the walk reads the next one as usual.
+    return position;
+  }
+  return HandleLine(buffer, position, true);
 }
 
 bool BodySteps::HandleBoundaryLine(std::string_view line) {
@@ -260,24 +300,26 @@ void BodySteps::BeginPartBody() {
   part_.headerLines.clear();
 
   if (contentType.token.rfind("multipart/", 0) == 0) {
-    if (const MimeParameter* boundary = contentType.Find("boundary");
-        boundary && !boundary->value.empty()) {
-      boundaries_.push_back(boundary->value);
-      part_.role = PartRole::Container;
-      return;
-    }
+    // A container of the mail's own parts, never an attachment, even when its boundary cannot
+    // be read.
+    const MimeParameter* boundary = contentType.Find("boundary");
+    if (boundary && !boundary->value.empty()) boundaries_.push_back(boundary->value);
+    part_.role = PartRole::Container;
+    return;
   }
   std::string rawName;
   std::u16string decodedName;
   const bool named = PartFileName(disposition, contentType, rawName, decodedName);
-  const bool attached = disposition.token == "attachment" || named;
+  // A part shown inline is the mail's text when it is the first of its kind, file name or not.
+  const bool attached =
+      disposition.token == "attachment" || (named && disposition.token != "inline");
   const std::string& type = contentType.token;
   const bool plain = type.empty() || type == "text/plain";
   if (!attached && plain && !plain_.present) {
     part_.role = PartRole::Plain;
   } else if (!attached && type == "text/html" && !html_.present) {
     part_.role = PartRole::Html;
-  } else if (attached || (type.rfind("text/", 0) != 0 && !type.empty())) {
+  } else if (attached || named || (type.rfind("text/", 0) != 0 && !type.empty())) {
     part_.role = PartRole::Attachment;
     part_.entry.name = rawName;
     part_.entry.nameText = decodedName;
@@ -302,6 +344,7 @@ BodySteps::TextPart* BodySteps::TextTarget() {
 }
 
 void BodySteps::AppendBodyLine(std::string_view line) {
+  if (textEnded_) return;
   part_.rawBytes += static_cast<std::int64_t>(line.size()) + 2;
   if (part_.role == PartRole::Attachment) {
     if (part_.base64) part_.base64Characters += Base64Characters(line);
@@ -321,6 +364,12 @@ void BodySteps::EndPart() {
     part_.entry.size = part_.base64 ? part_.base64Characters * 3 / 4
                                     : std::max<std::int64_t>(0, part_.rawBytes - 2);
     part_.listed = true;
+    if (part_.entry.nameText.empty()) {
+      // Numbered by its place among the mail's attachments, the X-Attachment ones first.
+      const std::size_t number = record_->attachments.size() + parts_.size() + 1;
+      part_.entry.name = NameForUnnamedPart(part_.entry.contentType, number);
+      part_.entry.nameText = std::u16string(part_.entry.name.begin(), part_.entry.name.end());
+    }
     parts_.push_back(part_.entry);
   }
   part_ = Part();
@@ -349,6 +398,7 @@ void BodySteps::CloseMailBody() {
   body.parts = std::move(parts_);
   body.closed = true;
   body.textEnd = endByte_;
+  body.followedEnd = std::max(followedEnd_, endByte_);
   record_->PublishBody(std::move(body));
 }
 

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -41,6 +42,23 @@ class BodySteps {
   // The mail's text is complete: decode it by its transfer encoding, convert it by its charset
   // and publish the body to the record. Further calls do nothing.
   void CloseMailBody();
+
+  // The text also ends, as the shape scan's following ends it, before a line with bytes that
+  // are no text and before a mailbox separator behind an empty line (not inside a multipart or
+  // an attachment): the bytes that follow a carved mail are seldom more of it.
+  void EndTextAtForeignLines() { endAtForeignText_ = true; }
+  // The mail's text ends before the line at hand (the next mail begins there). Later lines are
+  // still followed, so that a NUL still tells where the carved bytes end (the re-reader reads up
+  // to there and weighs the rest itself), but they add nothing to the text.
+  void EndText();
+
+  // A line ran into sectors that could not be read: their zeros do not end the mail, which goes
+  // on behind them, at this absolute byte. 0 when nothing is pending.
+  std::uint64_t ResumeAt() const { return resumeAt_; }
+  // Goes on at buffer index `position`, which is ResumeAt(): the rest of a line whose start was
+  // not read, a line break, or a NUL that ends the mail. Returns the index where the walk goes on
+  // looking for line breaks.
+  std::size_t ResumeBody(CarveBuffer buffer, std::size_t position);
 
   // How the body came to an end, once CollectingText() is false: the outermost multipart's
   // closing boundary line, or a NUL. `EndIndex()` is the buffer index behind the closing line's
@@ -88,6 +106,7 @@ class BodySteps {
   void AppendBodyLine(std::string_view line);
   void EndPart();
   TextPart* TextTarget();
+  bool ForeignLine(std::string_view text) const;
 
   MailRecordPtr record_;
   Phase phase_;
@@ -100,6 +119,11 @@ class BodySteps {
   Ending ending_ = Ending::Open;
   std::size_t endIndex_ = 0;
   std::uint64_t endByte_ = 0;  // absolute position of endIndex_
+  std::uint64_t resumeAt_ = 0;
+  bool endAtForeignText_ = false;
+  bool textEnded_ = false;
+  bool previousEmpty_ = true;
+  std::uint64_t followedEnd_ = 0;  // absolute byte behind the last line taken
   std::vector<std::string> containerBoundaries_;
   bool containerClosed_ = false;
 };

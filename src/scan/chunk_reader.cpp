@@ -47,8 +47,11 @@ void WaitUntil(std::mutex& mutex, std::condition_variable& changed, Condition co
 }  // namespace
 
 ChunkReader::ChunkReader(DataSource& source, std::uint64_t first, std::uint64_t last,
-                         bool findMarks, const std::atomic<bool>& stopRequested, bool ring)
+                         bool findMarks, const std::atomic<bool>& stopRequested,
+                         UnreadableSectors& unreadable, bool ring)
     : source_(source),
+      rescue_(source, kReadSectors),
+      unreadable_(unreadable),
       first_(first * kSectorSize),
       last_(last),
       findMarks_(findMarks),
@@ -171,22 +174,16 @@ void ChunkReader::ReadAll() {
       chunk->pieces = findMarks_ ? (bytes + kPieceBytes - 1) / kPieceBytes : 0;
       if (findMarks_) chunk->lineBreaks = LineBreakMap(chunk->start, bytes);
     }
-    std::uint8_t* const destination = Address(chunk->start);
-    for (std::size_t done = 0; done < bytes; done += kPieceBytes) {
-      const std::size_t size = std::min(kPieceBytes, bytes - done);
-      std::uint8_t* target = destination + done;
-      const std::uint64_t sector = position + done / kSectorSize;
-      if (stopRequested_.load()) {
-        std::memset(target, 0, bytes - done);
-        break;
-      }
-      // A trailing partial sector arrives short; the bytes behind it must read as zeros.
-      if (sector + size / kSectorSize == source_.TotalSectors())
-        std::memset(target + size - kSectorSize, 0, kSectorSize);
-      if (!source_.ReadSectors(target, static_cast<std::uint32_t>(size), sector))
-        std::memset(target, 0, size);  // the sectors of a read that fails count as zeros
-      if (findMarks_) chunk->piecesRead.fetch_add(1, std::memory_order_release);
-    }
+    // A piece can be marked once every sector up to its end is final: a failed read is only
+    // settled when the rescue has come back to it.
+    auto settled = [chunk, this](std::uint64_t sectors) {
+      if (!findMarks_) return;
+      const std::size_t pieces =
+          std::min<std::size_t>(chunk->pieces, sectors * kSectorSize / kPieceBytes);
+      if (pieces > chunk->piecesRead.load(std::memory_order_relaxed))
+        chunk->piecesRead.store(pieces, std::memory_order_release);
+    };
+    unreadable_.Add(rescue_.Read(Address(chunk->start), position, count, settled, &stopRequested_));
     if (findMarks_) chunk->piecesRead.store(chunk->pieces, std::memory_order_release);
     chunk->read.store(true, std::memory_order_release);
     filled_ += bytes;
@@ -249,7 +246,8 @@ CarveBuffer ChunkReader::Bytes() {
   const std::uint64_t end = readEnd_.load(std::memory_order_acquire);
   const std::uint64_t kept = ring_.Data() ? KeptFrom(end) : bufferBase_;
   return CarveBuffer{Address(kept),
-                     static_cast<std::size_t>(end - kept) + (ended ? kCarveLookAhead : 0), kept};
+                     static_cast<std::size_t>(end - kept) + (ended ? kCarveLookAhead : 0), kept,
+                     &unreadable_};
 }
 
 void ChunkReader::LetGoOfFirst() {

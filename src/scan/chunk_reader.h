@@ -11,6 +11,10 @@
 //
 // Chunks are handed to the scan thread in order and kept in the buffer until it lets them go
 // (and one chunk more, whose mails may still be followed). Nothing is ever written to the source.
+//
+// A chunk is read through a RescueReader: a failed read is retried until only the sectors that
+// really fail are left, and those are zeros, listed in `unreadable` before the chunk is handed
+// out. Marking a piece waits until the reader has come back to every sector in front of it.
 #pragma once
 
 #include <array>
@@ -25,7 +29,9 @@
 #include "scan/line_break_map.h"
 #include "scan/mail_record.h"
 #include "scan/shape_scanner.h"
+#include "scan/unreadable_sectors.h"
 #include "source/data_source.h"
+#include "source/rescue_reader.h"
 #include "source/ring_memory.h"
 
 namespace quillon {
@@ -42,9 +48,11 @@ class ChunkReader {
 
   // Reads the sectors [first, last) of `source`; finds marks when `findMarks`. Stops early when
   // `stopRequested` is set. The reading starts at once. Without `ring` (or where the system has
-  // none) the bytes are held in a buffer whose kept bytes are moved to its front.
+  // none) the bytes are held in a buffer whose kept bytes are moved to its front. The sectors
+  // that cannot be read are added to `unreadable`, which the buffers handed out refer to.
   ChunkReader(DataSource& source, std::uint64_t first, std::uint64_t last, bool findMarks,
-              const std::atomic<bool>& stopRequested, bool ring = true);
+              const std::atomic<bool>& stopRequested, UnreadableSectors& unreadable,
+              bool ring = true);
   ~ChunkReader();
   ChunkReader(const ChunkReader&) = delete;
   ChunkReader& operator=(const ChunkReader&) = delete;
@@ -95,6 +103,8 @@ class ChunkReader {
   std::uint64_t KeptFrom(std::uint64_t readingAt);
 
   DataSource& source_;
+  RescueReader rescue_;  // used by the reader thread only
+  UnreadableSectors& unreadable_;
   const std::uint64_t first_;  // absolute byte
   const std::uint64_t last_;   // sector
   const bool findMarks_;

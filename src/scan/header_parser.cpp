@@ -138,8 +138,9 @@ void StoreAttachmentLine(CarveBuffer buffer, std::size_t position, PendingMail& 
   if (comma == std::string::npos || comma == 0) return;
   PartEntry entry;
   entry.name = value.text.substr(0, comma);
-  const std::string sizeText = comma + 2 <= value.text.size() ? value.text.substr(comma + 2) : "";
-  entry.size = LeadingNumber(sizeText);
+  // "report.doc, 12345" and "report.doc,12345" alike: the blanks after the comma are skipped,
+  // never a digit.
+  entry.size = LeadingNumber(std::string_view(value.text).substr(comma + 1));
   if (entry.name.empty() || entry.size <= 0) return;
   entry.nameText = DecodeHeaderText(entry.name);
   pending.attachments.push_back(std::move(entry));

@@ -11,12 +11,16 @@
 
 namespace quillon {
 
+class UnreadableSectors;
+
 // The bytes being carved: `size` readable bytes from `data`, the first of which lies at the
-// absolute source offset `base`. Readers never look past `size`.
+// absolute source offset `base`. Readers never look past `size`. `unreadable`, where given, says
+// which of the zeros stand for sectors the source could not deliver (unreadable_sectors.h).
 struct CarveBuffer {
   std::uint8_t* data = nullptr;
   std::size_t size = 0;
   std::uint64_t base = 0;
+  const UnreadableSectors* unreadable = nullptr;
 };
 
 enum class HeaderLineResult {

@@ -37,11 +37,18 @@ long DecimalValue(std::string_view token) {
   return value;
 }
 
+// The month a token names: its three-letter abbreviation (RFC 5322 3.3), or any longer start of
+// its English name ("Sept", "March", "September"), in any letter case, a closing dot allowed.
+// A token that names none gives January.
 int MonthNumber(std::string_view token) {
   static constexpr std::array<std::string_view, 12> kMonths = {
-      "JAN", "FEB", "MAR", "APR", "MAY", "JUN", "JUL", "AUG", "SEP", "OCT", "NOV", "DEC"};
+      "JANUARY", "FEBRUARY", "MARCH",     "APRIL",   "MAY",      "JUNE",
+      "JULY",    "AUGUST",   "SEPTEMBER", "OCTOBER", "NOVEMBER", "DECEMBER"};
+  if (!token.empty() && token.back() == '.') token.remove_suffix(1);
+  if (token.size() < 3) return 1;
   for (std::size_t i = 0; i < kMonths.size(); ++i) {
-    if (token.size() == 3 && StartsWithNoCase(token, kMonths[i])) return static_cast<int>(i) + 1;
+    if (token.size() <= kMonths[i].size() && StartsWithNoCase(kMonths[i], token))
+      return static_cast<int>(i) + 1;
   }
   return 1;
 }

@@ -55,6 +55,10 @@ void MailCarver::AcceptPending(CarveBuffer buffer, std::size_t lineStart) {
   const bool atEmptyLine = lineStart + 1 < buffer.size && buffer.data[lineStart] == '\r' &&
                            buffer.data[lineStart + 1] == '\n';
   followed_.emplace(record, atEmptyLine ? HeaderEnd::EmptyLine : HeaderEnd::BoundaryLine);
+  if (nextMailStart_) {
+    followed_->EndTextAtForeignLines();
+    followedUntil_ = nextMailStart_(record->StartByte());
+  }
   if (const MailRecordPtr container = container_.lock()) {
     record->container = container.get();
     followed_->SetContainerBoundaries(containerBoundaries_);
@@ -70,9 +74,24 @@ void MailCarver::Walk(CarveBuffer buffer, std::uint64_t walkEnd,
   std::size_t b = position_ > buffer.base ? static_cast<std::size_t>(position_ - buffer.base) : 0;
   std::size_t skip = 0;
   std::size_t searchEnd = 0;  // where the search for the next CR stops and the map is asked again
+  // Header blocks found since the last call may begin inside the followed mail's reach.
+  if (followed_ && nextMailStart_)
+    followedUntil_ = nextMailStart_(followed_->Record()->StartByte());
 
   while (b < end) {
     if (stopRequested.load(std::memory_order_relaxed)) break;
+    if (followed_ && followed_->ResumeAt() != 0) {
+      // The followed mail ran into sectors that could not be read; it goes on behind them.
+      const std::uint64_t resume = followed_->ResumeAt();
+      if (resume >= buffer.base + end) {
+        b = end;
+        break;
+      }
+      b = std::max(
+          b, followed_->ResumeBody(buffer, static_cast<std::size_t>(
+                                               std::max(resume, buffer.base + b) - buffer.base)));
+      continue;
+    }
     if (b >= searchEnd) {
       searchEnd = end;
       if (lineBreaks && buffer.base + b >= movedUntil_) {
@@ -123,6 +142,9 @@ void MailCarver::Walk(CarveBuffer buffer, std::uint64_t walkEnd,
       }
     }
 
+    // A header block inside an open multipart is most likely an attached message.
+    if (FollowingBody() && lineStart >= followedUntil_ && !followed_->MultipartOpen())
+      followed_->EndText();
     if (FollowingBody()) {
       StripBlockHeader(buffer.data, buffer.size, buffer.base, p);
       NoteBytesMayHaveMoved(buffer.base + p);

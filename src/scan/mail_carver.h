@@ -9,6 +9,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -49,6 +50,15 @@ class MailCarver {
   // The source has ended or the scan stops: the followed mail's body is closed.
   void Finish();
 
+  // Where the next header block begins behind an absolute byte (UINT64_MAX when none is known).
+  using NextMailStart = std::function<std::uint64_t(std::uint64_t after)>;
+  // Without --strict the shape scan knows, ahead of the walk, where header blocks begin: the text
+  // of a followed mail ends at the next one (unless it lies in the mail's open multipart, as an
+  // attached message does), and at bytes that are no text, as a mail found by its shape ends.
+  void EndMailsAtNextBlocks(NextMailStart nextMailStart) {
+    nextMailStart_ = std::move(nextMailStart);
+  }
+
   std::uint64_t Position() const { return position_; }
 
  private:
@@ -70,6 +80,8 @@ class MailCarver {
   std::uint64_t movedUntil_ = 0;
   PendingMail pending_;
   std::optional<BodySteps> followed_;
+  NextMailStart nextMailStart_;
+  std::uint64_t followedUntil_ = UINT64_MAX;  // where the next known mail begins
   // The multipart mail whose part the walk is in, while its closing boundary has not been seen:
   // a mail found there is an attached message, part of that mail.
   std::weak_ptr<MailRecord> container_;

@@ -6,6 +6,7 @@
 
 #include "scan/block_context.h"
 #include "scan/mail_reader.h"
+#include "scan/mail_reader_source.h"
 #include "scan/mail_reader_window.h"
 #include "scan/store_chain.h"
 #include "text/ascii.h"
@@ -122,15 +123,27 @@ std::size_t FindTextEnd(std::string_view text, std::string_view boundary, bool e
 }
 
 void ReadKnownExtent(const MailRecord& record, DataSource& source, std::string& output,
-                     const std::atomic<bool>* stopRequested) {
+                     const std::atomic<bool>* stopRequested, bool zerosForUnreadable) {
   const MailExtent extent = record.Extent();
+  RescuedSource rescued(source, stopRequested);
   if (extent.inStore) {
+    const std::uint64_t sourceEnd = source.SizeBytes();
     const SourceBytesReader reader = [&](std::uint64_t offset, std::size_t count,
                                          std::uint8_t* out) {
-      return !(stopRequested && stopRequested->load()) && source.ReadBytes(offset, count, out);
+      if ((stopRequested && stopRequested->load()) || offset + count > sourceEnd) return false;
+      rescued.Read(offset, count, out);
+      return true;
     };
     const StoreChainText chain = ReadStoreChain(reader, extent.storeBlock, kMaxMailBytes);
     output = CleanMailText(chain.text);
+    if (!zerosForUnreadable) return;
+    // The chain's text is its pieces one after the other.
+    std::uint64_t at = 0;
+    for (const auto& [piece, length] : chain.pieces) {
+      for (const auto& [from, to] : SpansWithin(rescued.Unreadable(), piece, length))
+        ZeroSpans(output, {{at + from, at + to}});
+      at += length;
+    }
     return;
   }
   const std::uint64_t start = extent.TextStartOr(record.StartByte());
@@ -159,15 +172,7 @@ void ReadKnownExtent(const MailRecord& record, DataSource& source, std::string& 
     if (count == 0) break;
     const std::size_t at = text.size();
     text.resize(at + count, '\0');
-    if (!source.ReadBytes(position, count, reinterpret_cast<std::uint8_t*>(text.data() + at))) {
-      // A read that fails sector by sector: keep what can be read, zeros for the rest.
-      for (std::size_t done = 0; done < count; done += kSectorSize) {
-        const std::size_t piece = std::min<std::size_t>(kSectorSize, count - done);
-        if (!source.ReadBytes(position + done, piece,
-                              reinterpret_cast<std::uint8_t*>(text.data() + at + done)))
-          std::memset(text.data() + at + done, 0, piece);
-      }
-    }
+    rescued.Read(position, count, reinterpret_cast<std::uint8_t*>(text.data() + at));
     position += count;
     if (end > start) {
       if (position >= end) break;
@@ -195,6 +200,8 @@ void ReadKnownExtent(const MailRecord& record, DataSource& source, std::string& 
     }
   }
   output = CleanMailText(text);
+  if (zerosForUnreadable)
+    ZeroSpans(output, SpansWithin(rescued.Unreadable(), start, output.size()));
 }
 
 }  // namespace quillon::mail_reader

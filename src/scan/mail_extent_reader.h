@@ -14,9 +14,10 @@ namespace quillon::mail_reader {
 // True when the scan told where this mail's text begins, so that the extent read applies.
 bool HasKnownExtent(const MailRecord& record);
 
-// Reads the mail from its known extent into `output` (cleaned like every re-read text).
+// Reads the mail from its known extent into `output` (cleaned like every re-read text). Bytes
+// the source cannot deliver are zeros with `zerosForUnreadable`, else blanks; they end no mail.
 void ReadKnownExtent(const MailRecord& record, DataSource& source, std::string& output,
-                     const std::atomic<bool>* stopRequested);
+                     const std::atomic<bool>* stopRequested, bool zerosForUnreadable = true);
 
 // Where a mail's text ends when the scan did not see it, in `text` that starts with the mail's
 // first header line: at a NUL; behind a multipart's closing boundary; at binary bytes; at a

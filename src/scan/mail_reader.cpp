@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "scan/mail_extent_reader.h"
+#include "scan/mail_reader_source.h"
 #include "scan/mail_reader_window.h"
 
 namespace quillon {
@@ -25,16 +26,17 @@ bool StopRequested(const std::atomic<bool>* stopRequested) {
 // Reads the source from the window's first sector on, 64 KiB at a time, into the compactor.
 class WindowReader {
  public:
-  WindowReader(DataSource& source, std::uint64_t firstSector, BlockHeaderCompactor& compactor)
+  WindowReader(mail_reader::RescuedSource& source, std::uint64_t firstSector,
+               BlockHeaderCompactor& compactor)
       : source_(source), sector_(firstSector), compactor_(compactor), buffer_(kReadBytes) {}
 
-  // Reads `count` more bytes (a multiple of 512). Bytes that cannot be read are zeros. Reading
-  // stops at the end of the source: the zeros that would follow could not change the mail.
+  // Reads `count` more bytes (a multiple of 512). A failed read is retried sector by sector;
+  // what still cannot be read is noted by the source. Reading stops at the end of the source:
+  // the zeros that would follow could not change the mail.
   void Read(std::uint64_t count, const std::atomic<bool>* stopRequested) {
     while (count > 0 && SourceHasMore() && !StopRequested(stopRequested)) {
       const auto n = static_cast<std::uint32_t>(std::min<std::uint64_t>(count, kReadBytes));
-      std::memset(buffer_.data(), 0, n);
-      if (!source_.ReadSectors(buffer_.data(), n, sector_)) ReadSectorBySector(n);
+      source_.Read(sector_ * kSectorSize, n, buffer_.data());
       compactor_.Append(buffer_.data(), n);
       sector_ += n / kSectorSize;
       done_ += n;
@@ -42,20 +44,11 @@ class WindowReader {
     }
   }
 
-  // One bad sector must not blank the whole read: the good sectors around it are kept.
-  void ReadSectorBySector(std::uint32_t count) {
-    std::memset(buffer_.data(), 0, count);
-    for (std::uint32_t at = 0; at < count; at += kSectorSize) {
-      if (!source_.ReadSectors(buffer_.data() + at, kSectorSize, sector_ + at / kSectorSize))
-        std::memset(buffer_.data() + at, 0, kSectorSize);
-    }
-  }
-
   std::uint64_t Done() const { return done_; }
-  bool SourceHasMore() const { return sector_ < source_.TotalSectors(); }
+  bool SourceHasMore() const { return sector_ < source_.Source().TotalSectors(); }
 
  private:
-  DataSource& source_;
+  mail_reader::RescuedSource& source_;
   std::uint64_t sector_;
   BlockHeaderCompactor& compactor_;
   std::vector<std::uint8_t> buffer_;
@@ -63,12 +56,29 @@ class WindowReader {
 };
 
 void ReadFromSource(const MailRecord& record, DataSource& source, std::string& output,
-                    const std::atomic<bool>* stopRequested) {
+                    const std::atomic<bool>* stopRequested, bool zerosForUnreadable) {
   const std::uint64_t first =
       record.startSector >= kLeadSectors ? record.startSector - kLeadSectors : 0;
   const std::uint64_t window = mail_reader::WindowLength(record);
   BlockHeaderCompactor compactor(stopRequested);
-  WindowReader reader(source, first, compactor);
+  mail_reader::RescuedSource rescued(source, stopRequested);
+  WindowReader reader(rescued, first, compactor);
+  // The mail text of [start, end) of the compacted bytes, with zeros where the source could not
+  // be read (the save variant) or blanks (the preview).
+  auto handOut = [&](std::string_view data, std::size_t start, std::size_t end) {
+    output = mail_reader::CleanMailText(data.substr(start, end - start));
+    if (!zerosForUnreadable) return;
+    mail_reader::ByteSpans spans;
+    const std::uint64_t windowStart = first * kSectorSize;
+    for (const auto& [from, to] : rescued.Unreadable()) {
+      const std::uint64_t compactedFrom = compactor.CompactedOffset(from - windowStart);
+      const std::uint64_t compactedTo = compactor.CompactedOffset(to - windowStart);
+      if (compactedTo <= start || compactedFrom >= end) continue;
+      spans.emplace_back(std::max<std::uint64_t>(compactedFrom, start) - start,
+                         std::min<std::uint64_t>(compactedTo, end) - start);
+    }
+    mail_reader::ZeroSpans(output, spans);
+  };
   const std::uint64_t recordRaw = (record.startSector - first) * kSectorSize + record.sectorOffset;
   // The record's line in the compacted bytes; it lies in the first read. A mail found by the
   // shape of its header block starts there.
@@ -92,7 +102,7 @@ void ReadFromSource(const MailRecord& record, DataSource& source, std::string& o
     const mail_reader::TextSpan early =
         mail_reader::FindMatchedMail(settled, record, recordPlace());
     if (mail_reader::ExtentComplete(settled, early)) {
-      output = mail_reader::CleanMailText(settled.substr(early.start, early.end - early.start));
+      handOut(settled, early.start, early.end);
       return;
     }
   }
@@ -107,9 +117,7 @@ void ReadFromSource(const MailRecord& record, DataSource& source, std::string& o
     const mail_reader::WindowSearch search = mail_reader::SearchWindow(data, record, recordPlace());
     if (!more || !search.runsToEnd) {
       if (search.chosen.found) {
-        const std::size_t end = std::min(search.chosen.end, data.size());
-        output =
-            mail_reader::CleanMailText(data.substr(search.chosen.start, end - search.chosen.start));
+        handOut(data, search.chosen.start, std::min(search.chosen.end, data.size()));
       }
       return;
     }
@@ -119,10 +127,8 @@ void ReadFromSource(const MailRecord& record, DataSource& source, std::string& o
   }
 }
 
-}  // namespace
-
-bool ReadMailText(const MailRecord& record, DataSource* source, std::string& output,
-                  const std::atomic<bool>* stopRequested) {
+bool ReadMail(const MailRecord& record, DataSource* source, std::string& output,
+              const std::atomic<bool>* stopRequested, bool zerosForUnreadable) {
   output.clear();
   DataSource own;
   if (!source) {
@@ -132,9 +138,9 @@ bool ReadMailText(const MailRecord& record, DataSource* source, std::string& out
   try {
     // A mail the scan found without --strict knows where its text lies, from its first line on.
     if (mail_reader::HasKnownExtent(record))
-      mail_reader::ReadKnownExtent(record, *source, output, stopRequested);
+      mail_reader::ReadKnownExtent(record, *source, output, stopRequested, zerosForUnreadable);
     else
-      ReadFromSource(record, *source, output, stopRequested);
+      ReadFromSource(record, *source, output, stopRequested, zerosForUnreadable);
   } catch (const std::bad_alloc&) {
     // The buffers of a long mail could not be had: as if the mail could not be read.
     output.clear();
@@ -144,8 +150,16 @@ bool ReadMailText(const MailRecord& record, DataSource* source, std::string& out
   return true;
 }
 
+}  // namespace
+
+bool ReadMailText(const MailRecord& record, DataSource* source, std::string& output,
+                  const std::atomic<bool>* stopRequested) {
+  return ReadMail(record, source, output, stopRequested, true);
+}
+
 bool ReadMailTextForPreview(const MailRecord& record, std::string& output) {
-  return ReadMailText(record, nullptr, output, nullptr);
+  // What could not be read shows as blanks, so that the text behind it is shown too.
+  return ReadMail(record, nullptr, output, nullptr, false);
 }
 
 }  // namespace quillon

@@ -2,6 +2,7 @@
 // facts the body steps gather while the scan follows it.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -35,6 +36,9 @@ struct MailBody {
   // Absolute byte where the mail's text ends, when the scan saw its end (the closing boundary
   // of its multipart, a NUL, binary bytes, an mbox separator); 0 when it did not.
   std::uint64_t textEnd = 0;
+  // Absolute byte behind the last line the scan took into this mail (the body steps' reach);
+  // 0 when no line was taken.
+  std::uint64_t followedEnd = 0;
 };
 
 inline constexpr std::size_t kMaxBodyText = 0x40000;  // 262,144 bytes
@@ -88,6 +92,9 @@ class MailRecord {
   // from `container`, the record of that mail, which it keeps alive as long as this one.
   std::int64_t partOf = -1;
   const MailRecord* container = nullptr;
+  // The mail's text holds sectors the source could not deliver: zeros stand there, in the
+  // saved text too. Set by the scan when it ends (it may be read on another thread).
+  std::atomic<bool> damaged{false};
 
   std::vector<PartEntry> attachments;  // from "X-Attachment: " lines
 

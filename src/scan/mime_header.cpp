@@ -98,4 +98,73 @@ bool PartFileName(const MimeHeaderValue& disposition, const MimeHeaderValue& con
   return true;
 }
 
+namespace {
+
+struct TypeExtension {
+  std::string_view type;
+  std::string_view extension;
+};
+
+constexpr TypeExtension kExtensions[] = {
+    {"application/gzip", "gz"},
+    {"application/json", "json"},
+    {"application/ms-tnef", "dat"},
+    {"application/msword", "doc"},
+    {"application/octet-stream", "bin"},
+    {"application/pdf", "pdf"},
+    {"application/pgp-encrypted", "asc"},
+    {"application/pgp-signature", "asc"},
+    {"application/pkcs7-mime", "p7m"},
+    {"application/pkcs7-signature", "p7s"},
+    {"application/postscript", "ps"},
+    {"application/rtf", "rtf"},
+    {"application/vnd.ms-excel", "xls"},
+    {"application/vnd.ms-powerpoint", "ppt"},
+    {"application/vnd.openxmlformats-officedocument.presentationml.presentation", "pptx"},
+    {"application/vnd.openxmlformats-officedocument.spreadsheetml.sheet", "xlsx"},
+    {"application/vnd.openxmlformats-officedocument.wordprocessingml.document", "docx"},
+    {"application/x-gzip", "gz"},
+    {"application/x-pkcs7-mime", "p7m"},
+    {"application/x-pkcs7-signature", "p7s"},
+    {"application/x-zip-compressed", "zip"},
+    {"application/xml", "xml"},
+    {"application/zip", "zip"},
+    {"audio/basic", "au"},
+    {"audio/mpeg", "mp3"},
+    {"audio/wav", "wav"},
+    {"audio/x-wav", "wav"},
+    {"image/bmp", "bmp"},
+    {"image/gif", "gif"},
+    {"image/jpeg", "jpg"},
+    {"image/jpg", "jpg"},
+    {"image/pjpeg", "jpg"},
+    {"image/png", "png"},
+    {"image/svg+xml", "svg"},
+    {"image/tiff", "tif"},
+    {"image/webp", "webp"},
+    {"text/calendar", "ics"},
+    {"text/csv", "csv"},
+    {"text/html", "html"},
+    {"text/xml", "xml"},
+    {"video/mp4", "mp4"},
+    {"video/mpeg", "mpg"},
+};
+
+std::string_view ExtensionOf(std::string_view type) {
+  for (const TypeExtension& known : kExtensions)
+    if (known.type == type) return known.extension;
+  // A part without a type is text/plain (RFC 2045 5.2); so are the reports a mail system sends
+  // (delivery status, feedback) and every other text.
+  if (type.empty() || type.rfind("text/", 0) == 0 || type.rfind("message/", 0) == 0) return "txt";
+  return "bin";
+}
+
+}  // namespace
+
+std::string NameForUnnamedPart(std::string_view mediaType, std::size_t number) {
+  if (mediaType == "message/rfc822" || mediaType == "message/global")
+    return "message-" + std::to_string(number) + ".eml";
+  return "attachment-" + std::to_string(number) + "." + std::string(ExtensionOf(mediaType));
+}
+
 }  // namespace quillon

@@ -28,4 +28,9 @@ MimeHeaderValue ParseMimeHeaderValue(std::string_view value);
 bool PartFileName(const MimeHeaderValue& disposition, const MimeHeaderValue& contentType,
                   std::string& raw, std::u16string& decoded);
 
+// A readable file name for an attachment that names none, from its lower-cased media type and
+// its number among the mail's attachments: "attachment-2.pdf", "message-3.eml" for an attached
+// message (RFC 2046 5.2.1), "attachment-4.bin" for a type without a known file extension.
+std::string NameForUnnamedPart(std::string_view mediaType, std::size_t number);
+
 }  // namespace quillon

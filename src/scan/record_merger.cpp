@@ -8,6 +8,7 @@
 #include "scan/block_context.h"
 #include "scan/block_header.h"
 #include "scan/record_building.h"
+#include "scan/unreadable_sectors.h"
 
 namespace quillon {
 
@@ -188,10 +189,10 @@ void RecordMerger::Finish(CarveBuffer buffer, std::uint64_t stoppedAt) {
   std::erase_if(storeCandidates_,
                 [&](const ShapeCandidate& candidate) { return candidate.start >= stoppedAt; });
   Resolve(UINT64_MAX, buffer);
-  if (!strict_) DecideStoreCandidates();
+  if (!strict_) DecideStoreCandidates(buffer.unreadable);
 }
 
-void RecordMerger::DecideStoreCandidates() {
+void RecordMerger::DecideStoreCandidates(const UnreadableSectors* unreadable) {
   // The blocks named as next, in one sorted batch for the lookups to come.
   if (storeTargets_.size() > 1) {
     std::vector<std::uint64_t> all;
@@ -271,8 +272,11 @@ void RecordMerger::DecideStoreCandidates() {
       found.push_back(own);
       matched = own.get();
     }
-    for (const auto& [offset, length] : candidate.pieces)
+    for (const auto& [offset, length] : candidate.pieces) {
       chainPieces.push_back({offset, offset + length + kBlockHeaderSize, matched});
+      // A store mail's text lies in its blocks, wherever they are.
+      if (unreadable && unreadable->Overlaps(offset, offset + length)) matched->damaged = true;
+    }
   }
   std::sort(found.begin(), found.end(), [](const MailRecordPtr& a, const MailRecordPtr& b) {
     return a->StartByte() < b->StartByte();
@@ -365,6 +369,14 @@ void RecordMerger::Publish(const MailRecordPtr& record) {
   status_.foundCount.fetch_add(1);
   PublishStatus();
   status_.unsavedMails = true;
+}
+
+std::uint64_t RecordMerger::NextBlockStart(std::uint64_t after) const {
+  // The candidates stand in position order.
+  const auto next =
+      std::upper_bound(candidates_.begin(), candidates_.end(), after,
+                       [](std::uint64_t at, const ShapeCandidate& c) { return at < c.start; });
+  return next == candidates_.end() ? UINT64_MAX : next->start;
 }
 
 void RecordMerger::PublishStatus() {

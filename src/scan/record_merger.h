@@ -39,6 +39,10 @@ class RecordMerger final : public MailSink {
   // Sends the status line with the current counters.
   void PublishStatus();
 
+  // Where the first header block found ahead of the walk begins behind the absolute byte
+  // `after`; UINT64_MAX when none is known.
+  std::uint64_t NextBlockStart(std::uint64_t after) const;
+
   // Where store chains are read from at the end, for the store mails that turn out to be finds
   // of their own.
   void SetSourceReader(SourceBytesReader reader) { readSource_ = std::move(reader); }
@@ -48,7 +52,7 @@ class RecordMerger final : public MailSink {
   void MarkDuplicate(MailRecord& record, std::size_t index);
   // Store finds are decided at the end, when every block's successor is known: a block that is
   // some other block's successor continues a message rather than beginning one.
-  void DecideStoreCandidates();
+  void DecideStoreCandidates(const UnreadableSectors* unreadable);
   // Whether `at` lies in the blocks of a store found so far.
   bool InStoreArea(std::uint64_t at) const;
   // Whether a trace find at `at` lies in a store block that begins no chain found so far.

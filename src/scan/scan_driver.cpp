@@ -6,11 +6,12 @@
 #include "scan/mail_carver.h"
 #include "scan/record_merger.h"
 #include "scan/shape_scanner.h"
+#include "scan/unreadable_sectors.h"
 
 namespace quillon {
 
-void RunScan(DataSource& source, const ScanOptions& options, ScanStatus& status, FoundMails& mails,
-             ScanObserver& observer) {
+std::vector<SectorRange> RunScan(DataSource& source, const ScanOptions& options, ScanStatus& status,
+                                 FoundMails& mails, ScanObserver& observer) {
   observer.OnScanStarted();
   observer.OnViewsReset(source.SourceName());
   mails.Clear();
@@ -28,6 +29,9 @@ void RunScan(DataSource& source, const ScanOptions& options, ScanStatus& status,
 
   RecordMerger merger(status, mails, observer, source.SourceName(), options.strict);
   MailCarver carver(source.SourceName(), merger, first * kSectorSize);
+  if (!options.strict)
+    carver.EndMailsAtNextBlocks(
+        [&merger](std::uint64_t after) { return merger.NextBlockStart(after); });
   ShapeScanner shapes;
   // Store chains lead anywhere: their blocks are taken from the bytes in hand the carver has not
   // changed, else read from the source (reads of it may run on two threads at once).
@@ -38,7 +42,8 @@ void RunScan(DataSource& source, const ScanOptions& options, ScanStatus& status,
   shapes.SetSourceReader(readSource);
   merger.SetSourceReader(readSource);
 
-  ChunkReader reader(source, first, last, !options.strict, status.stopRequested);
+  UnreadableSectors unreadable;
+  ChunkReader reader(source, first, last, !options.strict, status.stopRequested, unreadable);
   // Looks at the header blocks that begin in `chunk`; its marks and the next chunk's (where
   // blocks that begin here name their sender) lead there. Gives them to the merger.
   auto scanShapes = [&](const ChunkReader::Chunk& chunk, const ChunkReader::Chunk* next,
@@ -97,7 +102,7 @@ void RunScan(DataSource& source, const ScanOptions& options, ScanStatus& status,
       const std::uint64_t untouched = std::max(stable.base, current.start + kCarveLookAhead);
       const auto skip = static_cast<std::size_t>(untouched - stable.base);
       scanShapes(next, available > 2 ? &afterNext : nullptr,
-                 CarveBuffer{stable.data + skip, stable.size - skip, untouched});
+                 CarveBuffer{stable.data + skip, stable.size - skip, untouched, stable.unreadable});
     }
 
     carver.Walk(stable, current.start + current.bytes, status.stopRequested, current.lineBreaks);
@@ -106,12 +111,16 @@ void RunScan(DataSource& source, const ScanOptions& options, ScanStatus& status,
   }
   carver.Finish();
   merger.Finish(reader.Bytes(), status.stopRequested.load() ? carver.Position() : UINT64_MAX);
+  std::vector<SectorRange> unreadableRanges = unreadable.Ranges();
+  MarkDamagedMails(mails.Snapshot(), unreadable);
 
   status.currentSector = 0;
   status.totalSectors = 0;
   status.scanning = false;
   status.stopRequested = false;
+  observer.OnUnreadableSectors(unreadableRanges);
   observer.OnScanFinished(status.foundCount.load());
+  return unreadableRanges;
 }
 
 ScanResult RunScanOfSource(std::string_view sourceName, const ScanOptions& options,
@@ -126,7 +135,7 @@ ScanResult RunScanOfSource(std::string_view sourceName, const ScanOptions& optio
   result.opened = true;
   result.sizeBytes = source.SizeBytes();
   result.facts = source.Facts();
-  RunScan(source, options, status, mails, observer);
+  result.unreadable = RunScan(source, options, status, mails, observer);
   result.foundCount = static_cast<int>(mails.Count());
   return result;
 }

@@ -1,6 +1,8 @@
 // One scan of one source, from its first sector to its last (or over a range of sectors): reads
 // the source in 1 MiB chunks, hands them to the mail carver, keeps the scan's counters and tells
-// the front end through its ScanObserver. A sector that cannot be read is scanned as zeros.
+// the front end through its ScanObserver. A failed read is retried until only the sectors that
+// really fail are left (source/rescue_reader.h); those scan as zeros that end no mail, and the
+// mails that hold them are marked damaged.
 #pragma once
 
 #include <cstdint>
@@ -8,12 +10,14 @@
 #include <string>
 #include <string_view>
 #include <thread>
+#include <vector>
 
 #include "scan/found_mails.h"
 #include "scan/scan_observer.h"
 #include "scan/scan_status.h"
 #include "scan/source_digest.h"
 #include "source/data_source.h"
+#include "source/sector_ranges.h"
 
 namespace quillon {
 
@@ -38,11 +42,12 @@ struct ScanResult {
   int foundCount = 0;
   std::uint64_t sizeBytes = 0;  // of the source opened
   SourceFacts facts;            // what it was read from
+  std::vector<SectorRange> unreadable;  // sectors that could not be read, ascending and merged
 };
 
-// Scans an open source on the calling thread.
-void RunScan(DataSource& source, const ScanOptions& options, ScanStatus& status, FoundMails& mails,
-             ScanObserver& observer);
+// Scans an open source on the calling thread. Returns the sectors that could not be read.
+std::vector<SectorRange> RunScan(DataSource& source, const ScanOptions& options, ScanStatus& status,
+                                 FoundMails& mails, ScanObserver& observer);
 
 // Opens the source by name and scans it on the calling thread. When the source cannot be opened
 // nothing is reset and only the finish notification is sent.

@@ -6,8 +6,10 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "scan/mail_record.h"
+#include "source/sector_ranges.h"
 
 namespace quillon {
 
@@ -22,6 +24,10 @@ class ScanObserver {
   virtual void OnProgressPosition(std::uint64_t sector) { (void)sector; }
   virtual void OnStatusText(const std::u16string& text) { (void)text; }
   virtual void OnMailFound(const MailRecordPtr& record) { (void)record; }
+  // At the end of a scan whose source opened, before OnScanFinished: the sectors that could not
+  // be read, ascending and merged (empty when every sector could). Mails that hold any of them
+  // are marked damaged by then.
+  virtual void OnUnreadableSectors(const std::vector<SectorRange>& ranges) { (void)ranges; }
   // Sent at the end of every scan, also when the source could not be opened.
   virtual void OnScanFinished(int foundCount) { (void)foundCount; }
 };

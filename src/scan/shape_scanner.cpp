@@ -10,6 +10,7 @@
 #include "scan/byte_patterns.h"
 #include "scan/header_text.h"
 #include "scan/record_building.h"
+#include "scan/unreadable_sectors.h"
 #include "text/ascii.h"
 
 namespace quillon {
@@ -187,12 +188,14 @@ ParsedBlock ParseBlock(CarveBuffer buffer, std::size_t start) {
   return block;
 }
 
-// Where a multipart mail ends: behind the line "--boundary--", or at a NUL before it.
+// Where a multipart mail ends: behind the line "--boundary--", or at a NUL before it (the zeros
+// of sectors that could not be read do not count).
 std::uint64_t MultipartEnd(CarveBuffer buffer, std::size_t bodyStart, const std::string& boundary) {
   if (boundary.empty() || bodyStart >= buffer.size) return 0;
   const std::string_view body(reinterpret_cast<const char*>(buffer.data + bodyStart),
                               buffer.size - bodyStart);
-  const std::size_t nul = body.find('\0');
+  const std::size_t readNul = FindReadNul(buffer, bodyStart, buffer.size);
+  const std::size_t nul = readNul < buffer.size ? readNul - bodyStart : std::string_view::npos;
   const std::string closing = "\n--" + boundary + "--";
   std::size_t at = body.substr(0, nul).find(closing);
   // Cut short: a NUL close behind ends it (zeroed slack); otherwise no end is known.
@@ -213,6 +216,8 @@ void FollowBody(CarveBuffer buffer, ShapeCandidate& candidate, std::size_t heade
   record->boundary = candidate.headers.boundary;
   record->transferEncoding = candidate.headers.transferEncoding;
   BodySteps steps(record, HeaderEnd::EmptyLine);
+  // A line the loop below lets through because a NUL cuts it may still be binary bytes.
+  steps.EndTextAtForeignLines();
   const std::size_t emptyLine =
       endsWithoutEmptyLine ? headerEnd : headerEnd - (candidate.lineFeedOnly ? 1 : 2);
   limit = std::min({limit, buffer.size, headerEnd + kMaxFollowedText});
@@ -248,7 +253,18 @@ void FollowBody(CarveBuffer buffer, ShapeCandidate& candidate, std::size_t heade
       end = steps.EndIndex();
       break;
     }
-    const std::size_t resume = position + skip + 1;
+    std::size_t resume = position + skip + 1;
+    while (steps.ResumeAt() != 0) {
+      // The line ran into sectors that could not be read: the mail goes on behind them.
+      if (steps.ResumeAt() >= buffer.base + limit) break;
+      resume = steps.ResumeBody(buffer, static_cast<std::size_t>(steps.ResumeAt() - buffer.base));
+      resume = std::max<std::size_t>(resume, 1);
+    }
+    if (steps.ResumeAt() != 0) break;
+    if (steps.HowEnded() != BodySteps::Ending::Open) {
+      end = steps.EndIndex();
+      break;
+    }
     previousEmpty = text.empty();
     // Resume on the next line start at or behind where the steps stopped.
     const void* lf = resume <= limit && resume > 0

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "text/code_page.h"
+#include "ui/window_texts.h"
 
 namespace quillon {
 
@@ -42,6 +43,8 @@ MailRowTexts RowTextsOf(const MailRecord& record) {
   texts.marks =
       (record.priority == 1 || record.priority == 2) ? QStringLiteral("!") : QStringLiteral(" ");
   if (HasAttachments(record)) texts.marks += QLatin1Char('&');
+  // Known when the scan ends; RefreshMarks then shows it.
+  if (record.damaged) texts.marks += QLatin1Char('D');
   texts.sender = FromUtf16(record.fromText);
   texts.date = FromUtf16(AnsiToUtf16(record.date));
   texts.subject = FromUtf16(record.subjectText);
@@ -88,6 +91,16 @@ void MailListModel::Clear() {
   beginResetModel();
   rows_.clear();
   endResetModel();
+}
+
+void MailListModel::RefreshMarks() {
+  for (qsizetype row = 0; row < rows_.size(); ++row) {
+    const QString marks = RowTextsOf(*rows_[row].record).marks;
+    if (marks == rows_[row].texts.marks) continue;
+    rows_[row].texts.marks = marks;
+    const QModelIndex cell = index(static_cast<int>(row), MarksColumn);
+    emit dataChanged(cell, cell);
+  }
 }
 
 MailRecordPtr MailListModel::RecordAt(int row) const {
@@ -140,6 +153,8 @@ QVariant MailListModel::data(const QModelIndex& index, int role) const {
   // Long senders and subjects are cut by the column; the tooltip shows them whole.
   if (role == Qt::ToolTipRole && (column == SenderColumn || column == SubjectColumn))
     return ColumnText(texts, column);
+  if (role == Qt::ToolTipRole && column == MarksColumn && texts.marks.contains(QLatin1Char('D')))
+    return QString(kDamagedMailTip);
   return {};
 }
 

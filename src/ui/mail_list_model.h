@@ -37,6 +37,8 @@ class MailListModel final : public QAbstractTableModel {
   // The mails of a folder, in the order given.
   void SetMails(const std::vector<MailRecordPtr>& records);
   void Clear();
+  // The scan has ended and marked the damaged mails: their rows gain their "D".
+  void RefreshMarks();
   MailRecordPtr RecordAt(int row) const;
   QString Text(int row, int column) const;
 

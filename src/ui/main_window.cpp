@@ -19,6 +19,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 #include <filesystem>
+#include <utility>
 
 #include "output/file_naming.h"
 #include "output/preview_text.h"
@@ -421,10 +422,29 @@ void MainWindow::MailsFound(const std::vector<MailRecordPtr>& records) {
   }
 }
 
+void MainWindow::UnreadableSectors(const std::vector<SectorRange>& ranges) {
+  unreadableStatus_.clear();
+  if (ranges.empty()) return;
+  // The bar has room for a few ranges; the command line lists them all.
+  constexpr std::size_t kShownRanges = 6;
+  const std::vector<SectorRange> shown(ranges.begin(),
+                                       ranges.begin() + std::min(ranges.size(), kShownRanges));
+  QString list = QString::fromStdString(SectorRangesText(shown));
+  if (ranges.size() > kShownRanges) list += QStringLiteral(", \u2026");
+  unreadableStatus_ =
+      QString(kUnreadableSectorsStatus).arg(QString::number(SectorCount(ranges)), list);
+}
+
 void MainWindow::ScanFinished(int foundCount) {
   JoinScanThread();
   progress_->SetAnimating(false);
   progress_->Reset();
+  // What could not be read stays in view once the scan is over.
+  model_->RefreshMarks();
+  const QString unreadable = std::exchange(unreadableStatus_, QString());
+  if (!unreadable.isEmpty())
+    progress_->SetText(QString::fromStdU16String(FoundMailsText(foundCount)) +
+                       QStringLiteral("\r\n") + unreadable);
   commands_.ScanFinished(false);
   UpdateMailBoxLabel();
   commands_.FolderSelected(model_->rowCount() > 0);

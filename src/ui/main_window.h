@@ -84,6 +84,7 @@ class MainWindow final : public QWidget, private ScanListener, private SaveRunLi
   void ProgressRange(std::uint64_t totalSectors) override;
   void Progress(std::uint64_t sector, const QString& statusText) override;
   void MailsFound(const std::vector<MailRecordPtr>& records) override;
+  void UnreadableSectors(const std::vector<SectorRange>& ranges) override;
   void ScanFinished(int foundCount) override;
   // SaveRunListener, on the window thread.
   void SaveWritingStarted() override;
@@ -127,6 +128,7 @@ class MainWindow final : public QWidget, private ScanListener, private SaveRunLi
   ScanStatus status_;
   FoundMails foundMails_;
   std::string currentSourceName_;
+  QString unreadableStatus_;  // the finished scan's second status line, when sectors failed
   CommandStates commands_;
   std::vector<MailFolder> folders_;  // a tree item's data is its folder's index + 1
   ScanEvents scanEvents_;

@@ -36,6 +36,10 @@ inline constexpr QLatin1String kImageFileGroup("Image File");
 inline constexpr QLatin1String kNoDrivesMessage(
     "No drive or hard disk could be opened: reading them needs root rights.\r\nYou can still "
     "scan an image or mail-store file: add it with \"Open a File\".");
+inline constexpr QLatin1String kDamagedMailTip(
+    "Damaged: parts of this mail lie in sectors that could not be read; zeros stand there.");
+// %1: the number of sectors that could not be read, %2: which ("1000-1127, 5000").
+inline constexpr QLatin1String kUnreadableSectorsStatus("%1 unreadable sectors: %2");
 // %1: the source name, %2: why it did not open.
 inline constexpr QLatin1String kSourceOpenError("The source \"%1\" cannot be opened.\r\n%2");
 

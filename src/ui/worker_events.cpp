@@ -73,6 +73,10 @@ void ScanEvents::OnMailFound(const MailRecordPtr& record) {
   if (post) Post([this] { DeliverMails(); });
 }
 
+void ScanEvents::OnUnreadableSectors(const std::vector<SectorRange>& ranges) {
+  Post([this, ranges] { listener_.UnreadableSectors(ranges); });
+}
+
 void ScanEvents::OnScanFinished(int foundCount) {
   Post([this, foundCount] { listener_.ScanFinished(foundCount); });
 }

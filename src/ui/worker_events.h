@@ -26,6 +26,8 @@ class ScanListener {
   virtual void Progress(std::uint64_t sector, const QString& statusText) = 0;
   // Mails found since the last call, in found order.
   virtual void MailsFound(const std::vector<MailRecordPtr>& records) = 0;
+  // Right before ScanFinished: the sectors that could not be read (empty when none).
+  virtual void UnreadableSectors(const std::vector<SectorRange>& ranges) { (void)ranges; }
   virtual void ScanFinished(int foundCount) = 0;
 };
 
@@ -51,6 +53,7 @@ class ScanEvents final : public ScanObserver {
   void OnProgressPosition(std::uint64_t sector) override;
   void OnStatusText(const std::u16string& text) override;
   void OnMailFound(const MailRecordPtr& record) override;
+  void OnUnreadableSectors(const std::vector<SectorRange>& ranges) override;
   void OnScanFinished(int foundCount) override;
 
  private:

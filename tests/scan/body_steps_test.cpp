@@ -129,3 +129,149 @@ TEST(BodyStepsTest, NextMailClosesTheBody) {
 
 }  // namespace
 }  // namespace quillon
+
+namespace quillon {
+namespace {
+
+// Scans one mail in either mode; its record, and the names of its MIME attachments.
+struct Scanned {
+  MailRecordPtr record;
+  std::vector<std::string> names;
+};
+
+Scanned ScanMailIn(const std::string& mail, bool strict) {
+  ImageBuilder image;
+  image.Put(700, CrLf("junk\nReceived: from a by b; 1 Jan 2001\n" + mail)).Resize(64 * 1024);
+  ScanOptions options;
+  options.strict = strict;
+  auto outcome = ScanBytes(image.Bytes(), options);
+  Scanned scanned;
+  if (outcome.records.empty()) return scanned;
+  scanned.record = outcome.records[0];
+  for (const PartEntry& part : scanned.record->Body().parts) {
+    EXPECT_FALSE(part.nameText.empty()) << "never listed without a name";
+    scanned.names.push_back(part.name);
+  }
+  return scanned;
+}
+
+struct PartsRow {
+  std::string name;
+  std::string mail;  // behind the trace line, bare line feeds
+  std::vector<std::string> attachments;
+  std::string bodyText;
+};
+
+class PartListingTest : public testing::TestWithParam<std::tuple<PartsRow, bool>> {};
+
+// The mail's own text parts and containers are no attachments; an attachment without a name
+// gets one from its type and place, never an empty one. Both modes alike.
+TEST_P(PartListingTest, ListsAttachmentsOnlyAndNamesThemAll) {
+  const auto& [row, strict] = GetParam();
+  const Scanned scanned = ScanMailIn(row.mail, strict);
+  ASSERT_TRUE(scanned.record);
+  EXPECT_EQ(scanned.names, row.attachments);
+  EXPECT_EQ(scanned.record->Body().bodyText, row.bodyText);
+}
+
+const std::string kMixed = "Content-Type: multipart/mixed; boundary=\"b\"\n\n";
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, PartListingTest,
+    testing::Combine(
+        testing::Values(
+            PartsRow{"InlineNamedTextIsTheBody",
+                     kHead + kMixed +
+                         "--b\nContent-Type: text/plain\nContent-Disposition: inline;\n"
+                         "\tfilename=\"msg.txt\"\n\nmirror\n"
+                         "--b\nContent-Type: text/plain\nContent-Disposition: inline;\n"
+                         "\tfilename=\"msg.txt\"\n\nagain\n--b--\n",
+                     {"msg.txt"},
+                     "mirror"},
+            PartsRow{"AlternativesAreNoAttachments",
+                     kHead + "Content-Type: multipart/alternative; boundary=\"b\"\n\n"
+                             "--b\nContent-Type: text/plain\n\nplain\n"
+                             "--b\nContent-Type: text/html\n\n<p>html</p>\n--b--\n",
+                     {},
+                     "plain"},
+            PartsRow{"ContainerWithUnreadableBoundary",
+                     kHead + "Content-Type: multipart/report; boundary=\"b\"\n\n"
+                             "--b\nContent-Type: multipart/alternative; differences=Content-Type;\n"
+                             "boundary=\"inner\"\n\n--inner\nContent-Type: text/plain\n\nlost\n"
+                             "--inner--\n"
+                             "--b\nContent-Type: message/delivery-status\n\nStatus: 5.0.0\n"
+                             "--b--\n",
+                     {"attachment-1.txt"},
+                     ""},
+            PartsRow{"UnnamedAttachmentsByType",
+                     kHead + kMixed + "--b\nContent-Type: text/plain\n\nsee attached\n" +
+                         "--b\nContent-Type: application/pdf\nContent-Disposition: attachment\n"
+                         "\nJVBERi0=\n"
+                         "--b\nContent-Type: message/rfc822\n\nFrom: c@x\nTo: d@x\n\ninner\n"
+                         "--b\nContent-Type: image/png; name=\"dot.png\"\n\niVBORw0=\n--b--\n",
+                     {"attachment-1.pdf", "message-2.eml", "dot.png"},
+                     "see attached"},
+            PartsRow{"NumberedBehindXAttachmentLines",
+                     "X-Attachment: old.doc, 100\n" + kHead + kMixed +
+                         "--b\nContent-Type: text/plain\n\nbody\n"
+                         "--b\nContent-Type: image/gif\n\nR0lGODlh\n--b--\n",
+                     {"attachment-2.gif"},
+                     "body"}),
+        testing::Bool()),
+    [](const testing::TestParamInfo<std::tuple<PartsRow, bool>>& row) {
+      return std::get<0>(row.param).name + (std::get<1>(row.param) ? "_Strict" : "_Default");
+    });
+
+struct EndRow {
+  std::string name;
+  std::string behind;  // what lies behind the mail's body, bare line feeds
+  std::string defaultText;
+};
+
+class TextEndTest : public testing::TestWithParam<EndRow> {};
+
+// The blanks that fill the mail's last line up to its sector's end.
+const std::size_t kPad = [] {
+  const std::size_t text =
+      CrLf("junk\nReceived: from a by b; 1 Jan 2001\n" + kHead + "Subject: first\n\nA body\n")
+          .size();
+  return (700 + text + 511) / 512 * 512 - 700 - text;
+}();
+
+// Without --strict the text ends where the mail ends, as a mail found by its shape ends; with
+// it, the classic rule follows the body to the next trace line, as it always did.
+TEST_P(TextEndTest, DefaultModeEndsTheTextWithTheMail) {
+  std::string mail =
+      CrLf("junk\nReceived: from a by b; 1 Jan 2001\n" + kHead + "Subject: first\n\nA body\n");
+  // What follows the mail begins at a sector start, as a file of its own would.
+  mail.resize((700 + mail.size() + 511) / 512 * 512 - 700, ' ');
+  mail.replace(mail.size() - 2, 2, "\r\n");
+  mail += CrLf(GetParam().behind);
+  ImageBuilder image;
+  image.Put(700, mail)
+      .Put(16 * 1024, CrLf("junk\nReceived: from c by d; 1 Jan 2001\n" + kHead + "\nlast\n"))
+      .Resize(64 * 1024);
+  ScanOptions strict;
+  strict.strict = true;
+  const auto classic = ScanBytes(image.Bytes(), strict);
+  const auto shaped = ScanBytes(image.Bytes());
+  ASSERT_FALSE(classic.records.empty());
+  ASSERT_FALSE(shaped.records.empty());
+  const std::string followed = classic.records[0]->Body().bodyText;
+  EXPECT_GT(followed.size(), std::string("A body").size()) << "the strict text is unchanged";
+  EXPECT_EQ(shaped.records[0]->Body().bodyText, GetParam().defaultText);
+  EXPECT_EQ(shaped.records[0]->Body().contentText,
+            std::u16string(GetParam().defaultText.begin(), GetParam().defaultText.end()));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, TextEndTest,
+    testing::Values(EndRow{"BinaryBytes", "\x01\x02\x03\xff\x10 noise\nmore\x05noise\n",
+                           "A body\r\n" + std::string(kPad - 2, ' ')},
+                    EndRow{"MailboxSeparator",
+                           "\nFrom someone@example.org Sat Jan  1 00:00:00 2000\nnot this mail\n",
+                           "A body\r\n" + std::string(kPad - 2, ' ') + "\r\n"}),
+    [](const testing::TestParamInfo<EndRow>& row) { return row.param.name; });
+
+}  // namespace
+}  // namespace quillon

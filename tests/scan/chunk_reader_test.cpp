@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <random>
+#include <set>
 #include <vector>
 
 #include "scan/mail_carver.h"
@@ -39,15 +40,20 @@ class ChunkReaderTest : public testing::TestWithParam<bool> {};
 TEST_P(ChunkReaderTest, HandsOverEveryChunkInOrderWithItsMarks) {
   const std::size_t size = 61 * kChunkSectors * kSectorSize + 5 * kSectorSize + 100;
   std::vector<std::uint8_t> bytes = SourceBytes(size);
-  const std::uint64_t badSector = 3 * kChunkSectors + 7;
+  // A lone bad sector, a run across a chunk boundary, and a dead region over three chunks.
+  const std::vector<SectorRange> bad = {{3 * kChunkSectors + 7, 1},
+                                        {10 * kChunkSectors - 1, 3},
+                                        {20 * kChunkSectors + 100, 2 * kChunkSectors + 3000}};
+  std::set<std::uint64_t> badSectors;
+  for (const SectorRange& range : bad)
+    for (std::uint64_t s = range.first; s < range.End(); ++s) badSectors.insert(s);
   DataSource source;
-  source.OpenBackend(MakeMemoryBackend(bytes, {badSector}), "reader.img");
-  // What the scan should see: the read that holds the bad sector as zeros, the partial sector
-  // zero-padded.
+  source.OpenBackend(MakeMemoryBackend(bytes, badSectors), "reader.img");
+  // What the scan should see: the bad sectors alone as zeros, the partial sector zero-padded.
   std::vector<std::uint8_t> expected = bytes;
-  const std::uint64_t badRead = badSector / kReadSectors * kReadSectors;
-  std::fill_n(expected.begin() + static_cast<std::ptrdiff_t>(badRead * kSectorSize),
-              std::size_t{kReadSectors} * kSectorSize, 0);
+  for (const std::uint64_t sector : badSectors)
+    std::fill_n(expected.begin() + static_cast<std::ptrdiff_t>(sector * kSectorSize), kSectorSize,
+                0);
   expected.resize((size + kSectorSize - 1) / kSectorSize * kSectorSize, 0);
   ShapeMarks whole;
   FindShapeMarks(CarveBuffer{expected.data(), expected.size(), 0}, 0, expected.size(), whole);
@@ -56,13 +62,21 @@ TEST_P(ChunkReaderTest, HandsOverEveryChunkInOrderWithItsMarks) {
 
   for (bool findMarks : {true, false}) {
     std::atomic<bool> stop{false};
-    ChunkReader reader(source, 0, source.TotalSectors(), findMarks, stop, GetParam());
+    UnreadableSectors unreadable;
+    ChunkReader reader(source, 0, source.TotalSectors(), findMarks, stop, unreadable, GetParam());
     std::uint64_t next = 0;
     ShapeMarks joined;
     while (std::size_t available = reader.WaitForChunks(3)) {
       const ChunkReader::Chunk chunk = reader.ChunkAt(0);
       ASSERT_EQ(chunk.start, next);
       const CarveBuffer held = reader.Bytes();
+      ASSERT_EQ(held.unreadable, &unreadable);
+      // Every unreadable sector of a chunk is known when it is handed over.
+      for (const SectorRange& range : bad) {
+        if (range.first * kSectorSize >= chunk.start + chunk.bytes) continue;
+        EXPECT_GE(unreadable.StretchEndAt(range.first * kSectorSize),
+                  std::min(range.End() * kSectorSize, chunk.start + chunk.bytes));
+      }
       ASSERT_LE(held.base, chunk.start);
       ASSERT_GE(held.base + held.size, chunk.start + chunk.bytes);
       EXPECT_TRUE(std::equal(held.data + (chunk.start - held.base),
@@ -81,6 +95,7 @@ TEST_P(ChunkReaderTest, HandsOverEveryChunkInOrderWithItsMarks) {
       reader.LetGoOfFirst();
     }
     EXPECT_EQ(next, expected.size()) << "every sector, the partial one too";
+    EXPECT_EQ(unreadable.Ranges(), bad);
     if (findMarks) {
       EXPECT_EQ(joined.anchors, whole.anchors);
       EXPECT_EQ(joined.sizeFields, whole.sizeFields);
@@ -95,7 +110,8 @@ TEST_P(ChunkReaderTest, AStopEndsTheReading) {
   DataSource source;
   source.OpenBackend(MakeMemoryBackend(bytes), "stop.img");
   std::atomic<bool> stop{false};
-  ChunkReader reader(source, 0, source.TotalSectors(), true, stop, GetParam());
+  UnreadableSectors unreadable;
+  ChunkReader reader(source, 0, source.TotalSectors(), true, stop, unreadable, GetParam());
   ASSERT_EQ(reader.WaitForChunks(3), 3u);
   stop = true;
   std::size_t handedOver = 0;

@@ -168,6 +168,38 @@ TEST(HeaderParserTest, AttachmentLines) {
   EXPECT_EQ(run.pending.attachments[0].size, 12345);
 }
 
+struct AttachmentRow {
+  std::string name;
+  std::string line;  // the value behind "X-Attachment: "
+  std::string file;  // "" when the line adds nothing
+  std::int64_t size = 0;
+};
+
+class AttachmentLineTest : public testing::TestWithParam<AttachmentRow> {};
+
+// The size follows the comma with or without blanks; no digit of it is lost.
+TEST_P(AttachmentLineTest, NameAndSize) {
+  ParseRun run = ParseLines("X-Attachment: " + GetParam().line + "\r\n");
+  if (GetParam().file.empty()) {
+    EXPECT_TRUE(run.pending.attachments.empty());
+    return;
+  }
+  ASSERT_EQ(run.pending.attachments.size(), 1u);
+  EXPECT_EQ(run.pending.attachments[0].name, GetParam().file);
+  EXPECT_EQ(run.pending.attachments[0].size, GetParam().size);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, AttachmentLineTest,
+    testing::Values(AttachmentRow{"BlankAfterComma", "report.doc, 12345", "report.doc", 12345},
+                    AttachmentRow{"NoBlankAfterComma", "report.doc,12345", "report.doc", 12345},
+                    AttachmentRow{"OneDigitNoBlank", "a.txt,7", "a.txt", 7},
+                    AttachmentRow{"TwoBlanks", "a.txt,  42", "a.txt", 42},
+                    AttachmentRow{"NoNumber", "a.txt,many", "", 0},
+                    AttachmentRow{"ZeroSize", "a.txt,0", "", 0},
+                    AttachmentRow{"NothingAfterComma", "a.txt,", "", 0}),
+    [](const testing::TestParamInfo<AttachmentRow>& row) { return row.param.name; });
+
 TEST(HeaderParserTest, NamesNeedTheirBlankAndIgnoreCase) {
   ParseRun run = ParseLines("FROM: upper@example.org\r\nTo:nospace@example.org\r\n");
   EXPECT_EQ(run.pending.from, "upper@example.org");

@@ -80,6 +80,15 @@ INSTANTIATE_TEST_SUITE_P(
         DateRow{"LowerCaseMonth", "9 mar 2009 01:02:03 GMT", "2009-03-09 01:02:03"},
         DateRow{"UnknownMonthIsJanuary", "9 Foo 2009 01:02:03 GMT", "2009-01-09 01:02:03"},
         DateRow{"NoTime", "Tue, 3 Nov 2020", "2020-11-03 00:00:00"},
+        // Full and four-letter month names, as some mailers write them.
+        DateRow{"FullMonthName", "9 March 2009 10:11:12 +0800", "2009-03-09 10:11:12"},
+        DateRow{"FourLetterMonth", "1 Sept 2009 08:00:00", "2009-09-01 08:00:00"},
+        DateRow{"FullNameUpperCase", "Tue, 1 SEPTEMBER 2009 08:00:00", "2009-09-01 08:00:00"},
+        DateRow{"AbbreviationWithDot", "1 Dec. 2009 08:00:00", "2009-12-01 08:00:00"},
+        DateRow{"June", "30 June 2010 23:59:59", "2010-06-30 23:59:59"},
+        DateRow{"July", "4 july 2010 12:00:00", "2010-07-04 12:00:00"},
+        DateRow{"TwoLettersNameNoMonth", "4 Ju 2010 12:00:00", "2010-01-04 12:00:00"},
+        DateRow{"LongerThanTheName", "4 Mayday 2010 12:00:00", "2010-01-04 12:00:00"},
         DateRow{"NoDigits", "yesterday", "yesterday"}, DateRow{"Empty", "", ""}),
     [](const testing::TestParamInfo<DateRow>& row) { return row.param.name; });
 

@@ -242,3 +242,47 @@ TEST(MailCarverTest, SurvivesHostileChunks) {
 
 }  // namespace
 }  // namespace quillon
+
+namespace quillon {
+namespace {
+
+// Without --strict the walk learns where header blocks begin ahead of it: the followed mail's
+// text ends at the first line there, though no trace line opens that block.
+TEST(MailCarverNextBlockTest, FollowedTextEndsAtTheNextBlockStart) {
+  struct Collector : MailSink {
+    std::vector<MailRecordPtr> records;
+    void Accept(const MailRecordPtr& record) override { records.push_back(record); }
+  };
+  const std::string mail = CrLf(
+      "x\nReceived: by y\nFrom: a@x\nTo: b@x\nDate: 1 Jan 2001 00:00:00\n\nfirst\nsecond\n"
+      "Return-Path: <c@x>\nFrom: c@x\n\nnot the first mail's\n");
+  const std::uint64_t next = mail.find("Return-Path");
+  for (bool told : {false, true}) {
+    std::vector<std::uint8_t> bytes(mail.begin(), mail.end());
+    bytes.resize(bytes.size() + kCarveLookAhead, 0);
+    Collector sink;
+    MailCarver carver("next.img", sink);
+    std::vector<std::uint64_t> asked;
+    if (told) {
+      carver.EndMailsAtNextBlocks([&](std::uint64_t after) {
+        asked.push_back(after);
+        return after < next ? next : UINT64_MAX;
+      });
+    }
+    const std::atomic<bool> stop{false};
+    carver.Walk(CarveBuffer{bytes.data(), bytes.size(), 0}, mail.size(), stop);
+    carver.Finish();
+    ASSERT_EQ(sink.records.size(), 1u);
+    EXPECT_EQ(sink.records[0]->Body().bodyText,
+              told ? "first\r\nsecond"
+                   : "first\r\nsecond\r\nReturn-Path: <c@x>\r\nFrom: c@x"
+                     "\r\n\r\nnot the first mail's");
+    if (told) {
+      ASSERT_FALSE(asked.empty());
+      EXPECT_EQ(asked.front(), sink.records[0]->StartByte());
+    }
+  }
+}
+
+}  // namespace
+}  // namespace quillon

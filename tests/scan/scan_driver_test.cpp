@@ -55,16 +55,18 @@ TEST(ScanDriverTest, StatusTextPrintsSectorsBeyond32Bits) {
             u"Found 3 Mails\r\nProcessing 5000000000 block, total 6000000000 blocks");
 }
 
-// Sectors that cannot be read scan as zeros; mails outside them are all found.
-TEST(ScanDriverTest, UnreadableSectorsScanAsZeros) {
+// Only the sectors that cannot be read scan as zeros: a failing sector in the same 128-sector
+// read as a mail no longer hides it.
+TEST(ScanDriverTest, OnlyUnreadableSectorsScanAsZeros) {
   ImageBuilder image;
   for (int i = 0; i < 8; ++i)
     image.Put(i * 128 * 512 + 1000, SampleMail("Mail " + std::to_string(i)));
   image.Resize(8 * 128 * 512);
-  // One failing sector spoils its whole 128-sector read: mail 3's read.
   auto outcome = ScanBytes(image.Bytes(), {}, {3 * 128 + 5});
-  ASSERT_EQ(outcome.records.size(), 7u);
-  for (const auto& record : outcome.records) EXPECT_NE(record->subjectText, u"Mail 3");
+  ASSERT_EQ(outcome.records.size(), 8u);
+  EXPECT_EQ(outcome.records[3]->subjectText, u"Mail 3");
+  EXPECT_EQ(outcome.unreadable, (std::vector<SectorRange>{{3 * 128 + 5, 1}}));
+  for (const auto& record : outcome.records) EXPECT_FALSE(record->damaged);
 }
 
 TEST(ScanDriverTest, RangeKeepsAbsolutePositions) {

@@ -29,18 +29,24 @@ void RecordingObserver::OnMailFound(const MailRecordPtr& record) {
 void RecordingObserver::OnScanFinished(int foundCount) {
   events.push_back("finished:" + std::to_string(foundCount));
 }
+void RecordingObserver::OnUnreadableSectors(const std::vector<SectorRange>& ranges) {
+  unreadable = ranges;
+  ++unreadableReports;
+}
 
 ScanOutcome ScanBytes(std::string_view bytes, ScanOptions options,
                       std::set<std::uint64_t> failingSectors) {
   DataSource source;
+  auto counter = std::make_shared<ReadCounter>();
   source.OpenBackend(MakeMemoryBackend(std::vector<std::uint8_t>(bytes.begin(), bytes.end()),
-                                       std::move(failingSectors)),
+                                       std::move(failingSectors), counter),
                      "memory.img");
   ScanStatus status;
   FoundMails mails;
   RecordingObserver observer;
-  RunScan(source, options, status, mails, observer);
-  return {mails.Snapshot(), observer.events};
+  std::vector<SectorRange> unreadable = RunScan(source, options, status, mails, observer);
+  return {mails.Snapshot(), observer.events, std::move(unreadable), observer.unreadable,
+          counter->calls.load()};
 }
 
 ImageBuilder& ImageBuilder::Put(std::uint64_t offset, std::string_view bytes) {

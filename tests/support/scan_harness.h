@@ -25,13 +25,20 @@ class RecordingObserver : public ScanObserver {
   void OnStatusText(const std::u16string& text) override;
   void OnMailFound(const MailRecordPtr& record) override;
   void OnScanFinished(int foundCount) override;
+  // Kept apart from `events`, whose order the tests hold.
+  void OnUnreadableSectors(const std::vector<SectorRange>& ranges) override;
 
   std::vector<std::string> events;
+  std::vector<SectorRange> unreadable;
+  int unreadableReports = 0;
 };
 
 struct ScanOutcome {
   std::vector<MailRecordPtr> records;
   std::vector<std::string> events;
+  std::vector<SectorRange> unreadable;  // as the scan returned them
+  std::vector<SectorRange> reported;    // as the observer was told
+  std::uint64_t readCalls = 0;          // reads asked of the in-memory source
 };
 
 ScanOutcome ScanBytes(std::string_view bytes, ScanOptions options = {},

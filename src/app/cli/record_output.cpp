@@ -145,12 +145,14 @@ std::string RecordJson(const MailRecord& record, std::size_t index) {
   json += record.partOf >= 0 ? std::to_string(record.partOf + 1) : "null";
   json += ", \"found_by\": ";
   json += record.foundBy == FoundBy::Trace ? "\"trace\"" : "\"shape\"";
+  json += ", \"damaged\": ";
+  json += record.damaged ? "true" : "false";
   json += "}";
   return json;
 }
 
 std::string TableHeading() {
-  return "    #      Sector  Off  Date                 !& Sender                         "
+  return "    #      Sector  Off  Date                 !&D Sender                         "
          "Subject\n";
 }
 
@@ -164,6 +166,7 @@ std::string TableRow(const MailRecord& record, std::size_t index) {
   const bool attached = !record.attachments.empty() || !record.Body().parts.empty();
   row += (record.priority == 1 || record.priority == 2) ? '!' : ' ';
   row += attached ? '&' : ' ';
+  row += record.damaged ? 'D' : ' ';
   row += ' ';
   row += Column(record.fromText, 30) + " ";
   row += Utf8(record.subjectText);
@@ -171,6 +174,20 @@ std::string TableRow(const MailRecord& record, std::size_t index) {
     if (static_cast<unsigned char>(c) < 0x20) c = ' ';
   row += '\n';
   return row;
+}
+
+std::string UnreadableSummary(const std::vector<SectorRange>& unreadable,
+                              std::size_t damagedMails) {
+  const std::uint64_t sectors = SectorCount(unreadable);
+  if (sectors == 0) return {};
+  std::string text = "quillon: " + std::to_string(sectors) +
+                     (sectors == 1 ? " sector could not be read and counts"
+                                   : " sectors could not be read and count") +
+                     " as zeros: " + SectorRangesText(unreadable) + "\n";
+  text += "quillon: " + std::to_string(damagedMails) +
+          (damagedMails == 1 ? " mail holds" : " mails hold") + " unreadable sectors and " +
+          (damagedMails == 1 ? "is" : "are") + " marked damaged\n";
+  return text;
 }
 
 }  // namespace quillon

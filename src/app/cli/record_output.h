@@ -3,20 +3,30 @@
 
 #include <cstddef>
 #include <string>
+#include <vector>
 
 #include "scan/mail_record.h"
+#include "source/sector_ranges.h"
 
 namespace quillon {
 
 // {"index": ..., "sector": ..., "offset": ..., "from": ..., "to": ..., "subject": ..., "date": ...,
 //  "priority": ..., "attachments": [{"name": ..., "size": ...}, ...], "duplicate_of": index of the
-//  first copy of the same message or null, "found_by": "trace" or "shape"} without a line break.
-// Scripts parse this: fields keep their names and meaning.
+//  first copy of the same message or null, "part_of": index of the enclosing mail or null,
+//  "found_by": "trace" or "shape", "damaged": true when the mail holds sectors that could not be
+//  read, else false} without a line break.
+// Scripts parse this: fields keep their names and meaning; new ones are added at the end.
 std::string RecordJson(const MailRecord& record, std::size_t index);
 
-// The table's heading and one row per mail.
+// The table's heading and one row per mail. The marks column holds "!" for a high priority,
+// "&" for attachments and "D" for a damaged mail.
 std::string TableHeading();
 std::string TableRow(const MailRecord& record, std::size_t index);
+
+// What stderr says at the end of a scan that met sectors it could not read, one line each:
+// how many and which ("1000-1127, 5000"), and how many of the mails found hold them. Empty
+// when every sector could be read.
+std::string UnreadableSummary(const std::vector<SectorRange>& unreadable, std::size_t damagedMails);
 
 // UTF-16 text as a JSON string literal in UTF-8 (lone surrogates become U+FFFD).
 std::string JsonString(std::u16string_view text);

@@ -58,6 +58,9 @@ bool ScanForCommand(const Arguments& arguments, ScanStatus& status, FoundMails& 
                             result.sizeBytes,    result.facts.storedHashes};
     std::fputs(HashReportText(hashed).c_str(), stderr);
   }
+  std::size_t damaged = 0;
+  for (const MailRecordPtr& record : mails.Snapshot()) damaged += record->damaged ? 1 : 0;
+  std::fputs(UnreadableSummary(result.unreadable, damaged).c_str(), stderr);
   return true;
 }
 

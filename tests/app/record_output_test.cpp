@@ -1,0 +1,76 @@
+#include "app/cli/record_output.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "support/test_helpers.h"
+
+namespace quillon {
+namespace {
+
+MailRecord& Sample(MailRecord& record, bool damaged) {
+  record.startSector = 7;
+  record.sectorOffset = 12;
+  record.fromText = u"Alice";
+  record.toText = u"Bob";
+  record.subjectText = u"Hello";
+  record.date = "2009-03-09 10:11:12";
+  record.damaged = damaged;
+  return record;
+}
+
+// The damaged key is the last one, and every other key keeps its place.
+TEST(RecordJsonTest, EndsWithTheDamagedKey) {
+  MailRecord damaged;
+  MailRecord whole;
+  const std::string fixed =
+      "{\"index\": 3, \"sector\": 7, \"offset\": 12, \"from\": \"Alice\", \"to\": \"Bob\", "
+      "\"subject\": \"Hello\", \"date\": \"2009-03-09 10:11:12\", \"priority\": 0, "
+      "\"attachments\": [], \"duplicate_of\": null, \"part_of\": null, \"found_by\": \"trace\"";
+  EXPECT_EQ(RecordJson(Sample(damaged, true), 3), fixed + ", \"damaged\": true}");
+  EXPECT_EQ(RecordJson(Sample(whole, false), 3), fixed + ", \"damaged\": false}");
+}
+
+TEST(TableRowTest, MarksADamagedMailInTheMarksColumn) {
+  MailRecord damaged;
+  MailRecord whole;
+  const std::string heading = TableHeading();
+  const std::size_t column = heading.find("!&D");
+  ASSERT_NE(column, std::string::npos);
+  EXPECT_EQ(TableRow(Sample(damaged, true), 1).substr(column, 4), "  D ");
+  EXPECT_EQ(TableRow(Sample(whole, false), 1).substr(column, 4), "    ");
+}
+
+struct SummaryRow {
+  std::string name;
+  std::vector<SectorRange> unreadable;
+  std::size_t damaged;
+  std::string expected;
+};
+
+class UnreadableSummaryTest : public testing::TestWithParam<SummaryRow> {};
+
+TEST_P(UnreadableSummaryTest, NamesTheCountTheRangesAndTheDamagedMails) {
+  EXPECT_EQ(UnreadableSummary(GetParam().unreadable, GetParam().damaged), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, UnreadableSummaryTest,
+    testing::Values(
+        SummaryRow{"Nothing", {}, 0, ""},
+        SummaryRow{"OneSector",
+                   {{5000, 1}},
+                   1,
+                   "quillon: 1 sector could not be read and counts as zeros: 5000\n"
+                   "quillon: 1 mail holds unreadable sectors and is marked damaged\n"},
+        SummaryRow{"Ranges",
+                   {{1000, 128}, {5000, 1}},
+                   0,
+                   "quillon: 129 sectors could not be read and count as zeros: 1000-1127, 5000\n"
+                   "quillon: 0 mails hold unreadable sectors and are marked damaged\n"}),
+    test::RowName());
+
+}  // namespace
+}  // namespace quillon
