@@ -416,6 +416,23 @@ class MainWindowListTest : public QObject {
     QVERIFY(test::SaveTestScreenshot(*source, QStringLiteral("mail-source-view")));
     source->close();
 
+    // The preview's own menu offers the same, beside copying.
+    PreviewView* preview = session->Preview();
+    const QPoint inside(20, 20);
+    QContextMenuEvent onPreview(QContextMenuEvent::Mouse, inside,
+                                preview->viewport()->mapToGlobal(inside));
+    QApplication::sendEvent(preview->viewport(), &onPreview);
+    QMenu* previewMenu = nullptr;
+    QTRY_VERIFY((previewMenu = session->window->findChild<QMenu*>(QStringLiteral("previewMenu"))) &&
+                previewMenu->isVisible());
+    auto* previewAttachments =
+        previewMenu->findChild<QMenu*>(QStringLiteral("previewAttachmentMenu"));
+    QVERIFY(previewAttachments);
+    QCOMPARE(previewAttachments->actions().size(), 1);
+    QCOMPARE(previewAttachments->actions().constFirst()->text(), QStringLiteral("notes.txt"));
+    QVERIFY(previewMenu->findChild<QAction*>(QStringLiteral("previewViewSourceAction")));
+    previewMenu->close();
+
     // A mail without attachments offers none.
     session->List()->selectRow(kPlain);
     QApplication::sendEvent(list->viewport(), &event);
