@@ -35,7 +35,8 @@ bool IsFixedColumn(int column) {
          column == MailListModel::FoundAtColumn;
 }
 
-// The marks text as an integer that orders like it: " " < "!", then "&", "=", "^" appended.
+// The marks as an integer: ordered by priority first, then by attachments, being a copy and being
+// found inside another mail, each mark after its absence.
 std::uint64_t MarksValue(const MailRecord& record, bool hasAttachments) {
   std::uint64_t value = (record.priority == 1 || record.priority == 2) ? '!' : ' ';
   for (const auto& [present, mark] :

@@ -38,9 +38,6 @@ constexpr int kDataDialogDelayMilliseconds = 500;
 constexpr int kLeftPaneMinimum = 200;
 constexpr int kRightPaneMinimum = 300;
 constexpr int kSplitterBarWidth = 5;
-// Found mails join the list at most this often, so that a fast scan of a full disk does not
-// relay the list out for every mail.
-constexpr int kRowBatchMilliseconds = 100;
 
 std::thread StartWholeSourceScan(const std::string& sourceName, ScanStatus& status,
                                  FoundMails& mails, ScanObserver& observer) {

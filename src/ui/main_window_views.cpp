@@ -1,5 +1,6 @@
 // The main window's views: the folder tree, the mail list and its selection, the preview, and
 // what the scan and the save run report.
+#include <QElapsedTimer>
 #include <QItemSelection>
 #include <QItemSelectionModel>
 #include <QRegularExpression>
@@ -42,6 +43,7 @@ void MainWindow::ResetViews(const QString& sourceName) {
   folders_.clear();
   mailBoxItem_ = nullptr;
   pendingRows_.clear();
+  pendingTimer_->setInterval(kRowBatchMilliseconds);
   scanEnded_ = false;
   tree_->clear();
   model_->Clear();
@@ -116,8 +118,14 @@ void MainWindow::UpdateCounts() {
 
 void MainWindow::AddPendingRows() {
   if (pendingRows_.empty()) return;
+  QElapsedTimer took;
+  took.start();
   model_->InsertAtTop(pendingRows_);
   pendingRows_.clear();
+  // Adding rows above a long list costs the view time in proportion to its length: the next
+  // batch waits long enough that the window spends at most a fifth of its time on them.
+  pendingTimer_->setInterval(std::clamp(static_cast<int>(took.elapsed()) * 5,
+                                        kRowBatchMilliseconds, kLongestRowBatchMilliseconds));
   commands_.MailRowAdded();
   ApplyCommandStates();
   UpdateCounts();
