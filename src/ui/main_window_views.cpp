@@ -124,8 +124,8 @@ void MainWindow::AddPendingRows() {
   pendingRows_.clear();
   // Adding rows above a long list costs the view time in proportion to its length: the next
   // batch waits long enough that the window spends at most a fifth of its time on them.
-  pendingTimer_->setInterval(std::clamp(static_cast<int>(took.elapsed()) * 5,
-                                        kRowBatchMilliseconds, kLongestRowBatchMilliseconds));
+  pendingTimer_->setInterval(std::clamp(static_cast<int>(took.elapsed()) * 5, kRowBatchMilliseconds,
+                                        kLongestRowBatchMilliseconds));
   commands_.MailRowAdded();
   ApplyCommandStates();
   UpdateCounts();
