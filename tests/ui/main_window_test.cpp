@@ -572,6 +572,8 @@ class MainWindowTest : public QObject {
     QCOMPARE(session->window->close(), closed);
     QVERIFY2(clock.elapsed() < 5000, "closing waited for the scan too long");
     QCOMPARE(session->prompts.calls, questions);
+    // Both close questions name keeping the window as what Esc gives.
+    for (SafeAnswer safe : session->prompts.safeAnswers) QVERIFY(safe == SafeAnswer::First);
     QCOMPARE(session->window->isVisible(), !closed);
     if (closed) return;  // the window and its joined scan are destroyed with the session
     if (answers.size() == 1) {
@@ -604,6 +606,8 @@ class MainWindowTest : public QObject {
         "yesno:Re-scan will hide the last scanned mail.\r\nAre you sure to re-scan?")};
     if (answer) expected << QStringLiteral("source");
     QCOMPARE(session->prompts.calls, expected);
+    // Esc keeps the results.
+    QCOMPARE(session->prompts.safeAnswers, std::vector<SafeAnswer>{SafeAnswer::Second});
     QCOMPARE(session->ListColumn(3), Subjects());
     QVERIFY(session->State().data);
   }

@@ -40,11 +40,11 @@ class ScriptedPrompts final : public Prompts {
   bool OpenExternal(const QUrl& url) override;
   void ShowGuide(QWidget* parent, const QUrl& page) override;
 
-  std::deque<bool> answers;                              // for AskYesNo and AskOkCancel
-  std::vector<SafeAnswer> safeAnswers;                   // what each question named as safe
-  std::deque<std::optional<std::string>> sources;        // for ChooseSource
-  std::deque<QString> files;  // for ChooseImageFile, ChooseSaveFile and ChooseAttachmentFile
-  std::deque<QString> folders;                           // for ChooseSaveFolder
+  std::deque<bool> answers;                        // for AskYesNo and AskOkCancel
+  std::vector<SafeAnswer> safeAnswers;             // what each question named as safe
+  std::deque<std::optional<std::string>> sources;  // for ChooseSource
+  std::deque<QString> files;    // for ChooseImageFile, ChooseSaveFile and ChooseAttachmentFile
+  std::deque<QString> folders;  // for ChooseSaveFolder
   std::deque<std::optional<FindSettings>> findSettings;  // for ChooseFindSettings
   bool openSucceeds = true;                              // for OpenExternal
   std::function<void(const QString& what)> onAsk;
