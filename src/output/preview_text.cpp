@@ -1,12 +1,16 @@
 #include "output/preview_text.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
+#include <vector>
 
+#include "output/mime_parts.h"
 #include "text/ascii.h"
 #include "text/body_preview.h"
 #include "text/charset_table.h"
 #include "text/code_page.h"
+#include "text/encoded_words.h"
 
 namespace quillon {
 
@@ -20,7 +24,8 @@ constexpr std::size_t kRuleLength = 60;
 constexpr std::string_view kBlankLine = "\r\n\r\n";
 constexpr std::string_view kCharsetParameter = "charset=";
 // Markers that end the raw text behind the header when no text part is found: the next carved
-// mail's "Return-Path" (its first letter either case), or a literal "--boundary" line.
+// mail's "Return-Path" (its first letter either case), or, failing the mail's own boundary, a
+// literal "--boundary" line.
 constexpr std::string_view kNextMailMarker = "eturn-path";
 constexpr std::string_view kBoundaryMarker = "--boundary";
 
@@ -139,14 +144,110 @@ std::u16string FormatSize(std::int64_t size) {
   return AsciiToUtf16(text);
 }
 
+namespace {
+
+std::vector<std::string> KnownBoundaries(const MailRecord& record) {
+  std::vector<std::string> boundaries;
+  for (const std::string* boundary : {&record.boundary, &record.innerBoundary}) {
+    if (!boundary->empty()) boundaries.push_back(*boundary);
+  }
+  return boundaries;
+}
+
+// The text part: the first HTML part, else the first plain one. Parts that name a file count only
+// when no other text is there, and parts marked as attachments never.
+const MimeLeaf* FindTextLeaf(const std::vector<MimeLeaf>& leaves, bool& html) {
+  for (const bool namedToo : {false, true}) {
+    for (const bool wantHtml : {true, false}) {
+      for (const MimeLeaf& leaf : leaves) {
+        if (leaf.disposition == "attachment" || (!namedToo && !leaf.rawFileName.empty())) continue;
+        const bool isHtml = leaf.contentType == "text/html";
+        const bool isPlain = leaf.contentType == "text/plain";
+        if (wantHtml ? isHtml : isPlain) {
+          html = wantHtml;
+          return &leaf;
+        }
+      }
+    }
+  }
+  return nullptr;
+}
+
+// Where the decoder starts looking for the empty line that ends a part's header block: on the
+// line break in front of it, so that a part without header lines still has its empty line.
+std::size_t PartSearchStart(std::string_view text, const MimeLeaf& leaf) {
+  if (!leaf.inMultipart) return 0;
+  std::size_t start = leaf.headerBegin;
+  if (start >= 1 && text[start - 1] == '\n') --start;
+  if (start >= 1 && text[start - 1] == '\r') --start;
+  return start;
+}
+
+std::u16string TextDocument(std::string_view body, std::string charset, bool html) {
+  if (charset.empty() && html) charset = MetaCharset(body);
+  const std::u16string text = ConvertBody(body, charset);
+  return html ? text : PreformattedText(text);
+}
+
+// The part that a content type found by plain search introduces, ending at the mail's next
+// boundary line; the decoder's own markers still apply inside it.
+std::size_t SearchedPartEnd(std::string_view rawText, std::string_view lowered, std::size_t typeAt,
+                            const std::vector<std::string>& boundaries) {
+  const std::size_t headerEnd = lowered.find(kBlankLine, typeAt);
+  if (headerEnd == std::string::npos) return rawText.size();
+  const std::size_t contentBegin = headerEnd + kBlankLine.size();
+  const std::size_t line = FindBoundaryLine(rawText, contentBegin, boundaries);
+  if (line == std::string_view::npos) return rawText.size();
+  return ContentEndBefore(rawText, line, contentBegin);
+}
+
+void AddHeaderRow(std::u16string& rows, std::u16string_view name, std::u16string_view value) {
+  if (TrimWhiteSpace(value).empty()) return;
+  rows += u"<tr><td><b>" + std::u16string(name) + u"</b>&nbsp;</td><td>" + EscapeHtml(value) +
+          u"</td></tr>";
+}
+
+}  // namespace
+
+std::u16string PreviewHeaderBlock(const MailRecord& record) {
+  std::u16string rows;
+  AddHeaderRow(rows, u"From:", record.fromText);
+  AddHeaderRow(rows, u"To:", record.toText);
+  AddHeaderRow(rows, u"Cc:", DecodeAddressText(record.cc));
+  AddHeaderRow(rows, u"Date:", AnsiToUtf16(record.date));
+  AddHeaderRow(rows, u"Subject:", record.subjectText);
+  if (rows.empty()) return rows;
+  return u"<table cellspacing=\"0\" cellpadding=\"1\">" + rows + u"</table><hr>";
+}
+
+std::u16string BuildPreviewDocument(const MailRecord& record, std::string_view rawText) {
+  return PreviewHeaderBlock(record) + BuildPreviewText(record, rawText);
+}
+
 std::u16string BuildPreviewText(const MailRecord& record, std::string_view rawText) {
   // A mail that could not be read back shows nothing, not even its attachments.
   if (rawText.empty()) return {};
   const std::u16string block = AttachmentBlock(record);
   const std::string lowered = AsciiLowered(rawText);
+  std::vector<std::string> boundaries = KnownBoundaries(record);
 
-  // The HTML part wins over the plain one when a mail has both.
-  bool html = true;
+  // The mail's own MIME structure first: its text part ends at its own boundary line.
+  bool html = false;
+  const MimeStructure structure = ReadMimeStructure(rawText, boundaries);
+  if (const MimeLeaf* leaf = FindTextLeaf(structure.leaves, html)) {
+    std::string body;
+    const std::size_t end = leaf->contentEnd;
+    if (!DecodeBodyForPreview(rawText.substr(0, end), std::string_view(lowered).substr(0, end),
+                              static_cast<long long>(PartSearchStart(rawText, *leaf)), "</html>",
+                              body))
+      return {};
+    return block + TextDocument(body, AsciiLowered(leaf->charset), html);
+  }
+
+  boundaries.insert(boundaries.end(), structure.boundaries.begin(), structure.boundaries.end());
+
+  // No part says what it is: the first content type named anywhere, HTML winning over plain.
+  html = true;
   std::size_t typeAt = lowered.find("text/html");
   if (typeAt == std::string::npos) {
     html = false;
@@ -155,20 +256,21 @@ std::u16string BuildPreviewText(const MailRecord& record, std::string_view rawTe
 
   if (typeAt != std::string::npos && typeAt > 0) {
     std::string body;
-    if (!DecodeBodyForPreview(rawText, lowered, static_cast<long long>(typeAt), "</html>", body))
+    const std::size_t end = SearchedPartEnd(rawText, lowered, typeAt, boundaries);
+    if (!DecodeBodyForPreview(rawText.substr(0, end), std::string_view(lowered).substr(0, end),
+                              static_cast<long long>(typeAt), "</html>", body))
       return {};
-    std::string charset = PartCharset(lowered, typeAt);
-    if (charset.empty() && html) charset = MetaCharset(body);
-    const std::u16string text = ConvertBody(body, charset);
-    return block + (html ? text : PreformattedText(text));
+    return block + TextDocument(body, PartCharset(lowered, typeAt), html);
   }
 
-  // No text part: the raw text behind the header, up to the next mail or a boundary line.
+  // No text part: the raw text behind the header, up to the next mail or the mail's own next
+  // boundary line, whichever comes first, else a line that merely reads like a boundary.
   const std::size_t headerEnd = lowered.find(kBlankLine);
   if (headerEnd == std::string::npos || headerEnd == 0) return {};
-  std::size_t bodyEnd = lowered.find(kNextMailMarker, headerEnd + kBlankLine.size());
-  if (bodyEnd == std::string::npos)
-    bodyEnd = lowered.find(kBoundaryMarker, headerEnd + kBlankLine.size());
+  const std::size_t searchFrom = headerEnd + kBlankLine.size();
+  std::size_t bodyEnd = std::min(lowered.find(kNextMailMarker, searchFrom),
+                                 FindBoundaryLine(rawText, searchFrom, boundaries));
+  if (bodyEnd == std::string::npos) bodyEnd = lowered.find(kBoundaryMarker, searchFrom);
   if (bodyEnd == std::string::npos) bodyEnd = lowered.size() - 1;
   if (bodyEnd <= headerEnd) return {};
   const std::string_view body = rawText.substr(headerEnd, bodyEnd - headerEnd);

@@ -1,5 +1,6 @@
-// The document the preview pane shows for a found mail: its attachment list, then its HTML part
-// as it stands, or its plain-text part (or the raw text behind the header) in <pre>.
+// The document the preview pane shows for a found mail: its decoded header fields, its attachment
+// list, then its HTML part as it stands, or its plain-text part (or the raw text behind the
+// header) in <pre>.
 #pragma once
 
 #include <cstdint>
@@ -14,9 +15,20 @@ namespace quillon {
 // sizes above 1 GiB.
 std::u16string FormatSize(std::int64_t size);
 
-// Builds the preview document from the record and its raw text (as ReadMailTextForPreview gives
-// it). The body is converted with its own charset (the part's Content-Type charset, else the
-// HTML's meta charset, else the ANSI code page). Empty when there is nothing to show.
+// Builds the attachment list and the body from the record and its raw text (as
+// ReadMailTextForPreview gives it). The text part is the mail's first HTML part, else its first
+// plain one, found by its MIME structure and ended at its own boundary line; a mail whose parts
+// name no text type falls back to the first "text/html" or "text/plain" anywhere. The body is
+// converted with its own charset (the part's Content-Type charset, else the HTML's meta charset,
+// else the ANSI code page). Empty when there is nothing to show.
 std::u16string BuildPreviewText(const MailRecord& record, std::string_view rawText);
+
+// "From:", "To:", "Cc:", "Date:" and "Subject:" with the decoded values, addresses included, as
+// an HTML table followed by a rule; fields the mail lacks are left out.
+std::u16string PreviewHeaderBlock(const MailRecord& record);
+
+// The whole pane: the header block, then BuildPreviewText. A mail that cannot be read back still
+// shows its header fields.
+std::u16string BuildPreviewDocument(const MailRecord& record, std::string_view rawText);
 
 }  // namespace quillon

@@ -24,8 +24,8 @@ constexpr int kSourceIndexRole = Qt::UserRole;
 }  // namespace
 
 DataSourceDialog::DataSourceDialog(Prompts& prompts, const std::vector<SourceEntry>& sources,
-                                   QWidget* parent)
-    : QDialog(parent), prompts_(prompts) {
+                                   SourceDialogSession& session, QWidget* parent)
+    : QDialog(parent), prompts_(prompts), session_(session) {
   setObjectName(QStringLiteral("dataSourceDialog"));
   setWindowTitle(QString(kDataDialogCaption));
   setWindowIcon(AppIcon());
@@ -91,6 +91,19 @@ void DataSourceDialog::BuildTree(const std::vector<SourceEntry>& sources) {
   imageFileGroup_ = new QTreeWidgetItem(tree_, QStringList(QString(kImageFileGroup)));
   imageFileGroup_->setIcon(0, SourceIcon(static_cast<int>(SourceIconKind::ImageFile)));
   imageFileGroup_->setData(0, kSourceIndexRole, 0);
+  // Files opened before, as far as they still open; none is selected.
+  for (const QString& path : session_.recentFiles.Files()) {
+    const std::string name = path.toStdString();
+    if (const auto label = ImageFileLabel(name)) {
+      AddImageFile(name, *label);
+      imageFileGroup_->setExpanded(true);
+    }
+  }
+}
+
+void DataSourceDialog::AddImageFile(const std::string& path, const std::string& label) {
+  AddSourceItem(imageFileGroup_, QString::fromStdString(label),
+                static_cast<int>(SourceIconKind::ImageFile), path);
 }
 
 QTreeWidgetItem* DataSourceDialog::AddSourceItem(QTreeWidgetItem* group, const QString& label,
@@ -103,11 +116,12 @@ QTreeWidgetItem* DataSourceDialog::AddSourceItem(QTreeWidgetItem* group, const Q
 
 void DataSourceDialog::showEvent(QShowEvent* event) {
   QDialog::showEvent(event);
-  if (noDriveReported_ || localDriveGroup_->childCount() > 0) return;
-  noDriveReported_ = true;
+  if (session_.missingDrivesReported || localDriveGroup_->childCount() > 0) return;
+  session_.missingDrivesReported = true;
   // Told once the dialog is on screen, so that the message stands in front of it.
-  QTimer::singleShot(0, this,
-                     [this] { prompts_.ShowInformation(this, QString(kNoDrivesMessage)); });
+  QTimer::singleShot(0, this, [this] {
+    prompts_.ShowInformation(this, MissingDrivesMessage(session_.explainMissingDrives()));
+  });
 }
 
 int DataSourceDialog::SelectedIndex() const {
@@ -132,10 +146,10 @@ void DataSourceDialog::OpenFile() {
     prompts_.ShowError(this, QString(kSourceOpenError).arg(path, QString::fromStdString(error)));
   }
   if (!label) return;
-  QTreeWidgetItem* item = AddSourceItem(imageFileGroup_, QString::fromStdString(*label),
-                                        static_cast<int>(SourceIconKind::ImageFile), name);
+  AddImageFile(name, *label);
+  session_.recentFiles.Remember(path);
   imageFileGroup_->setExpanded(true);
-  tree_->setCurrentItem(item);
+  tree_->setCurrentItem(imageFileGroup_->child(imageFileGroup_->childCount() - 1));
 }
 
 void DataSourceDialog::AcceptChoice() {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "source/source_enumeration.h"
+#include "ui/source_dialog_session.h"
 #include "ui/source_list.h"
 
 class QPushButton;
@@ -22,8 +23,10 @@ class DataSourceDialog final : public QDialog {
 
  public:
   // `sources`: the drives and disks that can be opened, in the order EnumerateSources gives.
+  // `session` outlives the dialog: image files opened before are offered again, and why no
+  // drive is offered is told only once per session.
   DataSourceDialog(Prompts& prompts, const std::vector<SourceEntry>& sources,
-                   QWidget* parent = nullptr);
+                   SourceDialogSession& session, QWidget* parent = nullptr);
 
   // The accepted source name; empty until OK succeeded.
   const std::string& ChosenSourceName() const { return chosenSourceName_; }
@@ -40,14 +43,16 @@ class DataSourceDialog final : public QDialog {
   void OpenFile();
   void AcceptChoice();
 
+  void AddImageFile(const std::string& path, const std::string& label);
+
   Prompts& prompts_;
+  SourceDialogSession& session_;
   SourceList sources_;
   std::string chosenSourceName_;
   QTreeWidget* tree_ = nullptr;
   QTreeWidgetItem* localDriveGroup_ = nullptr;
   QTreeWidgetItem* imageFileGroup_ = nullptr;
   QPushButton* okButton_ = nullptr;
-  bool noDriveReported_ = false;
 };
 
 }  // namespace quillon

@@ -1,14 +1,23 @@
 #include "ui/mail_find.h"
 
+#include <QStringView>
+
+#include "ui/mail_sort_keys.h"
+
 namespace quillon {
 
-std::u16string FoldAsciiLetters(std::u16string_view text) {
-  std::u16string folded(text);
-  for (char16_t& unit : folded) {
-    if (unit >= u'A' && unit <= u'Z') unit = static_cast<char16_t>(unit - u'A' + u'a');
-  }
-  return folded;
+namespace {
+
+QStringView ViewOf(std::u16string_view text) {
+  return QStringView(text.data(), static_cast<qsizetype>(text.size()));
 }
+
+bool Holds(std::u16string_view haystack, std::u16string_view foldedNeedle) {
+  static thread_local std::u16string buffer;
+  return ContainsFolded(ViewOf(haystack), foldedNeedle, buffer);
+}
+
+}  // namespace
 
 std::u16string FindHaystack(const MailRecord& record, const FindSettings& settings) {
   std::u16string haystack;
@@ -20,8 +29,16 @@ std::u16string FindHaystack(const MailRecord& record, const FindSettings& settin
 }
 
 bool MailMatches(const MailRecord& record, const FindSettings& settings) {
-  const std::u16string haystack = FoldAsciiLetters(FindHaystack(record, settings));
-  return haystack.find(FoldAsciiLetters(settings.text)) != std::u16string::npos;
+  // Only a text with a "|" can span two fields; any other is looked for field by field, so that
+  // no haystack is built and the body is copied only when it has to be searched.
+  std::u16string needle;
+  AppendFolded(ViewOf(settings.text), needle);
+  if (settings.text.find(u'|') != std::u16string::npos)
+    return Holds(FindHaystack(record, settings), needle);
+  if (settings.subject && Holds(record.subjectText, needle)) return true;
+  if (settings.sender && Holds(record.fromText, needle)) return true;
+  if (settings.recipients && Holds(record.toText, needle)) return true;
+  return settings.content && Holds(record.Body().contentText, needle);
 }
 
 namespace {

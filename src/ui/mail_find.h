@@ -22,13 +22,14 @@ struct FindSettings {
   bool operator==(const FindSettings&) const = default;
 };
 
-// Lower-cases A to Z only; every other code unit, accented capitals included, stays as it is.
-std::u16string FoldAsciiLetters(std::u16string_view text);
-
 // The ticked fields joined in the order subject, sender, recipients, content, each of the first
 // three followed by "|", so that a search text may span two fields.
 std::u16string FindHaystack(const MailRecord& record, const FindSettings& settings);
 
+// Whether the find text occurs in the haystack in any letter case of any script (Unicode case
+// folding: "KAZAN" finds "Kazan", "КАЗАНЬ" finds
+// "Казань", "RÉUNION" finds "réunion"). The
+// mail's text is only copied when the other ticked fields do not hold the find text.
 bool MailMatches(const MailRecord& record, const FindSettings& settings);
 
 enum class RowTest { Match, NoMatch, NoRecord };

@@ -16,4 +16,15 @@ QString CountedFolderLabel(const QString& folderName, std::size_t mailCount) {
   return folderName + QStringLiteral(" (%1)").arg(static_cast<qulonglong>(mailCount));
 }
 
+QString CountedFolderLabel(const QString& folderName, std::size_t mailCount,
+                           std::size_t hiddenCopies) {
+  if (hiddenCopies == 0 || hiddenCopies > mailCount)
+    return CountedFolderLabel(folderName, mailCount);
+  return folderName +
+         QStringLiteral(" (%1 + %2 %3)")
+             .arg(static_cast<qulonglong>(mailCount - hiddenCopies))
+             .arg(static_cast<qulonglong>(hiddenCopies))
+             .arg(hiddenCopies == 1 ? QStringLiteral("copy") : QStringLiteral("copies"));
+}
+
 }  // namespace quillon

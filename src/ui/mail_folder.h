@@ -24,4 +24,9 @@ QString RootFolderLabel(std::string_view sourceName);
 // "Mail Box (n)", the label a folder gets once its scan has ended.
 QString CountedFolderLabel(const QString& folderName, std::size_t mailCount);
 
+// The same while copies of other mails are hidden: "Mail Box (2881 + 51714 copies)", the mails
+// shown and the copies not shown; "Mail Box (n)" when there are no copies.
+QString CountedFolderLabel(const QString& folderName, std::size_t mailCount,
+                           std::size_t hiddenCopies);
+
 }  // namespace quillon

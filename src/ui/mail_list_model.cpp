@@ -1,9 +1,14 @@
 #include "ui/mail_list_model.h"
 
+#include <QColor>
 #include <algorithm>
+#include <unordered_set>
 #include <utility>
 
+#include "output/preview_text.h"
 #include "text/code_page.h"
+#include "ui/mail_list_model_p.h"
+#include "ui/mail_sort_keys.h"
 #include "ui/window_texts.h"
 
 namespace quillon {
@@ -14,62 +19,159 @@ QString FromUtf16(const std::u16string& text) {
   return QString::fromStdU16String(text);
 }
 
-bool HasAttachments(const MailRecord& record) {
-  // The X-Attachment lines are known when the header is accepted; the MIME parts only once the
-  // scan has followed the body, which is why a row re-listed after the scan can gain its "&".
-  if (!record.attachments.empty()) return true;
-  return !record.Body().parts.empty();
+QStringView ViewOf(const std::u16string& text) {
+  return QStringView(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-QString ColumnText(const MailRowTexts& texts, int column) {
-  switch (column) {
-    case MailListModel::MarksColumn:
-      return texts.marks;
-    case MailListModel::SenderColumn:
-      return texts.sender;
-    case MailListModel::DateColumn:
-      return texts.date;
-    case MailListModel::SubjectColumn:
-      return texts.subject;
-    default:
-      return {};
-  }
+QString MarksText(const MailRecord& record, bool hasAttachments) {
+  QString marks =
+      (record.priority == 1 || record.priority == 2) ? QStringLiteral("!") : QStringLiteral(" ");
+  if (hasAttachments) marks += QLatin1Char('&');
+  if (record.duplicateOf >= 0) marks += QLatin1Char('=');
+  if (record.partOf >= 0) marks += QLatin1Char('^');
+  // Known when the scan ends; RefreshMarks then shows it.
+  if (record.damaged) marks += QLatin1Char('D');
+  return marks;
+}
+
+QString MarksToolTip(const MailRecord& record, bool hasAttachments) {
+  QStringList lines;
+  if (record.priority == 1 || record.priority == 2) lines << QStringLiteral("! High priority");
+  if (hasAttachments) lines << QStringLiteral("& Has attachments");
+  if (record.duplicateOf >= 0)
+    lines << QStringLiteral("= A copy of mail %1").arg(record.duplicateOf + 1);
+  if (record.partOf >= 0) lines << QStringLiteral("^ Found inside mail %1").arg(record.partOf + 1);
+  if (record.damaged) lines << QStringLiteral("D ") + QString(kDamagedMailTip);
+  return lines.join(QLatin1Char('\n'));
+}
+
+std::int64_t SizeOf(const MailRecord& record, const MailBody& body) {
+  const MailExtent extent = record.Extent();
+  const std::uint64_t start = extent.TextStartOr(record.StartByte());
+  const std::uint64_t end = body.textEnd != 0 ? body.textEnd : extent.multipartEnd;
+  return end > start ? static_cast<std::int64_t>(end - start) : 0;
 }
 
 }  // namespace
 
+MailBodyFacts ReadBodyFacts(const MailRecord& record) {
+  MailBodyFacts facts;
+  const MailBody body = record.Body();
+  QStringList names;
+  for (const std::vector<PartEntry>* entries : {&record.attachments, &body.parts}) {
+    for (const PartEntry& entry : *entries) names << FromUtf16(entry.nameText);
+  }
+  facts.hasAttachments = !names.isEmpty();
+  facts.attachmentNames = names.join(QStringLiteral(", "));
+  facts.size = SizeOf(record, body);
+  return facts;
+}
+
 MailRowTexts RowTextsOf(const MailRecord& record) {
   MailRowTexts texts;
-  texts.marks =
-      (record.priority == 1 || record.priority == 2) ? QStringLiteral("!") : QStringLiteral(" ");
-  if (HasAttachments(record)) texts.marks += QLatin1Char('&');
-  // Known when the scan ends; RefreshMarks then shows it.
-  if (record.damaged) texts.marks += QLatin1Char('D');
+  texts.marks = MarksText(record, ReadBodyFacts(record).hasAttachments);
   texts.sender = FromUtf16(record.fromText);
   texts.date = FromUtf16(AnsiToUtf16(record.date));
   texts.subject = FromUtf16(record.subjectText);
   return texts;
 }
 
-bool SortTextLess(const QString& left, const QString& right) {
-  constexpr qsizetype kComparedLength = 255;
-  if (left.isEmpty() || right.isEmpty()) return left.isEmpty() && !right.isEmpty();
-  return QStringView(left).left(kComparedLength) < QStringView(right).left(kComparedLength);
+std::int64_t MailSizeOf(const MailRecord& record) {
+  return SizeOf(record, record.Body());
 }
 
 MailListModel::MailListModel(QObject* parent) : QAbstractTableModel(parent) {}
 
-MailListModel::Row MailListModel::MakeRow(MailRecordPtr record) {
-  Row row;
-  row.texts = RowTextsOf(*record);
-  row.record = std::move(record);
-  return row;
+MailListModel::~MailListModel() = default;
+
+MailBodyFacts MailListModel::FactsOf(const Entry& entry) const {
+  if (entry.body) return *entry.body;
+  // An open body may still gain parts and is not copied while the scan writes it: until it
+  // closes, only the attachment lines of the header count.
+  if (!entry.record->BodyClosed()) {
+    MailBodyFacts open;
+    open.hasAttachments = !entry.record->attachments.empty();
+    return open;
+  }
+  entry.body = std::make_unique<MailBodyFacts>(ReadBodyFacts(*entry.record));
+  return *entry.body;
+}
+
+QString MailListModel::ColumnText(const Entry& entry, int column) const {
+  const MailRecord& record = *entry.record;
+  switch (column) {
+    case MarksColumn:
+      return MarksText(record, FactsOf(entry).hasAttachments);
+    case SenderColumn:
+      return FromUtf16(record.fromText);
+    case DateColumn:
+      return FromUtf16(AnsiToUtf16(record.date));
+    case SubjectColumn:
+      return FromUtf16(record.subjectText);
+    case ToColumn:
+      return FromUtf16(record.toText);
+    case SizeColumn:
+      return FromUtf16(FormatSize(FactsOf(entry).size));
+    case AttachmentsColumn:
+      return FactsOf(entry).attachmentNames;
+    case FoundAtColumn:
+      return QStringLiteral("%1 + %2")
+          .arg(static_cast<qulonglong>(record.startSector))
+          .arg(record.sectorOffset);
+    default:
+      return {};
+  }
+}
+
+bool MailListModel::Shown(std::size_t index) const {
+  const MailRecord& record = *entries_[index].record;
+  if (hideDuplicates_ && record.duplicateOf >= 0) return false;
+  if (foldedFilter_.empty()) return true;
+  return filterTexts_->At(index).find(foldedFilter_) != std::u16string_view::npos;
+}
+
+void MailListModel::FoldFilterTexts() const {
+  if (foldedFilter_.empty()) return;
+  if (!filterTexts_) {
+    filterTexts_ = std::make_unique<FoldedTexts>();
+    filterTexts_->Reserve(entries_.size(), entries_.size() * 64);
+  }
+  // Mails listed since the texts were made (found during a scan) are added.
+  for (std::size_t next = filterTexts_->Size(); next < entries_.size(); ++next) {
+    const MailRecord& mail = *entries_[next].record;
+    filterTexts_->AddJoined({ViewOf(mail.subjectText), ViewOf(mail.fromText), ViewOf(mail.toText)});
+  }
+}
+
+void MailListModel::Rebuild() {
+  rows_.clear();
+  rows_.reserve(entries_.size());
+  FoldFilterTexts();
+  for (std::size_t index = entries_.size(); index > base_.size(); --index) {
+    if (Shown(index - 1)) rows_.push_back(static_cast<std::uint32_t>(index - 1));
+  }
+  for (std::uint32_t index : base_) {
+    if (Shown(index)) rows_.push_back(index);
+  }
 }
 
 void MailListModel::InsertAtTop(MailRecordPtr record) {
-  if (!record) return;
-  beginInsertRows({}, 0, 0);
-  rows_.prepend(MakeRow(std::move(record)));
+  InsertAtTop(std::vector<MailRecordPtr>{std::move(record)});
+}
+
+void MailListModel::InsertAtTop(const std::vector<MailRecordPtr>& records) {
+  std::vector<std::uint32_t> shown;
+  for (const MailRecordPtr& record : records) {
+    if (!record) continue;
+    entries_.push_back(Entry{record, nullptr});
+    if (record->duplicateOf >= 0) ++duplicates_;
+    FoldFilterTexts();
+    if (Shown(entries_.size() - 1))
+      shown.push_back(static_cast<std::uint32_t>(entries_.size() - 1));
+  }
+  if (shown.empty()) return;
+  beginInsertRows({}, 0, static_cast<int>(shown.size()) - 1);
+  rows_.insert(rows_.begin(), shown.rbegin(), shown.rend());
   endInsertRows();
 }
 
@@ -78,63 +180,99 @@ void MailListModel::SetMails(const std::vector<MailRecordPtr>& records) {
   // A freshly listed folder stands in found order, so no column is marked as sorted.
   sortColumn_ = -1;
   sortOrder_ = Qt::AscendingOrder;
-  rows_.clear();
-  rows_.reserve(static_cast<qsizetype>(records.size()));
+  entries_.clear();
+  entries_.reserve(records.size());
+  sortCache_ = {};
+  filterTexts_.reset();
+  duplicates_ = 0;
   for (const MailRecordPtr& record : records) {
-    if (record) rows_.append(MakeRow(record));
+    if (!record) continue;
+    entries_.push_back(Entry{record, nullptr});
+    if (record->duplicateOf >= 0) ++duplicates_;
   }
+  base_.resize(entries_.size());
+  for (std::size_t index = 0; index < base_.size(); ++index)
+    base_[index] = static_cast<std::uint32_t>(index);
+  Rebuild();
   endResetModel();
 }
 
 void MailListModel::Clear() {
-  if (rows_.isEmpty()) return;
+  if (entries_.empty()) return;
   beginResetModel();
+  entries_.clear();
+  base_.clear();
   rows_.clear();
+  sortCache_ = {};
+  filterTexts_.reset();
+  duplicates_ = 0;
   endResetModel();
 }
 
 void MailListModel::RefreshMarks() {
-  for (qsizetype row = 0; row < rows_.size(); ++row) {
-    const QString marks = RowTextsOf(*rows_[row].record).marks;
-    if (marks == rows_[row].texts.marks) continue;
-    rows_[row].texts.marks = marks;
-    const QModelIndex cell = index(static_cast<int>(row), MarksColumn);
-    emit dataChanged(cell, cell);
-  }
+  // Marks are read from the mails when shown; only an order by marks may be stale.
+  sortCache_ = {};
+  if (rows_.empty()) return;
+  emit dataChanged(index(0, MarksColumn), index(rowCount() - 1, MarksColumn));
+}
+
+void MailListModel::SetHideDuplicates(bool hide) {
+  if (hide == hideDuplicates_) return;
+  beginResetModel();
+  hideDuplicates_ = hide;
+  Rebuild();
+  endResetModel();
+}
+
+void MailListModel::SetQuickFilter(const QString& text) {
+  if (text == quickFilter_) return;
+  beginResetModel();
+  quickFilter_ = text;
+  foldedFilter_.clear();
+  AppendFolded(text, foldedFilter_);
+  Rebuild();
+  endResetModel();
 }
 
 MailRecordPtr MailListModel::RecordAt(int row) const {
-  if (row < 0 || row >= rows_.size()) return nullptr;
-  return rows_[row].record;
+  if (row < 0 || static_cast<std::size_t>(row) >= rows_.size()) return nullptr;
+  return entries_[rows_[static_cast<std::size_t>(row)]].record;
 }
 
 QString MailListModel::Text(int row, int column) const {
-  if (row < 0 || row >= rows_.size()) return {};
-  return ColumnText(rows_[row].texts, column);
+  if (row < 0 || static_cast<std::size_t>(row) >= rows_.size()) return {};
+  return ColumnText(entries_[rows_[static_cast<std::size_t>(row)]], column);
 }
 
-Qt::SortOrder MailListModel::SortByClick(int column) {
-  const Qt::SortOrder order = (column != sortColumn_ || sortOrder_ == Qt::DescendingOrder)
-                                  ? Qt::AscendingOrder
-                                  : Qt::DescendingOrder;
-  sort(column, order);
-  return order;
+std::vector<int> MailListModel::RowsOf(const std::vector<const MailRecord*>& records) const {
+  std::vector<int> found;
+  if (records.empty()) return found;
+  const std::unordered_set<const MailRecord*> wanted(records.begin(), records.end());
+  for (std::size_t row = 0; row < rows_.size(); ++row) {
+    if (wanted.count(entries_[rows_[row]].record.get()) > 0) found.push_back(static_cast<int>(row));
+  }
+  return found;
 }
 
-void MailListModel::sort(int column, Qt::SortOrder order) {
-  if (column < 0 || column >= ColumnCount) return;
-  sortColumn_ = column;
-  sortOrder_ = order;
-  if (rows_.size() < 2) return;
-  // The rows are listed anew, as if deleted and inserted in the new order: the selection goes.
-  beginResetModel();
-  std::stable_sort(rows_.begin(), rows_.end(), [column, order](const Row& left, const Row& right) {
-    const QString leftText = ColumnText(left.texts, column);
-    const QString rightText = ColumnText(right.texts, column);
-    return order == Qt::AscendingOrder ? SortTextLess(leftText, rightText)
-                                       : SortTextLess(rightText, leftText);
-  });
-  endResetModel();
+int MailListModel::RowOf(const MailRecord* record) const {
+  for (std::size_t row = 0; row < rows_.size(); ++row) {
+    if (entries_[rows_[row]].record.get() == record) return static_cast<int>(row);
+  }
+  return -1;
+}
+
+std::vector<MailRecordPtr> MailListModel::RecordsInListedOrder(const std::vector<int>& rows) const {
+  std::vector<std::uint32_t> indexes;
+  for (int row : rows) {
+    if (row >= 0 && static_cast<std::size_t>(row) < rows_.size())
+      indexes.push_back(rows_[static_cast<std::size_t>(row)]);
+  }
+  std::sort(indexes.begin(), indexes.end());
+  indexes.erase(std::unique(indexes.begin(), indexes.end()), indexes.end());
+  std::vector<MailRecordPtr> records;
+  records.reserve(indexes.size());
+  for (std::uint32_t index : indexes) records.push_back(entries_[index].record);
+  return records;
 }
 
 int MailListModel::rowCount(const QModelIndex& parent) const {
@@ -146,16 +284,30 @@ int MailListModel::columnCount(const QModelIndex& parent) const {
 }
 
 QVariant MailListModel::data(const QModelIndex& index, int role) const {
-  if (!index.isValid() || index.row() >= rows_.size()) return {};
-  const MailRowTexts& texts = rows_[index.row()].texts;
+  if (!index.isValid() || static_cast<std::size_t>(index.row()) >= rows_.size()) return {};
+  const Entry& entry = entries_[rows_[static_cast<std::size_t>(index.row())]];
   const int column = index.column();
-  if (role == Qt::DisplayRole) return ColumnText(texts, column);
-  // Long senders and subjects are cut by the column; the tooltip shows them whole.
-  if (role == Qt::ToolTipRole && (column == SenderColumn || column == SubjectColumn))
-    return ColumnText(texts, column);
-  if (role == Qt::ToolTipRole && column == MarksColumn && texts.marks.contains(QLatin1Char('D')))
-    return QString(kDamagedMailTip);
-  return {};
+  switch (role) {
+    case Qt::DisplayRole:
+      return ColumnText(entry, column);
+    case Qt::ToolTipRole:
+      // Long texts are cut by their column; the tooltip shows them whole.
+      if (column == MarksColumn) return MarksToolTip(*entry.record, FactsOf(entry).hasAttachments);
+      if (column == FoundAtColumn)
+        return QStringLiteral("Sector %1, byte %2 of it")
+            .arg(static_cast<qulonglong>(entry.record->startSector))
+            .arg(entry.record->sectorOffset);
+      if (column == SenderColumn || column == SubjectColumn || column == ToColumn ||
+          column == AttachmentsColumn)
+        return ColumnText(entry, column);
+      return {};
+    case Qt::ForegroundRole:
+      // A copy stays readable but steps back behind the mail it copies.
+      if (entry.record->duplicateOf >= 0) return QColor(128, 128, 128);
+      return {};
+    default:
+      return {};
+  }
 }
 
 QVariant MailListModel::headerData(int section, Qt::Orientation orientation, int role) const {
@@ -173,6 +325,14 @@ QVariant MailListModel::headerData(int section, Qt::Orientation orientation, int
       return QStringLiteral("Date");
     case SubjectColumn:
       return QStringLiteral("Subject");
+    case ToColumn:
+      return QStringLiteral("To");
+    case SizeColumn:
+      return QStringLiteral("Size");
+    case AttachmentsColumn:
+      return QStringLiteral("Attachments");
+    case FoundAtColumn:
+      return QStringLiteral("Found at");
     default:
       return {};
   }
@@ -183,11 +343,17 @@ int DefaultColumnWidth(MailListModel::Column column) {
     case MailListModel::MarksColumn:
       return 25;
     case MailListModel::SenderColumn:
+    case MailListModel::ToColumn:
+    case MailListModel::AttachmentsColumn:
       return 200;
     case MailListModel::DateColumn:
       return 130;
     case MailListModel::SubjectColumn:
       return 800;
+    case MailListModel::SizeColumn:
+      return 70;
+    case MailListModel::FoundAtColumn:
+      return 110;
     default:
       return 100;
   }

@@ -1,6 +1,6 @@
-// The main window: the six command buttons, the progress bar, the folder tree, the mail list and
-// the preview. It starts scans and save runs on worker threads, shows what they report, and asks
-// before anything that would lose found mails.
+// The main window: the six command buttons, the progress bar, the folder tree, the mail list with
+// its filter row, and the preview. It starts scans and save runs on worker threads, shows what
+// they report, and asks before anything that would lose found mails.
 #pragma once
 
 #include <QWidget>
@@ -21,14 +21,16 @@
 class QAction;
 class QMenu;
 class QSplitter;
-class QTableView;
+class QTimer;
 class QToolButton;
 class QTreeWidget;
 class QTreeWidgetItem;
 
 namespace quillon {
 
+class ListFilterBar;
 class MailListModel;
+class MailListView;
 class PreviewView;
 class Prompts;
 class TextProgressBar;
@@ -61,7 +63,8 @@ class MainWindow final : public QWidget, private ScanListener, private SaveRunLi
   const FindSettings& CurrentFindSettings() const { return findSettings_; }
 
   // Move the list selection to the next (previous) row that matches the find settings, round
-  // the end of the list; with no match the selection is cleared.
+  // the end of the list; with no match the selection and the preview are cleared and the status
+  // says so.
   void FindNext();
   void FindPrevious();
 
@@ -78,6 +81,12 @@ class MainWindow final : public QWidget, private ScanListener, private SaveRunLi
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
+  // The mails selected and the one the keyboard is on, kept across a relisting of the rows.
+  struct ListSelection {
+    std::vector<const MailRecord*> selected;
+    MailRecordPtr current;
+  };
+
   // ScanListener, on the window thread.
   void ScanStarted() override;
   void ViewsReset(const QString& sourceName) override;
@@ -93,27 +102,51 @@ class MainWindow final : public QWidget, private ScanListener, private SaveRunLi
   void SaveMessage(const QString& text) override;
   void SaveRunFinished() override;
 
+  // main_window.cpp: the controls and the views.
   void BuildControls();
+  QWidget* BuildListPane();
   void BuildMenus();
   QToolButton* MakeCommandButton(const QString& caption, const char* icon, const char* name);
   void ApplyCommandStates();
 
   void ResetViews(const QString& sourceName);
   void UpdateMailBoxLabel();
+  void UpdateCounts();
   void RecreatePreview();
   void ListFolder(const MailFolder* folder);
   void FolderSelectionChanged();
-  void ShowPreviewOfRow(int row);
+  void AddPendingRows();
+  void CurrentRowChanged(int row);
+  void ShowPreview(const MailRecordPtr& record);
+  void ClearPreview();
   MailFolder* FolderOf(const QTreeWidgetItem* item);
   MailRecordPtr SelectedRecord() const;
+  // The selected mails in found order.
+  std::vector<MailRecordPtr> SelectedRecords() const;
+  ListSelection CaptureSelection() const;
+  void RestoreSelection(const ListSelection& selection);
+  // Runs a change that lists the rows anew, keeping the selected mails selected and in view.
+  void KeepingSelection(const std::function<void()>& relist);
+  void SetStatusText(const QString& text);
 
+  // main_window_commands.cpp: what the buttons and menus do.
   void DataCommand();
   void StopCommand();
   void SaveCommand();
+  void OpenGuide();
   void ShowFolderMenu(const QPoint& position);
   void ShowListMenu(const QPoint& position);
+  void ShowPreviewMenu(const QPoint& position);
+  // The attachments of `record`, one entry each; disabled when it has none.
+  void FillAttachmentMenu(QMenu* menu, const MailRecordPtr& record);
   void StartFolderSave(SaveFormat format);
-  void SaveSingleMail(SaveFormat format);
+  void BeginSaveRun(SaveFormat format, std::vector<MailRecordPtr> mails, std::u16string folderName,
+                    bool skipDuplicates);
+  void SaveSelectedMails(SaveFormat format);
+  void SaveSingleMail(const MailRecordPtr& record, SaveFormat format);
+  void SaveAttachment(const MailRecordPtr& record, std::size_t index);
+  void ViewSource(const MailRecordPtr& record);
+  const std::string& RawTextOf(const MailRecordPtr& record);
   void FindCommand();
   void Find(FindDirection direction);
   void ShowAttribute();
@@ -135,11 +168,26 @@ class MainWindow final : public QWidget, private ScanListener, private SaveRunLi
   SaveRunEvents saveEvents_;
   std::thread scanThread_;
   std::thread saveThread_;
-  bool keepPreview_ = false;
   FindSettings findSettings_;
   // The attribute entry of the list menu shows only while Ctrl and Q are both held down.
   bool controlHeld_ = false;
-  bool qHeld_ = false;  // re-selecting the row being read must not read the mail again
+  bool qHeld_ = false;
+  // How far the scan got, for the status after a stop.
+  bool scanStopped_ = false;
+  std::uint64_t scanSector_ = 0;
+  std::uint64_t scanSectors_ = 0;
+  bool scanEnded_ = false;  // the mail box shows its count
+  // Mails found but not yet listed: rows are added a few times a second, not once per mail.
+  std::vector<MailRecordPtr> pendingRows_;
+  QTimer* pendingTimer_ = nullptr;
+  // The mail the preview shows and its raw text, read once for the preview, its attachments and
+  // its source.
+  MailRecordPtr previewRecord_;
+  std::string previewRaw_;
+  // A mail right-clicked without being previewed, read once for its menu.
+  MailRecordPtr menuRecord_;
+  std::string menuRaw_;
+  QString savedFolder_;  // where the running save run writes
 
   QToolButton* saveButton_ = nullptr;
   QToolButton* dataButton_ = nullptr;
@@ -153,12 +201,15 @@ class MainWindow final : public QWidget, private ScanListener, private SaveRunLi
   QWidget* leftColumn_ = nullptr;
   QTreeWidget* tree_ = nullptr;
   QTreeWidgetItem* mailBoxItem_ = nullptr;
-  QTableView* list_ = nullptr;
+  ListFilterBar* filterBar_ = nullptr;
+  MailListView* list_ = nullptr;
   MailListModel* model_ = nullptr;
   PreviewView* preview_ = nullptr;
   QMenu* listMenu_ = nullptr;
   QMenu* folderMenu_ = nullptr;
   QMenu* windowMenu_ = nullptr;
+  QMenu* attachmentMenu_ = nullptr;
+  QAction* viewSourceAction_ = nullptr;
   QAction* attributeSeparator_ = nullptr;
   QAction* attributeAction_ = nullptr;
   QAction* saveFolderEml_ = nullptr;

@@ -1,6 +1,8 @@
 #include "ui/preview_view.h"
 
+#include <QColor>
 #include <QTextBlock>
+#include <QTextCharFormat>
 #include <QTextCursor>
 #include <QTextDocument>
 
@@ -61,6 +63,27 @@ void PreviewView::ShowDocument(const QString& html) {
     cursor.setBlockFormat(format);
   }
   cursor.endEditBlock();
+}
+
+int PreviewView::HighlightText(const QString& text) {
+  QList<QTextEdit::ExtraSelection> marks;
+  if (!text.isEmpty()) {
+    QTextCharFormat format;
+    format.setBackground(QColor(255, 226, 94));
+    format.setForeground(Qt::black);
+    for (QTextCursor found = document()->find(text);
+         !found.isNull() && marks.size() < kMaxHighlights; found = document()->find(text, found)) {
+      marks.append({found, format});
+    }
+  }
+  setExtraSelections(marks);
+  if (!marks.isEmpty()) {
+    QTextCursor first = marks.constFirst().cursor;
+    first.clearSelection();
+    setTextCursor(first);
+    ensureCursorVisible();
+  }
+  return static_cast<int>(marks.size());
 }
 
 QVariant PreviewView::loadResource(int type, const QUrl& name) {

@@ -31,6 +31,11 @@ class PreviewView final : public QTextBrowser {
   // Replaces the document by `html` (empty: a blank pane).
   void ShowDocument(const QString& html);
 
+  // Marks every place the text occurs, in any letter case, and scrolls the first into view.
+  // Returns how many were marked (at most kMaxHighlights).
+  static constexpr int kMaxHighlights = 500;
+  int HighlightText(const QString& text);
+
   QVariant loadResource(int type, const QUrl& name) override;
 
  signals:

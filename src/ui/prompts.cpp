@@ -5,11 +5,14 @@
 #include <QGridLayout>
 #include <QLabel>
 #include <QMessageBox>
+#include <QSettings>
 
 #include "source/source_enumeration.h"
 #include "ui/about_dialog.h"
 #include "ui/data_source_dialog.h"
 #include "ui/find_dialog.h"
+#include "ui/help_viewer.h"
+#include "ui/source_dialog_session.h"
 #include "ui/window_texts.h"
 
 namespace quillon {
@@ -17,12 +20,14 @@ namespace quillon {
 namespace {
 
 bool AskQuestion(QWidget* parent, const QString& text, QMessageBox::StandardButton first,
-                 QMessageBox::StandardButton second) {
+                 QMessageBox::StandardButton second, SafeAnswer safe) {
   QMessageBox box(QMessageBox::Question, QString(kProductName), ForDisplay(text), first | second,
                   parent);
   box.setDefaultButton(first);
-  box.setEscapeButton(second);
-  return box.exec() == first;
+  // Esc and the close button of the box's title bar both give the escape button.
+  box.setEscapeButton(safe == SafeAnswer::First ? first : second);
+  box.exec();
+  return box.clickedButton() == box.button(first);
 }
 
 void ShowReport(QWidget* parent, const QString& text, QMessageBox::Icon icon) {
@@ -32,12 +37,16 @@ void ShowReport(QWidget* parent, const QString& text, QMessageBox::Icon icon) {
 
 }  // namespace
 
-bool DesktopPrompts::AskYesNo(QWidget* parent, const QString& text) {
-  return AskQuestion(parent, text, QMessageBox::Yes, QMessageBox::No);
+DesktopPrompts::DesktopPrompts() = default;
+
+DesktopPrompts::~DesktopPrompts() = default;
+
+bool DesktopPrompts::AskYesNo(QWidget* parent, const QString& text, SafeAnswer safe) {
+  return AskQuestion(parent, text, QMessageBox::Yes, QMessageBox::No, safe);
 }
 
-bool DesktopPrompts::AskOkCancel(QWidget* parent, const QString& text) {
-  return AskQuestion(parent, text, QMessageBox::Ok, QMessageBox::Cancel);
+bool DesktopPrompts::AskOkCancel(QWidget* parent, const QString& text, SafeAnswer safe) {
+  return AskQuestion(parent, text, QMessageBox::Ok, QMessageBox::Cancel, safe);
 }
 
 void DesktopPrompts::ShowInformation(QWidget* parent, const QString& text) {
@@ -49,7 +58,12 @@ void DesktopPrompts::ShowError(QWidget* parent, const QString& text) {
 }
 
 std::optional<std::string> DesktopPrompts::ChooseSource(QWidget* parent) {
-  DataSourceDialog dialog(*this, EnumerateSources(), parent);
+  // Made on first use, so that a run that never opens the dialog reads no settings.
+  if (!session_) {
+    settings_ = std::make_unique<QSettings>(QString(kProductName), QStringLiteral("quillon-gui"));
+    session_ = std::make_unique<SourceDialogSession>(settings_.get());
+  }
+  DataSourceDialog dialog(*this, EnumerateSources(), *session_, parent);
   if (dialog.exec() != QDialog::Accepted) return std::nullopt;
   return dialog.ChosenSourceName();
 }
@@ -89,6 +103,11 @@ QString DesktopPrompts::ChooseSaveFile(QWidget* parent, const QString& defaultNa
   return QFileDialog::getSaveFileName(parent, QStringLiteral("Save As"), defaultName, filter);
 }
 
+QString DesktopPrompts::ChooseAttachmentFile(QWidget* parent, const QString& defaultName) {
+  return QFileDialog::getSaveFileName(parent, QStringLiteral("Save Attachment"), defaultName,
+                                      QString(kAllFilesFilter));
+}
+
 std::optional<FindSettings> DesktopPrompts::ChooseFindSettings(QWidget* parent,
                                                                const FindSettings& current) {
   FindDialog dialog(*this, current, parent);
@@ -102,7 +121,16 @@ void DesktopPrompts::ShowAbout(QWidget* parent) {
 }
 
 bool DesktopPrompts::OpenExternal(const QUrl& url) {
+  // The desktop hands a page to its opener program even when no browser is there to show it,
+  // and reports success: without a browser the page is not handed over at all.
+  if (ShowsInBrowser(url) && !WebBrowserInstalled()) return false;
   return QDesktopServices::openUrl(url);
+}
+
+void DesktopPrompts::ShowGuide(QWidget* parent, const QUrl& page) {
+  HelpViewer viewer(
+      page, [this](const QUrl& url) { return OpenExternal(url); }, parent);
+  viewer.exec();
 }
 
 }  // namespace quillon

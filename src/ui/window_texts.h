@@ -27,6 +27,16 @@ inline constexpr QLatin1String kSaveFolderTitle(
 inline constexpr QLatin1String kSaveEmlItem("Save as EML format file");
 inline constexpr QLatin1String kSaveTxtItem("Save as TXT format file");
 inline constexpr QLatin1String kAboutMenuItem("About Quillon(&A)...");
+inline constexpr QLatin1String kSaveAttachmentItem("Save attachment");
+inline constexpr QLatin1String kViewSourceItem("View source");
+inline constexpr QLatin1String kNotReadBack("The mail could not be read back from its source.");
+// %1: the find text.
+inline constexpr QLatin1String kFindNotFound("\"%1\" not found");
+// %1, %2: the block the scan stopped at and the blocks in all, %3: per cent.
+inline constexpr QLatin1String kScanStoppedStatus(
+    "Scan stopped at block %1 of %2 (%3 %)\r\nThe list holds only the mails found before that.");
+// %1: the folder the files went into.
+inline constexpr QLatin1String kSavedWhere("The files are in:\r\n%1");
 
 inline constexpr QLatin1String kDataDialogCaption("Select data to scan Outlook Express & Foxmail");
 inline constexpr QLatin1String kDataDialogPrompt(
@@ -40,6 +50,9 @@ inline constexpr QLatin1String kDamagedMailTip(
     "Damaged: parts of this mail lie in sectors that could not be read; zeros stand there.");
 // %1: the number of sectors that could not be read, %2: which ("1000-1127, 5000").
 inline constexpr QLatin1String kUnreadableSectorsStatus("%1 unreadable sectors: %2");
+inline constexpr QLatin1String kNoDrivesFoundMessage(
+    "No drive or hard disk was found on this machine.\r\nYou can still scan an image or "
+    "mail-store file: add it with \"Open a File\".");
 // %1: the source name, %2: why it did not open.
 inline constexpr QLatin1String kSourceOpenError("The source \"%1\" cannot be opened.\r\n%2");
 

@@ -70,10 +70,12 @@ class DamagedMailTest : public QObject {
     model.RefreshMarks();
     QCOMPARE(model.Text(0, MailListModel::MarksColumn), QStringLiteral("!D"));
     QCOMPARE(model.Text(1, MailListModel::MarksColumn), QStringLiteral(" "));
-    QCOMPARE(changed.count(), 1);  // only the row that changed
-    QCOMPARE(model.index(0, MailListModel::MarksColumn).data(Qt::ToolTipRole).toString(),
-             QString(kDamagedMailTip));
-    QVERIFY(model.index(1, MailListModel::MarksColumn).data(Qt::ToolTipRole).isNull());
+    QCOMPARE(changed.count(), 1);
+    QVERIFY(model.index(0, MailListModel::MarksColumn)
+                .data(Qt::ToolTipRole)
+                .toString()
+                .contains(QString(kDamagedMailTip)));
+    QVERIFY(model.index(1, MailListModel::MarksColumn).data(Qt::ToolTipRole).toString().isEmpty());
   }
 
   void ScanOfAFailingSourceMarksTheMailAndNamesTheSectors() {

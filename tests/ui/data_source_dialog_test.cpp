@@ -3,6 +3,7 @@
 
 #include <QLabel>
 #include <QPushButton>
+#include <QSettings>
 #include <QTemporaryDir>
 #include <QTreeWidget>
 #include <QtTest>
@@ -11,6 +12,7 @@
 #include "source/data_source.h"
 #include "source/source_enumeration.h"
 #include "ui/look.h"
+#include "ui/source_dialog_session.h"
 #include "ui/source_list.h"
 #include "ui/window_texts.h"
 #include "ui_test_support.h"
@@ -78,8 +80,10 @@ class DataSourceDialogTest : public QObject {
 
   void TextsAndStart() {
     test::ScriptedPrompts prompts;
+    SourceDialogSession session;
     DataSourceDialog dialog(
-        prompts, {SourceEntry{image_.toStdString(), "sdz1  (1.46M)", SourceIconKind::Drive}});
+        prompts, {SourceEntry{image_.toStdString(), "sdz1  (1.46M)", SourceIconKind::Drive}},
+        session);
     QCOMPARE(dialog.windowTitle(), QStringLiteral("Select data to scan Outlook Express & Foxmail"));
     const auto* prompt = dialog.findChild<QLabel*>(QStringLiteral("sourcePrompt"));
     QVERIFY(prompt);
@@ -120,8 +124,10 @@ class DataSourceDialogTest : public QObject {
     QFETCH(QString, select);
     QFETCH(bool, enabled);
     test::ScriptedPrompts prompts;
+    SourceDialogSession session;
     DataSourceDialog dialog(
-        prompts, {SourceEntry{image_.toStdString(), "sdz1  (1.46M)", SourceIconKind::Drive}});
+        prompts, {SourceEntry{image_.toStdString(), "sdz1  (1.46M)", SourceIconKind::Drive}},
+        session);
     const DialogParts parts = PartsOf(dialog);
     QTreeWidgetItem* drive = parts.localDrive->child(0);
     parts.tree->setCurrentItem(drive);  // from a state where OK is on
@@ -136,7 +142,9 @@ class DataSourceDialogTest : public QObject {
   // Without any drive or disk, the user is told once, and can still add a file.
   void NoDriveIsReported() {
     test::ScriptedPrompts prompts;
-    DataSourceDialog dialog(prompts, {});
+    SourceDialogSession session;
+    session.explainMissingDrives = [] { return MissingDrivesReason::NoPermission; };
+    DataSourceDialog dialog(prompts, {}, session);
     const DialogParts parts = PartsOf(dialog);
     QCOMPARE(parts.localDrive->childCount(), 0);
     dialog.show();
@@ -152,6 +160,118 @@ class DataSourceDialogTest : public QObject {
     QTest::mouseClick(parts.openFile, Qt::LeftButton);
     QCOMPARE(parts.imageFile->childCount(), 1);
     QVERIFY(parts.ok->isEnabled());
+  }
+
+  // The message says why no drive is offered: none is there, or they need more rights.
+  void MissingDrivesSayWhy_data() {
+    QTest::addColumn<int>("reason");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("none found") << static_cast<int>(MissingDrivesReason::NoneFound)
+                                << QString(kNoDrivesFoundMessage);
+    QTest::newRow("no permission")
+        << static_cast<int>(MissingDrivesReason::NoPermission) << QString(kNoDrivesMessage);
+  }
+
+  void MissingDrivesSayWhy() {
+    QFETCH(int, reason);
+    QFETCH(QString, message);
+    test::ScriptedPrompts prompts;
+    SourceDialogSession session;
+    session.explainMissingDrives = [reason] { return static_cast<MissingDrivesReason>(reason); };
+    DataSourceDialog dialog(prompts, {}, session);
+    dialog.show();
+    QTRY_COMPARE(prompts.calls, QStringList{QStringLiteral("info:") + message});
+  }
+
+  // Once told, the session does not tell again, however often the dialog opens; drives that are
+  // there need no word at all.
+  void MissingDrivesAreToldOncePerSession() {
+    test::ScriptedPrompts prompts;
+    SourceDialogSession session;
+    session.explainMissingDrives = [] { return MissingDrivesReason::NoneFound; };
+    for (int opening = 0; opening < 3; ++opening) {
+      DataSourceDialog dialog(prompts, {}, session);
+      dialog.show();
+      QTest::qWait(30);
+    }
+    QCOMPARE(prompts.calls.size(), 1);
+    SourceDialogSession withDrives;
+    DataSourceDialog dialog(
+        prompts, {SourceEntry{image_.toStdString(), "sdz1", SourceIconKind::Drive}}, withDrives);
+    dialog.show();
+    QTest::qWait(30);
+    QCOMPARE(prompts.calls.size(), 1);
+    QVERIFY(!withDrives.missingDrivesReported);
+  }
+
+  void OpenErrorsTellTheReason_data() {
+    QTest::addColumn<QStringList>("errors");
+    QTest::addColumn<int>("reason");
+    const int none = static_cast<int>(MissingDrivesReason::NoneFound);
+    const int rights = static_cast<int>(MissingDrivesReason::NoPermission);
+    QTest::newRow("no disk at all") << QStringList{} << none;
+    QTest::newRow("no device nodes")
+        << QStringList{QStringLiteral("No such file or directory"), QStringLiteral("no such disk")}
+        << none;
+    QTest::newRow("refused") << QStringList{QStringLiteral("no such disk"),
+                                            QStringLiteral("Permission denied")}
+                             << rights;
+    QTest::newRow("not permitted")
+        << QStringList{QStringLiteral("Operation not permitted")} << rights;
+  }
+
+  void OpenErrorsTellTheReason() {
+    QFETCH(QStringList, errors);
+    QFETCH(int, reason);
+    std::vector<std::string> texts;
+    for (const QString& error : errors) texts.push_back(error.toStdString());
+    QCOMPARE(static_cast<int>(ClassifyOpenErrors(texts)), reason);
+  }
+
+  // Image files opened before are offered again in the next run, as long as they still open;
+  // none of them is selected.
+  void RecentFilesAreOfferedAgain() {
+    QTemporaryDir settingsFolder;
+    const QString settingsPath = settingsFolder.path() + QStringLiteral("/quillon.conf");
+    const QString gone = directory_.path() + QStringLiteral("/gone.img");
+    WriteBytes(gone, 4 * 512);
+    {
+      QSettings settings(settingsPath, QSettings::IniFormat);
+      SourceDialogSession session(&settings);
+      test::ScriptedPrompts prompts;
+      DataSourceDialog dialog(prompts, {}, session);
+      prompts.files = {gone, image_};
+      const DialogParts parts = PartsOf(dialog);
+      QTest::mouseClick(parts.openFile, Qt::LeftButton);
+      QTest::mouseClick(parts.openFile, Qt::LeftButton);
+      QCOMPARE(session.recentFiles.Files(), (QStringList{image_, gone}));
+    }
+    QVERIFY(QFile::remove(gone));
+    QSettings settings(settingsPath, QSettings::IniFormat);
+    SourceDialogSession nextRun(&settings);
+    test::ScriptedPrompts prompts;
+    DataSourceDialog dialog(prompts, {}, nextRun);
+    const DialogParts parts = PartsOf(dialog);
+    QCOMPARE(parts.imageFile->childCount(), 1);
+    QVERIFY(parts.imageFile->child(0)->text(0).startsWith(image_));
+    QVERIFY(parts.imageFile->isExpanded());
+    QCOMPARE(parts.tree->currentItem(), parts.localDrive);
+    parts.tree->setCurrentItem(parts.imageFile->child(0));
+    QVERIFY(parts.ok->isEnabled());
+    QTest::mouseClick(parts.ok, Qt::LeftButton);
+    QCOMPARE(dialog.ChosenSourceName(), image_.toStdString());
+  }
+
+  void RecentFilesKeepTheNewestEight() {
+    RecentImageFiles recent;
+    for (int file = 0; file < 10; ++file) recent.Remember(QStringLiteral("/img/%1.img").arg(file));
+    QCOMPARE(recent.Files().size(), RecentImageFiles::kMaximum);
+    QCOMPARE(recent.Files().constFirst(), QStringLiteral("/img/9.img"));
+    QCOMPARE(recent.Files().constLast(), QStringLiteral("/img/2.img"));
+    recent.Remember(QStringLiteral("/img/5.img"));
+    QCOMPARE(recent.Files().constFirst(), QStringLiteral("/img/5.img"));
+    QCOMPARE(recent.Files().size(), RecentImageFiles::kMaximum);
+    QCOMPARE(recent.Files().count(QStringLiteral("/img/5.img")), 1);
   }
 
   void AddingFiles_data() {
@@ -172,7 +292,8 @@ class DataSourceDialogTest : public QObject {
     WriteBytes(directory_.path() + QStringLiteral("/tiny.dbx"), 1);
     const QString path = file.isEmpty() ? QString() : directory_.path() + u'/' + file;
     test::ScriptedPrompts prompts;
-    DataSourceDialog dialog(prompts, {});
+    SourceDialogSession session;
+    DataSourceDialog dialog(prompts, {}, session);
     const DialogParts parts = PartsOf(dialog);
     prompts.files.push_back(path);
     QTest::mouseClick(parts.openFile, Qt::LeftButton);
@@ -207,7 +328,8 @@ class DataSourceDialogTest : public QObject {
     for (const QString& piece : pieces) WriteBytes(directory_.path() + u'/' + piece, 1024);
     const QString path = directory_.path() + u'/' + pieces.first();
     test::ScriptedPrompts prompts;
-    DataSourceDialog dialog(prompts, {});
+    SourceDialogSession session;
+    DataSourceDialog dialog(prompts, {}, session);
     const DialogParts parts = PartsOf(dialog);
     prompts.files.push_back(path);
     QTest::mouseClick(parts.openFile, Qt::LeftButton);
@@ -225,7 +347,8 @@ class DataSourceDialogTest : public QObject {
 
   void SameFileTwiceGivesTwoItems() {
     test::ScriptedPrompts prompts;
-    DataSourceDialog dialog(prompts, {});
+    SourceDialogSession session;
+    DataSourceDialog dialog(prompts, {}, session);
     const DialogParts parts = PartsOf(dialog);
     prompts.files = {image_, image_};
     QTest::mouseClick(parts.openFile, Qt::LeftButton);
@@ -237,7 +360,8 @@ class DataSourceDialogTest : public QObject {
 
   void OkAcceptsASourceThatOpens() {
     test::ScriptedPrompts prompts;
-    DataSourceDialog dialog(prompts, {});
+    SourceDialogSession session;
+    DataSourceDialog dialog(prompts, {}, session);
     const DialogParts parts = PartsOf(dialog);
     prompts.files.push_back(image_);
     QTest::mouseClick(parts.openFile, Qt::LeftButton);
@@ -252,7 +376,8 @@ class DataSourceDialogTest : public QObject {
     const QString doomed = directory_.path() + QStringLiteral("/doomed.img");
     WriteBytes(doomed, 4096);
     test::ScriptedPrompts prompts;
-    DataSourceDialog dialog(prompts, {});
+    SourceDialogSession session;
+    DataSourceDialog dialog(prompts, {}, session);
     const DialogParts parts = PartsOf(dialog);
     prompts.files.push_back(doomed);
     QTest::mouseClick(parts.openFile, Qt::LeftButton);
@@ -272,8 +397,9 @@ class DataSourceDialogTest : public QObject {
 
   void CancelChoosesNothing() {
     test::ScriptedPrompts prompts;
-    DataSourceDialog dialog(prompts,
-                            {SourceEntry{image_.toStdString(), "sdz1", SourceIconKind::Drive}});
+    SourceDialogSession session;
+    DataSourceDialog dialog(
+        prompts, {SourceEntry{image_.toStdString(), "sdz1", SourceIconKind::Drive}}, session);
     dialog.show();
     QTest::mouseClick(dialog.findChild<QPushButton*>(QStringLiteral("cancelButton")),
                       Qt::LeftButton);

@@ -42,6 +42,27 @@ class MailFolderTest : public QObject {
     QFETCH(QString, label);
     QCOMPARE(CountedFolderLabel(QString::fromUtf16(kMailBoxName), count), label);
   }
+
+  // While copies are hidden the label tells how many are left out.
+  void CountedLabelWithHiddenCopies_data() {
+    QTest::addColumn<qulonglong>("count");
+    QTest::addColumn<qulonglong>("copies");
+    QTest::addColumn<QString>("label");
+    QTest::newRow("the issue's image")
+        << 54595ULL << 51714ULL << QStringLiteral("Mail Box (2881 + 51714 copies)");
+    QTest::newRow("one copy") << 6ULL << 1ULL << QStringLiteral("Mail Box (5 + 1 copy)");
+    QTest::newRow("no copies") << 6ULL << 0ULL << QStringLiteral("Mail Box (6)");
+    QTest::newRow("all copies but none")
+        << 3ULL << 3ULL << QStringLiteral("Mail Box (0 + 3 copies)");
+    QTest::newRow("more copies than mails") << 2ULL << 3ULL << QStringLiteral("Mail Box (2)");
+  }
+
+  void CountedLabelWithHiddenCopies() {
+    QFETCH(qulonglong, count);
+    QFETCH(qulonglong, copies);
+    QFETCH(QString, label);
+    QCOMPARE(CountedFolderLabel(QString::fromUtf16(kMailBoxName), count, copies), label);
+  }
 };
 
 }  // namespace quillon

@@ -57,6 +57,12 @@ QStringList MenuEntries(const QMenu* menu) {
   return entries;
 }
 
+// The list menu: the two saves, then saving an attachment and the mail's source.
+const QStringList kListMenu{
+    QStringLiteral("Save as EML format file"), QStringLiteral("-"),
+    QStringLiteral("Save as TXT format file"), QStringLiteral("-"),
+    QStringLiteral("Save attachment"),         QStringLiteral("View source")};
+
 QByteArray ReadAll(const QString& path) {
   if (path.isEmpty()) return {};
   QFile file(path);
@@ -270,8 +276,13 @@ class MainWindowTest : public QObject {
     QSignalSpy rows(session->List()->model(), &QAbstractItemModel::rowsInserted);
     session->held.Release();
     QVERIFY(finished.wait(10000));
-    QCOMPARE(rows.count(), 2);
-    for (const QList<QVariant>& arguments : rows) QCOMPARE(arguments.at(1).toInt(), 0);
+    // Mails found close together join the list together, always at the top.
+    int inserted = 0;
+    for (const QList<QVariant>& arguments : rows) {
+      QCOMPARE(arguments.at(1).toInt(), 0);
+      inserted += arguments.at(2).toInt() + 1;
+    }
+    QCOMPARE(inserted, 2);
     QCOMPARE(session->ListColumn(3), Subjects());
   }
 
@@ -377,7 +388,10 @@ class MainWindowTest : public QObject {
                          QStringLiteral("folder data=0 save=0 stop=0 find=1"),
                          QStringLiteral("info data=0 save=0 stop=1 find=1"),
                      }));
-    QCOMPARE(session->prompts.calls.last(), QStringLiteral("info:Saved 3 mails!"));
+    // The count of the run, and where the files are.
+    QCOMPARE(session->prompts.calls.last(),
+             QStringLiteral("info:Saved 3 mails!\r\nThe files are in:\r\n") +
+                 QDir::toNativeSeparators(target.path() + QStringLiteral("/Mail Box")));
     const Buttons state = session->State();
     QVERIFY2(state.data && state.save && !state.stop && state.find, qPrintable(Describe(state)));
     QVERIFY(!session->window->Status().unsavedMails.load());
@@ -558,6 +572,8 @@ class MainWindowTest : public QObject {
     QCOMPARE(session->window->close(), closed);
     QVERIFY2(clock.elapsed() < 5000, "closing waited for the scan too long");
     QCOMPARE(session->prompts.calls, questions);
+    // Both close questions name keeping the window as what Esc gives.
+    for (SafeAnswer safe : session->prompts.safeAnswers) QVERIFY(safe == SafeAnswer::First);
     QCOMPARE(session->window->isVisible(), !closed);
     if (closed) return;  // the window and its joined scan are destroyed with the session
     if (answers.size() == 1) {
@@ -590,6 +606,8 @@ class MainWindowTest : public QObject {
         "yesno:Re-scan will hide the last scanned mail.\r\nAre you sure to re-scan?")};
     if (answer) expected << QStringLiteral("source");
     QCOMPARE(session->prompts.calls, expected);
+    // Esc keeps the results.
+    QCOMPARE(session->prompts.safeAnswers, std::vector<SafeAnswer>{SafeAnswer::Second});
     QCOMPARE(session->ListColumn(3), Subjects());
     QVERIFY(session->State().data);
   }
@@ -670,7 +688,7 @@ class MainWindowTest : public QObject {
   }
 
   // Right clicks: nothing on the root, the folder menu on a mail box with mails, the list menu
-  // with its two entries on a row.
+  // with its entries on a row.
   void ContextMenus() {
     auto session = Open();
     QVERIFY(session);
@@ -703,8 +721,7 @@ class MainWindowTest : public QObject {
                session->List()->visualRect(session->List()->model()->index(0, 1)).center());
     QTRY_VERIFY(listMenu->isVisible());
     QStringList entries = MenuEntries(listMenu);
-    QCOMPARE(entries, (QStringList{QStringLiteral("Save as EML format file"), QStringLiteral("-"),
-                                   QStringLiteral("Save as TXT format file")}));
+    QCOMPARE(entries, kListMenu);
     listMenu->hide();
     entries.clear();
     for (const QAction* entry : folderMenu->actions())
@@ -740,8 +757,7 @@ class MainWindowTest : public QObject {
     QContextMenuEvent event(QContextMenuEvent::Mouse, at, list->viewport()->mapToGlobal(at));
     QApplication::sendEvent(list->viewport(), &event);
     QTRY_VERIFY(listMenu->isVisible());
-    QStringList expected{QStringLiteral("Save as EML format file"), QStringLiteral("-"),
-                         QStringLiteral("Save as TXT format file")};
+    QStringList expected = kListMenu;
     if (control && q) expected << QStringLiteral("-") << QStringLiteral("Attribute");
     QCOMPARE(MenuEntries(listMenu), expected);
     listMenu->hide();
@@ -757,7 +773,7 @@ class MainWindowTest : public QObject {
     // Once the keys are up the entry is gone again.
     QApplication::sendEvent(list->viewport(), &event);
     QTRY_VERIFY(listMenu->isVisible());
-    QCOMPARE(MenuEntries(listMenu).size(), 3);
+    QCOMPARE(MenuEntries(listMenu), kListMenu);
     listMenu->hide();
   }
 
@@ -869,6 +885,17 @@ class MainWindowTest : public QObject {
     QTest::keyClick(list, Qt::Key_F2);
     QCOMPARE(session->prompts.calls.size(), calls);
     QCOMPARE(selectedRow(), -1);
+  }
+
+  // Without a web browser the guide opens in the program's own viewer.
+  void HelpWithoutABrowser() {
+    auto session = Open();
+    QVERIFY(session);
+    session->prompts.openSucceeds = false;
+    QTest::mouseClick(session->Button("helpButton"), Qt::LeftButton);
+    const QString guide = HelpPageUrl().toString();
+    QCOMPARE(session->prompts.calls,
+             (QStringList{QStringLiteral("open:") + guide, QStringLiteral("guide:") + guide}));
   }
 
   void HelpAboutAndLinks() {

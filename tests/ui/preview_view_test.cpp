@@ -157,6 +157,34 @@ class PreviewViewTest : public QObject {
     QVERIFY(view.toPlainText().contains(QStringLiteral("short")));
   }
 
+  // Every place of the text is marked in any letter case, and the first is scrolled into view.
+  void HighlightsTheText() {
+    PreviewView view;
+    view.resize(300, 120);
+    const QString filler = QStringLiteral("<p>line</p>").repeated(80);
+    view.ShowDocument(filler + QStringLiteral("<p>Kazan \u041a\u0410\u0417\u0410\u041d\u042c "
+                                              "\u043a\u0430\u0437\u0430\u043d\u044c</p>"));
+    view.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    QCOMPARE(view.verticalScrollBar()->value(), 0);
+    QCOMPARE(view.HighlightText(QStringLiteral("\u041a\u0430\u0437\u0430\u043d\u044c")), 2);
+    QCOMPARE(view.extraSelections().size(), 2);
+    QCOMPARE(view.extraSelections().constFirst().cursor.selectedText(),
+             QStringLiteral("\u041a\u0410\u0417\u0410\u041d\u042c"));
+    QVERIFY(view.verticalScrollBar()->value() > 0);
+    // Nothing to mark clears the marks.
+    QCOMPARE(view.HighlightText(QStringLiteral("lighthouse")), 0);
+    QVERIFY(view.extraSelections().isEmpty());
+    QCOMPARE(view.HighlightText(QString()), 0);
+  }
+
+  void MarksAreLimited() {
+    PreviewView view;
+    view.ShowDocument(QStringLiteral("<p>") + QStringLiteral("a ").repeated(2000) +
+                      QStringLiteral("</p>"));
+    QCOMPARE(view.HighlightText(QStringLiteral("A")), PreviewView::kMaxHighlights);
+  }
+
   void NamedForTheWindow() {
     PreviewView view;
     QCOMPARE(view.objectName(), QStringLiteral("previewView"));

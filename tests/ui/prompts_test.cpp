@@ -45,15 +45,19 @@ class PromptsTest : public QObject {
   void Questions_data() {
     QTest::addColumn<bool>("yesNo");
     QTest::addColumn<bool>("pressFirst");
-    QTest::newRow("Yes") << true << true;
-    QTest::newRow("No") << true << false;
-    QTest::newRow("OK") << false << true;
-    QTest::newRow("Cancel") << false << false;
+    QTest::addColumn<int>("safe");
+    const int first = static_cast<int>(SafeAnswer::First);
+    const int second = static_cast<int>(SafeAnswer::Second);
+    QTest::newRow("Yes") << true << true << second;
+    QTest::newRow("No") << true << false << second;
+    QTest::newRow("OK") << false << true << first;
+    QTest::newRow("Cancel") << false << false << first;
   }
 
   void Questions() {
     QFETCH(bool, yesNo);
     QFETCH(bool, pressFirst);
+    QFETCH(int, safe);
     const QMessageBox::StandardButton first = yesNo ? QMessageBox::Yes : QMessageBox::Ok;
     const QMessageBox::StandardButton second = yesNo ? QMessageBox::No : QMessageBox::Cancel;
     QString shownText;
@@ -72,8 +76,10 @@ class PromptsTest : public QObject {
       box->button(pressFirst ? first : second)->click();
     });
     DesktopPrompts prompts;
-    const bool answer = yesNo ? prompts.AskYesNo(nullptr, QString(kRescanQuestion))
-                              : prompts.AskOkCancel(nullptr, QString(kCloseWithUnsavedQuestion));
+    const auto safeAnswer = static_cast<SafeAnswer>(safe);
+    const bool answer =
+        yesNo ? prompts.AskYesNo(nullptr, QString(kRescanQuestion), safeAnswer)
+              : prompts.AskOkCancel(nullptr, QString(kCloseWithUnsavedQuestion), safeAnswer);
     QCOMPARE(answer, pressFirst);
     QCOMPARE(shownIcon, QMessageBox::Question);
     QCOMPARE(shownButtons, QMessageBox::StandardButtons(first | second));
@@ -82,6 +88,41 @@ class PromptsTest : public QObject {
              ForDisplay(yesNo ? QString(kRescanQuestion) : QString(kCloseWithUnsavedQuestion)));
     QVERIFY(!shownText.contains(u'\r'));
     QVERIFY(screenshotSaved);
+  }
+
+  // Esc and the question's own close button give the answer that loses nothing, whichever
+  // button that is; they never give the other one.
+  void EscapeAndCloseGiveTheSafeAnswer_data() {
+    QTest::addColumn<bool>("yesNo");
+    QTest::addColumn<int>("safe");
+    QTest::addColumn<bool>("escape");  // false: the box's close button
+    QTest::addColumn<bool>("answer");
+    const int first = static_cast<int>(SafeAnswer::First);
+    const int second = static_cast<int>(SafeAnswer::Second);
+    QTest::newRow("close question, Esc keeps the window") << false << first << true << true;
+    QTest::newRow("close question, close button keeps it") << false << first << false << true;
+    QTest::newRow("scanning question, Esc scans on") << true << first << true << true;
+    QTest::newRow("re-scan question, Esc keeps the results") << true << second << true << false;
+    QTest::newRow("stop question, close button goes on") << true << second << false << false;
+  }
+
+  void EscapeAndCloseGiveTheSafeAnswer() {
+    QFETCH(bool, yesNo);
+    QFETCH(int, safe);
+    QFETCH(bool, escape);
+    QFETCH(bool, answer);
+    WhenModal<QMessageBox>([escape](QMessageBox* box) {
+      if (escape)
+        QTest::keyClick(box, Qt::Key_Escape);
+      else
+        box->close();
+    });
+    DesktopPrompts prompts;
+    const auto safeAnswer = static_cast<SafeAnswer>(safe);
+    const bool given =
+        yesNo ? prompts.AskYesNo(nullptr, QString(kCloseWhileScanningQuestion), safeAnswer)
+              : prompts.AskOkCancel(nullptr, QString(kCloseWithUnsavedQuestion), safeAnswer);
+    QCOMPARE(given, answer);
   }
 
   void Reports_data() {

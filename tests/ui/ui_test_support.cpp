@@ -25,12 +25,14 @@ void ScriptedPrompts::Record(const QString& call) {
   if (onAsk) onAsk(call);
 }
 
-bool ScriptedPrompts::AskYesNo(QWidget*, const QString& text) {
+bool ScriptedPrompts::AskYesNo(QWidget*, const QString& text, SafeAnswer safe) {
+  safeAnswers.push_back(safe);
   Record(QStringLiteral("yesno:") + text);
   return NextAnswer();
 }
 
-bool ScriptedPrompts::AskOkCancel(QWidget*, const QString& text) {
+bool ScriptedPrompts::AskOkCancel(QWidget*, const QString& text, SafeAnswer safe) {
+  safeAnswers.push_back(safe);
   Record(QStringLiteral("okcancel:") + text);
   return NextAnswer();
 }
@@ -75,6 +77,14 @@ QString ScriptedPrompts::ChooseSaveFile(QWidget*, const QString& defaultName, Sa
   return file;
 }
 
+QString ScriptedPrompts::ChooseAttachmentFile(QWidget*, const QString& defaultName) {
+  Record(QStringLiteral("attachment:") + defaultName);
+  if (files.empty()) return {};
+  QString file = files.front();
+  files.pop_front();
+  return file;
+}
+
 void ScriptedPrompts::ShowAbout(QWidget*) {
   Record(QStringLiteral("about"));
 }
@@ -91,6 +101,10 @@ std::optional<FindSettings> ScriptedPrompts::ChooseFindSettings(QWidget*,
 bool ScriptedPrompts::OpenExternal(const QUrl& url) {
   Record(QStringLiteral("open:") + url.toString());
   return openSucceeds;
+}
+
+void ScriptedPrompts::ShowGuide(QWidget*, const QUrl& page) {
+  Record(QStringLiteral("guide:") + page.toString());
 }
 
 namespace {
@@ -179,6 +193,50 @@ SampleMailText MultipartMail() {
                "PC9Sb290IDEgMCBSPj4KJSVFT0YK\n"
                "\n"
                "--=_outer_77--\n")};
+}
+
+SampleMailText CyrillicMail() {
+  // "Казань: встреча" and "Ирина Соколова", B-encoded UTF-8 (RFC 2047).
+  return {
+      "\xD0\x9A\xD0\xB0\xD0\xB7\xD0\xB0\xD0\xBD\xD1\x8C: \xD0\xB2\xD1\x81\xD1\x82\xD1\x80"
+      "\xD0\xB5\xD1\x87\xD0\xB0",
+      CrLf(std::string("Return-Path: <irina@example.ru>\n") + kTraceLines +
+           "From: =?utf-8?b?0JjRgNC40L3QsCDQodC+0LrQvtC70L7QstCw?= <irina@example.ru>\n"
+           "To: Nora Quill <nora.quill@example.org>\n"
+           "Subject: =?utf-8?b?0JrQsNC30LDQvdGMOiDQstGB0YLRgNC10YfQsA==?=\n"
+           "Date: Sun, 1 Jan 1989 09:00:00 +0300\n"
+           "Message-ID: <kazan-1@example.ru>\n"
+           "MIME-Version: 1.0\n"
+           "Content-Type: multipart/mixed; boundary=\"kz\"\n"
+           "\n"
+           "--kz\n"
+           "Content-Type: text/plain; charset=utf-8\n"
+           "Content-Transfer-Encoding: 8bit\n"
+           "\n"
+           "\xD0\x92\xD1\x81\xD1\x82\xD1\x80\xD0\xB5\xD1\x87\xD0\xB0 \xD0\xB2 "
+           "\xD0\x9A\xD0\xB0\xD0\xB7\xD0\xB0\xD0\xBD\xD0\xB8.\n"
+           "--kz\n"
+           "Content-Type: text/plain; name=\"notes.txt\"\n"
+           "Content-Disposition: attachment; filename=\"notes.txt\"\n"
+           "Content-Transfer-Encoding: base64\n"
+           "\n"
+           "UGllciBub3Rlcwo=\n"
+           "--kz--\n")};
+}
+
+SampleMailText FrenchMail() {
+  return {"R\xC3\xA9union du comit\xC3\xA9",
+          CrLf(std::string("Return-Path: <luc@example.fr>\n") + kTraceLines +
+               "From: Luc Martin <luc@example.fr>\n"
+               "To: Nora Quill <nora.quill@example.org>\n"
+               "Subject: =?iso-8859-1?q?R=E9union_du_comit=E9?=\n"
+               "Date: Thu, 12 Mar 2009 09:15:00 +0100\n"
+               "Message-ID: <reunion-1@example.fr>\n"
+               "MIME-Version: 1.0\n"
+               "Content-Type: text/plain; charset=iso-8859-1\n"
+               "Content-Transfer-Encoding: quoted-printable\n"
+               "\n"
+               "La r=E9union du comit=E9 aura lieu jeudi.\n")};
 }
 
 std::vector<std::uint64_t> WriteImage(const std::filesystem::path& path,

@@ -25,29 +25,33 @@ namespace quillon::test {
 // cancel. `onAsk` runs inside each call, while the window waits for the answer.
 class ScriptedPrompts final : public Prompts {
  public:
-  bool AskYesNo(QWidget* parent, const QString& text) override;
-  bool AskOkCancel(QWidget* parent, const QString& text) override;
+  bool AskYesNo(QWidget* parent, const QString& text, SafeAnswer safe) override;
+  bool AskOkCancel(QWidget* parent, const QString& text, SafeAnswer safe) override;
   void ShowInformation(QWidget* parent, const QString& text) override;
   void ShowError(QWidget* parent, const QString& text) override;
   std::optional<std::string> ChooseSource(QWidget* parent) override;
   QString ChooseImageFile(QWidget* parent) override;
   QString ChooseSaveFolder(QWidget* parent) override;
   QString ChooseSaveFile(QWidget* parent, const QString& defaultName, SaveFormat format) override;
+  QString ChooseAttachmentFile(QWidget* parent, const QString& defaultName) override;
   std::optional<FindSettings> ChooseFindSettings(QWidget* parent,
                                                  const FindSettings& current) override;
   void ShowAbout(QWidget* parent) override;
   bool OpenExternal(const QUrl& url) override;
+  void ShowGuide(QWidget* parent, const QUrl& page) override;
 
-  std::deque<bool> answers;                              // for AskYesNo and AskOkCancel
-  std::deque<std::optional<std::string>> sources;        // for ChooseSource
-  std::deque<QString> files;                             // for ChooseImageFile and ChooseSaveFile
-  std::deque<QString> folders;                           // for ChooseSaveFolder
+  std::deque<bool> answers;                        // for AskYesNo and AskOkCancel
+  std::vector<SafeAnswer> safeAnswers;             // what each question named as safe
+  std::deque<std::optional<std::string>> sources;  // for ChooseSource
+  std::deque<QString> files;    // for ChooseImageFile, ChooseSaveFile and ChooseAttachmentFile
+  std::deque<QString> folders;  // for ChooseSaveFolder
   std::deque<std::optional<FindSettings>> findSettings;  // for ChooseFindSettings
   bool openSucceeds = true;                              // for OpenExternal
   std::function<void(const QString& what)> onAsk;
 
   // "yesno:<text>", "okcancel:<text>", "info:<text>", "error:<text>", "source", "image",
-  // "folder", "file:<default name>", "find:<text shown>", "about", "open:<url>", in call order.
+  // "folder", "file:<default name>", "attachment:<default name>", "find:<text shown>", "about",
+  // "open:<url>", "guide:<url>", in call order.
   QStringList calls;
 
  private:
@@ -64,6 +68,11 @@ struct SampleMailText {
 SampleMailText PlainMail();      // quoted-printable text/plain, UTF-8
 SampleMailText HtmlMail();       // text/html with a link, an "app:" link and a remote image
 SampleMailText MultipartMail();  // multipart/mixed: text/html part and a PDF, priority 1
+// Dated 1989, which the scan leaves as written: "Sun, 1 Jan 1989 ..." sorts after "2009-..." as
+// text but before it as a time. Its subject and sender are Cyrillic, its plain text carries
+// "notes.txt" in base64.
+SampleMailText CyrillicMail();
+SampleMailText FrenchMail();  // "Réunion du comité", quoted-printable Latin-1
 
 // Writes the mails into an image file at the given byte offsets (by default one every 8 KiB),
 // zeros between them and one zero cluster behind the last. Returns the offsets.
