@@ -142,11 +142,15 @@ def tail_lead(position, length, header_end):
 
 def escape_mbox(text):
     """mboxrd quoting: a line that starts with zero or more '>' and "From " gains one '>'."""
+    if b"From " not in text:
+        return text
     return re.sub(rb"(?m)(?<=\n)(>*From )|\A(>*From )",
                   lambda match: b">" + match.group(0), text)
 
 
 def unescape_mbox(text):
+    if b"From " not in text:
+        return text
     return re.sub(rb"(?m)(?<=\n)>(>*From )|\A>(>*From )",
                   lambda match: match.group(0)[1:], text)
 
