@@ -334,7 +334,7 @@ def layout_bench(writer, mails, rng, noise, options):
     """A big image of mostly non-mail data with mails at cluster boundaries, written in 1 MiB
     pieces so that a gibibyte takes seconds."""
     size = options.size or (1 << 30)
-    wanted = options.mails
+    wanted = options.mails or 1500
     clusters = size // CLUSTER_SIZE
     stride = max(1, clusters // max(1, wanted))
     overlays = []  # (relative position, bytes), in position order
