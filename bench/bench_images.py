@@ -1,7 +1,7 @@
 """The benchmark images, one per kind of content, built once with tools/quillon-mkimage and kept
 in the build tree (they are big: delete one to rebuild it, e.g. after the builder changed).
 
-    dense        mailbox files back to back, the corpus reused as ~57,000 mails per GiB
+    dense        mailbox files back to back, the corpus reused as ~63,000 mails per GiB
     attachments  mails at cluster starts among random bytes, zeros, text and HTML; a quarter of
                  them carry a base64 attachment of 256 KiB to 3 MiB (default 2 GiB, 3,000 mails)
     text         CR LF prose, no mail
