@@ -18,7 +18,6 @@ import sys
 import time
 
 SOURCE_DIR = pathlib.Path(__file__).resolve().parents[1]
-MIB = 1 << 20
 GIB = 1 << 30
 
 KINDS = {

@@ -151,7 +151,8 @@ def print_tables(results, floor_mib):
         grep_cpu = max(cpu["grep"], 1e-3)
         print(f"| {result['kind']} | {result['bytes'] / GIB:.2f} GiB | {times['cat']:.3f} "
               f"| {times['grep']:.3f} | {times['strict']:.3f} | {times['default']:.3f} "
-              f"| {times['strict'] / times['grep']:.2f} x | {times['default'] / times['grep']:.2f} x "
+              f"| {times['strict'] / times['grep']:.2f} x "
+              f"| {times['default'] / times['grep']:.2f} x "
               f"| {cpu['strict'] / grep_cpu:.2f} x | {cpu['default'] / grep_cpu:.2f} x "
               f"| {result['bytes'] / GIB / times['default']:.2f} "
               f"| {times['default'] / times['cat']:.2f} x |")

@@ -16,7 +16,8 @@ from .writer import ImageWriter
 TOOLS_DIR = pathlib.Path(__file__).resolve().parent.parent
 SOURCE_DIR = TOOLS_DIR.parent
 LAYOUTS = {**layouts.LAYOUTS, "mixed": mixed.layout_mixed, **disk.LAYOUTS,
-           "copies": copies.layout_copies, "scattered-store": scattered.layout_scattered_store, **bench_kinds.LAYOUTS}
+           "copies": copies.layout_copies, "scattered-store": scattered.layout_scattered_store,
+           **bench_kinds.LAYOUTS}
 # Variants --case makes of every input mail before it is laid out.
 CASES = ("sent", "no-trace", "lf", "long-header", "no-to", "first-return-path",
          "first-delivered-to", "first-x-uidl", "first-message-id")
