@@ -25,7 +25,7 @@ import bench_runs  # noqa: E402
 
 SOURCE_DIR = pathlib.Path(__file__).resolve().parents[1]
 GIB = 1 << 30
-MIB = 1 << 20
+
 
 def parse_arguments():
     parser = argparse.ArgumentParser(description=__doc__,
