@@ -1,15 +1,19 @@
 #!/usr/bin/env python3
-"""End-to-end save benchmark: how fast `quillon save` writes every mail of a 1 GiB image, next to
-`cp -r` of the folder it wrote, in the same run.
+"""End-to-end save benchmark: how fast `quillon save` writes every found mail of an image, next
+to `cp -r` of the folder it wrote, in the same run.
 
-    bench/save_e2e.py [--build-dir B] [--image IMAGE] [--repeat N] [--format eml|txt]
+    bench/save_e2e.py [--build-dir B] [--kind dense|attachments|bench] [--size SIZE]
+                      [--image IMAGE] [--out-root DIR] [--repeat N] [--format eml|txt]
 
-The image is the scan benchmark's (B/bench-1g.img, built by bench/scan_e2e.py's rules with
-tools/quillon-mkimage --layout bench when missing). `quillon save` scans before it saves, so the
-scan alone (`quillon scan --json`) is timed too and the save phase is the difference. Printed:
-seconds of each command (best of N), mails per second and bytes written per second of the save
-phase, the ratio to `cp -r` of the written folder, and how many times the run opened the image
-(once for the scan and once for the whole save run; counted with strace when it is installed).
+The image is the dense-mail one of bench/scan_kinds.py by default (B/bench-dense-1g.img, about
+63,000 mails back to back), or `--kind bench`: the 1 GiB mostly-binary image of
+bench/scan_e2e.py with about 1,500 mails. Mails are written below --out-root, by default a
+folder in /dev/shm (a tmpfs: the figure is quillon's own cost, not the disk's). `quillon save`
+scans before it saves, so the scan alone (`quillon scan --json`) is timed too and the save phase
+is the difference. N rounds run scan, save and `cp -r` once each in turn; the best of each
+counts. Printed: seconds, mails per second of the save phase and of the whole save run, bytes
+written per second, the ratio to `cp -r`, and how many times the run opened the image (once for
+the scan and once for the whole save run; counted with strace when it is installed).
 """
 
 import argparse
@@ -18,43 +22,46 @@ import shutil
 import subprocess
 import sys
 import tempfile
-import time
+
+sys.path.insert(0, str(pathlib.Path(__file__).resolve().parent))
+import bench_images  # noqa: E402
+import bench_runs  # noqa: E402
+import scan_e2e  # noqa: E402  (builds and caches the --kind bench image)
 
 SOURCE_DIR = pathlib.Path(__file__).resolve().parents[1]
-sys.path.insert(0, str(SOURCE_DIR / "bench"))
-import scan_e2e  # noqa: E402  (builds and caches the benchmark image)
-
 GIB = 1 << 30
 MIB = 1 << 20
 
 
-def parse_arguments():
+def parse_arguments(argv=None):
     parser = argparse.ArgumentParser(description=__doc__,
                                      formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("--build-dir", type=pathlib.Path, default=SOURCE_DIR / "build")
+    parser.add_argument("--kind", choices=(*bench_images.MAIL_KINDS, "bench"), default="dense")
     parser.add_argument("--image", type=pathlib.Path, help="save from this image instead")
-    parser.add_argument("--size", type=int, default=GIB, help="size of a newly built image")
-    parser.add_argument("--mails", type=int, default=1500, help="mails in a newly built image")
-    parser.add_argument("--repeat", type=int, default=3, help="runs per command (best counts)")
+    parser.add_argument("--image-dir", type=pathlib.Path,
+                        help="where --kind images are kept (default: the build dir)")
+    parser.add_argument("--size", type=bench_images.parse_size,
+                        help="size of a newly built image (default 1g; attachments 2g)")
+    parser.add_argument("--mails", type=int, default=1500,
+                        help="--kind bench: mails in a newly built image")
+    parser.add_argument("--out-root", type=pathlib.Path,
+                        help="write below this folder (default: a new folder in /dev/shm)")
+    parser.add_argument("--repeat", type=int, default=3, help="rounds (best counts; default 3)")
     parser.add_argument("--format", choices=("eml", "txt"), default="eml")
-    return parser.parse_args()
+    options = parser.parse_args(argv)
+    options.image_dir = options.image_dir or options.build_dir
+    return options
 
 
-def timed(command, prepare=None, repeat=3):
-    """Best wall time of `repeat` runs; `prepare` runs before each, outside the timing."""
-    best = None
-    completed = None
-    for _ in range(repeat):
-        if prepare:
-            prepare()
-        started = time.perf_counter()
-        completed = subprocess.run(command, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
-        elapsed = time.perf_counter() - started
-        if completed.returncode != 0:
-            sys.exit(f"{' '.join(map(str, command))} failed ({completed.returncode}): "
-                     f"{completed.stderr.decode(errors='replace')[-500:]}")
-        best = elapsed if best is None else min(best, elapsed)
-    return best, completed.stdout.decode(errors="replace")
+def benchmark_image(options):
+    if options.image:
+        return options.image
+    if options.kind == "bench":
+        options.size = options.size or GIB
+        return scan_e2e.ensure_image(options)
+    image, _seconds = bench_images.ensure_image(options.image_dir, options.kind, options.size)
+    return image
 
 
 def folder_size(folder):
@@ -74,50 +81,91 @@ def image_opens(command, image):
     return sum(1 for line in lines if f'"{name}"' in line and "= -1" not in line)
 
 
-def main():
-    options = parse_arguments()
+def timed_rounds(quillon, image, work, options):
+    """Best of N rounds of scan, save and `cp -r`, each on a cleared folder."""
+    out, copy, listing = work / "out", work / "copy", work / "scan.jsonl"
+    steps = {
+        "scan": ([quillon, "scan", image, "--json"], listing, None),
+        "save": ([quillon, "save", image, "--out", out, "--format", options.format], None, out),
+        "copy": (["cp", "-r", out, copy], None, copy),
+    }
+    best = {label: bench_runs.Best() for label in steps}
+    for _ in range(options.repeat):
+        for label, (command, stdout_path, cleared) in steps.items():
+            if cleared is not None:
+                shutil.rmtree(cleared, ignore_errors=True)
+            best[label].add(bench_runs.run_measured(command, stdout_path))
+    found = sum(1 for line in listing.read_text(errors="replace").splitlines() if line.strip())
+    return best, found, out
+
+
+def main(argv=None):
+    options = parse_arguments(argv)
     quillon = options.build_dir / "bin" / "quillon"
     if not quillon.exists():
         sys.exit(f"{quillon} not found: build the quillon target (or give --build-dir)")
-    image = options.image or scan_e2e.ensure_image(options)
+    image = benchmark_image(options)
     size = image.stat().st_size
-    work = options.build_dir / "bench-save"
-    out = work / "out"
-    copy = work / "copy"
-
-    def clear(folder):
-        return lambda: shutil.rmtree(folder, ignore_errors=True)
-
-    subprocess.run(["cat", image], stdout=subprocess.DEVNULL, check=True)  # warm the page cache
-    scan_seconds, scan_output = timed([quillon, "scan", image, "--json"], repeat=options.repeat)
-    found = sum(1 for line in scan_output.splitlines() if line.strip())
-    save = [quillon, "save", image, "--out", out, "--format", options.format]
-    save_seconds, save_output = timed(save, prepare=clear(out), repeat=options.repeat)
-    files, written = folder_size(out)
-    copy_seconds, _ = timed(["cp", "-r", out, copy], prepare=clear(copy), repeat=options.repeat)
-    opens = image_opens(save, image)
-
-    phase = max(save_seconds - scan_seconds, 1e-9)
-    print(f"\nimage {image} ({size / GIB:.2f} GiB), best of {options.repeat}, format {options.format}")
-    print(f"{'command':<34}{'seconds':>9}")
-    print(f"{'quillon scan --json':<34}{scan_seconds:>9.3f}")
-    print(f"{'quillon save (scan + save)':<34}{save_seconds:>9.3f}")
-    print(f"{'  save phase (difference)':<34}{phase:>9.3f}")
-    print(f"{'cp -r of the written folder':<34}{copy_seconds:>9.3f}")
-    print(f"mails found {found}, files written {files} ({written / MIB:.1f} MiB); "
-          f"quillon said: {save_output.strip().splitlines()[-1] if save_output.strip() else '-'}")
-    print(f"save phase: {files / phase:,.0f} mails/s, {written / MIB / phase:.1f} MiB/s written; "
-          f"cp -r: {files / copy_seconds:,.0f} files/s, {written / MIB / copy_seconds:.1f} MiB/s; "
-          f"save phase / cp -r = {phase / copy_seconds:.2f}")
+    bench_runs.run_measured(["cat", image])  # into the page cache
+    load_before = bench_runs.machine_load()
+    if options.out_root:
+        options.out_root.mkdir(parents=True, exist_ok=True)
+        scratch = tempfile.TemporaryDirectory(prefix="quillon-save-", dir=options.out_root)
+    else:
+        scratch = bench_runs.scratch_folder(3 * size)
+    with scratch as folder:
+        work = pathlib.Path(folder)
+        best, found, out = timed_rounds(quillon, image, work, options)
+        files, written = folder_size(out)
+        shutil.rmtree(work / "copy", ignore_errors=True)
+        opens = image_opens([quillon, "save", image, "--out", work / "traced", "--format",
+                             options.format], image)
+        scan_seconds, save_seconds = best["scan"].seconds, best["save"].seconds
+        copy_seconds = best["copy"].seconds
+        phase = max(save_seconds - scan_seconds, 1e-9)
+        print(f"\nimage {image} ({size / GIB:.2f} GiB), written to {work} "
+              f"(filesystem {filesystem_type(work)}), best of {options.repeat}, format "
+              f"{options.format}; {load_before} before, {bench_runs.machine_load()} after")
+        print(f"{'command':<34}{'seconds':>9}{'CPU s':>9}")
+        for label, name in (("scan", "quillon scan --json"), ("save", "quillon save (scan + save)"),
+                            ("copy", "cp -r of the written folder")):
+            print(f"{name:<34}{best[label].seconds:>9.3f}{best[label].cpu_seconds:>9.3f}")
+        print(f"{'  save phase (difference)':<34}{phase:>9.3f}")
+        print(f"mails found {found}, files written {files} ({written / MIB:.1f} MiB), peak RSS "
+              f"of the save run {best['save'].peak_rss_kib / 1024:.1f} MiB")
+        cpu_phase = max(best["save"].cpu_seconds - best["scan"].cpu_seconds, 1e-9)
+        print(f"save phase by CPU time: {cpu_phase:.3f} s, {files / cpu_phase:,.0f} mails/s")
+        print(f"save phase: {files / phase:,.0f} mails/s, {written / MIB / phase:.1f} MiB/s "
+              f"written; whole save run: {files / save_seconds:,.0f} mails/s; cp -r: "
+              f"{files / copy_seconds:,.0f} files/s, {written / MIB / copy_seconds:.1f} MiB/s; "
+              f"save phase / cp -r = {phase / copy_seconds:.2f}")
+    status = 0
     if opens is not None:
         print(f"the image was opened {opens} times by `quillon save` (scan and save run: 2 "
               f"expected, not one per mail)")
         if opens > 2:
-            print("WARNING: the save run opens the source more than once")
+            print("SANITY: the save run opens the source more than once")
+            status = 1
     if files != found:
-        print(f"WARNING: {found} mails found but {files} files written")
-    shutil.rmtree(work, ignore_errors=True)
-    return 0
+        print(f"SANITY: {found} mails found but {files} files written")
+        status = 1
+    return status
+
+
+def filesystem_type(folder):
+    """The type of the filesystem holding `folder` (tmpfs, ext4, ...), from /proc/mounts."""
+    try:
+        mounts = [line.split() for line in pathlib.Path("/proc/mounts").read_text().splitlines()]
+    except OSError:
+        return "unknown"
+    resolved = str(pathlib.Path(folder).resolve())
+    best = ("", "unknown")
+    for fields in mounts:
+        point = fields[1]
+        if (resolved == point or resolved.startswith(point.rstrip("/") + "/")) \
+                and len(point) > len(best[0]):
+            best = (point, fields[2])
+    return best[1]
 
 
 if __name__ == "__main__":

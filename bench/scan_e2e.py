@@ -17,20 +17,14 @@ import pathlib
 import shutil
 import subprocess
 import sys
+import tempfile
 import time
+
+sys.path.insert(0, str(pathlib.Path(__file__).resolve().parent))
+import bench_runs  # noqa: E402
 
 SOURCE_DIR = pathlib.Path(__file__).resolve().parents[1]
 GIB = 1 << 30
-MIB = 1 << 20
-
-# Runs a command in a fresh interpreter and reports its output lines and its peak RSS, so that
-# nothing else this script started counts towards the figure.
-PEAK_RSS_PROBE = """
-import resource, subprocess, sys
-completed = subprocess.run(sys.argv[1:], stdout=subprocess.PIPE)
-lines = sum(1 for line in completed.stdout.splitlines() if line.strip())
-print(completed.returncode, lines, resource.getrusage(resource.RUSAGE_CHILDREN).ru_maxrss)
-"""
 
 
 def parse_arguments():
@@ -108,12 +102,12 @@ def best_times_interleaved(commands, repeat):
 
 
 def peak_rss(command):
-    completed = subprocess.run([sys.executable, "-c", PEAK_RSS_PROBE, *map(str, command)],
-                               capture_output=True, text=True, check=True)
-    returncode, lines, max_rss_kib = map(int, completed.stdout.split())
-    if returncode != 0:
-        sys.exit(f"{' '.join(map(str, command))} exited with {returncode}")
-    return lines, max_rss_kib / 1024
+    """Output lines and peak RSS (MiB) of one run, as GNU time sees it (see bench_runs)."""
+    with tempfile.NamedTemporaryFile(suffix=".out") as output:
+        run = bench_runs.run_measured(command, output.name)
+        with open(output.name, "rb") as file:
+            lines = sum(1 for line in file if line.strip())
+    return lines, run.peak_rss_kib / 1024
 
 
 def main():

@@ -13,6 +13,8 @@ packages=(
   # building and checking the .deb (scripts/package.sh, scripts/check-package.sh)
   dpkg-dev file librsvg2-bin lintian desktop-file-utils appstream shared-mime-info man-db
   bash-completion
+  # the benchmarks' peak-RSS figures (bench/)
+  time
 )
 
 missing=()

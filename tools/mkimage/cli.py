@@ -8,7 +8,7 @@ import random
 import subprocess
 import sys
 
-from . import copies, disk, layouts, mixed, mixed_check, scattered, truth, unseen_check
+from . import bench_kinds, copies, disk, layouts, mixed, mixed_check, scattered, truth, unseen_check
 from .mixes import MIXES
 from .noise import NoiseMaker
 from .writer import ImageWriter
@@ -16,12 +16,13 @@ from .writer import ImageWriter
 TOOLS_DIR = pathlib.Path(__file__).resolve().parent.parent
 SOURCE_DIR = TOOLS_DIR.parent
 LAYOUTS = {**layouts.LAYOUTS, "mixed": mixed.layout_mixed, **disk.LAYOUTS,
-           "copies": copies.layout_copies, "scattered-store": scattered.layout_scattered_store}
+           "copies": copies.layout_copies, "scattered-store": scattered.layout_scattered_store,
+           **bench_kinds.LAYOUTS}
 # Variants --case makes of every input mail before it is laid out.
 CASES = ("sent", "no-trace", "lf", "long-header", "no-to", "first-return-path",
          "first-delivered-to", "first-x-uidl", "first-message-id")
 # Layouts whose mails take no --case: they make their own variants.
-NO_CASE_LAYOUTS = ("mixed", "bench", "copies")
+NO_CASE_LAYOUTS = ("mixed", "bench", "copies", *bench_kinds.LAYOUTS)
 
 
 def read_inputs(paths):
@@ -97,9 +98,11 @@ def parse_arguments(argv):
     parser.add_argument("--shift", type=int, default=0,
                         help="bytes of noise in front, moving every position by that much")
     parser.add_argument("--size", type=int, default=0,
-                        help="bench: image size (default 1 GiB); others: minimum size")
-    parser.add_argument("--mails", type=int, default=1500,
-                        help="bench: number of mails to place (default 1500)")
+                        help="bench layouts: image size (default 1 GiB, bench-attachments "
+                             "2 GiB); others: minimum size")
+    parser.add_argument("--mails", type=int,
+                        help="bench: number of mails to place (default 1500); "
+                             "bench-attachments: default 1500 per GiB")
     parser.add_argument("--fragment", action="store_true",
                         help="dbx: shuffle the block order inside the store")
     parser.add_argument("--mix", choices=sorted(MIXES), default="tuning",
@@ -122,7 +125,8 @@ def parse_arguments(argv):
         parser.error("at least one INPUT is required")
     if options.case and options.layout in NO_CASE_LAYOUTS:
         parser.error(f"--case does not go with --layout {options.layout}")
-    if options.shift < 0 or options.size < 0 or options.mails < 1:
+    if options.shift < 0 or options.size < 0 or (options.mails is not None
+                                                 and options.mails < 1):
         parser.error("--shift and --size must not be negative, --mails must be positive")
     return options
 

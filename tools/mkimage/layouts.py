@@ -142,11 +142,15 @@ def tail_lead(position, length, header_end):
 
 def escape_mbox(text):
     """mboxrd quoting: a line that starts with zero or more '>' and "From " gains one '>'."""
+    if b"From " not in text:
+        return text
     return re.sub(rb"(?m)(?<=\n)(>*From )|\A(>*From )",
                   lambda match: b">" + match.group(0), text)
 
 
 def unescape_mbox(text):
+    if b"From " not in text:
+        return text
     return re.sub(rb"(?m)(?<=\n)>(>*From )|\A>(>*From )",
                   lambda match: match.group(0)[1:], text)
 
@@ -330,7 +334,7 @@ def layout_bench(writer, mails, rng, noise, options):
     """A big image of mostly non-mail data with mails at cluster boundaries, written in 1 MiB
     pieces so that a gibibyte takes seconds."""
     size = options.size or (1 << 30)
-    wanted = options.mails
+    wanted = options.mails or 1500
     clusters = size // CLUSTER_SIZE
     stride = max(1, clusters // max(1, wanted))
     overlays = []  # (relative position, bytes), in position order

@@ -112,6 +112,8 @@ def mailbox_messages(text):
     _lines, header_end = split_header(text)
     if header_end is None:
         return []
+    if _MAILBOX_SEPARATOR.search(text, header_end) is None:
+        return []
     attached = embedded_messages(text)
     found = []
     for separator in _MAILBOX_SEPARATOR.finditer(text, header_end):
@@ -142,6 +144,10 @@ def embedded_messages(text):
     begins behind its part header's empty line and ends before the next delimiter line of the
     enclosing multipart."""
     boundaries = multipart_boundaries(text)
+    if not boundaries:
+        return []  # no delimiter line can open a part
+    if b"digest" not in boundaries.values() and b"message/rfc822" not in text.lower():
+        return []  # no part can be a message: spares a line walk over big attachments
     found = []
     enclosing = None
     part_header = False  # inside a part header, where Content-Type lines count
