@@ -1,8 +1,12 @@
 #include "output/save_run.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <csignal>
+#include <cstring>
 #include <fstream>
 #include <memory>
 #include <string>
@@ -149,14 +153,122 @@ TEST(SaveRun, SameNamesGetNumbersAndAnExistingFolderIsUsed) {
   EXPECT_EQ(test::ReadFileBytes(box / (kName + "_2.eml")), test::SampleMail("Hello", "three\r\n"));
 }
 
-TEST(SaveRun, ASecondRunWritesOverTheFirst) {
+TEST(SaveRun, ASecondRunIntoTheSameFolderWritesNothingNew) {
+  SavedImage image({test::SampleMail("Hello", "one\r\n"), test::SampleMail("Hello", "two\r\n")});
+  ASSERT_EQ(image.Records().size(), 2u);
+  const fs::path box = image.Folder() / "Mail Box";
+  ScanStatus status;
+  RecordingSaveObserver first;
+  EXPECT_EQ(RunSave(image.Request(SaveFormat::Eml), status, first).written, 2u);
+  const fs::file_time_type firstWrite = fs::last_write_time(box / (kName + ".eml"));
+
+  RecordingSaveObserver second;
+  const SaveRunResult again = RunSave(image.Request(SaveFormat::Eml), status, second);
+  EXPECT_EQ(again.written, 0u);
+  EXPECT_EQ(again.alreadyThere, 2u);
+  EXPECT_EQ(second.messages,
+            std::vector<std::string>{"Saved 0 mails!\r\n2 mails were already in the folder."});
+  EXPECT_EQ(FilesIn(box), (std::vector<fs::path>{box / (kName + ".eml"), box / (kName + "_1.eml")}));
+  EXPECT_EQ(fs::last_write_time(box / (kName + ".eml")), firstWrite) << "the file was rewritten";
+  EXPECT_EQ(test::ReadFileBytes(box / (kName + "_1.eml")), test::SampleMail("Hello", "two\r\n"));
+}
+
+// --- Files that are there already ---------------------------------------------------------------
+
+// What the folder holds before the run: file name and content ("/" makes a folder of that name).
+struct ExistingRow {
+  const char* name;
+  std::vector<std::pair<std::string, std::string>> before;
+  std::size_t written;
+  std::size_t alreadyThere;
+  std::string savedAs;  // the file that holds the mail afterwards
+};
+
+class ExistingFiles : public ::testing::TestWithParam<ExistingRow> {};
+
+TEST_P(ExistingFiles, AreNeverReplacedOrChanged) {
   SavedImage image({test::SampleMail()});
-  for (int run = 0; run < 2; ++run) {
-    ScanStatus status;
-    RecordingSaveObserver observer;
-    EXPECT_EQ(RunSave(image.Request(SaveFormat::Eml), status, observer).written, 1u);
+  ASSERT_EQ(image.Records().size(), 1u);
+  const fs::path box = image.Folder() / "Mail Box";
+  fs::create_directory(box);
+  for (const auto& [name, content] : GetParam().before) {
+    if (content == "/") {
+      fs::create_directory(box / name);
+    } else {
+      std::ofstream(box / name, std::ios::binary) << content;
+    }
   }
-  EXPECT_EQ(FilesIn(image.Folder() / "Mail Box").size(), 1u);
+  ScanStatus status;
+  RecordingSaveObserver observer;
+  const SaveRunResult result = RunSave(image.Request(SaveFormat::Eml), status, observer);
+  EXPECT_EQ(result.written, GetParam().written);
+  EXPECT_EQ(result.alreadyThere, GetParam().alreadyThere);
+  EXPECT_EQ(result.failed, 0u) << result.firstFailure;
+  EXPECT_EQ(test::ReadFileBytes(box / GetParam().savedAs), test::SampleMail());
+  for (const auto& [name, content] : GetParam().before) {
+    if (content != "/") {
+      EXPECT_EQ(test::ReadFileBytes(box / name), content) << name;
+    }
+  }
+  EXPECT_EQ(FilesIn(box).size(), GetParam().before.size() + GetParam().written);
+}
+
+const std::string kMail = test::SampleMail();
+
+INSTANTIATE_TEST_SUITE_P(
+    SaveRun, ExistingFiles,
+    ::testing::Values(
+        ExistingRow{"EditedByTheUser", {{kName + ".eml", "my notes"}}, 1, 0, kName + "_1.eml"},
+        ExistingRow{"NameInOtherLetterCase", {{"HELLO_[2009-03-09 10 11 12].EML", "other"}}, 1, 0,
+                    kName + "_1.eml"},
+        ExistingRow{"SameMailInOtherLetterCase", {{"hello_[2009-03-09 10 11 12].eml", kMail}}, 0,
+                    1, "hello_[2009-03-09 10 11 12].eml"},
+        ExistingRow{"SameMailUnderItsNumberedName",
+                    {{kName + ".eml", "my notes"}, {kName + "_1.eml", kMail}},
+                    0,
+                    1,
+                    kName + "_1.eml"},
+        ExistingRow{"SameMailCutShort", {{kName + ".eml", kMail.substr(0, 100)}}, 1, 0,
+                    kName + "_1.eml"},
+        ExistingRow{"SameMailWithMore", {{kName + ".eml", kMail + "x"}}, 1, 0, kName + "_1.eml"},
+        ExistingRow{"FolderOfThatName", {{kName + ".eml", "/"}}, 1, 0, kName + "_1.eml"},
+        ExistingRow{"NumberedNamesTakenToo",
+                    {{kName + ".eml", "a"}, {kName + "_1.eml", "b"}, {kName + "_2.EML", "c"}},
+                    1,
+                    0,
+                    kName + "_3.eml"},
+        ExistingRow{"TextFileOfTheSameNameIsNoClash", {{kName + ".txt", "text"}}, 1, 0,
+                    kName + ".eml"}),
+    RowName{});
+
+// Two runs into one folder at once: the names are given so that neither replaces what the other
+// wrote, and what one wrote counts as already there for the other.
+TEST(SaveRun, TwoRunsIntoOneFolderAtOnceWriteEachMailOnce) {
+  std::vector<std::string> mails;
+  for (int i = 0; i < 40; ++i) mails.push_back(test::SampleMail("M" + std::to_string(i % 7)));
+  SavedImage image(mails);
+  ASSERT_EQ(image.Records().size(), 40u);
+  for (int round = 0; round < 3; ++round) {
+    const fs::path target = image.Folder() / ("round" + std::to_string(round));
+    fs::create_directory(target);
+    SaveRunRequest request = image.Request(SaveFormat::Eml);
+    request.targetFolder = target;
+    ScanStatus statuses[2];
+    RecordingSaveObserver observers[2];
+    SaveRunResult results[2];
+    std::thread other([&] { results[1] = RunSave(request, statuses[1], observers[1]); });
+    results[0] = RunSave(request, statuses[0], observers[0]);
+    other.join();
+    EXPECT_EQ(results[0].failed + results[1].failed, 0u);
+    EXPECT_EQ(results[0].written + results[1].written, 40u) << "round " << round;
+    EXPECT_EQ(results[0].alreadyThere + results[1].alreadyThere, 40u) << "round " << round;
+    const std::vector<fs::path> files = FilesIn(target / "Mail Box");
+    ASSERT_EQ(files.size(), 40u) << "round " << round;
+    for (const fs::path& file : files) {
+      EXPECT_EQ(test::ReadFileBytes(file).size(), test::SampleMail("M0").size()) << file;
+      EXPECT_NE(file.filename().string().front(), '.') << "a temporary file was left: " << file;
+    }
+  }
 }
 
 TEST(SaveRun, TextRunWritesTheTextRendering) {
@@ -168,14 +280,15 @@ TEST(SaveRun, TextRunWritesTheTextRendering) {
   EXPECT_EQ(test::ReadFileBytes(file), RenderTxt(*image.Records()[0]));
 }
 
-TEST(SaveRun, ASourceThatIsGoneGivesTextUnderEmlNamesAndSaysSo) {
+TEST(SaveRun, ASourceThatIsGoneGivesTextUnderTxtNamesAndSaysSo) {
   SavedImage image({test::SampleMail()});
   fs::remove(image.ImagePath());
   ScanStatus status;
   RecordingSaveObserver observer;
   const SaveRunResult result = RunSave(image.Request(SaveFormat::Eml), status, observer);
-  const fs::path file = image.Folder() / "Mail Box" / (kName + ".eml");
-  EXPECT_EQ(test::ReadFileBytes(file), RenderTxt(*image.Records()[0]));
+  const fs::path box = image.Folder() / "Mail Box";
+  EXPECT_EQ(FilesIn(box), std::vector<fs::path>{box / (kName + ".txt")});
+  EXPECT_EQ(test::ReadFileBytes(box / (kName + ".txt")), RenderTxt(*image.Records()[0]));
   EXPECT_FALSE(result.sourceOpened);
   EXPECT_EQ(result.written, 1u);
   ASSERT_EQ(observer.messages.size(), 2u);
@@ -183,6 +296,27 @@ TEST(SaveRun, ASourceThatIsGoneGivesTextUnderEmlNamesAndSaysSo) {
                                       image.ImagePath().string() +
                                       "\r\nThe mails were saved as text.");
   EXPECT_EQ(observer.messages[1], "Saved 1 mails!");
+}
+
+TEST(SaveRun, AMailThatCannotBeReadBackIsSavedAsTextAndSaysSo) {
+  SavedImage image({test::SampleMail("Lost")});
+  ASSERT_EQ(image.Records().size(), 1u);
+  // The image lost its bytes after the scan: it still opens, but the mail is not there to read.
+  fs::resize_file(image.ImagePath(), 0);
+  ScanStatus status;
+  RecordingSaveObserver observer;
+  const SaveRunResult result = RunSave(image.Request(SaveFormat::Eml), status, observer);
+  const fs::path box = image.Folder() / "Mail Box";
+  EXPECT_TRUE(result.sourceOpened);
+  EXPECT_EQ(result.written, 1u);
+  EXPECT_EQ(result.savedAsText, 1u);
+  EXPECT_EQ(FilesIn(box), std::vector<fs::path>{box / "Lost_[2009-03-09 10 11 12].txt"});
+  EXPECT_EQ(test::ReadFileBytes(box / "Lost_[2009-03-09 10 11 12].txt"),
+            RenderTxt(*image.Records()[0]));
+  EXPECT_EQ(observer.messages,
+            (std::vector<std::string>{
+                "1 mails could not be read back from the source and were saved as text.",
+                "Saved 1 mails!"}));
 }
 
 TEST(SaveRun, AMissingTargetFolderEndsTheRunWithoutWriting) {
@@ -199,47 +333,125 @@ TEST(SaveRun, AMissingTargetFolderEndsTheRunWithoutWriting) {
                                       "message:Create directory unsuccessfully!\r\n" +
                                           (request.targetFolder / "Mail Box").string(),
                                       "finished"}));
+  EXPECT_EQ(result.folderError, std::errc::no_such_file_or_directory);
   EXPECT_TRUE(status.unsavedMails);
   EXPECT_FALSE(fs::exists(request.targetFolder));
 }
 
-TEST(SaveRun, FilesThatCannotBeWrittenAreCountedAndReported) {
-  SavedImage image(
-      {test::SampleMail("First"), test::SampleMail("Second"), test::SampleMail("Third")});
-  ASSERT_EQ(image.Records().size(), 3u);
-  const fs::path box = image.Folder() / "Mail Box";
-  // A folder where the first file belongs: the file cannot take its name.
-  const fs::path blocked = box / "First_[2009-03-09 10 11 12].eml";
-  fs::create_directories(blocked / "inside");
+TEST(SaveRun, AFileWhereTheFolderBelongsIsReportedWithTheReason) {
+  SavedImage image({test::SampleMail()});
+  std::ofstream(image.Folder() / "Mail Box") << "a file";
   ScanStatus status;
   RecordingSaveObserver observer;
   const SaveRunResult result = RunSave(image.Request(SaveFormat::Eml), status, observer);
+  EXPECT_FALSE(result.folderCreated);
+  EXPECT_EQ(result.folderError, std::errc::not_a_directory);
+  EXPECT_EQ(test::ReadFileBytes(image.Folder() / "Mail Box"), "a file");
+}
+
+// Files beyond a size limit cannot be written (EFBIG), as on a disk that fills up: a real failure
+// of the write itself, for root too.
+class FileSizeLimit {
+ public:
+  explicit FileSizeLimit(rlim_t bytes) {
+    previousHandler_ = std::signal(SIGXFSZ, SIG_IGN);
+    ::getrlimit(RLIMIT_FSIZE, &previous_);
+    rlimit limit = previous_;
+    limit.rlim_cur = bytes;
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+  }
+  ~FileSizeLimit() {
+    ::setrlimit(RLIMIT_FSIZE, &previous_);
+    std::signal(SIGXFSZ, previousHandler_);
+  }
+  FileSizeLimit(const FileSizeLimit&) = delete;
+  FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+ private:
+  rlimit previous_{};
+  void (*previousHandler_)(int) = nullptr;
+};
+
+TEST(SaveRun, FilesThatCannotBeWrittenAreCountedAndReportedAndLeaveNothing) {
+  SavedImage image({test::SampleMail("First", std::string(6000, 'x') + "\r\n"),
+                    test::SampleMail("Second"), test::SampleMail("Third")});
+  ASSERT_EQ(image.Records().size(), 3u);
+  const fs::path box = image.Folder() / "Mail Box";
+  ScanStatus status;
+  RecordingSaveObserver observer;
+  SaveRunResult result;
+  {
+    FileSizeLimit limit(4096);
+    result = RunSave(image.Request(SaveFormat::Eml), status, observer);
+  }
+  const fs::path first = box / "First_[2009-03-09 10 11 12].eml";
   EXPECT_EQ(result.written, 2u);
   EXPECT_EQ(result.failed, 1u);
-  EXPECT_TRUE(result.firstFailure.starts_with(blocked.string() + ": ")) << result.firstFailure;
-  ASSERT_EQ(observer.messages.size(), 2u);
-  EXPECT_TRUE(
-      observer.messages[0].starts_with("1 mails could not be saved.\r\n" + blocked.string()))
-      << observer.messages[0];
-  EXPECT_EQ(observer.messages[1], "Saved 2 mails!");
+  EXPECT_EQ(result.firstFailure, first.string() + ": " + std::strerror(EFBIG));
+  EXPECT_EQ(observer.messages,
+            (std::vector<std::string>{"1 mails could not be saved.\r\n" + result.firstFailure,
+                                      "Saved 2 mails!"}));
   // No partial or temporary file is left behind.
-  EXPECT_EQ(FilesIn(box), (std::vector<fs::path>{blocked, box / "Second_[2009-03-09 10 11 12].eml",
+  EXPECT_EQ(FilesIn(box), (std::vector<fs::path>{box / "Second_[2009-03-09 10 11 12].eml",
                                                  box / "Third_[2009-03-09 10 11 12].eml"}));
 }
 
-TEST(SaveRun, StoppingFinishesTheMailInProgress) {
+TEST(SaveRun, ARunThatWritesNothingTakesAwayOnlyTheFolderItMade) {
+  SavedImage image({test::SampleMail("Big", std::string(6000, 'x') + "\r\n")});
+  for (const bool boxThereBefore : {false, true}) {
+    const fs::path box = image.Folder() / "Mail Box";
+    if (boxThereBefore) fs::create_directory(box);
+    ScanStatus status;
+    RecordingSaveObserver observer;
+    SaveRunResult result;
+    {
+      FileSizeLimit limit(4096);
+      result = RunSave(image.Request(SaveFormat::Eml), status, observer);
+    }
+    EXPECT_EQ(result.failed, 1u);
+    EXPECT_EQ(fs::exists(box), boxThereBefore);
+    if (boxThereBefore) {
+      EXPECT_TRUE(FilesIn(box).empty());
+    }
+  }
+}
+
+// The stop button pressed while a mail is being saved: a text rendering is whole and is written;
+// the raw text read back from the source may have been cut by the stop and is not.
+struct StopRow {
+  const char* name;
+  SaveFormat format;
+  std::size_t written;
+};
+
+class Stopping : public ::testing::TestWithParam<StopRow> {};
+
+TEST_P(Stopping, NeverLeavesACutFile) {
   std::vector<std::string> mails;
   for (int i = 0; i < 10; ++i) mails.push_back(test::SampleMail("M" + std::to_string(i)));
   SavedImage image(mails);
   ASSERT_EQ(image.Records().size(), 10u);
   ScanStatus status;
   RecordingSaveObserver observer(&status, 3);
-  const SaveRunResult result = RunSave(image.Request(SaveFormat::Txt), status, observer);
+  const SaveRunResult result = RunSave(image.Request(GetParam().format), status, observer);
   EXPECT_TRUE(result.stopped);
-  EXPECT_EQ(result.written, 3u);
-  EXPECT_EQ(observer.messages, std::vector<std::string>{"Saved 3 mails!"});
-  EXPECT_EQ(FilesIn(image.Folder() / "Mail Box").size(), 3u);
+  EXPECT_EQ(result.written, GetParam().written);
+  EXPECT_EQ(observer.messages,
+            std::vector<std::string>{"Saved " + std::to_string(GetParam().written) + " mails!"});
+  const std::vector<fs::path> files = FilesIn(image.Folder() / "Mail Box");
+  ASSERT_EQ(files.size(), GetParam().written);
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    const MailRecord& record = *image.Records()[i];
+    EXPECT_EQ(test::ReadFileBytes(files[i]), GetParam().format == SaveFormat::Txt
+                                                 ? RenderTxt(record)
+                                                 : RenderEml(record, nullptr, nullptr));
+  }
 }
+
+INSTANTIATE_TEST_SUITE_P(SaveRun, Stopping,
+                         ::testing::Values(StopRow{"TextIsFinished", SaveFormat::Txt, 3},
+                                           StopRow{"CutRawTextIsNotWritten", SaveFormat::Eml, 2}),
+                         RowName{});
 
 TEST(SaveRun, DuplicatesAreSkippedOnlyWhenAsked) {
   SavedImage image({test::SampleMail("Once"), test::SampleMail("Once")});
