@@ -47,8 +47,7 @@ INSTANTIATE_TEST_SUITE_P(
                     u" ~!@#$%^&()[]{};',=+`"},
         SanitizeRow{"OtherLettersStay", u"Grüße 汉字 Ωmega", u"Grüße 汉字 Ωmega"},
         SanitizeRow{"Dot", u".", u"_"}, SanitizeRow{"DotDot", u"..", u"__"},
-        SanitizeRow{"ThreeDots", u"...", u"___"},
-        SanitizeRow{"DotDotWithText", u"..a", u"_.a"},
+        SanitizeRow{"ThreeDots", u"...", u"___"}, SanitizeRow{"DotDotWithText", u"..a", u"_.a"},
         SanitizeRow{"LeadingDotWouldHideTheFile", u".profile", u"_profile"},
         SanitizeRow{"TrailingDotAndBlanks", u"name. .", u"name___"},
         SanitizeRow{"InnerDotsAndBlanksStay", u" a. b.c", u" a. b.c"},
@@ -203,8 +202,8 @@ INSTANTIATE_TEST_SUITE_P(
                       CaseRow{"AccentedLetters", u"R\u00E9sum\u00E9", u"R\u00C9SUM\u00C9", true},
                       CaseRow{"Cyrillic", u"\u041F\u0440\u0438\u0432\u0435\u0442",
                               u"\u043F\u0420\u0418\u0412\u0415\u0422", true},
-                      CaseRow{"GreekFinalSigma", u"\u039F\u0394\u039F\u03A3", u"\u03BF\u03B4\u03BF\u03C2",
-                              true},
+                      CaseRow{"GreekFinalSigma", u"\u039F\u0394\u039F\u03A3",
+                              u"\u03BF\u03B4\u03BF\u03C2", true},
                       CaseRow{"FullWidthLetters", u"\uFF21", u"\uFF41", true},
                       // One character each way: the file systems' up-case tables do not make "SS"
                       // of "ß".

@@ -168,7 +168,8 @@ TEST(SaveRun, ASecondRunIntoTheSameFolderWritesNothingNew) {
   EXPECT_EQ(again.alreadyThere, 2u);
   EXPECT_EQ(second.messages,
             std::vector<std::string>{"Saved 0 mails!\r\n2 mails were already in the folder."});
-  EXPECT_EQ(FilesIn(box), (std::vector<fs::path>{box / (kName + ".eml"), box / (kName + "_1.eml")}));
+  EXPECT_EQ(FilesIn(box),
+            (std::vector<fs::path>{box / (kName + ".eml"), box / (kName + "_1.eml")}));
   EXPECT_EQ(fs::last_write_time(box / (kName + ".eml")), firstWrite) << "the file was rewritten";
   EXPECT_EQ(test::ReadFileBytes(box / (kName + "_1.eml")), test::SampleMail("Hello", "two\r\n"));
 }
@@ -219,17 +220,23 @@ INSTANTIATE_TEST_SUITE_P(
     SaveRun, ExistingFiles,
     ::testing::Values(
         ExistingRow{"EditedByTheUser", {{kName + ".eml", "my notes"}}, 1, 0, kName + "_1.eml"},
-        ExistingRow{"NameInOtherLetterCase", {{"HELLO_[2009-03-09 10 11 12].EML", "other"}}, 1, 0,
+        ExistingRow{"NameInOtherLetterCase",
+                    {{"HELLO_[2009-03-09 10 11 12].EML", "other"}},
+                    1,
+                    0,
                     kName + "_1.eml"},
-        ExistingRow{"SameMailInOtherLetterCase", {{"hello_[2009-03-09 10 11 12].eml", kMail}}, 0,
-                    1, "hello_[2009-03-09 10 11 12].eml"},
+        ExistingRow{"SameMailInOtherLetterCase",
+                    {{"hello_[2009-03-09 10 11 12].eml", kMail}},
+                    0,
+                    1,
+                    "hello_[2009-03-09 10 11 12].eml"},
         ExistingRow{"SameMailUnderItsNumberedName",
                     {{kName + ".eml", "my notes"}, {kName + "_1.eml", kMail}},
                     0,
                     1,
                     kName + "_1.eml"},
-        ExistingRow{"SameMailCutShort", {{kName + ".eml", kMail.substr(0, 100)}}, 1, 0,
-                    kName + "_1.eml"},
+        ExistingRow{
+            "SameMailCutShort", {{kName + ".eml", kMail.substr(0, 100)}}, 1, 0, kName + "_1.eml"},
         ExistingRow{"SameMailWithMore", {{kName + ".eml", kMail + "x"}}, 1, 0, kName + "_1.eml"},
         ExistingRow{"FolderOfThatName", {{kName + ".eml", "/"}}, 1, 0, kName + "_1.eml"},
         ExistingRow{"NumberedNamesTakenToo",
@@ -237,8 +244,8 @@ INSTANTIATE_TEST_SUITE_P(
                     1,
                     0,
                     kName + "_3.eml"},
-        ExistingRow{"TextFileOfTheSameNameIsNoClash", {{kName + ".txt", "text"}}, 1, 0,
-                    kName + ".eml"}),
+        ExistingRow{
+            "TextFileOfTheSameNameIsNoClash", {{kName + ".txt", "text"}}, 1, 0, kName + ".eml"}),
     RowName{});
 
 // Two runs into one folder at once: the names are given so that neither replaces what the other

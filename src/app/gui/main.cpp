@@ -1,17 +1,20 @@
 // quillon-gui [SOURCE] [--screenshot FILE [--select ROW]]
 //
-// Without a source the window opens the data-source dialog by itself; with one it scans it at
-// once. --screenshot renders the window once the scan has ended and the first mail (or mail ROW,
-// counted from 1) is previewed, writes it as a PNG and exits (works without a display under
-// QT_QPA_PLATFORM=offscreen).
+// Without a source the window opens the data-source dialog by itself; with one (named as on the
+// command line) it scans it at once. --screenshot renders the window once the scan has ended and
+// the first mail (or mail ROW, counted from 1) is previewed, writes it as a PNG and exits (works
+// without a display under QT_QPA_PLATFORM=offscreen); a picture that cannot be written makes the
+// exit status 1.
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QFile>
 #include <QTableView>
 #include <QTimer>
 #include <algorithm>
 #include <cstdio>
 #include <string>
 
+#include "source/source_name.h"
 #include "ui/look.h"
 #include "ui/main_window.h"
 #include "ui/prompts.h"
@@ -56,8 +59,12 @@ int main(int argc, char** argv) {
     std::fputs("quillon-gui: give at most one source\n", stderr);
     return 2;
   }
+  // The same name means the same source as on the command line: a file in the current folder
+  // wins over the device of that name under /dev.
   const std::string source =
-      positional.isEmpty() ? std::string() : positional.front().toStdString();
+      positional.isEmpty()
+          ? std::string()
+          : quillon::ResolveSourceName(QFile::encodeName(positional.front()).toStdString());
   const QString screenshotPath = parser.value(screenshotOption);
   if (!screenshotPath.isEmpty() && source.empty()) {
     std::fputs("quillon-gui: --screenshot needs a source to scan\n", stderr);
