@@ -31,13 +31,14 @@ std::error_code MakeFolders(const fs::path& folder, std::vector<fs::path>& made)
   std::vector<fs::path> madeHere;
   for (const fs::path& path : missing) {
     error.clear();
-    fs::create_directory(path, error);
+    // A level another process made meanwhile is used, but is not ours to take away.
+    const bool madeNow = fs::create_directory(path, error);
     if (!error && !fs::is_directory(path)) error = std::make_error_code(std::errc::not_a_directory);
     if (error) {
       RemoveEmptyMadeFolders(madeHere);
       return error;
     }
-    madeHere.push_back(path);
+    if (madeNow) madeHere.push_back(path);
   }
   made.insert(made.end(), madeHere.begin(), madeHere.end());
   return {};
