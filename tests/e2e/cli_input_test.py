@@ -9,7 +9,7 @@ real `quillon` must say what is wrong and exit with a status that says it.
 - sources without a size (a pipe with and without a writer, /dev/zero, /dev/null) are refused
   by scan, save and show at once (exit 1, the reason), and save makes no folder for them;
 - standard output on a full disk (/dev/full): "quillon: cannot write to standard output: No
-  space left on device" and exit 1, for scan (table and JSON), show and save;
+  space left on device" and exit 1, for scan (table and JSON), show, save, --help and --version;
 - a folder that cannot be made: the folder and the system's reason ("Not a directory"; "Read-only
   file system" on a read-only mount where the machine lets the test mount one), and no folder
   of those the run made is left behind, also when the source cannot be opened.
@@ -106,7 +106,7 @@ def check_sizeless_sources(checks, binary, scratch):
 def check_full_disk(checks, binary, image, scratch):
     print("standard output on a full disk:")
     for arguments in (["scan", image], ["scan", image, "--json"], ["show", image, "--index", 2],
-                      ["show", image, "--index", 2, "--txt"],
+                      ["show", image, "--index", 2, "--txt"], ["scan", "--help"], ["--version"],
                       ["save", image, "--out", scratch / "full-disk-out"]):
         with open("/dev/full", "wb") as full:
             completed = cli.run([binary, *arguments], stdout=full, stderr=subprocess.PIPE,

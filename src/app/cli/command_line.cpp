@@ -3,12 +3,14 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "app/cli/arguments.h"
 #include "app/cli/save_command.h"
 #include "app/cli/scan_command.h"
 #include "app/cli/show_command.h"
+#include "app/cli/standard_output.h"
 #include "text/code_page.h"
 
 namespace quillon {
@@ -60,31 +62,30 @@ int RunCommand(const Arguments& arguments) {
   return 2;
 }
 
-int PrintUsage() {
-  const bool printed = std::fputs(kUsage, stdout) >= 0 && std::fflush(stdout) == 0;
-  return printed ? 0 : 1;
+int Print(std::string_view text) {
+  StandardOutput output;
+  output.Write(text);
+  return output.Finish() ? 0 : output.ReportFailure();
 }
 
 }  // namespace
 
 int RunCommandLine(int argc, char** argv) {
   std::vector<std::string> words(argv + 1, argv + argc);
-  if (words.size() == 1 && words[0] == "--version") {
-    std::printf("Quillon V%s\n", QUILLON_VERSION);
-    return 0;
-  }
+  if (words.size() == 1 && words[0] == "--version")
+    return Print(std::string("Quillon V") + QUILLON_VERSION + "\n");
   if (words.empty()) {
     std::fputs(kUsage, stderr);
     return 2;
   }
-  if (words[0] == "--help" || words[0] == "-h" || words[0] == "help") return PrintUsage();
+  if (words[0] == "--help" || words[0] == "-h" || words[0] == "help") return Print(kUsage);
   Arguments arguments;
   std::string error;
   if (!ParseArguments(words, arguments, error)) {
     std::fprintf(stderr, "quillon: %s\nTry 'quillon --help'.\n", error.c_str());
     return 2;
   }
-  if (arguments.help) return PrintUsage();
+  if (arguments.help) return Print(kUsage);
   return RunCommand(arguments);
 }
 
