@@ -40,8 +40,15 @@ def main():
         blocker = scratch.path / "a-file"
         blocker.write_bytes(b"not a folder")
         for target in (blocker / "shot.png", pathlib.Path("/dev/full")):
+            run_environment = environment
+            if target == pathlib.Path("/dev/full"):
+                # Qt's PNG writer drops its row buffer when a write fails half-way; in a sanitizer
+                # build that leak (in Qt, at exit) must not hide the exit status checked here.
+                asan = os.environ.get("ASAN_OPTIONS", "")
+                run_environment = dict(environment,
+                                       ASAN_OPTIONS=f"{asan}:detect_leaks=0".lstrip(":"))
             completed = cli.run([binary, "demo.img", "--screenshot", target], cwd=scratch.path,
-                                env=environment)
+                                env=run_environment)
             stderr = completed.stderr.decode(errors="replace")
             checks.expect(completed.returncode == 1 and f"cannot write {target}" in stderr,
                           f"--screenshot {target}: exit {completed.returncode}, "
