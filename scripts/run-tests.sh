@@ -23,24 +23,32 @@ run_tests() {
   shift
   local started=$SECONDS
   if ! (cd "$tree" && ctest --output-on-failure -j "$jobs" "$@" >ctest.log 2>&1); then
-    grep -v -E '^ *[0-9]+/[0-9]+ Test +#[0-9]+: .* (Passed|Skipped)' "$tree/ctest.log"
+    grep -v -E '^ *Start +[0-9]+: |^ *[0-9]+/[0-9]+ Test +#[0-9]+: .* (Passed|Skipped)' \
+      "$tree/ctest.log"
     return 1
   fi
   echo "$(basename "$tree"): $(grep -E 'tests passed' "$tree/ctest.log") ($((SECONDS - started)) s)"
 }
 
+# Every tree runs even when an earlier one failed, so that one run shows every failure.
+failed=0
 build_tree "$top/build" -DQUILLON_WERROR=ON
-QT_QPA_PLATFORM=offscreen run_tests "$top/build"
+QT_QPA_PLATFORM=offscreen run_tests "$top/build" || failed=1
 
 # Once under the sanitizers: every unit, window and end-to-end test, not the benchmarks, the
 # 200 % repeats of the window tests, or the image builder's own test (it runs none of our code).
 # -O1 with line tables only halves the build and still gives reports with file and line; the
 # warnings are the plain tree's business.
+sanitized_flags="-O1 -g1 -DNDEBUG"
 build_tree "$top/build-asan" -DQUILLON_SANITIZE=address,undefined -DQUILLON_BUILD_BENCH=OFF \
-  -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g1 -DNDEBUG" -DCMAKE_C_FLAGS_RELWITHDEBINFO="-O1 -g1 -DNDEBUG"
+  -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="$sanitized_flags" \
+  -DCMAKE_C_FLAGS_RELWITHDEBINFO="$sanitized_flags"
 QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
-  UBSAN_OPTIONS=print_stacktrace=1 run_tests "$top/build-asan" -E '^e2e\.mkimage_test$|\.scaled$'
+  UBSAN_OPTIONS=print_stacktrace=1 run_tests "$top/build-asan" -E '^e2e\.mkimage_test$|\.scaled$' ||
+  failed=1
 
 CC=clang CXX=clang++ build_tree "$top/build-fuzz" \
   -DQUILLON_FUZZ=ON -DQUILLON_BUILD_GUI=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo
-run_tests "$top/build-fuzz" -L fuzz
+run_tests "$top/build-fuzz" -L fuzz || failed=1
+echo "run-tests: $((SECONDS / 60)) min $((SECONDS % 60)) s"
+exit $failed
