@@ -23,7 +23,7 @@ run_tests() {
   shift
   local started=$SECONDS
   if ! (cd "$tree" && ctest --output-on-failure -j "$jobs" "$@" >ctest.log 2>&1); then
-    grep -v -E '^ *Start +[0-9]+: |^ *[0-9]+/[0-9]+ Test +#[0-9]+: .* (Passed|Skipped)' \
+    grep -v -E '^ *Start +[0-9]+: |^ *[0-9]+/[0-9]+ Test +#[0-9]+: .*(Passed|Skipped) +[0-9.]+ sec$' \
       "$tree/ctest.log"
     return 1
   fi
