@@ -166,6 +166,9 @@ int main(int argc, char** argv) {
   }
   for (const MessageInput& message : input.messages)
     mboxWriter.Add({message.bytes, message.sender, message.date});
-  const bool written = csvWriter.Finish() & xmlWriter.Finish() & mboxWriter.Finish();
-  return written ? 0 : 1;
+  // Every writer finishes, even after another failed.
+  const bool csvWritten = csvWriter.Finish();
+  const bool xmlWritten = xmlWriter.Finish();
+  const bool mboxWritten = mboxWriter.Finish();
+  return csvWritten && xmlWritten && mboxWritten ? 0 : 1;
 }
