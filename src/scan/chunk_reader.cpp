@@ -125,8 +125,7 @@ void ChunkReader::MakeRoom() {
   Notify();
 }
 
-void ChunkReader::TryMark(LoadingChunk& chunk, std::size_t piece) {
-  if (piece >= chunk.pieces || chunk.taken[piece].exchange(true)) return;
+void ChunkReader::MarkPiece(LoadingChunk& chunk, std::size_t piece) {
   const std::uint64_t from = chunk.start + std::uint64_t{piece} * kPieceBytes;
   const std::uint64_t to = std::min<std::uint64_t>(from + kPieceBytes, chunk.start + chunk.bytes);
   // The piece and the few bytes in front of it that anchors need, and none of those the reader
@@ -145,8 +144,10 @@ bool ChunkReader::MarkAReadPiece() {
     for (LoadingChunk& chunk : chunks_) {
       if (chunk.piecesMarked.load(std::memory_order_acquire) == chunk.pieces) continue;
       const std::size_t read = chunk.piecesRead.load(std::memory_order_acquire);
+      // The piece is claimed under the lock: a chunk with a claimed piece is not fully marked,
+      // so the scan cannot let go of it while this thread marks outside the lock.
       for (std::size_t i = 0; i < read && !found; ++i) {
-        if (!chunk.taken[i].load()) {
+        if (!chunk.taken[i].exchange(true)) {
           found = &chunk;
           piece = i;
         }
@@ -155,7 +156,7 @@ bool ChunkReader::MarkAReadPiece() {
     }
   }
   if (!found) return false;
-  TryMark(*found, piece);
+  MarkPiece(*found, piece);
   return true;
 }
 

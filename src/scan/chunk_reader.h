@@ -92,7 +92,7 @@ class ChunkReader {
   void ReadAll();
   bool WaitForRoom(std::uint64_t start, std::size_t bytes);  // reader side; false: told to quit
   void MakeRoom();  // scan side, while the reader waits for the buffer's bytes to be moved
-  void TryMark(LoadingChunk& chunk, std::size_t piece);
+  void MarkPiece(LoadingChunk& chunk, std::size_t piece);  // a piece this thread has claimed
   bool MarkAReadPiece();  // false when no piece is waiting
   bool Ready(std::size_t count, std::size_t& available);
   void Notify();
