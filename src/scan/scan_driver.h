@@ -15,14 +15,11 @@
 #include "scan/found_mails.h"
 #include "scan/scan_observer.h"
 #include "scan/scan_status.h"
-#include "scan/source_digest.h"
+#include "scan/read/source_digest.h"
 #include "source/data_source.h"
 #include "source/sector_ranges.h"
 
 namespace quillon {
-
-inline constexpr std::uint32_t kChunkSectors = 2048;
-inline constexpr std::uint32_t kReadSectors = 128;
 
 struct ScanOptions {
   std::uint64_t startSector = 0;

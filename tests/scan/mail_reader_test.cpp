@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "scan/header_text.h"
-#include "scan/mail_reader_window.h"
+#include "scan/lines/header_text.h"
+#include "scan/reread/mail_reader_window.h"
 #include "source/memory_source.h"
 #include "support/paths.h"
 #include "support/scan_harness.h"

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "scan/scan_driver.h"
-#include "scan/source_digest.h"
+#include "scan/read/source_digest.h"
 
 namespace quillon {
 
