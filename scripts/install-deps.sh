@@ -15,6 +15,8 @@ packages=(
   bash-completion
   # the benchmarks' peak-RSS figures (bench/)
   time
+  # a case-insensitive folder for the save tests, where the kernel can mount one
+  dosfstools
 )
 
 missing=()

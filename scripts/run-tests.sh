@@ -1,14 +1,56 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds with warnings as errors, runs every test (unit, end-to-end,
-# GUI offscreen), then builds the fuzz targets with clang and runs each for a short while.
+# GUI offscreen), runs the unit and end-to-end tests once more under AddressSanitizer and
+# UndefinedBehaviorSanitizer, then builds the fuzz targets with clang and runs each for a short
+# while. Prints failures and a summary per tree; the full logs stay in each tree's ctest.log.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
+jobs=$(nproc)
 "$top/scripts/install-deps.sh"
 
-QUILLON_BUILD_DIR="$top/build" "$top/scripts/build.sh" -DQUILLON_WERROR=ON
-(cd "$top/build" && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j "$(nproc)")
-"$top/scripts/check-package.sh"  # the .deb from this build, unpacked and checked as a user meets it
+# Configures and builds one tree; ninja prints only what fails.
+build_tree() {
+  local tree=$1
+  shift
+  cmake -S "$top" -B "$tree" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
+  cmake --build "$tree" -j "$jobs" -- --quiet
+}
 
-CC=clang CXX=clang++ QUILLON_BUILD_DIR="$top/build-fuzz" "$top/scripts/build.sh" \
+# Runs ctest in a tree with the given arguments; prints the failures with their output, or the
+# summary.
+run_tests() {
+  local tree=$1
+  shift
+  local started=$SECONDS
+  if ! (cd "$tree" && ctest --output-on-failure -j "$jobs" "$@" >ctest.log 2>&1); then
+    grep -v -E '^ *Start +[0-9]+: |^ *[0-9]+/[0-9]+ Test +#[0-9]+: .*(Passed|Skipped) +[0-9.]+ sec$' \
+      "$tree/ctest.log"
+    return 1
+  fi
+  echo "$(basename "$tree"): $(grep -E 'tests passed' "$tree/ctest.log") ($((SECONDS - started)) s)"
+}
+
+# Every tree runs even when an earlier one failed, so that one run shows every failure.
+failed=0
+build_tree "$top/build" -DQUILLON_WERROR=ON
+QT_QPA_PLATFORM=offscreen run_tests "$top/build" || failed=1
+# The .deb from this build, unpacked and checked as a user meets it.
+"$top/scripts/check-package.sh" || failed=1
+
+# Once under the sanitizers: every unit, window and end-to-end test, not the benchmarks, the
+# 200 % repeats of the window tests, or the image builder's own test (it runs none of our code).
+# -O1 with line tables only halves the build and still gives reports with file and line; the
+# warnings are the plain tree's business.
+sanitized_flags="-O1 -g1 -DNDEBUG"
+build_tree "$top/build-asan" -DQUILLON_SANITIZE=address,undefined -DQUILLON_BUILD_BENCH=OFF \
+  -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="$sanitized_flags" \
+  -DCMAKE_C_FLAGS_RELWITHDEBINFO="$sanitized_flags"
+QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
+  UBSAN_OPTIONS=print_stacktrace=1 run_tests "$top/build-asan" -E '^e2e\.mkimage_test$|\.scaled$' ||
+  failed=1
+
+CC=clang CXX=clang++ build_tree "$top/build-fuzz" \
   -DQUILLON_FUZZ=ON -DQUILLON_BUILD_GUI=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo
-(cd "$top/build-fuzz" && ctest --output-on-failure -L fuzz -j "$(nproc)")
+run_tests "$top/build-fuzz" -L fuzz || failed=1
+echo "run-tests: $((SECONDS / 60)) min $((SECONDS % 60)) s"
+exit $failed

@@ -1,5 +1,5 @@
 // How output files are named: the default name of a single save, the base name of a mail in a
-// save run, the characters a file name may not hold, and name clashes within one run.
+// save run, the characters and names a file name may not hold, and name clashes within one run.
 #pragma once
 
 #include <cstddef>
@@ -12,26 +12,35 @@
 
 namespace quillon {
 
-// Replaces each of  " < : > | ? \ / *  and every control character (below 0x20, and 0x7F) by
-// one blank. The result never names a parent or the current folder ("." and ".." become "_").
+// Makes `name` a name every file system and file manager takes as an ordinary file:
+// - each of  " < : > | ? \ / *  and every control character (below 0x20, and 0x7F) becomes one
+//   blank, and a lone surrogate U+FFFD;
+// - a leading "." (a hidden file) and each "." or blank at the end (dropped by Windows) become
+//   "_", so "." and ".." can never name a folder itself;
+// - a device name of Windows (CON, PRN, AUX, NUL, COM1..COM9, LPT1..LPT9 in any case, before the
+//   first "." or alone) gets a "_" behind it: "con.txt" becomes "con_.txt".
+// Only the last rule changes the length.
 std::u16string SanitizeFileName(std::u16string_view name);
 
 // The name offered when one mail is saved: the first 20 UTF-16 units of the decoded subject,
-// " [", the date text, "].eml" (or "].txt"), sanitized.
+// " [", the date text, "].eml" (or "].txt"), sanitized, and shortened like a batch name so that
+// it fits into one path component.
 std::u16string DefaultFileName(const MailRecord& record, SaveFormat format);
 
 // The base name of a mail in a save run, without extension: "%s_[%s]" with the first 20 UTF-16
 // units of the decoded subject and the date text, sanitized.
 std::u16string BatchFileName(const MailRecord& record);
 
-// The paths (without extension) one save run has handed out.
+// The paths (without extension) one save run has handed out. Letter case does not count: a
+// folder on vfat, exFAT or NTFS (a USB stick, a Windows disk) takes "Mail" and "mail" for one
+// file, and a folder copied there later must not lose one of them.
 class UsedNameSet {
  public:
-  bool Contains(const std::filesystem::path& path) const { return paths_.count(path) > 0; }
-  void Add(const std::filesystem::path& path) { paths_.insert(path); }
+  bool Contains(const std::filesystem::path& path) const;
+  void Add(const std::filesystem::path& path);
 
  private:
-  std::set<std::filesystem::path> paths_;
+  std::set<std::u16string> foldedPaths_;
 };
 
 // The path (without extension) under which a run writes a mail: folder + base name, or, when that

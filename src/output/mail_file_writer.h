@@ -1,17 +1,43 @@
-// Writes one output file whole or not at all. Private to the save run.
+// Puts new files into one folder without ever replacing or changing a file that is there.
+// Private to the save run.
 #pragma once
 
-#include <cstddef>
 #include <filesystem>
+#include <map>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace quillon {
 
-// Writes `content` to `path` (replacing a file of that name) through a temporary file in the same
-// folder, so that a full disk or a failed write never leaves a partial file under the mail's
-// name. `tag` keeps temporary names of one run apart. On failure `reason` says why.
-[[nodiscard]] bool WriteMailFile(const std::filesystem::path& path, std::string_view content,
-                                 std::size_t tag, std::string& reason);
+enum class PlaceOutcome {
+  Written,       // a new file holds the content
+  AlreadyThere,  // a file of that name (in any letter case) holds exactly the content already
+  NameTaken,     // a file of that name (in any letter case) holds something else: try another
+  Failed,        // nothing was written; `reason` says why
+};
+
+class MailFileWriter {
+ public:
+  // Takes note of the files the folder holds now, by their names folded as a file system that
+  // ignores letter case compares them.
+  explicit MailFileWriter(std::filesystem::path folder);
+
+  // Writes `content` as the file `fileName` of the folder, whole or not at all: through a
+  // temporary file that is given the name only when no file holds it, so that neither a failed
+  // write nor another run writing into the same folder at the same time can leave a cut file or
+  // replace one.
+  [[nodiscard]] PlaceOutcome Place(const std::string& fileName, std::string_view content,
+                                   std::string& reason);
+
+ private:
+  // The existing files whose names fold to the fold of `fileName`.
+  std::vector<std::string> NamesLike(const std::string& fileName) const;
+  bool AnyHolds(const std::vector<std::string>& names, std::string_view content) const;
+  void Remember(const std::string& fileName);
+
+  std::filesystem::path folder_;
+  std::multimap<std::u16string, std::string> existing_;
+};
 
 }  // namespace quillon

@@ -1,9 +1,11 @@
 #include "output/save_run.h"
 
+#include <optional>
 #include <system_error>
 #include <utility>
 
 #include "output/file_naming.h"
+#include "output/folder_making.h"
 #include "output/mail_file_writer.h"
 #include "output/mail_rendering.h"
 #include "source/data_source.h"
@@ -12,6 +14,10 @@
 namespace quillon {
 
 namespace {
+
+// More "_N" names than any folder holds for one base name; beyond it the folder is not one that
+// takes new names.
+constexpr std::size_t kMaxNameTries = 100000;
 
 std::u16string NumberText(std::size_t number) {
   const std::string digits = std::to_string(number);
@@ -22,14 +28,12 @@ std::u16string PathText(const std::filesystem::path& path) {
   return Utf8ToUtf16(path.string());
 }
 
-// The folder the mails go into: created one level deep when missing (the chosen folder itself
-// must exist).
-bool MakeTargetFolder(const std::filesystem::path& folder) {
-  std::error_code error;
-  if (std::filesystem::is_directory(folder, error)) return true;
-  std::filesystem::create_directory(folder, error);
-  return !error && std::filesystem::is_directory(folder, error);
-}
+// The bytes of one mail's file and the extension they call for.
+struct Rendering {
+  std::string content;
+  SaveFormat format = SaveFormat::Eml;
+  bool cutByStop = false;
+};
 
 class SaveRun {
  public:
@@ -50,22 +54,33 @@ class SaveRun {
 
     result_.folder =
         request_.targetFolder / std::filesystem::path(Utf16ToUtf8(request_.folderName));
-    if (!MakeTargetFolder(result_.folder)) {
+    result_.folderError = MakeTargetFolder();
+    if (result_.folderError) {
       observer_.OnMessage(u"Create directory unsuccessfully!\r\n" + PathText(result_.folder));
       return Finish();
     }
     result_.folderCreated = true;
+    writer_.emplace(result_.folder);
 
     observer_.OnWritingStarted();
     status_.unsavedMails = false;
     WriteMails();
     Report();
+    if (result_.written == 0) RemoveEmptyMadeFolders(madeFolders_);
     return Finish();
   }
 
  private:
+  // The folder the mails go into: made one level deep when missing (the chosen folder itself
+  // must exist).
+  std::error_code MakeTargetFolder() {
+    std::error_code error;
+    if (!std::filesystem::is_directory(request_.targetFolder, error))
+      return error ? error : std::make_error_code(std::errc::no_such_file_or_directory);
+    return MakeFolders(result_.folder, madeFolders_);
+  }
+
   void WriteMails() {
-    const std::string_view extension = FileExtension(request_.format);
     std::size_t index = 0;
     for (const MailRecordPtr& mail : request_.mails) {
       if (status_.stopRequested) {
@@ -82,31 +97,59 @@ class SaveRun {
       status_.SetStatusText(statusText);
       observer_.OnStatusText(statusText);
 
-      std::filesystem::path path = ReservePath(used_, result_.folder, base, extension);
-      path += std::string(extension);
-      const std::string content = Content(*mail);
-      if (content.empty()) continue;
-
-      std::string failure;
-      if (WriteMailFile(path, content, index, failure)) {
-        ++result_.written;
-      } else {
-        if (result_.failed == 0) result_.firstFailure = path.string() + ": " + failure;
-        ++result_.failed;
+      const Rendering rendering = Render(*mail);
+      if (rendering.cutByStop) {
+        result_.stopped = true;
+        break;
       }
+      if (rendering.content.empty()) continue;
+      if (rendering.format == SaveFormat::Txt && request_.format == SaveFormat::Eml &&
+          result_.sourceOpened)
+        ++result_.savedAsText;
+      Place(base, rendering);
     }
   }
 
-  std::string Content(const MailRecord& mail) {
-    if (request_.format == SaveFormat::Txt) return RenderTxt(mail);
+  Rendering Render(const MailRecord& mail) {
     // Without the source the mail cannot be read back; its text rendering is still written, so
-    // that nothing found is lost.
-    if (result_.sourceOpened) {
-      DataSource* source = mail.sourceName == sourceName_ ? &source_ : nullptr;
-      std::string raw = RenderEml(mail, source, &status_.stopRequested);
-      if (!raw.empty()) return raw;
+    // that nothing found is lost, under the name of what it is.
+    if (request_.format == SaveFormat::Txt || !result_.sourceOpened)
+      return {RenderTxt(mail), SaveFormat::Txt};
+    DataSource* source = mail.sourceName == sourceName_ ? &source_ : nullptr;
+    std::string raw = RenderEml(mail, source, &status_.stopRequested);
+    // The reader stops reading when asked to: what it gives then may be cut anywhere.
+    if (status_.stopRequested) return {{}, SaveFormat::Eml, true};
+    if (!raw.empty()) return {std::move(raw), SaveFormat::Eml};
+    return {RenderTxt(mail), SaveFormat::Txt};
+  }
+
+  void Place(const std::u16string& base, const Rendering& rendering) {
+    const std::string_view extension = FileExtension(rendering.format);
+    std::filesystem::path path;
+    std::string failure;
+    for (std::size_t attempt = 0; attempt < kMaxNameTries; ++attempt) {
+      path = ReservePath(used_, result_.folder, base, extension);
+      path += std::string(extension);
+      switch (writer_->Place(path.filename().string(), rendering.content, failure)) {
+        case PlaceOutcome::Written:
+          ++result_.written;
+          return;
+        case PlaceOutcome::AlreadyThere:
+          ++result_.alreadyThere;
+          return;
+        case PlaceOutcome::NameTaken:
+          continue;
+        case PlaceOutcome::Failed:
+          CountFailure(path, failure);
+          return;
+      }
     }
-    return RenderTxt(mail);
+    CountFailure(path, "no free name");
+  }
+
+  void CountFailure(const std::filesystem::path& path, const std::string& reason) {
+    if (result_.failed == 0) result_.firstFailure = path.string() + ": " + reason;
+    ++result_.failed;
   }
 
   void Report() {
@@ -114,11 +157,19 @@ class SaveRun {
       observer_.OnMessage(u"The source could not be opened:\r\n" + Utf8ToUtf16(sourceName_) +
                           u"\r\nThe mails were saved as text.");
     }
+    if (result_.savedAsText > 0) {
+      observer_.OnMessage(NumberText(result_.savedAsText) +
+                          u" mails could not be read back from the source and were saved as "
+                          u"text.");
+    }
     if (result_.failed > 0) {
       observer_.OnMessage(NumberText(result_.failed) + u" mails could not be saved.\r\n" +
                           Utf8ToUtf16(result_.firstFailure));
     }
-    observer_.OnMessage(u"Saved " + NumberText(result_.written) + u" mails!");
+    std::u16string saved = u"Saved " + NumberText(result_.written) + u" mails!";
+    if (result_.alreadyThere > 0)
+      saved += u"\r\n" + NumberText(result_.alreadyThere) + u" mails were already in the folder.";
+    observer_.OnMessage(saved);
   }
 
   SaveRunResult Finish() {
@@ -133,6 +184,8 @@ class SaveRun {
   DataSource source_;
   std::string sourceName_;
   UsedNameSet used_;
+  std::vector<std::filesystem::path> madeFolders_;
+  std::optional<MailFileWriter> writer_;
   SaveRunResult result_;
 };
 

@@ -1,10 +1,14 @@
 // A save run: writes every mail of a folder into a folder on disk, one file per mail, on a worker
-// thread of its own, polling the stop flag before each mail.
+// thread of its own, polling the stop flag before each mail. It never replaces or changes a file
+// that is there: a mail whose file is already there byte for byte is not written again (so a
+// run repeated into the same folder writes nothing new), and a name held by another file makes
+// the mail take the next free "_N" name.
 #pragma once
 
 #include <cstddef>
 #include <filesystem>
 #include <string>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -24,7 +28,8 @@ class SaveRunObserver {
   virtual void OnProgressPosition(std::size_t index) { (void)index; }
   virtual void OnStatusText(const std::u16string& text) { (void)text; }
   // A message for the user (a message box with OK): "Create directory unsuccessfully!\r\n%s",
-  // "Saved %d mails!", and the reports of failures.
+  // "Saved %d mails!" (with "\r\n%d mails were already in the folder." when some were), and the
+  // reports of failures.
   virtual void OnMessage(const std::u16string& text) { (void)text; }
   // Sent at the end of every run.
   virtual void OnRunFinished() {}
@@ -34,22 +39,29 @@ struct SaveRunRequest {
   SaveFormat format = SaveFormat::Eml;
   std::u16string folderName = u"Mail Box";  // the subfolder written into targetFolder
   std::vector<MailRecordPtr> mails;         // in found order
-  std::filesystem::path targetFolder;       // the folder the user chose
+  std::filesystem::path targetFolder;       // the folder the user chose; it must exist
   bool skipDuplicates = false;              // save each message once
 };
 
 struct SaveRunResult {
-  bool folderCreated = false;
-  bool sourceOpened = false;     // false: EML content fell back to the TXT rendering
+  bool folderCreated = false;    // the folder is there to write into (made by this run or not)
+  std::error_code folderError;   // why it could not be made
+  bool sourceOpened = false;     // false: every mail was saved as its TXT rendering
   std::size_t written = 0;       // files written whole
+  std::size_t alreadyThere = 0;  // mails whose file the folder held already, byte for byte
+  std::size_t savedAsText = 0;   // Eml mails that could not be read back: saved as .txt
   std::size_t failed = 0;        // files that could not be created or written
   std::string firstFailure;      // path and reason of the first failure
-  bool stopped = false;
+  bool stopped = false;          // the stop flag ended the run before its last mail
   std::filesystem::path folder;  // targetFolder / folderName
 };
 
 // Runs on the calling thread. Clears status.stopRequested at its start and
 // status.unsavedMails when writing starts.
+//
+// A stop never leaves a cut file: a mail whose reading back from the source was cut short by it
+// is not written (nor counted); a file being written is finished. A run that wrote nothing takes
+// away the folder it made.
 SaveRunResult RunSave(const SaveRunRequest& request, ScanStatus& status, SaveRunObserver& observer);
 
 std::thread StartSaveRun(SaveRunRequest request, ScanStatus& status, SaveRunObserver& observer);

@@ -58,8 +58,9 @@ BackendOpening OpenLinuxFile(const std::string& path) {
   if (path.find('\0') != std::string::npos) return {nullptr, ErrorText(EINVAL)};
 
   // Read-only, always: nothing may ever write to the medium being recovered, and a read-only
-  // image file must open.
-  const int descriptor = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  // image file must open. Without O_NONBLOCK a pipe with no writer would hold the open forever
+  // before it could be refused; files and disks read the same either way.
+  const int descriptor = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (descriptor < 0) return {nullptr, ErrorText(errno)};
 
   struct stat status {};
@@ -71,6 +72,13 @@ BackendOpening OpenLinuxFile(const std::string& path) {
   if (S_ISDIR(status.st_mode)) {
     ::close(descriptor);
     return {nullptr, ErrorText(EISDIR)};
+  }
+
+  // A pipe, a socket or a character device (/dev/zero, a terminal) has no size to scan up to
+  // and cannot be read back at a mail's position for a save.
+  if (!S_ISREG(status.st_mode) && !S_ISBLK(status.st_mode)) {
+    ::close(descriptor);
+    return {nullptr, kSizeUnknownError};
   }
 
   std::uint64_t sizeBytes = 0;

@@ -1,5 +1,8 @@
 #include "source/source_name.h"
 
+#include <filesystem>
+#include <system_error>
+
 namespace quillon {
 
 namespace {
@@ -27,6 +30,15 @@ SourceNameForm ClassifySourceName(std::string_view name) {
     return {SourceNameKind::WholeDisk, index};
   }
   return {SourceNameKind::Other};
+}
+
+std::string ResolveSourceName(const std::string& name) {
+  if (name.find('/') != std::string::npos) return name;
+  // A folder of that name is no source; the device of that name may well be.
+  std::error_code error;
+  const std::filesystem::file_status status = std::filesystem::status(name, error);
+  if (std::filesystem::exists(status) && !std::filesystem::is_directory(status)) return "./" + name;
+  return name;
 }
 
 }  // namespace quillon

@@ -2,6 +2,7 @@
 // the same on every operating system; only what an "other" name opens differs.
 #pragma once
 
+#include <string>
 #include <string_view>
 
 namespace quillon {
@@ -19,5 +20,11 @@ struct SourceNameForm {
 };
 
 SourceNameForm ClassifySourceName(std::string_view name);
+
+// What a name the user typed (on the command line or when starting the window) means: a bare
+// name means a device under /dev to the back end, but a user who types the name of a file in the
+// current folder means that file (not a folder), which becomes "./name". Every other name stays as
+// given.
+std::string ResolveSourceName(const std::string& name);
 
 }  // namespace quillon

@@ -18,7 +18,7 @@ in a trailing partial sector):
 Finally a mail with a 5 MB attachment and no X-Attachment line (its window is 512 KiB) must come
 back whole, and the command line must hold: `quillon show` prints exactly what `quillon save`
 writes, a missing --out folder is made, an index out of range and a folder that cannot be made
-fail with exit status 1.
+fail with exit status 1 (the latter naming the folder and the system's reason).
 
 The saved files are mapped to the scanned mails by their contents: the expected bytes of every
 mail are looked up among the saved files, a mail inside another mail (or a false find of the
@@ -564,7 +564,8 @@ def check_command_line(options, binary, corpus, scratch):
     blocked.mkdir()
     (blocked / "Mail Box").write_bytes(b"a file where the folder belongs")
     code, stdout, stderr = run([binary, "save", image, "--strict", "--out", blocked])
-    expect(code == 1 and "Create directory unsuccessfully!" in stderr and b"Saved" not in stdout,
+    expect(code == 1 and f"cannot create {blocked / 'Mail Box'}: Not a directory" in stderr
+           and b"Saved" not in stdout,
            f"save into a folder that cannot be made: exit {code}, {stderr.strip()!r}")
     if not failures:
         print(f"  {len(records)} mails: show equals save, out-of-range and blocked folders fail")

@@ -83,7 +83,7 @@ INSTANTIATE_TEST_SUITE_P(
         AttachmentRow{"PathInTheName",
                       MailWith("Content-Type: application/octet-stream; name=\"../../.bashrc\"\n\n"
                                "x\n"),
-                      u".. .. .bashrc", "x", true},
+                      u"_. .. .bashrc", "x", true},
         AttachmentRow{"NamelessImage",
                       MailWith("Content-Type: image/gif\nContent-Transfer-Encoding: base64\n\n"
                                "R0lGODlh\n"),

@@ -1,7 +1,10 @@
 #include "source/linux_file_backend.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
+#include <cstring>
+#include <filesystem>
 #include <string>
 
 #include "source/source_test_files.h"
@@ -49,6 +52,32 @@ TEST(LinuxFileBackendTest, RegularFileIsAsLargeAsItsLengthAndReadsAtOffsets) {
   EXPECT_EQ(buffer[499], test::PatternByte(1499));
   EXPECT_EQ(opening.backend->ReadAt(buffer, 600, 1500), 0);
 }
+
+// Sources without a size: nothing to scan up to, and no mail to read back at its position. A
+// pipe without a writer must be refused at once rather than hold the open.
+struct SizelessRow {
+  const char* label;
+  std::string path;  // "@" stands for the test's temporary directory
+};
+
+class SizelessSourceTest : public testing::TestWithParam<SizelessRow> {};
+
+TEST_P(SizelessSourceTest, IsRefusedWithTheReason) {
+  test::TemporaryDirectory directory;
+  ASSERT_EQ(::mkfifo((directory.path() / "pipe").c_str(), 0600), 0) << std::strerror(errno);
+  std::string path = GetParam().path;
+  if (const auto at = path.find('@'); at != std::string::npos)
+    path.replace(at, 1, directory.path().string());
+  const BackendOpening opening = OpenLinuxFile(path);
+  EXPECT_EQ(opening.backend, nullptr);
+  EXPECT_EQ(opening.error, kSizeUnknownError);
+}
+
+INSTANTIATE_TEST_SUITE_P(Kinds, SizelessSourceTest,
+                         testing::Values(SizelessRow{"PipeWithoutWriter", "@/pipe"},
+                                         SizelessRow{"Zero", "/dev/zero"},
+                                         SizelessRow{"Null", "/dev/null"}),
+                         test::RowLabel());
 
 }  // namespace
 }  // namespace quillon

@@ -49,7 +49,8 @@ class RecordingListener final : public ScanListener, public SaveRunListener {
 
  private:
   void Note(const QString& call) {
-    allOnMainThread = allOnMainThread && QThread::currentThread() == qApp->thread();
+    allOnMainThread =
+        allOnMainThread && QThread::currentThread() == QCoreApplication::instance()->thread();
     calls << call;
   }
 };

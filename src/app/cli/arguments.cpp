@@ -1,11 +1,60 @@
 #include "app/cli/arguments.h"
 
+#include <array>
 #include <charconv>
-#include <filesystem>
+#include <string_view>
+
+#include "source/source_name.h"
+#include "text/code_page.h"
 
 namespace quillon {
 
 namespace {
+
+enum Command : unsigned { kScan = 1, kSave = 2, kShow = 4, kEvery = kScan | kSave | kShow };
+
+struct OptionRule {
+  std::string_view name;
+  unsigned commands;
+};
+
+constexpr std::array<OptionRule, 12> kOptions = {{
+    {"--help", kEvery},
+    {"--start-sector", kEvery},
+    {"--sectors", kEvery},
+    {"--strict", kEvery},
+    {"--hash", kEvery},
+    {"--codepage", kEvery},
+    {"--json", kScan},
+    {"--out", kSave},
+    {"--format", kSave},
+    {"--skip-duplicates", kSave},
+    {"--index", kShow},
+    {"--txt", kShow},
+}};
+
+unsigned CommandBit(std::string_view command) {
+  if (command == "scan") return kScan;
+  if (command == "save") return kSave;
+  if (command == "show") return kShow;
+  return 0;
+}
+
+std::string CommandsOf(unsigned commands) {
+  std::string names;
+  for (const std::string_view command : {"scan", "save", "show"}) {
+    if ((commands & CommandBit(command)) == 0) continue;
+    if (!names.empty()) names += " and ";
+    names += command;
+  }
+  return names;
+}
+
+const OptionRule* FindOption(std::string_view word) {
+  for (const OptionRule& rule : kOptions)
+    if (rule.name == word) return &rule;
+  return nullptr;
+}
 
 bool ParseNumber(const std::string& text, std::uint64_t& value) {
   const char* end = text.data() + text.size();
@@ -15,15 +64,6 @@ bool ParseNumber(const std::string& text, std::uint64_t& value) {
 
 }  // namespace
 
-std::string ResolveSourceName(const std::string& name) {
-  // A bare name means a device under /dev to the data source; a user who types the name of a
-  // file in the current folder means that file.
-  if (name.find('/') != std::string::npos) return name;
-  std::error_code error;
-  if (std::filesystem::is_regular_file(name, error)) return "./" + name;
-  return name;
-}
-
 bool ParseArguments(const std::vector<std::string>& words, Arguments& arguments,
                     std::string& error) {
   if (words.empty()) {
@@ -31,7 +71,8 @@ bool ParseArguments(const std::vector<std::string>& words, Arguments& arguments,
     return false;
   }
   arguments.command = words[0];
-  if (arguments.command != "scan" && arguments.command != "save" && arguments.command != "show") {
+  const unsigned command = CommandBit(arguments.command);
+  if (command == 0) {
     error = "unknown command '" + arguments.command + "'";
     return false;
   }
@@ -56,7 +97,27 @@ bool ParseArguments(const std::vector<std::string>& words, Arguments& arguments,
       out = parsed;
       return true;
     };
-    if (word == "--json") {
+
+    if (word == "-h") {
+      arguments.help = true;
+      continue;
+    }
+    if (word.size() > 1 && word[0] == '-') {
+      const OptionRule* rule = FindOption(word);
+      if (!rule) {
+        error = "unknown option '" + word + "'";
+        return false;
+      }
+      if ((rule->commands & command) == 0) {
+        error = word + " is an option of " + CommandsOf(rule->commands) + ", not of " +
+                arguments.command;
+        return false;
+      }
+    }
+
+    if (word == "--help") {
+      arguments.help = true;
+    } else if (word == "--json") {
       arguments.json = true;
     } else if (word == "--txt") {
       arguments.txt = true;
@@ -70,6 +131,10 @@ bool ParseArguments(const std::vector<std::string>& words, Arguments& arguments,
       if (!number(arguments.startSector)) return false;
     } else if (word == "--sectors") {
       if (!number(arguments.sectors)) return false;
+      if (*arguments.sectors == 0) {
+        error = "--sectors needs a number from 1 on: 0 sectors hold no mail";
+        return false;
+      }
     } else if (word == "--index") {
       if (!number(arguments.index)) return false;
     } else if (word == "--codepage") {
@@ -77,6 +142,11 @@ bool ParseArguments(const std::vector<std::string>& words, Arguments& arguments,
       if (!number(page)) return false;
       if (*page == 0 || *page > 65535) {
         error = "--codepage needs a code page number between 1 and 65535";
+        return false;
+      }
+      if (!IsCodePageAvailable(static_cast<int>(*page))) {
+        error = "--codepage " + std::to_string(*page) +
+                ": no converter on this machine supports that code page";
         return false;
       }
       arguments.codePage = static_cast<int>(*page);
@@ -88,8 +158,10 @@ bool ParseArguments(const std::vector<std::string>& words, Arguments& arguments,
         error = "--format takes eml or txt";
         return false;
       }
-    } else if (word.size() > 1 && word[0] == '-' && word != "-") {
-      error = "unknown option '" + word + "'";
+    } else if (word == "-") {
+      error =
+          "a source cannot be read from standard input ('-'): its size cannot be known; copy "
+          "the stream into an image file first";
       return false;
     } else if (arguments.source.empty()) {
       arguments.source = word;
@@ -98,6 +170,7 @@ bool ParseArguments(const std::vector<std::string>& words, Arguments& arguments,
       return false;
     }
   }
+  if (arguments.help) return true;
   if (arguments.source.empty()) {
     error = "no source given";
     return false;

@@ -1,4 +1,5 @@
-// The command line's arguments: a command word, one positional source, and options.
+// The command line's arguments: a command word, one positional source, and the options that
+// belong to that command.
 #pragma once
 
 #include <cstdint>
@@ -11,6 +12,7 @@ namespace quillon {
 struct Arguments {
   std::string command;  // "scan", "save", "show"
   std::string source;
+  bool help = false;  // --help after the command: print the usage and do nothing else
   bool json = false;
   bool txt = false;
   bool strict = false;
@@ -24,10 +26,10 @@ struct Arguments {
   std::string format = "eml";
 };
 
-// A bare file name in the current folder becomes "./name"; every other name stays as given.
-std::string ResolveSourceName(const std::string& name);
-
-// Parses argv[1..]. On a usage error returns false with `error` set.
+// Parses argv[1..]. On a usage error returns false with `error` naming the problem: an unknown
+// command or option, an option of another command, a missing or malformed value, --sectors 0,
+// a code page no converter on this machine supports, standard input ("-") as the source. The
+// source name is resolved as ResolveSourceName does.
 [[nodiscard]] bool ParseArguments(const std::vector<std::string>& words, Arguments& arguments,
                                   std::string& error);
 

@@ -1,5 +1,7 @@
 #include "app/cli/progress_reporter.h"
 
+#include <unistd.h>
+
 #include <cstdio>
 
 #include "text/code_page.h"
@@ -13,6 +15,10 @@ constexpr int kBarWidth = 30;
 
 ProgressReporter::ProgressReporter(bool enabled)
     : enabled_(enabled), started_(std::chrono::steady_clock::now()) {}
+
+bool ProgressReporter::StderrIsTerminal() {
+  return ::isatty(STDERR_FILENO) == 1;
+}
 
 void ProgressReporter::OnProgressRange(std::uint64_t totalSectors) {
   total_ = totalSectors;

@@ -13,6 +13,7 @@ namespace quillon {
 class ProgressReporter final : public ScanObserver {
  public:
   explicit ProgressReporter(bool enabled);
+  static bool StderrIsTerminal();
   void OnProgressRange(std::uint64_t totalSectors) override;
   void OnProgressPosition(std::uint64_t sector) override;
   void OnStatusText(const std::u16string& text) override;
@@ -21,6 +22,10 @@ class ProgressReporter final : public ScanObserver {
   // Progress of a save run: "Saving [name]" and the count.
   void ShowSaving(std::size_t done, std::size_t total, const std::u16string& text);
   void Clear();
+
+  // The last position and range reported, for a run's closing words.
+  std::uint64_t Position() const { return position_; }
+  std::uint64_t Total() const { return total_; }
 
  private:
   void Draw(bool force);

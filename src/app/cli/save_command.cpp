@@ -1,8 +1,5 @@
 #include "app/cli/save_command.h"
 
-#include <unistd.h>
-
-#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -11,6 +8,9 @@
 
 #include "app/cli/progress_reporter.h"
 #include "app/cli/scan_command.h"
+#include "app/cli/standard_output.h"
+#include "app/cli/stop_signals.h"
+#include "output/folder_making.h"
 #include "output/save_run.h"
 #include "scan/found_mails.h"
 #include "text/code_page.h"
@@ -18,13 +18,6 @@
 namespace quillon {
 
 namespace {
-
-// Ctrl-C during the save asks the run to stop after the mail in progress.
-std::atomic<bool>* interruptFlag = nullptr;
-
-extern "C" void OnSaveInterrupt(int) {
-  if (interruptFlag) interruptFlag->store(true);
-}
 
 // Message texts use CR LF between their lines, as a message box does; a terminal wants LF.
 std::string TerminalText(const std::u16string& text) {
@@ -40,9 +33,15 @@ std::string TerminalText(const std::u16string& text) {
 
 class CommandLineSaveObserver final : public SaveRunObserver {
  public:
-  explicit CommandLineSaveObserver(ProgressReporter& progress) : progress_(progress) {}
+  CommandLineSaveObserver(ProgressReporter& progress, const StopSignals& signals,
+                          ScanStatus& status)
+      : progress_(progress), signals_(signals), status_(status) {}
 
-  void OnProgressRange(std::size_t mailCount) override { total_ = mailCount; }
+  void OnProgressRange(std::size_t mailCount) override {
+    total_ = mailCount;
+    // The run clears the stop flag as it starts; a signal that came before must still count.
+    if (signals_.Caught() != 0) status_.stopRequested = true;
+  }
   void OnProgressPosition(std::size_t index) override { position_ = index; }
   void OnStatusText(const std::u16string& text) override {
     progress_.ShowSaving(position_, total_, text);
@@ -53,10 +52,16 @@ class CommandLineSaveObserver final : public SaveRunObserver {
 
  private:
   ProgressReporter& progress_;
+  const StopSignals& signals_;
+  ScanStatus& status_;
   std::size_t total_ = 0;
   std::size_t position_ = 0;
   std::vector<std::u16string> messages_;
 };
+
+void ReportFolderFailure(const std::filesystem::path& folder, std::error_code error) {
+  std::fprintf(stderr, "quillon: cannot create %s: %s\n", folder.c_str(), error.message().c_str());
+}
 
 }  // namespace
 
@@ -65,23 +70,24 @@ int RunSaveCommand(const Arguments& arguments) {
     std::fputs("quillon: save needs --out DIR\nTry 'quillon --help'.\n", stderr);
     return 2;
   }
-  // A folder named on the command line is made with its parents; only the "Mail Box" level is
-  // the run's own.
-  const std::filesystem::path target(arguments.outputFolder);
-  std::error_code error;
-  std::filesystem::create_directories(target, error);
-  if (!std::filesystem::is_directory(target, error)) {
-    std::fprintf(stderr, "quillon: cannot create %s: %s\n", arguments.outputFolder.c_str(),
-                 error ? error.message().c_str() : "not a folder");
-    return 1;
+  ScanStatus status;
+  StopSignals signals(status.stopRequested);
+  StandardOutput output;
+  FoundMails mails;
+  ProgressReporter progress(ProgressReporter::StderrIsTerminal());
+  if (const int failed = ScanForCommand(arguments, status, mails, progress)) return failed;
+  if (const int signal = signals.Caught()) {
+    ReportStoppedScan(signal, mails.Count(), progress, "; nothing was saved");
+    return ExitStatusForSignal(signal);
   }
 
-  ScanStatus status;
-  FoundMails mails;
-  if (!ScanForCommand(arguments, status, mails)) return 1;
-  if (status.stopRequested) {
-    std::fputs("quillon: interrupted; nothing was saved\n", stderr);
-    return 130;
+  // A folder named on the command line is made with its parents, only now that there is
+  // something to put into it; only the "Mail Box" level is the run's own.
+  const std::filesystem::path target(arguments.outputFolder);
+  std::vector<std::filesystem::path> madeFolders;
+  if (const std::error_code error = MakeFolders(target, madeFolders)) {
+    ReportFolderFailure(target, error);
+    return 1;
   }
 
   SaveRunRequest request;
@@ -90,29 +96,35 @@ int RunSaveCommand(const Arguments& arguments) {
   request.targetFolder = target;
   request.skipDuplicates = arguments.skipDuplicates;
 
-  ProgressReporter progress(::isatty(STDERR_FILENO) == 1);
-  CommandLineSaveObserver observer(progress);
-  interruptFlag = &status.stopRequested;
-  struct sigaction action = {};
-  action.sa_handler = OnSaveInterrupt;
-  struct sigaction previous = {};
-  sigaction(SIGINT, &action, &previous);
+  CommandLineSaveObserver observer(progress, signals, status);
   const SaveRunResult result = RunSave(request, status, observer);
-  sigaction(SIGINT, &previous, nullptr);
-  interruptFlag = nullptr;
   progress.Clear();
+  if (result.written == 0) RemoveEmptyMadeFolders(madeFolders);
 
+  if (!result.folderCreated && !request.mails.empty()) {
+    // The window's message names no reason; a terminal user wants the system's.
+    ReportFolderFailure(result.folder, result.folderError);
+    return 1;
+  }
   // The final count goes to stdout; every other message is a warning or an error.
   const std::u16string savedPrefix = u"Saved ";
   for (const std::u16string& message : observer.Messages()) {
-    const bool count = message.rfind(savedPrefix, 0) == 0;
-    std::fprintf(count ? stdout : stderr, "%s\n", TerminalText(message).c_str());
+    if (message.rfind(savedPrefix, 0) == 0) {
+      output.Write(TerminalText(message) + "\n");
+    } else {
+      std::fprintf(stderr, "%s\n", TerminalText(message).c_str());
+    }
   }
-  if (request.mails.empty()) std::puts("Saved 0 mails!");
-  std::fflush(stdout);
+  if (request.mails.empty()) output.Write("Saved 0 mails!\n");
+  const bool written = output.Finish();
 
-  if (!result.folderCreated && !request.mails.empty()) return 1;
-  if (result.stopped) return 130;
+  if (const int signal = signals.Caught()) {
+    std::fprintf(stderr, "quillon: stopped by %s after saving %zu of %zu mails\n",
+                 SignalName(signal), result.written + result.alreadyThere, request.mails.size());
+    if (!written) (void)output.ReportFailure();
+    return ExitStatusForSignal(signal);
+  }
+  if (!written) return output.ReportFailure();
   return result.failed > 0 ? 1 : 0;
 }
 

@@ -1,31 +1,30 @@
 #include "app/cli/scan_command.h"
 
-#include <unistd.h>
-
 #include <algorithm>
-#include <csignal>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "app/cli/hash_report.h"
-#include "app/cli/progress_reporter.h"
 #include "app/cli/record_output.h"
+#include "app/cli/standard_output.h"
 #include "scan/scan_driver.h"
+#include "source/data_source.h"
 
 namespace quillon {
 
 namespace {
-
-// Ctrl-C asks the running scan to stop; the signal handler can only reach it through this.
-std::atomic<bool>* interruptFlag = nullptr;
-
-extern "C" void OnInterrupt(int) {
-  if (interruptFlag) interruptFlag->store(true);
-}
-
+constexpr std::size_t kOutputBatchBytes = 1 << 16;
 }  // namespace
 
-bool ScanForCommand(const Arguments& arguments, ScanStatus& status, FoundMails& mails) {
+int ScanForCommand(const Arguments& arguments, ScanStatus& status, FoundMails& mails,
+                   ProgressReporter& progress) {
+  DataSource source;
+  if (!source.Open(arguments.source)) {
+    std::fprintf(stderr, "quillon: cannot open %s: %s\n", arguments.source.c_str(),
+                 source.LastError().c_str());
+    return 1;
+  }
   ScanOptions options;
   if (arguments.startSector) options.startSector = *arguments.startSector;
   if (arguments.sectors) options.sectorCount = *arguments.sectors;
@@ -33,56 +32,70 @@ bool ScanForCommand(const Arguments& arguments, ScanStatus& status, FoundMails& 
   SourceDigest digest({DigestAlgorithm::Sha256, DigestAlgorithm::Md5});
   if (arguments.hash) options.digest = &digest;
 
-  ProgressReporter progress(::isatty(STDERR_FILENO) == 1);
-  interruptFlag = &status.stopRequested;
-  struct sigaction action = {};
-  action.sa_handler = OnInterrupt;
-  struct sigaction previous = {};
-  sigaction(SIGINT, &action, &previous);
-  const ScanResult result = RunScanOfSource(arguments.source, options, status, mails, progress);
-  sigaction(SIGINT, &previous, nullptr);
-  interruptFlag = nullptr;
-
-  if (!result.opened) {
-    std::fprintf(stderr, "quillon: cannot open %s: %s\n", arguments.source.c_str(),
-                 result.error.c_str());
-    return false;
+  const std::uint64_t total = source.TotalSectors();
+  if (options.startSector > 0 && options.startSector >= total) {
+    std::fprintf(stderr,
+                 "quillon: --start-sector %llu lies past the end of %s, which has %llu sectors "
+                 "(0 to %llu)\nTry 'quillon --help'.\n",
+                 static_cast<unsigned long long>(options.startSector), arguments.source.c_str(),
+                 static_cast<unsigned long long>(total),
+                 static_cast<unsigned long long>(total > 0 ? total - 1 : 0));
+    return 2;
   }
+  const std::vector<SectorRange> unreadable = RunScan(source, options, status, mails, progress);
   if (arguments.hash) {
-    const std::uint64_t first = std::min(options.startSector * kSectorSize, result.sizeBytes);
-    const std::uint64_t asked = options.sectorCount > result.sizeBytes / kSectorSize
-                                    ? result.sizeBytes
+    const std::uint64_t sizeBytes = source.SizeBytes();
+    const std::uint64_t first = std::min(options.startSector * kSectorSize, sizeBytes);
+    const std::uint64_t asked = options.sectorCount > sizeBytes / kSectorSize
+                                    ? sizeBytes
                                     : options.sectorCount * kSectorSize;
     const HashedScan hashed{digest.Finish(),     first,
-                            digest.BytesAdded(), std::min(result.sizeBytes, first + asked),
-                            result.sizeBytes,    result.facts.storedHashes};
+                            digest.BytesAdded(), std::min(sizeBytes, first + asked),
+                            sizeBytes,           source.Facts().storedHashes};
     std::fputs(HashReportText(hashed).c_str(), stderr);
   }
   std::size_t damaged = 0;
   for (const MailRecordPtr& record : mails.Snapshot()) damaged += record->damaged ? 1 : 0;
-  std::fputs(UnreadableSummary(result.unreadable, damaged).c_str(), stderr);
-  return true;
+  std::fputs(UnreadableSummary(unreadable, damaged).c_str(), stderr);
+  return 0;
+}
+
+void ReportStoppedScan(int signal, std::size_t mailCount, const ProgressReporter& progress,
+                       const char* consequence) {
+  std::fprintf(stderr, "quillon: stopped by %s after %zu mails, at sector %llu of %llu%s\n",
+               SignalName(signal), mailCount, static_cast<unsigned long long>(progress.Position()),
+               static_cast<unsigned long long>(progress.Total()), consequence);
 }
 
 int RunScanCommand(const Arguments& arguments) {
   ScanStatus status;
+  StopSignals signals(status.stopRequested);
+  StandardOutput output;
   FoundMails mails;
-  if (!ScanForCommand(arguments, status, mails)) return 1;
+  ProgressReporter progress(ProgressReporter::StderrIsTerminal());
+  if (const int failed = ScanForCommand(arguments, status, mails, progress)) return failed;
 
+  // Everything found so far is printed, also after a stop: the lines are whole either way.
   const auto records = mails.Snapshot();
   std::string out;
   if (!arguments.json) out += TableHeading();
   for (std::size_t i = 0; i < records.size(); ++i) {
     out += arguments.json ? RecordJson(*records[i], i + 1) + "\n" : TableRow(*records[i], i + 1);
-    if (out.size() > 1 << 16) {
-      std::fwrite(out.data(), 1, out.size(), stdout);
+    if (out.size() > kOutputBatchBytes) {
+      output.Write(out);
       out.clear();
     }
   }
   if (!arguments.json) out += "Found " + std::to_string(records.size()) + " Mails\n";
-  std::fwrite(out.data(), 1, out.size(), stdout);
-  std::fflush(stdout);
-  return 0;
+  output.Write(out);
+  const bool written = output.Finish();
+
+  if (const int signal = signals.Caught()) {
+    ReportStoppedScan(signal, records.size(), progress, "");
+    if (!written) (void)output.ReportFailure();
+    return ExitStatusForSignal(signal);
+  }
+  return written ? 0 : output.ReportFailure();
 }
 
 }  // namespace quillon

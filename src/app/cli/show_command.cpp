@@ -3,7 +3,10 @@
 #include <cstdio>
 #include <string>
 
+#include "app/cli/progress_reporter.h"
 #include "app/cli/scan_command.h"
+#include "app/cli/standard_output.h"
+#include "app/cli/stop_signals.h"
 #include "output/mail_rendering.h"
 #include "scan/found_mails.h"
 #include "scan/scan_status.h"
@@ -16,11 +19,14 @@ int RunShowCommand(const Arguments& arguments) {
     return 2;
   }
   ScanStatus status;
+  StopSignals signals(status.stopRequested);
+  StandardOutput output;
   FoundMails mails;
-  if (!ScanForCommand(arguments, status, mails)) return 1;
-  if (status.stopRequested) {
-    std::fputs("quillon: interrupted\n", stderr);
-    return 130;
+  ProgressReporter progress(ProgressReporter::StderrIsTerminal());
+  if (const int failed = ScanForCommand(arguments, status, mails, progress)) return failed;
+  if (const int signal = signals.Caught()) {
+    ReportStoppedScan(signal, mails.Count(), progress, "; nothing was shown");
+    return ExitStatusForSignal(signal);
   }
 
   const std::uint64_t index = *arguments.index;
@@ -33,16 +39,19 @@ int RunShowCommand(const Arguments& arguments) {
   const MailRecordPtr record = mails.At(static_cast<std::size_t>(index - 1));
   const std::string text =
       arguments.txt ? RenderTxt(*record) : RenderEml(*record, nullptr, &status.stopRequested);
+  // A stop while the mail was read back may have cut it anywhere: print nothing rather than a
+  // part.
+  if (const int signal = signals.Caught()) {
+    std::fprintf(stderr, "quillon: stopped by %s; nothing was shown\n", SignalName(signal));
+    return ExitStatusForSignal(signal);
+  }
   if (text.empty()) {
     std::fprintf(stderr, "quillon: mail %llu cannot be read back from %s\n",
                  static_cast<unsigned long long>(index), record->sourceName.c_str());
     return 1;
   }
-  if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size() || std::fflush(stdout) != 0) {
-    std::fputs("quillon: cannot write to standard output\n", stderr);
-    return 1;
-  }
-  return 0;
+  output.Write(text);
+  return output.Finish() ? 0 : output.ReportFailure();
 }
 
 }  // namespace quillon

@@ -1,12 +1,14 @@
 // quillon-gui [SOURCE] [--screenshot FILE [--select ROW]] | --guide-path
 //
-// Without a source the window opens the data-source dialog by itself; with one it scans it at
-// once. --screenshot renders the window once the scan has ended and the first mail (or mail ROW,
-// counted from 1) is previewed, writes it as a PNG and exits (works without a display under
-// QT_QPA_PLATFORM=offscreen). --guide-path prints the user guide that Help opens (exit status 1
-// when it is missing), so that an installed or unpacked program can be checked for its data.
+// Without a source the window opens the data-source dialog by itself; with one (named as on the
+// command line) it scans it at once. --screenshot renders the window once the scan has ended and
+// the first mail (or mail ROW, counted from 1) is previewed, writes it as a PNG and exits (works
+// without a display under QT_QPA_PLATFORM=offscreen); a picture that cannot be written makes the
+// exit status 1. --guide-path prints the user guide that Help opens (exit status 1 when it is
+// missing), so that an installed or unpacked program can be checked for its data.
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QFile>
 #include <QFileInfo>
 #include <QTableView>
 #include <QTimer>
@@ -15,6 +17,7 @@
 #include <string>
 
 #include "ui/help_page.h"
+#include "source/source_name.h"
 #include "ui/look.h"
 #include "ui/main_window.h"
 #include "ui/prompts.h"
@@ -70,8 +73,12 @@ int main(int argc, char** argv) {
     std::fputs("quillon-gui: give at most one source\n", stderr);
     return 2;
   }
+  // The same name means the same source as on the command line: a file in the current folder
+  // wins over the device of that name under /dev.
   const std::string source =
-      positional.isEmpty() ? std::string() : positional.front().toStdString();
+      positional.isEmpty()
+          ? std::string()
+          : quillon::ResolveSourceName(QFile::encodeName(positional.front()).toStdString());
   const QString screenshotPath = parser.value(screenshotOption);
   if (!screenshotPath.isEmpty() && source.empty()) {
     std::fputs("quillon-gui: --screenshot needs a source to scan\n", stderr);
