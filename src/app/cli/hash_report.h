@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "scan/scan_driver.h"
 #include "scan/read/source_digest.h"
+#include "scan/scan_driver.h"
 
 namespace quillon {
 

@@ -5,11 +5,11 @@
 #include <string_view>
 #include <utility>
 
-#include "scan/lines/line_reader.h"
-#include "scan/read/block_header.h"
 #include "scan/body/html_text.h"
+#include "scan/lines/line_reader.h"
 #include "scan/lines/line_scan.h"
 #include "scan/lines/mime_header.h"
+#include "scan/read/block_header.h"
 #include "scan/read/unreadable_sectors.h"
 #include "text/ascii.h"
 #include "text/base64.h"
@@ -85,19 +85,6 @@ std::size_t EmptyLineLength(CarveBuffer buffer, std::size_t position) {
       buffer.data[position + 1] == '\n')
     return 2;
   return 0;
-}
-
-std::string CharsetFromHtml(std::string_view html) {
-  const std::string_view head = html.substr(0, 4096);
-  std::size_t at = FindNoCase(head, "charset=");
-  if (at == std::string_view::npos) return {};
-  at += 8;
-  while (at < head.size() && (head[at] == '"' || head[at] == '\'')) ++at;
-  std::size_t end = at;
-  while (end < head.size() && head[end] != '"' && head[end] != '\'' && head[end] != ';' &&
-         head[end] != '>' && head[end] != ' ' && head[end] != '/')
-    ++end;
-  return std::string(head.substr(at, end - at));
 }
 
 std::u16string ConvertText(std::string_view bytes, std::string_view charset) {

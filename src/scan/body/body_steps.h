@@ -11,8 +11,8 @@
 #include <utility>
 #include <vector>
 
-#include "scan/read/source_bytes.h"
 #include "scan/mail_record.h"
+#include "scan/source_bytes.h"
 
 namespace quillon {
 

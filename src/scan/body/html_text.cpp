@@ -3,6 +3,8 @@
 #include <array>
 #include <utility>
 
+#include "text/ascii.h"
+
 namespace quillon {
 
 namespace {
@@ -122,6 +124,19 @@ std::u16string HtmlToPlainText(std::u16string_view html) {
   }
   while (!out.empty() && out.back() == u' ') out.pop_back();
   return out;
+}
+
+std::string CharsetFromHtml(std::string_view html) {
+  const std::string_view head = html.substr(0, 4096);
+  std::size_t at = FindNoCase(head, "charset=");
+  if (at == std::string_view::npos) return {};
+  at += 8;
+  while (at < head.size() && (head[at] == '"' || head[at] == '\'')) ++at;
+  std::size_t end = at;
+  while (end < head.size() && head[end] != '"' && head[end] != '\'' && head[end] != ';' &&
+         head[end] != '>' && head[end] != ' ' && head[end] != '/')
+    ++end;
+  return std::string(head.substr(at, end - at));
 }
 
 }  // namespace quillon

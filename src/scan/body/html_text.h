@@ -9,4 +9,7 @@ namespace quillon {
 
 std::u16string HtmlToPlainText(std::u16string_view html);
 
+// The charset an HTML body names in its first 4096 bytes ("charset=..."); empty when none.
+std::string CharsetFromHtml(std::string_view html);
+
 }  // namespace quillon

@@ -4,8 +4,8 @@
 #include <cstring>
 #include <string_view>
 
-#include "scan/read/block_header.h"
 #include "scan/lines/header_text.h"
+#include "scan/read/block_header.h"
 #include "text/ascii.h"
 #include "text/encoded_words.h"
 

@@ -7,8 +7,8 @@
 #include <string>
 
 #include "scan/lines/header_text.h"
-#include "scan/read/source_bytes.h"
 #include "scan/lines/pending_mail.h"
+#include "scan/source_bytes.h"
 
 namespace quillon {
 

@@ -5,8 +5,9 @@
 #include <string_view>
 #include <utility>
 
-#include "scan/read/block_header.h"
 #include "scan/carve/record_building.h"
+#include "scan/read/block_header.h"
+#include "scan/source_position.h"
 #include "text/ascii.h"
 
 namespace quillon {
@@ -30,8 +31,9 @@ MailCarver::MailCarver(std::string sourceName, MailSink& sink, std::uint64_t sta
 void MailCarver::StartMail(std::uint64_t lineStart) {
   pending_.Empty();
   pending_.inMail = true;
-  pending_.startSector = lineStart / 512;
-  pending_.sectorOffset = static_cast<std::uint16_t>(lineStart % 512);
+  const SectorPosition start = SectorPositionOf(lineStart);
+  pending_.startSector = start.sector;
+  pending_.sectorOffset = start.offset;
   if (followed_) {
     // Only the multipart being followed is known to be open here; whether an earlier container
     // still is, nothing tells.
@@ -128,7 +130,7 @@ void MailCarver::Walk(CarveBuffer buffer, std::uint64_t walkEnd,
     }
 
     if (pending_.inMail) {
-      if (lineStart / 512 > pending_.startSector + kMaxHeaderGapSectors) pending_.Empty();
+      if (SectorOf(lineStart) > pending_.startSector + kMaxHeaderGapSectors) pending_.Empty();
       if (pending_.inMail && !pending_.accepted) {
         StripBlockHeader(buffer.data, buffer.size, buffer.base, p);
         if (ParseHeaderLine(buffer, p, pending_, skip) == HeaderLineResult::Accept)

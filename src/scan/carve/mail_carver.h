@@ -17,8 +17,8 @@
 #include "scan/body/body_steps.h"
 #include "scan/carve/header_parser.h"
 #include "scan/find/line_break_map.h"
-#include "scan/mail_record.h"
 #include "scan/lines/pending_mail.h"
+#include "scan/mail_record.h"
 
 namespace quillon {
 

@@ -4,8 +4,8 @@
 
 #include <string>
 
-#include "scan/mail_record.h"
 #include "scan/lines/pending_mail.h"
+#include "scan/mail_record.h"
 
 namespace quillon {
 

@@ -9,11 +9,13 @@
 #define QUILLON_HAVE_AVX 1  // AVX2 and AVX-512, chosen at run time
 #endif
 
+#include "scan/source_position.h"
+
 namespace quillon {
 
 namespace {
 
-constexpr std::uint64_t kSector = 512;
+constexpr std::uint64_t kSector = kSectorSize;
 
 // The colon of an anchor lies this far behind its first byte.
 constexpr std::size_t kColonDistance = 4;

@@ -3,10 +3,12 @@
 #include <algorithm>
 #include <bit>
 
+#include "scan/source_position.h"
+
 namespace quillon {
 
 namespace {
-constexpr std::uint64_t kSector = 512;
+constexpr std::uint64_t kSector = kSectorSize;
 }
 
 LineBreakMap::LineBreakMap(std::uint64_t start, std::uint64_t bytes)

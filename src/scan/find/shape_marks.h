@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "scan/find/line_break_map.h"
-#include "scan/read/source_bytes.h"
+#include "scan/source_bytes.h"
 
 namespace quillon {
 

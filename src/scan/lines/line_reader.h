@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "scan/read/source_bytes.h"
+#include "scan/source_bytes.h"
 
 namespace quillon {
 

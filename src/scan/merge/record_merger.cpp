@@ -5,10 +5,11 @@
 #include <string_view>
 #include <utility>
 
-#include "scan/shape/block_context.h"
-#include "scan/read/block_header.h"
 #include "scan/carve/record_building.h"
+#include "scan/read/block_header.h"
 #include "scan/read/unreadable_sectors.h"
+#include "scan/shape/block_context.h"
+#include "scan/shape/shape_body.h"
 
 namespace quillon {
 

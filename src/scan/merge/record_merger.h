@@ -12,8 +12,8 @@
 #include <unordered_set>
 #include <vector>
 
-#include "scan/found_mails.h"
 #include "scan/carve/mail_carver.h"
+#include "scan/found_mails.h"
 #include "scan/scan_observer.h"
 #include "scan/scan_status.h"
 #include "scan/shape/shape_scanner.h"

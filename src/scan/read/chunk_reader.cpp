@@ -4,7 +4,6 @@
 #include <chrono>
 #include <cstring>
 
-
 namespace quillon {
 
 namespace {

@@ -28,8 +28,8 @@
 
 #include "scan/find/line_break_map.h"
 #include "scan/find/shape_marks.h"
-#include "scan/read/source_bytes.h"
 #include "scan/read/unreadable_sectors.h"
+#include "scan/source_bytes.h"
 #include "source/data_source.h"
 #include "source/rescue_reader.h"
 #include "source/ring_memory.h"

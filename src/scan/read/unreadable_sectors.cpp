@@ -3,11 +3,13 @@
 #include <algorithm>
 #include <cstring>
 
+#include "scan/source_position.h"
+
 namespace quillon {
 
 namespace {
 
-constexpr std::uint64_t kBytesPerSector = 512;
+constexpr std::uint64_t kBytesPerSector = kSectorSize;
 
 }  // namespace
 

@@ -8,8 +8,8 @@
 #include <mutex>
 #include <vector>
 
-#include "scan/read/source_bytes.h"
 #include "scan/mail_record.h"
+#include "scan/source_bytes.h"
 #include "source/sector_ranges.h"
 
 namespace quillon {

@@ -5,9 +5,9 @@
 #include <vector>
 
 #include "scan/lines/line_reader.h"
+#include "scan/read/store_chain.h"
 #include "scan/reread/mail_reader_source.h"
 #include "scan/reread/mail_reader_window.h"
-#include "scan/read/store_chain.h"
 #include "text/ascii.h"
 
 namespace quillon::mail_reader {

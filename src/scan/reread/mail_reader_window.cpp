@@ -4,8 +4,9 @@
 #include <array>
 #include <cstring>
 
-#include "scan/read/block_header.h"
 #include "scan/lines/header_text.h"
+#include "scan/read/block_header.h"
+#include "scan/source_position.h"
 #include "text/ascii.h"
 
 namespace quillon::mail_reader {
@@ -194,8 +195,8 @@ std::uint64_t WindowLength(const MailRecord& record) {
       attachmentBytes = std::min<std::uint64_t>(
           attachmentBytes + static_cast<std::uint64_t>(attachment.size), kMaxRawBytes);
   }
-  const std::uint64_t length = (2 * attachmentBytes + kBaseWindow) / 512 * 512;
-  return std::min(length, kMaxRawBytes / 512 * 512);
+  const std::uint64_t length = WholeSectors(2 * attachmentBytes + kBaseWindow);
+  return std::min(length, WholeSectors(kMaxRawBytes));
 }
 
 void BlockHeaderCompactor::Append(const std::uint8_t* data, std::size_t size) {

@@ -12,6 +12,7 @@
 
 #include "scan/lines/header_text.h"
 #include "scan/mail_record.h"
+#include "scan/source_position.h"
 
 namespace quillon::mail_reader {
 
@@ -24,7 +25,7 @@ inline constexpr std::uint64_t kBaseWindow = 0x80000;
 // its first trace line (a Return-Path, a Delivered-To) are read too.
 inline constexpr std::uint64_t kLeadSectors = 2;
 // Raw bytes read for one mail at most: the longest mail kept plus the lead-in.
-inline constexpr std::uint64_t kMaxRawBytes = kMaxMailBytes + kLeadSectors * 512;
+inline constexpr std::uint64_t kMaxRawBytes = kMaxMailBytes + kLeadSectors * kSectorSize;
 
 // The bytes read first: ((2 * A + 512 KiB) / 512) * 512 with A the sum of the attachment sizes
 // the header block states. Attachments are sent base64-encoded, a third larger than their

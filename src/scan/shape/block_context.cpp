@@ -5,6 +5,7 @@
 
 #include "scan/read/block_header.h"
 #include "scan/read/store_chain.h"
+#include "scan/source_position.h"
 #include "text/ascii.h"
 
 namespace quillon {
@@ -71,13 +72,14 @@ BlockStart FindBlockStart(CarveBuffer buffer, std::size_t lineStart, std::size_t
     }
     if (IsMboxSeparator(line)) {
       // A separator that opens a sector, or follows zeros or binary bytes, opens a mailbox file.
-      const bool opensFile = (buffer.base + previous) % 512 == 0 || cutByNonText ||
+      const bool opensFile = IsSectorStart(buffer.base + previous) || cutByNonText ||
                              (previous == 0 && buffer.base == 0);
       return {current, Context::MboxSeparator, 0, opensFile, previous};
     }
     // A file that begins at a sector behind unrelated text shares its first line with it.
-    for (std::size_t sector = previous + 1 + (512 - (buffer.base + previous + 1) % 512) % 512;
-         sector < contentEnd; sector += 512) {
+    for (std::size_t sector =
+             static_cast<std::size_t>(SectorStartFrom(buffer.base + previous + 1) - buffer.base);
+         sector < contentEnd; sector += kSectorSize) {
       if (HeaderNameLength(line.substr(sector - previous)) > 0)
         return {sector, Context::MidLine, 0};
     }
@@ -132,9 +134,9 @@ bool StartsAMail(CarveBuffer buffer, const BlockStart& start, bool hasTrace) {
     case Context::MidLine:
     case Context::TextLine:
       // A file begins at a sector: what stands before it belongs to something else.
-      return absolute % 512 == 0;
+      return IsSectorStart(absolute);
     case Context::EmptyLine: {
-      if (absolute % 512 == 0 && hasTrace) return true;
+      if (IsSectorStart(absolute) && hasTrace) return true;
       // An attached message follows its part's headers; a forwarded one usually has no trace.
       if (!hasTrace) return false;
       if (start.emptyLineIndex == 0) return true;

@@ -9,7 +9,7 @@
 #include <string_view>
 
 #include "scan/lines/line_reader.h"
-#include "scan/read/source_bytes.h"
+#include "scan/source_bytes.h"
 
 namespace quillon {
 

@@ -10,12 +10,12 @@
 #include <cstdint>
 #include <vector>
 
-#include "scan/shape/block_context.h"
-#include "scan/read/source_bytes.h"
 #include "scan/find/shape_marks.h"
-#include "scan/mail_record.h"
 #include "scan/lines/pending_mail.h"
+#include "scan/mail_record.h"
 #include "scan/read/store_chain.h"
+#include "scan/shape/block_context.h"
+#include "scan/source_bytes.h"
 
 namespace quillon {
 
@@ -60,14 +60,6 @@ struct ShapeFinds {
   // joined, in position order.
   std::vector<std::pair<std::uint64_t, std::uint64_t>> storeAreas;
 };
-
-// Follows the candidate's body from the end of its header block, as far as `limit` (an absolute
-// offset: where the next mail begins) and the buffer reach: collects its text and parts and
-// finds where it ends (a NUL, its closing boundary, binary bytes, an mbox separator).
-void FollowShapeBody(CarveBuffer buffer, ShapeCandidate& candidate, std::uint64_t limit);
-
-// Reads the chain of a store mail whose body is awaited again and follows its body.
-void FollowStoreBody(const SourceBytesReader& read, ShapeCandidate& candidate);
 
 class ShapeScanner {
  public:

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "scan/source_bytes.h"
 #include "source/source_test_files.h"
-#include "scan/read/source_bytes.h"
 #include "support/scan_harness.h"
 
 namespace quillon {
