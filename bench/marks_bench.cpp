@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "scan/byte_patterns.h"
+#include "scan/find/byte_patterns.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "scan/mail_carver.h"
+#include "scan/carve/mail_carver.h"
 
 namespace {
 

@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "scan/mail_reader.h"
-#include "scan/mail_reader_window.h"
+#include "scan/reread/mail_reader_window.h"
 #include "source/memory_source.h"
 
 namespace {

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "scan/mime_header.h"
+#include "scan/lines/mime_header.h"
 #include "text/ascii.h"
 
 namespace quillon {

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "scan/source_digest.h"
+#include "scan/read/source_digest.h"
 
 namespace quillon {
 

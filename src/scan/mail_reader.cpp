@@ -5,9 +5,9 @@
 #include <new>
 #include <vector>
 
-#include "scan/mail_extent_reader.h"
-#include "scan/mail_reader_source.h"
-#include "scan/mail_reader_window.h"
+#include "scan/reread/mail_extent_reader.h"
+#include "scan/reread/mail_reader_source.h"
+#include "scan/reread/mail_reader_window.h"
 
 namespace quillon {
 

@@ -1,7 +1,7 @@
 // Reads a found mail's raw RFC 822 text back from its source: a window of sectors around the
 // mail's start is read, mail-store block headers are removed, and the mail is found in it again
 // by its header values. A mail that has not ended inside the window is read on, 64 KiB at a
-// time, up to kMaxMailBytes. The record is never changed.
+// time, up to 64 MiB. The record is never changed.
 #pragma once
 
 #include <atomic>
@@ -12,8 +12,6 @@
 #include "source/data_source.h"
 
 namespace quillon {
-
-inline constexpr std::uint64_t kMaxMailBytes = 64ULL * 1024 * 1024;
 
 // The save variant. `source` may be an already open source of the record, or null: then the
 // record's own source (record.sourceName) is opened. `output` is emptied first. True when the

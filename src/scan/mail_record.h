@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "scan/source_position.h"
+
 namespace quillon {
 
 // One attachment or MIME part.
@@ -99,7 +101,7 @@ class MailRecord {
   std::vector<PartEntry> attachments;  // from "X-Attachment: " lines
 
   // Absolute byte position of the mail in its source.
-  std::uint64_t StartByte() const { return startSector * 512 + sectorOffset; }
+  std::uint64_t StartByte() const { return ByteOf({startSector, sectorOffset}); }
 
   // The body is written by the scan thread and read by any other; these take the record's lock.
   MailBody Body() const;

@@ -2,11 +2,11 @@
 
 #include <algorithm>
 
-#include "scan/chunk_reader.h"
-#include "scan/mail_carver.h"
-#include "scan/record_merger.h"
-#include "scan/shape_scanner.h"
-#include "scan/unreadable_sectors.h"
+#include "scan/carve/mail_carver.h"
+#include "scan/merge/record_merger.h"
+#include "scan/read/chunk_reader.h"
+#include "scan/read/unreadable_sectors.h"
+#include "scan/shape/shape_scanner.h"
 
 namespace quillon {
 

@@ -13,16 +13,13 @@
 #include <vector>
 
 #include "scan/found_mails.h"
+#include "scan/read/source_digest.h"
 #include "scan/scan_observer.h"
 #include "scan/scan_status.h"
-#include "scan/source_digest.h"
 #include "source/data_source.h"
 #include "source/sector_ranges.h"
 
 namespace quillon {
-
-inline constexpr std::uint32_t kChunkSectors = 2048;
-inline constexpr std::uint32_t kReadSectors = 128;
 
 struct ScanOptions {
   std::uint64_t startSector = 0;
@@ -40,8 +37,8 @@ struct ScanResult {
   bool opened = false;
   std::string error;  // why the source could not be opened
   int foundCount = 0;
-  std::uint64_t sizeBytes = 0;  // of the source opened
-  SourceFacts facts;            // what it was read from
+  std::uint64_t sizeBytes = 0;          // of the source opened
+  SourceFacts facts;                    // what it was read from
   std::vector<SectorRange> unreadable;  // sectors that could not be read, ascending and merged
 };
 

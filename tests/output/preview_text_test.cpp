@@ -5,7 +5,7 @@
 #include <memory>
 #include <string>
 
-#include "scan/mime_header.h"
+#include "scan/lines/mime_header.h"
 #include "support/corpus_manifest.h"
 #include "support/paths.h"
 #include "support/scan_harness.h"

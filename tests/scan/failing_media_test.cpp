@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "scan/mail_extent_reader.h"
 #include "scan/mail_reader.h"
+#include "scan/reread/mail_extent_reader.h"
 #include "source/memory_source.h"
 #include "support/scan_harness.h"
 

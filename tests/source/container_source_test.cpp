@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "scan/source_digest.h"
+#include "scan/read/source_digest.h"
 #include "source/data_source.h"
 #include "source/image_tools.h"
 #include "source/source_test_files.h"

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "scan/read/source_digest.h"
 #include "scan/scan_driver.h"
-#include "scan/source_digest.h"
 
 namespace quillon {
 

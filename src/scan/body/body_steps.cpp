@@ -1,0 +1,392 @@
+#include "scan/body/body_steps.h"
+
+#include <algorithm>
+#include <array>
+#include <string_view>
+#include <utility>
+
+#include "scan/body/html_text.h"
+#include "scan/lines/line_reader.h"
+#include "scan/lines/line_scan.h"
+#include "scan/lines/mime_header.h"
+#include "scan/read/block_header.h"
+#include "scan/read/unreadable_sectors.h"
+#include "text/ascii.h"
+#include "text/base64.h"
+#include "text/charset_table.h"
+#include "text/code_page.h"
+#include "text/quoted_printable.h"
+
+namespace quillon {
+
+namespace {
+
+constexpr std::size_t kMaxPartHeaderLines = 64;
+constexpr std::size_t kMaxPartHeaderLine = 2048;
+
+constexpr bool IsBase64Character(unsigned char c) {
+  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '+' ||
+         c == '/';
+}
+
+// The base64 characters of an attachment's line, counted to tell the attachment's size: a
+// table look per byte, as most of a mail's bytes are attachment lines.
+std::int64_t Base64Characters(std::string_view line) {
+  static constexpr auto kIsBase64 = [] {
+    std::array<std::uint8_t, 256> table{};
+    for (int c = 0; c < 256; ++c) table[c] = IsBase64Character(static_cast<unsigned char>(c));
+    return table;
+  }();
+  std::int64_t count = 0;
+  for (const char c : line) count += kIsBase64[static_cast<unsigned char>(c)];
+  return count;
+}
+
+// True when the NUL at `position` lies inside a mail-store block header, which the walk did not
+// remove because the line was too long; such a NUL does not end the mail.
+bool InsideBlockHeader(CarveBuffer buffer, std::size_t position) {
+  const std::uint64_t absolute = buffer.base + position;
+  for (std::size_t back = 0; back < kBlockHeaderSize; ++back) {
+    if (back > position || (absolute - back) % 4 != 0) continue;
+    const std::size_t header = position - back;
+    if (header + kBlockHeaderSize <= buffer.size &&
+        HasBlockHeaderMark(buffer.data + header + kBlockHeaderMarkOffset))
+      return true;
+  }
+  return false;
+}
+
+struct BodyLine {
+  std::string_view text;
+  bool endsAtNul = false;
+  // The line runs into sectors that could not be read, up to this absolute byte; 0 when not.
+  std::uint64_t unreadableUntil = 0;
+};
+
+BodyLine ReadBodyLine(CarveBuffer buffer, std::size_t position) {
+  BodyLine line;
+  if (position >= buffer.size) return line;
+  const std::size_t limit = std::min(buffer.size - position, kMaxBodyLine);
+  const auto* begin = reinterpret_cast<const char*>(buffer.data + position);
+  const std::size_t length = FindLineEndOrNul(buffer.data + position, limit);
+  if (length < limit && begin[length] == '\0') {
+    line.unreadableUntil = UnreadableUntil(buffer, position + length);
+    line.endsAtNul = line.unreadableUntil == 0 && !InsideBlockHeader(buffer, position + length);
+  }
+  line.text = std::string_view(begin, length);
+  return line;
+}
+
+// Bytes of the line end at `position` when the line there is empty: CR LF, or a bare LF in mail
+// with Unix line ends; 0 when the line is not empty.
+std::size_t EmptyLineLength(CarveBuffer buffer, std::size_t position) {
+  if (position < buffer.size && buffer.data[position] == '\n') return 1;
+  if (position + 1 < buffer.size && buffer.data[position] == '\r' &&
+      buffer.data[position + 1] == '\n')
+    return 2;
+  return 0;
+}
+
+std::u16string ConvertText(std::string_view bytes, std::string_view charset) {
+  if (!charset.empty()) {
+    if (const CharsetEntry* entry = FindCharsetForParameter(charset))
+      return CodePageToUtf16(entry->codePage, bytes);
+    // A charset the table does not list (gb18030, utf-16) is still converted by its name.
+    std::u16string text;
+    if (ConvertByCharsetName(charset, bytes, text)) return text;
+  }
+  return AnsiToUtf16(bytes);
+}
+
+}  // namespace
+
+BodySteps::BodySteps(MailRecordPtr record, HeaderEnd headerEnd) : record_(std::move(record)) {
+  const MimeHeaderValue contentType = ParseMimeHeaderValue(record_->contentType);
+  if (!record_->boundary.empty()) {
+    boundaries_.push_back(record_->boundary);
+    part_.role = PartRole::Ignored;  // the preamble
+  } else {
+    TextPart& text = contentType.token == "text/html" ? html_ : plain_;
+    part_.role = &text == &html_ ? PartRole::Html : PartRole::Plain;
+    text.present = true;
+    if (const MimeParameter* charset = contentType.Find("charset")) text.charset = charset->value;
+    text.transferEncoding = AsciiLowered(TrimWhiteSpace(record_->transferEncoding));
+  }
+  phase_ = headerEnd == HeaderEnd::EmptyLine ? Phase::HeaderEnd : Phase::PartHeaders;
+}
+
+std::vector<std::string> BodySteps::EnclosingBoundaries() const {
+  std::vector<std::string> all = containerBoundaries_;
+  if (phase_ != Phase::Finished) all.insert(all.end(), boundaries_.begin(), boundaries_.end());
+  return all;
+}
+
+bool BodySteps::AttachmentOpen() const {
+  return phase_ == Phase::Body && part_.role == PartRole::Attachment;
+}
+
+bool BodySteps::ParsePartHeader(CarveBuffer buffer, std::size_t position, std::size_t& skip) {
+  if (phase_ == Phase::Finished) return true;
+  bool take = phase_ == Phase::HeaderEnd || phase_ == Phase::PartHeaders;
+  // Only a boundary line leads to part headers.
+  if (!take) {
+    take = position + 1 < buffer.size && buffer.data[position] == '-' &&
+           buffer.data[position + 1] == '-';
+  }
+  if (!take) return false;
+  const std::size_t resume = HandleLine(buffer, position, true);
+  if (resume > position + 1) skip += resume - position - 1;
+  return true;
+}
+
+void BodySteps::ParseBodyLine(CarveBuffer buffer, std::size_t position, std::size_t& skip) {
+  if (phase_ == Phase::Finished) return;
+  const std::size_t resume = HandleLine(buffer, position, true);
+  if (resume > position + 1) skip += resume - position - 1;
+}
+
+std::size_t BodySteps::HandleLine(CarveBuffer buffer, std::size_t position, bool lookAhead) {
+  const BodyLine line = ReadBodyLine(buffer, position);
+  const std::size_t lineEnd = position + line.text.size();
+  if (phase_ == Phase::Finished) return lineEnd;
+  const std::size_t emptyLength = line.text.empty() ? EmptyLineLength(buffer, position) : 0;
+  const bool empty = emptyLength > 0;
+  if (endAtForeignText_ && !textEnded_ && ForeignLine(line.text)) EndText();
+  followedEnd_ = std::max(followedEnd_, buffer.base + lineEnd);
+
+  if (!containerBoundaries_.empty() && line.text.size() > 2 && line.text[0] == '-' &&
+      line.text[1] == '-') {
+    const std::string& outermost = containerBoundaries_.front();
+    const std::string_view rest = line.text.substr(2);
+    if (StartsWithNoCase(rest, outermost) && rest.substr(outermost.size()).substr(0, 2) == "--")
+      containerClosed_ = true;
+  }
+  switch (phase_) {
+    case Phase::Finished:
+      return lineEnd;
+    case Phase::HeaderEnd:
+      phase_ = Phase::Body;
+      if (!empty) AppendBodyLine(line.text);
+      break;
+    case Phase::PartHeaders:
+      if (empty) {
+        BeginPartBody();
+      } else if (HandleBoundaryLine(line.text)) {
+        // A part without headers or body: the next part starts at once.
+      } else if (line.text.empty()) {
+        // A line cut by a NUL or a bare LF: nothing to keep.
+      } else if ((line.text.front() == ' ' || line.text.front() == '\t') &&
+                 !part_.headerLines.empty()) {
+        std::string& last = part_.headerLines.back();
+        if (last.size() < kMaxPartHeaderLine) last += ' ' + std::string(TrimWhiteSpace(line.text));
+      } else if (part_.headerLines.size() < kMaxPartHeaderLines) {
+        part_.headerLines.emplace_back(line.text.substr(0, kMaxPartHeaderLine));
+      }
+      break;
+    case Phase::Body:
+      if ((line.endsAtNul || line.unreadableUntil != 0) && line.text.empty()) break;
+      if (!HandleBoundaryLine(line.text)) AppendBodyLine(line.text);
+      break;
+  }
+
+  if (line.unreadableUntil != 0 && phase_ != Phase::Finished) {
+    // Nothing is known of those bytes; the mail goes on behind them.
+    resumeAt_ = line.unreadableUntil;
+    followedEnd_ = std::max(followedEnd_, resumeAt_);
+    return lineEnd;
+  }
+  if (line.endsAtNul) {
+    // A NUL is where carved mail text stops: deleted mail is followed by zeroed slack.
+    EndPart();
+    if (phase_ != Phase::Finished) {
+      ending_ = Ending::Nul;
+      endIndex_ = lineEnd;
+      endByte_ = buffer.base + endIndex_;
+    }
+    phase_ = Phase::Finished;
+    return lineEnd;
+  }
+  if (phase_ == Phase::Finished && ending_ == Ending::Open) {
+    ending_ = Ending::ClosingBoundary;
+    endIndex_ = lineEnd;
+    if (lineEnd < buffer.size && buffer.data[lineEnd] == '\r') ++endIndex_;
+    if (endIndex_ < buffer.size && buffer.data[endIndex_] == '\n') ++endIndex_;
+    endByte_ = buffer.base + endIndex_;
+  }
+  previousEmpty_ = empty;
+  // The walk never presents the line behind an empty line as a line start; read it here.
+  if (empty && lookAhead && phase_ != Phase::Finished)
+    return HandleLine(buffer, position + 2, false);
+  return lineEnd;
+}
+
+bool BodySteps::ForeignLine(std::string_view text) const {
+  // Inside a multipart the closing boundary tells; in an attachment any byte may stand.
+  if ((phase_ != Phase::Body && phase_ != Phase::HeaderEnd) || !boundaries_.empty() ||
+      part_.role == PartRole::Attachment)
+    return false;
+  if (previousEmpty_ && IsMboxSeparator(text)) return true;
+  return std::any_of(text.begin(), text.end(),
+                     [](char c) { return !IsTextByte(static_cast<std::uint8_t>(c)); });
+}
+
+void BodySteps::EndText() {
+  textEnded_ = true;
+}
+
+std::size_t BodySteps::ResumeBody(CarveBuffer buffer, std::size_t position) {
+  resumeAt_ = 0;
+  if (phase_ == Phase::Finished || position >= buffer.size) return position;
+  if (buffer.data[position] == '\r' || buffer.data[position] == '\n') {
+    // The unread bytes ended a line: the walk reads the next one as usual.
+    return position;
+  }
+  return HandleLine(buffer, position, true);
+}
+
+bool BodySteps::HandleBoundaryLine(std::string_view line) {
+  if (boundaries_.empty() || line.size() < 3 || line[0] != '-' || line[1] != '-') return false;
+  for (std::size_t i = boundaries_.size(); i-- > 0;) {
+    const std::string& boundary = boundaries_[i];
+    if (!StartsWithNoCase(line.substr(2), boundary)) continue;
+    std::string_view rest = line.substr(2 + boundary.size());
+    const bool closing = rest.size() >= 2 && rest[0] == '-' && rest[1] == '-';
+    if (closing) rest.remove_prefix(2);
+    if (!TrimWhiteSpace(rest).empty()) continue;  // a longer boundary that merely starts alike
+    EndPart();
+    if (closing) {
+      boundaries_.resize(i);
+      phase_ = boundaries_.empty() ? Phase::Finished : Phase::Body;
+      part_.role = PartRole::Ignored;  // epilogue of the closed multipart
+    } else {
+      boundaries_.resize(i + 1);
+      phase_ = Phase::PartHeaders;
+    }
+    return true;
+  }
+  return false;
+}
+
+void BodySteps::BeginPartBody() {
+  MimeHeaderValue contentType;
+  MimeHeaderValue disposition;
+  std::string transferEncoding;
+  for (const std::string& header : part_.headerLines) {
+    const std::string_view line(header);
+    const std::size_t colon = line.find(':');
+    if (colon == std::string_view::npos) continue;
+    const std::string_view value = TrimWhiteSpace(line.substr(colon + 1));
+    if (StartsWithNoCase(line, "content-type:"))
+      contentType = ParseMimeHeaderValue(value);
+    else if (StartsWithNoCase(line, "content-disposition:"))
+      disposition = ParseMimeHeaderValue(value);
+    else if (StartsWithNoCase(line, "content-transfer-encoding:"))
+      transferEncoding = AsciiLowered(value);
+  }
+  phase_ = Phase::Body;
+  part_.headerLines.clear();
+
+  if (contentType.token.rfind("multipart/", 0) == 0) {
+    // A container of the mail's own parts, never an attachment, even when its boundary cannot
+    // be read.
+    const MimeParameter* boundary = contentType.Find("boundary");
+    if (boundary && !boundary->value.empty()) boundaries_.push_back(boundary->value);
+    part_.role = PartRole::Container;
+    return;
+  }
+  std::string rawName;
+  std::u16string decodedName;
+  const bool named = PartFileName(disposition, contentType, rawName, decodedName);
+  // A part shown inline is the mail's text when it is the first of its kind, file name or not.
+  const bool attached =
+      disposition.token == "attachment" || (named && disposition.token != "inline");
+  const std::string& type = contentType.token;
+  const bool plain = type.empty() || type == "text/plain";
+  if (!attached && plain && !plain_.present) {
+    part_.role = PartRole::Plain;
+  } else if (!attached && type == "text/html" && !html_.present) {
+    part_.role = PartRole::Html;
+  } else if (attached || named || (type.rfind("text/", 0) != 0 && !type.empty())) {
+    part_.role = PartRole::Attachment;
+    part_.entry.name = rawName;
+    part_.entry.nameText = decodedName;
+    part_.entry.contentType = type;
+    part_.entry.transferEncoding = transferEncoding;
+    part_.base64 = transferEncoding.find("base64") != std::string::npos;
+    return;
+  } else {
+    part_.role = PartRole::Ignored;
+    return;
+  }
+  TextPart& text = *TextTarget();
+  text.present = true;
+  if (const MimeParameter* charset = contentType.Find("charset")) text.charset = charset->value;
+  text.transferEncoding = transferEncoding;
+}
+
+BodySteps::TextPart* BodySteps::TextTarget() {
+  if (part_.role == PartRole::Plain) return &plain_;
+  if (part_.role == PartRole::Html) return &html_;
+  return nullptr;
+}
+
+void BodySteps::AppendBodyLine(std::string_view line) {
+  if (textEnded_) return;
+  part_.rawBytes += static_cast<std::int64_t>(line.size()) + 2;
+  if (part_.role == PartRole::Attachment) {
+    if (part_.base64) part_.base64Characters += Base64Characters(line);
+    return;
+  }
+  TextPart* text = TextTarget();
+  if (!text || text->text.size() >= kMaxBodyText) return;
+  // Lines are joined with CR LF between them; the first line of a part adds none.
+  if (part_.rawBytes > static_cast<std::int64_t>(line.size()) + 2) text->text += "\r\n";
+  text->text.append(line.substr(0, kMaxBodyText - std::min(kMaxBodyText, text->text.size())));
+  if (text->text.size() > kMaxBodyText) text->text.resize(kMaxBodyText);
+}
+
+void BodySteps::EndPart() {
+  if (part_.role == PartRole::Attachment && !part_.listed) {
+    // The CR LF before a boundary belongs to the boundary (RFC 2046 5.1.1).
+    part_.entry.size = part_.base64 ? part_.base64Characters * 3 / 4
+                                    : std::max<std::int64_t>(0, part_.rawBytes - 2);
+    part_.listed = true;
+    if (part_.entry.nameText.empty()) {
+      // Numbered by its place among the mail's attachments, the X-Attachment ones first.
+      const std::size_t number = record_->attachments.size() + parts_.size() + 1;
+      part_.entry.name = NameForUnnamedPart(part_.entry.contentType, number);
+      part_.entry.nameText = std::u16string(part_.entry.name.begin(), part_.entry.name.end());
+    }
+    parts_.push_back(part_.entry);
+  }
+  part_ = Part();
+}
+
+void BodySteps::CloseMailBody() {
+  if (closed_) return;
+  closed_ = true;
+  EndPart();
+  phase_ = Phase::Finished;
+
+  MailBody body;
+  const bool useHtml = !plain_.present || (plain_.text.empty() && !html_.text.empty());
+  TextPart& chosen = useHtml && html_.present ? html_ : plain_;
+  body.bodyText = std::move(chosen.text);
+  if (chosen.transferEncoding.find("base64") != std::string::npos)
+    Base64DecodeInPlace(body.bodyText);
+  else if (chosen.transferEncoding.find("quoted-printable") != std::string::npos)
+    QuotedPrintableDecodeInPlace(body.bodyText);
+  body.textIsHtml = &chosen == &html_;
+  body.textCharset = chosen.charset;
+  if (body.textIsHtml && body.textCharset.empty())
+    body.textCharset = CharsetFromHtml(body.bodyText);
+  body.contentText = ConvertText(body.bodyText, body.textCharset);
+  if (body.textIsHtml) body.contentText = HtmlToPlainText(body.contentText);
+  body.parts = std::move(parts_);
+  body.closed = true;
+  body.textEnd = endByte_;
+  body.followedEnd = std::max(followedEnd_, endByte_);
+  record_->PublishBody(std::move(body));
+}
+
+}  // namespace quillon

@@ -1,0 +1,131 @@
+// The body steps: what the scan learns from the lines of a mail after its header block, while it
+// follows that mail. They collect the mail's text part (text/plain preferred, text/html when
+// there is none), follow its MIME structure across chunks, list its attachments with their
+// sizes, and at the close decode the text and publish it to the record.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "scan/mail_record.h"
+#include "scan/source_bytes.h"
+
+namespace quillon {
+
+// How the header block of the followed mail was completed.
+enum class HeaderEnd { EmptyLine, BoundaryLine };
+
+// Body lines longer than this are cut (the rest of the line is not text the walk sees).
+inline constexpr std::size_t kMaxBodyLine = 32 * 1024;
+
+class BodySteps {
+ public:
+  BodySteps(MailRecordPtr record, HeaderEnd headerEnd);
+
+  const MailRecordPtr& Record() const { return record_; }
+
+  // The three states the walk asks about before it hands a line over.
+  bool CollectingText() const { return phase_ != Phase::Finished; }
+  bool TextEmpty() const { return plain_.text.empty() && html_.text.empty(); }
+  bool AttachmentOpen() const;
+
+  // A boundary line or a line of part headers. True when the line was taken; then ParseBodyLine
+  // is not called for it. Adds the bytes consumed less one to `skip`.
+  bool ParsePartHeader(CarveBuffer buffer, std::size_t position, std::size_t& skip);
+  // Any other line of the body.
+  void ParseBodyLine(CarveBuffer buffer, std::size_t position, std::size_t& skip);
+
+  // The mail's text is complete: decode it by its transfer encoding, convert it by its charset
+  // and publish the body to the record. Further calls do nothing.
+  void CloseMailBody();
+
+  // The text also ends, as the shape scan's following ends it, before a line with bytes that
+  // are no text and before a mailbox separator behind an empty line (not inside a multipart or
+  // an attachment): the bytes that follow a carved mail are seldom more of it.
+  void EndTextAtForeignLines() { endAtForeignText_ = true; }
+  // The mail's text ends before the line at hand (the next mail begins there). Later lines are
+  // still followed, so that a NUL still tells where the carved bytes end (the re-reader reads up
+  // to there and weighs the rest itself), but they add nothing to the text.
+  void EndText();
+
+  // A line ran into sectors that could not be read: their zeros do not end the mail, which goes
+  // on behind them, at this absolute byte. 0 when nothing is pending.
+  std::uint64_t ResumeAt() const { return resumeAt_; }
+  // Goes on at buffer index `position`, which is ResumeAt(): the rest of a line whose start was
+  // not read, a line break, or a NUL that ends the mail. Returns the index where the walk goes on
+  // looking for line breaks.
+  std::size_t ResumeBody(CarveBuffer buffer, std::size_t position);
+
+  // How the body came to an end, once CollectingText() is false: the outermost multipart's
+  // closing boundary line, or a NUL. `EndIndex()` is the buffer index behind the closing line's
+  // line end, or of the NUL.
+  enum class Ending { Open, ClosingBoundary, Nul };
+
+  // The mail being followed is itself a part of another (an attached message): the boundaries
+  // open in that container, outermost first. The steps note when the container closes.
+  void SetContainerBoundaries(std::vector<std::string> boundaries) {
+    containerBoundaries_ = std::move(boundaries);
+  }
+  bool ContainerClosed() const { return containerClosed_; }
+  // The boundaries a part of this mail would see open around it, outermost first.
+  std::vector<std::string> EnclosingBoundaries() const;
+  bool MultipartOpen() const { return !boundaries_.empty() && phase_ != Phase::Finished; }
+  Ending HowEnded() const { return ending_; }
+  std::size_t EndIndex() const { return endIndex_; }
+
+ private:
+  enum class Phase { HeaderEnd, Body, PartHeaders, Finished };
+  enum class PartRole { Container, Plain, Html, Attachment, Ignored };
+
+  struct TextPart {
+    bool present = false;
+    std::string text;
+    std::string charset;
+    std::string transferEncoding;
+  };
+
+  struct Part {
+    std::vector<std::string> headerLines;  // unfolded
+    PartRole role = PartRole::Ignored;
+    PartEntry entry;
+    std::int64_t rawBytes = 0;
+    std::int64_t base64Characters = 0;
+    bool base64 = false;
+    bool listed = false;
+  };
+
+  // Handles one line; `lookAhead` allows reading the line behind an empty line, which the walk
+  // never presents as a line start. Returns the index where the walk should resume.
+  std::size_t HandleLine(CarveBuffer buffer, std::size_t position, bool lookAhead);
+  bool HandleBoundaryLine(std::string_view line);
+  void BeginPartBody();
+  void AppendBodyLine(std::string_view line);
+  void EndPart();
+  TextPart* TextTarget();
+  bool ForeignLine(std::string_view text) const;
+
+  MailRecordPtr record_;
+  Phase phase_;
+  std::vector<std::string> boundaries_;  // innermost last
+  Part part_;
+  TextPart plain_;
+  TextPart html_;
+  std::vector<PartEntry> parts_;
+  bool closed_ = false;
+  Ending ending_ = Ending::Open;
+  std::size_t endIndex_ = 0;
+  std::uint64_t endByte_ = 0;  // absolute position of endIndex_
+  std::uint64_t resumeAt_ = 0;
+  bool endAtForeignText_ = false;
+  bool textEnded_ = false;
+  bool previousEmpty_ = true;
+  std::uint64_t followedEnd_ = 0;  // absolute byte behind the last line taken
+  std::vector<std::string> containerBoundaries_;
+  bool containerClosed_ = false;
+};
+
+}  // namespace quillon

@@ -1,0 +1,206 @@
+#include "scan/carve/header_parser.h"
+
+#include <algorithm>
+#include <cstring>
+#include <string_view>
+
+#include "scan/lines/header_text.h"
+#include "scan/read/block_header.h"
+#include "text/ascii.h"
+#include "text/encoded_words.h"
+
+namespace quillon {
+
+namespace {
+
+constexpr std::string_view kSubject = "Subject: ";
+constexpr std::string_view kFrom = "From: ";
+constexpr std::string_view kTo = "To: ";
+constexpr std::string_view kDate = "Date: ";
+constexpr std::string_view kPriority = "X-Priority: ";
+constexpr std::string_view kContentType = "Content-Type: ";
+constexpr std::string_view kTransferEncoding = "Content-Transfer-Encoding: ";
+constexpr std::string_view kCc = "Cc: ";
+constexpr std::string_view kMessageId = "Message-ID: ";
+constexpr std::string_view kAttachment = "X-Attachment: ";
+
+bool LineStartsWith(CarveBuffer buffer, std::size_t position, std::string_view name) {
+  if (position > buffer.size || buffer.size - position < name.size()) return false;
+  return StartsWithNoCase(
+      std::string_view(reinterpret_cast<const char*>(buffer.data + position), name.size()), name);
+}
+
+// Enough bytes to hold a continuation line behind its white space and a removed block header.
+constexpr std::size_t kFoldWindow =
+    2 * (kMaxLineValue + 1) + kHeaderSearchSpan + 2 * kBlockHeaderSize;
+
+bool IsFoldingWhiteSpace(std::uint8_t c) {
+  return c == ' ' || c == '\t';
+}
+
+bool IsCrLfAt(CarveBuffer buffer, std::size_t position) {
+  return position + 1 < buffer.size && buffer.data[position] == '\r' &&
+         buffer.data[position + 1] == '\n';
+}
+
+struct FoldedValue {
+  std::string text;
+  std::size_t end = 0;  // index of the byte that stopped the last joined line
+};
+
+// The value starting at `valueStart`: its first physical line read as the header readers do,
+// then every following line that begins with a blank or tab, joined with one blank.
+FoldedValue ReadFoldedValue(CarveBuffer buffer, std::size_t valueStart) {
+  FoldedValue value;
+  LineRead first = ValueText(buffer.data, buffer.size, valueStart);
+  if (!first.found) {
+    value.end = valueStart;  // longer than a line may be: stored as empty
+    return value;
+  }
+  value.text = std::move(first.text);
+  value.end = first.stop;
+  while (IsCrLfAt(buffer, value.end)) {
+    const std::size_t next = value.end + 2;
+    if (next >= buffer.size || !IsFoldingWhiteSpace(buffer.data[next])) break;
+    // Decide on a copy: a line that is not joined must stay untouched for the walk, which strips
+    // block headers at line starts itself.
+    const std::size_t windowSize = std::min<std::size_t>(buffer.size - next, kFoldWindow);
+    std::uint8_t window[kFoldWindow];
+    std::memcpy(window, buffer.data + next, windowSize);
+    std::size_t lineStart = 0;
+    const bool stripped = StripBlockHeader(window, windowSize, buffer.base + next, lineStart);
+    std::size_t textStart = lineStart;
+    while (textStart < windowSize && textStart - lineStart < kMaxLineValue &&
+           IsFoldingWhiteSpace(window[textStart]))
+      ++textStart;
+    LineRead continuation = ContinuationText(window, windowSize, textStart);
+    if (!continuation.found || continuation.stop - lineStart > kMaxLineValue) break;
+    if (value.text.size() + 1 + continuation.text.size() > kMaxUnfoldedValue) break;
+    if (stripped) {
+      std::size_t realStart = next;
+      StripBlockHeader(buffer.data, buffer.size, buffer.base, realStart);
+    }
+    if (value.text.empty())
+      value.text = std::move(continuation.text);
+    else
+      value.text += ' ' + continuation.text;
+    value.end = next + continuation.stop;
+  }
+  return value;
+}
+
+// Stores a header value read from the line at `position` and returns Stored.
+HeaderLineResult StoreFolded(CarveBuffer buffer, std::size_t position, std::string_view name,
+                             std::string& field, std::size_t& skip) {
+  FoldedValue value = ReadFoldedValue(buffer, position + name.size());
+  field = std::move(value.text);
+  skip += value.end - position - 1;
+  return HeaderLineResult::Stored;
+}
+
+HeaderLineResult StoreLine(CarveBuffer buffer, std::size_t position, std::string_view name,
+                           std::string& field, std::size_t& skip) {
+  LineRead value = ValueText(buffer.data, buffer.size, position + name.size());
+  field = std::move(value.text);
+  skip += field.size() + name.size() - 1;
+  return HeaderLineResult::Stored;
+}
+
+void StoreContentType(CarveBuffer buffer, std::size_t position, PendingMail& pending,
+                      std::size_t& skip) {
+  FoldedValue value = ReadFoldedValue(buffer, position + kContentType.size());
+  skip += value.end - position - 1;
+  const std::size_t at = FindNoCase(value.text, "boundary=");
+  if (at == std::string::npos) {
+    pending.contentType = std::move(value.text);
+    return;
+  }
+  pending.boundary = BoundaryParameter(std::string_view(value.text).substr(at + 9));
+  // The one character before the parameter (a blank or ';' separator) goes with it.
+  pending.contentType = value.text.substr(0, at > 0 ? at - 1 : 0);
+}
+
+long LeadingNumber(std::string_view text) {
+  std::size_t i = 0;
+  while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
+  long value = 0;
+  bool any = false;
+  for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+    any = true;
+    if (value < 1000000000L) value = value * 10 + (text[i] - '0');
+  }
+  return any ? value : 0;
+}
+
+void StoreAttachmentLine(CarveBuffer buffer, std::size_t position, PendingMail& pending) {
+  LineRead value = ValueText(buffer.data, buffer.size, position + kAttachment.size());
+  const std::size_t comma = value.text.find(',');
+  if (comma == std::string::npos || comma == 0) return;
+  PartEntry entry;
+  entry.name = value.text.substr(0, comma);
+  // "report.doc, 12345" and "report.doc,12345" alike: the blanks after the comma are skipped,
+  // never a digit.
+  entry.size = LeadingNumber(std::string_view(value.text).substr(comma + 1));
+  if (entry.name.empty() || entry.size <= 0) return;
+  entry.nameText = DecodeHeaderText(entry.name);
+  pending.attachments.push_back(std::move(entry));
+}
+
+// At a boundary line of a complete header block: note the boundary of a multipart that the
+// first part opens, so the body steps know it.
+void NoteInnerBoundary(CarveBuffer buffer, std::size_t position, PendingMail& pending) {
+  const std::size_t nextLine = position + 2 + pending.boundary.size() + 2;
+  LineRead next = ValueText(buffer.data, buffer.size, nextLine);
+  if (!next.found || next.text.rfind("Content-Type: multipart", 0) != 0) return;
+  std::string_view rest = std::string_view(next.text).substr(kContentType.size());
+  if (const std::size_t at = FindNoCase(rest, "boundary="); at != std::string_view::npos) {
+    pending.innerBoundary = BoundaryParameter(rest.substr(at + 9));
+    return;
+  }
+  LineRead after = ValueText(buffer.data, buffer.size, next.stop + 2 + 1);
+  if (after.found && StartsWithNoCase(after.text, "boundary="))
+    pending.innerBoundary = BoundaryParameter(std::string_view(after.text).substr(9));
+}
+
+}  // namespace
+
+HeaderLineResult ParseHeaderLine(CarveBuffer buffer, std::size_t position, PendingMail& pending,
+                                 std::size_t& skip) {
+  if (position >= buffer.size) return HeaderLineResult::Nothing;
+  if (pending.from.empty() && LineStartsWith(buffer, position, kFrom))
+    return StoreFolded(buffer, position, kFrom, pending.from, skip);
+  if (pending.to.empty() && LineStartsWith(buffer, position, kTo))
+    return StoreFolded(buffer, position, kTo, pending.to, skip);
+  if (pending.subject.empty() && LineStartsWith(buffer, position, kSubject))
+    return StoreFolded(buffer, position, kSubject, pending.subject, skip);
+  if (pending.date.empty() && LineStartsWith(buffer, position, kDate))
+    return StoreLine(buffer, position, kDate, pending.date, skip);
+  if (pending.priority.empty() && LineStartsWith(buffer, position, kPriority))
+    return StoreLine(buffer, position, kPriority, pending.priority, skip);
+  if (pending.contentType.empty() && LineStartsWith(buffer, position, kContentType)) {
+    StoreContentType(buffer, position, pending, skip);
+    return HeaderLineResult::Stored;
+  }
+  if (pending.transferEncoding.empty() && LineStartsWith(buffer, position, kTransferEncoding))
+    return StoreLine(buffer, position, kTransferEncoding, pending.transferEncoding, skip);
+  if (pending.cc.empty() && LineStartsWith(buffer, position, kCc))
+    return StoreFolded(buffer, position, kCc, pending.cc, skip);
+  if (pending.messageId.empty() && LineStartsWith(buffer, position, kMessageId))
+    return StoreLine(buffer, position, kMessageId, pending.messageId, skip);
+
+  if (IsCrLfAt(buffer, position)) {
+    if (pending.HasRequiredHeaders()) return HeaderLineResult::Accept;
+  } else if (!pending.boundary.empty() && LineStartsWith(buffer, position, "--") &&
+             LineStartsWith(buffer, position + 2, pending.boundary)) {
+    skip += pending.boundary.size() + 1;
+    if (pending.HasRequiredHeaders()) {
+      NoteInnerBoundary(buffer, position, pending);
+      return HeaderLineResult::Accept;
+    }
+  }
+
+  if (LineStartsWith(buffer, position, kAttachment)) StoreAttachmentLine(buffer, position, pending);
+  return HeaderLineResult::Nothing;
+}
+
+}  // namespace quillon

@@ -1,0 +1,87 @@
+// The mail carver: walks raw sector bytes, finds mails by their "Received: " trace line without
+// any file-system or mail-store index, feeds their header lines to the header parser and the
+// lines after the header block to the body steps of the mail being followed.
+//
+// The walk is a stream: its position, the pending header block and the followed mail carry over
+// from one call to the next, so a mail is found exactly as if the source were one buffer, never
+// lost or found twice at a chunk boundary.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "scan/body/body_steps.h"
+#include "scan/carve/header_parser.h"
+#include "scan/find/line_break_map.h"
+#include "scan/lines/pending_mail.h"
+#include "scan/mail_record.h"
+
+namespace quillon {
+
+inline constexpr std::uint64_t kMaxHeaderGapSectors = 8;
+
+// Receives each accepted mail, on the thread that walks.
+class MailSink {
+ public:
+  virtual ~MailSink() = default;
+  virtual void Accept(const MailRecordPtr& record) = 0;
+};
+
+class MailCarver {
+ public:
+  MailCarver(std::string sourceName, MailSink& sink, std::uint64_t startByte = 0);
+
+  // Walks from the carried position up to the absolute byte `walkEnd`. `buffer` holds the bytes
+  // from absolute offset buffer.base on, and at least kCarveLookAhead readable bytes past
+  // walkEnd (zero-padded at the end of the source). The buffer is changed in place.
+  // `lineBreaks`, where given, tells which sectors of the walk may hold a line break as the
+  // source has them: the walk passes over the others (the mails it finds are the same).
+  void Walk(CarveBuffer buffer, std::uint64_t walkEnd, const std::atomic<bool>& stopRequested,
+            const LineBreakMap* lineBreaks = nullptr);
+
+  // The source has ended or the scan stops: the followed mail's body is closed.
+  void Finish();
+
+  // Where the next header block begins behind an absolute byte (UINT64_MAX when none is known).
+  using NextMailStart = std::function<std::uint64_t(std::uint64_t after)>;
+  // Without --strict the shape scan knows, ahead of the walk, where header blocks begin: the text
+  // of a followed mail ends at the next one (unless it lies in the mail's open multipart, as an
+  // attached message does), and at bytes that are no text, as a mail found by its shape ends.
+  void EndMailsAtNextBlocks(NextMailStart nextMailStart) {
+    nextMailStart_ = std::move(nextMailStart);
+  }
+
+  std::uint64_t Position() const { return position_; }
+
+ private:
+  void StartMail(std::uint64_t lineStart);
+  void AcceptPending(CarveBuffer buffer, std::size_t lineStart);
+  // Whether the followed mail's body still takes lines.
+  bool FollowingBody() const;
+  // Whether a header block is being read or a mail's body followed: then every line matters,
+  // else only trace lines.
+  bool InMail() const;
+  // Lines up to the one at this absolute byte were read where block headers may be removed.
+  void NoteBytesMayHaveMoved(std::uint64_t lastLineStart);
+
+  std::string sourceName_;
+  MailSink& sink_;
+  std::uint64_t position_;
+  // Removing a block header moves the bytes in front of it: the line breaks there are no longer
+  // where the map says, up to this absolute byte.
+  std::uint64_t movedUntil_ = 0;
+  PendingMail pending_;
+  std::optional<BodySteps> followed_;
+  NextMailStart nextMailStart_;
+  std::uint64_t followedUntil_ = UINT64_MAX;  // where the next known mail begins
+  // The multipart mail whose part the walk is in, while its closing boundary has not been seen:
+  // a mail found there is an attached message, part of that mail.
+  std::weak_ptr<MailRecord> container_;
+  std::vector<std::string> containerBoundaries_;
+};
+
+}  // namespace quillon

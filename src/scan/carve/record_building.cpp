@@ -1,0 +1,65 @@
+#include "scan/carve/record_building.h"
+
+#include <string_view>
+#include <utility>
+
+#include "scan/lines/header_text.h"
+#include "text/ascii.h"
+#include "text/encoded_words.h"
+
+namespace quillon {
+
+namespace {
+
+std::int16_t PriorityNumber(std::string_view text) {
+  int value = 0;
+  std::size_t i = 0;
+  while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
+  for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+    value = value * 10 + (text[i] - '0');
+    if (value > 9999) break;
+  }
+  return static_cast<std::int16_t>(value);
+}
+
+template <typename String>
+void TrimLineBreaks(String& text) {
+  std::size_t begin = 0;
+  while (begin < text.size() && (text[begin] == '\r' || text[begin] == '\n')) ++begin;
+  std::size_t end = text.size();
+  while (end > begin && (text[end - 1] == '\r' || text[end - 1] == '\n')) --end;
+  text = text.substr(begin, end - begin);
+}
+
+}  // namespace
+
+MailRecordPtr BuildRecord(PendingMail&& pending, const std::string& sourceName, FoundBy foundBy) {
+  auto record = std::make_shared<MailRecord>();
+  record->subject = std::move(pending.subject);
+  record->from = std::move(pending.from);
+  record->to = std::move(pending.to);
+  record->cc = std::move(pending.cc);
+  record->date = std::move(pending.date);
+  record->boundary = std::move(pending.boundary);
+  record->contentType = std::move(pending.contentType);
+  record->transferEncoding = std::move(pending.transferEncoding);
+  record->innerBoundary = std::move(pending.innerBoundary);
+  record->messageId = std::string(TrimWhiteSpace(pending.messageId));
+  record->attachments = std::move(pending.attachments);
+  record->startSector = pending.startSector;
+  record->sectorOffset = pending.sectorOffset;
+  record->priority = PriorityNumber(pending.priority);
+  record->sourceName = sourceName;
+  record->foundBy = foundBy;
+
+  record->fromText = DecodeAddressText(record->from);
+  record->toText = DecodeAddressText(record->to);
+  record->subjectText = DecodeHeaderText(record->subject);
+  NormaliseDate(record->date);
+  TrimLineBreaks(record->subject);
+  TrimLineBreaks(record->subjectText);
+  if (record->subjectText.empty()) record->subjectText = u"( No Subject )";
+  return record;
+}
+
+}  // namespace quillon

@@ -1,0 +1,14 @@
+// Turns a complete header block into a found-mail record: the values as carved, decoded for
+// display, the date normalised and the subject trimmed of line breaks.
+#pragma once
+
+#include <string>
+
+#include "scan/lines/pending_mail.h"
+#include "scan/mail_record.h"
+
+namespace quillon {
+
+MailRecordPtr BuildRecord(PendingMail&& pending, const std::string& sourceName, FoundBy foundBy);
+
+}  // namespace quillon

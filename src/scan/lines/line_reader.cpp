@@ -1,0 +1,75 @@
+#include "scan/lines/line_reader.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "scan/lines/line_scan.h"
+
+namespace quillon {
+
+bool IsTextByte(std::uint8_t c) {
+  if (c >= 0x20) return c != 0x7F;
+  return c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == 0x0E || c == 0x0F || c == 0x1B;
+}
+
+namespace {
+
+// RFC 5322 3.6.8 field name characters.
+bool IsNameByte(std::uint8_t c) {
+  return c >= 33 && c <= 126 && c != ':';
+}
+
+}  // namespace
+
+Line ReadLine(CarveBuffer buffer, std::size_t begin) {
+  Line line;
+  line.begin = begin;
+  const std::size_t limit = std::min(buffer.size, begin + kMaxHeaderLine);
+  const void* lf = begin < limit ? std::memchr(buffer.data + begin, '\n', limit - begin) : nullptr;
+  if (!lf) {
+    line.end = line.next = limit;
+    return line;
+  }
+  const std::size_t at =
+      static_cast<std::size_t>(static_cast<const std::uint8_t*>(lf) - buffer.data);
+  line.complete = true;
+  line.next = at + 1;
+  line.end = at;
+  line.lineFeedOnly = !(at > begin && buffer.data[at - 1] == '\r');
+  if (!line.lineFeedOnly) --line.end;
+  if (MayHoldNonText(buffer.data + begin, line.end - begin)) {
+    for (std::size_t i = begin; i < line.end; ++i) {
+      if (!IsTextByte(buffer.data[i])) {
+        line.binary = true;
+        break;
+      }
+    }
+  }
+  return line;
+}
+
+std::string_view TextOf(CarveBuffer buffer, const Line& line) {
+  return {reinterpret_cast<const char*>(buffer.data + line.begin), line.end - line.begin};
+}
+
+std::size_t HeaderNameLength(std::string_view line) {
+  if (line.empty() || !((line[0] >= 'A' && line[0] <= 'Z') || (line[0] >= 'a' && line[0] <= 'z')))
+    return 0;
+  std::size_t i = 0;
+  while (i < line.size() && i < 76 && IsNameByte(static_cast<std::uint8_t>(line[i]))) ++i;
+  return i < line.size() && line[i] == ':' ? i : 0;
+}
+
+bool IsContinuation(std::string_view line) {
+  return !line.empty() && (line[0] == ' ' || line[0] == '\t');
+}
+
+bool IsMboxSeparator(std::string_view line) {
+  // "Mon Sep 17 00:00:00 2001" is the fixed date of a patch written out by git, which a mail
+  // carries in its body, not a mailbox separator.
+  return line.size() > 5 && line.substr(0, 5) == "From " &&
+         line.find(':') != std::string_view::npos &&
+         line.find("Mon Sep 17 00:00:00 2001") == std::string_view::npos;
+}
+
+}  // namespace quillon

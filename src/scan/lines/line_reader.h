@@ -1,0 +1,38 @@
+// Lines of raw mail text as the scanners read them: where a line ends, whether it holds bytes
+// that are no text, whether it is a header line, a fold of one, or a mailbox separator.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+#include "scan/source_bytes.h"
+
+namespace quillon {
+
+// RFC 5322 allows 998 bytes a line; carved mail is not always that tidy.
+inline constexpr std::size_t kMaxHeaderLine = 8192;
+
+// Bytes that occur in mail text; ESC, SO and SI belong to the ISO-2022 charsets.
+bool IsTextByte(std::uint8_t c);
+
+struct Line {
+  std::size_t begin = 0;
+  std::size_t end = 0;    // behind the content, before CR LF or LF
+  std::size_t next = 0;   // behind the line end
+  bool complete = false;  // a line end was found within kMaxHeaderLine bytes
+  bool lineFeedOnly = false;
+  bool binary = false;  // holds a byte that is no text byte
+};
+
+// The line that begins at buffer index `begin`.
+Line ReadLine(CarveBuffer buffer, std::size_t begin);
+std::string_view TextOf(CarveBuffer buffer, const Line& line);
+
+// Length of the field name when the line reads "Name:"; 0 when it is not a header line.
+std::size_t HeaderNameLength(std::string_view line);
+bool IsContinuation(std::string_view line);
+// An mbox separator: "From " followed by the sender and a date.
+bool IsMboxSeparator(std::string_view line);
+
+}  // namespace quillon

@@ -1,0 +1,259 @@
+#include "scan/read/chunk_reader.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+
+namespace quillon {
+
+namespace {
+
+constexpr std::size_t kChunkBytes = std::size_t{kChunkSectors} * kSectorSize;
+constexpr std::size_t kPieceBytes = std::size_t{kReadSectors} * kSectorSize;
+
+// Chunks the reader holds at most, counting the three the scan works in: it runs up to this
+// many less three ahead of the scan.
+constexpr std::size_t kChunksHeld = 7;
+// Chunks the ring holds (or the buffer, where making room moves the chunks kept to its front).
+constexpr std::size_t kBufferChunks = 24;
+
+// Waits until `condition` holds: busily for half a millisecond at most, calling `help` while it
+// finds something to do, then asleep on `changed` for a while at a time. A chunk takes about a
+// millisecond to read from the page cache, and waking a sleeping thread can take a tenth of
+// that; on a slow disk both threads sleep.
+template <typename Condition, typename Help>
+void WaitUntil(std::mutex& mutex, std::condition_variable& changed, Condition condition,
+               Help help) {
+  constexpr auto kLongest = std::chrono::microseconds(500);
+  auto until = std::chrono::steady_clock::now() + kLongest;
+  for (int turn = 1; !condition(); ++turn) {
+    if (help()) {
+      until = std::chrono::steady_clock::now() + kLongest;
+      continue;
+    }
+    if (turn % 64 == 0 && std::chrono::steady_clock::now() > until) {
+      // The condition is looked at again on waking, whether told or not.
+      std::unique_lock lock(mutex);
+      changed.wait_for(lock, kLongest);
+      continue;
+    }
+    std::this_thread::yield();
+  }
+}
+
+}  // namespace
+
+ChunkReader::ChunkReader(DataSource& source, std::uint64_t first, std::uint64_t last,
+                         bool findMarks, const std::atomic<bool>& stopRequested,
+                         UnreadableSectors& unreadable, bool ring)
+    : source_(source),
+      rescue_(source, kReadSectors),
+      unreadable_(unreadable),
+      first_(first * kSectorSize),
+      last_(last),
+      findMarks_(findMarks),
+      stopRequested_(stopRequested),
+      ring_(ring ? kBufferChunks * kChunkBytes : 0),
+      bufferBase_(first * kSectorSize) {
+  if (!ring_.Data()) buffer_.assign(kBufferChunks * kChunkBytes + kCarveLookAhead, 0);
+  readEnd_.store(first_);
+  thread_ = std::thread([this] { ReadAll(); });
+}
+
+ChunkReader::~ChunkReader() {
+  quit_.store(true);
+  Notify();
+  thread_.join();
+}
+
+void ChunkReader::Notify() {
+  { std::lock_guard lock(mutex_); }
+  changed_.notify_all();
+}
+
+std::uint8_t* ChunkReader::Address(std::uint64_t at) {
+  if (ring_.Data()) return ring_.Data() + (at - first_) % ring_.Size();
+  return buffer_.data() + (at - bufferBase_);
+}
+
+std::uint64_t ChunkReader::KeptFrom(std::uint64_t readingAt) {
+  std::uint64_t front = readingAt;
+  {
+    std::lock_guard lock(mutex_);
+    if (!chunks_.empty()) front = chunks_.front().start;
+  }
+  return std::max(first_, front >= first_ + kChunkBytes ? front - kChunkBytes : first_);
+}
+
+bool ChunkReader::WaitForRoom(std::uint64_t start, std::size_t bytes) {
+  // Ahead of the scan, the reader has time to mark what it has read.
+  auto markWhileWaiting = [this] { return findMarks_ && MarkAReadPiece(); };
+  WaitUntil(
+      mutex_, changed_,
+      [&] {
+        if (quit_.load()) return true;
+        {
+          std::lock_guard lock(mutex_);
+          if (chunks_.size() >= kChunksHeld) return false;
+        }
+        // The ring overwrites what lies a ring's length before: only bytes let go of.
+        return !ring_.Data() || start + bytes + kCarveLookAhead - KeptFrom(start) <= ring_.Size();
+      },
+      markWhileWaiting);
+  while (!ring_.Data() && filled_ + bytes + kCarveLookAhead > buffer_.size() && !quit_.load()) {
+    // The scan thread moves the bytes while this thread does nothing with them.
+    wantsRoom_.store(true);
+    Notify();
+    WaitUntil(
+        mutex_, changed_, [this] { return !wantsRoom_.load() || quit_.load(); },
+        [] { return false; });
+  }
+  return !quit_.load();
+}
+
+void ChunkReader::MakeRoom() {
+  if (!wantsRoom_.load()) return;
+  const std::uint64_t keepFrom = std::max(bufferBase_, KeptFrom(readEnd_.load()));
+  const auto shift = static_cast<std::size_t>(keepFrom - bufferBase_);
+  std::memmove(buffer_.data(), buffer_.data() + shift, filled_ - shift);
+  bufferBase_ = keepFrom;
+  filled_ -= shift;
+  wantsRoom_.store(false);
+  Notify();
+}
+
+void ChunkReader::MarkPiece(LoadingChunk& chunk, std::size_t piece) {
+  const std::uint64_t from = chunk.start + std::uint64_t{piece} * kPieceBytes;
+  const std::uint64_t to = std::min<std::uint64_t>(from + kPieceBytes, chunk.start + chunk.bytes);
+  // The piece and the few bytes in front of it that anchors need, and none of those the reader
+  // may be writing behind it.
+  const std::uint64_t viewStart = std::max(first_, from >= 64 ? from - 64 : 0);
+  const CarveBuffer read{Address(viewStart), static_cast<std::size_t>(to - viewStart), viewStart};
+  FindShapeMarks(read, from, to, chunk.pieceMarks[piece], chunk.lineBreaks.Bits());
+  chunk.piecesMarked.fetch_add(1, std::memory_order_release);
+}
+
+bool ChunkReader::MarkAReadPiece() {
+  LoadingChunk* found = nullptr;
+  std::size_t piece = 0;
+  {
+    std::lock_guard lock(mutex_);
+    for (LoadingChunk& chunk : chunks_) {
+      if (chunk.piecesMarked.load(std::memory_order_acquire) == chunk.pieces) continue;
+      const std::size_t read = chunk.piecesRead.load(std::memory_order_acquire);
+      // The piece is claimed under the lock: a chunk with a claimed piece is not fully marked,
+      // so the scan cannot let go of it while this thread marks outside the lock.
+      for (std::size_t i = 0; i < read && !found; ++i) {
+        if (!chunk.taken[i].exchange(true)) {
+          found = &chunk;
+          piece = i;
+        }
+      }
+      break;  // later chunks are not read yet
+    }
+  }
+  if (!found) return false;
+  MarkPiece(*found, piece);
+  return true;
+}
+
+void ChunkReader::ReadAll() {
+  std::uint64_t position = first_ / kSectorSize;
+  while (position < last_ && !quit_.load() && !stopRequested_.load()) {
+    const std::uint64_t count = std::min<std::uint64_t>(kChunkSectors, last_ - position);
+    const auto bytes = static_cast<std::size_t>(count * kSectorSize);
+    if (!WaitForRoom(position * kSectorSize, bytes)) return;
+    LoadingChunk* chunk;
+    {
+      std::lock_guard lock(mutex_);
+      chunk = &chunks_.emplace_back();
+      chunk->start = position * kSectorSize;
+      chunk->bytes = bytes;
+      chunk->pieces = findMarks_ ? (bytes + kPieceBytes - 1) / kPieceBytes : 0;
+      if (findMarks_) chunk->lineBreaks = LineBreakMap(chunk->start, bytes);
+    }
+    // A piece can be marked once every sector up to its end is final: a failed read is only
+    // settled when the rescue has come back to it.
+    auto settled = [chunk, this](std::uint64_t sectors) {
+      if (!findMarks_) return;
+      const std::size_t pieces =
+          std::min<std::size_t>(chunk->pieces, sectors * kSectorSize / kPieceBytes);
+      if (pieces > chunk->piecesRead.load(std::memory_order_relaxed))
+        chunk->piecesRead.store(pieces, std::memory_order_release);
+    };
+    unreadable_.Add(rescue_.Read(Address(chunk->start), position, count, settled, &stopRequested_));
+    if (findMarks_) chunk->piecesRead.store(chunk->pieces, std::memory_order_release);
+    chunk->read.store(true, std::memory_order_release);
+    filled_ += bytes;
+    position += count;
+    readEnd_.store(position * kSectorSize, std::memory_order_release);
+    Notify();
+  }
+  // The carver reads a little past the source's end: zeros stand there.
+  std::memset(Address(position * kSectorSize), 0, kCarveLookAhead);
+  ended_.store(true, std::memory_order_release);
+  Notify();
+}
+
+bool ChunkReader::Ready(std::size_t count, std::size_t& available) {
+  const bool ended = ended_.load(std::memory_order_acquire);
+  std::lock_guard lock(mutex_);
+  available = std::min(count, chunks_.size());
+  for (std::size_t i = 0; i < available; ++i) {
+    const LoadingChunk& chunk = chunks_[i];
+    if (!chunk.read.load(std::memory_order_acquire) ||
+        chunk.piecesMarked.load(std::memory_order_acquire) != chunk.pieces)
+      return false;
+  }
+  return available == count || ended;
+}
+
+std::size_t ChunkReader::WaitForChunks(std::size_t count) {
+  std::size_t available = 0;
+  WaitUntil(
+      mutex_, changed_,
+      [&] {
+        MakeRoom();
+        return Ready(count, available);
+      },
+      [&] { return findMarks_ && MarkAReadPiece(); });
+  MakeRoom();
+  return available;
+}
+
+ChunkReader::Chunk ChunkReader::ChunkAt(std::size_t i) {
+  std::lock_guard lock(mutex_);
+  LoadingChunk& chunk = chunks_[i];
+  if (!chunk.joined) {
+    for (std::size_t piece = 0; piece < chunk.pieces; ++piece) {
+      ShapeMarks& marks = chunk.pieceMarks[piece];
+      chunk.marks.anchors.insert(chunk.marks.anchors.end(), marks.anchors.begin(),
+                                 marks.anchors.end());
+      chunk.marks.sizeFields.insert(chunk.marks.sizeFields.end(), marks.sizeFields.begin(),
+                                    marks.sizeFields.end());
+      marks = {};
+    }
+    chunk.joined = true;
+  }
+  return Chunk{chunk.start, chunk.bytes, &chunk.marks, findMarks_ ? &chunk.lineBreaks : nullptr};
+}
+
+CarveBuffer ChunkReader::Bytes() {
+  // Once the reading has ended, readEnd_ is final.
+  const bool ended = ended_.load(std::memory_order_acquire);
+  const std::uint64_t end = readEnd_.load(std::memory_order_acquire);
+  const std::uint64_t kept = ring_.Data() ? KeptFrom(end) : bufferBase_;
+  return CarveBuffer{Address(kept),
+                     static_cast<std::size_t>(end - kept) + (ended ? kCarveLookAhead : 0), kept,
+                     &unreadable_};
+}
+
+void ChunkReader::LetGoOfFirst() {
+  {
+    std::lock_guard lock(mutex_);
+    if (!chunks_.empty()) chunks_.pop_front();
+  }
+  changed_.notify_all();
+}
+
+}  // namespace quillon

@@ -1,0 +1,49 @@
+// The sectors a scan could not read. Their bytes are zeros in the carve buffers, and those zeros
+// are no zeroed slack: a mail does not end at them, nor is any byte of it known there. The
+// reading thread adds the sectors of a chunk before it hands the chunk out; the scan thread asks
+// about bytes it holds.
+#pragma once
+
+#include <cstdint>
+#include <mutex>
+#include <vector>
+
+#include "scan/mail_record.h"
+#include "scan/source_bytes.h"
+#include "source/sector_ranges.h"
+
+namespace quillon {
+
+class UnreadableSectors {
+ public:
+  // Ranges in ascending order, each behind those added before.
+  void Add(const std::vector<SectorRange>& ranges);
+
+  // Where the unreadable stretch that holds the absolute byte `at` ends (an absolute byte), or 0
+  // when `at` was read.
+  std::uint64_t StretchEndAt(std::uint64_t at) const;
+  // Whether a byte of the absolute stretch [from, to) lies in an unreadable sector.
+  bool Overlaps(std::uint64_t from, std::uint64_t to) const;
+
+  std::vector<SectorRange> Ranges() const;
+
+ private:
+  mutable std::mutex mutex_;
+  std::vector<SectorRange> ranges_;
+};
+
+// Where the unreadable stretch holding buffer index `index` ends (an absolute byte); 0 when the
+// byte was read or the buffer knows of no unreadable sectors.
+std::uint64_t UnreadableUntil(CarveBuffer buffer, std::size_t index);
+
+// The first NUL in the buffer indexes [from, to) that was read from the source (not one of an
+// unreadable sector); `to` when there is none.
+std::size_t FindReadNul(CarveBuffer buffer, std::size_t from, std::size_t to);
+
+// Marks the records whose text, as far as the scan followed it, holds an unreadable sector: from
+// the mail's first line (or its recorded line) up to the end of the last line the scan took
+// into it, and not beyond where the next mail begins.
+void MarkDamagedMails(const std::vector<MailRecordPtr>& records,
+                      const UnreadableSectors& unreadable);
+
+}  // namespace quillon

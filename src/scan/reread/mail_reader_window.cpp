@@ -1,0 +1,351 @@
+#include "scan/reread/mail_reader_window.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+
+#include "scan/lines/header_text.h"
+#include "scan/read/block_header.h"
+#include "scan/source_position.h"
+#include "text/ascii.h"
+
+namespace quillon::mail_reader {
+
+namespace {
+
+// Raw bytes a header decision looks at behind its offset k: k + 5 .. k + 15.
+constexpr std::uint64_t kDecisionSpan = kBlockHeaderSize;
+// The overwrite rule can blank this many compacted bytes in front of a header.
+constexpr std::size_t kStrayBytes = 4;
+// Raw bytes before the next offset the overwrite rule reads.
+constexpr std::uint64_t kLookBehind = 4;
+// Consumed raw bytes are dropped in steps of this size, not after every piece.
+constexpr std::size_t kDropStep = 64 * 1024;
+
+constexpr std::string_view kReceived = "Received: ";
+constexpr std::string_view kDeliveredTo = "Delivered-To: ";
+constexpr std::string_view kReturnPath = "Return-Path: ";
+constexpr std::array<std::string_view, 3> kStartNames = {kReceived, kDeliveredTo, kReturnPath};
+// After a start line is taken the walk goes on behind the shortest start name.
+constexpr std::size_t kShortestStartName = kReceived.size();
+
+constexpr std::string_view kFrom = "From: ";
+constexpr std::string_view kTo = "To: ";
+constexpr std::string_view kDate = "Date: ";
+
+// Whether the block header at `k` leaves stray bytes in front of it (see the class comment).
+template <typename ByteAt>
+bool LeavesStrayBytes(std::uint64_t k, ByteAt byteAt) {
+  return k > 4 && byteAt(k - 2) == byteAt(k + 14) && byteAt(k - 1) == byteAt(k + 15) &&
+         byteAt(k - 4) != byteAt(k + 12);
+}
+
+template <typename ByteAt>
+bool HasMarkAt(std::uint64_t k, ByteAt byteAt) {
+  return byteAt(k + kBlockHeaderMarkOffset) == 0x02 &&
+         byteAt(k + kBlockHeaderMarkOffset + 1) == 0 && byteAt(k + kBlockHeaderMarkOffset + 2) == 0;
+}
+
+void BlankStrayBytes(std::string& compacted) {
+  const std::size_t count = std::min(kStrayBytes, compacted.size());
+  std::memset(compacted.data() + compacted.size() - count, ' ', count);
+}
+
+const std::uint8_t* Bytes(std::string_view data) {
+  return reinterpret_cast<const std::uint8_t*>(data.data());
+}
+
+bool LineStartsWith(std::string_view data, std::size_t position, std::string_view name) {
+  return position <= data.size() && StartsWithNoCase(data.substr(position), name);
+}
+
+bool IsCrLfAt(std::string_view data, std::size_t position) {
+  return position + 1 < data.size() && data[position] == '\r' && data[position + 1] == '\n';
+}
+
+bool IsStartLine(std::string_view data, std::size_t position) {
+  for (std::string_view name : kStartNames) {
+    if (LineStartsWith(data, position, name)) return true;
+  }
+  return false;
+}
+
+bool IsBoundaryLine(std::string_view data, std::size_t position, std::string_view boundary) {
+  return !boundary.empty() && LineStartsWith(data, position, "--") &&
+         LineStartsWith(data, position + 2, boundary);
+}
+
+// The header values of the start being held, compared as the scan took them: the first
+// non-empty value of each header counts, and a "Received: " line starts the comparison over,
+// because the scan restarts its header block at every trace line.
+struct HeldStart {
+  void Take(std::size_t line) {
+    held = true;
+    ended = false;
+    start = line;
+    ForgetValues();
+  }
+  void ForgetValues() { fromSeen = toSeen = dateSeen = false; }
+
+  bool held = false;
+  bool ended = false;  // the start's header block has ended
+  std::size_t start = 0;
+  bool fromSeen = false;
+  bool toSeen = false;
+  bool dateSeen = false;
+};
+
+// False when the line at `line` carries a From, To or Date value that differs from the record's.
+bool LineAgreesWithRecord(std::string_view data, std::size_t line, const MailRecord& record,
+                          HeldStart& held) {
+  auto compare = [](const std::string& value, const std::string& expected, bool& seen) {
+    if (seen || value.empty()) return true;  // the scan would still take a later line
+    seen = true;
+    return value == expected;
+  };
+  if (LineStartsWith(data, line, kFrom))
+    return compare(UnfoldedValue(data, line + kFrom.size()), record.from, held.fromSeen);
+  if (LineStartsWith(data, line, kTo))
+    return compare(UnfoldedValue(data, line + kTo.size()), record.to, held.toSeen);
+  if (LineStartsWith(data, line, kDate)) {
+    LineRead date = ValueText(Bytes(data), data.size(), line + kDate.size());
+    if (date.found) NormaliseDate(date.text);
+    return compare(date.text, record.date, held.dateSeen);
+  }
+  return true;
+}
+
+// One walk over the data. With a record, the start's header values must agree with it and its
+// header block may also end at the record's boundary line.
+TextSpan Search(std::string_view data, const MailRecord* record, RecordPlace place) {
+  TextSpan extent;
+  HeldStart held;
+  const std::size_t size = data.size();
+  std::size_t p = 0;
+  const bool startsAtRecord = place.mailStartsThere && place.position < size;
+  if (startsAtRecord) {
+    held.Take(place.position);
+    p = place.position;
+  }
+  while (p + 1 < size) {
+    const void* cr = std::memchr(data.data() + p, '\r', size - p - 1);
+    if (!cr) break;
+    p = static_cast<std::size_t>(static_cast<const char*>(cr) - data.data());
+    if (data[p + 1] != '\n') {
+      ++p;
+      continue;
+    }
+    const std::size_t line = p + 2;
+    if (!held.held) {
+      if (IsStartLine(data, line)) {
+        held.Take(line);
+        p = line + kShortestStartName;
+        continue;
+      }
+      ++p;
+      continue;
+    }
+    if (!held.ended) {
+      bool agrees = true;
+      if (record) {
+        if (LineStartsWith(data, line, kReceived)) held.ForgetValues();
+        agrees = LineAgreesWithRecord(data, line, *record, held);
+      }
+      if (agrees &&
+          (IsCrLfAt(data, line) || (record && IsBoundaryLine(data, line, record->boundary)))) {
+        held.ended = true;
+        // A header block that lacks one of the three values is not the record's mail either:
+        // the scan accepts a mail only once it has all three. Nor is one that ends before the
+        // record's line.
+        agrees = !record || ((held.fromSeen && held.toSeen && held.dateSeen) &&
+                             (place.position == kUnknownPosition || line >= place.position));
+      }
+      if (!agrees) {
+        if (startsAtRecord) return extent;
+        held.held = false;
+      }
+      ++p;
+      continue;
+    }
+    if (IsStartLine(data, line)) {
+      extent.found = true;
+      extent.endedByNextMail = true;
+      extent.start = held.start;
+      extent.end = p;
+      return extent;
+    }
+    ++p;
+  }
+  if (held.held && held.ended) {
+    extent.found = true;
+    extent.start = held.start;
+    extent.end = size;
+  } else {
+    extent.startPending = held.held;
+  }
+  return extent;
+}
+
+}  // namespace
+
+std::uint64_t WindowLength(const MailRecord& record) {
+  std::uint64_t attachmentBytes = 0;
+  for (const PartEntry& attachment : record.attachments) {
+    if (attachment.size > 0)
+      attachmentBytes = std::min<std::uint64_t>(
+          attachmentBytes + static_cast<std::uint64_t>(attachment.size), kMaxRawBytes);
+  }
+  const std::uint64_t length = WholeSectors(2 * attachmentBytes + kBaseWindow);
+  return std::min(length, WholeSectors(kMaxRawBytes));
+}
+
+void BlockHeaderCompactor::Append(const std::uint8_t* data, std::size_t size) {
+  if (finished_ || size == 0) return;
+  raw_.insert(raw_.end(), data, data + size);
+  received_ += size;
+  Walk(false);
+}
+
+void BlockHeaderCompactor::Finish() {
+  if (finished_) return;
+  Walk(true);
+  finished_ = true;
+  raw_.clear();
+  raw_.shrink_to_fit();
+}
+
+std::string_view BlockHeaderCompactor::Settled() const {
+  if (finished_) return compacted_;
+  // A header still to come may blank the last few compacted bytes.
+  return std::string_view(compacted_)
+      .substr(0, compacted_.size() > kStrayBytes ? compacted_.size() - kStrayBytes : 0);
+}
+
+std::uint64_t BlockHeaderCompactor::CompactedOffset(std::uint64_t rawOffset) const {
+  // A position inside a removed header is one the scan gives for a line whose start it moved up
+  // over that header: the line began 16 bytes before.
+  for (std::uint64_t header : removed_) {
+    if (header > rawOffset) break;
+    if (rawOffset < header + kBlockHeaderSize && rawOffset >= kBlockHeaderSize) {
+      rawOffset -= kBlockHeaderSize;
+      break;
+    }
+  }
+  std::uint64_t offset = rawOffset;
+  for (auto header = removed_.begin(); header != removed_.end() && *header < rawOffset; ++header)
+    offset -= std::min<std::uint64_t>(kBlockHeaderSize, rawOffset - *header);
+  return offset;
+}
+
+std::uint8_t BlockHeaderCompactor::RawAt(std::uint64_t offset) const {
+  if (offset >= received_ || offset < rawBase_) return 0;
+  return raw_[static_cast<std::size_t>(offset - rawBase_)];
+}
+
+void BlockHeaderCompactor::CopyRaw(std::uint64_t from, std::uint64_t to) {
+  to = std::min(to, received_);
+  if (from >= to) return;
+  const auto* begin = raw_.data() + (from - rawBase_);
+  compacted_.append(reinterpret_cast<const char*>(begin), static_cast<std::size_t>(to - from));
+}
+
+void BlockHeaderCompactor::Walk(bool final) {
+  auto byteAt = [this](std::uint64_t offset) { return RawAt(offset); };
+  while (next_ < received_) {
+    if (!final && next_ + kDecisionSpan > received_) break;
+    if (removing_ && stopRequested_ && stopRequested_->load(std::memory_order_relaxed))
+      removing_ = false;
+    if (!removing_) {
+      next_ = received_;
+      break;
+    }
+    const std::uint64_t k = next_;
+    if (!HasMarkAt(k, byteAt)) {
+      next_ += 2;
+      continue;
+    }
+    CopyRaw(copyFrom_, k);
+    if (LeavesStrayBytes(k, byteAt)) BlankStrayBytes(compacted_);
+    removed_.push_back(k);
+    copyFrom_ = k + kBlockHeaderSize;
+    // The offset right behind a header is not tested: the walk resumes two bytes later.
+    next_ = k + kBlockHeaderSize + 2;
+  }
+  // Everything before the next offset to test is decided and can be handed on.
+  const std::uint64_t decided = final ? received_ : std::min(next_, received_);
+  if (copyFrom_ < decided) {
+    CopyRaw(copyFrom_, decided);
+    copyFrom_ = decided;
+  }
+  DropConsumedRaw();
+}
+
+void BlockHeaderCompactor::DropConsumedRaw() {
+  const std::uint64_t needed = std::min(copyFrom_, next_ > kLookBehind ? next_ - kLookBehind : 0);
+  if (needed <= rawBase_ || needed - rawBase_ < kDropStep) return;
+  const std::uint64_t drop = std::min<std::uint64_t>(needed - rawBase_, raw_.size());
+  raw_.erase(raw_.begin(), raw_.begin() + static_cast<std::ptrdiff_t>(drop));
+  rawBase_ += drop;
+}
+
+std::string CompactWindowOnce(std::string_view raw) {
+  // The window is followed by zeros, as the read buffer is.
+  std::vector<std::uint8_t> window(raw.begin(), raw.end());
+  window.resize(raw.size() + kBlockHeaderSize, 0);
+  auto byteAt = [&window](std::uint64_t offset) {
+    return offset < window.size() ? window[static_cast<std::size_t>(offset)] : std::uint8_t{0};
+  };
+  std::string compacted;
+  std::size_t copyFrom = 0;
+  std::size_t k = 0;
+  while (k < raw.size()) {
+    if (!HasMarkAt(k, byteAt)) {
+      k += 2;
+      continue;
+    }
+    compacted.append(raw.substr(copyFrom, k - copyFrom));
+    if (LeavesStrayBytes(k, byteAt)) BlankStrayBytes(compacted);
+    copyFrom = k + kBlockHeaderSize;
+    k += kBlockHeaderSize + 2;
+  }
+  if (copyFrom < raw.size()) compacted.append(raw.substr(copyFrom));
+  return compacted;
+}
+
+TextSpan FindMatchedMail(std::string_view data, const MailRecord& record, RecordPlace place) {
+  return Search(data, &record, place);
+}
+
+TextSpan FindFirstMail(std::string_view data, RecordPlace place) {
+  // Only a mail that starts at the record's position is bound to it.
+  if (!place.mailStartsThere) place = {};
+  return Search(data, nullptr, place);
+}
+
+bool ExtentComplete(std::string_view data, const TextSpan& extent) {
+  if (!extent.found) return false;
+  if (extent.endedByNextMail) return true;
+  const std::size_t start = std::min(extent.start, data.size());
+  const std::size_t end = std::min(extent.end, data.size());
+  return std::memchr(data.data() + start, '\0', end - start) != nullptr;
+}
+
+WindowSearch SearchWindow(std::string_view data, const MailRecord& record, RecordPlace place) {
+  WindowSearch search;
+  search.chosen = FindMatchedMail(data, record, place);
+  if (!search.chosen.found) search.chosen = FindFirstMail(data, place);
+  search.runsToEnd = search.chosen.found && !ExtentComplete(data, search.chosen);
+  return search;
+}
+
+std::string CleanMailText(std::string_view text) {
+  if (const std::size_t nul = text.find('\0'); nul != std::string_view::npos)
+    text = text.substr(0, nul);
+  std::string clean(text);
+  for (char& c : clean) {
+    if (static_cast<std::uint8_t>(c) < 8) c = ' ';
+  }
+  return clean;
+}
+
+}  // namespace quillon::mail_reader

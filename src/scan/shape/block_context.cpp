@@ -1,0 +1,164 @@
+#include "scan/shape/block_context.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "scan/read/block_header.h"
+#include "scan/read/store_chain.h"
+#include "scan/source_position.h"
+#include "text/ascii.h"
+
+namespace quillon {
+
+namespace {
+
+// The text of the line in front of `index`, from its start (a line feed, a byte that is no text,
+// or kMaxHeaderLine back) up to `index`.
+std::string_view TextBefore(CarveBuffer buffer, std::size_t index) {
+  std::size_t begin = index;
+  while (begin > 0 && index - begin < kMaxHeaderLine && buffer.data[begin - 1] != '\n' &&
+         IsTextByte(buffer.data[begin - 1]))
+    --begin;
+  return {reinterpret_cast<const char*>(buffer.data + begin), index - begin};
+}
+
+}  // namespace
+
+BlockStart FindBlockStart(CarveBuffer buffer, std::size_t lineStart, std::size_t earliest,
+                          const BlockStartMemo& memo) {
+  std::size_t current = lineStart;
+  while (true) {
+    if (current == memo.line) return memo.start;
+    if (current == 0) {
+      return {current, buffer.base == 0 ? Context::SourceStart : Context::MidLine, 0};
+    }
+    const std::uint8_t before = buffer.data[current - 1];
+    if (before != '\n') {
+      if (!IsTextByte(before)) return {current, Context::NonText, 0};
+      // Inside a header line or its fold ("h=From:To:Date" in a signature) the block goes on.
+      const std::string_view prefix = TextBefore(buffer, current);
+      if (HeaderNameLength(prefix) > 0 || IsContinuation(prefix))
+        return {current, Context::Header, 0};
+      return {current, Context::MidLine, 0};
+    }
+    std::size_t contentEnd = current - 1;
+    if (contentEnd > 0 && buffer.data[contentEnd - 1] == '\r') --contentEnd;
+    std::size_t previous = contentEnd;
+    bool cutByNonText = false;
+    while (previous > 0 && contentEnd - previous < kMaxHeaderLine) {
+      const std::uint8_t c = buffer.data[previous - 1];
+      if (c == '\n') break;
+      if (!IsTextByte(c)) {
+        cutByNonText = true;
+        break;
+      }
+      --previous;
+    }
+    const std::string_view line(reinterpret_cast<const char*>(buffer.data + previous),
+                                contentEnd - previous);
+    if (line.empty()) return {current, Context::EmptyLine, previous};
+    if (previous < earliest || contentEnd - previous >= kMaxHeaderLine)
+      return {current, Context::TextLine, 0};
+    const bool header = HeaderNameLength(line) > 0;
+    // Some mails open with a line of blanks; behind zeros or binary bytes it is no fold of a
+    // header above but the file's first line, and the block begins below it.
+    if (!header && cutByNonText && TrimWhiteSpace(line).empty())
+      return {current, Context::NonText, 0};
+    if (header || IsContinuation(line)) {
+      current = previous;
+      if (cutByNonText) return {current, header ? Context::NonText : Context::TextLine, 0};
+      if (previous == 0 && buffer.base == 0) return {current, Context::SourceStart, 0};
+      continue;
+    }
+    if (IsMboxSeparator(line)) {
+      // A separator that opens a sector, or follows zeros or binary bytes, opens a mailbox file.
+      const bool opensFile = IsSectorStart(buffer.base + previous) || cutByNonText ||
+                             (previous == 0 && buffer.base == 0);
+      return {current, Context::MboxSeparator, 0, opensFile, previous};
+    }
+    // A file that begins at a sector behind unrelated text shares its first line with it.
+    for (std::size_t sector =
+             static_cast<std::size_t>(SectorStartFrom(buffer.base + previous + 1) - buffer.base);
+         sector < contentEnd; sector += kSectorSize) {
+      if (HeaderNameLength(line.substr(sector - previous)) > 0)
+        return {sector, Context::MidLine, 0};
+    }
+    return {current, Context::TextLine, 0};
+  }
+}
+
+namespace {
+
+// The text of the line that ends right in front of buffer index `lineStart` (empty at the start
+// of the buffer).
+std::string_view LineBefore(CarveBuffer buffer, std::size_t lineStart) {
+  if (lineStart == 0) return {};
+  std::size_t contentEnd = lineStart - 1;  // the LF ending that line
+  if (contentEnd > 0 && buffer.data[contentEnd - 1] == '\r') --contentEnd;
+  std::size_t begin = contentEnd;
+  while (begin > 0 && buffer.data[begin - 1] != '\n' && contentEnd - begin < kMaxHeaderLine)
+    --begin;
+  return {reinterpret_cast<const char*>(buffer.data + begin), contentEnd - begin};
+}
+
+bool BehindStoreBlockHeader(CarveBuffer buffer, std::size_t index) {
+  if (index < kBlockHeaderSize) return false;
+  const std::size_t header = index - kBlockHeaderSize;
+  StoreBlockHeader block;
+  return (buffer.base + header) % 4 == 0 &&
+         ReadStoreBlockHeader(buffer.data + header, buffer.base + header, block);
+}
+
+}  // namespace
+
+bool StartsAMail(CarveBuffer buffer, const BlockStart& start, bool hasTrace) {
+  const std::uint64_t absolute = buffer.base + start.index;
+  switch (start.context) {
+    case Context::SourceStart:
+      return true;
+    case Context::MboxSeparator: {
+      if (start.separatorOpensFile || start.separatorIndex == 0) return true;
+      // An attached message saved from a mailbox keeps its separator line: behind an empty line
+      // behind part headers it opens a part, where in a mailbox a body's last line stands.
+      const std::size_t emptyLine = start.separatorIndex;
+      if (emptyLine < 2 || buffer.data[emptyLine - 1] != '\n') return true;
+      std::size_t emptyStart = emptyLine - 1;
+      if (emptyStart > 0 && buffer.data[emptyStart - 1] == '\r') --emptyStart;
+      if (emptyStart == 0 || buffer.data[emptyStart - 1] != '\n') return true;  // not empty
+      const std::string_view previous = LineBefore(buffer, emptyStart);
+      return HeaderNameLength(previous) == 0 && !IsContinuation(previous);
+    }
+    case Context::NonText:
+      // Behind a store block header the chain decides, not the bytes that happen to follow.
+      return !BehindStoreBlockHeader(buffer, start.index);
+    case Context::MidLine:
+    case Context::TextLine:
+      // A file begins at a sector: what stands before it belongs to something else.
+      return IsSectorStart(absolute);
+    case Context::EmptyLine: {
+      if (IsSectorStart(absolute) && hasTrace) return true;
+      // An attached message follows its part's headers; a forwarded one usually has no trace.
+      if (!hasTrace) return false;
+      if (start.emptyLineIndex == 0) return true;
+      // The line in front of the empty line: part headers, or a header block whose body this
+      // block would be, make it part of another mail.
+      const std::string_view previous = LineBefore(buffer, start.emptyLineIndex);
+      if (HeaderNameLength(previous) > 0 || IsContinuation(previous)) return false;
+      // A digest's parts are messages behind a boundary line.
+      if (previous.size() >= 2 && previous[0] == '-' && previous[1] == '-') return false;
+      return true;
+    }
+    case Context::Header:
+      return false;
+  }
+  return false;
+}
+
+bool TraceLineInsideAnotherMail(CarveBuffer buffer, std::uint64_t lineStart) {
+  if (lineStart < buffer.base || lineStart >= buffer.base + buffer.size) return false;
+  const std::size_t index = static_cast<std::size_t>(lineStart - buffer.base);
+  const std::size_t earliest = index > kMaxShapeHeaderBlock ? index - kMaxShapeHeaderBlock : 0;
+  return !StartsAMail(buffer, FindBlockStart(buffer, index, earliest), true);
+}
+
+}  // namespace quillon

@@ -1,0 +1,52 @@
+// Lines of carved text, and what stands in front of a header block: whether the block opens a
+// mail of its own (at the start of the source or a sector, behind zeros or binary bytes, behind a
+// mailbox separator) or sits inside another mail's body (behind a part's headers, behind a line
+// of prose, quoted).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+#include "scan/lines/line_reader.h"
+#include "scan/source_bytes.h"
+
+namespace quillon {
+
+// The longest header block recognised: modern mail carries kilobytes of signatures and trace
+// lines before its From.
+inline constexpr std::size_t kMaxShapeHeaderBlock = 64 * 1024;
+
+enum class Context { SourceStart, NonText, MidLine, TextLine, EmptyLine, MboxSeparator, Header };
+
+struct BlockStart {
+  std::size_t index = 0;  // buffer index of the block's first line
+  Context context = Context::TextLine;
+  std::size_t emptyLineIndex = 0;   // for Context::EmptyLine: where the empty line starts
+  bool separatorOpensFile = false;  // for Context::MboxSeparator: at a sector, behind zeros...
+  std::size_t separatorIndex = 0;   // ... and where the separator line starts
+};
+
+// What an earlier walk found: the block start seen from the line at `line`.
+struct BlockStartMemo {
+  std::size_t line = SIZE_MAX;
+  BlockStart start;
+};
+
+// Walks back from the header line at buffer index `lineStart` over the header lines of its block
+// (not before `earliest`) to the block's first line, and says what stands in front of it. A walk
+// that reaches `memo.line` ends there with the memo's answer (the same `buffer` and `earliest`
+// give the same one), so that the anchors of one block are not walked back over again.
+BlockStart FindBlockStart(CarveBuffer buffer, std::size_t lineStart, std::size_t earliest,
+                          const BlockStartMemo& memo = {});
+
+// Whether a block standing behind `start` begins a mail of its own rather than sitting inside
+// another mail's body. `hasTrace`: the block holds a trace line (Received, Return-Path...).
+bool StartsAMail(CarveBuffer buffer, const BlockStart& start, bool hasTrace);
+
+// Whether the header block around the trace line at absolute offset `lineStart` sits inside
+// another mail: an attached or quoted message, a bounce's copy of the returned headers. False
+// when the bytes in front of it are not in `buffer`.
+bool TraceLineInsideAnotherMail(CarveBuffer buffer, std::uint64_t lineStart);
+
+}  // namespace quillon

@@ -1,0 +1,173 @@
+#include "scan/shape/header_block.h"
+
+#include <algorithm>
+#include <string>
+#include <string_view>
+
+#include "scan/lines/header_text.h"
+#include "scan/lines/line_reader.h"
+#include "scan/shape/block_context.h"
+#include "text/ascii.h"
+
+namespace quillon {
+
+namespace {
+
+// How much a header block must look like a mail's own (see ParseBlock).
+constexpr int kMinimumShapeScore = 4;
+// Broken lines passed over inside one header block.
+constexpr int kMaxMalformedLines = 8;
+
+// Whether one of the first lines behind `bodyStart` reads like a From, To, Cc, Date or Subject
+// header line.
+bool HeaderLinesFollow(CarveBuffer buffer, std::size_t bodyStart) {
+  constexpr int kLinesLookedAt = 8;
+  std::size_t position = bodyStart;
+  for (int i = 0; i < kLinesLookedAt && position < buffer.size; ++i) {
+    const Line line = ReadLine(buffer, position);
+    const std::string_view text = TextOf(buffer, line);
+    if (line.binary || IsMboxSeparator(text)) break;  // the text has ended; another may begin
+    for (std::string_view name : {"From: ", "To: ", "Cc: ", "Date: ", "Subject: "}) {
+      if (text.substr(0, name.size()) == name) return true;
+    }
+    if (!line.complete) break;
+    position = line.next;
+  }
+  return false;
+}
+
+void StoreFirst(std::string& field, std::string_view value, bool& stored) {
+  if (!stored) {
+    field.assign(value.substr(0, kMaxUnfoldedValue));
+    stored = true;
+  }
+}
+
+}  // namespace
+
+ParsedBlock ParseBlock(CarveBuffer buffer, std::size_t start) {
+  ParsedBlock block;
+  const std::size_t limit = std::min(buffer.size, start + kMaxShapeHeaderBlock);
+  std::string* folding = nullptr;  // the value a continuation line extends
+  bool seen[9] = {};
+  enum Field { kFrom, kTo, kCc, kDate, kSubject, kMessageId, kContentType, kEncoding, kPriority };
+  std::string contentType;
+  std::size_t position = start;
+  bool first = true;
+  int malformedLines = 0;
+  int repeated = 0;  // From, To, Cc, Date or Subject seen twice
+  while (position < limit) {
+    block.stoppedAt = position;
+    const Line line = ReadLine(buffer, position);
+    if (!line.complete || line.binary) return block;
+    if (first) block.lineFeedOnly = line.lineFeedOnly;
+    const std::string_view text = TextOf(buffer, line);
+    if (text.empty()) {
+      if (first) return block;
+      block.headerEnd = line.next;
+      break;
+    }
+    if (IsContinuation(text)) {
+      if (first) return block;
+      if (folding && folding->size() < kMaxUnfoldedValue) {
+        *folding += ' ';
+        *folding += TrimWhiteSpace(text);
+      }
+      position = line.next;
+      continue;
+    }
+    const std::size_t nameLength = HeaderNameLength(text);
+    if (nameLength == 0) {
+      // Carved and hand-made mail has broken lines among its headers (an unfolded base64 tail,
+      // a missing empty line). A few are passed over while header lines go on; otherwise the
+      // body has begun without its empty line.
+      if (first) return block;
+      const Line after = ReadLine(buffer, line.next);
+      const std::string_view afterText = TextOf(buffer, after);
+      const bool brokenToken = text.find(' ') == std::string_view::npos;
+      if (brokenToken && after.complete && !after.binary &&
+          ++malformedLines <= kMaxMalformedLines &&
+          (HeaderNameLength(afterText) > 0 || IsContinuation(afterText))) {
+        folding = nullptr;
+        position = line.next;
+        continue;
+      }
+      block.headerEnd = position;
+      block.endsWithoutEmptyLine = true;
+      break;
+    }
+    first = false;
+    const std::string_view name = text.substr(0, nameLength);
+    const std::string_view value = TrimWhiteSpace(text.substr(nameLength + 1));
+    folding = nullptr;
+    PendingMail& h = block.headers;
+    struct Known {
+      std::string_view name;
+      Field field;
+      std::string* target;
+    } known[] = {{"from", kFrom, &h.from},
+                 {"to", kTo, &h.to},
+                 {"cc", kCc, &h.cc},
+                 {"date", kDate, &h.date},
+                 {"subject", kSubject, &h.subject},
+                 {"message-id", kMessageId, &h.messageId},
+                 {"content-type", kContentType, &contentType},
+                 {"content-transfer-encoding", kEncoding, &h.transferEncoding},
+                 {"x-priority", kPriority, &h.priority}};
+    for (Known& entry : known) {
+      if (name.size() == entry.name.size() && StartsWithNoCase(name, entry.name)) {
+        if (seen[entry.field] && entry.field <= kSubject) ++repeated;
+        if (!seen[entry.field]) folding = entry.target;
+        StoreFirst(*entry.target, value, seen[entry.field]);
+        break;
+      }
+    }
+    for (std::string_view trace : {"received", "return-path", "delivered-to", "x-uidl"}) {
+      if (name.size() == trace.size() && StartsWithNoCase(name, trace)) block.hasTrace = true;
+    }
+    if (name.size() == 12 && StartsWithNoCase(name, "mime-version")) block.hasMimeVersion = true;
+    position = line.next;
+  }
+  if (block.headerEnd == 0) return block;
+  PendingMail& h = block.headers;
+  if (!contentType.empty()) {
+    const std::size_t at = FindNoCase(contentType, "boundary=");
+    if (at == std::string::npos) {
+      h.contentType = contentType;
+    } else {
+      h.boundary = BoundaryParameter(std::string_view(contentType).substr(at + 9));
+      h.contentType = contentType.substr(0, at > 0 ? at - 1 : 0);
+    }
+  }
+  // From and Date, and enough of what a mail's own header block carries besides: trace lines,
+  // an identity, MIME, recipients, a subject, an address, a real date, an empty line after it.
+  // Header-like lines in other text rarely have much of that and often repeat themselves.
+  if (h.from.empty() || h.date.empty()) return block;
+  int score = 0;
+  if (block.hasTrace) score += 2;
+  if (!h.messageId.empty()) score += 2;
+  if (block.hasMimeVersion) score += 2;
+  if (!h.to.empty() || !h.cc.empty()) score += 1;
+  if (!h.subject.empty()) score += 1;
+  if (h.from.find('@') != std::string::npos) score += 1;
+  if (!block.endsWithoutEmptyLine) score += 1;
+  score -= 2 * repeated;
+  // Header lines that run straight into text are a mail only with the marks of a real one.
+  if (block.endsWithoutEmptyLine && !block.hasTrace && h.messageId.empty() && !block.hasMimeVersion)
+    return block;
+  if (score == kMinimumShapeScore - 1) {
+    // Only a real date can still tip the balance.
+    std::string date = h.date;
+    NormaliseDate(date);
+    if (date != h.date) score += 1;
+  }
+  block.valid = score >= kMinimumShapeScore;
+  // A block without trace lines or MIME and with little else is a mail only if its text is no
+  // more of the same: notes and letters scatter such lines all through.
+  constexpr int kScoreOfAWholeHeader = 6;
+  if (block.valid && !block.hasTrace && !block.hasMimeVersion && score < kScoreOfAWholeHeader)
+    block.valid = !HeaderLinesFollow(buffer, block.headerEnd);
+  return block;
+}
+
+}  // namespace quillon

@@ -1,0 +1,26 @@
+// Reads a header block the shape scan has found the start of: its lines up to the empty line
+// that ends them, the fields a mail record keeps, and whether the block looks like a mail's own.
+#pragma once
+
+#include <cstddef>
+
+#include "scan/lines/pending_mail.h"
+#include "scan/source_bytes.h"
+
+namespace quillon {
+
+struct ParsedBlock {
+  bool valid = false;
+  std::size_t stoppedAt = 0;  // where reading the lines stopped
+  std::size_t headerEnd = 0;
+  bool endsWithoutEmptyLine = false;  // the body follows the last header line directly
+  bool hasMimeVersion = false;
+  bool lineFeedOnly = false;
+  bool hasTrace = false;
+  PendingMail headers;
+};
+
+// Reads the header lines from buffer index `start` to the empty line that ends them.
+ParsedBlock ParseBlock(CarveBuffer buffer, std::size_t start);
+
+}  // namespace quillon

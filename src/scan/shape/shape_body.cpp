@@ -1,0 +1,144 @@
+#include "scan/shape/shape_body.h"
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <string_view>
+
+#include "scan/body/body_steps.h"
+#include "scan/lines/line_reader.h"
+#include "scan/read/unreadable_sectors.h"
+#include "scan/shape/block_context.h"
+
+namespace quillon {
+
+namespace {
+
+// Zeros behind an assembled store message (see PadForReading).
+constexpr std::size_t kCarveLookAheadForStore = 4096;
+// A mail's text is not followed further than this while the scan looks for its end.
+constexpr std::size_t kMaxFollowedText = kShapeLookAhead - 4096;
+
+}  // namespace
+
+std::uint64_t MultipartEnd(CarveBuffer buffer, std::size_t bodyStart, const std::string& boundary) {
+  if (boundary.empty() || bodyStart >= buffer.size) return 0;
+  const std::string_view body(reinterpret_cast<const char*>(buffer.data + bodyStart),
+                              buffer.size - bodyStart);
+  const std::size_t readNul = FindReadNul(buffer, bodyStart, buffer.size);
+  const std::size_t nul = readNul < buffer.size ? readNul - bodyStart : std::string_view::npos;
+  const std::string closing = "\n--" + boundary + "--";
+  std::size_t at = body.substr(0, nul).find(closing);
+  // Cut short: a NUL close behind ends it (zeroed slack); otherwise no end is known.
+  if (at == std::string_view::npos)
+    return nul != std::string_view::npos && nul < kShapeLookAhead ? buffer.base + bodyStart + nul
+                                                                  : 0;
+  at += closing.size();
+  const std::size_t lineEnd = body.find('\n', at);
+  return buffer.base + bodyStart + (lineEnd == std::string_view::npos ? at : lineEnd + 1);
+}
+
+// Follows the mail's body from the end of its header block: collects its text and parts, and
+// finds where it ends (a NUL, the closing boundary, binary bytes, an mbox separator, `limit`).
+void FollowBody(CarveBuffer buffer, ShapeCandidate& candidate, std::size_t headerEnd,
+                bool endsWithoutEmptyLine, std::size_t limit) {
+  auto record = std::make_shared<MailRecord>();
+  record->contentType = candidate.headers.contentType;
+  record->boundary = candidate.headers.boundary;
+  record->transferEncoding = candidate.headers.transferEncoding;
+  BodySteps steps(record, HeaderEnd::EmptyLine);
+  // A line the loop below lets through because a NUL cuts it may still be binary bytes.
+  steps.EndTextAtForeignLines();
+  const std::size_t emptyLine =
+      endsWithoutEmptyLine ? headerEnd : headerEnd - (candidate.lineFeedOnly ? 1 : 2);
+  limit = std::min({limit, buffer.size, headerEnd + kMaxFollowedText});
+
+  // Only a NUL, binary bytes or the closing boundary tell where the mail ends; the next mail's
+  // start, and a mailbox separator (which may be quoted text), are for the re-reader to weigh.
+  std::size_t position = emptyLine;
+  std::size_t end = 0;
+  bool previousEmpty = true;
+  while (position < limit) {
+    const Line line = ReadLine(buffer, position);
+    const std::string_view text = TextOf(buffer, line);
+    if (position != emptyLine) {
+      if (line.binary && steps.CollectingText() && !text.empty() &&
+          std::memchr(text.data(), '\0', text.size()) == nullptr && !steps.AttachmentOpen() &&
+          candidate.headers.boundary.empty()) {
+        end = position;  // binary bytes: the text has stopped
+        break;
+      }
+      if (previousEmpty && IsMboxSeparator(text) && line.complete && !steps.MultipartOpen()) break;
+    }
+    // The body steps read the line behind an empty line along with it, so a mailbox separator
+    // there is looked for before they do.
+    if (text.empty() && line.complete && position != emptyLine && !steps.MultipartOpen()) {
+      const Line after = ReadLine(buffer, line.next);
+      if (after.complete && IsMboxSeparator(TextOf(buffer, after))) break;
+    }
+    if (!steps.CollectingText()) break;  // behind the closing boundary: the re-reader's part
+    std::size_t skip = 0;
+    if (steps.AttachmentOpen() || !steps.ParsePartHeader(buffer, position, skip))
+      steps.ParseBodyLine(buffer, position, skip);
+    if (steps.HowEnded() != BodySteps::Ending::Open) {
+      end = steps.EndIndex();
+      break;
+    }
+    std::size_t resume = position + skip + 1;
+    while (steps.ResumeAt() != 0) {
+      // The line ran into sectors that could not be read: the mail goes on behind them.
+      if (steps.ResumeAt() >= buffer.base + limit) break;
+      resume = steps.ResumeBody(buffer, static_cast<std::size_t>(steps.ResumeAt() - buffer.base));
+      resume = std::max<std::size_t>(resume, 1);
+    }
+    if (steps.ResumeAt() != 0) break;
+    if (steps.HowEnded() != BodySteps::Ending::Open) {
+      end = steps.EndIndex();
+      break;
+    }
+    previousEmpty = text.empty();
+    // Resume on the next line start at or behind where the steps stopped.
+    const void* lf = resume <= limit && resume > 0
+                         ? std::memchr(buffer.data + resume - 1, '\n', limit - resume + 1)
+                         : nullptr;
+    if (!lf) break;
+    position = static_cast<std::size_t>(static_cast<const std::uint8_t*>(lf) - buffer.data) + 1;
+  }
+  steps.CloseMailBody();
+  candidate.body = record->Body();
+  candidate.body.textEnd = end > 0 ? buffer.base + end : 0;
+}
+
+std::size_t PadForReading(std::string& text) {
+  const std::size_t length = text.size();
+  text.append(kCarveLookAheadForStore, '\0');
+  return length;
+}
+
+CarveBuffer TextBuffer(std::string& text) {
+  return CarveBuffer{reinterpret_cast<std::uint8_t*>(text.data()), text.size(), 0};
+}
+
+void FollowStoreBody(const SourceBytesReader& read, ShapeCandidate& candidate) {
+  if (!candidate.bodyAwaited) return;
+  candidate.bodyAwaited = false;
+  StoreChainText chain =
+      ReadStoreChain(read, candidate.storeBlock, kMaxShapeHeaderBlock + kShapeLookAhead / 2);
+  const std::size_t textLength = PadForReading(chain.text);
+  if (candidate.bodyStartInChain > textLength) return;  // the chain reads shorter now
+  FollowBody(TextBuffer(chain.text), candidate, candidate.bodyStartInChain,
+             candidate.endsWithoutEmptyLine, textLength);
+  candidate.body.textEnd = 0;
+}
+
+void FollowShapeBody(CarveBuffer buffer, ShapeCandidate& candidate, std::uint64_t limit) {
+  if (candidate.start < buffer.base || candidate.headerEnd > buffer.base + buffer.size) return;
+  const auto headerEnd = static_cast<std::size_t>(candidate.headerEnd - buffer.base);
+  const std::size_t end =
+      limit > buffer.base
+          ? static_cast<std::size_t>(std::min<std::uint64_t>(limit - buffer.base, buffer.size))
+          : buffer.size;
+  FollowBody(buffer, candidate, headerEnd, candidate.endsWithoutEmptyLine, end);
+}
+
+}  // namespace quillon

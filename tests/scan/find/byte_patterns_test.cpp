@@ -1,0 +1,153 @@
+// The fast searches must find exactly what a plain byte-by-byte look finds, wherever the
+// patterns lie against the vector steps, the range's ends and the sector starts.
+#include "scan/find/byte_patterns.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <random>
+#include <set>
+#include <vector>
+
+namespace quillon {
+namespace {
+
+struct Marks {
+  std::vector<std::uint64_t> anchors;
+  std::vector<std::uint64_t> sizeFields;
+  std::set<std::uint64_t> lineBreakSectors;
+  std::set<std::uint64_t> traceLineSectors;  // line breaks before an 'R' or 'r'
+};
+
+// The CRs in [begin, end) that begin a line break (with `beforeR`: one whose next line begins
+// with 'R' or 'r'), as far as the range tells.
+std::vector<std::uint64_t> LineBreakCarriageReturns(const std::vector<std::uint8_t>& data,
+                                                    std::size_t begin, std::size_t end,
+                                                    std::uint64_t base, bool beforeR) {
+  std::vector<std::uint64_t> found;
+  for (std::size_t i = begin; i < end; ++i) {
+    const bool lineBreak = data[i] == '\r' && (i + 1 == end || data[i + 1] == '\n');
+    const bool traceLine = i + 2 >= end || (data[i + 2] | 0x20) == 'r';
+    if (lineBreak && (!beforeR || traceLine)) found.push_back(base + i);
+  }
+  return found;
+}
+
+Marks PlainLook(const std::vector<std::uint8_t>& data, std::size_t begin, std::size_t end,
+                std::uint64_t base) {
+  Marks found;
+  for (std::size_t colon = std::max<std::size_t>(begin, 4); colon < end; ++colon) {
+    const std::size_t anchor = colon - 4;
+    const std::uint8_t initial = data[anchor] | 0x20;
+    const bool opensLine = anchor > 0 && data[anchor - 1] == '\n';
+    if (data[colon] == ':' && (initial == 'f' || initial == 'd') &&
+        (opensLine || (base + anchor) % 512 == 0))
+      found.anchors.push_back(base + anchor);
+  }
+  for (std::size_t i = begin; i + 4 <= end; ++i) {
+    if ((base + i) % 4 == 0 && data[i + 1] == 0x02 && data[i + 2] == 0 && data[i + 3] == 0)
+      found.sizeFields.push_back(base + i);
+  }
+  for (std::uint64_t at : LineBreakCarriageReturns(data, begin, end, base, false))
+    found.lineBreakSectors.insert(at / 512);
+  for (std::uint64_t at : LineBreakCarriageReturns(data, begin, end, base, true))
+    found.traceLineSectors.insert(at / 512);
+  return found;
+}
+
+Marks FastLook(const std::vector<std::uint8_t>& data, std::size_t begin, std::size_t end,
+               std::uint64_t base, MarkSteps widest = MarkSteps::Avx512) {
+  Marks found;
+  const std::uint64_t sectors = (base + data.size()) / 512 + 1;
+  std::vector<std::uint64_t> any(sectors / 64 + 1, 0);
+  std::vector<std::uint64_t> beforeR(sectors / 64 + 1, 0);
+  FindMarkPositions(
+      data.data(), begin, end, base, found.anchors, found.sizeFields,
+      LineBreakBits{SectorBits{0, any.data(), sectors}, SectorBits{0, beforeR.data(), sectors}},
+      widest);
+  for (std::uint64_t sector = 0; sector < sectors; ++sector) {
+    if ((any[sector / 64] >> (sector % 64)) & 1) found.lineBreakSectors.insert(sector);
+    if ((beforeR[sector / 64] >> (sector % 64)) & 1) found.traceLineSectors.insert(sector);
+  }
+  return found;
+}
+
+std::vector<std::uint8_t> PlantedBytes(std::mt19937& random) {
+  // Bytes drawn from a small alphabet, so that the patterns and near misses are frequent.
+  const std::uint8_t alphabet[] = {':',  'F',  'f',  'D',  'd',  'e', 0x02,
+                                   0x00, 0x00, '\n', 0xC6, '\r', 'R'};
+  std::vector<std::uint8_t> data(4096);
+  std::uniform_int_distribution<std::size_t> pick(0, sizeof alphabet - 1);
+  for (auto& byte : data) byte = alphabet[pick(random)];
+  return data;
+}
+
+TEST(BytePatternsTest, FastSearchesFindWhatAPlainLookFinds) {
+  std::mt19937 random(7);
+  for (int round = 0; round < 400; ++round) {
+    std::vector<std::uint8_t> data = PlantedBytes(random);
+    // Anchors at sector starts without a line break in front of them, against every offset.
+    const std::uint64_t base = random() % 1024;
+    for (std::size_t at = (512 - base % 512) % 512; at + 5 <= data.size(); at += 512) {
+      data[at] = "FfDd"[random() % 4];
+      data[at + 4] = ':';
+      if (at > 0) data[at - 1] = 'x';
+    }
+    // Half the rounds have a few line breaks only, so that most sectors have none.
+    if (round % 2 == 1) {
+      for (auto& byte : data) byte = byte == '\r' ? 'e' : byte;
+      for (int planted = random() % 4; planted > 0; --planted) {
+        const std::size_t at = random() % (data.size() - 1);
+        data[at] = '\r';
+        data[at + 1] = '\n';
+      }
+    }
+    const std::size_t begin = round % 3 == 0 ? 0 : random() % 100;
+    const std::size_t end = data.size() - random() % 100;
+    const Marks plain = PlainLook(data, begin, end, base);
+    // Every width this processor has (narrower ones stand in for those it lacks).
+    for (MarkSteps widest :
+         {MarkSteps::Bytes, MarkSteps::Sse2, MarkSteps::Avx2, MarkSteps::Avx512}) {
+      const Marks fast = FastLook(data, begin, end, base, widest);
+      EXPECT_EQ(fast.anchors, plain.anchors) << "round " << round << " steps " << int(widest);
+      EXPECT_EQ(fast.sizeFields, plain.sizeFields) << "round " << round << " steps " << int(widest);
+      // Every sector with a line break is set; one more only where a vector step that holds a
+      // line break touches it. The same for line breaks before an 'R'.
+      for (bool beforeR : {false, true}) {
+        const std::set<std::uint64_t>& expected =
+            beforeR ? plain.traceLineSectors : plain.lineBreakSectors;
+        const std::set<std::uint64_t>& set =
+            beforeR ? fast.traceLineSectors : fast.lineBreakSectors;
+        const std::vector<std::uint64_t> breaks =
+            LineBreakCarriageReturns(data, begin, end, base, beforeR);
+        for (std::uint64_t sector : expected)
+          EXPECT_TRUE(set.count(sector)) << "round " << round << " sector " << sector << beforeR;
+        for (std::uint64_t sector : set) {
+          const bool near = std::any_of(breaks.begin(), breaks.end(), [&](std::uint64_t at) {
+            return at + 64 > sector * 512 && at < sector * 512 + 512 + 64;
+          });
+          EXPECT_TRUE(near) << "round " << round << " sector " << sector << " has none " << beforeR;
+        }
+      }
+    }
+  }
+}
+
+TEST(BytePatternsTest, EmptyAndPatternFreeRangesFindNothing) {
+  const std::vector<std::uint8_t> text(200, 'x');
+  EXPECT_TRUE(FastLook(text, 0, text.size(), 1).anchors.empty());
+  EXPECT_TRUE(FastLook(text, 0, text.size(), 1).sizeFields.empty());
+  EXPECT_TRUE(FastLook(text, 50, 50, 0).anchors.empty());
+  // A lone colon needs its initial four bytes before it and a line start.
+  std::vector<std::uint8_t> line(200, 'x');
+  line[99] = '\n';
+  line[100] = 'D';
+  line[104] = ':';
+  EXPECT_EQ(FastLook(line, 0, line.size(), 1).anchors, std::vector<std::uint64_t>{101});
+  EXPECT_TRUE(FastLook(line, 0, 104, 1).anchors.empty()) << "the colon lies behind the range";
+  line[99] = ' ';
+  EXPECT_TRUE(FastLook(line, 0, line.size(), 1).anchors.empty());
+}
+
+}  // namespace
+}  // namespace quillon

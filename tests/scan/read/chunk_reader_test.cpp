@@ -1,0 +1,131 @@
+// The reader hands over every chunk once, in order, with the bytes the source holds (zeros for
+// the reads that fail) and the marks a single look over the whole source finds, however
+// far it runs ahead and whichever thread marks.
+#include "scan/read/chunk_reader.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <set>
+#include <vector>
+
+#include "scan/carve/mail_carver.h"
+#include "scan/scan_driver.h"
+#include "source/memory_source.h"
+
+namespace quillon {
+namespace {
+
+std::vector<std::uint8_t> SourceBytes(std::size_t size) {
+  std::mt19937 random(11);
+  std::vector<std::uint8_t> bytes(size);
+  for (auto& byte : bytes) byte = static_cast<std::uint8_t>(random());
+  // Header lines, line breaks and store size fields here and there, some across pieces and
+  // chunks.
+  for (std::size_t at = 1000; at + 40 < size; at += 37'000 + random() % 70'000) {
+    const std::string line = "\r\nFrom: a@x\r\nDate: today\r\n";
+    std::copy(line.begin(), line.end(), bytes.begin() + static_cast<std::ptrdiff_t>(at));
+    const std::size_t field = (at + 64) / 4 * 4;
+    bytes[field] = 0x10;
+    bytes[field + 1] = 0x02;
+    bytes[field + 2] = 0;
+    bytes[field + 3] = 0;
+  }
+  return bytes;
+}
+
+// The bytes are held in a ring or in a buffer whose bytes are moved; both go round several times.
+class ChunkReaderTest : public testing::TestWithParam<bool> {};
+
+TEST_P(ChunkReaderTest, HandsOverEveryChunkInOrderWithItsMarks) {
+  const std::size_t size = 61 * kChunkSectors * kSectorSize + 5 * kSectorSize + 100;
+  std::vector<std::uint8_t> bytes = SourceBytes(size);
+  // A lone bad sector, a run across a chunk boundary, and a dead region over three chunks.
+  const std::vector<SectorRange> bad = {{3 * kChunkSectors + 7, 1},
+                                        {10 * kChunkSectors - 1, 3},
+                                        {20 * kChunkSectors + 100, 2 * kChunkSectors + 3000}};
+  std::set<std::uint64_t> badSectors;
+  for (const SectorRange& range : bad)
+    for (std::uint64_t s = range.first; s < range.End(); ++s) badSectors.insert(s);
+  DataSource source;
+  source.OpenBackend(MakeMemoryBackend(bytes, badSectors), "reader.img");
+  // What the scan should see: the bad sectors alone as zeros, the partial sector zero-padded.
+  std::vector<std::uint8_t> expected = bytes;
+  for (const std::uint64_t sector : badSectors)
+    std::fill_n(expected.begin() + static_cast<std::ptrdiff_t>(sector * kSectorSize), kSectorSize,
+                0);
+  expected.resize((size + kSectorSize - 1) / kSectorSize * kSectorSize, 0);
+  ShapeMarks whole;
+  FindShapeMarks(CarveBuffer{expected.data(), expected.size(), 0}, 0, expected.size(), whole);
+  ASSERT_FALSE(whole.anchors.empty());
+  ASSERT_FALSE(whole.sizeFields.empty());
+
+  for (bool findMarks : {true, false}) {
+    std::atomic<bool> stop{false};
+    UnreadableSectors unreadable;
+    ChunkReader reader(source, 0, source.TotalSectors(), findMarks, stop, unreadable, GetParam());
+    std::uint64_t next = 0;
+    ShapeMarks joined;
+    while (std::size_t available = reader.WaitForChunks(3)) {
+      const ChunkReader::Chunk chunk = reader.ChunkAt(0);
+      ASSERT_EQ(chunk.start, next);
+      const CarveBuffer held = reader.Bytes();
+      ASSERT_EQ(held.unreadable, &unreadable);
+      // Every unreadable sector of a chunk is known when it is handed over.
+      for (const SectorRange& range : bad) {
+        if (range.first * kSectorSize >= chunk.start + chunk.bytes) continue;
+        EXPECT_GE(unreadable.StretchEndAt(range.first * kSectorSize),
+                  std::min(range.End() * kSectorSize, chunk.start + chunk.bytes));
+      }
+      ASSERT_LE(held.base, chunk.start);
+      ASSERT_GE(held.base + held.size, chunk.start + chunk.bytes);
+      EXPECT_TRUE(std::equal(held.data + (chunk.start - held.base),
+                             held.data + (chunk.start - held.base + chunk.bytes),
+                             expected.begin() + static_cast<std::ptrdiff_t>(chunk.start)))
+          << chunk.start;
+      if (available < 3) {
+        EXPECT_EQ(held.base + held.size, expected.size() + kCarveLookAhead);
+      }
+      joined.anchors.insert(joined.anchors.end(), chunk.marks->anchors.begin(),
+                            chunk.marks->anchors.end());
+      joined.sizeFields.insert(joined.sizeFields.end(), chunk.marks->sizeFields.begin(),
+                               chunk.marks->sizeFields.end());
+      EXPECT_EQ(chunk.lineBreaks != nullptr, findMarks);
+      next = chunk.start + chunk.bytes;
+      reader.LetGoOfFirst();
+    }
+    EXPECT_EQ(next, expected.size()) << "every sector, the partial one too";
+    EXPECT_EQ(unreadable.Ranges(), bad);
+    if (findMarks) {
+      EXPECT_EQ(joined.anchors, whole.anchors);
+      EXPECT_EQ(joined.sizeFields, whole.sizeFields);
+    } else {
+      EXPECT_TRUE(joined.anchors.empty() && joined.sizeFields.empty());
+    }
+  }
+}
+
+TEST_P(ChunkReaderTest, AStopEndsTheReading) {
+  const std::vector<std::uint8_t> bytes = SourceBytes(40 * kChunkSectors * kSectorSize);
+  DataSource source;
+  source.OpenBackend(MakeMemoryBackend(bytes), "stop.img");
+  std::atomic<bool> stop{false};
+  UnreadableSectors unreadable;
+  ChunkReader reader(source, 0, source.TotalSectors(), true, stop, unreadable, GetParam());
+  ASSERT_EQ(reader.WaitForChunks(3), 3u);
+  stop = true;
+  std::size_t handedOver = 0;
+  while (reader.WaitForChunks(3) > 0) {
+    reader.LetGoOfFirst();
+    ++handedOver;
+  }
+  EXPECT_LT(handedOver, 40u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Holding, ChunkReaderTest, testing::Values(true, false),
+                         [](const testing::TestParamInfo<bool>& param) {
+                           return param.param ? "Ring" : "MovedBuffer";
+                         });
+
+}  // namespace
+}  // namespace quillon

@@ -1,0 +1,143 @@
+// The parts of reading a mail back that need no data source: how long the first window is, and
+// how the store's block headers are taken out of it, at once or as the reads arrive.
+#include "scan/reread/mail_reader_window.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <random>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "support/test_helpers.h"
+
+namespace quillon {
+namespace {
+
+using test::RowName;
+
+struct WindowLengthRow {
+  const char* name;
+  std::vector<std::int64_t> sizes;
+  std::uint64_t length;
+};
+
+class WindowLengthTest : public ::testing::TestWithParam<WindowLengthRow> {};
+
+TEST_P(WindowLengthTest, GrowsByTwiceTheStatedAttachmentSizes) {
+  MailRecord record;
+  for (std::int64_t size : GetParam().sizes) {
+    PartEntry entry;
+    entry.size = size;
+    record.attachments.push_back(entry);
+  }
+  EXPECT_EQ(mail_reader::WindowLength(record), GetParam().length);
+}
+
+INSTANTIATE_TEST_SUITE_P(MailReader, WindowLengthTest,
+                         ::testing::Values(WindowLengthRow{"NoAttachments", {}, 524288},
+                                           WindowLengthRow{"Sum100000", {60000, 40000}, 723968},
+                                           WindowLengthRow{"OneByteRoundsDown", {1}, 524288},
+                                           WindowLengthRow{"HalfSectorReachesNext", {256}, 524800},
+                                           WindowLengthRow{"NegativeIgnored", {-100000}, 524288},
+                                           WindowLengthRow{
+                                               "CappedAtTheLongestMail", {1LL << 40}, 67109888}),
+                         RowName{});
+
+// --- Block-header compaction --------------------------------------------------------------------
+
+std::string BlockHeader(std::uint32_t low = 0x11223344, std::uint32_t next = 0x00001040) {
+  std::string header(16, '\0');
+  auto put = [&header](std::size_t at, std::uint32_t value) {
+    for (int i = 0; i < 4; ++i) header[at + i] = static_cast<char>((value >> (8 * i)) & 0xFF);
+  };
+  put(0, low);
+  put(4, 0x200);  // bytes 5..7 read 02 00 00
+  put(8, 0x1FF);
+  put(12, next);
+  return header;
+}
+
+struct CompactionRow {
+  const char* name;
+  std::string raw;
+  std::string compacted;
+};
+
+class Compaction : public ::testing::TestWithParam<CompactionRow> {};
+
+TEST_P(Compaction, RemovesHeadersAtEvenOffsetsOnly) {
+  EXPECT_EQ(mail_reader::CompactWindowOnce(GetParam().raw), GetParam().compacted);
+  mail_reader::BlockHeaderCompactor compactor;
+  for (char c : GetParam().raw) compactor.Append(reinterpret_cast<const std::uint8_t*>(&c), 1);
+  compactor.Finish();
+  EXPECT_EQ(std::string(compactor.Settled()), GetParam().compacted);
+}
+
+// Text whose two bytes before the header equal the header's bytes 14 and 15 (here 00 00) and
+// whose fourth byte before it differs from the header's byte 12.
+const std::string kStrayText = std::string("abcdefgh") + "W" + "x" + std::string(2, '\0');
+
+INSTANTIATE_TEST_SUITE_P(
+    MailReader, Compaction,
+    ::testing::Values(
+        CompactionRow{"EvenOffset", "abcdefgh" + BlockHeader() + "ijkl", "abcdefghijkl"},
+        CompactionRow{"OddOffset", "abcdefghi" + BlockHeader() + "jkl",
+                      "abcdefghi" + BlockHeader() + "jkl"},
+        CompactionRow{"AtTheStart", BlockHeader() + "abcd", "abcd"},
+        CompactionRow{"StrayBytesBlanked", kStrayText + BlockHeader() + "tail", "abcdefgh    tail"},
+        CompactionRow{
+            "FourthByteEqualKeepsText",
+            std::string("abcdefgh") + "\x40" + "x" + std::string(2, '\0') + BlockHeader() + "tail",
+            std::string("abcdefgh") + "\x40" + "x" + std::string(2, '\0') + "tail"},
+        // The offset right behind a removed header is not tested.
+        CompactionRow{"HeaderRightBehindAHeader", "ab" + BlockHeader() + BlockHeader() + "cd",
+                      "ab" + BlockHeader() + "cd"},
+        CompactionRow{"HeaderTwoBytesBehindAHeader",
+                      "ab" + BlockHeader() + "xy" + BlockHeader() + "cd", "abxycd"},
+        CompactionRow{"MarkCutByTheEnd", std::string("abcdef\x02", 7),
+                      std::string("abcdef\x02", 7)},
+        CompactionRow{"HeaderCutByTheEnd", std::string("xxabcde\x02\x00\x00", 10), "xx"}),
+    RowName{});
+
+TEST(MailReader, CompactionIsTheSameHoweverTheInputIsSplit) {
+  std::mt19937 random(7);
+  for (int round = 0; round < 200; ++round) {
+    std::string raw(static_cast<std::size_t>(random() % 3000), '\0');
+    for (char& c : raw) {
+      // Mostly the bytes of a block header, so that marks and stray-byte rules meet often.
+      const unsigned pick = random() % 8;
+      c = static_cast<char>(pick < 3 ? 0 : pick < 5 ? 2 : pick < 6 ? ' ' : random() % 256);
+    }
+    mail_reader::BlockHeaderCompactor compactor;
+    for (std::size_t at = 0; at < raw.size();) {
+      const std::size_t piece = std::min<std::size_t>(raw.size() - at, random() % 40 + 1);
+      compactor.Append(reinterpret_cast<const std::uint8_t*>(raw.data() + at), piece);
+      // What is settled must already be final.
+      const std::string settled(compactor.Settled());
+      at += piece;
+      ASSERT_EQ(mail_reader::CompactWindowOnce(raw).substr(0, settled.size()), settled)
+          << "round " << round;
+    }
+    compactor.Finish();
+    ASSERT_EQ(std::string(compactor.Settled()), mail_reader::CompactWindowOnce(raw))
+        << "round " << round;
+  }
+}
+
+TEST(MailReader, RawOffsetsMapPastRemovedHeaders) {
+  const std::string raw = "abcd" + BlockHeader() + "efgh" + BlockHeader() + "ijkl";
+  mail_reader::BlockHeaderCompactor compactor;
+  compactor.Append(reinterpret_cast<const std::uint8_t*>(raw.data()), raw.size());
+  compactor.Finish();
+  ASSERT_EQ(std::string(compactor.Settled()), "abcdefghijkl");
+  // Before, inside (a line moved up over it: 16 bytes before) and behind the first header;
+  // behind the second.
+  for (const auto& [rawOffset, compacted] : std::vector<std::pair<std::uint64_t, std::uint64_t>>{
+           {0, 0}, {3, 3}, {4, 4}, {18, 2}, {19, 3}, {20, 4}, {23, 7}, {40, 8}, {43, 11}})
+    EXPECT_EQ(compactor.CompactedOffset(rawOffset), compacted) << rawOffset;
+}
+
+}  // namespace
+}  // namespace quillon
