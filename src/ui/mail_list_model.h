@@ -113,6 +113,8 @@ class MailListModel final : public QAbstractTableModel {
   };
 
   MailBodyFacts FactsOf(const Entry& entry) const;
+  // The same without keeping them: a sort reads every mail once, painting only the rows shown.
+  MailBodyFacts PeekFacts(const Entry& entry) const;
   AscendingOrder SortAscending(int column) const;
   QString ColumnText(const Entry& entry, int column) const;
   bool Shown(std::size_t index) const;
@@ -120,14 +122,21 @@ class MailListModel final : public QAbstractTableModel {
   void FoldFilterTexts() const;
   // Sorts base_ over every listed mail by the sort column and order (mail_list_sort.cpp).
   void SortBase();
-  // rows_ anew from base_, the later arrivals and the filters.
+  // arrivedRows_ and baseRows_ anew from base_, the later arrivals and the filters.
   void Rebuild();
+  std::size_t RowTotal() const { return arrivedRows_.size() + baseRows_.size(); }
+  // The index into entries_ of a shown row.
+  std::uint32_t IndexAt(std::size_t row) const;
 
   std::vector<Entry> entries_;  // the order the mails came in
   // The order the rows stand in when nothing is hidden: `base_` covers entries_[0, baseCount),
   // in found order or sorted; mails that came later stand above them, the newest first.
   std::vector<std::uint32_t> base_;
-  std::vector<std::uint32_t> rows_;  // shown row -> index into entries_
+  // The shown rows as indexes into entries_: first the mails that came after base_ was made, the
+  // newest first, kept oldest first here so that a mail found is appended rather than inserted
+  // in front of a million; then the shown part of base_.
+  std::vector<std::uint32_t> arrivedRows_;
+  std::vector<std::uint32_t> baseRows_;
   std::size_t duplicates_ = 0;
   bool hideDuplicates_ = false;
   QString quickFilter_;

@@ -94,7 +94,7 @@ MailListModel::AscendingOrder MailListModel::SortAscending(int column) const {
           texts.Add(ViewOf(record.subjectText));
           break;
         default:
-          texts.Add(FactsOf(entry).attachmentNames);
+          texts.Add(PeekFacts(entry).attachmentNames);
           break;
       }
     }
@@ -111,7 +111,7 @@ MailListModel::AscendingOrder MailListModel::SortAscending(int column) const {
     key.index = static_cast<std::uint32_t>(index);
     switch (column) {
       case MarksColumn:
-        key.value = MarksValue(record, FactsOf(entry).hasAttachments);
+        key.value = MarksValue(record, PeekFacts(entry).hasAttachments);
         break;
       case DateColumn:
         if (const auto seconds = DateSortSeconds(record.date))
@@ -121,7 +121,7 @@ MailListModel::AscendingOrder MailListModel::SortAscending(int column) const {
           key.present = false;
         break;
       case SizeColumn:
-        if (const std::int64_t size = FactsOf(entry).size; size > 0)
+        if (const std::int64_t size = PeekFacts(entry).size; size > 0)
           key.value = static_cast<std::uint64_t>(size);
         else
           key.present = false;

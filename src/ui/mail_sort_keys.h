@@ -25,8 +25,8 @@ std::optional<std::int64_t> DateSortSeconds(std::string_view date);
 // "Nora"), or the address when there is no name.
 QStringView DisplayNameOf(QStringView address);
 
-// Appends `text` folded to one case (Unicode simple case folding, unit by unit, as QString's
-// case-insensitive comparisons fold) to `out`.
+// Appends `text` folded to one case to `out`, as the searches of found mails fold it
+// (text/case_folding.h AppendFoldedCase).
 void AppendFolded(QStringView text, std::u16string& out);
 
 // Whether `haystack` holds `foldedNeedle` (folded by AppendFolded) in any letter case. `buffer`
