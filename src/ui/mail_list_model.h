@@ -116,6 +116,8 @@ class MailListModel final : public QAbstractTableModel {
   // The same without keeping them: a sort reads every mail once, painting only the rows shown.
   MailBodyFacts PeekFacts(const Entry& entry) const;
   AscendingOrder SortAscending(int column) const;
+  // Room enough for the folded texts a sort by a text column compares.
+  std::size_t TextUnitsBound(int column) const;
   QString ColumnText(const Entry& entry, int column) const;
   bool Shown(std::size_t index) const;
   // Extends filterTexts_ to every listed mail while a quick filter is set.

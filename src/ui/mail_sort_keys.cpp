@@ -250,11 +250,6 @@ void FoldedTexts::Clear() {
   spans_.clear();
 }
 
-std::u16string_view FoldedTexts::At(std::size_t index) const {
-  const auto [start, length] = spans_[index];
-  return std::u16string_view(units_).substr(start, length);
-}
-
 namespace {
 
 struct TextKey {
@@ -286,6 +281,15 @@ TextKey KeyAt(std::u16string_view text, std::size_t level, std::uint32_t index) 
   return key;
 }
 
+// Whether every text of the run is the same: a run of one sender's name or one subject would
+// otherwise be walked eight units a time to its end, reading every text again at each step.
+bool AllSame(const FoldedTexts& texts, const TextKey* begin, const TextKey* end) {
+  const std::u16string_view first = texts.At(begin->index);
+  for (const TextKey* key = begin + 1; key != end; ++key)
+    if (texts.At(key->index) != first) return false;
+  return true;
+}
+
 // `begin`..`end` stand in index order when called.
 void SortLevel(const FoldedTexts& texts, TextKey* begin, TextKey* end, std::size_t level) {
   bool allEqual = true;
@@ -310,7 +314,8 @@ void SortLevel(const FoldedTexts& texts, TextKey* begin, TextKey* end, std::size
       longer = longer || texts.At(runEnd->index).size() > covered;
       ++runEnd;
     }
-    if (runEnd - run > 1 && longer) SortLevel(texts, run, runEnd, level + 1);
+    if (runEnd - run > 1 && longer && !AllSame(texts, run, runEnd))
+      SortLevel(texts, run, runEnd, level + 1);
     run = runEnd;
   }
 }

@@ -50,7 +50,10 @@ class FoldedTexts {
   void AddJoined(std::initializer_list<QStringView> parts);
   void Clear();
   std::size_t Size() const { return spans_.size(); }
-  std::u16string_view At(std::size_t index) const;
+  std::u16string_view At(std::size_t index) const {
+    const auto [start, length] = spans_[index];
+    return std::u16string_view(units_.data() + start, length);
+  }
 
  private:
   std::u16string units_;
