@@ -49,8 +49,13 @@ class RowMatcher {
 #endif
 };
 
-// The row the window's F3 selects from `selected`, or -1.
-inline int FindFirst(const MailListModel& model, const SearchAsked& asked, int selected) {
+// The row the window's F3 selects from `selected`, or -1: the list's own search where it has
+// one, else the row by row test the window ran.
+template <typename Model>
+int FindFirst(const Model& model, const SearchAsked& asked, int selected) {
+  if constexpr (requires { model.FindRow(selected, FindDirection::Next, SettingsOf(asked)); }) {
+    return model.FindRow(selected, FindDirection::Next, SettingsOf(asked));
+  }
   RowMatcher matcher(asked);
   return FindRow(model.rowCount(), selected, FindDirection::Next, [&](int row) {
     const MailRecordPtr record = model.RecordAt(row);

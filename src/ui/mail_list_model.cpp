@@ -101,6 +101,22 @@ MailBodyFacts MailListModel::PeekFacts(const Entry& entry) const {
   return ReadBodyFacts(*entry.record);
 }
 
+bool MailListModel::HasAttachments(const Entry& entry) const {
+  if (entry.body) return entry.body->hasAttachments;
+  if (!entry.record->attachments.empty()) return true;
+  // An open body may still gain parts: until it closes only the header's lines count.
+  return entry.record->ReadBody(
+      [](const MailBody& body) { return body.closed && !body.parts.empty(); });
+}
+
+std::int64_t MailListModel::SizeOfEntry(const Entry& entry) const {
+  if (entry.body) return entry.body->size;
+  const auto [closed, textEnd] = entry.record->ReadBody([](const MailBody& body) {
+    return std::pair{body.closed, body.textEnd};
+  });
+  return closed ? SizeOf(*entry.record, textEnd) : 0;
+}
+
 MailBodyFacts MailListModel::FactsOf(const Entry& entry) const {
   if (entry.body) return *entry.body;
   // An open body may still gain parts and is not copied while the scan writes it: until it

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "scan/mail_record.h"
+#include "ui/mail_find.h"
 
 namespace quillon {
 
@@ -63,6 +64,11 @@ class MailListModel final : public QAbstractTableModel {
   void RefreshMarks();
 
   MailRecordPtr RecordAt(int row) const;
+  // The row a search for `settings` from `selectedRow` (-1: none) ends at, or -1, trying rows
+  // in the order mail_find.h FindRow gives. Rows near the selection are tested one by one; once
+  // many were, every mail is tested in the order it was listed, which reads memory in order
+  // rather than in the order a sort left the rows in.
+  int FindRow(int selectedRow, FindDirection direction, const FindSettings& settings) const;
   QString Text(int row, int column) const;
   // The rows that show these mails, ascending; mails not shown are left out.
   std::vector<int> RowsOf(const std::vector<const MailRecord*>& records) const;
@@ -115,6 +121,9 @@ class MailListModel final : public QAbstractTableModel {
   MailBodyFacts FactsOf(const Entry& entry) const;
   // The same without keeping them: a sort reads every mail once, painting only the rows shown.
   MailBodyFacts PeekFacts(const Entry& entry) const;
+  // Two of those facts alone, read without making any text: what a sort by marks or size needs.
+  bool HasAttachments(const Entry& entry) const;
+  std::int64_t SizeOfEntry(const Entry& entry) const;
   AscendingOrder SortAscending(int column) const;
   // Room enough for the folded texts a sort by a text column compares.
   std::size_t TextUnitsBound(int column) const;

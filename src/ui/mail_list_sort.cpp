@@ -127,7 +127,7 @@ MailListModel::AscendingOrder MailListModel::SortAscending(int column) const {
     key.index = static_cast<std::uint32_t>(index);
     switch (column) {
       case MarksColumn:
-        key.value = MarksValue(record, PeekFacts(entry).hasAttachments);
+        key.value = MarksValue(record, HasAttachments(entry));
         break;
       case DateColumn:
         if (const auto seconds = DateSortSeconds(record.date))
@@ -137,7 +137,7 @@ MailListModel::AscendingOrder MailListModel::SortAscending(int column) const {
           key.present = false;
         break;
       case SizeColumn:
-        if (const std::int64_t size = PeekFacts(entry).size; size > 0)
+        if (const std::int64_t size = SizeOfEntry(entry); size > 0)
           key.value = static_cast<std::uint64_t>(size);
         else
           key.present = false;

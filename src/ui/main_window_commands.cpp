@@ -256,12 +256,7 @@ void MainWindow::Find(FindDirection direction) {
   WaitCursor wait;
   const MailRecordPtr selected = SelectedRecord();
   const int selectedRow = selected ? model_->RowOf(selected.get()) : -1;
-  MailMatcher matcher(findSettings_);
-  const int found = FindRow(model_->rowCount(), selectedRow, direction, [&](int row) {
-    const MailRecordPtr record = model_->RecordAt(row);
-    if (!record) return RowTest::NoRecord;
-    return matcher.Matches(*record) ? RowTest::Match : RowTest::NoMatch;
-  });
+  const int found = model_->FindRow(selectedRow, direction, findSettings_);
   if (found < 0) {
     list_->selectionModel()->clear();
     ClearPreview();
