@@ -7,6 +7,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "scan/source_position.h"
@@ -105,6 +106,14 @@ class MailRecord {
 
   // The body is written by the scan thread and read by any other; these take the record's lock.
   MailBody Body() const;
+  // Calls `read(const MailBody&)` under the lock and returns what it returns, for searches and
+  // sorts over many mails that need a field or two of each body and no copy of it. `read` must
+  // not call back into this record (the lock is not recursive).
+  template <typename Read>
+  decltype(auto) ReadBody(Read&& read) const {
+    std::lock_guard lock(bodyMutex_);
+    return std::forward<Read>(read)(static_cast<const MailBody&>(body_));
+  }
   bool BodyClosed() const;
   void PublishBody(MailBody body);
   MailExtent Extent() const;

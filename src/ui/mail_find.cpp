@@ -1,45 +1,6 @@
 #include "ui/mail_find.h"
 
-#include <QStringView>
-
-#include "ui/mail_sort_keys.h"
-
 namespace quillon {
-
-namespace {
-
-QStringView ViewOf(std::u16string_view text) {
-  return QStringView(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-bool Holds(std::u16string_view haystack, std::u16string_view foldedNeedle) {
-  static thread_local std::u16string buffer;
-  return ContainsFolded(ViewOf(haystack), foldedNeedle, buffer);
-}
-
-}  // namespace
-
-std::u16string FindHaystack(const MailRecord& record, const FindSettings& settings) {
-  std::u16string haystack;
-  if (settings.subject) haystack += record.subjectText + u'|';
-  if (settings.sender) haystack += record.fromText + u'|';
-  if (settings.recipients) haystack += record.toText + u'|';
-  if (settings.content) haystack += record.Body().contentText;
-  return haystack;
-}
-
-bool MailMatches(const MailRecord& record, const FindSettings& settings) {
-  // Only a text with a "|" can span two fields; any other is looked for field by field, so that
-  // no haystack is built and the body is copied only when it has to be searched.
-  std::u16string needle;
-  AppendFolded(ViewOf(settings.text), needle);
-  if (settings.text.find(u'|') != std::u16string::npos)
-    return Holds(FindHaystack(record, settings), needle);
-  if (settings.subject && Holds(record.subjectText, needle)) return true;
-  if (settings.sender && Holds(record.fromText, needle)) return true;
-  if (settings.recipients && Holds(record.toText, needle)) return true;
-  return settings.content && Holds(record.Body().contentText, needle);
-}
 
 namespace {
 

@@ -45,25 +45,32 @@ QString MarksToolTip(const MailRecord& record, bool hasAttachments) {
   return lines.join(QLatin1Char('\n'));
 }
 
-std::int64_t SizeOf(const MailRecord& record, const MailBody& body) {
+// `textEnd` as the body holds it; the extent is read apart (the record's lock is not recursive).
+std::int64_t SizeOf(const MailRecord& record, std::uint64_t textEnd) {
   const MailExtent extent = record.Extent();
   const std::uint64_t start = extent.TextStartOr(record.StartByte());
-  const std::uint64_t end = body.textEnd != 0 ? body.textEnd : extent.multipartEnd;
+  const std::uint64_t end = textEnd != 0 ? textEnd : extent.multipartEnd;
   return end > start ? static_cast<std::int64_t>(end - start) : 0;
+}
+
+std::uint64_t TextEndOf(const MailRecord& record) {
+  return record.ReadBody([](const MailBody& body) { return body.textEnd; });
 }
 
 }  // namespace
 
 MailBodyFacts ReadBodyFacts(const MailRecord& record) {
   MailBodyFacts facts;
-  const MailBody body = record.Body();
   QStringList names;
-  for (const std::vector<PartEntry>* entries : {&record.attachments, &body.parts}) {
-    for (const PartEntry& entry : *entries) names << FromUtf16(entry.nameText);
-  }
+  for (const PartEntry& entry : record.attachments) names << FromUtf16(entry.nameText);
+  // Read in place: the body's text may be a quarter of a megabyte, and a sort reads a million.
+  const std::uint64_t textEnd = record.ReadBody([&names](const MailBody& body) {
+    for (const PartEntry& entry : body.parts) names << FromUtf16(entry.nameText);
+    return body.textEnd;
+  });
   facts.hasAttachments = !names.isEmpty();
   facts.attachmentNames = names.join(QStringLiteral(", "));
-  facts.size = SizeOf(record, body);
+  facts.size = SizeOf(record, textEnd);
   return facts;
 }
 
@@ -77,12 +84,38 @@ MailRowTexts RowTextsOf(const MailRecord& record) {
 }
 
 std::int64_t MailSizeOf(const MailRecord& record) {
-  return SizeOf(record, record.Body());
+  return SizeOf(record, TextEndOf(record));
 }
 
 MailListModel::MailListModel(QObject* parent) : QAbstractTableModel(parent) {}
 
 MailListModel::~MailListModel() = default;
+
+MailBodyFacts MailListModel::PeekFacts(const Entry& entry) const {
+  if (entry.body) return *entry.body;
+  if (!entry.record->BodyClosed()) {
+    MailBodyFacts open;
+    open.hasAttachments = !entry.record->attachments.empty();
+    return open;
+  }
+  return ReadBodyFacts(*entry.record);
+}
+
+bool MailListModel::HasAttachments(const Entry& entry) const {
+  if (entry.body) return entry.body->hasAttachments;
+  if (!entry.record->attachments.empty()) return true;
+  // An open body may still gain parts: until it closes only the header's lines count.
+  return entry.record->ReadBody(
+      [](const MailBody& body) { return body.closed && !body.parts.empty(); });
+}
+
+std::int64_t MailListModel::SizeOfEntry(const Entry& entry) const {
+  if (entry.body) return entry.body->size;
+  const auto [closed, textEnd] = entry.record->ReadBody([](const MailBody& body) {
+    return std::pair{body.closed, body.textEnd};
+  });
+  return closed ? SizeOf(*entry.record, textEnd) : 0;
+}
 
 MailBodyFacts MailListModel::FactsOf(const Entry& entry) const {
   if (entry.body) return *entry.body;
@@ -143,15 +176,21 @@ void MailListModel::FoldFilterTexts() const {
   }
 }
 
+std::uint32_t MailListModel::IndexAt(std::size_t row) const {
+  if (row < arrivedRows_.size()) return arrivedRows_[arrivedRows_.size() - 1 - row];
+  return baseRows_[row - arrivedRows_.size()];
+}
+
 void MailListModel::Rebuild() {
-  rows_.clear();
-  rows_.reserve(entries_.size());
+  arrivedRows_.clear();
+  baseRows_.clear();
+  baseRows_.reserve(base_.size());
   FoldFilterTexts();
-  for (std::size_t index = entries_.size(); index > base_.size(); --index) {
-    if (Shown(index - 1)) rows_.push_back(static_cast<std::uint32_t>(index - 1));
+  for (std::size_t index = base_.size(); index < entries_.size(); ++index) {
+    if (Shown(index)) arrivedRows_.push_back(static_cast<std::uint32_t>(index));
   }
   for (std::uint32_t index : base_) {
-    if (Shown(index)) rows_.push_back(index);
+    if (Shown(index)) baseRows_.push_back(index);
   }
 }
 
@@ -171,7 +210,8 @@ void MailListModel::InsertAtTop(const std::vector<MailRecordPtr>& records) {
   }
   if (shown.empty()) return;
   beginInsertRows({}, 0, static_cast<int>(shown.size()) - 1);
-  rows_.insert(rows_.begin(), shown.rbegin(), shown.rend());
+  // The newest row is the last arrival: appending costs the batch alone, however long the list.
+  arrivedRows_.insert(arrivedRows_.end(), shown.begin(), shown.end());
   endInsertRows();
 }
 
@@ -202,7 +242,8 @@ void MailListModel::Clear() {
   beginResetModel();
   entries_.clear();
   base_.clear();
-  rows_.clear();
+  arrivedRows_.clear();
+  baseRows_.clear();
   sortCache_ = {};
   filterTexts_.reset();
   duplicates_ = 0;
@@ -212,7 +253,7 @@ void MailListModel::Clear() {
 void MailListModel::RefreshMarks() {
   // Marks are read from the mails when shown; only an order by marks may be stale.
   sortCache_ = {};
-  if (rows_.empty()) return;
+  if (RowTotal() == 0) return;
   emit dataChanged(index(0, MarksColumn), index(rowCount() - 1, MarksColumn));
 }
 
@@ -235,28 +276,29 @@ void MailListModel::SetQuickFilter(const QString& text) {
 }
 
 MailRecordPtr MailListModel::RecordAt(int row) const {
-  if (row < 0 || static_cast<std::size_t>(row) >= rows_.size()) return nullptr;
-  return entries_[rows_[static_cast<std::size_t>(row)]].record;
+  if (row < 0 || static_cast<std::size_t>(row) >= RowTotal()) return nullptr;
+  return entries_[IndexAt(static_cast<std::size_t>(row))].record;
 }
 
 QString MailListModel::Text(int row, int column) const {
-  if (row < 0 || static_cast<std::size_t>(row) >= rows_.size()) return {};
-  return ColumnText(entries_[rows_[static_cast<std::size_t>(row)]], column);
+  if (row < 0 || static_cast<std::size_t>(row) >= RowTotal()) return {};
+  return ColumnText(entries_[IndexAt(static_cast<std::size_t>(row))], column);
 }
 
 std::vector<int> MailListModel::RowsOf(const std::vector<const MailRecord*>& records) const {
   std::vector<int> found;
   if (records.empty()) return found;
   const std::unordered_set<const MailRecord*> wanted(records.begin(), records.end());
-  for (std::size_t row = 0; row < rows_.size(); ++row) {
-    if (wanted.count(entries_[rows_[row]].record.get()) > 0) found.push_back(static_cast<int>(row));
+  for (std::size_t row = 0; row < RowTotal(); ++row) {
+    if (wanted.count(entries_[IndexAt(row)].record.get()) > 0)
+      found.push_back(static_cast<int>(row));
   }
   return found;
 }
 
 int MailListModel::RowOf(const MailRecord* record) const {
-  for (std::size_t row = 0; row < rows_.size(); ++row) {
-    if (entries_[rows_[row]].record.get() == record) return static_cast<int>(row);
+  for (std::size_t row = 0; row < RowTotal(); ++row) {
+    if (entries_[IndexAt(row)].record.get() == record) return static_cast<int>(row);
   }
   return -1;
 }
@@ -264,8 +306,8 @@ int MailListModel::RowOf(const MailRecord* record) const {
 std::vector<MailRecordPtr> MailListModel::RecordsInListedOrder(const std::vector<int>& rows) const {
   std::vector<std::uint32_t> indexes;
   for (int row : rows) {
-    if (row >= 0 && static_cast<std::size_t>(row) < rows_.size())
-      indexes.push_back(rows_[static_cast<std::size_t>(row)]);
+    if (row >= 0 && static_cast<std::size_t>(row) < RowTotal())
+      indexes.push_back(IndexAt(static_cast<std::size_t>(row)));
   }
   std::sort(indexes.begin(), indexes.end());
   indexes.erase(std::unique(indexes.begin(), indexes.end()), indexes.end());
@@ -276,7 +318,7 @@ std::vector<MailRecordPtr> MailListModel::RecordsInListedOrder(const std::vector
 }
 
 int MailListModel::rowCount(const QModelIndex& parent) const {
-  return parent.isValid() ? 0 : static_cast<int>(rows_.size());
+  return parent.isValid() ? 0 : static_cast<int>(RowTotal());
 }
 
 int MailListModel::columnCount(const QModelIndex& parent) const {
@@ -284,8 +326,8 @@ int MailListModel::columnCount(const QModelIndex& parent) const {
 }
 
 QVariant MailListModel::data(const QModelIndex& index, int role) const {
-  if (!index.isValid() || static_cast<std::size_t>(index.row()) >= rows_.size()) return {};
-  const Entry& entry = entries_[rows_[static_cast<std::size_t>(index.row())]];
+  if (!index.isValid() || static_cast<std::size_t>(index.row()) >= RowTotal()) return {};
+  const Entry& entry = entries_[IndexAt(static_cast<std::size_t>(index.row()))];
   const int column = index.column();
   switch (role) {
     case Qt::DisplayRole:

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "scan/mail_record.h"
+#include "ui/mail_find.h"
 
 namespace quillon {
 
@@ -63,6 +64,11 @@ class MailListModel final : public QAbstractTableModel {
   void RefreshMarks();
 
   MailRecordPtr RecordAt(int row) const;
+  // The row a search for `settings` from `selectedRow` (-1: none) ends at, or -1, trying rows
+  // in the order mail_find.h FindRow gives. Rows near the selection are tested one by one; once
+  // many were, every mail is tested in the order it was listed, which reads memory in order
+  // rather than in the order a sort left the rows in.
+  int FindRow(int selectedRow, FindDirection direction, const FindSettings& settings) const;
   QString Text(int row, int column) const;
   // The rows that show these mails, ascending; mails not shown are left out.
   std::vector<int> RowsOf(const std::vector<const MailRecord*>& records) const;
@@ -113,21 +119,35 @@ class MailListModel final : public QAbstractTableModel {
   };
 
   MailBodyFacts FactsOf(const Entry& entry) const;
+  // The same without keeping them: a sort reads every mail once, painting only the rows shown.
+  MailBodyFacts PeekFacts(const Entry& entry) const;
+  // Two of those facts alone, read without making any text: what a sort by marks or size needs.
+  bool HasAttachments(const Entry& entry) const;
+  std::int64_t SizeOfEntry(const Entry& entry) const;
   AscendingOrder SortAscending(int column) const;
+  // Room enough for the folded texts a sort by a text column compares.
+  std::size_t TextUnitsBound(int column) const;
   QString ColumnText(const Entry& entry, int column) const;
   bool Shown(std::size_t index) const;
   // Extends filterTexts_ to every listed mail while a quick filter is set.
   void FoldFilterTexts() const;
   // Sorts base_ over every listed mail by the sort column and order (mail_list_sort.cpp).
   void SortBase();
-  // rows_ anew from base_, the later arrivals and the filters.
+  // arrivedRows_ and baseRows_ anew from base_, the later arrivals and the filters.
   void Rebuild();
+  std::size_t RowTotal() const { return arrivedRows_.size() + baseRows_.size(); }
+  // The index into entries_ of a shown row.
+  std::uint32_t IndexAt(std::size_t row) const;
 
   std::vector<Entry> entries_;  // the order the mails came in
   // The order the rows stand in when nothing is hidden: `base_` covers entries_[0, baseCount),
   // in found order or sorted; mails that came later stand above them, the newest first.
   std::vector<std::uint32_t> base_;
-  std::vector<std::uint32_t> rows_;  // shown row -> index into entries_
+  // The shown rows as indexes into entries_: first the mails that came after base_ was made, the
+  // newest first, kept oldest first here so that a mail found is appended rather than inserted
+  // in front of a million; then the shown part of base_.
+  std::vector<std::uint32_t> arrivedRows_;
+  std::vector<std::uint32_t> baseRows_;
   std::size_t duplicates_ = 0;
   bool hideDuplicates_ = false;
   QString quickFilter_;

@@ -14,7 +14,7 @@ struct MailBodyFacts {
   std::int64_t size = 0;    // MailSizeOf
 };
 
-// Copies the body once, under its lock.
+// Reads the body once, in place under its lock.
 MailBodyFacts ReadBodyFacts(const MailRecord& record);
 
 }  // namespace quillon

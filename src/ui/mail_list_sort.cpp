@@ -71,6 +71,22 @@ void MailListModel::sort(int column, Qt::SortOrder order) {
   endResetModel();
 }
 
+std::size_t MailListModel::TextUnitsBound(int column) const {
+  // A display name is part of its field, and a sort compares 255 units at most: the sum of the
+  // fields so cut holds every sorted text, so the folded block is made once and never moved.
+  const auto cut = [](const std::u16string& text) {
+    return std::min(text.size(), FoldedTexts::kComparedLength);
+  };
+  std::size_t units = 0;
+  for (const Entry& entry : entries_) {
+    const MailRecord& record = *entry.record;
+    if (column == SenderColumn) units += cut(record.fromText);
+    if (column == ToColumn) units += cut(record.toText);
+    if (column == SubjectColumn) units += cut(record.subjectText);
+  }
+  return column == AttachmentsColumn ? entries_.size() * 16 : units;
+}
+
 MailListModel::AscendingOrder MailListModel::SortAscending(int column) const {
   AscendingOrder ascending;
   const std::size_t count = entries_.size();
@@ -80,7 +96,7 @@ MailListModel::AscendingOrder MailListModel::SortAscending(int column) const {
 
   if (IsTextColumn(column)) {
     FoldedTexts texts;
-    texts.Reserve(count, count * 32);
+    texts.Reserve(count, TextUnitsBound(column));
     for (const Entry& entry : entries_) {
       const MailRecord& record = *entry.record;
       switch (column) {
@@ -94,7 +110,7 @@ MailListModel::AscendingOrder MailListModel::SortAscending(int column) const {
           texts.Add(ViewOf(record.subjectText));
           break;
         default:
-          texts.Add(FactsOf(entry).attachmentNames);
+          texts.Add(PeekFacts(entry).attachmentNames);
           break;
       }
     }
@@ -111,7 +127,7 @@ MailListModel::AscendingOrder MailListModel::SortAscending(int column) const {
     key.index = static_cast<std::uint32_t>(index);
     switch (column) {
       case MarksColumn:
-        key.value = MarksValue(record, FactsOf(entry).hasAttachments);
+        key.value = MarksValue(record, HasAttachments(entry));
         break;
       case DateColumn:
         if (const auto seconds = DateSortSeconds(record.date))
@@ -121,7 +137,7 @@ MailListModel::AscendingOrder MailListModel::SortAscending(int column) const {
           key.present = false;
         break;
       case SizeColumn:
-        if (const std::int64_t size = FactsOf(entry).size; size > 0)
+        if (const std::int64_t size = SizeOfEntry(entry); size > 0)
           key.value = static_cast<std::uint64_t>(size);
         else
           key.present = false;

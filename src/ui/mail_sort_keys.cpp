@@ -5,6 +5,8 @@
 #include <memory>
 #include <vector>
 
+#include "text/case_folding.h"
+
 namespace quillon {
 
 namespace {
@@ -208,28 +210,8 @@ QStringView DisplayNameOf(QStringView address) {
   return text;
 }
 
-namespace {
-
-// Every UTF-16 unit folded, worked out once: folding then costs one look-up per unit.
-// Surrogate halves fold to themselves; no letter of the BMP folds out of it.
-const std::array<char16_t, 0x10000>& FoldTable() {
-  static const auto table = [] {
-    auto folded = std::make_unique<std::array<char16_t, 0x10000>>();
-    for (std::uint32_t unit = 0; unit < 0x10000; ++unit)
-      (*folded)[unit] = static_cast<char16_t>(QChar::toCaseFolded(char32_t{unit}) & 0xFFFF);
-    return folded;
-  }();
-  return *table;
-}
-
-}  // namespace
-
 void AppendFolded(QStringView text, std::u16string& out) {
-  const std::array<char16_t, 0x10000>& fold = FoldTable();
-  const std::size_t start = out.size();
-  out.resize(start + static_cast<std::size_t>(text.size()));
-  char16_t* into = out.data() + start;
-  for (const QChar c : text) *into++ = fold[c.unicode()];
+  AppendFoldedCase(std::u16string_view(text.utf16(), static_cast<std::size_t>(text.size())), out);
 }
 
 bool ContainsFolded(QStringView haystack, std::u16string_view foldedNeedle,
@@ -268,11 +250,6 @@ void FoldedTexts::Clear() {
   spans_.clear();
 }
 
-std::u16string_view FoldedTexts::At(std::size_t index) const {
-  const auto [start, length] = spans_[index];
-  return std::u16string_view(units_).substr(start, length);
-}
-
 namespace {
 
 struct TextKey {
@@ -281,19 +258,36 @@ struct TextKey {
   std::uint32_t index = 0;
 };
 
+// A unit moved so that units compare as the characters they belong to: the halves of a
+// surrogate pair (U+10000 and above) after U+E000..U+FFFF, not between U+D7FF and U+E000.
+std::uint64_t CodePointRank(char16_t unit) {
+  if (unit >= 0xE000) return unit - 0x800u;
+  if (unit >= 0xD800) return unit + 0x2000u;
+  return unit;
+}
+
 // Units [8 * level, 8 * level + 8) of the text, big end first, zero past its end.
 TextKey KeyAt(std::u16string_view text, std::size_t level, std::uint32_t index) {
   TextKey key;
   key.index = index;
   const std::size_t from = level * 8;
   for (std::size_t i = 0; i < 8; ++i) {
-    const std::uint64_t unit = from + i < text.size() ? text[from + i] : 0;
+    const std::uint64_t unit = from + i < text.size() ? CodePointRank(text[from + i]) : 0;
     if (i < 4)
       key.high |= unit << (16 * (3 - i));
     else
       key.low |= unit << (16 * (7 - i));
   }
   return key;
+}
+
+// Whether every text of the run is the same: a run of one sender's name or one subject would
+// otherwise be walked eight units a time to its end, reading every text again at each step.
+bool AllSame(const FoldedTexts& texts, const TextKey* begin, const TextKey* end) {
+  const std::u16string_view first = texts.At(begin->index);
+  for (const TextKey* key = begin + 1; key != end; ++key)
+    if (texts.At(key->index) != first) return false;
+  return true;
 }
 
 // `begin`..`end` stand in index order when called.
@@ -320,7 +314,8 @@ void SortLevel(const FoldedTexts& texts, TextKey* begin, TextKey* end, std::size
       longer = longer || texts.At(runEnd->index).size() > covered;
       ++runEnd;
     }
-    if (runEnd - run > 1 && longer) SortLevel(texts, run, runEnd, level + 1);
+    if (runEnd - run > 1 && longer && !AllSame(texts, run, runEnd))
+      SortLevel(texts, run, runEnd, level + 1);
     run = runEnd;
   }
 }

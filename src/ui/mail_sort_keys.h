@@ -25,8 +25,8 @@ std::optional<std::int64_t> DateSortSeconds(std::string_view date);
 // "Nora"), or the address when there is no name.
 QStringView DisplayNameOf(QStringView address);
 
-// Appends `text` folded to one case (Unicode simple case folding, unit by unit, as QString's
-// case-insensitive comparisons fold) to `out`.
+// Appends `text` folded to one case to `out`, as the searches of found mails fold it
+// (text/case_folding.h AppendFoldedCase).
 void AppendFolded(QStringView text, std::u16string& out);
 
 // Whether `haystack` holds `foldedNeedle` (folded by AppendFolded) in any letter case. `buffer`
@@ -50,7 +50,10 @@ class FoldedTexts {
   void AddJoined(std::initializer_list<QStringView> parts);
   void Clear();
   std::size_t Size() const { return spans_.size(); }
-  std::u16string_view At(std::size_t index) const;
+  std::u16string_view At(std::size_t index) const {
+    const auto [start, length] = spans_[index];
+    return std::u16string_view(units_.data() + start, length);
+  }
 
  private:
   std::u16string units_;

@@ -256,11 +256,7 @@ void MainWindow::Find(FindDirection direction) {
   WaitCursor wait;
   const MailRecordPtr selected = SelectedRecord();
   const int selectedRow = selected ? model_->RowOf(selected.get()) : -1;
-  const int found = FindRow(model_->rowCount(), selectedRow, direction, [this](int row) {
-    const MailRecordPtr record = model_->RecordAt(row);
-    if (!record) return RowTest::NoRecord;
-    return MailMatches(*record, findSettings_) ? RowTest::Match : RowTest::NoMatch;
-  });
+  const int found = model_->FindRow(selectedRow, direction, findSettings_);
   if (found < 0) {
     list_->selectionModel()->clear();
     ClearPreview();

@@ -99,6 +99,110 @@ INSTANTIATE_TEST_SUITE_P(
                       AcceptedRow{"ShowShortHelp", "show x.img -h", true}),
     RowName{});
 
+// --find and --in, with the words as a shell hands them over (an empty text is one word).
+struct FindRow {
+  const char* name;
+  std::vector<std::string> words;
+  std::string error;  // empty: accepted
+  std::u16string text;
+  std::string fields;  // s subject, f sender, t recipients, c content
+};
+
+class FindArguments : public ::testing::TestWithParam<FindRow> {};
+
+TEST_P(FindArguments, Parse) {
+  const FindRow& row = GetParam();
+  Arguments arguments;
+  std::string error;
+  const bool parsed = ParseArguments(row.words, arguments, error);
+  EXPECT_EQ(error, row.error);
+  ASSERT_EQ(parsed, row.error.empty());
+  if (!parsed) return;
+  ASSERT_TRUE(arguments.find.has_value());
+  const FindSettings& find = *arguments.find;
+  EXPECT_EQ(find.text, row.text);
+  std::string fields;
+  if (find.subject) fields += 's';
+  if (find.sender) fields += 'f';
+  if (find.recipients) fields += 't';
+  if (find.content) fields += 'c';
+  EXPECT_EQ(fields, row.fields);
+}
+
+const std::string kBadField =
+    "--in takes subject, sender, recipients and content, separated by commas; ";
+
+INSTANTIATE_TEST_SUITE_P(
+    Arguments, FindArguments,
+    ::testing::Values(
+        FindRow{
+            "EveryFieldByDefault", {"scan", "x.img", "--find", "harbour"}, "", u"harbour", "sftc"},
+        FindRow{"Utf8Text",
+                {"scan", "x.img", "--find", "\xd0\x9a\xd0\xb0\xd0\xb7\xd0\xb0\xd0\xbd\xd1\x8c"},
+                "",
+                u"\u041a\u0430\u0437\u0430\u043d\u044c",
+                "sftc"},
+        FindRow{"TextWithBlanks",
+                {"scan", "x.img", "--find", "tide table", "--json"},
+                "",
+                u"tide table",
+                "sftc"},
+        FindRow{"OneField", {"scan", "x.img", "--find", "x", "--in", "subject"}, "", u"x", "s"},
+        FindRow{"InBeforeFind",
+                {"scan", "x.img", "--in", "sender,content", "--find", "x"},
+                "",
+                u"x",
+                "fc"},
+        FindRow{"EveryFieldNamed",
+                {"scan", "x.img", "--find", "x", "--in", "content,recipients,sender,subject"},
+                "",
+                u"x",
+                "sftc"},
+        FindRow{
+            "FieldTwice", {"scan", "x.img", "--find", "x", "--in", "sender,sender"}, "", u"x", "f"},
+        FindRow{"EmptyText",
+                {"scan", "x.img", "--find", ""},
+                "--find needs a text to look for, not an empty one",
+                u"",
+                ""},
+        FindRow{"NoText", {"scan", "x.img", "--find"}, "--find needs a value", u"", ""},
+        FindRow{"UnknownField",
+                {"scan", "x.img", "--find", "x", "--in", "subject,body"},
+                kBadField + "'body' is none of them",
+                u"",
+                ""},
+        FindRow{"FieldInCapitals",
+                {"scan", "x.img", "--find", "x", "--in", "Subject"},
+                kBadField + "'Subject' is none of them",
+                u"",
+                ""},
+        FindRow{"EmptyFieldList",
+                {"scan", "x.img", "--find", "x", "--in", ""},
+                kBadField + "'' is none of them",
+                u"",
+                ""},
+        FindRow{"TrailingComma",
+                {"scan", "x.img", "--find", "x", "--in", "subject,"},
+                kBadField + "'' is none of them",
+                u"",
+                ""},
+        FindRow{"InWithoutFind",
+                {"scan", "x.img", "--in", "subject"},
+                "--in needs --find: it names the fields --find searches",
+                u"",
+                ""},
+        FindRow{"FindOnSave",
+                {"save", "x.img", "--out", "d", "--find", "x"},
+                "--find is an option of scan, not of save",
+                u"",
+                ""},
+        FindRow{"InOnShow",
+                {"show", "x.img", "--index", "1", "--in", "subject"},
+                "--in is an option of scan, not of show",
+                u"",
+                ""}),
+    RowName{});
+
 TEST(Arguments, KeepTheValuesGiven) {
   Arguments arguments;
   std::string error;
@@ -113,6 +217,7 @@ TEST(Arguments, KeepTheValuesGiven) {
   EXPECT_EQ(arguments.startSector, 9u);
   EXPECT_EQ(arguments.sectors, 100u);
   EXPECT_TRUE(arguments.txt);
+  EXPECT_FALSE(arguments.find.has_value());
 }
 
 }  // namespace

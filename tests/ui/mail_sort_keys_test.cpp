@@ -117,6 +117,33 @@ class MailSortKeysTest : public QObject {
     QVERIFY(order == expected);
   }
 
+  // Characters beyond U+FFFF (emoji, historic scripts) sort after every character below it, as
+  // their code points do, although their UTF-16 units lie below U+E000.
+  void SortsByCharacterNotByUnit_data() {
+    QTest::addColumn<QString>("first");
+    QTest::addColumn<QString>("second");
+    QTest::newRow("fullwidth bracket before emoji")
+        << QStringLiteral("\uFF08note\uFF09") << QStringLiteral("\U0001F389 Party");
+    QTest::newRow("replacement character before a letter beyond the BMP")
+        << QStringLiteral("\uFFFD\uFFFD") << QStringLiteral("\U00010428");
+    QTest::newRow("private use before emoji in the second eight")
+        << QStringLiteral("Subject:\uE000") << QStringLiteral("Subject:\U0001F389");
+    QTest::newRow("cjk before emoji") << QStringLiteral("\u5B63") << QStringLiteral("\U0001F389");
+    QTest::newRow("emoji before a later emoji")
+        << QStringLiteral("\U0001F389") << QStringLiteral("\U0001F38A");
+  }
+
+  void SortsByCharacterNotByUnit() {
+    QFETCH(QString, first);
+    QFETCH(QString, second);
+    FoldedTexts folded;
+    folded.Add(second);
+    folded.Add(first);
+    std::vector<std::uint32_t> order{0, 1};
+    SortFoldedTexts(folded, order);
+    QCOMPARE(order, (std::vector<std::uint32_t>{1, 0}));
+  }
+
   // Only the first 255 characters are compared: rows that differ further on keep their order.
   void SortComparesTheFirst255Characters() {
     FoldedTexts folded;

@@ -2,7 +2,9 @@
 
 #include <array>
 #include <charconv>
+#include <optional>
 #include <string_view>
+#include <utility>
 
 #include "source/source_name.h"
 #include "text/code_page.h"
@@ -18,7 +20,7 @@ struct OptionRule {
   unsigned commands;
 };
 
-constexpr std::array<OptionRule, 12> kOptions = {{
+constexpr std::array<OptionRule, 14> kOptions = {{
     {"--help", kEvery},
     {"--start-sector", kEvery},
     {"--sectors", kEvery},
@@ -26,6 +28,8 @@ constexpr std::array<OptionRule, 12> kOptions = {{
     {"--hash", kEvery},
     {"--codepage", kEvery},
     {"--json", kScan},
+    {"--find", kScan},
+    {"--in", kScan},
     {"--out", kSave},
     {"--format", kSave},
     {"--skip-duplicates", kSave},
@@ -62,6 +66,32 @@ bool ParseNumber(const std::string& text, std::uint64_t& value) {
   return error == std::errc() && stop == end && !text.empty();
 }
 
+// "subject,content" into the field flags; false for an empty list or an unknown field.
+bool ParseFindFields(std::string_view list, FindSettings& settings, std::string& error) {
+  settings.subject = settings.sender = settings.recipients = settings.content = false;
+  std::size_t start = 0;
+  for (;;) {
+    const std::size_t comma = list.find(',', start);
+    const std::string_view field = list.substr(
+        start, comma == std::string_view::npos ? std::string_view::npos : comma - start);
+    if (field == "subject") {
+      settings.subject = true;
+    } else if (field == "sender") {
+      settings.sender = true;
+    } else if (field == "recipients") {
+      settings.recipients = true;
+    } else if (field == "content") {
+      settings.content = true;
+    } else {
+      error = "--in takes subject, sender, recipients and content, separated by commas; '" +
+              std::string(field) + "' is none of them";
+      return false;
+    }
+    if (comma == std::string_view::npos) return true;
+    start = comma + 1;
+  }
+}
+
 }  // namespace
 
 bool ParseArguments(const std::vector<std::string>& words, Arguments& arguments,
@@ -76,6 +106,7 @@ bool ParseArguments(const std::vector<std::string>& words, Arguments& arguments,
     error = "unknown command '" + arguments.command + "'";
     return false;
   }
+  std::optional<std::string> fields;  // --in, read once --find is known
   for (std::size_t i = 1; i < words.size(); ++i) {
     const std::string& word = words[i];
     auto value = [&](std::string& out) {
@@ -158,6 +189,19 @@ bool ParseArguments(const std::vector<std::string>& words, Arguments& arguments,
         error = "--format takes eml or txt";
         return false;
       }
+    } else if (word == "--find") {
+      std::string text;
+      if (!value(text)) return false;
+      if (text.empty()) {
+        error = "--find needs a text to look for, not an empty one";
+        return false;
+      }
+      if (!arguments.find) arguments.find.emplace();
+      arguments.find->text = Utf8ToUtf16(text);
+    } else if (word == "--in") {
+      std::string list;
+      if (!value(list)) return false;
+      fields = std::move(list);
     } else if (word == "-") {
       error =
           "a source cannot be read from standard input ('-'): its size cannot be known; copy "
@@ -171,6 +215,13 @@ bool ParseArguments(const std::vector<std::string>& words, Arguments& arguments,
     }
   }
   if (arguments.help) return true;
+  if (fields) {
+    if (!arguments.find) {
+      error = "--in needs --find: it names the fields --find searches";
+      return false;
+    }
+    if (!ParseFindFields(*fields, *arguments.find, error)) return false;
+  }
   if (arguments.source.empty()) {
     error = "no source given";
     return false;

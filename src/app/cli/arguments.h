@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "output/mail_search.h"
+
 namespace quillon {
 
 struct Arguments {
@@ -24,11 +26,15 @@ struct Arguments {
   std::optional<std::uint64_t> index;
   std::string outputFolder;
   std::string format = "eml";
+  // scan --find TEXT [--in FIELDS]: only the mails that hold TEXT are listed. Every field is
+  // searched unless --in names some.
+  std::optional<FindSettings> find;
 };
 
 // Parses argv[1..]. On a usage error returns false with `error` naming the problem: an unknown
 // command or option, an option of another command, a missing or malformed value, --sectors 0,
-// a code page no converter on this machine supports, standard input ("-") as the source. The
+// a code page no converter on this machine supports, standard input ("-") as the source, an
+// empty --find text, a field --in does not know, --in without --find. The
 // source name is resolved as ResolveSourceName does.
 [[nodiscard]] bool ParseArguments(const std::vector<std::string>& words, Arguments& arguments,
                                   std::string& error);

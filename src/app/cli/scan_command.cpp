@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -10,6 +11,7 @@
 #include "app/cli/standard_output.h"
 #include "scan/scan_driver.h"
 #include "source/data_source.h"
+#include "text/code_page.h"
 
 namespace quillon {
 
@@ -77,16 +79,27 @@ int RunScanCommand(const Arguments& arguments) {
 
   // Everything found so far is printed, also after a stop: the lines are whole either way.
   const auto records = mails.Snapshot();
+  std::optional<MailMatcher> matcher;
+  if (arguments.find) matcher.emplace(*arguments.find);
+  std::size_t matching = 0;
   std::string out;
   if (!arguments.json) out += TableHeading();
   for (std::size_t i = 0; i < records.size(); ++i) {
+    // A mail keeps its number among all found ones, so that `show --index` finds it.
+    if (matcher && !matcher->Matches(*records[i])) continue;
+    ++matching;
     out += arguments.json ? RecordJson(*records[i], i + 1) + "\n" : TableRow(*records[i], i + 1);
     if (out.size() > kOutputBatchBytes) {
       output.Write(out);
       out.clear();
     }
   }
-  if (!arguments.json) out += "Found " + std::to_string(records.size()) + " Mails\n";
+  if (!arguments.json) {
+    out += "Found " + std::to_string(records.size()) + " Mails\n";
+    if (arguments.find)
+      out += std::to_string(matching) + " of them hold \"" + Utf16ToUtf8(arguments.find->text) +
+             "\"\n";
+  }
   output.Write(out);
   const bool written = output.Finish();
 

@@ -1,0 +1,46 @@
+#include "output/mail_search.h"
+
+#include "text/case_folding.h"
+
+namespace quillon {
+
+std::u16string FindHaystack(const MailRecord& record, const FindSettings& settings) {
+  std::u16string haystack;
+  if (settings.subject) haystack += record.subjectText + u'|';
+  if (settings.sender) haystack += record.fromText + u'|';
+  if (settings.recipients) haystack += record.toText + u'|';
+  if (settings.content)
+    record.ReadBody([&](const MailBody& body) { haystack += body.contentText; });
+  return haystack;
+}
+
+MailMatcher::MailMatcher(const FindSettings& settings)
+    : settings_(settings), spansFields_(settings.text.find(u'|') != std::u16string::npos) {
+  AppendFoldedCase(settings_.text, foldedText_);
+}
+
+bool MailMatcher::Holds(std::u16string_view haystack) {
+  if (haystack.size() < foldedText_.size()) return false;
+  scratch_.clear();
+  AppendFoldedCase(haystack, scratch_);
+  return std::u16string_view(scratch_).find(foldedText_) != std::u16string_view::npos;
+}
+
+bool MailMatcher::Matches(const MailRecord& record) {
+  if (!settings_.AnyField()) return false;
+  // Only a text with a "|" can span two fields; any other is looked for field by field, so that
+  // no haystack is built and the body is copied only when the other fields do not hold it.
+  if (spansFields_) return Holds(FindHaystack(record, settings_));
+  if (settings_.subject && Holds(record.subjectText)) return true;
+  if (settings_.sender && Holds(record.fromText)) return true;
+  if (settings_.recipients && Holds(record.toText)) return true;
+  // The body is read in place: a copy would cost more than the search of it.
+  return settings_.content &&
+         record.ReadBody([this](const MailBody& body) { return Holds(body.contentText); });
+}
+
+bool MailMatches(const MailRecord& record, const FindSettings& settings) {
+  return MailMatcher(settings).Matches(record);
+}
+
+}  // namespace quillon

@@ -1,0 +1,130 @@
+// The match test shared by the window's Find and `quillon scan --find`: which fields are
+// searched, how they are joined, and letter case in every script.
+#include "output/mail_search.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+#include "support/test_helpers.h"
+
+namespace quillon {
+namespace {
+
+using test::RowName;
+
+MailRecordPtr Mail(std::u16string subject, std::u16string from, std::u16string to,
+                   std::u16string content) {
+  auto record = std::make_shared<MailRecord>();
+  record->subjectText = std::move(subject);
+  record->fromText = std::move(from);
+  record->toText = std::move(to);
+  MailBody body;
+  body.contentText = std::move(content);
+  body.closed = true;
+  record->PublishBody(std::move(body));
+  return record;
+}
+
+// `fields`: s subject, f sender, t recipients, c content.
+FindSettings Settings(std::u16string text, std::string_view fields) {
+  FindSettings settings;
+  settings.text = std::move(text);
+  settings.subject = fields.find('s') != std::string_view::npos;
+  settings.sender = fields.find('f') != std::string_view::npos;
+  settings.recipients = fields.find('t') != std::string_view::npos;
+  settings.content = fields.find('c') != std::string_view::npos;
+  return settings;
+}
+
+const MailRecordPtr& Sample() {
+  static const MailRecordPtr mail =
+      Mail(u"Abc Harbour Caf\u00E9 \u041A\u0430\u0437\u0430\u043D\u044C Stra\u00DFe \U00010428",
+           u"nora@example.org", u"paul@example.net \u03BF\u03B4\u03BF\u03C2",
+           u"The TIDE TABLE is attached. \u0442\u0435\u0430\u0442\u0440 \u00C5ngstr\u00F6m");
+  return mail;
+}
+
+struct MatchRow {
+  const char* name;
+  std::u16string text;
+  std::string_view fields;
+  bool matches;
+};
+
+class MailSearchMatches : public ::testing::TestWithParam<MatchRow> {};
+
+TEST_P(MailSearchMatches, AsTheWindowAndTheCommandLineBothDo) {
+  const MatchRow& row = GetParam();
+  EXPECT_EQ(MailMatches(*Sample(), Settings(row.text, row.fields)), row.matches);
+  // Spanning two fields goes through the joined text: the same answer either way.
+  EXPECT_EQ(MailMatcher(Settings(row.text, row.fields)).Matches(*Sample()), row.matches);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, MailSearchMatches,
+    ::testing::Values(
+        MatchRow{"UpperFindsLower", u"ABC", "s", true},
+        MatchRow{"LowerFindsMixed", u"harbour", "s", true},
+        MatchRow{"AccentedCapitalFindsLowerCase", u"CAF\u00C9", "s", true},
+        MatchRow{"CyrillicLowerFindsCapital", u"\u043A\u0430\u0437\u0430\u043D\u044C", "s", true},
+        MatchRow{"CyrillicCapitalsFindLower", u"\u0422\u0415\u0410\u0422\u0420", "c", true},
+        MatchRow{"GreekFinalSigmaFoldsWithCapital", u"\u039F\u0394\u039F\u03A3", "t", true},
+        MatchRow{"AngstromSignFindsRingA", u"\u212Bngstr\u00D6m", "c", true},
+        MatchRow{"LetterBeyondTheBmpFoldsToo", u"\U00010400", "s", true},
+        // Simple folding maps one character to one: "SS" is not "ß".
+        MatchRow{"SharpSIsNotTwoLetters", u"STRASSE", "s", false},
+        MatchRow{"CapitalSharpSFindsSharpS", u"STRA\u1E9EE", "s", true},
+        MatchRow{"LatinLettersAreNotCyrillicOnes", u"KAZAN", "s", false},
+        MatchRow{"SenderOnly", u"NORA", "f", true},
+        MatchRow{"SenderNotTicked", u"nora", "stc", false},
+        MatchRow{"Recipient", u"Paul@", "t", true}, MatchRow{"Content", u"tide table", "c", true},
+        MatchRow{"ContentNotTicked", u"tide", "sft", false},
+        MatchRow{"SpansSenderAndRecipients", u"ORG|PAUL", "ft", true},
+        MatchRow{"SpansSubjectAndContent", u"\U00010428|THE TIDE", "sc", true},
+        MatchRow{"NoSpanOverAFieldNotTicked", u"org|paul", "fc", false},
+        MatchRow{"SeparatorAfterATickedField", u"|", "s", true},
+        MatchRow{"SeparatorNeverEndsTheContent", u"attached|", "c", false},
+        MatchRow{"NoFieldTicked", u"abc", "", false},
+        MatchRow{"AbsentText", u"lighthouse", "sftc", false},
+        MatchRow{"TextLongerThanEveryField", std::u16string(200, u'a'), "sftc", false}),
+    RowName{});
+
+struct HaystackRow {
+  const char* name;
+  std::string_view fields;
+  std::u16string haystack;
+};
+
+class MailSearchHaystack : public ::testing::TestWithParam<HaystackRow> {};
+
+TEST_P(MailSearchHaystack, JoinsTheTickedFieldsInOrder) {
+  const MailRecordPtr mail = Mail(u"Subj", u"From", u"To", u"Body");
+  EXPECT_EQ(FindHaystack(*mail, Settings(u"x", GetParam().fields)), GetParam().haystack);
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, MailSearchHaystack,
+                         ::testing::Values(HaystackRow{"All", "sftc", u"Subj|From|To|Body"},
+                                           HaystackRow{"Subject", "s", u"Subj|"},
+                                           HaystackRow{"Recipients", "t", u"To|"},
+                                           HaystackRow{"Content", "c", u"Body"},
+                                           HaystackRow{"SubjectAndContent", "cs", u"Subj|Body"},
+                                           HaystackRow{"None", "", u""}),
+                         RowName{});
+
+// One matcher runs over a whole list: what it folded for a long mail must not linger into the
+// test of the next, shorter one.
+TEST(MailMatcher, ForgetsTheMailBefore) {
+  MailMatcher matcher(Settings(u"needle", "s"));
+  const MailRecordPtr holds = Mail(u"a long subject with the NEEDLE in it", u"", u"", u"");
+  const MailRecordPtr lacks = Mail(u"needl", u"", u"", u"");
+  const MailRecordPtr empty = Mail(u"", u"", u"", u"");
+  EXPECT_TRUE(matcher.Matches(*holds));
+  EXPECT_FALSE(matcher.Matches(*lacks));
+  EXPECT_FALSE(matcher.Matches(*empty));
+  EXPECT_TRUE(matcher.Matches(*holds));
+}
+
+}  // namespace
+}  // namespace quillon
