@@ -7,6 +7,7 @@
 #include "scan/read/chunk_reader.h"
 #include "scan/read/unreadable_sectors.h"
 #include "scan/shape/shape_scanner.h"
+#include "source/rescue_reader.h"
 
 namespace quillon {
 
@@ -34,10 +35,12 @@ std::vector<SectorRange> RunScan(DataSource& source, const ScanOptions& options,
         [&merger](std::uint64_t after) { return merger.NextBlockStart(after); });
   ShapeScanner shapes;
   // Store chains lead anywhere: their blocks are taken from the bytes in hand the carver has not
-  // changed, else read from the source (reads of it may run on two threads at once).
+  // changed, else read from the source (reads of it may run on two threads at once). Such a
+  // read gives the same bytes as the chunk reader would, zeros for a failing sector included,
+  // so that a chain does not end at a bad sector only when the reading had not come that far.
   const SourceBytesReader readSource = [&source](std::uint64_t offset, std::size_t count,
                                                  std::uint8_t* out) {
-    return source.ReadBytes(offset, count, out);
+    return ReadBytesRescued(source, offset, count, out);
   };
   shapes.SetSourceReader(readSource);
   merger.SetSourceReader(readSource);

@@ -7,6 +7,9 @@ namespace quillon {
 
 namespace {
 
+// As many as one ReadBytes call takes.
+constexpr std::uint64_t kMaxRescuedSectors = 0x7FFFFF;
+
 bool Stopped(const std::atomic<bool>* stop) {
   return stop && stop->load(std::memory_order_relaxed);
 }
@@ -126,6 +129,20 @@ void RescueReader::ComeBack(std::uint8_t* buffer, std::uint64_t first, const Lef
       failingUntil = position + n;
     }
   }
+}
+
+bool ReadBytesRescued(DataSource& source, std::uint64_t offset, std::size_t count,
+                      std::uint8_t* out) {
+  if (source.ReadBytes(offset, count, out)) return true;
+  // The stretches ReadBytes refuses whatever the medium: none, or past the last sector.
+  const std::uint64_t first = offset / kSectorSize;
+  const std::uint64_t end = (offset + count + kSectorSize - 1) / kSectorSize;
+  if (count == 0 || end > source.TotalSectors() || end - first > kMaxRescuedSectors) return false;
+  std::vector<std::uint8_t> sectors(static_cast<std::size_t>(end - first) * kSectorSize);
+  RescueReader rescue(source);
+  (void)rescue.Read(sectors.data(), first, end - first);
+  std::memcpy(out, sectors.data() + (offset - first * kSectorSize), count);
+  return true;
 }
 
 }  // namespace quillon

@@ -19,6 +19,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <vector>
@@ -67,5 +68,12 @@ class RescueReader {
   std::uint32_t failuresInARow_ = 0;
   std::uint64_t unreadableEnd_ = 0;  // behind the last sector found unreadable
 };
+
+// Reads `count` bytes at the absolute `offset` as DataSource::ReadBytes does, but a read that
+// fails is done again sector by sector, and only the sectors that really fail come out as
+// zeros: a short read across one bad sector then looks as it does in a scan chunk. False only
+// where ReadBytes refuses the stretch whatever the medium (empty, or past the last sector).
+[[nodiscard]] bool ReadBytesRescued(DataSource& source, std::uint64_t offset, std::size_t count,
+                                    std::uint8_t* out);
 
 }  // namespace quillon

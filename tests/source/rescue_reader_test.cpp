@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <random>
 #include <set>
+#include <string>
 #include <vector>
 
 #include "source/memory_source.h"
@@ -177,6 +178,45 @@ TEST(RescueReaderTest, StopLeavesZerosAndListsNothingUnread) {
                           [](std::uint8_t b) { return b == 0; }));
   EXPECT_LE(reader.ReadCalls(), 3u);
 }
+
+struct BytesRow {
+  const char* label;
+  std::uint64_t offset;
+  std::size_t count;
+  bool read;  // what ReadBytesRescued answers
+};
+
+class ReadBytesRescuedTest : public testing::TestWithParam<BytesRow> {};
+
+// A short read across a failing sector gives the bytes of every other sector and zeros for that
+// one, as a scan chunk does; only a stretch past the last sector makes it fail.
+TEST_P(ReadBytesRescuedTest, ZeroesOnlyTheFailingSector) {
+  constexpr std::uint64_t kSize = 8 * kSectorSize + 100;
+  const std::set<std::uint64_t> failing = {3};
+  const BytesRow& row = GetParam();
+  DataSource source;
+  source.OpenBackend(MakeMemoryBackend(test::PatternBytes(kSize), failing), "mem");
+  std::vector<std::uint8_t> out(row.count, 0xEE);
+  ASSERT_EQ(ReadBytesRescued(source, row.offset, row.count, out.data()), row.read);
+  if (!row.read) return;
+  const std::vector<std::uint8_t> expected = test::PatternBytes(kSize);
+  for (std::size_t i = 0; i < row.count; ++i) {
+    const std::uint64_t at = row.offset + i;
+    const bool bad = failing.count(at / kSectorSize) > 0;
+    ASSERT_EQ(out[i], bad || at >= kSize ? 0 : expected[at]) << "byte " << at;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, ReadBytesRescuedTest,
+    testing::Values(BytesRow{"Sound", 100, 600, true},
+                    BytesRow{"AcrossTheFailingSector", 3 * kSectorSize - 16, kSectorSize + 32,
+                             true},
+                    BytesRow{"InsideTheFailingSector", 3 * kSectorSize + 16, 16, true},
+                    BytesRow{"UpToThePartialEnd", 2 * kSectorSize, 6 * kSectorSize + 100, true},
+                    BytesRow{"IntoThePartialSectorsPadding", 8 * kSectorSize, 200, true},
+                    BytesRow{"PastTheLastSector", 8 * kSectorSize + 50, 600, false}),
+    [](const testing::TestParamInfo<BytesRow>& row) { return std::string(row.param.label); });
 
 TEST(SectorRangesTest, AppendMergesTouchingRangesAndTextCompressesThem) {
   std::vector<SectorRange> ranges;
