@@ -37,8 +37,9 @@ QT_QPA_PLATFORM=offscreen run_tests "$top/build" || failed=1
 # The .deb from this build, unpacked and checked as a user meets it.
 "$top/scripts/check-package.sh" || failed=1
 
-# Once under the sanitizers: every unit, window and end-to-end test, not the benchmarks, the
-# 200 % repeats of the window tests, or the image builder's own tests (they run none of our code).
+# Once under the sanitizers: every unit (one process per test program), window and end-to-end
+# test; not the benchmarks, the 200 % repeats of the window tests, or the image builder's own
+# tests (they run none of our code).
 # clang, -O1 and line tables only: half the build time of gcc's instrumentation, and reports
 # still give file and line; the warnings are the plain tree's business.
 sanitized_flags="-O1 -g1 -DNDEBUG"
