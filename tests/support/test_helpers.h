@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstddef>
+#include <cstdint>
 #include <string>
 
 #include "text/code_page.h"
@@ -31,5 +33,19 @@ class ScopedAnsiCodePage {
  private:
   int previous_;
 };
+
+// A 16-byte mail-store block header: own offset `low`, a 0x200-byte data area (bytes 5..7 read
+// 02 00 00), 0x1FF bytes used, the next block at `next`.
+inline std::string BlockHeader(std::uint32_t low = 0x11223344, std::uint32_t next = 0x00001040) {
+  std::string header(16, '\0');
+  auto put = [&header](std::size_t at, std::uint32_t value) {
+    for (int i = 0; i < 4; ++i) header[at + i] = static_cast<char>((value >> (8 * i)) & 0xFF);
+  };
+  put(0, low);
+  put(4, 0x200);
+  put(8, 0x1FF);
+  put(12, next);
+  return header;
+}
 
 }  // namespace quillon::test

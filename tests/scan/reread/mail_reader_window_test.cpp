@@ -15,6 +15,8 @@
 namespace quillon {
 namespace {
 
+using test::BlockHeader;
+
 using test::RowName;
 
 struct WindowLengthRow {
@@ -46,18 +48,6 @@ INSTANTIATE_TEST_SUITE_P(MailReader, WindowLengthTest,
                          RowName{});
 
 // --- Block-header compaction --------------------------------------------------------------------
-
-std::string BlockHeader(std::uint32_t low = 0x11223344, std::uint32_t next = 0x00001040) {
-  std::string header(16, '\0');
-  auto put = [&header](std::size_t at, std::uint32_t value) {
-    for (int i = 0; i < 4; ++i) header[at + i] = static_cast<char>((value >> (8 * i)) & 0xFF);
-  };
-  put(0, low);
-  put(4, 0x200);  // bytes 5..7 read 02 00 00
-  put(8, 0x1FF);
-  put(12, next);
-  return header;
-}
 
 struct CompactionRow {
   const char* name;
