@@ -1,19 +1,23 @@
-// Puts the mails a scan finds into the found-mail list in the order of their positions, and
-// tells the front end. Trace finds come from the carver's walk; shape finds from the shape
-// scanner, which runs ahead of the walk. A header block both found is one mail: the trace find
-// stays as it is and learns from the shape find where the mail's whole text lies. Later copies of
-// one message are marked as duplicates of the first.
+// Puts the mails a scan finds into the found-mail list in the order of their positions, one mail
+// once. Trace finds come from the carver's walk; shape finds from the shape scanner, which runs
+// ahead of the walk. A header block both found is one mail: the trace find stays as it is and
+// learns from the shape find where the mail's whole text lies. The rooms beside it: store chains
+// (store_chains.h), duplicates (duplicate_marker.h), parts of other mails (mail_containment.h),
+// the list and the front end (mail_publisher.h).
 #pragma once
 
 #include <cstdint>
 #include <deque>
 #include <string>
-#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
 #include "scan/carve/mail_carver.h"
 #include "scan/found_mails.h"
+#include "scan/merge/duplicate_marker.h"
+#include "scan/merge/mail_containment.h"
+#include "scan/merge/mail_publisher.h"
+#include "scan/merge/store_chains.h"
 #include "scan/scan_observer.h"
 #include "scan/scan_status.h"
 #include "scan/shape/shape_scanner.h"
@@ -37,7 +41,7 @@ class RecordMerger final : public MailSink {
   void Finish(CarveBuffer buffer, std::uint64_t stoppedAt = UINT64_MAX);
 
   // Sends the status line with the current counters.
-  void PublishStatus();
+  void PublishStatus() { publisher_.PublishStatus(); }
 
   // Where the first header block found ahead of the walk begins behind the absolute byte
   // `after`; UINT64_MAX when none is known.
@@ -45,62 +49,35 @@ class RecordMerger final : public MailSink {
 
   // Where store chains are read from at the end, for the store mails that turn out to be finds
   // of their own.
-  void SetSourceReader(SourceBytesReader reader) { readSource_ = std::move(reader); }
+  void SetSourceReader(SourceBytesReader reader) {
+    storeChains_.SetSourceReader(std::move(reader));
+  }
 
  private:
   void Publish(const MailRecordPtr& record);
-  void MarkDuplicate(MailRecord& record, std::size_t index);
-  // Store finds are decided at the end, when every block's successor is known: a block that is
-  // some other block's successor continues a message rather than beginning one.
-  void DecideStoreCandidates(const UnreadableSectors* unreadable);
-  // Whether `at` lies in the blocks of a store found so far.
-  bool InStoreArea(std::uint64_t at) const;
-  // Whether a trace find at `at` lies in a store block that begins no chain found so far.
-  bool AwaitsItsStoreChain(std::uint64_t at);
-  // Whether a block found so far names `block` as its next: then a message continues there.
-  bool IsStoreTarget(std::uint64_t block) const;
+  // Matches the header block `candidate` with the trace finds in it, or makes it a find of its
+  // own (held until earlier blocks are decided).
+  void DecideBlock(ShapeCandidate&& candidate, CarveBuffer buffer);
+  // Holds or notes the trace finds before `undecided`, where the first undecided block begins.
+  void DecideTraceFinds(std::uint64_t undecided, CarveBuffer buffer);
 
-  ScanStatus& status_;
-  FoundMails& mails_;
-  ScanObserver& observer_;
   std::string sourceName_;
   bool strict_;
-  SourceBytesReader readSource_;
+  MailPublisher publisher_;
+  DuplicateMarker duplicates_;
+  MailContainment containment_;
+  StoreChains storeChains_;
   std::deque<ShapeCandidate> candidates_;
-  std::vector<ShapeCandidate> storeCandidates_;
-  // Where the walk finds each chain's mail, and the chain's first block.
-  std::unordered_multimap<std::uint64_t, std::uint64_t> chainTraceLines_;
-  // The blocks some block names as its next, in sorted batches as they were found.
-  std::vector<std::vector<std::uint64_t>> storeTargets_;
-  std::deque<std::pair<std::uint64_t, std::uint64_t>> storeAreas_;  // ahead of the decided finds
-  std::vector<MailRecordPtr> awaitingChains_;  // trace finds in store blocks, held to the end
-  std::vector<MailRecordPtr> allRecords_;      // every record, for the store decisions
-  std::vector<MailRecordPtr> held_;            // decided, waiting for earlier blocks to be decided
-  std::vector<MailRecordPtr> traceFinds_;      // trace finds not yet matched with a block
-  struct FirstCopy {
-    std::size_t index;
-    bool hasId;  // it was read with a Message-ID
-  };
-  std::unordered_map<std::string, std::size_t> firstById_;    // Message-ID -> index
-  std::unordered_map<std::string, FirstCopy> firstByValues_;  // From, To, Date, Subject
-  std::unordered_map<const MailRecord*, std::size_t> indexOf_;
+  std::vector<MailRecordPtr> allRecords_;  // every record, for the store decisions
+  std::vector<MailRecordPtr> held_;        // decided, waiting for earlier blocks to be decided
+  std::vector<MailRecordPtr> traceFinds_;  // trace finds not yet matched with a block
   // Trace finds in the header block of a message quoted with its mailbox separator line.
   std::unordered_set<const MailRecord*> quotedFinds_;
-  // Trace finds inside another mail's body, with the earliest start that mail can have.
-  std::unordered_map<const MailRecord*, std::uint64_t> insideFinds_;
-  struct OpenContainer {
-    std::uint64_t start;
-    std::uint64_t end;
-    std::size_t index;
-  };
-  std::vector<OpenContainer> containers_;  // multipart mails around the publishing position
-  MailRecordPtr lastMail_;                 // the last mail published that is no part of another
   // The last header block decided: a mailbox separator inside a mail file that began on its own
   // (not in a mailbox), with no NUL between, is text quoted in that mail.
   std::uint64_t lastBlockStart_ = 0;
   bool lastBlockOpensFile_ = false;
   bool haveLastBlock_ = false;
-  std::size_t published_ = 0;
 };
 
 }  // namespace quillon

@@ -1,0 +1,175 @@
+#include "scan/merge/store_chains.h"
+
+#include <algorithm>
+
+#include "scan/carve/record_building.h"
+#include "scan/merge/trace_position.h"
+#include "scan/shape/shape_body.h"
+
+namespace quillon {
+
+void StoreChains::Add(ShapeFinds& finds) {
+  for (ShapeCandidate& candidate : finds.storeCandidates) {
+    if (candidate.tracePosition != 0)
+      chainTraceLines_.emplace(candidate.tracePosition, candidate.storeBlock);
+    storeCandidates_.push_back(std::move(candidate));
+  }
+  if (!finds.storeTargets.empty()) {
+    std::sort(finds.storeTargets.begin(), finds.storeTargets.end());
+    storeTargets_.push_back(std::move(finds.storeTargets));
+  }
+  // In position order, as the chunks come; one may reach into the next (InStoreArea allows it).
+  storeAreas_.insert(storeAreas_.end(), finds.storeAreas.begin(), finds.storeAreas.end());
+}
+
+void StoreChains::DropFrom(std::uint64_t stoppedAt) {
+  std::erase_if(storeCandidates_,
+                [&](const ShapeCandidate& candidate) { return candidate.start >= stoppedAt; });
+}
+
+bool StoreChains::IsStoreTarget(std::uint64_t block) const {
+  return std::any_of(storeTargets_.begin(), storeTargets_.end(), [&](const auto& targets) {
+    return std::binary_search(targets.begin(), targets.end(), block);
+  });
+}
+
+bool StoreChains::InStoreArea(std::uint64_t at) const {
+  // Areas in order of their starts, possibly overlapping: the first that begins behind `at`
+  // ends the search.
+  for (const auto& [first, end] : storeAreas_) {
+    if (first > at) return false;
+    if (at < end) return true;
+  }
+  return false;
+}
+
+bool StoreChains::AwaitsItsChain(std::uint64_t at) {
+  // Finds are decided in position order: the areas behind this one are of no more use.
+  while (!storeAreas_.empty() && storeAreas_.front().second <= at) storeAreas_.pop_front();
+  if (!InStoreArea(at)) return false;
+  // The trace line of a chain found already is that mail's own.
+  const auto first = chainTraceLines_.lower_bound(at);
+  const auto end = chainTraceLines_.upper_bound(at + kWalkLineDrift);
+  for (auto chain = first; chain != end; ++chain) {
+    if (IsSameTraceLine(at, chain->first) && !IsStoreTarget(chain->second)) return false;
+  }
+  return true;
+}
+
+void StoreChains::Decide(const std::vector<MailRecordPtr>& published,
+                         const UnreadableSectors* unreadable, const IndexOfMail& indexOf,
+                         const PublishMail& publish) {
+  // The blocks named as next, in one sorted batch for the lookups to come.
+  if (storeTargets_.size() > 1) {
+    std::vector<std::uint64_t> all;
+    for (const std::vector<std::uint64_t>& batch : storeTargets_)
+      all.insert(all.end(), batch.begin(), batch.end());
+    std::sort(all.begin(), all.end());
+    storeTargets_.assign(1, std::move(all));
+  }
+  // Every record so far and every trace find held, by position.
+  std::vector<std::pair<std::uint64_t, MailRecord*>> byPosition;
+  byPosition.reserve(published.size() + awaitingChains_.size());
+  const std::vector<MailRecordPtr>* const lists[] = {&published, &awaitingChains_};
+  for (const std::vector<MailRecordPtr>* records : lists) {
+    for (const MailRecordPtr& record : *records)
+      byPosition.emplace_back(record->StartByte(), record.get());
+  }
+  std::stable_sort(byPosition.begin(), byPosition.end(),
+                   [](const auto& a, const auto& b) { return a.first < b.first; });
+  auto recordsIn = [&](std::uint64_t from, std::uint64_t to) {
+    const auto first =
+        std::lower_bound(byPosition.begin(), byPosition.end(), from,
+                         [](const auto& entry, std::uint64_t at) { return entry.first < at; });
+    const auto end =
+        std::lower_bound(first, byPosition.end(), to,
+                         [](const auto& entry, std::uint64_t at) { return entry.first < at; });
+    return std::pair(first, end);
+  };
+
+  std::vector<MailRecordPtr> found;
+  // The stretches of every store mail's chain, for the trace finds in them.
+  struct ChainPiece {
+    std::uint64_t start;
+    std::uint64_t end;
+    const MailRecord* mail;
+  };
+  std::vector<ChainPiece> chainPieces;
+  for (ShapeCandidate& candidate : storeCandidates_) {
+    if (IsStoreTarget(candidate.storeBlock)) continue;
+    MailExtent extent;
+    extent.textStartKnown = true;
+    extent.textStart = candidate.start;
+    extent.lineFeedOnly = candidate.lineFeedOnly;
+    extent.inStore = true;
+    extent.storeBlock = candidate.storeBlock;
+    // Following the body later, should it come to that, needs the headers still.
+    MailRecordPtr own = BuildRecord(
+        candidate.bodyAwaited ? PendingMail(candidate.headers) : std::move(candidate.headers),
+        sourceName_, FoundBy::Shape);
+    // A mail found already, at the chain's trace line, or inside its header block or at its
+    // start with its values, learns that it lies in a chain. A trace line the walk joined to the
+    // values of whatever block lay behind it is no find of this mail but a piece of it.
+    MailRecord* matched = nullptr;
+    auto consider = [&](std::uint64_t from, std::uint64_t to, auto&& fits) {
+      const auto [first, end] = recordsIn(from, to);
+      for (auto entry = first; entry != end && !matched; ++entry) {
+        MailRecord& record = *entry->second;
+        if (record.Extent().inStore || !fits(entry->first, record)) continue;
+        record.SetExtent(extent);
+        matched = &record;
+      }
+    };
+    auto sameValues = [&](std::uint64_t, const MailRecord& record) {
+      return record.from == own->from && record.date == own->date;
+    };
+    if (const std::uint64_t line = candidate.tracePosition; line != 0) {
+      consider(line > kWalkLineDrift ? line - kWalkLineDrift : 0, line + 1,
+               [line](std::uint64_t at, const MailRecord&) { return IsSameTraceLine(at, line); });
+    }
+    for (std::size_t piece = 0; piece < candidate.headerPieces && !matched; ++piece) {
+      const auto& [offset, length] = candidate.pieces[piece];
+      consider(offset, WalkedStretchEnd(offset, length), sameValues);
+    }
+    if (!matched) consider(candidate.start, candidate.start + 1, sameValues);
+    if (!matched) {
+      if (readSource_) FollowStoreBody(readSource_, candidate);
+      own->SetExtent(extent);
+      own->PublishBody(std::move(candidate.body));
+      found.push_back(own);
+      matched = own.get();
+    }
+    for (const auto& [offset, length] : candidate.pieces) {
+      chainPieces.push_back({offset, WalkedStretchEnd(offset, length), matched});
+      // A store mail's text lies in its blocks, wherever they are.
+      if (unreadable && unreadable->Overlaps(offset, offset + length)) matched->damaged = true;
+    }
+  }
+  std::sort(found.begin(), found.end(), [](const MailRecordPtr& a, const MailRecordPtr& b) {
+    return a->StartByte() < b->StartByte();
+  });
+  for (const MailRecordPtr& record : found) publish(record);
+  std::sort(chainPieces.begin(), chainPieces.end(),
+            [](const ChainPiece& a, const ChainPiece& b) { return a.start < b.start; });
+
+  // The trace finds held: first those in a chain's header block, the message's own; then those
+  // in its other blocks, attached to that message.
+  std::stable_partition(awaitingChains_.begin(), awaitingChains_.end(),
+                        [](const MailRecordPtr& record) { return record->Extent().inStore; });
+  for (const MailRecordPtr& record : awaitingChains_) {
+    const std::uint64_t at = record->StartByte();
+    if (!record->Extent().inStore) {
+      auto piece = std::upper_bound(
+          chainPieces.begin(), chainPieces.end(), at,
+          [](std::uint64_t position, const ChainPiece& p) { return position < p.start; });
+      if (piece != chainPieces.begin() && (--piece)->end > at) {
+        if (const auto mail = indexOf(piece->mail))
+          record->partOf = static_cast<std::int64_t>(*mail);
+      }
+    }
+    publish(record);
+  }
+  awaitingChains_.clear();
+}
+
+}  // namespace quillon

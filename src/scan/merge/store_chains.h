@@ -1,0 +1,67 @@
+// The mails of a mail store, whose text runs through a chain of blocks. Store finds are decided
+// at the end, when every block's successor is known: a block that some other block names as its
+// next continues a message rather than beginning one. Until then, trace finds in store blocks
+// that begin no chain found so far are held here.
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <map>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "scan/mail_record.h"
+#include "scan/read/unreadable_sectors.h"
+#include "scan/shape/shape_scanner.h"
+#include "scan/source_bytes.h"
+
+namespace quillon {
+
+class StoreChains {
+ public:
+  explicit StoreChains(std::string sourceName) : sourceName_(std::move(sourceName)) {}
+
+  // Where chains are read from at the end, for the store mails that turn out to be finds of
+  // their own.
+  void SetSourceReader(SourceBytesReader reader) { readSource_ = std::move(reader); }
+
+  // Takes the store candidates, block successors and store areas of one look, in position order.
+  void Add(ShapeFinds& finds);
+  // A stopped scan drops the candidates the walk never reached.
+  void DropFrom(std::uint64_t stoppedAt);
+
+  // Whether `at` lies in the blocks of a store found so far.
+  bool InStoreArea(std::uint64_t at) const;
+  // Whether a trace find at `at` lies in a store block that begins no chain found so far; asked
+  // in position order. Such a find is held (Hold) until the chains decide.
+  bool AwaitsItsChain(std::uint64_t at);
+  void Hold(MailRecordPtr find) { awaitingChains_.push_back(std::move(find)); }
+
+  using IndexOfMail = std::function<std::optional<std::size_t>(const MailRecord*)>;
+  using PublishMail = std::function<void(const MailRecordPtr&)>;
+  // Decides every store candidate against `published` (every mail published so far): a mail
+  // found already at its trace line or in its header block learns that it lies in a chain, any
+  // other becomes a find of its own. Publishes those, then the finds held, each attached to the
+  // mail whose chain holds it.
+  void Decide(const std::vector<MailRecordPtr>& published, const UnreadableSectors* unreadable,
+              const IndexOfMail& indexOf, const PublishMail& publish);
+
+ private:
+  // Whether a block found so far names `block` as its next: then a message continues there.
+  bool IsStoreTarget(std::uint64_t block) const;
+
+  std::string sourceName_;
+  SourceBytesReader readSource_;
+  std::vector<ShapeCandidate> storeCandidates_;
+  // Where the shape scan saw each chain's trace line, and the chain's first block.
+  std::multimap<std::uint64_t, std::uint64_t> chainTraceLines_;
+  // The blocks some block names as its next, in sorted batches as they were found.
+  std::vector<std::vector<std::uint64_t>> storeTargets_;
+  std::deque<std::pair<std::uint64_t, std::uint64_t>> storeAreas_;  // ahead of the decided finds
+  std::vector<MailRecordPtr> awaitingChains_;  // trace finds in store blocks, held to the end
+};
+
+}  // namespace quillon
