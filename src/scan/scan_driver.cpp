@@ -90,7 +90,7 @@ std::vector<SectorRange> RunScan(DataSource& source, const ScanOptions& options,
     const std::uint64_t position = current.start / kSectorSize;
     observer.OnProgressPosition(position);
     status.currentSector = position;
-    merger.PublishStatus();
+    merger.PublishProgress();
 
     const CarveBuffer stable = reader.Bytes();
     if (firstRound) digestChunk(current, stable);

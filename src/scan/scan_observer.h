@@ -4,7 +4,6 @@
 #pragma once
 
 #include <cstdint>
-#include <string>
 #include <string_view>
 #include <vector>
 
@@ -12,6 +11,13 @@
 #include "source/sector_ranges.h"
 
 namespace quillon {
+
+// The counts behind a scan's status line.
+struct ScanProgress {
+  int foundCount = 0;
+  std::uint64_t currentSector = 0;  // first sector of the chunk being processed
+  std::uint64_t totalSectors = 0;
+};
 
 class ScanObserver {
  public:
@@ -22,7 +28,8 @@ class ScanObserver {
   virtual void OnViewsReset(std::string_view sourceName) { (void)sourceName; }
   virtual void OnProgressRange(std::uint64_t totalSectors) { (void)totalSectors; }
   virtual void OnProgressPosition(std::uint64_t sector) { (void)sector; }
-  virtual void OnStatusText(const std::u16string& text) { (void)text; }
+  // The counts changed or a chunk begins; the front end words them (output/scan_status_text.h).
+  virtual void OnProgress(const ScanProgress& progress) { (void)progress; }
   virtual void OnMailFound(const MailRecordPtr& record) { (void)record; }
   // At the end of a scan whose source opened, before OnScanFinished: the sectors that could not
   // be read, ascending and merged (empty when every sector could). Mails that hold any of them

@@ -17,6 +17,7 @@ class ScanStatus {
   std::atomic<int> foundCount{0};
   std::atomic<bool> unsavedMails{false};  // a mail was found and no save run has started since
 
+  // The status line of a save run (a scan reports its counts instead: ScanObserver::OnProgress).
   void SetStatusText(std::u16string text);
   std::u16string StatusText() const;
 
@@ -24,11 +25,5 @@ class ScanStatus {
   mutable std::mutex textMutex_;
   std::u16string statusText_;
 };
-
-// "Found %d Mails\r\nProcessing %u block, total %u blocks", sector numbers printed in full.
-std::u16string ComposeStatusText(int foundCount, std::uint64_t currentSector,
-                                 std::uint64_t totalSectors);
-// "Found %d Mails".
-std::u16string FoundMailsText(int foundCount);
 
 }  // namespace quillon

@@ -12,6 +12,7 @@
 #include <utility>
 
 #include "output/preview_text.h"
+#include "output/scan_status_text.h"
 #include "scan/mail_reader.h"
 #include "ui/icons.h"
 #include "ui/list_filter_bar.h"

@@ -3,6 +3,8 @@
 #include <QMetaObject>
 #include <utility>
 
+#include "output/scan_status_text.h"
+
 namespace quillon {
 
 namespace {
@@ -53,11 +55,11 @@ void ScanEvents::OnProgressPosition(std::uint64_t sector) {
   if (post) Post([this] { DeliverProgress(); });
 }
 
-void ScanEvents::OnStatusText(const std::u16string& text) {
+void ScanEvents::OnProgress(const ScanProgress& progress) {
   bool post = false;
   {
     std::lock_guard lock(mutex_);
-    statusText_ = QString::fromStdU16String(text);
+    progress_ = progress;
     post = !std::exchange(progressPosted_, true);
   }
   if (post) Post([this] { DeliverProgress(); });
@@ -83,14 +85,15 @@ void ScanEvents::OnScanFinished(int foundCount) {
 
 void ScanEvents::DeliverProgress() {
   std::uint64_t sector = 0;
-  QString text;
+  std::optional<ScanProgress> progress;
   {
     std::lock_guard lock(mutex_);
     sector = sector_;
-    text = statusText_;
+    progress = progress_;
     progressPosted_ = false;
   }
-  listener_.Progress(sector, text);
+  listener_.Progress(sector,
+                     progress ? QString::fromStdU16String(ScanStatusText(*progress)) : QString());
 }
 
 void ScanEvents::DeliverMails() {

@@ -7,6 +7,7 @@
 #include <QString>
 #include <cstdint>
 #include <mutex>
+#include <optional>
 #include <string_view>
 #include <vector>
 
@@ -16,7 +17,8 @@
 namespace quillon {
 
 // The window-thread side of a scan. Calls come in the order the scan made them; progress and
-// status reports that pile up are merged into the newest one.
+// status reports that pile up are merged into the newest one, whose counts are worded as the
+// status line.
 class ScanListener {
  public:
   virtual ~ScanListener() = default;
@@ -51,7 +53,7 @@ class ScanEvents final : public ScanObserver {
   void OnViewsReset(std::string_view sourceName) override;
   void OnProgressRange(std::uint64_t totalSectors) override;
   void OnProgressPosition(std::uint64_t sector) override;
-  void OnStatusText(const std::u16string& text) override;
+  void OnProgress(const ScanProgress& progress) override;
   void OnMailFound(const MailRecordPtr& record) override;
   void OnUnreadableSectors(const std::vector<SectorRange>& ranges) override;
   void OnScanFinished(int foundCount) override;
@@ -66,7 +68,7 @@ class ScanEvents final : public ScanObserver {
   ScanListener& listener_;
   std::mutex mutex_;
   std::uint64_t sector_ = 0;
-  QString statusText_;
+  std::optional<ScanProgress> progress_;  // the newest counts, worded on the window thread
   bool progressPosted_ = false;
   std::vector<MailRecordPtr> pendingMails_;
 };

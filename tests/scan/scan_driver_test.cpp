@@ -31,28 +31,21 @@ TEST(ScanDriverTest, EmptySourceReadsNothingAndFinishesWithZero) {
 }
 
 // 3000 sectors are two chunks of 2048 and 952 sectors.
-TEST(ScanDriverTest, ChunksAndStatusTexts) {
+TEST(ScanDriverTest, ChunksAndCounts) {
   ImageBuilder image;
   image.Put(2100 * 512 + 40, SampleMail("In the second chunk")).Resize(3000 * 512);
   auto outcome = ScanBytes(image.Bytes());
   EXPECT_EQ(Matching(outcome.events, "position:"),
             (std::vector<std::string>{"position:0", "position:2048"}));
-  EXPECT_EQ(Matching(outcome.events, "status:"),
-            (std::vector<std::string>{
-                "status:Found 0 Mails\r\nProcessing 0 block, total 3000 blocks",
-                "status:Found 0 Mails\r\nProcessing 2048 block, total 3000 blocks",
-                "status:Found 1 Mails\r\nProcessing 2048 block, total 3000 blocks"}));
+  EXPECT_EQ(
+      Matching(outcome.events, "counts:"),
+      (std::vector<std::string>{"counts:0:0:3000", "counts:0:2048:3000", "counts:1:2048:3000"}));
   EXPECT_EQ(outcome.events.back(), "finished:1");
   // The row comes before the count that includes it.
   const auto mail = std::find(outcome.events.begin(), outcome.events.end(),
                               "mail:2100:" + std::to_string(40 + test::SampleMailTraceOffset()));
   ASSERT_NE(mail, outcome.events.end());
-  EXPECT_EQ(*(mail + 1), "status:Found 1 Mails\r\nProcessing 2048 block, total 3000 blocks");
-}
-
-TEST(ScanDriverTest, StatusTextPrintsSectorsBeyond32Bits) {
-  EXPECT_EQ(ComposeStatusText(3, 5'000'000'000ULL, 6'000'000'000ULL),
-            u"Found 3 Mails\r\nProcessing 5000000000 block, total 6000000000 blocks");
+  EXPECT_EQ(*(mail + 1), "counts:1:2048:3000");
 }
 
 // Only the sectors that cannot be read scan as zeros: a failing sector in the same 128-sector
@@ -154,7 +147,7 @@ TEST(ScanDriverTest, RecordsCanBeReadWhileTheScanRuns) {
     for (const auto& record : mails.Snapshot()) {
       reads += record->Body().bodyText.size() + record->subjectText.size();
     }
-    (void)status.StatusText();
+    (void)status.foundCount.load();
   }
   scan.join();
   EXPECT_EQ(mails.Count(), 200u);

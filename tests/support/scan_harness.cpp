@@ -19,8 +19,10 @@ void RecordingObserver::OnProgressRange(std::uint64_t totalSectors) {
 void RecordingObserver::OnProgressPosition(std::uint64_t sector) {
   events.push_back("position:" + std::to_string(sector));
 }
-void RecordingObserver::OnStatusText(const std::u16string& text) {
-  events.push_back("status:" + Utf16ToUtf8(text));
+void RecordingObserver::OnProgress(const ScanProgress& progress) {
+  events.push_back("counts:" + std::to_string(progress.foundCount) + ":" +
+                   std::to_string(progress.currentSector) + ":" +
+                   std::to_string(progress.totalSectors));
 }
 void RecordingObserver::OnMailFound(const MailRecordPtr& record) {
   events.push_back("mail:" + std::to_string(record->startSector) + ":" +

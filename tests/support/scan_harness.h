@@ -15,14 +15,14 @@
 namespace quillon::test {
 
 // Every notification in order, as text: "started", "reset:<name>", "range:<n>", "position:<n>",
-// "status:<text>", "mail:<sector>:<offset>", "finished:<n>".
+// "counts:<found>:<sector>:<total>", "mail:<sector>:<offset>", "finished:<n>".
 class RecordingObserver : public ScanObserver {
  public:
   void OnScanStarted() override;
   void OnViewsReset(std::string_view sourceName) override;
   void OnProgressRange(std::uint64_t totalSectors) override;
   void OnProgressPosition(std::uint64_t sector) override;
-  void OnStatusText(const std::u16string& text) override;
+  void OnProgress(const ScanProgress& progress) override;
   void OnMailFound(const MailRecordPtr& record) override;
   void OnScanFinished(int foundCount) override;
   // Kept apart from `events`, whose order the tests hold.

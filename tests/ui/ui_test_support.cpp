@@ -267,9 +267,9 @@ class HeldScan::GateObserver final : public ScanObserver {
     sawMail_ = true;
   }
 
-  // Held on the status line that counts the first mail, so the window shows "Found 1 Mails".
-  void OnStatusText(const std::u16string& text) override {
-    inner_.OnStatusText(text);
+  // Held on the counts that include the first mail, so the window shows "Found 1 Mails".
+  void OnProgress(const ScanProgress& progress) override {
+    inner_.OnProgress(progress);
     if (!sawMail_ || held_) return;
     held_ = true;
     // Like a slow disk that still honours the stop flag.

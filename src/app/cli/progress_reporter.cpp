@@ -4,6 +4,7 @@
 
 #include <cstdio>
 
+#include "output/scan_status_text.h"
 #include "text/code_page.h"
 
 namespace quillon {
@@ -29,8 +30,8 @@ void ProgressReporter::OnProgressPosition(std::uint64_t sector) {
   position_ = sector;
 }
 
-void ProgressReporter::OnStatusText(const std::u16string& text) {
-  text_ = text;
+void ProgressReporter::OnProgress(const ScanProgress& progress) {
+  scanProgress_ = progress;
   Draw(false);
 }
 
@@ -41,6 +42,7 @@ void ProgressReporter::OnScanFinished(int) {
 void ProgressReporter::ShowSaving(std::size_t done, std::size_t total, const std::u16string& text) {
   position_ = done;
   total_ = total;
+  scanProgress_.reset();
   text_ = text;
   Draw(false);
 }
@@ -58,6 +60,8 @@ void ProgressReporter::Draw(bool force) {
   const auto now = std::chrono::steady_clock::now();
   if (!force && drawn_ && now - lastDraw_ < kRedrawInterval) return;
   lastDraw_ = now;
+  // Worded only when drawn: counts come with every mail found.
+  if (scanProgress_) text_ = ScanStatusText(*scanProgress_);
 
   std::string first = Utf16ToUtf8(text_);
   std::string second;

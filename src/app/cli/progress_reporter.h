@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "scan/scan_observer.h"
@@ -16,7 +17,7 @@ class ProgressReporter final : public ScanObserver {
   static bool StderrIsTerminal();
   void OnProgressRange(std::uint64_t totalSectors) override;
   void OnProgressPosition(std::uint64_t sector) override;
-  void OnStatusText(const std::u16string& text) override;
+  void OnProgress(const ScanProgress& progress) override;
   void OnScanFinished(int foundCount) override;
 
   // Progress of a save run: "Saving [name]" and the count.
@@ -35,6 +36,7 @@ class ProgressReporter final : public ScanObserver {
   std::uint64_t total_ = 0;
   std::uint64_t position_ = 0;
   std::u16string text_;
+  std::optional<ScanProgress> scanProgress_;  // the scan's counts, until a save run takes over
   std::chrono::steady_clock::time_point started_;
   std::chrono::steady_clock::time_point lastDraw_;
 };

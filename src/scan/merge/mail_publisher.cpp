@@ -1,7 +1,5 @@
 #include "scan/merge/mail_publisher.h"
 
-#include <string>
-
 namespace quillon {
 
 void MailPublisher::Publish(const MailRecordPtr& record) {
@@ -9,15 +7,13 @@ void MailPublisher::Publish(const MailRecordPtr& record) {
   mails_.Add(record);
   observer_.OnMailFound(record);
   status_.foundCount.fetch_add(1);
-  PublishStatus();
+  PublishProgress();
   status_.unsavedMails = true;
 }
 
-void MailPublisher::PublishStatus() {
-  std::u16string text = ComposeStatusText(status_.foundCount.load(), status_.currentSector.load(),
-                                          status_.totalSectors.load());
-  status_.SetStatusText(text);
-  observer_.OnStatusText(text);
+void MailPublisher::PublishProgress() {
+  observer_.OnProgress(
+      {status_.foundCount.load(), status_.currentSector.load(), status_.totalSectors.load()});
 }
 
 }  // namespace quillon

@@ -18,8 +18,8 @@ class MailPublisher {
   // How many mails were published: the index the next one gets.
   std::size_t Count() const { return published_; }
   void Publish(const MailRecordPtr& record);
-  // Sends the status line with the current counters.
-  void PublishStatus();
+  // Tells the front end the current counts.
+  void PublishProgress();
 
  private:
   ScanStatus& status_;

@@ -40,8 +40,8 @@ class RecordMerger final : public MailSink {
   // `stoppedAt`, where the walk stopped.
   void Finish(CarveBuffer buffer, std::uint64_t stoppedAt = UINT64_MAX);
 
-  // Sends the status line with the current counters.
-  void PublishStatus() { publisher_.PublishStatus(); }
+  // Tells the front end the current counts.
+  void PublishProgress() { publisher_.PublishProgress(); }
 
   // Where the first header block found ahead of the walk begins behind the absolute byte
   // `after`; UINT64_MAX when none is known.
