@@ -95,7 +95,7 @@ void RecordMerger::DecideTraceFinds(std::uint64_t undecided, CarveBuffer buffer)
     // it is part of the mail around it, which began behind the last NUL.
     if (!find->Extent().textStartKnown &&
         (quotedFinds_.erase(find.get()) > 0 || TraceLineInsideAnotherMail(buffer, at)))
-      containment_.NoteInside(find.get(), ContainerStartsFrom(buffer, at));
+      containment_.NoteInside(find.get(), containerStarts_.StartsFrom(buffer, at));
     held_.push_back(std::move(find));
   }
 }

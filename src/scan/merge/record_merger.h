@@ -17,6 +17,7 @@
 #include "scan/merge/duplicate_marker.h"
 #include "scan/merge/mail_containment.h"
 #include "scan/merge/mail_publisher.h"
+#include "scan/merge/nul_search.h"
 #include "scan/merge/store_chains.h"
 #include "scan/scan_observer.h"
 #include "scan/scan_status.h"
@@ -66,6 +67,7 @@ class RecordMerger final : public MailSink {
   MailPublisher publisher_;
   DuplicateMarker duplicates_;
   MailContainment containment_;
+  ContainerStartFinder containerStarts_;
   StoreChains storeChains_;
   std::deque<ShapeCandidate> candidates_;
   std::vector<MailRecordPtr> allRecords_;  // every record, for the store decisions

@@ -1,0 +1,66 @@
+// The remembering search for where a mail around a position can begin gives what the plain
+// look back gives, over bytes with and without NULs, a window that moves on and positions
+// asked out of order.
+#include "scan/merge/nul_search.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+namespace quillon {
+namespace {
+
+struct FinderRow {
+  const char* name;
+  std::size_t windowSize;  // bytes in the buffer at a time
+  std::size_t windowStep;  // how far the window moves on between rounds (its base)
+  int nulEvery;            // one byte in this many is a NUL; 0: none
+  bool outOfOrder;         // some positions are asked behind the last one
+};
+
+class ContainerStartFinderTest : public testing::TestWithParam<FinderRow> {};
+
+TEST_P(ContainerStartFinderTest, AgreesWithThePlainLookBack) {
+  const FinderRow& row = GetParam();
+  std::mt19937 random(7);
+  constexpr std::size_t kSourceSize = 12 << 20;
+  std::vector<std::uint8_t> source(kSourceSize);
+  for (auto& byte : source) {
+    byte = static_cast<std::uint8_t>('a' + random() % 26);
+    if (row.nulEvery > 0 && random() % static_cast<unsigned>(row.nulEvery) == 0) byte = 0;
+  }
+  ContainerStartFinder finder;
+  std::size_t checked = 0;
+  std::uint64_t at = 0;
+  std::uint64_t lastAsked = 0;
+  for (std::uint64_t base = 0; base + row.windowSize <= kSourceSize; base += row.windowStep) {
+    const CarveBuffer buffer{source.data() + base, row.windowSize, base, nullptr};
+    at = std::max<std::uint64_t>(at, base);
+    // Positions through this window, ascending, now and then one behind.
+    for (; at < base + row.windowSize; at += 1 + random() % 200'000) {
+      std::uint64_t asked = at;
+      if (row.outOfOrder && random() % 4 == 0)
+        asked = lastAsked - std::min<std::uint64_t>(lastAsked, 1 + random() % 5000);
+      lastAsked = asked;
+      ASSERT_EQ(finder.StartsFrom(buffer, asked), ContainerStartsFrom(buffer, asked))
+          << "asked " << asked << " in window at " << base;
+      ++checked;
+    }
+  }
+  EXPECT_GT(checked, 20u);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, ContainerStartFinderTest,
+    testing::Values(FinderRow{"NoNulsWindowWiderThanLookBack", 6 << 20, 1 << 20, 0, false},
+                    FinderRow{"NoNulsNarrowWindow", 3 << 20, 1 << 20, 0, false},
+                    FinderRow{"RareNuls", 6 << 20, 1 << 20, 3'000'000, false},
+                    FinderRow{"FrequentNuls", 6 << 20, 1 << 20, 50'000, false},
+                    FinderRow{"WindowJumpsAhead", 1 << 20, 3 << 20, 0, false},
+                    FinderRow{"AskedOutOfOrder", 6 << 20, 1 << 20, 3000, true}),
+    [](const testing::TestParamInfo<FinderRow>& row) { return std::string(row.param.name); });
+
+}  // namespace
+}  // namespace quillon
