@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 
 namespace quillon {
@@ -13,6 +14,11 @@ struct WordingRow {
   ScanProgress progress;
   std::u16string text;
 };
+
+// Names the row in failure messages and test lists.
+void PrintTo(const WordingRow& row, std::ostream* out) {
+  *out << row.name;
+}
 
 class ScanStatusTextTest : public testing::TestWithParam<WordingRow> {};
 

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -20,6 +21,11 @@ struct DuplicateRow {
   std::vector<Copy> copies;               // published in this order
   std::vector<std::int64_t> duplicateOf;  // expected, per copy
 };
+
+// Names the row in failure messages and test lists.
+void PrintTo(const DuplicateRow& row, std::ostream* out) {
+  *out << row.name;
+}
 
 class DuplicateMarkerTest : public testing::TestWithParam<DuplicateRow> {};
 

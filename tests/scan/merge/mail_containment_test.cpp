@@ -6,6 +6,7 @@
 
 #include <memory>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -41,6 +42,11 @@ MailRecordPtr RecordAt(const Placed& placed) {
   extent.behindMailboxSeparator = placed.behindSeparator;
   record->SetExtent(extent);
   return record;
+}
+
+// Names the row in failure messages and test lists.
+void PrintTo(const ContainmentRow& row, std::ostream* out) {
+  *out << row.name;
 }
 
 class MailContainmentTest : public testing::TestWithParam<ContainmentRow> {};

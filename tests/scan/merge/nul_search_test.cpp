@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <random>
 #include <string>
 #include <vector>
@@ -19,6 +20,11 @@ struct FinderRow {
   int nulEvery;            // one byte in this many is a NUL; 0: none
   bool outOfOrder;         // some positions are asked behind the last one
 };
+
+// Names the row in failure messages and test lists.
+void PrintTo(const FinderRow& row, std::ostream* out) {
+  *out << row.name;
+}
 
 class ContainerStartFinderTest : public testing::TestWithParam<FinderRow> {};
 
