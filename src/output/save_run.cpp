@@ -4,10 +4,12 @@
 #include <system_error>
 #include <utility>
 
+#include "output/byte_run_tracing.h"
 #include "output/file_naming.h"
 #include "output/folder_making.h"
 #include "output/mail_file_writer.h"
 #include "output/mail_rendering.h"
+#include "output/save_report.h"
 #include "source/data_source.h"
 #include "text/code_page.h"
 
@@ -33,6 +35,8 @@ struct Rendering {
   std::string content;
   SaveFormat format = SaveFormat::Eml;
   bool cutByStop = false;
+  TextOrigin origin;             // where an Eml rendering came from, for the report
+  DataSource* source = nullptr;  // the open source it came from, when it is the run's
 };
 
 class SaveRun {
@@ -42,7 +46,11 @@ class SaveRun {
 
   SaveRunResult Run() {
     status_.stopRequested = false;
-    if (request_.mails.empty()) return Finish();
+    if (request_.report) report_.emplace(request_.creator, request_.source);
+    if (request_.mails.empty()) {
+      PlaceReport();
+      return Finish();
+    }
 
     // One source for the whole run; a mail from another source opens its own.
     sourceName_ = request_.mails.front()->sourceName;
@@ -65,6 +73,7 @@ class SaveRun {
     observer_.OnWritingStarted();
     status_.unsavedMails = false;
     WriteMails();
+    PlaceReport();
     Report();
     if (result_.written == 0) RemoveEmptyMadeFolders(madeFolders_);
     return Finish();
@@ -83,14 +92,20 @@ class SaveRun {
   void WriteMails() {
     std::size_t index = 0;
     for (const MailRecordPtr& mail : request_.mails) {
-      if (status_.stopRequested) {
-        result_.stopped = true;
-        break;
-      }
       ++index;
+      if (!result_.stopped && status_.stopRequested) result_.stopped = true;
+      // Mails a stop left unsaved still get their rows in the report.
+      if (result_.stopped) {
+        if (mail) AddToReport(*mail, index, nullptr);
+        continue;
+      }
       observer_.OnProgressPosition(index);
       status_.currentSector = index;
-      if (!mail || (request_.skipDuplicates && mail->duplicateOf >= 0)) continue;
+      if (!mail) continue;
+      if (request_.skipDuplicates && mail->duplicateOf >= 0) {
+        AddToReport(*mail, index, nullptr);
+        continue;
+      }
 
       const std::u16string base = BatchFileName(*mail);
       const std::u16string statusText = u"Saving [" + base + u"]";
@@ -100,30 +115,77 @@ class SaveRun {
       const Rendering rendering = Render(*mail);
       if (rendering.cutByStop) {
         result_.stopped = true;
-        break;
+        AddToReport(*mail, index, nullptr);
+        continue;
       }
-      if (rendering.content.empty()) continue;
+      if (rendering.content.empty()) {
+        AddToReport(*mail, index, nullptr);
+        continue;
+      }
       if (rendering.format == SaveFormat::Txt && request_.format == SaveFormat::Eml &&
           result_.sourceOpened)
         ++result_.savedAsText;
-      Place(base, rendering);
+      const std::optional<std::string> fileName = Place(base, rendering);
+      AddToReport(*mail, index, fileName ? &rendering : nullptr, fileName.value_or(""));
     }
+  }
+
+  // The report's row of a mail, with its saved file when `rendering` is the file's content.
+  void AddToReport(const MailRecord& mail, std::size_t index, const Rendering* rendering,
+                   const std::string& fileName = {}) {
+    if (!report_) return;
+    ReportedMail reported = ReportedMailOf(mail, index);
+    if (rendering) {
+      reported.file = Utf16ToUtf8(request_.folderName) + "/" + fileName;
+      reported.fileSize = rendering->content.size();
+      reported.sha256 = Sha256Hex(rendering->content);
+      if (rendering->format == SaveFormat::Eml) {
+        reported.bytes = rendering->content.size();
+        if (rendering->source)
+          reported.byteRuns =
+              TraceByteRuns(rendering->content, rendering->origin, *rendering->source);
+      }
+    }
+    report_->Add(reported);
+  }
+
+  void PlaceReport() {
+    if (!report_) return;
+    if (!report_->Place(request_.targetFolder, result_.reportFiles, result_.reportFailure) &&
+        result_.reportFailure.empty())
+      result_.reportFailure = "the report could not be written";
   }
 
   Rendering Render(const MailRecord& mail) {
     // Without the source the mail cannot be read back; its text rendering is still written, so
     // that nothing found is lost, under the name of what it is.
-    if (request_.format == SaveFormat::Txt || !result_.sourceOpened)
-      return {RenderTxt(mail), SaveFormat::Txt};
+    if (request_.format == SaveFormat::Txt || !result_.sourceOpened) return TextRendering(mail);
     DataSource* source = mail.sourceName == sourceName_ ? &source_ : nullptr;
-    std::string raw = RenderEml(mail, source, &status_.stopRequested);
+    Rendering rendering;
+    rendering.content =
+        RenderEml(mail, source, &status_.stopRequested, report_ ? &rendering.origin : nullptr);
     // The reader stops reading when asked to: what it gives then may be cut anywhere.
-    if (status_.stopRequested) return {{}, SaveFormat::Eml, true};
-    if (!raw.empty()) return {std::move(raw), SaveFormat::Eml};
-    return {RenderTxt(mail), SaveFormat::Txt};
+    if (status_.stopRequested) {
+      rendering.content.clear();
+      rendering.cutByStop = true;
+      return rendering;
+    }
+    if (!rendering.content.empty()) {
+      rendering.source = source;
+      return rendering;
+    }
+    return TextRendering(mail);
   }
 
-  void Place(const std::u16string& base, const Rendering& rendering) {
+  static Rendering TextRendering(const MailRecord& mail) {
+    Rendering rendering;
+    rendering.content = RenderTxt(mail);
+    rendering.format = SaveFormat::Txt;
+    return rendering;
+  }
+
+  // The name of the file that holds the mail (written now or there already), or none.
+  std::optional<std::string> Place(const std::u16string& base, const Rendering& rendering) {
     const std::string_view extension = FileExtension(rendering.format);
     std::filesystem::path path;
     std::string failure;
@@ -133,18 +195,19 @@ class SaveRun {
       switch (writer_->Place(path.filename().string(), rendering.content, failure)) {
         case PlaceOutcome::Written:
           ++result_.written;
-          return;
+          return path.filename().string();
         case PlaceOutcome::AlreadyThere:
           ++result_.alreadyThere;
-          return;
+          return path.filename().string();
         case PlaceOutcome::NameTaken:
           continue;
         case PlaceOutcome::Failed:
           CountFailure(path, failure);
-          return;
+          return std::nullopt;
       }
     }
     CountFailure(path, "no free name");
+    return std::nullopt;
   }
 
   void CountFailure(const std::filesystem::path& path, const std::string& reason) {
@@ -166,6 +229,11 @@ class SaveRun {
       observer_.OnMessage(NumberText(result_.failed) + u" mails could not be saved.\r\n" +
                           Utf8ToUtf16(result_.firstFailure));
     }
+    if (!result_.reportFailure.empty()) {
+      observer_.OnMessage(u"The report could not be written into " +
+                          PathText(request_.targetFolder) + u":\r\n" +
+                          Utf8ToUtf16(result_.reportFailure));
+    }
     std::u16string saved = u"Saved " + NumberText(result_.written) + u" mails!";
     if (result_.alreadyThere > 0)
       saved += u"\r\n" + NumberText(result_.alreadyThere) + u" mails were already in the folder.";
@@ -186,6 +254,7 @@ class SaveRun {
   UsedNameSet used_;
   std::vector<std::filesystem::path> madeFolders_;
   std::optional<MailFileWriter> writer_;
+  std::optional<SaveReport> report_;
   SaveRunResult result_;
 };
 

@@ -12,6 +12,7 @@
 #include <thread>
 #include <vector>
 
+#include "output/report_records.h"
 #include "output/save_format.h"
 #include "scan/mail_record.h"
 #include "scan/scan_status.h"
@@ -41,6 +42,11 @@ struct SaveRunRequest {
   std::vector<MailRecordPtr> mails;         // in found order
   std::filesystem::path targetFolder;       // the folder the user chose; it must exist
   bool skipDuplicates = false;              // save each message once
+  // Also write report.xml and report.csv into targetFolder (the next free report_N names when
+  // those are taken): where every saved file's bytes lie in the source, and a row per mail.
+  bool report = false;
+  ReportCreator creator;
+  ReportedSource source;
 };
 
 struct SaveRunResult {
@@ -54,6 +60,8 @@ struct SaveRunResult {
   std::string firstFailure;      // path and reason of the first failure
   bool stopped = false;          // the stop flag ended the run before its last mail
   std::filesystem::path folder;  // targetFolder / folderName
+  std::vector<std::filesystem::path> reportFiles;  // the reports written
+  std::string reportFailure;                       // why they could not be written; else empty
 };
 
 // Runs on the calling thread. Clears status.stopRequested at its start and

@@ -1,6 +1,7 @@
 #include "app/cli/save_command.h"
 
 #include <cstdio>
+#include <ctime>
 #include <filesystem>
 #include <string>
 #include <system_error>
@@ -59,6 +60,16 @@ class CommandLineSaveObserver final : public SaveRunObserver {
   std::vector<std::u16string> messages_;
 };
 
+// Now in ISO 8601, UTC.
+std::string StartTime() {
+  const std::time_t now = std::time(nullptr);
+  std::tm utc{};
+  gmtime_r(&now, &utc);
+  char text[32];
+  std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &utc);
+  return text;
+}
+
 void ReportFolderFailure(const std::filesystem::path& folder, std::error_code error) {
   std::fprintf(stderr, "quillon: cannot create %s: %s\n", folder.c_str(), error.message().c_str());
 }
@@ -75,7 +86,12 @@ int RunSaveCommand(const Arguments& arguments) {
   StandardOutput output;
   FoundMails mails;
   ProgressReporter progress(ProgressReporter::StderrIsTerminal());
-  if (const int failed = ScanForCommand(arguments, status, mails, progress)) return failed;
+  ReportCreator creator;
+  creator.version = QUILLON_FULL_VERSION;
+  creator.commandLine = arguments.commandLine;
+  creator.startTime = StartTime();
+  ReportedSource source;
+  if (const int failed = ScanForCommand(arguments, status, mails, progress, &source)) return failed;
   if (const int signal = signals.Caught()) {
     ReportStoppedScan(signal, mails.Count(), progress, "; nothing was saved");
     return ExitStatusForSignal(signal);
@@ -95,6 +111,9 @@ int RunSaveCommand(const Arguments& arguments) {
   request.mails = mails.Snapshot();
   request.targetFolder = target;
   request.skipDuplicates = arguments.skipDuplicates;
+  request.report = arguments.report;
+  request.creator = creator;
+  request.source = source;
 
   CommandLineSaveObserver observer(progress, signals, status);
   const SaveRunResult result = RunSave(request, status, observer);
@@ -116,6 +135,12 @@ int RunSaveCommand(const Arguments& arguments) {
     }
   }
   if (request.mails.empty()) output.Write("Saved 0 mails!\n");
+  if (!result.reportFiles.empty()) {
+    std::string names;
+    for (const std::filesystem::path& file : result.reportFiles)
+      names += (names.empty() ? "" : ", ") + file.string();
+    std::fprintf(stderr, "quillon: report written: %s\n", names.c_str());
+  }
   const bool written = output.Finish();
 
   if (const int signal = signals.Caught()) {
@@ -125,7 +150,7 @@ int RunSaveCommand(const Arguments& arguments) {
     return ExitStatusForSignal(signal);
   }
   if (!written) return output.ReportFailure();
-  return result.failed > 0 ? 1 : 0;
+  return result.failed > 0 || !result.reportFailure.empty() ? 1 : 0;
 }
 
 }  // namespace quillon
