@@ -9,6 +9,7 @@
 #include "output/folder_making.h"
 #include "output/mail_file_writer.h"
 #include "output/mail_rendering.h"
+#include "output/mailbox_file.h"
 #include "output/save_report.h"
 #include "source/data_source.h"
 #include "text/code_page.h"
@@ -60,6 +61,7 @@ class SaveRun {
     status_.currentSector = 0;
     status_.totalSectors = request_.mails.size();
 
+    if (request_.format == SaveFormat::Mbox) return RunIntoMailbox();
     result_.folder =
         request_.targetFolder / std::filesystem::path(Utf16ToUtf8(request_.folderName));
     result_.folderError = MakeTargetFolder();
@@ -80,6 +82,58 @@ class SaveRun {
   }
 
  private:
+  // The mails go into one mailbox file beside where the folder would be.
+  SaveRunResult RunIntoMailbox() {
+    result_.folder = request_.targetFolder;
+    std::error_code error;
+    if (!std::filesystem::is_directory(request_.targetFolder, error)) {
+      result_.folderError =
+          error ? error : std::make_error_code(std::errc::no_such_file_or_directory);
+      observer_.OnMessage(u"Create directory unsuccessfully!\r\n" + PathText(result_.folder));
+      return Finish();
+    }
+    result_.folderCreated = true;
+    const std::string baseName = Utf16ToUtf8(request_.folderName);
+    std::string reason;
+    const std::time_t scanTime = request_.scanTime != 0 ? request_.scanTime : std::time(nullptr);
+    mailbox_.emplace();
+    if (!mailbox_->Open(request_.targetFolder, scanTime, reason)) {
+      result_.failed = request_.mails.size() - 1;
+      CountFailure(request_.targetFolder / (baseName + ".mbox"), reason);
+      mailbox_.reset();
+    } else {
+      observer_.OnWritingStarted();
+      status_.unsavedMails = false;
+      WriteMails();
+      const std::optional<std::filesystem::path> placed = mailbox_->Finish(baseName, reason);
+      if (placed) {
+        result_.mailbox = *placed;
+        result_.written = inMailbox_;
+      } else if (inMailbox_ > 0) {
+        result_.failed = inMailbox_ - 1;
+        CountFailure(request_.targetFolder / (baseName + ".mbox"), reason);
+      }
+      mailbox_.reset();
+    }
+    // The rows wait for the mailbox's name.
+    for (ReportedMail& reported : mailboxRows_) {
+      if (!reported.file.empty()) {
+        if (result_.mailbox.empty()) {
+          reported.file.clear();
+          reported.fileSize = 0;
+          reported.sha256.clear();
+          reported.byteRuns.clear();
+        } else {
+          reported.file = result_.mailbox.filename().string();
+        }
+      }
+      if (report_) report_->Add(reported);
+    }
+    PlaceReport();
+    Report();
+    return Finish();
+  }
+
   // The folder the mails go into: made one level deep when missing (the chosen folder itself
   // must exist).
   std::error_code MakeTargetFolder() {
@@ -122,9 +176,15 @@ class SaveRun {
         AddToReport(*mail, index, nullptr);
         continue;
       }
-      if (rendering.format == SaveFormat::Txt && request_.format == SaveFormat::Eml &&
+      if (rendering.format == SaveFormat::Txt && request_.format != SaveFormat::Txt &&
           result_.sourceOpened)
         ++result_.savedAsText;
+      if (mailbox_) {
+        mailbox_->Add({rendering.content, mail->from, mail->date});
+        ++inMailbox_;
+        AddToReport(*mail, index, &rendering, "-");
+        continue;
+      }
       const std::optional<std::string> fileName = Place(base, rendering);
       AddToReport(*mail, index, fileName ? &rendering : nullptr, fileName.value_or(""));
     }
@@ -139,14 +199,18 @@ class SaveRun {
       reported.file = Utf16ToUtf8(request_.folderName) + "/" + fileName;
       reported.fileSize = rendering->content.size();
       reported.sha256 = Sha256Hex(rendering->content);
-      if (rendering->format == SaveFormat::Eml) {
+      if (rendering->format != SaveFormat::Txt) {
         reported.bytes = rendering->content.size();
         if (rendering->source)
           reported.byteRuns =
               TraceByteRuns(rendering->content, rendering->origin, *rendering->source);
       }
     }
-    report_->Add(reported);
+    // In a mailbox the row's file is the mailbox, named when it is whole.
+    if (mailbox_)
+      mailboxRows_.push_back(std::move(reported));
+    else
+      report_->Add(reported);
   }
 
   void PlaceReport() {
@@ -216,7 +280,7 @@ class SaveRun {
   }
 
   void Report() {
-    if (request_.format == SaveFormat::Eml && !result_.sourceOpened) {
+    if (request_.format != SaveFormat::Txt && !result_.sourceOpened) {
       observer_.OnMessage(u"The source could not be opened:\r\n" + Utf8ToUtf16(sourceName_) +
                           u"\r\nThe mails were saved as text.");
     }
@@ -255,6 +319,9 @@ class SaveRun {
   std::vector<std::filesystem::path> madeFolders_;
   std::optional<MailFileWriter> writer_;
   std::optional<SaveReport> report_;
+  std::optional<MailboxFile> mailbox_;
+  std::size_t inMailbox_ = 0;
+  std::vector<ReportedMail> mailboxRows_;
   SaveRunResult result_;
 };
 

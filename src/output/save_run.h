@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstddef>
+#include <ctime>
 #include <filesystem>
 #include <string>
 #include <system_error>
@@ -46,20 +47,23 @@ struct SaveRunRequest {
   // those are taken): where every saved file's bytes lie in the source, and a row per mail.
   bool report = false;
   ReportCreator creator;
+  // Mbox: when the scan ran, for the From_ line of a mail without a usable date; 0 for now.
+  std::time_t scanTime = 0;
   ReportedSource source;
 };
 
 struct SaveRunResult {
-  bool folderCreated = false;    // the folder is there to write into (made by this run or not)
-  std::error_code folderError;   // why it could not be made
-  bool sourceOpened = false;     // false: every mail was saved as its TXT rendering
-  std::size_t written = 0;       // files written whole
-  std::size_t alreadyThere = 0;  // mails whose file the folder held already, byte for byte
-  std::size_t savedAsText = 0;   // Eml mails that could not be read back: saved as .txt
-  std::size_t failed = 0;        // files that could not be created or written
-  std::string firstFailure;      // path and reason of the first failure
-  bool stopped = false;          // the stop flag ended the run before its last mail
-  std::filesystem::path folder;  // targetFolder / folderName
+  bool folderCreated = false;     // the folder is there to write into (made by this run or not)
+  std::error_code folderError;    // why it could not be made
+  bool sourceOpened = false;      // false: every mail was saved as its TXT rendering
+  std::size_t written = 0;        // files written whole
+  std::size_t alreadyThere = 0;   // mails whose file the folder held already, byte for byte
+  std::size_t savedAsText = 0;    // Eml mails that could not be read back: saved as .txt
+  std::size_t failed = 0;         // files that could not be created or written
+  std::string firstFailure;       // path and reason of the first failure
+  bool stopped = false;           // the stop flag ended the run before its last mail
+  std::filesystem::path folder;   // targetFolder / folderName; targetFolder for Mbox
+  std::filesystem::path mailbox;  // Mbox: the mailbox written (folderName + ".mbox" or "_N")
   std::vector<std::filesystem::path> reportFiles;  // the reports written
   std::string reportFailure;                       // why they could not be written; else empty
 };

@@ -189,8 +189,8 @@ bool ParseArguments(const std::vector<std::string>& words, Arguments& arguments,
       if (!value(arguments.outputFolder)) return false;
     } else if (word == "--format") {
       if (!value(arguments.format)) return false;
-      if (arguments.format != "eml" && arguments.format != "txt") {
-        error = "--format takes eml or txt";
+      if (arguments.format != "eml" && arguments.format != "txt" && arguments.format != "mbox") {
+        error = "--format takes eml, txt or mbox";
         return false;
       }
     } else if (word == "--find") {

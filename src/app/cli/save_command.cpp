@@ -90,6 +90,7 @@ int RunSaveCommand(const Arguments& arguments) {
   creator.version = QUILLON_FULL_VERSION;
   creator.commandLine = arguments.commandLine;
   creator.startTime = StartTime();
+  const std::time_t scanTime = std::time(nullptr);
   ReportedSource source;
   if (const int failed = ScanForCommand(arguments, status, mails, progress, &source)) return failed;
   if (const int signal = signals.Caught()) {
@@ -107,11 +108,14 @@ int RunSaveCommand(const Arguments& arguments) {
   }
 
   SaveRunRequest request;
-  request.format = arguments.format == "txt" ? SaveFormat::Txt : SaveFormat::Eml;
+  request.format = arguments.format == "txt"    ? SaveFormat::Txt
+                   : arguments.format == "mbox" ? SaveFormat::Mbox
+                                                : SaveFormat::Eml;
   request.mails = mails.Snapshot();
   request.targetFolder = target;
   request.skipDuplicates = arguments.skipDuplicates;
   request.report = arguments.report;
+  request.scanTime = scanTime;
   request.creator = creator;
   request.source = source;
 
@@ -135,6 +139,8 @@ int RunSaveCommand(const Arguments& arguments) {
     }
   }
   if (request.mails.empty()) output.Write("Saved 0 mails!\n");
+  if (!result.mailbox.empty())
+    std::fprintf(stderr, "quillon: mailbox written: %s\n", result.mailbox.c_str());
   if (!result.reportFiles.empty()) {
     std::string names;
     for (const std::filesystem::path& file : result.reportFiles)
