@@ -7,6 +7,7 @@
 #include "output/byte_run_tracing.h"
 #include "output/file_naming.h"
 #include "output/folder_making.h"
+#include "output/mail_file_time.h"
 #include "output/mail_file_writer.h"
 #include "output/mail_rendering.h"
 #include "output/mailbox_file.h"
@@ -259,6 +260,8 @@ class SaveRun {
       switch (writer_->Place(path.filename().string(), rendering.content, failure)) {
         case PlaceOutcome::Written:
           ++result_.written;
+          // A time that cannot be set leaves the file as written: nothing of the mail is lost.
+          (void)StampMailFileTime(path, rendering.content);
           return path.filename().string();
         case PlaceOutcome::AlreadyThere:
           ++result_.alreadyThere;

@@ -209,7 +209,7 @@ void MainWindow::SaveSingleMail(const MailRecordPtr& record, SaveFormat format) 
   const QString path = prompts_.ChooseSaveFile(
       this, QString::fromStdU16String(DefaultFileName(*record, format)), format);
   if (path.isEmpty()) return;
-  if (!WriteFileBytes(LocalPath(path), bytes)) prompts_.ShowError(this, QString(kSaveFileError));
+  if (!WriteMailFile(LocalPath(path), bytes)) prompts_.ShowError(this, QString(kSaveFileError));
 }
 
 void MainWindow::SaveAttachment(const MailRecordPtr& record, std::size_t index) {
