@@ -48,8 +48,8 @@ class SaveRun {
 
   SaveRunResult Run() {
     status_.stopRequested = false;
-    if (request_.report) report_.emplace(request_.creator, request_.source);
     if (request_.mails.empty()) {
+      if (request_.report) report_.emplace(request_.creator, request_.source);
       PlaceReport();
       return Finish();
     }
@@ -57,6 +57,7 @@ class SaveRun {
     // One source for the whole run; a mail from another source opens its own.
     sourceName_ = request_.mails.front()->sourceName;
     result_.sourceOpened = source_.Open(sourceName_);
+    if (request_.report) report_.emplace(request_.creator, ReportSource());
 
     observer_.OnProgressRange(request_.mails.size());
     status_.currentSector = 0;
@@ -83,6 +84,18 @@ class SaveRun {
   }
 
  private:
+  // The source as the request names it, or else as the run opened it.
+  ReportedSource ReportSource() const {
+    ReportedSource source = request_.source;
+    if (!source.name.empty()) return source;
+    source.name = sourceName_;
+    if (result_.sourceOpened) {
+      source.sizeBytes = source_.SizeBytes();
+      source.container = SourceContainerLabel(source_.Facts());
+    }
+    return source;
+  }
+
   // The mails go into one mailbox file beside where the folder would be.
   SaveRunResult RunIntoMailbox() {
     result_.folder = request_.targetFolder;

@@ -214,6 +214,7 @@ class MainWindow final : public QWidget, private ScanListener, private SaveRunLi
   QAction* attributeAction_ = nullptr;
   QAction* saveFolderEml_ = nullptr;
   QAction* saveFolderTxt_ = nullptr;
+  QAction* saveFolderMbox_ = nullptr;
 };
 
 }  // namespace quillon

@@ -26,6 +26,9 @@ inline constexpr QLatin1String kSaveFolderTitle(
 
 inline constexpr QLatin1String kSaveEmlItem("Save as EML format file");
 inline constexpr QLatin1String kSaveTxtItem("Save as TXT format file");
+inline constexpr QLatin1String kSaveMboxItem("Save as mailbox (mbox) file");
+inline constexpr QLatin1String kSaveReportCheck(
+    "Also write a report of where each mail came from (report.xml, report.csv)");
 inline constexpr QLatin1String kAboutMenuItem("About Quillon(&A)...");
 inline constexpr QLatin1String kSaveAttachmentItem("Save attachment");
 inline constexpr QLatin1String kViewSourceItem("View source");
