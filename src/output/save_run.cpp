@@ -23,15 +23,6 @@ namespace {
 // takes new names.
 constexpr std::size_t kMaxNameTries = 100000;
 
-std::u16string NumberText(std::size_t number) {
-  const std::string digits = std::to_string(number);
-  return std::u16string(digits.begin(), digits.end());
-}
-
-std::u16string PathText(const std::filesystem::path& path) {
-  return Utf8ToUtf16(path.string());
-}
-
 // The bytes of one mail's file and the extension they call for.
 struct Rendering {
   std::string content;
@@ -68,7 +59,7 @@ class SaveRun {
         request_.targetFolder / std::filesystem::path(Utf16ToUtf8(request_.folderName));
     result_.folderError = MakeTargetFolder();
     if (result_.folderError) {
-      observer_.OnMessage(u"Create directory unsuccessfully!\r\n" + PathText(result_.folder));
+      observer_.OnNotice({SaveNoticeKind::FolderNotMade, 0, 0, result_.folder, {}});
       return Finish();
     }
     result_.folderCreated = true;
@@ -103,7 +94,7 @@ class SaveRun {
     if (!std::filesystem::is_directory(request_.targetFolder, error)) {
       result_.folderError =
           error ? error : std::make_error_code(std::errc::no_such_file_or_directory);
-      observer_.OnMessage(u"Create directory unsuccessfully!\r\n" + PathText(result_.folder));
+      observer_.OnNotice({SaveNoticeKind::FolderNotMade, 0, 0, result_.folder, {}});
       return Finish();
     }
     result_.folderCreated = true;
@@ -176,9 +167,7 @@ class SaveRun {
       }
 
       const std::u16string base = BatchFileName(*mail);
-      const std::u16string statusText = u"Saving [" + base + u"]";
-      status_.SetStatusText(statusText);
-      observer_.OnStatusText(statusText);
+      observer_.OnSavingMail(base);
 
       const Rendering rendering = Render(*mail);
       if (rendering.cutByStop) {
@@ -296,28 +285,19 @@ class SaveRun {
   }
 
   void Report() {
-    if (request_.format != SaveFormat::Txt && !result_.sourceOpened) {
-      observer_.OnMessage(u"The source could not be opened:\r\n" + Utf8ToUtf16(sourceName_) +
-                          u"\r\nThe mails were saved as text.");
-    }
-    if (result_.savedAsText > 0) {
-      observer_.OnMessage(NumberText(result_.savedAsText) +
-                          u" mails could not be read back from the source and were saved as "
-                          u"text.");
-    }
+    if (request_.format != SaveFormat::Txt && !result_.sourceOpened)
+      observer_.OnNotice({SaveNoticeKind::SourceNotOpened, 0, 0, {}, sourceName_});
+    if (result_.savedAsText > 0)
+      observer_.OnNotice({SaveNoticeKind::SavedAsText, result_.savedAsText, 0, {}, {}});
     if (result_.failed > 0) {
-      observer_.OnMessage(NumberText(result_.failed) + u" mails could not be saved.\r\n" +
-                          Utf8ToUtf16(result_.firstFailure));
+      observer_.OnNotice(
+          {SaveNoticeKind::FilesFailed, result_.failed, 0, {}, result_.firstFailure});
     }
     if (!result_.reportFailure.empty()) {
-      observer_.OnMessage(u"The report could not be written into " +
-                          PathText(request_.targetFolder) + u":\r\n" +
-                          Utf8ToUtf16(result_.reportFailure));
+      observer_.OnNotice(
+          {SaveNoticeKind::ReportNotWritten, 0, 0, request_.targetFolder, result_.reportFailure});
     }
-    std::u16string saved = u"Saved " + NumberText(result_.written) + u" mails!";
-    if (result_.alreadyThere > 0)
-      saved += u"\r\n" + NumberText(result_.alreadyThere) + u" mails were already in the folder.";
-    observer_.OnMessage(saved);
+    observer_.OnNotice({SaveNoticeKind::Saved, result_.written, result_.alreadyThere, {}, {}});
   }
 
   SaveRunResult Finish() {

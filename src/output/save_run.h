@@ -20,6 +20,27 @@
 
 namespace quillon {
 
+// What a run has to tell its user, as facts: the front ends word them (a message box, a line on
+// the terminal).
+enum class SaveNoticeKind {
+  FolderNotMade,     // `path`: the folder the mails were to go into; nothing was written
+  SourceNotOpened,   // `detail`: the source's name; every mail was saved as its text rendering
+  SavedAsText,       // `count` mails could not be read back and were saved as their text
+  FilesFailed,       // `count` mails could not be saved; `detail`: the first ("path: reason")
+  ReportNotWritten,  // `path`: the folder it was to go into; `detail`: why
+  Saved,             // `count` files written; `alreadyThere` mails whose file was there already
+};
+
+struct SaveNotice {
+  SaveNoticeKind kind = SaveNoticeKind::Saved;
+  std::size_t count = 0;
+  std::size_t alreadyThere = 0;
+  std::filesystem::path path;
+  std::string detail;  // UTF-8
+
+  bool operator==(const SaveNotice&) const = default;
+};
+
 // What a save run tells its front end. Calls arrive on the run's thread.
 class SaveRunObserver {
  public:
@@ -28,11 +49,13 @@ class SaveRunObserver {
   virtual void OnWritingStarted() {}
   virtual void OnProgressRange(std::size_t mailCount) { (void)mailCount; }
   virtual void OnProgressPosition(std::size_t index) { (void)index; }
-  virtual void OnStatusText(const std::u16string& text) { (void)text; }
-  // A message for the user (a message box with OK): "Create directory unsuccessfully!\r\n%s",
-  // "Saved %d mails!" (with "\r\n%d mails were already in the folder." when some were), and the
-  // reports of failures.
-  virtual void OnMessage(const std::u16string& text) { (void)text; }
+  // The mail at the last position is being saved under `baseName` (BatchFileName: no folder,
+  // no extension).
+  virtual void OnSavingMail(const std::u16string& baseName) { (void)baseName; }
+  // Facts for the user, in the order they are to be told. A run that got to writing ends with
+  // a Saved notice (also when it was stopped); one whose folder could not be made sends only
+  // FolderNotMade.
+  virtual void OnNotice(const SaveNotice& notice) { (void)notice; }
   // Sent at the end of every run.
   virtual void OnRunFinished() {}
 };

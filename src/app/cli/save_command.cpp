@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "app/cli/progress_reporter.h"
+#include "app/cli/save_notice_text.h"
 #include "app/cli/scan_command.h"
 #include "app/cli/standard_output.h"
 #include "app/cli/stop_signals.h"
@@ -19,18 +20,6 @@
 namespace quillon {
 
 namespace {
-
-// Message texts use CR LF between their lines, as a message box does; a terminal wants LF.
-std::string TerminalText(const std::u16string& text) {
-  std::string out = Utf16ToUtf8(text);
-  std::string clean;
-  clean.reserve(out.size());
-  for (std::size_t i = 0; i < out.size(); ++i) {
-    if (out[i] == '\r' && i + 1 < out.size() && out[i + 1] == '\n') continue;
-    clean += out[i];
-  }
-  return clean;
-}
 
 class CommandLineSaveObserver final : public SaveRunObserver {
  public:
@@ -44,12 +33,12 @@ class CommandLineSaveObserver final : public SaveRunObserver {
     if (signals_.Caught() != 0) status_.stopRequested = true;
   }
   void OnProgressPosition(std::size_t index) override { position_ = index; }
-  void OnStatusText(const std::u16string& text) override {
-    progress_.ShowSaving(position_, total_, text);
+  void OnSavingMail(const std::u16string& baseName) override {
+    progress_.ShowSaving(position_, total_, SavingMailText(baseName));
   }
-  void OnMessage(const std::u16string& text) override { messages_.push_back(text); }
+  void OnNotice(const SaveNotice& notice) override { notices_.push_back(notice); }
 
-  const std::vector<std::u16string>& Messages() const { return messages_; }
+  const std::vector<SaveNotice>& Notices() const { return notices_; }
 
  private:
   ProgressReporter& progress_;
@@ -57,7 +46,7 @@ class CommandLineSaveObserver final : public SaveRunObserver {
   ScanStatus& status_;
   std::size_t total_ = 0;
   std::size_t position_ = 0;
-  std::vector<std::u16string> messages_;
+  std::vector<SaveNotice> notices_;
 };
 
 // Now in ISO 8601, UTC.
@@ -129,14 +118,12 @@ int RunSaveCommand(const Arguments& arguments) {
     ReportFolderFailure(result.folder, result.folderError);
     return 1;
   }
-  // The final count goes to stdout; every other message is a warning or an error.
-  const std::u16string savedPrefix = u"Saved ";
-  for (const std::u16string& message : observer.Messages()) {
-    if (message.rfind(savedPrefix, 0) == 0) {
-      output.Write(TerminalText(message) + "\n");
-    } else {
-      std::fprintf(stderr, "%s\n", TerminalText(message).c_str());
-    }
+  // The final count goes to stdout; every other notice is a warning or an error.
+  for (const SaveNotice& notice : observer.Notices()) {
+    if (notice.kind == SaveNoticeKind::Saved)
+      output.Write(SaveNoticeText(notice) + "\n");
+    else
+      std::fprintf(stderr, "%s\n", SaveNoticeText(notice).c_str());
   }
   if (request.mails.empty()) output.Write("Saved 0 mails!\n");
   if (!result.mailbox.empty())
