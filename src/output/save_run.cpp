@@ -106,11 +106,16 @@ class SaveRun {
       result_.failed = request_.mails.size() - 1;
       CountFailure(request_.targetFolder / (baseName + ".mbox"), reason);
       mailbox_.reset();
+      // Every mail still has its row, unsaved.
+      for (std::size_t index = 0; index < request_.mails.size(); ++index)
+        if (request_.mails[index]) AddToReport(*request_.mails[index], index + 1, nullptr);
     } else {
       observer_.OnWritingStarted();
       status_.unsavedMails = false;
       WriteMails();
-      const std::optional<std::filesystem::path> placed = mailbox_->Finish(baseName, reason);
+      // A run that put no mail into it leaves no empty mailbox behind.
+      const std::optional<std::filesystem::path> placed =
+          inMailbox_ > 0 ? mailbox_->Finish(baseName, reason) : std::nullopt;
       if (placed) {
         result_.mailbox = *placed;
         result_.written = inMailbox_;

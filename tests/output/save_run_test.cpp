@@ -242,5 +242,45 @@ INSTANTIATE_TEST_SUITE_P(
         HurtfulRow{"Empty", u"", ""}),
     RowName{});
 
+// A mailbox run: one file beside where the folder would be, each mail behind a From_ line, and
+// report rows that name the mailbox; a stop before the first mail leaves no empty mailbox but
+// still a row for every mail.
+TEST(SaveRun, MailboxHoldsEveryMailAndTheReportNamesIt) {
+  SavedImage image({test::SampleMail("One", "one\r\n"), test::SampleMail("Two", "two\r\n")});
+  ASSERT_EQ(image.Records().size(), 2u);
+  ScanStatus status;
+  RecordingSaveObserver observer;
+  SaveRunRequest request = image.Request(SaveFormat::Mbox);
+  request.report = true;
+  const SaveRunResult result = RunSave(request, status, observer);
+  EXPECT_EQ(result.written, 2u);
+  EXPECT_EQ(result.mailbox, image.Folder() / "Mail Box.mbox");
+  EXPECT_FALSE(fs::exists(image.Folder() / "Mail Box"));
+  const std::string mailbox = test::ReadFileBytes(image.Folder() / "Mail Box.mbox");
+  EXPECT_EQ(mailbox.rfind("From ", 0), 0u);
+  EXPECT_NE(mailbox.find(test::SampleMail("Two", "two\r\n")), std::string::npos);
+  const std::string csv = test::ReadFileBytes(image.Folder() / "report.csv");
+  EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), 3);
+  EXPECT_NE(csv.find("\r\n1,Mail Box.mbox,"), std::string::npos);
+  EXPECT_NE(csv.find("\r\n2,Mail Box.mbox,"), std::string::npos);
+}
+
+TEST(SaveRun, MailboxStoppedBeforeItsFirstMailLeavesNoFile) {
+  SavedImage image({test::SampleMail("One", "one\r\n"), test::SampleMail("Two", "two\r\n")});
+  ScanStatus status;
+  RecordingSaveObserver observer(&status, 1);
+  SaveRunRequest request = image.Request(SaveFormat::Mbox);
+  request.report = true;
+  const SaveRunResult result = RunSave(request, status, observer);
+  EXPECT_TRUE(result.stopped);
+  EXPECT_EQ(result.written, 0u);
+  EXPECT_EQ(FilesIn(image.Folder()),
+            (std::vector<fs::path>{image.Folder() / "disk.img", image.Folder() / "report.csv",
+                                   image.Folder() / "report.xml"}));
+  const std::string csv = test::ReadFileBytes(image.Folder() / "report.csv");
+  EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), 3);  // both mails, unsaved
+  EXPECT_EQ(csv.find("Mail Box.mbox"), std::string::npos);
+}
+
 }  // namespace
 }  // namespace quillon
