@@ -3,7 +3,8 @@
 to `cp -r` of the folder it wrote, in the same run.
 
     bench/save_e2e.py [--build-dir B] [--kind dense|attachments|bench] [--size SIZE]
-                      [--image IMAGE] [--out-root DIR] [--repeat N] [--format eml|txt]
+                      [--image IMAGE] [--out-root DIR] [--repeat N] [--format eml|txt|mbox]
+                      [--report]
 
 The image is the dense-mail one of bench/scan_kinds.py by default (B/bench-dense-1g.img, about
 63,000 mails back to back), or `--kind bench`: the 1 GiB mostly-binary image of
@@ -11,7 +12,9 @@ bench/scan_e2e.py with about 1,500 mails. Mails are written below --out-root, by
 folder in /dev/shm (a tmpfs: the figure is quillon's own cost, not the disk's). `quillon save`
 scans before it saves, so the scan alone (`quillon scan --json`) is timed too and the save phase
 is the difference. N rounds run scan, save and `cp -r` once each in turn; the best of each
-counts. Printed: seconds, mails per second of the save phase and of the whole save run, bytes
+counts. With --report a save with `--report` runs in each round too, and its rate is printed beside
+the plain save's (the cost of the reports: byte runs checked against the source, SHA-256 of every
+file, the two files written). Printed: seconds, mails per second of the save phase and of the whole save run, bytes
 written per second, the ratio to `cp -r`, and how many times the run opened the image (once for
 the scan and once for the whole save run; counted with strace when it is installed).
 """
@@ -49,7 +52,9 @@ def parse_arguments(argv=None):
     parser.add_argument("--out-root", type=pathlib.Path,
                         help="write below this folder (default: a new folder in /dev/shm)")
     parser.add_argument("--repeat", type=int, default=3, help="rounds (best counts; default 3)")
-    parser.add_argument("--format", choices=("eml", "txt"), default="eml")
+    parser.add_argument("--format", choices=("eml", "txt", "mbox"), default="eml")
+    parser.add_argument("--report", action="store_true",
+                        help="also time the save with --report in each round")
     options = parser.parse_args(argv)
     options.image_dir = options.image_dir or options.build_dir
     return options
@@ -95,6 +100,9 @@ def timed_rounds(quillon, image, work, options):
         "save": ([quillon, "save", image, "--out", out, "--format", options.format], None, out),
         "copy": (["cp", "-r", out, copy], None, copy),
     }
+    if options.report:
+        steps["report"] = ([quillon, "save", image, "--out", work / "reported", "--format",
+                            options.format, "--report"], None, work / "reported")
     best = {label: bench_runs.Best() for label in steps}
     for _ in range(options.repeat):
         for label, (command, stdout_path, cleared) in steps.items():
@@ -123,6 +131,8 @@ def main(argv=None):
         work = pathlib.Path(folder)
         best, found, out = timed_rounds(quillon, image, work, options)
         files, written = folder_size(out)
+        if options.format == "mbox":
+            files = found  # one mailbox holds them all
         shutil.rmtree(work / "copy", ignore_errors=True)
         opens = image_opens([quillon, "save", image, "--out", work / "traced", "--format",
                              options.format], image)
@@ -145,6 +155,13 @@ def main(argv=None):
               f"written; whole save run: {files / save_seconds:,.0f} mails/s; cp -r: "
               f"{files / copy_seconds:,.0f} files/s, {written / MIB / copy_seconds:.1f} MiB/s; "
               f"save phase / cp -r = {phase / copy_seconds:.2f}")
+        if options.report:
+            reported = max(best["report"].seconds - scan_seconds, 1e-9)
+            print(f"{'quillon save --report':<34}{best['report'].seconds:>9.3f}"
+                  f"{best['report'].cpu_seconds:>9.3f}")
+            print(f"save phase with --report: {files / reported:,.0f} mails/s (without: "
+                  f"{files / phase:,.0f} mails/s; {reported / phase:.2f} times the time); whole "
+                  f"run with --report: {files / best['report'].seconds:,.0f} mails/s")
     status = 0
     if opens is not None:
         print(f"the image was opened {opens} times by `quillon save` (scan and save run: 2 "

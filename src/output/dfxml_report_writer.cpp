@@ -124,7 +124,7 @@ void DfxmlReportWriter::Add(const ReportedMail& mail) {
       w.Start("byte_run");
       w.Attribute("file_offset", std::to_string(run.fileOffset));
       if (run.fill)
-        w.Attribute("fill", "0");
+        w.Attribute("fill", std::to_string(run.fillByte));
       else
         w.Attribute("img_offset", std::to_string(run.imageOffset));
       w.Attribute("len", std::to_string(run.length));

@@ -5,10 +5,13 @@
 namespace quillon {
 
 std::string RenderEml(const MailRecord& record, DataSource* source,
-                      const std::atomic<bool>* stopRequested) {
+                      const std::atomic<bool>* stopRequested, TextOrigin* origin) {
   std::string text;
   // A source that cannot be opened gives no text, as does a mail that is not found again.
-  (void)ReadMailText(record, source, text, stopRequested);
+  if (origin)
+    (void)ReadMailText(record, source, text, stopRequested, *origin);
+  else
+    (void)ReadMailText(record, source, text, stopRequested);
   return text;
 }
 

@@ -17,12 +17,14 @@ namespace quillon {
 
 // A stretch of a saved file's bytes and where they stand in the source: `length` bytes from
 // `fileOffset` on are the source's bytes from `imageOffset` on. A fill run stands for bytes the
-// source could not give (an unreadable sector, saved as zeros) and has no place in the source.
+// saved file holds in place of the source's (an unreadable sector, saved as zeros) and has no
+// place in the source.
 struct ByteRun {
   std::uint64_t fileOffset = 0;
   std::uint64_t imageOffset = 0;
   std::uint64_t length = 0;
-  bool fill = false;  // the bytes are zeros, not read from the source
+  bool fill = false;          // the bytes are `fillByte`, not read from the source
+  std::uint8_t fillByte = 0;  // zeros stand for unreadable sectors; a blank for a control byte
 
   bool operator==(const ByteRun&) const = default;
 };

@@ -4,10 +4,14 @@
 #include <system_error>
 #include <utility>
 
+#include "output/byte_run_tracing.h"
 #include "output/file_naming.h"
 #include "output/folder_making.h"
+#include "output/mail_file_time.h"
 #include "output/mail_file_writer.h"
 #include "output/mail_rendering.h"
+#include "output/mailbox_file.h"
+#include "output/save_report.h"
 #include "source/data_source.h"
 #include "text/code_page.h"
 
@@ -19,20 +23,13 @@ namespace {
 // takes new names.
 constexpr std::size_t kMaxNameTries = 100000;
 
-std::u16string NumberText(std::size_t number) {
-  const std::string digits = std::to_string(number);
-  return std::u16string(digits.begin(), digits.end());
-}
-
-std::u16string PathText(const std::filesystem::path& path) {
-  return Utf8ToUtf16(path.string());
-}
-
 // The bytes of one mail's file and the extension they call for.
 struct Rendering {
   std::string content;
   SaveFormat format = SaveFormat::Eml;
   bool cutByStop = false;
+  TextOrigin origin;             // where an Eml rendering came from, for the report
+  DataSource* source = nullptr;  // the open source it came from, when it is the run's
 };
 
 class SaveRun {
@@ -42,21 +39,27 @@ class SaveRun {
 
   SaveRunResult Run() {
     status_.stopRequested = false;
-    if (request_.mails.empty()) return Finish();
+    if (request_.mails.empty()) {
+      if (request_.report) report_.emplace(request_.creator, request_.source);
+      PlaceReport();
+      return Finish();
+    }
 
     // One source for the whole run; a mail from another source opens its own.
     sourceName_ = request_.mails.front()->sourceName;
     result_.sourceOpened = source_.Open(sourceName_);
+    if (request_.report) report_.emplace(request_.creator, ReportSource());
 
     observer_.OnProgressRange(request_.mails.size());
     status_.currentSector = 0;
     status_.totalSectors = request_.mails.size();
 
+    if (request_.format == SaveFormat::Mbox) return RunIntoMailbox();
     result_.folder =
         request_.targetFolder / std::filesystem::path(Utf16ToUtf8(request_.folderName));
     result_.folderError = MakeTargetFolder();
     if (result_.folderError) {
-      observer_.OnMessage(u"Create directory unsuccessfully!\r\n" + PathText(result_.folder));
+      observer_.OnNotice({SaveNoticeKind::FolderNotMade, 0, 0, result_.folder, {}});
       return Finish();
     }
     result_.folderCreated = true;
@@ -65,12 +68,82 @@ class SaveRun {
     observer_.OnWritingStarted();
     status_.unsavedMails = false;
     WriteMails();
+    PlaceReport();
     Report();
     if (result_.written == 0) RemoveEmptyMadeFolders(madeFolders_);
     return Finish();
   }
 
  private:
+  // The source as the request names it, or else as the run opened it.
+  ReportedSource ReportSource() const {
+    ReportedSource source = request_.source;
+    if (!source.name.empty()) return source;
+    source.name = sourceName_;
+    if (result_.sourceOpened) {
+      source.sizeBytes = source_.SizeBytes();
+      source.container = SourceContainerLabel(source_.Facts());
+    }
+    return source;
+  }
+
+  // The mails go into one mailbox file beside where the folder would be.
+  SaveRunResult RunIntoMailbox() {
+    result_.folder = request_.targetFolder;
+    std::error_code error;
+    if (!std::filesystem::is_directory(request_.targetFolder, error)) {
+      result_.folderError =
+          error ? error : std::make_error_code(std::errc::no_such_file_or_directory);
+      observer_.OnNotice({SaveNoticeKind::FolderNotMade, 0, 0, result_.folder, {}});
+      return Finish();
+    }
+    result_.folderCreated = true;
+    const std::string baseName = Utf16ToUtf8(request_.folderName);
+    std::string reason;
+    const std::time_t scanTime = request_.scanTime != 0 ? request_.scanTime : std::time(nullptr);
+    mailbox_.emplace();
+    if (!mailbox_->Open(request_.targetFolder, scanTime, reason)) {
+      result_.failed = request_.mails.size() - 1;
+      CountFailure(request_.targetFolder / (baseName + ".mbox"), reason);
+      mailbox_.reset();
+      // Every mail still has its row, unsaved.
+      for (std::size_t index = 0; index < request_.mails.size(); ++index)
+        if (request_.mails[index]) AddToReport(*request_.mails[index], index + 1, nullptr);
+    } else {
+      observer_.OnWritingStarted();
+      status_.unsavedMails = false;
+      WriteMails();
+      // A run that put no mail into it leaves no empty mailbox behind.
+      const std::optional<std::filesystem::path> placed =
+          inMailbox_ > 0 ? mailbox_->Finish(baseName, reason) : std::nullopt;
+      if (placed) {
+        result_.mailbox = *placed;
+        result_.written = inMailbox_;
+      } else if (inMailbox_ > 0) {
+        result_.failed = inMailbox_ - 1;
+        CountFailure(request_.targetFolder / (baseName + ".mbox"), reason);
+      }
+      mailbox_.reset();
+    }
+    // The rows wait for the mailbox's name.
+    for (ReportedMail& reported : mailboxRows_) {
+      if (!reported.file.empty()) {
+        if (result_.mailbox.empty()) {
+          reported.file.clear();
+          reported.fileSize = 0;
+          reported.sha256.clear();
+          reported.byteRuns.clear();
+        } else {
+          reported.file = result_.mailbox.filename().string();
+        }
+      }
+      if (report_) report_->Add(reported);
+    }
+    PlaceReport();
+    Report();
+    return Finish();
+  }
+
   // The folder the mails go into: made one level deep when missing (the chosen folder itself
   // must exist).
   std::error_code MakeTargetFolder() {
@@ -83,47 +156,108 @@ class SaveRun {
   void WriteMails() {
     std::size_t index = 0;
     for (const MailRecordPtr& mail : request_.mails) {
-      if (status_.stopRequested) {
-        result_.stopped = true;
-        break;
-      }
       ++index;
+      if (!result_.stopped && status_.stopRequested) result_.stopped = true;
+      // Mails a stop left unsaved still get their rows in the report.
+      if (result_.stopped) {
+        if (mail) AddToReport(*mail, index, nullptr);
+        continue;
+      }
       observer_.OnProgressPosition(index);
       status_.currentSector = index;
-      if (!mail || (request_.skipDuplicates && mail->duplicateOf >= 0)) continue;
+      if (!mail) continue;
+      if (request_.skipDuplicates && mail->duplicateOf >= 0) {
+        AddToReport(*mail, index, nullptr);
+        continue;
+      }
 
       const std::u16string base = BatchFileName(*mail);
-      const std::u16string statusText = u"Saving [" + base + u"]";
-      status_.SetStatusText(statusText);
-      observer_.OnStatusText(statusText);
+      observer_.OnSavingMail(base);
 
       const Rendering rendering = Render(*mail);
       if (rendering.cutByStop) {
         result_.stopped = true;
-        break;
+        AddToReport(*mail, index, nullptr);
+        continue;
       }
-      if (rendering.content.empty()) continue;
-      if (rendering.format == SaveFormat::Txt && request_.format == SaveFormat::Eml &&
+      if (rendering.content.empty()) {
+        AddToReport(*mail, index, nullptr);
+        continue;
+      }
+      if (rendering.format == SaveFormat::Txt && request_.format != SaveFormat::Txt &&
           result_.sourceOpened)
         ++result_.savedAsText;
-      Place(base, rendering);
+      if (mailbox_) {
+        mailbox_->Add({rendering.content, mail->from, mail->date});
+        ++inMailbox_;
+        AddToReport(*mail, index, &rendering, "-");
+        continue;
+      }
+      const std::optional<std::string> fileName = Place(base, rendering);
+      AddToReport(*mail, index, fileName ? &rendering : nullptr, fileName.value_or(""));
     }
+  }
+
+  // The report's row of a mail, with its saved file when `rendering` is the file's content.
+  void AddToReport(const MailRecord& mail, std::size_t index, const Rendering* rendering,
+                   const std::string& fileName = {}) {
+    if (!report_) return;
+    ReportedMail reported = ReportedMailOf(mail, index);
+    if (rendering) {
+      reported.file = Utf16ToUtf8(request_.folderName) + "/" + fileName;
+      reported.fileSize = rendering->content.size();
+      reported.sha256 = Sha256Hex(rendering->content);
+      if (rendering->format != SaveFormat::Txt) {
+        reported.bytes = rendering->content.size();
+        if (rendering->source)
+          reported.byteRuns =
+              TraceByteRuns(rendering->content, rendering->origin, *rendering->source);
+      }
+    }
+    // In a mailbox the row's file is the mailbox, named when it is whole.
+    if (mailbox_)
+      mailboxRows_.push_back(std::move(reported));
+    else
+      report_->Add(reported);
+  }
+
+  void PlaceReport() {
+    if (!report_) return;
+    if (!report_->Place(request_.targetFolder, result_.reportFiles, result_.reportFailure) &&
+        result_.reportFailure.empty())
+      result_.reportFailure = "the report could not be written";
   }
 
   Rendering Render(const MailRecord& mail) {
     // Without the source the mail cannot be read back; its text rendering is still written, so
     // that nothing found is lost, under the name of what it is.
-    if (request_.format == SaveFormat::Txt || !result_.sourceOpened)
-      return {RenderTxt(mail), SaveFormat::Txt};
+    if (request_.format == SaveFormat::Txt || !result_.sourceOpened) return TextRendering(mail);
     DataSource* source = mail.sourceName == sourceName_ ? &source_ : nullptr;
-    std::string raw = RenderEml(mail, source, &status_.stopRequested);
+    Rendering rendering;
+    rendering.content =
+        RenderEml(mail, source, &status_.stopRequested, report_ ? &rendering.origin : nullptr);
     // The reader stops reading when asked to: what it gives then may be cut anywhere.
-    if (status_.stopRequested) return {{}, SaveFormat::Eml, true};
-    if (!raw.empty()) return {std::move(raw), SaveFormat::Eml};
-    return {RenderTxt(mail), SaveFormat::Txt};
+    if (status_.stopRequested) {
+      rendering.content.clear();
+      rendering.cutByStop = true;
+      return rendering;
+    }
+    if (!rendering.content.empty()) {
+      rendering.source = source;
+      return rendering;
+    }
+    return TextRendering(mail);
   }
 
-  void Place(const std::u16string& base, const Rendering& rendering) {
+  static Rendering TextRendering(const MailRecord& mail) {
+    Rendering rendering;
+    rendering.content = RenderTxt(mail);
+    rendering.format = SaveFormat::Txt;
+    return rendering;
+  }
+
+  // The name of the file that holds the mail (written now or there already), or none.
+  std::optional<std::string> Place(const std::u16string& base, const Rendering& rendering) {
     const std::string_view extension = FileExtension(rendering.format);
     std::filesystem::path path;
     std::string failure;
@@ -133,18 +267,21 @@ class SaveRun {
       switch (writer_->Place(path.filename().string(), rendering.content, failure)) {
         case PlaceOutcome::Written:
           ++result_.written;
-          return;
+          // A time that cannot be set leaves the file as written: nothing of the mail is lost.
+          (void)StampMailFileTime(path, rendering.content);
+          return path.filename().string();
         case PlaceOutcome::AlreadyThere:
           ++result_.alreadyThere;
-          return;
+          return path.filename().string();
         case PlaceOutcome::NameTaken:
           continue;
         case PlaceOutcome::Failed:
           CountFailure(path, failure);
-          return;
+          return std::nullopt;
       }
     }
     CountFailure(path, "no free name");
+    return std::nullopt;
   }
 
   void CountFailure(const std::filesystem::path& path, const std::string& reason) {
@@ -153,23 +290,19 @@ class SaveRun {
   }
 
   void Report() {
-    if (request_.format == SaveFormat::Eml && !result_.sourceOpened) {
-      observer_.OnMessage(u"The source could not be opened:\r\n" + Utf8ToUtf16(sourceName_) +
-                          u"\r\nThe mails were saved as text.");
-    }
-    if (result_.savedAsText > 0) {
-      observer_.OnMessage(NumberText(result_.savedAsText) +
-                          u" mails could not be read back from the source and were saved as "
-                          u"text.");
-    }
+    if (request_.format != SaveFormat::Txt && !result_.sourceOpened)
+      observer_.OnNotice({SaveNoticeKind::SourceNotOpened, 0, 0, {}, sourceName_});
+    if (result_.savedAsText > 0)
+      observer_.OnNotice({SaveNoticeKind::SavedAsText, result_.savedAsText, 0, {}, {}});
     if (result_.failed > 0) {
-      observer_.OnMessage(NumberText(result_.failed) + u" mails could not be saved.\r\n" +
-                          Utf8ToUtf16(result_.firstFailure));
+      observer_.OnNotice(
+          {SaveNoticeKind::FilesFailed, result_.failed, 0, {}, result_.firstFailure});
     }
-    std::u16string saved = u"Saved " + NumberText(result_.written) + u" mails!";
-    if (result_.alreadyThere > 0)
-      saved += u"\r\n" + NumberText(result_.alreadyThere) + u" mails were already in the folder.";
-    observer_.OnMessage(saved);
+    if (!result_.reportFailure.empty()) {
+      observer_.OnNotice(
+          {SaveNoticeKind::ReportNotWritten, 0, 0, request_.targetFolder, result_.reportFailure});
+    }
+    observer_.OnNotice({SaveNoticeKind::Saved, result_.written, result_.alreadyThere, {}, {}});
   }
 
   SaveRunResult Finish() {
@@ -186,6 +319,10 @@ class SaveRun {
   UsedNameSet used_;
   std::vector<std::filesystem::path> madeFolders_;
   std::optional<MailFileWriter> writer_;
+  std::optional<SaveReport> report_;
+  std::optional<MailboxFile> mailbox_;
+  std::size_t inMailbox_ = 0;
+  std::vector<ReportedMail> mailboxRows_;
   SaveRunResult result_;
 };
 

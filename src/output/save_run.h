@@ -6,17 +6,40 @@
 #pragma once
 
 #include <cstddef>
+#include <ctime>
 #include <filesystem>
 #include <string>
 #include <system_error>
 #include <thread>
 #include <vector>
 
+#include "output/report_records.h"
 #include "output/save_format.h"
 #include "scan/mail_record.h"
 #include "scan/scan_status.h"
 
 namespace quillon {
+
+// What a run has to tell its user, as facts: the front ends word them (a message box, a line on
+// the terminal).
+enum class SaveNoticeKind {
+  FolderNotMade,     // `path`: the folder the mails were to go into; nothing was written
+  SourceNotOpened,   // `detail`: the source's name; every mail was saved as its text rendering
+  SavedAsText,       // `count` mails could not be read back and were saved as their text
+  FilesFailed,       // `count` mails could not be saved; `detail`: the first ("path: reason")
+  ReportNotWritten,  // `path`: the folder it was to go into; `detail`: why
+  Saved,             // `count` files written; `alreadyThere` mails whose file was there already
+};
+
+struct SaveNotice {
+  SaveNoticeKind kind = SaveNoticeKind::Saved;
+  std::size_t count = 0;
+  std::size_t alreadyThere = 0;
+  std::filesystem::path path;
+  std::string detail;  // UTF-8
+
+  bool operator==(const SaveNotice&) const = default;
+};
 
 // What a save run tells its front end. Calls arrive on the run's thread.
 class SaveRunObserver {
@@ -26,11 +49,13 @@ class SaveRunObserver {
   virtual void OnWritingStarted() {}
   virtual void OnProgressRange(std::size_t mailCount) { (void)mailCount; }
   virtual void OnProgressPosition(std::size_t index) { (void)index; }
-  virtual void OnStatusText(const std::u16string& text) { (void)text; }
-  // A message for the user (a message box with OK): "Create directory unsuccessfully!\r\n%s",
-  // "Saved %d mails!" (with "\r\n%d mails were already in the folder." when some were), and the
-  // reports of failures.
-  virtual void OnMessage(const std::u16string& text) { (void)text; }
+  // The mail at the last position is being saved under `baseName` (BatchFileName: no folder,
+  // no extension).
+  virtual void OnSavingMail(const std::u16string& baseName) { (void)baseName; }
+  // Facts for the user, in the order they are to be told. A run that got to writing ends with
+  // a Saved notice (also when it was stopped); one whose folder could not be made sends only
+  // FolderNotMade.
+  virtual void OnNotice(const SaveNotice& notice) { (void)notice; }
   // Sent at the end of every run.
   virtual void OnRunFinished() {}
 };
@@ -41,19 +66,29 @@ struct SaveRunRequest {
   std::vector<MailRecordPtr> mails;         // in found order
   std::filesystem::path targetFolder;       // the folder the user chose; it must exist
   bool skipDuplicates = false;              // save each message once
+  // Also write report.xml and report.csv into targetFolder (the next free report_N names when
+  // those are taken): where every saved file's bytes lie in the source, and a row per mail.
+  bool report = false;
+  ReportCreator creator;
+  // Mbox: when the scan ran, for the From_ line of a mail without a usable date; 0 for now.
+  std::time_t scanTime = 0;
+  ReportedSource source;
 };
 
 struct SaveRunResult {
-  bool folderCreated = false;    // the folder is there to write into (made by this run or not)
-  std::error_code folderError;   // why it could not be made
-  bool sourceOpened = false;     // false: every mail was saved as its TXT rendering
-  std::size_t written = 0;       // files written whole
-  std::size_t alreadyThere = 0;  // mails whose file the folder held already, byte for byte
-  std::size_t savedAsText = 0;   // Eml mails that could not be read back: saved as .txt
-  std::size_t failed = 0;        // files that could not be created or written
-  std::string firstFailure;      // path and reason of the first failure
-  bool stopped = false;          // the stop flag ended the run before its last mail
-  std::filesystem::path folder;  // targetFolder / folderName
+  bool folderCreated = false;     // the folder is there to write into (made by this run or not)
+  std::error_code folderError;    // why it could not be made
+  bool sourceOpened = false;      // false: every mail was saved as its TXT rendering
+  std::size_t written = 0;        // files written whole
+  std::size_t alreadyThere = 0;   // mails whose file the folder held already, byte for byte
+  std::size_t savedAsText = 0;    // Eml mails that could not be read back: saved as .txt
+  std::size_t failed = 0;         // files that could not be created or written
+  std::string firstFailure;       // path and reason of the first failure
+  bool stopped = false;           // the stop flag ended the run before its last mail
+  std::filesystem::path folder;   // targetFolder / folderName; targetFolder for Mbox
+  std::filesystem::path mailbox;  // Mbox: the mailbox written (folderName + ".mbox" or "_N")
+  std::vector<std::filesystem::path> reportFiles;  // the reports written
+  std::string reportFailure;                       // why they could not be written; else empty
 };
 
 // Runs on the calling thread. Clears status.stopRequested at its start and

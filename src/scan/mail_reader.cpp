@@ -5,6 +5,7 @@
 #include <new>
 #include <vector>
 
+#include "scan/read/block_header.h"
 #include "scan/reread/mail_extent_reader.h"
 #include "scan/reread/mail_reader_source.h"
 #include "scan/reread/mail_reader_window.h"
@@ -55,8 +56,36 @@ class WindowReader {
   std::uint64_t done_ = 0;
 };
 
+// The raw stretches (window offsets) that the compacted bytes [start, start + length) were taken
+// from: the raw bytes between the removed block headers.
+std::vector<TextPiece> RawPieces(const BlockHeaderCompactor& compactor, std::uint64_t start,
+                                 std::uint64_t length, std::uint64_t windowStart) {
+  const std::vector<std::uint64_t>& headers = compactor.RemovedHeaders();
+  constexpr std::uint64_t kHeader = kBlockHeaderSize;
+  std::size_t next = 0;
+  std::uint64_t raw = start;
+  while (next < headers.size() && headers[next] <= raw) {
+    raw += kHeader;
+    ++next;
+  }
+  std::vector<TextPiece> pieces;
+  for (std::uint64_t done = 0; done < length;) {
+    const std::uint64_t room = next < headers.size() ? headers[next] - raw : length - done;
+    const std::uint64_t take = std::min(room, length - done);
+    if (take > 0) pieces.push_back({done, windowStart + raw, take});
+    done += take;
+    raw += take;
+    while (next < headers.size() && headers[next] == raw) {
+      raw += kHeader;
+      ++next;
+    }
+  }
+  return pieces;
+}
+
 void ReadFromSource(const MailRecord& record, DataSource& source, std::string& output,
-                    const std::atomic<bool>* stopRequested, bool zerosForUnreadable) {
+                    const std::atomic<bool>* stopRequested, bool zerosForUnreadable,
+                    TextOrigin* origin) {
   const std::uint64_t first =
       record.startSector >= kLeadSectors ? record.startSector - kLeadSectors : 0;
   const std::uint64_t window = mail_reader::WindowLength(record);
@@ -78,6 +107,9 @@ void ReadFromSource(const MailRecord& record, DataSource& source, std::string& o
                          std::min<std::uint64_t>(compactedTo, end) - start);
     }
     mail_reader::ZeroSpans(output, spans);
+    if (!origin) return;
+    origin->pieces = RawPieces(compactor, start, output.size(), first * kSectorSize);
+    origin->unreadable.assign(spans.begin(), spans.end());
   };
   const std::uint64_t recordRaw = (record.startSector - first) * kSectorSize + record.sectorOffset;
   // The record's line in the compacted bytes; it lies in the first read. A mail found by the
@@ -128,8 +160,10 @@ void ReadFromSource(const MailRecord& record, DataSource& source, std::string& o
 }
 
 bool ReadMail(const MailRecord& record, DataSource* source, std::string& output,
-              const std::atomic<bool>* stopRequested, bool zerosForUnreadable) {
+              const std::atomic<bool>* stopRequested, bool zerosForUnreadable,
+              TextOrigin* origin = nullptr) {
   output.clear();
+  if (origin) *origin = {};
   DataSource own;
   if (!source) {
     if (!own.Open(record.sourceName)) return false;
@@ -138,13 +172,15 @@ bool ReadMail(const MailRecord& record, DataSource* source, std::string& output,
   try {
     // A mail the scan found without --strict knows where its text lies, from its first line on.
     if (mail_reader::HasKnownExtent(record))
-      mail_reader::ReadKnownExtent(record, *source, output, stopRequested, zerosForUnreadable);
+      mail_reader::ReadKnownExtent(record, *source, output, stopRequested, zerosForUnreadable,
+                                   origin);
     else
-      ReadFromSource(record, *source, output, stopRequested, zerosForUnreadable);
+      ReadFromSource(record, *source, output, stopRequested, zerosForUnreadable, origin);
   } catch (const std::bad_alloc&) {
     // The buffers of a long mail could not be had: as if the mail could not be read.
     output.clear();
     output.shrink_to_fit();
+    if (origin) *origin = {};
     return false;
   }
   return true;
@@ -155,6 +191,11 @@ bool ReadMail(const MailRecord& record, DataSource* source, std::string& output,
 bool ReadMailText(const MailRecord& record, DataSource* source, std::string& output,
                   const std::atomic<bool>* stopRequested) {
   return ReadMail(record, source, output, stopRequested, true);
+}
+
+bool ReadMailText(const MailRecord& record, DataSource* source, std::string& output,
+                  const std::atomic<bool>* stopRequested, TextOrigin& origin) {
+  return ReadMail(record, source, output, stopRequested, true, &origin);
 }
 
 bool ReadMailTextForPreview(const MailRecord& record, std::string& output) {

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "scan/mail_record.h"
+#include "scan/text_origin.h"
 #include "source/data_source.h"
 
 namespace quillon {
@@ -19,6 +20,9 @@ namespace quillon {
 // had to be opened and could not be.
 [[nodiscard]] bool ReadMailText(const MailRecord& record, DataSource* source, std::string& output,
                                 const std::atomic<bool>* stopRequested);
+// The same, also telling where the text came from (`origin` is emptied first).
+[[nodiscard]] bool ReadMailText(const MailRecord& record, DataSource* source, std::string& output,
+                                const std::atomic<bool>* stopRequested, TextOrigin& origin);
 
 // The preview variant: opens the record's source itself and cannot be stopped.
 [[nodiscard]] bool ReadMailTextForPreview(const MailRecord& record, std::string& output);

@@ -292,7 +292,12 @@ void MainWindow::BuildMenus() {
   folderMenu_->addSeparator();
   saveFolderTxt_ = folderMenu_->addAction(QString(kSaveTxtItem));
   saveFolderTxt_->setObjectName(QStringLiteral("saveFolderTxtAction"));
+  folderMenu_->addSeparator();
+  saveFolderMbox_ = folderMenu_->addAction(QString(kSaveMboxItem));
+  saveFolderMbox_->setObjectName(QStringLiteral("saveFolderMboxAction"));
   connect(saveFolderEml_, &QAction::triggered, this, [this] { StartFolderSave(SaveFormat::Eml); });
+  connect(saveFolderMbox_, &QAction::triggered, this,
+          [this] { StartFolderSave(SaveFormat::Mbox); });
   connect(saveFolderTxt_, &QAction::triggered, this, [this] { StartFolderSave(SaveFormat::Txt); });
 
   windowMenu_ = new QMenu(this);
@@ -312,6 +317,7 @@ void MainWindow::ApplyCommandStates() {
   // runs, the folder menu cannot start a save run.
   saveFolderEml_->setEnabled(!commands_.Busy());
   saveFolderTxt_->setEnabled(!commands_.Busy());
+  saveFolderMbox_->setEnabled(!commands_.Busy());
 }
 
 void MainWindow::resizeEvent(QResizeEvent* event) {

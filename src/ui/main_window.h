@@ -99,7 +99,7 @@ class MainWindow final : public QWidget, private ScanListener, private SaveRunLi
   void SaveWritingStarted() override;
   void SaveProgressRange(std::size_t mailCount) override;
   void SaveProgress(std::size_t index, const QString& statusText) override;
-  void SaveMessage(const QString& text) override;
+  void SaveNoticed(const SaveNotice& notice) override;
   void SaveRunFinished() override;
 
   // main_window.cpp: the controls and the views.
@@ -214,6 +214,7 @@ class MainWindow final : public QWidget, private ScanListener, private SaveRunLi
   QAction* attributeAction_ = nullptr;
   QAction* saveFolderEml_ = nullptr;
   QAction* saveFolderTxt_ = nullptr;
+  QAction* saveFolderMbox_ = nullptr;
 };
 
 }  // namespace quillon

@@ -2,6 +2,8 @@
 #include <QAction>
 #include <QCloseEvent>
 #include <QContextMenuEvent>
+#include <QCoreApplication>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QItemSelectionModel>
@@ -169,22 +171,29 @@ void MainWindow::BeginSaveRun(SaveFormat format, std::vector<MailRecordPtr> mail
   commands_.SaveRunChoosingFolder();
   ApplyCommandStates();
   status_.stopRequested = false;
-  QString target;
-  if (!mails.empty()) target = prompts_.ChooseSaveFolder(this);
+  SaveFolderChoice choice;
+  if (!mails.empty()) choice = prompts_.ChooseSaveFolder(this);
+  const QString target = choice.folder;
   if (target.isEmpty()) {
     commands_.SaveRunAbandoned();
     commands_.FolderSelected(model_->rowCount() > 0);
     ApplyCommandStates();
     return;
   }
-  savedFolder_ = QDir::toNativeSeparators(
-      QDir::cleanPath(QDir(target).filePath(QString::fromStdU16String(folderName))));
+  // A mailbox lies in the chosen folder itself.
+  savedFolder_ = QDir::toNativeSeparators(QDir::cleanPath(
+      format == SaveFormat::Mbox ? target
+                                 : QDir(target).filePath(QString::fromStdU16String(folderName))));
   SaveRunRequest request;
   request.format = format;
   request.folderName = std::move(folderName);
   request.mails = std::move(mails);
   request.targetFolder = LocalPath(target);
   request.skipDuplicates = skipDuplicates;
+  request.report = choice.report;
+  request.creator.version = QUILLON_FULL_VERSION;
+  request.creator.commandLine = QCoreApplication::arguments().join(u' ').toStdString();
+  request.creator.startTime = QDateTime::currentDateTimeUtc().toString(Qt::ISODate).toStdString();
   saveThread_ = StartSaveRun(std::move(request), status_, saveEvents_);
 }
 
@@ -209,7 +218,7 @@ void MainWindow::SaveSingleMail(const MailRecordPtr& record, SaveFormat format) 
   const QString path = prompts_.ChooseSaveFile(
       this, QString::fromStdU16String(DefaultFileName(*record, format)), format);
   if (path.isEmpty()) return;
-  if (!WriteFileBytes(LocalPath(path), bytes)) prompts_.ShowError(this, QString(kSaveFileError));
+  if (!WriteMailFile(LocalPath(path), bytes)) prompts_.ShowError(this, QString(kSaveFileError));
 }
 
 void MainWindow::SaveAttachment(const MailRecordPtr& record, std::size_t index) {

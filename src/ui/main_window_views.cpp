@@ -3,7 +3,6 @@
 #include <QElapsedTimer>
 #include <QItemSelection>
 #include <QItemSelectionModel>
-#include <QRegularExpression>
 #include <QSplitter>
 #include <QThread>
 #include <QTimer>
@@ -22,6 +21,7 @@
 #include "ui/main_window_p.h"
 #include "ui/preview_view.h"
 #include "ui/prompts.h"
+#include "ui/save_notice_message.h"
 #include "ui/text_progress_bar.h"
 #include "ui/window_texts.h"
 
@@ -333,10 +333,10 @@ void MainWindow::SaveProgress(std::size_t index, const QString& statusText) {
   progress_->SetText(statusText);
 }
 
-void MainWindow::SaveMessage(const QString& text) {
-  // The closing count of a run also says where the files went.
-  static const QRegularExpression kSavedCount(QStringLiteral("^Saved \\d+ mails!$"));
-  if (kSavedCount.match(text).hasMatch() && !savedFolder_.isEmpty()) {
+void MainWindow::SaveNoticed(const SaveNotice& notice) {
+  const QString text = SaveNoticeMessage(notice);
+  // The closing count of a run also says where the files went (unless it has more to say).
+  if (notice.kind == SaveNoticeKind::Saved && notice.alreadyThere == 0 && !savedFolder_.isEmpty()) {
     prompts_.ShowInformation(
         this, text + QStringLiteral("\r\n") + QString(kSavedWhere).arg(savedFolder_));
     return;

@@ -1,5 +1,6 @@
 #include "ui/prompts.h"
 
+#include <QCheckBox>
 #include <QDesktopServices>
 #include <QFileDialog>
 #include <QGridLayout>
@@ -75,7 +76,7 @@ QString DesktopPrompts::ChooseImageFile(QWidget* parent) {
                                           QString(kAllFilesFilter));
 }
 
-QString DesktopPrompts::ChooseSaveFolder(QWidget* parent) {
+SaveFolderChoice DesktopPrompts::ChooseSaveFolder(QWidget* parent) {
   // A window title holds one line; the whole warning is shown in red inside the dialog, which is
   // why this is Qt's own folder dialog and not the desktop's.
   QFileDialog dialog(parent);
@@ -84,6 +85,7 @@ QString DesktopPrompts::ChooseSaveFolder(QWidget* parent) {
   dialog.setFileMode(QFileDialog::Directory);
   dialog.setAcceptMode(QFileDialog::AcceptOpen);
   const QString title = ForDisplay(QString(kSaveFolderTitle));
+  QCheckBox* report = nullptr;
   dialog.setWindowTitle(title.section(QLatin1Char('\n'), 0, 0));
   if (auto* grid = qobject_cast<QGridLayout*>(dialog.layout())) {
     auto* warning = new QLabel(title, &dialog);
@@ -91,9 +93,14 @@ QString DesktopPrompts::ChooseSaveFolder(QWidget* parent) {
     warning->setStyleSheet(QStringLiteral("color: rgb(255, 0, 0);"));
     warning->setWordWrap(true);
     grid->addWidget(warning, grid->rowCount(), 0, 1, grid->columnCount());
+    report = new QCheckBox(QString(kSaveReportCheck), &dialog);
+    report->setObjectName(QStringLiteral("saveReportCheck"));
+    report->setChecked(saveReport_);
+    grid->addWidget(report, grid->rowCount(), 0, 1, grid->columnCount());
   }
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
-  return dialog.selectedFiles().constFirst();
+  if (report) saveReport_ = report->isChecked();
+  return {dialog.selectedFiles().constFirst(), saveReport_};
 }
 
 QString DesktopPrompts::ChooseSaveFile(QWidget* parent, const QString& defaultName,

@@ -22,6 +22,13 @@ enum class SafeAnswer { First, Second };
 
 struct SourceDialogSession;
 
+// The folder a save run writes into (empty when cancelled), and whether it also writes the
+// report files there.
+struct SaveFolderChoice {
+  QString folder;
+  bool report = false;
+};
+
 class Prompts {
  public:
   virtual ~Prompts() = default;
@@ -37,8 +44,8 @@ class Prompts {
   virtual std::optional<std::string> ChooseSource(QWidget* parent) = 0;
   // The image or mail-store file to add to the data-source dialog; empty when cancelled.
   virtual QString ChooseImageFile(QWidget* parent) = 0;
-  // The folder a save run writes into; empty when cancelled.
-  virtual QString ChooseSaveFolder(QWidget* parent) = 0;
+  // The folder a save run writes into, with a check box for the report.
+  virtual SaveFolderChoice ChooseSaveFolder(QWidget* parent) = 0;
   // The file one mail is saved as, offering `defaultName`; empty when cancelled.
   virtual QString ChooseSaveFile(QWidget* parent, const QString& defaultName,
                                  SaveFormat format) = 0;
@@ -70,7 +77,7 @@ class DesktopPrompts final : public Prompts {
   void ShowError(QWidget* parent, const QString& text) override;
   std::optional<std::string> ChooseSource(QWidget* parent) override;
   QString ChooseImageFile(QWidget* parent) override;
-  QString ChooseSaveFolder(QWidget* parent) override;
+  SaveFolderChoice ChooseSaveFolder(QWidget* parent) override;
   QString ChooseSaveFile(QWidget* parent, const QString& defaultName, SaveFormat format) override;
   QString ChooseAttachmentFile(QWidget* parent, const QString& defaultName) override;
   std::optional<FindSettings> ChooseFindSettings(QWidget* parent,
@@ -82,6 +89,7 @@ class DesktopPrompts final : public Prompts {
  private:
   std::unique_ptr<QSettings> settings_;
   std::unique_ptr<SourceDialogSession> session_;
+  bool saveReport_ = false;  // the report check box as last left, for this run of the program
 };
 
 }  // namespace quillon

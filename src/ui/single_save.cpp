@@ -2,6 +2,7 @@
 
 #include <fstream>
 
+#include "output/mail_file_time.h"
 #include "output/mail_rendering.h"
 
 namespace quillon {
@@ -17,6 +18,12 @@ bool WriteFileBytes(const std::filesystem::path& path, std::string_view bytes) {
   file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
   file.close();
   return !file.fail();
+}
+
+bool WriteMailFile(const std::filesystem::path& path, std::string_view bytes) {
+  if (!WriteFileBytes(path, bytes)) return false;
+  (void)StampMailFileTime(path, bytes);
+  return true;
 }
 
 }  // namespace quillon

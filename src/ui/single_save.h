@@ -17,4 +17,8 @@ std::string RenderSingleSave(const MailRecord& record, SaveFormat format);
 // Creates or truncates the file and writes all bytes. False when it cannot be created or written.
 [[nodiscard]] bool WriteFileBytes(const std::filesystem::path& path, std::string_view bytes);
 
+// Writes a mail's file as WriteFileBytes does and gives it the mail's Date as its modification
+// time (left as written when the Date does not parse).
+[[nodiscard]] bool WriteMailFile(const std::filesystem::path& path, std::string_view bytes);
+
 }  // namespace quillon

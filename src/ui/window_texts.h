@@ -26,6 +26,19 @@ inline constexpr QLatin1String kSaveFolderTitle(
 
 inline constexpr QLatin1String kSaveEmlItem("Save as EML format file");
 inline constexpr QLatin1String kSaveTxtItem("Save as TXT format file");
+inline constexpr QLatin1String kSaveMboxItem("Save as mailbox (mbox) file");
+// What a save run tells at its end (save_notice_message.h).
+inline constexpr QLatin1String kSavedMails("Saved %1 mails!");
+inline constexpr QLatin1String kSavedAlreadyThere("%1 mails were already in the folder.");
+inline constexpr QLatin1String kSaveFolderNotMade("Create directory unsuccessfully!\r\n");
+inline constexpr QLatin1String kSaveSourceNotOpened(
+    "The source could not be opened:\r\n%1\r\nThe mails were saved as text.");
+inline constexpr QLatin1String kSaveMailsAsText(
+    "%1 mails could not be read back from the source and were saved as text.");
+inline constexpr QLatin1String kSaveMailsFailed("%1 mails could not be saved.\r\n");
+inline constexpr QLatin1String kSaveReportFailed("The report could not be written into %1:\r\n");
+inline constexpr QLatin1String kSaveReportCheck(
+    "Also write a report of where each mail came from (report.xml, report.csv)");
 inline constexpr QLatin1String kAboutMenuItem("About Quillon(&A)...");
 inline constexpr QLatin1String kSaveAttachmentItem("Save attachment");
 inline constexpr QLatin1String kViewSourceItem("View source");

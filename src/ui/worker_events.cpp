@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "output/scan_status_text.h"
+#include "ui/save_notice_message.h"
 
 namespace quillon {
 
@@ -131,18 +132,18 @@ void SaveRunEvents::OnProgressPosition(std::size_t index) {
   if (post) Post([this] { DeliverProgress(); });
 }
 
-void SaveRunEvents::OnStatusText(const std::u16string& text) {
+void SaveRunEvents::OnSavingMail(const std::u16string& baseName) {
   bool post = false;
   {
     std::lock_guard lock(mutex_);
-    statusText_ = QString::fromStdU16String(text);
+    statusText_ = SavingMailStatus(baseName);
     post = !std::exchange(progressPosted_, true);
   }
   if (post) Post([this] { DeliverProgress(); });
 }
 
-void SaveRunEvents::OnMessage(const std::u16string& text) {
-  Post([this, message = QString::fromStdU16String(text)] { listener_.SaveMessage(message); });
+void SaveRunEvents::OnNotice(const SaveNotice& notice) {
+  Post([this, notice] { listener_.SaveNoticed(notice); });
 }
 
 void SaveRunEvents::OnRunFinished() {

@@ -39,7 +39,8 @@ class SaveRunListener {
   virtual void SaveWritingStarted() = 0;
   virtual void SaveProgressRange(std::size_t mailCount) = 0;
   virtual void SaveProgress(std::size_t index, const QString& statusText) = 0;
-  virtual void SaveMessage(const QString& text) = 0;
+  // Facts the run tells at its end, for the window to word (save_notice_message.h).
+  virtual void SaveNoticed(const SaveNotice& notice) = 0;
   virtual void SaveRunFinished() = 0;
 };
 
@@ -80,8 +81,8 @@ class SaveRunEvents final : public SaveRunObserver {
   void OnWritingStarted() override;
   void OnProgressRange(std::size_t mailCount) override;
   void OnProgressPosition(std::size_t index) override;
-  void OnStatusText(const std::u16string& text) override;
-  void OnMessage(const std::u16string& text) override;
+  void OnSavingMail(const std::u16string& baseName) override;
+  void OnNotice(const SaveNotice& notice) override;
   void OnRunFinished() override;
 
  private:

@@ -66,7 +66,10 @@ INSTANTIATE_TEST_SUITE_P(
                    "--codepage needs a code page number between 1 and 65535"},
         RefusedRow{"CodePageTooLarge", "scan x.img --codepage 65536",
                    "--codepage needs a code page number between 1 and 65535"},
-        RefusedRow{"FormatOther", "save x.img --out d --format pdf", "--format takes eml or txt"},
+        RefusedRow{"FormatOther", "save x.img --out d --format pdf",
+                   "--format takes eml, txt or mbox"},
+        RefusedRow{"ReportOnScan", "scan x.img --report",
+                   "--report is an option of save, not of scan"},
         RefusedRow{"StandardInput", "scan -",
                    "a source cannot be read from standard input ('-'): its size cannot be known; "
                    "copy the stream into an image file first"}),
@@ -92,6 +95,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(AcceptedRow{"Scan", "scan x.img --json --strict --start-sector 8", false},
                       AcceptedRow{"Save", "save x.img --out d --format txt --skip-duplicates",
                                   false},
+                      AcceptedRow{"SaveReport", "save x.img --out d --report --hash", false},
+                      AcceptedRow{"SaveMailbox", "save x.img --out d --format mbox", false},
                       AcceptedRow{"Show", "show x.img --index 2 --txt --sectors 1", false},
                       AcceptedRow{"CodePagesConvertersKnow", "scan x.img --codepage 1252", false},
                       AcceptedRow{"ScanHelp", "scan --help", true},
@@ -219,6 +224,31 @@ TEST(Arguments, KeepTheValuesGiven) {
   EXPECT_TRUE(arguments.txt);
   EXPECT_FALSE(arguments.find.has_value());
 }
+
+struct QuotingRow {
+  const char* name;
+  std::vector<std::string> words;
+  std::string expected;
+};
+
+class QuotedCommandLineTest : public ::testing::TestWithParam<QuotingRow> {};
+
+// The report's command line must read back as the same words in a POSIX shell.
+TEST_P(QuotedCommandLineTest, Quotes) {
+  EXPECT_EQ(QuotedCommandLine(GetParam().words), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Arguments, QuotedCommandLineTest,
+    ::testing::Values(QuotingRow{"Plain",
+                                 {"quillon", "save", "/srv/x.E01", "--out", "d"},
+                                 "quillon save /srv/x.E01 --out d"},
+                      QuotingRow{
+                          "Blank", {"quillon", "--out", "Mail Box"}, "quillon --out 'Mail Box'"},
+                      QuotingRow{"SingleQuote", {"it's"}, "'it'\\''s'"},
+                      QuotingRow{"Empty", {"a", ""}, "a ''"},
+                      QuotingRow{"ShellCharacters", {"$HOME;rm", "*"}, "'$HOME;rm' '*'"}),
+    RowName{});
 
 }  // namespace
 }  // namespace quillon

@@ -40,7 +40,7 @@ VALUE_HINT = "its line in _quillon_option_values of packaging/completion/quillon
 TAB_ROWS = [
     ("quillon sc", "scan"),
     ("quillon ", "--help --version help save scan show"),
-    ("quillon save demo.img --format ", "eml txt"),
+    ("quillon save demo.img --format ", "eml mbox txt"),
     ("quillon scan demo.img --s", "--sectors --start-sector --strict"),
     ("quillon show demo.img --index 3 --t", "--txt"),
     ("quillon show --index 3 demo.img --i", "--index"),

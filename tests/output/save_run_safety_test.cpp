@@ -46,8 +46,7 @@ TEST(SaveRun, ASecondRunIntoTheSameFolderWritesNothingNew) {
   const SaveRunResult again = RunSave(image.Request(SaveFormat::Eml), status, second);
   EXPECT_EQ(again.written, 0u);
   EXPECT_EQ(again.alreadyThere, 2u);
-  EXPECT_EQ(second.messages,
-            std::vector<std::string>{"Saved 0 mails!\r\n2 mails were already in the folder."});
+  EXPECT_EQ(second.notices, std::vector<std::string>{"saved 0, 2 already there"});
   EXPECT_EQ(FilesIn(box),
             (std::vector<fs::path>{box / (kName + ".eml"), box / (kName + "_1.eml")}));
   EXPECT_EQ(fs::last_write_time(box / (kName + ".eml")), firstWrite) << "the file was rewritten";
@@ -195,9 +194,8 @@ TEST(SaveRun, FilesThatCannotBeWrittenAreCountedAndReportedAndLeaveNothing) {
   EXPECT_EQ(result.written, 2u);
   EXPECT_EQ(result.failed, 1u);
   EXPECT_EQ(result.firstFailure, first.string() + ": " + std::strerror(EFBIG));
-  EXPECT_EQ(observer.messages,
-            (std::vector<std::string>{"1 mails could not be saved.\r\n" + result.firstFailure,
-                                      "Saved 2 mails!"}));
+  EXPECT_EQ(observer.notices,
+            (std::vector<std::string>{"failed 1: " + result.firstFailure, "saved 2"}));
   // No partial or temporary file is left behind.
   EXPECT_EQ(FilesIn(box), (std::vector<fs::path>{box / "Second_[2009-03-09 10 11 12].eml",
                                                  box / "Third_[2009-03-09 10 11 12].eml"}));
@@ -243,8 +241,8 @@ TEST_P(Stopping, NeverLeavesACutFile) {
   const SaveRunResult result = RunSave(image.Request(GetParam().format), status, observer);
   EXPECT_TRUE(result.stopped);
   EXPECT_EQ(result.written, GetParam().written);
-  EXPECT_EQ(observer.messages,
-            std::vector<std::string>{"Saved " + std::to_string(GetParam().written) + " mails!"});
+  EXPECT_EQ(observer.notices,
+            std::vector<std::string>{"saved " + std::to_string(GetParam().written)});
   const std::vector<fs::path> files = FilesIn(image.Folder() / "Mail Box");
   ASSERT_EQ(files.size(), GetParam().written);
   for (std::size_t i = 0; i < files.size(); ++i) {

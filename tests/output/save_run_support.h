@@ -17,6 +17,30 @@ namespace quillon::test {
 
 namespace fs = std::filesystem;
 
+// A notice's facts in a line: "saved 3", "saved 0, 2 already there", "failed 1: <detail>",
+// "as text 1", "source not opened: <name>", "folder not made: <path>",
+// "report not written: <path>: <detail>".
+inline std::string Described(const SaveNotice& notice) {
+  const std::string count = std::to_string(notice.count);
+  switch (notice.kind) {
+    case SaveNoticeKind::FolderNotMade:
+      return "folder not made: " + notice.path.string();
+    case SaveNoticeKind::SourceNotOpened:
+      return "source not opened: " + notice.detail;
+    case SaveNoticeKind::SavedAsText:
+      return "as text " + count;
+    case SaveNoticeKind::FilesFailed:
+      return "failed " + count + ": " + notice.detail;
+    case SaveNoticeKind::ReportNotWritten:
+      return "report not written: " + notice.path.string() + ": " + notice.detail;
+    case SaveNoticeKind::Saved:
+      break;
+  }
+  return "saved " + count +
+         (notice.alreadyThere > 0 ? ", " + std::to_string(notice.alreadyThere) + " already there"
+                                  : "");
+}
+
 // Every notification as text, in order.
 class RecordingSaveObserver : public SaveRunObserver {
  public:
@@ -31,19 +55,19 @@ class RecordingSaveObserver : public SaveRunObserver {
     events.push_back("position:" + std::to_string(index));
     position_ = index;
   }
-  void OnStatusText(const std::u16string& text) override {
-    events.push_back("status:" + Utf16ToUtf8(text));
+  void OnSavingMail(const std::u16string& baseName) override {
+    events.push_back("saving:" + Utf16ToUtf8(baseName));
     // The stop button pressed while this mail is being saved.
     if (stopStatus_ && position_ == stopAt_) stopStatus_->stopRequested = true;
   }
-  void OnMessage(const std::u16string& text) override {
-    events.push_back("message:" + Utf16ToUtf8(text));
-    messages.push_back(Utf16ToUtf8(text));
+  void OnNotice(const SaveNotice& notice) override {
+    events.push_back("notice:" + Described(notice));
+    notices.push_back(Described(notice));
   }
   void OnRunFinished() override { events.push_back("finished"); }
 
   std::vector<std::string> events;
-  std::vector<std::string> messages;
+  std::vector<std::string> notices;  // Described
 
  private:
   ScanStatus* stopStatus_;

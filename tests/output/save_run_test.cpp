@@ -39,9 +39,9 @@ TEST(SaveRun, WritesEachMailIntoTheFolderBelowTheChosenOne) {
   const fs::path file = image.Folder() / "Mail Box" / (kName + ".eml");
   EXPECT_EQ(FilesIn(image.Folder() / "Mail Box"), std::vector<fs::path>{file});
   EXPECT_EQ(test::ReadFileBytes(file), test::SampleMail());
-  EXPECT_EQ(observer.events, (std::vector<std::string>{"range:1", "writing", "position:1",
-                                                       "status:Saving [" + kName + "]",
-                                                       "message:Saved 1 mails!", "finished"}));
+  EXPECT_EQ(observer.events,
+            (std::vector<std::string>{"range:1", "writing", "position:1", "saving:" + kName,
+                                      "notice:saved 1", "finished"}));
   EXPECT_TRUE(result.folderCreated);
   EXPECT_TRUE(result.sourceOpened);
   EXPECT_EQ(result.written, 1u);
@@ -49,7 +49,6 @@ TEST(SaveRun, WritesEachMailIntoTheFolderBelowTheChosenOne) {
   EXPECT_FALSE(result.stopped);
   EXPECT_FALSE(status.unsavedMails);
   EXPECT_FALSE(status.stopRequested);
-  EXPECT_EQ(status.StatusText(), u"Saving [" + Utf8ToUtf16(kName) + u"]");
 }
 
 TEST(SaveRun, SameNamesGetNumbersAndAnExistingFolderIsUsed) {
@@ -87,11 +86,8 @@ TEST(SaveRun, ASourceThatIsGoneGivesTextUnderTxtNamesAndSaysSo) {
   EXPECT_EQ(test::ReadFileBytes(box / (kName + ".txt")), RenderTxt(*image.Records()[0]));
   EXPECT_FALSE(result.sourceOpened);
   EXPECT_EQ(result.written, 1u);
-  ASSERT_EQ(observer.messages.size(), 2u);
-  EXPECT_EQ(observer.messages[0], "The source could not be opened:\r\n" +
-                                      image.ImagePath().string() +
-                                      "\r\nThe mails were saved as text.");
-  EXPECT_EQ(observer.messages[1], "Saved 1 mails!");
+  EXPECT_EQ(observer.notices, (std::vector<std::string>{
+                                  "source not opened: " + image.ImagePath().string(), "saved 1"}));
 }
 
 TEST(SaveRun, AMailThatCannotBeReadBackIsSavedAsTextAndSaysSo) {
@@ -109,10 +105,7 @@ TEST(SaveRun, AMailThatCannotBeReadBackIsSavedAsTextAndSaysSo) {
   EXPECT_EQ(FilesIn(box), std::vector<fs::path>{box / "Lost_[2009-03-09 10 11 12].txt"});
   EXPECT_EQ(test::ReadFileBytes(box / "Lost_[2009-03-09 10 11 12].txt"),
             RenderTxt(*image.Records()[0]));
-  EXPECT_EQ(observer.messages,
-            (std::vector<std::string>{
-                "1 mails could not be read back from the source and were saved as text.",
-                "Saved 1 mails!"}));
+  EXPECT_EQ(observer.notices, (std::vector<std::string>{"as text 1", "saved 1"}));
 }
 
 TEST(SaveRun, AMissingTargetFolderEndsTheRunWithoutWriting) {
@@ -124,11 +117,11 @@ TEST(SaveRun, AMissingTargetFolderEndsTheRunWithoutWriting) {
   RecordingSaveObserver observer;
   const SaveRunResult result = RunSave(request, status, observer);
   EXPECT_FALSE(result.folderCreated);
-  EXPECT_EQ(observer.events,
-            (std::vector<std::string>{"range:1",
-                                      "message:Create directory unsuccessfully!\r\n" +
-                                          (request.targetFolder / "Mail Box").string(),
-                                      "finished"}));
+  EXPECT_EQ(
+      observer.events,
+      (std::vector<std::string>{
+          "range:1", "notice:folder not made: " + (request.targetFolder / "Mail Box").string(),
+          "finished"}));
   EXPECT_EQ(result.folderError, std::errc::no_such_file_or_directory);
   EXPECT_TRUE(status.unsavedMails);
   EXPECT_FALSE(fs::exists(request.targetFolder));
@@ -248,6 +241,46 @@ INSTANTIATE_TEST_SUITE_P(
                    "\xFF\xFE"},
         HurtfulRow{"Empty", u"", ""}),
     RowName{});
+
+// A mailbox run: one file beside where the folder would be, each mail behind a From_ line, and
+// report rows that name the mailbox; a stop before the first mail leaves no empty mailbox but
+// still a row for every mail.
+TEST(SaveRun, MailboxHoldsEveryMailAndTheReportNamesIt) {
+  SavedImage image({test::SampleMail("One", "one\r\n"), test::SampleMail("Two", "two\r\n")});
+  ASSERT_EQ(image.Records().size(), 2u);
+  ScanStatus status;
+  RecordingSaveObserver observer;
+  SaveRunRequest request = image.Request(SaveFormat::Mbox);
+  request.report = true;
+  const SaveRunResult result = RunSave(request, status, observer);
+  EXPECT_EQ(result.written, 2u);
+  EXPECT_EQ(result.mailbox, image.Folder() / "Mail Box.mbox");
+  EXPECT_FALSE(fs::exists(image.Folder() / "Mail Box"));
+  const std::string mailbox = test::ReadFileBytes(image.Folder() / "Mail Box.mbox");
+  EXPECT_EQ(mailbox.rfind("From ", 0), 0u);
+  EXPECT_NE(mailbox.find(test::SampleMail("Two", "two\r\n")), std::string::npos);
+  const std::string csv = test::ReadFileBytes(image.Folder() / "report.csv");
+  EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), 3);
+  EXPECT_NE(csv.find("\r\n1,Mail Box.mbox,"), std::string::npos);
+  EXPECT_NE(csv.find("\r\n2,Mail Box.mbox,"), std::string::npos);
+}
+
+TEST(SaveRun, MailboxStoppedBeforeItsFirstMailLeavesNoFile) {
+  SavedImage image({test::SampleMail("One", "one\r\n"), test::SampleMail("Two", "two\r\n")});
+  ScanStatus status;
+  RecordingSaveObserver observer(&status, 1);
+  SaveRunRequest request = image.Request(SaveFormat::Mbox);
+  request.report = true;
+  const SaveRunResult result = RunSave(request, status, observer);
+  EXPECT_TRUE(result.stopped);
+  EXPECT_EQ(result.written, 0u);
+  EXPECT_EQ(FilesIn(image.Folder()),
+            (std::vector<fs::path>{image.Folder() / "disk.img", image.Folder() / "report.csv",
+                                   image.Folder() / "report.xml"}));
+  const std::string csv = test::ReadFileBytes(image.Folder() / "report.csv");
+  EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), 3);  // both mails, unsaved
+  EXPECT_EQ(csv.find("Mail Box.mbox"), std::string::npos);
+}
 
 }  // namespace
 }  // namespace quillon

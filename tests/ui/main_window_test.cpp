@@ -356,6 +356,36 @@ class MainWindowTest : public QObject {
              QStringList{QStringLiteral("open:https://harbour.example.com/pier")});
   }
 
+  // The folder menu's mailbox, with the report check box ticked: one mailbox and the two
+  // report files in the chosen folder, no "Mail Box" folder.
+  void FolderSaveWritesMailboxAndReport() {
+    auto session = Open();
+    QVERIFY(session);
+    QVERIFY(ScanToEnd(*session));
+    QTemporaryDir target;
+    QVERIFY(target.isValid());
+    session->prompts.folders.push_back(target.path());
+    session->prompts.saveReport = true;
+    QSignalSpy ended(session->window.get(), &MainWindow::saveRunFinished);
+    session->window->findChild<QAction*>(QStringLiteral("saveFolderMboxAction"))->trigger();
+    QVERIFY(ended.wait(10000));
+    QCOMPARE(session->prompts.calls.last(),
+             QStringLiteral("info:Saved 3 mails!\r\nThe files are in:\r\n") +
+                 QDir::toNativeSeparators(target.path()));
+    const QDir folder(target.path());
+    QCOMPARE(folder.entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden, QDir::Name),
+             (QStringList{QStringLiteral("Mail Box.mbox"), QStringLiteral("report.csv"),
+                          QStringLiteral("report.xml")}));
+    const QByteArray mailbox = ReadAll(folder.filePath(QStringLiteral("Mail Box.mbox")));
+    QCOMPARE(mailbox.count("\nFrom ") + (mailbox.startsWith("From ") ? 1 : 0), 3);
+    for (std::size_t mail = 0; mail < mails_.size(); ++mail)
+      QVERIFY(mailbox.contains(TraceOnwards(mail)));
+    const QByteArray csv = ReadAll(folder.filePath(QStringLiteral("report.csv")));
+    QCOMPARE(csv.count("\r\n"), 4);  // the header row and one per mail
+    QCOMPARE(csv.count(",Mail Box.mbox,"), 3);
+    QVERIFY(ReadAll(folder.filePath(QStringLiteral("report.xml"))).contains("<byte_run "));
+  }
+
   void FolderSaveWritesEveryMail_data() {
     QTest::addColumn<int>("format");
     QTest::addColumn<QString>("action");
@@ -727,7 +757,8 @@ class MainWindowTest : public QObject {
     for (const QAction* entry : folderMenu->actions())
       entries << (entry->isSeparator() ? QStringLiteral("-") : entry->text());
     QCOMPARE(entries, (QStringList{QStringLiteral("Save as EML format file"), QStringLiteral("-"),
-                                   QStringLiteral("Save as TXT format file")}));
+                                   QStringLiteral("Save as TXT format file"), QStringLiteral("-"),
+                                   QStringLiteral("Save as mailbox (mbox) file")}));
   }
 
   // The list menu offers "Attribute" only while Ctrl and Q are both held; it shows where the

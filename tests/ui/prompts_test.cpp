@@ -3,6 +3,7 @@
 #include "ui/prompts.h"
 
 #include <QAbstractButton>
+#include <QCheckBox>
 #include <QFileDialog>
 #include <QLabel>
 #include <QMessageBox>
@@ -182,7 +183,7 @@ class PromptsTest : public QObject {
       static_cast<QDialog*>(dialog)->accept();  // public as a QDialog
     });
     DesktopPrompts prompts;
-    const QString chosen = prompts.ChooseSaveFolder(nullptr);
+    const QString chosen = prompts.ChooseSaveFolder(nullptr).folder;
     QCOMPARE(title, QStringLiteral("Please select a directory to save mail."));
     QCOMPARE(warning, QStringLiteral("Please select a directory to save mail.\nDo not save to the "
                                      "drive that is same as source drive."));
@@ -193,6 +194,28 @@ class PromptsTest : public QObject {
       QCOMPARE(QDir(chosen), QDir(folder.path()));
     else
       QVERIFY(chosen.isEmpty());
+  }
+
+  // The report check box answers with the folder, and starts the next time as it was left.
+  void SaveFolderDialogOffersTheReport() {
+    QTemporaryDir folder;
+    QVERIFY(folder.isValid());
+    DesktopPrompts prompts;
+    QList<bool> shownChecked;
+    for (const bool tick : {true, false}) {
+      WhenModal<QFileDialog>([&, tick](QFileDialog* dialog) {
+        auto* box = dialog->findChild<QCheckBox*>(QStringLiteral("saveReportCheck"));
+        shownChecked << (box && box->isChecked());
+        if (box) box->setChecked(tick);
+        dialog->setDirectory(folder.path());
+        dialog->selectFile(folder.path());
+        static_cast<QDialog*>(dialog)->accept();
+      });
+      const SaveFolderChoice choice = prompts.ChooseSaveFolder(nullptr);
+      QCOMPARE(QDir(choice.folder), QDir(folder.path()));
+      QCOMPARE(choice.report, tick);
+    }
+    QCOMPARE(shownChecked, (QList<bool>{false, true}));
   }
 };
 

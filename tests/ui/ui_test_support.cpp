@@ -61,12 +61,12 @@ QString ScriptedPrompts::ChooseImageFile(QWidget*) {
   return file;
 }
 
-QString ScriptedPrompts::ChooseSaveFolder(QWidget*) {
+SaveFolderChoice ScriptedPrompts::ChooseSaveFolder(QWidget*) {
   Record(QStringLiteral("folder"));
   if (folders.empty()) return {};
   QString folder = folders.front();
   folders.pop_front();
-  return folder;
+  return {folder, saveReport};
 }
 
 QString ScriptedPrompts::ChooseSaveFile(QWidget*, const QString& defaultName, SaveFormat) {

@@ -31,7 +31,7 @@ class ScriptedPrompts final : public Prompts {
   void ShowError(QWidget* parent, const QString& text) override;
   std::optional<std::string> ChooseSource(QWidget* parent) override;
   QString ChooseImageFile(QWidget* parent) override;
-  QString ChooseSaveFolder(QWidget* parent) override;
+  SaveFolderChoice ChooseSaveFolder(QWidget* parent) override;
   QString ChooseSaveFile(QWidget* parent, const QString& defaultName, SaveFormat format) override;
   QString ChooseAttachmentFile(QWidget* parent, const QString& defaultName) override;
   std::optional<FindSettings> ChooseFindSettings(QWidget* parent,
@@ -45,6 +45,7 @@ class ScriptedPrompts final : public Prompts {
   std::deque<std::optional<std::string>> sources;  // for ChooseSource
   std::deque<QString> files;    // for ChooseImageFile, ChooseSaveFile and ChooseAttachmentFile
   std::deque<QString> folders;  // for ChooseSaveFolder
+  bool saveReport = false;      // the report check box ChooseSaveFolder answers with
   std::deque<std::optional<FindSettings>> findSettings;  // for ChooseFindSettings
   bool openSucceeds = true;                              // for OpenExternal
   std::function<void(const QString& what)> onAsk;

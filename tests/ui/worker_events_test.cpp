@@ -10,6 +10,7 @@
 
 #include "output/save_run.h"
 #include "scan/scan_driver.h"
+#include "ui/save_notice_message.h"
 #include "ui_test_support.h"
 
 namespace quillon {
@@ -39,7 +40,9 @@ class RecordingListener final : public ScanListener, public SaveRunListener {
     lastStatus = text;
     Note(QStringLiteral("saveProgress:%1").arg(index));
   }
-  void SaveMessage(const QString& text) override { Note(QStringLiteral("message:") + text); }
+  void SaveNoticed(const SaveNotice& notice) override {
+    Note(QStringLiteral("message:") + SaveNoticeMessage(notice));
+  }
   void SaveRunFinished() override { Note(QStringLiteral("runFinished")); }
 
   QStringList calls;
@@ -163,6 +166,50 @@ class WorkerEventsTest : public QObject {
     QCOMPARE(listener.calls.last(), QStringLiteral("runFinished"));
     QVERIFY(listener.calls.indexOf(QStringLiteral("writing")) <
             listener.calls.indexOf(QStringLiteral("message:Saved 3 mails!")));
+  }
+
+  // The window's texts for what a run tells: the ones it has always shown.
+  void SaveNoticesAreWorded_data() {
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<int>("count");
+    QTest::addColumn<int>("alreadyThere");
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QString>("detail");
+    QTest::addColumn<QString>("expected");
+    auto row = [](const char* name, SaveNoticeKind kind, int count, int already,
+                  const QString& path, const QString& detail, const QString& expected) {
+      QTest::newRow(name) << static_cast<int>(kind) << count << already << path << detail
+                          << expected;
+    };
+    row("saved", SaveNoticeKind::Saved, 3, 0, {}, {}, QStringLiteral("Saved 3 mails!"));
+    row("already there", SaveNoticeKind::Saved, 0, 2, {}, {},
+        QStringLiteral("Saved 0 mails!\r\n2 mails were already in the folder."));
+    row("folder not made", SaveNoticeKind::FolderNotMade, 0, 0, QStringLiteral("/o/Mail Box"), {},
+        QStringLiteral("Create directory unsuccessfully!\r\n/o/Mail Box"));
+    row("source not opened", SaveNoticeKind::SourceNotOpened, 0, 0, {}, QStringLiteral("/gone.img"),
+        QStringLiteral("The source could not be opened:\r\n/gone.img\r\nThe mails were saved "
+                       "as text."));
+    row("saved as text", SaveNoticeKind::SavedAsText, 4, 0, {}, {},
+        QStringLiteral("4 mails could not be read back from the source and were saved as text."));
+    row("files failed", SaveNoticeKind::FilesFailed, 1, 0, {}, QStringLiteral("/o/x.eml: denied"),
+        QStringLiteral("1 mails could not be saved.\r\n/o/x.eml: denied"));
+    row("report not written", SaveNoticeKind::ReportNotWritten, 0, 0, QStringLiteral("/o"),
+        QStringLiteral("no room"),
+        QStringLiteral("The report could not be written into /o:\r\nno room"));
+  }
+
+  void SaveNoticesAreWorded() {
+    QFETCH(int, kind);
+    QFETCH(int, count);
+    QFETCH(int, alreadyThere);
+    QFETCH(QString, path);
+    QFETCH(QString, detail);
+    QFETCH(QString, expected);
+    const SaveNotice notice{static_cast<SaveNoticeKind>(kind), static_cast<std::size_t>(count),
+                            static_cast<std::size_t>(alreadyThere), path.toStdString(),
+                            detail.toStdString()};
+    QCOMPARE(SaveNoticeMessage(notice), expected);
+    QCOMPARE(SavingMailStatus(u"Hi_[x]"), QStringLiteral("Saving [Hi_[x]]"));
   }
 
  private:

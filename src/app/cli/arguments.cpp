@@ -1,5 +1,6 @@
 #include "app/cli/arguments.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <optional>
@@ -20,7 +21,7 @@ struct OptionRule {
   unsigned commands;
 };
 
-constexpr std::array<OptionRule, 14> kOptions = {{
+constexpr std::array<OptionRule, 15> kOptions = {{
     {"--help", kEvery},
     {"--start-sector", kEvery},
     {"--sectors", kEvery},
@@ -33,6 +34,7 @@ constexpr std::array<OptionRule, 14> kOptions = {{
     {"--out", kSave},
     {"--format", kSave},
     {"--skip-duplicates", kSave},
+    {"--report", kSave},
     {"--index", kShow},
     {"--txt", kShow},
 }};
@@ -158,6 +160,8 @@ bool ParseArguments(const std::vector<std::string>& words, Arguments& arguments,
       arguments.hash = true;
     } else if (word == "--skip-duplicates") {
       arguments.skipDuplicates = true;
+    } else if (word == "--report") {
+      arguments.report = true;
     } else if (word == "--start-sector") {
       if (!number(arguments.startSector)) return false;
     } else if (word == "--sectors") {
@@ -185,8 +189,8 @@ bool ParseArguments(const std::vector<std::string>& words, Arguments& arguments,
       if (!value(arguments.outputFolder)) return false;
     } else if (word == "--format") {
       if (!value(arguments.format)) return false;
-      if (arguments.format != "eml" && arguments.format != "txt") {
-        error = "--format takes eml or txt";
+      if (arguments.format != "eml" && arguments.format != "txt" && arguments.format != "mbox") {
+        error = "--format takes eml, txt or mbox";
         return false;
       }
     } else if (word == "--find") {
@@ -228,6 +232,26 @@ bool ParseArguments(const std::vector<std::string>& words, Arguments& arguments,
   }
   arguments.source = ResolveSourceName(arguments.source);
   return true;
+}
+
+std::string QuotedCommandLine(const std::vector<std::string>& words) {
+  static constexpr std::string_view kPlain = "-_./:=,+@%";
+  std::string line;
+  for (const std::string& word : words) {
+    if (!line.empty()) line += ' ';
+    const bool plain = !word.empty() && std::all_of(word.begin(), word.end(), [](char c) {
+      return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+             kPlain.find(c) != kPlain.npos;
+    });
+    if (plain) {
+      line += word;
+      continue;
+    }
+    line += '\'';
+    for (char c : word) line += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    line += '\'';
+  }
+  return line;
 }
 
 }  // namespace quillon

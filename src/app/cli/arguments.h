@@ -19,7 +19,9 @@ struct Arguments {
   bool txt = false;
   bool strict = false;
   bool skipDuplicates = false;
-  bool hash = false;  // digest every byte read and check an image's stored hashes
+  bool report = false;      // save: also write report.xml and report.csv into --out
+  std::string commandLine;  // as given, for the report (see QuotedCommandLine)
+  bool hash = false;        // digest every byte read and check an image's stored hashes
   std::optional<std::uint64_t> startSector;
   std::optional<std::uint64_t> sectors;
   std::optional<int> codePage;
@@ -30,6 +32,10 @@ struct Arguments {
   // searched unless --in names some.
   std::optional<FindSettings> find;
 };
+
+// The words joined by blanks, each word that holds anything but letters, digits and "-_./:=,+@%"
+// in single quotes as a POSIX shell reads them back.
+std::string QuotedCommandLine(const std::vector<std::string>& words);
 
 // Parses argv[1..]. On a usage error returns false with `error` naming the problem: an unknown
 // command or option, an option of another command, a missing or malformed value, --sectors 0,

@@ -35,10 +35,12 @@ constexpr const char* kUsage =
     "                                       those that hold TEXT in any letter case, in the\n"
     "                                       FIELDS given (subject,sender,recipients,content;\n"
     "                                       all of them by default)\n"
-    "  save SOURCE --out DIR [--format eml|txt] [--skip-duplicates]\n"
-    "                                       save every found mail into DIR/Mail Box/; files\n"
+    "  save SOURCE --out DIR [--format eml|txt|mbox] [--skip-duplicates] [--report]\n"
+    "                                       save every found mail into DIR/Mail Box/ (with\n"
+    "                                       mbox: into the mailbox DIR/Mail Box.mbox); files\n"
     "                                       there are never replaced, and a mail already there\n"
-    "                                       is not written again\n"
+    "                                       is not written again; --report also writes\n"
+    "                                       DIR/report.xml (DFXML) and DIR/report.csv\n"
     "  show SOURCE --index N [--txt]        print mail N (1-based, found order)\n"
     "\n"
     "Options for every command:\n"
@@ -94,6 +96,7 @@ int RunCommandLine(int argc, char** argv) {
     return 2;
   }
   if (arguments.help) return Print(kUsage);
+  arguments.commandLine = QuotedCommandLine({argv, argv + argc});
   return RunCommand(arguments);
 }
 

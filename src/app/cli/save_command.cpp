@@ -1,12 +1,14 @@
 #include "app/cli/save_command.h"
 
 #include <cstdio>
+#include <ctime>
 #include <filesystem>
 #include <string>
 #include <system_error>
 #include <vector>
 
 #include "app/cli/progress_reporter.h"
+#include "app/cli/save_notice_text.h"
 #include "app/cli/scan_command.h"
 #include "app/cli/standard_output.h"
 #include "app/cli/stop_signals.h"
@@ -18,18 +20,6 @@
 namespace quillon {
 
 namespace {
-
-// Message texts use CR LF between their lines, as a message box does; a terminal wants LF.
-std::string TerminalText(const std::u16string& text) {
-  std::string out = Utf16ToUtf8(text);
-  std::string clean;
-  clean.reserve(out.size());
-  for (std::size_t i = 0; i < out.size(); ++i) {
-    if (out[i] == '\r' && i + 1 < out.size() && out[i + 1] == '\n') continue;
-    clean += out[i];
-  }
-  return clean;
-}
 
 class CommandLineSaveObserver final : public SaveRunObserver {
  public:
@@ -43,12 +33,12 @@ class CommandLineSaveObserver final : public SaveRunObserver {
     if (signals_.Caught() != 0) status_.stopRequested = true;
   }
   void OnProgressPosition(std::size_t index) override { position_ = index; }
-  void OnStatusText(const std::u16string& text) override {
-    progress_.ShowSaving(position_, total_, text);
+  void OnSavingMail(const std::u16string& baseName) override {
+    progress_.ShowSaving(position_, total_, SavingMailText(baseName));
   }
-  void OnMessage(const std::u16string& text) override { messages_.push_back(text); }
+  void OnNotice(const SaveNotice& notice) override { notices_.push_back(notice); }
 
-  const std::vector<std::u16string>& Messages() const { return messages_; }
+  const std::vector<SaveNotice>& Notices() const { return notices_; }
 
  private:
   ProgressReporter& progress_;
@@ -56,8 +46,18 @@ class CommandLineSaveObserver final : public SaveRunObserver {
   ScanStatus& status_;
   std::size_t total_ = 0;
   std::size_t position_ = 0;
-  std::vector<std::u16string> messages_;
+  std::vector<SaveNotice> notices_;
 };
+
+// Now in ISO 8601, UTC.
+std::string StartTime() {
+  const std::time_t now = std::time(nullptr);
+  std::tm utc{};
+  gmtime_r(&now, &utc);
+  char text[32];
+  std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &utc);
+  return text;
+}
 
 void ReportFolderFailure(const std::filesystem::path& folder, std::error_code error) {
   std::fprintf(stderr, "quillon: cannot create %s: %s\n", folder.c_str(), error.message().c_str());
@@ -75,7 +75,13 @@ int RunSaveCommand(const Arguments& arguments) {
   StandardOutput output;
   FoundMails mails;
   ProgressReporter progress(ProgressReporter::StderrIsTerminal());
-  if (const int failed = ScanForCommand(arguments, status, mails, progress)) return failed;
+  ReportCreator creator;
+  creator.version = QUILLON_FULL_VERSION;
+  creator.commandLine = arguments.commandLine;
+  creator.startTime = StartTime();
+  const std::time_t scanTime = std::time(nullptr);
+  ReportedSource source;
+  if (const int failed = ScanForCommand(arguments, status, mails, progress, &source)) return failed;
   if (const int signal = signals.Caught()) {
     ReportStoppedScan(signal, mails.Count(), progress, "; nothing was saved");
     return ExitStatusForSignal(signal);
@@ -91,10 +97,16 @@ int RunSaveCommand(const Arguments& arguments) {
   }
 
   SaveRunRequest request;
-  request.format = arguments.format == "txt" ? SaveFormat::Txt : SaveFormat::Eml;
+  request.format = arguments.format == "txt"    ? SaveFormat::Txt
+                   : arguments.format == "mbox" ? SaveFormat::Mbox
+                                                : SaveFormat::Eml;
   request.mails = mails.Snapshot();
   request.targetFolder = target;
   request.skipDuplicates = arguments.skipDuplicates;
+  request.report = arguments.report;
+  request.scanTime = scanTime;
+  request.creator = creator;
+  request.source = source;
 
   CommandLineSaveObserver observer(progress, signals, status);
   const SaveRunResult result = RunSave(request, status, observer);
@@ -106,16 +118,22 @@ int RunSaveCommand(const Arguments& arguments) {
     ReportFolderFailure(result.folder, result.folderError);
     return 1;
   }
-  // The final count goes to stdout; every other message is a warning or an error.
-  const std::u16string savedPrefix = u"Saved ";
-  for (const std::u16string& message : observer.Messages()) {
-    if (message.rfind(savedPrefix, 0) == 0) {
-      output.Write(TerminalText(message) + "\n");
-    } else {
-      std::fprintf(stderr, "%s\n", TerminalText(message).c_str());
-    }
+  // The final count goes to stdout; every other notice is a warning or an error.
+  for (const SaveNotice& notice : observer.Notices()) {
+    if (notice.kind == SaveNoticeKind::Saved)
+      output.Write(SaveNoticeText(notice) + "\n");
+    else
+      std::fprintf(stderr, "%s\n", SaveNoticeText(notice).c_str());
   }
   if (request.mails.empty()) output.Write("Saved 0 mails!\n");
+  if (!result.mailbox.empty())
+    std::fprintf(stderr, "quillon: mailbox written: %s\n", result.mailbox.c_str());
+  if (!result.reportFiles.empty()) {
+    std::string names;
+    for (const std::filesystem::path& file : result.reportFiles)
+      names += (names.empty() ? "" : ", ") + file.string();
+    std::fprintf(stderr, "quillon: report written: %s\n", names.c_str());
+  }
   const bool written = output.Finish();
 
   if (const int signal = signals.Caught()) {
@@ -125,7 +143,7 @@ int RunSaveCommand(const Arguments& arguments) {
     return ExitStatusForSignal(signal);
   }
   if (!written) return output.ReportFailure();
-  return result.failed > 0 ? 1 : 0;
+  return result.failed > 0 || !result.reportFailure.empty() ? 1 : 0;
 }
 
 }  // namespace quillon

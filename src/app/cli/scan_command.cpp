@@ -20,7 +20,7 @@ constexpr std::size_t kOutputBatchBytes = 1 << 16;
 }  // namespace
 
 int ScanForCommand(const Arguments& arguments, ScanStatus& status, FoundMails& mails,
-                   ProgressReporter& progress) {
+                   ProgressReporter& progress, ReportedSource* reported) {
   DataSource source;
   if (!source.Open(arguments.source)) {
     std::fprintf(stderr, "quillon: cannot open %s: %s\n", arguments.source.c_str(),
@@ -45,6 +45,12 @@ int ScanForCommand(const Arguments& arguments, ScanStatus& status, FoundMails& m
     return 2;
   }
   const std::vector<SectorRange> unreadable = RunScan(source, options, status, mails, progress);
+  if (reported) {
+    reported->name = arguments.source;
+    reported->sizeBytes = source.SizeBytes();
+    reported->container = SourceContainerLabel(source.Facts());
+    if (arguments.hash) reported->hashes = digest.Finish();
+  }
   if (arguments.hash) {
     const std::uint64_t sizeBytes = source.SizeBytes();
     const std::uint64_t first = std::min(options.startSector * kSectorSize, sizeBytes);

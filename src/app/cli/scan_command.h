@@ -4,6 +4,7 @@
 #include "app/cli/arguments.h"
 #include "app/cli/progress_reporter.h"
 #include "app/cli/stop_signals.h"
+#include "output/report_records.h"
 #include "scan/found_mails.h"
 #include "scan/scan_status.h"
 
@@ -12,9 +13,10 @@ namespace quillon {
 // Opens the source named in `arguments` and scans it into `mails`, with progress on stderr; a
 // stop signal (see StopSignals) ends the scan early. Returns 0 when the scan ran, else (after
 // printing why) the exit status: 1 when the source cannot be opened, 2 when the start sector
-// lies past its end.
+// lies past its end. `reported`, when given, gets the source's name, size, container and the
+// digests of --hash.
 [[nodiscard]] int ScanForCommand(const Arguments& arguments, ScanStatus& status, FoundMails& mails,
-                                 ProgressReporter& progress);
+                                 ProgressReporter& progress, ReportedSource* reported = nullptr);
 
 // Prints to stderr how far a stopped scan came: "quillon: stopped by SIGINT after 140 mails, at
 // sector 20480 of 524288", then `consequence` (e.g. "; nothing was saved").

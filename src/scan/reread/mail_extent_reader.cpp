@@ -122,7 +122,8 @@ std::size_t FindTextEnd(std::string_view text, std::string_view boundary, bool e
 }
 
 void ReadKnownExtent(const MailRecord& record, DataSource& source, std::string& output,
-                     const std::atomic<bool>* stopRequested, bool zerosForUnreadable) {
+                     const std::atomic<bool>* stopRequested, bool zerosForUnreadable,
+                     TextOrigin* origin) {
   const MailExtent extent = record.Extent();
   RescuedSource rescued(source, stopRequested);
   if (extent.inStore) {
@@ -139,8 +140,14 @@ void ReadKnownExtent(const MailRecord& record, DataSource& source, std::string& 
     // The chain's text is its pieces one after the other.
     std::uint64_t at = 0;
     for (const auto& [piece, length] : chain.pieces) {
-      for (const auto& [from, to] : SpansWithin(rescued.Unreadable(), piece, length))
+      if (origin && at < output.size())
+        origin->pieces.push_back({at, piece, std::min<std::uint64_t>(length, output.size() - at)});
+      for (const auto& [from, to] : SpansWithin(rescued.Unreadable(), piece, length)) {
         ZeroSpans(output, {{at + from, at + to}});
+        if (origin && at + from < output.size())
+          origin->unreadable.emplace_back(at + from,
+                                          std::min<std::uint64_t>(at + to, output.size()));
+      }
       at += length;
     }
     return;
@@ -199,8 +206,13 @@ void ReadKnownExtent(const MailRecord& record, DataSource& source, std::string& 
     }
   }
   output = CleanMailText(text);
-  if (zerosForUnreadable)
-    ZeroSpans(output, SpansWithin(rescued.Unreadable(), start, output.size()));
+  if (!zerosForUnreadable) return;
+  const ByteSpans unreadable = SpansWithin(rescued.Unreadable(), start, output.size());
+  ZeroSpans(output, unreadable);
+  if (origin && !output.empty()) {
+    origin->pieces.push_back({0, start, output.size()});
+    origin->unreadable.assign(unreadable.begin(), unreadable.end());
+  }
 }
 
 }  // namespace quillon::mail_reader

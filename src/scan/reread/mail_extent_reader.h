@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "scan/mail_record.h"
+#include "scan/text_origin.h"
 #include "source/data_source.h"
 
 namespace quillon::mail_reader {
@@ -16,8 +17,10 @@ bool HasKnownExtent(const MailRecord& record);
 
 // Reads the mail from its known extent into `output` (cleaned like every re-read text). Bytes
 // the source cannot deliver are zeros with `zerosForUnreadable`, else blanks; they end no mail.
+// `origin`, when given, is filled with where the text came from.
 void ReadKnownExtent(const MailRecord& record, DataSource& source, std::string& output,
-                     const std::atomic<bool>* stopRequested, bool zerosForUnreadable = true);
+                     const std::atomic<bool>* stopRequested, bool zerosForUnreadable = true,
+                     TextOrigin* origin = nullptr);
 
 // Where a mail's text ends when the scan did not see it, in `text` that starts with the mail's
 // first header line: at a NUL; behind a multipart's closing boundary; at binary bytes; at a

@@ -57,6 +57,8 @@ class BlockHeaderCompactor {
   // it moved up over a header.
   std::uint64_t CompactedOffset(std::uint64_t rawOffset) const;
   std::uint64_t RawSize() const { return received_; }
+  // Raw offsets of the headers removed so far, ascending; each took kBlockHeaderSize bytes.
+  const std::vector<std::uint64_t>& RemovedHeaders() const { return removed_; }
 
  private:
   void Walk(bool final);
