@@ -3,8 +3,6 @@
 
 #include <atomic>
 #include <cstdint>
-#include <mutex>
-#include <string>
 
 namespace quillon {
 
@@ -16,14 +14,6 @@ class ScanStatus {
   std::atomic<std::uint64_t> totalSectors{0};
   std::atomic<int> foundCount{0};
   std::atomic<bool> unsavedMails{false};  // a mail was found and no save run has started since
-
-  // The status line of a save run (a scan reports its counts instead: ScanObserver::OnProgress).
-  void SetStatusText(std::u16string text);
-  std::u16string StatusText() const;
-
- private:
-  mutable std::mutex textMutex_;
-  std::u16string statusText_;
 };
 
 }  // namespace quillon
