@@ -4,6 +4,7 @@
 // (a plain inline function would be built for several sets under one name).
 #pragma once
 
+#include <algorithm>
 #include <bit>
 #include <cstddef>
 #include <cstdint>
@@ -69,10 +70,12 @@ struct MarkKernel {
     std::uint64_t blockAnchors[kBlock];
     std::uint64_t blockFields[kBlock];
     // Each step reads the two bytes behind it too (the LF of a line break and the line's first).
-    while (i + kWidth + 1 < end) {
+    if (i + kWidth + 1 >= end) return i;
+    const std::size_t lastStep = end - kWidth - 2;
+    while (i <= lastStep) {
       std::uint64_t* anchorsEnd = blockAnchors;
       std::uint64_t* fieldsEnd = blockFields;
-      for (const std::size_t blockEnd = i + kBlock; i < blockEnd && i + kWidth + 1 < end;
+      for (const std::size_t blockEnd = std::min(i + kBlock, lastStep + 1); i < blockEnd;
            i += kWidth) {
         // Everything at once, without branches, so that the few steps with a find are the only
         // ones that branch off.
@@ -96,8 +99,8 @@ struct MarkKernel {
         if ((colonBits | fieldBits) != 0)
           WriteFinds(i, base, colonBits, fieldBits, anchorsEnd, fieldsEnd);
       }
-      anchors.insert(anchors.end(), blockAnchors, anchorsEnd);
-      sizeFields.insert(sizeFields.end(), blockFields, fieldsEnd);
+      if (anchorsEnd != blockAnchors) anchors.insert(anchors.end(), blockAnchors, anchorsEnd);
+      if (fieldsEnd != blockFields) sizeFields.insert(sizeFields.end(), blockFields, fieldsEnd);
     }
     return i;
   }

@@ -4,6 +4,7 @@
 #ifdef QUILLON_X86_VECTORS
 #include <immintrin.h>
 
+#include <algorithm>
 #include <bit>
 #include <cstddef>
 #include <cstdint>

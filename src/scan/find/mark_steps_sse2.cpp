@@ -4,6 +4,7 @@
 #ifdef QUILLON_X86_VECTORS
 #include <emmintrin.h>
 
+#include <algorithm>
 #include <bit>
 #include <cstddef>
 #include <cstdint>
