@@ -92,7 +92,7 @@ class SaveRun {
       status_.currentSector = index;
       if (!mail || (request_.skipDuplicates && mail->duplicateOf >= 0)) continue;
 
-      const std::u16string base = BatchFileName(*mail);
+      const std::u16string base = BatchFileName(*mail, request_.render);
       const std::u16string statusText = u"Saving [" + base + u"]";
       status_.SetStatusText(statusText);
       observer_.OnStatusText(statusText);

@@ -12,6 +12,7 @@
 #include <thread>
 #include <vector>
 
+#include "output/render_options.h"
 #include "output/save_format.h"
 #include "scan/mail_record.h"
 #include "scan/scan_status.h"
@@ -41,6 +42,7 @@ struct SaveRunRequest {
   std::vector<MailRecordPtr> mails;         // in found order
   std::filesystem::path targetFolder;       // the folder the user chose; it must exist
   bool skipDuplicates = false;              // save each message once
+  RenderOptions render;                     // how the mails' file names read their dates
 };
 
 struct SaveRunResult {

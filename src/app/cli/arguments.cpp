@@ -8,6 +8,7 @@
 
 #include "source/source_name.h"
 #include "text/code_page.h"
+#include "text/locale_code_page.h"
 
 namespace quillon {
 
@@ -228,6 +229,10 @@ bool ParseArguments(const std::vector<std::string>& words, Arguments& arguments,
   }
   arguments.source = ResolveSourceName(arguments.source);
   return true;
+}
+
+int AnsiCodePageOf(const Arguments& arguments) {
+  return arguments.codePage.value_or(AnsiCodePageFromEnvironment());
 }
 
 }  // namespace quillon

@@ -39,4 +39,7 @@ struct Arguments {
 [[nodiscard]] bool ParseArguments(const std::vector<std::string>& words, Arguments& arguments,
                                   std::string& error);
 
+// The code page of 8-bit text without a charset: --codepage, else the environment's.
+int AnsiCodePageOf(const Arguments& arguments);
+
 }  // namespace quillon

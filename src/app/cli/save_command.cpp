@@ -95,6 +95,7 @@ int RunSaveCommand(const Arguments& arguments) {
   request.mails = mails.Snapshot();
   request.targetFolder = target;
   request.skipDuplicates = arguments.skipDuplicates;
+  request.render.ansiCodePage = AnsiCodePageOf(arguments);
 
   CommandLineSaveObserver observer(progress, signals, status);
   const SaveRunResult result = RunSave(request, status, observer);

@@ -38,12 +38,13 @@ std::uint64_t ContainerStartsFrom(CarveBuffer buffer, std::uint64_t at) {
 }  // namespace
 
 RecordMerger::RecordMerger(ScanStatus& status, FoundMails& mails, ScanObserver& observer,
-                           std::string sourceName, bool strict)
+                           std::string sourceName, bool strict, int ansiCodePage)
     : status_(status),
       mails_(mails),
       observer_(observer),
       sourceName_(std::move(sourceName)),
-      strict_(strict) {}
+      strict_(strict),
+      ansiCodePage_(ansiCodePage) {}
 
 void RecordMerger::Accept(const MailRecordPtr& record) {
   if (strict_) {
@@ -137,9 +138,10 @@ void RecordMerger::Resolve(std::uint64_t walkPosition, CarveBuffer buffer) {
     }
     if (matched || quoted) continue;
     // A mail of its own: follow its body up to where the next block begins.
-    FollowShapeBody(buffer, candidate,
-                    candidates_.empty() ? UINT64_MAX : candidates_.front().start);
-    MailRecordPtr record = BuildRecord(std::move(candidate.headers), sourceName_, FoundBy::Shape);
+    FollowShapeBody(buffer, candidate, candidates_.empty() ? UINT64_MAX : candidates_.front().start,
+                    ansiCodePage_);
+    MailRecordPtr record =
+        BuildRecord(std::move(candidate.headers), sourceName_, FoundBy::Shape, ansiCodePage_);
     MailExtent extent;
     extent.textStartKnown = true;
     extent.textStart = candidate.start;
@@ -240,7 +242,7 @@ void RecordMerger::DecideStoreCandidates(const UnreadableSectors* unreadable) {
     // Following the body later, should it come to that, needs the headers still.
     MailRecordPtr own = BuildRecord(
         candidate.bodyAwaited ? PendingMail(candidate.headers) : std::move(candidate.headers),
-        sourceName_, FoundBy::Shape);
+        sourceName_, FoundBy::Shape, ansiCodePage_);
     // A mail found already, at the chain's trace line (the walk may have moved that line by one
     // block header's length), or inside its header block or at its start with its values,
     // learns that it lies in a chain. A trace line the walk joined to the values of whatever
@@ -267,7 +269,7 @@ void RecordMerger::DecideStoreCandidates(const UnreadableSectors* unreadable) {
     }
     if (!matched) consider(candidate.start, candidate.start + 1, true);
     if (!matched) {
-      if (readSource_) FollowStoreBody(readSource_, candidate);
+      if (readSource_) FollowStoreBody(readSource_, candidate, ansiCodePage_);
       own->SetExtent(extent);
       own->PublishBody(std::move(candidate.body));
       found.push_back(own);

@@ -23,7 +23,7 @@ namespace quillon {
 class RecordMerger final : public MailSink {
  public:
   RecordMerger(ScanStatus& status, FoundMails& mails, ScanObserver& observer,
-               std::string sourceName, bool strict);
+               std::string sourceName, bool strict, int ansiCodePage);
 
   // A trace find, from the carver's walk.
   void Accept(const MailRecordPtr& record) override;
@@ -65,6 +65,7 @@ class RecordMerger final : public MailSink {
   ScanObserver& observer_;
   std::string sourceName_;
   bool strict_;
+  int ansiCodePage_;  // of 8-bit text without a charset
   SourceBytesReader readSource_;
   std::deque<ShapeCandidate> candidates_;
   std::vector<ShapeCandidate> storeCandidates_;
