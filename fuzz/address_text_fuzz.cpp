@@ -13,16 +13,16 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size == 0) return 0;
   constexpr int kAnsiCodePages[] = {1252, 936, 932, 1251};
-  quillon::SetAnsiCodePage(kAnsiCodePages[data[0] % 4]);
+  const int ansiCodePage = kAnsiCodePages[data[0] % 4];
   const std::string_view value(reinterpret_cast<const char*>(data + 1), size - 1);
 
-  const std::u16string text = quillon::DecodeAddressText(value);
+  const std::u16string text = quillon::DecodeAddressText(value, ansiCodePage);
   if (text.find(u'\0') != std::u16string::npos) std::abort();
   // Without quotes or a leading encoded word there is no display name to rebuild, and the
   // value decodes exactly like any header text.
   const std::string_view trimmed = quillon::TrimWhiteSpace(value);
   if (trimmed.find('"') == std::string_view::npos && !trimmed.starts_with("=?") &&
-      text != quillon::DecodeHeaderText(trimmed)) {
+      text != quillon::DecodeHeaderText(trimmed, ansiCodePage)) {
     std::abort();
   }
   return 0;

@@ -20,7 +20,7 @@ void Carve(const std::uint8_t* data, std::size_t size, std::size_t split, std::u
   std::vector<std::uint8_t> buffer(data, data + size);
   buffer.resize(size + quillon::kCarveLookAhead, 0);
   CountingSink sink;
-  quillon::MailCarver carver("fuzz", sink, base);
+  quillon::MailCarver carver("fuzz", sink, 1252, base);
   std::atomic<bool> stop{false};
   const quillon::CarveBuffer carve{buffer.data(), buffer.size(), base};
   carver.Walk(carve, base + split, stop);

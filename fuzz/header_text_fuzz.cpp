@@ -14,17 +14,17 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size == 0) return 0;
   constexpr int kAnsiCodePages[] = {1252, 936, 932, 949, 950, 1251, 1256, 874};
-  quillon::SetAnsiCodePage(kAnsiCodePages[data[0] % 8]);
+  const int ansiCodePage = kAnsiCodePages[data[0] % 8];
   const std::string_view value(reinterpret_cast<const char*>(data + 1), size - 1);
 
-  const std::u16string text = quillon::DecodeHeaderText(value);
+  const std::u16string text = quillon::DecodeHeaderText(value, ansiCodePage);
   if (text.find(u'\0') != std::u16string::npos) std::abort();
 
   if (const quillon::CharsetEntry* entry = quillon::FindCharsetForEncodedWord(value)) {
-    (void)quillon::DecodeEncodedWord(*entry, value);
-    (void)quillon::DecodeWithCharset(*entry, value);
+    (void)quillon::DecodeEncodedWord(*entry, value, ansiCodePage);
+    (void)quillon::DecodeWithCharset(*entry, value, ansiCodePage);
   }
   (void)quillon::FindCharsetForParameter(value);
-  (void)quillon::DecodeExtendedParameter(value);
+  (void)quillon::DecodeExtendedParameter(value, ansiCodePage);
   return 0;
 }

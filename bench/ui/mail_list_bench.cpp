@@ -233,7 +233,6 @@ bool TakeOptions(int& argc, char** argv, Options& options) {
 }
 
 int Run(Workload& work) {
-  SetAnsiCodePage(1252);
   std::printf("load before: %s\n", LoadAverage().c_str());
   work.material = ScanMessages(work.options.messages);
   if (work.material.scanned.empty()) {

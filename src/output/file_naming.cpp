@@ -120,16 +120,18 @@ std::u16string SanitizeFileName(std::u16string_view name) {
   return clean;
 }
 
-std::u16string DefaultFileName(const MailRecord& record, SaveFormat format) {
-  const std::u16string stem =
-      SanitizeFileName(SubjectPart(record) + u" [" + AnsiToUtf16(record.date) + u"]");
+std::u16string DefaultFileName(const MailRecord& record, SaveFormat format,
+                               const RenderOptions& options) {
+  const std::u16string stem = SanitizeFileName(
+      SubjectPart(record) + u" [" + AnsiToUtf16(record.date, options.ansiCodePage) + u"]");
   const std::string_view extension = FileExtension(format);
   const std::string fitted = FitComponent(Utf16ToUtf8(stem), extension.size(), kSingleDateMark);
   return Utf8ToUtf16(fitted + std::string(extension));
 }
 
-std::u16string BatchFileName(const MailRecord& record) {
-  return SanitizeFileName(SubjectPart(record) + u"_[" + AnsiToUtf16(record.date) + u"]");
+std::u16string BatchFileName(const MailRecord& record, const RenderOptions& options) {
+  return SanitizeFileName(SubjectPart(record) + u"_[" +
+                          AnsiToUtf16(record.date, options.ansiCodePage) + u"]");
 }
 
 bool UsedNameSet::Contains(const std::filesystem::path& path) const {

@@ -7,6 +7,7 @@
 #include <set>
 #include <string>
 
+#include "output/render_options.h"
 #include "output/save_format.h"
 #include "scan/mail_record.h"
 
@@ -25,11 +26,12 @@ std::u16string SanitizeFileName(std::u16string_view name);
 // The name offered when one mail is saved: the first 20 UTF-16 units of the decoded subject,
 // " [", the date text, "].eml" (or "].txt"), sanitized, and shortened like a batch name so that
 // it fits into one path component.
-std::u16string DefaultFileName(const MailRecord& record, SaveFormat format);
+std::u16string DefaultFileName(const MailRecord& record, SaveFormat format,
+                               const RenderOptions& options);
 
 // The base name of a mail in a save run, without extension: "%s_[%s]" with the first 20 UTF-16
 // units of the decoded subject and the date text, sanitized.
-std::u16string BatchFileName(const MailRecord& record);
+std::u16string BatchFileName(const MailRecord& record, const RenderOptions& options);
 
 // The paths (without extension) one save run has handed out. Letter case does not count: a
 // folder on vfat, exFAT or NTFS (a USB stick, a Windows disk) takes "Mail" and "mail" for one

@@ -32,13 +32,14 @@ std::u16string MadeUpName(const MimeLeaf& leaf, std::size_t number) {
 
 }  // namespace
 
-std::vector<MailAttachment> ListAttachments(std::string_view mail, const MailRecord& record) {
+std::vector<MailAttachment> ListAttachments(std::string_view mail, const MailRecord& record,
+                                            const RenderOptions& options) {
   std::vector<std::string> boundaries;
   for (const std::string* boundary : {&record.boundary, &record.innerBoundary}) {
     if (!boundary->empty()) boundaries.push_back(*boundary);
   }
   std::vector<MailAttachment> attachments;
-  for (const MimeLeaf& leaf : ReadMimeStructure(mail, boundaries).leaves) {
+  for (const MimeLeaf& leaf : ReadMimeStructure(mail, boundaries, options.ansiCodePage).leaves) {
     if (!IsAttachmentLeaf(leaf)) continue;
     MailAttachment attachment;
     // A name from the mail may hold a path or characters no file system takes.

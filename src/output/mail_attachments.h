@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "output/render_options.h"
 #include "scan/mail_record.h"
 
 namespace quillon {
@@ -25,7 +26,8 @@ struct MailAttachment {
 // A part counts when it names a file, is marked "attachment", or holds neither text nor a
 // multipart (an image, a program, an attached message). The mail's text parts do not count.
 // `record` supplies the boundaries the scan noted.
-std::vector<MailAttachment> ListAttachments(std::string_view mail, const MailRecord& record);
+std::vector<MailAttachment> ListAttachments(std::string_view mail, const MailRecord& record,
+                                            const RenderOptions& options);
 
 // The attachment's bytes: base64 (RFC 2045 6.8) and quoted-printable (RFC 2045 6.7) decoded,
 // any other encoding ("7bit", "8bit", "binary", none) as it stands.

@@ -107,8 +107,9 @@ bool IsClosingLineAt(std::string_view text, std::size_t at, const std::string& b
 
 class LeafCollector {
  public:
-  LeafCollector(std::string_view mail, std::span<const std::string> knownBoundaries)
-      : mail_(mail), known_(knownBoundaries) {}
+  LeafCollector(std::string_view mail, std::span<const std::string> knownBoundaries,
+                int ansiCodePage)
+      : mail_(mail), known_(knownBoundaries), ansiCodePage_(ansiCodePage) {}
 
   MimeStructure Collect() {
     const PartHeader header = ReadPartHeader(mail_, 0, mail_.size(), false);
@@ -183,7 +184,7 @@ class LeafCollector {
     if (const MimeParameter* charset = type.Find("charset")) leaf.charset = charset->value;
     leaf.transferEncoding = AsciiLowered(TrimWhiteSpace(header.transferEncoding));
     leaf.disposition = disposition.token;
-    (void)PartFileName(disposition, type, leaf.rawFileName, leaf.fileName);
+    (void)PartFileName(disposition, type, ansiCodePage_, leaf.rawFileName, leaf.fileName);
     leaf.inMultipart = inMultipart;
     leaf.delimited = delimited;
     structure_.leaves.push_back(std::move(leaf));
@@ -191,6 +192,7 @@ class LeafCollector {
 
   std::string_view mail_;
   std::span<const std::string> known_;
+  int ansiCodePage_;
   MimeStructure structure_;
 };
 
@@ -220,10 +222,10 @@ std::size_t ContentEndBefore(std::string_view text, std::size_t lineStart, std::
   return end;
 }
 
-MimeStructure ReadMimeStructure(std::string_view mail,
-                                std::span<const std::string> knownBoundaries) {
+MimeStructure ReadMimeStructure(std::string_view mail, std::span<const std::string> knownBoundaries,
+                                int ansiCodePage) {
   if (mail.empty()) return {};
-  return LeafCollector(mail, knownBoundaries).Collect();
+  return LeafCollector(mail, knownBoundaries, ansiCodePage).Collect();
 }
 
 }  // namespace quillon

@@ -35,9 +35,10 @@ struct MimeStructure {
 // A mail that is not multipart is one leaf. `knownBoundaries` are the boundaries the scan noted
 // for the mail, outermost first; they stand in for a multipart header that does not name its own
 // (a header block cut short) and may be empty. Nesting is followed up to 16 levels; a
-// message/rfc822 part is a leaf.
-MimeStructure ReadMimeStructure(std::string_view mail,
-                                std::span<const std::string> knownBoundaries);
+// message/rfc822 part is a leaf. File names in 8-bit text without a charset are read in
+// `ansiCodePage`.
+MimeStructure ReadMimeStructure(std::string_view mail, std::span<const std::string> knownBoundaries,
+                                int ansiCodePage);
 
 // Where the first boundary line of any of `boundaries` begins at or after `from`: a line that
 // starts with "--" and the boundary, followed by nothing but an optional "--" and white space.

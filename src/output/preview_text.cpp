@@ -115,15 +115,15 @@ std::string ContentTypeCharset(std::string_view contentType) {
   return ParameterValue(lowered, at + kCharsetParameter.size());
 }
 
-std::u16string ConvertBody(std::string_view bytes, std::string_view charset) {
+std::u16string ConvertBody(std::string_view bytes, std::string_view charset, int ansiCodePage) {
   if (!charset.empty()) {
     if (const CharsetEntry* entry = FindCharsetForParameter(charset)) {
-      std::u16string text = CodePageToUtf16(entry->codePage, bytes);
+      std::u16string text = CodePageToUtf16(ResolveCodePage(entry->codePage, ansiCodePage), bytes);
       if (!text.empty() || bytes.empty()) return text;
     }
     if (std::u16string text; ConvertByCharsetName(charset, bytes, text)) return text;
   }
-  return AnsiToUtf16(bytes);
+  return AnsiToUtf16(bytes, ansiCodePage);
 }
 
 std::u16string PreformattedText(std::u16string_view text) {
@@ -183,9 +183,10 @@ std::size_t PartSearchStart(std::string_view text, const MimeLeaf& leaf) {
   return start;
 }
 
-std::u16string TextDocument(std::string_view body, std::string charset, bool html) {
+std::u16string TextDocument(std::string_view body, std::string charset, bool html,
+                            int ansiCodePage) {
   if (charset.empty() && html) charset = MetaCharset(body);
-  const std::u16string text = ConvertBody(body, charset);
+  const std::u16string text = ConvertBody(body, charset, ansiCodePage);
   return html ? text : PreformattedText(text);
 }
 
@@ -209,22 +210,25 @@ void AddHeaderRow(std::u16string& rows, std::u16string_view name, std::u16string
 
 }  // namespace
 
-std::u16string PreviewHeaderBlock(const MailRecord& record) {
+std::u16string PreviewHeaderBlock(const MailRecord& record, const RenderOptions& options) {
   std::u16string rows;
   AddHeaderRow(rows, u"From:", record.fromText);
   AddHeaderRow(rows, u"To:", record.toText);
-  AddHeaderRow(rows, u"Cc:", DecodeAddressText(record.cc));
-  AddHeaderRow(rows, u"Date:", AnsiToUtf16(record.date));
+  AddHeaderRow(rows, u"Cc:", DecodeAddressText(record.cc, options.ansiCodePage));
+  AddHeaderRow(rows, u"Date:", AnsiToUtf16(record.date, options.ansiCodePage));
   AddHeaderRow(rows, u"Subject:", record.subjectText);
   if (rows.empty()) return rows;
   return u"<table cellspacing=\"0\" cellpadding=\"1\">" + rows + u"</table><hr>";
 }
 
-std::u16string BuildPreviewDocument(const MailRecord& record, std::string_view rawText) {
-  return PreviewHeaderBlock(record) + BuildPreviewText(record, rawText);
+std::u16string BuildPreviewDocument(const MailRecord& record, std::string_view rawText,
+                                    const RenderOptions& options) {
+  return PreviewHeaderBlock(record, options) + BuildPreviewText(record, rawText, options);
 }
 
-std::u16string BuildPreviewText(const MailRecord& record, std::string_view rawText) {
+std::u16string BuildPreviewText(const MailRecord& record, std::string_view rawText,
+                                const RenderOptions& options) {
+  const int ansiCodePage = options.ansiCodePage;
   // A mail that could not be read back shows nothing, not even its attachments.
   if (rawText.empty()) return {};
   const std::u16string block = AttachmentBlock(record);
@@ -233,15 +237,15 @@ std::u16string BuildPreviewText(const MailRecord& record, std::string_view rawTe
 
   // The mail's own MIME structure first: its text part ends at its own boundary line.
   bool html = false;
-  const MimeStructure structure = ReadMimeStructure(rawText, boundaries);
+  const MimeStructure structure = ReadMimeStructure(rawText, boundaries, ansiCodePage);
   if (const MimeLeaf* leaf = FindTextLeaf(structure.leaves, html)) {
     std::string body;
     const std::size_t end = leaf->contentEnd;
     if (!DecodeBodyForPreview(rawText.substr(0, end), std::string_view(lowered).substr(0, end),
                               static_cast<long long>(PartSearchStart(rawText, *leaf)), "</html>",
-                              body))
+                              ansiCodePage, body))
       return {};
-    return block + TextDocument(body, AsciiLowered(leaf->charset), html);
+    return block + TextDocument(body, AsciiLowered(leaf->charset), html, ansiCodePage);
   }
 
   boundaries.insert(boundaries.end(), structure.boundaries.begin(), structure.boundaries.end());
@@ -258,9 +262,9 @@ std::u16string BuildPreviewText(const MailRecord& record, std::string_view rawTe
     std::string body;
     const std::size_t end = SearchedPartEnd(rawText, lowered, typeAt, boundaries);
     if (!DecodeBodyForPreview(rawText.substr(0, end), std::string_view(lowered).substr(0, end),
-                              static_cast<long long>(typeAt), "</html>", body))
+                              static_cast<long long>(typeAt), "</html>", ansiCodePage, body))
       return {};
-    return block + TextDocument(body, PartCharset(lowered, typeAt), html);
+    return block + TextDocument(body, PartCharset(lowered, typeAt), html, ansiCodePage);
   }
 
   // No text part: the raw text behind the header, up to the next mail or the mail's own next
@@ -274,7 +278,8 @@ std::u16string BuildPreviewText(const MailRecord& record, std::string_view rawTe
   if (bodyEnd == std::string::npos) bodyEnd = lowered.size() - 1;
   if (bodyEnd <= headerEnd) return {};
   const std::string_view body = rawText.substr(headerEnd, bodyEnd - headerEnd);
-  return block + PreformattedText(ConvertBody(body, ContentTypeCharset(record.contentType)));
+  return block +
+         PreformattedText(ConvertBody(body, ContentTypeCharset(record.contentType), ansiCodePage));
 }
 
 }  // namespace quillon

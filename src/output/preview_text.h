@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "output/render_options.h"
 #include "scan/mail_record.h"
 
 namespace quillon {
@@ -20,15 +21,17 @@ std::u16string FormatSize(std::int64_t size);
 // plain one, found by its MIME structure and ended at its own boundary line; a mail whose parts
 // name no text type falls back to the first "text/html" or "text/plain" anywhere. The body is
 // converted with its own charset (the part's Content-Type charset, else the HTML's meta charset,
-// else the ANSI code page). Empty when there is nothing to show.
-std::u16string BuildPreviewText(const MailRecord& record, std::string_view rawText);
+// else the ANSI code page of `options`). Empty when there is nothing to show.
+std::u16string BuildPreviewText(const MailRecord& record, std::string_view rawText,
+                                const RenderOptions& options);
 
 // "From:", "To:", "Cc:", "Date:" and "Subject:" with the decoded values, addresses included, as
 // an HTML table followed by a rule; fields the mail lacks are left out.
-std::u16string PreviewHeaderBlock(const MailRecord& record);
+std::u16string PreviewHeaderBlock(const MailRecord& record, const RenderOptions& options);
 
 // The whole pane: the header block, then BuildPreviewText. A mail that cannot be read back still
 // shows its header fields.
-std::u16string BuildPreviewDocument(const MailRecord& record, std::string_view rawText);
+std::u16string BuildPreviewDocument(const MailRecord& record, std::string_view rawText,
+                                    const RenderOptions& options);
 
 }  // namespace quillon

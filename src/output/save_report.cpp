@@ -65,7 +65,7 @@ bool SaveReport::Place(const std::filesystem::path& folder,
   return false;
 }
 
-ReportedMail ReportedMailOf(const MailRecord& record, std::size_t index) {
+ReportedMail ReportedMailOf(const MailRecord& record, std::size_t index, int ansiCodePage) {
   ReportedMail mail;
   mail.index = index;
   mail.sector = record.startSector;
@@ -74,7 +74,7 @@ ReportedMail ReportedMailOf(const MailRecord& record, std::size_t index) {
   if (record.duplicateOf >= 0) mail.duplicateOf = static_cast<std::size_t>(record.duplicateOf) + 1;
   if (record.partOf >= 0) mail.partOf = static_cast<std::size_t>(record.partOf) + 1;
   mail.damaged = record.damaged;
-  mail.date = Utf16ToUtf8(AnsiToUtf16(record.date));
+  mail.date = Utf16ToUtf8(AnsiToUtf16(record.date, ansiCodePage));
   mail.from = Utf16ToUtf8(record.fromText);
   mail.to = Utf16ToUtf8(record.toText);
   mail.subject = Utf16ToUtf8(record.subjectText);

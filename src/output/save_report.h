@@ -37,8 +37,8 @@ class SaveReport {
 };
 
 // What a report says of a found mail before it is saved: its place, how it was found, its
-// header fields (decoded, UTF-8) and attachments. `index` is 1-based.
-ReportedMail ReportedMailOf(const MailRecord& record, std::size_t index);
+// header fields (decoded, UTF-8; the date in `ansiCodePage`) and attachments. `index` is 1-based.
+ReportedMail ReportedMailOf(const MailRecord& record, std::size_t index, int ansiCodePage);
 
 // Lower-case hex SHA-256 of `bytes`.
 std::string Sha256Hex(std::string_view bytes);

@@ -171,7 +171,7 @@ class SaveRun {
         continue;
       }
 
-      const std::u16string base = BatchFileName(*mail);
+      const std::u16string base = BatchFileName(*mail, request_.render);
       observer_.OnSavingMail(base);
 
       const Rendering rendering = Render(*mail);
@@ -202,7 +202,7 @@ class SaveRun {
   void AddToReport(const MailRecord& mail, std::size_t index, const Rendering* rendering,
                    const std::string& fileName = {}) {
     if (!report_) return;
-    ReportedMail reported = ReportedMailOf(mail, index);
+    ReportedMail reported = ReportedMailOf(mail, index, request_.render.ansiCodePage);
     if (rendering) {
       reported.file = Utf16ToUtf8(request_.folderName) + "/" + fileName;
       reported.fileSize = rendering->content.size();

@@ -13,6 +13,7 @@
 #include <thread>
 #include <vector>
 
+#include "output/render_options.h"
 #include "output/report_records.h"
 #include "output/save_format.h"
 #include "scan/mail_record.h"
@@ -73,6 +74,7 @@ struct SaveRunRequest {
   // Mbox: when the scan ran, for the From_ line of a mail without a usable date; 0 for now.
   std::time_t scanTime = 0;
   ReportedSource source;
+  RenderOptions render;  // how the mails' file names read their dates
 };
 
 struct SaveRunResult {

@@ -28,12 +28,13 @@ std::vector<SectorRange> RunScan(DataSource& source, const ScanOptions& options,
   status.foundCount = 0;
   observer.OnProgressRange(last);
 
-  RecordMerger merger(status, mails, observer, source.SourceName(), options.strict);
-  MailCarver carver(source.SourceName(), merger, first * kSectorSize);
+  RecordMerger merger(status, mails, observer, source.SourceName(), options.strict,
+                      options.ansiCodePage);
+  MailCarver carver(source.SourceName(), merger, options.ansiCodePage, first * kSectorSize);
   if (!options.strict)
     carver.EndMailsAtNextBlocks(
         [&merger](std::uint64_t after) { return merger.NextBlockStart(after); });
-  ShapeScanner shapes;
+  ShapeScanner shapes(options.ansiCodePage);
   // Store chains lead anywhere: their blocks are taken from the bytes in hand the carver has not
   // changed, else read from the source (reads of it may run on two threads at once). Such a
   // read gives the same bytes as the chunk reader would, zeros for a failing sector included,

@@ -18,6 +18,7 @@
 #include "scan/scan_status.h"
 #include "source/data_source.h"
 #include "source/sector_ranges.h"
+#include "text/locale_code_page.h"
 
 namespace quillon {
 
@@ -31,6 +32,8 @@ struct ScanOptions {
   // range scanned, up to the source's last byte; unreadable sectors as zeros), in the digest's
   // algorithms and those the source stored hashes in.
   SourceDigest* digest = nullptr;
+  // The code page that 8-bit header and body text without a charset is read in.
+  int ansiCodePage = AnsiCodePageFromEnvironment();
 };
 
 struct ScanResult {

@@ -24,7 +24,7 @@ constexpr std::size_t kEndSearchDelay = 10;
 }  // namespace
 
 bool DecodeBodyForPreview(std::string_view mail, std::string_view lowered, long long startOffset,
-                          std::string_view endMarker, std::string& body) {
+                          std::string_view endMarker, int ansiCodePage, std::string& body) {
   body.clear();
   if (lowered.size() != mail.size()) return false;
   if (startOffset < 0 || static_cast<unsigned long long>(startOffset) > lowered.size()) {
@@ -76,7 +76,7 @@ bool DecodeBodyForPreview(std::string_view mail, std::string_view lowered, long 
   if (bodyEnd == std::string_view::npos) bodyEnd = mail.size();
   if (bodyEnd > bodyBegin) body.assign(mail.substr(bodyBegin, bodyEnd - bodyBegin));
   if (encoding.find("utf-8") != std::string_view::npos) {
-    Utf8ToAnsi(body);
+    Utf8ToAnsi(body, ansiCodePage);
   } else if (quotedPrintable) {
     QuotedPrintableDecodeInPlace(body);
   }

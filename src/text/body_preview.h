@@ -11,9 +11,10 @@ namespace quillon {
 // usually "</html>". The body starts after the first blank line behind `startOffset`; a base64
 // part ends at the next blank line, else at "--boundary", else at "eturn-path"; any other part
 // at the end marker, else "--boundary", else "eturn-path", else (quoted-printable only) one byte
-// before the end. False when the body cannot be delimited; `body` then is empty.
+// before the end. False when the body cannot be delimited; `body` then is empty. A UTF-8 body
+// is re-encoded in `ansiCodePage`.
 [[nodiscard]] bool DecodeBodyForPreview(std::string_view mail, std::string_view lowered,
                                         long long startOffset, std::string_view endMarker,
-                                        std::string& body);
+                                        int ansiCodePage, std::string& body);
 
 }  // namespace quillon

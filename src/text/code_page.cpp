@@ -1,25 +1,23 @@
 #include "text/code_page.h"
 
-#include <atomic>
+#include <algorithm>
 #include <string>
 
 #include "text/ascii.h"
 #include "text/converter_names.h"
 #include "text/iconv_conversion.h"
 #include "text/icu_conversion.h"
-#include "text/locale_code_page.h"
 
 namespace quillon {
 
 namespace {
 
-// 0 while nothing overrides the code page derived from the environment.
-std::atomic<int> overriddenAnsiCodePage{0};
-
 constexpr int kUtf8CodePage = 65001;
 
-int ResolveCodePage(int codePage) {
-  return codePage == 0 ? AnsiCodePage() : codePage;
+// UTF-16 and UTF-32 take two or four bytes for every character, ASCII included: text in them
+// cannot be untagged 8-bit text.
+bool IsByteOriented(int codePage) {
+  return codePage != 1200 && codePage != 1201 && codePage != 12000 && codePage != 12001;
 }
 
 bool IsUtf16Name(std::string_view loweredName) {
@@ -53,20 +51,28 @@ const char* Utf16ConverterFor(std::string_view& bytes) {
 
 }  // namespace
 
-int AnsiCodePage() {
-  if (const int overridden = overriddenAnsiCodePage.load(std::memory_order_relaxed)) {
-    return overridden;
-  }
-  static const int fromEnvironment = AnsiCodePageFromEnvironment();
-  return fromEnvironment;
+int ResolveCodePage(int codePage, int ansiCodePage) {
+  return codePage == 0 ? ansiCodePage : codePage;
 }
 
-void SetAnsiCodePage(int codePage) {
-  overriddenAnsiCodePage.store(codePage > 0 ? codePage : 0, std::memory_order_relaxed);
+std::vector<CodePageChoice> AnsiCodePageChoices() {
+  std::vector<CodePageChoice> choices;
+  for (const CharsetEntry& entry : CharsetTable()) {
+    if (entry.codePage == 0 || !IsByteOriented(entry.codePage)) continue;
+    const bool listed = std::any_of(choices.begin(), choices.end(), [&](const CodePageChoice& c) {
+      return c.codePage == entry.codePage;
+    });
+    if (!listed && IsCodePageAvailable(entry.codePage))
+      choices.push_back({entry.codePage, entry.name});
+  }
+  std::stable_sort(
+      choices.begin(), choices.end(),
+      [](const CodePageChoice& a, const CodePageChoice& b) { return a.codePage < b.codePage; });
+  return choices;
 }
 
 bool IsCodePageAvailable(int codePage) {
-  const ConverterNames names = ConverterNamesFor(ResolveCodePage(codePage));
+  const ConverterNames names = ConverterNamesFor(codePage);
   if (names.icu != nullptr && IsIcuConverterAvailable(names.icu)) return true;
   return names.iconv != nullptr && IsIconvConverterAvailable(names.iconv);
 }
@@ -74,7 +80,7 @@ bool IsCodePageAvailable(int codePage) {
 std::u16string CodePageToUtf16(int codePage, std::string_view bytes) {
   std::u16string text;
   if (bytes.empty()) return text;
-  const ConverterNames names = ConverterNamesFor(ResolveCodePage(codePage));
+  const ConverterNames names = ConverterNamesFor(codePage);
   if (names.icu != nullptr && IcuToUtf16(names.icu, bytes, text)) return text;
   if (names.iconv != nullptr && IconvToUtf16(names.iconv, bytes, text)) return text;
   return {};
@@ -83,17 +89,17 @@ std::u16string CodePageToUtf16(int codePage, std::string_view bytes) {
 std::string Utf16ToCodePage(std::u16string_view text, int codePage) {
   std::string bytes;
   if (text.empty()) return bytes;
-  const ConverterNames names = ConverterNamesFor(ResolveCodePage(codePage));
+  const ConverterNames names = ConverterNamesFor(codePage);
   if (names.icu != nullptr && IcuFromUtf16(names.icu, text, bytes)) return bytes;
   if (names.iconv != nullptr && IconvFromUtf16(names.iconv, text, bytes)) return bytes;
   return {};
 }
 
-std::u16string AnsiToUtf16(std::string_view bytes) {
-  return CodePageToUtf16(0, bytes);
+std::u16string AnsiToUtf16(std::string_view bytes, int ansiCodePage) {
+  return CodePageToUtf16(ansiCodePage, bytes);
 }
-std::string Utf16ToAnsi(std::u16string_view text) {
-  return Utf16ToCodePage(text, 0);
+std::string Utf16ToAnsi(std::u16string_view text, int ansiCodePage) {
+  return Utf16ToCodePage(text, ansiCodePage);
 }
 std::string Utf16ToUtf8(std::u16string_view text) {
   return Utf16ToCodePage(text, kUtf8CodePage);
@@ -102,16 +108,17 @@ std::u16string Utf8ToUtf16(std::string_view text) {
   return CodePageToUtf16(kUtf8CodePage, text);
 }
 
-std::u16string DecodeWithCharset(const CharsetEntry& entry, std::string_view text) {
+std::u16string DecodeWithCharset(const CharsetEntry& entry, std::string_view text,
+                                 int ansiCodePage) {
   while (!text.empty() && (text.back() == '?' || text.back() == '=')) text.remove_suffix(1);
   if (text.size() < 2) return {};
-  std::u16string converted = CodePageToUtf16(entry.codePage, text);
+  std::u16string converted = CodePageToUtf16(ResolveCodePage(entry.codePage, ansiCodePage), text);
   if (const auto nul = converted.find(u'\0'); nul != std::u16string::npos) converted.resize(nul);
   return std::u16string(TrimWhiteSpace(converted));
 }
 
-void Utf8ToAnsi(std::string& text) {
-  std::string ansi = Utf16ToAnsi(Utf8ToUtf16(text));
+void Utf8ToAnsi(std::string& text, int ansiCodePage) {
+  std::string ansi = Utf16ToAnsi(Utf8ToUtf16(text), ansiCodePage);
   if (!ansi.empty()) text = std::move(ansi);
 }
 

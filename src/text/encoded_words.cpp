@@ -14,9 +14,9 @@ namespace {
 // 8-bit text without a declared charset. Mailers put raw UTF-8 into headers far more often than
 // anything else, and a legacy text that happens to be valid UTF-8 is rare, so UTF-8 is tried
 // first and the ANSI code page takes the rest.
-std::u16string DecodeUntaggedText(std::string_view bytes) {
+std::u16string DecodeUntaggedText(std::string_view bytes, int ansiCodePage) {
   if (HasNonAsciiByte(bytes) && IsValidUtf8(bytes)) return Utf8ToUtf16(bytes);
-  return AnsiToUtf16(bytes);
+  return AnsiToUtf16(bytes, ansiCodePage);
 }
 
 // How the bytes of one encoded word become text. Adjacent words with equal conversions are
@@ -70,11 +70,11 @@ void AppendWordBytes(const WordConversion& conversion, std::string& joined, std:
   joined += next;
 }
 
-WordConversion ConversionFor(std::string_view text, const EncodedWordSpan& word) {
+WordConversion ConversionFor(std::string_view text, const EncodedWordSpan& word, int ansiCodePage) {
   WordConversion conversion;
   const std::string_view wordText = text.substr(word.begin, word.end - word.begin);
   if (const CharsetEntry* entry = FindCharsetForEncodedWord(wordText)) {
-    const int codePage = entry->codePage == 0 ? AnsiCodePage() : entry->codePage;
+    const int codePage = ResolveCodePage(entry->codePage, ansiCodePage);
     if (IsCodePageAvailable(codePage)) {
       conversion.kind = WordConversion::Kind::kCodePage;
       conversion.codePage = codePage;
@@ -89,13 +89,13 @@ WordConversion ConversionFor(std::string_view text, const EncodedWordSpan& word)
   return conversion;
 }
 
-std::u16string Convert(const WordConversion& conversion, std::string_view bytes) {
+std::u16string Convert(const WordConversion& conversion, std::string_view bytes, int ansiCodePage) {
   if (conversion.kind == WordConversion::Kind::kCodePage) {
     return CodePageToUtf16(conversion.codePage, bytes);
   }
   std::u16string text;
   if (ConvertByCharsetName(conversion.charsetName, bytes, text)) return text;
-  return DecodeUntaggedText(bytes);
+  return DecodeUntaggedText(bytes, ansiCodePage);
 }
 
 struct HeaderPiece {
@@ -145,16 +145,18 @@ std::size_t EndOfLeadingWords(std::string_view text) {
 
 }  // namespace
 
-std::u16string DecodeEncodedWord(const CharsetEntry& entry, std::string_view word) {
+std::u16string DecodeEncodedWord(const CharsetEntry& entry, std::string_view word,
+                                 int ansiCodePage) {
   EncodedWordSpan span;
   if (!FindEncodedWord(word, 0, span) || span.begin != 0) return {};
   std::string bytes = DecodeEncodedWordBytes(span);
   if (const auto nul = bytes.find('\0'); nul != std::string::npos) bytes.resize(nul);
   if (bytes.size() < 2) return {};
-  return std::u16string(TrimWhiteSpace(CodePageToUtf16(entry.codePage, bytes)));
+  return std::u16string(
+      TrimWhiteSpace(CodePageToUtf16(ResolveCodePage(entry.codePage, ansiCodePage), bytes)));
 }
 
-std::u16string DecodeHeaderText(std::string_view text) {
+std::u16string DecodeHeaderText(std::string_view text, int ansiCodePage) {
   std::vector<HeaderPiece> pieces = SplitIntoPieces(text);
 
   // RFC 2047 6.2: linear white space between two adjacent encoded words is not displayed.
@@ -169,13 +171,13 @@ std::u16string DecodeHeaderText(std::string_view text) {
 
   std::vector<WordConversion> conversions(kept.size());
   for (std::size_t i = 0; i < kept.size(); ++i) {
-    if (kept[i].isWord) conversions[i] = ConversionFor(text, kept[i].word);
+    if (kept[i].isWord) conversions[i] = ConversionFor(text, kept[i].word, ansiCodePage);
   }
 
   std::u16string result;
   for (std::size_t i = 0; i < kept.size();) {
     if (!kept[i].isWord) {
-      result += DecodeUntaggedText(kept[i].plainText);
+      result += DecodeUntaggedText(kept[i].plainText, ansiCodePage);
       ++i;
       continue;
     }
@@ -189,13 +191,13 @@ std::u16string DecodeHeaderText(std::string_view text) {
       AppendWordBytes(conversion, bytes, DecodeEncodedWordBytes(kept[i].word));
       ++i;
     }
-    result += Convert(conversion, bytes);
+    result += Convert(conversion, bytes, ansiCodePage);
   }
   RemoveNulCharacters(result);
   return result;
 }
 
-std::u16string DecodeAddressText(std::string_view input) {
+std::u16string DecodeAddressText(std::string_view input, int ansiCodePage) {
   std::string text(TrimWhiteSpace(input));
   // Some mailers escape the quotes of the display name itself (\"Name\" <addr>).
   if (const auto escaped = text.find("\\\""); escaped != std::string::npos && escaped <= 2) {
@@ -235,7 +237,7 @@ std::u16string DecodeAddressText(std::string_view input) {
 
   std::u16string result;
   for (std::size_t i = 0; i < parts.size(); ++i) {
-    const std::u16string decoded = DecodeHeaderText(TrimWhiteSpace(parts[i]));
+    const std::u16string decoded = DecodeHeaderText(TrimWhiteSpace(parts[i]), ansiCodePage);
     if (decoded.empty()) continue;
     if (parts.size() == 1) {
       result = decoded;
@@ -275,7 +277,7 @@ std::string PercentDecode(std::string_view text) {
 
 }  // namespace
 
-std::u16string DecodeExtendedParameter(std::string_view value) {
+std::u16string DecodeExtendedParameter(std::string_view value, int ansiCodePage) {
   value = TrimWhiteSpace(value);
   // The value is a token, but some mailers quote it anyway.
   if (value.size() >= 2 && value.front() == '"' && value.back() == '"') {
@@ -285,18 +287,18 @@ std::u16string DecodeExtendedParameter(std::string_view value) {
   const auto firstQuote = value.find('\'');
   const auto secondQuote =
       firstQuote == std::string_view::npos ? firstQuote : value.find('\'', firstQuote + 1);
-  if (secondQuote == std::string_view::npos) return AnsiToUtf16(PercentDecode(value));
+  if (secondQuote == std::string_view::npos) return AnsiToUtf16(PercentDecode(value), ansiCodePage);
 
   const std::string_view charset = TrimWhiteSpace(value.substr(0, firstQuote));
   const std::string bytes = PercentDecode(value.substr(secondQuote + 1));
-  if (charset.empty()) return DecodeUntaggedText(bytes);
-  if (const CharsetEntry* entry = FindCharsetForParameter(charset);
-      entry != nullptr && IsCodePageAvailable(entry->codePage)) {
-    return CodePageToUtf16(entry->codePage, bytes);
+  if (charset.empty()) return DecodeUntaggedText(bytes, ansiCodePage);
+  if (const CharsetEntry* entry = FindCharsetForParameter(charset); entry != nullptr) {
+    const int codePage = ResolveCodePage(entry->codePage, ansiCodePage);
+    if (IsCodePageAvailable(codePage)) return CodePageToUtf16(codePage, bytes);
   }
   std::u16string text;
   if (ConvertByCharsetName(charset, bytes, text)) return text;
-  return DecodeUntaggedText(bytes);
+  return DecodeUntaggedText(bytes, ansiCodePage);
 }
 
 }  // namespace quillon

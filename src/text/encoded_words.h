@@ -1,4 +1,6 @@
 // RFC 2047 encoded words in header values, and RFC 2231 extended parameter values.
+// `ansiCodePage` is the code page untagged 8-bit text is read in, and the one the charset
+// table's "system" row stands for.
 #pragma once
 
 #include <string>
@@ -11,7 +13,8 @@ namespace quillon {
 // One encoded word "=?charset?B|Q?text?=" converted with `entry`. "_" is a space in Q words
 // (RFC 2047 4.2). Decoded text shorter than 2 bytes gives the empty string; the result is
 // trimmed of white space.
-std::u16string DecodeEncodedWord(const CharsetEntry& entry, std::string_view word);
+std::u16string DecodeEncodedWord(const CharsetEntry& entry, std::string_view word,
+                                 int ansiCodePage);
 
 // A header value that may hold encoded words among plain text. Every encoded word is decoded;
 // white space between adjacent encoded words is dropped (RFC 2047 6.2) and adjacent words in one
@@ -19,14 +22,14 @@ std::u16string DecodeEncodedWord(const CharsetEntry& entry, std::string_view wor
 // Plain 8-bit text is read as UTF-8 when it is valid UTF-8, else with the ANSI code page. A word
 // in a charset the table lacks is converted by that name when a converter knows it, else read
 // like plain 8-bit text. NUL characters are dropped.
-std::u16string DecodeHeaderText(std::string_view text);
+std::u16string DecodeHeaderText(std::string_view text, int ansiCodePage);
 
 // A sender or recipient value: like DecodeHeaderText, and a quoted display name comes back
 // between double quotes followed by the rest of the value.
-std::u16string DecodeAddressText(std::string_view text);
+std::u16string DecodeAddressText(std::string_view text, int ansiCodePage);
 
 // An RFC 2231 extended value "charset'language'percent%20encoded" (as in filename*=), decoded to
 // UTF-16; a value without the two quotes is taken as percent-encoded ANSI text.
-std::u16string DecodeExtendedParameter(std::string_view value);
+std::u16string DecodeExtendedParameter(std::string_view value, int ansiCodePage);
 
 }  // namespace quillon

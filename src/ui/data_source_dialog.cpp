@@ -1,6 +1,7 @@
 #include "ui/data_source_dialog.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -10,6 +11,7 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include "text/code_page.h"
 #include "ui/icons.h"
 #include "ui/prompts.h"
 #include "ui/skinned_button.h"
@@ -54,6 +56,7 @@ DataSourceDialog::DataSourceDialog(Prompts& prompts, const std::vector<SourceEnt
   top->addWidget(prompt, 1);
   top->addWidget(openFile, 0, Qt::AlignBottom);
   auto* bottom = new QHBoxLayout;
+  bottom->addWidget(BuildCodePageChoice());
   bottom->addStretch(1);
   bottom->addWidget(okButton_);
   bottom->addWidget(cancel);
@@ -99,6 +102,38 @@ void DataSourceDialog::BuildTree(const std::vector<SourceEntry>& sources) {
       imageFileGroup_->setExpanded(true);
     }
   }
+}
+
+QWidget* DataSourceDialog::BuildCodePageChoice() {
+  auto* choice = new QWidget(this);
+  auto* label = new QLabel(QStringLiteral("Code &page:"), choice);
+  codePageBox_ = new QComboBox(choice);
+  codePageBox_->setObjectName(QStringLiteral("codePageBox"));
+  codePageBox_->setToolTip(
+      QStringLiteral("The code page of header and body text that names no "
+                     "charset; it applies to the scan started with OK"));
+  label->setBuddy(codePageBox_);
+  for (const CodePageChoice& page : AnsiCodePageChoices()) {
+    codePageBox_->addItem(
+        QStringLiteral("%1 (%2)")
+            .arg(page.codePage)
+            .arg(QString::fromLatin1(page.name.data(), static_cast<qsizetype>(page.name.size()))),
+        page.codePage);
+  }
+  // A page from the environment that the table does not name is still offered.
+  const int current = session_.codePage.Value();
+  if (codePageBox_->findData(current) < 0)
+    codePageBox_->insertItem(0, QString::number(current), current);
+  codePageBox_->setCurrentIndex(codePageBox_->findData(current));
+  auto* row = new QHBoxLayout(choice);
+  row->setContentsMargins(0, 0, 0, 0);
+  row->addWidget(label);
+  row->addWidget(codePageBox_);
+  return choice;
+}
+
+int DataSourceDialog::ChosenCodePage() const {
+  return codePageBox_->currentData().toInt();
 }
 
 void DataSourceDialog::AddImageFile(const std::string& path, const std::string& label) {
@@ -164,6 +199,7 @@ void DataSourceDialog::AcceptChoice() {
     return;
   }
   chosenSourceName_ = name;
+  session_.codePage.Remember(ChosenCodePage());
   accept();
 }
 

@@ -1,5 +1,6 @@
 // The dialog in which the user picks what to scan: a drive, a whole disk, or an image or
-// mail-store file. On OK the chosen source has just been opened once, so the scan can open it.
+// mail-store file, and the code page that 8-bit text without a charset is read in. On OK the
+// chosen source has just been opened once, so the scan can open it.
 #pragma once
 
 #include <QDialog>
@@ -10,6 +11,7 @@
 #include "ui/source_dialog_session.h"
 #include "ui/source_list.h"
 
+class QComboBox;
 class QPushButton;
 class QTreeWidget;
 class QTreeWidgetItem;
@@ -30,12 +32,15 @@ class DataSourceDialog final : public QDialog {
 
   // The accepted source name; empty until OK succeeded.
   const std::string& ChosenSourceName() const { return chosenSourceName_; }
+  // The code page chosen, remembered in the session on OK; the session's until then.
+  int ChosenCodePage() const;
 
  protected:
   void showEvent(QShowEvent* event) override;
 
  private:
   void BuildTree(const std::vector<SourceEntry>& sources);
+  QWidget* BuildCodePageChoice();
   QTreeWidgetItem* AddSourceItem(QTreeWidgetItem* group, const QString& label, int iconKind,
                                  std::string name);
   int SelectedIndex() const;
@@ -53,6 +58,7 @@ class DataSourceDialog final : public QDialog {
   QTreeWidgetItem* localDriveGroup_ = nullptr;
   QTreeWidgetItem* imageFileGroup_ = nullptr;
   QPushButton* okButton_ = nullptr;
+  QComboBox* codePageBox_ = nullptr;
 };
 
 }  // namespace quillon

@@ -74,11 +74,11 @@ MailBodyFacts ReadBodyFacts(const MailRecord& record) {
   return facts;
 }
 
-MailRowTexts RowTextsOf(const MailRecord& record) {
+MailRowTexts RowTextsOf(const MailRecord& record, int ansiCodePage) {
   MailRowTexts texts;
   texts.marks = MarksText(record, ReadBodyFacts(record).hasAttachments);
   texts.sender = FromUtf16(record.fromText);
-  texts.date = FromUtf16(AnsiToUtf16(record.date));
+  texts.date = FromUtf16(AnsiToUtf16(record.date, ansiCodePage));
   texts.subject = FromUtf16(record.subjectText);
   return texts;
 }
@@ -138,7 +138,7 @@ QString MailListModel::ColumnText(const Entry& entry, int column) const {
     case SenderColumn:
       return FromUtf16(record.fromText);
     case DateColumn:
-      return FromUtf16(AnsiToUtf16(record.date));
+      return FromUtf16(AnsiToUtf16(record.date, ansiCodePage_));
     case SubjectColumn:
       return FromUtf16(record.subjectText);
     case ToColumn:
@@ -255,6 +255,14 @@ void MailListModel::RefreshMarks() {
   sortCache_ = {};
   if (RowTotal() == 0) return;
   emit dataChanged(index(0, MarksColumn), index(rowCount() - 1, MarksColumn));
+}
+
+void MailListModel::SetAnsiCodePage(int codePage) {
+  if (codePage == ansiCodePage_) return;
+  ansiCodePage_ = codePage;
+  // Dates sort by the time they name, which no code page changes.
+  if (RowTotal() == 0) return;
+  emit dataChanged(index(0, DateColumn), index(rowCount() - 1, DateColumn));
 }
 
 void MailListModel::SetHideDuplicates(bool hide) {

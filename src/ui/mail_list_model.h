@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "scan/mail_record.h"
+#include "text/locale_code_page.h"
 #include "ui/mail_find.h"
 
 namespace quillon {
@@ -28,7 +29,7 @@ struct MailRowTexts {
   QString subject;
 };
 
-MailRowTexts RowTextsOf(const MailRecord& record);
+MailRowTexts RowTextsOf(const MailRecord& record, int ansiCodePage);
 
 // The mail's length in its source, when the scan saw where it ends; 0 when it did not.
 std::int64_t MailSizeOf(const MailRecord& record);
@@ -62,6 +63,9 @@ class MailListModel final : public QAbstractTableModel {
   void Clear();
   // The scan has ended and marked the damaged mails: their rows gain their "D".
   void RefreshMarks();
+  // The code page the dates (8-bit text as the mail gave it) are shown in; the environment's
+  // until set. Shown rows change at once.
+  void SetAnsiCodePage(int codePage);
 
   MailRecordPtr RecordAt(int row) const;
   // The row a search for `settings` from `selectedRow` (-1: none) ends at, or -1, trying rows
@@ -150,6 +154,7 @@ class MailListModel final : public QAbstractTableModel {
   std::vector<std::uint32_t> baseRows_;
   std::size_t duplicates_ = 0;
   bool hideDuplicates_ = false;
+  int ansiCodePage_ = AnsiCodePageFromEnvironment();
   QString quickFilter_;
   std::u16string foldedFilter_;
   // Subject, sender and recipients of every listed mail folded to one case, made when a quick

@@ -11,12 +11,13 @@
 
 namespace quillon {
 
-QString RawMailText(std::string_view raw) {
+QString RawMailText(std::string_view raw, int ansiCodePage) {
   if (IsValidUtf8(raw)) return QString::fromUtf8(raw.data(), static_cast<qsizetype>(raw.size()));
-  return QString::fromStdU16String(AnsiToUtf16(raw));
+  return QString::fromStdU16String(AnsiToUtf16(raw, ansiCodePage));
 }
 
-MailSourceView::MailSourceView(const QString& subject, std::string_view raw, QWidget* parent)
+MailSourceView::MailSourceView(const QString& subject, std::string_view raw, int ansiCodePage,
+                               QWidget* parent)
     : QDialog(parent) {
   setObjectName(QStringLiteral("mailSourceView"));
   setWindowTitle(QStringLiteral("Source: %1").arg(subject));
@@ -28,7 +29,7 @@ MailSourceView::MailSourceView(const QString& subject, std::string_view raw, QWi
   text_->setLineWrapMode(QPlainTextEdit::NoWrap);
   text_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
   // CR LF pairs are line ends, not characters to show.
-  QString text = RawMailText(raw);
+  QString text = RawMailText(raw, ansiCodePage);
   text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
   text_->setPlainText(text);
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);

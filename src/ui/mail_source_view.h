@@ -11,13 +11,14 @@ class QPlainTextEdit;
 namespace quillon {
 
 // The raw bytes as text: UTF-8 when they are valid UTF-8, else the ANSI code page.
-QString RawMailText(std::string_view raw);
+QString RawMailText(std::string_view raw, int ansiCodePage);
 
 class MailSourceView final : public QDialog {
   Q_OBJECT
 
  public:
-  MailSourceView(const QString& subject, std::string_view raw, QWidget* parent = nullptr);
+  MailSourceView(const QString& subject, std::string_view raw, int ansiCodePage,
+                 QWidget* parent = nullptr);
 
   QString Text() const;
 

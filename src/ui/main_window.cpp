@@ -39,11 +39,6 @@ constexpr int kLeftPaneMinimum = 200;
 constexpr int kRightPaneMinimum = 300;
 constexpr int kSplitterBarWidth = 5;
 
-std::thread StartWholeSourceScan(const std::string& sourceName, ScanStatus& status,
-                                 FoundMails& mails, ScanObserver& observer) {
-  return StartScanThread(sourceName, ScanOptions{}, status, mails, observer);
-}
-
 }  // namespace
 
 MainWindow::MainWindow(Prompts& prompts, MainWindowOptions options, QWidget* parent)
@@ -52,7 +47,15 @@ MainWindow::MainWindow(Prompts& prompts, MainWindowOptions options, QWidget* par
       options_(std::move(options)),
       scanEvents_(this, *this),
       saveEvents_(this, *this) {
-  if (!options_.scanStarter) options_.scanStarter = StartWholeSourceScan;
+  if (!options_.scanStarter) {
+    // A scan of the whole source, in the code page chosen when it starts.
+    options_.scanStarter = [this](const std::string& sourceName, ScanStatus& status,
+                                  FoundMails& mails, ScanObserver& observer) {
+      ScanOptions scanOptions;
+      scanOptions.ansiCodePage = render_.ansiCodePage;
+      return StartScanThread(sourceName, scanOptions, status, mails, observer);
+    };
+  }
   setObjectName(QStringLiteral("mainWindow"));
   setWindowTitle(QString(kWindowCaption));
   setWindowIcon(AppIcon());

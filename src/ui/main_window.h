@@ -9,6 +9,7 @@
 #include <thread>
 #include <vector>
 
+#include "output/render_options.h"
 #include "output/save_format.h"
 #include "scan/found_mails.h"
 #include "scan/scan_observer.h"
@@ -155,6 +156,9 @@ class MainWindow final : public QWidget, private ScanListener, private SaveRunLi
 
   void JoinScanThread();
   void JoinSaveThread();
+  // Reads 8-bit text without a charset in `codePage` from now on: the next scan does, and the
+  // list and the preview show their dates and texts in it at once.
+  void UseAnsiCodePage(int codePage);
 
   Prompts& prompts_;
   MainWindowOptions options_;
@@ -169,6 +173,7 @@ class MainWindow final : public QWidget, private ScanListener, private SaveRunLi
   std::thread scanThread_;
   std::thread saveThread_;
   FindSettings findSettings_;
+  RenderOptions render_;  // the code page chosen in the data-source dialog
   // The attribute entry of the list menu shows only while Ctrl and Q are both held down.
   bool controlHeld_ = false;
   bool qHeld_ = false;

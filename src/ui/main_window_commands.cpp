@@ -45,7 +45,10 @@ void MainWindow::DataCommand() {
   ApplyCommandStates();
   if (!status_.unsavedMails.load() ||
       prompts_.AskYesNo(this, QString(kRescanQuestion), SafeAnswer::Second)) {
-    if (const auto source = prompts_.ChooseSource(this)) StartScan(*source);
+    if (const auto choice = prompts_.ChooseSource(this)) {
+      UseAnsiCodePage(choice->ansiCodePage);
+      StartScan(choice->sourceName);
+    }
   }
   commands_.DataFlowEnded();
   ApplyCommandStates();
@@ -128,7 +131,8 @@ void MainWindow::ShowPreviewMenu(const QPoint& position) {
 
 void MainWindow::FillAttachmentMenu(QMenu* menu, const MailRecordPtr& record) {
   menu->clear();
-  const std::vector<MailAttachment> attachments = ListAttachments(RawTextOf(record), *record);
+  const std::vector<MailAttachment> attachments =
+      ListAttachments(RawTextOf(record), *record, render_);
   for (std::size_t index = 0; index < attachments.size(); ++index) {
     QString label = QString::fromStdU16String(attachments[index].fileName);
     // A mail cut short in its source may end inside a file.
@@ -194,6 +198,7 @@ void MainWindow::BeginSaveRun(SaveFormat format, std::vector<MailRecordPtr> mail
   request.creator.version = QUILLON_FULL_VERSION;
   request.creator.commandLine = QCoreApplication::arguments().join(u' ').toStdString();
   request.creator.startTime = QDateTime::currentDateTimeUtc().toString(Qt::ISODate).toStdString();
+  request.render = render_;
   saveThread_ = StartSaveRun(std::move(request), status_, saveEvents_);
 }
 
@@ -216,14 +221,14 @@ void MainWindow::SaveSingleMail(const MailRecordPtr& record, SaveFormat format) 
   }
   if (bytes.empty()) return;  // the mail could not be read back: nothing to save
   const QString path = prompts_.ChooseSaveFile(
-      this, QString::fromStdU16String(DefaultFileName(*record, format)), format);
+      this, QString::fromStdU16String(DefaultFileName(*record, format, render_)), format);
   if (path.isEmpty()) return;
   if (!WriteMailFile(LocalPath(path), bytes)) prompts_.ShowError(this, QString(kSaveFileError));
 }
 
 void MainWindow::SaveAttachment(const MailRecordPtr& record, std::size_t index) {
   const std::string& raw = RawTextOf(record);
-  const std::vector<MailAttachment> attachments = ListAttachments(raw, *record);
+  const std::vector<MailAttachment> attachments = ListAttachments(raw, *record, render_);
   if (index >= attachments.size()) return;
   const QString path =
       prompts_.ChooseAttachmentFile(this, QString::fromStdU16String(attachments[index].fileName));
@@ -238,7 +243,8 @@ void MainWindow::ViewSource(const MailRecordPtr& record) {
     prompts_.ShowError(this, QString(kNotReadBack));
     return;
   }
-  auto* view = new MailSourceView(QString::fromStdU16String(record->subjectText), raw, this);
+  auto* view = new MailSourceView(QString::fromStdU16String(record->subjectText), raw,
+                                  render_.ansiCodePage, this);
   view->show();
 }
 

@@ -219,13 +219,24 @@ void MainWindow::CurrentRowChanged(int row) {
   ShowPreview(record);
 }
 
+void MainWindow::UseAnsiCodePage(int codePage) {
+  if (codePage == render_.ansiCodePage) return;
+  render_.ansiCodePage = codePage;
+  model_->SetAnsiCodePage(codePage);
+  // The preview shows the mail's text as read back already; only its conversion changes.
+  if (const MailRecordPtr shown = previewRecord_) {
+    previewRecord_.reset();
+    ShowPreview(shown);
+  }
+}
+
 void MainWindow::ShowPreview(const MailRecordPtr& record) {
   WaitCursor wait;
   previewRecord_ = record;
   previewRaw_.clear();
   // A source that cannot be read leaves the raw text empty; the header fields still show.
   (void)ReadMailTextForPreview(*record, previewRaw_);
-  const std::u16string html = BuildPreviewDocument(*record, previewRaw_);
+  const std::u16string html = BuildPreviewDocument(*record, previewRaw_, render_);
   RecreatePreview();
   preview_->ShowDocument(QString::fromStdU16String(html));
   const QString filter = model_->QuickFilter();

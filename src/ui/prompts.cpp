@@ -58,7 +58,7 @@ void DesktopPrompts::ShowError(QWidget* parent, const QString& text) {
   ShowReport(parent, text, QMessageBox::Warning);
 }
 
-std::optional<std::string> DesktopPrompts::ChooseSource(QWidget* parent) {
+std::optional<SourceChoice> DesktopPrompts::ChooseSource(QWidget* parent) {
   // Made on first use, so that a run that never opens the dialog reads no settings.
   if (!session_) {
     settings_ = std::make_unique<QSettings>(QString(kProductName), QStringLiteral("quillon-gui"));
@@ -66,7 +66,7 @@ std::optional<std::string> DesktopPrompts::ChooseSource(QWidget* parent) {
   }
   DataSourceDialog dialog(*this, EnumerateSources(), *session_, parent);
   if (dialog.exec() != QDialog::Accepted) return std::nullopt;
-  return dialog.ChosenSourceName();
+  return SourceChoice{dialog.ChosenSourceName(), dialog.ChosenCodePage()};
 }
 
 QString DesktopPrompts::ChooseImageFile(QWidget* parent) {

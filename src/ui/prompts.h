@@ -29,6 +29,11 @@ struct SaveFolderChoice {
   bool report = false;
 };
 
+struct SourceChoice {
+  std::string sourceName;
+  int ansiCodePage = 0;
+};
+
 class Prompts {
  public:
   virtual ~Prompts() = default;
@@ -40,8 +45,9 @@ class Prompts {
   virtual void ShowInformation(QWidget* parent, const QString& text) = 0;
   virtual void ShowError(QWidget* parent, const QString& text) = 0;
 
-  // The data-source dialog: the name of the source to scan, or nothing when cancelled.
-  virtual std::optional<std::string> ChooseSource(QWidget* parent) = 0;
+  // The data-source dialog: the source to scan and the code page of its text without a charset,
+  // or nothing when cancelled.
+  virtual std::optional<SourceChoice> ChooseSource(QWidget* parent) = 0;
   // The image or mail-store file to add to the data-source dialog; empty when cancelled.
   virtual QString ChooseImageFile(QWidget* parent) = 0;
   // The folder a save run writes into, with a check box for the report.
@@ -75,7 +81,7 @@ class DesktopPrompts final : public Prompts {
   bool AskOkCancel(QWidget* parent, const QString& text, SafeAnswer safe) override;
   void ShowInformation(QWidget* parent, const QString& text) override;
   void ShowError(QWidget* parent, const QString& text) override;
-  std::optional<std::string> ChooseSource(QWidget* parent) override;
+  std::optional<SourceChoice> ChooseSource(QWidget* parent) override;
   QString ChooseImageFile(QWidget* parent) override;
   SaveFolderChoice ChooseSaveFolder(QWidget* parent) override;
   QString ChooseSaveFile(QWidget* parent, const QString& defaultName, SaveFormat format) override;

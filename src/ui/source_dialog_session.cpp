@@ -5,6 +5,8 @@
 #include <system_error>
 
 #include "source/data_source.h"
+#include "text/code_page.h"
+#include "text/locale_code_page.h"
 #include "ui/window_texts.h"
 
 namespace quillon {
@@ -13,6 +15,7 @@ namespace {
 
 constexpr int kWholeDiskCount = 8;
 constexpr char kRecentFilesKey[] = "recentImageFiles";
+constexpr char kCodePageKey[] = "ansiCodePage";
 
 }  // namespace
 
@@ -50,6 +53,22 @@ void RecentImageFiles::Remember(const QString& path) {
   while (files_.size() > kMaximum) files_.removeLast();
   if (settings_) {
     settings_->setValue(QLatin1String(kRecentFilesKey), files_);
+    settings_->sync();
+  }
+}
+
+ChosenCodePage::ChosenCodePage(QSettings* settings)
+    : settings_(settings), codePage_(AnsiCodePageFromEnvironment()) {
+  if (!settings_) return;
+  bool valid = false;
+  const int stored = settings_->value(QLatin1String(kCodePageKey)).toInt(&valid);
+  if (valid && stored > 0 && IsCodePageAvailable(stored)) codePage_ = stored;
+}
+
+void ChosenCodePage::Remember(int codePage) {
+  codePage_ = codePage;
+  if (settings_) {
+    settings_->setValue(QLatin1String(kCodePageKey), codePage);
     settings_->sync();
   }
 }

@@ -1,6 +1,6 @@
 // What the data-source dialog keeps from one opening to the next: whether the user was told why
-// no drive is offered (once per run is enough), and the image files opened before, which are
-// remembered between runs.
+// no drive is offered (once per run is enough), and the image files opened before and the code
+// page chosen for text without a charset, which are remembered between runs.
 #pragma once
 
 #include <QString>
@@ -43,11 +43,28 @@ class RecentImageFiles {
   QStringList files_;
 };
 
+// The code page 8-bit text without a charset is read in, as last chosen; the environment's
+// (AnsiCodePageFromEnvironment) until one is chosen, or when the one chosen no longer converts.
+class ChosenCodePage {
+ public:
+  // Kept in `settings` when given (not owned), else only for this run.
+  explicit ChosenCodePage(QSettings* settings = nullptr);
+
+  int Value() const { return codePage_; }
+  void Remember(int codePage);
+
+ private:
+  QSettings* settings_;
+  int codePage_;
+};
+
 struct SourceDialogSession {
-  explicit SourceDialogSession(QSettings* settings = nullptr) : recentFiles(settings) {}
+  explicit SourceDialogSession(QSettings* settings = nullptr)
+      : recentFiles(settings), codePage(settings) {}
 
   bool missingDrivesReported = false;
   RecentImageFiles recentFiles;
+  ChosenCodePage codePage;
   std::function<MissingDrivesReason()> explainMissingDrives = ExplainMissingDrives;
 };
 

@@ -10,6 +10,8 @@
 namespace quillon {
 namespace {
 
+const RenderOptions kWestern{1252};
+
 MailRecord& Sample(MailRecord& record, bool damaged) {
   record.startSector = 7;
   record.sectorOffset = 12;
@@ -29,8 +31,8 @@ TEST(RecordJsonTest, EndsWithTheDamagedKey) {
       "{\"index\": 3, \"sector\": 7, \"offset\": 12, \"from\": \"Alice\", \"to\": \"Bob\", "
       "\"subject\": \"Hello\", \"date\": \"2009-03-09 10:11:12\", \"priority\": 0, "
       "\"attachments\": [], \"duplicate_of\": null, \"part_of\": null, \"found_by\": \"trace\"";
-  EXPECT_EQ(RecordJson(Sample(damaged, true), 3), fixed + ", \"damaged\": true}");
-  EXPECT_EQ(RecordJson(Sample(whole, false), 3), fixed + ", \"damaged\": false}");
+  EXPECT_EQ(RecordJson(Sample(damaged, true), 3, kWestern), fixed + ", \"damaged\": true}");
+  EXPECT_EQ(RecordJson(Sample(whole, false), 3, kWestern), fixed + ", \"damaged\": false}");
 }
 
 TEST(TableRowTest, MarksADamagedMailInTheMarksColumn) {
@@ -39,8 +41,8 @@ TEST(TableRowTest, MarksADamagedMailInTheMarksColumn) {
   const std::string heading = TableHeading();
   const std::size_t column = heading.find("!&D");
   ASSERT_NE(column, std::string::npos);
-  EXPECT_EQ(TableRow(Sample(damaged, true), 1).substr(column, 4), "  D ");
-  EXPECT_EQ(TableRow(Sample(whole, false), 1).substr(column, 4), "    ");
+  EXPECT_EQ(TableRow(Sample(damaged, true), 1, kWestern).substr(column, 4), "  D ");
+  EXPECT_EQ(TableRow(Sample(whole, false), 1, kWestern).substr(column, 4), "    ");
 }
 
 struct SummaryRow {
@@ -71,6 +73,21 @@ INSTANTIATE_TEST_SUITE_P(
                    "quillon: 129 sectors could not be read and count as zeros: 1000-1127, 5000\n"
                    "quillon: 0 mails hold unreadable sectors and are marked damaged\n"}),
     test::RowName());
+
+// A date the mail wrote in 8-bit text is shown in the code page the options carry (--codepage).
+TEST(RecordOutputTest, DatesReadInTheChosenCodePage) {
+  MailRecord record;
+  record.date = "\xCF\xF0\xE8";
+  const RenderOptions russian{1251};
+  EXPECT_NE(RecordJson(record, 1, russian).find("\"date\": \"\xD0\x9F\xD1\x80\xD0\xB8\""),
+            std::string::npos)
+      << RecordJson(record, 1, russian);
+  EXPECT_NE(RecordJson(record, 1, kWestern).find("\"date\": \"\xC3\x8F\xC3\xB0\xC3\xA8\""),
+            std::string::npos)
+      << RecordJson(record, 1, kWestern);
+  EXPECT_NE(TableRow(record, 1, russian).find("\xD0\x9F\xD1\x80\xD0\xB8"), std::string::npos);
+  EXPECT_EQ(TableRow(record, 1, russian).find("\xC3\x8F"), std::string::npos);
+}
 
 }  // namespace
 }  // namespace quillon

@@ -13,7 +13,8 @@ namespace quillon {
 namespace {
 
 using test::RowName;
-using AnsiCodePageScope = test::ScopedAnsiCodePage;
+// Dates and untagged text in these tests are Western European.
+const RenderOptions kWestern{1252};
 
 // --- SanitizeFileName ---------------------------------------------------------------------------
 
@@ -86,12 +87,11 @@ struct NameRow {
 class Names : public ::testing::TestWithParam<NameRow> {};
 
 TEST_P(Names, CutTheSubjectAndKeepTheDate) {
-  AnsiCodePageScope western(1252);
   auto record = std::make_shared<MailRecord>();
   record->subjectText = GetParam().subject;
   record->date = GetParam().date;
-  EXPECT_EQ(DefaultFileName(*record, SaveFormat::Eml), GetParam().defaultEml);
-  EXPECT_EQ(BatchFileName(*record), GetParam().batch);
+  EXPECT_EQ(DefaultFileName(*record, SaveFormat::Eml, kWestern), GetParam().defaultEml);
+  EXPECT_EQ(BatchFileName(*record, kWestern), GetParam().batch);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -123,7 +123,6 @@ INSTANTIATE_TEST_SUITE_P(
 // A single save's name fits into one path component like a batch name: the subject part is cut
 // at a character boundary, the date part and the extension stay.
 TEST(FileNaming, DefaultNameFitsInto255Bytes) {
-  AnsiCodePageScope western(1252);
   struct Row {
     std::u16string subject;
     std::string date;
@@ -135,7 +134,7 @@ TEST(FileNaming, DefaultNameFitsInto255Bytes) {
     auto record = std::make_shared<MailRecord>();
     record->subjectText = row.subject;
     record->date = row.date;
-    const std::string name = Utf16ToUtf8(DefaultFileName(*record, SaveFormat::Eml));
+    const std::string name = Utf16ToUtf8(DefaultFileName(*record, SaveFormat::Eml, kWestern));
     EXPECT_LE(name.size(), 255u) << name;
     EXPECT_TRUE(IsValidUtf8(name)) << name;
     EXPECT_TRUE(name.ends_with(".eml")) << name;
@@ -149,7 +148,7 @@ TEST(FileNaming, DefaultNameOfATextSaveEndsInTxt) {
   auto record = std::make_shared<MailRecord>();
   record->subjectText = u"Hi";
   record->date = "2009-03-09 10:11:12";
-  EXPECT_EQ(DefaultFileName(*record, SaveFormat::Txt), u"Hi [2009-03-09 10 11 12].txt");
+  EXPECT_EQ(DefaultFileName(*record, SaveFormat::Txt, kWestern), u"Hi [2009-03-09 10 11 12].txt");
 }
 
 // --- ReservePath ---------------------------------------------------------------------------------

@@ -13,6 +13,9 @@
 namespace quillon {
 namespace {
 
+// File names without a charset in these tests are Western European.
+const RenderOptions kWestern{1252};
+
 using test::CrLf;
 using test::RowName;
 
@@ -43,7 +46,7 @@ class OneAttachment : public ::testing::TestWithParam<AttachmentRow> {};
 
 TEST_P(OneAttachment, IsNamedAndDecoded) {
   const AttachmentRow& row = GetParam();
-  const std::vector<MailAttachment> attachments = ListAttachments(row.mail, MailRecord());
+  const std::vector<MailAttachment> attachments = ListAttachments(row.mail, MailRecord(), kWestern);
   ASSERT_EQ(attachments.size(), 1u);
   EXPECT_EQ(attachments[0].fileName, row.fileName);
   EXPECT_EQ(DecodeAttachment(row.mail, attachments[0]), row.bytes);
@@ -108,8 +111,8 @@ TEST(MailAttachments, TextPartsOfTheMailAreNotAttachments) {
       "--a\nContent-Type: text/plain\n\nplain\n"
       "--a\nContent-Type: text/html\n\n<p>html</p>\n"
       "--a\n\nno type at all\n--a--\n");
-  EXPECT_TRUE(ListAttachments(mail, MailRecord()).empty());
-  EXPECT_TRUE(ListAttachments(CrLf("Subject: x\n\nplain mail\n"), MailRecord()).empty());
+  EXPECT_TRUE(ListAttachments(mail, MailRecord(), kWestern).empty());
+  EXPECT_TRUE(ListAttachments(CrLf("Subject: x\n\nplain mail\n"), MailRecord(), kWestern).empty());
 }
 
 TEST(MailAttachments, SeveralInTheOrderTheyStandWithNumbersForTheNameless) {
@@ -117,7 +120,7 @@ TEST(MailAttachments, SeveralInTheOrderTheyStandWithNumbersForTheNameless) {
       "Content-Type: image/png\n\np1\n--=_b\n"
       "Content-Type: application/pdf; name=b.pdf\n\np2\n--=_b\n"
       "Content-Type: audio/ogg\n\np3\n");
-  const std::vector<MailAttachment> attachments = ListAttachments(mail, MailRecord());
+  const std::vector<MailAttachment> attachments = ListAttachments(mail, MailRecord(), kWestern);
   ASSERT_EQ(attachments.size(), 3u);
   EXPECT_EQ(attachments[0].fileName, u"attachment-1.bin");
   EXPECT_EQ(attachments[1].fileName, u"b.pdf");
@@ -130,10 +133,11 @@ TEST(MailAttachments, TheRecordsBoundaryFindsThePartsOfACutHeader) {
       "Subject: cut\nContent-Type: multipart/mixed\n\n"
       "--rec\nContent-Type: text/plain\n\nletter\n"
       "--rec\nContent-Type: application/pdf; name=r.pdf\n\nPDF\n--rec--\n");
-  EXPECT_TRUE(ListAttachments(mail, MailRecord()).empty());  // one multipart leaf, no file
+  EXPECT_TRUE(
+      ListAttachments(mail, MailRecord(), kWestern).empty());  // one multipart leaf, no file
   MailRecord record;
   record.boundary = "rec";
-  const std::vector<MailAttachment> attachments = ListAttachments(mail, record);
+  const std::vector<MailAttachment> attachments = ListAttachments(mail, record, kWestern);
   ASSERT_EQ(attachments.size(), 1u);
   EXPECT_EQ(attachments[0].fileName, u"r.pdf");
   EXPECT_EQ(DecodeAttachment(mail, attachments[0]), "PDF");
@@ -168,7 +172,7 @@ TEST(MailAttachments, CorpusBase64AttachmentsHoldOnlyBase64) {
     if (!row.multipart || row.Malformed()) continue;
     const std::string name = row.file.filename().string();
     const std::string mail = test::ReadFileBytes(row.file);
-    for (const MailAttachment& attachment : ListAttachments(mail, MailRecord())) {
+    for (const MailAttachment& attachment : ListAttachments(mail, MailRecord(), kWestern)) {
       if (attachment.transferEncoding != "base64" || !attachment.complete) continue;
       ++checked;
       const std::string_view content = std::string_view(mail).substr(

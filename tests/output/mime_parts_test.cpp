@@ -11,6 +11,9 @@
 namespace quillon {
 namespace {
 
+// File names without a charset in these tests are Western European.
+constexpr int kWestern = 1252;
+
 using test::CrLf;
 using test::RowName;
 
@@ -42,7 +45,8 @@ class Leaves : public ::testing::TestWithParam<LeafRow> {};
 
 TEST_P(Leaves, StandWhereTheMailsOwnBoundariesPutThem) {
   const LeafRow& row = GetParam();
-  const std::vector<MimeLeaf> leaves = ReadMimeStructure(row.mail, row.knownBoundaries).leaves;
+  const std::vector<MimeLeaf> leaves =
+      ReadMimeStructure(row.mail, row.knownBoundaries, kWestern).leaves;
   ASSERT_EQ(leaves.size(), row.leaves.size());
   for (std::size_t i = 0; i < leaves.size(); ++i) {
     SCOPED_TRACE(i);
@@ -147,7 +151,7 @@ INSTANTIATE_TEST_SUITE_P(
     RowName{});
 
 TEST(MimeParts, AnEmptyMailHasNoLeaves) {
-  EXPECT_TRUE(ReadMimeStructure("", {}).leaves.empty());
+  EXPECT_TRUE(ReadMimeStructure("", {}, kWestern).leaves.empty());
 }
 
 TEST(MimeParts, MessagePartsAreLeaves) {
@@ -157,7 +161,7 @@ TEST(MimeParts, MessagePartsAreLeaves) {
                  "--b\nContent-Type: message/rfc822\n\n"
                  "Content-Type: multipart/mixed; boundary=c\n\n--c\n\ninner\n--c--\n"
                  "--b--\n");
-  const std::vector<MimeLeaf> leaves = ReadMimeStructure(mail, {}).leaves;
+  const std::vector<MimeLeaf> leaves = ReadMimeStructure(mail, {}, kWestern).leaves;
   ASSERT_EQ(leaves.size(), 1u);
   EXPECT_EQ(leaves[0].contentType, "message/rfc822");
 }
@@ -169,7 +173,7 @@ TEST(MimeParts, DeepNestingStopsAndStillListsTheText) {
             std::to_string(level + 1) + "\n\n";
   body += "--l40\nContent-Type: text/plain\n\ndeep\n";
   const std::string mail = CrLf("Content-Type: multipart/mixed; boundary=l0\n\n" + body);
-  const std::vector<MimeLeaf> leaves = ReadMimeStructure(mail, {}).leaves;
+  const std::vector<MimeLeaf> leaves = ReadMimeStructure(mail, {}, kWestern).leaves;
   ASSERT_FALSE(leaves.empty());
   // Beyond the nesting limit the rest is one leaf that still holds the text.
   EXPECT_NE(mail.substr(leaves.back().contentBegin).find("deep"), std::string::npos);

@@ -17,7 +17,8 @@ namespace quillon {
 namespace {
 
 using test::RowName;
-using AnsiCodePageScope = test::ScopedAnsiCodePage;
+// Dates and untagged text in these tests are Western European.
+const RenderOptions kWestern{1252};
 
 using test::CrLf;
 
@@ -77,7 +78,7 @@ TEST(PreviewText, ListsTheAttachmentsAboveTheBody) {
   record->PublishBody(body);
 
   const std::u16string text =
-      BuildPreviewText(*record, PlainMail("text/plain; charset=us-ascii", "Hi\r\n"));
+      BuildPreviewText(*record, PlainMail("text/plain; charset=us-ascii", "Hi\r\n"), kWestern);
   EXPECT_EQ(text,
             u"<pre>Attachment: notes.txt, Size: 500 B\r\n"
             u"Attachment: pictures &lt;1&gt;.zip, Size: 2.0 MB\r\n" +
@@ -85,7 +86,8 @@ TEST(PreviewText, ListsTheAttachmentsAboveTheBody) {
 }
 
 TEST(PreviewText, AMailWithoutAttachmentsHasNoRule) {
-  const std::u16string text = BuildPreviewText(MailRecord(), PlainMail("text/plain", "Hi\r\n"));
+  const std::u16string text =
+      BuildPreviewText(MailRecord(), PlainMail("text/plain", "Hi\r\n"), kWestern);
   EXPECT_EQ(text, u"<pre>Hi\r\n</pre>");
 }
 
@@ -95,12 +97,12 @@ TEST(PreviewText, TheHtmlPartWinsAndStandsAsItIs) {
                   "Content-Type: multipart/alternative; boundary=\"b\"\n\n"
                   "--b\nContent-Type: text/plain\n\nplain words\n"
                   "--b\nContent-Type: text/html\n\n<p>rich <b>words</b></p>\n</html>\n--b--\n");
-  EXPECT_EQ(BuildPreviewText(MailRecord(), mail), u"<p>rich <b>words</b></p>\r\n");
+  EXPECT_EQ(BuildPreviewText(MailRecord(), mail, kWestern), u"<p>rich <b>words</b></p>\r\n");
 }
 
 TEST(PreviewText, PlainTextCannotAddMarkup) {
   const std::u16string text = BuildPreviewText(
-      MailRecord(), PlainMail("text/plain", "<script>alert(1)</script> & </pre><b>\r\n"));
+      MailRecord(), PlainMail("text/plain", "<script>alert(1)</script> & </pre><b>\r\n"), kWestern);
   EXPECT_EQ(text,
             u"<pre>&lt;script&gt;alert(1)&lt;/script&gt; &amp; &lt;/pre&gt;&lt;b&gt;\r\n</pre>");
 }
@@ -109,13 +111,13 @@ TEST(PreviewText, WithoutATextPartShowsTheRawTextUpToTheNextReturnPath) {
   const std::string mail =
       kHead + CrLf("\nfirst <line>\nsecond\nReturn-Path: <next@example.org>\nmore\n");
   // From the blank line up to and including the R of "Return-Path".
-  EXPECT_EQ(BuildPreviewText(MailRecord(), mail),
+  EXPECT_EQ(BuildPreviewText(MailRecord(), mail, kWestern),
             u"<pre>\r\n\r\nfirst &lt;line&gt;\r\nsecond\r\nR</pre>");
 }
 
 TEST(PreviewText, WithoutATextPartOrAnEndMarkerStopsOneByteShortOfTheEnd) {
   const std::string mail = kHead + CrLf("\nonly text\n");
-  EXPECT_EQ(BuildPreviewText(MailRecord(), mail), u"<pre>\r\n\r\nonly text\r</pre>");
+  EXPECT_EQ(BuildPreviewText(MailRecord(), mail, kWestern), u"<pre>\r\n\r\nonly text\r</pre>");
 }
 
 TEST(PreviewText, NothingToShowGivesAnEmptyDocument) {
@@ -125,9 +127,9 @@ TEST(PreviewText, NothingToShowGivesAnEmptyDocument) {
   attachment.size = 1;
   record->attachments.push_back(attachment);
   // A mail that could not be read back shows nothing, not even its attachments.
-  EXPECT_EQ(BuildPreviewText(*record, ""), u"");
+  EXPECT_EQ(BuildPreviewText(*record, "", kWestern), u"");
   // No blank line behind the header.
-  EXPECT_EQ(BuildPreviewText(*record, kHead), u"");
+  EXPECT_EQ(BuildPreviewText(*record, kHead, kWestern), u"");
 }
 
 struct CharsetRow {
@@ -139,8 +141,7 @@ struct CharsetRow {
 class Charsets : public ::testing::TestWithParam<CharsetRow> {};
 
 TEST_P(Charsets, ConvertTheBodyByItsOwnCharset) {
-  AnsiCodePageScope western(1252);
-  EXPECT_EQ(BuildPreviewText(MailRecord(), GetParam().mail), GetParam().expected);
+  EXPECT_EQ(BuildPreviewText(MailRecord(), GetParam().mail, kWestern), GetParam().expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -188,10 +189,9 @@ void PrintTo(const PartRow& row, std::ostream* out) {
 class TextParts : public ::testing::TestWithParam<PartRow> {};
 
 TEST_P(TextParts, ShowTheTextAndNothingOfTheOtherParts) {
-  AnsiCodePageScope western(1252);
   MailRecord record;
   record.boundary = GetParam().boundary;
-  EXPECT_EQ(BuildPreviewText(record, GetParam().mail), GetParam().expected);
+  EXPECT_EQ(BuildPreviewText(record, GetParam().mail, kWestern), GetParam().expected);
 }
 
 const std::string kPdfPart = CrLf(
@@ -258,7 +258,6 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(PreviewText, CorpusPreviewsHoldNoBoundaryLineOfTheirMail) {
   const std::vector<test::CorpusManifestRow> rows = test::CorpusManifest();
   if (rows.empty()) GTEST_SKIP() << test::CorpusMissingMessage();
-  AnsiCodePageScope western(1252);
   std::size_t multipart = 0;
   std::vector<std::string> showing;
   for (const test::CorpusManifestRow& row : rows) {
@@ -278,7 +277,7 @@ TEST(PreviewText, CorpusPreviewsHoldNoBoundaryLineOfTheirMail) {
     }
     if (boundaries.empty()) continue;
     ++multipart;
-    const std::u16string preview = BuildPreviewText(MailRecord(), mail);
+    const std::u16string preview = BuildPreviewText(MailRecord(), mail, kWestern);
     for (const MimeParameter& boundary : boundaries) {
       const std::string line = "\n--" + boundary.value;
       if (preview.find(std::u16string(line.begin(), line.end())) != std::u16string::npos) {
@@ -296,14 +295,13 @@ TEST(PreviewText, CorpusPreviewsHoldNoBoundaryLineOfTheirMail) {
 // ----------------------------------------------------------------------------------
 
 TEST(PreviewText, HeaderBlockShowsTheDecodedFieldsWithTheirAddresses) {
-  AnsiCodePageScope western(1252);
   MailRecord record;
   record.fromText = u"\"J\u00F6rg Ma\u00DF\" <joerg@example.org>";
   record.toText = u"Bob <bob@example.com>";
   record.cc = "=?utf-8?q?Ren=C3=A9e?= <renee@example.net>";
   record.date = "2009-03-09 10:11:12";
   record.subjectText = u"\u041A\u0430\u0437\u0430\u043D\u044C & more";
-  EXPECT_EQ(PreviewHeaderBlock(record),
+  EXPECT_EQ(PreviewHeaderBlock(record, kWestern),
             u"<table cellspacing=\"0\" cellpadding=\"1\">"
             u"<tr><td><b>From:</b>&nbsp;</td><td>\"J\u00F6rg Ma\u00DF\" &lt;joerg@example.org&gt;"
             u"</td></tr>"
@@ -317,21 +315,21 @@ TEST(PreviewText, HeaderBlockShowsTheDecodedFieldsWithTheirAddresses) {
 TEST(PreviewText, HeaderBlockLeavesOutWhatTheMailLacks) {
   MailRecord record;
   record.subjectText = u"only this";
-  const std::u16string block = PreviewHeaderBlock(record);
+  const std::u16string block = PreviewHeaderBlock(record, kWestern);
   EXPECT_NE(block.find(u"Subject:"), std::u16string::npos);
   for (const char16_t* field : {u"From:", u"To:", u"Cc:", u"Date:"})
     EXPECT_EQ(block.find(field), std::u16string::npos) << std::string(field, field + 3);
-  EXPECT_EQ(PreviewHeaderBlock(MailRecord()), u"");
+  EXPECT_EQ(PreviewHeaderBlock(MailRecord(), kWestern), u"");
 }
 
 TEST(PreviewText, DocumentIsTheHeaderBlockThenTheBody) {
   MailRecord record;
   record.subjectText = u"s";
   const std::string mail = PlainMail("text/plain", "Hi\r\n");
-  EXPECT_EQ(BuildPreviewDocument(record, mail),
-            PreviewHeaderBlock(record) + BuildPreviewText(record, mail));
+  EXPECT_EQ(BuildPreviewDocument(record, mail, kWestern),
+            PreviewHeaderBlock(record, kWestern) + BuildPreviewText(record, mail, kWestern));
   // A mail that cannot be read back still shows what its record knows.
-  EXPECT_EQ(BuildPreviewDocument(record, ""), PreviewHeaderBlock(record));
+  EXPECT_EQ(BuildPreviewDocument(record, "", kWestern), PreviewHeaderBlock(record, kWestern));
 }
 
 }  // namespace

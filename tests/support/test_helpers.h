@@ -19,21 +19,6 @@ struct RowName {
   }
 };
 
-// Untagged 8-bit text depends on the ANSI code page: sets it for one test and restores the one
-// before afterwards.
-class ScopedAnsiCodePage {
- public:
-  explicit ScopedAnsiCodePage(int codePage) : previous_(AnsiCodePage()) {
-    SetAnsiCodePage(codePage);
-  }
-  ~ScopedAnsiCodePage() { SetAnsiCodePage(previous_); }
-  ScopedAnsiCodePage(const ScopedAnsiCodePage&) = delete;
-  ScopedAnsiCodePage& operator=(const ScopedAnsiCodePage&) = delete;
-
- private:
-  int previous_;
-};
-
 // A 16-byte mail-store block header: own offset `low`, a 0x200-byte data area (bytes 5..7 read
 // 02 00 00), 0x1FF bytes used, the next block at `next`.
 inline std::string BlockHeader(std::uint32_t low = 0x11223344, std::uint32_t next = 0x00001040) {

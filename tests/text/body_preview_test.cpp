@@ -12,6 +12,9 @@
 namespace quillon {
 namespace {
 
+// The code page a UTF-8 body is re-encoded in.
+constexpr int kWestern = 1252;
+
 // Runs the preview cut the way the preview pane does: on the mail, its lower-cased copy and the
 // offset of the content type in that copy.
 std::optional<std::string> Preview(std::string_view mail, std::string_view contentType = "text/",
@@ -21,7 +24,7 @@ std::optional<std::string> Preview(std::string_view mail, std::string_view conte
   std::string body = "stale";
   if (!DecodeBodyForPreview(mail, lowered,
                             offset == std::string::npos ? -1 : static_cast<long long>(offset),
-                            endMarker, body)) {
+                            endMarker, kWestern, body)) {
     EXPECT_EQ(body, "") << "a failed cut leaves no body";
     return std::nullopt;
   }
@@ -42,9 +45,7 @@ void PrintTo(const PreviewCase& row, std::ostream* out) {
 class BodyPreviewTest : public ::testing::TestWithParam<PreviewCase> {};
 
 TEST_P(BodyPreviewTest, CutsAndDecodesThePart) {
-  SetAnsiCodePage(1252);
   const auto body = Preview(GetParam().mail);
-  SetAnsiCodePage(0);
   if (!GetParam().body) {
     EXPECT_FALSE(body.has_value()) << *body;
     return;
@@ -118,20 +119,20 @@ TEST(BodyPreviewTest, RejectsOffsetsOutsideTheMail) {
   const std::string mail = "Content-Type: text/plain\r\n\r\nbody text</html>";
   const std::string lowered = AsciiLowered(mail);
   std::string body;
-  EXPECT_FALSE(DecodeBodyForPreview(mail, lowered, -1, "</html>", body));
+  EXPECT_FALSE(DecodeBodyForPreview(mail, lowered, -1, "</html>", kWestern, body));
   EXPECT_FALSE(DecodeBodyForPreview(mail, lowered, static_cast<long long>(mail.size()) + 1,
-                                    "</html>", body));
-  EXPECT_FALSE(
-      DecodeBodyForPreview(mail, lowered, static_cast<long long>(mail.size()), "</html>", body));
-  EXPECT_TRUE(DecodeBodyForPreview(mail, lowered, 0, "</html>", body));
+                                    "</html>", kWestern, body));
+  EXPECT_FALSE(DecodeBodyForPreview(mail, lowered, static_cast<long long>(mail.size()), "</html>",
+                                    kWestern, body));
+  EXPECT_TRUE(DecodeBodyForPreview(mail, lowered, 0, "</html>", kWestern, body));
   EXPECT_EQ(body, "body text");
 }
 
 TEST(BodyPreviewTest, RejectsALoweredCopyOfAnotherLength) {
   const std::string mail = "Content-Type: text/plain\r\n\r\nbody text</html>";
   std::string body;
-  EXPECT_FALSE(DecodeBodyForPreview(mail, AsciiLowered(mail) + "x", 0, "</html>", body));
-  EXPECT_FALSE(DecodeBodyForPreview(mail, "", 0, "</html>", body));
+  EXPECT_FALSE(DecodeBodyForPreview(mail, AsciiLowered(mail) + "x", 0, "</html>", kWestern, body));
+  EXPECT_FALSE(DecodeBodyForPreview(mail, "", 0, "</html>", kWestern, body));
 }
 
 TEST(BodyPreviewTest, EmptyEndMarkerFallsBackToTheOtherMarkers) {
@@ -139,7 +140,7 @@ TEST(BodyPreviewTest, EmptyEndMarkerFallsBackToTheOtherMarkers) {
       "Content-Type: text/plain\r\n\r\nbody text</html> more\r\n--boundary\r\n";
   const std::string lowered = AsciiLowered(mail);
   std::string body;
-  ASSERT_TRUE(DecodeBodyForPreview(mail, lowered, 0, "", body));
+  ASSERT_TRUE(DecodeBodyForPreview(mail, lowered, 0, "", kWestern, body));
   EXPECT_EQ(body, "body text</html> more\r\n");
 }
 

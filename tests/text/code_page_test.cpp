@@ -19,8 +19,6 @@
 namespace quillon {
 namespace {
 
-using test::ScopedAnsiCodePage;
-
 using namespace std::string_view_literals;
 
 // One known word per code page, in the page's bytes.
@@ -151,7 +149,8 @@ TEST(CodePageTest, ListsWhichTableRowsConvertOnThisMachine) {
   std::vector<std::string_view> missing;
   std::size_t available = 0;
   for (const CharsetEntry& entry : CharsetTable()) {
-    if (IsCodePageAvailable(entry.codePage)) {
+    // The "system" row (0) converts in whatever ANSI code page the caller reads untagged text in.
+    if (IsCodePageAvailable(ResolveCodePage(entry.codePage, 1252))) {
       ++available;
       continue;
     }
@@ -170,17 +169,19 @@ TEST(CodePageTest, EveryConvertibleRowTurnsAsciiLettersIntoThemselves) {
   // Every page here but the EBCDIC, UTF-16 and ISCII ones keeps ASCII letters as they are;
   // checking that catches a row wired to a wrong converter.
   for (const CharsetEntry& entry : CharsetTable()) {
-    if (!IsCodePageAvailable(entry.codePage)) continue;
+    const int codePage = ResolveCodePage(entry.codePage, 1252);
+    if (!IsCodePageAvailable(codePage)) continue;
     const bool asciiBased = entry.name.find("ebcdic") == std::string_view::npos &&
                             entry.name != "cp870" && entry.name != "cp1026" &&
                             entry.name != "unicodefffe";
     if (!asciiBased) continue;
-    EXPECT_EQ(CodePageToUtf16(entry.codePage, "Hello"), u"Hello") << entry.name;
+    EXPECT_EQ(CodePageToUtf16(codePage, "Hello"), u"Hello") << entry.name;
   }
 }
 
 TEST(CodePageTest, UnknownPagesConvertNothing) {
-  for (int codePage : {12345, 29001, -7}) {
+  // 0 too: it stands for an ANSI code page only where a caller resolves it to one.
+  for (int codePage : {12345, 29001, -7, 0}) {
     EXPECT_FALSE(IsCodePageAvailable(codePage)) << codePage;
     EXPECT_EQ(CodePageToUtf16(codePage, "abc"), u"") << codePage;
     EXPECT_EQ(Utf16ToCodePage(u"abc", codePage), "") << codePage;
@@ -221,22 +222,33 @@ TEST(CodePageTest, LongInputConvertsWhole) {
   EXPECT_EQ(Utf16ToUtf8(expected), bytes);
 }
 
-TEST(CodePageTest, ZeroMeansTheAnsiCodePage) {
-  ScopedAnsiCodePage russian(1251);
-  EXPECT_EQ(AnsiCodePage(), 1251);
-  EXPECT_EQ(CodePageToUtf16(0, "\xCF\xF0\xE8"), u"При");
-  EXPECT_EQ(AnsiToUtf16("\xCF\xF0\xE8"), u"При");
-  EXPECT_EQ(Utf16ToAnsi(u"При"), "\xCF\xF0\xE8");
-  EXPECT_TRUE(IsCodePageAvailable(0));
+TEST(CodePageTest, ZeroStandsForTheAnsiCodePageGiven) {
+  EXPECT_EQ(ResolveCodePage(0, 1251), 1251);
+  EXPECT_EQ(ResolveCodePage(1253, 1251), 1253);
+  EXPECT_EQ(AnsiToUtf16("\xCF\xF0\xE8", 1251), u"При");
+  EXPECT_EQ(AnsiToUtf16("\xCF\xF0\xE8", 1252), u"Ïðè");
+  EXPECT_EQ(Utf16ToAnsi(u"При", 1251), "\xCF\xF0\xE8");
+  EXPECT_EQ(Utf16ToAnsi(u"При", 1252), "???");
 }
 
-TEST(CodePageTest, ClearingTheOverrideReturnsToTheEnvironmentsPage) {
-  const int before = AnsiCodePage();
-  {
-    ScopedAnsiCodePage greek(before == 1253 ? 1254 : 1253);
-    EXPECT_NE(AnsiCodePage(), before);
+TEST(CodePageTest, OffersEveryByteOrientedPageThatConvertsOnce) {
+  const std::vector<CodePageChoice> choices = AnsiCodePageChoices();
+  std::set<int> offered;
+  int previous = 0;
+  for (const CodePageChoice& choice : choices) {
+    EXPECT_GT(choice.codePage, previous) << "ascending, each once: " << choice.name;
+    previous = choice.codePage;
+    EXPECT_TRUE(IsCodePageAvailable(choice.codePage)) << choice.name;
+    EXPECT_FALSE(choice.name.empty()) << choice.codePage;
+    offered.insert(choice.codePage);
   }
-  EXPECT_EQ(AnsiCodePage(), before);
+  // The pages Windows uses as ANSI code pages, and UTF-8; never UTF-16 or UTF-32, whose ASCII
+  // takes more than a byte.
+  for (int page :
+       {874, 932, 936, 949, 950, 1250, 1251, 1252, 1253, 1254, 1255, 1256, 1257, 1258, 65001})
+    EXPECT_TRUE(offered.count(page)) << page;
+  for (int page : {0, 1200, 1201, 12000, 12001}) EXPECT_FALSE(offered.count(page)) << page;
+  for (int page : kPagesWithoutConverter) EXPECT_FALSE(offered.count(page)) << page;
 }
 
 TEST(CodePageTest, ThreadsConvertAtTheSameTimeWithTheirOwnConverters) {
@@ -256,9 +268,14 @@ TEST(CodePageTest, ThreadsConvertAtTheSameTimeWithTheirOwnConverters) {
                        u"日本語", &japaneseOk);
   std::thread chinese(work, 52936, "~{VPND~}"sv, u"中文", &chineseOk);
   std::thread utf7(work, 65000, "Fr+APY-sche"sv, u"Frösche", &utf7Ok);
-  std::thread setter([] {
-    for (int i = 0; i < 2000; ++i) SetAnsiCodePage(i % 2 ? 1251 : 0);
-    SetAnsiCodePage(0);
+  // Two readers of untagged text in different ANSI code pages at the same time.
+  bool ansiOk = true;
+  std::thread setter([&ansiOk] {
+    for (int i = 0; i < 2000; ++i) {
+      const bool russian = i % 2 != 0;
+      if (AnsiToUtf16("\xCF\xF0\xE8", russian ? 1251 : 1253) != (russian ? u"При" : u"Οπθ"))
+        ansiOk = false;
+    }
   });
   japanese.join();
   chinese.join();
@@ -267,6 +284,7 @@ TEST(CodePageTest, ThreadsConvertAtTheSameTimeWithTheirOwnConverters) {
   EXPECT_TRUE(japaneseOk);
   EXPECT_TRUE(chineseOk);
   EXPECT_TRUE(utf7Ok);
+  EXPECT_TRUE(ansiOk);
 }
 
 struct DecodeWithCharsetCase {
@@ -284,7 +302,7 @@ class DecodeWithCharsetTest : public ::testing::TestWithParam<DecodeWithCharsetC
 
 TEST_P(DecodeWithCharsetTest, ConvertsWithTheEntrysPage) {
   const CharsetEntry utf8{"utf-8", 65001};
-  EXPECT_EQ(DecodeWithCharset(utf8, GetParam().text), GetParam().expected);
+  EXPECT_EQ(DecodeWithCharset(utf8, GetParam().text, 1252), GetParam().expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -301,8 +319,8 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& row) { return std::string(row.param.label); });
 
 TEST(DecodeWithCharsetTest, ZeroEntryUsesTheAnsiCodePage) {
-  ScopedAnsiCodePage russian(1251);
-  EXPECT_EQ(DecodeWithCharset(CharsetEntry{"system", 0}, "\xCF\xF0\xE8"), u"При");
+  EXPECT_EQ(DecodeWithCharset(CharsetEntry{"system", 0}, "\xCF\xF0\xE8", 1251), u"При");
+  EXPECT_EQ(DecodeWithCharset(CharsetEntry{"system", 0}, "\xCF\xF0\xE8", 1253), u"Οπθ");
 }
 
 struct Utf8ToAnsiCase {
@@ -320,9 +338,8 @@ void PrintTo(const Utf8ToAnsiCase& row, std::ostream* out) {
 class Utf8ToAnsiTest : public ::testing::TestWithParam<Utf8ToAnsiCase> {};
 
 TEST_P(Utf8ToAnsiTest, ReencodesInPlace) {
-  ScopedAnsiCodePage page(GetParam().ansiCodePage);
   std::string text(GetParam().utf8);
-  Utf8ToAnsi(text);
+  Utf8ToAnsi(text, GetParam().ansiCodePage);
   EXPECT_EQ(text, GetParam().expected);
 }
 

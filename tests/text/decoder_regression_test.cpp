@@ -48,11 +48,10 @@ TEST_P(DecoderRegressionTest, DecodesAsExpected) {
   ASSERT_TRUE(std::filesystem::exists(path)) << path;
   const std::string input = test::ReadFileBytes(path);
   ASSERT_FALSE(input.empty());
-  SetAnsiCodePage(kAnsiCodePages[static_cast<unsigned char>(input[0]) % 4]);
+  const int ansiCodePage = kAnsiCodePages[static_cast<unsigned char>(input[0]) % 4];
   const std::string_view value = std::string_view(input).substr(1);
-  EXPECT_EQ(DecodeHeaderText(value), GetParam().headerText);
-  EXPECT_EQ(DecodeAddressText(value), GetParam().addressText);
-  SetAnsiCodePage(0);
+  EXPECT_EQ(DecodeHeaderText(value, ansiCodePage), GetParam().headerText);
+  EXPECT_EQ(DecodeAddressText(value, ansiCodePage), GetParam().addressText);
 }
 
 INSTANTIATE_TEST_SUITE_P(Finds, DecoderRegressionTest, ::testing::ValuesIn(kCases),
@@ -66,7 +65,7 @@ TEST(DecoderRegressionTest, CompoundTextConverterClosesCleanly) {
   std::u16string named;
   bool converted = false;
   std::thread worker([&] {
-    decoded = DecodeHeaderText("=?x11-compound-text?Q?abc?= =?COMPOUND_TEXT?B?ZGVm?=");
+    decoded = DecodeHeaderText("=?x11-compound-text?Q?abc?= =?COMPOUND_TEXT?B?ZGVm?=", 1252);
     converted = ConvertByCharsetName("x-compound-text", "xyz", named);
   });
   worker.join();
@@ -85,9 +84,9 @@ TEST(DecoderRegressionFilesTest, EveryFileHasANamedRowAndReplaysCleanly) {
     EXPECT_TRUE(named) << "add a named row for " << name;
     const std::string input = test::ReadFileBytes(entry.path());
     // Every decoder must return on it; none may leave a NUL in decoded text.
-    EXPECT_EQ(DecodeHeaderText(input).find(u'\0'), std::u16string::npos) << entry.path();
-    EXPECT_EQ(DecodeAddressText(input).find(u'\0'), std::u16string::npos) << entry.path();
-    (void)DecodeExtendedParameter(input);
+    EXPECT_EQ(DecodeHeaderText(input, 1252).find(u'\0'), std::u16string::npos) << entry.path();
+    EXPECT_EQ(DecodeAddressText(input, 1252).find(u'\0'), std::u16string::npos) << entry.path();
+    (void)DecodeExtendedParameter(input, 1252);
     EXPECT_LE(Base64Decode(input).size(), input.size());
     EXPECT_LE(QuotedPrintableDecode(input).size(), input.size());
   }

@@ -1,6 +1,7 @@
 // The data-source dialog: its tree, when OK can be pressed, adding files and accepting a source.
 #include "ui/data_source_dialog.h"
 
+#include <QComboBox>
 #include <QLabel>
 #include <QPushButton>
 #include <QSettings>
@@ -260,6 +261,61 @@ class DataSourceDialogTest : public QObject {
     QVERIFY(parts.ok->isEnabled());
     QTest::mouseClick(parts.ok, Qt::LeftButton);
     QCOMPARE(dialog.ChosenSourceName(), image_.toStdString());
+  }
+
+  // The code page of text without a charset: the environment's at first (the tests run with
+  // 1252), every page the converter has on offer, and the one chosen on OK remembered for the
+  // next run; Cancel and a page stored that no longer converts change nothing.
+  void CodePageChoice_data() {
+    QTest::addColumn<int>("stored");  // in the settings before the dialog opens; 0: none
+    QTest::addColumn<int>("chosen");
+    QTest::addColumn<bool>("accepted");
+    QTest::addColumn<int>("shownFirst");
+    QTest::addColumn<int>("nextRun");
+    QTest::newRow("FirstRunTakesTheEnvironments") << 0 << 1251 << true << 1252 << 1251;
+    QTest::newRow("StoredPageIsShown") << 932 << 1253 << true << 932 << 1253;
+    QTest::newRow("CancelKeepsTheStoredPage") << 932 << 1253 << false << 932 << 932;
+    QTest::newRow("PageWithoutConverterFallsBack") << 12345 << 1252 << true << 1252 << 1252;
+  }
+
+  void CodePageChoice() {
+    QFETCH(int, stored);
+    QFETCH(int, chosen);
+    QFETCH(bool, accepted);
+    QFETCH(int, shownFirst);
+    QFETCH(int, nextRun);
+    QTemporaryDir settingsFolder;
+    const QString settingsPath = settingsFolder.path() + QStringLiteral("/quillon.conf");
+    if (stored) QSettings(settingsPath, QSettings::IniFormat).setValue("ansiCodePage", stored);
+    {
+      QSettings settings(settingsPath, QSettings::IniFormat);
+      SourceDialogSession session(&settings);
+      test::ScriptedPrompts prompts;
+      prompts.files = {image_};
+      DataSourceDialog dialog(prompts, {}, session);
+      auto* box = dialog.findChild<QComboBox*>(QStringLiteral("codePageBox"));
+      QVERIFY(box);
+      QCOMPARE(box->currentData().toInt(), shownFirst);
+      QCOMPARE(dialog.ChosenCodePage(), shownFirst);
+      for (int page : {932, 936, 1250, 1251, 1252, 1253, 65001})
+        QVERIFY2(box->findData(page) >= 0, qPrintable(QString::number(page)));
+      QCOMPARE(box->findData(1200), -1);
+      QVERIFY(box->itemText(box->findData(1251)).contains(QStringLiteral("1251")));
+      box->setCurrentIndex(box->findData(chosen));
+      QCOMPARE(dialog.ChosenCodePage(), chosen);
+      const DialogParts parts = PartsOf(dialog);
+      QTest::mouseClick(parts.openFile, Qt::LeftButton);
+      if (accepted)
+        QTest::mouseClick(parts.ok, Qt::LeftButton);
+      else
+        QTest::mouseClick(dialog.findChild<QPushButton*>(QStringLiteral("cancelButton")),
+                          Qt::LeftButton);
+      QCOMPARE(dialog.result(), accepted ? int(QDialog::Accepted) : int(QDialog::Rejected));
+      QCOMPARE(session.codePage.Value(), accepted ? chosen : shownFirst);
+    }
+    QSettings settings(settingsPath, QSettings::IniFormat);
+    SourceDialogSession nextRunSession(&settings);
+    QCOMPARE(nextRunSession.codePage.Value(), nextRun);
   }
 
   void RecentFilesKeepTheNewestEight() {

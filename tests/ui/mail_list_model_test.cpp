@@ -45,8 +45,6 @@ class MailListModelTest : public QObject {
   Q_OBJECT
 
  private slots:
-  void initTestCase() { SetAnsiCodePage(1252); }
-
   void MarksText_data() {
     QTest::addColumn<int>("priority");
     QTest::addColumn<bool>("xAttachment");
@@ -84,10 +82,31 @@ class MailListModelTest : public QObject {
       body.parts.push_back(PartEntry{"b.pdf", "application/pdf", u"b.pdf", "base64", 20});
     body.closed = true;
     record->PublishBody(std::move(body));
-    QCOMPARE(RowTextsOf(*record).marks, marks);
+    QCOMPARE(RowTextsOf(*record, 1252).marks, marks);
     MailListModel model;
     model.InsertAtTop(record);
     QCOMPARE(model.Text(0, MailListModel::MarksColumn), marks);
+  }
+
+  // A date the mail wrote in 8-bit text shows in the code page set; the rows shown change at once,
+  // and an order by date, which reads the time the date names, stays.
+  void DatesFollowTheCodePage() {
+    MailListModel model;
+    MailRecordPtr written = Record(u"written");
+    written->date = "\xCF\xF0\xE8";
+    model.SetMails({Record(u"normalised"), written});
+    model.SetAnsiCodePage(1252);
+    QCOMPARE(model.Text(1, MailListModel::DateColumn), QStringLiteral("Ïðè"));
+    QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
+    model.SetAnsiCodePage(1251);
+    QCOMPARE(changed.count(), 1);
+    QCOMPARE(changed.at(0).at(0).value<QModelIndex>().column(), int(MailListModel::DateColumn));
+    QCOMPARE(changed.at(0).at(1).value<QModelIndex>().row(), 1);
+    QCOMPARE(model.Text(1, MailListModel::DateColumn), QStringLiteral("При"));
+    QCOMPARE(model.Text(0, MailListModel::DateColumn), QStringLiteral("2009-03-09 10:11:12"));
+    QCOMPARE(RowTextsOf(*written, 1251).date, QStringLiteral("При"));
+    model.SetAnsiCodePage(1251);
+    QCOMPARE(changed.count(), 1);  // the same page again changes nothing
   }
 
   // Copies say which mail they copy, and step back in grey.

@@ -512,8 +512,8 @@ class MainWindowTest : public QObject {
     MailRecord record;
     record.subjectText = u"Survey report for the north pier";
     record.date = "2009-03-11 17:45:09";
-    const QString offered =
-        QString::fromStdU16String(DefaultFileName(record, static_cast<SaveFormat>(format)));
+    const QString offered = QString::fromStdU16String(
+        DefaultFileName(record, static_cast<SaveFormat>(format), RenderOptions{}));
     QVERIFY(offered.startsWith(QStringLiteral("Survey report for th [2009-03-11 17 45 09]")));
     QStringList expected{QStringLiteral("file:") + offered};
     if (outcome == QLatin1String("error")) expected << QStringLiteral("error:Save file error!");

@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "scan/scan_driver.h"
+#include "text/locale_code_page.h"
 #include "ui/screenshot.h"
 
 namespace quillon::test {
@@ -45,12 +46,18 @@ void ScriptedPrompts::ShowError(QWidget*, const QString& text) {
   Record(QStringLiteral("error:") + text);
 }
 
-std::optional<std::string> ScriptedPrompts::ChooseSource(QWidget*) {
+std::optional<SourceChoice> ScriptedPrompts::ChooseSource(QWidget*) {
   Record(QStringLiteral("source"));
   if (sources.empty()) return std::nullopt;
-  auto source = sources.front();
+  const std::optional<std::string> source = sources.front();
   sources.pop_front();
-  return source;
+  if (!source) return std::nullopt;
+  SourceChoice choice{*source, AnsiCodePageFromEnvironment()};
+  if (!codePages.empty()) {
+    choice.ansiCodePage = codePages.front();
+    codePages.pop_front();
+  }
+  return choice;
 }
 
 QString ScriptedPrompts::ChooseImageFile(QWidget*) {

@@ -29,7 +29,7 @@ class ScriptedPrompts final : public Prompts {
   bool AskOkCancel(QWidget* parent, const QString& text, SafeAnswer safe) override;
   void ShowInformation(QWidget* parent, const QString& text) override;
   void ShowError(QWidget* parent, const QString& text) override;
-  std::optional<std::string> ChooseSource(QWidget* parent) override;
+  std::optional<SourceChoice> ChooseSource(QWidget* parent) override;
   QString ChooseImageFile(QWidget* parent) override;
   SaveFolderChoice ChooseSaveFolder(QWidget* parent) override;
   QString ChooseSaveFile(QWidget* parent, const QString& defaultName, SaveFormat format) override;
@@ -43,6 +43,7 @@ class ScriptedPrompts final : public Prompts {
   std::deque<bool> answers;                        // for AskYesNo and AskOkCancel
   std::vector<SafeAnswer> safeAnswers;             // what each question named as safe
   std::deque<std::optional<std::string>> sources;  // for ChooseSource
+  std::deque<int> codePages;    // for ChooseSource; the environment's code page when empty
   std::deque<QString> files;    // for ChooseImageFile, ChooseSaveFile and ChooseAttachmentFile
   std::deque<QString> folders;  // for ChooseSaveFolder
   bool saveReport = false;      // the report check box ChooseSaveFolder answers with

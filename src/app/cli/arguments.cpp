@@ -9,6 +9,7 @@
 
 #include "source/source_name.h"
 #include "text/code_page.h"
+#include "text/locale_code_page.h"
 
 namespace quillon {
 
@@ -252,6 +253,10 @@ std::string QuotedCommandLine(const std::vector<std::string>& words) {
     line += '\'';
   }
   return line;
+}
+
+int AnsiCodePageOf(const Arguments& arguments) {
+  return arguments.codePage.value_or(AnsiCodePageFromEnvironment());
 }
 
 }  // namespace quillon

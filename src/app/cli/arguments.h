@@ -45,4 +45,7 @@ std::string QuotedCommandLine(const std::vector<std::string>& words);
 [[nodiscard]] bool ParseArguments(const std::vector<std::string>& words, Arguments& arguments,
                                   std::string& error);
 
+// The code page of 8-bit text without a charset: --codepage, else the environment's.
+int AnsiCodePageOf(const Arguments& arguments);
+
 }  // namespace quillon

@@ -11,7 +11,6 @@
 #include "app/cli/scan_command.h"
 #include "app/cli/show_command.h"
 #include "app/cli/standard_output.h"
-#include "text/code_page.h"
 
 namespace quillon {
 
@@ -64,7 +63,6 @@ constexpr const char* kUsage =
     "  141  the reader of standard output went away (as `| head` does)\n";
 
 int RunCommand(const Arguments& arguments) {
-  if (arguments.codePage) SetAnsiCodePage(*arguments.codePage);
   if (arguments.command == "scan") return RunScanCommand(arguments);
   if (arguments.command == "save") return RunSaveCommand(arguments);
   if (arguments.command == "show") return RunShowCommand(arguments);

@@ -119,14 +119,14 @@ std::string JsonString(std::u16string_view text) {
   return out;
 }
 
-std::string RecordJson(const MailRecord& record, std::size_t index) {
+std::string RecordJson(const MailRecord& record, std::size_t index, const RenderOptions& options) {
   std::string json = "{\"index\": " + std::to_string(index);
   json += ", \"sector\": " + std::to_string(record.startSector);
   json += ", \"offset\": " + std::to_string(record.sectorOffset);
   json += ", \"from\": " + JsonString(record.fromText);
   json += ", \"to\": " + JsonString(record.toText);
   json += ", \"subject\": " + JsonString(record.subjectText);
-  json += ", \"date\": " + JsonString(AnsiToUtf16(record.date));
+  json += ", \"date\": " + JsonString(AnsiToUtf16(record.date, options.ansiCodePage));
   json += ", \"priority\": " + std::to_string(record.priority);
   json += ", \"attachments\": [";
   bool first = true;
@@ -156,13 +156,13 @@ std::string TableHeading() {
          "Subject\n";
 }
 
-std::string TableRow(const MailRecord& record, std::size_t index) {
+std::string TableRow(const MailRecord& record, std::size_t index, const RenderOptions& options) {
   char head[64];
   std::snprintf(head, sizeof head, "%5zu %11llu  %3u  ", index,
                 static_cast<unsigned long long>(record.startSector),
                 static_cast<unsigned>(record.sectorOffset));
   std::string row = head;
-  row += Column(AnsiToUtf16(record.date), 20) + " ";
+  row += Column(AnsiToUtf16(record.date, options.ansiCodePage), 20) + " ";
   const bool attached = !record.attachments.empty() || !record.Body().parts.empty();
   row += (record.priority == 1 || record.priority == 2) ? '!' : ' ';
   row += attached ? '&' : ' ';

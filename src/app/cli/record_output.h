@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "output/render_options.h"
 #include "scan/mail_record.h"
 #include "source/sector_ranges.h"
 
@@ -16,12 +17,12 @@ namespace quillon {
 //  "found_by": "trace" or "shape", "damaged": true when the mail holds sectors that could not be
 //  read, else false} without a line break.
 // Scripts parse this: fields keep their names and meaning; new ones are added at the end.
-std::string RecordJson(const MailRecord& record, std::size_t index);
+std::string RecordJson(const MailRecord& record, std::size_t index, const RenderOptions& options);
 
 // The table's heading and one row per mail. The marks column holds "!" for a high priority,
 // "&" for attachments and "D" for a damaged mail.
 std::string TableHeading();
-std::string TableRow(const MailRecord& record, std::size_t index);
+std::string TableRow(const MailRecord& record, std::size_t index, const RenderOptions& options);
 
 // What stderr says at the end of a scan that met sectors it could not read, one line each:
 // how many and which ("1000-1127, 5000"), and how many of the mails found hold them. Empty

@@ -107,6 +107,7 @@ int RunSaveCommand(const Arguments& arguments) {
   request.scanTime = scanTime;
   request.creator = creator;
   request.source = source;
+  request.render.ansiCodePage = AnsiCodePageOf(arguments);
 
   CommandLineSaveObserver observer(progress, signals, status);
   const SaveRunResult result = RunSave(request, status, observer);

@@ -31,6 +31,7 @@ int ScanForCommand(const Arguments& arguments, ScanStatus& status, FoundMails& m
   if (arguments.startSector) options.startSector = *arguments.startSector;
   if (arguments.sectors) options.sectorCount = *arguments.sectors;
   options.strict = arguments.strict;
+  options.ansiCodePage = AnsiCodePageOf(arguments);
   SourceDigest digest({DigestAlgorithm::Sha256, DigestAlgorithm::Md5});
   if (arguments.hash) options.digest = &digest;
 
@@ -88,13 +89,16 @@ int RunScanCommand(const Arguments& arguments) {
   std::optional<MailMatcher> matcher;
   if (arguments.find) matcher.emplace(*arguments.find);
   std::size_t matching = 0;
+  RenderOptions render;
+  render.ansiCodePage = AnsiCodePageOf(arguments);
   std::string out;
   if (!arguments.json) out += TableHeading();
   for (std::size_t i = 0; i < records.size(); ++i) {
     // A mail keeps its number among all found ones, so that `show --index` finds it.
     if (matcher && !matcher->Matches(*records[i])) continue;
     ++matching;
-    out += arguments.json ? RecordJson(*records[i], i + 1) + "\n" : TableRow(*records[i], i + 1);
+    out += arguments.json ? RecordJson(*records[i], i + 1, render) + "\n"
+                          : TableRow(*records[i], i + 1, render);
     if (out.size() > kOutputBatchBytes) {
       output.Write(out);
       out.clear();

@@ -87,20 +87,21 @@ std::size_t EmptyLineLength(CarveBuffer buffer, std::size_t position) {
   return 0;
 }
 
-std::u16string ConvertText(std::string_view bytes, std::string_view charset) {
+std::u16string ConvertText(std::string_view bytes, std::string_view charset, int ansiCodePage) {
   if (!charset.empty()) {
     if (const CharsetEntry* entry = FindCharsetForParameter(charset))
-      return CodePageToUtf16(entry->codePage, bytes);
+      return CodePageToUtf16(ResolveCodePage(entry->codePage, ansiCodePage), bytes);
     // A charset the table does not list (gb18030, utf-16) is still converted by its name.
     std::u16string text;
     if (ConvertByCharsetName(charset, bytes, text)) return text;
   }
-  return AnsiToUtf16(bytes);
+  return AnsiToUtf16(bytes, ansiCodePage);
 }
 
 }  // namespace
 
-BodySteps::BodySteps(MailRecordPtr record, HeaderEnd headerEnd) : record_(std::move(record)) {
+BodySteps::BodySteps(MailRecordPtr record, HeaderEnd headerEnd, int ansiCodePage)
+    : record_(std::move(record)), ansiCodePage_(ansiCodePage) {
   const MimeHeaderValue contentType = ParseMimeHeaderValue(record_->contentType);
   if (!record_->boundary.empty()) {
     boundaries_.push_back(record_->boundary);
@@ -296,7 +297,7 @@ void BodySteps::BeginPartBody() {
   }
   std::string rawName;
   std::u16string decodedName;
-  const bool named = PartFileName(disposition, contentType, rawName, decodedName);
+  const bool named = PartFileName(disposition, contentType, ansiCodePage_, rawName, decodedName);
   // A part shown inline is the mail's text when it is the first of its kind, file name or not.
   const bool attached =
       disposition.token == "attachment" || (named && disposition.token != "inline");
@@ -380,7 +381,7 @@ void BodySteps::CloseMailBody() {
   body.textCharset = chosen.charset;
   if (body.textIsHtml && body.textCharset.empty())
     body.textCharset = CharsetFromHtml(body.bodyText);
-  body.contentText = ConvertText(body.bodyText, body.textCharset);
+  body.contentText = ConvertText(body.bodyText, body.textCharset, ansiCodePage_);
   if (body.textIsHtml) body.contentText = HtmlToPlainText(body.contentText);
   body.parts = std::move(parts_);
   body.closed = true;

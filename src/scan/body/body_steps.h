@@ -24,7 +24,8 @@ inline constexpr std::size_t kMaxBodyLine = 32 * 1024;
 
 class BodySteps {
  public:
-  BodySteps(MailRecordPtr record, HeaderEnd headerEnd);
+  // `ansiCodePage`: the code page of 8-bit text without a charset.
+  BodySteps(MailRecordPtr record, HeaderEnd headerEnd, int ansiCodePage);
 
   const MailRecordPtr& Record() const { return record_; }
 
@@ -109,6 +110,7 @@ class BodySteps {
   bool ForeignLine(std::string_view text) const;
 
   MailRecordPtr record_;
+  int ansiCodePage_;
   Phase phase_;
   std::vector<std::string> boundaries_;  // innermost last
   Part part_;

@@ -142,7 +142,6 @@ void StoreAttachmentLine(CarveBuffer buffer, std::size_t position, PendingMail& 
   // never a digit.
   entry.size = LeadingNumber(std::string_view(value.text).substr(comma + 1));
   if (entry.name.empty() || entry.size <= 0) return;
-  entry.nameText = DecodeHeaderText(entry.name);
   pending.attachments.push_back(std::move(entry));
 }
 

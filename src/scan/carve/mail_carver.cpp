@@ -25,8 +25,12 @@ bool StartsWithAt(CarveBuffer buffer, std::size_t position, std::string_view tex
 
 }  // namespace
 
-MailCarver::MailCarver(std::string sourceName, MailSink& sink, std::uint64_t startByte)
-    : sourceName_(std::move(sourceName)), sink_(sink), position_(startByte) {}
+MailCarver::MailCarver(std::string sourceName, MailSink& sink, int ansiCodePage,
+                       std::uint64_t startByte)
+    : sourceName_(std::move(sourceName)),
+      ansiCodePage_(ansiCodePage),
+      sink_(sink),
+      position_(startByte) {}
 
 void MailCarver::StartMail(std::uint64_t lineStart) {
   pending_.Empty();
@@ -52,11 +56,13 @@ void MailCarver::StartMail(std::uint64_t lineStart) {
 
 void MailCarver::AcceptPending(CarveBuffer buffer, std::size_t lineStart) {
   pending_.accepted = true;
-  MailRecordPtr record = BuildRecord(std::move(pending_), sourceName_, FoundBy::Trace);
+  MailRecordPtr record =
+      BuildRecord(std::move(pending_), sourceName_, FoundBy::Trace, ansiCodePage_);
 
   const bool atEmptyLine = lineStart + 1 < buffer.size && buffer.data[lineStart] == '\r' &&
                            buffer.data[lineStart + 1] == '\n';
-  followed_.emplace(record, atEmptyLine ? HeaderEnd::EmptyLine : HeaderEnd::BoundaryLine);
+  followed_.emplace(record, atEmptyLine ? HeaderEnd::EmptyLine : HeaderEnd::BoundaryLine,
+                    ansiCodePage_);
   if (nextMailStart_) {
     followed_->EndTextAtForeignLines();
     followedUntil_ = nextMailStart_(record->StartByte());

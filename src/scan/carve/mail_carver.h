@@ -33,7 +33,8 @@ class MailSink {
 
 class MailCarver {
  public:
-  MailCarver(std::string sourceName, MailSink& sink, std::uint64_t startByte = 0);
+  // `ansiCodePage`: the code page of the mails' 8-bit text without a charset.
+  MailCarver(std::string sourceName, MailSink& sink, int ansiCodePage, std::uint64_t startByte = 0);
 
   // Walks from the carried position up to the absolute byte `walkEnd`. `buffer` holds the bytes
   // from absolute offset buffer.base on, and at least kCarveLookAhead readable bytes past
@@ -69,6 +70,7 @@ class MailCarver {
   void NoteBytesMayHaveMoved(std::uint64_t lastLineStart);
 
   std::string sourceName_;
+  int ansiCodePage_;
   MailSink& sink_;
   std::uint64_t position_;
   // Removing a block header moves the bytes in front of it: the line breaks there are no longer

@@ -33,7 +33,8 @@ void TrimLineBreaks(String& text) {
 
 }  // namespace
 
-MailRecordPtr BuildRecord(PendingMail&& pending, const std::string& sourceName, FoundBy foundBy) {
+MailRecordPtr BuildRecord(PendingMail&& pending, const std::string& sourceName, FoundBy foundBy,
+                          int ansiCodePage) {
   auto record = std::make_shared<MailRecord>();
   record->subject = std::move(pending.subject);
   record->from = std::move(pending.from);
@@ -52,9 +53,11 @@ MailRecordPtr BuildRecord(PendingMail&& pending, const std::string& sourceName, 
   record->sourceName = sourceName;
   record->foundBy = foundBy;
 
-  record->fromText = DecodeAddressText(record->from);
-  record->toText = DecodeAddressText(record->to);
-  record->subjectText = DecodeHeaderText(record->subject);
+  record->fromText = DecodeAddressText(record->from, ansiCodePage);
+  record->toText = DecodeAddressText(record->to, ansiCodePage);
+  record->subjectText = DecodeHeaderText(record->subject, ansiCodePage);
+  for (PartEntry& entry : record->attachments)
+    entry.nameText = DecodeHeaderText(entry.name, ansiCodePage);
   NormaliseDate(record->date);
   TrimLineBreaks(record->subject);
   TrimLineBreaks(record->subjectText);

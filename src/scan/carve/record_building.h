@@ -9,6 +9,7 @@
 
 namespace quillon {
 
-MailRecordPtr BuildRecord(PendingMail&& pending, const std::string& sourceName, FoundBy foundBy);
+MailRecordPtr BuildRecord(PendingMail&& pending, const std::string& sourceName, FoundBy foundBy,
+                          int ansiCodePage);
 
 }  // namespace quillon

@@ -27,8 +27,11 @@ namespace quillon {
 // before what would tell, the sector is set. A few sectors more may be set.
 //
 // `widest` caps the vector steps used (the processor's widest by default), so that each can be
-// held against the others.
+// held against the others and against one byte at a time.
 enum class MarkSteps { Bytes, Sse2, Avx2, Avx512 };
+// The widest steps this processor has.
+MarkSteps WidestMarkSteps();
+
 void FindMarkPositions(const std::uint8_t* data, std::size_t begin, std::size_t end,
                        std::uint64_t base, std::vector<std::uint64_t>& anchors,
                        std::vector<std::uint64_t>& sizeFields, LineBreakBits lineBreaks = {},

@@ -89,12 +89,13 @@ MimeHeaderValue ParseMimeHeaderValue(std::string_view value) {
 }
 
 bool PartFileName(const MimeHeaderValue& disposition, const MimeHeaderValue& contentType,
-                  std::string& raw, std::u16string& decoded) {
+                  int ansiCodePage, std::string& raw, std::u16string& decoded) {
   const MimeParameter* parameter = disposition.Find("filename");
   if (!parameter || parameter->value.empty()) parameter = contentType.Find("name");
   if (!parameter || parameter->value.empty()) return false;
   raw = parameter->value;
-  decoded = parameter->extended ? DecodeExtendedParameter(raw) : DecodeHeaderText(raw);
+  decoded = parameter->extended ? DecodeExtendedParameter(raw, ansiCodePage)
+                                : DecodeHeaderText(raw, ansiCodePage);
   return true;
 }
 

@@ -24,9 +24,10 @@ struct MimeHeaderValue {
 MimeHeaderValue ParseMimeHeaderValue(std::string_view value);
 
 // The file name a part carries: filename (disposition) before name (content type); RFC 2231 and
-// RFC 2047 forms are decoded into `decoded`. False when the part has no name.
+// RFC 2047 forms are decoded into `decoded` (8-bit text without a charset in `ansiCodePage`).
+// False when the part has no name.
 bool PartFileName(const MimeHeaderValue& disposition, const MimeHeaderValue& contentType,
-                  std::string& raw, std::u16string& decoded);
+                  int ansiCodePage, std::string& raw, std::u16string& decoded);
 
 // A readable file name for an attachment that names none, from its lower-cased media type and
 // its number among the mail's attachments: "attachment-2.pdf", "message-3.eml" for an attached

@@ -26,11 +26,12 @@ MailExtent ExtentOf(const ShapeCandidate& candidate) {
 }  // namespace
 
 RecordMerger::RecordMerger(ScanStatus& status, FoundMails& mails, ScanObserver& observer,
-                           std::string sourceName, bool strict)
+                           std::string sourceName, bool strict, int ansiCodePage)
     : sourceName_(std::move(sourceName)),
       strict_(strict),
+      ansiCodePage_(ansiCodePage),
       publisher_(status, mails, observer),
-      storeChains_(sourceName_) {}
+      storeChains_(sourceName_, ansiCodePage) {}
 
 void RecordMerger::Accept(const MailRecordPtr& record) {
   if (strict_) {
@@ -70,8 +71,10 @@ void RecordMerger::DecideBlock(ShapeCandidate&& candidate, CarveBuffer buffer) {
   }
   if (matched || quoted) return;
   // A mail of its own: follow its body up to where the next block begins.
-  FollowShapeBody(buffer, candidate, candidates_.empty() ? UINT64_MAX : candidates_.front().start);
-  MailRecordPtr record = BuildRecord(std::move(candidate.headers), sourceName_, FoundBy::Shape);
+  FollowShapeBody(buffer, candidate, candidates_.empty() ? UINT64_MAX : candidates_.front().start,
+                  ansiCodePage_);
+  MailRecordPtr record =
+      BuildRecord(std::move(candidate.headers), sourceName_, FoundBy::Shape, ansiCodePage_);
   record->SetExtent(ExtentOf(candidate));
   record->PublishBody(std::move(candidate.body));
   held_.push_back(std::move(record));

@@ -28,7 +28,7 @@ namespace quillon {
 class RecordMerger final : public MailSink {
  public:
   RecordMerger(ScanStatus& status, FoundMails& mails, ScanObserver& observer,
-               std::string sourceName, bool strict);
+               std::string sourceName, bool strict, int ansiCodePage);
 
   // A trace find, from the carver's walk.
   void Accept(const MailRecordPtr& record) override;
@@ -64,6 +64,7 @@ class RecordMerger final : public MailSink {
 
   std::string sourceName_;
   bool strict_;
+  int ansiCodePage_;  // of 8-bit text without a charset
   MailPublisher publisher_;
   DuplicateMarker duplicates_;
   MailContainment containment_;

@@ -106,7 +106,7 @@ void StoreChains::Decide(const std::vector<MailRecordPtr>& published,
     // Following the body later, should it come to that, needs the headers still.
     MailRecordPtr own = BuildRecord(
         candidate.bodyAwaited ? PendingMail(candidate.headers) : std::move(candidate.headers),
-        sourceName_, FoundBy::Shape);
+        sourceName_, FoundBy::Shape, ansiCodePage_);
     // A mail found already, at the chain's trace line, or inside its header block or at its
     // start with its values, learns that it lies in a chain. A trace line the walk joined to the
     // values of whatever block lay behind it is no find of this mail but a piece of it.
@@ -133,7 +133,7 @@ void StoreChains::Decide(const std::vector<MailRecordPtr>& published,
     }
     if (!matched) consider(candidate.start, candidate.start + 1, sameValues);
     if (!matched) {
-      if (readSource_) FollowStoreBody(readSource_, candidate);
+      if (readSource_) FollowStoreBody(readSource_, candidate, ansiCodePage_);
       own->SetExtent(extent);
       own->PublishBody(std::move(candidate.body));
       found.push_back(own);

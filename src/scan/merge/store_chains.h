@@ -22,7 +22,8 @@ namespace quillon {
 
 class StoreChains {
  public:
-  explicit StoreChains(std::string sourceName) : sourceName_(std::move(sourceName)) {}
+  StoreChains(std::string sourceName, int ansiCodePage)
+      : sourceName_(std::move(sourceName)), ansiCodePage_(ansiCodePage) {}
 
   // Where chains are read from at the end, for the store mails that turn out to be finds of
   // their own.
@@ -54,6 +55,7 @@ class StoreChains {
   bool IsStoreTarget(std::uint64_t block) const;
 
   std::string sourceName_;
+  int ansiCodePage_;  // of 8-bit text without a charset
   SourceBytesReader readSource_;
   std::vector<ShapeCandidate> storeCandidates_;
   // Where the shape scan saw each chain's trace line, and the chain's first block.

@@ -41,12 +41,12 @@ std::uint64_t MultipartEnd(CarveBuffer buffer, std::size_t bodyStart, const std:
 // Follows the mail's body from the end of its header block: collects its text and parts, and
 // finds where it ends (a NUL, the closing boundary, binary bytes, an mbox separator, `limit`).
 void FollowBody(CarveBuffer buffer, ShapeCandidate& candidate, std::size_t headerEnd,
-                bool endsWithoutEmptyLine, std::size_t limit) {
+                bool endsWithoutEmptyLine, std::size_t limit, int ansiCodePage) {
   auto record = std::make_shared<MailRecord>();
   record->contentType = candidate.headers.contentType;
   record->boundary = candidate.headers.boundary;
   record->transferEncoding = candidate.headers.transferEncoding;
-  BodySteps steps(record, HeaderEnd::EmptyLine);
+  BodySteps steps(record, HeaderEnd::EmptyLine, ansiCodePage);
   // A line the loop below lets through because a NUL cuts it may still be binary bytes.
   steps.EndTextAtForeignLines();
   const std::size_t emptyLine =
@@ -119,7 +119,7 @@ CarveBuffer TextBuffer(std::string& text) {
   return CarveBuffer{reinterpret_cast<std::uint8_t*>(text.data()), text.size(), 0};
 }
 
-void FollowStoreBody(const SourceBytesReader& read, ShapeCandidate& candidate) {
+void FollowStoreBody(const SourceBytesReader& read, ShapeCandidate& candidate, int ansiCodePage) {
   if (!candidate.bodyAwaited) return;
   candidate.bodyAwaited = false;
   StoreChainText chain =
@@ -127,18 +127,19 @@ void FollowStoreBody(const SourceBytesReader& read, ShapeCandidate& candidate) {
   const std::size_t textLength = PadForReading(chain.text);
   if (candidate.bodyStartInChain > textLength) return;  // the chain reads shorter now
   FollowBody(TextBuffer(chain.text), candidate, candidate.bodyStartInChain,
-             candidate.endsWithoutEmptyLine, textLength);
+             candidate.endsWithoutEmptyLine, textLength, ansiCodePage);
   candidate.body.textEnd = 0;
 }
 
-void FollowShapeBody(CarveBuffer buffer, ShapeCandidate& candidate, std::uint64_t limit) {
+void FollowShapeBody(CarveBuffer buffer, ShapeCandidate& candidate, std::uint64_t limit,
+                     int ansiCodePage) {
   if (candidate.start < buffer.base || candidate.headerEnd > buffer.base + buffer.size) return;
   const auto headerEnd = static_cast<std::size_t>(candidate.headerEnd - buffer.base);
   const std::size_t end =
       limit > buffer.base
           ? static_cast<std::size_t>(std::min<std::uint64_t>(limit - buffer.base, buffer.size))
           : buffer.size;
-  FollowBody(buffer, candidate, headerEnd, candidate.endsWithoutEmptyLine, end);
+  FollowBody(buffer, candidate, headerEnd, candidate.endsWithoutEmptyLine, end, ansiCodePage);
 }
 
 }  // namespace quillon

@@ -15,10 +15,12 @@ namespace quillon {
 // Follows the candidate's body from the end of its header block, as far as `limit` (an absolute
 // offset: where the next mail begins) and the buffer reach: collects its text and parts and
 // finds where it ends (a NUL, its closing boundary, binary bytes, an mbox separator).
-void FollowShapeBody(CarveBuffer buffer, ShapeCandidate& candidate, std::uint64_t limit);
+// `ansiCodePage` is the code page of 8-bit text without a charset, here and below.
+void FollowShapeBody(CarveBuffer buffer, ShapeCandidate& candidate, std::uint64_t limit,
+                     int ansiCodePage);
 
 // Reads the chain of a store mail whose body is awaited again and follows its body.
-void FollowStoreBody(const SourceBytesReader& read, ShapeCandidate& candidate);
+void FollowStoreBody(const SourceBytesReader& read, ShapeCandidate& candidate, int ansiCodePage);
 
 // Where a multipart mail ends: behind the line "--boundary--", or at a NUL before it (the zeros
 // of sectors that could not be read do not count).
@@ -32,6 +34,6 @@ CarveBuffer TextBuffer(std::string& text);
 
 // Follows the body from buffer index `headerEnd` (behind the header block) up to index `limit`.
 void FollowBody(CarveBuffer buffer, ShapeCandidate& candidate, std::size_t headerEnd,
-                bool endsWithoutEmptyLine, std::size_t limit);
+                bool endsWithoutEmptyLine, std::size_t limit, int ansiCodePage);
 
 }  // namespace quillon

@@ -189,7 +189,8 @@ void ShapeScanner::ScanStoreBlocks(CarveBuffer buffer, std::size_t first, std::s
     // Where the walk will find the mail at its trace line, it follows the body itself.
     candidate.bodyAwaited = candidate.tracePosition != 0;
     if (!candidate.bodyAwaited)
-      FollowBody(assembled, candidate, parsed.headerEnd, parsed.endsWithoutEmptyLine, textLength);
+      FollowBody(assembled, candidate, parsed.headerEnd, parsed.endsWithoutEmptyLine, textLength,
+                 ansiCodePage_);
     candidate.body.textEnd = 0;  // a store mail ends with its chain
     finds.storeCandidates.push_back(std::move(candidate));
   }

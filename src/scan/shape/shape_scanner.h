@@ -63,6 +63,9 @@ struct ShapeFinds {
 
 class ShapeScanner {
  public:
+  // `ansiCodePage`: the code page of 8-bit text without a charset in the bodies it follows.
+  explicit ShapeScanner(int ansiCodePage) : ansiCodePage_(ansiCodePage) {}
+
   // Finds the header blocks whose first line begins in [from, to) (absolute offsets), in order;
   // their bodies are not followed yet.
   // `buffer` holds unchanged source bytes from buffer.base on: up to kShapeLookBehind before
@@ -81,6 +84,7 @@ class ShapeScanner {
                        const ShapeMarks& marks, ShapeFinds& found);
 
   SourceBytesReader readSource_;
+  int ansiCodePage_;
   std::uint64_t coveredUntil_ = 0;  // the end of the last block found
 };
 

@@ -167,7 +167,7 @@ TEST(MailCarverTest, WalkWithALineBreakMapFindsTheSame) {
     FindMarkPositions(bytes.data(), 0, 64, 0, anchors, sizeFields, map.Bits());
     FindMarkPositions(bytes.data(), 64, size, 0, anchors, sizeFields, map.Bits());
     Collector sink;
-    MailCarver carver("map.img", sink);
+    MailCarver carver("map.img", sink, 1252);
     const std::atomic<bool> stop{false};
     // In two walks, as chunks come.
     carver.Walk(CarveBuffer{bytes.data(), bytes.size(), 0}, size / 2, stop,
@@ -261,7 +261,7 @@ TEST(MailCarverNextBlockTest, FollowedTextEndsAtTheNextBlockStart) {
     std::vector<std::uint8_t> bytes(mail.begin(), mail.end());
     bytes.resize(bytes.size() + kCarveLookAhead, 0);
     Collector sink;
-    MailCarver carver("next.img", sink);
+    MailCarver carver("next.img", sink, 1252);
     std::vector<std::uint64_t> asked;
     if (told) {
       carver.EndMailsAtNextBlocks([&](std::uint64_t after) {

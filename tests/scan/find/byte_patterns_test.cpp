@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <random>
 #include <set>
+#include <string>
+#include <string_view>
 #include <vector>
 
 namespace quillon {
@@ -82,6 +84,35 @@ std::vector<std::uint8_t> PlantedBytes(std::mt19937& random) {
   return data;
 }
 
+// Every width this processor has (narrower ones stand in for those it lacks), and bytes alone.
+constexpr MarkSteps kEverySteps[] = {MarkSteps::Bytes, MarkSteps::Sse2, MarkSteps::Avx2,
+                                     MarkSteps::Avx512};
+
+// The fast marks hold exactly the plain look's anchors and size fields. Every sector with a line
+// break is set; one more only where a vector step that holds a line break touches it. The same for
+// line breaks before an 'R'.
+void ExpectSameMarks(const std::vector<std::uint8_t>& data, std::size_t begin, std::size_t end,
+                     std::uint64_t base, const Marks& plain, const Marks& fast,
+                     const std::string& label) {
+  EXPECT_EQ(fast.anchors, plain.anchors) << label;
+  EXPECT_EQ(fast.sizeFields, plain.sizeFields) << label;
+  for (bool beforeR : {false, true}) {
+    const std::set<std::uint64_t>& expected =
+        beforeR ? plain.traceLineSectors : plain.lineBreakSectors;
+    const std::set<std::uint64_t>& set = beforeR ? fast.traceLineSectors : fast.lineBreakSectors;
+    const std::vector<std::uint64_t> breaks =
+        LineBreakCarriageReturns(data, begin, end, base, beforeR);
+    for (std::uint64_t sector : expected)
+      EXPECT_TRUE(set.count(sector)) << label << " sector " << sector << " beforeR " << beforeR;
+    for (std::uint64_t sector : set) {
+      const bool near = std::any_of(breaks.begin(), breaks.end(), [&](std::uint64_t at) {
+        return at + 64 > sector * 512 && at < sector * 512 + 512 + 64;
+      });
+      EXPECT_TRUE(near) << label << " sector " << sector << " has none, beforeR " << beforeR;
+    }
+  }
+}
+
 TEST(BytePatternsTest, FastSearchesFindWhatAPlainLookFinds) {
   std::mt19937 random(7);
   for (int round = 0; round < 400; ++round) {
@@ -105,30 +136,10 @@ TEST(BytePatternsTest, FastSearchesFindWhatAPlainLookFinds) {
     const std::size_t begin = round % 3 == 0 ? 0 : random() % 100;
     const std::size_t end = data.size() - random() % 100;
     const Marks plain = PlainLook(data, begin, end, base);
-    // Every width this processor has (narrower ones stand in for those it lacks).
-    for (MarkSteps widest :
-         {MarkSteps::Bytes, MarkSteps::Sse2, MarkSteps::Avx2, MarkSteps::Avx512}) {
-      const Marks fast = FastLook(data, begin, end, base, widest);
-      EXPECT_EQ(fast.anchors, plain.anchors) << "round " << round << " steps " << int(widest);
-      EXPECT_EQ(fast.sizeFields, plain.sizeFields) << "round " << round << " steps " << int(widest);
-      // Every sector with a line break is set; one more only where a vector step that holds a
-      // line break touches it. The same for line breaks before an 'R'.
-      for (bool beforeR : {false, true}) {
-        const std::set<std::uint64_t>& expected =
-            beforeR ? plain.traceLineSectors : plain.lineBreakSectors;
-        const std::set<std::uint64_t>& set =
-            beforeR ? fast.traceLineSectors : fast.lineBreakSectors;
-        const std::vector<std::uint64_t> breaks =
-            LineBreakCarriageReturns(data, begin, end, base, beforeR);
-        for (std::uint64_t sector : expected)
-          EXPECT_TRUE(set.count(sector)) << "round " << round << " sector " << sector << beforeR;
-        for (std::uint64_t sector : set) {
-          const bool near = std::any_of(breaks.begin(), breaks.end(), [&](std::uint64_t at) {
-            return at + 64 > sector * 512 && at < sector * 512 + 512 + 64;
-          });
-          EXPECT_TRUE(near) << "round " << round << " sector " << sector << " has none " << beforeR;
-        }
-      }
+    for (MarkSteps widest : kEverySteps) {
+      ExpectSameMarks(
+          data, begin, end, base, plain, FastLook(data, begin, end, base, widest),
+          "round " + std::to_string(round) + " steps " + std::to_string(static_cast<int>(widest)));
     }
   }
 }
@@ -148,6 +159,76 @@ TEST(BytePatternsTest, EmptyAndPatternFreeRangesFindNothing) {
   line[99] = ' ';
   EXPECT_TRUE(FastLook(line, 0, line.size(), 1).anchors.empty());
 }
+
+}  // namespace
+}  // namespace quillon
+
+namespace quillon {
+namespace {
+
+// One pattern, planted at every position against the vector steps and the sector starts, with
+// the range ending inside it, right behind it and a little later.
+struct PlantedPattern {
+  const char* name;
+  std::vector<std::uint8_t> bytes;
+};
+
+void PrintTo(const PlantedPattern& pattern, std::ostream* out) {
+  *out << pattern.name;
+}
+
+class PlantedPatternTest : public ::testing::TestWithParam<PlantedPattern> {};
+
+TEST_P(PlantedPatternTest, EveryStepWidthFindsWhatAPlainLookFinds) {
+  const std::vector<std::uint8_t>& pattern = GetParam().bytes;
+  int compared = 0;
+  // Bases put a sector start before, at and inside the widest steps.
+  for (std::uint64_t base : {0u, 1u, 3u, 500u, 510u}) {
+    for (std::size_t at = 0; at < 2 * 64 + 9; ++at) {
+      std::vector<std::uint8_t> data(at + pattern.size() + 80, 'x');
+      std::copy(pattern.begin(), pattern.end(), data.begin() + static_cast<std::ptrdiff_t>(at));
+      for (std::size_t tail : {std::size_t{0}, std::size_t{1}, std::size_t{2}, std::size_t{66}}) {
+        for (std::size_t cut : {std::size_t{0}, pattern.size() / 2}) {
+          const std::size_t end = at + pattern.size() - cut + tail;
+          const Marks plain = PlainLook(data, 0, end, base);
+          for (MarkSteps widest : kEverySteps) {
+            ExpectSameMarks(data, 0, end, base, plain, FastLook(data, 0, end, base, widest),
+                            std::string(GetParam().name) + " at " + std::to_string(at) + " base " +
+                                std::to_string(base) + " end " + std::to_string(end) + " steps " +
+                                std::to_string(static_cast<int>(widest)));
+            ++compared;
+          }
+          if (HasFailure()) return;  // one failing placement tells enough
+        }
+      }
+    }
+  }
+  EXPECT_GT(compared, 0);
+}
+
+using namespace std::string_view_literals;
+
+std::vector<std::uint8_t> Bytes(std::string_view text) {
+  return {text.begin(), text.end()};
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Patterns, PlantedPatternTest,
+    ::testing::Values(
+        PlantedPattern{"FromAtLineStart", Bytes("\nFrom: a")},
+        PlantedPattern{"DateInLowerCase", Bytes("\ndate: 1")},
+        PlantedPattern{"AnchorWithoutLineStart", Bytes("yFrom: a")},
+        PlantedPattern{"AnchorAloneAtSectorStarts", Bytes("Date:")},
+        PlantedPattern{"ColonTooEarly", Bytes("\nFro:m")},
+        PlantedPattern{"SizeField", {0x10, 0x02, 0x00, 0x00}},
+        PlantedPattern{"SizeFieldNearMiss", {0x10, 0x03, 0x00, 0x00, 0x10, 0x02, 0x01}},
+        PlantedPattern{"SizeFieldsBackToBack",
+                       {0xFF, 0x02, 0, 0, 0x00, 0x02, 0, 0, 0x7A, 0x02, 0, 0}},
+        PlantedPattern{"TraceLineBreak", Bytes("\r\nReceived: ")},
+        PlantedPattern{"LineBreakBeforeOtherLine", Bytes("\r\nSubject: ")},
+        PlantedPattern{"BareCarriageReturn", Bytes("\rx\r")},
+        PlantedPattern{"EverythingTogether", Bytes("\r\nFrom: \x00\x02\x00\x00\r\nrDate:"sv)}),
+    [](const ::testing::TestParamInfo<PlantedPattern>& row) { return row.param.name; });
 
 }  // namespace
 }  // namespace quillon

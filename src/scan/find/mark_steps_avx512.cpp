@@ -1,0 +1,30 @@
+// The mark kernel built for AVX-512 (F and BW); chosen at run time where the processor has it.
+#include "scan/find/mark_steps.h"
+
+#ifdef QUILLON_X86_VECTORS
+#include <immintrin.h>
+
+#include <algorithm>
+#include <bit>
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "scan/find/line_break_map.h"
+#include "scan/source_position.h"
+
+QUILLON_TARGET_BEGIN("avx512f,avx512bw")
+#include "scan/find/mark_kernel.h"
+#include "scan/find/simd_avx512.h"
+
+namespace quillon::mark_steps {
+
+std::size_t Avx512(const std::uint8_t* data, std::size_t i, std::size_t end, std::uint64_t base,
+                   std::vector<std::uint64_t>& anchors, std::vector<std::uint64_t>& sizeFields,
+                   LineBreakBits lineBreaks) {
+  return MarkKernel<simd::Avx512>::Run(data, i, end, base, anchors, sizeFields, lineBreaks);
+}
+
+}  // namespace quillon::mark_steps
+QUILLON_TARGET_END
+#endif

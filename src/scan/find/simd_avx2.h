@@ -1,0 +1,31 @@
+// The 32-byte vectors of AVX2, as the mark kernel uses them. Include inside a region for AVX2
+// (simd_target.h), after <immintrin.h>.
+#pragma once
+
+namespace quillon::simd {
+
+struct Avx2 {
+  static constexpr std::size_t kWidth = 32;
+  using Bytes = __m256i;
+  using Lanes = __m256i;  // 0xFF in each byte where a comparison held, 0 elsewhere
+
+  static Bytes Load(const std::uint8_t* at) {
+    return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at));
+  }
+  static Bytes Splat(std::uint8_t byte) { return _mm256_set1_epi8(static_cast<char>(byte)); }
+  static Bytes SplatWord(std::uint32_t word) { return _mm256_set1_epi32(static_cast<int>(word)); }
+  static Bytes Or(Bytes a, Bytes b) { return _mm256_or_si256(a, b); }
+  static Lanes Equal(Bytes a, Bytes b) { return _mm256_cmpeq_epi8(a, b); }
+  static Lanes Both(Lanes a, Lanes b) { return _mm256_and_si256(a, b); }
+  static Lanes Either(Lanes a, Lanes b) { return _mm256_or_si256(a, b); }
+  // Bit k stands for byte k.
+  static std::uint64_t Bits(Lanes lanes) {
+    return static_cast<std::uint32_t>(_mm256_movemask_epi8(lanes));
+  }
+  // Bit 4w for each 4-byte word w of `bytes` that equals `value` where `keep` has ones.
+  static std::uint64_t WordBits(Bytes bytes, Bytes keep, Bytes value) {
+    return Bits(_mm256_cmpeq_epi32(_mm256_and_si256(bytes, keep), value)) & 0x11111111u;
+  }
+};
+
+}  // namespace quillon::simd

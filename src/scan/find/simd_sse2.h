@@ -1,0 +1,31 @@
+// The 16-byte vectors of SSE2, as the mark kernel uses them. Include inside a region for SSE2
+// (simd_target.h), after <emmintrin.h>.
+#pragma once
+
+namespace quillon::simd {
+
+struct Sse2 {
+  static constexpr std::size_t kWidth = 16;
+  using Bytes = __m128i;
+  using Lanes = __m128i;  // 0xFF in each byte where a comparison held, 0 elsewhere
+
+  static Bytes Load(const std::uint8_t* at) {
+    return _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
+  }
+  static Bytes Splat(std::uint8_t byte) { return _mm_set1_epi8(static_cast<char>(byte)); }
+  static Bytes SplatWord(std::uint32_t word) { return _mm_set1_epi32(static_cast<int>(word)); }
+  static Bytes Or(Bytes a, Bytes b) { return _mm_or_si128(a, b); }
+  static Lanes Equal(Bytes a, Bytes b) { return _mm_cmpeq_epi8(a, b); }
+  static Lanes Both(Lanes a, Lanes b) { return _mm_and_si128(a, b); }
+  static Lanes Either(Lanes a, Lanes b) { return _mm_or_si128(a, b); }
+  // Bit k stands for byte k.
+  static std::uint64_t Bits(Lanes lanes) {
+    return static_cast<std::uint16_t>(_mm_movemask_epi8(lanes));
+  }
+  // Bit 4w for each 4-byte word w of `bytes` that equals `value` where `keep` has ones.
+  static std::uint64_t WordBits(Bytes bytes, Bytes keep, Bytes value) {
+    return Bits(_mm_cmpeq_epi32(_mm_and_si128(bytes, keep), value)) & 0x1111u;
+  }
+};
+
+}  // namespace quillon::simd
