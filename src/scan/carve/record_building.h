@@ -11,4 +11,7 @@ namespace quillon {
 
 MailRecordPtr BuildRecord(PendingMail&& pending, const std::string& sourceName, FoundBy foundBy);
 
+// Gives `record` the header values of `from`, a record of the same mail read better.
+void TakeHeaderValues(MailRecord& record, const MailRecord& from);
+
 }  // namespace quillon

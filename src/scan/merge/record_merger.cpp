@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "scan/carve/record_building.h"
+#include "scan/lines/header_text.h"
 #include "scan/read/block_header.h"
 #include "scan/read/unreadable_sectors.h"
 #include "scan/shape/block_context.h"
@@ -56,8 +57,11 @@ void RecordMerger::Accept(const MailRecordPtr& record) {
 void RecordMerger::AddCandidates(ShapeFinds&& finds) {
   for (ShapeCandidate& candidate : finds.candidates) candidates_.push_back(std::move(candidate));
   for (ShapeCandidate& candidate : finds.storeCandidates) {
-    if (candidate.tracePosition != 0)
-      chainTraceLines_.emplace(candidate.tracePosition, candidate.storeBlock);
+    if (candidate.tracePosition != 0) {
+      ChainTraceLine line{candidate.storeBlock, candidate.headers.from, candidate.headers.date};
+      NormaliseDate(line.date);
+      chainTraceLines_.emplace(candidate.tracePosition, std::move(line));
+    }
     storeCandidates_.push_back(std::move(candidate));
   }
   if (!finds.storeTargets.empty()) {
@@ -84,17 +88,18 @@ bool RecordMerger::InStoreArea(std::uint64_t at) const {
   return false;
 }
 
-bool RecordMerger::AwaitsItsStoreChain(std::uint64_t at) {
+bool RecordMerger::AwaitsItsStoreChain(const MailRecord& find) {
+  const std::uint64_t at = find.StartByte();
   // Finds are decided in position order: the areas behind this one are of no more use.
   while (!storeAreas_.empty() && storeAreas_.front().second <= at) storeAreas_.pop_front();
   if (!InStoreArea(at)) return false;
-  // The trace line of a chain found already (or 16 bytes before it, where the walk moves a line
-  // that follows a block header) is that mail's own.
-  for (const std::uint64_t line : {at, at + kBlockHeaderSize}) {
-    const auto [first, end] = chainTraceLines_.equal_range(line);
-    for (auto chain = first; chain != end; ++chain) {
-      if (!IsStoreTarget(chain->second)) return false;
-    }
+  // The trace line of a chain found already is that mail's own, unless the walk joined it to the
+  // values of whatever block lay behind it.
+  const auto [first, end] = chainTraceLines_.equal_range(at);
+  for (auto chain = first; chain != end; ++chain) {
+    const ChainTraceLine& line = chain->second;
+    if (find.from != line.from || find.date != line.date) continue;
+    if (!IsStoreTarget(line.storeBlock)) return false;
   }
   return true;
 }
@@ -162,7 +167,7 @@ void RecordMerger::Resolve(std::uint64_t walkPosition, CarveBuffer buffer) {
     const std::uint64_t at = find->StartByte();
     // In a store block that begins no chain found so far, it lies in some message's chain:
     // which one is known when every chain is, at the end.
-    if (AwaitsItsStoreChain(at)) {
+    if (AwaitsItsStoreChain(*find)) {
       awaitingChains_.push_back(std::move(find));
       continue;
     }
@@ -241,10 +246,8 @@ void RecordMerger::DecideStoreCandidates(const UnreadableSectors* unreadable) {
     MailRecordPtr own = BuildRecord(
         candidate.bodyAwaited ? PendingMail(candidate.headers) : std::move(candidate.headers),
         sourceName_, FoundBy::Shape);
-    // A mail found already, at the chain's trace line (the walk may have moved that line by one
-    // block header's length), or inside its header block or at its start with its values,
-    // learns that it lies in a chain. A trace line the walk joined to the values of whatever
-    // block lay behind it is no find of this mail but a piece of it.
+    // A mail found already, at the chain's trace line, inside its header block or at its start,
+    // with its values, learns that it lies in a chain.
     MailRecord* matched = nullptr;
     auto consider = [&](std::uint64_t from, std::uint64_t to, bool needSameValues) {
       const auto [first, end] = recordsIn(from, to);
@@ -256,22 +259,29 @@ void RecordMerger::DecideStoreCandidates(const UnreadableSectors* unreadable) {
         matched = &record;
       }
     };
-    if (candidate.tracePosition != 0) {
-      consider(candidate.tracePosition - kBlockHeaderSize,
-               candidate.tracePosition - kBlockHeaderSize + 1, false);
-      consider(candidate.tracePosition, candidate.tracePosition + 1, false);
-    }
+    if (candidate.tracePosition != 0)
+      consider(candidate.tracePosition, candidate.tracePosition + 1, true);
     for (std::size_t piece = 0; piece < candidate.headerPieces && !matched; ++piece) {
       const auto& [offset, length] = candidate.pieces[piece];
-      consider(offset, offset + length + kBlockHeaderSize, true);
+      consider(offset, offset + length, true);
     }
     if (!matched) consider(candidate.start, candidate.start + 1, true);
+    // A find at the chain's trace line whose walk read on into whatever block lay behind it, and
+    // took that block's values, is this mail all the same: it takes the chain's values and text.
+    MailRecord* taker = nullptr;
+    for (const MailRecordPtr& find : awaitingChains_) {
+      if (!matched && candidate.tracePosition != 0 && !find->Extent().inStore &&
+          find->StartByte() == candidate.tracePosition)
+        taker = find.get();
+    }
     if (!matched) {
+      MailRecord& mail = taker ? *taker : *own;
+      if (taker) TakeHeaderValues(*taker, *own);
       if (readSource_) FollowStoreBody(readSource_, candidate);
-      own->SetExtent(extent);
-      own->PublishBody(std::move(candidate.body));
-      found.push_back(own);
-      matched = own.get();
+      mail.SetExtent(extent);
+      mail.PublishBody(std::move(candidate.body));
+      if (!taker) found.push_back(own);
+      matched = &mail;
     }
     for (const auto& [offset, length] : candidate.pieces) {
       chainPieces.push_back({offset, offset + length + kBlockHeaderSize, matched});

@@ -55,8 +55,8 @@ class RecordMerger final : public MailSink {
   void DecideStoreCandidates(const UnreadableSectors* unreadable);
   // Whether `at` lies in the blocks of a store found so far.
   bool InStoreArea(std::uint64_t at) const;
-  // Whether a trace find at `at` lies in a store block that begins no chain found so far.
-  bool AwaitsItsStoreChain(std::uint64_t at);
+  // Whether a trace find lies in a store block that begins no chain found so far.
+  bool AwaitsItsStoreChain(const MailRecord& find);
   // Whether a block found so far names `block` as its next: then a message continues there.
   bool IsStoreTarget(std::uint64_t block) const;
 
@@ -68,8 +68,13 @@ class RecordMerger final : public MailSink {
   SourceBytesReader readSource_;
   std::deque<ShapeCandidate> candidates_;
   std::vector<ShapeCandidate> storeCandidates_;
-  // Where the walk finds each chain's mail, and the chain's first block.
-  std::unordered_multimap<std::uint64_t, std::uint64_t> chainTraceLines_;
+  // Where the walk finds each chain's mail: the chain's first block and the mail's values.
+  struct ChainTraceLine {
+    std::uint64_t storeBlock = 0;
+    std::string from;
+    std::string date;  // normalised, as a record's
+  };
+  std::unordered_multimap<std::uint64_t, ChainTraceLine> chainTraceLines_;
   // The blocks some block names as its next, in sorted batches as they were found.
   std::vector<std::vector<std::uint64_t>> storeTargets_;
   std::deque<std::pair<std::uint64_t, std::uint64_t>> storeAreas_;  // ahead of the decided finds

@@ -222,15 +222,6 @@ std::string_view BlockHeaderCompactor::Settled() const {
 }
 
 std::uint64_t BlockHeaderCompactor::CompactedOffset(std::uint64_t rawOffset) const {
-  // A position inside a removed header is one the scan gives for a line whose start it moved up
-  // over that header: the line began 16 bytes before.
-  for (std::uint64_t header : removed_) {
-    if (header > rawOffset) break;
-    if (rawOffset < header + kBlockHeaderSize && rawOffset >= kBlockHeaderSize) {
-      rawOffset -= kBlockHeaderSize;
-      break;
-    }
-  }
   std::uint64_t offset = rawOffset;
   for (auto header = removed_.begin(); header != removed_.end() && *header < rawOffset; ++header)
     offset -= std::min<std::uint64_t>(kBlockHeaderSize, rawOffset - *header);
