@@ -4,6 +4,7 @@
 #include <cstring>
 #include <string_view>
 
+#include "scan/lines/header_fields.h"
 #include "scan/lines/header_text.h"
 #include "scan/read/block_header.h"
 #include "text/ascii.h"
@@ -13,16 +14,16 @@ namespace quillon {
 
 namespace {
 
-constexpr std::string_view kSubject = "Subject: ";
-constexpr std::string_view kFrom = "From: ";
-constexpr std::string_view kTo = "To: ";
-constexpr std::string_view kDate = "Date: ";
-constexpr std::string_view kPriority = "X-Priority: ";
-constexpr std::string_view kContentType = "Content-Type: ";
-constexpr std::string_view kTransferEncoding = "Content-Transfer-Encoding: ";
-constexpr std::string_view kCc = "Cc: ";
-constexpr std::string_view kMessageId = "Message-ID: ";
-constexpr std::string_view kAttachment = "X-Attachment: ";
+constexpr std::string_view kSubject = LinePrefix(HeaderField::Subject);
+constexpr std::string_view kFrom = LinePrefix(HeaderField::From);
+constexpr std::string_view kTo = LinePrefix(HeaderField::To);
+constexpr std::string_view kDate = LinePrefix(HeaderField::Date);
+constexpr std::string_view kPriority = LinePrefix(HeaderField::Priority);
+constexpr std::string_view kContentType = LinePrefix(HeaderField::ContentType);
+constexpr std::string_view kTransferEncoding = LinePrefix(HeaderField::TransferEncoding);
+constexpr std::string_view kCc = LinePrefix(HeaderField::Cc);
+constexpr std::string_view kMessageId = LinePrefix(HeaderField::MessageId);
+constexpr std::string_view kAttachment = LinePrefix(HeaderField::Attachment);
 
 bool LineStartsWith(CarveBuffer buffer, std::size_t position, std::string_view name) {
   if (position > buffer.size || buffer.size - position < name.size()) return false;

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "scan/carve/record_building.h"
+#include "scan/lines/header_fields.h"
 #include "scan/read/block_header.h"
 #include "scan/source_position.h"
 #include "text/ascii.h"
@@ -14,7 +15,7 @@ namespace quillon {
 
 namespace {
 
-constexpr std::string_view kReceived = "Received: ";
+constexpr std::string_view kReceived = LinePrefix(HeaderField::Received);
 
 bool StartsWithAt(const CarveBuffer& buffer, std::size_t position, std::string_view text) {
   return position + text.size() <= buffer.size &&

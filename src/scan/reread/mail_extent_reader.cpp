@@ -4,6 +4,7 @@
 #include <cstring>
 #include <vector>
 
+#include "scan/lines/header_fields.h"
 #include "scan/lines/line_reader.h"
 #include "scan/read/store_chain.h"
 #include "scan/reread/mail_reader_source.h"
@@ -18,8 +19,8 @@ constexpr std::size_t kStep = 64 * 1024;
 constexpr std::uint64_t kEpilogueLook = 4096;
 
 bool StartsWithTraceName(std::string_view line) {
-  for (std::string_view name : {"Received: ", "Return-Path: ", "Delivered-To: "})
-    if (StartsWithNoCase(line, name)) return true;
+  for (const HeaderField field : kMailStartFields)
+    if (StartsWithNoCase(line, LinePrefix(field))) return true;
   return false;
 }
 

@@ -4,6 +4,7 @@
 #include <array>
 #include <cstring>
 
+#include "scan/lines/header_fields.h"
 #include "scan/lines/header_text.h"
 #include "scan/read/block_header.h"
 #include "scan/source_position.h"
@@ -22,16 +23,15 @@ constexpr std::uint64_t kLookBehind = 4;
 // Consumed raw bytes are dropped in steps of this size, not after every piece.
 constexpr std::size_t kDropStep = 64 * 1024;
 
-constexpr std::string_view kReceived = "Received: ";
-constexpr std::string_view kDeliveredTo = "Delivered-To: ";
-constexpr std::string_view kReturnPath = "Return-Path: ";
-constexpr std::array<std::string_view, 3> kStartNames = {kReceived, kDeliveredTo, kReturnPath};
+constexpr std::array<std::string_view, 3> kStartNames = {LinePrefix(kMailStartFields[0]),
+                                                         LinePrefix(kMailStartFields[1]),
+                                                         LinePrefix(kMailStartFields[2])};
 // After a start line is taken the walk goes on behind the shortest start name.
-constexpr std::size_t kShortestStartName = kReceived.size();
+constexpr std::size_t kShortestStartName = LinePrefix(HeaderField::Received).size();
 
-constexpr std::string_view kFrom = "From: ";
-constexpr std::string_view kTo = "To: ";
-constexpr std::string_view kDate = "Date: ";
+constexpr std::string_view kFrom = LinePrefix(HeaderField::From);
+constexpr std::string_view kTo = LinePrefix(HeaderField::To);
+constexpr std::string_view kDate = LinePrefix(HeaderField::Date);
 
 // Whether the block header at `k` leaves stray bytes in front of it (see the class comment).
 template <typename ByteAt>
@@ -148,7 +148,7 @@ TextSpan Search(std::string_view data, const MailRecord* record, RecordPlace pla
     if (!held.ended) {
       bool agrees = true;
       if (record) {
-        if (LineStartsWith(data, line, kReceived)) held.ForgetValues();
+        if (LineStartsWith(data, line, LinePrefix(HeaderField::Received))) held.ForgetValues();
         agrees = LineAgreesWithRecord(data, line, *record, held);
       }
       if (agrees &&
