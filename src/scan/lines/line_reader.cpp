@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string>
 
 #include "scan/lines/line_scan.h"
 
@@ -64,12 +65,25 @@ bool IsContinuation(std::string_view line) {
   return !line.empty() && (line[0] == ' ' || line[0] == '\t');
 }
 
-bool IsMboxSeparator(std::string_view line) {
+bool IsMboxSeparator(std::string_view line, MboxSeparatorRule rule) {
+  if (rule == MboxSeparatorRule::Prefix) return line.substr(0, 5) == "From ";
   // "Mon Sep 17 00:00:00 2001" is the fixed date of a patch written out by git, which a mail
   // carries in its body, not a mailbox separator.
   return line.size() > 5 && line.substr(0, 5) == "From " &&
          line.find(':') != std::string_view::npos &&
          line.find("Mon Sep 17 00:00:00 2001") == std::string_view::npos;
+}
+
+ClosingBoundaryLine FindClosingBoundaryLine(std::string_view text, std::string_view boundary,
+                                            std::size_t from) {
+  ClosingBoundaryLine line;
+  const std::string closing = "\n--" + std::string(boundary) + "--";
+  const std::size_t at = text.find(closing, from);
+  if (at == std::string_view::npos) return line;
+  line.found = true;
+  line.lineFeed = at;
+  line.behind = at + closing.size();
+  return line;
 }
 
 }  // namespace quillon
