@@ -144,13 +144,9 @@ std::size_t BodySteps::HandleLine(CarveBuffer buffer, std::size_t position, bool
   if (endAtForeignText_ && !textEnded_ && ForeignLine(line.text)) EndText();
   followedEnd_ = std::max(followedEnd_, buffer.PositionOf(lineEnd));
 
-  if (!containerBoundaries_.empty() && line.text.size() > 2 && line.text[0] == '-' &&
-      line.text[1] == '-') {
-    const std::string& outermost = containerBoundaries_.front();
-    const std::string_view rest = line.text.substr(2);
-    if (StartsWithNoCase(rest, outermost) && rest.substr(outermost.size()).substr(0, 2) == "--")
-      containerClosed_ = true;
-  }
+  if (!containerBoundaries_.empty() && line.text.size() > 2 &&
+      BoundaryLineOf(line.text, containerBoundaries_.front(), false) == BoundaryLine::Closing)
+    containerClosed_ = true;
   switch (phase_) {
     case Phase::Finished:
       return lineEnd;
@@ -237,12 +233,9 @@ std::size_t BodySteps::ResumeBody(CarveBuffer buffer, std::size_t position) {
 bool BodySteps::HandleBoundaryLine(std::string_view line) {
   if (boundaries_.empty() || line.size() < 3 || line[0] != '-' || line[1] != '-') return false;
   for (std::size_t i = boundaries_.size(); i-- > 0;) {
-    const std::string& boundary = boundaries_[i];
-    if (!StartsWithNoCase(line.substr(2), boundary)) continue;
-    std::string_view rest = line.substr(2 + boundary.size());
-    const bool closing = rest.size() >= 2 && rest[0] == '-' && rest[1] == '-';
-    if (closing) rest.remove_prefix(2);
-    if (!TrimWhiteSpace(rest).empty()) continue;  // a longer boundary that merely starts alike
+    const BoundaryLine kind = BoundaryLineOf(line, boundaries_[i], true);
+    if (kind == BoundaryLine::None) continue;
+    const bool closing = kind == BoundaryLine::Closing;
     EndPart();
     if (closing) {
       boundaries_.resize(i);

@@ -6,6 +6,7 @@
 
 #include "scan/lines/header_fields.h"
 #include "scan/lines/header_text.h"
+#include "scan/lines/line_reader.h"
 #include "scan/read/block_header.h"
 #include "text/ascii.h"
 #include "text/encoded_words.h"
@@ -209,8 +210,11 @@ HeaderLineResult ParseHeaderLine(SteppedBytes& bytes, std::size_t& position, Pen
 
   if (IsCrLfAt(buffer, position)) {
     if (pending.HasRequiredHeaders()) return HeaderLineResult::Accept;
-  } else if (!pending.boundary.empty() && LineStartsWith(buffer, position, "--") &&
-             LineStartsWith(buffer, position + 2, pending.boundary)) {
+  } else if (!pending.boundary.empty() &&
+             BoundaryLineOf(
+                 std::string_view(reinterpret_cast<const char*>(buffer.data + position),
+                                  std::min(buffer.size - position, 2 + pending.boundary.size())),
+                 pending.boundary, false) != BoundaryLine::None) {
     skip += pending.boundary.size() + 1;
     if (pending.HasRequiredHeaders()) {
       NoteInnerBoundary(buffer, position, pending);

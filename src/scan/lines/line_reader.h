@@ -37,6 +37,13 @@ bool IsContinuation(std::string_view line);
 enum class MboxSeparatorRule { WithDate, Prefix };
 bool IsMboxSeparator(std::string_view line, MboxSeparatorRule rule = MboxSeparatorRule::WithDate);
 
+// Whether `line` is a boundary line of `boundary` (RFC 2046 5.1.1): "--" and the boundary,
+// compared without regard to case, and "--" behind it on the closing line. With `exact` nothing
+// but white space may follow; otherwise a line that begins so counts (as where the walk and the
+// re-reader end a header block).
+enum class BoundaryLine { None, Part, Closing };
+BoundaryLine BoundaryLineOf(std::string_view line, std::string_view boundary, bool exact);
+
 // A multipart's closing boundary line (RFC 2046 5.1.1: "--", the boundary, "--") in `text` from
 // `from` on, behind a line feed: the index of that line feed and of the byte behind the line's
 // closing "--".

@@ -6,6 +6,7 @@
 
 #include "scan/lines/header_fields.h"
 #include "scan/lines/header_text.h"
+#include "scan/lines/line_reader.h"
 #include "scan/read/block_header.h"
 #include "scan/source_position.h"
 #include "text/ascii.h"
@@ -71,8 +72,9 @@ bool IsStartLine(std::string_view data, std::size_t position) {
 }
 
 bool IsBoundaryLine(std::string_view data, std::size_t position, std::string_view boundary) {
-  return !boundary.empty() && LineStartsWith(data, position, "--") &&
-         LineStartsWith(data, position + 2, boundary);
+  return !boundary.empty() && position <= data.size() &&
+         BoundaryLineOf(data.substr(position, 2 + boundary.size()), boundary, false) !=
+             BoundaryLine::None;
 }
 
 // The header values of the start being held, compared as the scan took them: the first
