@@ -35,10 +35,10 @@ std::vector<SectorRange> RunScan(DataSource& source, const ScanOptions& options,
     carver.EndMailsAtNextBlocks(
         [&merger](std::uint64_t after) { return merger.NextBlockStart(after); });
   ShapeScanner shapes(options.ansiCodePage);
-  // Store chains lead anywhere: their blocks are taken from the bytes in hand the carver has not
-  // changed, else read from the source (reads of it may run on two threads at once). Such a
-  // read gives the same bytes as the chunk reader would, zeros for a failing sector included,
-  // so that a chain does not end at a bad sector only when the reading had not come that far.
+  // Store chains lead anywhere: their blocks are taken from the bytes in hand, else read from the
+  // source (reads of it may run on two threads at once). Such a read gives the same bytes as the
+  // chunk reader would, zeros for a failing sector included, so that a chain does not end at a
+  // bad sector only when the reading had not come that far.
   const SourceBytesReader readSource = [&source](std::uint64_t offset, std::size_t count,
                                                  std::uint8_t* out) {
     return ReadBytesRescued(source, offset, count, out);
@@ -70,17 +70,17 @@ std::vector<SectorRange> RunScan(DataSource& source, const ScanOptions& options,
       if (const auto algorithm = DigestByName(stored.algorithm))
         options.digest->Include(*algorithm);
   }
-  // A chunk is digested while its bytes are still as read: the first one before anything is
-  // carved, every later one in the round before the carver walks into it.
+  // A chunk is digested once, in source order: the first one in the first round, every later one
+  // in the round before it is carved.
   auto digestChunk = [&](const ChunkReader::Chunk& chunk, CarveBuffer bytes) {
     const std::uint64_t end = std::min(chunk.start + chunk.bytes, source.SizeBytes());
     if (options.digest && end > chunk.start)
       options.digest->Add(bytes.data + (chunk.start - bytes.base), end - chunk.start);
   };
 
-  // Each round carves one chunk. Before that it looks for header blocks in the next chunk,
-  // whose bytes the carver has not touched yet (it reads ahead into them and moves bytes at
-  // their start when it removes block headers), with the chunk after that for their ends.
+  // Each round carves one chunk. Before that it looks for header blocks in the next chunk, with
+  // the chunk after that for their ends, so that the walk knows where the next mail begins
+  // before it reaches it.
   bool firstRound = true;
   while (!status.stopRequested.load()) {
     const std::size_t available = reader.WaitForChunks(3);
@@ -100,14 +100,7 @@ std::vector<SectorRange> RunScan(DataSource& source, const ScanOptions& options,
       scanShapes(current, available > 1 ? &next : nullptr, stable);
       firstRound = false;
     }
-    if (available > 1) {
-      // The carver may have moved bytes as far as its look-ahead into this chunk; behind that
-      // they are as the source holds them.
-      const std::uint64_t untouched = std::max(stable.base, current.start + kCarveLookAhead);
-      const auto skip = static_cast<std::size_t>(untouched - stable.base);
-      scanShapes(next, available > 2 ? &afterNext : nullptr,
-                 CarveBuffer{stable.data + skip, stable.size - skip, untouched, stable.unreadable});
-    }
+    if (available > 1) scanShapes(next, available > 2 ? &afterNext : nullptr, stable);
 
     carver.Walk(stable, current.start + current.bytes, status.stopRequested, current.lineBreaks);
     merger.Resolve(carver.Position(), stable);

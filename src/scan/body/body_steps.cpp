@@ -42,20 +42,6 @@ std::int64_t Base64Characters(std::string_view line) {
   return count;
 }
 
-// True when the NUL at `position` lies inside a mail-store block header, which the walk did not
-// remove because the line was too long; such a NUL does not end the mail.
-bool InsideBlockHeader(CarveBuffer buffer, std::size_t position) {
-  const std::uint64_t absolute = buffer.base + position;
-  for (std::size_t back = 0; back < kBlockHeaderSize; ++back) {
-    if (back > position || (absolute - back) % 4 != 0) continue;
-    const std::size_t header = position - back;
-    if (header + kBlockHeaderSize <= buffer.size &&
-        HasBlockHeaderMark(buffer.data + header + kBlockHeaderMarkOffset))
-      return true;
-  }
-  return false;
-}
-
 struct BodyLine {
   std::string_view text;
   bool endsAtNul = false;
@@ -71,7 +57,11 @@ BodyLine ReadBodyLine(CarveBuffer buffer, std::size_t position) {
   const std::size_t length = FindLineEndOrNul(buffer.data + position, limit);
   if (length < limit && begin[length] == '\0') {
     line.unreadableUntil = UnreadableUntil(buffer, position + length);
-    line.endsAtNul = line.unreadableUntil == 0 && !InsideBlockHeader(buffer, position + length);
+    // A NUL inside a mail-store block header that the line was too long to step over does not
+    // end the mail.
+    line.endsAtNul =
+        line.unreadableUntil == 0 && !InsideBlockHeader(buffer.data, buffer.size, position + length,
+                                                        buffer.PositionOf(position + length));
   }
   line.text = std::string_view(begin, length);
   return line;
@@ -153,15 +143,11 @@ std::size_t BodySteps::HandleLine(CarveBuffer buffer, std::size_t position, bool
   const std::size_t emptyLength = line.text.empty() ? EmptyLineLength(buffer, position) : 0;
   const bool empty = emptyLength > 0;
   if (endAtForeignText_ && !textEnded_ && ForeignLine(line.text)) EndText();
-  followedEnd_ = std::max(followedEnd_, buffer.base + lineEnd);
+  followedEnd_ = std::max(followedEnd_, buffer.PositionOf(lineEnd));
 
-  if (!containerBoundaries_.empty() && line.text.size() > 2 && line.text[0] == '-' &&
-      line.text[1] == '-') {
-    const std::string& outermost = containerBoundaries_.front();
-    const std::string_view rest = line.text.substr(2);
-    if (StartsWithNoCase(rest, outermost) && rest.substr(outermost.size()).substr(0, 2) == "--")
-      containerClosed_ = true;
-  }
+  if (!containerBoundaries_.empty() && line.text.size() > 2 &&
+      BoundaryLineOf(line.text, containerBoundaries_.front(), false) == BoundaryLine::Closing)
+    containerClosed_ = true;
   switch (phase_) {
     case Phase::Finished:
       return lineEnd;
@@ -202,7 +188,7 @@ std::size_t BodySteps::HandleLine(CarveBuffer buffer, std::size_t position, bool
     if (phase_ != Phase::Finished) {
       ending_ = Ending::Nul;
       endIndex_ = lineEnd;
-      endByte_ = buffer.base + endIndex_;
+      endByte_ = buffer.PositionOf(endIndex_);
     }
     phase_ = Phase::Finished;
     return lineEnd;
@@ -212,7 +198,7 @@ std::size_t BodySteps::HandleLine(CarveBuffer buffer, std::size_t position, bool
     endIndex_ = lineEnd;
     if (lineEnd < buffer.size && buffer.data[lineEnd] == '\r') ++endIndex_;
     if (endIndex_ < buffer.size && buffer.data[endIndex_] == '\n') ++endIndex_;
-    endByte_ = buffer.base + endIndex_;
+    endByte_ = buffer.PositionOf(endIndex_);
   }
   previousEmpty_ = empty;
   // The walk never presents the line behind an empty line as a line start; read it here.
@@ -248,12 +234,9 @@ std::size_t BodySteps::ResumeBody(CarveBuffer buffer, std::size_t position) {
 bool BodySteps::HandleBoundaryLine(std::string_view line) {
   if (boundaries_.empty() || line.size() < 3 || line[0] != '-' || line[1] != '-') return false;
   for (std::size_t i = boundaries_.size(); i-- > 0;) {
-    const std::string& boundary = boundaries_[i];
-    if (!StartsWithNoCase(line.substr(2), boundary)) continue;
-    std::string_view rest = line.substr(2 + boundary.size());
-    const bool closing = rest.size() >= 2 && rest[0] == '-' && rest[1] == '-';
-    if (closing) rest.remove_prefix(2);
-    if (!TrimWhiteSpace(rest).empty()) continue;  // a longer boundary that merely starts alike
+    const BoundaryLine kind = BoundaryLineOf(line, boundaries_[i], true);
+    if (kind == BoundaryLine::None) continue;
+    const bool closing = kind == BoundaryLine::Closing;
     EndPart();
     if (closing) {
       boundaries_.resize(i);

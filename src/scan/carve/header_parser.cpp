@@ -4,7 +4,9 @@
 #include <cstring>
 #include <string_view>
 
+#include "scan/lines/header_fields.h"
 #include "scan/lines/header_text.h"
+#include "scan/lines/line_reader.h"
 #include "scan/read/block_header.h"
 #include "text/ascii.h"
 #include "text/encoded_words.h"
@@ -13,16 +15,16 @@ namespace quillon {
 
 namespace {
 
-constexpr std::string_view kSubject = "Subject: ";
-constexpr std::string_view kFrom = "From: ";
-constexpr std::string_view kTo = "To: ";
-constexpr std::string_view kDate = "Date: ";
-constexpr std::string_view kPriority = "X-Priority: ";
-constexpr std::string_view kContentType = "Content-Type: ";
-constexpr std::string_view kTransferEncoding = "Content-Transfer-Encoding: ";
-constexpr std::string_view kCc = "Cc: ";
-constexpr std::string_view kMessageId = "Message-ID: ";
-constexpr std::string_view kAttachment = "X-Attachment: ";
+constexpr std::string_view kSubject = LinePrefix(HeaderField::Subject);
+constexpr std::string_view kFrom = LinePrefix(HeaderField::From);
+constexpr std::string_view kTo = LinePrefix(HeaderField::To);
+constexpr std::string_view kDate = LinePrefix(HeaderField::Date);
+constexpr std::string_view kPriority = LinePrefix(HeaderField::Priority);
+constexpr std::string_view kContentType = LinePrefix(HeaderField::ContentType);
+constexpr std::string_view kTransferEncoding = LinePrefix(HeaderField::TransferEncoding);
+constexpr std::string_view kCc = LinePrefix(HeaderField::Cc);
+constexpr std::string_view kMessageId = LinePrefix(HeaderField::MessageId);
+constexpr std::string_view kAttachment = LinePrefix(HeaderField::Attachment);
 
 bool LineStartsWith(CarveBuffer buffer, std::size_t position, std::string_view name) {
   if (position > buffer.size || buffer.size - position < name.size()) return false;
@@ -30,7 +32,7 @@ bool LineStartsWith(CarveBuffer buffer, std::size_t position, std::string_view n
       std::string_view(reinterpret_cast<const char*>(buffer.data + position), name.size()), name);
 }
 
-// Enough bytes to hold a continuation line behind its white space and a removed block header.
+// Enough bytes to hold a continuation line behind its white space and a block header.
 constexpr std::size_t kFoldWindow =
     2 * (kMaxLineValue + 1) + kHeaderSearchSpan + 2 * kBlockHeaderSize;
 
@@ -48,10 +50,28 @@ struct FoldedValue {
   std::size_t end = 0;  // index of the byte that stopped the last joined line
 };
 
-// The value starting at `valueStart`: its first physical line read as the header readers do,
-// then every following line that begins with a blank or tab, joined with one blank.
-FoldedValue ReadFoldedValue(CarveBuffer buffer, std::size_t valueStart) {
+// Copies the `size` bytes at index `from` of the walk's bytes as a line that begins there reads
+// them: the block header it runs into left out. Returns the header's index in the bytes, or
+// kNoBlockHeader.
+std::size_t CopyLineWindow(CarveBuffer buffer, std::size_t from, std::uint8_t* window,
+                           std::size_t& size) {
+  std::memcpy(window, buffer.data + from, size);
+  const std::size_t header = FindBlockHeaderAhead(window, size, 0, buffer.PositionOf(from));
+  if (header == kNoBlockHeader) return kNoBlockHeader;
+  std::memmove(window + header, window + header + kBlockHeaderSize,
+               size - header - kBlockHeaderSize);
+  size -= kBlockHeaderSize;
+  return from + header;
+}
+
+// The value starting `valueOffset` bytes into the line at `lineStart`: its first physical line
+// read as the header readers do, then every following line that begins with a blank or tab,
+// joined with one blank. A joined line steps over the block header it runs into, as the walk
+// would; `lineStart` is then the line's index in the new bytes.
+FoldedValue ReadFoldedValue(SteppedBytes& bytes, std::size_t& lineStart, std::size_t valueOffset) {
   FoldedValue value;
+  CarveBuffer buffer = bytes.Bytes();
+  const std::size_t valueStart = lineStart + valueOffset;
   LineRead first = ValueText(buffer.data, buffer.size, valueStart);
   if (!first.found) {
     value.end = valueStart;  // longer than a line may be: stored as empty
@@ -60,25 +80,24 @@ FoldedValue ReadFoldedValue(CarveBuffer buffer, std::size_t valueStart) {
   value.text = std::move(first.text);
   value.end = first.stop;
   while (IsCrLfAt(buffer, value.end)) {
-    const std::size_t next = value.end + 2;
+    std::size_t next = value.end + 2;
     if (next >= buffer.size || !IsFoldingWhiteSpace(buffer.data[next])) break;
-    // Decide on a copy: a line that is not joined must stay untouched for the walk, which strips
-    // block headers at line starts itself.
-    const std::size_t windowSize = std::min<std::size_t>(buffer.size - next, kFoldWindow);
+    // Decide on a copy: a line that is not joined is the walk's to read.
+    std::size_t windowSize = std::min<std::size_t>(buffer.size - next, kFoldWindow);
     std::uint8_t window[kFoldWindow];
-    std::memcpy(window, buffer.data + next, windowSize);
-    std::size_t lineStart = 0;
-    const bool stripped = StripBlockHeader(window, windowSize, buffer.base + next, lineStart);
-    std::size_t textStart = lineStart;
-    while (textStart < windowSize && textStart - lineStart < kMaxLineValue &&
+    const std::size_t header = CopyLineWindow(buffer, next, window, windowSize);
+    std::size_t textStart = 0;
+    while (textStart < windowSize && textStart < kMaxLineValue &&
            IsFoldingWhiteSpace(window[textStart]))
       ++textStart;
     LineRead continuation = ContinuationText(window, windowSize, textStart);
-    if (!continuation.found || continuation.stop - lineStart > kMaxLineValue) break;
+    if (!continuation.found || continuation.stop > kMaxLineValue) break;
     if (value.text.size() + 1 + continuation.text.size() > kMaxUnfoldedValue) break;
-    if (stripped) {
-      std::size_t realStart = next;
-      StripBlockHeader(buffer.data, buffer.size, buffer.base, realStart);
+    if (header != kNoBlockHeader) {
+      const std::size_t moved = bytes.StepOver(lineStart, header);
+      next = next - lineStart + moved;
+      lineStart = moved;
+      buffer = bytes.Bytes();
     }
     if (value.text.empty())
       value.text = std::move(continuation.text);
@@ -90,9 +109,9 @@ FoldedValue ReadFoldedValue(CarveBuffer buffer, std::size_t valueStart) {
 }
 
 // Stores a header value read from the line at `position` and returns Stored.
-HeaderLineResult StoreFolded(CarveBuffer buffer, std::size_t position, std::string_view name,
+HeaderLineResult StoreFolded(SteppedBytes& bytes, std::size_t& position, std::string_view name,
                              std::string& field, std::size_t& skip) {
-  FoldedValue value = ReadFoldedValue(buffer, position + name.size());
+  FoldedValue value = ReadFoldedValue(bytes, position, name.size());
   field = std::move(value.text);
   skip += value.end - position - 1;
   return HeaderLineResult::Stored;
@@ -106,9 +125,9 @@ HeaderLineResult StoreLine(CarveBuffer buffer, std::size_t position, std::string
   return HeaderLineResult::Stored;
 }
 
-void StoreContentType(CarveBuffer buffer, std::size_t position, PendingMail& pending,
+void StoreContentType(SteppedBytes& bytes, std::size_t& position, PendingMail& pending,
                       std::size_t& skip) {
-  FoldedValue value = ReadFoldedValue(buffer, position + kContentType.size());
+  FoldedValue value = ReadFoldedValue(bytes, position, kContentType.size());
   skip += value.end - position - 1;
   const std::size_t at = FindNoCase(value.text, "boundary=");
   if (at == std::string::npos) {
@@ -163,34 +182,38 @@ void NoteInnerBoundary(CarveBuffer buffer, std::size_t position, PendingMail& pe
 
 }  // namespace
 
-HeaderLineResult ParseHeaderLine(CarveBuffer buffer, std::size_t position, PendingMail& pending,
+HeaderLineResult ParseHeaderLine(SteppedBytes& bytes, std::size_t& position, PendingMail& pending,
                                  std::size_t& skip) {
+  const CarveBuffer buffer = bytes.Bytes();
   if (position >= buffer.size) return HeaderLineResult::Nothing;
   if (pending.from.empty() && LineStartsWith(buffer, position, kFrom))
-    return StoreFolded(buffer, position, kFrom, pending.from, skip);
+    return StoreFolded(bytes, position, kFrom, pending.from, skip);
   if (pending.to.empty() && LineStartsWith(buffer, position, kTo))
-    return StoreFolded(buffer, position, kTo, pending.to, skip);
+    return StoreFolded(bytes, position, kTo, pending.to, skip);
   if (pending.subject.empty() && LineStartsWith(buffer, position, kSubject))
-    return StoreFolded(buffer, position, kSubject, pending.subject, skip);
+    return StoreFolded(bytes, position, kSubject, pending.subject, skip);
   if (pending.date.empty() && LineStartsWith(buffer, position, kDate))
     return StoreLine(buffer, position, kDate, pending.date, skip);
   if (pending.priority.empty() && LineStartsWith(buffer, position, kPriority))
     return StoreLine(buffer, position, kPriority, pending.priority, skip);
   if (pending.contentType.empty() && LineStartsWith(buffer, position, kContentType)) {
-    StoreContentType(buffer, position, pending, skip);
+    StoreContentType(bytes, position, pending, skip);
     return HeaderLineResult::Stored;
   }
   if (pending.transferEncoding.empty() && LineStartsWith(buffer, position, kTransferEncoding))
     return StoreLine(buffer, position, kTransferEncoding, pending.transferEncoding, skip);
   if (pending.cc.empty() && LineStartsWith(buffer, position, kCc))
-    return StoreFolded(buffer, position, kCc, pending.cc, skip);
+    return StoreFolded(bytes, position, kCc, pending.cc, skip);
   if (pending.messageId.empty() && LineStartsWith(buffer, position, kMessageId))
     return StoreLine(buffer, position, kMessageId, pending.messageId, skip);
 
   if (IsCrLfAt(buffer, position)) {
     if (pending.HasRequiredHeaders()) return HeaderLineResult::Accept;
-  } else if (!pending.boundary.empty() && LineStartsWith(buffer, position, "--") &&
-             LineStartsWith(buffer, position + 2, pending.boundary)) {
+  } else if (!pending.boundary.empty() &&
+             BoundaryLineOf(
+                 std::string_view(reinterpret_cast<const char*>(buffer.data + position),
+                                  std::min(buffer.size - position, 2 + pending.boundary.size())),
+                 pending.boundary, false) != BoundaryLine::None) {
     skip += pending.boundary.size() + 1;
     if (pending.HasRequiredHeaders()) {
       NoteInnerBoundary(buffer, position, pending);

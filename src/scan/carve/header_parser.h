@@ -8,6 +8,7 @@
 
 #include "scan/lines/header_text.h"
 #include "scan/lines/pending_mail.h"
+#include "scan/lines/stepped_bytes.h"
 #include "scan/source_bytes.h"
 
 namespace quillon {
@@ -20,9 +21,10 @@ enum class HeaderLineResult {
 
 // Reads the line at `position`. Only the first occurrence of each header counts. Adds to `skip`
 // the bytes consumed less one, so that the walk resumes at the line end behind what was read.
-// Folded Subject, From, To, Cc and Content-Type values are unfolded; a mail-store block header
-// at the start of a joined line is removed exactly as the walk would remove it.
-HeaderLineResult ParseHeaderLine(CarveBuffer buffer, std::size_t position, PendingMail& pending,
+// Folded Subject, From, To, Cc and Content-Type values are unfolded; a joined line steps over
+// the mail-store block header it runs into exactly as the walk would, and `position` is then the
+// line's index in the new bytes.
+HeaderLineResult ParseHeaderLine(SteppedBytes& bytes, std::size_t& position, PendingMail& pending,
                                  std::size_t& skip);
 
 }  // namespace quillon

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "scan/carve/record_building.h"
+#include "scan/lines/header_fields.h"
 #include "scan/read/block_header.h"
 #include "scan/source_position.h"
 #include "text/ascii.h"
@@ -14,9 +15,9 @@ namespace quillon {
 
 namespace {
 
-constexpr std::string_view kReceived = "Received: ";
+constexpr std::string_view kReceived = LinePrefix(HeaderField::Received);
 
-bool StartsWithAt(CarveBuffer buffer, std::size_t position, std::string_view text) {
+bool StartsWithAt(const CarveBuffer& buffer, std::size_t position, std::string_view text) {
   return position + text.size() <= buffer.size &&
          StartsWithNoCase(
              std::string_view(reinterpret_cast<const char*>(buffer.data + position), text.size()),
@@ -75,34 +76,61 @@ void MailCarver::AcceptPending(CarveBuffer buffer, std::size_t lineStart) {
   sink_.Accept(record);
 }
 
-void MailCarver::Walk(CarveBuffer buffer, std::uint64_t walkEnd,
+std::size_t MailCarver::StepOverBlockHeader(std::size_t lineStart) {
+  const CarveBuffer buffer = bytes_.Bytes();
+  const std::size_t header =
+      FindBlockHeaderAhead(buffer.data, buffer.size, lineStart, buffer.PositionOf(lineStart));
+  return header == kNoBlockHeader ? lineStart : bytes_.StepOver(lineStart, header);
+}
+
+void MailCarver::Walk(CarveBuffer chunk, std::uint64_t walkEnd,
                       const std::atomic<bool>& stopRequested, const LineBreakMap* lineBreaks) {
-  if (walkEnd <= buffer.base) return;
-  const std::size_t end = static_cast<std::size_t>(walkEnd - buffer.base);
-  std::size_t b = position_ > buffer.base ? static_cast<std::size_t>(position_ - buffer.base) : 0;
-  std::size_t skip = 0;
+  if (walkEnd <= chunk.base) return;
+  bytes_.Attach(chunk, std::max(position_, chunk.base));
+  CarveBuffer buffer;
+  std::size_t end = 0;
   std::size_t searchEnd = 0;  // where the search for the next CR stops and the map is asked again
+  // After the walk steps over a block header it reads a copy of the bytes, whose indices are not
+  // the chunk's: the end is taken anew, and the line break map, made for the chunk, rests.
+  auto takeBytes = [&](bool changed) {
+    changed = changed || buffer.pieces != nullptr || bytes_.Stepping();
+    buffer = bytes_.Bytes();
+    if (!changed) return;
+    // A copy ends where reads from it end; the byte behind a CR is always one of its own.
+    end = bytes_.Stepping() ? std::min(bytes_.IndexOf(walkEnd), buffer.size - 1)
+                            : static_cast<std::size_t>(walkEnd - buffer.base);
+    searchEnd = 0;
+  };
+  takeBytes(true);
+  std::size_t b = bytes_.IndexOf(position_);
+  std::size_t skip = 0;
   // Header blocks found since the last call may begin inside the followed mail's reach.
   if (followed_ && nextMailStart_)
     followedUntil_ = nextMailStart_(followed_->Record()->StartByte());
 
-  while (b < end) {
+  while (true) {
+    if (bytes_.Stepping()) {
+      // Behind the last header stepped over, the chunk's bytes serve again.
+      b = bytes_.Seek(buffer.PositionOf(b));
+      if (!bytes_.Stepping()) takeBytes(true);
+    }
+    if (b >= end) break;
     if (stopRequested.load(std::memory_order_relaxed)) break;
     if (followed_ && followed_->ResumeAt() != 0) {
       // The followed mail ran into sectors that could not be read; it goes on behind them.
       const std::uint64_t resume = followed_->ResumeAt();
-      if (resume >= buffer.base + end) {
+      if (resume >= walkEnd) {
         b = end;
         break;
       }
-      b = std::max(
-          b, followed_->ResumeBody(buffer, static_cast<std::size_t>(
-                                               std::max(resume, buffer.base + b) - buffer.base)));
+      b = bytes_.Seek(std::max(resume, buffer.PositionOf(b)));
+      takeBytes(false);
+      b = std::max(b, followed_->ResumeBody(buffer, b));
       continue;
     }
     if (b >= searchEnd) {
       searchEnd = end;
-      if (lineBreaks && buffer.base + b >= movedUntil_) {
+      if (lineBreaks && !bytes_.Stepping()) {
         // Outside a mail only a trace line matters. (Inside a stretch the map was asked for, every
         // byte is looked at, whatever the walk finds there.)
         const bool traceLinesOnly = !InMail();
@@ -111,8 +139,6 @@ void MailCarver::Walk(CarveBuffer buffer, std::uint64_t walkEnd,
         if (b >= end) break;
         searchEnd = static_cast<std::size_t>(
             lineBreaks->PossibleRunEnd(buffer.base + b, walkEnd, traceLinesOnly) - buffer.base);
-      } else if (lineBreaks) {
-        searchEnd = static_cast<std::size_t>(std::min(walkEnd, movedUntil_) - buffer.base);
       }
     }
     // Only a CR LF can start a line, so jump from CR to CR; every other byte is a plain step.
@@ -127,7 +153,7 @@ void MailCarver::Walk(CarveBuffer buffer, std::uint64_t walkEnd,
       continue;
     }
     std::size_t p = b + 2;
-    const std::uint64_t lineStart = buffer.base + p;
+    const std::uint64_t lineStart = buffer.PositionOf(p);
 
     if (StartsWithAt(buffer, p, kReceived)) {
       StartMail(lineStart);
@@ -138,10 +164,10 @@ void MailCarver::Walk(CarveBuffer buffer, std::uint64_t walkEnd,
     if (pending_.inMail) {
       if (SectorOf(lineStart) > pending_.startSector + kMaxHeaderGapSectors) pending_.Empty();
       if (pending_.inMail && !pending_.accepted) {
-        StripBlockHeader(buffer.data, buffer.size, buffer.base, p);
-        if (ParseHeaderLine(buffer, p, pending_, skip) == HeaderLineResult::Accept)
-          AcceptPending(buffer, p);
-        NoteBytesMayHaveMoved(buffer.base + p + skip);
+        p = StepOverBlockHeader(p);
+        const HeaderLineResult read = ParseHeaderLine(bytes_, p, pending_, skip);
+        takeBytes(false);
+        if (read == HeaderLineResult::Accept) AcceptPending(buffer, p);
         if (skip != 0) {
           b = p + skip + 1;
           skip = 0;
@@ -154,15 +180,15 @@ void MailCarver::Walk(CarveBuffer buffer, std::uint64_t walkEnd,
     if (FollowingBody() && lineStart >= followedUntil_ && !followed_->MultipartOpen())
       followed_->EndText();
     if (FollowingBody()) {
-      StripBlockHeader(buffer.data, buffer.size, buffer.base, p);
-      NoteBytesMayHaveMoved(buffer.base + p);
+      p = StepOverBlockHeader(p);
+      takeBytes(false);
       if (followed_->AttachmentOpen() || !followed_->ParsePartHeader(buffer, p, skip))
         followed_->ParseBodyLine(buffer, p, skip);
     }
     b = p + skip + 1;
     skip = 0;
   }
-  position_ = buffer.base + b;
+  position_ = buffer.PositionOf(b);
 }
 
 bool MailCarver::FollowingBody() const {
@@ -172,12 +198,6 @@ bool MailCarver::FollowingBody() const {
 
 bool MailCarver::InMail() const {
   return pending_.inMail || FollowingBody();
-}
-
-void MailCarver::NoteBytesMayHaveMoved(std::uint64_t lastLineStart) {
-  // A block header is looked for a span behind a line's start, and removed with the bytes
-  // before it moved over it.
-  movedUntil_ = std::max(movedUntil_, lastLineStart + kHeaderSearchSpan + kBlockHeaderSize + 4);
 }
 
 void MailCarver::Finish() {

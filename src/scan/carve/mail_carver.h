@@ -18,6 +18,7 @@
 #include "scan/carve/header_parser.h"
 #include "scan/find/line_break_map.h"
 #include "scan/lines/pending_mail.h"
+#include "scan/lines/stepped_bytes.h"
 #include "scan/mail_record.h"
 
 namespace quillon {
@@ -38,10 +39,10 @@ class MailCarver {
 
   // Walks from the carried position up to the absolute byte `walkEnd`. `buffer` holds the bytes
   // from absolute offset buffer.base on, and at least kCarveLookAhead readable bytes past
-  // walkEnd (zero-padded at the end of the source). The buffer is changed in place.
+  // walkEnd (zero-padded at the end of the source); they are only read.
   // `lineBreaks`, where given, tells which sectors of the walk may hold a line break as the
   // source has them: the walk passes over the others (the mails it finds are the same).
-  void Walk(CarveBuffer buffer, std::uint64_t walkEnd, const std::atomic<bool>& stopRequested,
+  void Walk(CarveBuffer chunk, std::uint64_t walkEnd, const std::atomic<bool>& stopRequested,
             const LineBreakMap* lineBreaks = nullptr);
 
   // The source has ended or the scan stops: the followed mail's body is closed.
@@ -66,16 +67,16 @@ class MailCarver {
   // Whether a header block is being read or a mail's body followed: then every line matters,
   // else only trace lines.
   bool InMail() const;
-  // Lines up to the one at this absolute byte were read where block headers may be removed.
-  void NoteBytesMayHaveMoved(std::uint64_t lastLineStart);
+  // Steps over the block header the line at index `lineStart` runs into, if any; returns the
+  // line's index in the walk's bytes.
+  std::size_t StepOverBlockHeader(std::size_t lineStart);
 
   std::string sourceName_;
   int ansiCodePage_;
   MailSink& sink_;
   std::uint64_t position_;
-  // Removing a block header moves the bytes in front of it: the line breaks there are no longer
-  // where the map says, up to this absolute byte.
-  std::uint64_t movedUntil_ = 0;
+  // The chunk's bytes as the walk reads them, stepping over block headers.
+  SteppedBytes bytes_;
   PendingMail pending_;
   std::optional<BodySteps> followed_;
   NextMailStart nextMailStart_;

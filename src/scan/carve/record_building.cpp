@@ -65,4 +65,22 @@ MailRecordPtr BuildRecord(PendingMail&& pending, const std::string& sourceName, 
   return record;
 }
 
+void TakeHeaderValues(MailRecord& record, const MailRecord& from) {
+  record.subject = from.subject;
+  record.from = from.from;
+  record.to = from.to;
+  record.cc = from.cc;
+  record.date = from.date;
+  record.boundary = from.boundary;
+  record.contentType = from.contentType;
+  record.transferEncoding = from.transferEncoding;
+  record.innerBoundary = from.innerBoundary;
+  record.messageId = from.messageId;
+  record.fromText = from.fromText;
+  record.toText = from.toText;
+  record.subjectText = from.subjectText;
+  record.priority = from.priority;
+  record.attachments = from.attachments;
+}
+
 }  // namespace quillon

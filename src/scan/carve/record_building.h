@@ -12,4 +12,7 @@ namespace quillon {
 MailRecordPtr BuildRecord(PendingMail&& pending, const std::string& sourceName, FoundBy foundBy,
                           int ansiCodePage);
 
+// Gives `record` the header values of `from`, a record of the same mail read better.
+void TakeHeaderValues(MailRecord& record, const MailRecord& from);
+
 }  // namespace quillon

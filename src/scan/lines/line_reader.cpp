@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string>
 
 #include "scan/lines/line_scan.h"
+#include "text/ascii.h"
 
 namespace quillon {
 
@@ -64,12 +66,39 @@ bool IsContinuation(std::string_view line) {
   return !line.empty() && (line[0] == ' ' || line[0] == '\t');
 }
 
-bool IsMboxSeparator(std::string_view line) {
+bool IsMboxSeparator(std::string_view line, MboxSeparatorRule rule) {
+  if (rule == MboxSeparatorRule::Prefix) return line.substr(0, 5) == "From ";
   // "Mon Sep 17 00:00:00 2001" is the fixed date of a patch written out by git, which a mail
   // carries in its body, not a mailbox separator.
   return line.size() > 5 && line.substr(0, 5) == "From " &&
          line.find(':') != std::string_view::npos &&
          line.find("Mon Sep 17 00:00:00 2001") == std::string_view::npos;
+}
+
+BoundaryLine BoundaryLineOf(std::string_view line, std::string_view boundary, bool exact) {
+  if (line.size() < 2 || line[0] != '-' || line[1] != '-') return BoundaryLine::None;
+  std::string_view rest = line.substr(2);
+  if (!StartsWithNoCase(rest, boundary)) return BoundaryLine::None;
+  rest.remove_prefix(boundary.size());
+  const bool closing = rest.substr(0, 2) == "--";
+  if (exact) {
+    if (closing) rest.remove_prefix(2);
+    // A longer boundary that merely begins alike.
+    if (!TrimWhiteSpace(rest).empty()) return BoundaryLine::None;
+  }
+  return closing ? BoundaryLine::Closing : BoundaryLine::Part;
+}
+
+ClosingBoundaryLine FindClosingBoundaryLine(std::string_view text, std::string_view boundary,
+                                            std::size_t from) {
+  ClosingBoundaryLine line;
+  const std::string closing = "\n--" + std::string(boundary) + "--";
+  const std::size_t at = text.find(closing, from);
+  if (at == std::string_view::npos) return line;
+  line.found = true;
+  line.lineFeed = at;
+  line.behind = at + closing.size();
+  return line;
 }
 
 }  // namespace quillon

@@ -32,7 +32,27 @@ std::string_view TextOf(CarveBuffer buffer, const Line& line);
 // Length of the field name when the line reads "Name:"; 0 when it is not a header line.
 std::size_t HeaderNameLength(std::string_view line);
 bool IsContinuation(std::string_view line);
-// An mbox separator: "From " followed by the sender and a date.
-bool IsMboxSeparator(std::string_view line);
+// How much a line must show to count as an mbox separator: "From " followed by the sender and a
+// date, or (where a mail is already known to end there) "From " alone.
+enum class MboxSeparatorRule { WithDate, Prefix };
+bool IsMboxSeparator(std::string_view line, MboxSeparatorRule rule = MboxSeparatorRule::WithDate);
+
+// Whether `line` is a boundary line of `boundary` (RFC 2046 5.1.1): "--" and the boundary,
+// compared without regard to case, and "--" behind it on the closing line. With `exact` nothing
+// but white space may follow; otherwise a line that begins so counts (as where the walk and the
+// re-reader end a header block).
+enum class BoundaryLine { None, Part, Closing };
+BoundaryLine BoundaryLineOf(std::string_view line, std::string_view boundary, bool exact);
+
+// A multipart's closing boundary line (RFC 2046 5.1.1: "--", the boundary, "--") in `text` from
+// `from` on, behind a line feed: the index of that line feed and of the byte behind the line's
+// closing "--".
+struct ClosingBoundaryLine {
+  bool found = false;
+  std::size_t lineFeed = 0;
+  std::size_t behind = 0;
+};
+ClosingBoundaryLine FindClosingBoundaryLine(std::string_view text, std::string_view boundary,
+                                            std::size_t from = 0);
 
 }  // namespace quillon

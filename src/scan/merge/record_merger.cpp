@@ -90,7 +90,7 @@ void RecordMerger::DecideTraceFinds(std::uint64_t undecided, CarveBuffer buffer)
     const std::uint64_t at = find->StartByte();
     // In a store block that begins no chain found so far, it lies in some message's chain:
     // which one is known when every chain is, at the end.
-    if (storeChains_.AwaitsItsChain(at)) {
+    if (storeChains_.AwaitsItsChain(*find)) {
       storeChains_.Hold(std::move(find));
       continue;
     }

@@ -3,15 +3,19 @@
 #include <algorithm>
 
 #include "scan/carve/record_building.h"
-#include "scan/merge/trace_position.h"
+#include "scan/lines/header_text.h"
+#include "scan/read/block_header.h"
 #include "scan/shape/shape_body.h"
 
 namespace quillon {
 
 void StoreChains::Add(ShapeFinds& finds) {
   for (ShapeCandidate& candidate : finds.storeCandidates) {
-    if (candidate.tracePosition != 0)
-      chainTraceLines_.emplace(candidate.tracePosition, candidate.storeBlock);
+    if (candidate.tracePosition != 0) {
+      ChainTraceLine line{candidate.storeBlock, candidate.headers.from, candidate.headers.date};
+      NormaliseDate(line.date);
+      chainTraceLines_.emplace(candidate.tracePosition, std::move(line));
+    }
     storeCandidates_.push_back(std::move(candidate));
   }
   if (!finds.storeTargets.empty()) {
@@ -43,15 +47,18 @@ bool StoreChains::InStoreArea(std::uint64_t at) const {
   return false;
 }
 
-bool StoreChains::AwaitsItsChain(std::uint64_t at) {
+bool StoreChains::AwaitsItsChain(const MailRecord& find) {
+  const std::uint64_t at = find.StartByte();
   // Finds are decided in position order: the areas behind this one are of no more use.
   while (!storeAreas_.empty() && storeAreas_.front().second <= at) storeAreas_.pop_front();
   if (!InStoreArea(at)) return false;
-  // The trace line of a chain found already is that mail's own.
-  const auto first = chainTraceLines_.lower_bound(at);
-  const auto end = chainTraceLines_.upper_bound(at + kWalkLineDrift);
+  // The trace line of a chain found already is that mail's own, unless the walk joined it to the
+  // values of whatever block lay behind it.
+  const auto [first, end] = chainTraceLines_.equal_range(at);
   for (auto chain = first; chain != end; ++chain) {
-    if (IsSameTraceLine(at, chain->first) && !IsStoreTarget(chain->second)) return false;
+    const ChainTraceLine& line = chain->second;
+    if (find.from != line.from || find.date != line.date) continue;
+    if (!IsStoreTarget(line.storeBlock)) return false;
   }
   return true;
 }
@@ -107,9 +114,8 @@ void StoreChains::Decide(const std::vector<MailRecordPtr>& published,
     MailRecordPtr own = BuildRecord(
         candidate.bodyAwaited ? PendingMail(candidate.headers) : std::move(candidate.headers),
         sourceName_, FoundBy::Shape, ansiCodePage_);
-    // A mail found already, at the chain's trace line, or inside its header block or at its
-    // start with its values, learns that it lies in a chain. A trace line the walk joined to the
-    // values of whatever block lay behind it is no find of this mail but a piece of it.
+    // A mail found already, at the chain's trace line, inside its header block or at its start,
+    // with its values, learns that it lies in a chain.
     MailRecord* matched = nullptr;
     auto consider = [&](std::uint64_t from, std::uint64_t to, auto&& fits) {
       const auto [first, end] = recordsIn(from, to);
@@ -123,24 +129,32 @@ void StoreChains::Decide(const std::vector<MailRecordPtr>& published,
     auto sameValues = [&](std::uint64_t, const MailRecord& record) {
       return record.from == own->from && record.date == own->date;
     };
-    if (const std::uint64_t line = candidate.tracePosition; line != 0) {
-      consider(line > kWalkLineDrift ? line - kWalkLineDrift : 0, line + 1,
-               [line](std::uint64_t at, const MailRecord&) { return IsSameTraceLine(at, line); });
-    }
+    if (const std::uint64_t line = candidate.tracePosition; line != 0)
+      consider(line, line + 1, sameValues);
     for (std::size_t piece = 0; piece < candidate.headerPieces && !matched; ++piece) {
       const auto& [offset, length] = candidate.pieces[piece];
-      consider(offset, WalkedStretchEnd(offset, length), sameValues);
+      consider(offset, offset + length, sameValues);
     }
     if (!matched) consider(candidate.start, candidate.start + 1, sameValues);
+    // A find at the chain's trace line whose walk read on into whatever block lay behind it, and
+    // took that block's values, is this mail all the same: it takes the chain's values and text.
+    MailRecord* taker = nullptr;
+    for (const MailRecordPtr& find : awaitingChains_) {
+      if (!matched && candidate.tracePosition != 0 && !find->Extent().inStore &&
+          find->StartByte() == candidate.tracePosition)
+        taker = find.get();
+    }
     if (!matched) {
+      MailRecord& mail = taker ? *taker : *own;
+      if (taker) TakeHeaderValues(*taker, *own);
       if (readSource_) FollowStoreBody(readSource_, candidate, ansiCodePage_);
-      own->SetExtent(extent);
-      own->PublishBody(std::move(candidate.body));
-      found.push_back(own);
-      matched = own.get();
+      mail.SetExtent(extent);
+      mail.PublishBody(std::move(candidate.body));
+      if (!taker) found.push_back(own);
+      matched = &mail;
     }
     for (const auto& [offset, length] : candidate.pieces) {
-      chainPieces.push_back({offset, WalkedStretchEnd(offset, length), matched});
+      chainPieces.push_back({offset, offset + length + kBlockHeaderSize, matched});
       // A store mail's text lies in its blocks, wherever they are.
       if (unreadable && unreadable->Overlaps(offset, offset + length)) matched->damaged = true;
     }

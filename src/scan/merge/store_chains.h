@@ -36,9 +36,9 @@ class StoreChains {
 
   // Whether `at` lies in the blocks of a store found so far.
   bool InStoreArea(std::uint64_t at) const;
-  // Whether a trace find at `at` lies in a store block that begins no chain found so far; asked
-  // in position order. Such a find is held (Hold) until the chains decide.
-  bool AwaitsItsChain(std::uint64_t at);
+  // Whether a trace find lies in a store block that begins no chain found so far; asked in
+  // position order. Such a find is held (Hold) until the chains decide.
+  bool AwaitsItsChain(const MailRecord& find);
   void Hold(MailRecordPtr find) { awaitingChains_.push_back(std::move(find)); }
 
   using IndexOfMail = std::function<std::optional<std::size_t>(const MailRecord*)>;
@@ -58,8 +58,14 @@ class StoreChains {
   int ansiCodePage_;  // of 8-bit text without a charset
   SourceBytesReader readSource_;
   std::vector<ShapeCandidate> storeCandidates_;
-  // Where the shape scan saw each chain's trace line, and the chain's first block.
-  std::multimap<std::uint64_t, std::uint64_t> chainTraceLines_;
+  // Where the shape scan saw each chain's trace line: the chain's first block and the mail's
+  // values.
+  struct ChainTraceLine {
+    std::uint64_t storeBlock = 0;
+    std::string from;
+    std::string date;  // normalised, as a record's
+  };
+  std::multimap<std::uint64_t, ChainTraceLine> chainTraceLines_;
   // The blocks some block names as its next, in sorted batches as they were found.
   std::vector<std::vector<std::uint64_t>> storeTargets_;
   std::deque<std::pair<std::uint64_t, std::uint64_t>> storeAreas_;  // ahead of the decided finds

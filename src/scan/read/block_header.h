@@ -10,16 +10,22 @@ namespace quillon {
 inline constexpr std::size_t kBlockHeaderSize = 16;
 inline constexpr std::size_t kBlockHeaderMarkOffset = 5;
 inline constexpr std::size_t kHeaderSearchSpan = 192;
+inline constexpr std::size_t kNoBlockHeader = static_cast<std::size_t>(-1);
 
 constexpr bool HasBlockHeaderMark(const std::uint8_t* at) {
   return at[0] == 0x02 && at[1] == 0x00 && at[2] == 0x00;
 }
 
-// Looks for a block header at the 4-aligned positions within 192 bytes from `position` (the
-// alignment is that of the absolute byte offset `base + position`). When one starts at h, the
-// h - position bytes of the line are moved up over it, so the line reads on without the header,
-// and `position` advances by 16. Returns true when a header was removed.
-bool StripBlockHeader(std::uint8_t* data, std::size_t size, std::uint64_t base,
-                      std::size_t& position);
+// The block header a line that begins at index `lineStart` runs into: the first one at a
+// 4-aligned source position (`lineStartPosition` is the line start's) within 192 bytes from the
+// line start, whose 16 bytes lie within `size`. kNoBlockHeader when there is none: a header
+// further on is not one the line steps over.
+std::size_t FindBlockHeaderAhead(const std::uint8_t* data, std::size_t size, std::size_t lineStart,
+                                 std::uint64_t lineStartPosition);
+
+// Whether the byte at index `index` (source position `position`) lies inside a block header that
+// stands in `data` (one a line was too long to step over).
+bool InsideBlockHeader(const std::uint8_t* data, std::size_t size, std::size_t index,
+                       std::uint64_t position);
 
 }  // namespace quillon

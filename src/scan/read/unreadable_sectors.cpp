@@ -48,7 +48,7 @@ std::vector<SectorRange> UnreadableSectors::Ranges() const {
 
 std::uint64_t UnreadableUntil(CarveBuffer buffer, std::size_t index) {
   if (!buffer.unreadable || index >= buffer.size) return 0;
-  return buffer.unreadable->StretchEndAt(buffer.base + index);
+  return buffer.unreadable->StretchEndAt(buffer.PositionOf(index));
 }
 
 std::size_t FindReadNul(CarveBuffer buffer, std::size_t from, std::size_t to) {

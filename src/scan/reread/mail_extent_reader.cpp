@@ -4,6 +4,7 @@
 #include <cstring>
 #include <vector>
 
+#include "scan/lines/header_fields.h"
 #include "scan/lines/line_reader.h"
 #include "scan/read/store_chain.h"
 #include "scan/reread/mail_reader_source.h"
@@ -18,8 +19,8 @@ constexpr std::size_t kStep = 64 * 1024;
 constexpr std::uint64_t kEpilogueLook = 4096;
 
 bool StartsWithTraceName(std::string_view line) {
-  for (std::string_view name : {"Received: ", "Return-Path: ", "Delivered-To: "})
-    if (StartsWithNoCase(line, name)) return true;
+  for (const HeaderField field : kMailStartFields)
+    if (StartsWithNoCase(line, LinePrefix(field))) return true;
   return false;
 }
 
@@ -28,7 +29,7 @@ std::size_t TrimSeparatorBeforeNextMail(std::string_view text) {
   std::size_t end = text.size();
   const std::size_t lastLine = text.rfind('\n', end >= 2 ? end - 2 : 0);
   const std::size_t separator = lastLine == std::string_view::npos ? 0 : lastLine + 1;
-  if (text.substr(separator, 5) == "From ") end = separator;
+  if (IsMboxSeparator(text.substr(separator), MboxSeparatorRule::Prefix)) end = separator;
   // The blank line between two mails belongs to neither.
   if (end >= 4 && text.substr(end - 4, 4) == "\r\n\r\n") return end - 2;
   if (end >= 2 && text.substr(end - 2, 2) == "\n\n") return end - 1;
@@ -60,7 +61,7 @@ std::size_t EpilogueLength(std::string_view rest, bool reachesNext) {
     });
     if (stops) return line;
     // A mailbox separator begins the next mail; the blank line before it belongs to neither.
-    if (previousEmpty && content.substr(0, 5) == "From ")
+    if (previousEmpty && IsMboxSeparator(content, MboxSeparatorRule::Prefix))
       return line >= 2 && rest.substr(line - 2, 2) == "\r\n" ? line - 2 : line > 0 ? line - 1 : 0;
     previousEmpty = content.empty();
     line = next + 1;
@@ -85,10 +86,10 @@ std::size_t FindTextEnd(std::string_view text, std::string_view boundary, bool e
   body = std::min(body == std::string_view::npos ? data.size() : body + 3,
                   lineFeedBody == std::string_view::npos ? data.size() : lineFeedBody + 2);
   if (!boundary.empty()) {
-    const std::string closing = "\n--" + std::string(boundary) + "--";
-    if (const std::size_t at = data.find(closing, body > 0 ? body - 1 : 0);
-        at != std::string_view::npos) {
-      const std::size_t end = data.find('\n', at + closing.size());
+    if (const ClosingBoundaryLine closing =
+            FindClosingBoundaryLine(data, boundary, body > 0 ? body - 1 : 0);
+        closing.found) {
+      const std::size_t end = data.find('\n', closing.behind);
       // What follows (an epilogue, empty lines) is for the caller to weigh.
       return end == std::string_view::npos ? data.size() : end + 1;
     }
@@ -107,7 +108,8 @@ std::size_t FindTextEnd(std::string_view text, std::string_view boundary, bool e
     // A mailbox separator, and the blank line before it, begin the next mail.
     // Quoted mailbox text is common in bodies; a separator ends the mail only when the next
     // mail's start is not known (where it is, the separator in front of it is trimmed).
-    if (endAtTraceLines && previousEmpty && content.size() > 5 && content.substr(0, 5) == "From ")
+    if (endAtTraceLines && previousEmpty && content.size() > 5 &&
+        IsMboxSeparator(content, MboxSeparatorRule::Prefix))
       return previousLine;
     // Without knowing where the next mail begins, its trace line is the best sign of it; the
     // mail ends at the line break before it.

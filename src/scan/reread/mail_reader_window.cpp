@@ -4,7 +4,9 @@
 #include <array>
 #include <cstring>
 
+#include "scan/lines/header_fields.h"
 #include "scan/lines/header_text.h"
+#include "scan/lines/line_reader.h"
 #include "scan/read/block_header.h"
 #include "scan/source_position.h"
 #include "text/ascii.h"
@@ -22,16 +24,15 @@ constexpr std::uint64_t kLookBehind = 4;
 // Consumed raw bytes are dropped in steps of this size, not after every piece.
 constexpr std::size_t kDropStep = 64 * 1024;
 
-constexpr std::string_view kReceived = "Received: ";
-constexpr std::string_view kDeliveredTo = "Delivered-To: ";
-constexpr std::string_view kReturnPath = "Return-Path: ";
-constexpr std::array<std::string_view, 3> kStartNames = {kReceived, kDeliveredTo, kReturnPath};
+constexpr std::array<std::string_view, 3> kStartNames = {LinePrefix(kMailStartFields[0]),
+                                                         LinePrefix(kMailStartFields[1]),
+                                                         LinePrefix(kMailStartFields[2])};
 // After a start line is taken the walk goes on behind the shortest start name.
-constexpr std::size_t kShortestStartName = kReceived.size();
+constexpr std::size_t kShortestStartName = LinePrefix(HeaderField::Received).size();
 
-constexpr std::string_view kFrom = "From: ";
-constexpr std::string_view kTo = "To: ";
-constexpr std::string_view kDate = "Date: ";
+constexpr std::string_view kFrom = LinePrefix(HeaderField::From);
+constexpr std::string_view kTo = LinePrefix(HeaderField::To);
+constexpr std::string_view kDate = LinePrefix(HeaderField::Date);
 
 // Whether the block header at `k` leaves stray bytes in front of it (see the class comment).
 template <typename ByteAt>
@@ -71,8 +72,9 @@ bool IsStartLine(std::string_view data, std::size_t position) {
 }
 
 bool IsBoundaryLine(std::string_view data, std::size_t position, std::string_view boundary) {
-  return !boundary.empty() && LineStartsWith(data, position, "--") &&
-         LineStartsWith(data, position + 2, boundary);
+  return !boundary.empty() && position <= data.size() &&
+         BoundaryLineOf(data.substr(position, 2 + boundary.size()), boundary, false) !=
+             BoundaryLine::None;
 }
 
 // The header values of the start being held, compared as the scan took them: the first
@@ -148,7 +150,7 @@ TextSpan Search(std::string_view data, const MailRecord* record, RecordPlace pla
     if (!held.ended) {
       bool agrees = true;
       if (record) {
-        if (LineStartsWith(data, line, kReceived)) held.ForgetValues();
+        if (LineStartsWith(data, line, LinePrefix(HeaderField::Received))) held.ForgetValues();
         agrees = LineAgreesWithRecord(data, line, *record, held);
       }
       if (agrees &&
@@ -222,15 +224,6 @@ std::string_view BlockHeaderCompactor::Settled() const {
 }
 
 std::uint64_t BlockHeaderCompactor::CompactedOffset(std::uint64_t rawOffset) const {
-  // A position inside a removed header is one the scan gives for a line whose start it moved up
-  // over that header: the line began 16 bytes before.
-  for (std::uint64_t header : removed_) {
-    if (header > rawOffset) break;
-    if (rawOffset < header + kBlockHeaderSize && rawOffset >= kBlockHeaderSize) {
-      rawOffset -= kBlockHeaderSize;
-      break;
-    }
-  }
   std::uint64_t offset = rawOffset;
   for (auto header = removed_.begin(); header != removed_.end() && *header < rawOffset; ++header)
     offset -= std::min<std::uint64_t>(kBlockHeaderSize, rawOffset - *header);

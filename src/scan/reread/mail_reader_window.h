@@ -52,9 +52,8 @@ class BlockHeaderCompactor {
   // The compacted bytes that no later input can change (all of them once finished).
   std::string_view Settled() const;
   bool Finished() const { return finished_; }
-  // Where the raw byte at `rawOffset` (one that has arrived) lies in the compacted bytes. An
-  // offset inside a removed header stands for the byte 16 before it, as the scan reports a line
-  // it moved up over a header.
+  // Where the raw byte at `rawOffset` (one that has arrived) lies in the compacted bytes; an
+  // offset inside a removed header, where the header was.
   std::uint64_t CompactedOffset(std::uint64_t rawOffset) const;
   std::uint64_t RawSize() const { return received_; }
   // Raw offsets of the headers removed so far, ascending; each took kBlockHeaderSize bytes.

@@ -4,6 +4,7 @@
 #include <string>
 #include <string_view>
 
+#include "scan/lines/header_fields.h"
 #include "scan/lines/header_text.h"
 #include "scan/lines/line_reader.h"
 #include "scan/shape/block_context.h"
@@ -36,6 +37,45 @@ bool HeaderLinesFollow(CarveBuffer buffer, std::size_t bodyStart) {
   return false;
 }
 
+constexpr std::size_t kHeaderFieldCount = header_fields::kPrefixes.size();
+
+// Where a header block keeps a field's value; null for the fields that only mark the block.
+std::string* ValueOf(HeaderField field, PendingMail& headers, std::string& contentType) {
+  switch (field) {
+    case HeaderField::From:
+      return &headers.from;
+    case HeaderField::To:
+      return &headers.to;
+    case HeaderField::Cc:
+      return &headers.cc;
+    case HeaderField::Date:
+      return &headers.date;
+    case HeaderField::Subject:
+      return &headers.subject;
+    case HeaderField::MessageId:
+      return &headers.messageId;
+    case HeaderField::ContentType:
+      return &contentType;
+    case HeaderField::TransferEncoding:
+      return &headers.transferEncoding;
+    case HeaderField::Priority:
+      return &headers.priority;
+    default:
+      return nullptr;
+  }
+}
+
+// From, To, Cc, Date and Subject: a block that repeats them is less likely a mail's own.
+bool IsAddressingField(HeaderField field) {
+  return field == HeaderField::From || field == HeaderField::To || field == HeaderField::Cc ||
+         field == HeaderField::Date || field == HeaderField::Subject;
+}
+
+bool IsTraceField(HeaderField field) {
+  return field == HeaderField::Received || field == HeaderField::ReturnPath ||
+         field == HeaderField::DeliveredTo || field == HeaderField::Uidl;
+}
+
 void StoreFirst(std::string& field, std::string_view value, bool& stored) {
   if (!stored) {
     field.assign(value.substr(0, kMaxUnfoldedValue));
@@ -49,8 +89,7 @@ ParsedBlock ParseBlock(CarveBuffer buffer, std::size_t start) {
   ParsedBlock block;
   const std::size_t limit = std::min(buffer.size, start + kMaxShapeHeaderBlock);
   std::string* folding = nullptr;  // the value a continuation line extends
-  bool seen[9] = {};
-  enum Field { kFrom, kTo, kCc, kDate, kSubject, kMessageId, kContentType, kEncoding, kPriority };
+  bool seen[kHeaderFieldCount] = {};
   std::string contentType;
   std::size_t position = start;
   bool first = true;
@@ -100,32 +139,19 @@ ParsedBlock ParseBlock(CarveBuffer buffer, std::size_t start) {
     const std::string_view name = text.substr(0, nameLength);
     const std::string_view value = TrimWhiteSpace(text.substr(nameLength + 1));
     folding = nullptr;
-    PendingMail& h = block.headers;
-    struct Known {
-      std::string_view name;
-      Field field;
-      std::string* target;
-    } known[] = {{"from", kFrom, &h.from},
-                 {"to", kTo, &h.to},
-                 {"cc", kCc, &h.cc},
-                 {"date", kDate, &h.date},
-                 {"subject", kSubject, &h.subject},
-                 {"message-id", kMessageId, &h.messageId},
-                 {"content-type", kContentType, &contentType},
-                 {"content-transfer-encoding", kEncoding, &h.transferEncoding},
-                 {"x-priority", kPriority, &h.priority}};
-    for (Known& entry : known) {
-      if (name.size() == entry.name.size() && StartsWithNoCase(name, entry.name)) {
-        if (seen[entry.field] && entry.field <= kSubject) ++repeated;
-        if (!seen[entry.field]) folding = entry.target;
-        StoreFirst(*entry.target, value, seen[entry.field]);
-        break;
-      }
+    const std::optional<HeaderField> field = FieldNamed(name);
+    if (!field) {
+      position = line.next;
+      continue;
     }
-    for (std::string_view trace : {"received", "return-path", "delivered-to", "x-uidl"}) {
-      if (name.size() == trace.size() && StartsWithNoCase(name, trace)) block.hasTrace = true;
+    if (std::string* target = ValueOf(*field, block.headers, contentType)) {
+      bool& fieldSeen = seen[static_cast<std::size_t>(*field)];
+      if (fieldSeen && IsAddressingField(*field)) ++repeated;
+      if (!fieldSeen) folding = target;
+      StoreFirst(*target, value, fieldSeen);
     }
-    if (name.size() == 12 && StartsWithNoCase(name, "mime-version")) block.hasMimeVersion = true;
+    block.hasTrace = block.hasTrace || IsTraceField(*field);
+    block.hasMimeVersion = block.hasMimeVersion || *field == HeaderField::MimeVersion;
     position = line.next;
   }
   if (block.headerEnd == 0) return block;

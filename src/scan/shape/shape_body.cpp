@@ -27,13 +27,12 @@ std::uint64_t MultipartEnd(CarveBuffer buffer, std::size_t bodyStart, const std:
                               buffer.size - bodyStart);
   const std::size_t readNul = FindReadNul(buffer, bodyStart, buffer.size);
   const std::size_t nul = readNul < buffer.size ? readNul - bodyStart : std::string_view::npos;
-  const std::string closing = "\n--" + boundary + "--";
-  std::size_t at = body.substr(0, nul).find(closing);
+  const ClosingBoundaryLine closing = FindClosingBoundaryLine(body.substr(0, nul), boundary);
   // Cut short: a NUL close behind ends it (zeroed slack); otherwise no end is known.
-  if (at == std::string_view::npos)
+  if (!closing.found)
     return nul != std::string_view::npos && nul < kShapeLookAhead ? buffer.base + bodyStart + nul
                                                                   : 0;
-  at += closing.size();
+  const std::size_t at = closing.behind;
   const std::size_t lineEnd = body.find('\n', at);
   return buffer.base + bodyStart + (lineEnd == std::string_view::npos ? at : lineEnd + 1);
 }

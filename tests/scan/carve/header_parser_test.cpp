@@ -20,20 +20,21 @@ struct ParseRun {
 
 ParseRun ParseLines(std::string text) {
   text.append(2048, '\0');
-  std::vector<std::uint8_t> data(text.begin(), text.end());
-  CarveBuffer buffer{data.data(), data.size(), 0};
+  const std::vector<std::uint8_t> data(text.begin(), text.end());
+  SteppedBytes bytes(CarveBuffer{data.data(), data.size(), 0});
   ParseRun run;
   std::size_t p = 0;
-  while (p < data.size() && data[p] != 0) {
+  while (p < bytes.Bytes().size && bytes.Bytes().data[p] != 0) {
     std::size_t skip = 0;
-    const HeaderLineResult result = ParseHeaderLine(buffer, p, run.pending, skip);
+    const HeaderLineResult result = ParseHeaderLine(bytes, p, run.pending, skip);
     if (result == HeaderLineResult::Accept) {
       run.accepted = true;
       break;
     }
+    const CarveBuffer buffer = bytes.Bytes();
     std::size_t b = p + skip + 1;
-    if (skip != 0) run.resumedAt.push_back(b);
-    while (b + 1 < data.size() && !(data[b] == '\r' && data[b + 1] == '\n')) ++b;
+    if (skip != 0) run.resumedAt.push_back(buffer.PositionOf(b));
+    while (b + 1 < buffer.size && !(buffer.data[b] == '\r' && buffer.data[b + 1] == '\n')) ++b;
     p = b + 2;
   }
   return run;

@@ -115,6 +115,34 @@ TEST(MailCarverTest, BlockHeaderNearALineStartIsRemoved) {
   }
 }
 
+// A trace line that stands between a line which steps over a store block header and that header
+// is reported where it stands in the source, across a sector and a chunk boundary too.
+TEST(MailCarverTest, TraceLineInFrontOfABlockHeaderKeepsItsPosition) {
+  const std::string head = "x\r\nReceived: by a\r\nX-Mailer: m\r\n";
+  const std::string trace = "Received: by b\r\n";
+  const std::string tail =
+      "From: a@x\r\nTo: b@x\r\nDate: 1 Jan 2001 00:00:00\r\nSubject: s\r\n\r\nbody\r\n";
+  struct Row {
+    const char* name;
+    std::uint64_t header;  // 4-aligned, as a store's blocks are
+  } rows[] = {{"InOneSector", 1072}, {"AcrossASector", 4100}, {"AcrossAChunk", (1u << 20) + 4}};
+  for (const Row& row : rows) {
+    for (const bool strict : {true, false}) {
+      const std::uint64_t start = row.header - head.size() - trace.size();
+      ImageBuilder image;
+      image.Put(start, head + trace + BlockHeader() + tail).Resize(3 << 20);
+      ScanOptions options;
+      options.strict = strict;
+      auto outcome = ScanBytes(image.Bytes(), options);
+      // (Without --strict the header block behind the block header is a find of its own too.)
+      ASSERT_GE(outcome.records.size(), 1u) << row.name;
+      EXPECT_EQ(Position(outcome.records[0]), start + head.size()) << row.name << strict;
+      EXPECT_EQ(outcome.records[0]->to, "b@x") << row.name << strict;
+      EXPECT_EQ(outcome.records[0]->subject, "s") << row.name << strict;
+    }
+  }
+}
+
 // A mail whose header block is cut by a chunk boundary is found once, exactly where it is.
 TEST(MailCarverTest, HeaderBlockAcrossAChunkBoundary) {
   const std::uint64_t boundary = 1 << 20;
@@ -151,8 +179,8 @@ TEST(MailCarverTest, ShiftMovesEveryPositionByTheShift) {
 }
 
 // What the walk finds with a map of the sectors that may hold line breaks is what it finds
-// without one: in random bytes, and where removing a block header moves a line break into a
-// sector the map, made from the bytes as read, says holds none.
+// without one: in random bytes, and where the walk steps over a block header that stands
+// between a line break and the trace line behind it.
 TEST(MailCarverTest, WalkWithALineBreakMapFindsTheSame) {
   struct Collector : MailSink {
     std::vector<MailRecordPtr> records;
@@ -174,7 +202,7 @@ TEST(MailCarverTest, WalkWithALineBreakMapFindsTheSame) {
                 withMap ? &map : nullptr);
     carver.Walk(CarveBuffer{bytes.data(), bytes.size(), 0}, size, stop, withMap ? &map : nullptr);
     carver.Finish();
-    return std::make_pair(sink.records, bytes);
+    return sink.records;
   };
 
   // The line break in front of the block header lies 10 bytes before a sector's end; the trace
@@ -207,8 +235,8 @@ TEST(MailCarverTest, WalkWithALineBreakMapFindsTheSame) {
     std::copy(trace.begin(), trace.end(),
               bytes.end() - 20 * 512 - static_cast<std::ptrdiff_t>(trace.size()));
     std::copy(rest.begin(), rest.end(), bytes.end() - 20 * 512);
-    const auto [plain, plainBytes] = walk(bytes, false);
-    const auto [mapped, mappedBytes] = walk(bytes, true);
+    const auto plain = walk(bytes, false);
+    const auto mapped = walk(bytes, true);
     ASSERT_EQ(mapped.size(), plain.size()) << round;
     ASSERT_GE(plain.size(), 1u);
     EXPECT_EQ(plain[0]->StartByte(), kSectorEnd + 8) << "found at the line behind the header";
@@ -223,7 +251,6 @@ TEST(MailCarverTest, WalkWithALineBreakMapFindsTheSame) {
       EXPECT_NE(plain[plain.size() - 2]->Body().bodyText.find("line 79 of it"), std::string::npos)
           << "the whole body is read";
     }
-    EXPECT_TRUE(mappedBytes == plainBytes) << round;
   }
 }
 

@@ -394,6 +394,35 @@ TEST(ShapeScannerTest, StoredMessageBehindALineOfBlanks) {
   EXPECT_TRUE(records[0]->Extent().inStore);
 }
 
+// A stored message whose trace line the walk reads on into the block that lies behind it, not
+// the next of its chain, takes its own values: it is found once, at its trace line.
+TEST(ShapeScannerTest, TraceFindReadIntoAForeignBlockTakesItsChainsValues) {
+  const std::string head = CrLf("X-Note: kept\nReceived: from a by b; 4 Jan 2001 00:00:00\n");
+  const std::string tail = CrLf("Subject: mine\n");
+  const std::string first =
+      head + "X-Pad: " + std::string(512 - head.size() - tail.size() - 9, 'p') + "\r\n" + tail;
+  const std::string second = CrLf(
+      "From: e@example.org\nTo: f@example.org\nDate: 4 Jan 2001 00:00:00\n\nthe body of mine\n");
+  const std::string foreign = CrLf(
+      "From: x@example.net\nTo: y@example.net\nDate: 2 Feb 2002 00:00:00\nSubject: other\n\n"
+      "other body\n");
+  ImageBuilder image;
+  image.Put(0, TwoBlockChainOutOfOrder(first, second));
+  // The block behind the chain's first one begins a message of its own.
+  image.Put(4096 + 528 * 4,
+            StoreBlock(528 * 4, static_cast<std::uint32_t>(foreign.size()), 0, foreign));
+  std::vector<MailRecordPtr> mine;
+  for (const MailRecordPtr& record : ScanBytes(image.Bytes()).records)
+    if (record->subject == "mine") mine.push_back(record);
+  ASSERT_EQ(mine.size(), 1u);
+  EXPECT_EQ(mine[0]->from, "e@example.org");
+  EXPECT_EQ(mine[0]->date, "2001-01-04 00:00:00");
+  EXPECT_EQ(mine[0]->foundBy, FoundBy::Trace);
+  EXPECT_EQ(mine[0]->StartByte(), 4096u + 528 * 3 + 16 + first.find("Received"));
+  EXPECT_TRUE(mine[0]->Extent().inStore);
+  EXPECT_NE(mine[0]->Body().bodyText.find("the body of mine"), std::string::npos);
+}
+
 // A message attached to a stored one, found by its trace line in a later block of the chain,
 // is part of the stored message, wherever that chain's first block lies.
 TEST(ShapeScannerTest, TraceFindInAStoreChainIsPartOfItsMessage) {
