@@ -17,6 +17,8 @@ packages=(
   time
   # a case-insensitive folder for the save tests, where the kernel can mount one
   dosfstools
+  # a mail program that reads the mailboxes a save writes back (tests/e2e/save_mbox_test.py)
+  mutt
 )
 
 missing=()

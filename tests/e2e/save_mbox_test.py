@@ -4,14 +4,19 @@ the mailbox holds the same mails as an .eml save of the same image, byte for byt
 mboxrd quoting of ">*From " lines is taken off (and a line break given to a mail that ended
 without one); the From_ line carries the mail's sender and
 date (MAILER-DAEMON where the mail names none); a second run writes "Mail Box_1.mbox" beside
-the first and leaves it as it was; with --report the rows name the mailbox.
+the first and leaves it as it was; with --report the rows name the mailbox. mutt, a mail program
+people open such mailboxes with, reads the same mails in the same order: it copies every mail it
+sees into a mailbox of its own, which is compared line by line (mutt writes its own Status,
+Content-Length and Lines headers, its own line ends and its own From quoting).
 """
 
 import csv
 import hashlib
 import mailbox
 import pathlib
+import os
 import re
+import shutil
 import subprocess
 import sys
 
@@ -39,6 +44,36 @@ OWN_MAILS = {
 
 def unquoted(data):
     return QUOTED_FROM.sub(rb"\1", data)
+
+
+MUTT_MANAGED = re.compile(rb"^(Status|X-Status|Content-Length|Lines): ")
+
+
+def mail_lines(data):
+    """A mail's non-empty lines with LF ends, From quoting taken off and mutt's own headers left
+    out: what survives mutt's rewriting of a mail it copies."""
+    return [QUOTED_FROM.sub(rb"\1", line) for line in data.replace(b"\r\n", b"\n").split(b"\n")
+            if line.strip() and not MUTT_MANAGED.match(line)]
+
+
+def read_with_mutt(path, copy):
+    """Every mail mutt finds in the mailbox at `path`, in mailbox order, as copied by mutt into
+    a mailbox of its own; None when mutt did not finish. mutt wants a terminal: `script` gives
+    it one."""
+    commands = ("set wait_key=no confirmcreate=no confirmappend=no quit=yes "
+                "sort=mailbox-order")
+    keys = f'push "<tag-pattern>~A<enter><tag-prefix><copy-message>{copy}<enter><exit>"'
+    mutt = f"mutt -n -F /dev/null -R -f '{path}' -e '{commands}' -e '{keys}'"
+    try:
+        completed = subprocess.run(["script", "-qec", mutt, "/dev/null"], capture_output=True,
+                                   stdin=subprocess.DEVNULL, timeout=120,
+                                   env=dict(os.environ, TERM="xterm"))
+    except subprocess.TimeoutExpired:
+        return None
+    if completed.returncode != 0 or not copy.is_file():
+        return None
+    box = mailbox.mbox(copy, create=False)
+    return [box.get_bytes(key) for key in box.keys()]
 
 
 def test(options, binary):
@@ -93,6 +128,16 @@ def test(options, binary):
             expect(rows and all(r["file"] == "Mail Box.mbox" and r["sha256"] in by_digest
                                 for r in rows),
                    f"{layout}: report rows do not name the mailbox and its mails")
+
+            if shutil.which("mutt") is None:
+                expect(False, "mutt is not installed (scripts/install-deps.sh installs it)")
+            else:
+                ours = [mail_lines(box.get_bytes(key)) for key in box.keys()]
+                theirs = read_with_mutt(path, work / f"{layout}-mutt.mbox")
+                expect(theirs is not None and [mail_lines(m) for m in theirs] == ours,
+                       f"{layout}: mutt read "
+                       f"{'nothing' if theirs is None else len(theirs)} mails, not the "
+                       f"{len(ours)} in the mailbox or not the same")
 
             first = path.read_bytes()
             subprocess.run([binary, "save", image, "--out", boxes, "--format", "mbox"],
