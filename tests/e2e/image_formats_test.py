@@ -8,7 +8,10 @@ system's tools, and holds each scan against the scan of the raw image:
 - `--hash` prints the SHA-256 and MD5 of the raw image's bytes whatever the container, and
   for the E01 "stored md5 ... verified";
 - a truncated E01 segment, a missing segment, a VMDK whose descriptor names a missing extent
-  and a missing split piece fail with exit status 1 and a message naming the file.
+  and a missing split piece fail with exit status 1 and a message naming the file;
+- an E01 chunk whose checksum fails reads as unreadable sectors, as on a failing disk: the scan
+  goes on, says which sectors count as zeros, finds the same mails and marks the mail in that
+  chunk damaged.
 
 The image is the `mixed` layout of the image builder (deleted mails, stores, mbox files) from
 the corpus, or from tools/demo-mails where the corpus is absent, padded to whole sectors.
@@ -16,6 +19,7 @@ A part whose tool is absent is skipped and named; the test then ends as skipped.
 """
 
 import hashlib
+import json
 import os
 import pathlib
 import shutil
@@ -106,6 +110,66 @@ def check_ewf(check, raw, folder, digests):
     shutil.copytree(target, gap)
     (gap / "disk.E02").unlink()
     check.refused("missing E01 segment", gap / "disk.E01", "segment disk.E02 is missing")
+
+    check_ewf_checksum_error(check, raw, folder)
+
+
+def check_ewf_checksum_error(check, raw, folder):
+    """Spoils one byte near the end of a long mail inside an uncompressed E01, whose chunks hold
+    the disk's bytes as they are, so that a chunk behind the mail's header block fails its
+    checksum; no other mail lies in that chunk."""
+    label = "E01 chunk with a checksum error"
+    chunk = 64 * support.SECTOR_SIZE  # ewfacquire's default
+    target = folder / "ewf-spoilt"
+    target.mkdir()
+    made = run(["ewfacquire", "-u", "-q", "-c", "none", "-S", f"{SEGMENT_BYTES}", "-t",
+                target / "disk", raw])
+    if made.returncode != 0:
+        check.failures.append(f"{label}: ewfacquire -c none failed")
+        return
+    with open(raw.with_suffix(".truth.json"), encoding="utf-8") as file:
+        mails = json.load(file)["mails"]
+    raw_bytes = raw.read_bytes()
+    segments = sorted(target.glob("disk.E*"))
+
+    def spoil(mail):
+        at = mail["end"] - 64
+        probe = raw_bytes[at:at + 64]
+        if at // chunk <= mail["header_end"] // chunk or raw_bytes.count(probe) != 1:
+            return False
+        first = at // chunk * chunk
+        if any(other is not mail and other["start"] < first + chunk and other["end"] > first
+               for other in mails):
+            return False
+        for segment in segments:
+            data = bytearray(segment.read_bytes())
+            where = data.find(probe)
+            if where >= 0:
+                data[where + 32] ^= 0x5A
+                segment.write_bytes(bytes(data))
+                return True
+        return False
+
+    spoilt_mail = next((mail for mail in mails if spoil(mail)), None)
+    if spoilt_mail is None:
+        check.failures.append(f"{label}: no long mail alone in a chunk behind its header")
+        return
+    records = [json.loads(line) for line in check.raw_records.splitlines()]
+    completed = run([check.binary, "scan", segments[0], "--json"])
+    error = completed.stderr.decode(errors="replace")
+    found = [json.loads(line) for line in completed.stdout.splitlines()]
+    damaged = [(r["sector"], r["offset"]) for r in found if r["damaged"]]
+    starts = [r["sector"] * support.SECTOR_SIZE + r["offset"] for r in found if r["damaged"]]
+    same_mails = [{**r, "damaged": False} for r in found] == records
+    if (completed.returncode != 0 or "could not be read and count as zeros" not in error or
+            not same_mails or not damaged or
+            not all(spoilt_mail["start"] <= at < spoilt_mail["end"] for at in starts)):
+        check.failures.append(f"{label}: exit {completed.returncode}, stderr {error[-300:]!r}, "
+                              f"{len(found)} records against {len(records)}, "
+                              f"same mails {same_mails}, damaged {damaged}, spoilt mail "
+                              f"{spoilt_mail['start']}-{spoilt_mail['end']}")
+    else:
+        check.passed.append(label)
 
 
 def check_split(check, raw, folder, digests):
