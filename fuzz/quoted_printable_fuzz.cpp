@@ -40,7 +40,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const long long offset =
         static_cast<long long>((data[0] | data[1] << 8) % (mail.size() + 2)) - 1;
     std::string body;
-    const bool cut = quillon::DecodeBodyForPreview(mail, lowered, offset, "</html>", body);
+    const bool cut = quillon::DecodeBodyForPreview(mail, lowered, offset, "</html>", 1252, body);
     if (!cut && !body.empty()) std::abort();
     if (body.size() > mail.size()) std::abort();
   }

@@ -182,6 +182,12 @@ std::optional<std::int64_t> ContentDateSeconds(std::string_view content) {
 bool StampMailFileTime(const std::filesystem::path& path, std::string_view content) {
   const std::optional<std::int64_t> seconds = ContentDateSeconds(content);
   if (!seconds) return false;
+  // The file clock counts nanoseconds in 64 bits around its own epoch: a date of a carved mail
+  // centuries away (a damaged or forged header) would overflow it. Such a date names no moment a
+  // file could have been written at; the file keeps its own time.
+  constexpr std::int64_t kYear1900 = -2208988800;
+  constexpr std::int64_t kYear2400 = 13569465600;
+  if (*seconds < kYear1900 || *seconds >= kYear2400) return false;
   const auto moment = std::chrono::sys_seconds(std::chrono::seconds(*seconds));
   std::error_code error;
   std::filesystem::last_write_time(path, std::chrono::file_clock::from_sys(moment), error);

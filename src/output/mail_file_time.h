@@ -21,7 +21,8 @@ std::optional<std::int64_t> MailDateSeconds(std::string_view value);
 std::optional<std::int64_t> ContentDateSeconds(std::string_view content);
 
 // Sets the file's modification time to the content's Date; leaves it alone (false) when the
-// content has none that parses or the time cannot be set.
+// content has none that parses, names a year before 1900 or from 2400 on, or the time cannot be
+// set.
 bool StampMailFileTime(const std::filesystem::path& path, std::string_view content);
 
 }  // namespace quillon

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <filesystem>
+#include <fstream>
 #include <optional>
 #include <string>
 
@@ -79,6 +82,42 @@ INSTANTIATE_TEST_SUITE_P(
         ContentRow{"TxtWithoutDate",
                    "Subject: x\r\nFrom: a\r\nTo: b\r\nDate: \r\n---------- Text ---------\r\n",
                    std::nullopt}),
+    test::RowLabel());
+
+struct StampRow {
+  std::string label;
+  std::string date;
+  std::optional<std::int64_t> expected;  // the file's time afterwards; none: left as it was
+};
+
+class StampMailFileTimeTest : public testing::TestWithParam<StampRow> {};
+
+TEST_P(StampMailFileTimeTest, SetsOnlyMomentsAFileCanHave) {
+  const std::filesystem::path path =
+      std::filesystem::path(testing::TempDir()) / ("quillon_stamp_" + GetParam().label + ".eml");
+  std::ofstream(path) << "x";
+  const auto before = std::filesystem::last_write_time(path);
+  const bool stamped = StampMailFileTime(path, "Date: " + GetParam().date + "\r\n\r\nbody\r\n");
+  const auto after = std::filesystem::last_write_time(path);
+  if (GetParam().expected) {
+    EXPECT_TRUE(stamped);
+    EXPECT_EQ(std::chrono::duration_cast<std::chrono::seconds>(
+                  std::chrono::file_clock::to_sys(after).time_since_epoch())
+                  .count(),
+              *GetParam().expected);
+  } else {
+    EXPECT_FALSE(stamped);
+    EXPECT_EQ(after, before);
+  }
+  std::filesystem::remove(path);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Dates, StampMailFileTimeTest,
+    testing::Values(StampRow{"Ordinary", "Mon, 9 Mar 2009 10:11:12 +0000", 1236593472},
+                    StampRow{"Year2100", "Fri, 1 Jan 2100 00:00:00 +0000", 4102444800},
+                    StampRow{"FarFuture", "Sat, 1 Jan 3405 00:00:00 +0000", std::nullopt},
+                    StampRow{"FarPast", "Mon, 1 Jan 1700 00:00:00 +0000", std::nullopt}),
     test::RowLabel());
 
 }  // namespace
