@@ -51,6 +51,29 @@ bool FileHolds(const fs::path& path, std::string_view content) {
 // share one) and writes `content` into it. Empty path and `reason` set on failure, with nothing
 // left behind.
 fs::path WriteTemporary(const fs::path& folder, std::string_view content, std::string& reason) {
+  const auto [path, file] = CreateTemporaryFile(folder, reason);
+  if (!file) return {};
+  bool written = std::fwrite(content.data(), 1, content.size(), file) == content.size();
+  int error = written ? 0 : errno;
+  // A full disk often shows only when the buffered bytes go out.
+  if (std::fflush(file) != 0 && written) {
+    written = false;
+    error = errno;
+  }
+  if (std::fclose(file) != 0 && written) {
+    written = false;
+    error = errno;
+  }
+  if (written) return path;
+  reason = ErrorText(error);
+  std::error_code ignored;
+  fs::remove(path, ignored);
+  return {};
+}
+
+}  // namespace
+
+TemporaryFile CreateTemporaryFile(const fs::path& folder, std::string& reason) {
   static thread_local std::mt19937_64 numbers{std::random_device{}()};
   for (int attempt = 0; attempt < kTemporaryNameTries; ++attempt) {
     const fs::path path = folder / (".quillon-save-" + std::to_string(numbers()) + ".tmp");
@@ -61,28 +84,11 @@ fs::path WriteTemporary(const fs::path& folder, std::string_view content, std::s
       reason = ErrorText(errno);
       return {};
     }
-    bool written = std::fwrite(content.data(), 1, content.size(), file) == content.size();
-    int error = written ? 0 : errno;
-    // A full disk often shows only when the buffered bytes go out.
-    if (std::fflush(file) != 0 && written) {
-      written = false;
-      error = errno;
-    }
-    if (std::fclose(file) != 0 && written) {
-      written = false;
-      error = errno;
-    }
-    if (written) return path;
-    reason = ErrorText(error);
-    std::error_code ignored;
-    fs::remove(path, ignored);
-    return {};
+    return {path, file};
   }
   reason = "no free temporary name";
   return {};
 }
-
-}  // namespace
 
 MailFileWriter::MailFileWriter(fs::path folder) : folder_(std::move(folder)) {
   std::error_code error;

@@ -2,6 +2,7 @@
 // Private to the save run.
 #pragma once
 
+#include <cstdio>
 #include <filesystem>
 #include <map>
 #include <string>
@@ -9,6 +10,15 @@
 #include <vector>
 
 namespace quillon {
+
+// A new hidden temporary file in `folder` (".quillon-save-N.tmp", made with "x": never one that
+// is there, so two runs never share one), open for writing. A null `file` and `reason` set when
+// none could be made.
+struct TemporaryFile {
+  std::filesystem::path path;
+  std::FILE* file = nullptr;
+};
+TemporaryFile CreateTemporaryFile(const std::filesystem::path& folder, std::string& reason);
 
 enum class PlaceOutcome {
   Written,       // a new file holds the content

@@ -1,10 +1,9 @@
 #include "output/mailbox_file.h"
 
-#include <cerrno>
 #include <cstdio>
-#include <random>
 #include <system_error>
 
+#include "output/mail_file_writer.h"
 #include "source/rename_without_replacing.h"
 
 namespace quillon {
@@ -13,7 +12,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr int kTemporaryNameTries = 100;
 constexpr std::size_t kMaxNameNumbers = 100000;
 
 }  // namespace
@@ -27,29 +25,17 @@ MailboxFile::~MailboxFile() {
 
 bool MailboxFile::Open(const fs::path& folder, std::time_t scanTime, std::string& reason) {
   folder_ = folder;
-  static thread_local std::mt19937_64 numbers{std::random_device{}()};
-  for (int attempt = 0; attempt < kTemporaryNameTries; ++attempt) {
-    const fs::path path = folder / (".quillon-save-" + std::to_string(numbers()) + ".tmp");
-    // "x": made new, never one that is there, so two runs never share one.
-    errno = 0;
-    std::FILE* file = std::fopen(path.c_str(), "wbx");
-    if (!file && errno == EEXIST) continue;
-    if (!file) {
-      reason = std::generic_category().message(errno);
-      return false;
-    }
-    std::fclose(file);
-    temporary_ = path;
-    stream_.open(path, std::ios::binary | std::ios::trunc);
-    if (!stream_) {
-      reason = "cannot write " + path.string();
-      return false;
-    }
-    writer_.emplace(stream_, scanTime);
-    return true;
+  const auto [path, file] = CreateTemporaryFile(folder, reason);
+  if (!file) return false;
+  std::fclose(file);
+  temporary_ = path;
+  stream_.open(path, std::ios::binary | std::ios::trunc);
+  if (!stream_) {
+    reason = "cannot write " + path.string();
+    return false;
   }
-  reason = "no free temporary name";
-  return false;
+  writer_.emplace(stream_, scanTime);
+  return true;
 }
 
 void MailboxFile::Add(const MboxMessage& message) {
