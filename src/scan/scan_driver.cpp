@@ -1,15 +1,41 @@
 #include "scan/scan_driver.h"
 
 #include <algorithm>
+#include <optional>
 
 #include "scan/carve/mail_carver.h"
 #include "scan/merge/record_merger.h"
+#include "scan/parallel/task_thread.h"
 #include "scan/read/chunk_reader.h"
 #include "scan/read/unreadable_sectors.h"
 #include "scan/shape/shape_scanner.h"
 #include "source/rescue_reader.h"
 
 namespace quillon {
+
+namespace {
+
+// The chunks a round looks at: the one carved and those behind it where the mails begun in it
+// are followed to their ends.
+constexpr std::size_t kChunksInSight = 7;
+// ... and one more for the shape scan a round ahead, with room for the reading to run ahead.
+static_assert(kChunksInSight + 1 < ChunkReader::kChunksHeld);
+
+// The bytes of `held` up to the end of the chunks in sight from the chunk at `chunkStart` on;
+// all of them at the source's end, with the zeros that stand behind it.
+CarveBuffer BytesInSight(CarveBuffer held, std::uint64_t chunkStart, std::uint64_t sourceEnd) {
+  const std::uint64_t end =
+      chunkStart + std::uint64_t{kChunksInSight} * kChunkSectors * kSectorSize;
+  if (end >= sourceEnd || end - held.base >= held.size) return held;
+  held.size = static_cast<std::size_t>(end - held.base);
+  return held;
+}
+
+}  // namespace
+
+unsigned DefaultScanThreads() {
+  return std::max(1u, std::thread::hardware_concurrency());
+}
 
 std::vector<SectorRange> RunScan(DataSource& source, const ScanOptions& options, ScanStatus& status,
                                  FoundMails& mails, ScanObserver& observer) {
@@ -48,11 +74,11 @@ std::vector<SectorRange> RunScan(DataSource& source, const ScanOptions& options,
 
   UnreadableSectors unreadable;
   ChunkReader reader(source, first, last, !options.strict, status.stopRequested, unreadable);
+  const std::uint64_t sourceEnd = last * kSectorSize;
   // Looks at the header blocks that begin in `chunk`; its marks and the next chunk's (where
-  // blocks that begin here name their sender) lead there. Gives them to the merger.
-  auto scanShapes = [&](const ChunkReader::Chunk& chunk, const ChunkReader::Chunk* next,
-                        CarveBuffer bytes) {
-    if (options.strict) return;
+  // blocks that begin here name their sender) lead there.
+  auto scanShapes = [&shapes](const ChunkReader::Chunk& chunk, const ChunkReader::Chunk* next,
+                              CarveBuffer bytes) {
     ShapeMarks marks = *chunk.marks;
     if (next) {
       marks.anchors.insert(marks.anchors.end(), next->marks->anchors.begin(),
@@ -62,7 +88,7 @@ std::vector<SectorRange> RunScan(DataSource& source, const ScanOptions& options,
     }
     ShapeFinds found;
     shapes.Scan(bytes, chunk.start, chunk.start + chunk.bytes, marks, found);
-    merger.AddCandidates(std::move(found));
+    return found;
   };
 
   if (options.digest) {
@@ -78,12 +104,19 @@ std::vector<SectorRange> RunScan(DataSource& source, const ScanOptions& options,
       options.digest->Add(bytes.data + (chunk.start - bytes.base), end - chunk.start);
   };
 
+  // With threads to spare, the shape scan of the chunk after next runs beside the walk, so that
+  // its finds are in hand when the round that needs them begins.
+  const bool shapesAside = !options.strict && options.threads > 1;
+  std::optional<TaskThread> shapeThread;
+  if (shapesAside) shapeThread.emplace();
+  ShapeFinds shapesAhead;  // the shape thread's finds, for the next round
+
   // Each round carves one chunk. Before that it looks for header blocks in the next chunk, with
   // the chunk after that for their ends, so that the walk knows where the next mail begins
   // before it reaches it.
   bool firstRound = true;
   while (!status.stopRequested.load()) {
-    const std::size_t available = reader.WaitForChunks(3);
+    const std::size_t available = reader.WaitForChunks(kChunksInSight + (shapesAside ? 1 : 0));
     if (available == 0) break;
     const ChunkReader::Chunk current = reader.ChunkAt(0);
     const ChunkReader::Chunk next = available > 1 ? reader.ChunkAt(1) : ChunkReader::Chunk{};
@@ -93,17 +126,36 @@ std::vector<SectorRange> RunScan(DataSource& source, const ScanOptions& options,
     status.currentSector = position;
     merger.PublishProgress();
 
-    const CarveBuffer stable = reader.Bytes();
+    const CarveBuffer held = reader.Bytes();
+    // Every look at the bytes of a round reaches equally far, however far the reading has come:
+    // a mail's end that lies further on is then found in every run or in none.
+    const CarveBuffer stable = BytesInSight(held, current.start, sourceEnd);
     if (firstRound) digestChunk(current, stable);
     if (available > 1) digestChunk(next, stable);
-    if (firstRound) {
-      scanShapes(current, available > 1 ? &next : nullptr, stable);
-      firstRound = false;
+    if (!options.strict) {
+      if (firstRound)
+        merger.AddCandidates(scanShapes(current, available > 1 ? &next : nullptr, stable));
+      if (available > 1) {
+        if (shapesAside && !firstRound)
+          merger.AddCandidates(std::move(shapesAhead));
+        else
+          merger.AddCandidates(scanShapes(next, available > 2 ? &afterNext : nullptr, stable));
+      }
+      shapesAhead = {};
+      if (shapesAside && available > 2) {
+        const ChunkReader::Chunk third = available > 3 ? reader.ChunkAt(3) : ChunkReader::Chunk{};
+        const CarveBuffer nextRounds = BytesInSight(held, next.start, sourceEnd);
+        shapeThread->Start([&, afterNext, third, nextRounds, hasThird = available > 3] {
+          shapesAhead = scanShapes(afterNext, hasThird ? &third : nullptr, nextRounds);
+        });
+      }
     }
-    if (available > 1) scanShapes(next, available > 2 ? &afterNext : nullptr, stable);
+    firstRound = false;
 
     carver.Walk(stable, current.start + current.bytes, status.stopRequested, current.lineBreaks);
     merger.Resolve(carver.Position(), stable);
+    // The bytes the shape thread reads stay in the reader's hands until it is done.
+    if (shapeThread) shapeThread->Wait();
     reader.LetGoOfFirst();
   }
   carver.Finish();

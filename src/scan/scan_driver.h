@@ -1,5 +1,6 @@
 // One scan of one source, from its first sector to its last (or over a range of sectors): reads
-// the source in 1 MiB chunks, hands them to the mail carver, keeps the scan's counters and tells
+// the source in 1 MiB chunks, hands them to the mail carver and the shape scan (on threads of
+// their own where there are several), keeps the scan's counters and tells
 // the front end through its ScanObserver. A failed read is retried until only the sectors that
 // really fail are left (source/rescue_reader.h); those scan as zeros that end no mail, and the
 // mails that hold them are marked damaged.
@@ -22,6 +23,10 @@
 
 namespace quillon {
 
+// The most threads a scan is given, and the number it takes when told none: one per core.
+inline constexpr unsigned kMostScanThreads = 256;
+unsigned DefaultScanThreads();
+
 struct ScanOptions {
   std::uint64_t startSector = 0;
   std::uint64_t sectorCount = std::numeric_limits<std::uint64_t>::max();  // to the end
@@ -34,6 +39,9 @@ struct ScanOptions {
   SourceDigest* digest = nullptr;
   // The code page that 8-bit header and body text without a charset is read in.
   int ansiCodePage = AnsiCodePageFromEnvironment();
+  // Threads that carve, the reading thread not counted. With more than one, the shape scan of
+  // later chunks runs beside the walk; what is found is the same as with one.
+  unsigned threads = DefaultScanThreads();
 };
 
 struct ScanResult {

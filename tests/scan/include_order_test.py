@@ -10,7 +10,7 @@ import re
 import sys
 
 # The rooms in the order they may include each other: each one only those before it.
-ROOM_ORDER = ["find", "read", "lines", "body", "carve", "shape", "merge", "reread"]
+ROOM_ORDER = ["find", "read", "lines", "body", "carve", "shape", "merge", "reread", "parallel"]
 ENTRY_POINTS = {"scan_driver.h", "scan_driver.cpp", "mail_reader.h", "mail_reader.cpp"}
 MAX_LINES = 400
 INCLUDE = re.compile(r'^\s*#\s*include\s+"scan/([^"]+)"', re.MULTILINE)
@@ -71,6 +71,8 @@ CASES = [
     ("VocabularyIncludesRoom", "mail_record.h", "read/block_header.h", False),
     ("EntryPointIncludesRoom", "scan_driver.cpp", "merge/record_merger.h", True),
     ("EntryPointIncludesEntryPoint", "mail_reader.cpp", "mail_reader.h", True),
+    ("ParallelIncludesMerge", "parallel/task_thread.cpp", "merge/record_merger.h", True),
+    ("MergeIncludesParallel", "merge/record_merger.cpp", "parallel/task_thread.h", False),
     ("UnknownRoom", "carve/mail_carver.cpp", "extra/thing.h", False),
 ]
 

@@ -11,9 +11,6 @@ namespace {
 constexpr std::size_t kChunkBytes = std::size_t{kChunkSectors} * kSectorSize;
 constexpr std::size_t kPieceBytes = std::size_t{kReadSectors} * kSectorSize;
 
-// Chunks the reader holds at most, counting the three the scan works in: it runs up to this
-// many less three ahead of the scan.
-constexpr std::size_t kChunksHeld = 7;
 // Chunks the ring holds (or the buffer, where making room moves the chunks kept to its front).
 constexpr std::size_t kBufferChunks = 24;
 

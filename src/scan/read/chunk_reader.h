@@ -46,6 +46,10 @@ class ChunkReader {
     const LineBreakMap* lineBreaks = nullptr;
   };
 
+  // Chunks the reader holds at most, those the scan looks at included: it runs ahead of the
+  // scan by this many less those the scan waits for.
+  static constexpr std::size_t kChunksHeld = 11;
+
   // Reads the sectors [first, last) of `source`; finds marks when `findMarks`. Stops early when
   // `stopRequested` is set. The reading starts at once. Without `ring` (or where the system has
   // none) the bytes are held in a buffer whose kept bytes are moved to its front. The sectors
@@ -57,10 +61,10 @@ class ChunkReader {
   ChunkReader(const ChunkReader&) = delete;
   ChunkReader& operator=(const ChunkReader&) = delete;
 
-  // Waits until the first `count` chunks not yet let go are read and marked, or the reading has
-  // ended; returns how many of them there are (fewer at the source's end). Meanwhile marks what
-  // has been read, and makes room in the buffer when the reader asks for it; bytes handed out
-  // before may move then.
+  // Waits until the first `count` chunks (below kChunksHeld) not yet let go are read and marked, or
+  // the reading has ended; returns how many of them there are (fewer at the source's end).
+  // Meanwhile marks what has been read, and makes room in the buffer when the reader asks for it;
+  // bytes handed out before may move then.
   std::size_t WaitForChunks(std::size_t count);
 
   // The i-th chunk not yet let go; i below what WaitForChunks returned.
@@ -93,7 +97,7 @@ class ChunkReader {
   bool WaitForRoom(std::uint64_t start, std::size_t bytes);  // reader side; false: told to quit
   void MakeRoom();  // scan side, while the reader waits for the buffer's bytes to be moved
   void MarkPiece(LoadingChunk& chunk, std::size_t piece);  // a piece this thread has claimed
-  bool MarkAReadPiece();  // false when no piece is waiting
+  bool MarkAReadPiece();                                   // false when no piece is waiting
   bool Ready(std::size_t count, std::size_t& available);
   void Notify();
   // Where the absolute byte `at` is held (or is to be); `at` at or behind the first byte kept.
