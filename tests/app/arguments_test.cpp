@@ -2,10 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "scan/scan_driver.h"
 #include "support/test_helpers.h"
 
 namespace quillon {
@@ -66,6 +69,13 @@ INSTANTIATE_TEST_SUITE_P(
                    "--codepage needs a code page number between 1 and 65535"},
         RefusedRow{"CodePageTooLarge", "scan x.img --codepage 65536",
                    "--codepage needs a code page number between 1 and 65535"},
+        RefusedRow{"ThreadsZero", "scan x.img --threads 0",
+                   "--threads needs a number of threads between 1 and 256"},
+        RefusedRow{"ThreadsTooMany", "save x.img --out d --threads 257",
+                   "--threads needs a number of threads between 1 and 256"},
+        RefusedRow{"ThreadsNotANumber", "show x.img --index 1 --threads two",
+                   "--threads needs a number, not 'two'"},
+        RefusedRow{"ThreadsWithoutValue", "scan x.img --threads", "--threads needs a value"},
         RefusedRow{"FormatOther", "save x.img --out d --format pdf",
                    "--format takes eml, txt or mbox"},
         RefusedRow{"ReportOnScan", "scan x.img --report",
@@ -212,7 +222,7 @@ TEST(Arguments, KeepTheValuesGiven) {
   Arguments arguments;
   std::string error;
   ASSERT_TRUE(ParseArguments(Words("show /srv/x.img --index 7 --codepage 936 --start-sector 9 "
-                                   "--sectors 100 --txt"),
+                                   "--sectors 100 --txt --threads 3"),
                              arguments, error))
       << error;
   EXPECT_EQ(arguments.command, "show");
@@ -221,8 +231,20 @@ TEST(Arguments, KeepTheValuesGiven) {
   EXPECT_EQ(arguments.codePage, 936);
   EXPECT_EQ(arguments.startSector, 9u);
   EXPECT_EQ(arguments.sectors, 100u);
+  EXPECT_EQ(arguments.threads, 3u);
+  EXPECT_EQ(ScanThreadsOf(arguments), 3u);
   EXPECT_TRUE(arguments.txt);
   EXPECT_FALSE(arguments.find.has_value());
+}
+
+// Without --threads a scan takes a thread per core, and at least one where the count is unknown.
+TEST(Arguments, ThreadsDefaultToTheCores) {
+  Arguments arguments;
+  std::string error;
+  ASSERT_TRUE(ParseArguments(Words("scan x.img"), arguments, error)) << error;
+  EXPECT_FALSE(arguments.threads.has_value());
+  EXPECT_EQ(ScanThreadsOf(arguments), std::max(1u, std::thread::hardware_concurrency()));
+  EXPECT_EQ(ScanOptions{}.threads, ScanThreadsOf(arguments));
 }
 
 struct QuotingRow {

@@ -7,6 +7,7 @@
 #include <string_view>
 #include <utility>
 
+#include "scan/scan_driver.h"
 #include "source/source_name.h"
 #include "text/code_page.h"
 #include "text/locale_code_page.h"
@@ -22,13 +23,14 @@ struct OptionRule {
   unsigned commands;
 };
 
-constexpr std::array<OptionRule, 15> kOptions = {{
+constexpr std::array<OptionRule, 16> kOptions = {{
     {"--help", kEvery},
     {"--start-sector", kEvery},
     {"--sectors", kEvery},
     {"--strict", kEvery},
     {"--hash", kEvery},
     {"--codepage", kEvery},
+    {"--threads", kEvery},
     {"--json", kScan},
     {"--find", kScan},
     {"--in", kScan},
@@ -186,6 +188,15 @@ bool ParseArguments(const std::vector<std::string>& words, Arguments& arguments,
         return false;
       }
       arguments.codePage = static_cast<int>(*page);
+    } else if (word == "--threads") {
+      std::optional<std::uint64_t> threads;
+      if (!number(threads)) return false;
+      if (*threads == 0 || *threads > kMostScanThreads) {
+        error =
+            "--threads needs a number of threads between 1 and " + std::to_string(kMostScanThreads);
+        return false;
+      }
+      arguments.threads = static_cast<unsigned>(*threads);
     } else if (word == "--out") {
       if (!value(arguments.outputFolder)) return false;
     } else if (word == "--format") {
@@ -253,6 +264,10 @@ std::string QuotedCommandLine(const std::vector<std::string>& words) {
     line += '\'';
   }
   return line;
+}
+
+unsigned ScanThreadsOf(const Arguments& arguments) {
+  return arguments.threads.value_or(DefaultScanThreads());
 }
 
 int AnsiCodePageOf(const Arguments& arguments) {

@@ -25,6 +25,7 @@ struct Arguments {
   std::optional<std::uint64_t> startSector;
   std::optional<std::uint64_t> sectors;
   std::optional<int> codePage;
+  std::optional<unsigned> threads;  // --threads: how many threads carve
   std::optional<std::uint64_t> index;
   std::string outputFolder;
   std::string format = "eml";
@@ -39,11 +40,14 @@ std::string QuotedCommandLine(const std::vector<std::string>& words);
 
 // Parses argv[1..]. On a usage error returns false with `error` naming the problem: an unknown
 // command or option, an option of another command, a missing or malformed value, --sectors 0,
-// a code page no converter on this machine supports, standard input ("-") as the source, an
-// empty --find text, a field --in does not know, --in without --find. The
-// source name is resolved as ResolveSourceName does.
+// a code page no converter on this machine supports, --threads 0 or more than kMostScanThreads,
+// standard input ("-") as the source, an empty --find text, a field --in does not know, --in
+// without --find. The source name is resolved as ResolveSourceName does.
 [[nodiscard]] bool ParseArguments(const std::vector<std::string>& words, Arguments& arguments,
                                   std::string& error);
+
+// How many threads carve: --threads, else one per core.
+unsigned ScanThreadsOf(const Arguments& arguments);
 
 // The code page of 8-bit text without a charset: --codepage, else the environment's.
 int AnsiCodePageOf(const Arguments& arguments);

@@ -49,6 +49,8 @@ constexpr const char* kUsage =
     "  --hash             print the SHA-256 and MD5 of every byte read (unreadable sectors as\n"
     "                     zeros) and check the hashes an E01 image stored\n"
     "  --codepage N       code page of 8-bit text without a charset (default: from the locale)\n"
+    "  --threads N        carve on N threads (default: one per core); the mails found are the\n"
+    "                     same for every N\n"
     "  --help, --version\n"
     "\n"
     "Ctrl-C (SIGINT), SIGTERM and SIGHUP stop a run cleanly: what was found is still printed,\n"

@@ -32,6 +32,7 @@ int ScanForCommand(const Arguments& arguments, ScanStatus& status, FoundMails& m
   if (arguments.sectors) options.sectorCount = *arguments.sectors;
   options.strict = arguments.strict;
   options.ansiCodePage = AnsiCodePageOf(arguments);
+  options.threads = ScanThreadsOf(arguments);
   SourceDigest digest({DigestAlgorithm::Sha256, DigestAlgorithm::Md5});
   if (arguments.hash) options.digest = &digest;
 
