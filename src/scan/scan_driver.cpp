@@ -23,9 +23,9 @@ static_assert(kChunksInSight + 1 < ChunkReader::kChunksHeld);
 
 // The bytes of `held` up to the end of the chunks in sight from the chunk at `chunkStart` on;
 // all of them at the source's end, with the zeros that stand behind it.
-CarveBuffer BytesInSight(CarveBuffer held, std::uint64_t chunkStart, std::uint64_t sourceEnd) {
-  const std::uint64_t end =
-      chunkStart + std::uint64_t{kChunksInSight} * kChunkSectors * kSectorSize;
+CarveBuffer BytesInSight(CarveBuffer held, std::uint64_t chunkStart, std::uint32_t chunkSectors,
+                         std::uint64_t sourceEnd) {
+  const std::uint64_t end = chunkStart + std::uint64_t{kChunksInSight} * chunkSectors * kSectorSize;
   if (end >= sourceEnd || end - held.base >= held.size) return held;
   held.size = static_cast<std::size_t>(end - held.base);
   return held;
@@ -73,7 +73,11 @@ std::vector<SectorRange> RunScan(DataSource& source, const ScanOptions& options,
   merger.SetSourceReader(readSource);
 
   UnreadableSectors unreadable;
-  ChunkReader reader(source, first, last, !options.strict, status.stopRequested, unreadable);
+  // A header block that begins in a chunk ends within the next one.
+  const std::uint32_t chunkSectors = std::clamp<std::uint32_t>(
+      options.chunkSectors, 2 * kMaxShapeHeaderBlock / kSectorSize, kChunkSectors * 2);
+  ChunkReader reader(source, first, last, !options.strict, status.stopRequested, unreadable, true,
+                     chunkSectors);
   const std::uint64_t sourceEnd = last * kSectorSize;
   // Looks at the header blocks that begin in `chunk`; its marks and the next chunk's (where
   // blocks that begin here name their sender) lead there.
@@ -129,7 +133,7 @@ std::vector<SectorRange> RunScan(DataSource& source, const ScanOptions& options,
     const CarveBuffer held = reader.Bytes();
     // Every look at the bytes of a round reaches equally far, however far the reading has come:
     // a mail's end that lies further on is then found in every run or in none.
-    const CarveBuffer stable = BytesInSight(held, current.start, sourceEnd);
+    const CarveBuffer stable = BytesInSight(held, current.start, chunkSectors, sourceEnd);
     if (firstRound) digestChunk(current, stable);
     if (available > 1) digestChunk(next, stable);
     if (!options.strict) {
@@ -144,7 +148,7 @@ std::vector<SectorRange> RunScan(DataSource& source, const ScanOptions& options,
       shapesAhead = {};
       if (shapesAside && available > 2) {
         const ChunkReader::Chunk third = available > 3 ? reader.ChunkAt(3) : ChunkReader::Chunk{};
-        const CarveBuffer nextRounds = BytesInSight(held, next.start, sourceEnd);
+        const CarveBuffer nextRounds = BytesInSight(held, next.start, chunkSectors, sourceEnd);
         shapeThread->Start([&, afterNext, third, nextRounds, hasThird = available > 3] {
           shapesAhead = scanShapes(afterNext, hasThird ? &third : nullptr, nextRounds);
         });

@@ -17,6 +17,7 @@
 #include "scan/read/source_digest.h"
 #include "scan/scan_observer.h"
 #include "scan/scan_status.h"
+#include "scan/source_bytes.h"
 #include "source/data_source.h"
 #include "source/sector_ranges.h"
 #include "text/locale_code_page.h"
@@ -42,6 +43,10 @@ struct ScanOptions {
   // Threads that carve, the reading thread not counted. With more than one, the shape scan of
   // later chunks runs beside the walk; what is found is the same as with one.
   unsigned threads = DefaultScanThreads();
+  // The sectors read and carved per round (256 to 4096). Smaller chunks put more mails across
+  // chunk boundaries, as tests want; what is found may then differ a little, as the shape scan
+  // looks less far ahead.
+  std::uint32_t chunkSectors = kChunkSectors;
 };
 
 struct ScanResult {

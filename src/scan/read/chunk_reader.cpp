@@ -42,12 +42,14 @@ void WaitUntil(std::mutex& mutex, std::condition_variable& changed, Condition co
 
 ChunkReader::ChunkReader(DataSource& source, std::uint64_t first, std::uint64_t last,
                          bool findMarks, const std::atomic<bool>& stopRequested,
-                         UnreadableSectors& unreadable, bool ring)
+                         UnreadableSectors& unreadable, bool ring, std::uint32_t chunkSectors)
     : source_(source),
       rescue_(source, kReadSectors),
       unreadable_(unreadable),
       first_(first * kSectorSize),
       last_(last),
+      chunkSectors_(
+          std::clamp<std::uint32_t>(chunkSectors, kReadSectors, kMaxPieces * kReadSectors)),
       findMarks_(findMarks),
       stopRequested_(stopRequested),
       ring_(ring ? kBufferChunks * kChunkBytes : 0),
@@ -157,7 +159,7 @@ bool ChunkReader::MarkAReadPiece() {
 void ChunkReader::ReadAll() {
   std::uint64_t position = first_ / kSectorSize;
   while (position < last_ && !quit_.load() && !stopRequested_.load()) {
-    const std::uint64_t count = std::min<std::uint64_t>(kChunkSectors, last_ - position);
+    const std::uint64_t count = std::min<std::uint64_t>(chunkSectors_, last_ - position);
     const auto bytes = static_cast<std::size_t>(count * kSectorSize);
     if (!WaitForRoom(position * kSectorSize, bytes)) return;
     LoadingChunk* chunk;

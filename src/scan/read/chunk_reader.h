@@ -54,9 +54,10 @@ class ChunkReader {
   // `stopRequested` is set. The reading starts at once. Without `ring` (or where the system has
   // none) the bytes are held in a buffer whose kept bytes are moved to its front. The sectors
   // that cannot be read are added to `unreadable`, which the buffers handed out refer to.
+  // `chunkSectors` (at most 32 reads of kReadSectors) is the size of the chunks handed out.
   ChunkReader(DataSource& source, std::uint64_t first, std::uint64_t last, bool findMarks,
               const std::atomic<bool>& stopRequested, UnreadableSectors& unreadable,
-              bool ring = true);
+              bool ring = true, std::uint32_t chunkSectors = kChunkSectors);
   ~ChunkReader();
   ChunkReader(const ChunkReader&) = delete;
   ChunkReader& operator=(const ChunkReader&) = delete;
@@ -111,6 +112,7 @@ class ChunkReader {
   UnreadableSectors& unreadable_;
   const std::uint64_t first_;  // absolute byte
   const std::uint64_t last_;   // sector
+  const std::uint32_t chunkSectors_;
   const bool findMarks_;
   const std::atomic<bool>& stopRequested_;
 

@@ -1,0 +1,130 @@
+// A scan on several threads finds what it finds on one, byte for byte: on an image of every
+// layout of the image builder, with small chunks so that many mails cross chunk boundaries and
+// the shape scan of later chunks runs beside the walk over many rounds.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <ostream>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "app/cli/record_output.h"
+#include "scan/scan_driver.h"
+#include "support/paths.h"
+#include "support/scan_harness.h"
+#include "support/test_helpers.h"
+
+namespace quillon {
+namespace {
+
+using test::RowName;
+
+constexpr std::uint32_t kSmallChunk = 256;  // sectors: 128 KiB
+
+struct LayoutRow {
+  const char* name;
+  const char* layout;
+  std::string options;  // for the image builder
+  std::set<std::uint64_t> failingSectors;
+};
+
+void PrintTo(const LayoutRow& row, std::ostream* out) {
+  *out << row.name;
+}
+
+// Everything a front end learns of a scan, as text: the notifications in order, every record as
+// the command line prints it with where its text lies and its body, and the unreadable sectors.
+std::string Described(const test::ScanOutcome& outcome) {
+  std::string text;
+  for (const std::string& event : outcome.events) text += event + "\n";
+  const RenderOptions render{1252};
+  for (std::size_t i = 0; i < outcome.records.size(); ++i) {
+    const MailRecord& record = *outcome.records[i];
+    const MailExtent extent = record.Extent();
+    const MailBody body = record.Body();
+    text += RecordJson(record, i, render) + " text " + std::to_string(extent.textStart) + " " +
+            std::to_string(extent.multipartEnd) + " " + std::to_string(extent.nextMailStart) +
+            " body " + std::to_string(body.textEnd) + " " + std::to_string(body.followedEnd) + " " +
+            std::to_string(std::hash<std::string>{}(body.bodyText)) + "\n";
+  }
+  for (const SectorRange& range : outcome.unreadable)
+    text += "unreadable " + std::to_string(range.first) + "+" + std::to_string(range.count) + "\n";
+  return text;
+}
+
+std::string FirstDifference(const std::string& one, const std::string& other) {
+  std::size_t line = 1, at = 0;
+  while (at < one.size() && at < other.size() && one[at] == other[at])
+    if (one[at++] == '\n') ++line;
+  return "line " + std::to_string(line) + ": " + one.substr(one.rfind('\n', at) + 1, 200) +
+         "\n   with one thread: " + other.substr(other.rfind('\n', at) + 1, 200);
+}
+
+class ThreadCount : public ::testing::TestWithParam<LayoutRow> {};
+
+TEST_P(ThreadCount, FindsWhatOneThreadFinds) {
+  const LayoutRow& row = GetParam();
+  test::TemporaryDirectory folder;
+  const std::filesystem::path image = folder.path() / "image.img";
+  std::string command = "python3 '" + (test::SourceDir() / "tools" / "quillon-mkimage").string() +
+                        "' --layout " + row.layout + " --out '" + image.string() + "' --truth '" +
+                        (folder.path() / "truth.json").string() + "' --seed 9 " + row.options +
+                        " '" + (test::SourceDir() / "tools" / "demo-mails").string() + "'";
+  const std::vector<std::filesystem::path> corpus = test::CorpusMessageFiles();
+  for (std::size_t i = 0; i < corpus.size(); i += 4) command += " '" + corpus[i].string() + "'";
+  ASSERT_EQ(std::system((command + " >/dev/null").c_str()), 0) << command;
+  const std::string bytes = test::ReadFileBytes(image);
+  ASSERT_GT(bytes.size(), 16u * kSmallChunk * 512) << "too few chunks to cross";
+
+  for (const bool strict : {false, true}) {
+    ScanOptions options;
+    options.strict = strict;
+    options.ansiCodePage = 1252;
+    options.chunkSectors = kSmallChunk;
+    options.threads = 1;
+    const test::ScanOutcome one = test::ScanBytes(bytes, options, row.failingSectors);
+    const std::string reference = Described(one);
+    if (!strict) {
+      EXPECT_FALSE(one.records.empty()) << "nothing found: nothing compared";
+    }
+    for (const unsigned threads : {2u, 3u}) {
+      options.threads = threads;
+      const std::string described = Described(test::ScanBytes(bytes, options, row.failingSectors));
+      EXPECT_TRUE(described == reference) << (strict ? "--strict, " : "") << threads
+                                          << " threads: " << FirstDifference(described, reference);
+    }
+  }
+}
+
+const std::string kSize = "--size " + std::to_string(6 << 20);
+
+INSTANTIATE_TEST_SUITE_P(
+    Layouts, ThreadCount,
+    ::testing::Values(
+        LayoutRow{"Deleted", "deleted", kSize, {}},
+        LayoutRow{"DeletedShifted", "deleted", kSize + " --shift 1048573", {}},
+        LayoutRow{"Dbx", "dbx", kSize, {}},
+        LayoutRow{"DbxFragmented", "dbx", kSize + " --fragment --shift 524300", {}},
+        LayoutRow{"Mbox", "mbox", kSize, {}}, LayoutRow{"Straddle", "straddle", kSize, {}},
+        LayoutRow{"Tail", "tail", kSize, {}},
+        LayoutRow{"Mixed", "mixed", kSize + " --shift 333", {}},
+        LayoutRow{"Glued", "glued", kSize, {}}, LayoutRow{"GluedChunk", "glued-chunk", kSize, {}},
+        LayoutRow{"Sector", "sector", kSize + " --mix held-out", {}},
+        LayoutRow{"Slack", "slack", kSize, {}},
+        LayoutRow{"DiskLineFeeds", "disk", kSize + " --case lf", {}},
+        LayoutRow{"DiskLongHeader", "disk", kSize + " --case long-header", {}},
+        LayoutRow{"Copies", "copies", kSize, {}},
+        LayoutRow{"ScatteredStore", "scattered-store", kSize, {}},
+        LayoutRow{"Bench", "bench", kSize + " --mails 40", {}},
+        LayoutRow{"Dense", "bench-dense", "--size " + std::to_string(12 << 20), {}},
+        LayoutRow{"DenseWithUnreadableSectors",
+                  "bench-dense",
+                  "--size " + std::to_string(12 << 20),
+                  {300, 511, 512, 513, 4000, 4001, 9000, 15000, 20479}},
+        LayoutRow{"Attachments", "bench-attachments", "--size " + std::to_string(8 << 20), {}}),
+    RowName{});
+
+}  // namespace
+}  // namespace quillon
