@@ -10,7 +10,7 @@ Per kind the image is read once into the page cache, then N rounds run every com
 turn (each round starting with the next command); the best time of each counts. Printed as
 Markdown tables: seconds and the ratios to grep; peak RSS, mails found and RSS per found mail
 against the budget of 64 MiB + 1 KiB per found mail. Extra arguments go to both scans. When the
-binary takes `--threads N`, the default scan is also timed with --threads 1 and 2 (their
+binary takes `--threads N`, both scans are also timed with --threads 1 and 2 (their
 outputs must be the same). Sanity checks: every mail the truth strictly expects is found at its
 trace line in both modes, images without mail give no mail. The exit status is 1 when one
 fails.
@@ -111,7 +111,7 @@ def measure_kind(options, quillon, kind, threads, scratch):
     truth = bench_images.read_truth(image)
     scan = [quillon, "scan", image, "--json", *options.scan_arguments]
     out = {mode: scratch / f"{kind}-{mode}.jsonl"
-           for mode in ("grep", "strict", "default", "t1", "t2")}
+           for mode in ("grep", "strict", "default", "t1", "t2", "t1s", "t2s")}
     commands = {
         "cat": (["cat", image], None, (0,)),
         # Not to /dev/null: GNU grep stops at the first match when its output goes nowhere.
@@ -122,12 +122,16 @@ def measure_kind(options, quillon, kind, threads, scratch):
     if threads:
         commands["t1"] = ([*scan, "--threads", "1"], out["t1"], (0,))
         commands["t2"] = ([*scan, "--threads", "2"], out["t2"], (0,))
+        commands["t1s"] = ([*scan, "--strict", "--threads", "1"], out["t1s"], (0,))
+        commands["t2s"] = ([*scan, "--strict", "--threads", "2"], out["t2s"], (0,))
     bench_runs.run_measured(["cat", image])  # into the page cache
     best = bench_runs.best_of_rounds(commands, options.repeat)
     outputs = {mode: found_positions(out[mode]) for mode in ("strict", "default")}
     problems = sanity_problems(kind, truth, outputs)
     if threads and out["t1"].read_bytes() != out["t2"].read_bytes():
         problems.append(f"{kind}: --threads 1 and --threads 2 print different mails")
+    if threads and out["t1s"].read_bytes() != out["t2s"].read_bytes():
+        problems.append(f"{kind}: --threads 1 and --threads 2 print different mails with --strict")
     return {
         "kind": kind, "image": str(image), "bytes": size, "built_seconds": built_seconds,
         "truth_mails": truth["mail_count"] if truth else None,
@@ -175,11 +179,16 @@ def print_tables(results, floor_mib):
               f"| {budget:.1f} MiB: {verdict} |")
     threaded = [result for result in results if "t1" in result["times"]]
     if threaded:
-        print("\n| content | --threads 1 s | --threads 2 s | throughput 2 / 1 |")
-        print("|---|---|---|---|")
+        print("\n| content | mode | --threads 1 s | --threads 2 s | throughput 2 / 1 "
+              "| CPU s 1 / 2 |")
+        print("|---|---|---|---|---|---|")
         for result in threaded:
-            one, two = result["times"]["t1"], result["times"]["t2"]
-            print(f"| {result['kind']} | {one:.3f} | {two:.3f} | {one / two:.2f} x |")
+            for mode, one_label, two_label in (("default", "t1", "t2"),
+                                               ("--strict", "t1s", "t2s")):
+                one, two = result["times"][one_label], result["times"][two_label]
+                cpu = result["cpu"]
+                print(f"| {result['kind']} | {mode} | {one:.3f} | {two:.3f} | {one / two:.2f} x "
+                      f"| {cpu[one_label]:.2f} / {cpu[two_label]:.2f} |")
 
 
 def main(argv=None):
