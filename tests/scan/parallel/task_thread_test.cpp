@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <ostream>
 #include <thread>
 #include <vector>
 
@@ -21,6 +22,10 @@ struct HandOverRow {
   std::chrono::microseconds taskTime;  // how long each task keeps the thread busy
   bool waitEachRound;                  // false: only the destructor waits for the last task
 };
+
+void PrintTo(const HandOverRow& row, std::ostream* out) {
+  *out << row.name;
+}
 
 class TaskThreadHandOver : public ::testing::TestWithParam<HandOverRow> {};
 
