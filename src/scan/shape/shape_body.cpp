@@ -21,11 +21,20 @@ constexpr std::size_t kMaxFollowedText = kShapeLookAhead - 4096;
 
 }  // namespace
 
-std::uint64_t MultipartEnd(CarveBuffer buffer, std::size_t bodyStart, const std::string& boundary) {
+std::size_t ReadNulFinder::From(CarveBuffer buffer, std::size_t from) {
+  if (valid_ && from >= searchedFrom_ && from <= nul_) return nul_;
+  nul_ = FindReadNul(buffer, from, buffer.size);
+  searchedFrom_ = from;
+  valid_ = true;
+  return nul_;
+}
+
+std::uint64_t MultipartEnd(CarveBuffer buffer, std::size_t bodyStart, const std::string& boundary,
+                           ReadNulFinder& nuls) {
   if (boundary.empty() || bodyStart >= buffer.size) return 0;
   const std::string_view body(reinterpret_cast<const char*>(buffer.data + bodyStart),
                               buffer.size - bodyStart);
-  const std::size_t readNul = FindReadNul(buffer, bodyStart, buffer.size);
+  const std::size_t readNul = nuls.From(buffer, bodyStart);
   const std::size_t nul = readNul < buffer.size ? readNul - bodyStart : std::string_view::npos;
   const ClosingBoundaryLine closing = FindClosingBoundaryLine(body.substr(0, nul), boundary);
   // Cut short: a NUL close behind ends it (zeroed slack); otherwise no end is known.
