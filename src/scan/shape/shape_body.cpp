@@ -21,14 +21,6 @@ constexpr std::size_t kMaxFollowedText = kShapeLookAhead - 4096;
 
 }  // namespace
 
-std::size_t ReadNulFinder::From(CarveBuffer buffer, std::size_t from) {
-  if (valid_ && from >= searchedFrom_ && from <= nul_) return nul_;
-  nul_ = FindReadNul(buffer, from, buffer.size);
-  searchedFrom_ = from;
-  valid_ = true;
-  return nul_;
-}
-
 std::uint64_t MultipartEnd(CarveBuffer buffer, std::size_t bodyStart, const std::string& boundary,
                            ReadNulFinder& nuls) {
   if (boundary.empty() || bodyStart >= buffer.size) return 0;

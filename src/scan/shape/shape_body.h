@@ -7,6 +7,7 @@
 #include <string>
 
 #include "scan/read/store_chain.h"
+#include "scan/shape/read_nul_finder.h"
 #include "scan/shape/shape_scanner.h"
 #include "scan/source_bytes.h"
 
@@ -22,22 +23,8 @@ void FollowShapeBody(CarveBuffer buffer, ShapeCandidate& candidate, std::uint64_
 // Reads the chain of a store mail whose body is awaited again and follows its body.
 void FollowStoreBody(const SourceBytesReader& read, ShapeCandidate& candidate, int ansiCodePage);
 
-// The first NUL read from the source (FindReadNul) at or behind a buffer index, for indexes asked
-// in mostly ascending order over one buffer: a mailbox holds no NUL, and looking for it from each
-// multipart mail to the buffer's end looked at the same bytes once per mail. What one search saw
-// (no read NUL in [searchedFrom, nul)) answers every later index up to `nul`.
-class ReadNulFinder {
- public:
-  std::size_t From(CarveBuffer buffer, std::size_t from);
-
- private:
-  bool valid_ = false;
-  std::size_t searchedFrom_ = 0;
-  std::size_t nul_ = 0;  // the buffer's size when there was none
-};
-
 // Where a multipart mail ends: behind the line "--boundary--", or at a NUL before it (the zeros
-// of sectors that could not be read do not count). `nuls` serves one buffer.
+// of sectors that could not be read do not count).
 std::uint64_t MultipartEnd(CarveBuffer buffer, std::size_t bodyStart, const std::string& boundary,
                            ReadNulFinder& nuls);
 

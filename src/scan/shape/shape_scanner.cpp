@@ -75,7 +75,6 @@ void ShapeScanner::Scan(CarveBuffer buffer, std::uint64_t from, std::uint64_t to
   const std::size_t earliest = first > kShapeLookBehind ? first - kShapeLookBehind : 0;
 
   BlockStartMemo memo;  // the last anchor's walk, for the next anchor of the same block
-  ReadNulFinder nuls;   // where the multipart mails of this buffer may end at the latest
   auto tryAnchor = [&](std::size_t anchor) {
     if (!IsAnchor(buffer, anchor) || buffer.base + anchor < coveredUntil_) return;
     const BlockStart start = FindBlockStart(buffer, anchor, earliest, memo);
@@ -109,7 +108,7 @@ void ShapeScanner::Scan(CarveBuffer buffer, std::uint64_t from, std::uint64_t to
     candidate.behindMboxSeparator = start.context == Context::MboxSeparator;
     candidate.separatorOpensFile = start.separatorOpensFile;
     candidate.multipartEnd =
-        MultipartEnd(buffer, block.headerEnd, candidate.headers.boundary, nuls);
+        MultipartEnd(buffer, block.headerEnd, candidate.headers.boundary, nuls_);
     candidate.opensFile =
         start.context == Context::SourceStart || start.context == Context::NonText ||
         ((start.context == Context::MidLine || start.context == Context::TextLine) &&

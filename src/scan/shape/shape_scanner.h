@@ -15,6 +15,7 @@
 #include "scan/mail_record.h"
 #include "scan/read/store_chain.h"
 #include "scan/shape/block_context.h"
+#include "scan/shape/read_nul_finder.h"
 #include "scan/source_bytes.h"
 
 namespace quillon {
@@ -86,6 +87,7 @@ class ShapeScanner {
   SourceBytesReader readSource_;
   int ansiCodePage_;
   std::uint64_t coveredUntil_ = 0;  // the end of the last block found
+  ReadNulFinder nuls_;              // where multipart mails end at the latest
 };
 
 }  // namespace quillon
