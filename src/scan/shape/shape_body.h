@@ -7,7 +7,6 @@
 #include <string>
 
 #include "scan/read/store_chain.h"
-#include "scan/shape/read_nul_finder.h"
 #include "scan/shape/shape_scanner.h"
 #include "scan/source_bytes.h"
 
@@ -26,7 +25,7 @@ void FollowStoreBody(const SourceBytesReader& read, ShapeCandidate& candidate, i
 // Where a multipart mail ends: behind the line "--boundary--", or at a NUL before it (the zeros
 // of sectors that could not be read do not count).
 std::uint64_t MultipartEnd(CarveBuffer buffer, std::size_t bodyStart, const std::string& boundary,
-                           ReadNulFinder& nuls);
+                           MultipartEndSearch& search);
 
 // Puts zeros behind a store message's text, so that line readers stop there; returns the text's
 // length.

@@ -108,7 +108,7 @@ void ShapeScanner::Scan(CarveBuffer buffer, std::uint64_t from, std::uint64_t to
     candidate.behindMboxSeparator = start.context == Context::MboxSeparator;
     candidate.separatorOpensFile = start.separatorOpensFile;
     candidate.multipartEnd =
-        MultipartEnd(buffer, block.headerEnd, candidate.headers.boundary, nuls_);
+        MultipartEnd(buffer, block.headerEnd, candidate.headers.boundary, multipartEnds_);
     candidate.opensFile =
         start.context == Context::SourceStart || start.context == Context::NonText ||
         ((start.context == Context::MidLine || start.context == Context::TextLine) &&
