@@ -41,14 +41,19 @@ std::int64_t CountBase64Characters(std::string_view line) {
   std::int64_t count = 0;
   std::size_t i = 0;
 #if defined(__SSE2__)
-  for (; i + 16 <= line.size(); i += 16) {
-    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(line.data() + i));
-    const __m128i letters = _mm_or_si128(InRange(bytes, 'A', 'Z'), InRange(bytes, 'a', 'z'));
-    const __m128i others = _mm_or_si128(
-        _mm_or_si128(InRange(bytes, '0', '9'), _mm_cmpeq_epi8(bytes, _mm_set1_epi8('+'))),
-        _mm_cmpeq_epi8(bytes, _mm_set1_epi8('/')));
-    count +=
-        __builtin_popcount(static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(letters, others))));
+  // Each byte of `counts` adds one per match (a match is -1); it is summed before it can pass 255.
+  while (i + 16 <= line.size()) {
+    __m128i counts = _mm_setzero_si128();
+    for (int round = 0; round < 255 && i + 16 <= line.size(); ++round, i += 16) {
+      const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(line.data() + i));
+      const __m128i letters = _mm_or_si128(InRange(bytes, 'A', 'Z'), InRange(bytes, 'a', 'z'));
+      const __m128i others = _mm_or_si128(
+          _mm_or_si128(InRange(bytes, '0', '9'), _mm_cmpeq_epi8(bytes, _mm_set1_epi8('+'))),
+          _mm_cmpeq_epi8(bytes, _mm_set1_epi8('/')));
+      counts = _mm_sub_epi8(counts, _mm_or_si128(letters, others));
+    }
+    const __m128i sums = _mm_sad_epu8(counts, _mm_setzero_si128());
+    count += _mm_cvtsi128_si32(sums) + _mm_cvtsi128_si32(_mm_srli_si128(sums, 8));
   }
 #endif
   return count + CountBase64CharactersPlain(line.substr(i));

@@ -25,18 +25,20 @@ TEST_P(Base64CharactersTest, CountsTheAlphabetOnly) {
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, Base64CharactersTest,
-    testing::Values(CountRow{"Empty", "", 0},
-                    // RFC 2045 6.8, Table 1: the 64 characters, and the pad, which is none of them.
-                    CountRow{"WholeAlphabet",
-                             "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/",
-                             64},
-                    CountRow{"PaddedLine", "TWFu\x20TWE=TQ==", 9},
-                    CountRow{"NeighboursOfTheRanges", "@[`{/:,-.*", 1},
-                    CountRow{"HighBytes",
-                             std::string(40, '\xC1') + "\x80\xFF"
-                                                       "AZaz",
-                             4},
-                    CountRow{"FullAttachmentLine", std::string(76, 'Q'), 76}),
+    testing::Values(
+        CountRow{"Empty", "", 0},
+        // RFC 2045 6.8, Table 1: the 64 characters, and the pad, which is none of them.
+        CountRow{"WholeAlphabet",
+                 "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/", 64},
+        CountRow{"PaddedLine", "TWFu\x20TWE=TQ==", 9},
+        CountRow{"NeighboursOfTheRanges", "@[`{/:,-.*", 1},
+        CountRow{"HighBytes",
+                 std::string(40, '\xC1') + "\x80\xFF"
+                                           "AZaz",
+                 4},
+        CountRow{"FullAttachmentLine", std::string(76, 'Q'), 76},
+        // Longer than 255 vectors: the byte-wide counters are summed before they overflow.
+        CountRow{"LongerThanTheCounters", std::string(16 * 300 + 7, '/'), 16 * 300 + 7}),
     [](const testing::TestParamInfo<CountRow>& row) { return std::string(row.param.name); });
 
 TEST(Base64CharactersSweep, EveryByteValueAtEveryPlace) {
