@@ -1,11 +1,11 @@
 #include "scan/body/body_steps.h"
 
 #include <algorithm>
-#include <array>
 #include <string_view>
 #include <utility>
 
 #include "scan/body/html_text.h"
+#include "scan/find/base64_characters.h"
 #include "scan/lines/line_reader.h"
 #include "scan/lines/line_scan.h"
 #include "scan/lines/mime_header.h"
@@ -23,24 +23,6 @@ namespace {
 
 constexpr std::size_t kMaxPartHeaderLines = 64;
 constexpr std::size_t kMaxPartHeaderLine = 2048;
-
-constexpr bool IsBase64Character(unsigned char c) {
-  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '+' ||
-         c == '/';
-}
-
-// The base64 characters of an attachment's line, counted to tell the attachment's size: a
-// table look per byte, as most of a mail's bytes are attachment lines.
-std::int64_t Base64Characters(std::string_view line) {
-  static constexpr auto kIsBase64 = [] {
-    std::array<std::uint8_t, 256> table{};
-    for (int c = 0; c < 256; ++c) table[c] = IsBase64Character(static_cast<unsigned char>(c));
-    return table;
-  }();
-  std::int64_t count = 0;
-  for (const char c : line) count += kIsBase64[static_cast<unsigned char>(c)];
-  return count;
-}
 
 struct BodyLine {
   std::string_view text;
@@ -213,6 +195,9 @@ bool BodySteps::ForeignLine(std::string_view text) const {
       part_.role == PartRole::Attachment)
     return false;
   if (previousEmpty_ && IsMboxSeparator(text)) return true;
+  // Nearly every line is plain text: eight bytes at a time tell, before a look at each byte.
+  if (!MayHoldNonText(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()))
+    return false;
   return std::any_of(text.begin(), text.end(),
                      [](char c) { return !IsTextByte(static_cast<std::uint8_t>(c)); });
 }
@@ -318,7 +303,7 @@ void BodySteps::AppendBodyLine(std::string_view line) {
   if (textEnded_) return;
   part_.rawBytes += static_cast<std::int64_t>(line.size()) + 2;
   if (part_.role == PartRole::Attachment) {
-    if (part_.base64) part_.base64Characters += Base64Characters(line);
+    if (part_.base64) part_.base64Characters += CountBase64Characters(line);
     return;
   }
   TextPart* text = TextTarget();

@@ -93,8 +93,13 @@ ClosingBoundaryLine FindClosingBoundaryLine(std::string_view text, std::string_v
                                             std::size_t from) {
   ClosingBoundaryLine line;
   const std::string closing = "\n--" + std::string(boundary) + "--";
-  const std::size_t at = text.find(closing, from);
-  if (at == std::string_view::npos) return line;
+  // memmem skips ahead by up to the pattern's length; a find by its first byte, the line feed,
+  // stopped at every line of the body.
+  if (from >= text.size()) return line;
+  const void* found =
+      memmem(text.data() + from, text.size() - from, closing.data(), closing.size());
+  if (!found) return line;
+  const auto at = static_cast<std::size_t>(static_cast<const char*>(found) - text.data());
   line.found = true;
   line.lineFeed = at;
   line.behind = at + closing.size();

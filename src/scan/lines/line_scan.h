@@ -6,6 +6,10 @@
 #include <cstdint>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace quillon {
 
 namespace line_scan {
@@ -35,6 +39,20 @@ constexpr std::uint64_t HasByteBelow(std::uint64_t word, std::uint8_t limit) {
 inline std::size_t FindLineEndOrNul(const std::uint8_t* data, std::size_t length) {
   using namespace line_scan;
   std::size_t i = 0;
+#if defined(__SSE2__)
+  // Sixteen bytes at a time where every x86-64 processor can: a body line is read once per line.
+  const __m128i carriageReturn = _mm_set1_epi8('\r');
+  const __m128i lineFeed = _mm_set1_epi8('\n');
+  const __m128i zero = _mm_setzero_si128();
+  for (; i + 16 <= length; i += 16) {
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i));
+    const __m128i hits = _mm_or_si128(
+        _mm_or_si128(_mm_cmpeq_epi8(bytes, carriageReturn), _mm_cmpeq_epi8(bytes, lineFeed)),
+        _mm_cmpeq_epi8(bytes, zero));
+    const int bits = _mm_movemask_epi8(hits);
+    if (bits != 0) return i + static_cast<std::size_t>(__builtin_ctz(static_cast<unsigned>(bits)));
+  }
+#endif
   for (; i + 8 <= length; i += 8) {
     const std::uint64_t word = Load8(data + i);
     if ((HasZeroByte(word) | HasZeroByte(word ^ (kOnes * '\r')) |

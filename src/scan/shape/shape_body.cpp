@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <string_view>
 
 #include "scan/body/body_steps.h"
@@ -21,18 +22,20 @@ constexpr std::size_t kMaxFollowedText = kShapeLookAhead - 4096;
 
 }  // namespace
 
-std::uint64_t MultipartEnd(CarveBuffer buffer, std::size_t bodyStart, const std::string& boundary) {
+std::uint64_t MultipartEnd(CarveBuffer buffer, std::size_t bodyStart, const std::string& boundary,
+                           MultipartEndSearch& search) {
   if (boundary.empty() || bodyStart >= buffer.size) return 0;
   const std::string_view body(reinterpret_cast<const char*>(buffer.data + bodyStart),
                               buffer.size - bodyStart);
-  const std::size_t readNul = FindReadNul(buffer, bodyStart, buffer.size);
+  const std::size_t readNul = search.nuls.From(buffer, bodyStart);
   const std::size_t nul = readNul < buffer.size ? readNul - bodyStart : std::string_view::npos;
-  const ClosingBoundaryLine closing = FindClosingBoundaryLine(body.substr(0, nul), boundary);
+  const std::optional<std::size_t> closing =
+      search.closings.Find(buffer, bodyStart, std::min(readNul, buffer.size), boundary);
   // Cut short: a NUL close behind ends it (zeroed slack); otherwise no end is known.
-  if (!closing.found)
+  if (!closing)
     return nul != std::string_view::npos && nul < kShapeLookAhead ? buffer.base + bodyStart + nul
                                                                   : 0;
-  const std::size_t at = closing.behind;
+  const std::size_t at = *closing - bodyStart + boundary.size() + 5;  // behind "\n--boundary--"
   const std::size_t lineEnd = body.find('\n', at);
   return buffer.base + bodyStart + (lineEnd == std::string_view::npos ? at : lineEnd + 1);
 }

@@ -24,7 +24,8 @@ void FollowStoreBody(const SourceBytesReader& read, ShapeCandidate& candidate, i
 
 // Where a multipart mail ends: behind the line "--boundary--", or at a NUL before it (the zeros
 // of sectors that could not be read do not count).
-std::uint64_t MultipartEnd(CarveBuffer buffer, std::size_t bodyStart, const std::string& boundary);
+std::uint64_t MultipartEnd(CarveBuffer buffer, std::size_t bodyStart, const std::string& boundary,
+                           MultipartEndSearch& search);
 
 // Puts zeros behind a store message's text, so that line readers stop there; returns the text's
 // length.

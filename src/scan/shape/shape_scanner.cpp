@@ -107,7 +107,8 @@ void ShapeScanner::Scan(CarveBuffer buffer, std::uint64_t from, std::uint64_t to
     candidate.endsWithoutEmptyLine = block.endsWithoutEmptyLine;
     candidate.behindMboxSeparator = start.context == Context::MboxSeparator;
     candidate.separatorOpensFile = start.separatorOpensFile;
-    candidate.multipartEnd = MultipartEnd(buffer, block.headerEnd, candidate.headers.boundary);
+    candidate.multipartEnd =
+        MultipartEnd(buffer, block.headerEnd, candidate.headers.boundary, multipartEnds_);
     candidate.opensFile =
         start.context == Context::SourceStart || start.context == Context::NonText ||
         ((start.context == Context::MidLine || start.context == Context::TextLine) &&

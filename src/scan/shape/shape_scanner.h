@@ -15,6 +15,8 @@
 #include "scan/mail_record.h"
 #include "scan/read/store_chain.h"
 #include "scan/shape/block_context.h"
+#include "scan/shape/closing_boundary_finder.h"
+#include "scan/shape/read_nul_finder.h"
 #include "scan/source_bytes.h"
 
 namespace quillon {
@@ -61,6 +63,12 @@ struct ShapeFinds {
   std::vector<std::pair<std::uint64_t, std::uint64_t>> storeAreas;
 };
 
+// What the searches for where multipart mails end have seen so far.
+struct MultipartEndSearch {
+  ReadNulFinder nuls;
+  ClosingBoundaryFinder closings;
+};
+
 class ShapeScanner {
  public:
   // `ansiCodePage`: the code page of 8-bit text without a charset in the bodies it follows.
@@ -86,6 +94,7 @@ class ShapeScanner {
   SourceBytesReader readSource_;
   int ansiCodePage_;
   std::uint64_t coveredUntil_ = 0;  // the end of the last block found
+  MultipartEndSearch multipartEnds_;
 };
 
 }  // namespace quillon

@@ -1,11 +1,13 @@
-// The eight-bytes-at-a-time looks must agree with a plain byte-by-byte look, for every byte
-// value at every place in a word.
+// The word- and vector-wide looks must agree with a plain byte-by-byte look, for every byte
+// value at every place in a vector, in the word loop behind it and in the tail.
 #include "scan/lines/line_scan.h"
 
 #include <gtest/gtest.h>
 
 #include <random>
 #include <vector>
+
+#include "scan/lines/line_reader.h"
 
 namespace quillon {
 namespace {
@@ -24,20 +26,33 @@ bool PlainNonText(const std::vector<std::uint8_t>& data, std::size_t length) {
   return false;
 }
 
+// Two vectors, a word and a tail of three bytes.
+constexpr std::size_t kSpan = 43;
+
 TEST(LineScanTest, EveryByteValueAtEveryPlace) {
   for (int value = 0; value < 256; ++value) {
-    for (std::size_t place = 0; place < 19; ++place) {
+    for (std::size_t place = 0; place < kSpan; ++place) {
       // Plain text around one byte of the value, high bytes included.
-      std::vector<std::uint8_t> data(19, 'a');
-      data[(place + 3) % 19] = 0xE9;
+      std::vector<std::uint8_t> data(kSpan, 'a');
+      data[(place + 3) % kSpan] = 0xE9;
       data[place] = static_cast<std::uint8_t>(value);
-      for (std::size_t length : {place, place + 1, std::size_t{19}}) {
+      for (std::size_t length : {place, place + 1, kSpan}) {
         EXPECT_EQ(FindLineEndOrNul(data.data(), length), PlainLineEnd(data, length))
             << value << " at " << place << " of " << length;
         EXPECT_EQ(MayHoldNonText(data.data(), length), PlainNonText(data, length))
             << value << " at " << place << " of " << length;
       }
     }
+  }
+}
+
+// The body steps let a line pass as text when the quick look sees nothing below 0x20 or 0x7F:
+// every byte that is no text must be one it sees.
+TEST(LineScanTest, QuickLookSeesEveryByteThatIsNoText) {
+  for (int value = 0; value < 256; ++value) {
+    const auto byte = static_cast<std::uint8_t>(value);
+    if (IsTextByte(byte)) continue;
+    EXPECT_TRUE(MayHoldNonText(&byte, 1)) << value;
   }
 }
 

@@ -1,0 +1,60 @@
+// Holds the vector looks the walk takes along a line against their byte-at-a-time references,
+// over arbitrary bytes: the lines that begin with "--", the base64 characters of a line, the
+// store block header a line runs into, and the end of a body line.
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <string_view>
+#include <vector>
+
+#include "scan/find/base64_characters.h"
+#include "scan/find/dash_lines.h"
+#include "scan/lines/line_scan.h"
+#include "scan/read/block_header.h"
+
+namespace {
+
+std::size_t PlainBlockHeaderAhead(const std::uint8_t* data, std::size_t size, std::size_t lineStart,
+                                  std::uint64_t position) {
+  const std::size_t aligned = lineStart + static_cast<std::size_t>((4 - position % 4) % 4);
+  for (std::size_t k = 0; k < quillon::kHeaderSearchSpan; k += 4) {
+    const std::size_t header = aligned + k;
+    if (header + quillon::kBlockHeaderSize > size) return quillon::kNoBlockHeader;
+    if (quillon::HasBlockHeaderMark(data + header + quillon::kBlockHeaderMarkOffset)) return header;
+  }
+  return quillon::kNoBlockHeader;
+}
+
+std::size_t PlainLineEnd(const std::uint8_t* data, std::size_t size) {
+  for (std::size_t i = 0; i < size; ++i)
+    if (data[i] == '\r' || data[i] == '\n' || data[i] == 0) return i;
+  return size;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  if (size < 2) return 0;
+  const std::uint64_t base = data[0];
+  const std::vector<std::uint8_t> bytes(data + 1, data + size);
+  const std::uint8_t* text = bytes.data();
+
+  std::vector<std::uint64_t> fast, plain;
+  quillon::FindDashLines(text, bytes.size(), base, fast);
+  quillon::FindDashLinesPlain(text, bytes.size(), base, plain);
+  if (fast != plain) std::abort();
+
+  const std::string_view line(reinterpret_cast<const char*>(text), bytes.size());
+  if (quillon::CountBase64Characters(line) != quillon::CountBase64CharactersPlain(line))
+    std::abort();
+
+  for (std::size_t start = 0; start < bytes.size(); start += 1 + start % 7) {
+    if (quillon::FindBlockHeaderAhead(text, bytes.size(), start, base + start) !=
+        PlainBlockHeaderAhead(text, bytes.size(), start, base + start))
+      std::abort();
+    if (quillon::FindLineEndOrNul(text + start, bytes.size() - start) !=
+        PlainLineEnd(text + start, bytes.size() - start))
+      std::abort();
+  }
+  return 0;
+}

@@ -1,0 +1,58 @@
+// The vector look for "\n--" must list what the byte-by-byte look lists, where a match straddles
+// two vectors and in the tail too.
+#include "scan/find/dash_lines.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+namespace quillon {
+namespace {
+
+struct DashRow {
+  const char* name;
+  std::string text;
+  std::size_t lines;
+};
+
+class DashLinesTest : public testing::TestWithParam<DashRow> {};
+
+TEST_P(DashLinesTest, ListsWhatTheByteLookLists) {
+  const std::string& text = GetParam().text;
+  const auto* data = reinterpret_cast<const std::uint8_t*>(text.data());
+  std::vector<std::uint64_t> fast, plain;
+  FindDashLines(data, text.size(), 1000, fast);
+  FindDashLinesPlain(data, text.size(), 1000, plain);
+  EXPECT_EQ(fast, plain);
+  EXPECT_EQ(fast.size(), GetParam().lines);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, DashLinesTest,
+    testing::Values(DashRow{"NoneInText", std::string(100, 'a') + "\n-a\n-a--x\n", 0},
+                    DashRow{"AtTheStart", "\n--b\r\n" + std::string(40, 'x'), 1},
+                    DashRow{"AcrossVectors",
+                            std::string(15, 'x') + "\n--" + std::string(15, 'x') + "\n--" +
+                                std::string(40, 'x'),
+                            2},
+                    DashRow{"AtTheVeryEnd", std::string(30, 'x') + "\n--", 1},
+                    DashRow{"CutAtTheEnd", std::string(30, 'x') + "\n-", 0},
+                    DashRow{"RunOfDashLines", "\n--\n--\n--\n---\n----\n--\n--\n--\n--\n--", 10}),
+    [](const testing::TestParamInfo<DashRow>& row) { return std::string(row.param.name); });
+
+TEST(DashLinesSweep, RandomBytesOfLineFeedsAndDashes) {
+  std::mt19937 random(3);
+  for (int round = 0; round < 500; ++round) {
+    std::vector<std::uint8_t> data(random() % 300);
+    for (auto& byte : data) byte = "\n--x"[random() % 4];
+    std::vector<std::uint64_t> fast, plain;
+    FindDashLines(data.data(), data.size(), 7, fast);
+    FindDashLinesPlain(data.data(), data.size(), 7, plain);
+    ASSERT_EQ(fast, plain) << "round " << round;
+  }
+}
+
+}  // namespace
+}  // namespace quillon
