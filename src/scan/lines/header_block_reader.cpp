@@ -1,6 +1,7 @@
 #include "scan/lines/header_block_reader.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 
 #include "scan/lines/header_text.h"
@@ -15,8 +16,25 @@ namespace {
 constexpr std::size_t kFoldWindow =
     2 * (kMaxLineValue + 1) + kHeaderSearchSpan + 2 * kBlockHeaderSize;
 
-// The longest field name the table holds, its colon and blank, with room to spare.
-constexpr std::size_t kFieldLookSpan = 80;
+// The longest line prefix the table holds ("Name: "): a longer name is none of its fields, and
+// the walk need not read on through a line of base64 to find that out.
+constexpr std::size_t kFieldLookSpan = [] {
+  std::size_t longest = 0;
+  for (const std::string_view prefix : header_fields::kPrefixes)
+    longest = std::max(longest, prefix.size());
+  return longest;
+}();
+
+// The bytes a field name of the table begins with, in either letter case.
+constexpr std::array<bool, 256> kBeginsAField = [] {
+  std::array<bool, 256> begins{};
+  for (const std::string_view prefix : header_fields::kPrefixes) {
+    const auto first = static_cast<unsigned char>(prefix.front());
+    begins[first] = true;
+    begins[first >= 'A' && first <= 'Z' ? first + 32 : first - 32] = true;
+  }
+  return begins;
+}();
 
 bool IsFoldingWhiteSpace(std::uint8_t c) {
   return c == ' ' || c == '\t';
@@ -97,13 +115,21 @@ HeaderLine HeaderBlockReader::Look(std::size_t lineStart, std::string_view bound
     header.kind = HeaderLineKind::Continuation;
     return header;
   }
+  // The walk asks at every line of a mail, its body too: most lines begin with a letter no
+  // field of the table begins with, and the others are compared with the few that do.
+  const std::uint8_t first = buffer.data[lineStart];
+  if (!kBeginsAField[first]) return header;
   const std::string_view start = ViewOf(buffer, lineStart, kFieldLookSpan);
-  const std::size_t nameLength = HeaderNameLength(start);
-  if (nameLength == 0 || nameLength + 1 >= start.size() || start[nameLength + 1] != ' ')
+  for (std::size_t i = 0; i < header_fields::kPrefixes.size(); ++i) {
+    const std::string_view prefix = header_fields::kPrefixes[i];
+    if ((static_cast<std::uint8_t>(prefix.front()) | 0x20) != (first | 0x20) ||
+        !StartsWithNoCase(start, prefix))
+      continue;
+    header.kind = HeaderLineKind::Field;
+    header.field = static_cast<HeaderField>(i);
+    header.valueStart = lineStart + prefix.size();
     return header;
-  header.kind = HeaderLineKind::Field;
-  header.field = FieldNamed(start.substr(0, nameLength));
-  header.valueStart = lineStart + nameLength + 2;
+  }
   return header;
 }
 

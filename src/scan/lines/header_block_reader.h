@@ -46,7 +46,7 @@ inline constexpr HeaderRules kPlainWalkHeaderRules{HeaderRules::Value::UpToContr
 inline constexpr HeaderRules kShapeHeaderRules{HeaderRules::Value::WholeLine, false, false};
 
 enum class HeaderLineKind {
-  Field,         // "Name:" (with the blank, where the rules want one)
+  Field,         // "Name:"; by the walk's rules "Name: " with a name the table holds
   Continuation,  // begins with a blank or tab: folded into the field above it
   Empty,         // the empty line that ends the block
   Boundary,      // a boundary line of the multipart the block opens: it ends the block too

@@ -99,8 +99,14 @@ INSTANTIATE_TEST_SUITE_P(
                   "\x01z"},
         ReaderRow{"ControlByteShape", Rules::Shape, "From: a\x01z\r\n", HeaderLineKind::Unreadable,
                   "", ""},
+        // The walk knows only the fields of the table; the shape scan reads any field line
+        // (and its folds pass it by: only kept fields are unfolded).
         ReaderRow{"UnknownFieldWalk", Rules::Walk, "X-Mailer: m\r\n\tmore\r\n",
-                  HeaderLineKind::Field, "m", "\r\n\t"},
+                  HeaderLineKind::Other, "", ""},
+        ReaderRow{"UnknownFieldShape", Rules::Shape, "X-Mailer: m\r\n\tmore\r\n",
+                  HeaderLineKind::Field, "m", "\tmore"},
+        ReaderRow{"LowerCaseFieldWalk", Rules::Walk, "from: a@x\r\n", HeaderLineKind::Field, "a@x",
+                  "\r\n"},
         ReaderRow{"EmptyLineWalk", Rules::Walk, "\r\nFrom: a\r\n", HeaderLineKind::Empty, "", ""},
         ReaderRow{"EmptyLineShape", Rules::Shape, "\r\nFrom: a\r\n", HeaderLineKind::Empty, "", ""},
         ReaderRow{"ContinuationWalk", Rules::Walk, "\tmore\r\n", HeaderLineKind::Continuation, "",
