@@ -1,5 +1,6 @@
 // Reads the header lines of a mail the carver has found, one line per call, into a PendingMail,
-// and tells when its header block is complete.
+// and tells when its header block is complete. The lines are read by the header-line reader
+// (lines/header_block_reader.h) with the walk's rules.
 #pragma once
 
 #include <cstddef>

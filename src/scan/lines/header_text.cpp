@@ -67,30 +67,6 @@ LineRead ContinuationText(const std::uint8_t* data, std::size_t size, std::size_
   return ReadUntil(data, size, position, [](std::uint8_t c) { return c < 14 && c != '\t'; });
 }
 
-std::string UnfoldedValue(const std::uint8_t* data, std::size_t size, std::size_t valueStart) {
-  auto isFolding = [&](std::size_t at) {
-    return at < size && (data[at] == ' ' || data[at] == '\t');
-  };
-  LineRead first = ValueText(data, size, valueStart);
-  if (!first.found) return {};
-  std::string value = std::move(first.text);
-  std::size_t end = first.stop;
-  while (end + 1 < size && data[end] == '\r' && data[end + 1] == '\n' && isFolding(end + 2)) {
-    const std::size_t next = end + 2;
-    std::size_t textStart = next;
-    while (textStart - next < kMaxLineValue && isFolding(textStart)) ++textStart;
-    LineRead continuation = ContinuationText(data, size, textStart);
-    if (!continuation.found || continuation.stop - next > kMaxLineValue) break;
-    if (value.size() + 1 + continuation.text.size() > kMaxUnfoldedValue) break;
-    if (value.empty())
-      value = std::move(continuation.text);
-    else
-      value += ' ' + continuation.text;
-    end = continuation.stop;
-  }
-  return value;
-}
-
 std::string BoundaryParameter(std::string_view afterEquals) {
   std::string value;
   if (!afterEquals.empty() && afterEquals.front() == '"') {

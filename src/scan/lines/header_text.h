@@ -30,11 +30,6 @@ LineRead LineText(const std::uint8_t* data, std::size_t size, std::size_t positi
 // than TAB. Same limits.
 LineRead ContinuationText(const std::uint8_t* data, std::size_t size, std::size_t position);
 
-// A folded value as the scan reads it: the first line read by ValueText, then each following
-// line that begins with a blank or tab, without its leading white space, joined with one blank,
-// up to kMaxUnfoldedValue bytes. Empty when the first line is longer than a header line may be.
-std::string UnfoldedValue(const std::uint8_t* data, std::size_t size, std::size_t valueStart);
-
 // The value of a "boundary=" parameter: quoted up to its closing quote, unquoted up to ';' or
 // white space.
 std::string BoundaryParameter(std::string_view afterEquals);

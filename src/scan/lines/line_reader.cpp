@@ -23,10 +23,12 @@ bool IsNameByte(std::uint8_t c) {
 
 }  // namespace
 
-Line ReadLine(CarveBuffer buffer, std::size_t begin) {
+Line ReadLine(CarveBuffer buffer, std::size_t begin, const LineRules& rules) {
   Line line;
   line.begin = begin;
-  const std::size_t limit = std::min(buffer.size, begin + kMaxHeaderLine);
+  const std::size_t limit = begin < buffer.size && rules.maxLength < buffer.size - begin
+                                ? begin + rules.maxLength
+                                : buffer.size;
   const void* lf = begin < limit ? std::memchr(buffer.data + begin, '\n', limit - begin) : nullptr;
   if (!lf) {
     line.end = line.next = limit;
@@ -39,19 +41,22 @@ Line ReadLine(CarveBuffer buffer, std::size_t begin) {
   line.end = at;
   line.lineFeedOnly = !(at > begin && buffer.data[at - 1] == '\r');
   if (!line.lineFeedOnly) --line.end;
-  if (MayHoldNonText(buffer.data + begin, line.end - begin)) {
-    for (std::size_t i = begin; i < line.end; ++i) {
-      if (!IsTextByte(buffer.data[i])) {
-        line.binary = true;
-        break;
-      }
-    }
-  }
+  if (rules.judgeBytes) line.binary = HoldsNonText(TextOf(buffer, line));
   return line;
 }
 
 std::string_view TextOf(CarveBuffer buffer, const Line& line) {
   return {reinterpret_cast<const char*>(buffer.data + line.begin), line.end - line.begin};
+}
+
+CarveBuffer BufferOf(std::string_view text) {
+  return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
+}
+
+bool HoldsNonText(std::string_view text) {
+  const auto* data = reinterpret_cast<const std::uint8_t*>(text.data());
+  if (!MayHoldNonText(data, text.size())) return false;
+  return std::any_of(data, data + text.size(), [](std::uint8_t c) { return !IsTextByte(c); });
 }
 
 std::size_t HeaderNameLength(std::string_view line) {

@@ -25,9 +25,24 @@ struct Line {
   bool binary = false;  // holds a byte that is no text byte
 };
 
+// How far a line is read and what is told about it.
+struct LineRules {
+  std::size_t maxLength = kMaxHeaderLine;  // a longer line reads as incomplete
+  bool judgeBytes = true;                  // tell whether a complete line is binary
+};
+inline constexpr LineRules kHeaderLineRules{};
+// The lines of a mail read back, which may be as long as they like.
+inline constexpr LineRules kBodyLineRules{static_cast<std::size_t>(-1), true};
+// Where lines end, and nothing else: searches that look only at how lines begin.
+inline constexpr LineRules kLineEndRules{static_cast<std::size_t>(-1), false};
+
 // The line that begins at buffer index `begin`.
-Line ReadLine(CarveBuffer buffer, std::size_t begin);
+Line ReadLine(CarveBuffer buffer, std::size_t begin, const LineRules& rules = kHeaderLineRules);
 std::string_view TextOf(CarveBuffer buffer, const Line& line);
+// Bytes of a text in memory as the line reader reads them.
+CarveBuffer BufferOf(std::string_view text);
+// Whether `text` holds a byte that is no text byte.
+bool HoldsNonText(std::string_view text);
 
 // Length of the field name when the line reads "Name:"; 0 when it is not a header line.
 std::size_t HeaderNameLength(std::string_view line);

@@ -31,11 +31,6 @@ void SteppedBytes::Attach(CarveBuffer chunk, std::uint64_t from) {
   Copy();
 }
 
-CarveBuffer SteppedBytes::Bytes() const {
-  if (!Stepping()) return chunk_;
-  return CarveBuffer{copy_.data(), copy_.size(), start_, chunk_.unreadable, &pieces_};
-}
-
 std::size_t SteppedBytes::StepOver(std::size_t lineStart, std::size_t header) {
   const CarveBuffer bytes = Bytes();
   // The 16 bytes are contiguous in the source unless they straddle a header left out already.

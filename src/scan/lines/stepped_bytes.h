@@ -23,8 +23,11 @@ class SteppedBytes {
   // chunk that still lie ahead of `from` stay left out.
   void Attach(CarveBuffer chunk, std::uint64_t from);
 
-  // The copy while headers ahead are left out, else the chunk.
-  CarveBuffer Bytes() const;
+  // The copy while headers ahead are left out, else the chunk. (Asked at every line a walk reads.)
+  CarveBuffer Bytes() const {
+    if (!Stepping()) return chunk_;
+    return CarveBuffer{copy_.data(), copy_.size(), start_, chunk_.unreadable, &pieces_};
+  }
   bool Stepping() const { return !leftOut_.empty(); }
 
   // Steps over the block header at index `header` of Bytes() for the line that begins at index

@@ -8,19 +8,19 @@ namespace quillon {
 std::size_t FindBlockHeaderAhead(const std::uint8_t* data, std::size_t size, std::size_t lineStart,
                                  std::uint64_t lineStartPosition) {
   const std::size_t aligned = lineStart + static_cast<std::size_t>((4 - lineStartPosition % 4) % 4);
-  if (aligned + kBlockHeaderSize > size) return kNoBlockHeader;
+  if (size < kBlockHeaderSize || aligned > size - kBlockHeaderSize) return kNoBlockHeader;
+  // Every line of a mail asks, and text rarely holds the mark's 02 byte: look for that byte
+  // first, then whether it stands where a header's mark would.
   const std::size_t lastHeader = std::min(aligned + kHeaderSearchSpan - 4, size - kBlockHeaderSize);
-  // This runs at every line of every mail followed; mail text seldom holds the byte 02, so one
-  // search for it passes over the whole span where probing each aligned place cost 48 looks.
   const std::uint8_t* at = data + aligned + kBlockHeaderMarkOffset;
   const std::uint8_t* const end = data + lastHeader + kBlockHeaderMarkOffset + 1;
   while (at < end) {
-    const void* mark = std::memchr(at, 0x02, static_cast<std::size_t>(end - at));
-    if (!mark) return kNoBlockHeader;
-    const auto* byte = static_cast<const std::uint8_t*>(mark);
-    const auto header = static_cast<std::size_t>(byte - data) - kBlockHeaderMarkOffset;
-    if ((header - aligned) % 4 == 0 && HasBlockHeaderMark(byte)) return header;
-    at = byte + 1;
+    const void* found = std::memchr(at, 0x02, static_cast<std::size_t>(end - at));
+    if (!found) return kNoBlockHeader;
+    const auto* mark = static_cast<const std::uint8_t*>(found);
+    const std::size_t header = static_cast<std::size_t>(mark - data) - kBlockHeaderMarkOffset;
+    if ((header - aligned) % 4 == 0 && HasBlockHeaderMark(mark)) return header;
+    at = mark + 1;
   }
   return kNoBlockHeader;
 }

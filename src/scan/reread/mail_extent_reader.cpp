@@ -40,33 +40,25 @@ std::size_t TrimSeparatorBeforeNextMail(std::string_view text) {
 // text lines up to a NUL, binary bytes, a mailbox separator or the next mail (`reachesNext`).
 // Text that runs on to the end of what was read is not taken beyond the empty lines.
 std::size_t EpilogueLength(std::string_view rest, bool reachesNext) {
+  const CarveBuffer buffer = BufferOf(rest);
   std::size_t emptyLines = 0;
-  while (emptyLines < rest.size()) {
-    if (rest.substr(emptyLines, 2) == "\r\n")
-      emptyLines += 2;
-    else if (rest[emptyLines] == '\n')
-      emptyLines += 1;
-    else
-      break;
-  }
-  std::size_t line = emptyLines;
+  for (Line line = ReadLine(buffer, 0, kBodyLineRules); line.complete && line.end == line.begin;
+       line = ReadLine(buffer, line.next, kBodyLineRules))
+    emptyLines = line.next;
+  std::size_t at = emptyLines;
   bool previousEmpty = true;
-  while (line < rest.size()) {
-    const std::size_t next = rest.find('\n', line);
-    if (next == std::string_view::npos) break;
-    std::string_view content = rest.substr(line, next - line);
-    if (!content.empty() && content.back() == '\r') content.remove_suffix(1);
-    const bool stops = std::any_of(content.begin(), content.end(), [](char c) {
-      return c == '\0' || !IsTextByte(static_cast<std::uint8_t>(c));
-    });
-    if (stops) return line;
+  while (at < rest.size()) {
+    const Line line = ReadLine(buffer, at, kBodyLineRules);
+    if (!line.complete) break;
+    if (line.binary) return at;
+    const std::string_view content = TextOf(buffer, line);
     // A mailbox separator begins the next mail; the blank line before it belongs to neither.
     if (previousEmpty && IsMboxSeparator(content, MboxSeparatorRule::Prefix))
-      return line >= 2 && rest.substr(line - 2, 2) == "\r\n" ? line - 2 : line > 0 ? line - 1 : 0;
+      return at >= 2 && rest.substr(at - 2, 2) == "\r\n" ? at - 2 : at > 0 ? at - 1 : 0;
     previousEmpty = content.empty();
-    line = next + 1;
+    at = line.next;
   }
-  if (line < rest.size() && rest[line] == '\0') return line;
+  if (at < rest.size() && rest[at] == '\0') return at;
   return reachesNext ? TrimSeparatorBeforeNextMail(rest) : emptyLines;
 }
 
@@ -95,16 +87,15 @@ std::size_t FindTextEnd(std::string_view text, std::string_view boundary, bool e
     }
     // No closing boundary: the mail was cut short; the line rules below tell where.
   }
+  const CarveBuffer buffer = BufferOf(data);
   bool previousEmpty = false;
   std::size_t previousLine = body;
-  for (std::size_t line = body; line < data.size();) {
-    std::size_t next = data.find('\n', line);
-    const std::size_t lineEnd = next == std::string_view::npos ? data.size() : next;
-    std::string_view content = data.substr(line, lineEnd - line);
-    if (!content.empty() && content.back() == '\r') content.remove_suffix(1);
-    if (std::any_of(content.begin(), content.end(),
-                    [](char c) { return !IsTextByte(static_cast<std::uint8_t>(c)); }))
-      return line;
+  for (std::size_t at = body; at < data.size();) {
+    const Line line = ReadLine(buffer, at, kBodyLineRules);
+    std::string_view content = TextOf(buffer, line);
+    // The last line has no line feed; a CR that ends it is no part of it either.
+    if (!line.complete && !content.empty() && content.back() == '\r') content.remove_suffix(1);
+    if (line.complete ? line.binary : HoldsNonText(content)) return at;
     // A mailbox separator, and the blank line before it, begin the next mail.
     // Quoted mailbox text is common in bodies; a separator ends the mail only when the next
     // mail's start is not known (where it is, the separator in front of it is trimmed).
@@ -113,12 +104,12 @@ std::size_t FindTextEnd(std::string_view text, std::string_view boundary, bool e
       return previousLine;
     // Without knowing where the next mail begins, its trace line is the best sign of it; the
     // mail ends at the line break before it.
-    if (endAtTraceLines && line > body && StartsWithTraceName(content))
-      return line >= 2 && data.substr(line - 2, 2) == "\r\n" ? line - 2 : line - 1;
+    if (endAtTraceLines && at > body && StartsWithTraceName(content))
+      return at >= 2 && data.substr(at - 2, 2) == "\r\n" ? at - 2 : at - 1;
     previousEmpty = content.empty();
-    previousLine = line;
-    if (next == std::string_view::npos) break;
-    line = next + 1;
+    previousLine = at;
+    if (!line.complete) break;
+    at = line.next;
   }
   return nul;
 }

@@ -4,6 +4,7 @@
 #include <array>
 #include <cstring>
 
+#include "scan/lines/header_block_reader.h"
 #include "scan/lines/header_fields.h"
 #include "scan/lines/header_text.h"
 #include "scan/lines/line_reader.h"
@@ -24,16 +25,6 @@ constexpr std::uint64_t kLookBehind = 4;
 // Consumed raw bytes are dropped in steps of this size, not after every piece.
 constexpr std::size_t kDropStep = 64 * 1024;
 
-constexpr std::array<std::string_view, 3> kStartNames = {LinePrefix(kMailStartFields[0]),
-                                                         LinePrefix(kMailStartFields[1]),
-                                                         LinePrefix(kMailStartFields[2])};
-// After a start line is taken the walk goes on behind the shortest start name.
-constexpr std::size_t kShortestStartName = LinePrefix(HeaderField::Received).size();
-
-constexpr std::string_view kFrom = LinePrefix(HeaderField::From);
-constexpr std::string_view kTo = LinePrefix(HeaderField::To);
-constexpr std::string_view kDate = LinePrefix(HeaderField::Date);
-
 // Whether the block header at `k` leaves stray bytes in front of it (see the class comment).
 template <typename ByteAt>
 bool LeavesStrayBytes(std::uint64_t k, ByteAt byteAt) {
@@ -52,29 +43,9 @@ void BlankStrayBytes(std::string& compacted) {
   std::memset(compacted.data() + compacted.size() - count, ' ', count);
 }
 
-const std::uint8_t* Bytes(std::string_view data) {
-  return reinterpret_cast<const std::uint8_t*>(data.data());
-}
-
-bool LineStartsWith(std::string_view data, std::size_t position, std::string_view name) {
-  return position <= data.size() && StartsWithNoCase(data.substr(position), name);
-}
-
-bool IsCrLfAt(std::string_view data, std::size_t position) {
-  return position + 1 < data.size() && data[position] == '\r' && data[position + 1] == '\n';
-}
-
-bool IsStartLine(std::string_view data, std::size_t position) {
-  for (std::string_view name : kStartNames) {
-    if (LineStartsWith(data, position, name)) return true;
-  }
-  return false;
-}
-
-bool IsBoundaryLine(std::string_view data, std::size_t position, std::string_view boundary) {
-  return !boundary.empty() && position <= data.size() &&
-         BoundaryLineOf(data.substr(position, 2 + boundary.size()), boundary, false) !=
-             BoundaryLine::None;
+bool IsStartLine(const HeaderLine& line) {
+  return line.field && std::find(kMailStartFields.begin(), kMailStartFields.end(), *line.field) !=
+                           kMailStartFields.end();
 }
 
 // The header values of the start being held, compared as the scan took them: the first
@@ -97,86 +68,85 @@ struct HeldStart {
   bool dateSeen = false;
 };
 
-// False when the line at `line` carries a From, To or Date value that differs from the record's.
-bool LineAgreesWithRecord(std::string_view data, std::size_t line, const MailRecord& record,
-                          HeldStart& held) {
+// False when the header line `line` carries a From, To or Date value that differs from the
+// record's.
+bool LineAgreesWithRecord(HeaderBlockReader& reader, const HeaderLine& line,
+                          const MailRecord& record, HeldStart& held) {
   auto compare = [](const std::string& value, const std::string& expected, bool& seen) {
     if (seen || value.empty()) return true;  // the scan would still take a later line
     seen = true;
     return value == expected;
   };
-  if (LineStartsWith(data, line, kFrom))
-    return compare(UnfoldedValue(data, line + kFrom.size()), record.from, held.fromSeen);
-  if (LineStartsWith(data, line, kTo))
-    return compare(UnfoldedValue(data, line + kTo.size()), record.to, held.toSeen);
-  if (LineStartsWith(data, line, kDate)) {
-    LineRead date = ValueText(Bytes(data), data.size(), line + kDate.size());
-    if (date.found) NormaliseDate(date.text);
-    return compare(date.text, record.date, held.dateSeen);
+  if (line.kind != HeaderLineKind::Field || !line.field) return true;
+  std::size_t lineStart = line.line.begin;
+  switch (*line.field) {
+    case HeaderField::From:
+      return compare(reader.ReadValue(lineStart, line).text, record.from, held.fromSeen);
+    case HeaderField::To:
+      return compare(reader.ReadValue(lineStart, line).text, record.to, held.toSeen);
+    case HeaderField::Date: {
+      std::string date = reader.ReadValue(lineStart, line).text;
+      NormaliseDate(date);
+      return compare(date, record.date, held.dateSeen);
+    }
+    default:
+      return true;
   }
-  return true;
 }
 
-// One walk over the data. With a record, the start's header values must agree with it and its
-// header block may also end at the record's boundary line.
+// One walk over the data, line by line: a mail's lines begin behind a CR LF. With a record, the
+// start's header values must agree with it and its header block may also end at the record's
+// boundary line.
 TextSpan Search(std::string_view data, const MailRecord* record, RecordPlace place) {
   TextSpan extent;
   HeldStart held;
   const std::size_t size = data.size();
-  std::size_t p = 0;
+  const CarveBuffer buffer = BufferOf(data);
+  HeaderBlockReader reader(buffer, kPlainWalkHeaderRules, size);
+  const std::string_view boundary = record ? std::string_view(record->boundary) : "";
+  std::size_t at = 0;
   const bool startsAtRecord = place.mailStartsThere && place.position < size;
   if (startsAtRecord) {
     held.Take(place.position);
-    p = place.position;
+    at = place.position;
   }
-  while (p + 1 < size) {
-    const void* cr = std::memchr(data.data() + p, '\r', size - p - 1);
-    if (!cr) break;
-    p = static_cast<std::size_t>(static_cast<const char*>(cr) - data.data());
-    if (data[p + 1] != '\n') {
-      ++p;
-      continue;
-    }
-    const std::size_t line = p + 2;
+  while (at < size) {
+    const Line previous = ReadLine(buffer, at, kLineEndRules);
+    if (!previous.complete) break;
+    at = previous.next;
+    if (previous.lineFeedOnly || at >= size) continue;
+    const HeaderLine line = reader.Look(at, boundary);
     if (!held.held) {
-      if (IsStartLine(data, line)) {
-        held.Take(line);
-        p = line + kShortestStartName;
-        continue;
-      }
-      ++p;
+      if (IsStartLine(line)) held.Take(at);
       continue;
     }
     if (!held.ended) {
       bool agrees = true;
       if (record) {
-        if (LineStartsWith(data, line, LinePrefix(HeaderField::Received))) held.ForgetValues();
-        agrees = LineAgreesWithRecord(data, line, *record, held);
+        if (line.field == HeaderField::Received) held.ForgetValues();
+        agrees = LineAgreesWithRecord(reader, line, *record, held);
       }
-      if (agrees &&
-          (IsCrLfAt(data, line) || (record && IsBoundaryLine(data, line, record->boundary)))) {
+      if (agrees && (line.kind == HeaderLineKind::Empty || line.kind == HeaderLineKind::Boundary)) {
         held.ended = true;
         // A header block that lacks one of the three values is not the record's mail either:
         // the scan accepts a mail only once it has all three. Nor is one that ends before the
         // record's line.
         agrees = !record || ((held.fromSeen && held.toSeen && held.dateSeen) &&
-                             (place.position == kUnknownPosition || line >= place.position));
+                             (place.position == kUnknownPosition || at >= place.position));
       }
       if (!agrees) {
         if (startsAtRecord) return extent;
         held.held = false;
       }
-      ++p;
       continue;
     }
-    if (IsStartLine(data, line)) {
+    if (IsStartLine(line)) {
       extent.found = true;
       extent.endedByNextMail = true;
       extent.start = held.start;
-      extent.end = p;
+      extent.end = previous.end;
       return extent;
     }
-    ++p;
   }
   if (held.held && held.ended) {
     extent.found = true;

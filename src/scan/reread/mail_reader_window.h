@@ -125,10 +125,4 @@ bool ExtentComplete(std::string_view data, const TextSpan& extent);
 // The mail's text as handed out: cut at its first NUL byte, bytes 0x01 to 0x07 as blanks.
 std::string CleanMailText(std::string_view text);
 
-// A folded header value read as the scan reads it (header_text.h).
-inline std::string UnfoldedValue(std::string_view data, std::size_t valueStart) {
-  return quillon::UnfoldedValue(reinterpret_cast<const std::uint8_t*>(data.data()), data.size(),
-                                valueStart);
-}
-
 }  // namespace quillon::mail_reader

@@ -4,6 +4,7 @@
 #include <string>
 #include <string_view>
 
+#include "scan/lines/header_block_reader.h"
 #include "scan/lines/header_fields.h"
 #include "scan/lines/header_text.h"
 #include "scan/lines/line_reader.h"
@@ -39,32 +40,6 @@ bool HeaderLinesFollow(CarveBuffer buffer, std::size_t bodyStart) {
 
 constexpr std::size_t kHeaderFieldCount = header_fields::kPrefixes.size();
 
-// Where a header block keeps a field's value; null for the fields that only mark the block.
-std::string* ValueOf(HeaderField field, PendingMail& headers, std::string& contentType) {
-  switch (field) {
-    case HeaderField::From:
-      return &headers.from;
-    case HeaderField::To:
-      return &headers.to;
-    case HeaderField::Cc:
-      return &headers.cc;
-    case HeaderField::Date:
-      return &headers.date;
-    case HeaderField::Subject:
-      return &headers.subject;
-    case HeaderField::MessageId:
-      return &headers.messageId;
-    case HeaderField::ContentType:
-      return &contentType;
-    case HeaderField::TransferEncoding:
-      return &headers.transferEncoding;
-    case HeaderField::Priority:
-      return &headers.priority;
-    default:
-      return nullptr;
-  }
-}
-
 // From, To, Cc, Date and Subject: a block that repeats them is less likely a mail's own.
 bool IsAddressingField(HeaderField field) {
   return field == HeaderField::From || field == HeaderField::To || field == HeaderField::Cc ||
@@ -76,19 +51,12 @@ bool IsTraceField(HeaderField field) {
          field == HeaderField::DeliveredTo || field == HeaderField::Uidl;
 }
 
-void StoreFirst(std::string& field, std::string_view value, bool& stored) {
-  if (!stored) {
-    field.assign(value.substr(0, kMaxUnfoldedValue));
-    stored = true;
-  }
-}
-
 }  // namespace
 
 ParsedBlock ParseBlock(CarveBuffer buffer, std::size_t start) {
   ParsedBlock block;
   const std::size_t limit = std::min(buffer.size, start + kMaxShapeHeaderBlock);
-  std::string* folding = nullptr;  // the value a continuation line extends
+  HeaderBlockReader reader(buffer, kShapeHeaderRules, limit);
   bool seen[kHeaderFieldCount] = {};
   std::string contentType;
   std::size_t position = start;
@@ -96,75 +64,62 @@ ParsedBlock ParseBlock(CarveBuffer buffer, std::size_t start) {
   int malformedLines = 0;
   int repeated = 0;  // From, To, Cc, Date or Subject seen twice
   while (position < limit) {
-    block.stoppedAt = position;
-    const Line line = ReadLine(buffer, position);
-    if (!line.complete || line.binary) return block;
-    if (first) block.lineFeedOnly = line.lineFeedOnly;
-    const std::string_view text = TextOf(buffer, line);
-    if (text.empty()) {
+    const std::size_t lineStart = position;
+    block.stoppedAt = lineStart;
+    const HeaderLine line = reader.Look(lineStart);
+    if (line.kind == HeaderLineKind::Unreadable) return block;
+    if (first) block.lineFeedOnly = line.line.lineFeedOnly;
+    if (line.kind == HeaderLineKind::Empty) {
       if (first) return block;
-      block.headerEnd = line.next;
+      block.headerEnd = line.line.next;
       break;
     }
-    if (IsContinuation(text)) {
+    if (line.kind == HeaderLineKind::Continuation) {
+      // Folded into a field that is not kept, or kept already.
       if (first) return block;
-      if (folding && folding->size() < kMaxUnfoldedValue) {
-        *folding += ' ';
-        *folding += TrimWhiteSpace(text);
-      }
-      position = line.next;
+      position = line.line.next;
       continue;
     }
-    const std::size_t nameLength = HeaderNameLength(text);
-    if (nameLength == 0) {
+    if (line.kind != HeaderLineKind::Field) {
       // Carved and hand-made mail has broken lines among its headers (an unfolded base64 tail,
       // a missing empty line). A few are passed over while header lines go on; otherwise the
       // body has begun without its empty line.
       if (first) return block;
-      const Line after = ReadLine(buffer, line.next);
-      const std::string_view afterText = TextOf(buffer, after);
-      const bool brokenToken = text.find(' ') == std::string_view::npos;
-      if (brokenToken && after.complete && !after.binary &&
-          ++malformedLines <= kMaxMalformedLines &&
-          (HeaderNameLength(afterText) > 0 || IsContinuation(afterText))) {
-        folding = nullptr;
-        position = line.next;
+      const HeaderLineKind after = reader.Look(line.line.next).kind;
+      const bool brokenToken = TextOf(buffer, line.line).find(' ') == std::string_view::npos;
+      if (brokenToken &&
+          (after == HeaderLineKind::Field || after == HeaderLineKind::Continuation) &&
+          ++malformedLines <= kMaxMalformedLines) {
+        position = line.line.next;
         continue;
       }
-      block.headerEnd = position;
+      block.headerEnd = lineStart;
       block.endsWithoutEmptyLine = true;
       break;
     }
     first = false;
-    const std::string_view name = text.substr(0, nameLength);
-    const std::string_view value = TrimWhiteSpace(text.substr(nameLength + 1));
-    folding = nullptr;
-    const std::optional<HeaderField> field = FieldNamed(name);
-    if (!field) {
-      position = line.next;
+    position = line.line.next;
+    if (!line.field) continue;
+    const HeaderField field = *line.field;
+    block.hasTrace = block.hasTrace || IsTraceField(field);
+    block.hasMimeVersion = block.hasMimeVersion || field == HeaderField::MimeVersion;
+    std::string* kept = KeptValueOf(field, block.headers, contentType);
+    if (!kept) continue;
+    bool& fieldSeen = seen[static_cast<std::size_t>(field)];
+    if (fieldSeen) {
+      if (IsAddressingField(field)) ++repeated;
       continue;
     }
-    if (std::string* target = ValueOf(*field, block.headers, contentType)) {
-      bool& fieldSeen = seen[static_cast<std::size_t>(*field)];
-      if (fieldSeen && IsAddressingField(*field)) ++repeated;
-      if (!fieldSeen) folding = target;
-      StoreFirst(*target, value, fieldSeen);
-    }
-    block.hasTrace = block.hasTrace || IsTraceField(*field);
-    block.hasMimeVersion = block.hasMimeVersion || *field == HeaderField::MimeVersion;
-    position = line.next;
+    fieldSeen = true;
+    std::size_t valueLine = lineStart;
+    HeaderValue value = reader.ReadValue(valueLine, line);
+    *kept = std::move(value.text);
+    block.stoppedAt = value.lastLineStart;
+    position = value.end;
   }
   if (block.headerEnd == 0) return block;
   PendingMail& h = block.headers;
-  if (!contentType.empty()) {
-    const std::size_t at = FindNoCase(contentType, "boundary=");
-    if (at == std::string::npos) {
-      h.contentType = contentType;
-    } else {
-      h.boundary = BoundaryParameter(std::string_view(contentType).substr(at + 9));
-      h.contentType = contentType.substr(0, at > 0 ? at - 1 : 0);
-    }
-  }
+  if (!contentType.empty()) SetContentType(h, contentType);
   // From and Date, and enough of what a mail's own header block carries besides: trace lines,
   // an identity, MIME, recipients, a subject, an address, a real date, an empty line after it.
   // Header-like lines in other text rarely have much of that and often repeat themselves.

@@ -1,5 +1,7 @@
 // Reads a header block the shape scan has found the start of: its lines up to the empty line
 // that ends them, the fields a mail record keeps, and whether the block looks like a mail's own.
+// The lines are read by the header-line reader (lines/header_block_reader.h) with the shape
+// scan's rules.
 #pragma once
 
 #include <cstddef>

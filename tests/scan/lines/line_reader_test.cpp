@@ -29,6 +29,40 @@ TEST(LineReaderTest, BoundaryLines) {
   }
 }
 
+// Header lines stop at kMaxHeaderLine; the lines of a mail read back run on as long as they are;
+// a search for where lines end need not judge their bytes.
+TEST(LineReaderTest, LineRules) {
+  const std::string longLine = std::string(kMaxHeaderLine + 10, 'x') + "\r\nnext";
+  const std::string binaryLine = std::string("a\x01z\r\n");
+  struct Row {
+    const char* name;
+    const std::string* text;
+    LineRules rules;
+    bool complete;
+    bool binary;
+    std::size_t end;
+  } rows[] = {
+      {"HeaderRulesStopAtTheLimit", &longLine, kHeaderLineRules, false, false, kMaxHeaderLine},
+      {"BodyRulesReadOn", &longLine, kBodyLineRules, true, false, kMaxHeaderLine + 10},
+      {"LineEndRulesReadOn", &longLine, kLineEndRules, true, false, kMaxHeaderLine + 10},
+      {"HeaderRulesJudgeBytes", &binaryLine, kHeaderLineRules, true, true, 3},
+      {"BodyRulesJudgeBytes", &binaryLine, kBodyLineRules, true, true, 3},
+      {"LineEndRulesDoNot", &binaryLine, kLineEndRules, true, false, 3},
+  };
+  for (const Row& row : rows) {
+    const Line line = ReadLine(BufferOf(*row.text), 0, row.rules);
+    EXPECT_EQ(line.complete, row.complete) << row.name;
+    EXPECT_EQ(line.binary, row.binary) << row.name;
+    EXPECT_EQ(line.end, row.end) << row.name;
+    EXPECT_EQ(line.next, row.complete ? row.end + 2 : row.end) << row.name;
+  }
+  // A line that begins at the end of the bytes is empty and incomplete, however long it may be.
+  const Line atEnd = ReadLine(BufferOf("ab"), 2, kBodyLineRules);
+  EXPECT_FALSE(atEnd.complete);
+  EXPECT_EQ(atEnd.end, 2u);
+  EXPECT_EQ(atEnd.next, 2u);
+}
+
 TEST(LineReaderTest, ClosingBoundaryLineStandsBehindALineFeed) {
   const std::string_view text = "a\r\n--b1\r\nx--b1--\r\n--b1--\r\nend";
   const ClosingBoundaryLine closing = FindClosingBoundaryLine(text, "b1");

@@ -1,0 +1,251 @@
+#include "scan/lines/header_block_reader.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+
+#include "scan/lines/header_text.h"
+#include "scan/read/block_header.h"
+#include "text/ascii.h"
+
+namespace quillon {
+
+namespace {
+
+// Enough bytes to hold a continuation line behind its white space and a block header.
+constexpr std::size_t kFoldWindow =
+    2 * (kMaxLineValue + 1) + kHeaderSearchSpan + 2 * kBlockHeaderSize;
+
+// The longest line prefix the table holds ("Name: "): a longer name is none of its fields, and
+// the walk need not read on through a line of base64 to find that out.
+constexpr std::size_t kFieldLookSpan = [] {
+  std::size_t longest = 0;
+  for (const std::string_view prefix : header_fields::kPrefixes)
+    longest = std::max(longest, prefix.size());
+  return longest;
+}();
+
+// The bytes a field name of the table begins with, in either letter case.
+constexpr std::array<bool, 256> kBeginsAField = [] {
+  std::array<bool, 256> begins{};
+  for (const std::string_view prefix : header_fields::kPrefixes) {
+    const auto first = static_cast<unsigned char>(prefix.front());
+    begins[first] = true;
+    begins[first >= 'A' && first <= 'Z' ? first + 32 : first - 32] = true;
+  }
+  return begins;
+}();
+
+bool IsFoldingWhiteSpace(std::uint8_t c) {
+  return c == ' ' || c == '\t';
+}
+
+bool IsCrLfAt(CarveBuffer buffer, std::size_t position) {
+  return position + 1 < buffer.size && buffer.data[position] == '\r' &&
+         buffer.data[position + 1] == '\n';
+}
+
+std::string_view ViewOf(CarveBuffer buffer, std::size_t from, std::size_t length) {
+  return {reinterpret_cast<const char*>(buffer.data + from), std::min(length, buffer.size - from)};
+}
+
+// Copies the `size` bytes at index `from` as a line that begins there reads them: the block
+// header it runs into left out, where there is one to look for. Returns the header's index in
+// the bytes, or kNoBlockHeader.
+std::size_t CopyLineWindow(CarveBuffer buffer, std::size_t from, bool stepOverBlockHeaders,
+                           std::uint8_t* window, std::size_t& size) {
+  std::memcpy(window, buffer.data + from, size);
+  if (!stepOverBlockHeaders) return kNoBlockHeader;
+  const std::size_t header = FindBlockHeaderAhead(window, size, 0, buffer.PositionOf(from));
+  if (header == kNoBlockHeader) return kNoBlockHeader;
+  std::memmove(window + header, window + header + kBlockHeaderSize,
+               size - header - kBlockHeaderSize);
+  size -= kBlockHeaderSize;
+  return from + header;
+}
+
+}  // namespace
+
+HeaderBlockReader::HeaderBlockReader(SteppedBytes& bytes, const HeaderRules& rules)
+    : stepped_(&bytes), rules_(rules) {}
+
+HeaderBlockReader::HeaderBlockReader(CarveBuffer buffer, const HeaderRules& rules, std::size_t end)
+    : plain_(buffer), rules_(rules), end_(std::min(end, buffer.size)) {
+  rules_.stepOverBlockHeaders = false;
+}
+
+CarveBuffer HeaderBlockReader::Bytes() const {
+  return stepped_ ? stepped_->Bytes() : plain_;
+}
+
+HeaderLine HeaderBlockReader::Look(std::size_t lineStart, std::string_view boundary) const {
+  HeaderLine header;
+  header.line.begin = lineStart;
+  const CarveBuffer buffer = Bytes();
+  if (lineStart >= buffer.size) return header;
+  if (rules_.value == HeaderRules::Value::WholeLine) {
+    header.line = ReadLine(buffer, lineStart);
+    if (!header.line.complete || header.line.binary) {
+      header.kind = HeaderLineKind::Unreadable;
+      return header;
+    }
+    const std::string_view text = TextOf(buffer, header.line);
+    if (text.empty()) {
+      header.kind = HeaderLineKind::Empty;
+    } else if (IsContinuation(text)) {
+      header.kind = HeaderLineKind::Continuation;
+    } else if (const std::size_t nameLength = HeaderNameLength(text); nameLength != 0) {
+      header.kind = HeaderLineKind::Field;
+      header.field = FieldNamed(text.substr(0, nameLength));
+      header.valueStart = lineStart + nameLength + 1;
+    }
+    return header;
+  }
+  // The walk does not look for the line's end: a value ends at its first control byte.
+  if (IsCrLfAt(buffer, lineStart)) {
+    header.kind = HeaderLineKind::Empty;
+    return header;
+  }
+  if (!boundary.empty() && BoundaryLineOf(ViewOf(buffer, lineStart, 2 + boundary.size()), boundary,
+                                          false) != BoundaryLine::None) {
+    header.kind = HeaderLineKind::Boundary;
+    return header;
+  }
+  if (IsFoldingWhiteSpace(buffer.data[lineStart])) {
+    header.kind = HeaderLineKind::Continuation;
+    return header;
+  }
+  // The walk asks at every line of a mail, its body too: most lines begin with a letter no
+  // field of the table begins with, and the others are compared with the few that do.
+  const std::uint8_t first = buffer.data[lineStart];
+  if (!kBeginsAField[first]) return header;
+  const std::string_view start = ViewOf(buffer, lineStart, kFieldLookSpan);
+  for (std::size_t i = 0; i < header_fields::kPrefixes.size(); ++i) {
+    const std::string_view prefix = header_fields::kPrefixes[i];
+    if ((static_cast<std::uint8_t>(prefix.front()) | 0x20) != (first | 0x20) ||
+        !StartsWithNoCase(start, prefix))
+      continue;
+    header.kind = HeaderLineKind::Field;
+    header.field = static_cast<HeaderField>(i);
+    header.valueStart = lineStart + prefix.size();
+    return header;
+  }
+  return header;
+}
+
+bool HeaderBlockReader::Unfolds(HeaderField field) const {
+  if (!rules_.unfoldAddressingOnly) return true;
+  return field == HeaderField::From || field == HeaderField::To || field == HeaderField::Cc ||
+         field == HeaderField::Subject || field == HeaderField::ContentType;
+}
+
+HeaderValue HeaderBlockReader::ReadValue(std::size_t& lineStart, const HeaderLine& line) {
+  if (rules_.value == HeaderRules::Value::WholeLine) return ReadWholeLine(lineStart, line);
+  return ReadUpToControlByte(lineStart, line.valueStart, line.field && Unfolds(*line.field));
+}
+
+HeaderValue HeaderBlockReader::ReadWholeLine(std::size_t lineStart, const HeaderLine& line) const {
+  HeaderValue value;
+  const CarveBuffer buffer = Bytes();
+  const std::string_view text =
+      TrimWhiteSpace(ViewOf(buffer, line.valueStart, line.line.end - line.valueStart));
+  value.text.assign(text.substr(0, kMaxUnfoldedValue));
+  value.lastLineStart = lineStart;
+  std::size_t position = line.line.next;
+  const bool unfold = line.field && Unfolds(*line.field);
+  while (unfold && position < end_) {
+    const Line next = ReadLine(buffer, position);
+    if (!next.complete || next.binary) break;  // the block ends there; its reader sees why
+    const std::string_view nextText = TextOf(buffer, next);
+    if (!IsContinuation(nextText)) break;
+    if (value.text.size() < kMaxUnfoldedValue) {
+      value.text += ' ';
+      value.text += TrimWhiteSpace(nextText);
+    }
+    value.lastLineStart = position;
+    position = next.next;
+  }
+  value.end = position;
+  return value;
+}
+
+HeaderValue HeaderBlockReader::ReadUpToControlByte(std::size_t& lineStart, std::size_t valueStart,
+                                                   bool unfold) {
+  HeaderValue value;
+  CarveBuffer buffer = Bytes();
+  value.lastLineStart = lineStart;
+  LineRead first = ValueText(buffer.data, buffer.size, valueStart);
+  if (!first.found) {
+    value.end = valueStart;  // longer than a line may be: read as empty
+    return value;
+  }
+  value.text = std::move(first.text);
+  value.end = first.stop;
+  while (unfold && IsCrLfAt(buffer, value.end)) {
+    std::size_t next = value.end + 2;
+    if (next >= buffer.size || !IsFoldingWhiteSpace(buffer.data[next])) break;
+    // Decide on a copy: a line that is not joined is the walk's to read, block header and all.
+    std::size_t windowSize = std::min<std::size_t>(buffer.size - next, kFoldWindow);
+    std::uint8_t window[kFoldWindow];
+    const std::size_t header =
+        CopyLineWindow(buffer, next, rules_.stepOverBlockHeaders, window, windowSize);
+    std::size_t textStart = 0;
+    while (textStart < windowSize && textStart < kMaxLineValue &&
+           IsFoldingWhiteSpace(window[textStart]))
+      ++textStart;
+    LineRead continuation = ContinuationText(window, windowSize, textStart);
+    if (!continuation.found || continuation.stop > kMaxLineValue) break;
+    if (value.text.size() + 1 + continuation.text.size() > kMaxUnfoldedValue) break;
+    if (header != kNoBlockHeader && stepped_) {
+      const std::size_t moved = stepped_->StepOver(lineStart, header);
+      next = next - lineStart + moved;
+      lineStart = moved;
+      buffer = Bytes();
+    }
+    if (value.text.empty())
+      value.text = std::move(continuation.text);
+    else
+      value.text += ' ' + continuation.text;
+    value.lastLineStart = next;
+    value.end = next + continuation.stop;
+  }
+  return value;
+}
+
+std::string* KeptValueOf(HeaderField field, PendingMail& headers, std::string& contentType) {
+  switch (field) {
+    case HeaderField::From:
+      return &headers.from;
+    case HeaderField::To:
+      return &headers.to;
+    case HeaderField::Cc:
+      return &headers.cc;
+    case HeaderField::Date:
+      return &headers.date;
+    case HeaderField::Subject:
+      return &headers.subject;
+    case HeaderField::MessageId:
+      return &headers.messageId;
+    case HeaderField::ContentType:
+      return &contentType;
+    case HeaderField::TransferEncoding:
+      return &headers.transferEncoding;
+    case HeaderField::Priority:
+      return &headers.priority;
+    default:
+      return nullptr;
+  }
+}
+
+void SetContentType(PendingMail& headers, const std::string& contentType) {
+  const std::size_t at = FindNoCase(contentType, "boundary=");
+  if (at == std::string::npos) {
+    headers.contentType = contentType;
+    return;
+  }
+  headers.boundary = BoundaryParameter(std::string_view(contentType).substr(at + 9));
+  // The one character before the parameter (a blank or ';' separator) goes with it.
+  headers.contentType = contentType.substr(0, at > 0 ? at - 1 : 0);
+}
+
+}  // namespace quillon

@@ -1,0 +1,146 @@
+#include "scan/lines/header_block_reader.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace quillon {
+namespace {
+
+enum class Rules { Walk, Shape };
+
+struct ReaderRow {
+  const char* name;
+  Rules rules;
+  std::string text;  // a '#' stands where a mail-store block header goes (moved to 4-aligned)
+  HeaderLineKind kind;
+  std::string value;  // Field rows: the value read
+  std::string rest;   // Field rows: how the bytes read on from where the value ended
+};
+
+std::vector<std::uint8_t> BytesOf(std::string text) {
+  if (const std::size_t mark = text.find('#'); mark != std::string::npos) {
+    text.erase(mark, 1);
+    const std::string header("\x10\x00\x00\x00\x00\x02\x00\x00\x00\x02\x00\x00\x00\x00\x00\x00",
+                             16);
+    text.insert((mark + 3) / 4 * 4, header);
+  }
+  text.append(64, '\0');
+  return {text.begin(), text.end()};
+}
+
+class HeaderBlockReaderTest : public testing::TestWithParam<ReaderRow> {};
+
+TEST_P(HeaderBlockReaderTest, ReadsTheFirstLine) {
+  const ReaderRow& row = GetParam();
+  const std::vector<std::uint8_t> data = BytesOf(row.text);
+  const CarveBuffer chunk{data.data(), data.size(), 0};
+  SteppedBytes stepped(chunk);
+  HeaderBlockReader reader = row.rules == Rules::Walk
+                                 ? HeaderBlockReader(stepped, kWalkHeaderRules)
+                                 : HeaderBlockReader(chunk, kShapeHeaderRules, data.size());
+  const HeaderLine line = reader.Look(0, "b1");
+  ASSERT_EQ(line.kind, row.kind);
+  if (line.kind != HeaderLineKind::Field) return;
+  std::size_t lineStart = 0;
+  const HeaderValue value = reader.ReadValue(lineStart, line);
+  EXPECT_EQ(value.text, row.value);
+  const CarveBuffer bytes = reader.Bytes();
+  ASSERT_LE(value.end, bytes.size);
+  const std::string rest(reinterpret_cast<const char*>(bytes.data + value.end),
+                         std::min(row.rest.size(), bytes.size - value.end));
+  EXPECT_EQ(rest, row.rest);
+}
+
+const std::string k511(511, 'x');
+const std::string k512(512, 'x');
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, HeaderBlockReaderTest,
+    testing::Values(
+        // RFC 5322 2.2.3: a folded value is joined with one blank.
+        ReaderRow{"FoldedSubjectWalk", Rules::Walk, "Subject: a long\r\n  subject\r\n\r\n",
+                  HeaderLineKind::Field, "a long subject", "\r\n\r\n"},
+        ReaderRow{"FoldedSubjectShape", Rules::Shape, "Subject: a long\r\n  subject\r\n\r\n",
+                  HeaderLineKind::Field, "a long subject", "\r\n"},
+        // The walk unfolds only the addressing fields; the shape scan every field.
+        ReaderRow{"FoldedDateWalk", Rules::Walk, "Date: 1 Jan\r\n 2001\r\n", HeaderLineKind::Field,
+                  "1 Jan", "\r\n 2001"},
+        ReaderRow{"FoldedDateShape", Rules::Shape, "Date: 1 Jan\r\n 2001\r\nTo: b\r\n",
+                  HeaderLineKind::Field, "1 Jan 2001", "To: b"},
+        // The 511-byte rule holds for the walk: a longer value reads as empty, and the walk goes
+        // on behind the field's name.
+        ReaderRow{"Value511Walk", Rules::Walk, "To: " + k511 + "\r\n", HeaderLineKind::Field, k511,
+                  "\r\n"},
+        ReaderRow{"Value512Walk", Rules::Walk, "To: " + k512 + "\r\n", HeaderLineKind::Field, "",
+                  "xx"},
+        ReaderRow{"Value512Shape", Rules::Shape, "To: " + k512 + "\r\n", HeaderLineKind::Field,
+                  k512, ""},
+        ReaderRow{"FoldLongerThanALineWalk", Rules::Walk, "To: a\r\n " + k512 + "\r\n",
+                  HeaderLineKind::Field, "a", "\r\n "},
+        // The walk wants the blank mail programs write behind the colon.
+        ReaderRow{"NoBlankAfterColonWalk", Rules::Walk, "From:a@x\r\n", HeaderLineKind::Other, "",
+                  ""},
+        ReaderRow{"NoBlankAfterColonShape", Rules::Shape, "From:a@x\r\n", HeaderLineKind::Field,
+                  "a@x", ""},
+        ReaderRow{"BlanksAroundValueWalk", Rules::Walk, "Subject:   x  \r\n", HeaderLineKind::Field,
+                  "  x  ", "\r\n"},
+        ReaderRow{"BlanksAroundValueShape", Rules::Shape, "Subject:   x  \r\n",
+                  HeaderLineKind::Field, "x", ""},
+        // A block header inside a folded line: the walk steps over it; to the shape scan (which
+        // reads store text with its block headers gone) the line holds bytes that are no text.
+        ReaderRow{"BlockHeaderInFoldWalk", Rules::Walk, "Subject: first\r\n se#cond\r\nDate: x\r\n",
+                  HeaderLineKind::Field, "first second", "\r\nDate: x"},
+        ReaderRow{"BlockHeaderInFoldShape", Rules::Shape,
+                  "Subject: first\r\n se#cond\r\nDate: x\r\n", HeaderLineKind::Field, "first",
+                  " se"},
+        ReaderRow{"ControlByteWalk", Rules::Walk, "From: a\x01z\r\n", HeaderLineKind::Field, "a",
+                  "\x01z"},
+        ReaderRow{"ControlByteShape", Rules::Shape, "From: a\x01z\r\n", HeaderLineKind::Unreadable,
+                  "", ""},
+        // The walk knows only the fields of the table; the shape scan reads any field line
+        // (and its folds pass it by: only kept fields are unfolded).
+        ReaderRow{"UnknownFieldWalk", Rules::Walk, "X-Mailer: m\r\n\tmore\r\n",
+                  HeaderLineKind::Other, "", ""},
+        ReaderRow{"UnknownFieldShape", Rules::Shape, "X-Mailer: m\r\n\tmore\r\n",
+                  HeaderLineKind::Field, "m", "\tmore"},
+        ReaderRow{"LowerCaseFieldWalk", Rules::Walk, "from: a@x\r\n", HeaderLineKind::Field, "a@x",
+                  "\r\n"},
+        ReaderRow{"EmptyLineWalk", Rules::Walk, "\r\nFrom: a\r\n", HeaderLineKind::Empty, "", ""},
+        ReaderRow{"EmptyLineShape", Rules::Shape, "\r\nFrom: a\r\n", HeaderLineKind::Empty, "", ""},
+        ReaderRow{"ContinuationWalk", Rules::Walk, "\tmore\r\n", HeaderLineKind::Continuation, "",
+                  ""},
+        ReaderRow{"ContinuationShape", Rules::Shape, " more\r\n", HeaderLineKind::Continuation, "",
+                  ""},
+        // Only the walk ends a header block at a boundary line of its multipart.
+        ReaderRow{"BoundaryLineWalk", Rules::Walk, "--B1\r\n", HeaderLineKind::Boundary, "", ""},
+        ReaderRow{"BoundaryLineShape", Rules::Shape, "--b1\r\n", HeaderLineKind::Other, "", ""}),
+    [](const testing::TestParamInfo<ReaderRow>& row) { return row.param.name; });
+
+struct KeptRow {
+  const char* name;
+  std::string contentType;
+  std::string type;
+  std::string boundary;
+};
+
+class SetContentTypeTest : public testing::TestWithParam<KeptRow> {};
+
+TEST_P(SetContentTypeTest, SplitsTheBoundaryOff) {
+  PendingMail headers;
+  SetContentType(headers, GetParam().contentType);
+  EXPECT_EQ(headers.contentType, GetParam().type);
+  EXPECT_EQ(headers.boundary, GetParam().boundary);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, SetContentTypeTest,
+    testing::Values(KeptRow{"Plain", "text/plain; charset=x", "text/plain; charset=x", ""},
+                    KeptRow{"Quoted", "multipart/mixed; boundary=\"q\"", "multipart/mixed;", "q"},
+                    KeptRow{"AnyCase", "multipart/mixed; BOUNDARY=q", "multipart/mixed;", "q"},
+                    KeptRow{"BoundaryAlone", "boundary=q", "", "q"}),
+    [](const testing::TestParamInfo<KeptRow>& row) { return row.param.name; });
+
+}  // namespace
+}  // namespace quillon
