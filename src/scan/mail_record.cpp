@@ -25,8 +25,9 @@ bool MailRecord::BodyClosed() const {
 void MailRecord::PublishBody(MailBody body) {
   std::lock_guard lock(bodyMutex_);
   KeepTextLocked(std::move(body.bodyText), std::move(body.contentText));
-  body.bodyText = {};
-  body.contentText = {};
+  // Only a swap gives the strings' room back: clearing or assigning an empty string keeps it.
+  std::string().swap(body.bodyText);
+  std::u16string().swap(body.contentText);
   body_ = std::move(body);
 }
 

@@ -73,6 +73,9 @@ TEST_P(MailRecordTextTest, ReadersSeeTheLastPublishedTexts) {
   record.ReadBody([](const MailBody& facts) {
     EXPECT_TRUE(facts.bodyText.empty());
     EXPECT_TRUE(facts.contentText.empty());
+    // Nor the room they took: a record of a million keeps no text buffer of its own.
+    EXPECT_EQ(facts.bodyText.capacity(), std::string().capacity());
+    EXPECT_EQ(facts.contentText.capacity(), std::u16string().capacity());
     EXPECT_TRUE(facts.closed);
   });
   if (store) {
