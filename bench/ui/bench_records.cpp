@@ -230,6 +230,11 @@ MadeMails MakeMails(const RecordMaterial& material, std::size_t count, bool whol
   return made;
 }
 
+void KeepTextsIn(MadeMails& mails, std::shared_ptr<MailTextStore> store) {
+  mails.textStore = store;
+  for (const MailRecordPtr& record : mails.records) record->KeepTextIn(store);
+}
+
 void CloseBody(MadeMails& mails, std::size_t index) {
   mails.records[index]->PublishBody(std::move(mails.bodies[index]));
   mails.bodies[index] = MailBody{};

@@ -29,6 +29,9 @@ inline constexpr char16_t kAbsentWord[] = u"quokka-zebra";
 
 struct MadeMails {
   std::vector<MailRecordPtr> records;
+  // Where the records keep their texts, as the found-mail list gives them one; null when the
+  // records hold them themselves.
+  std::shared_ptr<MailTextStore> textStore;
   // The body each record gets once the scan "closes" it, published by CloseBody.
   std::vector<MailBody> bodies;
 };
@@ -38,6 +41,10 @@ struct MadeMails {
 // charset but only the first `contentUnits` units of content, so that a million fit in memory.
 MadeMails MakeMails(const RecordMaterial& material, std::size_t count, bool wholeContent,
                     std::size_t contentUnits, unsigned seed);
+
+// Gives every record `store` for its texts, as the found-mail list does with the records of a
+// scan; without it the records hold their texts themselves.
+void KeepTextsIn(MadeMails& mails, std::shared_ptr<MailTextStore> store);
 
 // Publishes the body of mail `index` as the scan does when it closes one.
 void CloseBody(MadeMails& mails, std::size_t index);

@@ -16,7 +16,7 @@ std::string RenderEml(const MailRecord& record, DataSource* source,
 }
 
 std::string RenderTxt(const MailRecord& record) {
-  const std::string body = record.Body().bodyText;
+  const std::string body = record.BodyText();
   std::string text;
   text.reserve(60 + record.subject.size() + record.from.size() + record.to.size() +
                record.date.size() + body.size());

@@ -9,8 +9,11 @@ std::u16string FindHaystack(const MailRecord& record, const FindSettings& settin
   if (settings.subject) haystack += record.subjectText + u'|';
   if (settings.sender) haystack += record.fromText + u'|';
   if (settings.recipients) haystack += record.toText + u'|';
-  if (settings.content)
-    record.ReadBody([&](const MailBody& body) { haystack += body.contentText; });
+  if (settings.content) {
+    std::u16string content;
+    record.ReadContentText(content);
+    haystack += content;
+  }
   return haystack;
 }
 
@@ -34,9 +37,10 @@ bool MailMatcher::Matches(const MailRecord& record) {
   if (settings_.subject && Holds(record.subjectText)) return true;
   if (settings_.sender && Holds(record.fromText)) return true;
   if (settings_.recipients && Holds(record.toText)) return true;
-  // The body is read in place: a copy would cost more than the search of it.
-  return settings_.content &&
-         record.ReadBody([this](const MailBody& body) { return Holds(body.contentText); });
+  if (!settings_.content) return false;
+  // One string takes every mail's text in turn, so that a search over many mails allocates once.
+  record.ReadContentText(content_);
+  return Holds(content_);
 }
 
 bool MailMatches(const MailRecord& record, const FindSettings& settings) {

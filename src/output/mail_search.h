@@ -43,6 +43,7 @@ class MailMatcher {
   std::u16string foldedText_;
   bool spansFields_ = false;
   std::u16string scratch_;
+  std::u16string content_;
 };
 
 // One mail tested on its own; MailMatcher when testing many.

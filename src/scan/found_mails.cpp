@@ -6,14 +6,21 @@ namespace quillon {
 
 void FoundMails::Add(MailRecordPtr record) {
   std::lock_guard lock(mutex_);
+  if (!textStore_) {
+    textStore_ = textFolder_ ? std::make_shared<MailTextStore>(*textFolder_)
+                             : MailTextStore::InTemporaryFolder();
+  }
+  record->KeepTextIn(textStore_);
   records_.push_back(std::move(record));
 }
 
 void FoundMails::Clear() {
   std::vector<MailRecordPtr> dropped;
+  std::shared_ptr<MailTextStore> droppedStore;
   {
     std::lock_guard lock(mutex_);
     dropped.swap(records_);
+    droppedStore.swap(textStore_);
   }
   // Records die outside the lock; readers holding a copy keep theirs alive.
 }

@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "scan/mail_text_store.h"
 #include "scan/source_position.h"
 
 namespace quillon {
@@ -28,6 +29,7 @@ struct PartEntry {
 enum class FoundBy { Trace, Shape };
 
 // What the body steps learn while the scan follows a mail. Published whole when the body closes.
+// A record keeps the two texts apart from the rest (see MailRecord::KeepTextIn).
 struct MailBody {
   std::string bodyText;        // the text part, CR LF between lines, at most kMaxBodyText bytes;
                                // decoded by its transfer encoding once closed
@@ -105,10 +107,12 @@ class MailRecord {
   std::uint64_t StartByte() const { return ByteOf({startSector, sectorOffset}); }
 
   // The body is written by the scan thread and read by any other; these take the record's lock.
+  // Body() gives the whole body, its texts read back from where the record keeps them.
   MailBody Body() const;
   // Calls `read(const MailBody&)` under the lock and returns what it returns, for searches and
-  // sorts over many mails that need a field or two of each body and no copy of it. `read` must
-  // not call back into this record (the lock is not recursive).
+  // sorts over many mails that need a field or two of each body and no copy of it. The body it
+  // is given has no bodyText and no contentText: BodyText() and ReadContentText() give those.
+  // `read` must not call back into this record (the lock is not recursive).
   template <typename Read>
   decltype(auto) ReadBody(Read&& read) const {
     std::lock_guard lock(bodyMutex_);
@@ -116,13 +120,31 @@ class MailRecord {
   }
   bool BodyClosed() const;
   void PublishBody(MailBody body);
+  std::string BodyText() const;
+  // Replaces `text` with the body's contentText, reusing its room (a search reads one mail after
+  // another into one string).
+  void ReadContentText(std::u16string& text) const;
+  // From now on the body's texts live in `store` rather than in the record; texts published
+  // already move there. The found-mail list does this for every record it takes.
+  void KeepTextIn(std::shared_ptr<MailTextStore> store);
   MailExtent Extent() const;
   void SetExtent(const MailExtent& extent);
 
  private:
+  // The texts while no store keeps them.
+  struct HeldText {
+    std::string bodyText;
+    std::u16string contentText;
+  };
+  void KeepTextLocked(std::string&& bodyText, std::u16string&& contentText);
+
   mutable std::mutex bodyMutex_;
-  MailBody body_;
+  MailBody body_;  // without its texts
   MailExtent extent_;
+  std::shared_ptr<MailTextStore> textStore_;
+  std::unique_ptr<HeldText> heldText_;
+  KeptText keptBodyText_;
+  KeptText keptContentText_;
 };
 
 using MailRecordPtr = std::shared_ptr<MailRecord>;

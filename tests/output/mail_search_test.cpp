@@ -7,6 +7,8 @@
 #include <memory>
 #include <string>
 
+#include "scan/found_mails.h"
+#include "support/paths.h"
 #include "support/test_helpers.h"
 
 namespace quillon {
@@ -125,6 +127,44 @@ TEST(MailMatcher, ForgetsTheMailBefore) {
   EXPECT_FALSE(matcher.Matches(*empty));
   EXPECT_TRUE(matcher.Matches(*holds));
 }
+
+enum class TextsIn { Record, ScratchFile, Memory };
+
+struct KeptContentRow {
+  const char* name;
+  TextsIn texts;
+};
+
+class MailSearchKeptContent : public ::testing::TestWithParam<KeptContentRow> {};
+
+// The found-mail list keeps the texts away from the records; the matcher reads one mail's text
+// after another into one string, and a longer text before must not lend a shorter one its tail.
+TEST_P(MailSearchKeptContent, FindsWhatEachMailSaysAndNoMore) {
+  test::TemporaryDirectory directory;
+  FoundMails list(GetParam().texts == TextsIn::Memory ? std::filesystem::path() : directory.path());
+  const std::u16string tail = u" and then the harbour master said so";
+  const MailRecordPtr mails[] = {Mail(u"", u"", u"", u"Nothing here" + tail),
+                                 Mail(u"", u"", u"", u"Nothing"), Mail(u"", u"", u"", u""),
+                                 Mail(u"", u"", u"", u"The HARBOUR Master")};
+  if (GetParam().texts != TextsIn::Record)
+    for (const MailRecordPtr& mail : mails) list.Add(mail);
+  MailMatcher matcher(Settings(u"harbour master", "c"));
+  MailMatcher tailMatcher(Settings(u"nothing and", "c"));
+  const bool expected[] = {true, false, false, true};
+  for (int round = 0; round < 2; ++round) {
+    for (std::size_t index = 0; index < std::size(mails); ++index) {
+      EXPECT_EQ(matcher.Matches(*mails[index]), expected[index]) << "mail " << index;
+      EXPECT_FALSE(tailMatcher.Matches(*mails[index])) << "mail " << index;
+    }
+  }
+  EXPECT_EQ(FindHaystack(*mails[1], Settings(u"x", "c")), u"Nothing");
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, MailSearchKeptContent,
+                         ::testing::Values(KeptContentRow{"InTheRecord", TextsIn::Record},
+                                           KeptContentRow{"InAScratchFile", TextsIn::ScratchFile},
+                                           KeptContentRow{"InMemory", TextsIn::Memory}),
+                         RowName{});
 
 }  // namespace
 }  // namespace quillon

@@ -137,7 +137,8 @@ std::string RecordJson(const MailRecord& record, std::size_t index, const Render
             ", \"size\": " + std::to_string(entry.size) + "}";
   };
   for (const PartEntry& entry : record.attachments) addEntry(entry);
-  for (const PartEntry& entry : record.Body().parts) addEntry(entry);
+  for (const PartEntry& entry : record.ReadBody([](const MailBody& body) { return body.parts; }))
+    addEntry(entry);
   json += "]";
   json += ", \"duplicate_of\": ";
   json += record.duplicateOf >= 0 ? std::to_string(record.duplicateOf + 1) : "null";
@@ -163,7 +164,8 @@ std::string TableRow(const MailRecord& record, std::size_t index, const RenderOp
                 static_cast<unsigned>(record.sectorOffset));
   std::string row = head;
   row += Column(AnsiToUtf16(record.date, options.ansiCodePage), 20) + " ";
-  const bool attached = !record.attachments.empty() || !record.Body().parts.empty();
+  const bool attached = !record.attachments.empty() ||
+                        !record.ReadBody([](const MailBody& body) { return body.parts.empty(); });
   row += (record.priority == 1 || record.priority == 2) ? '!' : ' ';
   row += attached ? '&' : ' ';
   row += record.damaged ? 'D' : ' ';

@@ -69,9 +69,10 @@ void MarkDamagedMails(const std::vector<MailRecordPtr>& records,
   if (unreadable.Ranges().empty()) return;
   for (const MailRecordPtr& record : records) {
     const MailExtent extent = record->Extent();
-    const MailBody body = record->Body();
+    const std::uint64_t followedEnd =
+        record->ReadBody([](const MailBody& body) { return body.followedEnd; });
     const std::uint64_t from = extent.TextStartOr(record->StartByte());
-    std::uint64_t to = std::max(body.followedEnd, record->StartByte() + 1);
+    std::uint64_t to = std::max(followedEnd, record->StartByte() + 1);
     if (extent.nextMailStart > from) to = std::min(to, extent.nextMailStart);
     if (unreadable.Overlaps(from, to)) record->damaged = true;
   }
