@@ -135,11 +135,15 @@ std::u16string BatchFileName(const MailRecord& record, const RenderOptions& opti
 }
 
 bool UsedNameSet::Contains(const std::filesystem::path& path) const {
-  return foldedPaths_.count(FoldedPath(path)) > 0;
+  return foldedPaths_.contains(FoldedPath(path));
 }
 
 void UsedNameSet::Add(const std::filesystem::path& path) {
   foldedPaths_.insert(FoldedPath(path));
+}
+
+bool UsedNameSet::Insert(const std::filesystem::path& path) {
+  return foldedPaths_.insert(FoldedPath(path)).second;
 }
 
 std::filesystem::path ReservePath(UsedNameSet& used, const std::filesystem::path& folder,
@@ -150,9 +154,7 @@ std::filesystem::path ReservePath(UsedNameSet& used, const std::filesystem::path
   auto reserve = [&](std::string name, std::filesystem::path& path) {
     if (name.empty()) name = "_";
     path = folder / std::filesystem::path(name);
-    if (used.Contains(path)) return false;
-    used.Add(path);
-    return true;
+    return used.Insert(path);
   };
 
   std::filesystem::path path;

@@ -4,8 +4,8 @@
 
 #include <cstddef>
 #include <filesystem>
-#include <set>
 #include <string>
+#include <unordered_set>
 
 #include "output/render_options.h"
 #include "output/save_format.h"
@@ -40,9 +40,12 @@ class UsedNameSet {
  public:
   bool Contains(const std::filesystem::path& path) const;
   void Add(const std::filesystem::path& path);
+  // Adds `path`; false when it (in any letter case) was there already.
+  bool Insert(const std::filesystem::path& path);
 
  private:
-  std::set<std::u16string> foldedPaths_;
+  // Hashed: a run of a million mails asks once or more for every one of them.
+  std::unordered_set<std::u16string> foldedPaths_;
 };
 
 // The path (without extension) under which a run writes a mail: folder + base name, or, when that
