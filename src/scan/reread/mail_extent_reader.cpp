@@ -70,6 +70,28 @@ std::size_t EpilogueLength(std::string_view rest, bool reachesNext) {
   return reachesNext ? TrimSeparatorBeforeNextMail(rest) : emptyLines;
 }
 
+// True when `content` holds a byte that is no text byte. Eight bytes at a time are passed over
+// when none is below 0x20 (a byte b < 0x20 borrows into its top bit in b - 0x20 while its own top
+// bit is clear) and none is 0x7F: every other byte is text.
+bool HoldsNonTextByte(std::string_view content) {
+  constexpr std::uint64_t kOnes = 0x0101010101010101;
+  constexpr std::uint64_t kTops = 0x8080808080808080;
+  auto anyNonText = [&](std::size_t from, std::size_t to) {
+    for (std::size_t i = from; i < to; ++i)
+      if (!IsTextByte(static_cast<std::uint8_t>(content[i]))) return true;
+    return false;
+  };
+  std::size_t at = 0;
+  for (; at + 8 <= content.size(); at += 8) {
+    std::uint64_t word;
+    std::memcpy(&word, content.data() + at, 8);
+    const std::uint64_t deletes = word ^ (0x7F * kOnes);
+    const bool maybe = (((word - 0x20 * kOnes) & ~word) | ((deletes - kOnes) & ~deletes)) & kTops;
+    if (maybe && anyNonText(at, at + 8)) return true;
+  }
+  return anyNonText(at, content.size());
+}
+
 }  // namespace
 
 bool HasKnownExtent(const MailRecord& record) {
@@ -102,9 +124,7 @@ std::size_t FindTextEnd(std::string_view text, std::string_view boundary, bool e
     const std::size_t lineEnd = next == std::string_view::npos ? data.size() : next;
     std::string_view content = data.substr(line, lineEnd - line);
     if (!content.empty() && content.back() == '\r') content.remove_suffix(1);
-    if (std::any_of(content.begin(), content.end(),
-                    [](char c) { return !IsTextByte(static_cast<std::uint8_t>(c)); }))
-      return line;
+    if (HoldsNonTextByte(content)) return line;
     // A mailbox separator, and the blank line before it, begin the next mail.
     // Quoted mailbox text is common in bodies; a separator ends the mail only when the next
     // mail's start is not known (where it is, the separator in front of it is trimmed).
