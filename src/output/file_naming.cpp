@@ -1,5 +1,6 @@
 #include "output/file_naming.h"
 
+#include <algorithm>
 #include <array>
 #include <string>
 
@@ -159,11 +160,15 @@ std::filesystem::path ReservePath(UsedNameSet& used, const std::filesystem::path
 
   std::filesystem::path path;
   if (reserve(FitComponent(base, extension.size(), kBatchDateMark), path)) return path;
-  for (std::size_t number = 1;; ++number) {
+  std::size_t& next =
+      used.NextNumber(folder.string() + '\0' + base + '\0' + std::to_string(extension.size()));
+  for (std::size_t number = std::max<std::size_t>(next, 1);; ++number) {
     const std::string suffix = "_" + std::to_string(number);
     if (reserve(FitComponent(base, extension.size() + suffix.size(), kBatchDateMark) + suffix,
-                path))
+                path)) {
+      next = number + 1;
       return path;
+    }
   }
 }
 

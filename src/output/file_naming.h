@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <filesystem>
 #include <string>
+#include <unordered_map>
 #include <unordered_set>
 
 #include "output/render_options.h"
@@ -42,10 +43,15 @@ class UsedNameSet {
   void Add(const std::filesystem::path& path);
   // Adds `path`; false when it (in any letter case) was there already.
   bool Insert(const std::filesystem::path& path);
+  // The "_N" number from which ReservePath goes on looking for a free name for `stem` (folder,
+  // base name and extension length): every smaller one was taken when it last looked, and taken
+  // names stay taken, so a base name shared by many mails is not tried from 1 again each time.
+  std::size_t& NextNumber(const std::string& stem) { return nextNumbers_[stem]; }
 
  private:
   // Hashed: a run of a million mails asks once or more for every one of them.
   std::unordered_set<std::u16string> foldedPaths_;
+  std::unordered_map<std::string, std::size_t> nextNumbers_;
 };
 
 // The path (without extension) under which a run writes a mail: folder + base name, or, when that
