@@ -192,24 +192,31 @@ class SaveRun {
   // The source is read on a worker, ahead of this thread, which names and writes the files in
   // found order: the reading of the next mails and the writing of this one overlap.
   void WriteMails() {
-    OrderedPrefetch<PreparedMail> ahead(
-        request_.mails.size(), [this](std::size_t position) { return Prepare(position); },
-        [](const PreparedMail& prepared) {
-          return sizeof(PreparedMail) + prepared.rendering.content.size();
-        });
+    // A text rendering needs no reading back: it is made here, when its turn comes.
+    std::optional<OrderedPrefetch<PreparedMail>> ahead;
+    if (request_.format != SaveFormat::Txt && result_.sourceOpened)
+      ahead.emplace(
+          request_.mails.size(), [this](std::size_t position) { return Prepare(position); },
+          [](const PreparedMail& prepared) {
+            return sizeof(PreparedMail) + prepared.rendering.content.size();
+          });
+    auto prepareNext = [&](std::size_t position) -> std::optional<PreparedMail> {
+      if (ahead) return ahead->Take();
+      return Prepare(position);
+    };
     std::size_t index = 0;
     for (const MailRecordPtr& mail : request_.mails) {
       ++index;
       if (!result_.stopped && status_.stopRequested) result_.stopped = true;
       // Mails a stop left unsaved still get their rows in the report.
       if (result_.stopped) {
-        ahead.Stop();
+        if (ahead) ahead->Stop();
         if (mail) AddToReport(*mail, index, nullptr);
         continue;
       }
       observer_.OnProgressPosition(index);
       status_.currentSector = index;
-      std::optional<PreparedMail> prepared = ahead.Take();
+      std::optional<PreparedMail> prepared = prepareNext(index - 1);
       if (!mail) continue;
       if (!prepared || !prepared->wanted) {
         AddToReport(*mail, index, nullptr);

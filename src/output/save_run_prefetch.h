@@ -49,7 +49,7 @@ class OrderedPrefetch {
       auto [item, weight] = std::move(waiting_.front());
       waiting_.pop_front();
       waitingBytes_ -= weight;
-      taken_.notify_one();
+      if (workerWaits_ && Resumable()) taken_.notify_one();
       return std::move(item);
     }
     if (failure_) std::rethrow_exception(std::exchange(failure_, nullptr));
@@ -72,7 +72,13 @@ class OrderedPrefetch {
     for (std::size_t index = 0; index < count_; ++index) {
       {
         std::unique_lock lock(mutex_);
-        taken_.wait(lock, [this] { return stopped_ || HasRoom(); });
+        if (!HasRoom()) {
+          // Woken once half the room is free rather than at each item taken: a worker that
+          // outruns the taker would otherwise sleep and wake once per item.
+          workerWaits_ = true;
+          taken_.wait(lock, [this] { return stopped_ || Resumable(); });
+          workerWaits_ = false;
+        }
         if (stopped_) return;
       }
       std::optional<Item> item;
@@ -101,6 +107,11 @@ class OrderedPrefetch {
     return waiting_.empty() || (waiting_.size() < limits_.items && waitingBytes_ < limits_.bytes);
   }
 
+  bool Resumable() const {
+    return waiting_.empty() ||
+           (waiting_.size() <= limits_.items / 2 && waitingBytes_ <= limits_.bytes / 2);
+  }
+
   const std::size_t count_;
   const std::function<Item(std::size_t)> make_;
   const std::function<std::size_t(const Item&)> weigh_;
@@ -113,6 +124,7 @@ class OrderedPrefetch {
   std::size_t waitingBytes_ = 0;
   bool finished_ = false;
   bool stopped_ = false;
+  bool workerWaits_ = false;
   std::exception_ptr failure_;
   std::thread worker_;  // last: started once everything above is made
 };
