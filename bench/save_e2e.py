@@ -4,7 +4,7 @@ to `cp -r` of the folder it wrote, in the same run.
 
     bench/save_e2e.py [--build-dir B] [--kind dense|attachments|bench] [--size SIZE]
                       [--image IMAGE] [--out-root DIR] [--repeat N] [--format eml|txt|mbox]
-                      [--report]
+                      [--report] [--baseline-binary OLD]
 
 The image is the dense-mail one of bench/scan_kinds.py by default (B/bench-dense-1g.img, about
 63,000 mails back to back), or `--kind bench`: the 1 GiB mostly-binary image of
@@ -12,10 +12,14 @@ bench/scan_e2e.py with about 1,500 mails. Mails are written below --out-root, by
 folder in /dev/shm (a tmpfs: the figure is quillon's own cost, not the disk's). `quillon save`
 scans before it saves, so the scan alone (`quillon scan --json`) is timed too and the save phase
 is the difference. N rounds run scan, save and `cp -r` once each in turn; the best of each
-counts. With --report a save with `--report` runs in each round too, and its rate is printed beside
-the plain save's (the cost of the reports: byte runs checked against the source, SHA-256 of every
-file, the two files written). Printed: seconds, mails per second of the save phase and of the whole save run, bytes
-written per second, the ratio to `cp -r`, and how many times the run opened the image (once for
+counts. With --report a save with `--report` runs in each round too, and its rate is printed
+beside the plain save's (the cost of the reports: byte runs checked against the source, SHA-256
+of every file, the two files written). With --baseline-binary an earlier build's scan and save
+(and save with --report) run in every round too: its save phase is printed beside this build's
+(mails per second of wall time and per CPU second, and the ratio), and the files the two wrote
+must be the same, byte for byte and with the same modification times. Printed: seconds, mails
+per second of the save phase and of the whole save run, bytes written per second, the ratio to
+`cp -r`, and how many times the run opened the image (once for
 the scan and once for the whole save run; counted with strace when it is installed).
 """
 
@@ -26,6 +30,7 @@ import shutil
 import subprocess
 import sys
 import tempfile
+import time
 
 sys.path.insert(0, str(pathlib.Path(__file__).resolve().parent))
 import bench_images  # noqa: E402
@@ -55,6 +60,9 @@ def parse_arguments(argv=None):
     parser.add_argument("--format", choices=("eml", "txt", "mbox"), default="eml")
     parser.add_argument("--report", action="store_true",
                         help="also time the save with --report in each round")
+    parser.add_argument("--baseline-binary", type=pathlib.Path,
+                        help="also time this quillon (an earlier build) in every round, and "
+                             "check that it writes the same files")
     options = parser.parse_args(argv)
     options.image_dir = options.image_dir or options.build_dir
     return options
@@ -92,17 +100,29 @@ def image_opens(command, image):
     return sum(1 for line in lines if f'"{name}"' in line and "= -1" not in line)
 
 
-def timed_rounds(quillon, image, work, options):
-    """Best of N rounds of scan, save and `cp -r`, each on a cleared folder."""
-    out, copy, listing = work / "out", work / "copy", work / "scan.jsonl"
+def save_steps(quillon, image, work, options, prefix=""):
+    """The timed commands of one binary: label -> (command, stdout path, folder cleared)."""
+    out, listing = work / f"{prefix}out", work / f"{prefix}scan.jsonl"
     steps = {
-        "scan": ([quillon, "scan", image, "--json"], listing, None),
-        "save": ([quillon, "save", image, "--out", out, "--format", options.format], None, out),
-        "copy": (["cp", "-r", out, copy], None, copy),
+        f"{prefix}scan": ([quillon, "scan", image, "--json"], listing, None),
+        f"{prefix}save": ([quillon, "save", image, "--out", out, "--format", options.format],
+                          None, out),
     }
     if options.report:
-        steps["report"] = ([quillon, "save", image, "--out", work / "reported", "--format",
-                            options.format, "--report"], None, work / "reported")
+        reported = work / f"{prefix}reported"
+        steps[f"{prefix}report"] = ([quillon, "save", image, "--out", reported, "--format",
+                                     options.format, "--report"], None, reported)
+    return steps
+
+
+def timed_rounds(quillon, image, work, options):
+    """Best of N rounds of scan, save and `cp -r` (and the baseline's scan and save), each on a
+    cleared folder."""
+    out, copy, listing = work / "out", work / "copy", work / "scan.jsonl"
+    steps = save_steps(quillon, image, work, options)
+    steps["copy"] = (["cp", "-r", out, copy], None, copy)
+    if options.baseline_binary:
+        steps.update(save_steps(options.baseline_binary, image, work, options, "baseline-"))
     best = {label: bench_runs.Best() for label in steps}
     for _ in range(options.repeat):
         for label, (command, stdout_path, cleared) in steps.items():
@@ -111,6 +131,46 @@ def timed_rounds(quillon, image, work, options):
             best[label].add(bench_runs.run_measured(command, stdout_path))
     found = sum(1 for line in listing.read_text(errors="replace").splitlines() if line.strip())
     return best, found, out
+
+
+def folder_differences(new, old, started_ns):
+    """What differs between two written folders: names only in one, files whose bytes or
+    modification times differ. A file whose mail has no usable date keeps the time it was
+    written: two such times (both after `started_ns`) are not compared."""
+    def files(folder):
+        return {path.relative_to(folder): path for path in folder.rglob("*") if path.is_file()}
+    new_files, old_files = files(new), files(old)
+    differences = [f"only in {new.name}: {name}"
+                   for name in sorted(new_files.keys() - old_files.keys())]
+    differences += [f"only in {old.name}: {name}"
+                    for name in sorted(old_files.keys() - new_files.keys())]
+    for name in sorted(new_files.keys() & old_files.keys()):
+        a, b = new_files[name], old_files[name]
+        if a.read_bytes() != b.read_bytes():
+            differences.append(f"bytes differ: {name}")
+        elif a.stat().st_mtime_ns != b.stat().st_mtime_ns and \
+                min(a.stat().st_mtime_ns, b.stat().st_mtime_ns) < started_ns:
+            differences.append(f"file time differs: {name}")
+    return differences
+
+
+def print_comparison(best, files, options):
+    """Before (the baseline binary) and after, from the same rounds."""
+    print(f"\nsave phase, {files} mails (best of {options.repeat}; the baseline ran in the same "
+          f"rounds)")
+    print(f"{'':<36}{'baseline':>12}{'this build':>12}{'ratio':>8}")
+    kinds = [("save", "--format " + options.format)]
+    if options.report:
+        kinds.append(("report", "--format " + options.format + " --report"))
+    for label, name in kinds:
+        wall = [max(best[f"{prefix}{label}"].seconds - best[f"{prefix}scan"].seconds, 1e-9)
+                for prefix in ("baseline-", "")]
+        cpu = [max(best[f"{prefix}{label}"].cpu_seconds - best[f"{prefix}scan"].cpu_seconds,
+                   1e-9) for prefix in ("baseline-", "")]
+        print(f"{name + ': mails/s (wall)':<36}{files / wall[0]:>12,.0f}{files / wall[1]:>12,.0f}"
+              f"{wall[0] / wall[1]:>8.2f}")
+        print(f"{name + ': mails per CPU s':<36}{files / cpu[0]:>12,.0f}{files / cpu[1]:>12,.0f}"
+              f"{cpu[0] / cpu[1]:>8.2f}")
 
 
 def main(argv=None):
@@ -129,6 +189,7 @@ def main(argv=None):
         scratch = bench_runs.scratch_folder(3 * size)
     with scratch as folder:
         work = pathlib.Path(folder)
+        started_ns = time.time_ns()
         best, found, out = timed_rounds(quillon, image, work, options)
         files, written = folder_size(out)
         if options.format == "mbox":
@@ -162,7 +223,15 @@ def main(argv=None):
             print(f"save phase with --report: {files / reported:,.0f} mails/s (without: "
                   f"{files / phase:,.0f} mails/s; {reported / phase:.2f} times the time); whole "
                   f"run with --report: {files / best['report'].seconds:,.0f} mails/s")
+        differences = []
+        if options.baseline_binary:
+            print_comparison(best, files, options)
+            differences = folder_differences(out, work / "baseline-out", started_ns)
     status = 0
+    if differences:
+        print(f"SANITY: the baseline wrote other files ({len(differences)} differences): "
+              + "; ".join(differences[:5]))
+        status = 1
     if opens is not None:
         print(f"the image was opened {opens} times by `quillon save` (scan and save run: 2 "
               f"expected, not one per mail)")

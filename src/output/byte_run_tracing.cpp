@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <vector>
 
 namespace quillon {
@@ -46,10 +47,11 @@ class RunList {
   std::vector<ByteRun> runs_;
 };
 
-// Compares text[textOffset, +length) with the source's bytes from sourceOffset on.
+// Compares text[textOffset, +length) with the source's bytes from sourceOffset on, read into
+// `bytes` (kCompareBytes long).
 void TraceReadable(std::string_view text, std::uint64_t textOffset, std::uint64_t sourceOffset,
-                   std::uint64_t length, DataSource& source, RunList& runs) {
-  std::vector<char> bytes(kCompareBytes);
+                   std::uint64_t length, DataSource& source, std::vector<char>& bytes,
+                   RunList& runs) {
   const std::uint64_t sourceEnd = source.SizeBytes();
   for (std::uint64_t done = 0; done < length;) {
     const std::uint64_t at = sourceOffset + done;
@@ -62,12 +64,19 @@ void TraceReadable(std::string_view text, std::uint64_t textOffset, std::uint64_
       continue;
     }
     count = held;
+    const char* saved = text.data() + textOffset + done;
+    // Nearly every saved byte is the source's own: one comparison settles the whole stretch.
+    if (std::memcmp(bytes.data(), saved, count) == 0) {
+      runs.AddSource(textOffset + done, at, count);
+      done += count;
+      continue;
+    }
     for (std::uint64_t i = 0; i < count;) {
       std::uint64_t same = i;
-      while (same < count && bytes[same] == text[textOffset + done + same]) ++same;
+      while (same < count && bytes[same] == saved[same]) ++same;
       if (same > i) runs.AddSource(textOffset + done + i, at + i, same - i);
       std::uint64_t differ = same;
-      while (differ < count && bytes[differ] != text[textOffset + done + differ]) ++differ;
+      while (differ < count && bytes[differ] != saved[differ]) ++differ;
       if (differ > same) runs.AddFill(text, textOffset + done + same, textOffset + done + differ);
       i = differ;
     }
@@ -80,6 +89,7 @@ void TraceReadable(std::string_view text, std::uint64_t textOffset, std::uint64_
 std::vector<ByteRun> TraceByteRuns(std::string_view text, const TextOrigin& origin,
                                    DataSource& source) {
   RunList runs;
+  std::vector<char> bytes(kCompareBytes);
   std::uint64_t covered = 0;
   for (const TextPiece& piece : origin.pieces) {
     if (piece.textOffset != covered || piece.textOffset >= text.size()) break;
@@ -92,12 +102,12 @@ std::vector<ByteRun> TraceByteRuns(std::string_view text, const TextOrigin& orig
       const std::uint64_t last = std::min(to, pieceEnd);
       if (first >= last) continue;
       TraceReadable(text, at, piece.sourceOffset + (at - piece.textOffset), first - at, source,
-                    runs);
+                    bytes, runs);
       runs.AddFill(text, first, last);
       at = last;
     }
     TraceReadable(text, at, piece.sourceOffset + (at - piece.textOffset), pieceEnd - at, source,
-                  runs);
+                  bytes, runs);
     covered = pieceEnd;
   }
   // Text the origin does not place (none is expected) still has runs that give it back.

@@ -1,5 +1,6 @@
 #include "output/file_naming.h"
 
+#include <algorithm>
 #include <array>
 #include <string>
 
@@ -135,11 +136,15 @@ std::u16string BatchFileName(const MailRecord& record, const RenderOptions& opti
 }
 
 bool UsedNameSet::Contains(const std::filesystem::path& path) const {
-  return foldedPaths_.count(FoldedPath(path)) > 0;
+  return foldedPaths_.contains(FoldedPath(path));
 }
 
 void UsedNameSet::Add(const std::filesystem::path& path) {
   foldedPaths_.insert(FoldedPath(path));
+}
+
+bool UsedNameSet::Insert(const std::filesystem::path& path) {
+  return foldedPaths_.insert(FoldedPath(path)).second;
 }
 
 std::filesystem::path ReservePath(UsedNameSet& used, const std::filesystem::path& folder,
@@ -150,18 +155,20 @@ std::filesystem::path ReservePath(UsedNameSet& used, const std::filesystem::path
   auto reserve = [&](std::string name, std::filesystem::path& path) {
     if (name.empty()) name = "_";
     path = folder / std::filesystem::path(name);
-    if (used.Contains(path)) return false;
-    used.Add(path);
-    return true;
+    return used.Insert(path);
   };
 
   std::filesystem::path path;
   if (reserve(FitComponent(base, extension.size(), kBatchDateMark), path)) return path;
-  for (std::size_t number = 1;; ++number) {
+  std::size_t& next =
+      used.NextNumber(folder.string() + '\0' + base + '\0' + std::to_string(extension.size()));
+  for (std::size_t number = std::max<std::size_t>(next, 1);; ++number) {
     const std::string suffix = "_" + std::to_string(number);
     if (reserve(FitComponent(base, extension.size() + suffix.size(), kBatchDateMark) + suffix,
-                path))
+                path)) {
+      next = number + 1;
       return path;
+    }
   }
 }
 

@@ -4,8 +4,9 @@
 
 #include <cstddef>
 #include <filesystem>
-#include <set>
 #include <string>
+#include <unordered_map>
+#include <unordered_set>
 
 #include "output/render_options.h"
 #include "output/save_format.h"
@@ -40,9 +41,17 @@ class UsedNameSet {
  public:
   bool Contains(const std::filesystem::path& path) const;
   void Add(const std::filesystem::path& path);
+  // Adds `path`; false when it (in any letter case) was there already.
+  bool Insert(const std::filesystem::path& path);
+  // The "_N" number from which ReservePath goes on looking for a free name for `stem` (folder,
+  // base name and extension length): every smaller one was taken when it last looked, and taken
+  // names stay taken, so a base name shared by many mails is not tried from 1 again each time.
+  std::size_t& NextNumber(const std::string& stem) { return nextNumbers_[stem]; }
 
  private:
-  std::set<std::u16string> foldedPaths_;
+  // Hashed: a run of a million mails asks once or more for every one of them.
+  std::unordered_set<std::u16string> foldedPaths_;
+  std::unordered_map<std::string, std::size_t> nextNumbers_;
 };
 
 // The path (without extension) under which a run writes a mail: folder + base name, or, when that

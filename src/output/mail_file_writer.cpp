@@ -53,6 +53,9 @@ bool FileHolds(const fs::path& path, std::string_view content) {
 fs::path WriteTemporary(const fs::path& folder, std::string_view content, std::string& reason) {
   const auto [path, file] = CreateTemporaryFile(folder, reason);
   if (!file) return {};
+  // The content is whole in memory: one write of it, with no copy through a stream buffer (and
+  // no look at the file's block size to size one).
+  std::setvbuf(file, nullptr, _IONBF, 0);
   bool written = std::fwrite(content.data(), 1, content.size(), file) == content.size();
   int error = written ? 0 : errno;
   // A full disk often shows only when the buffered bytes go out.
@@ -99,7 +102,8 @@ MailFileWriter::MailFileWriter(fs::path folder) : folder_(std::move(folder)) {
 
 PlaceOutcome MailFileWriter::Place(const std::string& fileName, std::string_view content,
                                    std::string& reason) {
-  const std::vector<std::string> alike = NamesLike(fileName);
+  std::u16string folded = FoldedName(fileName);
+  const std::vector<std::string> alike = NamesLike(folded);
   if (!alike.empty())
     return AnyHolds(alike, content) ? PlaceOutcome::AlreadyThere : PlaceOutcome::NameTaken;
 
@@ -114,12 +118,12 @@ PlaceOutcome MailFileWriter::Place(const std::string& fileName, std::string_view
   }
   switch (renamed) {
     case RenameOutcome::Renamed:
-      Remember(fileName);
+      existing_.emplace(std::move(folded), fileName);
       return PlaceOutcome::Written;
     case RenameOutcome::NameTaken:
       // Made since the folder was listed (another run), or a case variant the file system
       // itself folds.
-      Remember(fileName);
+      existing_.emplace(std::move(folded), fileName);
       return FileHolds(target, content) ? PlaceOutcome::AlreadyThere : PlaceOutcome::NameTaken;
     case RenameOutcome::Failed:
       break;
@@ -128,9 +132,9 @@ PlaceOutcome MailFileWriter::Place(const std::string& fileName, std::string_view
   return PlaceOutcome::Failed;
 }
 
-std::vector<std::string> MailFileWriter::NamesLike(const std::string& fileName) const {
+std::vector<std::string> MailFileWriter::NamesLike(const std::u16string& foldedName) const {
   std::vector<std::string> names;
-  const auto [first, last] = existing_.equal_range(FoldedName(fileName));
+  const auto [first, last] = existing_.equal_range(foldedName);
   for (auto at = first; at != last; ++at) names.push_back(at->second);
   return names;
 }

@@ -4,9 +4,9 @@
 
 #include <cstdio>
 #include <filesystem>
-#include <map>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace quillon {
@@ -41,13 +41,13 @@ class MailFileWriter {
                                    std::string& reason);
 
  private:
-  // The existing files whose names fold to the fold of `fileName`.
-  std::vector<std::string> NamesLike(const std::string& fileName) const;
+  // The existing files whose names fold to `foldedName`.
+  std::vector<std::string> NamesLike(const std::u16string& foldedName) const;
   bool AnyHolds(const std::vector<std::string>& names, std::string_view content) const;
   void Remember(const std::string& fileName);
 
   std::filesystem::path folder_;
-  std::multimap<std::u16string, std::string> existing_;
+  std::unordered_multimap<std::u16string, std::string> existing_;
 };
 
 }  // namespace quillon

@@ -12,6 +12,7 @@
 #include "output/mail_rendering.h"
 #include "output/mailbox_file.h"
 #include "output/save_report.h"
+#include "output/save_run_prefetch.h"
 #include "source/data_source.h"
 #include "text/code_page.h"
 
@@ -28,6 +29,7 @@ struct Rendering {
   std::string content;
   SaveFormat format = SaveFormat::Eml;
   bool cutByStop = false;
+  bool readBack = false;         // read back from the source (a stop may cut that short)
   TextOrigin origin;             // where an Eml rendering came from, for the report
   DataSource* source = nullptr;  // the open source it came from, when it is the run's
 };
@@ -153,29 +155,80 @@ class SaveRun {
     return MakeFolders(result_.folder, madeFolders_);
   }
 
+  // What the worker works out for a mail ahead of its writing: all that needs no file.
+  struct PreparedMail {
+    bool wanted = false;  // to be saved: there, and not a copy the run skips
+    std::u16string base;
+    Rendering rendering;
+    std::optional<ReportedMail> row;  // with the file's facts but not yet its name
+  };
+
+  PreparedMail Prepare(std::size_t position) const {
+    PreparedMail prepared;
+    const MailRecordPtr& mail = request_.mails[position];
+    if (!mail || (request_.skipDuplicates && mail->duplicateOf >= 0)) return prepared;
+    prepared.wanted = true;
+    prepared.base = BatchFileName(*mail, request_.render);
+    // Nothing more is read once the user asked to stop: the writer stops before this mail.
+    if (status_.stopRequested) {
+      prepared.rendering.cutByStop = true;
+      return prepared;
+    }
+    prepared.rendering = Render(*mail);
+    const Rendering& rendering = prepared.rendering;
+    if (!report_ || rendering.cutByStop || rendering.content.empty()) return prepared;
+    ReportedMail& row =
+        prepared.row.emplace(ReportedMailOf(*mail, position + 1, request_.render.ansiCodePage));
+    row.fileSize = rendering.content.size();
+    row.sha256 = Sha256Hex(rendering.content);
+    if (rendering.format != SaveFormat::Txt) {
+      row.bytes = rendering.content.size();
+      if (rendering.source)
+        row.byteRuns = TraceByteRuns(rendering.content, rendering.origin, *rendering.source);
+    }
+    return prepared;
+  }
+
+  // The source is read on a worker, ahead of this thread, which names and writes the files in
+  // found order: the reading of the next mails and the writing of this one overlap.
   void WriteMails() {
+    // A text rendering needs no reading back: it is made here, when its turn comes.
+    std::optional<OrderedPrefetch<PreparedMail>> ahead;
+    if (request_.format != SaveFormat::Txt && result_.sourceOpened)
+      ahead.emplace(
+          request_.mails.size(), [this](std::size_t position) { return Prepare(position); },
+          [](const PreparedMail& prepared) {
+            return sizeof(PreparedMail) + prepared.rendering.content.size();
+          });
+    auto prepareNext = [&](std::size_t position) -> std::optional<PreparedMail> {
+      if (ahead) return ahead->Take();
+      return Prepare(position);
+    };
     std::size_t index = 0;
     for (const MailRecordPtr& mail : request_.mails) {
       ++index;
       if (!result_.stopped && status_.stopRequested) result_.stopped = true;
       // Mails a stop left unsaved still get their rows in the report.
       if (result_.stopped) {
+        if (ahead) ahead->Stop();
         if (mail) AddToReport(*mail, index, nullptr);
         continue;
       }
       observer_.OnProgressPosition(index);
       status_.currentSector = index;
+      std::optional<PreparedMail> prepared = prepareNext(index - 1);
       if (!mail) continue;
-      if (request_.skipDuplicates && mail->duplicateOf >= 0) {
+      if (!prepared || !prepared->wanted) {
         AddToReport(*mail, index, nullptr);
         continue;
       }
+      observer_.OnSavingMail(prepared->base);
 
-      const std::u16string base = BatchFileName(*mail, request_.render);
-      observer_.OnSavingMail(base);
-
-      const Rendering rendering = Render(*mail);
-      if (rendering.cutByStop) {
+      const Rendering& rendering = prepared->rendering;
+      // A stop that came before this mail's turn would have cut its reading back on one thread:
+      // the mail is dropped as it would have been, so that a run stops at the same mail however
+      // far the worker had read ahead.
+      if (rendering.cutByStop || (rendering.readBack && status_.stopRequested)) {
         result_.stopped = true;
         AddToReport(*mail, index, nullptr);
         continue;
@@ -190,29 +243,24 @@ class SaveRun {
       if (mailbox_) {
         mailbox_->Add({rendering.content, mail->from, mail->date});
         ++inMailbox_;
-        AddToReport(*mail, index, &rendering, "-");
+        AddToReport(*mail, index, &*prepared, "-");
         continue;
       }
-      const std::optional<std::string> fileName = Place(base, rendering);
-      AddToReport(*mail, index, fileName ? &rendering : nullptr, fileName.value_or(""));
+      const std::optional<std::string> fileName = Place(prepared->base, rendering);
+      AddToReport(*mail, index, fileName ? &*prepared : nullptr, fileName.value_or(""));
     }
   }
 
-  // The report's row of a mail, with its saved file when `rendering` is the file's content.
-  void AddToReport(const MailRecord& mail, std::size_t index, const Rendering* rendering,
+  // The report's row of a mail, with its saved file when `saved` was given its content.
+  void AddToReport(const MailRecord& mail, std::size_t index, PreparedMail* saved,
                    const std::string& fileName = {}) {
     if (!report_) return;
-    ReportedMail reported = ReportedMailOf(mail, index, request_.render.ansiCodePage);
-    if (rendering) {
+    ReportedMail reported;
+    if (saved && saved->row) {
+      reported = std::move(*saved->row);
       reported.file = Utf16ToUtf8(request_.folderName) + "/" + fileName;
-      reported.fileSize = rendering->content.size();
-      reported.sha256 = Sha256Hex(rendering->content);
-      if (rendering->format != SaveFormat::Txt) {
-        reported.bytes = rendering->content.size();
-        if (rendering->source)
-          reported.byteRuns =
-              TraceByteRuns(rendering->content, rendering->origin, *rendering->source);
-      }
+    } else {
+      reported = ReportedMailOf(mail, index, request_.render.ansiCodePage);
     }
     // In a mailbox the row's file is the mailbox, named when it is whole.
     if (mailbox_)
@@ -228,12 +276,13 @@ class SaveRun {
       result_.reportFailure = "the report could not be written";
   }
 
-  Rendering Render(const MailRecord& mail) {
+  Rendering Render(const MailRecord& mail) const {
     // Without the source the mail cannot be read back; its text rendering is still written, so
     // that nothing found is lost, under the name of what it is.
     if (request_.format == SaveFormat::Txt || !result_.sourceOpened) return TextRendering(mail);
     DataSource* source = mail.sourceName == sourceName_ ? &source_ : nullptr;
     Rendering rendering;
+    rendering.readBack = true;
     rendering.content =
         RenderEml(mail, source, &status_.stopRequested, report_ ? &rendering.origin : nullptr);
     // The reader stops reading when asked to: what it gives then may be cut anywhere.
@@ -314,7 +363,8 @@ class SaveRun {
   const SaveRunRequest& request_;
   ScanStatus& status_;
   SaveRunObserver& observer_;
-  DataSource source_;
+  // Read by the worker alone while the mails are written.
+  mutable DataSource source_;
   std::string sourceName_;
   UsedNameSet used_;
   std::vector<std::filesystem::path> madeFolders_;

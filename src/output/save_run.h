@@ -93,8 +93,9 @@ struct SaveRunResult {
   std::string reportFailure;                       // why they could not be written; else empty
 };
 
-// Runs on the calling thread. Clears status.stopRequested at its start and
-// status.unsavedMails when writing starts.
+// Runs on the calling thread, which names and writes the files and calls the observer; a worker
+// of the run's own reads the next mails back meanwhile. Clears status.stopRequested at its start
+// and status.unsavedMails when writing starts.
 //
 // A stop never leaves a cut file: a mail whose reading back from the source was cut short by it
 // is not written (nor counted); a file being written is finished. A run that wrote nothing takes

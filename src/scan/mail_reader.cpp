@@ -20,6 +20,10 @@ using mail_reader::kLeadSectors;
 using mail_reader::kMaxRawBytes;
 using mail_reader::kReadBytes;
 
+// The first look for the mail's end: most mails are a few KiB long, and every byte read is also
+// walked for block headers and copied, so the first try reads no more than a long mail needs.
+constexpr std::uint64_t kFirstTryBytes = 16 * 1024;
+
 bool StopRequested(const std::atomic<bool>* stopRequested) {
   return stopRequested && stopRequested->load(std::memory_order_relaxed);
 }
@@ -125,7 +129,7 @@ void ReadFromSource(const MailRecord& record, DataSource& source, std::string& o
   // Most mails end in the first reads of the window: the matched search is tried on what has
   // arrived, at doubling sizes, and the window is read to its end only when it is needed. A mail
   // found and ended within the bytes read is the one the whole window would give.
-  for (std::uint64_t tryAt = kReadBytes;
+  for (std::uint64_t tryAt = kFirstTryBytes;
        reader.Done() < window && reader.SourceHasMore() && !StopRequested(stopRequested);
        tryAt *= 2) {
     reader.Read(std::min(tryAt, window) - reader.Done(), stopRequested);

@@ -1,7 +1,8 @@
 // Reads a found mail's raw RFC 822 text back from its source: a window of sectors around the
-// mail's start is read, mail-store block headers are removed, and the mail is found in it again
-// by its header values. A mail that has not ended inside the window is read on, 64 KiB at a
-// time, up to 64 MiB. The record is never changed.
+// mail's start is read (its first 16 KiB, 32 KiB, ... as far as the mail's end needs),
+// mail-store block headers are removed, and the mail is found in it again by its header values.
+// A mail that has not ended inside the window is read on, 64 KiB at a time, up to 64 MiB. The
+// record is never changed.
 #pragma once
 
 #include <atomic>

@@ -174,6 +174,42 @@ TEST(FileNaming, ANumberTakenByAnotherNameIsSkipped) {
   EXPECT_EQ(ReservePath(used, kFolder, u"Hi", ".eml"), kFolder / "Hi_2");
 }
 
+// A run remembers how far it looked for each base name; what it hands out is still the smallest
+// number no name of the run holds, whatever other names took meanwhile.
+struct SequenceRow {
+  const char* name;
+  std::vector<std::u16string> bases;  // reserved in this order, all with ".eml"
+  std::vector<std::string> names;     // what each got
+};
+
+class ClashSequence : public ::testing::TestWithParam<SequenceRow> {};
+
+TEST_P(ClashSequence, HandsOutTheSmallestNumberNoNameHolds) {
+  UsedNameSet used;
+  std::vector<std::string> names;
+  for (const std::u16string& base : GetParam().bases)
+    names.push_back(FileNameOf(ReservePath(used, kFolder, base, ".eml")));
+  EXPECT_EQ(names, GetParam().names);
+}
+
+INSTANTIATE_TEST_SUITE_P(FileNaming, ClashSequence,
+                         ::testing::Values(SequenceRow{"ManyCopies",
+                                                       {u"Hi", u"Hi", u"Hi", u"Hi", u"Hi"},
+                                                       {"Hi", "Hi_1", "Hi_2", "Hi_3", "Hi_4"}},
+                                           SequenceRow{"AnotherNameTookTheNextNumber",
+                                                       {u"Hi", u"Hi", u"Hi_2", u"Hi", u"Hi"},
+                                                       {"Hi", "Hi_1", "Hi_2", "Hi_3", "Hi_4"}},
+                                           SequenceRow{"AnotherNameTookANumberFurtherOn",
+                                                       {u"Hi", u"Hi_3", u"Hi", u"Hi", u"Hi"},
+                                                       {"Hi", "Hi_3", "Hi_1", "Hi_2", "Hi_4"}},
+                                           SequenceRow{"LetterCaseVariantsShareTheNumbers",
+                                                       {u"Hi", u"hI", u"Hi", u"HI", u"hI"},
+                                                       {"Hi", "hI_1", "Hi_2", "HI_3", "hI_4"}},
+                                           SequenceRow{"TwoBasesApart",
+                                                       {u"A", u"B", u"A", u"B", u"A"},
+                                                       {"A", "B", "A_1", "B_1", "A_2"}}),
+                         RowName{});
+
 // vfat, exFAT and NTFS take names that differ only in letter case for one file: a run never hands
 // out two such names, also where it writes to a folder that does not fold case itself (the files
 // may be copied onto a USB stick later).

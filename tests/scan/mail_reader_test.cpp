@@ -139,8 +139,47 @@ TEST(MailReader, WindowOfAMailFoundEarlyIsNotReadToItsEnd) {
   std::string text;
   ASSERT_TRUE(ReadMailText(*RecordAt(1024 + 64), &source, text, nullptr));
   EXPECT_EQ(text, Mail(kFrom, kTo, kDateHeader));
-  EXPECT_EQ(bytesRead, mail_reader::kReadBytes);
+  // A short mail costs one read of 16 KiB.
+  EXPECT_EQ(bytesRead, 16384u);
 }
+
+// A mail is looked for in 16 KiB, then 32, 64, 128 KiB... of the window: each is read whole,
+// and its text is the same whichever look found its end.
+struct EarlyEndRow {
+  const char* name;
+  std::uint64_t mailEnd;    // byte offset in the image where the mail's text ends
+  std::uint64_t bytesRead;  // the window read up to the look that found the end
+};
+
+class EarlyEnd : public ::testing::TestWithParam<EarlyEndRow> {};
+
+TEST_P(EarlyEnd, ReadsUpToTheFirstLookThatHoldsTheMailsEnd) {
+  constexpr std::uint64_t kMailStart = 1024 + 64;
+  const std::string head = Mail(kFrom, kTo, kDateHeader, "");
+  std::string body;
+  const std::uint64_t bodyBytes = GetParam().mailEnd - kMailStart - head.size();
+  while (body.size() + 78 <= bodyBytes) body += std::string(76, 'b') + "\r\n";
+  body += std::string(bodyBytes - body.size() - 2, 'e') + "\r\n";
+  const std::string mail = head + body;
+  ASSERT_EQ(kMailStart + mail.size(), GetParam().mailEnd);
+  std::vector<std::uint64_t> offsets;
+  std::uint64_t bytesRead = 0;
+  const std::string image = ImageBuilder().Put(1024, Lead(64) + mail).Resize(4 << 20).Bytes();
+  DataSource source;
+  source.OpenBackend(std::make_unique<RecordingBackend>(image, offsets, bytesRead), "r.img");
+  std::string text;
+  ASSERT_TRUE(ReadMailText(*RecordAt(kMailStart), &source, text, nullptr));
+  EXPECT_EQ(text, mail);
+  EXPECT_EQ(bytesRead, GetParam().bytesRead);
+}
+
+INSTANTIATE_TEST_SUITE_P(MailReader, EarlyEnd,
+                         ::testing::Values(EarlyEndRow{"WellInsideTheFirstLook", 3000, 16384},
+                                           EarlyEndRow{"JustInsideTheFirstLook", 16000, 16384},
+                                           EarlyEndRow{"JustPastTheFirstLook", 16500, 32768},
+                                           EarlyEndRow{"PastTheSecondLook", 40000, 65536},
+                                           EarlyEndRow{"LongerThanSixtyFourKiB", 100000, 131072}),
+                         RowName{});
 
 // --- Store blocks ----------------------------------------------------------------------------
 

@@ -3,7 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <string>
+
+#include "scan/lines/line_reader.h"
 
 namespace quillon::mail_reader {
 namespace {
@@ -51,6 +54,24 @@ INSTANTIATE_TEST_SUITE_P(
         EndRow{"HeaderLinesNeverEndIt", "Received: a\r\nFrom: a@x\r\nDate: d\r\n\r\nbody\r\n", "",
                true, std::string::npos}),
     [](const testing::TestParamInfo<EndRow>& row) { return row.param.name; });
+
+// Every byte value at every place of a body line of 19 bytes (two words of eight and a tail,
+// behind a start that is no word boundary): the line ends the mail exactly when the byte is no
+// text byte.
+TEST(FindTextEnd, EveryByteValueAtEveryPlaceOfALine) {
+  const std::string head = kHead + "body\r\n";
+  for (int value = 1; value < 256; ++value) {
+    if (value == '\n') continue;  // it ends the line instead
+    const auto byte = static_cast<std::uint8_t>(value);
+    for (std::size_t place = 0; place < 19; ++place) {
+      std::string line(19, 'a');
+      line[place] = static_cast<char>(byte);
+      const std::size_t expected = IsTextByte(byte) ? std::string::npos : head.size();
+      EXPECT_EQ(FindTextEnd(head + line + "\r\nmore\r\n", "", false), expected)
+          << "byte " << value << " at " << place;
+    }
+  }
+}
 
 }  // namespace
 }  // namespace quillon::mail_reader

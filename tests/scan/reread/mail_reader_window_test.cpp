@@ -128,5 +128,22 @@ TEST(MailReader, RawOffsetsMapPastRemovedHeaders) {
     EXPECT_EQ(compactor.CompactedOffset(rawOffset), compacted) << rawOffset;
 }
 
+// Every byte value at every place of a text of 19 bytes (two words of eight and a tail): bytes
+// 0x01 to 0x07 become blanks, every other byte stays; a NUL cuts the text there.
+TEST(MailReader, CleanTextBlanksControlBytesAndCutsAtNul) {
+  for (int value = 0; value < 256; ++value) {
+    for (std::size_t place = 0; place < 19; ++place) {
+      std::string text(19, 'a');
+      text[place] = static_cast<char>(value);
+      std::string expected = text;
+      if (value == 0)
+        expected.resize(place);
+      else if (value < 8)
+        expected[place] = ' ';
+      EXPECT_EQ(mail_reader::CleanMailText(text), expected) << "byte " << value << " at " << place;
+    }
+  }
+}
+
 }  // namespace
 }  // namespace quillon
