@@ -30,6 +30,19 @@ constexpr std::string_view kOpeningFieldNames[] = {
     "References", "In-Reply-To", "Status",   "Organization",        "User-Agent",
 };
 
+bool IsBlank(char c) {
+  return c == ' ' || c == '\t';
+}
+
+// A signature lists the fields it signs: "h=Content-Type: MIME-Version:" or "h=From:To:Cc:"
+// names no line.
+bool InAFieldList(std::string_view text, std::size_t name) {
+  if (name > 0 && text[name - 1] == '=') return true;
+  std::size_t before = name;
+  while (before > 0 && IsBlank(text[before - 1])) --before;
+  return before > 0 && text[before - 1] == ':';
+}
+
 bool IsNameByte(char c) {
   return c >= 33 && c <= 126 && c != ':';
 }
@@ -58,15 +71,15 @@ std::size_t GluedFieldStart(std::string_view text) {
     while (run > 0 && IsNameByte(text[run - 1])) --run;
     // Inside a header line's value only a name right behind other bytes is glued: one behind a
     // blank is text the value quotes.
-    if (ownName > 0 && colon > ownName && run > 0 &&
-        (text[run - 1] == ' ' || text[run - 1] == '\t'))
-      ++run;
+    const bool inValue = ownName > 0 && colon > ownName;
     // The line's own name is no glued one ("X-MS-ExchTo" holds a glued "To", "X-Mailer" none).
     std::size_t known = std::string_view::npos;
     std::size_t privateField = std::string_view::npos;
     for (std::size_t name = run; name < colon && known == std::string_view::npos; ++name) {
       if (text[name] < 'A' || text[name] > 'Z') continue;
       if (name > 0 && text[name - 1] == '-') continue;
+      if (inValue && (name == 0 || IsBlank(text[name - 1]))) continue;
+      if (InAFieldList(text, name)) continue;
       const std::string_view candidate = text.substr(name, colon - name);
       if (IsKnownFieldName(candidate)) known = name;
       if (privateField == std::string_view::npos && IsPrivateFieldName(candidate))

@@ -54,9 +54,10 @@ BlockStart FindBlockStart(CarveBuffer buffer, std::size_t lineStart, std::size_t
 // Where a header line glued to the bytes in front of it begins inside `text` (one line, without
 // its line end): at a field name that header blocks carry, written with a capital, behind bytes
 // that cannot continue a hyphenated name ("X-Original-To" holds no glued "To"), with a colon and
-// a blank (or the line's end) behind it; inside the value of a header line only right behind
-// other bytes, not behind a blank. The leftmost such name counts, a known name before an "X-"
-// one; npos when there is none or when `text` is itself a line of that field.
+// a blank (or the line's end) behind it, and not in a list of field names ("h=Date: From:");
+// inside the value of a header line only right behind other bytes, not behind a blank. The leftmost
+// such name counts, a known name before an "X-" one; npos when there is none or when `text` is
+// itself a line of that field.
 std::size_t GluedFieldStart(std::string_view text);
 
 // Whether a block standing behind `start` begins a mail of its own rather than sitting inside
