@@ -30,6 +30,12 @@ constexpr std::string_view kOpeningFieldNames[] = {
     "References", "In-Reply-To", "Status",   "Organization",        "User-Agent",
 };
 
+bool WordOfAName(std::string_view lead) {
+  return std::all_of(lead.begin(), lead.end(), [](char c) {
+    return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '-';
+  });
+}
+
 bool IsBlank(char c) {
   return c == ' ' || c == '\t';
 }
@@ -71,7 +77,8 @@ std::size_t GluedFieldStart(std::string_view text) {
     while (run > 0 && IsNameByte(text[run - 1])) --run;
     // Inside a header line's value only a name right behind other bytes is glued: one behind a
     // blank is text the value quotes.
-    const bool inValue = ownName > 0 && colon > ownName;
+    // A fold is a value too: " Mime-Version: Date:" goes on a list of names from the line above.
+    const bool inValue = (ownName > 0 && colon > ownName) || IsContinuation(text);
     // The line's own name is no glued one ("X-MS-ExchTo" holds a glued "To", "X-Mailer" none).
     std::size_t known = std::string_view::npos;
     std::size_t privateField = std::string_view::npos;
@@ -79,6 +86,9 @@ std::size_t GluedFieldStart(std::string_view text) {
       if (text[name] < 'A' || text[name] > 'Z') continue;
       if (name > 0 && text[name - 1] == '-') continue;
       if (inValue && (name == 0 || IsBlank(text[name - 1]))) continue;
+      // Inside the line's own name only behind bytes no name is made of ("<br>", base64's "+"):
+      // "ResentFrom" or "X-MS-ExchTo" may be a field of its own.
+      if (!inValue && name > 0 && name < ownName && WordOfAName(text.substr(0, name))) continue;
       if (InAFieldList(text, name)) continue;
       const std::string_view candidate = text.substr(name, colon - name);
       if (IsKnownFieldName(candidate)) known = name;
