@@ -45,6 +45,35 @@ TEST(TableRowTest, MarksADamagedMailInTheMarksColumn) {
   EXPECT_EQ(TableRow(Sample(whole, false), 1, kWestern).substr(column, 4), "    ");
 }
 
+struct MarkRow {
+  const char* name;
+  std::int64_t duplicateOf;
+  std::int64_t partOf;
+  std::string ending;  // what the row ends with behind the subject
+};
+
+class TableMarkTest : public testing::TestWithParam<MarkRow> {};
+
+// Copies and mails inside others are marked behind the subject with the other mail's number.
+TEST_P(TableMarkTest, NamesTheOtherMail) {
+  MailRecord record;
+  Sample(record, false);
+  record.duplicateOf = GetParam().duplicateOf;
+  record.partOf = GetParam().partOf;
+  const std::string row = TableRow(record, 9, kWestern);
+  const std::string expected = "Hello" + GetParam().ending + "\n";
+  ASSERT_GE(row.size(), expected.size());
+  EXPECT_EQ(row.substr(row.size() - expected.size()), expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Marks, TableMarkTest,
+                         testing::Values(MarkRow{"Neither", -1, -1, ""},
+                                         MarkRow{"ACopy", 2, -1, "  = a copy of mail 3"},
+                                         MarkRow{"InsideAnother", -1, 0, "  ^ found inside mail 1"},
+                                         MarkRow{"ACopyInsideAnother", 4, 3,
+                                                 "  = a copy of mail 5  ^ found inside mail 4"}),
+                         [](const testing::TestParamInfo<MarkRow>& row) { return row.param.name; });
+
 struct SummaryRow {
   std::string name;
   std::vector<SectorRange> unreadable;

@@ -174,6 +174,10 @@ std::string TableRow(const MailRecord& record, std::size_t index, const RenderOp
   row += Utf8(record.subjectText);
   for (char& c : row)
     if (static_cast<unsigned char>(c) < 0x20) c = ' ';
+  // Behind the subject, so that rows of mails without these marks read as they always did.
+  if (record.duplicateOf >= 0)
+    row += "  = a copy of mail " + std::to_string(record.duplicateOf + 1);
+  if (record.partOf >= 0) row += "  ^ found inside mail " + std::to_string(record.partOf + 1);
   row += '\n';
   return row;
 }

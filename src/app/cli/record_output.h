@@ -20,7 +20,9 @@ namespace quillon {
 std::string RecordJson(const MailRecord& record, std::size_t index, const RenderOptions& options);
 
 // The table's heading and one row per mail. The marks column holds "!" for a high priority,
-// "&" for attachments and "D" for a damaged mail.
+// "&" for attachments and "D" for a damaged mail; behind the subject stand "= a copy of mail N"
+// for a later copy of a message and "^ found inside mail N" for a mail attached to or quoted in
+// another (N as in the # column).
 std::string TableHeading();
 std::string TableRow(const MailRecord& record, std::size_t index, const RenderOptions& options);
 

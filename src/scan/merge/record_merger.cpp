@@ -35,7 +35,7 @@ RecordMerger::RecordMerger(ScanStatus& status, FoundMails& mails, ScanObserver& 
 
 void RecordMerger::Accept(const MailRecordPtr& record) {
   if (strict_) {
-    Publish(record);
+    Publish(record, {});
     return;
   }
   traceFinds_.push_back(record);
@@ -126,7 +126,7 @@ void RecordMerger::Resolve(std::uint64_t walkPosition, CarveBuffer buffer) {
                             [&](const MailRecordPtr& r) { return r->StartByte() >= undecided; });
   std::vector<MailRecordPtr> publish(held_.begin(), ready);
   held_.erase(held_.begin(), ready);
-  for (const MailRecordPtr& record : publish) Publish(record);
+  for (const MailRecordPtr& record : publish) Publish(record, buffer);
 }
 
 void RecordMerger::Finish(CarveBuffer buffer, std::uint64_t stoppedAt) {
@@ -138,12 +138,12 @@ void RecordMerger::Finish(CarveBuffer buffer, std::uint64_t stoppedAt) {
   storeChains_.Decide(
       allRecords_, buffer.unreadable,
       [this](const MailRecord* record) { return containment_.IndexOf(record); },
-      [this](const MailRecordPtr& record) { Publish(record); });
+      [this, buffer](const MailRecordPtr& record) { Publish(record, buffer); });
 }
 
-void RecordMerger::Publish(const MailRecordPtr& record) {
+void RecordMerger::Publish(const MailRecordPtr& record, CarveBuffer buffer) {
   if (!strict_) {
-    duplicates_.Mark(*record, publisher_.Count());
+    duplicates_.Mark(*record, publisher_.Count(), buffer);
     containment_.Place(record, publisher_.Count());
     allRecords_.push_back(record);
   }

@@ -55,7 +55,7 @@ class RecordMerger final : public MailSink {
   }
 
  private:
-  void Publish(const MailRecordPtr& record);
+  void Publish(const MailRecordPtr& record, CarveBuffer buffer);
   // Matches the header block `candidate` with the trace finds in it, or makes it a find of its
   // own (held until earlier blocks are decided).
   void DecideBlock(ShapeCandidate&& candidate, CarveBuffer buffer);

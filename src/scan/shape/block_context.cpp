@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "scan/lines/header_fields.h"
 #include "scan/read/block_header.h"
 #include "scan/read/store_chain.h"
 #include "scan/source_position.h"
@@ -22,6 +23,97 @@ std::string_view TextBefore(CarveBuffer buffer, std::size_t index) {
   return {reinterpret_cast<const char*>(buffer.data + begin), index - begin};
 }
 
+// Field names a header block often begins with beyond those the scan reads: a glued first line
+// is told by its name alone.
+constexpr std::string_view kOpeningFieldNames[] = {
+    "Sender",     "Reply-To",    "X-Mailer", "Content-Disposition", "Envelope-To",
+    "References", "In-Reply-To", "Status",   "Organization",        "User-Agent",
+};
+
+bool WordOfAName(std::string_view lead) {
+  return std::all_of(lead.begin(), lead.end(), [](char c) {
+    return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '-';
+  });
+}
+
+bool IsBlank(char c) {
+  return c == ' ' || c == '\t';
+}
+
+// A signature lists the fields it signs: "h=Content-Type: MIME-Version:" or "h=From:To:Cc:"
+// names no line.
+bool InAFieldList(std::string_view text, std::size_t name) {
+  if (name > 0 && text[name - 1] == '=') return true;
+  std::size_t before = name;
+  while (before > 0 && IsBlank(text[before - 1])) --before;
+  return before > 0 && text[before - 1] == ':';
+}
+
+bool IsNameByte(char c) {
+  return c >= 33 && c <= 126 && c != ':';
+}
+
+bool IsKnownFieldName(std::string_view name) {
+  if (FieldNamed(name)) return true;
+  return std::any_of(std::begin(kOpeningFieldNames), std::end(kOpeningFieldNames),
+                     [&](std::string_view known) {
+                       return name.size() == known.size() && StartsWithNoCase(name, known);
+                     });
+}
+
+// Private fields (RFC 822 4.1 "X-" extension fields) open many blocks a mail program wrote.
+bool IsPrivateFieldName(std::string_view name) {
+  return name.size() > 2 && name[0] == 'X' && name[1] == '-';
+}
+
+}  // namespace
+
+std::size_t GluedFieldStart(std::string_view text) {
+  const std::size_t ownName = HeaderNameLength(text);
+  for (std::size_t colon = text.find(':'); colon != std::string_view::npos;
+       colon = text.find(':', colon + 1)) {
+    if (colon + 1 < text.size() && text[colon + 1] != ' ' && text[colon + 1] != '\t') continue;
+    std::size_t run = colon;
+    while (run > 0 && IsNameByte(text[run - 1])) --run;
+    // Inside a header line's value only a name right behind other bytes is glued: one behind a
+    // blank is text the value quotes.
+    // A fold is a value too: " Mime-Version: Date:" goes on a list of names from the line above.
+    const bool inValue = (ownName > 0 && colon > ownName) || IsContinuation(text);
+    // The line's own name is no glued one ("X-MS-ExchTo" holds a glued "To", "X-Mailer" none).
+    std::size_t known = std::string_view::npos;
+    std::size_t privateField = std::string_view::npos;
+    for (std::size_t name = run; name < colon && known == std::string_view::npos; ++name) {
+      if (text[name] < 'A' || text[name] > 'Z') continue;
+      if (name > 0 && text[name - 1] == '-') continue;
+      if (inValue && (name == 0 || IsBlank(text[name - 1]))) continue;
+      // Inside the line's own name only behind bytes no name is made of ("<br>", base64's "+"):
+      // "ResentFrom" or "X-MS-ExchTo" may be a field of its own.
+      if (!inValue && name > 0 && name < ownName && WordOfAName(text.substr(0, name))) continue;
+      if (InAFieldList(text, name)) continue;
+      const std::string_view candidate = text.substr(name, colon - name);
+      if (IsKnownFieldName(candidate)) known = name;
+      if (privateField == std::string_view::npos && IsPrivateFieldName(candidate))
+        privateField = name;
+    }
+    if (known != std::string_view::npos && known > 0) return known;
+    if (known == std::string_view::npos && privateField != std::string_view::npos &&
+        privateField > 0)
+      return privateField;
+  }
+  return std::string_view::npos;
+}
+
+namespace {
+
+// Whether the header line at `index`, which follows `prefix` inside a line, is glued to it.
+bool GluedAt(CarveBuffer buffer, std::size_t index, std::string_view prefix) {
+  std::size_t end = index;
+  while (end < buffer.size && end - index < kMaxHeaderLine && buffer.data[end] != '\n') ++end;
+  const std::string_view line(reinterpret_cast<const char*>(buffer.data + index - prefix.size()),
+                              prefix.size() + (end - index));
+  return GluedFieldStart(line) == prefix.size();
+}
+
 }  // namespace
 
 BlockStart FindBlockStart(CarveBuffer buffer, std::size_t lineStart, std::size_t earliest,
@@ -39,6 +131,7 @@ BlockStart FindBlockStart(CarveBuffer buffer, std::size_t lineStart, std::size_t
       const std::string_view prefix = TextBefore(buffer, current);
       if (HeaderNameLength(prefix) > 0 || IsContinuation(prefix))
         return {current, Context::Header, 0};
+      if (GluedAt(buffer, current, prefix)) return {current, Context::Glued, 0};
       return {current, Context::MidLine, 0};
     }
     std::size_t contentEnd = current - 1;
@@ -59,12 +152,17 @@ BlockStart FindBlockStart(CarveBuffer buffer, std::size_t lineStart, std::size_t
     if (line.empty()) return {current, Context::EmptyLine, previous};
     if (previous < earliest || contentEnd - previous >= kMaxHeaderLine)
       return {current, Context::TextLine, 0};
-    const bool header = HeaderNameLength(line) > 0;
+    const std::size_t nameLength = HeaderNameLength(line);
+    // Old bytes run into the block's first line ("...the POWERMAMIME-Version: 1.0"), also where
+    // they make its start look like a name of a field of its own ("<brReturn-Path:").
+    const std::size_t glued = GluedFieldStart(line);
+    const bool gluedLine = glued != std::string_view::npos;
+    const bool header = nameLength > 0 && !gluedLine;
     // Some mails open with a line of blanks; behind zeros or binary bytes it is no fold of a
     // header above but the file's first line, and the block begins below it.
     if (!header && cutByNonText && TrimWhiteSpace(line).empty())
       return {current, Context::NonText, 0};
-    if (header || IsContinuation(line)) {
+    if (header || (IsContinuation(line) && !gluedLine)) {
       current = previous;
       if (cutByNonText) return {current, header ? Context::NonText : Context::TextLine, 0};
       if (previous == 0 && buffer.base == 0) return {current, Context::SourceStart, 0};
@@ -77,12 +175,17 @@ BlockStart FindBlockStart(CarveBuffer buffer, std::size_t lineStart, std::size_t
       return {current, Context::MboxSeparator, 0, opensFile, previous};
     }
     // A file that begins at a sector behind unrelated text shares its first line with it.
+    // A glued name cut by a sector start is still the glued one.
+    const std::size_t gluedNameEnd =
+        gluedLine ? previous + glued + HeaderNameLength(line.substr(glued)) : 0;
     for (std::size_t sector =
              static_cast<std::size_t>(SectorStartFrom(buffer.base + previous + 1) - buffer.base);
          sector < contentEnd; sector += kSectorSize) {
+      if (gluedLine && sector > previous + glued && sector < gluedNameEnd) continue;
       if (HeaderNameLength(line.substr(sector - previous)) > 0)
         return {sector, Context::MidLine, 0};
     }
+    if (gluedLine) return {previous + glued, Context::Glued, 0};
     return {current, Context::TextLine, 0};
   }
 }
@@ -148,6 +251,9 @@ bool StartsAMail(CarveBuffer buffer, const BlockStart& start, bool hasTrace) {
       if (previous.size() >= 2 && previous[0] == '-' && previous[1] == '-') return false;
       return true;
     }
+    case Context::Glued:
+      // Old data in slack stands in front of a file that overwrote the rest of it.
+      return true;
     case Context::Header:
       return false;
   }

@@ -17,7 +17,18 @@ namespace quillon {
 // lines before its From.
 inline constexpr std::size_t kMaxShapeHeaderBlock = 64 * 1024;
 
-enum class Context { SourceStart, NonText, MidLine, TextLine, EmptyLine, MboxSeparator, Header };
+// Glued: the block's first line follows other bytes directly, inside a line of them (old data
+// in slack in front of a mail): it is told by a field name a header block begins with.
+enum class Context {
+  SourceStart,
+  NonText,
+  MidLine,
+  TextLine,
+  EmptyLine,
+  MboxSeparator,
+  Header,
+  Glued
+};
 
 struct BlockStart {
   std::size_t index = 0;  // buffer index of the block's first line
@@ -39,6 +50,15 @@ struct BlockStartMemo {
 // give the same one), so that the anchors of one block are not walked back over again.
 BlockStart FindBlockStart(CarveBuffer buffer, std::size_t lineStart, std::size_t earliest,
                           const BlockStartMemo& memo = {});
+
+// Where a header line glued to the bytes in front of it begins inside `text` (one line, without
+// its line end): at a field name that header blocks carry, written with a capital, behind bytes
+// that cannot continue a hyphenated name ("X-Original-To" holds no glued "To"), with a colon and
+// a blank (or the line's end) behind it, and not in a list of field names ("h=Date: From:");
+// inside the value of a header line only right behind other bytes, not behind a blank. The leftmost
+// such name counts, a known name before an "X-" one; npos when there is none or when `text` is
+// itself a line of that field.
+std::size_t GluedFieldStart(std::string_view text);
 
 // Whether a block standing behind `start` begins a mail of its own rather than sitting inside
 // another mail's body. `hasTrace`: the block holds a trace line (Received, Return-Path...).

@@ -97,6 +97,10 @@ void ShapeScanner::Scan(CarveBuffer buffer, std::uint64_t from, std::uint64_t to
     }
     coveredUntil_ = buffer.base + block.headerEnd;
     if (!StartsAMail(buffer, start, block.hasTrace)) return;
+    // A field name glued into prose or markup opens a mail only with a real mail's marks.
+    if (start.context == Context::Glued && !block.hasTrace && !block.hasMimeVersion &&
+        block.headers.messageId.empty())
+      return;
     ShapeCandidate candidate;
     candidate.start = absolute;
     candidate.headerEnd = buffer.base + block.headerEnd;
@@ -111,6 +115,7 @@ void ShapeScanner::Scan(CarveBuffer buffer, std::uint64_t from, std::uint64_t to
         MultipartEnd(buffer, block.headerEnd, candidate.headers.boundary, multipartEnds_);
     candidate.opensFile =
         start.context == Context::SourceStart || start.context == Context::NonText ||
+        start.context == Context::Glued ||
         ((start.context == Context::MidLine || start.context == Context::TextLine) &&
          IsSectorStart(absolute));
     found.push_back(std::move(candidate));

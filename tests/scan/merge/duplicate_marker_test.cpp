@@ -1,5 +1,7 @@
 // Copies of one message are known by their Message-ID, or else by their header values; a copy
 // read without its Message-ID still matches one read with it, two different IDs never match.
+// Where the mails' bytes are in hand they must agree too: the same header block, and a body that
+// is the same as far as both copies reach.
 #include "scan/merge/duplicate_marker.h"
 
 #include <gtest/gtest.h>
@@ -7,6 +9,8 @@
 #include <ostream>
 #include <string>
 #include <vector>
+
+#include "scan/source_position.h"
 
 namespace quillon {
 namespace {
@@ -39,7 +43,7 @@ TEST_P(DuplicateMarkerTest, MarksLaterCopies) {
     record.date = "2020-01-02 03:04:05";
     record.subject = row.copies[index].subject;
     record.messageId = row.copies[index].messageId;
-    marker.Mark(record, index);
+    marker.Mark(record, index, {});
     EXPECT_EQ(record.duplicateOf, row.duplicateOf[index]) << "copy " << index;
   }
 }
@@ -56,6 +60,76 @@ INSTANTIATE_TEST_SUITE_P(
         DuplicateRow{
             "IdMatchBeatsValues", {{"", "one"}, {"<1@x>", "two"}, {"<1@x>", "one"}}, {-1, -1, 1}}),
     [](const testing::TestParamInfo<DuplicateRow>& row) { return std::string(row.param.name); });
+
+std::string Mail(const std::string& subject, const std::string& body) {
+  return "Return-Path: <a@x>\r\nFrom: a@x\r\nTo: b@y\r\nSubject: " + subject +
+         "\r\nDate: Thu, 2 Jan 2020 03:04:05 +0000\r\nMessage-ID: <1@x>\r\n\r\n" + body;
+}
+
+const std::string kLongBody = std::string(300, 'a') + "\r\n" + std::string(900, 'b') + "\r\n";
+
+struct BytesRow {
+  const char* name;
+  std::vector<std::string> mails;         // each at its own 4 KiB cluster, zeros behind it
+  std::vector<std::int64_t> duplicateOf;  // expected, per mail
+};
+
+void PrintTo(const BytesRow& row, std::ostream* out) {
+  *out << row.name;
+}
+
+class DuplicateBytesTest : public testing::TestWithParam<BytesRow> {};
+
+TEST_P(DuplicateBytesTest, MarksOnlyCopiesOfTheSameBytes) {
+  const BytesRow& row = GetParam();
+  constexpr std::size_t kCluster = 4096;
+  constexpr std::uint64_t kBase = 1024 * 1024;
+  std::string bytes(kCluster * (row.mails.size() + 1), '\0');
+  for (std::size_t i = 0; i < row.mails.size(); ++i) {
+    ASSERT_LE(row.mails[i].size(), kCluster);
+    bytes.replace(i * kCluster, row.mails[i].size(), row.mails[i]);
+  }
+  const CarveBuffer buffer{reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size(),
+                           kBase};
+  DuplicateMarker marker;
+  for (std::size_t index = 0; index < row.mails.size(); ++index) {
+    MailRecord record;
+    record.from = "a@x";
+    record.to = "b@y";
+    record.date = "2020-01-02 03:04:05";
+    record.subject = "same";
+    record.messageId = "<1@x>";
+    const SectorPosition at = SectorPositionOf(kBase + index * kCluster);
+    record.startSector = at.sector;
+    record.sectorOffset = at.offset;
+    marker.Mark(record, index, buffer);
+    EXPECT_EQ(record.duplicateOf, row.duplicateOf[index]) << "mail " << index;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, DuplicateBytesTest,
+    testing::Values(
+        BytesRow{"ExactCopies", {Mail("s", kLongBody), Mail("s", kLongBody)}, {-1, 0}},
+        BytesRow{"CopyCutInItsBody",
+                 {Mail("s", kLongBody), Mail("s", kLongBody.substr(0, 700))},
+                 {-1, 0}},
+        BytesRow{"WholeCopyBehindACutOne",
+                 {Mail("s", kLongBody.substr(0, 500)), Mail("s", kLongBody)},
+                 {-1, 0}},
+        BytesRow{"CopyWithBinaryBehindIt",
+                 {Mail("s", "short\r\n"), Mail("s", "short\r\n\x01\x9f\x02binary")},
+                 {-1, 0}},
+        BytesRow{"SameHeaderOtherBody", {Mail("s", kLongBody), Mail("s", "other\r\n")}, {-1, -1}},
+        BytesRow{"SameIdOtherHeader", {Mail("one", "text\r\n"), Mail("two", "text\r\n")}, {-1, -1}},
+        BytesRow{"BodiesApartBehindTheFirstStep",
+                 {Mail("s", kLongBody),
+                  Mail("s", kLongBody.substr(0, 200) + "c" + kLongBody.substr(201, 800))},
+                 {-1, -1}},
+        BytesRow{"CopyOfTheSecondOfTwoLookalikes",
+                 {Mail("s", kLongBody), Mail("s", "other\r\n"), Mail("s", "other\r\n")},
+                 {-1, -1, 1}}),
+    [](const testing::TestParamInfo<BytesRow>& row) { return std::string(row.param.name); });
 
 }  // namespace
 }  // namespace quillon

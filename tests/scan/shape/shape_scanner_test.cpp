@@ -278,8 +278,13 @@ TEST(ShapeScannerTest, CopyReadWithoutItsMessageIdIsADuplicate) {
                              values + CrLf("\nNo trace line at all.\n");
   const std::string other =
       CrLf("Message-ID: <other@example.org>\n") + values + CrLf("\nAnother one.\n");
+  // The first copy is found by its header block from its first line, the second only by its
+  // trace line, below its Message-ID; a third mail shares the values but not the bytes.
   ImageBuilder image;
-  image.Put(4096, kShapeMail).Put(40960, traced).Put(81920, other).Resize(128 * 1024);
+  image.Put(4093, "\x01\x02\x03" + traced)
+      .Put(40960, "old words" + traced)
+      .Put(81920, other)
+      .Resize(128 * 1024);
   const auto records = ScanBytes(image.Bytes()).records;
   ASSERT_EQ(records.size(), 3u);
   EXPECT_EQ(records[1]->foundBy, FoundBy::Trace);

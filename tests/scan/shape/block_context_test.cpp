@@ -1,0 +1,178 @@
+// Where a header block begins when old bytes stand right in front of its first line, and what
+// the scan makes of such blocks end to end.
+#include "scan/shape/block_context.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "support/scan_harness.h"
+
+namespace quillon {
+namespace {
+
+using test::CrLf;
+using test::ImageBuilder;
+using test::ScanBytes;
+
+constexpr std::size_t kNone = std::string_view::npos;
+
+struct GluedRow {
+  const char* name;
+  std::string_view line;
+  std::size_t start;  // where the glued field's name begins; kNone for none
+};
+
+class GluedFieldStartTest : public testing::TestWithParam<GluedRow> {};
+
+TEST_P(GluedFieldStartTest, FindsTheGluedName) {
+  EXPECT_EQ(GluedFieldStart(GetParam().line), GetParam().start);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Lines, GluedFieldStartTest,
+    testing::Values(
+        GluedRow{"BehindProse", "send you the POWERMAMIME-Version: 1.0", 20},
+        GluedRow{"BehindAWord", "by following the stepsFrom: foo", 22},
+        GluedRow{"BehindMarkupThatReadsAsAName", "<br><brReturn-Path: <a@b.example>", 7},
+        GluedRow{"BehindBase64", "cz97SJ2r+7XoQfeOsM+Received: from x", 19},
+        GluedRow{"InsideAPrivateName", "X-MS-ExchTo: to@example.com", kNone},
+        GluedRow{"NameOfLettersOnly", "ResentFrom: neko@example.com", kNone},
+        GluedRow{"InTheValueOfAnOldHeader", "Content-Disposition: attachment; filenReturn-Path: <>",
+                 38},
+        GluedRow{"PrivateFieldInAValue", "List-Id: bulletX-Gmail-Received: 2209", 15},
+        GluedRow{"BehindABlankInProse", "wrote at 10:30 To: x", 15},
+        GluedRow{"FoldedValueFollows", "old textSender:", 8},
+        GluedRow{"OwnField", "From: someone", kNone},
+        GluedRow{"OwnPrivateField", "X-Mailer: foo", kNone},
+        GluedRow{"HyphenatedName", "X-Original-To: a@b.example", kNone},
+        GluedRow{"ResentField", "Resent-From: a@b.example", kNone},
+        GluedRow{"QuotedInAValue", "Subject: see From: him", kNone},
+        GluedRow{"SignedFieldList", "DKIM-Signature: a=rsa; h=Content-Type: MIME-Version:", kNone},
+        GluedRow{"SignedFieldListFolded",
+                 " t=13; h=Content-Type: MIME-Version: Date: From:", kNone},
+        GluedRow{"SignedFieldListWithoutBlanks", "\th=From:To:Subject:In-Reply-To:", kNone},
+        GluedRow{"FoldedFieldListGoesOn", " Mime-Version: Content-Transfer-Encoding;", kNone},
+        GluedRow{"FoldedProseLine", "   <em>so</eMIME-Version: 1.0", 12},
+        GluedRow{"NamesWithoutBlank", "h=From:To:Date", kNone},
+        GluedRow{"LowerCaseWord", "Update: the server is down", kNone},
+        GluedRow{"UnknownName", "the WeatherReport: sunny", kNone}),
+    [](const testing::TestParamInfo<GluedRow>& row) { return row.param.name; });
+
+CarveBuffer BufferOf(const std::string& bytes, std::uint64_t base = 1000) {
+  return {reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size(), base};
+}
+
+struct StartRow {
+  const char* name;
+  std::string before;  // bytes in front of the block, on the block's first line
+  std::string block;   // header lines; the walk starts at its "Date: " line
+  Context context;
+  bool startsAMail;
+};
+
+class GluedBlockStartTest : public testing::TestWithParam<StartRow> {};
+
+TEST_P(GluedBlockStartTest, BlockBeginsAtTheGluedLine) {
+  const std::string bytes = GetParam().before + GetParam().block;
+  const CarveBuffer buffer = BufferOf(bytes);
+  const std::size_t anchor = bytes.find("Date: ");
+  ASSERT_NE(anchor, std::string::npos);
+  const BlockStart start = FindBlockStart(buffer, anchor, 0);
+  EXPECT_EQ(start.context, GetParam().context);
+  if (GetParam().context == Context::Glued) {
+    EXPECT_EQ(start.index, GetParam().before.size());
+  }
+  EXPECT_EQ(StartsAMail(buffer, start, true), GetParam().startsAMail);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Blocks, GluedBlockStartTest,
+    testing::Values(
+        StartRow{"FirstLineBehindProse", "line\r\nsome words of prose Qu",
+                 CrLf("MIME-Version: 1.0\nFrom: a@b.example\nDate: Fri, 1 Jun 2001 10:00:00\n"),
+                 Context::Glued, true},
+        StartRow{"AnchorItselfGlued", "line\r\nfollowing the steps",
+                 CrLf("Date: Fri, 1 Jun 2001 10:00:00\nFrom: a@b.example\n"), Context::Glued, true},
+        StartRow{"BehindMarkup", "<html><body><br><br><br",
+                 CrLf("Return-Path: <a@b.example>\nFrom: a@b.example\nDate: Fri, 1 Jun 2001\n"),
+                 Context::Glued, true},
+        StartRow{"InsideAnOldHeaderValue", "Content-Type: text/plain; name=old",
+                 CrLf("Received: by x\nFrom: a@b.example\nDate: Fri, 1 Jun 2001\n"), Context::Glued,
+                 true},
+        StartRow{"DkimNamesStayInTheirLine", "DKIM-Signature: v=1; h=From:To:",
+                 CrLf("Date: Fri, 1 Jun 2001\n"), Context::Header, false},
+        StartRow{"SignatureFoldNamesFields",
+                 "prose\r\nDKIM-Signature: v=1;\r\n h=Content-Type: From:\r\n",
+                 CrLf("From: a@b.example\nDate: Fri, 1 Jun 2001\n"), Context::TextLine, false},
+        StartRow{"ProseLineInFront", "line\r\nthis is no header at all\r\n",
+                 CrLf("From: a@b.example\nDate: Fri, 1 Jun 2001\n"), Context::TextLine, false}),
+    [](const testing::TestParamInfo<StartRow>& row) { return row.param.name; });
+
+const std::string kGluedMail = CrLf(
+    "Return-Path: <carol@example.org>\n"
+    "Delivered-To: dan@example.net\n"
+    "Received: by mx.example.net; Tue, 3 Nov 2020 08:00:02 +0100\n"
+    "From: Carol Example <carol@example.org>\n"
+    "To: Dan Example <dan@example.net>\n"
+    "Subject: Glued to old data\n"
+    "Date: Tue, 3 Nov 2020 08:00:00 +0100\n"
+    "Message-ID: <glued@example.org>\n"
+    "\n"
+    "The text.\n");
+
+struct PlaceRow {
+  const char* name;
+  std::string before;  // old bytes right in front of the mail's first line
+  std::uint64_t at;    // where the mail's first line begins
+};
+
+class GluedMailTest : public testing::TestWithParam<PlaceRow> {};
+
+// The mail's text begins at its first line, Return-Path, not at the trace line the walk
+// finds it by; without a trace line the record itself begins there.
+TEST_P(GluedMailTest, TextBeginsAtTheFirstLine) {
+  const std::string trace = CrLf("Received: by mx.example.net; Tue, 3 Nov 2020 08:00:02 +0100\n");
+  for (const bool withTrace : {true, false}) {
+    std::string mail = kGluedMail;
+    if (!withTrace) mail.erase(mail.find(trace), trace.size());
+    ImageBuilder image;
+    image.Put(GetParam().at - GetParam().before.size(), GetParam().before)
+        .Put(GetParam().at, mail)
+        .Resize(2 * 1024 * 1024 + 64 * 1024);
+    const auto records = ScanBytes(image.Bytes()).records;
+    ASSERT_EQ(records.size(), 1u) << "with trace line: " << withTrace;
+    EXPECT_EQ(records[0]->Extent().TextStartOr(UINT64_MAX), GetParam().at) << withTrace;
+    if (!withTrace) {
+      EXPECT_EQ(records[0]->StartByte(), GetParam().at);
+    }
+    EXPECT_EQ(records[0]->subjectText, u"Glued to old data");
+  }
+}
+
+const std::string kProse = "old text\r\nwords that ran on and on until the disk reused th";
+
+INSTANTIATE_TEST_SUITE_P(
+    Places, GluedMailTest,
+    testing::Values(PlaceRow{"BehindProse", kProse, 5000 + 37},
+                    PlaceRow{"BehindBase64", "\r\nTWFuIGlzIGRpc3Rpbmd1aXNoZWQsIG5vdCBvbmx5+", 9001},
+                    PlaceRow{"BehindMarkup", "<p>x</p>\r\n<html><body><br><br><br", 12345},
+                    // "eturn-Path" opens a sector, yet the line began a byte before it.
+                    PlaceRow{"NameCutBySectorStart", kProse + "!\rv", 8191},
+                    PlaceRow{"HeaderBlockAcrossAChunkBoundary", kProse, 1024 * 1024 - 70},
+                    PlaceRow{"FirstLineAcrossAChunkBoundary", kProse, 1024 * 1024 - 9}),
+    [](const testing::TestParamInfo<PlaceRow>& row) { return row.param.name; });
+
+// Header-like lines glued into prose, without trace lines, MIME or an identity, are no mail.
+TEST(GluedMailTest, ProseWithGluedFieldsIsNoMail) {
+  ImageBuilder image;
+  image
+      .Put(4096 + 100, kProse + CrLf("From: Carol <carol@example.org>\nTo: dan@example.net\n"
+                                     "Subject: lunch\nDate: Tue, 3 Nov 2020 08:00:00 +0100\n\n"
+                                     "see you\n"))
+      .Resize(64 * 1024);
+  EXPECT_TRUE(ScanBytes(image.Bytes()).records.empty());
+}
+
+}  // namespace
+}  // namespace quillon
