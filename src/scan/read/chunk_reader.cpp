@@ -11,8 +11,21 @@ namespace {
 constexpr std::size_t kChunkBytes = std::size_t{kChunkSectors} * kSectorSize;
 constexpr std::size_t kPieceBytes = std::size_t{kReadSectors} * kSectorSize;
 
-// Chunks the ring holds (or the buffer, where making room moves the chunks kept to its front).
+// Chunks the buffer holds where making room moves the chunks kept to its front: the more, the
+// less often they are moved.
 constexpr std::size_t kBufferChunks = 24;
+
+// Bytes kept in front of the first chunk not let go: mails found there may still be followed.
+constexpr std::size_t kKeptBehind = kChunkBytes;
+
+// The ring holds what the reader may hold and nothing more: the chunks not let go, the bytes kept
+// in front of them and the zeros behind the source's end. A larger ring only costs resident
+// memory, as the reading goes round all of it; a smaller one would make the reader wait before
+// it holds kChunksHeld chunks.
+std::size_t RingBytes(std::uint32_t chunkSectors) {
+  return ChunkReader::kChunksHeld * std::size_t{chunkSectors} * kSectorSize + kKeptBehind +
+         kCarveLookAhead;
+}
 
 // Waits until `condition` holds: busily for half a millisecond at most, calling `help` while it
 // finds something to do, then asleep on `changed` for a while at a time. A chunk takes about a
@@ -52,7 +65,7 @@ ChunkReader::ChunkReader(DataSource& source, std::uint64_t first, std::uint64_t 
           std::clamp<std::uint32_t>(chunkSectors, kReadSectors, kMaxPieces * kReadSectors)),
       findMarks_(findMarks),
       stopRequested_(stopRequested),
-      ring_(ring ? kBufferChunks * kChunkBytes : 0),
+      ring_(ring ? RingBytes(chunkSectors_) : 0),
       bufferBase_(first * kSectorSize) {
   if (!ring_.Data()) buffer_.assign(kBufferChunks * kChunkBytes + kCarveLookAhead, 0);
   readEnd_.store(first_);
@@ -81,7 +94,7 @@ std::uint64_t ChunkReader::KeptFrom(std::uint64_t readingAt) {
     std::lock_guard lock(mutex_);
     if (!chunks_.empty()) front = chunks_.front().start;
   }
-  return std::max(first_, front >= first_ + kChunkBytes ? front - kChunkBytes : first_);
+  return std::max(first_, front >= first_ + kKeptBehind ? front - kKeptBehind : first_);
 }
 
 bool ChunkReader::WaitForRoom(std::uint64_t start, std::size_t bytes) {

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <set>
 #include <vector>
@@ -126,6 +127,68 @@ INSTANTIATE_TEST_SUITE_P(Holding, ChunkReaderTest, testing::Values(true, false),
                          [](const testing::TestParamInfo<bool>& param) {
                            return param.param ? "Ring" : "MovedBuffer";
                          });
+
+// However large its chunks, the reader holds as many as the scan may wait for at once, each with
+// the source's bytes, and the bytes in front of the first that mails found there are followed
+// into; with the ring sized to just that, a reader that ran out of room would never hand over
+// the last chunk waited for.
+struct HeldChunksRow {
+  const char* name;
+  bool ring;
+  std::uint32_t chunkSectors;
+};
+
+class ChunkReaderHoldingTest : public testing::TestWithParam<HeldChunksRow> {};
+
+TEST_P(ChunkReaderHoldingTest, HoldsEveryChunkInSightWithItsBytes) {
+  const HeldChunksRow& row = GetParam();
+  const std::size_t chunkBytes = std::size_t{row.chunkSectors} * kSectorSize;
+  // Enough chunks that the reading goes round the ring at least twice.
+  const std::size_t chunks = 2 * (ChunkReader::kChunksHeld +
+                                  (2 * kChunkSectors + row.chunkSectors - 1) / row.chunkSectors);
+  const std::vector<std::uint8_t> bytes = SourceBytes(chunks * chunkBytes + 3 * kSectorSize);
+  DataSource source;
+  source.OpenBackend(MakeMemoryBackend(bytes), "held.img");
+  std::atomic<bool> stop{false};
+  UnreadableSectors unreadable;
+  ChunkReader reader(source, 0, source.TotalSectors(), true, stop, unreadable, row.ring,
+                     row.chunkSectors);
+  constexpr std::size_t kWaitedFor = ChunkReader::kChunksHeld - 1;
+  std::uint64_t next = 0;
+  std::size_t rounds = 0;
+  while (std::size_t available = reader.WaitForChunks(kWaitedFor)) {
+    ++rounds;
+    if (next + kWaitedFor * chunkBytes < bytes.size()) {
+      ASSERT_EQ(available, kWaitedFor);
+    }
+    const CarveBuffer held = reader.Bytes();
+    const ChunkReader::Chunk first = reader.ChunkAt(0);
+    ASSERT_EQ(first.start, next);
+    const std::uint64_t keptFrom =
+        first.start >= kChunkSectors * kSectorSize ? first.start - kChunkSectors * kSectorSize : 0;
+    ASSERT_LE(held.base, keptFrom);
+    const ChunkReader::Chunk last = reader.ChunkAt(available - 1);
+    const std::uint64_t end = std::min<std::uint64_t>(last.start + last.bytes, bytes.size());
+    ASSERT_GE(held.base + held.size, end);
+    EXPECT_TRUE(std::equal(held.data + (keptFrom - held.base), held.data + (end - held.base),
+                           bytes.begin() + static_cast<std::ptrdiff_t>(keptFrom)))
+        << "round " << rounds << " at " << first.start;
+    next = first.start + first.bytes;
+    reader.LetGoOfFirst();
+  }
+  EXPECT_GE(next, bytes.size());
+  EXPECT_EQ(rounds, chunks + 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    ChunkSizes, ChunkReaderHoldingTest,
+    testing::Values(HeldChunksRow{"RingOfSmallestChunks", true, kReadSectors},
+                    HeldChunksRow{"RingOfOddChunks", true, 3 * kReadSectors},
+                    HeldChunksRow{"RingOfUsualChunks", true, kChunkSectors},
+                    HeldChunksRow{"RingOfLargestChunks", true, 2 * kChunkSectors},
+                    HeldChunksRow{"MovedBufferOfSmallestChunks", false, kReadSectors},
+                    HeldChunksRow{"MovedBufferOfLargestChunks", false, 2 * kChunkSectors}),
+    [](const testing::TestParamInfo<HeldChunksRow>& param) { return param.param.name; });
 
 }  // namespace
 }  // namespace quillon
