@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 #include <string_view>
 #include <utility>
 
@@ -118,26 +119,34 @@ void DuplicateMarker::Mark(MailRecord& record, std::size_t index, CarveBuffer bu
   // values alone then match it with a copy that has one, unless both have one and they differ.
   std::string values = record.from + '\n' + record.to + '\n' + record.date + '\n' + record.subject;
   const bool hasId = !record.messageId.empty();
+  std::optional<std::size_t> kept;  // where `print` went in prints_, once it is kept
   if (hasId) {
     std::vector<Copy>& copies = firstById_[record.messageId];
     const auto first = std::find_if(copies.begin(), copies.end(), [&](const Copy& copy) {
-      return SameContent(copy.print, print);
+      return SameContent(prints_[copy.print], print);
     });
     if (first != copies.end()) {
       record.duplicateOf = static_cast<std::int64_t>(first->index);
       return;
     }
-    copies.push_back({index, hasId, print});
+    kept = prints_.size();
+    prints_.push_back(std::move(print));
+    copies.push_back({index, hasId, *kept});
   }
+  const ContentPrint& ours = kept ? prints_[*kept] : print;
   std::vector<Copy>& copies = firstByValues_[std::move(values)];
   const auto first = std::find_if(copies.begin(), copies.end(), [&](const Copy& copy) {
-    return (!hasId || !copy.hasId) && SameContent(copy.print, print);
+    return (!hasId || !copy.hasId) && SameContent(prints_[copy.print], ours);
   });
   if (first != copies.end()) {
     record.duplicateOf = static_cast<std::int64_t>(first->index);
     return;
   }
-  copies.push_back({index, hasId, std::move(print)});
+  if (!kept) {
+    kept = prints_.size();
+    prints_.push_back(std::move(print));
+  }
+  copies.push_back({index, hasId, *kept});
 }
 
 }  // namespace quillon

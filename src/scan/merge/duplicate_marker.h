@@ -11,6 +11,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -49,9 +50,14 @@ class DuplicateMarker {
  private:
   struct Copy {
     std::size_t index;
-    bool hasId;  // it was read with a Message-ID
-    ContentPrint print;
+    bool hasId;         // it was read with a Message-ID
+    std::size_t print;  // in prints_
   };
+  // The prints of the first copies, each kept once though a copy with a Message-ID is listed
+  // under its Message-ID and under its values: a print holds a few hundred bytes, and there is
+  // one for nearly every mail found. A deque, as a growing vector would hold them twice while it
+  // moves them.
+  std::deque<ContentPrint> prints_;
   // The first copy of each distinct content, per Message-ID and per header values.
   std::unordered_map<std::string, std::vector<Copy>> firstById_;
   std::unordered_map<std::string, std::vector<Copy>> firstByValues_;

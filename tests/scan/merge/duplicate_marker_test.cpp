@@ -72,6 +72,8 @@ struct BytesRow {
   const char* name;
   std::vector<std::string> mails;         // each at its own 4 KiB cluster, zeros behind it
   std::vector<std::int64_t> duplicateOf;  // expected, per mail
+  // The Message-ID each mail was read with ("" for none); all "<1@x>" when empty.
+  std::vector<std::string> ids = {};
 };
 
 void PrintTo(const BytesRow& row, std::ostream* out) {
@@ -98,7 +100,7 @@ TEST_P(DuplicateBytesTest, MarksOnlyCopiesOfTheSameBytes) {
     record.to = "b@y";
     record.date = "2020-01-02 03:04:05";
     record.subject = "same";
-    record.messageId = "<1@x>";
+    record.messageId = row.ids.empty() ? "<1@x>" : row.ids[index];
     const SectorPosition at = SectorPositionOf(kBase + index * kCluster);
     record.startSector = at.sector;
     record.sectorOffset = at.offset;
@@ -128,7 +130,26 @@ INSTANTIATE_TEST_SUITE_P(
                  {-1, -1}},
         BytesRow{"CopyOfTheSecondOfTwoLookalikes",
                  {Mail("s", kLongBody), Mail("s", "other\r\n"), Mail("s", "other\r\n")},
-                 {-1, -1, 1}}),
+                 {-1, -1, 1}},
+        // A mail read with a Message-ID is kept under it and under its values with one print:
+        // a copy read without it is told by the bytes of the right one.
+        BytesRow{"IdlessCopyOfOneWithId",
+                 {Mail("s", kLongBody), Mail("s", kLongBody)},
+                 {-1, 0},
+                 {"<1@x>", ""}},
+        BytesRow{"IdlessLookalikeOfOneWithId",
+                 {Mail("s", kLongBody), Mail("s", "other\r\n")},
+                 {-1, -1},
+                 {"<1@x>", ""}},
+        BytesRow{"IdlessCopyOfTheSecondOfTwoWithIds",
+                 {Mail("s", kLongBody), Mail("s", kLongBody), Mail("s", "other\r\n"),
+                  Mail("s", "other\r\n")},
+                 {-1, 0, -1, 2},
+                 {"<1@x>", "<1@x>", "<2@x>", ""}},
+        BytesRow{"CopyWithIdBehindAnIdlessLookalike",
+                 {Mail("s", kLongBody), Mail("s", "other\r\n"), Mail("s", "other\r\n")},
+                 {-1, -1, 1},
+                 {"", "<1@x>", ""}}),
     [](const testing::TestParamInfo<BytesRow>& row) { return std::string(row.param.name); });
 
 }  // namespace
