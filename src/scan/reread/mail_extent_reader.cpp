@@ -36,10 +36,19 @@ std::size_t TrimSeparatorBeforeNextMail(std::string_view text) {
   return end;
 }
 
+// Lines in a row, ending otherwise than the mail's own lines, that end a mail.
+constexpr std::size_t kOtherEndingsThatEnd = 2;
+
+// True when the text in front of `end` ends its last line with a bare LF.
+bool EndsLineFeedOnly(std::string_view text, std::size_t end) {
+  return end >= 1 && text[end - 1] == '\n' && (end < 2 || text[end - 2] != '\r');
+}
+
 // How much of `rest`, behind a multipart's closing boundary, is its epilogue: empty lines, and
-// text lines up to a NUL, binary bytes, a mailbox separator or the next mail (`reachesNext`).
+// text lines up to a NUL, binary bytes, lines in a row ending otherwise than the mail's own
+// (`lineFeedMail`), a mailbox separator or the next mail (`reachesNext`).
 // Text that runs on to the end of what was read is not taken beyond the empty lines.
-std::size_t EpilogueLength(std::string_view rest, bool reachesNext) {
+std::size_t EpilogueLength(std::string_view rest, bool reachesNext, bool lineFeedMail) {
   const CarveBuffer buffer = BufferOf(rest);
   std::size_t emptyLines = 0;
   for (Line line = ReadLine(buffer, 0, kBodyLineRules); line.complete && line.end == line.begin;
@@ -47,10 +56,18 @@ std::size_t EpilogueLength(std::string_view rest, bool reachesNext) {
     emptyLines = line.next;
   std::size_t at = emptyLines;
   bool previousEmpty = true;
+  std::size_t otherEndings = 0;
+  std::size_t firstOtherEnding = at;
   while (at < rest.size()) {
     const Line line = ReadLine(buffer, at, kBodyLineRules);
     if (!line.complete) break;
     if (line.binary) return at;
+    if (line.lineFeedOnly != lineFeedMail) {
+      if (otherEndings++ == 0) firstOtherEnding = at;
+      if (otherEndings == kOtherEndingsThatEnd) return firstOtherEnding;
+    } else {
+      otherEndings = 0;
+    }
     const std::string_view content = TextOf(buffer, line);
     // A mailbox separator begins the next mail; the blank line before it belongs to neither.
     if (previousEmpty && IsMboxSeparator(content, MboxSeparatorRule::Prefix))
@@ -60,6 +77,16 @@ std::size_t EpilogueLength(std::string_view rest, bool reachesNext) {
   }
   if (at < rest.size() && rest[at] == '\0') return at;
   return reachesNext ? TrimSeparatorBeforeNextMail(rest) : emptyLines;
+}
+
+// Where a mail ends in `text`, which the scan took to end at a NUL or where it stopped looking:
+// old bytes may lie between the mail's last line and that end. Behind a closing boundary the
+// epilogue's rules tell; else the line rules of FindTextEnd do. A NUL here is a sector that
+// could not be read, and ends nothing.
+std::size_t EndBeforeOldBytes(std::string_view text, std::string_view boundary) {
+  if (!boundary.empty() && FindClosingBoundaryLine(text, boundary, 0).found) return text.size();
+  const std::size_t end = FindTextEnd(text, {}, false);
+  return end < text.find('\0') ? end : text.size();
 }
 
 }  // namespace
@@ -90,12 +117,23 @@ std::size_t FindTextEnd(std::string_view text, std::string_view boundary, bool e
   const CarveBuffer buffer = BufferOf(data);
   bool previousEmpty = false;
   std::size_t previousLine = body;
+  // Old text behind a mail seldom ends its lines the way the mail's header block does: lines in
+  // a row that end otherwise are no part of the mail, which ends at the first of them.
+  const bool lineFeedMail = body < 3 || data.substr(body - 3, 3) != "\n\r\n";
+  std::size_t otherEndings = 0;
+  std::size_t firstOtherEnding = body;
   for (std::size_t at = body; at < data.size();) {
     const Line line = ReadLine(buffer, at, kBodyLineRules);
     std::string_view content = TextOf(buffer, line);
     // The last line has no line feed; a CR that ends it is no part of it either.
     if (!line.complete && !content.empty() && content.back() == '\r') content.remove_suffix(1);
     if (line.complete ? line.binary : HoldsNonText(content)) return at;
+    if (line.complete && line.lineFeedOnly != lineFeedMail) {
+      if (otherEndings++ == 0) firstOtherEnding = at;
+      if (otherEndings == kOtherEndingsThatEnd) return firstOtherEnding;
+    } else if (line.complete) {
+      otherEndings = 0;
+    }
     // A mailbox separator, and the blank line before it, begin the next mail.
     // Quoted mailbox text is common in bodies; a separator ends the mail only when the next
     // mail's start is not known (where it is, the separator in front of it is trimmed).
@@ -184,15 +222,22 @@ void ReadKnownExtent(const MailRecord& record, DataSource& source, std::string& 
   if (knownEnd > start) {
     const std::size_t known =
         static_cast<std::size_t>(std::min<std::uint64_t>(knownEnd - start, text.size()));
-    text.resize(known + EpilogueLength(std::string_view(text).substr(known),
-                                       limit > start && start + text.size() >= limit));
+    const std::size_t textEnd =
+        EndBeforeOldBytes(std::string_view(text).substr(0, known), record.boundary);
+    if (textEnd < known)
+      text.resize(textEnd);
+    else
+      text.resize(known + EpilogueLength(std::string_view(text).substr(known),
+                                         limit > start && start + text.size() >= limit,
+                                         EndsLineFeedOnly(text, known)));
   } else {
     const std::size_t textEnd = FindTextEnd(text, record.boundary, limit <= start);
     if (textEnd != std::string_view::npos) {
       const std::size_t epilogue =
           record.boundary.empty() ? 0
                                   : EpilogueLength(std::string_view(text).substr(textEnd),
-                                                   limit > start && start + text.size() >= limit);
+                                                   limit > start && start + text.size() >= limit,
+                                                   EndsLineFeedOnly(text, textEnd));
       text.resize(textEnd + epilogue);
     } else if (limit > start && start + text.size() >= limit) {
       text.resize(TrimSeparatorBeforeNextMail(text));

@@ -23,7 +23,8 @@ void ReadKnownExtent(const MailRecord& record, DataSource& source, std::string& 
                      TextOrigin* origin = nullptr);
 
 // Where a mail's text ends when the scan did not see it, in `text` that starts with the mail's
-// first header line: at a NUL; behind a multipart's closing boundary; at binary bytes; at a
+// first header line: at a NUL; behind a multipart's closing boundary; at binary bytes; at two
+// lines in a row that end otherwise than the header block's (CR LF or a bare LF); at a
 // mailbox separator; and, with `endAtTraceLines` (when the next mail's start is not known), at
 // the next line that opens a mail with a trace line. npos when nothing in `text` ends it.
 std::size_t FindTextEnd(std::string_view text, std::string_view boundary, bool endAtTraceLines);

@@ -4,9 +4,13 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <ostream>
 #include <string>
+#include <vector>
 
 #include "scan/lines/line_reader.h"
+#include "source/memory_source.h"
+#include "support/paths.h"
 
 namespace quillon::mail_reader {
 namespace {
@@ -18,6 +22,10 @@ struct EndRow {
   bool endAtTraceLines;
   std::size_t end;  // npos: nothing in the text ends the mail
 };
+
+void PrintTo(const EndRow& row, std::ostream* out) {
+  *out << row.name;
+}
 
 class FindTextEndTest : public testing::TestWithParam<EndRow> {};
 
@@ -51,6 +59,15 @@ INSTANTIATE_TEST_SUITE_P(
                kHead.size() + 6},
         EndRow{"TraceLineIgnoredWhenTheNextStartIsKnown", kHead + "body\r\nReceived: quoted\r\n",
                "", false, std::string::npos},
+        // Old text behind a mail seldom ends its lines the way the mail does.
+        EndRow{"LineFeedLinesBehindACrLfMail", kHead + "body\r\nold one\nold two\nmore\n", "",
+               false, kHead.size() + 6},
+        EndRow{"CrLfLinesBehindALineFeedMail", "From: a@x\nDate: d\n\nbody\nold\r\nold\r\n", "",
+               false, 24},
+        EndRow{"OneOddLineEndIsTheMails", kHead + "body\r\nodd\nmore\r\nodd\n", "", false,
+               std::string::npos},
+        EndRow{"AnOddLastLineWithoutBreakEndsNothing", kHead + "body\r\nodd\nlast", "", false,
+               std::string::npos},
         EndRow{"HeaderLinesNeverEndIt", "Received: a\r\nFrom: a@x\r\nDate: d\r\n\r\nbody\r\n", "",
                true, std::string::npos}),
     [](const testing::TestParamInfo<EndRow>& row) { return row.param.name; });
@@ -72,6 +89,89 @@ TEST(FindTextEnd, EveryByteValueAtEveryPlaceOfALine) {
     }
   }
 }
+
+// Every corpus mail with a body: nothing in its own text ends it, and old bytes right behind its
+// last line (binary, or text with other line ends) end it exactly there.
+TEST(FindTextEnd, CorpusMailsEndWhereTheirTextEnds) {
+  const std::vector<std::filesystem::path> files = test::CorpusMessageFiles();
+  if (files.empty()) GTEST_SKIP() << test::CorpusMissingMessage();
+  const std::string binary("\xa8\xaa\xfa\x1bw\x88s\xc5\x01)\x1d\r\n", 13);
+  for (const auto& file : files) {
+    const std::string mail = test::ReadFileBytes(file);
+    // The rules need a body behind the header block, and a NUL of its own ends any mail.
+    if (!mail.ends_with("\r\n") || mail.find("\r\n\r\n") == std::string::npos ||
+        mail.find('\0') != std::string::npos)
+      continue;
+    EXPECT_EQ(FindTextEnd(mail + std::string(1, '\0'), "", false), mail.size()) << file;
+    EXPECT_EQ(FindTextEnd(mail + binary, "", false), mail.size()) << file;
+    EXPECT_EQ(FindTextEnd(mail + "old text\nmore old text\n", "", false), mail.size()) << file;
+  }
+}
+
+// A mail whose extent the scan knew up to a NUL, with old bytes between its text and the NUL.
+struct KnownRow {
+  const char* name;
+  std::string mail;   // the mail's own text
+  std::string slack;  // the old bytes behind it, up to the NUL the scan stopped at
+  std::string boundary;
+  bool closingSeen;   // the scan saw the closing boundary at the mail's end
+  std::string saved;  // what the re-reader must give
+};
+
+void PrintTo(const KnownRow& row, std::ostream* out) {
+  *out << row.name;
+}
+
+class KnownExtentTest : public testing::TestWithParam<KnownRow> {};
+
+TEST_P(KnownExtentTest, SavesTheMailWithoutTheOldBytes) {
+  const KnownRow& row = GetParam();
+  constexpr std::uint64_t kStart = 512;
+  std::string image(kStart, '\0');
+  image += row.mail + row.slack;
+  image.resize((image.size() / 512 + 2) * 512, '\0');
+  DataSource source;
+  source.OpenBackend(MakeMemoryBackend(std::vector<std::uint8_t>(image.begin(), image.end())),
+                     "memory.img");
+
+  MailRecord record;
+  record.boundary = row.boundary;
+  MailExtent extent;
+  extent.textStartKnown = true;
+  extent.textStart = kStart;
+  if (row.closingSeen) extent.multipartEnd = kStart + row.mail.size();
+  record.SetExtent(extent);
+  MailBody body;
+  body.closed = true;
+  body.textEnd = kStart + row.mail.size() + row.slack.size();
+  record.PublishBody(std::move(body));
+
+  ASSERT_TRUE(HasKnownExtent(record));
+  std::string saved;
+  ReadKnownExtent(record, source, saved, nullptr);
+  EXPECT_EQ(saved, row.saved);
+}
+
+const std::string kMail = kHead + "Hi,\r\n\r\n-Me\r\n";
+const std::string kMultipart =
+    "From: a@x\r\nContent-Type: multipart/mixed; boundary=\"b\"\r\n\r\n--b\r\n\r\npart\r\n";
+
+INSTANTIATE_TEST_SUITE_P(
+    Rules, KnownExtentTest,
+    testing::Values(
+        KnownRow{"BinaryBytes", kMail, "\xa8\xaa\x1b\x01)\x1d\xa6 old\r\nmore", "", false, kMail},
+        KnownRow{"LineFeedText", kMail, "old text\nmore old\nand more", "", false, kMail},
+        KnownRow{"CrLfTextBehindALineFeedMail", "From: a@x\nDate: d\n\nHi\n", "old\r\nmore old\r\n",
+                 "", false, "From: a@x\nDate: d\n\nHi\n"},
+        // Text that ends its lines like the mail cannot be told from it.
+        KnownRow{"TextOfTheMailsStyleStays", kMail, "old\r\n", "", false, kMail + "old\r\n"},
+        KnownRow{"MultipartCutShort", kMultipart, "\x01\x02old\r\n", "b", false, kMultipart},
+        KnownRow{"LineFeedTextBehindTheEpilogue", kMultipart + "--b--\r\n",
+                 "\r\nold one\nold two\n", "b", true, kMultipart + "--b--\r\n\r\n"},
+        KnownRow{"ListFooterInTheEpilogueStays", kMultipart + "--b--\r\n",
+                 "\r\n-- \r\nlist footer\r\n", "b", true,
+                 kMultipart + "--b--\r\n\r\n-- \r\nlist footer\r\n"}),
+    [](const testing::TestParamInfo<KnownRow>& row) { return row.param.name; });
 
 }  // namespace
 }  // namespace quillon::mail_reader
