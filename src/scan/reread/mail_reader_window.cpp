@@ -2,12 +2,12 @@
 
 #include <algorithm>
 #include <array>
-#include <cstring>
 
 #include "scan/lines/header_block_reader.h"
 #include "scan/lines/header_fields.h"
 #include "scan/lines/header_text.h"
 #include "scan/lines/line_reader.h"
+#include "scan/lines/line_scan.h"
 #include "scan/read/block_header.h"
 #include "scan/source_position.h"
 #include "text/ascii.h"
@@ -305,20 +305,15 @@ std::string CleanMailText(std::string_view text) {
   if (const std::size_t nul = text.find('\0'); nul != std::string_view::npos)
     text = text.substr(0, nul);
   std::string clean(text);
-  // Control bytes are rare in mail: eight bytes at a time are passed over when none of them is
-  // below 8 (a byte b < 8 borrows into its top bit in b - 8 while its own top bit is clear).
-  constexpr std::uint64_t kOnes = 0x0101010101010101;
-  constexpr std::uint64_t kTops = 0x8080808080808080;
+  // Control bytes are rare in mail: eight bytes at a time are passed over when none is below 8.
   auto blank = [&](std::size_t from, std::size_t to) {
     for (std::size_t i = from; i < to; ++i)
       if (static_cast<std::uint8_t>(clean[i]) < 8) clean[i] = ' ';
   };
+  const auto* bytes = reinterpret_cast<const std::uint8_t*>(clean.data());
   std::size_t at = 0;
-  for (; at + 8 <= clean.size(); at += 8) {
-    std::uint64_t word;
-    std::memcpy(&word, clean.data() + at, 8);
-    if (((word - 8 * kOnes) & ~word & kTops) != 0) blank(at, at + 8);
-  }
+  for (; at + 8 <= clean.size(); at += 8)
+    if (line_scan::HasByteBelow(line_scan::Load8(bytes + at), 8) != 0) blank(at, at + 8);
   blank(at, clean.size());
   return clean;
 }
