@@ -5,7 +5,7 @@
 
 #include "scan/carve/mail_carver.h"
 #include "scan/merge/record_merger.h"
-#include "scan/parallel/task_thread.h"
+#include "scan/parallel/chunks_ahead.h"
 #include "scan/read/chunk_reader.h"
 #include "scan/read/unreadable_sectors.h"
 #include "scan/shape/shape_scanner.h"
@@ -18,8 +18,10 @@ namespace {
 // The chunks a round looks at: the one carved and those behind it where the mails begun in it
 // are followed to their ends.
 constexpr std::size_t kChunksInSight = 7;
-// ... and one more for the shape scan a round ahead, with room for the reading to run ahead.
-static_assert(kChunksInSight + 1 < ChunkReader::kChunksHeld);
+// The most workers: each walks one of the chunks behind the current one, and the chunks in sight
+// of the last of them are held, with room for the reading to run ahead.
+constexpr unsigned kMostWorkers = 3;
+static_assert(kChunksInSight + kMostWorkers < ChunkReader::kChunksHeld);
 
 // The bytes of `held` up to the end of the chunks in sight from the chunk at `chunkStart` on;
 // all of them at the source's end, with the zeros that stand behind it.
@@ -79,21 +81,7 @@ std::vector<SectorRange> RunScan(DataSource& source, const ScanOptions& options,
   ChunkReader reader(source, first, last, !options.strict, status.stopRequested, unreadable, true,
                      chunkSectors);
   const std::uint64_t sourceEnd = last * kSectorSize;
-  // Looks at the header blocks that begin in `chunk`; its marks and the next chunk's (where
-  // blocks that begin here name their sender) lead there.
-  auto scanShapes = [&shapes](const ChunkReader::Chunk& chunk, const ChunkReader::Chunk* next,
-                              CarveBuffer bytes) {
-    ShapeMarks marks = *chunk.marks;
-    if (next) {
-      marks.anchors.insert(marks.anchors.end(), next->marks->anchors.begin(),
-                           next->marks->anchors.end());
-      marks.sizeFields.insert(marks.sizeFields.end(), next->marks->sizeFields.begin(),
-                              next->marks->sizeFields.end());
-    }
-    ShapeFinds found;
-    shapes.Scan(bytes, chunk.start, chunk.start + chunk.bytes, marks, found);
-    return found;
-  };
+  const std::uint64_t chunkBytes = std::uint64_t{chunkSectors} * kSectorSize;
 
   if (options.digest) {
     for (const StoredHash& stored : source.Facts().storedHashes)
@@ -108,19 +96,23 @@ std::vector<SectorRange> RunScan(DataSource& source, const ScanOptions& options,
       options.digest->Add(bytes.data + (chunk.start - bytes.base), end - chunk.start);
   };
 
-  // With threads to spare, the shape scan of the chunk after next runs beside the walk, so that
-  // its finds are in hand when the round that needs them begins.
-  const bool shapesAside = !options.strict && options.threads > 1;
-  std::optional<TaskThread> shapeThread;
-  if (shapesAside) shapeThread.emplace();
-  ShapeFinds shapesAhead;  // the shape thread's finds, for the next round
+  // With threads to spare, workers walk later chunks afresh and scan their shapes while this
+  // thread carves the current one; it walks each chunk itself only until it meets the walk
+  // ahead. The work ahead reads bytes held over several rounds: they must not move meanwhile.
+  const unsigned workers =
+      options.threads > 1 && reader.BytesStayPut() ? std::min(options.threads, kMostWorkers) : 0;
+  std::optional<ChunksAhead> ahead;
+  if (workers > 0)
+    ahead.emplace(workers, options.strict ? nullptr : &shapes, std::string(source.SourceName()),
+                  options.ansiCodePage, status.stopRequested);
+  std::uint64_t round = 0;     // the index of the chunk carved, from the scan's first
+  std::uint64_t nextWork = 1;  // the first chunk whose work ahead is not started yet
 
   // Each round carves one chunk. Before that it looks for header blocks in the next chunk, with
   // the chunk after that for their ends, so that the walk knows where the next mail begins
   // before it reaches it.
-  bool firstRound = true;
-  while (!status.stopRequested.load()) {
-    const std::size_t available = reader.WaitForChunks(kChunksInSight + (shapesAside ? 1 : 0));
+  for (; !status.stopRequested.load(); ++round) {
+    const std::size_t available = reader.WaitForChunks(kChunksInSight + workers);
     if (available == 0) break;
     const ChunkReader::Chunk current = reader.ChunkAt(0);
     const ChunkReader::Chunk next = available > 1 ? reader.ChunkAt(1) : ChunkReader::Chunk{};
@@ -134,34 +126,51 @@ std::vector<SectorRange> RunScan(DataSource& source, const ScanOptions& options,
     // Every look at the bytes of a round reaches equally far, however far the reading has come:
     // a mail's end that lies further on is then found in every run or in none.
     const CarveBuffer stable = BytesInSight(held, current.start, chunkSectors, sourceEnd);
-    if (firstRound) digestChunk(current, stable);
+    if (round == 0) digestChunk(current, stable);
     if (available > 1) digestChunk(next, stable);
-    if (!options.strict) {
-      if (firstRound)
-        merger.AddCandidates(scanShapes(current, available > 1 ? &next : nullptr, stable));
-      if (available > 1) {
-        if (shapesAside && !firstRound)
-          merger.AddCandidates(std::move(shapesAhead));
-        else
-          merger.AddCandidates(scanShapes(next, available > 2 ? &afterNext : nullptr, stable));
-      }
-      shapesAhead = {};
-      if (shapesAside && available > 2) {
-        const ChunkReader::Chunk third = available > 3 ? reader.ChunkAt(3) : ChunkReader::Chunk{};
-        const CarveBuffer nextRounds = BytesInSight(held, next.start, chunkSectors, sourceEnd);
-        shapeThread->Start([&, afterNext, third, nextRounds, hasThird = available > 3] {
-          shapesAhead = scanShapes(afterNext, hasThird ? &third : nullptr, nextRounds);
-        });
-      }
-    }
-    firstRound = false;
 
-    carver.Walk(stable, current.start + current.bytes, status.stopRequested, current.lineBreaks);
+    std::optional<ChunksAhead::Done> done;
+    if (ahead && ahead->Started(round)) done = ahead->Take(round);
+    if (!options.strict) {
+      auto scanHere = [&](std::uint64_t index, const ChunkReader::Chunk& chunk,
+                          const ChunkReader::Chunk* behind) {
+        ShapeFinds found = ScanChunkShapes(shapes, chunk, behind, stable);
+        if (ahead) ahead->NoteShapes(index, found);
+        return found;
+      };
+      if (round == 0) merger.AddCandidates(scanHere(0, current, available > 1 ? &next : nullptr));
+      if (available > 1)
+        merger.AddCandidates(done
+                                 ? std::move(done->nextShapes)
+                                 : scanHere(round + 1, next, available > 2 ? &afterNext : nullptr));
+    }
+
+    // The work ahead of the chunks whose bytes in sight are all here and end before the source
+    // does: so they are the bytes the round of that chunk will see.
+    nextWork = std::max(nextWork, round + 1);
+    for (; ahead && nextWork <= round + workers && nextWork + kChunksInSight <= round + available;
+         ++nextWork) {
+      const std::size_t at = static_cast<std::size_t>(nextWork - round);
+      const ChunkReader::Chunk chunk = reader.ChunkAt(at);
+      const std::uint64_t sightEnd = chunk.start + kChunksInSight * chunkBytes;
+      if (sightEnd >= sourceEnd) break;
+      const std::uint64_t from = reader.ChunkAt(at - 1).start;
+      const CarveBuffer bytes{held.data + (from - held.base), sightEnd - from, from,
+                              held.unreadable};
+      ahead->Start({nextWork, chunk, reader.ChunkAt(at + 1), reader.ChunkAt(at + 2), bytes});
+    }
+
+    const std::uint64_t walkEnd = current.start + current.bytes;
+    if (done && done->walk)
+      done->walk->CarryOn(carver, merger, stable, walkEnd, status.stopRequested,
+                          current.lineBreaks);
+    else
+      carver.Walk(stable, walkEnd, status.stopRequested, current.lineBreaks);
     merger.Resolve(carver.Position(), stable);
-    // The bytes the shape thread reads stay in the reader's hands until it is done.
-    if (shapeThread) shapeThread->Wait();
     reader.LetGoOfFirst();
   }
+  // Work ahead still in hand reads the reader's bytes: it ends first.
+  ahead.reset();
   carver.Finish();
   merger.Finish(reader.Bytes(), status.stopRequested.load() ? carver.Position() : UINT64_MAX);
   std::vector<SectorRange> unreadableRanges = unreadable.Ranges();

@@ -40,8 +40,9 @@ struct ScanOptions {
   SourceDigest* digest = nullptr;
   // The code page that 8-bit header and body text without a charset is read in.
   int ansiCodePage = AnsiCodePageFromEnvironment();
-  // Threads that carve, the reading thread not counted. With more than one, the shape scan of
-  // later chunks runs beside the walk; what is found is the same as with one.
+  // Threads that carve, the reading thread not counted. With more than one, worker threads (up
+  // to three) walk later chunks and scan their shapes while this thread carves the current one
+  // and puts the finds in order; what is found is the same as with one.
   unsigned threads = DefaultScanThreads();
   // The sectors read and carved per round (256 to 4096). Smaller chunks put more mails across
   // chunk boundaries, as tests want; what is found may then differ a little, as the shape scan

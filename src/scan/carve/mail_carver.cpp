@@ -158,6 +158,7 @@ void MailCarver::Walk(CarveBuffer chunk, std::uint64_t walkEnd,
     if (StartsWithAt(buffer, p, kReceived)) {
       StartMail(lineStart);
       b = p + kReceived.size();
+      if (betweenMails_ && CarriesNothing() && betweenMails_(lineStart)) break;
       continue;
     }
 
@@ -198,6 +199,25 @@ bool MailCarver::FollowingBody() const {
 
 bool MailCarver::InMail() const {
   return pending_.inMail || FollowingBody();
+}
+
+bool MailCarver::CarriesNothing() const {
+  return !followed_ && !pending_.accepted && container_.expired() && !bytes_.Stepping();
+}
+
+void MailCarver::TakeWalkFrom(MailCarver& other) {
+  position_ = other.position_;
+  bytes_ = std::move(other.bytes_);
+  pending_ = std::move(other.pending_);
+  followed_ = std::move(other.followed_);
+  followedUntil_ = other.followedUntil_;
+  container_ = std::move(other.container_);
+  containerBoundaries_ = std::move(other.containerBoundaries_);
+  other.bytes_ = SteppedBytes();
+  other.pending_.Empty();
+  other.followed_.reset();
+  other.container_.reset();
+  other.containerBoundaries_.clear();
 }
 
 void MailCarver::Finish() {

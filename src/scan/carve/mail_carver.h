@@ -59,6 +59,18 @@ class MailCarver {
 
   std::uint64_t Position() const { return position_; }
 
+  // Points between mails, where a walk begun anywhere may meet the walk begun at the source's
+  // start (parallel/walk_ahead.h). `atTrace` is told the start of each trace line at which
+  // nothing of the mails before it is carried on: no header block pending, no mail followed, no
+  // multipart around it, no store block header being stepped over. From there on the walk
+  // depends only on the bytes and on where header blocks are known to begin. When it returns
+  // true, the walk ends there (behind the line's field name).
+  using BetweenMails = std::function<bool(std::uint64_t traceLine)>;
+  void WatchBetweenMails(BetweenMails atTrace) { betweenMails_ = std::move(atTrace); }
+  // Goes on as `other`, a walk over the same bytes that met this one at a point between mails:
+  // takes its position and everything it carries. `other` is left empty.
+  void TakeWalkFrom(MailCarver& other);
+
  private:
   void StartMail(std::uint64_t lineStart);
   void AcceptPending(CarveBuffer buffer, std::size_t lineStart);
@@ -67,6 +79,8 @@ class MailCarver {
   // Whether a header block is being read or a mail's body followed: then every line matters,
   // else only trace lines.
   bool InMail() const;
+  // Whether nothing of the mails before the walk's position is carried on (see BetweenMails).
+  bool CarriesNothing() const;
   // Steps over the block header the line at index `lineStart` runs into, if any; returns the
   // line's index in the walk's bytes.
   std::size_t StepOverBlockHeader(std::size_t lineStart);
@@ -85,6 +99,7 @@ class MailCarver {
   // a mail found there is an attached message, part of that mail.
   std::weak_ptr<MailRecord> container_;
   std::vector<std::string> containerBoundaries_;
+  BetweenMails betweenMails_;
 };
 
 }  // namespace quillon

@@ -78,6 +78,10 @@ class ChunkReader {
   // The scan is done with the first chunk.
   void LetGoOfFirst();
 
+  // Whether bytes handed out stay where they are, across later waits too, until the chunk
+  // before them is let go (a ring holds them; a plain buffer moves them to make room).
+  bool BytesStayPut() const { return ring_.Data() != nullptr; }
+
  private:
   static constexpr std::size_t kMaxPieces = 32;
   struct LoadingChunk {

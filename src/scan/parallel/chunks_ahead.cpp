@@ -1,0 +1,102 @@
+#include "scan/parallel/chunks_ahead.h"
+
+#include <utility>
+
+namespace quillon {
+
+namespace {
+
+// Block starts of the chunks let go of stay this long, for walks still in hand.
+constexpr std::uint64_t kStartsKept = 8;
+
+}  // namespace
+
+ShapeFinds ScanChunkShapes(ShapeScanner& shapes, const ChunkReader::Chunk& chunk,
+                           const ChunkReader::Chunk* next, CarveBuffer bytes) {
+  ShapeMarks marks = *chunk.marks;
+  if (next) {
+    marks.anchors.insert(marks.anchors.end(), next->marks->anchors.begin(),
+                         next->marks->anchors.end());
+    marks.sizeFields.insert(marks.sizeFields.end(), next->marks->sizeFields.begin(),
+                            next->marks->sizeFields.end());
+  }
+  ShapeFinds found;
+  shapes.Scan(bytes, chunk.start, chunk.start + chunk.bytes, marks, found);
+  return found;
+}
+
+ChunksAhead::ChunksAhead(unsigned workers, ShapeScanner* shapes, std::string sourceName,
+                         int ansiCodePage, const std::atomic<bool>& stopRequested)
+    : shapes_(shapes),
+      sourceName_(std::move(sourceName)),
+      ansiCodePage_(ansiCodePage),
+      stopRequested_(stopRequested) {
+  for (unsigned i = 0; i < workers; ++i) slots_.push_back(std::make_unique<Slot>());
+}
+
+ChunksAhead::~ChunksAhead() {
+  for (const auto& slot : slots_) slot->thread.Wait();
+}
+
+void ChunksAhead::PutStarts(std::uint64_t index, BlockStarts starts) {
+  {
+    std::lock_guard lock(mutex_);
+    starts_[index] = std::move(starts);
+    while (!starts_.empty() && starts_.begin()->first + kStartsKept < index)
+      starts_.erase(starts_.begin());
+  }
+  startsPut_.notify_all();
+}
+
+ChunksAhead::BlockStarts ChunksAhead::WaitForStarts(std::uint64_t index) {
+  std::unique_lock lock(mutex_);
+  startsPut_.wait(lock, [&] { return starts_.count(index) != 0; });
+  return starts_[index];
+}
+
+void ChunksAhead::NoteShapes(std::uint64_t index, const ShapeFinds& finds) {
+  auto starts = std::make_shared<std::vector<std::uint64_t>>();
+  for (const ShapeCandidate& candidate : finds.candidates) starts->push_back(candidate.start);
+  PutStarts(index, std::move(starts));
+}
+
+void ChunksAhead::Start(const Work& work) {
+  Slot& slot = *slots_[work.index % slots_.size()];
+  slot.busy = true;
+  slot.index = work.index;
+  slot.thread.Start([this, &slot, work] { Run(slot, work); });
+}
+
+bool ChunksAhead::Started(std::uint64_t index) const {
+  const Slot& slot = *slots_[index % slots_.size()];
+  return slot.busy && slot.index == index;
+}
+
+ChunksAhead::Done ChunksAhead::Take(std::uint64_t index) {
+  Slot& slot = *slots_[index % slots_.size()];
+  slot.thread.Wait();
+  slot.busy = false;
+  return std::move(slot.done);
+}
+
+void ChunksAhead::Run(Slot& slot, const Work& work) {
+  slot.done = {};
+  std::vector<std::uint64_t> blockStarts;
+  if (shapes_) {
+    // The scanner's last chunk must be the one before: it goes on from there.
+    const BlockStarts own = WaitForStarts(work.index);
+    slot.done.nextShapes = ScanChunkShapes(
+        *shapes_, work.next, work.afterNext.bytes ? &work.afterNext : nullptr, work.bytes);
+    NoteShapes(work.index + 1, slot.done.nextShapes);
+    // A chunk's blocks begin in it, so the two lists stand in position order one behind the other.
+    blockStarts = *own;
+    for (const ShapeCandidate& candidate : slot.done.nextShapes.candidates)
+      blockStarts.push_back(candidate.start);
+  }
+  auto walk = std::make_unique<WalkAhead>(sourceName_, ansiCodePage_, work.chunk.start);
+  if (shapes_) walk->EndMailsAtBlocks(std::move(blockStarts));
+  walk->Run(work.bytes, work.chunk.start + work.chunk.bytes, stopRequested_, work.chunk.lineBreaks);
+  slot.done.walk = std::move(walk);
+}
+
+}  // namespace quillon

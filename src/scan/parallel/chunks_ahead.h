@@ -1,0 +1,92 @@
+// The work on later chunks that worker threads do while the scan's own thread carves the
+// current chunk: for chunk m, the shape scan of chunk m + 1 (without --strict) and the trace walk
+// of chunk m begun afresh at its start (walk_ahead.h). The shape scans run in chunk order, one
+// after the other, as the shape scanner carries what its searches saw from one chunk to the
+// next; a walk ahead waits for the shape finds of its own chunk and the next, where the walk
+// from the start will know header blocks to begin when it comes there.
+//
+// Work is started in chunk order and taken in the same order; the chunks and bytes it was given
+// must stay where they are until it is taken.
+#pragma once
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "scan/parallel/task_thread.h"
+#include "scan/parallel/walk_ahead.h"
+#include "scan/read/chunk_reader.h"
+#include "scan/shape/shape_scanner.h"
+
+namespace quillon {
+
+// The header blocks that begin in `chunk`; its marks and those of `next` (where blocks that
+// begin in `chunk` name their sender) lead there.
+ShapeFinds ScanChunkShapes(ShapeScanner& shapes, const ChunkReader::Chunk& chunk,
+                           const ChunkReader::Chunk* next, CarveBuffer bytes);
+
+class ChunksAhead {
+ public:
+  // `shapes`: the scan's one shape scanner, null with --strict (no shape scan, no block starts).
+  ChunksAhead(unsigned workers, ShapeScanner* shapes, std::string sourceName, int ansiCodePage,
+              const std::atomic<bool>& stopRequested);
+  // Waits for the work in hand.
+  ~ChunksAhead();
+  ChunksAhead(const ChunksAhead&) = delete;
+  ChunksAhead& operator=(const ChunksAhead&) = delete;
+
+  unsigned Workers() const { return static_cast<unsigned>(slots_.size()); }
+
+  // The shape finds of chunk `index` where the scan's own thread scanned them: the walks ahead
+  // of that chunk and the one before it need to know where their blocks begin.
+  void NoteShapes(std::uint64_t index, const ShapeFinds& finds);
+
+  struct Work {
+    std::uint64_t index = 0;  // of the chunk walked, counted from the scan's first
+    ChunkReader::Chunk chunk;
+    ChunkReader::Chunk next;       // whose shapes are scanned
+    ChunkReader::Chunk afterNext;  // its marks lead the shape scan too; bytes == 0: none
+    // The bytes in sight from `chunk` on, the walk's and the shape scan's alike, from the start
+    // of the chunk before it.
+    CarveBuffer bytes;
+  };
+  // Starts the work of chunk `work.index`, on the worker whose last work was taken. The work of
+  // the chunk before must have been started, or its shapes noted.
+  void Start(const Work& work);
+  bool Started(std::uint64_t index) const;
+
+  struct Done {
+    ShapeFinds nextShapes;  // of the chunk after the one walked
+    std::unique_ptr<WalkAhead> walk;
+  };
+  // Waits for the work of chunk `index`, which was started, and hands it over.
+  Done Take(std::uint64_t index);
+
+ private:
+  struct Slot {
+    TaskThread thread;
+    bool busy = false;
+    std::uint64_t index = 0;
+    Done done;
+  };
+  using BlockStarts = std::shared_ptr<const std::vector<std::uint64_t>>;
+  void PutStarts(std::uint64_t index, BlockStarts starts);
+  BlockStarts WaitForStarts(std::uint64_t index);
+  void Run(Slot& slot, const Work& work);
+
+  ShapeScanner* shapes_;
+  std::string sourceName_;
+  int ansiCodePage_;
+  const std::atomic<bool>& stopRequested_;
+  std::vector<std::unique_ptr<Slot>> slots_;
+  std::mutex mutex_;
+  std::condition_variable startsPut_;
+  std::map<std::uint64_t, BlockStarts> starts_;  // per chunk index, the older let go of
+};
+
+}  // namespace quillon

@@ -1,0 +1,50 @@
+#include "scan/parallel/walk_ahead.h"
+
+#include <algorithm>
+
+namespace quillon {
+
+WalkAhead::WalkAhead(std::string sourceName, int ansiCodePage, std::uint64_t chunkStart)
+    : carver_(std::move(sourceName), collected_, ansiCodePage, chunkStart) {}
+
+void WalkAhead::EndMailsAtBlocks(std::vector<std::uint64_t> blockStarts) {
+  blockStarts_ = std::move(blockStarts);
+  carver_.EndMailsAtNextBlocks([this](std::uint64_t after) {
+    const auto next = std::upper_bound(blockStarts_.begin(), blockStarts_.end(), after);
+    return next == blockStarts_.end() ? UINT64_MAX : *next;
+  });
+}
+
+void WalkAhead::Run(CarveBuffer bytes, std::uint64_t walkEnd,
+                    const std::atomic<bool>& stopRequested, const LineBreakMap* lineBreaks) {
+  carver_.WatchBetweenMails([this](std::uint64_t traceLine) {
+    points_.push_back({traceLine, collected_.found.size()});
+    return false;
+  });
+  carver_.Walk(bytes, walkEnd, stopRequested, lineBreaks);
+  carver_.WatchBetweenMails(nullptr);
+}
+
+bool WalkAhead::CarryOn(MailCarver& reference, MailSink& sink, CarveBuffer bytes,
+                        std::uint64_t walkEnd, const std::atomic<bool>& stopRequested,
+                        const LineBreakMap* lineBreaks) {
+  const Point* met = nullptr;
+  reference.WatchBetweenMails([&](std::uint64_t traceLine) {
+    const auto at = std::lower_bound(
+        points_.begin(), points_.end(), traceLine,
+        [](const Point& point, std::uint64_t line) { return point.traceLine < line; });
+    if (at != points_.end() && at->traceLine == traceLine) met = &*at;
+    return met != nullptr;
+  });
+  reference.Walk(bytes, walkEnd, stopRequested, lineBreaks);
+  reference.WatchBetweenMails(nullptr);
+  if (!met) return false;
+  for (std::size_t i = met->foundBefore; i < collected_.found.size(); ++i)
+    sink.Accept(collected_.found[i]);
+  reference.TakeWalkFrom(carver_);
+  collected_.found.clear();
+  points_.clear();
+  return true;
+}
+
+}  // namespace quillon

@@ -1,0 +1,68 @@
+// The trace walk of one chunk, begun afresh at the chunk's start on a worker thread while the
+// walk from the source's start is still busy with earlier chunks. The walk carries little from
+// mail to mail: once both walks stand between mails at the same trace line, they go on alike.
+// So the walk from the start walks the chunk itself only until it meets this one, and takes the
+// rest, finds and all, from here; where they never meet it walks the whole chunk, and this walk
+// is thrown away. Either way the mails are those one walk over the whole source finds.
+#pragma once
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "scan/carve/mail_carver.h"
+#include "scan/find/line_break_map.h"
+#include "scan/mail_record.h"
+#include "scan/source_bytes.h"
+
+namespace quillon {
+
+class WalkAhead {
+ public:
+  // A walk of the chunk that begins at the absolute byte `chunkStart`.
+  WalkAhead(std::string sourceName, int ansiCodePage, std::uint64_t chunkStart);
+  WalkAhead(const WalkAhead&) = delete;
+  WalkAhead& operator=(const WalkAhead&) = delete;
+
+  // Where header blocks are known to begin, in position order, as the walk from the start will
+  // know them when it walks this chunk (without --strict: the shape finds of this chunk and the
+  // next). Set before Run.
+  void EndMailsAtBlocks(std::vector<std::uint64_t> blockStarts);
+
+  // Walks the chunk up to the absolute byte `walkEnd`, as MailCarver::Walk does, keeping the
+  // mails it finds and every point between mails it passes.
+  void Run(CarveBuffer bytes, std::uint64_t walkEnd, const std::atomic<bool>& stopRequested,
+           const LineBreakMap* lineBreaks);
+
+  // Walks `reference` (the walk from the start, standing in this chunk) up to `walkEnd` until
+  // it meets this walk; from there on it goes on as this walk did: the mails this walk found
+  // behind the meeting point go to `sink` in order and `reference` takes its state. Returns
+  // whether they met. This walk is used up either way.
+  bool CarryOn(MailCarver& reference, MailSink& sink, CarveBuffer bytes, std::uint64_t walkEnd,
+               const std::atomic<bool>& stopRequested, const LineBreakMap* lineBreaks);
+
+  // The points between mails passed, and the mails found before each (for tests).
+  struct Point {
+    std::uint64_t traceLine = 0;
+    std::size_t foundBefore = 0;
+  };
+  const std::vector<Point>& Points() const { return points_; }
+  const std::vector<MailRecordPtr>& Found() const { return collected_.found; }
+
+ private:
+  struct Collector final : MailSink {
+    void Accept(const MailRecordPtr& record) override { found.push_back(record); }
+    std::vector<MailRecordPtr> found;
+  };
+
+  Collector collected_;
+  MailCarver carver_;
+  std::vector<std::uint64_t> blockStarts_;
+  std::vector<Point> points_;  // in position order
+};
+
+}  // namespace quillon
