@@ -2,8 +2,9 @@
 """The command line on several threads prints exactly what it prints on one: `quillon scan
 --json --hash` with `--threads 1`, `2` and `3`, with and without `--strict`, prints the same
 bytes, the same error text and the same exit status on images of several layouts (each spanning
-more chunks than a scan round looks at, so that the shape scan of later chunks runs beside the
-walk), and on the dense image with unreadable sectors. A bad `--threads` value is a usage error
+more chunks than a scan round looks at, so that workers walk later chunks afresh and scan their
+shapes while the first walk carves the current one, and it takes their walks over where it meets
+them), and on the dense image with unreadable sectors. A bad `--threads` value is a usage error
 (exit status 2) that says what it takes. (Every layout, with chunks small enough for many mails
 to cross their boundaries, is compared in tests/scan/parallel/thread_count_test.cpp.)
 

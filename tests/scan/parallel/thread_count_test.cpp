@@ -1,6 +1,6 @@
 // A scan on several threads finds what it finds on one, byte for byte: on an image of every
 // layout of the image builder, with small chunks so that many mails cross chunk boundaries and
-// the shape scan of later chunks runs beside the walk over many rounds.
+// workers walk later chunks afresh and scan their shapes over many rounds, in both modes.
 #include <gtest/gtest.h>
 
 #include <cstdint>
