@@ -128,8 +128,8 @@ std::u16string Subject(std::mt19937_64& random, std::size_t index, const MailRec
   static constexpr std::array<std::u16string_view, 5> kPrefixes = {u"Re: ", u"Re: Re: ", u"Fwd: ",
                                                                    u"AW: ", u"RE: Fw: "};
   if (pick < 501)
-    return std::u16string(kPrefixes[random() % kPrefixes.size()]) + material.subjectText;
-  return material.subjectText;
+    return std::u16string(kPrefixes[random() % kPrefixes.size()]) + material.SubjectText();
+  return material.SubjectText();
 }
 
 class SilentObserver final : public ScanObserver {};
@@ -187,16 +187,17 @@ MadeMails MakeMails(const RecordMaterial& material, std::size_t count, bool whol
       record->duplicateOf =
           static_cast<std::int64_t>(index - 1 - random() % std::min<std::size_t>(index, 1000));
       const MailRecord& original = *made.records[static_cast<std::size_t>(record->duplicateOf)];
-      record->subjectText = original.subjectText;
-      record->fromText = original.fromText;
-      record->toText = original.toText;
+      record->SetSubjectText(original.SubjectText());
+      record->SetFromText(original.FromText());
+      record->SetToText(original.ToText());
       record->date = original.date;
     } else {
-      record->subjectText = Subject(random, index, source);
-      record->fromText = random() % 4 == 0 ? source.fromText : Person(Skewed(random, people));
-      record->toText = Person(Skewed(random, people));
+      record->SetSubjectText(Subject(random, index, source));
+      record->SetFromText(random() % 4 == 0 ? source.FromText() : Person(Skewed(random, people)));
+      std::u16string to = Person(Skewed(random, people));
       for (std::uint64_t more = random() % 5; more > 2; --more)
-        record->toText += u", " + Person(Skewed(random, people));
+        to += u", " + Person(Skewed(random, people));
+      record->SetToText(std::move(to));
       record->date = Date(random, previousDate);
     }
     previousDate = record->date;

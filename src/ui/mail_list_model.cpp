@@ -77,9 +77,9 @@ MailBodyFacts ReadBodyFacts(const MailRecord& record) {
 MailRowTexts RowTextsOf(const MailRecord& record, int ansiCodePage) {
   MailRowTexts texts;
   texts.marks = MarksText(record, ReadBodyFacts(record).hasAttachments);
-  texts.sender = FromUtf16(record.fromText);
+  texts.sender = FromUtf16(record.FromText());
   texts.date = FromUtf16(AnsiToUtf16(record.date, ansiCodePage));
-  texts.subject = FromUtf16(record.subjectText);
+  texts.subject = FromUtf16(record.SubjectText());
   return texts;
 }
 
@@ -136,13 +136,13 @@ QString MailListModel::ColumnText(const Entry& entry, int column) const {
     case MarksColumn:
       return MarksText(record, FactsOf(entry).hasAttachments);
     case SenderColumn:
-      return FromUtf16(record.fromText);
+      return FromUtf16(record.FromText());
     case DateColumn:
       return FromUtf16(AnsiToUtf16(record.date, ansiCodePage_));
     case SubjectColumn:
-      return FromUtf16(record.subjectText);
+      return FromUtf16(record.SubjectText());
     case ToColumn:
-      return FromUtf16(record.toText);
+      return FromUtf16(record.ToText());
     case SizeColumn:
       return FromUtf16(FormatSize(FactsOf(entry).size));
     case AttachmentsColumn:
@@ -172,7 +172,8 @@ void MailListModel::FoldFilterTexts() const {
   // Mails listed since the texts were made (found during a scan) are added.
   for (std::size_t next = filterTexts_->Size(); next < entries_.size(); ++next) {
     const MailRecord& mail = *entries_[next].record;
-    filterTexts_->AddJoined({ViewOf(mail.subjectText), ViewOf(mail.fromText), ViewOf(mail.toText)});
+    filterTexts_->AddJoined(
+        {ViewOf(mail.SubjectText()), ViewOf(mail.FromText()), ViewOf(mail.ToText())});
   }
 }
 

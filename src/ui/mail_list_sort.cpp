@@ -80,9 +80,9 @@ std::size_t MailListModel::TextUnitsBound(int column) const {
   std::size_t units = 0;
   for (const Entry& entry : entries_) {
     const MailRecord& record = *entry.record;
-    if (column == SenderColumn) units += cut(record.fromText);
-    if (column == ToColumn) units += cut(record.toText);
-    if (column == SubjectColumn) units += cut(record.subjectText);
+    if (column == SenderColumn) units += cut(record.FromText());
+    if (column == ToColumn) units += cut(record.ToText());
+    if (column == SubjectColumn) units += cut(record.SubjectText());
   }
   return column == AttachmentsColumn ? entries_.size() * 16 : units;
 }
@@ -101,13 +101,13 @@ MailListModel::AscendingOrder MailListModel::SortAscending(int column) const {
       const MailRecord& record = *entry.record;
       switch (column) {
         case SenderColumn:
-          texts.Add(DisplayNameOf(ViewOf(record.fromText)));
+          texts.Add(DisplayNameOf(ViewOf(record.FromText())));
           break;
         case ToColumn:
-          texts.Add(DisplayNameOf(ViewOf(record.toText)));
+          texts.Add(DisplayNameOf(ViewOf(record.ToText())));
           break;
         case SubjectColumn:
-          texts.Add(ViewOf(record.subjectText));
+          texts.Add(ViewOf(record.SubjectText()));
           break;
         default:
           texts.Add(PeekFacts(entry).attachmentNames);

@@ -50,18 +50,19 @@ MailRecordPtr BuildRecord(PendingMail&& pending, const std::string& sourceName, 
   record->startSector = pending.startSector;
   record->sectorOffset = pending.sectorOffset;
   record->priority = PriorityNumber(pending.priority);
-  record->sourceName = sourceName;
+  record->SetSourceName(sourceName);
   record->foundBy = foundBy;
 
-  record->fromText = DecodeAddressText(record->from, ansiCodePage);
-  record->toText = DecodeAddressText(record->to, ansiCodePage);
-  record->subjectText = DecodeHeaderText(record->subject, ansiCodePage);
+  record->SetFromText(DecodeAddressText(record->from, ansiCodePage));
+  record->SetToText(DecodeAddressText(record->to, ansiCodePage));
+  std::u16string subjectText = DecodeHeaderText(record->subject, ansiCodePage);
   for (PartEntry& entry : record->attachments)
     entry.nameText = DecodeHeaderText(entry.name, ansiCodePage);
   NormaliseDate(record->date);
   TrimLineBreaks(record->subject);
-  TrimLineBreaks(record->subjectText);
-  if (record->subjectText.empty()) record->subjectText = u"( No Subject )";
+  TrimLineBreaks(subjectText);
+  if (subjectText.empty()) subjectText = u"( No Subject )";
+  record->SetSubjectText(std::move(subjectText));
   return record;
 }
 
@@ -76,9 +77,9 @@ void TakeHeaderValues(MailRecord& record, const MailRecord& from) {
   record.transferEncoding = from.transferEncoding;
   record.innerBoundary = from.innerBoundary;
   record.messageId = from.messageId;
-  record.fromText = from.fromText;
-  record.toText = from.toText;
-  record.subjectText = from.subjectText;
+  record.SetFromText(from.FromText());
+  record.SetToText(from.ToText());
+  record.SetSubjectText(from.SubjectText());
   record.priority = from.priority;
   record.attachments = from.attachments;
 }
