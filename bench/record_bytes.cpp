@@ -6,11 +6,14 @@
 //     build/bin/record_bytes IMAGE [--strict] [--threads N]
 #include <malloc.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 #include "scan/found_mails.h"
@@ -59,19 +62,19 @@ struct Tally {
 struct RecordTallies {
   Tally object{"record object and its shared block"};
   Tally headers{"header strings (8-bit), heap"};
-  Tally slack{"  of which room beyond the text"};
   Tally decoded{"decoded strings (UTF-16), heap"};
   Tally sameAsRaw{"decoded equal to raw (not kept), heap if kept"};
   Tally source{"source name, heap"};
   Tally lists{"attachments and parts, heap"};
   Tally bodyStrings{"body charset, heap"};
+  const std::string* lastName = nullptr;
 
   std::vector<Tally*> All() {
-    return {&object, &headers, &slack, &decoded, &sameAsRaw, &source, &lists, &bodyStrings};
+    return {&object, &headers, &decoded, &sameAsRaw, &source, &lists, &bodyStrings};
   }
 };
 
-bool SameText(const std::string& raw, const std::u16string& decoded) {
+bool SameText(std::string_view raw, const std::u16string& decoded) {
   if (raw.size() != decoded.size()) return false;
   for (std::size_t i = 0; i < raw.size(); ++i)
     if (static_cast<unsigned char>(raw[i]) != decoded[i]) return false;
@@ -81,20 +84,20 @@ bool SameText(const std::string& raw, const std::u16string& decoded) {
 void Count(const MailRecord& record, RecordTallies& tallies) {
   // make_shared puts the object behind a 16-byte block of counts in one allocation.
   tallies.object.bytes += Chunk(sizeof(MailRecord) + 16);
-  for (const std::string* text :
+  for (const quillon::CompactText* text :
        {&record.subject, &record.from, &record.to, &record.cc, &record.date, &record.boundary,
         &record.contentType, &record.transferEncoding, &record.innerBoundary, &record.messageId}) {
-    tallies.headers.bytes += HeapOf(*text);
-    if (HeapOf(*text) != 0) tallies.slack.bytes += HeapOf(*text) - Chunk(text->size() + 1);
+    // The length word, the characters and a NUL in one block.
+    if (!text->empty()) tallies.headers.bytes += Chunk(4 + text->size() + 1);
   }
   // A decoded text equal to its raw value widened is not kept; the others are, in one block of
   // three strings per record (their room counted as their length).
   bool anyKept = false;
-  for (const auto& [raw, decoded] :
-       {std::pair{&record.from, record.FromText()}, std::pair{&record.to, record.ToText()},
-        std::pair{&record.subject, record.SubjectText()}}) {
+  for (const auto& [raw, decoded] : {std::pair{record.from.View(), record.FromText()},
+                                     std::pair{record.to.View(), record.ToText()},
+                                     std::pair{record.subject.View(), record.SubjectText()}}) {
     const std::uint64_t heap = HeapOf(decoded);
-    if (SameText(*raw, decoded)) {
+    if (SameText(raw, decoded)) {
       tallies.sameAsRaw.bytes += heap;
       continue;
     }
@@ -102,13 +105,29 @@ void Count(const MailRecord& record, RecordTallies& tallies) {
     tallies.decoded.bytes += heap;
   }
   if (anyKept) tallies.decoded.bytes += Chunk(3 * sizeof(std::u16string));
-  tallies.source.bytes += HeapOf(record.SourceName());
+  // One name shared by every record of the scan counts once.
+  if (&record.SourceName() != tallies.lastName) tallies.source.bytes += HeapOf(record.SourceName());
+  tallies.lastName = &record.SourceName();
   tallies.lists.bytes += HeapOf(record.attachments);
   record.ReadBody([&](const quillon::MailBody& body) {
     tallies.lists.bytes += HeapOf(body.parts);
     tallies.bodyStrings.bytes += HeapOf(body.textCharset);
   });
 }
+
+// Samples the heap at every progress report: the scan's rooms (the merger, the duplicate
+// marker) are gone by the end, so only a sample during the scan sees their share.
+class HeapSampler final : public quillon::ScanObserver {
+ public:
+  void OnProgress(const quillon::ScanProgress& progress) override {
+    (void)progress;
+    peak_ = std::max<std::uint64_t>(peak_, mallinfo2().uordblks);
+  }
+  std::uint64_t Peak() const { return peak_; }
+
+ private:
+  std::uint64_t peak_ = 0;
+};
 
 std::uint64_t PeakResidentKiB() {
   std::FILE* status = std::fopen("/proc/self/status", "r");
@@ -137,7 +156,7 @@ int main(int argc, char** argv) {
   }
   quillon::ScanStatus status;
   quillon::FoundMails mails;
-  quillon::ScanObserver observer;
+  HeapSampler observer;
   const std::uint64_t heapBefore = mallinfo2().uordblks;
   const quillon::ScanResult result =
       quillon::RunScanOfSource(argv[1], options, status, mails, observer);
@@ -162,6 +181,8 @@ int main(int argc, char** argv) {
   std::printf("%-45s %8.1f B/mail\n", "counted in the records", counted / count);
   std::printf("%-45s %8.1f B/mail\n", "heap held at the end of the scan",
               static_cast<double>(heapAfter - heapBefore) / count);
+  std::printf("%-45s %8.1f B/mail\n", "heap at its peak during the scan (sampled)",
+              static_cast<double>(std::max(observer.Peak(), heapAfter) - heapBefore) / count);
   std::printf("peak RSS %llu KiB\n", static_cast<unsigned long long>(PeakResidentKiB()));
   return 0;
 }

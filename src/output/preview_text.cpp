@@ -150,8 +150,8 @@ namespace {
 
 std::vector<std::string> KnownBoundaries(const MailRecord& record) {
   std::vector<std::string> boundaries;
-  for (const std::string* boundary : {&record.boundary, &record.innerBoundary}) {
-    if (!boundary->empty()) boundaries.push_back(*boundary);
+  for (const CompactText* boundary : {&record.boundary, &record.innerBoundary}) {
+    if (!boundary->empty()) boundaries.push_back(boundary->String());
   }
   return boundaries;
 }

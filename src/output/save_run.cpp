@@ -241,7 +241,7 @@ class SaveRun {
           result_.sourceOpened)
         ++result_.savedAsText;
       if (mailbox_) {
-        mailbox_->Add({rendering.content, mail->from, mail->date});
+        mailbox_->Add({rendering.content, mail->from.String(), mail->date.String()});
         ++inMailbox_;
         AddToReport(*mail, index, &*prepared, "-");
         continue;

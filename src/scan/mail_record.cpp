@@ -7,7 +7,7 @@ namespace quillon {
 namespace {
 
 // Whether `decoded` is `raw` with each byte widened to one unit: then it need not be kept.
-bool IsWidened(const std::string& raw, const std::u16string& decoded) {
+bool IsWidened(std::string_view raw, const std::u16string& decoded) {
   if (raw.size() != decoded.size()) return false;
   for (std::size_t i = 0; i < raw.size(); ++i) {
     if (decoded[i] != static_cast<unsigned char>(raw[i])) return false;
@@ -15,7 +15,7 @@ bool IsWidened(const std::string& raw, const std::u16string& decoded) {
   return true;
 }
 
-std::u16string Widened(const std::string& raw) {
+std::u16string Widened(std::string_view raw) {
   std::u16string text(raw.size(), u'\0');
   for (std::size_t i = 0; i < raw.size(); ++i) text[i] = static_cast<unsigned char>(raw[i]);
   return text;
@@ -57,13 +57,13 @@ void MailRecord::SetSubjectText(std::u16string text) {
   SetDecodedText(subject, kSubjectKept, &DecodedTexts::subject, std::move(text));
 }
 
-std::u16string MailRecord::DecodedText(const std::string& raw, DecodedKept kept,
+std::u16string MailRecord::DecodedText(std::string_view raw, DecodedKept kept,
                                        std::u16string DecodedTexts::*text) const {
   if (decodedKept_ & kept) return (*decoded_).*text;
   return Widened(raw);
 }
 
-void MailRecord::SetDecodedText(const std::string& raw, DecodedKept kept,
+void MailRecord::SetDecodedText(std::string_view raw, DecodedKept kept,
                                 std::u16string DecodedTexts::*text, std::u16string&& value) {
   if (IsWidened(raw, value)) {
     decodedKept_ &= static_cast<std::uint8_t>(~kept);
@@ -90,9 +90,6 @@ void MailRecord::SetSourceName(std::string_view name) {
 }
 
 void MailRecord::ShrinkToFit() {
-  for (std::string* text : {&subject, &from, &to, &cc, &date, &boundary, &contentType,
-                            &transferEncoding, &innerBoundary, &messageId})
-    ShrinkText(*text);
   if (decoded_) {
     ShrinkText(decoded_->from);
     ShrinkText(decoded_->to);

@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "scan/compact_text.h"
 #include "scan/mail_text_store.h"
 #include "scan/source_position.h"
 
@@ -68,17 +69,18 @@ struct MailExtent {
 
 class MailRecord {
  public:
-  // Header values as carved (8-bit), fixed once the record is accepted.
-  std::string subject;  // leading and trailing CR and LF removed
-  std::string from;
-  std::string to;
-  std::string cc;
-  std::string date;  // "%d-%02d-%02d %02d:%02d:%02d" when its year is 1991..2049
-  std::string boundary;
-  std::string contentType;
-  std::string transferEncoding;
-  std::string innerBoundary;
-  std::string messageId;
+  // Header values as carved (8-bit), fixed once the record is accepted; compact, as a million
+  // records hold ten apiece.
+  CompactText subject;  // leading and trailing CR and LF removed
+  CompactText from;
+  CompactText to;
+  CompactText cc;
+  CompactText date;  // "%d-%02d-%02d %02d:%02d:%02d" when its year is 1991..2049
+  CompactText boundary;
+  CompactText contentType;
+  CompactText transferEncoding;
+  CompactText innerBoundary;
+  CompactText messageId;
 
   // Decoded for display: the sender, the recipients and the subject ("( No Subject )" when
   // empty). Most mails write them in plain ASCII, where the decoded text is the raw value
@@ -159,9 +161,9 @@ class MailRecord {
     std::u16string subject;
   };
   enum DecodedKept : std::uint8_t { kFromKept = 1, kToKept = 2, kSubjectKept = 4 };
-  std::u16string DecodedText(const std::string& raw, DecodedKept kept,
+  std::u16string DecodedText(std::string_view raw, DecodedKept kept,
                              std::u16string DecodedTexts::*text) const;
-  void SetDecodedText(const std::string& raw, DecodedKept kept, std::u16string DecodedTexts::*text,
+  void SetDecodedText(std::string_view raw, DecodedKept kept, std::u16string DecodedTexts::*text,
                       std::u16string&& value);
 
   std::shared_ptr<const std::string> sourceName_;

@@ -24,7 +24,10 @@ std::vector<MailRecordPtr> Mails(const std::vector<int>& needles) {
     record->SetFromText(u"Group " + QString::number((i * 7919) % 100).toStdU16String());
     mails.push_back(std::move(record));
   }
-  for (int i : needles) mails[static_cast<std::size_t>(i)]->SubjectText() += u" with a NEEDLE";
+  for (int i : needles) {
+    MailRecord& mail = *mails[static_cast<std::size_t>(i)];
+    mail.SetSubjectText(mail.SubjectText() + u" with a NEEDLE");
+  }
   return mails;
 }
 
