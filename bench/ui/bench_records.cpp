@@ -7,6 +7,7 @@
 #include <fstream>
 #include <iterator>
 #include <random>
+#include <string>
 #include <string_view>
 #include <utility>
 
@@ -128,8 +129,30 @@ std::u16string Subject(std::mt19937_64& random, std::size_t index, const MailRec
   static constexpr std::array<std::u16string_view, 5> kPrefixes = {u"Re: ", u"Re: Re: ", u"Fwd: ",
                                                                    u"AW: ", u"RE: Fw: "};
   if (pick < 501)
-    return std::u16string(kPrefixes[random() % kPrefixes.size()]) + material.subjectText;
-  return material.subjectText;
+    return std::u16string(kPrefixes[random() % kPrefixes.size()]) + material.SubjectText();
+  return material.SubjectText();
+}
+
+// The raw value a scan would have carved for a decoded text: the text itself where it is ASCII,
+// as in most mails, else an encoded word of about its length, which the decoded text differs
+// from (so that the records hold what a scan's hold).
+std::string RawOf(const std::u16string& text) {
+  std::string raw;
+  for (const char16_t unit : text) {
+    if (unit >= 0x80) return "=?utf-8?b?" + std::string(text.size() * 4 / 3, 'Q') + "?=";
+    raw += static_cast<char>(unit);
+  }
+  return raw;
+}
+
+void SetHeaderTexts(MailRecord& record, const std::u16string& subject, const std::u16string& from,
+                    const std::u16string& to) {
+  record.subject = RawOf(subject);
+  record.from = RawOf(from);
+  record.to = RawOf(to);
+  record.SetSubjectText(subject);
+  record.SetFromText(from);
+  record.SetToText(to);
 }
 
 class SilentObserver final : public ScanObserver {};
@@ -187,16 +210,15 @@ MadeMails MakeMails(const RecordMaterial& material, std::size_t count, bool whol
       record->duplicateOf =
           static_cast<std::int64_t>(index - 1 - random() % std::min<std::size_t>(index, 1000));
       const MailRecord& original = *made.records[static_cast<std::size_t>(record->duplicateOf)];
-      record->subjectText = original.subjectText;
-      record->fromText = original.fromText;
-      record->toText = original.toText;
+      SetHeaderTexts(*record, original.SubjectText(), original.FromText(), original.ToText());
       record->date = original.date;
     } else {
-      record->subjectText = Subject(random, index, source);
-      record->fromText = random() % 4 == 0 ? source.fromText : Person(Skewed(random, people));
-      record->toText = Person(Skewed(random, people));
+      std::u16string subject = Subject(random, index, source);
+      std::u16string from = random() % 4 == 0 ? source.FromText() : Person(Skewed(random, people));
+      std::u16string to = Person(Skewed(random, people));
       for (std::uint64_t more = random() % 5; more > 2; --more)
-        record->toText += u", " + Person(Skewed(random, people));
+        to += u", " + Person(Skewed(random, people));
+      SetHeaderTexts(*record, subject, from, to);
       record->date = Date(random, previousDate);
     }
     previousDate = record->date;

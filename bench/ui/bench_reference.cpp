@@ -49,13 +49,13 @@ Key KeyOf(const MailRecord& record, int column) {
   Key key;
   switch (column) {
     case MailListModel::SenderColumn:
-      key.text = SortText(DisplayNameOf(QStringView(record.fromText)));
+      key.text = SortText(DisplayNameOf(QStringView(record.FromText())));
       break;
     case MailListModel::ToColumn:
-      key.text = SortText(DisplayNameOf(QStringView(record.toText)));
+      key.text = SortText(DisplayNameOf(QStringView(record.ToText())));
       break;
     case MailListModel::SubjectColumn:
-      key.text = SortText(QStringView(record.subjectText));
+      key.text = SortText(QStringView(record.SubjectText()));
       break;
     case MailListModel::AttachmentsColumn:
       key.text = SortText(AttachmentNames(record));
@@ -125,9 +125,9 @@ std::vector<std::size_t> ReferenceHits(const std::vector<MailRecordPtr>& records
   for (std::size_t i = 0; i < records.size(); ++i) {
     const MailRecord& record = *records[i];
     QString haystack;
-    if (asked.subject) haystack += Folded(record.subjectText) + u'|';
-    if (asked.sender) haystack += Folded(record.fromText) + u'|';
-    if (asked.recipients) haystack += Folded(record.toText) + u'|';
+    if (asked.subject) haystack += Folded(record.SubjectText()) + u'|';
+    if (asked.sender) haystack += Folded(record.FromText()) + u'|';
+    if (asked.recipients) haystack += Folded(record.ToText()) + u'|';
     if (asked.content) haystack += Folded(record.Body().contentText);
     if (haystack.contains(needle)) hits.push_back(i);
   }

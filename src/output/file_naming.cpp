@@ -72,7 +72,7 @@ void MarkDeviceName(std::u16string& name) {
 }
 
 std::u16string SubjectPart(const MailRecord& record) {
-  return record.subjectText.substr(0, kSubjectUnits);
+  return record.SubjectText().substr(0, kSubjectUnits);
 }
 
 // The longest prefix of `text` of at most `limit` bytes that does not split a UTF-8 sequence.

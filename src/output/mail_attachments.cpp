@@ -35,8 +35,8 @@ std::u16string MadeUpName(const MimeLeaf& leaf, std::size_t number) {
 std::vector<MailAttachment> ListAttachments(std::string_view mail, const MailRecord& record,
                                             const RenderOptions& options) {
   std::vector<std::string> boundaries;
-  for (const std::string* boundary : {&record.boundary, &record.innerBoundary}) {
-    if (!boundary->empty()) boundaries.push_back(*boundary);
+  for (const CompactText* boundary : {&record.boundary, &record.innerBoundary}) {
+    if (!boundary->empty()) boundaries.push_back(boundary->String());
   }
   std::vector<MailAttachment> attachments;
   for (const MimeLeaf& leaf : ReadMimeStructure(mail, boundaries, options.ansiCodePage).leaves) {

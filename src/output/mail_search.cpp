@@ -6,9 +6,9 @@ namespace quillon {
 
 std::u16string FindHaystack(const MailRecord& record, const FindSettings& settings) {
   std::u16string haystack;
-  if (settings.subject) haystack += record.subjectText + u'|';
-  if (settings.sender) haystack += record.fromText + u'|';
-  if (settings.recipients) haystack += record.toText + u'|';
+  if (settings.subject) haystack += record.SubjectText() + u'|';
+  if (settings.sender) haystack += record.FromText() + u'|';
+  if (settings.recipients) haystack += record.ToText() + u'|';
   if (settings.content) {
     std::u16string content;
     record.ReadContentText(content);
@@ -34,9 +34,9 @@ bool MailMatcher::Matches(const MailRecord& record) {
   // Only a text with a "|" can span two fields; any other is looked for field by field, so that
   // no haystack is built and the body is copied only when the other fields do not hold it.
   if (spansFields_) return Holds(FindHaystack(record, settings_));
-  if (settings_.subject && Holds(record.subjectText)) return true;
-  if (settings_.sender && Holds(record.fromText)) return true;
-  if (settings_.recipients && Holds(record.toText)) return true;
+  if (settings_.subject && Holds(record.SubjectText())) return true;
+  if (settings_.sender && Holds(record.FromText())) return true;
+  if (settings_.recipients && Holds(record.ToText())) return true;
   if (!settings_.content) return false;
   // One string takes every mail's text in turn, so that a search over many mails allocates once.
   record.ReadContentText(content_);

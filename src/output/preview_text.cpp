@@ -150,8 +150,8 @@ namespace {
 
 std::vector<std::string> KnownBoundaries(const MailRecord& record) {
   std::vector<std::string> boundaries;
-  for (const std::string* boundary : {&record.boundary, &record.innerBoundary}) {
-    if (!boundary->empty()) boundaries.push_back(*boundary);
+  for (const CompactText* boundary : {&record.boundary, &record.innerBoundary}) {
+    if (!boundary->empty()) boundaries.push_back(boundary->String());
   }
   return boundaries;
 }
@@ -214,11 +214,11 @@ void AddHeaderRow(std::u16string& rows, std::u16string_view name, std::u16string
 
 std::u16string PreviewHeaderBlock(const MailRecord& record, const RenderOptions& options) {
   std::u16string rows;
-  AddHeaderRow(rows, u"From:", record.fromText);
-  AddHeaderRow(rows, u"To:", record.toText);
+  AddHeaderRow(rows, u"From:", record.FromText());
+  AddHeaderRow(rows, u"To:", record.ToText());
   AddHeaderRow(rows, u"Cc:", DecodeAddressText(record.cc, options.ansiCodePage));
   AddHeaderRow(rows, u"Date:", AnsiToUtf16(record.date, options.ansiCodePage));
-  AddHeaderRow(rows, u"Subject:", record.subjectText);
+  AddHeaderRow(rows, u"Subject:", record.SubjectText());
   if (rows.empty()) return rows;
   return u"<table cellspacing=\"0\" cellpadding=\"1\">" + rows + u"</table><hr>";
 }

@@ -75,9 +75,9 @@ ReportedMail ReportedMailOf(const MailRecord& record, std::size_t index, int ans
   if (record.partOf >= 0) mail.partOf = static_cast<std::size_t>(record.partOf) + 1;
   mail.damaged = record.damaged;
   mail.date = Utf16ToUtf8(AnsiToUtf16(record.date, ansiCodePage));
-  mail.from = Utf16ToUtf8(record.fromText);
-  mail.to = Utf16ToUtf8(record.toText);
-  mail.subject = Utf16ToUtf8(record.subjectText);
+  mail.from = Utf16ToUtf8(record.FromText());
+  mail.to = Utf16ToUtf8(record.ToText());
+  mail.subject = Utf16ToUtf8(record.SubjectText());
   mail.messageId = record.messageId;
   for (const PartEntry& entry : record.attachments)
     mail.attachments.push_back(Utf16ToUtf8(entry.nameText));

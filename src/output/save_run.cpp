@@ -48,7 +48,7 @@ class SaveRun {
     }
 
     // One source for the whole run; a mail from another source opens its own.
-    sourceName_ = request_.mails.front()->sourceName;
+    sourceName_ = request_.mails.front()->SourceName();
     result_.sourceOpened = source_.Open(sourceName_);
     if (request_.report) report_.emplace(request_.creator, ReportSource());
 
@@ -241,7 +241,7 @@ class SaveRun {
           result_.sourceOpened)
         ++result_.savedAsText;
       if (mailbox_) {
-        mailbox_->Add({rendering.content, mail->from, mail->date});
+        mailbox_->Add({rendering.content, mail->from.String(), mail->date.String()});
         ++inMailbox_;
         AddToReport(*mail, index, &*prepared, "-");
         continue;
@@ -280,7 +280,7 @@ class SaveRun {
     // Without the source the mail cannot be read back; its text rendering is still written, so
     // that nothing found is lost, under the name of what it is.
     if (request_.format == SaveFormat::Txt || !result_.sourceOpened) return TextRendering(mail);
-    DataSource* source = mail.sourceName == sourceName_ ? &source_ : nullptr;
+    DataSource* source = mail.SourceName() == sourceName_ ? &source_ : nullptr;
     Rendering rendering;
     rendering.readBack = true;
     rendering.content =

@@ -1,11 +1,17 @@
 #include "scan/found_mails.h"
 
+#include <string>
 #include <utility>
 
 namespace quillon {
 
 void FoundMails::Add(MailRecordPtr record) {
+  record->ShrinkToFit();
   std::lock_guard lock(mutex_);
+  // One scan reads one source: its name is kept once and shared by all its records.
+  if (!sourceName_ || *sourceName_ != record->SourceName())
+    sourceName_ = std::make_shared<const std::string>(record->SourceName());
+  record->SetSourceName(sourceName_);
   if (!textStore_) {
     textStore_ = textFolder_ ? std::make_shared<MailTextStore>(*textFolder_)
                              : MailTextStore::InTemporaryFolder();
@@ -21,6 +27,7 @@ void FoundMails::Clear() {
     std::lock_guard lock(mutex_);
     dropped.swap(records_);
     droppedStore.swap(textStore_);
+    sourceName_.reset();
   }
   // Records die outside the lock; readers holding a copy keep theirs alive.
 }

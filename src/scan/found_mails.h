@@ -1,6 +1,7 @@
 // The records of the current scan in found order. Shared between the scan thread, which adds,
 // and every reader; records are reference-counted so a reader's copy outlives Clear().
-// The list also keeps its records' body texts, in one store per scan (mail_text_store.h).
+// The list also keeps its records' body texts, in one store per scan (mail_text_store.h), and
+// gives each record it takes back the room its fields hold beyond their values.
 #pragma once
 
 #include <cstddef>
@@ -8,6 +9,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "scan/mail_record.h"
@@ -33,6 +35,7 @@ class FoundMails {
   std::vector<MailRecordPtr> records_;
   std::optional<std::filesystem::path> textFolder_;  // none: the temporary folder
   std::shared_ptr<MailTextStore> textStore_;         // made with the first record of a scan
+  std::shared_ptr<const std::string> sourceName_;    // the name the last record was found in
 };
 
 }  // namespace quillon

@@ -170,7 +170,7 @@ bool ReadMail(const MailRecord& record, DataSource* source, std::string& output,
   if (origin) *origin = {};
   DataSource own;
   if (!source) {
-    if (!own.Open(record.sourceName)) return false;
+    if (!own.Open(record.SourceName())) return false;
     source = &own;
   }
   try {

@@ -16,7 +16,7 @@
 namespace quillon {
 
 // The save variant. `source` may be an already open source of the record, or null: then the
-// record's own source (record.sourceName) is opened. `output` is emptied first. True when the
+// record's own source (record.SourceName()) is opened. `output` is emptied first. True when the
 // work ran, also when the mail was not found again (output stays empty); false when the source
 // had to be opened and could not be.
 [[nodiscard]] bool ReadMailText(const MailRecord& record, DataSource* source, std::string& output,

@@ -4,6 +4,103 @@
 
 namespace quillon {
 
+namespace {
+
+// Whether `decoded` is `raw` with each byte widened to one unit: then it need not be kept.
+bool IsWidened(std::string_view raw, const std::u16string& decoded) {
+  if (raw.size() != decoded.size()) return false;
+  for (std::size_t i = 0; i < raw.size(); ++i) {
+    if (decoded[i] != static_cast<unsigned char>(raw[i])) return false;
+  }
+  return true;
+}
+
+std::u16string Widened(std::string_view raw) {
+  std::u16string text(raw.size(), u'\0');
+  for (std::size_t i = 0; i < raw.size(); ++i) text[i] = static_cast<unsigned char>(raw[i]);
+  return text;
+}
+
+template <typename Text>
+void ShrinkText(Text& text) {
+  if (text.capacity() > text.size()) text.shrink_to_fit();
+}
+
+void ShrinkParts(std::vector<PartEntry>& parts) {
+  parts.shrink_to_fit();
+  for (PartEntry& part : parts) {
+    ShrinkText(part.name);
+    ShrinkText(part.contentType);
+    ShrinkText(part.nameText);
+    ShrinkText(part.transferEncoding);
+  }
+}
+
+}  // namespace
+
+std::u16string MailRecord::FromText() const {
+  return DecodedText(from, kFromKept, &DecodedTexts::from);
+}
+std::u16string MailRecord::ToText() const {
+  return DecodedText(to, kToKept, &DecodedTexts::to);
+}
+std::u16string MailRecord::SubjectText() const {
+  return DecodedText(subject, kSubjectKept, &DecodedTexts::subject);
+}
+void MailRecord::SetFromText(std::u16string text) {
+  SetDecodedText(from, kFromKept, &DecodedTexts::from, std::move(text));
+}
+void MailRecord::SetToText(std::u16string text) {
+  SetDecodedText(to, kToKept, &DecodedTexts::to, std::move(text));
+}
+void MailRecord::SetSubjectText(std::u16string text) {
+  SetDecodedText(subject, kSubjectKept, &DecodedTexts::subject, std::move(text));
+}
+
+std::u16string MailRecord::DecodedText(std::string_view raw, DecodedKept kept,
+                                       std::u16string DecodedTexts::*text) const {
+  if (decodedKept_ & kept) return (*decoded_).*text;
+  return Widened(raw);
+}
+
+void MailRecord::SetDecodedText(std::string_view raw, DecodedKept kept,
+                                std::u16string DecodedTexts::*text, std::u16string&& value) {
+  if (IsWidened(raw, value)) {
+    decodedKept_ &= static_cast<std::uint8_t>(~kept);
+    if (decoded_) std::u16string().swap((*decoded_).*text);
+    if (decodedKept_ == 0) decoded_.reset();
+    return;
+  }
+  if (!decoded_) decoded_ = std::make_unique<DecodedTexts>();
+  (*decoded_).*text = std::move(value);
+  decodedKept_ |= kept;
+}
+
+const std::string& MailRecord::SourceName() const {
+  static const std::string kNoName;
+  return sourceName_ ? *sourceName_ : kNoName;
+}
+
+void MailRecord::SetSourceName(std::shared_ptr<const std::string> name) {
+  sourceName_ = std::move(name);
+}
+
+void MailRecord::SetSourceName(std::string_view name) {
+  sourceName_ = std::make_shared<const std::string>(name);
+}
+
+void MailRecord::ShrinkToFit() {
+  if (decoded_) {
+    ShrinkText(decoded_->from);
+    ShrinkText(decoded_->to);
+    ShrinkText(decoded_->subject);
+  }
+  ShrinkParts(attachments);
+  std::lock_guard lock(bodyMutex_);
+  ShrinkParts(body_.parts);
+  ShrinkText(body_.textCharset);
+}
+
 MailBody MailRecord::Body() const {
   std::lock_guard lock(bodyMutex_);
   MailBody body = body_;
@@ -28,6 +125,8 @@ void MailRecord::PublishBody(MailBody body) {
   // Only a swap gives the strings' room back: clearing or assigning an empty string keeps it.
   std::string().swap(body.bodyText);
   std::u16string().swap(body.contentText);
+  ShrinkParts(body.parts);
+  ShrinkText(body.textCharset);
   body_ = std::move(body);
 }
 

@@ -7,9 +7,11 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
+#include "scan/compact_text.h"
 #include "scan/mail_text_store.h"
 #include "scan/source_position.h"
 
@@ -26,7 +28,7 @@ struct PartEntry {
 
 // How a record was recognised: by its "Received: " trace line, or by the shape of its header
 // block (a mail the trace rule alone would miss).
-enum class FoundBy { Trace, Shape };
+enum class FoundBy : std::uint8_t { Trace, Shape };
 
 // What the body steps learn while the scan follows a mail. Published whole when the body closes.
 // A record keeps the two texts apart from the rest (see MailRecord::KeepTextIn).
@@ -67,39 +69,49 @@ struct MailExtent {
 
 class MailRecord {
  public:
-  // Header values as carved (8-bit), fixed once the record is accepted.
-  std::string subject;  // leading and trailing CR and LF removed
-  std::string from;
-  std::string to;
-  std::string cc;
-  std::string date;  // "%d-%02d-%02d %02d:%02d:%02d" when its year is 1991..2049
-  std::string boundary;
-  std::string contentType;
-  std::string transferEncoding;
-  std::string innerBoundary;
-  std::string messageId;
+  // Header values as carved (8-bit), fixed once the record is accepted; compact, as a million
+  // records hold ten apiece.
+  CompactText subject;  // leading and trailing CR and LF removed
+  CompactText from;
+  CompactText to;
+  CompactText cc;
+  CompactText date;  // "%d-%02d-%02d %02d:%02d:%02d" when its year is 1991..2049
+  CompactText boundary;
+  CompactText contentType;
+  CompactText transferEncoding;
+  CompactText innerBoundary;
+  CompactText messageId;
 
-  // Decoded for display.
-  std::u16string fromText;
-  std::u16string toText;
-  std::u16string subjectText;  // "( No Subject )" when empty
+  // Decoded for display: the sender, the recipients and the subject ("( No Subject )" when
+  // empty). Most mails write them in plain ASCII, where the decoded text is the raw value
+  // widened: such a text is not kept a second time but widened again when asked for, so set the
+  // raw value before its decoded text (the raw values do not change once a record is built).
+  std::u16string FromText() const;
+  std::u16string ToText() const;
+  std::u16string SubjectText() const;
+  void SetFromText(std::u16string text);
+  void SetToText(std::u16string text);
+  void SetSubjectText(std::u16string text);
 
   // Provenance: the source scanned, the absolute sector of the mail's first recognised line and
-  // its byte offset inside that sector.
-  std::string sourceName;
+  // its byte offset inside that sector. The name is one string that every record of a scan
+  // shares (FoundMails hands each record its list's copy).
+  const std::string& SourceName() const;
+  void SetSourceName(std::shared_ptr<const std::string> name);
+  void SetSourceName(std::string_view name);
   std::uint64_t startSector = 0;
   std::uint16_t sectorOffset = 0;
   std::int16_t priority = 0;
   FoundBy foundBy = FoundBy::Trace;
+  // The mail's text holds sectors the source could not deliver: zeros stand there, in the
+  // saved text too. Set by the scan when it ends (it may be read on another thread).
+  std::atomic<bool> damaged{false};
   // Index (0-based, found order) of the first record of the same message, or -1.
   std::int64_t duplicateOf = -1;
   // Index (0-based, found order) of the mail this one is attached to, or -1; the scan sets it
   // from `container`, the record of that mail, which it keeps alive as long as this one.
   std::int64_t partOf = -1;
   const MailRecord* container = nullptr;
-  // The mail's text holds sectors the source could not deliver: zeros stand there, in the
-  // saved text too. Set by the scan when it ends (it may be read on another thread).
-  std::atomic<bool> damaged{false};
 
   std::vector<PartEntry> attachments;  // from "X-Attachment: " lines
 
@@ -127,6 +139,10 @@ class MailRecord {
   // From now on the body's texts live in `store` rather than in the record; texts published
   // already move there. The found-mail list does this for every record it takes.
   void KeepTextIn(std::shared_ptr<MailTextStore> store);
+  // Gives back the room the strings and arrays of a finished record hold beyond their contents
+  // (values gathered by appending keep what their growth reserved). The found-mail list does
+  // this for every record it takes.
+  void ShrinkToFit();
   MailExtent Extent() const;
   void SetExtent(const MailExtent& extent);
 
@@ -137,6 +153,22 @@ class MailRecord {
     std::u16string contentText;
   };
   void KeepTextLocked(std::string&& bodyText, std::u16string&& contentText);
+
+  // The decoded texts that differ from their raw values, each kept only when its bit is set.
+  struct DecodedTexts {
+    std::u16string from;
+    std::u16string to;
+    std::u16string subject;
+  };
+  enum DecodedKept : std::uint8_t { kFromKept = 1, kToKept = 2, kSubjectKept = 4 };
+  std::u16string DecodedText(std::string_view raw, DecodedKept kept,
+                             std::u16string DecodedTexts::*text) const;
+  void SetDecodedText(std::string_view raw, DecodedKept kept, std::u16string DecodedTexts::*text,
+                      std::u16string&& value);
+
+  std::shared_ptr<const std::string> sourceName_;
+  std::unique_ptr<DecodedTexts> decoded_;
+  std::uint8_t decodedKept_ = 0;
 
   mutable std::mutex bodyMutex_;
   MailBody body_;  // without its texts

@@ -243,7 +243,7 @@ void MainWindow::ViewSource(const MailRecordPtr& record) {
     prompts_.ShowError(this, QString(kNotReadBack));
     return;
   }
-  auto* view = new MailSourceView(QString::fromStdU16String(record->subjectText), raw,
+  auto* view = new MailSourceView(QString::fromStdU16String(record->SubjectText()), raw,
                                   render_.ansiCodePage, this);
   view->show();
 }

@@ -15,9 +15,9 @@ const RenderOptions kWestern{1252};
 MailRecord& Sample(MailRecord& record, bool damaged) {
   record.startSector = 7;
   record.sectorOffset = 12;
-  record.fromText = u"Alice";
-  record.toText = u"Bob";
-  record.subjectText = u"Hello";
+  record.SetFromText(u"Alice");
+  record.SetToText(u"Bob");
+  record.SetSubjectText(u"Hello");
   record.date = "2009-03-09 10:11:12";
   record.damaged = damaged;
   return record;

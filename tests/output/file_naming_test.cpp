@@ -88,7 +88,7 @@ class Names : public ::testing::TestWithParam<NameRow> {};
 
 TEST_P(Names, CutTheSubjectAndKeepTheDate) {
   auto record = std::make_shared<MailRecord>();
-  record->subjectText = GetParam().subject;
+  record->SetSubjectText(GetParam().subject);
   record->date = GetParam().date;
   EXPECT_EQ(DefaultFileName(*record, SaveFormat::Eml, kWestern), GetParam().defaultEml);
   EXPECT_EQ(BatchFileName(*record, kWestern), GetParam().batch);
@@ -132,7 +132,7 @@ TEST(FileNaming, DefaultNameFitsInto255Bytes) {
                       {u"x", std::string(600, '\xE9')}};
   for (const Row& row : rows) {
     auto record = std::make_shared<MailRecord>();
-    record->subjectText = row.subject;
+    record->SetSubjectText(row.subject);
     record->date = row.date;
     const std::string name = Utf16ToUtf8(DefaultFileName(*record, SaveFormat::Eml, kWestern));
     EXPECT_LE(name.size(), 255u) << name;
@@ -146,7 +146,7 @@ TEST(FileNaming, DefaultNameFitsInto255Bytes) {
 
 TEST(FileNaming, DefaultNameOfATextSaveEndsInTxt) {
   auto record = std::make_shared<MailRecord>();
-  record->subjectText = u"Hi";
+  record->SetSubjectText(u"Hi");
   record->date = "2009-03-09 10:11:12";
   EXPECT_EQ(DefaultFileName(*record, SaveFormat::Txt, kWestern), u"Hi [2009-03-09 10 11 12].txt");
 }

@@ -95,7 +95,7 @@ TEST(MailRendering, EmlIsTheReadBackTextByteForByte) {
 
 TEST(MailRendering, EmlOfAMailWhoseSourceIsGoneIsEmpty) {
   MailRecord record;
-  record.sourceName = "/nonexistent/disk.img";
+  record.SetSourceName("/nonexistent/disk.img");
   EXPECT_EQ(RenderEml(record, nullptr, nullptr), "");
 }
 

@@ -296,11 +296,11 @@ TEST(PreviewText, CorpusPreviewsHoldNoBoundaryLineOfTheirMail) {
 
 TEST(PreviewText, HeaderBlockShowsTheDecodedFieldsWithTheirAddresses) {
   MailRecord record;
-  record.fromText = u"\"J\u00F6rg Ma\u00DF\" <joerg@example.org>";
-  record.toText = u"Bob <bob@example.com>";
+  record.SetFromText(u"\"J\u00F6rg Ma\u00DF\" <joerg@example.org>");
+  record.SetToText(u"Bob <bob@example.com>");
   record.cc = "=?utf-8?q?Ren=C3=A9e?= <renee@example.net>";
   record.date = "2009-03-09 10:11:12";
-  record.subjectText = u"\u041A\u0430\u0437\u0430\u043D\u044C & more";
+  record.SetSubjectText(u"\u041A\u0430\u0437\u0430\u043D\u044C & more");
   EXPECT_EQ(PreviewHeaderBlock(record, kWestern),
             u"<table cellspacing=\"0\" cellpadding=\"1\">"
             u"<tr><td><b>From:</b>&nbsp;</td><td>\"J\u00F6rg Ma\u00DF\" &lt;joerg@example.org&gt;"
@@ -314,7 +314,7 @@ TEST(PreviewText, HeaderBlockShowsTheDecodedFieldsWithTheirAddresses) {
 
 TEST(PreviewText, HeaderBlockLeavesOutWhatTheMailLacks) {
   MailRecord record;
-  record.subjectText = u"only this";
+  record.SetSubjectText(u"only this");
   const std::u16string block = PreviewHeaderBlock(record, kWestern);
   EXPECT_NE(block.find(u"Subject:"), std::u16string::npos);
   for (const char16_t* field : {u"From:", u"To:", u"Cc:", u"Date:"})
@@ -324,7 +324,7 @@ TEST(PreviewText, HeaderBlockLeavesOutWhatTheMailLacks) {
 
 TEST(PreviewText, DocumentIsTheHeaderBlockThenTheBody) {
   MailRecord record;
-  record.subjectText = u"s";
+  record.SetSubjectText(u"s");
   const std::string mail = PlainMail("text/plain", "Hi\r\n");
   EXPECT_EQ(BuildPreviewDocument(record, mail, kWestern),
             PreviewHeaderBlock(record, kWestern) + BuildPreviewText(record, mail, kWestern));

@@ -194,7 +194,7 @@ TEST_P(HurtfulNames, AlwaysGiveAFileInsideTheTargetFolder) {
   std::vector<MailRecordPtr> mails;
   for (int copy = 0; copy < 2; ++copy) {
     auto record = std::make_shared<MailRecord>();
-    record->subjectText = GetParam().subject;
+    record->SetSubjectText(GetParam().subject);
     record->date = GetParam().date;
     mails.push_back(record);
   }

@@ -165,7 +165,7 @@ class FailingMediaTest : public testing::TestWithParam<ModeRow> {};
 
 const MailRecord* FindSubject(const std::vector<MailRecordPtr>& records, std::u16string_view s) {
   for (const MailRecordPtr& record : records)
-    if (record->subjectText == s && record->partOf < 0) return record.get();
+    if (record->SubjectText() == s && record->partOf < 0) return record.get();
   return nullptr;
 }
 

@@ -405,7 +405,7 @@ TEST(MailReader, OpensTheRecordsOwnSourceWhenGivenNone) {
   const std::filesystem::path image = folder.path() / "disk.img";
   std::ofstream(image, std::ios::binary) << Lead(64) << mail << std::string(512, '\0');
   MailRecordPtr record = RecordAt(64);
-  record->sourceName = image.string();
+  record->SetSourceName(image.string());
   std::string text = "old";
   ASSERT_TRUE(ReadMailText(*record, nullptr, text, nullptr));
   EXPECT_EQ(text, mail);
@@ -416,7 +416,7 @@ TEST(MailReader, OpensTheRecordsOwnSourceWhenGivenNone) {
 
 TEST(MailReader, ASourceThatCannotBeOpenedGivesFalseAndEmptyText) {
   MailRecordPtr record = RecordAt(64);
-  record->sourceName = "/nonexistent/folder/disk.img";
+  record->SetSourceName("/nonexistent/folder/disk.img");
   std::string text = "old";
   EXPECT_FALSE(ReadMailText(*record, nullptr, text, nullptr));
   EXPECT_EQ(text, "");

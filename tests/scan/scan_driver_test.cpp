@@ -57,7 +57,7 @@ TEST(ScanDriverTest, OnlyUnreadableSectorsScanAsZeros) {
   image.Resize(8 * 128 * 512);
   auto outcome = ScanBytes(image.Bytes(), {}, {3 * 128 + 5});
   ASSERT_EQ(outcome.records.size(), 8u);
-  EXPECT_EQ(outcome.records[3]->subjectText, u"Mail 3");
+  EXPECT_EQ(outcome.records[3]->SubjectText(), u"Mail 3");
   EXPECT_EQ(outcome.unreadable, (std::vector<SectorRange>{{3 * 128 + 5, 1}}));
   for (const auto& record : outcome.records) EXPECT_FALSE(record->damaged);
 }
@@ -70,7 +70,7 @@ TEST(ScanDriverTest, RangeKeepsAbsolutePositions) {
   options.sectorCount = 1500;
   auto outcome = ScanBytes(image.Bytes(), options);
   ASSERT_EQ(outcome.records.size(), 1u);
-  EXPECT_EQ(outcome.records[0]->subjectText, u"Late");
+  EXPECT_EQ(outcome.records[0]->SubjectText(), u"Late");
   EXPECT_EQ(outcome.records[0]->startSector, 5000u);
 }
 
@@ -145,7 +145,7 @@ TEST(ScanDriverTest, RecordsCanBeReadWhileTheScanRuns) {
   while (!status.scanning.load()) std::this_thread::yield();
   while (status.scanning.load()) {
     for (const auto& record : mails.Snapshot()) {
-      reads += record->Body().bodyText.size() + record->subjectText.size();
+      reads += record->Body().bodyText.size() + record->SubjectText().size();
     }
     (void)status.foundCount.load();
   }

@@ -13,9 +13,9 @@ namespace {
 MailRecordPtr Mail(std::u16string subject, std::u16string from, std::u16string to,
                    std::u16string content) {
   auto record = std::make_shared<MailRecord>();
-  record->subjectText = std::move(subject);
-  record->fromText = std::move(from);
-  record->toText = std::move(to);
+  record->SetSubjectText(std::move(subject));
+  record->SetFromText(std::move(from));
+  record->SetToText(std::move(to));
   MailBody body;
   body.contentText = std::move(content);
   body.closed = true;

@@ -20,11 +20,14 @@ std::vector<MailRecordPtr> Mails(const std::vector<int>& needles) {
   std::vector<MailRecordPtr> mails;
   for (int i = 0; i < kMails; ++i) {
     auto record = std::make_shared<MailRecord>();
-    record->subjectText = u"Mail " + QString::number(i).toStdU16String();
-    record->fromText = u"Group " + QString::number((i * 7919) % 100).toStdU16String();
+    record->SetSubjectText(u"Mail " + QString::number(i).toStdU16String());
+    record->SetFromText(u"Group " + QString::number((i * 7919) % 100).toStdU16String());
     mails.push_back(std::move(record));
   }
-  for (int i : needles) mails[static_cast<std::size_t>(i)]->subjectText += u" with a NEEDLE";
+  for (int i : needles) {
+    MailRecord& mail = *mails[static_cast<std::size_t>(i)];
+    mail.SetSubjectText(mail.SubjectText() + u" with a NEEDLE");
+  }
   return mails;
 }
 

@@ -16,8 +16,8 @@ namespace {
 
 MailRecordPtr Record(std::u16string subject, std::int16_t priority = 0) {
   auto record = std::make_shared<MailRecord>();
-  record->subjectText = std::move(subject);
-  record->fromText = u"Alice Example <alice@example.org>";
+  record->SetSubjectText(std::move(subject));
+  record->SetFromText(u"Alice Example <alice@example.org>");
   record->date = "2009-03-09 10:11:12";
   record->priority = priority;
   return record;
@@ -135,7 +135,7 @@ class MailListModelTest : public QObject {
     QFETCH(QString, shownDate);
     MailRecordPtr record = Record(u"\u5b63\u5ea6\u62a5\u544a");
     record->date = date.toStdString();
-    record->toText = u"Bob <bob@example.com>";
+    record->SetToText(u"Bob <bob@example.com>");
     record->startSector = 32768;
     record->sectorOffset = 77;
     record->attachments.push_back(PartEntry{"a.txt", "", u"a.txt", "", 10});
@@ -266,7 +266,7 @@ class MailListModelTest : public QObject {
         {u"a", u"no date at all"}};
     for (const auto& [sender, date] : rows) {
       MailRecordPtr record = Record(sender + u" subject");
-      record->fromText = sender;
+      record->SetFromText(sender);
       record->date = QString::fromStdU16String(date).toStdString();
       records.push_back(record);
     }
@@ -298,7 +298,7 @@ class MailListModelTest : public QObject {
     }
     // The rows keep their mails.
     for (int row = 0; row < model.rowCount(); ++row)
-      QCOMPARE(QString::fromStdU16String(model.RecordAt(row)->fromText),
+      QCOMPARE(QString::fromStdU16String(model.RecordAt(row)->FromText()),
                model.Text(row, MailListModel::SenderColumn));
     // Listing the folder again forgets the sort.
     model.SetMails(records);
@@ -346,8 +346,8 @@ class MailListModelTest : public QObject {
     std::vector<MailRecordPtr> records;
     for (std::size_t i = 0; i < fields.size(); ++i) {
       MailRecordPtr record = Record(u"r" + std::u16string(1, static_cast<char16_t>(u'0' + i)));
-      record->fromText = fields[i].from;
-      record->toText = fields[i].to;
+      record->SetFromText(fields[i].from);
+      record->SetToText(fields[i].to);
       record->date = fields[i].date;
       record->startSector = fields[i].sector;
       record->sectorOffset = fields[i].offset;
@@ -432,10 +432,10 @@ class MailListModelTest : public QObject {
     QFETCH(QString, filter);
     QFETCH(QStringList, subjects);
     MailRecordPtr harbour = Record(u"Harbour");
-    harbour->fromText = u"Nora <nora@example.org>";
+    harbour->SetFromText(u"Nora <nora@example.org>");
     MailRecordPtr kazan = Record(u"\u041a\u0430\u0437\u0430\u043d\u044c");
     MailRecordPtr reunion = Record(u"R\u00e9union");
-    reunion->toText = u"board@example.org";
+    reunion->SetToText(u"board@example.org");
     MailBody body;
     body.contentText = u"tide tables";
     body.closed = true;
@@ -506,11 +506,11 @@ class MailListModelTest : public QObject {
         const MailRecord& above = *model.RecordAt(row - 1);
         const MailRecord& below = *model.RecordAt(row);
         int compared =
-            CompareFolded(QStringView(above.subjectText), QStringView(below.subjectText));
+            CompareFolded(QStringView(above.SubjectText()), QStringView(below.SubjectText()));
         if (order == Qt::DescendingOrder) compared = -compared;
         const bool sameFolded =
-            QStringView(above.subjectText)
-                .compare(QStringView(below.subjectText), Qt::CaseInsensitive) == 0;
+            QStringView(above.SubjectText())
+                .compare(QStringView(below.SubjectText()), Qt::CaseInsensitive) == 0;
         QVERIFY2(compared < 0 || sameFolded, qPrintable(QString::number(row)));
         if (sameFolded) QVERIFY((found[&above] < found[&below]) == (order == Qt::AscendingOrder));
       }

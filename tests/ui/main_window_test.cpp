@@ -510,7 +510,7 @@ class MainWindowTest : public QObject {
     session->Action(action.toLatin1().constData())->trigger();
 
     MailRecord record;
-    record.subjectText = u"Survey report for the north pier";
+    record.SetSubjectText(u"Survey report for the north pier");
     record.date = "2009-03-11 17:45:09";
     const QString offered = QString::fromStdU16String(
         DefaultFileName(record, static_cast<SaveFormat>(format), RenderOptions{}));

@@ -123,9 +123,9 @@ std::string RecordJson(const MailRecord& record, std::size_t index, const Render
   std::string json = "{\"index\": " + std::to_string(index);
   json += ", \"sector\": " + std::to_string(record.startSector);
   json += ", \"offset\": " + std::to_string(record.sectorOffset);
-  json += ", \"from\": " + JsonString(record.fromText);
-  json += ", \"to\": " + JsonString(record.toText);
-  json += ", \"subject\": " + JsonString(record.subjectText);
+  json += ", \"from\": " + JsonString(record.FromText());
+  json += ", \"to\": " + JsonString(record.ToText());
+  json += ", \"subject\": " + JsonString(record.SubjectText());
   json += ", \"date\": " + JsonString(AnsiToUtf16(record.date, options.ansiCodePage));
   json += ", \"priority\": " + std::to_string(record.priority);
   json += ", \"attachments\": [";
@@ -170,8 +170,8 @@ std::string TableRow(const MailRecord& record, std::size_t index, const RenderOp
   row += attached ? '&' : ' ';
   row += record.damaged ? 'D' : ' ';
   row += ' ';
-  row += Column(record.fromText, 30) + " ";
-  row += Utf8(record.subjectText);
+  row += Column(record.FromText(), 30) + " ";
+  row += Utf8(record.SubjectText());
   for (char& c : row)
     if (static_cast<unsigned char>(c) < 0x20) c = ' ';
   // Behind the subject, so that rows of mails without these marks read as they always did.

@@ -47,7 +47,7 @@ int RunShowCommand(const Arguments& arguments) {
   }
   if (text.empty()) {
     std::fprintf(stderr, "quillon: mail %llu cannot be read back from %s\n",
-                 static_cast<unsigned long long>(index), record->sourceName.c_str());
+                 static_cast<unsigned long long>(index), record->SourceName().c_str());
     return 1;
   }
   output.Write(text);

@@ -76,7 +76,7 @@ BodySteps::BodySteps(MailRecordPtr record, HeaderEnd headerEnd, int ansiCodePage
     : record_(std::move(record)), ansiCodePage_(ansiCodePage) {
   const MimeHeaderValue contentType = ParseMimeHeaderValue(record_->contentType);
   if (!record_->boundary.empty()) {
-    boundaries_.push_back(record_->boundary);
+    boundaries_.push_back(record_->boundary.String());
     part_.role = PartRole::Ignored;  // the preamble
   } else {
     TextPart& text = contentType.token == "text/html" ? html_ : plain_;

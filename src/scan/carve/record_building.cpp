@@ -36,32 +36,34 @@ void TrimLineBreaks(String& text) {
 MailRecordPtr BuildRecord(PendingMail&& pending, const std::string& sourceName, FoundBy foundBy,
                           int ansiCodePage) {
   auto record = std::make_shared<MailRecord>();
-  record->subject = std::move(pending.subject);
-  record->from = std::move(pending.from);
-  record->to = std::move(pending.to);
-  record->cc = std::move(pending.cc);
-  record->date = std::move(pending.date);
-  record->boundary = std::move(pending.boundary);
-  record->contentType = std::move(pending.contentType);
-  record->transferEncoding = std::move(pending.transferEncoding);
-  record->innerBoundary = std::move(pending.innerBoundary);
-  record->messageId = std::string(TrimWhiteSpace(pending.messageId));
+  // The subject is decoded as carved and trimmed of its line breaks after.
+  std::u16string subjectText = DecodeHeaderText(pending.subject, ansiCodePage);
+  TrimLineBreaks(pending.subject);
+  TrimLineBreaks(subjectText);
+  if (subjectText.empty()) subjectText = u"( No Subject )";
+  NormaliseDate(pending.date);
+  record->subject = pending.subject;
+  record->from = pending.from;
+  record->to = pending.to;
+  record->cc = pending.cc;
+  record->date = pending.date;
+  record->boundary = pending.boundary;
+  record->contentType = pending.contentType;
+  record->transferEncoding = pending.transferEncoding;
+  record->innerBoundary = pending.innerBoundary;
+  record->messageId = TrimWhiteSpace(pending.messageId);
   record->attachments = std::move(pending.attachments);
   record->startSector = pending.startSector;
   record->sectorOffset = pending.sectorOffset;
   record->priority = PriorityNumber(pending.priority);
-  record->sourceName = sourceName;
+  record->SetSourceName(sourceName);
   record->foundBy = foundBy;
 
-  record->fromText = DecodeAddressText(record->from, ansiCodePage);
-  record->toText = DecodeAddressText(record->to, ansiCodePage);
-  record->subjectText = DecodeHeaderText(record->subject, ansiCodePage);
+  record->SetFromText(DecodeAddressText(record->from, ansiCodePage));
+  record->SetToText(DecodeAddressText(record->to, ansiCodePage));
+  record->SetSubjectText(std::move(subjectText));
   for (PartEntry& entry : record->attachments)
     entry.nameText = DecodeHeaderText(entry.name, ansiCodePage);
-  NormaliseDate(record->date);
-  TrimLineBreaks(record->subject);
-  TrimLineBreaks(record->subjectText);
-  if (record->subjectText.empty()) record->subjectText = u"( No Subject )";
   return record;
 }
 
@@ -76,9 +78,9 @@ void TakeHeaderValues(MailRecord& record, const MailRecord& from) {
   record.transferEncoding = from.transferEncoding;
   record.innerBoundary = from.innerBoundary;
   record.messageId = from.messageId;
-  record.fromText = from.fromText;
-  record.toText = from.toText;
-  record.subjectText = from.subjectText;
+  record.SetFromText(from.FromText());
+  record.SetToText(from.ToText());
+  record.SetSubjectText(from.SubjectText());
   record.priority = from.priority;
   record.attachments = from.attachments;
 }

@@ -117,11 +117,12 @@ void DuplicateMarker::Mark(MailRecord& record, std::size_t index, CarveBuffer bu
 
   // A copy found by its trace line may have been read without the Message-ID above that line:
   // values alone then match it with a copy that has one, unless both have one and they differ.
-  std::string values = record.from + '\n' + record.to + '\n' + record.date + '\n' + record.subject;
+  std::string values = record.from.String() + '\n' + record.to.String() + '\n' +
+                       record.date.String() + '\n' + record.subject.String();
   const bool hasId = !record.messageId.empty();
   std::optional<std::size_t> kept;  // where `print` went in prints_, once it is kept
   if (hasId) {
-    std::vector<Copy>& copies = firstById_[record.messageId];
+    std::vector<Copy>& copies = firstById_[record.messageId.String()];
     const auto first = std::find_if(copies.begin(), copies.end(), [&](const Copy& copy) {
       return SameContent(prints_[copy.print], print);
     });

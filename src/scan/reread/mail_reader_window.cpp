@@ -72,7 +72,7 @@ struct HeldStart {
 // record's.
 bool LineAgreesWithRecord(HeaderBlockReader& reader, const HeaderLine& line,
                           const MailRecord& record, HeldStart& held) {
-  auto compare = [](const std::string& value, const std::string& expected, bool& seen) {
+  auto compare = [](std::string_view value, std::string_view expected, bool& seen) {
     if (seen || value.empty()) return true;  // the scan would still take a later line
     seen = true;
     return value == expected;

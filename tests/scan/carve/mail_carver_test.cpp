@@ -35,9 +35,9 @@ TEST(MailCarverTest, FindsAMailAtItsLastTraceLineThatFollowsAText) {
   auto outcome = ScanBytes(image.Resize(16384).Bytes());
   ASSERT_EQ(outcome.records.size(), 1u);
   EXPECT_EQ(Position(outcome.records[0]), 4096 + SampleMailTraceOffset());
-  EXPECT_EQ(outcome.records[0]->subjectText, u"Hello");
+  EXPECT_EQ(outcome.records[0]->SubjectText(), u"Hello");
   EXPECT_EQ(outcome.records[0]->date, "2009-03-09 10:11:12");
-  EXPECT_EQ(outcome.records[0]->sourceName, "memory.img");
+  EXPECT_EQ(outcome.records[0]->SourceName(), "memory.img");
 }
 
 TEST(MailCarverTest, TraceNameRules) {
@@ -107,7 +107,7 @@ TEST(MailCarverTest, BlockHeaderNearALineStartIsRemoved) {
     image.Put(base, mail).Resize(8192);
     auto outcome = ScanBytes(image.Bytes(), Strict());
     ASSERT_EQ(outcome.records.size(), 1u) << distance;
-    const std::string& subject = outcome.records[0]->subject;
+    const std::string_view subject = outcome.records[0]->subject;
     if (distance == 100)
       EXPECT_EQ(subject, std::string(91, 's') + "tail");
     else
@@ -155,7 +155,7 @@ TEST(MailCarverTest, HeaderBlockAcrossAChunkBoundary) {
     auto outcome = ScanBytes(image.Bytes());
     ASSERT_EQ(outcome.records.size(), 1u) << before;
     EXPECT_EQ(Position(outcome.records[0]), trace) << before;
-    EXPECT_EQ(outcome.records[0]->subjectText, u"Across");
+    EXPECT_EQ(outcome.records[0]->SubjectText(), u"Across");
   }
 }
 
@@ -174,7 +174,7 @@ TEST(MailCarverTest, ShiftMovesEveryPositionByTheShift) {
   ASSERT_EQ(shifted.size(), plain.size());
   for (std::size_t i = 0; i < plain.size(); ++i) {
     EXPECT_EQ(Position(shifted[i]), Position(plain[i]) + shift);
-    EXPECT_EQ(shifted[i]->subjectText, plain[i]->subjectText);
+    EXPECT_EQ(shifted[i]->SubjectText(), plain[i]->SubjectText());
   }
 }
 

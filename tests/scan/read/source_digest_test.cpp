@@ -248,7 +248,7 @@ std::set<std::uint64_t> SectorsOf(std::uint64_t first, std::uint64_t count) {
 TEST(ScanDigestTest, CarverRemovesTheBlockHeadersOfTheStoredMails) {
   const test::ScanOutcome outcome = test::ScanBytes(kStores);
   std::set<std::string> subjects;
-  for (const MailRecordPtr& record : outcome.records) subjects.insert(record->subject);
+  for (const MailRecordPtr& record : outcome.records) subjects.insert(record->subject.String());
   for (const char* subject : {"across 1tail", "inside 1tail", "across 4tail", "inside 4tail"})
     EXPECT_TRUE(subjects.count(subject)) << subject;
 }

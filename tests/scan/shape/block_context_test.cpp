@@ -146,7 +146,7 @@ TEST_P(GluedMailTest, TextBeginsAtTheFirstLine) {
     if (!withTrace) {
       EXPECT_EQ(records[0]->StartByte(), GetParam().at);
     }
-    EXPECT_EQ(records[0]->subjectText, u"Glued to old data");
+    EXPECT_EQ(records[0]->SubjectText(), u"Glued to old data");
   }
 }
 

@@ -54,7 +54,7 @@ TEST_P(ShapePlaceTest, FoundFromItsFirstLine) {
   ASSERT_EQ(records.size(), 1u);
   EXPECT_EQ(records[0]->StartByte(), GetParam().at);
   EXPECT_EQ(records[0]->foundBy, FoundBy::Shape);
-  EXPECT_EQ(records[0]->subjectText, u"Sent from my desk");
+  EXPECT_EQ(records[0]->SubjectText(), u"Sent from my desk");
   EXPECT_EQ(records[0]->Body().bodyText, "No trace line at all.");
   EXPECT_TRUE(ScanBytes(image.Bytes(), Strict()).records.empty());
 }
@@ -152,9 +152,9 @@ TEST(ShapeScannerTest, AttachedMessageIsPartOfItsParent) {
   image.Put(8192, outer).Resize(64 * 1024);
   const auto records = ScanBytes(image.Bytes()).records;
   ASSERT_EQ(records.size(), 2u) << "the trace rule still finds the inner message";
-  EXPECT_EQ(records[0]->subjectText, u"outer");
+  EXPECT_EQ(records[0]->SubjectText(), u"outer");
   EXPECT_EQ(records[0]->partOf, -1);
-  EXPECT_EQ(records[1]->subjectText, u"inner");
+  EXPECT_EQ(records[1]->SubjectText(), u"inner");
   EXPECT_EQ(records[1]->foundBy, FoundBy::Trace);
   EXPECT_EQ(records[1]->partOf, 0);
 }
@@ -185,9 +185,9 @@ TEST_P(TraceFindInsideTest, IsPartOfTheMailAroundIt) {
   image.Put(8192, outer).Resize(64 * 1024);
   const auto records = ScanBytes(image.Bytes()).records;
   ASSERT_EQ(records.size(), 2u);
-  EXPECT_EQ(records[0]->subjectText, u"outer");
+  EXPECT_EQ(records[0]->SubjectText(), u"outer");
   EXPECT_EQ(records[0]->partOf, -1);
-  EXPECT_EQ(records[1]->subjectText, u"inner");
+  EXPECT_EQ(records[1]->SubjectText(), u"inner");
   EXPECT_EQ(records[1]->partOf, 0);
 }
 
@@ -219,7 +219,7 @@ TEST(ShapeScannerTest, MailBeginningAtASectorInsideALineOfText) {
   const auto records = ScanBytes(image.Bytes()).records;
   ASSERT_EQ(records.size(), 1u);
   EXPECT_EQ(records[0]->StartByte(), 4096u);
-  EXPECT_EQ(records[0]->subjectText, u"Sent from my desk");
+  EXPECT_EQ(records[0]->SubjectText(), u"Sent from my desk");
 }
 
 // A sector that begins at "From:" inside a folded signature line of a header block begins no
@@ -234,7 +234,7 @@ TEST(ShapeScannerTest, SectorStartInsideAHeaderLineBeginsNoMail) {
   const auto records = ScanBytes(image.Bytes()).records;
   ASSERT_EQ(records.size(), 1u);
   EXPECT_EQ(records[0]->StartByte(), 4096u + 512 - lead.size());
-  EXPECT_EQ(records[0]->fromText, u"Carol Example <carol@example.org>");
+  EXPECT_EQ(records[0]->FromText(), u"Carol Example <carol@example.org>");
 }
 
 // A message quoted whole in a plain mail's text, with its mailbox separator line (a patch mailed
@@ -251,9 +251,9 @@ TEST(ShapeScannerTest, MessageQuotedWithItsSeparatorIsPartOfTheMail) {
   image.Put(8192, mail).Resize(64 * 1024);
   const auto records = ScanBytes(image.Bytes()).records;
   ASSERT_EQ(records.size(), 2u) << "the trace rule still finds the quoted message";
-  EXPECT_EQ(records[0]->subjectText, u"outer");
+  EXPECT_EQ(records[0]->SubjectText(), u"outer");
   EXPECT_EQ(records[0]->partOf, -1);
-  EXPECT_EQ(records[1]->subjectText, u"inner");
+  EXPECT_EQ(records[1]->SubjectText(), u"inner");
   EXPECT_EQ(records[1]->partOf, 0);
 }
 
@@ -352,7 +352,7 @@ TEST(ShapeScannerTest, StoreChainOutOfOrder) {
   const auto records =
       ScanBytes(TwoBlockChainOutOfOrder(mail.substr(0, cut), mail.substr(cut))).records;
   ASSERT_EQ(records.size(), 1u);
-  EXPECT_EQ(records[0]->subjectText, u"stored");
+  EXPECT_EQ(records[0]->SubjectText(), u"stored");
   EXPECT_EQ(records[0]->StartByte(), 4096u + 528 * 3 + 16);
   EXPECT_TRUE(records[0]->Extent().inStore);
   EXPECT_EQ(records[0]->Extent().storeBlock, 4096u + 528 * 3);
@@ -376,7 +376,7 @@ TEST(ShapeScannerTest, StoredMessageTheWalkMissesGetsItsBody) {
       ScanBytes(TwoBlockChainOutOfOrder(mail.substr(0, cut), mail.substr(cut))).records;
   ASSERT_EQ(records.size(), 1u);
   EXPECT_EQ(records[0]->foundBy, FoundBy::Shape);
-  EXPECT_EQ(records[0]->subjectText, u"shuffled");
+  EXPECT_EQ(records[0]->SubjectText(), u"shuffled");
   EXPECT_TRUE(records[0]->Extent().inStore);
   EXPECT_NE(records[0]->Body().bodyText.find("the body of the shuffled mail"), std::string::npos)
       << records[0]->Body().bodyText;
@@ -394,7 +394,7 @@ TEST(ShapeScannerTest, StoredMessageBehindALineOfBlanks) {
       .Resize(64 * 1024);
   const auto records = ScanBytes(image.Bytes()).records;
   ASSERT_EQ(records.size(), 1u);
-  EXPECT_EQ(records[0]->subjectText, u"blank first");
+  EXPECT_EQ(records[0]->SubjectText(), u"blank first");
   EXPECT_EQ(records[0]->StartByte(), 4096u + 528 + 16 + 42);
   EXPECT_TRUE(records[0]->Extent().inStore);
 }
@@ -443,10 +443,10 @@ TEST(ShapeScannerTest, TraceFindInAStoreChainIsPartOfItsMessage) {
   // The attached message's block lies before the first block.
   const auto records = ScanBytes(TwoBlockChainOutOfOrder(outer, inner)).records;
   ASSERT_EQ(records.size(), 2u);
-  EXPECT_EQ(records[0]->subjectText, u"outer");
+  EXPECT_EQ(records[0]->SubjectText(), u"outer");
   EXPECT_TRUE(records[0]->Extent().inStore);
   EXPECT_EQ(records[0]->partOf, -1);
-  EXPECT_EQ(records[1]->subjectText, u"inner");
+  EXPECT_EQ(records[1]->SubjectText(), u"inner");
   EXPECT_EQ(records[1]->foundBy, FoundBy::Trace);
   EXPECT_EQ(records[1]->StartByte(), 4096u + 528 + 16 + 14);
   EXPECT_EQ(records[1]->partOf, 0);
