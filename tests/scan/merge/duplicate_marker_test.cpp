@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -94,6 +95,12 @@ TEST_P(DuplicateBytesTest, MarksOnlyCopiesOfTheSameBytes) {
   const CarveBuffer buffer{reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size(),
                            kBase};
   DuplicateMarker marker;
+  // A first copy longer than a later one is read again from the source.
+  marker.SetSourceReader([&](std::uint64_t offset, std::size_t count, std::uint8_t* out) {
+    if (offset < kBase || offset - kBase + count > bytes.size()) return false;
+    std::copy_n(bytes.data() + (offset - kBase), count, out);
+    return true;
+  });
   for (std::size_t index = 0; index < row.mails.size(); ++index) {
     MailRecord record;
     record.from = "a@x";

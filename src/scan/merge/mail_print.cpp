@@ -1,0 +1,186 @@
+#include "scan/merge/mail_print.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "scan/read/block_header.h"
+#include "scan/read/store_chain.h"
+
+namespace quillon {
+
+namespace {
+
+constexpr std::uint64_t kFnvStart = 0xcbf29ce484222325ULL;
+// Header lines above the From line whose suffixes are printed: a trace line and the few lines
+// in front of it are what a copy found late leaves out.
+constexpr std::size_t kAboveSuffixes = 16;
+
+// FNV-1a over 8-byte words (and the bytes of a shorter tail): the same bytes give the same digest,
+// at a word a step.
+std::uint64_t Fnv1a(const std::uint8_t* data, std::size_t size, std::uint64_t hash = kFnvStart) {
+  std::size_t i = 0;
+  for (; i + 8 <= size; i += 8) {
+    std::uint64_t word;
+    std::memcpy(&word, data + i, 8);
+    hash = (hash ^ word) * 0x100000001b3ULL;
+  }
+  for (; i < size; ++i) hash = (hash ^ data[i]) * 0x100000001b3ULL;
+  return hash;
+}
+
+bool IsTextByte(std::uint8_t c) {
+  return c >= 0x20 || c == '\t' || c == '\r' || c == '\n';
+}
+
+// The first byte at or behind `at` (before `limit`) that is no text; `limit` when there is none.
+// Eight bytes are looked at a time: a word without a byte below 0x20 is all text.
+std::size_t FirstNonText(const std::uint8_t* data, std::size_t at, std::size_t limit) {
+  constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
+  constexpr std::uint64_t kHighs = 0x8080808080808080ULL;
+  while (at < limit) {
+    if (at + 8 <= limit) {
+      std::uint64_t word;
+      std::memcpy(&word, data + at, 8);
+      if (((word - kOnes * 0x20) & ~word & kHighs) == 0) {
+        at += 8;
+        continue;
+      }
+    }
+    const std::size_t end = std::min(at + 8, limit);
+    for (; at < end; ++at) {
+      if (!IsTextByte(data[at])) return at;
+    }
+  }
+  return limit;
+}
+
+// The store block header that the byte at `at`, no text, belongs to: one at a 4-aligned source
+// position no more than 5 bytes before it (its bytes 5..7 are 02 00 00, so its first byte that is
+// no text is one of its first six), not before `from`, whose 16 bytes lie before `limit`.
+std::size_t BlockHeaderAt(CarveBuffer buffer, std::size_t at, std::size_t from, std::size_t limit) {
+  const std::size_t first =
+      at >= from + kBlockHeaderMarkOffset ? at - kBlockHeaderMarkOffset : from;
+  for (std::size_t header = first; header <= at; ++header) {
+    const std::uint64_t position = buffer.PositionOf(header);
+    if (position % 4 != 0 || header + kBlockHeaderSize > limit) continue;
+    StoreBlockHeader fields;
+    if (ReadStoreBlockHeader(buffer.data + header, position, fields)) return header;
+  }
+  return kNoBlockHeader;
+}
+
+// The index behind the empty line that ends the header block of `text`; 0 when it has none.
+std::size_t HeaderEnd(MailText text) {
+  std::size_t line = 0;
+  while (line < text.size) {
+    const auto* lineFeed =
+        static_cast<const std::uint8_t*>(std::memchr(text.data + line, '\n', text.size - line));
+    if (!lineFeed) return 0;
+    const std::size_t end = static_cast<std::size_t>(lineFeed - text.data);
+    // An empty line: nothing, or a CR alone, between two line feeds.
+    if (line > 0 && (end == line || (end == line + 1 && text.data[line] == '\r'))) return end + 1;
+    line = end + 1;
+  }
+  return 0;
+}
+
+bool IsFromLine(const std::uint8_t* line) {
+  return (line[0] | 0x20) == 'f' && (line[1] | 0x20) == 'r' && (line[2] | 0x20) == 'o' &&
+         (line[3] | 0x20) == 'm' && line[4] == ':';
+}
+
+}  // namespace
+
+MailText TextFrom(CarveBuffer buffer, std::size_t start, std::size_t limit, std::string& stepped) {
+  limit = std::min(limit, buffer.size);
+  if (start >= limit) return {};
+  stepped.clear();
+  bool stepping = false;
+  std::size_t piece = start;  // where the text's current piece began
+  std::size_t at = start;
+  for (;;) {
+    at = FirstNonText(buffer.data, at, limit);
+    if (at >= limit) break;
+    const std::size_t header = BlockHeaderAt(buffer, at, piece, limit);
+    if (header == kNoBlockHeader) {
+      // Other bytes than zeros end a mail only at a line's end: the few that look like text in
+      // front of them (random bytes, mostly) are not its, and differ from copy to copy.
+      const void* lineFeed =
+          buffer.data[at] != 0 ? memrchr(buffer.data + piece, '\n', at - piece) : nullptr;
+      if (lineFeed)
+        at = static_cast<std::size_t>(static_cast<const std::uint8_t*>(lineFeed) - buffer.data) + 1;
+      break;
+    }
+    stepped.append(reinterpret_cast<const char*>(buffer.data + piece), header - piece);
+    stepping = true;
+    piece = at = header + kBlockHeaderSize;
+  }
+  if (!stepping) return {buffer.data + start, at - start};
+  stepped.append(reinterpret_cast<const char*>(buffer.data + piece), at - piece);
+  return {reinterpret_cast<const std::uint8_t*>(stepped.data()), stepped.size()};
+}
+
+MailPrint PrintOf(MailText text) {
+  MailPrint print;
+  const std::size_t headerEnd = HeaderEnd(text);
+  if (headerEnd == 0) return print;
+  print.known = true;
+  // The lines above the From line, and where each begins.
+  std::vector<std::size_t> lines;
+  std::size_t from = 0;
+  for (std::size_t line = 0; line + 5 <= headerEnd;) {
+    if (IsFromLine(text.data + line)) {
+      from = line;
+      break;
+    }
+    lines.push_back(line);
+    const void* lineFeed = std::memchr(text.data + line, '\n', headerEnd - line);
+    if (!lineFeed) break;
+    line = static_cast<std::size_t>(static_cast<const std::uint8_t*>(lineFeed) - text.data) + 1;
+  }
+  if (from == 0) lines.clear();  // no From line: the text is printed from its first line
+  print.aboveLength = from;
+  print.aboveDigest = Fnv1a(text.data, from);
+  const std::size_t suffixes = std::min(lines.size(), kAboveSuffixes);
+  for (std::size_t i = lines.size() - suffixes; i < lines.size(); ++i) {
+    if (lines[i] > 0)
+      print.aboveSuffixes.push_back(
+          {from - lines[i], Fnv1a(text.data + lines[i], from - lines[i])});
+  }
+  print.headerLength = headerEnd - from;
+  print.headerDigest = Fnv1a(text.data + from, headerEnd - from);
+  print.length = text.size - from;
+  print.digest = Fnv1a(text.data + from, print.length);
+  return print;
+}
+
+namespace {
+
+// Whether the lines above the From line agree: the same where both copies were read from the
+// same line, else the shorter the end of the longer (a copy found at a later line).
+bool SameLinesAbove(const MailPrint& a, const MailPrint& b) {
+  if (a.aboveLength == b.aboveLength) return a.aboveDigest == b.aboveDigest;
+  const MailPrint& shorter = a.aboveLength < b.aboveLength ? a : b;
+  const MailPrint& longer = a.aboveLength < b.aboveLength ? b : a;
+  if (shorter.aboveLength == 0) return true;
+  return std::any_of(longer.aboveSuffixes.begin(), longer.aboveSuffixes.end(),
+                     [&](const MailPrint::Suffix& suffix) {
+                       return suffix.length == shorter.aboveLength &&
+                              suffix.digest == shorter.aboveDigest;
+                     });
+}
+
+}  // namespace
+
+bool SameBeginning(const MailPrint& a, const MailPrint& b) {
+  if (!a.known || !b.known) return true;
+  return a.headerLength == b.headerLength && a.headerDigest == b.headerDigest &&
+         SameLinesAbove(a, b);
+}
+
+bool BeginsWith(MailText text, const MailPrint& print, const MailPrint& shorter) {
+  return text.size >= print.aboveLength + shorter.length &&
+         Fnv1a(text.data + print.aboveLength, shorter.length) == shorter.digest;
+}
+
+}  // namespace quillon

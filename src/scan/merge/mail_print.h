@@ -1,0 +1,68 @@
+// What a mail's bytes say for telling copies of one message from mails that only look alike: a
+// print of its whole text, from its first header line to its end. Two copies are one message
+// when their texts are the same, or one is a whole prefix of the other (a copy cut short, or one
+// whose end the scan could not tell and read on into other bytes).
+//
+// A print keeps digests rather than bytes, so that every first copy costs little. Where two
+// copies differ in length, the longer one's text is digested again as far as the shorter reaches:
+// the text in hand, or the first copy's read again from the source.
+//
+// The header lines above the From line are printed apart: a copy found at a later line of its
+// header block (its trace line, behind bytes that hid its first lines) is read from there, and
+// its text from the From line on is what it shares with a copy found at its first line.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "scan/source_bytes.h"
+
+namespace quillon {
+
+struct MailPrint {
+  bool known = false;  // the header block ends in the text: without that, bytes tell nothing
+  // The header lines above the From line (none when the text begins with it or has none).
+  std::size_t aboveLength = 0;
+  std::uint64_t aboveDigest = 0;
+  // The last few of those lines, each with the ones behind it down to the From line: what a copy
+  // found at one of them holds above its From line.
+  struct Suffix {
+    std::size_t length = 0;
+    std::uint64_t digest = 0;
+  };
+  std::vector<Suffix> aboveSuffixes;
+  // The header block from the From line to its empty line, which copies share whole.
+  std::size_t headerLength = 0;
+  std::uint64_t headerDigest = 0;
+  // The text from the From line on: its length and its digest.
+  std::size_t length = 0;
+  std::uint64_t digest = 0;
+};
+
+// A mail's text: `size` bytes from `data` on, from the line it was found at to where it ends.
+struct MailText {
+  const std::uint8_t* data = nullptr;
+  std::size_t size = 0;
+};
+
+MailPrint PrintOf(MailText text);
+
+// Whether two prints may be of copies of one message, as far as their beginnings tell: the same
+// header block from the From line on, and the same lines above it, or the fewer of them the
+// last of the more (a copy read from a later line). Prints of unknown texts tell nothing: true.
+bool SameBeginning(const MailPrint& a, const MailPrint& b);
+
+// Whether `text`, of which `print` was made, holds the text `shorter` was made of from its From
+// line on (the text of a copy no longer than this one); the lines above are SameBeginning's.
+bool BeginsWith(MailText text, const MailPrint& print, const MailPrint& shorter);
+
+// The text of a mail that begins at index `start` of `buffer`, no further than `limit`: up to the
+// first zero byte, or up to the end of the last whole line before another byte that cannot be a
+// mail's (a control byte). A store's block header between two pieces of the text is stepped
+// over: the text's bytes without such headers are then put in `stepped`, and the returned text
+// lies there.
+MailText TextFrom(CarveBuffer buffer, std::size_t start, std::size_t limit, std::string& stepped);
+
+}  // namespace quillon
