@@ -74,23 +74,54 @@ MailText DuplicateMarker::ReadAgain(const Copy& copy, std::size_t size, std::str
   return {};
 }
 
-bool DuplicateMarker::SameMessage(const MailPrint& ours, MailText text, const Copy& copy) const {
+bool DuplicateMarker::SameMessage(const MailPrint& ours, MailText text,
+                                  std::optional<std::uint64_t> textAt, const Copy& copy) const {
   const MailPrint& theirs = prints_[copy.print];
   if (!ours.known || !theirs.known) return true;
-  if (!SameBeginning(ours, theirs)) return false;
-  if (ours.length == theirs.length) return ours.digest == theirs.digest;
-  if (theirs.length < ours.length) return text.data && BeginsWith(text, ours, theirs);
-  // Ours is the shorter: the first copy's text is read again as far as ours reaches.
+  if (!SameHeader(ours, theirs)) return false;
+  const bool sameAbove =
+      ours.aboveLength == theirs.aboveLength && ours.aboveDigest == theirs.aboveDigest;
+  if (sameAbove && ours.length == theirs.length && ours.digest == theirs.digest) return true;
+  if (ours.aboveLength == theirs.aboveLength && !sameAbove) return false;
+  if (!text.data) return false;
+  // Ours is in hand; theirs is read again from the source where ours cannot tell alone.
   std::string again;
   std::string stepped;
-  const MailText their = ReadAgain(copy, theirs.aboveLength + ours.length, again, stepped);
-  return their.data && BeginsWith(their, theirs, ours);
+  MailText their;
+  const auto theirText = [&] {
+    if (!their.data) their = ReadAgain(copy, theirs.aboveLength + theirs.length, again, stepped);
+    return their;
+  };
+  if (ours.aboveLength > theirs.aboveLength ? !EndsWithLinesAbove(text, ours, theirs)
+      : ours.aboveLength < theirs.aboveLength
+          ? !theirText().data || !EndsWithLinesAbove(their, theirs, ours)
+          : false)
+    return false;
+  if (ours.length == theirs.length && ours.digest == theirs.digest) return true;
+  if (theirs.length < ours.length) {
+    if (BeginsWith(text, ours, theirs)) return true;
+  } else if (theirText().data && BeginsWith(their, theirs, ours)) {
+    return true;
+  }
+  // A copy cut short where a sector ends, and other bytes written behind it: the texts part
+  // where a sector of one of them ends, inside the body.
+  if (!theirText().data) return false;
+  const std::size_t common = CommonLength(text, ours, their, theirs);
+  if (common <= ours.headerLength) return false;
+  const auto sectorEnds = [](std::uint64_t position) { return position % kSectorSize == 0; };
+  return (textAt && sectorEnds(*textAt + ours.aboveLength + common)) ||
+         (copy.storeBlock == 0 && stepped.empty() &&
+          sectorEnds(copy.textStart + theirs.aboveLength + common));
 }
 
 void DuplicateMarker::Mark(MailRecord& record, std::size_t index, CarveBuffer buffer) {
   std::string scratch;
   const MailText text = TextOf(record, buffer, scratch);
   MailPrint print = text.data ? PrintOf(text) : MailPrint{};
+  // Where the text lies in the source byte for byte: not where block headers were left out.
+  std::optional<std::uint64_t> textAt;
+  if (text.data >= buffer.data && text.data < buffer.data + buffer.size)
+    textAt = buffer.base + static_cast<std::uint64_t>(text.data - buffer.data);
   const MailExtent extent = record.Extent();
   const Copy copy{index, !record.messageId.empty(), 0, extent.TextStartOr(record.StartByte()),
                   extent.inStore ? extent.storeBlock : 0};
@@ -102,7 +133,7 @@ void DuplicateMarker::Mark(MailRecord& record, std::size_t index, CarveBuffer bu
   if (copy.hasId) {
     std::vector<Copy>& copies = firstById_[record.messageId];
     const auto first = std::find_if(copies.begin(), copies.end(), [&](const Copy& earlier) {
-      return SameMessage(print, text, earlier);
+      return SameMessage(print, text, textAt, earlier);
     });
     if (first != copies.end()) {
       record.duplicateOf = static_cast<std::int64_t>(first->index);
@@ -116,7 +147,7 @@ void DuplicateMarker::Mark(MailRecord& record, std::size_t index, CarveBuffer bu
   const MailPrint& ours = kept ? prints_[*kept] : print;
   std::vector<Copy>& copies = firstByValues_[std::move(values)];
   const auto first = std::find_if(copies.begin(), copies.end(), [&](const Copy& earlier) {
-    return (!copy.hasId || !earlier.hasId) && SameMessage(ours, text, earlier);
+    return (!copy.hasId || !earlier.hasId) && SameMessage(ours, text, textAt, earlier);
   });
   if (first != copies.end()) {
     record.duplicateOf = static_cast<std::int64_t>(first->index);

@@ -12,6 +12,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <utility>
@@ -51,8 +52,10 @@ class DuplicateMarker {
   // At least the first `size` bytes of the text of a first copy, read again from the source.
   MailText ReadAgain(const Copy& copy, std::size_t size, std::string& text,
                      std::string& stepped) const;
-  // Whether `ours`, of `text` (where in hand), and `copy` are copies of one message.
-  bool SameMessage(const MailPrint& ours, MailText text, const Copy& copy) const;
+  // Whether `ours`, of `text` (where in hand; at source position `textAt` where it lies there
+  // byte for byte), and `copy` are copies of one message.
+  bool SameMessage(const MailPrint& ours, MailText text, std::optional<std::uint64_t> textAt,
+                   const Copy& copy) const;
 
   // The prints of the first copies, each kept once though a copy with a Message-ID is listed
   // under its Message-ID and under its values: a print holds a few hundred bytes, and there is

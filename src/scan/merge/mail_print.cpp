@@ -11,10 +11,6 @@ namespace quillon {
 namespace {
 
 constexpr std::uint64_t kFnvStart = 0xcbf29ce484222325ULL;
-// Header lines above the From line whose suffixes are printed: a trace line and the few lines
-// in front of it are what a copy found late leaves out.
-constexpr std::size_t kAboveSuffixes = 16;
-
 // FNV-1a over 8-byte words (and the bytes of a shorter tail): the same bytes give the same digest,
 // at a word a step.
 std::uint64_t Fnv1a(const std::uint8_t* data, std::size_t size, std::uint64_t hash = kFnvStart) {
@@ -125,28 +121,18 @@ MailPrint PrintOf(MailText text) {
   const std::size_t headerEnd = HeaderEnd(text);
   if (headerEnd == 0) return print;
   print.known = true;
-  // The lines above the From line, and where each begins.
-  std::vector<std::size_t> lines;
-  std::size_t from = 0;
+  std::size_t from = 0;  // no From line: the text is printed from its first line
   for (std::size_t line = 0; line + 5 <= headerEnd;) {
     if (IsFromLine(text.data + line)) {
       from = line;
       break;
     }
-    lines.push_back(line);
     const void* lineFeed = std::memchr(text.data + line, '\n', headerEnd - line);
     if (!lineFeed) break;
     line = static_cast<std::size_t>(static_cast<const std::uint8_t*>(lineFeed) - text.data) + 1;
   }
-  if (from == 0) lines.clear();  // no From line: the text is printed from its first line
   print.aboveLength = from;
   print.aboveDigest = Fnv1a(text.data, from);
-  const std::size_t suffixes = std::min(lines.size(), kAboveSuffixes);
-  for (std::size_t i = lines.size() - suffixes; i < lines.size(); ++i) {
-    if (lines[i] > 0)
-      print.aboveSuffixes.push_back(
-          {from - lines[i], Fnv1a(text.data + lines[i], from - lines[i])});
-  }
   print.headerLength = headerEnd - from;
   print.headerDigest = Fnv1a(text.data + from, headerEnd - from);
   print.length = text.size - from;
@@ -154,33 +140,29 @@ MailPrint PrintOf(MailText text) {
   return print;
 }
 
-namespace {
-
-// Whether the lines above the From line agree: the same where both copies were read from the
-// same line, else the shorter the end of the longer (a copy found at a later line).
-bool SameLinesAbove(const MailPrint& a, const MailPrint& b) {
-  if (a.aboveLength == b.aboveLength) return a.aboveDigest == b.aboveDigest;
-  const MailPrint& shorter = a.aboveLength < b.aboveLength ? a : b;
-  const MailPrint& longer = a.aboveLength < b.aboveLength ? b : a;
-  if (shorter.aboveLength == 0) return true;
-  return std::any_of(longer.aboveSuffixes.begin(), longer.aboveSuffixes.end(),
-                     [&](const MailPrint::Suffix& suffix) {
-                       return suffix.length == shorter.aboveLength &&
-                              suffix.digest == shorter.aboveDigest;
-                     });
+bool SameHeader(const MailPrint& a, const MailPrint& b) {
+  return a.headerLength == b.headerLength && a.headerDigest == b.headerDigest;
 }
 
-}  // namespace
-
-bool SameBeginning(const MailPrint& a, const MailPrint& b) {
-  if (!a.known || !b.known) return true;
-  return a.headerLength == b.headerLength && a.headerDigest == b.headerDigest &&
-         SameLinesAbove(a, b);
+bool EndsWithLinesAbove(MailText text, const MailPrint& print, const MailPrint& fewer) {
+  if (fewer.aboveLength > print.aboveLength || text.size < print.aboveLength) return false;
+  const std::size_t at = print.aboveLength - fewer.aboveLength;
+  return (at == 0 || text.data[at - 1] == '\n') &&
+         Fnv1a(text.data + at, fewer.aboveLength) == fewer.aboveDigest;
 }
 
 bool BeginsWith(MailText text, const MailPrint& print, const MailPrint& shorter) {
   return text.size >= print.aboveLength + shorter.length &&
          Fnv1a(text.data + print.aboveLength, shorter.length) == shorter.digest;
+}
+
+std::size_t CommonLength(MailText a, const MailPrint& aPrint, MailText b, const MailPrint& bPrint) {
+  const std::size_t length =
+      std::min({aPrint.length, bPrint.length, a.size - std::min(a.size, aPrint.aboveLength),
+                b.size - std::min(b.size, bPrint.aboveLength)});
+  const auto* first = a.data + aPrint.aboveLength;
+  const auto* second = b.data + bPrint.aboveLength;
+  return static_cast<std::size_t>(std::mismatch(first, first + length, second).first - first);
 }
 
 }  // namespace quillon

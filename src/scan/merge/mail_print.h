@@ -9,13 +9,13 @@
 //
 // The header lines above the From line are printed apart: a copy found at a later line of its
 // header block (its trace line, behind bytes that hid its first lines) is read from there, and
-// its text from the From line on is what it shares with a copy found at its first line.
+// shares with a copy found at its first line the text from the From line on and the last of the
+// lines above it.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
-#include <vector>
 
 #include "scan/source_bytes.h"
 
@@ -26,13 +26,6 @@ struct MailPrint {
   // The header lines above the From line (none when the text begins with it or has none).
   std::size_t aboveLength = 0;
   std::uint64_t aboveDigest = 0;
-  // The last few of those lines, each with the ones behind it down to the From line: what a copy
-  // found at one of them holds above its From line.
-  struct Suffix {
-    std::size_t length = 0;
-    std::uint64_t digest = 0;
-  };
-  std::vector<Suffix> aboveSuffixes;
   // The header block from the From line to its empty line, which copies share whole.
   std::size_t headerLength = 0;
   std::uint64_t headerDigest = 0;
@@ -49,14 +42,19 @@ struct MailText {
 
 MailPrint PrintOf(MailText text);
 
-// Whether two prints may be of copies of one message, as far as their beginnings tell: the same
-// header block from the From line on, and the same lines above it, or the fewer of them the
-// last of the more (a copy read from a later line). Prints of unknown texts tell nothing: true.
-bool SameBeginning(const MailPrint& a, const MailPrint& b);
+// Whether two prints have the same header block from the From line on.
+bool SameHeader(const MailPrint& a, const MailPrint& b);
+
+// Whether the lines above the From line in `text` (of which `print` was made) end with those
+// `fewer` was made of: the same lines, read from a later one of them.
+bool EndsWithLinesAbove(MailText text, const MailPrint& print, const MailPrint& fewer);
 
 // Whether `text`, of which `print` was made, holds the text `shorter` was made of from its From
-// line on (the text of a copy no longer than this one); the lines above are SameBeginning's.
+// line on (the text of a copy no longer than this one).
 bool BeginsWith(MailText text, const MailPrint& print, const MailPrint& shorter);
+
+// How many bytes from their From lines on two texts have in common.
+std::size_t CommonLength(MailText a, const MailPrint& aPrint, MailText b, const MailPrint& bPrint);
 
 // The text of a mail that begins at index `start` of `buffer`, no further than `limit`: up to the
 // first zero byte, or up to the end of the last whole line before another byte that cannot be a

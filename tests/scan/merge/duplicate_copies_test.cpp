@@ -153,6 +153,11 @@ std::size_t NearTheCut(const Message& m) {
   return m.bodyStart + 5 * 128 + 40;
 }
 const std::string kInsert = "Sorry, one more thing.\r\n";
+// Where a sector ends inside the body (each copy begins at a cluster start).
+std::size_t SectorEndInBody(const Message& m) {
+  return (m.bodyStart / 512 + 2) * 512;
+}
+const std::string kOldText = "the file that was here before went on like this\r\n";
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, DuplicateCopiesTest,
@@ -225,6 +230,30 @@ INSTANTIATE_TEST_SUITE_P(
         CopiesRow{"FoundAtTheFromLineInAStore",
                   [](const Message& m) {
                     return std::vector<Placed>{{m.text}, {m.text, Lies::StoreChain, m.fromLine}};
+                  },
+                  {-1, 0}},
+        CopiesRow{"CutAtASectorEndWithOtherTextBehind",
+                  [](const Message& m) {
+                    const std::string cut = m.text.substr(0, SectorEndInBody(m));
+                    return std::vector<Placed>{{cut + kOldText + kOldText}, {m.text}};
+                  },
+                  {-1, 0}},
+        CopiesRow{"WholeCopyFirstThenOneCutAtASectorEnd",
+                  [](const Message& m) {
+                    const std::string cut = m.text.substr(0, SectorEndInBody(m));
+                    return std::vector<Placed>{{m.text}, {cut + kOldText}};
+                  },
+                  {-1, 0}},
+        CopiesRow{"OtherTextBehindInsideASector",
+                  [](const Message& m) {
+                    const std::string cut = m.text.substr(0, SectorEndInBody(m) - 7);
+                    return std::vector<Placed>{{cut + kOldText + kOldText}, {m.text}};
+                  },
+                  {-1, -1}},
+        CopiesRow{"FoundAtTheLineAboveItsFromLine",
+                  [](const Message& m) {
+                    const std::size_t above = m.text.rfind("\r\n", m.fromLine - 3) + 2;
+                    return std::vector<Placed>{{m.text, Lies::Cluster, above}, {m.text}};
                   },
                   {-1, 0}},
         CopiesRow{"OtherFirstLine",
