@@ -10,11 +10,14 @@ namespace quillon {
 
 namespace {
 
-// The most of a mail's text that is printed. A text running on further is printed this far and
-// tells apart only there; mails lying back to back with nothing between would otherwise each be
-// read to the end of the bytes in hand.
+// The most of a mail's text that is printed: a text running on further is printed this far and
+// tells apart only there.
 constexpr std::size_t kLongestPrintedText = 1024 * 1024;
+// The most of a text printed where the scan has not yet seen how far the mail goes.
+constexpr std::size_t kLongestUnendedText = 128 * 1024;
 constexpr std::size_t kStoreBlockData = 0x200;  // the least a store block holds
+// How far behind the longer print a text is read again at first, to see where two texts part.
+constexpr std::size_t kReadStep = 4096;
 
 // Where `start` lies in the text of the chain `chain`; nothing when it lies in none of its pieces.
 std::optional<std::size_t> IndexInChain(const StoreChainText& chain, std::uint64_t start) {
@@ -42,29 +45,42 @@ MailText DuplicateMarker::ChainText(std::uint64_t storeBlock, std::uint64_t star
   return TextFrom(bytes, *index, text.size(), stepped);
 }
 
-MailText DuplicateMarker::TextOf(const MailRecord& record, CarveBuffer buffer,
-                                 std::string& scratch) const {
+MailText DuplicateMarker::TextOf(const MailRecord& record, CarveBuffer buffer, std::string& scratch,
+                                 bool& open) const {
   const MailExtent extent = record.Extent();
   const std::uint64_t start = extent.TextStartOr(record.StartByte());
+  open = false;
   // A store's mail lies in its block chain, not in the bytes from its start on.
   if (extent.inStore) return ChainText(extent.storeBlock, start, buffer, scratch);
   if (start < buffer.base || start >= buffer.base + buffer.size) return {};
   const std::size_t index = static_cast<std::size_t>(start - buffer.base);
-  // Where the scan saw the mail end: the closing boundary of its multipart, or the body's end.
+  // Where the scan saw the mail end: the closing boundary of its multipart, the body's end.
   std::uint64_t end = record.ReadBody(
       [](const MailBody& body) { return body.closed ? body.textEnd : std::uint64_t{0}; });
   if (end <= start) end = extent.multipartEnd;
-  std::size_t limit = index + kLongestPrintedText;
+  if (end <= start) {
+    // Else how far the scan followed it, which may be short of its end: mails may lie back to
+    // back with no zeros between, and each would otherwise be read on through those behind it.
+    end = record.ReadBody(
+        [](const MailBody& body) { return body.closed ? body.followedEnd : std::uint64_t{0}; });
+    open = true;
+  }
+  std::size_t limit = index + (end > start ? kLongestPrintedText : kLongestUnendedText);
   if (end > start) limit = std::min<std::uint64_t>(limit, end - buffer.base);
-  return TextFrom(buffer, index, limit, scratch);
+  const MailText text = TextFrom(buffer, index, limit, scratch);
+  // A text that stopped short of the bound ended there, seen by the scan or not.
+  if (open && text.data == buffer.data + index && text.size < limit - index) open = false;
+  return text;
 }
 
 MailText DuplicateMarker::ReadAgain(const Copy& copy, std::size_t size, std::string& text,
                                     std::string& stepped) const {
   if (!readSource_) return {};
   if (copy.storeBlock != 0) return ChainText(copy.storeBlock, copy.textStart, {}, text);
-  // Room for the block headers a store's blocks would put between the text's pieces.
-  for (const std::size_t room : {size + (size / kStoreBlockData + 2) * kBlockHeaderSize, size}) {
+  // Room for the block headers a store's blocks would put between the text's pieces; less near
+  // the source's end.
+  for (std::size_t room = size + (size / kStoreBlockData + 2) * kBlockHeaderSize;
+       room >= kStoreBlockData; room /= 2) {
     text.resize(room);
     if (!readSource_(copy.textStart, room, reinterpret_cast<std::uint8_t*>(text.data()))) continue;
     const CarveBuffer bytes{reinterpret_cast<const std::uint8_t*>(text.data()), room,
@@ -74,54 +90,63 @@ MailText DuplicateMarker::ReadAgain(const Copy& copy, std::size_t size, std::str
   return {};
 }
 
-bool DuplicateMarker::SameMessage(const MailPrint& ours, MailText text,
-                                  std::optional<std::uint64_t> textAt, const Copy& copy) const {
+bool DuplicateMarker::SameMessage(const MailPrint& ours, const Copy& mine, const Copy& copy) const {
   const MailPrint& theirs = prints_[copy.print];
   if (!ours.known || !theirs.known) return true;
   if (!SameHeader(ours, theirs)) return false;
   const bool sameAbove =
       ours.aboveLength == theirs.aboveLength && ours.aboveDigest == theirs.aboveDigest;
-  if (sameAbove && ours.length == theirs.length && ours.digest == theirs.digest) return true;
   if (ours.aboveLength == theirs.aboveLength && !sameAbove) return false;
-  if (!text.data) return false;
-  // Ours is in hand; theirs is read again from the source where ours cannot tell alone.
-  std::string again;
-  std::string stepped;
-  MailText their;
-  const auto theirText = [&] {
-    if (!their.data) their = ReadAgain(copy, theirs.aboveLength + theirs.length, again, stepped);
-    return their;
-  };
-  if (ours.aboveLength > theirs.aboveLength ? !EndsWithLinesAbove(text, ours, theirs)
-      : ours.aboveLength < theirs.aboveLength
-          ? !theirText().data || !EndsWithLinesAbove(their, theirs, ours)
-          : false)
-    return false;
-  if (ours.length == theirs.length && ours.digest == theirs.digest) return true;
-  if (theirs.length < ours.length) {
-    if (BeginsWith(text, ours, theirs)) return true;
-  } else if (theirText().data && BeginsWith(their, theirs, ours)) {
+  if (sameAbove && !ours.open && !theirs.open && ours.length == theirs.length &&
+      ours.digest == theirs.digest)
     return true;
+  // The texts read again: as far as the scan saw each end, or where it did not, on to where
+  // they part or end (twice as far each time).
+  std::string ourBytes, ourStepped, theirBytes, theirStepped;
+  MailText our, their;
+  std::size_t common = 0;
+  for (std::size_t reach =
+           std::max(ours.aboveLength + ours.length, theirs.aboveLength + theirs.length) + kReadStep;
+       ; reach = std::min(2 * reach, kLongestPrintedText)) {
+    our = ReadAgain(mine, reach, ourBytes, ourStepped);
+    their = ReadAgain(copy, reach, theirBytes, theirStepped);
+    if (!our.data || !their.data) return false;
+    if (!ours.open) our.size = std::min(our.size, ours.aboveLength + ours.length);
+    if (!theirs.open) their.size = std::min(their.size, theirs.aboveLength + theirs.length);
+    if (our.size < ours.aboveLength || their.size < theirs.aboveLength) return false;
+    common = CommonLength(our, ours.aboveLength, their, theirs.aboveLength);
+    const bool parted =
+        common < std::min(our.size - ours.aboveLength, their.size - theirs.aboveLength);
+    const bool readOn = (ours.open && our.size >= reach) || (theirs.open && their.size >= reach);
+    if (parted || !readOn || reach == kLongestPrintedText) break;
   }
+  if (ours.aboveLength > theirs.aboveLength   ? !EndsWithLinesAbove(our, ours, theirs)
+      : ours.aboveLength < theirs.aboveLength ? !EndsWithLinesAbove(their, theirs, ours)
+                                              : false)
+    return false;
+  // The same, or one a whole prefix of the other.
+  if (common == std::min(our.size - ours.aboveLength, their.size - theirs.aboveLength)) return true;
+  if (common <= ours.headerLength) return false;
+  // Parting where the scan stopped following one of them: another mail begins there.
+  if ((ours.open && common == ours.length) || (theirs.open && common == theirs.length)) return true;
   // A copy cut short where a sector ends, and other bytes written behind it: the texts part
   // where a sector of one of them ends, inside the body.
-  if (!theirText().data) return false;
-  const std::size_t common = CommonLength(text, ours, their, theirs);
-  if (common <= ours.headerLength) return false;
-  const auto sectorEnds = [](std::uint64_t position) { return position % kSectorSize == 0; };
-  return (textAt && sectorEnds(*textAt + ours.aboveLength + common)) ||
-         (copy.storeBlock == 0 && stepped.empty() &&
-          sectorEnds(copy.textStart + theirs.aboveLength + common));
+  const auto sectorEnds = [](const Copy& at, const std::string& stepped, std::size_t index) {
+    return at.storeBlock == 0 && stepped.empty() && (at.textStart + index) % kSectorSize == 0;
+  };
+  return sectorEnds(mine, ourStepped, ours.aboveLength + common) ||
+         sectorEnds(copy, theirStepped, theirs.aboveLength + common);
 }
 
 void DuplicateMarker::Mark(MailRecord& record, std::size_t index, CarveBuffer buffer) {
+  // A message found inside another mail (attached, quoted, a part of its multipart) is that
+  // mail's: it is no copy of its own, and no mail is a copy of it.
+  if (record.partOf >= 0) return;
   std::string scratch;
-  const MailText text = TextOf(record, buffer, scratch);
+  bool open = false;
+  const MailText text = TextOf(record, buffer, scratch, open);
   MailPrint print = text.data ? PrintOf(text) : MailPrint{};
-  // Where the text lies in the source byte for byte: not where block headers were left out.
-  std::optional<std::uint64_t> textAt;
-  if (text.data >= buffer.data && text.data < buffer.data + buffer.size)
-    textAt = buffer.base + static_cast<std::uint64_t>(text.data - buffer.data);
+  print.open = open;
   const MailExtent extent = record.Extent();
   const Copy copy{index, !record.messageId.empty(), 0, extent.TextStartOr(record.StartByte()),
                   extent.inStore ? extent.storeBlock : 0};
@@ -133,7 +158,7 @@ void DuplicateMarker::Mark(MailRecord& record, std::size_t index, CarveBuffer bu
   if (copy.hasId) {
     std::vector<Copy>& copies = firstById_[record.messageId];
     const auto first = std::find_if(copies.begin(), copies.end(), [&](const Copy& earlier) {
-      return SameMessage(print, text, textAt, earlier);
+      return SameMessage(print, copy, earlier);
     });
     if (first != copies.end()) {
       record.duplicateOf = static_cast<std::int64_t>(first->index);
@@ -147,7 +172,7 @@ void DuplicateMarker::Mark(MailRecord& record, std::size_t index, CarveBuffer bu
   const MailPrint& ours = kept ? prints_[*kept] : print;
   std::vector<Copy>& copies = firstByValues_[std::move(values)];
   const auto first = std::find_if(copies.begin(), copies.end(), [&](const Copy& earlier) {
-    return (!copy.hasId || !earlier.hasId) && SameMessage(ours, text, textAt, earlier);
+    return (!copy.hasId || !earlier.hasId) && SameMessage(ours, copy, earlier);
   });
   if (first != copies.end()) {
     record.duplicateOf = static_cast<std::int64_t>(first->index);

@@ -1,4 +1,5 @@
-// Marks later copies of one message as duplicates of the first (in found order). Two finds are
+// Marks later copies of one message as duplicates of the first (in found order); a message found
+// inside another mail is left to that mail. Two finds are
 // copies of one message when they carry the same Message-ID, or else the same sender,
 // recipients, date and subject, and their whole texts agree (mail_print.h): the same bytes from
 // the first header line to the end, or one a whole prefix of the other (a copy cut short).
@@ -27,9 +28,9 @@ namespace quillon {
 
 class DuplicateMarker {
  public:
-  // `record` is published at `index` of the found-mail list, after every earlier one; sets its
-  // `duplicateOf` when an earlier copy was published. `buffer` holds bytes of the source, the
-  // mail's among them where they are in hand.
+  // `record` is published at `index` of the found-mail list, after every earlier one, its
+  // `partOf` decided; sets its `duplicateOf` when an earlier copy was published. `buffer` holds
+  // bytes of the source, the mail's among them where they are in hand.
   void Mark(MailRecord& record, std::size_t index, CarveBuffer buffer);
 
   // Where the text of a store's mail is read from when its chain is not in the bytes at hand.
@@ -44,18 +45,18 @@ class DuplicateMarker {
     std::uint64_t storeBlock;  // the first block of its store chain; 0 when in none
   };
   // The text of `record` in `buffer`, or read through its store chain; `scratch` keeps the bytes
-  // where they are no longer the buffer's.
-  MailText TextOf(const MailRecord& record, CarveBuffer buffer, std::string& scratch) const;
+  // where they are no longer the buffer's. `open`: printed as far as the scan followed the mail,
+  // not to an end it saw.
+  MailText TextOf(const MailRecord& record, CarveBuffer buffer, std::string& scratch,
+                  bool& open) const;
   // The text of the chain that begins at `storeBlock` from `start` on, kept in `text`.
   MailText ChainText(std::uint64_t storeBlock, std::uint64_t start, CarveBuffer buffer,
                      std::string& text) const;
   // At least the first `size` bytes of the text of a first copy, read again from the source.
   MailText ReadAgain(const Copy& copy, std::size_t size, std::string& text,
                      std::string& stepped) const;
-  // Whether `ours`, of `text` (where in hand; at source position `textAt` where it lies there
-  // byte for byte), and `copy` are copies of one message.
-  bool SameMessage(const MailPrint& ours, MailText text, std::optional<std::uint64_t> textAt,
-                   const Copy& copy) const;
+  // Whether the mail `mine`, printed `ours`, and the first copy `copy` are copies of one message.
+  bool SameMessage(const MailPrint& ours, const Copy& mine, const Copy& copy) const;
 
   // The prints of the first copies, each kept once though a copy with a Message-ID is listed
   // under its Message-ID and under its values: a print holds a few hundred bytes, and there is

@@ -156,12 +156,11 @@ bool BeginsWith(MailText text, const MailPrint& print, const MailPrint& shorter)
          Fnv1a(text.data + print.aboveLength, shorter.length) == shorter.digest;
 }
 
-std::size_t CommonLength(MailText a, const MailPrint& aPrint, MailText b, const MailPrint& bPrint) {
+std::size_t CommonLength(MailText a, std::size_t aFrom, MailText b, std::size_t bFrom) {
   const std::size_t length =
-      std::min({aPrint.length, bPrint.length, a.size - std::min(a.size, aPrint.aboveLength),
-                b.size - std::min(b.size, bPrint.aboveLength)});
-  const auto* first = a.data + aPrint.aboveLength;
-  const auto* second = b.data + bPrint.aboveLength;
+      std::min(a.size - std::min(a.size, aFrom), b.size - std::min(b.size, bFrom));
+  const auto* first = a.data + aFrom;
+  const auto* second = b.data + bFrom;
   return static_cast<std::size_t>(std::mismatch(first, first + length, second).first - first);
 }
 

@@ -23,6 +23,7 @@ namespace quillon {
 
 struct MailPrint {
   bool known = false;  // the header block ends in the text: without that, bytes tell nothing
+  bool open = false;   // the text may go on behind what was printed: its end was not seen
   // The header lines above the From line (none when the text begins with it or has none).
   std::size_t aboveLength = 0;
   std::uint64_t aboveDigest = 0;
@@ -53,8 +54,8 @@ bool EndsWithLinesAbove(MailText text, const MailPrint& print, const MailPrint& 
 // line on (the text of a copy no longer than this one).
 bool BeginsWith(MailText text, const MailPrint& print, const MailPrint& shorter);
 
-// How many bytes from their From lines on two texts have in common.
-std::size_t CommonLength(MailText a, const MailPrint& aPrint, MailText b, const MailPrint& bPrint);
+// How many bytes two texts have in common from index `aFrom` of one and `bFrom` of the other on.
+std::size_t CommonLength(MailText a, std::size_t aFrom, MailText b, std::size_t bFrom);
 
 // The text of a mail that begins at index `start` of `buffer`, no further than `limit`: up to the
 // first zero byte, or up to the end of the last whole line before another byte that cannot be a
