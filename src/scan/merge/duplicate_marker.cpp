@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <optional>
+#include <string_view>
 #include <utility>
 
 #include "scan/read/block_header.h"
@@ -16,6 +17,25 @@ constexpr std::size_t kLongestPrintedText = 1024 * 1024;
 // The most of a text printed where the scan has not yet seen how far the mail goes.
 constexpr std::size_t kLongestUnendedText = 128 * 1024;
 constexpr std::size_t kStoreBlockData = 0x200;  // the least a store block holds
+// How far in front of two copies' texts the lines are compared that a find may have left out.
+constexpr std::uint64_t kLookBack = 8192;
+
+// Whether `line` (with its line end) is a header line: a field, or a folded part of one. A line
+// with control bytes in it (a store's block header, other data) is none that can be told.
+bool IsHeaderLine(std::string_view line) {
+  if (line.empty() || line[0] == '\r' || line[0] == '\n') return false;
+  if (std::any_of(line.begin(), line.end(), [](char c) {
+        return static_cast<unsigned char>(c) < 0x20 && c != '\t' && c != '\r' && c != '\n';
+      }))
+    return false;
+  if (line[0] == ' ' || line[0] == '\t') return true;
+  const std::size_t colon = line.find(':');
+  if (colon == std::string_view::npos || colon < 2 || colon > 76) return false;
+  return std::all_of(line.begin(), line.begin() + static_cast<std::ptrdiff_t>(colon), [](char c) {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-';
+  });
+}
+
 // How far behind the longer print a text is read again at first, to see where two texts part.
 constexpr std::size_t kReadStep = 4096;
 
@@ -90,7 +110,53 @@ MailText DuplicateMarker::ReadAgain(const Copy& copy, std::size_t size, std::str
   return {};
 }
 
+bool DuplicateMarker::SameLinesBefore(const Copy& mine, const Copy& copy) const {
+  if (!readSource_ || mine.fromLine == 0 || copy.fromLine == 0) return true;
+  std::string before[2];
+  const Copy* copies[2] = {&mine, &copy};
+  for (int i = 0; i < 2; ++i) {
+    const std::uint64_t from = copies[i]->fromLine - std::min(copies[i]->fromLine, kLookBack);
+    before[i].resize(static_cast<std::size_t>(copies[i]->fromLine - from));
+    if (!readSource_(from, before[i].size(), reinterpret_cast<std::uint8_t*>(before[i].data())))
+      return true;
+  }
+  // Line by line upwards, while both are header lines. A line begins behind a line feed or
+  // behind a byte that is no text (zeros in front of a copy's first line, other data).
+  const auto isBreak = [](char c) {
+    return c == '\n' || (static_cast<unsigned char>(c) < 0x20 && c != '\t' && c != '\r');
+  };
+  std::string_view rest[2] = {before[0], before[1]};
+  for (;;) {
+    std::string_view line[2];
+    for (int i = 0; i < 2; ++i) {
+      if (rest[i].size() < 2 || rest[i].back() != '\n') return true;
+      std::size_t first = rest[i].size() - 1;
+      while (first > 0 && !isBreak(rest[i][first - 1])) --first;
+      if (first == 0) return true;  // a line longer than the bytes read: no header line
+      line[i] = rest[i].substr(first);
+      rest[i] = rest[i].substr(0, first);
+    }
+    if (line[0] == line[1]) {
+      if (!IsHeaderLine(line[0])) return true;
+      continue;
+    }
+    // A first line with other bytes glued in front of it (in one copy or both): the lines end
+    // alike from a field name on. Else they differ as header lines, unless one is none.
+    std::size_t same = 0;
+    while (same < line[0].size() && same < line[1].size() &&
+           line[0][line[0].size() - 1 - same] == line[1][line[1].size() - 1 - same])
+      ++same;
+    const std::string_view alike = line[0].substr(line[0].size() - same);
+    if (!alike.empty() && alike[0] != ' ' && alike[0] != '\t' && IsHeaderLine(alike)) return true;
+    return !IsHeaderLine(line[0]) || !IsHeaderLine(line[1]);
+  }
+}
+
 bool DuplicateMarker::SameMessage(const MailPrint& ours, const Copy& mine, const Copy& copy) const {
+  return SameText(ours, mine, copy) && SameLinesBefore(mine, copy);
+}
+
+bool DuplicateMarker::SameText(const MailPrint& ours, const Copy& mine, const Copy& copy) const {
   const MailPrint& theirs = prints_[copy.print];
   if (!ours.known || !theirs.known) return true;
   if (!SameHeader(ours, theirs)) return false;
@@ -129,6 +195,15 @@ bool DuplicateMarker::SameMessage(const MailPrint& ours, const Copy& mine, const
   if (common <= ours.headerLength) return false;
   // Parting where the scan stopped following one of them: another mail begins there.
   if ((ours.open && common == ours.length) || (theirs.open && common == theirs.length)) return true;
+  // Texts that run on past where the scan followed them and part at a line where a mail's header
+  // block begins in both: another mail begins there behind each (mails lying back to back).
+  if (ours.open || theirs.open) {
+    const std::size_t line =
+        LineStartBefore(our, ours.aboveLength, ours.aboveLength + common) - ours.aboveLength;
+    if (line > ours.headerLength && BeginsMailHeader(our, ours.aboveLength + line) &&
+        BeginsMailHeader(their, theirs.aboveLength + line))
+      return true;
+  }
   // A copy cut short where a sector ends, and other bytes written behind it: the texts part
   // where a sector of one of them ends, inside the body.
   const auto sectorEnds = [](const Copy& at, const std::string& stepped, std::size_t index) {
@@ -148,8 +223,17 @@ void DuplicateMarker::Mark(MailRecord& record, std::size_t index, CarveBuffer bu
   MailPrint print = text.data ? PrintOf(text) : MailPrint{};
   print.open = open;
   const MailExtent extent = record.Extent();
-  const Copy copy{index, !record.messageId.empty(), 0, extent.TextStartOr(record.StartByte()),
-                  extent.inStore ? extent.storeBlock : 0};
+  const bool inBuffer = text.data >= buffer.data && text.data < buffer.data + buffer.size;
+  const std::uint64_t fromLine =
+      print.known && inBuffer
+          ? buffer.base + static_cast<std::uint64_t>(text.data - buffer.data) + print.aboveLength
+          : 0;
+  const Copy copy{index,
+                  !record.messageId.empty(),
+                  0,
+                  extent.TextStartOr(record.StartByte()),
+                  extent.inStore ? extent.storeBlock : 0,
+                  fromLine};
 
   // A copy found by its trace line may have been read without the Message-ID above that line:
   // values alone then match it with a copy that has one, unless both have one and they differ.

@@ -43,6 +43,9 @@ class DuplicateMarker {
     std::size_t print;         // in prints_
     std::uint64_t textStart;   // where its text was read from
     std::uint64_t storeBlock;  // the first block of its store chain; 0 when in none
+    // Where its From line lies in the source; 0 when not told (no header block in hand, or
+    // block headers left out in front of it).
+    std::uint64_t fromLine;
   };
   // The text of `record` in `buffer`, or read through its store chain; `scratch` keeps the bytes
   // where they are no longer the buffer's. `open`: printed as far as the scan followed the mail,
@@ -57,6 +60,12 @@ class DuplicateMarker {
                      std::string& stepped) const;
   // Whether the mail `mine`, printed `ours`, and the first copy `copy` are copies of one message.
   bool SameMessage(const MailPrint& ours, const Copy& mine, const Copy& copy) const;
+  // Whether their texts are the same, or one a whole prefix of the other.
+  bool SameText(const MailPrint& ours, const Copy& mine, const Copy& copy) const;
+  // Whether the header lines in front of two copies' From lines agree, as far as both have
+  // header lines there: a message sent on again may differ only there, above where a copy was
+  // found.
+  bool SameLinesBefore(const Copy& mine, const Copy& copy) const;
 
   // The prints of the first copies, each kept once though a copy with a Message-ID is listed
   // under its Message-ID and under its values: a print holds a few hundred bytes, and there is

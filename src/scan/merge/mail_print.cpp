@@ -156,6 +156,55 @@ bool BeginsWith(MailText text, const MailPrint& print, const MailPrint& shorter)
          Fnv1a(text.data + print.aboveLength, shorter.length) == shorter.digest;
 }
 
+std::size_t LineStartBefore(MailText text, std::size_t from, std::size_t at) {
+  for (std::size_t index = at; index > from; --index) {
+    if (text.data[index - 1] == '\n') return index;
+  }
+  return from;
+}
+
+namespace {
+
+// The length of the field name of a header line at `at` ("Name:"); 0 when none begins there.
+std::size_t FieldNameLength(MailText text, std::size_t at) {
+  std::size_t index = at;
+  const auto isNameByte = [](std::uint8_t c) {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-';
+  };
+  while (index < text.size && index - at < 80 && isNameByte(text.data[index])) ++index;
+  return index - at >= 2 && index < text.size && text.data[index] == ':' ? index - at : 0;
+}
+
+bool IsMailField(MailText text, std::size_t at, std::size_t length) {
+  std::string name(reinterpret_cast<const char*>(text.data + at), length);
+  for (char& c : name) c = static_cast<char>(c | 0x20);
+  return name == "from" || name == "date" || name == "received" || name == "return-path" ||
+         name == "message-id" || name == "delivered-to";
+}
+
+}  // namespace
+
+bool BeginsMailHeader(MailText text, std::size_t at) {
+  constexpr std::size_t kLines = 200;
+  bool mailField = false;
+  std::size_t line = at;
+  for (std::size_t lines = 0; lines < kLines && line < text.size; ++lines) {
+    const std::uint8_t first = text.data[line];
+    if (first == '\r' || first == '\n') return mailField;  // the block's empty line
+    if (first != ' ' && first != '\t') {
+      const std::size_t name = FieldNameLength(text, line);
+      if (name == 0) return false;
+      mailField = mailField || IsMailField(text, line, name);
+    } else if (line == at) {
+      return false;
+    }
+    const void* lineFeed = std::memchr(text.data + line, '\n', text.size - line);
+    if (!lineFeed) break;
+    line = static_cast<std::size_t>(static_cast<const std::uint8_t*>(lineFeed) - text.data) + 1;
+  }
+  return mailField;
+}
+
 std::size_t CommonLength(MailText a, std::size_t aFrom, MailText b, std::size_t bFrom) {
   const std::size_t length =
       std::min(a.size - std::min(a.size, aFrom), b.size - std::min(b.size, bFrom));

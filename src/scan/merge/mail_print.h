@@ -54,6 +54,14 @@ bool EndsWithLinesAbove(MailText text, const MailPrint& print, const MailPrint& 
 // line on (the text of a copy no longer than this one).
 bool BeginsWith(MailText text, const MailPrint& print, const MailPrint& shorter);
 
+// The index of the line start at or before `at` in `text`, `from` at the earliest.
+std::size_t LineStartBefore(MailText text, std::size_t from, std::size_t at);
+
+// Whether a mail's header block begins at index `at` of `text`: header lines up to an empty line
+// or the text's end, one of them a field only a mail's header has (From, Date, Received,
+// Return-Path, Message-ID, Delivered-To), which the headers of a MIME part have not.
+bool BeginsMailHeader(MailText text, std::size_t at);
+
 // How many bytes two texts have in common from index `aFrom` of one and `bFrom` of the other on.
 std::size_t CommonLength(MailText a, std::size_t aFrom, MailText b, std::size_t bFrom);
 

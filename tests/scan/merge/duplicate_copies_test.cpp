@@ -12,6 +12,7 @@
 #include <optional>
 #include <ostream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "scan/merge/duplicate_marker.h"
@@ -35,6 +36,8 @@ struct Placed {
   std::string text;
   Lies lies = Lies::Cluster;
   std::size_t foundAt = 0;  // the index of the line it was found at, in `text`
+  // How far the scan followed it, where it did not see its end (0: the scan saw no more).
+  std::size_t followedTo = 0;
 };
 
 // A real message: its text, where its body begins and where its From line is.
@@ -129,13 +132,22 @@ TEST_P(DuplicateCopiesTest, MarksCopiesOfTheSameText) {
     record.startSector = at.sector;
     record.sectorOffset = at.offset;
     record.SetExtent(extent);
+    if (copy.followedTo > 0) {
+      MailBody body;
+      body.closed = true;
+      body.followedEnd = kBase + i * kCluster + copy.followedTo;
+      record.PublishBody(std::move(body));
+    }
   }
   const CarveBuffer buffer{reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size(),
                            kBase};
   DuplicateMarker marker;
+  // The source holds zeros around the test's bytes.
   marker.SetSourceReader([&](std::uint64_t offset, std::size_t count, std::uint8_t* out) {
-    if (offset < kBase || offset - kBase + count > bytes.size()) return false;
-    std::copy_n(bytes.data() + (offset - kBase), count, out);
+    for (std::size_t i = 0; i < count; ++i) {
+      const std::uint64_t at = offset + i;
+      out[i] = at >= kBase && at - kBase < bytes.size() ? bytes[at - kBase] : '\0';
+    }
     return true;
   });
   for (std::size_t i = 0; i < copies.size(); ++i) {
@@ -158,6 +170,9 @@ std::size_t SectorEndInBody(const Message& m) {
   return (m.bodyStart / 512 + 2) * 512;
 }
 const std::string kOldText = "the file that was here before went on like this\r\n";
+// Other mails lying right behind a copy, with no zeros between.
+const std::string kNextMail = "Received: from one\r\nFrom: x@y\r\n\r\nnext\r\n";
+const std::string kOtherNextMail = "Return-Path: <z@y>\r\nFrom: z@y\r\n\r\nother\r\n";
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, DuplicateCopiesTest,
@@ -254,6 +269,35 @@ INSTANTIATE_TEST_SUITE_P(
                   [](const Message& m) {
                     const std::size_t above = m.text.rfind("\r\n", m.fromLine - 3) + 2;
                     return std::vector<Placed>{{m.text, Lies::Cluster, above}, {m.text}};
+                  },
+                  {-1, 0}},
+        CopiesRow{"BackToBackWithOtherMailsBehind",
+                  [](const Message& m) {
+                    const std::size_t end = m.text.size();
+                    return std::vector<Placed>{{m.text + kNextMail, Lies::Cluster, 0, end},
+                                               {m.text + kOtherNextMail, Lies::Cluster, 0, end}};
+                  },
+                  {-1, 0}},
+        CopiesRow{"BackToBackLookalike",
+                  [](const Message& m) {
+                    const std::string other = Edited(m.text, FarIntoBody(m), kInsert);
+                    return std::vector<Placed>{
+                        {m.text + kNextMail, Lies::Cluster, 0, m.text.size()},
+                        {other + kOtherNextMail, Lies::Cluster, 0, other.size()}};
+                  },
+                  {-1, -1}},
+        CopiesRow{"SentOnAgainFoundAtTheFromLine",
+                  [](const Message& m) {
+                    std::string other = m.text;
+                    other[m.text.find("\r\n") - 1] ^= 0x01;
+                    return std::vector<Placed>{{m.text, Lies::Cluster, m.fromLine},
+                                               {other, Lies::Cluster, m.fromLine}};
+                  },
+                  {-1, -1}},
+        CopiesRow{"FoundAtTheFromLineBehindOtherBytes",
+                  [](const Message& m) {
+                    return std::vector<Placed>{{m.text, Lies::Cluster, m.fromLine},
+                                               {"xq" + m.text, Lies::Cluster, m.fromLine + 2}};
                   },
                   {-1, 0}},
         CopiesRow{"OtherFirstLine",
