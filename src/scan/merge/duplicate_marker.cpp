@@ -1,130 +1,249 @@
 #include "scan/merge/duplicate_marker.h"
 
 #include <algorithm>
-#include <cstring>
 #include <optional>
 #include <string_view>
 #include <utility>
+
+#include "scan/read/block_header.h"
 
 namespace quillon {
 
 namespace {
 
-// Body bytes looked at per mail, and the steps they are compared in.
-constexpr std::size_t kBodyBytes = 2048;
-// Header blocks longer than this are taken as not ending in the bytes in hand.
-constexpr std::size_t kLongestHeaderBlock = 64 * 1024;
-constexpr std::size_t kBodyStep = 128;
-constexpr std::uint64_t kFnvStart = 0xcbf29ce484222325ULL;
+// The most of a mail's text that is printed: a text running on further is printed this far and
+// tells apart only there.
+constexpr std::size_t kLongestPrintedText = 1024 * 1024;
+// The most of a text printed where the scan has not yet seen how far the mail goes.
+constexpr std::size_t kLongestUnendedText = 128 * 1024;
+constexpr std::size_t kStoreBlockData = 0x200;  // the least a store block holds
+// How far in front of two copies' texts the lines are compared that a find may have left out.
+constexpr std::uint64_t kLookBack = 8192;
 
-// FNV-1a over 8-byte words (and the bytes of a shorter tail): the same bytes give the same digest,
-// at a word a step.
-std::uint64_t Fnv1a(const std::uint8_t* data, std::size_t size, std::uint64_t hash = kFnvStart) {
-  std::size_t i = 0;
-  for (; i + 8 <= size; i += 8) {
-    std::uint64_t word;
-    std::memcpy(&word, data + i, 8);
-    hash = (hash ^ word) * 0x100000001b3ULL;
-  }
-  for (; i < size; ++i) hash = (hash ^ data[i]) * 0x100000001b3ULL;
-  return hash;
+// Whether `line` (with its line end) is a header line: a field, or a folded part of one. A line
+// with control bytes in it (a store's block header, other data) is none that can be told.
+bool IsHeaderLine(std::string_view line) {
+  if (line.empty() || line[0] == '\r' || line[0] == '\n') return false;
+  if (std::any_of(line.begin(), line.end(), [](char c) {
+        return static_cast<unsigned char>(c) < 0x20 && c != '\t' && c != '\r' && c != '\n';
+      }))
+    return false;
+  if (line[0] == ' ' || line[0] == '\t') return true;
+  const std::size_t colon = line.find(':');
+  if (colon == std::string_view::npos || colon < 2 || colon > 76) return false;
+  return std::all_of(line.begin(), line.begin() + static_cast<std::ptrdiff_t>(colon), [](char c) {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-';
+  });
 }
 
-// Zeros or binary bytes behind a mail are no part of it, and differ from copy to copy.
-bool IsTextByte(std::uint8_t c) {
-  return c >= 0x20 || c == '\t' || c == '\r' || c == '\n';
-}
+// How far behind the longer print a text is read again at first, to see where two texts part.
+constexpr std::size_t kReadStep = 4096;
 
-// The index behind the empty line that ends the header block from `start` on (CR LF or LF
-// lines); 0 when a NUL or the bytes' end comes first.
-std::size_t HeaderEnd(CarveBuffer buffer, std::size_t start) {
-  const std::size_t limit = std::min(buffer.size, start + kLongestHeaderBlock);
-  std::size_t line = start;
-  while (line < limit) {
-    const auto* lineFeed =
-        static_cast<const std::uint8_t*>(std::memchr(buffer.data + line, '\n', limit - line));
-    if (!lineFeed) return 0;
-    const std::size_t end = static_cast<std::size_t>(lineFeed - buffer.data);
-    if (std::memchr(buffer.data + line, 0, end - line)) return 0;
-    // An empty line: nothing, or a CR alone, between two line feeds.
-    if (line > start && (end == line || (end == line + 1 && buffer.data[line] == '\r')))
-      return end + 1;
-    line = end + 1;
+// Where `start` lies in the text of the chain `chain`; nothing when it lies in none of its pieces.
+std::optional<std::size_t> IndexInChain(const StoreChainText& chain, std::uint64_t start) {
+  std::size_t index = 0;
+  for (const auto& [offset, length] : chain.pieces) {
+    if (start >= offset && start < offset + length)
+      return index + static_cast<std::size_t>(start - offset);
+    index += length;
   }
-  return 0;
-}
-
-// The start of the header block's From line; `start` when it has none.
-std::size_t FromLine(CarveBuffer buffer, std::size_t start, std::size_t headerEnd) {
-  for (std::size_t line = start; line + 5 <= headerEnd;) {
-    const std::string_view text(reinterpret_cast<const char*>(buffer.data + line), 5);
-    if ((text[0] | 0x20) == 'f' && (text[1] | 0x20) == 'r' && (text[2] | 0x20) == 'o' &&
-        (text[3] | 0x20) == 'm' && text[4] == ':')
-      return line;
-    const void* lineFeed = std::memchr(buffer.data + line, '\n', headerEnd - line);
-    if (!lineFeed) break;
-    line = static_cast<std::size_t>(static_cast<const std::uint8_t*>(lineFeed) - buffer.data) + 1;
-  }
-  return start;
+  return std::nullopt;
 }
 
 }  // namespace
 
-ContentPrint PrintOf(CarveBuffer buffer, std::size_t start) {
-  ContentPrint print;
-  if (start >= buffer.size) return print;
-  const std::size_t headerEnd = HeaderEnd(buffer, start);
-  if (headerEnd == 0) return print;
-  print.known = true;
-  // From the From line on: a copy found at its trace line and one found at its first line are
-  // read from different lines of the same bytes.
-  const std::size_t from = FromLine(buffer, start, headerEnd);
-  print.headerDigest = Fnv1a(buffer.data + from, headerEnd - from);
-  const std::size_t prefix = std::min<std::size_t>(buffer.size - headerEnd, kBodyStep);
-  const std::size_t reach = std::min(buffer.size - headerEnd, kBodyBytes);
-  const std::uint8_t* body = buffer.data + headerEnd;
-  std::size_t length = 0;
-  while (length < reach && IsTextByte(body[length])) ++length;
-  print.bodyLength = length;
-  print.bodyStart.assign(reinterpret_cast<const char*>(body), std::min(length, prefix));
-  std::uint64_t digest = kFnvStart;
-  for (std::size_t step = 0; step + kBodyStep <= length; step += kBodyStep) {
-    digest = Fnv1a(body + step, kBodyStep, digest);
-    print.bodySteps.push_back(digest);
-  }
-  print.bodyDigest = Fnv1a(body, length);
-  return print;
+MailText DuplicateMarker::ChainText(std::uint64_t storeBlock, std::uint64_t start,
+                                    CarveBuffer buffer, std::string& text) const {
+  if (!readSource_) return {};
+  StoreChainText chain = ReadStoreChain(readSource_, storeBlock, kLongestPrintedText,
+                                        {buffer.data, buffer.base, buffer.size});
+  const std::optional<std::size_t> index = IndexInChain(chain, start);
+  if (!index) return {};
+  text = std::move(chain.text);
+  std::string stepped;  // a chain's text holds no block headers: nothing is stepped over
+  const CarveBuffer bytes{reinterpret_cast<const std::uint8_t*>(text.data()), text.size(), 0};
+  return TextFrom(bytes, *index, text.size(), stepped);
 }
 
-bool SameContent(const ContentPrint& a, const ContentPrint& b) {
-  if (!a.known || !b.known) return true;
-  if (a.headerDigest != b.headerDigest) return false;
-  if (a.bodyLength == b.bodyLength) return a.bodyDigest == b.bodyDigest;
-  const std::size_t common = std::min(a.bodyStart.size(), b.bodyStart.size());
-  if (a.bodyStart.compare(0, common, b.bodyStart, 0, common) != 0) return false;
-  // One reaches further: the other must be its prefix, as far as whole steps of both tell.
-  const std::size_t steps = std::min(a.bodySteps.size(), b.bodySteps.size());
-  return steps == 0 || a.bodySteps[steps - 1] == b.bodySteps[steps - 1];
+MailText DuplicateMarker::TextOf(const MailRecord& record, CarveBuffer buffer, std::string& scratch,
+                                 bool& open) const {
+  const MailExtent extent = record.Extent();
+  const std::uint64_t start = extent.TextStartOr(record.StartByte());
+  open = false;
+  // A store's mail lies in its block chain, not in the bytes from its start on.
+  if (extent.inStore) return ChainText(extent.storeBlock, start, buffer, scratch);
+  if (start < buffer.base || start >= buffer.base + buffer.size) return {};
+  const std::size_t index = static_cast<std::size_t>(start - buffer.base);
+  // Where the scan saw the mail end: the closing boundary of its multipart, the body's end.
+  std::uint64_t end = record.ReadBody(
+      [](const MailBody& body) { return body.closed ? body.textEnd : std::uint64_t{0}; });
+  if (end <= start) end = extent.multipartEnd;
+  if (end <= start) {
+    // Else how far the scan followed it, which may be short of its end: mails may lie back to
+    // back with no zeros between, and each would otherwise be read on through those behind it.
+    end = record.ReadBody(
+        [](const MailBody& body) { return body.closed ? body.followedEnd : std::uint64_t{0}; });
+    open = true;
+  }
+  std::size_t limit = index + (end > start ? kLongestPrintedText : kLongestUnendedText);
+  if (end > start) limit = std::min<std::uint64_t>(limit, end - buffer.base);
+  const MailText text = TextFrom(buffer, index, limit, scratch);
+  // A text that stopped short of the bound ended there, seen by the scan or not.
+  if (open && text.data == buffer.data + index && text.size < limit - index) open = false;
+  return text;
+}
+
+MailText DuplicateMarker::ReadAgain(const Copy& copy, std::size_t size, std::string& text,
+                                    std::string& stepped) const {
+  if (!readSource_) return {};
+  if (copy.storeBlock != 0) return ChainText(copy.storeBlock, copy.textStart, {}, text);
+  // Room for the block headers a store's blocks would put between the text's pieces; less near
+  // the source's end.
+  for (std::size_t room = size + (size / kStoreBlockData + 2) * kBlockHeaderSize;
+       room >= kStoreBlockData; room /= 2) {
+    text.resize(room);
+    if (!readSource_(copy.textStart, room, reinterpret_cast<std::uint8_t*>(text.data()))) continue;
+    const CarveBuffer bytes{reinterpret_cast<const std::uint8_t*>(text.data()), room,
+                            copy.textStart};
+    return TextFrom(bytes, 0, room, stepped);
+  }
+  return {};
+}
+
+bool DuplicateMarker::SameLinesBefore(const Copy& mine, const Copy& copy) const {
+  if (!readSource_ || mine.fromLine == 0 || copy.fromLine == 0) return true;
+  std::string before[2];
+  const Copy* copies[2] = {&mine, &copy};
+  for (int i = 0; i < 2; ++i) {
+    const std::uint64_t from = copies[i]->fromLine - std::min(copies[i]->fromLine, kLookBack);
+    before[i].resize(static_cast<std::size_t>(copies[i]->fromLine - from));
+    if (!readSource_(from, before[i].size(), reinterpret_cast<std::uint8_t*>(before[i].data())))
+      return true;
+  }
+  // Line by line upwards, while both are header lines. A line begins behind a line feed or
+  // behind a byte that is no text (zeros in front of a copy's first line, other data).
+  const auto isBreak = [](char c) {
+    return c == '\n' || (static_cast<unsigned char>(c) < 0x20 && c != '\t' && c != '\r');
+  };
+  std::string_view rest[2] = {before[0], before[1]};
+  for (;;) {
+    std::string_view line[2];
+    for (int i = 0; i < 2; ++i) {
+      if (rest[i].size() < 2 || rest[i].back() != '\n') return true;
+      std::size_t first = rest[i].size() - 1;
+      while (first > 0 && !isBreak(rest[i][first - 1])) --first;
+      if (first == 0) return true;  // a line longer than the bytes read: no header line
+      line[i] = rest[i].substr(first);
+      rest[i] = rest[i].substr(0, first);
+    }
+    if (line[0] == line[1]) {
+      if (!IsHeaderLine(line[0])) return true;
+      continue;
+    }
+    // A first line with other bytes glued in front of it (in one copy or both): the lines end
+    // alike from a field name on. Else they differ as header lines, unless one is none.
+    std::size_t same = 0;
+    while (same < line[0].size() && same < line[1].size() &&
+           line[0][line[0].size() - 1 - same] == line[1][line[1].size() - 1 - same])
+      ++same;
+    const std::string_view alike = line[0].substr(line[0].size() - same);
+    if (!alike.empty() && alike[0] != ' ' && alike[0] != '\t' && IsHeaderLine(alike)) return true;
+    return !IsHeaderLine(line[0]) || !IsHeaderLine(line[1]);
+  }
+}
+
+bool DuplicateMarker::SameMessage(const MailPrint& ours, const Copy& mine, const Copy& copy) const {
+  return SameText(ours, mine, copy) && SameLinesBefore(mine, copy);
+}
+
+bool DuplicateMarker::SameText(const MailPrint& ours, const Copy& mine, const Copy& copy) const {
+  const MailPrint& theirs = prints_[copy.print];
+  if (!ours.known || !theirs.known) return true;
+  if (!SameHeader(ours, theirs)) return false;
+  const bool sameAbove =
+      ours.aboveLength == theirs.aboveLength && ours.aboveDigest == theirs.aboveDigest;
+  if (ours.aboveLength == theirs.aboveLength && !sameAbove) return false;
+  if (sameAbove && !ours.open && !theirs.open && ours.length == theirs.length &&
+      ours.digest == theirs.digest)
+    return true;
+  // The texts read again: as far as the scan saw each end, or where it did not, on to where
+  // they part or end (twice as far each time).
+  std::string ourBytes, ourStepped, theirBytes, theirStepped;
+  MailText our, their;
+  std::size_t common = 0;
+  for (std::size_t reach =
+           std::max(ours.aboveLength + ours.length, theirs.aboveLength + theirs.length) + kReadStep;
+       ; reach = std::min(2 * reach, kLongestPrintedText)) {
+    our = ReadAgain(mine, reach, ourBytes, ourStepped);
+    their = ReadAgain(copy, reach, theirBytes, theirStepped);
+    if (!our.data || !their.data) return false;
+    if (!ours.open) our.size = std::min(our.size, ours.aboveLength + ours.length);
+    if (!theirs.open) their.size = std::min(their.size, theirs.aboveLength + theirs.length);
+    if (our.size < ours.aboveLength || their.size < theirs.aboveLength) return false;
+    common = CommonLength(our, ours.aboveLength, their, theirs.aboveLength);
+    const bool parted =
+        common < std::min(our.size - ours.aboveLength, their.size - theirs.aboveLength);
+    const bool readOn = (ours.open && our.size >= reach) || (theirs.open && their.size >= reach);
+    if (parted || !readOn || reach == kLongestPrintedText) break;
+  }
+  if (ours.aboveLength > theirs.aboveLength   ? !EndsWithLinesAbove(our, ours, theirs)
+      : ours.aboveLength < theirs.aboveLength ? !EndsWithLinesAbove(their, theirs, ours)
+                                              : false)
+    return false;
+  // The same, or one a whole prefix of the other.
+  if (common == std::min(our.size - ours.aboveLength, their.size - theirs.aboveLength)) return true;
+  if (common <= ours.headerLength) return false;
+  // Parting where the scan stopped following one of them: another mail begins there.
+  if ((ours.open && common == ours.length) || (theirs.open && common == theirs.length)) return true;
+  // Texts that run on past where the scan followed them and part at a line where a mail's header
+  // block begins in both: another mail begins there behind each (mails lying back to back).
+  if (ours.open || theirs.open) {
+    const std::size_t line =
+        LineStartBefore(our, ours.aboveLength, ours.aboveLength + common) - ours.aboveLength;
+    if (line > ours.headerLength && BeginsMailHeader(our, ours.aboveLength + line) &&
+        BeginsMailHeader(their, theirs.aboveLength + line))
+      return true;
+  }
+  // A copy cut short where a sector ends, and other bytes written behind it: the texts part
+  // where a sector of one of them ends, inside the body.
+  const auto sectorEnds = [](const Copy& at, const std::string& stepped, std::size_t index) {
+    return at.storeBlock == 0 && stepped.empty() && (at.textStart + index) % kSectorSize == 0;
+  };
+  return sectorEnds(mine, ourStepped, ours.aboveLength + common) ||
+         sectorEnds(copy, theirStepped, theirs.aboveLength + common);
 }
 
 void DuplicateMarker::Mark(MailRecord& record, std::size_t index, CarveBuffer buffer) {
+  // A message found inside another mail (attached, quoted, a part of its multipart) is that
+  // mail's: it is no copy of its own, and no mail is a copy of it.
+  if (record.partOf >= 0) return;
+  std::string scratch;
+  bool open = false;
+  const MailText text = TextOf(record, buffer, scratch, open);
+  MailPrint print = text.data ? PrintOf(text) : MailPrint{};
+  print.open = open;
   const MailExtent extent = record.Extent();
-  const std::uint64_t start = extent.TextStartOr(record.StartByte());
-  ContentPrint print;
-  // A store's mail lies in its block chain, not in the bytes from its start on.
-  if (!extent.inStore && start >= buffer.base && start < buffer.base + buffer.size)
-    print = PrintOf(buffer, static_cast<std::size_t>(start - buffer.base));
+  const bool inBuffer = text.data >= buffer.data && text.data < buffer.data + buffer.size;
+  const std::uint64_t fromLine =
+      print.known && inBuffer
+          ? buffer.base + static_cast<std::uint64_t>(text.data - buffer.data) + print.aboveLength
+          : 0;
+  const Copy copy{index,
+                  !record.messageId.empty(),
+                  0,
+                  extent.TextStartOr(record.StartByte()),
+                  extent.inStore ? extent.storeBlock : 0,
+                  fromLine};
 
   // A copy found by its trace line may have been read without the Message-ID above that line:
   // values alone then match it with a copy that has one, unless both have one and they differ.
   std::string values = record.from.String() + '\n' + record.to.String() + '\n' +
                        record.date.String() + '\n' + record.subject.String();
-  const bool hasId = !record.messageId.empty();
   std::optional<std::size_t> kept;  // where `print` went in prints_, once it is kept
-  if (hasId) {
+  if (copy.hasId) {
     std::vector<Copy>& copies = firstById_[record.messageId.String()];
-    const auto first = std::find_if(copies.begin(), copies.end(), [&](const Copy& copy) {
-      return SameContent(prints_[copy.print], print);
+    const auto first = std::find_if(copies.begin(), copies.end(), [&](const Copy& earlier) {
+      return SameMessage(print, copy, earlier);
     });
     if (first != copies.end()) {
       record.duplicateOf = static_cast<std::int64_t>(first->index);
@@ -132,12 +251,13 @@ void DuplicateMarker::Mark(MailRecord& record, std::size_t index, CarveBuffer bu
     }
     kept = prints_.size();
     prints_.push_back(std::move(print));
-    copies.push_back({index, hasId, *kept});
+    copies.push_back(copy);
+    copies.back().print = *kept;
   }
-  const ContentPrint& ours = kept ? prints_[*kept] : print;
+  const MailPrint& ours = kept ? prints_[*kept] : print;
   std::vector<Copy>& copies = firstByValues_[std::move(values)];
-  const auto first = std::find_if(copies.begin(), copies.end(), [&](const Copy& copy) {
-    return (!hasId || !copy.hasId) && SameContent(prints_[copy.print], ours);
+  const auto first = std::find_if(copies.begin(), copies.end(), [&](const Copy& earlier) {
+    return (!copy.hasId || !earlier.hasId) && SameMessage(ours, copy, earlier);
   });
   if (first != copies.end()) {
     record.duplicateOf = static_cast<std::int64_t>(first->index);
@@ -147,7 +267,8 @@ void DuplicateMarker::Mark(MailRecord& record, std::size_t index, CarveBuffer bu
     kept = prints_.size();
     prints_.push_back(std::move(print));
   }
-  copies.push_back({index, hasId, *kept});
+  copies.push_back(copy);
+  copies.back().print = *kept;
 }
 
 }  // namespace quillon

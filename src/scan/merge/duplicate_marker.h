@@ -1,66 +1,81 @@
-// Marks later copies of one message as duplicates of the first. Two finds are copies of one
-// message when they carry the same Message-ID, or else the same sender, recipients, date and
-// subject, and their bytes agree: the same header block (from its From line on, where copies
-// found at different lines of it agree), byte for byte, and a body whose first
-// bytes are the same as far as both reach (a copy cut short is a prefix of the whole one; the
-// bytes are compared in steps of 128 through digests, so that each mail keeps little).
+// Marks later copies of one message as duplicates of the first (in found order); a message found
+// inside another mail is left to that mail. Two finds are
+// copies of one message when they carry the same Message-ID, or else the same sender,
+// recipients, date and subject, and their whole texts agree (mail_print.h): the same bytes from
+// the first header line to the end, or one a whole prefix of the other (a copy cut short).
 // Mails that share their header fields but not their text (a resent or rewritten message, test
-// mails made from one template) are no copies. Where the bytes of either are not in hand (a mail
-// in a store's block chain, a header block cut short) the header fields decide alone.
+// mails made from one template) are no copies. A mail in a store's block chain is read through
+// its chain, without the block headers; a store's blocks met in a deleted copy's bytes are
+// stepped over. Only where a mail's header block does not end in the bytes there are do the
+// header fields decide alone.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <optional>
 #include <string>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "scan/mail_record.h"
+#include "scan/merge/mail_print.h"
+#include "scan/read/store_chain.h"
 #include "scan/source_bytes.h"
 
 namespace quillon {
 
-// What a mail's bytes say for telling copies apart.
-struct ContentPrint {
-  bool known = false;
-  std::uint64_t headerDigest = 0;  // of the header block from its From line to its empty line
-  // The body's first bytes (at most a few KiB, up to the first byte that is no text): their
-  // number, and digests of their first 128, 256, ... bytes and of them all.
-  std::size_t bodyLength = 0;
-  std::string bodyStart;  // the first step's bytes themselves, for short bodies
-  std::vector<std::uint64_t> bodySteps;
-  std::uint64_t bodyDigest = 0;
-};
-
-// The print of the mail whose text begins at buffer index `start`; not known when its header
-// block does not end within the bytes in hand.
-ContentPrint PrintOf(CarveBuffer buffer, std::size_t start);
-
-// Whether two prints may be of one message: unknown prints do not tell them apart.
-bool SameContent(const ContentPrint& a, const ContentPrint& b);
-
 class DuplicateMarker {
  public:
-  // `record` is published at `index` of the found-mail list, after every earlier one; sets its
-  // `duplicateOf` when an earlier copy was published. `buffer` holds bytes of the source, the
-  // mail's among them where they are in hand.
+  // `record` is published at `index` of the found-mail list, after every earlier one, its
+  // `partOf` decided; sets its `duplicateOf` when an earlier copy was published. `buffer` holds
+  // bytes of the source, the mail's among them where they are in hand.
   void Mark(MailRecord& record, std::size_t index, CarveBuffer buffer);
+
+  // Where the text of a store's mail is read from when its chain is not in the bytes at hand.
+  void SetSourceReader(SourceBytesReader reader) { readSource_ = std::move(reader); }
 
  private:
   struct Copy {
     std::size_t index;
-    bool hasId;         // it was read with a Message-ID
-    std::size_t print;  // in prints_
+    bool hasId;                // it was read with a Message-ID
+    std::size_t print;         // in prints_
+    std::uint64_t textStart;   // where its text was read from
+    std::uint64_t storeBlock;  // the first block of its store chain; 0 when in none
+    // Where its From line lies in the source; 0 when not told (no header block in hand, or
+    // block headers left out in front of it).
+    std::uint64_t fromLine;
   };
+  // The text of `record` in `buffer`, or read through its store chain; `scratch` keeps the bytes
+  // where they are no longer the buffer's. `open`: printed as far as the scan followed the mail,
+  // not to an end it saw.
+  MailText TextOf(const MailRecord& record, CarveBuffer buffer, std::string& scratch,
+                  bool& open) const;
+  // The text of the chain that begins at `storeBlock` from `start` on, kept in `text`.
+  MailText ChainText(std::uint64_t storeBlock, std::uint64_t start, CarveBuffer buffer,
+                     std::string& text) const;
+  // At least the first `size` bytes of the text of a first copy, read again from the source.
+  MailText ReadAgain(const Copy& copy, std::size_t size, std::string& text,
+                     std::string& stepped) const;
+  // Whether the mail `mine`, printed `ours`, and the first copy `copy` are copies of one message.
+  bool SameMessage(const MailPrint& ours, const Copy& mine, const Copy& copy) const;
+  // Whether their texts are the same, or one a whole prefix of the other.
+  bool SameText(const MailPrint& ours, const Copy& mine, const Copy& copy) const;
+  // Whether the header lines in front of two copies' From lines agree, as far as both have
+  // header lines there: a message sent on again may differ only there, above where a copy was
+  // found.
+  bool SameLinesBefore(const Copy& mine, const Copy& copy) const;
+
   // The prints of the first copies, each kept once though a copy with a Message-ID is listed
   // under its Message-ID and under its values: a print holds a few hundred bytes, and there is
   // one for nearly every mail found. A deque, as a growing vector would hold them twice while it
   // moves them.
-  std::deque<ContentPrint> prints_;
+  std::deque<MailPrint> prints_;
   // The first copy of each distinct content, per Message-ID and per header values.
   std::unordered_map<std::string, std::vector<Copy>> firstById_;
   std::unordered_map<std::string, std::vector<Copy>> firstByValues_;
+  SourceBytesReader readSource_;
 };
 
 }  // namespace quillon

@@ -143,8 +143,9 @@ void RecordMerger::Finish(CarveBuffer buffer, std::uint64_t stoppedAt) {
 
 void RecordMerger::Publish(const MailRecordPtr& record, CarveBuffer buffer) {
   if (!strict_) {
-    duplicates_.Mark(*record, publisher_.Count(), buffer);
+    // Whether a find is part of another mail decides whether it can be a copy.
     containment_.Place(record, publisher_.Count());
+    duplicates_.Mark(*record, publisher_.Count(), buffer);
     allRecords_.push_back(record);
   }
   publisher_.Publish(record);

@@ -51,6 +51,7 @@ class RecordMerger final : public MailSink {
   // Where store chains are read from at the end, for the store mails that turn out to be finds
   // of their own.
   void SetSourceReader(SourceBytesReader reader) {
+    duplicates_.SetSourceReader(reader);
     storeChains_.SetSourceReader(std::move(reader));
   }
 

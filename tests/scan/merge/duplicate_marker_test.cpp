@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -18,6 +19,7 @@ namespace {
 struct Copy {
   std::string messageId;
   std::string subject;
+  bool part = false;  // found inside another mail
 };
 
 struct DuplicateRow {
@@ -43,6 +45,7 @@ TEST_P(DuplicateMarkerTest, MarksLaterCopies) {
     record.date = "2020-01-02 03:04:05";
     record.subject = row.copies[index].subject;
     record.messageId = row.copies[index].messageId;
+    record.partOf = row.copies[index].part ? 0 : -1;
     marker.Mark(record, index, {});
     EXPECT_EQ(record.duplicateOf, row.duplicateOf[index]) << "copy " << index;
   }
@@ -57,6 +60,11 @@ INSTANTIATE_TEST_SUITE_P(
         DuplicateRow{"SameValuesDifferentIds", {{"<1@x>", "one"}, {"<2@x>", "one"}}, {-1, -1}},
         DuplicateRow{"IdlessCopyOfOneWithId", {{"<1@x>", "one"}, {"", "one"}}, {-1, 0}},
         DuplicateRow{"CopyWithIdOfIdlessOne", {{"", "one"}, {"<1@x>", "one"}}, {-1, 0}},
+        // A message inside another mail goes with that mail: neither a copy nor a first copy.
+        DuplicateRow{"PartIsNoCopy", {{"<1@x>", "one"}, {"<1@x>", "one", true}}, {-1, -1}},
+        DuplicateRow{"PartIsNoFirstCopy",
+                     {{"<1@x>", "one", true}, {"<1@x>", "one"}, {"<1@x>", "one"}},
+                     {-1, -1, 1}},
         DuplicateRow{
             "IdMatchBeatsValues", {{"", "one"}, {"<1@x>", "two"}, {"<1@x>", "one"}}, {-1, -1, 1}}),
     [](const testing::TestParamInfo<DuplicateRow>& row) { return std::string(row.param.name); });
@@ -94,6 +102,12 @@ TEST_P(DuplicateBytesTest, MarksOnlyCopiesOfTheSameBytes) {
   const CarveBuffer buffer{reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size(),
                            kBase};
   DuplicateMarker marker;
+  // A first copy longer than a later one is read again from the source.
+  marker.SetSourceReader([&](std::uint64_t offset, std::size_t count, std::uint8_t* out) {
+    if (offset < kBase || offset - kBase + count > bytes.size()) return false;
+    std::copy_n(bytes.data() + (offset - kBase), count, out);
+    return true;
+  });
   for (std::size_t index = 0; index < row.mails.size(); ++index) {
     MailRecord record;
     record.from = "a@x";
