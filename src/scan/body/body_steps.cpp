@@ -4,8 +4,9 @@
 #include <string_view>
 #include <utility>
 
-#include "scan/body/html_text.h"
 #include "scan/find/base64_characters.h"
+#include "scan/find/base64_lines.h"
+#include "scan/html_text.h"
 #include "scan/lines/line_reader.h"
 #include "scan/lines/line_scan.h"
 #include "scan/lines/mime_header.h"
@@ -13,8 +14,6 @@
 #include "scan/read/unreadable_sectors.h"
 #include "text/ascii.h"
 #include "text/base64.h"
-#include "text/charset_table.h"
-#include "text/code_page.h"
 #include "text/quoted_printable.h"
 
 namespace quillon {
@@ -57,17 +56,6 @@ std::size_t EmptyLineLength(CarveBuffer buffer, std::size_t position) {
       buffer.data[position + 1] == '\n')
     return 2;
   return 0;
-}
-
-std::u16string ConvertText(std::string_view bytes, std::string_view charset, int ansiCodePage) {
-  if (!charset.empty()) {
-    if (const CharsetEntry* entry = FindCharsetForParameter(charset))
-      return CodePageToUtf16(ResolveCodePage(entry->codePage, ansiCodePage), bytes);
-    // A charset the table does not list (gb18030, utf-16) is still converted by its name.
-    std::u16string text;
-    if (ConvertByCharsetName(charset, bytes, text)) return text;
-  }
-  return AnsiToUtf16(bytes, ansiCodePage);
 }
 
 }  // namespace
@@ -116,6 +104,24 @@ void BodySteps::ParseBodyLine(CarveBuffer buffer, std::size_t position, std::siz
   if (phase_ == Phase::Finished) return;
   const std::size_t resume = HandleLine(buffer, position, true);
   if (resume > position + 1) skip += resume - position - 1;
+}
+
+std::size_t BodySteps::TakeAttachmentLines(CarveBuffer buffer, std::size_t position,
+                                           std::size_t limit) {
+  if (!AttachmentOpen() || !part_.base64) return position;
+  // A line start within this reach of a block header is one the walk steps over the header at.
+  constexpr std::size_t kBlockHeaderReach = kHeaderSearchSpan + kBlockHeaderSize;
+  const Base64Lines run = TakeBase64Lines(buffer.data, std::min(limit, buffer.size), position,
+                                          kMaxBodyLine, kBlockHeaderReach);
+  if (run.lines == 0) return position;
+  if (!textEnded_) {
+    const auto bytes = static_cast<std::int64_t>(run.end - position);
+    part_.rawBytes += bytes;  // each line with its CR LF, as AppendBodyLine counts it
+    part_.base64Characters += bytes - 2 * static_cast<std::int64_t>(run.lines);
+  }
+  followedEnd_ = std::max(followedEnd_, buffer.PositionOf(run.end - 2));
+  previousEmpty_ = false;
+  return run.end;
 }
 
 std::size_t BodySteps::HandleLine(CarveBuffer buffer, std::size_t position, bool lookAhead) {
@@ -333,6 +339,10 @@ void BodySteps::EndPart() {
 
 void BodySteps::CloseMailBody() {
   if (closed_) return;
+  record_->PublishBody(TakeClosedBody());
+}
+
+MailBody BodySteps::TakeClosedBody() {
   closed_ = true;
   EndPart();
   phase_ = Phase::Finished;
@@ -349,13 +359,14 @@ void BodySteps::CloseMailBody() {
   body.textCharset = chosen.charset;
   if (body.textIsHtml && body.textCharset.empty())
     body.textCharset = CharsetFromHtml(body.bodyText);
-  body.contentText = ConvertText(body.bodyText, body.textCharset, ansiCodePage_);
-  if (body.textIsHtml) body.contentText = HtmlToPlainText(body.contentText);
+  // Converted when read: most mails are listed and never searched or shown.
+  body.contentFromBodyText = true;
+  body.ansiCodePage = ansiCodePage_;
   body.parts = std::move(parts_);
   body.closed = true;
   body.textEnd = endByte_;
   body.followedEnd = std::max(followedEnd_, endByte_);
-  record_->PublishBody(std::move(body));
+  return body;
 }
 
 }  // namespace quillon

@@ -153,6 +153,15 @@ void MailCarver::Walk(CarveBuffer chunk, std::uint64_t walkEnd,
       continue;
     }
     std::size_t p = b + 2;
+    if (FollowingBody() && !bytes_.Stepping()) {
+      // The lines of a base64 attachment go in one step; the walk goes on at the first line the
+      // steps did not take, as at any other.
+      const std::size_t taken = followed_->TakeAttachmentLines(buffer, p, end);
+      if (taken != p) {
+        b = taken - 2;
+        continue;
+      }
+    }
     const std::uint64_t lineStart = buffer.PositionOf(p);
 
     if (StartsWithAt(buffer, p, kReceived)) {
