@@ -45,6 +45,10 @@ class BodySteps {
   // which goes to the steps as usual. Not for bytes the walk reads with block headers stepped
   // over.
   std::size_t TakeAttachmentLines(CarveBuffer buffer, std::size_t position, std::size_t limit);
+  // The same for the walk, which also hands over runs of plain lines of the body's text (none
+  // that starts with "-", "R" or "r": a boundary or a trace line the walk must see itself), as
+  // one append each.
+  std::size_t TakeLineRun(CarveBuffer buffer, std::size_t position, std::size_t limit);
 
   // The mail's text is complete: decode it by its transfer encoding, convert it by its charset
   // and publish the body to the record. Further calls do nothing.
