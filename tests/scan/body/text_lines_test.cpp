@@ -26,7 +26,13 @@ struct TextRow {
   std::vector<std::string> lines;  // the body's lines, without their CR LF
   std::uint32_t chunkSectors;
   bool nextMailGlued;  // the next mail's trace line follows the last line at once
+  // A mail-store block header stands this far into the body (at the next 4-aligned byte), as
+  // in a store's block chain; the walk steps over it. 0: none.
+  std::size_t blockHeaderAt = 0;
 };
+
+// Sixteen bytes that read as a store block header: its size field (02 00 00) at byte 5.
+const std::string kBlockHeader("\x10\x20\x30\x40\x99\x02\x00\x00\x11\x22\x33\x44\0\0\0\0", 16);
 
 const std::string kHead = CrLf(
     "Received: from a by b; 1 Jan 2001\n"
@@ -59,12 +65,26 @@ std::vector<std::string> Prose(std::size_t count) {
   return lines;
 }
 
+// Lines of 50 bytes and their CR LF, none that stops a run.
+std::vector<std::string> Lines(std::size_t count) {
+  std::vector<std::string> lines;
+  for (std::size_t i = 0; i < count; ++i) {
+    std::string line = "line " + std::to_string(i) + " of the text";
+    lines.push_back(line + std::string(50 - line.size(), '.'));
+  }
+  return lines;
+}
+
 class TextLinesWalkTest : public testing::TestWithParam<TextRow> {};
 
 TEST_P(TextLinesWalkTest, KeepsTheLinesJoined) {
   const TextRow& row = GetParam();
   std::string body;
   for (const std::string& line : row.lines) body += line + "\r\n";
+  if (row.blockHeaderAt != 0) {
+    const std::size_t at = (700 + kHead.size() + row.blockHeaderAt + 3) / 4 * 4;
+    body.insert(at - 700 - kHead.size(), kBlockHeader);
+  }
   const std::string mail = kHead + body;
   ImageBuilder image;
   image.Put(694, "junk\r\n").Put(700, mail);
@@ -94,7 +114,10 @@ INSTANTIATE_TEST_SUITE_P(
                     TextRow{"ChunkEveryFourKibibytes", Prose(6000), 8, false},
                     TextRow{"LongerThanTheTextKept", Prose(9000), 2048, false},
                     TextRow{"NextMailGlued", Prose(500), 2048, true},
-                    TextRow{"NextMailGluedAcrossChunks", Prose(2000), 8, true}),
+                    TextRow{"NextMailGluedAcrossChunks", Prose(2000), 8, true},
+                    TextRow{"BlockHeaderInALine", Prose(400), 2048, false, 3001},
+                    TextRow{"BlockHeaderAtALineStart", Lines(400), 2048, false, 52 * 100},
+                    TextRow{"BlockHeaderFarIntoTheText", Lines(400), 2048, false, 9002}),
     [](const testing::TestParamInfo<TextRow>& row) { return std::string(row.param.name); });
 
 }  // namespace
