@@ -4,7 +4,8 @@
 'Received: '` over the same bytes in the same run.
 
     bench/scan_kinds.py [--build-dir B] [--kinds dense,attachments,...] [--repeat N]
-                        [--size SIZE] [--image-dir DIR] [--json-out FILE] [SCAN OPTIONS...]
+                        [--size SIZE] [--image-dir DIR] [--json-out FILE]
+                        [--baseline-binary OLD] [SCAN OPTIONS...]
 
 Per kind the image is read once into the page cache, then N rounds run every command once in
 turn (each round starting with the next command); the best time of each counts. Printed as
@@ -12,8 +13,10 @@ Markdown tables: seconds and the ratios to grep; peak RSS, mails found and RSS p
 against the budget of 64 MiB + 1 KiB per found mail. Extra arguments go to both scans. When the
 binary takes `--threads N`, both scans are also timed with --threads 1 and 2 (their
 outputs must be the same). Sanity checks: every mail the truth strictly expects is found at its
-trace line in both modes, images without mail give no mail. The exit status is 1 when one
-fails.
+trace line in both modes, images without mail give no mail. With --baseline-binary an earlier
+build's two scans (--threads 1 where both take it) run in the same rounds as this build's, a
+table puts them side by side, and their outputs must be the same. The exit status is 1 when a
+check fails.
 """
 
 import argparse
@@ -50,6 +53,8 @@ def parse_arguments(argv=None):
     parser.add_argument("--no-threads", action="store_true",
                         help="skip the --threads 1 / 2 comparison even where it is possible")
     parser.add_argument("--json-out", type=pathlib.Path, help="also write the figures here")
+    parser.add_argument("--baseline-binary", type=pathlib.Path,
+                        help="an earlier quillon, timed in the same rounds (before / after)")
     options, passthrough = parser.parse_known_args(argv)
     options.scan_arguments = passthrough
     options.kinds = [kind for kind in options.kinds.split(",") if kind]
@@ -104,6 +109,19 @@ def sanity_problems(kind, truth, outputs):
     return problems
 
 
+def baseline_commands(options, quillon, image, scratch, kind, threads):
+    """The earlier build's scans beside this build's, each mode in one thread where the builds
+    take --threads (so that both do the same work): label -> (command, output, accepted)."""
+    one = ["--threads", "1"] if threads else []
+    commands = {}
+    for mode, extra in (("strict", ["--strict"]), ("default", [])):
+        for label, binary in ((f"{mode}_before", options.baseline_binary),
+                              (f"{mode}_after", quillon)):
+            commands[label] = ([binary, "scan", image, "--json", *options.scan_arguments, *extra,
+                                *one], scratch / f"{kind}-{label}.jsonl", (0,))
+    return commands
+
+
 def measure_kind(options, quillon, kind, threads, scratch):
     image, built_seconds = bench_images.ensure_image(options.image_dir, kind, options.size,
                                                      options.seed)
@@ -124,10 +142,21 @@ def measure_kind(options, quillon, kind, threads, scratch):
         commands["t2"] = ([*scan, "--threads", "2"], out["t2"], (0,))
         commands["t1s"] = ([*scan, "--strict", "--threads", "1"], out["t1s"], (0,))
         commands["t2s"] = ([*scan, "--strict", "--threads", "2"], out["t2s"], (0,))
+    if options.baseline_binary:
+        both_threads = (not any(a.startswith("--threads") for a in options.scan_arguments)
+                        and bench_runs.accepts_option(quillon, "--threads", "1")
+                        and bench_runs.accepts_option(options.baseline_binary, "--threads", "1"))
+        commands.update(baseline_commands(options, quillon, image, scratch, kind, both_threads))
     bench_runs.run_measured(["cat", image])  # into the page cache
     best = bench_runs.best_of_rounds(commands, options.repeat)
     outputs = {mode: found_positions(out[mode]) for mode in ("strict", "default")}
     problems = sanity_problems(kind, truth, outputs)
+    if options.baseline_binary:
+        for mode in ("strict", "default"):
+            before, after = commands[f"{mode}_before"][1], commands[f"{mode}_after"][1]
+            if before.read_bytes() != after.read_bytes():
+                problems.append(f"{kind}: the baseline and this build print different mails "
+                                f"({mode})")
     if threads and out["t1"].read_bytes() != out["t2"].read_bytes():
         problems.append(f"{kind}: --threads 1 and --threads 2 print different mails")
     if threads and out["t1s"].read_bytes() != out["t2s"].read_bytes():
@@ -189,6 +218,21 @@ def print_tables(results, floor_mib):
                 cpu = result["cpu"]
                 print(f"| {result['kind']} | {mode} | {one:.3f} | {two:.3f} | {one / two:.2f} x "
                       f"| {cpu[one_label]:.2f} / {cpu[two_label]:.2f} |")
+    compared = [result for result in results if "default_before" in result["times"]]
+    if compared:
+        print("\n| content | mode | before s | after s | after / before | before CPU s "
+              "| after CPU s | after / before by CPU | before / grep by CPU "
+              "| after / grep by CPU |")
+        print("|---|---|---|---|---|---|---|---|---|---|")
+        for result in compared:
+            times, cpu = result["times"], result["cpu"]
+            grep_cpu = max(cpu["grep"], 1e-3)
+            for mode in ("strict", "default"):
+                before, after = f"{mode}_before", f"{mode}_after"
+                print(f"| {result['kind']} | {mode} | {times[before]:.3f} | {times[after]:.3f} "
+                      f"| {times[after] / times[before]:.2f} | {cpu[before]:.2f} "
+                      f"| {cpu[after]:.2f} | {cpu[after] / max(cpu[before], 1e-3):.2f} "
+                      f"| {cpu[before] / grep_cpu:.2f} x | {cpu[after] / grep_cpu:.2f} x |")
 
 
 def main(argv=None):

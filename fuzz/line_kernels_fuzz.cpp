@@ -1,6 +1,7 @@
 // Holds the vector looks the walk takes along a line against their byte-at-a-time references,
 // over arbitrary bytes: the lines that begin with "--", the base64 characters of a line, the
-// store block header a line runs into, and the end of a body line.
+// store block header a line runs into, the end of a body line, and the run of base64 lines an
+// attachment is taken in, and the run of plain text lines.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -9,6 +10,7 @@
 
 #include "scan/find/base64_characters.h"
 #include "scan/find/dash_lines.h"
+#include "scan/find/line_runs.h"
 #include "scan/lines/line_scan.h"
 #include "scan/read/block_header.h"
 
@@ -54,6 +56,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       std::abort();
     if (quillon::FindLineEndOrNul(text + start, bytes.size() - start) !=
         PlainLineEnd(text + start, bytes.size() - start))
+      std::abort();
+    // The input's first byte also picks the longest line and the reach kept clear of the end.
+    const std::size_t maxLine = 1 + base % 90;
+    const std::size_t clearAhead = (base * 7) % 230;
+    const quillon::LineRun lines =
+        quillon::TakeBase64Lines(text, bytes.size(), start, maxLine, clearAhead);
+    const quillon::LineRun plainLines =
+        quillon::TakeBase64LinesPlain(text, bytes.size(), start, maxLine, clearAhead);
+    if (lines.end != plainLines.end || lines.lines != plainLines.lines) std::abort();
+    const quillon::LineRun textLines =
+        quillon::TakeTextLines(text, bytes.size(), start, maxLine, clearAhead, "-Rr");
+    const quillon::LineRun plainTextLines =
+        quillon::TakeTextLinesPlain(text, bytes.size(), start, maxLine, clearAhead, "-Rr");
+    if (textLines.end != plainTextLines.end || textLines.lines != plainTextLines.lines)
       std::abort();
   }
   return 0;

@@ -2,6 +2,8 @@
 
 #include <utility>
 
+#include "scan/content_text.h"
+
 namespace quillon {
 
 namespace {
@@ -111,6 +113,10 @@ MailBody MailRecord::Body() const {
     (void)textStore_->Read(keptBodyText_, body.bodyText);
     (void)textStore_->Read(keptContentText_, body.contentText);
   }
+  if (body_.contentFromBodyText) {
+    body.contentText = ContentTextLocked(body.bodyText);
+    body.contentFromBodyText = false;  // the copy carries its content text
+  }
   return body;
 }
 
@@ -156,6 +162,15 @@ std::string MailRecord::BodyText() const {
 void MailRecord::ReadContentText(std::u16string& text) const {
   std::lock_guard lock(bodyMutex_);
   text.clear();
+  if (body_.contentFromBodyText) {
+    std::string bodyText;
+    if (heldText_)
+      bodyText = heldText_->bodyText;
+    else if (textStore_)
+      (void)textStore_->Read(keptBodyText_, bodyText);
+    text = ContentTextLocked(bodyText);
+    return;
+  }
   if (heldText_)
     text = heldText_->contentText;
   else if (textStore_)
@@ -167,6 +182,11 @@ void MailRecord::KeepTextIn(std::shared_ptr<MailTextStore> store) {
   std::unique_ptr<HeldText> held = std::move(heldText_);
   textStore_ = std::move(store);
   if (held) KeepTextLocked(std::move(held->bodyText), std::move(held->contentText));
+}
+
+std::u16string MailRecord::ContentTextLocked(std::string_view bodyText) const {
+  if (bodyText.empty()) return {};
+  return ContentTextOf({bodyText, body_.textCharset, body_.textIsHtml, body_.ansiCodePage});
 }
 
 MailExtent MailRecord::Extent() const {

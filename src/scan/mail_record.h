@@ -36,6 +36,10 @@ struct MailBody {
   std::string bodyText;        // the text part, CR LF between lines, at most kMaxBodyText bytes;
                                // decoded by its transfer encoding once closed
   std::u16string contentText;  // bodyText converted by its charset; HTML tags stripped
+  // contentText is not carried: the record works it out from bodyText when it is read
+  // (ContentTextOf, with ansiCodePage for text without a charset).
+  bool contentFromBodyText = false;
+  int ansiCodePage = 0;
   std::vector<PartEntry> parts;
   std::string textCharset;  // charset parameter of the text part ("" when none)
   bool textIsHtml = false;
@@ -153,6 +157,7 @@ class MailRecord {
     std::u16string contentText;
   };
   void KeepTextLocked(std::string&& bodyText, std::u16string&& contentText);
+  std::u16string ContentTextLocked(std::string_view bodyText) const;
 
   // The decoded texts that differ from their raw values, each kept only when its bit is set.
   struct DecodedTexts {

@@ -4,8 +4,8 @@
 #include <string_view>
 #include <utility>
 
-#include "scan/body/html_text.h"
 #include "scan/find/base64_characters.h"
+#include "scan/html_text.h"
 #include "scan/lines/line_reader.h"
 #include "scan/lines/line_scan.h"
 #include "scan/lines/mime_header.h"
@@ -13,8 +13,6 @@
 #include "scan/read/unreadable_sectors.h"
 #include "text/ascii.h"
 #include "text/base64.h"
-#include "text/charset_table.h"
-#include "text/code_page.h"
 #include "text/quoted_printable.h"
 
 namespace quillon {
@@ -57,17 +55,6 @@ std::size_t EmptyLineLength(CarveBuffer buffer, std::size_t position) {
       buffer.data[position + 1] == '\n')
     return 2;
   return 0;
-}
-
-std::u16string ConvertText(std::string_view bytes, std::string_view charset, int ansiCodePage) {
-  if (!charset.empty()) {
-    if (const CharsetEntry* entry = FindCharsetForParameter(charset))
-      return CodePageToUtf16(ResolveCodePage(entry->codePage, ansiCodePage), bytes);
-    // A charset the table does not list (gb18030, utf-16) is still converted by its name.
-    std::u16string text;
-    if (ConvertByCharsetName(charset, bytes, text)) return text;
-  }
-  return AnsiToUtf16(bytes, ansiCodePage);
 }
 
 }  // namespace
@@ -333,6 +320,10 @@ void BodySteps::EndPart() {
 
 void BodySteps::CloseMailBody() {
   if (closed_) return;
+  record_->PublishBody(TakeClosedBody());
+}
+
+MailBody BodySteps::TakeClosedBody() {
   closed_ = true;
   EndPart();
   phase_ = Phase::Finished;
@@ -349,13 +340,14 @@ void BodySteps::CloseMailBody() {
   body.textCharset = chosen.charset;
   if (body.textIsHtml && body.textCharset.empty())
     body.textCharset = CharsetFromHtml(body.bodyText);
-  body.contentText = ConvertText(body.bodyText, body.textCharset, ansiCodePage_);
-  if (body.textIsHtml) body.contentText = HtmlToPlainText(body.contentText);
+  // Converted when read: most mails are listed and never searched or shown.
+  body.contentFromBodyText = true;
+  body.ansiCodePage = ansiCodePage_;
   body.parts = std::move(parts_);
   body.closed = true;
   body.textEnd = endByte_;
   body.followedEnd = std::max(followedEnd_, endByte_);
-  record_->PublishBody(std::move(body));
+  return body;
 }
 
 }  // namespace quillon

@@ -39,10 +39,22 @@ class BodySteps {
   bool ParsePartHeader(CarveBuffer buffer, std::size_t position, std::size_t& skip);
   // Any other line of the body.
   void ParseBodyLine(CarveBuffer buffer, std::size_t position, std::size_t& skip);
+  // While a base64 attachment is open: the lines from `position` (a line start) that hold
+  // base64 characters only, ended before `limit`, taken in one step as ParseBodyLine would take
+  // them one by one. Returns the start of the first line not taken (`position` when none was),
+  // which goes to the steps as usual. Not for bytes the walk reads with block headers stepped
+  // over.
+  std::size_t TakeAttachmentLines(CarveBuffer buffer, std::size_t position, std::size_t limit);
+  // The same for the walk, which also hands over runs of plain lines of the body's text (none
+  // that starts with "-", "R" or "r": a boundary or a trace line the walk must see itself), as
+  // one append each.
+  std::size_t TakeLineRun(CarveBuffer buffer, std::size_t position, std::size_t limit);
 
   // The mail's text is complete: decode it by its transfer encoding, convert it by its charset
   // and publish the body to the record. Further calls do nothing.
   void CloseMailBody();
+  // The same without publishing: the closed body, for a caller that hands it on itself.
+  MailBody TakeClosedBody();
 
   // The text also ends, as the shape scan's following ends it, before a line with bytes that
   // are no text and before a mailbox separator behind an empty line (not inside a multipart or

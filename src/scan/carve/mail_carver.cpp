@@ -153,6 +153,21 @@ void MailCarver::Walk(CarveBuffer chunk, std::uint64_t walkEnd,
       continue;
     }
     std::size_t p = b + 2;
+    if (FollowingBody() && !bytes_.Stepping() && !buffer.pieces) {
+      // Runs of lines that only add to the body go in one step (none from where the text ends
+      // at the next header block); the walk goes on at the first line the steps did not take,
+      // as at any other.
+      std::size_t limit = end;
+      if (!followed_->MultipartOpen())
+        limit = static_cast<std::size_t>(
+            std::clamp<std::uint64_t>(followedUntil_, buffer.base, buffer.base + end) -
+            buffer.base);
+      const std::size_t taken = followed_->TakeLineRun(buffer, p, limit);
+      if (taken != p) {
+        b = taken - 2;
+        continue;
+      }
+    }
     const std::uint64_t lineStart = buffer.PositionOf(p);
 
     if (StartsWithAt(buffer, p, kReceived)) {

@@ -61,6 +61,14 @@ void FollowBody(CarveBuffer buffer, ShapeCandidate& candidate, std::size_t heade
   std::size_t end = 0;
   bool previousEmpty = true;
   while (position < limit) {
+    if (position != emptyLine && steps.AttachmentOpen()) {
+      const std::size_t next = steps.TakeAttachmentLines(buffer, position, limit);
+      if (next != position) {
+        position = next;
+        previousEmpty = false;
+        if (position >= limit) break;
+      }
+    }
     const Line line = ReadLine(buffer, position);
     const std::string_view text = TextOf(buffer, line);
     if (position != emptyLine) {
@@ -106,8 +114,7 @@ void FollowBody(CarveBuffer buffer, ShapeCandidate& candidate, std::size_t heade
     if (!lf) break;
     position = static_cast<std::size_t>(static_cast<const std::uint8_t*>(lf) - buffer.data) + 1;
   }
-  steps.CloseMailBody();
-  candidate.body = record->Body();
+  candidate.body = steps.TakeClosedBody();
   candidate.body.textEnd = end > 0 ? buffer.base + end : 0;
 }
 

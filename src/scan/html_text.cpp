@@ -1,4 +1,4 @@
-#include "scan/body/html_text.h"
+#include "scan/html_text.h"
 
 #include <array>
 #include <utility>
