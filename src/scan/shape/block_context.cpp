@@ -30,27 +30,49 @@ constexpr std::string_view kOpeningFieldNames[] = {
     "References", "In-Reply-To", "Status",   "Organization",        "User-Agent",
 };
 
+bool IsDigit(char c) {
+  return c >= '0' && c <= '9';
+}
+
+bool IsUpper(char c) {
+  return c >= 'A' && c <= 'Z';
+}
+
+// Whether `lead`, the start of a line's own name in front of a known name, may be a part of a
+// field's name ("Resent", "X-MS-Exch"): letters, digits and hyphens, and either hyphenated or
+// short and without digits. A long run of letters and digits without one is the tail of a base64
+// line ("...PGRpdj48ZGl2Pjxicj48L2Rpdj"), which no field is named by.
 bool WordOfAName(std::string_view lead) {
-  return std::all_of(lead.begin(), lead.end(), [](char c) {
-    return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '-';
+  constexpr std::size_t kLongestWordOfAName = 24;
+  const bool nameBytes = std::all_of(lead.begin(), lead.end(), [](char c) {
+    return IsDigit(c) || IsUpper(c) || (c >= 'a' && c <= 'z') || c == '-';
   });
+  if (!nameBytes) return false;
+  if (lead.find('-') != std::string_view::npos) return true;
+  return lead.size() < kLongestWordOfAName && std::none_of(lead.begin(), lead.end(), IsDigit);
 }
 
 bool IsBlank(char c) {
   return c == ' ' || c == '\t';
 }
 
+bool IsNameByte(char c) {
+  return c >= 33 && c <= 126 && c != ':';
+}
+
 // A signature lists the fields it signs: "h=Content-Type: MIME-Version:" or "h=From:To:Cc:"
 // names no line.
+// A colon behind digits is a time ("13:33:MIME-Version" in a log line), no list.
 bool InAFieldList(std::string_view text, std::size_t name) {
   if (name > 0 && text[name - 1] == '=') return true;
   std::size_t before = name;
   while (before > 0 && IsBlank(text[before - 1])) --before;
-  return before > 0 && text[before - 1] == ':';
-}
-
-bool IsNameByte(char c) {
-  return c >= 33 && c <= 126 && c != ':';
+  if (before == 0 || text[before - 1] != ':') return false;
+  const std::size_t colon = before - 1;
+  std::size_t word = colon;
+  while (word > 0 && IsNameByte(text[word - 1])) --word;
+  const std::string_view listed = text.substr(word, colon - word);
+  return !std::all_of(listed.begin(), listed.end(), IsDigit);
 }
 
 bool IsKnownFieldName(std::string_view name) {
@@ -114,6 +136,38 @@ bool GluedAt(CarveBuffer buffer, std::size_t index, std::string_view prefix) {
   return GluedFieldStart(line) == prefix.size();
 }
 
+// Where the header line `line` at buffer index `at` really begins when old bytes run into its
+// name ("X-Ap" + "Received:", "\x15m" + "Return-Path:"): at a sector start inside the name behind
+// which a known field's name begins, where a file began over the tail of older data; right
+// behind binary bytes (`cutByNonText`) also at a known name behind a few text bytes. A private
+// name ("X-Account-Key") counts where the line's own name is none. npos where the line's own
+// name is a known one or none begins inside it. A name inside another one counts
+// only at a capital behind no hyphen ("X-Spam-Status" holds no "Status"), except right behind
+// binary bytes, where nothing but the sector start tells.
+std::size_t KnownNameInside(CarveBuffer buffer, std::size_t at, std::string_view line,
+                            std::size_t nameLength, bool cutByNonText) {
+  constexpr std::size_t kStrayBytes = 4;
+  const auto sector =
+      static_cast<std::size_t>(SectorStartFrom(buffer.base + at + 1) - buffer.base) - at;
+  const bool sectorInName = sector < nameLength;
+  if (!sectorInName && !cutByNonText) return std::string_view::npos;
+  const std::string_view name = line.substr(0, nameLength);
+  if (IsKnownFieldName(name)) return std::string_view::npos;
+  auto namesAField = [&](std::size_t k) {
+    const std::string_view rest = name.substr(k);
+    return IsKnownFieldName(rest) || (IsPrivateFieldName(rest) && !IsPrivateFieldName(name));
+  };
+  auto opensAName = [&](std::size_t k) {
+    return IsUpper(name[k]) && name[k - 1] != '-' && namesAField(k);
+  };
+  if (sectorInName && (cutByNonText ? namesAField(sector) : opensAName(sector))) return sector;
+  if (!cutByNonText) return std::string_view::npos;
+  for (std::size_t k = 1; k <= kStrayBytes && k < nameLength; ++k) {
+    if (opensAName(k)) return k;
+  }
+  return std::string_view::npos;
+}
+
 }  // namespace
 
 BlockStart FindBlockStart(CarveBuffer buffer, std::size_t lineStart, std::size_t earliest,
@@ -131,6 +185,8 @@ BlockStart FindBlockStart(CarveBuffer buffer, std::size_t lineStart, std::size_t
       const std::string_view prefix = TextBefore(buffer, current);
       if (HeaderNameLength(prefix) > 0 || IsContinuation(prefix))
         return {current, Context::Header, 0};
+      // A file that begins at a sector shares its first line with whatever stood before it.
+      if (IsSectorStart(buffer.base + current)) return {current, Context::MidLine, 0};
       if (GluedAt(buffer, current, prefix)) return {current, Context::Glued, 0};
       return {current, Context::MidLine, 0};
     }
@@ -162,6 +218,13 @@ BlockStart FindBlockStart(CarveBuffer buffer, std::size_t lineStart, std::size_t
     // header above but the file's first line, and the block begins below it.
     if (!header && cutByNonText && TrimWhiteSpace(line).empty())
       return {current, Context::NonText, 0};
+    if (header) {
+      const std::size_t inside = KnownNameInside(buffer, previous, line, nameLength, cutByNonText);
+      if (inside != std::string_view::npos) {
+        const bool atSector = IsSectorStart(buffer.base + previous + inside);
+        return {previous + inside, atSector ? Context::MidLine : Context::NonText, 0};
+      }
+    }
     if (header || (IsContinuation(line) && !gluedLine)) {
       current = previous;
       if (cutByNonText) return {current, header ? Context::NonText : Context::TextLine, 0};
@@ -182,8 +245,12 @@ BlockStart FindBlockStart(CarveBuffer buffer, std::size_t lineStart, std::size_t
              static_cast<std::size_t>(SectorStartFrom(buffer.base + previous + 1) - buffer.base);
          sector < contentEnd; sector += kSectorSize) {
       if (gluedLine && sector > previous + glued && sector < gluedNameEnd) continue;
-      if (HeaderNameLength(line.substr(sector - previous)) > 0)
-        return {sector, Context::MidLine, 0};
+      const std::size_t sectorName = HeaderNameLength(line.substr(sector - previous));
+      // Nor is a sector start in the old bytes whose run of name bytes swallows the glued name
+      // ("marb" + "Return-Path:").
+      if (gluedLine && sector < previous + glued && sector + sectorName > previous + glued)
+        continue;
+      if (sectorName > 0) return {sector, Context::MidLine, 0};
     }
     if (gluedLine) return {previous + glued, Context::Glued, 0};
     return {current, Context::TextLine, 0};
