@@ -26,8 +26,19 @@ std::string_view TextBefore(CarveBuffer buffer, std::size_t index) {
 // Field names a header block often begins with beyond those the scan reads: a glued first line
 // is told by its name alone.
 constexpr std::string_view kOpeningFieldNames[] = {
-    "Sender",     "Reply-To",    "X-Mailer", "Content-Disposition", "Envelope-To",
-    "References", "In-Reply-To", "Status",   "Organization",        "User-Agent",
+    "Sender",
+    "Reply-To",
+    "X-Mailer",
+    "Content-Disposition",
+    "Envelope-To",
+    "References",
+    "In-Reply-To",
+    "Status",
+    "Organization",
+    "User-Agent",
+    "DKIM-Signature",
+    "ARC-Seal",
+    "Authentication-Results",
 };
 
 bool IsDigit(char c) {
@@ -62,9 +73,10 @@ bool IsNameByte(char c) {
 
 // A signature lists the fields it signs: "h=Content-Type: MIME-Version:" or "h=From:To:Cc:"
 // names no line.
-// A colon behind digits is a time ("13:33:MIME-Version" in a log line), no list.
+// The list is a tag's value ("h=", "t=" behind a lower-case letter: quoted-printable's "=CB="
+// is none), and a colon behind no name is a time ("13:33:MIME-Version") or markup, no list.
 bool InAFieldList(std::string_view text, std::size_t name) {
-  if (name > 0 && text[name - 1] == '=') return true;
+  if (name > 1 && text[name - 1] == '=') return text[name - 2] >= 'a' && text[name - 2] <= 'z';
   std::size_t before = name;
   while (before > 0 && IsBlank(text[before - 1])) --before;
   if (before == 0 || text[before - 1] != ':') return false;
@@ -72,7 +84,14 @@ bool InAFieldList(std::string_view text, std::size_t name) {
   std::size_t word = colon;
   while (word > 0 && IsNameByte(text[word - 1])) --word;
   const std::string_view listed = text.substr(word, colon - word);
-  return !std::all_of(listed.begin(), listed.end(), IsDigit);
+  return std::any_of(listed.begin(), listed.end(),
+                     [](char c) { return IsUpper(c) || (c >= 'a' && c <= 'z'); });
+}
+
+// Names a word in front of them does not make another field's: "Return-Path", "Received".
+bool IsLongName(std::string_view name) {
+  constexpr std::size_t kLongName = 8;
+  return name.size() >= kLongName || name.find('-') != std::string_view::npos;
 }
 
 bool IsKnownFieldName(std::string_view name) {
@@ -108,12 +127,17 @@ std::size_t GluedFieldStart(std::string_view text) {
       if (text[name] < 'A' || text[name] > 'Z') continue;
       if (name > 0 && text[name - 1] == '-') continue;
       if (inValue && (name == 0 || IsBlank(text[name - 1]))) continue;
-      // Inside the line's own name only behind bytes no name is made of ("<br>", base64's "+"):
-      // "ResentFrom" or "X-MS-ExchTo" may be a field of its own.
-      if (!inValue && name > 0 && name < ownName && WordOfAName(text.substr(0, name))) continue;
       if (InAFieldList(text, name)) continue;
       const std::string_view candidate = text.substr(name, colon - name);
-      if (IsKnownFieldName(candidate)) known = name;
+      const bool knownName = IsKnownFieldName(candidate);
+      // Inside the line's own name only behind bytes no name is made of ("<br>", base64's "+"):
+      // "ResentFrom" or "X-MS-ExchTo" may be a field of its own. A long name behind a word
+      // without a hyphen is glued all the same: no field is called "TablMIME-Version".
+      if (!inValue && name > 0 && name < ownName && WordOfAName(text.substr(0, name)) &&
+          !(knownName && IsLongName(candidate) &&
+            text.substr(0, name).find('-') == std::string_view::npos))
+        continue;
+      if (knownName) known = name;
       if (privateField == std::string_view::npos && IsPrivateFieldName(candidate))
         privateField = name;
     }
@@ -136,6 +160,9 @@ bool GluedAt(CarveBuffer buffer, std::size_t index, std::string_view prefix) {
   return GluedFieldStart(line) == prefix.size();
 }
 
+// Text bytes that random binary data leaves in front of a line that follows it.
+constexpr std::size_t kStrayBytes = 4;
+
 // Where the header line `line` at buffer index `at` really begins when old bytes run into its
 // name ("X-Ap" + "Received:", "\x15m" + "Return-Path:"): at a sector start inside the name behind
 // which a known field's name begins, where a file began over the tail of older data; right
@@ -146,7 +173,6 @@ bool GluedAt(CarveBuffer buffer, std::size_t index, std::string_view prefix) {
 // binary bytes, where nothing but the sector start tells.
 std::size_t KnownNameInside(CarveBuffer buffer, std::size_t at, std::string_view line,
                             std::size_t nameLength, bool cutByNonText) {
-  constexpr std::size_t kStrayBytes = 4;
   const auto sector =
       static_cast<std::size_t>(SectorStartFrom(buffer.base + at + 1) - buffer.base) - at;
   const bool sectorInName = sector < nameLength;
@@ -168,11 +194,44 @@ std::size_t KnownNameInside(CarveBuffer buffer, std::size_t at, std::string_view
   return std::string_view::npos;
 }
 
+// Where a header line begins inside the fold `line` when no header line stands above the folds:
+// an indented line of old text ("    continue the Message-Id: <...>") that a header line was
+// glued into, or behind whose blanks one begins. npos when there is none.
+std::size_t FieldInAnOrphanFold(std::string_view line) {
+  std::size_t lead = 0;
+  while (lead < line.size() && IsBlank(line[lead])) ++lead;
+  const std::string_view text = line.substr(lead);
+  const std::size_t nameLength = HeaderNameLength(text);
+  if (nameLength > 0 && (IsKnownFieldName(text.substr(0, nameLength)) ||
+                         IsPrivateFieldName(text.substr(0, nameLength))))
+    return lead;
+  const std::size_t glued = GluedFieldStart(text);
+  return glued == std::string_view::npos ? glued : lead + glued;
+}
+
+// Whether `line` ends in a run of blanks no text line has: the first line of a file that opens
+// with a line of blanks, glued to old text.
+bool EndsInALineOfBlanks(std::string_view line) {
+  constexpr std::size_t kLineOfBlanks = 32;
+  std::size_t blanks = 0;
+  while (blanks < line.size() && IsBlank(line[line.size() - 1 - blanks])) ++blanks;
+  return blanks >= kLineOfBlanks && blanks < line.size();
+}
+
 }  // namespace
 
 BlockStart FindBlockStart(CarveBuffer buffer, std::size_t lineStart, std::size_t earliest,
                           const BlockStartMemo& memo) {
   std::size_t current = lineStart;
+  // The lowest of the folds above the block's topmost header line, while no header line stands
+  // above them: old text where they reach the top.
+  std::size_t orphanFold = std::string_view::npos;
+  std::string_view orphanFoldLine;
+  auto fieldInOrphanFold = [&]() -> std::size_t {
+    if (orphanFold == std::string_view::npos) return std::string_view::npos;
+    const std::size_t inside = FieldInAnOrphanFold(orphanFoldLine);
+    return inside == std::string_view::npos ? inside : orphanFold + inside;
+  };
   while (true) {
     if (current == memo.line) return memo.start;
     if (current == 0) {
@@ -205,7 +264,11 @@ BlockStart FindBlockStart(CarveBuffer buffer, std::size_t lineStart, std::size_t
     }
     const std::string_view line(reinterpret_cast<const char*>(buffer.data + previous),
                                 contentEnd - previous);
-    if (line.empty()) return {current, Context::EmptyLine, previous};
+    if (line.empty()) {
+      const std::size_t inFold = fieldInOrphanFold();
+      if (inFold != std::string_view::npos) return {inFold, Context::Glued, 0};
+      return {current, Context::EmptyLine, previous};
+    }
     if (previous < earliest || contentEnd - previous >= kMaxHeaderLine)
       return {current, Context::TextLine, 0};
     const std::size_t nameLength = HeaderNameLength(line);
@@ -214,6 +277,10 @@ BlockStart FindBlockStart(CarveBuffer buffer, std::size_t lineStart, std::size_t
     const std::size_t glued = GluedFieldStart(line);
     const bool gluedLine = glued != std::string_view::npos;
     const bool header = nameLength > 0 && !gluedLine;
+    // Behind binary bytes and a few stray text bytes the line is the file's first all the same.
+    if (gluedLine && cutByNonText && glued <= kStrayBytes &&
+        SectorStartFrom(buffer.base + previous + 1) > buffer.base + previous + glued)
+      return {previous + glued, Context::NonText, 0};
     // Some mails open with a line of blanks; behind zeros or binary bytes it is no fold of a
     // header above but the file's first line, and the block begins below it.
     if (!header && cutByNonText && TrimWhiteSpace(line).empty())
@@ -227,6 +294,16 @@ BlockStart FindBlockStart(CarveBuffer buffer, std::size_t lineStart, std::size_t
     }
     if (header || (IsContinuation(line) && !gluedLine)) {
       current = previous;
+      if (header) {
+        orphanFold = std::string_view::npos;
+      } else if (orphanFold == std::string_view::npos) {
+        orphanFold = previous;
+        orphanFoldLine = line;
+      }
+      if (cutByNonText && !header) {
+        const std::size_t inFold = fieldInOrphanFold();
+        if (inFold != std::string_view::npos) return {inFold, Context::Glued, 0};
+      }
       if (cutByNonText) return {current, header ? Context::NonText : Context::TextLine, 0};
       if (previous == 0 && buffer.base == 0) return {current, Context::SourceStart, 0};
       continue;
@@ -251,8 +328,14 @@ BlockStart FindBlockStart(CarveBuffer buffer, std::size_t lineStart, std::size_t
       if (gluedLine && sector < previous + glued && sector + sectorName > previous + glued)
         continue;
       if (sectorName > 0) return {sector, Context::MidLine, 0};
+      // A file that opens at the sector with a line of blanks: the block begins below it.
+      if (TrimWhiteSpace(line.substr(sector - previous)).empty())
+        return {current, Context::NonText, 0};
     }
     if (gluedLine) return {previous + glued, Context::Glued, 0};
+    const std::size_t inFold = fieldInOrphanFold();
+    if (inFold != std::string_view::npos) return {inFold, Context::Glued, 0};
+    if (EndsInALineOfBlanks(line)) return {current, Context::Glued, 0};
     return {current, Context::TextLine, 0};
   }
 }
