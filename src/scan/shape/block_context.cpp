@@ -49,10 +49,18 @@ bool IsUpper(char c) {
   return c >= 'A' && c <= 'Z';
 }
 
+bool IsLower(char c) {
+  return c >= 'a' && c <= 'z';
+}
+
+bool IsLetter(char c) {
+  return IsUpper(c) || IsLower(c);
+}
+
 // Whether `lead`, the start of a line's own name in front of a known name, may be a part of a
 // field's name ("Resent", "X-MS-Exch"): letters, digits and hyphens, and either hyphenated or
-// short and without digits. A long run of letters and digits without one is the tail of a base64
-// line ("...PGRpdj48ZGl2Pjxicj48L2Rpdj"), which no field is named by.
+// short, without digits and with a capital first. A long run of letters and digits without one is
+// the tail of a base64 line ("...PGRpdj48ZGl2Pjxicj48L2Rpdj"), which no field is named by.
 bool WordOfAName(std::string_view lead) {
   constexpr std::size_t kLongestWordOfAName = 24;
   const bool nameBytes = std::all_of(lead.begin(), lead.end(), [](char c) {
@@ -60,6 +68,8 @@ bool WordOfAName(std::string_view lead) {
   });
   if (!nameBytes) return false;
   if (lead.find('-') != std::string_view::npos) return true;
+  // Field names begin with a capital: "lpKC", "erschrec" are the tails of other text.
+  if (IsLower(lead.front())) return false;
   return lead.size() < kLongestWordOfAName && std::none_of(lead.begin(), lead.end(), IsDigit);
 }
 
@@ -73,10 +83,12 @@ bool IsNameByte(char c) {
 
 // A signature lists the fields it signs: "h=Content-Type: MIME-Version:" or "h=From:To:Cc:"
 // names no line.
-// The list is a tag's value ("h=", "t=" behind a lower-case letter: quoted-printable's "=CB="
-// is none), and a colon behind no name is a time ("13:33:MIME-Version") or markup, no list.
+// The list is a tag's value ("h=": a single lower-case letter; quoted-printable's "=CB=" and
+// markup's "id=" are none), and a colon behind no name is a time ("13:33:MIME-Version") or markup,
+// no list.
 bool InAFieldList(std::string_view text, std::size_t name) {
-  if (name > 1 && text[name - 1] == '=') return text[name - 2] >= 'a' && text[name - 2] <= 'z';
+  if (name > 1 && text[name - 1] == '=')
+    return IsLower(text[name - 2]) && (name == 2 || !IsLetter(text[name - 3]));
   std::size_t before = name;
   while (before > 0 && IsBlank(text[before - 1])) --before;
   if (before == 0 || text[before - 1] != ':') return false;
@@ -125,7 +137,12 @@ std::size_t GluedFieldStart(std::string_view text) {
     std::size_t privateField = std::string_view::npos;
     for (std::size_t name = run; name < colon && known == std::string_view::npos; ++name) {
       if (text[name] < 'A' || text[name] > 'Z') continue;
-      if (name > 0 && text[name - 1] == '-') continue;
+      // A hyphen behind a letter or digit joins words of a name; a run of dashes ("-----" of a
+      // boundary line) joins none.
+      if (name > 1 && text[name - 1] == '-' &&
+          (IsLetter(text[name - 2]) || IsDigit(text[name - 2])))
+        continue;
+      if (name == 1 && text[0] == '-') continue;
       if (inValue && (name == 0 || IsBlank(text[name - 1]))) continue;
       if (InAFieldList(text, name)) continue;
       const std::string_view candidate = text.substr(name, colon - name);
@@ -223,15 +240,10 @@ bool EndsInALineOfBlanks(std::string_view line) {
 BlockStart FindBlockStart(CarveBuffer buffer, std::size_t lineStart, std::size_t earliest,
                           const BlockStartMemo& memo) {
   std::size_t current = lineStart;
-  // The lowest of the folds above the block's topmost header line, while no header line stands
-  // above them: old text where they reach the top.
-  std::size_t orphanFold = std::string_view::npos;
-  std::string_view orphanFoldLine;
-  auto fieldInOrphanFold = [&]() -> std::size_t {
-    if (orphanFold == std::string_view::npos) return std::string_view::npos;
-    const std::size_t inside = FieldInAnOrphanFold(orphanFoldLine);
-    return inside == std::string_view::npos ? inside : orphanFold + inside;
-  };
+  // Where a header line begins in the lowest fold above the block's topmost header line that
+  // holds one: old text that a header line was glued into, where no header line stands above
+  // the folds.
+  std::size_t foldField = std::string_view::npos;
   while (true) {
     if (current == memo.line) return memo.start;
     if (current == 0) {
@@ -265,8 +277,7 @@ BlockStart FindBlockStart(CarveBuffer buffer, std::size_t lineStart, std::size_t
     const std::string_view line(reinterpret_cast<const char*>(buffer.data + previous),
                                 contentEnd - previous);
     if (line.empty()) {
-      const std::size_t inFold = fieldInOrphanFold();
-      if (inFold != std::string_view::npos) return {inFold, Context::Glued, 0};
+      if (foldField != std::string_view::npos) return {foldField, Context::Glued, 0};
       return {current, Context::EmptyLine, previous};
     }
     if (previous < earliest || contentEnd - previous >= kMaxHeaderLine)
@@ -295,15 +306,13 @@ BlockStart FindBlockStart(CarveBuffer buffer, std::size_t lineStart, std::size_t
     if (header || (IsContinuation(line) && !gluedLine)) {
       current = previous;
       if (header) {
-        orphanFold = std::string_view::npos;
-      } else if (orphanFold == std::string_view::npos) {
-        orphanFold = previous;
-        orphanFoldLine = line;
+        foldField = std::string_view::npos;
+      } else if (foldField == std::string_view::npos) {
+        const std::size_t inside = FieldInAnOrphanFold(line);
+        if (inside != std::string_view::npos) foldField = previous + inside;
       }
-      if (cutByNonText && !header) {
-        const std::size_t inFold = fieldInOrphanFold();
-        if (inFold != std::string_view::npos) return {inFold, Context::Glued, 0};
-      }
+      if (cutByNonText && foldField != std::string_view::npos)
+        return {foldField, Context::Glued, 0};
       if (cutByNonText) return {current, header ? Context::NonText : Context::TextLine, 0};
       if (previous == 0 && buffer.base == 0) return {current, Context::SourceStart, 0};
       continue;
@@ -333,8 +342,7 @@ BlockStart FindBlockStart(CarveBuffer buffer, std::size_t lineStart, std::size_t
         return {current, Context::NonText, 0};
     }
     if (gluedLine) return {previous + glued, Context::Glued, 0};
-    const std::size_t inFold = fieldInOrphanFold();
-    if (inFold != std::string_view::npos) return {inFold, Context::Glued, 0};
+    if (foldField != std::string_view::npos) return {foldField, Context::Glued, 0};
     if (EndsInALineOfBlanks(line)) return {current, Context::Glued, 0};
     return {current, Context::TextLine, 0};
   }

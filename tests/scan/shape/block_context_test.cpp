@@ -78,6 +78,9 @@ INSTANTIATE_TEST_SUITE_P(
         GluedRow{"LongNameInsideAPrivateName", "X-ApMessage-ID: <a@b.example>", kNone},
         GluedRow{"BehindQuotedPrintable", "=B4=CA=D4=DA=CB=Return-Path: a@b.example", 16},
         GluedRow{"BehindAColonOfMarkup", "*:Content-Disposition: inline", 2},
+        GluedRow{"BehindATagOfMarkup", "<record id=X-YMAIL-UMID: 1_28022_AGnHtEQ", 11},
+        GluedRow{"BehindALowerCaseTail", "lpKCDate: Mon, 11 Nov 2019 16:27:11 +0100", 4},
+        GluedRow{"BehindARunOfDashes", "----------Return-Path: <a@b.example>", 10},
         GluedRow{"SignatureOpensTheBlock", "east value tableDKIM-Signature: v=1; a=rsa", 16}),
     [](const testing::TestParamInfo<GluedRow>& row) { return row.param.name; });
 
@@ -189,6 +192,10 @@ INSTANTIATE_TEST_SUITE_P(
                  CrLf("Message-Id: <a@b>\n"), kSector + 90, kSector + 90, Context::Glued},
         SplitRow{"IndentedOldTextBehindTheBlanks", "=3C=2Ffont=3E\r\n          ",
                  CrLf("Received: from x by y\n"), kSector + 77, kSector + 77, Context::Glued},
+        SplitRow{"IndentedOldTextAboveAFoldedLine",
+                 "old</record>\r\n  <record id=\"1\">x</record>\r\n  <record ",
+                 CrLf("Received: from x\n\t Thu, 29 Apr 2012 23:34:45 -0700\n"), kSector + 300,
+                 kSector + 300, Context::Glued},
         SplitRow{"FileOpensWithALineOfBlanksAtASector",
                  "old prose Repo" + std::string(255, ' ') + "\r\n",
                  CrLf("Delivered-To: a@b.example\n"), kSector + 257, kSector + 257,
@@ -322,6 +329,43 @@ TEST(GluedMailTest, ProseWithGluedFieldsIsNoMail) {
       .Resize(64 * 1024);
   EXPECT_TRUE(ScanBytes(image.Bytes()).records.empty());
 }
+
+// A block glued into old text without a trace line opens a mail with the marks of a real one.
+struct MarksRow {
+  const char* name;
+  std::string fields;  // besides From, To, Subject and Date
+  bool found;
+};
+
+void PrintTo(const MarksRow& row, std::ostream* out) {
+  *out << row.name;
+}
+
+class GluedMarksTest : public testing::TestWithParam<MarksRow> {};
+
+TEST_P(GluedMarksTest, OpensAMailWithMarksOnly) {
+  const std::string block = CrLf(
+                                "From: Carol <carol@example.org>\nTo: dan@example.net\n"
+                                "Subject: lunch\nDate: Tue, 3 Nov 2020 08:00:00 +0100\n") +
+                            CrLf(GetParam().fields) + CrLf("\nsee you\n");
+  ImageBuilder image;
+  image.Put(4096 + 100, kProse + block).Resize(64 * 1024);
+  const auto records = ScanBytes(image.Bytes()).records;
+  ASSERT_EQ(records.size(), GetParam().found ? 1u : 0u);
+  if (GetParam().found) {
+    EXPECT_EQ(records[0]->StartByte(), 4096 + 100 + kProse.size());
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Fields, GluedMarksTest,
+    testing::Values(MarksRow{"ContentTypeWithoutVersion", "Content-Type: text/plain\n", true},
+                    MarksRow{"MultipartWithoutVersion",
+                             "Content-Type: multipart/signed; boundary=\"b\"\n", true},
+                    MarksRow{"Identity", "Message-ID: <lunch@example.org>\n", true},
+                    MarksRow{"PriorityOnly", "X-Priority: 3\n", false},
+                    MarksRow{"MailerOnly", "X-Mailer: swaks\n", false}),
+    [](const testing::TestParamInfo<MarksRow>& row) { return row.param.name; });
 
 }  // namespace
 }  // namespace quillon
