@@ -125,6 +125,7 @@ ParsedBlock ParseBlock(CarveBuffer buffer, std::size_t start) {
   }
   if (block.headerEnd == 0) return block;
   PendingMail& h = block.headers;
+  block.hasContentType = !contentType.empty();
   if (!contentType.empty()) SetContentType(h, contentType);
   // From and Date, and enough of what a mail's own header block carries besides: trace lines,
   // an identity, MIME, recipients, a subject, an address, a real date, an empty line after it.
