@@ -148,10 +148,10 @@ std::size_t GluedFieldStart(std::string_view text) {
       const std::string_view candidate = text.substr(name, colon - name);
       const bool knownName = IsKnownFieldName(candidate);
       // Inside the line's own name only behind bytes no name is made of ("<br>", base64's "+"):
-      // "ResentFrom" or "X-MS-ExchTo" may be a field of its own. A long name behind a word
-      // without a hyphen is glued all the same: no field is called "TablMIME-Version".
+      // "ResentFrom" or "X-MS-ExchTo" may be a field of its own. A long or private name behind
+      // a word without a hyphen is glued all the same: no field is called "TablMIME-Version".
       if (!inValue && name > 0 && name < ownName && WordOfAName(text.substr(0, name)) &&
-          !(knownName && IsLongName(candidate) &&
+          !((knownName ? IsLongName(candidate) : IsPrivateFieldName(candidate)) &&
             text.substr(0, name).find('-') == std::string_view::npos))
         continue;
       if (knownName) known = name;
@@ -317,7 +317,8 @@ BlockStart FindBlockStart(CarveBuffer buffer, std::size_t lineStart, std::size_t
       if (previous == 0 && buffer.base == 0) return {current, Context::SourceStart, 0};
       continue;
     }
-    if (IsMboxSeparator(line)) {
+    // A line of prose that begins "From " holds no separator's date where a field is glued to it.
+    if (IsMboxSeparator(line) && !gluedLine) {
       // A separator that opens a sector, or follows zeros or binary bytes, opens a mailbox file.
       const bool opensFile = IsSectorStart(buffer.base + previous) || cutByNonText ||
                              (previous == 0 && buffer.base == 0);

@@ -80,6 +80,7 @@ INSTANTIATE_TEST_SUITE_P(
         GluedRow{"BehindAColonOfMarkup", "*:Content-Disposition: inline", 2},
         GluedRow{"BehindATagOfMarkup", "<record id=X-YMAIL-UMID: 1_28022_AGnHtEQ", 11},
         GluedRow{"BehindALowerCaseTail", "lpKCDate: Mon, 11 Nov 2019 16:27:11 +0100", 4},
+        GluedRow{"PrivateNameBehindBase64Letters", "GRYEaGX-Envelope-From: <bob@example.com>", 6},
         GluedRow{"BehindARunOfDashes", "----------Return-Path: <a@b.example>", 10},
         GluedRow{"SignatureOpensTheBlock", "east value tableDKIM-Signature: v=1; a=rsa", 16}),
     [](const testing::TestParamInfo<GluedRow>& row) { return row.param.name; });
@@ -196,6 +197,8 @@ INSTANTIATE_TEST_SUITE_P(
                  "old</record>\r\n  <record id=\"1\">x</record>\r\n  <record ",
                  CrLf("Received: from x\n\t Thu, 29 Apr 2012 23:34:45 -0700\n"), kSector + 300,
                  kSector + 300, Context::Glued},
+        SplitRow{"BehindProseThatBeginsLikeASeparator", "old\r\nFrom window the other morning ",
+                 CrLf("Return-Path: a@b.example\n"), kSector + 200, kSector + 200, Context::Glued},
         SplitRow{"FileOpensWithALineOfBlanksAtASector",
                  "old prose Repo" + std::string(255, ' ') + "\r\n",
                  CrLf("Delivered-To: a@b.example\n"), kSector + 257, kSector + 257,
