@@ -26,31 +26,84 @@ std::string_view TextBefore(CarveBuffer buffer, std::size_t index) {
 // Field names a header block often begins with beyond those the scan reads: a glued first line
 // is told by its name alone.
 constexpr std::string_view kOpeningFieldNames[] = {
-    "Sender",     "Reply-To",    "X-Mailer", "Content-Disposition", "Envelope-To",
-    "References", "In-Reply-To", "Status",   "Organization",        "User-Agent",
+    "Sender",
+    "Reply-To",
+    "X-Mailer",
+    "Content-Disposition",
+    "Envelope-To",
+    "References",
+    "In-Reply-To",
+    "Status",
+    "Organization",
+    "User-Agent",
+    "DKIM-Signature",
+    "ARC-Seal",
+    "Authentication-Results",
 };
 
+bool IsDigit(char c) {
+  return c >= '0' && c <= '9';
+}
+
+bool IsUpper(char c) {
+  return c >= 'A' && c <= 'Z';
+}
+
+bool IsLower(char c) {
+  return c >= 'a' && c <= 'z';
+}
+
+bool IsLetter(char c) {
+  return IsUpper(c) || IsLower(c);
+}
+
+// Whether `lead`, the start of a line's own name in front of a known name, may be a part of a
+// field's name ("Resent", "X-MS-Exch"): letters, digits and hyphens, and either hyphenated or
+// short, without digits and with a capital first. A long run of letters and digits without one is
+// the tail of a base64 line ("...PGRpdj48ZGl2Pjxicj48L2Rpdj"), which no field is named by.
 bool WordOfAName(std::string_view lead) {
-  return std::all_of(lead.begin(), lead.end(), [](char c) {
-    return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '-';
+  constexpr std::size_t kLongestWordOfAName = 24;
+  const bool nameBytes = std::all_of(lead.begin(), lead.end(), [](char c) {
+    return IsDigit(c) || IsUpper(c) || (c >= 'a' && c <= 'z') || c == '-';
   });
+  if (!nameBytes) return false;
+  if (lead.find('-') != std::string_view::npos) return true;
+  // Field names begin with a capital: "lpKC", "erschrec" are the tails of other text.
+  if (IsLower(lead.front())) return false;
+  return lead.size() < kLongestWordOfAName && std::none_of(lead.begin(), lead.end(), IsDigit);
 }
 
 bool IsBlank(char c) {
   return c == ' ' || c == '\t';
 }
 
-// A signature lists the fields it signs: "h=Content-Type: MIME-Version:" or "h=From:To:Cc:"
-// names no line.
-bool InAFieldList(std::string_view text, std::size_t name) {
-  if (name > 0 && text[name - 1] == '=') return true;
-  std::size_t before = name;
-  while (before > 0 && IsBlank(text[before - 1])) --before;
-  return before > 0 && text[before - 1] == ':';
-}
-
 bool IsNameByte(char c) {
   return c >= 33 && c <= 126 && c != ':';
+}
+
+// A signature lists the fields it signs: "h=Content-Type: MIME-Version:" or "h=From:To:Cc:"
+// names no line.
+// The list is a tag's value ("h=": a single lower-case letter; quoted-printable's "=CB=" and
+// markup's "id=" are none), and a colon behind no name is a time ("13:33:MIME-Version") or markup,
+// no list.
+bool InAFieldList(std::string_view text, std::size_t name) {
+  if (name > 1 && text[name - 1] == '=')
+    return IsLower(text[name - 2]) && (name == 2 || !IsLetter(text[name - 3]));
+  std::size_t before = name;
+  while (before > 0 && IsBlank(text[before - 1])) --before;
+  if (before == 0 || text[before - 1] != ':') return false;
+  const std::size_t colon = before - 1;
+  std::size_t word = colon;
+  while (word > 0 && IsNameByte(text[word - 1])) --word;
+  const std::string_view listed = text.substr(word, colon - word);
+  return std::any_of(listed.begin(), listed.end(),
+                     [](char c) { return IsUpper(c) || (c >= 'a' && c <= 'z'); });
+}
+
+// Names a word in front of them does not make another field's: "Return-Path", "Received".
+bool IsLongName(std::string_view name) {
+  constexpr std::size_t kLongName = 8;
+  return name.size() >= kLongName || name.find('-') != std::string_view::npos;
 }
 
 bool IsKnownFieldName(std::string_view name) {
@@ -84,14 +137,24 @@ std::size_t GluedFieldStart(std::string_view text) {
     std::size_t privateField = std::string_view::npos;
     for (std::size_t name = run; name < colon && known == std::string_view::npos; ++name) {
       if (text[name] < 'A' || text[name] > 'Z') continue;
-      if (name > 0 && text[name - 1] == '-') continue;
+      // A hyphen behind a letter or digit joins words of a name; a run of dashes ("-----" of a
+      // boundary line) joins none.
+      if (name > 1 && text[name - 1] == '-' &&
+          (IsLetter(text[name - 2]) || IsDigit(text[name - 2])))
+        continue;
+      if (name == 1 && text[0] == '-') continue;
       if (inValue && (name == 0 || IsBlank(text[name - 1]))) continue;
-      // Inside the line's own name only behind bytes no name is made of ("<br>", base64's "+"):
-      // "ResentFrom" or "X-MS-ExchTo" may be a field of its own.
-      if (!inValue && name > 0 && name < ownName && WordOfAName(text.substr(0, name))) continue;
       if (InAFieldList(text, name)) continue;
       const std::string_view candidate = text.substr(name, colon - name);
-      if (IsKnownFieldName(candidate)) known = name;
+      const bool knownName = IsKnownFieldName(candidate);
+      // Inside the line's own name only behind bytes no name is made of ("<br>", base64's "+"):
+      // "ResentFrom" or "X-MS-ExchTo" may be a field of its own. A long or private name behind
+      // a word without a hyphen is glued all the same: no field is called "TablMIME-Version".
+      if (!inValue && name > 0 && name < ownName && WordOfAName(text.substr(0, name)) &&
+          !((knownName ? IsLongName(candidate) : IsPrivateFieldName(candidate)) &&
+            text.substr(0, name).find('-') == std::string_view::npos))
+        continue;
+      if (knownName) known = name;
       if (privateField == std::string_view::npos && IsPrivateFieldName(candidate))
         privateField = name;
     }
@@ -114,11 +177,73 @@ bool GluedAt(CarveBuffer buffer, std::size_t index, std::string_view prefix) {
   return GluedFieldStart(line) == prefix.size();
 }
 
+// Text bytes that random binary data leaves in front of a line that follows it.
+constexpr std::size_t kStrayBytes = 4;
+
+// Where the header line `line` at buffer index `at` really begins when old bytes run into its
+// name ("X-Ap" + "Received:", "\x15m" + "Return-Path:"): at a sector start inside the name behind
+// which a known field's name begins, where a file began over the tail of older data; right
+// behind binary bytes (`cutByNonText`) also at a known name behind a few text bytes. A private
+// name ("X-Account-Key") counts where the line's own name is none. npos where the line's own
+// name is a known one or none begins inside it. A name inside another one counts
+// only at a capital behind no hyphen ("X-Spam-Status" holds no "Status"), except right behind
+// binary bytes, where nothing but the sector start tells.
+std::size_t KnownNameInside(CarveBuffer buffer, std::size_t at, std::string_view line,
+                            std::size_t nameLength, bool cutByNonText) {
+  const auto sector =
+      static_cast<std::size_t>(SectorStartFrom(buffer.base + at + 1) - buffer.base) - at;
+  const bool sectorInName = sector < nameLength;
+  if (!sectorInName && !cutByNonText) return std::string_view::npos;
+  const std::string_view name = line.substr(0, nameLength);
+  if (IsKnownFieldName(name)) return std::string_view::npos;
+  auto namesAField = [&](std::size_t k) {
+    const std::string_view rest = name.substr(k);
+    return IsKnownFieldName(rest) || (IsPrivateFieldName(rest) && !IsPrivateFieldName(name));
+  };
+  auto opensAName = [&](std::size_t k) {
+    return IsUpper(name[k]) && name[k - 1] != '-' && namesAField(k);
+  };
+  if (sectorInName && (cutByNonText ? namesAField(sector) : opensAName(sector))) return sector;
+  if (!cutByNonText) return std::string_view::npos;
+  for (std::size_t k = 1; k <= kStrayBytes && k < nameLength; ++k) {
+    if (opensAName(k)) return k;
+  }
+  return std::string_view::npos;
+}
+
+// Where a header line begins inside the fold `line` when no header line stands above the folds:
+// an indented line of old text ("    continue the Message-Id: <...>") that a header line was
+// glued into, or behind whose blanks one begins. npos when there is none.
+std::size_t FieldInAnOrphanFold(std::string_view line) {
+  std::size_t lead = 0;
+  while (lead < line.size() && IsBlank(line[lead])) ++lead;
+  const std::string_view text = line.substr(lead);
+  const std::size_t nameLength = HeaderNameLength(text);
+  if (nameLength > 0 && (IsKnownFieldName(text.substr(0, nameLength)) ||
+                         IsPrivateFieldName(text.substr(0, nameLength))))
+    return lead;
+  const std::size_t glued = GluedFieldStart(text);
+  return glued == std::string_view::npos ? glued : lead + glued;
+}
+
+// Whether `line` ends in a run of blanks no text line has: the first line of a file that opens
+// with a line of blanks, glued to old text.
+bool EndsInALineOfBlanks(std::string_view line) {
+  constexpr std::size_t kLineOfBlanks = 32;
+  std::size_t blanks = 0;
+  while (blanks < line.size() && IsBlank(line[line.size() - 1 - blanks])) ++blanks;
+  return blanks >= kLineOfBlanks && blanks < line.size();
+}
+
 }  // namespace
 
 BlockStart FindBlockStart(CarveBuffer buffer, std::size_t lineStart, std::size_t earliest,
                           const BlockStartMemo& memo) {
   std::size_t current = lineStart;
+  // Where a header line begins in the lowest fold above the block's topmost header line that
+  // holds one: old text that a header line was glued into, where no header line stands above
+  // the folds.
+  std::size_t foldField = std::string_view::npos;
   while (true) {
     if (current == memo.line) return memo.start;
     if (current == 0) {
@@ -131,6 +256,8 @@ BlockStart FindBlockStart(CarveBuffer buffer, std::size_t lineStart, std::size_t
       const std::string_view prefix = TextBefore(buffer, current);
       if (HeaderNameLength(prefix) > 0 || IsContinuation(prefix))
         return {current, Context::Header, 0};
+      // A file that begins at a sector shares its first line with whatever stood before it.
+      if (IsSectorStart(buffer.base + current)) return {current, Context::MidLine, 0};
       if (GluedAt(buffer, current, prefix)) return {current, Context::Glued, 0};
       return {current, Context::MidLine, 0};
     }
@@ -149,7 +276,10 @@ BlockStart FindBlockStart(CarveBuffer buffer, std::size_t lineStart, std::size_t
     }
     const std::string_view line(reinterpret_cast<const char*>(buffer.data + previous),
                                 contentEnd - previous);
-    if (line.empty()) return {current, Context::EmptyLine, previous};
+    if (line.empty()) {
+      if (foldField != std::string_view::npos) return {foldField, Context::Glued, 0};
+      return {current, Context::EmptyLine, previous};
+    }
     if (previous < earliest || contentEnd - previous >= kMaxHeaderLine)
       return {current, Context::TextLine, 0};
     const std::size_t nameLength = HeaderNameLength(line);
@@ -158,17 +288,37 @@ BlockStart FindBlockStart(CarveBuffer buffer, std::size_t lineStart, std::size_t
     const std::size_t glued = GluedFieldStart(line);
     const bool gluedLine = glued != std::string_view::npos;
     const bool header = nameLength > 0 && !gluedLine;
+    // Behind binary bytes and a few stray text bytes the line is the file's first all the same.
+    if (gluedLine && cutByNonText && glued <= kStrayBytes &&
+        SectorStartFrom(buffer.base + previous + 1) > buffer.base + previous + glued)
+      return {previous + glued, Context::NonText, 0};
     // Some mails open with a line of blanks; behind zeros or binary bytes it is no fold of a
     // header above but the file's first line, and the block begins below it.
     if (!header && cutByNonText && TrimWhiteSpace(line).empty())
       return {current, Context::NonText, 0};
+    if (header) {
+      const std::size_t inside = KnownNameInside(buffer, previous, line, nameLength, cutByNonText);
+      if (inside != std::string_view::npos) {
+        const bool atSector = IsSectorStart(buffer.base + previous + inside);
+        return {previous + inside, atSector ? Context::MidLine : Context::NonText, 0};
+      }
+    }
     if (header || (IsContinuation(line) && !gluedLine)) {
       current = previous;
+      if (header) {
+        foldField = std::string_view::npos;
+      } else if (foldField == std::string_view::npos) {
+        const std::size_t inside = FieldInAnOrphanFold(line);
+        if (inside != std::string_view::npos) foldField = previous + inside;
+      }
+      if (cutByNonText && foldField != std::string_view::npos)
+        return {foldField, Context::Glued, 0};
       if (cutByNonText) return {current, header ? Context::NonText : Context::TextLine, 0};
       if (previous == 0 && buffer.base == 0) return {current, Context::SourceStart, 0};
       continue;
     }
-    if (IsMboxSeparator(line)) {
+    // A line of prose that begins "From " holds no separator's date where a field is glued to it.
+    if (IsMboxSeparator(line) && !gluedLine) {
       // A separator that opens a sector, or follows zeros or binary bytes, opens a mailbox file.
       const bool opensFile = IsSectorStart(buffer.base + previous) || cutByNonText ||
                              (previous == 0 && buffer.base == 0);
@@ -182,89 +332,21 @@ BlockStart FindBlockStart(CarveBuffer buffer, std::size_t lineStart, std::size_t
              static_cast<std::size_t>(SectorStartFrom(buffer.base + previous + 1) - buffer.base);
          sector < contentEnd; sector += kSectorSize) {
       if (gluedLine && sector > previous + glued && sector < gluedNameEnd) continue;
-      if (HeaderNameLength(line.substr(sector - previous)) > 0)
-        return {sector, Context::MidLine, 0};
+      const std::size_t sectorName = HeaderNameLength(line.substr(sector - previous));
+      // Nor is a sector start in the old bytes whose run of name bytes swallows the glued name
+      // ("marb" + "Return-Path:").
+      if (gluedLine && sector < previous + glued && sector + sectorName > previous + glued)
+        continue;
+      if (sectorName > 0) return {sector, Context::MidLine, 0};
+      // A file that opens at the sector with a line of blanks: the block begins below it.
+      if (TrimWhiteSpace(line.substr(sector - previous)).empty())
+        return {current, Context::NonText, 0};
     }
     if (gluedLine) return {previous + glued, Context::Glued, 0};
+    if (foldField != std::string_view::npos) return {foldField, Context::Glued, 0};
+    if (EndsInALineOfBlanks(line)) return {current, Context::Glued, 0};
     return {current, Context::TextLine, 0};
   }
-}
-
-namespace {
-
-// The text of the line that ends right in front of buffer index `lineStart` (empty at the start
-// of the buffer).
-std::string_view LineBefore(CarveBuffer buffer, std::size_t lineStart) {
-  if (lineStart == 0) return {};
-  std::size_t contentEnd = lineStart - 1;  // the LF ending that line
-  if (contentEnd > 0 && buffer.data[contentEnd - 1] == '\r') --contentEnd;
-  std::size_t begin = contentEnd;
-  while (begin > 0 && buffer.data[begin - 1] != '\n' && contentEnd - begin < kMaxHeaderLine)
-    --begin;
-  return {reinterpret_cast<const char*>(buffer.data + begin), contentEnd - begin};
-}
-
-bool BehindStoreBlockHeader(CarveBuffer buffer, std::size_t index) {
-  if (index < kBlockHeaderSize) return false;
-  const std::size_t header = index - kBlockHeaderSize;
-  StoreBlockHeader block;
-  return (buffer.base + header) % 4 == 0 &&
-         ReadStoreBlockHeader(buffer.data + header, buffer.base + header, block);
-}
-
-}  // namespace
-
-bool StartsAMail(CarveBuffer buffer, const BlockStart& start, bool hasTrace) {
-  const std::uint64_t absolute = buffer.base + start.index;
-  switch (start.context) {
-    case Context::SourceStart:
-      return true;
-    case Context::MboxSeparator: {
-      if (start.separatorOpensFile || start.separatorIndex == 0) return true;
-      // An attached message saved from a mailbox keeps its separator line: behind an empty line
-      // behind part headers it opens a part, where in a mailbox a body's last line stands.
-      const std::size_t emptyLine = start.separatorIndex;
-      if (emptyLine < 2 || buffer.data[emptyLine - 1] != '\n') return true;
-      std::size_t emptyStart = emptyLine - 1;
-      if (emptyStart > 0 && buffer.data[emptyStart - 1] == '\r') --emptyStart;
-      if (emptyStart == 0 || buffer.data[emptyStart - 1] != '\n') return true;  // not empty
-      const std::string_view previous = LineBefore(buffer, emptyStart);
-      return HeaderNameLength(previous) == 0 && !IsContinuation(previous);
-    }
-    case Context::NonText:
-      // Behind a store block header the chain decides, not the bytes that happen to follow.
-      return !BehindStoreBlockHeader(buffer, start.index);
-    case Context::MidLine:
-    case Context::TextLine:
-      // A file begins at a sector: what stands before it belongs to something else.
-      return IsSectorStart(absolute);
-    case Context::EmptyLine: {
-      if (IsSectorStart(absolute) && hasTrace) return true;
-      // An attached message follows its part's headers; a forwarded one usually has no trace.
-      if (!hasTrace) return false;
-      if (start.emptyLineIndex == 0) return true;
-      // The line in front of the empty line: part headers, or a header block whose body this
-      // block would be, make it part of another mail.
-      const std::string_view previous = LineBefore(buffer, start.emptyLineIndex);
-      if (HeaderNameLength(previous) > 0 || IsContinuation(previous)) return false;
-      // A digest's parts are messages behind a boundary line.
-      if (previous.size() >= 2 && previous[0] == '-' && previous[1] == '-') return false;
-      return true;
-    }
-    case Context::Glued:
-      // Old data in slack stands in front of a file that overwrote the rest of it.
-      return true;
-    case Context::Header:
-      return false;
-  }
-  return false;
-}
-
-bool TraceLineInsideAnotherMail(CarveBuffer buffer, std::uint64_t lineStart) {
-  if (lineStart < buffer.base || lineStart >= buffer.base + buffer.size) return false;
-  const std::size_t index = static_cast<std::size_t>(lineStart - buffer.base);
-  const std::size_t earliest = index > kMaxShapeHeaderBlock ? index - kMaxShapeHeaderBlock : 0;
-  return !StartsAMail(buffer, FindBlockStart(buffer, index, earliest), true);
 }
 
 }  // namespace quillon

@@ -45,7 +45,10 @@ struct BlockStartMemo {
 };
 
 // Walks back from the header line at buffer index `lineStart` over the header lines of its block
-// (not before `earliest`) to the block's first line, and says what stands in front of it. A walk
+// (not before `earliest`) to the block's first line, and says what stands in front of it. Old
+// bytes that run into the first line's name do not move its start: a file that began at a sector
+// inside the name ("X-Ap" + "Received:") begins there, and behind binary bytes a known name
+// behind a few stray text bytes ("\x15m" + "Return-Path:") is the line's own. A walk
 // that reaches `memo.line` ends there with the memo's answer (the same `buffer` and `earliest`
 // give the same one), so that the anchors of one block are not walked back over again.
 BlockStart FindBlockStart(CarveBuffer buffer, std::size_t lineStart, std::size_t earliest,
@@ -55,9 +58,11 @@ BlockStart FindBlockStart(CarveBuffer buffer, std::size_t lineStart, std::size_t
 // its line end): at a field name that header blocks carry, written with a capital, behind bytes
 // that cannot continue a hyphenated name ("X-Original-To" holds no glued "To"), with a colon and
 // a blank (or the line's end) behind it, and not in a list of field names ("h=Date: From:");
-// inside the value of a header line only right behind other bytes, not behind a blank. The leftmost
-// such name counts, a known name before an "X-" one; npos when there is none or when `text` is
-// itself a line of that field.
+// inside the value of a header line only right behind other bytes, not behind a blank; inside the
+// line's own name only behind bytes that cannot be a part of one (markup, or base64 with digits or
+// of some length: "...IG4NCMime-Version: 1.0"). A time ("13:33:MIME-Version") is no list. The
+// leftmost such name counts, a known name before an "X-" one; npos when there is none or when
+// `text` is itself a line of that field.
 std::size_t GluedFieldStart(std::string_view text);
 
 // Whether a block standing behind `start` begins a mail of its own rather than sitting inside

@@ -1,8 +1,10 @@
 #include "scan/shape/header_block.h"
 
 #include <algorithm>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "scan/lines/header_block_reader.h"
 #include "scan/lines/header_fields.h"
@@ -62,7 +64,8 @@ ParsedBlock ParseBlock(CarveBuffer buffer, std::size_t start) {
   std::size_t position = start;
   bool first = true;
   int malformedLines = 0;
-  int repeated = 0;  // From, To, Cc, Date or Subject seen twice
+  int repeated = 0;                      // From, To, Cc, Date or Subject seen twice
+  std::optional<HeaderField> lastField;  // the field of the last field line read
   while (position < limit) {
     const std::size_t lineStart = position;
     block.stoppedAt = lineStart;
@@ -99,6 +102,7 @@ ParsedBlock ParseBlock(CarveBuffer buffer, std::size_t start) {
     }
     first = false;
     position = line.line.next;
+    const std::optional<HeaderField> previousField = std::exchange(lastField, line.field);
     if (!line.field) continue;
     const HeaderField field = *line.field;
     block.hasTrace = block.hasTrace || IsTraceField(field);
@@ -107,7 +111,9 @@ ParsedBlock ParseBlock(CarveBuffer buffer, std::size_t start) {
     if (!kept) continue;
     bool& fieldSeen = seen[static_cast<std::size_t>(field)];
     if (fieldSeen) {
-      if (IsAddressingField(field)) ++repeated;
+      // A long list of recipients is often split over lines of the same field one after the
+      // other; a field that comes back after others is text that repeats header lines.
+      if (IsAddressingField(field) && previousField != field) ++repeated;
       continue;
     }
     fieldSeen = true;
@@ -119,6 +125,7 @@ ParsedBlock ParseBlock(CarveBuffer buffer, std::size_t start) {
   }
   if (block.headerEnd == 0) return block;
   PendingMail& h = block.headers;
+  block.hasContentType = !contentType.empty();
   if (!contentType.empty()) SetContentType(h, contentType);
   // From and Date, and enough of what a mail's own header block carries besides: trace lines,
   // an identity, MIME, recipients, a subject, an address, a real date, an empty line after it.

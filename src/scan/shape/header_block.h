@@ -17,6 +17,7 @@ struct ParsedBlock {
   std::size_t headerEnd = 0;
   bool endsWithoutEmptyLine = false;  // the body follows the last header line directly
   bool hasMimeVersion = false;
+  bool hasContentType = false;  // a Content-Type line: MIME without its version line
   bool lineFeedOnly = false;
   bool hasTrace = false;
   PendingMail headers;

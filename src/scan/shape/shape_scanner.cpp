@@ -97,9 +97,10 @@ void ShapeScanner::Scan(CarveBuffer buffer, std::uint64_t from, std::uint64_t to
     }
     coveredUntil_ = buffer.base + block.headerEnd;
     if (!StartsAMail(buffer, start, block.hasTrace)) return;
-    // A field name glued into prose or markup opens a mail only with a real mail's marks.
+    // A field name glued into prose or markup opens a mail only with a real mail's marks: a
+    // trace line, an identity, MIME (many programs write a Content-Type without its version).
     if (start.context == Context::Glued && !block.hasTrace && !block.hasMimeVersion &&
-        block.headers.messageId.empty())
+        !block.hasContentType && block.headers.messageId.empty())
       return;
     ShapeCandidate candidate;
     candidate.start = absolute;

@@ -4,8 +4,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cctype>
+#include <filesystem>
 #include <string>
+#include <vector>
 
+#include "support/paths.h"
 #include "support/scan_harness.h"
 
 namespace quillon {
@@ -22,6 +27,10 @@ struct GluedRow {
   std::string_view line;
   std::size_t start;  // where the glued field's name begins; kNone for none
 };
+
+void PrintTo(const GluedRow& row, std::ostream* out) {
+  *out << row.name;
+}
 
 class GluedFieldStartTest : public testing::TestWithParam<GluedRow> {};
 
@@ -56,7 +65,24 @@ INSTANTIATE_TEST_SUITE_P(
         GluedRow{"FoldedProseLine", "   <em>so</eMIME-Version: 1.0", 12},
         GluedRow{"NamesWithoutBlank", "h=From:To:Date", kNone},
         GluedRow{"LowerCaseWord", "Update: the server is down", kNone},
-        GluedRow{"UnknownName", "the WeatherReport: sunny", kNone}),
+        GluedRow{"UnknownName", "the WeatherReport: sunny", kNone},
+        GluedRow{"BehindATimeInALogLine", "2008-04-26 13:33:MIME-Version: 1.0", 17},
+        GluedRow{"BehindBase64OfLettersAndDigits",
+                 "MDAgbg0KMDAwMDAwMTIxMSAwMDAwMCBuDQowMDAwMDAxMzU2IDAwMDAwIG4NCMime-Version: 1.0",
+                 61},
+        GluedRow{"BehindLongBase64OfLetters", "PGRpdjSZGlPjxicjLRpdjPiZndDtHYWReturn-Path: <>", 31},
+        GluedRow{"NameWithADigitAndAHyphen", "X-Office365-Filtering-CorrelationTo: x", kNone},
+        GluedRow{"ShortNameOfLetters", "XyzFrom: a@b.example", kNone},
+        GluedRow{"LongNameBehindAWord", "TablMIME-Version: 1.0", 4},
+        GluedRow{"TraceNameBehindAWord", "CoReceived: from x by y", 2},
+        GluedRow{"LongNameInsideAPrivateName", "X-ApMessage-ID: <a@b.example>", kNone},
+        GluedRow{"BehindQuotedPrintable", "=B4=CA=D4=DA=CB=Return-Path: a@b.example", 16},
+        GluedRow{"BehindAColonOfMarkup", "*:Content-Disposition: inline", 2},
+        GluedRow{"BehindATagOfMarkup", "<record id=X-YMAIL-UMID: 1_28022_AGnHtEQ", 11},
+        GluedRow{"BehindALowerCaseTail", "lpKCDate: Mon, 11 Nov 2019 16:27:11 +0100", 4},
+        GluedRow{"PrivateNameBehindBase64Letters", "GRYEaGX-Envelope-From: <bob@example.com>", 6},
+        GluedRow{"BehindARunOfDashes", "----------Return-Path: <a@b.example>", 10},
+        GluedRow{"SignatureOpensTheBlock", "east value tableDKIM-Signature: v=1; a=rsa", 16}),
     [](const testing::TestParamInfo<GluedRow>& row) { return row.param.name; });
 
 CarveBuffer BufferOf(const std::string& bytes, std::uint64_t base = 1000) {
@@ -108,6 +134,139 @@ INSTANTIATE_TEST_SUITE_P(
         StartRow{"ProseLineInFront", "line\r\nthis is no header at all\r\n",
                  CrLf("From: a@b.example\nDate: Fri, 1 Jun 2001\n"), Context::TextLine, false}),
     [](const testing::TestParamInfo<StartRow>& row) { return row.param.name; });
+
+// Where a block begins whose first line shares its name's run of bytes with older bytes in front
+// of it: the walk back from the block's Date line ends at the first line's true start.
+struct SplitRow {
+  const char* name;
+  std::string before;        // the old bytes in front of the block
+  std::string firstLine;     // the block's first line
+  std::uint64_t at;          // absolute position of the first line
+  std::uint64_t expectedAt;  // where the block must be found to begin
+  Context context;
+};
+
+void PrintTo(const SplitRow& row, std::ostream* out) {
+  *out << row.name;
+}
+
+class SplitNameTest : public testing::TestWithParam<SplitRow> {};
+
+TEST_P(SplitNameTest, BlockBeginsAtTheTrueFirstLine) {
+  const SplitRow& row = GetParam();
+  const std::string bytes = row.before + row.firstLine +
+                            CrLf("From: a@b.example\nTo: c@d.example\nDate: Fri, 1 Jun 2001\n");
+  const CarveBuffer buffer = BufferOf(bytes, row.at - row.before.size());
+  const BlockStart start = FindBlockStart(buffer, bytes.find("Date: "), 0);
+  EXPECT_EQ(buffer.base + start.index, row.expectedAt);
+  EXPECT_EQ(start.context, row.context);
+  EXPECT_TRUE(StartsAMail(buffer, start, true));
+}
+
+constexpr std::uint64_t kSector = 16 * 512;
+const std::string kBinary("\x9c\xe1\x01\xfe\x03", 5);
+
+INSTANTIATE_TEST_SUITE_P(
+    Lines, SplitNameTest,
+    testing::Values(
+        SplitRow{"StrayByteBehindBinaryAtASector", kBinary + "x", CrLf("Return-path: <a@b>\n"),
+                 kSector, kSector, Context::MidLine},
+        SplitRow{"HyphenatedStrayBytesAtASector", kBinary + "eC-",
+                 CrLf("Return-Path: a@b.example\n"), kSector, kSector, Context::MidLine},
+        SplitRow{"PrivateNameBehindStrayBytesAtASector", kBinary + "xq",
+                 CrLf("X-Account-Key: account3\n"), kSector, kSector, Context::MidLine},
+        SplitRow{"OldHeaderNameAtASector", "From x Tue Jul 10 18:50:15 2012\r\nX-Ap",
+                 CrLf("Received: from x by y\n"), kSector, kSector, Context::MidLine},
+        SplitRow{"OldLetterBehindAnEmptyLineAtASector", "old text\r\n\r\nS",
+                 CrLf("Message-Id: <a@b>\n"), kSector, kSector, Context::MidLine},
+        SplitRow{"StrayByteBehindBinary", kBinary + "m", CrLf("Return-Path: a@b.example\n"),
+                 kSector + 88, kSector + 88, Context::NonText},
+        SplitRow{"StrayLetterAndDigitBehindBinary", kBinary + "V9", CrLf("Received: from x by y\n"),
+                 kSector + 452, kSector + 452, Context::NonText},
+        SplitRow{"StrayLetterBehindBinaryBeforeMime", kBinary + "f", CrLf("MIME-Version: 1.0\n"),
+                 kSector + 280, kSector + 280, Context::NonText},
+        SplitRow{"OldWordAcrossTheSectorStart", "prose meeting marb", CrLf("Return-Path: <a@b>\n"),
+                 kSector + 4, kSector + 4, Context::Glued},
+        SplitRow{"GluedAnchorAtASector", std::string("\x0b\xc8W\xab", 4),
+                 CrLf("Date: Fri, 1 Jun 2001\n"), kSector, kSector, Context::MidLine},
+        SplitRow{"IndentedOldTextGluedToTheLine", "old text\r\n  and continue the ",
+                 CrLf("Message-Id: <a@b>\n"), kSector + 90, kSector + 90, Context::Glued},
+        SplitRow{"IndentedOldTextBehindTheBlanks", "=3C=2Ffont=3E\r\n          ",
+                 CrLf("Received: from x by y\n"), kSector + 77, kSector + 77, Context::Glued},
+        SplitRow{"IndentedOldTextAboveAFoldedLine",
+                 "old</record>\r\n  <record id=\"1\">x</record>\r\n  <record ",
+                 CrLf("Received: from x\n\t Thu, 29 Apr 2012 23:34:45 -0700\n"), kSector + 300,
+                 kSector + 300, Context::Glued},
+        SplitRow{"BehindProseThatBeginsLikeASeparator", "old\r\nFrom window the other morning ",
+                 CrLf("Return-Path: a@b.example\n"), kSector + 200, kSector + 200, Context::Glued},
+        SplitRow{"FileOpensWithALineOfBlanksAtASector",
+                 "old prose Repo" + std::string(255, ' ') + "\r\n",
+                 CrLf("Delivered-To: a@b.example\n"), kSector + 257, kSector + 257,
+                 Context::NonText},
+        SplitRow{"LineOfBlanksGluedToOldText", "old prose kitche" + std::string(150, ' ') + "\r\n",
+                 CrLf("Delivered-To: a@b.example\n"), kSector + 400, kSector + 400, Context::Glued},
+        // What must stay as it is: a name of the block's own that a sector start cuts.
+        SplitRow{"NameQuotedInAFoldOfTheBlock", kBinary,
+                 CrLf("Subject: a\n and the Message-Id: <x>\n"), kSector + 50, kSector + 50,
+                 Context::NonText},
+        SplitRow{"KnownNameCutBySector", kBinary, CrLf("Received: from x by y\n"), kSector - 2,
+                 kSector - 2, Context::NonText},
+        SplitRow{"PrivateNameOfTheBlockCutBySector", kBinary,
+                 CrLf("Received: from x\nX-Spam-Status: No\n"), kSector - 25, kSector - 25,
+                 Context::NonText},
+        SplitRow{"HyphenatedKnownNameBehindBinary", kBinary + "X-Original-",
+                 CrLf("To: a@b.example\n"), kSector + 100, kSector + 100 - 11, Context::NonText}),
+    [](const testing::TestParamInfo<SplitRow>& row) { return row.param.name; });
+
+// Whether a real mail opens with a field a header block is known to begin with.
+bool OpensWithACommonField(const std::string& mail) {
+  static const std::string_view kFields[] = {
+      "return-path:",  "received:",     "from:",       "mime-version:", "date:",
+      "content-type:", "delivered-to:", "message-id:", "to:",           "subject:"};
+  if (mail.starts_with("X-")) return true;
+  std::string head = mail.substr(0, 16);
+  for (char& c : head) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return std::any_of(std::begin(kFields), std::end(kFields),
+                     [&](std::string_view field) { return head.starts_with(field); });
+}
+
+// Where the walk back from the first From or Date line of `mail`'s header block ends when `lead`
+// stands in front of the mail and the mail begins at absolute `at`; npos without such a line.
+std::uint64_t WalkedStart(const std::string& lead, const std::string& mail, std::uint64_t at) {
+  std::string head = mail.substr(0, mail.find("\r\n\r\n"));
+  for (char& c : head) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  const std::size_t anchor = std::min(head.find("\r\nfrom:"), head.find("\r\ndate:"));
+  if (anchor == std::string::npos) return kNone;
+  const std::string bytes = lead + mail;
+  const CarveBuffer buffer = BufferOf(bytes, at - lead.size());
+  return buffer.base + FindBlockStart(buffer, lead.size() + anchor + 2, 0).index;
+}
+
+// Real header blocks behind old bytes that run into their first line's name, and with sector
+// starts wherever they fall in the lines below it: the walk ends at the first line all the same.
+TEST(SplitNameTest, CorpusBlocksBeginAtTheirFirstLine) {
+  const std::vector<std::filesystem::path> files = test::CorpusMessageFiles();
+  if (files.empty()) GTEST_SKIP() << test::CorpusMissingMessage();
+  struct Lead {
+    const char* name;
+    std::string bytes;
+    std::uint64_t at;
+  };
+  const Lead leads[] = {{"stray byte at a sector", kBinary + "x", kSector},
+                        {"old name at a sector", "old\r\nOld", kSector + 512},
+                        {"stray bytes behind binary", kBinary + "m9", kSector + 88}};
+  std::size_t checked = 0;
+  for (const auto& file : files) {
+    const std::string mail = test::ReadFileBytes(file);
+    if (mail.size() > 64 * 1024 || !OpensWithACommonField(mail)) continue;
+    // Blocks the walk cannot cross even behind zeros (an over-long line) say nothing here.
+    if (WalkedStart(kBinary, mail, kSector + 300) != kSector + 300) continue;
+    ++checked;
+    for (const Lead& lead : leads)
+      EXPECT_EQ(WalkedStart(lead.bytes, mail, lead.at), lead.at) << file << ": " << lead.name;
+  }
+  EXPECT_GT(checked, files.size() / 2);
+}
 
 const std::string kGluedMail = CrLf(
     "Return-Path: <carol@example.org>\n"
@@ -173,6 +332,43 @@ TEST(GluedMailTest, ProseWithGluedFieldsIsNoMail) {
       .Resize(64 * 1024);
   EXPECT_TRUE(ScanBytes(image.Bytes()).records.empty());
 }
+
+// A block glued into old text without a trace line opens a mail with the marks of a real one.
+struct MarksRow {
+  const char* name;
+  std::string fields;  // besides From, To, Subject and Date
+  bool found;
+};
+
+void PrintTo(const MarksRow& row, std::ostream* out) {
+  *out << row.name;
+}
+
+class GluedMarksTest : public testing::TestWithParam<MarksRow> {};
+
+TEST_P(GluedMarksTest, OpensAMailWithMarksOnly) {
+  const std::string block = CrLf(
+                                "From: Carol <carol@example.org>\nTo: dan@example.net\n"
+                                "Subject: lunch\nDate: Tue, 3 Nov 2020 08:00:00 +0100\n") +
+                            CrLf(GetParam().fields) + CrLf("\nsee you\n");
+  ImageBuilder image;
+  image.Put(4096 + 100, kProse + block).Resize(64 * 1024);
+  const auto records = ScanBytes(image.Bytes()).records;
+  ASSERT_EQ(records.size(), GetParam().found ? 1u : 0u);
+  if (GetParam().found) {
+    EXPECT_EQ(records[0]->StartByte(), 4096 + 100 + kProse.size());
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Fields, GluedMarksTest,
+    testing::Values(MarksRow{"ContentTypeWithoutVersion", "Content-Type: text/plain\n", true},
+                    MarksRow{"MultipartWithoutVersion",
+                             "Content-Type: multipart/signed; boundary=\"b\"\n", true},
+                    MarksRow{"Identity", "Message-ID: <lunch@example.org>\n", true},
+                    MarksRow{"PriorityOnly", "X-Priority: 3\n", false},
+                    MarksRow{"MailerOnly", "X-Mailer: swaks\n", false}),
+    [](const testing::TestParamInfo<MarksRow>& row) { return row.param.name; });
 
 }  // namespace
 }  // namespace quillon
