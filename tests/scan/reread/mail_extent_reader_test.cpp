@@ -9,8 +9,10 @@
 #include <vector>
 
 #include "scan/lines/line_reader.h"
+#include "scan/lines/mime_header.h"
 #include "source/memory_source.h"
 #include "support/paths.h"
+#include "text/ascii.h"
 
 namespace quillon::mail_reader {
 namespace {
@@ -124,32 +126,39 @@ void PrintTo(const KnownRow& row, std::ostream* out) {
 
 class KnownExtentTest : public testing::TestWithParam<KnownRow> {};
 
-TEST_P(KnownExtentTest, SavesTheMailWithoutTheOldBytes) {
-  const KnownRow& row = GetParam();
+// Saves `mail` + `slack` read back from an image in memory, the scan having seen the mail's start
+// and, with `closingSeen`, its closing boundary; the text ends at the NUL behind the slack.
+std::string SaveWithSlack(const std::string& mail, const std::string& slack,
+                          const std::string& boundary, bool closingSeen) {
   constexpr std::uint64_t kStart = 512;
   std::string image(kStart, '\0');
-  image += row.mail + row.slack;
+  image += mail + slack;
   image.resize((image.size() / 512 + 2) * 512, '\0');
   DataSource source;
   source.OpenBackend(MakeMemoryBackend(std::vector<std::uint8_t>(image.begin(), image.end())),
                      "memory.img");
 
   MailRecord record;
-  record.boundary = row.boundary;
+  record.boundary = boundary;
   MailExtent extent;
   extent.textStartKnown = true;
   extent.textStart = kStart;
-  if (row.closingSeen) extent.multipartEnd = kStart + row.mail.size();
+  if (closingSeen) extent.multipartEnd = kStart + mail.size();
   record.SetExtent(extent);
   MailBody body;
   body.closed = true;
-  body.textEnd = kStart + row.mail.size() + row.slack.size();
+  body.textEnd = kStart + mail.size() + slack.size();
   record.PublishBody(std::move(body));
 
-  ASSERT_TRUE(HasKnownExtent(record));
+  EXPECT_TRUE(HasKnownExtent(record));
   std::string saved;
   ReadKnownExtent(record, source, saved, nullptr);
-  EXPECT_EQ(saved, row.saved);
+  return saved;
+}
+
+TEST_P(KnownExtentTest, SavesTheMailWithoutTheOldBytes) {
+  const KnownRow& row = GetParam();
+  EXPECT_EQ(SaveWithSlack(row.mail, row.slack, row.boundary, row.closingSeen), row.saved);
 }
 
 const std::string kMail = kHead + "Hi,\r\n\r\n-Me\r\n";
@@ -170,8 +179,68 @@ INSTANTIATE_TEST_SUITE_P(
                  "\r\nold one\nold two\n", "b", true, kMultipart + "--b--\r\n\r\n"},
         KnownRow{"ListFooterInTheEpilogueStays", kMultipart + "--b--\r\n",
                  "\r\n-- \r\nlist footer\r\n", "b", true,
-                 kMultipart + "--b--\r\n\r\n-- \r\nlist footer\r\n"}),
+                 kMultipart + "--b--\r\n\r\n-- \r\nlist footer\r\n"},
+        KnownRow{"TextOfTheMailsStyleRightBehindTheClosingBoundary", kMultipart + "--b--\r\n",
+                 "old one\r\nold two\r\n", "b", true, kMultipart + "--b--\r\n"},
+        KnownRow{"ANoteLineRightBehindTheClosingBoundaryStays", kMultipart + "--b--\r\n",
+                 "End of message\r\n", "b", true, kMultipart + "--b--\r\nEnd of message\r\n"}),
     [](const testing::TestParamInfo<KnownRow>& row) { return row.param.name; });
+
+// The outermost boundary of a corpus mail, from its Content-Type field (empty when none).
+std::string OutermostBoundary(const std::string& mail) {
+  const std::size_t headerEnd = mail.find("\r\n\r\n");
+  if (headerEnd == std::string::npos) return "";
+  std::size_t at = 0;
+  while (at < headerEnd) {
+    const std::size_t lineEnd = mail.find("\r\n", at);
+    if (StartsWithNoCase(std::string_view(mail).substr(at), "content-type:")) {
+      std::string value = mail.substr(at + 13, lineEnd - at - 13);
+      // Folded lines go on with a blank or a tab.
+      for (std::size_t next = lineEnd + 2;
+           next < headerEnd && (mail[next] == ' ' || mail[next] == '\t');) {
+        const std::size_t end = mail.find("\r\n", next);
+        value += mail.substr(next, end - next);
+        next = end + 2;
+      }
+      const MimeHeaderValue parsed = ParseMimeHeaderValue(value);
+      const MimeParameter* boundary = parsed.Find("boundary");
+      return parsed.token.starts_with("multipart/") && boundary ? boundary->value : "";
+    }
+    at = lineEnd + 2;
+  }
+  return "";
+}
+
+// Every corpus multipart mail that ends with its closing boundary line or an empty line:
+// old text ending its lines like the mail's, right behind it, is no part of it.
+TEST(ReadKnownExtent, CorpusMultipartMailsEndBeforeOldTextOfTheirStyle) {
+  const std::vector<std::filesystem::path> files = test::CorpusMessageFiles();
+  if (files.empty()) GTEST_SKIP() << test::CorpusMissingMessage();
+  std::string old;
+  for (int line = 0; line < 14; ++line)
+    old += "quarter window river " + std::to_string(line) + "\r\n";
+  std::size_t checked = 0;
+  for (const auto& file : files) {
+    const std::string mail = test::ReadFileBytes(file);
+    const std::string boundary = OutermostBoundary(mail);
+    if (boundary.empty() || mail.find('\0') != std::string::npos) continue;
+    const std::size_t lastLine = mail.rfind("\r\n", mail.size() - 3);
+    if (lastLine == std::string::npos) continue;
+    const std::string_view last = std::string_view(mail).substr(lastLine + 2);
+    // Old text glued to a footer's last line cannot be told from it; a mail cut short before its
+    // closing boundary ends by the line rules.
+    if ((last != "\r\n" && last != "--" + boundary + "--\r\n") ||
+        !FindClosingBoundaryLine(mail, boundary, 0).found)
+      continue;
+    // A bounce that carries the returned mail behind its closing boundary ends as that mail does.
+    if (mail.find("\r\n\r\nDelivered-To: ", mail.rfind("--" + boundary + "--")) !=
+        std::string::npos)
+      continue;
+    ++checked;
+    EXPECT_EQ(SaveWithSlack(mail, old, boundary, false), mail) << file;
+  }
+  EXPECT_GT(checked, 100u) << "too few corpus multipart mails with a clear end";
+}
 
 }  // namespace
 }  // namespace quillon::mail_reader
