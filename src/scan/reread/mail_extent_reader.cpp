@@ -10,6 +10,7 @@
 #include "scan/reread/epilogue.h"
 #include "scan/reread/mail_reader_source.h"
 #include "scan/reread/mail_reader_window.h"
+#include "scan/reread/part_encoding_watch.h"
 #include "text/ascii.h"
 
 namespace quillon::mail_reader {
@@ -76,12 +77,28 @@ std::size_t FindTextEnd(std::string_view text, std::string_view boundary, bool e
   const bool lineFeedMail = body < 3 || data.substr(body - 3, 3) != "\n\r\n";
   std::size_t otherEndings = 0;
   std::size_t firstOtherEnding = body;
+  PartEncodingWatch encoding(data.substr(0, body));
+  std::size_t doubtfulLine = body;
   for (std::size_t at = body; at < data.size();) {
     const Line line = ReadLine(buffer, at, kBodyLineRules);
     std::string_view content = TextOf(buffer, line);
     // The last line has no line feed; a CR that ends it is no part of it either.
     if (!line.complete && !content.empty() && content.back() == '\r') content.remove_suffix(1);
     if (line.complete ? line.binary : HoldsNonText(content)) return at;
+    // Text behind a part's base64 data is no data that part's encoding produces.
+    if (line.complete) {
+      switch (encoding.Judge(content)) {
+        case PartEncodingWatch::Verdict::Fits:
+          break;
+        case PartEncodingWatch::Verdict::Doubtful:
+          doubtfulLine = at;
+          break;
+        case PartEncodingWatch::Verdict::EndsHere:
+          return at;
+        case PartEncodingWatch::Verdict::EndsAtDoubtful:
+          return doubtfulLine;
+      }
+    }
     if (line.complete && line.lineFeedOnly != lineFeedMail) {
       if (otherEndings++ == 0) firstOtherEnding = at;
       if (otherEndings == kOtherEndingsThatEnd) return firstOtherEnding;

@@ -37,6 +37,8 @@ TEST_P(FindTextEndTest, EndsWhereTheRulesSay) {
 }
 
 const std::string kHead = "From: a@x\r\nDate: d\r\n\r\n";
+const std::string kBase64Head = "From: a@x\r\nContent-Transfer-Encoding: base64\r\n\r\n";
+const std::string kBase64Part = "--b\r\nContent-Transfer-Encoding: base64\r\n\r\n";
 
 INSTANTIATE_TEST_SUITE_P(
     Rules, FindTextEndTest,
@@ -69,6 +71,17 @@ INSTANTIATE_TEST_SUITE_P(
         EndRow{"OneOddLineEndIsTheMails", kHead + "body\r\nodd\nmore\r\nodd\n", "", false,
                std::string::npos},
         EndRow{"AnOddLastLineWithoutBreakEndsNothing", kHead + "body\r\nodd\nlast", "", false,
+               std::string::npos},
+        // Text behind base64 data is no data the part's encoding produces.
+        EndRow{"TextBehindBase64Data", kBase64Head + "SGVsbG8=\r\nold text.\r\nmore old.\r\n", "",
+               false, kBase64Head.size() + 10},
+        EndRow{"ABase64PartCutShortThenText",
+               kHead + kBase64Part + "SGVsbG8\r\nold one.\r\nmore old.\r\n", "b", false,
+               kHead.size() + kBase64Part.size() + 9},
+        EndRow{"Base64BehindItsPadding", kBase64Head + "SGk=\r\nSGVsbG8gd29y\r\n", "", false,
+               kBase64Head.size() + 6},
+        // A plain-text mail's text goes on whatever it says.
+        EndRow{"PlainTextThatGoesOn", kHead + "Hi,\r\nSGVsbG8=\r\nmore text.\r\n", "", false,
                std::string::npos},
         EndRow{"HeaderLinesNeverEndIt", "Received: a\r\nFrom: a@x\r\nDate: d\r\n\r\nbody\r\n", "",
                true, std::string::npos}),
@@ -108,6 +121,36 @@ TEST(FindTextEnd, CorpusMailsEndWhereTheirTextEnds) {
     EXPECT_EQ(FindTextEnd(mail + binary, "", false), mail.size()) << file;
     EXPECT_EQ(FindTextEnd(mail + "old text\nmore old text\n", "", false), mail.size()) << file;
   }
+}
+
+// Every corpus mail whose text ends in base64 data (a base64 body, or a base64 part cut short
+// before its closing boundary): text lines right behind it end it there, whatever their line
+// ends.
+TEST(FindTextEnd, CorpusMailsEndingInBase64DataEndBeforeText) {
+  const std::vector<std::filesystem::path> files = test::CorpusMessageFiles();
+  if (files.empty()) GTEST_SKIP() << test::CorpusMissingMessage();
+  std::size_t checked = 0;
+  for (const auto& file : files) {
+    std::string mail = test::ReadFileBytes(file);
+    const std::size_t headerEnd = mail.find("\r\n\r\n");
+    if (headerEnd == std::string::npos || mail.find('\0') != std::string::npos) continue;
+    // Cut a multipart mail short behind the last data line of its last base64 part.
+    const std::size_t part = mail.rfind("Content-Transfer-Encoding: base64\r\n\r\n");
+    if (part == std::string::npos) continue;
+    const std::size_t data = mail.find("\r\n\r\n", part) + 4;
+    std::size_t end = data;
+    while (end < mail.size() && mail.compare(end, 2, "\r\n") != 0 && mail[end] != '-') {
+      const std::size_t lineEnd = mail.find("\r\n", end);
+      if (lineEnd == std::string::npos) break;
+      end = lineEnd + 2;
+    }
+    if (end == data || mail.find('=', data) < end - 4) continue;  // no data, or padded early
+    mail.resize(end);
+    ++checked;
+    EXPECT_EQ(FindTextEnd(mail + "old text, here.\r\nmore old text.\r\n", "", false), mail.size())
+        << file;
+  }
+  EXPECT_GT(checked, 30u) << "too few corpus mails with base64 data";
 }
 
 // A mail whose extent the scan knew up to a NUL, with old bytes between its text and the NUL.
