@@ -24,6 +24,12 @@ bool IsBase64Line(std::string_view line) {
   return true;
 }
 
+// A mailbox separator, or one quoted with ">" as a mailbox quotes it inside a mail.
+bool IsSeparatorLine(std::string_view line) {
+  while (line.starts_with('>')) line.remove_prefix(1);
+  return IsMboxSeparator(line, MboxSeparatorRule::Prefix);
+}
+
 }  // namespace
 
 PartEncodingWatch::Encoding PartEncodingWatch::EncodingOf(std::string_view headerLine,
@@ -46,7 +52,7 @@ PartEncodingWatch::PartEncodingWatch(std::string_view headerBlock) {
 PartEncodingWatch::Verdict PartEncodingWatch::Judge(std::string_view line) {
   const bool wasDoubtful = doubtful_;
   doubtful_ = false;
-  if (line.starts_with("--") || IsMboxSeparator(line, MboxSeparatorRule::Prefix)) {
+  if (line.starts_with("--") || IsSeparatorLine(line)) {
     // A boundary line, or the next mail of a mailbox: header lines follow.
     inPartHeader_ = true;
     partHeader_ = Encoding::Other;

@@ -79,7 +79,12 @@ INSTANTIATE_TEST_SUITE_P(
         WatchRow{"MailboxSeparatorBehindTheData",
                  kBase64Mail,
                  {kData, "From - Tue Apr 15 10:42:13 1997", "From: b@y", "", "text", "more"},
-                 Verdict::Fits}),
+                 Verdict::Fits},
+        WatchRow{
+            "QuotedMailboxSeparatorBehindTheData",
+            kBase64Mail,
+            {kData, ">From - Tue Apr 15 10:42:13 1997", "Return-Path: b@y", "", "text", "more"},
+            Verdict::Fits}),
     [](const testing::TestParamInfo<WatchRow>& row) { return row.param.name; });
 
 }  // namespace
