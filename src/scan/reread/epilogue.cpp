@@ -66,14 +66,14 @@ std::size_t EpilogueLength(std::string_view rest, BehindText behind, bool lineFe
       return BeforeLineBreak(rest, at);
     if (textLines == 0 && !rightBehind && OpensAMail(content)) carriesAMail = true;
     if (content.empty()) {
-      // A paragraph ends here, with the empty lines behind it.
+      // The first paragraph ends here, with the empty lines behind it.
       if (!previousEmpty) ++paragraphs;
-      if (paragraphs > 0) paragraphEnd = line.next;
+      if (paragraphs == 1) paragraphEnd = line.next;
     } else if ((++textLines > kEpilogueLines && !carriesAMail) ||
                (rightBehind && paragraphs == 0 && textLines > 1)) {
-      // Old text runs on: the mail ends behind the last paragraph that ended, or at the
-      // boundary line when the line right behind it is old text already.
-      return rightBehind && paragraphs == 0 ? 0 : paragraphEnd;
+      // Old text runs on: the mail ends behind the first paragraph, or at the boundary line
+      // when the text began right behind it (a note there stands alone).
+      return rightBehind ? 0 : paragraphEnd;
     }
     previousEmpty = content.empty();
     at = line.next;

@@ -26,8 +26,8 @@ enum class BehindText {
 // when it stands right behind the boundary line) that come to an end: at a NUL, binary bytes,
 // lines ending otherwise than the mail's own (`lineFeedMail`), a mailbox separator, or the end of
 // `rest` unless `behind` is BehindText::Unread. Old text that runs on longer is no epilogue: the
-// mail then ends behind the last paragraph that ended before (at the boundary line when the text
-// stood right behind it). Text that runs on to the end of what was read is not taken beyond the
+// mail then ends behind its first paragraph (at the boundary line when the text began right
+// behind it). Text that runs on to the end of what was read is not taken beyond the
 // empty lines.
 std::size_t EpilogueLength(std::string_view rest, BehindText behind, bool lineFeedMail);
 

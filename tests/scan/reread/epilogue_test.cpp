@@ -50,6 +50,11 @@ INSTANTIATE_TEST_SUITE_P(
                     BehindText::NextMail},
         EpilogueRow{"ListFooterThenOldText", "\r\n____\r\nList footer\r\nhttp://x/listinfo\r\n\r\n",
                     OldText(kEpilogueLines + 1), BehindText::NextMail},
+        EpilogueRow{"OldParagraphsBehindTheFirst", "\r\nfirst\r\n\r\n",
+                    "second\r\n\r\n" + OldText(kEpilogueLines), BehindText::NextMail},
+        // A line right behind the boundary line with old paragraphs behind it is old text too.
+        EpilogueRow{"OldParagraphsBehindALineRightBehind", "",
+                    "ancient.\r\n\r\n" + OldText(kEpilogueLines), BehindText::NextMail},
         // A stray boundary line, then the list footer: two paragraphs, both the mail's.
         EpilogueRow{"TwoParagraphsBeforeTheNul",
                     "\r\n--outer--\r\n\r\n\r\n----\r\nList footer\r\nhttp://x/listinfo\r\n\r\n",

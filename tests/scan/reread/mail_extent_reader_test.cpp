@@ -275,6 +275,17 @@ TEST(ReadKnownExtent, CorpusMultipartMailsEndBeforeOldTextOfTheirStyle) {
     if ((last != "\r\n" && last != "--" + boundary + "--\r\n") ||
         !FindClosingBoundaryLine(mail, boundary, 0).found)
       continue;
+    // Old text behind an epilogue of more than one paragraph cannot be told from it (nor behind
+    // a boundary closed twice, whose first closing line ends the mail); a note right behind the
+    // boundary line with old paragraphs behind it is taken for old text.
+    const std::size_t closing = mail.rfind("--" + boundary + "--");
+    if (mail.find("--" + boundary + "--") != closing) continue;
+    const std::size_t closingEnd = mail.find('\n', closing) + 1;
+    if (mail.compare(closingEnd, 2, "\r\n") != 0 && closingEnd < mail.size()) continue;
+    const std::size_t epilogueText = mail.find_first_not_of("\r\n", mail.find('\n', closing));
+    if (epilogueText != std::string::npos &&
+        mail.find("\r\n\r\n", epilogueText) + 4 < mail.find_last_not_of("\r\n"))
+      continue;
     // A bounce that carries the returned mail behind its closing boundary ends as that mail does.
     if (mail.find("\r\n\r\nDelivered-To: ", mail.rfind("--" + boundary + "--")) !=
         std::string::npos)
