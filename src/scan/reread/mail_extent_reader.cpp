@@ -7,8 +7,10 @@
 #include "scan/lines/header_fields.h"
 #include "scan/lines/line_reader.h"
 #include "scan/read/store_chain.h"
+#include "scan/reread/epilogue.h"
 #include "scan/reread/mail_reader_source.h"
 #include "scan/reread/mail_reader_window.h"
+#include "scan/reread/part_encoding_watch.h"
 #include "text/ascii.h"
 
 namespace quillon::mail_reader {
@@ -18,65 +20,9 @@ namespace {
 constexpr std::size_t kStep = 64 * 1024;
 constexpr std::uint64_t kEpilogueLook = 4096;
 
-bool StartsWithTraceName(std::string_view line) {
-  for (const HeaderField field : kMailStartFields)
-    if (StartsWithNoCase(line, LinePrefix(field))) return true;
-  return false;
-}
-
-// The blank line and the mailbox separator that stand between a mail and the next one found.
-std::size_t TrimSeparatorBeforeNextMail(std::string_view text) {
-  std::size_t end = text.size();
-  const std::size_t lastLine = text.rfind('\n', end >= 2 ? end - 2 : 0);
-  const std::size_t separator = lastLine == std::string_view::npos ? 0 : lastLine + 1;
-  if (IsMboxSeparator(text.substr(separator), MboxSeparatorRule::Prefix)) end = separator;
-  // The blank line between two mails belongs to neither.
-  if (end >= 4 && text.substr(end - 4, 4) == "\r\n\r\n") return end - 2;
-  if (end >= 2 && text.substr(end - 2, 2) == "\n\n") return end - 1;
-  return end;
-}
-
-// Lines in a row, ending otherwise than the mail's own lines, that end a mail.
-constexpr std::size_t kOtherEndingsThatEnd = 2;
-
 // True when the text in front of `end` ends its last line with a bare LF.
 bool EndsLineFeedOnly(std::string_view text, std::size_t end) {
   return end >= 1 && text[end - 1] == '\n' && (end < 2 || text[end - 2] != '\r');
-}
-
-// How much of `rest`, behind a multipart's closing boundary, is its epilogue: empty lines, and
-// text lines up to a NUL, binary bytes, lines in a row ending otherwise than the mail's own
-// (`lineFeedMail`), a mailbox separator or the next mail (`reachesNext`).
-// Text that runs on to the end of what was read is not taken beyond the empty lines.
-std::size_t EpilogueLength(std::string_view rest, bool reachesNext, bool lineFeedMail) {
-  const CarveBuffer buffer = BufferOf(rest);
-  std::size_t emptyLines = 0;
-  for (Line line = ReadLine(buffer, 0, kBodyLineRules); line.complete && line.end == line.begin;
-       line = ReadLine(buffer, line.next, kBodyLineRules))
-    emptyLines = line.next;
-  std::size_t at = emptyLines;
-  bool previousEmpty = true;
-  std::size_t otherEndings = 0;
-  std::size_t firstOtherEnding = at;
-  while (at < rest.size()) {
-    const Line line = ReadLine(buffer, at, kBodyLineRules);
-    if (!line.complete) break;
-    if (line.binary) return at;
-    if (line.lineFeedOnly != lineFeedMail) {
-      if (otherEndings++ == 0) firstOtherEnding = at;
-      if (otherEndings == kOtherEndingsThatEnd) return firstOtherEnding;
-    } else {
-      otherEndings = 0;
-    }
-    const std::string_view content = TextOf(buffer, line);
-    // A mailbox separator begins the next mail; the blank line before it belongs to neither.
-    if (previousEmpty && IsMboxSeparator(content, MboxSeparatorRule::Prefix))
-      return at >= 2 && rest.substr(at - 2, 2) == "\r\n" ? at - 2 : at > 0 ? at - 1 : 0;
-    previousEmpty = content.empty();
-    at = line.next;
-  }
-  if (at < rest.size() && rest[at] == '\0') return at;
-  return reachesNext ? TrimSeparatorBeforeNextMail(rest) : emptyLines;
 }
 
 // Where a mail ends in `text`, which the scan took to end at a NUL or where it stopped looking:
@@ -84,7 +30,16 @@ std::size_t EpilogueLength(std::string_view rest, bool reachesNext, bool lineFee
 // epilogue's rules tell; else the line rules of FindTextEnd do. A NUL here is a sector that
 // could not be read, and ends nothing.
 std::size_t EndBeforeOldBytes(std::string_view text, std::string_view boundary) {
-  if (!boundary.empty() && FindClosingBoundaryLine(text, boundary, 0).found) return text.size();
+  if (!boundary.empty()) {
+    if (const ClosingBoundaryLine closing = FindClosingBoundaryLine(text, boundary, 0);
+        closing.found) {
+      const std::size_t lineEnd = text.find('\n', closing.behind);
+      if (lineEnd == std::string_view::npos) return text.size();
+      return lineEnd + 1 +
+             EpilogueLength(text.substr(lineEnd + 1), BehindText::MailEnd,
+                            EndsLineFeedOnly(text, lineEnd + 1));
+    }
+  }
   const std::size_t end = FindTextEnd(text, {}, false);
   return end < text.find('\0') ? end : text.size();
 }
@@ -122,12 +77,28 @@ std::size_t FindTextEnd(std::string_view text, std::string_view boundary, bool e
   const bool lineFeedMail = body < 3 || data.substr(body - 3, 3) != "\n\r\n";
   std::size_t otherEndings = 0;
   std::size_t firstOtherEnding = body;
+  PartEncodingWatch encoding(data.substr(0, body));
+  std::size_t doubtfulLine = body;
   for (std::size_t at = body; at < data.size();) {
     const Line line = ReadLine(buffer, at, kBodyLineRules);
     std::string_view content = TextOf(buffer, line);
     // The last line has no line feed; a CR that ends it is no part of it either.
     if (!line.complete && !content.empty() && content.back() == '\r') content.remove_suffix(1);
     if (line.complete ? line.binary : HoldsNonText(content)) return at;
+    // Text behind a part's base64 data is no data that part's encoding produces.
+    if (line.complete) {
+      switch (encoding.Judge(content)) {
+        case PartEncodingWatch::Verdict::Fits:
+          break;
+        case PartEncodingWatch::Verdict::Doubtful:
+          doubtfulLine = at;
+          break;
+        case PartEncodingWatch::Verdict::EndsHere:
+          return at;
+        case PartEncodingWatch::Verdict::EndsAtDoubtful:
+          return doubtfulLine;
+      }
+    }
     if (line.complete && line.lineFeedOnly != lineFeedMail) {
       if (otherEndings++ == 0) firstOtherEnding = at;
       if (otherEndings == kOtherEndingsThatEnd) return firstOtherEnding;
@@ -142,7 +113,7 @@ std::size_t FindTextEnd(std::string_view text, std::string_view boundary, bool e
       return previousLine;
     // Without knowing where the next mail begins, its trace line is the best sign of it; the
     // mail ends at the line break before it.
-    if (endAtTraceLines && at > body && StartsWithTraceName(content))
+    if (endAtTraceLines && at > body && OpensAMail(content))
       return at >= 2 && data.substr(at - 2, 2) == "\r\n" ? at - 2 : at - 1;
     previousEmpty = content.empty();
     previousLine = at;
@@ -219,6 +190,8 @@ void ReadKnownExtent(const MailRecord& record, DataSource& source, std::string& 
         FindTextEnd(text, record.boundary, limit <= start) != std::string_view::npos)
       break;
   }
+  const BehindText behind =
+      limit > start && start + text.size() >= limit ? BehindText::NextMail : BehindText::Unread;
   if (knownEnd > start) {
     const std::size_t known =
         static_cast<std::size_t>(std::min<std::uint64_t>(knownEnd - start, text.size()));
@@ -227,17 +200,15 @@ void ReadKnownExtent(const MailRecord& record, DataSource& source, std::string& 
     if (textEnd < known)
       text.resize(textEnd);
     else
-      text.resize(known + EpilogueLength(std::string_view(text).substr(known),
-                                         limit > start && start + text.size() >= limit,
+      text.resize(known + EpilogueLength(std::string_view(text).substr(known), behind,
                                          EndsLineFeedOnly(text, known)));
   } else {
     const std::size_t textEnd = FindTextEnd(text, record.boundary, limit <= start);
     if (textEnd != std::string_view::npos) {
-      const std::size_t epilogue =
-          record.boundary.empty() ? 0
-                                  : EpilogueLength(std::string_view(text).substr(textEnd),
-                                                   limit > start && start + text.size() >= limit,
-                                                   EndsLineFeedOnly(text, textEnd));
+      const std::size_t epilogue = record.boundary.empty()
+                                       ? 0
+                                       : EpilogueLength(std::string_view(text).substr(textEnd),
+                                                        behind, EndsLineFeedOnly(text, textEnd));
       text.resize(textEnd + epilogue);
     } else if (limit > start && start + text.size() >= limit) {
       text.resize(TrimSeparatorBeforeNextMail(text));

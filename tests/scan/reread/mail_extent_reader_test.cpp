@@ -9,8 +9,10 @@
 #include <vector>
 
 #include "scan/lines/line_reader.h"
+#include "scan/lines/mime_header.h"
 #include "source/memory_source.h"
 #include "support/paths.h"
+#include "text/ascii.h"
 
 namespace quillon::mail_reader {
 namespace {
@@ -35,6 +37,8 @@ TEST_P(FindTextEndTest, EndsWhereTheRulesSay) {
 }
 
 const std::string kHead = "From: a@x\r\nDate: d\r\n\r\n";
+const std::string kBase64Head = "From: a@x\r\nContent-Transfer-Encoding: base64\r\n\r\n";
+const std::string kBase64Part = "--b\r\nContent-Transfer-Encoding: base64\r\n\r\n";
 
 INSTANTIATE_TEST_SUITE_P(
     Rules, FindTextEndTest,
@@ -67,6 +71,17 @@ INSTANTIATE_TEST_SUITE_P(
         EndRow{"OneOddLineEndIsTheMails", kHead + "body\r\nodd\nmore\r\nodd\n", "", false,
                std::string::npos},
         EndRow{"AnOddLastLineWithoutBreakEndsNothing", kHead + "body\r\nodd\nlast", "", false,
+               std::string::npos},
+        // Text behind base64 data is no data the part's encoding produces.
+        EndRow{"TextBehindBase64Data", kBase64Head + "SGVsbG8=\r\nold text.\r\nmore old.\r\n", "",
+               false, kBase64Head.size() + 10},
+        EndRow{"ABase64PartCutShortThenText",
+               kHead + kBase64Part + "SGVsbG8\r\nold one.\r\nmore old.\r\n", "b", false,
+               kHead.size() + kBase64Part.size() + 9},
+        EndRow{"Base64BehindItsPadding", kBase64Head + "SGk=\r\nSGVsbG8gd29y\r\n", "", false,
+               kBase64Head.size() + 6},
+        // A plain-text mail's text goes on whatever it says.
+        EndRow{"PlainTextThatGoesOn", kHead + "Hi,\r\nSGVsbG8=\r\nmore text.\r\n", "", false,
                std::string::npos},
         EndRow{"HeaderLinesNeverEndIt", "Received: a\r\nFrom: a@x\r\nDate: d\r\n\r\nbody\r\n", "",
                true, std::string::npos}),
@@ -108,6 +123,36 @@ TEST(FindTextEnd, CorpusMailsEndWhereTheirTextEnds) {
   }
 }
 
+// Every corpus mail whose text ends in base64 data (a base64 body, or a base64 part cut short
+// before its closing boundary): text lines right behind it end it there, whatever their line
+// ends.
+TEST(FindTextEnd, CorpusMailsEndingInBase64DataEndBeforeText) {
+  const std::vector<std::filesystem::path> files = test::CorpusMessageFiles();
+  if (files.empty()) GTEST_SKIP() << test::CorpusMissingMessage();
+  std::size_t checked = 0;
+  for (const auto& file : files) {
+    std::string mail = test::ReadFileBytes(file);
+    const std::size_t headerEnd = mail.find("\r\n\r\n");
+    if (headerEnd == std::string::npos || mail.find('\0') != std::string::npos) continue;
+    // Cut a multipart mail short behind the last data line of its last base64 part.
+    const std::size_t part = mail.rfind("Content-Transfer-Encoding: base64\r\n\r\n");
+    if (part == std::string::npos) continue;
+    const std::size_t data = mail.find("\r\n\r\n", part) + 4;
+    std::size_t end = data;
+    while (end < mail.size() && mail.compare(end, 2, "\r\n") != 0 && mail[end] != '-') {
+      const std::size_t lineEnd = mail.find("\r\n", end);
+      if (lineEnd == std::string::npos) break;
+      end = lineEnd + 2;
+    }
+    if (end == data || mail.find('=', data) < end - 4) continue;  // no data, or padded early
+    mail.resize(end);
+    ++checked;
+    EXPECT_EQ(FindTextEnd(mail + "old text, here.\r\nmore old text.\r\n", "", false), mail.size())
+        << file;
+  }
+  EXPECT_GT(checked, 30u) << "too few corpus mails with base64 data";
+}
+
 // A mail whose extent the scan knew up to a NUL, with old bytes between its text and the NUL.
 struct KnownRow {
   const char* name;
@@ -124,32 +169,39 @@ void PrintTo(const KnownRow& row, std::ostream* out) {
 
 class KnownExtentTest : public testing::TestWithParam<KnownRow> {};
 
-TEST_P(KnownExtentTest, SavesTheMailWithoutTheOldBytes) {
-  const KnownRow& row = GetParam();
+// Saves `mail` + `slack` read back from an image in memory, the scan having seen the mail's start
+// and, with `closingSeen`, its closing boundary; the text ends at the NUL behind the slack.
+std::string SaveWithSlack(const std::string& mail, const std::string& slack,
+                          const std::string& boundary, bool closingSeen) {
   constexpr std::uint64_t kStart = 512;
   std::string image(kStart, '\0');
-  image += row.mail + row.slack;
+  image += mail + slack;
   image.resize((image.size() / 512 + 2) * 512, '\0');
   DataSource source;
   source.OpenBackend(MakeMemoryBackend(std::vector<std::uint8_t>(image.begin(), image.end())),
                      "memory.img");
 
   MailRecord record;
-  record.boundary = row.boundary;
+  record.boundary = boundary;
   MailExtent extent;
   extent.textStartKnown = true;
   extent.textStart = kStart;
-  if (row.closingSeen) extent.multipartEnd = kStart + row.mail.size();
+  if (closingSeen) extent.multipartEnd = kStart + mail.size();
   record.SetExtent(extent);
   MailBody body;
   body.closed = true;
-  body.textEnd = kStart + row.mail.size() + row.slack.size();
+  body.textEnd = kStart + mail.size() + slack.size();
   record.PublishBody(std::move(body));
 
-  ASSERT_TRUE(HasKnownExtent(record));
+  EXPECT_TRUE(HasKnownExtent(record));
   std::string saved;
   ReadKnownExtent(record, source, saved, nullptr);
-  EXPECT_EQ(saved, row.saved);
+  return saved;
+}
+
+TEST_P(KnownExtentTest, SavesTheMailWithoutTheOldBytes) {
+  const KnownRow& row = GetParam();
+  EXPECT_EQ(SaveWithSlack(row.mail, row.slack, row.boundary, row.closingSeen), row.saved);
 }
 
 const std::string kMail = kHead + "Hi,\r\n\r\n-Me\r\n";
@@ -170,8 +222,79 @@ INSTANTIATE_TEST_SUITE_P(
                  "\r\nold one\nold two\n", "b", true, kMultipart + "--b--\r\n\r\n"},
         KnownRow{"ListFooterInTheEpilogueStays", kMultipart + "--b--\r\n",
                  "\r\n-- \r\nlist footer\r\n", "b", true,
-                 kMultipart + "--b--\r\n\r\n-- \r\nlist footer\r\n"}),
+                 kMultipart + "--b--\r\n\r\n-- \r\nlist footer\r\n"},
+        KnownRow{"TextOfTheMailsStyleRightBehindTheClosingBoundary", kMultipart + "--b--\r\n",
+                 "old one\r\nold two\r\n", "b", true, kMultipart + "--b--\r\n"},
+        KnownRow{"ANoteLineRightBehindTheClosingBoundaryStays", kMultipart + "--b--\r\n",
+                 "End of message\r\n", "b", true, kMultipart + "--b--\r\nEnd of message\r\n"}),
     [](const testing::TestParamInfo<KnownRow>& row) { return row.param.name; });
+
+// The outermost boundary of a corpus mail, from its Content-Type field (empty when none).
+std::string OutermostBoundary(const std::string& mail) {
+  const std::size_t headerEnd = mail.find("\r\n\r\n");
+  if (headerEnd == std::string::npos) return "";
+  std::size_t at = 0;
+  while (at < headerEnd) {
+    const std::size_t lineEnd = mail.find("\r\n", at);
+    if (StartsWithNoCase(std::string_view(mail).substr(at), "content-type:")) {
+      std::string value = mail.substr(at + 13, lineEnd - at - 13);
+      // Folded lines go on with a blank or a tab.
+      for (std::size_t next = lineEnd + 2;
+           next < headerEnd && (mail[next] == ' ' || mail[next] == '\t');) {
+        const std::size_t end = mail.find("\r\n", next);
+        value += mail.substr(next, end - next);
+        next = end + 2;
+      }
+      const MimeHeaderValue parsed = ParseMimeHeaderValue(value);
+      const MimeParameter* boundary = parsed.Find("boundary");
+      return parsed.token.starts_with("multipart/") && boundary ? boundary->value : "";
+    }
+    at = lineEnd + 2;
+  }
+  return "";
+}
+
+// Every corpus multipart mail that ends with its closing boundary line or an empty line:
+// old text ending its lines like the mail's, right behind it, is no part of it.
+TEST(ReadKnownExtent, CorpusMultipartMailsEndBeforeOldTextOfTheirStyle) {
+  const std::vector<std::filesystem::path> files = test::CorpusMessageFiles();
+  if (files.empty()) GTEST_SKIP() << test::CorpusMissingMessage();
+  std::string old;
+  for (int line = 0; line < 14; ++line)
+    old += "quarter window river " + std::to_string(line) + "\r\n";
+  std::size_t checked = 0;
+  for (const auto& file : files) {
+    const std::string mail = test::ReadFileBytes(file);
+    const std::string boundary = OutermostBoundary(mail);
+    if (boundary.empty() || mail.find('\0') != std::string::npos) continue;
+    const std::size_t lastLine = mail.rfind("\r\n", mail.size() - 3);
+    if (lastLine == std::string::npos) continue;
+    const std::string_view last = std::string_view(mail).substr(lastLine + 2);
+    // Old text glued to a footer's last line cannot be told from it; a mail cut short before its
+    // closing boundary ends by the line rules.
+    if ((last != "\r\n" && last != "--" + boundary + "--\r\n") ||
+        !FindClosingBoundaryLine(mail, boundary, 0).found)
+      continue;
+    // Old text behind an epilogue of more than one paragraph cannot be told from it (nor behind
+    // a boundary closed twice, whose first closing line ends the mail); a note right behind the
+    // boundary line with old paragraphs behind it is taken for old text.
+    const std::size_t closing = mail.rfind("--" + boundary + "--");
+    if (mail.find("--" + boundary + "--") != closing) continue;
+    const std::size_t closingEnd = mail.find('\n', closing) + 1;
+    if (mail.compare(closingEnd, 2, "\r\n") != 0 && closingEnd < mail.size()) continue;
+    const std::size_t epilogueText = mail.find_first_not_of("\r\n", mail.find('\n', closing));
+    if (epilogueText != std::string::npos &&
+        mail.find("\r\n\r\n", epilogueText) + 4 < mail.find_last_not_of("\r\n"))
+      continue;
+    // A bounce that carries the returned mail behind its closing boundary ends as that mail does.
+    if (mail.find("\r\n\r\nDelivered-To: ", mail.rfind("--" + boundary + "--")) !=
+        std::string::npos)
+      continue;
+    ++checked;
+    EXPECT_EQ(SaveWithSlack(mail, old, boundary, false), mail) << file;
+  }
+  EXPECT_GT(checked, 100u) << "too few corpus multipart mails with a clear end";
+}
 
 }  // namespace
 }  // namespace quillon::mail_reader

@@ -1,0 +1,88 @@
+#include "scan/reread/epilogue.h"
+
+#include "scan/lines/header_fields.h"
+#include "scan/lines/line_reader.h"
+#include "text/ascii.h"
+
+namespace quillon::mail_reader {
+
+namespace {
+
+// The line break in front of `at`, which belongs to the line before it.
+std::size_t BeforeLineBreak(std::string_view text, std::size_t at) {
+  return at >= 2 && text.substr(at - 2, 2) == "\r\n" ? at - 2 : at > 0 ? at - 1 : 0;
+}
+
+}  // namespace
+
+bool OpensAMail(std::string_view line) {
+  for (const HeaderField field : kMailStartFields)
+    if (StartsWithNoCase(line, LinePrefix(field))) return true;
+  return false;
+}
+
+std::size_t TrimSeparatorBeforeNextMail(std::string_view text) {
+  std::size_t end = text.size();
+  const std::size_t lastLine = text.rfind('\n', end >= 2 ? end - 2 : 0);
+  const std::size_t separator = lastLine == std::string_view::npos ? 0 : lastLine + 1;
+  if (IsMboxSeparator(text.substr(separator), MboxSeparatorRule::Prefix)) end = separator;
+  // The blank line between two mails belongs to neither.
+  if (end >= 4 && text.substr(end - 4, 4) == "\r\n\r\n") return end - 2;
+  if (end >= 2 && text.substr(end - 2, 2) == "\n\n") return end - 1;
+  return end;
+}
+
+std::size_t EpilogueLength(std::string_view rest, BehindText behind, bool lineFeedMail) {
+  const CarveBuffer buffer = BufferOf(rest);
+  std::size_t emptyLines = 0;
+  for (Line line = ReadLine(buffer, 0, kBodyLineRules);
+       line.complete && line.end == line.begin && line.lineFeedOnly == lineFeedMail;
+       line = ReadLine(buffer, line.next, kBodyLineRules))
+    emptyLines = line.next;
+  // A note right behind the boundary line is one line; a footer stands behind an empty line.
+  const bool rightBehind = emptyLines == 0;
+  std::size_t textLines = 0;
+  std::size_t paragraphs = 0;
+  std::size_t paragraphEnd = emptyLines;
+  std::size_t otherEndings = 0;
+  std::size_t firstOtherEnding = emptyLines;
+  std::size_t at = emptyLines;
+  bool previousEmpty = true;
+  bool carriesAMail = false;
+  while (at < rest.size()) {
+    const Line line = ReadLine(buffer, at, kBodyLineRules);
+    if (!line.complete) break;
+    if (line.binary) return at;
+    if (line.lineFeedOnly != lineFeedMail) {
+      if (otherEndings++ == 0) firstOtherEnding = at;
+      if (otherEndings == kOtherEndingsThatEnd) return firstOtherEnding;
+      at = line.next;
+      continue;
+    }
+    otherEndings = 0;
+    const std::string_view content = TextOf(buffer, line);
+    // A mailbox separator begins the next mail; the blank line before it belongs to neither.
+    if (previousEmpty && IsMboxSeparator(content, MboxSeparatorRule::Prefix))
+      return BeforeLineBreak(rest, at);
+    if (textLines == 0 && !rightBehind && OpensAMail(content)) carriesAMail = true;
+    if (content.empty()) {
+      // The first paragraph ends here, with the empty lines behind it.
+      if (!previousEmpty) ++paragraphs;
+      if (paragraphs == 1) paragraphEnd = line.next;
+    } else if ((++textLines > kEpilogueLines && !carriesAMail) ||
+               (rightBehind && paragraphs == 0 && textLines > 1)) {
+      // Old text runs on: the mail ends behind the first paragraph, or at the boundary line
+      // when the text began right behind it (a note there stands alone).
+      return rightBehind ? 0 : paragraphEnd;
+    }
+    previousEmpty = content.empty();
+    at = line.next;
+  }
+  if (at < rest.size() && rest[at] == '\0') return at;
+  if (behind == BehindText::Unread) return emptyLines;
+  if (behind == BehindText::MailEnd) return at == rest.size() ? at : emptyLines;
+  // Text glued to the next mail without a line break is old bytes, not the mail's last line.
+  return TrimSeparatorBeforeNextMail(rest.substr(0, at));
+}
+
+}  // namespace quillon::mail_reader

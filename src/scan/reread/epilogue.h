@@ -1,0 +1,42 @@
+// How much text behind a multipart mail's closing boundary is still the mail's: the epilogue.
+// Private to the re-reader.
+#pragma once
+
+#include <cstddef>
+#include <string_view>
+
+namespace quillon::mail_reader {
+
+// Lines in a row, ending otherwise than a mail's own lines, that end it: old text seldom ends
+// its lines the way the mail's header block does.
+inline constexpr std::size_t kOtherEndingsThatEnd = 2;
+
+// Lines of text an epilogue holds at most: a list footer or a note to readers without MIME.
+inline constexpr std::size_t kEpilogueLines = 10;
+
+// What lies behind the text an epilogue is looked for in.
+enum class BehindText {
+  Unread,    // bytes not read yet: text running on to the end is not taken
+  NextMail,  // the next mail found starts there
+  MailEnd,   // the end of the mail's text as the scan saw it (a NUL)
+};
+
+// How much of `rest`, the text right behind a multipart's closing boundary line, is its
+// epilogue: the empty lines, then at most kEpilogueLines lines of text in paragraphs (one line
+// when it stands right behind the boundary line) that come to an end: at a NUL, binary bytes,
+// lines ending otherwise than the mail's own (`lineFeedMail`), a mailbox separator, or the end of
+// `rest` unless `behind` is BehindText::Unread. Old text that runs on longer is no epilogue: the
+// mail then ends behind its first paragraph (at the boundary line when the text began right
+// behind it). Text that runs on to the end of what was read is not taken beyond the
+// empty lines.
+std::size_t EpilogueLength(std::string_view rest, BehindText behind, bool lineFeedMail);
+
+// True when `line` opens a mail as it arrived (its trace or delivery line). A bounce may carry
+// a whole mail in its epilogue; old text seldom begins so.
+bool OpensAMail(std::string_view line);
+
+// `text`, which runs up to the next mail found, without the blank line and the mailbox separator
+// that stand between the two mails: its length without them.
+std::size_t TrimSeparatorBeforeNextMail(std::string_view text);
+
+}  // namespace quillon::mail_reader

@@ -1,0 +1,89 @@
+#include "scan/reread/part_encoding_watch.h"
+
+#include "scan/lines/line_reader.h"
+#include "text/ascii.h"
+
+namespace quillon::mail_reader {
+
+namespace {
+
+constexpr std::string_view kEncodingField = "content-transfer-encoding:";
+
+bool IsBase64Character(char c) {
+  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '+' ||
+         c == '/';
+}
+
+// A line of base64 data: its alphabet, padding only at the end, blanks behind it.
+bool IsBase64Line(std::string_view line) {
+  while (!line.empty() && (line.back() == ' ' || line.back() == '\t')) line.remove_suffix(1);
+  while (!line.empty() && line.back() == '=') line.remove_suffix(1);
+  if (line.empty()) return false;
+  for (const char c : line)
+    if (!IsBase64Character(c)) return false;
+  return true;
+}
+
+// A mailbox separator, or one quoted with ">" as a mailbox quotes it inside a mail.
+bool IsSeparatorLine(std::string_view line) {
+  while (line.starts_with('>')) line.remove_prefix(1);
+  return IsMboxSeparator(line, MboxSeparatorRule::Prefix);
+}
+
+}  // namespace
+
+PartEncodingWatch::Encoding PartEncodingWatch::EncodingOf(std::string_view headerLine,
+                                                          Encoding otherwise) {
+  if (!StartsWithNoCase(headerLine, kEncodingField)) return otherwise;
+  std::string_view value = headerLine.substr(kEncodingField.size());
+  while (!value.empty() && (value.front() == ' ' || value.front() == '\t')) value.remove_prefix(1);
+  return StartsWithNoCase(value, "base64") ? Encoding::Base64 : Encoding::Other;
+}
+
+PartEncodingWatch::PartEncodingWatch(std::string_view headerBlock) {
+  for (std::size_t at = 0; at < headerBlock.size();) {
+    std::size_t end = headerBlock.find('\n', at);
+    if (end == std::string_view::npos) end = headerBlock.size();
+    body_ = EncodingOf(headerBlock.substr(at, end - at), body_);
+    at = end + 1;
+  }
+}
+
+PartEncodingWatch::Verdict PartEncodingWatch::Judge(std::string_view line) {
+  const bool wasDoubtful = doubtful_;
+  doubtful_ = false;
+  if (line.starts_with("--") || IsSeparatorLine(line)) {
+    // A boundary line, or the next mail of a mailbox: header lines follow.
+    inPartHeader_ = true;
+    partHeader_ = Encoding::Other;
+    afterData_ = false;
+    return Verdict::Fits;
+  }
+  if (inPartHeader_) {
+    if (line.empty()) {
+      inPartHeader_ = false;
+      body_ = partHeader_;
+      dataEnded_ = false;
+    } else {
+      partHeader_ = EncodingOf(line, partHeader_);
+    }
+    return Verdict::Fits;
+  }
+  if (body_ != Encoding::Base64) return Verdict::Fits;
+  if (line.empty()) {
+    afterData_ = false;
+    return Verdict::Fits;
+  }
+  if (!IsBase64Line(line)) {
+    if (wasDoubtful) return Verdict::EndsAtDoubtful;
+    doubtful_ = afterData_;
+    afterData_ = false;
+    return doubtful_ ? Verdict::Doubtful : Verdict::Fits;
+  }
+  if (dataEnded_) return Verdict::EndsHere;
+  afterData_ = true;
+  dataEnded_ = line.find('=') != std::string_view::npos;
+  return Verdict::Fits;
+}
+
+}  // namespace quillon::mail_reader

@@ -1,0 +1,41 @@
+// What a mail's transfer encoding lets its body lines be, for finding where its text ends: old
+// text behind a base64 part is data that encoding cannot produce. Private to the re-reader.
+#pragma once
+
+#include <string_view>
+
+namespace quillon::mail_reader {
+
+// Follows the body lines of one mail, part by part, and tells which line cannot be the mail's.
+// Parts are told by lines that begin with "--" (or a mailbox separator) and the header lines
+// behind them; a part's Content-Transfer-Encoding names how its lines look (RFC 2045 6.1). Text
+// behind an empty line after the data (a list footer) is the mail's; one line of text amid the
+// data is damage.
+class PartEncodingWatch {
+ public:
+  // `headerBlock`: the mail's own header lines, whose encoding the body (or preamble) has.
+  explicit PartEncodingWatch(std::string_view headerBlock);
+
+  enum class Verdict {
+    Fits,
+    Doubtful,        // text right behind base64 data: a damaged line, or old text
+    EndsHere,        // base64 data behind the padding that ended the part's data (RFC 2045 6.8)
+    EndsAtDoubtful,  // a second line of text behind base64 data: old text from the doubtful line on
+  };
+
+  // What `line` (a complete body line, without its line end) is, behind the lines before it.
+  [[nodiscard]] Verdict Judge(std::string_view line);
+
+ private:
+  enum class Encoding { Other, Base64 };
+  static Encoding EncodingOf(std::string_view headerLine, Encoding otherwise);
+
+  bool inPartHeader_ = false;
+  Encoding partHeader_ = Encoding::Other;
+  Encoding body_ = Encoding::Other;
+  bool afterData_ = false;  // the line before was base64 data
+  bool doubtful_ = false;   // the line before was text right behind base64 data
+  bool dataEnded_ = false;  // the current part's padding was seen
+};
+
+}  // namespace quillon::mail_reader

@@ -1,0 +1,109 @@
+// How much text behind a multipart's closing boundary is still the mail's.
+#include "scan/reread/epilogue.h"
+
+#include <gtest/gtest.h>
+
+#include <ostream>
+#include <string>
+
+namespace quillon::mail_reader {
+namespace {
+
+struct EpilogueRow {
+  const char* name;
+  std::string epilogue;  // the mail's own text behind its closing boundary line
+  std::string old;       // old bytes behind it
+  BehindText behind;     // what lies behind `old`
+  bool lineFeedMail = false;
+};
+
+void PrintTo(const EpilogueRow& row, std::ostream* out) {
+  *out << row.name;
+}
+
+std::string OldText(int lines, const char* ending = "\r\n") {
+  std::string text;
+  for (int line = 0; line < lines; ++line)
+    text += "window garden " + std::to_string(line) + " river bridge" + ending;
+  return text;
+}
+
+class EpilogueLengthTest : public testing::TestWithParam<EpilogueRow> {};
+
+TEST_P(EpilogueLengthTest, TakesTheMailsEpilogueOnly) {
+  const EpilogueRow& row = GetParam();
+  EXPECT_EQ(EpilogueLength(row.epilogue + row.old, row.behind, row.lineFeedMail),
+            row.epilogue.size());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rules, EpilogueLengthTest,
+    testing::Values(
+        EpilogueRow{"NothingBehindTheBoundary", "", "", BehindText::Unread},
+        EpilogueRow{"EmptyLinesThenANul", "\r\n\r\n", std::string(1, '\0') + "x",
+                    BehindText::Unread},
+        EpilogueRow{"OldTextRightBehindTheBoundaryLine", "", OldText(3), BehindText::Unread},
+        EpilogueRow{"OldTextRightBehindReachingTheNextMail", "", OldText(3), BehindText::NextMail},
+        EpilogueRow{"OneNoteLineRightBehindTheBoundaryLine", "End of MIME message\r\n",
+                    std::string(1, '\0'), BehindText::Unread},
+        EpilogueRow{"OldTextBehindAnEmptyLine", "\r\n", OldText(kEpilogueLines + 1),
+                    BehindText::NextMail},
+        EpilogueRow{"ListFooterThenOldText", "\r\n____\r\nList footer\r\nhttp://x/listinfo\r\n\r\n",
+                    OldText(kEpilogueLines + 1), BehindText::NextMail},
+        EpilogueRow{"OldParagraphsBehindTheFirst", "\r\nfirst\r\n\r\n",
+                    "second\r\n\r\n" + OldText(kEpilogueLines), BehindText::NextMail},
+        // A line right behind the boundary line with old paragraphs behind it is old text too.
+        EpilogueRow{"OldParagraphsBehindALineRightBehind", "",
+                    "ancient.\r\n\r\n" + OldText(kEpilogueLines), BehindText::NextMail},
+        // A stray boundary line, then the list footer: two paragraphs, both the mail's.
+        EpilogueRow{"TwoParagraphsBeforeTheNul",
+                    "\r\n--outer--\r\n\r\n\r\n----\r\nList footer\r\nhttp://x/listinfo\r\n\r\n",
+                    std::string(1, '\0'), BehindText::Unread},
+        EpilogueRow{"FooterOfTheMostLinesBeforeTheNextMail", "\r\n" + OldText(kEpilogueLines), "",
+                    BehindText::NextMail},
+        // The scan saw the mail end at a NUL right behind the text.
+        EpilogueRow{"FooterUpToTheMailsEnd", "\r\n----\r\nList footer\r\n", "",
+                    BehindText::MailEnd},
+        EpilogueRow{"OldTextUpToTheMailsEnd", "\r\n", OldText(kEpilogueLines + 1),
+                    BehindText::MailEnd},
+        EpilogueRow{"TextRunningToTheEndOfWhatWasRead", "\r\n", OldText(2), BehindText::Unread},
+        EpilogueRow{"LineFeedTextBehindACrLfMail", "\r\nfooter\r\n", OldText(3, "\n"),
+                    BehindText::Unread},
+        EpilogueRow{"CrLfTextBehindALineFeedMail", "\nfooter\n", OldText(3), BehindText::Unread,
+                    true},
+        EpilogueRow{"BinaryBytes", "\r\nfooter\r\n", "\x01\x02\xf3\xa0\r\n", BehindText::Unread},
+        // A bounce may carry the returned mail behind its closing boundary.
+        EpilogueRow{"AMailCarriedInTheEpilogue",
+                    "\r\nReceived: by relay\r\nFrom: a@x\r\n\r\n" + OldText(kEpilogueLines + 5),
+                    std::string(1, '\0'), BehindText::Unread},
+        EpilogueRow{"MailboxSeparatorBeginsTheNextMail", "\r\n",
+                    "\r\nFrom x@y Sat Jan  1 00:00:00 2000\r\n", BehindText::NextMail}),
+    [](const testing::TestParamInfo<EpilogueRow>& row) { return row.param.name; });
+
+struct TrimRow {
+  const char* name;
+  std::string mail;
+  std::string between;  // what stands between the mail and the next one
+};
+
+void PrintTo(const TrimRow& row, std::ostream* out) {
+  *out << row.name;
+}
+
+class TrimSeparatorTest : public testing::TestWithParam<TrimRow> {};
+
+TEST_P(TrimSeparatorTest, LeavesTheSeparatorToNeitherMail) {
+  EXPECT_EQ(TrimSeparatorBeforeNextMail(GetParam().mail + GetParam().between),
+            GetParam().mail.size());
+}
+
+INSTANTIATE_TEST_SUITE_P(Rules, TrimSeparatorTest,
+                         testing::Values(TrimRow{"Nothing", "body\r\n", ""},
+                                         TrimRow{"BlankLine", "body\r\n", "\r\n"},
+                                         TrimRow{"LineFeedBlankLine", "body\n", "\n"},
+                                         TrimRow{"MailboxSeparator", "body\r\n",
+                                                 "\r\nFrom x@y Sat Jan  1 00:00:00 2000\r\n"}),
+                         [](const testing::TestParamInfo<TrimRow>& row) { return row.param.name; });
+
+}  // namespace
+}  // namespace quillon::mail_reader

@@ -1,0 +1,91 @@
+// Which body lines a mail's transfer encodings let be the mail's.
+#include "scan/reread/part_encoding_watch.h"
+
+#include <gtest/gtest.h>
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace quillon::mail_reader {
+namespace {
+
+using Verdict = PartEncodingWatch::Verdict;
+
+struct WatchRow {
+  const char* name;
+  std::string header;              // the mail's header block
+  std::vector<std::string> lines;  // its body lines, without line ends
+  Verdict last;                    // the verdict on the last line
+};
+
+void PrintTo(const WatchRow& row, std::ostream* out) {
+  *out << row.name;
+}
+
+class PartEncodingWatchTest : public testing::TestWithParam<WatchRow> {};
+
+TEST_P(PartEncodingWatchTest, JudgesTheLastLine) {
+  const WatchRow& row = GetParam();
+  PartEncodingWatch watch(row.header);
+  for (std::size_t line = 0; line + 1 < row.lines.size(); ++line)
+    EXPECT_NE(watch.Judge(row.lines[line]), Verdict::EndsHere) << row.lines[line];
+  EXPECT_EQ(watch.Judge(row.lines.back()), row.last);
+}
+
+const std::string kBase64Mail = "From: a@x\r\nContent-Transfer-Encoding: base64\r\n";
+const std::string kPlainMail = "From: a@x\r\nContent-Type: text/plain\r\n";
+const std::string kData = "SGVsbG8gd29ybGQsIHRoaXMgaXMgYSBsaW5lIG9mIGJhc2U2NCBkYXRhIQ";
+
+INSTANTIATE_TEST_SUITE_P(
+    Lines, PartEncodingWatchTest,
+    testing::Values(
+        WatchRow{"Base64Data", kBase64Mail, {kData, kData}, Verdict::Fits},
+        WatchRow{"PaddedLastLine", kBase64Mail, {kData, "SGk="}, Verdict::Fits},
+        WatchRow{
+            "TextRightBehindTheData", kBase64Mail, {kData, "old text, here."}, Verdict::Doubtful},
+        WatchRow{"SecondTextLineBehindTheData",
+                 kBase64Mail,
+                 {kData, "old text, here.", "more old text"},
+                 Verdict::EndsAtDoubtful},
+        // A damaged line amid the data: the data goes on behind it.
+        WatchRow{"DataGoesOnBehindADamagedLine",
+                 kBase64Mail,
+                 {kData, "by1 \xd0\x9f junk", kData},
+                 Verdict::Fits},
+        WatchRow{"DataBehindThePadding", kBase64Mail, {"SGk=", kData}, Verdict::EndsHere},
+        // A list footer appended behind an empty line.
+        WatchRow{"FooterBehindAnEmptyLine",
+                 kBase64Mail,
+                 {kData, "", "____", "Avfs mailing list"},
+                 Verdict::Fits},
+        WatchRow{"EncodingWrittenInCapitals",
+                 "From: a@x\r\nCONTENT-TRANSFER-ENCODING:  BASE64\r\n",
+                 {kData, "old text", "more old text"},
+                 Verdict::EndsAtDoubtful},
+        WatchRow{"TextOfAPlainMail", kPlainMail, {"Hello", "old text", "more"}, Verdict::Fits},
+        WatchRow{"Base64PartOfAMultipart",
+                 kPlainMail,
+                 {"preamble", "--b", "Content-Transfer-Encoding: base64", "", kData, "old text",
+                  "more old text"},
+                 Verdict::EndsAtDoubtful},
+        WatchRow{"NextPartIsText",
+                 kPlainMail,
+                 {"--b", "Content-Transfer-Encoding: base64", "", kData, "--b",
+                  "Content-Type: text/plain", "", "text", "more text"},
+                 Verdict::Fits},
+        WatchRow{"BoundaryRightBehindTheData", kBase64Mail, {kData, "--b--"}, Verdict::Fits},
+        // A mailbox's next mail behind the data brings its own header lines.
+        WatchRow{"MailboxSeparatorBehindTheData",
+                 kBase64Mail,
+                 {kData, "From - Tue Apr 15 10:42:13 1997", "From: b@y", "", "text", "more"},
+                 Verdict::Fits},
+        WatchRow{
+            "QuotedMailboxSeparatorBehindTheData",
+            kBase64Mail,
+            {kData, ">From - Tue Apr 15 10:42:13 1997", "Return-Path: b@y", "", "text", "more"},
+            Verdict::Fits}),
+    [](const testing::TestParamInfo<WatchRow>& row) { return row.param.name; });
+
+}  // namespace
+}  // namespace quillon::mail_reader
