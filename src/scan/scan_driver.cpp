@@ -155,6 +155,10 @@ std::vector<SectorRange> RunScan(DataSource& source, const ScanOptions& options,
       }
     }
     firstRound = false;
+    // Store chains are followed at the end through every block header seen, wherever it lies.
+    if (!options.strict && current.marks)
+      merger.IndexStoreBlocks(stable, current.start, current.start + current.bytes,
+                              current.marks->sizeFields);
 
     carver.Walk(stable, current.start + current.bytes, status.stopRequested, current.lineBreaks);
     merger.Resolve(carver.Position(), stable);
