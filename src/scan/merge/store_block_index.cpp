@@ -167,7 +167,10 @@ TracedChain StoreBlockIndex::Trace(const SourceBytesReader& read, std::uint64_t 
     if (expectedSelf && header.self != *expectedSelf) break;  // not the block that was named
     if (!visited.insert(position).second) break;              // a loop
     std::uint64_t delta = position - header.self;
-    if (chain.blocks == 0) base = delta;
+    if (chain.blocks == 0) {
+      base = delta;
+      chain.beforeItsOffset = position < header.self;
+    }
     placed.try_emplace(ClusterStartOf(header.self), delta);
     if (delta != base) chain.scattered = true;
 

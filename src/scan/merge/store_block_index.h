@@ -26,9 +26,10 @@ inline constexpr std::uint64_t kStoreClusterBytes = 4096;
 struct TracedChain {
   // Absolute stretches of the text in text order; stretches adjacent in the source are joined.
   std::vector<std::pair<std::uint64_t, std::size_t>> pieces;
-  std::size_t length = 0;  // the text's bytes, the sum of the stretches
-  bool complete = false;   // the chain ended (next = 0) within the limit
-  bool scattered = false;  // some of it lies away from where a store in one piece puts it
+  std::size_t length = 0;        // the text's bytes, the sum of the stretches
+  bool complete = false;         // the chain ended (next = 0) within the limit
+  bool scattered = false;        // some of it lies away from where a store in one piece puts it
+  bool beforeItsOffset = false;  // its first block lies before its own offset in the store
   std::uint64_t blocks = 0;
 };
 

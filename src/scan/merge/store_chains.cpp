@@ -82,12 +82,14 @@ void StoreChains::PlaceScatteredChains() {
       scatteredTexts_[candidate.storeBlock] = TextPiecesOf(chain);
   }
   // A message whose header block runs past its first cluster, or that lies in a cluster before
-  // the store offsets it holds, was not read as one by the shape scan: every chain that begins
-  // at a block no other block names is looked at once more.
+  // the store offsets it holds, was not read as one by the shape scan: such chains that begin
+  // at a block no other block names are looked at once more.
   std::vector<ShapeCandidate> added;
   for (const std::uint64_t block : blockIndex_.Blocks()) {
     if (known.contains(block) || IsStoreTarget(block)) continue;
     const TracedChain chain = blockIndex_.Trace(readSource_, block, kMaxChainText);
+    // The shape scan has read every other chain already and decided.
+    if (!chain.scattered && !chain.beforeItsOffset) continue;
     ShapeCandidate candidate;
     if (!BuildScatteredCandidate(readSource_, chain, block, ansiCodePage_, candidate)) continue;
     scatteredTexts_[block] = TextPiecesOf(chain);
