@@ -14,6 +14,7 @@
 #include "scan/compact_text.h"
 #include "scan/mail_text_store.h"
 #include "scan/source_position.h"
+#include "scan/text_origin.h"
 
 namespace quillon {
 
@@ -69,6 +70,10 @@ struct MailExtent {
   std::uint64_t multipartEnd = 0;   // behind a multipart mail's closing boundary; 0 when unknown
   std::uint64_t nextMailStart = 0;  // where the next mail found (not one of its parts) begins
   bool behindMailboxSeparator = false;  // a "From " separator line stands in front of it
+  // Where a store mail's text lies when its blocks lie scattered (a deleted store), or where a
+  // store in one piece would not have them; null when they follow from storeBlock by the
+  // store's own offsets.
+  std::shared_ptr<const std::vector<TextPiece>> storePieces;
 };
 
 class MailRecord {

@@ -144,6 +144,10 @@ std::vector<SectorRange> RunScan(DataSource& source, const ScanOptions& options,
                                  ? std::move(done->nextShapes)
                                  : scanHere(round + 1, next, available > 2 ? &afterNext : nullptr));
     }
+    // Store chains are followed at the end through every block header seen, wherever it lies.
+    if (!options.strict && current.marks)
+      merger.IndexStoreBlocks(stable, current.start, current.start + current.bytes,
+                              current.marks->sizeFields);
 
     // The work ahead of the chunks whose bytes in sight are all here and end before the source
     // does: so they are the bytes the round of that chunk will see.

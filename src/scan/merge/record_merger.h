@@ -48,6 +48,12 @@ class RecordMerger final : public MailSink {
   // `after`; UINT64_MAX when none is known.
   std::uint64_t NextBlockStart(std::uint64_t after) const;
 
+  // Notes the store block headers of a stretch the walk has passed (StoreChains::IndexBlocks).
+  void IndexStoreBlocks(CarveBuffer bytes, std::uint64_t from, std::uint64_t to,
+                        const std::vector<std::uint64_t>& sizeFields) {
+    storeChains_.IndexBlocks(bytes, from, to, sizeFields);
+  }
+
   // Where store chains are read from at the end, for the store mails that turn out to be finds
   // of their own.
   void SetSourceReader(SourceBytesReader reader) {

@@ -1,9 +1,11 @@
 #include "scan/merge/store_chains.h"
 
 #include <algorithm>
+#include <unordered_set>
 
 #include "scan/carve/record_building.h"
 #include "scan/lines/header_text.h"
+#include "scan/merge/scattered_store_mail.h"
 #include "scan/read/block_header.h"
 #include "scan/shape/shape_body.h"
 
@@ -32,6 +34,7 @@ void StoreChains::DropFrom(std::uint64_t stoppedAt) {
 }
 
 bool StoreChains::IsStoreTarget(std::uint64_t block) const {
+  if (std::binary_search(indexedTargets_.begin(), indexedTargets_.end(), block)) return true;
   return std::any_of(storeTargets_.begin(), storeTargets_.end(), [&](const auto& targets) {
     return std::binary_search(targets.begin(), targets.end(), block);
   });
@@ -63,6 +66,41 @@ bool StoreChains::AwaitsItsChain(const MailRecord& find) {
   return true;
 }
 
+void StoreChains::PlaceScatteredChains() {
+  blockIndex_.Seal();
+  indexedTargets_ = blockIndex_.NamedBlocks();
+  if (!readSource_) return;
+  // A chain no longer than a mail is read whole here; what lies beyond is no mail's.
+  constexpr std::size_t kMaxChainText = 64 * 1024 * 1024;
+  std::unordered_set<std::uint64_t> known;
+  for (ShapeCandidate& candidate : storeCandidates_) {
+    known.insert(candidate.storeBlock);
+    if (IsStoreTarget(candidate.storeBlock)) continue;
+    const TracedChain chain = blockIndex_.Trace(readSource_, candidate.storeBlock, kMaxChainText);
+    if (!chain.scattered) continue;
+    if (BuildScatteredCandidate(readSource_, chain, candidate.storeBlock, ansiCodePage_, candidate))
+      scatteredTexts_[candidate.storeBlock] = TextPiecesOf(chain);
+  }
+  // A message whose header block runs past its first cluster, or that lies in a cluster before
+  // the store offsets it holds, was not read as one by the shape scan: such chains that begin
+  // at a block no other block names are looked at once more.
+  std::vector<ShapeCandidate> added;
+  for (const std::uint64_t block : blockIndex_.Blocks()) {
+    if (known.contains(block) || IsStoreTarget(block)) continue;
+    const TracedChain chain = blockIndex_.Trace(readSource_, block, kMaxChainText);
+    // The shape scan has read every other chain already and decided.
+    if (!chain.scattered && !chain.beforeItsOffset) continue;
+    ShapeCandidate candidate;
+    if (!BuildScatteredCandidate(readSource_, chain, block, ansiCodePage_, candidate)) continue;
+    scatteredTexts_[block] = TextPiecesOf(chain);
+    added.push_back(std::move(candidate));
+  }
+  std::sort(added.begin(), added.end(), [](const ShapeCandidate& a, const ShapeCandidate& b) {
+    return a.storeBlock < b.storeBlock;
+  });
+  for (ShapeCandidate& candidate : added) storeCandidates_.push_back(std::move(candidate));
+}
+
 void StoreChains::Decide(const std::vector<MailRecordPtr>& published,
                          const UnreadableSectors* unreadable, const IndexOfMail& indexOf,
                          const PublishMail& publish) {
@@ -74,6 +112,7 @@ void StoreChains::Decide(const std::vector<MailRecordPtr>& published,
     std::sort(all.begin(), all.end());
     storeTargets_.assign(1, std::move(all));
   }
+  PlaceScatteredChains();
   // Every record so far and every trace find held, by position.
   std::vector<std::pair<std::uint64_t, MailRecord*>> byPosition;
   byPosition.reserve(published.size() + awaitingChains_.size());
@@ -110,6 +149,8 @@ void StoreChains::Decide(const std::vector<MailRecordPtr>& published,
     extent.lineFeedOnly = candidate.lineFeedOnly;
     extent.inStore = true;
     extent.storeBlock = candidate.storeBlock;
+    if (const auto text = scatteredTexts_.find(candidate.storeBlock); text != scatteredTexts_.end())
+      extent.storePieces = text->second;
     // Following the body later, should it come to that, needs the headers still.
     MailRecordPtr own = BuildRecord(
         candidate.bodyAwaited ? PendingMail(candidate.headers) : std::move(candidate.headers),

@@ -8,12 +8,14 @@
 #include <deque>
 #include <functional>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "scan/mail_record.h"
+#include "scan/merge/store_block_index.h"
 #include "scan/read/unreadable_sectors.h"
 #include "scan/shape/shape_scanner.h"
 #include "scan/source_bytes.h"
@@ -28,6 +30,14 @@ class StoreChains {
   // Where chains are read from at the end, for the store mails that turn out to be finds of
   // their own.
   void SetSourceReader(SourceBytesReader reader) { readSource_ = std::move(reader); }
+
+  // Notes the block headers whose size fields (`sizeFields`) lie in [from, to) (absolute), for
+  // following chains wherever their blocks lie (store_block_index.h). Every stretch of the source
+  // once.
+  void IndexBlocks(CarveBuffer bytes, std::uint64_t from, std::uint64_t to,
+                   const std::vector<std::uint64_t>& sizeFields) {
+    blockIndex_.Add(bytes, from, to, sizeFields);
+  }
 
   // Takes the store candidates, block successors and store areas of one look, in position order.
   void Add(ShapeFinds& finds);
@@ -53,6 +63,14 @@ class StoreChains {
  private:
   // Whether a block found so far names `block` as its next: then a message continues there.
   bool IsStoreTarget(std::uint64_t block) const;
+  // Reads again, from where the block index places them, the candidates whose blocks lie
+  // scattered, and adds those the shape scan could not read at all; notes where their text lies.
+  void PlaceScatteredChains();
+
+  StoreBlockIndex blockIndex_;
+  std::vector<std::uint64_t> indexedTargets_;  // the blocks held blocks name as next, sorted
+  // The text of each candidate whose blocks lie scattered, by its first block.
+  std::map<std::uint64_t, std::shared_ptr<const std::vector<TextPiece>>> scatteredTexts_;
 
   std::string sourceName_;
   int ansiCodePage_;  // of 8-bit text without a charset

@@ -24,17 +24,21 @@ constexpr std::size_t kMaxBlockData = 0x2FF;
 
 }  // namespace
 
-bool ReadStoreBlockHeader(const std::uint8_t* at, std::uint64_t position,
-                          StoreBlockHeader& header) {
+bool ReadStoreBlockFields(const std::uint8_t* at, StoreBlockHeader& header) {
   if (!HasBlockHeaderMark(at + kBlockHeaderMarkOffset)) return false;
   header.self = LittleEndian32(at);
   header.size = LittleEndian32(at + 4);
   header.used = LittleEndian32(at + 8);
   header.next = LittleEndian32(at + 12);
-  // The store begins at or before the header; the used bytes fit the data area; blocks lie on
-  // 4-byte boundaries.
-  return header.self <= position && header.used <= header.size && header.self % 4 == 0 &&
-         header.next % 4 == 0 && header.next != header.self;
+  // The used bytes fit the data area; blocks lie on 4-byte boundaries.
+  return header.used <= header.size && header.self % 4 == 0 && header.next % 4 == 0 &&
+         header.next != header.self;
+}
+
+bool ReadStoreBlockHeader(const std::uint8_t* at, std::uint64_t position,
+                          StoreBlockHeader& header) {
+  // A store in one piece begins at or before each of its headers.
+  return ReadStoreBlockFields(at, header) && header.self <= position;
 }
 
 StoreChainText ReadStoreChain(const SourceBytesReader& read, std::uint64_t firstHeader,
@@ -85,6 +89,24 @@ StoreChainText ReadStoreChain(const SourceBytesReader& read, std::uint64_t first
     if (chain.text.size() >= limit) break;
     position = base + header.next;
   }
+  return chain;
+}
+
+StoreChainText ReadStorePieces(const SourceBytesReader& read,
+                               const std::vector<TextPiece>& pieces) {
+  StoreChainText chain;
+  for (const TextPiece& piece : pieces) {
+    const std::size_t at = chain.text.size();
+    const auto length = static_cast<std::size_t>(piece.length);
+    chain.text.resize(at + length);
+    if (!read(piece.sourceOffset, length,
+              reinterpret_cast<std::uint8_t*>(chain.text.data() + at))) {
+      chain.text.resize(at);
+      return chain;
+    }
+    chain.pieces.emplace_back(piece.sourceOffset, length);
+  }
+  chain.complete = true;
   return chain;
 }
 

@@ -12,6 +12,8 @@
 #include <utility>
 #include <vector>
 
+#include "scan/text_origin.h"
+
 namespace quillon {
 
 struct StoreBlockHeader {
@@ -24,6 +26,9 @@ struct StoreBlockHeader {
 // Reads the header at `at` (16 readable bytes) found at absolute offset `position`; false when
 // it is not a plausible block header there.
 bool ReadStoreBlockHeader(const std::uint8_t* at, std::uint64_t position, StoreBlockHeader& header);
+// The same wherever it lies: a cluster of a scattered store may lie before the store offsets it
+// holds.
+bool ReadStoreBlockFields(const std::uint8_t* at, StoreBlockHeader& header);
 
 // Reads `count` bytes at an absolute source offset; false when they cannot be read.
 using SourceBytesReader =
@@ -47,5 +52,9 @@ struct BytesInHand {
 // Blocks that lie in `inHand` are taken from there, the others read.
 StoreChainText ReadStoreChain(const SourceBytesReader& read, std::uint64_t firstHeader,
                               std::size_t limit, BytesInHand inHand = {});
+
+// Reads a chain's text whose stretches are known already (a store that lay scattered, placed by
+// the scan): `pieces` in text order. Stops at the first stretch that cannot be read.
+StoreChainText ReadStorePieces(const SourceBytesReader& read, const std::vector<TextPiece>& pieces);
 
 }  // namespace quillon

@@ -136,7 +136,10 @@ void ReadKnownExtent(const MailRecord& record, DataSource& source, std::string& 
       rescued.Read(offset, count, out);
       return true;
     };
-    const StoreChainText chain = ReadStoreChain(reader, extent.storeBlock, kMaxMailBytes);
+    // A scattered chain was placed by the scan; one in a piece is followed by its offsets.
+    const StoreChainText chain = extent.storePieces
+                                     ? ReadStorePieces(reader, *extent.storePieces)
+                                     : ReadStoreChain(reader, extent.storeBlock, kMaxMailBytes);
     output = CleanMailText(chain.text);
     if (!zerosForUnreadable) return;
     // The chain's text is its pieces one after the other.

@@ -1,0 +1,233 @@
+#include "scan/merge/store_block_index.h"
+
+#include <algorithm>
+#include <unordered_map>
+#include <unordered_set>
+
+#include "scan/read/block_header.h"
+
+namespace quillon {
+
+namespace {
+
+// A chain longer than this many blocks is broken (64 MiB of 512-byte blocks).
+constexpr std::uint64_t kMaxChainBlocks = 131072;
+
+std::uint64_t Distance(std::uint64_t a, std::uint64_t b) {
+  return a > b ? a - b : b - a;
+}
+
+std::uint64_t ClusterStartOf(std::uint64_t storeOffset) {
+  return storeOffset - storeOffset % kStoreClusterBytes;
+}
+
+void AppendPiece(TracedChain& chain, std::uint64_t source, std::size_t length) {
+  if (length == 0) return;
+  if (!chain.pieces.empty() && chain.pieces.back().first + chain.pieces.back().second == source)
+    chain.pieces.back().second += length;
+  else
+    chain.pieces.emplace_back(source, length);
+  chain.length += length;
+}
+
+}  // namespace
+
+void StoreBlockIndex::Add(CarveBuffer bytes, std::uint64_t from, std::uint64_t to,
+                          const std::vector<std::uint64_t>& sizeFields) {
+  for (auto at = std::lower_bound(sizeFields.begin(), sizeFields.end(), from);
+       at != sizeFields.end() && *at < to; ++at) {
+    const std::uint64_t header = *at - 4;
+    if (header < bytes.base || header - bytes.base + kBlockHeaderSize > bytes.size ||
+        header > kPositionMask)
+      continue;
+    StoreBlockHeader block;
+    if (!ReadStoreBlockFields(bytes.data + (header - bytes.base), block)) continue;
+    entries_.push_back({block.self, block.next, header | std::uint64_t{block.used} << 54});
+  }
+}
+
+void StoreBlockIndex::Seal() {
+  std::sort(entries_.begin(), entries_.end(), [](const Entry& a, const Entry& b) {
+    return a.self != b.self ? a.self < b.self : a.Position() < b.Position();
+  });
+  JoinClusters();
+}
+
+std::uint32_t StoreBlockIndex::StoreOf(std::uint64_t clusterStart, std::uint64_t delta) const {
+  const auto cluster = clusters_.find({clusterStart, delta});
+  return cluster == clusters_.end() ? UINT32_MAX : Root(cluster->second);
+}
+
+std::uint32_t StoreBlockIndex::Root(std::uint32_t cluster) const {
+  while (joinedTo_[cluster] != cluster) {
+    joinedTo_[cluster] = joinedTo_[joinedTo_[cluster]];
+    cluster = joinedTo_[cluster];
+  }
+  return cluster;
+}
+
+void StoreBlockIndex::JoinClusters() {
+  for (const Entry& entry : entries_) {
+    const auto key = std::pair(ClusterStartOf(entry.self), entry.Position() - entry.self);
+    if (clusters_.try_emplace(key, static_cast<std::uint32_t>(clusters_.size())).second)
+      joinedTo_.push_back(static_cast<std::uint32_t>(joinedTo_.size()));
+  }
+  auto join = [&](std::uint32_t a, std::uint32_t b) { joinedTo_[Root(a)] = Root(b); };
+  // The one cluster that holds the offsets from `clusterStart` on, or where a store in one piece
+  // puts them; none when there is a choice.
+  auto onlyCluster = [&](std::uint64_t clusterStart,
+                         std::uint64_t delta) -> std::optional<std::uint64_t> {
+    auto entry = std::lower_bound(
+        entries_.begin(), entries_.end(), clusterStart,
+        [](const Entry& e, std::uint64_t offset) { return std::uint64_t{e.self} < offset; });
+    std::optional<std::uint64_t> only;
+    for (; entry != entries_.end() && entry->self < clusterStart + kStoreClusterBytes; ++entry) {
+      const std::uint64_t found = entry->Position() - entry->self;
+      if (found == delta) return delta;
+      if (only && *only != found) only = UINT64_MAX;
+      if (!only) only = found;
+    }
+    if (only == UINT64_MAX) return std::nullopt;
+    return only;
+  };
+  for (const Entry& entry : entries_) {
+    const std::uint64_t delta = entry.Position() - entry.self;
+    const std::uint64_t own = ClusterStartOf(entry.self);
+    const std::uint32_t from = clusters_.at({own, delta});
+    const std::uint64_t dataEnd = std::uint64_t{entry.self} + kBlockHeaderSize + entry.Used();
+    for (const std::uint64_t offset : {dataEnd > 0 ? dataEnd - 1 : 0, std::uint64_t{entry.next}}) {
+      if (offset == 0 || ClusterStartOf(offset) == own) continue;
+      const auto only = onlyCluster(ClusterStartOf(offset), delta);
+      if (only) join(from, clusters_.at({ClusterStartOf(offset), *only}));
+    }
+  }
+}
+
+const StoreBlockIndex::Entry* StoreBlockIndex::Find(std::uint32_t self,
+                                                    std::uint64_t position) const {
+  auto entry = std::lower_bound(entries_.begin(), entries_.end(), self,
+                                [](const Entry& e, std::uint32_t s) { return e.self < s; });
+  for (; entry != entries_.end() && entry->self == self; ++entry)
+    if (entry->Position() == position) return &*entry;
+  return nullptr;
+}
+
+std::uint64_t StoreBlockIndex::ClusterDelta(std::uint64_t clusterStart, std::uint64_t fromStart,
+                                            std::uint64_t delta, std::uint64_t near) const {
+  auto entry = std::lower_bound(
+      entries_.begin(), entries_.end(), clusterStart,
+      [](const Entry& e, std::uint64_t offset) { return std::uint64_t{e.self} < offset; });
+  const std::uint32_t store = StoreOf(fromStart, delta);
+  std::optional<std::uint64_t> nearest;
+  std::uint64_t nearestDistance = UINT64_MAX;
+  bool nearestOfStore = false;
+  for (; entry != entries_.end() && entry->self < clusterStart + kStoreClusterBytes; ++entry) {
+    const std::uint64_t found = entry->Position() - entry->self;
+    // A header where one piece puts it: the cluster lies right behind the last one.
+    if (found == delta) return delta;
+    const bool ofStore = store != UINT32_MAX && StoreOf(clusterStart, found) == store;
+    if (nearestOfStore && !ofStore) continue;
+    const std::uint64_t distance = Distance(entry->Position(), near);
+    if (distance < nearestDistance || (ofStore && !nearestOfStore)) {
+      nearestDistance = distance;
+      nearest = found;
+      nearestOfStore = ofStore;
+    }
+  }
+  return nearest.value_or(delta);
+}
+
+TracedChain StoreBlockIndex::Trace(const SourceBytesReader& read, std::uint64_t firstHeader,
+                                   std::size_t limit) const {
+  TracedChain chain;
+  std::unordered_set<std::uint64_t> visited;
+  std::uint64_t position = firstHeader;
+  std::optional<std::uint32_t> expectedSelf;  // the offset the previous block named
+  std::uint64_t base = 0;                     // where one piece would put the store
+  // The clusters placed so far: a chain that comes back to one finds it where it was.
+  std::unordered_map<std::uint64_t, std::uint64_t> placed;
+  auto deltaOf = [&](std::uint64_t clusterStart, std::uint64_t from, std::uint64_t delta,
+                     std::uint64_t near) {
+    const auto [known, added] = placed.try_emplace(clusterStart, 0);
+    if (added) known->second = ClusterDelta(clusterStart, from, delta, near);
+    return known->second;
+  };
+  for (; chain.blocks < kMaxChainBlocks; ++chain.blocks) {
+    StoreBlockHeader header;
+    const Entry* held = expectedSelf ? Find(*expectedSelf, position) : nullptr;
+    if (held) {
+      header.self = held->self;
+      header.next = held->next;
+      header.used = held->Used();
+    } else {
+      std::uint8_t bytes[kBlockHeaderSize];
+      if (!read || !read(position, kBlockHeaderSize, bytes) || !ReadStoreBlockFields(bytes, header))
+        break;
+    }
+    if (expectedSelf && header.self != *expectedSelf) break;  // not the block that was named
+    if (!visited.insert(position).second) break;              // a loop
+    std::uint64_t delta = position - header.self;
+    if (chain.blocks == 0) {
+      base = delta;
+      chain.beforeItsOffset = position < header.self;
+    }
+    placed.try_emplace(ClusterStartOf(header.self), delta);
+    if (delta != base) chain.scattered = true;
+
+    // The block's text, cluster by cluster: where it runs past its cluster's end, the rest lies
+    // in the cluster that holds the store offsets behind.
+    std::uint64_t storeAt = std::uint64_t{header.self} + kBlockHeaderSize;
+    std::uint64_t cluster = ClusterStartOf(header.self);
+    std::size_t take = std::min<std::size_t>(header.used, limit - chain.length);
+    while (take > 0) {
+      if (ClusterStartOf(storeAt) != cluster) {
+        const std::uint64_t from = cluster;
+        cluster = ClusterStartOf(storeAt);
+        delta = deltaOf(cluster, from, delta, storeAt + delta);
+        if (delta != base) chain.scattered = true;
+      }
+      const std::size_t length = static_cast<std::size_t>(
+          std::min<std::uint64_t>(take, cluster + kStoreClusterBytes - storeAt));
+      AppendPiece(chain, storeAt + delta, length);
+      storeAt += length;
+      take -= length;
+    }
+    if (header.next == 0) {
+      chain.complete = true;
+      break;
+    }
+    if (chain.length >= limit) break;
+    if (ClusterStartOf(header.next) != cluster)
+      delta = deltaOf(ClusterStartOf(header.next), cluster, delta, storeAt + delta);
+    position = header.next + delta;
+    expectedSelf = header.next;
+  }
+  return chain;
+}
+
+std::vector<std::uint64_t> StoreBlockIndex::NamedBlocks() const {
+  std::vector<std::uint64_t> named;
+  for (const Entry& entry : entries_) {
+    if (entry.next == 0) continue;
+    std::uint64_t delta = entry.Position() - entry.self;
+    // The block may end in the cluster behind its own; the next one may lie in either or
+    // elsewhere.
+    const std::uint64_t end = std::uint64_t{entry.self} + kBlockHeaderSize + entry.Used();
+    const std::uint64_t nextCluster = ClusterStartOf(entry.next);
+    if (nextCluster != ClusterStartOf(entry.self))
+      delta = ClusterDelta(nextCluster, ClusterStartOf(entry.self), delta, end + delta);
+    named.push_back(entry.next + delta);
+  }
+  std::sort(named.begin(), named.end());
+  named.erase(std::unique(named.begin(), named.end()), named.end());
+  return named;
+}
+
+std::vector<std::uint64_t> StoreBlockIndex::Blocks() const {
+  std::vector<std::uint64_t> blocks;
+  blocks.reserve(entries_.size());
+  for (const Entry& entry : entries_) blocks.push_back(entry.Position());
+  return blocks;
+}
+
+}  // namespace quillon

@@ -1,0 +1,92 @@
+// Every plausible store block header the scan passes, by the block's own offset in its store, so
+// that a chain can be followed by its next offsets wherever its blocks lie. A store that was
+// deleted may lie scattered over the disk in clusters: each cluster holds kStoreClusterBytes of
+// the store at an offset of its own (its delta: source position less store offset), and any
+// block header inside a cluster tells that delta. A block may begin in one cluster and end in
+// another far away; its rest lies in the cluster that holds the store offset where it broke off.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <utility>
+#include <vector>
+
+#include "scan/read/store_chain.h"
+#include "scan/source_bytes.h"
+
+namespace quillon {
+
+// The unit in which a deleted store lies scattered: the commonest cluster size. A store file
+// begins at a cluster start, so its clusters begin at store offsets that are multiples of it.
+inline constexpr std::uint64_t kStoreClusterBytes = 4096;
+
+// Where a chain's text lies.
+struct TracedChain {
+  // Absolute stretches of the text in text order; stretches adjacent in the source are joined.
+  std::vector<std::pair<std::uint64_t, std::size_t>> pieces;
+  std::size_t length = 0;        // the text's bytes, the sum of the stretches
+  bool complete = false;         // the chain ended (next = 0) within the limit
+  bool scattered = false;        // some of it lies away from where a store in one piece puts it
+  bool beforeItsOffset = false;  // its first block lies before its own offset in the store
+  std::uint64_t blocks = 0;
+};
+
+class StoreBlockIndex {
+ public:
+  // Notes the plausible block headers whose size fields (header + 4, absolute, in order:
+  // `sizeFields`) lie in [from, to), reading them in `bytes`.
+  void Add(CarveBuffer bytes, std::uint64_t from, std::uint64_t to,
+           const std::vector<std::uint64_t>& sizeFields);
+  // Orders what was added for the lookups; call once, when everything is added.
+  void Seal();
+  std::size_t Size() const { return entries_.size(); }
+
+  // Follows the chain from the block header at absolute `firstHeader` by its next offsets, up to
+  // `limit` bytes of text. Blocks the index does not hold are read through `read` where the
+  // store's offsets put them; a chain that loops, meets a broken header or can be placed
+  // nowhere ends there.
+  TracedChain Trace(const SourceBytesReader& read, std::uint64_t firstHeader,
+                    std::size_t limit) const;
+
+  // Where each block that some held block names as its next lies, sorted.
+  std::vector<std::uint64_t> NamedBlocks() const;
+  // The absolute positions of every block held, in no particular order.
+  std::vector<std::uint64_t> Blocks() const;
+
+ private:
+  // 16 bytes a header: a store holds one per 528 bytes, a disk may hold millions.
+  struct Entry {
+    std::uint32_t self = 0;
+    std::uint32_t next = 0;
+    std::uint64_t positionAndUsed = 0;  // position in the low 54 bits, used bytes above
+
+    std::uint64_t Position() const { return positionAndUsed & kPositionMask; }
+    std::uint32_t Used() const { return static_cast<std::uint32_t>(positionAndUsed >> 54); }
+  };
+  static constexpr std::uint64_t kPositionMask = (std::uint64_t{1} << 54) - 1;
+
+  // The held header at `position` with own offset `self`.
+  const Entry* Find(std::uint32_t self, std::uint64_t position) const;
+  // The delta of the cluster that holds the store offsets from `clusterStart` on, for a chain
+  // whose last bytes lay at `near` in the cluster from `fromStart` on with delta `delta`: that
+  // same delta where a header shows the cluster there, else the nearest cluster of the same
+  // store as the last one, else the nearest cluster whose headers hold those offsets, else
+  // `delta`.
+  std::uint64_t ClusterDelta(std::uint64_t clusterStart, std::uint64_t fromStart,
+                             std::uint64_t delta, std::uint64_t near) const;
+  // The clusters found together: those that a chain leads between without a choice (the only
+  // cluster that holds the offsets it goes on at) belong to one store. Several stores on one
+  // disk share offsets; a chain keeps to the clusters of its own where it can.
+  void JoinClusters();
+  std::uint32_t StoreOf(std::uint64_t clusterStart, std::uint64_t delta) const;
+  std::uint32_t Root(std::uint32_t cluster) const;
+
+  std::vector<Entry> entries_;  // in source order while adding; by (self, position) once sealed
+  // Each cluster (its first store offset and its delta) and the one it was joined to.
+  std::map<std::pair<std::uint64_t, std::uint64_t>, std::uint32_t> clusters_;
+  mutable std::vector<std::uint32_t> joinedTo_;
+};
+
+}  // namespace quillon

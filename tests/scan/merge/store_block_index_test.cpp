@@ -1,0 +1,241 @@
+#include "scan/merge/store_block_index.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <map>
+#include <random>
+#include <set>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "scan/mail_reader.h"
+#include "source/memory_source.h"
+#include "support/paths.h"
+#include "support/scan_harness.h"
+#include "support/test_helpers.h"
+
+namespace quillon {
+namespace {
+
+using test::RowName;
+
+constexpr std::size_t kCluster = 4096;
+constexpr std::size_t kBlockData = 512;
+constexpr std::size_t kBlock = 16 + kBlockData;
+constexpr std::size_t kStoreHeader = 1024;
+
+// A mail as a program keeps its sent copy: the corpus message without its trace lines, so that
+// only its store chain leads to it.
+std::string SentCopy(std::string_view text) {
+  std::string copy;
+  bool dropping = false;
+  std::size_t at = 0;
+  while (at < text.size()) {
+    const std::size_t end = std::min(text.find('\n', at), text.size() - 1) + 1;
+    const std::string_view line = text.substr(at, end - at);
+    if (line == "\r\n" || line == "\n") {
+      copy.append(text.substr(at));
+      break;
+    }
+    const bool folded = line.front() == ' ' || line.front() == '\t';
+    if (!folded) dropping = line.size() >= 9 && (line.substr(0, 9) == "Received:");
+    if (!dropping) copy.append(line);
+    at = end;
+  }
+  return copy;
+}
+
+bool HasField(std::string_view text, std::string_view name) {
+  const std::size_t headerEnd = text.find("\r\n\r\n");
+  const std::string_view header = text.substr(0, headerEnd);
+  return header.starts_with(name) ||
+         header.find(std::string("\r\n") + std::string(name)) != std::string_view::npos;
+}
+
+// `count` corpus messages with From, To and Date, CR LF line ends and at most 12 KiB, drawn by
+// `seed`.
+std::vector<std::string> StoreMails(std::size_t count, unsigned seed) {
+  std::vector<std::string> usable;
+  for (const auto& file : test::CorpusMessageFiles()) {
+    std::string text = SentCopy(test::ReadFileBytes(file));
+    if (text.size() > 12 * 1024 || text.find("\r\n\r\n") == std::string::npos ||
+        text.find('\0') != std::string::npos || !HasField(text, "From: ") ||
+        !HasField(text, "To: ") || !HasField(text, "Date: ") || text.starts_with("\r\n"))
+      continue;
+    usable.push_back(std::move(text));
+  }
+  std::shuffle(usable.begin(), usable.end(), std::mt19937(seed));
+  usable.resize(std::min(count, usable.size()));
+  return usable;
+}
+
+void PutWord(std::string& bytes, std::size_t at, std::uint32_t value) {
+  for (int i = 0; i < 4; ++i) bytes[at + i] = static_cast<char>((value >> (8 * i)) & 0xFF);
+}
+
+// A block header whose own bytes would read as a line break or a second mark is one no store
+// writer leaves where a scan could be misled by it: such slots stay free.
+bool SlotIsUsable(std::uint32_t offset) {
+  std::string header(8, '\0');
+  PutWord(header, 0, offset);
+  PutWord(header, 4, 0x200);
+  return header.find("\r\n") == std::string::npos &&
+         !(header[1] == 2 && header[2] == 0 && header[3] == 0);
+}
+
+struct Store {
+  std::string bytes;  // a whole number of clusters
+  // Per mail, the store offsets of its text's stretches in text order.
+  std::vector<std::vector<std::pair<std::size_t, std::size_t>>> texts;
+};
+
+// The mails in 528-byte blocks, one after the other, behind a store header.
+Store BuildStore(const std::vector<std::string>& mails) {
+  Store store;
+  std::string& bytes = store.bytes;
+  bytes.assign(kStoreHeader, '\0');
+  bytes.replace(0, 4, "\xCF\xAD\x12\xFE", 4);
+  std::uint32_t offset = kStoreHeader;
+  auto nextSlot = [&] {
+    while (!SlotIsUsable(offset)) offset += kBlock;
+    const std::uint32_t slot = offset;
+    offset += kBlock;
+    return slot;
+  };
+  for (const std::string& mail : mails) {
+    const std::size_t blocks = (mail.size() + kBlockData - 1) / kBlockData;
+    std::vector<std::uint32_t> slots;
+    for (std::size_t i = 0; i < blocks; ++i) slots.push_back(nextSlot());
+    store.texts.emplace_back();
+    for (std::size_t i = 0; i < blocks; ++i) {
+      const std::string_view data = std::string_view(mail).substr(i * kBlockData, kBlockData);
+      if (bytes.size() < slots[i] + kBlock) bytes.resize(slots[i] + kBlock, '\0');
+      PutWord(bytes, slots[i], slots[i]);
+      PutWord(bytes, slots[i] + 4, 0x200);
+      PutWord(bytes, slots[i] + 8, static_cast<std::uint32_t>(data.size()));
+      PutWord(bytes, slots[i] + 12, i + 1 < blocks ? slots[i + 1] : 0);
+      bytes.replace(slots[i] + 16, data.size(), data);
+      store.texts.back().emplace_back(slots[i] + 16, data.size());
+    }
+  }
+  bytes.resize((bytes.size() + kCluster - 1) / kCluster * kCluster, '\0');
+  return store;
+}
+
+// A cluster of plain text lines that holds no store header and no header field.
+std::string NoiseCluster(std::mt19937& random) {
+  std::string noise;
+  while (noise.size() < kCluster) {
+    const std::size_t words = 4 + random() % 8;
+    for (std::size_t w = 0; w < words; ++w)
+      noise += std::string(1 + random() % 7, static_cast<char>('a' + random() % 26)) + ' ';
+    noise += "\r\n";
+  }
+  noise.resize(kCluster);
+  return noise;
+}
+
+enum class Order { InOrder, Shuffled, Reversed };
+
+struct ScatteredRow {
+  const char* name;
+  unsigned seed;
+  Order order;
+  int noiseBetween;  // most noise clusters between two store clusters
+  int stores;        // each in a half of the disk of its own, with equal offsets
+  bool dropCluster;  // one cluster of the first store is overwritten by noise
+};
+
+// A disk holding the stores' clusters in the row's order among noise, and every mail's bytes.
+struct Disk {
+  std::string image;
+  std::vector<std::string> mails;
+  std::set<std::size_t> cutMails;  // mails whose text lost a cluster
+};
+
+Disk BuildDisk(const ScatteredRow& row) {
+  std::mt19937 random(row.seed);
+  Disk disk;
+  std::string& image = disk.image;
+  image = NoiseCluster(random);
+  for (int s = 0; s < row.stores; ++s) {
+    const std::vector<std::string> mails = StoreMails(10, row.seed * 7 + s);
+    const Store store = BuildStore(mails);
+    const std::size_t clusters = store.bytes.size() / kCluster;
+    std::vector<std::size_t> order(clusters);
+    for (std::size_t i = 0; i < clusters; ++i) order[i] = i;
+    if (row.order == Order::Shuffled) std::shuffle(order.begin(), order.end(), random);
+    if (row.order == Order::Reversed) std::reverse(order.begin(), order.end());
+    const std::size_t dropped = row.dropCluster && s == 0 ? clusters / 2 : clusters;
+    for (const std::size_t cluster : order) {
+      const int gap =
+          row.noiseBetween > 0 ? static_cast<int>(random() % (row.noiseBetween + 1)) : 0;
+      for (int g = 0; g < gap; ++g) image += NoiseCluster(random);
+      image += cluster == dropped ? NoiseCluster(random)
+                                  : store.bytes.substr(cluster * kCluster, kCluster);
+    }
+    for (std::size_t m = 0; m < mails.size(); ++m) {
+      for (const auto& [offset, length] : store.texts[m])
+        if (offset / kCluster == dropped || (offset + length - 1) / kCluster == dropped)
+          disk.cutMails.insert(disk.mails.size() + m);
+    }
+    disk.mails.insert(disk.mails.end(), mails.begin(), mails.end());
+    for (int n = 0; n < (s + 1 < row.stores ? 96 : 1); ++n) image += NoiseCluster(random);
+  }
+  image += std::string(64 * 1024, '\0');
+  return disk;
+}
+
+class ScatteredStore : public ::testing::TestWithParam<ScatteredRow> {};
+
+TEST_P(ScatteredStore, EveryMailComesBackByteExactOnce) {
+  if (!test::CorpusMessagesDir()) GTEST_SKIP() << test::CorpusMissingMessage();
+  const Disk disk = BuildDisk(GetParam());
+  ASSERT_GE(disk.mails.size(), 10u) << "too few usable corpus messages";
+
+  const test::ScanOutcome outcome = test::ScanBytes(disk.image);
+  DataSource source;
+  source.OpenBackend(
+      MakeMemoryBackend(std::vector<std::uint8_t>(disk.image.begin(), disk.image.end())),
+      "memory.img");
+  std::map<std::string, int> savedTimes;
+  int storeRecords = 0;
+  for (const MailRecordPtr& record : outcome.records) {
+    std::string text;
+    ASSERT_TRUE(ReadMailText(*record, &source, text, nullptr));
+    ++savedTimes[text];
+    if (record->Extent().inStore) ++storeRecords;
+  }
+  for (std::size_t m = 0; m < disk.mails.size(); ++m) {
+    const std::string& mail = disk.mails[m];
+    const std::string first = mail.substr(0, mail.find("\r\n"));
+    if (disk.cutMails.contains(m)) {
+      // Its lost cluster cannot be had, but nothing of another mail stands for it.
+      EXPECT_EQ(savedTimes.count(mail), 0u) << "mail " << m << " (" << first << ")";
+      continue;
+    }
+    EXPECT_EQ(savedTimes[mail], 1) << "mail " << m << " (" << first << ") of " << disk.mails.size();
+  }
+  // One record per store mail: no block that continues a mail opens another.
+  if (GetParam().dropCluster)
+    EXPECT_LE(storeRecords, static_cast<int>(disk.mails.size()));
+  else
+    EXPECT_EQ(storeRecords, static_cast<int>(disk.mails.size()));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    StoreBlockIndex, ScatteredStore,
+    ::testing::Values(ScatteredRow{"InOrderBetweenNoise", 11, Order::InOrder, 2, 1, false},
+                      ScatteredRow{"ShuffledSeed1", 1, Order::Shuffled, 1, 1, false},
+                      ScatteredRow{"ShuffledSeed2", 2, Order::Shuffled, 3, 1, false},
+                      ScatteredRow{"ShuffledSideBySide", 3, Order::Shuffled, 0, 1, false},
+                      ScatteredRow{"ReversedBeforeTheirOffsets", 4, Order::Reversed, 1, 1, false},
+                      ScatteredRow{"TwoStoresFarApart", 5, Order::Shuffled, 1, 2, false},
+                      ScatteredRow{"AClusterOverwritten", 6, Order::Shuffled, 1, 1, true}),
+    RowName{});
+
+}  // namespace
+}  // namespace quillon
