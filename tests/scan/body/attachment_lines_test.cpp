@@ -98,8 +98,8 @@ TEST_P(AttachmentLinesTest, ListsTheFileAndFindsTheMailBehind) {
     options.chunkSectors = row.chunkSectors;
     const auto records = ScanBytes(image.Bytes(), options).records;
     ASSERT_EQ(records.size(), 2u) << (strict ? "strict" : "default");
-    EXPECT_EQ(records[0]->subjectText, u"With a file");
-    EXPECT_EQ(records[1]->subjectText, u"Behind the file");
+    EXPECT_EQ(records[0]->SubjectText(), u"With a file");
+    EXPECT_EQ(records[1]->SubjectText(), u"Behind the file");
     const MailBody body = records[0]->Body();
     EXPECT_EQ(body.bodyText, "See the file.");
     ASSERT_EQ(body.parts.size(), 1u) << (strict ? "strict" : "default");

@@ -102,7 +102,7 @@ TEST_P(TextLinesWalkTest, KeepsTheLinesJoined) {
     EXPECT_EQ(text.size(), expected.size()) << (strict ? "strict" : "default");
     EXPECT_TRUE(text == expected) << (strict ? "strict" : "default");
     if (row.nextMailGlued) {
-      EXPECT_EQ(records[1]->subjectText, u"Next");
+      EXPECT_EQ(records[1]->SubjectText(), u"Next");
     }
   }
 }
