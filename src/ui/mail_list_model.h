@@ -129,7 +129,8 @@ class MailListModel final : public QAbstractTableModel {
   bool HasAttachments(const Entry& entry) const;
   std::int64_t SizeOfEntry(const Entry& entry) const;
   AscendingOrder SortAscending(int column) const;
-  // Room enough for the folded texts a sort by a text column compares.
+  // About the room the folded texts of a sort by a text column take, reckoned from the raw
+  // values; where it falls short the texts grow their block once.
   std::size_t TextUnitsBound(int column) const;
   QString ColumnText(const Entry& entry, int column) const;
   bool Shown(std::size_t index) const;

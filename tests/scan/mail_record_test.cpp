@@ -272,17 +272,41 @@ TEST(MailRecordRoomTest, PublishedPartsHoldNoSpareRoom) {
 }  // namespace
 }  // namespace quillon
 
-// The replacement pair allocates with malloc and frees with free; the compiler, seeing free()
-// where it inlined a delete, cannot tell that they match.
+// The replacements allocate with malloc and free with free; the compiler, seeing free() where it
+// inlined a delete, cannot tell that they match. Every plain form is replaced, the nothrow ones
+// included: a runtime that checks pairs (the address sanitizer) would otherwise see its own
+// nothrow new freed by this delete, as std::stable_sort's scratch buffer is.
 #pragma GCC diagnostic ignored "-Wmismatched-new-delete"
 void* operator new(std::size_t size) {
   ++quillon::allocations;
   if (void* block = std::malloc(size == 0 ? 1 : size)) return block;
   throw std::bad_alloc();
 }
+void* operator new[](std::size_t size) {
+  return operator new(size);
+}
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+  ++quillon::allocations;
+  return std::malloc(size == 0 ? 1 : size);
+}
+void* operator new[](std::size_t size, const std::nothrow_t& nothrow) noexcept {
+  return operator new(size, nothrow);
+}
 void operator delete(void* block) noexcept {
   std::free(block);
 }
 void operator delete(void* block, std::size_t) noexcept {
+  std::free(block);
+}
+void operator delete[](void* block) noexcept {
+  std::free(block);
+}
+void operator delete[](void* block, std::size_t) noexcept {
+  std::free(block);
+}
+void operator delete(void* block, const std::nothrow_t&) noexcept {
+  std::free(block);
+}
+void operator delete[](void* block, const std::nothrow_t&) noexcept {
   std::free(block);
 }
