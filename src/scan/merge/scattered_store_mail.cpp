@@ -8,24 +8,10 @@
 #include "scan/shape/header_block.h"
 #include "scan/shape/shape_body.h"
 #include "scan/source_position.h"
-#include "text/ascii.h"
 
 namespace quillon {
 
 namespace {
-
-// The length of the lines of nothing but blanks that `text` begins with: some messages open
-// with one, and their header block begins below it.
-std::size_t LeadingBlankLines(std::string_view text) {
-  std::size_t lead = 0;
-  while (true) {
-    const std::size_t lineFeed = text.find('\n', lead);
-    if (lineFeed == std::string_view::npos ||
-        !TrimWhiteSpace(text.substr(lead, lineFeed - lead)).empty())
-      return lead;
-    lead = lineFeed + 1;
-  }
-}
 
 // The text's first `limit` bytes, read where the chain's stretches lie; short when a stretch
 // cannot be read.
@@ -66,26 +52,11 @@ bool BuildScatteredCandidate(const SourceBytesReader& read, const TracedChain& c
   ParsedBlock parsed = ParseBlock(TextBuffer(text), lead);
   if (!parsed.valid) return false;
 
-  ShapeCandidate built;
-  built.start = PositionInChain(chain, lead);
-  built.headers = std::move(parsed.headers);
-  built.headers.startSector = SectorPositionOf(built.start).sector;
-  built.headers.sectorOffset = SectorPositionOf(built.start).offset;
-  built.lineFeedOnly = parsed.lineFeedOnly;
-  built.endsWithoutEmptyLine = parsed.endsWithoutEmptyLine;
-  built.inStore = true;
-  built.storeBlock = storeBlock;
-  std::size_t covered = 0;
-  for (const auto& [offset, length] : chain.pieces) {
-    if (covered >= parsed.headerEnd) break;
-    ++built.headerPieces;
-    covered += length;
-  }
-  built.pieces = chain.pieces;
-  built.headerEnd = built.start + parsed.headerEnd - lead;  // a bound, not a place
-  built.bodyStartInChain = parsed.headerEnd;
-  FollowBody(TextBuffer(text), built, parsed.headerEnd, parsed.endsWithoutEmptyLine, textLength,
-             ansiCodePage);
+  const std::size_t headerEnd = parsed.headerEnd;
+  const bool endsWithoutEmptyLine = parsed.endsWithoutEmptyLine;
+  ShapeCandidate built = StoreCandidate(std::move(parsed), PositionInChain(chain, lead), lead,
+                                        storeBlock, chain.pieces);
+  FollowBody(TextBuffer(text), built, headerEnd, endsWithoutEmptyLine, textLength, ansiCodePage);
   built.body.textEnd = 0;  // a store mail ends with its chain
   candidate = std::move(built);
   return true;

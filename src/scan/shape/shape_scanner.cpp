@@ -16,18 +16,6 @@ namespace quillon {
 
 namespace {
 
-// The length of the lines of nothing but blanks that `text` begins with.
-std::size_t LeadingBlankLines(std::string_view text) {
-  std::size_t lead = 0;
-  while (true) {
-    const std::size_t lineFeed = text.find('\n', lead);
-    if (lineFeed == std::string_view::npos ||
-        !TrimWhiteSpace(text.substr(lead, lineFeed - lead)).empty())
-      return lead;
-    lead = lineFeed + 1;
-  }
-}
-
 // Where the walk would report the chain's mail if its blocks lay in order: at the last
 // "Received: " line in front of the line by which From, To and Date have all been seen. An
 // absolute position; 0 when there is no such line.
@@ -65,6 +53,43 @@ bool IsAnchor(CarveBuffer buffer, std::size_t index) {
 }
 
 }  // namespace
+
+std::size_t LeadingBlankLines(std::string_view text) {
+  std::size_t lead = 0;
+  while (true) {
+    const std::size_t lineFeed = text.find('\n', lead);
+    if (lineFeed == std::string_view::npos ||
+        !TrimWhiteSpace(text.substr(lead, lineFeed - lead)).empty())
+      return lead;
+    lead = lineFeed + 1;
+  }
+}
+
+ShapeCandidate StoreCandidate(ParsedBlock parsed, std::uint64_t start, std::size_t lead,
+                              std::uint64_t storeBlock,
+                              std::vector<std::pair<std::uint64_t, std::size_t>> pieces) {
+  ShapeCandidate candidate;
+  candidate.start = start;
+  candidate.headers = std::move(parsed.headers);
+  candidate.headers.startSector = SectorPositionOf(start).sector;
+  candidate.headers.sectorOffset = SectorPositionOf(start).offset;
+  candidate.lineFeedOnly = parsed.lineFeedOnly;
+  candidate.endsWithoutEmptyLine = parsed.endsWithoutEmptyLine;
+  candidate.inStore = true;
+  candidate.storeBlock = storeBlock;
+  // The stretches that hold the header block, for matching a trace find inside it; those
+  // behind it, for telling a message attached to this one.
+  std::size_t covered = 0;
+  for (const auto& [offset, length] : pieces) {
+    if (covered >= parsed.headerEnd) break;
+    ++candidate.headerPieces;
+    covered += length;
+  }
+  candidate.pieces = std::move(pieces);
+  candidate.headerEnd = start + parsed.headerEnd - lead;  // a bound, not a place
+  candidate.bodyStartInChain = parsed.headerEnd;
+  return candidate;
+}
 
 void ShapeScanner::Scan(CarveBuffer buffer, std::uint64_t from, std::uint64_t to,
                         const ShapeMarks& marks, ShapeFinds& finds) {
@@ -172,32 +197,16 @@ void ShapeScanner::ScanStoreBlocks(CarveBuffer buffer, std::size_t first, std::s
       textLength = PadForReading(chain.text);
     }
     const CarveBuffer assembled = TextBuffer(chain.text);
-    ShapeCandidate candidate;
-    candidate.start = buffer.base + data + lead;
-    candidate.headers = std::move(parsed.headers);
-    candidate.headers.startSector = SectorPositionOf(candidate.start).sector;
-    candidate.headers.sectorOffset = SectorPositionOf(candidate.start).offset;
-    candidate.lineFeedOnly = parsed.lineFeedOnly;
-    candidate.endsWithoutEmptyLine = parsed.endsWithoutEmptyLine;
-    candidate.inStore = true;
-    candidate.storeBlock = buffer.base + header;
-    // The stretches that hold the header block, for matching a trace find inside it; those
-    // behind it, for telling a message attached to this one.
-    std::size_t covered = 0;
-    for (const auto& [offset, length] : chain.pieces) {
-      if (covered >= parsed.headerEnd) break;
-      ++candidate.headerPieces;
-      covered += length;
-    }
-    candidate.tracePosition = TracePositionInChain(chain, parsed.headerEnd);
-    candidate.pieces = std::move(chain.pieces);
-    candidate.headerEnd = candidate.start + parsed.headerEnd - lead;  // a bound, not a place
-    candidate.bodyStartInChain = parsed.headerEnd;
+    const std::uint64_t tracePosition = TracePositionInChain(chain, parsed.headerEnd);
+    const std::size_t headerEnd = parsed.headerEnd;
+    const bool endsWithoutEmptyLine = parsed.endsWithoutEmptyLine;
+    ShapeCandidate candidate = StoreCandidate(std::move(parsed), buffer.base + data + lead, lead,
+                                              buffer.base + header, std::move(chain.pieces));
+    candidate.tracePosition = tracePosition;
     // Where the walk will find the mail at its trace line, it follows the body itself.
     candidate.bodyAwaited = candidate.tracePosition != 0;
     if (!candidate.bodyAwaited)
-      FollowBody(assembled, candidate, parsed.headerEnd, parsed.endsWithoutEmptyLine, textLength,
-                 ansiCodePage_);
+      FollowBody(assembled, candidate, headerEnd, endsWithoutEmptyLine, textLength, ansiCodePage_);
     candidate.body.textEnd = 0;  // a store mail ends with its chain
     finds.storeCandidates.push_back(std::move(candidate));
   }

@@ -7,7 +7,10 @@
 // forwarded header) are not taken for mails of their own.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 #include "scan/find/shape_marks.h"
@@ -16,6 +19,7 @@
 #include "scan/read/store_chain.h"
 #include "scan/shape/block_context.h"
 #include "scan/shape/closing_boundary_finder.h"
+#include "scan/shape/header_block.h"
 #include "scan/shape/read_nul_finder.h"
 #include "scan/source_bytes.h"
 
@@ -52,6 +56,18 @@ struct ShapeCandidate {
   bool bodyAwaited = false;
   std::size_t bodyStartInChain = 0;  // where its header block ends in the chain's text
 };
+
+// The length of the lines of nothing but blanks that a store message's text begins with: some
+// messages open with one, and their header block begins below it.
+std::size_t LeadingBlankLines(std::string_view text);
+
+// The candidate of a store mail whose header block `parsed` was read at `lead` in its chain's
+// text: `start` is the absolute byte of its first header line, `pieces` the absolute stretches
+// of the chain's text in text order, `storeBlock` the chain's first block header. Its body is
+// not followed yet.
+ShapeCandidate StoreCandidate(ParsedBlock parsed, std::uint64_t start, std::size_t lead,
+                              std::uint64_t storeBlock,
+                              std::vector<std::pair<std::uint64_t, std::size_t>> pieces);
 
 // What one look at a stretch found.
 struct ShapeFinds {
