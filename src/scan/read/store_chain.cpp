@@ -110,4 +110,24 @@ StoreChainText ReadStorePieces(const SourceBytesReader& read,
   return chain;
 }
 
+void DropTextBefore(StoreChainText& chain, std::uint64_t firstLine) {
+  std::size_t dropped = 0;
+  std::size_t piece = 0;
+  for (; piece < chain.pieces.size(); ++piece) {
+    const auto& [offset, length] = chain.pieces[piece];
+    if (firstLine >= offset && firstLine - offset < length) break;
+    dropped += length;
+  }
+  if (piece == chain.pieces.size()) return;
+  auto& [offset, length] = chain.pieces[piece];
+  const auto inside = static_cast<std::size_t>(firstLine - offset);
+  dropped += inside;
+  if (dropped == 0 || dropped > chain.text.size()) return;
+  offset += inside;
+  length -= inside;
+  chain.pieces.erase(chain.pieces.begin(),
+                     chain.pieces.begin() + static_cast<std::ptrdiff_t>(piece));
+  chain.text.erase(0, dropped);
+}
+
 }  // namespace quillon

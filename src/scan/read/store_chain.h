@@ -57,4 +57,9 @@ StoreChainText ReadStoreChain(const SourceBytesReader& read, std::uint64_t first
 // the scan): `pieces` in text order. Stops at the first stretch that cannot be read.
 StoreChainText ReadStorePieces(const SourceBytesReader& read, const std::vector<TextPiece>& pieces);
 
+// Drops the text in front of the absolute byte `firstLine` (a message's first header line) when
+// that byte lies in the chain: some messages open with a line of blanks, which is no part of the
+// mail a user gets back. The pieces move with the text. Nothing changes when it lies elsewhere.
+void DropTextBefore(StoreChainText& chain, std::uint64_t firstLine);
+
 }  // namespace quillon

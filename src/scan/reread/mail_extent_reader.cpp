@@ -137,9 +137,11 @@ void ReadKnownExtent(const MailRecord& record, DataSource& source, std::string& 
       return true;
     };
     // A scattered chain was placed by the scan; one in a piece is followed by its offsets.
-    const StoreChainText chain = extent.storePieces
-                                     ? ReadStorePieces(reader, *extent.storePieces)
-                                     : ReadStoreChain(reader, extent.storeBlock, kMaxMailBytes);
+    StoreChainText chain = extent.storePieces
+                               ? ReadStorePieces(reader, *extent.storePieces)
+                               : ReadStoreChain(reader, extent.storeBlock, kMaxMailBytes);
+    // The mail begins at its first header line, not at the blanks some store messages open with.
+    if (extent.textStartKnown) DropTextBefore(chain, extent.textStart);
     output = CleanMailText(chain.text);
     if (!zerosForUnreadable) return;
     // The chain's text is its pieces one after the other.
