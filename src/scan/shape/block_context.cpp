@@ -95,6 +95,9 @@ bool InAFieldList(std::string_view text, std::size_t name) {
   const std::size_t colon = before - 1;
   std::size_t word = colon;
   while (word > 0 && IsNameByte(text[word - 1])) --word;
+  // A line's own name with nothing behind its colon ("Status:" + "Date: Mon...") is a header line
+  // whose value was empty, and the next line glued to it; a list stands in a value.
+  if (word == 0 && before == colon + 1) return false;
   const std::string_view listed = text.substr(word, colon - word);
   return std::any_of(listed.begin(), listed.end(),
                      [](char c) { return IsUpper(c) || (c >= 'a' && c <= 'z'); });
@@ -112,6 +115,14 @@ bool IsKnownFieldName(std::string_view name) {
                      [&](std::string_view known) {
                        return name.size() == known.size() && StartsWithNoCase(name, known);
                      });
+}
+
+// Whether the known long `name` follows `lead`, the start of a name written in lower case words
+// and hyphens, which a capitalised name does not go on: "x-exchange-antispam-report-" +
+// "Return-Path" is the cut end of an old line and the first line of a block.
+bool LongNameBehindLowerCase(std::string_view lead, std::string_view name) {
+  return lead.size() > 1 && lead.back() == '-' && std::none_of(lead.begin(), lead.end(), IsUpper) &&
+         IsLongName(name) && IsKnownFieldName(name);
 }
 
 // Private fields (RFC 822 4.1 "X-" extension fields) open many blocks a mail program wrote.
@@ -140,7 +151,8 @@ std::size_t GluedFieldStart(std::string_view text) {
       // A hyphen behind a letter or digit joins words of a name; a run of dashes ("-----" of a
       // boundary line) joins none.
       if (name > 1 && text[name - 1] == '-' &&
-          (IsLetter(text[name - 2]) || IsDigit(text[name - 2])))
+          (IsLetter(text[name - 2]) || IsDigit(text[name - 2])) &&
+          !LongNameBehindLowerCase(text.substr(run, name - run), text.substr(name, colon - name)))
         continue;
       if (name == 1 && text[0] == '-') continue;
       if (inValue && (name == 0 || IsBlank(text[name - 1]))) continue;
@@ -152,7 +164,8 @@ std::size_t GluedFieldStart(std::string_view text) {
       // a word without a hyphen is glued all the same: no field is called "TablMIME-Version".
       if (!inValue && name > 0 && name < ownName && WordOfAName(text.substr(0, name)) &&
           !((knownName ? IsLongName(candidate) : IsPrivateFieldName(candidate)) &&
-            text.substr(0, name).find('-') == std::string_view::npos))
+            text.substr(0, name).find('-') == std::string_view::npos) &&
+          !LongNameBehindLowerCase(text.substr(0, name), candidate))
         continue;
       if (knownName) known = name;
       if (privateField == std::string_view::npos && IsPrivateFieldName(candidate))
@@ -235,6 +248,43 @@ bool EndsInALineOfBlanks(std::string_view line) {
   return blanks >= kLineOfBlanks && blanks < line.size();
 }
 
+// Whether the header block from buffer index `from` on holds a line of the field `name`.
+bool BlockHoldsField(CarveBuffer buffer, std::size_t from, std::string_view name) {
+  for (std::size_t at = from; at < buffer.size && at - from < kMaxShapeHeaderBlock;) {
+    std::size_t end = at;
+    while (end < buffer.size && buffer.data[end] != '\n') ++end;
+    std::string_view line(reinterpret_cast<const char*>(buffer.data + at), end - at);
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    if (line.empty()) return false;
+    const std::size_t nameLength = HeaderNameLength(line);
+    if (nameLength == name.size() && StartsWithNoCase(line, name)) return true;
+    at = end + 1;
+  }
+  return false;
+}
+
+// Where a field a mail's block holds begins inside the name of the block's first line, glued
+// behind a capitalised word of old text ("Fina" + "From:"): a word of letters with a capital
+// first and none behind it, then a known name the block holds no line of. 0 for none.
+std::size_t FieldBehindAWord(CarveBuffer buffer, std::size_t lineStart) {
+  constexpr std::size_t kLongestWord = 12;
+  std::size_t end = lineStart;
+  while (end < buffer.size && end - lineStart < kMaxHeaderLine && buffer.data[end] != '\n') ++end;
+  const std::string_view line(reinterpret_cast<const char*>(buffer.data + lineStart),
+                              end - lineStart);
+  const std::size_t nameLength = HeaderNameLength(line);
+  if (nameLength < 3 || !IsUpper(line[0])) return 0;
+  const std::string_view name = line.substr(0, nameLength);
+  if (IsKnownFieldName(name) || IsPrivateFieldName(name)) return 0;
+  std::size_t word = 1;
+  while (word < name.size() && word <= kLongestWord && IsLower(name[word])) ++word;
+  if (word >= name.size() || word > kLongestWord || !IsUpper(name[word])) return 0;
+  const std::string_view field = name.substr(word);
+  if (!FieldNamed(field)) return 0;
+  if (BlockHoldsField(buffer, end + 1, field)) return 0;
+  return word;
+}
+
 }  // namespace
 
 BlockStart FindBlockStart(CarveBuffer buffer, std::size_t lineStart, std::size_t earliest,
@@ -254,8 +304,12 @@ BlockStart FindBlockStart(CarveBuffer buffer, std::size_t lineStart, std::size_t
       if (!IsTextByte(before)) return {current, Context::NonText, 0};
       // Inside a header line or its fold ("h=From:To:Date" in a signature) the block goes on.
       const std::string_view prefix = TextBefore(buffer, current);
-      if (HeaderNameLength(prefix) > 0 || IsContinuation(prefix))
-        return {current, Context::Header, 0};
+      // A header line whose value is empty ("Status:") ends where the next one, glued to it,
+      // begins.
+      const std::size_t prefixName = HeaderNameLength(prefix);
+      if (prefixName > 0 && prefixName + 1 == prefix.size() && GluedAt(buffer, current, prefix))
+        return {current, Context::Glued, 0};
+      if (prefixName > 0 || IsContinuation(prefix)) return {current, Context::Header, 0};
       // A file that begins at a sector shares its first line with whatever stood before it.
       if (IsSectorStart(buffer.base + current)) return {current, Context::MidLine, 0};
       if (GluedAt(buffer, current, prefix)) return {current, Context::Glued, 0};
@@ -278,6 +332,8 @@ BlockStart FindBlockStart(CarveBuffer buffer, std::size_t lineStart, std::size_t
                                 contentEnd - previous);
     if (line.empty()) {
       if (foldField != std::string_view::npos) return {foldField, Context::Glued, 0};
+      if (const std::size_t word = FieldBehindAWord(buffer, current); word != 0)
+        return {current + word, Context::Glued, 0};
       return {current, Context::EmptyLine, previous};
     }
     if (previous < earliest || contentEnd - previous >= kMaxHeaderLine)

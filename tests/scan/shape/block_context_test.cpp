@@ -82,7 +82,13 @@ INSTANTIATE_TEST_SUITE_P(
         GluedRow{"BehindALowerCaseTail", "lpKCDate: Mon, 11 Nov 2019 16:27:11 +0100", 4},
         GluedRow{"PrivateNameBehindBase64Letters", "GRYEaGX-Envelope-From: <bob@example.com>", 6},
         GluedRow{"BehindARunOfDashes", "----------Return-Path: <a@b.example>", 10},
-        GluedRow{"SignatureOpensTheBlock", "east value tableDKIM-Signature: v=1; a=rsa", 16}),
+        GluedRow{"SignatureOpensTheBlock", "east value tableDKIM-Signature: v=1; a=rsa", 16},
+        GluedRow{"BehindAnEmptyValue", "Status:Date: Mon, 6 Feb 1993 02:53:47 -0800", 7},
+        GluedRow{"TwoNamesInAValue", "Keywords: From:Date: x", kNone},
+        GluedRow{"BehindALowerCaseNameCut", "x-exchange-antispam-report-Return-Path: <a@b.example>",
+                 27},
+        GluedRow{"ShortNameBehindALowerCaseName", "x-spam-Status: No", kNone},
+        GluedRow{"LongNameBehindACapitalisedName", "X-Original-Return-Path: <a@b.example>", kNone}),
     [](const testing::TestParamInfo<GluedRow>& row) { return row.param.name; });
 
 CarveBuffer BufferOf(const std::string& bytes, std::uint64_t base = 1000) {
@@ -131,6 +137,17 @@ INSTANTIATE_TEST_SUITE_P(
         StartRow{"SignatureFoldNamesFields",
                  "prose\r\nDKIM-Signature: v=1;\r\n h=Content-Type: From:\r\n",
                  CrLf("From: a@b.example\nDate: Fri, 1 Jun 2001\n"), Context::TextLine, false},
+        StartRow{"BehindAHeaderLineWithoutValue", "Diagnostic-Code: smtp; 550\r\nStatus:",
+                 CrLf("Date: Mon, 6 Feb 1993\nFrom: a@b.example\n"), Context::Glued, true},
+        StartRow{"BehindALowerCaseNameCut", "Received: by x\r\nx-ms-exchange-antispam-",
+                 CrLf("Return-Path: <a@b.example>\nFrom: a@b.example\nDate: Fri, 1 Jun 2001\n"),
+                 Context::Glued, true},
+        StartRow{"BehindACapitalisedWordOfAnOldPart", "Reporting-MTA: dns; x\r\n\r\nFina",
+                 CrLf("From: a@b.example\nTo: c@d.example\nDate: Fri, 1 Jun 2001\n"),
+                 Context::Glued, true},
+        StartRow{"WordNameWithItsFieldBelow", "Reporting-MTA: dns; x\r\n\r\n",
+                 CrLf("ReplyTo: a@b.example\nTo: c@d.example\nDate: Fri, 1 Jun 2001\n"),
+                 Context::EmptyLine, false},
         StartRow{"ProseLineInFront", "line\r\nthis is no header at all\r\n",
                  CrLf("From: a@b.example\nDate: Fri, 1 Jun 2001\n"), Context::TextLine, false}),
     [](const testing::TestParamInfo<StartRow>& row) { return row.param.name; });
