@@ -130,6 +130,15 @@ bool IsPrivateFieldName(std::string_view name) {
   return name.size() > 2 && name[0] == 'X' && name[1] == '-';
 }
 
+// Whether the private `name` follows `lead` in a value, where `lead` is no start of a name but a
+// word of the value ("text/x-ruby-" + "X-Gmail-Received"): a name holds letters, digits and
+// hyphens only.
+bool PrivateNameBehindAWordOfAValue(std::string_view lead, std::string_view name) {
+  return IsPrivateFieldName(name) && std::any_of(lead.begin(), lead.end(), [](char c) {
+           return !IsLetter(c) && !IsDigit(c) && c != '-';
+         });
+}
+
 }  // namespace
 
 std::size_t GluedFieldStart(std::string_view text) {
@@ -152,7 +161,9 @@ std::size_t GluedFieldStart(std::string_view text) {
       // boundary line) joins none.
       if (name > 1 && text[name - 1] == '-' &&
           (IsLetter(text[name - 2]) || IsDigit(text[name - 2])) &&
-          !LongNameBehindLowerCase(text.substr(run, name - run), text.substr(name, colon - name)))
+          !LongNameBehindLowerCase(text.substr(run, name - run), text.substr(name, colon - name)) &&
+          !(inValue && PrivateNameBehindAWordOfAValue(text.substr(run, name - run),
+                                                      text.substr(name, colon - name))))
         continue;
       if (name == 1 && text[0] == '-') continue;
       if (inValue && (name == 0 || IsBlank(text[name - 1]))) continue;

@@ -88,7 +88,10 @@ INSTANTIATE_TEST_SUITE_P(
         GluedRow{"BehindALowerCaseNameCut", "x-exchange-antispam-report-Return-Path: <a@b.example>",
                  27},
         GluedRow{"ShortNameBehindALowerCaseName", "x-spam-Status: No", kNone},
-        GluedRow{"LongNameBehindACapitalisedName", "X-Original-Return-Path: <a@b.example>", kNone}),
+        GluedRow{"LongNameBehindACapitalisedName", "X-Original-Return-Path: <a@b.example>", kNone},
+        GluedRow{"PrivateNameBehindAMediaType", "Content-Type: text/x-ruby-X-Gmail-Received: 2209",
+                 26},
+        GluedRow{"PrivateNameInsideANameInAValue", "Keywords: x-mailer-X-Spam: yes", kNone}),
     [](const testing::TestParamInfo<GluedRow>& row) { return row.param.name; });
 
 CarveBuffer BufferOf(const std::string& bytes, std::uint64_t base = 1000) {
