@@ -412,6 +412,9 @@ BlockStart FindBlockStart(CarveBuffer buffer, std::size_t lineStart, std::size_t
     if (gluedLine) return {previous + glued, Context::Glued, 0};
     if (foldField != std::string_view::npos) return {foldField, Context::Glued, 0};
     if (EndsInALineOfBlanks(line)) return {current, Context::Glued, 0};
+    // Behind a line of prose the last word of old text may run into the block's first line.
+    if (const std::size_t word = FieldBehindAWord(buffer, current); word != 0)
+      return {current + word, Context::Glued, 0};
     return {current, Context::TextLine, 0};
   }
 }
