@@ -2,6 +2,7 @@
 
 #include "scan/lines/header_fields.h"
 #include "scan/lines/line_reader.h"
+#include "scan/reread/old_text_lines.h"
 #include "text/ascii.h"
 
 namespace quillon::mail_reader {
@@ -52,7 +53,8 @@ std::size_t EpilogueLength(std::string_view rest, BehindText behind, bool lineFe
   while (at < rest.size()) {
     const Line line = ReadLine(buffer, at, kBodyLineRules);
     if (!line.complete) break;
-    if (line.binary) return at;
+    if (line.binary || NoTextOfAnyCharset(TextOf(buffer, line)))
+      return otherEndings > 0 ? firstOtherEnding : at;
     if (line.lineFeedOnly != lineFeedMail) {
       if (otherEndings++ == 0) firstOtherEnding = at;
       if (otherEndings == kOtherEndingsThatEnd) return firstOtherEnding;
@@ -65,6 +67,10 @@ std::size_t EpilogueLength(std::string_view rest, BehindText behind, bool lineFe
     if (previousEmpty && IsMboxSeparator(content, MboxSeparatorRule::Prefix))
       return BeforeLineBreak(rest, at);
     if (textLines == 0 && !rightBehind && OpensAMail(content)) carriesAMail = true;
+    if (content.size() > kEpilogueLineLength && !carriesAMail) {
+      // Longer than a note or footer is written: old text, and so is its paragraph.
+      return rightBehind || paragraphs == 0 ? emptyLines : paragraphEnd;
+    }
     if (content.empty()) {
       // The first paragraph ends here, with the empty lines behind it.
       if (!previousEmpty) ++paragraphs;
@@ -78,6 +84,10 @@ std::size_t EpilogueLength(std::string_view rest, BehindText behind, bool lineFe
     previousEmpty = content.empty();
     at = line.next;
   }
+  // Lines ending otherwise up to where the bytes end are old bytes, whatever stands behind.
+  const bool atNul = at < rest.size() && rest[at] == '\0';
+  if (otherEndings > 0 && (atNul || (at == rest.size() && behind != BehindText::Unread)))
+    return firstOtherEnding;
   if (at < rest.size() && rest[at] == '\0') return at;
   if (behind == BehindText::Unread) return emptyLines;
   if (behind == BehindText::MailEnd) return at == rest.size() ? at : emptyLines;

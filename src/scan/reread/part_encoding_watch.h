@@ -2,6 +2,7 @@
 // text behind a base64 part is data that encoding cannot produce. Private to the re-reader.
 #pragma once
 
+#include <cstddef>
 #include <string_view>
 
 namespace quillon::mail_reader {
@@ -19,7 +20,8 @@ class PartEncodingWatch {
   enum class Verdict {
     Fits,
     Doubtful,        // text right behind base64 data: a damaged line, or old text
-    EndsHere,        // base64 data behind the padding that ended the part's data (RFC 2045 6.8)
+    EndsHere,        // base64 data behind the padding or the short line that ended the part's
+                     // data (RFC 2045 6.8), or longer than the part's lines
     EndsAtDoubtful,  // a second line of text behind base64 data: old text from the doubtful line on
   };
 
@@ -33,9 +35,10 @@ class PartEncodingWatch {
   bool inPartHeader_ = false;
   Encoding partHeader_ = Encoding::Other;
   Encoding body_ = Encoding::Other;
-  bool afterData_ = false;  // the line before was base64 data
-  bool doubtful_ = false;   // the line before was text right behind base64 data
-  bool dataEnded_ = false;  // the current part's padding was seen
+  bool afterData_ = false;          // the line before was base64 data
+  bool doubtful_ = false;           // the line before was text right behind base64 data
+  bool dataEnded_ = false;          // the current part's padding or short last line was seen
+  std::size_t dataLineLength_ = 0;  // of the current part's first data line
 };
 
 }  // namespace quillon::mail_reader

@@ -54,6 +54,16 @@ INSTANTIATE_TEST_SUITE_P(
                  {kData, "by1 \xd0\x9f junk", kData},
                  Verdict::Fits},
         WatchRow{"DataBehindThePadding", kBase64Mail, {"SGk=", kData}, Verdict::EndsHere},
+        // An encoder writes all of a part's lines as long as its first but the last.
+        WatchRow{"DataBehindAShortLine", kBase64Mail, {kData, "SGVsbG8", kData}, Verdict::EndsHere},
+        WatchRow{
+            "DataLongerThanThePartsLines", kBase64Mail, {kData, kData + "QUJD"}, Verdict::EndsHere},
+        WatchRow{"PaddingBeyondTheLineLength", kBase64Mail, {kData, kData + "=="}, Verdict::Fits},
+        WatchRow{"TheNextPartHasItsOwnLineLength",
+                 kPlainMail,
+                 {"--b", "Content-Transfer-Encoding: base64", "", "SGVs", "--b",
+                  "Content-Transfer-Encoding: base64", "", kData, kData},
+                 Verdict::Fits},
         // A list footer appended behind an empty line.
         WatchRow{"FooterBehindAnEmptyLine",
                  kBase64Mail,
