@@ -124,9 +124,10 @@ std::size_t FindTextEnd(std::string_view text, std::string_view boundary, bool e
     at = line.next;
   }
   // Lines ending otherwise that run up to where the mail's bytes end are old bytes too: nothing
-  // of the mail's own follows them.
+  // of the mail's own follows them. Not the body's first line, though: a mail whose last line
+  // has no line break of its own takes the old bytes' one, and a body is seldom empty.
   const bool endsThere = nul != std::string_view::npos || tail == TextTail::MailEnd;
-  if (otherEndings > 0 && endsThere) return firstOtherEnding;
+  if (otherEndings > 0 && endsThere && firstOtherEnding > body) return firstOtherEnding;
   return nul;
 }
 

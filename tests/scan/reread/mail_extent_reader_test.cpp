@@ -82,6 +82,9 @@ INSTANTIATE_TEST_SUITE_P(
                kHead + "body\r\nold\nol" + std::string(1, '\0'), "", false, kHead.size() + 6},
         EndRow{"OneOddLineUpToTheMailsEnd", kHead + "body\r\nold\n", "", false, kHead.size() + 6,
                TextTail::MailEnd},
+        // A body's only line without a line break of its own, glued to old bytes, stays.
+        EndRow{"TheBodysOnlyLineStays", kHead + "Hi\x8e\n" + std::string(1, '\0'), "", false,
+               kHead.size() + 4},
         EndRow{"OneOddLineWithMoreToRead", kHead + "body\r\nold\n", "", false, std::string::npos},
         EndRow{"OddLinesThenBinaryBytes", kHead + "body\r\nold\n\x01\x02\r\n", "", false,
                kHead.size() + 6},
@@ -147,9 +150,13 @@ TEST(FindTextEnd, CorpusMailsEndWhereTheirTextEnds) {
     EXPECT_EQ(FindTextEnd(mail + std::string(1, '\0'), "", false), mail.size()) << file;
     EXPECT_EQ(FindTextEnd(mail + binary, "", false), mail.size()) << file;
     EXPECT_EQ(FindTextEnd(mail + "old text\nmore old text\n", "", false), mail.size()) << file;
-    EXPECT_EQ(FindTextEnd(mail + "old text\n" + std::string(1, '\0'), "", false), mail.size())
-        << file;
-    EXPECT_EQ(FindTextEnd(mail + "old text\n", "", false, TextTail::MailEnd), mail.size()) << file;
+    // One such line behind an empty body may be the body's line without its own line break.
+    if (mail.find("\r\n\r\n") + 4 < mail.size()) {
+      EXPECT_EQ(FindTextEnd(mail + "old text\n" + std::string(1, '\0'), "", false), mail.size())
+          << file;
+      EXPECT_EQ(FindTextEnd(mail + "old text\n", "", false, TextTail::MailEnd), mail.size())
+          << file;
+    }
     EXPECT_EQ(FindTextEnd(mail + shifted, "", false), mail.size()) << file;
   }
 }
