@@ -50,6 +50,7 @@ std::size_t EpilogueLength(std::string_view rest, BehindText behind, bool lineFe
   std::size_t at = emptyLines;
   bool previousEmpty = true;
   bool carriesAMail = false;
+  std::size_t firstParagraphLines = 0;
   while (at < rest.size()) {
     const Line line = ReadLine(buffer, at, kBodyLineRules);
     if (!line.complete) break;
@@ -67,19 +68,24 @@ std::size_t EpilogueLength(std::string_view rest, BehindText behind, bool lineFe
     if (previousEmpty && IsMboxSeparator(content, MboxSeparatorRule::Prefix))
       return BeforeLineBreak(rest, at);
     if (textLines == 0 && !rightBehind && OpensAMail(content)) carriesAMail = true;
-    if (content.size() > kEpilogueLineLength && !carriesAMail) {
-      // Longer than a note or footer is written: old text, and so is its paragraph.
-      return rightBehind || paragraphs == 0 ? emptyLines : paragraphEnd;
+    if (!carriesAMail && (content.size() > kEpilogueLineLength || IsPartHeaderLine(content))) {
+      // Longer than a note or footer is written, or a part's header line that belongs behind a
+      // boundary line: old text, and so is its paragraph. Old text begins where the mail ended,
+      // with the tail of one of its lines: a lone line in front of it is that tail.
+      return rightBehind || paragraphs == 0 || firstParagraphLines < 2 ? emptyLines : paragraphEnd;
     }
     if (content.empty()) {
       // The first paragraph ends here, with the empty lines behind it.
       if (!previousEmpty) ++paragraphs;
       if (paragraphs == 1) paragraphEnd = line.next;
-    } else if ((++textLines > kEpilogueLines && !carriesAMail) ||
-               (rightBehind && paragraphs == 0 && textLines > 1)) {
-      // Old text runs on: the mail ends behind the first paragraph, or at the boundary line
-      // when the text began right behind it (a note there stands alone).
-      return rightBehind ? 0 : paragraphEnd;
+    } else {
+      if (paragraphs == 0) ++firstParagraphLines;
+      if ((++textLines > kEpilogueLines && !carriesAMail) ||
+          (rightBehind && paragraphs == 0 && textLines > 1)) {
+        // Old text runs on: the mail ends behind the first paragraph, or at the boundary line
+        // when the text began right behind it (a note there stands alone).
+        return rightBehind ? 0 : paragraphEnd;
+      }
     }
     previousEmpty = content.empty();
     at = line.next;

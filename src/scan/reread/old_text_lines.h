@@ -17,4 +17,8 @@ bool NoTextOfAnyCharset(std::string_view line);
 // boundary are old text.
 inline constexpr std::size_t kEpilogueLineLength = 78;
 
+// True when `line` is a MIME part's header line ("Content-Type: ..."): behind a closing
+// boundary such lines are a part of another mail, not the epilogue of this one.
+bool IsPartHeaderLine(std::string_view line);
+
 }  // namespace quillon::mail_reader

@@ -87,6 +87,16 @@ INSTANTIATE_TEST_SUITE_P(
         EpilogueRow{"LongOldLinesRightBehind", "", kLong + "\r\n", BehindText::NextMail},
         EpilogueRow{"LongOldLinesBehindAFooter", "\r\n____\r\nList footer\r\n\r\n",
                     "old\r\n" + kLong + "\r\n", BehindText::MailEnd},
+        // Old text begins with the tail of one of its lines, alone in its paragraph.
+        EpilogueRow{"ALoneLineInFrontOfLongOldLines", "\r\n",
+                    "tail of a line.\r\n\r\n" + kLong + "\r\n", BehindText::MailEnd},
+        // A part's header lines belong behind a boundary line, not in an epilogue.
+        EpilogueRow{"PartHeadersOfAnotherMail", "\r\n",
+                    "Content-Type: application/ms-tnef\r\nContent-Transfer-Encoding: "
+                    "base64\r\n\r\nQUJD\r\n",
+                    BehindText::MailEnd},
+        EpilogueRow{"PartHeadersBehindAFooter", "\r\n____\r\nList footer\r\n\r\n",
+                    "Content-Type: text/plain\r\n\r\nold\r\n", BehindText::NextMail},
         EpilogueRow{"LongLinesOfACarriedMailStay",
                     "\r\nReceived: by relay\r\nFrom: a@x\r\n\r\n" + kLong + "\r\n",
                     std::string(1, '\0'), BehindText::Unread},
