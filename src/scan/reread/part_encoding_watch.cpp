@@ -1,6 +1,7 @@
 #include "scan/reread/part_encoding_watch.h"
 
 #include "scan/lines/line_reader.h"
+#include "scan/reread/old_text_lines.h"
 #include "text/ascii.h"
 
 namespace quillon::mail_reader {
@@ -70,6 +71,8 @@ PartEncodingWatch::Verdict PartEncodingWatch::Judge(std::string_view line) {
       body_ = partHeader_;
       dataEnded_ = false;
       dataLineLength_ = 0;
+      footer_ = false;
+      blankBehindData_ = false;
     } else {
       partHeader_ = EncodingOf(line, partHeader_);
     }
@@ -78,9 +81,20 @@ PartEncodingWatch::Verdict PartEncodingWatch::Judge(std::string_view line) {
   if (body_ != Encoding::Base64) return Verdict::Fits;
   if (line.empty()) {
     afterData_ = false;
+    blankBehindData_ = dataLineLength_ != 0 && !footer_;
     return Verdict::Fits;
   }
+  const bool blankBehindData = blankBehindData_;
+  blankBehindData_ = false;
   if (!IsBase64Line(line)) {
+    // A footer behind the data is written as mail text is: a longer line is old text, and the
+    // footer with it.
+    const bool longLine = line.size() > kEpilogueLineLength;
+    if (footer_) return longLine ? Verdict::EndsAtDoubtful : Verdict::Fits;
+    if (blankBehindData) {
+      footer_ = true;
+      return longLine ? Verdict::EndsHere : Verdict::Doubtful;
+    }
     if (wasDoubtful) return Verdict::EndsAtDoubtful;
     doubtful_ = afterData_;
     afterData_ = false;

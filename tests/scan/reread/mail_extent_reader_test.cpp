@@ -106,6 +106,9 @@ INSTANTIATE_TEST_SUITE_P(
                "", false, kBase64Head.size() + 20},
         EndRow{"Base64LongerThanThePartsLines", kBase64Head + "SGVsbG8g\r\nSGVsbG8gd29ybGQh\r\n",
                "", false, kBase64Head.size() + 10},
+        EndRow{"LongOldTextBehindBase64AndAnEmptyLine",
+               kBase64Head + "SGVsbG8=\r\n\r\nold text.\r\nold, " + std::string(100, 'w') + "\r\n",
+               "", false, kBase64Head.size() + 12},
         // A plain-text mail's text goes on whatever it says.
         EndRow{"PlainTextThatGoesOn", kHead + "Hi,\r\nSGVsbG8=\r\nmore text.\r\n", "", false,
                std::string::npos},
