@@ -24,6 +24,7 @@ struct EndRow {
   std::string boundary;
   bool endAtTraceLines;
   std::size_t end;  // npos: nothing in the text ends the mail
+  TextTail tail = TextTail::Open;
 };
 
 void PrintTo(const EndRow& row, std::ostream* out) {
@@ -33,7 +34,8 @@ void PrintTo(const EndRow& row, std::ostream* out) {
 class FindTextEndTest : public testing::TestWithParam<EndRow> {};
 
 TEST_P(FindTextEndTest, EndsWhereTheRulesSay) {
-  EXPECT_EQ(FindTextEnd(GetParam().text, GetParam().boundary, GetParam().endAtTraceLines),
+  EXPECT_EQ(FindTextEnd(GetParam().text, GetParam().boundary, GetParam().endAtTraceLines,
+                        GetParam().tail),
             GetParam().end);
 }
 
@@ -73,6 +75,19 @@ INSTANTIATE_TEST_SUITE_P(
                std::string::npos},
         EndRow{"AnOddLastLineWithoutBreakEndsNothing", kHead + "body\r\nodd\nlast", "", false,
                std::string::npos},
+        // Nothing of the mail follows old lines that run up to where its bytes end.
+        EndRow{"OneOddLineBeforeTheNul", kHead + "body\r\nold\n" + std::string(1, '\0'), "", false,
+               kHead.size() + 6},
+        EndRow{"OneOddLineAndACutLineBeforeTheNul",
+               kHead + "body\r\nold\nol" + std::string(1, '\0'), "", false, kHead.size() + 6},
+        EndRow{"OneOddLineUpToTheMailsEnd", kHead + "body\r\nold\n", "", false, kHead.size() + 6,
+               TextTail::MailEnd},
+        // A body's only line without a line break of its own, glued to old bytes, stays.
+        EndRow{"TheBodysOnlyLineStays", kHead + "Hi\x8e\n" + std::string(1, '\0'), "", false,
+               kHead.size() + 4},
+        EndRow{"OneOddLineWithMoreToRead", kHead + "body\r\nold\n", "", false, std::string::npos},
+        EndRow{"OddLinesThenBinaryBytes", kHead + "body\r\nold\n\x01\x02\r\n", "", false,
+               kHead.size() + 6},
         // Random bytes that hold no control byte but a shift code of the 7-bit charsets.
         EndRow{"ShiftCodeAmidEightBitBytes", kHead + "body\r\n\x88\x9f\xe5 KZ,\x0f\r\nmore\r\n", "",
                false, kHead.size() + 6},
@@ -120,8 +135,8 @@ TEST(FindTextEnd, EveryByteValueAtEveryPlaceOfALine) {
 }
 
 // Every corpus mail with a body: nothing in its own text ends it, and old bytes right behind its
-// last line (binary, random bytes with a shift code, text with other line ends) end it exactly
-// there.
+// last line (binary, random bytes with a shift code, text with other line ends, one such line
+// up to where the bytes end) end it exactly there.
 TEST(FindTextEnd, CorpusMailsEndWhereTheirTextEnds) {
   const std::vector<std::filesystem::path> files = test::CorpusMessageFiles();
   if (files.empty()) GTEST_SKIP() << test::CorpusMissingMessage();
@@ -138,6 +153,13 @@ TEST(FindTextEnd, CorpusMailsEndWhereTheirTextEnds) {
     EXPECT_EQ(FindTextEnd(mail + std::string(1, '\0'), "", false), mail.size()) << file;
     EXPECT_EQ(FindTextEnd(mail + binary, "", false), mail.size()) << file;
     EXPECT_EQ(FindTextEnd(mail + "old text\nmore old text\n", "", false), mail.size()) << file;
+    // One such line behind an empty body may be the body's line without its own line break.
+    if (mail.find("\r\n\r\n") + 4 < mail.size()) {
+      EXPECT_EQ(FindTextEnd(mail + "old text\n" + std::string(1, '\0'), "", false), mail.size())
+          << file;
+      EXPECT_EQ(FindTextEnd(mail + "old text\n", "", false, TextTail::MailEnd), mail.size())
+          << file;
+    }
     EXPECT_EQ(FindTextEnd(mail + shifted, "", false), mail.size()) << file;
   }
 }
@@ -248,6 +270,7 @@ INSTANTIATE_TEST_SUITE_P(
                  "old one\r\nold two\r\n", "b", true, kMultipart + "--b--\r\n"},
         KnownRow{"ANoteLineRightBehindTheClosingBoundaryStays", kMultipart + "--b--\r\n",
                  "End of message\r\n", "b", true, kMultipart + "--b--\r\nEnd of message\r\n"},
+        KnownRow{"OneLineFeedLineUpToTheNul", kMail, "old text\n", "", false, kMail},
         KnownRow{"RandomBytesWithAShiftCode", kMail, "\x88\x9f\xe5\xb8\xc9 KZ,\x0f\n", "", false,
                  kMail},
         KnownRow{"LongOldLinesBehindTheClosingBoundary", kMultipart + "--b--\r\n",
