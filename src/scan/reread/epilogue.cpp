@@ -2,6 +2,7 @@
 
 #include "scan/lines/header_fields.h"
 #include "scan/lines/line_reader.h"
+#include "scan/reread/old_text_lines.h"
 #include "text/ascii.h"
 
 namespace quillon::mail_reader {
@@ -49,10 +50,12 @@ std::size_t EpilogueLength(std::string_view rest, BehindText behind, bool lineFe
   std::size_t at = emptyLines;
   bool previousEmpty = true;
   bool carriesAMail = false;
+  std::size_t firstParagraphLines = 0;
   while (at < rest.size()) {
     const Line line = ReadLine(buffer, at, kBodyLineRules);
     if (!line.complete) break;
-    if (line.binary) return at;
+    if (line.binary || NoTextOfAnyCharset(TextOf(buffer, line)))
+      return otherEndings > 0 ? firstOtherEnding : at;
     if (line.lineFeedOnly != lineFeedMail) {
       if (otherEndings++ == 0) firstOtherEnding = at;
       if (otherEndings == kOtherEndingsThatEnd) return firstOtherEnding;
@@ -65,19 +68,32 @@ std::size_t EpilogueLength(std::string_view rest, BehindText behind, bool lineFe
     if (previousEmpty && IsMboxSeparator(content, MboxSeparatorRule::Prefix))
       return BeforeLineBreak(rest, at);
     if (textLines == 0 && !rightBehind && OpensAMail(content)) carriesAMail = true;
+    if (!carriesAMail && (content.size() > kEpilogueLineLength || IsPartHeaderLine(content))) {
+      // Longer than a note or footer is written, or a part's header line that belongs behind a
+      // boundary line: old text, and so is its paragraph. Old text begins where the mail ended,
+      // with the tail of one of its lines: a lone line in front of it is that tail.
+      return rightBehind || paragraphs == 0 || firstParagraphLines < 2 ? emptyLines : paragraphEnd;
+    }
     if (content.empty()) {
       // The first paragraph ends here, with the empty lines behind it.
       if (!previousEmpty) ++paragraphs;
       if (paragraphs == 1) paragraphEnd = line.next;
-    } else if ((++textLines > kEpilogueLines && !carriesAMail) ||
-               (rightBehind && paragraphs == 0 && textLines > 1)) {
-      // Old text runs on: the mail ends behind the first paragraph, or at the boundary line
-      // when the text began right behind it (a note there stands alone).
-      return rightBehind ? 0 : paragraphEnd;
+    } else {
+      if (paragraphs == 0) ++firstParagraphLines;
+      if ((++textLines > kEpilogueLines && !carriesAMail) ||
+          (rightBehind && paragraphs == 0 && textLines > 1)) {
+        // Old text runs on: the mail ends behind the first paragraph, or at the boundary line
+        // when the text began right behind it (a note there stands alone).
+        return rightBehind ? 0 : paragraphEnd;
+      }
     }
     previousEmpty = content.empty();
     at = line.next;
   }
+  // Lines ending otherwise up to where the bytes end are old bytes, whatever stands behind.
+  const bool atNul = at < rest.size() && rest[at] == '\0';
+  if (otherEndings > 0 && (atNul || (at == rest.size() && behind != BehindText::Unread)))
+    return firstOtherEnding;
   if (at < rest.size() && rest[at] == '\0') return at;
   if (behind == BehindText::Unread) return emptyLines;
   if (behind == BehindText::MailEnd) return at == rest.size() ? at : emptyLines;

@@ -10,6 +10,7 @@
 #include "scan/reread/epilogue.h"
 #include "scan/reread/mail_reader_source.h"
 #include "scan/reread/mail_reader_window.h"
+#include "scan/reread/old_text_lines.h"
 #include "scan/reread/part_encoding_watch.h"
 #include "text/ascii.h"
 
@@ -40,7 +41,7 @@ std::size_t EndBeforeOldBytes(std::string_view text, std::string_view boundary) 
                             EndsLineFeedOnly(text, lineEnd + 1));
     }
   }
-  const std::size_t end = FindTextEnd(text, {}, false);
+  const std::size_t end = FindTextEnd(text, {}, false, TextTail::MailEnd);
   return end < text.find('\0') ? end : text.size();
 }
 
@@ -51,7 +52,8 @@ bool HasKnownExtent(const MailRecord& record) {
   return extent.inStore || extent.textStartKnown || record.foundBy == FoundBy::Shape;
 }
 
-std::size_t FindTextEnd(std::string_view text, std::string_view boundary, bool endAtTraceLines) {
+std::size_t FindTextEnd(std::string_view text, std::string_view boundary, bool endAtTraceLines,
+                        TextTail tail) {
   const std::size_t nul = text.find('\0');
   const std::string_view data = text.substr(0, nul);
   // The header block ends at the first empty line; nothing in it ends the mail.
@@ -84,7 +86,8 @@ std::size_t FindTextEnd(std::string_view text, std::string_view boundary, bool e
     std::string_view content = TextOf(buffer, line);
     // The last line has no line feed; a CR that ends it is no part of it either.
     if (!line.complete && !content.empty() && content.back() == '\r') content.remove_suffix(1);
-    if (line.complete ? line.binary : HoldsNonText(content)) return at;
+    if (line.complete ? line.binary || NoTextOfAnyCharset(content) : HoldsNonText(content))
+      return otherEndings > 0 ? firstOtherEnding : at;
     // Text behind a part's base64 data is no data that part's encoding produces.
     if (line.complete) {
       switch (encoding.Judge(content)) {
@@ -94,7 +97,7 @@ std::size_t FindTextEnd(std::string_view text, std::string_view boundary, bool e
           doubtfulLine = at;
           break;
         case PartEncodingWatch::Verdict::EndsHere:
-          return at;
+          return otherEndings > 0 ? firstOtherEnding : at;
         case PartEncodingWatch::Verdict::EndsAtDoubtful:
           return doubtfulLine;
       }
@@ -120,6 +123,11 @@ std::size_t FindTextEnd(std::string_view text, std::string_view boundary, bool e
     if (!line.complete) break;
     at = line.next;
   }
+  // Lines ending otherwise that run up to where the mail's bytes end are old bytes too: nothing
+  // of the mail's own follows them. Not the body's first line, though: a mail whose last line
+  // has no line break of its own takes the old bytes' one, and a body is seldom empty.
+  const bool endsThere = nul != std::string_view::npos || tail == TextTail::MailEnd;
+  if (otherEndings > 0 && endsThere && firstOtherEnding > body) return firstOtherEnding;
   return nul;
 }
 

@@ -1,6 +1,7 @@
 #include "scan/reread/part_encoding_watch.h"
 
 #include "scan/lines/line_reader.h"
+#include "scan/reread/old_text_lines.h"
 #include "text/ascii.h"
 
 namespace quillon::mail_reader {
@@ -14,9 +15,14 @@ bool IsBase64Character(char c) {
          c == '/';
 }
 
+std::string_view WithoutTrailingBlanks(std::string_view line) {
+  while (!line.empty() && (line.back() == ' ' || line.back() == '\t')) line.remove_suffix(1);
+  return line;
+}
+
 // A line of base64 data: its alphabet, padding only at the end, blanks behind it.
 bool IsBase64Line(std::string_view line) {
-  while (!line.empty() && (line.back() == ' ' || line.back() == '\t')) line.remove_suffix(1);
+  line = WithoutTrailingBlanks(line);
   while (!line.empty() && line.back() == '=') line.remove_suffix(1);
   if (line.empty()) return false;
   for (const char c : line)
@@ -64,6 +70,9 @@ PartEncodingWatch::Verdict PartEncodingWatch::Judge(std::string_view line) {
       inPartHeader_ = false;
       body_ = partHeader_;
       dataEnded_ = false;
+      dataLineLength_ = 0;
+      footer_ = false;
+      blankBehindData_ = false;
     } else {
       partHeader_ = EncodingOf(line, partHeader_);
     }
@@ -72,17 +81,36 @@ PartEncodingWatch::Verdict PartEncodingWatch::Judge(std::string_view line) {
   if (body_ != Encoding::Base64) return Verdict::Fits;
   if (line.empty()) {
     afterData_ = false;
+    blankBehindData_ = dataLineLength_ != 0 && !footer_;
     return Verdict::Fits;
   }
+  const bool blankBehindData = blankBehindData_;
+  blankBehindData_ = false;
   if (!IsBase64Line(line)) {
+    // A footer behind the data is written as mail text is: a longer line is old text, and the
+    // footer with it.
+    const bool longLine = line.size() > kEpilogueLineLength;
+    if (footer_) return longLine ? Verdict::EndsAtDoubtful : Verdict::Fits;
+    if (blankBehindData) {
+      footer_ = true;
+      return longLine ? Verdict::EndsHere : Verdict::Doubtful;
+    }
     if (wasDoubtful) return Verdict::EndsAtDoubtful;
     doubtful_ = afterData_;
     afterData_ = false;
     return doubtful_ ? Verdict::Doubtful : Verdict::Fits;
   }
   if (dataEnded_) return Verdict::EndsHere;
+  // An encoder writes every line of a part's data as long as the first (RFC 2045 6.8: at most
+  // 76 characters); only the last is shorter. A longer line is data of another encoder.
+  // Padding is left out: some encoders pad beyond the line's length.
+  std::string_view data = WithoutTrailingBlanks(line);
+  while (!data.empty() && data.back() == '=') data.remove_suffix(1);
+  const std::size_t length = data.size();
+  if (dataLineLength_ == 0) dataLineLength_ = length;
+  if (length > dataLineLength_) return Verdict::EndsHere;
   afterData_ = true;
-  dataEnded_ = line.find('=') != std::string_view::npos;
+  dataEnded_ = line.find('=') != std::string_view::npos || length < dataLineLength_;
   return Verdict::Fits;
 }
 

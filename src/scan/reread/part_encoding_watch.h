@@ -2,6 +2,7 @@
 // text behind a base64 part is data that encoding cannot produce. Private to the re-reader.
 #pragma once
 
+#include <cstddef>
 #include <string_view>
 
 namespace quillon::mail_reader {
@@ -9,8 +10,8 @@ namespace quillon::mail_reader {
 // Follows the body lines of one mail, part by part, and tells which line cannot be the mail's.
 // Parts are told by lines that begin with "--" (or a mailbox separator) and the header lines
 // behind them; a part's Content-Transfer-Encoding names how its lines look (RFC 2045 6.1). Text
-// behind an empty line after the data (a list footer) is the mail's; one line of text amid the
-// data is damage.
+// behind an empty line after the data (a list footer) is the mail's unless a line of it is longer
+// than a footer is written; one line of text amid the data is damage.
 class PartEncodingWatch {
  public:
   // `headerBlock`: the mail's own header lines, whose encoding the body (or preamble) has.
@@ -18,9 +19,12 @@ class PartEncodingWatch {
 
   enum class Verdict {
     Fits,
-    Doubtful,        // text right behind base64 data: a damaged line, or old text
-    EndsHere,        // base64 data behind the padding that ended the part's data (RFC 2045 6.8)
-    EndsAtDoubtful,  // a second line of text behind base64 data: old text from the doubtful line on
+    Doubtful,        // text right behind base64 data: a damaged line, or old text; or the
+                     // first line of a footer behind it
+    EndsHere,        // base64 data behind the padding or the short line that ended the part's
+                     // data (RFC 2045 6.8), or longer than the part's lines
+    EndsAtDoubtful,  // a second line of text behind base64 data, or a footer line longer than
+                     // mail text is written: old text from the doubtful line on
   };
 
   // What `line` (a complete body line, without its line end) is, behind the lines before it.
@@ -33,9 +37,12 @@ class PartEncodingWatch {
   bool inPartHeader_ = false;
   Encoding partHeader_ = Encoding::Other;
   Encoding body_ = Encoding::Other;
-  bool afterData_ = false;  // the line before was base64 data
-  bool doubtful_ = false;   // the line before was text right behind base64 data
-  bool dataEnded_ = false;  // the current part's padding was seen
+  bool afterData_ = false;          // the line before was base64 data
+  bool doubtful_ = false;           // the line before was text right behind base64 data
+  bool dataEnded_ = false;          // the current part's padding or short last line was seen
+  std::size_t dataLineLength_ = 0;  // of the current part's first data line
+  bool blankBehindData_ = false;    // the line before was empty, behind the part's data
+  bool footer_ = false;             // text behind an empty line behind the data was seen
 };
 
 }  // namespace quillon::mail_reader

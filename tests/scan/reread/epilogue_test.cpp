@@ -6,6 +6,8 @@
 #include <ostream>
 #include <string>
 
+#include "scan/reread/old_text_lines.h"
+
 namespace quillon::mail_reader {
 namespace {
 
@@ -27,6 +29,9 @@ std::string OldText(int lines, const char* ending = "\r\n") {
     text += "window garden " + std::to_string(line) + " river bridge" + ending;
   return text;
 }
+
+// Longer than lines of mail text are written.
+const std::string kLong(kEpilogueLineLength + 1, 'w');
 
 class EpilogueLengthTest : public testing::TestWithParam<EpilogueRow> {};
 
@@ -76,6 +81,30 @@ INSTANTIATE_TEST_SUITE_P(
         EpilogueRow{"AMailCarriedInTheEpilogue",
                     "\r\nReceived: by relay\r\nFrom: a@x\r\n\r\n" + OldText(kEpilogueLines + 5),
                     std::string(1, '\0'), BehindText::Unread},
+        // Lines longer than a note or footer is written are old text, and their paragraph too.
+        EpilogueRow{"LongOldLinesBehindTheEmptyLine", "\r\n", "old\r\n" + kLong + "\r\n",
+                    BehindText::MailEnd},
+        EpilogueRow{"LongOldLinesRightBehind", "", kLong + "\r\n", BehindText::NextMail},
+        EpilogueRow{"LongOldLinesBehindAFooter", "\r\n____\r\nList footer\r\n\r\n",
+                    "old\r\n" + kLong + "\r\n", BehindText::MailEnd},
+        // Old text begins with the tail of one of its lines, alone in its paragraph.
+        EpilogueRow{"ALoneLineInFrontOfLongOldLines", "\r\n",
+                    "tail of a line.\r\n\r\n" + kLong + "\r\n", BehindText::MailEnd},
+        // A part's header lines belong behind a boundary line, not in an epilogue.
+        EpilogueRow{"PartHeadersOfAnotherMail", "\r\n",
+                    "Content-Type: application/ms-tnef\r\nContent-Transfer-Encoding: "
+                    "base64\r\n\r\nQUJD\r\n",
+                    BehindText::MailEnd},
+        EpilogueRow{"PartHeadersBehindAFooter", "\r\n____\r\nList footer\r\n\r\n",
+                    "Content-Type: text/plain\r\n\r\nold\r\n", BehindText::NextMail},
+        EpilogueRow{"LongLinesOfACarriedMailStay",
+                    "\r\nReceived: by relay\r\nFrom: a@x\r\n\r\n" + kLong + "\r\n",
+                    std::string(1, '\0'), BehindText::Unread},
+        EpilogueRow{"AnOddLineUpToTheMailsEnd", "\r\nfooter\r\n", "old\n", BehindText::MailEnd},
+        EpilogueRow{"AnOddLineUpToTheNul", "\r\nfooter\r\n", "old\n" + std::string(1, '\0'),
+                    BehindText::Unread},
+        EpilogueRow{"ShiftCodeAmidEightBitBytes", "\r\nfooter\r\n", "\x88\x9f\x0f\xe5\r\n",
+                    BehindText::Unread},
         EpilogueRow{"MailboxSeparatorBeginsTheNextMail", "\r\n",
                     "\r\nFrom x@y Sat Jan  1 00:00:00 2000\r\n", BehindText::NextMail}),
     [](const testing::TestParamInfo<EpilogueRow>& row) { return row.param.name; });

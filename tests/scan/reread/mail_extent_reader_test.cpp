@@ -10,6 +10,7 @@
 
 #include "scan/lines/line_reader.h"
 #include "scan/lines/mime_header.h"
+#include "scan/reread/old_text_lines.h"
 #include "source/memory_source.h"
 #include "support/paths.h"
 #include "text/ascii.h"
@@ -23,6 +24,7 @@ struct EndRow {
   std::string boundary;
   bool endAtTraceLines;
   std::size_t end;  // npos: nothing in the text ends the mail
+  TextTail tail = TextTail::Open;
 };
 
 void PrintTo(const EndRow& row, std::ostream* out) {
@@ -32,7 +34,8 @@ void PrintTo(const EndRow& row, std::ostream* out) {
 class FindTextEndTest : public testing::TestWithParam<EndRow> {};
 
 TEST_P(FindTextEndTest, EndsWhereTheRulesSay) {
-  EXPECT_EQ(FindTextEnd(GetParam().text, GetParam().boundary, GetParam().endAtTraceLines),
+  EXPECT_EQ(FindTextEnd(GetParam().text, GetParam().boundary, GetParam().endAtTraceLines,
+                        GetParam().tail),
             GetParam().end);
 }
 
@@ -72,6 +75,24 @@ INSTANTIATE_TEST_SUITE_P(
                std::string::npos},
         EndRow{"AnOddLastLineWithoutBreakEndsNothing", kHead + "body\r\nodd\nlast", "", false,
                std::string::npos},
+        // Nothing of the mail follows old lines that run up to where its bytes end.
+        EndRow{"OneOddLineBeforeTheNul", kHead + "body\r\nold\n" + std::string(1, '\0'), "", false,
+               kHead.size() + 6},
+        EndRow{"OneOddLineAndACutLineBeforeTheNul",
+               kHead + "body\r\nold\nol" + std::string(1, '\0'), "", false, kHead.size() + 6},
+        EndRow{"OneOddLineUpToTheMailsEnd", kHead + "body\r\nold\n", "", false, kHead.size() + 6,
+               TextTail::MailEnd},
+        // A body's only line without a line break of its own, glued to old bytes, stays.
+        EndRow{"TheBodysOnlyLineStays", kHead + "Hi\x8e\n" + std::string(1, '\0'), "", false,
+               kHead.size() + 4},
+        EndRow{"OneOddLineWithMoreToRead", kHead + "body\r\nold\n", "", false, std::string::npos},
+        EndRow{"OddLinesThenBinaryBytes", kHead + "body\r\nold\n\x01\x02\r\n", "", false,
+               kHead.size() + 6},
+        // Random bytes that hold no control byte but a shift code of the 7-bit charsets.
+        EndRow{"ShiftCodeAmidEightBitBytes", kHead + "body\r\n\x88\x9f\xe5 KZ,\x0f\r\nmore\r\n", "",
+               false, kHead.size() + 6},
+        EndRow{"EightBitTextIsText", kHead + "body\r\n\xc3\xa9t\xc3\xa9\r\nmore\r\n", "", false,
+               std::string::npos},
         // Text behind base64 data is no data the part's encoding produces.
         EndRow{"TextBehindBase64Data", kBase64Head + "SGVsbG8=\r\nold text.\r\nmore old.\r\n", "",
                false, kBase64Head.size() + 10},
@@ -80,6 +101,14 @@ INSTANTIATE_TEST_SUITE_P(
                kHead.size() + kBase64Part.size() + 9},
         EndRow{"Base64BehindItsPadding", kBase64Head + "SGk=\r\nSGVsbG8gd29y\r\n", "", false,
                kBase64Head.size() + 6},
+        // Only a part's last data line is shorter than its first.
+        EndRow{"Base64BehindAShortLine", kBase64Head + "SGVsbG8gd29y\r\nSGVs\r\nSGVsbG8gd29y\r\n",
+               "", false, kBase64Head.size() + 20},
+        EndRow{"Base64LongerThanThePartsLines", kBase64Head + "SGVsbG8g\r\nSGVsbG8gd29ybGQh\r\n",
+               "", false, kBase64Head.size() + 10},
+        EndRow{"LongOldTextBehindBase64AndAnEmptyLine",
+               kBase64Head + "SGVsbG8=\r\n\r\nold text.\r\nold, " + std::string(100, 'w') + "\r\n",
+               "", false, kBase64Head.size() + 12},
         // A plain-text mail's text goes on whatever it says.
         EndRow{"PlainTextThatGoesOn", kHead + "Hi,\r\nSGVsbG8=\r\nmore text.\r\n", "", false,
                std::string::npos},
@@ -106,11 +135,15 @@ TEST(FindTextEnd, EveryByteValueAtEveryPlaceOfALine) {
 }
 
 // Every corpus mail with a body: nothing in its own text ends it, and old bytes right behind its
-// last line (binary, or text with other line ends) end it exactly there.
+// last line (binary, random bytes with a shift code, text with other line ends, one such line
+// up to where the bytes end) end it exactly there.
 TEST(FindTextEnd, CorpusMailsEndWhereTheirTextEnds) {
   const std::vector<std::filesystem::path> files = test::CorpusMessageFiles();
   if (files.empty()) GTEST_SKIP() << test::CorpusMissingMessage();
   const std::string binary("\xa8\xaa\xfa\x1bw\x88s\xc5\x01)\x1d\r\n", 13);
+  const std::string shifted(
+      "\x90\xdf\xdd"
+      "1GmI\xac\xff'\xff\x0e\xb4\r\nmore\r\n");
   for (const auto& file : files) {
     const std::string mail = test::ReadFileBytes(file);
     // The rules need a body behind the header block, and a NUL of its own ends any mail.
@@ -120,6 +153,14 @@ TEST(FindTextEnd, CorpusMailsEndWhereTheirTextEnds) {
     EXPECT_EQ(FindTextEnd(mail + std::string(1, '\0'), "", false), mail.size()) << file;
     EXPECT_EQ(FindTextEnd(mail + binary, "", false), mail.size()) << file;
     EXPECT_EQ(FindTextEnd(mail + "old text\nmore old text\n", "", false), mail.size()) << file;
+    // One such line behind an empty body may be the body's line without its own line break.
+    if (mail.find("\r\n\r\n") + 4 < mail.size()) {
+      EXPECT_EQ(FindTextEnd(mail + "old text\n" + std::string(1, '\0'), "", false), mail.size())
+          << file;
+      EXPECT_EQ(FindTextEnd(mail + "old text\n", "", false, TextTail::MailEnd), mail.size())
+          << file;
+    }
+    EXPECT_EQ(FindTextEnd(mail + shifted, "", false), mail.size()) << file;
   }
 }
 
@@ -205,6 +246,8 @@ TEST_P(KnownExtentTest, SavesTheMailWithoutTheOldBytes) {
 }
 
 const std::string kMail = kHead + "Hi,\r\n\r\n-Me\r\n";
+// Longer than lines of mail text are written.
+const std::string kLongLine(kEpilogueLineLength + 1, 'w');
 const std::string kMultipart =
     "From: a@x\r\nContent-Type: multipart/mixed; boundary=\"b\"\r\n\r\n--b\r\n\r\npart\r\n";
 
@@ -226,7 +269,14 @@ INSTANTIATE_TEST_SUITE_P(
         KnownRow{"TextOfTheMailsStyleRightBehindTheClosingBoundary", kMultipart + "--b--\r\n",
                  "old one\r\nold two\r\n", "b", true, kMultipart + "--b--\r\n"},
         KnownRow{"ANoteLineRightBehindTheClosingBoundaryStays", kMultipart + "--b--\r\n",
-                 "End of message\r\n", "b", true, kMultipart + "--b--\r\nEnd of message\r\n"}),
+                 "End of message\r\n", "b", true, kMultipart + "--b--\r\nEnd of message\r\n"},
+        KnownRow{"OneLineFeedLineUpToTheNul", kMail, "old text\n", "", false, kMail},
+        KnownRow{"RandomBytesWithAShiftCode", kMail, "\x88\x9f\xe5\xb8\xc9 KZ,\x0f\n", "", false,
+                 kMail},
+        KnownRow{"LongOldLinesBehindTheClosingBoundary", kMultipart + "--b--\r\n",
+                 "\r\n" + kLongLine + "\r\nold\r\n", "b", true, kMultipart + "--b--\r\n\r\n"},
+        KnownRow{"LineFeedLineBehindTheEpilogueUpToTheNul", kMultipart + "--b--\r\n",
+                 "\r\nfooter\r\nold\n", "b", true, kMultipart + "--b--\r\n\r\nfooter\r\n"}),
     [](const testing::TestParamInfo<KnownRow>& row) { return row.param.name; });
 
 // The outermost boundary of a corpus mail, from its Content-Type field (empty when none).
@@ -255,13 +305,16 @@ std::string OutermostBoundary(const std::string& mail) {
 }
 
 // Every corpus multipart mail that ends with its closing boundary line or an empty line:
-// old text ending its lines like the mail's, right behind it, is no part of it.
+// old text ending its lines like the mail's, right behind it, is no part of it; nor is old text
+// of long lines behind the closing boundary the scan saw.
 TEST(ReadKnownExtent, CorpusMultipartMailsEndBeforeOldTextOfTheirStyle) {
   const std::vector<std::filesystem::path> files = test::CorpusMessageFiles();
   if (files.empty()) GTEST_SKIP() << test::CorpusMissingMessage();
   std::string old;
   for (int line = 0; line < 14; ++line)
     old += "quarter window river " + std::to_string(line) + "\r\n";
+  // Old text of long lines, up to the NUL the scan stopped at behind the closing boundary.
+  const std::string longOld = "old text\r\n" + kLongLine + "\r\nmore old\r\n";
   std::size_t checked = 0;
   for (const auto& file : files) {
     const std::string mail = test::ReadFileBytes(file);
@@ -292,6 +345,7 @@ TEST(ReadKnownExtent, CorpusMultipartMailsEndBeforeOldTextOfTheirStyle) {
       continue;
     ++checked;
     EXPECT_EQ(SaveWithSlack(mail, old, boundary, false), mail) << file;
+    EXPECT_EQ(SaveWithSlack(mail, longOld, boundary, true), mail) << file;
   }
   EXPECT_GT(checked, 100u) << "too few corpus multipart mails with a clear end";
 }

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "scan/reread/old_text_lines.h"
+
 namespace quillon::mail_reader {
 namespace {
 
@@ -35,6 +37,8 @@ TEST_P(PartEncodingWatchTest, JudgesTheLastLine) {
 
 const std::string kBase64Mail = "From: a@x\r\nContent-Transfer-Encoding: base64\r\n";
 const std::string kPlainMail = "From: a@x\r\nContent-Type: text/plain\r\n";
+// Text longer than mail text is written.
+const std::string kLong = "old text," + std::string(kEpilogueLineLength, ' ');
 const std::string kData = "SGVsbG8gd29ybGQsIHRoaXMgaXMgYSBsaW5lIG9mIGJhc2U2NCBkYXRhIQ";
 
 INSTANTIATE_TEST_SUITE_P(
@@ -54,10 +58,32 @@ INSTANTIATE_TEST_SUITE_P(
                  {kData, "by1 \xd0\x9f junk", kData},
                  Verdict::Fits},
         WatchRow{"DataBehindThePadding", kBase64Mail, {"SGk=", kData}, Verdict::EndsHere},
+        // An encoder writes all of a part's lines as long as its first but the last.
+        WatchRow{"DataBehindAShortLine", kBase64Mail, {kData, "SGVsbG8", kData}, Verdict::EndsHere},
+        WatchRow{
+            "DataLongerThanThePartsLines", kBase64Mail, {kData, kData + "QUJD"}, Verdict::EndsHere},
+        WatchRow{"PaddingBeyondTheLineLength", kBase64Mail, {kData, kData + "=="}, Verdict::Fits},
+        WatchRow{"TheNextPartHasItsOwnLineLength",
+                 kPlainMail,
+                 {"--b", "Content-Transfer-Encoding: base64", "", "SGVs", "--b",
+                  "Content-Transfer-Encoding: base64", "", kData, kData},
+                 Verdict::Fits},
         // A list footer appended behind an empty line.
         WatchRow{"FooterBehindAnEmptyLine",
                  kBase64Mail,
                  {kData, "", "____", "Avfs mailing list"},
+                 Verdict::Fits},
+        // A footer is written as mail text is; a longer line is old text.
+        WatchRow{"FooterStart", kBase64Mail, {kData, "", "____"}, Verdict::Doubtful},
+        WatchRow{"LongLineInAFooter",
+                 kBase64Mail,
+                 {kData, "", "____", "Avfs mailing list", kLong},
+                 Verdict::EndsAtDoubtful},
+        WatchRow{"LongLineBehindTheEmptyLine", kBase64Mail, {kData, "", kLong}, Verdict::EndsHere},
+        WatchRow{"LongLineOfAPlainPart",
+                 kPlainMail,
+                 {"--b", "Content-Transfer-Encoding: base64", "", kData, "", "--b",
+                  "Content-Type: text/plain", "", "text", kLong},
                  Verdict::Fits},
         WatchRow{"EncodingWrittenInCapitals",
                  "From: a@x\r\nCONTENT-TRANSFER-ENCODING:  BASE64\r\n",
