@@ -1,7 +1,7 @@
 // Holds the vector looks the walk takes along a line against their byte-at-a-time references,
 // over arbitrary bytes: the lines that begin with "--", the base64 characters of a line, the
 // store block header a line runs into, the end of a body line, and the run of base64 lines an
-// attachment is taken in, and the run of plain text lines.
+// attachment is taken in, the run of plain text lines, and where a mail's text stops being text.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -11,6 +11,7 @@
 #include "scan/find/base64_characters.h"
 #include "scan/find/dash_lines.h"
 #include "scan/find/line_runs.h"
+#include "scan/find/text_bytes.h"
 #include "scan/lines/line_scan.h"
 #include "scan/read/block_header.h"
 
@@ -70,6 +71,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const quillon::LineRun plainTextLines =
         quillon::TakeTextLinesPlain(text, bytes.size(), start, maxLine, clearAhead, "-Rr");
     if (textLines.end != plainTextLines.end || textLines.lines != plainTextLines.lines)
+      std::abort();
+    if (quillon::FindNonTextByte(text, start, bytes.size()) !=
+        quillon::FindNonTextBytePlain(text, start, bytes.size()))
       std::abort();
   }
   return 0;

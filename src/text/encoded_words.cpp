@@ -143,6 +143,25 @@ std::size_t EndOfLeadingWords(std::string_view text) {
   return runEnd;
 }
 
+// Code pages that read printable ASCII, tab, CR and line feed as ASCII does: every single-byte
+// Windows and ISO 8859 page, US-ASCII and UTF-8 (not EBCDIC, nor the pages that shift on "~{"
+// or ESC).
+bool ReadsAsciiAsItself(int codePage) {
+  return (codePage >= 1250 && codePage <= 1258) || codePage == 874 ||
+         (codePage >= 28591 && codePage <= 28599) || codePage == 28603 || codePage == 28605 ||
+         codePage == 20127 || codePage == 65001;
+}
+
+// Text that holds nothing to decode: printable ASCII, tabs and line breaks, no "=?" that could
+// open an encoded word. Most header values are such text, and each found mail has several.
+bool IsPlainAsciiText(std::string_view text) {
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if ((byte < 0x20 || byte >= 0x7F) && byte != '\t' && byte != '\r' && byte != '\n') return false;
+  }
+  return text.find("=?") == std::string_view::npos;
+}
+
 }  // namespace
 
 std::u16string DecodeEncodedWord(const CharsetEntry& entry, std::string_view word,
@@ -157,6 +176,9 @@ std::u16string DecodeEncodedWord(const CharsetEntry& entry, std::string_view wor
 }
 
 std::u16string DecodeHeaderText(std::string_view text, int ansiCodePage) {
+  // What the steps below would make of it, without a converter.
+  if (ReadsAsciiAsItself(ansiCodePage) && IsPlainAsciiText(text))
+    return std::u16string(text.begin(), text.end());
   std::vector<HeaderPiece> pieces = SplitIntoPieces(text);
 
   // RFC 2047 6.2: linear white space between two adjacent encoded words is not displayed.

@@ -168,6 +168,58 @@ TEST(DecodeHeaderTextTest, SystemCharsetUsesTheAnsiCodePage) {
   EXPECT_EQ(DecodeHeaderText("=?system?Q?=E1?=", 1251), u"б");
 }
 
+// Plain ASCII values are the most common ones and skip the converter: what comes back must be
+// what the ANSI code page's converter makes of the same bytes, in every code page, including
+// those where ASCII bytes are other characters (EBCDIC) or shift (HZ's "~{").
+struct PlainValueCase {
+  const char* label;
+  int codePage;
+  std::string value;
+};
+
+void PrintTo(const PlainValueCase& row, std::ostream* out) {
+  *out << row.label;
+}
+
+class PlainValueTest : public ::testing::TestWithParam<PlainValueCase> {};
+
+TEST_P(PlainValueTest, ReadsAsTheCodePageReadsIt) {
+  const PlainValueCase& row = GetParam();
+  std::u16string converted = CodePageToUtf16(row.codePage, row.value);
+  std::erase(converted, u'\0');
+  EXPECT_EQ(DecodeHeaderText(row.value, row.codePage), converted);
+}
+
+const std::string kEveryPrintable = [] {
+  std::string text = "\t\r\n";
+  for (char c = 0x20; c < 0x7F; ++c) text += c;
+  return text;
+}();
+
+INSTANTIATE_TEST_SUITE_P(CodePages, PlainValueTest,
+                         ::testing::Values(PlainValueCase{"Western", 1252, kEveryPrintable},
+                                           PlainValueCase{"CentralEuropean", 1250, kEveryPrintable},
+                                           PlainValueCase{"Cyrillic", 1251, kEveryPrintable},
+                                           PlainValueCase{"Vietnamese", 1258, kEveryPrintable},
+                                           PlainValueCase{"Thai", 874, kEveryPrintable},
+                                           PlainValueCase{"Latin1", 28591, kEveryPrintable},
+                                           PlainValueCase{"Latin9", 28605, kEveryPrintable},
+                                           PlainValueCase{"Baltic", 28603, kEveryPrintable},
+                                           PlainValueCase{"UsAscii", 20127, kEveryPrintable},
+                                           PlainValueCase{"Utf8", 65001, kEveryPrintable},
+                                           PlainValueCase{"Ebcdic", 37, "Plain subject"},
+                                           PlainValueCase{"HzShifts", 52936,
+                                                          "a~{<:Ky2;S{#,NpJ)l6HK!#~}b"},
+                                           PlainValueCase{"ShiftJisYen", 932, "C:\\path"},
+                                           PlainValueCase{"DeleteByte", 1252,
+                                                          "a\x7F"
+                                                          "b"},
+                                           PlainValueCase{"NulByte", 1252, std::string("a\0b", 3)},
+                                           PlainValueCase{"EmptyValue", 1252, ""}),
+                         [](const ::testing::TestParamInfo<PlainValueCase>& row) {
+                           return std::string(row.param.label);
+                         });
+
 class DecodeAddressTextTest : public ::testing::TestWithParam<TextCase> {};
 
 TEST_P(DecodeAddressTextTest, DecodesAndQuotesTheDisplayName) {

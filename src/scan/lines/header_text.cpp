@@ -1,9 +1,8 @@
 #include "scan/lines/header_text.h"
 
 #include <array>
-#include <cstdio>
 #include <string_view>
-#include <vector>
+#include <utility>
 
 #include "text/ascii.h"
 
@@ -52,6 +51,19 @@ int MonthNumber(std::string_view token) {
   }
   return 1;
 }
+
+// `value` (never negative here: DecimalValue reads digits only) in decimal, a 0 in front of a
+// single digit.
+void AppendTwoDigitsAtLeast(std::string& text, long value) {
+  char digits[24];
+  std::size_t count = 0;
+  do {
+    digits[count++] = static_cast<char>('0' + value % 10);
+    value /= 10;
+  } while (value > 0);
+  if (count < 2) digits[count++] = '0';
+  while (count > 0) text += digits[--count];
+}
 }  // namespace
 
 LineRead ValueText(const std::uint8_t* data, std::size_t size, std::size_t position) {
@@ -88,32 +100,42 @@ void NormaliseDate(std::string& date) {
 
   // Tokens split at ',', ' ' and ':'; the last token counts at the end of the text too, so a
   // date whose seconds end the text keeps them.
-  std::vector<std::string_view> tokens;
+  std::array<std::string_view, 6> tokens;
+  std::size_t count = 0;
   std::string_view rest(date);
   rest.remove_prefix(first);
   std::size_t start = 0;
-  for (std::size_t i = 0; i <= rest.size() && tokens.size() < 6; ++i) {
+  for (std::size_t i = 0; i <= rest.size() && count < tokens.size(); ++i) {
     const bool atEnd = i == rest.size();
     if (atEnd || rest[i] == ',' || rest[i] == ' ' || rest[i] == ':') {
-      if (i > start) tokens.push_back(rest.substr(start, i - start));
+      if (i > start) tokens[count++] = rest.substr(start, i - start);
       start = i + 1;
     }
   }
-  auto token = [&](std::size_t index) {
-    return index < tokens.size() ? tokens[index] : std::string_view();
-  };
-  const long day = DecimalValue(token(0));
-  const int month = MonthNumber(token(1));
-  const long year = DecimalValue(token(2));
-  const long hour = DecimalValue(token(3));
-  const long minute = DecimalValue(token(4));
-  const long second = DecimalValue(token(5));
+  const long day = DecimalValue(tokens[0]);
+  const int month = MonthNumber(tokens[1]);
+  const long year = DecimalValue(tokens[2]);
+  const long hour = DecimalValue(tokens[3]);
+  const long minute = DecimalValue(tokens[4]);
+  const long second = DecimalValue(tokens[5]);
   if (year <= 1990 || year >= 2050) return;
 
-  char text[64];
-  std::snprintf(text, sizeof text, "%ld-%02d-%02ld %02ld:%02ld:%02ld", year, month, day, hour,
-                minute, second);
-  date = text;
+  // "YYYY-MM-DD hh:mm:ss", each number at least two digits; written by hand, as every found
+  // mail's date passes here and a formatted print cost more than the rest of the record.
+  std::string text;
+  text.reserve(19);
+  AppendTwoDigitsAtLeast(text, year);
+  text += '-';
+  AppendTwoDigitsAtLeast(text, month);
+  text += '-';
+  AppendTwoDigitsAtLeast(text, day);
+  text += ' ';
+  AppendTwoDigitsAtLeast(text, hour);
+  text += ':';
+  AppendTwoDigitsAtLeast(text, minute);
+  text += ':';
+  AppendTwoDigitsAtLeast(text, second);
+  date = std::move(text);
 }
 
 }  // namespace quillon

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "scan/find/text_bytes.h"
 #include "scan/read/block_header.h"
 #include "scan/read/store_chain.h"
 
@@ -22,32 +23,6 @@ std::uint64_t Fnv1a(const std::uint8_t* data, std::size_t size, std::uint64_t ha
   }
   for (; i < size; ++i) hash = (hash ^ data[i]) * 0x100000001b3ULL;
   return hash;
-}
-
-bool IsTextByte(std::uint8_t c) {
-  return c >= 0x20 || c == '\t' || c == '\r' || c == '\n';
-}
-
-// The first byte at or behind `at` (before `limit`) that is no text; `limit` when there is none.
-// Eight bytes are looked at a time: a word without a byte below 0x20 is all text.
-std::size_t FirstNonText(const std::uint8_t* data, std::size_t at, std::size_t limit) {
-  constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
-  constexpr std::uint64_t kHighs = 0x8080808080808080ULL;
-  while (at < limit) {
-    if (at + 8 <= limit) {
-      std::uint64_t word;
-      std::memcpy(&word, data + at, 8);
-      if (((word - kOnes * 0x20) & ~word & kHighs) == 0) {
-        at += 8;
-        continue;
-      }
-    }
-    const std::size_t end = std::min(at + 8, limit);
-    for (; at < end; ++at) {
-      if (!IsTextByte(data[at])) return at;
-    }
-  }
-  return limit;
 }
 
 // The store block header that the byte at `at`, no text, belongs to: one at a 4-aligned source
@@ -95,7 +70,7 @@ MailText TextFrom(CarveBuffer buffer, std::size_t start, std::size_t limit, std:
   std::size_t piece = start;  // where the text's current piece began
   std::size_t at = start;
   for (;;) {
-    at = FirstNonText(buffer.data, at, limit);
+    at = FindNonTextByte(buffer.data, at, limit);
     if (at >= limit) break;
     const std::size_t header = BlockHeaderAt(buffer, at, piece, limit);
     if (header == kNoBlockHeader) {

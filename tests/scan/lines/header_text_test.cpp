@@ -89,6 +89,13 @@ INSTANTIATE_TEST_SUITE_P(
         DateRow{"July", "4 july 2010 12:00:00", "2010-07-04 12:00:00"},
         DateRow{"TwoLettersNameNoMonth", "4 Ju 2010 12:00:00", "2010-01-04 12:00:00"},
         DateRow{"LongerThanTheName", "4 Mayday 2010 12:00:00", "2010-01-04 12:00:00"},
+        // Numbers keep every digit read (up to the seven the reader stops at), short ones get a
+        // leading zero, missing ones are zero.
+        DateRow{"LongNumbersKeepTheirDigits", "123 Jan 2009 7:5:100000000",
+                "2009-01-123 07:05:1000000"},
+        DateRow{"ZerosStayTwoDigits", "0 Oct 2009 0:0:0", "2009-10-00 00:00:00"},
+        DateRow{"TenIsNotPadded", "10 Oct 2010 10:10:10", "2010-10-10 10:10:10"},
+        DateRow{"OnlyDayMonthYear", "5 May 2049", "2049-05-05 00:00:00"},
         DateRow{"NoDigits", "yesterday", "yesterday"}, DateRow{"Empty", "", ""}),
     [](const testing::TestParamInfo<DateRow>& row) { return row.param.name; });
 
