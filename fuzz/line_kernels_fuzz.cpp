@@ -1,7 +1,8 @@
 // Holds the vector looks the walk takes along a line against their byte-at-a-time references,
 // over arbitrary bytes: the lines that begin with "--", the base64 characters of a line, the
-// store block header a line runs into, the end of a body line, and the run of base64 lines an
-// attachment is taken in, and the run of plain text lines.
+// store block header a line runs into, the first byte outside the base64 alphabet at each width of
+// steps, the end of a body line, and the run of base64 lines an attachment is taken in, and the run
+// of plain text lines.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -9,6 +10,7 @@
 #include <vector>
 
 #include "scan/find/base64_characters.h"
+#include "scan/find/base64_run.h"
 #include "scan/find/dash_lines.h"
 #include "scan/find/line_runs.h"
 #include "scan/lines/line_scan.h"
@@ -51,6 +53,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::abort();
 
   for (std::size_t start = 0; start < bytes.size(); start += 1 + start % 7) {
+    const std::size_t plainStop = quillon::FindNonBase64Plain(text, start, bytes.size());
+    for (const auto steps :
+         {quillon::Base64Steps::Bytes, quillon::Base64Steps::Sse2, quillon::Base64Steps::Avx2})
+      if (quillon::FindNonBase64(text, start, bytes.size(), steps) != plainStop) std::abort();
     if (quillon::FindBlockHeaderAhead(text, bytes.size(), start, base + start) !=
         PlainBlockHeaderAhead(text, bytes.size(), start, base + start))
       std::abort();
