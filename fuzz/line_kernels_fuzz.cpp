@@ -43,10 +43,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::vector<std::uint8_t> bytes(data + 1, data + size);
   const std::uint8_t* text = bytes.data();
 
-  std::vector<std::uint64_t> fast, plain;
-  quillon::FindDashLines(text, bytes.size(), base, fast);
+  std::vector<std::uint64_t> plain;
   quillon::FindDashLinesPlain(text, bytes.size(), base, plain);
-  if (fast != plain) std::abort();
+  for (const auto steps : {quillon::DashLineSteps::Bytes, quillon::DashLineSteps::Sse2,
+                           quillon::DashLineSteps::Avx2}) {
+    std::vector<std::uint64_t> fast;
+    quillon::FindDashLines(text, bytes.size(), base, fast, steps);
+    if (fast != plain) std::abort();
+  }
 
   const std::string_view line(reinterpret_cast<const char*>(text), bytes.size());
   if (quillon::CountBase64Characters(line) != quillon::CountBase64CharactersPlain(line))
