@@ -70,6 +70,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // The input's first byte also picks the longest line and the reach kept clear of the end.
     const std::size_t maxLine = 1 + base % 90;
     const std::size_t clearAhead = (base * 7) % 230;
+    // The whole steps take only whole lines of the run the plain look takes.
+    const quillon::Base64Lines steps =
+        quillon::TakeBase64LinesInSteps(text, bytes.size(), start, maxLine);
+    const quillon::LineRun fromSteps =
+        quillon::TakeBase64LinesPlain(text, steps.end, start, maxLine, 0);
+    if (steps.lines != 0 && (fromSteps.end != steps.end || fromSteps.lines != steps.lines))
+      std::abort();
     const quillon::LineRun lines =
         quillon::TakeBase64Lines(text, bytes.size(), start, maxLine, clearAhead);
     const quillon::LineRun plainLines =

@@ -72,4 +72,15 @@ std::size_t FindNonBase64(const std::uint8_t* data, std::size_t from, std::size_
   return FindNonBase64Plain(data, i, to);
 }
 
+Base64Lines TakeBase64LinesInSteps(const std::uint8_t* data, std::size_t limit, std::size_t begin,
+                                   std::size_t maxLine, Base64Steps widest) {
+#ifdef QUILLON_X86_VECTORS
+  if (widest >= Base64Steps::Avx2 && WidestBase64Steps() >= Base64Steps::Avx2)
+    return base64_steps::Avx2Lines(data, limit, begin, maxLine);
+#else
+  (void)data, (void)limit, (void)maxLine, (void)widest;
+#endif
+  return {begin, 0};
+}
+
 }  // namespace quillon

@@ -119,7 +119,10 @@ LineRun TakeRunPlain(const std::uint8_t* data, std::size_t limit, std::size_t be
 
 LineRun TakeBase64Lines(const std::uint8_t* data, std::size_t limit, std::size_t begin,
                         std::size_t maxLine, std::size_t clearAhead) {
-  return TakeRun(data, limit, begin, maxLine, clearAhead, {}, FirstNonBase64);
+  // Whole steps of lines first; the lines behind them one at a time.
+  const Base64Lines steps = TakeBase64LinesInSteps(data, limit, begin, maxLine);
+  const LineRun rest = TakeRun(data, limit, steps.end, maxLine, 0, {}, FirstNonBase64);
+  return KeepClearOfTheEnd(data, begin, {rest.end, steps.lines + rest.lines}, clearAhead);
 }
 
 LineRun TakeBase64LinesPlain(const std::uint8_t* data, std::size_t limit, std::size_t begin,

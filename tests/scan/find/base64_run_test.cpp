@@ -147,5 +147,116 @@ TEST(Base64Stop, RandomStretchesAgreeWithThePlainLook) {
   }
 }
 
+// Whole lines taken a 64-byte step at a time: where the steps stop against the lines, and that
+// without AVX2 they leave every line to the caller.
+const std::string kLine = std::string(76, 'Q') + "\r\n";  // 78 bytes
+
+struct StepsRow {
+  const char* name;
+  std::string text;
+  std::size_t begin;
+  std::size_t maxLine;
+  std::size_t end;  // expected with AVX2
+  std::size_t lines;
+};
+
+void PrintTo(const StepsRow& row, std::ostream* out) {
+  *out << row.name;
+}
+
+class Base64StepsTest : public testing::TestWithParam<StepsRow> {};
+
+TEST_P(Base64StepsTest, TakesWholeLinesOfCleanSteps) {
+  const StepsRow& row = GetParam();
+  const Base64Lines none = TakeBase64LinesInSteps(Bytes(row.text), row.text.size(), row.begin,
+                                                  row.maxLine, Base64Steps::Sse2);
+  EXPECT_EQ(none.end, row.begin);
+  EXPECT_EQ(none.lines, 0u);
+  if (WidestBase64Steps() < Base64Steps::Avx2) GTEST_SKIP() << "no AVX2 on this processor";
+  const Base64Lines run =
+      TakeBase64LinesInSteps(Bytes(row.text), row.text.size(), row.begin, row.maxLine);
+  EXPECT_EQ(run.end, row.end);
+  EXPECT_EQ(run.lines, row.lines);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, Base64StepsTest,
+    testing::Values(
+        // The boundary's dash lies in the step from 384: the lines ended before it are taken.
+        StepsRow{"UpToTheStepWithABoundary",
+                 kLine + kLine + kLine + kLine + kLine + "--b--\r\n" + Repeat(64), 0, 100, 312, 4},
+        StepsRow{"ReturnEndsAStepItsFeedBeginsTheNext",
+                 Repeat(63) + "\r\n" + Repeat(62) + "\r\n" + Repeat(200), 0, 100, 129, 2},
+        // A step with a fault in it takes none of its lines: the caller reads them.
+        StepsRow{"BareLineFeedStopsItsStep", kLine + Repeat(10) + "\n" + kLine + kLine, 0, 100, 0,
+                 0},
+        StepsRow{"BareReturnStopsItsStep", kLine + kLine + Repeat(10) + "\r" + kLine + kLine, 0,
+                 100, 78, 1},
+        StepsRow{"PaddingStopsItsStep", kLine + kLine + kLine + "QQ==\r\n" + kLine, 0, 100, 156, 2},
+        StepsRow{"EmptyLineStops", kLine + "\r\n" + kLine + kLine + kLine, 0, 100, 78, 1},
+        StepsRow{"LineAtTheLongestStops",
+                 Repeat(40) + "\r\n" + Repeat(40) + "\r\n" + Repeat(50) + "\r\n" + Repeat(100), 0,
+                 50, 84, 2},
+        StepsRow{"LineJustUnderTheLongest", Repeat(49) + "\r\n" + Repeat(100), 0, 50, 51, 1},
+        StepsRow{"FewerThanAStepTakesNone", "QUJD\r\n" + Repeat(20), 0, 100, 0, 0},
+        StepsRow{"FromALaterLineStart", "head\r\n" + kLine + kLine + kLine + Repeat(64), 6, 100,
+                 240, 3}),
+    [](const testing::TestParamInfo<StepsRow>& row) { return std::string(row.param.name); });
+
+// What the steps take is always the start of what a line-by-line look takes.
+void ExpectAStartOfThePlainRun(const std::string& text, std::size_t begin, std::size_t limit,
+                               std::size_t maxLine, const std::string& where) {
+  const Base64Lines steps = TakeBase64LinesInSteps(Bytes(text), limit, begin, maxLine);
+  std::size_t end = begin;
+  std::size_t lines = 0;
+  while (lines < steps.lines) {
+    const std::size_t stop = FindNonBase64Plain(Bytes(text), end, limit);
+    ASSERT_TRUE(stop > end && stop - end < maxLine && stop + 1 < limit && text[stop] == '\r' &&
+                text[stop + 1] == '\n')
+        << where << ": line " << lines << " at " << end << " taken but not whole";
+    end = stop + 2;
+    ++lines;
+  }
+  ASSERT_EQ(steps.end, end) << where;
+}
+
+TEST(Base64LineSteps, CorpusMailsTakeOnlyWholeLines) {
+  const auto files = test::CorpusMessageFiles();
+  if (files.empty()) GTEST_SKIP() << test::CorpusMissingMessage();
+  std::size_t taken = 0;
+  for (const auto& file : files) {
+    const std::string text = test::ReadFileBytes(file);
+    for (std::size_t start = 0; start < text.size();) {
+      // As the walk asks: from where the last run stopped, else from the next line.
+      ExpectAStartOfThePlainRun(text, start, text.size(), 1000, file.string());
+      const Base64Lines steps = TakeBase64LinesInSteps(Bytes(text), text.size(), start, 1000);
+      taken += steps.lines;
+      const std::size_t lineFeed = text.find('\n', start);
+      start = steps.lines > 0                 ? steps.end
+              : lineFeed == std::string::npos ? text.size()
+                                              : lineFeed + 1;
+    }
+  }
+  if (WidestBase64Steps() >= Base64Steps::Avx2) {
+    EXPECT_GT(taken, 0u);
+  }
+}
+
+TEST(Base64LineSteps, RandomLinesTakeOnlyWholeLines) {
+  std::mt19937 random(43);
+  const std::string strays = std::string("\r\n=-\0\x80 ", 8);
+  for (int round = 0; round < 5000; ++round) {
+    std::string text;
+    while (text.size() < 400) {
+      std::string line = Repeat(random() % 90);
+      for (char& c : line)
+        if (random() % 300 == 0) c = strays[random() % strays.size()];
+      text += line + "\r\n";
+    }
+    const std::size_t limit = random() % (text.size() + 1);
+    ExpectAStartOfThePlainRun(text, 0, limit, 1 + random() % 95, "round " + std::to_string(round));
+  }
+}
+
 }  // namespace
 }  // namespace quillon
