@@ -1,7 +1,8 @@
 // Holds the vector looks the walk takes along a line against their byte-at-a-time references,
 // over arbitrary bytes: the lines that begin with "--", the base64 characters of a line, the
-// store block header a line runs into, the end of a body line, and the run of base64 lines an
-// attachment is taken in, the run of plain text lines, and where a mail's text stops being text.
+// store block header a line runs into, the first byte outside the base64 alphabet at each width of
+// steps, the end of a body line, and the run of base64 lines an attachment is taken in, the run of
+// plain text lines, and where a mail's text stops being text.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -9,6 +10,7 @@
 #include <vector>
 
 #include "scan/find/base64_characters.h"
+#include "scan/find/base64_run.h"
 #include "scan/find/dash_lines.h"
 #include "scan/find/line_runs.h"
 #include "scan/find/text_bytes.h"
@@ -42,16 +44,24 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::vector<std::uint8_t> bytes(data + 1, data + size);
   const std::uint8_t* text = bytes.data();
 
-  std::vector<std::uint64_t> fast, plain;
-  quillon::FindDashLines(text, bytes.size(), base, fast);
+  std::vector<std::uint64_t> plain;
   quillon::FindDashLinesPlain(text, bytes.size(), base, plain);
-  if (fast != plain) std::abort();
+  for (const auto steps : {quillon::DashLineSteps::Bytes, quillon::DashLineSteps::Sse2,
+                           quillon::DashLineSteps::Avx2}) {
+    std::vector<std::uint64_t> fast;
+    quillon::FindDashLines(text, bytes.size(), base, fast, steps);
+    if (fast != plain) std::abort();
+  }
 
   const std::string_view line(reinterpret_cast<const char*>(text), bytes.size());
   if (quillon::CountBase64Characters(line) != quillon::CountBase64CharactersPlain(line))
     std::abort();
 
   for (std::size_t start = 0; start < bytes.size(); start += 1 + start % 7) {
+    const std::size_t plainStop = quillon::FindNonBase64Plain(text, start, bytes.size());
+    for (const auto steps :
+         {quillon::Base64Steps::Bytes, quillon::Base64Steps::Sse2, quillon::Base64Steps::Avx2})
+      if (quillon::FindNonBase64(text, start, bytes.size(), steps) != plainStop) std::abort();
     if (quillon::FindBlockHeaderAhead(text, bytes.size(), start, base + start) !=
         PlainBlockHeaderAhead(text, bytes.size(), start, base + start))
       std::abort();
@@ -61,6 +71,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // The input's first byte also picks the longest line and the reach kept clear of the end.
     const std::size_t maxLine = 1 + base % 90;
     const std::size_t clearAhead = (base * 7) % 230;
+    // The whole steps take only whole lines of the run the plain look takes.
+    const quillon::Base64Lines steps =
+        quillon::TakeBase64LinesInSteps(text, bytes.size(), start, maxLine);
+    const quillon::LineRun fromSteps =
+        quillon::TakeBase64LinesPlain(text, steps.end, start, maxLine, 0);
+    if (steps.lines != 0 && (fromSteps.end != steps.end || fromSteps.lines != steps.lines))
+      std::abort();
     const quillon::LineRun lines =
         quillon::TakeBase64Lines(text, bytes.size(), start, maxLine, clearAhead);
     const quillon::LineRun plainLines =

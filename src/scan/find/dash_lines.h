@@ -7,13 +7,23 @@
 
 namespace quillon {
 
-// Appends base + p for every p in [0, size - 3] where data holds "\n--", in order: sixteen bytes
-// at a time.
+enum class DashLineSteps { Bytes, Sse2, Avx2 };
+
+// Appends base + p for every p in [0, size - 3] where data holds "\n--", in order: 64 bytes at a
+// time where the processor has AVX2, else sixteen. `widest` caps the vector steps used, so that
+// each can be held against the reference.
 void FindDashLines(const std::uint8_t* data, std::size_t size, std::uint64_t base,
-                   std::vector<std::uint64_t>& found);
+                   std::vector<std::uint64_t>& found, DashLineSteps widest = DashLineSteps::Avx2);
 
 // The same, a byte at a time: the reference the fast look is tested against.
 void FindDashLinesPlain(const std::uint8_t* data, std::size_t size, std::uint64_t base,
                         std::vector<std::uint64_t>& found);
+
+namespace dash_line_steps {
+// The AVX2 steps (dash_lines_avx2.cpp): appends the finds of whole 64-byte steps from 0 on while
+// the two bytes behind a step lie within `size`, and hands back where they stopped.
+std::size_t Avx2(const std::uint8_t* data, std::size_t size, std::uint64_t base,
+                 std::vector<std::uint64_t>& found);
+}  // namespace dash_line_steps
 
 }  // namespace quillon

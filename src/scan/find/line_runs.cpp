@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "scan/find/base64_run.h"
+
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
@@ -10,23 +12,11 @@ namespace quillon {
 
 namespace {
 
-constexpr bool IsBase64Character(std::uint8_t c) {
-  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '+' ||
-         c == '/';
-}
-
 constexpr bool IsTextLineByte(std::uint8_t c) {
   return (c >= 0x20 && c != 0x7F) || c == '\t';
 }
 
 #if defined(__SSE2__)
-// 0xFF in each byte of `bytes` within [low, high]. The comparisons are signed: bytes from 0x80 on
-// fall below every ASCII bound, as they should.
-__m128i InRange(__m128i bytes, char low, char high) {
-  return _mm_and_si128(_mm_cmpgt_epi8(bytes, _mm_set1_epi8(static_cast<char>(low - 1))),
-                       _mm_cmplt_epi8(bytes, _mm_set1_epi8(static_cast<char>(high + 1))));
-}
-
 std::size_t FirstBit(int bits) {
   return static_cast<std::size_t>(__builtin_ctz(static_cast<unsigned>(bits)));
 }
@@ -34,21 +24,7 @@ std::size_t FirstBit(int bits) {
 
 // The first index in [from, to) whose byte is no base64 character; `to` when there is none.
 std::size_t FirstNonBase64(const std::uint8_t* data, std::size_t from, std::size_t to) {
-  std::size_t i = from;
-#if defined(__SSE2__)
-  for (; i + 16 <= to; i += 16) {
-    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i));
-    const __m128i letters = _mm_or_si128(InRange(bytes, 'A', 'Z'), InRange(bytes, 'a', 'z'));
-    const __m128i others = _mm_or_si128(
-        _mm_or_si128(InRange(bytes, '0', '9'), _mm_cmpeq_epi8(bytes, _mm_set1_epi8('+'))),
-        _mm_cmpeq_epi8(bytes, _mm_set1_epi8('/')));
-    const int outside = ~_mm_movemask_epi8(_mm_or_si128(letters, others)) & 0xFFFF;
-    if (outside != 0) return i + FirstBit(outside);
-  }
-#endif
-  for (; i < to; ++i)
-    if (!IsBase64Character(data[i])) return i;
-  return to;
+  return FindNonBase64(data, from, to);
 }
 
 // The first index in [from, to) whose byte no line of text holds; `to` when there is none.
@@ -143,12 +119,15 @@ LineRun TakeRunPlain(const std::uint8_t* data, std::size_t limit, std::size_t be
 
 LineRun TakeBase64Lines(const std::uint8_t* data, std::size_t limit, std::size_t begin,
                         std::size_t maxLine, std::size_t clearAhead) {
-  return TakeRun(data, limit, begin, maxLine, clearAhead, {}, FirstNonBase64);
+  // Whole steps of lines first; the lines behind them one at a time.
+  const Base64Lines steps = TakeBase64LinesInSteps(data, limit, begin, maxLine);
+  const LineRun rest = TakeRun(data, limit, steps.end, maxLine, 0, {}, FirstNonBase64);
+  return KeepClearOfTheEnd(data, begin, {rest.end, steps.lines + rest.lines}, clearAhead);
 }
 
 LineRun TakeBase64LinesPlain(const std::uint8_t* data, std::size_t limit, std::size_t begin,
                              std::size_t maxLine, std::size_t clearAhead) {
-  return TakeRunPlain(data, limit, begin, maxLine, clearAhead, {}, IsBase64Character);
+  return TakeRunPlain(data, limit, begin, maxLine, clearAhead, {}, IsBase64Byte);
 }
 
 LineRun TakeTextLines(const std::uint8_t* data, std::size_t limit, std::size_t begin,
