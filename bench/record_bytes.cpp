@@ -45,6 +45,12 @@ std::uint64_t RoomOf(const std::vector<Item>& items) {
   return items.capacity() == 0 ? 0 : Chunk(items.capacity() * sizeof(Item));
 }
 
+// The length word, the characters and a NUL in one block; none for an empty text or one of the
+// well-known values every record shares.
+std::uint64_t HeapOf(const quillon::CompactText& text) {
+  return text.OwnsBlock() ? Chunk(4 + text.size() + 1) : 0;
+}
+
 std::uint64_t HeapOf(const std::vector<quillon::PartEntry>& parts) {
   std::uint64_t bytes = RoomOf(parts);
   for (const quillon::PartEntry& part : parts) {
@@ -87,8 +93,7 @@ void Count(const MailRecord& record, RecordTallies& tallies) {
   for (const quillon::CompactText* text :
        {&record.subject, &record.from, &record.to, &record.cc, &record.date, &record.boundary,
         &record.contentType, &record.transferEncoding, &record.innerBoundary, &record.messageId}) {
-    // The length word, the characters and a NUL in one block.
-    if (!text->empty()) tallies.headers.bytes += Chunk(4 + text->size() + 1);
+    tallies.headers.bytes += HeapOf(*text);
   }
   // A decoded text equal to its raw value widened is not kept; the others are, in one block of
   // three strings per record (their room counted as their length).
@@ -109,7 +114,7 @@ void Count(const MailRecord& record, RecordTallies& tallies) {
   if (&record.SourceName() != tallies.lastName) tallies.source.bytes += HeapOf(record.SourceName());
   tallies.lastName = &record.SourceName();
   tallies.lists.bytes += HeapOf(record.attachments);
-  record.ReadBody([&](const quillon::MailBody& body) {
+  record.ReadBody([&](const quillon::BodyFacts& body) {
     tallies.lists.bytes += HeapOf(body.parts);
     tallies.bodyStrings.bytes += HeapOf(body.textCharset);
   });
@@ -170,8 +175,8 @@ int main(int argc, char** argv) {
   for (const quillon::MailRecordPtr& record : records) Count(*record, tallies);
   const double count = records.empty() ? 1.0 : static_cast<double>(records.size());
 
-  std::printf("%zu found mails; sizeof(MailRecord) %zu, MailBody %zu, MailExtent %zu\n",
-              records.size(), sizeof(MailRecord), sizeof(quillon::MailBody),
+  std::printf("%zu found mails; sizeof(MailRecord) %zu, BodyFacts %zu, MailExtent %zu\n",
+              records.size(), sizeof(MailRecord), sizeof(quillon::BodyFacts),
               sizeof(quillon::MailExtent));
   std::uint64_t counted = 0;
   for (const Tally* tally : tallies.All()) {

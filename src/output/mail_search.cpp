@@ -1,5 +1,8 @@
 #include "output/mail_search.h"
 
+#include <optional>
+
+#include "scan/content_text.h"
 #include "text/case_folding.h"
 
 namespace quillon {
@@ -20,6 +23,8 @@ std::u16string FindHaystack(const MailRecord& record, const FindSettings& settin
 MailMatcher::MailMatcher(const FindSettings& settings)
     : settings_(settings), spansFields_(settings.text.find(u'|') != std::u16string::npos) {
   AppendFoldedCase(settings_.text, foldedText_);
+  asciiText_ = IsAscii(foldedText_);
+  if (asciiText_) asciiFoldedText_.assign(foldedText_.begin(), foldedText_.end());
 }
 
 bool MailMatcher::Holds(std::u16string_view haystack) {
@@ -38,6 +43,11 @@ bool MailMatcher::Matches(const MailRecord& record) {
   if (settings_.sender && Holds(record.FromText())) return true;
   if (settings_.recipients && Holds(record.ToText())) return true;
   if (!settings_.content) return false;
+  if (asciiText_) {
+    if (const std::optional<bool> holds =
+            record.ContentHoldsFoldedAscii(asciiFoldedText_, bodyBytes_, foldedBytes_))
+      return *holds;
+  }
   // One string takes every mail's text in turn, so that a search over many mails allocates once.
   record.ReadContentText(content_);
   return Holds(content_);

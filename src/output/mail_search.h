@@ -42,6 +42,12 @@ class MailMatcher {
   FindSettings settings_;
   std::u16string foldedText_;
   bool spansFields_ = false;
+  // The folded text in bytes when it is all ASCII: then most bodies are searched in their own
+  // bytes, without converting them (MailRecord::ContentHoldsFoldedAscii).
+  bool asciiText_ = false;
+  std::string asciiFoldedText_;
+  std::string bodyBytes_;
+  std::string foldedBytes_;
   std::u16string scratch_;
   std::u16string content_;
 };

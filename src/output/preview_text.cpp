@@ -67,7 +67,7 @@ std::u16string AttachmentLines(const std::vector<PartEntry>& entries) {
 std::u16string AttachmentBlock(const MailRecord& record) {
   std::u16string block =
       AttachmentLines(record.attachments) +
-      AttachmentLines(record.ReadBody([](const MailBody& body) { return body.parts; }));
+      AttachmentLines(record.ReadBody([](const BodyFacts& body) { return body.parts; }));
   if (block.empty()) return block;
   return u"<pre>" + block + u"\r\n" + std::u16string(kRuleLength, u'-') + u"\r\n\r\n</pre>";
 }

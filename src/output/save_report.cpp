@@ -81,7 +81,7 @@ ReportedMail ReportedMailOf(const MailRecord& record, std::size_t index, int ans
   mail.messageId = record.messageId;
   for (const PartEntry& entry : record.attachments)
     mail.attachments.push_back(Utf16ToUtf8(entry.nameText));
-  for (const PartEntry& entry : record.ReadBody([](const MailBody& body) { return body.parts; }))
+  for (const PartEntry& entry : record.ReadBody([](const BodyFacts& body) { return body.parts; }))
     if (!entry.nameText.empty()) mail.attachments.push_back(Utf16ToUtf8(entry.nameText));
   return mail;
 }

@@ -4,6 +4,7 @@
 // found mails are only listed, and the conversion took a large share of a dense scan.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -17,5 +18,18 @@ struct ContentTextSource {
 };
 
 std::u16string ContentTextOf(const ContentTextSource& source);
+
+// Whether ContentTextOf(source), case folded, holds `foldedNeedle`, a text of ASCII characters
+// already case folded, told from the bytes without converting them: where the charset reads
+// every ASCII byte as itself and no other byte as a character that folds to ASCII (UTF-8,
+// US-ASCII, the ISO 8859 and Windows single-byte pages). Nothing when the text must be converted
+// to tell: another charset, HTML (whose tags and entities the conversion drops), or UTF-8 that
+// writes one of the two characters folding to ASCII letters (KELVIN SIGN, LONG S). `scratch` is
+// reused from call to call.
+std::optional<bool> HoldsFoldedAscii(const ContentTextSource& source, std::string_view foldedNeedle,
+                                     std::string& scratch);
+
+// Whether `text` holds only ASCII characters.
+bool IsAscii(std::u16string_view text);
 
 }  // namespace quillon

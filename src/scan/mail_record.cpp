@@ -31,10 +31,7 @@ void ShrinkText(Text& text) {
 void ShrinkParts(std::vector<PartEntry>& parts) {
   parts.shrink_to_fit();
   for (PartEntry& part : parts) {
-    ShrinkText(part.name);
-    ShrinkText(part.contentType);
     ShrinkText(part.nameText);
-    ShrinkText(part.transferEncoding);
   }
 }
 
@@ -100,12 +97,12 @@ void MailRecord::ShrinkToFit() {
   ShrinkParts(attachments);
   std::lock_guard lock(bodyMutex_);
   ShrinkParts(body_.parts);
-  ShrinkText(body_.textCharset);
 }
 
 MailBody MailRecord::Body() const {
   std::lock_guard lock(bodyMutex_);
-  MailBody body = body_;
+  MailBody body;
+  static_cast<BodyFacts&>(body) = body_;
   if (heldText_) {
     body.bodyText = heldText_->bodyText;
     body.contentText = heldText_->contentText;
@@ -132,8 +129,7 @@ void MailRecord::PublishBody(MailBody body) {
   std::string().swap(body.bodyText);
   std::u16string().swap(body.contentText);
   ShrinkParts(body.parts);
-  ShrinkText(body.textCharset);
-  body_ = std::move(body);
+  body_ = std::move(static_cast<BodyFacts&>(body));
 }
 
 void MailRecord::KeepTextLocked(std::string&& bodyText, std::u16string&& contentText) {
@@ -175,6 +171,19 @@ void MailRecord::ReadContentText(std::u16string& text) const {
     text = heldText_->contentText;
   else if (textStore_)
     (void)textStore_->Read(keptContentText_, text);
+}
+
+std::optional<bool> MailRecord::ContentHoldsFoldedAscii(std::string_view foldedNeedle,
+                                                        std::string& bytes,
+                                                        std::string& scratch) const {
+  std::lock_guard lock(bodyMutex_);
+  if (!body_.contentFromBodyText) return std::nullopt;
+  if (heldText_)
+    bytes = heldText_->bodyText;
+  else if (!textStore_ || !textStore_->Read(keptBodyText_, bytes))
+    bytes.clear();
+  return HoldsFoldedAscii({bytes, body_.textCharset.View(), body_.textIsHtml, body_.ansiCodePage},
+                          foldedNeedle, scratch);
 }
 
 void MailRecord::KeepTextIn(std::shared_ptr<MailTextStore> store) {

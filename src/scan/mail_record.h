@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -18,12 +19,12 @@
 
 namespace quillon {
 
-// One attachment or MIME part.
+// One attachment or MIME part. Compact texts, as most mails have one or more.
 struct PartEntry {
-  std::string name;              // file name as written in the mail
-  std::string contentType;       // the part's media type, lower-cased ("" for X-Attachment)
+  CompactText name;              // file name as written in the mail
+  CompactText contentType;       // the part's media type, lower-cased ("" for X-Attachment)
   std::u16string nameText;       // decoded file name
-  std::string transferEncoding;  // the part's Content-Transfer-Encoding, lower-cased
+  CompactText transferEncoding;  // the part's Content-Transfer-Encoding, lower-cased
   std::int64_t size = 0;         // bytes as stated (decoded bytes for a base64 part)
 };
 
@@ -31,20 +32,18 @@ struct PartEntry {
 // block (a mail the trace rule alone would miss).
 enum class FoundBy : std::uint8_t { Trace, Shape };
 
-// What the body steps learn while the scan follows a mail. Published whole when the body closes.
-// A record keeps the two texts apart from the rest (see MailRecord::KeepTextIn).
-struct MailBody {
-  std::string bodyText;        // the text part, CR LF between lines, at most kMaxBodyText bytes;
-                               // decoded by its transfer encoding once closed
-  std::u16string contentText;  // bodyText converted by its charset; HTML tags stripped
-  // contentText is not carried: the record works it out from bodyText when it is read
-  // (ContentTextOf, with ansiCodePage for text without a charset).
+// What the body steps learn while the scan follows a mail, but its texts: what a record keeps
+// of its body in itself (the texts go elsewhere, see MailRecord::KeepTextIn). The flags stand
+// together so that a million records do not pad each one.
+struct BodyFacts {
+  // The content text is not carried: the record works it out from the body text when it is
+  // read (ContentTextOf, with ansiCodePage for text without a charset).
   bool contentFromBodyText = false;
-  int ansiCodePage = 0;
-  std::vector<PartEntry> parts;
-  std::string textCharset;  // charset parameter of the text part ("" when none)
   bool textIsHtml = false;
   bool closed = false;
+  int ansiCodePage = 0;
+  std::vector<PartEntry> parts;
+  CompactText textCharset;  // charset parameter of the text part ("" when none)
   // Absolute byte where the mail's text ends, when the scan saw its end (the closing boundary
   // of its multipart, a NUL, binary bytes, an mbox separator); 0 when it did not.
   std::uint64_t textEnd = 0;
@@ -53,23 +52,31 @@ struct MailBody {
   std::uint64_t followedEnd = 0;
 };
 
+// All the body steps learn while the scan follows a mail. Published whole when the body closes.
+struct MailBody : BodyFacts {
+  std::string bodyText;        // the text part, CR LF between lines, at most kMaxBodyText bytes;
+                               // decoded by its transfer encoding once closed
+  std::u16string contentText;  // bodyText converted by its charset; HTML tags stripped
+};
+
 inline constexpr std::size_t kMaxBodyText = 0x40000;  // 262,144 bytes
 
 // Where a mail's whole text lies, as far as the scan could tell. A trace find is recorded at its
 // trace line, which need not be the mail's first line; a mail in a store lies in a block chain.
+// The flags stand together so that a million records do not pad each one to 8 bytes.
 struct MailExtent {
-  bool textStartKnown = false;  // the scan saw the mail's first header line
-  std::uint64_t textStart = 0;  // absolute byte of that line
+  bool textStartKnown = false;          // the scan saw the mail's first header line
+  bool lineFeedOnly = false;            // the mail's lines end in a bare LF
+  bool inStore = false;                 // the text is the block chain that starts at storeBlock
+  bool behindMailboxSeparator = false;  // a "From " separator line stands in front of it
+  std::uint64_t textStart = 0;          // absolute byte of the mail's first header line
 
   std::uint64_t TextStartOr(std::uint64_t fallback) const {
     return textStartKnown ? textStart : fallback;
   }
-  bool lineFeedOnly = false;        // the mail's lines end in a bare LF
-  bool inStore = false;             // the text is the block chain that starts at storeBlock
   std::uint64_t storeBlock = 0;     // absolute position of the chain's first block header
   std::uint64_t multipartEnd = 0;   // behind a multipart mail's closing boundary; 0 when unknown
   std::uint64_t nextMailStart = 0;  // where the next mail found (not one of its parts) begins
-  bool behindMailboxSeparator = false;  // a "From " separator line stands in front of it
   // Where a store mail's text lies when its blocks lie scattered (a deleted store), or where a
   // store in one piece would not have them; null when they follow from storeBlock by the
   // store's own offsets.
@@ -130,14 +137,14 @@ class MailRecord {
   // The body is written by the scan thread and read by any other; these take the record's lock.
   // Body() gives the whole body, its texts read back from where the record keeps them.
   MailBody Body() const;
-  // Calls `read(const MailBody&)` under the lock and returns what it returns, for searches and
-  // sorts over many mails that need a field or two of each body and no copy of it. The body it
-  // is given has no bodyText and no contentText: BodyText() and ReadContentText() give those.
+  // Calls `read(const BodyFacts&)` under the lock and returns what it returns, for searches and
+  // sorts over many mails that need a field or two of each body and no copy of it.
+  // BodyText() and ReadContentText() give the texts.
   // `read` must not call back into this record (the lock is not recursive).
   template <typename Read>
   decltype(auto) ReadBody(Read&& read) const {
     std::lock_guard lock(bodyMutex_);
-    return std::forward<Read>(read)(static_cast<const MailBody&>(body_));
+    return std::forward<Read>(read)(static_cast<const BodyFacts&>(body_));
   }
   bool BodyClosed() const;
   void PublishBody(MailBody body);
@@ -145,6 +152,11 @@ class MailRecord {
   // Replaces `text` with the body's contentText, reusing its room (a search reads one mail after
   // another into one string).
   void ReadContentText(std::u16string& text) const;
+  // Whether the content text, case folded, holds `foldedNeedle` (ASCII, case folded), told from
+  // the body's bytes where its charset lets (HoldsFoldedAscii); nothing where the text must be
+  // converted to tell. `bytes` and `scratch` are reused from mail to mail.
+  std::optional<bool> ContentHoldsFoldedAscii(std::string_view foldedNeedle, std::string& bytes,
+                                              std::string& scratch) const;
   // From now on the body's texts live in `store` rather than in the record; texts published
   // already move there. The found-mail list does this for every record it takes.
   void KeepTextIn(std::shared_ptr<MailTextStore> store);
@@ -180,8 +192,24 @@ class MailRecord {
   std::unique_ptr<DecodedTexts> decoded_;
   std::uint8_t decodedKept_ = 0;
 
-  mutable std::mutex bodyMutex_;
-  MailBody body_;  // without its texts
+  // A lock of one byte rather than a std::mutex's forty: a million records each hold one, and
+  // it is only ever held for a copy or one text read.
+  class BodyLock {
+   public:
+    void lock() const noexcept {
+      while (held_.test_and_set(std::memory_order_acquire))
+        held_.wait(true, std::memory_order_relaxed);
+    }
+    void unlock() const noexcept {
+      held_.clear(std::memory_order_release);
+      held_.notify_one();
+    }
+
+   private:
+    mutable std::atomic_flag held_;
+  };
+  BodyLock bodyMutex_;
+  BodyFacts body_;
   MailExtent extent_;
   std::shared_ptr<MailTextStore> textStore_;
   std::unique_ptr<HeldText> heldText_;

@@ -28,7 +28,7 @@ std::int64_t SizeOf(const MailRecord& record, std::uint64_t textEnd) {
 }
 
 std::uint64_t TextEndOf(const MailRecord& record) {
-  return record.ReadBody([](const MailBody& body) { return body.textEnd; });
+  return record.ReadBody([](const BodyFacts& body) { return body.textEnd; });
 }
 
 }  // namespace
@@ -38,7 +38,7 @@ MailBodyFacts ReadBodyFacts(const MailRecord& record) {
   QStringList names;
   for (const PartEntry& entry : record.attachments) names << FromUtf16(entry.nameText);
   // Read in place: the body's text may be a quarter of a megabyte, and a sort reads a million.
-  const std::uint64_t textEnd = record.ReadBody([&names](const MailBody& body) {
+  const std::uint64_t textEnd = record.ReadBody([&names](const BodyFacts& body) {
     for (const PartEntry& entry : body.parts) names << FromUtf16(entry.nameText);
     return body.textEnd;
   });
@@ -71,12 +71,12 @@ bool MailListModel::HasAttachments(const Entry& entry) const {
   if (!entry.record->attachments.empty()) return true;
   // An open body may still gain parts: until it closes only the header's lines count.
   return entry.record->ReadBody(
-      [](const MailBody& body) { return body.closed && !body.parts.empty(); });
+      [](const BodyFacts& body) { return body.closed && !body.parts.empty(); });
 }
 
 std::int64_t MailListModel::SizeOfEntry(const Entry& entry) const {
   if (entry.body) return entry.body->size;
-  const auto [closed, textEnd] = entry.record->ReadBody([](const MailBody& body) {
+  const auto [closed, textEnd] = entry.record->ReadBody([](const BodyFacts& body) {
     return std::pair{body.closed, body.textEnd};
   });
   return closed ? SizeOf(*entry.record, textEnd) : 0;

@@ -166,5 +166,61 @@ INSTANTIATE_TEST_SUITE_P(Rows, MailSearchKeptContent,
                                            KeptContentRow{"InMemory", TextsIn::Memory}),
                          RowName{});
 
+struct BodyBytesRow {
+  const char* name;
+  std::string charset;
+  bool isHtml;
+  std::string body;
+  std::u16string text;
+  bool matches;
+};
+
+class MailSearchBodyBytes : public ::testing::TestWithParam<BodyBytesRow> {};
+
+// Bodies kept as their bytes, as a scan keeps them: a search for ASCII text may read the bytes
+// themselves, a search for any other text reads the converted text, and both find what the
+// mail says in its own charset, one mail after another through the same matcher.
+TEST_P(MailSearchBodyBytes, FindsWhatTheConvertedTextSays) {
+  const BodyBytesRow& row = GetParam();
+  test::TemporaryDirectory directory;
+  FoundMails list(directory.path());
+  auto record = std::make_shared<MailRecord>();
+  MailBody body;
+  body.bodyText = row.body;
+  body.contentFromBodyText = true;
+  body.textCharset = row.charset;
+  body.textIsHtml = row.isHtml;
+  body.ansiCodePage = 1252;
+  body.closed = true;
+  record->PublishBody(std::move(body));
+  list.Add(record);
+  const MailRecordPtr other = Mail(u"", u"", u"", u"Something else entirely, and longer");
+  MailMatcher matcher(Settings(row.text, "c"));
+  for (int round = 0; round < 2; ++round) {
+    EXPECT_EQ(matcher.Matches(*record), row.matches);
+    EXPECT_FALSE(matcher.Matches(*other));
+  }
+  EXPECT_EQ(MailMatches(*record, Settings(row.text, "sc")), row.matches);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, MailSearchBodyBytes,
+    ::testing::Values(
+        BodyBytesRow{"Utf8", "utf-8", false, "The Harbour MASTER", u"harbour master", true},
+        BodyBytesRow{"Utf8Absent", "utf-8", false, "The Harbour", u"lighthouse", false},
+        BodyBytesRow{"Utf8AccentedNeedle", "utf-8", false, "CAF\xC3\x89", u"caf\u00E9", true},
+        BodyBytesRow{"KelvinSignFoldsToK", "utf-8", false,
+                     "\xE2\x84\xAA"
+                     "azan",
+                     u"KAZAN", true},
+        BodyBytesRow{"Latin1ByteIsNoLetter", "iso-8859-1", false, "caf\xE9", u"cafe", false},
+        BodyBytesRow{"Latin1AccentedNeedle", "iso-8859-1", false, "CAF\xC9", u"caf\u00E9", true},
+        BodyBytesRow{"HtmlTagsDropped", "utf-8", true, "<p>Tide <b>table</b></p>", u"TIDE TABLE",
+                     true},
+        BodyBytesRow{"HtmlTagNotContent", "utf-8", true, "<p>Tide</p>", u"<p>", false},
+        BodyBytesRow{"ShiftJisTrailByteIsNoBackslash", "shift_jis", false, "\x83\x5C", u"\\",
+                     false}),
+    RowName{});
+
 }  // namespace
 }  // namespace quillon

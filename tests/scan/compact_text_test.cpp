@@ -51,18 +51,21 @@ TEST_P(CompactTextTest, CopiesAreIndependent) {
   EXPECT_EQ(assigned, text);
 }
 
-INSTANTIATE_TEST_SUITE_P(Rows, CompactTextTest,
-                         testing::Values(TextRow{"Empty", ""}, TextRow{"OneByte", "x"},
-                                         TextRow{"Date", "2009-03-09 10:11:12"},
-                                         TextRow{"InnerNul", std::string("before\0after", 12)},
-                                         TextRow{"EightBit",
-                                                 "Gr\xFC\xDF"
-                                                 "e \xFF\x80"},
-                                         TextRow{"FoldedValue", "=?utf-8?q?a?=\r\n =?utf-8?q?b?="},
-                                         TextRow{"Long", std::string(100000, 'm')}),
-                         [](const testing::TestParamInfo<TextRow>& row) {
-                           return row.param.label;
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    Rows, CompactTextTest,
+    testing::Values(TextRow{"Empty", ""}, TextRow{"OneByte", "x"},
+                    TextRow{"Date", "2009-03-09 10:11:12"},
+                    TextRow{"InnerNul", std::string("before\0after", 12)},
+                    TextRow{"EightBit",
+                            "Gr\xFC\xDF"
+                            "e \xFF\x80"},
+                    TextRow{"FoldedValue", "=?utf-8?q?a?=\r\n =?utf-8?q?b?="},
+                    TextRow{"Long", std::string(100000, 'm')}, TextRow{"WellKnownEncoding", "7bit"},
+                    TextRow{"WellKnownType", "text/plain"},
+                    TextRow{"WellKnownWithCharset", "text/plain; charset=\"utf-8\""},
+                    TextRow{"PrefixOfWellKnown", "7bi"}, TextRow{"WellKnownAndMore", "7bit "},
+                    TextRow{"OtherCase", "Text/Plain"}),
+    [](const testing::TestParamInfo<TextRow>& row) { return row.param.label; });
 
 // Values that differ in length or in one byte are not equal; the comparison reads the whole
 // value, not up to a NUL.
@@ -75,6 +78,48 @@ TEST(CompactTextCompareTest, DiffersByLengthAndByByte) {
   EXPECT_TRUE(CompactText("") == std::string_view());
   EXPECT_TRUE(CompactText("same") == CompactText("same"));
 }
+
+struct SharingRow {
+  const char* label;
+  std::string text;
+  bool ownsBlock;
+};
+
+class CompactTextSharingTest : public testing::TestWithParam<SharingRow> {};
+
+// Values most mails write alike hold no block of their own; any other value, even one a byte
+// away from them, does. Either way its characters stay put when the text is moved, and one text
+// dropped leaves every other with the same value readable.
+TEST_P(CompactTextSharingTest, SharesOnlyWellKnownValues) {
+  const SharingRow& row = GetParam();
+  CompactText text(row.text);
+  EXPECT_EQ(text.OwnsBlock(), row.ownsBlock);
+  const std::string_view view = text.View();
+  CompactText moved = std::move(text);
+  EXPECT_EQ(moved.View().data(), view.data());
+  {
+    CompactText dropped(row.text);
+    CompactText overwritten(row.text);
+    overwritten = CompactText("other");
+  }
+  EXPECT_EQ(moved, row.text);
+  EXPECT_EQ(CompactText(row.text), row.text);
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, CompactTextSharingTest,
+                         testing::Values(SharingRow{"Empty", "", false},
+                                         SharingRow{"SevenBit", "7bit", false},
+                                         SharingRow{"Base64", "base64", false},
+                                         SharingRow{"TextPlain", "text/plain", false},
+                                         SharingRow{"Utf8", "utf-8", false},
+                                         SharingRow{"PrefixOfWellKnown", "base6", true},
+                                         SharingRow{"WellKnownAndMore", "base64x", true},
+                                         SharingRow{"OtherCase", "Base64", true},
+                                         SharingRow{"InnerNul", std::string("7bit\0", 5), true},
+                                         SharingRow{"Subject", "Re: lunch", true}),
+                         [](const testing::TestParamInfo<SharingRow>& row) {
+                           return row.param.label;
+                         });
 
 }  // namespace
 }  // namespace quillon

@@ -137,7 +137,7 @@ std::string RecordJson(const MailRecord& record, std::size_t index, const Render
             ", \"size\": " + std::to_string(entry.size) + "}";
   };
   for (const PartEntry& entry : record.attachments) addEntry(entry);
-  for (const PartEntry& entry : record.ReadBody([](const MailBody& body) { return body.parts; }))
+  for (const PartEntry& entry : record.ReadBody([](const BodyFacts& body) { return body.parts; }))
     addEntry(entry);
   json += "]";
   json += ", \"duplicate_of\": ";
@@ -165,7 +165,7 @@ std::string TableRow(const MailRecord& record, std::size_t index, const RenderOp
   std::string row = head;
   row += Column(AnsiToUtf16(record.date, options.ansiCodePage), 20) + " ";
   const bool attached = !record.attachments.empty() ||
-                        !record.ReadBody([](const MailBody& body) { return body.parts.empty(); });
+                        !record.ReadBody([](const BodyFacts& body) { return body.parts.empty(); });
   row += (record.priority == 1 || record.priority == 2) ? '!' : ' ';
   row += attached ? '&' : ' ';
   row += record.damaged ? 'D' : ' ';

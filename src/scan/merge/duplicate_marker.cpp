@@ -76,13 +76,13 @@ MailText DuplicateMarker::TextOf(const MailRecord& record, CarveBuffer buffer, s
   const std::size_t index = static_cast<std::size_t>(start - buffer.base);
   // Where the scan saw the mail end: the closing boundary of its multipart, the body's end.
   std::uint64_t end = record.ReadBody(
-      [](const MailBody& body) { return body.closed ? body.textEnd : std::uint64_t{0}; });
+      [](const BodyFacts& body) { return body.closed ? body.textEnd : std::uint64_t{0}; });
   if (end <= start) end = extent.multipartEnd;
   if (end <= start) {
     // Else how far the scan followed it, which may be short of its end: mails may lie back to
     // back with no zeros between, and each would otherwise be read on through those behind it.
     end = record.ReadBody(
-        [](const MailBody& body) { return body.closed ? body.followedEnd : std::uint64_t{0}; });
+        [](const BodyFacts& body) { return body.closed ? body.followedEnd : std::uint64_t{0}; });
     open = true;
   }
   std::size_t limit = index + (end > start ? kLongestPrintedText : kLongestUnendedText);

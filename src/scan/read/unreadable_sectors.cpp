@@ -70,7 +70,7 @@ void MarkDamagedMails(const std::vector<MailRecordPtr>& records,
   for (const MailRecordPtr& record : records) {
     const MailExtent extent = record->Extent();
     const std::uint64_t followedEnd =
-        record->ReadBody([](const MailBody& body) { return body.followedEnd; });
+        record->ReadBody([](const BodyFacts& body) { return body.followedEnd; });
     const std::uint64_t from = extent.TextStartOr(record->StartByte());
     std::uint64_t to = std::max(followedEnd, record->StartByte() + 1);
     if (extent.nextMailStart > from) to = std::min(to, extent.nextMailStart);

@@ -168,7 +168,7 @@ void ReadKnownExtent(const MailRecord& record, DataSource& source, std::string& 
     return;
   }
   const std::uint64_t start = extent.TextStartOr(record.StartByte());
-  std::uint64_t end = record.ReadBody([](const MailBody& body) { return body.textEnd; });
+  std::uint64_t end = record.ReadBody([](const BodyFacts& body) { return body.textEnd; });
   if (extent.multipartEnd > start && (end <= start || extent.multipartEnd < end))
     end = extent.multipartEnd;
   // The next mail's first line ends this one, at the line break before it when a blank line

@@ -150,7 +150,7 @@ Scanned ScanMailIn(const std::string& mail, bool strict) {
   scanned.record = outcome.records[0];
   for (const PartEntry& part : scanned.record->Body().parts) {
     EXPECT_FALSE(part.nameText.empty()) << "never listed without a name";
-    scanned.names.push_back(part.name);
+    scanned.names.push_back(part.name.String());
   }
   return scanned;
 }
