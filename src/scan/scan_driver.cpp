@@ -130,7 +130,10 @@ std::vector<SectorRange> RunScan(DataSource& source, const ScanOptions& options,
     if (available > 1) digestChunk(next, stable);
 
     std::optional<ChunksAhead::Done> done;
-    if (ahead && ahead->Started(round)) done = ahead->Take(round);
+    if (ahead && ahead->Started(round)) {
+      done = ahead->Take(round);
+      merger.AddPreparedPrints(std::move(done->prints));
+    }
     if (!options.strict) {
       auto scanHere = [&](std::uint64_t index, const ChunkReader::Chunk& chunk,
                           const ChunkReader::Chunk* behind) {
