@@ -130,7 +130,10 @@ std::vector<SectorRange> RunScan(DataSource& source, const ScanOptions& options,
     if (available > 1) digestChunk(next, stable);
 
     std::optional<ChunksAhead::Done> done;
-    if (ahead && ahead->Started(round)) done = ahead->Take(round);
+    if (ahead && ahead->Started(round)) {
+      done = ahead->Take(round);
+      merger.AddPreparedPrints(std::move(done->prints));
+    }
     if (!options.strict) {
       auto scanHere = [&](std::uint64_t index, const ChunkReader::Chunk& chunk,
                           const ChunkReader::Chunk* behind) {
@@ -149,19 +152,28 @@ std::vector<SectorRange> RunScan(DataSource& source, const ScanOptions& options,
       merger.IndexStoreBlocks(stable, current.start, current.start + current.bytes,
                               current.marks->sizeFields);
 
-    // The work ahead of the chunks whose bytes in sight are all here and end before the source
-    // does: so they are the bytes the round of that chunk will see.
+    // The work ahead of the chunks whose bytes in sight are all here: so they are the bytes the
+    // round of that chunk will see. Where those reach the source's end, that is every byte
+    // held, the zeros behind the end included, once the reading has ended (WaitForChunks gives
+    // fewer chunks than asked for only then); the work ahead needs a next chunk to scan.
+    const bool allRead = available < kChunksInSight + workers;
     nextWork = std::max(nextWork, round + 1);
-    for (; ahead && nextWork <= round + workers && nextWork + kChunksInSight <= round + available;
-         ++nextWork) {
+    for (; ahead && nextWork <= round + workers; ++nextWork) {
       const std::size_t at = static_cast<std::size_t>(nextWork - round);
+      if (at + 1 >= available) break;
       const ChunkReader::Chunk chunk = reader.ChunkAt(at);
-      const std::uint64_t sightEnd = chunk.start + kChunksInSight * chunkBytes;
-      if (sightEnd >= sourceEnd) break;
+      std::uint64_t sightEnd = chunk.start + kChunksInSight * chunkBytes;
+      if (sightEnd >= sourceEnd) {
+        if (!allRead) break;
+        sightEnd = held.base + held.size;
+      } else if (at + kChunksInSight > available) {
+        break;
+      }
       const std::uint64_t from = reader.ChunkAt(at - 1).start;
       const CarveBuffer bytes{held.data + (from - held.base), sightEnd - from, from,
                               held.unreadable};
-      ahead->Start({nextWork, chunk, reader.ChunkAt(at + 1), reader.ChunkAt(at + 2), bytes});
+      ahead->Start({nextWork, chunk, reader.ChunkAt(at + 1),
+                    at + 2 < available ? reader.ChunkAt(at + 2) : ChunkReader::Chunk{}, bytes});
     }
 
     const std::uint64_t walkEnd = current.start + current.bytes;

@@ -26,6 +26,9 @@ IMAGES = [
     ("dbx-fragment", "dbx", ["--fragment", "--size", str(10 * MIB)], 524_300),
     ("mixed", "mixed", ["--size", str(10 * MIB)], 333),
     ("glued-chunk", "glued-chunk", ["--size", str(10 * MIB)], 0),
+    # A mail cut off by the image's end: the last chunks are walked ahead with the zeros that
+    # stand behind the end.
+    ("tail", "tail", ["--size", str(10 * MIB)], 0),
     ("bench-dense", "bench-dense", ["--size", str(24 * MIB)], 0),
     ("bench-attachments", "bench-attachments", ["--size", str(16 * MIB)], 0),
     ("bench-zeros", "bench-zeros", ["--size", str(9 * MIB)], 0),

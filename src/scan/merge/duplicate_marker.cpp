@@ -11,11 +11,6 @@ namespace quillon {
 
 namespace {
 
-// The most of a mail's text that is printed: a text running on further is printed this far and
-// tells apart only there.
-constexpr std::size_t kLongestPrintedText = 1024 * 1024;
-// The most of a text printed where the scan has not yet seen how far the mail goes.
-constexpr std::size_t kLongestUnendedText = 128 * 1024;
 constexpr std::size_t kStoreBlockData = 0x200;  // the least a store block holds
 // How far in front of two copies' texts the lines are compared that a find may have left out.
 constexpr std::uint64_t kLookBack = 8192;
@@ -65,32 +60,32 @@ MailText DuplicateMarker::ChainText(std::uint64_t storeBlock, std::uint64_t star
   return TextFrom(bytes, *index, text.size(), stepped);
 }
 
-MailText DuplicateMarker::TextOf(const MailRecord& record, CarveBuffer buffer, std::string& scratch,
-                                 bool& open) const {
+MailPrint DuplicateMarker::PrintOfRecord(const MailRecord& record, CarveBuffer buffer,
+                                         std::uint64_t& fromLine) {
+  fromLine = 0;
   const MailExtent extent = record.Extent();
-  const std::uint64_t start = extent.TextStartOr(record.StartByte());
-  open = false;
   // A store's mail lies in its block chain, not in the bytes from its start on.
-  if (extent.inStore) return ChainText(extent.storeBlock, start, buffer, scratch);
-  if (start < buffer.base || start >= buffer.base + buffer.size) return {};
-  const std::size_t index = static_cast<std::size_t>(start - buffer.base);
-  // Where the scan saw the mail end: the closing boundary of its multipart, the body's end.
-  std::uint64_t end = record.ReadBody(
-      [](const BodyFacts& body) { return body.closed ? body.textEnd : std::uint64_t{0}; });
-  if (end <= start) end = extent.multipartEnd;
-  if (end <= start) {
-    // Else how far the scan followed it, which may be short of its end: mails may lie back to
-    // back with no zeros between, and each would otherwise be read on through those behind it.
-    end = record.ReadBody(
-        [](const BodyFacts& body) { return body.closed ? body.followedEnd : std::uint64_t{0}; });
-    open = true;
+  if (extent.inStore) {
+    std::string scratch;
+    const MailText text =
+        ChainText(extent.storeBlock, extent.TextStartOr(record.StartByte()), buffer, scratch);
+    return text.data ? PrintOf(text) : MailPrint{};
   }
-  std::size_t limit = index + (end > start ? kLongestPrintedText : kLongestUnendedText);
-  if (end > start) limit = std::min<std::uint64_t>(limit, end - buffer.base);
-  const MailText text = TextFrom(buffer, index, limit, scratch);
+  const PrintBounds bounds = BoundsToPrint(record, extent);
+  MailPrint print;
+  print.open = bounds.open;
+  if (bounds.start < buffer.base || bounds.start >= buffer.base + buffer.size) return print;
+  // The text is read no further than the buffer reaches.
+  const std::uint64_t limit = std::min<std::uint64_t>(bounds.limit, buffer.base + buffer.size);
+  std::optional<TextPrint> made;
+  if (prepared_) made = prepared_->Take(bounds.start, limit);
+  if (!made) made = PrintTextAt(buffer, bounds.start, limit);
+  print = made->print;
+  const bool inBuffer = made->hasText && !made->stepped;
   // A text that stopped short of the bound ended there, seen by the scan or not.
-  if (open && text.data == buffer.data + index && text.size < limit - index) open = false;
-  return text;
+  print.open = bounds.open && !(inBuffer && made->size < bounds.limit - bounds.start);
+  if (print.known && inBuffer) fromLine = bounds.start + print.aboveLength;
+  return print;
 }
 
 MailText DuplicateMarker::ReadAgain(const Copy& copy, std::size_t size, std::string& text,
@@ -217,17 +212,9 @@ void DuplicateMarker::Mark(MailRecord& record, std::size_t index, CarveBuffer bu
   // A message found inside another mail (attached, quoted, a part of its multipart) is that
   // mail's: it is no copy of its own, and no mail is a copy of it.
   if (record.partOf >= 0) return;
-  std::string scratch;
-  bool open = false;
-  const MailText text = TextOf(record, buffer, scratch, open);
-  MailPrint print = text.data ? PrintOf(text) : MailPrint{};
-  print.open = open;
+  std::uint64_t fromLine = 0;
+  MailPrint print = PrintOfRecord(record, buffer, fromLine);
   const MailExtent extent = record.Extent();
-  const bool inBuffer = text.data >= buffer.data && text.data < buffer.data + buffer.size;
-  const std::uint64_t fromLine =
-      print.known && inBuffer
-          ? buffer.base + static_cast<std::uint64_t>(text.data - buffer.data) + print.aboveLength
-          : 0;
   const Copy copy{index,
                   !record.messageId.empty(),
                   0,

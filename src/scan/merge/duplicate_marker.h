@@ -21,6 +21,7 @@
 
 #include "scan/mail_record.h"
 #include "scan/merge/mail_print.h"
+#include "scan/merge/prepared_prints.h"
 #include "scan/read/store_chain.h"
 #include "scan/source_bytes.h"
 
@@ -36,6 +37,10 @@ class DuplicateMarker {
   // Where the text of a store's mail is read from when its chain is not in the bytes at hand.
   void SetSourceReader(SourceBytesReader reader) { readSource_ = std::move(reader); }
 
+  // Prints made ahead of the mails' texts (prepared_prints.h), taken where they were made of the
+  // bytes this marker would print; null: every print is made here.
+  void UsePreparedPrints(PreparedPrints* prepared) { prepared_ = prepared; }
+
  private:
   struct Copy {
     std::size_t index;
@@ -47,11 +52,9 @@ class DuplicateMarker {
     // block headers left out in front of it).
     std::uint64_t fromLine;
   };
-  // The text of `record` in `buffer`, or read through its store chain; `scratch` keeps the bytes
-  // where they are no longer the buffer's. `open`: printed as far as the scan followed the mail,
-  // not to an end it saw.
-  MailText TextOf(const MailRecord& record, CarveBuffer buffer, std::string& scratch,
-                  bool& open) const;
+  // The print of `record`'s text in `buffer`, or read through its store chain; `fromLine`: where
+  // its From line lies in the source, 0 when not told.
+  MailPrint PrintOfRecord(const MailRecord& record, CarveBuffer buffer, std::uint64_t& fromLine);
   // The text of the chain that begins at `storeBlock` from `start` on, kept in `text`.
   MailText ChainText(std::uint64_t storeBlock, std::uint64_t start, CarveBuffer buffer,
                      std::string& text) const;
@@ -76,6 +79,7 @@ class DuplicateMarker {
   std::unordered_map<std::string, std::vector<Copy>> firstById_;
   std::unordered_map<std::string, std::vector<Copy>> firstByValues_;
   SourceBytesReader readSource_;
+  PreparedPrints* prepared_ = nullptr;
 };
 
 }  // namespace quillon

@@ -31,7 +31,9 @@ RecordMerger::RecordMerger(ScanStatus& status, FoundMails& mails, ScanObserver& 
       strict_(strict),
       ansiCodePage_(ansiCodePage),
       publisher_(status, mails, observer),
-      storeChains_(sourceName_, ansiCodePage) {}
+      storeChains_(sourceName_, ansiCodePage) {
+  duplicates_.UsePreparedPrints(&prepared_);
+}
 
 void RecordMerger::Accept(const MailRecordPtr& record) {
   if (strict_) {

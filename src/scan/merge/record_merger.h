@@ -18,6 +18,7 @@
 #include "scan/merge/mail_containment.h"
 #include "scan/merge/mail_publisher.h"
 #include "scan/merge/nul_search.h"
+#include "scan/merge/prepared_prints.h"
 #include "scan/merge/store_chains.h"
 #include "scan/scan_observer.h"
 #include "scan/scan_status.h"
@@ -29,6 +30,9 @@ class RecordMerger final : public MailSink {
  public:
   RecordMerger(ScanStatus& status, FoundMails& mails, ScanObserver& observer,
                std::string sourceName, bool strict, int ansiCodePage);
+  // The duplicate marker holds on to the prepared prints' address.
+  RecordMerger(const RecordMerger&) = delete;
+  RecordMerger& operator=(const RecordMerger&) = delete;
 
   // A trace find, from the carver's walk.
   void Accept(const MailRecordPtr& record) override;
@@ -40,6 +44,10 @@ class RecordMerger final : public MailSink {
   // The scan has ended: everything still held is published; after a stop, only what lies before
   // `stoppedAt`, where the walk stopped.
   void Finish(CarveBuffer buffer, std::uint64_t stoppedAt = UINT64_MAX);
+
+  // Prints of trace finds' texts made ahead on other threads (prepared_prints.h), for the
+  // duplicate marker to take where they fit.
+  void AddPreparedPrints(std::vector<TextPrint>&& prints) { prepared_.Add(std::move(prints)); }
 
   // Tells the front end the current counts.
   void PublishProgress() { publisher_.PublishProgress(); }
@@ -73,6 +81,7 @@ class RecordMerger final : public MailSink {
   bool strict_;
   int ansiCodePage_;  // of 8-bit text without a charset
   MailPublisher publisher_;
+  PreparedPrints prepared_;
   DuplicateMarker duplicates_;
   MailContainment containment_;
   ContainerStartFinder containerStarts_;

@@ -1,5 +1,6 @@
 #include "scan/parallel/chunks_ahead.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace quillon {
@@ -55,9 +56,10 @@ ChunksAhead::BlockStarts ChunksAhead::WaitForStarts(std::uint64_t index) {
 }
 
 void ChunksAhead::NoteShapes(std::uint64_t index, const ShapeFinds& finds) {
-  auto starts = std::make_shared<std::vector<std::uint64_t>>();
-  for (const ShapeCandidate& candidate : finds.candidates) starts->push_back(candidate.start);
-  PutStarts(index, std::move(starts));
+  auto blocks = std::make_shared<std::vector<Block>>();
+  for (const ShapeCandidate& candidate : finds.candidates)
+    blocks->push_back({candidate.start, candidate.headerEnd, candidate.multipartEnd});
+  PutStarts(index, std::move(blocks));
 }
 
 void ChunksAhead::Start(const Work& work) {
@@ -79,9 +81,36 @@ ChunksAhead::Done ChunksAhead::Take(std::uint64_t index) {
   return std::move(slot.done);
 }
 
+std::vector<TextPrint> ChunksAhead::PrintFound(const WalkAhead& walk,
+                                               const std::vector<Block>& blocks,
+                                               CarveBuffer bytes) {
+  std::vector<TextPrint> prints;
+  for (const MailRecordPtr& record : walk.Found()) {
+    MailExtent extent = record->Extent();
+    if (extent.inStore) continue;
+    if (!extent.textStartKnown) {
+      // A trace find inside a header block found by shape is that block's mail.
+      const std::uint64_t at = record->StartByte();
+      const auto after = std::upper_bound(
+          blocks.begin(), blocks.end(), at,
+          [](std::uint64_t position, const Block& block) { return position < block.start; });
+      if (after != blocks.begin() && at < std::prev(after)->headerEnd) {
+        extent.textStartKnown = true;
+        extent.textStart = std::prev(after)->start;
+        extent.multipartEnd = std::prev(after)->multipartEnd;
+      }
+    }
+    const PrintBounds bounds = BoundsToPrint(*record, extent);
+    if (bounds.start < bounds.limit && bounds.start >= bytes.base &&
+        bounds.limit <= bytes.base + bytes.size)
+      prints.push_back(PrintTextAt(bytes, bounds.start, bounds.limit));
+  }
+  return prints;
+}
+
 void ChunksAhead::Run(Slot& slot, const Work& work) {
   slot.done = {};
-  std::vector<std::uint64_t> blockStarts;
+  std::vector<Block> blocks;
   if (shapes_) {
     // The scanner's last chunk must be the one before: it goes on from there.
     const BlockStarts own = WaitForStarts(work.index);
@@ -89,13 +118,20 @@ void ChunksAhead::Run(Slot& slot, const Work& work) {
         *shapes_, work.next, work.afterNext.bytes ? &work.afterNext : nullptr, work.bytes);
     NoteShapes(work.index + 1, slot.done.nextShapes);
     // A chunk's blocks begin in it, so the two lists stand in position order one behind the other.
-    blockStarts = *own;
+    blocks = *own;
     for (const ShapeCandidate& candidate : slot.done.nextShapes.candidates)
-      blockStarts.push_back(candidate.start);
+      blocks.push_back({candidate.start, candidate.headerEnd, candidate.multipartEnd});
   }
   auto walk = std::make_unique<WalkAhead>(sourceName_, ansiCodePage_, work.chunk.start);
-  if (shapes_) walk->EndMailsAtBlocks(std::move(blockStarts));
+  if (shapes_) {
+    std::vector<std::uint64_t> starts;
+    starts.reserve(blocks.size());
+    for (const Block& block : blocks) starts.push_back(block.start);
+    walk->EndMailsAtBlocks(std::move(starts));
+  }
   walk->Run(work.bytes, work.chunk.start + work.chunk.bytes, stopRequested_, work.chunk.lineBreaks);
+  // Only the merge without --strict marks copies.
+  if (shapes_) slot.done.prints = PrintFound(*walk, blocks, work.bytes);
   slot.done.walk = std::move(walk);
 }
 

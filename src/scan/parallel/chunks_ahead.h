@@ -3,7 +3,10 @@
 // of chunk m begun afresh at its start (walk_ahead.h). The shape scans run in chunk order, one
 // after the other, as the shape scanner carries what its searches saw from one chunk to the
 // next; a walk ahead waits for the shape finds of its own chunk and the next, where the walk
-// from the start will know header blocks to begin when it comes there.
+// from the start will know header blocks to begin when it comes there. Without --strict the
+// worker also prints the texts of the mails its walk found (prepared_prints.h), with the bounds
+// the merge will give them where a header block found by shape stands around their trace line,
+// so that the duplicate marker on the scan's own thread only looks the prints up.
 //
 // Work is started in chunk order and taken in the same order; the chunks and bytes it was given
 // must stay where they are until it is taken.
@@ -18,6 +21,7 @@
 #include <string>
 #include <vector>
 
+#include "scan/merge/prepared_prints.h"
 #include "scan/parallel/task_thread.h"
 #include "scan/parallel/walk_ahead.h"
 #include "scan/read/chunk_reader.h"
@@ -63,6 +67,7 @@ class ChunksAhead {
   struct Done {
     ShapeFinds nextShapes;  // of the chunk after the one walked
     std::unique_ptr<WalkAhead> walk;
+    std::vector<TextPrint> prints;  // of the mails the walk found; none with --strict
   };
   // Waits for the work of chunk `index`, which was started, and hands it over.
   Done Take(std::uint64_t index);
@@ -74,10 +79,20 @@ class ChunksAhead {
     std::uint64_t index = 0;
     Done done;
   };
-  using BlockStarts = std::shared_ptr<const std::vector<std::uint64_t>>;
+  // What the walk and the prints ahead need of a header block found by shape.
+  struct Block {
+    std::uint64_t start = 0;
+    std::uint64_t headerEnd = 0;
+    std::uint64_t multipartEnd = 0;
+  };
+  using BlockStarts = std::shared_ptr<const std::vector<Block>>;
   void PutStarts(std::uint64_t index, BlockStarts starts);
   BlockStarts WaitForStarts(std::uint64_t index);
   void Run(Slot& slot, const Work& work);
+  // The prints of the texts of the mails `walk` found in `bytes`, each bounded as the merge will
+  // bound it where it lies in one of `blocks` (in position order).
+  static std::vector<TextPrint> PrintFound(const WalkAhead& walk, const std::vector<Block>& blocks,
+                                           CarveBuffer bytes);
 
   ShapeScanner* shapes_;
   std::string sourceName_;

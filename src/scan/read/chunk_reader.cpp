@@ -1,7 +1,6 @@
 #include "scan/read/chunk_reader.h"
 
 #include <algorithm>
-#include <chrono>
 #include <cstring>
 
 namespace quillon {
@@ -27,27 +26,19 @@ std::size_t RingBytes(std::uint32_t chunkSectors) {
          kCarveLookAhead;
 }
 
-// Waits until `condition` holds: busily for half a millisecond at most, calling `help` while it
-// finds something to do, then asleep on `changed` for a while at a time. A chunk takes about a
-// millisecond to read from the page cache, and waking a sleeping thread can take a tenth of
-// that; on a slow disk both threads sleep.
+// Waits until `condition` holds, calling `help` while it finds something to do, else asleep
+// until the other thread tells of a change. On two cores a waiting thread that spins takes its
+// core from the workers, and the reading runs chunks ahead of the scan anyway. `changes` counts
+// the changes told, under `mutex`: one told between looking and falling asleep is not missed.
 template <typename Condition, typename Help>
-void WaitUntil(std::mutex& mutex, std::condition_variable& changed, Condition condition,
-               Help help) {
-  constexpr auto kLongest = std::chrono::microseconds(500);
-  auto until = std::chrono::steady_clock::now() + kLongest;
-  for (int turn = 1; !condition(); ++turn) {
-    if (help()) {
-      until = std::chrono::steady_clock::now() + kLongest;
-      continue;
-    }
-    if (turn % 64 == 0 && std::chrono::steady_clock::now() > until) {
-      // The condition is looked at again on waking, whether told or not.
-      std::unique_lock lock(mutex);
-      changed.wait_for(lock, kLongest);
-      continue;
-    }
-    std::this_thread::yield();
+void WaitUntil(std::mutex& mutex, std::condition_variable& changed,
+               const std::atomic<std::uint64_t>& changes, Condition condition, Help help) {
+  for (;;) {
+    const std::uint64_t seen = changes.load(std::memory_order_acquire);
+    if (condition()) return;
+    if (help()) continue;
+    std::unique_lock lock(mutex);
+    changed.wait(lock, [&] { return changes.load(std::memory_order_relaxed) != seen; });
   }
 }
 
@@ -79,7 +70,10 @@ ChunkReader::~ChunkReader() {
 }
 
 void ChunkReader::Notify() {
-  { std::lock_guard lock(mutex_); }
+  {
+    std::lock_guard lock(mutex_);
+    changes_.fetch_add(1, std::memory_order_release);
+  }
   changed_.notify_all();
 }
 
@@ -101,7 +95,7 @@ bool ChunkReader::WaitForRoom(std::uint64_t start, std::size_t bytes) {
   // Ahead of the scan, the reader has time to mark what it has read.
   auto markWhileWaiting = [this] { return findMarks_ && MarkAReadPiece(); };
   WaitUntil(
-      mutex_, changed_,
+      mutex_, changed_, changes_,
       [&] {
         if (quit_.load()) return true;
         {
@@ -117,7 +111,7 @@ bool ChunkReader::WaitForRoom(std::uint64_t start, std::size_t bytes) {
     wantsRoom_.store(true);
     Notify();
     WaitUntil(
-        mutex_, changed_, [this] { return !wantsRoom_.load() || quit_.load(); },
+        mutex_, changed_, changes_, [this] { return !wantsRoom_.load() || quit_.load(); },
         [] { return false; });
   }
   return !quit_.load();
@@ -143,6 +137,8 @@ void ChunkReader::MarkPiece(LoadingChunk& chunk, std::size_t piece) {
   const CarveBuffer read{Address(viewStart), static_cast<std::size_t>(to - viewStart), viewStart};
   FindShapeMarks(read, from, to, chunk.pieceMarks[piece], chunk.lineBreaks.Bits());
   chunk.piecesMarked.fetch_add(1, std::memory_order_release);
+  // The scan may be waiting for the last piece.
+  Notify();
 }
 
 bool ChunkReader::MarkAReadPiece() {
@@ -190,8 +186,10 @@ void ChunkReader::ReadAll() {
       if (!findMarks_) return;
       const std::size_t pieces =
           std::min<std::size_t>(chunk->pieces, sectors * kSectorSize / kPieceBytes);
-      if (pieces > chunk->piecesRead.load(std::memory_order_relaxed))
+      if (pieces > chunk->piecesRead.load(std::memory_order_relaxed)) {
         chunk->piecesRead.store(pieces, std::memory_order_release);
+        Notify();  // a waiting scan thread can mark them
+      }
     };
     unreadable_.Add(rescue_.Read(Address(chunk->start), position, count, settled, &stopRequested_));
     if (findMarks_) chunk->piecesRead.store(chunk->pieces, std::memory_order_release);
@@ -223,7 +221,7 @@ bool ChunkReader::Ready(std::size_t count, std::size_t& available) {
 std::size_t ChunkReader::WaitForChunks(std::size_t count) {
   std::size_t available = 0;
   WaitUntil(
-      mutex_, changed_,
+      mutex_, changed_, changes_,
       [&] {
         MakeRoom();
         return Ready(count, available);
@@ -264,6 +262,7 @@ void ChunkReader::LetGoOfFirst() {
   {
     std::lock_guard lock(mutex_);
     if (!chunks_.empty()) chunks_.pop_front();
+    changes_.fetch_add(1, std::memory_order_release);
   }
   changed_.notify_all();
 }

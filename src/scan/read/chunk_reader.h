@@ -7,7 +7,9 @@
 // whichever thread is free: the reader marks a piece right after reading it, while its bytes are
 // in cache, unless the scan thread is waiting for it; then the scan thread marks the pieces
 // already read and the reader goes on reading. Reading a page-cached image takes about as long
-// as carving it, so neither thread has the marks' time to spare on its own.
+// as carving it, so neither thread has the marks' time to spare on its own. A thread with
+// nothing to mark waits asleep until the other tells of a change: on two cores a spinning
+// reader would take its core from the scan's workers.
 //
 // Chunks are handed to the scan thread in order and kept in the buffer until it lets them go
 // (and one chunk more, whose mails may still be followed). Nothing is ever written to the source.
@@ -136,6 +138,7 @@ class ChunkReader {
 
   std::mutex mutex_;  // guards the chunk list's shape (the chunks' own fields are atomics)
   std::condition_variable changed_;
+  std::atomic<std::uint64_t> changes_{0};  // changes told, counted under mutex_
   std::deque<LoadingChunk> chunks_;
   std::thread thread_;
 };

@@ -1,0 +1,66 @@
+// Prints of mails' texts made ahead of the merge, on the threads that walk later chunks, so that
+// the thread that puts the finds in order only looks them up. A print is a pure function of the
+// source bytes it was made of: one made of the same bytes, from the same first byte up to the
+// same bound, is the one the duplicate marker would make itself. Where a guess of a mail's
+// bounds made ahead turns out wrong, the marker simply makes the print again.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <utility>
+#include <vector>
+
+#include "scan/mail_record.h"
+#include "scan/merge/mail_print.h"
+#include "scan/source_bytes.h"
+
+namespace quillon {
+
+// The most of a mail's text that is printed: a text running on further is printed this far and
+// tells apart only there.
+inline constexpr std::size_t kLongestPrintedText = 1024 * 1024;
+// The most of a text printed where the scan has not yet seen how far the mail goes.
+inline constexpr std::size_t kLongestUnendedText = 128 * 1024;
+
+// Which bytes of a mail are printed: from the absolute byte `start` up to `limit` (or to where a
+// byte that is no text ends it first), and whether the scan saw the mail end there.
+struct PrintBounds {
+  std::uint64_t start = 0;
+  std::uint64_t limit = 0;
+  bool open = false;  // `limit` is only how far the scan followed the mail
+};
+
+// The bounds of `record`'s text when it lies where `extent` says (its own extent, or the one the
+// merge is expected to give it). Not for a store's mail, which is read through its chain.
+PrintBounds BoundsToPrint(const MailRecord& record, const MailExtent& extent);
+
+// A print of the text between two absolute positions.
+struct TextPrint {
+  std::uint64_t start = 0;
+  std::uint64_t limit = 0;
+  bool stepped = false;  // block headers were stepped over: the text lies in no buffer
+  std::size_t size = 0;  // of the text read
+  bool hasText = false;  // a text was read at all (`start` before `limit`)
+  MailPrint print;       // `open` left unset: it is the mail's, not the bytes'
+};
+
+// The print of the text from the absolute byte `start` of `buffer` up to `limit`, both within
+// it, as TextFrom reads it.
+TextPrint PrintTextAt(CarveBuffer buffer, std::uint64_t start, std::uint64_t limit);
+
+// Prints made ahead, looked up by the bytes they were made of. Used by one thread only.
+class PreparedPrints {
+ public:
+  // Prints of a later stretch; those far behind it are let go of.
+  void Add(std::vector<TextPrint>&& prints);
+  // The print of the text from `start` up to `limit`, when one was made ahead; used up.
+  std::optional<TextPrint> Take(std::uint64_t start, std::uint64_t limit);
+  std::size_t Size() const { return prints_.size(); }
+
+ private:
+  std::map<std::pair<std::uint64_t, std::uint64_t>, TextPrint> prints_;
+};
+
+}  // namespace quillon
