@@ -236,9 +236,8 @@ bool DuplicateMarker::SameText(const FirstCopy& mine, const FirstCopy& copy) con
   // Copies with other bytes behind each, whose ends the scan did not see: the texts part at a
   // line behind which one of them holds a line that cannot be the mail's. That one ended there,
   // a whole prefix of the other.
-  const bool base64Body = mine.base64Body && copy.base64Body;
-  if (ForeignLineAt(our, ours, ours.aboveLength + common, base64Body) ||
-      ForeignLineAt(their, theirs, theirs.aboveLength + common, base64Body))
+  if (ForeignLineAt(our, ours, ours.aboveLength + common) ||
+      ForeignLineAt(their, theirs, theirs.aboveLength + common))
     return true;
   // A copy cut short where a sector ends, and other bytes written behind it: the texts part
   // where a sector of one of them ends, inside the body.
@@ -250,19 +249,6 @@ bool DuplicateMarker::SameText(const FirstCopy& mine, const FirstCopy& copy) con
 }
 
 namespace {
-
-// Whether a Content-Transfer-Encoding value names base64.
-bool IsBase64(std::string_view encoding) {
-  while (!encoding.empty() && (encoding.front() == ' ' || encoding.front() == '\t'))
-    encoding.remove_prefix(1);
-  while (!encoding.empty() && (encoding.back() == ' ' || encoding.back() == '\t' ||
-                               encoding.back() == '\r' || encoding.back() == '\n'))
-    encoding.remove_suffix(1);
-  constexpr std::string_view kBase64 = "base64";
-  return encoding.size() == kBase64.size() &&
-         std::equal(encoding.begin(), encoding.end(), kBase64.begin(),
-                    [](char a, char b) { return (a | 0x20) == b; });
-}
 
 // Whether `record` and the earlier `first` carry the same values for `key`.
 bool SameValues(CopyKey key, const MailRecord& record, const MailRecord& first) {
@@ -310,7 +296,6 @@ void DuplicateMarker::Mark(MailRecord& record, std::size_t index, CarveBuffer bu
   mine.fromLineKnown = mine.print.known && inPlace;
   mine.index = static_cast<std::uint32_t>(index);
   mine.hasId = !record.messageId.empty();
-  mine.base64Body = record.boundary.empty() && IsBase64(record.transferEncoding.View());
   mine.keys[static_cast<std::size_t>(CopyKey::kMessageId)] = KeyOf({record.messageId.View()});
   mine.keys[static_cast<std::size_t>(CopyKey::kValues)] =
       KeyOf({record.from.View(), record.to.View(), record.date.View(), record.subject.View()});

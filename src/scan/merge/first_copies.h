@@ -34,7 +34,6 @@ struct FirstCopy {
   // Its From line lies in the source at `textStart` + `print.aboveLength`: its header block was
   // in hand and read without block headers left out in front of it.
   bool fromLineKnown = false;
-  bool base64Body = false;  // its body is a single part in base64
 
   // Where its From line lies in the source; 0 when not told.
   std::uint64_t FromLine() const { return fromLineKnown ? textStart + print.aboveLength : 0; }

@@ -163,7 +163,7 @@ bool BeginsWith(MailText text, const MailPrint& print, const MailPrint& shorter)
          Fnv1a(text.data + print.aboveLength, shorter.length) == shorter.digest;
 }
 
-bool ForeignLineAt(MailText text, const MailPrint& print, std::size_t at, bool base64Body) {
+bool ForeignLineAt(MailText text, const MailPrint& print, std::size_t at) {
   const std::size_t headerEnd = std::size_t{print.aboveLength} + print.headerLength;
   if (!print.known || headerEnd < 2 || at <= headerEnd || at < 2 || at >= text.size ||
       headerEnd > text.size || text.data[at - 1] != '\n')
@@ -176,14 +176,7 @@ bool ForeignLineAt(MailText text, const MailPrint& print, std::size_t at, bool b
       static_cast<const std::uint8_t*>(std::memchr(text.data + at, '\n', text.size - at));
   if (!lineFeed) return false;  // the text ends inside the line: nothing tells how it would end
   const std::size_t end = static_cast<std::size_t>(lineFeed - text.data);
-  const bool endsInCr = end > at && text.data[end - 1] == '\r';
-  if (endsInCr != crlf) return true;
-  if (!base64Body) return false;
-  const auto isBase64 = [](std::uint8_t c) {
-    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '+' ||
-           c == '/' || c == '=';
-  };
-  return !std::all_of(text.data + at, text.data + end - (endsInCr ? 1 : 0), isBase64);
+  return (end > at && text.data[end - 1] == '\r') != crlf;
 }
 
 std::size_t LineStartBefore(MailText text, std::size_t from, std::size_t at) {

@@ -57,10 +57,9 @@ bool BeginsWith(MailText text, const MailPrint& print, const MailPrint& shorter)
 
 // Whether the line that begins at index `at` of `text` (of which `print` was made), behind its
 // header block, cannot be one of the mail's: the mail's lines up to there end alike (CR LF, or a
-// line feed alone, as its header block's do) and this one ends otherwise, or, in a body that is a
-// single part in base64 (`base64Body`), it holds bytes that base64 has not. Other bytes than the
+// line feed alone, as its header block's do) and this one ends otherwise. Other bytes than the
 // mail's stand there: the mail ended in front of it.
-bool ForeignLineAt(MailText text, const MailPrint& print, std::size_t at, bool base64Body);
+bool ForeignLineAt(MailText text, const MailPrint& print, std::size_t at);
 
 // The index of the line start at or before `at` in `text`, `from` at the earliest.
 std::size_t LineStartBefore(MailText text, std::size_t from, std::size_t at);
