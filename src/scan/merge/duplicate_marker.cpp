@@ -66,13 +66,14 @@ MailText DuplicateMarker::ChainText(std::uint64_t storeBlock, std::uint64_t star
 }
 
 MailText DuplicateMarker::TextOf(const MailRecord& record, CarveBuffer buffer, std::string& scratch,
-                                 std::string& read, bool& open, bool& inPlace) const {
+                                 bool& open) const {
   const MailExtent extent = record.Extent();
   const std::uint64_t start = extent.TextStartOr(record.StartByte());
   open = false;
-  inPlace = false;
   // A store's mail lies in its block chain, not in the bytes from its start on.
   if (extent.inStore) return ChainText(extent.storeBlock, start, buffer, scratch);
+  if (start < buffer.base || start >= buffer.base + buffer.size) return {};
+  const std::size_t index = static_cast<std::size_t>(start - buffer.base);
   // Where the scan saw the mail end: the closing boundary of its multipart, the body's end.
   std::uint64_t end = record.ReadBody(
       [](const MailBody& body) { return body.closed ? body.textEnd : std::uint64_t{0}; });
@@ -84,40 +85,12 @@ MailText DuplicateMarker::TextOf(const MailRecord& record, CarveBuffer buffer, s
         [](const MailBody& body) { return body.closed ? body.followedEnd : std::uint64_t{0}; });
     open = true;
   }
-  const std::size_t length =
-      end > start
-          ? static_cast<std::size_t>(std::min<std::uint64_t>(end - start, kLongestPrintedText))
-          : kLongestUnendedText;
-  CarveBuffer bytes = buffer;
-  if (start < buffer.base || start - buffer.base + length > buffer.size) {
-    // A mail published after its bytes left the buffer (held until the blocks before it were
-    // decided), or running on past its end, is read again: a print of what is in hand would
-    // tell two look-alikes apart by their header values alone, or cut a copy short.
-    bytes = ReadFromSource(start, length, read);
-    if (!bytes.data) {
-      if (start < buffer.base || start >= buffer.base + buffer.size) return {};
-      bytes = buffer;
-    }
-  }
-  const std::size_t index = static_cast<std::size_t>(start - bytes.base);
-  const std::size_t limit = index + length;
-  const MailText text = TextFrom(bytes, index, limit, scratch);
-  inPlace = text.data == bytes.data + index;
+  std::size_t limit = index + (end > start ? kLongestPrintedText : kLongestUnendedText);
+  if (end > start) limit = std::min<std::uint64_t>(limit, end - buffer.base);
+  const MailText text = TextFrom(buffer, index, limit, scratch);
   // A text that stopped short of the bound ended there, seen by the scan or not.
-  if (open && inPlace && text.size < limit - index) open = false;
+  if (open && text.data == buffer.data + index && text.size < limit - index) open = false;
   return text;
-}
-
-CarveBuffer DuplicateMarker::ReadFromSource(std::uint64_t start, std::size_t size,
-                                            std::string& bytes) const {
-  if (!readSource_) return {};
-  // Less near the source's end.
-  for (std::size_t room = size; room >= kStoreBlockData; room /= 2) {
-    bytes.resize(room);
-    if (readSource_(start, room, reinterpret_cast<std::uint8_t*>(bytes.data())))
-      return {reinterpret_cast<const std::uint8_t*>(bytes.data()), room, start};
-  }
-  return {};
 }
 
 MailText DuplicateMarker::ReadAgain(const FirstCopy& copy, std::size_t size, std::string& text,
@@ -233,12 +206,6 @@ bool DuplicateMarker::SameText(const FirstCopy& mine, const FirstCopy& copy) con
         BeginsMailHeader(their, theirs.aboveLength + line))
       return true;
   }
-  // Copies with other bytes behind each, whose ends the scan did not see: the texts part at a
-  // line behind which one of them holds a line that cannot be the mail's. That one ended there,
-  // a whole prefix of the other.
-  if (ForeignLineAt(our, ours, ours.aboveLength + common) ||
-      ForeignLineAt(their, theirs, theirs.aboveLength + common))
-    return true;
   // A copy cut short where a sector ends, and other bytes written behind it: the texts part
   // where a sector of one of them ends, inside the body.
   const auto sectorEnds = [](const FirstCopy& at, const std::string& stepped, std::size_t index) {
@@ -282,18 +249,19 @@ void DuplicateMarker::Mark(MailRecord& record, std::size_t index, CarveBuffer bu
   // A message found inside another mail (attached, quoted, a part of its multipart) is that
   // mail's: it is no copy of its own, and no mail is a copy of it.
   if (record.partOf >= 0) return;
-  std::string scratch, read;
+  std::string scratch;
   bool open = false;
-  bool inPlace = false;
-  const MailText text = TextOf(record, buffer, scratch, read, open, inPlace);
+  const MailText text = TextOf(record, buffer, scratch, open);
   FirstCopy mine;
   mine.print = text.data ? PrintOf(text) : MailPrint{};
   mine.print.open = open;
   const MailExtent extent = record.Extent();
   mine.textStart = extent.TextStartOr(record.StartByte());
   mine.storeBlock = extent.inStore ? extent.storeBlock : 0;
-  // Read through a chain or without block headers, a text does not tell where its From line lies.
-  mine.fromLineKnown = mine.print.known && inPlace;
+  // The text in the buffer begins at `textStart`; elsewhere it was read through a chain or
+  // without block headers, and where its From line lies is not told.
+  mine.fromLineKnown =
+      mine.print.known && text.data >= buffer.data && text.data < buffer.data + buffer.size;
   mine.index = static_cast<std::uint32_t>(index);
   mine.hasId = !record.messageId.empty();
   mine.keys[static_cast<std::size_t>(CopyKey::kMessageId)] = KeyOf({record.messageId.View()});

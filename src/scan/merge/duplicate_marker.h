@@ -42,15 +42,11 @@ class DuplicateMarker {
   std::size_t HeldBytes() const { return firstCopies_.HeldBytes(); }
 
  private:
-  // The text of `record` in `buffer`, read again from the source into `read` where the buffer
-  // does not hold it, or read through its store chain; `scratch` keeps the bytes where they are
-  // no longer the source's as they lie. `open`: printed as far as the scan followed the mail,
-  // not to an end it saw. `inPlace`: the text is the source's bytes from the mail's start on.
+  // The text of `record` in `buffer`, or read through its store chain; `scratch` keeps the bytes
+  // where they are no longer the buffer's. `open`: printed as far as the scan followed the mail,
+  // not to an end it saw.
   MailText TextOf(const MailRecord& record, CarveBuffer buffer, std::string& scratch,
-                  std::string& read, bool& open, bool& inPlace) const;
-  // `size` bytes of the source from `start` on, in `bytes`; fewer near the source's end. No
-  // data when they cannot be read.
-  CarveBuffer ReadFromSource(std::uint64_t start, std::size_t size, std::string& bytes) const;
+                  bool& open) const;
   // The text of the chain that begins at `storeBlock` from `start` on, kept in `text`.
   MailText ChainText(std::uint64_t storeBlock, std::uint64_t start, CarveBuffer buffer,
                      std::string& text) const;

@@ -24,13 +24,8 @@ std::uint64_t Fnv1a(const std::uint8_t* data, std::size_t size, std::uint64_t ha
   return hash;
 }
 
-// Besides tabs and line ends, the control bytes of 7-bit text: the escape sequences and shifts
-// of the ISO 2022 charsets (Japanese, Korean and Chinese mail is sent in them), a form feed.
-// A text printed only up to its first escape would make look-alikes that differ behind it
-// copies.
 bool IsTextByte(std::uint8_t c) {
-  return c >= 0x20 || c == '\t' || c == '\r' || c == '\n' || c == 0x1b || c == 0x0e || c == 0x0f ||
-         c == 0x0c;
+  return c >= 0x20 || c == '\t' || c == '\r' || c == '\n';
 }
 
 // The first byte at or behind `at` (before `limit`) that is no text; `limit` when there is none.
@@ -161,22 +156,6 @@ bool EndsWithLinesAbove(MailText text, const MailPrint& print, const MailPrint& 
 bool BeginsWith(MailText text, const MailPrint& print, const MailPrint& shorter) {
   return text.size >= print.aboveLength + shorter.length &&
          Fnv1a(text.data + print.aboveLength, shorter.length) == shorter.digest;
-}
-
-bool ForeignLineAt(MailText text, const MailPrint& print, std::size_t at) {
-  const std::size_t headerEnd = std::size_t{print.aboveLength} + print.headerLength;
-  if (!print.known || headerEnd < 2 || at <= headerEnd || at < 2 || at >= text.size ||
-      headerEnd > text.size || text.data[at - 1] != '\n')
-    return false;
-  // How the mail's lines end: as the empty line that ends its header block, and the line in front
-  // of `at`, which must agree.
-  const bool crlf = text.data[headerEnd - 2] == '\r';
-  if ((text.data[at - 2] == '\r') != crlf) return false;
-  const auto* lineFeed =
-      static_cast<const std::uint8_t*>(std::memchr(text.data + at, '\n', text.size - at));
-  if (!lineFeed) return false;  // the text ends inside the line: nothing tells how it would end
-  const std::size_t end = static_cast<std::size_t>(lineFeed - text.data);
-  return (end > at && text.data[end - 1] == '\r') != crlf;
 }
 
 std::size_t LineStartBefore(MailText text, std::size_t from, std::size_t at) {

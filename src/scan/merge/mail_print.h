@@ -55,12 +55,6 @@ bool EndsWithLinesAbove(MailText text, const MailPrint& print, const MailPrint& 
 // line on (the text of a copy no longer than this one).
 bool BeginsWith(MailText text, const MailPrint& print, const MailPrint& shorter);
 
-// Whether the line that begins at index `at` of `text` (of which `print` was made), behind its
-// header block, cannot be one of the mail's: the mail's lines up to there end alike (CR LF, or a
-// line feed alone, as its header block's do) and this one ends otherwise. Other bytes than the
-// mail's stand there: the mail ended in front of it.
-bool ForeignLineAt(MailText text, const MailPrint& print, std::size_t at);
-
 // The index of the line start at or before `at` in `text`, `from` at the earliest.
 std::size_t LineStartBefore(MailText text, std::size_t from, std::size_t at);
 
@@ -74,10 +68,9 @@ std::size_t CommonLength(MailText a, std::size_t aFrom, MailText b, std::size_t 
 
 // The text of a mail that begins at index `start` of `buffer`, no further than `limit`: up to the
 // first zero byte, or up to the end of the last whole line before another byte that cannot be a
-// mail's (a control byte other than those of 7-bit text: tab, line ends, form feed, the escape
-// and shift bytes of the ISO 2022 charsets). A store's block header between two pieces of the text
-// is stepped over: the text's bytes without such headers are then put in `stepped`, and the
-// returned text lies there.
+// mail's (a control byte). A store's block header between two pieces of the text is stepped
+// over: the text's bytes without such headers are then put in `stepped`, and the returned text
+// lies there.
 MailText TextFrom(CarveBuffer buffer, std::size_t start, std::size_t limit, std::string& stepped);
 
 }  // namespace quillon
