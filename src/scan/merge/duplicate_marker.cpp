@@ -88,7 +88,7 @@ MailPrint DuplicateMarker::PrintOfRecord(const MailRecord& record, CarveBuffer b
   return print;
 }
 
-MailText DuplicateMarker::ReadAgain(const Copy& copy, std::size_t size, std::string& text,
+MailText DuplicateMarker::ReadAgain(const FirstCopy& copy, std::size_t size, std::string& text,
                                     std::string& stepped) const {
   if (!readSource_) return {};
   if (copy.storeBlock != 0) return ChainText(copy.storeBlock, copy.textStart, {}, text);
@@ -105,13 +105,13 @@ MailText DuplicateMarker::ReadAgain(const Copy& copy, std::size_t size, std::str
   return {};
 }
 
-bool DuplicateMarker::SameLinesBefore(const Copy& mine, const Copy& copy) const {
-  if (!readSource_ || mine.fromLine == 0 || copy.fromLine == 0) return true;
+bool DuplicateMarker::SameLinesBefore(const FirstCopy& mine, const FirstCopy& copy) const {
+  const std::uint64_t fromLines[2] = {mine.FromLine(), copy.FromLine()};
+  if (!readSource_ || fromLines[0] == 0 || fromLines[1] == 0) return true;
   std::string before[2];
-  const Copy* copies[2] = {&mine, &copy};
   for (int i = 0; i < 2; ++i) {
-    const std::uint64_t from = copies[i]->fromLine - std::min(copies[i]->fromLine, kLookBack);
-    before[i].resize(static_cast<std::size_t>(copies[i]->fromLine - from));
+    const std::uint64_t from = fromLines[i] - std::min(fromLines[i], kLookBack);
+    before[i].resize(static_cast<std::size_t>(fromLines[i] - from));
     if (!readSource_(from, before[i].size(), reinterpret_cast<std::uint8_t*>(before[i].data())))
       return true;
   }
@@ -147,12 +147,13 @@ bool DuplicateMarker::SameLinesBefore(const Copy& mine, const Copy& copy) const 
   }
 }
 
-bool DuplicateMarker::SameMessage(const MailPrint& ours, const Copy& mine, const Copy& copy) const {
-  return SameText(ours, mine, copy) && SameLinesBefore(mine, copy);
+bool DuplicateMarker::SameMessage(const FirstCopy& mine, const FirstCopy& copy) const {
+  return SameText(mine, copy) && SameLinesBefore(mine, copy);
 }
 
-bool DuplicateMarker::SameText(const MailPrint& ours, const Copy& mine, const Copy& copy) const {
-  const MailPrint& theirs = prints_[copy.print];
+bool DuplicateMarker::SameText(const FirstCopy& mine, const FirstCopy& copy) const {
+  const MailPrint& ours = mine.print;
+  const MailPrint& theirs = copy.print;
   if (!ours.known || !theirs.known) return true;
   if (!SameHeader(ours, theirs)) return false;
   const bool sameAbove =
@@ -172,8 +173,9 @@ bool DuplicateMarker::SameText(const MailPrint& ours, const Copy& mine, const Co
     our = ReadAgain(mine, reach, ourBytes, ourStepped);
     their = ReadAgain(copy, reach, theirBytes, theirStepped);
     if (!our.data || !their.data) return false;
-    if (!ours.open) our.size = std::min(our.size, ours.aboveLength + ours.length);
-    if (!theirs.open) their.size = std::min(their.size, theirs.aboveLength + theirs.length);
+    if (!ours.open) our.size = std::min<std::size_t>(our.size, ours.aboveLength + ours.length);
+    if (!theirs.open)
+      their.size = std::min<std::size_t>(their.size, theirs.aboveLength + theirs.length);
     if (our.size < ours.aboveLength || their.size < theirs.aboveLength) return false;
     common = CommonLength(our, ours.aboveLength, their, theirs.aboveLength);
     const bool parted =
@@ -201,61 +203,79 @@ bool DuplicateMarker::SameText(const MailPrint& ours, const Copy& mine, const Co
   }
   // A copy cut short where a sector ends, and other bytes written behind it: the texts part
   // where a sector of one of them ends, inside the body.
-  const auto sectorEnds = [](const Copy& at, const std::string& stepped, std::size_t index) {
+  const auto sectorEnds = [](const FirstCopy& at, const std::string& stepped, std::size_t index) {
     return at.storeBlock == 0 && stepped.empty() && (at.textStart + index) % kSectorSize == 0;
   };
   return sectorEnds(mine, ourStepped, ours.aboveLength + common) ||
          sectorEnds(copy, theirStepped, theirs.aboveLength + common);
 }
 
-void DuplicateMarker::Mark(MailRecord& record, std::size_t index, CarveBuffer buffer) {
+namespace {
+
+// Whether `record` and the earlier `first` carry the same values for `key`.
+bool SameValues(CopyKey key, const MailRecord& record, const MailRecord& first) {
+  if (key == CopyKey::kMessageId) return record.messageId.View() == first.messageId.View();
+  return record.from.View() == first.from.View() && record.to.View() == first.to.View() &&
+         record.date.View() == first.date.View() && record.subject.View() == first.subject.View();
+}
+
+}  // namespace
+
+std::uint32_t DuplicateMarker::FindCopy(CopyKey key, const FirstCopy& mine,
+                                        const MailRecord& record,
+                                        std::span<const MailRecordPtr> found) const {
+  const std::size_t k = static_cast<std::size_t>(key);
+  for (std::uint32_t number = firstCopies_.FirstUnder(key, mine.keys[k]);
+       number != FirstCopies::kNone; number = firstCopies_.At(number).next[k]) {
+    const FirstCopy& copy = firstCopies_.At(number);
+    // A copy found by its trace line may have been read without the Message-ID above that line:
+    // values alone then match it with a copy that has one, unless both have one and they differ.
+    if (key == CopyKey::kValues && mine.hasId && copy.hasId) continue;
+    if (copy.index >= found.size() || !found[copy.index] ||
+        !SameValues(key, record, *found[copy.index]))
+      continue;  // another key of the same hash
+    if (SameMessage(mine, copy)) return number;
+  }
+  return FirstCopies::kNone;
+}
+
+void DuplicateMarker::Mark(MailRecord& record, std::size_t index, CarveBuffer buffer,
+                           std::span<const MailRecordPtr> found) {
   // A message found inside another mail (attached, quoted, a part of its multipart) is that
   // mail's: it is no copy of its own, and no mail is a copy of it.
   if (record.partOf >= 0) return;
   std::uint64_t fromLine = 0;
-  MailPrint print = PrintOfRecord(record, buffer, fromLine);
+  FirstCopy mine;
+  mine.print = PrintOfRecord(record, buffer, fromLine);
   const MailExtent extent = record.Extent();
-  const Copy copy{index,
-                  !record.messageId.empty(),
-                  0,
-                  extent.TextStartOr(record.StartByte()),
-                  extent.inStore ? extent.storeBlock : 0,
-                  fromLine};
+  mine.textStart = extent.TextStartOr(record.StartByte());
+  mine.storeBlock = extent.inStore ? extent.storeBlock : 0;
+  // Told only where the text was read from the buffer at `textStart`; elsewhere it was read
+  // through a chain or without block headers.
+  mine.fromLineKnown = fromLine != 0;
+  mine.index = static_cast<std::uint32_t>(index);
+  mine.hasId = !record.messageId.empty();
+  mine.keys[static_cast<std::size_t>(CopyKey::kMessageId)] = KeyOf({record.messageId.View()});
+  mine.keys[static_cast<std::size_t>(CopyKey::kValues)] =
+      KeyOf({record.from.View(), record.to.View(), record.date.View(), record.subject.View()});
 
-  // A copy found by its trace line may have been read without the Message-ID above that line:
-  // values alone then match it with a copy that has one, unless both have one and they differ.
-  std::string values = record.from.String() + '\n' + record.to.String() + '\n' +
-                       record.date.String() + '\n' + record.subject.String();
-  std::optional<std::size_t> kept;  // where `print` went in prints_, once it is kept
-  if (copy.hasId) {
-    std::vector<Copy>& copies = firstById_[record.messageId.String()];
-    const auto first = std::find_if(copies.begin(), copies.end(), [&](const Copy& earlier) {
-      return SameMessage(print, copy, earlier);
-    });
-    if (first != copies.end()) {
-      record.duplicateOf = static_cast<std::int64_t>(first->index);
+  std::uint32_t kept = FirstCopies::kNone;  // where `mine` went, once it is kept
+  if (mine.hasId) {
+    const std::uint32_t first = FindCopy(CopyKey::kMessageId, mine, record, found);
+    if (first != FirstCopies::kNone) {
+      record.duplicateOf = static_cast<std::int64_t>(firstCopies_.At(first).index);
       return;
     }
-    kept = prints_.size();
-    prints_.push_back(std::move(print));
-    copies.push_back(copy);
-    copies.back().print = *kept;
+    kept = firstCopies_.Keep(mine);
+    firstCopies_.List(kept, CopyKey::kMessageId);
   }
-  const MailPrint& ours = kept ? prints_[*kept] : print;
-  std::vector<Copy>& copies = firstByValues_[std::move(values)];
-  const auto first = std::find_if(copies.begin(), copies.end(), [&](const Copy& earlier) {
-    return (!copy.hasId || !earlier.hasId) && SameMessage(ours, copy, earlier);
-  });
-  if (first != copies.end()) {
-    record.duplicateOf = static_cast<std::int64_t>(first->index);
+  const std::uint32_t first = FindCopy(CopyKey::kValues, mine, record, found);
+  if (first != FirstCopies::kNone) {
+    record.duplicateOf = static_cast<std::int64_t>(firstCopies_.At(first).index);
     return;
   }
-  if (!kept) {
-    kept = prints_.size();
-    prints_.push_back(std::move(print));
-  }
-  copies.push_back(copy);
-  copies.back().print = *kept;
+  if (kept == FirstCopies::kNone) kept = firstCopies_.Keep(mine);
+  firstCopies_.List(kept, CopyKey::kValues);
 }
 
 }  // namespace quillon

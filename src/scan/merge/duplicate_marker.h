@@ -7,19 +7,18 @@
 // mails made from one template) are no copies. A mail in a store's block chain is read through
 // its chain, without the block headers; a store's blocks met in a deleted copy's bytes are
 // stepped over. Only where a mail's header block does not end in the bytes there are do the
-// header fields decide alone.
+// header fields decide alone. Nearly every mail found is a first copy: each is kept as its print
+// and hashes of its values (first_copies.h), the values themselves read in the found list.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
-#include <deque>
-#include <optional>
+#include <span>
 #include <string>
-#include <unordered_map>
 #include <utility>
-#include <vector>
 
 #include "scan/mail_record.h"
+#include "scan/merge/first_copies.h"
 #include "scan/merge/mail_print.h"
 #include "scan/merge/prepared_prints.h"
 #include "scan/read/store_chain.h"
@@ -31,8 +30,11 @@ class DuplicateMarker {
  public:
   // `record` is published at `index` of the found-mail list, after every earlier one, its
   // `partOf` decided; sets its `duplicateOf` when an earlier copy was published. `buffer` holds
-  // bytes of the source, the mail's among them where they are in hand.
-  void Mark(MailRecord& record, std::size_t index, CarveBuffer buffer);
+  // bytes of the source, the mail's among them where they are in hand. `found` is the found-mail
+  // list so far (at least `index` records, none of whose header values changed since it was
+  // marked): the marker keeps hashes of the values, and reads them there to be sure.
+  void Mark(MailRecord& record, std::size_t index, CarveBuffer buffer,
+            std::span<const MailRecordPtr> found);
 
   // Where the text of a store's mail is read from when its chain is not in the bytes at hand.
   void SetSourceReader(SourceBytesReader reader) { readSource_ = std::move(reader); }
@@ -41,17 +43,10 @@ class DuplicateMarker {
   // bytes this marker would print; null: every print is made here.
   void UsePreparedPrints(PreparedPrints* prepared) { prepared_ = prepared; }
 
+  // The heap the marker holds between two marks.
+  std::size_t HeldBytes() const { return firstCopies_.HeldBytes(); }
+
  private:
-  struct Copy {
-    std::size_t index;
-    bool hasId;                // it was read with a Message-ID
-    std::size_t print;         // in prints_
-    std::uint64_t textStart;   // where its text was read from
-    std::uint64_t storeBlock;  // the first block of its store chain; 0 when in none
-    // Where its From line lies in the source; 0 when not told (no header block in hand, or
-    // block headers left out in front of it).
-    std::uint64_t fromLine;
-  };
   // The print of `record`'s text in `buffer`, or read through its store chain; `fromLine`: where
   // its From line lies in the source, 0 when not told.
   MailPrint PrintOfRecord(const MailRecord& record, CarveBuffer buffer, std::uint64_t& fromLine);
@@ -59,25 +54,23 @@ class DuplicateMarker {
   MailText ChainText(std::uint64_t storeBlock, std::uint64_t start, CarveBuffer buffer,
                      std::string& text) const;
   // At least the first `size` bytes of the text of a first copy, read again from the source.
-  MailText ReadAgain(const Copy& copy, std::size_t size, std::string& text,
+  MailText ReadAgain(const FirstCopy& copy, std::size_t size, std::string& text,
                      std::string& stepped) const;
-  // Whether the mail `mine`, printed `ours`, and the first copy `copy` are copies of one message.
-  bool SameMessage(const MailPrint& ours, const Copy& mine, const Copy& copy) const;
+  // Whether the mail `mine` and the first copy `copy` are copies of one message.
+  bool SameMessage(const FirstCopy& mine, const FirstCopy& copy) const;
   // Whether their texts are the same, or one a whole prefix of the other.
-  bool SameText(const MailPrint& ours, const Copy& mine, const Copy& copy) const;
+  bool SameText(const FirstCopy& mine, const FirstCopy& copy) const;
   // Whether the header lines in front of two copies' From lines agree, as far as both have
   // header lines there: a message sent on again may differ only there, above where a copy was
   // found.
-  bool SameLinesBefore(const Copy& mine, const Copy& copy) const;
+  bool SameLinesBefore(const FirstCopy& mine, const FirstCopy& copy) const;
+  // The first copy listed under `key` that `mine` (read from `record`) is a copy of, and whose
+  // values for that key are the record's; FirstCopies::kNone when none is.
+  std::uint32_t FindCopy(CopyKey key, const FirstCopy& mine, const MailRecord& record,
+                         std::span<const MailRecordPtr> found) const;
 
-  // The prints of the first copies, each kept once though a copy with a Message-ID is listed
-  // under its Message-ID and under its values: a print holds a few hundred bytes, and there is
-  // one for nearly every mail found. A deque, as a growing vector would hold them twice while it
-  // moves them.
-  std::deque<MailPrint> prints_;
   // The first copy of each distinct content, per Message-ID and per header values.
-  std::unordered_map<std::string, std::vector<Copy>> firstById_;
-  std::unordered_map<std::string, std::vector<Copy>> firstByValues_;
+  FirstCopies firstCopies_;
   SourceBytesReader readSource_;
   PreparedPrints* prepared_ = nullptr;
 };

@@ -93,6 +93,8 @@ MailText TextFrom(CarveBuffer buffer, std::size_t start, std::size_t limit, std:
 
 MailPrint PrintOf(MailText text) {
   MailPrint print;
+  // A print's lengths are 32 bits: a longer text tells apart only as far as they reach.
+  text.size = std::min<std::size_t>(text.size, UINT32_MAX);
   const std::size_t headerEnd = HeaderEnd(text);
   if (headerEnd == 0) return print;
   print.known = true;
@@ -106,11 +108,11 @@ MailPrint PrintOf(MailText text) {
     if (!lineFeed) break;
     line = static_cast<std::size_t>(static_cast<const std::uint8_t*>(lineFeed) - text.data) + 1;
   }
-  print.aboveLength = from;
+  print.aboveLength = static_cast<std::uint32_t>(from);
   print.aboveDigest = Fnv1a(text.data, from);
-  print.headerLength = headerEnd - from;
+  print.headerLength = static_cast<std::uint32_t>(headerEnd - from);
   print.headerDigest = Fnv1a(text.data + from, headerEnd - from);
-  print.length = text.size - from;
+  print.length = static_cast<std::uint32_t>(text.size - from);
   print.digest = Fnv1a(text.data + from, print.length);
   return print;
 }

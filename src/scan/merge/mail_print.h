@@ -22,17 +22,18 @@
 namespace quillon {
 
 struct MailPrint {
-  bool known = false;  // the header block ends in the text: without that, bytes tell nothing
-  bool open = false;   // the text may go on behind what was printed: its end was not seen
   // The header lines above the From line (none when the text begins with it or has none).
-  std::size_t aboveLength = 0;
   std::uint64_t aboveDigest = 0;
   // The header block from the From line to its empty line, which copies share whole.
-  std::size_t headerLength = 0;
   std::uint64_t headerDigest = 0;
-  // The text from the From line on: its length and its digest.
-  std::size_t length = 0;
+  // The text from the From line on.
   std::uint64_t digest = 0;
+  // Their lengths: a printed text is no longer than a few MiB.
+  std::uint32_t aboveLength = 0;
+  std::uint32_t headerLength = 0;
+  std::uint32_t length = 0;
+  bool known = false;  // the header block ends in the text: without that, bytes tell nothing
+  bool open = false;   // the text may go on behind what was printed: its end was not seen
 };
 
 // A mail's text: `size` bytes from `data` on, from the line it was found at to where it ends.

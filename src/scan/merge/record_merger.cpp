@@ -147,7 +147,7 @@ void RecordMerger::Publish(const MailRecordPtr& record, CarveBuffer buffer) {
   if (!strict_) {
     // Whether a find is part of another mail decides whether it can be a copy.
     containment_.Place(record, publisher_.Count());
-    duplicates_.Mark(*record, publisher_.Count(), buffer);
+    duplicates_.Mark(*record, publisher_.Count(), buffer, allRecords_);
     allRecords_.push_back(record);
   }
   publisher_.Publish(record);

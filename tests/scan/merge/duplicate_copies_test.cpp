@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cstring>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <ostream>
 #include <string>
@@ -106,7 +107,8 @@ TEST_P(DuplicateCopiesTest, MarksCopiesOfTheSameText) {
   const CopiesRow& row = GetParam();
   const std::vector<Placed> copies = row.copies(*message);
   std::string bytes(kCluster * (copies.size() + 1), '\0');
-  std::vector<MailRecord> records(copies.size());
+  std::vector<MailRecordPtr> records;
+  for (std::size_t i = 0; i < copies.size(); ++i) records.push_back(std::make_shared<MailRecord>());
   for (std::size_t i = 0; i < copies.size(); ++i) {
     const Placed& copy = copies[i];
     MailExtent extent;
@@ -122,7 +124,7 @@ TEST_P(DuplicateCopiesTest, MarksCopiesOfTheSameText) {
       extent.inStore = copy.lies == Lies::StoreChain;
       extent.storeBlock = extent.inStore ? chain : 0;
     }
-    MailRecord& record = records[i];
+    MailRecord& record = *records[i];
     record.from = "a@x";
     record.to = "b@y";
     record.date = "2020-01-02 03:04:05";
@@ -151,8 +153,8 @@ TEST_P(DuplicateCopiesTest, MarksCopiesOfTheSameText) {
     return true;
   });
   for (std::size_t i = 0; i < copies.size(); ++i) {
-    marker.Mark(records[i], i, buffer);
-    EXPECT_EQ(records[i].duplicateOf, row.duplicateOf[i]) << "copy " << i;
+    marker.Mark(*records[i], i, buffer, records);
+    EXPECT_EQ(records[i]->duplicateOf, row.duplicateOf[i]) << "copy " << i;
   }
 }
 

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <memory>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -38,16 +39,19 @@ class DuplicateMarkerTest : public testing::TestWithParam<DuplicateRow> {};
 TEST_P(DuplicateMarkerTest, MarksLaterCopies) {
   const DuplicateRow& row = GetParam();
   DuplicateMarker marker;
+  std::vector<MailRecordPtr> found;
   for (std::size_t index = 0; index < row.copies.size(); ++index) {
-    MailRecord record;
+    MailRecordPtr published = std::make_shared<MailRecord>();
+    MailRecord& record = *published;
     record.from = "a@x";
     record.to = "b@y";
     record.date = "2020-01-02 03:04:05";
     record.subject = row.copies[index].subject;
     record.messageId = row.copies[index].messageId;
     record.partOf = row.copies[index].part ? 0 : -1;
-    marker.Mark(record, index, {});
+    marker.Mark(record, index, {}, found);
     EXPECT_EQ(record.duplicateOf, row.duplicateOf[index]) << "copy " << index;
+    found.push_back(std::move(published));
   }
 }
 
@@ -108,8 +112,10 @@ TEST_P(DuplicateBytesTest, MarksOnlyCopiesOfTheSameBytes) {
     std::copy_n(bytes.data() + (offset - kBase), count, out);
     return true;
   });
+  std::vector<MailRecordPtr> found;
   for (std::size_t index = 0; index < row.mails.size(); ++index) {
-    MailRecord record;
+    MailRecordPtr published = std::make_shared<MailRecord>();
+    MailRecord& record = *published;
     record.from = "a@x";
     record.to = "b@y";
     record.date = "2020-01-02 03:04:05";
@@ -118,8 +124,9 @@ TEST_P(DuplicateBytesTest, MarksOnlyCopiesOfTheSameBytes) {
     const SectorPosition at = SectorPositionOf(kBase + index * kCluster);
     record.startSector = at.sector;
     record.sectorOffset = at.offset;
-    marker.Mark(record, index, buffer);
+    marker.Mark(record, index, buffer, found);
     EXPECT_EQ(record.duplicateOf, row.duplicateOf[index]) << "mail " << index;
+    found.push_back(std::move(published));
   }
 }
 

@@ -99,8 +99,9 @@ TEST_P(PreparedPrintsTest, TakesOnlyPrintsOfTheSameBytes) {
   DuplicateMarker marker;
   marker.UsePreparedPrints(&prepared);
   const MailRecordPtr first = RecordAt(0, source.ends[0]);
-  marker.Mark(*first, 0, source.Buffer());
-  marker.Mark(*second, 1, source.Buffer());
+  const std::vector<MailRecordPtr> found{first, second};
+  marker.Mark(*first, 0, source.Buffer(), found);
+  marker.Mark(*second, 1, source.Buffer(), found);
   EXPECT_EQ(prepared.Size(), row.taken ? 0u : 1u);
   EXPECT_EQ(second->duplicateOf, row.duplicateOf);
 }
