@@ -1,0 +1,131 @@
+#include "scan/shape/field_names.h"
+
+#include <algorithm>
+#include <iterator>
+
+#include "scan/lines/header_fields.h"
+#include "text/ascii.h"
+
+namespace quillon::shape_names {
+
+namespace {
+
+// Field names a header block often begins with beyond those the scan reads: a glued first line
+// is told by its name alone.
+constexpr std::string_view kOpeningFieldNames[] = {
+    "Sender",
+    "Reply-To",
+    "X-Mailer",
+    "Content-Disposition",
+    "Envelope-To",
+    "References",
+    "In-Reply-To",
+    "Status",
+    "Organization",
+    "User-Agent",
+    "DKIM-Signature",
+    "ARC-Seal",
+    "Authentication-Results",
+};
+
+}  // namespace
+
+bool IsDigit(char c) {
+  return c >= '0' && c <= '9';
+}
+
+bool IsUpper(char c) {
+  return c >= 'A' && c <= 'Z';
+}
+
+bool IsLower(char c) {
+  return c >= 'a' && c <= 'z';
+}
+
+bool IsLetter(char c) {
+  return IsUpper(c) || IsLower(c);
+}
+
+// Whether `lead`, the start of a line's own name in front of a known name, may be a part of a
+// field's name ("Resent", "X-MS-Exch"): letters, digits and hyphens, and either hyphenated or
+// short, without digits and with a capital first. A long run of letters and digits without one is
+// the tail of a base64 line ("...PGRpdj48ZGl2Pjxicj48L2Rpdj"), which no field is named by.
+bool WordOfAName(std::string_view lead) {
+  constexpr std::size_t kLongestWordOfAName = 24;
+  const bool nameBytes = std::all_of(lead.begin(), lead.end(), [](char c) {
+    return IsDigit(c) || IsUpper(c) || (c >= 'a' && c <= 'z') || c == '-';
+  });
+  if (!nameBytes) return false;
+  if (lead.find('-') != std::string_view::npos) return true;
+  // Field names begin with a capital: "lpKC", "erschrec" are the tails of other text.
+  if (IsLower(lead.front())) return false;
+  return lead.size() < kLongestWordOfAName && std::none_of(lead.begin(), lead.end(), IsDigit);
+}
+
+bool IsBlank(char c) {
+  return c == ' ' || c == '\t';
+}
+
+bool IsNameByte(char c) {
+  return c >= 33 && c <= 126 && c != ':';
+}
+
+// A signature lists the fields it signs: "h=Content-Type: MIME-Version:" or "h=From:To:Cc:"
+// names no line.
+// The list is a tag's value ("h=": a single lower-case letter; quoted-printable's "=CB=" and
+// markup's "id=" are none), and a colon behind no name is a time ("13:33:MIME-Version") or markup,
+// no list.
+bool InAFieldList(std::string_view text, std::size_t name) {
+  if (name > 1 && text[name - 1] == '=')
+    return IsLower(text[name - 2]) && (name == 2 || !IsLetter(text[name - 3]));
+  std::size_t before = name;
+  while (before > 0 && IsBlank(text[before - 1])) --before;
+  if (before == 0 || text[before - 1] != ':') return false;
+  const std::size_t colon = before - 1;
+  std::size_t word = colon;
+  while (word > 0 && IsNameByte(text[word - 1])) --word;
+  // A line's own name with nothing behind its colon ("Status:" + "Date: Mon...") is a header line
+  // whose value was empty, and the next line glued to it; a list stands in a value.
+  if (word == 0 && before == colon + 1) return false;
+  const std::string_view listed = text.substr(word, colon - word);
+  return std::any_of(listed.begin(), listed.end(),
+                     [](char c) { return IsUpper(c) || (c >= 'a' && c <= 'z'); });
+}
+
+// Names a word in front of them does not make another field's: "Return-Path", "Received".
+bool IsLongName(std::string_view name) {
+  constexpr std::size_t kLongName = 8;
+  return name.size() >= kLongName || name.find('-') != std::string_view::npos;
+}
+
+bool IsKnownFieldName(std::string_view name) {
+  if (FieldNamed(name)) return true;
+  return std::any_of(std::begin(kOpeningFieldNames), std::end(kOpeningFieldNames),
+                     [&](std::string_view known) {
+                       return name.size() == known.size() && StartsWithNoCase(name, known);
+                     });
+}
+
+// Whether the known long `name` follows `lead`, the start of a name written in lower case words
+// and hyphens, which a capitalised name does not go on: "x-exchange-antispam-report-" +
+// "Return-Path" is the cut end of an old line and the first line of a block.
+bool LongNameBehindLowerCase(std::string_view lead, std::string_view name) {
+  return lead.size() > 1 && lead.back() == '-' && std::none_of(lead.begin(), lead.end(), IsUpper) &&
+         IsLongName(name) && IsKnownFieldName(name);
+}
+
+// Private fields (RFC 822 4.1 "X-" extension fields) open many blocks a mail program wrote.
+bool IsPrivateFieldName(std::string_view name) {
+  return name.size() > 2 && name[0] == 'X' && name[1] == '-';
+}
+
+// Whether the private `name` follows `lead` in a value, where `lead` is no start of a name but a
+// word of the value ("text/x-ruby-" + "X-Gmail-Received"): a name holds letters, digits and
+// hyphens only.
+bool PrivateNameBehindAWordOfAValue(std::string_view lead, std::string_view name) {
+  return IsPrivateFieldName(name) && std::any_of(lead.begin(), lead.end(), [](char c) {
+           return !IsLetter(c) && !IsDigit(c) && c != '-';
+         });
+}
+
+}  // namespace quillon::shape_names

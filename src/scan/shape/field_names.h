@@ -1,0 +1,37 @@
+// What the name of a header field looks like where other bytes run into it: the bytes a name is
+// made of, the names a block may open with, and the words in front of a name that are a part of
+// it ("Resent", "X-MS-Exch") or the tail of old text ("x-...-report-", "text/x-ruby-"). Used to
+// tell where a glued first line of a header block begins.
+#pragma once
+
+#include <cstddef>
+#include <string_view>
+
+namespace quillon::shape_names {
+
+bool IsDigit(char c);
+bool IsUpper(char c);
+bool IsLower(char c);
+bool IsLetter(char c);
+bool IsBlank(char c);
+bool IsNameByte(char c);
+
+// Whether `lead`, the start of a line's own name in front of a known name, may be a part of a
+// field's name: letters, digits and hyphens, and either hyphenated or short, without digits and
+// with a capital first.
+bool WordOfAName(std::string_view lead);
+// Whether the colon at `name` in `text` lies in a list of field names a signature signs
+// ("h=From:To:Date"), which names no line.
+bool InAFieldList(std::string_view text, std::size_t name);
+// Names a word in front of them does not make another field's: "Return-Path", "Received".
+bool IsLongName(std::string_view name);
+// A name the scan reads, or one a header block often begins with.
+bool IsKnownFieldName(std::string_view name);
+// Whether the known long `name` follows `lead`, the cut end of a lower-case hyphenated name.
+bool LongNameBehindLowerCase(std::string_view lead, std::string_view name);
+// A private ("X-") field's name.
+bool IsPrivateFieldName(std::string_view name);
+// Whether the private `name` follows `lead`, a word of a value rather than the start of a name.
+bool PrivateNameBehindAWordOfAValue(std::string_view lead, std::string_view name);
+
+}  // namespace quillon::shape_names
