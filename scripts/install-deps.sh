@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-  g++ clang libclang-rt-14-dev cmake ninja-build pkg-config python3
+  g++ clang libclang-rt-14-dev lld cmake ninja-build pkg-config python3
   libicu-dev libgtest-dev libgmock-dev googletest libbenchmark-dev
   qt6-base-dev qt6-svg-dev libgl-dev fonts-noto-cjk
   # forensic images, digests and reports, and the tools the tests build such images with
