@@ -9,12 +9,15 @@ top=$(cd "$(dirname "$0")/.." && pwd)
 jobs=$(nproc)
 "$top/scripts/install-deps.sh"
 
-# Configures and builds one tree; ninja prints only what fails.
+# Configures and builds one tree; ninja prints only what fails, then one line with the time, so
+# that a slow CI run shows which phase grew.
 build_tree() {
   local tree=$1
   shift
+  local started=$SECONDS
   cmake -S "$top" -B "$tree" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
   cmake --build "$tree" -j "$jobs" -- --quiet
+  echo "$(basename "$tree"): built ($((SECONDS - started)) s)"
 }
 
 # Runs ctest in a tree with the given arguments; prints the failures with their output, or the
