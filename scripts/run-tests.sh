@@ -36,7 +36,8 @@ run_tests() {
 
 # Every tree runs even when an earlier one failed, so that one run shows every failure.
 failed=0
-build_tree "$top/build" -DQUILLON_WERROR=ON
+# Each test program in a few shards rather than a process per test case (tests/CMakeLists.txt).
+build_tree "$top/build" -DQUILLON_WERROR=ON -DQUILLON_TEST_EACH_CASE=OFF
 QT_QPA_PLATFORM=offscreen run_tests "$top/build" || failed=1
 # The .deb from this build, unpacked and checked as a user meets it.
 "$top/scripts/check-package.sh" || failed=1
