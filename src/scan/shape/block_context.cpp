@@ -26,6 +26,16 @@ std::string_view TextBefore(CarveBuffer buffer, std::size_t index) {
   return {reinterpret_cast<const char*>(buffer.data + begin), index - begin};
 }
 
+// Whether the field line `candidate` at `name` in `text` follows an old line that was cut right
+// behind the blank after its name ("Content-Transfer-Encoding: " + "Return-Path: <...>"): the
+// old field's value has a grammar no field's name and colon begin, and the name is a long one.
+bool LineCutBehindItsBlank(std::string_view text, std::size_t ownName, std::size_t name,
+                           std::string_view candidate) {
+  return ownName > 0 && name == ownName + 2 && text[ownName] == ':' &&
+         NameOfAStructuredField(text.substr(0, ownName)) && IsLongName(candidate) &&
+         IsKnownFieldName(candidate);
+}
+
 }  // namespace
 
 std::size_t GluedFieldStart(std::string_view text) {
@@ -53,17 +63,20 @@ std::size_t GluedFieldStart(std::string_view text) {
                                                       text.substr(name, colon - name))))
         continue;
       if (name == 1 && text[0] == '-') continue;
-      if (inValue && (name == 0 || IsBlank(text[name - 1]))) continue;
-      if (InAFieldList(text, name)) continue;
       const std::string_view candidate = text.substr(name, colon - name);
       const bool knownName = IsKnownFieldName(candidate);
+      if (inValue && (name == 0 || IsBlank(text[name - 1])) &&
+          !LineCutBehindItsBlank(text, ownName, name, candidate))
+        continue;
+      if (InAFieldList(text, name)) continue;
       // Inside the line's own name only behind bytes no name is made of ("<br>", base64's "+"):
       // "ResentFrom" or "X-MS-ExchTo" may be a field of its own. A long or private name behind
       // a word without a hyphen is glued all the same: no field is called "TablMIME-Version".
       if (!inValue && name > 0 && name < ownName && WordOfAName(text.substr(0, name)) &&
           !((knownName ? IsLongName(candidate) : IsPrivateFieldName(candidate)) &&
             text.substr(0, name).find('-') == std::string_view::npos) &&
-          !LongNameBehindLowerCase(text.substr(0, name), candidate))
+          !LongNameBehindLowerCase(text.substr(0, name), candidate) &&
+          !HyphenatedNameBehindACutName(text.substr(0, name), candidate))
         continue;
       if (knownName) known = name;
       if (privateField == std::string_view::npos && IsPrivateFieldName(candidate))
