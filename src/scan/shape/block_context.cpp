@@ -150,6 +150,23 @@ std::size_t FieldInAnOrphanFold(std::string_view line) {
   return glued == std::string_view::npos ? glued : lead + glued;
 }
 
+// Where a known or private field's line begins at a sector start inside `line`, at buffer index
+// `at`, an indented line of old text ("<tr>     " + "Mime-Version: 1.0"): a file that begins at a
+// sector shares its first line with whatever stood before it. npos when none does.
+std::size_t FieldAtASectorStart(CarveBuffer buffer, std::size_t at, std::string_view line) {
+  for (std::size_t sector =
+           static_cast<std::size_t>(SectorStartFrom(buffer.base + at + 1) - buffer.base);
+       sector < at + line.size(); sector += kSectorSize) {
+    const std::string_view rest = line.substr(sector - at);
+    const std::string_view name = rest.substr(0, HeaderNameLength(rest));
+    if (name.empty() || InAFieldList(line, sector - at)) continue;
+    // "h=From:To:Date" lists names; a field's line has a blank behind its colon.
+    if (rest.size() > name.size() + 1 && !IsBlank(rest[name.size() + 1])) continue;
+    if (IsKnownFieldName(name) || IsPrivateFieldName(name)) return sector;
+  }
+  return std::string_view::npos;
+}
+
 // Whether `line` ends in a run of blanks no text line has: the first line of a file that opens
 // with a line of blanks, glued to old text.
 bool EndsInALineOfBlanks(std::string_view line) {
@@ -174,6 +191,24 @@ bool BlockHoldsField(CarveBuffer buffer, std::size_t from, std::string_view name
   return false;
 }
 
+// How many lines of the field `name` the header block holds one after the other from buffer
+// index `from` on, their folds passed over: a list of recipients split over lines of its field.
+std::size_t FieldLinesInARow(CarveBuffer buffer, std::size_t from, std::string_view name) {
+  std::size_t lines = 0;
+  for (std::size_t at = from; at < buffer.size && at - from < kMaxShapeHeaderBlock;) {
+    std::size_t end = at;
+    while (end < buffer.size && buffer.data[end] != '\n') ++end;
+    std::string_view line(reinterpret_cast<const char*>(buffer.data + at), end - at);
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    if (line.empty()) return lines;
+    at = end + 1;
+    if (IsContinuation(line)) continue;
+    if (HeaderNameLength(line) != name.size() || !StartsWithNoCase(line, name)) return lines;
+    ++lines;
+  }
+  return lines;
+}
+
 // Where a field a mail's block holds begins inside the name of the block's first line, glued
 // behind a capitalised word of old text ("Fina" + "From:"): a word of letters with a capital
 // first and none behind it, then a known name the block holds no line of. 0 for none.
@@ -192,7 +227,12 @@ std::size_t FieldBehindAWord(CarveBuffer buffer, std::size_t lineStart) {
   if (word >= name.size() || word > kLongestWord || !IsUpper(name[word])) return 0;
   const std::string_view field = name.substr(word);
   if (!FieldNamed(field)) return 0;
-  if (BlockHoldsField(buffer, end + 1, field)) return 0;
+  // Recipients split over lines of their field go on right below the glued first of them.
+  constexpr std::size_t kLinesOfASplitList = 2;
+  const auto named = FieldNamed(field);
+  const bool list = named && (*named == HeaderField::To || *named == HeaderField::Cc) &&
+                    FieldLinesInARow(buffer, end + 1, field) >= kLinesOfASplitList;
+  if (!list && BlockHoldsField(buffer, end + 1, field)) return 0;
   return word;
 }
 
@@ -274,6 +314,9 @@ BlockStart FindBlockStart(CarveBuffer buffer, std::size_t lineStart, std::size_t
       current = previous;
       if (header) {
         foldField = std::string_view::npos;
+      } else if (const std::size_t sector = FieldAtASectorStart(buffer, previous, line);
+                 sector != std::string_view::npos) {
+        return {sector, Context::MidLine, 0};
       } else if (foldField == std::string_view::npos) {
         const std::size_t inside = FieldInAnOrphanFold(line);
         if (inside != std::string_view::npos) foldField = previous + inside;

@@ -185,6 +185,13 @@ INSTANTIATE_TEST_SUITE_P(
         StartRow{"SubjectQuotingATraceLine", "line\r\nSubject: ",
                  CrLf("Received: from x\nFrom: a@b.example\nDate: Fri, 1 Jun 2001\n"),
                  Context::TextLine, false},
+        StartRow{"BehindAWordOfProseOpeningASplitList", "line\r\nsome words of prose\nSout",
+                 CrLf("Cc: a@b.example\n\tb@b.example\nCc: c@d.example\nCc: e@f.example\n"
+                      "From: a@b.example\nDate: Fri, 1 Jun 2001\n"),
+                 Context::Glued, true},
+        StartRow{"WordNameWithOneLineOfItsFieldBelow", "line\r\nsome words of prose\n",
+                 CrLf("SilverCc: x\nCc: a@b.example\nFrom: a@b.example\nDate: Fri, 1 Jun 2001\n"),
+                 Context::TextLine, false},
         StartRow{"ProseLineInFront", "line\r\nthis is no header at all\r\n",
                  CrLf("From: a@b.example\nDate: Fri, 1 Jun 2001\n"), Context::TextLine, false}),
     [](const testing::TestParamInfo<StartRow>& row) { return row.param.name; });
@@ -259,6 +266,8 @@ INSTANTIATE_TEST_SUITE_P(
                  Context::NonText},
         SplitRow{"LineOfBlanksGluedToOldText", "old prose kitche" + std::string(150, ' ') + "\r\n",
                  CrLf("Delivered-To: a@b.example\n"), kSector + 400, kSector + 400, Context::Glued},
+        SplitRow{"FieldAtASectorInsideAnIndentedOldLine", "Note: an old row\r\n      <tr>     ",
+                 CrLf("Mime-Version: 1.0\n"), kSector, kSector, Context::MidLine},
         // What must stay as it is: a name of the block's own that a sector start cuts.
         SplitRow{"NameQuotedInAFoldOfTheBlock", kBinary,
                  CrLf("Subject: a\n and the Message-Id: <x>\n"), kSector + 50, kSector + 50,
