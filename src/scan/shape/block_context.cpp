@@ -55,9 +55,11 @@ std::size_t GluedFieldStart(std::string_view text) {
     for (std::size_t name = run; name < colon && known == std::string_view::npos; ++name) {
       if (text[name] < 'A' || text[name] > 'Z') continue;
       // A hyphen behind a letter or digit joins words of a name; a run of dashes ("-----" of a
-      // boundary line) joins none.
+      // boundary line) joins none, nor do digits and hyphens alone ("2008-05-" of a log line's
+      // date), which begin no name.
       if (name > 1 && text[name - 1] == '-' &&
           (IsLetter(text[name - 2]) || IsDigit(text[name - 2])) &&
+          std::any_of(text.begin() + run, text.begin() + name, IsLetter) &&
           !LongNameBehindLowerCase(text.substr(run, name - run), text.substr(name, colon - name)) &&
           !(inValue && PrivateNameBehindAWordOfAValue(text.substr(run, name - run),
                                                       text.substr(name, colon - name))))
@@ -165,6 +167,17 @@ std::size_t FieldAtASectorStart(CarveBuffer buffer, std::size_t at, std::string_
     if (IsKnownFieldName(name) || IsPrivateFieldName(name)) return sector;
   }
   return std::string_view::npos;
+}
+
+// Whether the last sector start inside `line`, at buffer index `at`, is followed by nothing but
+// a run of blanks to the line's end, longer than a fold's trailing blanks.
+bool BlanksFromASectorStart(CarveBuffer buffer, std::size_t at, std::string_view line) {
+  constexpr std::size_t kLineOfBlanks = 32;
+  if (line.empty()) return false;
+  const std::uint64_t last = (buffer.base + at + line.size() - 1) / kSectorSize * kSectorSize;
+  if (last <= buffer.base + at) return false;
+  const std::string_view rest = line.substr(static_cast<std::size_t>(last - buffer.base) - at);
+  return rest.size() >= kLineOfBlanks && TrimWhiteSpace(rest).empty();
 }
 
 // Whether `line` ends in a run of blanks no text line has: the first line of a file that opens
@@ -311,6 +324,10 @@ BlockStart FindBlockStart(CarveBuffer buffer, std::size_t lineStart, std::size_t
       }
     }
     if (header || (IsContinuation(line) && !gluedLine)) {
+      // A file that opens at a sector with a line of blanks, inside an indented line of old
+      // text: the block begins below it.
+      if (!header && BlanksFromASectorStart(buffer, previous, line))
+        return {current, Context::NonText, 0};
       current = previous;
       if (header) {
         foldField = std::string_view::npos;

@@ -103,6 +103,7 @@ INSTANTIATE_TEST_SUITE_P(
         GluedRow{"PrivateLineQuotesATraceLine", "X-Note: Return-Path: <a@b.example>", kNone},
         GluedRow{"StructuredLineQuotesAShortName", "Content-Type: To: x", kNone},
         GluedRow{"MisspeltTraceBehindBase64", "PpwFPXBOyGgRecieved: from x by y", 11},
+        GluedRow{"BehindTheDateOfALogLine", "2008-05-From: a@b.example", 8},
         GluedRow{"MisspeltTraceLineOfItsOwn", "Recieved: from x by y", kNone}),
     [](const testing::TestParamInfo<GluedRow>& row) { return row.param.name; });
 
@@ -268,6 +269,10 @@ INSTANTIATE_TEST_SUITE_P(
                  CrLf("Delivered-To: a@b.example\n"), kSector + 400, kSector + 400, Context::Glued},
         SplitRow{"FieldAtASectorInsideAnIndentedOldLine", "Note: an old row\r\n      <tr>     ",
                  CrLf("Mime-Version: 1.0\n"), kSector, kSector, Context::MidLine},
+        SplitRow{"LineOfBlanksAtASectorInsideAnIndentedOldLine",
+                 "old</record>\r\n  <record id=\"921\"><name" + std::string(255, ' ') + "\r\n",
+                 CrLf("Delivered-To: a@b.example\n"), kSector + 257, kSector + 257,
+                 Context::NonText},
         // What must stay as it is: a name of the block's own that a sector start cuts.
         SplitRow{"NameQuotedInAFoldOfTheBlock", kBinary,
                  CrLf("Subject: a\n and the Message-Id: <x>\n"), kSector + 50, kSector + 50,
