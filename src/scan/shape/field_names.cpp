@@ -59,6 +59,14 @@ bool WordOfAName(std::string_view lead) {
   });
   if (!nameBytes) return false;
   if (lead.find('-') != std::string_view::npos) return true;
+  // Acronyms in names are short ("MIME", "DKIM"); a longer run of capitals is base64
+  // ("DQAKAEQAZQBhA" of UTF-16 text) or shouting prose.
+  constexpr std::size_t kLongestAcronym = 4;
+  std::size_t capitals = 0;
+  for (const char c : lead) {
+    capitals = IsUpper(c) ? capitals + 1 : 0;
+    if (capitals > kLongestAcronym) return false;
+  }
   // Field names begin with a capital: "lpKC", "erschrec" are the tails of other text.
   if (IsLower(lead.front())) return false;
   return lead.size() < kLongestWordOfAName && std::none_of(lead.begin(), lead.end(), IsDigit);

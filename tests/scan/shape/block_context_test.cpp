@@ -104,6 +104,9 @@ INSTANTIATE_TEST_SUITE_P(
         GluedRow{"StructuredLineQuotesAShortName", "Content-Type: To: x", kNone},
         GluedRow{"MisspeltTraceBehindBase64", "PpwFPXBOyGgRecieved: from x by y", 11},
         GluedRow{"BehindTheDateOfALogLine", "2008-05-From: a@b.example", 8},
+        GluedRow{"BehindBase64OfUtf16Text", "DQAKAEQAZQBhAFrom: V <v@example.com>", 13},
+        GluedRow{"BehindAShoutedWord", "NOTICEDate: Fri, 1 Jun 2001", 6},
+        GluedRow{"BehindAnAcronymOfAName", "DKIMFrom: a@b.example", kNone},
         GluedRow{"MisspeltTraceLineOfItsOwn", "Recieved: from x by y", kNone}),
     [](const testing::TestParamInfo<GluedRow>& row) { return row.param.name; });
 
