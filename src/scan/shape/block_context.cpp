@@ -170,14 +170,18 @@ std::size_t FieldAtASectorStart(CarveBuffer buffer, std::size_t at, std::string_
 }
 
 // Whether the last sector start inside `line`, at buffer index `at`, is followed by nothing but
-// a run of blanks to the line's end, longer than a fold's trailing blanks.
+// a run of blanks to the line's end, longer than a fold's trailing blanks, and preceded by text.
 bool BlanksFromASectorStart(CarveBuffer buffer, std::size_t at, std::string_view line) {
   constexpr std::size_t kLineOfBlanks = 32;
   if (line.empty()) return false;
   const std::uint64_t last = (buffer.base + at + line.size() - 1) / kSectorSize * kSectorSize;
   if (last <= buffer.base + at) return false;
-  const std::string_view rest = line.substr(static_cast<std::size_t>(last - buffer.base) - at);
-  return rest.size() >= kLineOfBlanks && TrimWhiteSpace(rest).empty();
+  const std::size_t sector = static_cast<std::size_t>(last - buffer.base) - at;
+  const std::string_view rest = line.substr(sector);
+  // A line of blanks alone is a mail's own first line (behind a mailbox separator, say): only
+  // old text in front of the sector makes the sector the file's start.
+  return rest.size() >= kLineOfBlanks && TrimWhiteSpace(rest).empty() &&
+         !TrimWhiteSpace(line.substr(0, sector)).empty();
 }
 
 // Whether `line` ends in a run of blanks no text line has: the first line of a file that opens

@@ -277,6 +277,11 @@ INSTANTIATE_TEST_SUITE_P(
                  CrLf("Delivered-To: a@b.example\n"), kSector + 257, kSector + 257,
                  Context::NonText},
         // What must stay as it is: a name of the block's own that a sector start cuts.
+        SplitRow{"LineOfBlanksOfTheMailBehindASeparatorAcrossASector",
+                 "old\r\n\r\nFrom a@b.example Sat Jan  1 00:00:00 2000\r\n" +
+                     std::string(255, ' ') + "\r\n",
+                 CrLf("Delivered-To: a@b.example\n"), kSector + 100, kSector + 100 - 257,
+                 Context::MboxSeparator},
         SplitRow{"NameQuotedInAFoldOfTheBlock", kBinary,
                  CrLf("Subject: a\n and the Message-Id: <x>\n"), kSector + 50, kSector + 50,
                  Context::NonText},
