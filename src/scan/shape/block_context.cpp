@@ -26,6 +26,16 @@ std::string_view TextBefore(CarveBuffer buffer, std::size_t index) {
   return {reinterpret_cast<const char*>(buffer.data + begin), index - begin};
 }
 
+// Whether the field line `candidate` at `name` in `text` follows an old line that was cut right
+// behind the blank after its name ("Content-Transfer-Encoding: " + "Return-Path: <...>"): the
+// old field's value has a grammar no field's name and colon begin, and the name is a long one.
+bool LineCutBehindItsBlank(std::string_view text, std::size_t ownName, std::size_t name,
+                           std::string_view candidate) {
+  return ownName > 0 && name == ownName + 2 && text[ownName] == ':' &&
+         NameOfAStructuredField(text.substr(0, ownName)) && IsLongName(candidate) &&
+         IsKnownFieldName(candidate);
+}
+
 }  // namespace
 
 std::size_t GluedFieldStart(std::string_view text) {
@@ -45,25 +55,30 @@ std::size_t GluedFieldStart(std::string_view text) {
     for (std::size_t name = run; name < colon && known == std::string_view::npos; ++name) {
       if (text[name] < 'A' || text[name] > 'Z') continue;
       // A hyphen behind a letter or digit joins words of a name; a run of dashes ("-----" of a
-      // boundary line) joins none.
+      // boundary line) joins none, nor do digits and hyphens alone ("2008-05-" of a log line's
+      // date), which begin no name.
       if (name > 1 && text[name - 1] == '-' &&
           (IsLetter(text[name - 2]) || IsDigit(text[name - 2])) &&
+          std::any_of(text.begin() + run, text.begin() + name, IsLetter) &&
           !LongNameBehindLowerCase(text.substr(run, name - run), text.substr(name, colon - name)) &&
           !(inValue && PrivateNameBehindAWordOfAValue(text.substr(run, name - run),
                                                       text.substr(name, colon - name))))
         continue;
       if (name == 1 && text[0] == '-') continue;
-      if (inValue && (name == 0 || IsBlank(text[name - 1]))) continue;
-      if (InAFieldList(text, name)) continue;
       const std::string_view candidate = text.substr(name, colon - name);
       const bool knownName = IsKnownFieldName(candidate);
+      if (inValue && (name == 0 || IsBlank(text[name - 1])) &&
+          !LineCutBehindItsBlank(text, ownName, name, candidate))
+        continue;
+      if (InAFieldList(text, name)) continue;
       // Inside the line's own name only behind bytes no name is made of ("<br>", base64's "+"):
       // "ResentFrom" or "X-MS-ExchTo" may be a field of its own. A long or private name behind
       // a word without a hyphen is glued all the same: no field is called "TablMIME-Version".
       if (!inValue && name > 0 && name < ownName && WordOfAName(text.substr(0, name)) &&
           !((knownName ? IsLongName(candidate) : IsPrivateFieldName(candidate)) &&
             text.substr(0, name).find('-') == std::string_view::npos) &&
-          !LongNameBehindLowerCase(text.substr(0, name), candidate))
+          !LongNameBehindLowerCase(text.substr(0, name), candidate) &&
+          !HyphenatedNameBehindACutName(text.substr(0, name), candidate))
         continue;
       if (knownName) known = name;
       if (privateField == std::string_view::npos && IsPrivateFieldName(candidate))
@@ -137,6 +152,38 @@ std::size_t FieldInAnOrphanFold(std::string_view line) {
   return glued == std::string_view::npos ? glued : lead + glued;
 }
 
+// Where a known or private field's line begins at a sector start inside `line`, at buffer index
+// `at`, an indented line of old text ("<tr>     " + "Mime-Version: 1.0"): a file that begins at a
+// sector shares its first line with whatever stood before it. npos when none does.
+std::size_t FieldAtASectorStart(CarveBuffer buffer, std::size_t at, std::string_view line) {
+  for (std::size_t sector =
+           static_cast<std::size_t>(SectorStartFrom(buffer.base + at + 1) - buffer.base);
+       sector < at + line.size(); sector += kSectorSize) {
+    const std::string_view rest = line.substr(sector - at);
+    const std::string_view name = rest.substr(0, HeaderNameLength(rest));
+    if (name.empty() || InAFieldList(line, sector - at)) continue;
+    // "h=From:To:Date" lists names; a field's line has a blank behind its colon.
+    if (rest.size() > name.size() + 1 && !IsBlank(rest[name.size() + 1])) continue;
+    if (IsKnownFieldName(name) || IsPrivateFieldName(name)) return sector;
+  }
+  return std::string_view::npos;
+}
+
+// Whether the last sector start inside `line`, at buffer index `at`, is followed by nothing but
+// a run of blanks to the line's end, longer than a fold's trailing blanks, and preceded by text.
+bool BlanksFromASectorStart(CarveBuffer buffer, std::size_t at, std::string_view line) {
+  constexpr std::size_t kLineOfBlanks = 32;
+  if (line.empty()) return false;
+  const std::uint64_t last = (buffer.base + at + line.size() - 1) / kSectorSize * kSectorSize;
+  if (last <= buffer.base + at) return false;
+  const std::size_t sector = static_cast<std::size_t>(last - buffer.base) - at;
+  const std::string_view rest = line.substr(sector);
+  // A line of blanks alone is a mail's own first line (behind a mailbox separator, say): only
+  // old text in front of the sector makes the sector the file's start.
+  return rest.size() >= kLineOfBlanks && TrimWhiteSpace(rest).empty() &&
+         !TrimWhiteSpace(line.substr(0, sector)).empty();
+}
+
 // Whether `line` ends in a run of blanks no text line has: the first line of a file that opens
 // with a line of blanks, glued to old text.
 bool EndsInALineOfBlanks(std::string_view line) {
@@ -161,6 +208,24 @@ bool BlockHoldsField(CarveBuffer buffer, std::size_t from, std::string_view name
   return false;
 }
 
+// How many lines of the field `name` the header block holds one after the other from buffer
+// index `from` on, their folds passed over: a list of recipients split over lines of its field.
+std::size_t FieldLinesInARow(CarveBuffer buffer, std::size_t from, std::string_view name) {
+  std::size_t lines = 0;
+  for (std::size_t at = from; at < buffer.size && at - from < kMaxShapeHeaderBlock;) {
+    std::size_t end = at;
+    while (end < buffer.size && buffer.data[end] != '\n') ++end;
+    std::string_view line(reinterpret_cast<const char*>(buffer.data + at), end - at);
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    if (line.empty()) return lines;
+    at = end + 1;
+    if (IsContinuation(line)) continue;
+    if (HeaderNameLength(line) != name.size() || !StartsWithNoCase(line, name)) return lines;
+    ++lines;
+  }
+  return lines;
+}
+
 // Where a field a mail's block holds begins inside the name of the block's first line, glued
 // behind a capitalised word of old text ("Fina" + "From:"): a word of letters with a capital
 // first and none behind it, then a known name the block holds no line of. 0 for none.
@@ -179,7 +244,12 @@ std::size_t FieldBehindAWord(CarveBuffer buffer, std::size_t lineStart) {
   if (word >= name.size() || word > kLongestWord || !IsUpper(name[word])) return 0;
   const std::string_view field = name.substr(word);
   if (!FieldNamed(field)) return 0;
-  if (BlockHoldsField(buffer, end + 1, field)) return 0;
+  // Recipients split over lines of their field go on right below the glued first of them.
+  constexpr std::size_t kLinesOfASplitList = 2;
+  const auto named = FieldNamed(field);
+  const bool list = named && (*named == HeaderField::To || *named == HeaderField::Cc) &&
+                    FieldLinesInARow(buffer, end + 1, field) >= kLinesOfASplitList;
+  if (!list && BlockHoldsField(buffer, end + 1, field)) return 0;
   return word;
 }
 
@@ -258,9 +328,16 @@ BlockStart FindBlockStart(CarveBuffer buffer, std::size_t lineStart, std::size_t
       }
     }
     if (header || (IsContinuation(line) && !gluedLine)) {
+      // A file that opens at a sector with a line of blanks, inside an indented line of old
+      // text: the block begins below it.
+      if (!header && BlanksFromASectorStart(buffer, previous, line))
+        return {current, Context::NonText, 0};
       current = previous;
       if (header) {
         foldField = std::string_view::npos;
+      } else if (const std::size_t sector = FieldAtASectorStart(buffer, previous, line);
+                 sector != std::string_view::npos) {
+        return {sector, Context::MidLine, 0};
       } else if (foldField == std::string_view::npos) {
         const std::size_t inside = FieldInAnOrphanFold(line);
         if (inside != std::string_view::npos) foldField = previous + inside;

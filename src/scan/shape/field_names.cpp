@@ -26,6 +26,8 @@ constexpr std::string_view kOpeningFieldNames[] = {
     "DKIM-Signature",
     "ARC-Seal",
     "Authentication-Results",
+    // Misspelt by a relay that many archived mails passed through; it opens their blocks.
+    "Recieved",
 };
 
 }  // namespace
@@ -57,6 +59,14 @@ bool WordOfAName(std::string_view lead) {
   });
   if (!nameBytes) return false;
   if (lead.find('-') != std::string_view::npos) return true;
+  // Acronyms in names are short ("MIME", "DKIM"); a longer run of capitals is base64
+  // ("DQAKAEQAZQBhA" of UTF-16 text) or shouting prose.
+  constexpr std::size_t kLongestAcronym = 4;
+  std::size_t capitals = 0;
+  for (const char c : lead) {
+    capitals = IsUpper(c) ? capitals + 1 : 0;
+    if (capitals > kLongestAcronym) return false;
+  }
   // Field names begin with a capital: "lpKC", "erschrec" are the tails of other text.
   if (IsLower(lead.front())) return false;
   return lead.size() < kLongestWordOfAName && std::none_of(lead.begin(), lead.end(), IsDigit);
@@ -126,6 +136,25 @@ bool PrivateNameBehindAWordOfAValue(std::string_view lead, std::string_view name
   return IsPrivateFieldName(name) && std::any_of(lead.begin(), lead.end(), [](char c) {
            return !IsLetter(c) && !IsDigit(c) && c != '-';
          });
+}
+
+// Whether the known hyphenated `name` follows `lead`, the cut start of another hyphenated name
+// that ends inside a word ("Content-Transfer-Enc" + "Return-Path", "Diagnostic-Co" +
+// "MIME-Version"): no field's name runs a word into a capitalised hyphenated name. Private names
+// ("X-Ap" + "Message-ID") may be named anyhow and stay whole.
+bool HyphenatedNameBehindACutName(std::string_view lead, std::string_view name) {
+  return lead.size() > 2 && lead.find('-') != std::string_view::npos && IsLower(lead.back()) &&
+         !IsPrivateFieldName(lead) && !(lead[0] == 'x' && lead[1] == '-') &&
+         name.find('-') != std::string_view::npos && IsKnownFieldName(name);
+}
+
+// Whether `name`, the name of a line whose value is another field's line ("Content-Transfer-
+// Encoding: Return-Path: <...>"), is one whose value has a grammar of its own, so that it cannot
+// begin with a name and a colon: the old line was cut right behind its blank. A subject or a
+// private field may say anything.
+bool NameOfAStructuredField(std::string_view name) {
+  const auto field = FieldNamed(name);
+  return field && *field != HeaderField::Subject && !IsPrivateFieldName(name);
 }
 
 }  // namespace quillon::shape_names

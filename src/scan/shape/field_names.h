@@ -34,4 +34,11 @@ bool IsPrivateFieldName(std::string_view name);
 // Whether the private `name` follows `lead`, a word of a value rather than the start of a name.
 bool PrivateNameBehindAWordOfAValue(std::string_view lead, std::string_view name);
 
+// Whether the known hyphenated `name` follows `lead`, the cut start of another, non-private
+// hyphenated name that ends inside a word ("Content-Transfer-Enc" + "Return-Path").
+bool HyphenatedNameBehindACutName(std::string_view lead, std::string_view name);
+// Whether the value of a line named `name` has a grammar that no field's name and colon begin:
+// a field the scan reads other than the subject.
+bool NameOfAStructuredField(std::string_view name);
+
 }  // namespace quillon::shape_names
