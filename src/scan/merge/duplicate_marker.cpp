@@ -148,6 +148,10 @@ bool DuplicateMarker::SameLinesBefore(const FirstCopy& mine, const FirstCopy& co
 }
 
 bool DuplicateMarker::SameMessage(const FirstCopy& mine, const FirstCopy& copy) const {
+  // Header values alone never join a part of another mail with a mail; and two parts are
+  // those of two copies of the mails around them (a digest found twice), which tell the copy.
+  if (mine.inside && copy.inside) return false;
+  if ((mine.inside || copy.inside) && (!mine.print.known || !copy.print.known)) return false;
   return SameText(mine, copy) && SameLinesBefore(mine, copy);
 }
 
@@ -241,12 +245,14 @@ std::uint32_t DuplicateMarker::FindCopy(CopyKey key, const FirstCopy& mine,
 
 void DuplicateMarker::Mark(MailRecord& record, std::size_t index, CarveBuffer buffer,
                            std::span<const MailRecordPtr> found) {
-  // A message found inside another mail (attached, quoted, a part of its multipart) is that
-  // mail's: it is no copy of its own, and no mail is a copy of it.
-  if (record.partOf >= 0) return;
   std::uint64_t fromLine = 0;
   FirstCopy mine;
   mine.print = PrintOfRecord(record, buffer, fromLine);
+  // A find the scan took for a part of another mail may be a mail of its own glued behind one
+  // whose end was not seen: it is a copy where its whole text says so. Where its bytes tell
+  // nothing, it goes with the mail around it (an attached or quoted message).
+  mine.inside = record.partOf >= 0;
+  if (mine.inside && !mine.print.known) return;
   const MailExtent extent = record.Extent();
   mine.textStart = extent.TextStartOr(record.StartByte());
   mine.storeBlock = extent.inStore ? extent.storeBlock : 0;

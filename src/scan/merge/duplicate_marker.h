@@ -1,5 +1,7 @@
-// Marks later copies of one message as duplicates of the first (in found order); a message found
-// inside another mail is left to that mail. Two finds are
+// Marks later copies of one message as duplicates of the first (in found order). A find the scan
+// took for a part of another mail is one only where its bytes say so: a mail glued behind one
+// whose end was not seen is a copy as any other; where its bytes tell nothing (an attached or
+// quoted message read no further than its header) it is left to the mail around it. Two finds are
 // copies of one message when they carry the same Message-ID, or else the same sender,
 // recipients, date and subject, and their whole texts agree (mail_print.h): the same bytes from
 // the first header line to the end, or one a whole prefix of the other (a copy cut short).

@@ -39,6 +39,7 @@ struct Placed {
   std::size_t foundAt = 0;  // the index of the line it was found at, in `text`
   // How far the scan followed it, where it did not see its end (0: the scan saw no more).
   std::size_t followedTo = 0;
+  bool inside = false;  // the scan took it for a part of another mail
 };
 
 // A real message: its text, where its body begins and where its From line is.
@@ -134,6 +135,7 @@ TEST_P(DuplicateCopiesTest, MarksCopiesOfTheSameText) {
     record.startSector = at.sector;
     record.sectorOffset = at.offset;
     record.SetExtent(extent);
+    if (copy.inside) record.partOf = static_cast<std::int64_t>(copies.size());
     if (copy.followedTo > 0) {
       MailBody body;
       body.closed = true;
@@ -302,6 +304,33 @@ INSTANTIATE_TEST_SUITE_P(
                                                {"xq" + m.text, Lies::Cluster, m.fromLine + 2}};
                   },
                   {-1, 0}},
+        // A mail glued behind one whose end the scan did not see is taken for a part of it: its
+        // bytes still make it a copy, whichever copy comes first.
+        CopiesRow{"CopyTakenForAPartOfAnotherMail",
+                  [](const Message& m) {
+                    return std::vector<Placed>{{m.text}, {m.text, Lies::Cluster, 0, 0, true}};
+                  },
+                  {-1, 0}},
+        CopiesRow{"FirstCopyTakenForAPart",
+                  [](const Message& m) {
+                    return std::vector<Placed>{{m.text, Lies::Cluster, 0, 0, true},
+                                               {m.text, Lies::StoreChain}};
+                  },
+                  {-1, 0}},
+        CopiesRow{"LookalikeTakenForAPart",
+                  [](const Message& m) {
+                    return std::vector<Placed>{
+                        {m.text},
+                        {Edited(m.text, FarIntoBody(m), kInsert), Lies::Cluster, 0, 0, true}};
+                  },
+                  {-1, -1}},
+        // The same message attached to two copies of one mail: the mails around them are copies.
+        CopiesRow{"PartsOfTwoCopies",
+                  [](const Message& m) {
+                    return std::vector<Placed>{{m.text, Lies::Cluster, 0, 0, true},
+                                               {m.text, Lies::Cluster, 0, 0, true}};
+                  },
+                  {-1, -1}},
         CopiesRow{"OtherFirstLine",
                   [](const Message& m) {
                     std::string other = m.text;
