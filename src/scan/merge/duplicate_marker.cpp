@@ -5,7 +5,9 @@
 #include <string_view>
 #include <utility>
 
+#include "scan/lines/line_reader.h"
 #include "scan/read/block_header.h"
+#include "scan/shape/field_names.h"
 
 namespace quillon {
 
@@ -29,6 +31,23 @@ bool IsHeaderLine(std::string_view line) {
   return std::all_of(line.begin(), line.begin() + static_cast<std::ptrdiff_t>(colon), [](char c) {
     return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-';
   });
+}
+
+// Whether `line`, no header line, ends in one whose known field name other bytes run into: the
+// first line of a header block glued behind them.
+bool EndsInAGluedField(std::string_view line) {
+  constexpr std::size_t kLongestName = 40;
+  for (std::size_t colon = line.find(':'); colon != std::string_view::npos;
+       colon = line.find(':', colon + 1)) {
+    const std::size_t earliest = colon > kLongestName ? colon - kLongestName : 1;
+    for (std::size_t name = std::max<std::size_t>(earliest, 1); name + 2 <= colon; ++name) {
+      const std::string_view field = line.substr(name, colon - name);
+      if (std::all_of(field.begin(), field.end(), shape_names::IsNameByte) &&
+          shape_names::IsKnownFieldName(field) && IsHeaderLine(line.substr(name)))
+        return true;
+    }
+  }
+  return false;
 }
 
 // How far behind the longer print a text is read again at first, to see where two texts part.
@@ -86,6 +105,37 @@ MailPrint DuplicateMarker::PrintOfRecord(const MailRecord& record, CarveBuffer b
   print.open = bounds.open && !(inBuffer && made->size < bounds.limit - bounds.start);
   if (print.known && inBuffer) fromLine = bounds.start + print.aboveLength;
   return print;
+}
+
+bool DuplicateMarker::HeldByTheMailAround(std::uint64_t at) const {
+  if (!readSource_) return true;
+  std::string before(static_cast<std::size_t>(std::min(at, kLookBack)), '\0');
+  if (!readSource_(at - before.size(), before.size(),
+                   reinterpret_cast<std::uint8_t*>(before.data())))
+    return true;
+  // Upwards over the header lines in front of the find (it may have been found at a later one).
+  std::string_view rest = before;
+  for (;;) {
+    const std::uint64_t top = at - (before.size() - rest.size());
+    if (top % kSectorSize == 0) return false;  // a header block at a sector start
+    if (rest.empty()) return true;
+    if (rest.back() != '\n') return false;  // its first line runs on from other bytes
+    if (rest.size() < 2) return true;
+    const std::size_t lineFeed = rest.rfind('\n', rest.size() - 2);
+    if (lineFeed == std::string_view::npos) return true;
+    const std::string_view line = rest.substr(lineFeed + 1);
+    rest = rest.substr(0, lineFeed + 1);
+    if (IsHeaderLine(line)) continue;
+    if (EndsInAGluedField(line)) return false;
+    if (!IsMboxSeparator(line)) return true;
+    // Behind a mailbox's separator line a message of its own begins, unless the separator
+    // stands right behind the header of a MIME part: a message attached with its separator.
+    const std::size_t emptyLine = rest.ends_with("\r\n\r\n") ? 2 : rest.ends_with("\n\n") ? 1 : 0;
+    if (emptyLine == 0) return false;
+    rest.remove_suffix(emptyLine);
+    const std::size_t above = rest.rfind('\n', rest.size() - 2);
+    return above != std::string_view::npos && IsHeaderLine(rest.substr(above + 1));
+  }
 }
 
 MailText DuplicateMarker::ReadAgain(const FirstCopy& copy, std::size_t size, std::string& text,
@@ -148,6 +198,10 @@ bool DuplicateMarker::SameLinesBefore(const FirstCopy& mine, const FirstCopy& co
 }
 
 bool DuplicateMarker::SameMessage(const FirstCopy& mine, const FirstCopy& copy) const {
+  // Header values alone never join a part of another mail with a mail; and two parts are
+  // those of two copies of the mails around them (a digest found twice), which tell the copy.
+  if (mine.inside && copy.inside) return false;
+  if ((mine.inside || copy.inside) && (!mine.print.known || !copy.print.known)) return false;
   return SameText(mine, copy) && SameLinesBefore(mine, copy);
 }
 
@@ -201,6 +255,16 @@ bool DuplicateMarker::SameText(const FirstCopy& mine, const FirstCopy& copy) con
         BeginsMailHeader(their, theirs.aboveLength + line))
       return true;
   }
+  // Two messages of mailboxes whose texts run on past where the scan followed them and agree as
+  // far as a next separator line behind the body: each ends in front of it, the mails behind
+  // differ. (A mail outside a mailbox may carry one whole in its body, unquoted.)
+  if ((ours.open || theirs.open) && mine.inMailbox && copy.inMailbox) {
+    const std::size_t separator =
+        FindMailboxSeparator(our, ours.aboveLength + ours.headerLength, ours.aboveLength + common);
+    if (separator < our.size &&
+        BeginsMailboxSeparator(their, separator - ours.aboveLength + theirs.aboveLength))
+      return true;
+  }
   // A copy cut short where a sector ends, and other bytes written behind it: the texts part
   // where a sector of one of them ends, inside the body.
   const auto sectorEnds = [](const FirstCopy& at, const std::string& stepped, std::size_t index) {
@@ -241,18 +305,23 @@ std::uint32_t DuplicateMarker::FindCopy(CopyKey key, const FirstCopy& mine,
 
 void DuplicateMarker::Mark(MailRecord& record, std::size_t index, CarveBuffer buffer,
                            std::span<const MailRecordPtr> found) {
-  // A message found inside another mail (attached, quoted, a part of its multipart) is that
-  // mail's: it is no copy of its own, and no mail is a copy of it.
-  if (record.partOf >= 0) return;
   std::uint64_t fromLine = 0;
   FirstCopy mine;
   mine.print = PrintOfRecord(record, buffer, fromLine);
   const MailExtent extent = record.Extent();
   mine.textStart = extent.TextStartOr(record.StartByte());
+  // A find the scan took for a part of another mail may be a mail of its own glued behind one
+  // whose end was not seen, or at a sector start behind it: it is a copy where its whole text
+  // says so. One whose header block stands behind a whole line is the message a MIME part or a
+  // forwarding text holds, and goes with the mail around it; so does one whose bytes tell
+  // nothing.
+  mine.inside = record.partOf >= 0;
+  if (mine.inside && (!mine.print.known || HeldByTheMailAround(mine.textStart))) return;
   mine.storeBlock = extent.inStore ? extent.storeBlock : 0;
   // Told only where the text was read from the buffer at `textStart`; elsewhere it was read
   // through a chain or without block headers.
   mine.fromLineKnown = fromLine != 0;
+  mine.inMailbox = extent.behindMailboxSeparator;
   mine.index = static_cast<std::uint32_t>(index);
   mine.hasId = !record.messageId.empty();
   mine.keys[static_cast<std::size_t>(CopyKey::kMessageId)] = KeyOf({record.messageId.View()});

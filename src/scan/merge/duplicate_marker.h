@@ -1,14 +1,20 @@
-// Marks later copies of one message as duplicates of the first (in found order); a message found
-// inside another mail is left to that mail. Two finds are
+// Marks later copies of one message as duplicates of the first (in found order). A find the scan
+// took for a part of another mail is one only where its bytes say so and where its header block
+// lies as a mail of its own does (glued behind other bytes, at a sector start, behind a mailbox's
+// separator line), a mail behind one whose end was not seen; a message behind a whole line (in a
+// MIME part, behind a forwarding text) is left to the mail around it, as is one whose bytes tell
+// nothing, and two such parts are never joined. Two finds are
 // copies of one message when they carry the same Message-ID, or else the same sender,
 // recipients, date and subject, and their whole texts agree (mail_print.h): the same bytes from
 // the first header line to the end, or one a whole prefix of the other (a copy cut short).
 // Mails that share their header fields but not their text (a resent or rewritten message, test
-// mails made from one template) are no copies. A mail in a store's block chain is read through
-// its chain, without the block headers; a store's blocks met in a deleted copy's bytes are
-// stepped over. Only where a mail's header block does not end in the bytes there are do the
-// header fields decide alone. Nearly every mail found is a first copy: each is kept as its print
-// and hashes of its values (first_copies.h), the values themselves read in the found list.
+// mails made from one template) are no copies. Messages of mailboxes whose texts run on past
+// where the scan followed them end in front of a next separator line where both agree as far. A
+// mail in a store's block chain is read through its chain, without the block headers; a store's
+// blocks met in a deleted copy's bytes are stepped over. Only where a mail's header block does not
+// end in the bytes there are do the header fields decide alone. Nearly every mail found is a first
+// copy: each is kept as its print and hashes of its values (first_copies.h), the values themselves
+// read in the found list.
 #pragma once
 
 #include <cstddef>
@@ -56,6 +62,9 @@ class DuplicateMarker {
   // At least the first `size` bytes of the text of a first copy, read again from the source.
   MailText ReadAgain(const FirstCopy& copy, std::size_t size, std::string& text,
                      std::string& stepped) const;
+  // Whether the header block whose line begins at the absolute byte `at` stands behind a whole
+  // line, not at a sector start: a message the mail around it holds.
+  bool HeldByTheMailAround(std::uint64_t at) const;
   // Whether the mail `mine` and the first copy `copy` are copies of one message.
   bool SameMessage(const FirstCopy& mine, const FirstCopy& copy) const;
   // Whether their texts are the same, or one a whole prefix of the other.

@@ -31,6 +31,8 @@ struct FirstCopy {
   std::uint32_t index = 0;       // in the found list
   std::uint32_t next[2] = {};    // per CopyKey, the next copy listed under the same hash
   bool hasId = false;            // it was read with a Message-ID
+  bool inside = false;           // the scan took it for a part of another mail
+  bool inMailbox = false;        // a mailbox's separator line stands in front of it
   // Its From line lies in the source at `textStart` + `print.aboveLength`: its header block was
   // in hand and read without block headers left out in front of it.
   bool fromLineKnown = false;

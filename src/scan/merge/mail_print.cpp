@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string_view>
 
 #include "scan/find/text_bytes.h"
+#include "scan/lines/line_reader.h"
 #include "scan/read/block_header.h"
 #include "scan/read/store_chain.h"
 
@@ -180,6 +182,35 @@ bool BeginsMailHeader(MailText text, std::size_t at) {
     line = static_cast<std::size_t>(static_cast<const std::uint8_t*>(lineFeed) - text.data) + 1;
   }
   return mailField;
+}
+
+bool BeginsMailboxSeparator(MailText text, std::size_t at) {
+  if (at >= text.size) return false;
+  const std::size_t rest = text.size - at;
+  const void* lineFeed = std::memchr(text.data + at, '\n', rest);
+  const std::size_t length =
+      lineFeed
+          ? static_cast<std::size_t>(static_cast<const std::uint8_t*>(lineFeed) - text.data) - at
+          : rest;
+  return IsMboxSeparator({reinterpret_cast<const char*>(text.data + at), length});
+}
+
+std::size_t FindMailboxSeparator(MailText text, std::size_t from, std::size_t to) {
+  constexpr std::string_view kFrom = "From ";
+  to = std::min(to, text.size);
+  for (std::size_t at = std::max<std::size_t>(from, 2); at + kFrom.size() <= to; ++at) {
+    const auto* found = static_cast<const std::uint8_t*>(
+        memmem(text.data + at, to - at, kFrom.data(), kFrom.size()));
+    if (!found) break;
+    at = static_cast<std::size_t>(found - text.data);
+    // Behind an empty line: a line feed, and a CR or nothing, in front of the line's own.
+    const bool behindEmptyLine =
+        at >= 2 && text.data[at - 1] == '\n' &&
+        (text.data[at - 2] == '\n' ||
+         (at >= 3 && text.data[at - 2] == '\r' && text.data[at - 3] == '\n'));
+    if (behindEmptyLine && BeginsMailboxSeparator(text, at)) return at;
+  }
+  return text.size;
 }
 
 std::size_t CommonLength(MailText a, std::size_t aFrom, MailText b, std::size_t bFrom) {

@@ -63,6 +63,15 @@ std::size_t LineStartBefore(MailText text, std::size_t from, std::size_t at);
 // Return-Path, Message-ID, Delivered-To), which the headers of a MIME part have not.
 bool BeginsMailHeader(MailText text, std::size_t at);
 
+// Whether a mailbox's separator line begins at index `at` of `text`: "From ", the sender and a
+// date (RFC 4155), which in a mailbox's message would have been quoted; the line may run on past
+// the text's end only behind its date.
+bool BeginsMailboxSeparator(MailText text, std::size_t at);
+
+// The index of the first mailbox separator line behind an empty line in `text` that begins at
+// `from` or later and whose "From " lies before `to`; `text.size` when there is none.
+std::size_t FindMailboxSeparator(MailText text, std::size_t from, std::size_t to);
+
 // How many bytes two texts have in common from index `aFrom` of one and `bFrom` of the other on.
 std::size_t CommonLength(MailText a, std::size_t aFrom, MailText b, std::size_t bFrom);
 

@@ -39,6 +39,8 @@ struct Placed {
   std::size_t foundAt = 0;  // the index of the line it was found at, in `text`
   // How far the scan followed it, where it did not see its end (0: the scan saw no more).
   std::size_t followedTo = 0;
+  bool inside = false;     // the scan took it for a part of another mail
+  bool inMailbox = false;  // found behind a mailbox's separator line
 };
 
 // A real message: its text, where its body begins and where its From line is.
@@ -114,6 +116,7 @@ TEST_P(DuplicateCopiesTest, MarksCopiesOfTheSameText) {
     MailExtent extent;
     extent.textStartKnown = true;
     extent.textStart = kBase + i * kCluster + copy.foundAt;
+    extent.behindMailboxSeparator = copy.inMailbox;
     if (copy.lies == Lies::Cluster) {
       ASSERT_LE(copy.text.size(), kCluster);
       bytes.replace(i * kCluster, copy.text.size(), copy.text);
@@ -134,6 +137,7 @@ TEST_P(DuplicateCopiesTest, MarksCopiesOfTheSameText) {
     record.startSector = at.sector;
     record.sectorOffset = at.offset;
     record.SetExtent(extent);
+    if (copy.inside) record.partOf = static_cast<std::int64_t>(copies.size());
     if (copy.followedTo > 0) {
       MailBody body;
       body.closed = true;
@@ -175,6 +179,25 @@ const std::string kOldText = "the file that was here before went on like this\r\
 // Other mails lying right behind a copy, with no zeros between.
 const std::string kNextMail = "Received: from one\r\nFrom: x@y\r\n\r\nnext\r\n";
 const std::string kOtherNextMail = "Return-Path: <z@y>\r\nFrom: z@y\r\n\r\nother\r\n";
+// A mailbox's separator line, and what may follow it where the next message was overwritten.
+const std::string kSeparator = "From x@y Sat Jan  1 00:00:00 2000\r\n";
+const std::string kNextInMailbox = "Received: from one\r\nthe rest was overwritten\r\n";
+const std::string kOtherNextInMailbox = "Received: from two\r\nby other old bytes\r\n";
+// Two mailbox messages with other next messages behind, each found at its first header line
+// and followed by the scan only up to `followed` bytes into `text`.
+std::vector<Placed> InMailboxes(const std::string& text, const std::string& other,
+                                std::size_t followed, bool inMailbox = true) {
+  const std::size_t at = kSeparator.size();
+  return {{kSeparator + text + "\r\n\r\n" + kSeparator + kNextInMailbox, Lies::Cluster, at,
+           at + followed, false, inMailbox},
+          {kSeparator + other + "\r\n\r\n" + kSeparator + kOtherNextInMailbox, Lies::Cluster, at,
+           at + followed, false, inMailbox}};
+}
+// A copy the scan took for a part of another mail, with `front` in front of it.
+std::vector<Placed> PartBehind(const Message& m, const std::string& front) {
+  return {{m.text}, {front + m.text, Lies::Cluster, front.size(), 0, true}};
+}
+const std::string kMimePartHeader = "--b\r\nContent-Type: message/rfc822\r\n\r\n";
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, DuplicateCopiesTest,
@@ -302,6 +325,64 @@ INSTANTIATE_TEST_SUITE_P(
                                                {"xq" + m.text, Lies::Cluster, m.fromLine + 2}};
                   },
                   {-1, 0}},
+        // A mail glued behind one whose end the scan did not see is taken for a part of it: its
+        // bytes still make it a copy, whichever copy comes first.
+        CopiesRow{"CopyTakenForAPartOfAnotherMail",
+                  [](const Message& m) {
+                    return std::vector<Placed>{{m.text}, {m.text, Lies::Cluster, 0, 0, true}};
+                  },
+                  {-1, 0}},
+        CopiesRow{"FirstCopyTakenForAPart",
+                  [](const Message& m) {
+                    return std::vector<Placed>{{m.text, Lies::Cluster, 0, 0, true},
+                                               {m.text, Lies::StoreChain}};
+                  },
+                  {-1, 0}},
+        CopiesRow{"LookalikeTakenForAPart",
+                  [](const Message& m) {
+                    return std::vector<Placed>{
+                        {m.text},
+                        {Edited(m.text, FarIntoBody(m), kInsert), Lies::Cluster, 0, 0, true}};
+                  },
+                  {-1, -1}},
+        CopiesRow{"PartGluedBehindOtherBytes",
+                  [](const Message& m) { return PartBehind(m, "k7Q"); },
+                  {-1, 0}},
+        CopiesRow{"PartBehindAMailboxSeparator",
+                  [](const Message& m) { return PartBehind(m, "\r\n\r\n" + kSeparator); },
+                  {-1, 0}},
+        // A message a MIME part or a forwarding text holds goes with the mail around it.
+        CopiesRow{"PartBehindAMimePartHeader",
+                  [](const Message& m) { return PartBehind(m, kMimePartHeader); },
+                  {-1, -1}},
+        CopiesRow{"PartBehindALineOfText",
+                  [](const Message& m) { return PartBehind(m, "Begin forwarded message:\r\n"); },
+                  {-1, -1}},
+        CopiesRow{"PartAttachedWithItsSeparator",
+                  [](const Message& m) { return PartBehind(m, kMimePartHeader + kSeparator); },
+                  {-1, -1}},
+        // Mailbox messages end where the next separator line begins; other mails outside a
+        // mailbox may carry a separator line in their body.
+        CopiesRow{"MailboxMessagesWithOtherMessagesBehind",
+                  [](const Message& m) { return InMailboxes(m.text, m.text, m.bodyStart + 600); },
+                  {-1, 0}},
+        CopiesRow{
+            "SeparatorLinesOutsideAMailbox",
+            [](const Message& m) { return InMailboxes(m.text, m.text, m.bodyStart + 600, false); },
+            {-1, -1}},
+        CopiesRow{"MailboxLookalike",
+                  [](const Message& m) {
+                    return InMailboxes(m.text, Edited(m.text, FarIntoBody(m), kInsert),
+                                       m.bodyStart + 600);
+                  },
+                  {-1, -1}},
+        // The same message attached to two copies of one mail: the mails around them are copies.
+        CopiesRow{"PartsOfTwoCopies",
+                  [](const Message& m) {
+                    return std::vector<Placed>{{m.text, Lies::Cluster, 0, 0, true},
+                                               {m.text, Lies::Cluster, 0, 0, true}};
+                  },
+                  {-1, -1}},
         CopiesRow{"OtherFirstLine",
                   [](const Message& m) {
                     std::string other = m.text;
