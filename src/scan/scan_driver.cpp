@@ -133,6 +133,7 @@ std::vector<SectorRange> RunScan(DataSource& source, const ScanOptions& options,
     if (ahead && ahead->Started(round)) {
       done = ahead->Take(round);
       merger.AddPreparedPrints(std::move(done->prints));
+      merger.AddPreparedBodies(std::move(done->bodies));
     }
     if (!options.strict) {
       auto scanHere = [&](std::uint64_t index, const ChunkReader::Chunk& chunk,

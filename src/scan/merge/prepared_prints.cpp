@@ -14,17 +14,20 @@ constexpr std::uint64_t kKeptBehind = 32 * 1024 * 1024;
 }  // namespace
 
 PrintBounds BoundsToPrint(const MailRecord& record, const MailExtent& extent) {
+  const std::uint64_t found = record.StartByte();
+  return record.ReadBody([&](const BodyFacts& body) { return BoundsToPrint(body, extent, found); });
+}
+
+PrintBounds BoundsToPrint(const BodyFacts& body, const MailExtent& extent, std::uint64_t found) {
   PrintBounds bounds;
-  bounds.start = extent.TextStartOr(record.StartByte());
+  bounds.start = extent.TextStartOr(found);
   // Where the scan saw the mail end: the closing boundary of its multipart, the body's end.
-  std::uint64_t end = record.ReadBody(
-      [](const BodyFacts& body) { return body.closed ? body.textEnd : std::uint64_t{0}; });
+  std::uint64_t end = body.closed ? body.textEnd : std::uint64_t{0};
   if (end <= bounds.start) end = extent.multipartEnd;
   if (end <= bounds.start) {
     // Else how far the scan followed it, which may be short of its end: mails may lie back to
     // back with no zeros between, and each would otherwise be read on through those behind it.
-    end = record.ReadBody(
-        [](const BodyFacts& body) { return body.closed ? body.followedEnd : std::uint64_t{0}; });
+    end = body.closed ? body.followedEnd : std::uint64_t{0};
     bounds.open = true;
   }
   bounds.limit = bounds.start + (end > bounds.start ? kLongestPrintedText : kLongestUnendedText);

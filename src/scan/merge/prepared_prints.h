@@ -35,6 +35,9 @@ struct PrintBounds {
 // The bounds of `record`'s text when it lies where `extent` says (its own extent, or the one the
 // merge is expected to give it). Not for a store's mail, which is read through its chain.
 PrintBounds BoundsToPrint(const MailRecord& record, const MailExtent& extent);
+// The same for a mail whose record is not built yet: what its body steps learned, and where it
+// was found (its StartByte).
+PrintBounds BoundsToPrint(const BodyFacts& body, const MailExtent& extent, std::uint64_t found);
 
 // A print of the text between two absolute positions.
 struct TextPrint {

@@ -18,6 +18,7 @@
 #include "scan/merge/mail_containment.h"
 #include "scan/merge/mail_publisher.h"
 #include "scan/merge/nul_search.h"
+#include "scan/merge/prepared_bodies.h"
 #include "scan/merge/prepared_prints.h"
 #include "scan/merge/store_chains.h"
 #include "scan/scan_observer.h"
@@ -48,6 +49,11 @@ class RecordMerger final : public MailSink {
   // Prints of trace finds' texts made ahead on other threads (prepared_prints.h), for the
   // duplicate marker to take where they fit.
   void AddPreparedPrints(std::vector<TextPrint>&& prints) { prepared_.Add(std::move(prints)); }
+  // Bodies of shape finds followed ahead on other threads (prepared_bodies.h), taken where they
+  // were followed as this merge would follow them.
+  void AddPreparedBodies(std::vector<PreparedBody>&& bodies) {
+    preparedBodies_.Add(std::move(bodies));
+  }
 
   // Tells the front end the current counts.
   void PublishProgress() { publisher_.PublishProgress(); }
@@ -74,6 +80,8 @@ class RecordMerger final : public MailSink {
   // Matches the header block `candidate` with the trace finds in it, or makes it a find of its
   // own (held until earlier blocks are decided).
   void DecideBlock(ShapeCandidate&& candidate, CarveBuffer buffer);
+  // Follows the body of a shape find up to `limit`, or takes the one followed ahead.
+  void FollowBodyOf(ShapeCandidate& candidate, std::uint64_t limit, CarveBuffer buffer);
   // Holds or notes the trace finds before `undecided`, where the first undecided block begins.
   void DecideTraceFinds(std::uint64_t undecided, CarveBuffer buffer);
 
@@ -82,6 +90,7 @@ class RecordMerger final : public MailSink {
   int ansiCodePage_;  // of 8-bit text without a charset
   MailPublisher publisher_;
   PreparedPrints prepared_;
+  PreparedBodies preparedBodies_;
   DuplicateMarker duplicates_;
   MailContainment containment_;
   ContainerStartFinder containerStarts_;

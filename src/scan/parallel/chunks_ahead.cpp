@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <utility>
 
+#include "scan/shape/shape_body.h"
+
 namespace quillon {
 
 namespace {
@@ -56,9 +58,20 @@ ChunksAhead::BlockStarts ChunksAhead::WaitForStarts(std::uint64_t index) {
 }
 
 void ChunksAhead::NoteShapes(std::uint64_t index, const ShapeFinds& finds) {
-  auto blocks = std::make_shared<std::vector<Block>>();
-  for (const ShapeCandidate& candidate : finds.candidates)
-    blocks->push_back({candidate.start, candidate.headerEnd, candidate.multipartEnd});
+  auto blocks = std::make_shared<ChunkBlocks>();
+  for (const ShapeCandidate& candidate : finds.candidates) {
+    blocks->blocks.push_back({candidate.start, candidate.headerEnd, candidate.multipartEnd});
+    if (candidate.inStore) continue;
+    ShapeCandidate& follow = blocks->toFollow.emplace_back();
+    follow.start = candidate.start;
+    follow.headerEnd = candidate.headerEnd;
+    follow.multipartEnd = candidate.multipartEnd;
+    follow.lineFeedOnly = candidate.lineFeedOnly;
+    follow.endsWithoutEmptyLine = candidate.endsWithoutEmptyLine;
+    follow.headers.contentType = candidate.headers.contentType;
+    follow.headers.boundary = candidate.headers.boundary;
+    follow.headers.transferEncoding = candidate.headers.transferEncoding;
+  }
   PutStarts(index, std::move(blocks));
 }
 
@@ -108,17 +121,53 @@ std::vector<TextPrint> ChunksAhead::PrintFound(const WalkAhead& walk,
   return prints;
 }
 
+std::vector<PreparedBody> ChunksAhead::FollowAhead(const WalkAhead& walk,
+                                                   const std::vector<ShapeCandidate>& toFollow,
+                                                   const std::vector<Block>& blocks,
+                                                   CarveBuffer bytes,
+                                                   std::vector<TextPrint>& prints) const {
+  std::vector<std::uint64_t> traceFinds;
+  traceFinds.reserve(walk.Found().size());
+  for (const MailRecordPtr& record : walk.Found()) traceFinds.push_back(record->StartByte());
+  std::sort(traceFinds.begin(), traceFinds.end());
+  const std::uint64_t bytesEnd = bytes.base + bytes.size;
+  std::vector<PreparedBody> bodies;
+  for (ShapeCandidate candidate : toFollow) {
+    // A trace find in the block makes the block that find's mail: no body of its own to follow.
+    const auto trace = std::lower_bound(traceFinds.begin(), traceFinds.end(), candidate.start);
+    if (trace != traceFinds.end() && *trace < candidate.headerEnd) continue;
+    // The merge follows a body up to where the next block begins.
+    const auto next = std::upper_bound(
+        blocks.begin(), blocks.end(), candidate.start,
+        [](std::uint64_t position, const Block& block) { return position < block.start; });
+    const std::uint64_t limit = next == blocks.end() ? UINT64_MAX : next->start;
+    if (candidate.start < bytes.base || FollowReach(candidate.headerEnd, limit) > bytesEnd)
+      continue;
+    FollowShapeBody(bytes, candidate, limit, ansiCodePage_);
+    MailExtent extent;
+    extent.textStartKnown = true;
+    extent.textStart = candidate.start;
+    extent.multipartEnd = candidate.multipartEnd;
+    const PrintBounds bounds = BoundsToPrint(candidate.body, extent, candidate.start);
+    if (bounds.start < bounds.limit && bounds.start >= bytes.base && bounds.limit <= bytesEnd)
+      prints.push_back(PrintTextAt(bytes, bounds.start, bounds.limit));
+    bodies.push_back({candidate.start, limit, bytesEnd, std::move(candidate.body)});
+  }
+  return bodies;
+}
+
 void ChunksAhead::Run(Slot& slot, const Work& work) {
   slot.done = {};
   std::vector<Block> blocks;
+  BlockStarts own;
   if (shapes_) {
     // The scanner's last chunk must be the one before: it goes on from there.
-    const BlockStarts own = WaitForStarts(work.index);
+    own = WaitForStarts(work.index);
     slot.done.nextShapes = ScanChunkShapes(
         *shapes_, work.next, work.afterNext.bytes ? &work.afterNext : nullptr, work.bytes);
     NoteShapes(work.index + 1, slot.done.nextShapes);
     // A chunk's blocks begin in it, so the two lists stand in position order one behind the other.
-    blocks = *own;
+    blocks = own->blocks;
     for (const ShapeCandidate& candidate : slot.done.nextShapes.candidates)
       blocks.push_back({candidate.start, candidate.headerEnd, candidate.multipartEnd});
   }
@@ -131,7 +180,10 @@ void ChunksAhead::Run(Slot& slot, const Work& work) {
   }
   walk->Run(work.bytes, work.chunk.start + work.chunk.bytes, stopRequested_, work.chunk.lineBreaks);
   // Only the merge without --strict marks copies.
-  if (shapes_) slot.done.prints = PrintFound(*walk, blocks, work.bytes);
+  if (shapes_) {
+    slot.done.prints = PrintFound(*walk, blocks, work.bytes);
+    slot.done.bodies = FollowAhead(*walk, own->toFollow, blocks, work.bytes, slot.done.prints);
+  }
   slot.done.walk = std::move(walk);
 }
 

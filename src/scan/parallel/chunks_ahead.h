@@ -6,7 +6,10 @@
 // from the start will know header blocks to begin when it comes there. Without --strict the
 // worker also prints the texts of the mails its walk found (prepared_prints.h), with the bounds
 // the merge will give them where a header block found by shape stands around their trace line,
-// so that the duplicate marker on the scan's own thread only looks the prints up.
+// so that the duplicate marker on the scan's own thread only looks the prints up. It also follows
+// the bodies of the header blocks of its chunk that no trace line of its walk stands in, and
+// prints those mails' texts (prepared_bodies.h): the merge would follow each as a mail of its
+// own on the scan's own thread.
 //
 // Work is started in chunk order and taken in the same order; the chunks and bytes it was given
 // must stay where they are until it is taken.
@@ -21,6 +24,7 @@
 #include <string>
 #include <vector>
 
+#include "scan/merge/prepared_bodies.h"
 #include "scan/merge/prepared_prints.h"
 #include "scan/parallel/task_thread.h"
 #include "scan/parallel/walk_ahead.h"
@@ -67,7 +71,8 @@ class ChunksAhead {
   struct Done {
     ShapeFinds nextShapes;  // of the chunk after the one walked
     std::unique_ptr<WalkAhead> walk;
-    std::vector<TextPrint> prints;  // of the mails the walk found; none with --strict
+    std::vector<TextPrint> prints;     // of the mails the walk found; none with --strict
+    std::vector<PreparedBody> bodies;  // of the chunk's shape finds without a trace find
   };
   // Waits for the work of chunk `index`, which was started, and hands it over.
   Done Take(std::uint64_t index);
@@ -85,7 +90,12 @@ class ChunksAhead {
     std::uint64_t headerEnd = 0;
     std::uint64_t multipartEnd = 0;
   };
-  using BlockStarts = std::shared_ptr<const std::vector<Block>>;
+  struct ChunkBlocks {
+    std::vector<Block> blocks;
+    // The blocks outside stores, with what following their bodies needs (no other header).
+    std::vector<ShapeCandidate> toFollow;
+  };
+  using BlockStarts = std::shared_ptr<const ChunkBlocks>;
   void PutStarts(std::uint64_t index, BlockStarts starts);
   BlockStarts WaitForStarts(std::uint64_t index);
   void Run(Slot& slot, const Work& work);
@@ -93,6 +103,12 @@ class ChunksAhead {
   // bound it where it lies in one of `blocks` (in position order).
   static std::vector<TextPrint> PrintFound(const WalkAhead& walk, const std::vector<Block>& blocks,
                                            CarveBuffer bytes);
+  // Follows the bodies of `toFollow` in `bytes`, where none of the mails `walk` found begins in
+  // the block, up to the next of `blocks` (in position order), and prints their texts.
+  std::vector<PreparedBody> FollowAhead(const WalkAhead& walk,
+                                        const std::vector<ShapeCandidate>& toFollow,
+                                        const std::vector<Block>& blocks, CarveBuffer bytes,
+                                        std::vector<TextPrint>& prints) const;
 
   ShapeScanner* shapes_;
   std::string sourceName_;

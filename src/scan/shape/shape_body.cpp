@@ -140,6 +140,16 @@ void FollowStoreBody(const SourceBytesReader& read, ShapeCandidate& candidate, i
   candidate.body.textEnd = 0;
 }
 
+std::uint64_t FollowReach(std::uint64_t headerEnd, std::uint64_t limit) {
+  // The text is followed no further than kMaxFollowedText; a line read there runs on by at most
+  // kMaxBodyLine, and the line behind an empty one by kMaxHeaderLine.
+  static_assert(kMaxBodyLine + kMaxHeaderLine < kShapeLookAhead);
+  const std::uint64_t followed = headerEnd > UINT64_MAX - kMaxFollowedText
+                                     ? limit
+                                     : std::min(limit, headerEnd + kMaxFollowedText);
+  return followed > UINT64_MAX - kShapeLookAhead ? UINT64_MAX : followed + kShapeLookAhead;
+}
+
 void FollowShapeBody(CarveBuffer buffer, ShapeCandidate& candidate, std::uint64_t limit,
                      int ansiCodePage) {
   if (candidate.start < buffer.base || candidate.headerEnd > buffer.base + buffer.size) return;

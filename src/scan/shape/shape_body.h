@@ -19,6 +19,11 @@ namespace quillon {
 void FollowShapeBody(CarveBuffer buffer, ShapeCandidate& candidate, std::uint64_t limit,
                      int ansiCodePage);
 
+// The absolute byte before which FollowShapeBody reads every byte it looks at, for a header block
+// ending at `headerEnd` and the next mail beginning at `limit`: two buffers that both reach this
+// far (and begin before the block) give the same body.
+std::uint64_t FollowReach(std::uint64_t headerEnd, std::uint64_t limit);
+
 // Reads the chain of a store mail whose body is awaited again and follows its body.
 void FollowStoreBody(const SourceBytesReader& read, ShapeCandidate& candidate, int ansiCodePage);
 
