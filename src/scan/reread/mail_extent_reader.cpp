@@ -45,6 +45,24 @@ std::size_t EndBeforeOldBytes(std::string_view text, std::string_view boundary) 
   return end < text.find('\0') ? end : text.size();
 }
 
+// True when the header block names an HTML text as the mail's body (RFC 2045 5.1): an HTML
+// document that has closed with "</html>" goes on with nothing of its own markup.
+bool DeclaresHtmlText(std::string_view headerBlock) {
+  constexpr std::string_view kField = "content-type:";
+  for (std::size_t at = 0; at < headerBlock.size();) {
+    std::size_t end = headerBlock.find('\n', at);
+    if (end == std::string_view::npos) end = headerBlock.size();
+    std::string_view line = headerBlock.substr(at, end - at);
+    if (StartsWithNoCase(line, kField)) {
+      line.remove_prefix(kField.size());
+      while (!line.empty() && (line.front() == ' ' || line.front() == '\t')) line.remove_prefix(1);
+      return StartsWithNoCase(line, "text/html");
+    }
+    at = end + 1;
+  }
+  return false;
+}
+
 }  // namespace
 
 bool HasKnownExtent(const MailRecord& record) {
@@ -81,6 +99,8 @@ std::size_t FindTextEnd(std::string_view text, std::string_view boundary, bool e
   std::size_t firstOtherEnding = body;
   PartEncodingWatch encoding(data.substr(0, body));
   std::size_t doubtfulLine = body;
+  const bool htmlText = boundary.empty() && DeclaresHtmlText(data.substr(0, body));
+  bool htmlClosed = false;
   for (std::size_t at = body; at < data.size();) {
     const Line line = ReadLine(buffer, at, kBodyLineRules);
     std::string_view content = TextOf(buffer, line);
@@ -103,10 +123,19 @@ std::size_t FindTextEnd(std::string_view text, std::string_view boundary, bool e
       }
     }
     if (line.complete && line.lineFeedOnly != lineFeedMail) {
+      // An empty line cannot be the mail's last line without a line break of its own that took
+      // the old bytes' one: it is where the old bytes begin (behind a CR their LF was cut from).
+      if (content.empty()) return otherEndings > 0 ? firstOtherEnding : at;
       if (otherEndings++ == 0) firstOtherEnding = at;
       if (otherEndings == kOtherEndingsThatEnd) return firstOtherEnding;
     } else if (line.complete) {
       otherEndings = 0;
+    }
+    if (htmlText && line.complete) {
+      // A page's head behind the closed document is an old page's.
+      if (htmlClosed && HoldsPageHead(content)) return otherEndings > 0 ? firstOtherEnding : at;
+      if (const HtmlDocument document = HtmlDocumentOf(content); document != HtmlDocument::Neither)
+        htmlClosed = document == HtmlDocument::Closes;
     }
     // A mailbox separator, and the blank line before it, begin the next mail.
     // Quoted mailbox text is common in bodies; a separator ends the mail only when the next
