@@ -11,6 +11,7 @@
 #include "scan/reread/mail_reader_source.h"
 #include "scan/reread/mail_reader_window.h"
 #include "scan/reread/old_text_lines.h"
+#include "scan/reread/own_header_values.h"
 #include "scan/reread/part_encoding_watch.h"
 #include "text/ascii.h"
 
@@ -45,22 +46,13 @@ std::size_t EndBeforeOldBytes(std::string_view text, std::string_view boundary) 
   return end < text.find('\0') ? end : text.size();
 }
 
-// True when the header block names an HTML text as the mail's body (RFC 2045 5.1): an HTML
-// document that has closed with "</html>" goes on with nothing of its own markup.
-bool DeclaresHtmlText(std::string_view headerBlock) {
-  constexpr std::string_view kField = "content-type:";
-  for (std::size_t at = 0; at < headerBlock.size();) {
-    std::size_t end = headerBlock.find('\n', at);
-    if (end == std::string_view::npos) end = headerBlock.size();
-    std::string_view line = headerBlock.substr(at, end - at);
-    if (StartsWithNoCase(line, kField)) {
-      line.remove_prefix(kField.size());
-      while (!line.empty() && (line.front() == ' ' || line.front() == '\t')) line.remove_prefix(1);
-      return StartsWithNoCase(line, "text/html");
-    }
-    at = end + 1;
-  }
-  return false;
+// The boundary the mail's text ends by: the record's, or where the scan read none, the one its
+// header block (at the start of `text`) names.
+std::string BoundaryOf(const MailRecord& record, std::string_view text) {
+  if (!record.boundary.empty()) return record.boundary.String();
+  std::size_t headerEnd = text.find("\n\r\n");
+  headerEnd = std::min(headerEnd, text.find("\n\n"));
+  return MultipartBoundaryOf(text.substr(0, headerEnd == std::string_view::npos ? 0 : headerEnd));
 }
 
 }  // namespace
@@ -229,7 +221,7 @@ void ReadKnownExtent(const MailRecord& record, DataSource& source, std::string& 
       continue;
     }
     if (stop <= start &&
-        FindTextEnd(text, record.boundary, limit <= start) != std::string_view::npos)
+        FindTextEnd(text, BoundaryOf(record, text), limit <= start) != std::string_view::npos)
       break;
   }
   const BehindText behind =
@@ -238,16 +230,17 @@ void ReadKnownExtent(const MailRecord& record, DataSource& source, std::string& 
     const std::size_t known =
         static_cast<std::size_t>(std::min<std::uint64_t>(knownEnd - start, text.size()));
     const std::size_t textEnd =
-        EndBeforeOldBytes(std::string_view(text).substr(0, known), record.boundary);
+        EndBeforeOldBytes(std::string_view(text).substr(0, known), BoundaryOf(record, text));
     if (textEnd < known)
       text.resize(textEnd);
     else
       text.resize(known + EpilogueLength(std::string_view(text).substr(known), behind,
                                          EndsLineFeedOnly(text, known)));
   } else {
-    const std::size_t textEnd = FindTextEnd(text, record.boundary, limit <= start);
+    const std::string boundary = BoundaryOf(record, text);
+    const std::size_t textEnd = FindTextEnd(text, boundary, limit <= start);
     if (textEnd != std::string_view::npos) {
-      const std::size_t epilogue = record.boundary.empty()
+      const std::size_t epilogue = boundary.empty()
                                        ? 0
                                        : EpilogueLength(std::string_view(text).substr(textEnd),
                                                         behind, EndsLineFeedOnly(text, textEnd));

@@ -287,6 +287,10 @@ const std::string kLongLine(kEpilogueLineLength + 1, 'w');
 const std::string kMultipart =
     "From: a@x\r\nContent-Type: multipart/mixed; boundary=\"b\"\r\n\r\n--b\r\n\r\npart\r\n";
 
+const std::string kFoldedMultipart =
+    "From: a@x\r\nContent-Type: multipart/mixed; boundary=\r\n \"b c\"\r\n\r\n--b c\r\n\r\n"
+    "part\r\n";
+
 INSTANTIATE_TEST_SUITE_P(
     Rules, KnownExtentTest,
     testing::Values(
@@ -311,6 +315,9 @@ INSTANTIATE_TEST_SUITE_P(
                  kMail},
         KnownRow{"LongOldLinesBehindTheClosingBoundary", kMultipart + "--b--\r\n",
                  "\r\n" + kLongLine + "\r\nold\r\n", "b", true, kMultipart + "--b--\r\n\r\n"},
+        // A boundary the scan's reader passed over still ends the mail.
+        KnownRow{"ABoundaryBehindAFold", kFoldedMultipart + "--b c--\r\n", "old one\r\nold two\r\n",
+                 "", false, kFoldedMultipart + "--b c--\r\n"},
         KnownRow{"LineFeedLineBehindTheEpilogueUpToTheNul", kMultipart + "--b--\r\n",
                  "\r\nfooter\r\nold\n", "b", true, kMultipart + "--b--\r\n\r\nfooter\r\n"}),
     [](const testing::TestParamInfo<KnownRow>& row) { return row.param.name; });
