@@ -124,10 +124,12 @@ std::size_t FindTextEnd(std::string_view text, std::string_view boundary, bool e
       otherEndings = 0;
     }
     if (htmlText && line.complete) {
-      // A page's head behind the closed document is an old page's.
-      if (htmlClosed && HoldsPageHead(content)) return otherEndings > 0 ? firstOtherEnding : at;
-      if (const HtmlDocument document = HtmlDocumentOf(content); document != HtmlDocument::Neither)
-        htmlClosed = document == HtmlDocument::Closes;
+      // A page's head behind the closed document, without a document of its own opening, is an
+      // old page's.
+      const HtmlDocument document = HtmlDocumentOf(content);
+      if (htmlClosed && document == HtmlDocument::Neither && HoldsPageHead(content))
+        return otherEndings > 0 ? firstOtherEnding : at;
+      if (document != HtmlDocument::Neither) htmlClosed = document == HtmlDocument::Closes;
     }
     // A mailbox separator, and the blank line before it, begin the next mail.
     // Quoted mailbox text is common in bodies; a separator ends the mail only when the next
