@@ -57,6 +57,8 @@ std::size_t EpilogueLength(std::string_view rest, BehindText behind, bool lineFe
     if (line.binary || NoTextOfAnyCharset(TextOf(buffer, line)))
       return otherEndings > 0 ? firstOtherEnding : at;
     if (line.lineFeedOnly != lineFeedMail) {
+      // An empty line of another line end style is where old bytes begin.
+      if (line.end == line.begin) return otherEndings > 0 ? firstOtherEnding : at;
       if (otherEndings++ == 0) firstOtherEnding = at;
       if (otherEndings == kOtherEndingsThatEnd) return firstOtherEnding;
       at = line.next;
@@ -68,9 +70,11 @@ std::size_t EpilogueLength(std::string_view rest, BehindText behind, bool lineFe
     if (previousEmpty && IsMboxSeparator(content, MboxSeparatorRule::Prefix))
       return BeforeLineBreak(rest, at);
     if (textLines == 0 && !rightBehind && OpensAMail(content)) carriesAMail = true;
-    if (!carriesAMail && (content.size() > kEpilogueLineLength || IsPartHeaderLine(content))) {
-      // Longer than a note or footer is written, or a part's header line that belongs behind a
-      // boundary line: old text, and so is its paragraph. Old text begins where the mail ended,
+    if (!carriesAMail && (content.size() > kEpilogueLineLength || IsPartHeaderLine(content) ||
+                          HoldsMarkup(content))) {
+      // Longer than a note or footer is written, a part's header line that belongs behind a
+      // boundary line, or markup where text for readers without MIME stands: old text, and so
+      // is its paragraph. Old text begins where the mail ended,
       // with the tail of one of its lines: a lone line in front of it is that tail.
       return rightBehind || paragraphs == 0 || firstParagraphLines < 2 ? emptyLines : paragraphEnd;
     }

@@ -11,6 +11,7 @@
 #include "scan/reread/mail_reader_source.h"
 #include "scan/reread/mail_reader_window.h"
 #include "scan/reread/old_text_lines.h"
+#include "scan/reread/own_header_values.h"
 #include "scan/reread/part_encoding_watch.h"
 #include "text/ascii.h"
 
@@ -43,6 +44,15 @@ std::size_t EndBeforeOldBytes(std::string_view text, std::string_view boundary) 
   }
   const std::size_t end = FindTextEnd(text, {}, false, TextTail::MailEnd);
   return end < text.find('\0') ? end : text.size();
+}
+
+// The boundary the mail's text ends by: the record's, or where the scan read none, the one its
+// header block (at the start of `text`) names.
+std::string BoundaryOf(const MailRecord& record, std::string_view text) {
+  if (!record.boundary.empty()) return record.boundary.String();
+  std::size_t headerEnd = text.find("\n\r\n");
+  headerEnd = std::min(headerEnd, text.find("\n\n"));
+  return MultipartBoundaryOf(text.substr(0, headerEnd == std::string_view::npos ? 0 : headerEnd));
 }
 
 }  // namespace
@@ -81,6 +91,8 @@ std::size_t FindTextEnd(std::string_view text, std::string_view boundary, bool e
   std::size_t firstOtherEnding = body;
   PartEncodingWatch encoding(data.substr(0, body));
   std::size_t doubtfulLine = body;
+  const bool htmlText = boundary.empty() && DeclaresHtmlText(data.substr(0, body));
+  bool htmlClosed = false;
   for (std::size_t at = body; at < data.size();) {
     const Line line = ReadLine(buffer, at, kBodyLineRules);
     std::string_view content = TextOf(buffer, line);
@@ -103,10 +115,21 @@ std::size_t FindTextEnd(std::string_view text, std::string_view boundary, bool e
       }
     }
     if (line.complete && line.lineFeedOnly != lineFeedMail) {
+      // An empty line cannot be the mail's last line without a line break of its own that took
+      // the old bytes' one: it is where the old bytes begin (behind a CR their LF was cut from).
+      if (content.empty()) return otherEndings > 0 ? firstOtherEnding : at;
       if (otherEndings++ == 0) firstOtherEnding = at;
       if (otherEndings == kOtherEndingsThatEnd) return firstOtherEnding;
     } else if (line.complete) {
       otherEndings = 0;
+    }
+    if (htmlText && line.complete) {
+      // A page's head behind the closed document, without a document of its own opening, is an
+      // old page's.
+      const HtmlDocument document = HtmlDocumentOf(content);
+      if (htmlClosed && document == HtmlDocument::Neither && HoldsPageHead(content))
+        return otherEndings > 0 ? firstOtherEnding : at;
+      if (document != HtmlDocument::Neither) htmlClosed = document == HtmlDocument::Closes;
     }
     // A mailbox separator, and the blank line before it, begin the next mail.
     // Quoted mailbox text is common in bodies; a separator ends the mail only when the next
@@ -200,7 +223,7 @@ void ReadKnownExtent(const MailRecord& record, DataSource& source, std::string& 
       continue;
     }
     if (stop <= start &&
-        FindTextEnd(text, record.boundary, limit <= start) != std::string_view::npos)
+        FindTextEnd(text, BoundaryOf(record, text), limit <= start) != std::string_view::npos)
       break;
   }
   const BehindText behind =
@@ -209,16 +232,17 @@ void ReadKnownExtent(const MailRecord& record, DataSource& source, std::string& 
     const std::size_t known =
         static_cast<std::size_t>(std::min<std::uint64_t>(knownEnd - start, text.size()));
     const std::size_t textEnd =
-        EndBeforeOldBytes(std::string_view(text).substr(0, known), record.boundary);
+        EndBeforeOldBytes(std::string_view(text).substr(0, known), BoundaryOf(record, text));
     if (textEnd < known)
       text.resize(textEnd);
     else
       text.resize(known + EpilogueLength(std::string_view(text).substr(known), behind,
                                          EndsLineFeedOnly(text, known)));
   } else {
-    const std::size_t textEnd = FindTextEnd(text, record.boundary, limit <= start);
+    const std::string boundary = BoundaryOf(record, text);
+    const std::size_t textEnd = FindTextEnd(text, boundary, limit <= start);
     if (textEnd != std::string_view::npos) {
-      const std::size_t epilogue = record.boundary.empty()
+      const std::size_t epilogue = boundary.empty()
                                        ? 0
                                        : EpilogueLength(std::string_view(text).substr(textEnd),
                                                         behind, EndsLineFeedOnly(text, textEnd));

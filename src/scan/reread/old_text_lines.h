@@ -21,4 +21,20 @@ inline constexpr std::size_t kEpilogueLineLength = 78;
 // boundary such lines are a part of another mail, not the epilogue of this one.
 bool IsPartHeaderLine(std::string_view line);
 
+// True when `line` holds HTML markup (a tag such as "<br>" or "</style>") or a style sheet rule
+// ("td { margin: 3px; }", or the tail of one). Behind a closed HTML text or a closing boundary
+// such lines are an old page's: a footer or an epilogue is plain text. A mail address or a web
+// address in angle brackets is no tag.
+bool HoldsMarkup(std::string_view line);
+
+// True when `line` holds what only a page's head holds: a style sheet rule, or the end of a
+// style block or of the head ("</style>", "</head>"). An HTML text that has closed its document
+// goes on with none of that: a page's body may follow (a second document, a spammer's trick),
+// but no head without its "<html>".
+bool HoldsPageHead(std::string_view line);
+
+// Where `line` opens or closes an HTML document ("<html", "</html>" in any letter case).
+enum class HtmlDocument { Neither, Opens, Closes };
+HtmlDocument HtmlDocumentOf(std::string_view line);
+
 }  // namespace quillon::mail_reader

@@ -82,15 +82,21 @@ PartEncodingWatch::Verdict PartEncodingWatch::Judge(std::string_view line) {
   if (line.empty()) {
     afterData_ = false;
     blankBehindData_ = dataLineLength_ != 0 && !footer_;
+    textBeforeBlank_ = textBeforeBlank_ || wasDoubtful;
     return Verdict::Fits;
   }
   const bool blankBehindData = blankBehindData_;
+  const bool textBeforeBlank = textBeforeBlank_;
   blankBehindData_ = false;
+  textBeforeBlank_ = false;
   if (!IsBase64Line(line)) {
     // A footer behind the data is written as mail text is: a longer line is old text, and the
     // footer with it.
     const bool longLine = line.size() > kEpilogueLineLength;
     if (footer_) return longLine ? Verdict::EndsAtDoubtful : Verdict::Fits;
+    // Behind text right behind the data (an old line's tail, or a damaged line), a line longer
+    // than a footer is written is more old text, and so was that text.
+    if (blankBehindData && textBeforeBlank && longLine) return Verdict::EndsAtDoubtful;
     if (blankBehindData) {
       footer_ = true;
       return longLine ? Verdict::EndsHere : Verdict::Doubtful;

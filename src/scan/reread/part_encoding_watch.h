@@ -24,7 +24,8 @@ class PartEncodingWatch {
     EndsHere,        // base64 data behind the padding or the short line that ended the part's
                      // data (RFC 2045 6.8), or longer than the part's lines
     EndsAtDoubtful,  // a second line of text behind base64 data, or a footer line longer than
-                     // mail text is written: old text from the doubtful line on
+                     // mail text is written (also behind an empty line behind text right behind
+                     // the data): old text from the doubtful line on
   };
 
   // What `line` (a complete body line, without its line end) is, behind the lines before it.
@@ -42,6 +43,7 @@ class PartEncodingWatch {
   bool dataEnded_ = false;          // the current part's padding or short last line was seen
   std::size_t dataLineLength_ = 0;  // of the current part's first data line
   bool blankBehindData_ = false;    // the line before was empty, behind the part's data
+  bool textBeforeBlank_ = false;    // and the line before it was text right behind the data
   bool footer_ = false;             // text behind an empty line behind the data was seen
 };
 

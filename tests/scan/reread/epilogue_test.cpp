@@ -105,6 +105,18 @@ INSTANTIATE_TEST_SUITE_P(
                     BehindText::Unread},
         EpilogueRow{"ShiftCodeAmidEightBitBytes", "\r\nfooter\r\n", "\x88\x9f\x0f\xe5\r\n",
                     BehindText::Unread},
+        // An empty line of the other line end style is where old bytes begin.
+        EpilogueRow{"AnEmptyLineFeedLineBehindTheEmptyLines", "\r\n\r\n",
+                    "\nold one\r\nold two\r\n", BehindText::NextMail},
+        EpilogueRow{"AnEmptyCrLfLineBehindALineFeedMail", "\n", "\r\nold one\nold two\n",
+                    BehindText::NextMail, true},
+        // Text for readers without MIME holds no markup: an old page's lines.
+        EpilogueRow{"MarkupRightBehindTheBoundaryLine", "", "think ?<br><br>\r\n\r\nHello!<br>\r\n",
+                    BehindText::NextMail},
+        EpilogueRow{"StyleRulesBehindTheEmptyLine", "\r\n", ".x td { margin: 3px; }\r\n",
+                    BehindText::MailEnd},
+        EpilogueRow{"AnAddressInAngleBracketsIsNoMarkup", "\r\n--\r\nList <list@x.org>\r\n", "",
+                    BehindText::MailEnd},
         EpilogueRow{"MailboxSeparatorBeginsTheNextMail", "\r\n",
                     "\r\nFrom x@y Sat Jan  1 00:00:00 2000\r\n", BehindText::NextMail}),
     [](const testing::TestParamInfo<EpilogueRow>& row) { return row.param.name; });

@@ -42,6 +42,8 @@ TEST_P(FindTextEndTest, EndsWhereTheRulesSay) {
 const std::string kHead = "From: a@x\r\nDate: d\r\n\r\n";
 const std::string kBase64Head = "From: a@x\r\nContent-Transfer-Encoding: base64\r\n\r\n";
 const std::string kBase64Part = "--b\r\nContent-Transfer-Encoding: base64\r\n\r\n";
+const std::string kHtmlHead = "From: a@x\r\nContent-Type:  TEXT/HTML; charset=x\r\n\r\n";
+const std::string kHtml = "<html><body>Hi</body></html>\r\n\r\n";
 
 INSTANTIATE_TEST_SUITE_P(
     Rules, FindTextEndTest,
@@ -109,6 +111,43 @@ INSTANTIATE_TEST_SUITE_P(
         EndRow{"LongOldTextBehindBase64AndAnEmptyLine",
                kBase64Head + "SGVsbG8=\r\n\r\nold text.\r\nold, " + std::string(100, 'w') + "\r\n",
                "", false, kBase64Head.size() + 12},
+        // An empty line of the other line end style is where old bytes begin: it cannot be a
+        // last line that took their line break.
+        EndRow{"AnEmptyLineFeedLineBehindACrLfMail", kHead + "body\r\n\nold text\r\nmore old\r\n",
+               "", false, kHead.size() + 6},
+        EndRow{"AnEmptyCrLfLineBehindALineFeedMail", "From: a@x\nDate: d\n\nbody\n\r\nold\nmore\n",
+               "", false, 24},
+        EndRow{"AnEmptyLineFeedLineBehindAnOddOne",
+               kHead + "body\r\nodd\n\nold text\r\nmore old\r\n", "", false, kHead.size() + 6},
+        // A closed HTML document goes on with no page head of its own.
+        EndRow{"StyleRulesBehindAClosedHtmlText",
+               kHtmlHead + kHtml + ".x td { margin: 3px; }\r\n</style></head>\r\n", "", false,
+               kHtmlHead.size() + kHtml.size()},
+        EndRow{"TheTailOfAStyleRuleBehindAClosedHtmlText",
+               kHtmlHead + kHtml + "px; line-height: 22px; }\r\nmore\r\n", "", false,
+               kHtmlHead.size() + kHtml.size()},
+        EndRow{"TheEndOfAStyleBlockBehindAClosedHtmlText",
+               kHtmlHead + kHtml + "-- \r\nlist footer\r\n</STYLE><body>\r\n", "", false,
+               kHtmlHead.size() + kHtml.size() + 18},
+        EndRow{"AListFooterBehindAClosedHtmlTextStays",
+               kHtmlHead + kHtml + "-- \r\nlist <http://x/listinfo>\r\n", "", false,
+               std::string::npos},
+        // A spammer's second document brings its own head.
+        EndRow{"ASecondHtmlDocumentStays",
+               kHtmlHead + kHtml + "<html><style>\r\np { margin: 3px; }\r\n</style>\r\n", "", false,
+               std::string::npos},
+        EndRow{"ASecondDocumentWithItsHeadOnItsFirstLineStays",
+               kHtmlHead + kHtml + "<html><head><title>x</title></head>\r\n</html>\r\n", "", false,
+               std::string::npos},
+        EndRow{"StyleRulesOfAnOpenHtmlTextStay",
+               kHtmlHead + "<html><style>\r\np { margin: 3px; }\r\n</style>\r\n", "", false,
+               std::string::npos},
+        EndRow{"StyleRulesBehindHtmlInAPlainTextMailStay", kHead + kHtml + "p { margin: 3px; }\r\n",
+               "", false, std::string::npos},
+        EndRow{"TextRightBehindBase64DataThenABlankLineAndText",
+               kBase64Head + "SGVsbG8gd29y\r\nold tail.\r\n\r\nmore old text, " +
+                   std::string(kEpilogueLineLength, 'w') + "\r\n",
+               "", false, kBase64Head.size() + 14},
         // A plain-text mail's text goes on whatever it says.
         EndRow{"PlainTextThatGoesOn", kHead + "Hi,\r\nSGVsbG8=\r\nmore text.\r\n", "", false,
                std::string::npos},
@@ -251,6 +290,10 @@ const std::string kLongLine(kEpilogueLineLength + 1, 'w');
 const std::string kMultipart =
     "From: a@x\r\nContent-Type: multipart/mixed; boundary=\"b\"\r\n\r\n--b\r\n\r\npart\r\n";
 
+const std::string kFoldedMultipart =
+    "From: a@x\r\nContent-Type: multipart/mixed; boundary=\r\n \"b c\"\r\n\r\n--b c\r\n\r\n"
+    "part\r\n";
+
 INSTANTIATE_TEST_SUITE_P(
     Rules, KnownExtentTest,
     testing::Values(
@@ -275,6 +318,9 @@ INSTANTIATE_TEST_SUITE_P(
                  kMail},
         KnownRow{"LongOldLinesBehindTheClosingBoundary", kMultipart + "--b--\r\n",
                  "\r\n" + kLongLine + "\r\nold\r\n", "b", true, kMultipart + "--b--\r\n\r\n"},
+        // A boundary the scan's reader passed over still ends the mail.
+        KnownRow{"ABoundaryBehindAFold", kFoldedMultipart + "--b c--\r\n", "old one\r\nold two\r\n",
+                 "", false, kFoldedMultipart + "--b c--\r\n"},
         KnownRow{"LineFeedLineBehindTheEpilogueUpToTheNul", kMultipart + "--b--\r\n",
                  "\r\nfooter\r\nold\n", "b", true, kMultipart + "--b--\r\n\r\nfooter\r\n"}),
     [](const testing::TestParamInfo<KnownRow>& row) { return row.param.name; });
