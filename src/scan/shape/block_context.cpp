@@ -152,23 +152,6 @@ std::size_t FieldInAnOrphanFold(std::string_view line) {
   return glued == std::string_view::npos ? glued : lead + glued;
 }
 
-// Where a known or private field's line begins at a sector start inside `line`, at buffer index
-// `at`, an indented line of old text ("<tr>     " + "Mime-Version: 1.0"): a file that begins at a
-// sector shares its first line with whatever stood before it. npos when none does.
-std::size_t FieldAtASectorStart(CarveBuffer buffer, std::size_t at, std::string_view line) {
-  for (std::size_t sector =
-           static_cast<std::size_t>(SectorStartFrom(buffer.base + at + 1) - buffer.base);
-       sector < at + line.size(); sector += kSectorSize) {
-    const std::string_view rest = line.substr(sector - at);
-    const std::string_view name = rest.substr(0, HeaderNameLength(rest));
-    if (name.empty() || InAFieldList(line, sector - at)) continue;
-    // "h=From:To:Date" lists names; a field's line has a blank behind its colon.
-    if (rest.size() > name.size() + 1 && !IsBlank(rest[name.size() + 1])) continue;
-    if (IsKnownFieldName(name) || IsPrivateFieldName(name)) return sector;
-  }
-  return std::string_view::npos;
-}
-
 // Whether the last sector start inside `line`, at buffer index `at`, is followed by nothing but
 // a run of blanks to the line's end, longer than a fold's trailing blanks, and preceded by text.
 bool BlanksFromASectorStart(CarveBuffer buffer, std::size_t at, std::string_view line) {
@@ -335,9 +318,6 @@ BlockStart FindBlockStart(CarveBuffer buffer, std::size_t lineStart, std::size_t
       current = previous;
       if (header) {
         foldField = std::string_view::npos;
-      } else if (const std::size_t sector = FieldAtASectorStart(buffer, previous, line);
-                 sector != std::string_view::npos) {
-        return {sector, Context::MidLine, 0};
       } else if (foldField == std::string_view::npos) {
         const std::size_t inside = FieldInAnOrphanFold(line);
         if (inside != std::string_view::npos) foldField = previous + inside;

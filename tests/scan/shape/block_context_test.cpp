@@ -270,8 +270,6 @@ INSTANTIATE_TEST_SUITE_P(
                  Context::NonText},
         SplitRow{"LineOfBlanksGluedToOldText", "old prose kitche" + std::string(150, ' ') + "\r\n",
                  CrLf("Delivered-To: a@b.example\n"), kSector + 400, kSector + 400, Context::Glued},
-        SplitRow{"FieldAtASectorInsideAnIndentedOldLine", "Note: an old row\r\n      <tr>     ",
-                 CrLf("Mime-Version: 1.0\n"), kSector, kSector, Context::MidLine},
         SplitRow{"LineOfBlanksAtASectorInsideAnIndentedOldLine",
                  "old</record>\r\n  <record id=\"921\"><name" + std::string(255, ' ') + "\r\n",
                  CrLf("Delivered-To: a@b.example\n"), kSector + 257, kSector + 257,
