@@ -7,12 +7,11 @@
 #pragma once
 
 #include <cstdint>
-#include <map>
 #include <optional>
-#include <utility>
 #include <vector>
 
 #include "scan/mail_record.h"
+#include "scan/merge/made_ahead.h"
 #include "scan/source_bytes.h"
 
 namespace quillon {
@@ -31,15 +30,15 @@ struct PreparedBody {
 class PreparedBodies {
  public:
   // Bodies of a later stretch; those far behind it are let go of.
-  void Add(std::vector<PreparedBody>&& bodies);
+  void Add(std::vector<PreparedBody>&& bodies) { bodies_.Add(std::move(bodies)); }
   // The body of the block from `start` to `headerEnd` followed up to `limit`, when one was
   // followed ahead in bytes that reach as far as the merge's `buffer` needs; used up.
   std::optional<MailBody> Take(std::uint64_t start, std::uint64_t headerEnd, std::uint64_t limit,
                                CarveBuffer buffer);
-  std::size_t Size() const { return bodies_.size(); }
+  std::size_t Size() const { return bodies_.Size(); }
 
  private:
-  std::map<std::pair<std::uint64_t, std::uint64_t>, PreparedBody> bodies_;
+  MadeAhead<PreparedBody> bodies_;
 };
 
 }  // namespace quillon

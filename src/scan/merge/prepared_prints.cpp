@@ -5,14 +5,6 @@
 
 namespace quillon {
 
-namespace {
-
-// Prints this far behind the newest ones are let go of: their mails are long decided, or their
-// bounds were guessed wrong.
-constexpr std::uint64_t kKeptBehind = 32 * 1024 * 1024;
-
-}  // namespace
-
 PrintBounds BoundsToPrint(const MailRecord& record, const MailExtent& extent) {
   const std::uint64_t found = record.StartByte();
   return record.ReadBody([&](const BodyFacts& body) { return BoundsToPrint(body, extent, found); });
@@ -48,26 +40,6 @@ TextPrint PrintTextAt(CarveBuffer buffer, std::uint64_t start, std::uint64_t lim
   made.size = text.size;
   if (made.hasText) made.print = PrintOf(text);
   return made;
-}
-
-void PreparedPrints::Add(std::vector<TextPrint>&& prints) {
-  if (prints.empty()) return;
-  std::uint64_t newest = 0;
-  for (TextPrint& print : prints) {
-    newest = std::max(newest, print.start);
-    const auto key = std::make_pair(print.start, print.limit);
-    prints_.insert_or_assign(key, std::move(print));
-  }
-  if (newest > kKeptBehind)
-    prints_.erase(prints_.begin(), prints_.lower_bound({newest - kKeptBehind, 0}));
-}
-
-std::optional<TextPrint> PreparedPrints::Take(std::uint64_t start, std::uint64_t limit) {
-  const auto found = prints_.find({start, limit});
-  if (found == prints_.end()) return std::nullopt;
-  TextPrint print = std::move(found->second);
-  prints_.erase(found);
-  return print;
 }
 
 }  // namespace quillon

@@ -7,12 +7,9 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <map>
-#include <optional>
-#include <utility>
-#include <vector>
 
 #include "scan/mail_record.h"
+#include "scan/merge/made_ahead.h"
 #include "scan/merge/mail_print.h"
 #include "scan/source_bytes.h"
 
@@ -53,17 +50,7 @@ struct TextPrint {
 // it, as TextFrom reads it.
 TextPrint PrintTextAt(CarveBuffer buffer, std::uint64_t start, std::uint64_t limit);
 
-// Prints made ahead, looked up by the bytes they were made of. Used by one thread only.
-class PreparedPrints {
- public:
-  // Prints of a later stretch; those far behind it are let go of.
-  void Add(std::vector<TextPrint>&& prints);
-  // The print of the text from `start` up to `limit`, when one was made ahead; used up.
-  std::optional<TextPrint> Take(std::uint64_t start, std::uint64_t limit);
-  std::size_t Size() const { return prints_.size(); }
-
- private:
-  std::map<std::pair<std::uint64_t, std::uint64_t>, TextPrint> prints_;
-};
+// Prints made ahead, looked up by the bytes they were made of.
+using PreparedPrints = MadeAhead<TextPrint>;
 
 }  // namespace quillon
