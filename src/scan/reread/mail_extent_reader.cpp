@@ -46,6 +46,24 @@ std::size_t EndBeforeOldBytes(std::string_view text, std::string_view boundary) 
   return end < text.find('\0') ? end : text.size();
 }
 
+// The header lines from `at` up to the empty line that ends them (or the end of `text`).
+std::string_view HeaderBlockAt(std::string_view text, std::size_t at) {
+  const std::size_t crLf = text.find("\n\r\n", at);
+  const std::size_t lineFeed = text.find("\n\n", at);
+  const std::size_t end = std::min(crLf, lineFeed);
+  return text.substr(at, end == std::string_view::npos ? std::string_view::npos : end + 1 - at);
+}
+
+// True when a mailbox separator `separator` in a mail's text, with `quotedHeader` behind it,
+// begins a mail quoted in it rather than the next one: a patch written out by git (its fixed
+// date), or the very mail this one answers (`ownHeader` names it), which a mailbox holds before
+// the answer, not behind it.
+bool QuotesAMail(std::string_view separator, std::string_view ownHeader,
+                 std::string_view quotedHeader) {
+  return separator.find("Mon Sep 17 00:00:00 2001") != std::string_view::npos ||
+         AnswersMail(ownHeader, quotedHeader);
+}
+
 // The boundary the mail's text ends by: the record's, or where the scan read none, the one its
 // header block (at the start of `text`) names.
 std::string BoundaryOf(const MailRecord& record, std::string_view text) {
@@ -93,6 +111,7 @@ std::size_t FindTextEnd(std::string_view text, std::string_view boundary, bool e
   std::size_t doubtfulLine = body;
   const bool htmlText = boundary.empty() && DeclaresHtmlText(data.substr(0, body));
   bool htmlClosed = false;
+  std::size_t quotedHeaderEnd = 0;  // behind the header block of a mail quoted whole
   for (std::size_t at = body; at < data.size();) {
     const Line line = ReadLine(buffer, at, kBodyLineRules);
     std::string_view content = TextOf(buffer, line);
@@ -135,11 +154,14 @@ std::size_t FindTextEnd(std::string_view text, std::string_view boundary, bool e
     // Quoted mailbox text is common in bodies; a separator ends the mail only when the next
     // mail's start is not known (where it is, the separator in front of it is trimmed).
     if (endAtTraceLines && previousEmpty && content.size() > 5 &&
-        IsMboxSeparator(content, MboxSeparatorRule::Prefix))
-      return previousLine;
+        IsMboxSeparator(content, MboxSeparatorRule::Prefix) && line.complete) {
+      const std::string_view behind = HeaderBlockAt(data, line.next);
+      if (!QuotesAMail(content, data.substr(0, body), behind)) return previousLine;
+      quotedHeaderEnd = line.next + behind.size();
+    }
     // Without knowing where the next mail begins, its trace line is the best sign of it; the
     // mail ends at the line break before it.
-    if (endAtTraceLines && at > body && OpensAMail(content))
+    if (endAtTraceLines && at > body && at >= quotedHeaderEnd && OpensAMail(content))
       return at >= 2 && data.substr(at - 2, 2) == "\r\n" ? at - 2 : at - 1;
     previousEmpty = content.empty();
     previousLine = at;

@@ -7,10 +7,9 @@ namespace quillon::mail_reader {
 
 namespace {
 
-constexpr std::string_view kContentType = "content-type:";
-
-// The value of the first Content-Type field, its folds joined (RFC 5322 2.2.3); empty when none.
-std::string ContentTypeValue(std::string_view headerBlock) {
+// The value of the first field named `name` (with its colon, lower case), its folds joined
+// (RFC 5322 2.2.3); empty when none.
+std::string FieldValue(std::string_view headerBlock, std::string_view name) {
   std::string value;
   bool inField = false;
   for (std::size_t at = 0; at < headerBlock.size();) {
@@ -26,12 +25,27 @@ std::string ContentTypeValue(std::string_view headerBlock) {
       continue;
     }
     if (line.empty()) break;
-    if (StartsWithNoCase(line, kContentType)) {
+    if (StartsWithNoCase(line, name)) {
       inField = true;
-      value = line.substr(kContentType.size());
+      value = line.substr(name.size());
     }
   }
   return value;
+}
+
+std::string ContentTypeValue(std::string_view headerBlock) {
+  return FieldValue(headerBlock, "content-type:");
+}
+
+// The message identifier a Message-ID value holds ("<id@host>", RFC 5322 3.6.4); empty when
+// it holds none.
+std::string_view MessageIdIn(std::string_view value) {
+  const std::size_t open = value.find('<');
+  const std::size_t close = value.find('>', open == std::string_view::npos ? 0 : open);
+  if (open == std::string_view::npos || close == std::string_view::npos || close - open < 4)
+    return {};
+  const std::string_view id = value.substr(open, close - open + 1);
+  return id.find('@') == std::string_view::npos ? std::string_view() : id;
 }
 
 }  // namespace
@@ -44,6 +58,14 @@ std::string MultipartBoundaryOf(std::string_view headerBlock) {
 
 bool DeclaresHtmlText(std::string_view headerBlock) {
   return ParseMimeHeaderValue(ContentTypeValue(headerBlock)).token == "text/html";
+}
+
+bool AnswersMail(std::string_view headerBlock, std::string_view otherHeaderBlock) {
+  const std::string otherId = FieldValue(otherHeaderBlock, "message-id:");
+  const std::string_view id = MessageIdIn(otherId);
+  if (id.empty()) return false;
+  return FieldValue(headerBlock, "in-reply-to:").find(id) != std::string::npos ||
+         FieldValue(headerBlock, "references:").find(id) != std::string::npos;
 }
 
 }  // namespace quillon::mail_reader

@@ -40,6 +40,7 @@ TEST_P(FindTextEndTest, EndsWhereTheRulesSay) {
 }
 
 const std::string kHead = "From: a@x\r\nDate: d\r\n\r\n";
+const std::string kReplyHead = "From: a@x\r\nIn-Reply-To: <1.2@y>\r\n\r\n";
 const std::string kBase64Head = "From: a@x\r\nContent-Transfer-Encoding: base64\r\n\r\n";
 const std::string kBase64Part = "--b\r\nContent-Transfer-Encoding: base64\r\n\r\n";
 const std::string kHtmlHead = "From: a@x\r\nContent-Type:  TEXT/HTML; charset=x\r\n\r\n";
@@ -55,6 +56,24 @@ INSTANTIATE_TEST_SUITE_P(
         EndRow{"MailboxSeparatorWithItsBlankLine",
                kHead + "body\r\n\r\nFrom x@y Sat Jan  1 00:00:00 2000\r\nFrom: b@y\r\n", "", true,
                kHead.size() + 6},
+        // A mail that answers another may carry it whole, mailbox separator and all.
+        EndRow{"ASeparatorBeforeTheMailItAnswersStays",
+               kReplyHead + "Note.\r\n\r\nFrom x@y Sat Jan  1 00:00:00 2000\r\nFrom: b@y\r\n" +
+                   "Message-ID: <1.2@y>\r\nReceived: by x\r\n\r\nQuoted.\r\n",
+               "", true, std::string::npos},
+        EndRow{"ASeparatorBeforeAnotherMailEnds",
+               kReplyHead + "Note.\r\n\r\nFrom x@y Sat Jan  1 00:00:00 2000\r\nFrom: b@y\r\n" +
+                   "Message-ID: <1.3@y>\r\n\r\nNext.\r\n",
+               "", true, kReplyHead.size() + 7},
+        // A trace line behind the quoted mail's header block is another mail's.
+        EndRow{"ATraceLineBehindTheQuotedMail",
+               kReplyHead + "Note.\r\n\r\nFrom x@y Sat Jan  1 00:00:00 2000\r\n" +
+                   "Message-ID: <1.2@y>\r\n\r\nQuoted.\r\nReceived: by z\r\n",
+               "", true, kReplyHead.size() + 74},
+        EndRow{"AGitPatchSeparatorStays",
+               kHead + "Patch.\r\n\r\nFrom 0123abc Mon Sep 17 00:00:00 2001\r\nFrom: b@y\r\n" +
+                   "\r\nDiff.\r\n",
+               "", true, std::string::npos},
         // With the next mail's start known, a separator inside the body is quoted text.
         EndRow{"MailboxSeparatorQuotedInTheBody",
                kHead + "body\r\n\r\nFrom x@y Sat Jan  1 00:00:00 2000\r\nmore\r\n", "", false,

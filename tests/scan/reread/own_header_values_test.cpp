@@ -56,5 +56,42 @@ INSTANTIATE_TEST_SUITE_P(
         HeaderRow{"NoContentType", "From: a@x\r\n", "", false}),
     [](const testing::TestParamInfo<HeaderRow>& row) { return row.param.name; });
 
+struct AnswerRow {
+  const char* name;
+  std::string header;       // the mail's own header block
+  std::string otherHeader;  // the header block of a mail quoted in its text
+  bool answers;
+};
+
+void PrintTo(const AnswerRow& row, std::ostream* out) {
+  *out << row.name;
+}
+
+class AnswersMailTest : public testing::TestWithParam<AnswerRow> {};
+
+TEST_P(AnswersMailTest, TellsTheMailAnswered) {
+  EXPECT_EQ(AnswersMail(GetParam().header, GetParam().otherHeader), GetParam().answers);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    MessageIds, AnswersMailTest,
+    testing::Values(
+        AnswerRow{"InReplyTo", "From: a@x\r\nIn-Reply-To: <1.2@x>\r\n",
+                  "From: b@y\r\nMessage-ID: <1.2@x>\r\n", true},
+        AnswerRow{"InReferences", "References: <0@x>\r\n <1.2@x>\r\nFrom: a@x\r\n",
+                  "message-id:<1.2@x>\r\n", true},
+        AnswerRow{"AnotherMail", "In-Reply-To: <1.2@x>\r\n", "Message-ID: <1.3@x>\r\n", false},
+        // A prefix of another identifier is no match: the brackets belong to it.
+        AnswerRow{"APrefixOfTheId", "In-Reply-To: <1.23@x>\r\n", "Message-ID: <1.2@x>\r\n",
+                  false},
+        AnswerRow{"NoMessageId", "In-Reply-To: <1.2@x>\r\n", "From: b@y\r\n", false},
+        AnswerRow{"AnIdWithoutAnAt", "In-Reply-To: <12>\r\n", "Message-ID: <12>\r\n", false},
+        AnswerRow{"NoAnswerFields", "From: a@x\r\nSubject: <1.2@x>\r\n",
+                  "Message-ID: <1.2@x>\r\n", false},
+        // Only the header blocks count, not a body behind them.
+        AnswerRow{"AnIdInTheBody", "From: a@x\r\n\r\nIn-Reply-To: <1.2@x>\r\n",
+                  "Message-ID: <1.2@x>\r\n", false}),
+    [](const testing::TestParamInfo<AnswerRow>& row) { return row.param.name; });
+
 }  // namespace
 }  // namespace quillon::mail_reader
