@@ -27,11 +27,22 @@ bool EndsLineFeedOnly(std::string_view text, std::size_t end) {
   return end >= 1 && text[end - 1] == '\n' && (end < 2 || text[end - 2] != '\r');
 }
 
-// Where a mail ends in `text`, which the scan took to end at a NUL or where it stopped looking:
-// old bytes may lie between the mail's last line and that end. Behind a closing boundary the
-// epilogue's rules tell; else the line rules of FindTextEnd do. A NUL here is a sector that
-// could not be read, and ends nothing.
-std::size_t EndBeforeOldBytes(std::string_view text, std::string_view boundary) {
+// True when the NUL at `at` in `text` (which begins at byte `start` of the source) is a byte of
+// binary data: other bytes follow it in its sector. A file's end is followed by zeros up to its
+// sector's end, and a sector that could not be read is zeros throughout.
+bool NulAmidData(std::string_view text, std::size_t at, std::uint64_t start) {
+  if (at >= text.size() || text[at] != '\0') return false;
+  const std::uint64_t sectorEnd = ((start + at) / kSectorSize + 1) * kSectorSize;
+  const std::size_t end =
+      static_cast<std::size_t>(std::min<std::uint64_t>(sectorEnd - start, text.size()));
+  return text.substr(at, end - at).find_first_not_of('\0') != std::string_view::npos;
+}
+
+// Where a mail ends in `text`, which the scan took to end at a NUL or where it stopped looking
+// (`tail`): old bytes may lie between the mail's last line and that end. Behind a closing
+// boundary the epilogue's rules tell; else the line rules of FindTextEnd do. A NUL here is a
+// sector that could not be read, and ends nothing.
+std::size_t EndBeforeOldBytes(std::string_view text, std::string_view boundary, TextTail tail) {
   if (!boundary.empty()) {
     if (const ClosingBoundaryLine closing = FindClosingBoundaryLine(text, boundary, 0);
         closing.found) {
@@ -42,7 +53,7 @@ std::size_t EndBeforeOldBytes(std::string_view text, std::string_view boundary) 
                             EndsLineFeedOnly(text, lineEnd + 1));
     }
   }
-  const std::size_t end = FindTextEnd(text, {}, false, TextTail::MailEnd);
+  const std::size_t end = FindTextEnd(text, {}, false, tail);
   return end < text.find('\0') ? end : text.size();
 }
 
@@ -111,7 +122,8 @@ std::size_t FindTextEnd(std::string_view text, std::string_view boundary, bool e
   std::size_t doubtfulLine = body;
   const bool htmlText = boundary.empty() && DeclaresHtmlText(data.substr(0, body));
   bool htmlClosed = false;
-  std::size_t quotedHeaderEnd = 0;  // behind the header block of a mail quoted whole
+  std::size_t quotedHeaderEnd = 0;               // behind the header block of a mail quoted whole
+  std::size_t cutLine = std::string_view::npos;  // the last line, when no line break ends it
   for (std::size_t at = body; at < data.size();) {
     const Line line = ReadLine(buffer, at, kBodyLineRules);
     std::string_view content = TextOf(buffer, line);
@@ -165,13 +177,21 @@ std::size_t FindTextEnd(std::string_view text, std::string_view boundary, bool e
       return at >= 2 && data.substr(at - 2, 2) == "\r\n" ? at - 2 : at - 1;
     previousEmpty = content.empty();
     previousLine = at;
-    if (!line.complete) break;
+    if (!line.complete) {
+      if (!content.empty()) cutLine = at;
+      break;
+    }
     at = line.next;
   }
+  // A line that runs into binary data is no line of the mail's either, unless it is the body's
+  // only one: a mail without a line break at its end is followed by its file's zeros, not by a
+  // few bytes and a NUL amid data.
+  if (tail == TextTail::BinaryData && cutLine != std::string_view::npos && cutLine > body)
+    return otherEndings > 0 ? firstOtherEnding : cutLine;
   // Lines ending otherwise that run up to where the mail's bytes end are old bytes too: nothing
   // of the mail's own follows them. Not the body's first line, though: a mail whose last line
   // has no line break of its own takes the old bytes' one, and a body is seldom empty.
-  const bool endsThere = nul != std::string_view::npos || tail == TextTail::MailEnd;
+  const bool endsThere = nul != std::string_view::npos || tail != TextTail::Open;
   if (otherEndings > 0 && endsThere && firstOtherEnding > body) return firstOtherEnding;
   return nul;
 }
@@ -253,8 +273,10 @@ void ReadKnownExtent(const MailRecord& record, DataSource& source, std::string& 
   if (knownEnd > start) {
     const std::size_t known =
         static_cast<std::size_t>(std::min<std::uint64_t>(knownEnd - start, text.size()));
+    const TextTail tail =
+        NulAmidData(text, known, start) ? TextTail::BinaryData : TextTail::MailEnd;
     const std::size_t textEnd =
-        EndBeforeOldBytes(std::string_view(text).substr(0, known), BoundaryOf(record, text));
+        EndBeforeOldBytes(std::string_view(text).substr(0, known), BoundaryOf(record, text), tail);
     if (textEnd < known)
       text.resize(textEnd);
     else
@@ -262,7 +284,9 @@ void ReadKnownExtent(const MailRecord& record, DataSource& source, std::string& 
                                          EndsLineFeedOnly(text, known)));
   } else {
     const std::string boundary = BoundaryOf(record, text);
-    const std::size_t textEnd = FindTextEnd(text, boundary, limit <= start);
+    const TextTail tail =
+        NulAmidData(text, text.find('\0'), start) ? TextTail::BinaryData : TextTail::Open;
+    const std::size_t textEnd = FindTextEnd(text, boundary, limit <= start, tail);
     if (textEnd != std::string_view::npos) {
       const std::size_t epilogue = boundary.empty()
                                        ? 0

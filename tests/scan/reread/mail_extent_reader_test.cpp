@@ -107,6 +107,16 @@ INSTANTIATE_TEST_SUITE_P(
         EndRow{"TheBodysOnlyLineStays", kHead + "Hi\x8e\n" + std::string(1, '\0'), "", false,
                kHead.size() + 4},
         EndRow{"OneOddLineWithMoreToRead", kHead + "body\r\nold\n", "", false, std::string::npos},
+        // A line that runs into binary data is old bytes; one that runs to the mail's end is
+        // its last line without a line break.
+        EndRow{"ALineCutByBinaryData", kHead + "body\r\nk:", "", false, kHead.size() + 6,
+               TextTail::BinaryData},
+        EndRow{"ALineCutByTheMailsEnd", kHead + "body\r\nlast", "", false, std::string::npos,
+               TextTail::MailEnd},
+        EndRow{"ALineCutByANulAmidBinaryData", kHead + "body\r\n$\xf1" + std::string(1, '\0'), "",
+               false, kHead.size() + 6, TextTail::BinaryData},
+        EndRow{"TheBodysOnlyLineCutByBinaryDataStays", kHead + "Hi", "", false, std::string::npos,
+               TextTail::BinaryData},
         EndRow{"OddLinesThenBinaryBytes", kHead + "body\r\nold\n\x01\x02\r\n", "", false,
                kHead.size() + 6},
         // Random bytes that hold no control byte but a shift code of the 7-bit charsets.
@@ -258,8 +268,9 @@ struct KnownRow {
   std::string mail;   // the mail's own text
   std::string slack;  // the old bytes behind it, up to the NUL the scan stopped at
   std::string boundary;
-  bool closingSeen;   // the scan saw the closing boundary at the mail's end
-  std::string saved;  // what the re-reader must give
+  bool closingSeen;            // the scan saw the closing boundary at the mail's end
+  std::string saved;           // what the re-reader must give
+  std::string behindNul = "";  // bytes behind the NUL the scan stopped at (else zeros)
 };
 
 void PrintTo(const KnownRow& row, std::ostream* out) {
@@ -271,10 +282,12 @@ class KnownExtentTest : public testing::TestWithParam<KnownRow> {};
 // Saves `mail` + `slack` read back from an image in memory, the scan having seen the mail's start
 // and, with `closingSeen`, its closing boundary; the text ends at the NUL behind the slack.
 std::string SaveWithSlack(const std::string& mail, const std::string& slack,
-                          const std::string& boundary, bool closingSeen) {
+                          const std::string& boundary, bool closingSeen,
+                          const std::string& behindNul = "") {
   constexpr std::uint64_t kStart = 512;
   std::string image(kStart, '\0');
   image += mail + slack;
+  if (!behindNul.empty()) image += std::string(1, '\0') + behindNul;
   image.resize((image.size() / 512 + 2) * 512, '\0');
   DataSource source;
   source.OpenBackend(MakeMemoryBackend(std::vector<std::uint8_t>(image.begin(), image.end())),
@@ -300,10 +313,12 @@ std::string SaveWithSlack(const std::string& mail, const std::string& slack,
 
 TEST_P(KnownExtentTest, SavesTheMailWithoutTheOldBytes) {
   const KnownRow& row = GetParam();
-  EXPECT_EQ(SaveWithSlack(row.mail, row.slack, row.boundary, row.closingSeen), row.saved);
+  EXPECT_EQ(SaveWithSlack(row.mail, row.slack, row.boundary, row.closingSeen, row.behindNul),
+            row.saved);
 }
 
 const std::string kMail = kHead + "Hi,\r\n\r\n-Me\r\n";
+const std::string kMailWithoutBreak = kHead + "Hi,\r\n\r\n-Me";
 // Longer than lines of mail text are written.
 const std::string kLongLine(kEpilogueLineLength + 1, 'w');
 const std::string kMultipart =
@@ -340,6 +355,13 @@ INSTANTIATE_TEST_SUITE_P(
         // A boundary the scan's reader passed over still ends the mail.
         KnownRow{"ABoundaryBehindAFold", kFoldedMultipart + "--b c--\r\n", "old one\r\nold two\r\n",
                  "", false, kFoldedMultipart + "--b c--\r\n"},
+        // A few bytes and a NUL amid binary data behind the mail's last line break are old
+        // bytes; a last line without a break, then the file's zeros up to the sector's end
+        // (whatever the next sector holds), is the mail's.
+        KnownRow{"ALineRunningIntoBinaryData", kMail, "k:", "", false, kMail, "J\xaf\x85\xa5"},
+        KnownRow{"ALastLineWithoutBreakThenZerosToTheSectorsEnd", kMailWithoutBreak, "", "", false,
+                 kMailWithoutBreak,
+                 std::string(511 - kMailWithoutBreak.size() % 512, '\0') + "J\xaf\x85\xa5"},
         KnownRow{"LineFeedLineBehindTheEpilogueUpToTheNul", kMultipart + "--b--\r\n",
                  "\r\nfooter\r\nold\n", "b", true, kMultipart + "--b--\r\n\r\nfooter\r\n"}),
     [](const testing::TestParamInfo<KnownRow>& row) { return row.param.name; });

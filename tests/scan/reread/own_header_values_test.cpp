@@ -82,12 +82,11 @@ INSTANTIATE_TEST_SUITE_P(
                   "message-id:<1.2@x>\r\n", true},
         AnswerRow{"AnotherMail", "In-Reply-To: <1.2@x>\r\n", "Message-ID: <1.3@x>\r\n", false},
         // A prefix of another identifier is no match: the brackets belong to it.
-        AnswerRow{"APrefixOfTheId", "In-Reply-To: <1.23@x>\r\n", "Message-ID: <1.2@x>\r\n",
-                  false},
+        AnswerRow{"APrefixOfTheId", "In-Reply-To: <1.23@x>\r\n", "Message-ID: <1.2@x>\r\n", false},
         AnswerRow{"NoMessageId", "In-Reply-To: <1.2@x>\r\n", "From: b@y\r\n", false},
         AnswerRow{"AnIdWithoutAnAt", "In-Reply-To: <12>\r\n", "Message-ID: <12>\r\n", false},
-        AnswerRow{"NoAnswerFields", "From: a@x\r\nSubject: <1.2@x>\r\n",
-                  "Message-ID: <1.2@x>\r\n", false},
+        AnswerRow{"NoAnswerFields", "From: a@x\r\nSubject: <1.2@x>\r\n", "Message-ID: <1.2@x>\r\n",
+                  false},
         // Only the header blocks count, not a body behind them.
         AnswerRow{"AnIdInTheBody", "From: a@x\r\n\r\nIn-Reply-To: <1.2@x>\r\n",
                   "Message-ID: <1.2@x>\r\n", false}),
