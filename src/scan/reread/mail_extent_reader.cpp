@@ -28,14 +28,20 @@ bool EndsLineFeedOnly(std::string_view text, std::size_t end) {
 }
 
 // True when the NUL at `at` in `text` (which begins at byte `start` of the source) is a byte of
-// binary data: other bytes follow it in its sector. A file's end is followed by zeros up to its
-// sector's end, and a sector that could not be read is zeros throughout.
+// binary data: its line goes on with other bytes that no text holds. A file's end is followed by
+// zeros up to its sector's end, and a sector that could not be read is zeros throughout; a stray
+// NUL in a mail's line is followed by text.
 bool NulAmidData(std::string_view text, std::size_t at, std::uint64_t start) {
   if (at >= text.size() || text[at] != '\0') return false;
   const std::uint64_t sectorEnd = ((start + at) / kSectorSize + 1) * kSectorSize;
-  const std::size_t end =
+  std::size_t end =
       static_cast<std::size_t>(std::min<std::uint64_t>(sectorEnd - start, text.size()));
-  return text.substr(at, end - at).find_first_not_of('\0') != std::string_view::npos;
+  end = std::min(end, text.find('\n', at));
+  return std::any_of(text.begin() + static_cast<std::ptrdiff_t>(at),
+                     text.begin() + static_cast<std::ptrdiff_t>(end), [](char c) {
+                       const auto byte = static_cast<std::uint8_t>(c);
+                       return byte != 0 && !IsTextByte(byte);
+                     });
 }
 
 // Where a mail ends in `text`, which the scan took to end at a NUL or where it stopped looking

@@ -358,7 +358,10 @@ INSTANTIATE_TEST_SUITE_P(
         // A few bytes and a NUL amid binary data behind the mail's last line break are old
         // bytes; a last line without a break, then the file's zeros up to the sector's end
         // (whatever the next sector holds), is the mail's.
-        KnownRow{"ALineRunningIntoBinaryData", kMail, "k:", "", false, kMail, "J\xaf\x85\xa5"},
+        KnownRow{"ALineRunningIntoBinaryData", kMail, "k:", "", false, kMail, "J\xaf\x06\xa5"},
+        // A stray NUL in a mail's line, with text behind it, ends the text but cuts no line.
+        KnownRow{"AStrayNulInTheLastLine", kMail, "Subject: x", "", false, kMail + "Subject: x",
+                 "\r\nDate: d\r\n\x06"},
         KnownRow{"ALastLineWithoutBreakThenZerosToTheSectorsEnd", kMailWithoutBreak, "", "", false,
                  kMailWithoutBreak,
                  std::string(511 - kMailWithoutBreak.size() % 512, '\0') + "J\xaf\x85\xa5"},
