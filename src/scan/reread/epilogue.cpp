@@ -94,9 +94,14 @@ std::size_t EpilogueLength(std::string_view rest, BehindText behind, bool lineFe
     previousEmpty = content.empty();
     at = line.next;
   }
-  // Lines ending otherwise up to where the bytes end are old bytes, whatever stands behind.
+  // Lines ending otherwise up to where the bytes end are old bytes, whatever stands behind; so is
+  // a line without a line end behind them that runs up to a NUL or that end.
   const bool atNul = at < rest.size() && rest[at] == '\0';
-  if (otherEndings > 0 && (atNul || (at == rest.size() && behind != BehindText::Unread)))
+  const std::size_t lastLineEnd = rest.find('\n', at);
+  const bool lastLineToNul = rest.find('\0', at) < lastLineEnd;
+  const bool lastLineToEnd = lastLineEnd == std::string_view::npos;
+  if (otherEndings > 0 &&
+      (atNul || lastLineToNul || (lastLineToEnd && behind != BehindText::Unread)))
     return firstOtherEnding;
   if (at < rest.size() && rest[at] == '\0') return at;
   if (behind == BehindText::Unread) return emptyLines;

@@ -28,16 +28,20 @@ bool EndsLineFeedOnly(std::string_view text, std::size_t end) {
 }
 
 // True when the NUL at `at` in `text` (which begins at byte `start` of the source) is a byte of
-// binary data: its line goes on with other bytes that no text holds. A file's end is followed by
-// zeros up to its sector's end, and a sector that could not be read is zeros throughout; a stray
-// NUL in a mail's line is followed by text.
+// binary data: one of a few NULs, its line going on with bytes that no text holds. A file's end
+// is followed by zeros up to its sector's end, a store block's by zeros up to the next block, and
+// a sector that could not be read is zeros throughout; a stray NUL in a mail's line is followed
+// by text.
 bool NulAmidData(std::string_view text, std::size_t at, std::uint64_t start) {
+  constexpr std::size_t kFewNuls = 4;  // random bytes seldom hold more in a row
   if (at >= text.size() || text[at] != '\0') return false;
   const std::uint64_t sectorEnd = ((start + at) / kSectorSize + 1) * kSectorSize;
   std::size_t end =
       static_cast<std::size_t>(std::min<std::uint64_t>(sectorEnd - start, text.size()));
   end = std::min(end, text.find('\n', at));
-  return std::any_of(text.begin() + static_cast<std::ptrdiff_t>(at),
+  const std::size_t data = text.find_first_not_of('\0', at);
+  if (data == std::string_view::npos || data >= end || data - at >= kFewNuls) return false;
+  return std::any_of(text.begin() + static_cast<std::ptrdiff_t>(data),
                      text.begin() + static_cast<std::ptrdiff_t>(end), [](char c) {
                        const auto byte = static_cast<std::uint8_t>(c);
                        return byte != 0 && !IsTextByte(byte);

@@ -118,7 +118,13 @@ INSTANTIATE_TEST_SUITE_P(
         EpilogueRow{"AnAddressInAngleBracketsIsNoMarkup", "\r\n--\r\nList <list@x.org>\r\n", "",
                     BehindText::MailEnd},
         EpilogueRow{"MailboxSeparatorBeginsTheNextMail", "\r\n",
-                    "\r\nFrom x@y Sat Jan  1 00:00:00 2000\r\n", BehindText::NextMail}),
+                    "\r\nFrom x@y Sat Jan  1 00:00:00 2000\r\n", BehindText::NextMail},
+        // Lines ending otherwise, then a line cut where the bytes end or at a NUL: old bytes,
+        // behind a footer of the mail's own line ends.
+        EpilogueRow{"OtherLineEndsUpToALineCutAtTheMailsEnd", "\nfooter\n\n\n",
+                    "old one\r\nold, cut", BehindText::MailEnd, true},
+        EpilogueRow{"OtherLineEndsUpToALineCutAtANul", "\nfooter\n\n\n",
+                    "old one\r\nold, cut" + std::string(1, '\0'), BehindText::Unread, true}),
     [](const testing::TestParamInfo<EpilogueRow>& row) { return row.param.name; });
 
 struct TrimRow {

@@ -359,12 +359,17 @@ INSTANTIATE_TEST_SUITE_P(
         // bytes; a last line without a break, then the file's zeros up to the sector's end
         // (whatever the next sector holds), is the mail's.
         KnownRow{"ALineRunningIntoBinaryData", kMail, "k:", "", false, kMail, "J\xaf\x06\xa5"},
+        // Zeros up to a store's next block, whose header holds control bytes, are no binary data.
+        KnownRow{"ALastLineWithoutBreakThenZerosUpToABlockHeader", kMailWithoutBreak, "", "", false,
+                 kMailWithoutBreak, std::string(7, '\0') + "\xf0\xca\x15\x00\x00\x02\x00\x00"},
         // A stray NUL in a mail's line, with text behind it, ends the text but cuts no line.
         KnownRow{"AStrayNulInTheLastLine", kMail, "Subject: x", "", false, kMail + "Subject: x",
                  "\r\nDate: d\r\n\x06"},
         KnownRow{"ALastLineWithoutBreakThenZerosToTheSectorsEnd", kMailWithoutBreak, "", "", false,
                  kMailWithoutBreak,
                  std::string(511 - kMailWithoutBreak.size() % 512, '\0') + "J\xaf\x85\xa5"},
+        KnownRow{"LineFeedLinesBehindTheEpilogueUpToACutLine", kMultipart + "--b--\r\n",
+                 "\r\nfooter\r\nold\nold, cut", "b", true, kMultipart + "--b--\r\n\r\nfooter\r\n"},
         KnownRow{"LineFeedLineBehindTheEpilogueUpToTheNul", kMultipart + "--b--\r\n",
                  "\r\nfooter\r\nold\n", "b", true, kMultipart + "--b--\r\n\r\nfooter\r\n"}),
     [](const testing::TestParamInfo<KnownRow>& row) { return row.param.name; });
