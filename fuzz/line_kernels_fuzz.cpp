@@ -57,12 +57,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (quillon::CountBase64Characters(line) != quillon::CountBase64CharactersPlain(line))
     std::abort();
 
+  quillon::MarkFreeBytes markFree;  // asked line after line, as the walk asks
   for (std::size_t start = 0; start < bytes.size(); start += 1 + start % 7) {
     const std::size_t plainStop = quillon::FindNonBase64Plain(text, start, bytes.size());
     for (const auto steps :
          {quillon::Base64Steps::Bytes, quillon::Base64Steps::Sse2, quillon::Base64Steps::Avx2})
       if (quillon::FindNonBase64(text, start, bytes.size(), steps) != plainStop) std::abort();
     if (quillon::FindBlockHeaderAhead(text, bytes.size(), start, base + start) !=
+        PlainBlockHeaderAhead(text, bytes.size(), start, base + start))
+      std::abort();
+    if (quillon::FindBlockHeaderAhead(text, bytes.size(), start, base + start, markFree) !=
         PlainBlockHeaderAhead(text, bytes.size(), start, base + start))
       std::abort();
     if (quillon::FindLineEndOrNul(text + start, bytes.size() - start) !=

@@ -1,8 +1,8 @@
 #include "source/data_source.h"
 
 #include <cstring>
+#include <memory>
 #include <utility>
-#include <vector>
 
 #include "source/image_opening.h"
 #include "source/platform_source.h"
@@ -68,16 +68,17 @@ bool DataSource::ReadSectors(void* buffer, std::uint32_t byteCount, std::uint64_
   return true;
 }
 
-std::uint64_t DataSource::ReadWhole(void* buffer, std::size_t byteCount,
-                                    std::uint64_t offset) const {
+std::uint64_t DataSource::ReadWhole(void* buffer, std::size_t byteCount, std::uint64_t offset,
+                                    std::size_t* arrived) const {
   auto* bytes = static_cast<unsigned char*>(buffer);
   std::size_t done = 0;
   while (done < byteCount) {
-    const std::int64_t arrived = backend_->ReadAt(bytes + done, byteCount - done, offset + done);
-    if (arrived < 0) return offset + done;
-    if (arrived == 0) break;  // the end of the source: the rest of the buffer stays as it was
-    done += static_cast<std::size_t>(arrived);
+    const std::int64_t piece = backend_->ReadAt(bytes + done, byteCount - done, offset + done);
+    if (piece < 0) return offset + done;
+    if (piece == 0) break;  // the end of the source: the rest of the buffer stays as it was
+    done += static_cast<std::size_t>(piece);
   }
+  if (arrived) *arrived = done;
   return UINT64_MAX;
 }
 
@@ -86,13 +87,16 @@ bool DataSource::ReadBytes(std::uint64_t offset, std::size_t count, void* out) {
   const std::uint64_t lastSector = (offset + count + kSectorSize - 1) / kSectorSize;
   if (count == 0 || lastSector > TotalSectors() || lastSector - firstSector > 0x7FFFFF)
     return false;
-  std::vector<std::uint8_t> sectors(
-      static_cast<std::size_t>(lastSector - firstSector) * kSectorSize, 0);
+  // Not cleared first: every byte is read, and only those past the source's end are zeroed.
+  const auto size = static_cast<std::size_t>(lastSector - firstSector) * kSectorSize;
+  const auto sectors = std::make_unique_for_overwrite<std::uint8_t[]>(size);
+  std::size_t arrived = 0;
   // No error is recorded: these reads may run beside ReadSectors on another thread.
   if (!backend_ ||
-      ReadWhole(sectors.data(), sectors.size(), firstSector * kSectorSize) != UINT64_MAX)
+      ReadWhole(sectors.get(), size, firstSector * kSectorSize, &arrived) != UINT64_MAX)
     return false;
-  std::memcpy(out, sectors.data() + (offset - firstSector * kSectorSize), count);
+  std::memset(sectors.get() + arrived, 0, size - arrived);
+  std::memcpy(out, sectors.get() + (offset - firstSector * kSectorSize), count);
   return true;
 }
 

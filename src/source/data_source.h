@@ -69,8 +69,9 @@ class DataSource {
 
  private:
   // Reads `byteCount` bytes at `offset` until the source ends; the offset of a failed read, or
-  // UINT64_MAX when none failed.
-  std::uint64_t ReadWhole(void* buffer, std::size_t byteCount, std::uint64_t offset) const;
+  // UINT64_MAX when none failed. `arrived`, when given, is set to the bytes that came.
+  std::uint64_t ReadWhole(void* buffer, std::size_t byteCount, std::uint64_t offset,
+                          std::size_t* arrived = nullptr) const;
 
   std::string sourceName_;
   std::string lastError_;

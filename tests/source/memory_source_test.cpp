@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <ostream>
+#include <string>
 #include <vector>
 
 #include "source/source_test_files.h"
@@ -85,6 +87,43 @@ TEST(DataSourceReadBytesTest, ReadsAnyStretchInsideTheSource) {
   EXPECT_FALSE(source.ReadBytes(bytes.size() + 512, 10, out.data())) << "beyond the source";
   EXPECT_FALSE(source.ReadBytes(0, 0, out.data())) << "nothing to read";
 }
+
+// The bytes of the last sector past the source's end read as zeros, whatever the memory the read
+// went through held before.
+struct PastTheEndRow {
+  const char* name;
+  std::uint64_t offset;  // from the source's last byte on
+  std::size_t count;
+};
+
+void PrintTo(const PastTheEndRow& row, std::ostream* out) {
+  *out << row.name;
+}
+
+class DataSourceReadBytesPastTheEndTest : public testing::TestWithParam<PastTheEndRow> {};
+
+TEST_P(DataSourceReadBytesPastTheEndTest, ReadsZerosThere) {
+  const PastTheEndRow& row = GetParam();
+  std::vector<std::uint8_t> bytes(3 * kSectorSize + 100, 0xA5);
+  DataSource source;
+  source.OpenBackend(MakeMemoryBackend(bytes), "bytes");
+  std::vector<std::uint8_t> out(row.count, 0x5A);
+  // A read of as many sectors first leaves its bytes in memory the next read may be given.
+  ASSERT_TRUE(source.ReadBytes(0, row.count, out.data()));
+  const std::uint64_t at = bytes.size() - 1 + row.offset;
+  ASSERT_TRUE(source.ReadBytes(at, row.count, out.data()));
+  for (std::size_t i = 0; i < row.count; ++i)
+    EXPECT_EQ(out[i], at + i < bytes.size() ? 0xA5 : 0) << "byte " << at + i;
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, DataSourceReadBytesPastTheEndTest,
+                         testing::Values(PastTheEndRow{"FromTheLastByte", 0, 412},
+                                         PastTheEndRow{"FromBehindIt", 1, 411},
+                                         PastTheEndRow{"OneByteBehindIt", 200, 1},
+                                         PastTheEndRow{"AcrossTwoSectors", 0 - 600ULL, 1012}),
+                         [](const testing::TestParamInfo<PastTheEndRow>& row) {
+                           return std::string(row.param.name);
+                         });
 
 }  // namespace
 }  // namespace quillon

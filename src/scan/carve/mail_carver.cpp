@@ -78,8 +78,14 @@ void MailCarver::AcceptPending(CarveBuffer buffer, std::size_t lineStart) {
 
 std::size_t MailCarver::StepOverBlockHeader(std::size_t lineStart) {
   const CarveBuffer buffer = bytes_.Bytes();
+  // What the last line's search saw free of the mark byte holds for the chunk's own bytes; a
+  // copy read over a stepped header may lie in the same memory another time with other bytes.
+  const bool ownBytes = !bytes_.Stepping() && buffer.pieces == nullptr;
   const std::size_t header =
-      FindBlockHeaderAhead(buffer.data, buffer.size, lineStart, buffer.PositionOf(lineStart));
+      ownBytes
+          ? FindBlockHeaderAhead(buffer.data, buffer.size, lineStart, buffer.PositionOf(lineStart),
+                                 markFree_)
+          : FindBlockHeaderAhead(buffer.data, buffer.size, lineStart, buffer.PositionOf(lineStart));
   return header == kNoBlockHeader ? lineStart : bytes_.StepOver(lineStart, header);
 }
 
@@ -87,6 +93,7 @@ void MailCarver::Walk(CarveBuffer chunk, std::uint64_t walkEnd,
                       const std::atomic<bool>& stopRequested, const LineBreakMap* lineBreaks) {
   if (walkEnd <= chunk.base) return;
   bytes_.Attach(chunk, std::max(position_, chunk.base));
+  markFree_ = {};  // another chunk's bytes may have lain where this one's lie
   CarveBuffer buffer;
   std::size_t end = 0;
   std::size_t searchEnd = 0;  // where the search for the next CR stops and the map is asked again

@@ -20,6 +20,7 @@
 #include "scan/lines/pending_mail.h"
 #include "scan/lines/stepped_bytes.h"
 #include "scan/mail_record.h"
+#include "scan/read/block_header.h"
 
 namespace quillon {
 
@@ -91,6 +92,8 @@ class MailCarver {
   std::uint64_t position_;
   // The chunk's bytes as the walk reads them, stepping over block headers.
   SteppedBytes bytes_;
+  // Where the search for a block header a line runs into last saw no mark byte.
+  MarkFreeBytes markFree_;
   PendingMail pending_;
   std::optional<BodySteps> followed_;
   NextMailStart nextMailStart_;

@@ -1,12 +1,14 @@
 #include "scan/merge/duplicate_marker.h"
 
 #include <algorithm>
+#include <memory>
 #include <optional>
 #include <string_view>
 #include <utility>
 
 #include "scan/lines/line_reader.h"
 #include "scan/read/block_header.h"
+#include "scan/read/unreadable_sectors.h"
 #include "scan/shape/field_names.h"
 
 namespace quillon {
@@ -52,6 +54,17 @@ bool EndsInAGluedField(std::string_view line) {
 
 // How far behind the longer print a text is read again at first, to see where two texts part.
 constexpr std::size_t kReadStep = 4096;
+
+// The bytes [from, from + size) of the source where `buffer` holds them as the source does: read
+// whole, at their own positions, and short of the room behind the buffer's bytes, which is
+// zeros past the source's end; null where it does not.
+const std::uint8_t* InHand(CarveBuffer buffer, std::uint64_t from, std::size_t size) {
+  if (!buffer.data || buffer.pieces || buffer.size < kCarveLookAhead) return nullptr;
+  const std::uint64_t end = buffer.base + (buffer.size - kCarveLookAhead);
+  if (from < buffer.base || from > end || size > end - from) return nullptr;
+  if (buffer.unreadable && buffer.unreadable->Overlaps(from, from + size)) return nullptr;
+  return buffer.data + (from - buffer.base);
+}
 
 // Where `start` lies in the text of the chain `chain`; nothing when it lies in none of its pieces.
 std::optional<std::size_t> IndexInChain(const StoreChainText& chain, std::uint64_t start) {
@@ -138,19 +151,29 @@ bool DuplicateMarker::HeldByTheMailAround(std::uint64_t at) const {
   }
 }
 
-MailText DuplicateMarker::ReadAgain(const FirstCopy& copy, std::size_t size, std::string& text,
+std::uint8_t* DuplicateMarker::ReadRoom::Reserve(std::size_t size) {
+  if (size > capacity) {
+    bytes = std::make_unique_for_overwrite<std::uint8_t[]>(size);
+    capacity = size;
+  }
+  return bytes.get();
+}
+
+MailText DuplicateMarker::ReadAgain(const FirstCopy& copy, std::size_t size, ReadRoom& room,
                                     std::string& stepped) const {
   if (!readSource_) return {};
-  if (copy.storeBlock != 0) return ChainText(copy.storeBlock, copy.textStart, {}, text);
+  if (copy.storeBlock != 0) return ChainText(copy.storeBlock, copy.textStart, {}, room.chain);
   // Room for the block headers a store's blocks would put between the text's pieces; less near
   // the source's end.
-  for (std::size_t room = size + (size / kStoreBlockData + 2) * kBlockHeaderSize;
-       room >= kStoreBlockData; room /= 2) {
-    text.resize(room);
-    if (!readSource_(copy.textStart, room, reinterpret_cast<std::uint8_t*>(text.data()))) continue;
-    const CarveBuffer bytes{reinterpret_cast<const std::uint8_t*>(text.data()), room,
-                            copy.textStart};
-    return TextFrom(bytes, 0, room, stepped);
+  for (std::size_t reach = size + (size / kStoreBlockData + 2) * kBlockHeaderSize;
+       reach >= kStoreBlockData; reach /= 2) {
+    const std::uint8_t* bytes = InHand(inHand_, copy.textStart, reach);
+    if (!bytes) {
+      std::uint8_t* read = room.Reserve(reach);
+      if (!readSource_(copy.textStart, reach, read)) continue;
+      bytes = read;
+    }
+    return TextFrom({bytes, reach, copy.textStart}, 0, reach, stepped);
   }
   return {};
 }
@@ -218,7 +241,8 @@ bool DuplicateMarker::SameText(const FirstCopy& mine, const FirstCopy& copy) con
     return true;
   // The texts read again: as far as the scan saw each end, or where it did not, on to where
   // they part or end (twice as far each time).
-  std::string ourBytes, ourStepped, theirBytes, theirStepped;
+  ReadRoom ourBytes, theirBytes;
+  std::string ourStepped, theirStepped;
   MailText our, their;
   std::size_t common = 0;
   for (std::size_t reach =
@@ -305,6 +329,11 @@ std::uint32_t DuplicateMarker::FindCopy(CopyKey key, const FirstCopy& mine,
 
 void DuplicateMarker::Mark(MailRecord& record, std::size_t index, CarveBuffer buffer,
                            std::span<const MailRecordPtr> found) {
+  // The texts compared are read from these bytes where they hold them, for this mark only.
+  struct Forget {
+    CarveBuffer& inHand;
+    ~Forget() { inHand = {}; }
+  } forget{inHand_ = buffer};
   std::uint64_t fromLine = 0;
   FirstCopy mine;
   mine.print = PrintOfRecord(record, buffer, fromLine);

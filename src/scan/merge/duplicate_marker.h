@@ -19,6 +19,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <string>
 #include <utility>
@@ -59,8 +60,17 @@ class DuplicateMarker {
   // The text of the chain that begins at `storeBlock` from `start` on, kept in `text`.
   MailText ChainText(std::uint64_t storeBlock, std::uint64_t start, CarveBuffer buffer,
                      std::string& text) const;
-  // At least the first `size` bytes of the text of a first copy, read again from the source.
-  MailText ReadAgain(const FirstCopy& copy, std::size_t size, std::string& text,
+  // Where a text read again is kept: grown as the reads grow, never cleared first (every byte
+  // a read hands on was read).
+  struct ReadRoom {
+    std::unique_ptr<std::uint8_t[]> bytes;
+    std::size_t capacity = 0;
+    std::string chain;  // a store's mail, read through its chain
+    std::uint8_t* Reserve(std::size_t size);
+  };
+  // At least the first `size` bytes of the text of a first copy: taken from the bytes in hand
+  // where they hold them, else read again from the source.
+  MailText ReadAgain(const FirstCopy& copy, std::size_t size, ReadRoom& room,
                      std::string& stepped) const;
   // Whether the header block whose line begins at the absolute byte `at` stands behind a whole
   // line, not at a sector start: a message the mail around it holds.
@@ -82,6 +92,8 @@ class DuplicateMarker {
   FirstCopies firstCopies_;
   SourceBytesReader readSource_;
   PreparedPrints* prepared_ = nullptr;
+  // The bytes the mark at work was given; empty between marks.
+  CarveBuffer inHand_;
 };
 
 }  // namespace quillon

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <random>
 #include <string>
 #include <vector>
@@ -97,6 +98,53 @@ TEST(FindBlockHeaderAheadSweep, AgreesWithTheProbeOverRandomBytes) {
           << "line start " << lineStart << ", phase " << phase;
     }
 }
+
+// A walk asks line after line, forwards, now and then back, and once behind a header it found:
+// the search that remembers the bytes free of the mark byte names what the probe names.
+struct WalkRow {
+  const char* name;
+  unsigned twosInAThousand;   // how many bytes are 02, per thousand
+  unsigned marksInAThousand;  // how many 4-aligned places get a header's mark
+};
+
+void PrintTo(const WalkRow& row, std::ostream* out) {
+  *out << row.name;
+}
+
+class FindBlockHeaderAheadWalk : public testing::TestWithParam<WalkRow> {};
+
+TEST_P(FindBlockHeaderAheadWalk, RemembersOnlyWhatHoldsNoMarkByte) {
+  const WalkRow& row = GetParam();
+  std::mt19937 random(11);
+  std::vector<std::uint8_t> bytes(64 * 1024);
+  for (auto& byte : bytes)
+    byte = random() % 1000 < row.twosInAThousand ? 0x02 : static_cast<std::uint8_t>('a');
+  for (std::size_t place = 0; place + kBlockHeaderSize <= bytes.size(); place += 4)
+    if (random() % 1000 < row.marksInAThousand) PutMark(bytes, place);
+  MarkFreeBytes free;
+  std::size_t lineStart = 0;
+  for (int step = 0; step < 20000 && lineStart < bytes.size(); ++step) {
+    const std::uint64_t position = 1'000'000 + lineStart + step % 4;
+    const std::size_t expected =
+        ProbeEachAlignedPlace(bytes.data(), bytes.size(), lineStart, position);
+    ASSERT_EQ(FindBlockHeaderAhead(bytes.data(), bytes.size(), lineStart, position, free), expected)
+        << "step " << step << ", line start " << lineStart;
+    const unsigned roll = random() % 16;
+    if (roll == 0 && lineStart > 300)
+      lineStart -= random() % 300;  // back
+    else if (roll == 1 && expected != kNoBlockHeader)
+      lineStart = expected + kBlockHeaderSize;  // behind the header stepped over
+    else
+      lineStart += 1 + random() % 120;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, FindBlockHeaderAheadWalk,
+    testing::Values(WalkRow{"TextWithoutTwos", 0, 0}, WalkRow{"StrayTwos", 5, 0},
+                    WalkRow{"StrayTwosAndHeaders", 5, 3}, WalkRow{"ManyTwosFewHeaders", 200, 1},
+                    WalkRow{"HeadersEverywhere", 0, 200}),
+    [](const testing::TestParamInfo<WalkRow>& row) { return std::string(row.param.name); });
 
 }  // namespace
 }  // namespace quillon
