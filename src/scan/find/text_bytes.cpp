@@ -1,5 +1,7 @@
 #include "scan/find/text_bytes.h"
 
+#include "scan/find/simd_target.h"
+
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
@@ -26,11 +28,31 @@ std::size_t FirstBit(unsigned bits) {
 
 }  // namespace
 
-std::size_t FindNonTextByte(const std::uint8_t* data, std::size_t at, std::size_t limit) {
+TextSteps WidestTextSteps() {
+#ifdef QUILLON_X86_VECTORS
+  static const TextSteps widest =
+      __builtin_cpu_supports("avx2") ? TextSteps::Avx2 : TextSteps::Sse2;
+  return widest;
+#elif defined(__SSE2__)
+  return TextSteps::Sse2;
+#else
+  return TextSteps::Bytes;
+#endif
+}
+
+std::size_t FindNonTextByte(const std::uint8_t* data, std::size_t at, std::size_t limit,
+                            TextSteps widest) {
+  const TextSteps steps = widest < WidestTextSteps() ? widest : WidestTextSteps();
+#ifdef QUILLON_X86_VECTORS
+  if (steps >= TextSteps::Avx2) {
+    at = text_steps::Avx2(data, at, limit);
+    if (at + 64 <= limit) return at;  // the steps stopped at a find
+  }
+#endif
 #if defined(__SSE2__)
   // Two vectors a step: text runs for kilobytes between stops, so the step's length is what
   // counts, not the cost of finding the stop once it is seen.
-  for (; at + 32 <= limit; at += 32) {
+  for (; steps >= TextSteps::Sse2 && at + 32 <= limit; at += 32) {
     const __m128i first =
         NonTextLanes(_mm_loadu_si128(reinterpret_cast<const __m128i*>(data + at)));
     const __m128i second =
@@ -40,6 +62,8 @@ std::size_t FindNonTextByte(const std::uint8_t* data, std::size_t at, std::size_
                           static_cast<unsigned>(_mm_movemask_epi8(second)) << 16;
     return at + FirstBit(bits);
   }
+#else
+  (void)steps;
 #endif
   return FindNonTextBytePlain(data, at, limit);
 }
