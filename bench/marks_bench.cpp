@@ -38,14 +38,34 @@ std::vector<std::uint8_t> TextPiece() {
   return bytes;
 }
 
-const std::vector<std::uint8_t>& Piece(bool text) {
+// The lines of a base64 attachment: 76 characters and CR LF each.
+std::vector<std::uint8_t> Base64Piece() {
+  static constexpr char kAlphabet[] =
+      "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+  std::vector<std::uint8_t> bytes;
+  std::uint32_t state = 0x2545F491u;
+  while (bytes.size() < kPieceSize) {
+    for (int k = 0; k < 76; ++k) {
+      state = state * 1664525u + 1013904223u;
+      bytes.push_back(static_cast<std::uint8_t>(kAlphabet[state >> 26]));
+    }
+    bytes.push_back('\r');
+    bytes.push_back('\n');
+  }
+  bytes.resize(kPieceSize);
+  return bytes;
+}
+
+// 0: random bytes, 1: text, 2: base64 lines.
+const std::vector<std::uint8_t>& Piece(std::int64_t kind) {
   static const std::vector<std::uint8_t> random = RandomPiece();
   static const std::vector<std::uint8_t> mail = TextPiece();
-  return text ? mail : random;
+  static const std::vector<std::uint8_t> base64 = Base64Piece();
+  return kind == 2 ? base64 : kind == 1 ? mail : random;
 }
 
 void BM_MemchrCarriageReturns(benchmark::State& state) {
-  const std::vector<std::uint8_t>& piece = Piece(state.range(0) != 0);
+  const std::vector<std::uint8_t>& piece = Piece(state.range(0));
   for (auto _ : state) {
     std::size_t count = 0;
     for (const std::uint8_t* at = piece.data(); at < piece.data() + piece.size(); ++at, ++count) {
@@ -59,7 +79,7 @@ void BM_MemchrCarriageReturns(benchmark::State& state) {
 }
 
 void BM_FindMarkPositions(benchmark::State& state) {
-  const std::vector<std::uint8_t>& piece = Piece(state.range(0) != 0);
+  const std::vector<std::uint8_t>& piece = Piece(state.range(0));
   const auto steps = static_cast<quillon::MarkSteps>(state.range(1));
   std::vector<std::uint64_t> anchors, sizeFields;
   quillon::LineBreakMap lineBreaks(0, piece.size());
@@ -75,7 +95,9 @@ void BM_FindMarkPositions(benchmark::State& state) {
 
 }  // namespace
 
-// Argument 0: random bytes, 1: text.
-BENCHMARK(BM_MemchrCarriageReturns)->ArgNames({"text"})->Arg(0)->Arg(1);
+// Argument 0: random bytes, 1: text, 2: base64 lines.
+BENCHMARK(BM_MemchrCarriageReturns)->ArgNames({"text"})->Arg(0)->Arg(1)->Arg(2);
 // Second argument: the widest steps (0 bytes, 1 SSE2, 2 AVX2, 3 AVX-512).
-BENCHMARK(BM_FindMarkPositions)->ArgNames({"text", "steps"})->ArgsProduct({{0, 1}, {0, 1, 2, 3}});
+BENCHMARK(BM_FindMarkPositions)
+    ->ArgNames({"text", "steps"})
+    ->ArgsProduct({{0, 1, 2}, {0, 1, 2, 3}});

@@ -93,9 +93,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         quillon::TakeTextLinesPlain(text, bytes.size(), start, maxLine, clearAhead, "-Rr");
     if (textLines.end != plainTextLines.end || textLines.lines != plainTextLines.lines)
       std::abort();
-    if (quillon::FindNonTextByte(text, start, bytes.size()) !=
-        quillon::FindNonTextBytePlain(text, start, bytes.size()))
-      std::abort();
+    const std::size_t plainTextStop = quillon::FindNonTextBytePlain(text, start, bytes.size());
+    for (const auto steps :
+         {quillon::TextSteps::Bytes, quillon::TextSteps::Sse2, quillon::TextSteps::Avx2})
+      if (quillon::FindNonTextByte(text, start, bytes.size(), steps) != plainTextStop) std::abort();
   }
   return 0;
 }

@@ -95,6 +95,20 @@ Base64Lines Avx2Lines(const std::uint8_t* data, std::size_t limit, std::size_t b
     // from here on one by one.
     if (others != 0 || feeds != ((returns << 1) | returnBehind)) return run;
     returnBehind = returns >> 63;
+    if (feeds == 0) continue;
+    if (maxLine > 64) {
+      // Only the first line to end in the step may have begun in front of it; the others are
+      // shorter than a step, and empty only where a CR stands right behind a LF.
+      const std::size_t length = p + static_cast<std::size_t>(__builtin_ctzll(feeds)) - 1 - run.end;
+      if (length == 0 || length >= maxLine) return run;
+      std::uint64_t taken = feeds;
+      if (const std::uint64_t emptyLines = (feeds << 1) & returns; emptyLines != 0)
+        taken &= (emptyLines & (~emptyLines + 1)) - 1;  // the lines in front of the first
+      run = {p + 64 - static_cast<std::size_t>(__builtin_clzll(taken)),
+             run.lines + static_cast<std::size_t>(__builtin_popcountll(taken))};
+      if (taken != feeds) return run;
+      continue;
+    }
     for (; feeds != 0; feeds &= feeds - 1) {
       const std::size_t lineFeedAt = p + static_cast<std::size_t>(__builtin_ctzll(feeds));
       const std::size_t length = lineFeedAt - 1 - run.end;

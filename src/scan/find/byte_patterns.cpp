@@ -75,9 +75,10 @@ void FindMarkPositions(const std::uint8_t* data, std::size_t begin, std::size_t 
                        std::vector<std::uint64_t>& sizeFields, LineBreakBits lineBreaks,
                        MarkSteps widest) {
   if (begin >= end) return;
-  // The vector steps need the bytes in front of them and start on a 4-byte word of the source.
+  // The vector steps need the bytes in front of them and start on a multiple of the widest
+  // step in the source, so that each step lies in one sector.
   std::size_t i = begin;
-  while (i < end && (i < kLookBehind || (base + i) % 4 != 0)) ++i;
+  while (i < end && (i < kLookBehind || (base + i) % mark_steps::kWidestStep != 0)) ++i;
   MarksOneByOne(data, begin, i, end, base, anchors, sizeFields, lineBreaks);
 #ifdef QUILLON_X86_VECTORS
   // The widest steps first; narrower ones take what is left before the last few bytes.

@@ -22,23 +22,6 @@ struct MarkKernel {
   static constexpr std::uint64_t kSector = kSectorSize;
   static_assert(kWidth % 4 == 0 && kWidth <= 64 && kSector % kWidth == 0);
 
-  // A one in bit k where the step's byte k is the colon of an anchor at a sector start: the step
-  // covers one sector start at most.
-  static std::uint64_t SectorColonBit(std::uint64_t stepStart) {
-    const std::uint64_t colonOffset = (kSector - (stepStart - kColonDistance) % kSector) % kSector;
-    return colonOffset < kWidth ? std::uint64_t{1} << colonOffset : 0;
-  }
-
-  // A line break lies somewhere in the step at absolute `stepStart`: the sectors it touches (two
-  // at most) may hold it.
-  static void SetStepSectors(LineBreakBits lineBreaks, std::uint64_t stepStart, bool beforeR) {
-    lineBreaks.any.Set(stepStart / kSector);
-    lineBreaks.any.Set((stepStart + kWidth - 1) / kSector);
-    if (!beforeR) return;
-    lineBreaks.beforeR.Set(stepStart / kSector);
-    lineBreaks.beforeR.Set((stepStart + kWidth - 1) / kSector);
-  }
-
   // Writes the finds of the step at i from its bits (a bit per byte: anchor colons; bit 4w:
   // the size field in word w) to the ends `anchorsEnd` and `fieldsEnd` point to, moving them on.
   static void WriteFinds(std::size_t i, std::uint64_t base, std::uint64_t colons,
@@ -50,55 +33,99 @@ struct MarkKernel {
       *fieldsEnd++ = base + i + static_cast<unsigned>(std::countr_zero(fields));
   }
 
+  // The bytes a step compares with, splat once (an aggregate: a constructor would be built
+  // without the instruction set).
+  struct Constants {
+    typename Vectors::Bytes colon, carriageReturn, lineFeed, lowerCase, f, d, r;
+    // A store block's size field: 0x000002xx, little endian.
+    typename Vectors::Bytes sizeKeep, sizeField;
+  };
+
+  // What one step at `at` finds: anchor colons behind a line feed (and, where `sectorColon` has
+  // its bit, the one of an anchor at the sector's start) and size fields as bits; its line
+  // breaks join `breaks`, those before an 'R' or 'r' `breaksBeforeR`.
+  struct StepFinds {
+    std::uint64_t colons;
+    std::uint64_t fields;
+  };
+  static StepFinds Step(const std::uint8_t* at, const Constants& c, std::uint64_t sectorColon,
+                        typename Vectors::Lanes& breaks, typename Vectors::Lanes& breaksBeforeR) {
+    using V = Vectors;
+    const typename V::Bytes here = V::Load(at);
+    const typename V::Bytes initial = V::Or(V::Load(at - kColonDistance), c.lowerCase);
+    const typename V::Lanes colons =
+        V::Both(V::Equal(here, c.colon), V::Either(V::Equal(initial, c.f), V::Equal(initial, c.d)));
+    std::uint64_t colonBits =
+        V::Bits(V::Both(colons, V::Equal(V::Load(at - kLookBehind), c.lineFeed)));
+    if (sectorColon != 0) colonBits |= V::Bits(colons) & sectorColon;
+    const typename V::Lanes lineBreak =
+        V::Both(V::Equal(here, c.carriageReturn), V::Equal(V::Load(at + 1), c.lineFeed));
+    breaks = V::Either(breaks, lineBreak);
+    breaksBeforeR = V::Either(
+        breaksBeforeR, V::Both(lineBreak, V::Equal(V::Or(V::Load(at + 2), c.lowerCase), c.r)));
+    return {colonBits, V::WordBits(here, c.sizeKeep, c.sizeField)};
+  }
+
+  // Steps start on a multiple of their width in the source (else nothing is taken), so that each
+  // lies in one sector: the steps of a sector gather its line breaks in two vectors and mark it
+  // once. Text and base64 hold a line break in every other step or so, and a branch per step on
+  // it was taken too irregularly to be foretold. Finds are rare: narrow steps go two at a time,
+  // with one branch for both.
   static std::size_t Run(const std::uint8_t* data, std::size_t i, std::size_t end,
                          std::uint64_t base, std::vector<std::uint64_t>& anchors,
                          std::vector<std::uint64_t>& sizeFields, LineBreakBits lineBreaks) {
     using V = Vectors;
-    const typename V::Bytes colon = V::Splat(':');
-    const typename V::Bytes carriageReturn = V::Splat('\r');
-    const typename V::Bytes lineFeed = V::Splat('\n');
-    const typename V::Bytes lowerCase = V::Splat(0x20);
-    const typename V::Bytes f = V::Splat('f');
-    const typename V::Bytes d = V::Splat('d');
-    const typename V::Bytes r = V::Splat('r');
-    // A store block's size field: 0x000002xx, little endian.
-    const typename V::Bytes sizeKeep = V::SplatWord(0xFFFFFF00u);
-    const typename V::Bytes sizeField = V::SplatWord(0x00000200u);
-    // The finds of a block of steps gather on the stack and join the lists after it: with no
-    // call inside the steps the loop keeps its constants in vector registers.
-    constexpr std::size_t kBlock = kSector;
-    std::uint64_t blockAnchors[kBlock];
-    std::uint64_t blockFields[kBlock];
+    const Constants constants{V::Splat(':'),
+                              V::Splat('\r'),
+                              V::Splat('\n'),
+                              V::Splat(0x20),
+                              V::Splat('f'),
+                              V::Splat('d'),
+                              V::Splat('r'),
+                              V::SplatWord(0xFFFFFF00u),
+                              V::SplatWord(0x00000200u)};
+    constexpr std::size_t kPair = kWidth <= 32 ? 2 * kWidth : kWidth;
+    // The finds of a sector gather on the stack and join the lists after it: with no call inside
+    // the steps the loop keeps its constants in vector registers.
+    std::uint64_t blockAnchors[kSector];
+    std::uint64_t blockFields[kSector];
+    if ((base + i) % kWidth != 0) return i;
     // Each step reads the two bytes behind it too (the LF of a line break and the line's first).
     if (i + kWidth + 1 >= end) return i;
     const std::size_t lastStep = end - kWidth - 2;
     while (i <= lastStep) {
+      const std::uint64_t sector = (base + i) / kSector;
       std::uint64_t* anchorsEnd = blockAnchors;
       std::uint64_t* fieldsEnd = blockFields;
-      for (const std::size_t blockEnd = std::min(i + kBlock, lastStep + 1); i < blockEnd;
-           i += kWidth) {
-        // Everything at once, without branches, so that the few steps with a find are the only
-        // ones that branch off.
-        const typename V::Bytes here = V::Load(data + i);
-        const typename V::Bytes initial = V::Or(V::Load(data + i - kColonDistance), lowerCase);
-        const typename V::Lanes colons =
-            V::Both(V::Equal(here, colon), V::Either(V::Equal(initial, f), V::Equal(initial, d)));
-        std::uint64_t colonBits =
-            V::Bits(V::Both(colons, V::Equal(V::Load(data + i - kLookBehind), lineFeed)));
-        if (const std::uint64_t sector = SectorColonBit(base + i); sector != 0)
-          colonBits |= V::Bits(colons) & sector;
-        const std::uint64_t fieldBits = V::WordBits(here, sizeKeep, sizeField);
-        const std::uint64_t breakBits = V::Bits(
-            V::Both(V::Equal(here, carriageReturn), V::Equal(V::Load(data + i + 1), lineFeed)));
-        if ((colonBits | fieldBits | breakBits) == 0) continue;
-        if (breakBits != 0) {
-          const typename V::Bytes next = V::Or(V::Load(data + i + 2), lowerCase);
-          const bool beforeR = (breakBits & V::Bits(V::Equal(next, r))) != 0;
-          SetStepSectors(lineBreaks, base + i, beforeR);
-        }
-        if ((colonBits | fieldBits) != 0)
-          WriteFinds(i, base, colonBits, fieldBits, anchorsEnd, fieldsEnd);
+      typename V::Lanes breaks = V::None();
+      typename V::Lanes breaksBeforeR = V::None();
+      const std::size_t sectorEnd = static_cast<std::size_t>((sector + 1) * kSector - base);
+      const std::size_t blockEnd = std::min(sectorEnd, lastStep + 1);
+      if ((base + i) % kSector == 0) {
+        // An anchor at the sector's start needs no line feed in front: its colon lies in the
+        // sector's first step.
+        const StepFinds finds =
+            Step(data + i, constants, std::uint64_t{1} << kColonDistance, breaks, breaksBeforeR);
+        if ((finds.colons | finds.fields) != 0)
+          WriteFinds(i, base, finds.colons, finds.fields, anchorsEnd, fieldsEnd);
+        i += kWidth;
       }
+      if constexpr (kPair != kWidth) {
+        for (; i + kWidth < blockEnd && (base + i) % kPair == 0; i += kPair) {
+          const StepFinds first = Step(data + i, constants, 0, breaks, breaksBeforeR);
+          const StepFinds second = Step(data + i + kWidth, constants, 0, breaks, breaksBeforeR);
+          if ((first.colons | first.fields | second.colons | second.fields) == 0) continue;
+          WriteFinds(i, base, first.colons, first.fields, anchorsEnd, fieldsEnd);
+          WriteFinds(i + kWidth, base, second.colons, second.fields, anchorsEnd, fieldsEnd);
+        }
+      }
+      for (; i < blockEnd; i += kWidth) {
+        const StepFinds finds = Step(data + i, constants, 0, breaks, breaksBeforeR);
+        if ((finds.colons | finds.fields) != 0)
+          WriteFinds(i, base, finds.colons, finds.fields, anchorsEnd, fieldsEnd);
+      }
+      if (V::Bits(breaks) != 0) lineBreaks.any.Set(sector);
+      if (V::Bits(breaksBeforeR) != 0) lineBreaks.beforeR.Set(sector);
       if (anchorsEnd != blockAnchors) anchors.insert(anchors.end(), blockAnchors, anchorsEnd);
       if (fieldsEnd != blockFields) sizeFields.insert(sizeFields.end(), blockFields, fieldsEnd);
     }

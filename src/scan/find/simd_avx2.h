@@ -18,6 +18,8 @@ struct Avx2 {
   static Lanes Equal(Bytes a, Bytes b) { return _mm256_cmpeq_epi8(a, b); }
   static Lanes Both(Lanes a, Lanes b) { return _mm256_and_si256(a, b); }
   static Lanes Either(Lanes a, Lanes b) { return _mm256_or_si256(a, b); }
+  // No lane set.
+  static Lanes None() { return _mm256_setzero_si256(); }
   // Bit k stands for byte k.
   static std::uint64_t Bits(Lanes lanes) {
     return static_cast<std::uint32_t>(_mm256_movemask_epi8(lanes));

@@ -17,6 +17,8 @@ struct Avx512 {
   static Lanes Equal(Bytes a, Bytes b) { return _mm512_cmpeq_epi8_mask(a, b); }
   static Lanes Both(Lanes a, Lanes b) { return a & b; }
   static Lanes Either(Lanes a, Lanes b) { return a | b; }
+  // No lane set.
+  static Lanes None() { return 0; }
   static std::uint64_t Bits(Lanes lanes) { return lanes; }
   // Bit 4w for each 4-byte word w of `bytes` that equals `value` where `keep` has ones: the
   // words whose four bytes all match.

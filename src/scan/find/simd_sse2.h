@@ -18,6 +18,8 @@ struct Sse2 {
   static Lanes Equal(Bytes a, Bytes b) { return _mm_cmpeq_epi8(a, b); }
   static Lanes Both(Lanes a, Lanes b) { return _mm_and_si128(a, b); }
   static Lanes Either(Lanes a, Lanes b) { return _mm_or_si128(a, b); }
+  // No lane set.
+  static Lanes None() { return _mm_setzero_si128(); }
   // Bit k stands for byte k.
   static std::uint64_t Bits(Lanes lanes) {
     return static_cast<std::uint16_t>(_mm_movemask_epi8(lanes));

@@ -15,10 +15,23 @@ constexpr bool IsMailTextByte(std::uint8_t byte) {
   return byte >= 0x20 || byte == '\t' || byte == '\r' || byte == '\n';
 }
 
+enum class TextSteps { Bytes, Sse2, Avx2 };
+// The widest steps this processor has.
+TextSteps WidestTextSteps();
+
 // The first index in [at, limit) whose byte is no mail text byte; `limit` when there is none.
-std::size_t FindNonTextByte(const std::uint8_t* data, std::size_t at, std::size_t limit);
+// `widest` caps the vector steps used (the processor's widest by default).
+std::size_t FindNonTextByte(const std::uint8_t* data, std::size_t at, std::size_t limit,
+                            TextSteps widest = TextSteps::Avx2);
 
 // The same, a byte at a time: the reference the fast one is tested against.
 std::size_t FindNonTextBytePlain(const std::uint8_t* data, std::size_t at, std::size_t limit);
+
+namespace text_steps {
+// The AVX2 steps (text_bytes_avx2.cpp): from `at`, 64 bytes at a time while a whole step lies
+// before `limit`; the index of the first byte no mail text holds, or where the steps stopped
+// (fewer than 64 bytes before `limit`) when none was found.
+std::size_t Avx2(const std::uint8_t* data, std::size_t at, std::size_t limit);
+}  // namespace text_steps
 
 }  // namespace quillon

@@ -199,6 +199,14 @@ INSTANTIATE_TEST_SUITE_P(
                  50, 84, 2},
         StepsRow{"LineJustUnderTheLongest", Repeat(49) + "\r\n" + Repeat(100), 0, 50, 51, 1},
         StepsRow{"FewerThanAStepTakesNone", "QUJD\r\n" + Repeat(20), 0, 100, 0, 0},
+        // Several lines end in one step: counted at once, up to the first empty one.
+        StepsRow{"ShortLinesUpToAnEmptyOne",
+                 "QUJD\r\nQUJD\r\nQUJD\r\nQUJD\r\nQUJD\r\n\r\n" + Repeat(100), 0, 100, 30, 5},
+        StepsRow{"EmptyLineAtAStepsLastByte", Repeat(61) + "\r\n\r\n" + Repeat(100), 0, 100, 63, 1},
+        StepsRow{"LineLongerThanAStep", Repeat(150) + "\r\n" + Repeat(100), 0, 200, 152, 1},
+        // Lines within a step are counted at once only where none can reach the longest.
+        StepsRow{"StepLongLineUnderTheLongest", Repeat(64) + "\r\n" + Repeat(100), 0, 65, 66, 1},
+        StepsRow{"StepLongLineAtTheLongest", Repeat(64) + "\r\n" + Repeat(100), 0, 64, 0, 0},
         StepsRow{"FromALaterLineStart", "head\r\n" + kLine + kLine + kLine + Repeat(64), 6, 100,
                  240, 3}),
     [](const testing::TestParamInfo<StepsRow>& row) { return std::string(row.param.name); });

@@ -27,9 +27,14 @@ struct StopRow {
 
 class NonTextByteTest : public testing::TestWithParam<StopRow> {};
 
+// Every width of steps this processor has (narrower ones stand in for those it lacks).
+constexpr TextSteps kEverySteps[] = {TextSteps::Bytes, TextSteps::Sse2, TextSteps::Avx2};
+
 TEST_P(NonTextByteTest, StopsAtTheFirstControlByte) {
   const StopRow& row = GetParam();
-  EXPECT_EQ(FindNonTextByte(Bytes(row.text), row.at, row.limit), row.expected) << "vector";
+  for (const TextSteps steps : kEverySteps)
+    EXPECT_EQ(FindNonTextByte(Bytes(row.text), row.at, row.limit, steps), row.expected)
+        << "steps " << static_cast<int>(steps);
   EXPECT_EQ(FindNonTextBytePlain(Bytes(row.text), row.at, row.limit), row.expected) << "plain";
 }
 
@@ -51,6 +56,8 @@ INSTANTIATE_TEST_SUITE_P(
                 0, 100, 100},
         StopRow{"NulInTheFirstVector", With(3, '\0'), 0, 100, 3},
         StopRow{"NulInTheSecondVector", With(20, '\0'), 0, 100, 20},
+        StopRow{"NulInTheSecondWideVector", With(45, '\0'), 0, 100, 45},
+        StopRow{"NulBehindTheFirstWideStep", With(66, '\0'), 0, 100, 66},
         StopRow{"ByteBelowTheLowestStopper", With(31, '\x1F'), 0, 100, 31},
         StopRow{"VerticalTabStops", With(40, '\v'), 0, 100, 40},
         StopRow{"FormFeedStops", With(33, '\f'), 0, 100, 33},
@@ -70,9 +77,11 @@ TEST(NonTextByteAgreement, EveryByteValueAtEveryPlaceOfAStep) {
       std::string text(150, 'x');
       text[place] = static_cast<char>(value);
       for (const std::size_t at : {std::size_t{0}, std::size_t{1}, std::size_t{17}}) {
-        ASSERT_EQ(FindNonTextByte(Bytes(text), at, text.size()),
-                  FindNonTextBytePlain(Bytes(text), at, text.size()))
-            << "byte " << value << " at " << place << " from " << at;
+        for (const TextSteps steps : kEverySteps)
+          ASSERT_EQ(FindNonTextByte(Bytes(text), at, text.size(), steps),
+                    FindNonTextBytePlain(Bytes(text), at, text.size()))
+              << "byte " << value << " at " << place << " from " << at << " steps "
+              << static_cast<int>(steps);
       }
     }
   }
@@ -85,9 +94,10 @@ TEST(NonTextByteAgreement, RandomBytesWithRareControls) {
     for (char& c : text)
       c = static_cast<char>(random() % 50 == 0 ? random() % 32 : 32 + random() % 224);
     const std::size_t at = random() % text.size();
-    ASSERT_EQ(FindNonTextByte(Bytes(text), at, text.size()),
-              FindNonTextBytePlain(Bytes(text), at, text.size()))
-        << "round " << round;
+    for (const TextSteps steps : kEverySteps)
+      ASSERT_EQ(FindNonTextByte(Bytes(text), at, text.size(), steps),
+                FindNonTextBytePlain(Bytes(text), at, text.size()))
+          << "round " << round << " steps " << static_cast<int>(steps);
   }
 }
 
