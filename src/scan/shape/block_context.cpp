@@ -148,8 +148,32 @@ std::size_t FieldInAnOrphanFold(std::string_view line) {
   if (nameLength > 0 && (IsKnownFieldName(text.substr(0, nameLength)) ||
                          IsPrivateFieldName(text.substr(0, nameLength))))
     return lead;
-  const std::size_t glued = GluedFieldStart(text);
+  std::size_t glued = GluedFieldStart(text);
+  if (glued == std::string_view::npos) glued = WellFormedFieldGluedInto(text);
   return glued == std::string_view::npos ? glued : lead + glued;
+}
+
+// Where a known or private field's line begins at a sector start inside the indented line
+// `line`, at buffer index `at`, of old text ("<tr>     " + "Mime-Version: 1.0"): a file that
+// begins at a sector shares its first line with whatever stood before it. A fold of a real
+// header block cut there holds no such line: its names are those of a signature's list, in lower
+// case and run together ("h=...:in-" + "reply-to:"), so the name must be written with a capital,
+// stand apart from the bytes in front of it and have a blank behind its colon. npos for none.
+std::size_t FieldAtASectorStart(CarveBuffer buffer, std::size_t at, std::string_view line) {
+  for (std::size_t sector =
+           static_cast<std::size_t>(SectorStartFrom(buffer.base + at + 1) - buffer.base);
+       sector < at + line.size(); sector += kSectorSize) {
+    const std::size_t inLine = sector - at;
+    const std::string_view rest = line.substr(inLine);
+    const std::string_view name = rest.substr(0, HeaderNameLength(rest));
+    if (name.empty() || !IsUpper(name.front())) continue;
+    const char before = line[inLine - 1];
+    if (before == '-' || IsLetter(before) || IsDigit(before)) continue;
+    if (rest.size() < name.size() + 2 || !IsBlank(rest[name.size() + 1])) continue;
+    if (InAFieldList(line, inLine)) continue;
+    if (IsKnownFieldName(name) || IsPrivateFieldName(name)) return sector;
+  }
+  return std::string_view::npos;
 }
 
 // Whether the last sector start inside `line`, at buffer index `at`, is followed by nothing but
@@ -236,6 +260,27 @@ std::size_t FieldBehindAWord(CarveBuffer buffer, std::size_t lineStart) {
   return word;
 }
 
+// Where the block's topmost header line at buffer index `lineStart` really begins when its name
+// is none a list knows and old bytes ran into it ("x7" + "Thread-Topic"): at the well-formed
+// name inside, not before `from` bytes into the line; npos where its name is known, private or
+// well-formed itself.
+std::size_t WellFormedNameInsideTopLine(CarveBuffer buffer, std::size_t lineStart,
+                                        std::size_t from = 1, std::size_t to = kMaxHeaderLine) {
+  std::size_t end = lineStart;
+  while (end < buffer.size && end - lineStart < kMaxHeaderLine && buffer.data[end] != '\n') ++end;
+  const std::string_view line(reinterpret_cast<const char*>(buffer.data + lineStart),
+                              end - lineStart);
+  const std::size_t nameLength = HeaderNameLength(line);
+  if (nameLength == 0) return std::string_view::npos;
+  const std::string_view name = line.substr(0, nameLength);
+  if (IsKnownFieldName(name) || IsPrivateFieldName(name)) return std::string_view::npos;
+  const std::size_t inside = WellFormedNameInside(name);
+  if (inside < from || inside > to) return std::string_view::npos;
+  if (IsKnownFieldName(name.substr(inside)) || IsPrivateFieldName(name.substr(inside)))
+    return std::string_view::npos;
+  return inside;
+}
+
 }  // namespace
 
 BlockStart FindBlockStart(CarveBuffer buffer, std::size_t lineStart, std::size_t earliest,
@@ -318,12 +363,20 @@ BlockStart FindBlockStart(CarveBuffer buffer, std::size_t lineStart, std::size_t
       current = previous;
       if (header) {
         foldField = std::string_view::npos;
+      } else if (const std::size_t sector = FieldAtASectorStart(buffer, previous, line);
+                 sector != std::string_view::npos) {
+        return {sector, Context::MidLine, 0};
       } else if (foldField == std::string_view::npos) {
         const std::size_t inside = FieldInAnOrphanFold(line);
         if (inside != std::string_view::npos) foldField = previous + inside;
       }
       if (cutByNonText && foldField != std::string_view::npos)
         return {foldField, Context::Glued, 0};
+      // Behind binary bytes a few stray text bytes may run into a name no list knows.
+      if (cutByNonText && header) {
+        const std::size_t inName = WellFormedNameInsideTopLine(buffer, current, 1, kStrayBytes);
+        if (inName != std::string_view::npos) return {current + inName, Context::NonText, 0};
+      }
       if (cutByNonText) return {current, header ? Context::NonText : Context::TextLine, 0};
       if (previous == 0 && buffer.base == 0) return {current, Context::SourceStart, 0};
       continue;
@@ -359,6 +412,13 @@ BlockStart FindBlockStart(CarveBuffer buffer, std::size_t lineStart, std::size_t
     // Behind a line of prose the last word of old text may run into the block's first line.
     if (const std::size_t word = FieldBehindAWord(buffer, current); word != 0)
       return {current + word, Context::Glued, 0};
+    // A field no list here knows may open the block all the same, glued to the old line above
+    // or to old bytes in front of its own name.
+    if (const std::size_t inLine = WellFormedFieldGluedInto(line); inLine != std::string_view::npos)
+      return {previous + inLine, Context::Glued, 0};
+    if (const std::size_t inName = WellFormedNameInsideTopLine(buffer, current);
+        inName != std::string_view::npos)
+      return {current + inName, Context::Glued, 0};
     return {current, Context::TextLine, 0};
   }
 }

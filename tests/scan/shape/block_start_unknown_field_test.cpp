@@ -1,0 +1,88 @@
+// Where a header block begins whose first line is a field no list of names knows, glued to old
+// bytes in front of it: the walk back from the block's Date line ends at the field's name.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "scan/shape/block_context.h"
+#include "support/scan_harness.h"
+
+namespace quillon {
+namespace {
+
+using test::CrLf;
+
+constexpr std::size_t kNoMail = SIZE_MAX;
+
+struct UnknownFieldRow {
+  const char* name;
+  std::string before;     // old bytes in front of the block, on its first line
+  std::string firstLine;  // the block's first line
+  std::size_t expected;   // where the block begins, counted from the first line; kNoMail
+  Context context;
+};
+
+void PrintTo(const UnknownFieldRow& row, std::ostream* out) {
+  *out << row.name;
+}
+
+class UnknownFirstFieldTest : public testing::TestWithParam<UnknownFieldRow> {};
+
+TEST_P(UnknownFirstFieldTest, BlockBeginsAtTheField) {
+  const UnknownFieldRow& row = GetParam();
+  const std::string bytes =
+      row.before + row.firstLine +
+      CrLf("MIME-Version: 1.0\nFrom: a@b.example\nTo: c@d.example\nDate: Fri, 1 Jun 2001\n");
+  // Away from a sector start, which would open a file of its own.
+  const CarveBuffer buffer{reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size(),
+                           4096 + 100};
+  const BlockStart start = FindBlockStart(buffer, bytes.find("Date: "), 0);
+  EXPECT_EQ(start.context, row.context);
+  if (row.expected == kNoMail) {
+    EXPECT_FALSE(StartsAMail(buffer, start, true));
+    return;
+  }
+  EXPECT_EQ(start.index, row.before.size() + row.expected);
+  EXPECT_TRUE(StartsAMail(buffer, start, true));
+}
+
+const std::string kBinary("\x9c\xe1\x01\xfe\x03", 5);
+
+INSTANTIATE_TEST_SUITE_P(
+    Lines, UnknownFirstFieldTest,
+    testing::Values(
+        UnknownFieldRow{"BehindTheDateOfALogLine", "2008-01-01 19:57:07 [WARN] old\n2008-06-0",
+                        CrLf("Errors-To: owner@b.example\n"), 0, Context::Glued},
+        UnknownFieldRow{"BehindAWordOfProse", "old line\r\nthe water runs",
+                        CrLf("Thread-Topic: Plans\n"), 0, Context::Glued},
+        UnknownFieldRow{"BehindAFieldOfCsv", "7855;new;Is;2948.03;were\r\n46272;museum;Its;but",
+                        CrLf("Path: news!example\n"), 0, Context::Glued},
+        UnknownFieldRow{"BehindNameBytesOfOldText", "old line\r\nxq7",
+                        CrLf("Received-SPF: pass (x: domain of a@b.example)\n"), 0, Context::Glued},
+        UnknownFieldRow{
+            "InAnIndentedLineOfMarkup",
+            "old line\r\n  <record id=\"6344\"><name>as</name>\r\n  <text>About value market",
+            CrLf("Precedence: bulk\n"), 0, Context::Glued},
+        UnknownFieldRow{"BehindAHighByteOfOldData", kBinary + "\xab",
+                        CrLf("Disposition-Notification-To: a@b.example\n"), 0, Context::Glued},
+        UnknownFieldRow{"BehindStrayBytesOfBinary", kBinary + "mQ", CrLf("Thread-Index: AQHX\n"), 0,
+                        Context::NonText},
+        UnknownFieldRow{"AcronymsInTheName", "old line\r\nthe end",
+                        CrLf("ARC-Message-Signature: i=1; a=rsa-sha256\n"), 0, Context::Glued},
+        // What stays as it was: a block behind prose does not begin a mail.
+        UnknownFieldRow{"NameBehindABlankIsProse", "old line\r\nsee the notes below ",
+                        CrLf("Thread-Topic: Plans\n"), kNoMail, Context::TextLine},
+        UnknownFieldRow{"WholeNameBelowProse", "old line\r\nsee the notes below\r\n",
+                        CrLf("Thread-Topic: Plans\n"), kNoMail, Context::TextLine},
+        UnknownFieldRow{"NameWithACapitalInsideBelowProse", "old line\r\nsee below\r\n",
+                        CrLf("DomainKey-Signature: a=rsa-sha1\n"), kNoMail, Context::TextLine},
+        UnknownFieldRow{"KnownNameBelowProse", "old line\r\nsee below\r\n", CrLf("SilverFrom: x\n"),
+                        kNoMail, Context::TextLine},
+        UnknownFieldRow{"NameBehindAHyphenOfOldText", "old line\r\nnon-",
+                        CrLf("Precedence: bulk\n"), kNoMail, Context::TextLine},
+        UnknownFieldRow{"LowerCaseName", "old line\r\nthe water", CrLf("precedence: bulk\n"),
+                        kNoMail, Context::TextLine}),
+    [](const testing::TestParamInfo<UnknownFieldRow>& row) { return row.param.name; });
+
+}  // namespace
+}  // namespace quillon
