@@ -130,6 +130,11 @@ std::size_t KnownNameInside(CarveBuffer buffer, std::size_t at, std::string_view
     return IsUpper(name[k]) && name[k - 1] != '-' && namesAField(k);
   };
   if (sectorInName && (cutByNonText ? namesAField(sector) : opensAName(sector))) return sector;
+  // A name no list knows, written as names are from the sector on, where the whole is not
+  // ("Content-Transfer-E" + "Errors-To").
+  if (sectorInName && !cutByNonText && IsUpper(name[sector]) && name[sector - 1] != '-' &&
+      !IsPrivateFieldName(name) && !IsWellFormedName(name) && IsWellFormedName(name.substr(sector)))
+    return sector;
   if (!cutByNonText) return std::string_view::npos;
   for (std::size_t k = 1; k <= kStrayBytes && k < nameLength; ++k) {
     if (opensAName(k)) return k;
@@ -137,10 +142,32 @@ std::size_t KnownNameInside(CarveBuffer buffer, std::size_t at, std::string_view
   return std::string_view::npos;
 }
 
+// Where a field's line begins at a sector start inside `line`, at buffer index `at`, which no
+// header line stands above: a file that begins at a sector shares its first line with the old
+// text in front of it ("...@hotm" + "Content-Language: en-US"). Its name is a known, private or
+// well-formed one with a blank behind its colon. npos for none.
+std::size_t FieldLineAtASector(CarveBuffer buffer, std::size_t at, std::string_view line) {
+  const std::size_t ownName = HeaderNameLength(line);
+  for (std::size_t sector =
+           static_cast<std::size_t>(SectorStartFrom(buffer.base + at + 1) - buffer.base);
+       sector < at + line.size(); sector += kSectorSize) {
+    // The line's own name cut by the sector ("Return-" + "Path: <...>") is its own.
+    if (sector - at <= ownName || line[sector - at - 1] == '-') continue;
+    const std::string_view rest = line.substr(sector - at);
+    const std::string_view name = rest.substr(0, HeaderNameLength(rest));
+    if (name.empty() || !IsUpper(name.front())) continue;
+    if (rest.size() < name.size() + 2 || !IsBlank(rest[name.size() + 1])) continue;
+    if (InAFieldList(line, sector - at)) continue;
+    if (IsKnownFieldName(name) || IsPrivateFieldName(name) || IsWellFormedName(name))
+      return sector - at;
+  }
+  return std::string_view::npos;
+}
+
 // Where a header line begins inside the fold `line` when no header line stands above the folds:
 // an indented line of old text ("    continue the Message-Id: <...>") that a header line was
 // glued into, or behind whose blanks one begins. npos when there is none.
-std::size_t FieldInAnOrphanFold(std::string_view line) {
+std::size_t FieldInAnOrphanFold(CarveBuffer buffer, std::size_t at, std::string_view line) {
   std::size_t lead = 0;
   while (lead < line.size() && IsBlank(line[lead])) ++lead;
   const std::string_view text = line.substr(lead);
@@ -150,7 +177,8 @@ std::size_t FieldInAnOrphanFold(std::string_view line) {
     return lead;
   std::size_t glued = GluedFieldStart(text);
   if (glued == std::string_view::npos) glued = WellFormedFieldGluedInto(text);
-  return glued == std::string_view::npos ? glued : lead + glued;
+  if (glued != std::string_view::npos) return lead + glued;
+  return FieldLineAtASector(buffer, at, line);
 }
 
 // Where a known or private field's line begins at a sector start inside the indented line
@@ -264,12 +292,17 @@ std::size_t FieldBehindAWord(CarveBuffer buffer, std::size_t lineStart) {
 // is none a list knows and old bytes ran into it ("x7" + "Thread-Topic"): at the well-formed
 // name inside, not before `from` bytes into the line; npos where its name is known, private or
 // well-formed itself.
-std::size_t WellFormedNameInsideTopLine(CarveBuffer buffer, std::size_t lineStart,
-                                        std::size_t from = 1, std::size_t to = kMaxHeaderLine) {
+// The line at buffer index `lineStart`, without its line end (up to kMaxHeaderLine bytes).
+std::string_view TopLine(CarveBuffer buffer, std::size_t lineStart) {
   std::size_t end = lineStart;
   while (end < buffer.size && end - lineStart < kMaxHeaderLine && buffer.data[end] != '\n') ++end;
-  const std::string_view line(reinterpret_cast<const char*>(buffer.data + lineStart),
-                              end - lineStart);
+  if (end > lineStart && buffer.data[end - 1] == '\r') --end;
+  return {reinterpret_cast<const char*>(buffer.data + lineStart), end - lineStart};
+}
+
+std::size_t WellFormedNameInsideTopLine(CarveBuffer buffer, std::size_t lineStart,
+                                        std::size_t from = 1, std::size_t to = kMaxHeaderLine) {
+  const std::string_view line = TopLine(buffer, lineStart);
   const std::size_t nameLength = HeaderNameLength(line);
   if (nameLength == 0) return std::string_view::npos;
   const std::string_view name = line.substr(0, nameLength);
@@ -367,7 +400,7 @@ BlockStart FindBlockStart(CarveBuffer buffer, std::size_t lineStart, std::size_t
                  sector != std::string_view::npos) {
         return {sector, Context::MidLine, 0};
       } else if (foldField == std::string_view::npos) {
-        const std::size_t inside = FieldInAnOrphanFold(line);
+        const std::size_t inside = FieldInAnOrphanFold(buffer, previous, line);
         if (inside != std::string_view::npos) foldField = previous + inside;
       }
       if (cutByNonText && foldField != std::string_view::npos)
@@ -419,6 +452,9 @@ BlockStart FindBlockStart(CarveBuffer buffer, std::size_t lineStart, std::size_t
     if (const std::size_t inName = WellFormedNameInsideTopLine(buffer, current);
         inName != std::string_view::npos)
       return {current + inName, Context::Glued, 0};
+    if (const std::size_t atSector = FieldLineAtASector(buffer, current, TopLine(buffer, current));
+        atSector != std::string_view::npos)
+      return {current + atSector, Context::MidLine, 0};
     return {current, Context::TextLine, 0};
   }
 }

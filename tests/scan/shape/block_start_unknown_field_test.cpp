@@ -84,5 +84,62 @@ INSTANTIATE_TEST_SUITE_P(
                         kNoMail, Context::TextLine}),
     [](const testing::TestParamInfo<UnknownFieldRow>& row) { return row.param.name; });
 
+// A file that begins at a sector with a field no list knows, behind old text that runs into
+// its first line.
+struct SectorRow {
+  const char* name;
+  std::string before;  // old bytes in front of the sector, on the block's first line
+  std::string firstLine;
+  Context context;
+};
+
+void PrintTo(const SectorRow& row, std::ostream* out) {
+  *out << row.name;
+}
+
+class UnknownFieldAtASectorTest : public testing::TestWithParam<SectorRow> {};
+
+TEST_P(UnknownFieldAtASectorTest, BlockBeginsAtTheSector) {
+  constexpr std::uint64_t kSector = 16 * 512;
+  const SectorRow& row = GetParam();
+  const std::string bytes =
+      row.before + row.firstLine +
+      CrLf("Received: from x by y\nFrom: a@b.example\nDate: Fri, 1 Jun 2001\n");
+  const CarveBuffer buffer{reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size(),
+                           kSector - row.before.size()};
+  const BlockStart start = FindBlockStart(buffer, bytes.find("Date: "), 0);
+  EXPECT_EQ(buffer.base + start.index, kSector);
+  EXPECT_EQ(start.context, row.context);
+  EXPECT_TRUE(StartsAMail(buffer, start, true));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Lines, UnknownFieldAtASectorTest,
+    testing::Values(
+        SectorRow{"InsideTheCutNameOfAnOldLine", "Content-Type: text/plain\r\nContent-Transfer-E",
+                  CrLf("Errors-To: owner@b.example\n"), Context::MidLine},
+        SectorRow{"InsideTheValueOfAProseLine", "old prose line\r\nemail:  POWERMAN10MILLION@hotm",
+                  CrLf("Content-Language: en-US\n"), Context::MidLine},
+        SectorRow{"BehindABlankInAnIndentedLineOfMarkup",
+                  "old line\r\n  <record id=\"8528\"><text>Most ancient after ",
+                  CrLf("List-Unsubscribe: <mailto:leave@b.example>\n"), Context::Glued}),
+    [](const testing::TestParamInfo<SectorRow>& row) { return row.param.name; });
+
+// A message quoted in a mailbox's body, whose first line's own name a sector start cuts
+// ("Return-" + "Path: <...>"), as on a dense mailbox image: no file begins inside it.
+TEST(UnknownFieldAtASectorTest, OwnNameCutBySectorBelowProse) {
+  constexpr std::uint64_t kSector = 16 * 512;
+  const std::string before = "AA==\r\n>From - Fri Mar  7 02:51:22 1997\r\nReturn-";
+  const std::string bytes =
+      before + CrLf(
+                   "Path: <a@b.example>\nReceived: from x\nFrom: a@b.example\nDate: Fri, 7 Mar "
+                   "1997\n");
+  const CarveBuffer buffer{reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size(),
+                           kSector - before.size()};
+  const BlockStart start = FindBlockStart(buffer, bytes.find("Date: "), 0);
+  EXPECT_EQ(start.context, Context::TextLine);
+  EXPECT_FALSE(StartsAMail(buffer, start, true));
+}
+
 }  // namespace
 }  // namespace quillon
