@@ -434,6 +434,13 @@ BlockStart FindBlockStart(CarveBuffer buffer, std::size_t lineStart, std::size_t
       // ("marb" + "Return-Path:").
       if (gluedLine && sector < previous + glued && sector + sectorName > previous + glued)
         continue;
+      // The same for a glued name no list knows ("...CB+CbGx" + "Importance:").
+      if (!gluedLine && sector + sectorName > previous) {
+        const std::size_t unknown = WellFormedFieldGluedInto(line);
+        if (unknown != std::string_view::npos && sector < previous + unknown &&
+            sector + sectorName > previous + unknown)
+          continue;
+      }
       if (sectorName > 0) return {sector, Context::MidLine, 0};
       // A file that opens at the sector with a line of blanks: the block begins below it.
       if (TrimWhiteSpace(line.substr(sector - previous)).empty())

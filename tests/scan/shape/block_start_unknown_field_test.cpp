@@ -125,6 +125,22 @@ INSTANTIATE_TEST_SUITE_P(
                   CrLf("List-Unsubscribe: <mailto:leave@b.example>\n"), Context::Glued}),
     [](const testing::TestParamInfo<SectorRow>& row) { return row.param.name; });
 
+// A sector start inside the old bytes whose run of name bytes swallows the glued name: the
+// glued name begins the block, not the sector.
+TEST(UnknownFieldAtASectorTest, SectorInOldBytesInFrontOfTheGluedName) {
+  constexpr std::uint64_t kSector = 16 * 512;
+  const std::string before = "U05LDff27GI3X\r\nRXKGq3VoN/brnhjyxJBy";
+  const std::string glued = "GRRF6CB+CbGx";
+  const std::string bytes =
+      before + glued +
+      CrLf("Importance: high\nReturn-Path: <>\nFrom: a@b.example\nDate: Fri, 7 Mar 1997\n");
+  const CarveBuffer buffer{reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size(),
+                           kSector - before.size()};
+  const BlockStart start = FindBlockStart(buffer, bytes.find("Date: "), 0);
+  EXPECT_EQ(start.index, before.size() + glued.size());
+  EXPECT_EQ(start.context, Context::Glued);
+}
+
 // A message quoted in a mailbox's body, whose first line's own name a sector start cuts
 // ("Return-" + "Path: <...>"), as on a dense mailbox image: no file begins inside it.
 TEST(UnknownFieldAtASectorTest, OwnNameCutBySectorBelowProse) {
