@@ -187,8 +187,13 @@ bool IsWellFormedName(std::string_view name) {
 
 std::size_t WellFormedNameInside(std::string_view name) {
   if (IsWellFormedName(name)) return 0;
+  // A capitalised word in front makes one name with what follows ("Ext" + "Loop1" of
+  // "X-ExtLoop1" cut behind its hyphen): names are written that way too.
+  const auto capitalisedWord = [&](std::size_t k) {
+    return IsUpper(name[0]) && std::all_of(name.begin() + 1, name.begin() + k, IsLower);
+  };
   for (std::size_t k = 1; k + 2 < name.size(); ++k) {
-    if (!IsUpper(name[k]) || name[k - 1] == '-') continue;
+    if (!IsUpper(name[k]) || name[k - 1] == '-' || capitalisedWord(k)) continue;
     if (IsWellFormedName(name.substr(k))) return k;
   }
   return 0;

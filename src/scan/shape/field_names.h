@@ -43,7 +43,8 @@ bool HyphenatedNameBehindACutName(std::string_view lead, std::string_view name);
 bool IsWellFormedName(std::string_view name);
 // Where a well-formed name (IsWellFormedName) begins inside `name`, which is none itself: old
 // bytes that ran into the name of a field no list here knows ("3ab" + "Thread-Topic"). The
-// leftmost such start not behind a hyphen ("Spam-Status" holds no "Status"); 0 for none.
+// leftmost such start not behind a hyphen ("Spam-Status" holds no "Status") nor behind a
+// capitalised word alone ("ExtLoop1" is one name); 0 for none.
 std::size_t WellFormedNameInside(std::string_view name);
 
 // Where a header line whose name no list knows begins inside `text`, the line right above a

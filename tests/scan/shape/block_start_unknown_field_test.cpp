@@ -70,6 +70,8 @@ INSTANTIATE_TEST_SUITE_P(
         UnknownFieldRow{"AcronymsInTheName", "old line\r\nthe end",
                         CrLf("ARC-Message-Signature: i=1; a=rsa-sha256\n"), 0, Context::Glued},
         // What stays as it was: a block behind prose does not begin a mail.
+        UnknownFieldRow{"CapitalisedNameBehindZeros", std::string(8, '\0'), CrLf("ExtLoop1: 1\n"),
+                        0, Context::NonText},
         UnknownFieldRow{"NameBehindABlankIsProse", "old line\r\nsee the notes below ",
                         CrLf("Thread-Topic: Plans\n"), kNoMail, Context::TextLine},
         UnknownFieldRow{"WholeNameBelowProse", "old line\r\nsee the notes below\r\n",
