@@ -130,6 +130,11 @@ std::size_t KnownNameInside(CarveBuffer buffer, std::size_t at, std::string_view
     return IsUpper(name[k]) && name[k - 1] != '-' && namesAField(k);
   };
   if (sectorInName && (cutByNonText ? namesAField(sector) : opensAName(sector))) return sector;
+  // A name no list knows, written as names are from the sector on, where the whole is not
+  // ("Content-Transfer-E" + "Errors-To").
+  if (sectorInName && !cutByNonText && IsUpper(name[sector]) && name[sector - 1] != '-' &&
+      !IsPrivateFieldName(name) && !IsWellFormedName(name) && IsWellFormedName(name.substr(sector)))
+    return sector;
   if (!cutByNonText) return std::string_view::npos;
   for (std::size_t k = 1; k <= kStrayBytes && k < nameLength; ++k) {
     if (opensAName(k)) return k;
@@ -137,10 +142,32 @@ std::size_t KnownNameInside(CarveBuffer buffer, std::size_t at, std::string_view
   return std::string_view::npos;
 }
 
+// Where a field's line begins at a sector start inside `line`, at buffer index `at`, which no
+// header line stands above: a file that begins at a sector shares its first line with the old
+// text in front of it ("...@hotm" + "Content-Language: en-US"). Its name is a known, private or
+// well-formed one with a blank behind its colon. npos for none.
+std::size_t FieldLineAtASector(CarveBuffer buffer, std::size_t at, std::string_view line) {
+  const std::size_t ownName = HeaderNameLength(line);
+  for (std::size_t sector =
+           static_cast<std::size_t>(SectorStartFrom(buffer.base + at + 1) - buffer.base);
+       sector < at + line.size(); sector += kSectorSize) {
+    // The line's own name cut by the sector ("Return-" + "Path: <...>") is its own.
+    if (sector - at <= ownName || line[sector - at - 1] == '-') continue;
+    const std::string_view rest = line.substr(sector - at);
+    const std::string_view name = rest.substr(0, HeaderNameLength(rest));
+    if (name.empty() || !IsUpper(name.front())) continue;
+    if (rest.size() < name.size() + 2 || !IsBlank(rest[name.size() + 1])) continue;
+    if (InAFieldList(line, sector - at)) continue;
+    if (IsKnownFieldName(name) || IsPrivateFieldName(name) || IsWellFormedName(name))
+      return sector - at;
+  }
+  return std::string_view::npos;
+}
+
 // Where a header line begins inside the fold `line` when no header line stands above the folds:
 // an indented line of old text ("    continue the Message-Id: <...>") that a header line was
 // glued into, or behind whose blanks one begins. npos when there is none.
-std::size_t FieldInAnOrphanFold(std::string_view line) {
+std::size_t FieldInAnOrphanFold(CarveBuffer buffer, std::size_t at, std::string_view line) {
   std::size_t lead = 0;
   while (lead < line.size() && IsBlank(line[lead])) ++lead;
   const std::string_view text = line.substr(lead);
@@ -148,8 +175,33 @@ std::size_t FieldInAnOrphanFold(std::string_view line) {
   if (nameLength > 0 && (IsKnownFieldName(text.substr(0, nameLength)) ||
                          IsPrivateFieldName(text.substr(0, nameLength))))
     return lead;
-  const std::size_t glued = GluedFieldStart(text);
-  return glued == std::string_view::npos ? glued : lead + glued;
+  std::size_t glued = GluedFieldStart(text);
+  if (glued == std::string_view::npos) glued = WellFormedFieldGluedInto(text);
+  if (glued != std::string_view::npos) return lead + glued;
+  return FieldLineAtASector(buffer, at, line);
+}
+
+// Where a known or private field's line begins at a sector start inside the indented line
+// `line`, at buffer index `at`, of old text ("<tr>     " + "Mime-Version: 1.0"): a file that
+// begins at a sector shares its first line with whatever stood before it. A fold of a real
+// header block cut there holds no such line: its names are those of a signature's list, in lower
+// case and run together ("h=...:in-" + "reply-to:"), so the name must be written with a capital,
+// stand apart from the bytes in front of it and have a blank behind its colon. npos for none.
+std::size_t FieldAtASectorStart(CarveBuffer buffer, std::size_t at, std::string_view line) {
+  for (std::size_t sector =
+           static_cast<std::size_t>(SectorStartFrom(buffer.base + at + 1) - buffer.base);
+       sector < at + line.size(); sector += kSectorSize) {
+    const std::size_t inLine = sector - at;
+    const std::string_view rest = line.substr(inLine);
+    const std::string_view name = rest.substr(0, HeaderNameLength(rest));
+    if (name.empty() || !IsUpper(name.front())) continue;
+    const char before = line[inLine - 1];
+    if (before == '-' || IsLetter(before) || IsDigit(before)) continue;
+    if (rest.size() < name.size() + 2 || !IsBlank(rest[name.size() + 1])) continue;
+    if (InAFieldList(line, inLine)) continue;
+    if (IsKnownFieldName(name) || IsPrivateFieldName(name)) return sector;
+  }
+  return std::string_view::npos;
 }
 
 // Whether the last sector start inside `line`, at buffer index `at`, is followed by nothing but
@@ -236,6 +288,32 @@ std::size_t FieldBehindAWord(CarveBuffer buffer, std::size_t lineStart) {
   return word;
 }
 
+// Where the block's topmost header line at buffer index `lineStart` really begins when its name
+// is none a list knows and old bytes ran into it ("x7" + "Thread-Topic"): at the well-formed
+// name inside, not before `from` bytes into the line; npos where its name is known, private or
+// well-formed itself.
+// The line at buffer index `lineStart`, without its line end (up to kMaxHeaderLine bytes).
+std::string_view TopLine(CarveBuffer buffer, std::size_t lineStart) {
+  std::size_t end = lineStart;
+  while (end < buffer.size && end - lineStart < kMaxHeaderLine && buffer.data[end] != '\n') ++end;
+  if (end > lineStart && buffer.data[end - 1] == '\r') --end;
+  return {reinterpret_cast<const char*>(buffer.data + lineStart), end - lineStart};
+}
+
+std::size_t WellFormedNameInsideTopLine(CarveBuffer buffer, std::size_t lineStart,
+                                        std::size_t from = 1, std::size_t to = kMaxHeaderLine) {
+  const std::string_view line = TopLine(buffer, lineStart);
+  const std::size_t nameLength = HeaderNameLength(line);
+  if (nameLength == 0) return std::string_view::npos;
+  const std::string_view name = line.substr(0, nameLength);
+  if (IsKnownFieldName(name) || IsPrivateFieldName(name)) return std::string_view::npos;
+  const std::size_t inside = WellFormedNameInside(name);
+  if (inside < from || inside > to) return std::string_view::npos;
+  if (IsKnownFieldName(name.substr(inside)) || IsPrivateFieldName(name.substr(inside)))
+    return std::string_view::npos;
+  return inside;
+}
+
 }  // namespace
 
 BlockStart FindBlockStart(CarveBuffer buffer, std::size_t lineStart, std::size_t earliest,
@@ -318,12 +396,20 @@ BlockStart FindBlockStart(CarveBuffer buffer, std::size_t lineStart, std::size_t
       current = previous;
       if (header) {
         foldField = std::string_view::npos;
+      } else if (const std::size_t sector = FieldAtASectorStart(buffer, previous, line);
+                 sector != std::string_view::npos) {
+        return {sector, Context::MidLine, 0};
       } else if (foldField == std::string_view::npos) {
-        const std::size_t inside = FieldInAnOrphanFold(line);
+        const std::size_t inside = FieldInAnOrphanFold(buffer, previous, line);
         if (inside != std::string_view::npos) foldField = previous + inside;
       }
       if (cutByNonText && foldField != std::string_view::npos)
         return {foldField, Context::Glued, 0};
+      // Behind binary bytes a few stray text bytes may run into a name no list knows.
+      if (cutByNonText && header) {
+        const std::size_t inName = WellFormedNameInsideTopLine(buffer, current, 1, kStrayBytes);
+        if (inName != std::string_view::npos) return {current + inName, Context::NonText, 0};
+      }
       if (cutByNonText) return {current, header ? Context::NonText : Context::TextLine, 0};
       if (previous == 0 && buffer.base == 0) return {current, Context::SourceStart, 0};
       continue;
@@ -348,6 +434,13 @@ BlockStart FindBlockStart(CarveBuffer buffer, std::size_t lineStart, std::size_t
       // ("marb" + "Return-Path:").
       if (gluedLine && sector < previous + glued && sector + sectorName > previous + glued)
         continue;
+      // The same for a glued name no list knows ("...CB+CbGx" + "Importance:").
+      if (!gluedLine && sector + sectorName > previous) {
+        const std::size_t unknown = WellFormedFieldGluedInto(line);
+        if (unknown != std::string_view::npos && sector < previous + unknown &&
+            sector + sectorName > previous + unknown)
+          continue;
+      }
       if (sectorName > 0) return {sector, Context::MidLine, 0};
       // A file that opens at the sector with a line of blanks: the block begins below it.
       if (TrimWhiteSpace(line.substr(sector - previous)).empty())
@@ -359,6 +452,16 @@ BlockStart FindBlockStart(CarveBuffer buffer, std::size_t lineStart, std::size_t
     // Behind a line of prose the last word of old text may run into the block's first line.
     if (const std::size_t word = FieldBehindAWord(buffer, current); word != 0)
       return {current + word, Context::Glued, 0};
+    // A field no list here knows may open the block all the same, glued to the old line above
+    // or to old bytes in front of its own name.
+    if (const std::size_t inLine = WellFormedFieldGluedInto(line); inLine != std::string_view::npos)
+      return {previous + inLine, Context::Glued, 0};
+    if (const std::size_t inName = WellFormedNameInsideTopLine(buffer, current);
+        inName != std::string_view::npos)
+      return {current + inName, Context::Glued, 0};
+    if (const std::size_t atSector = FieldLineAtASector(buffer, current, TopLine(buffer, current));
+        atSector != std::string_view::npos)
+      return {current + atSector, Context::MidLine, 0};
     return {current, Context::TextLine, 0};
   }
 }

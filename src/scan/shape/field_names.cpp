@@ -26,6 +26,7 @@ constexpr std::string_view kOpeningFieldNames[] = {
     "DKIM-Signature",
     "ARC-Seal",
     "Authentication-Results",
+    "DomainKey-Signature",
     // Misspelt by a relay that many archived mails passed through; it opens their blocks.
     "Recieved",
 };
@@ -155,6 +156,68 @@ bool HyphenatedNameBehindACutName(std::string_view lead, std::string_view name) 
 bool NameOfAStructuredField(std::string_view name) {
   const auto field = FieldNamed(name);
   return field && *field != HeaderField::Subject && !IsPrivateFieldName(name);
+}
+
+bool IsWellFormedName(std::string_view name) {
+  // Acronyms stand as words of a hyphenated name ("ARC-Seal", "Message-ID"); a longer run of
+  // capitals, or one alone, is no name.
+  constexpr std::size_t kLongestAcronym = 6;
+  constexpr std::size_t kShortestName = 3;
+  if (name.size() < kShortestName || !IsUpper(name.front())) return false;
+  const bool hyphenated = name.find('-') != std::string_view::npos;
+  std::size_t word = 0;
+  while (true) {
+    std::size_t end = name.find('-', word);
+    if (end == std::string_view::npos) end = name.size();
+    const std::string_view text = name.substr(word, end - word);
+    if (text.empty()) return false;
+    const bool acronym =
+        hyphenated && text.size() <= kLongestAcronym &&
+        std::all_of(text.begin(), text.end(), [](char c) { return IsUpper(c) || IsDigit(c); }) &&
+        (text.size() > 1 || end < name.size());
+    // Later words may begin in lower case ("Return-path").
+    const bool opens = word == 0 ? IsUpper(text.front()) : IsLetter(text.front());
+    const bool lowerTail =
+        std::all_of(text.begin() + 1, text.end(), [](char c) { return IsLower(c) || IsDigit(c); });
+    if (!acronym && !(opens && lowerTail && text.size() > 1)) return false;
+    if (end == name.size()) return true;
+    word = end + 1;
+  }
+}
+
+std::size_t WellFormedNameInside(std::string_view name) {
+  if (IsWellFormedName(name)) return 0;
+  // A capitalised word in front makes one name with what follows ("Ext" + "Loop1" of
+  // "X-ExtLoop1" cut behind its hyphen): names are written that way too.
+  const auto capitalisedWord = [&](std::size_t k) {
+    return IsUpper(name[0]) && std::all_of(name.begin() + 1, name.begin() + k, IsLower);
+  };
+  for (std::size_t k = 1; k + 2 < name.size(); ++k) {
+    if (!IsUpper(name[k]) || name[k - 1] == '-' || capitalisedWord(k)) continue;
+    if (IsWellFormedName(name.substr(k))) return k;
+  }
+  return 0;
+}
+
+std::size_t WellFormedFieldGluedInto(std::string_view text) {
+  for (std::size_t colon = text.find(':'); colon != std::string_view::npos;
+       colon = text.find(':', colon + 1)) {
+    if (colon + 1 < text.size() && text[colon + 1] != ' ' && text[colon + 1] != '\t') continue;
+    std::size_t run = colon;
+    while (run > 0 && IsNameByte(text[run - 1])) --run;
+    if (run == colon) continue;
+    const std::string_view name = text.substr(run, colon - run);
+    // A whole name counts behind bytes no name is made of, but a blank: a name behind a blank
+    // is the line's own text.
+    std::size_t inside = WellFormedNameInside(name);
+    if (inside == 0 && !(run > 0 && !IsBlank(text[run - 1]) && IsWellFormedName(name))) continue;
+    // Known and private names have rules of their own (GluedFieldStart).
+    const std::string_view glued = name.substr(inside);
+    if (IsKnownFieldName(glued) || IsPrivateFieldName(glued)) continue;
+    if (InAFieldList(text, run + inside)) continue;
+    return run + inside;
+  }
+  return std::string_view::npos;
 }
 
 }  // namespace quillon::shape_names

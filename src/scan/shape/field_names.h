@@ -37,6 +37,23 @@ bool PrivateNameBehindAWordOfAValue(std::string_view lead, std::string_view name
 // Whether the known hyphenated `name` follows `lead`, the cut start of another, non-private
 // hyphenated name that ends inside a word ("Content-Transfer-Enc" + "Return-Path").
 bool HyphenatedNameBehindACutName(std::string_view lead, std::string_view name);
+// Whether `name` is written the way field names are: words joined by hyphens, the first a
+// capital and lower-case letters or digits ("Thread-Index", "Received-SPF", "ARC-Seal", "Lines"),
+// or a short acronym before a hyphen; later words may begin in lower case ("Return-path").
+bool IsWellFormedName(std::string_view name);
+// Where a well-formed name (IsWellFormedName) begins inside `name`, which is none itself: old
+// bytes that ran into the name of a field no list here knows ("3ab" + "Thread-Topic"). The
+// leftmost such start not behind a hyphen ("Spam-Status" holds no "Status") nor behind a
+// capitalised word alone ("ExtLoop1" is one name); 0 for none.
+std::size_t WellFormedNameInside(std::string_view name);
+
+// Where a header line whose name no list knows begins inside `text`, the line right above a
+// header block (one line, without its line end): a well-formed name (IsWellFormedName) glued
+// to old bytes that are no blank ("...the water0Thread-Topic: Plans"), with a colon and a blank
+// (or the line's end) behind it, and not in a list of field names. Only right behind other bytes:
+// a name behind a blank is prose ("Note: see below"). npos for none.
+std::size_t WellFormedFieldGluedInto(std::string_view text);
+
 // Whether the value of a line named `name` has a grammar that no field's name and colon begin:
 // a field the scan reads other than the subject.
 bool NameOfAStructuredField(std::string_view name);

@@ -270,6 +270,11 @@ INSTANTIATE_TEST_SUITE_P(
                  Context::NonText},
         SplitRow{"LineOfBlanksGluedToOldText", "old prose kitche" + std::string(150, ' ') + "\r\n",
                  CrLf("Delivered-To: a@b.example\n"), kSector + 400, kSector + 400, Context::Glued},
+        SplitRow{"FieldAtASectorInsideAnIndentedOldLine", "Note: an old row\r\n      <tr>     ",
+                 CrLf("Mime-Version: 1.0\n"), kSector, kSector, Context::MidLine},
+        SplitRow{"FieldAtASectorInsideAFoldOfAnOldSignature",
+                 "DKIM-Signature: v=1; a=rsa-sha256; c=relaxed/relaxed;\r\n     ",
+                 CrLf("Delivered-To: a@b.example\n"), kSector, kSector, Context::MidLine},
         SplitRow{"LineOfBlanksAtASectorInsideAnIndentedOldLine",
                  "old</record>\r\n  <record id=\"921\"><name" + std::string(255, ' ') + "\r\n",
                  CrLf("Delivered-To: a@b.example\n"), kSector + 257, kSector + 257,
@@ -280,6 +285,12 @@ INSTANTIATE_TEST_SUITE_P(
                      std::string(255, ' ') + "\r\n",
                  CrLf("Delivered-To: a@b.example\n"), kSector + 100, kSector + 100 - 257,
                  Context::MboxSeparator},
+        // A sector start inside a signature's folded list of names ("in-" + "reply-to:") of
+        // the block's own, as on a dense mailbox image: the block goes on above it.
+        SplitRow{"SignedNameListCutBySectorInAFold", kBinary,
+                 CrLf("Received: from x\nDKIM-Signature: v=1; a=rsa-sha256;\n"
+                      "  h=date:from:to:cc:subject:message-id:in-reply-to:\n   mime-version;\n"),
+                 kSector - 96, kSector - 96, Context::NonText},
         SplitRow{"NameQuotedInAFoldOfTheBlock", kBinary,
                  CrLf("Subject: a\n and the Message-Id: <x>\n"), kSector + 50, kSector + 50,
                  Context::NonText},
@@ -289,7 +300,17 @@ INSTANTIATE_TEST_SUITE_P(
                  CrLf("Received: from x\nX-Spam-Status: No\n"), kSector - 25, kSector - 25,
                  Context::NonText},
         SplitRow{"HyphenatedKnownNameBehindBinary", kBinary + "X-Original-",
-                 CrLf("To: a@b.example\n"), kSector + 100, kSector + 100 - 11, Context::NonText}),
+                 CrLf("To: a@b.example\n"), kSector + 100, kSector + 100 - 11, Context::NonText},
+        SplitRow{"LongNameOfTheBlockCutBehindItsHyphenAtASector",
+                 kBinary + "Received: from x\r\nARC-",
+                 CrLf("Authentication-Results: i=1; lists.example.org\n"), kSector, kSector - 22,
+                 Context::NonText},
+        SplitRow{"PrivateNameOfTheBlockCutBehindItsHyphenAtASector",
+                 kBinary + "Received: from x\r\nX-Original-", CrLf("Return-Path: <a@b.example>\n"),
+                 kSector, kSector - 29, Context::NonText},
+        SplitRow{"ResentNameOfTheBlockCutBehindItsHyphenAtASector",
+                 kBinary + "Received: from x\r\nResent-", CrLf("Message-ID: <a@b.example>\n"),
+                 kSector, kSector - 25, Context::NonText}),
     [](const testing::TestParamInfo<SplitRow>& row) { return row.param.name; });
 
 // Whether a real mail opens with a field a header block is known to begin with.
