@@ -60,12 +60,14 @@ std::uint32_t StoreBlockIndex::StoreOf(std::uint64_t clusterStart, std::uint64_t
 
 bool StoreBlockIndex::NextLiesBehind(std::uint64_t clusterStart, std::uint64_t delta) const {
   const std::uint32_t store = StoreOf(clusterStart, delta);
-  if (store != UINT32_MAX && scatteredStores_[store]) return false;
-  if (clusterStart == 0) return true;
-  // The cluster before seen only elsewhere tells that the store lies apart here; not seen at
-  // all (a scan of part of a disk), it tells nothing against a store in one piece.
+  const bool scattered = store != UINT32_MAX && scatteredStores_[store];
+  if (clusterStart == 0) return !scattered;
+  // A run of clusters side by side (a file system's bigger clusters, or runs of them) goes on
+  // behind. The cluster before seen only elsewhere tells that the store lies apart here; not
+  // seen at all (a scan of part of a disk), it tells nothing against a store in one piece.
   const std::uint64_t before = clusterStart - kStoreClusterBytes;
   if (clusters_.contains({before, delta})) return true;
+  if (scattered) return false;
   const auto seen = clusters_.lower_bound({before, 0});
   return seen == clusters_.end() || seen->first.first != before;
 }

@@ -86,8 +86,8 @@ class StoreBlockIndex {
   void JoinClusters();
   std::uint32_t StoreOf(std::uint64_t clusterStart, std::uint64_t delta) const;
   // Whether the cluster behind this one in its store, which no header shows, lies right behind it
-  // on the disk as far as can be told: its store lies in one piece, and the cluster before this
-  // one lies right before it or was not seen.
+  // on the disk as far as can be told: the cluster before this one lies right before it, or its
+  // store lies in one piece and the cluster before was not seen.
   bool NextLiesBehind(std::uint64_t clusterStart, std::uint64_t delta) const;
   std::uint32_t Root(std::uint32_t cluster) const;
 
