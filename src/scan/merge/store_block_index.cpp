@@ -177,11 +177,12 @@ TracedChain StoreBlockIndex::Trace(const SourceBytesReader& read, std::uint64_t 
     return known->second;
   };
   // A chain that must go on where nothing shows a cluster's place: a store in one piece has it
-  // right behind; a scattered one ends here, short, rather than read another file's bytes.
+  // right behind, and so has a run of clusters side by side; elsewhere the chain ends here,
+  // short, rather than read another file's bytes.
   auto placeOrLose = [&](std::optional<std::uint64_t> found, std::uint64_t from,
                          std::uint64_t delta) {
     if (found) return *found;
-    if (delta != base || chain.scattered || !NextLiesBehind(from, delta)) chain.lost = true;
+    if (!NextLiesBehind(from, delta)) chain.lost = true;
     return delta;
   };
   for (; chain.blocks < kMaxChainBlocks; ++chain.blocks) {
