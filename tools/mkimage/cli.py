@@ -105,6 +105,12 @@ def parse_arguments(argv):
                              "bench-attachments: default 1500 per GiB")
     parser.add_argument("--fragment", action="store_true",
                         help="dbx: shuffle the block order inside the store")
+    parser.add_argument("--store-cluster", type=int, default=4096,
+                        help="scattered-store: the cluster size the store lies scattered in, "
+                             "512..65536, a power of two (default 4096)")
+    parser.add_argument("--store-tail", choices=("zeros", "old"), default="zeros",
+                        help="scattered-store: what fills the last cluster behind the store's "
+                             "end (default zeros)")
     parser.add_argument("--mix", choices=sorted(MIXES), default="tuning",
                         help="glued, glued-chunk, sector, slack, disk, copies, scattered-store: "
                              "how places and the bytes around mails are drawn (default tuning)")
@@ -125,6 +131,8 @@ def parse_arguments(argv):
         parser.error("at least one INPUT is required")
     if options.case and options.layout in NO_CASE_LAYOUTS:
         parser.error(f"--case does not go with --layout {options.layout}")
+    if options.store_cluster not in [512 << n for n in range(8)]:
+        parser.error("--store-cluster must be a power of two from 512 to 65536")
     if options.shift < 0 or options.size < 0 or (options.mails is not None
                                                  and options.mails < 1):
         parser.error("--shift and --size must not be negative, --mails must be positive")

@@ -126,7 +126,9 @@ void RecordMerger::Resolve(std::uint64_t walkPosition, CarveBuffer buffer) {
     candidates_.pop_front();
     // Header lines inside a store's blocks belong to the message whose chain holds them; the
     // chains decide, at the end.
-    if (storeChains_.InStoreArea(candidate.start)) continue;
+    if (storeChains_.InStoreArea(candidate.start) ||
+        storeChains_.ContinuesAStoreBlock(candidate.start))
+      continue;
     DecideBlock(std::move(candidate), buffer);
   }
   // Trace finds before every undecided block are decided too.

@@ -58,6 +58,20 @@ std::uint32_t StoreBlockIndex::StoreOf(std::uint64_t clusterStart, std::uint64_t
   return cluster == clusters_.end() ? UINT32_MAX : Root(cluster->second);
 }
 
+bool StoreBlockIndex::NextLiesBehind(std::uint64_t clusterStart, std::uint64_t delta) const {
+  const std::uint32_t store = StoreOf(clusterStart, delta);
+  const bool scattered = store != UINT32_MAX && scatteredStores_[store];
+  if (clusterStart == 0) return !scattered;
+  // A run of clusters side by side (a file system's bigger clusters, or runs of them) goes on
+  // behind. The cluster before seen only elsewhere tells that the store lies apart here; not
+  // seen at all (a scan of part of a disk), it tells nothing against a store in one piece.
+  const std::uint64_t before = clusterStart - kStoreClusterBytes;
+  if (clusters_.contains({before, delta})) return true;
+  if (scattered) return false;
+  const auto seen = clusters_.lower_bound({before, 0});
+  return seen == clusters_.end() || seen->first.first != before;
+}
+
 std::uint32_t StoreBlockIndex::Root(std::uint32_t cluster) const {
   while (joinedTo_[cluster] != cluster) {
     joinedTo_[cluster] = joinedTo_[joinedTo_[cluster]];
@@ -101,6 +115,14 @@ void StoreBlockIndex::JoinClusters() {
       if (only) join(from, clusters_.at({ClusterStartOf(offset), *only}));
     }
   }
+  // A store in one piece has one delta for all its clusters.
+  std::vector<std::optional<std::uint64_t>> deltaOfStore(joinedTo_.size());
+  scatteredStores_.assign(joinedTo_.size(), false);
+  for (const auto& [cluster, number] : clusters_) {
+    const std::uint32_t store = Root(number);
+    if (!deltaOfStore[store]) deltaOfStore[store] = cluster.second;
+    if (*deltaOfStore[store] != cluster.second) scatteredStores_[store] = true;
+  }
 }
 
 const StoreBlockIndex::Entry* StoreBlockIndex::Find(std::uint32_t self,
@@ -112,8 +134,10 @@ const StoreBlockIndex::Entry* StoreBlockIndex::Find(std::uint32_t self,
   return nullptr;
 }
 
-std::uint64_t StoreBlockIndex::ClusterDelta(std::uint64_t clusterStart, std::uint64_t fromStart,
-                                            std::uint64_t delta, std::uint64_t near) const {
+std::optional<std::uint64_t> StoreBlockIndex::ClusterDelta(std::uint64_t clusterStart,
+                                                           std::uint64_t fromStart,
+                                                           std::uint64_t delta,
+                                                           std::uint64_t near) const {
   auto entry = std::lower_bound(
       entries_.begin(), entries_.end(), clusterStart,
       [](const Entry& e, std::uint64_t offset) { return std::uint64_t{e.self} < offset; });
@@ -134,7 +158,7 @@ std::uint64_t StoreBlockIndex::ClusterDelta(std::uint64_t clusterStart, std::uin
       nearestOfStore = ofStore;
     }
   }
-  return nearest.value_or(delta);
+  return nearest;
 }
 
 TracedChain StoreBlockIndex::Trace(const SourceBytesReader& read, std::uint64_t firstHeader,
@@ -145,12 +169,21 @@ TracedChain StoreBlockIndex::Trace(const SourceBytesReader& read, std::uint64_t 
   std::optional<std::uint32_t> expectedSelf;  // the offset the previous block named
   std::uint64_t base = 0;                     // where one piece would put the store
   // The clusters placed so far: a chain that comes back to one finds it where it was.
-  std::unordered_map<std::uint64_t, std::uint64_t> placed;
+  std::unordered_map<std::uint64_t, std::optional<std::uint64_t>> placed;
   auto deltaOf = [&](std::uint64_t clusterStart, std::uint64_t from, std::uint64_t delta,
                      std::uint64_t near) {
-    const auto [known, added] = placed.try_emplace(clusterStart, 0);
+    const auto [known, added] = placed.try_emplace(clusterStart);
     if (added) known->second = ClusterDelta(clusterStart, from, delta, near);
     return known->second;
+  };
+  // A chain that must go on where nothing shows a cluster's place: a store in one piece has it
+  // right behind, and so has a run of clusters side by side; elsewhere the chain ends here,
+  // short, rather than read another file's bytes.
+  auto placeOrLose = [&](std::optional<std::uint64_t> found, std::uint64_t from,
+                         std::uint64_t delta) {
+    if (found) return *found;
+    if (!NextLiesBehind(from, delta)) chain.lost = true;
+    return delta;
   };
   for (; chain.blocks < kMaxChainBlocks; ++chain.blocks) {
     StoreBlockHeader header;
@@ -183,7 +216,8 @@ TracedChain StoreBlockIndex::Trace(const SourceBytesReader& read, std::uint64_t 
       if (ClusterStartOf(storeAt) != cluster) {
         const std::uint64_t from = cluster;
         cluster = ClusterStartOf(storeAt);
-        delta = deltaOf(cluster, from, delta, storeAt + delta);
+        delta = placeOrLose(deltaOf(cluster, from, delta, storeAt + delta), from, delta);
+        if (chain.lost) break;
         if (delta != base) chain.scattered = true;
       }
       const std::size_t length = static_cast<std::size_t>(
@@ -192,13 +226,16 @@ TracedChain StoreBlockIndex::Trace(const SourceBytesReader& read, std::uint64_t 
       storeAt += length;
       take -= length;
     }
+    if (chain.lost) break;
     if (header.next == 0) {
       chain.complete = true;
       break;
     }
     if (chain.length >= limit) break;
     if (ClusterStartOf(header.next) != cluster)
-      delta = deltaOf(ClusterStartOf(header.next), cluster, delta, storeAt + delta);
+      delta = placeOrLose(deltaOf(ClusterStartOf(header.next), cluster, delta, storeAt + delta),
+                          cluster, delta);
+    if (chain.lost) break;
     position = header.next + delta;
     expectedSelf = header.next;
   }
@@ -215,7 +252,8 @@ std::vector<std::uint64_t> StoreBlockIndex::NamedBlocks() const {
     const std::uint64_t end = std::uint64_t{entry.self} + kBlockHeaderSize + entry.Used();
     const std::uint64_t nextCluster = ClusterStartOf(entry.next);
     if (nextCluster != ClusterStartOf(entry.self))
-      delta = ClusterDelta(nextCluster, ClusterStartOf(entry.self), delta, end + delta);
+      delta =
+          ClusterDelta(nextCluster, ClusterStartOf(entry.self), delta, end + delta).value_or(delta);
     named.push_back(entry.next + delta);
   }
   std::sort(named.begin(), named.end());

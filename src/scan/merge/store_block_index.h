@@ -30,6 +30,10 @@ struct TracedChain {
   bool complete = false;         // the chain ended (next = 0) within the limit
   bool scattered = false;        // some of it lies away from where a store in one piece puts it
   bool beforeItsOffset = false;  // its first block lies before its own offset in the store
+  // Its text runs on into a cluster that no block header shows on the disk (a scattered store's
+  // last, partly filled cluster): the chain ends there rather than take whatever lies where a
+  // store in one piece would put it, and the text is short of its end.
+  bool lost = false;
   std::uint64_t blocks = 0;
 };
 
@@ -72,21 +76,26 @@ class StoreBlockIndex {
   // The delta of the cluster that holds the store offsets from `clusterStart` on, for a chain
   // whose last bytes lay at `near` in the cluster from `fromStart` on with delta `delta`: that
   // same delta where a header shows the cluster there, else the nearest cluster of the same
-  // store as the last one, else the nearest cluster whose headers hold those offsets, else
-  // `delta`.
-  std::uint64_t ClusterDelta(std::uint64_t clusterStart, std::uint64_t fromStart,
-                             std::uint64_t delta, std::uint64_t near) const;
+  // store as the last one, else the nearest cluster whose headers hold those offsets; none
+  // when no header held lies in that cluster.
+  std::optional<std::uint64_t> ClusterDelta(std::uint64_t clusterStart, std::uint64_t fromStart,
+                                            std::uint64_t delta, std::uint64_t near) const;
   // The clusters found together: those that a chain leads between without a choice (the only
   // cluster that holds the offsets it goes on at) belong to one store. Several stores on one
   // disk share offsets; a chain keeps to the clusters of its own where it can.
   void JoinClusters();
   std::uint32_t StoreOf(std::uint64_t clusterStart, std::uint64_t delta) const;
+  // Whether the cluster behind this one in its store, which no header shows, lies right behind it
+  // on the disk as far as can be told: the cluster before this one lies right before it, or its
+  // store lies in one piece and the cluster before was not seen.
+  bool NextLiesBehind(std::uint64_t clusterStart, std::uint64_t delta) const;
   std::uint32_t Root(std::uint32_t cluster) const;
 
   std::vector<Entry> entries_;  // in source order while adding; by (self, position) once sealed
   // Each cluster (its first store offset and its delta) and the one it was joined to.
   std::map<std::pair<std::uint64_t, std::uint64_t>, std::uint32_t> clusters_;
   mutable std::vector<std::uint32_t> joinedTo_;
+  std::vector<bool> scatteredStores_;  // by the cluster that stands for a store
 };
 
 }  // namespace quillon

@@ -40,6 +40,46 @@ bool StoreChains::IsStoreTarget(std::uint64_t block) const {
   });
 }
 
+void StoreChains::IndexBlocks(CarveBuffer bytes, std::uint64_t from, std::uint64_t to,
+                              const std::vector<std::uint64_t>& sizeFields) {
+  blockIndex_.Add(bytes, from, to, sizeFields);
+  constexpr std::uint64_t kSector = 512;
+  constexpr std::uint64_t kBlock = kBlockHeaderSize + 512;
+  for (auto at = std::lower_bound(sizeFields.begin(), sizeFields.end(), from);
+       at != sizeFields.end() && *at < to; ++at) {
+    const std::uint64_t header = *at - 4;
+    if (header < bytes.base || header - bytes.base + kBlockHeaderSize > bytes.size) continue;
+    StoreBlockHeader block;
+    if (!ReadStoreBlockFields(bytes.data + (header - bytes.base), block)) continue;
+    // The shape scan takes a block that lies before its own offset for no store's: its text
+    // is a store's all the same.
+    if (block.self > header && block.used > 0) {
+      const std::uint64_t end = header + kBlockHeaderSize + block.used;
+      if (!earlyBlocks_.empty() && earlyBlocks_.back().second >= header)
+        earlyBlocks_.back().second = std::max(earlyBlocks_.back().second, end);
+      else
+        earlyBlocks_.emplace_back(header, end);
+    }
+    const std::uint64_t lead = block.self % kSector;
+    // In a store in one piece the block before stands right there already.
+    if (lead == 0 || (header - lead) % kSector != 0 ||
+        (header >= bytes.base + kBlock &&
+         HasBlockHeaderMark(bytes.data + (header - kBlock - bytes.base) + kBlockHeaderMarkOffset)))
+      continue;
+    blockLeads_.emplace_back(header - lead, header);
+  }
+}
+
+bool StoreChains::ContinuesAStoreBlock(std::uint64_t at) const {
+  const auto lead = std::lower_bound(blockLeads_.begin(), blockLeads_.end(),
+                                     std::pair<std::uint64_t, std::uint64_t>(at, 0));
+  if (lead != blockLeads_.end() && lead->first == at) return true;
+  auto block = std::upper_bound(
+      earlyBlocks_.begin(), earlyBlocks_.end(), at,
+      [](std::uint64_t position, const auto& area) { return position < area.first; });
+  return block != earlyBlocks_.begin() && (--block)->second > at;
+}
+
 bool StoreChains::InStoreArea(std::uint64_t at) const {
   // Areas in order of their starts, possibly overlapping: the first that begins behind `at`
   // ends the search.
@@ -77,9 +117,12 @@ void StoreChains::PlaceScatteredChains() {
     known.insert(candidate.storeBlock);
     if (IsStoreTarget(candidate.storeBlock)) continue;
     const TracedChain chain = blockIndex_.Trace(readSource_, candidate.storeBlock, kMaxChainText);
-    if (!chain.scattered) continue;
-    if (BuildScatteredCandidate(readSource_, chain, candidate.storeBlock, ansiCodePage_, candidate))
+    if (!chain.scattered && !chain.lost) continue;
+    if (BuildScatteredCandidate(readSource_, chain, candidate.storeBlock, ansiCodePage_,
+                                candidate)) {
       scatteredTexts_[candidate.storeBlock] = TextPiecesOf(chain);
+      if (chain.lost) lostChains_.insert(candidate.storeBlock);
+    }
   }
   // A message whose header block runs past its first cluster, or that lies in a cluster before
   // the store offsets it holds, was not read as one by the shape scan: such chains that begin
@@ -93,6 +136,7 @@ void StoreChains::PlaceScatteredChains() {
     ShapeCandidate candidate;
     if (!BuildScatteredCandidate(readSource_, chain, block, ansiCodePage_, candidate)) continue;
     scatteredTexts_[block] = TextPiecesOf(chain);
+    if (chain.lost) lostChains_.insert(block);
     added.push_back(std::move(candidate));
   }
   std::sort(added.begin(), added.end(), [](const ShapeCandidate& a, const ShapeCandidate& b) {
@@ -194,6 +238,8 @@ void StoreChains::Decide(const std::vector<MailRecordPtr>& published,
       if (!taker) found.push_back(own);
       matched = &mail;
     }
+    // What the chain could not be followed to is missing from its text.
+    if (lostChains_.contains(candidate.storeBlock)) matched->damaged = true;
     for (const auto& [offset, length] : candidate.pieces) {
       chainPieces.push_back({offset, offset + length + kBlockHeaderSize, matched});
       // A store mail's text lies in its blocks, wherever they are.

@@ -10,6 +10,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -35,9 +36,7 @@ class StoreChains {
   // following chains wherever their blocks lie (store_block_index.h). Every stretch of the source
   // once.
   void IndexBlocks(CarveBuffer bytes, std::uint64_t from, std::uint64_t to,
-                   const std::vector<std::uint64_t>& sizeFields) {
-    blockIndex_.Add(bytes, from, to, sizeFields);
-  }
+                   const std::vector<std::uint64_t>& sizeFields);
 
   // Takes the store candidates, block successors and store areas of one look, in position order.
   void Add(ShapeFinds& finds);
@@ -46,6 +45,12 @@ class StoreChains {
 
   // Whether `at` lies in the blocks of a store found so far.
   bool InStoreArea(std::uint64_t at) const;
+  // Whether a header block found at `at` is part of a scattered store's text, which the
+  // chains decide: it lies in a block that lies before its own offset in the store, or `at` is
+  // the sector start where a cluster of the store begins inside a block (a block header stands
+  // less than a sector behind it whose own offset puts `at` inside the block before it, and no
+  // block header stands right there).
+  bool ContinuesAStoreBlock(std::uint64_t at) const;
   // Whether a trace find lies in a store block that begins no chain found so far; asked in
   // position order. Such a find is held (Hold) until the chains decide.
   bool AwaitsItsChain(const MailRecord& find);
@@ -71,6 +76,13 @@ class StoreChains {
   std::vector<std::uint64_t> indexedTargets_;  // the blocks held blocks name as next, sorted
   // The text of each candidate whose blocks lie scattered, by its first block.
   std::map<std::uint64_t, std::shared_ptr<const std::vector<TextPiece>>> scatteredTexts_;
+  std::set<std::uint64_t> lostChains_;  // first blocks of those whose text was cut short
+  // Sector starts inside a store block whose header stands behind them, and that header, where
+  // no block lies right before (StoreBlockIndex); in position order.
+  std::vector<std::pair<std::uint64_t, std::uint64_t>> blockLeads_;
+  // The blocks that lie before their own offsets (a scattered store's), joined where they
+  // touch; in position order.
+  std::vector<std::pair<std::uint64_t, std::uint64_t>> earlyBlocks_;
 
   std::string sourceName_;
   int ansiCodePage_;  // of 8-bit text without a charset
