@@ -1,0 +1,235 @@
+#include "scan/shape/old_line_fields.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "scan/lines/header_fields.h"
+#include "scan/read/block_header.h"
+#include "scan/read/store_chain.h"
+#include "scan/shape/block_context.h"
+#include "scan/shape/field_names.h"
+#include "scan/source_position.h"
+#include "text/ascii.h"
+
+namespace quillon::old_line_fields {
+
+using namespace shape_names;
+
+// Whether the header line at `index`, which follows `prefix` inside a line, is glued to it.
+bool GluedAt(CarveBuffer buffer, std::size_t index, std::string_view prefix) {
+  std::size_t end = index;
+  while (end < buffer.size && end - index < kMaxHeaderLine && buffer.data[end] != '\n') ++end;
+  const std::string_view line(reinterpret_cast<const char*>(buffer.data + index - prefix.size()),
+                              prefix.size() + (end - index));
+  return GluedFieldStart(line) == prefix.size();
+}
+
+// Where the header line `line` at buffer index `at` really begins when old bytes run into its
+// name ("X-Ap" + "Received:", "\x15m" + "Return-Path:"): at a sector start inside the name behind
+// which a known field's name begins, where a file began over the tail of older data; right
+// behind binary bytes (`cutByNonText`) also at a known name behind a few text bytes. A private
+// name ("X-Account-Key") counts where the line's own name is none. npos where the line's own
+// name is a known one or none begins inside it. A name inside another one counts
+// only at a capital behind no hyphen ("X-Spam-Status" holds no "Status"), except right behind
+// binary bytes, where nothing but the sector start tells.
+std::size_t KnownNameInside(CarveBuffer buffer, std::size_t at, std::string_view line,
+                            std::size_t nameLength, bool cutByNonText) {
+  const auto sector =
+      static_cast<std::size_t>(SectorStartFrom(buffer.base + at + 1) - buffer.base) - at;
+  const bool sectorInName = sector < nameLength;
+  if (!sectorInName && !cutByNonText) return std::string_view::npos;
+  const std::string_view name = line.substr(0, nameLength);
+  if (IsKnownFieldName(name)) return std::string_view::npos;
+  auto namesAField = [&](std::size_t k) {
+    const std::string_view rest = name.substr(k);
+    return IsKnownFieldName(rest) || (IsPrivateFieldName(rest) && !IsPrivateFieldName(name));
+  };
+  auto opensAName = [&](std::size_t k) {
+    return IsUpper(name[k]) && name[k - 1] != '-' && namesAField(k);
+  };
+  if (sectorInName && (cutByNonText ? namesAField(sector) : opensAName(sector))) return sector;
+  // A name no list knows, written as names are from the sector on, where the whole is not
+  // ("Content-Transfer-E" + "Errors-To").
+  if (sectorInName && !cutByNonText && IsUpper(name[sector]) && name[sector - 1] != '-' &&
+      !IsPrivateFieldName(name) && !IsWellFormedName(name) && IsWellFormedName(name.substr(sector)))
+    return sector;
+  if (!cutByNonText) return std::string_view::npos;
+  for (std::size_t k = 1; k <= kStrayBytes && k < nameLength; ++k) {
+    if (opensAName(k)) return k;
+  }
+  return std::string_view::npos;
+}
+
+// Where a field's line begins at a sector start inside `line`, at buffer index `at`, which no
+// header line stands above: a file that begins at a sector shares its first line with the old
+// text in front of it ("...@hotm" + "Content-Language: en-US"). Its name is a known, private or
+// well-formed one with a blank behind its colon. npos for none.
+std::size_t FieldLineAtASector(CarveBuffer buffer, std::size_t at, std::string_view line) {
+  const std::size_t ownName = HeaderNameLength(line);
+  for (std::size_t sector =
+           static_cast<std::size_t>(SectorStartFrom(buffer.base + at + 1) - buffer.base);
+       sector < at + line.size(); sector += kSectorSize) {
+    // The line's own name cut by the sector ("Return-" + "Path: <...>") is its own.
+    if (sector - at <= ownName || line[sector - at - 1] == '-') continue;
+    const std::string_view rest = line.substr(sector - at);
+    const std::string_view name = rest.substr(0, HeaderNameLength(rest));
+    if (name.empty() || !IsUpper(name.front())) continue;
+    if (rest.size() < name.size() + 2 || !IsBlank(rest[name.size() + 1])) continue;
+    if (InAFieldList(line, sector - at)) continue;
+    if (IsKnownFieldName(name) || IsPrivateFieldName(name) || IsWellFormedName(name))
+      return sector - at;
+  }
+  return std::string_view::npos;
+}
+
+// Where a header line begins inside the fold `line` when no header line stands above the folds:
+// an indented line of old text ("    continue the Message-Id: <...>") that a header line was
+// glued into, or behind whose blanks one begins. npos when there is none.
+std::size_t FieldInAnOrphanFold(CarveBuffer buffer, std::size_t at, std::string_view line) {
+  std::size_t lead = 0;
+  while (lead < line.size() && IsBlank(line[lead])) ++lead;
+  const std::string_view text = line.substr(lead);
+  const std::size_t nameLength = HeaderNameLength(text);
+  if (nameLength > 0 && (IsKnownFieldName(text.substr(0, nameLength)) ||
+                         IsPrivateFieldName(text.substr(0, nameLength))))
+    return lead;
+  std::size_t glued = GluedFieldStart(text);
+  if (glued == std::string_view::npos) glued = WellFormedFieldGluedInto(text);
+  if (glued != std::string_view::npos) return lead + glued;
+  return FieldLineAtASector(buffer, at, line);
+}
+
+// Where a known or private field's line begins at a sector start inside the indented line
+// `line`, at buffer index `at`, of old text ("<tr>     " + "Mime-Version: 1.0"): a file that
+// begins at a sector shares its first line with whatever stood before it. A fold of a real
+// header block cut there holds no such line: its names are those of a signature's list, in lower
+// case and run together ("h=...:in-" + "reply-to:"), so the name must be written with a capital,
+// stand apart from the bytes in front of it and have a blank behind its colon. npos for none.
+std::size_t FieldAtASectorStart(CarveBuffer buffer, std::size_t at, std::string_view line) {
+  for (std::size_t sector =
+           static_cast<std::size_t>(SectorStartFrom(buffer.base + at + 1) - buffer.base);
+       sector < at + line.size(); sector += kSectorSize) {
+    const std::size_t inLine = sector - at;
+    const std::string_view rest = line.substr(inLine);
+    const std::string_view name = rest.substr(0, HeaderNameLength(rest));
+    if (name.empty() || !IsUpper(name.front())) continue;
+    const char before = line[inLine - 1];
+    if (before == '-' || IsLetter(before) || IsDigit(before)) continue;
+    if (rest.size() < name.size() + 2 || !IsBlank(rest[name.size() + 1])) continue;
+    if (InAFieldList(line, inLine)) continue;
+    if (IsKnownFieldName(name) || IsPrivateFieldName(name)) return sector;
+  }
+  return std::string_view::npos;
+}
+
+// Whether the last sector start inside `line`, at buffer index `at`, is followed by nothing but
+// a run of blanks to the line's end, longer than a fold's trailing blanks, and preceded by text.
+bool BlanksFromASectorStart(CarveBuffer buffer, std::size_t at, std::string_view line) {
+  constexpr std::size_t kLineOfBlanks = 32;
+  if (line.empty()) return false;
+  const std::uint64_t last = (buffer.base + at + line.size() - 1) / kSectorSize * kSectorSize;
+  if (last <= buffer.base + at) return false;
+  const std::size_t sector = static_cast<std::size_t>(last - buffer.base) - at;
+  const std::string_view rest = line.substr(sector);
+  // A line of blanks alone is a mail's own first line (behind a mailbox separator, say): only
+  // old text in front of the sector makes the sector the file's start.
+  return rest.size() >= kLineOfBlanks && TrimWhiteSpace(rest).empty() &&
+         !TrimWhiteSpace(line.substr(0, sector)).empty();
+}
+
+// Whether `line` ends in a run of blanks no text line has: the first line of a file that opens
+// with a line of blanks, glued to old text.
+bool EndsInALineOfBlanks(std::string_view line) {
+  constexpr std::size_t kLineOfBlanks = 32;
+  std::size_t blanks = 0;
+  while (blanks < line.size() && IsBlank(line[line.size() - 1 - blanks])) ++blanks;
+  return blanks >= kLineOfBlanks && blanks < line.size();
+}
+
+// Whether the header block from buffer index `from` on holds a line of the field `name`.
+bool BlockHoldsField(CarveBuffer buffer, std::size_t from, std::string_view name) {
+  for (std::size_t at = from; at < buffer.size && at - from < kMaxShapeHeaderBlock;) {
+    std::size_t end = at;
+    while (end < buffer.size && buffer.data[end] != '\n') ++end;
+    std::string_view line(reinterpret_cast<const char*>(buffer.data + at), end - at);
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    if (line.empty()) return false;
+    const std::size_t nameLength = HeaderNameLength(line);
+    if (nameLength == name.size() && StartsWithNoCase(line, name)) return true;
+    at = end + 1;
+  }
+  return false;
+}
+
+// How many lines of the field `name` the header block holds one after the other from buffer
+// index `from` on, their folds passed over: a list of recipients split over lines of its field.
+std::size_t FieldLinesInARow(CarveBuffer buffer, std::size_t from, std::string_view name) {
+  std::size_t lines = 0;
+  for (std::size_t at = from; at < buffer.size && at - from < kMaxShapeHeaderBlock;) {
+    std::size_t end = at;
+    while (end < buffer.size && buffer.data[end] != '\n') ++end;
+    std::string_view line(reinterpret_cast<const char*>(buffer.data + at), end - at);
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    if (line.empty()) return lines;
+    at = end + 1;
+    if (IsContinuation(line)) continue;
+    if (HeaderNameLength(line) != name.size() || !StartsWithNoCase(line, name)) return lines;
+    ++lines;
+  }
+  return lines;
+}
+
+// Where a field a mail's block holds begins inside the name of the block's first line, glued
+// behind a capitalised word of old text ("Fina" + "From:"): a word of letters with a capital
+// first and none behind it, then a known name the block holds no line of. 0 for none.
+std::size_t FieldBehindAWord(CarveBuffer buffer, std::size_t lineStart) {
+  constexpr std::size_t kLongestWord = 12;
+  std::size_t end = lineStart;
+  while (end < buffer.size && end - lineStart < kMaxHeaderLine && buffer.data[end] != '\n') ++end;
+  const std::string_view line(reinterpret_cast<const char*>(buffer.data + lineStart),
+                              end - lineStart);
+  const std::size_t nameLength = HeaderNameLength(line);
+  if (nameLength < 3 || !IsUpper(line[0])) return 0;
+  const std::string_view name = line.substr(0, nameLength);
+  if (IsKnownFieldName(name) || IsPrivateFieldName(name)) return 0;
+  std::size_t word = 1;
+  while (word < name.size() && word <= kLongestWord && IsLower(name[word])) ++word;
+  if (word >= name.size() || word > kLongestWord || !IsUpper(name[word])) return 0;
+  const std::string_view field = name.substr(word);
+  if (!FieldNamed(field)) return 0;
+  // Recipients split over lines of their field go on right below the glued first of them.
+  constexpr std::size_t kLinesOfASplitList = 2;
+  const auto named = FieldNamed(field);
+  const bool list = named && (*named == HeaderField::To || *named == HeaderField::Cc) &&
+                    FieldLinesInARow(buffer, end + 1, field) >= kLinesOfASplitList;
+  if (!list && BlockHoldsField(buffer, end + 1, field)) return 0;
+  return word;
+}
+
+// The line at buffer index `lineStart`, without its line end (up to kMaxHeaderLine bytes).
+std::string_view TopLine(CarveBuffer buffer, std::size_t lineStart) {
+  std::size_t end = lineStart;
+  while (end < buffer.size && end - lineStart < kMaxHeaderLine && buffer.data[end] != '\n') ++end;
+  if (end > lineStart && buffer.data[end - 1] == '\r') --end;
+  return {reinterpret_cast<const char*>(buffer.data + lineStart), end - lineStart};
+}
+
+// Where the block's topmost header line at buffer index `lineStart` really begins when its name
+// is none a list knows and old bytes ran into it ("x7" + "Thread-Topic"): at the well-formed
+// name inside, not before `from` bytes into the line; npos where its name is known, private or
+// well-formed itself.
+std::size_t WellFormedNameInsideTopLine(CarveBuffer buffer, std::size_t lineStart, std::size_t from,
+                                        std::size_t to) {
+  const std::string_view line = TopLine(buffer, lineStart);
+  const std::size_t nameLength = HeaderNameLength(line);
+  if (nameLength == 0) return std::string_view::npos;
+  const std::string_view name = line.substr(0, nameLength);
+  if (IsKnownFieldName(name) || IsPrivateFieldName(name)) return std::string_view::npos;
+  const std::size_t inside = WellFormedNameInside(name);
+  if (inside < from || inside > to) return std::string_view::npos;
+  if (IsKnownFieldName(name.substr(inside)) || IsPrivateFieldName(name.substr(inside)))
+    return std::string_view::npos;
+  return inside;
+}
+
+}  // namespace quillon::old_line_fields

@@ -1,0 +1,80 @@
+// The lines of old bytes a header block's first line may share: where a field's line begins
+// inside a line that old text, binary data or the cut name of an old field ran into. Used by
+// FindBlockStart to place a block's first line; each returns npos (or 0) for none.
+#pragma once
+
+#include <cstddef>
+#include <string_view>
+
+#include "scan/lines/line_reader.h"
+#include "scan/source_bytes.h"
+
+namespace quillon::old_line_fields {
+
+// Whether the header line at `index`, which follows `prefix` inside a line, is glued to it.
+bool GluedAt(CarveBuffer buffer, std::size_t index, std::string_view prefix);
+
+// Text bytes that random binary data leaves in front of a line that follows it.
+constexpr std::size_t kStrayBytes = 4;
+
+// Where the header line `line` at buffer index `at` really begins when old bytes run into its
+// name ("X-Ap" + "Received:", "\x15m" + "Return-Path:"): at a sector start inside the name behind
+// which a known field's name begins, where a file began over the tail of older data; right
+// behind binary bytes (`cutByNonText`) also at a known name behind a few text bytes. A private
+// name ("X-Account-Key") counts where the line's own name is none. npos where the line's own
+// name is a known one or none begins inside it. A name inside another one counts
+// only at a capital behind no hyphen ("X-Spam-Status" holds no "Status"), except right behind
+// binary bytes, where nothing but the sector start tells.
+std::size_t KnownNameInside(CarveBuffer buffer, std::size_t at, std::string_view line,
+                            std::size_t nameLength, bool cutByNonText);
+
+// Where a field's line begins at a sector start inside `line`, at buffer index `at`, which no
+// header line stands above: a file that begins at a sector shares its first line with the old
+// text in front of it ("...@hotm" + "Content-Language: en-US"). Its name is a known, private or
+// well-formed one with a blank behind its colon. npos for none.
+std::size_t FieldLineAtASector(CarveBuffer buffer, std::size_t at, std::string_view line);
+
+// Where a header line begins inside the fold `line` when no header line stands above the folds:
+// an indented line of old text ("    continue the Message-Id: <...>") that a header line was
+// glued into, or behind whose blanks one begins. npos when there is none.
+std::size_t FieldInAnOrphanFold(CarveBuffer buffer, std::size_t at, std::string_view line);
+
+// Where a known or private field's line begins at a sector start inside the indented line
+// `line`, at buffer index `at`, of old text ("<tr>     " + "Mime-Version: 1.0"): a file that
+// begins at a sector shares its first line with whatever stood before it. A fold of a real
+// header block cut there holds no such line: its names are those of a signature's list, in lower
+// case and run together ("h=...:in-" + "reply-to:"), so the name must be written with a capital,
+// stand apart from the bytes in front of it and have a blank behind its colon. npos for none.
+std::size_t FieldAtASectorStart(CarveBuffer buffer, std::size_t at, std::string_view line);
+
+// Whether the last sector start inside `line`, at buffer index `at`, is followed by nothing but
+// a run of blanks to the line's end, longer than a fold's trailing blanks, and preceded by text.
+bool BlanksFromASectorStart(CarveBuffer buffer, std::size_t at, std::string_view line);
+
+// Whether `line` ends in a run of blanks no text line has: the first line of a file that opens
+// with a line of blanks, glued to old text.
+bool EndsInALineOfBlanks(std::string_view line);
+
+// Whether the header block from buffer index `from` on holds a line of the field `name`.
+bool BlockHoldsField(CarveBuffer buffer, std::size_t from, std::string_view name);
+
+// How many lines of the field `name` the header block holds one after the other from buffer
+// index `from` on, their folds passed over: a list of recipients split over lines of its field.
+std::size_t FieldLinesInARow(CarveBuffer buffer, std::size_t from, std::string_view name);
+
+// Where a field a mail's block holds begins inside the name of the block's first line, glued
+// behind a capitalised word of old text ("Fina" + "From:"): a word of letters with a capital
+// first and none behind it, then a known name the block holds no line of. 0 for none.
+std::size_t FieldBehindAWord(CarveBuffer buffer, std::size_t lineStart);
+
+// The line at buffer index `lineStart`, without its line end (up to kMaxHeaderLine bytes).
+std::string_view TopLine(CarveBuffer buffer, std::size_t lineStart);
+
+// Where the block's topmost header line at buffer index `lineStart` really begins when its name
+// is none a list knows and old bytes ran into it ("x7" + "Thread-Topic"): at the well-formed
+// name inside, not before `from` bytes into the line; npos where its name is known, private or
+// well-formed itself.
+std::size_t WellFormedNameInsideTopLine(CarveBuffer buffer, std::size_t lineStart,
+                                        std::size_t from = 1, std::size_t to = kMaxHeaderLine);
+
+}  // namespace quillon::old_line_fields
