@@ -310,7 +310,9 @@ TEST_P(ScatteredStore, EveryMailComesBackByteExactOnce) {
     }
   }
   // A store record's text is a store mail's or the sure part of one, never another file's bytes.
-  for (const auto& [text, damaged] : storeTexts) {
+  for (const auto& stored : storeTexts) {
+    const std::string& text = stored.first;
+    const bool damaged = stored.second;
     const bool ofAMail = std::any_of(disk.mails.begin(), disk.mails.end(), [&](const auto& mail) {
       return mail == text || (damaged && mail.starts_with(text));
     });
