@@ -144,8 +144,13 @@ std::string NoiseCluster(std::mt19937& random) {
   std::string noise;
   while (noise.size() < kCluster) {
     const std::size_t words = 4 + random() % 8;
-    for (std::size_t w = 0; w < words; ++w)
-      noise += std::string(1 + random() % 7, static_cast<char>('a' + random() % 26)) + ' ';
+    for (std::size_t w = 0; w < words; ++w) {
+      // Drawn one after the other: as two arguments of one call their order would be the
+      // compiler's, and the image would differ between compilers.
+      const auto letter = static_cast<char>('a' + random() % 26);
+      const std::size_t length = 1 + random() % 7;
+      noise += std::string(length, letter) + ' ';
+    }
     noise += "\r\n";
   }
   noise.resize(kCluster);
