@@ -182,11 +182,7 @@ bool BodySteps::ForeignLine(std::string_view text) const {
       part_.role == PartRole::Attachment)
     return false;
   if (previousEmpty_ && IsMboxSeparator(text)) return true;
-  // Nearly every line is plain text: eight bytes at a time tell, before a look at each byte.
-  if (!MayHoldNonText(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()))
-    return false;
-  return std::any_of(text.begin(), text.end(),
-                     [](char c) { return !IsTextByte(static_cast<std::uint8_t>(c)); });
+  return HoldsNonText(text);
 }
 
 void BodySteps::EndText() {

@@ -9,11 +9,6 @@
 
 namespace quillon {
 
-bool IsTextByte(std::uint8_t c) {
-  if (c >= 0x20) return c != 0x7F;
-  return c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == 0x0E || c == 0x0F || c == 0x1B;
-}
-
 namespace {
 
 // RFC 5322 3.6.8 field name characters.
@@ -54,14 +49,10 @@ CarveBuffer BufferOf(std::string_view text) {
 }
 
 bool HoldsNonText(std::string_view text) {
-  const auto* data = reinterpret_cast<const std::uint8_t*>(text.data());
-  if (!MayHoldNonText(data, text.size())) return false;
-  return std::any_of(data, data + text.size(), [](std::uint8_t c) { return !IsTextByte(c); });
+  return HoldsNonTextByte(reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
 }
 
-std::size_t HeaderNameLength(std::string_view line) {
-  if (line.empty() || !((line[0] >= 'A' && line[0] <= 'Z') || (line[0] >= 'a' && line[0] <= 'z')))
-    return 0;
+std::size_t HeaderNameLengthFromLetter(std::string_view line) {
   std::size_t i = 0;
   while (i < line.size() && i < 76 && IsNameByte(static_cast<std::uint8_t>(line[i]))) ++i;
   return i < line.size() && line[i] == ':' ? i : 0;

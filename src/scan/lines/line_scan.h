@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "scan/lines/line_reader.h"
+
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
@@ -75,6 +77,41 @@ inline bool MayHoldNonText(const std::uint8_t* data, std::size_t length) {
   }
   for (; i < length; ++i) {
     if (data[i] < 0x20 || data[i] == 0x7F) return true;
+  }
+  return false;
+}
+
+// Whether [0, length) holds a byte that is no text byte (IsTextByte). Sixteen bytes a step pick
+// out the controls and DEL; only those are looked at one by one (a tab is text).
+inline bool HoldsNonTextByte(const std::uint8_t* data, std::size_t length) {
+  std::size_t i = 0;
+#if defined(__SSE2__)
+  if (length >= 16) {
+    const __m128i lastControl = _mm_set1_epi8(0x1F);
+    const __m128i del = _mm_set1_epi8(0x7F);
+    const auto suspects = [&](std::size_t at) {
+      const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + at));
+      const __m128i control = _mm_cmpeq_epi8(_mm_min_epu8(bytes, lastControl), bytes);
+      return static_cast<unsigned>(
+          _mm_movemask_epi8(_mm_or_si128(control, _mm_cmpeq_epi8(bytes, del))));
+    };
+    const auto anyNonText = [&](std::size_t at, unsigned bits) {
+      for (; bits != 0; bits &= bits - 1) {
+        if (!IsTextByte(data[at + static_cast<std::size_t>(__builtin_ctz(bits))])) return true;
+      }
+      return false;
+    };
+    for (; i + 16 <= length; i += 16) {
+      if (anyNonText(i, suspects(i))) return true;
+    }
+    if (i == length) return false;
+    // The last sixteen bytes, less those the steps above have looked at.
+    const std::size_t last = length - 16;
+    return anyNonText(last, suspects(last) >> (i - last) << (i - last));
+  }
+#endif
+  for (; i < length; ++i) {
+    if (!IsTextByte(data[i])) return true;
   }
   return false;
 }

@@ -26,6 +26,13 @@ bool PlainNonText(const std::vector<std::uint8_t>& data, std::size_t length) {
   return false;
 }
 
+bool PlainHoldsNonTextByte(const std::vector<std::uint8_t>& data, std::size_t length) {
+  for (std::size_t i = 0; i < length; ++i) {
+    if (!IsTextByte(data[i])) return true;
+  }
+  return false;
+}
+
 // Two vectors, a word and a tail of three bytes.
 constexpr std::size_t kSpan = 43;
 
@@ -40,6 +47,8 @@ TEST(LineScanTest, EveryByteValueAtEveryPlace) {
         EXPECT_EQ(FindLineEndOrNul(data.data(), length), PlainLineEnd(data, length))
             << value << " at " << place << " of " << length;
         EXPECT_EQ(MayHoldNonText(data.data(), length), PlainNonText(data, length))
+            << value << " at " << place << " of " << length;
+        EXPECT_EQ(HoldsNonTextByte(data.data(), length), PlainHoldsNonTextByte(data, length))
             << value << " at " << place << " of " << length;
       }
     }
@@ -65,6 +74,7 @@ TEST(LineScanTest, RandomLines) {
       data[random() % data.size()] = static_cast<std::uint8_t>(random() % 0x20);
     EXPECT_EQ(FindLineEndOrNul(data.data(), data.size()), PlainLineEnd(data, data.size()));
     EXPECT_EQ(MayHoldNonText(data.data(), data.size()), PlainNonText(data, data.size()));
+    EXPECT_EQ(HoldsNonTextByte(data.data(), data.size()), PlainHoldsNonTextByte(data, data.size()));
   }
 }
 
