@@ -1,5 +1,6 @@
 #include "text/encoded_words.h"
 
+#include <array>
 #include <vector>
 
 #include "text/ascii.h"
@@ -219,58 +220,91 @@ std::u16string DecodeHeaderText(std::string_view text, int ansiCodePage) {
   return result;
 }
 
-std::u16string DecodeAddressText(std::string_view input, int ansiCodePage) {
-  std::string text(TrimWhiteSpace(input));
-  // Some mailers escape the quotes of the display name itself (\"Name\" <addr>).
-  if (const auto escaped = text.find("\\\""); escaped != std::string::npos && escaped <= 2) {
-    std::string unescaped;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-      if (text[i] == '\\' && i + 1 < text.size() && text[i + 1] == '"') continue;
-      unescaped += text[i];
-    }
-    text = std::move(unescaped);
-  }
+namespace {
 
-  // The value falls into a display name and the rest: a quoted name, or a leading run of
-  // encoded words. Anything else is one part. Quotes inside the angle brackets belong to a
-  // quoted local part (RFC 5322 3.4.1), not to a name.
-  std::vector<std::string_view> parts;
-  const std::string_view view = text;
+// An address value split as DecodeAddressText reads it: a display name and the rest.
+struct AddressParts {
+  std::array<std::string_view, 3> parts;
+  std::size_t count = 0;
+  void Add(std::string_view part) { parts[count++] = part; }
+};
+
+// The value falls into a display name and the rest: a quoted name, or a leading run of encoded
+// words. Anything else is one part. Quotes inside the angle brackets belong to a quoted local
+// part (RFC 5322 3.4.1), not to a name.
+AddressParts SplitAddress(std::string_view view) {
+  AddressParts split;
   if (!view.starts_with("=?")) {
     const auto firstQuote = view.find('"');
     const auto lastQuote = view.rfind('"');
     const auto angle = view.find('<');
     const bool quoteStartsName = angle == std::string_view::npos || firstQuote < angle;
     if (firstQuote != std::string_view::npos && lastQuote > firstQuote + 1 && quoteStartsName) {
-      if (firstQuote > 0) parts.push_back(view.substr(0, firstQuote));
-      parts.push_back(view.substr(firstQuote + 1, lastQuote - firstQuote - 1));
-      if (lastQuote + 1 < view.size()) parts.push_back(view.substr(lastQuote + 1));
+      if (firstQuote > 0) split.Add(view.substr(0, firstQuote));
+      split.Add(view.substr(firstQuote + 1, lastQuote - firstQuote - 1));
+      if (lastQuote + 1 < view.size()) split.Add(view.substr(lastQuote + 1));
     }
   } else if (const std::size_t runEnd = EndOfLeadingWords(view);
              runEnd != std::string_view::npos && !TrimWhiteSpace(view.substr(runEnd)).empty()) {
-    parts.push_back(view.substr(0, runEnd));
-    parts.push_back(view.substr(runEnd));
+    split.Add(view.substr(0, runEnd));
+    split.Add(view.substr(runEnd));
   }
-  if (parts.empty()) {
+  if (split.count == 0) {
     std::string_view single = view;
     while (single.starts_with('"')) single.remove_prefix(1);
-    parts.push_back(single);
+    split.Add(single);
   }
+  return split;
+}
 
+// The parts decoded one by one (`decode` appends a part's text to its first argument), a
+// display name of several between double quotes.
+template <typename Decode>
+std::u16string JoinAddressParts(const AddressParts& split, Decode decode) {
   std::u16string result;
-  for (std::size_t i = 0; i < parts.size(); ++i) {
-    const std::u16string decoded = DecodeHeaderText(TrimWhiteSpace(parts[i]), ansiCodePage);
-    if (decoded.empty()) continue;
-    if (parts.size() == 1) {
-      result = decoded;
-    } else if (i == 0) {
-      result = u"\"" + decoded + u"\"";
-    } else {
-      if (!result.empty()) result += u' ';
-      result += decoded;
+  for (std::size_t i = 0; i < split.count; ++i) {
+    const std::size_t before = result.size();
+    const bool quoted = split.count > 1 && i == 0;
+    const bool spaced = split.count > 1 && i > 0 && before > 0;
+    if (quoted) result += u'"';
+    if (spaced) result += u' ';
+    decode(result, TrimWhiteSpace(split.parts[i]));
+    if (result.size() == before + (quoted || spaced ? 1 : 0)) {
+      result.resize(before);  // nothing decoded: the part leaves no quotes or blank either
+      continue;
     }
+    if (quoted) result += u'"';
   }
   return result;
+}
+
+}  // namespace
+
+std::u16string DecodeAddressText(std::string_view input, int ansiCodePage) {
+  const std::string_view trimmed = TrimWhiteSpace(input);
+  // Some mailers escape the quotes of the display name itself (\"Name\" <addr>).
+  const auto escaped = trimmed.find("\\\"");
+  if (escaped == std::string_view::npos || escaped > 2) {
+    if (ReadsAsciiAsItself(ansiCodePage) && IsPlainAsciiText(trimmed)) {
+      // Most values: each part decodes as itself, widened straight into the result.
+      return JoinAddressParts(
+          SplitAddress(trimmed),
+          [](std::u16string& out, std::string_view part) { out.append(part.begin(), part.end()); });
+    }
+    return JoinAddressParts(SplitAddress(trimmed),
+                            [ansiCodePage](std::u16string& out, std::string_view part) {
+                              out += DecodeHeaderText(part, ansiCodePage);
+                            });
+  }
+  std::string unescaped;
+  for (std::size_t i = 0; i < trimmed.size(); ++i) {
+    if (trimmed[i] == '\\' && i + 1 < trimmed.size() && trimmed[i + 1] == '"') continue;
+    unescaped += trimmed[i];
+  }
+  return JoinAddressParts(SplitAddress(unescaped),
+                          [ansiCodePage](std::u16string& out, std::string_view part) {
+                            out += DecodeHeaderText(part, ansiCodePage);
+                          });
 }
 
 namespace {

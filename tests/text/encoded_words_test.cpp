@@ -254,6 +254,12 @@ INSTANTIATE_TEST_SUITE_P(
                  u"\"été\" <a@b.c>"},
         TextCase{"Rfc2047Example", "=?ISO-8859-1?Q?Patrik_F=E4ltstr=F6m?= <paf@nada.kth.se>",
                  u"\"Patrik Fältström\" <paf@nada.kth.se>"},
+        TextCase{"BlankNameDropped", "\"  \" <a@b.c>", u"<a@b.c>"},
+        TextCase{"QuotedNameAlone", "\"Name\"", u"Name"},
+        TextCase{"TabsInsideTheName", "\"\tA\tB \"\t<a@b.c>", u"\"A\tB\" <a@b.c>"},
+        TextCase{"EightBitQuotedName", "\"M\xFCller\" <m@x.de>", u"\"M\u00FCller\" <m@x.de>"},
+        TextCase{"EscapedQuotesBehindTwoBytes", "ab\\\"Name\\\" <a@b.c>", u"\"ab\" Name <a@b.c>"},
+        TextCase{"EscapedQuoteFurtherIn", "abc\\\"Name\\\" <a@b.c>", u"\"abc\\\" Name\\ <a@b.c>"},
         TextCase{"Empty", "", u""}, TextCase{"OnlyBlanks", " \t ", u""}),
     LabelOf);
 
