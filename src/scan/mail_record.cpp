@@ -142,6 +142,9 @@ void MailRecord::KeepTextLocked(std::string&& bodyText, std::u16string&& content
     return;
   }
   if (bodyText.empty() && contentText.empty()) return;
+  // The body steps give a text room ahead as it grows; a text held until its record reaches
+  // the found mails keeps only its own bytes.
+  if (bodyText.capacity() > 2 * bodyText.size()) bodyText.shrink_to_fit();
   heldText_ = std::make_unique<HeldText>(HeldText{std::move(bodyText), std::move(contentText)});
 }
 

@@ -55,6 +55,7 @@ std::size_t BodySteps::TakeLineRun(CarveBuffer buffer, std::size_t position, std
     const bool first = part_.rawBytes == 0;
     part_.rawBytes += static_cast<std::int64_t>(run.end - position);
     if (TextPart* text = TextTarget(); text && text->text.size() < kMaxBodyText) {
+      MakeRoom(text->text, run.end - position);
       if (!first) text->text += "\r\n";
       const std::size_t room = kMaxBodyText - std::min(kMaxBodyText, text->text.size());
       text->text.append(reinterpret_cast<const char*>(buffer.data + position),

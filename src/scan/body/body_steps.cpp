@@ -282,6 +282,14 @@ BodySteps::TextPart* BodySteps::TextTarget() {
   return nullptr;
 }
 
+void BodySteps::MakeRoom(std::string& text, std::size_t more) {
+  constexpr std::size_t kFirstRoom = 4096;
+  if (text.capacity() - text.size() >= more) return;
+  const std::size_t wanted = std::max({text.size() + more, 2 * text.capacity(), kFirstRoom});
+  // The text stops at kMaxBodyText, and a CR LF may stand behind that before it is cut.
+  text.reserve(std::min(wanted, kMaxBodyText + 2));
+}
+
 void BodySteps::AppendBodyLine(std::string_view line) {
   if (textEnded_) return;
   part_.rawBytes += static_cast<std::int64_t>(line.size()) + 2;
@@ -291,6 +299,7 @@ void BodySteps::AppendBodyLine(std::string_view line) {
   }
   TextPart* text = TextTarget();
   if (!text || text->text.size() >= kMaxBodyText) return;
+  MakeRoom(text->text, line.size() + 2);
   // Lines are joined with CR LF between them; the first line of a part adds none.
   if (part_.rawBytes > static_cast<std::int64_t>(line.size()) + 2) text->text += "\r\n";
   text->text.append(line.substr(0, kMaxBodyText - std::min(kMaxBodyText, text->text.size())));

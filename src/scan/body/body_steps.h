@@ -117,6 +117,9 @@ class BodySteps {
   bool HandleBoundaryLine(std::string_view line);
   void BeginPartBody();
   void AppendBodyLine(std::string_view line);
+  // Room for `more` bytes behind the text: it grows line by line, and a few kilobytes at first
+  // spare it the smallest of its reallocations.
+  static void MakeRoom(std::string& text, std::size_t more);
   void EndPart();
   TextPart* TextTarget();
   bool ForeignLine(std::string_view text) const;
