@@ -81,10 +81,6 @@ std::vector<std::string> BodySteps::EnclosingBoundaries() const {
   return all;
 }
 
-bool BodySteps::AttachmentOpen() const {
-  return phase_ == Phase::Body && part_.role == PartRole::Attachment;
-}
-
 bool BodySteps::ParsePartHeader(CarveBuffer buffer, std::size_t position, std::size_t& skip) {
   if (phase_ == Phase::Finished) return true;
   bool take = phase_ == Phase::HeaderEnd || phase_ == Phase::PartHeaders;
@@ -199,8 +195,7 @@ std::size_t BodySteps::ResumeBody(CarveBuffer buffer, std::size_t position) {
   return HandleLine(buffer, position, true);
 }
 
-bool BodySteps::HandleBoundaryLine(std::string_view line) {
-  if (boundaries_.empty() || line.size() < 3 || line[0] != '-' || line[1] != '-') return false;
+bool BodySteps::TakeBoundaryLine(std::string_view line) {
   for (std::size_t i = boundaries_.size(); i-- > 0;) {
     const BoundaryLine kind = BoundaryLineOf(line, boundaries_[i], true);
     if (kind == BoundaryLine::None) continue;

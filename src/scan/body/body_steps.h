@@ -32,7 +32,9 @@ class BodySteps {
   // The three states the walk asks about before it hands a line over.
   bool CollectingText() const { return phase_ != Phase::Finished; }
   bool TextEmpty() const { return plain_.text.empty() && html_.text.empty(); }
-  bool AttachmentOpen() const;
+  bool AttachmentOpen() const {
+    return phase_ == Phase::Body && part_.role == PartRole::Attachment;
+  }
 
   // A boundary line or a line of part headers. True when the line was taken; then ParseBodyLine
   // is not called for it. Adds the bytes consumed less one to `skip`.
@@ -114,7 +116,12 @@ class BodySteps {
   // Handles one line; `lookAhead` allows reading the line behind an empty line, which the walk
   // never presents as a line start. Returns the index where the walk should resume.
   std::size_t HandleLine(CarveBuffer buffer, std::size_t position, bool lookAhead);
-  bool HandleBoundaryLine(std::string_view line);
+  // Most lines begin with no "--" or stand in no multipart: they are told without a call.
+  bool HandleBoundaryLine(std::string_view line) {
+    if (boundaries_.empty() || line.size() < 3 || line[0] != '-' || line[1] != '-') return false;
+    return TakeBoundaryLine(line);
+  }
+  bool TakeBoundaryLine(std::string_view line);
   void BeginPartBody();
   void AppendBodyLine(std::string_view line);
   // Room for `more` bytes behind the text: it grows line by line, and a few kilobytes at first
