@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "scan/lines/header_text.h"
+
 namespace quillon {
 namespace {
 
@@ -56,6 +58,22 @@ TEST_P(HeaderBlockReaderTest, ReadsTheFirstLine) {
 const std::string k511(511, 'x');
 const std::string k512(512, 'x');
 
+// A value of `count` folded lines "1" to "count", each behind a tab, and the value they join to.
+std::string FoldedLines(int count) {
+  std::string text = "Subject: 0\r\n";
+  for (int i = 1; i <= count; ++i) text += "\t" + std::to_string(i) + " \r\n";
+  return text + "To: b\r\n";
+}
+std::string JoinedFolds(int count) {
+  std::string value = "0";
+  for (int i = 1; i <= count; ++i) value += " " + std::to_string(i);
+  return value;
+}
+// A line and a fold one byte short of the longest value the shape scan unfolds: one more fold
+// still joins.
+const std::string kLongLine(8000, 'y');
+const std::string kLongFold(kMaxUnfoldedValue - 8000 - 2, 'z');
+
 INSTANTIATE_TEST_SUITE_P(
     Rows, HeaderBlockReaderTest,
     testing::Values(
@@ -67,6 +85,17 @@ INSTANTIATE_TEST_SUITE_P(
         // The walk unfolds only the addressing fields; the shape scan every field.
         ReaderRow{"FoldedDateWalk", Rules::Walk, "Date: 1 Jan\r\n 2001\r\n", HeaderLineKind::Field,
                   "1 Jan", "\r\n 2001"},
+        // More folds than the reader gathers before it writes them.
+        ReaderRow{"EightFoldsShape", Rules::Shape, FoldedLines(8), HeaderLineKind::Field,
+                  JoinedFolds(8), "To: b"},
+        ReaderRow{"NineFoldsShape", Rules::Shape, FoldedLines(9), HeaderLineKind::Field,
+                  JoinedFolds(9), "To: b"},
+        ReaderRow{"TwentyFoldsShape", Rules::Shape, FoldedLines(20), HeaderLineKind::Field,
+                  JoinedFolds(20), "To: b"},
+        // Past the longest value the folds are read over but no longer joined.
+        ReaderRow{"FoldsPastTheLongestValueShape", Rules::Shape,
+                  "Subject: " + kLongLine + "\r\n " + kLongFold + "\r\n a\r\n b\r\nTo: c\r\n",
+                  HeaderLineKind::Field, kLongLine + " " + kLongFold + " a", "To: c"},
         ReaderRow{"FoldedDateShape", Rules::Shape, "Date: 1 Jan\r\n 2001\r\nTo: b\r\n",
                   HeaderLineKind::Field, "1 Jan 2001", "To: b"},
         // The 511-byte rule holds for the walk: a longer value reads as empty, and the walk goes
