@@ -9,15 +9,6 @@
 
 namespace quillon {
 
-namespace {
-
-// RFC 5322 3.6.8 field name characters.
-bool IsNameByte(std::uint8_t c) {
-  return c >= 33 && c <= 126 && c != ':';
-}
-
-}  // namespace
-
 Line ReadLine(CarveBuffer buffer, std::size_t begin, const LineRules& rules) {
   Line line;
   line.begin = begin;
@@ -53,8 +44,9 @@ bool HoldsNonText(std::string_view text) {
 }
 
 std::size_t HeaderNameLengthFromLetter(std::string_view line) {
-  std::size_t i = 0;
-  while (i < line.size() && i < 76 && IsNameByte(static_cast<std::uint8_t>(line[i]))) ++i;
+  // A name runs at most 76 bytes: the 77th byte is looked at only for the colon.
+  const std::size_t i = NameBytesAtStart(reinterpret_cast<const std::uint8_t*>(line.data()),
+                                         std::min<std::size_t>(line.size(), 76));
   return i < line.size() && line[i] == ':' ? i : 0;
 }
 

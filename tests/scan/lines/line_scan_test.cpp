@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <random>
+#include <string>
 #include <vector>
 
 #include "scan/lines/line_reader.h"
@@ -33,6 +34,12 @@ bool PlainHoldsNonTextByte(const std::vector<std::uint8_t>& data, std::size_t le
   return false;
 }
 
+std::size_t PlainNameBytes(const std::vector<std::uint8_t>& data, std::size_t length) {
+  std::size_t i = 0;
+  while (i < length && data[i] >= 33 && data[i] <= 126 && data[i] != ':') ++i;
+  return i;
+}
+
 // Two vectors, a word and a tail of three bytes.
 constexpr std::size_t kSpan = 43;
 
@@ -49,6 +56,8 @@ TEST(LineScanTest, EveryByteValueAtEveryPlace) {
         EXPECT_EQ(MayHoldNonText(data.data(), length), PlainNonText(data, length))
             << value << " at " << place << " of " << length;
         EXPECT_EQ(HoldsNonTextByte(data.data(), length), PlainHoldsNonTextByte(data, length))
+            << value << " at " << place << " of " << length;
+        EXPECT_EQ(NameBytesAtStart(data.data(), length), PlainNameBytes(data, length))
             << value << " at " << place << " of " << length;
       }
     }
@@ -77,6 +86,34 @@ TEST(LineScanTest, RandomLines) {
     EXPECT_EQ(HoldsNonTextByte(data.data(), data.size()), PlainHoldsNonTextByte(data, data.size()));
   }
 }
+
+// A name is read up to 76 bytes; the byte behind them is looked at for the colon alone.
+struct NameRow {
+  const char* label;
+  std::string line;
+  std::size_t expected;
+};
+
+class HeaderNameLengthTest : public testing::TestWithParam<NameRow> {};
+
+TEST_P(HeaderNameLengthTest, ReadsTheNameBeforeTheColon) {
+  EXPECT_EQ(HeaderNameLength(GetParam().line), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, HeaderNameLengthTest,
+    testing::Values(NameRow{"Plain", "Subject: x", 7}, NameRow{"LowerCase", "from:a", 4},
+                    NameRow{"NoColon", "Subject x", 0}, NameRow{"ProseLine", "The quick fox", 0},
+                    NameRow{"DigitFirst", "1Subject: x", 0}, NameRow{"DashFirst", "-a: x", 0},
+                    NameRow{"BlankInName", "Sub ject: x", 0},
+                    NameRow{"EightBitInName", "Sub\xE9ject: x", 0},
+                    NameRow{"DeleteInName", "Sub\x7Fject: x", 0},
+                    NameRow{"ColonBehindSixteen", "X-Abcdefghijklmnop: x", 18},
+                    NameRow{"ColonAt76", std::string(76, 'a') + ": x", 76},
+                    NameRow{"ColonAt77", std::string(77, 'a') + ": x", 0},
+                    NameRow{"NameToTheEnd", std::string(40, 'a'), 0}, NameRow{"Empty", "", 0},
+                    NameRow{"ColonFirst", ":x", 0}),
+    [](const testing::TestParamInfo<NameRow>& row) { return std::string(row.param.label); });
 
 }  // namespace
 }  // namespace quillon
