@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string_view>
 
@@ -52,11 +53,33 @@ constexpr std::string_view NameOf(HeaderField field) {
   return prefix.substr(0, prefix.size() - 2);
 }
 
+namespace header_fields {
+
+inline constexpr std::size_t kLongestName = 25;  // Content-Transfer-Encoding
+
+// The fields by the length of their names (-1 behind the last): a name is compared with those
+// of its own length alone, as the shape scan asks at every line that reads "Name:".
+inline constexpr auto kByNameLength = [] {
+  std::array<std::array<std::int8_t, 4>, kLongestName + 1> table{};
+  for (auto& row : table) row.fill(-1);
+  for (std::size_t i = 0; i < kPrefixes.size(); ++i) {
+    const std::size_t length = kPrefixes[i].size() - 2;
+    std::size_t slot = 0;
+    while (table[length][slot] != -1) ++slot;  // more names of one length do not compile
+    table[length][slot] = static_cast<std::int8_t>(i);
+  }
+  return table;
+}();
+
+}  // namespace header_fields
+
 // The field a header line's name (the text before its colon) names, whatever its letter case.
 inline std::optional<HeaderField> FieldNamed(std::string_view name) {
-  for (std::size_t i = 0; i < header_fields::kPrefixes.size(); ++i) {
-    const auto field = static_cast<HeaderField>(i);
-    if (name.size() == NameOf(field).size() && StartsWithNoCase(name, NameOf(field))) return field;
+  if (name.size() > header_fields::kLongestName) return std::nullopt;
+  for (const std::int8_t index : header_fields::kByNameLength[name.size()]) {
+    if (index < 0) break;
+    const auto field = static_cast<HeaderField>(index);
+    if (StartsWithNoCase(name, NameOf(field))) return field;
   }
   return std::nullopt;
 }
