@@ -172,13 +172,9 @@ std::size_t BodySteps::HandleLine(CarveBuffer buffer, std::size_t position, bool
   return lineEnd;
 }
 
-bool BodySteps::ForeignLine(std::string_view text) const {
-  // Inside a multipart the closing boundary tells; in an attachment any byte may stand.
-  if ((phase_ != Phase::Body && phase_ != Phase::HeaderEnd) || !boundaries_.empty() ||
-      part_.role == PartRole::Attachment)
-    return false;
+bool BodySteps::ForeignTextLine(std::string_view text) const {
   if (previousEmpty_ && IsMboxSeparator(text)) return true;
-  return HoldsNonText(text);
+  return HoldsNonTextByte(reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
 }
 
 void BodySteps::EndText() {

@@ -129,7 +129,15 @@ class BodySteps {
   static void MakeRoom(std::string& text, std::size_t more);
   void EndPart();
   TextPart* TextTarget();
-  bool ForeignLine(std::string_view text) const;
+  // Whether a line of text ends the mail's text. Inside a multipart the closing boundary tells,
+  // and in an attachment any byte may stand: those lines are told without a call.
+  bool ForeignLine(std::string_view text) const {
+    if ((phase_ != Phase::Body && phase_ != Phase::HeaderEnd) || !boundaries_.empty() ||
+        part_.role == PartRole::Attachment)
+      return false;
+    return ForeignTextLine(text);
+  }
+  bool ForeignTextLine(std::string_view text) const;
 
   MailRecordPtr record_;
   int ansiCodePage_;
