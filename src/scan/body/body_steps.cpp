@@ -95,12 +95,6 @@ bool BodySteps::ParsePartHeader(CarveBuffer buffer, std::size_t position, std::s
   return true;
 }
 
-void BodySteps::ParseBodyLine(CarveBuffer buffer, std::size_t position, std::size_t& skip) {
-  if (phase_ == Phase::Finished) return;
-  const std::size_t resume = HandleLine(buffer, position, true);
-  if (resume > position + 1) skip += resume - position - 1;
-}
-
 std::size_t BodySteps::HandleLine(CarveBuffer buffer, std::size_t position, bool lookAhead) {
   const BodyLine line = ReadBodyLine(buffer, position);
   const std::size_t lineEnd = position + line.text.size();

@@ -40,7 +40,11 @@ class BodySteps {
   // is not called for it. Adds the bytes consumed less one to `skip`.
   bool ParsePartHeader(CarveBuffer buffer, std::size_t position, std::size_t& skip);
   // Any other line of the body.
-  void ParseBodyLine(CarveBuffer buffer, std::size_t position, std::size_t& skip);
+  void ParseBodyLine(CarveBuffer buffer, std::size_t position, std::size_t& skip) {
+    if (phase_ == Phase::Finished) return;
+    const std::size_t resume = HandleLine(buffer, position, true);
+    if (resume > position + 1) skip += resume - position - 1;
+  }
   // While a base64 attachment is open: the lines from `position` (a line start) that hold
   // base64 characters only, ended before `limit`, taken in one step as ParseBodyLine would take
   // them one by one. Returns the start of the first line not taken (`position` when none was),
