@@ -18,7 +18,9 @@ namespace {
 constexpr std::string_view kReceived = LinePrefix(HeaderField::Received);
 
 bool StartsWithAt(const CarveBuffer& buffer, std::size_t position, std::string_view text) {
+  // The first byte tells for nearly every line the walk meets.
   return position + text.size() <= buffer.size &&
+         AsciiLower(buffer.data[position]) == AsciiLower(static_cast<unsigned char>(text[0])) &&
          StartsWithNoCase(
              std::string_view(reinterpret_cast<const char*>(buffer.data + position), text.size()),
              text);
