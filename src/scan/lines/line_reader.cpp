@@ -27,7 +27,7 @@ Line ReadLine(CarveBuffer buffer, std::size_t begin, const LineRules& rules) {
   line.end = at;
   line.lineFeedOnly = !(at > begin && buffer.data[at - 1] == '\r');
   if (!line.lineFeedOnly) --line.end;
-  if (rules.judgeBytes) line.binary = HoldsNonText(TextOf(buffer, line));
+  if (rules.judgeBytes) line.binary = HoldsNonTextByte(buffer.data + begin, line.end - begin);
   return line;
 }
 
