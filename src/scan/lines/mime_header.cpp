@@ -17,20 +17,28 @@ struct RawParameter {
   std::string value;
 };
 
-// Reads one parameter value: a quoted string (backslash escapes kept literal) or a token.
+// Reads one parameter value: a quoted string (backslash escapes kept literal) or a token. The
+// stretches between quotes and escapes are taken whole: every part of every mail has such values.
 std::string ReadParameterValue(std::string_view text, std::size_t& at) {
-  std::string value;
   if (at < text.size() && text[at] == '"') {
+    std::string value;
     ++at;
-    while (at < text.size() && text[at] != '"') {
-      if (text[at] == '\\' && at + 1 < text.size()) ++at;
+    while (at < text.size()) {
+      const std::size_t stop = std::min(text.find_first_of("\"\\", at), text.size());
+      value.append(text.substr(at, stop - at));
+      at = stop;
+      if (at == text.size() || text[at] == '"') break;
+      // A backslash: the byte behind it stands for itself; a last backslash is kept.
+      if (at + 1 < text.size()) ++at;
       value += text[at++];
     }
     if (at < text.size()) ++at;
     return value;
   }
-  while (at < text.size() && text[at] != ';') value += text[at++];
-  return std::string(TrimWhiteSpace(value));
+  const std::size_t end = std::min(text.find(';', at), text.size());
+  const std::string_view token = text.substr(at, end - at);
+  at = end;
+  return std::string(TrimWhiteSpace(token));
 }
 
 }  // namespace
@@ -72,6 +80,14 @@ MimeHeaderValue ParseMimeHeaderValue(std::string_view value) {
   // Join the sections of each name in section order (RFC 2231 3); names keep their first order.
   for (const RawParameter& first : raw) {
     if (parsed.Find(first.name)) continue;
+    const auto named = std::count_if(raw.begin(), raw.end(), [&](const RawParameter& parameter) {
+      return parameter.name == first.name;
+    });
+    if (named == 1) {
+      // Nearly every parameter: one section, nothing to join.
+      parsed.parameters.push_back({first.name, first.value, first.extended});
+      continue;
+    }
     std::vector<const RawParameter*> sections;
     for (const RawParameter& parameter : raw)
       if (parameter.name == first.name) sections.push_back(&parameter);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 namespace quillon {
 namespace {
@@ -35,6 +36,67 @@ INSTANTIATE_TEST_SUITE_P(
                                "wordprocessingml.document",
                                12, "attachment-12.docx"}),
     [](const testing::TestParamInfo<UnnamedRow>& row) { return row.param.name; });
+
+struct ValueRow {
+  std::string name;
+  std::string value;
+  std::string token;
+  std::vector<MimeParameter> parameters;
+};
+
+class ParseMimeHeaderValueTest : public testing::TestWithParam<ValueRow> {};
+
+TEST_P(ParseMimeHeaderValueTest, ReadsTokenAndParameters) {
+  const MimeHeaderValue parsed = ParseMimeHeaderValue(GetParam().value);
+  EXPECT_EQ(parsed.token, GetParam().token);
+  ASSERT_EQ(parsed.parameters.size(), GetParam().parameters.size());
+  for (std::size_t i = 0; i < parsed.parameters.size(); ++i) {
+    EXPECT_EQ(parsed.parameters[i].name, GetParam().parameters[i].name) << i;
+    EXPECT_EQ(parsed.parameters[i].value, GetParam().parameters[i].value) << i;
+    EXPECT_EQ(parsed.parameters[i].extended, GetParam().parameters[i].extended) << i;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, ParseMimeHeaderValueTest,
+    testing::Values(ValueRow{"QuotedCharset",
+                             "text/plain; charset=\"utf-8\"",
+                             "text/plain",
+                             {{"charset", "utf-8", false}}},
+                    ValueRow{"TokenLowerCasedValueKept",
+                             "Text/HTML;Charset=ISO-8859-1 ",
+                             "text/html",
+                             {{"charset", "ISO-8859-1", false}}},
+                    ValueRow{"EscapesInQuotes",
+                             "multipart/mixed; boundary=\"a\\\"b\\\\c\"",
+                             "multipart/mixed",
+                             {{"boundary", "a\"b\\c", false}}},
+                    ValueRow{"QuoteNeverClosed", "a; name=\"abc", "a", {{"name", "abc", false}}},
+                    ValueRow{
+                        "BackslashLastInQuotes", "a; name=\"ab\\", "a", {{"name", "ab\\", false}}},
+                    ValueRow{"BlanksAroundNameAndToken",
+                             "a; name = value here ; x=y",
+                             "a",
+                             {{"name", "value here", false}, {"x", "y", false}}},
+                    ValueRow{"SectionsJoinedInOrder",
+                             "attachment; filename*1=\"b.txt\"; filename*0=\"a\"",
+                             "attachment",
+                             {{"filename", "ab.txt", false}}},
+                    ValueRow{"ExtendedValue",
+                             "attachment; filename*=utf-8''%C3%A9.txt",
+                             "attachment",
+                             {{"filename", "utf-8''%C3%A9.txt", true}}},
+                    ValueRow{"SameNameTwice",
+                             "text/plain; a=1; b=2; a=3",
+                             "text/plain",
+                             {{"a", "13", false}, {"b", "2", false}}},
+                    ValueRow{"TextBehindQuotesSkipped",
+                             "a; n=\"v\" junk; m=w",
+                             "a",
+                             {{"n", "v", false}, {"m", "w", false}}},
+                    ValueRow{"NoParameters", "message/rfc822", "message/rfc822", {}},
+                    ValueRow{"Empty", "", "", {}}),
+    [](const testing::TestParamInfo<ValueRow>& row) { return row.param.name; });
 
 }  // namespace
 }  // namespace quillon
