@@ -1,5 +1,6 @@
 // The base64 look built for AVX2; chosen at run time where the processor has it.
 #include "scan/find/base64_run.h"
+#include "scan/find/read_ahead.h"
 #include "scan/find/simd_target.h"
 
 #ifdef QUILLON_X86_VECTORS
@@ -80,6 +81,7 @@ Base64Lines Avx2Lines(const std::uint8_t* data, std::size_t limit, std::size_t b
   std::uint64_t returnBehind = 0;  // 1 where the byte in front of the step is a CR
   // A line is taken at its LF, which lies inside a step and so before `limit`.
   for (std::size_t p = begin; p + 64 <= limit; p += 64) {
+    __builtin_prefetch(data + p + kReadAheadBytes);
     const __m256i first = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(data + p));
     const __m256i second = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(data + p + 32));
     const __m256i firstReturns = _mm256_cmpeq_epi8(first, carriageReturn);

@@ -2,6 +2,7 @@
 // lists lie mostly inside the base64 of attachments, where a find is rare: two 32-byte vectors are
 // tested at once, first for a dash alone, and only a step with a find branches off.
 #include "scan/find/dash_lines.h"
+#include "scan/find/read_ahead.h"
 #include "scan/find/simd_target.h"
 
 #ifdef QUILLON_X86_VECTORS
@@ -37,6 +38,7 @@ std::size_t Avx2(const std::uint8_t* data, std::size_t size, std::uint64_t base,
   const __m256i dash = _mm256_set1_epi8('-');
   std::size_t p = 0;
   for (; p + 64 + 2 <= size; p += 64) {
+    __builtin_prefetch(data + p + kReadAheadBytes);
     // Base64 has no dash at all: a step with none where a find's first dash would stand is
     // passed over on two comparisons.
     const __m256i dashes = _mm256_or_si256(_mm256_cmpeq_epi8(Load(data + p + 1), dash),

@@ -12,6 +12,7 @@
 
 #include "scan/find/line_break_map.h"
 #include "scan/find/mark_steps.h"
+#include "scan/find/read_ahead.h"
 #include "scan/source_position.h"
 
 namespace quillon::mark_steps {
@@ -135,6 +136,8 @@ struct MarkKernel {
       typename V::Lanes breaksBeforeR = V::None();
       const std::size_t sectorEnd = static_cast<std::size_t>((sector + 1) * kSector - base);
       const std::size_t blockEnd = std::min(sectorEnd, lastStep + 1);
+      for (std::size_t line = 0; line < kSector; line += kCacheLineBytes)
+        __builtin_prefetch(data + i + kReadAheadBytes + line);
       // Quiet sectors come in long runs (an attachment, zeros), loud ones too (random bytes hold
       // a colon or a 0x02 in nearly every sector): after each failed try the quiet steps wait
       // twice as many sectors, up to a limit, before they are tried again.

@@ -1,4 +1,5 @@
 // The text-end search built for AVX2; chosen at run time where the processor has it.
+#include "scan/find/read_ahead.h"
 #include "scan/find/simd_target.h"
 #include "scan/find/text_bytes.h"
 
@@ -30,6 +31,7 @@ __m256i NonTextLanes(__m256i bytes) {
 std::size_t Avx2(const std::uint8_t* data, std::size_t at, std::size_t limit) {
   // Two vectors a step, as the SSE2 steps: a mail's text runs for kilobytes between stops.
   for (; at + 64 <= limit; at += 64) {
+    __builtin_prefetch(data + at + kReadAheadBytes);
     const __m256i first =
         NonTextLanes(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(data + at)));
     const __m256i second =
