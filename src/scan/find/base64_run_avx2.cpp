@@ -44,6 +44,30 @@ static_assert([] {
   return true;
 }());
 
+// The same tables with CR and LF let in as well (high half 0, a bit of its own): a step of whole
+// base64 lines is then told by one test, and its CRs and LFs are looked at only for where its
+// lines end.
+constexpr unsigned kLineBreakBit = 1u << 6;
+constexpr std::array<std::uint8_t, 16> kHighBitsWithBreaks = [] {
+  std::array<std::uint8_t, 16> table = kHighBits;
+  table[0] = kLineBreakBit;
+  return table;
+}();
+constexpr std::array<std::uint8_t, 16> kLowBitsWithBreaks = [] {
+  std::array<std::uint8_t, 16> table = kLowBits;
+  table['\r'] = static_cast<std::uint8_t>(table['\r'] | kLineBreakBit);
+  table['\n'] = static_cast<std::uint8_t>(table['\n'] | kLineBreakBit);
+  return table;
+}();
+
+static_assert([] {
+  for (unsigned c = 0; c < 256; ++c)
+    if (((kLowBitsWithBreaks[c & 0x0F] & kHighBitsWithBreaks[c >> 4]) != 0) !=
+        (IsBase64Byte(static_cast<std::uint8_t>(c)) || c == '\r' || c == '\n'))
+      return false;
+  return true;
+}());
+
 }  // namespace
 
 QUILLON_TARGET_BEGIN("avx2")
@@ -73,8 +97,8 @@ std::uint64_t Bits(__m256i low, __m256i high) {
 
 Base64Lines Avx2Lines(const std::uint8_t* data, std::size_t limit, std::size_t begin,
                       std::size_t maxLine) {
-  const __m256i lowBits = TableOf(kLowBits);
-  const __m256i highBits = TableOf(kHighBits);
+  const __m256i lowBits = TableOf(kLowBitsWithBreaks);
+  const __m256i highBits = TableOf(kHighBitsWithBreaks);
   const __m256i carriageReturn = _mm256_set1_epi8('\r');
   const __m256i lineFeed = _mm256_set1_epi8('\n');
   Base64Lines run{begin, 0};
@@ -84,18 +108,16 @@ Base64Lines Avx2Lines(const std::uint8_t* data, std::size_t limit, std::size_t b
     __builtin_prefetch(data + p + kReadAheadBytes);
     const __m256i first = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(data + p));
     const __m256i second = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(data + p + 32));
-    const __m256i firstReturns = _mm256_cmpeq_epi8(first, carriageReturn);
-    const __m256i secondReturns = _mm256_cmpeq_epi8(second, carriageReturn);
-    const __m256i firstFeeds = _mm256_cmpeq_epi8(first, lineFeed);
-    const __m256i secondFeeds = _mm256_cmpeq_epi8(second, lineFeed);
-    const std::uint64_t returns = Bits(firstReturns, secondReturns);
-    std::uint64_t feeds = Bits(firstFeeds, secondFeeds);
-    const std::uint64_t others =
-        Bits(OutsideLanes(first, lowBits, highBits), OutsideLanes(second, lowBits, highBits)) &
-        ~(returns | feeds);
     // Another byte, or a CR without its LF or a LF without its CR: the caller reads the lines
     // from here on one by one.
-    if (others != 0 || feeds != ((returns << 1) | returnBehind)) return run;
+    const __m256i others = _mm256_or_si256(OutsideLanes(first, lowBits, highBits),
+                                           OutsideLanes(second, lowBits, highBits));
+    if (!_mm256_testz_si256(others, others)) return run;
+    const std::uint64_t returns =
+        Bits(_mm256_cmpeq_epi8(first, carriageReturn), _mm256_cmpeq_epi8(second, carriageReturn));
+    std::uint64_t feeds =
+        Bits(_mm256_cmpeq_epi8(first, lineFeed), _mm256_cmpeq_epi8(second, lineFeed));
+    if (feeds != ((returns << 1) | returnBehind)) return run;
     returnBehind = returns >> 63;
     if (feeds == 0) continue;
     if (maxLine > 64) {

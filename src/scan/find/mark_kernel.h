@@ -136,6 +136,7 @@ struct MarkKernel {
       typename V::Lanes breaksBeforeR = V::None();
       const std::size_t sectorEnd = static_cast<std::size_t>((sector + 1) * kSector - base);
       const std::size_t blockEnd = std::min(sectorEnd, lastStep + 1);
+#pragma GCC unroll 8
       for (std::size_t line = 0; line < kSector; line += kCacheLineBytes)
         __builtin_prefetch(data + i + kReadAheadBytes + line);
       // Quiet sectors come in long runs (an attachment, zeros), loud ones too (random bytes hold
