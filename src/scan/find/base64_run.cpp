@@ -40,7 +40,9 @@ std::size_t Sse2Steps(const std::uint8_t* data, std::size_t i, std::size_t to) {
 Base64Steps WidestBase64Steps() {
 #ifdef QUILLON_X86_VECTORS
   static const Base64Steps widest =
-      __builtin_cpu_supports("avx2") ? Base64Steps::Avx2 : Base64Steps::Sse2;
+      __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") ? Base64Steps::Avx512
+      : __builtin_cpu_supports("avx2")                                        ? Base64Steps::Avx2
+                                                                              : Base64Steps::Sse2;
   return widest;
 #else
   return Base64Steps::Bytes;
@@ -75,8 +77,9 @@ std::size_t FindNonBase64(const std::uint8_t* data, std::size_t from, std::size_
 Base64Lines TakeBase64LinesInSteps(const std::uint8_t* data, std::size_t limit, std::size_t begin,
                                    std::size_t maxLine, Base64Steps widest) {
 #ifdef QUILLON_X86_VECTORS
-  if (widest >= Base64Steps::Avx2 && WidestBase64Steps() >= Base64Steps::Avx2)
-    return base64_steps::Avx2Lines(data, limit, begin, maxLine);
+  const Base64Steps steps = widest < WidestBase64Steps() ? widest : WidestBase64Steps();
+  if (steps >= Base64Steps::Avx512) return base64_steps::Avx512Lines(data, limit, begin, maxLine);
+  if (steps >= Base64Steps::Avx2) return base64_steps::Avx2Lines(data, limit, begin, maxLine);
 #else
   (void)data, (void)limit, (void)maxLine, (void)widest;
 #endif

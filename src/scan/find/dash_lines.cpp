@@ -18,8 +18,13 @@ void FindDashLines(const std::uint8_t* data, std::size_t size, std::uint64_t bas
                    std::vector<std::uint64_t>& found, DashLineSteps widest) {
   std::size_t p = 0;
 #ifdef QUILLON_X86_VECTORS
+  static const bool hasAvx512 =
+      __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw");
   static const bool hasAvx2 = __builtin_cpu_supports("avx2");
-  if (widest >= DashLineSteps::Avx2 && hasAvx2) p = dash_line_steps::Avx2(data, size, base, found);
+  if (widest >= DashLineSteps::Avx512 && hasAvx512)
+    p = dash_line_steps::Avx512(data, size, base, found);
+  else if (widest >= DashLineSteps::Avx2 && hasAvx2)
+    p = dash_line_steps::Avx2(data, size, base, found);
 #endif
 #if defined(__SSE2__)
   if (widest >= DashLineSteps::Sse2) {

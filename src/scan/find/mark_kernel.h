@@ -12,6 +12,7 @@
 
 #include "scan/find/line_break_map.h"
 #include "scan/find/mark_steps.h"
+#include "scan/find/read_ahead.h"
 #include "scan/source_position.h"
 
 namespace quillon::mark_steps {
@@ -20,6 +21,7 @@ template <class Vectors>
 struct MarkKernel {
   static constexpr std::size_t kWidth = Vectors::kWidth;
   static constexpr std::uint64_t kSector = kSectorSize;
+  static constexpr std::uint32_t kMostQuietWait = 63;
   static_assert(kWidth % 4 == 0 && kWidth <= 64 && kSector % kWidth == 0);
 
   // Writes the finds of the step at i from its bits (a bit per byte: anchor colons; bit 4w:
@@ -33,10 +35,16 @@ struct MarkKernel {
       *fieldsEnd++ = base + i + static_cast<unsigned>(std::countr_zero(fields));
   }
 
+  static void MarkLineBreaks(std::uint64_t sector, typename Vectors::Lanes breaks,
+                             typename Vectors::Lanes breaksBeforeR, LineBreakBits lineBreaks) {
+    if (Vectors::Bits(breaks) != 0) lineBreaks.any.Set(sector);
+    if (Vectors::Bits(breaksBeforeR) != 0) lineBreaks.beforeR.Set(sector);
+  }
+
   // The bytes a step compares with, splat once (an aggregate: a constructor would be built
   // without the instruction set).
   struct Constants {
-    typename Vectors::Bytes colon, carriageReturn, lineFeed, lowerCase, f, d, r;
+    typename Vectors::Bytes colon, sizeByte, carriageReturn, lineFeed, lowerCase, f, d, r;
     // A store block's size field: 0x000002xx, little endian.
     typename Vectors::Bytes sizeKeep, sizeField;
   };
@@ -66,6 +74,30 @@ struct MarkKernel {
     return {colonBits, V::WordBits(here, c.sizeKeep, c.sizeField)};
   }
 
+  // The steps of [i, blockEnd) for their line breaks alone, while no byte of theirs is a colon or
+  // a 0x02 (the second byte of a size field), without which they hold no anchor and no size
+  // field. False, with nothing gathered that the full steps would not gather too, where one is.
+  // Base64 lines, zeros and most plain text hold neither, and are passed over here at half the
+  // work.
+  static bool QuietSteps(const std::uint8_t* data, std::size_t i, std::size_t blockEnd,
+                         const Constants& c, typename Vectors::Lanes& breaks,
+                         typename Vectors::Lanes& breaksBeforeR) {
+    using V = Vectors;
+    typename V::Lanes suspects = V::None();
+    for (; i < blockEnd; i += kWidth) {
+      const typename V::Bytes here = V::Load(data + i);
+      suspects =
+          V::Either(suspects, V::Either(V::Equal(here, c.colon), V::Equal(here, c.sizeByte)));
+      const typename V::Lanes lineBreak =
+          V::Both(V::Equal(here, c.carriageReturn), V::Equal(V::Load(data + i + 1), c.lineFeed));
+      breaks = V::Either(breaks, lineBreak);
+      breaksBeforeR =
+          V::Either(breaksBeforeR,
+                    V::Both(lineBreak, V::Equal(V::Or(V::Load(data + i + 2), c.lowerCase), c.r)));
+    }
+    return V::Bits(suspects) == 0;
+  }
+
   // Steps start on a multiple of their width in the source (else nothing is taken), so that each
   // lies in one sector: the steps of a sector gather its line breaks in two vectors and mark it
   // once. Text and base64 hold a line break in every other step or so, and a branch per step on
@@ -76,6 +108,7 @@ struct MarkKernel {
                          std::vector<std::uint64_t>& sizeFields, LineBreakBits lineBreaks) {
     using V = Vectors;
     const Constants constants{V::Splat(':'),
+                              V::Splat(0x02),
                               V::Splat('\r'),
                               V::Splat('\n'),
                               V::Splat(0x20),
@@ -93,6 +126,8 @@ struct MarkKernel {
     // Each step reads the two bytes behind it too (the LF of a line break and the line's first).
     if (i + kWidth + 1 >= end) return i;
     const std::size_t lastStep = end - kWidth - 2;
+    std::uint32_t quietWait = 0;
+    std::uint32_t quietBackoff = 0;
     while (i <= lastStep) {
       const std::uint64_t sector = (base + i) / kSector;
       std::uint64_t* anchorsEnd = blockAnchors;
@@ -101,6 +136,24 @@ struct MarkKernel {
       typename V::Lanes breaksBeforeR = V::None();
       const std::size_t sectorEnd = static_cast<std::size_t>((sector + 1) * kSector - base);
       const std::size_t blockEnd = std::min(sectorEnd, lastStep + 1);
+#pragma GCC unroll 8
+      for (std::size_t line = 0; line < kSector; line += kCacheLineBytes)
+        __builtin_prefetch(data + i + kReadAheadBytes + line);
+      // Quiet sectors come in long runs (an attachment, zeros), loud ones too (random bytes hold
+      // a colon or a 0x02 in nearly every sector): after each failed try the quiet steps wait
+      // twice as many sectors, up to a limit, before they are tried again.
+      if (quietWait == 0) {
+        if (QuietSteps(data, i, blockEnd, constants, breaks, breaksBeforeR)) {
+          quietBackoff = 0;
+          i += (blockEnd - i + kWidth - 1) / kWidth * kWidth;
+          MarkLineBreaks(sector, breaks, breaksBeforeR, lineBreaks);
+          continue;
+        }
+        quietBackoff = std::min(2 * quietBackoff + 1, kMostQuietWait);
+        quietWait = quietBackoff;
+      } else {
+        --quietWait;
+      }
       if ((base + i) % kSector == 0) {
         // An anchor at the sector's start needs no line feed in front: its colon lies in the
         // sector's first step.
@@ -124,8 +177,7 @@ struct MarkKernel {
         if ((finds.colons | finds.fields) != 0)
           WriteFinds(i, base, finds.colons, finds.fields, anchorsEnd, fieldsEnd);
       }
-      if (V::Bits(breaks) != 0) lineBreaks.any.Set(sector);
-      if (V::Bits(breaksBeforeR) != 0) lineBreaks.beforeR.Set(sector);
+      MarkLineBreaks(sector, breaks, breaksBeforeR, lineBreaks);
       if (anchorsEnd != blockAnchors) anchors.insert(anchors.end(), blockAnchors, anchorsEnd);
       if (fieldsEnd != blockFields) sizeFields.insert(sizeFields.end(), blockFields, fieldsEnd);
     }

@@ -19,7 +19,8 @@ const std::uint8_t* Bytes(const std::string& text) {
   return reinterpret_cast<const std::uint8_t*>(text.data());
 }
 
-constexpr Base64Steps kEverySteps[] = {Base64Steps::Bytes, Base64Steps::Sse2, Base64Steps::Avx2};
+constexpr Base64Steps kEverySteps[] = {Base64Steps::Bytes, Base64Steps::Sse2, Base64Steps::Avx2,
+                                       Base64Steps::Avx512};
 
 const char* NameOf(Base64Steps steps) {
   switch (steps) {
@@ -29,6 +30,8 @@ const char* NameOf(Base64Steps steps) {
       return "sse2";
     case Base64Steps::Avx2:
       return "avx2";
+    case Base64Steps::Avx512:
+      return "avx512";
   }
   return "?";
 }
@@ -173,10 +176,14 @@ TEST_P(Base64StepsTest, TakesWholeLinesOfCleanSteps) {
   EXPECT_EQ(none.end, row.begin);
   EXPECT_EQ(none.lines, 0u);
   if (WidestBase64Steps() < Base64Steps::Avx2) GTEST_SKIP() << "no AVX2 on this processor";
-  const Base64Lines run =
-      TakeBase64LinesInSteps(Bytes(row.text), row.text.size(), row.begin, row.maxLine);
-  EXPECT_EQ(run.end, row.end);
-  EXPECT_EQ(run.lines, row.lines);
+  // Each width the processor has takes the same lines.
+  for (const Base64Steps steps : {Base64Steps::Avx2, Base64Steps::Avx512}) {
+    if (steps > WidestBase64Steps()) continue;
+    const Base64Lines run =
+        TakeBase64LinesInSteps(Bytes(row.text), row.text.size(), row.begin, row.maxLine, steps);
+    EXPECT_EQ(run.end, row.end) << NameOf(steps);
+    EXPECT_EQ(run.lines, row.lines) << NameOf(steps);
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -262,7 +269,16 @@ TEST(Base64LineSteps, RandomLinesTakeOnlyWholeLines) {
       text += line + "\r\n";
     }
     const std::size_t limit = random() % (text.size() + 1);
-    ExpectAStartOfThePlainRun(text, 0, limit, 1 + random() % 95, "round " + std::to_string(round));
+    const std::size_t maxLine = 1 + random() % 95;
+    ExpectAStartOfThePlainRun(text, 0, limit, maxLine, "round " + std::to_string(round));
+    // The widest steps stop where the AVX2 steps stop.
+    if (WidestBase64Steps() < Base64Steps::Avx512) continue;
+    const Base64Lines wide =
+        TakeBase64LinesInSteps(Bytes(text), limit, 0, maxLine, Base64Steps::Avx512);
+    const Base64Lines narrow =
+        TakeBase64LinesInSteps(Bytes(text), limit, 0, maxLine, Base64Steps::Avx2);
+    ASSERT_EQ(wide.end, narrow.end) << "round " << round;
+    ASSERT_EQ(wide.lines, narrow.lines) << "round " << round;
   }
 }
 

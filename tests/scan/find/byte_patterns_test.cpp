@@ -232,3 +232,101 @@ INSTANTIATE_TEST_SUITE_P(
 
 }  // namespace
 }  // namespace quillon
+
+namespace quillon {
+namespace {
+
+// Long stretches of one kind of bytes, as a disk holds them: the search passes over sectors with
+// no colon and no 0x02 on their line breaks alone, and tries that less often behind sectors that
+// have them. A mark planted in any sector behind any such stretch must still be found.
+struct Stretch {
+  enum Kind { Base64Lines, Zeros, RandomBytes, PlainText } kind;
+  std::size_t sectors;
+};
+
+struct StretchLayout {
+  const char* name;
+  std::vector<Stretch> stretches;
+};
+
+void PrintTo(const StretchLayout& layout, std::ostream* out) {
+  *out << layout.name;
+}
+
+std::vector<std::uint8_t> LaidOut(const std::vector<Stretch>& stretches, std::mt19937& random) {
+  const std::string alphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+  std::vector<std::uint8_t> data;
+  for (const Stretch& stretch : stretches) {
+    const std::size_t end = data.size() + stretch.sectors * 512;
+    for (std::size_t column = 0; data.size() < end; ++column) {
+      switch (stretch.kind) {
+        case Stretch::Base64Lines:
+          data.push_back(column % 78 == 76 ? '\r'
+                         : column % 78 == 77
+                             ? '\n'
+                             : static_cast<std::uint8_t>(alphabet[random() % alphabet.size()]));
+          break;
+        case Stretch::Zeros:
+          data.push_back(0);
+          break;
+        case Stretch::RandomBytes:
+          data.push_back(static_cast<std::uint8_t>(random()));
+          break;
+        case Stretch::PlainText:
+          data.push_back("rounded text\r\n"[column % 14]);
+          break;
+      }
+    }
+  }
+  return data;
+}
+
+class StretchLayoutTest : public ::testing::TestWithParam<StretchLayout> {};
+
+TEST_P(StretchLayoutTest, MarksPlantedInEverySectorAreFound) {
+  std::mt19937 random(11);
+  const std::vector<std::uint8_t> laidOut = LaidOut(GetParam().stretches, random);
+  // An anchor, a size field alone (no colon near it) and a trace line's break, in turn.
+  const std::vector<std::vector<std::uint8_t>> marks = {
+      Bytes("\r\nFrom: a"), {0x10, 0x02, 0x00, 0x00}, Bytes("\r\nReceived")};
+  int found = 0;
+  // Every sector of short layouts, about 64 spread over long ones.
+  const std::size_t stride = 1 + laidOut.size() / 512 / 64;
+  for (std::size_t sector = 0; sector * 512 + 600 < laidOut.size(); sector += stride) {
+    std::vector<std::uint8_t> data = laidOut;
+    // Each mark at another place in its sector and against the vector steps; size fields on
+    // their 4-byte boundaries.
+    const std::vector<std::uint8_t>& mark = marks[sector % marks.size()];
+    const std::size_t at = sector * 512 + (sector * 36) % 480;
+    std::copy(mark.begin(), mark.end(), data.begin() + static_cast<std::ptrdiff_t>(at));
+    const std::uint64_t base = sector % 2 == 0 ? 0 : 2048;
+    const Marks plain = PlainLook(data, 0, data.size(), base);
+    for (MarkSteps widest : kEverySteps) {
+      const Marks fast = FastLook(data, 0, data.size(), base, widest);
+      ExpectSameMarks(data, 0, data.size(), base, plain, fast,
+                      std::string(GetParam().name) + " sector " + std::to_string(sector) +
+                          " steps " + std::to_string(static_cast<int>(widest)));
+      found += std::count(fast.anchors.begin(), fast.anchors.end(), base + at + 2) +
+               std::count(fast.sizeFields.begin(), fast.sizeFields.end(), base + at);
+    }
+    if (HasFailure()) return;
+  }
+  EXPECT_GT(found, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Layouts, StretchLayoutTest,
+    ::testing::Values(StretchLayout{"Base64Alone", {{Stretch::Base64Lines, 24}}},
+                      StretchLayout{"ZerosThenBase64",
+                                    {{Stretch::Zeros, 8}, {Stretch::Base64Lines, 16}}},
+                      StretchLayout{"RandomThenBase64",
+                                    {{Stretch::RandomBytes, 200}, {Stretch::Base64Lines, 90}}},
+                      StretchLayout{"TextBetweenRandom",
+                                    {{Stretch::RandomBytes, 20},
+                                     {Stretch::PlainText, 10},
+                                     {Stretch::RandomBytes, 3},
+                                     {Stretch::Base64Lines, 70}}}),
+    [](const ::testing::TestParamInfo<StretchLayout>& row) { return row.param.name; });
+
+}  // namespace
+}  // namespace quillon

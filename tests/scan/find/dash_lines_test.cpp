@@ -18,7 +18,7 @@ struct DashRow {
 };
 
 constexpr DashLineSteps kEverySteps[] = {DashLineSteps::Bytes, DashLineSteps::Sse2,
-                                         DashLineSteps::Avx2};
+                                         DashLineSteps::Avx2, DashLineSteps::Avx512};
 
 class DashLinesTest : public testing::TestWithParam<DashRow> {};
 
@@ -37,28 +37,30 @@ TEST_P(DashLinesTest, ListsWhatTheByteLookLists) {
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, DashLinesTest,
-    testing::Values(DashRow{"NoneInText", std::string(100, 'a') + "\n-a\n-a--x\n", 0},
-                    DashRow{"AtTheStart", "\n--b\r\n" + std::string(40, 'x'), 1},
-                    DashRow{"AcrossVectors",
-                            std::string(15, 'x') + "\n--" + std::string(15, 'x') + "\n--" +
-                                std::string(40, 'x'),
-                            2},
-                    DashRow{"AtTheVeryEnd", std::string(30, 'x') + "\n--", 1},
-                    DashRow{"CutAtTheEnd", std::string(30, 'x') + "\n-", 0},
-                    // The widest steps take 64 bytes and test their two halves at once.
-                    DashRow{"InTheSecondHalfOfAWideStep",
-                            std::string(40, 'Q') + "\n--b" + std::string(60, 'Q'), 1},
-                    DashRow{"InBothHalvesOfAWideStep",
-                            std::string(5, 'Q') + "\n--" + std::string(40, 'Q') + "\n--" +
-                                std::string(60, 'Q'),
-                            2},
-                    DashRow{"AcrossWideSteps",
-                            std::string(63, 'Q') + "\n--" + std::string(62, 'Q') + "\n--" +
-                                std::string(70, 'Q'),
-                            2},
-                    DashRow{"LineFeedEndsAWideStepDashesInTheNext",
-                            std::string(63, 'Q') + "\n-" + std::string(70, 'Q') + "\n--", 1},
-                    DashRow{"RunOfDashLines", "\n--\n--\n--\n---\n----\n--\n--\n--\n--\n--", 10}),
+    testing::Values(
+        DashRow{"NoneInText", std::string(100, 'a') + "\n-a\n-a--x\n", 0},
+        DashRow{"AtTheStart", "\n--b\r\n" + std::string(40, 'x'), 1},
+        DashRow{
+            "AcrossVectors",
+            std::string(15, 'x') + "\n--" + std::string(15, 'x') + "\n--" + std::string(40, 'x'),
+            2},
+        DashRow{"AtTheVeryEnd", std::string(30, 'x') + "\n--", 1},
+        DashRow{"CutAtTheEnd", std::string(30, 'x') + "\n-", 0},
+        // The widest steps take 64 bytes and test their two halves at once.
+        DashRow{"InTheSecondHalfOfAWideStep", std::string(40, 'Q') + "\n--b" + std::string(60, 'Q'),
+                1},
+        DashRow{"InBothHalvesOfAWideStep",
+                std::string(5, 'Q') + "\n--" + std::string(40, 'Q') + "\n--" + std::string(60, 'Q'),
+                2},
+        DashRow{
+            "AcrossWideSteps",
+            std::string(63, 'Q') + "\n--" + std::string(62, 'Q') + "\n--" + std::string(70, 'Q'),
+            2},
+        DashRow{"LineFeedEndsAWideStepDashesInTheNext",
+                std::string(63, 'Q') + "\n-" + std::string(70, 'Q') + "\n--", 1},
+        // The step's first dash alone tells it to look: here it is the step's only one.
+        DashRow{"AtAWideStepsStart", std::string(64, 'Q') + "\n--b" + std::string(70, 'Q'), 1},
+        DashRow{"RunOfDashLines", "\n--\n--\n--\n---\n----\n--\n--\n--\n--\n--", 10}),
     [](const testing::TestParamInfo<DashRow>& row) { return std::string(row.param.name); });
 
 TEST(DashLinesSweep, RandomBytesOfLineFeedsAndDashes) {
