@@ -172,7 +172,18 @@ struct ScatteredRow {
   // The first store opens with a mail whose first block stands 96 bytes before a cluster's end,
   // so that the next cluster (elsewhere) begins with a header line of that mail.
   bool headerAcrossCluster = false;
+  // With lastClusterHeaderless: the last mail fills its blocks, so that no zero padding behind
+  // its text tells its last cluster from clusters of other text.
+  bool lastBlockFull = false;
 };
+
+// Lines added to the end of `mail` so that it fills its last block.
+void FillLastBlock(std::string& mail) {
+  std::size_t missing = (kBlockData - mail.size() % kBlockData) % kBlockData;
+  if (missing == 0) return;
+  if (missing < 3) missing += kBlockData;
+  mail += std::string(missing - 2, 'x') + "\r\n";
+}
 
 // A mail of header lines only up to its body, whose line at byte 80 looks like a mail's first.
 std::string MailSplitAt80() {
@@ -194,7 +205,8 @@ struct Disk {
   std::vector<std::string> mails;
   std::vector<std::size_t> starts;  // where each mail's first byte lies in the image
   std::set<std::size_t> cutMails;   // mails whose text lost a cluster
-  // Mails whose text runs into a cluster no header places, with the bytes of them before it.
+  // Mails whose text runs into a cluster no header places and that nothing else tells from
+  // clusters of other text, with the bytes of them before it.
   std::map<std::size_t, std::size_t> lostMails;
 };
 
@@ -210,7 +222,10 @@ Disk BuildDisk(const ScatteredRow& row) {
       mails.insert(mails.begin(), MailSplitAt80());
       moved = {0, false, 96};
     }
-    if (s == 0 && row.lastClusterHeaderless) moved = {mails.size() - 1, true, 64};
+    if (s == 0 && row.lastClusterHeaderless) {
+      if (row.lastBlockFull) FillLastBlock(mails.back());
+      moved = {mails.size() - 1, true, 64};
+    }
     const Store store = BuildStore(mails, moved);
     const std::size_t clusters = store.bytes.size() / kCluster;
     std::vector<std::size_t> order(clusters);
@@ -242,8 +257,13 @@ Disk BuildDisk(const ScatteredRow& row) {
       for (const auto& [offset, length] : store.texts[m]) {
         if (offset / kCluster == dropped || (offset + length - 1) / kCluster == dropped)
           disk.cutMails.insert(disk.mails.size() + m);
-        if (lastHeaderless && !lastPlaced && (offset + length - 1) / kCluster == last) {
-          disk.lostMails[disk.mails.size() + m] = sure + (last * kCluster - offset);
+        // A block that does not fill its data area tells its last cluster by the zeros behind
+        // its text there, and a line end the cluster's start cuts in two by the line feed it
+        // opens with; else the cluster is one of many of plain text.
+        const std::size_t before = sure + (last * kCluster - offset);
+        if (lastHeaderless && !lastPlaced && (offset + length - 1) / kCluster == last &&
+            length == kBlockData && mails[m][before - 1] != '\r') {
+          disk.lostMails[disk.mails.size() + m] = before;
           break;
         }
         sure += length;
@@ -343,6 +363,10 @@ INSTANTIATE_TEST_SUITE_P(
                                    true, false},
                       ScatteredRow{"LastClusterShowsNoHeaderSeed2", 20, Order::Reversed, 2, 1,
                                    false, true, false},
+                      ScatteredRow{"LastClusterShowsNoHeaderFullBlock", 7, Order::Shuffled, 1, 1,
+                                   false, true, false, true},
+                      ScatteredRow{"LastClusterShowsNoHeaderFullBlockSeed2", 20, Order::Reversed, 2,
+                                   1, false, true, false, true},
                       ScatteredRow{"HeaderBlockRunsIntoAClusterElsewhere", 9, Order::Shuffled, 1, 1,
                                    false, false, true},
                       ScatteredRow{"HeaderBlockRunsIntoAnEarlierCluster", 21, Order::Reversed, 0, 1,
