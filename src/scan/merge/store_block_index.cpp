@@ -161,8 +161,12 @@ std::optional<std::uint64_t> StoreBlockIndex::CarriedClusterDelta(
   const std::uint64_t blockEnd = std::min(
       std::uint64_t{header.self} + kBlockHeaderSize + std::max<std::uint32_t>(header.size, 0x200),
       clusterEnd);
+  // A full block leaves no padding to tell its cluster by: the slot behind it, where no header
+  // shows, is then free, zeros as behind a store's end.
+  const std::uint64_t zerosEnd =
+      dataEnd < blockEnd ? blockEnd : std::min(blockEnd + kBlockHeaderSize, clusterEnd);
   const CarriedText text{before, static_cast<std::size_t>(dataEnd - clusterStart),
-                         static_cast<std::size_t>(blockEnd - dataEnd)};
+                         static_cast<std::size_t>(zerosEnd - dataEnd)};
   auto claimed = [&](std::uint64_t at) {
     return std::binary_search(claimedClusters_.begin(), claimedClusters_.end(), at);
   };

@@ -22,7 +22,7 @@ namespace quillon {
 struct CarriedText {
   std::string_view before;  // the chain's last bytes in front of the cluster
   std::size_t carried = 0;  // the block's data bytes that open the cluster
-  std::size_t padding = 0;  // the block's unused (zero) bytes behind them, inside the cluster
+  std::size_t padding = 0;  // the zero bytes behind them: the block's unused ones, or a free slot
 };
 
 // Whether `bytes` (at least carried + padding of them) open a cluster as `text` goes on there.

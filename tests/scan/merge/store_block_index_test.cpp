@@ -175,6 +175,8 @@ struct ScatteredRow {
   // With lastClusterHeaderless: the last mail fills its blocks, so that no zero padding behind
   // its text tells its last cluster from clusters of other text.
   bool lastBlockFull = false;
+  // The first store's last cluster holds old text behind the store's end, not zeros.
+  bool tailOfOldText = false;
 };
 
 // Lines added to the end of `mail` so that it fills its last block.
@@ -226,7 +228,14 @@ Disk BuildDisk(const ScatteredRow& row) {
       if (row.lastBlockFull) FillLastBlock(mails.back());
       moved = {mails.size() - 1, true, 64};
     }
-    const Store store = BuildStore(mails, moved);
+    Store store = BuildStore(mails, moved);
+    std::size_t storeEnd = 0;
+    for (const auto& text : store.texts) {
+      for (const auto& piece : text) storeEnd = std::max(storeEnd, piece.first - 16 + kBlock);
+    }
+    if (s == 0 && row.tailOfOldText)
+      store.bytes.replace(storeEnd, store.bytes.size() - storeEnd,
+                          NoiseCluster(random).substr(0, store.bytes.size() - storeEnd));
     const std::size_t clusters = store.bytes.size() / kCluster;
     std::vector<std::size_t> order(clusters);
     for (std::size_t i = 0; i < clusters; ++i) order[i] = i;
@@ -258,11 +267,12 @@ Disk BuildDisk(const ScatteredRow& row) {
         if (offset / kCluster == dropped || (offset + length - 1) / kCluster == dropped)
           disk.cutMails.insert(disk.mails.size() + m);
         // A block that does not fill its data area tells its last cluster by the zeros behind
-        // its text there, and a line end the cluster's start cuts in two by the line feed it
-        // opens with; else the cluster is one of many of plain text.
+        // its text there, a full one by the zeros behind the store's end, and a line end the
+        // cluster's start cuts in two by the line feed it opens with; else the cluster is one
+        // of many of plain text.
         const std::size_t before = sure + (last * kCluster - offset);
         if (lastHeaderless && !lastPlaced && (offset + length - 1) / kCluster == last &&
-            length == kBlockData && mails[m][before - 1] != '\r') {
+            length == kBlockData && row.tailOfOldText && mails[m][before - 1] != '\r') {
           disk.lostMails[disk.mails.size() + m] = before;
           break;
         }
@@ -367,6 +377,8 @@ INSTANTIATE_TEST_SUITE_P(
                                    false, true, false, true},
                       ScatteredRow{"LastClusterShowsNoHeaderFullBlockSeed2", 20, Order::Reversed, 2,
                                    1, false, true, false, true},
+                      ScatteredRow{"LastClusterShowsNoHeaderFullBlockOldTail", 20, Order::Reversed,
+                                   2, 1, false, true, false, true, true},
                       ScatteredRow{"HeaderBlockRunsIntoAClusterElsewhere", 9, Order::Shuffled, 1, 1,
                                    false, false, true},
                       ScatteredRow{"HeaderBlockRunsIntoAnEarlierCluster", 21, Order::Reversed, 0, 1,
