@@ -152,7 +152,7 @@ std::optional<std::uint64_t> StoreBlockIndex::CarriedClusterDelta(
   const std::uint32_t store = StoreOf(fromStart, delta);
   const bool scattered = store != UINT32_MAX && scatteredStores_[store];
   const bool behind = NextLiesBehind(fromStart, delta);
-  if ((!scattered && behind) || !read) return behind ? std::optional(delta) : std::nullopt;
+  if (!read) return behind ? std::optional(delta) : std::nullopt;
 
   const std::string before = LastBytes(read, chain, 256);
   const std::uint64_t clusterEnd = clusterStart + kStoreClusterBytes;
@@ -170,7 +170,8 @@ std::optional<std::uint64_t> StoreBlockIndex::CarriedClusterDelta(
   auto claimed = [&](std::uint64_t at) {
     return std::binary_search(claimedClusters_.begin(), claimedClusters_.end(), at);
   };
-  // Side by side by chance is no proof: the bytes behind must go on as the block does.
+  // Side by side is no proof, as clusters may land so by chance (and a store lie in two groups
+  // no chain joins): the bytes behind must go on as the block does.
   if (behind) {
     std::vector<std::uint8_t> opening(text.carried + text.padding);
     if (!claimed(clusterStart + delta) &&
@@ -199,8 +200,11 @@ std::optional<std::uint64_t> StoreBlockIndex::CarriedClusterDelta(
       (here % kStoreClusterBytes + kStoreClusterBytes - search.from % kStoreClusterBytes) %
       kStoreClusterBytes;
   const std::vector<std::uint64_t> found = FindCarriedClusters(read, text, search, 2);
-  if (found.size() != 1) return std::nullopt;
-  return found.front() - clusterStart;
+  if (found.size() == 1) return found.front() - clusterStart;
+  // A store whose headers show it in one piece goes on behind, whatever its bytes there: the
+  // check only keeps a run of clusters side by side by chance from reading another file's.
+  if (!scattered && behind) return delta;
+  return std::nullopt;
 }
 
 const StoreBlockIndex::Entry* StoreBlockIndex::Find(std::uint32_t self,

@@ -140,15 +140,18 @@ Store BuildStore(const std::vector<std::string>& mails, BlockAtClusterEnd moved 
 }
 
 // A cluster of plain text lines that holds no store header and no header field.
-std::string NoiseCluster(std::mt19937& random) {
+// `lengthFirst` draws each word's length before its letter: other noise, where other clusters
+// land side by side by chance.
+std::string NoiseCluster(std::mt19937& random, bool lengthFirst = false) {
   std::string noise;
   while (noise.size() < kCluster) {
     const std::size_t words = 4 + random() % 8;
     for (std::size_t w = 0; w < words; ++w) {
       // Drawn one after the other: as two arguments of one call their order would be the
       // compiler's, and the image would differ between compilers.
+      std::size_t length = lengthFirst ? 1 + random() % 7 : 0;
       const auto letter = static_cast<char>('a' + random() % 26);
-      const std::size_t length = 1 + random() % 7;
+      if (!lengthFirst) length = 1 + random() % 7;
       noise += std::string(length, letter) + ' ';
     }
     noise += "\r\n";
@@ -177,6 +180,7 @@ struct ScatteredRow {
   bool lastBlockFull = false;
   // The first store's last cluster holds old text behind the store's end, not zeros.
   bool tailOfOldText = false;
+  bool noiseLengthFirst = false;  // NoiseCluster's other noise
 };
 
 // Lines added to the end of `mail` so that it fills its last block.
@@ -216,7 +220,7 @@ Disk BuildDisk(const ScatteredRow& row) {
   std::mt19937 random(row.seed);
   Disk disk;
   std::string& image = disk.image;
-  image = NoiseCluster(random);
+  image = NoiseCluster(random, row.noiseLengthFirst);
   for (int s = 0; s < row.stores; ++s) {
     std::vector<std::string> mails = StoreMails(10, row.seed * 7 + s);
     BlockAtClusterEnd moved;
@@ -234,8 +238,9 @@ Disk BuildDisk(const ScatteredRow& row) {
       for (const auto& piece : text) storeEnd = std::max(storeEnd, piece.first - 16 + kBlock);
     }
     if (s == 0 && row.tailOfOldText)
-      store.bytes.replace(storeEnd, store.bytes.size() - storeEnd,
-                          NoiseCluster(random).substr(0, store.bytes.size() - storeEnd));
+      store.bytes.replace(
+          storeEnd, store.bytes.size() - storeEnd,
+          NoiseCluster(random, row.noiseLengthFirst).substr(0, store.bytes.size() - storeEnd));
     const std::size_t clusters = store.bytes.size() / kCluster;
     std::vector<std::size_t> order(clusters);
     for (std::size_t i = 0; i < clusters; ++i) order[i] = i;
@@ -246,9 +251,9 @@ Disk BuildDisk(const ScatteredRow& row) {
     for (const std::size_t cluster : order) {
       const int gap =
           row.noiseBetween > 0 ? static_cast<int>(random() % (row.noiseBetween + 1)) : 0;
-      for (int g = 0; g < gap; ++g) image += NoiseCluster(random);
+      for (int g = 0; g < gap; ++g) image += NoiseCluster(random, row.noiseLengthFirst);
       placedAt[cluster] = image.size();
-      image += cluster == dropped ? NoiseCluster(random)
+      image += cluster == dropped ? NoiseCluster(random, row.noiseLengthFirst)
                                   : store.bytes.substr(cluster * kCluster, kCluster);
     }
     // The last cluster holds no block header when the store's last block began before it.
@@ -280,7 +285,8 @@ Disk BuildDisk(const ScatteredRow& row) {
       }
     }
     disk.mails.insert(disk.mails.end(), mails.begin(), mails.end());
-    for (int n = 0; n < (s + 1 < row.stores ? 96 : 1); ++n) image += NoiseCluster(random);
+    for (int n = 0; n < (s + 1 < row.stores ? 96 : 1); ++n)
+      image += NoiseCluster(random, row.noiseLengthFirst);
   }
   image += std::string(64 * 1024, '\0');
   return disk;
@@ -379,6 +385,10 @@ INSTANTIATE_TEST_SUITE_P(
                                    1, false, true, false, true},
                       ScatteredRow{"LastClusterShowsNoHeaderFullBlockOldTail", 20, Order::Reversed,
                                    2, 1, false, true, false, true, true},
+                      ScatteredRow{"LastClusterShowsNoHeaderOtherNoise", 7, Order::Shuffled, 1, 1,
+                                   false, true, false, false, false, true},
+                      ScatteredRow{"LastClusterShowsNoHeaderFullBlockOtherNoise", 7,
+                                   Order::Shuffled, 1, 1, false, true, false, true, false, true},
                       ScatteredRow{"HeaderBlockRunsIntoAClusterElsewhere", 9, Order::Shuffled, 1, 1,
                                    false, false, true},
                       ScatteredRow{"HeaderBlockRunsIntoAnEarlierCluster", 21, Order::Reversed, 0, 1,
