@@ -161,19 +161,19 @@ std::optional<std::uint64_t> StoreBlockIndex::CarriedClusterDelta(
   const std::uint64_t blockEnd = std::min(
       std::uint64_t{header.self} + kBlockHeaderSize + std::max<std::uint32_t>(header.size, 0x200),
       clusterEnd);
-  // A full block leaves no padding to tell its cluster by: the slot behind it, where no header
-  // shows, is then free, zeros as behind a store's end.
-  const std::uint64_t zerosEnd =
-      dataEnd < blockEnd ? blockEnd : std::min(blockEnd + kBlockHeaderSize, clusterEnd);
+  // A full block leaves no padding to tell its cluster by: the slot behind it is then free
+  // (zeros, as behind a store's end) or holds the block that the store puts there.
+  const bool slotBehind = dataEnd == blockEnd && blockEnd + kBlockHeaderSize <= clusterEnd;
   const CarriedText text{before, static_cast<std::size_t>(dataEnd - clusterStart),
-                         static_cast<std::size_t>(zerosEnd - dataEnd)};
+                         static_cast<std::size_t>(blockEnd - dataEnd),
+                         slotBehind ? static_cast<std::uint32_t>(blockEnd) : 0u};
   auto claimed = [&](std::uint64_t at) {
     return std::binary_search(claimedClusters_.begin(), claimedClusters_.end(), at);
   };
   // Side by side is no proof, as clusters may land so by chance (and a store lie in two groups
   // no chain joins): the bytes behind must go on as the block does.
   if (behind) {
-    std::vector<std::uint8_t> opening(text.carried + text.padding);
+    std::vector<std::uint8_t> opening(OpeningBytes(text));
     if (!claimed(clusterStart + delta) &&
         read(clusterStart + delta, opening.size(), opening.data()) &&
         ContinuesCarriedText(opening, text))
@@ -301,7 +301,9 @@ TracedChain StoreBlockIndex::Trace(const SourceBytesReader& read, std::uint64_t 
         std::optional<std::uint64_t> found = deltaOf(cluster, from, delta, storeAt + delta);
         // No header shows where the block's rest lies: what the block tells of it may.
         if (!found) {
-          found = CarriedClusterDelta(read, chain, header, cluster, from, delta);
+          const auto [known, added] = carriedDeltas_.try_emplace(std::pair(cluster, from + delta));
+          if (added) known->second = CarriedClusterDelta(read, chain, header, cluster, from, delta);
+          found = known->second;
           if (!found) chain.lost = true;
           placed[cluster] = found;
         }

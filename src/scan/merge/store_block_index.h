@@ -105,6 +105,10 @@ class StoreBlockIndex {
   mutable std::vector<std::uint32_t> joinedTo_;
   std::vector<bool> scatteredStores_;           // by the cluster that stands for a store
   std::vector<std::uint64_t> claimedClusters_;  // where each cluster held lies, sorted
+  // What CarriedClusterDelta told, by the cluster's first store offset and where the cluster
+  // before it lies: the chains of a store are traced more than once, and a search reads much.
+  mutable std::map<std::pair<std::uint64_t, std::uint64_t>, std::optional<std::uint64_t>>
+      carriedDeltas_;
 };
 
 }  // namespace quillon

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "scan/read/block_header.h"
+
 namespace quillon {
 
 namespace {
@@ -30,8 +32,12 @@ constexpr std::uint64_t kSearchRead = 1024 * 1024;
 
 }  // namespace
 
+std::size_t OpeningBytes(const CarriedText& text) {
+  return text.carried + text.padding + (text.slotBehind != 0 ? kBlockHeaderSize : 0);
+}
+
 bool ContinuesCarriedText(std::span<const std::uint8_t> bytes, const CarriedText& text) {
-  if (text.carried == 0 || bytes.size() < text.carried + text.padding) return false;
+  if (text.carried == 0 || bytes.size() < OpeningBytes(text)) return false;
   const LineEnds ends = LineEndsOf(text.before);
   int previous = text.before.empty() ? -1 : static_cast<std::uint8_t>(text.before.back());
   for (std::size_t at = 0; at < text.carried; ++at) {
@@ -41,15 +47,21 @@ bool ContinuesCarriedText(std::span<const std::uint8_t> bytes, const CarriedText
     if (ends == LineEnds::LineFeed && byte == '\r') return false;
     previous = byte;
   }
+  const auto isZero = [](std::uint8_t byte) { return byte == 0; };
   const auto padding = bytes.subspan(text.carried, text.padding);
-  return std::all_of(padding.begin(), padding.end(), [](std::uint8_t byte) { return byte == 0; });
+  if (!std::all_of(padding.begin(), padding.end(), isZero)) return false;
+  if (text.slotBehind == 0) return true;
+  const auto slot = bytes.subspan(text.carried + text.padding, kBlockHeaderSize);
+  StoreBlockHeader header;
+  return std::all_of(slot.begin(), slot.end(), isZero) ||
+         (ReadStoreBlockFields(slot.data(), header) && header.self == text.slotBehind);
 }
 
 std::vector<std::uint64_t> FindCarriedClusters(const SourceBytesReader& read,
                                                const CarriedText& text, const CarriedSearch& search,
                                                std::size_t most) {
   std::vector<std::uint64_t> found;
-  const std::size_t need = text.carried + text.padding;
+  const std::size_t need = OpeningBytes(text);
   if (!read || need == 0 || search.step == 0) return found;
   std::vector<std::uint8_t> bytes;
   auto consider = [&](std::uint64_t start, std::span<const std::uint8_t> opening) {

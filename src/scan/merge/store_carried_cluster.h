@@ -22,10 +22,16 @@ namespace quillon {
 struct CarriedText {
   std::string_view before;  // the chain's last bytes in front of the cluster
   std::size_t carried = 0;  // the block's data bytes that open the cluster
-  std::size_t padding = 0;  // the zero bytes behind them: the block's unused ones, or a free slot
+  std::size_t padding = 0;  // the block's unused bytes behind them, zeros
+  // A block that fills its data area leaves no padding: the 16 bytes of the slot behind it, at
+  // this store offset, are then a free slot's zeros or the header of the block there. None: 0.
+  std::uint32_t slotBehind = 0;
 };
 
-// Whether `bytes` (at least carried + padding of them) open a cluster as `text` goes on there.
+// The bytes a cluster's opening must hold to tell whether it goes on as `text`.
+std::size_t OpeningBytes(const CarriedText& text);
+
+// Whether `bytes` (at least OpeningBytes of them) open a cluster as `text` goes on there.
 bool ContinuesCarriedText(std::span<const std::uint8_t> bytes, const CarriedText& text);
 
 // Where a search for the cluster looks: cluster starts `step` apart from `from` up to `to`,

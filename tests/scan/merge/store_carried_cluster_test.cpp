@@ -28,6 +28,7 @@ struct OpeningRow {
   std::size_t carried;
   std::size_t padding;
   bool continues;
+  std::uint32_t slotBehind = 0;
 };
 
 class CarriedOpening : public ::testing::TestWithParam<OpeningRow> {};
@@ -35,10 +36,13 @@ class CarriedOpening : public ::testing::TestWithParam<OpeningRow> {};
 TEST_P(CarriedOpening, TellsWhetherTheClusterGoesOnAsTheBlock) {
   const OpeningRow& row = GetParam();
   const std::vector<std::uint8_t> bytes = Bytes(row.opening);
-  EXPECT_EQ(ContinuesCarriedText(bytes, {row.before, row.carried, row.padding}), row.continues);
+  EXPECT_EQ(ContinuesCarriedText(bytes, {row.before, row.carried, row.padding, row.slotBehind}),
+            row.continues);
 }
 
 const std::string kPad(6, '\0');
+// The header of a block at store offset 0x1234: 0x200 data bytes, 16 used, last of its chain.
+const std::string kHeaderAt1234("\x34\x12\0\0\0\x02\0\0\x10\0\0\0\0\0\0\0", 16);
 
 INSTANTIATE_TEST_SUITE_P(
     StoreCarriedCluster, CarriedOpening,
@@ -65,7 +69,14 @@ INSTANTIATE_TEST_SUITE_P(
         OpeningRow{"OtherBytesWherePaddingBelongs", "Subject: hi\r\n", "To: a@b.c\r\nmore..", 11, 6,
                    false},
         OpeningRow{"FewerBytesThanNeeded", "Subject: hi\r\n", "To: a@b.c\r\n", 11, 6, false},
-        OpeningRow{"NothingCarried", "Subject: hi\r\n", kPad, 0, 6, false}),
+        OpeningRow{"NothingCarried", "Subject: hi\r\n", kPad, 0, 6, false},
+        OpeningRow{"FullBlockBeforeAFreeSlot", "a\r\n", "b\r\n" + std::string(16, '\0'), 3, 0, true,
+                   0x1234},
+        OpeningRow{"FullBlockBeforeTheBlockOfThatSlot", "a\r\n", "b\r\n" + kHeaderAt1234, 3, 0,
+                   true, 0x1234},
+        OpeningRow{"FullBlockBeforeABlockOfAnotherSlot", "a\r\n", "b\r\n" + kHeaderAt1234, 3, 0,
+                   false, 0x1238},
+        OpeningRow{"FullBlockBeforeText", "a\r\n", "b\r\nmore text goes on", 3, 0, false, 0x1234}),
     RowName{});
 
 constexpr std::uint64_t kStep = 4096;
