@@ -181,7 +181,18 @@ struct ScatteredRow {
   // The first store's last cluster holds old text behind the store's end, not zeros.
   bool tailOfOldText = false;
   bool noiseLengthFirst = false;  // NoiseCluster's other noise
+  // With lastClusterHeaderless: the last mail is one block long and its header stands 80 bytes
+  // before its cluster's end: the 64 bytes of it there hold no header block.
+  bool shortLastMail = false;
 };
+
+// A mail that fits one block.
+std::string OneBlockMail() {
+  return "From: Cy <cy@example.com>\r\nTo: Di <di@example.com>\r\n"
+         "Subject: a mail in one block\r\nDate: Sat, 20 May 2000 10:00:00 -0400\r\n"
+         "Message-ID: <one.block@example.com>\r\n\r\n"
+         "A short body, line one.\r\nAnd line two of it.\r\n";
+}
 
 // Lines added to the end of `mail` so that it fills its last block.
 void FillLastBlock(std::string& mail) {
@@ -230,7 +241,8 @@ Disk BuildDisk(const ScatteredRow& row) {
     }
     if (s == 0 && row.lastClusterHeaderless) {
       if (row.lastBlockFull) FillLastBlock(mails.back());
-      moved = {mails.size() - 1, true, 64};
+      if (row.shortLastMail) mails.back() = OneBlockMail();
+      moved = {mails.size() - 1, true, row.shortLastMail ? 80u : 64u};
     }
     Store store = BuildStore(mails, moved);
     std::size_t storeEnd = 0;
@@ -389,6 +401,8 @@ INSTANTIATE_TEST_SUITE_P(
                                    false, true, false, false, false, true},
                       ScatteredRow{"LastClusterShowsNoHeaderFullBlockOtherNoise", 7,
                                    Order::Shuffled, 1, 1, false, true, false, true, false, true},
+                      ScatteredRow{"LastClusterHoldsAOneBlockMailsHeader", 7, Order::Shuffled, 1, 1,
+                                   false, true, false, false, false, false, true},
                       ScatteredRow{"HeaderBlockRunsIntoAClusterElsewhere", 9, Order::Shuffled, 1, 1,
                                    false, false, true},
                       ScatteredRow{"HeaderBlockRunsIntoAnEarlierCluster", 21, Order::Reversed, 0, 1,
