@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "scan/lines/line_reader.h"
+#include "scan/merge/duplicate_text_end.h"
 #include "scan/read/block_header.h"
 #include "scan/read/unreadable_sectors.h"
 #include "scan/shape/field_names.h"
@@ -270,6 +271,11 @@ bool DuplicateMarker::SameText(const FirstCopy& mine, const FirstCopy& copy) con
   if (common <= ours.headerLength) return false;
   // Parting where the scan stopped following one of them: another mail begins there.
   if ((ours.open && common == ours.length) || (theirs.open && common == theirs.length)) return true;
+  // Parting at a line that one of them ends otherwise than every line they share: old data
+  // begins there, and that copy, ended in front of it, is a whole prefix of the other.
+  if (OtherLinesBeginAt(our, ours.aboveLength, ours.aboveLength + common) ||
+      OtherLinesBeginAt(their, theirs.aboveLength, theirs.aboveLength + common))
+    return true;
   // Texts that run on past where the scan followed them and part at a line where a mail's header
   // block begins in both: another mail begins there behind each (mails lying back to back).
   if (ours.open || theirs.open) {

@@ -13,6 +13,8 @@ namespace quillon {
 
 namespace {
 
+constexpr std::uint8_t kEscape = 0x1B;
+
 constexpr std::uint64_t kFnvStart = 0xcbf29ce484222325ULL;
 // FNV-1a over 8-byte words (and the bytes of a shorter tail): the same bytes give the same digest,
 // at a word a step.
@@ -74,6 +76,12 @@ MailText TextFrom(CarveBuffer buffer, std::size_t start, std::size_t limit, std:
   for (;;) {
     at = FindNonTextByte(buffer.data, at, limit);
     if (at >= limit) break;
+    // The escape that switches the character set of 7-bit Japanese text is the text's own: two
+    // such mails alike up to their first one may differ behind it.
+    if (buffer.data[at] == kEscape) {
+      ++at;
+      continue;
+    }
     const std::size_t header = BlockHeaderAt(buffer, at, piece, limit);
     if (header == kNoBlockHeader) {
       // Other bytes than zeros end a mail only at a line's end: the few that look like text in

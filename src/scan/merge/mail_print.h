@@ -77,9 +77,9 @@ std::size_t CommonLength(MailText a, std::size_t aFrom, MailText b, std::size_t 
 
 // The text of a mail that begins at index `start` of `buffer`, no further than `limit`: up to the
 // first zero byte, or up to the end of the last whole line before another byte that cannot be a
-// mail's (a control byte). A store's block header between two pieces of the text is stepped
-// over: the text's bytes without such headers are then put in `stepped`, and the returned text
-// lies there.
+// mail's (a control byte, other than the escape that 7-bit Japanese text holds). A store's block
+// header between two pieces of the text is stepped over: the text's bytes without such headers are
+// then put in `stepped`, and the returned text lies there.
 MailText TextFrom(CarveBuffer buffer, std::size_t start, std::size_t limit, std::string& stepped);
 
 }  // namespace quillon

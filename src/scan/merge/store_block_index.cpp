@@ -1,9 +1,11 @@
 #include "scan/merge/store_block_index.h"
 
 #include <algorithm>
+#include <string>
 #include <unordered_map>
 #include <unordered_set>
 
+#include "scan/merge/store_carried_cluster.h"
 #include "scan/read/block_header.h"
 
 namespace quillon {
@@ -19,6 +21,21 @@ std::uint64_t Distance(std::uint64_t a, std::uint64_t b) {
 
 std::uint64_t ClusterStartOf(std::uint64_t storeOffset) {
   return storeOffset - storeOffset % kStoreClusterBytes;
+}
+
+// The chain's last `count` bytes so far (fewer where they cannot be read).
+std::string LastBytes(const SourceBytesReader& read, const TracedChain& chain, std::size_t count) {
+  std::string bytes;
+  for (auto piece = chain.pieces.rbegin(); piece != chain.pieces.rend() && bytes.size() < count;
+       ++piece) {
+    const std::size_t take = std::min(piece->second, count - bytes.size());
+    std::string part(take, '\0');
+    if (!read(piece->first + piece->second - take, take,
+              reinterpret_cast<std::uint8_t*>(part.data())))
+      break;
+    bytes.insert(0, part);
+  }
+  return bytes;
 }
 
 void AppendPiece(TracedChain& chain, std::uint64_t source, std::size_t length) {
@@ -123,6 +140,71 @@ void StoreBlockIndex::JoinClusters() {
     if (!deltaOfStore[store]) deltaOfStore[store] = cluster.second;
     if (*deltaOfStore[store] != cluster.second) scatteredStores_[store] = true;
   }
+  claimedClusters_.reserve(clusters_.size());
+  for (const auto& entry : clusters_)
+    claimedClusters_.push_back(entry.first.first + entry.first.second);
+  std::sort(claimedClusters_.begin(), claimedClusters_.end());
+}
+
+std::optional<std::uint64_t> StoreBlockIndex::CarriedClusterDelta(
+    const SourceBytesReader& read, const TracedChain& chain, const StoreBlockHeader& header,
+    std::uint64_t clusterStart, std::uint64_t fromStart, std::uint64_t delta) const {
+  const std::uint32_t store = StoreOf(fromStart, delta);
+  const bool scattered = store != UINT32_MAX && scatteredStores_[store];
+  const bool behind = NextLiesBehind(fromStart, delta);
+  if (!read) return behind ? std::optional(delta) : std::nullopt;
+
+  const std::string before = LastBytes(read, chain, 256);
+  const std::uint64_t clusterEnd = clusterStart + kStoreClusterBytes;
+  const std::uint64_t dataEnd =
+      std::min(std::uint64_t{header.self} + kBlockHeaderSize + header.used, clusterEnd);
+  const std::uint64_t blockEnd = std::min(
+      std::uint64_t{header.self} + kBlockHeaderSize + std::max<std::uint32_t>(header.size, 0x200),
+      clusterEnd);
+  // A full block leaves no padding to tell its cluster by: the slot behind it is then free
+  // (zeros, as behind a store's end) or holds the block that the store puts there.
+  const bool slotBehind = dataEnd == blockEnd && blockEnd + kBlockHeaderSize <= clusterEnd;
+  const CarriedText text{before, static_cast<std::size_t>(dataEnd - clusterStart),
+                         static_cast<std::size_t>(blockEnd - dataEnd),
+                         slotBehind ? static_cast<std::uint32_t>(blockEnd) : 0u};
+  auto claimed = [&](std::uint64_t at) {
+    return std::binary_search(claimedClusters_.begin(), claimedClusters_.end(), at);
+  };
+  // Side by side is no proof, as clusters may land so by chance (and a store lie in two groups
+  // no chain joins): the bytes behind must go on as the block does.
+  if (behind) {
+    std::vector<std::uint8_t> opening(OpeningBytes(text));
+    if (!claimed(clusterStart + delta) &&
+        read(clusterStart + delta, opening.size(), opening.data()) &&
+        ContinuesCarriedText(opening, text))
+      return delta;
+  }
+  // A file system keeps a file's clusters near each other: the search keeps near the store's.
+  constexpr std::uint64_t kMargin = 16 << 20;
+  constexpr std::uint64_t kMostSearched = 512 << 20;
+  const std::uint64_t here = fromStart + delta;
+  std::uint64_t lowest = here;
+  std::uint64_t highest = here;
+  for (const auto& [cluster, number] : clusters_) {
+    if (store == UINT32_MAX || Root(number) != store) continue;
+    lowest = std::min(lowest, cluster.first + cluster.second);
+    highest = std::max(highest, cluster.first + cluster.second);
+  }
+  CarriedSearch search{lowest > kMargin ? lowest - kMargin : 0,
+                       highest + kStoreClusterBytes + kMargin, kStoreClusterBytes, claimed};
+  if (search.to - search.from > kMostSearched) {
+    search.from = here > kMostSearched / 2 ? here - kMostSearched / 2 : 0;
+    search.to = here + kMostSearched / 2;
+  }
+  search.from +=
+      (here % kStoreClusterBytes + kStoreClusterBytes - search.from % kStoreClusterBytes) %
+      kStoreClusterBytes;
+  const std::vector<std::uint64_t> found = FindCarriedClusters(read, text, search, 2);
+  if (found.size() == 1) return found.front() - clusterStart;
+  // A store whose headers show it in one piece goes on behind, whatever its bytes there: the
+  // check only keeps a run of clusters side by side by chance from reading another file's.
+  if (!scattered && behind) return delta;
+  return std::nullopt;
 }
 
 const StoreBlockIndex::Entry* StoreBlockIndex::Find(std::uint32_t self,
@@ -216,8 +298,17 @@ TracedChain StoreBlockIndex::Trace(const SourceBytesReader& read, std::uint64_t 
       if (ClusterStartOf(storeAt) != cluster) {
         const std::uint64_t from = cluster;
         cluster = ClusterStartOf(storeAt);
-        delta = placeOrLose(deltaOf(cluster, from, delta, storeAt + delta), from, delta);
+        std::optional<std::uint64_t> found = deltaOf(cluster, from, delta, storeAt + delta);
+        // No header shows where the block's rest lies: what the block tells of it may.
+        if (!found) {
+          const auto [known, added] = carriedDeltas_.try_emplace(std::pair(cluster, from + delta));
+          if (added) known->second = CarriedClusterDelta(read, chain, header, cluster, from, delta);
+          found = known->second;
+          if (!found) chain.lost = true;
+          placed[cluster] = found;
+        }
         if (chain.lost) break;
+        delta = *found;
         if (delta != base) chain.scattered = true;
       }
       const std::size_t length = static_cast<std::size_t>(

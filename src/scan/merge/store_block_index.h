@@ -90,12 +90,25 @@ class StoreBlockIndex {
   // store lies in one piece and the cluster before was not seen.
   bool NextLiesBehind(std::uint64_t clusterStart, std::uint64_t delta) const;
   std::uint32_t Root(std::uint32_t cluster) const;
+  // The delta of the cluster at store offsets from `clusterStart` on, which no header shows, that
+  // the block `header` of `chain` runs on into from the cluster at `fromStart` (delta `delta`):
+  // right behind where a store in one piece or a run of clusters side by side puts it, for a
+  // scattered store only where its bytes go on as the block's do there, else the one cluster
+  // among the store's that opens so (store_carried_cluster.h). None when that is unsure.
+  std::optional<std::uint64_t> CarriedClusterDelta(
+      const SourceBytesReader& read, const TracedChain& chain, const StoreBlockHeader& header,
+      std::uint64_t clusterStart, std::uint64_t fromStart, std::uint64_t delta) const;
 
   std::vector<Entry> entries_;  // in source order while adding; by (self, position) once sealed
   // Each cluster (its first store offset and its delta) and the one it was joined to.
   std::map<std::pair<std::uint64_t, std::uint64_t>, std::uint32_t> clusters_;
   mutable std::vector<std::uint32_t> joinedTo_;
-  std::vector<bool> scatteredStores_;  // by the cluster that stands for a store
+  std::vector<bool> scatteredStores_;           // by the cluster that stands for a store
+  std::vector<std::uint64_t> claimedClusters_;  // where each cluster held lies, sorted
+  // What CarriedClusterDelta told, by the cluster's first store offset and where the cluster
+  // before it lies: the chains of a store are traced more than once, and a search reads much.
+  mutable std::map<std::pair<std::uint64_t, std::uint64_t>, std::optional<std::uint64_t>>
+      carriedDeltas_;
 };
 
 }  // namespace quillon

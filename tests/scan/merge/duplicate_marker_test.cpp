@@ -160,6 +160,25 @@ INSTANTIATE_TEST_SUITE_P(
                  {Mail("s", kLongBody),
                   Mail("s", kLongBody.substr(0, 200) + "c" + kLongBody.substr(201, 800))},
                  {-1, -1}},
+        // Old data written behind each copy, whose lines end otherwise than the mail's: the
+        // copies end where it begins. Lines that end as the mail's are the text's own.
+        BytesRow{"CopiesWithOtherOldLinesBehind",
+                 {Mail("s", kLongBody) + "old words\nmore old words\n",
+                  Mail("s", kLongBody) + "ple other old\n"},
+                 {-1, 0}},
+        BytesRow{"LookalikesPartAtALineOfTheirOwn",
+                 {Mail("s", kLongBody) + "one more line\r\n", Mail("s", kLongBody) + "another\r\n"},
+                 {-1, -1}},
+        // 7-bit Japanese text switches its character set by escapes: the texts are compared
+        // past them.
+        BytesRow{"LookalikesPartBehindAnEscape",
+                 {Mail("s", "\x1b$B$3\x1b(B\r\n" + kLongBody),
+                  Mail("s", "\x1b$B$3\x1b(B\r\nan added line\r\n" + kLongBody)},
+                 {-1, -1}},
+        BytesRow{"CopiesWithEscapes",
+                 {Mail("s", "\x1b$B$3\x1b(B\r\n" + kLongBody),
+                  Mail("s", "\x1b$B$3\x1b(B\r\n" + kLongBody)},
+                 {-1, 0}},
         BytesRow{"CopyOfTheSecondOfTwoLookalikes",
                  {Mail("s", kLongBody), Mail("s", "other\r\n"), Mail("s", "other\r\n")},
                  {-1, -1, 1}},

@@ -140,15 +140,18 @@ Store BuildStore(const std::vector<std::string>& mails, BlockAtClusterEnd moved 
 }
 
 // A cluster of plain text lines that holds no store header and no header field.
-std::string NoiseCluster(std::mt19937& random) {
+// `lengthFirst` draws each word's length before its letter: other noise, where other clusters
+// land side by side by chance.
+std::string NoiseCluster(std::mt19937& random, bool lengthFirst = false) {
   std::string noise;
   while (noise.size() < kCluster) {
     const std::size_t words = 4 + random() % 8;
     for (std::size_t w = 0; w < words; ++w) {
       // Drawn one after the other: as two arguments of one call their order would be the
       // compiler's, and the image would differ between compilers.
+      std::size_t length = lengthFirst ? 1 + random() % 7 : 0;
       const auto letter = static_cast<char>('a' + random() % 26);
-      const std::size_t length = 1 + random() % 7;
+      if (!lengthFirst) length = 1 + random() % 7;
       noise += std::string(length, letter) + ' ';
     }
     noise += "\r\n";
@@ -172,7 +175,32 @@ struct ScatteredRow {
   // The first store opens with a mail whose first block stands 96 bytes before a cluster's end,
   // so that the next cluster (elsewhere) begins with a header line of that mail.
   bool headerAcrossCluster = false;
+  // With lastClusterHeaderless: the last mail fills its blocks, so that no zero padding behind
+  // its text tells its last cluster from clusters of other text.
+  bool lastBlockFull = false;
+  // The first store's last cluster holds old text behind the store's end, not zeros.
+  bool tailOfOldText = false;
+  bool noiseLengthFirst = false;  // NoiseCluster's other noise
+  // With lastClusterHeaderless: the last mail is one block long and its header stands 80 bytes
+  // before its cluster's end: the 64 bytes of it there hold no header block.
+  bool shortLastMail = false;
 };
+
+// A mail that fits one block.
+std::string OneBlockMail() {
+  return "From: Cy <cy@example.com>\r\nTo: Di <di@example.com>\r\n"
+         "Subject: a mail in one block\r\nDate: Sat, 20 May 2000 10:00:00 -0400\r\n"
+         "Message-ID: <one.block@example.com>\r\n\r\n"
+         "A short body, line one.\r\nAnd line two of it.\r\n";
+}
+
+// Lines added to the end of `mail` so that it fills its last block.
+void FillLastBlock(std::string& mail) {
+  std::size_t missing = (kBlockData - mail.size() % kBlockData) % kBlockData;
+  if (missing == 0) return;
+  if (missing < 3) missing += kBlockData;
+  mail += std::string(missing - 2, 'x') + "\r\n";
+}
 
 // A mail of header lines only up to its body, whose line at byte 80 looks like a mail's first.
 std::string MailSplitAt80() {
@@ -194,7 +222,8 @@ struct Disk {
   std::vector<std::string> mails;
   std::vector<std::size_t> starts;  // where each mail's first byte lies in the image
   std::set<std::size_t> cutMails;   // mails whose text lost a cluster
-  // Mails whose text runs into a cluster no header places, with the bytes of them before it.
+  // Mails whose text runs into a cluster no header places and that nothing else tells from
+  // clusters of other text, with the bytes of them before it.
   std::map<std::size_t, std::size_t> lostMails;
 };
 
@@ -202,7 +231,7 @@ Disk BuildDisk(const ScatteredRow& row) {
   std::mt19937 random(row.seed);
   Disk disk;
   std::string& image = disk.image;
-  image = NoiseCluster(random);
+  image = NoiseCluster(random, row.noiseLengthFirst);
   for (int s = 0; s < row.stores; ++s) {
     std::vector<std::string> mails = StoreMails(10, row.seed * 7 + s);
     BlockAtClusterEnd moved;
@@ -210,8 +239,20 @@ Disk BuildDisk(const ScatteredRow& row) {
       mails.insert(mails.begin(), MailSplitAt80());
       moved = {0, false, 96};
     }
-    if (s == 0 && row.lastClusterHeaderless) moved = {mails.size() - 1, true, 64};
-    const Store store = BuildStore(mails, moved);
+    if (s == 0 && row.lastClusterHeaderless) {
+      if (row.lastBlockFull) FillLastBlock(mails.back());
+      if (row.shortLastMail) mails.back() = OneBlockMail();
+      moved = {mails.size() - 1, true, row.shortLastMail ? 80u : 64u};
+    }
+    Store store = BuildStore(mails, moved);
+    std::size_t storeEnd = 0;
+    for (const auto& text : store.texts) {
+      for (const auto& piece : text) storeEnd = std::max(storeEnd, piece.first - 16 + kBlock);
+    }
+    if (s == 0 && row.tailOfOldText)
+      store.bytes.replace(
+          storeEnd, store.bytes.size() - storeEnd,
+          NoiseCluster(random, row.noiseLengthFirst).substr(0, store.bytes.size() - storeEnd));
     const std::size_t clusters = store.bytes.size() / kCluster;
     std::vector<std::size_t> order(clusters);
     for (std::size_t i = 0; i < clusters; ++i) order[i] = i;
@@ -222,9 +263,9 @@ Disk BuildDisk(const ScatteredRow& row) {
     for (const std::size_t cluster : order) {
       const int gap =
           row.noiseBetween > 0 ? static_cast<int>(random() % (row.noiseBetween + 1)) : 0;
-      for (int g = 0; g < gap; ++g) image += NoiseCluster(random);
+      for (int g = 0; g < gap; ++g) image += NoiseCluster(random, row.noiseLengthFirst);
       placedAt[cluster] = image.size();
-      image += cluster == dropped ? NoiseCluster(random)
+      image += cluster == dropped ? NoiseCluster(random, row.noiseLengthFirst)
                                   : store.bytes.substr(cluster * kCluster, kCluster);
     }
     // The last cluster holds no block header when the store's last block began before it.
@@ -242,15 +283,22 @@ Disk BuildDisk(const ScatteredRow& row) {
       for (const auto& [offset, length] : store.texts[m]) {
         if (offset / kCluster == dropped || (offset + length - 1) / kCluster == dropped)
           disk.cutMails.insert(disk.mails.size() + m);
-        if (lastHeaderless && !lastPlaced && (offset + length - 1) / kCluster == last) {
-          disk.lostMails[disk.mails.size() + m] = sure + (last * kCluster - offset);
+        // A block that does not fill its data area tells its last cluster by the zeros behind
+        // its text there, a full one by the zeros behind the store's end, and a line end the
+        // cluster's start cuts in two by the line feed it opens with; else the cluster is one
+        // of many of plain text.
+        const std::size_t before = sure + (last * kCluster - offset);
+        if (lastHeaderless && !lastPlaced && (offset + length - 1) / kCluster == last &&
+            length == kBlockData && row.tailOfOldText && mails[m][before - 1] != '\r') {
+          disk.lostMails[disk.mails.size() + m] = before;
           break;
         }
         sure += length;
       }
     }
     disk.mails.insert(disk.mails.end(), mails.begin(), mails.end());
-    for (int n = 0; n < (s + 1 < row.stores ? 96 : 1); ++n) image += NoiseCluster(random);
+    for (int n = 0; n < (s + 1 < row.stores ? 96 : 1); ++n)
+      image += NoiseCluster(random, row.noiseLengthFirst);
   }
   image += std::string(64 * 1024, '\0');
   return disk;
@@ -343,6 +391,18 @@ INSTANTIATE_TEST_SUITE_P(
                                    true, false},
                       ScatteredRow{"LastClusterShowsNoHeaderSeed2", 20, Order::Reversed, 2, 1,
                                    false, true, false},
+                      ScatteredRow{"LastClusterShowsNoHeaderFullBlock", 7, Order::Shuffled, 1, 1,
+                                   false, true, false, true},
+                      ScatteredRow{"LastClusterShowsNoHeaderFullBlockSeed2", 20, Order::Reversed, 2,
+                                   1, false, true, false, true},
+                      ScatteredRow{"LastClusterShowsNoHeaderFullBlockOldTail", 20, Order::Reversed,
+                                   2, 1, false, true, false, true, true},
+                      ScatteredRow{"LastClusterShowsNoHeaderOtherNoise", 7, Order::Shuffled, 1, 1,
+                                   false, true, false, false, false, true},
+                      ScatteredRow{"LastClusterShowsNoHeaderFullBlockOtherNoise", 7,
+                                   Order::Shuffled, 1, 1, false, true, false, true, false, true},
+                      ScatteredRow{"LastClusterHoldsAOneBlockMailsHeader", 7, Order::Shuffled, 1, 1,
+                                   false, true, false, false, false, false, true},
                       ScatteredRow{"HeaderBlockRunsIntoAClusterElsewhere", 9, Order::Shuffled, 1, 1,
                                    false, false, true},
                       ScatteredRow{"HeaderBlockRunsIntoAnEarlierCluster", 21, Order::Reversed, 0, 1,
