@@ -30,11 +30,25 @@ std::string_view TextBefore(CarveBuffer buffer, std::size_t index) {
 // Whether the field line `candidate` at `name` in `text` follows an old line that was cut right
 // behind the blank after its name ("Content-Transfer-Encoding: " + "Return-Path: <...>"): the
 // old field's value has a grammar no field's name and colon begin, and the name is a long one.
+// Behind any other old line but one that may say anything (a subject, a private field) a trace
+// line in its own grammar ("Remote-Mta: " + "Received: from x") begins there too.
 bool LineCutBehindItsBlank(std::string_view text, std::size_t ownName, std::size_t name,
                            std::string_view candidate) {
-  return ownName > 0 && name == ownName + 2 && text[ownName] == ':' &&
-         NameOfAStructuredField(text.substr(0, ownName)) && IsLongName(candidate) &&
-         IsKnownFieldName(candidate);
+  if (ownName == 0 || name != ownName + 2 || text[ownName] != ':') return false;
+  const std::string_view own = text.substr(0, ownName);
+  if (NameOfAStructuredField(own)) return IsLongName(candidate) && IsKnownFieldName(candidate);
+  constexpr std::string_view kTraceValue = ": from ";
+  return FieldNamed(candidate) == HeaderField::Received &&
+         FieldNamed(own) != HeaderField::Subject && !IsPrivateFieldName(own) &&
+         !(own.size() > 1 && own[0] == 'x' && own[1] == '-') &&
+         StartsWithNoCase(text.substr(name + candidate.size()), kTraceValue);
+}
+
+// Whether `name` is written the way a field's name is: one the scan knows, a private one (in
+// either letter case: "x-ms-exchange-..."), or a well-formed one.
+bool NameAField(std::string_view name) {
+  const bool privateName = name.size() > 2 && (name[0] == 'X' || name[0] == 'x') && name[1] == '-';
+  return privateName || IsKnownFieldName(name) || IsWellFormedName(name);
 }
 
 }  // namespace
@@ -71,7 +85,9 @@ std::size_t GluedFieldStart(std::string_view text) {
       if (inValue && (name == 0 || IsBlank(text[name - 1])) &&
           !LineCutBehindItsBlank(text, ownName, name, candidate))
         continue;
-      if (InAFieldList(text, name)) continue;
+      if (InAFieldList(text, name) &&
+          !(knownName && FieldBehindALowerCaseProperty(text, name, colon)))
+        continue;
       // Inside the line's own name only behind bytes no name is made of ("<br>", base64's "+"):
       // "ResentFrom" or "X-MS-ExchTo" may be a field of its own. A long or private name behind
       // a word without a hyphen is glued all the same: no field is called "TablMIME-Version".
@@ -79,7 +95,8 @@ std::size_t GluedFieldStart(std::string_view text) {
           !((knownName ? IsLongName(candidate) : IsPrivateFieldName(candidate)) &&
             text.substr(0, name).find('-') == std::string_view::npos) &&
           !LongNameBehindLowerCase(text.substr(0, name), candidate) &&
-          !HyphenatedNameBehindACutName(text.substr(0, name), candidate))
+          !HyphenatedNameBehindACutName(text.substr(0, name), candidate) &&
+          !(knownName && CutKnownName(text.substr(0, name))))
         continue;
       if (knownName) known = name;
       if (privateField == std::string_view::npos && IsPrivateFieldName(candidate))
@@ -172,6 +189,9 @@ BlockStart FindBlockStart(CarveBuffer buffer, std::size_t lineStart, std::size_t
       // text: the block begins below it.
       if (!header && BlanksFromASectorStart(buffer, previous, line))
         return {current, Context::NonText, 0};
+      // An indented line of old text runs into the line of blanks a file opens with: the
+      // block begins below it.
+      if (!header && FoldEndsInALineOfBlanks(line)) return {current, Context::Glued, 0};
       current = previous;
       if (header) {
         foldField = std::string_view::npos;
@@ -220,6 +240,11 @@ BlockStart FindBlockStart(CarveBuffer buffer, std::size_t lineStart, std::size_t
             sector + sectorName > previous + unknown)
           continue;
       }
+      // A sector start in the old bytes in front of a glued name opens no file where what
+      // stands there is no name a field is written with ("...Dispo" + "sition: inli" + "From:").
+      if (gluedLine && sector < previous + glued && sectorName > 0 &&
+          !NameAField(line.substr(sector - previous, sectorName)))
+        continue;
       if (sectorName > 0) return {sector, Context::MidLine, 0};
       // A file that opens at the sector with a line of blanks: the block begins below it.
       if (TrimWhiteSpace(line.substr(sector - previous)).empty())

@@ -4,6 +4,7 @@
 #include <iterator>
 
 #include "scan/lines/header_fields.h"
+#include "scan/lines/line_reader.h"
 #include "text/ascii.h"
 
 namespace quillon::shape_names {
@@ -156,6 +157,37 @@ bool HyphenatedNameBehindACutName(std::string_view lead, std::string_view name) 
 bool NameOfAStructuredField(std::string_view name) {
   const auto field = FieldNamed(name);
   return field && *field != HeaderField::Subject && !IsPrivateFieldName(name);
+}
+
+bool CutKnownName(std::string_view lead) {
+  constexpr std::size_t kShortestCut = 3;
+  if (lead.size() < kShortestCut || !IsLetter(lead.back())) return false;
+  const auto cuts = [&](std::string_view known) {
+    return lead.size() < known.size() && StartsWithNoCase(known, lead) &&
+           IsLetter(known[lead.size()]);
+  };
+  return std::any_of(
+             header_fields::kPrefixes.begin(), header_fields::kPrefixes.end(),
+             [&](std::string_view prefix) { return cuts(prefix.substr(0, prefix.size() - 2)); }) ||
+         std::any_of(std::begin(kOpeningFieldNames), std::end(kOpeningFieldNames), cuts);
+}
+
+bool FieldBehindALowerCaseProperty(std::string_view text, std::size_t name, std::size_t colon) {
+  std::size_t before = name;
+  while (before > 0 && IsBlank(text[before - 1])) --before;
+  if (before == name || before == 0 || text[before - 1] != ':') return false;
+  std::size_t word = before - 1;
+  while (word > 0 && (IsLower(text[word - 1]) || text[word - 1] == '-')) --word;
+  const std::string_view property = text.substr(word, before - 1 - word);
+  const std::size_t hyphen = property.find('-');
+  if (hyphen == std::string_view::npos || hyphen == 0 || property.back() == '-') return false;
+  // A signature's list is a tag's value ("h=content-type: From:").
+  if (word > 0 && (IsLetter(text[word - 1]) || IsDigit(text[word - 1]) || text[word - 1] == '=' ||
+                   text[word - 1] == '-'))
+    return false;
+  std::size_t value = colon + 1;
+  while (value < text.size() && IsBlank(text[value])) ++value;
+  return value < text.size() && HeaderNameLength(text.substr(value)) == 0;
 }
 
 bool IsWellFormedName(std::string_view name) {

@@ -37,6 +37,15 @@ bool PrivateNameBehindAWordOfAValue(std::string_view lead, std::string_view name
 // Whether the known hyphenated `name` follows `lead`, the cut start of another, non-private
 // hyphenated name that ends inside a word ("Content-Transfer-Enc" + "Return-Path").
 bool HyphenatedNameBehindACutName(std::string_view lead, std::string_view name);
+// Whether `lead` is the start of a known field's name cut inside one of its words ("MIME-Versi"
+// of "MIME-Version"): no field is named by a cut known name and another behind it, so a known
+// name there ("MIME-Versi" + "From") begins a line of its own.
+bool CutKnownName(std::string_view lead);
+// Whether the known name at `name` in `text`, behind a colon and a blank, follows the cut line
+// of a style sheet or of a lower-case field ("font-size: " + "From: a@b.example") rather than
+// standing in a list of names: the word in front is written in lower case with hyphens, and a
+// value, not another name, follows the name's colon at `colon`.
+bool FieldBehindALowerCaseProperty(std::string_view text, std::size_t name, std::size_t colon);
 // Whether `name` is written the way field names are: words joined by hyphens, the first a
 // capital and lower-case letters or digits ("Thread-Index", "Received-SPF", "ARC-Seal", "Lines"),
 // or a short acronym before a hyphen; later words may begin in lower case ("Return-path").

@@ -57,6 +57,13 @@ std::size_t KnownNameInside(CarveBuffer buffer, std::size_t at, std::string_view
   for (std::size_t k = 1; k <= kStrayBytes && k < nameLength; ++k) {
     if (opensAName(k)) return k;
   }
+  // The stray bytes may hold a colon of their own ("'a0:" + "From: a@b.example"): the known
+  // field behind it is the line's.
+  if (nameLength + 1 <= kStrayBytes && line.size() > nameLength + 1 && line[nameLength] == ':') {
+    const std::string_view rest = line.substr(nameLength + 1);
+    const std::size_t restName = HeaderNameLength(rest);
+    if (restName > 0 && IsKnownFieldName(rest.substr(0, restName))) return nameLength + 1;
+  }
   return std::string_view::npos;
 }
 
@@ -144,6 +151,14 @@ bool EndsInALineOfBlanks(std::string_view line) {
   std::size_t blanks = 0;
   while (blanks < line.size() && IsBlank(line[line.size() - 1 - blanks])) ++blanks;
   return blanks >= kLineOfBlanks && blanks < line.size();
+}
+
+bool FoldEndsInALineOfBlanks(std::string_view line) {
+  constexpr std::size_t kLineOfBlanks = 128;
+  std::size_t blanks = 0;
+  while (blanks < line.size() && IsBlank(line[line.size() - 1 - blanks])) ++blanks;
+  const std::string_view text = TrimWhiteSpace(line);
+  return blanks >= kLineOfBlanks && !text.empty();
 }
 
 // Whether the header block from buffer index `from` on holds a line of the field `name`.

@@ -24,7 +24,8 @@ constexpr std::size_t kStrayBytes = 4;
 // name ("X-Account-Key") counts where the line's own name is none. npos where the line's own
 // name is a known one or none begins inside it. A name inside another one counts
 // only at a capital behind no hyphen ("X-Spam-Status" holds no "Status"), except right behind
-// binary bytes, where nothing but the sector start tells.
+// binary bytes, where nothing but the sector start tells. Stray bytes that hold a colon ("'a0:")
+// end in front of a known name behind it.
 std::size_t KnownNameInside(CarveBuffer buffer, std::size_t at, std::string_view line,
                             std::size_t nameLength, bool cutByNonText);
 
@@ -54,6 +55,10 @@ bool BlanksFromASectorStart(CarveBuffer buffer, std::size_t at, std::string_view
 // Whether `line` ends in a run of blanks no text line has: the first line of a file that opens
 // with a line of blanks, glued to old text.
 bool EndsInALineOfBlanks(std::string_view line);
+
+// Whether the indented `line` ends in a run of blanks far longer than the padding a header's
+// fold may carry: the line of blanks a file opens with, glued to an indented line of old text.
+bool FoldEndsInALineOfBlanks(std::string_view line);
 
 // Whether the header block from buffer index `from` on holds a line of the field `name`.
 bool BlockHoldsField(CarveBuffer buffer, std::size_t from, std::string_view name);

@@ -107,7 +107,20 @@ INSTANTIATE_TEST_SUITE_P(
         GluedRow{"BehindBase64OfUtf16Text", "DQAKAEQAZQBhAFrom: V <v@example.com>", 13},
         GluedRow{"BehindAShoutedWord", "NOTICEDate: Fri, 1 Jun 2001", 6},
         GluedRow{"BehindAnAcronymOfAName", "DKIMFrom: a@b.example", kNone},
-        GluedRow{"MisspeltTraceLineOfItsOwn", "Recieved: from x by y", kNone}),
+        GluedRow{"MisspeltTraceLineOfItsOwn", "Recieved: from x by y", kNone},
+        GluedRow{"CutKnownNameRunsIntoAShortName", "MIME-VersiFrom: a@b.example", 10},
+        GluedRow{"CutOpeningNameRunsIntoAShortName", "User-AgTo: a@b.example", 7},
+        GluedRow{"KnownNameCutAtItsHyphen", "ContentFrom: a@b.example", kNone},
+        GluedRow{"BehindAStyleLineCutBehindItsBlank",
+                 "<span style=\"color: red; font-size: From: a@b.example", 36},
+        GluedRow{"StyleLineQuotesANameList", "<p style=\"font-size: From: Date: x", kNone},
+        GluedRow{"StyleLineEndsInAName", "<p style=\"font-size: From:", kNone},
+        GluedRow{"LowerCaseSignedNameList", "h=mime-version: From: a@b.example", kNone},
+        GluedRow{"TraceLineBehindAnOldLineCutBehindItsBlank",
+                 "Remote-Mta: Received: from mx.example.com (x)", 12},
+        GluedRow{"SubjectQuotesATraceLineInItsGrammar", "Subject: Received: from the bank", kNone},
+        GluedRow{"PrivateLineQuotesATraceLineInItsGrammar", "x-note: Received: from x", kNone},
+        GluedRow{"DeliveryLineQuotesATraceName", "Remote-Mta: Received: yes", kNone}),
     [](const testing::TestParamInfo<GluedRow>& row) { return row.param.name; });
 
 CarveBuffer BufferOf(const std::string& bytes, std::uint64_t base = 1000) {
@@ -279,6 +292,17 @@ INSTANTIATE_TEST_SUITE_P(
                  "old</record>\r\n  <record id=\"921\"><name" + std::string(255, ' ') + "\r\n",
                  CrLf("Delivered-To: a@b.example\n"), kSector + 257, kSector + 257,
                  Context::NonText},
+        SplitRow{"LineOfBlanksGluedToAnIndentedOldLine",
+                 "old\r\n  <record id=\"172\"><text>total number!</text" + std::string(255, ' ') +
+                     "\r\n",
+                 CrLf("Delivered-To: a@b.example\n"), kSector + 300, kSector + 300, Context::Glued},
+        SplitRow{"GluedNameBehindASectorInsideAnOldValue",
+                 "old\r\nContent-Type: text/plain\r\nContent-Disposition: inli",
+                 CrLf("Message-Id: <a@b>\n"), kSector + 20, kSector + 20, Context::Glued},
+        SplitRow{"StrayBytesWithAColonBehindBinary", kBinary + "'a0:", CrLf("Message-Id: <a@b>\n"),
+                 kSector + 238, kSector + 238, Context::NonText},
+        SplitRow{"CutKnownNameBehindAnEmptyLine", "Encoding: 7bit\r\n\r\nMIME-Versi",
+                 CrLf("Cc: x@y.example\n"), kSector + 90, kSector + 90, Context::Glued},
         // What must stay as it is: a name of the block's own that a sector start cuts.
         SplitRow{"LineOfBlanksOfTheMailBehindASeparatorAcrossASector",
                  "old\r\n\r\nFrom a@b.example Sat Jan  1 00:00:00 2000\r\n" +
