@@ -30,18 +30,17 @@ std::string_view TextBefore(CarveBuffer buffer, std::size_t index) {
 // Whether the field line `candidate` at `name` in `text` follows an old line that was cut right
 // behind the blank after its name ("Content-Transfer-Encoding: " + "Return-Path: <...>"): the
 // old field's value has a grammar no field's name and colon begin, and the name is a long one.
-// Behind any other old line but one that may say anything (a subject, a private field) a trace
-// line in its own grammar ("Remote-Mta: " + "Received: from x") begins there too.
+// Behind any other old line but one that may say anything (a subject, a private field) a line
+// whose value has a grammar of its own ("Remote-Mta: " + "Received: from x", "Status: " +
+// "Date: Fri, 19 Aug 2011 10:47:17 +0900") begins there too.
 bool LineCutBehindItsBlank(std::string_view text, std::size_t ownName, std::size_t name,
                            std::string_view candidate) {
   if (ownName == 0 || name != ownName + 2 || text[ownName] != ':') return false;
   const std::string_view own = text.substr(0, ownName);
   if (NameOfAStructuredField(own)) return IsLongName(candidate) && IsKnownFieldName(candidate);
-  constexpr std::string_view kTraceValue = ": from ";
-  return FieldNamed(candidate) == HeaderField::Received &&
-         FieldNamed(own) != HeaderField::Subject && !IsPrivateFieldName(own) &&
+  return FieldNamed(own) != HeaderField::Subject && !IsPrivateFieldName(own) &&
          !(own.size() > 1 && own[0] == 'x' && own[1] == '-') &&
-         StartsWithNoCase(text.substr(name + candidate.size()), kTraceValue);
+         ValueInItsOwnGrammar(candidate, text.substr(name + candidate.size()));
 }
 
 // Whether `name` is written the way a field's name is: one the scan knows, a private one (in
@@ -173,6 +172,12 @@ BlockStart FindBlockStart(CarveBuffer buffer, std::size_t lineStart, std::size_t
     if (gluedLine && cutByNonText && glued <= kStrayBytes &&
         SectorStartFrom(buffer.base + previous + 1) > buffer.base + previous + glued)
       return {previous + glued, Context::NonText, 0};
+    if (cutByNonText) {
+      const std::size_t stray = KnownFieldBehindStrayColon(line);
+      if (stray != std::string_view::npos &&
+          SectorStartFrom(buffer.base + previous + 1) > buffer.base + previous + stray)
+        return {previous + stray, Context::NonText, 0};
+    }
     // Some mails open with a line of blanks; behind zeros or binary bytes it is no fold of a
     // header above but the file's first line, and the block begins below it.
     if (!header && cutByNonText && TrimWhiteSpace(line).empty())

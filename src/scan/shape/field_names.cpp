@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <iterator>
+#include <string>
 
 #include "scan/lines/header_fields.h"
+#include "scan/lines/header_text.h"
 #include "scan/lines/line_reader.h"
 #include "text/ascii.h"
 
@@ -188,6 +190,18 @@ bool FieldBehindALowerCaseProperty(std::string_view text, std::size_t name, std:
   std::size_t value = colon + 1;
   while (value < text.size() && IsBlank(text[value])) ++value;
   return value < text.size() && HeaderNameLength(text.substr(value)) == 0;
+}
+
+bool ValueInItsOwnGrammar(std::string_view name, std::string_view rest) {
+  if (rest.size() < 2 || rest[0] != ':' || !IsBlank(rest[1])) return false;
+  const std::string_view value = rest.substr(2);
+  const auto field = FieldNamed(name);
+  if (field == HeaderField::Received) return StartsWithNoCase(value, "from ");
+  if (field == HeaderField::MimeVersion) return value.substr(0, 3) == "1.0";
+  if (field != HeaderField::Date) return false;
+  std::string date(value);
+  NormaliseDate(date);
+  return date != value;
 }
 
 bool IsWellFormedName(std::string_view name) {

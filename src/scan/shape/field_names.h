@@ -46,6 +46,10 @@ bool CutKnownName(std::string_view lead);
 // standing in a list of names: the word in front is written in lower case with hyphens, and a
 // value, not another name, follows the name's colon at `colon`.
 bool FieldBehindALowerCaseProperty(std::string_view text, std::size_t name, std::size_t colon);
+// Whether `rest`, the text behind the name of a trace line, a date or a version line (its colon
+// on), is a value in that field's own grammar, which text that merely names the field seldom
+// has: "Received: from x", "Date: Fri, 19 Aug 2011 10:47:17 +0900", "MIME-Version: 1.0".
+bool ValueInItsOwnGrammar(std::string_view name, std::string_view rest);
 // Whether `name` is written the way field names are: words joined by hyphens, the first a
 // capital and lower-case letters or digits ("Thread-Index", "Received-SPF", "ARC-Seal", "Lines"),
 // or a short acronym before a hyphen; later words may begin in lower case ("Return-path").

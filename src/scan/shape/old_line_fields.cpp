@@ -57,12 +57,17 @@ std::size_t KnownNameInside(CarveBuffer buffer, std::size_t at, std::string_view
   for (std::size_t k = 1; k <= kStrayBytes && k < nameLength; ++k) {
     if (opensAName(k)) return k;
   }
-  // The stray bytes may hold a colon of their own ("'a0:" + "From: a@b.example"): the known
-  // field behind it is the line's.
-  if (nameLength + 1 <= kStrayBytes && line.size() > nameLength + 1 && line[nameLength] == ':') {
-    const std::string_view rest = line.substr(nameLength + 1);
+  return std::string_view::npos;
+}
+
+std::size_t KnownFieldBehindStrayColon(std::string_view line) {
+  for (std::size_t colon = 1; colon <= kStrayBytes && colon + 1 < line.size(); ++colon) {
+    if (IsBlank(line[colon - 1])) return std::string_view::npos;
+    if (line[colon] != ':') continue;
+    const std::string_view rest = line.substr(colon + 1);
     const std::size_t restName = HeaderNameLength(rest);
-    if (restName > 0 && IsKnownFieldName(rest.substr(0, restName))) return nameLength + 1;
+    return restName > 0 && IsKnownFieldName(rest.substr(0, restName)) ? colon + 1
+                                                                      : std::string_view::npos;
   }
   return std::string_view::npos;
 }

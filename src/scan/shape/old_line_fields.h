@@ -24,10 +24,14 @@ constexpr std::size_t kStrayBytes = 4;
 // name ("X-Account-Key") counts where the line's own name is none. npos where the line's own
 // name is a known one or none begins inside it. A name inside another one counts
 // only at a capital behind no hyphen ("X-Spam-Status" holds no "Status"), except right behind
-// binary bytes, where nothing but the sector start tells. Stray bytes that hold a colon ("'a0:")
-// end in front of a known name behind it.
+// binary bytes, where nothing but the sector start tells.
 std::size_t KnownNameInside(CarveBuffer buffer, std::size_t at, std::string_view line,
                             std::size_t nameLength, bool cutByNonText);
+
+// Where a known field's line begins in `line`, which follows binary bytes, behind a few stray
+// text bytes that end in a colon of their own ("'a0:" + "From: a@b.example"), which no name
+// and list of names is made of. npos for none.
+std::size_t KnownFieldBehindStrayColon(std::string_view line);
 
 // Where a field's line begins at a sector start inside `line`, at buffer index `at`, which no
 // header line stands above: a file that begins at a sector shares its first line with the old

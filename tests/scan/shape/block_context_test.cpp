@@ -120,7 +120,12 @@ INSTANTIATE_TEST_SUITE_P(
                  "Remote-Mta: Received: from mx.example.com (x)", 12},
         GluedRow{"SubjectQuotesATraceLineInItsGrammar", "Subject: Received: from the bank", kNone},
         GluedRow{"PrivateLineQuotesATraceLineInItsGrammar", "x-note: Received: from x", kNone},
-        GluedRow{"DeliveryLineQuotesATraceName", "Remote-Mta: Received: yes", kNone}),
+        GluedRow{"DeliveryLineQuotesATraceName", "Remote-Mta: Received: yes", kNone},
+        GluedRow{"DateBehindAnOldLineCutBehindItsBlank",
+                 "Status: Date: Fri, 19 Aug 2011 10:47:17 +0900", 8},
+        GluedRow{"VersionBehindAnOldLineCutBehindItsBlank", "Action: MIME-Version: 1.0", 8},
+        GluedRow{"OldLineQuotesADateThatIsNone", "Status: Date: to be set", kNone},
+        GluedRow{"SubjectQuotesADate", "Subject: Date: Fri, 19 Aug 2011 10:47:17 +0900", kNone}),
     [](const testing::TestParamInfo<GluedRow>& row) { return row.param.name; });
 
 CarveBuffer BufferOf(const std::string& bytes, std::uint64_t base = 1000) {
@@ -299,8 +304,10 @@ INSTANTIATE_TEST_SUITE_P(
         SplitRow{"GluedNameBehindASectorInsideAnOldValue",
                  "old\r\nContent-Type: text/plain\r\nContent-Disposition: inli",
                  CrLf("Message-Id: <a@b>\n"), kSector + 20, kSector + 20, Context::Glued},
-        SplitRow{"StrayBytesWithAColonBehindBinary", kBinary + "'a0:", CrLf("Message-Id: <a@b>\n"),
-                 kSector + 238, kSector + 238, Context::NonText},
+        SplitRow{"StrayBytesWithAColonBehindBinary", kBinary + "\xda'a0:",
+                 CrLf("Message-Id: <a@b>\n"), kSector + 238, kSector + 238, Context::NonText},
+        SplitRow{"StrayBytesWithAColonBehindBinaryAtASector", kBinary + "q:",
+                 CrLf("Return-Path: <a@b>\n"), kSector + 2, kSector + 2, Context::NonText},
         SplitRow{"CutKnownNameBehindAnEmptyLine", "Encoding: 7bit\r\n\r\nMIME-Versi",
                  CrLf("Cc: x@y.example\n"), kSector + 90, kSector + 90, Context::Glued},
         // What must stay as it is: a name of the block's own that a sector start cuts.
