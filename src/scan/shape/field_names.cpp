@@ -144,12 +144,14 @@ bool PrivateNameBehindAWordOfAValue(std::string_view lead, std::string_view name
 
 // Whether the known hyphenated `name` follows `lead`, the cut start of another hyphenated name
 // that ends inside a word ("Content-Transfer-Enc" + "Return-Path", "Diagnostic-Co" +
-// "MIME-Version"): no field's name runs a word into a capitalised hyphenated name. Private names
-// ("X-Ap" + "Message-ID") may be named anyhow and stay whole.
+// "MIME-Version", "Content-Descripti" + "X-Gmail-Received"): no field's name runs a word into a
+// capitalised hyphenated name. Private names ("X-Ap" + "Message-ID") may be named anyhow and
+// stay whole.
 bool HyphenatedNameBehindACutName(std::string_view lead, std::string_view name) {
   return lead.size() > 2 && lead.find('-') != std::string_view::npos && IsLower(lead.back()) &&
          !IsPrivateFieldName(lead) && !(lead[0] == 'x' && lead[1] == '-') &&
-         name.find('-') != std::string_view::npos && IsKnownFieldName(name);
+         name.find('-') != std::string_view::npos &&
+         (IsKnownFieldName(name) || IsPrivateFieldName(name));
 }
 
 // Whether `name`, the name of a line whose value is another field's line ("Content-Transfer-

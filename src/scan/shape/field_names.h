@@ -34,8 +34,9 @@ bool IsPrivateFieldName(std::string_view name);
 // Whether the private `name` follows `lead`, a word of a value rather than the start of a name.
 bool PrivateNameBehindAWordOfAValue(std::string_view lead, std::string_view name);
 
-// Whether the known hyphenated `name` follows `lead`, the cut start of another, non-private
-// hyphenated name that ends inside a word ("Content-Transfer-Enc" + "Return-Path").
+// Whether the known hyphenated or private `name` follows `lead`, the cut start of another,
+// non-private hyphenated name that ends inside a word ("Content-Transfer-Enc" + "Return-Path",
+// "Content-Descripti" + "X-Gmail-Received").
 bool HyphenatedNameBehindACutName(std::string_view lead, std::string_view name);
 // Whether `lead` is the start of a known field's name cut inside one of its words ("MIME-Versi"
 // of "MIME-Version"): no field is named by a cut known name and another behind it, so a known

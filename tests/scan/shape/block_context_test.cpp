@@ -108,6 +108,8 @@ INSTANTIATE_TEST_SUITE_P(
         GluedRow{"BehindAShoutedWord", "NOTICEDate: Fri, 1 Jun 2001", 6},
         GluedRow{"BehindAnAcronymOfAName", "DKIMFrom: a@b.example", kNone},
         GluedRow{"MisspeltTraceLineOfItsOwn", "Recieved: from x by y", kNone},
+        GluedRow{"PrivateNameBehindACutName", "Content-DescriptiX-Gmail-Received: 2209", 17},
+        GluedRow{"PrivateNameBehindACutPrivateName", "X-Spam-StX-Gmail-Received: 2209", kNone},
         GluedRow{"CutKnownNameRunsIntoAShortName", "MIME-VersiFrom: a@b.example", 10},
         GluedRow{"CutOpeningNameRunsIntoAShortName", "User-AgTo: a@b.example", 7},
         GluedRow{"KnownNameCutAtItsHyphen", "ContentFrom: a@b.example", kNone},
