@@ -84,8 +84,11 @@ std::size_t GluedFieldStart(std::string_view text) {
       if (inValue && (name == 0 || IsBlank(text[name - 1])) &&
           !LineCutBehindItsBlank(text, ownName, name, candidate))
         continue;
+      // A list's last name has no value behind it, least of all one in the field's own grammar
+      // ("h=MIME-Version: Message-Id:" + "MIME-Version: 1.0").
       if (InAFieldList(text, name) &&
-          !(knownName && FieldBehindALowerCaseProperty(text, name, colon)))
+          !(knownName && (FieldBehindALowerCaseProperty(text, name, colon) ||
+                          ValueInItsOwnGrammar(candidate, text.substr(colon)))))
         continue;
       // Inside the line's own name only behind bytes no name is made of ("<br>", base64's "+"):
       // "ResentFrom" or "X-MS-ExchTo" may be a field of its own. A long or private name behind
@@ -194,9 +197,9 @@ BlockStart FindBlockStart(CarveBuffer buffer, std::size_t lineStart, std::size_t
       // text: the block begins below it.
       if (!header && BlanksFromASectorStart(buffer, previous, line))
         return {current, Context::NonText, 0};
-      // An indented line of old text runs into the line of blanks a file opens with: the
-      // block begins below it.
-      if (!header && FoldEndsInALineOfBlanks(line)) return {current, Context::Glued, 0};
+      // An indented line of old text, or an old header line, runs into the line of blanks a
+      // file opens with: the block begins below it.
+      if (EndsInALongRunOfBlanks(line)) return {current, Context::Glued, 0};
       current = previous;
       if (header) {
         foldField = std::string_view::npos;
@@ -245,10 +248,10 @@ BlockStart FindBlockStart(CarveBuffer buffer, std::size_t lineStart, std::size_t
             sector + sectorName > previous + unknown)
           continue;
       }
-      // A sector start in the old bytes in front of a glued name opens no file where what
-      // stands there is no name a field is written with ("...Dispo" + "sition: inli" + "From:").
-      if (gluedLine && sector < previous + glued && sectorName > 0 &&
-          !NameAField(line.substr(sector - previous, sectorName)))
+      // A sector start in a line that holds a glued name opens no file where what stands there
+      // is no name a field is written with: old bytes in front of it ("...Dispo" + "sition:
+      // inli" + "From:"), or the glued line's own value ("...: hq.pro-ns." + "net: Host").
+      if (gluedLine && sectorName > 0 && !NameAField(line.substr(sector - previous, sectorName)))
         continue;
       if (sectorName > 0) return {sector, Context::MidLine, 0};
       // A file that opens at the sector with a line of blanks: the block begins below it.
@@ -261,6 +264,9 @@ BlockStart FindBlockStart(CarveBuffer buffer, std::size_t lineStart, std::size_t
     // Behind a line of prose the last word of old text may run into the block's first line.
     if (const std::size_t word = FieldBehindAWord(buffer, current); word != 0)
       return {current + word, Context::Glued, 0};
+    if (const std::size_t tail = KnownNameBehindABase64Tail(line, TopLine(buffer, current));
+        tail != std::string_view::npos)
+      return {current + tail, Context::Glued, 0};
     // A field no list here knows may open the block all the same, glued to the old line above
     // or to old bytes in front of its own name.
     if (const std::size_t inLine = WellFormedFieldGluedInto(line); inLine != std::string_view::npos)

@@ -158,7 +158,7 @@ bool EndsInALineOfBlanks(std::string_view line) {
   return blanks >= kLineOfBlanks && blanks < line.size();
 }
 
-bool FoldEndsInALineOfBlanks(std::string_view line) {
+bool EndsInALongRunOfBlanks(std::string_view line) {
   constexpr std::size_t kLineOfBlanks = 128;
   std::size_t blanks = 0;
   while (blanks < line.size() && IsBlank(line[line.size() - 1 - blanks])) ++blanks;
@@ -227,6 +227,23 @@ std::size_t FieldBehindAWord(CarveBuffer buffer, std::size_t lineStart) {
 }
 
 // The line at buffer index `lineStart`, without its line end (up to kMaxHeaderLine bytes).
+std::size_t KnownNameBehindABase64Tail(std::string_view above, std::string_view top) {
+  constexpr std::size_t kShortestBase64Line = 40;
+  const auto base64 = [](char c) {
+    return IsLetter(c) || IsDigit(c) || c == '+' || c == '/' || c == '=';
+  };
+  if (above.size() < kShortestBase64Line || !std::all_of(above.begin(), above.end(), base64))
+    return std::string_view::npos;
+  const std::size_t nameLength = HeaderNameLength(top);
+  const std::string_view name = top.substr(0, nameLength);
+  if (nameLength == 0 || IsKnownFieldName(name)) return std::string_view::npos;
+  for (std::size_t k = 1; k < nameLength && k < above.size(); ++k) {
+    if (!base64(name[k - 1])) return std::string_view::npos;
+    if (IsUpper(name[k]) && IsKnownFieldName(name.substr(k))) return k;
+  }
+  return std::string_view::npos;
+}
+
 std::string_view TopLine(CarveBuffer buffer, std::size_t lineStart) {
   std::size_t end = lineStart;
   while (end < buffer.size && end - lineStart < kMaxHeaderLine && buffer.data[end] != '\n') ++end;
