@@ -43,6 +43,21 @@ bool LineCutBehindItsBlank(std::string_view text, std::size_t ownName, std::size
          ValueInItsOwnGrammar(candidate, text.substr(name + candidate.size()));
 }
 
+// Whether the version or trace line `candidate`, behind a blank in the value of `text`, begins a
+// line all the same: its value is in the field's own grammar, which the value of an old line
+// that was cut there does not quote unless it may say anything, as a subject or a private field
+// may ("Diagnostic-Code: smtp; 550 Sender " + "MIME-Version: 1.0").
+bool VersionOrTraceInAValue(std::string_view text, std::size_t ownName, std::string_view candidate,
+                            std::size_t colon) {
+  const auto field = FieldNamed(candidate);
+  if (field != HeaderField::MimeVersion && field != HeaderField::Received) return false;
+  const std::string_view own = text.substr(0, ownName);
+  if (FieldNamed(own) == HeaderField::Subject || IsPrivateFieldName(own) ||
+      (own.size() > 1 && own[0] == 'x' && own[1] == '-'))
+    return false;
+  return ValueInItsOwnGrammar(candidate, text.substr(colon));
+}
+
 // Whether `name` is written the way a field's name is: one the scan knows, a private one (in
 // either letter case: "x-ms-exchange-..."), or a well-formed one.
 bool NameAField(std::string_view name) {
@@ -82,7 +97,8 @@ std::size_t GluedFieldStart(std::string_view text) {
       const std::string_view candidate = text.substr(name, colon - name);
       const bool knownName = IsKnownFieldName(candidate);
       if (inValue && (name == 0 || IsBlank(text[name - 1])) &&
-          !LineCutBehindItsBlank(text, ownName, name, candidate))
+          !LineCutBehindItsBlank(text, ownName, name, candidate) &&
+          !VersionOrTraceInAValue(text, ownName, candidate, colon))
         continue;
       // A list's last name has no value behind it, least of all one in the field's own grammar
       // ("h=MIME-Version: Message-Id:" + "MIME-Version: 1.0").

@@ -131,6 +131,10 @@ INSTANTIATE_TEST_SUITE_P(
         GluedRow{"VersionLineBehindASignedNameList",
                  " s=smtp; h=MIME-Version: Message-Id:MIME-Version: 1.0", 36},
         GluedRow{"SignedNameListEndsInAName", " s=smtp; h=Date: Message-Id:MIME-Version:", kNone},
+        GluedRow{"VersionLineInAFoldOfProse", " 550 Sender MIME-Version: 1.0 (Apple Mail)", 12},
+        GluedRow{"TraceLineInADeliveryValue", "Diagnostic-Code: smtp; 550 Received: from x", 27},
+        GluedRow{"SubjectQuotesAVersionLine", "Subject: why MIME-Version: 1.0 matters", kNone},
+        GluedRow{"FoldQuotesAVersionName", " the MIME-Version: line is missing", kNone},
         GluedRow{"SubjectQuotesADate", "Subject: Date: Fri, 19 Aug 2011 10:47:17 +0900", kNone}),
     [](const testing::TestParamInfo<GluedRow>& row) { return row.param.name; });
 
