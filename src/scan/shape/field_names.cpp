@@ -86,12 +86,13 @@ bool IsNameByte(char c) {
 
 // A signature lists the fields it signs: "h=Content-Type: MIME-Version:" or "h=From:To:Cc:"
 // names no line.
-// The list is a tag's value ("h=": a single lower-case letter; quoted-printable's "=CB=" and
-// markup's "id=" are none), and a colon behind no name is a time ("13:33:MIME-Version") or markup,
-// no list.
+// The list is a tag's value ("h=": a single lower-case letter behind a blank or a semicolon;
+// quoted-printable's "=CB=" and markup's "id=" or "<p=" are none), and a colon behind no name is a
+// time ("13:33:MIME-Version") or markup, no list.
 bool InAFieldList(std::string_view text, std::size_t name) {
   if (name > 1 && text[name - 1] == '=')
-    return IsLower(text[name - 2]) && (name == 2 || !IsLetter(text[name - 3]));
+    return IsLower(text[name - 2]) &&
+           (name == 2 || IsBlank(text[name - 3]) || text[name - 3] == ';');
   std::size_t before = name;
   while (before > 0 && IsBlank(text[before - 1])) --before;
   if (before == 0 || text[before - 1] != ':') return false;
@@ -102,6 +103,8 @@ bool InAFieldList(std::string_view text, std::size_t name) {
   // whose value was empty, and the next line glued to it; a list stands in a value.
   if (word == 0 && before == colon + 1) return false;
   const std::string_view listed = text.substr(word, colon - word);
+  // No field is named by a single letter: "W:" is a stray byte's colon.
+  if (listed.size() < 2) return false;
   return std::any_of(listed.begin(), listed.end(),
                      [](char c) { return IsUpper(c) || (c >= 'a' && c <= 'z'); });
 }

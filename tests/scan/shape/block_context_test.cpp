@@ -135,6 +135,9 @@ INSTANTIATE_TEST_SUITE_P(
         GluedRow{"TraceLineInADeliveryValue", "Diagnostic-Code: smtp; 550 Received: from x", 27},
         GluedRow{"SubjectQuotesAVersionLine", "Subject: why MIME-Version: 1.0 matters", kNone},
         GluedRow{"FoldQuotesAVersionName", " the MIME-Version: line is missing", kNone},
+        GluedRow{"BehindMarkupThatReadsAsATag", "=09=09<p=Content-Type: multipart/report;", 9},
+        GluedRow{"SignedListBehindASemicolon", "bh=x;h=Content-Type: MIME-Version:", kNone},
+        GluedRow{"BehindAStrayLetterAndColon", "\xdf\xbeW:Return-Path: <a@b.example>", 4},
         GluedRow{"SubjectQuotesADate", "Subject: Date: Fri, 19 Aug 2011 10:47:17 +0900", kNone}),
     [](const testing::TestParamInfo<GluedRow>& row) { return row.param.name; });
 
