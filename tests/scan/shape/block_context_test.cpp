@@ -138,6 +138,8 @@ INSTANTIATE_TEST_SUITE_P(
         GluedRow{"BehindMarkupThatReadsAsATag", "=09=09<p=Content-Type: multipart/report;", 9},
         GluedRow{"SignedListBehindASemicolon", "bh=x;h=Content-Type: MIME-Version:", kNone},
         GluedRow{"BehindAStrayLetterAndColon", "\xdf\xbeW:Return-Path: <a@b.example>", 4},
+        GluedRow{"LongHyphenatedNameOfItsOwn", "ARC-Authentication-Results: i=1; mx.example.com",
+                 kNone},
         GluedRow{"SubjectQuotesADate", "Subject: Date: Fri, 19 Aug 2011 10:47:17 +0900", kNone}),
     [](const testing::TestParamInfo<GluedRow>& row) { return row.param.name; });
 
@@ -363,6 +365,12 @@ INSTANTIATE_TEST_SUITE_P(
         SplitRow{"KnownNameBehindTheTailOfABase64Line",
                  "old\r\njBc0xenZ4PfMG8QIcK0o4cuzC/BpxIkzAHNdkeO4iFljeIk9Bt57xUvK\r\nTL",
                  CrLf("Subject: Certified\n"), kSector + 300, kSector + 300, Context::Glued},
+        SplitRow{
+            "LongLineOfBlanksGluedToOldText", "old prose kitche" + std::string(1700, ' ') + "\r\n",
+            CrLf("Delivered-To: a@b.example\n"), kSector + 400, kSector + 400, Context::NonText},
+        SplitRow{"LongLineOfBlanksGluedToAnOldHeaderLine",
+                 "old\r\nX-Old: " + std::string(1700, ' ') + "\r\n",
+                 CrLf("Delivered-To: a@b.example\n"), kSector + 400, kSector + 400, Context::Glued},
         SplitRow{"CutKnownNameBehindAnEmptyLine", "Encoding: 7bit\r\n\r\nMIME-Versi",
                  CrLf("Cc: x@y.example\n"), kSector + 90, kSector + 90, Context::Glued},
         // What must stay as it is: a name of the block's own that a sector start cuts.
