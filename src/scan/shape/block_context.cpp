@@ -43,14 +43,16 @@ bool LineCutBehindItsBlank(std::string_view text, std::size_t ownName, std::size
          ValueInItsOwnGrammar(candidate, text.substr(name + candidate.size()));
 }
 
-// Whether the version or trace line `candidate`, behind a blank in the value of `text`, begins a
-// line all the same: its value is in the field's own grammar, which the value of an old line
-// that was cut there does not quote unless it may say anything, as a subject or a private field
-// may ("Diagnostic-Code: smtp; 550 Sender " + "MIME-Version: 1.0").
+// Whether the version, trace, return path or id line `candidate`, behind a blank in the value of
+// `text`, begins a line all the same: its value is in the field's own grammar, which the value of
+// an old line that was cut there does not quote unless it may say anything, as a subject or a
+// private field may ("Diagnostic-Code: smtp; 550 Sender " + "MIME-Version: 1.0").
 bool VersionOrTraceInAValue(std::string_view text, std::size_t ownName, std::string_view candidate,
                             std::size_t colon) {
   const auto field = FieldNamed(candidate);
-  if (field != HeaderField::MimeVersion && field != HeaderField::Received) return false;
+  if (field != HeaderField::MimeVersion && field != HeaderField::Received &&
+      field != HeaderField::ReturnPath && field != HeaderField::MessageId)
+    return false;
   const std::string_view own = text.substr(0, ownName);
   if (FieldNamed(own) == HeaderField::Subject || IsPrivateFieldName(own) ||
       (own.size() > 1 && own[0] == 'x' && own[1] == '-'))

@@ -125,10 +125,13 @@ bool IsKnownFieldName(std::string_view name) {
 
 // Whether the known long `name` follows `lead`, the start of a name written in lower case words
 // and hyphens, which a capitalised name does not go on: "x-exchange-antispam-report-" +
-// "Return-Path" is the cut end of an old line and the first line of a block.
+// "Return-Path" and "x-f" + "Return-Path" are the cut ends of old lines and the first line of a
+// block.
 bool LongNameBehindLowerCase(std::string_view lead, std::string_view name) {
-  return lead.size() > 1 && lead.back() == '-' && std::none_of(lead.begin(), lead.end(), IsUpper) &&
-         IsLongName(name) && IsKnownFieldName(name);
+  return lead.size() > 1 && lead.find('-') != std::string_view::npos &&
+         (lead.back() == '-' || IsLower(lead.back())) &&
+         std::none_of(lead.begin(), lead.end(), IsUpper) && IsLongName(name) &&
+         IsKnownFieldName(name);
 }
 
 // Private fields (RFC 822 4.1 "X-" extension fields) open many blocks a mail program wrote.
@@ -203,6 +206,13 @@ bool ValueInItsOwnGrammar(std::string_view name, std::string_view rest) {
   const auto field = FieldNamed(name);
   if (field == HeaderField::Received) return StartsWithNoCase(value, "from ");
   if (field == HeaderField::MimeVersion) return value.substr(0, 3) == "1.0";
+  if (field == HeaderField::ReturnPath || field == HeaderField::MessageId) {
+    // An address in angle brackets, and nothing behind it.
+    const std::size_t close = value.find('>');
+    return !value.empty() && value[0] == '<' && close != std::string_view::npos &&
+           (close == 1 || value.find('@') < close) &&
+           value.find_first_not_of(" \t", close + 1) == std::string_view::npos;
+  }
   if (field != HeaderField::Date) return false;
   std::string date(value);
   NormaliseDate(date);

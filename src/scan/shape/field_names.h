@@ -27,7 +27,8 @@ bool InAFieldList(std::string_view text, std::size_t name);
 bool IsLongName(std::string_view name);
 // A name the scan reads, or one a header block often begins with.
 bool IsKnownFieldName(std::string_view name);
-// Whether the known long `name` follows `lead`, the cut end of a lower-case hyphenated name.
+// Whether the known long `name` follows `lead`, the cut end of a lower-case hyphenated name
+// ("x-exchange-antispam-report-", "x-f").
 bool LongNameBehindLowerCase(std::string_view lead, std::string_view name);
 // A private ("X-") field's name.
 bool IsPrivateFieldName(std::string_view name);
@@ -47,9 +48,10 @@ bool CutKnownName(std::string_view lead);
 // standing in a list of names: the word in front is written in lower case with hyphens, and a
 // value, not another name, follows the name's colon at `colon`.
 bool FieldBehindALowerCaseProperty(std::string_view text, std::size_t name, std::size_t colon);
-// Whether `rest`, the text behind the name of a trace line, a date or a version line (its colon
-// on), is a value in that field's own grammar, which text that merely names the field seldom
-// has: "Received: from x", "Date: Fri, 19 Aug 2011 10:47:17 +0900", "MIME-Version: 1.0".
+// Whether `rest`, the text behind the name of a trace line, a return path, a message's id, a date
+// or a version line (its colon on), is a value in that field's own grammar, which text that
+// merely names the field seldom has: "Received: from x", "Return-Path: <a@b.example>",
+// "Date: Fri, 19 Aug 2011 10:47:17 +0900", "MIME-Version: 1.0".
 bool ValueInItsOwnGrammar(std::string_view name, std::string_view rest);
 // Whether `name` is written the way field names are: words joined by hyphens, the first a
 // capital and lower-case letters or digits ("Thread-Index", "Received-SPF", "ARC-Seal", "Lines"),

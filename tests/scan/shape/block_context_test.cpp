@@ -140,6 +140,11 @@ INSTANTIATE_TEST_SUITE_P(
         GluedRow{"BehindAStrayLetterAndColon", "\xdf\xbeW:Return-Path: <a@b.example>", 4},
         GluedRow{"LongHyphenatedNameOfItsOwn", "ARC-Authentication-Results: i=1; mx.example.com",
                  kNone},
+        GluedRow{"LongNameBehindACutLowerCaseName", "x-fReturn-Path: owner@example.org", 3},
+        GluedRow{"ReturnPathInAFoldOfMarkup", "   USD 98.00</td>    Return-Path: <a@b.example>",
+                 21},
+        GluedRow{"ReturnPathQuotedWithText", " see Return-Path: <a@b.example> above", kNone},
+        GluedRow{"IdLineInAFoldOfProse", " the end Message-ID: <x.1@b.example>", 9},
         GluedRow{"SubjectQuotesADate", "Subject: Date: Fri, 19 Aug 2011 10:47:17 +0900", kNone}),
     [](const testing::TestParamInfo<GluedRow>& row) { return row.param.name; });
 
