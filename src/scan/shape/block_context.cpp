@@ -30,11 +30,41 @@ std::string_view TextBefore(CarveBuffer buffer, std::size_t index) {
 // Whether the field line `candidate` at `name` in `text` follows an old line that was cut right
 // behind the blank after its name ("Content-Transfer-Encoding: " + "Return-Path: <...>"): the
 // old field's value has a grammar no field's name and colon begin, and the name is a long one.
+// Behind any other old line but one that may say anything (a subject, a private field) a line
+// whose value has a grammar of its own ("Remote-Mta: " + "Received: from x", "Status: " +
+// "Date: Fri, 19 Aug 2011 10:47:17 +0900") begins there too.
 bool LineCutBehindItsBlank(std::string_view text, std::size_t ownName, std::size_t name,
                            std::string_view candidate) {
-  return ownName > 0 && name == ownName + 2 && text[ownName] == ':' &&
-         NameOfAStructuredField(text.substr(0, ownName)) && IsLongName(candidate) &&
-         IsKnownFieldName(candidate);
+  if (ownName == 0 || name != ownName + 2 || text[ownName] != ':') return false;
+  const std::string_view own = text.substr(0, ownName);
+  if (NameOfAStructuredField(own)) return IsLongName(candidate) && IsKnownFieldName(candidate);
+  return FieldNamed(own) != HeaderField::Subject && !IsPrivateFieldName(own) &&
+         !(own.size() > 1 && own[0] == 'x' && own[1] == '-') &&
+         ValueInItsOwnGrammar(candidate, text.substr(name + candidate.size()));
+}
+
+// Whether the version, trace, return path or id line `candidate`, behind a blank in the value of
+// `text`, begins a line all the same: its value is in the field's own grammar, which the value of
+// an old line that was cut there does not quote unless it may say anything, as a subject or a
+// private field may ("Diagnostic-Code: smtp; 550 Sender " + "MIME-Version: 1.0").
+bool VersionOrTraceInAValue(std::string_view text, std::size_t ownName, std::string_view candidate,
+                            std::size_t colon) {
+  const auto field = FieldNamed(candidate);
+  if (field != HeaderField::MimeVersion && field != HeaderField::Received &&
+      field != HeaderField::ReturnPath && field != HeaderField::MessageId)
+    return false;
+  const std::string_view own = text.substr(0, ownName);
+  if (FieldNamed(own) == HeaderField::Subject || IsPrivateFieldName(own) ||
+      (own.size() > 1 && own[0] == 'x' && own[1] == '-'))
+    return false;
+  return ValueInItsOwnGrammar(candidate, text.substr(colon));
+}
+
+// Whether `name` is written the way a field's name is: one the scan knows, a private one (in
+// either letter case: "x-ms-exchange-..."), or a well-formed one.
+bool NameAField(std::string_view name) {
+  const bool privateName = name.size() > 2 && (name[0] == 'X' || name[0] == 'x') && name[1] == '-';
+  return privateName || IsKnownFieldName(name) || IsWellFormedName(name);
 }
 
 }  // namespace
@@ -69,9 +99,15 @@ std::size_t GluedFieldStart(std::string_view text) {
       const std::string_view candidate = text.substr(name, colon - name);
       const bool knownName = IsKnownFieldName(candidate);
       if (inValue && (name == 0 || IsBlank(text[name - 1])) &&
-          !LineCutBehindItsBlank(text, ownName, name, candidate))
+          !LineCutBehindItsBlank(text, ownName, name, candidate) &&
+          !VersionOrTraceInAValue(text, ownName, candidate, colon))
         continue;
-      if (InAFieldList(text, name)) continue;
+      // A list's last name has no value behind it, least of all one in the field's own grammar
+      // ("h=MIME-Version: Message-Id:" + "MIME-Version: 1.0").
+      if (InAFieldList(text, name) &&
+          !(knownName && (FieldBehindALowerCaseProperty(text, name, colon) ||
+                          ValueInItsOwnGrammar(candidate, text.substr(colon)))))
+        continue;
       // Inside the line's own name only behind bytes no name is made of ("<br>", base64's "+"):
       // "ResentFrom" or "X-MS-ExchTo" may be a field of its own. A long or private name behind
       // a word without a hyphen is glued all the same: no field is called "TablMIME-Version".
@@ -79,7 +115,8 @@ std::size_t GluedFieldStart(std::string_view text) {
           !((knownName ? IsLongName(candidate) : IsPrivateFieldName(candidate)) &&
             text.substr(0, name).find('-') == std::string_view::npos) &&
           !LongNameBehindLowerCase(text.substr(0, name), candidate) &&
-          !HyphenatedNameBehindACutName(text.substr(0, name), candidate))
+          !HyphenatedNameBehindACutName(text.substr(0, name), candidate) &&
+          !(knownName && CutKnownName(text.substr(0, name))))
         continue;
       if (knownName) known = name;
       if (privateField == std::string_view::npos && IsPrivateFieldName(candidate))
@@ -156,6 +193,12 @@ BlockStart FindBlockStart(CarveBuffer buffer, std::size_t lineStart, std::size_t
     if (gluedLine && cutByNonText && glued <= kStrayBytes &&
         SectorStartFrom(buffer.base + previous + 1) > buffer.base + previous + glued)
       return {previous + glued, Context::NonText, 0};
+    if (cutByNonText) {
+      const std::size_t stray = KnownFieldBehindStrayColon(line);
+      if (stray != std::string_view::npos &&
+          SectorStartFrom(buffer.base + previous + 1) > buffer.base + previous + stray)
+        return {previous + stray, Context::NonText, 0};
+    }
     // Some mails open with a line of blanks; behind zeros or binary bytes it is no fold of a
     // header above but the file's first line, and the block begins below it.
     if (!header && cutByNonText && TrimWhiteSpace(line).empty())
@@ -172,6 +215,9 @@ BlockStart FindBlockStart(CarveBuffer buffer, std::size_t lineStart, std::size_t
       // text: the block begins below it.
       if (!header && BlanksFromASectorStart(buffer, previous, line))
         return {current, Context::NonText, 0};
+      // An indented line of old text, or an old header line, runs into the line of blanks a
+      // file opens with: the block begins below it.
+      if (EndsInALongRunOfBlanks(line)) return {current, Context::Glued, 0};
       current = previous;
       if (header) {
         foldField = std::string_view::npos;
@@ -220,6 +266,11 @@ BlockStart FindBlockStart(CarveBuffer buffer, std::size_t lineStart, std::size_t
             sector + sectorName > previous + unknown)
           continue;
       }
+      // A sector start in a line that holds a glued name opens no file where what stands there
+      // is no name a field is written with: old bytes in front of it ("...Dispo" + "sition:
+      // inli" + "From:"), or the glued line's own value ("...: hq.pro-ns." + "net: Host").
+      if (gluedLine && sectorName > 0 && !NameAField(line.substr(sector - previous, sectorName)))
+        continue;
       if (sectorName > 0) return {sector, Context::MidLine, 0};
       // A file that opens at the sector with a line of blanks: the block begins below it.
       if (TrimWhiteSpace(line.substr(sector - previous)).empty())
@@ -231,6 +282,9 @@ BlockStart FindBlockStart(CarveBuffer buffer, std::size_t lineStart, std::size_t
     // Behind a line of prose the last word of old text may run into the block's first line.
     if (const std::size_t word = FieldBehindAWord(buffer, current); word != 0)
       return {current + word, Context::Glued, 0};
+    if (const std::size_t tail = KnownNameBehindABase64Tail(line, TopLine(buffer, current));
+        tail != std::string_view::npos)
+      return {current + tail, Context::Glued, 0};
     // A field no list here knows may open the block all the same, glued to the old line above
     // or to old bytes in front of its own name.
     if (const std::size_t inLine = WellFormedFieldGluedInto(line); inLine != std::string_view::npos)

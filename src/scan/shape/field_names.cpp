@@ -2,8 +2,11 @@
 
 #include <algorithm>
 #include <iterator>
+#include <string>
 
 #include "scan/lines/header_fields.h"
+#include "scan/lines/header_text.h"
+#include "scan/lines/line_reader.h"
 #include "text/ascii.h"
 
 namespace quillon::shape_names {
@@ -83,12 +86,13 @@ bool IsNameByte(char c) {
 
 // A signature lists the fields it signs: "h=Content-Type: MIME-Version:" or "h=From:To:Cc:"
 // names no line.
-// The list is a tag's value ("h=": a single lower-case letter; quoted-printable's "=CB=" and
-// markup's "id=" are none), and a colon behind no name is a time ("13:33:MIME-Version") or markup,
-// no list.
+// The list is a tag's value ("h=": a single lower-case letter behind a blank or a semicolon;
+// quoted-printable's "=CB=" and markup's "id=" or "<p=" are none), and a colon behind no name is a
+// time ("13:33:MIME-Version") or markup, no list.
 bool InAFieldList(std::string_view text, std::size_t name) {
   if (name > 1 && text[name - 1] == '=')
-    return IsLower(text[name - 2]) && (name == 2 || !IsLetter(text[name - 3]));
+    return IsLower(text[name - 2]) &&
+           (name == 2 || IsBlank(text[name - 3]) || text[name - 3] == ';');
   std::size_t before = name;
   while (before > 0 && IsBlank(text[before - 1])) --before;
   if (before == 0 || text[before - 1] != ':') return false;
@@ -99,6 +103,8 @@ bool InAFieldList(std::string_view text, std::size_t name) {
   // whose value was empty, and the next line glued to it; a list stands in a value.
   if (word == 0 && before == colon + 1) return false;
   const std::string_view listed = text.substr(word, colon - word);
+  // No field is named by a single letter: "W:" is a stray byte's colon.
+  if (listed.size() < 2) return false;
   return std::any_of(listed.begin(), listed.end(),
                      [](char c) { return IsUpper(c) || (c >= 'a' && c <= 'z'); });
 }
@@ -119,10 +125,13 @@ bool IsKnownFieldName(std::string_view name) {
 
 // Whether the known long `name` follows `lead`, the start of a name written in lower case words
 // and hyphens, which a capitalised name does not go on: "x-exchange-antispam-report-" +
-// "Return-Path" is the cut end of an old line and the first line of a block.
+// "Return-Path" and "x-f" + "Return-Path" are the cut ends of old lines and the first line of a
+// block.
 bool LongNameBehindLowerCase(std::string_view lead, std::string_view name) {
-  return lead.size() > 1 && lead.back() == '-' && std::none_of(lead.begin(), lead.end(), IsUpper) &&
-         IsLongName(name) && IsKnownFieldName(name);
+  return lead.size() > 1 && lead.find('-') != std::string_view::npos &&
+         (lead.back() == '-' || IsLower(lead.back())) &&
+         std::none_of(lead.begin(), lead.end(), IsUpper) && IsLongName(name) &&
+         IsKnownFieldName(name);
 }
 
 // Private fields (RFC 822 4.1 "X-" extension fields) open many blocks a mail program wrote.
@@ -141,12 +150,14 @@ bool PrivateNameBehindAWordOfAValue(std::string_view lead, std::string_view name
 
 // Whether the known hyphenated `name` follows `lead`, the cut start of another hyphenated name
 // that ends inside a word ("Content-Transfer-Enc" + "Return-Path", "Diagnostic-Co" +
-// "MIME-Version"): no field's name runs a word into a capitalised hyphenated name. Private names
-// ("X-Ap" + "Message-ID") may be named anyhow and stay whole.
+// "MIME-Version", "Content-Descripti" + "X-Gmail-Received"): no field's name runs a word into a
+// capitalised hyphenated name. Private names ("X-Ap" + "Message-ID") may be named anyhow and
+// stay whole.
 bool HyphenatedNameBehindACutName(std::string_view lead, std::string_view name) {
   return lead.size() > 2 && lead.find('-') != std::string_view::npos && IsLower(lead.back()) &&
          !IsPrivateFieldName(lead) && !(lead[0] == 'x' && lead[1] == '-') &&
-         name.find('-') != std::string_view::npos && IsKnownFieldName(name);
+         name.find('-') != std::string_view::npos &&
+         (IsKnownFieldName(name) || IsPrivateFieldName(name));
 }
 
 // Whether `name`, the name of a line whose value is another field's line ("Content-Transfer-
@@ -156,6 +167,56 @@ bool HyphenatedNameBehindACutName(std::string_view lead, std::string_view name) 
 bool NameOfAStructuredField(std::string_view name) {
   const auto field = FieldNamed(name);
   return field && *field != HeaderField::Subject && !IsPrivateFieldName(name);
+}
+
+bool CutKnownName(std::string_view lead) {
+  constexpr std::size_t kShortestCut = 3;
+  if (lead.size() < kShortestCut || !IsLetter(lead.back())) return false;
+  const auto cuts = [&](std::string_view known) {
+    return lead.size() < known.size() && StartsWithNoCase(known, lead) &&
+           IsLetter(known[lead.size()]);
+  };
+  return std::any_of(
+             header_fields::kPrefixes.begin(), header_fields::kPrefixes.end(),
+             [&](std::string_view prefix) { return cuts(prefix.substr(0, prefix.size() - 2)); }) ||
+         std::any_of(std::begin(kOpeningFieldNames), std::end(kOpeningFieldNames), cuts);
+}
+
+bool FieldBehindALowerCaseProperty(std::string_view text, std::size_t name, std::size_t colon) {
+  std::size_t before = name;
+  while (before > 0 && IsBlank(text[before - 1])) --before;
+  if (before == name || before == 0 || text[before - 1] != ':') return false;
+  std::size_t word = before - 1;
+  while (word > 0 && (IsLower(text[word - 1]) || text[word - 1] == '-')) --word;
+  const std::string_view property = text.substr(word, before - 1 - word);
+  const std::size_t hyphen = property.find('-');
+  if (hyphen == std::string_view::npos || hyphen == 0 || property.back() == '-') return false;
+  // A signature's list is a tag's value ("h=content-type: From:").
+  if (word > 0 && (IsLetter(text[word - 1]) || IsDigit(text[word - 1]) || text[word - 1] == '=' ||
+                   text[word - 1] == '-'))
+    return false;
+  std::size_t value = colon + 1;
+  while (value < text.size() && IsBlank(text[value])) ++value;
+  return value < text.size() && HeaderNameLength(text.substr(value)) == 0;
+}
+
+bool ValueInItsOwnGrammar(std::string_view name, std::string_view rest) {
+  if (rest.size() < 2 || rest[0] != ':' || !IsBlank(rest[1])) return false;
+  const std::string_view value = rest.substr(2);
+  const auto field = FieldNamed(name);
+  if (field == HeaderField::Received) return StartsWithNoCase(value, "from ");
+  if (field == HeaderField::MimeVersion) return value.substr(0, 3) == "1.0";
+  if (field == HeaderField::ReturnPath || field == HeaderField::MessageId) {
+    // An address in angle brackets, and nothing behind it.
+    const std::size_t close = value.find('>');
+    return !value.empty() && value[0] == '<' && close != std::string_view::npos &&
+           (close == 1 || value.find('@') < close) &&
+           value.find_first_not_of(" \t", close + 1) == std::string_view::npos;
+  }
+  if (field != HeaderField::Date) return false;
+  std::string date(value);
+  NormaliseDate(date);
+  return date != value;
 }
 
 bool IsWellFormedName(std::string_view name) {

@@ -27,16 +27,32 @@ bool InAFieldList(std::string_view text, std::size_t name);
 bool IsLongName(std::string_view name);
 // A name the scan reads, or one a header block often begins with.
 bool IsKnownFieldName(std::string_view name);
-// Whether the known long `name` follows `lead`, the cut end of a lower-case hyphenated name.
+// Whether the known long `name` follows `lead`, the cut end of a lower-case hyphenated name
+// ("x-exchange-antispam-report-", "x-f").
 bool LongNameBehindLowerCase(std::string_view lead, std::string_view name);
 // A private ("X-") field's name.
 bool IsPrivateFieldName(std::string_view name);
 // Whether the private `name` follows `lead`, a word of a value rather than the start of a name.
 bool PrivateNameBehindAWordOfAValue(std::string_view lead, std::string_view name);
 
-// Whether the known hyphenated `name` follows `lead`, the cut start of another, non-private
-// hyphenated name that ends inside a word ("Content-Transfer-Enc" + "Return-Path").
+// Whether the known hyphenated or private `name` follows `lead`, the cut start of another,
+// non-private hyphenated name that ends inside a word ("Content-Transfer-Enc" + "Return-Path",
+// "Content-Descripti" + "X-Gmail-Received").
 bool HyphenatedNameBehindACutName(std::string_view lead, std::string_view name);
+// Whether `lead` is the start of a known field's name cut inside one of its words ("MIME-Versi"
+// of "MIME-Version"): no field is named by a cut known name and another behind it, so a known
+// name there ("MIME-Versi" + "From") begins a line of its own.
+bool CutKnownName(std::string_view lead);
+// Whether the known name at `name` in `text`, behind a colon and a blank, follows the cut line
+// of a style sheet or of a lower-case field ("font-size: " + "From: a@b.example") rather than
+// standing in a list of names: the word in front is written in lower case with hyphens, and a
+// value, not another name, follows the name's colon at `colon`.
+bool FieldBehindALowerCaseProperty(std::string_view text, std::size_t name, std::size_t colon);
+// Whether `rest`, the text behind the name of a trace line, a return path, a message's id, a date
+// or a version line (its colon on), is a value in that field's own grammar, which text that
+// merely names the field seldom has: "Received: from x", "Return-Path: <a@b.example>",
+// "Date: Fri, 19 Aug 2011 10:47:17 +0900", "MIME-Version: 1.0".
+bool ValueInItsOwnGrammar(std::string_view name, std::string_view rest);
 // Whether `name` is written the way field names are: words joined by hyphens, the first a
 // capital and lower-case letters or digits ("Thread-Index", "Received-SPF", "ARC-Seal", "Lines"),
 // or a short acronym before a hyphen; later words may begin in lower case ("Return-path").

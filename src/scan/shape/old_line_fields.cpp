@@ -60,6 +60,18 @@ std::size_t KnownNameInside(CarveBuffer buffer, std::size_t at, std::string_view
   return std::string_view::npos;
 }
 
+std::size_t KnownFieldBehindStrayColon(std::string_view line) {
+  for (std::size_t colon = 1; colon <= kStrayBytes && colon + 1 < line.size(); ++colon) {
+    if (IsBlank(line[colon - 1])) return std::string_view::npos;
+    if (line[colon] != ':') continue;
+    const std::string_view rest = line.substr(colon + 1);
+    const std::size_t restName = HeaderNameLength(rest);
+    return restName > 0 && IsKnownFieldName(rest.substr(0, restName)) ? colon + 1
+                                                                      : std::string_view::npos;
+  }
+  return std::string_view::npos;
+}
+
 // Where a field's line begins at a sector start inside `line`, at buffer index `at`, which no
 // header line stands above: a file that begins at a sector shares its first line with the old
 // text in front of it ("...@hotm" + "Content-Language: en-US"). Its name is a known, private or
@@ -146,6 +158,14 @@ bool EndsInALineOfBlanks(std::string_view line) {
   return blanks >= kLineOfBlanks && blanks < line.size();
 }
 
+bool EndsInALongRunOfBlanks(std::string_view line) {
+  constexpr std::size_t kLineOfBlanks = 128;
+  std::size_t blanks = 0;
+  while (blanks < line.size() && IsBlank(line[line.size() - 1 - blanks])) ++blanks;
+  const std::string_view text = TrimWhiteSpace(line);
+  return blanks >= kLineOfBlanks && !text.empty();
+}
+
 // Whether the header block from buffer index `from` on holds a line of the field `name`.
 bool BlockHoldsField(CarveBuffer buffer, std::size_t from, std::string_view name) {
   for (std::size_t at = from; at < buffer.size && at - from < kMaxShapeHeaderBlock;) {
@@ -207,6 +227,23 @@ std::size_t FieldBehindAWord(CarveBuffer buffer, std::size_t lineStart) {
 }
 
 // The line at buffer index `lineStart`, without its line end (up to kMaxHeaderLine bytes).
+std::size_t KnownNameBehindABase64Tail(std::string_view above, std::string_view top) {
+  constexpr std::size_t kShortestBase64Line = 40;
+  const auto base64 = [](char c) {
+    return IsLetter(c) || IsDigit(c) || c == '+' || c == '/' || c == '=';
+  };
+  if (above.size() < kShortestBase64Line || !std::all_of(above.begin(), above.end(), base64))
+    return std::string_view::npos;
+  const std::size_t nameLength = HeaderNameLength(top);
+  const std::string_view name = top.substr(0, nameLength);
+  if (nameLength == 0 || IsKnownFieldName(name)) return std::string_view::npos;
+  for (std::size_t k = 1; k < nameLength && k < above.size(); ++k) {
+    if (!base64(name[k - 1])) return std::string_view::npos;
+    if (IsUpper(name[k]) && IsKnownFieldName(name.substr(k))) return k;
+  }
+  return std::string_view::npos;
+}
+
 std::string_view TopLine(CarveBuffer buffer, std::size_t lineStart) {
   std::size_t end = lineStart;
   while (end < buffer.size && end - lineStart < kMaxHeaderLine && buffer.data[end] != '\n') ++end;

@@ -28,6 +28,11 @@ constexpr std::size_t kStrayBytes = 4;
 std::size_t KnownNameInside(CarveBuffer buffer, std::size_t at, std::string_view line,
                             std::size_t nameLength, bool cutByNonText);
 
+// Where a known field's line begins in `line`, which follows binary bytes, behind a few stray
+// text bytes that end in a colon of their own ("'a0:" + "From: a@b.example"), which no name
+// and list of names is made of. npos for none.
+std::size_t KnownFieldBehindStrayColon(std::string_view line);
+
 // Where a field's line begins at a sector start inside `line`, at buffer index `at`, which no
 // header line stands above: a file that begins at a sector shares its first line with the old
 // text in front of it ("...@hotm" + "Content-Language: en-US"). Its name is a known, private or
@@ -55,6 +60,11 @@ bool BlanksFromASectorStart(CarveBuffer buffer, std::size_t at, std::string_view
 // with a line of blanks, glued to old text.
 bool EndsInALineOfBlanks(std::string_view line);
 
+// Whether `line`, a header line or its fold by its shape, ends in a run of blanks far longer than
+// the padding such a line may carry: the line of blanks a file opens with, glued to an indented
+// line of old text or to an old header line.
+bool EndsInALongRunOfBlanks(std::string_view line);
+
 // Whether the header block from buffer index `from` on holds a line of the field `name`.
 bool BlockHoldsField(CarveBuffer buffer, std::size_t from, std::string_view name);
 
@@ -66,6 +76,12 @@ std::size_t FieldLinesInARow(CarveBuffer buffer, std::size_t from, std::string_v
 // behind a capitalised word of old text ("Fina" + "From:"): a word of letters with a capital
 // first and none behind it, then a known name the block holds no line of. 0 for none.
 std::size_t FieldBehindAWord(CarveBuffer buffer, std::size_t lineStart);
+
+// Where a known field's name begins inside the name of `top`, the block's topmost line, when the
+// line `above` it is a line of base64 and the bytes in front of the name could go on that line
+// ("...AHNdkeO4" + CR LF + "TL" + "From: a@b.example"): an attachment's last line cut short and
+// glued to the first line of a file that overwrote the rest. npos for none.
+std::size_t KnownNameBehindABase64Tail(std::string_view above, std::string_view top);
 
 // The line at buffer index `lineStart`, without its line end (up to kMaxHeaderLine bytes).
 std::string_view TopLine(CarveBuffer buffer, std::size_t lineStart);

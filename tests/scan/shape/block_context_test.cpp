@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "scan/shape/old_line_fields.h"
 #include "support/paths.h"
 #include "support/scan_harness.h"
 
@@ -107,8 +108,78 @@ INSTANTIATE_TEST_SUITE_P(
         GluedRow{"BehindBase64OfUtf16Text", "DQAKAEQAZQBhAFrom: V <v@example.com>", 13},
         GluedRow{"BehindAShoutedWord", "NOTICEDate: Fri, 1 Jun 2001", 6},
         GluedRow{"BehindAnAcronymOfAName", "DKIMFrom: a@b.example", kNone},
-        GluedRow{"MisspeltTraceLineOfItsOwn", "Recieved: from x by y", kNone}),
+        GluedRow{"MisspeltTraceLineOfItsOwn", "Recieved: from x by y", kNone},
+        GluedRow{"PrivateNameBehindACutName", "Content-DescriptiX-Gmail-Received: 2209", 17},
+        GluedRow{"PrivateNameBehindACutPrivateName", "X-Spam-StX-Gmail-Received: 2209", kNone},
+        GluedRow{"CutKnownNameRunsIntoAShortName", "MIME-VersiFrom: a@b.example", 10},
+        GluedRow{"CutOpeningNameRunsIntoAShortName", "User-AgTo: a@b.example", 7},
+        GluedRow{"KnownNameCutAtItsHyphen", "ContentFrom: a@b.example", kNone},
+        GluedRow{"BehindAStyleLineCutBehindItsBlank",
+                 "<span style=\"color: red; font-size: From: a@b.example", 36},
+        GluedRow{"StyleLineQuotesANameList", "<p style=\"font-size: From: Date: x", kNone},
+        GluedRow{"StyleLineEndsInAName", "<p style=\"font-size: From:", kNone},
+        GluedRow{"LowerCaseSignedNameList", "h=mime-version: From: a@b.example", kNone},
+        GluedRow{"TraceLineBehindAnOldLineCutBehindItsBlank",
+                 "Remote-Mta: Received: from mx.example.com (x)", 12},
+        GluedRow{"SubjectQuotesATraceLineInItsGrammar", "Subject: Received: from the bank", kNone},
+        GluedRow{"PrivateLineQuotesATraceLineInItsGrammar", "x-note: Received: from x", kNone},
+        GluedRow{"DeliveryLineQuotesATraceName", "Remote-Mta: Received: yes", kNone},
+        GluedRow{"DateBehindAnOldLineCutBehindItsBlank",
+                 "Status: Date: Fri, 19 Aug 2011 10:47:17 +0900", 8},
+        GluedRow{"VersionBehindAnOldLineCutBehindItsBlank", "Action: MIME-Version: 1.0", 8},
+        GluedRow{"OldLineQuotesADateThatIsNone", "Status: Date: to be set", kNone},
+        GluedRow{"VersionLineBehindASignedNameList",
+                 " s=smtp; h=MIME-Version: Message-Id:MIME-Version: 1.0", 36},
+        GluedRow{"SignedNameListEndsInAName", " s=smtp; h=Date: Message-Id:MIME-Version:", kNone},
+        GluedRow{"VersionLineInAFoldOfProse", " 550 Sender MIME-Version: 1.0 (Apple Mail)", 12},
+        GluedRow{"TraceLineInADeliveryValue", "Diagnostic-Code: smtp; 550 Received: from x", 27},
+        GluedRow{"SubjectQuotesAVersionLine", "Subject: why MIME-Version: 1.0 matters", kNone},
+        GluedRow{"FoldQuotesAVersionName", " the MIME-Version: line is missing", kNone},
+        GluedRow{"BehindMarkupThatReadsAsATag", "=09=09<p=Content-Type: multipart/report;", 9},
+        GluedRow{"SignedListBehindASemicolon", "bh=x;h=Content-Type: MIME-Version:", kNone},
+        GluedRow{"BehindAStrayLetterAndColon", "\xdf\xbeW:Return-Path: <a@b.example>", 4},
+        GluedRow{"LongHyphenatedNameOfItsOwn", "ARC-Authentication-Results: i=1; mx.example.com",
+                 kNone},
+        GluedRow{"LongNameBehindACutLowerCaseName", "x-fReturn-Path: owner@example.org", 3},
+        GluedRow{"ReturnPathInAFoldOfMarkup", "   USD 98.00</td>    Return-Path: <a@b.example>",
+                 21},
+        GluedRow{"ReturnPathQuotedWithText", " see Return-Path: <a@b.example> above", kNone},
+        GluedRow{"IdLineInAFoldOfProse", " the end Message-ID: <x.1@b.example>", 9},
+        GluedRow{"SubjectQuotesADate", "Subject: Date: Fri, 19 Aug 2011 10:47:17 +0900", kNone}),
     [](const testing::TestParamInfo<GluedRow>& row) { return row.param.name; });
+
+struct Base64TailRow {
+  const char* name;
+  std::string_view above;
+  std::string_view top;
+  std::size_t start;  // where the known name begins in `top`; kNone for none
+};
+
+void PrintTo(const Base64TailRow& row, std::ostream* out) {
+  *out << row.name;
+}
+
+class Base64TailTest : public testing::TestWithParam<Base64TailRow> {};
+
+TEST_P(Base64TailTest, FindsTheNameBehindTheTail) {
+  EXPECT_EQ(old_line_fields::KnownNameBehindABase64Tail(GetParam().above, GetParam().top),
+            GetParam().start);
+}
+
+constexpr std::string_view kBase64Line = "jBc0xenZ4PfMG8QIcK0o4cuzC/BpxIkzAHNdkeO4iFljeIk9Bt57xUvK";
+
+INSTANTIATE_TEST_SUITE_P(
+    Lines, Base64TailTest,
+    testing::Values(Base64TailRow{"LettersOfTheTail", kBase64Line, "TLFrom: a@b.example", 2},
+                    Base64TailRow{"SlashOfTheTail", kBase64Line, "AAg/Date: Mon, 11 Nov 2019", 4},
+                    Base64TailRow{"BehindProse", "a line of prose that is long enough for it",
+                                  "TLFrom: a@b.example", kNone},
+                    Base64TailRow{"BehindAShortLine", "QUJD", "TLFrom: a@b.example", kNone},
+                    Base64TailRow{"KnownNameOfItsOwn", kBase64Line, "Content-Type: text/plain",
+                                  kNone},
+                    Base64TailRow{"NoKnownNameInside", kBase64Line, "TLWeather: sunny", kNone},
+                    Base64TailRow{"BlankInFront", kBase64Line, "T From: a@b.example", kNone}),
+    [](const testing::TestParamInfo<Base64TailRow>& row) { return row.param.name; });
 
 CarveBuffer BufferOf(const std::string& bytes, std::uint64_t base = 1000) {
   return {reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size(), base};
@@ -279,6 +350,34 @@ INSTANTIATE_TEST_SUITE_P(
                  "old</record>\r\n  <record id=\"921\"><name" + std::string(255, ' ') + "\r\n",
                  CrLf("Delivered-To: a@b.example\n"), kSector + 257, kSector + 257,
                  Context::NonText},
+        SplitRow{"LineOfBlanksGluedToAnIndentedOldLine",
+                 "old\r\n  <record id=\"172\"><text>total number!</text" + std::string(255, ' ') +
+                     "\r\n",
+                 CrLf("Delivered-To: a@b.example\n"), kSector + 300, kSector + 300, Context::Glued},
+        SplitRow{"GluedNameBehindASectorInsideAnOldValue",
+                 "old\r\nContent-Type: text/plain\r\nContent-Disposition: inli",
+                 CrLf("Message-Id: <a@b>\n"), kSector + 20, kSector + 20, Context::Glued},
+        SplitRow{"StrayBytesWithAColonBehindBinary", kBinary + "\xda'a0:",
+                 CrLf("Message-Id: <a@b>\n"), kSector + 238, kSector + 238, Context::NonText},
+        SplitRow{"StrayBytesWithAColonBehindBinaryAtASector", kBinary + "q:",
+                 CrLf("Return-Path: <a@b>\n"), kSector + 2, kSector + 2, Context::NonText},
+        SplitRow{"LineOfBlanksGluedToAnOldHeaderLine",
+                 "old\r\nContent-Type: text/plain; charset=utf-" + std::string(255, ' ') + "\r\n",
+                 CrLf("Delivered-To: a@b.example\n"), kSector + 400, kSector + 400, Context::Glued},
+        SplitRow{"GluedLineWithASectorInItsValue", "old\r\n=84=AA=84=AA=",
+                 CrLf("X-Authentication-Warning: hq.pro-ns.net: Host x claimed to be y\n"),
+                 kSector - 36, kSector - 36, Context::Glued},
+        SplitRow{"KnownNameBehindTheTailOfABase64Line",
+                 "old\r\njBc0xenZ4PfMG8QIcK0o4cuzC/BpxIkzAHNdkeO4iFljeIk9Bt57xUvK\r\nTL",
+                 CrLf("Subject: Certified\n"), kSector + 300, kSector + 300, Context::Glued},
+        SplitRow{
+            "LongLineOfBlanksGluedToOldText", "old prose kitche" + std::string(1700, ' ') + "\r\n",
+            CrLf("Delivered-To: a@b.example\n"), kSector + 400, kSector + 400, Context::NonText},
+        SplitRow{"LongLineOfBlanksGluedToAnOldHeaderLine",
+                 "old\r\nX-Old: " + std::string(1700, ' ') + "\r\n",
+                 CrLf("Delivered-To: a@b.example\n"), kSector + 400, kSector + 400, Context::Glued},
+        SplitRow{"CutKnownNameBehindAnEmptyLine", "Encoding: 7bit\r\n\r\nMIME-Versi",
+                 CrLf("Cc: x@y.example\n"), kSector + 90, kSector + 90, Context::Glued},
         // What must stay as it is: a name of the block's own that a sector start cuts.
         SplitRow{"LineOfBlanksOfTheMailBehindASeparatorAcrossASector",
                  "old\r\n\r\nFrom a@b.example Sat Jan  1 00:00:00 2000\r\n" +
