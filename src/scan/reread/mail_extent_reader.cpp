@@ -132,6 +132,9 @@ std::size_t FindTextEnd(std::string_view text, std::string_view boundary, bool e
   std::size_t doubtfulLine = body;
   const bool htmlText = boundary.empty() && DeclaresHtmlText(data.substr(0, body));
   bool htmlClosed = false;
+  // Markup behind a plain text: an old page's lines, where they run up to where the bytes end.
+  MarkupRun markup;
+  const bool plainText = boundary.empty() && DeclaresPlainText(data.substr(0, body));
   std::size_t quotedHeaderEnd = 0;               // behind the header block of a mail quoted whole
   std::size_t cutLine = std::string_view::npos;  // the last line, when no line break ends it
   for (std::size_t at = body; at < data.size();) {
@@ -164,6 +167,7 @@ std::size_t FindTextEnd(std::string_view text, std::string_view boundary, bool e
     } else if (line.complete) {
       otherEndings = 0;
     }
+    if (plainText && line.complete && at > body) markup.Add(at, content);
     if (htmlText && line.complete) {
       // A page's head behind the closed document, without a document of its own opening, is an
       // old page's.
@@ -202,8 +206,10 @@ std::size_t FindTextEnd(std::string_view text, std::string_view boundary, bool e
   // of the mail's own follows them. Not the body's first line, though: a mail whose last line
   // has no line break of its own takes the old bytes' one, and a body is seldom empty.
   const bool endsThere = nul != std::string_view::npos || tail != TextTail::Open;
-  if (otherEndings > 0 && endsThere && firstOtherEnding > body) return firstOtherEnding;
-  return nul;
+  std::size_t oldBytes = std::string_view::npos;
+  if (otherEndings > 0 && firstOtherEnding > body) oldBytes = firstOtherEnding;
+  if (markup.Start() != std::string_view::npos) oldBytes = std::min(oldBytes, markup.Start());
+  return endsThere && oldBytes != std::string_view::npos ? oldBytes : nul;
 }
 
 void ReadKnownExtent(const MailRecord& record, DataSource& source, std::string& output,
@@ -294,8 +300,10 @@ void ReadKnownExtent(const MailRecord& record, DataSource& source, std::string& 
                                          EndsLineFeedOnly(text, known)));
   } else {
     const std::string boundary = BoundaryOf(record, text);
-    const TextTail tail =
-        NulAmidData(text, text.find('\0'), start) ? TextTail::BinaryData : TextTail::Open;
+    // The next mail's first line ends this one's bytes as a NUL would.
+    const TextTail tail = NulAmidData(text, text.find('\0'), start) ? TextTail::BinaryData
+                          : behind == BehindText::NextMail          ? TextTail::MailEnd
+                                                                    : TextTail::Open;
     const std::size_t textEnd = FindTextEnd(text, boundary, limit <= start, tail);
     if (textEnd != std::string_view::npos) {
       const std::size_t epilogue = boundary.empty()
