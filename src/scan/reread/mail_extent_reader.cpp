@@ -48,6 +48,15 @@ bool NulAmidData(std::string_view text, std::size_t at, std::uint64_t start) {
                      });
 }
 
+// True when the closing boundary line that ends at `behind` (behind its "--") runs into binary
+// data: the mail's last line had no line break of its own, and bytes no text holds follow it.
+bool ClosingLineRunsIntoData(std::string_view text, std::size_t behind) {
+  std::string_view rest = text.substr(behind, text.find('\n', behind) - behind);
+  const std::size_t first = rest.find_first_not_of(" \t\r");
+  if (first == std::string_view::npos) return false;
+  return static_cast<std::uint8_t>(rest[first]) >= 0x80 || HoldsNonText(rest);
+}
+
 // Where a mail ends in `text`, which the scan took to end at a NUL or where it stopped looking
 // (`tail`): old bytes may lie between the mail's last line and that end. Behind a closing
 // boundary the epilogue's rules tell; else the line rules of FindTextEnd do. A NUL here is a
@@ -56,6 +65,7 @@ std::size_t EndBeforeOldBytes(std::string_view text, std::string_view boundary, 
   if (!boundary.empty()) {
     if (const ClosingBoundaryLine closing = FindClosingBoundaryLine(text, boundary, 0);
         closing.found) {
+      if (ClosingLineRunsIntoData(text, closing.behind)) return closing.behind;
       const std::size_t lineEnd = text.find('\n', closing.behind);
       if (lineEnd == std::string_view::npos) return text.size();
       return lineEnd + 1 +
@@ -114,6 +124,7 @@ std::size_t FindTextEnd(std::string_view text, std::string_view boundary, bool e
     if (const ClosingBoundaryLine closing =
             FindClosingBoundaryLine(data, boundary, body > 0 ? body - 1 : 0);
         closing.found) {
+      if (ClosingLineRunsIntoData(data, closing.behind)) return closing.behind;
       const std::size_t end = data.find('\n', closing.behind);
       // What follows (an epilogue, empty lines) is for the caller to weigh.
       return end == std::string_view::npos ? data.size() : end + 1;
@@ -167,7 +178,7 @@ std::size_t FindTextEnd(std::string_view text, std::string_view boundary, bool e
     } else if (line.complete) {
       otherEndings = 0;
     }
-    if (plainText && line.complete && at > body) markup.Add(at, content);
+    if (plainText && line.complete) markup.Add(at, content);
     if (htmlText && line.complete) {
       // A page's head behind the closed document, without a document of its own opening, is an
       // old page's.
@@ -208,7 +219,8 @@ std::size_t FindTextEnd(std::string_view text, std::string_view boundary, bool e
   const bool endsThere = nul != std::string_view::npos || tail != TextTail::Open;
   std::size_t oldBytes = std::string_view::npos;
   if (otherEndings > 0 && firstOtherEnding > body) oldBytes = firstOtherEnding;
-  if (markup.Start() != std::string_view::npos) oldBytes = std::min(oldBytes, markup.Start());
+  if (markup.Start() != std::string_view::npos && markup.Start() > body)
+    oldBytes = std::min(oldBytes, markup.Start());
   return endsThere && oldBytes != std::string_view::npos ? oldBytes : nul;
 }
 
@@ -306,7 +318,10 @@ void ReadKnownExtent(const MailRecord& record, DataSource& source, std::string& 
                                                                     : TextTail::Open;
     const std::size_t textEnd = FindTextEnd(text, boundary, limit <= start, tail);
     if (textEnd != std::string_view::npos) {
-      const std::size_t epilogue = boundary.empty()
+      // Nothing follows a closing boundary line that runs into data.
+      const bool intoData = textEnd >= 2 && text.compare(textEnd - 2, 2, "--") == 0 &&
+                            ClosingLineRunsIntoData(text, textEnd);
+      const std::size_t epilogue = boundary.empty() || intoData
                                        ? 0
                                        : EpilogueLength(std::string_view(text).substr(textEnd),
                                                         behind, EndsLineFeedOnly(text, textEnd));

@@ -24,9 +24,13 @@ bool IsAsciiLetter(char c) {
   return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
 }
 
-// A tag begins with "<" or "</", a name of letters and digits, and a blank, ">" or "/" behind it.
+// A tag begins with "<" or "</", a name of letters and digits, and a blank, ">" or "/" behind it;
+// a declaration or processing instruction ("<!DOCTYPE", "<!--", "<?xml") is markup too.
 bool HoldsTag(std::string_view line) {
   for (std::size_t at = line.find('<'); at != std::string_view::npos; at = line.find('<', at + 1)) {
+    if (line.substr(at).starts_with("<!--") || line.substr(at).starts_with("<?xml") ||
+        StartsWithNoCase(line.substr(at), "<!doctype"))
+      return true;
     std::size_t name = at + 1;
     if (name < line.size() && line[name] == '/') ++name;
     if (name >= line.size() || !IsAsciiLetter(line[name])) continue;

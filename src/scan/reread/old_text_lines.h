@@ -21,10 +21,11 @@ inline constexpr std::size_t kEpilogueLineLength = 78;
 // boundary such lines are a part of another mail, not the epilogue of this one.
 bool IsPartHeaderLine(std::string_view line);
 
-// True when `line` holds HTML markup (a tag such as "<br>" or "</style>", a character reference
-// such as "&nbsp;") or a style sheet rule ("td { margin: 3px; }", or the tail of one). Behind a
-// closed HTML text or a closing boundary such lines are an old page's: a footer or an epilogue
-// is plain text. A mail address or a web address in angle brackets is no tag.
+// True when `line` holds HTML or XML markup (a tag such as "<br>" or "</style>", a declaration
+// such as "<?xml", a character reference such as "&nbsp;") or a style sheet rule ("td { margin:
+// 3px; }", or the tail of one). Behind a closed HTML text or a closing boundary such lines are an
+// old page's: a footer or an epilogue is plain text. A mail address or a web address in angle
+// brackets is no tag.
 bool HoldsMarkup(std::string_view line);
 
 // True when `line` reads as the data of a transfer encoding rather than as text written for
@@ -47,6 +48,7 @@ class MarkupRun {
   // `at`: where `line` (a complete body line, without its line end) begins.
   void Add(std::size_t at, std::string_view line);
   // Where the run begins; npos when the last lines hold no markup or the mail's own text does.
+  // A run from the first line on is a page sent as plain text.
   [[nodiscard]] std::size_t Start() const { return ownMarkup_ ? npos : start_; }
 
  private:

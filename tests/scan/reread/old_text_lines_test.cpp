@@ -45,6 +45,9 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(
         ShapeRow{"NamedReference", Shape::Markup, "price&nbsp;now", true},
         ShapeRow{"NumericReference", Shape::Markup, "it&#8217;s", true},
+        ShapeRow{"XmlDeclaration", Shape::Markup, "<?xml version=\"1.0\"?>", true},
+        ShapeRow{"Comment", Shape::Markup, "<!-- hidden -->", true},
+        ShapeRow{"AQuestionInAngleBracketsIsNoMarkup", Shape::Markup, "<?>", false},
         ShapeRow{"AnAmpersandInProse", Shape::Markup, "Tom & Jerry; and more", false},
         ShapeRow{"AQueryStringIsNoReference", Shape::Markup, "http://x/?a=1&b=2;c", false},
         ShapeRow{"SoftLineBreak", Shape::EncodedData, "a strong increase for severa=", true},
