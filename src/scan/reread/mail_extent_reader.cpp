@@ -96,12 +96,16 @@ bool QuotesAMail(std::string_view separator, std::string_view ownHeader,
 }
 
 // The boundary the mail's text ends by: the record's, or where the scan read none, the one its
-// header block (at the start of `text`) names.
+// header block (at the start of `text`) names, or the one of a closing line behind its base64
+// data whose multipart header was lost.
 std::string BoundaryOf(const MailRecord& record, std::string_view text) {
   if (!record.boundary.empty()) return record.boundary.String();
   std::size_t headerEnd = text.find("\n\r\n");
   headerEnd = std::min(headerEnd, text.find("\n\n"));
-  return MultipartBoundaryOf(text.substr(0, headerEnd == std::string_view::npos ? 0 : headerEnd));
+  if (headerEnd == std::string_view::npos) return {};
+  const std::string_view header = text.substr(0, headerEnd);
+  std::string boundary = MultipartBoundaryOf(header);
+  return boundary.empty() ? StrayClosingBoundary(header, text.substr(headerEnd + 1)) : boundary;
 }
 
 }  // namespace

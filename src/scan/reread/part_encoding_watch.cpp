@@ -120,4 +120,33 @@ PartEncodingWatch::Verdict PartEncodingWatch::Judge(std::string_view line) {
   return Verdict::Fits;
 }
 
+std::string StrayClosingBoundary(std::string_view headerBlock, std::string_view body) {
+  // A boundary is 1 to 70 characters (RFC 2046 5.1.1); one of a few is a rule of dashes.
+  constexpr std::size_t kShortestBoundary = 8;
+  constexpr std::size_t kLongestBoundary = 70;
+  PartEncodingWatch watch(headerBlock);
+  if (watch.body_ != PartEncodingWatch::Encoding::Base64) return {};
+  // Only lines that begin with "--" can close the data; base64 holds no "-".
+  for (std::size_t at = body.find("--"); at != std::string_view::npos;
+       at = body.find("--", at + 2)) {
+    if (at > 0 && body[at - 1] != '\n') continue;
+    std::size_t end = body.find('\n', at);
+    std::string_view line = body.substr(at, end == std::string_view::npos ? end : end - at);
+    line = WithoutTrailingBlanks(line.ends_with('\r') ? line.substr(0, line.size() - 1) : line);
+    // The line before: base64 data, its line break taken off.
+    std::string_view before = at >= 2 ? body.substr(0, at - 1) : std::string_view();
+    if (before.ends_with('\r')) before.remove_suffix(1);
+    before =
+        before.substr(before.rfind('\n') == std::string_view::npos ? 0 : before.rfind('\n') + 1);
+    if (!IsBase64Line(before)) return {};
+    if (line.size() < kShortestBoundary + 4 || line.size() > kLongestBoundary + 4 ||
+        !line.ends_with("--"))
+      return {};
+    const std::string_view boundary = line.substr(2, line.size() - 4);
+    if (boundary.back() == ' ') return {};
+    return std::string(boundary);
+  }
+  return {};
+}
+
 }  // namespace quillon::mail_reader

@@ -394,6 +394,12 @@ INSTANTIATE_TEST_SUITE_P(
                  "b", false, kMultipart + "--b--"},
         KnownRow{"TextBehindAClosingLineStays", kMultipart + "--b-->\r\n", "", "b", true,
                  kMultipart + "--b-->\r\n"},
+        // A list rewrote a multipart into its base64 part and left its closing line and footer.
+        KnownRow{
+            "AClosingLineBehindTheDataOfABase64Mail",
+            kBase64Head + "SGVsbG8gd29y\r\n--DeathToSpamDeathToSpam--\r\n\r\n____\r\nList\r\n\r\n",
+            "<META http-equiv=x>\r\n<STYLE>BODY {\r\n", "", false,
+            kBase64Head + "SGVsbG8gd29y\r\n--DeathToSpamDeathToSpam--\r\n\r\n____\r\nList\r\n\r\n"},
         KnownRow{"AnOldPageBehindAPlainText", kMail,
                  "lor: red; }\r\n</style></head>\r\n<p>old</p>\r\n<td", "", false, kMail},
         KnownRow{"QuotedPrintableTextBehindTheClosingBoundary", kMultipart + "--b--\r\n\r\n",

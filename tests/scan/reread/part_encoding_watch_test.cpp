@@ -129,3 +129,51 @@ INSTANTIATE_TEST_SUITE_P(
 
 }  // namespace
 }  // namespace quillon::mail_reader
+
+namespace quillon::mail_reader {
+namespace {
+
+struct StrayRow {
+  const char* name;
+  std::string header;
+  std::string body;
+  std::string boundary;  // expected; empty: none
+};
+
+void PrintTo(const StrayRow& row, std::ostream* out) {
+  *out << row.name;
+}
+
+class StrayClosingBoundaryTest : public testing::TestWithParam<StrayRow> {};
+
+TEST_P(StrayClosingBoundaryTest, FindsTheClosingLineBehindTheData) {
+  EXPECT_EQ(StrayClosingBoundary(GetParam().header, GetParam().body), GetParam().boundary);
+}
+
+const std::string kBase64Header = "From: a@x\r\nContent-Transfer-Encoding: base64\r\n";
+const std::string kBase64Body = "\r\nSGVsbG8gd29ybGQsIGhlbGxvIHdvcmxk\r\nSGVsbG8=\r\n";
+
+INSTANTIATE_TEST_SUITE_P(
+    Rules, StrayClosingBoundaryTest,
+    testing::Values(
+        StrayRow{"RightBehindTheData", kBase64Header,
+                 kBase64Body + "--DeathToSpamDeathToSpam--\r\n\r\n____\r\nfooter\r\n",
+                 "DeathToSpamDeathToSpam"},
+        StrayRow{"BlanksInsideTheBoundary", kBase64Header,
+                 kBase64Body + "-----=_=_ 6592 _=_=-----  \r\nold\r\n", "---=_=_ 6592 _=_=---"},
+        StrayRow{"LineFeedLines", "From: a@x\nContent-Transfer-Encoding: base64\n",
+                 "\nSGVsbG8gd29y\n--0123456789ab--\n", "0123456789ab"},
+        StrayRow{"APlainTextMail", "From: a@x\r\n", "\r\nHello\r\n--0123456789ab--\r\n", ""},
+        StrayRow{"BehindTextNotData", kBase64Header,
+                 kBase64Body + "some text\r\n--0123456789ab--\r\n", ""},
+        StrayRow{"APartLineBeforeIt", kBase64Header,
+                 kBase64Body + "--0123456789ab\r\nContent-Type: text/plain\r\n\r\nx\r\n"
+                               "--0123456789ab--\r\n",
+                 ""},
+        StrayRow{"ASignatureSeparatorIsNoBoundary", kBase64Header, kBase64Body + "-- \r\nMe\r\n",
+                 ""},
+        StrayRow{"NoLineBehindTheData", kBase64Header, kBase64Body, ""}),
+    [](const testing::TestParamInfo<StrayRow>& row) { return row.param.name; });
+
+}  // namespace
+}  // namespace quillon::mail_reader
