@@ -58,6 +58,7 @@ std::size_t EpilogueLength(std::string_view rest, BehindText behind, bool lineFe
   bool carriesAMail = false;
   std::size_t firstParagraphLines = 0;
   bool firstLineMidLine = false;
+  bool firstLineBoundary = false;
   while (at < rest.size()) {
     const Line line = ReadLine(buffer, at, kBodyLineRules);
     if (!line.complete) break;
@@ -82,15 +83,20 @@ std::size_t EpilogueLength(std::string_view rest, BehindText behind, bool lineFe
       // Longer than a note or footer is written, a part's header line that belongs behind a
       // boundary line, markup or encoded data where text for readers without MIME stands: old
       // text, and so is its paragraph. Old text begins where the mail ended,
-      // with the tail of one of its lines: a lone line in front of it is that tail.
-      return rightBehind || paragraphs == 0 || firstParagraphLines < 2 ? emptyLines : paragraphEnd;
+      // with the tail of one of its lines: a lone line in front of it is that tail, unless it
+      // is a boundary line (a multipart closed twice).
+      const bool loneTail = firstParagraphLines < 2 && !firstLineBoundary;
+      return rightBehind || paragraphs == 0 || loneTail ? emptyLines : paragraphEnd;
     }
     if (content.empty()) {
       // The first paragraph ends here, with the empty lines behind it.
       if (!previousEmpty) ++paragraphs;
       if (paragraphs == 1) paragraphEnd = line.next;
     } else {
-      if (paragraphs == 0 && firstParagraphLines++ == 0) firstLineMidLine = BeginsMidLine(content);
+      if (paragraphs == 0 && firstParagraphLines++ == 0) {
+        firstLineMidLine = BeginsMidLine(content);
+        firstLineBoundary = content.starts_with("--");
+      }
       // A paragraph that begins inside a line is old text that runs on: a footer of more than
       // one line begins as written.
       if (paragraphs == 0 && firstParagraphLines == 2 && firstLineMidLine && !rightBehind &&

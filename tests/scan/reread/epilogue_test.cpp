@@ -143,6 +143,8 @@ INSTANTIATE_TEST_SUITE_P(
                     BehindText::MailEnd},
         EpilogueRow{"ALongLineOfOtherLineEndsBehindTheEmptyLines", "\r\n\r\n",
                     kLong + "\nshort old\r\n", BehindText::NextMail},
+        EpilogueRow{"ABoundaryClosedTwiceThenEncodedOldText", "\r\n--b--\r\n\r\n",
+                    "price for severa=\r\nl days\r\n", BehindText::MailEnd},
         EpilogueRow{"MailboxSeparatorBeginsTheNextMail", "\r\n",
                     "\r\nFrom x@y Sat Jan  1 00:00:00 2000\r\n", BehindText::NextMail},
         // Lines ending otherwise, then a line cut where the bytes end or at a NUL: old bytes,
