@@ -102,6 +102,9 @@ std::size_t EpilogueLength(std::string_view rest, BehindText behind, bool lineFe
       if (paragraphs == 0 && firstParagraphLines == 2 && firstLineMidLine && !rightBehind &&
           !carriesAMail)
         return emptyLines;
+      // A note right behind the boundary line is one line written as such, not an old line's
+      // tail.
+      if (rightBehind && firstLineMidLine) return 0;
       if ((++textLines > kEpilogueLines && !carriesAMail) ||
           (rightBehind && paragraphs == 0 && textLines > 1)) {
         // Old text runs on: the mail ends behind the first paragraph, or at the boundary line

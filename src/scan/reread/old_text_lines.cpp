@@ -107,10 +107,14 @@ bool ReadsAsEncodedData(std::string_view line) {
 }
 
 bool BeginsMidLine(std::string_view line) {
-  if (line.empty()) return false;
+  const std::size_t text = line.find_first_not_of(" \t");
+  if (text == std::string_view::npos) return false;
+  line.remove_prefix(text);
   const char first = line.front();
   const bool small = first >= 'a' && first <= 'z';
   const bool digit = first >= '0' && first <= '9';
+  // Behind blanks only a word goes on a line: an indented number or mark begins a list item.
+  if (text > 0 && !small) return false;
   if (!small && !digit && std::string_view(",.;:!?)").find(first) == std::string_view::npos)
     return false;
   const std::string_view word = line.substr(0, line.find(' '));

@@ -34,9 +34,10 @@ bool HoldsMarkup(std::string_view line);
 // (RFC 2046 5.1.1): such lines behind its closing boundary are another mail's.
 bool ReadsAsEncodedData(std::string_view line);
 
-// True when `line` begins as the tail of a line: with a small letter, a digit or a punctuation
-// mark that ends a phrase, and not with a web or mail address. Old bytes are cut out at any
-// place, mostly inside a line; a note or a footer begins as text written to be read does.
+// True when `line` begins as the tail of a line: with a small letter (behind blanks or not), a
+// digit or a punctuation mark that ends a phrase, and not with a web or mail address. Old bytes are
+// cut out at any place, mostly inside a line; a note or a footer begins as text written to be read
+// does.
 bool BeginsMidLine(std::string_view line);
 
 // Follows the body lines of a mail whose text holds no markup (a plain text mail) and tells

@@ -97,9 +97,10 @@ PartEncodingWatch::Verdict PartEncodingWatch::Judge(std::string_view line) {
     // Behind text right behind the data (an old line's tail, or a damaged line), a line longer
     // than a footer is written is more old text, and so was that text.
     if (blankBehindData && textBeforeBlank && longLine) return Verdict::EndsAtDoubtful;
+    // A footer begins as text written to be read; old text begins with the tail of a line.
     if (blankBehindData) {
       footer_ = true;
-      return longLine ? Verdict::EndsHere : Verdict::Doubtful;
+      return longLine || BeginsMidLine(line) ? Verdict::EndsHere : Verdict::Doubtful;
     }
     if (wasDoubtful) return Verdict::EndsAtDoubtful;
     doubtful_ = afterData_;

@@ -80,6 +80,11 @@ INSTANTIATE_TEST_SUITE_P(
                  {kData, "", "____", "Avfs mailing list", kLong},
                  Verdict::EndsAtDoubtful},
         WatchRow{"LongLineBehindTheEmptyLine", kBase64Mail, {kData, "", kLong}, Verdict::EndsHere},
+        // Old text begins with the tail of a line; a footer as written.
+        WatchRow{"AnOldLinesTailBehindTheEmptyLine",
+                 kBase64Mail,
+                 {kData, "", "south timber forest. System but not"},
+                 Verdict::EndsHere},
         // Old text from the line right behind the data on.
         WatchRow{"LongLineBehindAnEmptyLineBehindText",
                  kBase64Mail,
