@@ -1,5 +1,8 @@
 #include "scan/reread/part_encoding_watch.h"
 
+#include <algorithm>
+#include <vector>
+
 #include "scan/lines/line_reader.h"
 #include "scan/reread/old_text_lines.h"
 #include "text/ascii.h"
@@ -127,25 +130,35 @@ std::string StrayClosingBoundary(std::string_view headerBlock, std::string_view 
   constexpr std::size_t kLongestBoundary = 70;
   PartEncodingWatch watch(headerBlock);
   if (watch.body_ != PartEncodingWatch::Encoding::Base64) return {};
+  std::vector<std::string_view> delimiters;  // of the parts seen so far
   // Only lines that begin with "--" can close the data; base64 holds no "-".
   for (std::size_t at = body.find("--"); at != std::string_view::npos;
        at = body.find("--", at + 2)) {
     if (at > 0 && body[at - 1] != '\n') continue;
-    std::size_t end = body.find('\n', at);
+    const std::size_t end = body.find('\n', at);
     std::string_view line = body.substr(at, end == std::string_view::npos ? end : end - at);
     line = WithoutTrailingBlanks(line.ends_with('\r') ? line.substr(0, line.size() - 1) : line);
+    if (line.size() < kShortestBoundary + 2 || line.size() > kLongestBoundary + 4) continue;
+    const bool closing = line.size() >= kShortestBoundary + 4 && line.ends_with("--");
+    const std::string_view boundary = line.substr(2, line.size() - (closing ? 4 : 2));
+    if (!closing) {
+      delimiters.push_back(boundary);
+      continue;
+    }
     // The line before: base64 data, its line break taken off.
     std::string_view before = at >= 2 ? body.substr(0, at - 1) : std::string_view();
     if (before.ends_with('\r')) before.remove_suffix(1);
-    before =
-        before.substr(before.rfind('\n') == std::string_view::npos ? 0 : before.rfind('\n') + 1);
-    if (!IsBase64Line(before)) return {};
-    if (line.size() < kShortestBoundary + 4 || line.size() > kLongestBoundary + 4 ||
-        !line.ends_with("--"))
-      return {};
-    const std::string_view boundary = line.substr(2, line.size() - 4);
-    if (boundary.back() == ' ') return {};
-    return std::string(boundary);
+    const std::size_t lineFeed = before.rfind('\n');
+    before = before.substr(lineFeed == std::string_view::npos ? 0 : lineFeed + 1);
+    // The first boundary line of all, or the closing line of parts seen: a multipart whose
+    // header block stands in the body.
+    const bool ofParts =
+        std::find(delimiters.begin(), delimiters.end(), boundary) != delimiters.end();
+    // Data comes in groups of four characters; a shorter line is text.
+    constexpr std::size_t kGroup = 4;
+    const bool behindData = before.size() >= kGroup && IsBase64Line(before);
+    if (behindData && boundary.back() != ' ' && (delimiters.empty() || ofParts))
+      return std::string(boundary);
   }
   return {};
 }

@@ -53,7 +53,8 @@ class PartEncodingWatch {
 // the base64 data of a mail whose own header block (`headerBlock`) names a base64 body and no
 // multipart: the multipart's header was lost (a list that rewrote the mail, a second header block
 // behind the data) and its closing line still ends the mail. `body` is the text behind the
-// header block. Empty when there is none, or when a line of another part stands before it.
+// header block. The line is the body's first boundary line, or closes parts whose boundary lines
+// stand before it; empty when there is none.
 std::string StrayClosingBoundary(std::string_view headerBlock, std::string_view body);
 
 }  // namespace quillon::mail_reader

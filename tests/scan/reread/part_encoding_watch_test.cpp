@@ -171,10 +171,18 @@ INSTANTIATE_TEST_SUITE_P(
         StrayRow{"APlainTextMail", "From: a@x\r\n", "\r\nHello\r\n--0123456789ab--\r\n", ""},
         StrayRow{"BehindTextNotData", kBase64Header,
                  kBase64Body + "some text\r\n--0123456789ab--\r\n", ""},
-        StrayRow{"APartLineBeforeIt", kBase64Header,
+        StrayRow{"TheClosingLineOfPartsBehindTheirData", kBase64Header,
+                 kBase64Body + "Content-Type: multipart/signed\r\n\r\n--0123456789ab\r\n"
+                               "Content-Type: text/plain\r\n\r\nx\r\n--0123456789ab\r\n"
+                               "Content-Transfer-Encoding: base64\r\n\r\nSGVsbG8=\r\n"
+                               "--0123456789ab--\r\n",
+                 "0123456789ab"},
+        StrayRow{"AClosingLineOfOtherPartsBehindText", kBase64Header,
                  kBase64Body + "--0123456789ab\r\nContent-Type: text/plain\r\n\r\nx\r\n"
                                "--0123456789ab--\r\n",
                  ""},
+        StrayRow{"AClosingLineOfNoPartsSeen", kBase64Header,
+                 kBase64Body + "--0123456789ab\r\n\r\nSGVsbG8=\r\n--abcdefghijkl--\r\n", ""},
         StrayRow{"ASignatureSeparatorIsNoBoundary", kBase64Header, kBase64Body + "-- \r\nMe\r\n",
                  ""},
         StrayRow{"NoLineBehindTheData", kBase64Header, kBase64Body, ""}),
