@@ -96,24 +96,16 @@ bool QuotesAMail(std::string_view separator, std::string_view ownHeader,
 }
 
 // The boundary the mail's text ends by: the record's, or where the scan read none, the one its
-// header block (at the start of `text`) names (in a later Content-Type field where its body
-// begins that multipart's parts), or the one of a closing line behind its base64 data whose
-// multipart header was lost.
+// header block (at the start of `text`) names, or the one of a closing line behind its base64
+// data whose multipart header was lost.
 std::string BoundaryOf(const MailRecord& record, std::string_view text) {
   if (!record.boundary.empty()) return record.boundary.String();
   std::size_t headerEnd = text.find("\n\r\n");
   headerEnd = std::min(headerEnd, text.find("\n\n"));
   if (headerEnd == std::string_view::npos) return {};
   const std::string_view header = text.substr(0, headerEnd);
-  const std::string_view body = text.substr(headerEnd + 1);
-  if (std::string boundary = MultipartBoundaryOf(header); !boundary.empty()) return boundary;
-  // A later field's multipart is the mail's where its body's first boundary line is that one's.
-  if (std::string later = LaterMultipartBoundaryOf(header); !later.empty()) {
-    const std::size_t firstLine = body.find("\n--");
-    if (firstLine != std::string_view::npos && body.substr(firstLine + 3).starts_with(later))
-      return later;
-  }
-  return StrayClosingBoundary(header, body);
+  std::string boundary = MultipartBoundaryOf(header);
+  return boundary.empty() ? StrayClosingBoundary(header, text.substr(headerEnd + 1)) : boundary;
 }
 
 }  // namespace

@@ -1,7 +1,5 @@
 #include "scan/reread/own_header_values.h"
 
-#include <vector>
-
 #include "scan/lines/mime_header.h"
 #include "text/ascii.h"
 
@@ -9,11 +7,10 @@ namespace quillon::mail_reader {
 
 namespace {
 
-// The values of the fields named `name` (with its colon, lower case), each with its folds joined
-// (RFC 5322 2.2.3), in the order of the fields; `first` stops at the first.
-std::vector<std::string> FieldValues(std::string_view headerBlock, std::string_view name,
-                                     bool first) {
-  std::vector<std::string> values;
+// The value of the first field named `name` (with its colon, lower case), its folds joined
+// (RFC 5322 2.2.3); empty when none.
+std::string FieldValue(std::string_view headerBlock, std::string_view name) {
+  std::string value;
   bool inField = false;
   for (std::size_t at = 0; at < headerBlock.size();) {
     std::size_t end = headerBlock.find('\n', at);
@@ -22,25 +19,18 @@ std::vector<std::string> FieldValues(std::string_view headerBlock, std::string_v
     if (line.ends_with('\r')) line.remove_suffix(1);
     at = end + 1;
     const bool fold = !line.empty() && (line.front() == ' ' || line.front() == '\t');
-    if (inField && fold) {
-      values.back() += line;
+    if (inField) {
+      if (!fold) break;
+      value += line;
       continue;
     }
-    if (inField && first) break;
-    inField = false;
     if (line.empty()) break;
     if (StartsWithNoCase(line, name)) {
       inField = true;
-      values.emplace_back(line.substr(name.size()));
+      value = line.substr(name.size());
     }
   }
-  return values;
-}
-
-// The value of the first field named `name`; empty when none.
-std::string FieldValue(std::string_view headerBlock, std::string_view name) {
-  std::vector<std::string> values = FieldValues(headerBlock, name, true);
-  return values.empty() ? std::string() : std::move(values.front());
+  return value;
 }
 
 std::string ContentTypeValue(std::string_view headerBlock) {
@@ -58,24 +48,12 @@ std::string_view MessageIdIn(std::string_view value) {
   return id.find('@') == std::string_view::npos ? std::string_view() : id;
 }
 
-// The boundary a Content-Type value names for a multipart; empty for any other body.
-std::string BoundaryIn(const std::string& contentType) {
-  const MimeHeaderValue parsed = ParseMimeHeaderValue(contentType);
-  const MimeParameter* boundary = parsed.Find("boundary");
-  return parsed.token.starts_with("multipart/") && boundary ? boundary->value : std::string();
-}
-
 }  // namespace
 
 std::string MultipartBoundaryOf(std::string_view headerBlock) {
-  return BoundaryIn(ContentTypeValue(headerBlock));
-}
-
-std::string LaterMultipartBoundaryOf(std::string_view headerBlock) {
-  const std::vector<std::string> values = FieldValues(headerBlock, "content-type:", false);
-  for (std::size_t field = 1; field < values.size(); ++field)
-    if (std::string boundary = BoundaryIn(values[field]); !boundary.empty()) return boundary;
-  return {};
+  const MimeHeaderValue parsed = ParseMimeHeaderValue(ContentTypeValue(headerBlock));
+  const MimeParameter* boundary = parsed.Find("boundary");
+  return parsed.token.starts_with("multipart/") && boundary ? boundary->value : std::string();
 }
 
 bool DeclaresHtmlText(std::string_view headerBlock) {

@@ -13,11 +13,6 @@ namespace quillon::mail_reader {
 // fold or blanks around "=", a quoted value with blanks in it); empty for any other body.
 std::string MultipartBoundaryOf(std::string_view headerBlock);
 
-// The boundary of a multipart that a later Content-Type field of `headerBlock` names, where a
-// message's header block was run into the one it was wrapped in; empty when none does. The body
-// tells whether it is the mail's: it begins its parts with that boundary.
-std::string LaterMultipartBoundaryOf(std::string_view headerBlock);
-
 // True when the header block names an HTML text as the mail's body.
 bool DeclaresHtmlText(std::string_view headerBlock);
 

@@ -400,13 +400,6 @@ INSTANTIATE_TEST_SUITE_P(
             kBase64Head + "SGVsbG8gd29y\r\n--DeathToSpamDeathToSpam--\r\n\r\n____\r\nList\r\n\r\n",
             "<META http-equiv=x>\r\n<STYLE>BODY {\r\n", "", false,
             kBase64Head + "SGVsbG8gd29y\r\n--DeathToSpamDeathToSpam--\r\n\r\n____\r\nList\r\n\r\n"},
-        // A wrapped message's header block run into the mail's: its multipart ends the mail.
-        KnownRow{"AMultipartOfALaterContentType",
-                 "From: a@x\r\nContent-Type: application/x-pkcs7-mime\r\nContent-Type: "
-                 "multipart/signed; boundary=\"b\"\r\n\r\n--b\r\n\r\nHi\r\n--b--\r\n",
-                 "old one\r\nold two\r\n", "", false,
-                 "From: a@x\r\nContent-Type: application/x-pkcs7-mime\r\nContent-Type: "
-                 "multipart/signed; boundary=\"b\"\r\n\r\n--b\r\n\r\nHi\r\n--b--\r\n"},
         KnownRow{"AnOldPageBehindAPlainText", kMail,
                  "lor: red; }\r\n</style></head>\r\n<p>old</p>\r\n<td", "", false, kMail},
         KnownRow{"QuotedPrintableTextBehindTheClosingBoundary", kMultipart + "--b--\r\n\r\n",

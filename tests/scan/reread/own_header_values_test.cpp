@@ -56,41 +56,6 @@ INSTANTIATE_TEST_SUITE_P(
         HeaderRow{"NoContentType", "From: a@x\r\n", "", false}),
     [](const testing::TestParamInfo<HeaderRow>& row) { return row.param.name; });
 
-struct LaterRow {
-  const char* name;
-  std::string header;
-  std::string boundary;
-};
-
-void PrintTo(const LaterRow& row, std::ostream* out) {
-  *out << row.name;
-}
-
-class LaterMultipartTest : public testing::TestWithParam<LaterRow> {};
-
-TEST_P(LaterMultipartTest, ReadsALaterContentType) {
-  EXPECT_EQ(LaterMultipartBoundaryOf(GetParam().header), GetParam().boundary);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    ContentType, LaterMultipartTest,
-    testing::Values(
-        LaterRow{"AWrappedMessagesHeaderBlock",
-                 "Content-Type: application/x-pkcs7-mime\r\nReceived: x\r\nContent-Type: "
-                 "multipart/signed; boundary=\r\n \"---=_=_ 6592 _=_=---\"\r\n",
-                 "---=_=_ 6592 _=_=---"},
-        LaterRow{"TheFirstFieldIsNoLaterOne", "Content-Type: multipart/mixed; boundary=b\r\n", ""},
-        LaterRow{"ALaterFieldOfAnotherType",
-                 "Content-Type: text/plain\r\nContent-Type: text/html; boundary=b\r\n", ""},
-        LaterRow{"TheFirstMultipartOfSeveral",
-                 "Content-Type: text/plain\r\nContent-Type: multipart/mixed; boundary=b\r\n"
-                 "Content-Type: multipart/mixed; boundary=c\r\n",
-                 "b"},
-        LaterRow{"NothingBehindTheEmptyLine",
-                 "Content-Type: text/plain\r\n\r\nContent-Type: multipart/mixed; boundary=b\r\n",
-                 ""}),
-    [](const testing::TestParamInfo<LaterRow>& row) { return row.param.name; });
-
 struct AnswerRow {
   const char* name;
   std::string header;       // the mail's own header block
