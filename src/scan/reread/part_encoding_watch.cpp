@@ -1,6 +1,5 @@
 #include "scan/reread/part_encoding_watch.h"
 
-#include <algorithm>
 #include <vector>
 
 #include "scan/lines/line_reader.h"
@@ -128,6 +127,8 @@ std::string StrayClosingBoundary(std::string_view headerBlock, std::string_view 
   // A boundary is 1 to 70 characters (RFC 2046 5.1.1); one of a few is a rule of dashes.
   constexpr std::size_t kShortestBoundary = 8;
   constexpr std::size_t kLongestBoundary = 70;
+  // A line of data a word of text cannot be: long, or padded at its end.
+  constexpr std::size_t kShortestDataLine = 16;
   PartEncodingWatch watch(headerBlock);
   if (watch.body_ != PartEncodingWatch::Encoding::Base64) return {};
   std::vector<std::string_view> delimiters;  // of the parts seen so far
@@ -139,26 +140,27 @@ std::string StrayClosingBoundary(std::string_view headerBlock, std::string_view 
     std::string_view line = body.substr(at, end == std::string_view::npos ? end : end - at);
     line = WithoutTrailingBlanks(line.ends_with('\r') ? line.substr(0, line.size() - 1) : line);
     if (line.size() < kShortestBoundary + 2 || line.size() > kLongestBoundary + 4) continue;
-    const bool closing = line.size() >= kShortestBoundary + 4 && line.ends_with("--");
-    const std::string_view boundary = line.substr(2, line.size() - (closing ? 4 : 2));
-    if (!closing) {
-      delimiters.push_back(boundary);
-      continue;
-    }
+    const std::string_view token = line.substr(2);
+    // The closing line of parts seen (a multipart whose header block stands in the body), or
+    // the body's first boundary line of all where it closes.
+    std::string_view closed;
+    for (const std::string_view delimiter : delimiters)
+      if (token.size() == delimiter.size() + 2 && token.starts_with(delimiter) &&
+          token.ends_with("--"))
+        closed = delimiter;
+    if (closed.empty() && delimiters.empty() && token.size() >= kShortestBoundary + 2 &&
+        token.ends_with("--"))
+      closed = token.substr(0, token.size() - 2);
     // The line before: base64 data, its line break taken off.
     std::string_view before = at >= 2 ? body.substr(0, at - 1) : std::string_view();
     if (before.ends_with('\r')) before.remove_suffix(1);
     const std::size_t lineFeed = before.rfind('\n');
-    before = before.substr(lineFeed == std::string_view::npos ? 0 : lineFeed + 1);
-    // The first boundary line of all, or the closing line of parts seen: a multipart whose
-    // header block stands in the body.
-    const bool ofParts =
-        std::find(delimiters.begin(), delimiters.end(), boundary) != delimiters.end();
-    // Data comes in groups of four characters; a shorter line is text.
-    constexpr std::size_t kGroup = 4;
-    const bool behindData = before.size() >= kGroup && IsBase64Line(before);
-    if (behindData && boundary.back() != ' ' && (delimiters.empty() || ofParts))
-      return std::string(boundary);
+    before =
+        WithoutTrailingBlanks(before.substr(lineFeed == std::string_view::npos ? 0 : lineFeed + 1));
+    const bool behindData =
+        IsBase64Line(before) && (before.size() >= kShortestDataLine || before.ends_with('='));
+    if (!closed.empty() && behindData && closed.back() != ' ') return std::string(closed);
+    delimiters.push_back(token);
   }
   return {};
 }

@@ -167,7 +167,7 @@ INSTANTIATE_TEST_SUITE_P(
         StrayRow{"BlanksInsideTheBoundary", kBase64Header,
                  kBase64Body + "-----=_=_ 6592 _=_=-----  \r\nold\r\n", "---=_=_ 6592 _=_=---"},
         StrayRow{"LineFeedLines", "From: a@x\nContent-Transfer-Encoding: base64\n",
-                 "\nSGVsbG8gd29y\n--0123456789ab--\n", "0123456789ab"},
+                 "\nSGVsbG8gd29ybGQsIGhl\n--0123456789ab--\n", "0123456789ab"},
         StrayRow{"APlainTextMail", "From: a@x\r\n", "\r\nHello\r\n--0123456789ab--\r\n", ""},
         StrayRow{"BehindTextNotData", kBase64Header,
                  kBase64Body + "some text\r\n--0123456789ab--\r\n", ""},
@@ -181,6 +181,12 @@ INSTANTIATE_TEST_SUITE_P(
                  kBase64Body + "--0123456789ab\r\nContent-Type: text/plain\r\n\r\nx\r\n"
                                "--0123456789ab--\r\n",
                  ""},
+        // Boundaries may end with dashes of their own: "--" and "---x---" close by "-----x-----".
+        StrayRow{"PartsWhoseBoundaryEndsWithDashes", kBase64Header,
+                 kBase64Body + "\r\n-----=_=_ 6592 _=_=---\r\nContent-Type: text/plain\r\n\r\n"
+                               "Blake\r\n-----=_=_ 6592 _=_=---\r\n\r\nSGVsbG8gd29ybGQsIGhl\r\n"
+                               "-----=_=_ 6592 _=_=-----\r\n",
+                 "---=_=_ 6592 _=_=---"},
         StrayRow{"AClosingLineOfNoPartsSeen", kBase64Header,
                  kBase64Body + "--0123456789ab\r\n\r\nSGVsbG8=\r\n--abcdefghijkl--\r\n", ""},
         StrayRow{"ASignatureSeparatorIsNoBoundary", kBase64Header, kBase64Body + "-- \r\nMe\r\n",
