@@ -141,13 +141,13 @@ std::string StrayClosingBoundary(std::string_view headerBlock, std::string_view 
     line = WithoutTrailingBlanks(line.ends_with('\r') ? line.substr(0, line.size() - 1) : line);
     if (line.size() < kShortestBoundary + 2 || line.size() > kLongestBoundary + 4) continue;
     const std::string_view token = line.substr(2);
-    // The closing line of parts seen (a multipart whose header block stands in the body), or
-    // the body's first boundary line of all where it closes.
+    // The closing line of the first parts seen (a multipart whose header block stands in the
+    // body; an inner one's closing line is followed by more of it), or the body's first
+    // boundary line of all where it closes.
     std::string_view closed;
-    for (const std::string_view delimiter : delimiters)
-      if (token.size() == delimiter.size() + 2 && token.starts_with(delimiter) &&
-          token.ends_with("--"))
-        closed = delimiter;
+    if (!delimiters.empty() && token.size() == delimiters.front().size() + 2 &&
+        token.starts_with(delimiters.front()) && token.ends_with("--"))
+      closed = delimiters.front();
     if (closed.empty() && delimiters.empty() && token.size() >= kShortestBoundary + 2 &&
         token.ends_with("--"))
       closed = token.substr(0, token.size() - 2);

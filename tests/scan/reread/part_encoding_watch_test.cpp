@@ -187,6 +187,11 @@ INSTANTIATE_TEST_SUITE_P(
                                "Blake\r\n-----=_=_ 6592 _=_=---\r\n\r\nSGVsbG8gd29ybGQsIGhl\r\n"
                                "-----=_=_ 6592 _=_=-----\r\n",
                  "---=_=_ 6592 _=_=---"},
+        StrayRow{"AnInnerMultipartsClosingLine", kBase64Header,
+                 kBase64Body + "--outer-boundary\r\n\r\n--inner-boundary\r\n\r\n"
+                               "SGVsbG8gd29ybGQsIGhl\r\n--inner-boundary--\r\n\r\n"
+                               "--outer-boundary\r\n\r\nmore\r\n",
+                 ""},
         StrayRow{"AClosingLineOfNoPartsSeen", kBase64Header,
                  kBase64Body + "--0123456789ab\r\n\r\nSGVsbG8=\r\n--abcdefghijkl--\r\n", ""},
         StrayRow{"ASignatureSeparatorIsNoBoundary", kBase64Header, kBase64Body + "-- \r\nMe\r\n",
