@@ -14,6 +14,12 @@ std::size_t BeforeLineBreak(std::string_view text, std::size_t at) {
   return at >= 2 && text.substr(at - 2, 2) == "\r\n" ? at - 2 : at > 0 ? at - 1 : 0;
 }
 
+// Longer than a note or footer is written, markup, or the data of a transfer encoding: no text
+// for readers without MIME.
+bool ShowsOldText(std::string_view line) {
+  return line.size() > kEpilogueLineLength || HoldsMarkup(line) || ReadsAsEncodedData(line);
+}
+
 }  // namespace
 
 bool OpensAMail(std::string_view line) {
@@ -51,39 +57,54 @@ std::size_t EpilogueLength(std::string_view rest, BehindText behind, bool lineFe
   bool previousEmpty = true;
   bool carriesAMail = false;
   std::size_t firstParagraphLines = 0;
+  bool firstLineMidLine = false;
+  bool firstLineBoundary = false;
   while (at < rest.size()) {
     const Line line = ReadLine(buffer, at, kBodyLineRules);
     if (!line.complete) break;
     if (line.binary || NoTextOfAnyCharset(TextOf(buffer, line)))
       return otherEndings > 0 ? firstOtherEnding : at;
+    const std::string_view content = TextOf(buffer, line);
     if (line.lineFeedOnly != lineFeedMail) {
       // An empty line of another line end style is where old bytes begin.
       if (line.end == line.begin) return otherEndings > 0 ? firstOtherEnding : at;
       if (otherEndings++ == 0) firstOtherEnding = at;
-      if (otherEndings == kOtherEndingsThatEnd) return firstOtherEnding;
+      // So is one that shows old text by its shape as well as by its line end.
+      if (otherEndings == kOtherEndingsThatEnd || ShowsOldText(content)) return firstOtherEnding;
       at = line.next;
       continue;
     }
     otherEndings = 0;
-    const std::string_view content = TextOf(buffer, line);
     // A mailbox separator begins the next mail; the blank line before it belongs to neither.
     if (previousEmpty && IsMboxSeparator(content, MboxSeparatorRule::Prefix))
       return BeforeLineBreak(rest, at);
     if (textLines == 0 && !rightBehind && OpensAMail(content)) carriesAMail = true;
-    if (!carriesAMail && (content.size() > kEpilogueLineLength || IsPartHeaderLine(content) ||
-                          HoldsMarkup(content))) {
+    if (!carriesAMail && (ShowsOldText(content) || IsPartHeaderLine(content))) {
       // Longer than a note or footer is written, a part's header line that belongs behind a
-      // boundary line, or markup where text for readers without MIME stands: old text, and so
-      // is its paragraph. Old text begins where the mail ended,
-      // with the tail of one of its lines: a lone line in front of it is that tail.
-      return rightBehind || paragraphs == 0 || firstParagraphLines < 2 ? emptyLines : paragraphEnd;
+      // boundary line, markup or encoded data where text for readers without MIME stands: old
+      // text, and so is its paragraph. Old text begins where the mail ended,
+      // with the tail of one of its lines: a lone line in front of it is that tail, unless it
+      // is a boundary line (a multipart closed twice).
+      const bool loneTail = firstParagraphLines < 2 && !firstLineBoundary;
+      return rightBehind || paragraphs == 0 || loneTail ? emptyLines : paragraphEnd;
     }
     if (content.empty()) {
       // The first paragraph ends here, with the empty lines behind it.
       if (!previousEmpty) ++paragraphs;
       if (paragraphs == 1) paragraphEnd = line.next;
     } else {
-      if (paragraphs == 0) ++firstParagraphLines;
+      if (paragraphs == 0 && firstParagraphLines++ == 0) {
+        firstLineMidLine = BeginsMidLine(content);
+        firstLineBoundary = content.starts_with("--");
+      }
+      // A paragraph that begins inside a line is old text that runs on: a footer of more than
+      // one line begins as written.
+      if (paragraphs == 0 && firstParagraphLines == 2 && firstLineMidLine && !rightBehind &&
+          !carriesAMail)
+        return emptyLines;
+      // A note right behind the boundary line is one line written as such, not an old line's
+      // tail.
+      if (rightBehind && firstLineMidLine) return 0;
       if ((++textLines > kEpilogueLines && !carriesAMail) ||
           (rightBehind && paragraphs == 0 && textLines > 1)) {
         // Old text runs on: the mail ends behind the first paragraph, or at the boundary line

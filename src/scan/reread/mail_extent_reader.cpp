@@ -48,6 +48,15 @@ bool NulAmidData(std::string_view text, std::size_t at, std::uint64_t start) {
                      });
 }
 
+// True when the closing boundary line that ends at `behind` (behind its "--") runs into binary
+// data: the mail's last line had no line break of its own, and bytes no text holds follow it.
+bool ClosingLineRunsIntoData(std::string_view text, std::size_t behind) {
+  std::string_view rest = text.substr(behind, text.find('\n', behind) - behind);
+  const std::size_t first = rest.find_first_not_of(" \t\r");
+  if (first == std::string_view::npos) return false;
+  return static_cast<std::uint8_t>(rest[first]) >= 0x80 || HoldsNonText(rest);
+}
+
 // Where a mail ends in `text`, which the scan took to end at a NUL or where it stopped looking
 // (`tail`): old bytes may lie between the mail's last line and that end. Behind a closing
 // boundary the epilogue's rules tell; else the line rules of FindTextEnd do. A NUL here is a
@@ -56,6 +65,7 @@ std::size_t EndBeforeOldBytes(std::string_view text, std::string_view boundary, 
   if (!boundary.empty()) {
     if (const ClosingBoundaryLine closing = FindClosingBoundaryLine(text, boundary, 0);
         closing.found) {
+      if (ClosingLineRunsIntoData(text, closing.behind)) return closing.behind;
       const std::size_t lineEnd = text.find('\n', closing.behind);
       if (lineEnd == std::string_view::npos) return text.size();
       return lineEnd + 1 +
@@ -86,12 +96,16 @@ bool QuotesAMail(std::string_view separator, std::string_view ownHeader,
 }
 
 // The boundary the mail's text ends by: the record's, or where the scan read none, the one its
-// header block (at the start of `text`) names.
+// header block (at the start of `text`) names, or the one of a closing line behind its base64
+// data whose multipart header was lost.
 std::string BoundaryOf(const MailRecord& record, std::string_view text) {
   if (!record.boundary.empty()) return record.boundary.String();
   std::size_t headerEnd = text.find("\n\r\n");
   headerEnd = std::min(headerEnd, text.find("\n\n"));
-  return MultipartBoundaryOf(text.substr(0, headerEnd == std::string_view::npos ? 0 : headerEnd));
+  if (headerEnd == std::string_view::npos) return {};
+  const std::string_view header = text.substr(0, headerEnd);
+  std::string boundary = MultipartBoundaryOf(header);
+  return boundary.empty() ? StrayClosingBoundary(header, text.substr(headerEnd + 1)) : boundary;
 }
 
 }  // namespace
@@ -114,6 +128,7 @@ std::size_t FindTextEnd(std::string_view text, std::string_view boundary, bool e
     if (const ClosingBoundaryLine closing =
             FindClosingBoundaryLine(data, boundary, body > 0 ? body - 1 : 0);
         closing.found) {
+      if (ClosingLineRunsIntoData(data, closing.behind)) return closing.behind;
       const std::size_t end = data.find('\n', closing.behind);
       // What follows (an epilogue, empty lines) is for the caller to weigh.
       return end == std::string_view::npos ? data.size() : end + 1;
@@ -132,6 +147,9 @@ std::size_t FindTextEnd(std::string_view text, std::string_view boundary, bool e
   std::size_t doubtfulLine = body;
   const bool htmlText = boundary.empty() && DeclaresHtmlText(data.substr(0, body));
   bool htmlClosed = false;
+  // Markup behind a plain text: an old page's lines, where they run up to where the bytes end.
+  MarkupRun markup;
+  const bool plainText = boundary.empty() && DeclaresPlainText(data.substr(0, body));
   std::size_t quotedHeaderEnd = 0;               // behind the header block of a mail quoted whole
   std::size_t cutLine = std::string_view::npos;  // the last line, when no line break ends it
   for (std::size_t at = body; at < data.size();) {
@@ -164,6 +182,7 @@ std::size_t FindTextEnd(std::string_view text, std::string_view boundary, bool e
     } else if (line.complete) {
       otherEndings = 0;
     }
+    if (plainText && line.complete) markup.Add(at, content);
     if (htmlText && line.complete) {
       // A page's head behind the closed document, without a document of its own opening, is an
       // old page's.
@@ -202,8 +221,11 @@ std::size_t FindTextEnd(std::string_view text, std::string_view boundary, bool e
   // of the mail's own follows them. Not the body's first line, though: a mail whose last line
   // has no line break of its own takes the old bytes' one, and a body is seldom empty.
   const bool endsThere = nul != std::string_view::npos || tail != TextTail::Open;
-  if (otherEndings > 0 && endsThere && firstOtherEnding > body) return firstOtherEnding;
-  return nul;
+  std::size_t oldBytes = std::string_view::npos;
+  if (otherEndings > 0 && firstOtherEnding > body) oldBytes = firstOtherEnding;
+  if (markup.Start() != std::string_view::npos && markup.Start() > body)
+    oldBytes = std::min(oldBytes, markup.Start());
+  return endsThere && oldBytes != std::string_view::npos ? oldBytes : nul;
 }
 
 void ReadKnownExtent(const MailRecord& record, DataSource& source, std::string& output,
@@ -294,11 +316,16 @@ void ReadKnownExtent(const MailRecord& record, DataSource& source, std::string& 
                                          EndsLineFeedOnly(text, known)));
   } else {
     const std::string boundary = BoundaryOf(record, text);
-    const TextTail tail =
-        NulAmidData(text, text.find('\0'), start) ? TextTail::BinaryData : TextTail::Open;
+    // The next mail's first line ends this one's bytes as a NUL would.
+    const TextTail tail = NulAmidData(text, text.find('\0'), start) ? TextTail::BinaryData
+                          : behind == BehindText::NextMail          ? TextTail::MailEnd
+                                                                    : TextTail::Open;
     const std::size_t textEnd = FindTextEnd(text, boundary, limit <= start, tail);
     if (textEnd != std::string_view::npos) {
-      const std::size_t epilogue = boundary.empty()
+      // Nothing follows a closing boundary line that runs into data.
+      const bool intoData = textEnd >= 2 && text.compare(textEnd - 2, 2, "--") == 0 &&
+                            ClosingLineRunsIntoData(text, textEnd);
+      const std::size_t epilogue = boundary.empty() || intoData
                                        ? 0
                                        : EpilogueLength(std::string_view(text).substr(textEnd),
                                                         behind, EndsLineFeedOnly(text, textEnd));

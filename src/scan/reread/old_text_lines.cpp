@@ -24,9 +24,13 @@ bool IsAsciiLetter(char c) {
   return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
 }
 
-// A tag begins with "<" or "</", a name of letters and digits, and a blank, ">" or "/" behind it.
+// A tag begins with "<" or "</", a name of letters and digits, and a blank, ">" or "/" behind it;
+// a declaration or processing instruction ("<!DOCTYPE", "<!--", "<?xml") is markup too.
 bool HoldsTag(std::string_view line) {
   for (std::size_t at = line.find('<'); at != std::string_view::npos; at = line.find('<', at + 1)) {
+    if (line.substr(at).starts_with("<!--") || line.substr(at).starts_with("<?xml") ||
+        StartsWithNoCase(line.substr(at), "<!doctype"))
+      return true;
     std::size_t name = at + 1;
     if (name < line.size() && line[name] == '/') ++name;
     if (name >= line.size() || !IsAsciiLetter(line[name])) continue;
@@ -48,10 +52,83 @@ bool HoldsStyleRule(std::string_view line) {
   return colon != std::string_view::npos && line.find(';', colon) != std::string_view::npos;
 }
 
+// A character reference: "&", a name of letters or "#" and digits, ";".
+bool HoldsCharacterReference(std::string_view line) {
+  for (std::size_t at = line.find('&'); at != std::string_view::npos; at = line.find('&', at + 1)) {
+    std::size_t end = at + 1;
+    const bool numeric = end < line.size() && line[end] == '#';
+    if (numeric) ++end;
+    const std::size_t name = end;
+    while (end < line.size() &&
+           (numeric ? line[end] >= '0' && line[end] <= '9' : IsAsciiLetter(line[end])))
+      ++end;
+    if (end - name >= 2 && end - name <= 8 && end < line.size() && line[end] == ';') return true;
+  }
+  return false;
+}
+
+bool IsUpperHexDigit(char c) {
+  return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F');
+}
+
+// "=" and two hex digits, one of them a digit: "=20", "=3D", "=E9" (a query string's "=DE"
+// would be letters only).
+bool HoldsQuotedPrintableEscape(std::string_view line) {
+  for (std::size_t at = line.find('='); at != std::string_view::npos && at + 2 < line.size();
+       at = line.find('=', at + 1)) {
+    const char high = line[at + 1];
+    const char low = line[at + 2];
+    if (IsUpperHexDigit(high) && IsUpperHexDigit(low) &&
+        ((high >= '0' && high <= '9') || (low >= '0' && low <= '9')))
+      return true;
+  }
+  return false;
+}
+
+bool IsBase64Character(char c) {
+  return IsAsciiLetter(c) || (c >= '0' && c <= '9') || c == '+' || c == '/';
+}
+
 }  // namespace
 
 bool HoldsMarkup(std::string_view line) {
-  return HoldsTag(line) || HoldsStyleRule(line);
+  return HoldsTag(line) || HoldsStyleRule(line) || HoldsCharacterReference(line);
+}
+
+bool ReadsAsEncodedData(std::string_view line) {
+  // An encoder breaks its lines where they grow long; a line of "=" or "-" is a rule, not one.
+  constexpr std::size_t kBase64Run = 40;
+  const bool softBreak = line.size() >= 2 && line.back() == '=' && line[line.size() - 2] != '=' &&
+                         line[line.size() - 2] != ' ';
+  if (softBreak || HoldsQuotedPrintableEscape(line)) return true;
+  std::string_view data = line;
+  while (!data.empty() && data.back() == '=') data.remove_suffix(1);
+  return data.size() >= kBase64Run && std::all_of(data.begin(), data.end(), IsBase64Character);
+}
+
+bool BeginsMidLine(std::string_view line) {
+  const std::size_t text = line.find_first_not_of(" \t");
+  if (text == std::string_view::npos) return false;
+  line.remove_prefix(text);
+  const char first = line.front();
+  const bool small = first >= 'a' && first <= 'z';
+  const bool digit = first >= '0' && first <= '9';
+  // Behind blanks only a word goes on a line: an indented number or mark begins a list item.
+  if (text > 0 && !small) return false;
+  if (!small && !digit && std::string_view(",.;:!?)").find(first) == std::string_view::npos)
+    return false;
+  const std::string_view word = line.substr(0, line.find(' '));
+  return word.find("://") == std::string_view::npos && word.find('@') == std::string_view::npos &&
+         !StartsWithNoCase(word, "www.");
+}
+
+void MarkupRun::Add(std::size_t at, std::string_view line) {
+  if (ownMarkup_ || line.empty()) return;
+  if (HoldsMarkup(line)) {
+    if (start_ == npos) start_ = at;
+  } else if (start_ != npos) {
+    ownMarkup_ = true;
+  }
 }
 
 bool HoldsPageHead(std::string_view line) {

@@ -21,11 +21,42 @@ inline constexpr std::size_t kEpilogueLineLength = 78;
 // boundary such lines are a part of another mail, not the epilogue of this one.
 bool IsPartHeaderLine(std::string_view line);
 
-// True when `line` holds HTML markup (a tag such as "<br>" or "</style>") or a style sheet rule
-// ("td { margin: 3px; }", or the tail of one). Behind a closed HTML text or a closing boundary
-// such lines are an old page's: a footer or an epilogue is plain text. A mail address or a web
-// address in angle brackets is no tag.
+// True when `line` holds HTML or XML markup (a tag such as "<br>" or "</style>", a declaration
+// such as "<?xml", a character reference such as "&nbsp;") or a style sheet rule ("td { margin:
+// 3px; }", or the tail of one). Behind a closed HTML text or a closing boundary such lines are an
+// old page's: a footer or an epilogue is plain text. A mail address or a web address in angle
+// brackets is no tag.
 bool HoldsMarkup(std::string_view line);
+
+// True when `line` reads as the data of a transfer encoding rather than as text written for
+// readers: quoted-printable (a soft line break at its end, or an escape such as "=20" or "=3D")
+// or a long run of base64 characters without a blank. A multipart's epilogue is never encoded
+// (RFC 2046 5.1.1): such lines behind its closing boundary are another mail's.
+bool ReadsAsEncodedData(std::string_view line);
+
+// True when `line` begins as the tail of a line: with a small letter (behind blanks or not), a
+// digit or a punctuation mark that ends a phrase, and not with a web or mail address. Old bytes are
+// cut out at any place, mostly inside a line; a note or a footer begins as text written to be read
+// does.
+bool BeginsMidLine(std::string_view line);
+
+// Follows the body lines of a mail whose text holds no markup (a plain text mail) and tells
+// where lines that all hold markup begin that run up to the last line given: an old page's or
+// old data's lines behind the mail. Once a line without markup follows one with it, the markup
+// is the mail's own (a quoted page, a patch to one) and no run is told.
+class MarkupRun {
+ public:
+  // `at`: where `line` (a complete body line, without its line end) begins.
+  void Add(std::size_t at, std::string_view line);
+  // Where the run begins; npos when the last lines hold no markup or the mail's own text does.
+  // A run from the first line on is a page sent as plain text.
+  [[nodiscard]] std::size_t Start() const { return ownMarkup_ ? npos : start_; }
+
+ private:
+  static constexpr std::size_t npos = static_cast<std::size_t>(-1);
+  std::size_t start_ = npos;
+  bool ownMarkup_ = false;
+};
 
 // True when `line` holds what only a page's head holds: a style sheet rule, or the end of a
 // style block or of the head ("</style>", "</head>"). An HTML text that has closed its document

@@ -60,6 +60,12 @@ bool DeclaresHtmlText(std::string_view headerBlock) {
   return ParseMimeHeaderValue(ContentTypeValue(headerBlock)).token == "text/html";
 }
 
+bool DeclaresPlainText(std::string_view headerBlock) {
+  const std::string value = ContentTypeValue(headerBlock);
+  return value.find_first_not_of(" \t") == std::string::npos ||
+         ParseMimeHeaderValue(value).token == "text/plain";
+}
+
 bool AnswersMail(std::string_view headerBlock, std::string_view otherHeaderBlock) {
   const std::string otherId = FieldValue(otherHeaderBlock, "message-id:");
   const std::string_view id = MessageIdIn(otherId);

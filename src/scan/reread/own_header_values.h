@@ -16,6 +16,10 @@ std::string MultipartBoundaryOf(std::string_view headerBlock);
 // True when the header block names an HTML text as the mail's body.
 bool DeclaresHtmlText(std::string_view headerBlock);
 
+// True when the header block names a plain text as the mail's body, or no type at all (RFC 2045
+// 5.2: plain text is what a mail without a Content-Type field holds).
+bool DeclaresPlainText(std::string_view headerBlock);
+
 // True when the mail of `headerBlock` answers the mail of `otherHeaderBlock`: its In-Reply-To or
 // References field names the other's Message-ID (RFC 5322 3.6.4). A mail that answers another
 // may carry it whole in its text (a patch bot's note, a forward), mailbox separator and all; in a

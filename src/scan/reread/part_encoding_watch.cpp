@@ -1,5 +1,7 @@
 #include "scan/reread/part_encoding_watch.h"
 
+#include <vector>
+
 #include "scan/lines/line_reader.h"
 #include "scan/reread/old_text_lines.h"
 #include "text/ascii.h"
@@ -97,9 +99,10 @@ PartEncodingWatch::Verdict PartEncodingWatch::Judge(std::string_view line) {
     // Behind text right behind the data (an old line's tail, or a damaged line), a line longer
     // than a footer is written is more old text, and so was that text.
     if (blankBehindData && textBeforeBlank && longLine) return Verdict::EndsAtDoubtful;
+    // A footer begins as text written to be read; old text begins with the tail of a line.
     if (blankBehindData) {
       footer_ = true;
-      return longLine ? Verdict::EndsHere : Verdict::Doubtful;
+      return longLine || BeginsMidLine(line) ? Verdict::EndsHere : Verdict::Doubtful;
     }
     if (wasDoubtful) return Verdict::EndsAtDoubtful;
     doubtful_ = afterData_;
@@ -118,6 +121,48 @@ PartEncodingWatch::Verdict PartEncodingWatch::Judge(std::string_view line) {
   afterData_ = true;
   dataEnded_ = line.find('=') != std::string_view::npos || length < dataLineLength_;
   return Verdict::Fits;
+}
+
+std::string StrayClosingBoundary(std::string_view headerBlock, std::string_view body) {
+  // A boundary is 1 to 70 characters (RFC 2046 5.1.1); one of a few is a rule of dashes.
+  constexpr std::size_t kShortestBoundary = 8;
+  constexpr std::size_t kLongestBoundary = 70;
+  // A line of data a word of text cannot be: long, or padded at its end.
+  constexpr std::size_t kShortestDataLine = 16;
+  PartEncodingWatch watch(headerBlock);
+  if (watch.body_ != PartEncodingWatch::Encoding::Base64) return {};
+  std::vector<std::string_view> delimiters;  // of the parts seen so far
+  // Only lines that begin with "--" can close the data; base64 holds no "-".
+  for (std::size_t at = body.find("--"); at != std::string_view::npos;
+       at = body.find("--", at + 2)) {
+    if (at > 0 && body[at - 1] != '\n') continue;
+    const std::size_t end = body.find('\n', at);
+    std::string_view line = body.substr(at, end == std::string_view::npos ? end : end - at);
+    line = WithoutTrailingBlanks(line.ends_with('\r') ? line.substr(0, line.size() - 1) : line);
+    if (line.size() < kShortestBoundary + 2 || line.size() > kLongestBoundary + 4) continue;
+    const std::string_view token = line.substr(2);
+    // The closing line of the first parts seen (a multipart whose header block stands in the
+    // body; an inner one's closing line is followed by more of it), or the body's first
+    // boundary line of all where it closes.
+    std::string_view closed;
+    if (!delimiters.empty() && token.size() == delimiters.front().size() + 2 &&
+        token.starts_with(delimiters.front()) && token.ends_with("--"))
+      closed = delimiters.front();
+    if (closed.empty() && delimiters.empty() && token.size() >= kShortestBoundary + 2 &&
+        token.ends_with("--"))
+      closed = token.substr(0, token.size() - 2);
+    // The line before: base64 data, its line break taken off.
+    std::string_view before = at >= 2 ? body.substr(0, at - 1) : std::string_view();
+    if (before.ends_with('\r')) before.remove_suffix(1);
+    const std::size_t lineFeed = before.rfind('\n');
+    before =
+        WithoutTrailingBlanks(before.substr(lineFeed == std::string_view::npos ? 0 : lineFeed + 1));
+    const bool behindData =
+        IsBase64Line(before) && (before.size() >= kShortestDataLine || before.ends_with('='));
+    if (!closed.empty() && behindData && closed.back() != ' ') return std::string(closed);
+    delimiters.push_back(token);
+  }
+  return {};
 }
 
 }  // namespace quillon::mail_reader

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 #include <string_view>
 
 namespace quillon::mail_reader {
@@ -32,6 +33,7 @@ class PartEncodingWatch {
   [[nodiscard]] Verdict Judge(std::string_view line);
 
  private:
+  friend std::string StrayClosingBoundary(std::string_view headerBlock, std::string_view body);
   enum class Encoding { Other, Base64 };
   static Encoding EncodingOf(std::string_view headerLine, Encoding otherwise);
 
@@ -46,5 +48,13 @@ class PartEncodingWatch {
   bool textBeforeBlank_ = false;    // and the line before it was text right behind the data
   bool footer_ = false;             // text behind an empty line behind the data was seen
 };
+
+// The boundary of a closing boundary line ("--", the boundary, "--") that stands right behind
+// the base64 data of a mail whose own header block (`headerBlock`) names a base64 body and no
+// multipart: the multipart's header was lost (a list that rewrote the mail, a second header block
+// behind the data) and its closing line still ends the mail. `body` is the text behind the
+// header block. The line is the body's first boundary line, or closes parts whose boundary lines
+// stand before it; empty when there is none.
+std::string StrayClosingBoundary(std::string_view headerBlock, std::string_view body);
 
 }  // namespace quillon::mail_reader

@@ -30,6 +30,13 @@ std::string OldText(int lines, const char* ending = "\r\n") {
   return text;
 }
 
+// A footer's lines: text written to be read, which begins with a capital.
+std::string Footer(int lines) {
+  std::string text = OldText(lines);
+  text[0] = 'W';
+  return text;
+}
+
 // Longer than lines of mail text are written.
 const std::string kLong(kEpilogueLineLength + 1, 'w');
 
@@ -64,7 +71,7 @@ INSTANTIATE_TEST_SUITE_P(
         EpilogueRow{"TwoParagraphsBeforeTheNul",
                     "\r\n--outer--\r\n\r\n\r\n----\r\nList footer\r\nhttp://x/listinfo\r\n\r\n",
                     std::string(1, '\0'), BehindText::Unread},
-        EpilogueRow{"FooterOfTheMostLinesBeforeTheNextMail", "\r\n" + OldText(kEpilogueLines), "",
+        EpilogueRow{"FooterOfTheMostLinesBeforeTheNextMail", "\r\n" + Footer(kEpilogueLines), "",
                     BehindText::NextMail},
         // The scan saw the mail end at a NUL right behind the text.
         EpilogueRow{"FooterUpToTheMailsEnd", "\r\n----\r\nList footer\r\n", "",
@@ -117,6 +124,31 @@ INSTANTIATE_TEST_SUITE_P(
                     BehindText::MailEnd},
         EpilogueRow{"AnAddressInAngleBracketsIsNoMarkup", "\r\n--\r\nList <list@x.org>\r\n", "",
                     BehindText::MailEnd},
+        // An epilogue is never encoded, and a footer begins as text written to be read.
+        EpilogueRow{"QuotedPrintableLinesBehindTheEmptyLine", "\r\n",
+                    "      a strong increase in price for severa=\r\nl=20\r\n",
+                    BehindText::MailEnd},
+        EpilogueRow{"Base64DataBehindTheEmptyLine", "\r\n",
+                    "u7Lz9iXdm7nqLF9468McNOO8HOgPT2rqiZXYoFn6SLBY\r\n", BehindText::MailEnd},
+        EpilogueRow{"CharacterReferencesBehindTheEmptyLine", "\r\n", "and&nbsp;more\r\n",
+                    BehindText::MailEnd},
+        EpilogueRow{"AParagraphBeginningInsideALine", "\r\n",
+                    "o local officials. Archaeologists\r\nthe fallen hunter's body\r\n",
+                    BehindText::MailEnd},
+        EpilogueRow{"CsvRowsBehindTheEmptyLine", "\r\n", "44949;is;Or;99.39\r\n26699;village\r\n",
+                    BehindText::MailEnd},
+        EpilogueRow{"AFooterBeginningWithAnAddressStays",
+                    "\r\nhttp://x.org/listinfo/fork\r\nthe list\r\n", "", BehindText::MailEnd},
+        EpilogueRow{"AOneLineNoteBeginningSmallStays", "\r\nend of message\r\n", "",
+                    BehindText::MailEnd},
+        EpilogueRow{"ALongLineOfOtherLineEndsBehindTheEmptyLines", "\r\n\r\n",
+                    kLong + "\nshort old\r\n", BehindText::NextMail},
+        EpilogueRow{"ABoundaryClosedTwiceThenEncodedOldText", "\r\n--b--\r\n\r\n",
+                    "price for severa=\r\nl days\r\n", BehindText::MailEnd},
+        EpilogueRow{"AnOldLinesTailRightBehindTheBoundaryLine", "",
+                    "letter into; Station for silver\r\n", BehindText::MailEnd},
+        EpilogueRow{"AnIndentedParagraphBeginningInsideALine", "\r\n",
+                    " the\r\nsection labeled: x\r\n", BehindText::MailEnd},
         EpilogueRow{"MailboxSeparatorBeginsTheNextMail", "\r\n",
                     "\r\nFrom x@y Sat Jan  1 00:00:00 2000\r\n", BehindText::NextMail},
         // Lines ending otherwise, then a line cut where the bytes end or at a NUL: old bytes,

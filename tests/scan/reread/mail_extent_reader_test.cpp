@@ -180,6 +180,23 @@ INSTANTIATE_TEST_SUITE_P(
         // A plain-text mail's text goes on whatever it says.
         EndRow{"PlainTextThatGoesOn", kHead + "Hi,\r\nSGVsbG8=\r\nmore text.\r\n", "", false,
                std::string::npos},
+        // An old page's lines behind a plain text, up to where the mail's bytes end.
+        EndRow{"MarkupBehindAPlainTextUpToTheMailsEnd",
+               kHead + "Hi,\r\n-Me\r\nold.</span>\r\n\r\n<div class=\"x\">a</div>\r\n<td", "",
+               false, kHead.size() + 10, TextTail::MailEnd},
+        EndRow{"MarkupBehindAPlainTextWhenMoreMayFollow", kHead + "Hi,\r\n-Me\r\nold.</span>\r\n",
+               "", false, std::string::npos},
+        EndRow{"MarkupThePlainTextHoldsItselfStays",
+               kHead + "Hi,\r\n<b>x</b>\r\nsee above\r\n<i>y</i>\r\n", "", false, std::string::npos,
+               TextTail::MailEnd},
+        EndRow{"APageSentAsPlainTextStays",
+               kHead + "<?xml version=\"1.0\"?>\r\n<adf>\r\n  <id>1</id>\r\n  ... cut", "", false,
+               std::string::npos, TextTail::MailEnd},
+        EndRow{"MarkupOfAnHtmlTextStays", kHtmlHead + "Hi\r\n<b>x</b>\r\n", "", false,
+               std::string::npos, TextTail::MailEnd},
+        EndRow{"MarkupOfAnotherTypeStays",
+               "From: a@x\r\nContent-Type: text/enriched\r\n\r\nHi\r\n<bold>x</bold>\r\n", "",
+               false, std::string::npos, TextTail::MailEnd},
         EndRow{"HeaderLinesNeverEndIt", "Received: a\r\nFrom: a@x\r\nDate: d\r\n\r\nbody\r\n", "",
                true, std::string::npos}),
     [](const testing::TestParamInfo<EndRow>& row) { return row.param.name; });
@@ -370,9 +387,81 @@ INSTANTIATE_TEST_SUITE_P(
                  std::string(511 - kMailWithoutBreak.size() % 512, '\0') + "J\xaf\x85\xa5"},
         KnownRow{"LineFeedLinesBehindTheEpilogueUpToACutLine", kMultipart + "--b--\r\n",
                  "\r\nfooter\r\nold\nold, cut", "b", true, kMultipart + "--b--\r\n\r\nfooter\r\n"},
+        // A closing boundary line without a line break of its own, then binary data.
+        KnownRow{"AClosingLineRunningIntoBinaryData", kMultipart + "--b--",
+                 "\xd5\xde\x83s\xaa\x49\xee", "b", true, kMultipart + "--b--"},
+        KnownRow{"AClosingLineRunningIntoControlBytes", kMultipart + "--b--", "Ux\x05\x93\r\nold",
+                 "b", false, kMultipart + "--b--"},
+        KnownRow{"TextBehindAClosingLineStays", kMultipart + "--b-->\r\n", "", "b", true,
+                 kMultipart + "--b-->\r\n"},
+        // A list rewrote a multipart into its base64 part and left its closing line and footer.
+        KnownRow{
+            "AClosingLineBehindTheDataOfABase64Mail",
+            kBase64Head + "SGVsbG8gd29y\r\n--DeathToSpamDeathToSpam--\r\n\r\n____\r\nList\r\n\r\n",
+            "<META http-equiv=x>\r\n<STYLE>BODY {\r\n", "", false,
+            kBase64Head + "SGVsbG8gd29y\r\n--DeathToSpamDeathToSpam--\r\n\r\n____\r\nList\r\n\r\n"},
+        KnownRow{"AnOldPageBehindAPlainText", kMail,
+                 "lor: red; }\r\n</style></head>\r\n<p>old</p>\r\n<td", "", false, kMail},
+        KnownRow{"QuotedPrintableTextBehindTheClosingBoundary", kMultipart + "--b--\r\n\r\n",
+                 "&nbsp;=20\r\n      a price for severa=\r\nl days.\r\n", "b", true,
+                 kMultipart + "--b--\r\n\r\n"},
+        KnownRow{"OldProseBehindTheClosingBoundary", kMultipart + "--b--\r\n\r\n",
+                 "o local officials. Archaeologists later\r\nthe fallen hunter's body\r\n", "b",
+                 true, kMultipart + "--b--\r\n\r\n"},
         KnownRow{"LineFeedLineBehindTheEpilogueUpToTheNul", kMultipart + "--b--\r\n",
                  "\r\nfooter\r\nold\n", "b", true, kMultipart + "--b--\r\n\r\nfooter\r\n"}),
     [](const testing::TestParamInfo<KnownRow>& row) { return row.param.name; });
+
+// A mail whose end the scan did not see, read up to the next mail found, which begins right
+// behind the old bytes.
+std::string SaveUpToTheNextMail(const std::string& mail, const std::string& old) {
+  constexpr std::uint64_t kStart = 512;
+  const std::string next = "Return-Path: <b@y>\r\nFrom: b@y\r\nDate: d\r\n\r\nnext\r\n";
+  std::string image(kStart, '\0');
+  image += mail + old + next;
+  image.resize((image.size() / 512 + 2) * 512, '\0');
+  DataSource source;
+  source.OpenBackend(MakeMemoryBackend(std::vector<std::uint8_t>(image.begin(), image.end())),
+                     "memory.img");
+  MailRecord record;
+  MailExtent extent;
+  extent.textStartKnown = true;
+  extent.textStart = kStart;
+  extent.nextMailStart = kStart + mail.size() + old.size();
+  record.SetExtent(extent);
+  std::string saved;
+  ReadKnownExtent(record, source, saved, nullptr);
+  return saved;
+}
+
+struct NextMailRow {
+  const char* name;
+  std::string old;    // the old bytes between the mail and the next one
+  std::string saved;  // what of them the re-reader must keep
+};
+
+void PrintTo(const NextMailRow& row, std::ostream* out) {
+  *out << row.name;
+}
+
+class NextMailTest : public testing::TestWithParam<NextMailRow> {};
+
+TEST_P(NextMailTest, EndsTheMailBeforeTheOldBytes) {
+  EXPECT_EQ(SaveUpToTheNextMail(kMail, GetParam().old), kMail + GetParam().saved);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rules, NextMailTest,
+    testing::Values(
+        // The next mail's first line ends the bytes as a NUL would: a line of other line ends in
+        // front of the line it is glued to is old.
+        NextMailRow{"ALineOfOtherLineEndsThenAGluedLine", ",\n2008-02-24 [DEBUG] Bridge ", ""},
+        NextMailRow{"AnOldPageThenAGluedLine", "old.</span>\r\n<p>x</p>\r\n<td ", ""},
+        NextMailRow{"NothingBetween", "", ""},
+        NextMailRow{"TheBlankLineBetweenBelongsToNeither", "\r\n", ""},
+        // Old text that ends its lines like the mail cannot be told from it.
+        NextMailRow{"TextOfTheMailsStyle", "old text\r\n", "old text\r\n"}),
+    [](const testing::TestParamInfo<NextMailRow>& row) { return row.param.name; });
 
 // The outermost boundary of a corpus mail, from its Content-Type field (empty when none).
 std::string OutermostBoundary(const std::string& mail) {

@@ -80,6 +80,11 @@ INSTANTIATE_TEST_SUITE_P(
                  {kData, "", "____", "Avfs mailing list", kLong},
                  Verdict::EndsAtDoubtful},
         WatchRow{"LongLineBehindTheEmptyLine", kBase64Mail, {kData, "", kLong}, Verdict::EndsHere},
+        // Old text begins with the tail of a line; a footer as written.
+        WatchRow{"AnOldLinesTailBehindTheEmptyLine",
+                 kBase64Mail,
+                 {kData, "", "south timber forest. System but not"},
+                 Verdict::EndsHere},
         // Old text from the line right behind the data on.
         WatchRow{"LongLineBehindAnEmptyLineBehindText",
                  kBase64Mail,
@@ -126,6 +131,73 @@ INSTANTIATE_TEST_SUITE_P(
             {kData, ">From - Tue Apr 15 10:42:13 1997", "Return-Path: b@y", "", "text", "more"},
             Verdict::Fits}),
     [](const testing::TestParamInfo<WatchRow>& row) { return row.param.name; });
+
+}  // namespace
+}  // namespace quillon::mail_reader
+
+namespace quillon::mail_reader {
+namespace {
+
+struct StrayRow {
+  const char* name;
+  std::string header;
+  std::string body;
+  std::string boundary;  // expected; empty: none
+};
+
+void PrintTo(const StrayRow& row, std::ostream* out) {
+  *out << row.name;
+}
+
+class StrayClosingBoundaryTest : public testing::TestWithParam<StrayRow> {};
+
+TEST_P(StrayClosingBoundaryTest, FindsTheClosingLineBehindTheData) {
+  EXPECT_EQ(StrayClosingBoundary(GetParam().header, GetParam().body), GetParam().boundary);
+}
+
+const std::string kBase64Header = "From: a@x\r\nContent-Transfer-Encoding: base64\r\n";
+const std::string kBase64Body = "\r\nSGVsbG8gd29ybGQsIGhlbGxvIHdvcmxk\r\nSGVsbG8=\r\n";
+
+INSTANTIATE_TEST_SUITE_P(
+    Rules, StrayClosingBoundaryTest,
+    testing::Values(
+        StrayRow{"RightBehindTheData", kBase64Header,
+                 kBase64Body + "--DeathToSpamDeathToSpam--\r\n\r\n____\r\nfooter\r\n",
+                 "DeathToSpamDeathToSpam"},
+        StrayRow{"BlanksInsideTheBoundary", kBase64Header,
+                 kBase64Body + "-----=_=_ 6592 _=_=-----  \r\nold\r\n", "---=_=_ 6592 _=_=---"},
+        StrayRow{"LineFeedLines", "From: a@x\nContent-Transfer-Encoding: base64\n",
+                 "\nSGVsbG8gd29ybGQsIGhl\n--0123456789ab--\n", "0123456789ab"},
+        StrayRow{"APlainTextMail", "From: a@x\r\n", "\r\nHello\r\n--0123456789ab--\r\n", ""},
+        StrayRow{"BehindTextNotData", kBase64Header,
+                 kBase64Body + "some text\r\n--0123456789ab--\r\n", ""},
+        StrayRow{"TheClosingLineOfPartsBehindTheirData", kBase64Header,
+                 kBase64Body + "Content-Type: multipart/signed\r\n\r\n--0123456789ab\r\n"
+                               "Content-Type: text/plain\r\n\r\nx\r\n--0123456789ab\r\n"
+                               "Content-Transfer-Encoding: base64\r\n\r\nSGVsbG8=\r\n"
+                               "--0123456789ab--\r\n",
+                 "0123456789ab"},
+        StrayRow{"AClosingLineOfOtherPartsBehindText", kBase64Header,
+                 kBase64Body + "--0123456789ab\r\nContent-Type: text/plain\r\n\r\nx\r\n"
+                               "--0123456789ab--\r\n",
+                 ""},
+        // Boundaries may end with dashes of their own: "--" and "---x---" close by "-----x-----".
+        StrayRow{"PartsWhoseBoundaryEndsWithDashes", kBase64Header,
+                 kBase64Body + "\r\n-----=_=_ 6592 _=_=---\r\nContent-Type: text/plain\r\n\r\n"
+                               "Blake\r\n-----=_=_ 6592 _=_=---\r\n\r\nSGVsbG8gd29ybGQsIGhl\r\n"
+                               "-----=_=_ 6592 _=_=-----\r\n",
+                 "---=_=_ 6592 _=_=---"},
+        StrayRow{"AnInnerMultipartsClosingLine", kBase64Header,
+                 kBase64Body + "--outer-boundary\r\n\r\n--inner-boundary\r\n\r\n"
+                               "SGVsbG8gd29ybGQsIGhl\r\n--inner-boundary--\r\n\r\n"
+                               "--outer-boundary\r\n\r\nmore\r\n",
+                 ""},
+        StrayRow{"AClosingLineOfNoPartsSeen", kBase64Header,
+                 kBase64Body + "--0123456789ab\r\n\r\nSGVsbG8=\r\n--abcdefghijkl--\r\n", ""},
+        StrayRow{"ASignatureSeparatorIsNoBoundary", kBase64Header, kBase64Body + "-- \r\nMe\r\n",
+                 ""},
+        StrayRow{"NoLineBehindTheData", kBase64Header, kBase64Body, ""}),
+    [](const testing::TestParamInfo<StrayRow>& row) { return row.param.name; });
 
 }  // namespace
 }  // namespace quillon::mail_reader

@@ -1,0 +1,112 @@
+// Shapes of lines that no mail text takes, told line by line.
+#include "scan/reread/old_text_lines.h"
+
+#include <gtest/gtest.h>
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace quillon::mail_reader {
+namespace {
+
+enum class Shape { Markup, EncodedData, MidLine };
+
+struct ShapeRow {
+  const char* name;
+  Shape shape;
+  std::string line;
+  bool holds;
+};
+
+void PrintTo(const ShapeRow& row, std::ostream* out) {
+  *out << row.name;
+}
+
+class LineShapeTest : public testing::TestWithParam<ShapeRow> {};
+
+TEST_P(LineShapeTest, TellsTheShape) {
+  const ShapeRow& row = GetParam();
+  switch (row.shape) {
+    case Shape::Markup:
+      EXPECT_EQ(HoldsMarkup(row.line), row.holds);
+      break;
+    case Shape::EncodedData:
+      EXPECT_EQ(ReadsAsEncodedData(row.line), row.holds);
+      break;
+    case Shape::MidLine:
+      EXPECT_EQ(BeginsMidLine(row.line), row.holds);
+      break;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rules, LineShapeTest,
+    testing::Values(
+        ShapeRow{"NamedReference", Shape::Markup, "price&nbsp;now", true},
+        ShapeRow{"NumericReference", Shape::Markup, "it&#8217;s", true},
+        ShapeRow{"XmlDeclaration", Shape::Markup, "<?xml version=\"1.0\"?>", true},
+        ShapeRow{"Comment", Shape::Markup, "<!-- hidden -->", true},
+        ShapeRow{"AQuestionInAngleBracketsIsNoMarkup", Shape::Markup, "<?>", false},
+        ShapeRow{"AnAmpersandInProse", Shape::Markup, "Tom & Jerry; and more", false},
+        ShapeRow{"AQueryStringIsNoReference", Shape::Markup, "http://x/?a=1&b=2;c", false},
+        ShapeRow{"SoftLineBreak", Shape::EncodedData, "a strong increase for severa=", true},
+        ShapeRow{"Escape", Shape::EncodedData, "size=3D\"2\">=E3=81", true},
+        ShapeRow{"EscapeOfLettersOnlyIsAQueryString", Shape::EncodedData, "http://x/?lang=DE",
+                 false},
+        ShapeRow{"ARuleOfEqualsSigns", Shape::EncodedData, "==========", false},
+        ShapeRow{"AnEqualsSignBehindABlank", Shape::EncodedData, "a =", false},
+        ShapeRow{"Base64Data", Shape::EncodedData,
+                 "u7Lz9iXdm7nqLF9468McNOO8HOgPT2rqiZXYoFn6SLBY==", true},
+        ShapeRow{"AShortWord", Shape::EncodedData, "Thanks", false},
+        ShapeRow{"ProseIsNoData", Shape::EncodedData, "Welcome to the list, see the archive",
+                 false},
+        ShapeRow{"SmallLetter", Shape::MidLine, "o local officials", true},
+        ShapeRow{"Digit", Shape::MidLine, "44949;is;Or;99.39", true},
+        ShapeRow{"Comma", Shape::MidLine, ", and then", true},
+        ShapeRow{"CapitalLetter", Shape::MidLine, "End of digest", false},
+        ShapeRow{"SmallLetterBehindBlanks", Shape::MidLine, "   the rest", true},
+        ShapeRow{"AnIndentedListItem", Shape::MidLine, "  1. item", false},
+        ShapeRow{"OnlyBlanks", Shape::MidLine, "   ", false},
+        ShapeRow{"RuleOfUnderscores", Shape::MidLine, "____________", false},
+        ShapeRow{"WebAddress", Shape::MidLine, "http://x.org/listinfo", false},
+        ShapeRow{"WebAddressWithoutScheme", Shape::MidLine, "www.x.org list", false},
+        ShapeRow{"MailAddress", Shape::MidLine, "list@x.org", false},
+        ShapeRow{"Empty", Shape::MidLine, "", false}),
+    [](const testing::TestParamInfo<ShapeRow>& row) { return row.param.name; });
+
+struct RunRow {
+  const char* name;
+  std::vector<std::string> lines;
+  std::size_t start;  // index of the line the run begins at, or npos
+};
+
+void PrintTo(const RunRow& row, std::ostream* out) {
+  *out << row.name;
+}
+
+class MarkupRunTest : public testing::TestWithParam<RunRow> {};
+
+TEST_P(MarkupRunTest, FindsTheRunUpToTheLastLine) {
+  MarkupRun run;
+  // Lines are placed 100 bytes apart, so that a line's place tells its index.
+  for (std::size_t index = 0; index < GetParam().lines.size(); ++index)
+    run.Add(index * 100, GetParam().lines[index]);
+  const std::size_t start = GetParam().start;
+  EXPECT_EQ(run.Start(), start == std::string::npos ? start : start * 100);
+}
+
+constexpr std::size_t kNone = std::string::npos;
+
+INSTANTIATE_TEST_SUITE_P(
+    Rules, MarkupRunTest,
+    testing::Values(RunRow{"NoMarkup", {"Hi", "bye"}, kNone},
+                    RunRow{"MarkupUpToTheEnd", {"Hi", "old.</span>", "<p>x</p>"}, 1},
+                    RunRow{"EmptyLinesInTheRun", {"Hi", "<p>x</p>", "", "<br>"}, 1},
+                    RunRow{"TextBehindTheMarkup", {"Hi", "<p>x</p>", "bye"}, kNone},
+                    // Once the text's own markup was seen, no later run is told.
+                    RunRow{"MarkupAgainBehindText", {"<b>Hi</b>", "bye", "<p>x</p>"}, kNone}),
+    [](const testing::TestParamInfo<RunRow>& row) { return row.param.name; });
+
+}  // namespace
+}  // namespace quillon::mail_reader
