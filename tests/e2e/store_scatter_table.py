@@ -9,7 +9,7 @@ scans them in the default mode with each --binary given, saves, and prints per l
 binary: mails found / saved whole / saved byte-exact, summed over the picks. With --json FILE
 the figures go into that file too.
 
-    store_scatter_table.py [--picks N] [--layouts a,b] [--binary QUILLON ...]
+    store_scatter_table.py [--picks N] [--first-pick N] [--layouts a,b] [--binary QUILLON ...]
 """
 
 import json
@@ -34,6 +34,7 @@ LAYOUTS = {
     "1k": ("--mix", "held-out", "--store-cluster", "1024"),
     "2k": ("--mix", "held-out", "--store-cluster", "2048"),
     "8k": ("--mix", "held-out", "--store-cluster", "8192"),
+    "8k-tail-old": ("--mix", "held-out", "--store-cluster", "8192", "--store-tail", "old"),
     "64k": ("--mix", "held-out", "--store-cluster", "65536"),
 }
 
@@ -68,6 +69,9 @@ def main(argv=None):
         parser.add_argument("--binary", type=pathlib.Path, action="append",
                             help="a quillon to judge (repeatable; default BUILD/bin/quillon)")
         parser.add_argument("--picks", type=int, default=4, help="picks of mails (default 4)")
+        parser.add_argument("--first-pick", type=int, default=0,
+                            help="number of the first pick; each pick draws its own mails and "
+                                 "seed (default 0)")
         parser.add_argument("--layouts", default=",".join(LAYOUTS))
         parser.add_argument("--json", type=pathlib.Path)
         parser.add_argument("--examples", action="store_true",
@@ -84,7 +88,7 @@ def main(argv=None):
     work.mkdir(parents=True)
     table = {}
     for layout in [name.strip() for name in options.layouts.split(",") if name.strip()]:
-        for number in range(options.picks):
+        for number in range(options.first_pick, options.first_pick + options.picks):
             image, truth = support.build_image(
                 options.source_dir, work, f"{layout}-{number}", "scattered-store",
                 picks(files, measure.STORE_MAILS, number), seed=5100 + number,

@@ -68,6 +68,11 @@ void StoreBlockIndex::Seal() {
     return a.self != b.self ? a.self < b.self : a.Position() < b.Position();
   });
   JoinClusters();
+  namedOffsets_.reserve(entries_.size());
+  for (const Entry& entry : entries_)
+    if (entry.next != 0) namedOffsets_.push_back(entry.next);
+  std::sort(namedOffsets_.begin(), namedOffsets_.end());
+  namedOffsets_.erase(std::unique(namedOffsets_.begin(), namedOffsets_.end()), namedOffsets_.end());
 }
 
 std::uint32_t StoreBlockIndex::StoreOf(std::uint64_t clusterStart, std::uint64_t delta) const {

@@ -6,6 +6,7 @@
 // another far away; its rest lies in the cluster that holds the store offset where it broke off.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <map>
@@ -56,6 +57,10 @@ class StoreBlockIndex {
 
   // Where each block that some held block names as its next lies, sorted.
   std::vector<std::uint64_t> NamedBlocks() const;
+  // Whether some block held names the store offset `self` as its next.
+  bool NamesOffset(std::uint32_t self) const {
+    return std::binary_search(namedOffsets_.begin(), namedOffsets_.end(), self);
+  }
   // The absolute positions of every block held, in no particular order.
   std::vector<std::uint64_t> Blocks() const;
 
@@ -99,6 +104,7 @@ class StoreBlockIndex {
       const SourceBytesReader& read, const TracedChain& chain, const StoreBlockHeader& header,
       std::uint64_t clusterStart, std::uint64_t fromStart, std::uint64_t delta) const;
 
+  std::vector<std::uint32_t> namedOffsets_;  // every next offset held, sorted
   std::vector<Entry> entries_;  // in source order while adding; by (self, position) once sealed
   // Each cluster (its first store offset and its delta) and the one it was joined to.
   std::map<std::pair<std::uint64_t, std::uint64_t>, std::uint32_t> clusters_;

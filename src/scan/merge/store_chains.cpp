@@ -35,9 +35,26 @@ void StoreChains::DropFrom(std::uint64_t stoppedAt) {
 
 bool StoreChains::IsStoreTarget(std::uint64_t block) const {
   if (std::binary_search(indexedTargets_.begin(), indexedTargets_.end(), block)) return true;
-  return std::any_of(storeTargets_.begin(), storeTargets_.end(), [&](const auto& targets) {
-    return std::binary_search(targets.begin(), targets.end(), block);
-  });
+  const bool named =
+      std::any_of(storeTargets_.begin(), storeTargets_.end(), [&](const auto& targets) {
+        return std::binary_search(targets.begin(), targets.end(), block);
+      });
+  if (!named || !sealed_ || !readSource_) return named;
+  // The shape scan names the block where a store in one piece puts it: in a scattered store
+  // another block may lie there, which no block names by its own offset.
+  std::uint8_t bytes[kBlockHeaderSize];
+  StoreBlockHeader header;
+  if (!readSource_(block, kBlockHeaderSize, bytes) || !ReadStoreBlockFields(bytes, header))
+    return true;
+  return blockIndex_.NamesOffset(header.self);
+}
+
+void StoreChains::JoinArea(std::vector<std::pair<std::uint64_t, std::uint64_t>>& areas,
+                           std::uint64_t from, std::uint64_t end) {
+  if (!areas.empty() && areas.back().second >= from)
+    areas.back().second = std::max(areas.back().second, end);
+  else
+    areas.emplace_back(from, end);
 }
 
 void StoreChains::IndexBlocks(CarveBuffer bytes, std::uint64_t from, std::uint64_t to,
@@ -51,15 +68,11 @@ void StoreChains::IndexBlocks(CarveBuffer bytes, std::uint64_t from, std::uint64
     if (header < bytes.base || header - bytes.base + kBlockHeaderSize > bytes.size) continue;
     StoreBlockHeader block;
     if (!ReadStoreBlockFields(bytes.data + (header - bytes.base), block)) continue;
+    if (block.used > 0) JoinArea(blockAreas_, header, header + kBlockHeaderSize + block.used);
     // The shape scan takes a block that lies before its own offset for no store's: its text
     // is a store's all the same.
-    if (block.self > header && block.used > 0) {
-      const std::uint64_t end = header + kBlockHeaderSize + block.used;
-      if (!earlyBlocks_.empty() && earlyBlocks_.back().second >= header)
-        earlyBlocks_.back().second = std::max(earlyBlocks_.back().second, end);
-      else
-        earlyBlocks_.emplace_back(header, end);
-    }
+    if (block.self > header && block.used > 0)
+      JoinArea(earlyBlocks_, header, header + kBlockHeaderSize + block.used);
     const std::uint64_t lead = block.self % kSector;
     // In a store in one piece the block before stands right there already.
     if (lead == 0 || (header - lead) % kSector != 0 ||
@@ -70,14 +83,22 @@ void StoreChains::IndexBlocks(CarveBuffer bytes, std::uint64_t from, std::uint64
   }
 }
 
+namespace {
+
+bool InAreas(const std::vector<std::pair<std::uint64_t, std::uint64_t>>& areas, std::uint64_t at) {
+  auto area = std::upper_bound(
+      areas.begin(), areas.end(), at,
+      [](std::uint64_t position, const auto& entry) { return position < entry.first; });
+  return area != areas.begin() && (--area)->second > at;
+}
+
+}  // namespace
+
 bool StoreChains::ContinuesAStoreBlock(std::uint64_t at) const {
   const auto lead = std::lower_bound(blockLeads_.begin(), blockLeads_.end(),
                                      std::pair<std::uint64_t, std::uint64_t>(at, 0));
   if (lead != blockLeads_.end() && lead->first == at) return true;
-  auto block = std::upper_bound(
-      earlyBlocks_.begin(), earlyBlocks_.end(), at,
-      [](std::uint64_t position, const auto& area) { return position < area.first; });
-  return block != earlyBlocks_.begin() && (--block)->second > at;
+  return InAreas(earlyBlocks_, at);
 }
 
 bool StoreChains::InStoreArea(std::uint64_t at) const {
@@ -94,7 +115,9 @@ bool StoreChains::AwaitsItsChain(const MailRecord& find) {
   const std::uint64_t at = find.StartByte();
   // Finds are decided in position order: the areas behind this one are of no more use.
   while (!storeAreas_.empty() && storeAreas_.front().second <= at) storeAreas_.pop_front();
-  if (!InStoreArea(at)) return false;
+  // The shape scan sees the areas of stores that lie in one piece; a scattered store's blocks
+  // are known by their headers alone.
+  if (!InStoreArea(at) && !InAreas(blockAreas_, at)) return false;
   // The trace line of a chain found already is that mail's own, unless the walk joined it to the
   // values of whatever block lay behind it.
   const auto [first, end] = chainTraceLines_.equal_range(at);
@@ -108,6 +131,7 @@ bool StoreChains::AwaitsItsChain(const MailRecord& find) {
 
 void StoreChains::PlaceScatteredChains() {
   blockIndex_.Seal();
+  sealed_ = true;
   indexedTargets_ = blockIndex_.NamedBlocks();
   if (!readSource_) return;
   // A chain no longer than a mail is read whole here; what lies beyond is no mail's.

@@ -71,9 +71,14 @@ class StoreChains {
   // Reads again, from where the block index places them, the candidates whose blocks lie
   // scattered, and adds those the shape scan could not read at all; notes where their text lies.
   void PlaceScatteredChains();
+  // Adds [from, end) to `areas`, which are in position order, joining it to the last where they
+  // touch.
+  static void JoinArea(std::vector<std::pair<std::uint64_t, std::uint64_t>>& areas,
+                       std::uint64_t from, std::uint64_t end);
 
   StoreBlockIndex blockIndex_;
   std::vector<std::uint64_t> indexedTargets_;  // the blocks held blocks name as next, sorted
+  bool sealed_ = false;                        // every block header is held
   // The text of each candidate whose blocks lie scattered, by its first block.
   std::map<std::uint64_t, std::shared_ptr<const std::vector<TextPiece>>> scatteredTexts_;
   std::set<std::uint64_t> lostChains_;  // first blocks of those whose text was cut short
@@ -83,6 +88,8 @@ class StoreChains {
   // The blocks that lie before their own offsets (a scattered store's), joined where they
   // touch; in position order.
   std::vector<std::pair<std::uint64_t, std::uint64_t>> earlyBlocks_;
+  // Every block found, header and used bytes, joined where they touch; in position order.
+  std::vector<std::pair<std::uint64_t, std::uint64_t>> blockAreas_;
 
   std::string sourceName_;
   int ansiCodePage_;  // of 8-bit text without a charset
