@@ -51,10 +51,13 @@ bool StoreChains::IsStoreTarget(std::uint64_t block) const {
 
 void StoreChains::JoinArea(std::vector<std::pair<std::uint64_t, std::uint64_t>>& areas,
                            std::uint64_t from, std::uint64_t end) {
-  if (!areas.empty() && areas.back().second >= from)
-    areas.back().second = std::max(areas.back().second, end);
-  else
-    areas.emplace_back(from, end);
+  // An area may reach back over the last ones: they become one.
+  while (!areas.empty() && areas.back().second >= from) {
+    from = std::min(from, areas.back().first);
+    end = std::max(end, areas.back().second);
+    areas.pop_back();
+  }
+  areas.emplace_back(from, end);
 }
 
 void StoreChains::IndexBlocks(CarveBuffer bytes, std::uint64_t from, std::uint64_t to,
@@ -68,7 +71,12 @@ void StoreChains::IndexBlocks(CarveBuffer bytes, std::uint64_t from, std::uint64
     if (header < bytes.base || header - bytes.base + kBlockHeaderSize > bytes.size) continue;
     StoreBlockHeader block;
     if (!ReadStoreBlockFields(bytes.data + (header - bytes.base), block)) continue;
-    if (block.used > 0) JoinArea(blockAreas_, header, header + kBlockHeaderSize + block.used);
+    // The cluster a header lies in holds the store from the cluster's start on: a block that
+    // began in another cluster ends in front of the first header here.
+    const std::uint64_t clusterLead =
+        std::min<std::uint64_t>(block.self % kStoreClusterBytes, header);
+    if (block.used > 0)
+      JoinArea(blockAreas_, header - clusterLead, header + kBlockHeaderSize + block.used);
     // The shape scan takes a block that lies before its own offset for no store's: its text
     // is a store's all the same.
     if (block.self > header && block.used > 0)

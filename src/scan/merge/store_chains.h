@@ -71,8 +71,8 @@ class StoreChains {
   // Reads again, from where the block index places them, the candidates whose blocks lie
   // scattered, and adds those the shape scan could not read at all; notes where their text lies.
   void PlaceScatteredChains();
-  // Adds [from, end) to `areas`, which are in position order, joining it to the last where they
-  // touch.
+  // Adds [from, end) to `areas`, which are in position order and apart, joining it to those
+  // it touches.
   static void JoinArea(std::vector<std::pair<std::uint64_t, std::uint64_t>>& areas,
                        std::uint64_t from, std::uint64_t end);
 
@@ -88,7 +88,8 @@ class StoreChains {
   // The blocks that lie before their own offsets (a scattered store's), joined where they
   // touch; in position order.
   std::vector<std::pair<std::uint64_t, std::uint64_t>> earlyBlocks_;
-  // Every block found, header and used bytes, joined where they touch; in position order.
+  // Every block found, header and used bytes, and the bytes in front of it in its cluster,
+  // joined where they touch; in position order.
   std::vector<std::pair<std::uint64_t, std::uint64_t>> blockAreas_;
 
   std::string sourceName_;
