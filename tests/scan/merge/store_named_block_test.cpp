@@ -96,5 +96,63 @@ INSTANTIATE_TEST_SUITE_P(StoreChains, NextWhereOnePiecePutsIt,
                                            NamedRow{"ItsOwnClusterLiesThere", false}),
                          RowName{});
 
+// A message quoted in a store mail, whose trace line lies in the part of a block that runs on
+// into a cluster elsewhere, in front of that cluster's first block header: it is part of the
+// mail whose chain holds it, never a mail of its own nor one that store mails are copies of.
+struct QuotedRow {
+  const char* name;
+  std::size_t quotedAt;  // where the quoted message begins in the first mail's text
+};
+
+class QuotedInAClusterElsewhere : public ::testing::TestWithParam<QuotedRow> {};
+
+TEST_P(QuotedInAClusterElsewhere, IsPartOfTheMailWhoseChainHoldsIt) {
+  // Store offsets: the first mail's block at 3800 runs 232 bytes into the cluster of 4096..,
+  // which lies far in front of the cluster of 0..; its second block follows at 4336, the
+  // second mail's block at 5000.
+  const std::string quoted =
+      "Received: from relay.example.net by mx.example.com; Sat, 20 May 2000 09:59:00 -0400\r\n"
+      "From: Eve <eve@example.com>\r\nTo: Di <di@example.com>\r\nSubject: quoted\r\n"
+      "Date: Sat, 20 May 2000 09:58:00 -0400\r\n\r\nThe quoted body.\r\n";
+  std::string first = Mail("Ann", 0);
+  while (first.size() + 2 < GetParam().quotedAt) first += "x";
+  first += "\r\n" + quoted;
+  while (first.size() < 700) first += "Another line of Ann's own text.\r\n";
+  const std::string second = Mail("Bob", 3);
+  ASSERT_LE(GetParam().quotedAt + quoted.size(), kBlockData);
+  const std::size_t firstCluster = 30 * kCluster;
+  const std::size_t secondCluster = 8 * kCluster;
+  std::string image(64 * kCluster, '\0');
+  image.replace(firstCluster, 4, "\xCF\xAD\x12\xFE", 4);
+  std::string firstBlock(16 + kBlockData, '\0');
+  PutBlock(firstBlock, 0, 3800, 4336, first.substr(0, kBlockData));
+  const std::size_t inFirst = kCluster - 3800;
+  image.replace(firstCluster + 3800, inFirst, firstBlock.substr(0, inFirst));
+  image.replace(secondCluster, firstBlock.size() - inFirst, firstBlock.substr(inFirst));
+  PutBlock(image, secondCluster + 4336 - kCluster, 4336, 0, first.substr(kBlockData));
+  PutBlock(image, secondCluster + 5000 - kCluster, 5000, 0, second);
+
+  const test::ScanOutcome outcome = test::ScanBytes(image);
+  DataSource source;
+  source.OpenBackend(MakeMemoryBackend(std::vector<std::uint8_t>(image.begin(), image.end())),
+                     "memory.img");
+  std::map<std::string, int> saved;
+  for (const MailRecordPtr& record : outcome.records) {
+    std::string text;
+    ASSERT_TRUE(ReadMailText(*record, &source, text, nullptr));
+    EXPECT_EQ(record->duplicateOf, -1) << "a record marked a copy: " << text.substr(0, 60);
+    if (record->partOf >= 0) continue;
+    ++saved[text];
+  }
+  EXPECT_EQ(saved[first], 1);
+  EXPECT_EQ(saved[second], 1);
+  EXPECT_EQ(saved.size(), 2u) << "a mail of its own besides the store's two";
+}
+
+INSTANTIATE_TEST_SUITE_P(StoreChains, QuotedInAClusterElsewhere,
+                         ::testing::Values(QuotedRow{"RightBehindTheClusterStart", 284},
+                                           QuotedRow{"FurtherIn", 296}),
+                         RowName{});
+
 }  // namespace
 }  // namespace quillon
