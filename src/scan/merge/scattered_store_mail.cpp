@@ -48,8 +48,25 @@ bool BuildScatteredCandidate(const SourceBytesReader& read, const TracedChain& c
   std::string text = ReadChainText(read, chain, kMaxShapeHeaderBlock + kShapeLookAhead / 2);
   const std::size_t lead = LeadingBlankLines(text);
   if (HeaderNameLength(std::string_view(text).substr(lead)) == 0) return false;
+  // A chain cut short inside its header block: its whole lines that are sure tell the mail's
+  // values, and its text is what is sure (the mail is marked damaged).
+  std::string closed;
+  if (const std::size_t lastLineEnd = text.rfind('\n');
+      chain.lost && text.size() == chain.length && lastLineEnd != std::string::npos) {
+    const bool crLf = lastLineEnd > 0 && text[lastLineEnd - 1] == '\r';
+    closed = text.substr(0, lastLineEnd + 1) + (crLf ? "\r\n" : "\n");
+  }
   const std::size_t textLength = PadForReading(text);
   ParsedBlock parsed = ParseBlock(TextBuffer(text), lead);
+  if (!parsed.valid && !closed.empty()) {
+    PadForReading(closed);
+    parsed = ParseBlock(TextBuffer(closed), lead);
+    if (!parsed.valid) return false;
+    candidate = StoreCandidate(std::move(parsed), PositionInChain(chain, lead), lead, storeBlock,
+                               chain.pieces);
+    candidate.body.textEnd = 0;
+    return true;
+  }
   if (!parsed.valid) return false;
 
   const std::size_t headerEnd = parsed.headerEnd;

@@ -164,7 +164,7 @@ void StoreChains::PlaceScatteredChains() {
     if (known.contains(block) || IsStoreTarget(block)) continue;
     const TracedChain chain = blockIndex_.Trace(readSource_, block, kMaxChainText);
     // The shape scan has read every other chain already and decided.
-    if (!chain.scattered && !chain.beforeItsOffset) continue;
+    if (!chain.scattered && !chain.beforeItsOffset && !chain.lost) continue;
     ShapeCandidate candidate;
     if (!BuildScatteredCandidate(readSource_, chain, block, ansiCodePage_, candidate)) continue;
     scatteredTexts_[block] = TextPiecesOf(chain);
