@@ -74,14 +74,16 @@ def short_block(text):
 
 
 def many_folds(text, rng):
-    """The Subject folded after every word, with tabs or blanks."""
+    """The Subject folded after every word of its value, with tabs or blanks."""
     field = cases.first_field(text, b"subject")
     if field is None:
         return text
     newline = newline_of(text)
     words = field.replace(b"\r\n", b" ").replace(b"\n", b" ").split()
-    folded = words[0]
-    for word in words[1:]:
+    if len(words) < 3:
+        return text
+    folded = words[0] + b" " + words[1]
+    for word in words[2:]:
         folded += newline + rng.choice((b"\t", b" ", b"\t\t")) + word
     return text.replace(field, folded + newline, 1)
 
