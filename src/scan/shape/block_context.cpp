@@ -209,6 +209,11 @@ BlockStart FindBlockStart(CarveBuffer buffer, std::size_t lineStart, std::size_t
         const bool atSector = IsSectorStart(buffer.base + previous + inside);
         return {previous + inside, atSector ? Context::MidLine : Context::NonText, 0};
       }
+      // A file that begins at a sector inside the value of an old header line
+      // ("Content-Disposition: attachme" + "Importance: normal").
+      const std::size_t inValue = FieldAtASectorStart(buffer, previous, line);
+      if (inValue != std::string_view::npos && inValue > previous + nameLength)
+        return {inValue, Context::MidLine, 0};
     }
     if (header || (IsContinuation(line) && !gluedLine)) {
       // A file that opens at a sector with a line of blanks, inside an indented line of old
@@ -252,7 +257,10 @@ BlockStart FindBlockStart(CarveBuffer buffer, std::size_t lineStart, std::size_t
         gluedLine ? previous + glued + HeaderNameLength(line.substr(glued)) : 0;
     for (std::size_t sector =
              static_cast<std::size_t>(SectorStartFrom(buffer.base + previous + 1) - buffer.base);
-         sector < contentEnd; sector += kSectorSize) {
+         sector < contentEnd + (gluedLine ? 0 : 1); sector += kSectorSize) {
+      // A mailbox file that begins at the sector opens with its separator line.
+      if (!gluedLine && IsMboxSeparator(line.substr(sector - previous)))
+        return {current, Context::MboxSeparator, 0, true, sector};
       if (gluedLine && sector > previous + glued && sector < gluedNameEnd) continue;
       const std::size_t sectorName = HeaderNameLength(line.substr(sector - previous));
       // Nor is a sector start in the old bytes whose run of name bytes swallows the glued name
@@ -272,7 +280,9 @@ BlockStart FindBlockStart(CarveBuffer buffer, std::size_t lineStart, std::size_t
       if (gluedLine && sectorName > 0 && !NameAField(line.substr(sector - previous, sectorName)))
         continue;
       if (sectorName > 0) return {sector, Context::MidLine, 0};
-      // A file that opens at the sector with a line of blanks: the block begins below it.
+      // A file that opens at the sector with a line of blanks, or with an empty line whose line
+      // end the sector starts with (behind a line of text; a glued field's line end there is
+      // the field's own): the block begins below it.
       if (TrimWhiteSpace(line.substr(sector - previous)).empty())
         return {current, Context::NonText, 0};
     }
