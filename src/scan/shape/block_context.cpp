@@ -257,9 +257,11 @@ BlockStart FindBlockStart(CarveBuffer buffer, std::size_t lineStart, std::size_t
         gluedLine ? previous + glued + HeaderNameLength(line.substr(glued)) : 0;
     for (std::size_t sector =
              static_cast<std::size_t>(SectorStartFrom(buffer.base + previous + 1) - buffer.base);
-         sector < contentEnd + (gluedLine ? 0 : 1); sector += kSectorSize) {
-      // A mailbox file that begins at the sector opens with its separator line.
-      if (!gluedLine && IsMboxSeparator(line.substr(sector - previous)))
+         sector < contentEnd; sector += kSectorSize) {
+      // A mailbox file that begins at the sector opens with its separator line; one behind
+      // nothing but quote marks is a body line that a mailbox quoted (">" + "From a@b ...").
+      if (!gluedLine && IsMboxSeparator(line.substr(sector - previous)) &&
+          line.find_first_not_of('>') < sector - previous)
         return {current, Context::MboxSeparator, 0, true, sector};
       if (gluedLine && sector > previous + glued && sector < gluedNameEnd) continue;
       const std::size_t sectorName = HeaderNameLength(line.substr(sector - previous));
@@ -280,9 +282,7 @@ BlockStart FindBlockStart(CarveBuffer buffer, std::size_t lineStart, std::size_t
       if (gluedLine && sectorName > 0 && !NameAField(line.substr(sector - previous, sectorName)))
         continue;
       if (sectorName > 0) return {sector, Context::MidLine, 0};
-      // A file that opens at the sector with a line of blanks, or with an empty line whose line
-      // end the sector starts with (behind a line of text; a glued field's line end there is
-      // the field's own): the block begins below it.
+      // A file that opens at the sector with a line of blanks: the block begins below it.
       if (TrimWhiteSpace(line.substr(sector - previous)).empty())
         return {current, Context::NonText, 0};
     }
