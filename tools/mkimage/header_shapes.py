@@ -67,7 +67,7 @@ def with_value_bytes(text, name, extra):
 
 def short_block(text):
     """From, Date and Subject alone (the ones the text has), then its body."""
-    start, end = header_end_of(text)
+    _start, end = header_end_of(text)
     kept = b"".join(field for field in (cases.first_field(text, name)
                                         for name in (b"from", b"date", b"subject")) if field)
     return kept + newline_of(text) + text[end:] if kept else text
