@@ -8,7 +8,8 @@ import random
 import subprocess
 import sys
 
-from . import bench_kinds, copies, disk, layouts, mixed, mixed_check, scattered, truth, unseen_check
+from . import (bench_kinds, copies, disk, header_shapes, layouts, mixed, mixed_check, scattered,
+               truth, unseen_check)
 from .mixes import MIXES
 from .noise import NoiseMaker
 from .writer import ImageWriter
@@ -20,9 +21,17 @@ LAYOUTS = {**layouts.LAYOUTS, "mixed": mixed.layout_mixed, **disk.LAYOUTS,
            **bench_kinds.LAYOUTS}
 # Variants --case makes of every input mail before it is laid out.
 CASES = ("sent", "no-trace", "lf", "long-header", "no-to", "first-return-path",
-         "first-delivered-to", "first-x-uidl", "first-message-id")
+         "first-delivered-to", "first-x-uidl", "first-message-id", *header_shapes.SHAPES)
 # Layouts whose mails take no --case: they make their own variants.
 NO_CASE_LAYOUTS = ("mixed", "bench", "copies", *bench_kinds.LAYOUTS)
+
+
+def case_name(text):
+    """A case, or a shape case and another joined by "+" (a shape applied first)."""
+    if all(part in CASES for part in text.split("+")):
+        return text
+    raise argparse.ArgumentTypeError(f"unknown case {text!r} (one of {', '.join(CASES)}, "
+                                     "or two joined by '+')")
 
 
 def read_inputs(paths):
@@ -114,7 +123,7 @@ def parse_arguments(argv):
     parser.add_argument("--mix", choices=sorted(MIXES), default="tuning",
                         help="glued, glued-chunk, sector, slack, disk, copies, scattered-store: "
                              "how places and the bytes around mails are drawn (default tuning)")
-    parser.add_argument("--case", choices=CASES,
+    parser.add_argument("--case", type=case_name,
                         help="make every input mail this variant first (not with "
                              f"{', '.join(NO_CASE_LAYOUTS)})")
     parser.add_argument("--self-test", action="store_true",

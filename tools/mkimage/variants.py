@@ -5,7 +5,7 @@ of it. Each is worked out from the original bytes and the seeded generator alone
 
 import re
 
-from . import cases, mailtext
+from . import cases, header_shapes, mailtext
 from .mixes import choose
 from .noise import WORDS
 
@@ -174,4 +174,12 @@ def apply(case, text, rng, mix, number=0):
     if case == "long-header":
         changed, kind, position = with_long_header(text, rng, mix)
         return changed, {"long_kind": kind, "long_position": position}
+    if "+" in case:  # a shape variant of another case: "no-blank+no-trace"
+        first, rest = case.split("+", 1)
+        changed, fields = apply(first, text, rng, mix, number)
+        changed, more = apply(rest, changed, rng, mix, number)
+        return changed, {**fields, **more}
+    shaped = header_shapes.apply_shape(case, text, rng)
+    if shaped is not None:
+        return shaped, {}
     return cases.apply_case(case, text, rng, number), {}

@@ -209,6 +209,11 @@ BlockStart FindBlockStart(CarveBuffer buffer, std::size_t lineStart, std::size_t
         const bool atSector = IsSectorStart(buffer.base + previous + inside);
         return {previous + inside, atSector ? Context::MidLine : Context::NonText, 0};
       }
+      // A file that begins at a sector inside the value of an old header line
+      // ("Content-Disposition: attachme" + "Importance: normal").
+      const std::size_t inValue = FieldAtASectorStart(buffer, previous, line);
+      if (inValue != std::string_view::npos && inValue > previous + nameLength)
+        return {inValue, Context::MidLine, 0};
     }
     if (header || (IsContinuation(line) && !gluedLine)) {
       // A file that opens at a sector with a line of blanks, inside an indented line of old
@@ -253,6 +258,11 @@ BlockStart FindBlockStart(CarveBuffer buffer, std::size_t lineStart, std::size_t
     for (std::size_t sector =
              static_cast<std::size_t>(SectorStartFrom(buffer.base + previous + 1) - buffer.base);
          sector < contentEnd; sector += kSectorSize) {
+      // A mailbox file that begins at the sector opens with its separator line; one behind
+      // nothing but quote marks is a body line that a mailbox quoted (">" + "From a@b ...").
+      if (!gluedLine && IsMboxSeparator(line.substr(sector - previous)) &&
+          line.find_first_not_of('>') < sector - previous)
+        return {current, Context::MboxSeparator, 0, true, sector};
       if (gluedLine && sector > previous + glued && sector < gluedNameEnd) continue;
       const std::size_t sectorName = HeaderNameLength(line.substr(sector - previous));
       // Nor is a sector start in the old bytes whose run of name bytes swallows the glued name

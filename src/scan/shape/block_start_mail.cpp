@@ -31,6 +31,16 @@ bool BehindStoreBlockHeader(CarveBuffer buffer, std::size_t index) {
          ReadStoreBlockHeader(buffer.data + header, buffer.base + header, block);
 }
 
+// Whether the empty line at buffer index `emptyLine` is the first line of a file: at the source's
+// start, or behind a byte no text holds (but a store block header, whose chain decides). Where a
+// sector start is all that stands in front, a body's empty line above a forwarded header looks
+// the same, and the block's own marks decide as before.
+bool EmptyLineOpensAFile(CarveBuffer buffer, std::size_t emptyLine) {
+  if (emptyLine == 0) return buffer.base == 0;
+  const std::uint8_t before = buffer.data[emptyLine - 1];
+  return before != '\n' && !IsTextByte(before) && !BehindStoreBlockHeader(buffer, emptyLine);
+}
+
 }  // namespace
 
 bool StartsAMail(CarveBuffer buffer, const BlockStart& start, bool hasTrace) {
@@ -59,6 +69,9 @@ bool StartsAMail(CarveBuffer buffer, const BlockStart& start, bool hasTrace) {
       return IsSectorStart(absolute);
     case Context::EmptyLine: {
       if (IsSectorStart(absolute) && hasTrace) return true;
+      // A file may open with an empty line: behind zeros or binary bytes nothing of another
+      // mail stands in front of it.
+      if (EmptyLineOpensAFile(buffer, start.emptyLineIndex)) return true;
       // An attached message follows its part's headers; a forwarded one usually has no trace.
       if (!hasTrace) return false;
       if (start.emptyLineIndex == 0) return true;

@@ -126,10 +126,13 @@ std::size_t FieldAtASectorStart(CarveBuffer buffer, std::size_t at, std::string_
     const std::string_view name = rest.substr(0, HeaderNameLength(rest));
     if (name.empty() || !IsUpper(name.front())) continue;
     const char before = line[inLine - 1];
-    if (before == '-' || IsLetter(before) || IsDigit(before)) continue;
+    // A capitalised name right behind a lower-case word ("available fro" + "Importance: normal")
+    // is no word of the old text: names in a fold's lists are written in lower case.
+    const bool behindLowerCase = IsLower(before) && IsWellFormedName(name);
+    if (before == '-' || IsDigit(before) || (IsLetter(before) && !behindLowerCase)) continue;
     if (rest.size() < name.size() + 2 || !IsBlank(rest[name.size() + 1])) continue;
     if (InAFieldList(line, inLine)) continue;
-    if (IsKnownFieldName(name) || IsPrivateFieldName(name)) return sector;
+    if (IsKnownFieldName(name) || IsPrivateFieldName(name) || behindLowerCase) return sector;
   }
   return std::string_view::npos;
 }

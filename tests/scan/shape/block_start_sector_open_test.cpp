@@ -1,0 +1,85 @@
+// Header blocks of files that open oddly where a sector starts or zeros end: with an empty line,
+// or with a field no list knows that the sector start cuts out of a line of old text or of an old
+// header line's value. None of them has a trace line, so what stands in front decides alone.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "scan/shape/block_context.h"
+#include "support/scan_harness.h"
+
+namespace quillon {
+
+namespace {
+
+using test::CrLf;
+
+constexpr std::size_t kNoSector = SIZE_MAX;
+
+struct OpeningRow {
+  const char* name;
+  std::string before;     // old bytes and the file's opening in front of the block
+  std::string firstLine;  // the block's first line
+  std::size_t sector;     // index in `before` a sector starts at, or kNoSector
+  std::size_t expected;   // index in `before` (or past it) the block begins at
+  bool opensAMail;
+};
+
+void PrintTo(const OpeningRow& row, std::ostream* out) {
+  *out << row.name;
+}
+
+class SectorOpeningTest : public testing::TestWithParam<OpeningRow> {};
+
+TEST_P(SectorOpeningTest, FileOpensWhereTheBytesSay) {
+  const OpeningRow& row = GetParam();
+  const std::string bytes =
+      row.before + row.firstLine +
+      CrLf("From: a@b.example\nTo: c@d.example\nSubject: plans\nDate: Fri, 1 Jun 2001\n");
+  const std::uint64_t base = row.sector == kNoSector ? 4096 + 100 : 4096 - row.sector;
+  const CarveBuffer buffer{reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size(), base};
+  const BlockStart start = FindBlockStart(buffer, bytes.find("Date: "), 0);
+  EXPECT_EQ(start.index, row.expected);
+  EXPECT_EQ(StartsAMail(buffer, start, false), row.opensAMail);
+}
+
+const std::string kZeros(12, '\0');
+
+INSTANTIATE_TEST_SUITE_P(
+    Openings, SectorOpeningTest,
+    testing::Values(OpeningRow{"EmptyLineBehindZeros", kZeros + "\r\n", CrLf("X-Note: a\n"),
+                               kNoSector, 14, true},
+                    OpeningRow{"BareLfEmptyLineBehindBinary", "\x9c\xe1\xfe\x01\n", "X-Note: a\r\n",
+                               kNoSector, 5, true},
+                    OpeningRow{"UnknownFieldBehindALowerCaseWordAtASector",
+                               "hecksum: 66E1DD7C\r\n  information available fro",
+                               CrLf("Importance: normal\n"), 46, 46, true},
+                    OpeningRow{"UnknownFieldInAnOldHeaderValueAtASector",
+                               "Content-Disposition: attachme", CrLf("Importance: normal\n"), 29,
+                               29, true},
+                    OpeningRow{"MailboxSeparatorOpeningASector",
+                               "old prose cutFrom sender@example.com Sat Jan  1 00:00:00 2000\r\n",
+                               CrLf("X-Note: a\n"), 13, 63, true},
+                    // What stays as it was: behind text a sector start alone does not tell an
+                    // empty line a file opens with from a body's (a forward's header below it).
+                    OpeningRow{"EmptyLineOpeningASector", "old line of prose\r\n\r\n",
+                               CrLf("X-Note: a\n"), 19, 21, false},
+                    OpeningRow{"ProseLineEndAtASector", "old prose cut\r\n", CrLf("X-Note: a\n"),
+                               13, 15, false},
+                    OpeningRow{"EmptyLineBehindProse", "old line of prose\r\n\r\n",
+                               CrLf("X-Note: a\n"), kNoSector, 21, false},
+                    OpeningRow{"EmptyLineAtASectorBehindPartHeaders",
+                               "Content-Type: message/rfc822\r\n\r\n", CrLf("X-Note: a\n"), 30, 32,
+                               false},
+                    OpeningRow{"QuotedSeparatorCutBehindItsMark",
+                               "old line\r\n>From sender@example.com Sat Jan  1 00:00:00 2000\r\n",
+                               CrLf("X-Note: a\n"), 11, 61, false},
+                    OpeningRow{"CapitalisedWordBehindABlankInAValue", "Subject: notes on the ",
+                               CrLf("Agenda: monday\n"), 22, 0, false},
+                    OpeningRow{"UnknownFieldBehindALowerCaseWordAwayFromASector",
+                               "hecksum: 66E1DD7C\r\n  information available fro",
+                               CrLf("Importance: normal\n"), kNoSector, 0, false}));
+
+}  // namespace
+
+}  // namespace quillon
