@@ -165,6 +165,11 @@ bool ChunkReader::MarkAReadPiece() {
   return true;
 }
 
+void ChunkReader::MarkReadPieces() {
+  while (MarkAReadPiece()) {
+  }
+}
+
 void ChunkReader::ReadAll() {
   std::uint64_t position = first_ / kSectorSize;
   while (position < last_ && !quit_.load() && !stopRequested_.load()) {
@@ -188,11 +193,15 @@ void ChunkReader::ReadAll() {
           std::min<std::size_t>(chunk->pieces, sectors * kSectorSize / kPieceBytes);
       if (pieces > chunk->piecesRead.load(std::memory_order_relaxed)) {
         chunk->piecesRead.store(pieces, std::memory_order_release);
-        Notify();  // a waiting scan thread can mark them
+        Notify();  // a waiting scan thread can mark them too
+        MarkReadPieces();
       }
     };
     unreadable_.Add(rescue_.Read(Address(chunk->start), position, count, settled, &stopRequested_));
-    if (findMarks_) chunk->piecesRead.store(chunk->pieces, std::memory_order_release);
+    if (findMarks_) {
+      chunk->piecesRead.store(chunk->pieces, std::memory_order_release);
+      MarkReadPieces();
+    }
     chunk->read.store(true, std::memory_order_release);
     filled_ += bytes;
     position += count;

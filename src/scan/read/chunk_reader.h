@@ -105,6 +105,9 @@ class ChunkReader {
   void MakeRoom();  // scan side, while the reader waits for the buffer's bytes to be moved
   void MarkPiece(LoadingChunk& chunk, std::size_t piece);  // a piece this thread has claimed
   bool MarkAReadPiece();                                   // false when no piece is waiting
+  // The reader marks what it has just read while the bytes are in its core's cache: marked
+  // later, a piece read chunks ahead has to come from memory again.
+  void MarkReadPieces();
   bool Ready(std::size_t count, std::size_t& available);
   void Notify();
   // Where the absolute byte `at` is held (or is to be); `at` at or behind the first byte kept.
