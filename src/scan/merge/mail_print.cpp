@@ -23,12 +23,15 @@ std::uint64_t Fnv1a(const std::uint8_t* data, std::size_t size, std::uint64_t ha
   std::size_t i = 0;
   // Four words a turn: the same steps in the same order, with a quarter of the loop's own work.
   for (; i + 32 <= size; i += 32) {
-    std::uint64_t words[4];
-    std::memcpy(words, data + i, 32);
-    hash = (hash ^ words[0]) * kPrime;
-    hash = (hash ^ words[1]) * kPrime;
-    hash = (hash ^ words[2]) * kPrime;
-    hash = (hash ^ words[3]) * kPrime;
+    std::uint64_t first, second, third, fourth;  // each read straight into the step it feeds
+    std::memcpy(&first, data + i, 8);
+    std::memcpy(&second, data + i + 8, 8);
+    std::memcpy(&third, data + i + 16, 8);
+    std::memcpy(&fourth, data + i + 24, 8);
+    hash = (hash ^ first) * kPrime;
+    hash = (hash ^ second) * kPrime;
+    hash = (hash ^ third) * kPrime;
+    hash = (hash ^ fourth) * kPrime;
   }
   for (; i + 8 <= size; i += 8) {
     std::uint64_t word;
