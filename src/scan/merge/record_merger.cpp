@@ -74,25 +74,27 @@ void RecordMerger::DecideBlock(ShapeCandidate&& candidate, CarveBuffer buffer) {
   }
   if (matched || quoted) return;
   // A mail of its own: follow its body up to where the next block begins.
-  FollowBodyOf(candidate, candidates_.empty() ? UINT64_MAX : candidates_.front().start, buffer);
   MailRecordPtr record =
-      BuildRecord(std::move(candidate.headers), sourceName_, FoundBy::Shape, ansiCodePage_);
+      FollowBodyOf(candidate, candidates_.empty() ? UINT64_MAX : candidates_.front().start, buffer);
+  if (!record)
+    record = BuildRecord(std::move(candidate.headers), sourceName_, FoundBy::Shape, ansiCodePage_);
   record->SetExtent(ExtentOf(candidate));
   record->PublishBody(std::move(candidate.body));
   held_.push_back(std::move(record));
 }
 
-void RecordMerger::FollowBodyOf(ShapeCandidate& candidate, std::uint64_t limit,
-                                CarveBuffer buffer) {
+MailRecordPtr RecordMerger::FollowBodyOf(ShapeCandidate& candidate, std::uint64_t limit,
+                                         CarveBuffer buffer) {
   if (candidate.start >= buffer.base && candidate.headerEnd <= buffer.base + buffer.size) {
-    std::optional<MailBody> body =
+    std::optional<PreparedBody> prepared =
         preparedBodies_.Take(candidate.start, candidate.headerEnd, limit, buffer);
-    if (body) {
-      candidate.body = std::move(*body);
-      return;
+    if (prepared) {
+      candidate.body = std::move(prepared->body);
+      return std::move(prepared->record);
     }
   }
   FollowShapeBody(buffer, candidate, limit, ansiCodePage_);
+  return nullptr;
 }
 
 void RecordMerger::DecideTraceFinds(std::uint64_t undecided, CarveBuffer buffer) {

@@ -92,7 +92,8 @@ class ChunksAhead {
   };
   struct ChunkBlocks {
     std::vector<Block> blocks;
-    // The blocks outside stores, with what following their bodies needs (no other header).
+    // The blocks outside stores, with their header values: what following their bodies needs,
+    // and what their records are built of.
     std::vector<ShapeCandidate> toFollow;
   };
   using BlockStarts = std::shared_ptr<const ChunkBlocks>;
