@@ -17,14 +17,12 @@
 namespace quillon {
 
 // The body of the header block at `start`, followed up to where the next mail begins (`limit`)
-// in bytes that reached up to the absolute byte `bytesEnd`, and the record of the block's header
-// values, built ahead too (it depends on those values alone).
+// in bytes that reached up to the absolute byte `bytesEnd`.
 struct PreparedBody {
   std::uint64_t start = 0;
   std::uint64_t limit = 0;
   std::uint64_t bytesEnd = 0;
   MailBody body;
-  MailRecordPtr record;
 };
 
 // Bodies followed ahead, looked up by the block and the bound they were followed to. Used by one
@@ -33,10 +31,10 @@ class PreparedBodies {
  public:
   // Bodies of a later stretch; those far behind it are let go of.
   void Add(std::vector<PreparedBody>&& bodies) { bodies_.Add(std::move(bodies)); }
-  // The body of the block from `start` to `headerEnd` followed up to `limit`, with its record,
-  // when one was followed ahead in bytes that reach as far as the merge's `buffer` needs; used up.
-  std::optional<PreparedBody> Take(std::uint64_t start, std::uint64_t headerEnd,
-                                   std::uint64_t limit, CarveBuffer buffer);
+  // The body of the block from `start` to `headerEnd` followed up to `limit`, when one was
+  // followed ahead in bytes that reach as far as the merge's `buffer` needs; used up.
+  std::optional<MailBody> Take(std::uint64_t start, std::uint64_t headerEnd, std::uint64_t limit,
+                               CarveBuffer buffer);
   std::size_t Size() const { return bodies_.Size(); }
 
  private:

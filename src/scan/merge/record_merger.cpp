@@ -74,27 +74,25 @@ void RecordMerger::DecideBlock(ShapeCandidate&& candidate, CarveBuffer buffer) {
   }
   if (matched || quoted) return;
   // A mail of its own: follow its body up to where the next block begins.
+  FollowBodyOf(candidate, candidates_.empty() ? UINT64_MAX : candidates_.front().start, buffer);
   MailRecordPtr record =
-      FollowBodyOf(candidate, candidates_.empty() ? UINT64_MAX : candidates_.front().start, buffer);
-  if (!record)
-    record = BuildRecord(std::move(candidate.headers), sourceName_, FoundBy::Shape, ansiCodePage_);
+      BuildRecord(std::move(candidate.headers), sourceName_, FoundBy::Shape, ansiCodePage_);
   record->SetExtent(ExtentOf(candidate));
   record->PublishBody(std::move(candidate.body));
   held_.push_back(std::move(record));
 }
 
-MailRecordPtr RecordMerger::FollowBodyOf(ShapeCandidate& candidate, std::uint64_t limit,
-                                         CarveBuffer buffer) {
+void RecordMerger::FollowBodyOf(ShapeCandidate& candidate, std::uint64_t limit,
+                                CarveBuffer buffer) {
   if (candidate.start >= buffer.base && candidate.headerEnd <= buffer.base + buffer.size) {
-    std::optional<PreparedBody> prepared =
+    std::optional<MailBody> body =
         preparedBodies_.Take(candidate.start, candidate.headerEnd, limit, buffer);
-    if (prepared) {
-      candidate.body = std::move(prepared->body);
-      return std::move(prepared->record);
+    if (body) {
+      candidate.body = std::move(*body);
+      return;
     }
   }
   FollowShapeBody(buffer, candidate, limit, ansiCodePage_);
-  return nullptr;
 }
 
 void RecordMerger::DecideTraceFinds(std::uint64_t undecided, CarveBuffer buffer) {

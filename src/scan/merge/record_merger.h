@@ -80,9 +80,8 @@ class RecordMerger final : public MailSink {
   // Matches the header block `candidate` with the trace finds in it, or makes it a find of its
   // own (held until earlier blocks are decided).
   void DecideBlock(ShapeCandidate&& candidate, CarveBuffer buffer);
-  // Follows the body of a shape find up to `limit`, or takes the one followed ahead: then the
-  // record built ahead of its header values is handed back too (else null).
-  MailRecordPtr FollowBodyOf(ShapeCandidate& candidate, std::uint64_t limit, CarveBuffer buffer);
+  // Follows the body of a shape find up to `limit`, or takes the one followed ahead.
+  void FollowBodyOf(ShapeCandidate& candidate, std::uint64_t limit, CarveBuffer buffer);
   // Holds or notes the trace finds before `undecided`, where the first undecided block begins.
   void DecideTraceFinds(std::uint64_t undecided, CarveBuffer buffer);
 

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <utility>
 
-#include "scan/carve/record_building.h"
 #include "scan/shape/shape_body.h"
 
 namespace quillon {
@@ -69,8 +68,9 @@ void ChunksAhead::NoteShapes(std::uint64_t index, const ShapeFinds& finds) {
     follow.multipartEnd = candidate.multipartEnd;
     follow.lineFeedOnly = candidate.lineFeedOnly;
     follow.endsWithoutEmptyLine = candidate.endsWithoutEmptyLine;
-    // Every header value: the worker builds the mail's record from them too.
-    follow.headers = candidate.headers;
+    follow.headers.contentType = candidate.headers.contentType;
+    follow.headers.boundary = candidate.headers.boundary;
+    follow.headers.transferEncoding = candidate.headers.transferEncoding;
   }
   PutStarts(index, std::move(blocks));
 }
@@ -151,12 +151,7 @@ std::vector<PreparedBody> ChunksAhead::FollowAhead(const WalkAhead& walk,
     const PrintBounds bounds = BoundsToPrint(candidate.body, extent, candidate.start);
     if (bounds.start < bounds.limit && bounds.start >= bytes.base && bounds.limit <= bytesEnd)
       prints.push_back(PrintTextAt(bytes, bounds.start, bounds.limit));
-    // The merge builds a shape find's record from its header values as they were found, which
-    // following the body only reads.
-    MailRecordPtr record =
-        BuildRecord(std::move(candidate.headers), sourceName_, FoundBy::Shape, ansiCodePage_);
-    bodies.push_back(
-        {candidate.start, limit, bytesEnd, std::move(candidate.body), std::move(record)});
+    bodies.push_back({candidate.start, limit, bytesEnd, std::move(candidate.body)});
   }
   return bodies;
 }

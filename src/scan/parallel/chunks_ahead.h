@@ -92,8 +92,7 @@ class ChunksAhead {
   };
   struct ChunkBlocks {
     std::vector<Block> blocks;
-    // The blocks outside stores, with their header values: what following their bodies needs,
-    // and what their records are built of.
+    // The blocks outside stores, with what following their bodies needs (no other header).
     std::vector<ShapeCandidate> toFollow;
   };
   using BlockStarts = std::shared_ptr<const ChunkBlocks>;
