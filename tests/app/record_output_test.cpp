@@ -74,6 +74,58 @@ INSTANTIATE_TEST_SUITE_P(Marks, TableMarkTest,
                                                  "  = a copy of mail 5  ^ found inside mail 4"}),
                          [](const testing::TestParamInfo<MarkRow>& row) { return row.param.name; });
 
+struct SenderRow {
+  const char* name;
+  std::u16string sender;
+  std::string column;  // the sender's 30 cells in UTF-8
+};
+
+class TableSenderTest : public testing::TestWithParam<SenderRow> {};
+
+// The sender fills 30 terminal cells: wide characters take two, a text too long is cut short
+// with an ellipsis in the last cell, and the subject follows one space behind.
+TEST_P(TableSenderTest, FillsItsColumnExactly) {
+  MailRecord record;
+  Sample(record, false);
+  record.SetFromText(GetParam().sender);
+  const std::size_t column = TableHeading().find("!&D") + 4;
+  const std::string row = TableRow(record, 1, kWestern);
+  ASSERT_GT(row.size(), column);
+  EXPECT_EQ(row.substr(column), GetParam().column + " Hello\n");
+}
+
+const std::string kEllipsis = "\xE2\x80\xA6";
+const std::string kWide = "\xE6\xBC\xA2";  // U+6F22, two cells
+
+std::string Times(std::size_t count, const std::string& text) {
+  std::string out;
+  for (std::size_t i = 0; i < count; ++i) out += text;
+  return out;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Senders, TableSenderTest,
+    testing::Values(
+        SenderRow{"Short", u"Alice", "Alice" + std::string(25, ' ')},
+        SenderRow{"Empty", u"", std::string(30, ' ')},
+        SenderRow{"ExactlyFull", std::u16string(30, u'a'), std::string(30, 'a')},
+        SenderRow{"OneTooLong", std::u16string(31, u'a'), std::string(29, 'a') + kEllipsis},
+        SenderRow{"WideFull", std::u16string(15, u'\x6F22'), Times(15, kWide)},
+        SenderRow{"WideTooLong", std::u16string(16, u'\x6F22'), Times(14, kWide) + kEllipsis + " "},
+        SenderRow{"WideAtTheEdge", std::u16string(29, u'a') + u"\x6F22",
+                  std::string(29, 'a') + kEllipsis},
+        SenderRow{"SurrogatePair", u"\xD840\xDC00x", "\xF0\xA0\x80\x80x" + std::string(27, ' ')},
+        SenderRow{"LoneSurrogate",
+                  u"\xD800"
+                  u"b",
+                  "\xEF\xBF\xBD"
+                  "b" +
+                      std::string(28, ' ')},
+        SenderRow{"ControlCharacters", u"a\tb\x7F", "a b " + std::string(26, ' ')},
+        SenderRow{"HalfWideLong", std::u16string(20, u'\x6F22'),
+                  Times(14, kWide) + kEllipsis + " "}),
+    [](const testing::TestParamInfo<SenderRow>& row) { return row.param.name; });
+
 struct SummaryRow {
   std::string name;
   std::vector<SectorRange> unreadable;

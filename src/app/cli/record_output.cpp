@@ -1,5 +1,7 @@
 #include "app/cli/record_output.h"
 
+#include <charconv>
+#include <cstdint>
 #include <cstdio>
 #include <vector>
 
@@ -27,33 +29,32 @@ void AppendUtf8(std::string& out, char32_t code) {
   }
 }
 
-// Decodes UTF-16 into code points, replacing unpaired surrogates.
-std::vector<char32_t> CodePoints(std::u16string_view text) {
-  std::vector<char32_t> points;
-  points.reserve(text.size());
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    const char16_t unit = text[i];
-    if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
-        text[i + 1] <= 0xDFFF) {
-      points.push_back(0x10000 + ((unit - 0xD800) << 10) + (text[i + 1] - 0xDC00));
-      ++i;
-    } else if (unit >= 0xD800 && unit <= 0xDFFF) {
-      points.push_back(0xFFFD);
-    } else {
-      points.push_back(unit);
-    }
-  }
-  return points;
+// The code point at `index` of `text`, moving `index` past it; an unpaired surrogate reads as
+// U+FFFD.
+char32_t NextCodePoint(std::u16string_view text, std::size_t& index) {
+  const char16_t unit = text[index++];
+  if (unit < 0xD800 || unit > 0xDFFF) return unit;
+  if (unit <= 0xDBFF && index < text.size() && text[index] >= 0xDC00 && text[index] <= 0xDFFF)
+    return 0x10000 + ((unit - 0xD800) << 10) + (text[index++] - 0xDC00);
+  return 0xFFFD;
 }
 
-std::string Utf8(std::u16string_view text) {
-  std::string out;
-  for (char32_t code : CodePoints(text)) AppendUtf8(out, code);
-  return out;
+// Appends `text` in UTF-8, with a space for each control character below U+0020 when `plain`.
+void AppendUtf8(std::string& out, std::u16string_view text, bool plain = false) {
+  out.reserve(out.size() + text.size());
+  for (std::size_t i = 0; i < text.size();) {
+    if (text[i] < 0x80) {
+      const char c = static_cast<char>(text[i++]);
+      out += plain && c < 0x20 ? ' ' : c;
+      continue;
+    }
+    AppendUtf8(out, NextCodePoint(text, i));
+  }
 }
 
 // Terminal columns a character takes: East Asian wide and full-width characters take two.
 std::size_t DisplayWidth(char32_t code) {
+  if (code < 0x1100) return 1;
   const bool wide = (code >= 0x1100 && code <= 0x115F) || (code >= 0x2E80 && code <= 0xA4CF) ||
                     (code >= 0xAC00 && code <= 0xD7A3) || (code >= 0xF900 && code <= 0xFAFF) ||
                     (code >= 0xFE30 && code <= 0xFE4F) || (code >= 0xFF00 && code <= 0xFF60) ||
@@ -61,34 +62,58 @@ std::size_t DisplayWidth(char32_t code) {
   return wide ? 2 : 1;
 }
 
-// Fits text into a column `width` terminal cells wide, for the table.
-std::string Column(std::u16string_view text, std::size_t width) {
-  std::string out;
+// Fits text into a column `width` terminal cells wide at the end of `out`, for the table.
+void AppendColumn(std::string& out, std::u16string_view text, std::size_t width) {
+  // Up to U+1100 a character takes one cell and one unit: most texts are that alone.
+  std::size_t narrow = 0;
+  while (narrow < text.size() && text[narrow] < 0x1100) ++narrow;
+  // Whether the text fits: a character takes one or two cells and one or two units, so the
+  // cells lie between half the units and twice them.
+  bool fits = narrow == text.size() ? text.size() <= width : 2 * text.size() <= width;
+  if (!fits && narrow < text.size() && (text.size() + 1) / 2 <= width) {
+    std::size_t total = narrow;
+    for (std::size_t i = narrow; i < text.size() && total <= width;)
+      total += DisplayWidth(NextCodePoint(text, i));
+    fits = total <= width;
+  }
+  // Leave one cell for the ellipsis when the text does not fit.
+  const std::size_t room = fits ? width : width - 1;
   std::size_t used = 0;
-  const std::vector<char32_t> points = CodePoints(text);
-  std::size_t total = 0;
-  for (char32_t code : points) total += DisplayWidth(code);
-  for (char32_t code : points) {
+  std::size_t i = 0;
+  for (; i < narrow && i < room && text[i] < 0x80; ++i, ++used) {
+    const char c = static_cast<char>(text[i]);
+    out += c < 0x20 || c == 0x7F ? ' ' : c;
+  }
+  while (i < text.size()) {
+    char32_t code = NextCodePoint(text, i);
     if (code < 0x20 || code == 0x7F) code = ' ';
     const std::size_t cells = DisplayWidth(code);
-    // Leave one cell for the ellipsis when the text does not fit.
-    if (used + cells > (total > width ? width - 1 : width)) break;
+    if (used + cells > room) break;
     AppendUtf8(out, code);
     used += cells;
   }
-  if (total > width) {
+  if (!fits) {
     AppendUtf8(out, U'\u2026');
     ++used;
   }
   out.append(width > used ? width - used : 0, ' ');
-  return out;
+}
+
+// A number right-aligned in `width` columns, as printf's "%5u" writes it.
+void AppendRightAligned(std::string& out, std::uint64_t value, std::size_t width) {
+  char digits[20];
+  const std::size_t length =
+      static_cast<std::size_t>(std::to_chars(digits, digits + sizeof digits, value).ptr - digits);
+  out.append(width > length ? width - length : 0, ' ');
+  out.append(digits, length);
 }
 
 }  // namespace
 
 std::string JsonString(std::u16string_view text) {
   std::string out = "\"";
-  for (char32_t code : CodePoints(text)) {
+  for (std::size_t i = 0; i < text.size();) {
+    const char32_t code = NextCodePoint(text, i);
     switch (code) {
       case '"':
         out += "\\\"";
@@ -158,22 +183,25 @@ std::string TableHeading() {
 }
 
 std::string TableRow(const MailRecord& record, std::size_t index, const RenderOptions& options) {
-  char head[64];
-  std::snprintf(head, sizeof head, "%5zu %11llu  %3u  ", index,
-                static_cast<unsigned long long>(record.startSector),
-                static_cast<unsigned>(record.sectorOffset));
-  std::string row = head;
-  row += Column(AnsiToUtf16(record.date, options.ansiCodePage), 20) + " ";
+  std::string row;
+  row.reserve(160);
+  AppendRightAligned(row, index, 5);
+  row += ' ';
+  AppendRightAligned(row, record.startSector, 11);
+  row += "  ";
+  AppendRightAligned(row, record.sectorOffset, 3);
+  row += "  ";
+  AppendColumn(row, AnsiToUtf16(record.date, options.ansiCodePage), 20);
+  row += ' ';
   const bool attached = !record.attachments.empty() ||
                         !record.ReadBody([](const BodyFacts& body) { return body.parts.empty(); });
   row += (record.priority == 1 || record.priority == 2) ? '!' : ' ';
   row += attached ? '&' : ' ';
   row += record.damaged ? 'D' : ' ';
   row += ' ';
-  row += Column(record.FromText(), 30) + " ";
-  row += Utf8(record.SubjectText());
-  for (char& c : row)
-    if (static_cast<unsigned char>(c) < 0x20) c = ' ';
+  AppendColumn(row, record.FromText(), 30);
+  row += ' ';
+  AppendUtf8(row, record.SubjectText(), true);
   // Behind the subject, so that rows of mails without these marks read as they always did.
   if (record.duplicateOf >= 0)
     row += "  = a copy of mail " + std::to_string(record.duplicateOf + 1);

@@ -123,14 +123,14 @@ MailPrint DuplicateMarker::PrintOfRecord(const MailRecord& record, CarveBuffer b
 
 bool DuplicateMarker::HeldByTheMailAround(std::uint64_t at) const {
   if (!readSource_) return true;
-  std::string before(static_cast<std::size_t>(std::min(at, kLookBack)), '\0');
-  if (!readSource_(at - before.size(), before.size(),
-                   reinterpret_cast<std::uint8_t*>(before.data())))
-    return true;
+  const std::size_t size = static_cast<std::size_t>(std::min(at, kLookBack));
+  std::string room;
+  const std::optional<std::string_view> before = SourceBytes(at - size, size, room);
+  if (!before) return true;
   // Upwards over the header lines in front of the find (it may have been found at a later one).
-  std::string_view rest = before;
+  std::string_view rest = *before;
   for (;;) {
-    const std::uint64_t top = at - (before.size() - rest.size());
+    const std::uint64_t top = at - (size - rest.size());
     if (top % kSectorSize == 0) return false;  // a header block at a sector start
     if (rest.empty()) return true;
     if (rest.back() != '\n') return false;  // its first line runs on from other bytes
@@ -150,6 +150,15 @@ bool DuplicateMarker::HeldByTheMailAround(std::uint64_t at) const {
     const std::size_t above = rest.rfind('\n', rest.size() - 2);
     return above != std::string_view::npos && IsHeaderLine(rest.substr(above + 1));
   }
+}
+
+std::optional<std::string_view> DuplicateMarker::SourceBytes(std::uint64_t from, std::size_t size,
+                                                             std::string& room) const {
+  if (const std::uint8_t* bytes = InHand(inHand_, from, size))
+    return std::string_view(reinterpret_cast<const char*>(bytes), size);
+  room.resize(size);
+  if (!readSource_(from, size, reinterpret_cast<std::uint8_t*>(room.data()))) return std::nullopt;
+  return room;
 }
 
 std::uint8_t* DuplicateMarker::ReadRoom::Reserve(std::size_t size) {
@@ -182,19 +191,20 @@ MailText DuplicateMarker::ReadAgain(const FirstCopy& copy, std::size_t size, Rea
 bool DuplicateMarker::SameLinesBefore(const FirstCopy& mine, const FirstCopy& copy) const {
   const std::uint64_t fromLines[2] = {mine.FromLine(), copy.FromLine()};
   if (!readSource_ || fromLines[0] == 0 || fromLines[1] == 0) return true;
-  std::string before[2];
+  std::string rooms[2];
+  std::string_view rest[2];
   for (int i = 0; i < 2; ++i) {
     const std::uint64_t from = fromLines[i] - std::min(fromLines[i], kLookBack);
-    before[i].resize(static_cast<std::size_t>(fromLines[i] - from));
-    if (!readSource_(from, before[i].size(), reinterpret_cast<std::uint8_t*>(before[i].data())))
-      return true;
+    const std::optional<std::string_view> before =
+        SourceBytes(from, static_cast<std::size_t>(fromLines[i] - from), rooms[i]);
+    if (!before) return true;
+    rest[i] = *before;
   }
   // Line by line upwards, while both are header lines. A line begins behind a line feed or
   // behind a byte that is no text (zeros in front of a copy's first line, other data).
   const auto isBreak = [](char c) {
     return c == '\n' || (static_cast<unsigned char>(c) < 0x20 && c != '\t' && c != '\r');
   };
-  std::string_view rest[2] = {before[0], before[1]};
   for (;;) {
     std::string_view line[2];
     for (int i = 0; i < 2; ++i) {

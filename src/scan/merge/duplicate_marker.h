@@ -20,8 +20,10 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <utility>
 
 #include "scan/mail_record.h"
@@ -72,6 +74,10 @@ class DuplicateMarker {
   // where they hold them, else read again from the source.
   MailText ReadAgain(const FirstCopy& copy, std::size_t size, ReadRoom& room,
                      std::string& stepped) const;
+  // The `size` bytes of the source from `from` on: the bytes in hand where they hold them, else
+  // read into `room`; nothing where they cannot be read.
+  std::optional<std::string_view> SourceBytes(std::uint64_t from, std::size_t size,
+                                              std::string& room) const;
   // Whether the header block whose line begins at the absolute byte `at` stands behind a whole
   // line, not at a sector start: a message the mail around it holds.
   bool HeldByTheMailAround(std::uint64_t at) const;

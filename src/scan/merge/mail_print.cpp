@@ -19,7 +19,20 @@ constexpr std::uint64_t kFnvStart = 0xcbf29ce484222325ULL;
 // FNV-1a over 8-byte words (and the bytes of a shorter tail): the same bytes give the same digest,
 // at a word a step.
 std::uint64_t Fnv1a(const std::uint8_t* data, std::size_t size, std::uint64_t hash = kFnvStart) {
+  constexpr std::uint64_t kPrime = 0x100000001b3ULL;
   std::size_t i = 0;
+  // Four words a turn: the same steps in the same order, with a quarter of the loop's own work.
+  for (; i + 32 <= size; i += 32) {
+    std::uint64_t first, second, third, fourth;  // each read straight into the step it feeds
+    std::memcpy(&first, data + i, 8);
+    std::memcpy(&second, data + i + 8, 8);
+    std::memcpy(&third, data + i + 16, 8);
+    std::memcpy(&fourth, data + i + 24, 8);
+    hash = (hash ^ first) * kPrime;
+    hash = (hash ^ second) * kPrime;
+    hash = (hash ^ third) * kPrime;
+    hash = (hash ^ fourth) * kPrime;
+  }
   for (; i + 8 <= size; i += 8) {
     std::uint64_t word;
     std::memcpy(&word, data + i, 8);
@@ -121,9 +134,14 @@ MailPrint PrintOf(MailText text) {
   print.aboveLength = static_cast<std::uint32_t>(from);
   print.aboveDigest = Fnv1a(text.data, from);
   print.headerLength = static_cast<std::uint32_t>(headerEnd - from);
-  print.headerDigest = Fnv1a(text.data + from, headerEnd - from);
   print.length = static_cast<std::uint32_t>(text.size - from);
-  print.digest = Fnv1a(text.data + from, print.length);
+  // The whole text's digest begins as the header block's does, up to the header's last whole
+  // word: the header is digested once, and both go on from there.
+  const std::size_t sharedWords = print.headerLength / 8 * 8;
+  const std::uint64_t shared = Fnv1a(text.data + from, sharedWords);
+  print.headerDigest =
+      Fnv1a(text.data + from + sharedWords, print.headerLength - sharedWords, shared);
+  print.digest = Fnv1a(text.data + from + sharedWords, print.length - sharedWords, shared);
   return print;
 }
 

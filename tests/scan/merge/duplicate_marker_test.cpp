@@ -86,6 +86,8 @@ struct BytesRow {
   std::vector<std::int64_t> duplicateOf;  // expected, per mail
   // The Message-ID each mail was read with ("" for none); all "<1@x>" when empty.
   std::vector<std::string> ids = {};
+  // Where in its cluster each mail was found (0 for all when empty): a later line of its header.
+  std::vector<std::size_t> foundAt = {};
 };
 
 void PrintTo(const BytesRow& row, std::ostream* out) {
@@ -124,7 +126,8 @@ void MarkRow(const BytesRow& row, bool inHand) {
     record.date = "2020-01-02 03:04:05";
     record.subject = "same";
     record.messageId = row.ids.empty() ? "<1@x>" : row.ids[index];
-    const SectorPosition at = SectorPositionOf(kBase + index * kCluster);
+    const SectorPosition at =
+        SectorPositionOf(kBase + index * kCluster + (row.foundAt.empty() ? 0 : row.foundAt[index]));
     record.startSector = at.sector;
     record.sectorOffset = at.offset;
     marker.Mark(record, index, buffer, found);
@@ -197,6 +200,20 @@ INSTANTIATE_TEST_SUITE_P(
                   Mail("s", "other\r\n")},
                  {-1, 0, -1, 2},
                  {"<1@x>", "<1@x>", "<2@x>", ""}},
+        // Found at their From lines, behind lines that differ: no copies, whether the lines in
+        // front are read again or taken from the bytes in hand (where the source cannot be read).
+        BytesRow{"OtherLinesAboveWhereFound",
+                 {Mail("zero", "x\r\n"), Mail("one", "y\r\n"), Mail("s", kLongBody),
+                  "Return-Path: <c@z>" + Mail("s", kLongBody).substr(18)},
+                 {-1, -1, -1, -1},
+                 {"<a@x>", "<b@x>", "<1@x>", "<1@x>"},
+                 {0, 0, 20, 20}},
+        BytesRow{"SameLinesAboveWhereFound",
+                 {Mail("zero", "x\r\n"), Mail("one", "y\r\n"), Mail("s", kLongBody),
+                  Mail("s", kLongBody)},
+                 {-1, -1, -1, 2},
+                 {"<a@x>", "<b@x>", "<1@x>", "<1@x>"},
+                 {0, 0, 20, 20}},
         BytesRow{"CopyWithIdBehindAnIdlessLookalike",
                  {Mail("s", kLongBody), Mail("s", "other\r\n"), Mail("s", "other\r\n")},
                  {-1, -1, 1},
