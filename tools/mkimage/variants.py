@@ -5,7 +5,7 @@ of it. Each is worked out from the original bytes and the seeded generator alone
 
 import re
 
-from . import cases, mailtext
+from . import cases, end_cases, mailtext
 from .mixes import choose
 from .noise import WORDS
 
@@ -174,4 +174,6 @@ def apply(case, text, rng, mix, number=0):
     if case == "long-header":
         changed, kind, position = with_long_header(text, rng, mix)
         return changed, {"long_kind": kind, "long_position": position}
+    if case in end_cases.END_CASES:
+        return end_cases.apply(case, text, rng), {}
     return cases.apply_case(case, text, rng, number), {}
