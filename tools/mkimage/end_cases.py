@@ -176,18 +176,24 @@ def long_line(text, rng, newline):
 
 
 def cluster_end(text, rng, newline):
-    """The text grown by lines at its end until it fills a whole number of clusters."""
-    if not text.endswith(b"\n"):
-        text += newline
+    """The text part grown by lines of sentences at its end until the mail fills a whole number
+    of clusters, so that its last byte is a cluster's last."""
+    region = _text_region(text)
+    if region is None:
+        return None
+    at = region[1]
     missing = -len(text) % _CLUSTER
-    if missing < 8:
+    if missing < 80:
         missing += _CLUSTER
     filler = bytearray()
-    while len(filler) + 80 < missing:
-        filler += _words(rng, 10)[:70] + newline
-    last = missing - len(filler) - len(newline)
-    filler += (b"x" * last) + newline
-    return text + bytes(filler)
+    while missing - len(filler) > 160:
+        filler += b"The " + _words(rng, 8)[:60] + b"." + newline
+    rest = missing - len(filler) - len(newline) - 1
+    line = b"The"
+    while len(line) < rest:
+        line += b" " + _words(rng, 1)
+    filler += line[:rest] + b"." + newline
+    return text[:at] + bytes(filler) + text[at:]
 
 
 END_CASES = {

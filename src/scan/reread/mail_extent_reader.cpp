@@ -108,6 +108,23 @@ std::string BoundaryOf(const MailRecord& record, std::string_view text) {
   return boundary.empty() ? StrayClosingBoundary(header, text.substr(headerEnd + 1)) : boundary;
 }
 
+// The length of a last line without a line break at `at` in `text` (which begins at byte `start`
+// of the source) that the mail's file ended with: text up to a NUL inside a sector, zeros behind
+// it up to the sector's end, as a file's end is padded. Old bytes behind a mail run on to the end
+// of their cluster instead. 0 when there is no such line.
+std::size_t LastLineToFileEnd(std::string_view text, std::size_t at, std::uint64_t start) {
+  if (at == 0 || at >= text.size() || text[at - 1] != '\n') return 0;
+  const std::size_t nul = text.find('\0', at);
+  if (nul == std::string_view::npos || nul == at || (start + nul) % kSectorSize == 0) return 0;
+  const std::string_view line = text.substr(at, nul - at);
+  if (line.find('\n') != std::string_view::npos || HoldsNonText(line)) return 0;
+  const std::uint64_t sectorEnd = ((start + nul) / kSectorSize + 1) * kSectorSize - start;
+  const std::size_t padEnd =
+      static_cast<std::size_t>(std::min<std::uint64_t>(sectorEnd, text.size()));
+  const std::size_t data = text.find_first_not_of('\0', nul);
+  return data == std::string_view::npos || data >= padEnd ? nul - at : 0;
+}
+
 // True when the line around `at` in `text` holds stray control bytes in text.
 bool StrayControlsAt(std::string_view text, std::uint64_t at) {
   if (at >= text.size()) return false;
@@ -335,9 +352,11 @@ void ReadKnownExtent(const MailRecord& record, DataSource& source, std::string& 
         EndBeforeOldBytes(std::string_view(text).substr(0, known), BoundaryOf(record, text), tail);
     if (textEnd < known)
       text.resize(textEnd);
-    else
-      text.resize(known + EpilogueLength(std::string_view(text).substr(known), behind,
-                                         EndsLineFeedOnly(text, known)));
+    else {
+      const std::size_t kept = known + EpilogueLength(std::string_view(text).substr(known), behind,
+                                                      EndsLineFeedOnly(text, known));
+      text.resize(kept + LastLineToFileEnd(text, kept, start));
+    }
   } else {
     const std::string boundary = BoundaryOf(record, text);
     // The next mail's first line ends this one's bytes as a NUL would.

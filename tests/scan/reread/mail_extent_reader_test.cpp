@@ -628,5 +628,58 @@ INSTANTIATE_TEST_SUITE_P(
                                kMail.size(), "", kMail}),
     [](const testing::TestParamInfo<ScanEndRow>& row) { return row.param.name; });
 
+// A mail whose last line has no line break, the scan having ended it before that line: the
+// line is the mail's where its file ends there (zeros up to the sector's end), not where it runs
+// up to a sector's end as old bytes do.
+struct LastLineRow {
+  const char* name;
+  std::size_t lastLineLength;  // the last line is padded with words to this length
+  bool endsInsideASector;      // else it runs up to the sector's end
+  bool kept;
+};
+
+void PrintTo(const LastLineRow& row, std::ostream* out) {
+  *out << row.name;
+}
+
+class LastLineTest : public testing::TestWithParam<LastLineRow> {};
+
+TEST_P(LastLineTest, KeepsTheLastLineOfAFile) {
+  const LastLineRow& row = GetParam();
+  constexpr std::uint64_t kStart = 1024;
+  const std::string head = kHead + "Hi,\r\n\r\n";
+  std::string line = "-Me";
+  while (line.size() < row.lastLineLength) line += " and more";
+  line.resize(row.lastLineLength);
+  const std::size_t sectorEnd = 512 - (kStart + head.size()) % 512;
+  if (!row.endsInsideASector) line.resize(sectorEnd, 'x');
+  std::string image(kStart, '\0');
+  image += head + line;
+  image.resize((image.size() / 512 + 2) * 512, '\0');
+  DataSource source;
+  source.OpenBackend(MakeMemoryBackend(std::vector<std::uint8_t>(image.begin(), image.end())),
+                     "memory.img");
+  MailRecord record;
+  MailExtent extent;
+  extent.textStartKnown = true;
+  extent.textStart = kStart;
+  record.SetExtent(extent);
+  MailBody body;
+  body.closed = true;
+  body.textEnd = kStart + head.size();
+  record.PublishBody(std::move(body));
+  std::string saved;
+  ReadKnownExtent(record, source, saved, nullptr);
+  EXPECT_EQ(saved, row.kept ? head + line : head);
+}
+
+INSTANTIATE_TEST_SUITE_P(Rules, LastLineTest,
+                         testing::Values(LastLineRow{"ShortLastLine", 3, true, true},
+                                         LastLineRow{"LongLastLine", 300, true, true},
+                                         LastLineRow{"UpToTheSectorsEnd", 3, false, false}),
+                         [](const testing::TestParamInfo<LastLineRow>& row) {
+                           return row.param.name;
+                         });
+
 }  // namespace
 }  // namespace quillon::mail_reader
