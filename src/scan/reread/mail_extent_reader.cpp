@@ -186,8 +186,9 @@ std::size_t FindTextEnd(std::string_view text, std::string_view boundary, bool e
     std::string_view content = TextOf(buffer, line);
     // The last line has no line feed; a CR that ends it is no part of it either.
     if (!line.complete && !content.empty() && content.back() == '\r') content.remove_suffix(1);
-    if (line.complete ? ReadsAsBinaryBytes(content, line.binary)
-                      : HoldsNonText(content) && !HoldsStrayControls(content))
+    // A line cut short by a NUL or the end of the bytes may be the head of binary data (a store
+    // block's header): only a whole line is given the benefit of a stray control byte.
+    if (line.complete ? ReadsAsBinaryBytes(content, line.binary) : HoldsNonText(content))
       return otherEndings > 0 ? firstOtherEnding : at;
     // Text behind a part's base64 data is no data that part's encoding produces.
     if (line.complete) {
