@@ -16,10 +16,9 @@ bool NoTextOfAnyCharset(std::string_view line) {
 }
 
 bool HoldsStrayControls(std::string_view line) {
-  // A control byte in 32 at most, and an 8-bit byte in 8; in a line of 7-bit bytes only, a
-  // control byte in 8 (a line of fields with separators). A line of random bytes of this length
-  // holds either so few about once in a thousand.
-  constexpr std::size_t kBytesPerControl = 32;
+  // One control byte in a line with 8-bit bytes, and those at most one in 8; in a line of 7-bit
+  // bytes only, a control byte in 8 (a line of fields with separators). Random bytes glued to
+  // old text hold several control bytes among their 8-bit ones.
   constexpr std::size_t kBytesPerControlInAscii = 8;
   constexpr std::size_t kBytesPerEightBit = 8;
   if (line.size() < kStrayControlLine) return false;
@@ -33,9 +32,7 @@ bool HoldsStrayControls(std::string_view line) {
     else if (!IsTextByte(byte))
       ++controls;
   }
-  const std::size_t allowed = eightBit == 0
-                                  ? line.size() / kBytesPerControlInAscii
-                                  : std::max<std::size_t>(1, line.size() / kBytesPerControl);
+  const std::size_t allowed = eightBit == 0 ? line.size() / kBytesPerControlInAscii : 1;
   return controls > 0 && controls <= allowed && eightBit <= line.size() / kBytesPerEightBit;
 }
 

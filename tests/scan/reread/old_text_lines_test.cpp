@@ -98,6 +98,11 @@ INSTANTIATE_TEST_SUITE_P(
                  "a\x01\x02\x03"
                  "bcdefghijklmnop",
                  false},
+        ShapeRow{"RandomBytesGluedToText", Shape::StrayControls,
+                 "\x82\xf3\xd8\x1f\x1c\xb3\xbc\x1eh5{\xf5"
+                 "5\\\xe5\x9b\xd9\x12\x14\xddtion are table it meeting village there two "
+                 "weather council morning so and more of the old text here to make it long",
+                 false},
         ShapeRow{"RandomBytes", Shape::StrayControls,
                  "\x8e\x01\xd3q\x1f\xa9\x02\xbbW\x90\x05\xe4\x7f\xc1\x03z", false},
         ShapeRow{"ANulIsNoStrayByte", Shape::StrayControls,
