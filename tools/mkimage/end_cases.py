@@ -167,8 +167,10 @@ def dash_lines(text, rng, newline):
 
 
 def no_final_newline(text, rng, newline):
+    """The last line without its line break (an empty body keeps its own)."""
     stripped = text.rstrip(b"\r\n")
-    return stripped if stripped != text else None
+    start = _body_start(text)
+    return stripped if start is not None and start < len(stripped) < len(text) else None
 
 
 def long_line(text, rng, newline):
