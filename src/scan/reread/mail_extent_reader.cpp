@@ -111,9 +111,12 @@ std::string BoundaryOf(const MailRecord& record, std::string_view text) {
 // The length of a last line without a line break at `at` in `text` (which begins at byte `start`
 // of the source) that the mail's file ended with: text up to a NUL inside a sector, zeros behind
 // it up to the sector's end, as a file's end is padded. Old bytes behind a mail run on to the end
-// of their cluster instead. 0 when there is no such line.
+// of their cluster instead, and a file behind it begins at a sector's start. 0 when there is no
+// such line.
 std::size_t LastLineToFileEnd(std::string_view text, std::size_t at, std::uint64_t start) {
-  if (at == 0 || at >= text.size() || text[at - 1] != '\n') return 0;
+  // A line that begins a sector may be another file's, whose end stands there.
+  if (at == 0 || at >= text.size() || text[at - 1] != '\n' || (start + at) % kSectorSize == 0)
+    return 0;
   const std::size_t nul = text.find('\0', at);
   if (nul == std::string_view::npos || nul == at || (start + nul) % kSectorSize == 0) return 0;
   const std::string_view line = text.substr(at, nul - at);
