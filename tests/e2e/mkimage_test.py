@@ -14,6 +14,7 @@ limits on hand-made mails.
 import hashlib
 import mmap
 import pathlib
+import random
 import re
 import resource
 import struct
@@ -26,7 +27,7 @@ import e2e_support as support  # noqa: E402
 
 SOURCE_DIR = pathlib.Path(__file__).resolve().parents[2]
 sys.path.insert(0, str(SOURCE_DIR / "tools"))
-from mkimage import layouts, mailtext, walk  # noqa: E402
+from mkimage import end_cases, layouts, mailtext, walk  # noqa: E402
 
 CHUNK = 1 << 20
 SHIFT = CHUNK - 517          # odd: crosses a sector and a chunk boundary
@@ -411,6 +412,28 @@ def check_limits(checker):
                        f"got {layouts.unescape_mbox(quoted)!r}")
 
 
+def check_end_cases(inputs, checker):
+    """Every end case keeps the mail's header block, changes its text only behind it, and gives
+    the shape it names."""
+    for path in sorted(pathlib.Path(inputs).glob("*.eml")):
+        text = path.read_bytes()
+        _start, _lines, header_end = mailtext.shape_lines(text)
+        for case in end_cases.END_CASES:
+            context = f"{case} of {path.name}"
+            changed = end_cases.apply(case, text, random.Random(case))
+            if changed == text:
+                continue
+            checker.expect(header_end is not None and
+                           changed[:header_end] == text[:header_end], context,
+                           "the header block changed")
+            if case == "end-cluster-end":
+                checker.expect(len(changed) % 4096 == 0, context, "no whole clusters")
+            elif case == "end-no-final-newline":
+                checker.expect(not changed.endswith(b"\n"), context, "a line break at the end")
+            else:
+                checker.expect(len(changed) > len(text), context, "nothing put in")
+
+
 def main():
     options = support.parse_arguments(__doc__)
     checker = Checker()
@@ -433,6 +456,7 @@ def main():
             check_shift(work, name, inputs, "deleted", SHIFT, (), checker)
             check_shift(work, name, inputs, "dbx", STORE_SHIFT, ("--fragment",), checker)
         check_determinism(work, [demo], checker)
+        check_end_cases(demo, checker)
         check_bench_layout(work, [demo], checker)
         passed = not checker.failures
         scratch.finish(passed)

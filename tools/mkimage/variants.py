@@ -5,7 +5,7 @@ of it. Each is worked out from the original bytes and the seeded generator alone
 
 import re
 
-from . import cases, header_shapes, mailtext
+from . import cases, end_cases, header_shapes, mailtext
 from .mixes import choose
 from .noise import WORDS
 
@@ -179,6 +179,8 @@ def apply(case, text, rng, mix, number=0):
         changed, fields = apply(first, text, rng, mix, number)
         changed, more = apply(rest, changed, rng, mix, number)
         return changed, {**fields, **more}
+    if case in end_cases.END_CASES:
+        return end_cases.apply(case, text, rng), {}
     shaped = header_shapes.apply_shape(case, text, rng)
     if shaped is not None:
         return shaped, {}

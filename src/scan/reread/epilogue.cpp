@@ -59,10 +59,11 @@ std::size_t EpilogueLength(std::string_view rest, BehindText behind, bool lineFe
   std::size_t firstParagraphLines = 0;
   bool firstLineMidLine = false;
   bool firstLineBoundary = false;
+  bool firstLineRule = false;
   while (at < rest.size()) {
     const Line line = ReadLine(buffer, at, kBodyLineRules);
     if (!line.complete) break;
-    if (line.binary || NoTextOfAnyCharset(TextOf(buffer, line)))
+    if (ReadsAsBinaryBytes(TextOf(buffer, line), line.binary))
       return otherEndings > 0 ? firstOtherEnding : at;
     const std::string_view content = TextOf(buffer, line);
     if (line.lineFeedOnly != lineFeedMail) {
@@ -86,6 +87,9 @@ std::size_t EpilogueLength(std::string_view rest, BehindText behind, bool lineFe
       // with the tail of one of its lines: a lone line in front of it is that tail, unless it
       // is a boundary line (a multipart closed twice).
       const bool loneTail = firstParagraphLines < 2 && !firstLineBoundary;
+      // A footer under its rule that runs into old text without an empty line between them:
+      // old bytes are cut out inside a line, the footer's lines are written to be read.
+      if (paragraphs == 0 && firstLineRule && firstParagraphLines >= 2) return at;
       return rightBehind || paragraphs == 0 || loneTail ? emptyLines : paragraphEnd;
     }
     if (content.empty()) {
@@ -96,6 +100,7 @@ std::size_t EpilogueLength(std::string_view rest, BehindText behind, bool lineFe
       if (paragraphs == 0 && firstParagraphLines++ == 0) {
         firstLineMidLine = BeginsMidLine(content);
         firstLineBoundary = content.starts_with("--");
+        firstLineRule = IsRuleLine(content);
       }
       // A paragraph that begins inside a line is old text that runs on: a footer of more than
       // one line begins as written.

@@ -108,6 +108,38 @@ std::string BoundaryOf(const MailRecord& record, std::string_view text) {
   return boundary.empty() ? StrayClosingBoundary(header, text.substr(headerEnd + 1)) : boundary;
 }
 
+// The length of a last line without a line break at `at` in `text` (which begins at byte `start`
+// of the source) that the mail's file ended with: text up to a NUL inside a sector, zeros behind
+// it up to the sector's end, as a file's end is padded. Old bytes behind a mail run on to the end
+// of their cluster instead, and a file behind it begins at a sector's start. 0 when there is no
+// such line.
+std::size_t LastLineToFileEnd(std::string_view text, std::size_t at, std::uint64_t start) {
+  // A line that begins a sector may be another file's, whose end stands there.
+  if (at == 0 || at >= text.size() || text[at - 1] != '\n' || (start + at) % kSectorSize == 0)
+    return 0;
+  const std::size_t nul = text.find('\0', at);
+  if (nul == std::string_view::npos || nul == at || (start + nul) % kSectorSize == 0) return 0;
+  const std::string_view line = text.substr(at, nul - at);
+  if (line.find('\n') != std::string_view::npos || HoldsNonText(line)) return 0;
+  const std::uint64_t sectorEnd = ((start + nul) / kSectorSize + 1) * kSectorSize - start;
+  const std::size_t padEnd =
+      static_cast<std::size_t>(std::min<std::uint64_t>(sectorEnd, text.size()));
+  const std::size_t data = text.find_first_not_of('\0', nul);
+  return data == std::string_view::npos || data >= padEnd ? nul - at : 0;
+}
+
+// True when the line around `at` in `text` holds stray control bytes in text.
+bool StrayControlsAt(std::string_view text, std::uint64_t at) {
+  if (at >= text.size()) return false;
+  const std::size_t begin = text.rfind('\n', static_cast<std::size_t>(at));
+  const std::size_t from = begin == std::string_view::npos ? 0 : begin + 1;
+  const std::size_t lineEnd = text.find('\n', from);
+  std::string_view line =
+      text.substr(from, lineEnd == std::string_view::npos ? lineEnd : lineEnd - from);
+  if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+  return HoldsStrayControls(line);
+}
+
 }  // namespace
 
 bool HasKnownExtent(const MailRecord& record) {
@@ -157,7 +189,9 @@ std::size_t FindTextEnd(std::string_view text, std::string_view boundary, bool e
     std::string_view content = TextOf(buffer, line);
     // The last line has no line feed; a CR that ends it is no part of it either.
     if (!line.complete && !content.empty() && content.back() == '\r') content.remove_suffix(1);
-    if (line.complete ? line.binary || NoTextOfAnyCharset(content) : HoldsNonText(content))
+    // A line cut short by a NUL or the end of the bytes may be the head of binary data (a store
+    // block's header): only a whole line is given the benefit of a stray control byte.
+    if (line.complete ? ReadsAsBinaryBytes(content, line.binary) : HoldsNonText(content))
       return otherEndings > 0 ? firstOtherEnding : at;
     // Text behind a part's base64 data is no data that part's encoding produces.
     if (line.complete) {
@@ -272,33 +306,44 @@ void ReadKnownExtent(const MailRecord& record, DataSource& source, std::string& 
   // separates them; what the rules find earlier ends it earlier.
   std::uint64_t limit = extent.nextMailStart > start ? extent.nextMailStart : 0;
   if (limit > start && end > limit) end = limit;  // no mail runs into the next one
-  // Behind a closing boundary an epilogue (empty lines, a list footer) may follow: look a little
-  // further.
-  const std::uint64_t knownEnd = end;
-  if (end > start) end += kEpilogueLook;
-  if (end > start && limit > start && end > limit) end = std::max(limit, knownEnd);
   const std::uint64_t sourceEnd = source.TotalSectors() * kSectorSize;
   std::string text;
   std::uint64_t position = start;
-  while (position < sourceEnd && text.size() < kMaxMailBytes &&
-         !(stopRequested && stopRequested->load())) {
-    const std::uint64_t stop = end > start ? end : limit;
-    if (stop > start && position >= stop) break;
-    const std::uint64_t wanted = stop > start ? stop - position : kStep;
-    const auto count = static_cast<std::size_t>(std::min<std::uint64_t>(
-        {wanted, sourceEnd - position, kMaxMailBytes - text.size(), 16 * kStep}));
-    if (count == 0) break;
-    const std::size_t at = text.size();
-    text.resize(at + count, '\0');
-    rescued.Read(position, count, reinterpret_cast<std::uint8_t*>(text.data() + at));
-    position += count;
-    if (end > start) {
-      if (position >= end) break;
-      continue;
+  // Behind a closing boundary an epilogue (empty lines, a list footer) may follow: look a little
+  // further.
+  std::uint64_t knownEnd = end;
+  if (end > start) end += kEpilogueLook;
+  if (end > start && limit > start && end > limit) end = std::max(limit, knownEnd);
+  const auto readOn = [&] {
+    while (position < sourceEnd && text.size() < kMaxMailBytes &&
+           !(stopRequested && stopRequested->load())) {
+      const std::uint64_t stop = end > start ? end : limit;
+      if (stop > start && position >= stop) break;
+      const std::uint64_t wanted = stop > start ? stop - position : kStep;
+      const auto count = static_cast<std::size_t>(std::min<std::uint64_t>(
+          {wanted, sourceEnd - position, kMaxMailBytes - text.size(), 16 * kStep}));
+      if (count == 0) break;
+      const std::size_t at = text.size();
+      text.resize(at + count, '\0');
+      rescued.Read(position, count, reinterpret_cast<std::uint8_t*>(text.data() + at));
+      position += count;
+      if (end > start) {
+        if (position >= end) break;
+        continue;
+      }
+      if (stop <= start &&
+          FindTextEnd(text, BoundaryOf(record, text), limit <= start) != std::string_view::npos)
+        break;
     }
-    if (stop <= start &&
-        FindTextEnd(text, BoundaryOf(record, text), limit <= start) != std::string_view::npos)
-      break;
+  };
+  readOn();
+  // The scan ends a mail at binary bytes; a line of text with a stray control byte is no such
+  // end: the rules below look for the mail's end behind it.
+  if (knownEnd > start && StrayControlsAt(text, knownEnd - start)) {
+    knownEnd = extent.multipartEnd > knownEnd ? extent.multipartEnd : 0;
+    end = knownEnd > start ? knownEnd + kEpilogueLook : 0;
+    if (end > start && limit > start && end > limit) end = std::max(limit, knownEnd);
+    readOn();
   }
   const BehindText behind =
       limit > start && start + text.size() >= limit ? BehindText::NextMail : BehindText::Unread;
@@ -311,9 +356,11 @@ void ReadKnownExtent(const MailRecord& record, DataSource& source, std::string& 
         EndBeforeOldBytes(std::string_view(text).substr(0, known), BoundaryOf(record, text), tail);
     if (textEnd < known)
       text.resize(textEnd);
-    else
-      text.resize(known + EpilogueLength(std::string_view(text).substr(known), behind,
-                                         EndsLineFeedOnly(text, known)));
+    else {
+      const std::size_t kept = known + EpilogueLength(std::string_view(text).substr(known), behind,
+                                                      EndsLineFeedOnly(text, known));
+      text.resize(kept + LastLineToFileEnd(text, kept, start));
+    }
   } else {
     const std::string boundary = BoundaryOf(record, text);
     // The next mail's first line ends this one's bytes as a NUL would.

@@ -1,6 +1,7 @@
 #include "scan/reread/old_text_lines.h"
 
 #include <algorithm>
+#include <cstdint>
 
 #include "scan/lines/line_reader.h"
 #include "text/ascii.h"
@@ -12,6 +13,31 @@ bool NoTextOfAnyCharset(std::string_view line) {
   const auto eightBit = [](char c) { return static_cast<unsigned char>(c) >= 0x80; };
   return std::any_of(line.begin(), line.end(), shift) &&
          std::any_of(line.begin(), line.end(), eightBit);
+}
+
+bool HoldsStrayControls(std::string_view line) {
+  // One control byte in a line with 8-bit bytes, and those at most one in 8; in a line of 7-bit
+  // bytes only, a control byte in 8 (a line of fields with separators). Random bytes glued to
+  // old text hold several control bytes among their 8-bit ones.
+  constexpr std::size_t kBytesPerControlInAscii = 8;
+  constexpr std::size_t kBytesPerEightBit = 8;
+  if (line.size() < kStrayControlLine) return false;
+  std::size_t controls = 0;
+  std::size_t eightBit = 0;
+  for (const char c : line) {
+    const auto byte = static_cast<std::uint8_t>(c);
+    if (byte == 0) return false;  // a NUL ends a mail's text whatever surrounds it
+    if (byte >= 0x80)
+      ++eightBit;
+    else if (!IsTextByte(byte))
+      ++controls;
+  }
+  const std::size_t allowed = eightBit == 0 ? line.size() / kBytesPerControlInAscii : 1;
+  return controls > 0 && controls <= allowed && eightBit <= line.size() / kBytesPerEightBit;
+}
+
+bool ReadsAsBinaryBytes(std::string_view line, bool binary) {
+  return (binary && !HoldsStrayControls(line)) || NoTextOfAnyCharset(line);
 }
 
 bool IsPartHeaderLine(std::string_view line) {
@@ -122,10 +148,21 @@ bool BeginsMidLine(std::string_view line) {
          !StartsWithNoCase(word, "www.");
 }
 
+bool IsRuleLine(std::string_view line) {
+  while (!line.empty() && (line.back() == ' ' || line.back() == '\t')) line.remove_suffix(1);
+  if (line.size() < kRuleLength ||
+      std::string_view("_-=*").find(line.front()) == std::string_view::npos)
+    return false;
+  return line.find_first_not_of(line.front()) == std::string_view::npos;
+}
+
 void MarkupRun::Add(std::size_t at, std::string_view line) {
   if (ownMarkup_ || line.empty()) return;
   if (HoldsMarkup(line)) {
-    if (start_ == npos) start_ = at;
+    if (start_ != npos) return;
+    start_ = at;
+    const std::string_view text = line.substr(std::min(line.size(), line.find_first_not_of(" \t")));
+    ownMarkup_ = StartsWithNoCase(text, "<html") || StartsWithNoCase(text, "<!doctype");
   } else if (start_ != npos) {
     ownMarkup_ = true;
   }

@@ -12,6 +12,17 @@ namespace quillon::mail_reader {
 // Such a line is random bytes that happen to hold no other control byte.
 bool NoTextOfAnyCharset(std::string_view line);
 
+// True when `line` (without its line end) is a line of text with a few control bytes that no
+// text is written with (a DOS end-of-file mark, a DEL, field separators pasted from a form): at
+// least kStrayControlLine bytes, mostly printable ASCII. Random bytes behind a mail hold a control
+// byte in ten and 8-bit bytes in every other; such a line holds neither many.
+inline constexpr std::size_t kStrayControlLine = 16;
+bool HoldsStrayControls(std::string_view line);
+
+// True when `line`, which the line reader found `binary`, is no text of any charset: bytes that
+// end a mail. A line of text with a stray control byte is the mail's own.
+bool ReadsAsBinaryBytes(std::string_view line, bool binary);
+
 // Characters a line of an epilogue holds at most: a note or a list footer is written as mail
 // text is, in lines of at most 78 characters (RFC 5322 2.1.1). Longer lines behind a closing
 // boundary are old text.
@@ -40,10 +51,17 @@ bool ReadsAsEncodedData(std::string_view line);
 // does.
 bool BeginsMidLine(std::string_view line);
 
+// True when `line` is a rule drawn under a text, as a list footer opens with: at least
+// kRuleLength of one of "_", "-", "=", "*" and nothing else but blanks.
+inline constexpr std::size_t kRuleLength = 8;
+bool IsRuleLine(std::string_view line);
+
 // Follows the body lines of a mail whose text holds no markup (a plain text mail) and tells
 // where lines that all hold markup begin that run up to the last line given: an old page's or
 // old data's lines behind the mail. Once a line without markup follows one with it, the markup
-// is the mail's own (a quoted page, a patch to one) and no run is told.
+// is the mail's own (a quoted page, a patch to one) and no run is told; so is a run that opens a
+// document on its first line ("<html", "<!DOCTYPE"): a page pasted behind the text. Old bytes are
+// cut out at any place of a page, seldom at its first line.
 class MarkupRun {
  public:
   // `at`: where `line` (a complete body line, without its line end) begins.

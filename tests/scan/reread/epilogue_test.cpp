@@ -52,6 +52,20 @@ INSTANTIATE_TEST_SUITE_P(
     Rules, EpilogueLengthTest,
     testing::Values(
         EpilogueRow{"NothingBehindTheBoundary", "", "", BehindText::Unread},
+        // A footer under its rule, the tail of an old page's line glued to its last line.
+        EpilogueRow{"FooterThenTheTailOfAnOldLine",
+                    "\r\n\r\n________________\r\nusers mailing list\r\nhttp://x/listinfo\r\n",
+                    " harbour.</p>\r\n<p class=\"is\">River</p>\r\n", BehindText::MailEnd},
+        // Without the rule nothing tells a footer from an old paragraph.
+        EpilogueRow{"TextThenTheTailOfAnOldLine", "\r\n",
+                    "users mailing list\r\nhttp://x/listinfo\r\n harbour.</p>\r\n",
+                    BehindText::MailEnd},
+        EpilogueRow{"FooterThenOldEncodedText", "\r\n________________\r\nusers mailing list\r\n",
+                    " 10px;        padding-right: 10px;        backgrou=\r\nnd-color: #f2f5fa;\r\n",
+                    BehindText::MailEnd},
+        // A lone line under a rule is too little to tell a footer by.
+        EpilogueRow{"ARuleThenOldText", "\r\n", "________________\r\n<p class=\"is\">River</p>\r\n",
+                    BehindText::MailEnd},
         EpilogueRow{"EmptyLinesThenANul", "\r\n\r\n", std::string(1, '\0') + "x",
                     BehindText::Unread},
         EpilogueRow{"OldTextRightBehindTheBoundaryLine", "", OldText(3), BehindText::Unread},

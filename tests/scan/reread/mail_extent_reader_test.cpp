@@ -51,6 +51,20 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(
         EndRow{"Nul", kHead + "body\r\n" + std::string(1, '\0') + "x", "", false, kHead.size() + 6},
         EndRow{"BinaryLine", kHead + "body\r\n\x01\x02garbage", "", false, kHead.size() + 6},
+        EndRow{"ControlBytesInARandomLine",
+               kHead + "body\r\n\x8e\x01\xd3q\x1f\xa9\x02\xbbW\x90\x05\xe4\x7f\xc1\x03z\r\n", "",
+               false, kHead.size() + 6},
+        EndRow{"ManyControlBytesInAsciiLine",
+               kHead + "body\r\nab\x01"
+                       "cd\x02"
+                       "ef\x03"
+                       "gh\x04"
+                       "ij\x05"
+                       "kl\x06"
+                       "mn\r\n",
+               "", false, kHead.size() + 6},
+        EndRow{"DosEndOfFileMarkInText", kHead + "body\r\nThe report follows.\x1a\r\nmore\r\n", "",
+               false, std::string::npos},
         // ISO-2022 text uses ESC, SO and SI; they are text.
         EndRow{"EscapeIsText", kHead + "\x1b$B\x0e\x0f\r\n", "", false, std::string::npos},
         EndRow{"MailboxSeparatorWithItsBlankLine",
@@ -201,19 +215,36 @@ INSTANTIATE_TEST_SUITE_P(
                true, std::string::npos}),
     [](const testing::TestParamInfo<EndRow>& row) { return row.param.name; });
 
-// Every byte value at every place of a body line of 19 bytes (two words of eight and a tail,
-// behind a start that is no word boundary): the line ends the mail exactly when the byte is no
-// text byte.
+// Every byte value at every place of a body line of 15 bytes (a word of eight and a tail, behind
+// a start that is no word boundary): the line ends the mail exactly when the byte is no text
+// byte. A line that short is too little text to carry a stray control byte.
 TEST(FindTextEnd, EveryByteValueAtEveryPlaceOfALine) {
   const std::string head = kHead + "body\r\n";
+  static_assert(kStrayControlLine > 15);
   for (int value = 1; value < 256; ++value) {
     if (value == '\n') continue;  // it ends the line instead
     const auto byte = static_cast<std::uint8_t>(value);
-    for (std::size_t place = 0; place < 19; ++place) {
-      std::string line(19, 'a');
+    for (std::size_t place = 0; place < 15; ++place) {
+      std::string line(15, 'a');
       line[place] = static_cast<char>(byte);
       const std::size_t expected = IsTextByte(byte) ? std::string::npos : head.size();
       EXPECT_EQ(FindTextEnd(head + line + "\r\nmore\r\n", "", false), expected)
+          << "byte " << value << " at " << place;
+    }
+  }
+}
+
+// Every byte value but NUL and LF at every place of a sentence: one stray byte in a line of text
+// ends nothing, whatever the byte.
+TEST(FindTextEnd, OneStrayByteInASentenceEndsNothing) {
+  const std::string head = kHead + "body\r\n";
+  const std::string sentence = "Please see the numbers before Friday.";
+  for (int value = 1; value < 256; ++value) {
+    if (value == '\n' || value == '\r') continue;
+    for (std::size_t place = 0; place < sentence.size(); ++place) {
+      std::string line = sentence;
+      line[place] = static_cast<char>(value);
+      EXPECT_EQ(FindTextEnd(head + line + "\r\nmore\r\n", "", false), std::string::npos)
           << "byte " << value << " at " << place;
     }
   }
@@ -533,6 +564,122 @@ TEST(ReadKnownExtent, CorpusMultipartMailsEndBeforeOldTextOfTheirStyle) {
   }
   EXPECT_GT(checked, 100u) << "too few corpus multipart mails with a clear end";
 }
+
+// A mail the scan ended at a line that holds a byte no text holds (`scanEnd` into `mail`), with
+// random bytes and a NUL behind it: the re-reader decides whether that line ended it.
+struct ScanEndRow {
+  const char* name;
+  std::string mail;
+  std::size_t scanEnd;
+  std::string boundary;
+  std::string saved;
+};
+
+void PrintTo(const ScanEndRow& row, std::ostream* out) {
+  *out << row.name;
+}
+
+class ScanEndTest : public testing::TestWithParam<ScanEndRow> {};
+
+TEST_P(ScanEndTest, KeepsTheMailsOwnLines) {
+  const ScanEndRow& row = GetParam();
+  constexpr std::uint64_t kStart = 1024;
+  std::string image(kStart, '\0');
+  image += row.mail + "\xa8\xaa\x1b\x01)\x1d\xa6\x93\xf1" + std::string(1, '\0');
+  image.resize((image.size() / 512 + 2) * 512, '\0');
+  DataSource source;
+  source.OpenBackend(MakeMemoryBackend(std::vector<std::uint8_t>(image.begin(), image.end())),
+                     "memory.img");
+  MailRecord record;
+  record.boundary = row.boundary;
+  MailExtent extent;
+  extent.textStartKnown = true;
+  extent.textStart = kStart;
+  record.SetExtent(extent);
+  MailBody body;
+  body.closed = true;
+  body.textEnd = kStart + row.scanEnd;
+  record.PublishBody(std::move(body));
+  std::string saved;
+  ReadKnownExtent(record, source, saved, nullptr);
+  EXPECT_EQ(saved, row.saved);
+}
+
+const std::string kStrayLine = "Totals for March\x1f see the sheet.\r\n";
+const std::string kStrayMail = kMail + kStrayLine + "Thanks,\r\nAnn\r\n";
+const std::string kStrayMultipart = kMultipart + kStrayLine + "--b--\r\n";
+
+INSTANTIATE_TEST_SUITE_P(
+    Rules, ScanEndTest,
+    testing::Values(ScanEndRow{"AStrayControlByteInPlainText", kStrayMail, kMail.size(), "",
+                               kStrayMail},
+                    ScanEndRow{"AStrayControlByteInAPart", kStrayMultipart, kMultipart.size(), "b",
+                               kStrayMultipart},
+                    // A line of many control bytes is binary data that begins behind the mail.
+                    ScanEndRow{"ControlBytesThroughout",
+                               kMail + "a\x01"
+                                       "b\x02"
+                                       "c\x03"
+                                       "d\x04"
+                                       "e\x05"
+                                       "f\x06"
+                                       "g\x07"
+                                       "h\x08\r\n",
+                               kMail.size(), "", kMail}),
+    [](const testing::TestParamInfo<ScanEndRow>& row) { return row.param.name; });
+
+// A mail whose last line has no line break, the scan having ended it before that line: the
+// line is the mail's where its file ends there (zeros up to the sector's end), not where it runs
+// up to a sector's end as old bytes do.
+struct LastLineRow {
+  const char* name;
+  std::size_t lastLineLength;  // the last line is padded with words to this length
+  bool endsInsideASector;      // else it runs up to the sector's end
+  bool kept;
+};
+
+void PrintTo(const LastLineRow& row, std::ostream* out) {
+  *out << row.name;
+}
+
+class LastLineTest : public testing::TestWithParam<LastLineRow> {};
+
+TEST_P(LastLineTest, KeepsTheLastLineOfAFile) {
+  const LastLineRow& row = GetParam();
+  constexpr std::uint64_t kStart = 1024;
+  const std::string head = kHead + "Hi,\r\n\r\n";
+  std::string line = "-Me";
+  while (line.size() < row.lastLineLength) line += " and more";
+  line.resize(row.lastLineLength);
+  const std::size_t sectorEnd = 512 - (kStart + head.size()) % 512;
+  if (!row.endsInsideASector) line.resize(sectorEnd, 'x');
+  std::string image(kStart, '\0');
+  image += head + line;
+  image.resize((image.size() / 512 + 2) * 512, '\0');
+  DataSource source;
+  source.OpenBackend(MakeMemoryBackend(std::vector<std::uint8_t>(image.begin(), image.end())),
+                     "memory.img");
+  MailRecord record;
+  MailExtent extent;
+  extent.textStartKnown = true;
+  extent.textStart = kStart;
+  record.SetExtent(extent);
+  MailBody body;
+  body.closed = true;
+  body.textEnd = kStart + head.size();
+  record.PublishBody(std::move(body));
+  std::string saved;
+  ReadKnownExtent(record, source, saved, nullptr);
+  EXPECT_EQ(saved, row.kept ? head + line : head);
+}
+
+INSTANTIATE_TEST_SUITE_P(Rules, LastLineTest,
+                         testing::Values(LastLineRow{"ShortLastLine", 3, true, true},
+                                         LastLineRow{"LongLastLine", 300, true, true},
+                                         LastLineRow{"UpToTheSectorsEnd", 3, false, false}),
+                         [](const testing::TestParamInfo<LastLineRow>& row) {
+                           return row.param.name;
+                         });
 
 }  // namespace
 }  // namespace quillon::mail_reader

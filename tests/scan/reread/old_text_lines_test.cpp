@@ -10,7 +10,7 @@
 namespace quillon::mail_reader {
 namespace {
 
-enum class Shape { Markup, EncodedData, MidLine };
+enum class Shape { Markup, EncodedData, MidLine, StrayControls };
 
 struct ShapeRow {
   const char* name;
@@ -36,6 +36,9 @@ TEST_P(LineShapeTest, TellsTheShape) {
       break;
     case Shape::MidLine:
       EXPECT_EQ(BeginsMidLine(row.line), row.holds);
+      break;
+    case Shape::StrayControls:
+      EXPECT_EQ(HoldsStrayControls(row.line), row.holds);
       break;
   }
 }
@@ -72,7 +75,38 @@ INSTANTIATE_TEST_SUITE_P(
         ShapeRow{"WebAddress", Shape::MidLine, "http://x.org/listinfo", false},
         ShapeRow{"WebAddressWithoutScheme", Shape::MidLine, "www.x.org list", false},
         ShapeRow{"MailAddress", Shape::MidLine, "list@x.org", false},
-        ShapeRow{"Empty", Shape::MidLine, "", false}),
+        ShapeRow{"Empty", Shape::MidLine, "", false},
+        ShapeRow{"DosEndOfFileMark", Shape::StrayControls, "End of the report.\x1a", true},
+        ShapeRow{"DeleteInLatinText", Shape::StrayControls, "Caf\xe9 at noon, then\x7f home", true},
+        ShapeRow{"TwoControlsInALongLine", Shape::StrayControls,
+                 "Name\x1f"
+                 "Ann Lee, room 12, floor 3, east wing\x1e"
+                 "Bob Ray, room 14, floor 3, west wing",
+                 true},
+        ShapeRow{"NoControlIsNothingStray", Shape::StrayControls, "Plain text of a mail", false},
+        ShapeRow{"TooShortToTell", Shape::StrayControls, "ok\x01", false},
+        ShapeRow{"TwoControlsInAShortLatinLine", Shape::StrayControls,
+                 "ab\x01"
+                 "cd\xe9ghijklmn\x02"
+                 "op",
+                 false},
+        ShapeRow{"FieldSeparatorsInAnAsciiLine", Shape::StrayControls,
+                 "id\x01thanks budget week\x1f"
+                 "end\x7f",
+                 true},
+        ShapeRow{"TooManyControlsForAnAsciiLine", Shape::StrayControls,
+                 "a\x01\x02\x03"
+                 "bcdefghijklmnop",
+                 false},
+        ShapeRow{"RandomBytesGluedToText", Shape::StrayControls,
+                 "\x82\xf3\xd8\x1f\x1c\xb3\xbc\x1eh5{\xf5"
+                 "5\\\xe5\x9b\xd9\x12\x14\xddtion are table it meeting village there two "
+                 "weather council morning so and more of the old text here to make it long",
+                 false},
+        ShapeRow{"RandomBytes", Shape::StrayControls,
+                 "\x8e\x01\xd3q\x1f\xa9\x02\xbbW\x90\x05\xe4\x7f\xc1\x03z", false},
+        ShapeRow{"ANulIsNoStrayByte", Shape::StrayControls,
+                 std::string("The rest of it here") + '\0', false}),
     [](const testing::TestParamInfo<ShapeRow>& row) { return row.param.name; });
 
 struct RunRow {
@@ -100,12 +134,18 @@ constexpr std::size_t kNone = std::string::npos;
 
 INSTANTIATE_TEST_SUITE_P(
     Rules, MarkupRunTest,
-    testing::Values(RunRow{"NoMarkup", {"Hi", "bye"}, kNone},
-                    RunRow{"MarkupUpToTheEnd", {"Hi", "old.</span>", "<p>x</p>"}, 1},
-                    RunRow{"EmptyLinesInTheRun", {"Hi", "<p>x</p>", "", "<br>"}, 1},
-                    RunRow{"TextBehindTheMarkup", {"Hi", "<p>x</p>", "bye"}, kNone},
-                    // Once the text's own markup was seen, no later run is told.
-                    RunRow{"MarkupAgainBehindText", {"<b>Hi</b>", "bye", "<p>x</p>"}, kNone}),
+    testing::Values(
+        RunRow{"NoMarkup", {"Hi", "bye"}, kNone},
+        RunRow{"MarkupUpToTheEnd", {"Hi", "old.</span>", "<p>x</p>"}, 1},
+        RunRow{"EmptyLinesInTheRun", {"Hi", "<p>x</p>", "", "<br>"}, 1},
+        RunRow{"TextBehindTheMarkup", {"Hi", "<p>x</p>", "bye"}, kNone},
+        // Once the text's own markup was seen, no later run is told.
+        RunRow{"MarkupAgainBehindText", {"<b>Hi</b>", "bye", "<p>x</p>"}, kNone},
+        // A page pasted behind the text opens its document; old bytes begin
+        // anywhere in a page.
+        RunRow{"APastedPage", {"Hi", "<html><body>", "<p>x</p>", "</html>"}, kNone},
+        RunRow{"APastedPageWithItsDeclaration", {"Hi", "  <!DOCTYPE html>", "<p>x</p>"}, kNone},
+        RunRow{"AnOldPageClosingItsDocument", {"Hi", "<p>x</p>", "</body></html>"}, 1}),
     [](const testing::TestParamInfo<RunRow>& row) { return row.param.name; });
 
 }  // namespace
