@@ -22,14 +22,6 @@ def _newline(text):
     return b"\r\n" if b"\r\n" in text else b"\n"
 
 
-def _body_start(text):
-    _start, _lines, header_end = mailtext.shape_lines(text)
-    if header_end is None:
-        return None
-    newline = text.find(b"\n", header_end)
-    return newline + 1 if newline >= 0 else None
-
-
 def _opens_part(text, at, boundary):
     """True when the line at `at` (behind its "--") is `boundary`'s delimiter line, not its
     closing line nor another boundary that begins with it."""
@@ -42,7 +34,7 @@ def _opens_part(text, at, boundary):
 def _text_region(text):
     """(begin, end) of the text the mail is read by: the body of a single-part mail, the body
     of the first part of a multipart one."""
-    start = _body_start(text)
+    start = mailtext.body_start(text)
     if start is None:
         return None
     boundaries = mailtext.multipart_boundaries(text)
@@ -130,7 +122,7 @@ def markup_tail(text, rng, newline):
 def list_footer(text, rng, newline):
     """A mailing list's footer behind the text: behind the closing boundary of a multipart, at
     the end of a text body (a list puts none behind a single part of base64 data)."""
-    start = _body_start(text)
+    start = mailtext.body_start(text)
     if start is None or (not mailtext.multipart_boundaries(text) and
                          _ENCODED.search(text[:start])):
         return None
@@ -169,7 +161,7 @@ def dash_lines(text, rng, newline):
 def no_final_newline(text, rng, newline):
     """The last line without its line break (an empty body keeps its own)."""
     stripped = text.rstrip(b"\r\n")
-    start = _body_start(text)
+    start = mailtext.body_start(text)
     return stripped if start is not None and start < len(stripped) < len(text) else None
 
 

@@ -88,6 +88,15 @@ def shape_lines(text):
         position = newline + 1
 
 
+def body_start(text):
+    """Position behind the empty line that ends the header block, or None."""
+    _start, _lines, header_end = shape_lines(text)
+    if header_end is None:
+        return None
+    newline = text.find(b"\n", header_end)
+    return newline + 1 if newline >= 0 else None
+
+
 def multipart_boundaries(text):
     """Boundary -> multipart subtype, from every multipart Content-Type field in the text."""
     found = {}

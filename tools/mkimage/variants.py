@@ -95,20 +95,11 @@ def with_long_header(text, rng, mix):
     return text[:at] + block + text[at:], kind, position
 
 
-def body_start(text):
-    """Position behind the empty line that ends the header block, or None."""
-    _start, _lines, header_end = mailtext.shape_lines(text)
-    if header_end is None:
-        return None
-    newline = text.find(b"\n", header_end)
-    return newline + 1 if newline >= 0 else None
-
-
 def edited_body(text, rng):
     """The text with one sentence line put in at a line start of its body (never at its end,
     so that neither text is a prefix of the other); None when the body has no line to put it
     before."""
-    start = body_start(text)
+    start = mailtext.body_start(text)
     if start is None or start >= len(text):
         return None
     newline = line_end_of(text)
@@ -153,7 +144,7 @@ def cut_point(text, start_in_cluster, rng):
     """Where a copy of `text` that begins `start_in_cluster` bytes into a cluster was cut: at a
     later cluster boundary (the rest was overwritten) or, for a short mail, a sector boundary,
     always inside the body. Returns (offset, kind) or None when the body is too short."""
-    start = body_start(text)
+    start = mailtext.body_start(text)
     if start is None or len(text) - start < 600:
         return None
     candidates = [offset for offset in range(4096 - start_in_cluster, len(text) - 64, 4096)
