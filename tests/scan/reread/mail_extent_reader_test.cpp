@@ -327,20 +327,27 @@ void PrintTo(const KnownRow& row, std::ostream* out) {
 
 class KnownExtentTest : public testing::TestWithParam<KnownRow> {};
 
+// Reads back the mail of `record` from an image in memory that holds `bytes` from `start` on,
+// zeros before and a sector or two of zeros behind.
+std::string ReadBackFromImage(std::uint64_t start, const std::string& bytes,
+                              const MailRecord& record) {
+  std::string image(start, '\0');
+  image += bytes;
+  image.resize((image.size() / 512 + 2) * 512, '\0');
+  DataSource source;
+  source.OpenBackend(MakeMemoryBackend(std::vector<std::uint8_t>(image.begin(), image.end())),
+                     "memory.img");
+  std::string saved;
+  ReadKnownExtent(record, source, saved, nullptr);
+  return saved;
+}
+
 // Saves `mail` + `slack` read back from an image in memory, the scan having seen the mail's start
 // and, with `closingSeen`, its closing boundary; the text ends at the NUL behind the slack.
 std::string SaveWithSlack(const std::string& mail, const std::string& slack,
                           const std::string& boundary, bool closingSeen,
                           const std::string& behindNul = "") {
   constexpr std::uint64_t kStart = 512;
-  std::string image(kStart, '\0');
-  image += mail + slack;
-  if (!behindNul.empty()) image += std::string(1, '\0') + behindNul;
-  image.resize((image.size() / 512 + 2) * 512, '\0');
-  DataSource source;
-  source.OpenBackend(MakeMemoryBackend(std::vector<std::uint8_t>(image.begin(), image.end())),
-                     "memory.img");
-
   MailRecord record;
   record.boundary = boundary;
   MailExtent extent;
@@ -354,9 +361,8 @@ std::string SaveWithSlack(const std::string& mail, const std::string& slack,
   record.PublishBody(std::move(body));
 
   EXPECT_TRUE(HasKnownExtent(record));
-  std::string saved;
-  ReadKnownExtent(record, source, saved, nullptr);
-  return saved;
+  const std::string nulAndBehind = behindNul.empty() ? "" : std::string(1, '\0') + behindNul;
+  return ReadBackFromImage(kStart, mail + slack + nulAndBehind, record);
 }
 
 TEST_P(KnownExtentTest, SavesTheMailWithoutTheOldBytes) {
@@ -448,21 +454,13 @@ INSTANTIATE_TEST_SUITE_P(
 std::string SaveUpToTheNextMail(const std::string& mail, const std::string& old) {
   constexpr std::uint64_t kStart = 512;
   const std::string next = "Return-Path: <b@y>\r\nFrom: b@y\r\nDate: d\r\n\r\nnext\r\n";
-  std::string image(kStart, '\0');
-  image += mail + old + next;
-  image.resize((image.size() / 512 + 2) * 512, '\0');
-  DataSource source;
-  source.OpenBackend(MakeMemoryBackend(std::vector<std::uint8_t>(image.begin(), image.end())),
-                     "memory.img");
   MailRecord record;
   MailExtent extent;
   extent.textStartKnown = true;
   extent.textStart = kStart;
   extent.nextMailStart = kStart + mail.size() + old.size();
   record.SetExtent(extent);
-  std::string saved;
-  ReadKnownExtent(record, source, saved, nullptr);
-  return saved;
+  return ReadBackFromImage(kStart, mail + old + next, record);
 }
 
 struct NextMailRow {
@@ -584,12 +582,6 @@ class ScanEndTest : public testing::TestWithParam<ScanEndRow> {};
 TEST_P(ScanEndTest, KeepsTheMailsOwnLines) {
   const ScanEndRow& row = GetParam();
   constexpr std::uint64_t kStart = 1024;
-  std::string image(kStart, '\0');
-  image += row.mail + "\xa8\xaa\x1b\x01)\x1d\xa6\x93\xf1" + std::string(1, '\0');
-  image.resize((image.size() / 512 + 2) * 512, '\0');
-  DataSource source;
-  source.OpenBackend(MakeMemoryBackend(std::vector<std::uint8_t>(image.begin(), image.end())),
-                     "memory.img");
   MailRecord record;
   record.boundary = row.boundary;
   MailExtent extent;
@@ -600,9 +592,8 @@ TEST_P(ScanEndTest, KeepsTheMailsOwnLines) {
   body.closed = true;
   body.textEnd = kStart + row.scanEnd;
   record.PublishBody(std::move(body));
-  std::string saved;
-  ReadKnownExtent(record, source, saved, nullptr);
-  EXPECT_EQ(saved, row.saved);
+  const std::string binary = "\xa8\xaa\x1b\x01)\x1d\xa6\x93\xf1" + std::string(1, '\0');
+  EXPECT_EQ(ReadBackFromImage(kStart, row.mail + binary, record), row.saved);
 }
 
 const std::string kStrayLine = "Totals for March\x1f see the sheet.\r\n";
@@ -653,12 +644,6 @@ TEST_P(LastLineTest, KeepsTheLastLineOfAFile) {
   line.resize(row.lastLineLength);
   const std::size_t sectorEnd = 512 - (kStart + head.size()) % 512;
   if (!row.endsInsideASector) line.resize(sectorEnd, 'x');
-  std::string image(kStart, '\0');
-  image += head + line;
-  image.resize((image.size() / 512 + 2) * 512, '\0');
-  DataSource source;
-  source.OpenBackend(MakeMemoryBackend(std::vector<std::uint8_t>(image.begin(), image.end())),
-                     "memory.img");
   MailRecord record;
   MailExtent extent;
   extent.textStartKnown = true;
@@ -668,9 +653,7 @@ TEST_P(LastLineTest, KeepsTheLastLineOfAFile) {
   body.closed = true;
   body.textEnd = kStart + head.size();
   record.PublishBody(std::move(body));
-  std::string saved;
-  ReadKnownExtent(record, source, saved, nullptr);
-  EXPECT_EQ(saved, row.kept ? head + line : head);
+  EXPECT_EQ(ReadBackFromImage(kStart, head + line, record), row.kept ? head + line : head);
 }
 
 INSTANTIATE_TEST_SUITE_P(Rules, LastLineTest,
