@@ -33,8 +33,13 @@ int ScanForCommand(const Arguments& arguments, ScanStatus& status, FoundMails& m
   options.strict = arguments.strict;
   options.ansiCodePage = AnsiCodePageOf(arguments);
   options.threads = ScanThreadsOf(arguments);
-  SourceDigest digest({DigestAlgorithm::Sha256, DigestAlgorithm::Md5});
-  if (arguments.hash) options.digest = &digest;
+  // Setting up the digests costs OpenSSL's lookup of its algorithms: only a scan asked for them
+  // pays it.
+  std::optional<SourceDigest> digest;
+  if (arguments.hash) {
+    digest.emplace(std::vector<DigestAlgorithm>{DigestAlgorithm::Sha256, DigestAlgorithm::Md5});
+    options.digest = &*digest;
+  }
 
   const std::uint64_t total = source.TotalSectors();
   if (options.startSector > 0 && options.startSector >= total) {
@@ -51,17 +56,20 @@ int ScanForCommand(const Arguments& arguments, ScanStatus& status, FoundMails& m
     reported->name = arguments.source;
     reported->sizeBytes = source.SizeBytes();
     reported->container = SourceContainerLabel(source.Facts());
-    if (arguments.hash) reported->hashes = digest.Finish();
+    if (digest) reported->hashes = digest->Finish();
   }
-  if (arguments.hash) {
+  if (digest) {
     const std::uint64_t sizeBytes = source.SizeBytes();
     const std::uint64_t first = std::min(options.startSector * kSectorSize, sizeBytes);
     const std::uint64_t asked = options.sectorCount > sizeBytes / kSectorSize
                                     ? sizeBytes
                                     : options.sectorCount * kSectorSize;
-    const HashedScan hashed{digest.Finish(),     first,
-                            digest.BytesAdded(), std::min(sizeBytes, first + asked),
-                            sizeBytes,           source.Facts().storedHashes};
+    const HashedScan hashed{digest->Finish(),
+                            first,
+                            digest->BytesAdded(),
+                            std::min(sizeBytes, first + asked),
+                            sizeBytes,
+                            source.Facts().storedHashes};
     std::fputs(HashReportText(hashed).c_str(), stderr);
   }
   std::size_t damaged = 0;
