@@ -1,8 +1,10 @@
 #include "app/cli/record_output.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstdint>
 #include <cstdio>
+#include <string_view>
 #include <vector>
 
 #include "text/code_page.h"
@@ -44,8 +46,15 @@ void AppendUtf8(std::string& out, std::u16string_view text, bool plain = false) 
   out.reserve(out.size() + text.size());
   for (std::size_t i = 0; i < text.size();) {
     if (text[i] < 0x80) {
-      const char c = static_cast<char>(text[i++]);
-      out += plain && c < 0x20 ? ' ' : c;
+      // A run of ASCII goes in at once: most texts are nothing else.
+      std::size_t run = i;
+      while (run < text.size() && text[run] < 0x80) ++run;
+      const std::size_t at = out.size();
+      out.resize(at + (run - i));
+      for (char* c = out.data() + at; i < run; ++i, ++c) {
+        const char ascii = static_cast<char>(text[i]);
+        *c = plain && ascii < 0x20 ? ' ' : ascii;
+      }
       continue;
     }
     AppendUtf8(out, NextCodePoint(text, i));
@@ -78,12 +87,16 @@ void AppendColumn(std::string& out, std::u16string_view text, std::size_t width)
   }
   // Leave one cell for the ellipsis when the text does not fit.
   const std::size_t room = fits ? width : width - 1;
-  std::size_t used = 0;
-  std::size_t i = 0;
-  for (; i < narrow && i < room && text[i] < 0x80; ++i, ++used) {
-    const char c = static_cast<char>(text[i]);
-    out += c < 0x20 || c == 0x7F ? ' ' : c;
+  std::size_t ascii = 0;
+  while (ascii < narrow && ascii < room && text[ascii] < 0x80) ++ascii;
+  const std::size_t at = out.size();
+  out.resize(at + ascii);
+  for (std::size_t k = 0; k < ascii; ++k) {
+    const char c = static_cast<char>(text[k]);
+    out[at + k] = c < 0x20 || c == 0x7F ? ' ' : c;
   }
+  std::size_t used = ascii;
+  std::size_t i = ascii;
   while (i < text.size()) {
     char32_t code = NextCodePoint(text, i);
     if (code < 0x20 || code == 0x7F) code = ' ';
@@ -92,6 +105,28 @@ void AppendColumn(std::string& out, std::u16string_view text, std::size_t width)
     AppendUtf8(out, code);
     used += cells;
   }
+  if (!fits) {
+    AppendUtf8(out, U'\u2026');
+    ++used;
+  }
+  out.append(width > used ? width - used : 0, ' ');
+}
+
+// Whether `bytes` read as the same characters in every ANSI code page: the digits and separators
+// a normalised date is written in.
+bool ReadsAlikeInEveryCodePage(std::string_view bytes) {
+  for (const char c : bytes) {
+    if ((c < '0' || c > '9') && c != '-' && c != ':' && c != ' ') return false;
+  }
+  return true;
+}
+
+// AppendColumn for text of printable ASCII alone, one cell a byte.
+void AppendAsciiColumn(std::string& out, std::string_view text, std::size_t width) {
+  const bool fits = text.size() <= width;
+  const std::size_t shown = std::min(text.size(), fits ? width : width - 1);
+  out.append(text.data(), shown);
+  std::size_t used = shown;
   if (!fits) {
     AppendUtf8(out, U'\u2026');
     ++used;
@@ -191,7 +226,11 @@ std::string TableRow(const MailRecord& record, std::size_t index, const RenderOp
   row += "  ";
   AppendRightAligned(row, record.sectorOffset, 3);
   row += "  ";
-  AppendColumn(row, AnsiToUtf16(record.date, options.ansiCodePage), 20);
+  // A date the scan normalised needs no conversion.
+  if (ReadsAlikeInEveryCodePage(record.date.View()))
+    AppendAsciiColumn(row, record.date.View(), 20);
+  else
+    AppendColumn(row, AnsiToUtf16(record.date, options.ansiCodePage), 20);
   row += ' ';
   const bool attached = !record.attachments.empty() ||
                         !record.ReadBody([](const BodyFacts& body) { return body.parts.empty(); });
