@@ -126,6 +126,73 @@ INSTANTIATE_TEST_SUITE_P(
                   Times(14, kWide) + kEllipsis + " "}),
     [](const testing::TestParamInfo<SenderRow>& row) { return row.param.name; });
 
+struct DateRow {
+  const char* name;
+  std::string date;  // as the record keeps it
+  int codePage;
+  std::string column;  // the date's 20 cells in UTF-8
+};
+
+class TableDateTest : public testing::TestWithParam<DateRow> {};
+
+// The date fills 20 cells whether it was normalised (digits and separators, shown as they are)
+// or kept as the mail wrote it (read in the chosen code page), and is cut short alike.
+TEST_P(TableDateTest, FillsItsColumnExactly) {
+  MailRecord record;
+  Sample(record, false);
+  record.date = GetParam().date;
+  const std::size_t column = TableHeading().find("Date");
+  const std::string row = TableRow(record, 1, RenderOptions{GetParam().codePage});
+  ASSERT_GT(row.size(), column + GetParam().column.size());
+  EXPECT_EQ(row.substr(column, GetParam().column.size() + 1), GetParam().column + " ");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Dates, TableDateTest,
+    testing::Values(DateRow{"Normalised", "2009-03-09 10:11:12", 1252, "2009-03-09 10:11:12 "},
+                    DateRow{"NormalisedInACyrillicPage", "2009-03-09 10:11:12", 1251,
+                            "2009-03-09 10:11:12 "},
+                    DateRow{"Empty", "", 1252, std::string(20, ' ')},
+                    DateRow{"DigitsTooLong", "2009-03-09 10:11:12 0000", 1252,
+                            "2009-03-09 10:11:12" + kEllipsis},
+                    DateRow{"LettersTooLong", "Mon, 9 Mar 2009 10:11:12 +0000", 1252,
+                            "Mon, 9 Mar 2009 10:" + kEllipsis},
+                    DateRow{"ExactlyFull", std::string(20, '1'), 1252, std::string(20, '1')},
+                    DateRow{"EightBitInItsPage", "1 \xCF\xF0\xE8", 1251,
+                            "1 \xD0\x9F\xD1\x80\xD0\xB8" + std::string(15, ' ')},
+                    DateRow{"EightBitInAnotherPage", "1 \xCF\xF0\xE8", 1252,
+                            "1 \xC3\x8F\xC3\xB0\xC3\xA8" + std::string(15, ' ')},
+                    DateRow{"ControlCharacter", "1\t2", 1252, "1 2" + std::string(17, ' ')}),
+    [](const testing::TestParamInfo<DateRow>& row) { return row.param.name; });
+
+struct SubjectRow {
+  const char* name;
+  std::u16string subject;
+  std::string shown;
+};
+
+class TableSubjectTest : public testing::TestWithParam<SubjectRow> {};
+
+// The subject ends the row whole, in UTF-8, with a space for each control character.
+TEST_P(TableSubjectTest, EndsTheRow) {
+  MailRecord record;
+  Sample(record, false);
+  record.SetSubjectText(GetParam().subject);
+  const std::string row = TableRow(record, 1, kWestern);
+  const std::size_t column = TableHeading().find("Subject");
+  ASSERT_GT(row.size(), column);
+  EXPECT_EQ(row.substr(column), GetParam().shown + "\n");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Subjects, TableSubjectTest,
+    testing::Values(SubjectRow{"Ascii", u"Hello there", "Hello there"},
+                    SubjectRow{"ControlCharacters", u"a\tb\rc", "a b c"},
+                    SubjectRow{"AsciiAroundWide", u"ab\u6F22cd\u00E9", "ab" + kWide + "cd\xC3\xA9"},
+                    SubjectRow{"LongerThanAnyColumn", std::u16string(300, u'x'),
+                               std::string(300, 'x')}),
+    [](const testing::TestParamInfo<SubjectRow>& row) { return row.param.name; });
+
 struct SummaryRow {
   std::string name;
   std::vector<SectorRange> unreadable;
