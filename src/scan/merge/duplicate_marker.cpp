@@ -93,32 +93,70 @@ MailText DuplicateMarker::ChainText(std::uint64_t storeBlock, std::uint64_t star
   return TextFrom(bytes, *index, text.size(), stepped);
 }
 
-MailPrint DuplicateMarker::PrintOfRecord(const MailRecord& record, CarveBuffer buffer,
-                                         std::uint64_t& fromLine) {
-  fromLine = 0;
+namespace {
+
+// Puts the print `made` of a text printed within `bounds` in `copy`.
+void TakePrint(const TextPrint& made, bool boundsOpen, std::uint64_t boundsLength,
+               FirstCopy& copy) {
+  copy.print = made.print;
+  const bool inBuffer = made.hasText && !made.stepped;
+  // A text that stopped short of the bound ended there, seen by the scan or not.
+  copy.print.open = boundsOpen && !(inBuffer && made.size < boundsLength);
+  copy.fromLineKnown = copy.print.known && inBuffer;
+}
+
+}  // namespace
+
+void DuplicateMarker::PrintOfRecord(const MailRecord& record, CarveBuffer buffer, bool mayWait,
+                                    FirstCopy& mine) {
+  mine.fromLineKnown = false;
   const MailExtent extent = record.Extent();
   // A store's mail lies in its block chain, not in the bytes from its start on.
   if (extent.inStore) {
     std::string scratch;
     const MailText text =
         ChainText(extent.storeBlock, extent.TextStartOr(record.StartByte()), buffer, scratch);
-    return text.data ? PrintOf(text) : MailPrint{};
+    mine.print = text.data ? PrintOf(text) : MailPrint{};
+    return;
   }
   const PrintBounds bounds = BoundsToPrint(record, extent);
-  MailPrint print;
-  print.open = bounds.open;
-  if (bounds.start < buffer.base || bounds.start >= buffer.base + buffer.size) return print;
+  mine.print = {};
+  mine.print.open = bounds.open;
+  if (bounds.start < buffer.base || bounds.start >= buffer.base + buffer.size) return;
   // The text is read no further than the buffer reaches.
   const std::uint64_t limit = std::min<std::uint64_t>(bounds.limit, buffer.base + buffer.size);
   std::optional<TextPrint> made;
   if (prepared_) made = prepared_->Take(bounds.start, limit);
+  if (!made && mayWait && readSource_ && limit > bounds.start &&
+      InHand(buffer, bounds.start, static_cast<std::size_t>(limit - bounds.start))) {
+    mine.unprintedLength = static_cast<std::uint32_t>(limit - bounds.start);
+    mine.boundsLength = static_cast<std::uint32_t>(bounds.limit - bounds.start);
+    return;
+  }
   if (!made) made = PrintTextAt(buffer, bounds.start, limit);
-  print = made->print;
-  const bool inBuffer = made->hasText && !made->stepped;
-  // A text that stopped short of the bound ended there, seen by the scan or not.
-  print.open = bounds.open && !(inBuffer && made->size < bounds.limit - bounds.start);
-  if (print.known && inBuffer) fromLine = bounds.start + print.aboveLength;
-  return print;
+  TakePrint(*made, bounds.open, bounds.limit - bounds.start, mine);
+}
+
+void DuplicateMarker::MakeWaitingPrint(FirstCopy& copy) const {
+  if (copy.unprintedLength == 0) return;
+  const std::size_t size = copy.unprintedLength;
+  copy.unprintedLength = 0;
+  const bool boundsOpen = copy.print.open;
+  // The scan read these bytes whole: they read again as they did.
+  std::unique_ptr<std::uint8_t[]> room;
+  const std::uint8_t* bytes = InHand(inHand_, copy.textStart, size);
+  if (!bytes) {
+    room = std::make_unique_for_overwrite<std::uint8_t[]>(size);
+    if (!readSource_(copy.textStart, size, room.get())) {
+      copy.print = {};
+      copy.print.open = boundsOpen;
+      return;
+    }
+    bytes = room.get();
+  }
+  const TextPrint made =
+      PrintTextAt({bytes, size, copy.textStart}, copy.textStart, copy.textStart + size);
+  TakePrint(made, boundsOpen, copy.boundsLength, copy);
 }
 
 bool DuplicateMarker::HeldByTheMailAround(std::uint64_t at) const {
@@ -325,19 +363,20 @@ bool SameValues(CopyKey key, const MailRecord& record, const MailRecord& first) 
 
 }  // namespace
 
-std::uint32_t DuplicateMarker::FindCopy(CopyKey key, const FirstCopy& mine,
-                                        const MailRecord& record,
-                                        std::span<const MailRecordPtr> found) const {
+std::uint32_t DuplicateMarker::FindCopy(CopyKey key, FirstCopy& mine, const MailRecord& record,
+                                        std::span<const MailRecordPtr> found) {
   const std::size_t k = static_cast<std::size_t>(key);
   for (std::uint32_t number = firstCopies_.FirstUnder(key, mine.keys[k]);
        number != FirstCopies::kNone; number = firstCopies_.At(number).next[k]) {
-    const FirstCopy& copy = firstCopies_.At(number);
+    FirstCopy& copy = firstCopies_.Mutable(number);
     // A copy found by its trace line may have been read without the Message-ID above that line:
     // values alone then match it with a copy that has one, unless both have one and they differ.
     if (key == CopyKey::kValues && mine.hasId && copy.hasId) continue;
     if (copy.index >= found.size() || !found[copy.index] ||
         !SameValues(key, record, *found[copy.index]))
       continue;  // another key of the same hash
+    MakeWaitingPrint(mine);
+    MakeWaitingPrint(copy);
     if (SameMessage(mine, copy)) return number;
   }
   return FirstCopies::kNone;
@@ -350,22 +389,19 @@ void DuplicateMarker::Mark(MailRecord& record, std::size_t index, CarveBuffer bu
     CarveBuffer& inHand;
     ~Forget() { inHand = {}; }
   } forget{inHand_ = buffer};
-  std::uint64_t fromLine = 0;
   FirstCopy mine;
-  mine.print = PrintOfRecord(record, buffer, fromLine);
   const MailExtent extent = record.Extent();
   mine.textStart = extent.TextStartOr(record.StartByte());
+  mine.inside = record.partOf >= 0;
+  // Whether a part of another mail is a copy is told by its print at once.
+  PrintOfRecord(record, buffer, !mine.inside, mine);
   // A find the scan took for a part of another mail may be a mail of its own glued behind one
   // whose end was not seen, or at a sector start behind it: it is a copy where its whole text
   // says so. One whose header block stands behind a whole line is the message a MIME part or a
   // forwarding text holds, and goes with the mail around it; so does one whose bytes tell
   // nothing.
-  mine.inside = record.partOf >= 0;
   if (mine.inside && (!mine.print.known || HeldByTheMailAround(mine.textStart))) return;
   mine.storeBlock = extent.inStore ? extent.storeBlock : 0;
-  // Told only where the text was read from the buffer at `textStart`; elsewhere it was read
-  // through a chain or without block headers.
-  mine.fromLineKnown = fromLine != 0;
   mine.inMailbox = extent.behindMailboxSeparator;
   mine.index = static_cast<std::uint32_t>(index);
   mine.hasId = !record.messageId.empty();

@@ -56,9 +56,13 @@ class DuplicateMarker {
   std::size_t HeldBytes() const { return firstCopies_.HeldBytes(); }
 
  private:
-  // The print of `record`'s text in `buffer`, or read through its store chain; `fromLine`: where
-  // its From line lies in the source, 0 when not told.
-  MailPrint PrintOfRecord(const MailRecord& record, CarveBuffer buffer, std::uint64_t& fromLine);
+  // The print of `record`'s text in `buffer`, or read through its store chain, put in `mine`
+  // with whether its From line's position is told. Where `mayWait` and the text lies whole in the
+  // bytes in hand, only its bounds are kept: MakeWaitingPrint makes it when it is needed.
+  void PrintOfRecord(const MailRecord& record, CarveBuffer buffer, bool mayWait, FirstCopy& mine);
+  // Makes the print `copy` was kept without, of the same bytes: those in hand where they hold
+  // them, else read again from the source.
+  void MakeWaitingPrint(FirstCopy& copy) const;
   // The text of the chain that begins at `storeBlock` from `start` on, kept in `text`.
   MailText ChainText(std::uint64_t storeBlock, std::uint64_t start, CarveBuffer buffer,
                      std::string& text) const;
@@ -91,8 +95,8 @@ class DuplicateMarker {
   bool SameLinesBefore(const FirstCopy& mine, const FirstCopy& copy) const;
   // The first copy listed under `key` that `mine` (read from `record`) is a copy of, and whose
   // values for that key are the record's; FirstCopies::kNone when none is.
-  std::uint32_t FindCopy(CopyKey key, const FirstCopy& mine, const MailRecord& record,
-                         std::span<const MailRecordPtr> found) const;
+  std::uint32_t FindCopy(CopyKey key, FirstCopy& mine, const MailRecord& record,
+                         std::span<const MailRecordPtr> found);
 
   // The first copy of each distinct content, per Message-ID and per header values.
   FirstCopies firstCopies_;

@@ -36,6 +36,12 @@ struct FirstCopy {
   // Its From line lies in the source at `textStart` + `print.aboveLength`: its header block was
   // in hand and read without block headers left out in front of it.
   bool fromLineKnown = false;
+  // Most mails are never compared with another, so a print is made only when a comparison needs
+  // it. Until then (unprintedLength != 0) `print` holds nothing but `open`, which says whether the
+  // scan saw the mail end; the text is the `unprintedLength` bytes from `textStart` on, which the
+  // scan read whole, and the scan followed the mail `boundsLength` bytes from there.
+  std::uint32_t unprintedLength = 0;
+  std::uint32_t boundsLength = 0;
 
   // Where its From line lies in the source; 0 when not told.
   std::uint64_t FromLine() const { return fromLineKnown ? textStart + print.aboveLength : 0; }
@@ -57,6 +63,10 @@ class FirstCopies {
   const FirstCopy& At(std::uint32_t number) const {
     return blocks_[number / kBlockCopies][number % kBlockCopies];
   }
+  // The kept copy, to make the print it was kept without.
+  FirstCopy& Mutable(std::uint32_t number) {
+    return blocks_[number / kBlockCopies][number % kBlockCopies];
+  }
   std::size_t Count() const { return count_; }
   // The heap the copies and their key tables hold.
   std::size_t HeldBytes() const;
@@ -64,9 +74,6 @@ class FirstCopies {
  private:
   // Copies are kept in blocks that never move, so that a growing store never holds them twice.
   static constexpr std::uint32_t kBlockCopies = 1024;
-  FirstCopy& Mutable(std::uint32_t number) {
-    return blocks_[number / kBlockCopies][number % kBlockCopies];
-  }
   // The slot of `table` that holds the first copy under `hash`, or the empty slot where it goes.
   std::size_t SlotOf(CopyKey key, std::uint64_t hash) const;
   void Grow(CopyKey key);

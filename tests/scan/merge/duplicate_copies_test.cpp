@@ -101,15 +101,16 @@ std::uint64_t WriteChain(std::string& bytes, std::size_t at, const std::string& 
   return kBase + at;
 }
 
-class DuplicateCopiesTest : public testing::TestWithParam<CopiesRow> {};
-
-TEST_P(DuplicateCopiesTest, MarksCopiesOfTheSameText) {
-  const std::optional<Message> message = CorpusMessage();
-  if (!message) GTEST_SKIP() << test::CorpusMissingMessage();
-  const CopiesRow& row = GetParam();
-  const std::vector<Placed> copies = row.copies(*message);
-  std::string bytes(kCluster * (copies.size() + 1), '\0');
+// The test's bytes (from kBase on, zeros around them) and the records of the copies placed there.
+struct Scene {
+  std::string bytes;
   std::vector<MailRecordPtr> records;
+};
+
+void PlaceCopies(const std::vector<Placed>& copies, Scene& scene) {
+  std::string& bytes = scene.bytes;
+  std::vector<MailRecordPtr>& records = scene.records;
+  bytes.assign(kCluster * (copies.size() + 1), '\0');
   for (std::size_t i = 0; i < copies.size(); ++i) records.push_back(std::make_shared<MailRecord>());
   for (std::size_t i = 0; i < copies.size(); ++i) {
     const Placed& copy = copies[i];
@@ -145,20 +146,56 @@ TEST_P(DuplicateCopiesTest, MarksCopiesOfTheSameText) {
       record.PublishBody(std::move(body));
     }
   }
-  const CarveBuffer buffer{reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size(),
-                           kBase};
-  DuplicateMarker marker;
-  // The source holds zeros around the test's bytes.
-  marker.SetSourceReader([&](std::uint64_t offset, std::size_t count, std::uint8_t* out) {
+}
+
+// A marker reading the scene's source: zeros around the test's bytes.
+void ReadScene(const Scene& scene, DuplicateMarker& marker) {
+  marker.SetSourceReader([&scene](std::uint64_t offset, std::size_t count, std::uint8_t* out) {
     for (std::size_t i = 0; i < count; ++i) {
       const std::uint64_t at = offset + i;
-      out[i] = at >= kBase && at - kBase < bytes.size() ? bytes[at - kBase] : '\0';
+      out[i] = at >= kBase && at - kBase < scene.bytes.size() ? scene.bytes[at - kBase] : '\0';
     }
     return true;
   });
-  for (std::size_t i = 0; i < copies.size(); ++i) {
-    marker.Mark(*records[i], i, buffer, records);
-    EXPECT_EQ(records[i]->duplicateOf, row.duplicateOf[i]) << "copy " << i;
+}
+
+class DuplicateCopiesTest : public testing::TestWithParam<CopiesRow> {};
+
+TEST_P(DuplicateCopiesTest, MarksCopiesOfTheSameText) {
+  const std::optional<Message> message = CorpusMessage();
+  if (!message) GTEST_SKIP() << test::CorpusMissingMessage();
+  const CopiesRow& row = GetParam();
+  Scene scene;
+  PlaceCopies(row.copies(*message), scene);
+  const CarveBuffer buffer{reinterpret_cast<const std::uint8_t*>(scene.bytes.data()),
+                           scene.bytes.size(), kBase};
+  DuplicateMarker marker;
+  ReadScene(scene, marker);
+  for (std::size_t i = 0; i < scene.records.size(); ++i) {
+    marker.Mark(*scene.records[i], i, buffer, scene.records);
+    EXPECT_EQ(scene.records[i]->duplicateOf, row.duplicateOf[i]) << "copy " << i;
+  }
+}
+
+// The same when each copy is marked with bytes in hand that begin at its own cluster and reach
+// far past its text: the prints of the copies before it, left to be made when compared, are made
+// of their bytes read again from the source, and tell what the bytes in hand told.
+TEST_P(DuplicateCopiesTest, MarksCopiesWhoseBytesAreNoLongerInHand) {
+  const std::optional<Message> message = CorpusMessage();
+  if (!message) GTEST_SKIP() << test::CorpusMissingMessage();
+  const CopiesRow& row = GetParam();
+  Scene scene;
+  PlaceCopies(row.copies(*message), scene);
+  std::string reach = scene.bytes;
+  reach.resize(reach.size() + kLongestUnendedText + kCarveLookAhead, '\0');
+  DuplicateMarker marker;
+  ReadScene(scene, marker);
+  for (std::size_t i = 0; i < scene.records.size(); ++i) {
+    const std::size_t from = i * kCluster;
+    const CarveBuffer buffer{reinterpret_cast<const std::uint8_t*>(reach.data()) + from,
+                             reach.size() - from, kBase + from};
+    marker.Mark(*scene.records[i], i, buffer, scene.records);
+    EXPECT_EQ(scene.records[i]->duplicateOf, row.duplicateOf[i]) << "copy " << i;
   }
 }
 
