@@ -1,6 +1,7 @@
 #include "scan/compact_text.h"
 
 #include <array>
+#include <cstdint>
 #include <cstring>
 #include <iterator>
 #include <limits>
@@ -80,10 +81,30 @@ const std::array<char*, kWellKnownCount>& WellKnownBlocks() {
   return blocks;
 }
 
-const char* WellKnownBlock(std::string_view text) {
-  if (text.size() > 32) return nullptr;
+constexpr std::size_t kLongestWellKnown = 32;
+
+// The well-known values of each length, as indices into kWellKnown (most lengths have none or a
+// few): a value is compared with those of its own length alone.
+struct WellKnownOfLength {
+  std::array<std::uint8_t, kWellKnownCount> indices{};
+  std::size_t count = 0;
+};
+constexpr std::array<WellKnownOfLength, kLongestWellKnown + 1> kByLength = [] {
+  std::array<WellKnownOfLength, kLongestWellKnown + 1> table{};
   for (std::size_t i = 0; i < kWellKnownCount; ++i) {
-    if (kWellKnown[i] == text) return WellKnownBlocks()[i];
+    WellKnownOfLength& same = table[kWellKnown[i].size()];
+    same.indices[same.count++] = static_cast<std::uint8_t>(i);
+  }
+  return table;
+}();
+
+const char* WellKnownBlock(std::string_view text) {
+  if (text.size() > kLongestWellKnown) return nullptr;
+  const WellKnownOfLength& same = kByLength[text.size()];
+  for (std::size_t k = 0; k < same.count; ++k) {
+    const std::size_t i = same.indices[k];
+    if (std::memcmp(kWellKnown[i].data(), text.data(), text.size()) == 0)
+      return WellKnownBlocks()[i];
   }
   return nullptr;
 }

@@ -106,20 +106,22 @@ TEST_P(CompactTextSharingTest, SharesOnlyWellKnownValues) {
   EXPECT_EQ(CompactText(row.text), row.text);
 }
 
-INSTANTIATE_TEST_SUITE_P(Rows, CompactTextSharingTest,
-                         testing::Values(SharingRow{"Empty", "", false},
-                                         SharingRow{"SevenBit", "7bit", false},
-                                         SharingRow{"Base64", "base64", false},
-                                         SharingRow{"TextPlain", "text/plain", false},
-                                         SharingRow{"Utf8", "utf-8", false},
-                                         SharingRow{"PrefixOfWellKnown", "base6", true},
-                                         SharingRow{"WellKnownAndMore", "base64x", true},
-                                         SharingRow{"OtherCase", "Base64", true},
-                                         SharingRow{"InnerNul", std::string("7bit\0", 5), true},
-                                         SharingRow{"Subject", "Re: lunch", true}),
-                         [](const testing::TestParamInfo<SharingRow>& row) {
-                           return row.param.label;
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    Rows, CompactTextSharingTest,
+    testing::Values(
+        SharingRow{"Empty", "", false}, SharingRow{"SevenBit", "7bit", false},
+        SharingRow{"Base64", "base64", false}, SharingRow{"TextPlain", "text/plain", false},
+        SharingRow{"Utf8", "utf-8", false}, SharingRow{"PrefixOfWellKnown", "base6", true},
+        SharingRow{"WellKnownAndMore", "base64x", true}, SharingRow{"OtherCase", "Base64", true},
+        SharingRow{"InnerNul", std::string("7bit\0", 5), true},
+        SharingRow{"Subject", "Re: lunch", true},
+        SharingRow{"LongestWellKnown", "text/plain; charset=\"iso-8859-1\"", false},
+        SharingRow{"LongerThanAnyWellKnown", "text/plain; charset=\"iso-8859-15\"", true},
+        SharingRow{"LastWellKnown", "windows-1251", false},
+        SharingRow{"OneOfManyOfItsLength", "big5", false},
+        SharingRow{"LengthOfManyButNone", "8biu", true},
+        SharingRow{"WithTrailingBlank", "multipart/related; ", false}),
+    [](const testing::TestParamInfo<SharingRow>& row) { return row.param.label; });
 
 }  // namespace
 }  // namespace quillon
