@@ -39,15 +39,13 @@ std::size_t TrimSeparatorBeforeNextMail(std::string_view text) {
   return end;
 }
 
-std::size_t EpilogueLength(std::string_view rest, BehindText behind, bool lineFeedMail,
-                           bool clusterStart) {
+std::size_t EpilogueLength(std::string_view rest, BehindText behind, bool lineFeedMail) {
   const CarveBuffer buffer = BufferOf(rest);
   std::size_t emptyLines = 0;
   for (Line line = ReadLine(buffer, 0, kBodyLineRules);
        line.complete && line.end == line.begin && line.lineFeedOnly == lineFeedMail;
        line = ReadLine(buffer, line.next, kBodyLineRules))
     emptyLines = line.next;
-  if (clusterStart) return emptyLines;
   // A note right behind the boundary line is one line; a footer stands behind an empty line.
   const bool rightBehind = emptyLines == 0;
   std::size_t textLines = 0;

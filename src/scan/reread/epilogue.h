@@ -28,11 +28,8 @@ enum class BehindText {
 // `rest` unless `behind` is BehindText::Unread. Old text that runs on longer is no epilogue: the
 // mail then ends behind its first paragraph (at the boundary line when the text began right
 // behind it). Text that runs on to the end of what was read is not taken beyond the
-// empty lines. Nor is text in a cluster of its own (`clusterStart`: `rest` begins where a
-// cluster does): a mail's file that ends with its boundary line where its cluster ends is far
-// likelier than an epilogue that begins there, and the next cluster holds other data.
-std::size_t EpilogueLength(std::string_view rest, BehindText behind, bool lineFeedMail,
-                           bool clusterStart = false);
+// empty lines.
+std::size_t EpilogueLength(std::string_view rest, BehindText behind, bool lineFeedMail);
 
 // True when `line` opens a mail as it arrived (its trace or delivery line). A bounce may carry
 // a whole mail in its epilogue; old text seldom begins so.

@@ -62,8 +62,7 @@ bool ClosingLineRunsIntoData(std::string_view text, std::size_t behind) {
 // (`tail`): old bytes may lie between the mail's last line and that end. Behind a closing
 // boundary the epilogue's rules tell; else the line rules of FindTextEnd do. A NUL here is a
 // sector that could not be read, and ends nothing.
-std::size_t EndBeforeOldBytes(std::string_view text, std::string_view boundary, TextTail tail,
-                              std::uint64_t start) {
+std::size_t EndBeforeOldBytes(std::string_view text, std::string_view boundary, TextTail tail) {
   if (!boundary.empty()) {
     if (const ClosingBoundaryLine closing = FindClosingBoundaryLine(text, boundary, 0);
         closing.found) {
@@ -72,8 +71,7 @@ std::size_t EndBeforeOldBytes(std::string_view text, std::string_view boundary, 
       if (lineEnd == std::string_view::npos) return text.size();
       return lineEnd + 1 +
              EpilogueLength(text.substr(lineEnd + 1), BehindText::MailEnd,
-                            EndsLineFeedOnly(text, lineEnd + 1),
-                            (start + lineEnd + 1) % kClusterBytes == 0);
+                            EndsLineFeedOnly(text, lineEnd + 1));
     }
   }
   const std::size_t end = FindTextEnd(text, {}, false, tail);
@@ -350,13 +348,12 @@ void ReadKnownExtent(const MailRecord& record, DataSource& source, std::string& 
     const TextTail tail =
         NulAmidData(text, known, start) ? TextTail::BinaryData : TextTail::MailEnd;
     const std::size_t textEnd =
-        EndBeforeOldBytes(std::string_view(text).substr(0, known), boundary, tail, start);
+        EndBeforeOldBytes(std::string_view(text).substr(0, known), boundary, tail);
     if (textEnd < known)
       text.resize(textEnd + toClusterEnd(textEnd));
     else {
       const std::size_t kept = known + EpilogueLength(std::string_view(text).substr(known), behind,
-                                                      EndsLineFeedOnly(text, known),
-                                                      (start + known) % kClusterBytes == 0);
+                                                      EndsLineFeedOnly(text, known));
       const std::size_t toFileEnd = LastLineToFileEnd(text, kept, start);
       text.resize(kept + (toFileEnd > 0 ? toFileEnd : toClusterEnd(kept)));
     }
@@ -373,8 +370,7 @@ void ReadKnownExtent(const MailRecord& record, DataSource& source, std::string& 
       const std::size_t epilogue = boundary.empty() || intoData
                                        ? 0
                                        : EpilogueLength(std::string_view(text).substr(textEnd),
-                                                        behind, EndsLineFeedOnly(text, textEnd),
-                                                        (start + textEnd) % kClusterBytes == 0);
+                                                        behind, EndsLineFeedOnly(text, textEnd));
       text.resize(textEnd + (epilogue > 0 ? epilogue : toClusterEnd(textEnd)));
     } else if (limit > start && start + text.size() >= limit) {
       text.resize(TrimSeparatorBeforeNextMail(text));

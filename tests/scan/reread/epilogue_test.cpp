@@ -48,33 +48,6 @@ TEST_P(EpilogueLengthTest, TakesTheMailsEpilogueOnly) {
             row.epilogue.size());
 }
 
-struct ClusterStartRow {
-  const char* name;
-  std::string rest;       // behind a closing boundary line that ends where a cluster ends
-  std::size_t elsewhere;  // the epilogue the same text is where no cluster begins
-  std::size_t atClusterStart;
-};
-
-void PrintTo(const ClusterStartRow& row, std::ostream* out) {
-  *out << row.name;
-}
-
-class EpilogueAtClusterStartTest : public testing::TestWithParam<ClusterStartRow> {};
-
-TEST_P(EpilogueAtClusterStartTest, TakesEmptyLinesOnly) {
-  const ClusterStartRow& row = GetParam();
-  EXPECT_EQ(EpilogueLength(row.rest, BehindText::MailEnd, false), row.elsewhere);
-  EXPECT_EQ(EpilogueLength(row.rest, BehindText::MailEnd, false, true), row.atClusterStart);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Rules, EpilogueAtClusterStartTest,
-    testing::Values(ClusterStartRow{"ANoteInTheNextCluster", "\r\nHave this simple time.\r\n\r\n",
-                                    28, 2},
-                    ClusterStartRow{"EmptyLinesOnly", "\r\n\r\n", 4, 4},
-                    ClusterStartRow{"Nothing", "", 0, 0}),
-    [](const testing::TestParamInfo<ClusterStartRow>& row) { return row.param.name; });
-
 INSTANTIATE_TEST_SUITE_P(
     Rules, EpilogueLengthTest,
     testing::Values(
