@@ -48,4 +48,17 @@ std::size_t LastLineToClusterEnd(std::string_view text, std::size_t at, std::uin
   return line.find('\n') != std::string_view::npos || HoldsNonText(line) ? 0 : line.size();
 }
 
+std::size_t LastLineIntoData(std::string_view text, std::size_t at) {
+  constexpr std::size_t kDataLook = 64;
+  if (at == 0 || at >= text.size() || text[at - 1] != '\n') return 0;
+  std::size_t end = at;
+  while (end < text.size() && ((text[end] >= 0x20 && text[end] < 0x7F) || text[end] == '\t')) ++end;
+  if (end - at < kLastLineIntoData || end >= text.size() || text[end] == '\r' || text[end] == '\n')
+    return 0;
+  std::string_view data = text.substr(end, kDataLook);
+  data = data.substr(0, data.find('\n'));
+  // Zeros behind a line are LastLineToFileEnd's to weigh: a file's end or old bytes' cluster end.
+  return text[end] != '\0' && HoldsNonText(data) ? end - at : 0;
+}
+
 }  // namespace quillon::mail_reader

@@ -34,4 +34,15 @@ bool TextLeftOpen(std::string_view text, std::string_view boundary);
 std::size_t LastLineToClusterEnd(std::string_view text, std::size_t at, std::uint64_t start,
                                  std::string_view boundary);
 
+// Printable characters a last line runs to at least before bytes no text holds, for them to be
+// taken as the mail's: random bytes seldom begin with so many.
+inline constexpr std::size_t kLastLineIntoData = 8;
+
+// The length of a last line without a line break at `at` in `text` that runs into binary data:
+// at least kLastLineIntoData printable ASCII characters, then bytes no text holds (not zeros)
+// before any line break. A mail's file that ended without a line break, old data behind it. The
+// characters up to the first byte that is no printable ASCII are taken (random bytes may begin with
+// a few). 0 when there is no such line.
+std::size_t LastLineIntoData(std::string_view text, std::size_t at);
+
 }  // namespace quillon::mail_reader

@@ -339,7 +339,8 @@ void ReadKnownExtent(const MailRecord& record, DataSource& source, std::string& 
       limit > start && start + text.size() >= limit ? BehindText::NextMail : BehindText::Unread;
   const std::string boundary = BoundaryOf(record, text);
   const auto toClusterEnd = [&](std::size_t at) {
-    const std::size_t line = LastLineToClusterEnd(text, at, start, boundary);
+    std::size_t line = LastLineToClusterEnd(text, at, start, boundary);
+    if (line == 0) line = LastLineIntoData(text, at);
     return limit > start && start + at + line > limit ? 0 : line;  // the next mail's line
   };
   if (knownEnd > start) {

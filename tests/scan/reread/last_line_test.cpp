@@ -131,5 +131,38 @@ INSTANTIATE_TEST_SUITE_P(
         FileEndRow{"NoNul", kBody, 13, 0, 0}),
     [](const testing::TestParamInfo<FileEndRow>& row) { return row.param.name; });
 
+struct IntoDataRow {
+  const char* name;
+  std::string line;  // the last line and what follows it
+  std::size_t kept;
+};
+
+void PrintTo(const IntoDataRow& row, std::ostream* out) {
+  *out << row.name;
+}
+
+class LastLineIntoDataTest : public testing::TestWithParam<IntoDataRow> {};
+
+TEST_P(LastLineIntoDataTest, KeepsTheTextInFrontOfTheData) {
+  const std::string text = "From: a@x\r\n\r\nfirst line\r\n" + GetParam().line;
+  EXPECT_EQ(LastLineIntoData(text, text.size() - GetParam().line.size()), GetParam().kept);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rules, LastLineIntoDataTest,
+    testing::Values(
+        IntoDataRow{"TextThenRandomBytes", std::string("Body Text - not important\xe3\x01\x9a\x02"),
+                    25},
+        // Zeros are a file's padding or the end of old bytes' cluster: the file-end rule weighs
+        // them.
+        IntoDataRow{"TextThenZeros", std::string("Body Text") + std::string(8, '\0'), 0},
+        // Random bytes that begin with printable ones: they are taken, the mail is whole.
+        IntoDataRow{"PrintableRandomBytesTaken", std::string("Body Text;q\x8e\x01\xd3"), 11},
+        IntoDataRow{"TooShortToTell", std::string("Bye\x8e\x01\xd3\x1f"), 0},
+        IntoDataRow{"ALineOfItsOwn", "Body Text - not important\r\n", 0},
+        IntoDataRow{"EightBitTextGoesOn", std::string("Body Text caf\xe9 au lait, merci"), 0},
+        IntoDataRow{"RandomBytesOnly", std::string("\x8e\x01\xd3q\x1f\xa9\x02"), 0}),
+    [](const testing::TestParamInfo<IntoDataRow>& row) { return row.param.name; });
+
 }  // namespace
 }  // namespace quillon::mail_reader
