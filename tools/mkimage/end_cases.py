@@ -153,6 +153,26 @@ def forward_headers(text, rng, newline):
         _words(rng, 8)))
 
 
+def quoted_forward(text, rng, newline):
+    """A forwarded mail's header block as a mail program writes it into the text, behind a line
+    of its own, with no trace line: no next mail either."""
+    return _insert_late(text, rng, _lines(
+        newline, b"Begin forwarded message:", b"", b"From: Alice Example <alice@example.com>",
+        b"Subject: " + _words(rng, 3), b"Date: March 4, 2008 9:12:44 AM GMT",
+        b"To: bob@example.org", b"", _words(rng, 8)))
+
+
+def field_separators(text, rng, newline):
+    """Records pasted from a form or a database, fields kept apart by the unit and record
+    separators: a control byte in every few."""
+    fields = (b"id", b"7", b"42", b"ok", b"yes", b"no", b"n/a")
+    lines = []
+    for _ in range(3):
+        record = b"\x1f".join(rng.choice(fields) + b" " + _words(rng, 1) for _ in range(4))
+        lines.append(record + b"\x1e")
+    return _insert_late(text, rng, _lines(newline, *lines))
+
+
 def dash_lines(text, rng, newline):
     return _insert_late(text, rng, _lines(newline, b"-----", _words(rng, 5), b"-- ",
                                           b"--=_NextPart_000_0001_01C87DE5", b"--"))
@@ -195,6 +215,7 @@ END_CASES = {
     "end-iso-2022-jp": iso_2022_jp, "end-control-byte": control_byte, "end-eight-bit": eight_bit,
     "end-markup-tail": markup_tail, "end-list-footer": list_footer, "end-mbox-from": mbox_from,
     "end-forward-block": forward_block, "end-forward-headers": forward_headers,
+    "end-quoted-forward": quoted_forward, "end-field-separators": field_separators,
     "end-dash-lines": dash_lines, "end-no-final-newline": no_final_newline,
     "end-long-line": long_line, "end-cluster-end": cluster_end,
 }

@@ -8,6 +8,7 @@
 #include "scan/lines/line_reader.h"
 #include "scan/read/store_chain.h"
 #include "scan/reread/epilogue.h"
+#include "scan/reread/last_line.h"
 #include "scan/reread/mail_reader_source.h"
 #include "scan/reread/mail_reader_window.h"
 #include "scan/reread/old_text_lines.h"
@@ -106,26 +107,6 @@ std::string BoundaryOf(const MailRecord& record, std::string_view text) {
   const std::string_view header = text.substr(0, headerEnd);
   std::string boundary = MultipartBoundaryOf(header);
   return boundary.empty() ? StrayClosingBoundary(header, text.substr(headerEnd + 1)) : boundary;
-}
-
-// The length of a last line without a line break at `at` in `text` (which begins at byte `start`
-// of the source) that the mail's file ended with: text up to a NUL inside a sector, zeros behind
-// it up to the sector's end, as a file's end is padded. Old bytes behind a mail run on to the end
-// of their cluster instead, and a file behind it begins at a sector's start. 0 when there is no
-// such line.
-std::size_t LastLineToFileEnd(std::string_view text, std::size_t at, std::uint64_t start) {
-  // A line that begins a sector may be another file's, whose end stands there.
-  if (at == 0 || at >= text.size() || text[at - 1] != '\n' || (start + at) % kSectorSize == 0)
-    return 0;
-  const std::size_t nul = text.find('\0', at);
-  if (nul == std::string_view::npos || nul == at || (start + nul) % kSectorSize == 0) return 0;
-  const std::string_view line = text.substr(at, nul - at);
-  if (line.find('\n') != std::string_view::npos || HoldsNonText(line)) return 0;
-  const std::uint64_t sectorEnd = ((start + nul) / kSectorSize + 1) * kSectorSize - start;
-  const std::size_t padEnd =
-      static_cast<std::size_t>(std::min<std::uint64_t>(sectorEnd, text.size()));
-  const std::size_t data = text.find_first_not_of('\0', nul);
-  return data == std::string_view::npos || data >= padEnd ? nul - at : 0;
 }
 
 // True when the line around `at` in `text` holds stray control bytes in text.
@@ -238,6 +219,9 @@ std::size_t FindTextEnd(std::string_view text, std::string_view boundary, bool e
     // mail ends at the line break before it.
     if (endAtTraceLines && at > body && at >= quotedHeaderEnd && OpensAMail(content))
       return at >= 2 && data.substr(at - 2, 2) == "\r\n" ? at - 2 : at - 1;
+    // A forwarded mail's header block, trace lines and all, is text of this one.
+    if (line.complete && IntroducesQuotedMail(content))
+      quotedHeaderEnd = line.next + HeaderBlockAt(data, line.next).size();
     previousEmpty = content.empty();
     previousLine = at;
     if (!line.complete) {
@@ -305,6 +289,12 @@ void ReadKnownExtent(const MailRecord& record, DataSource& source, std::string& 
   // The next mail's first line ends this one, at the line break before it when a blank line
   // separates them; what the rules find earlier ends it earlier.
   std::uint64_t limit = extent.nextMailStart > start ? extent.nextMailStart : 0;
+  if (limit > start) {  // a mail forwarded in this one's text is no next mail
+    std::string before(static_cast<std::size_t>(std::min<std::uint64_t>(limit - start, 256)), 0);
+    rescued.Read(limit - before.size(), before.size(),
+                 reinterpret_cast<std::uint8_t*>(before.data()));
+    if (EndsIntroducingQuotedMail(before)) limit = 0;
+  }
   if (limit > start && end > limit) end = limit;  // no mail runs into the next one
   const std::uint64_t sourceEnd = source.TotalSectors() * kSectorSize;
   std::string text;
@@ -347,22 +337,28 @@ void ReadKnownExtent(const MailRecord& record, DataSource& source, std::string& 
   }
   const BehindText behind =
       limit > start && start + text.size() >= limit ? BehindText::NextMail : BehindText::Unread;
+  const std::string boundary = BoundaryOf(record, text);
+  const auto toClusterEnd = [&](std::size_t at) {
+    std::size_t line = LastLineToClusterEnd(text, at, start, boundary);
+    if (line == 0) line = LastLineIntoData(text, at);
+    return limit > start && start + at + line > limit ? 0 : line;  // the next mail's line
+  };
   if (knownEnd > start) {
     const std::size_t known =
         static_cast<std::size_t>(std::min<std::uint64_t>(knownEnd - start, text.size()));
     const TextTail tail =
         NulAmidData(text, known, start) ? TextTail::BinaryData : TextTail::MailEnd;
     const std::size_t textEnd =
-        EndBeforeOldBytes(std::string_view(text).substr(0, known), BoundaryOf(record, text), tail);
+        EndBeforeOldBytes(std::string_view(text).substr(0, known), boundary, tail);
     if (textEnd < known)
-      text.resize(textEnd);
+      text.resize(textEnd + toClusterEnd(textEnd));
     else {
       const std::size_t kept = known + EpilogueLength(std::string_view(text).substr(known), behind,
                                                       EndsLineFeedOnly(text, known));
-      text.resize(kept + LastLineToFileEnd(text, kept, start));
+      const std::size_t toFileEnd = LastLineToFileEnd(text, kept, start);
+      text.resize(kept + (toFileEnd > 0 ? toFileEnd : toClusterEnd(kept)));
     }
   } else {
-    const std::string boundary = BoundaryOf(record, text);
     // The next mail's first line ends this one's bytes as a NUL would.
     const TextTail tail = NulAmidData(text, text.find('\0'), start) ? TextTail::BinaryData
                           : behind == BehindText::NextMail          ? TextTail::MailEnd
@@ -376,7 +372,7 @@ void ReadKnownExtent(const MailRecord& record, DataSource& source, std::string& 
                                        ? 0
                                        : EpilogueLength(std::string_view(text).substr(textEnd),
                                                         behind, EndsLineFeedOnly(text, textEnd));
-      text.resize(textEnd + epilogue);
+      text.resize(textEnd + (epilogue > 0 ? epilogue : toClusterEnd(textEnd)));
     } else if (limit > start && start + text.size() >= limit) {
       text.resize(TrimSeparatorBeforeNextMail(text));
     }

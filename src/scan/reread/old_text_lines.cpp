@@ -17,23 +17,28 @@ bool NoTextOfAnyCharset(std::string_view line) {
 
 bool HoldsStrayControls(std::string_view line) {
   // One control byte in a line with 8-bit bytes, and those at most one in 8; in a line of 7-bit
-  // bytes only, a control byte in 8 (a line of fields with separators). Random bytes glued to
-  // old text hold several control bytes among their 8-bit ones.
-  constexpr std::size_t kBytesPerControlInAscii = 8;
+  // bytes only, a control byte in 4, each between text (fields with their separators, a short
+  // one among them). Random bytes glued to old text hold several control bytes among their 8-bit
+  // ones; data of 7-bit bytes holds its controls in runs.
+  constexpr std::size_t kBytesPerControlInAscii = 4;
   constexpr std::size_t kBytesPerEightBit = 8;
   if (line.size() < kStrayControlLine) return false;
   std::size_t controls = 0;
   std::size_t eightBit = 0;
+  bool controlRun = false;
+  bool previousControl = false;
   for (const char c : line) {
     const auto byte = static_cast<std::uint8_t>(c);
     if (byte == 0) return false;  // a NUL ends a mail's text whatever surrounds it
-    if (byte >= 0x80)
-      ++eightBit;
-    else if (!IsTextByte(byte))
-      ++controls;
+    const bool control = byte < 0x80 && !IsTextByte(byte);
+    if (byte >= 0x80) ++eightBit;
+    controls += control;
+    controlRun = controlRun || (control && previousControl);
+    previousControl = control;
   }
   const std::size_t allowed = eightBit == 0 ? line.size() / kBytesPerControlInAscii : 1;
-  return controls > 0 && controls <= allowed && eightBit <= line.size() / kBytesPerEightBit;
+  return controls > 0 && controls <= allowed && !controlRun &&
+         eightBit <= line.size() / kBytesPerEightBit;
 }
 
 bool ReadsAsBinaryBytes(std::string_view line, bool binary) {

@@ -74,4 +74,28 @@ bool AnswersMail(std::string_view headerBlock, std::string_view otherHeaderBlock
          FieldValue(headerBlock, "references:").find(id) != std::string::npos;
 }
 
+bool IntroducesQuotedMail(std::string_view line) {
+  // Longer lines are text that talks about a forward, not the line above one.
+  constexpr std::size_t kIntroductionLine = 80;
+  if (line.size() > kIntroductionLine) return false;
+  std::string lower(line);
+  for (char& c : lower) c = static_cast<char>(AsciiLower(static_cast<unsigned char>(c)));
+  return lower.find("forwarded message") != std::string::npos ||
+         lower.find("original message") != std::string::npos;
+}
+
+bool EndsIntroducingQuotedMail(std::string_view before) {
+  if (!before.ends_with('\n')) return false;
+  before.remove_suffix(1);
+  if (before.ends_with('\r')) before.remove_suffix(1);
+  // An empty line between the introduction and the header block.
+  if (before.ends_with('\n')) {
+    before.remove_suffix(1);
+    if (before.ends_with('\r')) before.remove_suffix(1);
+  }
+  const std::size_t lineStart = before.rfind('\n');
+  if (lineStart == std::string_view::npos) return false;
+  return IntroducesQuotedMail(before.substr(lineStart + 1));
+}
+
 }  // namespace quillon::mail_reader

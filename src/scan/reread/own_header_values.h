@@ -26,4 +26,14 @@ bool DeclaresPlainText(std::string_view headerBlock);
 // mailbox the mail answered comes before the answer, never inside it.
 bool AnswersMail(std::string_view headerBlock, std::string_view otherHeaderBlock);
 
+// True when `line` (without its line end) is what a mail program writes above a mail it quotes
+// whole in the text of another, its header block behind it: "---------- Forwarded message
+// ----------", "-----Original Message-----", "Begin forwarded message:".
+bool IntroducesQuotedMail(std::string_view line);
+
+// True when `before`, the bytes in front of a mail's first header line, end with a line that
+// introduces a quoted mail (an empty line may stand between): that header block is a part of
+// the text around it, not the next mail.
+bool EndsIntroducingQuotedMail(std::string_view before);
+
 }  // namespace quillon::mail_reader

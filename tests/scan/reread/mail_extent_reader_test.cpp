@@ -97,6 +97,10 @@ INSTANTIATE_TEST_SUITE_P(
         // A multipart cut short ends by the line rules.
         EndRow{"MultipartWithoutClosingBoundary",
                kHead + "--b\r\n\r\npart\r\n" + std::string(1, '\0'), "b", false, kHead.size() + 13},
+        EndRow{"ForwardedHeaderBlockIsText",
+               kHead + "see below\r\n---------- Forwarded message ----------\r\n"
+                       "Received: from z\r\nFrom: b@y\r\n\r\nold news\r\n\r\nReceived: from n\r\n",
+               "", true, kHead.size() + 93},
         EndRow{"TraceLineOnlyWhenAsked", kHead + "body\r\n\r\nReceived: from z\r\n", "", true,
                kHead.size() + 6},
         EndRow{"TraceLineIgnoredWhenTheNextStartIsKnown", kHead + "body\r\nReceived: quoted\r\n",

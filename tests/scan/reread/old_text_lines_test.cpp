@@ -94,6 +94,12 @@ INSTANTIATE_TEST_SUITE_P(
                  "id\x01thanks budget week\x1f"
                  "end\x7f",
                  true},
+        ShapeRow{"SeparatorsInAShortAsciiLine", Shape::StrayControls,
+                 "id\x01see the next\x1f"
+                 "end\x7f",
+                 true},
+        ShapeRow{"ControlsInARowInAnAsciiLine", Shape::StrayControls,
+                 "a long line of text\x01\x02 with a run", false},
         ShapeRow{"TooManyControlsForAnAsciiLine", Shape::StrayControls,
                  "a\x01\x02\x03"
                  "bcdefghijklmnop",

@@ -92,5 +92,39 @@ INSTANTIATE_TEST_SUITE_P(
                   "Message-ID: <1.2@x>\r\n", false}),
     [](const testing::TestParamInfo<AnswerRow>& row) { return row.param.name; });
 
+struct IntroductionRow {
+  const char* name;
+  std::string before;  // the bytes in front of a header block
+  bool introduces;
+};
+
+void PrintTo(const IntroductionRow& row, std::ostream* out) {
+  *out << row.name;
+}
+
+class QuotedMailTest : public testing::TestWithParam<IntroductionRow> {};
+
+TEST_P(QuotedMailTest, TellsAHeaderBlockQuotedInText) {
+  EXPECT_EQ(EndsIntroducingQuotedMail(GetParam().before), GetParam().introduces);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Lines, QuotedMailTest,
+    testing::Values(
+        IntroductionRow{"ForwardedMessage",
+                        "see below\r\n---------- Forwarded message ----------\r\n", true},
+        IntroductionRow{"OriginalMessage", "Hi\r\n-----Original Message-----\r\n", true},
+        IntroductionRow{"BeginForwardedWithAnEmptyLine", "x\nBegin forwarded message:\n\n", true},
+        IntroductionRow{"LowerCase", "x\r\n--- forwarded message ---\r\n", true},
+        IntroductionRow{"TwoEmptyLinesBetween", "x\r\n-----Original Message-----\r\n\r\n\r\n",
+                        false},
+        IntroductionRow{"TextTalkingAboutAForward",
+                        "x\r\nI read the forwarded message you sent me last week and I think we "
+                        "should talk about it before the meeting\r\n",
+                        false},
+        IntroductionRow{"AnotherMailsEnd", "x\r\nthanks, Ann\r\n\r\n", false},
+        IntroductionRow{"NoLineBreakInFront", "-----Original Message-----", false}),
+    [](const testing::TestParamInfo<IntroductionRow>& row) { return row.param.name; });
+
 }  // namespace
 }  // namespace quillon::mail_reader

@@ -1,0 +1,64 @@
+#include "scan/reread/last_line.h"
+
+#include <algorithm>
+
+#include "scan/lines/line_reader.h"
+#include "scan/reread/own_header_values.h"
+#include "source/data_source.h"
+#include "text/ascii.h"
+
+namespace quillon::mail_reader {
+
+std::size_t LastLineToFileEnd(std::string_view text, std::size_t at, std::uint64_t start) {
+  // A line that begins a sector may be another file's, whose end stands there.
+  if (at == 0 || at >= text.size() || text[at - 1] != '\n' || (start + at) % kSectorSize == 0)
+    return 0;
+  const std::size_t nul = text.find('\0', at);
+  if (nul == std::string_view::npos || nul == at || (start + nul) % kSectorSize == 0) return 0;
+  const std::string_view line = text.substr(at, nul - at);
+  if (line.find('\n') != std::string_view::npos || HoldsNonText(line)) return 0;
+  const std::uint64_t sectorEnd = ((start + nul) / kSectorSize + 1) * kSectorSize - start;
+  const std::size_t padEnd =
+      static_cast<std::size_t>(std::min<std::uint64_t>(sectorEnd, text.size()));
+  const std::size_t data = text.find_first_not_of('\0', nul);
+  return data == std::string_view::npos || data >= padEnd ? nul - at : 0;
+}
+
+bool TextLeftOpen(std::string_view text, std::string_view boundary) {
+  std::size_t body = std::min(text.find("\n\r\n"), text.find("\n\n"));
+  if (body == std::string_view::npos) return true;
+  if (!boundary.empty()) return !FindClosingBoundaryLine(text, boundary, body).found;
+  if (!DeclaresHtmlText(text.substr(0, body))) return false;
+  for (std::size_t at = text.find('<', body); at != std::string_view::npos;
+       at = text.find('<', at + 1))
+    if (StartsWithNoCase(text.substr(at), "</html")) return false;
+  return true;
+}
+
+std::size_t LastLineToClusterEnd(std::string_view text, std::size_t at, std::uint64_t start,
+                                 std::string_view boundary) {
+  if (at == 0 || at >= text.size() || text[at - 1] != '\n') return 0;
+  if (!TextLeftOpen(text.substr(0, at), boundary)) return 0;
+  const std::uint64_t clusterEnd = ((start + at) / kClusterBytes + 1) * kClusterBytes;
+  const auto end =
+      static_cast<std::size_t>(std::min<std::uint64_t>(clusterEnd - start, text.size()));
+  // A line begins no cluster; one that ends beyond it is read whole by the other rules.
+  if ((start + at) % kClusterBytes == 0 || end >= text.size()) return 0;
+  const std::string_view line = text.substr(at, end - at);
+  return line.find('\n') != std::string_view::npos || HoldsNonText(line) ? 0 : line.size();
+}
+
+std::size_t LastLineIntoData(std::string_view text, std::size_t at) {
+  constexpr std::size_t kDataLook = 64;
+  if (at == 0 || at >= text.size() || text[at - 1] != '\n') return 0;
+  std::size_t end = at;
+  while (end < text.size() && ((text[end] >= 0x20 && text[end] < 0x7F) || text[end] == '\t')) ++end;
+  if (end - at < kLastLineIntoData || end >= text.size() || text[end] == '\r' || text[end] == '\n')
+    return 0;
+  std::string_view data = text.substr(end, kDataLook);
+  data = data.substr(0, data.find('\n'));
+  // Zeros behind a line are LastLineToFileEnd's to weigh: a file's end or old bytes' cluster end.
+  return text[end] != '\0' && HoldsNonText(data) ? end - at : 0;
+}
+
+}  // namespace quillon::mail_reader

@@ -1,0 +1,168 @@
+// A mail's last line without a line break: up to its file's end padded by zeros, or up to the
+// end of the cluster its file was cut at.
+#include "scan/reread/last_line.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <ostream>
+#include <string>
+
+namespace quillon::mail_reader {
+namespace {
+
+const std::string kMultipartHead =
+    "From: a@x\r\nContent-Type: multipart/mixed; boundary=\"b\"\r\n\r\n--b\r\n"
+    "Content-Type: text/plain\r\n\r\n";
+
+const std::string kHtmlHead = "From: a@x\r\nContent-Type: text/html; charset=utf-8\r\n\r\n";
+
+// A mail text laid out so that `line` begins `beforeEnd` bytes before a cluster's end, with
+// `behind` following it there; `lines` stand between the head and `line`.
+struct Layout {
+  std::string text;
+  std::size_t lineStart = 0;
+  std::uint64_t start = 0;
+};
+
+Layout LineAtClusterEnd(const std::string& head, const std::string& line, std::size_t beforeEnd,
+                        const std::string& behind) {
+  Layout layout;
+  std::string filler;
+  while (head.size() + filler.size() + 40 < kClusterBytes - beforeEnd)
+    filler += "a line of the mail's text, written on\r\n";
+  const std::size_t padding = kClusterBytes - beforeEnd - head.size() - filler.size() - 2;
+  filler += std::string(padding, 'w') + "\r\n";
+  layout.text = head + filler + line + behind;
+  layout.lineStart = head.size() + filler.size();
+  layout.start = 3 * kClusterBytes;
+  return layout;
+}
+
+struct ClusterRow {
+  const char* name;
+  std::string head;
+  std::string line;    // the mail's last line up to the cluster's end
+  std::string behind;  // the next cluster's bytes
+  std::string boundary;
+  std::size_t kept;  // bytes of `line` that are the mail's
+};
+
+void PrintTo(const ClusterRow& row, std::ostream* out) {
+  *out << row.name;
+}
+
+class LastLineToClusterEndTest : public testing::TestWithParam<ClusterRow> {};
+
+TEST_P(LastLineToClusterEndTest, KeepsACutLineOfAnOpenMultipart) {
+  const ClusterRow& row = GetParam();
+  const Layout layout = LineAtClusterEnd(row.head, row.line, row.line.size(), row.behind);
+  EXPECT_EQ(LastLineToClusterEnd(layout.text, layout.lineStart, layout.start, row.boundary),
+            row.kept);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rules, LastLineToClusterEndTest,
+    testing::Values(ClusterRow{"Base64CutIntoText", kMultipartHead, "QUJDREVGR0hJSktM",
+                               "river garden bridge\nmore old text\n", "b", 16},
+                    ClusterRow{"TextCutIntoBinary", kMultipartHead, "CONFIG_SATA_U",
+                               std::string("\x8e\x01\xd3q\x1f\xa9\x02\r\n"), "b", 13},
+                    ClusterRow{"TextCutIntoZeros", kMultipartHead, "double-checking the",
+                               std::string(64, '\0'), "b", 19},
+                    ClusterRow{"HeaderBlockCut", "From: a@x\r\nSubject: s\r\n",
+                               "Content-Type: mult", "ipart old text\n", "", 18},
+                    ClusterRow{"OpenHtmlText", kHtmlHead + "<html><body>\r\n",
+                               "<table border=3D0 cell", "old text\n", "", 22},
+                    ClusterRow{"OpenMultipartRunsIntoBinaryAmidTheCluster", kMultipartHead,
+                               std::string("QUJDREVG\x01\x02zz"), "old\r\n", "b", 0},
+                    ClusterRow{"ClosedHtmlText", kHtmlHead + "<html><body></body></HTML>\r\n",
+                               "old slack tex", "t of another file\r\n", "", 0},
+                    ClusterRow{"SinglePartMailEndedWithItsLine", "From: a@x\r\n\r\n",
+                               "old slack tex", "t of another file\r\n", "", 0},
+                    ClusterRow{"ClosedMultipartEndedWithItsLine",
+                               kMultipartHead + "hi\r\n--b--\r\n", "old slack tex",
+                               "t of another file\r\n", "b", 0},
+                    ClusterRow{"LineBreakBeforeTheClusterEnd", kMultipartHead, "line\r\nnext",
+                               "old\r\n", "b", 0},
+                    ClusterRow{"ClosedMultipartRunsIntoBinary", kMultipartHead + "hi\r\n--b--\r\n",
+                               std::string("ab\x01\x02zz"), "old\r\n", "b", 0}),
+    [](const testing::TestParamInfo<ClusterRow>& row) { return row.param.name; });
+
+TEST(LastLineToClusterEndTest, ALineThatEndsBehindTheClusterEndIsReadByTheOtherRules) {
+  // The text read stops at the cluster's end: nothing shows what the next cluster holds.
+  const Layout layout = LineAtClusterEnd(kMultipartHead, "QUJDREVGR0hJSktM", 16, "");
+  EXPECT_EQ(LastLineToClusterEnd(layout.text, layout.lineStart, layout.start, "b"), 0U);
+}
+
+TEST(LastLineToClusterEndTest, ALineAtACutClusterStartIsNoLastLine) {
+  const std::string text = kMultipartHead + std::string(kClusterBytes + 8, 'Q');
+  // The line begins exactly at a cluster's start: the cluster before it ended the file.
+  const std::uint64_t start = 2 * kClusterBytes - kMultipartHead.size();
+  EXPECT_EQ(LastLineToClusterEnd(text, kMultipartHead.size(), start, "b"), 0U);
+}
+
+struct FileEndRow {
+  const char* name;
+  std::string text;
+  std::size_t at;
+  std::uint64_t start;
+  std::size_t length;
+};
+
+void PrintTo(const FileEndRow& row, std::ostream* out) {
+  *out << row.name;
+}
+
+class LastLineToFileEndTest : public testing::TestWithParam<FileEndRow> {};
+
+TEST_P(LastLineToFileEndTest, KeepsALastLinePaddedByZeros) {
+  const FileEndRow& row = GetParam();
+  EXPECT_EQ(LastLineToFileEnd(row.text, row.at, row.start), row.length);
+}
+
+const std::string kBody = "From: a@x\r\n\r\nlast words";
+
+INSTANTIATE_TEST_SUITE_P(
+    Rules, LastLineToFileEndTest,
+    testing::Values(
+        FileEndRow{"ZerosToTheSectorEnd", kBody + std::string(512, '\0'), 13, 0, 10},
+        FileEndRow{"DataBehindTheZeros", kBody + std::string(8, '\0') + "data", 13, 0, 0},
+        FileEndRow{"LineAtASectorStart", kBody + std::string(512, '\0'), 13, 512 - 13, 0},
+        FileEndRow{"NoNul", kBody, 13, 0, 0}),
+    [](const testing::TestParamInfo<FileEndRow>& row) { return row.param.name; });
+
+struct IntoDataRow {
+  const char* name;
+  std::string line;  // the last line and what follows it
+  std::size_t kept;
+};
+
+void PrintTo(const IntoDataRow& row, std::ostream* out) {
+  *out << row.name;
+}
+
+class LastLineIntoDataTest : public testing::TestWithParam<IntoDataRow> {};
+
+TEST_P(LastLineIntoDataTest, KeepsTheTextInFrontOfTheData) {
+  const std::string text = "From: a@x\r\n\r\nfirst line\r\n" + GetParam().line;
+  EXPECT_EQ(LastLineIntoData(text, text.size() - GetParam().line.size()), GetParam().kept);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rules, LastLineIntoDataTest,
+    testing::Values(
+        IntoDataRow{"TextThenRandomBytes", std::string("Body Text - not important\xe3\x01\x9a\x02"),
+                    25},
+        // Zeros are a file's padding or the end of old bytes' cluster: the file-end rule weighs
+        // them.
+        IntoDataRow{"TextThenZeros", std::string("Body Text") + std::string(8, '\0'), 0},
+        // Random bytes that begin with printable ones: they are taken, the mail is whole.
+        IntoDataRow{"PrintableRandomBytesTaken", std::string("Body Text;q\x8e\x01\xd3"), 11},
+        IntoDataRow{"TooShortToTell", std::string("Bye\x8e\x01\xd3\x1f"), 0},
+        IntoDataRow{"ALineOfItsOwn", "Body Text - not important\r\n", 0},
+        IntoDataRow{"EightBitTextGoesOn", std::string("Body Text caf\xe9 au lait, merci"), 0},
+        IntoDataRow{"RandomBytesOnly", std::string("\x8e\x01\xd3q\x1f\xa9\x02"), 0}),
+    [](const testing::TestParamInfo<IntoDataRow>& row) { return row.param.name; });
+
+}  // namespace
+}  // namespace quillon::mail_reader
