@@ -18,6 +18,11 @@ struct Avx2 {
   static Lanes Equal(Bytes a, Bytes b) { return _mm256_cmpeq_epi8(a, b); }
   static Lanes Both(Lanes a, Lanes b) { return _mm256_and_si256(a, b); }
   static Lanes Either(Lanes a, Lanes b) { return _mm256_or_si256(a, b); }
+  // The lesser of each pair of bytes, unsigned; whether a byte is zero.
+  static Bytes Least(Bytes a, Bytes b) { return _mm256_min_epu8(a, b); }
+  static bool AnyZero(Bytes bytes) {
+    return _mm256_movemask_epi8(_mm256_cmpeq_epi8(bytes, _mm256_setzero_si256())) != 0;
+  }
   // No lane set.
   static Lanes None() { return _mm256_setzero_si256(); }
   // Bit k stands for byte k.

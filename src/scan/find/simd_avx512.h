@@ -17,6 +17,9 @@ struct Avx512 {
   static Lanes Equal(Bytes a, Bytes b) { return _mm512_cmpeq_epi8_mask(a, b); }
   static Lanes Both(Lanes a, Lanes b) { return a & b; }
   static Lanes Either(Lanes a, Lanes b) { return a | b; }
+  // The lesser of each pair of bytes, unsigned; whether a byte is zero.
+  static Bytes Least(Bytes a, Bytes b) { return _mm512_min_epu8(a, b); }
+  static bool AnyZero(Bytes bytes) { return _mm512_test_epi8_mask(bytes, bytes) != ~__mmask64{0}; }
   // No lane set.
   static Lanes None() { return 0; }
   static std::uint64_t Bits(Lanes lanes) { return lanes; }
