@@ -56,7 +56,22 @@ struct MarkKernel {
     typename Vectors::Bytes colon, sizeByte, carriageReturn, lineFeed, lowerCase, f, d, r;
     // A store block's size field: 0x000002xx, little endian.
     typename Vectors::Bytes sizeKeep, sizeField;
+    // kQuietTable, where the vectors look bytes up by their low half.
+    typename Vectors::Bytes quietTable;
   };
+
+  // For each low half, the one byte below 0x80 with it that makes a sector loud (a colon, 0x3A;
+  // 0x02), else 0x80, which no such byte is: a byte equals its entry exactly where it is a colon
+  // or a 0x02 (the lookup gives 0 from 0x80 on). One comparison instead of two.
+  static constexpr std::uint8_t kQuietTable[16] = {0x80, 0x80, 0x02, 0x80, 0x80, 0x80, 0x80, 0x80,
+                                                   0x80, 0x80, ':',  0x80, 0x80, 0x80, 0x80, 0x80};
+  static typename Vectors::Lanes Loud(typename Vectors::Bytes here, const Constants& c) {
+    using V = Vectors;
+    if constexpr (V::kLooksUpByLowHalf)
+      return V::Equal(V::LookUpLowHalf(c.quietTable, here), here);
+    else
+      return V::Either(V::Equal(here, c.colon), V::Equal(here, c.sizeByte));
+  }
 
   // What one step at `at` finds: anchor colons behind a line feed (and, where `sectorColon` has
   // its bit, the one of an anchor at the sector's start) and size fields as bits; the rest joins
@@ -97,8 +112,7 @@ struct MarkKernel {
     for (; i < blockEnd; i += kWidth) {
       const typename V::Bytes here = V::Load(data + i);
       gathered.least = V::Least(gathered.least, here);
-      suspects =
-          V::Either(suspects, V::Either(V::Equal(here, c.colon), V::Equal(here, c.sizeByte)));
+      suspects = V::Either(suspects, Loud(here, c));
       const typename V::Lanes lineBreak =
           V::Both(V::Equal(here, c.carriageReturn), V::Equal(V::Load(data + i + 1), c.lineFeed));
       gathered.breaks = V::Either(gathered.breaks, lineBreak);
@@ -127,7 +141,8 @@ struct MarkKernel {
                               V::Splat('d'),
                               V::Splat('r'),
                               V::SplatWord(0xFFFFFF00u),
-                              V::SplatWord(0x00000200u)};
+                              V::SplatWord(0x00000200u),
+                              V::LowHalfTable(kQuietTable)};
     constexpr std::size_t kPair = kWidth <= 32 ? 2 * kWidth : kWidth;
     // The finds of a sector gather on the stack and join the lists after it: with no call inside
     // the steps the loop keeps its constants in vector registers.
