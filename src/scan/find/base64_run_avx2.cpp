@@ -23,10 +23,12 @@ __m256i TableOf(const std::array<std::uint8_t, 16>& table) {
   return _mm256_broadcastsi128_si256(half);
 }
 
-// 0xFF in each byte of `bytes` that the tables hold no character of.
+// 0xFF in each byte of `bytes` that the tables hold no character of. The low half is looked up
+// with the byte as it stands: the shuffle gives 0 for a byte from 0x80 on, which is outside as it
+// should be.
 __m256i OutsideLanes(__m256i bytes, __m256i lowBits, __m256i highBits) {
   const __m256i lowHalf = _mm256_set1_epi8(0x0F);
-  const __m256i low = _mm256_shuffle_epi8(lowBits, _mm256_and_si256(bytes, lowHalf));
+  const __m256i low = _mm256_shuffle_epi8(lowBits, bytes);
   const __m256i high =
       _mm256_shuffle_epi8(highBits, _mm256_and_si256(_mm256_srli_epi16(bytes, 4), lowHalf));
   return _mm256_cmpeq_epi8(_mm256_and_si256(low, high), _mm256_setzero_si256());

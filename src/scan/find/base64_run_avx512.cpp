@@ -38,7 +38,8 @@ struct Avx512Masks {
   static bool LineBreaks(const std::uint8_t* at, const Constants& c, std::uint64_t& returns,
                          std::uint64_t& feeds) {
     const __m512i bytes = _mm512_loadu_si512(at);
-    const __m512i low = _mm512_shuffle_epi8(c.lowBits, _mm512_and_si512(bytes, c.lowHalf));
+    // The low half looked up with the byte as it stands: from 0x80 on the shuffle gives 0.
+    const __m512i low = _mm512_shuffle_epi8(c.lowBits, bytes);
     const __m512i high =
         _mm512_shuffle_epi8(c.highBits, _mm512_and_si512(_mm512_srli_epi16(bytes, 4), c.lowHalf));
     // A bit for each byte the tables hold: all 64, or another byte stands in the step.

@@ -35,8 +35,9 @@ bool MayOpenTraceLine(const std::uint8_t* data, std::size_t at, std::size_t end)
   return MayBreakLine(data, at, end) && (at + 2 >= end || (data[at + 2] | 0x20) == 'r');
 }
 
-void SetLineBreak(const std::uint8_t* data, std::size_t at, std::size_t end, std::uint64_t base,
-                  LineBreakBits lineBreaks) {
+void SetSectorBits(const std::uint8_t* data, std::size_t at, std::size_t end, std::uint64_t base,
+                   LineBreakBits lineBreaks) {
+  if (data[at] == 0) lineBreaks.nuls.Set((base + at) / kSector);
   if (!MayBreakLine(data, at, end)) return;
   lineBreaks.any.Set((base + at) / kSector);
   if (MayOpenTraceLine(data, at, end)) lineBreaks.beforeR.Set((base + at) / kSector);
@@ -52,7 +53,7 @@ void MarksOneByOne(const std::uint8_t* data, std::size_t begin, std::size_t end,
     if (IsAnchorColon(data, i, base)) anchors.push_back(base + i - kColonDistance);
     if ((base + i) % 4 == 0 && i + 4 <= rangeEnd && IsStoreSizeField(data + i))
       sizeFields.push_back(base + i);
-    SetLineBreak(data, i, rangeEnd, base, lineBreaks);
+    SetSectorBits(data, i, rangeEnd, base, lineBreaks);
   }
 }
 

@@ -1,7 +1,8 @@
 // Which sectors of a stretch may hold a line break, a CR LF pair whose CR lies there. The walk
 // finds mails only at line starts, so it passes over the other sectors without reading them:
 // random bytes hold a CR LF about once in 64 KiB, zeros never. The map is found along with the
-// shape marks while the bytes are fresh from reading.
+// shape marks while the bytes are fresh from reading, and with it the sectors that may hold a
+// NUL: the search for where a multipart mail ends at the latest reads only those.
 #pragma once
 
 #include <cstdint>
@@ -24,10 +25,12 @@ struct SectorBits {
 };
 
 // What a search sets: the sectors that may hold a line break, and those that may hold one whose
-// next line begins with 'R' or 'r' (where a "Received: " line may begin).
+// next line begins with 'R' or 'r' (where a "Received: " line may begin); and those that may hold
+// a NUL.
 struct LineBreakBits {
   SectorBits any;
   SectorBits beforeR;
+  SectorBits nuls;
 };
 
 class LineBreakMap {
@@ -39,8 +42,15 @@ class LineBreakMap {
 
   LineBreakBits Bits() {
     return LineBreakBits{SectorBits{first_, any_.data(), sectors_},
-                         SectorBits{first_, beforeR_.data(), sectors_}};
+                         SectorBits{first_, beforeR_.data(), sectors_},
+                         SectorBits{first_, nuls_.data(), sectors_}};
   }
+
+  // The sectors of the map, and one bit per sector for those that may hold a NUL (as in
+  // SectorBits), once the search has set them.
+  std::uint64_t FirstSector() const { return first_; }
+  std::uint64_t SectorCount() const { return sectors_; }
+  const std::vector<std::uint64_t>& NulWords() const { return nuls_; }
 
   // The first absolute byte in [at, end) whose sector may hold a line break (bytes the map does
   // not cover may); `end` when there is none. With `traceLinesOnly`, only line breaks before an
@@ -56,6 +66,7 @@ class LineBreakMap {
   std::uint64_t sectors_ = 0;
   std::vector<std::uint64_t> any_;
   std::vector<std::uint64_t> beforeR_;
+  std::vector<std::uint64_t> nuls_;
 };
 
 }  // namespace quillon

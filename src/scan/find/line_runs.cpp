@@ -3,6 +3,8 @@
 #include <cstring>
 
 #include "scan/find/base64_run.h"
+#include "scan/find/simd_target.h"
+#include "scan/find/text_bytes.h"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -30,6 +32,12 @@ std::size_t FirstNonBase64(const std::uint8_t* data, std::size_t from, std::size
 // The first index in [from, to) whose byte no line of text holds; `to` when there is none.
 std::size_t FirstNonText(const std::uint8_t* data, std::size_t from, std::size_t to) {
   std::size_t i = from;
+#ifdef QUILLON_X86_VECTORS
+  if (WidestTextSteps() >= TextSteps::Avx2) {
+    i = line_run_steps::Avx2Text(data, i, to);
+    if (i + 32 <= to) return i;  // the steps stopped at a find
+  }
+#endif
 #if defined(__SSE2__)
   const __m128i control = _mm_set1_epi8(0x1F);
   for (; i + 16 <= to; i += 16) {
@@ -62,8 +70,12 @@ LineRun KeepClearOfTheEnd(const std::uint8_t* data, std::size_t begin, LineRun r
   return {end, run.lines - dropped};
 }
 
+// `notFirst` holds a few bytes: a call into the library's search for each line cost more than
+// looking at them.
 bool Barred(std::string_view notFirst, std::uint8_t first) {
-  return notFirst.find(static_cast<char>(first)) != std::string_view::npos;
+  for (const char c : notFirst)
+    if (static_cast<std::uint8_t>(c) == first) return true;
+  return false;
 }
 
 template <typename FirstOther>

@@ -37,4 +37,11 @@ LineRun TakeTextLines(const std::uint8_t* data, std::size_t limit, std::size_t b
 LineRun TakeTextLinesPlain(const std::uint8_t* data, std::size_t limit, std::size_t begin,
                            std::size_t maxLine, std::size_t clearAhead, std::string_view notFirst);
 
+namespace line_run_steps {
+// The AVX2 steps for lines of text (line_runs_avx2.cpp): from `from`, 32 bytes at a time while a
+// whole step lies before `to`; the index of the first byte no line of text holds, or where the
+// steps stopped (fewer than 32 bytes before `to`) when none was found.
+std::size_t Avx2Text(const std::uint8_t* data, std::size_t from, std::size_t to);
+}  // namespace line_run_steps
+
 }  // namespace quillon

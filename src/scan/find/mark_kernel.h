@@ -35,10 +35,19 @@ struct MarkKernel {
       *fieldsEnd++ = base + i + static_cast<unsigned>(std::countr_zero(fields));
   }
 
-  static void MarkLineBreaks(std::uint64_t sector, typename Vectors::Lanes breaks,
-                             typename Vectors::Lanes breaksBeforeR, LineBreakBits lineBreaks) {
-    if (Vectors::Bits(breaks) != 0) lineBreaks.any.Set(sector);
-    if (Vectors::Bits(breaksBeforeR) != 0) lineBreaks.beforeR.Set(sector);
+  // What a sector's steps gathered besides their finds: its line breaks, those before an 'R' or
+  // 'r', and the least of its bytes in each lane (a NUL is looked for once, at the sector's end).
+  struct SectorGather {
+    typename Vectors::Lanes breaks;
+    typename Vectors::Lanes breaksBeforeR;
+    typename Vectors::Bytes least;
+  };
+
+  static void MarkSector(std::uint64_t sector, const SectorGather& gathered,
+                         LineBreakBits lineBreaks) {
+    if (Vectors::Bits(gathered.breaks) != 0) lineBreaks.any.Set(sector);
+    if (Vectors::Bits(gathered.breaksBeforeR) != 0) lineBreaks.beforeR.Set(sector);
+    if (Vectors::AnyZero(gathered.least)) lineBreaks.nuls.Set(sector);
   }
 
   // The bytes a step compares with, splat once (an aggregate: a constructor would be built
@@ -47,19 +56,35 @@ struct MarkKernel {
     typename Vectors::Bytes colon, sizeByte, carriageReturn, lineFeed, lowerCase, f, d, r;
     // A store block's size field: 0x000002xx, little endian.
     typename Vectors::Bytes sizeKeep, sizeField;
+    // kQuietTable, where the vectors look bytes up by their low half.
+    typename Vectors::Bytes quietTable;
   };
 
+  // For each low half, the one byte below 0x80 with it that makes a sector loud (a colon, 0x3A;
+  // 0x02), else 0x80, which no such byte is: a byte equals its entry exactly where it is a colon
+  // or a 0x02 (the lookup gives 0 from 0x80 on). One comparison instead of two.
+  static constexpr std::uint8_t kQuietTable[16] = {0x80, 0x80, 0x02, 0x80, 0x80, 0x80, 0x80, 0x80,
+                                                   0x80, 0x80, ':',  0x80, 0x80, 0x80, 0x80, 0x80};
+  static typename Vectors::Lanes Loud(typename Vectors::Bytes here, const Constants& c) {
+    using V = Vectors;
+    if constexpr (V::kLooksUpByLowHalf)
+      return V::Equal(V::LookUpLowHalf(c.quietTable, here), here);
+    else
+      return V::Either(V::Equal(here, c.colon), V::Equal(here, c.sizeByte));
+  }
+
   // What one step at `at` finds: anchor colons behind a line feed (and, where `sectorColon` has
-  // its bit, the one of an anchor at the sector's start) and size fields as bits; its line
-  // breaks join `breaks`, those before an 'R' or 'r' `breaksBeforeR`.
+  // its bit, the one of an anchor at the sector's start) and size fields as bits; the rest joins
+  // `gathered`.
   struct StepFinds {
     std::uint64_t colons;
     std::uint64_t fields;
   };
   static StepFinds Step(const std::uint8_t* at, const Constants& c, std::uint64_t sectorColon,
-                        typename Vectors::Lanes& breaks, typename Vectors::Lanes& breaksBeforeR) {
+                        SectorGather& gathered) {
     using V = Vectors;
     const typename V::Bytes here = V::Load(at);
+    gathered.least = V::Least(gathered.least, here);
     const typename V::Bytes initial = V::Or(V::Load(at - kColonDistance), c.lowerCase);
     const typename V::Lanes colons =
         V::Both(V::Equal(here, c.colon), V::Either(V::Equal(initial, c.f), V::Equal(initial, c.d)));
@@ -68,9 +93,10 @@ struct MarkKernel {
     if (sectorColon != 0) colonBits |= V::Bits(colons) & sectorColon;
     const typename V::Lanes lineBreak =
         V::Both(V::Equal(here, c.carriageReturn), V::Equal(V::Load(at + 1), c.lineFeed));
-    breaks = V::Either(breaks, lineBreak);
-    breaksBeforeR = V::Either(
-        breaksBeforeR, V::Both(lineBreak, V::Equal(V::Or(V::Load(at + 2), c.lowerCase), c.r)));
+    gathered.breaks = V::Either(gathered.breaks, lineBreak);
+    gathered.breaksBeforeR =
+        V::Either(gathered.breaksBeforeR,
+                  V::Both(lineBreak, V::Equal(V::Or(V::Load(at + 2), c.lowerCase), c.r)));
     return {colonBits, V::WordBits(here, c.sizeKeep, c.sizeField)};
   }
 
@@ -80,19 +106,20 @@ struct MarkKernel {
   // Base64 lines, zeros and most plain text hold neither, and are passed over here at half the
   // work.
   static bool QuietSteps(const std::uint8_t* data, std::size_t i, std::size_t blockEnd,
-                         const Constants& c, typename Vectors::Lanes& breaks,
-                         typename Vectors::Lanes& breaksBeforeR) {
+                         const Constants& c, SectorGather& gathered) {
     using V = Vectors;
     typename V::Lanes suspects = V::None();
+    // A sector is 16 AVX2 steps: unrolled, the loop's own count and branch go once for several.
+#pragma GCC unroll 4
     for (; i < blockEnd; i += kWidth) {
       const typename V::Bytes here = V::Load(data + i);
-      suspects =
-          V::Either(suspects, V::Either(V::Equal(here, c.colon), V::Equal(here, c.sizeByte)));
+      gathered.least = V::Least(gathered.least, here);
+      suspects = V::Either(suspects, Loud(here, c));
       const typename V::Lanes lineBreak =
           V::Both(V::Equal(here, c.carriageReturn), V::Equal(V::Load(data + i + 1), c.lineFeed));
-      breaks = V::Either(breaks, lineBreak);
-      breaksBeforeR =
-          V::Either(breaksBeforeR,
+      gathered.breaks = V::Either(gathered.breaks, lineBreak);
+      gathered.breaksBeforeR =
+          V::Either(gathered.breaksBeforeR,
                     V::Both(lineBreak, V::Equal(V::Or(V::Load(data + i + 2), c.lowerCase), c.r)));
     }
     return V::Bits(suspects) == 0;
@@ -116,7 +143,8 @@ struct MarkKernel {
                               V::Splat('d'),
                               V::Splat('r'),
                               V::SplatWord(0xFFFFFF00u),
-                              V::SplatWord(0x00000200u)};
+                              V::SplatWord(0x00000200u),
+                              V::LowHalfTable(kQuietTable)};
     constexpr std::size_t kPair = kWidth <= 32 ? 2 * kWidth : kWidth;
     // The finds of a sector gather on the stack and join the lists after it: with no call inside
     // the steps the loop keeps its constants in vector registers.
@@ -132,8 +160,7 @@ struct MarkKernel {
       const std::uint64_t sector = (base + i) / kSector;
       std::uint64_t* anchorsEnd = blockAnchors;
       std::uint64_t* fieldsEnd = blockFields;
-      typename V::Lanes breaks = V::None();
-      typename V::Lanes breaksBeforeR = V::None();
+      SectorGather gathered{V::None(), V::None(), V::Splat(0xFF)};
       const std::size_t sectorEnd = static_cast<std::size_t>((sector + 1) * kSector - base);
       const std::size_t blockEnd = std::min(sectorEnd, lastStep + 1);
 #pragma GCC unroll 8
@@ -143,10 +170,10 @@ struct MarkKernel {
       // a colon or a 0x02 in nearly every sector): after each failed try the quiet steps wait
       // twice as many sectors, up to a limit, before they are tried again.
       if (quietWait == 0) {
-        if (QuietSteps(data, i, blockEnd, constants, breaks, breaksBeforeR)) {
+        if (QuietSteps(data, i, blockEnd, constants, gathered)) {
           quietBackoff = 0;
           i += (blockEnd - i + kWidth - 1) / kWidth * kWidth;
-          MarkLineBreaks(sector, breaks, breaksBeforeR, lineBreaks);
+          MarkSector(sector, gathered, lineBreaks);
           continue;
         }
         quietBackoff = std::min(2 * quietBackoff + 1, kMostQuietWait);
@@ -158,26 +185,26 @@ struct MarkKernel {
         // An anchor at the sector's start needs no line feed in front: its colon lies in the
         // sector's first step.
         const StepFinds finds =
-            Step(data + i, constants, std::uint64_t{1} << kColonDistance, breaks, breaksBeforeR);
+            Step(data + i, constants, std::uint64_t{1} << kColonDistance, gathered);
         if ((finds.colons | finds.fields) != 0)
           WriteFinds(i, base, finds.colons, finds.fields, anchorsEnd, fieldsEnd);
         i += kWidth;
       }
       if constexpr (kPair != kWidth) {
         for (; i + kWidth < blockEnd && (base + i) % kPair == 0; i += kPair) {
-          const StepFinds first = Step(data + i, constants, 0, breaks, breaksBeforeR);
-          const StepFinds second = Step(data + i + kWidth, constants, 0, breaks, breaksBeforeR);
+          const StepFinds first = Step(data + i, constants, 0, gathered);
+          const StepFinds second = Step(data + i + kWidth, constants, 0, gathered);
           if ((first.colons | first.fields | second.colons | second.fields) == 0) continue;
           WriteFinds(i, base, first.colons, first.fields, anchorsEnd, fieldsEnd);
           WriteFinds(i + kWidth, base, second.colons, second.fields, anchorsEnd, fieldsEnd);
         }
       }
       for (; i < blockEnd; i += kWidth) {
-        const StepFinds finds = Step(data + i, constants, 0, breaks, breaksBeforeR);
+        const StepFinds finds = Step(data + i, constants, 0, gathered);
         if ((finds.colons | finds.fields) != 0)
           WriteFinds(i, base, finds.colons, finds.fields, anchorsEnd, fieldsEnd);
       }
-      MarkLineBreaks(sector, breaks, breaksBeforeR, lineBreaks);
+      MarkSector(sector, gathered, lineBreaks);
       if (anchorsEnd != blockAnchors) anchors.insert(anchors.end(), blockAnchors, anchorsEnd);
       if (fieldsEnd != blockFields) sizeFields.insert(sizeFields.end(), blockFields, fieldsEnd);
     }

@@ -18,6 +18,18 @@ struct Avx2 {
   static Lanes Equal(Bytes a, Bytes b) { return _mm256_cmpeq_epi8(a, b); }
   static Lanes Both(Lanes a, Lanes b) { return _mm256_and_si256(a, b); }
   static Lanes Either(Lanes a, Lanes b) { return _mm256_or_si256(a, b); }
+  // A table of 16 bytes for LookUpLowHalf, in each 16-byte lane where the shuffle reads it.
+  static constexpr bool kLooksUpByLowHalf = true;
+  static Bytes LowHalfTable(const std::uint8_t* table) {
+    return _mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(table)));
+  }
+  // The table's entry for the low half of each byte; 0 for a byte from 0x80 on.
+  static Bytes LookUpLowHalf(Bytes table, Bytes bytes) { return _mm256_shuffle_epi8(table, bytes); }
+  // The lesser of each pair of bytes, unsigned; whether a byte is zero.
+  static Bytes Least(Bytes a, Bytes b) { return _mm256_min_epu8(a, b); }
+  static bool AnyZero(Bytes bytes) {
+    return _mm256_movemask_epi8(_mm256_cmpeq_epi8(bytes, _mm256_setzero_si256())) != 0;
+  }
   // No lane set.
   static Lanes None() { return _mm256_setzero_si256(); }
   // Bit k stands for byte k.

@@ -17,6 +17,20 @@ struct Avx512 {
   static Lanes Equal(Bytes a, Bytes b) { return _mm512_cmpeq_epi8_mask(a, b); }
   static Lanes Both(Lanes a, Lanes b) { return a & b; }
   static Lanes Either(Lanes a, Lanes b) { return a | b; }
+  // A table of 16 bytes for LookUpLowHalf, in each 16-byte lane where the shuffle reads it.
+  static constexpr bool kLooksUpByLowHalf = true;
+  static Bytes LowHalfTable(const std::uint8_t* table) {
+    // Written out four times: a broadcast of one lane leaves the compiler warning of an
+    // uninitialised register.
+    std::uint8_t lanes[64];
+    for (std::size_t i = 0; i < 64; ++i) lanes[i] = table[i % 16];
+    return _mm512_loadu_si512(lanes);
+  }
+  // The table's entry for the low half of each byte; 0 for a byte from 0x80 on.
+  static Bytes LookUpLowHalf(Bytes table, Bytes bytes) { return _mm512_shuffle_epi8(table, bytes); }
+  // The lesser of each pair of bytes, unsigned; whether a byte is zero.
+  static Bytes Least(Bytes a, Bytes b) { return _mm512_min_epu8(a, b); }
+  static bool AnyZero(Bytes bytes) { return _mm512_test_epi8_mask(bytes, bytes) != ~__mmask64{0}; }
   // No lane set.
   static Lanes None() { return 0; }
   static std::uint64_t Bits(Lanes lanes) { return lanes; }

@@ -18,6 +18,16 @@ struct Sse2 {
   static Lanes Equal(Bytes a, Bytes b) { return _mm_cmpeq_epi8(a, b); }
   static Lanes Both(Lanes a, Lanes b) { return _mm_and_si128(a, b); }
   static Lanes Either(Lanes a, Lanes b) { return _mm_or_si128(a, b); }
+  // No byte shuffle in SSE2: the table is held but never looked up.
+  static constexpr bool kLooksUpByLowHalf = false;
+  static Bytes LowHalfTable(const std::uint8_t* table) {
+    return _mm_loadu_si128(reinterpret_cast<const __m128i*>(table));
+  }
+  // The lesser of each pair of bytes, unsigned; whether a byte is zero.
+  static Bytes Least(Bytes a, Bytes b) { return _mm_min_epu8(a, b); }
+  static bool AnyZero(Bytes bytes) {
+    return _mm_movemask_epi8(_mm_cmpeq_epi8(bytes, _mm_setzero_si128())) != 0;
+  }
   // No lane set.
   static Lanes None() { return _mm_setzero_si128(); }
   // Bit k stands for byte k.

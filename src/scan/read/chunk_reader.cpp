@@ -219,12 +219,20 @@ bool ChunkReader::Ready(std::size_t count, std::size_t& available) {
   std::lock_guard lock(mutex_);
   available = std::min(count, chunks_.size());
   for (std::size_t i = 0; i < available; ++i) {
-    const LoadingChunk& chunk = chunks_[i];
+    LoadingChunk& chunk = chunks_[i];
     if (!chunk.read.load(std::memory_order_acquire) ||
         chunk.piecesMarked.load(std::memory_order_acquire) != chunk.pieces)
       return false;
+    TellNulSectors(chunk);
   }
   return available == count || ended;
+}
+
+void ChunkReader::TellNulSectors(LoadingChunk& chunk) {
+  if (!findMarks_ || chunk.nulsTold) return;
+  chunk.nulsTold = true;
+  const LineBreakMap& map = chunk.lineBreaks;
+  unreadable_.AddNulSectors(map.FirstSector(), map.SectorCount(), map.NulWords());
 }
 
 std::size_t ChunkReader::WaitForChunks(std::size_t count) {
@@ -268,12 +276,17 @@ CarveBuffer ChunkReader::Bytes() {
 }
 
 void ChunkReader::LetGoOfFirst() {
+  std::uint64_t keptFrom = 0;
   {
     std::lock_guard lock(mutex_);
     if (!chunks_.empty()) chunks_.pop_front();
+    if (!chunks_.empty()) keptFrom = chunks_.front().start;
     changes_.fetch_add(1, std::memory_order_release);
   }
   changed_.notify_all();
+  // The bytes of a chunk let go of stay held while the next is carved (see KeptFrom).
+  if (keptFrom >= first_ + kKeptBehind)
+    unreadable_.ForgetNulSectorsBefore((keptFrom - kKeptBehind) / kSectorSize);
 }
 
 }  // namespace quillon

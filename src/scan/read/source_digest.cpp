@@ -51,16 +51,11 @@ constexpr std::size_t kPieceBytes = std::size_t{1} << 20;
 constexpr std::size_t kMaxPendingPieces = 16;
 
 // One algorithm's digest, computed on a thread of its own from the pieces handed to it, in
-// order. The thread starts with the first piece.
+// order. The thread starts with the first piece and sets the library's digest up itself: that
+// takes as long as digesting a few megabytes, and the scan that constructs this has no time to
+// spare for it (nor for a digest nobody asks for, as where the bytes are never added).
 struct SourceDigest::Context {
-  explicit Context(DigestAlgorithm chosen) : algorithm(chosen), context_(EVP_MD_CTX_new()) {
-    // The library refuses an algorithm only when it is built without it (MD5 in a FIPS-only
-    // configuration); the digest then comes out empty rather than wrong.
-    if (context_ && EVP_DigestInit_ex(context_, Engine(algorithm), nullptr) != 1) {
-      EVP_MD_CTX_free(context_);
-      context_ = nullptr;
-    }
-  }
+  explicit Context(DigestAlgorithm chosen) : algorithm(chosen) {}
   ~Context() {
     Close();
     EVP_MD_CTX_free(context_);
@@ -69,7 +64,6 @@ struct SourceDigest::Context {
   Context& operator=(const Context&) = delete;
 
   void Hand(Piece piece) {
-    if (!context_) return;
     std::unique_lock lock(mutex_);
     if (!thread_.joinable()) thread_ = std::thread([this] { Run(); });
     changed_.wait(lock, [this] { return pending_.size() < kMaxPendingPieces; });
@@ -80,6 +74,7 @@ struct SourceDigest::Context {
   // Waits until every piece is digested; the digest in hex, empty when the library refused.
   std::string Finish() {
     Close();
+    if (!begun_) Begin();  // no piece came: the digest of no bytes
     unsigned char digest[EVP_MAX_MD_SIZE];
     unsigned size = 0;
     if (!context_ || EVP_DigestFinal_ex(context_, digest, &size) != 1) return {};
@@ -89,14 +84,26 @@ struct SourceDigest::Context {
   const DigestAlgorithm algorithm;
 
  private:
+  // The library refuses an algorithm only when it is built without it (MD5 in a FIPS-only
+  // configuration); the digest then comes out empty rather than wrong.
+  void Begin() {
+    begun_ = true;
+    context_ = EVP_MD_CTX_new();
+    if (context_ && EVP_DigestInit_ex(context_, Engine(algorithm), nullptr) != 1) {
+      EVP_MD_CTX_free(context_);
+      context_ = nullptr;
+    }
+  }
+
   void Run() {
+    Begin();
     std::unique_lock lock(mutex_);
     for (;;) {
       changed_.wait(lock, [this] { return !pending_.empty() || closing_; });
       if (pending_.empty()) return;
       const Piece piece = pending_.front();
       lock.unlock();
-      EVP_DigestUpdate(context_, piece->data(), piece->size());
+      if (context_) EVP_DigestUpdate(context_, piece->data(), piece->size());
       lock.lock();
       pending_.pop_front();
       changed_.notify_all();
@@ -112,7 +119,9 @@ struct SourceDigest::Context {
     if (thread_.joinable()) thread_.join();
   }
 
+  // Set by the digest's thread, or by Finish where none ran; read once that thread is joined.
   EVP_MD_CTX* context_ = nullptr;
+  bool begun_ = false;
   std::mutex mutex_;
   std::condition_variable changed_;
   std::deque<Piece> pending_;

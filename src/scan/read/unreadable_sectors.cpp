@@ -1,6 +1,7 @@
 #include "scan/read/unreadable_sectors.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 
 #include "scan/source_position.h"
@@ -46,6 +47,61 @@ std::vector<SectorRange> UnreadableSectors::Ranges() const {
   return ranges_;
 }
 
+void UnreadableSectors::AddNulSectors(std::uint64_t firstSector, std::uint64_t count,
+                                      const std::vector<std::uint64_t>& nulWords) {
+  std::lock_guard lock(mutex_);
+  if (firstSector != nulKnownTo_ || nulKnownFrom_ == nulKnownTo_) {
+    nulRanges_.clear();
+    nulKnownFrom_ = firstSector;
+  }
+  // A run of sectors that may hold a NUL at a time: zeros fill whole stretches.
+  for (std::uint64_t i = 0; i < count;) {
+    const std::size_t word = static_cast<std::size_t>(i / 64);
+    const std::uint64_t bits = word < nulWords.size() ? nulWords[word] >> (i % 64) : 0;
+    if (bits == 0) {
+      i = (i / 64 + 1) * 64;
+      continue;
+    }
+    i += static_cast<std::uint64_t>(std::countr_zero(bits));
+    const auto run = static_cast<std::uint64_t>(std::countr_one(nulWords[i / 64] >> (i % 64)));
+    const std::uint64_t length = std::min(run, count - std::min(count, i));
+    if (length == 0) break;
+    AppendSectorRange(nulRanges_, firstSector + i, length);
+    i += length;
+  }
+  nulKnownTo_ = firstSector + count;
+}
+
+void UnreadableSectors::ForgetNulSectorsBefore(std::uint64_t sector) {
+  std::lock_guard lock(mutex_);
+  if (sector <= nulKnownFrom_) return;
+  nulKnownFrom_ = std::min(sector, nulKnownTo_);
+  const auto kept =
+      std::upper_bound(nulRanges_.begin(), nulRanges_.end(), nulKnownFrom_,
+                       [](std::uint64_t s, const SectorRange& r) { return s < r.End(); });
+  nulRanges_.erase(nulRanges_.begin(), kept);
+}
+
+UnreadableSectors::ByteStretch UnreadableSectors::MayHoldNul(std::uint64_t at,
+                                                             std::uint64_t end) const {
+  if (at >= end) return {end, end};
+  const std::uint64_t sector = at / kBytesPerSector;
+  std::lock_guard lock(mutex_);
+  if (sector >= nulKnownTo_) return {at, end};
+  if (sector < nulKnownFrom_) return {at, std::min(end, nulKnownFrom_ * kBytesPerSector)};
+  // The first range that ends behind the sector: it holds the sector, or lies behind it.
+  const auto range =
+      std::upper_bound(nulRanges_.begin(), nulRanges_.end(), sector,
+                       [](std::uint64_t s, const SectorRange& r) { return s < r.End(); });
+  if (range == nulRanges_.end()) {
+    const std::uint64_t unmarked = nulKnownTo_ * kBytesPerSector;
+    return unmarked < end ? ByteStretch{unmarked, end} : ByteStretch{end, end};
+  }
+  const std::uint64_t from = std::max(at, range->first * kBytesPerSector);
+  if (from >= end) return {end, end};
+  return {from, std::min(end, range->End() * kBytesPerSector)};
+}
+
 std::uint64_t UnreadableUntil(CarveBuffer buffer, std::size_t index) {
   if (!buffer.unreadable || index >= buffer.size) return 0;
   return buffer.unreadable->StretchEndAt(buffer.PositionOf(index));
@@ -53,9 +109,22 @@ std::uint64_t UnreadableUntil(CarveBuffer buffer, std::size_t index) {
 
 std::size_t FindReadNul(CarveBuffer buffer, std::size_t from, std::size_t to) {
   to = std::min(to, buffer.size);
+  // Where indices are the source's positions, the sectors marked tell where a NUL may stand.
+  const bool marked = buffer.unreadable && !buffer.pieces;
   while (from < to) {
-    const void* nul = std::memchr(buffer.data + from, 0, to - from);
-    if (!nul) return to;
+    std::size_t stop = to;
+    if (marked) {
+      const UnreadableSectors::ByteStretch stretch =
+          buffer.unreadable->MayHoldNul(buffer.base + from, buffer.base + to);
+      from = static_cast<std::size_t>(stretch.from - buffer.base);
+      stop = static_cast<std::size_t>(stretch.to - buffer.base);
+      if (from >= to) return to;
+    }
+    const void* nul = std::memchr(buffer.data + from, 0, stop - from);
+    if (!nul) {
+      from = stop;
+      continue;
+    }
     const auto at = static_cast<std::size_t>(static_cast<const std::uint8_t*>(nul) - buffer.data);
     const std::uint64_t stretchEnd = UnreadableUntil(buffer, at);
     if (stretchEnd == 0) return at;

@@ -2,6 +2,11 @@
 // are no zeroed slack: a mail does not end at them, nor is any byte of it known there. The
 // reading thread adds the sectors of a chunk before it hands the chunk out; the scan thread asks
 // about bytes it holds.
+//
+// Along with them, the other side of the same question: which sectors read may hold a NUL, as
+// the mark pass found them while the bytes were fresh. The search for the first NUL read from a
+// multipart mail on, to the end of the bytes held, then reads only those sectors, instead of
+// megabytes the scan has not come to yet once more.
 #pragma once
 
 #include <cstdint>
@@ -27,9 +32,29 @@ class UnreadableSectors {
 
   std::vector<SectorRange> Ranges() const;
 
+  // The sectors [firstSector, firstSector + count) are marked: `nulWords` holds a bit for each,
+  // bit i % 64 of word i / 64, set where the sector may hold a NUL. Stretches come in source
+  // order, each right behind the one before; one that is not forgets what was known before it.
+  void AddNulSectors(std::uint64_t firstSector, std::uint64_t count,
+                     const std::vector<std::uint64_t>& nulWords);
+  // The sectors in front of `sector` are no longer asked about.
+  void ForgetNulSectorsBefore(std::uint64_t sector);
+  // From absolute byte `at` on, before `end`: the first stretch [from, to) in which a NUL may
+  // stand, as far as the sectors marked tell (where they do not, every byte may); {end, end} when
+  // none may.
+  struct ByteStretch {
+    std::uint64_t from = 0;
+    std::uint64_t to = 0;
+  };
+  ByteStretch MayHoldNul(std::uint64_t at, std::uint64_t end) const;
+
  private:
   mutable std::mutex mutex_;
   std::vector<SectorRange> ranges_;
+  // The sectors [nulKnownFrom_, nulKnownTo_) are marked; of them, those that may hold a NUL.
+  std::uint64_t nulKnownFrom_ = 0;
+  std::uint64_t nulKnownTo_ = 0;
+  std::vector<SectorRange> nulRanges_;
 };
 
 // Where the unreadable stretch holding buffer index `index` ends (an absolute byte); 0 when the
@@ -37,7 +62,8 @@ class UnreadableSectors {
 std::uint64_t UnreadableUntil(CarveBuffer buffer, std::size_t index);
 
 // The first NUL in the buffer indexes [from, to) that was read from the source (not one of an
-// unreadable sector); `to` when there is none.
+// unreadable sector); `to` when there is none. Reads only the sectors that may hold one, where
+// the buffer's sectors tell (a buffer of the source's own positions).
 std::size_t FindReadNul(CarveBuffer buffer, std::size_t from, std::size_t to);
 
 // Marks the records whose text, as far as the scan followed it, holds an unreadable sector: from

@@ -178,5 +178,33 @@ TEST(Base64LinesAgreement, RandomLinesOfFewCharacters) {
   }
 }
 
+// Lines of text long enough for several vector steps each, with a stop byte anywhere in them
+// (every control byte but a tab, 0x7F) or none, against the byte-at-a-time reference.
+TEST(TextLinesAgreement, LongLinesWithAStopAnywhere) {
+  std::mt19937 random(31);
+  const std::string stops = std::string("\0\x01\x08\x0B\x0C\x0D\x0A\x1B\x1F\x7F", 10);
+  const std::string others = "a Z~\t\x80\xFF-R";
+  std::size_t taken = 0;
+  for (int round = 0; round < 3000; ++round) {
+    std::string text;
+    for (std::size_t lines = 1 + random() % 5; lines > 0; --lines) {
+      std::string line(random() % 150, 'x');
+      for (char& c : line)
+        if (random() % 20 == 0) c = others[random() % others.size()];
+      if (!line.empty() && random() % 4 == 0)
+        line[random() % line.size()] = stops[random() % stops.size()];
+      text += line + "\r\n";
+    }
+    const std::size_t maxLine = 1 + random() % 160;
+    const std::size_t limit = text.size() - random() % 3;
+    const LineRun fast = TakeTextLines(Bytes(text), limit, 0, maxLine, 0, "-R");
+    const LineRun plain = TakeTextLinesPlain(Bytes(text), limit, 0, maxLine, 0, "-R");
+    ASSERT_EQ(fast.end, plain.end) << round;
+    ASSERT_EQ(fast.lines, plain.lines) << round;
+    taken += plain.lines;
+  }
+  EXPECT_GT(taken, 1000u) << "the rounds take lines";
+}
+
 }  // namespace
 }  // namespace quillon
