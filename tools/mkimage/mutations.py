@@ -142,8 +142,8 @@ def tiny_mail(text):
     date_field = cases.first_field(text, b"date")
     if date_field is None:
         return text
-    return from_field + date_field.split(newline)[0] + newline + b"Subject: hi" + newline + \
-        newline + b"ok" + newline
+    date = b" ".join(date_field.split())  # unfolded
+    return from_field + date + newline + b"Subject: hi" + newline + newline + b"ok" + newline
 
 
 def rfc822_only(text, number):
