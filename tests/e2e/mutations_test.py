@@ -79,6 +79,9 @@ ROWS = {
     "mut-received-fold": lambda t: t.startswith(b"Received:\r\n\tfrom a.example ") and
     t.count(b"Received:") == 1,
     "mut-bom": lambda t: t == b"\xef\xbb\xbf" + MAIL,
+    "mut-stray-line": lambda t: before_from(t, lambda line: line in mutations.STRAY_LINES),
+    "mut-stray-token": lambda t: before_from(t, lambda line: b":" not in line and
+                                             b" " not in line),
     "mut-space-colon": lambda t: b"\r\nFrom : Ann" in t and b"\r\nDate : Mon" in t,
 }
 # Cases whose body is not the mail's own body text, byte for byte.

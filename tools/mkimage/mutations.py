@@ -20,6 +20,9 @@ ODD_DATES = (b"2008-03-03 10:00:00", b"Mon,  3 Mar 08 10:00 EST", b"3 Mar 2008 1
              b"03/03/2008 10:00", b"Mon, 3 Mar 2008 10:00:00 +0000 (UTC)   ",
              b"Mon,3 Mar 2008 10:00:00 +0000")
 EIGHT_BIT_NAMES = (b"X-R\xc3\xa9f\xc3\xa9rence", b"X-Pri\xf6rit\xe4t", b"\xd0\x9e\xd1\x82")
+# Lines a broken mail program leaves among the header fields: a value run on without its fold.
+STRAY_LINES = (b"and the rest of a subject that lost its fold", b"continued here (no indent)",
+               b"= =?utf-8?q?tail?=")
 ODD_NAMES = (b"X_Mailer_Info", b"X-Spam.Score", b"X-MS-Has-Attach2", b"X.400-Received",
              b"X-Filter_Id.3")
 MUTATIONS = ("mut-banner", "mut-gt-from", "mut-mailbox-other", "mut-nul-field",
@@ -28,7 +31,7 @@ MUTATIONS = ("mut-banner", "mut-gt-from", "mut-mailbox-other", "mut-nul-field",
              "mut-no-blank", "mut-body-no-crlf", "mut-lf-header", "mut-lf-body", "mut-cr-only",
              "mut-duplicate-fields", "mut-8bit-name", "mut-odd-name", "mut-blank-fold",
              "mut-header-at-end", "mut-tiny", "mut-rfc822-only", "mut-received-fold",
-             "mut-bom", "mut-space-colon")
+             "mut-bom", "mut-space-colon", "mut-stray-line", "mut-stray-token")
 
 
 def block_of(text):
@@ -227,6 +230,10 @@ def apply_mutation(case, text, rng, number=0):
         return rfc822_only(body, number)
     if case == "mut-received-fold":
         return received_folded(text)
+    if case == "mut-stray-line":
+        return insert_before(text, (b"from", b"date"), rng.choice(STRAY_LINES) + newline)
+    if case == "mut-stray-token":
+        return insert_before(text, (b"from", b"date"), b"c3RyYXkgYmFzZTY0IHRhaWw=" + newline)
     if case == "mut-bom":
         return b"\xef\xbb\xbf" + body
     if case == "mut-space-colon":

@@ -45,7 +45,9 @@ bool IsFoldingWhiteSpace(std::uint8_t c) {
 // bytes); binary data holds them by the many.
 constexpr std::size_t kMaxStrayControlBytes = 2;
 
+// A NUL is where text stops (a file's slack): a line that holds one is no field's.
 std::size_t NonTextBytesIn(std::string_view text) {
+  if (text.find('\0') != std::string_view::npos) return kMaxStrayControlBytes + 1;
   return static_cast<std::size_t>(std::count_if(
       text.begin(), text.end(), [](char c) { return !IsTextByte(static_cast<std::uint8_t>(c)); }));
 }

@@ -130,9 +130,16 @@ INSTANTIATE_TEST_SUITE_P(
         // any in a line that is no field, are binary bytes.
         ReaderRow{"ControlByteShape", Rules::Shape, "From: a\x01z\r\n", HeaderLineKind::Field,
                   "a\x01z", ""},
-        ReaderRow{"NulInValueShape", Rules::Shape,
-                  std::string("Subject: a\0b\x07\r\nTo: c\r\n", 22), HeaderLineKind::Field,
-                  std::string("a\0b\x07", 4), "To: c"},
+        ReaderRow{"TwoControlBytesShape", Rules::Shape,
+                  "Subject: a\x07"
+                  "b\x01\r\nTo: c\r\n",
+                  HeaderLineKind::Field,
+                  "a\x07"
+                  "b\x01",
+                  "To: c"},
+        // A NUL is where text stops: the line is no field's.
+        ReaderRow{"NulInValueShape", Rules::Shape, std::string("Subject: a\0b\r\nTo: c\r\n", 21),
+                  HeaderLineKind::Unreadable, "", ""},
         ReaderRow{"ThreeControlBytesShape", Rules::Shape, "From: a\x01\x02\x03z\r\n",
                   HeaderLineKind::Unreadable, "", ""},
         ReaderRow{"ControlByteOutsideAFieldShape", Rules::Shape, "no field\x01\r\n",
