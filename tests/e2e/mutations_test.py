@@ -82,6 +82,9 @@ ROWS = {
     "mut-stray-line": lambda t: before_from(t, lambda line: line in mutations.STRAY_LINES),
     "mut-stray-token": lambda t: before_from(t, lambda line: b":" not in line and
                                              b" " not in line),
+    "mut-fold-at-name": lambda t: b"\r\nFrom: \r\n\tAnn <ann@a.example>\r\n" in t and
+    b"\r\nDate: \r\n\tMon, 3 Mar" in t,
+    "mut-empty-from": lambda t: b"\r\nFrom: \r\nFrom: Ann" in t,
     "mut-space-colon": lambda t: b"\r\nFrom : Ann" in t and b"\r\nDate : Mon" in t,
 }
 # Cases whose body is not the mail's own body text, byte for byte.

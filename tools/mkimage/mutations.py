@@ -31,7 +31,8 @@ MUTATIONS = ("mut-banner", "mut-gt-from", "mut-mailbox-other", "mut-nul-field",
              "mut-no-blank", "mut-body-no-crlf", "mut-lf-header", "mut-lf-body", "mut-cr-only",
              "mut-duplicate-fields", "mut-8bit-name", "mut-odd-name", "mut-blank-fold",
              "mut-header-at-end", "mut-tiny", "mut-rfc822-only", "mut-received-fold",
-             "mut-bom", "mut-space-colon", "mut-stray-line", "mut-stray-token")
+             "mut-bom", "mut-space-colon", "mut-stray-line", "mut-stray-token",
+             "mut-fold-at-name", "mut-empty-from")
 
 
 def block_of(text):
@@ -171,6 +172,20 @@ def received_folded(text):
     return text[:start] + b"Received:" + newline + b"\t" + value + text[start:]
 
 
+def folded_at_names(text, names):
+    """Each of `names` (its first field) folded right behind its colon and blank (the blank
+    kept: the measures' truth knows From and Date by "From: " and "Date: ")."""
+    newline = header_shapes.newline_of(text)
+    for name in names:
+        field = cases.first_field(text, name)
+        if field is None:
+            continue
+        colon = field.index(b":")
+        value = field[colon + 1:].lstrip(b" \t")
+        text = text.replace(field, field[:colon + 1] + b" " + newline + b"\t" + value, 1)
+    return text
+
+
 def apply_mutation(case, text, rng, number=0):
     if case not in MUTATIONS:
         return None
@@ -234,6 +249,11 @@ def apply_mutation(case, text, rng, number=0):
         return insert_before(text, (b"from", b"date"), rng.choice(STRAY_LINES) + newline)
     if case == "mut-stray-token":
         return insert_before(text, (b"from", b"date"), b"c3RyYXkgYmFzZTY0IHRhaWw=" + newline)
+    if case == "mut-fold-at-name":
+        return folded_at_names(text, (b"from", b"date", b"subject", b"to"))
+    if case == "mut-empty-from":
+        # An empty From field first (a draft's), the real one later.
+        return insert_before(text, (b"from",), b"From: " + newline)
     if case == "mut-bom":
         return b"\xef\xbb\xbf" + body
     if case == "mut-space-colon":
