@@ -110,6 +110,13 @@ HeaderLine HeaderBlockReader::Look(std::size_t lineStart, std::string_view bound
     const bool readable =
         header.line.complete &&
         (!header.line.binary || (nameLength != 0 && NonTextBytesIn(text) <= kMaxStrayControlBytes));
+    if (!readable && header.line.complete && nameLength == 0 && !IsContinuation(text)) {
+      // Bytes that are no text where the next field would begin: the text has stopped, as at
+      // a NUL (a header block whose file's end old bytes follow).
+      header.kind = HeaderLineKind::Empty;
+      header.line.end = header.line.next = lineStart;
+      return header;
+    }
     if (!readable) {
       header.kind = HeaderLineKind::Unreadable;
       return header;

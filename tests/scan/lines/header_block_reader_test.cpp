@@ -126,8 +126,8 @@ INSTANTIATE_TEST_SUITE_P(
                   " se"},
         ReaderRow{"ControlByteWalk", Rules::Walk, "From: a\x01z\r\n", HeaderLineKind::Field, "a",
                   "\x01z"},
-        // A stray control byte or two leave a field line readable to the shape scan; more, or
-        // any in a line that is no field, are binary bytes.
+        // A stray control byte or two leave a field line readable to the shape scan; more are
+        // binary bytes.
         ReaderRow{"ControlByteShape", Rules::Shape, "From: a\x01z\r\n", HeaderLineKind::Field,
                   "a\x01z", ""},
         ReaderRow{"TwoControlBytesShape", Rules::Shape,
@@ -142,7 +142,14 @@ INSTANTIATE_TEST_SUITE_P(
                   HeaderLineKind::Unreadable, "", ""},
         ReaderRow{"ThreeControlBytesShape", Rules::Shape, "From: a\x01\x02\x03z\r\n",
                   HeaderLineKind::Unreadable, "", ""},
+        // Binary bytes in a line that is no field: the text has stopped there.
         ReaderRow{"ControlByteOutsideAFieldShape", Rules::Shape, "no field\x01\r\n",
+                  HeaderLineKind::Empty, "", ""},
+        ReaderRow{"BinaryLineShape", Rules::Shape, "\x93\x01\xfe\x7f\x02\r\nFrom: a\r\n",
+                  HeaderLineKind::Empty, "", ""},
+        ReaderRow{"ControlBytesInAFoldShape", Rules::Shape, "\tmore\x01\x02\x03\r\n",
+                  HeaderLineKind::Unreadable, "", ""},
+        ReaderRow{"BinaryLineWithoutAnEndShape", Rules::Shape, std::string(9000, '\x01'),
                   HeaderLineKind::Unreadable, "", ""},
         // A name with raw 8-bit bytes is a field line no table names.
         ReaderRow{"EightBitNameShape", Rules::Shape,
