@@ -9,7 +9,7 @@ import subprocess
 import sys
 
 from . import (bench_kinds, copies, disk, end_cases, header_shapes, layouts, mixed, mixed_check,
-               scattered, truth, unseen_check)
+               mutations, scattered, truth, unseen_check)
 from .mixes import MIXES
 from .noise import NoiseMaker
 from .writer import ImageWriter
@@ -22,7 +22,8 @@ LAYOUTS = {**layouts.LAYOUTS, "mixed": mixed.layout_mixed, **disk.LAYOUTS,
 # Variants --case makes of every input mail before it is laid out.
 CASES = ("sent", "no-trace", "lf", "long-header", "no-to", "first-return-path",
          "first-delivered-to", "first-x-uidl", "first-message-id", *header_shapes.SHAPES,
-         *end_cases.END_CASES)
+         *end_cases.END_CASES,
+         *mutations.MUTATIONS)
 # Layouts whose mails take no --case: they make their own variants.
 NO_CASE_LAYOUTS = ("mixed", "bench", "copies", *bench_kinds.LAYOUTS)
 

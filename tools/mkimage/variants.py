@@ -5,7 +5,7 @@ of it. Each is worked out from the original bytes and the seeded generator alone
 
 import re
 
-from . import cases, end_cases, header_shapes, mailtext
+from . import cases, end_cases, header_shapes, mailtext, mutations
 from .mixes import choose
 from .noise import WORDS
 
@@ -175,4 +175,7 @@ def apply(case, text, rng, mix, number=0):
     shaped = header_shapes.apply_shape(case, text, rng)
     if shaped is not None:
         return shaped, {}
+    mutated = mutations.apply_mutation(case, text, rng, number)
+    if mutated is not None:
+        return mutated, {}
     return cases.apply_case(case, text, rng, number), {}

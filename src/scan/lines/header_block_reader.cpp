@@ -40,6 +40,18 @@ bool IsFoldingWhiteSpace(std::uint8_t c) {
   return c == ' ' || c == '\t';
 }
 
+// Control bytes a field line may hold and still be read: mail programs and archives leave a
+// stray one in a value now and then (a raw NUL, a bell, an escape whose charset lost its other
+// bytes); binary data holds them by the many.
+constexpr std::size_t kMaxStrayControlBytes = 2;
+
+// A NUL is where text stops (a file's slack): a line that holds one is no field's.
+std::size_t NonTextBytesIn(std::string_view text) {
+  if (text.find('\0') != std::string_view::npos) return kMaxStrayControlBytes + 1;
+  return static_cast<std::size_t>(std::count_if(
+      text.begin(), text.end(), [](char c) { return !IsTextByte(static_cast<std::uint8_t>(c)); }));
+}
+
 bool IsCrLfAt(CarveBuffer buffer, std::size_t position) {
   return position + 1 < buffer.size && buffer.data[position] == '\r' &&
          buffer.data[position + 1] == '\n';
@@ -84,17 +96,36 @@ HeaderLine HeaderBlockReader::Look(std::size_t lineStart, std::string_view bound
   const CarveBuffer buffer = Bytes();
   if (lineStart >= buffer.size) return header;
   if (rules_.value == HeaderRules::Value::WholeLine) {
+    if (buffer.data[lineStart] == 0) {
+      // The text stops at a NUL: a header block that ends at its file's end (a mail that is a
+      // header alone, its file's slack behind it) ends there as at an empty line.
+      header.kind = HeaderLineKind::Empty;
+      header.line.end = header.line.next = lineStart;
+      header.line.complete = true;
+      return header;
+    }
     header.line = ReadLine(buffer, lineStart);
-    if (!header.line.complete || header.line.binary) {
+    const std::string_view text = TextOf(buffer, header.line);
+    const std::size_t nameLength = header.line.complete ? HeaderNameLength(text) : 0;
+    const bool readable =
+        header.line.complete &&
+        (!header.line.binary || (nameLength != 0 && NonTextBytesIn(text) <= kMaxStrayControlBytes));
+    if (!readable && header.line.complete && nameLength == 0 && !IsContinuation(text)) {
+      // Bytes that are no text where the next field would begin: the text has stopped, as at
+      // a NUL (a header block whose file's end old bytes follow).
+      header.kind = HeaderLineKind::Empty;
+      header.line.end = header.line.next = lineStart;
+      return header;
+    }
+    if (!readable) {
       header.kind = HeaderLineKind::Unreadable;
       return header;
     }
-    const std::string_view text = TextOf(buffer, header.line);
     if (text.empty()) {
       header.kind = HeaderLineKind::Empty;
     } else if (IsContinuation(text)) {
       header.kind = HeaderLineKind::Continuation;
-    } else if (const std::size_t nameLength = HeaderNameLength(text); nameLength != 0) {
+    } else if (nameLength != 0) {
       header.kind = HeaderLineKind::Field;
       header.field = FieldNamed(text.substr(0, nameLength));
       header.valueStart = lineStart + nameLength + 1;

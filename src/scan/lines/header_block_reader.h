@@ -26,9 +26,9 @@ struct HeaderRules {
     // rules, which --strict keeps alone.
     UpToControlByte,
     // Any "Name:" line; the value is the whole line behind the colon, trimmed, up to
-    // kMaxUnfoldedValue bytes. Lines are whole lines (ReadLine): one that holds bytes that are
-    // no text, or has no end, ends what can be read. The shape scan takes carved header blocks
-    // as they come.
+    // kMaxUnfoldedValue bytes. Lines are whole lines (ReadLine): one that has no end, or a
+    // field line or fold that holds bytes that are no text (a NUL or more than two others),
+    // ends what can be read. The shape scan takes carved header blocks as they come.
     WholeLine,
   };
   Value value = Value::UpToControlByte;
@@ -48,7 +48,9 @@ inline constexpr HeaderRules kShapeHeaderRules{HeaderRules::Value::WholeLine, fa
 enum class HeaderLineKind {
   Field,         // "Name:"; by the walk's rules "Name: " with a name the table holds
   Continuation,  // begins with a blank or tab: folded into the field above it
-  Empty,         // the empty line that ends the block
+  Empty,         // the empty line that ends the block; by whole-line rules also a NUL where a
+                 // line would begin or a line of bytes that are no text and no field (the text
+                 // stops there), which takes no bytes
   Boundary,      // a boundary line of the multipart the block opens: it ends the block too
   Unreadable,    // whole-line rules only: a line with no end or with bytes that are no text
   Other,

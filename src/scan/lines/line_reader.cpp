@@ -45,8 +45,15 @@ bool HoldsNonText(std::string_view text) {
 
 std::size_t HeaderNameLengthFromLetter(std::string_view line) {
   // A name runs at most 76 bytes: the 77th byte is looked at only for the colon.
-  const std::size_t i = NameBytesAtStart(reinterpret_cast<const std::uint8_t*>(line.data()),
-                                         std::min<std::size_t>(line.size(), 76));
+  constexpr std::size_t kLongestName = 76;
+  const std::size_t span = std::min<std::size_t>(line.size(), kLongestName);
+  std::size_t i = NameBytesAtStart(reinterpret_cast<const std::uint8_t*>(line.data()), span);
+  // Some mail programs name a field in their user's language, in raw 8-bit bytes: they stand
+  // in a name as its other bytes do.
+  while (i < span && static_cast<std::uint8_t>(line[i]) >= 0x80) {
+    ++i;
+    i += NameBytesAtStart(reinterpret_cast<const std::uint8_t*>(line.data()) + i, span - i);
+  }
   return i < line.size() && line[i] == ':' ? i : 0;
 }
 

@@ -51,7 +51,8 @@ CarveBuffer BufferOf(std::string_view text);
 // Whether `text` holds a byte that is no text byte.
 bool HoldsNonText(std::string_view text);
 
-// Length of the field name when the line reads "Name:"; 0 when it is not a header line.
+// Length of the field name when the line reads "Name:" (a letter first, then bytes from 33 to
+// 126 or 8-bit ones, up to 76 in all); 0 when it is not a header line.
 std::size_t HeaderNameLengthFromLetter(std::string_view line);
 // Most lines asked about begin with no letter; they are answered without a call.
 inline std::size_t HeaderNameLength(std::string_view line) {

@@ -126,8 +126,44 @@ INSTANTIATE_TEST_SUITE_P(
                   " se"},
         ReaderRow{"ControlByteWalk", Rules::Walk, "From: a\x01z\r\n", HeaderLineKind::Field, "a",
                   "\x01z"},
-        ReaderRow{"ControlByteShape", Rules::Shape, "From: a\x01z\r\n", HeaderLineKind::Unreadable,
-                  "", ""},
+        // A stray control byte or two leave a field line readable to the shape scan; more are
+        // binary bytes.
+        ReaderRow{"ControlByteShape", Rules::Shape, "From: a\x01z\r\n", HeaderLineKind::Field,
+                  "a\x01z", ""},
+        ReaderRow{"TwoControlBytesShape", Rules::Shape,
+                  "Subject: a\x07"
+                  "b\x01\r\nTo: c\r\n",
+                  HeaderLineKind::Field,
+                  "a\x07"
+                  "b\x01",
+                  "To: c"},
+        // A NUL is where text stops: the line is no field's.
+        ReaderRow{"NulInValueShape", Rules::Shape, std::string("Subject: a\0b\r\nTo: c\r\n", 21),
+                  HeaderLineKind::Unreadable, "", ""},
+        ReaderRow{"ThreeControlBytesShape", Rules::Shape, "From: a\x01\x02\x03z\r\n",
+                  HeaderLineKind::Unreadable, "", ""},
+        // Binary bytes in a line that is no field: the text has stopped there.
+        ReaderRow{"ControlByteOutsideAFieldShape", Rules::Shape, "no field\x01\r\n",
+                  HeaderLineKind::Empty, "", ""},
+        ReaderRow{"BinaryLineShape", Rules::Shape, "\x93\x01\xfe\x7f\x02\r\nFrom: a\r\n",
+                  HeaderLineKind::Empty, "", ""},
+        ReaderRow{"ControlBytesInAFoldShape", Rules::Shape, "\tmore\x01\x02\x03\r\n",
+                  HeaderLineKind::Unreadable, "", ""},
+        ReaderRow{"BinaryLineWithoutAnEndShape", Rules::Shape, std::string(9000, '\x01'),
+                  HeaderLineKind::Unreadable, "", ""},
+        // A name with raw 8-bit bytes is a field line no table names.
+        ReaderRow{"EightBitNameShape", Rules::Shape,
+                  "X-R\xc3\xa9"
+                  "f: 1\r\n\tmore\r\n",
+                  HeaderLineKind::Field, "1", "\tmore"},
+        ReaderRow{"EightBitNameWalk", Rules::Walk,
+                  "X-R\xc3\xa9"
+                  "f: 1\r\n",
+                  HeaderLineKind::Other, "", ""},
+        ReaderRow{"EightBitWordsShape", Rules::Shape,
+                  "Gr\xfc\xdf"
+                  "e an alle: 1\r\n",
+                  HeaderLineKind::Other, "", ""},
         // The walk knows only the fields of the table; the shape scan reads any field line
         // (and its folds pass it by: only kept fields are unfolded).
         ReaderRow{"UnknownFieldWalk", Rules::Walk, "X-Mailer: m\r\n\tmore\r\n",
@@ -138,6 +174,11 @@ INSTANTIATE_TEST_SUITE_P(
                   "\r\n"},
         ReaderRow{"EmptyLineWalk", Rules::Walk, "\r\nFrom: a\r\n", HeaderLineKind::Empty, "", ""},
         ReaderRow{"EmptyLineShape", Rules::Shape, "\r\nFrom: a\r\n", HeaderLineKind::Empty, "", ""},
+        // Where the text stops at a NUL the shape scan's block ends; the walk reads on.
+        ReaderRow{"NulAtLineStartShape", Rules::Shape, std::string("\0\0From: a\r\n", 11),
+                  HeaderLineKind::Empty, "", ""},
+        ReaderRow{"NulAtLineStartWalk", Rules::Walk, std::string("\0\0From: a\r\n", 11),
+                  HeaderLineKind::Other, "", ""},
         ReaderRow{"ContinuationWalk", Rules::Walk, "\tmore\r\n", HeaderLineKind::Continuation, "",
                   ""},
         ReaderRow{"ContinuationShape", Rules::Shape, " more\r\n", HeaderLineKind::Continuation, "",

@@ -102,17 +102,32 @@ TEST_P(HeaderNameLengthTest, ReadsTheNameBeforeTheColon) {
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, HeaderNameLengthTest,
-    testing::Values(NameRow{"Plain", "Subject: x", 7}, NameRow{"LowerCase", "from:a", 4},
-                    NameRow{"NoColon", "Subject x", 0}, NameRow{"ProseLine", "The quick fox", 0},
-                    NameRow{"DigitFirst", "1Subject: x", 0}, NameRow{"DashFirst", "-a: x", 0},
-                    NameRow{"BlankInName", "Sub ject: x", 0},
-                    NameRow{"EightBitInName", "Sub\xE9ject: x", 0},
-                    NameRow{"DeleteInName", "Sub\x7Fject: x", 0},
-                    NameRow{"ColonBehindSixteen", "X-Abcdefghijklmnop: x", 18},
-                    NameRow{"ColonAt76", std::string(76, 'a') + ": x", 76},
-                    NameRow{"ColonAt77", std::string(77, 'a') + ": x", 0},
-                    NameRow{"NameToTheEnd", std::string(40, 'a'), 0}, NameRow{"Empty", "", 0},
-                    NameRow{"ColonFirst", ":x", 0}),
+    testing::Values(
+        NameRow{"Plain", "Subject: x", 7}, NameRow{"LowerCase", "from:a", 4},
+        NameRow{"NoColon", "Subject x", 0}, NameRow{"ProseLine", "The quick fox", 0},
+        NameRow{"DigitFirst", "1Subject: x", 0}, NameRow{"DashFirst", "-a: x", 0},
+        NameRow{"BlankInName", "Sub ject: x", 0},
+        // Raw 8-bit bytes stand in a name as its other bytes do, never first.
+        NameRow{"EightBitInName", "Sub\xE9ject: x", 8},
+        NameRow{"Utf8Name",
+                "X-R\xC3\xA9"
+                "f\xC3\xA9rence: 1",
+                13},
+        NameRow{"EightBitFirst", "\xC3\xA9t\xC3\xA9: x", 0},
+        NameRow{"EightBitThenBlank",
+                "Gr\xFC\xDF"
+                "e an alle: x",
+                0},
+        NameRow{"EightBitNoColon", "Gr\xFC\xDF\xE9", 0},
+        NameRow{"EightBitThenControl", "X\xE9\x01: x", 0},
+        NameRow{"EightBitColonAt76", std::string(70, 'a') + std::string(6, '\xE9') + ": x", 76},
+        NameRow{"EightBitColonAt77", std::string(70, 'a') + std::string(7, '\xE9') + ": x", 0},
+        NameRow{"DeleteInName", "Sub\x7Fject: x", 0},
+        NameRow{"ColonBehindSixteen", "X-Abcdefghijklmnop: x", 18},
+        NameRow{"ColonAt76", std::string(76, 'a') + ": x", 76},
+        NameRow{"ColonAt77", std::string(77, 'a') + ": x", 0},
+        NameRow{"NameToTheEnd", std::string(40, 'a'), 0}, NameRow{"Empty", "", 0},
+        NameRow{"ColonFirst", ":x", 0}),
     [](const testing::TestParamInfo<NameRow>& row) { return std::string(row.param.label); });
 
 }  // namespace

@@ -1,0 +1,120 @@
+#!/usr/bin/env python3
+"""Checks the image builder's mail mutations (tools/mkimage/mutations.py) on a hand-made mail:
+each changes the mail along the one axis it names and leaves the rest as it was.
+"""
+
+import pathlib
+import random
+import sys
+
+sys.path.insert(0, str(pathlib.Path(__file__).resolve().parent))
+import e2e_support as support  # noqa: E402
+
+sys.path.insert(0, str(pathlib.Path(__file__).resolve().parents[2] / "tools"))
+from mkimage import mailtext, mutations, variants  # noqa: E402
+from mkimage.mixes import MIXES  # noqa: E402
+
+MAIL = (b"Received: from a.example by b.example; Mon, 3 Mar 2008 10:00:00 +0000\r\n"
+        b"From: Ann <ann@a.example>\r\nTo: bob@b.example\r\nSubject: plans for the week\r\n"
+        b"Date: Mon, 3 Mar 2008 10:00:00 +0000\r\nMessage-ID: <1@a.example>\r\n\r\n"
+        b"Body line one.\r\nBody line two.\r\n")
+BODY = b"Body line one.\r\nBody line two.\r\n"
+HEADER = MAIL[:MAIL.index(b"\r\n\r\n") + 2]
+
+
+def header_lines(text):
+    start, lines, _end = mailtext.shape_lines(text)
+    return [text[begin:end] for begin, end in lines]
+
+
+def first_line(text):
+    return text.split(b"\n", 1)[0].rstrip(b"\r")
+
+
+def names(text):
+    return [line.split(b":", 1)[0].lower() for line in header_lines(text)
+            if line[:1] not in (b" ", b"\t")]
+
+
+def before_from(text, holds):
+    """Whether the lines in front of From hold a line for which `holds` is true."""
+    lines = header_lines(text)
+    at = next(index for index, line in enumerate(lines) if line.startswith(b"From: "))
+    return any(holds(line) for line in lines[:at])
+
+
+# case -> what must hold of the variant's text
+ROWS = {
+    "mut-banner": lambda t: first_line(t) in mutations.BANNERS and t.endswith(MAIL),
+    "mut-gt-from": lambda t: first_line(t) == mutations.GT_FROM_LINE and t.endswith(MAIL),
+    "mut-mailbox-other": lambda t: first_line(t) in mutations.OTHER_MAILBOX_LINES and
+    t.endswith(MAIL),
+    "mut-nul-field": lambda t: b"\x00" in t.split(b"\r\n")[3] and b"Subject: " in t,
+    "mut-control-field": lambda t: any(byte in t.split(b"\r\n")[3] + t.split(b"\r\n")[2]
+                                       for byte in mutations.CONTROL_BYTES),
+    "mut-long-first": lambda t: 998 < len(first_line(t)) <= 3000 and t.endswith(MAIL),
+    "mut-long-512": lambda t: before_from(t, lambda line: 512 <= len(line) <= 998),
+    "mut-long-folded": lambda t: before_from(t, lambda line: len(line) > 998 and
+                                             line[:1] == b"\t"),
+    "mut-many-lines": lambda t: len(header_lines(t)) > 200 and
+    header_lines(t)[-1].startswith(b"Message-ID"),
+    "mut-huge-block": lambda t: t.index(b"\r\nFrom: ") > 64 * 1024,
+    "mut-from-date-last": lambda t: names(t)[-2:] == [b"from", b"date"] and len(names(t)) == 6,
+    "mut-odd-date": lambda t: any(b"Date: " + date + b"\r\n" in t for date in mutations.ODD_DATES),
+    "mut-no-blank": lambda t: b"\r\n\r\n" not in t and t.endswith(b">\r\n" + BODY),
+    "mut-body-no-crlf": lambda t: t == MAIL.rstrip(b"\r\n"),
+    "mut-lf-header": lambda t: t.startswith(HEADER.replace(b"\r\n", b"\n") + b"\n") and
+    t.endswith(BODY),
+    "mut-lf-body": lambda t: t == HEADER + b"\r\n" + BODY.replace(b"\r\n", b"\n"),
+    "mut-cr-only": lambda t: b"\n" not in t and t.count(b"\r") == MAIL.count(b"\n"),
+    "mut-duplicate-fields": lambda t: names(t).count(b"from") == 2 and names(t).count(b"date") == 2,
+    "mut-8bit-name": lambda t: before_from(t, lambda line: line.split(b":")[0] in
+                                           mutations.EIGHT_BIT_NAMES),
+    "mut-odd-name": lambda t: before_from(t, lambda line: line.split(b":")[0] in
+                                          mutations.ODD_NAMES),
+    "mut-blank-fold": lambda t: b"Subject: plans for the week\r\n \r\n\t\t\r\n end\r\n" in t,
+    "mut-header-at-end": lambda t: t == HEADER,
+    "mut-tiny": lambda t: len(t) < 100 and t.startswith(b"From: ") and b"\r\nDate: Mon, " in t,
+    "mut-rfc822-only": lambda t: t.endswith(b"Content-Type: message/rfc822\r\n\r\n" + MAIL),
+    "mut-received-fold": lambda t: t.startswith(b"Received:\r\n\tfrom a.example ") and
+    t.count(b"Received:") == 1,
+    "mut-bom": lambda t: t == b"\xef\xbb\xbf" + MAIL,
+    "mut-stray-line": lambda t: before_from(t, lambda line: line in mutations.STRAY_LINES),
+    "mut-stray-token": lambda t: before_from(t, lambda line: b":" not in line and
+                                             b" " not in line),
+    "mut-fold-at-name": lambda t: b"\r\nFrom: \r\n\tAnn <ann@a.example>\r\n" in t and
+    b"\r\nDate: \r\n\tMon, 3 Mar" in t,
+    "mut-empty-from": lambda t: b"\r\nFrom: \r\nFrom: Ann" in t,
+    "mut-space-colon": lambda t: b"\r\nFrom : Ann" in t and b"\r\nDate : Mon" in t,
+}
+# Cases whose body is not the mail's own body text, byte for byte.
+BODY_CHANGED = ("mut-body-no-crlf", "mut-lf-header", "mut-lf-body", "mut-cr-only",
+                "mut-header-at-end", "mut-tiny")
+
+
+def main():
+    support.parse_arguments(__doc__.splitlines()[0])
+    failures = []
+    if set(ROWS) != set(mutations.MUTATIONS):
+        failures.append(f"cases without a row: {set(mutations.MUTATIONS) ^ set(ROWS)}")
+    for case, holds in ROWS.items():
+        text, _fields = variants.apply(case, MAIL, random.Random(5), MIXES["tuning"])
+        if text == MAIL or not holds(text):
+            failures.append(f"{case}: {text[:160]!r}")
+        if case not in BODY_CHANGED and not text.endswith(BODY):
+            failures.append(f"{case}: the body changed")
+    both, _fields = variants.apply("mut-tiny+no-trace", MAIL, random.Random(5), MIXES["tuning"])
+    if b"Received:" in both or len(both) >= 100:
+        failures.append(f"mut-tiny+no-trace: {both[:120]!r}")
+    no_subject = MAIL.replace(b"Subject: plans for the week\r\n", b"")
+    for case in ("mut-nul-field", "mut-blank-fold"):
+        text, _fields = variants.apply(case, no_subject, random.Random(5), MIXES["tuning"])
+        if text != no_subject:
+            failures.append(f"{case} changed a mail without the field it changes")
+    for failure in failures:
+        print("FAIL", failure)
+    return support.FAIL if failures else support.PASS
+
+
+if __name__ == "__main__":
+    sys.exit(main())

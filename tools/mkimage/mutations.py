@@ -1,0 +1,261 @@
+"""Mutations of a whole mail, one axis of difference per case: the ways mail programs, export
+tools and archives write a mail unlike the corpus does (a banner or another mailbox line first,
+control bytes in a field, very long lines or blocks, From and Date late in the block, odd dates,
+mixed or bare line ends, unusual field names and folds, tiny mails). Each is worked out from the
+original bytes and the seeded generator alone; `apply_mutation` returns None for a case it does
+not know, and the text unchanged where the mail does not fit the case.
+"""
+
+from . import cases, header_shapes, mailtext
+
+BANNERS = (b"Exported by MailArchive 3.2 on 2011-05-04 10:22:31",
+           b"Message 12 of 348", b"*** MESSAGE FOLLOWS ***", b"Saved message, folder Inbox",
+           b"=== Mail export ===")
+OTHER_MAILBOX_LINES = (b"From - Mon Mar 03 10:00:00 2008", b"From ???@??? Mon Mar  3 10:00:00 2008",
+                       b"\x01\x01\x01\x01", b"\x0c", b"From: MAILER-DAEMON Mon Mar  3 10:00:00 2008")
+GT_FROM_LINE = b">From sender@example.com Mon Mar  3 10:00:00 2008"
+CONTROL_BYTES = (b"\x01", b"\x02", b"\x07", b"\x08", b"\x0b", b"\x0c", b"\x1b", b"\x7f")
+ODD_DATES = (b"2008-03-03 10:00:00", b"Mon,  3 Mar 08 10:00 EST", b"3 Mar 2008 10:00:00 GMT",
+             b"Monday, March 03, 2008 10:00 AM", b"Mon Mar  3 10:00:00 2008",
+             b"03/03/2008 10:00", b"Mon, 3 Mar 2008 10:00:00 +0000 (UTC)   ",
+             b"Mon,3 Mar 2008 10:00:00 +0000")
+EIGHT_BIT_NAMES = (b"X-R\xc3\xa9f\xc3\xa9rence", b"X-Pri\xf6rit\xe4t", b"\xd0\x9e\xd1\x82")
+# Lines a broken mail program leaves among the header fields: a value run on without its fold.
+STRAY_LINES = (b"and the rest of a subject that lost its fold", b"continued here (no indent)",
+               b"= =?utf-8?q?tail?=")
+ODD_NAMES = (b"X_Mailer_Info", b"X-Spam.Score", b"X-MS-Has-Attach2", b"X.400-Received",
+             b"X-Filter_Id.3")
+MUTATIONS = ("mut-banner", "mut-gt-from", "mut-mailbox-other", "mut-nul-field",
+             "mut-control-field", "mut-long-first", "mut-long-512", "mut-long-folded",
+             "mut-many-lines", "mut-huge-block", "mut-from-date-last", "mut-odd-date",
+             "mut-no-blank", "mut-body-no-crlf", "mut-lf-header", "mut-lf-body", "mut-cr-only",
+             "mut-duplicate-fields", "mut-8bit-name", "mut-odd-name", "mut-blank-fold",
+             "mut-header-at-end", "mut-tiny", "mut-rfc822-only", "mut-received-fold",
+             "mut-bom", "mut-space-colon", "mut-stray-line", "mut-stray-token",
+             "mut-fold-at-name", "mut-empty-from")
+
+
+def block_of(text):
+    """(first header line, position of the closing empty line or None, the block's line end)."""
+    start, _lines, closing = mailtext.shape_lines(text)
+    return start, closing, header_shapes.newline_of(text)
+
+
+def before_name(text, names):
+    """Where the first field of `names` begins, else the block's closing line, else None."""
+    fields, _start = cases.header_fields(text)
+    at = next((start for name, start, _end in fields if name in names), None)
+    if at is None:
+        _start, closing, _newline = block_of(text)
+        return closing
+    return at
+
+
+def insert_before(text, names, lines):
+    at = before_name(text, names)
+    return text if at is None else text[:at] + lines + text[at:]
+
+
+def in_value(text, name, extra):
+    """`extra` put into the middle of the first `name` field's first line."""
+    field = cases.first_field(text, name)
+    if field is None:
+        return text
+    first_line = field.split(b"\n", 1)[0]
+    middle = len(first_line) // 2 + 1
+    return text.replace(field, field[:middle] + extra + field[middle:], 1)
+
+
+def words(rng, length):
+    line = b""
+    while len(line) < length:
+        line += rng.choice((b"alpha", b"relay", b"id", b"mx", b"example", b"net")) + b" "
+    return line[:length].rstrip() or b"x"
+
+
+def long_field(rng, length, newline):
+    return b"X-Long-Field: " + words(rng, length - 14) + newline
+
+
+def long_folded(rng, newline):
+    """A field whose second line is longer than 998 bytes."""
+    return (b"X-Folded-Long: short first line" + newline + b"\t" + words(rng, 1200) + newline)
+
+
+def fields_moved_last(text):
+    start, closing, newline = block_of(text)
+    if closing is None:
+        return text
+    moved = b""
+    for name in (b"from", b"date"):
+        field = cases.first_field(text, name)
+        if field is not None:
+            text = cases.without_fields(text, name)
+            moved += field
+    _start, closing, _newline = block_of(text)
+    return text[:closing] + moved + text[closing:]
+
+
+def with_odd_date(text, rng):
+    field = cases.first_field(text, b"date")
+    if field is None:
+        return text
+    newline = header_shapes.newline_of(text)
+    return text.replace(field, b"Date: " + rng.choice(ODD_DATES) + newline, 1)
+
+
+def without_blank_line(text):
+    start, closing, _newline = block_of(text)
+    if closing is None:
+        return text
+    body = header_shapes.header_end_of(text)[1]
+    return text[:closing] + text[body:]
+
+
+def split_line_ends(text, header_lf):
+    """LF-only in the header and CR LF in the body (`header_lf`), or the other way round."""
+    _start, end = header_shapes.header_end_of(text)
+    head, body = text[:end], text[end:]
+    crlf_head, crlf_body = head.replace(b"\r\n", b"\n"), body.replace(b"\r\n", b"\n")
+    if header_lf:
+        return crlf_head + crlf_body.replace(b"\n", b"\r\n")
+    return crlf_head.replace(b"\n", b"\r\n") + crlf_body
+
+
+def duplicated_fields(text):
+    for name in (b"from", b"date", b"subject"):
+        field = cases.first_field(text, name)
+        if field is not None:
+            text = text.replace(field, field + field, 1)
+    return text
+
+
+def blank_fold(text, newline):
+    field = cases.first_field(text, b"subject")
+    if field is None:
+        return text
+    line_end = len(field) - len(field.rstrip(b"\r\n"))
+    return text.replace(field, field[:-line_end] + newline + b" " + newline + b"\t\t" + newline +
+                        b" end" + newline, 1)
+
+
+def tiny_mail(text):
+    """From, Date and a short Subject and body: well under 100 bytes where the fields allow."""
+    newline = header_shapes.newline_of(text)
+    from_field = b"From: a@b.c" + newline
+    date_field = cases.first_field(text, b"date")
+    if date_field is None:
+        return text
+    date = b" ".join(date_field.split())  # unfolded
+    return from_field + date + newline + b"Subject: hi" + newline + newline + b"ok" + newline
+
+
+def rfc822_only(text, number):
+    """An outer block of a few fields whose whole body is the mail as message/rfc822."""
+    newline = header_shapes.newline_of(text)
+    date = cases.first_field(text, b"date") or b"Date: Mon, 3 Mar 2008 10:00:00 +0000" + newline
+    head = newline.join([b"From: Archive <archive@example.org>", date.rstrip(b"\r\n"),
+                         b"Subject: archived message %d" % number, b"MIME-Version: 1.0",
+                         b"Content-Type: message/rfc822", b"", b""])
+    return head + text
+
+
+def received_folded(text):
+    """The first Received field alone of its kind, folded right behind its name."""
+    field = cases.first_field(text, b"received")
+    if field is None:
+        return text
+    newline = header_shapes.newline_of(text)
+    text = cases.without_fields(text, b"received")
+    value = field[len(b"Received:"):].lstrip(b" \t")
+    start, _closing, _newline = block_of(text)
+    return text[:start] + b"Received:" + newline + b"\t" + value + text[start:]
+
+
+def folded_at_names(text, names):
+    """Each of `names` (its first field) folded right behind its colon and blank (the blank
+    kept: the measures' truth knows From and Date by "From: " and "Date: ")."""
+    newline = header_shapes.newline_of(text)
+    for name in names:
+        field = cases.first_field(text, name)
+        if field is None:
+            continue
+        colon = field.index(b":")
+        value = field[colon + 1:].lstrip(b" \t")
+        text = text.replace(field, field[:colon + 1] + b" " + newline + b"\t" + value, 1)
+    return text
+
+
+def apply_mutation(case, text, rng, number=0):
+    if case not in MUTATIONS:
+        return None
+    start, closing, newline = block_of(text)
+    body = text[start:]
+    if case == "mut-banner":
+        return rng.choice(BANNERS) + newline + body
+    if case == "mut-gt-from":
+        return GT_FROM_LINE + newline + body
+    if case == "mut-mailbox-other":
+        return rng.choice(OTHER_MAILBOX_LINES) + newline + body
+    if case == "mut-nul-field":
+        return in_value(text, b"subject", b"\x00")
+    if case == "mut-control-field":
+        return in_value(in_value(text, b"subject", rng.choice(CONTROL_BYTES)), b"to",
+                        rng.choice(CONTROL_BYTES))
+    if case == "mut-long-first":
+        return long_field(rng, rng.randint(1000, 3000), newline) + body
+    if case == "mut-long-512":
+        return insert_before(text, (b"from", b"date"),
+                             long_field(rng, rng.randint(512, 998), newline))
+    if case == "mut-long-folded":
+        return insert_before(text, (b"from", b"date"), long_folded(rng, newline))
+    if case == "mut-many-lines":
+        lines = b"".join(b"X-Line-%d: %s" % (index, words(rng, rng.randint(8, 40))) + newline
+                         for index in range(rng.randint(201, 400)))
+        return insert_before(text, (b"from", b"date"), lines)
+    if case == "mut-huge-block":
+        block = cases.long_header_block(rng, rng.randint(66 * 1024, 90 * 1024))
+        return insert_before(text, (b"from", b"date"), block.replace(b"\r\n", newline))
+    if case == "mut-from-date-last":
+        return fields_moved_last(text)
+    if case == "mut-odd-date":
+        return with_odd_date(text, rng)
+    if case == "mut-no-blank":
+        return without_blank_line(text)
+    if case == "mut-body-no-crlf":
+        return text.rstrip(b"\r\n")
+    if case in ("mut-lf-header", "mut-lf-body"):
+        return split_line_ends(text, case == "mut-lf-header")
+    if case == "mut-cr-only":
+        return text.replace(b"\r\n", b"\n").replace(b"\n", b"\r")
+    if case == "mut-duplicate-fields":
+        return duplicated_fields(text)
+    if case == "mut-8bit-name":
+        return insert_before(text, (b"from", b"date"),
+                             rng.choice(EIGHT_BIT_NAMES) + b": 1" + newline)
+    if case == "mut-odd-name":
+        return insert_before(text, (b"from", b"date"), rng.choice(ODD_NAMES) + b": yes" + newline)
+    if case == "mut-blank-fold":
+        return blank_fold(text, newline)
+    if case == "mut-header-at-end":
+        return text if closing is None else text[:closing]
+    if case == "mut-tiny":
+        return tiny_mail(text)
+    if case == "mut-rfc822-only":
+        return rfc822_only(body, number)
+    if case == "mut-received-fold":
+        return received_folded(text)
+    if case == "mut-stray-line":
+        return insert_before(text, (b"from", b"date"), rng.choice(STRAY_LINES) + newline)
+    if case == "mut-stray-token":
+        return insert_before(text, (b"from", b"date"), b"c3RyYXkgYmFzZTY0IHRhaWw=" + newline)
+    if case == "mut-fold-at-name":
+        return folded_at_names(text, (b"from", b"date", b"subject", b"to"))
+    if case == "mut-empty-from":
+        # An empty From field first (a draft's), the real one later.
+        return insert_before(text, (b"from",), b"From: " + newline)
+    if case == "mut-bom":
+        return b"\xef\xbb\xbf" + body
+    if case == "mut-space-colon":
+        return header_shapes.rename_fields(text, lambda name, _first: name + b" ")
+    return None
