@@ -292,6 +292,8 @@ BlockStart FindBlockStart(CarveBuffer buffer, std::size_t lineStart, std::size_t
     // Behind a line of prose the last word of old text may run into the block's first line.
     if (const std::size_t word = FieldBehindAWord(buffer, current); word != 0)
       return {current + word, Context::Glued, 0};
+    if (const std::size_t lower = LowerCaseFieldGluedInto(line); lower != std::string_view::npos)
+      return {previous + lower, Context::Glued, 0};
     if (const std::size_t tail = KnownNameBehindABase64Tail(line, TopLine(buffer, current));
         tail != std::string_view::npos)
       return {current + tail, Context::Glued, 0};

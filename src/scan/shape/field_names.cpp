@@ -281,4 +281,24 @@ std::size_t WellFormedFieldGluedInto(std::string_view text) {
   return std::string_view::npos;
 }
 
+std::size_t LowerCaseFieldGluedInto(std::string_view text) {
+  for (std::size_t colon = text.find(':'); colon != std::string_view::npos;
+       colon = text.find(':', colon + 1)) {
+    std::size_t run = colon;
+    while (run > 0 && IsNameByte(text[run - 1])) --run;
+    // The longest name first: "x-original-to" holds a "to" of its own.
+    for (std::size_t name = run; name < colon; ++name) {
+      const std::string_view candidate = text.substr(name, colon - name);
+      if (!IsLower(candidate.front()) || std::any_of(candidate.begin(), candidate.end(), IsUpper))
+        continue;
+      if (name == 0 || !IsLongName(candidate) || !IsKnownFieldName(candidate)) continue;
+      if (!ValueInItsOwnGrammar(candidate, text.substr(colon))) continue;
+      // A word in front that goes on with a hyphen is a part of a longer name.
+      if (text[name - 1] == '-') continue;
+      return name;
+    }
+  }
+  return std::string_view::npos;
+}
+
 }  // namespace quillon::shape_names
