@@ -292,9 +292,14 @@ std::size_t LowerCaseFieldGluedInto(std::string_view text) {
       if (!IsLower(candidate.front()) || std::any_of(candidate.begin(), candidate.end(), IsUpper))
         continue;
       if (name == 0 || !IsLongName(candidate) || !IsKnownFieldName(candidate)) continue;
-      if (!ValueInItsOwnGrammar(candidate, text.substr(colon))) continue;
       // A word in front that goes on with a hyphen is a part of a longer name.
       if (text[name - 1] == '-') continue;
+      // Prose that names a field puts a blank in front of it; a hyphenated name run into the
+      // bytes in front ("...harbourdelivered-to: a@b.example") is a line of its own.
+      const bool runInto =
+          !IsBlank(text[name - 1]) && candidate.find('-') != std::string_view::npos;
+      if (!runInto && !ValueInItsOwnGrammar(candidate, text.substr(colon))) continue;
+      if (colon + 1 < text.size() && !IsBlank(text[colon + 1])) continue;
       return name;
     }
   }

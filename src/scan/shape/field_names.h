@@ -74,8 +74,9 @@ std::size_t WellFormedFieldGluedInto(std::string_view text);
 // block (one line, without its line end): some programs write every name in lower case, and old
 // bytes run into it as into any other ("...the harbour" + "return-path: <a@b.example>"). Only a
 // long known name counts, written in lower case alone, with a value in the field's own grammar
-// behind it (ValueInItsOwnGrammar): a word of prose that ends in such a name seldom has one.
-// The leftmost such start; npos for none, and where `text` is itself a line of that field.
+// behind it (ValueInItsOwnGrammar): a word of prose that ends in such a name seldom has one; a
+// hyphenated one needs none where other bytes than a blank run into it. The leftmost such start;
+// npos for none, and where `text` is itself a line of that field.
 std::size_t LowerCaseFieldGluedInto(std::string_view text);
 
 // Whether the value of a line named `name` has a grammar that no field's name and colon begin:
