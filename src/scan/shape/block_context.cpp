@@ -67,6 +67,26 @@ bool NameAField(std::string_view name) {
   return privateName || IsKnownFieldName(name) || IsWellFormedName(name);
 }
 
+// How many blanks stand in front of the field at buffer index `field` from `lineStart` on, when
+// nothing else does (a file that opens " Return-Path: <a@b.example>"); 0 otherwise.
+std::size_t BlanksInFront(CarveBuffer buffer, std::size_t lineStart, std::size_t field) {
+  if (field <= lineStart) return 0;
+  for (std::size_t at = lineStart; at < field; ++at) {
+    if (!IsBlank(static_cast<char>(buffer.data[at]))) return 0;
+  }
+  return field - lineStart;
+}
+
+// The blanks in front of the field at `field` (BlanksInFront) that a file opens with: behind
+// zeros or at a sector start, where a file is seen to begin; behind other bytes a blank is as
+// likely theirs.
+std::size_t OpeningBlanks(CarveBuffer buffer, std::size_t lineStart, std::size_t field) {
+  const bool fileBegins = IsSectorStart(buffer.base + lineStart) ||
+                          (lineStart > 0 && buffer.data[lineStart - 1] == 0) ||
+                          (lineStart == 0 && buffer.base == 0);
+  return fileBegins ? BlanksInFront(buffer, lineStart, field) : 0;
+}
+
 }  // namespace
 
 std::size_t GluedFieldStart(std::string_view text) {
@@ -191,8 +211,11 @@ BlockStart FindBlockStart(CarveBuffer buffer, std::size_t lineStart, std::size_t
     const bool header = nameLength > 0 && !gluedLine;
     // Behind binary bytes and a few stray text bytes the line is the file's first all the same.
     if (gluedLine && cutByNonText && glued <= kStrayBytes &&
-        SectorStartFrom(buffer.base + previous + 1) > buffer.base + previous + glued)
-      return {previous + glued, Context::NonText, 0};
+        SectorStartFrom(buffer.base + previous + 1) > buffer.base + previous + glued) {
+      BlockStart start{previous + glued, Context::NonText, 0};
+      start.openingBlanks = OpeningBlanks(buffer, previous, previous + glued);
+      return start;
+    }
     if (cutByNonText) {
       const std::size_t stray = KnownFieldBehindStrayColon(line);
       if (stray != std::string_view::npos &&
@@ -233,8 +256,11 @@ BlockStart FindBlockStart(CarveBuffer buffer, std::size_t lineStart, std::size_t
         const std::size_t inside = FieldInAnOrphanFold(buffer, previous, line);
         if (inside != std::string_view::npos) foldField = previous + inside;
       }
-      if (cutByNonText && foldField != std::string_view::npos)
-        return {foldField, Context::Glued, 0};
+      if (cutByNonText && foldField != std::string_view::npos) {
+        BlockStart start{foldField, Context::Glued, 0};
+        start.openingBlanks = OpeningBlanks(buffer, previous, foldField);
+        return start;
+      }
       // Behind binary bytes a few stray text bytes may run into a name no list knows.
       if (cutByNonText && header) {
         const std::size_t inName = WellFormedNameInsideTopLine(buffer, current, 1, kStrayBytes);
@@ -264,6 +290,12 @@ BlockStart FindBlockStart(CarveBuffer buffer, std::size_t lineStart, std::size_t
           line.find_first_not_of('>') < sector - previous)
         return {current, Context::MboxSeparator, 0, true, sector};
       if (gluedLine && sector > previous + glued && sector < gluedNameEnd) continue;
+      // A file that opens with blanks at the sector in front of the glued name begins there.
+      if (gluedLine && BlanksInFront(buffer, sector, previous + glued) > 0) {
+        BlockStart start{previous + glued, Context::MidLine, 0};
+        start.openingBlanks = previous + glued - sector;
+        return start;
+      }
       const std::size_t sectorName = HeaderNameLength(line.substr(sector - previous));
       // Nor is a sector start in the old bytes whose run of name bytes swallows the glued name
       // ("marb" + "Return-Path:").
