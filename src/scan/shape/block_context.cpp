@@ -78,12 +78,15 @@ std::size_t BlanksInFront(CarveBuffer buffer, std::size_t lineStart, std::size_t
 }
 
 // The blanks in front of the field at `field` (BlanksInFront) that a file opens with: behind
-// zeros or at a sector start, where a file is seen to begin; behind other bytes a blank is as
-// likely theirs.
+// a run of zeros or at a sector start, where a file is seen to begin; behind other bytes a blank
+// is as likely theirs (UTF-16 text puts a zero in front of each of its blanks).
 std::size_t OpeningBlanks(CarveBuffer buffer, std::size_t lineStart, std::size_t field) {
-  const bool fileBegins = IsSectorStart(buffer.base + lineStart) ||
-                          (lineStart > 0 && buffer.data[lineStart - 1] == 0) ||
-                          (lineStart == 0 && buffer.base == 0);
+  constexpr std::size_t kZeroRun = 4;
+  const bool behindZeros = lineStart >= kZeroRun &&
+                           std::all_of(buffer.data + lineStart - kZeroRun, buffer.data + lineStart,
+                                       [](std::uint8_t byte) { return byte == 0; });
+  const bool fileBegins =
+      IsSectorStart(buffer.base + lineStart) || behindZeros || (lineStart == 0 && buffer.base == 0);
   return fileBegins ? BlanksInFront(buffer, lineStart, field) : 0;
 }
 

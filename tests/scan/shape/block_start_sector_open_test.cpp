@@ -117,6 +117,7 @@ INSTANTIATE_TEST_SUITE_P(
         BlanksRow{"BlanksAtASectorBehindProse", "old line\r\nsome words of ol   ", 26, 26, true},
         // Behind binary bytes or prose away from a sector start a blank is as likely theirs.
         BlanksRow{"BlankBehindBinary", "\x9c\xe1\xfe\x01 ", kNoSector, 5, true},
+        BlanksRow{"BlankOfUtf16Text", std::string("t\0e\0x\0t\0 ", 9), kNoSector, 9, true},
         BlanksRow{"BlankBehindProse", "old line\r\nsome words of old te ", kNoSector, 31, true},
         BlanksRow{"SectorInsideTheOldWord", "old line\r\nsome words of old te ", 27, 31, true}));
 
