@@ -242,6 +242,9 @@ INSTANTIATE_TEST_SUITE_P(
                  CrLf("received: from mx.example.net by x\nfrom: a@b.example\n"
                       "Date: Fri, 1 Jun 2001\n"),
                  Context::Glued, true},
+        StartRow{"LowerCaseReturnPathBehindIndentedMarkup", "line\r\n  <record><text>can has",
+                 CrLf("return-path: <a@b.example>\nfrom: a@b.example\nDate: Fri, 1 Jun 2001\n"),
+                 Context::Glued, true},
         StartRow{"LowerCaseNameInProseWithoutItsGrammar",
                  "line\r\nsome words of prose, we never set a return-path: x",
                  CrLf("\nFrom: a@b.example\nDate: Fri, 1 Jun 2001\n"), Context::TextLine, false},
