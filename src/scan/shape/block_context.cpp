@@ -232,9 +232,10 @@ BlockStart FindBlockStart(CarveBuffer buffer, std::size_t lineStart, std::size_t
     if (header) {
       // Base64 or other old bytes without a blank run into a lower-case first line and make one
       // name of the two ("...QfypTX7" + "mime-version: 1.0").
-      if (const std::size_t lower = LowerCaseFieldGluedInto(line);
-          lower < nameLength && !NameAField(line.substr(0, nameLength)))
-        return {previous + lower, Context::Glued, 0};
+      if (!NameAField(line.substr(0, nameLength))) {
+        if (const std::size_t lower = LowerCaseFieldGluedInto(line); lower < nameLength)
+          return {previous + lower, Context::Glued, 0};
+      }
       const std::size_t inside = KnownNameInside(buffer, previous, line, nameLength, cutByNonText);
       if (inside != std::string_view::npos) {
         const bool atSector = IsSectorStart(buffer.base + previous + inside);
