@@ -537,6 +537,39 @@ INSTANTIATE_TEST_SUITE_P(
                     PlaceRow{"FirstLineAcrossAChunkBoundary", kProse, 1024 * 1024 - 9}),
     [](const testing::TestParamInfo<PlaceRow>& row) { return row.param.name; });
 
+// A first line in another shape than most programs write: where the mail's text begins.
+struct ShapeRow {
+  const char* name;
+  std::string opening;  // what stands in place of the mail's "Return-Path" name
+  std::uint64_t at;     // where the mail's first byte lies, right behind old prose
+  std::uint64_t text;   // where its text must begin
+};
+
+void PrintTo(const ShapeRow& row, std::ostream* out) {
+  *out << row.name;
+}
+
+class GluedShapeTest : public testing::TestWithParam<ShapeRow> {};
+
+TEST_P(GluedShapeTest, TextBeginsWhereTheFileDoes) {
+  const std::string mail =
+      GetParam().opening + kGluedMail.substr(std::string("Return-Path").size());
+  ImageBuilder image;
+  image.Put(GetParam().at - kProse.size(), kProse).Put(GetParam().at, mail).Resize(64 * 1024);
+  const auto records = ScanBytes(image.Bytes()).records;
+  ASSERT_EQ(records.size(), 1u);
+  EXPECT_EQ(records[0]->Extent().TextStartOr(UINT64_MAX), GetParam().text);
+  EXPECT_EQ(records[0]->SubjectText(), u"Glued to old data");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Shapes, GluedShapeTest,
+    testing::Values(ShapeRow{"LowerCaseName", "return-path", 5037, 5037},
+                    ShapeRow{"BlankOpeningAFileAtASector", " Return-Path", 8192, 8192},
+                    // Behind prose away from a sector start the blank is as likely the prose's.
+                    ShapeRow{"BlankBehindProse", " Return-Path", 5037, 5038}),
+    [](const testing::TestParamInfo<ShapeRow>& row) { return row.param.name; });
+
 // Header-like lines glued into prose, without trace lines, MIME or an identity, are no mail.
 TEST(GluedMailTest, ProseWithGluedFieldsIsNoMail) {
   ImageBuilder image;
