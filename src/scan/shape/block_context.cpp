@@ -209,7 +209,10 @@ BlockStart FindBlockStart(CarveBuffer buffer, std::size_t lineStart, std::size_t
     const std::size_t nameLength = HeaderNameLength(line);
     // Old bytes run into the block's first line ("...the POWERMAMIME-Version: 1.0"), also where
     // they make its start look like a name of a field of its own ("<brReturn-Path:").
-    const std::size_t glued = GluedFieldStart(line);
+    // A first line written in lower case is glued the same way ("...can has" + "return-path:"),
+    // also where a sector start in it would otherwise begin a file of its own.
+    std::size_t glued = GluedFieldStart(line);
+    if (glued == std::string_view::npos && nameLength == 0) glued = LowerCaseFieldGluedInto(line);
     const bool gluedLine = glued != std::string_view::npos;
     const bool header = nameLength > 0 && !gluedLine;
     // Behind binary bytes and a few stray text bytes the line is the file's first all the same.
@@ -333,8 +336,6 @@ BlockStart FindBlockStart(CarveBuffer buffer, std::size_t lineStart, std::size_t
     // Behind a line of prose the last word of old text may run into the block's first line.
     if (const std::size_t word = FieldBehindAWord(buffer, current); word != 0)
       return {current + word, Context::Glued, 0};
-    if (const std::size_t lower = LowerCaseFieldGluedInto(line); lower != std::string_view::npos)
-      return {previous + lower, Context::Glued, 0};
     if (const std::size_t tail = KnownNameBehindABase64Tail(line, TopLine(buffer, current));
         tail != std::string_view::npos)
       return {current + tail, Context::Glued, 0};

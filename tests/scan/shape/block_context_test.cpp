@@ -566,6 +566,8 @@ INSTANTIATE_TEST_SUITE_P(
     Shapes, GluedShapeTest,
     testing::Values(ShapeRow{"LowerCaseName", "return-path", 5037, 5037},
                     ShapeRow{"BlankOpeningAFileAtASector", " Return-Path", 8192, 8192},
+                    // A sector start inside the glued name opens no file there.
+                    ShapeRow{"LowerCaseNameCutBySectorStart", "return-path", 8192 - 4, 8192 - 4},
                     // Behind prose away from a sector start the blank is as likely the prose's.
                     ShapeRow{"BlankBehindProse", " Return-Path", 5037, 5038}),
     [](const testing::TestParamInfo<ShapeRow>& row) { return row.param.name; });

@@ -103,6 +103,8 @@ INSTANTIATE_TEST_SUITE_P(
         LowerCaseRow{"HyphenatedNameBehindABlank", "set the content-type: text/plain", kNone},
         LowerCaseRow{"NoBlankBehindTheColon", "harbourdelivered-to:a@b.example", kNone},
         LowerCaseRow{"WordRunIntoAName", "harboursender: a@b.example", kNone},
+        LowerCaseRow{"SignedNameList", "  h=date:from:to:subject:message-id:in-reply-to:", kNone},
+        LowerCaseRow{"SignedNameListWithBlanks", "  h=date: in-reply-to: message-id", kNone},
         LowerCaseRow{"ShortNameHasNoRule", "the meeting date: Fri, 1 Jun 2001 10:00:00 +0000",
                      kNone},
         LowerCaseRow{"CapitalisedNameIsNotThisRule", "wordsReturn-Path: <a@b.example>", kNone},
