@@ -212,7 +212,10 @@ BlockStart FindBlockStart(CarveBuffer buffer, std::size_t lineStart, std::size_t
     // A first line written in lower case is glued the same way ("...can has" + "return-path:"),
     // also where a sector start in it would otherwise begin a file of its own.
     std::size_t glued = GluedFieldStart(line);
-    if (glued == std::string_view::npos && nameLength == 0) glued = LowerCaseFieldGluedInto(line);
+    // (An indented line is read for one only where no header line stands above it: the folds of
+    // every block pass here.)
+    if (glued == std::string_view::npos && nameLength == 0 && !IsContinuation(line))
+      glued = LowerCaseFieldGluedInto(line);
     const bool gluedLine = glued != std::string_view::npos;
     const bool header = nameLength > 0 && !gluedLine;
     // Behind binary bytes and a few stray text bytes the line is the file's first all the same.
