@@ -34,6 +34,7 @@ def first_line(text):
 # case -> what must hold of the variant's text
 ROWS = {
     "first-upper": lambda t: first_line(t).startswith(b"RECEIVED: "),
+    "first-lower": lambda t: first_line(t).startswith(b"received: ") and b"\r\nFrom: Ann" in t,
     "all-lower": lambda t: b"\r\nfrom: Ann" in t and b"\r\nmessage-id: " in t,
     "first-rare": lambda t: any(t.startswith(f) for f in header_shapes.RARE_FIRST_FIELDS),
     "no-blank": lambda t: b"\r\nFrom:Ann" in t and b": " not in header_of(t).replace(

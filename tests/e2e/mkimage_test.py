@@ -344,6 +344,9 @@ LIMIT_CASES = (
     ("plain", header_mail(b"", FROM_TO_DATE), 1, True, True),
     ("lower-case received",
      header_mail(b"", FROM_TO_DATE, received=b"received: from x.example.net\r\n"), 1, True, True),
+    # The walk steps over an empty line a message opens with; two would hide the line.
+    ("opens with an empty line", b"\r\n" + header_mail(b"", FROM_TO_DATE), 1, True, True),
+    ("opens with a line of blanks", b"  \r\n" + header_mail(b"", FROM_TO_DATE), 1, True, True),
     ("received without blank", header_mail(b"", FROM_TO_DATE,
                                            received=b"Received:from x.example.net\r\n"),
      None, False, False),

@@ -14,7 +14,7 @@ RARE_FIRST_FIELDS = (b"X-Mozilla-Status: 0001", b"Status: RO", b"X-Account-Key: 
 MBOX_LINE = b"From sender@example.com Sat Jan  1 00:00:00 2000"
 UTF8_WORDS = (b"\xc3\xa9t\xc3\xa9", b"\xd0\x9f\xd1\x80\xd0\xb8\xd0\xb2\xd0\xb5\xd1\x82",
               b"\xe4\xbd\xa0\xe5\xa5\xbd", b"Gr\xfc\xdfe", b"na\xefve")
-SHAPES = ("first-upper", "all-lower", "first-rare", "no-blank", "tab-colon", "open-blank-line",
+SHAPES = ("first-upper", "first-lower", "all-lower", "first-rare", "no-blank", "tab-colon", "open-blank-line",
           "open-space", "open-fold", "raw-8bit", "short-block", "long-line", "no-body",
           "many-folds", "mbox-line", "bare-cr")
 
@@ -93,6 +93,8 @@ def apply_shape(case, text, rng):
     start, end = header_end_of(text)
     if case == "first-upper":
         return rename_fields(text, lambda name, first: name.upper() if first else name)
+    if case == "first-lower":
+        return rename_fields(text, lambda name, first: name.lower() if first else name)
     if case == "all-lower":
         return rename_fields(text, lambda name, _first: name.lower())
     if case == "first-rare":

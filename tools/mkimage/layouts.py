@@ -41,7 +41,7 @@ def plan(text):
     padded = b"\x00" + text
     view = mailtext.PlacedMail(text, single_piece(text, 1),
                                lambda start, end: padded[max(0, start):max(0, end)])
-    lines, header_end = mailtext.split_header(text)
+    lines, header_end = mailtext.split_header(text, mailtext.shape_lines(text)[0])
     analysis = mailtext.analyse(view)
     return analysis, lines, header_end
 

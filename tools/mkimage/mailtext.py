@@ -49,11 +49,12 @@ def starts_with_name(buffer, at, name):
     return bytes(buffer[at:at + len(name)]).lower() == name
 
 
-def split_header(text):
-    """The CR LF lines of the top-level header block as (start, end) pairs, `end` at the CR,
-    and the position of the empty line that closes the block (None when there is none)."""
+def split_header(text, start=0):
+    """The CR LF lines of the top-level header block from `start` on as (start, end) pairs, `end`
+    at the CR, and the position of the empty line that closes the block (None when there is
+    none)."""
     lines = []
-    position = 0
+    position = start
     while True:
         line_end = text.find(CRLF, position)
         if line_end < 0:
@@ -118,7 +119,7 @@ def mailbox_messages(text):
     "Received: " line before From, To and Date have all been read; None when there is none).
     Only separators behind the top-level header block and outside attached messages, followed
     by a header block with From and Date, count."""
-    _lines, header_end = split_header(text)
+    _lines, header_end = split_header(text, shape_lines(text)[0])
     if header_end is None:
         return []
     if _MAILBOX_SEPARATOR.search(text, header_end) is None:
@@ -282,12 +283,14 @@ def crlf_ends_nonempty_line(read_raw, raw_position, window=64):
 def analyse(mail):
     """Ground truth for one placed mail (see tools/README.md for the fields)."""
     text = mail.text
-    lines, header_end = split_header(text)
+    # What a reader that takes bare LF line ends too sees; the same as below for CR LF mails.
+    header_start, any_lines, any_header_end = shape_lines(text)
+    # The walk steps over the empty lines a few messages open with as over any other: their
+    # block is read from its first line, not ended by them.
+    lines, header_end = split_header(text, header_start)
     block_end = header_end if header_end is not None else len(text)
     names = {line: bytes(text[line[0]:line[0] + 10]).lower() for line in lines}
     received = [index for index, line in enumerate(lines) if names[line] == b"received: "]
-    # What a reader that takes bare LF line ends too sees; the same as above for CR LF mails.
-    header_start, any_lines, any_header_end = shape_lines(text)
     header_end_found = header_end if header_end is not None else any_header_end
     message_id = header_value(text, any_lines, b"message-id:")
     result = {

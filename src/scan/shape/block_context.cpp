@@ -67,6 +67,29 @@ bool NameAField(std::string_view name) {
   return privateName || IsKnownFieldName(name) || IsWellFormedName(name);
 }
 
+// How many blanks stand in front of the field at buffer index `field` from `lineStart` on, when
+// nothing else does (a file that opens " Return-Path: <a@b.example>"); 0 otherwise.
+std::size_t BlanksInFront(CarveBuffer buffer, std::size_t lineStart, std::size_t field) {
+  if (field <= lineStart) return 0;
+  for (std::size_t at = lineStart; at < field; ++at) {
+    if (!IsBlank(static_cast<char>(buffer.data[at]))) return 0;
+  }
+  return field - lineStart;
+}
+
+// The blanks in front of the field at `field` (BlanksInFront) that a file opens with: behind
+// a run of zeros or at a sector start, where a file is seen to begin; behind other bytes a blank
+// is as likely theirs (UTF-16 text puts a zero in front of each of its blanks).
+std::size_t OpeningBlanks(CarveBuffer buffer, std::size_t lineStart, std::size_t field) {
+  constexpr std::size_t kZeroRun = 4;
+  const bool behindZeros = lineStart >= kZeroRun &&
+                           std::all_of(buffer.data + lineStart - kZeroRun, buffer.data + lineStart,
+                                       [](std::uint8_t byte) { return byte == 0; });
+  const bool fileBegins =
+      IsSectorStart(buffer.base + lineStart) || behindZeros || (lineStart == 0 && buffer.base == 0);
+  return fileBegins ? BlanksInFront(buffer, lineStart, field) : 0;
+}
+
 }  // namespace
 
 std::size_t GluedFieldStart(std::string_view text) {
@@ -186,13 +209,22 @@ BlockStart FindBlockStart(CarveBuffer buffer, std::size_t lineStart, std::size_t
     const std::size_t nameLength = HeaderNameLength(line);
     // Old bytes run into the block's first line ("...the POWERMAMIME-Version: 1.0"), also where
     // they make its start look like a name of a field of its own ("<brReturn-Path:").
-    const std::size_t glued = GluedFieldStart(line);
+    // A first line written in lower case is glued the same way ("...can has" + "return-path:"),
+    // also where a sector start in it would otherwise begin a file of its own.
+    std::size_t glued = GluedFieldStart(line);
+    // (An indented line is read for one only where no header line stands above it: the folds of
+    // every block pass here.)
+    if (glued == std::string_view::npos && nameLength == 0 && !IsContinuation(line))
+      glued = LowerCaseFieldGluedInto(line);
     const bool gluedLine = glued != std::string_view::npos;
     const bool header = nameLength > 0 && !gluedLine;
     // Behind binary bytes and a few stray text bytes the line is the file's first all the same.
     if (gluedLine && cutByNonText && glued <= kStrayBytes &&
-        SectorStartFrom(buffer.base + previous + 1) > buffer.base + previous + glued)
-      return {previous + glued, Context::NonText, 0};
+        SectorStartFrom(buffer.base + previous + 1) > buffer.base + previous + glued) {
+      BlockStart start{previous + glued, Context::NonText, 0};
+      start.openingBlanks = OpeningBlanks(buffer, previous, previous + glued);
+      return start;
+    }
     if (cutByNonText) {
       const std::size_t stray = KnownFieldBehindStrayColon(line);
       if (stray != std::string_view::npos &&
@@ -204,6 +236,12 @@ BlockStart FindBlockStart(CarveBuffer buffer, std::size_t lineStart, std::size_t
     if (!header && cutByNonText && TrimWhiteSpace(line).empty())
       return {current, Context::NonText, 0};
     if (header) {
+      // Base64 or other old bytes without a blank run into a lower-case first line and make one
+      // name of the two ("...QfypTX7" + "mime-version: 1.0").
+      if (!NameAField(line.substr(0, nameLength))) {
+        if (const std::size_t lower = LowerCaseFieldGluedInto(line); lower < nameLength)
+          return {previous + lower, Context::Glued, 0};
+      }
       const std::size_t inside = KnownNameInside(buffer, previous, line, nameLength, cutByNonText);
       if (inside != std::string_view::npos) {
         const bool atSector = IsSectorStart(buffer.base + previous + inside);
@@ -233,8 +271,11 @@ BlockStart FindBlockStart(CarveBuffer buffer, std::size_t lineStart, std::size_t
         const std::size_t inside = FieldInAnOrphanFold(buffer, previous, line);
         if (inside != std::string_view::npos) foldField = previous + inside;
       }
-      if (cutByNonText && foldField != std::string_view::npos)
-        return {foldField, Context::Glued, 0};
+      if (cutByNonText && foldField != std::string_view::npos) {
+        BlockStart start{foldField, Context::Glued, 0};
+        start.openingBlanks = OpeningBlanks(buffer, previous, foldField);
+        return start;
+      }
       // Behind binary bytes a few stray text bytes may run into a name no list knows.
       if (cutByNonText && header) {
         const std::size_t inName = WellFormedNameInsideTopLine(buffer, current, 1, kStrayBytes);
@@ -264,6 +305,12 @@ BlockStart FindBlockStart(CarveBuffer buffer, std::size_t lineStart, std::size_t
           line.find_first_not_of('>') < sector - previous)
         return {current, Context::MboxSeparator, 0, true, sector};
       if (gluedLine && sector > previous + glued && sector < gluedNameEnd) continue;
+      // A file that opens with blanks at the sector in front of the glued name begins there.
+      if (gluedLine && BlanksInFront(buffer, sector, previous + glued) > 0) {
+        BlockStart start{previous + glued, Context::MidLine, 0};
+        start.openingBlanks = previous + glued - sector;
+        return start;
+      }
       const std::size_t sectorName = HeaderNameLength(line.substr(sector - previous));
       // Nor is a sector start in the old bytes whose run of name bytes swallows the glued name
       // ("marb" + "Return-Path:").

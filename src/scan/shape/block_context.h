@@ -36,6 +36,12 @@ struct BlockStart {
   std::size_t emptyLineIndex = 0;   // for Context::EmptyLine: where the empty line starts
   bool separatorOpensFile = false;  // for Context::MboxSeparator: at a sector, behind zeros...
   std::size_t separatorIndex = 0;   // ... and where the separator line starts
+  // Blanks a file opens with in front of the block's first name, where the file is seen to begin
+  // (behind binary bytes, at a sector start): they are the first bytes of the mail's text.
+  std::size_t openingBlanks = 0;
+
+  // Where the mail's text begins.
+  std::size_t TextIndex() const { return index - openingBlanks; }
 };
 
 // What an earlier walk found: the block start seen from the line at `line`.

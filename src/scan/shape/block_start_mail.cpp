@@ -44,7 +44,7 @@ bool EmptyLineOpensAFile(CarveBuffer buffer, std::size_t emptyLine) {
 }  // namespace
 
 bool StartsAMail(CarveBuffer buffer, const BlockStart& start, bool hasTrace) {
-  const std::uint64_t absolute = buffer.base + start.index;
+  const std::uint64_t absolute = buffer.base + start.TextIndex();
   switch (start.context) {
     case Context::SourceStart:
       return true;

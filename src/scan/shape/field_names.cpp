@@ -281,4 +281,32 @@ std::size_t WellFormedFieldGluedInto(std::string_view text) {
   return std::string_view::npos;
 }
 
+std::size_t LowerCaseFieldGluedInto(std::string_view text) {
+  for (std::size_t colon = text.find(':'); colon != std::string_view::npos;
+       colon = text.find(':', colon + 1)) {
+    // A name with no blank behind its colon is one of a signature's list ("h=date:in-reply-to:").
+    if (colon + 1 >= text.size() || !IsBlank(text[colon + 1])) continue;
+    // Walked back from the colon, so that a capital ends the names written in lower case alone;
+    // the longest name counts: "x-original-to" holds a "to" of its own.
+    std::size_t longest = std::string_view::npos;
+    for (std::size_t name = colon; name > 1 && IsNameByte(text[name - 1]);) {
+      --name;
+      if (IsUpper(text[name])) break;
+      if (!IsLower(text[name])) continue;
+      const std::string_view candidate = text.substr(name, colon - name);
+      if (!IsLongName(candidate) || !IsKnownFieldName(candidate)) continue;
+      // A word in front that goes on with a hyphen is a part of a longer name; one behind a
+      // colon stands in a list of names.
+      if (text[name - 1] == '-' || text[name - 1] == ':' || InAFieldList(text, name)) continue;
+      // Prose that names a field puts a blank in front of it; a hyphenated name run into the
+      // bytes in front ("...harbourdelivered-to: a@b.example") is a line of its own.
+      const bool runInto =
+          !IsBlank(text[name - 1]) && candidate.find('-') != std::string_view::npos;
+      if (runInto || ValueInItsOwnGrammar(candidate, text.substr(colon))) longest = name;
+    }
+    if (longest != std::string_view::npos) return longest;
+  }
+  return std::string_view::npos;
+}
+
 }  // namespace quillon::shape_names

@@ -70,6 +70,15 @@ std::size_t WellFormedNameInside(std::string_view name);
 // a name behind a blank is prose ("Note: see below"). npos for none.
 std::size_t WellFormedFieldGluedInto(std::string_view text);
 
+// Where a header line written in lower case begins inside `text`, the line right above a header
+// block (one line, without its line end): some programs write every name in lower case, and old
+// bytes run into it as into any other ("...the harbour" + "return-path: <a@b.example>"). Only a
+// long known name counts, written in lower case alone, with a value in the field's own grammar
+// behind it (ValueInItsOwnGrammar): a word of prose that ends in such a name seldom has one; a
+// hyphenated one needs none where other bytes than a blank run into it. The leftmost such start;
+// npos for none, and where `text` is itself a line of that field.
+std::size_t LowerCaseFieldGluedInto(std::string_view text);
+
 // Whether the value of a line named `name` has a grammar that no field's name and colon begin:
 // a field the scan reads other than the subject.
 bool NameOfAStructuredField(std::string_view name);

@@ -107,6 +107,7 @@ std::size_t FieldInAnOrphanFold(CarveBuffer buffer, std::size_t at, std::string_
     return lead;
   std::size_t glued = GluedFieldStart(text);
   if (glued == std::string_view::npos) glued = WellFormedFieldGluedInto(text);
+  if (glued == std::string_view::npos) glued = LowerCaseFieldGluedInto(text);
   if (glued != std::string_view::npos) return lead + glued;
   return FieldLineAtASector(buffer, at, line);
 }

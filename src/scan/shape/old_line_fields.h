@@ -40,8 +40,9 @@ std::size_t KnownFieldBehindStrayColon(std::string_view line);
 std::size_t FieldLineAtASector(CarveBuffer buffer, std::size_t at, std::string_view line);
 
 // Where a header line begins inside the fold `line` when no header line stands above the folds:
-// an indented line of old text ("    continue the Message-Id: <...>") that a header line was
-// glued into, or behind whose blanks one begins. npos when there is none.
+// an indented line of old text ("    continue the Message-Id: <...>", "  <td>hasreturn-path:
+// <...>") that a header line was glued into, or behind whose blanks one begins. npos when there
+// is none.
 std::size_t FieldInAnOrphanFold(CarveBuffer buffer, std::size_t at, std::string_view line);
 
 // Where a known or private field's line begins at a sector start inside the indented line

@@ -104,7 +104,7 @@ void ShapeScanner::Scan(CarveBuffer buffer, std::uint64_t from, std::uint64_t to
     if (!IsAnchor(buffer, anchor) || buffer.base + anchor < coveredUntil_) return;
     const BlockStart start = FindBlockStart(buffer, anchor, earliest, memo);
     memo = {anchor, start};
-    const std::uint64_t absolute = buffer.base + start.index;
+    const std::uint64_t absolute = buffer.base + start.TextIndex();
     if (absolute < from || absolute >= to || absolute < coveredUntil_) return;
     // Behind a line of text, away from a sector start, no block begins a mail: most header-like
     // lines in prose end here, before their lines are read.

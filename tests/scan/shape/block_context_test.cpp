@@ -235,6 +235,27 @@ INSTANTIATE_TEST_SUITE_P(
         StartRow{"BehindACapitalisedWordOfAnOldPart", "Reporting-MTA: dns; x\r\n\r\nFina",
                  CrLf("From: a@b.example\nTo: c@d.example\nDate: Fri, 1 Jun 2001\n"),
                  Context::Glued, true},
+        StartRow{"LowerCaseReturnPathBehindProse", "line\r\nsome words of prose can has",
+                 CrLf("return-path: <a@b.example>\nfrom: a@b.example\nDate: Fri, 1 Jun 2001\n"),
+                 Context::Glued, true},
+        StartRow{"LowerCaseTraceLineBehindMarkup", "<p>x</p>\r\n<html><body><p>see below</p><br",
+                 CrLf("received: from mx.example.net by x\nfrom: a@b.example\n"
+                      "Date: Fri, 1 Jun 2001\n"),
+                 Context::Glued, true},
+        StartRow{"LowerCaseReturnPathBehindIndentedMarkup", "line\r\n  <record><text>can has",
+                 CrLf("return-path: <a@b.example>\nfrom: a@b.example\nDate: Fri, 1 Jun 2001\n"),
+                 Context::Glued, true},
+        StartRow{"LowerCaseVersionBehindBase64", "line\r\nAexJEFB17QfypTX7",
+                 CrLf("mime-version: 1.0\nFrom: a@b.example\nDate: Fri, 1 Jun 2001\n"),
+                 Context::Glued, true},
+        StartRow{"LowerCaseHeaderLineOfItsOwn", "line\r\n\r\nx-original-received: from x\r\n",
+                 CrLf("From: a@b.example\nDate: Fri, 1 Jun 2001\n"), Context::EmptyLine, true},
+        StartRow{"LowerCaseNameInProseWithoutItsGrammar",
+                 "line\r\nsome words of prose, we never set a return-path: x",
+                 CrLf("\nFrom: a@b.example\nDate: Fri, 1 Jun 2001\n"), Context::TextLine, false},
+        StartRow{"LowerCaseNameEndingALongerOne",
+                 "line\r\nsome words of prose, the x-original-received: from x",
+                 CrLf("\nFrom: a@b.example\nDate: Fri, 1 Jun 2001\n"), Context::TextLine, false},
         StartRow{"BehindTheLastWordOfProse", "line\r\nsome words of prose\nSilver",
                  CrLf("From: a@b.example\nTo: c@d.example\nDate: Fri, 1 Jun 2001\n"),
                  Context::Glued, true},
@@ -515,6 +536,41 @@ INSTANTIATE_TEST_SUITE_P(
                     PlaceRow{"HeaderBlockAcrossAChunkBoundary", kProse, 1024 * 1024 - 70},
                     PlaceRow{"FirstLineAcrossAChunkBoundary", kProse, 1024 * 1024 - 9}),
     [](const testing::TestParamInfo<PlaceRow>& row) { return row.param.name; });
+
+// A first line in another shape than most programs write: where the mail's text begins.
+struct ShapeRow {
+  const char* name;
+  std::string opening;  // what stands in place of the mail's "Return-Path" name
+  std::uint64_t at;     // where the mail's first byte lies, right behind old prose
+  std::uint64_t text;   // where its text must begin
+};
+
+void PrintTo(const ShapeRow& row, std::ostream* out) {
+  *out << row.name;
+}
+
+class GluedShapeTest : public testing::TestWithParam<ShapeRow> {};
+
+TEST_P(GluedShapeTest, TextBeginsWhereTheFileDoes) {
+  const std::string mail =
+      GetParam().opening + kGluedMail.substr(std::string("Return-Path").size());
+  ImageBuilder image;
+  image.Put(GetParam().at - kProse.size(), kProse).Put(GetParam().at, mail).Resize(64 * 1024);
+  const auto records = ScanBytes(image.Bytes()).records;
+  ASSERT_EQ(records.size(), 1u);
+  EXPECT_EQ(records[0]->Extent().TextStartOr(UINT64_MAX), GetParam().text);
+  EXPECT_EQ(records[0]->SubjectText(), u"Glued to old data");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Shapes, GluedShapeTest,
+    testing::Values(ShapeRow{"LowerCaseName", "return-path", 5037, 5037},
+                    ShapeRow{"BlankOpeningAFileAtASector", " Return-Path", 8192, 8192},
+                    // A sector start inside the glued name opens no file there.
+                    ShapeRow{"LowerCaseNameCutBySectorStart", "return-path", 8192 - 4, 8192 - 4},
+                    // Behind prose away from a sector start the blank is as likely the prose's.
+                    ShapeRow{"BlankBehindProse", " Return-Path", 5037, 5038}),
+    [](const testing::TestParamInfo<ShapeRow>& row) { return row.param.name; });
 
 // Header-like lines glued into prose, without trace lines, MIME or an identity, are no mail.
 TEST(GluedMailTest, ProseWithGluedFieldsIsNoMail) {

@@ -80,6 +80,47 @@ INSTANTIATE_TEST_SUITE_P(
                                "hecksum: 66E1DD7C\r\n  information available fro",
                                CrLf("Importance: normal\n"), kNoSector, 0, false}));
 
+// A file that opens with blanks in front of its first name: where the file is seen to begin,
+// the blanks are its text's first bytes; inside old text they are the old text's own.
+struct BlanksRow {
+  const char* name;
+  std::string before;  // old bytes and the blanks in front of the first name
+  std::size_t sector;  // index in `before` a sector starts at, or kNoSector
+  std::size_t text;    // where the mail's text begins
+  bool opensAMail;
+};
+
+void PrintTo(const BlanksRow& row, std::ostream* out) {
+  *out << row.name;
+}
+
+class OpeningBlanksTest : public testing::TestWithParam<BlanksRow> {};
+
+TEST_P(OpeningBlanksTest, TextBeginsWhereTheFileDoes) {
+  const BlanksRow& row = GetParam();
+  const std::string bytes =
+      row.before + CrLf("Return-Path: <a@b.example>\nFrom: a@b.example\nDate: Fri, 1 Jun 2001\n");
+  const std::uint64_t base = row.sector == kNoSector ? 4096 + 100 : 4096 - row.sector;
+  const CarveBuffer buffer{reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size(), base};
+  const BlockStart start = FindBlockStart(buffer, bytes.find("Date: "), 0);
+  EXPECT_EQ(start.index, row.before.size());
+  EXPECT_EQ(start.TextIndex(), row.text);
+  EXPECT_EQ(StartsAMail(buffer, start, true), row.opensAMail);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Openings, OpeningBlanksTest,
+    testing::Values(
+        BlanksRow{"BlanksBehindZeros", kZeros + "  \t", kNoSector, 12, true},
+        BlanksRow{"BlankBehindZerosAtASector", kZeros + " ", 12, 12, true},
+        BlanksRow{"BlankAtASectorBehindProse", "old line\r\nsome words of old te ", 30, 30, true},
+        BlanksRow{"BlanksAtASectorBehindProse", "old line\r\nsome words of ol   ", 26, 26, true},
+        // Behind binary bytes or prose away from a sector start a blank is as likely theirs.
+        BlanksRow{"BlankBehindBinary", "\x9c\xe1\xfe\x01 ", kNoSector, 5, true},
+        BlanksRow{"BlankOfUtf16Text", std::string("t\0e\0x\0t\0 ", 9), kNoSector, 9, true},
+        BlanksRow{"BlankBehindProse", "old line\r\nsome words of old te ", kNoSector, 31, true},
+        BlanksRow{"SectorInsideTheOldWord", "old line\r\nsome words of old te ", 27, 31, true}));
+
 }  // namespace
 
 }  // namespace quillon

@@ -72,5 +72,45 @@ INSTANTIATE_TEST_SUITE_P(
                     FormRow{"OtherBytes", "Its;Path", false}),
     [](const testing::TestParamInfo<FormRow>& row) { return row.param.name; });
 
+struct LowerCaseRow {
+  const char* name;
+  std::string_view line;  // the line right above a header block
+  std::size_t start;      // where a lower-case field's line begins in it
+};
+
+void PrintTo(const LowerCaseRow& row, std::ostream* out) {
+  *out << row.name;
+}
+
+class LowerCaseFieldTest : public testing::TestWithParam<LowerCaseRow> {};
+
+TEST_P(LowerCaseFieldTest, FindsTheGluedLine) {
+  EXPECT_EQ(LowerCaseFieldGluedInto(GetParam().line), GetParam().start);
+}
+
+constexpr std::size_t kNone = std::string_view::npos;
+
+INSTANTIATE_TEST_SUITE_P(
+    Lines, LowerCaseFieldTest,
+    testing::Values(
+        LowerCaseRow{"ReturnPathBehindAWord", "orange can hasreturn-path: <a@b.example>", 14},
+        LowerCaseRow{"ReturnPathBehindABlank", "orange can has return-path: <a@b.example>", 15},
+        LowerCaseRow{"TraceLineBehindMarkup", "<br>received: from mx.example.net", 4},
+        LowerCaseRow{"VersionBehindCsv", "3755;be;Modern;2mime-version: 1.0", 16},
+        LowerCaseRow{"IdentityBehindBinaryTail", "KxBmessage-id: <1@b.example>", 3},
+        LowerCaseRow{"ValueOutOfGrammar", "words return-path: nobody knows", kNone},
+        LowerCaseRow{"HyphenatedNameRunIntoAWord", "the harbourdelivered-to: a@b.example", 11},
+        LowerCaseRow{"HyphenatedNameBehindABlank", "set the content-type: text/plain", kNone},
+        LowerCaseRow{"NoBlankBehindTheColon", "harbourdelivered-to:a@b.example", kNone},
+        LowerCaseRow{"WordRunIntoAName", "harboursender: a@b.example", kNone},
+        LowerCaseRow{"SignedNameList", "  h=date:from:to:subject:message-id:in-reply-to:", kNone},
+        LowerCaseRow{"SignedNameListWithBlanks", "  h=date: in-reply-to: message-id", kNone},
+        LowerCaseRow{"ShortNameHasNoRule", "the meeting date: Fri, 1 Jun 2001 10:00:00 +0000",
+                     kNone},
+        LowerCaseRow{"CapitalisedNameIsNotThisRule", "wordsReturn-Path: <a@b.example>", kNone},
+        LowerCaseRow{"TailOfAHyphenatedName", "x-original-received: from x", kNone},
+        LowerCaseRow{"LineOfItsOwn", "received: from mx.example.net", kNone}),
+    [](const testing::TestParamInfo<LowerCaseRow>& row) { return row.param.name; });
+
 }  // namespace
 }  // namespace quillon::shape_names
