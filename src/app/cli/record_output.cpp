@@ -61,6 +61,30 @@ void AppendUtf8(std::string& out, std::u16string_view text, bool plain = false) 
   }
 }
 
+// Appends 8-bit text read as the characters U+0000 to U+00FF in UTF-8, with a space for each
+// control character below U+0020 when `plain`, and for U+007F too when `blankDelete`: what
+// AppendUtf8 and AppendColumn write for the text widened, without widening it.
+void AppendWidened(std::string& out, std::string_view text, bool plain, bool blankDelete) {
+  for (std::size_t i = 0; i < text.size();) {
+    const auto byte = static_cast<unsigned char>(text[i]);
+    if (byte >= 0x80) {
+      AppendUtf8(out, byte);
+      ++i;
+      continue;
+    }
+    std::size_t run = i;
+    while (run < text.size() && static_cast<unsigned char>(text[run]) < 0x80) ++run;
+    const std::size_t at = out.size();
+    out.append(text.data() + i, run - i);
+    if (plain) {
+      for (char* c = out.data() + at; c != out.data() + out.size(); ++c) {
+        if (*c < 0x20 || (blankDelete && *c == 0x7F)) *c = ' ';
+      }
+    }
+    i = run;
+  }
+}
+
 // Terminal columns a character takes: East Asian wide and full-width characters take two.
 std::size_t DisplayWidth(char32_t code) {
   if (code < 0x1100) return 1;
@@ -105,6 +129,19 @@ void AppendColumn(std::string& out, std::u16string_view text, std::size_t width)
     AppendUtf8(out, code);
     used += cells;
   }
+  if (!fits) {
+    AppendUtf8(out, U'\u2026');
+    ++used;
+  }
+  out.append(width > used ? width - used : 0, ' ');
+}
+
+// AppendColumn for 8-bit text read as the characters U+0000 to U+00FF, one cell each.
+void AppendWidenedColumn(std::string& out, std::string_view text, std::size_t width) {
+  const bool fits = text.size() <= width;
+  const std::size_t shown = std::min(text.size(), fits ? width : width - 1);
+  AppendWidened(out, text.substr(0, shown), true, true);
+  std::size_t used = shown;
   if (!fits) {
     AppendUtf8(out, U'\u2026');
     ++used;
@@ -217,35 +254,52 @@ std::string TableHeading() {
          "Subject\n";
 }
 
+void AppendTableRow(std::string& out, const MailRecord& record, std::size_t index,
+                    const RenderOptions& options) {
+  AppendRightAligned(out, index, 5);
+  out += ' ';
+  AppendRightAligned(out, record.startSector, 11);
+  out += "  ";
+  AppendRightAligned(out, record.sectorOffset, 3);
+  out += "  ";
+  // A date the scan normalised needs no conversion.
+  if (ReadsAlikeInEveryCodePage(record.date.View()))
+    AppendAsciiColumn(out, record.date.View(), 20);
+  else
+    AppendColumn(out, AnsiToUtf16(record.date, options.ansiCodePage), 20);
+  out += ' ';
+  const bool attached = !record.attachments.empty() ||
+                        !record.ReadBody([](const BodyFacts& body) { return body.parts.empty(); });
+  out += (record.priority == 1 || record.priority == 2) ? '!' : ' ';
+  out += attached ? '&' : ' ';
+  out += record.damaged ? 'D' : ' ';
+  out += ' ';
+  // Most senders and subjects are their raw bytes widened: those are written from the bytes.
+  if (record.FromTextIsWidened())
+    AppendWidenedColumn(out, record.from.View(), 30);
+  else
+    AppendColumn(out, record.FromText(), 30);
+  out += ' ';
+  if (record.SubjectTextIsWidened())
+    AppendWidened(out, record.subject.View(), true, false);
+  else
+    AppendUtf8(out, record.SubjectText(), true);
+  // Behind the subject, so that rows of mails without these marks read as they always did.
+  if (record.duplicateOf >= 0) {
+    out += "  = a copy of mail ";
+    AppendRightAligned(out, static_cast<std::uint64_t>(record.duplicateOf + 1), 0);
+  }
+  if (record.partOf >= 0) {
+    out += "  ^ found inside mail ";
+    AppendRightAligned(out, static_cast<std::uint64_t>(record.partOf + 1), 0);
+  }
+  out += '\n';
+}
+
 std::string TableRow(const MailRecord& record, std::size_t index, const RenderOptions& options) {
   std::string row;
   row.reserve(160);
-  AppendRightAligned(row, index, 5);
-  row += ' ';
-  AppendRightAligned(row, record.startSector, 11);
-  row += "  ";
-  AppendRightAligned(row, record.sectorOffset, 3);
-  row += "  ";
-  // A date the scan normalised needs no conversion.
-  if (ReadsAlikeInEveryCodePage(record.date.View()))
-    AppendAsciiColumn(row, record.date.View(), 20);
-  else
-    AppendColumn(row, AnsiToUtf16(record.date, options.ansiCodePage), 20);
-  row += ' ';
-  const bool attached = !record.attachments.empty() ||
-                        !record.ReadBody([](const BodyFacts& body) { return body.parts.empty(); });
-  row += (record.priority == 1 || record.priority == 2) ? '!' : ' ';
-  row += attached ? '&' : ' ';
-  row += record.damaged ? 'D' : ' ';
-  row += ' ';
-  AppendColumn(row, record.FromText(), 30);
-  row += ' ';
-  AppendUtf8(row, record.SubjectText(), true);
-  // Behind the subject, so that rows of mails without these marks read as they always did.
-  if (record.duplicateOf >= 0)
-    row += "  = a copy of mail " + std::to_string(record.duplicateOf + 1);
-  if (record.partOf >= 0) row += "  ^ found inside mail " + std::to_string(record.partOf + 1);
-  row += '\n';
+  AppendTableRow(row, record, index, options);
   return row;
 }
 
