@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <string_view>
 #include <vector>
 
@@ -65,24 +66,20 @@ void AppendUtf8(std::string& out, std::u16string_view text, bool plain = false) 
 // control character below U+0020 when `plain`, and for U+007F too when `blankDelete`: what
 // AppendUtf8 and AppendColumn write for the text widened, without widening it.
 void AppendWidened(std::string& out, std::string_view text, bool plain, bool blankDelete) {
-  for (std::size_t i = 0; i < text.size();) {
-    const auto byte = static_cast<unsigned char>(text[i]);
-    if (byte >= 0x80) {
-      AppendUtf8(out, byte);
-      ++i;
-      continue;
+  // Room for every byte as two, given back behind the last one written.
+  const std::size_t at = out.size();
+  out.resize(at + 2 * text.size());
+  char* c = out.data() + at;
+  for (const char each : text) {
+    const auto byte = static_cast<unsigned char>(each);
+    if (byte < 0x80) {
+      *c++ = plain && (byte < 0x20 || (blankDelete && byte == 0x7F)) ? ' ' : each;
+    } else {
+      *c++ = static_cast<char>(0xC0 | (byte >> 6));
+      *c++ = static_cast<char>(0x80 | (byte & 0x3F));
     }
-    std::size_t run = i;
-    while (run < text.size() && static_cast<unsigned char>(text[run]) < 0x80) ++run;
-    const std::size_t at = out.size();
-    out.append(text.data() + i, run - i);
-    if (plain) {
-      for (char* c = out.data() + at; c != out.data() + out.size(); ++c) {
-        if (*c < 0x20 || (blankDelete && *c == 0x7F)) *c = ' ';
-      }
-    }
-    i = run;
   }
+  out.resize(static_cast<std::size_t>(c - out.data()));
 }
 
 // Terminal columns a character takes: East Asian wide and full-width characters take two.
@@ -171,13 +168,21 @@ void AppendAsciiColumn(std::string& out, std::string_view text, std::size_t widt
   out.append(width > used ? width - used : 0, ' ');
 }
 
-// A number right-aligned in `width` columns, as printf's "%5u" writes it.
-void AppendRightAligned(std::string& out, std::uint64_t value, std::size_t width) {
+// A number right-aligned in `width` columns at `at`, as printf's "%5u" writes it; returns the
+// end of what it wrote (at most max(width, 20) characters).
+char* PutRightAligned(char* at, std::uint64_t value, std::size_t width) {
   char digits[20];
   const std::size_t length =
       static_cast<std::size_t>(std::to_chars(digits, digits + sizeof digits, value).ptr - digits);
-  out.append(width > length ? width - length : 0, ' ');
-  out.append(digits, length);
+  const std::size_t padding = width > length ? width - length : 0;
+  std::memset(at, ' ', padding);
+  std::memcpy(at + padding, digits, length);
+  return at + padding + length;
+}
+
+void AppendRightAligned(std::string& out, std::uint64_t value, std::size_t width) {
+  char text[24];
+  out.append(text, static_cast<std::size_t>(PutRightAligned(text, value, width) - text));
 }
 
 }  // namespace
@@ -256,24 +261,25 @@ std::string TableHeading() {
 
 void AppendTableRow(std::string& out, const MailRecord& record, std::size_t index,
                     const RenderOptions& options) {
-  AppendRightAligned(out, index, 5);
-  out += ' ';
-  AppendRightAligned(out, record.startSector, 11);
-  out += "  ";
-  AppendRightAligned(out, record.sectorOffset, 3);
-  out += "  ";
+  // The numbers go in as one piece: "#", "Sector" and "Off", each behind its padding.
+  char numbers[64];
+  char* end = PutRightAligned(numbers, index, 5);
+  *end++ = ' ';
+  end = PutRightAligned(end, record.startSector, 11);
+  end = std::copy_n("  ", 2, end);
+  end = PutRightAligned(end, record.sectorOffset, 3);
+  end = std::copy_n("  ", 2, end);
+  out.append(numbers, static_cast<std::size_t>(end - numbers));
   // A date the scan normalised needs no conversion.
   if (ReadsAlikeInEveryCodePage(record.date.View()))
     AppendAsciiColumn(out, record.date.View(), 20);
   else
     AppendColumn(out, AnsiToUtf16(record.date, options.ansiCodePage), 20);
-  out += ' ';
   const bool attached = !record.attachments.empty() ||
                         !record.ReadBody([](const BodyFacts& body) { return body.parts.empty(); });
-  out += (record.priority == 1 || record.priority == 2) ? '!' : ' ';
-  out += attached ? '&' : ' ';
-  out += record.damaged ? 'D' : ' ';
-  out += ' ';
+  const char marks[] = {' ', (record.priority == 1 || record.priority == 2) ? '!' : ' ',
+                        attached ? '&' : ' ', record.damaged ? 'D' : ' ', ' '};
+  out.append(marks, sizeof marks);
   // Most senders and subjects are their raw bytes widened: those are written from the bytes.
   if (record.FromTextIsWidened())
     AppendWidenedColumn(out, record.from.View(), 30);
