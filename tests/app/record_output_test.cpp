@@ -246,6 +246,9 @@ INSTANTIATE_TEST_SUITE_P(
                                  "ller \x85\xA0\xFF"},
                     RawHeaderRow{"EightBitAtTheEdge", std::string(29, 'a') + "\xE9\xE9"},
                     RawHeaderRow{"EightBitFull", std::string(30, '\xC4')},
+                    RawHeaderRow{"ControlsAmongWords", std::string(13, 'a') + "\x7F" +
+                                                           std::string(9, ' ') + "\t!~ \x1F" +
+                                                           std::string(8, '\x7F') + "\x1F"},
                     RawHeaderRow{"Long", std::string(200, 'x') + "\xE9" + std::string(50, 'y')}),
     [](const testing::TestParamInfo<RawHeaderRow>& row) { return row.param.name; });
 

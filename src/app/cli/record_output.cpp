@@ -65,12 +65,18 @@ void AppendUtf8(std::string& out, std::u16string_view text, bool plain = false) 
 // Appends 8-bit text read as the characters U+0000 to U+00FF in UTF-8, with a space for each
 // control character below U+0020 when `plain`, and for U+007F too when `blankDelete`: what
 // AppendUtf8 and AppendColumn write for the text widened, without widening it.
+// Whether any byte of `word` lies below `bound` (at most 0x80).
+constexpr bool HasByteBelow(std::uint64_t word, std::uint64_t bound) {
+  constexpr std::uint64_t kOnes = 0x0101010101010101;
+  return ((word - kOnes * bound) & ~word & (kOnes * 0x80)) != 0;
+}
+
 void AppendWidened(std::string& out, std::string_view text, bool plain, bool blankDelete) {
   // Room for every byte as two, given back behind the last one written.
   const std::size_t at = out.size();
   out.resize(at + 2 * text.size());
   char* c = out.data() + at;
-  for (const char each : text) {
+  auto put = [&](const char each) {
     const auto byte = static_cast<unsigned char>(each);
     if (byte < 0x80) {
       *c++ = plain && (byte < 0x20 || (blankDelete && byte == 0x7F)) ? ' ' : each;
@@ -78,7 +84,24 @@ void AppendWidened(std::string& out, std::string_view text, bool plain, bool bla
       *c++ = static_cast<char>(0xC0 | (byte >> 6));
       *c++ = static_cast<char>(0x80 | (byte & 0x3F));
     }
+  };
+  // Eight bytes at a time: most values are printable ASCII alone, which goes in as it is.
+  constexpr std::uint64_t kDelete = 0x7F7F7F7F7F7F7F7F;
+  std::size_t i = 0;
+  for (; i + 8 <= text.size(); i += 8) {
+    std::uint64_t word;
+    std::memcpy(&word, text.data() + i, 8);
+    const bool asIs =
+        (word & 0x8080808080808080) == 0 &&
+        !(plain && (HasByteBelow(word, 0x20) || (blankDelete && HasByteBelow(word ^ kDelete, 1))));
+    if (asIs) {
+      std::memcpy(c, &word, 8);
+      c += 8;
+    } else {
+      for (std::size_t k = i; k < i + 8; ++k) put(text[k]);
+    }
   }
+  for (; i < text.size(); ++i) put(text[i]);
   out.resize(static_cast<std::size_t>(c - out.data()));
 }
 
