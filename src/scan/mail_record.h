@@ -108,6 +108,10 @@ class MailRecord {
   void SetFromText(std::u16string text);
   void SetToText(std::u16string text);
   void SetSubjectText(std::u16string text);
+  // Whether FromText() / SubjectText() is the raw value with each byte widened to one unit:
+  // then a reader may take the raw bytes as the characters U+0000 to U+00FF and spare the copy.
+  bool FromTextIsWidened() const { return (decodedKept_ & kFromKept) == 0; }
+  bool SubjectTextIsWidened() const { return (decodedKept_ & kSubjectKept) == 0; }
 
   // Provenance: the source scanned, the absolute sector of the mail's first recognised line and
   // its byte offset inside that sector. The name is one string that every record of a scan

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "support/test_helpers.h"
@@ -192,6 +193,64 @@ INSTANTIATE_TEST_SUITE_P(
                     SubjectRow{"LongerThanAnyColumn", std::u16string(300, u'x'),
                                std::string(300, 'x')}),
     [](const testing::TestParamInfo<SubjectRow>& row) { return row.param.name; });
+
+struct RawHeaderRow {
+  const char* name;
+  std::string raw;  // the sender and the subject as carved, each byte one character
+};
+
+class TableRawHeaderTest : public testing::TestWithParam<RawHeaderRow> {};
+
+std::u16string Widen(std::string_view raw) {
+  std::u16string text;
+  for (const char c : raw) text += static_cast<char16_t>(static_cast<unsigned char>(c));
+  return text;
+}
+
+// A sender and a subject whose decoded text is their raw bytes widened are written from the
+// bytes: the row must read exactly as the one written from the same text kept decoded.
+TEST_P(TableRawHeaderTest, ReadsAsTheDecodedText) {
+  MailRecord fromBytes;
+  Sample(fromBytes, false);
+  fromBytes.from = GetParam().raw;
+  fromBytes.subject = GetParam().raw;
+  fromBytes.SetFromText(Widen(GetParam().raw));
+  fromBytes.SetSubjectText(Widen(GetParam().raw));
+  ASSERT_TRUE(fromBytes.FromTextIsWidened());
+  ASSERT_TRUE(fromBytes.SubjectTextIsWidened());
+
+  MailRecord decoded;
+  Sample(decoded, false);
+  decoded.from = "raw sender";
+  decoded.subject = "raw subject";
+  decoded.SetFromText(Widen(GetParam().raw));
+  decoded.SetSubjectText(Widen(GetParam().raw));
+  ASSERT_FALSE(decoded.FromTextIsWidened());
+  ASSERT_FALSE(decoded.SubjectTextIsWidened());
+
+  EXPECT_EQ(TableRow(fromBytes, 4, kWestern), TableRow(decoded, 4, kWestern));
+  std::string appended = "before";
+  AppendTableRow(appended, fromBytes, 4, kWestern);
+  EXPECT_EQ(appended, "before" + TableRow(decoded, 4, kWestern));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    RawHeaders, TableRawHeaderTest,
+    testing::Values(RawHeaderRow{"Ascii", "Alice <alice@example.org>"},
+                    RawHeaderRow{"ExactlyFull", std::string(30, 'a')},
+                    RawHeaderRow{"OneTooLong", std::string(31, 'a')},
+                    RawHeaderRow{"ControlCharacters", "a\tb\x7F\rc\x01"},
+                    RawHeaderRow{"EightBit",
+                                 "Ren\xE9"
+                                 "e M\xFC"
+                                 "ller \x85\xA0\xFF"},
+                    RawHeaderRow{"EightBitAtTheEdge", std::string(29, 'a') + "\xE9\xE9"},
+                    RawHeaderRow{"EightBitFull", std::string(30, '\xC4')},
+                    RawHeaderRow{"ControlsAmongWords", std::string(13, 'a') + "\x7F" +
+                                                           std::string(9, ' ') + "\t!~ \x1F" +
+                                                           std::string(8, '\x7F') + "\x1F"},
+                    RawHeaderRow{"Long", std::string(200, 'x') + "\xE9" + std::string(50, 'y')}),
+    [](const testing::TestParamInfo<RawHeaderRow>& row) { return row.param.name; });
 
 struct SummaryRow {
   std::string name;

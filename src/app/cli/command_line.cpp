@@ -65,7 +65,7 @@ constexpr const char* kUsage =
     "  141  the reader of standard output went away (as `| head` does)\n";
 
 int RunCommand(const Arguments& arguments) {
-  if (arguments.command == "scan") return RunScanCommand(arguments);
+  if (arguments.command == "scan") RunScanCommand(arguments);
   if (arguments.command == "save") return RunSaveCommand(arguments);
   if (arguments.command == "show") return RunShowCommand(arguments);
   std::fprintf(stderr, "quillon: unknown command %s\n", arguments.command.c_str());

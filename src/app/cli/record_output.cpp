@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <string_view>
 #include <vector>
 
@@ -61,6 +62,49 @@ void AppendUtf8(std::string& out, std::u16string_view text, bool plain = false) 
   }
 }
 
+// Appends 8-bit text read as the characters U+0000 to U+00FF in UTF-8, with a space for each
+// control character below U+0020 when `plain`, and for U+007F too when `blankDelete`: what
+// AppendUtf8 and AppendColumn write for the text widened, without widening it.
+// Whether any byte of `word` lies below `bound` (at most 0x80).
+constexpr bool HasByteBelow(std::uint64_t word, std::uint64_t bound) {
+  constexpr std::uint64_t kOnes = 0x0101010101010101;
+  return ((word - kOnes * bound) & ~word & (kOnes * 0x80)) != 0;
+}
+
+void AppendWidened(std::string& out, std::string_view text, bool plain, bool blankDelete) {
+  // Room for every byte as two, given back behind the last one written.
+  const std::size_t at = out.size();
+  out.resize(at + 2 * text.size());
+  char* c = out.data() + at;
+  auto put = [&](const char each) {
+    const auto byte = static_cast<unsigned char>(each);
+    if (byte < 0x80) {
+      *c++ = plain && (byte < 0x20 || (blankDelete && byte == 0x7F)) ? ' ' : each;
+    } else {
+      *c++ = static_cast<char>(0xC0 | (byte >> 6));
+      *c++ = static_cast<char>(0x80 | (byte & 0x3F));
+    }
+  };
+  // Eight bytes at a time: most values are printable ASCII alone, which goes in as it is.
+  constexpr std::uint64_t kDelete = 0x7F7F7F7F7F7F7F7F;
+  std::size_t i = 0;
+  for (; i + 8 <= text.size(); i += 8) {
+    std::uint64_t word;
+    std::memcpy(&word, text.data() + i, 8);
+    const bool asIs =
+        (word & 0x8080808080808080) == 0 &&
+        !(plain && (HasByteBelow(word, 0x20) || (blankDelete && HasByteBelow(word ^ kDelete, 1))));
+    if (asIs) {
+      std::memcpy(c, &word, 8);
+      c += 8;
+    } else {
+      for (std::size_t k = i; k < i + 8; ++k) put(text[k]);
+    }
+  }
+  for (; i < text.size(); ++i) put(text[i]);
+  out.resize(static_cast<std::size_t>(c - out.data()));
+}
+
 // Terminal columns a character takes: East Asian wide and full-width characters take two.
 std::size_t DisplayWidth(char32_t code) {
   if (code < 0x1100) return 1;
@@ -112,6 +156,19 @@ void AppendColumn(std::string& out, std::u16string_view text, std::size_t width)
   out.append(width > used ? width - used : 0, ' ');
 }
 
+// AppendColumn for 8-bit text read as the characters U+0000 to U+00FF, one cell each.
+void AppendWidenedColumn(std::string& out, std::string_view text, std::size_t width) {
+  const bool fits = text.size() <= width;
+  const std::size_t shown = std::min(text.size(), fits ? width : width - 1);
+  AppendWidened(out, text.substr(0, shown), true, true);
+  std::size_t used = shown;
+  if (!fits) {
+    AppendUtf8(out, U'\u2026');
+    ++used;
+  }
+  out.append(width > used ? width - used : 0, ' ');
+}
+
 // Whether `bytes` read as the same characters in every ANSI code page: the digits and separators
 // a normalised date is written in.
 bool ReadsAlikeInEveryCodePage(std::string_view bytes) {
@@ -134,13 +191,21 @@ void AppendAsciiColumn(std::string& out, std::string_view text, std::size_t widt
   out.append(width > used ? width - used : 0, ' ');
 }
 
-// A number right-aligned in `width` columns, as printf's "%5u" writes it.
-void AppendRightAligned(std::string& out, std::uint64_t value, std::size_t width) {
+// A number right-aligned in `width` columns at `at`, as printf's "%5u" writes it; returns the
+// end of what it wrote (at most max(width, 20) characters).
+char* PutRightAligned(char* at, std::uint64_t value, std::size_t width) {
   char digits[20];
   const std::size_t length =
       static_cast<std::size_t>(std::to_chars(digits, digits + sizeof digits, value).ptr - digits);
-  out.append(width > length ? width - length : 0, ' ');
-  out.append(digits, length);
+  const std::size_t padding = width > length ? width - length : 0;
+  std::memset(at, ' ', padding);
+  std::memcpy(at + padding, digits, length);
+  return at + padding + length;
+}
+
+void AppendRightAligned(std::string& out, std::uint64_t value, std::size_t width) {
+  char text[24];
+  out.append(text, static_cast<std::size_t>(PutRightAligned(text, value, width) - text));
 }
 
 }  // namespace
@@ -217,35 +282,53 @@ std::string TableHeading() {
          "Subject\n";
 }
 
+void AppendTableRow(std::string& out, const MailRecord& record, std::size_t index,
+                    const RenderOptions& options) {
+  // The numbers go in as one piece: "#", "Sector" and "Off", each behind its padding.
+  char numbers[64];
+  char* end = PutRightAligned(numbers, index, 5);
+  *end++ = ' ';
+  end = PutRightAligned(end, record.startSector, 11);
+  end = std::copy_n("  ", 2, end);
+  end = PutRightAligned(end, record.sectorOffset, 3);
+  end = std::copy_n("  ", 2, end);
+  out.append(numbers, static_cast<std::size_t>(end - numbers));
+  // A date the scan normalised needs no conversion.
+  if (ReadsAlikeInEveryCodePage(record.date.View()))
+    AppendAsciiColumn(out, record.date.View(), 20);
+  else
+    AppendColumn(out, AnsiToUtf16(record.date, options.ansiCodePage), 20);
+  const bool attached = !record.attachments.empty() ||
+                        !record.ReadBody([](const BodyFacts& body) { return body.parts.empty(); });
+  const char marks[] = {' ', (record.priority == 1 || record.priority == 2) ? '!' : ' ',
+                        attached ? '&' : ' ', record.damaged ? 'D' : ' ', ' '};
+  out.append(marks, sizeof marks);
+  // Most senders and subjects are their raw bytes widened: those are written from the bytes.
+  if (record.FromTextIsWidened())
+    AppendWidenedColumn(out, record.from.View(), 30);
+  else
+    AppendColumn(out, record.FromText(), 30);
+  out += ' ';
+  if (record.SubjectTextIsWidened())
+    AppendWidened(out, record.subject.View(), true, false);
+  else
+    AppendUtf8(out, record.SubjectText(), true);
+  // Behind the subject, so that rows of mails without these marks read as they always did.
+  if (record.duplicateOf >= 0) {
+    out += "  = a copy of mail ";
+    AppendRightAligned(out, static_cast<std::uint64_t>(record.duplicateOf + 1), 0);
+  }
+  if (record.partOf >= 0) {
+    out += "  ^ found inside mail ";
+    AppendRightAligned(out, static_cast<std::uint64_t>(record.partOf + 1), 0);
+  }
+  out += '\n';
+}
+
 std::string TableRow(const MailRecord& record, std::size_t index, const RenderOptions& options) {
   std::string row;
   row.reserve(160);
-  AppendRightAligned(row, index, 5);
-  row += ' ';
-  AppendRightAligned(row, record.startSector, 11);
-  row += "  ";
-  AppendRightAligned(row, record.sectorOffset, 3);
-  row += "  ";
-  // A date the scan normalised needs no conversion.
-  if (ReadsAlikeInEveryCodePage(record.date.View()))
-    AppendAsciiColumn(row, record.date.View(), 20);
-  else
-    AppendColumn(row, AnsiToUtf16(record.date, options.ansiCodePage), 20);
-  row += ' ';
-  const bool attached = !record.attachments.empty() ||
-                        !record.ReadBody([](const BodyFacts& body) { return body.parts.empty(); });
-  row += (record.priority == 1 || record.priority == 2) ? '!' : ' ';
-  row += attached ? '&' : ' ';
-  row += record.damaged ? 'D' : ' ';
-  row += ' ';
-  AppendColumn(row, record.FromText(), 30);
-  row += ' ';
-  AppendUtf8(row, record.SubjectText(), true);
-  // Behind the subject, so that rows of mails without these marks read as they always did.
-  if (record.duplicateOf >= 0)
-    row += "  = a copy of mail " + std::to_string(record.duplicateOf + 1);
-  if (record.partOf >= 0) row += "  ^ found inside mail " + std::to_string(record.partOf + 1);
-  row += '\n';
+  AppendTableRow(row, record, index, options);
   return row;
 }
 

@@ -25,6 +25,9 @@ std::string RecordJson(const MailRecord& record, std::size_t index, const Render
 // another (N as in the # column).
 std::string TableHeading();
 std::string TableRow(const MailRecord& record, std::size_t index, const RenderOptions& options);
+// TableRow written at the end of `out`, for a listing of many rows.
+void AppendTableRow(std::string& out, const MailRecord& record, std::size_t index,
+                    const RenderOptions& options);
 
 // What stderr says at the end of a scan that met sectors it could not read, one line each:
 // how many and which ("1000-1127, 5000"), and how many of the mails found hold them. Empty

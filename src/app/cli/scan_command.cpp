@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <optional>
 #include <string>
 #include <vector>
@@ -85,16 +86,18 @@ void ReportStoppedScan(int signal, std::size_t mailCount, const ProgressReporter
                static_cast<unsigned long long>(progress.Total()), consequence);
 }
 
-int RunScanCommand(const Arguments& arguments) {
+namespace {
+
+// Scans into `mails` and prints them; returns the exit status.
+int ScanAndList(const Arguments& arguments, FoundMails& mails) {
   ScanStatus status;
   StopSignals signals(status.stopRequested);
   StandardOutput output;
-  FoundMails mails;
   ProgressReporter progress(ProgressReporter::StderrIsTerminal());
   if (const int failed = ScanForCommand(arguments, status, mails, progress)) return failed;
 
   // Everything found so far is printed, also after a stop: the lines are whole either way.
-  const auto records = mails.Snapshot();
+  const std::vector<MailRecordPtr> records = mails.Snapshot();
   std::optional<MailMatcher> matcher;
   if (arguments.find) matcher.emplace(*arguments.find);
   std::size_t matching = 0;
@@ -106,8 +109,12 @@ int RunScanCommand(const Arguments& arguments) {
     // A mail keeps its number among all found ones, so that `show --index` finds it.
     if (matcher && !matcher->Matches(*records[i])) continue;
     ++matching;
-    out += arguments.json ? RecordJson(*records[i], i + 1, render) + "\n"
-                          : TableRow(*records[i], i + 1, render);
+    if (arguments.json) {
+      out += RecordJson(*records[i], i + 1, render);
+      out += '\n';
+    } else {
+      AppendTableRow(out, *records[i], i + 1, render);
+    }
     if (out.size() > kOutputBatchBytes) {
       output.Write(out);
       out.clear();
@@ -128,6 +135,18 @@ int RunScanCommand(const Arguments& arguments) {
     return ExitStatusForSignal(signal);
   }
   return written ? 0 : output.ReportFailure();
+}
+
+}  // namespace
+
+void RunScanCommand(const Arguments& arguments) {
+  FoundMails mails;
+  const int exitStatus = ScanAndList(arguments, mails);
+  // The records are left to the end of the process, which gives their memory back at once:
+  // freeing them block by block (a dozen blocks a record, a million records) would keep one core
+  // busy after the listing is written, for nothing. The text store's scratch file has no name,
+  // so it goes with the process too. Every scan thread has ended and the output is flushed.
+  std::exit(exitStatus);
 }
 
 }  // namespace quillon

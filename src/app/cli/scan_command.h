@@ -23,8 +23,9 @@ namespace quillon {
 void ReportStoppedScan(int signal, std::size_t mailCount, const ProgressReporter& progress,
                        const char* consequence);
 
-// Exit status 0, or 1 (a source that cannot be opened, standard output that cannot be written),
-// 2 (a start sector past the end), 128 + the signal that stopped the scan (130, 143, 129).
-int RunScanCommand(const Arguments& arguments);
+// Ends the process (std::exit, so that the found mails are never freed one by one) with the exit
+// status 0, or 1 (a source that cannot be opened, standard output that cannot be written), 2 (a
+// start sector past the end), 128 + the signal that stopped the scan (130, 143, 129).
+[[noreturn]] void RunScanCommand(const Arguments& arguments);
 
 }  // namespace quillon
