@@ -66,6 +66,10 @@ bool DeclaresPlainText(std::string_view headerBlock) {
          ParseMimeHeaderValue(value).token == "text/plain";
 }
 
+std::string TransferEncodingOf(std::string_view headerBlock) {
+  return AsciiLowered(TrimWhiteSpace(FieldValue(headerBlock, "content-transfer-encoding:")));
+}
+
 bool AnswersMail(std::string_view headerBlock, std::string_view otherHeaderBlock) {
   const std::string otherId = FieldValue(otherHeaderBlock, "message-id:");
   const std::string_view id = MessageIdIn(otherId);

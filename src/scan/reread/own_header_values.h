@@ -20,6 +20,10 @@ bool DeclaresHtmlText(std::string_view headerBlock);
 // 5.2: plain text is what a mail without a Content-Type field holds).
 bool DeclaresPlainText(std::string_view headerBlock);
 
+// The transfer encoding the header block names for the mail's body, lower case without blanks
+// ("base64", "quoted-printable"); empty when it names none.
+std::string TransferEncodingOf(std::string_view headerBlock);
+
 // True when the mail of `headerBlock` answers the mail of `otherHeaderBlock`: its In-Reply-To or
 // References field names the other's Message-ID (RFC 5322 3.6.4). A mail that answers another
 // may carry it whole in its text (a patch bot's note, a forward), mailbox separator and all; in a
