@@ -12,10 +12,8 @@ namespace quillon::mail_reader {
 
 namespace {
 
-// The body lines that show its line end: a boundary stands behind a short preamble, and text
-// shows what it is in a few lines.
+// The body lines that show its line end: a boundary stands behind a short preamble.
 constexpr std::size_t kPreambleLines = 20;
-constexpr std::size_t kTextLines = 3;
 // A base64 line shorter than this could be a word of text.
 constexpr std::size_t kShortestDataLine = 16;
 
@@ -49,6 +47,27 @@ bool IsBase64Data(std::string_view line) {
          });
 }
 
+// True when `line` begins as a header field does: a name of printable characters, then a colon.
+bool LooksLikeField(std::string_view line) {
+  const std::size_t colon = line.find(':');
+  if (colon == 0 || colon == std::string_view::npos) return false;
+  return std::all_of(line.begin(), line.begin() + static_cast<std::ptrdiff_t>(colon),
+                     [](char c) { return c > ' ' && c < 0x7f; });
+}
+
+// True when `lines`, the body's first (`first` its first non-empty one), read as text written to
+// be read: at least two whole lines without control bytes (a CR inside a line is a line end of
+// other bytes), not beginning as the tail of an old line, nor markup where plain text is declared.
+bool ReadsAsText(const std::vector<BodyLine>& lines, const BodyLine& first, bool plain) {
+  constexpr std::size_t kFewestLines = 2;
+  if (lines.size() < kFewestLines) return false;
+  const bool controls = std::any_of(lines.begin(), lines.end(), [](const BodyLine& line) {
+    return std::any_of(line.content.begin(), line.content.end(),
+                       [](char c) { return static_cast<unsigned char>(c) < 0x20 && c != '\t'; });
+  });
+  return !controls && !BeginsMidLine(first.content) && !(plain && HoldsMarkup(first.content));
+}
+
 }  // namespace
 
 bool BodyTakesOwnLineEnds(std::string_view headerBlock, std::string_view body,
@@ -74,21 +93,23 @@ bool BodyTakesOwnLineEnds(std::string_view headerBlock, std::string_view body,
                     [&](const BodyLine& line) { return line.content.starts_with(opening); }))
       return true;
     // No part begins soon: what there is reads as a preamble, text written to be read.
-    return lines.size() >= kTextLines && !BeginsMidLine(text->content) &&
-           !HoldsMarkup(text->content);
+    return ReadsAsText(lines, *text, true);
   }
+  // A mail carried whole begins with its own header block.
+  if (DeclaresMessage(headerBlock)) return LooksLikeField(text->content);
   const std::string encoding = TransferEncodingOf(headerBlock);
   if (encoding == "base64") return IsBase64Data(text->content);
-  if (!DeclaresPlainText(headerBlock) && !DeclaresHtmlText(headerBlock)) return false;
+  // A multipart whose boundary was lost shows its preamble, text as a plain part's.
+  if (!DeclaresPlainText(headerBlock) && !DeclaresHtmlText(headerBlock) &&
+      !DeclaresMultipart(headerBlock))
+    return false;
   if (encoding == "quoted-printable" &&
       std::any_of(lines.begin(), lines.end(),
                   [](const BodyLine& line) { return ReadsAsEncodedData(line.content); }))
     return true;
   // Text written to be read: whole lines, not the tail of an old one, nor a page of markup
   // behind a plain text.
-  if (lines.size() < std::min(kTextLines, FirstLines(body, kTextLines).size())) return false;
-  const std::string_view first = text->content;
-  return !BeginsMidLine(first) && (DeclaresHtmlText(headerBlock) || !HoldsMarkup(first));
+  return ReadsAsText(lines, *text, !DeclaresHtmlText(headerBlock));
 }
 
 }  // namespace quillon::mail_reader
