@@ -99,14 +99,14 @@ bool BodyTakesOwnLineEnds(std::string_view headerBlock, std::string_view body,
   if (DeclaresMessage(headerBlock)) return LooksLikeField(text->content);
   const std::string encoding = TransferEncodingOf(headerBlock);
   if (encoding == "base64") return IsBase64Data(text->content);
-  // A multipart whose boundary was lost shows its preamble, text as a plain part's.
-  if (!DeclaresPlainText(headerBlock) && !DeclaresHtmlText(headerBlock) &&
-      !DeclaresMultipart(headerBlock))
-    return false;
   if (encoding == "quoted-printable" &&
       std::any_of(lines.begin(), lines.end(),
                   [](const BodyLine& line) { return ReadsAsEncodedData(line.content); }))
     return true;
+  // A multipart whose boundary was lost shows its preamble, text as a plain part's.
+  if (!DeclaresPlainText(headerBlock) && !DeclaresHtmlText(headerBlock) &&
+      !DeclaresMultipart(headerBlock))
+    return false;
   // Text written to be read: whole lines, not the tail of an old one, nor a page of markup
   // behind a plain text.
   return ReadsAsText(lines, *text, !DeclaresHtmlText(headerBlock));
