@@ -7,6 +7,7 @@
 #include "scan/lines/header_fields.h"
 #include "scan/lines/line_reader.h"
 #include "scan/read/store_chain.h"
+#include "scan/reread/body_line_ends.h"
 #include "scan/reread/epilogue.h"
 #include "scan/reread/last_line.h"
 #include "scan/reread/mail_reader_source.h"
@@ -153,7 +154,9 @@ std::size_t FindTextEnd(std::string_view text, std::string_view boundary, bool e
   std::size_t previousLine = body;
   // Old text behind a mail seldom ends its lines the way the mail's header block does: lines in
   // a row that end otherwise are no part of the mail, which ends at the first of them.
-  const bool lineFeedMail = body < 3 || data.substr(body - 3, 3) != "\n\r\n";
+  bool lineFeedMail = body < 3 || data.substr(body - 3, 3) != "\n\r\n";
+  if (BodyTakesOwnLineEnds(data.substr(0, body), data.substr(body), boundary, lineFeedMail))
+    lineFeedMail = !lineFeedMail;
   std::size_t otherEndings = 0;
   std::size_t firstOtherEnding = body;
   PartEncodingWatch encoding(data.substr(0, body));

@@ -60,10 +60,23 @@ bool DeclaresHtmlText(std::string_view headerBlock) {
   return ParseMimeHeaderValue(ContentTypeValue(headerBlock)).token == "text/html";
 }
 
+bool DeclaresMultipart(std::string_view headerBlock) {
+  return ParseMimeHeaderValue(ContentTypeValue(headerBlock)).token.starts_with("multipart/");
+}
+
+bool DeclaresMessage(std::string_view headerBlock) {
+  const std::string type = ParseMimeHeaderValue(ContentTypeValue(headerBlock)).token;
+  return type == "message/rfc822" || type == "message/global";
+}
+
 bool DeclaresPlainText(std::string_view headerBlock) {
   const std::string value = ContentTypeValue(headerBlock);
   return value.find_first_not_of(" \t") == std::string::npos ||
          ParseMimeHeaderValue(value).token == "text/plain";
+}
+
+std::string TransferEncodingOf(std::string_view headerBlock) {
+  return AsciiLowered(TrimWhiteSpace(FieldValue(headerBlock, "content-transfer-encoding:")));
 }
 
 bool AnswersMail(std::string_view headerBlock, std::string_view otherHeaderBlock) {

@@ -16,9 +16,19 @@ std::string MultipartBoundaryOf(std::string_view headerBlock);
 // True when the header block names an HTML text as the mail's body.
 bool DeclaresHtmlText(std::string_view headerBlock);
 
+// True when the header block names a multipart body, whether or not its boundary was kept.
+bool DeclaresMultipart(std::string_view headerBlock);
+
+// True when the header block names a mail as the body (message/rfc822, message/global).
+bool DeclaresMessage(std::string_view headerBlock);
+
 // True when the header block names a plain text as the mail's body, or no type at all (RFC 2045
 // 5.2: plain text is what a mail without a Content-Type field holds).
 bool DeclaresPlainText(std::string_view headerBlock);
+
+// The transfer encoding the header block names for the mail's body, lower case without blanks
+// ("base64", "quoted-printable"); empty when it names none.
+std::string TransferEncodingOf(std::string_view headerBlock);
 
 // True when the mail of `headerBlock` answers the mail of `otherHeaderBlock`: its In-Reply-To or
 // References field names the other's Message-ID (RFC 5322 3.6.4). A mail that answers another

@@ -1,0 +1,94 @@
+// Which line end a body that ends its lines otherwise than its header block is read with.
+#include "scan/reread/body_line_ends.h"
+
+#include <gtest/gtest.h>
+
+#include <ostream>
+#include <string>
+
+#include "scan/reread/mail_extent_reader.h"
+
+namespace quillon::mail_reader {
+namespace {
+
+struct LineEndRow {
+  const char* name;
+  std::string header;  // the header block with its empty line
+  std::string body;
+  std::string boundary;
+  bool takesOwnLineEnds;
+};
+
+void PrintTo(const LineEndRow& row, std::ostream* out) {
+  *out << row.name;
+}
+
+const std::string kLfPlain = "From: a@x\nContent-Type: text/plain\n\n";
+const std::string kLfNoType = "From: a@x\nDate: d\n\n";
+const std::string kLfHtml = "From: a@x\nContent-Type: text/html\n\n";
+const std::string kLfMixed = "From: a@x\nContent-Type: multipart/mixed; boundary=\"b1\"\n\n";
+const std::string kLfLostBoundary = "From: a@x\nContent-Type: multipart/report;\n\tbo\n\n";
+const std::string kLfBase64 = "From: a@x\nContent-Transfer-Encoding: base64\n\n";
+const std::string kLfQuoted =
+    "From: a@x\nContent-Type: application/x-y\nContent-Transfer-Encoding: quoted-printable\n\n";
+const std::string kLfMessage = "From: a@x\nContent-Type: message/rfc822\n\n";
+const std::string kLfImage = "From: a@x\nContent-Type: image/gif\n\n";
+const std::string kCrLfPlain = "From: a@x\r\nContent-Type: text/plain\r\n\r\n";
+
+class BodyLineEndsTest : public testing::TestWithParam<LineEndRow> {};
+
+TEST_P(BodyLineEndsTest, TakesTheBodysLineEndOnlyWhereTheBodyShowsIt) {
+  const LineEndRow& row = GetParam();
+  const bool headerLineFeedOnly = row.header.find('\r') == std::string::npos;
+  EXPECT_EQ(BodyTakesOwnLineEnds(row.header, row.body, row.boundary, headerLineFeedOnly),
+            row.takesOwnLineEnds);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Bodies, BodyLineEndsTest,
+    testing::Values(
+        LineEndRow{"PlainText", kLfPlain, "Hi,\r\n\r\nSee you.\r\n", "", true},
+        LineEndRow{"NoTypeIsPlainText", kLfNoType, "Hi,\r\nSee you.\r\n", "", true},
+        LineEndRow{"EmptyLinesBeforeTheText", kLfPlain, "\r\n\r\nHi,\r\nbye\r\n", "", true},
+        LineEndRow{"CrLfHeaderLfBody", kCrLfPlain, "Hi,\nSee you.\n", "", true},
+        LineEndRow{"SameLineEndsAsTheHeader", kLfPlain, "Hi,\nSee you.\n", "", false},
+        LineEndRow{"OnlyEmptyLines", kLfPlain, "\r\n\r\n", "", false},
+        LineEndRow{"OneLineIsNoEvidence", kLfPlain, "Hi,\r\nmore\n", "", false},
+        LineEndRow{"TheTailOfAnOldLine", kLfPlain, "the river bank.\r\nNext one\r\n", "", false},
+        LineEndRow{"MarkupBehindPlainText", kLfPlain, "<div class=x>\r\n<p>a</p>\r\n", "", false},
+        LineEndRow{"MarkupOfAnHtmlText", kLfHtml, "<html><body>\r\n<p>a</p>\r\n", "", true},
+        LineEndRow{"ACrInsideALine", kLfHtml, "\x83^>\r1\nmore\r\n", "", false},
+        LineEndRow{"ControlBytes", kLfPlain, "ab\x01\x02\x03\r\ncd\r\n", "", false},
+        LineEndRow{"OpeningBoundary", kLfMixed, "Preamble\r\n--b1\r\nContent-Type: t\r\n", "b1",
+                   true},
+        LineEndRow{"BoundaryNamedInTheHeaderOnly", kLfMixed, "--b1\r\nContent-Type: t\r\n", "",
+                   true},
+        LineEndRow{"PreambleWithoutItsBoundarySoon", kLfMixed, "This is MIME.\r\nPart\r\n", "b1",
+                   true},
+        LineEndRow{"OldTailWhereAPartShouldBegin", kLfMixed, "and so on.\r\nnot a part\r\n", "b1",
+                   false},
+        LineEndRow{"LostBoundaryPreamble", kLfLostBoundary, "This is MIME.\r\n\r\n--JAB\r\n", "",
+                   true},
+        LineEndRow{"Base64Data", kLfBase64, "SGVsbG8gd29ybGQsIGhvdyBhcmU=\r\n", "", true},
+        LineEndRow{"TextWhereBase64IsDeclared", kLfBase64, "Hello there\r\nfriend\r\n", "", false},
+        LineEndRow{"QuotedPrintableData", kLfQuoted, "caf=C3=A9 au lait=\r\n", "", true},
+        LineEndRow{"QuotedPrintableOfNoTextType", kLfQuoted, "plain words\r\nmore\r\n", "", false},
+        LineEndRow{"MailCarriedWhole", kLfMessage, "Return-path: <a@x>\r\nFrom: b@y\r\n", "", true},
+        LineEndRow{"TextWhereAMailIsDeclared", kLfMessage, "Hello there\r\nfriend\r\n", "", false},
+        LineEndRow{"NoTextType", kLfImage, "Hello there\r\nfriend\r\n", "", false}),
+    [](const testing::TestParamInfo<LineEndRow>& row) { return row.param.name; });
+
+// The whole rule in FindTextEnd: the body's lines end otherwise than its header block and are
+// kept; old lines behind it, ending as the header block does, end the mail.
+TEST(FindTextEnd, KeepsABodyWithLineEndsOfItsOwnUpToOldLines) {
+  const std::string body = "Hi,\r\n\r\nDo you like this message?\r\n\r\n-Me\r\n";
+  const std::string text = kLfPlain + body + "old line one\nold line two\n";
+  EXPECT_EQ(FindTextEnd(text, "", false, TextTail::MailEnd), kLfPlain.size() + body.size());
+  // Old lines of another line end right behind a header block, with no body of the mail's
+  // own, still end it there.
+  const std::string old = kLfPlain + "the old page\r\ngoes on\r\n";
+  EXPECT_EQ(FindTextEnd(old, "", false, TextTail::MailEnd), kLfPlain.size());
+}
+
+}  // namespace
+}  // namespace quillon::mail_reader
