@@ -7,6 +7,7 @@
 #include "scan/read/block_header.h"
 #include "scan/read/store_chain.h"
 #include "scan/shape/field_names.h"
+#include "scan/shape/header_block.h"
 #include "scan/shape/old_line_fields.h"
 #include "scan/source_position.h"
 #include "text/ascii.h"
@@ -366,8 +367,8 @@ BlockStart FindBlockStart(CarveBuffer buffer, std::size_t lineStart, std::size_t
     // A value run on without its fold ("and the rest of a subject" above From): the block goes
     // on above it where a header line stands there and two field lines below; one field behind
     // a line of prose is no block.
-    if (!runOnCrossed && !cutByNonText && HeaderLineAbove(buffer, previous, earliest) &&
-        FieldLinesFrom(buffer, current, 2)) {
+    if (!runOnCrossed && !cutByNonText && MayBeARunOnValue(line) &&
+        HeaderLineAbove(buffer, previous, earliest) && FieldLinesFrom(buffer, current, 2)) {
       runOnCrossed = true;
       current = previous;
       continue;

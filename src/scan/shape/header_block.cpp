@@ -55,6 +55,14 @@ bool IsTraceField(HeaderField field) {
 
 }  // namespace
 
+bool MayBeARunOnValue(std::string_view line) {
+  const std::string_view text = TrimWhiteSpace(line);
+  if (text.empty()) return false;
+  const char last = text.back();
+  return !(text.front() >= 'A' && text.front() <= 'Z' &&
+           (last == '.' || last == '!' || last == '?'));
+}
+
 ParsedBlock ParseBlock(CarveBuffer buffer, std::size_t start) {
   ParsedBlock block;
   const std::size_t limit = std::min(buffer.size, start + kMaxShapeHeaderBlock);
@@ -102,7 +110,8 @@ ParsedBlock ParseBlock(CarveBuffer buffer, std::size_t start) {
       // the block goes on where two field lines follow; one field behind prose is no block.
       const bool fromAndDateSeen = seen[static_cast<std::size_t>(HeaderField::From)] &&
                                    seen[static_cast<std::size_t>(HeaderField::Date)];
-      if (!fromAndDateSeen && !runOnSeen && after == HeaderLineKind::Field &&
+      if (!fromAndDateSeen && !runOnSeen && MayBeARunOnValue(TextOf(buffer, line.line)) &&
+          after == HeaderLineKind::Field &&
           reader.Look(next.line.next).kind == HeaderLineKind::Field) {
         runOnSeen = true;
         position = line.line.next;

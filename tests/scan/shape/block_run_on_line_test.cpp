@@ -71,6 +71,11 @@ INSTANTIATE_TEST_SUITE_P(
             "TwoLinesOfProse",
             kProse + kTop + CrLf("and the rest of a subject\nand still more of it\n") + kFields,
             std::string::npos, true},
+        // Sentences between runs of header-like lines are text that quotes them.
+        RunOnRow{"SentenceBetweenHeaderLines",
+                 kProse + kTop +
+                     CrLf("Modern harbour of the museum was granite. By the quarter.\n") + kFields,
+                 std::string::npos, true},
         // A line of prose and one field behind it is a letter quoting a header line.
         RunOnRow{"ProseThenOneField",
                  kProse + kTop + CrLf("as he wrote to me\nFrom: a@example.org\n\nText.\n"),
@@ -92,6 +97,28 @@ TEST(RunOnLineTest, ProseBehindFromAndDateEndsTheBlock) {
   EXPECT_TRUE(block.endsWithoutEmptyLine);
   EXPECT_EQ(block.headerEnd, bytes.find("Call me"));
 }
+
+struct RunOnTextRow {
+  const char* name;
+  const char* line;
+  bool runOn;
+};
+
+class MayBeARunOnValueTest : public testing::TestWithParam<RunOnTextRow> {};
+
+TEST_P(MayBeARunOnValueTest, TellsARunOnFromASentence) {
+  EXPECT_EQ(MayBeARunOnValue(GetParam().line), GetParam().runOn);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Lines, MayBeARunOnValueTest,
+    testing::Values(RunOnTextRow{"LowerCaseWords", "and the rest of a subject", true},
+                    RunOnTextRow{"EncodedWord", "= =?utf-8?q?tail?=", true},
+                    RunOnTextRow{"CapitalWithoutFullStop", "Continued here (no indent)", true},
+                    RunOnTextRow{"Sentence", "Meet me at the harbour.", false},
+                    RunOnTextRow{"Question", "  Where is the council? ", false},
+                    RunOnTextRow{"Blanks", "   ", false}),
+    [](const testing::TestParamInfo<RunOnTextRow>& row) { return row.param.name; });
 
 }  // namespace
 }  // namespace quillon
