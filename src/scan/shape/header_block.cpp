@@ -131,8 +131,6 @@ ParsedBlock ParseBlock(CarveBuffer buffer, std::size_t start) {
     std::string* kept = KeptValueOf(field, block.headers, contentType);
     if (!kept) continue;
     bool& fieldSeen = seen[static_cast<std::size_t>(field)];
-    // An empty field (a draft's "From: ") is filled by a later one of the same name.
-    if (fieldSeen && kept->empty()) fieldSeen = false;
     if (fieldSeen) {
       // A long list of recipients is often split over lines of the same field one after the
       // other; a field that comes back after others is text that repeats header lines.

@@ -68,16 +68,6 @@ INSTANTIATE_TEST_SUITE_P(
                       "From: a@example.org\nTo: b@example.org\nSubject: three\n"
                       "Date: Sun, 21 Oct 2007 21:38:13 +1000\n\nText.\n"),
                  false},
-        // A draft's empty From first: the later one is the block's own.
-        BlockRow{"EmptyFromFilledLater",
-                 CrLf("Message-ID: <1@example.org>\nDate: Sun, 21 Oct 2007 19:38:13 +1000\n"
-                      "From: \nFrom: a@example.org\nTo: b@example.org\n\nText.\n"),
-                 true},
-        // An empty From that no later one fills leaves the block without a sender.
-        BlockRow{"EmptyFromOnly",
-                 CrLf("Message-ID: <1@example.org>\nDate: Sun, 21 Oct 2007 19:38:13 +1000\n"
-                      "From: \nTo: b@example.org\n\nText.\n"),
-                 false},
         BlockRow{"CcBackAfterOtherFields",
                  CrLf("Date: Sun, 21 Oct 2007 19:38:13 +1000\nCc: a@example.org\n"
                       "From: b@example.org\nCc: c@example.org\nSubject: s\nCc: d@example.org\n"
