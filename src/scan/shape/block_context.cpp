@@ -7,6 +7,7 @@
 #include "scan/read/block_header.h"
 #include "scan/read/store_chain.h"
 #include "scan/shape/field_names.h"
+#include "scan/shape/header_block.h"
 #include "scan/shape/old_line_fields.h"
 #include "scan/source_position.h"
 #include "text/ascii.h"
@@ -90,6 +91,33 @@ std::size_t OpeningBlanks(CarveBuffer buffer, std::size_t lineStart, std::size_t
   return fileBegins ? BlanksInFront(buffer, lineStart, field) : 0;
 }
 
+// Whether `count` field lines follow one another from buffer index `index` on.
+bool FieldLinesFrom(CarveBuffer buffer, std::size_t index, int count) {
+  for (int i = 0; i < count; ++i) {
+    if (index >= buffer.size) return false;
+    const Line line = ReadLine(buffer, index);
+    if (!line.complete || line.binary || HeaderNameLength(TextOf(buffer, line)) == 0) return false;
+    index = line.next;
+  }
+  return true;
+}
+
+// Whether the line that ends in the line feed in front of buffer index `lineStart` is a header
+// line or a fold of one, all of it text from `earliest` on.
+bool HeaderLineAbove(CarveBuffer buffer, std::size_t lineStart, std::size_t earliest) {
+  if (lineStart == 0 || buffer.data[lineStart - 1] != '\n') return false;
+  std::size_t end = lineStart - 1;
+  if (end > 0 && buffer.data[end - 1] == '\r') --end;
+  std::size_t begin = end;
+  while (begin > 0 && buffer.data[begin - 1] != '\n') {
+    if (!IsTextByte(buffer.data[begin - 1]) || end - begin >= kMaxHeaderLine) return false;
+    --begin;
+  }
+  if (begin < earliest || begin == end) return false;
+  const std::string_view line(reinterpret_cast<const char*>(buffer.data + begin), end - begin);
+  return HeaderNameLength(line) > 0 || IsContinuation(line);
+}
+
 }  // namespace
 
 std::size_t GluedFieldStart(std::string_view text) {
@@ -162,6 +190,7 @@ BlockStart FindBlockStart(CarveBuffer buffer, std::size_t lineStart, std::size_t
   // holds one: old text that a header line was glued into, where no header line stands above
   // the folds.
   std::size_t foldField = std::string_view::npos;
+  bool runOnCrossed = false;  // one line of prose among the fields passed over
   while (true) {
     if (current == memo.line) return memo.start;
     if (current == 0) {
@@ -335,6 +364,15 @@ BlockStart FindBlockStart(CarveBuffer buffer, std::size_t lineStart, std::size_t
     }
     if (gluedLine) return {previous + glued, Context::Glued, 0};
     if (foldField != std::string_view::npos) return {foldField, Context::Glued, 0};
+    // A value run on without its fold ("and the rest of a subject" above From): the block goes
+    // on above it where a header line stands there and two field lines below; one field behind
+    // a line of prose is no block.
+    if (!runOnCrossed && !cutByNonText && MayBeARunOnValue(line) &&
+        HeaderLineAbove(buffer, previous, earliest) && FieldLinesFrom(buffer, current, 2)) {
+      runOnCrossed = true;
+      current = previous;
+      continue;
+    }
     if (EndsInALineOfBlanks(line)) return {current, Context::Glued, 0};
     // Behind a line of prose the last word of old text may run into the block's first line.
     if (const std::size_t word = FieldBehindAWord(buffer, current); word != 0)

@@ -55,6 +55,14 @@ bool IsTraceField(HeaderField field) {
 
 }  // namespace
 
+bool MayBeARunOnValue(std::string_view line) {
+  const std::string_view text = TrimWhiteSpace(line);
+  if (text.empty()) return false;
+  const char last = text.back();
+  return !(text.front() >= 'A' && text.front() <= 'Z' &&
+           (last == '.' || last == '!' || last == '?'));
+}
+
 ParsedBlock ParseBlock(CarveBuffer buffer, std::size_t start) {
   ParsedBlock block;
   const std::size_t limit = std::min(buffer.size, start + kMaxShapeHeaderBlock);
@@ -64,6 +72,7 @@ ParsedBlock ParseBlock(CarveBuffer buffer, std::size_t start) {
   std::size_t position = start;
   bool first = true;
   int malformedLines = 0;
+  bool runOnSeen = false;                // one line of prose passed over among the fields
   int repeated = 0;                      // From, To, Cc, Date or Subject seen twice
   std::optional<HeaderField> lastField;  // the field of the last field line read
   while (position < limit) {
@@ -88,11 +97,23 @@ ParsedBlock ParseBlock(CarveBuffer buffer, std::size_t start) {
       // a missing empty line). A few are passed over while header lines go on; otherwise the
       // body has begun without its empty line.
       if (first) return block;
-      const HeaderLineKind after = reader.Look(line.line.next).kind;
+      const HeaderLine next = reader.Look(line.line.next);
+      const HeaderLineKind after = next.kind;
       const bool brokenToken = TextOf(buffer, line.line).find(' ') == std::string_view::npos;
       if (brokenToken &&
           (after == HeaderLineKind::Field || after == HeaderLineKind::Continuation) &&
           ++malformedLines <= kMaxMalformedLines) {
+        position = line.line.next;
+        continue;
+      }
+      // A value run on without its fold ("and the rest of a subject") in front of From or Date:
+      // the block goes on where two field lines follow; one field behind prose is no block.
+      const bool fromAndDateSeen = seen[static_cast<std::size_t>(HeaderField::From)] &&
+                                   seen[static_cast<std::size_t>(HeaderField::Date)];
+      if (!fromAndDateSeen && !runOnSeen && MayBeARunOnValue(TextOf(buffer, line.line)) &&
+          after == HeaderLineKind::Field &&
+          reader.Look(next.line.next).kind == HeaderLineKind::Field) {
+        runOnSeen = true;
         position = line.line.next;
         continue;
       }

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstddef>
+#include <string_view>
 
 #include "scan/lines/pending_mail.h"
 #include "scan/source_bytes.h"
@@ -22,6 +23,11 @@ struct ParsedBlock {
   bool hasTrace = false;
   PendingMail headers;
 };
+
+// Whether `line`, no field line, may be a value run on without its fold among header lines
+// ("and the rest of a subject", "=?utf-8?q?tail?="): not a sentence of prose of its own, which
+// opens with a capital and ends with a full stop, and which text puts between header-like lines.
+bool MayBeARunOnValue(std::string_view line);
 
 // Reads the header lines from buffer index `start` to the empty line that ends them.
 ParsedBlock ParseBlock(CarveBuffer buffer, std::size_t start);

@@ -1,0 +1,124 @@
+// A header block across one line that is no field (a value run on without its fold, a stray
+// token) in front of From or Date, and the prose that is no such block.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "scan/shape/block_context.h"
+#include "scan/shape/header_block.h"
+#include "support/scan_harness.h"
+
+namespace quillon {
+namespace {
+
+using test::CrLf;
+
+struct RunOnRow {
+  const char* name;
+  std::string bytes;  // the walk starts at the "From: " line
+  std::size_t start;  // where the block begins: the index of the "Return-Path" line, or npos
+  bool valid;         // what reading the block from where the walk ends makes of it
+};
+
+void PrintTo(const RunOnRow& row, std::ostream* out) {
+  *out << row.name;
+}
+
+class RunOnLineTest : public testing::TestWithParam<RunOnRow> {};
+
+TEST_P(RunOnLineTest, BlockGoesOnAcrossTheLine) {
+  const std::string& bytes = GetParam().bytes;
+  const CarveBuffer buffer{reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size(), 4096};
+  const std::size_t anchor = bytes.find("From: ");
+  ASSERT_NE(anchor, std::string::npos);
+  const BlockStart start = FindBlockStart(buffer, anchor, 0);
+  const std::size_t expected = GetParam().start == std::string::npos ? anchor : GetParam().start;
+  EXPECT_EQ(start.index, expected);
+  // Fields behind a line of prose that is not crossed sit in that text.
+  if (GetParam().start == std::string::npos) {
+    EXPECT_EQ(start.context, Context::TextLine);
+  }
+  const ParsedBlock block = ParseBlock(buffer, start.index);
+  EXPECT_EQ(block.valid, GetParam().valid);
+  if (GetParam().valid) {
+    EXPECT_EQ(block.headerEnd, bytes.rfind("\r\n\r\n") + 4);
+  }
+}
+
+const std::string kProse = CrLf("Some text of an older letter.\n\n");
+const std::string kTop = CrLf(
+    "Return-Path: <a@example.org>\n"
+    "Message-ID: <1@example.org>\n"
+    "Subject: the first half of a subject\n");
+const std::string kFields = CrLf(
+    "From: a@example.org\n"
+    "Date: Sun, 21 Oct 2007 19:38:13 +1000\n"
+    "To: b@example.org\n"
+    "\n"
+    "Text.\n");
+const std::size_t kTopAt = kProse.size();
+
+INSTANTIATE_TEST_SUITE_P(
+    Blocks, RunOnLineTest,
+    testing::Values(
+        RunOnRow{"SubjectRunOnWithoutFold",
+                 kProse + kTop + CrLf("and the rest of a subject that lost its fold\n") + kFields,
+                 kTopAt, true},
+        RunOnRow{"StrayToken", kProse + kTop + CrLf("c3RyYXkgYmFzZTY0IHRhaWw=\n") + kFields, kTopAt,
+                 true},
+        // Two lines that are no field end the block: the fields below are a block of their own.
+        RunOnRow{
+            "TwoLinesOfProse",
+            kProse + kTop + CrLf("and the rest of a subject\nand still more of it\n") + kFields,
+            std::string::npos, true},
+        // Sentences between runs of header-like lines are text that quotes them.
+        RunOnRow{"SentenceBetweenHeaderLines",
+                 kProse + kTop +
+                     CrLf("Modern harbour of the museum was granite. By the quarter.\n") + kFields,
+                 std::string::npos, true},
+        // A line of prose and one field behind it is a letter quoting a header line.
+        RunOnRow{"ProseThenOneField",
+                 kProse + kTop + CrLf("as he wrote to me\nFrom: a@example.org\n\nText.\n"),
+                 std::string::npos, false},
+        // Behind prose that follows no header line the fields open a block of their own.
+        RunOnRow{"ProseAboveWithoutFields", CrLf("Some text\nof a letter that goes on\n") + kFields,
+                 std::string::npos, true}),
+    [](const testing::TestParamInfo<RunOnRow>& row) { return row.param.name; });
+
+// Once From and Date are read, a line of prose is where the body begins without its empty line,
+// whatever field-like lines follow it.
+TEST(RunOnLineTest, ProseBehindFromAndDateEndsTheBlock) {
+  const std::string bytes =
+      kTop + CrLf(
+                 "From: a@example.org\nDate: Sun, 21 Oct 2007 19:38:13 +1000\n"
+                 "Call me at the office\nTel: 1234\nFax: 5678\n\nText.\n");
+  const CarveBuffer buffer{reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size(), 0};
+  const ParsedBlock block = ParseBlock(buffer, 0);
+  EXPECT_TRUE(block.endsWithoutEmptyLine);
+  EXPECT_EQ(block.headerEnd, bytes.find("Call me"));
+}
+
+struct RunOnTextRow {
+  const char* name;
+  const char* line;
+  bool runOn;
+};
+
+class MayBeARunOnValueTest : public testing::TestWithParam<RunOnTextRow> {};
+
+TEST_P(MayBeARunOnValueTest, TellsARunOnFromASentence) {
+  EXPECT_EQ(MayBeARunOnValue(GetParam().line), GetParam().runOn);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Lines, MayBeARunOnValueTest,
+    testing::Values(RunOnTextRow{"LowerCaseWords", "and the rest of a subject", true},
+                    RunOnTextRow{"EncodedWord", "= =?utf-8?q?tail?=", true},
+                    RunOnTextRow{"CapitalWithoutFullStop", "Continued here (no indent)", true},
+                    RunOnTextRow{"Sentence", "Meet me at the harbour.", false},
+                    RunOnTextRow{"Question", "  Where is the council? ", false},
+                    RunOnTextRow{"Blanks", "   ", false}),
+    [](const testing::TestParamInfo<RunOnTextRow>& row) { return row.param.name; });
+
+}  // namespace
+}  // namespace quillon
