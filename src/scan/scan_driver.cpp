@@ -18,10 +18,13 @@ namespace {
 // The chunks a round looks at: the one carved and those behind it where the mails begun in it
 // are followed to their ends.
 constexpr std::size_t kChunksInSight = 7;
-// The most workers: each walks one of the chunks behind the current one, and the chunks in sight
-// of the last of them are held, with room for the reading to run ahead.
+// The most workers, and the most works ahead in hand whatever their number: each walks one of
+// the chunks behind the current one, and the chunks in sight of the last of them are held, with
+// room for the reading to run ahead. With fewer workers than that, a worker done early goes on
+// with the next chunk while this thread still waits for the one before.
 constexpr unsigned kMostWorkers = 3;
-static_assert(kChunksInSight + kMostWorkers < ChunkReader::kChunksHeld);
+constexpr unsigned kWorksInHand = 3;
+static_assert(kChunksInSight + kWorksInHand < ChunkReader::kChunksHeld);
 
 // The bytes of `held` up to the end of the chunks in sight from the chunk at `chunkStart` on;
 // all of them at the source's end, with the zeros that stand behind it.
@@ -101,10 +104,11 @@ std::vector<SectorRange> RunScan(DataSource& source, const ScanOptions& options,
   // ahead. The work ahead reads bytes held over several rounds: they must not move meanwhile.
   const unsigned workers =
       options.threads > 1 && reader.BytesStayPut() ? std::min(options.threads, kMostWorkers) : 0;
+  const unsigned inHand = workers > 0 ? std::max(workers, kWorksInHand) : 0;
   std::optional<ChunksAhead> ahead;
   if (workers > 0)
-    ahead.emplace(workers, options.strict ? nullptr : &shapes, std::string(source.SourceName()),
-                  options.ansiCodePage, status.stopRequested);
+    ahead.emplace(workers, inHand, options.strict ? nullptr : &shapes,
+                  std::string(source.SourceName()), options.ansiCodePage, status.stopRequested);
   std::uint64_t round = 0;     // the index of the chunk carved, from the scan's first
   std::uint64_t nextWork = 1;  // the first chunk whose work ahead is not started yet
 
@@ -112,7 +116,7 @@ std::vector<SectorRange> RunScan(DataSource& source, const ScanOptions& options,
   // the chunk after that for their ends, so that the walk knows where the next mail begins
   // before it reaches it.
   for (; !status.stopRequested.load(); ++round) {
-    const std::size_t available = reader.WaitForChunks(kChunksInSight + workers);
+    const std::size_t available = reader.WaitForChunks(kChunksInSight + inHand);
     if (available == 0) break;
     const ChunkReader::Chunk current = reader.ChunkAt(0);
     const ChunkReader::Chunk next = available > 1 ? reader.ChunkAt(1) : ChunkReader::Chunk{};
@@ -157,9 +161,9 @@ std::vector<SectorRange> RunScan(DataSource& source, const ScanOptions& options,
     // round of that chunk will see. Where those reach the source's end, that is every byte
     // held, the zeros behind the end included, once the reading has ended (WaitForChunks gives
     // fewer chunks than asked for only then); the work ahead needs a next chunk to scan.
-    const bool allRead = available < kChunksInSight + workers;
+    const bool allRead = available < kChunksInSight + inHand;
     nextWork = std::max(nextWork, round + 1);
-    for (; ahead && nextWork <= round + workers; ++nextWork) {
+    for (; ahead && nextWork <= round + inHand; ++nextWork) {
       const std::size_t at = static_cast<std::size_t>(nextWork - round);
       if (at + 1 >= available) break;
       const ChunkReader::Chunk chunk = reader.ChunkAt(at);

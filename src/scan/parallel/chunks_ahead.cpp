@@ -28,17 +28,45 @@ ShapeFinds ScanChunkShapes(ShapeScanner& shapes, const ChunkReader::Chunk& chunk
   return found;
 }
 
-ChunksAhead::ChunksAhead(unsigned workers, ShapeScanner* shapes, std::string sourceName,
-                         int ansiCodePage, const std::atomic<bool>& stopRequested)
+ChunksAhead::ChunksAhead(unsigned workers, unsigned inHand, ShapeScanner* shapes,
+                         std::string sourceName, int ansiCodePage,
+                         const std::atomic<bool>& stopRequested)
     : shapes_(shapes),
       sourceName_(std::move(sourceName)),
       ansiCodePage_(ansiCodePage),
       stopRequested_(stopRequested) {
-  for (unsigned i = 0; i < workers; ++i) slots_.push_back(std::make_unique<Slot>());
+  for (unsigned i = 0; i < std::max(workers, inHand); ++i)
+    slots_.push_back(std::make_unique<Slot>());
+  for (unsigned i = 0; i < workers; ++i) {
+    workers_.push_back(std::make_unique<TaskThread>());
+    workers_.back()->Start([this] { Serve(); });
+  }
 }
 
 ChunksAhead::~ChunksAhead() {
-  for (const auto& slot : slots_) slot->thread.Wait();
+  {
+    // Works are begun in chunk order, so none begun waits for the shapes of one dropped.
+    std::lock_guard lock(mutex_);
+    quit_ = true;
+    queued_.clear();
+  }
+  queueChanged_.notify_all();
+  workers_.clear();
+}
+
+void ChunksAhead::Serve() {
+  std::unique_lock lock(mutex_);
+  while (true) {
+    queueChanged_.wait(lock, [this] { return quit_ || !queued_.empty(); });
+    if (queued_.empty()) return;
+    auto [slot, work] = std::move(queued_.front());
+    queued_.pop_front();
+    lock.unlock();
+    Run(*slot, work);
+    lock.lock();
+    slot->finished = true;
+    workFinished_.notify_all();
+  }
 }
 
 void ChunksAhead::PutStarts(std::uint64_t index, BlockStarts starts) {
@@ -79,7 +107,12 @@ void ChunksAhead::Start(const Work& work) {
   Slot& slot = *slots_[work.index % slots_.size()];
   slot.busy = true;
   slot.index = work.index;
-  slot.thread.Start([this, &slot, work] { Run(slot, work); });
+  {
+    std::lock_guard lock(mutex_);
+    slot.finished = false;
+    queued_.emplace_back(&slot, work);
+  }
+  queueChanged_.notify_one();
 }
 
 bool ChunksAhead::Started(std::uint64_t index) const {
@@ -89,7 +122,8 @@ bool ChunksAhead::Started(std::uint64_t index) const {
 
 ChunksAhead::Done ChunksAhead::Take(std::uint64_t index) {
   Slot& slot = *slots_[index % slots_.size()];
-  slot.thread.Wait();
+  std::unique_lock lock(mutex_);
+  workFinished_.wait(lock, [&slot] { return slot.finished; });
   slot.busy = false;
   return std::move(slot.done);
 }

@@ -12,12 +12,15 @@
 // own on the scan's own thread.
 //
 // Work is started in chunk order and taken in the same order; the chunks and bytes it was given
-// must stay where they are until it is taken.
+// must stay where they are until it is taken. More work may be in hand than there are workers:
+// a worker that is done takes the next work queued at once rather than wait idle until the
+// scan's own thread has taken the work before it, which it may still be waiting for.
 #pragma once
 
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
+#include <deque>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -40,15 +43,16 @@ ShapeFinds ScanChunkShapes(ShapeScanner& shapes, const ChunkReader::Chunk& chunk
 
 class ChunksAhead {
  public:
+  // `workers` threads do up to `inHand` works (at least `workers`) started and not yet taken.
   // `shapes`: the scan's one shape scanner, null with --strict (no shape scan, no block starts).
-  ChunksAhead(unsigned workers, ShapeScanner* shapes, std::string sourceName, int ansiCodePage,
-              const std::atomic<bool>& stopRequested);
-  // Waits for the work in hand.
+  ChunksAhead(unsigned workers, unsigned inHand, ShapeScanner* shapes, std::string sourceName,
+              int ansiCodePage, const std::atomic<bool>& stopRequested);
+  // Waits for the work begun; work not begun yet is dropped.
   ~ChunksAhead();
   ChunksAhead(const ChunksAhead&) = delete;
   ChunksAhead& operator=(const ChunksAhead&) = delete;
 
-  unsigned Workers() const { return static_cast<unsigned>(slots_.size()); }
+  unsigned InHand() const { return static_cast<unsigned>(slots_.size()); }
 
   // The shape finds of chunk `index` where the scan's own thread scanned them: the walks ahead
   // of that chunk and the one before it need to know where their blocks begin.
@@ -63,8 +67,9 @@ class ChunksAhead {
     // of the chunk before it.
     CarveBuffer bytes;
   };
-  // Starts the work of chunk `work.index`, on the worker whose last work was taken. The work of
-  // the chunk before must have been started, or its shapes noted.
+  // Queues the work of chunk `work.index`, in the place of the work `InHand()` chunks before,
+  // which must have been taken. The work of the chunk before must have been started, or its
+  // shapes noted.
   void Start(const Work& work);
   bool Started(std::uint64_t index) const;
 
@@ -79,10 +84,10 @@ class ChunksAhead {
 
  private:
   struct Slot {
-    TaskThread thread;
-    bool busy = false;
+    bool busy = false;      // started and not taken; the scan's own thread alone reads and sets it
+    bool finished = false;  // under mutex_
     std::uint64_t index = 0;
-    Done done;
+    Done done;  // the worker's until finished, then the taker's
   };
   // What the walk and the prints ahead need of a header block found by shape.
   struct Block {
@@ -98,6 +103,8 @@ class ChunksAhead {
   using BlockStarts = std::shared_ptr<const ChunkBlocks>;
   void PutStarts(std::uint64_t index, BlockStarts starts);
   BlockStarts WaitForStarts(std::uint64_t index);
+  // A worker's loop: runs the works queued, in order, until told to quit.
+  void Serve();
   void Run(Slot& slot, const Work& work);
   // The prints of the texts of the mails `walk` found in `bytes`, each bounded as the merge will
   // bound it where it lies in one of `blocks` (in position order).
@@ -114,10 +121,16 @@ class ChunksAhead {
   std::string sourceName_;
   int ansiCodePage_;
   const std::atomic<bool>& stopRequested_;
-  std::vector<std::unique_ptr<Slot>> slots_;
+  std::vector<std::unique_ptr<Slot>> slots_;  // work `index` in slot index % InHand()
   std::mutex mutex_;
   std::condition_variable startsPut_;
+  std::condition_variable queueChanged_;
+  std::condition_variable workFinished_;
   std::map<std::uint64_t, BlockStarts> starts_;  // per chunk index, the older let go of
+  std::deque<std::pair<Slot*, Work>> queued_;    // in chunk order, not begun yet
+  bool quit_ = false;
+  // Last: they run Serve, which reads everything above, and are waited for first.
+  std::vector<std::unique_ptr<TaskThread>> workers_;
 };
 
 }  // namespace quillon
