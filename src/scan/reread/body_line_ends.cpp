@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <cstdint>
 #include <vector>
 
+#include "scan/find/base64_run.h"
 #include "scan/reread/old_text_lines.h"
 #include "scan/reread/own_header_values.h"
 #include "text/ascii.h"
@@ -42,8 +44,7 @@ std::vector<BodyLine> FirstLines(std::string_view body, std::size_t count) {
 bool IsBase64Data(std::string_view line) {
   while (!line.empty() && line.back() == '=') line.remove_suffix(1);
   return line.size() >= kShortestDataLine && std::all_of(line.begin(), line.end(), [](char c) {
-           return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
-                  c == '+' || c == '/';
+           return IsBase64Byte(static_cast<std::uint8_t>(c));
          });
 }
 
