@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "app/cli/hash_report.h"
+#include "app/cli/ordered_batches.h"
 #include "app/cli/record_output.h"
 #include "app/cli/standard_output.h"
 #include "scan/scan_driver.h"
@@ -18,6 +19,10 @@ namespace quillon {
 
 namespace {
 constexpr std::size_t kOutputBatchBytes = 1 << 16;
+// About kOutputBatchBytes of table rows.
+constexpr std::size_t kRowsPerBatch = 512;
+// Past this the one writer is what the listing waits for.
+constexpr unsigned kMostListingThreads = 4;
 }  // namespace
 
 int ScanForCommand(const Arguments& arguments, ScanStatus& status, FoundMails& mails,
@@ -98,27 +103,44 @@ int ScanAndList(const Arguments& arguments, FoundMails& mails) {
 
   // Everything found so far is printed, also after a stop: the lines are whole either way.
   const std::vector<MailRecordPtr> records = mails.Snapshot();
-  std::optional<MailMatcher> matcher;
-  if (arguments.find) matcher.emplace(*arguments.find);
-  std::size_t matching = 0;
   RenderOptions render;
   render.ansiCodePage = AnsiCodePageOf(arguments);
   std::string out;
   if (!arguments.json) out += TableHeading();
-  for (std::size_t i = 0; i < records.size(); ++i) {
-    // A mail keeps its number among all found ones, so that `show --index` finds it.
-    if (matcher && !matcher->Matches(*records[i])) continue;
-    ++matching;
+  std::size_t matching = 0;
+  // A mail keeps its number among all found ones, so that `show --index` finds it.
+  auto append = [&](std::string& text, std::size_t i) {
     if (arguments.json) {
-      out += RecordJson(*records[i], i + 1, render);
-      out += '\n';
+      text += RecordJson(*records[i], i + 1, render);
+      text += '\n';
     } else {
-      AppendTableRow(out, *records[i], i + 1, render);
+      AppendTableRow(text, *records[i], i + 1, render);
     }
-    if (out.size() > kOutputBatchBytes) {
-      output.Write(out);
-      out.clear();
+  };
+  if (arguments.find) {
+    // The search keeps its scratch texts from mail to mail: one thread.
+    MailMatcher matcher(*arguments.find);
+    for (std::size_t i = 0; i < records.size(); ++i) {
+      if (!matcher.Matches(*records[i])) continue;
+      ++matching;
+      append(out, i);
+      if (out.size() > kOutputBatchBytes) {
+        output.Write(out);
+        out.clear();
+      }
     }
+  } else {
+    // The records are final: their rows are formatted on the cores the scan had.
+    output.Write(out);
+    out.clear();
+    const std::size_t batches = (records.size() + kRowsPerBatch - 1) / kRowsPerBatch;
+    FormatInOrder(
+        batches, std::min(ScanThreadsOf(arguments), kMostListingThreads),
+        [&](std::size_t batch, std::string& text) {
+          const std::size_t end = std::min(records.size(), (batch + 1) * kRowsPerBatch);
+          for (std::size_t i = batch * kRowsPerBatch; i < end; ++i) append(text, i);
+        },
+        [&output](std::string_view text) { output.Write(text); });
   }
   if (!arguments.json) {
     out += "Found " + std::to_string(records.size()) + " Mails\n";
