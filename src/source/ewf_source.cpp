@@ -1,7 +1,5 @@
 #include "source/ewf_source.h"
 
-#include <libewf.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -10,14 +8,15 @@
 #include <vector>
 
 #include "source/ewf_segments.h"
+#include "source/image_libraries.h"
 #include "source/library_error.h"
 
 namespace quillon {
 
 namespace {
 
-std::string TakeError(libewf_error_t*& error) {
-  return TakeLibraryError(error, libewf_error_backtrace_sprint, libewf_error_free);
+std::string TakeError(const EwfLibrary& ewf, libewf_error_t*& error) {
+  return TakeLibraryError(error, ewf.error_backtrace_sprint, ewf.error_free);
 }
 
 std::string Hex(const std::uint8_t* bytes, std::size_t size) {
@@ -38,35 +37,35 @@ struct BadRange {
 
 class EwfBackend final : public SourceBackend {
  public:
-  EwfBackend(libewf_handle_t* handle, SourceFacts facts)
-      : handle_(handle), facts_(std::move(facts)) {
+  EwfBackend(const EwfLibrary& ewf, libewf_handle_t* handle, SourceFacts facts)
+      : ewf_(ewf), handle_(handle), facts_(std::move(facts)) {
     libewf_error_t* error = nullptr;
     size64_t size = 0;
-    if (libewf_handle_get_media_size(handle_, &size, &error) == 1) sizeBytes_ = size;
-    TakeError(error);
+    if (ewf_.handle_get_media_size(handle_, &size, &error) == 1) sizeBytes_ = size;
+    TakeError(ewf_, error);
     std::uint32_t bytesPerSector = 512;
-    if (libewf_handle_get_bytes_per_sector(handle_, &bytesPerSector, &error) == 1)
+    if (ewf_.handle_get_bytes_per_sector(handle_, &bytesPerSector, &error) == 1)
       bytesPerSector_ = bytesPerSector;
-    TakeError(error);
+    TakeError(ewf_, error);
     // Sectors the acquisition could not read are stored as zeros; they are as unreadable as
     // they were on the disk.
     std::uint32_t count = 0;
-    if (libewf_handle_get_number_of_acquiry_errors(handle_, &count, &error) == 1) {
+    if (ewf_.handle_get_number_of_acquiry_errors(handle_, &count, &error) == 1) {
       for (std::uint32_t i = 0; i < count; ++i) {
         std::uint64_t first = 0;
         std::uint64_t sectors = 0;
-        if (libewf_handle_get_acquiry_error(handle_, i, &first, &sectors, &error) == 1)
+        if (ewf_.handle_get_acquiry_error(handle_, i, &first, &sectors, &error) == 1)
           acquiryErrors_.push_back({first * bytesPerSector_, (first + sectors) * bytesPerSector_});
       }
     }
-    if (error) TakeError(error);
+    if (error) TakeError(ewf_, error);
     badRanges_ = acquiryErrors_;
   }
   ~EwfBackend() override {
     libewf_error_t* error = nullptr;
-    libewf_handle_close(handle_, &error);
-    if (error) libewf_error_free(&error);
-    libewf_handle_free(&handle_, nullptr);
+    ewf_.handle_close(handle_, &error);
+    if (error) ewf_.error_free(&error);
+    ewf_.handle_free(&handle_, nullptr);
   }
   EwfBackend(const EwfBackend&) = delete;
   EwfBackend& operator=(const EwfBackend&) = delete;
@@ -81,9 +80,9 @@ class EwfBackend final : public SourceBackend {
     const std::lock_guard lock(mutex_);
     libewf_error_t* error = nullptr;
     const ssize_t arrived =
-        libewf_handle_read_random(handle_, buffer, count, static_cast<off64_t>(offset), &error);
+        ewf_.handle_read_random(handle_, buffer, count, static_cast<off64_t>(offset), &error);
     if (arrived < 0) {
-      TakeError(error);
+      TakeError(ewf_, error);
       return -1;
     }
     // The library hands out a chunk whose checksum failed and only notes its sectors; those
@@ -102,8 +101,8 @@ class EwfBackend final : public SourceBackend {
   void RefreshChecksumErrors() {
     libewf_error_t* error = nullptr;
     std::uint32_t count = 0;
-    if (libewf_handle_get_number_of_checksum_errors(handle_, &count, &error) != 1) {
-      TakeError(error);
+    if (ewf_.handle_get_number_of_checksum_errors(handle_, &count, &error) != 1) {
+      TakeError(ewf_, error);
       return;
     }
     if (count == checksumErrors_) return;
@@ -112,15 +111,16 @@ class EwfBackend final : public SourceBackend {
     for (std::uint32_t i = 0; i < count; ++i) {
       std::uint64_t first = 0;
       std::uint64_t sectors = 0;
-      if (libewf_handle_get_checksum_error(handle_, i, &first, &sectors, &error) == 1)
+      if (ewf_.handle_get_checksum_error(handle_, i, &first, &sectors, &error) == 1)
         badRanges_.push_back({first * bytesPerSector_, (first + sectors) * bytesPerSector_});
       else
-        TakeError(error);
+        TakeError(ewf_, error);
     }
     std::sort(badRanges_.begin(), badRanges_.end(),
               [](const BadRange& a, const BadRange& b) { return a.start < b.start; });
   }
 
+  const EwfLibrary& ewf_;
   libewf_handle_t* handle_;
   SourceFacts facts_;
   std::uint64_t sizeBytes_ = 0;
@@ -131,31 +131,32 @@ class EwfBackend final : public SourceBackend {
   std::uint32_t checksumErrors_ = 0;
 };
 
-std::vector<StoredHash> StoredHashes(libewf_handle_t* handle) {
+std::vector<StoredHash> StoredHashes(const EwfLibrary& ewf, libewf_handle_t* handle) {
   std::vector<StoredHash> hashes;
   libewf_error_t* error = nullptr;
   std::uint8_t md5[16];
-  if (libewf_handle_get_md5_hash(handle, md5, sizeof md5, &error) == 1)
+  if (ewf.handle_get_md5_hash(handle, md5, sizeof md5, &error) == 1)
     hashes.push_back({"md5", Hex(md5, sizeof md5)});
-  if (error) TakeError(error);
+  if (error) TakeError(ewf, error);
   std::uint8_t sha1[20];
-  if (libewf_handle_get_sha1_hash(handle, sha1, sizeof sha1, &error) == 1)
+  if (ewf.handle_get_sha1_hash(handle, sha1, sizeof sha1, &error) == 1)
     hashes.push_back({"sha1", Hex(sha1, sizeof sha1)});
-  if (error) TakeError(error);
+  if (error) TakeError(ewf, error);
   return hashes;
 }
 
 // The segment names libewf found, owned by a vector.
-std::vector<std::string> GlobSegments(const std::string& path, std::string& failure) {
+std::vector<std::string> GlobSegments(const EwfLibrary& ewf, const std::string& path,
+                                      std::string& failure) {
   libewf_error_t* error = nullptr;
   char** names = nullptr;
   int count = 0;
-  if (libewf_glob(path.c_str(), path.size(), LIBEWF_FORMAT_UNKNOWN, &names, &count, &error) != 1) {
-    failure = "its segment files cannot be found: " + TakeError(error);
+  if (ewf.glob(path.c_str(), path.size(), LIBEWF_FORMAT_UNKNOWN, &names, &count, &error) != 1) {
+    failure = "its segment files cannot be found: " + TakeError(ewf, error);
     return {};
   }
   std::vector<std::string> segments(names, names + count);
-  libewf_glob_free(names, count, nullptr);
+  ewf.glob_free(names, count, nullptr);
   return segments;
 }
 
@@ -163,23 +164,25 @@ std::vector<std::string> GlobSegments(const std::string& path, std::string& fail
 
 BackendOpening OpenEwfImage(const std::string& path, SourceContainer version) {
   std::string failure;
+  const EwfLibrary* ewf = LoadEwfLibrary(failure);
+  if (!ewf) return {nullptr, failure};
   // The library this is built with may read only the first version of the format.
   const std::string secondVersion =
       version == SourceContainer::Ewf2 ? " (an Ex01 image, which libewf may not read)" : "";
-  std::vector<std::string> segments = GlobSegments(path, failure);
+  std::vector<std::string> segments = GlobSegments(*ewf, path, failure);
   if (segments.empty())
     return {nullptr,
             (failure.empty() ? "no segment files found beside it" : failure) + secondVersion};
 
   libewf_error_t* error = nullptr;
   libewf_handle_t* handle = nullptr;
-  if (libewf_handle_initialize(&handle, &error) != 1) return {nullptr, TakeError(error)};
+  if (ewf->handle_initialize(&handle, &error) != 1) return {nullptr, TakeError(*ewf, error)};
   std::vector<char*> names;
   for (std::string& segment : segments) names.push_back(segment.data());
-  if (libewf_handle_open(handle, names.data(), static_cast<int>(names.size()), LIBEWF_OPEN_READ,
-                         &error) != 1) {
-    std::string message = TakeError(error);
-    libewf_handle_free(&handle, nullptr);
+  if (ewf->handle_open(handle, names.data(), static_cast<int>(names.size()), LIBEWF_OPEN_READ,
+                       &error) != 1) {
+    std::string message = TakeError(*ewf, error);
+    ewf->handle_free(&handle, nullptr);
     const std::string diagnosis =
         version == SourceContainer::Ewf ? DiagnoseEwfSegments(segments) : std::string();
     return {nullptr,
@@ -188,23 +191,23 @@ BackendOpening OpenEwfImage(const std::string& path, SourceContainer version) {
 
   // The library opens a set with a segment missing or cut off and would read the lost part
   // as damaged chunks; an examiner must hear which file is wrong before anything is scanned.
-  if (libewf_handle_segment_files_corrupted(handle, &error) != 0) {
-    if (error) TakeError(error);
+  if (ewf->handle_segment_files_corrupted(handle, &error) != 0) {
+    if (error) TakeError(*ewf, error);
     std::string diagnosis =
         version == SourceContainer::Ewf ? DiagnoseEwfSegments(segments) : std::string();
     if (diagnosis.empty())
       diagnosis =
           "its " + std::to_string(segments.size()) + " segment files are incomplete or damaged";
-    libewf_handle_close(handle, nullptr);
-    libewf_handle_free(&handle, nullptr);
+    ewf->handle_close(handle, nullptr);
+    ewf->handle_free(&handle, nullptr);
     return {nullptr, diagnosis};
   }
 
   SourceFacts facts;
   facts.container = version;
   facts.files = segments.size();
-  facts.storedHashes = StoredHashes(handle);
-  return {std::make_unique<EwfBackend>(handle, std::move(facts)), {}};
+  facts.storedHashes = StoredHashes(*ewf, handle);
+  return {std::make_unique<EwfBackend>(*ewf, handle, std::move(facts)), {}};
 }
 
 }  // namespace quillon
