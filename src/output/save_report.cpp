@@ -1,10 +1,9 @@
 #include "output/save_report.h"
 
-#include <openssl/evp.h>
-
 #include <system_error>
 
 #include "output/mail_file_writer.h"
+#include "source/digest_library.h"
 #include "text/code_page.h"
 
 namespace quillon {
@@ -89,7 +88,11 @@ ReportedMail ReportedMailOf(const MailRecord& record, std::size_t index, int ans
 std::string Sha256Hex(std::string_view bytes) {
   unsigned char digest[EVP_MAX_MD_SIZE];
   unsigned int size = 0;
-  if (EVP_Digest(bytes.data(), bytes.size(), digest, &size, EVP_sha256(), nullptr) != 1) return {};
+  std::string unloaded;
+  const DigestLibrary* crypto = LoadDigestLibrary(unloaded);
+  if (!crypto || crypto->digestAtOnce(bytes.data(), bytes.size(), digest, &size, crypto->sha256(),
+                                      nullptr) != 1)
+    return {};
   static constexpr char kHex[] = "0123456789abcdef";
   std::string hex;
   hex.reserve(size * 2);

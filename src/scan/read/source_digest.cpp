@@ -1,7 +1,5 @@
 #include "scan/read/source_digest.h"
 
-#include <openssl/evp.h>
-
 #include <algorithm>
 #include <cctype>
 #include <condition_variable>
@@ -9,18 +7,20 @@
 #include <mutex>
 #include <thread>
 
+#include "source/digest_library.h"
+
 namespace quillon {
 
 namespace {
 
-const EVP_MD* Engine(DigestAlgorithm algorithm) {
+const EVP_MD* Engine(const DigestLibrary& crypto, DigestAlgorithm algorithm) {
   switch (algorithm) {
     case DigestAlgorithm::Sha256:
-      return EVP_sha256();
+      return crypto.sha256();
     case DigestAlgorithm::Md5:
-      return EVP_md5();
+      return crypto.md5();
     case DigestAlgorithm::Sha1:
-      return EVP_sha1();
+      return crypto.sha1();
   }
   return nullptr;
 }
@@ -58,7 +58,7 @@ struct SourceDigest::Context {
   explicit Context(DigestAlgorithm chosen) : algorithm(chosen) {}
   ~Context() {
     Close();
-    EVP_MD_CTX_free(context_);
+    if (crypto_) crypto_->contextFree(context_);
   }
   Context(const Context&) = delete;
   Context& operator=(const Context&) = delete;
@@ -77,7 +77,7 @@ struct SourceDigest::Context {
     if (!begun_) Begin();  // no piece came: the digest of no bytes
     unsigned char digest[EVP_MAX_MD_SIZE];
     unsigned size = 0;
-    if (!context_ || EVP_DigestFinal_ex(context_, digest, &size) != 1) return {};
+    if (!context_ || crypto_->finish(context_, digest, &size) != 1) return {};
     return Hex(digest, size);
   }
 
@@ -85,12 +85,16 @@ struct SourceDigest::Context {
 
  private:
   // The library refuses an algorithm only when it is built without it (MD5 in a FIPS-only
-  // configuration); the digest then comes out empty rather than wrong.
+  // configuration), and is loaded here, on the digest's own thread; where it refuses or cannot
+  // be loaded the digest comes out empty rather than wrong.
   void Begin() {
     begun_ = true;
-    context_ = EVP_MD_CTX_new();
-    if (context_ && EVP_DigestInit_ex(context_, Engine(algorithm), nullptr) != 1) {
-      EVP_MD_CTX_free(context_);
+    std::string unloaded;
+    crypto_ = LoadDigestLibrary(unloaded);
+    if (!crypto_) return;
+    context_ = crypto_->contextNew();
+    if (context_ && crypto_->init(context_, Engine(*crypto_, algorithm), nullptr) != 1) {
+      crypto_->contextFree(context_);
       context_ = nullptr;
     }
   }
@@ -103,7 +107,7 @@ struct SourceDigest::Context {
       if (pending_.empty()) return;
       const Piece piece = pending_.front();
       lock.unlock();
-      if (context_) EVP_DigestUpdate(context_, piece->data(), piece->size());
+      if (context_) crypto_->update(context_, piece->data(), piece->size());
       lock.lock();
       pending_.pop_front();
       changed_.notify_all();
@@ -120,6 +124,7 @@ struct SourceDigest::Context {
   }
 
   // Set by the digest's thread, or by Finish where none ran; read once that thread is joined.
+  const DigestLibrary* crypto_ = nullptr;
   EVP_MD_CTX* context_ = nullptr;
   bool begun_ = false;
   std::mutex mutex_;
