@@ -1,10 +1,9 @@
 #include "output/dfxml_report_writer.h"
 
-#include <libxml/xmlwriter.h>
-
 #include <string>
 
 #include "output/report_text.h"
+#include "output/xml_writer_library.h"
 
 namespace quillon {
 
@@ -30,21 +29,29 @@ int WriteToStream(void* context, const char* bytes, int length) {
 // libxml2's streaming writer over the caller's stream, and whether every call so far worked.
 struct DfxmlReportWriter::Writer {
   std::ostream& out;
+  const XmlWriterLibrary* xml = nullptr;
   xmlTextWriterPtr writer = nullptr;
   bool ok = true;
   bool finished = false;
 
+  // Without the library the writer is not usable and the report fails as a write would.
   explicit Writer(std::ostream& stream) : out(stream) {
-    xmlOutputBufferPtr buffer = xmlOutputBufferCreateIO(WriteToStream, nullptr, &out, nullptr);
-    if (buffer) writer = xmlNewTextWriter(buffer);  // owns the buffer from here on
+    std::string unloaded;
+    xml = LoadXmlWriterLibrary(unloaded);
+    if (!xml) {
+      ok = false;
+      return;
+    }
+    xmlOutputBufferPtr buffer = xml->outputBufferCreateIO(WriteToStream, nullptr, &out, nullptr);
+    if (buffer) writer = xml->newTextWriter(buffer);  // owns the buffer from here on
     ok = writer != nullptr;
     if (ok) {
-      Check(xmlTextWriterSetIndent(writer, 1));
-      Check(xmlTextWriterSetIndentString(writer, Xml("  ")));
+      Check(xml->setIndent(writer, 1));
+      Check(xml->setIndentString(writer, Xml("  ")));
     }
   }
   ~Writer() {
-    if (writer) xmlFreeTextWriter(writer);
+    if (writer) xml->freeTextWriter(writer);
   }
   Writer(const Writer&) = delete;
   Writer& operator=(const Writer&) = delete;
@@ -55,22 +62,21 @@ struct DfxmlReportWriter::Writer {
   bool Usable() const { return ok && writer && !finished; }
 
   void Start(const char* name) {
-    if (Usable()) Check(xmlTextWriterStartElement(writer, Xml(name)));
+    if (Usable()) Check(xml->startElement(writer, Xml(name)));
   }
   void End() {
-    if (Usable()) Check(xmlTextWriterEndElement(writer));
+    if (Usable()) Check(xml->endElement(writer));
   }
   void Attribute(const char* name, const std::string& value) {
-    if (Usable()) Check(xmlTextWriterWriteAttribute(writer, Xml(name), Xml(value)));
+    if (Usable()) Check(xml->writeAttribute(writer, Xml(name), Xml(value)));
   }
   void Element(const char* name, std::string_view text) {
-    if (Usable())
-      Check(xmlTextWriterWriteElement(writer, Xml(name), Xml(report_text::XmlText(text))));
+    if (Usable()) Check(xml->writeElement(writer, Xml(name), Xml(report_text::XmlText(text))));
   }
   void Hash(const std::string& type, const std::string& hex) {
     Start("hashdigest");
     Attribute("type", type);
-    if (Usable()) Check(xmlTextWriterWriteString(writer, Xml(report_text::XmlText(hex))));
+    if (Usable()) Check(xml->writeString(writer, Xml(report_text::XmlText(hex))));
     End();
   }
 };
@@ -79,7 +85,7 @@ DfxmlReportWriter::DfxmlReportWriter(std::ostream& out, const ReportCreator& cre
                                      const ReportedSource& source)
     : writer_(std::make_unique<Writer>(out)) {
   Writer& w = *writer_;
-  if (w.Usable()) w.Check(xmlTextWriterStartDocument(w.writer, "1.0", "UTF-8", nullptr));
+  if (w.Usable()) w.Check(w.xml->startDocument(w.writer, "1.0", "UTF-8", nullptr));
   w.Start("dfxml");
   w.Attribute("xmlns", kDfxmlNamespace);
   w.Attribute("xmlns:dc", "http://purl.org/dc/elements/1.1/");
@@ -154,8 +160,8 @@ void DfxmlReportWriter::Add(const ReportedMail& mail) {
 
 bool DfxmlReportWriter::Finish() {
   Writer& w = *writer_;
-  if (w.Usable()) w.Check(xmlTextWriterEndDocument(w.writer));  // closes every open element
-  if (w.Usable()) w.Check(xmlTextWriterFlush(w.writer));
+  if (w.Usable()) w.Check(w.xml->endDocument(w.writer));  // closes every open element
+  if (w.Usable()) w.Check(w.xml->flush(w.writer));
   w.finished = true;
   w.out.flush();
   return w.ok && static_cast<bool>(w.out);
