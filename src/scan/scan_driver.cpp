@@ -110,7 +110,7 @@ std::vector<SectorRange> RunScan(DataSource& source, const ScanOptions& options,
     ahead.emplace(workers, inHand, options.strict ? nullptr : &shapes,
                   std::string(source.SourceName()), options.ansiCodePage, status.stopRequested);
   std::uint64_t round = 0;     // the index of the chunk carved, from the scan's first
-  std::uint64_t nextWork = 1;  // the first chunk whose work ahead is not started yet
+  std::uint64_t nextWork = 0;  // the first chunk whose work ahead is not started yet
 
   // Each round carves one chunk. Before that it looks for header blocks in the next chunk, with
   // the chunk after that for their ends, so that the walk knows where the next mail begins
@@ -133,53 +133,61 @@ std::vector<SectorRange> RunScan(DataSource& source, const ScanOptions& options,
     if (round == 0) digestChunk(current, stable);
     if (available > 1) digestChunk(next, stable);
 
+    auto scanHere = [&](std::uint64_t index, const ChunkReader::Chunk& chunk,
+                        const ChunkReader::Chunk* behind) {
+      ShapeFinds found = ScanChunkShapes(shapes, chunk, behind, stable);
+      if (ahead) ahead->NoteShapes(index, found);
+      return found;
+    };
+    // The work ahead of the chunks whose bytes in sight are all here: so they are the bytes the
+    // round of that chunk will see. Where those reach the source's end, that is every byte
+    // held, the zeros behind the end included, once the reading has ended (WaitForChunks gives
+    // fewer chunks than asked for only then); the work ahead needs a next chunk to scan.
+    const bool allRead = available < kChunksInSight + inHand;
+    auto startWorks = [&](std::uint64_t lastWork) {
+      for (; ahead && nextWork <= lastWork; ++nextWork) {
+        const std::size_t at = static_cast<std::size_t>(nextWork - round);
+        if (at + 1 >= available) break;
+        const ChunkReader::Chunk chunk = reader.ChunkAt(at);
+        std::uint64_t sightEnd = chunk.start + kChunksInSight * chunkBytes;
+        if (sightEnd >= sourceEnd) {
+          if (!allRead) break;
+          sightEnd = held.base + held.size;
+        } else if (at + kChunksInSight > available) {
+          break;
+        }
+        const std::uint64_t from = at > 0 ? reader.ChunkAt(at - 1).start : held.base;
+        const CarveBuffer bytes{held.data + (from - held.base), sightEnd - from, from,
+                                held.unreadable};
+        ahead->Start({nextWork, chunk, reader.ChunkAt(at + 1),
+                      at + 2 < available ? reader.ChunkAt(at + 2) : ChunkReader::Chunk{}, bytes});
+      }
+    };
+    // The first chunk is walked ahead too, once its shapes are known: the shape scan of the next
+    // chunk and the walk then run on a worker while the others begin the chunks behind, rather
+    // than on this thread while the workers wait for those shapes.
+    if (round == 0) {
+      if (!options.strict)
+        merger.AddCandidates(scanHere(0, current, available > 1 ? &next : nullptr));
+      startWorks(round + inHand - 1);
+    }
+
     std::optional<ChunksAhead::Done> done;
     if (ahead && ahead->Started(round)) {
       done = ahead->Take(round);
       merger.AddPreparedPrints(std::move(done->prints));
       merger.AddPreparedBodies(std::move(done->bodies));
     }
-    if (!options.strict) {
-      auto scanHere = [&](std::uint64_t index, const ChunkReader::Chunk& chunk,
-                          const ChunkReader::Chunk* behind) {
-        ShapeFinds found = ScanChunkShapes(shapes, chunk, behind, stable);
-        if (ahead) ahead->NoteShapes(index, found);
-        return found;
-      };
-      if (round == 0) merger.AddCandidates(scanHere(0, current, available > 1 ? &next : nullptr));
-      if (available > 1)
-        merger.AddCandidates(done
-                                 ? std::move(done->nextShapes)
-                                 : scanHere(round + 1, next, available > 2 ? &afterNext : nullptr));
-    }
+    if (!options.strict && available > 1)
+      merger.AddCandidates(done ? std::move(done->nextShapes)
+                                : scanHere(round + 1, next, available > 2 ? &afterNext : nullptr));
     // Store chains are followed at the end through every block header seen, wherever it lies.
     if (!options.strict && current.marks)
       merger.IndexStoreBlocks(stable, current.start, current.start + current.bytes,
                               current.marks->sizeFields);
 
-    // The work ahead of the chunks whose bytes in sight are all here: so they are the bytes the
-    // round of that chunk will see. Where those reach the source's end, that is every byte
-    // held, the zeros behind the end included, once the reading has ended (WaitForChunks gives
-    // fewer chunks than asked for only then); the work ahead needs a next chunk to scan.
-    const bool allRead = available < kChunksInSight + inHand;
     nextWork = std::max(nextWork, round + 1);
-    for (; ahead && nextWork <= round + inHand; ++nextWork) {
-      const std::size_t at = static_cast<std::size_t>(nextWork - round);
-      if (at + 1 >= available) break;
-      const ChunkReader::Chunk chunk = reader.ChunkAt(at);
-      std::uint64_t sightEnd = chunk.start + kChunksInSight * chunkBytes;
-      if (sightEnd >= sourceEnd) {
-        if (!allRead) break;
-        sightEnd = held.base + held.size;
-      } else if (at + kChunksInSight > available) {
-        break;
-      }
-      const std::uint64_t from = reader.ChunkAt(at - 1).start;
-      const CarveBuffer bytes{held.data + (from - held.base), sightEnd - from, from,
-                              held.unreadable};
-      ahead->Start({nextWork, chunk, reader.ChunkAt(at + 1),
-                    at + 2 < available ? reader.ChunkAt(at + 2) : ChunkReader::Chunk{}, bytes});
-    }
+    startWorks(round + inHand);
 
     const std::uint64_t walkEnd = current.start + current.bytes;
     if (done && done->walk)
