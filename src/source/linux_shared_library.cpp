@@ -1,6 +1,6 @@
-#include "source/shared_library.h"
-
 #include <dlfcn.h>
+
+#include "source/shared_library.h"
 
 namespace quillon {
 
