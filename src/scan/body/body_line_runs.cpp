@@ -39,15 +39,28 @@ LineRun KeepClearOfBlockHeaders(CarveBuffer buffer, std::size_t begin, LineRun r
   return run;
 }
 
+// The bytes no run of text lines begins with: the end of an empty line, a boundary's dash and
+// the first letter of a trace line, which the walk must see itself.
+constexpr std::string_view kNotFirstInARun = "-Rr";
+
+bool MayBeginARun(std::uint8_t first) {
+  return first != '\r' && first != '-' && (first | 0x20) != 'r';
+}
+
 }  // namespace
 
 std::size_t BodySteps::TakeLineRun(CarveBuffer buffer, std::size_t position, std::size_t limit) {
-  if (AttachmentOpen()) return TakeAttachmentLines(buffer, position, limit);
-  // Behind an empty line a mailbox separator may end the text: the steps read that line.
-  if (phase_ != Phase::Body || previousEmpty_) return position;
-  const LineRun run = KeepClearOfBlockHeaders(
-      buffer, position,
-      TakeTextLines(buffer.data, std::min(limit, buffer.size), position, kMaxBodyLine, 0, "-Rr"));
+  if (AttachmentOpen() && part_.base64) return TakeAttachmentLines(buffer, position, limit);
+  // Behind an empty line a mailbox separator may end the text: the steps read that line. (In an
+  // attachment no line ends the text.)
+  if (phase_ != Phase::Body || (previousEmpty_ && !AttachmentOpen())) return position;
+  // Most lines the walk asks about begin where no run can: say so without the search.
+  if (position >= limit || position >= buffer.size || !MayBeginARun(buffer.data[position]))
+    return position;
+  const LineRun run =
+      KeepClearOfBlockHeaders(buffer, position,
+                              TakeTextLines(buffer.data, std::min(limit, buffer.size), position,
+                                            kMaxBodyLine, 0, kNotFirstInARun));
   if (run.lines == 0) return position;
   if (!textEnded_) {
     // As AppendBodyLine line by line: the lines joined by their CR LF, behind a CR LF unless
@@ -64,6 +77,7 @@ std::size_t BodySteps::TakeLineRun(CarveBuffer buffer, std::size_t position, std
     }
   }
   followedEnd_ = std::max(followedEnd_, buffer.PositionOf(run.end - 2));
+  previousEmpty_ = false;
   return run.end;
 }
 
