@@ -28,6 +28,10 @@ LineRun KeepClearOfBlockHeaders(CarveBuffer buffer, std::size_t begin, LineRun r
   if (run.lines == 0) return run;
   const std::size_t tail = run.end - std::min(run.end - begin, kBlockHeaderReach);
   std::size_t start = tail == begin ? begin : NextLineStart(buffer, tail - 1, run.end);
+  // Every byte any of the tail's lines would look at for a header's mark lies before this; most
+  // runs have none of the mark's 02 bytes there, and need no line's search.
+  const std::size_t reach = std::min(buffer.size, run.end + kBlockHeaderReach);
+  if (start >= reach || !std::memchr(buffer.data + start, 0x02, reach - start)) return run;
   for (; start < run.end; start = NextLineStart(buffer, start, run.end)) {
     if (FindBlockHeaderAhead(buffer.data, buffer.size, start, buffer.PositionOf(start)) ==
         kNoBlockHeader)
