@@ -43,28 +43,31 @@ LineRun KeepClearOfBlockHeaders(CarveBuffer buffer, std::size_t begin, LineRun r
   return run;
 }
 
-// The bytes no run of text lines begins with: the end of an empty line, a boundary's dash and
-// the first letter of a trace line, which the walk must see itself.
+// The bytes no run of text lines begins with: the end of an empty line, a boundary's dash and,
+// for the walk, the first letter of a trace line, which it must see itself.
 constexpr std::string_view kNotFirstInARun = "-Rr";
+constexpr std::string_view kNotFirstInAShapeRun = "-";
 
-bool MayBeginARun(std::uint8_t first) {
-  return first != '\r' && first != '-' && (first | 0x20) != 'r';
+bool MayBeginARun(std::uint8_t first, bool traceLinesMatter) {
+  return first != '\r' && first != '-' && (!traceLinesMatter || (first | 0x20) != 'r');
 }
 
 }  // namespace
 
-std::size_t BodySteps::TakeLineRun(CarveBuffer buffer, std::size_t position, std::size_t limit) {
+std::size_t BodySteps::TakeLineRun(CarveBuffer buffer, std::size_t position, std::size_t limit,
+                                   bool traceLinesMatter) {
   if (AttachmentOpen() && part_.base64) return TakeAttachmentLines(buffer, position, limit);
   // Behind an empty line a mailbox separator may end the text: the steps read that line. (In an
   // attachment no line ends the text.)
   if (phase_ != Phase::Body || (previousEmpty_ && !AttachmentOpen())) return position;
   // Most lines the walk asks about begin where no run can: say so without the search.
-  if (position >= limit || position >= buffer.size || !MayBeginARun(buffer.data[position]))
+  if (position >= limit || position >= buffer.size ||
+      !MayBeginARun(buffer.data[position], traceLinesMatter))
     return position;
-  const LineRun run =
-      KeepClearOfBlockHeaders(buffer, position,
-                              TakeTextLines(buffer.data, std::min(limit, buffer.size), position,
-                                            kMaxBodyLine, 0, kNotFirstInARun));
+  const LineRun run = KeepClearOfBlockHeaders(
+      buffer, position,
+      TakeTextLines(buffer.data, std::min(limit, buffer.size), position, kMaxBodyLine, 0,
+                    traceLinesMatter ? kNotFirstInARun : kNotFirstInAShapeRun));
   if (run.lines == 0) return position;
   if (!textEnded_) {
     // As AppendBodyLine line by line: the lines joined by their CR LF, behind a CR LF unless

@@ -29,6 +29,7 @@ struct TextRow {
   // A mail-store block header stands this far into the body (at the next 4-aligned byte), as
   // in a store's block chain; the walk steps over it. 0: none.
   std::size_t blockHeaderAt = 0;
+  bool shapeOnly = false;  // no trace line: the shape scan finds the mail and follows its body
 };
 
 // Sixteen bytes that read as a store block header: its size field (02 00 00) at byte 5.
@@ -85,14 +86,18 @@ TEST_P(TextLinesWalkTest, KeepsTheLinesJoined) {
     const std::size_t at = (700 + kHead.size() + row.blockHeaderAt + 3) / 4 * 4;
     body.insert(at - 700 - kHead.size(), kBlockHeader);
   }
-  const std::string mail = kHead + body;
+  // A shape find starts behind zeros, at a sector start.
+  const std::string mail = (row.shapeOnly ? kHead.substr(kHead.find("From:")) : kHead) + body;
+  const std::size_t at = row.shapeOnly ? 4096 : 700;
   ImageBuilder image;
-  image.Put(694, "junk\r\n").Put(700, mail);
-  if (row.nextMailGlued) image.Put(700 + mail.size(), kNextMail);
-  image.Resize(700 + mail.size() + 64 * 1024);
+  if (!row.shapeOnly) image.Put(694, "junk\r\n");
+  image.Put(at, mail);
+  if (row.nextMailGlued) image.Put(at + mail.size(), kNextMail);
+  image.Resize(at + mail.size() + 64 * 1024);
   const std::string joined = Joined(row.lines);
   const std::string expected = joined.substr(0, kMaxBodyText);
   for (const bool strict : {false, true}) {
+    if (strict && row.shapeOnly) continue;
     ScanOptions options;
     options.strict = strict;
     options.chunkSectors = row.chunkSectors;
@@ -117,7 +122,9 @@ INSTANTIATE_TEST_SUITE_P(
                     TextRow{"NextMailGluedAcrossChunks", Prose(2000), 8, true},
                     TextRow{"BlockHeaderInALine", Prose(400), 2048, false, 3001},
                     TextRow{"BlockHeaderAtALineStart", Lines(400), 2048, false, 52 * 100},
-                    TextRow{"BlockHeaderFarIntoTheText", Lines(400), 2048, false, 9002}),
+                    TextRow{"BlockHeaderFarIntoTheText", Lines(400), 2048, false, 9002},
+                    TextRow{"ShapeFind", Prose(3000), 2048, false, 0, true},
+                    TextRow{"ShapeFindAcrossChunks", Prose(6000), 8, false, 0, true}),
     [](const testing::TestParamInfo<TextRow>& row) { return std::string(row.param.name); });
 
 }  // namespace
