@@ -66,6 +66,21 @@ std::vector<std::string> Prose(std::size_t count) {
   return lines;
 }
 
+// Paragraphs: empty lines, twice at times, and behind them lines that begin in every way the
+// line behind an empty one is told by (a dash, an "R", a tab, "From" with no separator's date).
+std::vector<std::string> Paragraphs(std::size_t count) {
+  static const std::vector<std::string> kBehind = {
+      "-- ", "Regards", "ordinary", "From here", "\tindented", "caf\xE9", "x", "", "r", "--x"};
+  std::vector<std::string> lines = {"Hello,"};
+  for (std::size_t i = 0; lines.size() < count; ++i) {
+    lines.push_back("");
+    lines.push_back(kBehind[i % kBehind.size()] + (i % 4 == 0 ? "" : " " + std::to_string(i)));
+    for (std::size_t j = 0; j < i % 5; ++j)
+      lines.push_back("a line of the paragraph " + std::to_string(j));
+  }
+  return lines;
+}
+
 // Lines of 50 bytes and their CR LF, none that stops a run.
 std::vector<std::string> Lines(std::size_t count) {
   std::vector<std::string> lines;
@@ -123,7 +138,12 @@ INSTANTIATE_TEST_SUITE_P(
                     TextRow{"BlockHeaderInALine", Prose(400), 2048, false, 3001},
                     TextRow{"BlockHeaderAtALineStart", Lines(400), 2048, false, 52 * 100},
                     TextRow{"BlockHeaderFarIntoTheText", Lines(400), 2048, false, 9002},
+                    TextRow{"Paragraphs", Paragraphs(4000), 2048, false},
+                    TextRow{"ParagraphsAcrossChunks", Paragraphs(8000), 8, false},
+                    TextRow{"ParagraphsNextMailGlued", Paragraphs(700), 2048, true},
+                    TextRow{"ParagraphsBlockHeaderInALine", Paragraphs(900), 2048, false, 3001},
                     TextRow{"ShapeFind", Prose(3000), 2048, false, 0, true},
+                    TextRow{"ShapeFindParagraphs", Paragraphs(3000), 2048, false, 0, true},
                     TextRow{"ShapeFindAcrossChunks", Prose(6000), 8, false, 0, true}),
     [](const testing::TestParamInfo<TextRow>& row) { return std::string(row.param.name); });
 
