@@ -4,6 +4,7 @@
 
 #include "scan/body/body_steps.h"
 #include "scan/find/line_runs.h"
+#include "scan/lines/line_scan.h"
 #include "scan/read/block_header.h"
 
 namespace quillon {
@@ -28,6 +29,10 @@ LineRun KeepClearOfBlockHeaders(CarveBuffer buffer, std::size_t begin, LineRun r
   if (run.lines == 0) return run;
   const std::size_t tail = run.end - std::min(run.end - begin, kBlockHeaderReach);
   std::size_t start = tail == begin ? begin : NextLineStart(buffer, tail - 1, run.end);
+  // Every byte any of the tail's lines would look at for a header's mark lies before this; most
+  // runs have none of the mark's 02 bytes there, and need no line's search.
+  const std::size_t reach = std::min(buffer.size, run.end + kBlockHeaderReach);
+  if (start >= reach || !std::memchr(buffer.data + start, 0x02, reach - start)) return run;
   for (; start < run.end; start = NextLineStart(buffer, start, run.end)) {
     if (FindBlockHeaderAhead(buffer.data, buffer.size, start, buffer.PositionOf(start)) ==
         kNoBlockHeader)
@@ -39,16 +44,68 @@ LineRun KeepClearOfBlockHeaders(CarveBuffer buffer, std::size_t begin, LineRun r
   return run;
 }
 
+// The bytes no run of text lines begins with: the end of an empty line, a boundary's dash and,
+// for the walk, the first letter of a trace line, which it must see itself.
+constexpr std::string_view kNotFirstInARun = "-Rr";
+constexpr std::string_view kNotFirstInAShapeRun = "-";
+
+bool MayBeginARun(std::uint8_t first, bool traceLinesMatter) {
+  return first != '\r' && first != '-' && (!traceLinesMatter || (first | 0x20) != 'r');
+}
+
+// Where a run that stopped at `emptyLine` may go on: behind that empty line and the line behind
+// it, which the steps read along with it (the walk never presents that line as a line start), when
+// that line tells nothing: text of at least one byte ended by CR LF before `end`, no boundary,
+// no mailbox separator (a line from "F" on is left to the steps), no control byte, not even a tab.
+// 0 when the run stops there.
+std::size_t BehindLineAfterEmpty(CarveBuffer buffer, std::size_t emptyLine, std::size_t end) {
+  const std::size_t start = emptyLine + 2;
+  if (start >= end || buffer.data[emptyLine] != '\r' || buffer.data[emptyLine + 1] != '\n')
+    return 0;
+  const std::uint8_t first = buffer.data[start];
+  if (first == '-' || first == 'F') return 0;
+  const void* found = std::memchr(buffer.data + start, '\r', std::min(end - start, kMaxBodyLine));
+  if (!found) return 0;
+  const auto lineEnd =
+      static_cast<std::size_t>(static_cast<const std::uint8_t*>(found) - buffer.data);
+  if (lineEnd == start || lineEnd + 1 >= end || buffer.data[lineEnd + 1] != '\n' ||
+      MayHoldNonText(buffer.data + start, lineEnd - start))
+    return 0;
+  return lineEnd + 2;
+}
+
+// Whether `at` is the start of the line behind an empty line: no run may stop there.
+bool BehindAnEmptyLine(CarveBuffer buffer, std::size_t begin, std::size_t at) {
+  return at >= begin + 4 && buffer.data[at - 4] == '\r' && buffer.data[at - 3] == '\n' &&
+         buffer.data[at - 2] == '\r' && buffer.data[at - 1] == '\n';
+}
+
 }  // namespace
 
-std::size_t BodySteps::TakeLineRun(CarveBuffer buffer, std::size_t position, std::size_t limit) {
-  if (AttachmentOpen()) return TakeAttachmentLines(buffer, position, limit);
-  // Behind an empty line a mailbox separator may end the text: the steps read that line.
-  if (phase_ != Phase::Body || previousEmpty_) return position;
-  const LineRun run = KeepClearOfBlockHeaders(
-      buffer, position,
-      TakeTextLines(buffer.data, std::min(limit, buffer.size), position, kMaxBodyLine, 0, "-Rr"));
-  if (run.lines == 0) return position;
+std::size_t BodySteps::TakeLineRun(CarveBuffer buffer, std::size_t position, std::size_t limit,
+                                   bool traceLinesMatter) {
+  if (AttachmentOpen() && part_.base64) return TakeAttachmentLines(buffer, position, limit);
+  // Behind an empty line a mailbox separator may end the text: the steps read that line. (In an
+  // attachment no line ends the text.)
+  if (phase_ != Phase::Body || (previousEmpty_ && !AttachmentOpen())) return position;
+  // Most lines the walk asks about begin where no run can: say so without the search.
+  if (position >= limit || position >= buffer.size ||
+      !MayBeginARun(buffer.data[position], traceLinesMatter))
+    return position;
+  const std::size_t end = std::min(limit, buffer.size);
+  const std::string_view notFirst = traceLinesMatter ? kNotFirstInARun : kNotFirstInAShapeRun;
+  LineRun run = TakeTextLines(buffer.data, end, position, kMaxBodyLine, 0, notFirst);
+  // Prose breaks into paragraphs: the walk's run goes on over an empty line and the line behind
+  // it where they tell nothing. (The shape scan's following looks at the line behind that pair.)
+  while (traceLinesMatter && run.lines > 0) {
+    const std::size_t behind = BehindLineAfterEmpty(buffer, run.end, end);
+    if (behind == 0) break;
+    const LineRun more = TakeTextLines(buffer.data, end, behind, kMaxBodyLine, 0, notFirst);
+    run = {more.end, run.lines + 2 + more.lines};
+  }
+  run = KeepClearOfBlockHeaders(buffer, position, run);
+  if (run.lines > 0 && BehindAnEmptyLine(buffer, position, run.end)) run = {run.end - 2, 1};
+  if (run.lines == 0 || run.end == position) return position;
   if (!textEnded_) {
     // As AppendBodyLine line by line: the lines joined by their CR LF, behind a CR LF unless
     // they are the part's first.
@@ -64,6 +121,7 @@ std::size_t BodySteps::TakeLineRun(CarveBuffer buffer, std::size_t position, std
     }
   }
   followedEnd_ = std::max(followedEnd_, buffer.PositionOf(run.end - 2));
+  previousEmpty_ = false;
   return run.end;
 }
 

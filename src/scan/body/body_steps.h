@@ -53,8 +53,11 @@ class BodySteps {
   std::size_t TakeAttachmentLines(CarveBuffer buffer, std::size_t position, std::size_t limit);
   // The same for the walk, which also hands over runs of plain lines of the body's text (none
   // that starts with "-", "R" or "r": a boundary or a trace line the walk must see itself), as
-  // one append each.
-  std::size_t TakeLineRun(CarveBuffer buffer, std::size_t position, std::size_t limit);
+  // one append each, and those of an attachment that is not base64. A caller that looks for no
+  // trace lines (the shape scan's following) passes `traceLinesMatter` false: then only a "-"
+  // stops a run at its first byte.
+  std::size_t TakeLineRun(CarveBuffer buffer, std::size_t position, std::size_t limit,
+                          bool traceLinesMatter = true);
 
   // The mail's text is complete: decode it by its transfer encoding, convert it by its charset
   // and publish the body to the record. Further calls do nothing.

@@ -62,10 +62,11 @@ void FollowBody(CarveBuffer buffer, ShapeCandidate& candidate, std::size_t heade
   bool previousEmpty = true;
   while (position < limit) {
     // Runs of lines that only add to the body go to the steps in one step: base64 lines of an
-    // attachment, and plain lines of text (no boundary, no binary byte, none empty). Behind an
-    // empty line the next line is read here, as it may be a mailbox separator.
+    // attachment, and plain lines of text (no boundary, no binary byte, none empty; a trace line
+    // tells this following nothing). Behind an empty line the next line is read here, as it may
+    // be a mailbox separator.
     if (position != emptyLine && (steps.AttachmentOpen() || !previousEmpty)) {
-      const std::size_t next = steps.TakeLineRun(buffer, position, limit);
+      const std::size_t next = steps.TakeLineRun(buffer, position, limit, false);
       if (next != position) {
         position = next;
         previousEmpty = false;

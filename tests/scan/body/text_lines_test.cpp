@@ -29,6 +29,7 @@ struct TextRow {
   // A mail-store block header stands this far into the body (at the next 4-aligned byte), as
   // in a store's block chain; the walk steps over it. 0: none.
   std::size_t blockHeaderAt = 0;
+  bool shapeOnly = false;  // no trace line: the shape scan finds the mail and follows its body
 };
 
 // Sixteen bytes that read as a store block header: its size field (02 00 00) at byte 5.
@@ -65,6 +66,21 @@ std::vector<std::string> Prose(std::size_t count) {
   return lines;
 }
 
+// Paragraphs: empty lines, twice at times, and behind them lines that begin in every way the
+// line behind an empty one is told by (a dash, an "R", a tab, "From" with no separator's date).
+std::vector<std::string> Paragraphs(std::size_t count) {
+  static const std::vector<std::string> kBehind = {
+      "-- ", "Regards", "ordinary", "From here", "\tindented", "caf\xE9", "x", "", "r", "--x"};
+  std::vector<std::string> lines = {"Hello,"};
+  for (std::size_t i = 0; lines.size() < count; ++i) {
+    lines.push_back("");
+    lines.push_back(kBehind[i % kBehind.size()] + (i % 4 == 0 ? "" : " " + std::to_string(i)));
+    for (std::size_t j = 0; j < i % 5; ++j)
+      lines.push_back("a line of the paragraph " + std::to_string(j));
+  }
+  return lines;
+}
+
 // Lines of 50 bytes and their CR LF, none that stops a run.
 std::vector<std::string> Lines(std::size_t count) {
   std::vector<std::string> lines;
@@ -85,14 +101,18 @@ TEST_P(TextLinesWalkTest, KeepsTheLinesJoined) {
     const std::size_t at = (700 + kHead.size() + row.blockHeaderAt + 3) / 4 * 4;
     body.insert(at - 700 - kHead.size(), kBlockHeader);
   }
-  const std::string mail = kHead + body;
+  // A shape find starts behind zeros, at a sector start.
+  const std::string mail = (row.shapeOnly ? kHead.substr(kHead.find("From:")) : kHead) + body;
+  const std::size_t at = row.shapeOnly ? 4096 : 700;
   ImageBuilder image;
-  image.Put(694, "junk\r\n").Put(700, mail);
-  if (row.nextMailGlued) image.Put(700 + mail.size(), kNextMail);
-  image.Resize(700 + mail.size() + 64 * 1024);
+  if (!row.shapeOnly) image.Put(694, "junk\r\n");
+  image.Put(at, mail);
+  if (row.nextMailGlued) image.Put(at + mail.size(), kNextMail);
+  image.Resize(at + mail.size() + 64 * 1024);
   const std::string joined = Joined(row.lines);
   const std::string expected = joined.substr(0, kMaxBodyText);
   for (const bool strict : {false, true}) {
+    if (strict && row.shapeOnly) continue;
     ScanOptions options;
     options.strict = strict;
     options.chunkSectors = row.chunkSectors;
@@ -117,7 +137,14 @@ INSTANTIATE_TEST_SUITE_P(
                     TextRow{"NextMailGluedAcrossChunks", Prose(2000), 8, true},
                     TextRow{"BlockHeaderInALine", Prose(400), 2048, false, 3001},
                     TextRow{"BlockHeaderAtALineStart", Lines(400), 2048, false, 52 * 100},
-                    TextRow{"BlockHeaderFarIntoTheText", Lines(400), 2048, false, 9002}),
+                    TextRow{"BlockHeaderFarIntoTheText", Lines(400), 2048, false, 9002},
+                    TextRow{"Paragraphs", Paragraphs(4000), 2048, false},
+                    TextRow{"ParagraphsAcrossChunks", Paragraphs(8000), 8, false},
+                    TextRow{"ParagraphsNextMailGlued", Paragraphs(700), 2048, true},
+                    TextRow{"ParagraphsBlockHeaderInALine", Paragraphs(900), 2048, false, 3001},
+                    TextRow{"ShapeFind", Prose(3000), 2048, false, 0, true},
+                    TextRow{"ShapeFindParagraphs", Paragraphs(3000), 2048, false, 0, true},
+                    TextRow{"ShapeFindAcrossChunks", Prose(6000), 8, false, 0, true}),
     [](const testing::TestParamInfo<TextRow>& row) { return std::string(row.param.name); });
 
 }  // namespace
