@@ -16,7 +16,8 @@ LineBreakMap::LineBreakMap(std::uint64_t start, std::uint64_t bytes)
       sectors_((bytes + kSector - 1) / kSector),
       any_(static_cast<std::size_t>((sectors_ + 63) / 64), 0),
       beforeR_(any_.size(), 0),
-      nuls_(any_.size(), 0) {}
+      nuls_(any_.size(), 0),
+      dashes_(any_.size(), 0) {}
 
 bool LineBreakMap::Possible(std::uint64_t sector, const std::vector<std::uint64_t>& words) const {
   if (sector < first_ || sector - first_ >= sectors_) return true;

@@ -36,10 +36,12 @@ struct MarkKernel {
   }
 
   // What a sector's steps gathered besides their finds: its line breaks, those before an 'R' or
-  // 'r', and the least of its bytes in each lane (a NUL is looked for once, at the sector's end).
+  // 'r', its dashes, and the least of its bytes in each lane (a NUL is looked for once, at the
+  // sector's end).
   struct SectorGather {
     typename Vectors::Lanes breaks;
     typename Vectors::Lanes breaksBeforeR;
+    typename Vectors::Lanes dashes;
     typename Vectors::Bytes least;
   };
 
@@ -48,12 +50,13 @@ struct MarkKernel {
     if (Vectors::Bits(gathered.breaks) != 0) lineBreaks.any.Set(sector);
     if (Vectors::Bits(gathered.breaksBeforeR) != 0) lineBreaks.beforeR.Set(sector);
     if (Vectors::AnyZero(gathered.least)) lineBreaks.nuls.Set(sector);
+    if (Vectors::Bits(gathered.dashes) != 0) lineBreaks.dashes.Set(sector);
   }
 
   // The bytes a step compares with, splat once (an aggregate: a constructor would be built
   // without the instruction set).
   struct Constants {
-    typename Vectors::Bytes colon, sizeByte, carriageReturn, lineFeed, lowerCase, f, d, r;
+    typename Vectors::Bytes colon, sizeByte, carriageReturn, lineFeed, lowerCase, f, d, r, dash;
     // A store block's size field: 0x000002xx, little endian.
     typename Vectors::Bytes sizeKeep, sizeField;
     // kQuietTable, where the vectors look bytes up by their low half.
@@ -85,6 +88,7 @@ struct MarkKernel {
     using V = Vectors;
     const typename V::Bytes here = V::Load(at);
     gathered.least = V::Least(gathered.least, here);
+    gathered.dashes = V::Either(gathered.dashes, V::Equal(here, c.dash));
     const typename V::Bytes initial = V::Or(V::Load(at - kColonDistance), c.lowerCase);
     const typename V::Lanes colons =
         V::Both(V::Equal(here, c.colon), V::Either(V::Equal(initial, c.f), V::Equal(initial, c.d)));
@@ -114,6 +118,7 @@ struct MarkKernel {
     for (; i < blockEnd; i += kWidth) {
       const typename V::Bytes here = V::Load(data + i);
       gathered.least = V::Least(gathered.least, here);
+      gathered.dashes = V::Either(gathered.dashes, V::Equal(here, c.dash));
       suspects = V::Either(suspects, Loud(here, c));
       const typename V::Lanes lineBreak =
           V::Both(V::Equal(here, c.carriageReturn), V::Equal(V::Load(data + i + 1), c.lineFeed));
@@ -142,6 +147,7 @@ struct MarkKernel {
                               V::Splat('f'),
                               V::Splat('d'),
                               V::Splat('r'),
+                              V::Splat('-'),
                               V::SplatWord(0xFFFFFF00u),
                               V::SplatWord(0x00000200u),
                               V::LowHalfTable(kQuietTable)};
@@ -160,7 +166,7 @@ struct MarkKernel {
       const std::uint64_t sector = (base + i) / kSector;
       std::uint64_t* anchorsEnd = blockAnchors;
       std::uint64_t* fieldsEnd = blockFields;
-      SectorGather gathered{V::None(), V::None(), V::Splat(0xFF)};
+      SectorGather gathered{V::None(), V::None(), V::None(), V::Splat(0xFF)};
       const std::size_t sectorEnd = static_cast<std::size_t>((sector + 1) * kSector - base);
       const std::size_t blockEnd = std::min(sectorEnd, lastStep + 1);
 #pragma GCC unroll 8
