@@ -59,8 +59,8 @@ struct MarkKernel {
     typename Vectors::Bytes colon, sizeByte, carriageReturn, lineFeed, lowerCase, f, d, r, dash;
     // A store block's size field: 0x000002xx, little endian.
     typename Vectors::Bytes sizeKeep, sizeField;
-    // kQuietTable, where the vectors look bytes up by their low half.
-    typename Vectors::Bytes quietTable;
+    // kQuietTable and kPlainTable, where the vectors look bytes up by their low half.
+    typename Vectors::Bytes quietTable, plainTable;
   };
 
   // For each low half, the one byte below 0x80 with it that makes a sector loud (a colon, 0x3A;
@@ -76,6 +76,19 @@ struct MarkKernel {
       return V::Either(V::Equal(here, c.colon), V::Equal(here, c.sizeByte));
   }
 
+  // The same with the dash (0x2D) too: a sector with none of the three is quiet and holds no
+  // dash, told by the one lookup. Base64 holds none of them; text with a dash is looked at once
+  // more for which it holds.
+  static constexpr std::uint8_t kPlainTable[16] = {0x80, 0x80, 0x02, 0x80, 0x80, 0x80, 0x80, 0x80,
+                                                   0x80, 0x80, ':',  0x80, 0x80, '-',  0x80, 0x80};
+  static typename Vectors::Lanes LoudOrDash(typename Vectors::Bytes here, const Constants& c) {
+    using V = Vectors;
+    if constexpr (V::kLooksUpByLowHalf)
+      return V::Equal(V::LookUpLowHalf(c.plainTable, here), here);
+    else
+      return V::Either(Loud(here, c), V::Equal(here, c.dash));
+  }
+
   // What one step at `at` finds: anchor colons behind a line feed (and, where `sectorColon` has
   // its bit, the one of an anchor at the sector's start) and size fields as bits; the rest joins
   // `gathered`.
@@ -88,7 +101,6 @@ struct MarkKernel {
     using V = Vectors;
     const typename V::Bytes here = V::Load(at);
     gathered.least = V::Least(gathered.least, here);
-    gathered.dashes = V::Either(gathered.dashes, V::Equal(here, c.dash));
     const typename V::Bytes initial = V::Or(V::Load(at - kColonDistance), c.lowerCase);
     const typename V::Lanes colons =
         V::Both(V::Equal(here, c.colon), V::Either(V::Equal(initial, c.f), V::Equal(initial, c.d)));
@@ -108,18 +120,19 @@ struct MarkKernel {
   // a 0x02 (the second byte of a size field), without which they hold no anchor and no size
   // field. False, with nothing gathered that the full steps would not gather too, where one is.
   // Base64 lines, zeros and most plain text hold neither, and are passed over here at half the
-  // work.
+  // work. Whether the sector holds a dash is told by the same lookup, and only where it may is
+  // the sector read once more for it.
   static bool QuietSteps(const std::uint8_t* data, std::size_t i, std::size_t blockEnd,
                          const Constants& c, SectorGather& gathered) {
     using V = Vectors;
+    const std::size_t begin = i;
     typename V::Lanes suspects = V::None();
     // A sector is 16 AVX2 steps: unrolled, the loop's own count and branch go once for several.
 #pragma GCC unroll 4
     for (; i < blockEnd; i += kWidth) {
       const typename V::Bytes here = V::Load(data + i);
       gathered.least = V::Least(gathered.least, here);
-      gathered.dashes = V::Either(gathered.dashes, V::Equal(here, c.dash));
-      suspects = V::Either(suspects, Loud(here, c));
+      suspects = V::Either(suspects, LoudOrDash(here, c));
       const typename V::Lanes lineBreak =
           V::Both(V::Equal(here, c.carriageReturn), V::Equal(V::Load(data + i + 1), c.lineFeed));
       gathered.breaks = V::Either(gathered.breaks, lineBreak);
@@ -127,7 +140,15 @@ struct MarkKernel {
           V::Either(gathered.breaksBeforeR,
                     V::Both(lineBreak, V::Equal(V::Or(V::Load(data + i + 2), c.lowerCase), c.r)));
     }
-    return V::Bits(suspects) == 0;
+    if (V::Bits(suspects) == 0) return true;
+    // A dash, or a colon or a 0x02: which, from the bytes just read.
+    typename V::Lanes loud = V::None();
+    for (i = begin; i < blockEnd; i += kWidth) {
+      const typename V::Bytes here = V::Load(data + i);
+      loud = V::Either(loud, Loud(here, c));
+      gathered.dashes = V::Either(gathered.dashes, V::Equal(here, c.dash));
+    }
+    return V::Bits(loud) == 0;
   }
 
   // Steps start on a multiple of their width in the source (else nothing is taken), so that each
@@ -150,7 +171,8 @@ struct MarkKernel {
                               V::Splat('-'),
                               V::SplatWord(0xFFFFFF00u),
                               V::SplatWord(0x00000200u),
-                              V::LowHalfTable(kQuietTable)};
+                              V::LowHalfTable(kQuietTable),
+                              V::LowHalfTable(kPlainTable)};
     constexpr std::size_t kPair = kWidth <= 32 ? 2 * kWidth : kWidth;
     // The finds of a sector gather on the stack and join the lists after it: with no call inside
     // the steps the loop keeps its constants in vector registers.
@@ -210,6 +232,9 @@ struct MarkKernel {
         if ((finds.colons | finds.fields) != 0)
           WriteFinds(i, base, finds.colons, finds.fields, anchorsEnd, fieldsEnd);
       }
+      // A loud sector may hold a dash: random bytes hold one in nearly every sector, and a
+      // header block's text often does; the comparison would cost every step.
+      lineBreaks.dashes.Set(sector);
       MarkSector(sector, gathered, lineBreaks);
       if (anchorsEnd != blockAnchors) anchors.insert(anchors.end(), blockAnchors, anchorsEnd);
       if (fieldsEnd != blockFields) sizeFields.insert(sizeFields.end(), blockFields, fieldsEnd);

@@ -20,7 +20,7 @@ struct Marks {
   std::set<std::uint64_t> lineBreakSectors;
   std::set<std::uint64_t> traceLineSectors;  // line breaks before an 'R' or 'r'
   std::set<std::uint64_t> nulSectors;        // sectors with a NUL in the range, exactly
-  std::set<std::uint64_t> dashSectors;       // sectors with a '-' in the range, exactly
+  std::set<std::uint64_t> dashSectors;       // sectors with a '-' in the range
 };
 
 // The CRs in [begin, end) that begin a line break (with `beforeR`: one whose next line begins
@@ -108,7 +108,16 @@ void ExpectSameMarks(const std::vector<std::uint8_t>& data, std::size_t begin, s
   EXPECT_EQ(fast.anchors, plain.anchors) << label;
   EXPECT_EQ(fast.sizeFields, plain.sizeFields) << label;
   EXPECT_EQ(fast.nulSectors, plain.nulSectors) << label;
-  EXPECT_EQ(fast.dashSectors, plain.dashSectors) << label;
+  // Every sector with a dash is set; one more only where the full steps ran, behind a colon or
+  // a 0x02 (base64 and zeros stay clear).
+  for (std::uint64_t sector : plain.dashSectors)
+    EXPECT_TRUE(fast.dashSectors.count(sector)) << label << " dash sector " << sector;
+  const bool loud = std::any_of(data.begin() + static_cast<std::ptrdiff_t>(begin),
+                                data.begin() + static_cast<std::ptrdiff_t>(end),
+                                [](std::uint8_t byte) { return byte == ':' || byte == 0x02; });
+  if (!loud) {
+    EXPECT_EQ(fast.dashSectors, plain.dashSectors) << label;
+  }
   for (bool beforeR : {false, true}) {
     const std::set<std::uint64_t>& expected =
         beforeR ? plain.traceLineSectors : plain.lineBreakSectors;
