@@ -36,12 +36,10 @@ struct MarkKernel {
   }
 
   // What a sector's steps gathered besides their finds: its line breaks, those before an 'R' or
-  // 'r', its dashes, and the least of its bytes in each lane (a NUL is looked for once, at the
-  // sector's end).
+  // 'r', and the least of its bytes in each lane (a NUL is looked for once, at the sector's end).
   struct SectorGather {
     typename Vectors::Lanes breaks;
     typename Vectors::Lanes breaksBeforeR;
-    typename Vectors::Lanes dashes;
     typename Vectors::Bytes least;
   };
 
@@ -50,7 +48,6 @@ struct MarkKernel {
     if (Vectors::Bits(gathered.breaks) != 0) lineBreaks.any.Set(sector);
     if (Vectors::Bits(gathered.breaksBeforeR) != 0) lineBreaks.beforeR.Set(sector);
     if (Vectors::AnyZero(gathered.least)) lineBreaks.nuls.Set(sector);
-    if (Vectors::Bits(gathered.dashes) != 0) lineBreaks.dashes.Set(sector);
   }
 
   // The bytes a step compares with, splat once (an aggregate: a constructor would be built
@@ -120,10 +117,10 @@ struct MarkKernel {
   // a 0x02 (the second byte of a size field), without which they hold no anchor and no size
   // field. False, with nothing gathered that the full steps would not gather too, where one is.
   // Base64 lines, zeros and most plain text hold neither, and are passed over here at half the
-  // work. Whether the sector holds a dash is told by the same lookup, and only where it may is
-  // the sector read once more for it.
+  // work. Whether a quiet sector holds a dash (`dash`) is told by the same lookup, and only where
+  // it may is the sector read once more for it.
   static bool QuietSteps(const std::uint8_t* data, std::size_t i, std::size_t blockEnd,
-                         const Constants& c, SectorGather& gathered) {
+                         const Constants& c, SectorGather& gathered, bool& dash) {
     using V = Vectors;
     const std::size_t begin = i;
     typename V::Lanes suspects = V::None();
@@ -140,14 +137,17 @@ struct MarkKernel {
           V::Either(gathered.breaksBeforeR,
                     V::Both(lineBreak, V::Equal(V::Or(V::Load(data + i + 2), c.lowerCase), c.r)));
     }
+    dash = false;
     if (V::Bits(suspects) == 0) return true;
     // A dash, or a colon or a 0x02: which, from the bytes just read.
     typename V::Lanes loud = V::None();
+    typename V::Lanes dashes = V::None();
     for (i = begin; i < blockEnd; i += kWidth) {
       const typename V::Bytes here = V::Load(data + i);
       loud = V::Either(loud, Loud(here, c));
-      gathered.dashes = V::Either(gathered.dashes, V::Equal(here, c.dash));
+      dashes = V::Either(dashes, V::Equal(here, c.dash));
     }
+    dash = V::Bits(dashes) != 0;
     return V::Bits(loud) == 0;
   }
 
@@ -188,7 +188,7 @@ struct MarkKernel {
       const std::uint64_t sector = (base + i) / kSector;
       std::uint64_t* anchorsEnd = blockAnchors;
       std::uint64_t* fieldsEnd = blockFields;
-      SectorGather gathered{V::None(), V::None(), V::None(), V::Splat(0xFF)};
+      SectorGather gathered{V::None(), V::None(), V::Splat(0xFF)};
       const std::size_t sectorEnd = static_cast<std::size_t>((sector + 1) * kSector - base);
       const std::size_t blockEnd = std::min(sectorEnd, lastStep + 1);
 #pragma GCC unroll 8
@@ -198,10 +198,12 @@ struct MarkKernel {
       // a colon or a 0x02 in nearly every sector): after each failed try the quiet steps wait
       // twice as many sectors, up to a limit, before they are tried again.
       if (quietWait == 0) {
-        if (QuietSteps(data, i, blockEnd, constants, gathered)) {
+        bool dash = false;
+        if (QuietSteps(data, i, blockEnd, constants, gathered, dash)) {
           quietBackoff = 0;
           i += (blockEnd - i + kWidth - 1) / kWidth * kWidth;
           MarkSector(sector, gathered, lineBreaks);
+          if (dash) lineBreaks.dashes.Set(sector);
           continue;
         }
         quietBackoff = std::min(2 * quietBackoff + 1, kMostQuietWait);
