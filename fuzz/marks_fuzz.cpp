@@ -41,6 +41,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (steps > quillon::WidestMarkSteps()) break;
     const Marks fast = Find(bytes.data(), begin, bytes.size(), base, steps);
     if (fast.anchors != reference.anchors || fast.sizeFields != reference.sizeFields) std::abort();
+    // The sectors that may hold a NUL are exact, those that may hold a dash at least every one
+    // with a dash: the searches behind them skip the rest.
+    if (fast.lineBreaks.NulWords() != reference.lineBreaks.NulWords()) std::abort();
+    const std::vector<std::uint64_t>& dashes = fast.lineBreaks.DashWords();
+    const std::vector<std::uint64_t>& expected = reference.lineBreaks.DashWords();
+    for (std::size_t word = 0; word < expected.size(); ++word)
+      if ((expected[word] & ~dashes[word]) != 0) std::abort();
     // Vector steps may mark more sectors, never fewer.
     for (std::uint64_t at = base + begin; at < base + bytes.size(); at += 512) {
       for (bool traceLinesOnly : {false, true}) {

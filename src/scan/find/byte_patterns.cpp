@@ -38,6 +38,7 @@ bool MayOpenTraceLine(const std::uint8_t* data, std::size_t at, std::size_t end)
 void SetSectorBits(const std::uint8_t* data, std::size_t at, std::size_t end, std::uint64_t base,
                    LineBreakBits lineBreaks) {
   if (data[at] == 0) lineBreaks.nuls.Set((base + at) / kSector);
+  if (data[at] == '-') lineBreaks.dashes.Set((base + at) / kSector);
   if (!MayBreakLine(data, at, end)) return;
   lineBreaks.any.Set((base + at) / kSector);
   if (MayOpenTraceLine(data, at, end)) lineBreaks.beforeR.Set((base + at) / kSector);

@@ -24,7 +24,10 @@ namespace quillon {
 //
 // Sets in `lineBreaks.any` the sector of every CR in [begin, end) that a LF follows, and in
 // `lineBreaks.beforeR` that of every such CR whose LF an 'R' or 'r' follows; where the range ends
-// before what would tell, the sector is set. A few sectors more may be set.
+// before what would tell, the sector is set. A few sectors more may be set. Sets in
+// `lineBreaks.nuls` exactly the sectors of the NULs in [begin, end), and in `lineBreaks.dashes`
+// those of the '-' bytes there, and more only where a colon or a 0x02 stands in the range (the
+// vector steps mark the sectors they look at closely as they come: most hold a dash).
 //
 // `widest` caps the vector steps used (the processor's widest by default), so that each can be
 // held against the others and against one byte at a time.

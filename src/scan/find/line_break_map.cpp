@@ -16,7 +16,8 @@ LineBreakMap::LineBreakMap(std::uint64_t start, std::uint64_t bytes)
       sectors_((bytes + kSector - 1) / kSector),
       any_(static_cast<std::size_t>((sectors_ + 63) / 64), 0),
       beforeR_(any_.size(), 0),
-      nuls_(any_.size(), 0) {}
+      nuls_(any_.size(), 0),
+      dashes_(any_.size(), 0) {}
 
 bool LineBreakMap::Possible(std::uint64_t sector, const std::vector<std::uint64_t>& words) const {
   if (sector < first_ || sector - first_ >= sectors_) return true;
@@ -46,9 +47,16 @@ std::uint64_t LineBreakMap::PossibleRunEnd(std::uint64_t at, std::uint64_t end,
                                            bool traceLinesOnly) const {
   const std::vector<std::uint64_t>& words = traceLinesOnly ? beforeR_ : any_;
   std::uint64_t sector = at / kSector;
-  while (sector * kSector < end && Possible(sector, words)) {
+  // Word by word: the sectors of an attachment's base64 lines each hold one.
+  while (sector * kSector < end) {
     if (sector < first_ || sector - first_ >= sectors_) return end;  // beyond the map: all may
-    ++sector;
+    const std::uint64_t index = sector - first_;
+    const unsigned shift = index % 64;
+    const auto run = static_cast<unsigned>(std::countr_one(words[index / 64] >> shift));
+    sector += run;
+    // Short of the word's end, a sector the map has not marked ends the run (past the map's last
+    // sector the bits are clear, and there all may).
+    if (run < 64 - shift && sector - first_ < sectors_) break;
   }
   return std::min(end, sector * kSector);
 }

@@ -2,7 +2,8 @@
 // finds mails only at line starts, so it passes over the other sectors without reading them:
 // random bytes hold a CR LF about once in 64 KiB, zeros never. The map is found along with the
 // shape marks while the bytes are fresh from reading, and with it the sectors that may hold a
-// NUL: the search for where a multipart mail ends at the latest reads only those.
+// NUL and those that may hold a dash: the searches for where a multipart mail ends at the latest
+// (its first NUL read, its closing "--boundary--" line) read only those.
 #pragma once
 
 #include <cstdint>
@@ -26,11 +27,13 @@ struct SectorBits {
 
 // What a search sets: the sectors that may hold a line break, and those that may hold one whose
 // next line begins with 'R' or 'r' (where a "Received: " line may begin); and those that may hold
-// a NUL.
+// a NUL; and those that may hold a '-' (base64 holds none: the lines that begin with "--" are
+// looked for only in the others).
 struct LineBreakBits {
   SectorBits any;
   SectorBits beforeR;
   SectorBits nuls;
+  SectorBits dashes;
 };
 
 class LineBreakMap {
@@ -41,16 +44,17 @@ class LineBreakMap {
   LineBreakMap(std::uint64_t start, std::uint64_t bytes);
 
   LineBreakBits Bits() {
-    return LineBreakBits{SectorBits{first_, any_.data(), sectors_},
-                         SectorBits{first_, beforeR_.data(), sectors_},
-                         SectorBits{first_, nuls_.data(), sectors_}};
+    return LineBreakBits{
+        SectorBits{first_, any_.data(), sectors_}, SectorBits{first_, beforeR_.data(), sectors_},
+        SectorBits{first_, nuls_.data(), sectors_}, SectorBits{first_, dashes_.data(), sectors_}};
   }
 
-  // The sectors of the map, and one bit per sector for those that may hold a NUL (as in
-  // SectorBits), once the search has set them.
+  // The sectors of the map, and one bit per sector for those that may hold a NUL, and for those
+  // that may hold a dash (as in SectorBits), once the search has set them.
   std::uint64_t FirstSector() const { return first_; }
   std::uint64_t SectorCount() const { return sectors_; }
   const std::vector<std::uint64_t>& NulWords() const { return nuls_; }
+  const std::vector<std::uint64_t>& DashWords() const { return dashes_; }
 
   // The first absolute byte in [at, end) whose sector may hold a line break (bytes the map does
   // not cover may); `end` when there is none. With `traceLinesOnly`, only line breaks before an
@@ -67,6 +71,7 @@ class LineBreakMap {
   std::vector<std::uint64_t> any_;
   std::vector<std::uint64_t> beforeR_;
   std::vector<std::uint64_t> nuls_;
+  std::vector<std::uint64_t> dashes_;
 };
 
 }  // namespace quillon

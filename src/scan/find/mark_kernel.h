@@ -53,11 +53,11 @@ struct MarkKernel {
   // The bytes a step compares with, splat once (an aggregate: a constructor would be built
   // without the instruction set).
   struct Constants {
-    typename Vectors::Bytes colon, sizeByte, carriageReturn, lineFeed, lowerCase, f, d, r;
+    typename Vectors::Bytes colon, sizeByte, carriageReturn, lineFeed, lowerCase, f, d, r, dash;
     // A store block's size field: 0x000002xx, little endian.
     typename Vectors::Bytes sizeKeep, sizeField;
-    // kQuietTable, where the vectors look bytes up by their low half.
-    typename Vectors::Bytes quietTable;
+    // kQuietTable and kPlainTable, where the vectors look bytes up by their low half.
+    typename Vectors::Bytes quietTable, plainTable;
   };
 
   // For each low half, the one byte below 0x80 with it that makes a sector loud (a colon, 0x3A;
@@ -71,6 +71,19 @@ struct MarkKernel {
       return V::Equal(V::LookUpLowHalf(c.quietTable, here), here);
     else
       return V::Either(V::Equal(here, c.colon), V::Equal(here, c.sizeByte));
+  }
+
+  // The same with the dash (0x2D) too: a sector with none of the three is quiet and holds no
+  // dash, told by the one lookup. Base64 holds none of them; text with a dash is looked at once
+  // more for which it holds.
+  static constexpr std::uint8_t kPlainTable[16] = {0x80, 0x80, 0x02, 0x80, 0x80, 0x80, 0x80, 0x80,
+                                                   0x80, 0x80, ':',  0x80, 0x80, '-',  0x80, 0x80};
+  static typename Vectors::Lanes LoudOrDash(typename Vectors::Bytes here, const Constants& c) {
+    using V = Vectors;
+    if constexpr (V::kLooksUpByLowHalf)
+      return V::Equal(V::LookUpLowHalf(c.plainTable, here), here);
+    else
+      return V::Either(Loud(here, c), V::Equal(here, c.dash));
   }
 
   // What one step at `at` finds: anchor colons behind a line feed (and, where `sectorColon` has
@@ -104,17 +117,19 @@ struct MarkKernel {
   // a 0x02 (the second byte of a size field), without which they hold no anchor and no size
   // field. False, with nothing gathered that the full steps would not gather too, where one is.
   // Base64 lines, zeros and most plain text hold neither, and are passed over here at half the
-  // work.
+  // work. Whether a quiet sector holds a dash (`dash`) is told by the same lookup, and only where
+  // it may is the sector read once more for it.
   static bool QuietSteps(const std::uint8_t* data, std::size_t i, std::size_t blockEnd,
-                         const Constants& c, SectorGather& gathered) {
+                         const Constants& c, SectorGather& gathered, bool& dash) {
     using V = Vectors;
+    const std::size_t begin = i;
     typename V::Lanes suspects = V::None();
     // A sector is 16 AVX2 steps: unrolled, the loop's own count and branch go once for several.
 #pragma GCC unroll 4
     for (; i < blockEnd; i += kWidth) {
       const typename V::Bytes here = V::Load(data + i);
       gathered.least = V::Least(gathered.least, here);
-      suspects = V::Either(suspects, Loud(here, c));
+      suspects = V::Either(suspects, LoudOrDash(here, c));
       const typename V::Lanes lineBreak =
           V::Both(V::Equal(here, c.carriageReturn), V::Equal(V::Load(data + i + 1), c.lineFeed));
       gathered.breaks = V::Either(gathered.breaks, lineBreak);
@@ -122,7 +137,18 @@ struct MarkKernel {
           V::Either(gathered.breaksBeforeR,
                     V::Both(lineBreak, V::Equal(V::Or(V::Load(data + i + 2), c.lowerCase), c.r)));
     }
-    return V::Bits(suspects) == 0;
+    dash = false;
+    if (V::Bits(suspects) == 0) return true;
+    // A dash, or a colon or a 0x02: which, from the bytes just read.
+    typename V::Lanes loud = V::None();
+    typename V::Lanes dashes = V::None();
+    for (i = begin; i < blockEnd; i += kWidth) {
+      const typename V::Bytes here = V::Load(data + i);
+      loud = V::Either(loud, Loud(here, c));
+      dashes = V::Either(dashes, V::Equal(here, c.dash));
+    }
+    dash = V::Bits(dashes) != 0;
+    return V::Bits(loud) == 0;
   }
 
   // Steps start on a multiple of their width in the source (else nothing is taken), so that each
@@ -142,9 +168,11 @@ struct MarkKernel {
                               V::Splat('f'),
                               V::Splat('d'),
                               V::Splat('r'),
+                              V::Splat('-'),
                               V::SplatWord(0xFFFFFF00u),
                               V::SplatWord(0x00000200u),
-                              V::LowHalfTable(kQuietTable)};
+                              V::LowHalfTable(kQuietTable),
+                              V::LowHalfTable(kPlainTable)};
     constexpr std::size_t kPair = kWidth <= 32 ? 2 * kWidth : kWidth;
     // The finds of a sector gather on the stack and join the lists after it: with no call inside
     // the steps the loop keeps its constants in vector registers.
@@ -170,10 +198,12 @@ struct MarkKernel {
       // a colon or a 0x02 in nearly every sector): after each failed try the quiet steps wait
       // twice as many sectors, up to a limit, before they are tried again.
       if (quietWait == 0) {
-        if (QuietSteps(data, i, blockEnd, constants, gathered)) {
+        bool dash = false;
+        if (QuietSteps(data, i, blockEnd, constants, gathered, dash)) {
           quietBackoff = 0;
           i += (blockEnd - i + kWidth - 1) / kWidth * kWidth;
           MarkSector(sector, gathered, lineBreaks);
+          if (dash) lineBreaks.dashes.Set(sector);
           continue;
         }
         quietBackoff = std::min(2 * quietBackoff + 1, kMostQuietWait);
@@ -204,6 +234,9 @@ struct MarkKernel {
         if ((finds.colons | finds.fields) != 0)
           WriteFinds(i, base, finds.colons, finds.fields, anchorsEnd, fieldsEnd);
       }
+      // A loud sector may hold a dash: random bytes hold one in nearly every sector, and a
+      // header block's text often does; the comparison would cost every step.
+      lineBreaks.dashes.Set(sector);
       MarkSector(sector, gathered, lineBreaks);
       if (anchorsEnd != blockAnchors) anchors.insert(anchors.end(), blockAnchors, anchorsEnd);
       if (fieldsEnd != blockFields) sizeFields.insert(sizeFields.end(), blockFields, fieldsEnd);

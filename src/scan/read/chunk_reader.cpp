@@ -232,7 +232,8 @@ void ChunkReader::TellNulSectors(LoadingChunk& chunk) {
   if (!findMarks_ || chunk.nulsTold) return;
   chunk.nulsTold = true;
   const LineBreakMap& map = chunk.lineBreaks;
-  unreadable_.AddNulSectors(map.FirstSector(), map.SectorCount(), map.NulWords());
+  unreadable_.AddMarkedSectors(map.FirstSector(), map.SectorCount(), map.NulWords(),
+                               map.DashWords());
 }
 
 std::size_t ChunkReader::WaitForChunks(std::size_t count) {

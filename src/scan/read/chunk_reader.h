@@ -98,7 +98,7 @@ class ChunkReader {
     LineBreakMap lineBreaks;  // pieces set bits in words of their own
     ShapeMarks marks;         // the pieces' marks joined, once all are there
     bool joined = false;
-    bool nulsTold = false;  // its sectors that may hold a NUL are in `unreadable_`
+    bool nulsTold = false;  // its sectors that may hold a NUL or a dash are in `unreadable_`
   };
 
   void ReadAll();
@@ -110,8 +110,8 @@ class ChunkReader {
   // later, a piece read chunks ahead has to come from memory again.
   void MarkReadPieces();
   bool Ready(std::size_t count, std::size_t& available);
-  // Tells `unreadable_` which sectors of a chunk read and marked may hold a NUL; chunks are told
-  // in order. Under mutex_.
+  // Tells `unreadable_` which sectors of a chunk read and marked may hold a NUL, and which a dash;
+  // chunks are told in order. Under mutex_.
   void TellNulSectors(LoadingChunk& chunk);
   void Notify();
   // Where the absolute byte `at` is held (or is to be); `at` at or behind the first byte kept.

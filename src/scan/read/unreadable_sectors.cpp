@@ -12,6 +12,34 @@ namespace {
 
 constexpr std::uint64_t kBytesPerSector = kSectorSize;
 
+// Appends the sectors of [firstSector, firstSector + count) whose bit is set in `words` to
+// `ranges`, a run of them at a time: zeros and text fill whole stretches.
+void AppendMarkedRuns(std::vector<SectorRange>& ranges, std::uint64_t firstSector,
+                      std::uint64_t count, const std::vector<std::uint64_t>& words) {
+  for (std::uint64_t i = 0; i < count;) {
+    const std::size_t word = static_cast<std::size_t>(i / 64);
+    const std::uint64_t bits = word < words.size() ? words[word] >> (i % 64) : 0;
+    if (bits == 0) {
+      i = (i / 64 + 1) * 64;
+      continue;
+    }
+    i += static_cast<std::uint64_t>(std::countr_zero(bits));
+    const auto run = static_cast<std::uint64_t>(std::countr_one(words[i / 64] >> (i % 64)));
+    const std::uint64_t length = std::min(run, count - std::min(count, i));
+    if (length == 0) break;
+    AppendSectorRange(ranges, firstSector + i, length);
+    i += length;
+  }
+}
+
+// Lets go of the ranges that end by `sector`.
+void ForgetRangesBefore(std::vector<SectorRange>& ranges, std::uint64_t sector) {
+  const auto kept =
+      std::upper_bound(ranges.begin(), ranges.end(), sector,
+                       [](std::uint64_t s, const SectorRange& r) { return s < r.End(); });
+  ranges.erase(ranges.begin(), kept);
+}
+
 }  // namespace
 
 void UnreadableSectors::Add(const std::vector<SectorRange>& ranges) {
@@ -47,28 +75,17 @@ std::vector<SectorRange> UnreadableSectors::Ranges() const {
   return ranges_;
 }
 
-void UnreadableSectors::AddNulSectors(std::uint64_t firstSector, std::uint64_t count,
-                                      const std::vector<std::uint64_t>& nulWords) {
+void UnreadableSectors::AddMarkedSectors(std::uint64_t firstSector, std::uint64_t count,
+                                         const std::vector<std::uint64_t>& nulWords,
+                                         const std::vector<std::uint64_t>& dashWords) {
   std::lock_guard lock(mutex_);
   if (firstSector != nulKnownTo_ || nulKnownFrom_ == nulKnownTo_) {
     nulRanges_.clear();
+    dashRanges_.clear();
     nulKnownFrom_ = firstSector;
   }
-  // A run of sectors that may hold a NUL at a time: zeros fill whole stretches.
-  for (std::uint64_t i = 0; i < count;) {
-    const std::size_t word = static_cast<std::size_t>(i / 64);
-    const std::uint64_t bits = word < nulWords.size() ? nulWords[word] >> (i % 64) : 0;
-    if (bits == 0) {
-      i = (i / 64 + 1) * 64;
-      continue;
-    }
-    i += static_cast<std::uint64_t>(std::countr_zero(bits));
-    const auto run = static_cast<std::uint64_t>(std::countr_one(nulWords[i / 64] >> (i % 64)));
-    const std::uint64_t length = std::min(run, count - std::min(count, i));
-    if (length == 0) break;
-    AppendSectorRange(nulRanges_, firstSector + i, length);
-    i += length;
-  }
+  AppendMarkedRuns(nulRanges_, firstSector, count, nulWords);
+  AppendMarkedRuns(dashRanges_, firstSector, count, dashWords);
   nulKnownTo_ = firstSector + count;
 }
 
@@ -76,24 +93,33 @@ void UnreadableSectors::ForgetNulSectorsBefore(std::uint64_t sector) {
   std::lock_guard lock(mutex_);
   if (sector <= nulKnownFrom_) return;
   nulKnownFrom_ = std::min(sector, nulKnownTo_);
-  const auto kept =
-      std::upper_bound(nulRanges_.begin(), nulRanges_.end(), nulKnownFrom_,
-                       [](std::uint64_t s, const SectorRange& r) { return s < r.End(); });
-  nulRanges_.erase(nulRanges_.begin(), kept);
+  ForgetRangesBefore(nulRanges_, nulKnownFrom_);
+  ForgetRangesBefore(dashRanges_, nulKnownFrom_);
 }
 
 UnreadableSectors::ByteStretch UnreadableSectors::MayHoldNul(std::uint64_t at,
                                                              std::uint64_t end) const {
+  std::lock_guard lock(mutex_);
+  return FirstMarkedStretch(nulRanges_, at, end);
+}
+
+UnreadableSectors::ByteStretch UnreadableSectors::MayHoldDash(std::uint64_t at,
+                                                              std::uint64_t end) const {
+  std::lock_guard lock(mutex_);
+  return FirstMarkedStretch(dashRanges_, at, end);
+}
+
+UnreadableSectors::ByteStretch UnreadableSectors::FirstMarkedStretch(
+    const std::vector<SectorRange>& marked, std::uint64_t at, std::uint64_t end) const {
   if (at >= end) return {end, end};
   const std::uint64_t sector = at / kBytesPerSector;
-  std::lock_guard lock(mutex_);
   if (sector >= nulKnownTo_) return {at, end};
   if (sector < nulKnownFrom_) return {at, std::min(end, nulKnownFrom_ * kBytesPerSector)};
   // The first range that ends behind the sector: it holds the sector, or lies behind it.
   const auto range =
-      std::upper_bound(nulRanges_.begin(), nulRanges_.end(), sector,
+      std::upper_bound(marked.begin(), marked.end(), sector,
                        [](std::uint64_t s, const SectorRange& r) { return s < r.End(); });
-  if (range == nulRanges_.end()) {
+  if (range == marked.end()) {
     const std::uint64_t unmarked = nulKnownTo_ * kBytesPerSector;
     return unmarked < end ? ByteStretch{unmarked, end} : ByteStretch{end, end};
   }

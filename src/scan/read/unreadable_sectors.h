@@ -6,7 +6,9 @@
 // Along with them, the other side of the same question: which sectors read may hold a NUL, as
 // the mark pass found them while the bytes were fresh. The search for the first NUL read from a
 // multipart mail on, to the end of the bytes held, then reads only those sectors, instead of
-// megabytes the scan has not come to yet once more.
+// megabytes the scan has not come to yet once more. The same for the sectors that may hold a
+// dash: the lines that begin with "--" (where a closing boundary line may stand) are looked for
+// only there, and the base64 of an attachment, which holds none, is passed over.
 #pragma once
 
 #include <cstdint>
@@ -33,10 +35,12 @@ class UnreadableSectors {
   std::vector<SectorRange> Ranges() const;
 
   // The sectors [firstSector, firstSector + count) are marked: `nulWords` holds a bit for each,
-  // bit i % 64 of word i / 64, set where the sector may hold a NUL. Stretches come in source
-  // order, each right behind the one before; one that is not forgets what was known before it.
-  void AddNulSectors(std::uint64_t firstSector, std::uint64_t count,
-                     const std::vector<std::uint64_t>& nulWords);
+  // bit i % 64 of word i / 64, set where the sector may hold a NUL; `dashWords` likewise where it
+  // may hold a '-'. Stretches come in source order, each right behind the one before; one that
+  // is not forgets what was known before it.
+  void AddMarkedSectors(std::uint64_t firstSector, std::uint64_t count,
+                        const std::vector<std::uint64_t>& nulWords,
+                        const std::vector<std::uint64_t>& dashWords);
   // The sectors in front of `sector` are no longer asked about.
   void ForgetNulSectorsBefore(std::uint64_t sector);
   // From absolute byte `at` on, before `end`: the first stretch [from, to) in which a NUL may
@@ -47,6 +51,8 @@ class UnreadableSectors {
     std::uint64_t to = 0;
   };
   ByteStretch MayHoldNul(std::uint64_t at, std::uint64_t end) const;
+  // The same for a '-'.
+  ByteStretch MayHoldDash(std::uint64_t at, std::uint64_t end) const;
 
  private:
   mutable std::mutex mutex_;
@@ -55,6 +61,11 @@ class UnreadableSectors {
   std::uint64_t nulKnownFrom_ = 0;
   std::uint64_t nulKnownTo_ = 0;
   std::vector<SectorRange> nulRanges_;
+  std::vector<SectorRange> dashRanges_;
+
+  // MayHoldNul over one of the lists of marked sectors, under mutex_.
+  ByteStretch FirstMarkedStretch(const std::vector<SectorRange>& marked, std::uint64_t at,
+                                 std::uint64_t end) const;
 };
 
 // Where the unreadable stretch holding buffer index `index` ends (an absolute byte); 0 when the

@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "scan/find/dash_lines.h"
+#include "scan/read/unreadable_sectors.h"
 
 namespace quillon {
 
@@ -19,9 +20,23 @@ void ClosingBoundaryFinder::ListUpTo(CarveBuffer buffer, std::uint64_t end) {
   // A "\n--" may have begun in the last two bytes listed without ending there.
   const std::uint64_t resume =
       listedTo_ - std::min<std::uint64_t>(kDashLine.size() - 1, listedTo_ - listedFrom_);
-  const auto from = static_cast<std::size_t>(resume - buffer.base);
-  FindDashLines(buffer.data + from, static_cast<std::size_t>(end - resume), resume, dashLines_);
   listedTo_ = end;
+  if (end - resume < kDashLine.size()) return;
+  // Lists the "\n--" at p in [first, last], those whose three bytes end by `end`.
+  auto list = [&](std::uint64_t first, std::uint64_t last) {
+    FindDashLines(buffer.data + (first - buffer.base),
+                  static_cast<std::size_t>(last - first + kDashLine.size()), first, dashLines_);
+  };
+  const std::uint64_t lastLine = end - kDashLine.size();
+  if (!buffer.unreadable || buffer.pieces) return list(resume, lastLine);
+  // Where the sectors of the source's positions are marked, only those that may hold a dash can
+  // hold the first dash of a line's "--" (at p + 1): a base64 attachment holds none.
+  for (std::uint64_t at = resume + 1; at <= lastLine + 1;) {
+    const UnreadableSectors::ByteStretch dashes = buffer.unreadable->MayHoldDash(at, lastLine + 2);
+    if (dashes.from >= dashes.to) return;
+    list(dashes.from - 1, dashes.to - 2);
+    at = dashes.to;
+  }
 }
 
 std::optional<std::size_t> ClosingBoundaryFinder::Find(CarveBuffer buffer, std::size_t from,

@@ -20,6 +20,7 @@ struct Marks {
   std::set<std::uint64_t> lineBreakSectors;
   std::set<std::uint64_t> traceLineSectors;  // line breaks before an 'R' or 'r'
   std::set<std::uint64_t> nulSectors;        // sectors with a NUL in the range, exactly
+  std::set<std::uint64_t> dashSectors;       // sectors with a '-' in the range
 };
 
 // The CRs in [begin, end) that begin a line break (with `beforeR`: one whose next line begins
@@ -57,6 +58,8 @@ Marks PlainLook(const std::vector<std::uint8_t>& data, std::size_t begin, std::s
     found.traceLineSectors.insert(at / 512);
   for (std::size_t i = begin; i < end; ++i)
     if (data[i] == 0) found.nulSectors.insert((base + i) / 512);
+  for (std::size_t i = begin; i < end; ++i)
+    if (data[i] == '-') found.dashSectors.insert((base + i) / 512);
   return found;
 }
 
@@ -67,15 +70,17 @@ Marks FastLook(const std::vector<std::uint8_t>& data, std::size_t begin, std::si
   std::vector<std::uint64_t> any(sectors / 64 + 1, 0);
   std::vector<std::uint64_t> beforeR(sectors / 64 + 1, 0);
   std::vector<std::uint64_t> nuls(sectors / 64 + 1, 0);
+  std::vector<std::uint64_t> dashes(sectors / 64 + 1, 0);
   FindMarkPositions(
       data.data(), begin, end, base, found.anchors, found.sizeFields,
       LineBreakBits{SectorBits{0, any.data(), sectors}, SectorBits{0, beforeR.data(), sectors},
-                    SectorBits{0, nuls.data(), sectors}},
+                    SectorBits{0, nuls.data(), sectors}, SectorBits{0, dashes.data(), sectors}},
       widest);
   for (std::uint64_t sector = 0; sector < sectors; ++sector) {
     if ((any[sector / 64] >> (sector % 64)) & 1) found.lineBreakSectors.insert(sector);
     if ((beforeR[sector / 64] >> (sector % 64)) & 1) found.traceLineSectors.insert(sector);
     if ((nuls[sector / 64] >> (sector % 64)) & 1) found.nulSectors.insert(sector);
+    if ((dashes[sector / 64] >> (sector % 64)) & 1) found.dashSectors.insert(sector);
   }
   return found;
 }
@@ -83,7 +88,7 @@ Marks FastLook(const std::vector<std::uint8_t>& data, std::size_t begin, std::si
 std::vector<std::uint8_t> PlantedBytes(std::mt19937& random) {
   // Bytes drawn from a small alphabet, so that the patterns and near misses are frequent.
   const std::uint8_t alphabet[] = {':',  'F',  'f',  'D',  'd',  'e', 0x02,
-                                   0x00, 0x00, '\n', 0xC6, '\r', 'R'};
+                                   0x00, 0x00, '\n', 0xC6, '\r', 'R', '-'};
   std::vector<std::uint8_t> data(4096);
   std::uniform_int_distribution<std::size_t> pick(0, sizeof alphabet - 1);
   for (auto& byte : data) byte = alphabet[pick(random)];
@@ -103,6 +108,16 @@ void ExpectSameMarks(const std::vector<std::uint8_t>& data, std::size_t begin, s
   EXPECT_EQ(fast.anchors, plain.anchors) << label;
   EXPECT_EQ(fast.sizeFields, plain.sizeFields) << label;
   EXPECT_EQ(fast.nulSectors, plain.nulSectors) << label;
+  // Every sector with a dash is set; one more only where the full steps ran, behind a colon or
+  // a 0x02 (base64 and zeros stay clear).
+  for (std::uint64_t sector : plain.dashSectors)
+    EXPECT_TRUE(fast.dashSectors.count(sector)) << label << " dash sector " << sector;
+  const bool loud = std::any_of(data.begin() + static_cast<std::ptrdiff_t>(begin),
+                                data.begin() + static_cast<std::ptrdiff_t>(end),
+                                [](std::uint8_t byte) { return byte == ':' || byte == 0x02; });
+  if (!loud) {
+    EXPECT_EQ(fast.dashSectors, plain.dashSectors) << label;
+  }
   for (bool beforeR : {false, true}) {
     const std::set<std::uint64_t>& expected =
         beforeR ? plain.traceLineSectors : plain.lineBreakSectors;
@@ -239,6 +254,7 @@ INSTANTIATE_TEST_SUITE_P(
                        {0xFF, 0x02, 0, 0, 0x00, 0x02, 0, 0, 0x7A, 0x02, 0, 0}},
         PlantedPattern{"TraceLineBreak", Bytes("\r\nReceived: ")},
         PlantedPattern{"Nul", std::vector<std::uint8_t>{0x00}},
+        PlantedPattern{"DashLine", Bytes("\r\n--")},
         PlantedPattern{"LineBreakBeforeOtherLine", Bytes("\r\nSubject: ")},
         PlantedPattern{"BareCarriageReturn", Bytes("\rx\r")},
         PlantedPattern{"EverythingTogether", Bytes("\r\nFrom: \x00\x02\x00\x00\r\nrDate:"sv)}),
@@ -300,9 +316,10 @@ class StretchLayoutTest : public ::testing::TestWithParam<StretchLayout> {};
 TEST_P(StretchLayoutTest, MarksPlantedInEverySectorAreFound) {
   std::mt19937 random(11);
   const std::vector<std::uint8_t> laidOut = LaidOut(GetParam().stretches, random);
-  // An anchor, a size field alone (no colon near it) and a trace line's break, in turn.
+  // An anchor, a size field alone (no colon near it), a trace line's break and a boundary line
+  // (a dash in a sector with no colon), in turn.
   const std::vector<std::vector<std::uint8_t>> marks = {
-      Bytes("\r\nFrom: a"), {0x10, 0x02, 0x00, 0x00}, Bytes("\r\nReceived")};
+      Bytes("\r\nFrom: a"), {0x10, 0x02, 0x00, 0x00}, Bytes("\r\nReceived"), Bytes("\r\n--b")};
   int found = 0;
   // Every sector of short layouts, about 64 spread over long ones.
   const std::size_t stride = 1 + laidOut.size() / 512 / 64;
@@ -321,7 +338,9 @@ TEST_P(StretchLayoutTest, MarksPlantedInEverySectorAreFound) {
                       std::string(GetParam().name) + " sector " + std::to_string(sector) +
                           " steps " + std::to_string(static_cast<int>(widest)));
       found += std::count(fast.anchors.begin(), fast.anchors.end(), base + at + 2) +
-               std::count(fast.sizeFields.begin(), fast.sizeFields.end(), base + at);
+               std::count(fast.sizeFields.begin(), fast.sizeFields.end(), base + at) +
+               static_cast<int>(sector % marks.size() == 3 &&
+                                fast.dashSectors.count((base + at + 2) / 512) == 1);
     }
     if (HasFailure()) return;
   }

@@ -75,7 +75,7 @@ TEST_P(FindReadNulTest, AnswersAsASearchOfEveryByte) {
   UnreadableSectors sectors;
   sectors.Add(row.unreadable);
   for (const Marked& marked : row.marked)
-    sectors.AddNulSectors(marked.first, marked.count, NulWords(source, marked));
+    sectors.AddMarkedSectors(marked.first, marked.count, NulWords(source, marked), {});
   if (row.forgetBefore != 0) sectors.ForgetNulSectorsBefore(row.forgetBefore);
 
   const CarveBuffer buffer{source.data() + row.bufferBase, row.bufferEnd - row.bufferBase,
@@ -159,7 +159,7 @@ TEST(NulSectorsTest, StretchesReachOnlyAsFarAsAsked) {
   UnreadableSectors sectors;
   std::vector<std::uint64_t> words(2, 0);
   words[0] = std::uint64_t{1} << 5 | std::uint64_t{1} << 6;  // sectors 105 and 106
-  sectors.AddNulSectors(100, 100, words);
+  sectors.AddMarkedSectors(100, 100, words, {});
   const auto stretch = sectors.MayHoldNul(100 * S, 300 * S);
   EXPECT_EQ(stretch.from, 105 * S);
   EXPECT_EQ(stretch.to, 107 * S);

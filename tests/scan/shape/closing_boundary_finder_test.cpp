@@ -9,6 +9,8 @@
 #include <vector>
 
 #include "scan/lines/line_reader.h"
+#include "scan/read/unreadable_sectors.h"
+#include "scan/source_position.h"
 
 namespace quillon {
 namespace {
@@ -130,6 +132,81 @@ TEST(ClosingBoundaryFinderSweep, AgreesWithAFreshSearchOverRandomMail) {
         << "question " << question;
   }
 }
+
+// Where the sectors are marked as the mark pass tells them, the finder lists "\n--" only in those
+// that may hold a dash: base64 sectors are passed over, and the answers stay those of a fresh
+// search, for boundary lines across sector edges, in sectors marked late, in front of what is
+// still known and behind what is marked yet.
+struct MarkedRow {
+  const char* name;
+  std::size_t markedSectors;  // told in stretches of 64 sectors from sector 0 on
+  std::size_t forgetBefore;   // sector; 0 for none
+  std::size_t kept;           // where the buffers begin at the earliest
+};
+
+class MarkedSectorsTest : public testing::TestWithParam<MarkedRow> {};
+
+TEST_P(MarkedSectorsTest, AnswersAsAFreshSearch) {
+  const MarkedRow& row = GetParam();
+  constexpr std::size_t S = kSectorSize;
+  std::mt19937 random(21);
+  // Sectors of base64 lines (no dash), and now and then one of text with boundary lines.
+  std::string source;
+  for (std::size_t sector = 0; sector < 400; ++sector) {
+    std::string text;
+    if (random() % 4 == 0) {
+      while (text.size() < S)
+        text += random() % 2 ? "\r\n--b" + std::to_string(random() % 5) + "--\r\n" : "a - b\r\n";
+    } else {
+      while (text.size() < S) text += "QUJDREVGR0hJSktMTU5PUFFSU1RVVldYWVo+/09\r\n";
+    }
+    source += text.substr(0, S);
+  }
+  // Closing lines across sector edges: the line feed last in a sector, a dash first in the next.
+  for (std::size_t sector : {7u, 8u, 90u, 200u, 330u}) {
+    for (std::size_t shift : {1u, 2u, 3u}) {
+      const std::size_t edge = (sector + shift * 20) * S;
+      source.replace(edge - shift, 7, "\n--b1--");
+    }
+  }
+  UnreadableSectors sectors;
+  for (std::size_t first = 0; first < row.markedSectors; first += 64) {
+    const std::size_t count = std::min<std::size_t>(64, row.markedSectors - first);
+    std::vector<std::uint64_t> dashes(1, 0);
+    for (std::size_t i = 0; i < count; ++i)
+      if (source.substr((first + i) * S, S).find('-') != std::string::npos)
+        dashes[0] |= std::uint64_t{1} << i;
+    sectors.AddMarkedSectors(first, count, {}, dashes);
+  }
+  if (row.forgetBefore != 0) sectors.ForgetNulSectorsBefore(row.forgetBefore);
+
+  const auto* bytes = reinterpret_cast<const std::uint8_t*>(source.data());
+  ClosingBoundaryFinder finder;
+  std::size_t kept = row.kept, readTo = row.kept + 4096, at = row.kept;
+  int found = 0;
+  for (int question = 0; question < 2000; ++question) {
+    readTo = std::min(source.size(), readTo + random() % 600);
+    kept = std::min(at, kept + random() % 200);
+    at = std::min(readTo, at + random() % 150);
+    const CarveBuffer buffer{bytes + kept, readTo - kept, kept, &sectors};
+    const std::size_t limit =
+        std::min(buffer.size, random() % 4 == 0 ? at - kept + random() % 3000 : readTo - kept);
+    const std::string boundary = "b" + std::to_string(random() % 6);
+    const std::optional<std::size_t> fresh = FreshSearch(buffer, at - kept, limit, boundary);
+    ASSERT_EQ(finder.Find(buffer, at - kept, limit, boundary), fresh) << "question " << question;
+    found += fresh.has_value();
+  }
+  EXPECT_GT(found, 100);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, MarkedSectorsTest,
+    testing::Values(MarkedRow{"AllMarked", 400, 0, 0}, MarkedRow{"NothingMarked", 0, 0, 0},
+                    // The buffers reach beyond the sectors marked: there every byte is looked at.
+                    MarkedRow{"MarkedInPart", 150, 0, 0},
+                    // ... and begin in front of them, once the first ones are forgotten.
+                    MarkedRow{"FrontForgotten", 400, 100, 60 * kSectorSize + 7}),
+    [](const testing::TestParamInfo<MarkedRow>& row) { return std::string(row.param.name); });
 
 }  // namespace
 }  // namespace quillon
