@@ -1,0 +1,85 @@
+// Mails whose first line follows old bytes directly, opening with a field that delivery agents,
+// filters, mail programs' stores, news readers and resends put on top, or with a name in another
+// letter case: each is found from that line, whatever old bytes run into it.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "support/scan_harness.h"
+
+namespace quillon {
+namespace {
+
+using test::CrLf;
+using test::ImageBuilder;
+using test::ScanBytes;
+
+const std::string kRest = CrLf(
+    "From: Carol Example <carol@example.org>\n"
+    "To: Dan Example <dan@example.net>\n"
+    "Subject: Plans\n"
+    "Date: Tue, 3 Nov 2020 08:00:00 +0100\n"
+    "Message-ID: <plans@example.org>\n"
+    "\n"
+    "See you there.\n");
+
+struct GluedFirstLineRow {
+  const char* name;
+  std::string lead;       // old bytes the first line follows, on the same line
+  std::string firstLine;  // the mail's first line(s), with their line ends
+  std::uint64_t pastSector = 300;  // where it begins in its sector
+};
+
+void PrintTo(const GluedFirstLineRow& row, std::ostream* out) {
+  *out << row.name;
+}
+
+class GluedFirstLineTest : public testing::TestWithParam<GluedFirstLineRow> {};
+
+TEST_P(GluedFirstLineTest, FoundFromItsFirstLine) {
+  const GluedFirstLineRow& row = GetParam();
+  // Away from a sector start, which would open a file of its own.
+  const std::uint64_t kAt = 8192 + row.pastSector;
+  ImageBuilder image;
+  image.Put(kAt - row.lead.size(), row.lead).Put(kAt, row.firstLine + kRest).Resize(64 * 1024);
+  const auto records = ScanBytes(image.Bytes()).records;
+  ASSERT_EQ(records.size(), 1u);
+  EXPECT_EQ(records[0]->StartByte(), kAt);
+  EXPECT_EQ(records[0]->SubjectText(), u"Plans");
+}
+
+const std::string kLogLead = "2008-04-16 10:26:58 [ERROR] Be summer evening north council wh";
+const std::string kMarkupLead = "</span>\r\n<em class=\"report\">Narro";
+const std::string kProseLead = "old line\r\nis yellow there marble level block; Be garden ";
+const std::string kBinaryLead("\x9c\xe1\x01\xfe\x03\xab", 6);
+
+INSTANTIATE_TEST_SUITE_P(
+    Leads, GluedFirstLineTest,
+    testing::Values(
+        GluedFirstLineRow{"LowerCaseTraceBehindALogLine", kLogLead,
+                          CrLf("received: from a.example by b.example; Mon, 3 Mar 2008\n")},
+        GluedFirstLineRow{"LowerCaseTraceBehindALogLineNearASector", kLogLead,
+                          CrLf("received: from a.example by b.example; Mon, 3 Mar 2008\n"), 4},
+        GluedFirstLineRow{"LowerCaseTraceBehindMarkup", kMarkupLead,
+                          CrLf("received: from a.example by b.example; Mon, 3 Mar 2008\n")},
+        GluedFirstLineRow{"LowerCaseDeliveredToBehindBinary", kBinaryLead,
+                          CrLf("delivered-to: dan@example.net\n")},
+        GluedFirstLineRow{"CapitalsBehindALogLine", kLogLead,
+                          CrLf("RETURN-PATH: <carol@example.org>\n")},
+        GluedFirstLineRow{"NewsPathBehindProse", kProseLead,
+                          CrLf("Path: news.example.net!not-for-mail\n")},
+        GluedFirstLineRow{"NewsgroupsBehindBinary", kBinaryLead,
+                          CrLf("Newsgroups: comp.mail.misc\n")},
+        GluedFirstLineRow{"ArticleBehindMarkup", kMarkupLead,
+                          CrLf("Article: 48213 of comp.mail.misc\n")},
+        GluedFirstLineRow{"ResentFromBehindProse", kProseLead,
+                          CrLf("Resent-From: carol@example.org\n")},
+        GluedFirstLineRow{"ResentDateBehindALogLine", kLogLead,
+                          CrLf("Resent-Date: Tue, 4 Mar 2008 09:12:44 +0100\n")},
+        GluedFirstLineRow{"PrivateNameBehindProse", kProseLead,
+                          CrLf("X-Apparently-To: dan@example.net via 10.1.2.3\n")},
+        GluedFirstLineRow{"MailboxStatusBehindALogLine", kLogLead, CrLf("X-Status: A\n")}),
+    [](const testing::TestParamInfo<GluedFirstLineRow>& row) { return row.param.name; });
+
+}  // namespace
+}  // namespace quillon
