@@ -25,8 +25,8 @@ const std::string kRest = CrLf(
 
 struct GluedFirstLineRow {
   const char* name;
-  std::string lead;       // old bytes the first line follows, on the same line
-  std::string firstLine;  // the mail's first line(s), with their line ends
+  std::string lead;                // old bytes the first line follows, on the same line
+  std::string firstLine;           // the mail's first line(s), with their line ends
   std::uint64_t pastSector = 300;  // where it begins in its sector
 };
 
