@@ -244,7 +244,7 @@ BlockStart FindBlockStart(CarveBuffer buffer, std::size_t lineStart, std::size_t
     // (An indented line is read for one only where no header line stands above it: the folds of
     // every block pass here.)
     if (glued == std::string_view::npos && nameLength == 0 && !IsContinuation(line))
-      glued = LowerCaseFieldGluedInto(line);
+      glued = std::min(LowerCaseFieldGluedInto(line), LowerCaseFieldRunInto(line));
     const bool gluedLine = glued != std::string_view::npos;
     const bool header = nameLength > 0 && !gluedLine;
     // Behind binary bytes and a few stray text bytes the line is the file's first all the same.
@@ -271,6 +271,9 @@ BlockStart FindBlockStart(CarveBuffer buffer, std::size_t lineStart, std::size_t
         if (const std::size_t lower = LowerCaseFieldGluedInto(line); lower < nameLength)
           return {previous + lower, Context::Glued, 0};
       }
+      // ... and where they make one well-formed name of the two ("Phon" + "return-path:").
+      if (const std::size_t lower = LowerCaseFieldRunInto(line); lower != std::string_view::npos)
+        return {previous + lower, Context::Glued, 0};
       const std::size_t inside = KnownNameInside(buffer, previous, line, nameLength, cutByNonText);
       if (inside != std::string_view::npos) {
         const bool atSector = IsSectorStart(buffer.base + previous + inside);
