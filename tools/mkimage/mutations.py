@@ -293,7 +293,7 @@ PRIVATE_FIRST_LINES = (
 NEWS_FIRST_LINES = (
     b"Path: news.example.net!feeder.example.org!not-for-mail",
     b"Newsgroups: comp.mail.misc,comp.os.linux.misc",
-    b"Xref: news.example.net comp.mail.misc:48213", b"Article: 48213 of comp.mail.misc",
+    b"Xref: news.example.net comp.mail.misc:48213", b"X-Newsreader: trn 4.0-test77",
     b"NNTP-Posting-Host: 10.1.2.3", b"Lines: 24")
 READER_FIRST_LINES = (b"Status: RO", b"Status: O", b"X-Status: A", b"X-Status: ",
                       b"X-Keywords: $Label1", b"X-Evolution: 00000042-0010")

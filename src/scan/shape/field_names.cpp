@@ -44,6 +44,7 @@ constexpr std::string_view kOpeningFieldNames[] = {
     "Newsgroups",
     "Xref",
     "NNTP-Posting-Host",
+    "Lines",
 };
 
 }  // namespace
