@@ -35,6 +35,7 @@ constexpr std::string_view kOpeningFieldNames[] = {
     // What a filter, a resend or a news server puts on top of a block.
     "Received-SPF",
     "Old-Return-Path",
+    "X-Original-To",
     "Resent-From",
     "Resent-To",
     "Resent-Date",

@@ -83,6 +83,8 @@ INSTANTIATE_TEST_SUITE_P(
                           CrLf("Resent-Date: Tue, 4 Mar 2008 09:12:44 +0100\n")},
         GluedFirstLineRow{"PrivateNameBehindProse", kProseLead,
                           CrLf("X-Apparently-To: dan@example.net via 10.1.2.3\n")},
+        GluedFirstLineRow{"PrivateNameBehindTheCutNameOfAnOldLine", "old line\r\n Email\r\nx-",
+                          CrLf("X-Original-To: dan@example.net\n")},
         GluedFirstLineRow{"MailboxStatusBehindALogLine", kLogLead, CrLf("X-Status: A\n")}),
     [](const testing::TestParamInfo<GluedFirstLineRow>& row) { return row.param.name; });
 
