@@ -25,9 +25,9 @@ const std::string kRest = CrLf(
 
 struct GluedFirstLineRow {
   const char* name;
-  std::string lead;                // old bytes the first line follows, on the same line
-  std::string firstLine;           // the mail's first line(s), with their line ends
-  std::uint64_t pastSector = 300;  // where it begins in its sector
+  std::string lead;               // old bytes the first line follows, on the same line
+  std::string firstLine;          // the mail's first line(s), with their line ends
+  std::uint64_t at = 8192 + 300;  // where it begins: away from a sector start by default
 };
 
 void PrintTo(const GluedFirstLineRow& row, std::ostream* out) {
@@ -38,16 +38,22 @@ class GluedFirstLineTest : public testing::TestWithParam<GluedFirstLineRow> {};
 
 TEST_P(GluedFirstLineTest, FoundFromItsFirstLine) {
   const GluedFirstLineRow& row = GetParam();
-  // Away from a sector start, which would open a file of its own.
-  const std::uint64_t kAt = 8192 + row.pastSector;
   ImageBuilder image;
-  image.Put(kAt - row.lead.size(), row.lead).Put(kAt, row.firstLine + kRest).Resize(64 * 1024);
-  const auto records = ScanBytes(image.Bytes()).records;
-  ASSERT_EQ(records.size(), 1u);
-  EXPECT_EQ(records[0]->StartByte(), kAt);
-  EXPECT_EQ(records[0]->SubjectText(), u"Plans");
+  image.Put(row.at - row.lead.size(), row.lead)
+      .Put(row.at, row.firstLine + kRest)
+      .Resize(row.at + 64 * 1024);
+  // One thread walks every chunk in order; more scan later chunks' shapes on workers.
+  for (const unsigned threads : {1u, 3u}) {
+    ScanOptions options;
+    options.threads = threads;
+    const auto records = ScanBytes(image.Bytes(), options).records;
+    ASSERT_EQ(records.size(), 1u) << threads << " threads";
+    EXPECT_EQ(records[0]->StartByte(), row.at) << threads << " threads";
+    EXPECT_EQ(records[0]->SubjectText(), u"Plans");
+  }
 }
 
+constexpr std::uint64_t kChunk = 1024 * 1024;
 const std::string kLogLead = "2008-04-16 10:26:58 [ERROR] Be summer evening north council wh";
 const std::string kMarkupLead = "</span>\r\n<em class=\"report\">Narro";
 const std::string kProseLead = "old line\r\nis yellow there marble level block; Be garden ";
@@ -59,7 +65,16 @@ INSTANTIATE_TEST_SUITE_P(
         GluedFirstLineRow{"LowerCaseTraceBehindALogLine", kLogLead,
                           CrLf("received: from a.example by b.example; Mon, 3 Mar 2008\n")},
         GluedFirstLineRow{"LowerCaseTraceBehindALogLineNearASector", kLogLead,
-                          CrLf("received: from a.example by b.example; Mon, 3 Mar 2008\n"), 4},
+                          CrLf("received: from a.example by b.example; Mon, 3 Mar 2008\n"),
+                          8192 + 4},
+        // A chunk boundary inside the first line, and one between the first lines and From.
+        GluedFirstLineRow{"LowerCaseTraceAcrossAChunkBoundary", kLogLead,
+                          CrLf("received: from a.example by b.example; Mon, 3 Mar 2008\n"),
+                          kChunk - 20},
+        GluedFirstLineRow{"FromPastTheChunkBoundaryBehindTheFirstLines", kProseLead,
+                          CrLf("Resent-From: carol@example.org\nX-Original-To: dan@example.net\n"
+                               "Delivered-To: dan@example.net\n"),
+                          kChunk - 60},
         GluedFirstLineRow{"LowerCaseTraceBehindMarkup", kMarkupLead,
                           CrLf("received: from a.example by b.example; Mon, 3 Mar 2008\n")},
         GluedFirstLineRow{"LowerCaseDeliveredToBehindBinary", kBinaryLead,
