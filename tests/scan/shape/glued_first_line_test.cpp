@@ -100,6 +100,12 @@ INSTANTIATE_TEST_SUITE_P(
                           CrLf("X-Apparently-To: dan@example.net via 10.1.2.3\n")},
         GluedFirstLineRow{"PrivateNameBehindTheCutNameOfAnOldLine", "old line\r\n Email\r\nx-",
                           CrLf("X-Original-To: dan@example.net\n")},
+        GluedFirstLineRow{"ByteOrderMarkBehindProse", kProseLead,
+                          "\xEF\xBB\xBF" + CrLf("Return-Path: <carol@example.org>\n")},
+        GluedFirstLineRow{"ByteOrderMarkBehindBinary", kBinaryLead,
+                          "\xEF\xBB\xBF" + CrLf("Received: from a.example by b.example\n")},
+        GluedFirstLineRow{"ByteOrderMarkAtASector", "old line\r\n",
+                          "\xEF\xBB\xBF" + CrLf("Delivered-To: dan@example.net\n"), 8192},
         GluedFirstLineRow{"MailboxStatusBehindALogLine", kLogLead, CrLf("X-Status: A\n")}),
     [](const testing::TestParamInfo<GluedFirstLineRow>& row) { return row.param.name; });
 
