@@ -312,4 +312,12 @@ std::size_t LowerCaseFieldRunInto(std::string_view line) {
   return std::string_view::npos;
 }
 
+bool FieldBehindAParameterSemicolon(std::string_view text, std::size_t ownName, std::size_t name,
+                                    std::string_view candidate) {
+  if (ownName == 0 || text[ownName] != ':' || name < ownName + 4) return false;
+  if (!StartsWithNoCase(text, "Content-") || !IsBlank(text[name - 1]) || text[name - 2] != ';')
+    return false;
+  return IsKnownFieldName(candidate) || IsPrivateFieldName(candidate);
+}
+
 }  // namespace quillon::old_line_fields

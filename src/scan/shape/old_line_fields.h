@@ -103,4 +103,11 @@ std::size_t WellFormedNameInsideTopLine(CarveBuffer buffer, std::size_t lineStar
 // leftmost such start; npos for none and where `line` is itself a line of that field.
 std::size_t LowerCaseFieldRunInto(std::string_view line);
 
+// Whether the known or private field `candidate` at `name` in `text` follows the value of an old
+// content field cut right behind a parameter's semicolon ("Content-Type: text/plain; " +
+// "X-UIDL: 1204538403"): a parameter is an attribute and a value joined by "=", never a name and
+// a colon. `ownName`: the length of the old line's name.
+bool FieldBehindAParameterSemicolon(std::string_view text, std::size_t ownName, std::size_t name,
+                                    std::string_view candidate);
+
 }  // namespace quillon::old_line_fields

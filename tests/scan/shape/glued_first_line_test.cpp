@@ -106,6 +106,12 @@ INSTANTIATE_TEST_SUITE_P(
                           "\xEF\xBB\xBF" + CrLf("Received: from a.example by b.example\n")},
         GluedFirstLineRow{"ByteOrderMarkAtASector", "old line\r\n",
                           "\xEF\xBB\xBF" + CrLf("Delivered-To: dan@example.net\n"), 8192},
+        GluedFirstLineRow{"BehindTheParameterSemicolonOfAnOldContentType",
+                          "--part\r\nContent-Type: text/plain; ",
+                          CrLf("X-UIDL: 1204538403.27531.mail5\n")},
+        GluedFirstLineRow{"BehindTheParameterSemicolonOfAnOldDisposition",
+                          "--part\r\nContent-Disposition: inline; ",
+                          CrLf("Received-SPF: pass (example.net: domain of carol@example.org)\n")},
         GluedFirstLineRow{"MailboxStatusBehindALogLine", kLogLead, CrLf("X-Status: A\n")}),
     [](const testing::TestParamInfo<GluedFirstLineRow>& row) { return row.param.name; });
 
