@@ -43,6 +43,14 @@ def before_from(text, holds):
     return any(holds(line) for line in lines[:at])
 
 
+def opens_with_one_of(text, lines):
+    """Whether `text` opens with one to three of `lines` (by name) in front of MAIL."""
+    names_of = {line.split(b":", 1)[0] for line in lines}
+    lines_in_front = header_lines(text[:len(text) - len(MAIL)])
+    opening = [line.split(b":", 1)[0] for line in lines_in_front if line[:1] not in (b" ", b"\t")]
+    return text.endswith(MAIL) and 1 <= len(opening) <= 3 and set(opening) <= names_of
+
+
 # case -> what must hold of the variant's text
 ROWS = {
     "mut-banner": lambda t: first_line(t) in mutations.BANNERS and t.endswith(MAIL),
@@ -86,6 +94,8 @@ ROWS = {
     b"\r\nDate: \r\n\tMon, 3 Mar" in t,
     "mut-empty-from": lambda t: b"\r\nFrom: \r\nFrom: Ann" in t,
     "mut-space-colon": lambda t: b"\r\nFrom : Ann" in t and b"\r\nDate : Mon" in t,
+    **{case: (lambda lines: lambda t: opens_with_one_of(t, lines))(lines)
+       for case, lines in mutations.FIRST_LINE_CASES.items()},
 }
 # Cases whose body is not the mail's own body text, byte for byte.
 BODY_CHANGED = ("mut-body-no-crlf", "mut-lf-header", "mut-lf-body", "mut-cr-only",
@@ -111,6 +121,12 @@ def main():
         text, _fields = variants.apply(case, no_subject, random.Random(5), MIXES["tuning"])
         if text != no_subject:
             failures.append(f"{case} changed a mail without the field it changes")
+    # A first field the mail can do without is replaced; From and the trace stay.
+    opened = b"X-Mailer: Mutt 1.5\r\n" + MAIL
+    for case in mutations.FIRST_LINE_CASES:
+        text, _fields = variants.apply(case, opened, random.Random(5), MIXES["tuning"])
+        if b"X-Mailer" in text or not text.endswith(MAIL):
+            failures.append(f"{case} kept the first field it replaces: {text[:120]!r}")
     for failure in failures:
         print("FAIL", failure)
     return support.FAIL if failures else support.PASS

@@ -258,4 +258,88 @@ def apply_mutation(case, text, rng, number=0):
         return b"\xef\xbb\xbf" + body
     if case == "mut-space-colon":
         return header_shapes.rename_fields(text, lambda name, _first: name + b" ")
+    if case in FIRST_LINE_CASES:
+        return with_first_lines(case, text, rng)
     return None
+
+
+# First lines real mail opens its block with that a corpus mail may never open with: fields a
+# delivery agent, a filter, a mail program's store, a news reader or a resend puts on top; names
+# in another letter case; a first line folded right behind its colon. Each replaces the mail's
+# first field (unless it is one the mail cannot do without) by one to three such lines.
+PRIVATE_FIRST_LINES = (
+    b"X-Apparently-To: %(to)s via 216.39.62.141; Mon, 03 Mar 2008 10:00:03 -0800",
+    b"X-Account-Key: account3", b"X-UIDL: 1204538403.27531.mail5", b"X-UIDL: GmailId118734f5",
+    b"X-Mozilla-Status: 0001", b"X-Mozilla-Status2: 00000000", b"X-Mozilla-Keys: ",
+    b"Delivered-To: %(to)s", b"X-Original-To: %(to)s", b"Envelope-to: %(to)s",
+    b"Old-Return-Path: <%(from)s>", b"X-Envelope-From: <%(from)s>",
+    b"Authentication-Results: mx.example.net; spf=pass smtp.mailfrom=%(from)s",
+    b"Received-SPF: pass (example.net: domain of %(from)s designates 10.1.2.3 as permitted "
+    b"sender) client-ip=10.1.2.3;",
+    b"X-Spam-Checker-Version: SpamAssassin 3.2.4 (2008-01-01) on mx.example.net",
+    b"X-Spam-Level: **", b"X-Spam-Flag: NO",
+    b"X-Spam-Status: No, score=-2.6 required=5.0 tests=BAYES_00 autolearn=ham version=3.2.4",
+    b"X-Virus-Scanned: amavisd-new at example.net", b"X-Virus-Scanned: ClamAV using ClamSMTP",
+    b"X-MS-Exchange-Organization-AuthSource: EX01.corp.example.net",
+    b"X-MS-Exchange-Organization-SCL: -1",
+    b"X-MS-Exchange-CrossTenant-OriginalArrivalTime: 03 Mar 2008 10:00:00.0000 (UTC)",
+    b"X-Gmail-Labels: Inbox,Important", b"X-GM-THRID: 1269931431251284217",
+    b"DKIM-Signature: v=1; a=rsa-sha256; c=relaxed/relaxed; d=example.net; s=s1;%(nl)s"
+    b"\th=From:To:Subject:Date:Message-ID; bh=47DEQpj8HBSa+/TImW+5JCeuQeRkm5NMpJWZG3hSuFU=;%(nl)s"
+    b"\tb=dGhlIHNpZ25hdHVyZSBvZiBhIHNpZ25lZCBtYWls",
+    b"ARC-Seal: i=1; a=rsa-sha256; t=1204538400; cv=none; d=example.net; s=arc-2008;%(nl)s"
+    b"\tb=YXJjIHNlYWwgb2YgYSBtYWls",
+)
+NEWS_FIRST_LINES = (
+    b"Path: news.example.net!feeder.example.org!not-for-mail",
+    b"Newsgroups: comp.mail.misc,comp.os.linux.misc",
+    b"Xref: news.example.net comp.mail.misc:48213", b"X-Newsreader: trn 4.0-test77",
+    b"NNTP-Posting-Host: 10.1.2.3", b"Lines: 24")
+READER_FIRST_LINES = (b"Status: RO", b"Status: O", b"X-Status: A", b"X-Status: ",
+                      b"X-Keywords: $Label1", b"X-Evolution: 00000042-0010")
+RESENT_FIRST_LINES = (
+    b"Resent-From: %(from)s", b"Resent-To: %(to)s",
+    b"Resent-Date: Tue, 4 Mar 2008 09:12:44 +0100",
+    b"Resent-Message-ID: <resent.4411@example.net>", b"Resent-Sender: %(from)s")
+ODD_CASE_FIRST_LINES = (
+    b"RETURN-PATH: <%(from)s>", b"return-path: <%(from)s>", b"Return-path: <%(from)s>",
+    b"Message-Id: <odd.case.17@example.net>", b"MESSAGE-ID: <odd.case.18@example.net>",
+    b"DELIVERED-TO: %(to)s", b"delivered-to: %(to)s", b"x-original-to: %(to)s",
+    b"RECEIVED: from a.example.net by b.example.net; Mon, 3 Mar 2008 10:00:00 +0000",
+    b"received: from a.example.net by b.example.net; Mon, 3 Mar 2008 10:00:00 +0000")
+FOLDED_FIRST_LINES = (
+    b"Received:%(nl)s\tfrom a.example.net (a.example.net [10.1.2.3])%(nl)s\tby b.example.net; "
+    b"Mon, 3 Mar 2008 10:00:00 +0000",
+    b"Return-Path:%(nl)s <%(from)s>", b"Delivered-To:%(nl)s\t%(to)s",
+    b"X-Spam-Status:%(nl)s\tNo, score=-2.6 required=5.0 tests=BAYES_00",
+    b"DKIM-Signature:%(nl)s\tv=1; a=rsa-sha256; d=example.net; s=s1;%(nl)s\tb=c2lnbmVk",
+    b"Authentication-Results:%(nl)s\tmx.example.net; dkim=pass header.d=example.net")
+FIRST_LINE_CASES = {"mut-first-private": PRIVATE_FIRST_LINES,
+                    "mut-first-news": NEWS_FIRST_LINES,
+                    "mut-first-reader": READER_FIRST_LINES,
+                    "mut-first-resent": RESENT_FIRST_LINES,
+                    "mut-first-odd-case": ODD_CASE_FIRST_LINES,
+                    "mut-first-folded": FOLDED_FIRST_LINES}
+MUTATIONS += tuple(FIRST_LINE_CASES)
+# Fields a mail is not told without, and its trace: they stay where the first line is replaced.
+KEPT_FIRST_FIELDS = (b"from", b"date", b"to", b"subject", b"message-id", b"mime-version",
+                     b"content-type", b"received", b"return-path")
+
+
+def with_first_lines(case, text, rng):
+    fields, _start = cases.header_fields(text)
+    if not fields:
+        return text
+    newline = header_shapes.newline_of(text)
+    values = {"to": cases.first_address(text, b"to", b"user@example.net"),
+              "from": cases.first_address(text, b"from", b"sender@example.net"),
+              "nl": newline}
+    values = {key: value if isinstance(value, bytes) else value.encode() for key, value in
+              values.items()}
+    choices = FIRST_LINE_CASES[case]
+    picked = [choices[rng.randrange(len(choices))] for _ in range(rng.randint(1, 3))]
+    lines = b"".join(line % {k.encode(): v for k, v in values.items()} + newline
+                     for line in picked)
+    name, start, end = fields[0]
+    rest = text[start:] if name in KEPT_FIRST_FIELDS else text[end:]
+    return lines + rest

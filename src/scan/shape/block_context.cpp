@@ -29,13 +29,14 @@ std::string_view TextBefore(CarveBuffer buffer, std::size_t index) {
 }
 
 // Whether the field line `candidate` at `name` in `text` follows an old line that was cut right
-// behind the blank after its name ("Content-Transfer-Encoding: " + "Return-Path: <...>"): the
-// old field's value has a grammar no field's name and colon begin, and the name is a long one.
-// Behind any other old line but one that may say anything (a subject, a private field) a line
-// whose value has a grammar of its own ("Remote-Mta: " + "Received: from x", "Status: " +
-// "Date: Fri, 19 Aug 2011 10:47:17 +0900") begins there too.
+// behind the blank after its name ("Content-Transfer-Encoding: " + "Return-Path: <...>"), or
+// after a parameter's semicolon: the old field's value has a grammar no field's name and colon
+// begin, and the name is a long one. Behind any other old line but one that may say anything (a
+// subject, a private field) a line whose value has a grammar of its own ("Remote-Mta: " +
+// "Received: from x", "Status: " + "Date: Fri, 19 Aug 2011 10:47:17 +0900") begins there too.
 bool LineCutBehindItsBlank(std::string_view text, std::size_t ownName, std::size_t name,
                            std::string_view candidate) {
+  if (old_line_fields::FieldBehindAParameterSemicolon(text, ownName, name, candidate)) return true;
   if (ownName == 0 || name != ownName + 2 || text[ownName] != ':') return false;
   const std::string_view own = text.substr(0, ownName);
   if (NameOfAStructuredField(own)) return IsLongName(candidate) && IsKnownFieldName(candidate);
@@ -201,8 +202,7 @@ BlockStart FindBlockStart(CarveBuffer buffer, std::size_t lineStart, std::size_t
       if (!IsTextByte(before)) return {current, Context::NonText, 0};
       // Inside a header line or its fold ("h=From:To:Date" in a signature) the block goes on.
       const std::string_view prefix = TextBefore(buffer, current);
-      // A header line whose value is empty ("Status:") ends where the next one, glued to it,
-      // begins.
+      // A line with an empty value ("Status:") ends where the next one, glued to it, begins.
       const std::size_t prefixName = HeaderNameLength(prefix);
       if (prefixName > 0 && prefixName + 1 == prefix.size() && GluedAt(buffer, current, prefix))
         return {current, Context::Glued, 0};
@@ -244,7 +244,7 @@ BlockStart FindBlockStart(CarveBuffer buffer, std::size_t lineStart, std::size_t
     // (An indented line is read for one only where no header line stands above it: the folds of
     // every block pass here.)
     if (glued == std::string_view::npos && nameLength == 0 && !IsContinuation(line))
-      glued = LowerCaseFieldGluedInto(line);
+      glued = std::min(LowerCaseFieldGluedInto(line), LowerCaseFieldRunInto(line));
     const bool gluedLine = glued != std::string_view::npos;
     const bool header = nameLength > 0 && !gluedLine;
     // Behind binary bytes and a few stray text bytes the line is the file's first all the same.
@@ -271,6 +271,9 @@ BlockStart FindBlockStart(CarveBuffer buffer, std::size_t lineStart, std::size_t
         if (const std::size_t lower = LowerCaseFieldGluedInto(line); lower < nameLength)
           return {previous + lower, Context::Glued, 0};
       }
+      // ... and where they make one well-formed name of the two ("Phon" + "return-path:").
+      if (const std::size_t lower = LowerCaseFieldRunInto(line); lower != std::string_view::npos)
+        return {previous + lower, Context::Glued, 0};
       const std::size_t inside = KnownNameInside(buffer, previous, line, nameLength, cutByNonText);
       if (inside != std::string_view::npos) {
         const bool atSector = IsSectorStart(buffer.base + previous + inside);

@@ -32,6 +32,20 @@ constexpr std::string_view kOpeningFieldNames[] = {
     "DomainKey-Signature",
     // Misspelt by a relay that many archived mails passed through; it opens their blocks.
     "Recieved",
+    // What a filter, a resend or a news server puts on top of a block.
+    "Received-SPF",
+    "Old-Return-Path",
+    "X-Original-To",
+    "Resent-From",
+    "Resent-To",
+    "Resent-Date",
+    "Resent-Sender",
+    "Resent-Message-ID",
+    "Path",
+    "Newsgroups",
+    "Xref",
+    "NNTP-Posting-Host",
+    "Lines",
 };
 
 }  // namespace

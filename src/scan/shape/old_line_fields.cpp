@@ -273,4 +273,53 @@ std::size_t WellFormedNameInsideTopLine(CarveBuffer buffer, std::size_t lineStar
   return inside;
 }
 
+namespace {
+
+bool LowerCaseNameByte(char c) {
+  return IsLower(c) || IsDigit(c) || c == '-';
+}
+
+// Whether `rest`, a line's text behind a name's colon, is one address and nothing else.
+bool OneAddress(std::string_view rest) {
+  if (rest.empty() || !IsBlank(rest[0])) return false;
+  const std::string_view address = TrimWhiteSpace(rest);
+  constexpr std::size_t kShortestAddress = 3;
+  return address.size() >= kShortestAddress && address.find('@') != std::string_view::npos &&
+         address.find_first_of(" \t") == std::string_view::npos;
+}
+
+}  // namespace
+
+std::size_t LowerCaseFieldRunInto(std::string_view line) {
+  const std::size_t ownName = HeaderNameLength(line);
+  for (std::size_t colon = line.find(':'); colon != std::string_view::npos;
+       colon = line.find(':', colon + 1)) {
+    std::size_t run = colon;
+    while (run > 0 && LowerCaseNameByte(line[run - 1])) --run;
+    // Most colons end a capitalised name, or none: no hyphenated lower-case name there.
+    if (line.substr(run, colon - run).find('-') == std::string_view::npos) continue;
+    const bool address = OneAddress(line.substr(colon + 1));
+    for (std::size_t name = std::max<std::size_t>(run, 1); name + 2 < colon; ++name) {
+      if (!IsLower(line[name]) || line[name - 1] == '-') continue;
+      if (ownName > 0 && name > ownName && IsBlank(line[name - 1])) continue;
+      const std::string_view candidate = line.substr(name, colon - name);
+      if (candidate.find('-') == std::string_view::npos) continue;
+      const bool known = IsKnownFieldName(candidate);
+      const bool privateName = candidate[0] == 'x' && candidate[1] == '-';
+      if ((known || privateName) &&
+          (address || (known && ValueInItsOwnGrammar(candidate, line.substr(colon)))))
+        return name;
+    }
+  }
+  return std::string_view::npos;
+}
+
+bool FieldBehindAParameterSemicolon(std::string_view text, std::size_t ownName, std::size_t name,
+                                    std::string_view candidate) {
+  if (ownName == 0 || text[ownName] != ':' || name < ownName + 4) return false;
+  if (!StartsWithNoCase(text, "Content-") || !IsBlank(text[name - 1]) || text[name - 2] != ';')
+    return false;
+  return IsKnownFieldName(candidate) || IsPrivateFieldName(candidate);
+}
+
 }  // namespace quillon::old_line_fields

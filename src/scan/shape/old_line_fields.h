@@ -94,4 +94,20 @@ std::string_view TopLine(CarveBuffer buffer, std::size_t lineStart);
 std::size_t WellFormedNameInsideTopLine(CarveBuffer buffer, std::size_t lineStart,
                                         std::size_t from = 1, std::size_t to = kMaxHeaderLine);
 
+// Where a hyphenated field written in lower case begins inside `line`, the line right above a
+// header block (one line, without its line end), where old bytes ran into it: a name a list
+// knows with a value in the field's own grammar ("Content-transfer-encod" + "return-path:
+// <a@b.example>"), or a known or private one whose value is one address ("...quarter at " +
+// "delivered-to: a@b.example", "...fore" + "x-original-to: a@b.example"), which prose and markup
+// seldom end a line with. Inside a header line's value only right behind other bytes. The
+// leftmost such start; npos for none and where `line` is itself a line of that field.
+std::size_t LowerCaseFieldRunInto(std::string_view line);
+
+// Whether the known or private field `candidate` at `name` in `text` follows the value of an old
+// content field cut right behind a parameter's semicolon ("Content-Type: text/plain; " +
+// "X-UIDL: 1204538403"): a parameter is an attribute and a value joined by "=", never a name and
+// a colon. `ownName`: the length of the old line's name.
+bool FieldBehindAParameterSemicolon(std::string_view text, std::size_t ownName, std::size_t name,
+                                    std::string_view candidate);
+
 }  // namespace quillon::old_line_fields

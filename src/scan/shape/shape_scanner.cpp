@@ -52,6 +52,16 @@ bool IsAnchor(CarveBuffer buffer, std::size_t index) {
   return StartsWithNoCase(head, "from:") || StartsWithNoCase(head, "date:");
 }
 
+// The length of the UTF-8 byte-order mark right in front of buffer index `index`, or 0: a file
+// that an export wrote with one opens with it, and so does the mail's text.
+std::size_t ByteOrderMarkInFront(CarveBuffer buffer, std::size_t index) {
+  constexpr std::string_view kMark = "\xEF\xBB\xBF";
+  if (index < kMark.size()) return 0;
+  return std::memcmp(buffer.data + index - kMark.size(), kMark.data(), kMark.size()) == 0
+             ? kMark.size()
+             : 0;
+}
+
 }  // namespace
 
 std::size_t LeadingBlankLines(std::string_view text) {
@@ -102,8 +112,9 @@ void ShapeScanner::Scan(CarveBuffer buffer, std::uint64_t from, std::uint64_t to
   BlockStartMemo memo;  // the last anchor's walk, for the next anchor of the same block
   auto tryAnchor = [&](std::size_t anchor) {
     if (!IsAnchor(buffer, anchor) || buffer.base + anchor < coveredUntil_) return;
-    const BlockStart start = FindBlockStart(buffer, anchor, earliest, memo);
+    BlockStart start = FindBlockStart(buffer, anchor, earliest, memo);
     memo = {anchor, start};
+    start.openingBlanks += ByteOrderMarkInFront(buffer, start.TextIndex());
     const std::uint64_t absolute = buffer.base + start.TextIndex();
     if (absolute < from || absolute >= to || absolute < coveredUntil_) return;
     // Behind a line of text, away from a sector start, no block begins a mail: most header-like
