@@ -70,7 +70,9 @@ std::size_t EpilogueLength(std::string_view rest, BehindText behind, bool lineFe
       // A line cut where the mail's bytes end takes no paragraph in front of it along: a footer
       // under its rule, or a first paragraph an empty line ended, stays.
       if (behind == BehindText::MailEnd && otherEndings == 0) {
-        if (paragraphs > 0) return paragraphEnd;
+        // Not a paragraph that begins as an old line's tail, nor such a tail alone.
+        const bool oldTail = firstLineMidLine || (firstParagraphLines < 2 && !firstLineBoundary);
+        if (paragraphs > 0 && !oldTail) return paragraphEnd;
         if (firstLineRule && firstParagraphLines >= 2) return at;
       }
       break;

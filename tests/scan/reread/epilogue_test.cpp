@@ -196,6 +196,12 @@ INSTANTIATE_TEST_SUITE_P(
         EpilogueRow{"FooterWhoseLastLineIsCutAtTheMailsEnd",
                     "\r\n________________\r\nList footer\r\n", "http://x/listinfo",
                     BehindText::MailEnd},
+        // Old text's first paragraph begins as the tail of a line: no footer.
+        EpilogueRow{"AnOldParagraphThenTextCutAtTheMailsEnd", "\r\n",
+                    "ht meeting had one island.\r\nWeather on the river.\r\n\r\nMore old te",
+                    BehindText::MailEnd},
+        EpilogueRow{"ALoneOldLineThenTextCutAtTheMailsEnd", "\r\n",
+                    "Had one island.\r\n\r\nMore old te", BehindText::MailEnd},
         // Without a rule or an empty line nothing tells a footer from old text.
         EpilogueRow{"TextCutAtTheMailsEnd", "\r\n", "users list\r\nhttp://x/listinfo",
                     BehindText::MailEnd}),
