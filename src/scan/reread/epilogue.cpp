@@ -66,12 +66,13 @@ std::size_t EpilogueLength(std::string_view rest, BehindText behind, bool lineFe
     // it came to an end there, whatever lies behind the data; the line itself is the last
     // line's rules' to weigh.
     if (!line.complete) {
-      if (HoldsNonText(TextOf(buffer, line))) return otherEndings > 0 ? firstOtherEnding : at;
+      if (otherEndings > 0 && HoldsNonText(TextOf(buffer, line))) return firstOtherEnding;
+      // Old text's first paragraph begins as the tail of a line, or is that tail alone.
+      const bool oldTail = firstLineMidLine || (firstParagraphLines < 2 && !firstLineBoundary);
+      if (HoldsNonText(TextOf(buffer, line))) return paragraphs > 0 && oldTail ? emptyLines : at;
       // A line cut where the mail's bytes end takes no paragraph in front of it along: a footer
       // under its rule, or a first paragraph an empty line ended, stays.
       if (behind == BehindText::MailEnd && otherEndings == 0) {
-        // Not a paragraph that begins as an old line's tail, nor such a tail alone.
-        const bool oldTail = firstLineMidLine || (firstParagraphLines < 2 && !firstLineBoundary);
         if (paragraphs > 0 && !oldTail) return paragraphEnd;
         if (firstLineRule && firstParagraphLines >= 2) return at;
       }

@@ -202,6 +202,11 @@ INSTANTIATE_TEST_SUITE_P(
                     BehindText::MailEnd},
         EpilogueRow{"ALoneOldLineThenTextCutAtTheMailsEnd", "\r\n",
                     "Had one island.\r\n\r\nMore old te", BehindText::MailEnd},
+        EpilogueRow{"AnOldLinesTailThenParagraphsUpToANul", "\r\n\r\n",
+                    "ht meeting had one island.\r\n\r\n--------\r\n\r\nMessage: 36\r\nTo: a@x\r\n"
+                    "Message-" +
+                        std::string(3, '\0'),
+                    BehindText::Unread},
         // Without a rule or an empty line nothing tells a footer from old text.
         EpilogueRow{"TextCutAtTheMailsEnd", "\r\n", "users list\r\nhttp://x/listinfo",
                     BehindText::MailEnd}),
