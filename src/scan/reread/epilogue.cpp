@@ -67,9 +67,11 @@ std::size_t EpilogueLength(std::string_view rest, BehindText behind, bool lineFe
     // line's rules' to weigh.
     if (!line.complete) {
       if (otherEndings > 0 && HoldsNonText(TextOf(buffer, line))) return firstOtherEnding;
-      // Old text's first paragraph begins as the tail of a line, or is that tail alone.
+      // Old text's first paragraph begins as the tail of a line; a note of one line may stand
+      // alone in front of the file's zeros.
+      if (HoldsNonText(TextOf(buffer, line)))
+        return paragraphs > 0 && firstLineMidLine ? emptyLines : at;
       const bool oldTail = firstLineMidLine || (firstParagraphLines < 2 && !firstLineBoundary);
-      if (HoldsNonText(TextOf(buffer, line))) return paragraphs > 0 && oldTail ? emptyLines : at;
       // A line cut where the mail's bytes end takes no paragraph in front of it along: a footer
       // under its rule, or a first paragraph an empty line ended, stays.
       if (behind == BehindText::MailEnd && otherEndings == 0) {

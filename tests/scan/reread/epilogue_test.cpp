@@ -207,6 +207,8 @@ INSTANTIATE_TEST_SUITE_P(
                     "Message-" +
                         std::string(3, '\0'),
                     BehindText::Unread},
+        EpilogueRow{"ANoteLineThenTheFilesZeros", "\r\nEnd of Ppp Digest\r\n\r\n",
+                    std::string(3, '\0'), BehindText::Unread},
         // Without a rule or an empty line nothing tells a footer from old text.
         EpilogueRow{"TextCutAtTheMailsEnd", "\r\n", "users list\r\nhttp://x/listinfo",
                     BehindText::MailEnd}),
