@@ -9,7 +9,7 @@ NoiseMaker kinds, the decoy kinds, or "old:" and an old-data kind (a cluster of 
 zeros, as a file's last cluster).
 """
 
-from dataclasses import dataclass
+from dataclasses import dataclass, replace
 
 
 @dataclass(frozen=True)
@@ -103,7 +103,25 @@ HELD_OUT = Mix(
     store_gaps=(0, 1, 2, 3),
 )
 
-MIXES = {mix.name: mix for mix in (TUNING, HELD_OUT)}
+# The held-out mix with neighbours that read like mail (neighbours.py) in front of and behind
+# mails, where a reader's rules for a mail's ends are put to the test.
+NEIGHBOURS = replace(
+    HELD_OUT,
+    name="neighbours",
+    noise=HELD_OUT.noise + (("old:mail-end", 4), ("old:digest", 4), ("old:quoted-headers", 4),
+                            ("old:mbox-lines", 4), ("old:patch", 3), ("old:returned-headers", 4)),
+    leads=(("binary", 10), ("text-lf", 5), ("xml", 5), ("log", 5), ("mail", 5), ("utf16", 5),
+           ("mail-end", 15), ("digest", 10), ("quoted-headers", 10), ("mbox-lines", 10),
+           ("patch", 10), ("returned-headers", 10)),
+    sector_leads=HELD_OUT.sector_leads + (("mail-end", 10), ("digest", 5), ("patch", 5),
+                                          ("returned-headers", 5)),
+    after=(("zeros", 15), ("random", 10), ("sector-zeros", 25), ("old", 50)),
+    slack_kinds=(("text-crlf", 5), ("mail", 10), ("binary", 5), ("log", 5), ("mail-end", 15),
+                 ("digest", 15), ("quoted-headers", 15), ("mbox-lines", 10), ("patch", 10),
+                 ("returned-headers", 15)),
+)
+
+MIXES = {mix.name: mix for mix in (TUNING, HELD_OUT, NEIGHBOURS)}
 
 
 def choose(rng, weighted):

@@ -58,7 +58,8 @@ bool LooksLikeField(std::string_view line) {
 
 // True when `lines`, the body's first (`first` its first non-empty one), read as text written to
 // be read: at least two whole lines without control bytes (a CR inside a line is a line end of
-// other bytes), not beginning as the tail of an old line, nor markup where plain text is declared.
+// other bytes), not beginning as the tail of an old line, nor markup where plain text is declared
+// (unless it opens its document there: a page or an XML record sent as plain text).
 bool ReadsAsText(const std::vector<BodyLine>& lines, const BodyLine& first, bool plain) {
   constexpr std::size_t kFewestLines = 2;
   if (lines.size() < kFewestLines) return false;
@@ -66,7 +67,8 @@ bool ReadsAsText(const std::vector<BodyLine>& lines, const BodyLine& first, bool
     return std::any_of(line.content.begin(), line.content.end(),
                        [](char c) { return static_cast<unsigned char>(c) < 0x20 && c != '\t'; });
   });
-  return !controls && !BeginsMidLine(first.content) && !(plain && HoldsMarkup(first.content));
+  return !controls && !BeginsMidLine(first.content) &&
+         !(plain && HoldsMarkup(first.content) && !OpensADocument(first.content));
 }
 
 }  // namespace

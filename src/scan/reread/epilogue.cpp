@@ -62,7 +62,24 @@ std::size_t EpilogueLength(std::string_view rest, BehindText behind, bool lineFe
   bool firstLineRule = false;
   while (at < rest.size()) {
     const Line line = ReadLine(buffer, at, kBodyLineRules);
-    if (!line.complete) break;
+    // A last line without a line break that runs into binary data or a NUL: the lines before
+    // it came to an end there, whatever lies behind the data; the line itself is the last
+    // line's rules' to weigh.
+    if (!line.complete) {
+      if (otherEndings > 0 && HoldsNonText(TextOf(buffer, line))) return firstOtherEnding;
+      // Old text's first paragraph begins as the tail of a line; a note of one line may stand
+      // alone in front of the file's zeros.
+      if (HoldsNonText(TextOf(buffer, line)))
+        return paragraphs > 0 && firstLineMidLine ? emptyLines : at;
+      const bool oldTail = firstLineMidLine || (firstParagraphLines < 2 && !firstLineBoundary);
+      // A line cut where the mail's bytes end takes no paragraph in front of it along: a footer
+      // under its rule, or a first paragraph an empty line ended, stays.
+      if (behind == BehindText::MailEnd && otherEndings == 0) {
+        if (paragraphs > 0 && !oldTail) return paragraphEnd;
+        if (firstLineRule && firstParagraphLines >= 2) return at;
+      }
+      break;
+    }
     if (ReadsAsBinaryBytes(TextOf(buffer, line), line.binary))
       return otherEndings > 0 ? firstOtherEnding : at;
     const std::string_view content = TextOf(buffer, line);

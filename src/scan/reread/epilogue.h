@@ -28,7 +28,11 @@ enum class BehindText {
 // `rest` unless `behind` is BehindText::Unread. Old text that runs on longer is no epilogue: the
 // mail then ends behind its first paragraph (at the boundary line when the text began right
 // behind it). Text that runs on to the end of what was read is not taken beyond the
-// empty lines.
+// empty lines. A last line without a line break that runs into binary data or a NUL, or that
+// `behind` is BehindText::MailEnd cuts, takes nothing in front of it along: the lines before it
+// stay as the rules above have them (a footer under its rule, a first paragraph an empty line
+// ended; not a first paragraph that begins as an old line's tail, nor, where the mail's end
+// cuts the line, that tail alone), the line itself is for the last-line rules (last_line.h).
 std::size_t EpilogueLength(std::string_view rest, BehindText behind, bool lineFeedMail);
 
 // True when `line` opens a mail as it arrived (its trace or delivery line). A bounce may carry

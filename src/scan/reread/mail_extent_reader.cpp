@@ -353,9 +353,11 @@ void ReadKnownExtent(const MailRecord& record, DataSource& source, std::string& 
         NulAmidData(text, known, start) ? TextTail::BinaryData : TextTail::MailEnd;
     const std::size_t textEnd =
         EndBeforeOldBytes(std::string_view(text).substr(0, known), boundary, tail);
-    if (textEnd < known)
-      text.resize(textEnd + toClusterEnd(textEnd));
-    else {
+    if (textEnd < known) {
+      // The epilogue's last line may have no line break of its own where the file ended.
+      const std::size_t toFileEnd = LastLineToFileEnd(text, textEnd, start);
+      text.resize(textEnd + (toFileEnd > 0 ? toFileEnd : toClusterEnd(textEnd)));
+    } else {
       const std::size_t kept = known + EpilogueLength(std::string_view(text).substr(known), behind,
                                                       EndsLineFeedOnly(text, known));
       const std::size_t toFileEnd = LastLineToFileEnd(text, kept, start);

@@ -161,6 +161,12 @@ bool IsRuleLine(std::string_view line) {
   return line.find_first_not_of(line.front()) == std::string_view::npos;
 }
 
+bool OpensADocument(std::string_view line) {
+  const std::string_view text = line.substr(std::min(line.size(), line.find_first_not_of(" \t")));
+  return StartsWithNoCase(text, "<?xml") || StartsWithNoCase(text, "<!doctype") ||
+         StartsWithNoCase(text, "<html");
+}
+
 void MarkupRun::Add(std::size_t at, std::string_view line) {
   if (ownMarkup_ || line.empty()) return;
   if (HoldsMarkup(line)) {

@@ -57,6 +57,11 @@ bool BeginsMidLine(std::string_view line);
 inline constexpr std::size_t kRuleLength = 8;
 bool IsRuleLine(std::string_view line);
 
+// True when `line` opens a document of markup ("<?xml", "<!DOCTYPE", "<html" in any letter
+// case, behind blanks or not). Old bytes are cut out at any place of a document, seldom at its
+// first line: a body that begins so is a document sent as text.
+bool OpensADocument(std::string_view line);
+
 // Follows the body lines of a mail whose text holds no markup (a plain text mail) and tells
 // where lines that all hold markup begin that run up to the last line given: an old page's or
 // old data's lines behind the mail. Once a line without markup follows one with it, the markup

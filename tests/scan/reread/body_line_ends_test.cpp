@@ -57,6 +57,13 @@ INSTANTIATE_TEST_SUITE_P(
         LineEndRow{"TheTailOfAnOldLine", kLfPlain, "the river bank.\r\nNext one\r\n", "", false},
         LineEndRow{"MarkupBehindPlainText", kLfPlain, "<div class=x>\r\n<p>a</p>\r\n", "", false},
         LineEndRow{"MarkupOfAnHtmlText", kLfHtml, "<html><body>\r\n<p>a</p>\r\n", "", true},
+        // A document that opens on the body's first line is sent as text, not cut out of one.
+        LineEndRow{"AnXmlRecordSentAsPlainText", kCrLfPlain,
+                   "<?xml version=\"1.0\"?>\n<?ADF version=\"1.0\"?><adf>\n  <prospect>\n", "",
+                   true},
+        LineEndRow{"APageSentAsPlainText", kLfPlain, "<!DOCTYPE html>\r\n<html>\r\n", "", true},
+        LineEndRow{"MarkupInsideADocumentBehindPlainText", kCrLfPlain,
+                   "  <prospect>\n<?xml version=\"1.0\"?>\n", "", false},
         LineEndRow{"ACrInsideALine", kLfHtml, "\x83^>\r1\nmore\r\n", "", false},
         LineEndRow{"ControlBytes", kLfPlain, "ab\x01\x02\x03\r\ncd\r\n", "", false},
         LineEndRow{"OpeningBoundary", kLfMixed, "Preamble\r\n--b1\r\nContent-Type: t\r\n", "b1",

@@ -37,6 +37,12 @@ std::string Footer(int lines) {
   return text;
 }
 
+// A list footer under its rule, and the empty lines behind it.
+const std::string kFooter =
+    "\r\n\r\n-----------------------------------\r\nThis list is sponsored by:us\r\n"
+    "http://x.org/sf\r\n______________\r\nusers mailing list\r\nhttps://x.org/listinfo/users"
+    "\r\n\r\n\r\n";
+
 // Longer than lines of mail text are written.
 const std::string kLong(kEpilogueLineLength + 1, 'w');
 
@@ -170,7 +176,42 @@ INSTANTIATE_TEST_SUITE_P(
         EpilogueRow{"OtherLineEndsUpToALineCutAtTheMailsEnd", "\nfooter\n\n\n",
                     "old one\r\nold, cut", BehindText::MailEnd, true},
         EpilogueRow{"OtherLineEndsUpToALineCutAtANul", "\nfooter\n\n\n",
-                    "old one\r\nold, cut" + std::string(1, '\0'), BehindText::Unread, true}),
+                    "old one\r\nold, cut" + std::string(1, '\0'), BehindText::Unread, true},
+        // A footer, then binary data with no line break in what was read: the footer came to
+        // an end there, whatever lies behind the data.
+        EpilogueRow{"FooterThenBinaryDataNotReadToItsEnd", kFooter, "\x01\xf3\x02 data",
+                    BehindText::Unread},
+        EpilogueRow{"FooterThenBinaryDataUpToTheNextMail", kFooter, "\x01\xf3\x02 data",
+                    BehindText::NextMail},
+        EpilogueRow{"FooterThenTextRunningIntoBinaryData", kFooter, "old text\x01\xf3\x02",
+                    BehindText::NextMail},
+        // A footer whose last line has no line break, the file's zeros behind it: that line is
+        // the last line's rules' to take.
+        EpilogueRow{"FooterWhoseLastLineRunsToANul", "\r\n____\r\nList footer\r\n",
+                    "http://x/listinfo" + std::string(3, '\0'), BehindText::Unread},
+        // Old text glued behind a footer up to where the scan saw the mail end, cut inside a
+        // line: the footer stays.
+        EpilogueRow{"FooterThenOldTextCutAtTheMailsEnd", kFooter,
+                    "was some bridge.\r\n> That been two this also", BehindText::MailEnd},
+        EpilogueRow{"FooterWhoseLastLineIsCutAtTheMailsEnd",
+                    "\r\n________________\r\nList footer\r\n", "http://x/listinfo",
+                    BehindText::MailEnd},
+        // Old text's first paragraph begins as the tail of a line: no footer.
+        EpilogueRow{"AnOldParagraphThenTextCutAtTheMailsEnd", "\r\n",
+                    "ht meeting had one island.\r\nWeather on the river.\r\n\r\nMore old te",
+                    BehindText::MailEnd},
+        EpilogueRow{"ALoneOldLineThenTextCutAtTheMailsEnd", "\r\n",
+                    "Had one island.\r\n\r\nMore old te", BehindText::MailEnd},
+        EpilogueRow{"AnOldLinesTailThenParagraphsUpToANul", "\r\n\r\n",
+                    "ht meeting had one island.\r\n\r\n--------\r\n\r\nMessage: 36\r\nTo: a@x\r\n"
+                    "Message-" +
+                        std::string(3, '\0'),
+                    BehindText::Unread},
+        EpilogueRow{"ANoteLineThenTheFilesZeros", "\r\nEnd of Ppp Digest\r\n\r\n",
+                    std::string(3, '\0'), BehindText::Unread},
+        // Without a rule or an empty line nothing tells a footer from old text.
+        EpilogueRow{"TextCutAtTheMailsEnd", "\r\n", "users list\r\nhttp://x/listinfo",
+                    BehindText::MailEnd}),
     [](const testing::TestParamInfo<EpilogueRow>& row) { return row.param.name; });
 
 struct TrimRow {

@@ -450,7 +450,16 @@ INSTANTIATE_TEST_SUITE_P(
                  "o local officials. Archaeologists later\r\nthe fallen hunter's body\r\n", "b",
                  true, kMultipart + "--b--\r\n\r\n"},
         KnownRow{"LineFeedLineBehindTheEpilogueUpToTheNul", kMultipart + "--b--\r\n",
-                 "\r\nfooter\r\nold\n", "b", true, kMultipart + "--b--\r\n\r\nfooter\r\n"}),
+                 "\r\nfooter\r\nold\n", "b", true, kMultipart + "--b--\r\n\r\nfooter\r\n"},
+        // A list footer whose last line has no line break, the file's zeros behind it.
+        KnownRow{"AFootersLastLineWithoutBreakUpToTheFilesEnd",
+                 kMultipart + "--b--\r\n\r\n________\r\nusers list\r\nhttp://x/listinfo", "", "b",
+                 true, kMultipart + "--b--\r\n\r\n________\r\nusers list\r\nhttp://x/listinfo"},
+        // Old text glued behind a footer's empty line, cut where the scan saw the mail end.
+        KnownRow{"OldTextCutBehindAFootersEmptyLine",
+                 kMultipart + "--b--\r\n\r\n________\r\nusers list\r\n\r\n",
+                 "was some bridge.\r\n> That been", "b", true,
+                 kMultipart + "--b--\r\n\r\n________\r\nusers list\r\n\r\n", "\x93\x01\xee"}),
     [](const testing::TestParamInfo<KnownRow>& row) { return row.param.name; });
 
 // A mail whose end the scan did not see, read up to the next mail found, which begins right

@@ -10,7 +10,7 @@
 namespace quillon::mail_reader {
 namespace {
 
-enum class Shape { Markup, EncodedData, MidLine, StrayControls };
+enum class Shape { Markup, EncodedData, MidLine, StrayControls, OpensDocument };
 
 struct ShapeRow {
   const char* name;
@@ -39,6 +39,9 @@ TEST_P(LineShapeTest, TellsTheShape) {
       break;
     case Shape::StrayControls:
       EXPECT_EQ(HoldsStrayControls(row.line), row.holds);
+      break;
+    case Shape::OpensDocument:
+      EXPECT_EQ(OpensADocument(row.line), row.holds);
       break;
   }
 }
@@ -112,7 +115,12 @@ INSTANTIATE_TEST_SUITE_P(
         ShapeRow{"RandomBytes", Shape::StrayControls,
                  "\x8e\x01\xd3q\x1f\xa9\x02\xbbW\x90\x05\xe4\x7f\xc1\x03z", false},
         ShapeRow{"ANulIsNoStrayByte", Shape::StrayControls,
-                 std::string("The rest of it here") + '\0', false}),
+                 std::string("The rest of it here") + '\0', false},
+        ShapeRow{"AnXmlDeclaration", Shape::OpensDocument, "<?xml version=\"1.0\"?>", true},
+        ShapeRow{"ADocumentTypeBehindBlanks", Shape::OpensDocument, "  <!doctype html>", true},
+        ShapeRow{"AnHtmlTag", Shape::OpensDocument, "<HTML><body>", true},
+        ShapeRow{"AnElementInsideADocument", Shape::OpensDocument, "<p>River</p>", false},
+        ShapeRow{"ADeclarationBehindText", Shape::OpensDocument, "see <?xml?>", false}),
     [](const testing::TestParamInfo<ShapeRow>& row) { return row.param.name; });
 
 struct RunRow {
