@@ -197,7 +197,8 @@ FOREIGN_DATES = (b"Mo, 3 M\xe4r 2008 10:00:00 +0100", b"lun., 03 mars 2008 10:00
                  b"Ma, 3 maa 2008 10:00:00 +0100")
 GBK_NAMES = (b"\xd5\xc5\xc8\xfd", b"\xc0\xee\xcb\xc4 \xb2\xe2\xca\xd4")
 BOUNCE_SENDERS = (b"MAILER-DAEMON@mx.example.net (Mail Delivery System)",
-                  b"postmaster@relay.example.com", b"Mail Delivery Subsystem <mailer-daemon@example.org>")
+                  b"postmaster@relay.example.com",
+                  b"Mail Delivery Subsystem <mailer-daemon@example.org>")
 
 
 def bounce(text, rng, number):
