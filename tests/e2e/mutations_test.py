@@ -96,10 +96,23 @@ ROWS = {
     "mut-space-colon": lambda t: b"\r\nFrom : Ann" in t and b"\r\nDate : Mon" in t,
     **{case: (lambda lines: lambda t: opens_with_one_of(t, lines))(lines)
        for case, lines in mutations.FIRST_LINE_CASES.items()},
+    "mut-bounce": lambda t: t.startswith(b"From: ") and b"message/delivery-status" in t and
+    (MAIL in t or HEADER + b"\r\n" in t) and t.rstrip(b"\r\n").endswith(b"--"),
+    "mut-long-references": lambda t: before_from(t, lambda line: line.startswith(b"References: ")
+                                                 and len(line) > 998),
+    "mut-foreign-date": lambda t: any(b"\r\nDate: " + date + b"\r\n" in t
+                                      for date in mutations.FOREIGN_DATES),
+    "mut-gbk-header": lambda t: any(b"\r\nFrom: " + name + b" <ann@a.example>\r\n" in t
+                                    for name in mutations.GBK_NAMES) and
+    b"Subject: \xbb\xe1" in t,
+    "mut-cp1252-name": lambda t: b"\r\nFrom: \x93" in t and b"\x94 <ann@a.example>\r\n" in t,
+    "mut-tab-fold": lambda t: b"Subject: plans for the week\r\n\t\r\n\tmore\r\n" in t,
+    "mut-three-fields": lambda t: names(t) == [b"from", b"date", b"subject"] and
+    t.endswith(b"\r\n\r\n" + BODY),
 }
 # Cases whose body is not the mail's own body text, byte for byte.
 BODY_CHANGED = ("mut-body-no-crlf", "mut-lf-header", "mut-lf-body", "mut-cr-only",
-                "mut-header-at-end", "mut-tiny")
+                "mut-header-at-end", "mut-tiny", "mut-bounce")
 
 
 def main():

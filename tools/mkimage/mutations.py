@@ -33,6 +33,11 @@ MUTATIONS = ("mut-banner", "mut-gt-from", "mut-mailbox-other", "mut-nul-field",
              "mut-header-at-end", "mut-tiny", "mut-rfc822-only", "mut-received-fold",
              "mut-bom", "mut-space-colon", "mut-stray-line", "mut-stray-token",
              "mut-fold-at-name", "mut-empty-from")
+# How real mail differs from the corpus beyond the cases above: bounces, very long reference
+# lines, dates and names in other languages and charsets, folds of a tab alone, bare headers.
+REAL_MAIL_MUTATIONS = ("mut-bounce", "mut-long-references", "mut-foreign-date", "mut-gbk-header",
+                       "mut-cp1252-name", "mut-tab-fold", "mut-three-fields")
+MUTATIONS += REAL_MAIL_MUTATIONS
 
 
 def block_of(text):
@@ -186,9 +191,109 @@ def folded_at_names(text, names):
     return text
 
 
+FOREIGN_DATES = (b"Mo, 3 M\xe4r 2008 10:00:00 +0100", b"lun., 03 mars 2008 10:00:00 +0100",
+                 b"Mon, 3 Mar 08 10:00:00 +0000", b"3 Mar 08 10:00 GMT",
+                 b"\xe5\x91\xa8\xe4\xb8\x80, 3 3\xe6\x9c\x88 2008 10:00:00 +0800",
+                 b"Ma, 3 maa 2008 10:00:00 +0100")
+GBK_NAMES = (b"\xd5\xc5\xc8\xfd", b"\xc0\xee\xcb\xc4 \xb2\xe2\xca\xd4")
+BOUNCE_SENDERS = (b"MAILER-DAEMON@mx.example.net (Mail Delivery System)",
+                  b"postmaster@relay.example.com",
+                  b"Mail Delivery Subsystem <mailer-daemon@example.org>")
+
+
+def bounce(text, rng, number):
+    """A delivery report that returns the mail: a report text, a delivery-status part and the
+    mail itself or its header block alone."""
+    newline = header_shapes.newline_of(text)
+    date = cases.first_field(text, b"date") or b"Date: Mon, 3 Mar 2008 10:00:00 +0000" + newline
+    boundary = b"report-%d-%d" % (number, rng.randint(1000, 9999))
+    headers_only = rng.random() < 0.5
+    returned = text[:header_shapes.header_end_of(text)[1]] if headers_only else text
+    lines = [b"From: " + rng.choice(BOUNCE_SENDERS), date.rstrip(b"\r\n"),
+             b"To: sender@example.com", b"Subject: Undelivered Mail Returned to Sender",
+             b"MIME-Version: 1.0",
+             b"Content-Type: multipart/report; report-type=delivery-status;",
+             b"\tboundary=\"" + boundary + b"\"", b"", b"--" + boundary,
+             b"Content-Type: text/plain", b"", b"This is the mail system at host mx.example.net.",
+             b"", b"I'm sorry to have to inform you that your message could not",
+             b"be delivered to one or more recipients.", b"", b"--" + boundary,
+             b"Content-Type: message/delivery-status", b"", b"Reporting-MTA: dns; mx.example.net",
+             b"", b"Final-Recipient: rfc822; nobody@example.com", b"Action: failed",
+             b"Status: 5.1.1", b"", b"--" + boundary,
+             b"Content-Type: " + (b"text/rfc822-headers" if headers_only else b"message/rfc822"),
+             b"", b""]
+    return newline.join(lines) + returned + newline + b"--" + boundary + b"--" + newline
+
+
+def long_references(rng, newline):
+    count = rng.randint(40, 160)
+    ids = b" ".join(b"<%d.%d@mail.example.org>" % (rng.randint(1, 10**9), index)
+                    for index in range(count))
+    return b"References: " + ids + newline
+
+
+def only_fields(text, names):
+    """The header block cut down to the first field of each of `names`, the body kept."""
+    _start, closing, _newline = block_of(text)
+    if closing is None:
+        return text
+    kept = [cases.first_field(text, name) for name in names]
+    if any(field is None for field in kept):
+        return text
+    return b"".join(kept) + text[closing:]
+
+
+def in_display_name(text, rng, name_bytes):
+    """The From field's display name replaced by raw `name_bytes`, the address kept."""
+    field = cases.first_field(text, b"from")
+    if field is None:
+        return text
+    value = field[len(b"From:"):].strip()
+    address = value[value.index(b"<"):value.rindex(b">") + 1] if b"<" in value and b">" in value \
+        else b"<" + value + b">"
+    newline = header_shapes.newline_of(text)
+    return text.replace(field, b"From: " + name_bytes + b" " + address + newline, 1)
+
+
+def tab_fold(text, newline):
+    """The Subject folded behind a line of one tab and nothing else."""
+    field = cases.first_field(text, b"subject")
+    if field is None:
+        return text
+    line_end = len(field) - len(field.rstrip(b"\r\n"))
+    return text.replace(field, field[:-line_end] + newline + b"\t" + newline + b"\tmore" +
+                        newline, 1)
+
+
+def apply_real_mail_mutation(case, text, rng, number, newline):
+    if case == "mut-bounce":
+        return bounce(text, rng, number)
+    if case == "mut-long-references":
+        return insert_before(text, (b"from", b"date"), long_references(rng, newline))
+    if case == "mut-foreign-date":
+        field = cases.first_field(text, b"date")
+        return text if field is None else \
+            text.replace(field, b"Date: " + rng.choice(FOREIGN_DATES) + newline, 1)
+    if case == "mut-gbk-header":
+        text = in_display_name(text, rng, rng.choice(GBK_NAMES))
+        field = cases.first_field(text, b"subject")
+        return text if field is None else \
+            text.replace(field, b"Subject: \xbb\xe1\xd2\xe9 " + field[len(b"Subject: "):], 1)
+    if case == "mut-cp1252-name":
+        return in_display_name(text, rng, b"\x93" + rng.choice((b"Ann Lee", b"O\x92Brien")) +
+                               b"\x94")
+    if case == "mut-tab-fold":
+        return tab_fold(text, newline)
+    if case == "mut-three-fields":
+        return only_fields(text, (b"from", b"date", b"subject"))
+    return None
+
+
 def apply_mutation(case, text, rng, number=0):
     if case not in MUTATIONS:
         return None
+    if case in REAL_MAIL_MUTATIONS:
+        return apply_real_mail_mutation(case, text, rng, number, header_shapes.newline_of(text))
     start, closing, newline = block_of(text)
     body = text[start:]
     if case == "mut-banner":

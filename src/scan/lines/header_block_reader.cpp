@@ -45,9 +45,13 @@ bool IsFoldingWhiteSpace(std::uint8_t c) {
 // bytes); binary data holds them by the many.
 constexpr std::size_t kMaxStrayControlBytes = 2;
 
-// A NUL is where text stops (a file's slack): a line that holds one is no field's.
+// A NUL is where text stops (a file's slack): a line that holds two, or one with nothing behind
+// it, is no field's. A single NUL between a value's bytes is a stray one like the others.
 std::size_t NonTextBytesIn(std::string_view text) {
-  if (text.find('\0') != std::string_view::npos) return kMaxStrayControlBytes + 1;
+  if (const std::size_t nul = text.find('\0'); nul != std::string_view::npos) {
+    if (nul + 1 == text.size() || text.find('\0', nul + 1) != std::string_view::npos)
+      return kMaxStrayControlBytes + 1;
+  }
   return static_cast<std::size_t>(std::count_if(
       text.begin(), text.end(), [](char c) { return !IsTextByte(static_cast<std::uint8_t>(c)); }));
 }
@@ -178,8 +182,9 @@ HeaderValue HeaderBlockReader::ReadValue(std::size_t& lineStart, const HeaderLin
 HeaderValue HeaderBlockReader::ReadWholeLine(std::size_t lineStart, const HeaderLine& line) const {
   HeaderValue value;
   const CarveBuffer buffer = Bytes();
-  const std::string_view text =
-      TrimWhiteSpace(ViewOf(buffer, line.valueStart, line.line.end - line.valueStart));
+  std::string_view text = ViewOf(buffer, line.valueStart, line.line.end - line.valueStart);
+  // A stray NUL ends the value as it ends the walk's: a record's values hold none.
+  text = TrimWhiteSpace(text.substr(0, text.find('\0')));
   value.text.assign(text.substr(0, kMaxUnfoldedValue));
   value.lastLineStart = lineStart;
   std::size_t position = line.line.next;

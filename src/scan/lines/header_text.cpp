@@ -1,5 +1,6 @@
 #include "scan/lines/header_text.h"
 
+#include <algorithm>
 #include <array>
 #include <string_view>
 #include <utility>
@@ -39,17 +40,47 @@ long DecimalValue(std::string_view token) {
 // The month a token names: its three-letter abbreviation (RFC 5322 3.3), or any longer start of
 // its English name ("Sept", "March", "September"), in any letter case, a closing dot allowed.
 // A token that names none gives January.
-int MonthNumber(std::string_view token) {
+// As MonthNumber, 0 for a token that names no month.
+int NamedMonth(std::string_view token) {
   static constexpr std::array<std::string_view, 12> kMonths = {
       "JANUARY", "FEBRUARY", "MARCH",     "APRIL",   "MAY",      "JUNE",
       "JULY",    "AUGUST",   "SEPTEMBER", "OCTOBER", "NOVEMBER", "DECEMBER"};
   if (!token.empty() && token.back() == '.') token.remove_suffix(1);
-  if (token.size() < 3) return 1;
+  if (token.size() < 3) return 0;
   for (std::size_t i = 0; i < kMonths.size(); ++i) {
     if (token.size() <= kMonths[i].size() && StartsWithNoCase(kMonths[i], token))
       return static_cast<int>(i) + 1;
   }
-  return 1;
+  return 0;
+}
+
+int MonthNumber(std::string_view token) {
+  const int month = NamedMonth(token);
+  return month == 0 ? 1 : month;
+}
+
+// The first `tokens.size()` tokens of `date` from its first digit on, split at ',', ' ' and
+// ':'; the last token counts at the end of the text too. Returns how many there were.
+template <std::size_t kCount>
+std::size_t DateTokens(std::string_view date, std::array<std::string_view, kCount>& tokens) {
+  std::size_t first = 0;
+  while (first < date.size() && (date[first] < '0' || date[first] > '9')) ++first;
+  const std::string_view rest = date.substr(first);
+  std::size_t count = 0;
+  std::size_t start = 0;
+  for (std::size_t i = 0; i <= rest.size() && count < tokens.size(); ++i) {
+    const bool atEnd = i == rest.size();
+    if (atEnd || rest[i] == ',' || rest[i] == ' ' || rest[i] == ':') {
+      if (i > start) tokens[count++] = rest.substr(start, i - start);
+      start = i + 1;
+    }
+  }
+  return count;
+}
+
+bool AllDigits(std::string_view token) {
+  return !token.empty() &&
+         std::all_of(token.begin(), token.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
 // `value` (never negative here: DecimalValue reads digits only) in decimal, a 0 in front of a
@@ -98,20 +129,10 @@ void NormaliseDate(std::string& date) {
   while (first < date.size() && (date[first] < '0' || date[first] > '9')) ++first;
   if (first == date.size()) return;
 
-  // Tokens split at ',', ' ' and ':'; the last token counts at the end of the text too, so a
-  // date whose seconds end the text keeps them.
+  // The last token counts at the end of the text too, so a date whose seconds end the text
+  // keeps them.
   std::array<std::string_view, 6> tokens;
-  std::size_t count = 0;
-  std::string_view rest(date);
-  rest.remove_prefix(first);
-  std::size_t start = 0;
-  for (std::size_t i = 0; i <= rest.size() && count < tokens.size(); ++i) {
-    const bool atEnd = i == rest.size();
-    if (atEnd || rest[i] == ',' || rest[i] == ' ' || rest[i] == ':') {
-      if (i > start) tokens[count++] = rest.substr(start, i - start);
-      start = i + 1;
-    }
-  }
+  DateTokens(date, tokens);
   const long day = DecimalValue(tokens[0]);
   const int month = MonthNumber(tokens[1]);
   const long year = DecimalValue(tokens[2]);
@@ -136,6 +157,17 @@ void NormaliseDate(std::string& date) {
   text += ':';
   AppendTwoDigitsAtLeast(text, second);
   date = std::move(text);
+}
+
+bool ReadsAsShortYearDate(std::string_view date) {
+  std::array<std::string_view, 5> tokens;
+  if (DateTokens(date, tokens) < tokens.size()) return false;
+  const long day = DecimalValue(tokens[0]);
+  const long hour = DecimalValue(tokens[3]);
+  const long minute = DecimalValue(tokens[4]);
+  return AllDigits(tokens[0]) && day >= 1 && day <= 31 && NamedMonth(tokens[1]) != 0 &&
+         tokens[2].size() == 2 && AllDigits(tokens[2]) && AllDigits(tokens[3]) && hour < 24 &&
+         tokens[4].size() == 2 && AllDigits(tokens[4]) && minute < 60;
 }
 
 }  // namespace quillon

@@ -38,4 +38,9 @@ std::string BoundaryParameter(std::string_view afterEquals);
 // lies in 1991..2049; leaves any other text as it was.
 void NormaliseDate(std::string& date);
 
+// Whether `date` is written as older mail programs wrote it, with a two-digit year ("Tue, 8 Oct
+// 91 10:25:36 EDT", "3 Mar 08 10:00 GMT"): a day, a month's English name, the year and hh:mm.
+// NormaliseDate leaves such a date as it is; a header block's judge still takes it for a date.
+bool ReadsAsShortYearDate(std::string_view date);
+
 }  // namespace quillon

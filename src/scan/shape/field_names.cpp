@@ -268,7 +268,9 @@ std::size_t WellFormedNameInside(std::string_view name) {
     return IsUpper(name[0]) && std::all_of(name.begin() + 1, name.begin() + k, IsLower);
   };
   for (std::size_t k = 1; k + 2 < name.size(); ++k) {
-    if (!IsUpper(name[k]) || name[k - 1] == '-' || capitalisedWord(k)) continue;
+    // An underscore joins the words of a name as a hyphen does ("X_Mailer_Info").
+    if (!IsUpper(name[k]) || name[k - 1] == '-' || name[k - 1] == '_' || capitalisedWord(k))
+      continue;
     if (IsWellFormedName(name.substr(k))) return k;
   }
   return 0;

@@ -68,6 +68,8 @@ ParsedBlock ParseBlock(CarveBuffer buffer, std::size_t start) {
   const std::size_t limit = std::min(buffer.size, start + kMaxShapeHeaderBlock);
   HeaderBlockReader reader(buffer, kShapeHeaderRules, limit);
   bool seen[kHeaderFieldCount] = {};
+  bool emptySeen[kHeaderFieldCount] = {};  // read once with an empty value
+  int passedOverAtEmpty = 0;               // broken and run-on lines passed over by then
   std::string contentType;
   std::size_t position = start;
   bool first = true;
@@ -137,9 +139,22 @@ ParsedBlock ParseBlock(CarveBuffer buffer, std::size_t start) {
       if (IsAddressingField(field) && previousField != field) ++repeated;
       continue;
     }
-    fieldSeen = true;
     std::size_t valueLine = lineStart;
     HeaderValue value = reader.ReadValue(valueLine, line);
+    if (value.text.empty() && !emptySeen[static_cast<std::size_t>(field)]) {
+      // A draft's empty field in front of the real one leaves room for it; the later one
+      // stands for it only where no broken line was passed over in between.
+      emptySeen[static_cast<std::size_t>(field)] = true;
+      passedOverAtEmpty = malformedLines + (runOnSeen ? 1 : 0);
+      block.stoppedAt = value.lastLineStart;
+      position = value.end;
+      continue;
+    }
+    if (emptySeen[static_cast<std::size_t>(field)] &&
+        (passedOverAtEmpty != malformedLines + (runOnSeen ? 1 : 0) ||
+         (field == HeaderField::From && value.text.find('@') == std::string::npos)))
+      continue;
+    fieldSeen = true;
     *kept = std::move(value.text);
     block.stoppedAt = value.lastLineStart;
     position = value.end;
@@ -168,7 +183,7 @@ ParsedBlock ParseBlock(CarveBuffer buffer, std::size_t start) {
     // Only a real date can still tip the balance.
     std::string date = h.date;
     NormaliseDate(date);
-    if (date != h.date) score += 1;
+    if (date != h.date || ReadsAsShortYearDate(h.date)) score += 1;
   }
   block.valid = score >= kMinimumShapeScore;
   // A block without trace lines or MIME and with little else is a mail only if its text is no

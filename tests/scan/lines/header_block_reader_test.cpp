@@ -137,9 +137,22 @@ INSTANTIATE_TEST_SUITE_P(
                   "a\x07"
                   "b\x01",
                   "To: c"},
-        // A NUL is where text stops: the line is no field's.
+        // One NUL between a value's bytes is a stray byte: the value ends at it, as the walk's.
         ReaderRow{"NulInValueShape", Rules::Shape, std::string("Subject: a\0b\r\nTo: c\r\n", 21),
+                  HeaderLineKind::Field, "a", "To: c"},
+        ReaderRow{"NulAndControlByteShape", Rules::Shape,
+                  std::string("Subject: a\0b\x01\r\nTo: c\r\n", 22), HeaderLineKind::Field, "a",
+                  "To: c"},
+        // Where NULs come by more than one, or nothing follows one, the text stops there (a
+        // file's slack): the line is no field's.
+        ReaderRow{"TwoNulsInValueShape", Rules::Shape,
+                  std::string("Subject: a\0b\0c\r\nTo: c\r\n", 23), HeaderLineKind::Unreadable, "",
+                  ""},
+        ReaderRow{"NulAtValueEndShape", Rules::Shape, std::string("Subject: ab\0\r\nTo: c\r\n", 21),
                   HeaderLineKind::Unreadable, "", ""},
+        ReaderRow{"NulAndTwoControlBytesShape", Rules::Shape,
+                  std::string("Subject: a\0b\x01\x02\r\nTo: c\r\n", 23), HeaderLineKind::Unreadable,
+                  "", ""},
         ReaderRow{"ThreeControlBytesShape", Rules::Shape, "From: a\x01\x02\x03z\r\n",
                   HeaderLineKind::Unreadable, "", ""},
         // Binary bytes in a line that is no field: the text has stopped there.

