@@ -1,47 +1,12 @@
 #include "source/image_libraries.h"
 
-#include <memory>
-#include <utility>
-
 #include "source/shared_library.h"
 
 namespace quillon {
 
-namespace {
-
-// A table loaded once; the error stays for every later image of the format.
-template <typename Table>
-struct LoadedTable {
-  std::unique_ptr<SharedLibrary> library;
-  Table table;
-  std::string error;
-};
-
-template <typename Table, typename BindAll>
-LoadedTable<Table> LoadTable(const char* fileName, const char* format, BindAll bindAll) {
-  LoadedTable<Table> loaded;
-  std::string why;
-  loaded.library = SharedLibrary::Open(fileName, why);
-  if (!loaded.library) {
-    loaded.error = std::string("reading ") + format + " images needs " + fileName +
-                   ", which cannot be loaded (" + why + ")";
-    return loaded;
-  }
-  std::string missing;
-  bindAll(*loaded.library, loaded.table, missing);
-  if (!missing.empty()) {
-    loaded.error =
-        std::string(fileName) + " lacks functions " + format + " images are read with: " + missing;
-    loaded.library.reset();
-  }
-  return loaded;
-}
-
-}  // namespace
-
 const EwfLibrary* LoadEwfLibrary(std::string& error) {
-  static const LoadedTable<EwfLibrary> loaded = LoadTable<EwfLibrary>(
-      "libewf.so.2", "EWF",
+  static const LoadedTable<EwfLibrary> loaded(
+      "libewf.so.2", "reading EWF images needs", "lacks functions EWF images are read with",
       [](const SharedLibrary& library, EwfLibrary& table, std::string& missing) {
         library.Bind(table.error_backtrace_sprint, "libewf_error_backtrace_sprint", missing);
         library.Bind(table.error_free, "libewf_error_free", missing);
@@ -66,16 +31,12 @@ const EwfLibrary* LoadEwfLibrary(std::string& error) {
         library.Bind(table.handle_segment_files_corrupted, "libewf_handle_segment_files_corrupted",
                      missing);
       });
-  if (!loaded.library) {
-    error = loaded.error;
-    return nullptr;
-  }
-  return &loaded.table;
+  return loaded.Get(error);
 }
 
 const VmdkLibrary* LoadVmdkLibrary(std::string& error) {
-  static const LoadedTable<VmdkLibrary> loaded = LoadTable<VmdkLibrary>(
-      "libvmdk.so.1", "VMDK",
+  static const LoadedTable<VmdkLibrary> loaded(
+      "libvmdk.so.1", "reading VMDK images needs", "lacks functions VMDK images are read with",
       [](const SharedLibrary& library, VmdkLibrary& table, std::string& missing) {
         library.Bind(table.error_free, "libvmdk_error_free", missing);
         library.Bind(table.error_backtrace_sprint, "libvmdk_error_backtrace_sprint", missing);
@@ -102,16 +63,13 @@ const VmdkLibrary* LoadVmdkLibrary(std::string& error) {
         library.Bind(table.handle_read_buffer_at_offset, "libvmdk_handle_read_buffer_at_offset",
                      missing);
       });
-  if (!loaded.library) {
-    error = loaded.error;
-    return nullptr;
-  }
-  return &loaded.table;
+  return loaded.Get(error);
 }
 
 const VhdiLibrary* LoadVhdiLibrary(std::string& error) {
-  static const LoadedTable<VhdiLibrary> loaded = LoadTable<VhdiLibrary>(
-      "libvhdi.so.1", "VHD and VHDX",
+  static const LoadedTable<VhdiLibrary> loaded(
+      "libvhdi.so.1", "reading VHD and VHDX images needs",
+      "lacks functions VHD and VHDX images are read with",
       [](const SharedLibrary& library, VhdiLibrary& table, std::string& missing) {
         library.Bind(table.error_free, "libvhdi_error_free", missing);
         library.Bind(table.error_backtrace_sprint, "libvhdi_error_backtrace_sprint", missing);
@@ -126,11 +84,7 @@ const VhdiLibrary* LoadVhdiLibrary(std::string& error) {
         library.Bind(table.file_read_buffer_at_offset, "libvhdi_file_read_buffer_at_offset",
                      missing);
       });
-  if (!loaded.library) {
-    error = loaded.error;
-    return nullptr;
-  }
-  return &loaded.table;
+  return loaded.Get(error);
 }
 
 }  // namespace quillon

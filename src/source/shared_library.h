@@ -5,6 +5,7 @@
 
 #include <memory>
 #include <string>
+#include <utility>
 
 namespace quillon {
 
@@ -37,6 +38,47 @@ class SharedLibrary {
 
   void* handle_;
   std::string fileName_;
+};
+
+// A table of a library's functions, loaded once per process and then shared (keep it in a
+// function-local static). Where the library cannot be loaded or lacks one of the functions, the
+// error stays for every later caller.
+template <typename Table>
+class LoadedTable {
+ public:
+  // Opens `fileName` and lets `bindAll(library, table, missing)` bind the table's functions.
+  // The errors read "<needs> <fileName>, which cannot be loaded (<why>)" and
+  // "<fileName> <lacks>: <missing functions>".
+  template <typename BindAll>
+  LoadedTable(const char* fileName, const std::string& needs, const std::string& lacks,
+              BindAll bindAll) {
+    std::string why;
+    library_ = SharedLibrary::Open(fileName, why);
+    if (!library_) {
+      error_ = needs + " " + fileName + ", which cannot be loaded (" + why + ")";
+      return;
+    }
+    std::string missing;
+    bindAll(std::as_const(*library_), table_, missing);
+    if (!missing.empty()) {
+      error_ = std::string(fileName) + " " + lacks + ": " + missing;
+      library_.reset();
+    }
+  }
+
+  // The table; null, with `error` saying why, where it could not be loaded.
+  const Table* Get(std::string& error) const {
+    if (!library_) {
+      error = error_;
+      return nullptr;
+    }
+    return &table_;
+  }
+
+ private:
+  std::unique_ptr<SharedLibrary> library_;
+  Table table_;
+  std::string error_;
 };
 
 }  // namespace quillon
