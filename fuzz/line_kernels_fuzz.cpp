@@ -2,7 +2,9 @@
 // over arbitrary bytes: the lines that begin with "--", the base64 characters of a line, the
 // store block header a line runs into, the first byte outside the base64 alphabet at each width of
 // steps, the end of a body line, and the run of base64 lines an attachment is taken in, the run of
-// plain text lines, and where a mail's text stops being text.
+// plain text lines, where a mail's text stops being text, and where a line begins, looked for
+// backwards from its end.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -13,6 +15,7 @@
 #include "scan/find/base64_run.h"
 #include "scan/find/dash_lines.h"
 #include "scan/find/line_runs.h"
+#include "scan/find/line_start.h"
 #include "scan/find/text_bytes.h"
 #include "scan/lines/line_scan.h"
 #include "scan/read/block_header.h"
@@ -97,6 +100,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (const auto steps :
          {quillon::TextSteps::Bytes, quillon::TextSteps::Sse2, quillon::TextSteps::Avx2})
       if (quillon::FindNonTextByte(text, start, bytes.size(), steps) != plainTextStop) std::abort();
+    const std::size_t lookFloor = start - std::min(start, maxLine * 3);
+    if (quillon::LastLineStop(text, lookFloor, start) !=
+        quillon::LastLineStopPlain(text, lookFloor, start))
+      std::abort();
   }
   return 0;
 }

@@ -3,12 +3,14 @@
 #include <algorithm>
 #include <cstring>
 
+#include "scan/find/line_start.h"
 #include "scan/lines/header_fields.h"
 #include "scan/read/block_header.h"
 #include "scan/read/store_chain.h"
 #include "scan/shape/field_names.h"
 #include "scan/shape/header_block.h"
 #include "scan/shape/old_line_fields.h"
+#include "scan/shape/orphan_folds.h"
 #include "scan/source_position.h"
 #include "text/ascii.h"
 
@@ -128,6 +130,10 @@ std::size_t GluedFieldStart(std::string_view text) {
     if (colon + 1 < text.size() && text[colon + 1] != ' ' && text[colon + 1] != '\t') continue;
     std::size_t run = colon;
     while (run > 0 && IsNameByte(text[run - 1])) --run;
+    // Only a capital behind the line's first byte may begin a glued name.
+    if (std::none_of(text.begin() + std::min(std::max<std::size_t>(run, 1), colon),
+                     text.begin() + colon, [](char c) { return c >= 'A' && c <= 'Z'; }))
+      continue;
     // Inside a header line's value only a name right behind other bytes is glued: one behind a
     // blank is text the value quotes.
     // A fold is a value too: " Mime-Version: Date:" goes on a list of names from the line above.
@@ -187,10 +193,8 @@ using namespace old_line_fields;
 BlockStart FindBlockStart(CarveBuffer buffer, std::size_t lineStart, std::size_t earliest,
                           const BlockStartMemo& memo) {
   std::size_t current = lineStart;
-  // Where a header line begins in the lowest fold above the block's topmost header line that
-  // holds one: old text that a header line was glued into, where no header line stands above
-  // the folds.
-  std::size_t foldField = std::string_view::npos;
+  // The folds passed above the topmost header line: old text a header line may be glued into.
+  OrphanFolds folds;
   bool runOnCrossed = false;  // one line of prose among the fields passed over
   while (true) {
     if (current == memo.line) return memo.start;
@@ -214,21 +218,15 @@ BlockStart FindBlockStart(CarveBuffer buffer, std::size_t lineStart, std::size_t
     }
     std::size_t contentEnd = current - 1;
     if (contentEnd > 0 && buffer.data[contentEnd - 1] == '\r') --contentEnd;
-    std::size_t previous = contentEnd;
-    bool cutByNonText = false;
-    while (previous > 0 && contentEnd - previous < kMaxHeaderLine) {
-      const std::uint8_t c = buffer.data[previous - 1];
-      if (c == '\n') break;
-      if (!IsTextByte(c)) {
-        cutByNonText = true;
-        break;
-      }
-      --previous;
-    }
+    const std::size_t lookFloor = contentEnd > kMaxHeaderLine ? contentEnd - kMaxHeaderLine : 0;
+    const std::size_t stop = LastLineStop(buffer.data, lookFloor, contentEnd);
+    const std::size_t previous = stop == kNoLineStop ? lookFloor : stop + 1;
+    const bool cutByNonText = stop != kNoLineStop && buffer.data[stop] != '\n';
     const std::string_view line(reinterpret_cast<const char*>(buffer.data + previous),
                                 contentEnd - previous);
     if (line.empty()) {
-      if (foldField != std::string_view::npos) return {foldField, Context::Glued, 0};
+      if (const std::size_t foldField = folds.Field(buffer); foldField != std::string_view::npos)
+        return {foldField, Context::Glued, 0};
       if (const std::size_t word = FieldBehindAWord(buffer, current); word != 0)
         return {current + word, Context::Glued, 0};
       return {current, Context::EmptyLine, previous};
@@ -295,15 +293,15 @@ BlockStart FindBlockStart(CarveBuffer buffer, std::size_t lineStart, std::size_t
       if (EndsInALongRunOfBlanks(line)) return {current, Context::Glued, 0};
       current = previous;
       if (header) {
-        foldField = std::string_view::npos;
+        folds.Clear();
       } else if (const std::size_t sector = FieldAtASectorStart(buffer, previous, line);
                  sector != std::string_view::npos) {
         return {sector, Context::MidLine, 0};
-      } else if (foldField == std::string_view::npos) {
-        const std::size_t inside = FieldInAnOrphanFold(buffer, previous, line);
-        if (inside != std::string_view::npos) foldField = previous + inside;
+      } else {
+        folds.Add(buffer, previous, line);
       }
-      if (cutByNonText && foldField != std::string_view::npos) {
+      if (const std::size_t foldField = cutByNonText ? folds.Field(buffer) : std::string_view::npos;
+          foldField != std::string_view::npos) {
         BlockStart start{foldField, Context::Glued, 0};
         start.openingBlanks = OpeningBlanks(buffer, previous, foldField);
         return start;
@@ -366,7 +364,8 @@ BlockStart FindBlockStart(CarveBuffer buffer, std::size_t lineStart, std::size_t
         return {current, Context::NonText, 0};
     }
     if (gluedLine) return {previous + glued, Context::Glued, 0};
-    if (foldField != std::string_view::npos) return {foldField, Context::Glued, 0};
+    if (const std::size_t foldField = folds.Field(buffer); foldField != std::string_view::npos)
+      return {foldField, Context::Glued, 0};
     // A value run on without its fold ("and the rest of a subject" above From): the block goes
     // on above it where a header line stands there and two field lines below; one field behind
     // a line of prose is no block.

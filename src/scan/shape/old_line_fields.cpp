@@ -166,8 +166,7 @@ bool EndsInALongRunOfBlanks(std::string_view line) {
   constexpr std::size_t kLineOfBlanks = 128;
   std::size_t blanks = 0;
   while (blanks < line.size() && IsBlank(line[line.size() - 1 - blanks])) ++blanks;
-  const std::string_view text = TrimWhiteSpace(line);
-  return blanks >= kLineOfBlanks && !text.empty();
+  return blanks >= kLineOfBlanks && !TrimWhiteSpace(line).empty();
 }
 
 // Whether the header block from buffer index `from` on holds a line of the field `name`.
