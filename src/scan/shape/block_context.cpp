@@ -124,7 +124,7 @@ bool HeaderLineAbove(CarveBuffer buffer, std::size_t lineStart, std::size_t earl
 }  // namespace
 
 std::size_t GluedFieldStart(std::string_view text) {
-  const std::size_t ownName = HeaderNameLength(text);
+  std::size_t ownName = std::string_view::npos;  // worked out for the first colon that may tell
   for (std::size_t colon = text.find(':'); colon != std::string_view::npos;
        colon = text.find(':', colon + 1)) {
     if (colon + 1 < text.size() && text[colon + 1] != ' ' && text[colon + 1] != '\t') continue;
@@ -134,6 +134,7 @@ std::size_t GluedFieldStart(std::string_view text) {
     if (std::none_of(text.begin() + std::min(std::max<std::size_t>(run, 1), colon),
                      text.begin() + colon, [](char c) { return c >= 'A' && c <= 'Z'; }))
       continue;
+    if (ownName == std::string_view::npos) ownName = HeaderNameLength(text);
     // Inside a header line's value only a name right behind other bytes is glued: one behind a
     // blank is text the value quotes.
     // A fold is a value too: " Mime-Version: Date:" goes on a list of names from the line above.
@@ -298,7 +299,7 @@ BlockStart FindBlockStart(CarveBuffer buffer, std::size_t lineStart, std::size_t
                  sector != std::string_view::npos) {
         return {sector, Context::MidLine, 0};
       } else {
-        folds.Add(buffer, previous, line);
+        folds.Add(previous, line);
       }
       if (const std::size_t foldField = cutByNonText ? folds.Field(buffer) : std::string_view::npos;
           foldField != std::string_view::npos) {

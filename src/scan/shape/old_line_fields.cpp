@@ -15,10 +15,23 @@ namespace quillon::old_line_fields {
 
 using namespace shape_names;
 
+namespace {
+
+// The first line feed of `buffer` in [from, limit), or where that stretch ends when it holds none.
+std::size_t LineFeedBefore(CarveBuffer buffer, std::size_t from, std::size_t limit) {
+  limit = std::min(limit, buffer.size);
+  if (limit <= from) return from;
+  const void* lineFeed = std::memchr(buffer.data + from, '\n', limit - from);
+  return lineFeed
+             ? static_cast<std::size_t>(static_cast<const std::uint8_t*>(lineFeed) - buffer.data)
+             : limit;
+}
+
+}  // namespace
+
 // Whether the header line at `index`, which follows `prefix` inside a line, is glued to it.
 bool GluedAt(CarveBuffer buffer, std::size_t index, std::string_view prefix) {
-  std::size_t end = index;
-  while (end < buffer.size && end - index < kMaxHeaderLine && buffer.data[end] != '\n') ++end;
+  const std::size_t end = LineFeedBefore(buffer, index, index + kMaxHeaderLine);
   const std::string_view line(reinterpret_cast<const char*>(buffer.data + index - prefix.size()),
                               prefix.size() + (end - index));
   return GluedFieldStart(line) == prefix.size();
@@ -172,8 +185,7 @@ bool EndsInALongRunOfBlanks(std::string_view line) {
 // Whether the header block from buffer index `from` on holds a line of the field `name`.
 bool BlockHoldsField(CarveBuffer buffer, std::size_t from, std::string_view name) {
   for (std::size_t at = from; at < buffer.size && at - from < kMaxShapeHeaderBlock;) {
-    std::size_t end = at;
-    while (end < buffer.size && buffer.data[end] != '\n') ++end;
+    const std::size_t end = LineFeedBefore(buffer, at, buffer.size);
     std::string_view line(reinterpret_cast<const char*>(buffer.data + at), end - at);
     if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
     if (line.empty()) return false;
@@ -189,8 +201,7 @@ bool BlockHoldsField(CarveBuffer buffer, std::size_t from, std::string_view name
 std::size_t FieldLinesInARow(CarveBuffer buffer, std::size_t from, std::string_view name) {
   std::size_t lines = 0;
   for (std::size_t at = from; at < buffer.size && at - from < kMaxShapeHeaderBlock;) {
-    std::size_t end = at;
-    while (end < buffer.size && buffer.data[end] != '\n') ++end;
+    const std::size_t end = LineFeedBefore(buffer, at, buffer.size);
     std::string_view line(reinterpret_cast<const char*>(buffer.data + at), end - at);
     if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
     if (line.empty()) return lines;
@@ -207,8 +218,7 @@ std::size_t FieldLinesInARow(CarveBuffer buffer, std::size_t from, std::string_v
 // first and none behind it, then a known name the block holds no line of. 0 for none.
 std::size_t FieldBehindAWord(CarveBuffer buffer, std::size_t lineStart) {
   constexpr std::size_t kLongestWord = 12;
-  std::size_t end = lineStart;
-  while (end < buffer.size && end - lineStart < kMaxHeaderLine && buffer.data[end] != '\n') ++end;
+  const std::size_t end = LineFeedBefore(buffer, lineStart, lineStart + kMaxHeaderLine);
   const std::string_view line(reinterpret_cast<const char*>(buffer.data + lineStart),
                               end - lineStart);
   const std::size_t nameLength = HeaderNameLength(line);
@@ -248,8 +258,7 @@ std::size_t KnownNameBehindABase64Tail(std::string_view above, std::string_view 
 }
 
 std::string_view TopLine(CarveBuffer buffer, std::size_t lineStart) {
-  std::size_t end = lineStart;
-  while (end < buffer.size && end - lineStart < kMaxHeaderLine && buffer.data[end] != '\n') ++end;
+  std::size_t end = LineFeedBefore(buffer, lineStart, lineStart + kMaxHeaderLine);
   if (end > lineStart && buffer.data[end - 1] == '\r') --end;
   return {reinterpret_cast<const char*>(buffer.data + lineStart), end - lineStart};
 }
@@ -290,7 +299,7 @@ bool OneAddress(std::string_view rest) {
 }  // namespace
 
 std::size_t LowerCaseFieldRunInto(std::string_view line) {
-  const std::size_t ownName = HeaderNameLength(line);
+  std::size_t ownName = std::string_view::npos;  // worked out where a name behind a blank asks
   for (std::size_t colon = line.find(':'); colon != std::string_view::npos;
        colon = line.find(':', colon + 1)) {
     std::size_t run = colon;
@@ -300,7 +309,10 @@ std::size_t LowerCaseFieldRunInto(std::string_view line) {
     const bool address = OneAddress(line.substr(colon + 1));
     for (std::size_t name = std::max<std::size_t>(run, 1); name + 2 < colon; ++name) {
       if (!IsLower(line[name]) || line[name - 1] == '-') continue;
-      if (ownName > 0 && name > ownName && IsBlank(line[name - 1])) continue;
+      if (IsBlank(line[name - 1])) {
+        if (ownName == std::string_view::npos) ownName = HeaderNameLength(line);
+        if (ownName > 0 && name > ownName) continue;
+      }
       const std::string_view candidate = line.substr(name, colon - name);
       if (candidate.find('-') == std::string_view::npos) continue;
       const bool known = IsKnownFieldName(candidate);

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <string_view>
+#include <vector>
 
 #include "scan/source_bytes.h"
 
@@ -13,12 +14,13 @@ namespace quillon {
 
 class OrphanFolds {
  public:
-  // The fold `line` at buffer index `at`, the next one up.
-  void Add(CarveBuffer buffer, std::size_t at, std::string_view line);
+  // The fold `line` at buffer index `at`, the next one up. The buffer outlives the walk.
+  void Add(std::size_t at, std::string_view line);
 
   // A header line was passed: the folds below it are its own.
   void Clear() {
     waiting_ = 0;
+    more_.clear();
     field_ = std::string_view::npos;
   }
 
@@ -33,11 +35,12 @@ class OrphanFolds {
     const char* text;
     std::size_t length;
   };
-  // A long run of folds (a list of recipients, a signature) is looked into as it grows, a batch
-  // at a time.
-  static constexpr std::size_t kBatch = 64;
-  Fold folds_[kBatch];
-  std::size_t waiting_ = 0;  // the folds not looked into yet, lowest first
+  // Most header lines have a few folds; a list of recipients or an encoded subject may have
+  // thousands, which go on the heap.
+  static constexpr std::size_t kInPlace = 32;
+  Fold folds_[kInPlace];
+  std::size_t waiting_ = 0;  // the folds in place not looked into yet, lowest first
+  std::vector<Fold> more_;   // those above them
   std::size_t field_ = std::string_view::npos;
 };
 
