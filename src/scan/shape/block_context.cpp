@@ -111,11 +111,10 @@ bool HeaderLineAbove(CarveBuffer buffer, std::size_t lineStart, std::size_t earl
   if (lineStart == 0 || buffer.data[lineStart - 1] != '\n') return false;
   std::size_t end = lineStart - 1;
   if (end > 0 && buffer.data[end - 1] == '\r') --end;
-  std::size_t begin = end;
-  while (begin > 0 && buffer.data[begin - 1] != '\n') {
-    if (!IsTextByte(buffer.data[begin - 1]) || end - begin >= kMaxHeaderLine) return false;
-    --begin;
-  }
+  // A line of text at most kMaxHeaderLine bytes long, behind a line feed or the buffer's start.
+  const std::size_t stop = LastLineStop(buffer.data, end - std::min(end, kMaxHeaderLine + 1), end);
+  if (stop == kNoLineStop ? end > kMaxHeaderLine : buffer.data[stop] != '\n') return false;
+  const std::size_t begin = stop == kNoLineStop ? 0 : stop + 1;
   if (begin < earliest || begin == end) return false;
   const std::string_view line(reinterpret_cast<const char*>(buffer.data + begin), end - begin);
   return HeaderNameLength(line) > 0 || IsContinuation(line);
