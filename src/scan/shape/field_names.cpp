@@ -50,22 +50,6 @@ constexpr std::string_view kOpeningFieldNames[] = {
 
 }  // namespace
 
-bool IsDigit(char c) {
-  return c >= '0' && c <= '9';
-}
-
-bool IsUpper(char c) {
-  return c >= 'A' && c <= 'Z';
-}
-
-bool IsLower(char c) {
-  return c >= 'a' && c <= 'z';
-}
-
-bool IsLetter(char c) {
-  return IsUpper(c) || IsLower(c);
-}
-
 // Whether `lead`, the start of a line's own name in front of a known name, may be a part of a
 // field's name ("Resent", "X-MS-Exch"): letters, digits and hyphens, and either hyphenated or
 // short, without digits and with a capital first. A long run of letters and digits without one is
@@ -88,14 +72,6 @@ bool WordOfAName(std::string_view lead) {
   // Field names begin with a capital: "lpKC", "erschrec" are the tails of other text.
   if (IsLower(lead.front())) return false;
   return lead.size() < kLongestWordOfAName && std::none_of(lead.begin(), lead.end(), IsDigit);
-}
-
-bool IsBlank(char c) {
-  return c == ' ' || c == '\t';
-}
-
-bool IsNameByte(char c) {
-  return c >= 33 && c <= 126 && c != ':';
 }
 
 // A signature lists the fields it signs: "h=Content-Type: MIME-Version:" or "h=From:To:Cc:"

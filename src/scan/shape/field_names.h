@@ -9,12 +9,25 @@
 
 namespace quillon::shape_names {
 
-bool IsDigit(char c);
-bool IsUpper(char c);
-bool IsLower(char c);
-bool IsLetter(char c);
-bool IsBlank(char c);
-bool IsNameByte(char c);
+// Inline: the rules ask them of every byte of the lines a walk up a header block passes.
+inline bool IsDigit(char c) {
+  return c >= '0' && c <= '9';
+}
+inline bool IsUpper(char c) {
+  return c >= 'A' && c <= 'Z';
+}
+inline bool IsLower(char c) {
+  return c >= 'a' && c <= 'z';
+}
+inline bool IsLetter(char c) {
+  return IsUpper(c) || IsLower(c);
+}
+inline bool IsBlank(char c) {
+  return c == ' ' || c == '\t';
+}
+inline bool IsNameByte(char c) {
+  return c >= 33 && c <= 126 && c != ':';
+}
 
 // Whether `lead`, the start of a line's own name in front of a known name, may be a part of a
 // field's name: letters, digits and hyphens, and either hyphenated or short, without digits and
