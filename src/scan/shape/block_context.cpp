@@ -128,11 +128,12 @@ std::size_t GluedFieldStart(std::string_view text) {
        colon = text.find(':', colon + 1)) {
     if (colon + 1 < text.size() && text[colon + 1] != ' ' && text[colon + 1] != '\t') continue;
     std::size_t run = colon;
-    while (run > 0 && IsNameByte(text[run - 1])) --run;
-    // Only a capital behind the line's first byte may begin a glued name.
-    if (std::none_of(text.begin() + std::min(std::max<std::size_t>(run, 1), colon),
-                     text.begin() + colon, [](char c) { return c >= 'A' && c <= 'Z'; }))
-      continue;
+    bool capital = false;  // only one behind the line's first byte may begin a glued name
+    while (run > 0 && IsNameByte(text[run - 1])) {
+      --run;
+      capital = capital || (run > 0 && IsUpper(text[run]));
+    }
+    if (!capital) continue;
     if (ownName == std::string_view::npos) ownName = HeaderNameLength(text);
     // Inside a header line's value only a name right behind other bytes is glued: one behind a
     // blank is text the value quotes.

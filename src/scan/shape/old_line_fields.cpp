@@ -303,9 +303,13 @@ std::size_t LowerCaseFieldRunInto(std::string_view line) {
   for (std::size_t colon = line.find(':'); colon != std::string_view::npos;
        colon = line.find(':', colon + 1)) {
     std::size_t run = colon;
-    while (run > 0 && LowerCaseNameByte(line[run - 1])) --run;
+    bool hyphen = false;
+    while (run > 0 && LowerCaseNameByte(line[run - 1])) {
+      --run;
+      hyphen = hyphen || line[run] == '-';
+    }
     // Most colons end a capitalised name, or none: no hyphenated lower-case name there.
-    if (line.substr(run, colon - run).find('-') == std::string_view::npos) continue;
+    if (!hyphen) continue;
     const bool address = OneAddress(line.substr(colon + 1));
     for (std::size_t name = std::max<std::size_t>(run, 1); name + 2 < colon; ++name) {
       if (!IsLower(line[name]) || line[name - 1] == '-') continue;
