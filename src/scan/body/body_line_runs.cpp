@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "scan/body/body_steps.h"
+#include "scan/body/text_line_run.h"
 #include "scan/find/line_runs.h"
 #include "scan/lines/line_scan.h"
 #include "scan/read/block_header.h"
@@ -94,13 +95,13 @@ std::size_t BodySteps::TakeLineRun(CarveBuffer buffer, std::size_t position, std
     return position;
   const std::size_t end = std::min(limit, buffer.size);
   const std::string_view notFirst = traceLinesMatter ? kNotFirstInARun : kNotFirstInAShapeRun;
-  LineRun run = TakeTextLines(buffer.data, end, position, kMaxBodyLine, 0, notFirst);
+  LineRun run = TakeTextLineRun(buffer.data, end, position, kMaxBodyLine, notFirst);
   // Prose breaks into paragraphs: the walk's run goes on over an empty line and the line behind
   // it where they tell nothing. (The shape scan's following looks at the line behind that pair.)
   while (traceLinesMatter && run.lines > 0) {
     const std::size_t behind = BehindLineAfterEmpty(buffer, run.end, end);
     if (behind == 0) break;
-    const LineRun more = TakeTextLines(buffer.data, end, behind, kMaxBodyLine, 0, notFirst);
+    const LineRun more = TakeTextLineRun(buffer.data, end, behind, kMaxBodyLine, notFirst);
     run = {more.end, run.lines + 2 + more.lines};
   }
   run = KeepClearOfBlockHeaders(buffer, position, run);
