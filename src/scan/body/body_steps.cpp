@@ -212,10 +212,14 @@ void BodySteps::PartHeaderLines::Take(std::string_view line) {
   }
   if (count == kMaxPartHeaderLines) return;  // a fold behind still continues the last kept
   ++count;
-  last = StartsWithNoCase(line, "content-type:")                ? Type
-         : StartsWithNoCase(line, "content-disposition:")       ? Disposition
-         : StartsWithNoCase(line, "content-transfer-encoding:") ? Encoding
-                                                                : None;
+  // Every field kept begins alike: most other lines part from them at the first byte.
+  constexpr std::string_view kContent = "content-";
+  const std::string_view name = line.substr(std::min(line.size(), kContent.size()));
+  last = !StartsWithNoCase(line, kContent)              ? None
+         : StartsWithNoCase(name, "type:")              ? Type
+         : StartsWithNoCase(name, "disposition:")       ? Disposition
+         : StartsWithNoCase(name, "transfer-encoding:") ? Encoding
+                                                        : None;
   if (last != None) kept[last].assign(line.substr(0, kMaxPartHeaderLine));
 }
 

@@ -34,11 +34,22 @@ bool IsTextLineByte(std::uint8_t c) {
   return (c >= 0x20 && c != 0x7F) || c == '\t';
 }
 
-bool Barred(std::string_view notFirst, std::uint8_t first) {
-  for (const char c : notFirst)
-    if (static_cast<std::uint8_t>(c) == first) return true;
-  return false;
-}
+// The bytes no line of the run may begin with, one bit each: asked at every line start.
+class BarredFirst {
+ public:
+  explicit BarredFirst(std::string_view notFirst) {
+    for (const char c : notFirst) {
+      const auto byte = static_cast<std::uint8_t>(c);
+      bits_[byte >> 6] |= std::uint64_t{1} << (byte & 63);
+    }
+  }
+  bool operator()(std::uint8_t first) const {
+    return ((bits_[first >> 6] >> (first & 63)) & 1) != 0;
+  }
+
+ private:
+  std::uint64_t bits_[4] = {};
+};
 
 // One bit per byte of the 32 at `at` that no line of text holds: below 0x20 but a tab, or 0x7F.
 std::uint32_t StopBits(const std::uint8_t* at) {
@@ -89,7 +100,8 @@ LineRun Avx2(const std::uint8_t* data, std::size_t limit, std::size_t begin, std
              std::string_view notFirst) {
   LineRun run{begin, 0};
   StopSearch stops(data, limit);
-  for (std::size_t start = begin; start < limit && !Barred(notFirst, data[start]);) {
+  const BarredFirst barred(notFirst);
+  for (std::size_t start = begin; start < limit && !barred(data[start]);) {
     const std::size_t lineEnd = stops.From(start);
     const std::size_t length = lineEnd - start;
     if (length == 0 || length >= maxLine || lineEnd + 1 >= limit || data[lineEnd] != '\r' ||
