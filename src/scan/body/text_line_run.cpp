@@ -28,7 +28,7 @@ namespace quillon::text_line_run {
 
 namespace {
 
-constexpr std::size_t kStep = 32;
+constexpr std::size_t kStep = 64;  // two vectors a look: half the looks' own work
 
 bool IsTextLineByte(std::uint8_t c) {
   return (c >= 0x20 && c != 0x7F) || c == '\t';
@@ -52,13 +52,18 @@ class BarredFirst {
 };
 
 // One bit per byte of the 32 at `at` that no line of text holds: below 0x20 but a tab, or 0x7F.
-std::uint32_t StopBits(const std::uint8_t* at) {
+std::uint32_t StopBits32(const std::uint8_t* at) {
   const __m256i bytes = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at));
   const __m256i below = _mm256_cmpeq_epi8(_mm256_min_epu8(bytes, _mm256_set1_epi8(0x1F)), bytes);
   const __m256i stops =
       _mm256_or_si256(_mm256_andnot_si256(_mm256_cmpeq_epi8(bytes, _mm256_set1_epi8('\t')), below),
                       _mm256_cmpeq_epi8(bytes, _mm256_set1_epi8(0x7F)));
   return static_cast<std::uint32_t>(_mm256_movemask_epi8(stops));
+}
+
+// The same for the 64 bytes of a look.
+std::uint64_t StopBits(const std::uint8_t* at) {
+  return StopBits32(at) | (std::uint64_t{StopBits32(at + 32)} << 32);
 }
 
 // The stop bytes of the last look, kept so that the next line's end is often found in them.
@@ -70,15 +75,15 @@ class StopSearch {
   // `from` never goes back.
   std::size_t From(std::size_t from) {
     if (looked_ && from < at_ + kStep) {
-      const std::uint32_t left = bits_ & (~std::uint32_t{0} << (from - at_));
-      if (left != 0) return at_ + static_cast<std::size_t>(__builtin_ctz(left));
+      const std::uint64_t left = bits_ & (~std::uint64_t{0} << (from - at_));
+      if (left != 0) return at_ + static_cast<std::size_t>(__builtin_ctzll(left));
       from = at_ + kStep;
     }
     for (; from + kStep <= limit_; from += kStep) {
       bits_ = StopBits(data_ + from);
       at_ = from;
       looked_ = true;
-      if (bits_ != 0) return from + static_cast<std::size_t>(__builtin_ctz(bits_));
+      if (bits_ != 0) return from + static_cast<std::size_t>(__builtin_ctzll(bits_));
     }
     looked_ = false;
     for (; from < limit_; ++from)
@@ -90,7 +95,7 @@ class StopSearch {
   const std::uint8_t* data_;
   std::size_t limit_;
   std::size_t at_ = 0;
-  std::uint32_t bits_ = 0;
+  std::uint64_t bits_ = 0;
   bool looked_ = false;
 };
 
