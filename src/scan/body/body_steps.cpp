@@ -61,11 +61,12 @@ std::size_t EmptyLineLength(CarveBuffer buffer, std::size_t position) {
 
 BodySteps::BodySteps(MailRecordPtr record, HeaderEnd headerEnd, int ansiCodePage)
     : record_(std::move(record)), ansiCodePage_(ansiCodePage) {
-  const MimeHeaderValue contentType = ParseMimeHeaderValue(record_->contentType);
   if (!record_->boundary.empty()) {
     boundaries_.push_back(record_->boundary.String());
     part_.role = PartRole::Ignored;  // the preamble
   } else {
+    // Only a mail of one part reads its type here: a multipart's parts tell their own.
+    const MimeHeaderValue contentType = ParseMimeHeaderValue(record_->contentType);
     TextPart& text = contentType.token == "text/html" ? html_ : plain_;
     part_.role = &text == &html_ ? PartRole::Html : PartRole::Plain;
     text.present = true;
