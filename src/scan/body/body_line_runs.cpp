@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "scan/body/body_steps.h"
+#include "scan/body/text_line_run.h"
 #include "scan/find/line_runs.h"
 #include "scan/lines/line_scan.h"
 #include "scan/read/block_header.h"
@@ -85,22 +86,27 @@ bool BehindAnEmptyLine(CarveBuffer buffer, std::size_t begin, std::size_t at) {
 std::size_t BodySteps::TakeLineRun(CarveBuffer buffer, std::size_t position, std::size_t limit,
                                    bool traceLinesMatter) {
   if (AttachmentOpen() && part_.base64) return TakeAttachmentLines(buffer, position, limit);
+  // Once the text has ended outside any multipart, the walk follows on only for a NUL, and the
+  // lines up to the next trace line tell it nothing: its run goes on past where the next mail
+  // begins (which the walk gives as the limit), up to a line that may matter.
+  const bool textOver = traceLinesMatter && TextOver();
+  if (textOver) limit = buffer.size;
   // Behind an empty line a mailbox separator may end the text: the steps read that line. (In an
   // attachment no line ends the text.)
-  if (phase_ != Phase::Body || (previousEmpty_ && !AttachmentOpen())) return position;
+  if (phase_ != Phase::Body || (previousEmpty_ && !AttachmentOpen() && !textOver)) return position;
   // Most lines the walk asks about begin where no run can: say so without the search.
   if (position >= limit || position >= buffer.size ||
       !MayBeginARun(buffer.data[position], traceLinesMatter))
     return position;
   const std::size_t end = std::min(limit, buffer.size);
   const std::string_view notFirst = traceLinesMatter ? kNotFirstInARun : kNotFirstInAShapeRun;
-  LineRun run = TakeTextLines(buffer.data, end, position, kMaxBodyLine, 0, notFirst);
+  LineRun run = TakeTextLineRun(buffer.data, end, position, kMaxBodyLine, notFirst);
   // Prose breaks into paragraphs: the walk's run goes on over an empty line and the line behind
   // it where they tell nothing. (The shape scan's following looks at the line behind that pair.)
   while (traceLinesMatter && run.lines > 0) {
     const std::size_t behind = BehindLineAfterEmpty(buffer, run.end, end);
     if (behind == 0) break;
-    const LineRun more = TakeTextLines(buffer.data, end, behind, kMaxBodyLine, 0, notFirst);
+    const LineRun more = TakeTextLineRun(buffer.data, end, behind, kMaxBodyLine, notFirst);
     run = {more.end, run.lines + 2 + more.lines};
   }
   run = KeepClearOfBlockHeaders(buffer, position, run);

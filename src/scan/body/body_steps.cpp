@@ -61,11 +61,12 @@ std::size_t EmptyLineLength(CarveBuffer buffer, std::size_t position) {
 
 BodySteps::BodySteps(MailRecordPtr record, HeaderEnd headerEnd, int ansiCodePage)
     : record_(std::move(record)), ansiCodePage_(ansiCodePage) {
-  const MimeHeaderValue contentType = ParseMimeHeaderValue(record_->contentType);
   if (!record_->boundary.empty()) {
     boundaries_.push_back(record_->boundary.String());
     part_.role = PartRole::Ignored;  // the preamble
   } else {
+    // Only a mail of one part reads its type here: a multipart's parts tell their own.
+    const MimeHeaderValue contentType = ParseMimeHeaderValue(record_->contentType);
     TextPart& text = contentType.token == "text/html" ? html_ : plain_;
     part_.role = &text == &html_ ? PartRole::Html : PartRole::Plain;
     text.present = true;
@@ -121,12 +122,8 @@ std::size_t BodySteps::HandleLine(CarveBuffer buffer, std::size_t position, bool
         // A part without headers or body: the next part starts at once.
       } else if (line.text.empty()) {
         // A line cut by a NUL or a bare LF: nothing to keep.
-      } else if ((line.text.front() == ' ' || line.text.front() == '\t') &&
-                 !part_.headerLines.empty()) {
-        std::string& last = part_.headerLines.back();
-        if (last.size() < kMaxPartHeaderLine) last += ' ' + std::string(TrimWhiteSpace(line.text));
-      } else if (part_.headerLines.size() < kMaxPartHeaderLines) {
-        part_.headerLines.emplace_back(line.text.substr(0, kMaxPartHeaderLine));
+      } else {
+        part_.headerLines.Take(line.text);
       }
       break;
     case Phase::Body:
@@ -204,24 +201,46 @@ bool BodySteps::TakeBoundaryLine(std::string_view line) {
   return false;
 }
 
+void BodySteps::PartHeaderLines::Take(std::string_view line) {
+  if ((line.front() == ' ' || line.front() == '\t') && count > 0) {
+    if (last == None) return;
+    std::string& folded = kept[last];
+    if (folded.size() < kMaxPartHeaderLine) {
+      folded += ' ';
+      folded += TrimWhiteSpace(line);
+    }
+    return;
+  }
+  if (count == kMaxPartHeaderLines) return;  // a fold behind still continues the last kept
+  ++count;
+  // Every field kept begins alike: most other lines part from them at the first byte.
+  constexpr std::string_view kContent = "content-";
+  const std::string_view name = line.substr(std::min(line.size(), kContent.size()));
+  last = !StartsWithNoCase(line, kContent)              ? None
+         : StartsWithNoCase(name, "type:")              ? Type
+         : StartsWithNoCase(name, "disposition:")       ? Disposition
+         : StartsWithNoCase(name, "transfer-encoding:") ? Encoding
+                                                        : None;
+  if (last != None) kept[last].assign(line.substr(0, kMaxPartHeaderLine));
+}
+
 void BodySteps::BeginPartBody() {
+  // The value behind the field's colon, of the last line that named the field.
+  const auto valueOf = [this](PartHeaderLines::Kept field) {
+    const std::string_view line = part_.headerLines.kept[field];
+    return TrimWhiteSpace(line.substr(line.find(':') + 1));
+  };
   MimeHeaderValue contentType;
   MimeHeaderValue disposition;
   std::string transferEncoding;
-  for (const std::string& header : part_.headerLines) {
-    const std::string_view line(header);
-    const std::size_t colon = line.find(':');
-    if (colon == std::string_view::npos) continue;
-    const std::string_view value = TrimWhiteSpace(line.substr(colon + 1));
-    if (StartsWithNoCase(line, "content-type:"))
-      contentType = ParseMimeHeaderValue(value);
-    else if (StartsWithNoCase(line, "content-disposition:"))
-      disposition = ParseMimeHeaderValue(value);
-    else if (StartsWithNoCase(line, "content-transfer-encoding:"))
-      transferEncoding = AsciiLowered(value);
-  }
+  if (!part_.headerLines.kept[PartHeaderLines::Type].empty())
+    contentType = ParseMimeHeaderValue(valueOf(PartHeaderLines::Type));
+  if (!part_.headerLines.kept[PartHeaderLines::Disposition].empty())
+    disposition = ParseMimeHeaderValue(valueOf(PartHeaderLines::Disposition));
+  if (!part_.headerLines.kept[PartHeaderLines::Encoding].empty())
+    transferEncoding = AsciiLowered(valueOf(PartHeaderLines::Encoding));
   phase_ = Phase::Body;
-  part_.headerLines.clear();
+  part_.headerLines.Clear();
 
   if (contentType.token.rfind("multipart/", 0) == 0) {
     // A container of the mail's own parts, never an attachment, even when its boundary cannot

@@ -110,8 +110,19 @@ class BodySteps {
     std::string transferEncoding;
   };
 
+  // Of a part's header lines only three fields tell the steps anything: those lines are kept
+  // whole (name and all, unfolded), the others only counted, as the count caps what is read.
+  struct PartHeaderLines {
+    enum Kept { Type, Disposition, Encoding, None };
+    std::string kept[None];
+    std::size_t count = 0;
+    Kept last = None;  // the line a folded line continues
+    void Take(std::string_view line);
+    void Clear() { *this = PartHeaderLines(); }
+  };
+
   struct Part {
-    std::vector<std::string> headerLines;  // unfolded
+    PartHeaderLines headerLines;
     PartRole role = PartRole::Ignored;
     PartEntry entry;
     std::int64_t rawBytes = 0;
@@ -145,6 +156,12 @@ class BodySteps {
     return ForeignTextLine(text);
   }
   bool ForeignTextLine(std::string_view text) const;
+  // The text has ended and no line can open or close a part: a line adds nothing but its reach,
+  // and only a NUL or unread bytes (no byte of a run) would end the mail.
+  bool TextOver() const {
+    return textEnded_ && phase_ == Phase::Body && boundaries_.empty() &&
+           containerBoundaries_.empty() && part_.role != PartRole::Attachment;
+  }
 
   MailRecordPtr record_;
   int ansiCodePage_;

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+
 #include "support/scan_harness.h"
 #include "text/base64.h"
 
@@ -216,6 +218,34 @@ INSTANTIATE_TEST_SUITE_P(
                          "--b\nContent-Type: text/plain\n\nbody\n"
                          "--b\nContent-Type: image/gif\n\nR0lGODlh\n--b--\n",
                      {"attachment-2.gif"},
+                     "body"},
+            // Of a part's header lines the last naming a field tells; a folded line continues
+            // the line above it only; lines past the 64th are not read, but a fold behind them
+            // still continues the 64th.
+            PartsRow{"LastContentTypeTells",
+                     kHead + kMixed + "--b\nContent-Type: text/plain\n\nbody\n" +
+                         "--b\nContent-Type: text/plain\nContent-Type: image/png; name=\"a.png\"\n"
+                         "\niVBORw0=\n--b--\n",
+                     {"a.png"},
+                     "body"},
+            PartsRow{"FoldJoinsTheLineAboveOnly",
+                     kHead + kMixed + "--b\nContent-Type: text/plain\n\nbody\n" +
+                         "--b\nContent-Type: application/pdf\nContent-Disposition: attachment\n"
+                         "X-Note: a\n filename=\"no.txt\"\n\nJVBERi0=\n--b--\n",
+                     {"attachment-1.pdf"},
+                     "body"},
+            PartsRow{"LinesPastTheCapAreNotRead",
+                     kHead + kMixed + "--b\nContent-Type: text/plain\n\nbody\n--b\n" +
+                         [] {
+                           std::string lines;
+                           for (int i = 0; i < 63; ++i)
+                             lines += "X-Line: " + std::to_string(i) + "\n";
+                           return lines;
+                         }() +
+                         "Content-Type: image/gif;\n"
+                         "Content-Disposition: attachment; filename=\"late.txt\"\n"
+                         "\tname=\"kept.gif\"\n\nR0lGODlh\n--b--\n",
+                     {"kept.gif"},
                      "body"}),
         testing::Bool()),
     [](const testing::TestParamInfo<std::tuple<PartsRow, bool>>& row) {
