@@ -98,6 +98,8 @@ class MailCarver {
   std::optional<BodySteps> followed_;
   NextMailStart nextMailStart_;
   std::uint64_t followedUntil_ = UINT64_MAX;  // where the next known mail begins
+  // The walk ended the followed mail's text there: no later line adds to it.
+  bool followedTextEnded_ = false;
   // The multipart mail whose part the walk is in, while its closing boundary has not been seen:
   // a mail found there is an attached message, part of that mail.
   std::weak_ptr<MailRecord> container_;
