@@ -190,12 +190,17 @@ std::vector<SectorRange> RunScan(DataSource& source, const ScanOptions& options,
     startWorks(round + inHand);
 
     const std::uint64_t walkEnd = current.start + current.bytes;
+    bool met = false;
     if (done && done->walk)
-      done->walk->CarryOn(carver, merger, stable, walkEnd, status.stopRequested,
-                          current.lineBreaks);
+      met = done->walk->CarryOn(carver, merger, stable, walkEnd, status.stopRequested,
+                                current.lineBreaks);
     else
       carver.Walk(stable, walkEnd, status.stopRequested, current.lineBreaks);
     merger.Resolve(carver.Position(), stable);
+    // Standing as the walk ahead stood at the chunk's end, the walk from the start goes on where
+    // that walk went on into the next chunk: the stretch up to its first trace line is walked.
+    if (met && !status.stopRequested.load())
+      if (MailCarver* walkedOn = done->walk->WalkedOn()) carver.TakeWalkFrom(*walkedOn);
     reader.LetGoOfFirst();
   }
   // Work ahead still in hand reads the reader's bytes: it ends first.

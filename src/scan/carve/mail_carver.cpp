@@ -183,6 +183,11 @@ void MailCarver::Walk(CarveBuffer chunk, std::uint64_t walkEnd,
     const std::uint64_t lineStart = buffer.PositionOf(p);
 
     if (StartsWithAt(buffer, p, kReceived)) {
+      if (stopBeforeTraceLine_) {
+        // Over the bytes as the chunk has them, the next call finds this line break again.
+        stoppedBeforeTraceLine_ = !bytes_.Stepping() && buffer.pieces == nullptr;
+        break;
+      }
       StartMail(lineStart);
       b = p + kReceived.size();
       if (betweenMails_ && CarriesNothing() && betweenMails_(lineStart)) break;
@@ -248,6 +253,27 @@ void MailCarver::TakeWalkFrom(MailCarver& other) {
   other.followed_.reset();
   other.container_.reset();
   other.containerBoundaries_.clear();
+}
+
+void MailCarver::CopyWalkFrom(const MailCarver& other) {
+  position_ = other.position_;
+  bytes_ = other.bytes_;
+  pending_ = other.pending_;
+  followed_ = other.followed_;
+  followedUntil_ = other.followedUntil_;
+  followedTextEnded_ = other.followedTextEnded_;
+  container_ = other.container_;
+  containerBoundaries_ = other.containerBoundaries_;
+}
+
+bool MailCarver::WalkToTraceLine(CarveBuffer chunk, std::uint64_t walkEnd,
+                                 const std::atomic<bool>& stopRequested,
+                                 const LineBreakMap* lineBreaks) {
+  stopBeforeTraceLine_ = true;
+  stoppedBeforeTraceLine_ = false;
+  Walk(chunk, walkEnd, stopRequested, lineBreaks);
+  stopBeforeTraceLine_ = false;
+  return stoppedBeforeTraceLine_;
 }
 
 void MailCarver::Finish() {

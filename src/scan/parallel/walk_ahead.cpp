@@ -5,14 +5,37 @@
 namespace quillon {
 
 WalkAhead::WalkAhead(std::string sourceName, int ansiCodePage, std::uint64_t chunkStart)
-    : carver_(std::move(sourceName), collected_, ansiCodePage, chunkStart) {}
+    : sourceName_(std::move(sourceName)),
+      ansiCodePage_(ansiCodePage),
+      carver_(sourceName_, collected_, ansiCodePage, chunkStart) {}
 
 void WalkAhead::EndMailsAtBlocks(std::vector<std::uint64_t> blockStarts) {
   blockStarts_ = std::move(blockStarts);
   carver_.EndMailsAtNextBlocks([this](std::uint64_t after) {
-    const auto next = std::upper_bound(blockStarts_.begin(), blockStarts_.end(), after);
-    return next == blockStarts_.end() ? UINT64_MAX : *next;
+    const auto next = std::upper_bound(blockStarts_->begin(), blockStarts_->end(), after);
+    return next == blockStarts_->end() ? UINT64_MAX : *next;
   });
+}
+
+void WalkAhead::WalkOnToTraceLine(CarveBuffer bytes, std::uint64_t nextEnd,
+                                  const std::atomic<bool>& stopRequested,
+                                  const LineBreakMap* nextLineBreaks) {
+  // A header block read on would be a mail found here, before the walk from the start took it.
+  if (carver_.ReadingHeader() || stopRequested.load()) return;
+  walkedOn_.emplace(sourceName_, walkedOnFound_, ansiCodePage_, carver_.Position());
+  if (blockStarts_) {
+    walkedOn_->EndMailsAtNextBlocks([this](std::uint64_t after) {
+      const auto next = std::upper_bound(blockStarts_->begin(), blockStarts_->end(), after);
+      return next == blockStarts_->end() ? UINT64_MAX : *next;
+    });
+  }
+  walkedOn_->CopyWalkFrom(carver_);
+  const bool stopped = walkedOn_->WalkToTraceLine(bytes, nextEnd, stopRequested, nextLineBreaks);
+  // This walk knows where header blocks begin up to the next chunk's end, the walk from the start
+  // further on: they walk alike only over lines that begin before that end.
+  if (!stopped || walkedOn_->Position() + 2 >= nextEnd || !walkedOnFound_.found.empty() ||
+      stopRequested.load())
+    walkedOn_.reset();
 }
 
 void WalkAhead::Run(CarveBuffer bytes, std::uint64_t walkEnd,
