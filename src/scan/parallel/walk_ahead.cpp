@@ -20,8 +20,10 @@ void WalkAhead::EndMailsAtBlocks(std::vector<std::uint64_t> blockStarts) {
 void WalkAhead::WalkOnToTraceLine(CarveBuffer bytes, std::uint64_t nextEnd,
                                   const std::atomic<bool>& stopRequested,
                                   const LineBreakMap* nextLineBreaks) {
-  // A header block read on would be a mail found here, before the walk from the start took it.
-  if (carver_.ReadingHeader() || stopRequested.load()) return;
+  // A walk that passed no point between mails is never met: the walk from the start never
+  // stands where it stands. A header block read on would be a mail found here, before the walk
+  // from the start took it.
+  if (points_.empty() || carver_.ReadingHeader() || stopRequested.load()) return;
   walkedOn_.emplace(sourceName_, walkedOnFound_, ansiCodePage_, carver_.Position());
   if (blockStarts_) {
     walkedOn_->EndMailsAtNextBlocks([this](std::uint64_t after) {
