@@ -128,10 +128,38 @@ ChunksAhead::Done ChunksAhead::Take(std::uint64_t index) {
   return std::move(slot.done);
 }
 
+std::vector<TextPrint> ChunksAhead::PrintFound(const WalkAhead& walk,
+                                               const std::vector<Block>& blocks,
+                                               CarveBuffer bytes) {
+  std::vector<TextPrint> prints;
+  for (const MailRecordPtr& record : walk.Found()) {
+    MailExtent extent = record->Extent();
+    if (extent.inStore) continue;
+    if (!extent.textStartKnown) {
+      // A trace find inside a header block found by shape is that block's mail.
+      const std::uint64_t at = record->StartByte();
+      const auto after = std::upper_bound(
+          blocks.begin(), blocks.end(), at,
+          [](std::uint64_t position, const Block& block) { return position < block.start; });
+      if (after != blocks.begin() && at < std::prev(after)->headerEnd) {
+        extent.textStartKnown = true;
+        extent.textStart = std::prev(after)->start;
+        extent.multipartEnd = std::prev(after)->multipartEnd;
+      }
+    }
+    const PrintBounds bounds = BoundsToPrint(*record, extent);
+    if (bounds.start < bounds.limit && bounds.start >= bytes.base &&
+        bounds.limit <= bytes.base + bytes.size)
+      prints.push_back(PrintTextAt(bytes, bounds.start, bounds.limit));
+  }
+  return prints;
+}
+
 std::vector<PreparedBody> ChunksAhead::FollowAhead(const WalkAhead& walk,
                                                    const std::vector<ShapeCandidate>& toFollow,
                                                    const std::vector<Block>& blocks,
-                                                   CarveBuffer bytes) const {
+                                                   CarveBuffer bytes,
+                                                   std::vector<TextPrint>& prints) const {
   std::vector<std::uint64_t> traceFinds;
   traceFinds.reserve(walk.Found().size());
   for (const MailRecordPtr& record : walk.Found()) traceFinds.push_back(record->StartByte());
@@ -150,6 +178,13 @@ std::vector<PreparedBody> ChunksAhead::FollowAhead(const WalkAhead& walk,
     if (candidate.start < bytes.base || FollowReach(candidate.headerEnd, limit) > bytesEnd)
       continue;
     FollowShapeBody(bytes, candidate, limit, ansiCodePage_);
+    MailExtent extent;
+    extent.textStartKnown = true;
+    extent.textStart = candidate.start;
+    extent.multipartEnd = candidate.multipartEnd;
+    const PrintBounds bounds = BoundsToPrint(candidate.body, extent, candidate.start);
+    if (bounds.start < bounds.limit && bounds.start >= bytes.base && bounds.limit <= bytesEnd)
+      prints.push_back(PrintTextAt(bytes, bounds.start, bounds.limit));
     bodies.push_back({candidate.start, limit, bytesEnd, std::move(candidate.body)});
   }
   return bodies;
@@ -182,7 +217,8 @@ void ChunksAhead::Run(Slot& slot, const Work& work) {
                           work.next.lineBreaks);
   // Only the merge without --strict marks copies.
   if (shapes_) {
-    slot.done.bodies = FollowAhead(*walk, own->toFollow, blocks, work.bytes);
+    slot.done.prints = PrintFound(*walk, blocks, work.bytes);
+    slot.done.bodies = FollowAhead(*walk, own->toFollow, blocks, work.bytes, slot.done.prints);
   }
   slot.done.walk = std::move(walk);
 }
