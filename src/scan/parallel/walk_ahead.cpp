@@ -32,12 +32,14 @@ void WalkAhead::WalkOnToTraceLine(CarveBuffer bytes, std::uint64_t nextEnd,
     });
   }
   walkedOn_->CopyWalkFrom(carver_);
-  const bool stopped = walkedOn_->WalkToTraceLine(bytes, nextEnd, stopRequested, nextLineBreaks);
-  // This walk knows where header blocks begin up to the next chunk's end, the walk from the start
-  // further on: they walk alike only over lines that begin before that end.
-  if (!stopped || walkedOn_->Position() + 2 >= nextEnd || !walkedOnFound_.found.empty() ||
-      stopRequested.load())
-    walkedOn_.reset();
+  nextEnd_ = nextEnd;
+  stoppedBeforeTraceLine_ =
+      walkedOn_->WalkToTraceLine(bytes, nextEnd, stopRequested, nextLineBreaks);
+  // Stopped before a trace line, the walk read only lines that begin before it; else it walked
+  // the whole next chunk, as Walk does (not cut short at a trace line it could not stop at).
+  const bool walkedAlike = stoppedBeforeTraceLine_ ? walkedOn_->Position() + 2 < nextEnd
+                                                   : walkedOn_->Position() >= nextEnd;
+  if (!walkedAlike || !walkedOnFound_.found.empty() || stopRequested.load()) walkedOn_.reset();
 }
 
 void WalkAhead::Run(CarveBuffer bytes, std::uint64_t walkEnd,

@@ -50,15 +50,21 @@ class WalkAhead {
                const std::atomic<bool>& stopRequested, const LineBreakMap* lineBreaks);
 
   // Goes on from where Run ended, apart (this walk stays as it was), over the next chunk up to
-  // the absolute byte `nextEnd`, to the line break before its first trace line. Where the walk
-  // from the start takes this walk's state at the chunk's end, it stands as this walk then, and
-  // the stretch up to there is walked: WalkedOn() is then where it goes on.
+  // the absolute byte `nextEnd`, to the line break before its first trace line, or to that end.
+  // Where the walk from the start takes this walk's state at the chunk's end, it stands as this
+  // walk then, and the stretch up to there is walked: WalkedOn() is then where it goes on.
   void WalkOnToTraceLine(CarveBuffer bytes, std::uint64_t nextEnd,
                          const std::atomic<bool>& stopRequested,
                          const LineBreakMap* nextLineBreaks);
-  // The walk gone on, stopped before a trace line of the next chunk, having found nothing; null
-  // when it found no such line, or may not have walked as the walk from the start would.
-  MailCarver* WalkedOn() { return walkedOn_ ? &*walkedOn_ : nullptr; }
+  // The walk gone on, having found nothing; null where it may not have walked as the walk from
+  // the start would. This walk knows where header blocks begin up to the next chunk's end, the
+  // walk from the start further on: `firstBlockFromEnd` is the first it knows to begin from
+  // there on (UINT64_MAX: none). A walk gone on to the end may have read lines that begin there.
+  MailCarver* WalkedOn(std::uint64_t firstBlockFromEnd) {
+    if (!walkedOn_ || (!stoppedBeforeTraceLine_ && firstBlockFromEnd < nextEnd_ + 2))
+      return nullptr;
+    return &*walkedOn_;
+  }
 
   // The points between mails passed, and the mails found before each (for tests).
   struct Point {
@@ -81,6 +87,8 @@ class WalkAhead {
   std::optional<std::vector<std::uint64_t>> blockStarts_;
   Collector walkedOnFound_;
   std::optional<MailCarver> walkedOn_;
+  std::uint64_t nextEnd_ = 0;
+  bool stoppedBeforeTraceLine_ = false;
   std::vector<Point> points_;  // in position order
 };
 
