@@ -6,7 +6,8 @@
 // is thrown away. Either way the mails are those one walk over the whole source finds. Where they
 // met, the walk from the start stands at the chunk's end as this walk stood; so this walk also
 // goes on into the next chunk, as far as the first trace line there (most often where the walk
-// ahead of that chunk meets it), and the walk from the start takes that stretch from here too.
+// ahead of that chunk meets it) or through it, and the walk from the start takes that stretch
+// from here too.
 #pragma once
 
 #include <atomic>
