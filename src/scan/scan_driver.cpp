@@ -111,6 +111,8 @@ std::vector<SectorRange> RunScan(DataSource& source, const ScanOptions& options,
                   std::string(source.SourceName()), options.ansiCodePage, status.stopRequested);
   std::uint64_t round = 0;     // the index of the chunk carved, from the scan's first
   std::uint64_t nextWork = 0;  // the first chunk whose work ahead is not started yet
+  // The walk ahead of the chunk before, met at that chunk's end.
+  std::unique_ptr<WalkAhead> walkedOnFrom;
 
   // Each round carves one chunk. Before that it looks for header blocks in the next chunk, with
   // the chunk after that for their ends, so that the walk knows where the next mail begins
@@ -190,12 +192,24 @@ std::vector<SectorRange> RunScan(DataSource& source, const ScanOptions& options,
     startWorks(round + inHand);
 
     const std::uint64_t walkEnd = current.start + current.bytes;
+    // Standing as the walk ahead of the chunk before stood at that chunk's end, the walk from the
+    // start goes on where that walk went on into this chunk, where they walked alike.
+    if (walkedOnFrom) {
+      if (!status.stopRequested.load())
+        if (MailCarver* walkedOn = walkedOnFrom->WalkedOn(merger.NextBlockStart(walkEnd - 1)))
+          carver.TakeWalkFrom(*walkedOn);
+      walkedOnFrom.reset();
+    }
+    bool met = false;
     if (done && done->walk)
-      done->walk->CarryOn(carver, merger, stable, walkEnd, status.stopRequested,
-                          current.lineBreaks);
+      met = done->walk->CarryOn(carver, merger, stable, walkEnd, status.stopRequested,
+                                current.lineBreaks);
     else
       carver.Walk(stable, walkEnd, status.stopRequested, current.lineBreaks);
     merger.Resolve(carver.Position(), stable);
+    // Where they met, its walk gone on into the next chunk is taken in the next round, once the
+    // header blocks of the chunk after that are known too.
+    if (met) walkedOnFrom = std::move(done->walk);
     reader.LetGoOfFirst();
   }
   // Work ahead still in hand reads the reader's bytes: it ends first.

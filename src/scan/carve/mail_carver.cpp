@@ -53,6 +53,7 @@ void MailCarver::StartMail(std::uint64_t lineStart) {
     }
     followed_->CloseMailBody();
     followed_.reset();
+    followedTextEnded_ = false;
   }
   // With no mail followed, this trace line repeats the last one's: the container stays.
 }
@@ -66,6 +67,7 @@ void MailCarver::AcceptPending(CarveBuffer buffer, std::size_t lineStart) {
                            buffer.data[lineStart + 1] == '\n';
   followed_.emplace(record, atEmptyLine ? HeaderEnd::EmptyLine : HeaderEnd::BoundaryLine,
                     ansiCodePage_);
+  followedTextEnded_ = false;
   if (nextMailStart_) {
     followed_->EndTextAtForeignLines();
     followedUntil_ = nextMailStart_(record->StartByte());
@@ -163,11 +165,12 @@ void MailCarver::Walk(CarveBuffer chunk, std::uint64_t walkEnd,
     }
     std::size_t p = b + 2;
     if (FollowingBody() && !bytes_.Stepping() && !buffer.pieces) {
-      // Runs of lines that only add to the body go in one step (none from where the text ends
-      // at the next header block); the walk goes on at the first line the steps did not take,
-      // as at any other.
+      // Runs of lines that only add to the body go in one step (none across where the text ends
+      // at the next header block, whose line the walk must see; behind it the runs only carry the
+      // body's reach on); the walk goes on at the first line the steps did not take, as at any
+      // other.
       std::size_t limit = end;
-      if (!followed_->MultipartOpen())
+      if (!followed_->MultipartOpen() && !followedTextEnded_)
         limit = static_cast<std::size_t>(
             std::clamp<std::uint64_t>(followedUntil_, buffer.base, buffer.base + end) -
             buffer.base);
@@ -180,6 +183,11 @@ void MailCarver::Walk(CarveBuffer chunk, std::uint64_t walkEnd,
     const std::uint64_t lineStart = buffer.PositionOf(p);
 
     if (StartsWithAt(buffer, p, kReceived)) {
+      if (stopBeforeTraceLine_) {
+        // Over the bytes as the chunk has them, the next call finds this line break again.
+        stoppedBeforeTraceLine_ = !bytes_.Stepping() && buffer.pieces == nullptr;
+        break;
+      }
       StartMail(lineStart);
       b = p + kReceived.size();
       if (betweenMails_ && CarriesNothing() && betweenMails_(lineStart)) break;
@@ -202,8 +210,10 @@ void MailCarver::Walk(CarveBuffer chunk, std::uint64_t walkEnd,
     }
 
     // A header block inside an open multipart is most likely an attached message.
-    if (FollowingBody() && lineStart >= followedUntil_ && !followed_->MultipartOpen())
+    if (FollowingBody() && lineStart >= followedUntil_ && !followed_->MultipartOpen()) {
       followed_->EndText();
+      followedTextEnded_ = true;
+    }
     if (FollowingBody()) {
       p = StepOverBlockHeader(p);
       takeBytes(false);
@@ -235,6 +245,7 @@ void MailCarver::TakeWalkFrom(MailCarver& other) {
   pending_ = std::move(other.pending_);
   followed_ = std::move(other.followed_);
   followedUntil_ = other.followedUntil_;
+  followedTextEnded_ = other.followedTextEnded_;
   container_ = std::move(other.container_);
   containerBoundaries_ = std::move(other.containerBoundaries_);
   other.bytes_ = SteppedBytes();
@@ -244,10 +255,32 @@ void MailCarver::TakeWalkFrom(MailCarver& other) {
   other.containerBoundaries_.clear();
 }
 
+void MailCarver::CopyWalkFrom(const MailCarver& other) {
+  position_ = other.position_;
+  bytes_ = other.bytes_;
+  pending_ = other.pending_;
+  followed_ = other.followed_;
+  followedUntil_ = other.followedUntil_;
+  followedTextEnded_ = other.followedTextEnded_;
+  container_ = other.container_;
+  containerBoundaries_ = other.containerBoundaries_;
+}
+
+bool MailCarver::WalkToTraceLine(CarveBuffer chunk, std::uint64_t walkEnd,
+                                 const std::atomic<bool>& stopRequested,
+                                 const LineBreakMap* lineBreaks) {
+  stopBeforeTraceLine_ = true;
+  stoppedBeforeTraceLine_ = false;
+  Walk(chunk, walkEnd, stopRequested, lineBreaks);
+  stopBeforeTraceLine_ = false;
+  return stoppedBeforeTraceLine_;
+}
+
 void MailCarver::Finish() {
   if (followed_) {
     followed_->CloseMailBody();
     followed_.reset();
+    followedTextEnded_ = false;
   }
   pending_.Empty();
 }

@@ -71,6 +71,19 @@ class MailCarver {
   // Goes on as `other`, a walk over the same bytes that met this one at a point between mails:
   // takes its position and everything it carries. `other` is left empty.
   void TakeWalkFrom(MailCarver& other);
+  // Stands where `other` stands, carrying what it carries (the followed mail's steps copied:
+  // both walks go on following the same record). For a walk that goes on from there apart.
+  void CopyWalkFrom(const MailCarver& other);
+
+  // Walks as Walk does, but stops at the line break before the first trace line it comes to:
+  // returns true when it stopped there, where a later call goes on as if it had not stopped.
+  // A walk that reads no header block then has found nothing: the mails it follows are still
+  // open, and their bodies only carried on.
+  bool WalkToTraceLine(CarveBuffer chunk, std::uint64_t walkEnd,
+                       const std::atomic<bool>& stopRequested,
+                       const LineBreakMap* lineBreaks = nullptr);
+  // Whether the lines of a header block are being read: they go on in the next call.
+  bool ReadingHeader() const { return pending_.inMail && !pending_.accepted; }
 
  private:
   void StartMail(std::uint64_t lineStart);
@@ -98,11 +111,15 @@ class MailCarver {
   std::optional<BodySteps> followed_;
   NextMailStart nextMailStart_;
   std::uint64_t followedUntil_ = UINT64_MAX;  // where the next known mail begins
+  // The walk ended the followed mail's text there: no later line adds to it.
+  bool followedTextEnded_ = false;
   // The multipart mail whose part the walk is in, while its closing boundary has not been seen:
   // a mail found there is an attached message, part of that mail.
   std::weak_ptr<MailRecord> container_;
   std::vector<std::string> containerBoundaries_;
   BetweenMails betweenMails_;
+  bool stopBeforeTraceLine_ = false;  // set for WalkToTraceLine
+  bool stoppedBeforeTraceLine_ = false;
 };
 
 }  // namespace quillon

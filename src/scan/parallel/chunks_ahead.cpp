@@ -213,6 +213,8 @@ void ChunksAhead::Run(Slot& slot, const Work& work) {
     walk->EndMailsAtBlocks(std::move(starts));
   }
   walk->Run(work.bytes, work.chunk.start + work.chunk.bytes, stopRequested_, work.chunk.lineBreaks);
+  walk->WalkOnToTraceLine(work.bytes, work.next.start + work.next.bytes, stopRequested_,
+                          work.next.lineBreaks);
   // Only the merge without --strict marks copies.
   if (shapes_) {
     slot.done.prints = PrintFound(*walk, blocks, work.bytes);

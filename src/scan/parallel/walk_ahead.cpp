@@ -5,14 +5,41 @@
 namespace quillon {
 
 WalkAhead::WalkAhead(std::string sourceName, int ansiCodePage, std::uint64_t chunkStart)
-    : carver_(std::move(sourceName), collected_, ansiCodePage, chunkStart) {}
+    : sourceName_(std::move(sourceName)),
+      ansiCodePage_(ansiCodePage),
+      carver_(sourceName_, collected_, ansiCodePage, chunkStart) {}
 
 void WalkAhead::EndMailsAtBlocks(std::vector<std::uint64_t> blockStarts) {
   blockStarts_ = std::move(blockStarts);
   carver_.EndMailsAtNextBlocks([this](std::uint64_t after) {
-    const auto next = std::upper_bound(blockStarts_.begin(), blockStarts_.end(), after);
-    return next == blockStarts_.end() ? UINT64_MAX : *next;
+    const auto next = std::upper_bound(blockStarts_->begin(), blockStarts_->end(), after);
+    return next == blockStarts_->end() ? UINT64_MAX : *next;
   });
+}
+
+void WalkAhead::WalkOnToTraceLine(CarveBuffer bytes, std::uint64_t nextEnd,
+                                  const std::atomic<bool>& stopRequested,
+                                  const LineBreakMap* nextLineBreaks) {
+  // A walk that passed no point between mails is never met: the walk from the start never
+  // stands where it stands. A header block read on would be a mail found here, before the walk
+  // from the start took it.
+  if (points_.empty() || carver_.ReadingHeader() || stopRequested.load()) return;
+  walkedOn_.emplace(sourceName_, walkedOnFound_, ansiCodePage_, carver_.Position());
+  if (blockStarts_) {
+    walkedOn_->EndMailsAtNextBlocks([this](std::uint64_t after) {
+      const auto next = std::upper_bound(blockStarts_->begin(), blockStarts_->end(), after);
+      return next == blockStarts_->end() ? UINT64_MAX : *next;
+    });
+  }
+  walkedOn_->CopyWalkFrom(carver_);
+  nextEnd_ = nextEnd;
+  stoppedBeforeTraceLine_ =
+      walkedOn_->WalkToTraceLine(bytes, nextEnd, stopRequested, nextLineBreaks);
+  // Stopped before a trace line, the walk read only lines that begin before it; else it walked
+  // the whole next chunk, as Walk does (not cut short at a trace line it could not stop at).
+  const bool walkedAlike = stoppedBeforeTraceLine_ ? walkedOn_->Position() + 2 < nextEnd
+                                                   : walkedOn_->Position() >= nextEnd;
+  if (!walkedAlike || !walkedOnFound_.found.empty() || stopRequested.load()) walkedOn_.reset();
 }
 
 void WalkAhead::Run(CarveBuffer bytes, std::uint64_t walkEnd,

@@ -3,13 +3,18 @@
 // mail to mail: once both walks stand between mails at the same trace line, they go on alike.
 // So the walk from the start walks the chunk itself only until it meets this one, and takes the
 // rest, finds and all, from here; where they never meet it walks the whole chunk, and this walk
-// is thrown away. Either way the mails are those one walk over the whole source finds.
+// is thrown away. Either way the mails are those one walk over the whole source finds. Where they
+// met, the walk from the start stands at the chunk's end as this walk stood; so this walk also
+// goes on into the next chunk, as far as the first trace line there (most often where the walk
+// ahead of that chunk meets it) or through it, and the walk from the start takes that stretch
+// from here too.
 #pragma once
 
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -45,6 +50,23 @@ class WalkAhead {
   bool CarryOn(MailCarver& reference, MailSink& sink, CarveBuffer bytes, std::uint64_t walkEnd,
                const std::atomic<bool>& stopRequested, const LineBreakMap* lineBreaks);
 
+  // Goes on from where Run ended, apart (this walk stays as it was), over the next chunk up to
+  // the absolute byte `nextEnd`, to the line break before its first trace line, or to that end.
+  // Where the walk from the start takes this walk's state at the chunk's end, it stands as this
+  // walk then, and the stretch up to there is walked: WalkedOn() is then where it goes on.
+  void WalkOnToTraceLine(CarveBuffer bytes, std::uint64_t nextEnd,
+                         const std::atomic<bool>& stopRequested,
+                         const LineBreakMap* nextLineBreaks);
+  // The walk gone on, having found nothing; null where it may not have walked as the walk from
+  // the start would. This walk knows where header blocks begin up to the next chunk's end, the
+  // walk from the start further on: `firstBlockFromEnd` is the first it knows to begin from
+  // there on (UINT64_MAX: none). A walk gone on to the end may have read lines that begin there.
+  MailCarver* WalkedOn(std::uint64_t firstBlockFromEnd) {
+    if (!walkedOn_ || (!stoppedBeforeTraceLine_ && firstBlockFromEnd < nextEnd_ + 2))
+      return nullptr;
+    return &*walkedOn_;
+  }
+
   // The points between mails passed, and the mails found before each (for tests).
   struct Point {
     std::uint64_t traceLine = 0;
@@ -59,9 +81,15 @@ class WalkAhead {
     std::vector<MailRecordPtr> found;
   };
 
+  std::string sourceName_;
+  int ansiCodePage_;
   Collector collected_;
   MailCarver carver_;
-  std::vector<std::uint64_t> blockStarts_;
+  std::optional<std::vector<std::uint64_t>> blockStarts_;
+  Collector walkedOnFound_;
+  std::optional<MailCarver> walkedOn_;
+  std::uint64_t nextEnd_ = 0;
+  bool stoppedBeforeTraceLine_ = false;
   std::vector<Point> points_;  // in position order
 };
 

@@ -133,6 +133,9 @@ struct MeetingRow {
   Layout layout;
   unsigned seed;
   bool knownBlocks;  // the walks end mails' text where header blocks are known to begin
+  // The walk ahead also goes on into the next chunk up to its first trace line, and the walk
+  // from the start, once met, takes that walk on.
+  bool walkOn = false;
 };
 
 void PrintTo(const MeetingRow& row, std::ostream* out) {
@@ -166,7 +169,7 @@ TEST_P(WalkAheadMeeting, FindsWhatOneWalkFinds) {
     reference.EndMailsAtNextBlocks(knownBlocks);
   }
   std::mt19937 random(row.seed);
-  int met = 0, redone = 0;
+  int met = 0, redone = 0, walkedOn = 0;
   for (std::uint64_t chunk = 0; chunk < end; chunk += kChunk) {
     const std::uint64_t walkEnd = std::min(end, chunk + kChunk);
     one.Walk(bytes, walkEnd, stop);
@@ -181,8 +184,19 @@ TEST_P(WalkAheadMeeting, FindsWhatOneWalkFinds) {
     WalkAhead ahead("box", 1252, std::min(from, walkEnd));
     if (row.knownBlocks) ahead.EndMailsAtBlocks(box.blockStarts);
     ahead.Run(bytes, walkEnd, stop, nullptr);
-    (ahead.CarryOn(reference, taken, bytes, walkEnd, stop, nullptr) ? met : redone)++;
+    const std::uint64_t nextEnd = std::min(end, walkEnd + kChunk);
+    if (row.walkOn) ahead.WalkOnToTraceLine(bytes, nextEnd, stop, nullptr);
+    const bool meets = ahead.CarryOn(reference, taken, bytes, walkEnd, stop, nullptr);
+    (meets ? met : redone)++;
     ASSERT_EQ(reference.Position(), one.Position()) << "chunk at " << chunk;
+    // Where the walk from the start knows a header block to begin at `nextEnd`, a walk gone on to
+    // that end may not have walked as it would.
+    const std::uint64_t firstBlockFromEnd = row.knownBlocks ? knownBlocks(nextEnd - 1) : UINT64_MAX;
+    MailCarver* walkedOnTo = ahead.WalkedOn(firstBlockFromEnd);
+    if (meets && walkedOnTo) {
+      reference.TakeWalkFrom(*walkedOnTo);
+      ++walkedOn;
+    }
   }
   one.Finish();
   reference.Finish();
@@ -191,6 +205,9 @@ TEST_P(WalkAheadMeeting, FindsWhatOneWalkFinds) {
   EXPECT_EQ(Described(taken.found), Described(alone.found));
   // The rows are mail upon mail: most walks ahead must be met, or the takeover went untested.
   EXPECT_GT(met, redone) << met << " met, " << redone << " walked again";
+  if (row.walkOn) {
+    EXPECT_GT(walkedOn, 0) << "no walk gone on was taken: nothing compared";
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -203,7 +220,12 @@ INSTANTIATE_TEST_SUITE_P(
                       MeetingRow{"NoiseKnownBlocks", Layout::Noise, 6, true},
                       MeetingRow{"Attached", Layout::Attached, 7, false},
                       MeetingRow{"AttachedKnownBlocks", Layout::Attached, 8, true},
-                      MeetingRow{"StoreBlocks", Layout::StoreBlocks, 9, false}),
+                      MeetingRow{"StoreBlocks", Layout::StoreBlocks, 9, false},
+                      MeetingRow{"SeparatorsWalkedOn", Layout::Separators, 10, false, true},
+                      MeetingRow{"GluedKnownBlocksWalkedOn", Layout::Glued, 11, true, true},
+                      MeetingRow{"NoiseKnownBlocksWalkedOn", Layout::Noise, 12, true, true},
+                      MeetingRow{"AttachedKnownBlocksWalkedOn", Layout::Attached, 13, true, true},
+                      MeetingRow{"StoreBlocksWalkedOn", Layout::StoreBlocks, 14, false, true}),
     RowName{});
 
 }  // namespace
