@@ -87,10 +87,10 @@ std::size_t BodySteps::TakeLineRun(CarveBuffer buffer, std::size_t position, std
                                    bool traceLinesMatter) {
   if (AttachmentOpen() && part_.base64) return TakeAttachmentLines(buffer, position, limit);
   // Once the text has ended outside any multipart, the walk follows on only for a NUL, and the
-  // lines up to the next trace line tell it nothing: its run goes on past where the next mail
-  // begins (which the walk gives as the limit), up to a line that may matter.
+  // lines up to the next trace line tell it nothing: its run goes on past an empty line too, up
+  // to the limit the walk gives (its own end: a run never reaches into bytes another chunk's
+  // walk owns).
   const bool textOver = traceLinesMatter && TextOver();
-  if (textOver) limit = buffer.size;
   // Behind an empty line a mailbox separator may end the text: the steps read that line. (In an
   // attachment no line ends the text.)
   if (phase_ != Phase::Body || (previousEmpty_ && !AttachmentOpen() && !textOver)) return position;
