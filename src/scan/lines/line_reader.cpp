@@ -28,6 +28,10 @@ Line ReadLine(CarveBuffer buffer, std::size_t begin, const LineRules& rules) {
   line.lineFeedOnly = !(at > begin && buffer.data[at - 1] == '\r');
   if (!line.lineFeedOnly) --line.end;
   if (rules.judgeBytes) line.binary = HoldsNonTextByte(buffer.data + begin, line.end - begin);
+  if (line.binary && rules.fieldsTakeStrayBytes) {
+    const std::string_view text = TextOf(buffer, line);
+    line.binary = HeaderNameLength(text) == 0 || !HoldsStrayBytesOnly(text);
+  }
   return line;
 }
 
@@ -41,6 +45,61 @@ CarveBuffer BufferOf(std::string_view text) {
 
 bool HoldsNonText(std::string_view text) {
   return HoldsNonTextByte(reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
+}
+
+namespace {
+
+constexpr std::size_t kFewStrayNuls = 3;
+constexpr std::size_t kOtherControlsBesideNul = 2;
+
+// Control bytes in `part` other than NULs (which IsStrayNul weighs by their runs).
+std::size_t ControlsOtherThanNul(std::string_view part) {
+  return static_cast<std::size_t>(std::count_if(part.begin(), part.end(), [](char c) {
+    const auto byte = static_cast<std::uint8_t>(c);
+    return byte != 0 && !IsTextByte(byte);
+  }));
+}
+
+}  // namespace
+
+bool HoldsStrayBytesOnly(std::string_view text) {
+  constexpr std::size_t kStrayBytes = 2;
+  if (const std::size_t nul = text.find('\0'); nul != std::string_view::npos) {
+    if (nul + 1 == text.size() || text.find('\0', nul + 1) != std::string_view::npos) return false;
+  }
+  return static_cast<std::size_t>(std::count_if(text.begin(), text.end(), [](char c) {
+           return !IsTextByte(static_cast<std::uint8_t>(c));
+         })) <= kStrayBytes;
+}
+
+bool IsStrayNul(std::string_view text, std::size_t at) {
+  if (at >= text.size() || text[at] != '\0') return false;
+  std::size_t run = at;
+  while (run > 0 && text[run - 1] == '\0') --run;
+  const std::size_t behindRun = text.find_first_not_of('\0', at);
+  if (behindRun == std::string_view::npos || behindRun - run > kFewStrayNuls) return false;
+  const std::size_t lineFeedBefore = run == 0 ? std::string_view::npos : text.rfind('\n', run - 1);
+  const std::size_t lineStart = lineFeedBefore == std::string_view::npos ? 0 : lineFeedBefore + 1;
+  // Nothing of the line in front of the NULs, or only the CR of its line break: where a line
+  // would begin, NULs are where the text stops.
+  if (lineStart == run || text[run - 1] == '\r') return false;
+  const std::size_t lineEnd = text.find('\n', behindRun);
+  if (lineEnd == std::string_view::npos) return false;
+  std::string_view behind = text.substr(behindRun, lineEnd - behindRun);
+  if (!behind.empty() && behind.back() == '\r') behind.remove_suffix(1);
+  const bool textBehind = std::any_of(behind.begin(), behind.end(), [](char c) {
+    return static_cast<std::uint8_t>(c) > ' ' && static_cast<std::uint8_t>(c) != 0x7F;
+  });
+  return textBehind && ControlsOtherThanNul(text.substr(lineStart, run - lineStart)) +
+                               ControlsOtherThanNul(behind) <=
+                           kOtherControlsBesideNul;
+}
+
+std::size_t TextEndingNul(std::string_view text, std::size_t from) {
+  std::size_t nul = text.find('\0', from);
+  while (nul != std::string_view::npos && IsStrayNul(text, nul))
+    nul = text.find('\0', text.find_first_not_of('\0', nul));
+  return nul;
 }
 
 std::size_t HeaderNameLengthFromLetter(std::string_view line) {

@@ -27,9 +27,11 @@ bool HoldsStrayControls(std::string_view line) {
   std::size_t eightBit = 0;
   bool controlRun = false;
   bool previousControl = false;
-  for (const char c : line) {
-    const auto byte = static_cast<std::uint8_t>(c);
-    if (byte == 0) return false;  // a NUL ends a mail's text whatever surrounds it
+  for (std::size_t at = 0; at < line.size(); ++at) {
+    const auto byte = static_cast<std::uint8_t>(line[at]);
+    // A NUL ends a mail's text where it opens or ends the line; between text it is a stray
+    // byte like the others (IsStrayNul).
+    if (byte == 0 && (at == 0 || at + 1 == line.size())) return false;
     const bool control = byte < 0x80 && !IsTextByte(byte);
     if (byte >= 0x80) ++eightBit;
     controls += control;
