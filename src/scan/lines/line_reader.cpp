@@ -50,14 +50,10 @@ bool HoldsNonText(std::string_view text) {
 namespace {
 
 constexpr std::size_t kFewStrayNuls = 3;
-constexpr std::size_t kOtherControlsBesideNul = 2;
+constexpr std::size_t kOtherBytesBesideNul = 2;
 
-// Control bytes in `part` other than NULs (which IsStrayNul weighs by their runs).
-std::size_t ControlsOtherThanNul(std::string_view part) {
-  return static_cast<std::size_t>(std::count_if(part.begin(), part.end(), [](char c) {
-    const auto byte = static_cast<std::uint8_t>(c);
-    return byte != 0 && !IsTextByte(byte);
-  }));
+bool IsOtherNonText(char c) {
+  return !IsTextByte(static_cast<std::uint8_t>(c));
 }
 
 }  // namespace
@@ -67,32 +63,43 @@ bool HoldsStrayBytesOnly(std::string_view text) {
   if (const std::size_t nul = text.find('\0'); nul != std::string_view::npos) {
     if (nul + 1 == text.size() || text.find('\0', nul + 1) != std::string_view::npos) return false;
   }
-  return static_cast<std::size_t>(std::count_if(text.begin(), text.end(), [](char c) {
-           return !IsTextByte(static_cast<std::uint8_t>(c));
-         })) <= kStrayBytes;
+  return static_cast<std::size_t>(std::count_if(text.begin(), text.end(), IsOtherNonText)) <=
+         kStrayBytes;
 }
 
 bool IsStrayNul(std::string_view text, std::size_t at) {
   if (at >= text.size() || text[at] != '\0') return false;
+  // Each look stops within a few bytes in binary data and zeros, so that a search over them
+  // can ask of every NUL.
   std::size_t run = at;
-  while (run > 0 && text[run - 1] == '\0') --run;
-  const std::size_t behindRun = text.find_first_not_of('\0', at);
-  if (behindRun == std::string_view::npos || behindRun - run > kFewStrayNuls) return false;
-  const std::size_t lineFeedBefore = run == 0 ? std::string_view::npos : text.rfind('\n', run - 1);
-  const std::size_t lineStart = lineFeedBefore == std::string_view::npos ? 0 : lineFeedBefore + 1;
+  while (run > 0 && text[run - 1] == '\0' && at - run < kFewStrayNuls) --run;
+  std::size_t behindRun = at + 1;
+  while (behindRun < text.size() && text[behindRun] == '\0' && behindRun - run <= kFewStrayNuls)
+    ++behindRun;
+  if (run == 0 || text[run - 1] == '\0' || behindRun >= text.size() || text[behindRun] == '\0' ||
+      behindRun - run > kFewStrayNuls)
+    return false;
   // Nothing of the line in front of the NULs, or only the CR of its line break: where a line
   // would begin, NULs are where the text stops.
-  if (lineStart == run || text[run - 1] == '\r') return false;
-  const std::size_t lineEnd = text.find('\n', behindRun);
-  if (lineEnd == std::string_view::npos) return false;
-  std::string_view behind = text.substr(behindRun, lineEnd - behindRun);
-  if (!behind.empty() && behind.back() == '\r') behind.remove_suffix(1);
-  const bool textBehind = std::any_of(behind.begin(), behind.end(), [](char c) {
-    return static_cast<std::uint8_t>(c) > ' ' && static_cast<std::uint8_t>(c) != 0x7F;
-  });
-  return textBehind && ControlsOtherThanNul(text.substr(lineStart, run - lineStart)) +
-                               ControlsOtherThanNul(behind) <=
-                           kOtherControlsBesideNul;
+  if (text[run - 1] == '\n' || text[run - 1] == '\r') return false;
+  // A line longer than a header line may be is judged no further: text without line breaks.
+  const std::size_t earliest = run > kMaxHeaderLine ? run - kMaxHeaderLine : 0;
+  const std::size_t latest = std::min(text.size(), behindRun + kMaxHeaderLine);
+  std::size_t others = 0;
+  std::size_t before = run;
+  // The line begins behind a line break, or behind a NUL: the zeros a text began behind, or
+  // another stray one.
+  for (; before > earliest && text[before - 1] != '\n' && text[before - 1] != '\0'; --before)
+    if (IsOtherNonText(text[before - 1]) && ++others > kOtherBytesBesideNul) return false;
+  if (before == earliest && earliest > 0) return false;
+  bool textBehind = false;
+  for (std::size_t behind = behindRun; behind < latest; ++behind) {
+    const auto byte = static_cast<std::uint8_t>(text[behind]);
+    if (byte == '\n') return textBehind;
+    if (byte > ' ' && byte != 0x7F) textBehind = true;
+    if (IsOtherNonText(text[behind]) && ++others > kOtherBytesBesideNul) return false;
+  }
+  return false;  // no line break behind: the text's last line, cut where it stops
 }
 
 std::size_t TextEndingNul(std::string_view text, std::size_t from) {

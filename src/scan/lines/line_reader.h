@@ -63,9 +63,9 @@ bool HoldsStrayBytesOnly(std::string_view text);
 
 // Whether the NUL at `at` in `text` is a stray byte inside a line of text rather than where the
 // text stops: one to three NULs with text in front of them on their line, the line going on
-// behind them with text up to its line break, and at most two other control bytes in it. A
-// file's end, zeroed slack and a sector that could not be read are NULs by the hundred, at a
-// line's start or with nothing behind them; binary data holds its NULs among control bytes.
+// behind them with text up to its line break, and at most two other bytes in it that are no
+// text. A file's end, zeroed slack and a sector that could not be read are NULs by the hundred,
+// at a line's start or with nothing behind them; binary data holds its NULs among control bytes.
 bool IsStrayNul(std::string_view text, std::size_t at);
 // The first NUL in `text` from `from` on that is no stray one: where the text stops (npos when
 // none does).
