@@ -67,6 +67,16 @@ bool HoldsStrayBytesOnly(std::string_view text) {
          kStrayBytes;
 }
 
+bool IsFieldLineWithStrayBytes(CarveBuffer buffer, std::size_t end) {
+  if (end > buffer.size) return false;
+  const std::size_t earliest = end > kMaxHeaderLine ? end - kMaxHeaderLine : 0;
+  std::size_t begin = end;
+  while (begin > earliest && buffer.data[begin - 1] != '\n') --begin;
+  if (begin == 0 || buffer.data[begin - 1] != '\n') return false;
+  const std::string_view line = TextOf(buffer, Line{begin, end, end});
+  return HeaderNameLength(line) > 0 && HoldsStrayBytesOnly(line);
+}
+
 bool IsStrayNul(std::string_view text, std::size_t at) {
   if (at >= text.size() || text[at] != '\0') return false;
   // Each look stops within a few bytes in binary data and zeros, so that a search over them

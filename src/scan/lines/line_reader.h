@@ -61,6 +61,12 @@ bool HoldsNonText(std::string_view text);
 // count as where text stops (two, or one with nothing behind it, are more than stray).
 bool HoldsStrayBytesOnly(std::string_view text);
 
+// Whether the line that ends at buffer index `end` (behind its content) is a field line
+// ("Name:") whose bytes that are no text are a stray one or two (HoldsStrayBytesOnly): a header
+// line all the same, for a reader that looks back byte by byte. False where no line break in
+// front of it lies within the buffer and kMaxHeaderLine bytes.
+bool IsFieldLineWithStrayBytes(CarveBuffer buffer, std::size_t end);
+
 // Whether the NUL at `at` in `text` is a stray byte inside a line of text rather than where the
 // text stops: one to three NULs with text in front of them on their line, the line going on
 // behind them with text up to its line break, and at most two other bytes in it that are no

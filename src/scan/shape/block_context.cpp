@@ -219,7 +219,7 @@ BlockStart FindBlockStart(CarveBuffer buffer, std::size_t lineStart, std::size_t
     while (previous > 0 && contentEnd - previous < kMaxHeaderLine) {
       const std::uint8_t c = buffer.data[previous - 1];
       if (c == '\n') break;
-      if (!IsTextByte(c)) {
+      if (!IsTextByte(c) && !IsFieldLineWithStrayBytes(buffer, contentEnd)) {
         cutByNonText = true;
         break;
       }

@@ -117,7 +117,14 @@ TEST(LineReaderTest, FieldLinesWithStrayBytes) {
     EXPECT_EQ(ReadLine(BufferOf(row.text), 0).binary, row.binaryByHeaderRules) << row.name;
     EXPECT_EQ(ReadLine(BufferOf(row.text), 0, kBodyLineRules).binary, row.binaryByBodyRules)
         << row.name;
+    // Looked at backwards from its end, behind the line above, it reads the same.
+    const std::string behindALine = "X: y\r\n" + row.text;
+    EXPECT_EQ(IsFieldLineWithStrayBytes(BufferOf(behindALine), behindALine.find('\r', 6)),
+              !row.binaryByHeaderRules)
+        << row.name;
   }
+  // Without a line break in front, the line's start is not known.
+  EXPECT_FALSE(IsFieldLineWithStrayBytes(BufferOf("To: a\ab\r\n"), 7));
 }
 
 // A NUL is where text stops unless the line it stands in shows text on both sides of it.
