@@ -109,10 +109,14 @@ ROWS = {
     "mut-tab-fold": lambda t: b"Subject: plans for the week\r\n\t\r\n\tmore\r\n" in t,
     "mut-three-fields": lambda t: names(t) == [b"from", b"date", b"subject"] and
     t.endswith(b"\r\n\r\n" + BODY),
+    **{case: (lambda strays: lambda t: t.startswith(HEADER + b"\r\n") and
+              t[len(HEADER) + 2:].translate(None, b"".join(strays)) == BODY and
+              t.count(b"\r\n") == MAIL.count(b"\r\n"))(strays)
+       for case, strays in mutations.BODY_BYTE_CASES.items()},
 }
 # Cases whose body is not the mail's own body text, byte for byte.
 BODY_CHANGED = ("mut-body-no-crlf", "mut-lf-header", "mut-lf-body", "mut-cr-only",
-                "mut-header-at-end", "mut-tiny", "mut-bounce")
+                "mut-header-at-end", "mut-tiny", "mut-bounce", *mutations.BODY_BYTE_CASES)
 
 
 def main():

@@ -365,6 +365,8 @@ def apply_mutation(case, text, rng, number=0):
         return header_shapes.rename_fields(text, lambda name, _first: name + b" ")
     if case in FIRST_LINE_CASES:
         return with_first_lines(case, text, rng)
+    if case in BODY_BYTE_CASES:
+        return with_body_bytes(case, text, rng)
     return None
 
 
@@ -448,3 +450,35 @@ def with_first_lines(case, text, rng):
     name, start, end = fields[0]
     rest = text[start:] if name in KEPT_FIRST_FIELDS else text[end:]
     return lines + rest
+
+
+# Stray bytes in a mail's text: a NUL, or one or two control bytes (a bell, an escape, a form
+# feed, a DEL, the 0x1A old DOS tools end a file with), that a mail program, a broken charset
+# conversion or an archive let into a body line that goes on behind them.
+BODY_BYTE_CASES = {"mut-body-nul": (b"\x00",),
+                   "mut-body-control": CONTROL_BYTES + (b"\x1a", b"\x0c", b"\x7f")}
+MUTATIONS += tuple(BODY_BYTE_CASES)
+
+
+def with_body_bytes(case, text, rng):
+    """One or two of the case's bytes put into the middle of a line of the body's text (one
+    with a blank in it, so no line of base64), or the text unchanged where it has none."""
+    body = mailtext.body_start(text)
+    if body is None:
+        return text
+    lines, position = [], body
+    while True:
+        newline = text.find(b"\n", position)
+        if newline < 0:
+            break
+        line = text[position:newline].rstrip(b"\r")
+        if len(line) >= 10 and b" " in line.strip() and not line.startswith(b"--"):
+            lines.append((position, len(line)))
+        position = newline + 1
+    if not lines:
+        return text
+    start, length = lines[rng.randrange(len(lines))]
+    choices = BODY_BYTE_CASES[case]
+    stray = b"".join(choices[rng.randrange(len(choices))] for _ in range(rng.randint(1, 2)))
+    at = start + rng.randint(1, length - 1)
+    return text[:at] + stray + text[at:]

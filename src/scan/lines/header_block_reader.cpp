@@ -40,22 +40,6 @@ bool IsFoldingWhiteSpace(std::uint8_t c) {
   return c == ' ' || c == '\t';
 }
 
-// Control bytes a field line may hold and still be read: mail programs and archives leave a
-// stray one in a value now and then (a raw NUL, a bell, an escape whose charset lost its other
-// bytes); binary data holds them by the many.
-constexpr std::size_t kMaxStrayControlBytes = 2;
-
-// A NUL is where text stops (a file's slack): a line that holds two, or one with nothing behind
-// it, is no field's. A single NUL between a value's bytes is a stray one like the others.
-std::size_t NonTextBytesIn(std::string_view text) {
-  if (const std::size_t nul = text.find('\0'); nul != std::string_view::npos) {
-    if (nul + 1 == text.size() || text.find('\0', nul + 1) != std::string_view::npos)
-      return kMaxStrayControlBytes + 1;
-  }
-  return static_cast<std::size_t>(std::count_if(
-      text.begin(), text.end(), [](char c) { return !IsTextByte(static_cast<std::uint8_t>(c)); }));
-}
-
 bool IsCrLfAt(CarveBuffer buffer, std::size_t position) {
   return position + 1 < buffer.size && buffer.data[position] == '\r' &&
          buffer.data[position + 1] == '\n';
@@ -111,9 +95,8 @@ HeaderLine HeaderBlockReader::Look(std::size_t lineStart, std::string_view bound
     header.line = ReadLine(buffer, lineStart);
     const std::string_view text = TextOf(buffer, header.line);
     const std::size_t nameLength = header.line.complete ? HeaderNameLength(text) : 0;
-    const bool readable =
-        header.line.complete &&
-        (!header.line.binary || (nameLength != 0 && NonTextBytesIn(text) <= kMaxStrayControlBytes));
+    // A field line with a stray control byte or two reads as text (ReadLine).
+    const bool readable = header.line.complete && !header.line.binary;
     if (!readable && header.line.complete && nameLength == 0 && !IsContinuation(text)) {
       // Bytes that are no text where the next field would begin: the text has stopped, as at
       // a NUL (a header block whose file's end old bytes follow).

@@ -28,6 +28,10 @@ Line ReadLine(CarveBuffer buffer, std::size_t begin, const LineRules& rules) {
   line.lineFeedOnly = !(at > begin && buffer.data[at - 1] == '\r');
   if (!line.lineFeedOnly) --line.end;
   if (rules.judgeBytes) line.binary = HoldsNonTextByte(buffer.data + begin, line.end - begin);
+  if (line.binary && rules.fieldsTakeStrayBytes) {
+    const std::string_view text = TextOf(buffer, line);
+    line.binary = HeaderNameLength(text) == 0 || !HoldsStrayBytesOnly(text);
+  }
   return line;
 }
 
@@ -41,6 +45,86 @@ CarveBuffer BufferOf(std::string_view text) {
 
 bool HoldsNonText(std::string_view text) {
   return HoldsNonTextByte(reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
+}
+
+namespace {
+
+constexpr std::size_t kFewStrayNuls = 3;
+constexpr std::size_t kOtherBytesBesideNul = 2;
+
+bool IsOtherNonText(char c) {
+  return !IsTextByte(static_cast<std::uint8_t>(c));
+}
+
+}  // namespace
+
+bool HoldsStrayBytesOnly(std::string_view text) {
+  constexpr std::size_t kStrayBytes = 2;
+  if (const std::size_t nul = text.find('\0'); nul != std::string_view::npos) {
+    if (nul + 1 == text.size() || text.find('\0', nul + 1) != std::string_view::npos) return false;
+  }
+  return static_cast<std::size_t>(std::count_if(text.begin(), text.end(), IsOtherNonText)) <=
+         kStrayBytes;
+}
+
+bool IsFieldLineWithStrayBytes(CarveBuffer buffer, std::size_t end) {
+  if (end > buffer.size) return false;
+  const std::size_t earliest = end > kMaxHeaderLine ? end - kMaxHeaderLine : 0;
+  std::size_t begin = end;
+  while (begin > earliest && buffer.data[begin - 1] != '\n') --begin;
+  if (begin == 0 || buffer.data[begin - 1] != '\n') return false;
+  const std::string_view line = TextOf(buffer, Line{begin, end, end});
+  return HeaderNameLength(line) > 0 && HoldsStrayBytesOnly(line);
+}
+
+std::size_t LineStopOverStrayBytes(CarveBuffer buffer, std::size_t floor, std::size_t end) {
+  std::size_t stop = LastLineStop(buffer.data, floor, end);
+  if (stop == kNoLineStop || buffer.data[stop] == '\n' || !IsFieldLineWithStrayBytes(buffer, end))
+    return stop;
+  while (stop > floor && buffer.data[stop - 1] != '\n') --stop;
+  return stop > floor ? stop - 1 : kNoLineStop;
+}
+
+bool IsStrayNul(std::string_view text, std::size_t at) {
+  if (at >= text.size() || text[at] != '\0') return false;
+  // Each look stops within a few bytes in binary data and zeros, so that a search over them
+  // can ask of every NUL.
+  std::size_t run = at;
+  while (run > 0 && text[run - 1] == '\0' && at - run < kFewStrayNuls) --run;
+  std::size_t behindRun = at + 1;
+  while (behindRun < text.size() && text[behindRun] == '\0' && behindRun - run <= kFewStrayNuls)
+    ++behindRun;
+  if (run == 0 || text[run - 1] == '\0' || behindRun >= text.size() || text[behindRun] == '\0' ||
+      behindRun - run > kFewStrayNuls)
+    return false;
+  // Nothing of the line in front of the NULs, or only the CR of its line break: where a line
+  // would begin, NULs are where the text stops.
+  if (text[run - 1] == '\n' || text[run - 1] == '\r') return false;
+  // A line longer than a header line may be is judged no further: text without line breaks.
+  const std::size_t earliest = run > kMaxHeaderLine ? run - kMaxHeaderLine : 0;
+  const std::size_t latest = std::min(text.size(), behindRun + kMaxHeaderLine);
+  std::size_t others = 0;
+  std::size_t before = run;
+  // The line begins behind a line break, or behind a NUL: the zeros a text began behind, or
+  // another stray one.
+  for (; before > earliest && text[before - 1] != '\n' && text[before - 1] != '\0'; --before)
+    if (IsOtherNonText(text[before - 1]) && ++others > kOtherBytesBesideNul) return false;
+  if (before == earliest && earliest > 0) return false;
+  bool textBehind = false;
+  for (std::size_t behind = behindRun; behind < latest; ++behind) {
+    const auto byte = static_cast<std::uint8_t>(text[behind]);
+    if (byte == '\n') return textBehind;
+    if (byte > ' ' && byte != 0x7F) textBehind = true;
+    if (IsOtherNonText(text[behind]) && ++others > kOtherBytesBesideNul) return false;
+  }
+  return false;  // no line break behind: the text's last line, cut where it stops
+}
+
+std::size_t TextEndingNul(std::string_view text, std::size_t from) {
+  std::size_t nul = text.find('\0', from);
+  while (nul != std::string_view::npos && IsStrayNul(text, nul))
+    nul = text.find('\0', text.find_first_not_of('\0', nul));
+  return nul;
 }
 
 std::size_t HeaderNameLengthFromLetter(std::string_view line) {

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string_view>
 
+#include "scan/find/line_start.h"
 #include "scan/source_bytes.h"
 
 namespace quillon {
@@ -29,19 +30,25 @@ struct Line {
   std::size_t next = 0;   // behind the line end
   bool complete = false;  // a line end was found within kMaxHeaderLine bytes
   bool lineFeedOnly = false;
-  bool binary = false;  // holds a byte that is no text byte
+  // Holds a byte that is no text byte; by the header rules, a field line ("Name:") holding no
+  // more than a stray one or two (see HoldsStrayBytesOnly) is read as text.
+  bool binary = false;
 };
 
 // How far a line is read and what is told about it.
 struct LineRules {
   std::size_t maxLength = kMaxHeaderLine;  // a longer line reads as incomplete
   bool judgeBytes = true;                  // tell whether a complete line is binary
+  // A field line with stray bytes is text: mail programs and archives leave a control byte in
+  // a value now and then, and a header block read on such a line keeps its mail whole.
+  bool fieldsTakeStrayBytes = true;
 };
 inline constexpr LineRules kHeaderLineRules{};
-// The lines of a mail read back, which may be as long as they like.
-inline constexpr LineRules kBodyLineRules{static_cast<std::size_t>(-1), true};
+// The lines of a mail read back, which may be as long as they like; the body's rules weigh
+// stray bytes themselves.
+inline constexpr LineRules kBodyLineRules{static_cast<std::size_t>(-1), true, false};
 // Where lines end, and nothing else: searches that look only at how lines begin.
-inline constexpr LineRules kLineEndRules{static_cast<std::size_t>(-1), false};
+inline constexpr LineRules kLineEndRules{static_cast<std::size_t>(-1), false, false};
 
 // The line that begins at buffer index `begin`.
 Line ReadLine(CarveBuffer buffer, std::size_t begin, const LineRules& rules = kHeaderLineRules);
@@ -50,6 +57,30 @@ std::string_view TextOf(CarveBuffer buffer, const Line& line);
 CarveBuffer BufferOf(std::string_view text);
 // Whether `text` holds a byte that is no text byte.
 bool HoldsNonText(std::string_view text);
+
+// Whether the non-text bytes of `text` are no more than a stray control byte or two: NULs
+// count as where text stops (two, or one with nothing behind it, are more than stray).
+bool HoldsStrayBytesOnly(std::string_view text);
+
+// Whether the line that ends at buffer index `end` (behind its content) is a field line
+// ("Name:") whose bytes that are no text are a stray one or two (HoldsStrayBytesOnly): a header
+// line all the same, for a reader that looks back byte by byte. False where no line break in
+// front of it lies within the buffer and kMaxHeaderLine bytes.
+bool IsFieldLineWithStrayBytes(CarveBuffer buffer, std::size_t end);
+// The greatest index in [floor, end) where a look back for the start of the line that ends at
+// `end` stops (LastLineStop), where that line is a field line with stray bytes
+// (IsFieldLineWithStrayBytes) its line feed; kNoLineStop when there is none.
+std::size_t LineStopOverStrayBytes(CarveBuffer buffer, std::size_t floor, std::size_t end);
+
+// Whether the NUL at `at` in `text` is a stray byte inside a line of text rather than where the
+// text stops: one to three NULs with text in front of them on their line, the line going on
+// behind them with text up to its line break, and at most two other bytes in it that are no
+// text. A file's end, zeroed slack and a sector that could not be read are NULs by the hundred,
+// at a line's start or with nothing behind them; binary data holds its NULs among control bytes.
+bool IsStrayNul(std::string_view text, std::size_t at);
+// The first NUL in `text` from `from` on that is no stray one: where the text stops (npos when
+// none does).
+std::size_t TextEndingNul(std::string_view text, std::size_t from = 0);
 
 // Length of the field name when the line reads "Name:" (a letter first, then bytes from 33 to
 // 126 or 8-bit ones, up to 76 in all); 0 when it is not a header line.

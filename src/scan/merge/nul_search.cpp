@@ -6,20 +6,29 @@
 #include <optional>
 #include <string_view>
 
+#include "scan/lines/line_reader.h"
+
 namespace quillon {
 
 namespace {
 constexpr std::size_t kMaxLookBack = 4 * 1024 * 1024;
 
-// Where the last NUL of [data, data + size) lies. Blocks are tested from the back with memchr,
-// which is fast where NULs are rare, and only the block that holds one is walked byte by byte.
-std::optional<std::size_t> LastNulIn(const std::uint8_t* data, std::size_t size) {
+std::string_view ViewOf(CarveBuffer buffer) {
+  return {reinterpret_cast<const char*>(buffer.data), buffer.size};
+}
+
+// Where the last NUL of buffer indices [from, to) that is no stray one lies. Blocks are tested
+// from the back with memchr, which is fast where NULs are rare, and only the block that holds
+// one is walked byte by byte. A stray NUL is told by the whole line it stands in, which may reach
+// behind `to`.
+std::optional<std::size_t> LastNulIn(CarveBuffer buffer, std::size_t from, std::size_t to) {
   constexpr std::size_t kBlock = 4096;
-  for (std::size_t end = size; end > 0;) {
-    const std::size_t begin = end > kBlock ? end - kBlock : 0;
-    if (std::memchr(data + begin, 0, end - begin) != nullptr) {
+  const std::string_view text = ViewOf(buffer);
+  for (std::size_t end = to; end > from;) {
+    const std::size_t begin = end - from > kBlock ? end - kBlock : from;
+    if (std::memchr(buffer.data + begin, 0, end - begin) != nullptr) {
       for (std::size_t at = end; at > begin; --at)
-        if (data[at - 1] == 0) return at - 1;
+        if (buffer.data[at - 1] == 0 && !IsStrayNul(text, at - 1)) return at - 1;
     }
     end = begin;
   }
@@ -34,17 +43,23 @@ std::uint64_t LookBackLimit(CarveBuffer buffer, std::uint64_t at) {
 
 bool NulBetween(CarveBuffer buffer, std::uint64_t from, std::uint64_t to) {
   if (from < buffer.base || to > buffer.base + buffer.size || from >= to) return true;
-  return std::memchr(buffer.data + (from - buffer.base), 0, static_cast<std::size_t>(to - from)) !=
-         nullptr;
+  const std::string_view text = ViewOf(buffer);
+  const auto end = static_cast<std::size_t>(to - buffer.base);
+  for (auto at = static_cast<std::size_t>(from - buffer.base); at < end; ++at) {
+    const void* nul = std::memchr(buffer.data + at, 0, end - at);
+    if (!nul) return false;
+    at = static_cast<std::size_t>(static_cast<const std::uint8_t*>(nul) - buffer.data);
+    if (!IsStrayNul(text, at)) return true;
+  }
+  return false;
 }
 
 std::uint64_t ContainerStartsFrom(CarveBuffer buffer, std::uint64_t at) {
   if (at <= buffer.base || at > buffer.base + buffer.size) return at;
   const std::uint64_t begin = LookBackLimit(buffer, at);
-  const std::string_view before(reinterpret_cast<const char*>(buffer.data + (begin - buffer.base)),
-                                static_cast<std::size_t>(at - begin));
-  const std::size_t nul = before.rfind('\0');
-  return begin + (nul == std::string_view::npos ? 0 : nul + 1);
+  const auto nul = LastNulIn(buffer, static_cast<std::size_t>(begin - buffer.base),
+                             static_cast<std::size_t>(at - buffer.base));
+  return nul ? buffer.base + *nul + 1 : begin;
 }
 
 std::uint64_t ContainerStartFinder::StartsFrom(CarveBuffer buffer, std::uint64_t at) {
@@ -57,9 +72,9 @@ std::uint64_t ContainerStartFinder::StartsFrom(CarveBuffer buffer, std::uint64_t
     lastNul_.reset();
   }
   if (at > lookedTo_) {
-    if (const auto nul = LastNulIn(buffer.data + (lookedTo_ - buffer.base),
-                                   static_cast<std::size_t>(at - lookedTo_)))
-      lastNul_ = lookedTo_ + *nul;
+    if (const auto nul = LastNulIn(buffer, static_cast<std::size_t>(lookedTo_ - buffer.base),
+                                   static_cast<std::size_t>(at - buffer.base)))
+      lastNul_ = buffer.base + *nul;
     lookedTo_ = at;
   }
   return lastNul_ && *lastNul_ >= begin ? *lastNul_ + 1 : begin;

@@ -76,7 +76,7 @@ std::size_t EndBeforeOldBytes(std::string_view text, std::string_view boundary, 
     }
   }
   const std::size_t end = FindTextEnd(text, {}, false, tail);
-  return end < text.find('\0') ? end : text.size();
+  return end < TextEndingNul(text) ? end : text.size();
 }
 
 // The header lines from `at` up to the empty line that ends them (or the end of `text`).
@@ -131,7 +131,8 @@ bool HasKnownExtent(const MailRecord& record) {
 
 std::size_t FindTextEnd(std::string_view text, std::string_view boundary, bool endAtTraceLines,
                         TextTail tail) {
-  const std::size_t nul = text.find('\0');
+  // A stray NUL in a line of the mail's text is no end of it.
+  const std::size_t nul = TextEndingNul(text);
   const std::string_view data = text.substr(0, nul);
   // The header block ends at the first empty line; nothing in it ends the mail.
   std::size_t body = data.find("\n\r\n");
@@ -268,7 +269,7 @@ void ReadKnownExtent(const MailRecord& record, DataSource& source, std::string& 
                                : ReadStoreChain(reader, extent.storeBlock, kMaxMailBytes);
     // The mail begins at its first header line, not at the blanks some store messages open with.
     if (extent.textStartKnown) DropTextBefore(chain, extent.textStart);
-    output = CleanMailText(chain.text);
+    output = CleanKnownMailText(chain.text);
     if (!zerosForUnreadable) return;
     // The chain's text is its pieces one after the other.
     std::uint64_t at = 0;
@@ -365,9 +366,9 @@ void ReadKnownExtent(const MailRecord& record, DataSource& source, std::string& 
     }
   } else {
     // The next mail's first line ends this one's bytes as a NUL would.
-    const TextTail tail = NulAmidData(text, text.find('\0'), start) ? TextTail::BinaryData
-                          : behind == BehindText::NextMail          ? TextTail::MailEnd
-                                                                    : TextTail::Open;
+    const TextTail tail = NulAmidData(text, TextEndingNul(text), start) ? TextTail::BinaryData
+                          : behind == BehindText::NextMail              ? TextTail::MailEnd
+                                                                        : TextTail::Open;
     const std::size_t textEnd = FindTextEnd(text, boundary, limit <= start, tail);
     if (textEnd != std::string_view::npos) {
       // Nothing follows a closing boundary line that runs into data.
@@ -382,7 +383,7 @@ void ReadKnownExtent(const MailRecord& record, DataSource& source, std::string& 
       text.resize(TrimSeparatorBeforeNextMail(text));
     }
   }
-  output = CleanMailText(text);
+  output = CleanKnownMailText(text);
   if (!zerosForUnreadable) return;
   const ByteSpans unreadable = SpansWithin(rescued.Unreadable(), start, output.size());
   ZeroSpans(output, unreadable);

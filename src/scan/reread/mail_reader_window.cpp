@@ -301,14 +301,15 @@ WindowSearch SearchWindow(std::string_view data, const MailRecord& record, Recor
   return search;
 }
 
-std::string CleanMailText(std::string_view text) {
-  if (const std::size_t nul = text.find('\0'); nul != std::string_view::npos)
-    text = text.substr(0, nul);
+namespace {
+
+// Bytes 0x01 to 0x07 as blanks.
+std::string WithControlBytesBlanked(std::string_view text) {
   std::string clean(text);
   // Control bytes are rare in mail: eight bytes at a time are passed over when none is below 8.
   auto blank = [&](std::size_t from, std::size_t to) {
     for (std::size_t i = from; i < to; ++i)
-      if (static_cast<std::uint8_t>(clean[i]) < 8) clean[i] = ' ';
+      if (static_cast<std::uint8_t>(clean[i]) < 8 && clean[i] != '\0') clean[i] = ' ';
   };
   const auto* bytes = reinterpret_cast<const std::uint8_t*>(clean.data());
   std::size_t at = 0;
@@ -316,6 +317,18 @@ std::string CleanMailText(std::string_view text) {
     if (line_scan::HasByteBelow(line_scan::Load8(bytes + at), 8) != 0) blank(at, at + 8);
   blank(at, clean.size());
   return clean;
+}
+
+}  // namespace
+
+std::string CleanMailText(std::string_view text) {
+  if (const std::size_t nul = text.find('\0'); nul != std::string_view::npos)
+    text = text.substr(0, nul);
+  return WithControlBytesBlanked(text);
+}
+
+std::string CleanKnownMailText(std::string_view text) {
+  return WithControlBytesBlanked(text.substr(0, TextEndingNul(text)));
 }
 
 }  // namespace quillon::mail_reader

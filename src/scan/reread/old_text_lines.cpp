@@ -22,14 +22,23 @@ bool HoldsStrayControls(std::string_view line) {
   // ones; data of 7-bit bytes holds its controls in runs.
   constexpr std::size_t kBytesPerControlInAscii = 4;
   constexpr std::size_t kBytesPerEightBit = 8;
+  constexpr std::size_t kFewNuls = 3;
   if (line.size() < kStrayControlLine) return false;
   std::size_t controls = 0;
   std::size_t eightBit = 0;
   bool controlRun = false;
   bool previousControl = false;
-  for (const char c : line) {
-    const auto byte = static_cast<std::uint8_t>(c);
-    if (byte == 0) return false;  // a NUL ends a mail's text whatever surrounds it
+  for (std::size_t at = 0; at < line.size(); ++at) {
+    const auto byte = static_cast<std::uint8_t>(line[at]);
+    // A NUL ends a mail's text where it opens or ends the line; between text it is a stray
+    // byte like the others, a few in a row as one (IsStrayNul).
+    if (byte == 0 && (at == 0 || at + 1 == line.size())) return false;
+    if (byte == 0 && line[at - 1] == '\0') {
+      if (at >= kFewNuls && line.substr(at - kFewNuls, kFewNuls + 1).find_first_not_of('\0') ==
+                                std::string_view::npos)
+        return false;
+      continue;
+    }
     const bool control = byte < 0x80 && !IsTextByte(byte);
     if (byte >= 0x80) ++eightBit;
     controls += control;

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
-#include "scan/find/line_start.h"
 #include "scan/lines/header_fields.h"
+#include "scan/lines/line_reader.h"
 #include "scan/read/block_header.h"
 #include "scan/read/store_chain.h"
 #include "scan/shape/field_names.h"
@@ -220,7 +220,7 @@ BlockStart FindBlockStart(CarveBuffer buffer, std::size_t lineStart, std::size_t
     std::size_t contentEnd = current - 1;
     if (contentEnd > 0 && buffer.data[contentEnd - 1] == '\r') --contentEnd;
     const std::size_t lookFloor = contentEnd > kMaxHeaderLine ? contentEnd - kMaxHeaderLine : 0;
-    const std::size_t stop = LastLineStop(buffer.data, lookFloor, contentEnd);
+    const std::size_t stop = LineStopOverStrayBytes(buffer, lookFloor, contentEnd);
     const std::size_t previous = stop == kNoLineStop ? lookFloor : stop + 1;
     const bool cutByNonText = stop != kNoLineStop && buffer.data[stop] != '\n';
     const std::string_view line(reinterpret_cast<const char*>(buffer.data + previous),

@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <string>
+
 namespace quillon {
 namespace {
 
@@ -88,6 +91,76 @@ TEST(LineReaderTest, MboxSeparatorRules) {
     EXPECT_EQ(IsMboxSeparator(row.line), row.withDate) << row.name;
     EXPECT_EQ(IsMboxSeparator(row.line, MboxSeparatorRule::Prefix), row.prefix) << row.name;
   }
+}
+
+// By the header rules a field line keeps being text with a stray control byte or two in it, or
+// one NUL between its value's bytes; other lines, and the body's rules, judge every byte.
+TEST(LineReaderTest, FieldLinesWithStrayBytes) {
+  using namespace std::string_literals;
+  struct Row {
+    const char* name;
+    std::string text;
+    bool binaryByHeaderRules;
+    bool binaryByBodyRules;
+  } rows[] = {
+      {"BellInAValue", "To: bbb@z\azz.org\r\n"s, false, true},
+      {"TwoControls", "Subject: a\x08 b\x1b c\r\n"s, false, true},
+      {"ThreeControls", "Subject: a\x08 b\x01 c\x02\r\n"s, true, true},
+      {"NulInAValue", "Subject: This is\0 a test\r\n"s, false, true},
+      {"TwoNuls", "Subject: a\0b\0c\r\n"s, true, true},
+      {"NulAtTheEnd", "Subject: abc\0\r\n"s, true, true},
+      {"NoFieldName", "some text\a here\r\n"s, true, true},
+      {"FoldedLine", "\tid 27CE\aAD38CC\r\n"s, true, true},
+      {"CleanField", "From: a@b.example\r\n"s, false, false},
+  };
+  for (const Row& row : rows) {
+    EXPECT_EQ(ReadLine(BufferOf(row.text), 0).binary, row.binaryByHeaderRules) << row.name;
+    EXPECT_EQ(ReadLine(BufferOf(row.text), 0, kBodyLineRules).binary, row.binaryByBodyRules)
+        << row.name;
+    // Looked at backwards from its end, behind the line above, it reads the same.
+    const std::string behindALine = "X: y\r\n" + row.text;
+    EXPECT_EQ(IsFieldLineWithStrayBytes(BufferOf(behindALine), behindALine.find('\r', 6)),
+              !row.binaryByHeaderRules)
+        << row.name;
+  }
+  // Without a line break in front, the line's start is not known.
+  EXPECT_FALSE(IsFieldLineWithStrayBytes(BufferOf("To: a\ab\r\n"), 7));
+}
+
+// A NUL is where text stops unless the line it stands in shows text on both sides of it.
+TEST(LineReaderTest, StrayNuls) {
+  using namespace std::string_literals;
+  struct Row {
+    const char* name;
+    std::string text;
+    bool stray;  // of the first NUL in `text`
+  } rows[] = {
+      {"InAFieldValue", "Subject: This is\0 a test\r\nDate: x\r\n"s, true},
+      {"ThreeInARow", "Subject: ab\0\0\0cd\r\n"s, true},
+      {"FourInARowAreSlack", "Subject: ab\0\0\0\0cd\r\n"s, false},
+      {"BareLineFeedLine", "some body text\0 goes on\n"s, true},
+      {"AtALineStart", "line one\r\n\0line two\r\n"s, false},
+      {"AtTheTextStart", "\0line one\r\n"s, false},
+      {"BehindTheCarriageReturn", "line one\r\0\nline two\r\n"s, false},
+      {"NothingBehind", "the last line\0\0\0"s, false},
+      {"NoLineBreakBehind", "the last line\0 runs on"s, false},
+      {"OnlyBlanksBehind", "a line\0   \r\nnext\r\n"s, false},
+      {"TwoOtherControls", "a\x01 line\0 with\x02 bytes\r\n"s, true},
+      {"ThreeOtherControlsAreData", "a\x01 line\0 with\x02 more\x03 bytes\r\n"s, false},
+      {"EightBitTextBehind", "Subject: caf\0\xc3\xa9\r\n"s, true},
+      {"SecondOfTwoStrayOnes", "a\0b\0c\r\n"s, true},
+  };
+  for (const Row& row : rows) {
+    const std::size_t nul = row.text.find('\0');
+    ASSERT_NE(nul, std::string::npos) << row.name;
+    EXPECT_EQ(IsStrayNul(row.text, nul), row.stray) << row.name;
+    // Every NUL of a run is judged alike.
+    const std::size_t runEnd = row.text.find_first_not_of('\0', nul);
+    for (std::size_t at = nul + 1; at < std::min(runEnd, row.text.size()); ++at)
+      EXPECT_EQ(IsStrayNul(row.text, at), row.stray) << row.name << " at " << at;
+  }
+  EXPECT_FALSE(IsStrayNul("abc\r\n", 1)) << "no NUL there";
+  EXPECT_FALSE(IsStrayNul("abc", 7)) << "past the end";
 }
 
 }  // namespace

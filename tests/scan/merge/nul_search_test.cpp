@@ -68,5 +68,35 @@ INSTANTIATE_TEST_SUITE_P(
                     FinderRow{"AskedOutOfOrder", 6 << 20, 1 << 20, 3000, true}),
     [](const testing::TestParamInfo<FinderRow>& row) { return std::string(row.param.name); });
 
+// A NUL a mail program let into a line of text is no edge of a mail: the searches pass over it
+// and stop at the zeros of a file's end.
+TEST(NulSearchTest, StrayNulsAreNoEdges) {
+  using namespace std::string_literals;
+  struct Row {
+    const char* name;
+    std::string before;  // bytes in front of the position asked
+    bool nulBetween;
+    std::size_t startsFrom;  // index where a mail around the position can begin
+  } rows[] = {
+      {"NoNul", "Subject: a b\r\n\r\ntext\r\n"s, false, 0},
+      {"NulInASubject", "Subject: a\0b\r\n\r\ntext\r\n"s, false, 0},
+      {"NulsInBodyLines", "S: a\r\n\r\nsome\0\0 text\r\nmore\0 text\r\n"s, false, 0},
+      {"ZerosOfAFileEnd", "old mail\r\n\0\0\0\0\0\0\0\0From: x\r\n"s, true, 18},
+      {"ZerosThenAStrayOne", "old\r\n\0\0\0\0\0Subject: a\0b\r\n"s, true, 10},
+      {"NulAtALineStart", "a line\r\n\0next line\r\n"s, true, 9},
+      {"NulAmidBinaryBytes", "ab\x01\x02\x03\0\x04z\r\n"s, true, 6},
+  };
+  for (const Row& row : rows) {
+    const std::string bytes = row.before + "Received: x\r\n";
+    const CarveBuffer buffer{reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size(), 0,
+                             nullptr};
+    const std::uint64_t at = row.before.size();
+    EXPECT_EQ(NulBetween(buffer, 0, at), row.nulBetween) << row.name;
+    EXPECT_EQ(ContainerStartsFrom(buffer, at), row.startsFrom) << row.name;
+    ContainerStartFinder finder;
+    EXPECT_EQ(finder.StartsFrom(buffer, at), row.startsFrom) << row.name;
+  }
+}
+
 }  // namespace
 }  // namespace quillon

@@ -145,5 +145,31 @@ TEST(MailReader, CleanTextBlanksControlBytesAndCutsAtNul) {
   }
 }
 
+// The text of a mail whose extent is known keeps a NUL a mail program let into a line of it,
+// and ends at the NULs that end its file; control bytes below 8 become blanks as before.
+TEST(MailReader, CleanKnownTextKeepsStrayNulsAndEndsAtSlack) {
+  using namespace std::string_literals;
+  struct Row {
+    const char* name;
+    std::string text;
+    std::string expected;
+  } rows[] = {
+      {"NulInASubject", "Subject: a\0b\r\n\r\nbody\r\n"s, "Subject: a\0b\r\n\r\nbody\r\n"s},
+      {"SlackBehind", "Subject: a\r\n\r\nbody\r\n\0\0\0\0\0\0"s, "Subject: a\r\n\r\nbody\r\n"s},
+      {"StrayThenSlack", "Subject: a\0b\r\n\r\nbody\r\n\0\0\0\0"s,
+       "Subject: a\0b\r\n\r\nbody\r\n"s},
+      {"NulInABodyLine", "S: a\r\n\r\nbo\0dy\r\nend\r\n"s, "S: a\r\n\r\nbo\0dy\r\nend\r\n"s},
+      {"RunOfFourEnds", "S: a\r\n\r\nbo\0\0\0\0dy\r\n"s, "S: a\r\n\r\nbo"s},
+      {"LastLineIntoSlack", "S: a\r\n\r\nbye\0\0\0"s, "S: a\r\n\r\nbye"s},
+      {"ControlBlankedBesideNul", "S: a\x07\0b\r\n"s, "S: a \0b\r\n"s},
+      {"NoNul", "S: a\x01\x0c\r\n"s, "S: a \x0c\r\n"s},
+  };
+  for (const Row& row : rows) {
+    EXPECT_EQ(mail_reader::CleanKnownMailText(row.text), row.expected) << row.name;
+    // The text read without known bounds still ends at its first NUL.
+    EXPECT_EQ(mail_reader::CleanMailText(row.text).find('\0'), std::string::npos) << row.name;
+  }
+}
+
 }  // namespace
 }  // namespace quillon
