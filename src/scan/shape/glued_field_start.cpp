@@ -26,7 +26,11 @@ bool LineCutBehindItsBlank(std::string_view text, std::size_t ownName, std::size
   if (old_line_fields::FieldBehindAParameterSemicolon(text, ownName, name, candidate)) return true;
   if (ownName == 0 || name != ownName + 2 || text[ownName] != ':') return false;
   const std::string_view own = text.substr(0, ownName);
-  if (NameOfAStructuredField(own)) return IsLongName(candidate) && IsKnownFieldName(candidate);
+  // A short name only with a value in its own grammar: an address field's value may begin with
+  // a group's name and colon ("To: Friends: a@b.example;"), never with a date.
+  if (NameOfAStructuredField(own))
+    return (IsLongName(candidate) && IsKnownFieldName(candidate)) ||
+           ValueInItsOwnGrammar(candidate, text.substr(name + candidate.size()));
   return FieldNamed(own) != HeaderField::Subject && !IsPrivateFieldName(own) &&
          !(own.size() > 1 && own[0] == 'x' && own[1] == '-') &&
          ValueInItsOwnGrammar(candidate, text.substr(name + candidate.size()));
@@ -53,6 +57,7 @@ bool VersionOrTraceInAValue(std::string_view text, std::size_t ownName, std::str
 
 std::size_t GluedFieldStart(std::string_view text) {
   const std::size_t ownName = HeaderNameLength(text);
+  std::size_t quoted = std::string_view::npos;  // a name behind quote marks alone
   for (std::size_t colon = text.find(':'); colon != std::string_view::npos;
        colon = text.find(':', colon + 1)) {
     if (colon + 1 < text.size() && text[colon + 1] != ' ' && text[colon + 1] != '\t') continue;
@@ -75,7 +80,9 @@ std::size_t GluedFieldStart(std::string_view text) {
           std::any_of(text.begin() + run, text.begin() + name, IsLetter) &&
           !LongNameBehindLowerCase(text.substr(run, name - run), text.substr(name, colon - name)) &&
           !(inValue && PrivateNameBehindAWordOfAValue(text.substr(run, name - run),
-                                                      text.substr(name, colon - name))))
+                                                      text.substr(name, colon - name))) &&
+          !KnownNameBehindACutWord(text.substr(run, name - run), text.substr(name, colon - name),
+                                   text.substr(colon)))
         continue;
       if (name == 1 && text[0] == '-') continue;
       const std::string_view candidate = text.substr(name, colon - name);
@@ -98,18 +105,23 @@ std::size_t GluedFieldStart(std::string_view text) {
             text.substr(0, name).find('-') == std::string_view::npos) &&
           !LongNameBehindLowerCase(text.substr(0, name), candidate) &&
           !HyphenatedNameBehindACutName(text.substr(0, name), candidate) &&
-          !(knownName && CutKnownName(text.substr(0, name))))
+          !(knownName && CutKnownName(text.substr(0, name),
+                                      ValueInItsOwnGrammar(candidate, text.substr(colon)))) &&
+          !KnownNameBehindACutWord(text.substr(0, name), candidate, text.substr(colon)))
         continue;
       if (knownName) known = name;
       if (privateField == std::string_view::npos && IsPrivateFieldName(candidate))
         privateField = name;
     }
-    if (known != std::string_view::npos && known > 0) return known;
-    if (known == std::string_view::npos && privateField != std::string_view::npos &&
-        privateField > 0)
-      return privateField;
+    std::size_t glued = known;
+    if (known == std::string_view::npos) glued = privateField;
+    if (glued == std::string_view::npos || glued == 0) continue;
+    // A name behind nothing but quote marks is a quoted line's own ("> > From: a.gr"): one glued
+    // further on in the same line ("...a.gr" + "From: ...") is the block's.
+    if (!QuoteMarksAlone(text.substr(0, glued))) return glued;
+    if (quoted == std::string_view::npos) quoted = glued;
   }
-  return std::string_view::npos;
+  return quoted;
 }
 
 }  // namespace quillon

@@ -11,6 +11,7 @@
 #include "scan/lines/header_text.h"
 #include "scan/lines/line_reader.h"
 #include "scan/shape/block_context.h"
+#include "scan/shape/field_names.h"
 #include "text/ascii.h"
 
 namespace quillon {
@@ -53,6 +54,25 @@ bool IsTraceField(HeaderField field) {
          field == HeaderField::DeliveredTo || field == HeaderField::Uidl;
 }
 
+// Where another block's first line begins inside the header line or fold `text` of this block
+// (GluedFieldStart): a mail glued into old header lines, such as a bounce's copy of the returned
+// headers or a digest's, that were cut in a value or a name ("To: a.b@" + "Received: from x").
+// The old lines end there, as the walk back from the glued block's own lines sees them; npos for
+// none. Most lines of a known field with no second colon and blank are answered without a look.
+std::size_t GluedBlockInLine(std::string_view text, bool knownField) {
+  if (knownField) {
+    const std::size_t ownColon = text.find(':');
+    bool secondName = false;
+    for (std::size_t colon = text.find(':', ownColon + 1);
+         colon != std::string_view::npos && !secondName; colon = text.find(':', colon + 1)) {
+      secondName = shape_names::IsNameByte(text[colon - 1]) &&
+                   (colon + 1 == text.size() || text[colon + 1] == ' ' || text[colon + 1] == '\t');
+    }
+    if (!secondName) return std::string_view::npos;
+  }
+  return GluedFieldStart(text);
+}
+
 }  // namespace
 
 bool MayBeARunOnValue(std::string_view line) {
@@ -87,6 +107,18 @@ ParsedBlock ParseBlock(CarveBuffer buffer, std::size_t start) {
       if (first) return block;
       block.headerEnd = line.line.next;
       break;
+    }
+    // A broken line too: old lines cut in a value and glued to by a mail's first line behind a
+    // stray byte ("\r" + "zReturn-Path: <...>") are no field lines of their own.
+    if (!first && (line.kind == HeaderLineKind::Continuation ||
+                   line.kind == HeaderLineKind::Field || line.kind == HeaderLineKind::Other)) {
+      const std::size_t glued = GluedBlockInLine(
+          TextOf(buffer, line.line), line.kind == HeaderLineKind::Field && line.field.has_value());
+      if (glued != std::string_view::npos) {
+        block.headerEnd = lineStart + glued;
+        block.endsWithoutEmptyLine = true;
+        break;
+      }
     }
     if (line.kind == HeaderLineKind::Continuation) {
       // Folded into a field that is not kept, or kept already.
