@@ -225,6 +225,14 @@ bool KnownNameBehindACutWord(std::string_view lead, std::string_view name, std::
   return !IsKnownFieldName(joined);
 }
 
+bool WordOfMarkup(std::string_view lead) {
+  const std::size_t mark = lead.find_last_of("\"<>/");
+  if (mark == std::string_view::npos || mark + 1 == lead.size()) return false;
+  const std::string_view word = lead.substr(mark + 1);
+  return std::all_of(word.begin(), word.end(),
+                     [](char c) { return IsLower(c) || IsDigit(c) || c == '-'; });
+}
+
 bool QuoteMarksAlone(std::string_view lead) {
   return lead.find('>') != std::string_view::npos &&
          lead.find_first_not_of("> \t") == std::string_view::npos;

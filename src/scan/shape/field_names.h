@@ -45,6 +45,9 @@ bool HyphenatedNameBehindACutName(std::string_view lead, std::string_view name);
 // name no field a list here knows, `lead` is no private name's start ("X-Original-" +
 // "Message-ID" is a field of its own), and the value is in the field's own grammar.
 bool KnownNameBehindACutWord(std::string_view lead, std::string_view name, std::string_view rest);
+// Whether `lead` ends in a lower-case word of markup behind a quote, a bracket or a slash
+// (`class="message-`): its hyphen joins no words of a field's name.
+bool WordOfMarkup(std::string_view lead);
 // Whether `lead` holds quote marks and blanks alone, one mark at least ("> > ", ">").
 bool QuoteMarksAlone(std::string_view lead);
 // Whether `lead` is the start of a known field's name cut inside one of its words ("MIME-Versi"

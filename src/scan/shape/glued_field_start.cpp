@@ -82,7 +82,8 @@ std::size_t GluedFieldStart(std::string_view text) {
           !(inValue && PrivateNameBehindAWordOfAValue(text.substr(run, name - run),
                                                       text.substr(name, colon - name))) &&
           !KnownNameBehindACutWord(text.substr(run, name - run), text.substr(name, colon - name),
-                                   text.substr(colon)))
+                                   text.substr(colon)) &&
+          !WordOfMarkup(text.substr(run, name - run)))
         continue;
       if (name == 1 && text[0] == '-') continue;
       const std::string_view candidate = text.substr(name, colon - name);

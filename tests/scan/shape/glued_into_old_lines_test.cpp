@@ -88,6 +88,7 @@ INSTANTIATE_TEST_SUITE_P(
                      CrLf("Return-Path: <carol@example.org>\n")},
         GluedMailRow{"ReturnPathBehindAStrayByte", kReturnedHeaders + "To: a@example.net\r\n\rz",
                      CrLf("Return-Path: <carol@example.org>\n")},
+        GluedMailRow{"FromBehindAWebMailPage", "</table></div>\r\n<div class=\"message-", ""},
         GluedMailRow{"ReturnPathBehindAQuotedHeader",
                      "Time winter there.\r\n\r\n> > From: are.gran",
                      CrLf("Return-Path: <carol@example.org>\n")}),
@@ -128,6 +129,8 @@ INSTANTIATE_TEST_SUITE_P(
         LineRow{"DateBehindTheBlankOfAType", "Content-Type: Date: Mon, 11 Nov 2019 17:04:10 +0100",
                 14},
         LineRow{"ShortNameBehindTheBlankOfAnAddressLine", "To: Subject: 2 RCPT MIME", kNone},
+        LineRow{"BehindAWordOfMarkup", "<div class=\"message-From: James <j@example.net>", 20},
+        LineRow{"SignedNameWithAHyphen", "DKIM-Signature: v=1; h=Reply-To: Message-ID:", kNone},
         LineRow{"VersionBehindACutContentName", "Content-MIME-Version: 1.0", 8},
         LineRow{"DateBehindACutContentName", "Content-Date: Tue, 3 Nov 2020 08:00:00 +0100", 8},
         // A name the two make is a field of its own.
