@@ -25,6 +25,8 @@ SIGNS = {
     "mbox-lines": re.compile(rb"(?m)^From \S+@\S+  \w{3} \w{3} [ \d]\d \d\d:\d\d:\d\d \d{4}\r$"),
     "patch": re.compile(rb"(?m)^diff --git a/\S+ b/\S+\nindex \S+ 100644\n--- a/\S+\n\+\+\+ b/"),
     "returned-headers": re.compile(rb"(?m)^Return-Path: <[^>]+>\r\nMessage-ID: <"),
+    "webmail-page": re.compile(rb"<tr><th>From:</th><td>[^<]+</td></tr>\r\n<tr><th>To:</th>"),
+    "qp-text": re.compile(rb"(?m)^[^\r\n]{75}=\r$"),
 }
 SEEDS = range(40)
 SIZES = (1, 37, 700, 4095)

@@ -2,7 +2,8 @@
 behind a deleted mail on a disk that held mail for years. Each kind is the rest of something a
 mail program, a server or a user leaves: another mail's last part and its closing boundary with a
 list footer, a mailing-list digest, quoted replies, a mailbox's separator lines, a patch or
-source file, the returned header lines of a bounce.
+source file, the returned header lines of a bounce, a web-mail page that shows a mail's header
+fields in its markup, a quoted-printable text whose lines end in soft breaks.
 
 Like the other old data (olddata.py), none of it holds "received" in any letter case, nor a line
 starting with "From:" together with one starting with "Date:": the truth knows of no mail here.
@@ -10,7 +11,8 @@ starting with "From:" together with one starting with "Date:": the truth knows o
 
 from .noise import BASE64_ALPHABET, WORDS
 
-KINDS = ("mail-end", "digest", "quoted-headers", "mbox-lines", "patch", "returned-headers")
+KINDS = ("mail-end", "digest", "quoted-headers", "mbox-lines", "patch", "returned-headers",
+         "webmail-page", "qp-text")
 
 _LIST_NAMES = ("users", "devel", "announce", "general", "help")
 _SERVERS = ("mx1.example.net", "smtp.example.org", "mail.example.com")
@@ -116,11 +118,37 @@ class NeighbourData:
                       + "--"]
         return lines + [""]
 
+    def webmail_page(self):
+        """A web-mail program's page of one mail: its header fields in a table, its text."""
+        day = self.rng.randint(1, 28)
+        fields = (("From", f"{self.word().capitalize()} &lt;{self.address()}&gt;"),
+                  ("To", self.address()), ("Subject", f"{self.word()} {self.word()}"),
+                  ("Sent", f"Tue, {day} Mar 2011 {self.rng.randint(1, 12)}:"
+                           f"{self.rng.randint(0, 59):02d} PM"))
+        lines = ['<div class="message-header">', '<table class="fields">']
+        lines += [f'<tr><th>{name}:</th><td>{value}</td></tr>' for name, value in fields]
+        lines += ["</table></div>", '<div class="message-body"><p>']
+        lines += [f"{line}<br>" for line in self.text_lines(self.rng.randint(2, 6))]
+        return lines + ["</p></div>"]
+
+    def qp_text(self):
+        """A text part in quoted-printable: long lines broken by soft breaks, encoded bytes."""
+        lines = []
+        for _ in range(self.rng.randint(3, 10)):
+            text = " ".join(self.noise.sentence() for _ in range(self.rng.randint(1, 3)))
+            text = text.replace(" ", "=20", self.rng.randint(0, 1)).replace("e", "=E9", 1)
+            while len(text) > 75:
+                lines.append(text[:75] + "=")
+                text = text[75:]
+            lines.append(text)
+        return lines
+
     def run(self, kind, size):
         """At least `size` bytes of the kind; patches end their lines with LF alone."""
         make = {"mail-end": self.mail_end, "digest": self.digest,
                 "quoted-headers": self.quoted_headers, "mbox-lines": self.mbox_lines,
-                "patch": self.patch, "returned-headers": self.returned_headers}[kind]
+                "patch": self.patch, "returned-headers": self.returned_headers,
+                "webmail-page": self.webmail_page, "qp-text": self.qp_text}[kind]
         newline = "\n" if kind == "patch" else "\r\n"
         lines = []
         while sum(len(line) + len(newline) for line in lines) < size:

@@ -30,40 +30,6 @@ std::string_view TextBefore(CarveBuffer buffer, std::size_t index) {
   return {reinterpret_cast<const char*>(buffer.data + begin), index - begin};
 }
 
-// Whether the field line `candidate` at `name` in `text` follows an old line that was cut right
-// behind the blank after its name ("Content-Transfer-Encoding: " + "Return-Path: <...>"), or
-// after a parameter's semicolon: the old field's value has a grammar no field's name and colon
-// begin, and the name is a long one. Behind any other old line but one that may say anything (a
-// subject, a private field) a line whose value has a grammar of its own ("Remote-Mta: " +
-// "Received: from x", "Status: " + "Date: Fri, 19 Aug 2011 10:47:17 +0900") begins there too.
-bool LineCutBehindItsBlank(std::string_view text, std::size_t ownName, std::size_t name,
-                           std::string_view candidate) {
-  if (old_line_fields::FieldBehindAParameterSemicolon(text, ownName, name, candidate)) return true;
-  if (ownName == 0 || name != ownName + 2 || text[ownName] != ':') return false;
-  const std::string_view own = text.substr(0, ownName);
-  if (NameOfAStructuredField(own)) return IsLongName(candidate) && IsKnownFieldName(candidate);
-  return FieldNamed(own) != HeaderField::Subject && !IsPrivateFieldName(own) &&
-         !(own.size() > 1 && own[0] == 'x' && own[1] == '-') &&
-         ValueInItsOwnGrammar(candidate, text.substr(name + candidate.size()));
-}
-
-// Whether the version, trace, return path or id line `candidate`, behind a blank in the value of
-// `text`, begins a line all the same: its value is in the field's own grammar, which the value of
-// an old line that was cut there does not quote unless it may say anything, as a subject or a
-// private field may ("Diagnostic-Code: smtp; 550 Sender " + "MIME-Version: 1.0").
-bool VersionOrTraceInAValue(std::string_view text, std::size_t ownName, std::string_view candidate,
-                            std::size_t colon) {
-  const auto field = FieldNamed(candidate);
-  if (field != HeaderField::MimeVersion && field != HeaderField::Received &&
-      field != HeaderField::ReturnPath && field != HeaderField::MessageId)
-    return false;
-  const std::string_view own = text.substr(0, ownName);
-  if (FieldNamed(own) == HeaderField::Subject || IsPrivateFieldName(own) ||
-      (own.size() > 1 && own[0] == 'x' && own[1] == '-'))
-    return false;
-  return ValueInItsOwnGrammar(candidate, text.substr(colon));
-}
-
 // Whether `name` is written the way a field's name is: one the scan knows, a private one (in
 // either letter case: "x-ms-exchange-..."), or a well-formed one.
 bool NameAField(std::string_view name) {
@@ -121,73 +87,6 @@ bool HeaderLineAbove(CarveBuffer buffer, std::size_t lineStart, std::size_t earl
 }
 
 }  // namespace
-
-std::size_t GluedFieldStart(std::string_view text) {
-  std::size_t ownName = std::string_view::npos;  // worked out for the first colon that may tell
-  for (std::size_t colon = text.find(':'); colon != std::string_view::npos;
-       colon = text.find(':', colon + 1)) {
-    if (colon + 1 < text.size() && text[colon + 1] != ' ' && text[colon + 1] != '\t') continue;
-    std::size_t run = colon;
-    bool capital = false;  // only one behind the line's first byte may begin a glued name
-    while (run > 0 && IsNameByte(text[run - 1])) {
-      --run;
-      capital = capital || (run > 0 && IsUpper(text[run]));
-    }
-    if (!capital) continue;
-    if (ownName == std::string_view::npos) ownName = HeaderNameLength(text);
-    // Inside a header line's value only a name right behind other bytes is glued: one behind a
-    // blank is text the value quotes.
-    // A fold is a value too: " Mime-Version: Date:" goes on a list of names from the line above.
-    const bool inValue = (ownName > 0 && colon > ownName) || IsContinuation(text);
-    // The line's own name is no glued one ("X-MS-ExchTo" holds a glued "To", "X-Mailer" none).
-    std::size_t known = std::string_view::npos;
-    std::size_t privateField = std::string_view::npos;
-    for (std::size_t name = run; name < colon && known == std::string_view::npos; ++name) {
-      if (text[name] < 'A' || text[name] > 'Z') continue;
-      // A hyphen behind a letter or digit joins words of a name; a run of dashes ("-----" of a
-      // boundary line) joins none, nor do digits and hyphens alone ("2008-05-" of a log line's
-      // date), which begin no name.
-      if (name > 1 && text[name - 1] == '-' &&
-          (IsLetter(text[name - 2]) || IsDigit(text[name - 2])) &&
-          std::any_of(text.begin() + run, text.begin() + name, IsLetter) &&
-          !LongNameBehindLowerCase(text.substr(run, name - run), text.substr(name, colon - name)) &&
-          !(inValue && PrivateNameBehindAWordOfAValue(text.substr(run, name - run),
-                                                      text.substr(name, colon - name))))
-        continue;
-      if (name == 1 && text[0] == '-') continue;
-      const std::string_view candidate = text.substr(name, colon - name);
-      const bool knownName = IsKnownFieldName(candidate);
-      if (inValue && (name == 0 || IsBlank(text[name - 1])) &&
-          !LineCutBehindItsBlank(text, ownName, name, candidate) &&
-          !VersionOrTraceInAValue(text, ownName, candidate, colon))
-        continue;
-      // A list's last name has no value behind it, least of all one in the field's own grammar
-      // ("h=MIME-Version: Message-Id:" + "MIME-Version: 1.0").
-      if (InAFieldList(text, name) &&
-          !(knownName && (FieldBehindALowerCaseProperty(text, name, colon) ||
-                          ValueInItsOwnGrammar(candidate, text.substr(colon)))))
-        continue;
-      // Inside the line's own name only behind bytes no name is made of ("<br>", base64's "+"):
-      // "ResentFrom" or "X-MS-ExchTo" may be a field of its own. A long or private name behind
-      // a word without a hyphen is glued all the same: no field is called "TablMIME-Version".
-      if (!inValue && name > 0 && name < ownName && WordOfAName(text.substr(0, name)) &&
-          !((knownName ? IsLongName(candidate) : IsPrivateFieldName(candidate)) &&
-            text.substr(0, name).find('-') == std::string_view::npos) &&
-          !LongNameBehindLowerCase(text.substr(0, name), candidate) &&
-          !HyphenatedNameBehindACutName(text.substr(0, name), candidate) &&
-          !(knownName && CutKnownName(text.substr(0, name))))
-        continue;
-      if (knownName) known = name;
-      if (privateField == std::string_view::npos && IsPrivateFieldName(candidate))
-        privateField = name;
-    }
-    if (known != std::string_view::npos && known > 0) return known;
-    if (known == std::string_view::npos && privateField != std::string_view::npos &&
-        privateField > 0)
-      return privateField;
-  }
-  return std::string_view::npos;
-}
 
 using namespace old_line_fields;
 

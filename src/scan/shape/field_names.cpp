@@ -48,6 +48,16 @@ constexpr std::string_view kOpeningFieldNames[] = {
     "Lines",
 };
 
+// The prefixes mail programs put in front of a reply's or a forward's subject, in the languages
+// they are seen in most.
+bool IsReplyPrefix(std::string_view word) {
+  constexpr std::string_view kPrefixes[] = {"Re", "Fw", "Fwd", "Aw",  "Wg",
+                                            "Sv", "Vs", "Tr",  "Antw"};
+  return std::any_of(std::begin(kPrefixes), std::end(kPrefixes), [&](std::string_view prefix) {
+    return word.size() == prefix.size() && StartsWithNoCase(word, prefix);
+  });
+}
+
 }  // namespace
 
 // Whether `lead`, the start of a line's own name in front of a known name, may be a part of a
@@ -94,7 +104,7 @@ bool InAFieldList(std::string_view text, std::size_t name) {
   if (word == 0 && before == colon + 1) return false;
   const std::string_view listed = text.substr(word, colon - word);
   // No field is named by a single letter: "W:" is a stray byte's colon.
-  if (listed.size() < 2) return false;
+  if (listed.size() < 2 || IsReplyPrefix(listed)) return false;
   return std::any_of(listed.begin(), listed.end(),
                      [](char c) { return IsUpper(c) || (c >= 'a' && c <= 'z'); });
 }
@@ -159,9 +169,9 @@ bool NameOfAStructuredField(std::string_view name) {
   return field && *field != HeaderField::Subject && !IsPrivateFieldName(name);
 }
 
-bool CutKnownName(std::string_view lead) {
-  constexpr std::size_t kShortestCut = 3;
-  if (lead.size() < kShortestCut || !IsLetter(lead.back())) return false;
+bool CutKnownName(std::string_view lead, bool ownGrammar) {
+  const std::size_t shortestCut = ownGrammar ? 2 : 3;
+  if (lead.size() < shortestCut || !IsLetter(lead.back())) return false;
   const auto cuts = [&](std::string_view known) {
     return lead.size() < known.size() && StartsWithNoCase(known, lead) &&
            IsLetter(known[lead.size()]);
@@ -170,6 +180,38 @@ bool CutKnownName(std::string_view lead) {
              header_fields::kPrefixes.begin(), header_fields::kPrefixes.end(),
              [&](std::string_view prefix) { return cuts(prefix.substr(0, prefix.size() - 2)); }) ||
          std::any_of(std::begin(kOpeningFieldNames), std::end(kOpeningFieldNames), cuts);
+}
+
+bool KnownNameBehindACutWord(std::string_view lead, std::string_view name, std::string_view rest) {
+  constexpr std::size_t kShortestWord = 3;
+  if (lead.size() < kShortestWord || lead.back() != '-' || IsPrivateFieldName(lead) ||
+      (lead[0] == 'x' && lead[1] == '-'))
+    return false;
+  const auto cuts = [&](std::string_view known) {
+    return lead.size() < known.size() && StartsWithNoCase(known, lead);
+  };
+  const bool cutKnown =
+      std::any_of(
+          header_fields::kPrefixes.begin(), header_fields::kPrefixes.end(),
+          [&](std::string_view prefix) { return cuts(prefix.substr(0, prefix.size() - 2)); }) ||
+      std::any_of(std::begin(kOpeningFieldNames), std::end(kOpeningFieldNames), cuts);
+  if (!cutKnown || !ValueInItsOwnGrammar(name, rest)) return false;
+  std::string joined(lead);
+  joined += name;
+  return !IsKnownFieldName(joined);
+}
+
+bool WordOfMarkup(std::string_view lead) {
+  const std::size_t mark = lead.find_last_of("\"<>/");
+  if (mark == std::string_view::npos || mark + 1 == lead.size()) return false;
+  const std::string_view word = lead.substr(mark + 1);
+  return std::all_of(word.begin(), word.end(),
+                     [](char c) { return IsLower(c) || IsDigit(c) || c == '-'; });
+}
+
+bool QuoteMarksAlone(std::string_view lead) {
+  return lead.find('>') != std::string_view::npos &&
+         lead.find_first_not_of("> \t") == std::string_view::npos;
 }
 
 bool FieldBehindALowerCaseProperty(std::string_view text, std::size_t name, std::size_t colon) {

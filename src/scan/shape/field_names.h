@@ -34,7 +34,8 @@ inline bool IsNameByte(char c) {
 // with a capital first.
 bool WordOfAName(std::string_view lead);
 // Whether the colon at `name` in `text` lies in a list of field names a signature signs
-// ("h=From:To:Date"), which names no line.
+// ("h=From:To:Date"), which names no line. A subject's reply or forward prefix is no name of a
+// list ("Subject: Re:" + "From: ...").
 bool InAFieldList(std::string_view text, std::size_t name);
 // Names a word in front of them does not make another field's: "Return-Path", "Received".
 bool IsLongName(std::string_view name);
@@ -52,10 +53,22 @@ bool PrivateNameBehindAWordOfAValue(std::string_view lead, std::string_view name
 // non-private hyphenated name that ends inside a word ("Content-Transfer-Enc" + "Return-Path",
 // "Content-Descripti" + "X-Gmail-Received").
 bool HyphenatedNameBehindACutName(std::string_view lead, std::string_view name);
+// Whether the known `name`, its colon on `rest` behind it, follows `lead`, the start of another
+// known name cut right behind one of its hyphens ("Content-" + "MIME-Version: 1.0"): the two
+// name no field a list here knows, `lead` is no private name's start ("X-Original-" +
+// "Message-ID" is a field of its own), and the value is in the field's own grammar.
+bool KnownNameBehindACutWord(std::string_view lead, std::string_view name, std::string_view rest);
+// Whether `lead` ends in a lower-case word of markup behind a quote, a bracket or a slash
+// (`class="message-`): its hyphen joins no words of a field's name.
+bool WordOfMarkup(std::string_view lead);
+// Whether `lead` holds quote marks and blanks alone, one mark at least ("> > ", ">").
+bool QuoteMarksAlone(std::string_view lead);
 // Whether `lead` is the start of a known field's name cut inside one of its words ("MIME-Versi"
 // of "MIME-Version"): no field is named by a cut known name and another behind it, so a known
 // name there ("MIME-Versi" + "From") begins a line of its own.
-bool CutKnownName(std::string_view lead);
+// `ownGrammar`: the name behind has a value in its own grammar (ValueInItsOwnGrammar), and a cut
+// of two letters counts too ("Co" + "Date: Mon, 11 Nov 2019 17:04:10 +0100").
+bool CutKnownName(std::string_view lead, bool ownGrammar = false);
 // Whether the known name at `name` in `text`, behind a colon and a blank, follows the cut line
 // of a style sheet or of a lower-case field ("font-size: " + "From: a@b.example") rather than
 // standing in a list of names: the word in front is written in lower case with hyphens, and a

@@ -11,6 +11,7 @@
 #include "scan/lines/header_text.h"
 #include "scan/lines/line_reader.h"
 #include "scan/shape/block_context.h"
+#include "scan/shape/field_names.h"
 #include "text/ascii.h"
 
 namespace quillon {
@@ -53,6 +54,49 @@ bool IsTraceField(HeaderField field) {
          field == HeaderField::DeliveredTo || field == HeaderField::Uidl;
 }
 
+// Whether a field name may run into `text`, a line or fold of a block whose own name, if any, is
+// `nameLength` long: a name and colon with a blank or the line's end behind it in the value, its
+// capital behind other bytes than a blank, right behind the own name's colon and blank, or a field
+// the scan reads ("Re: " of a subject is none); or a known or private name run into the line's own
+// one behind a lower-case letter or a digit, or a known one behind a hyphen of a name no private
+// one. Most lines are answered here, without GluedFieldStart's look.
+bool MayHoldAGluedName(std::string_view text, std::size_t nameLength, bool knownField) {
+  using namespace shape_names;
+  for (std::size_t colon = text.find(':', nameLength > 0 ? nameLength + 1 : 0);
+       colon != std::string_view::npos; colon = text.find(':', colon + 1)) {
+    if (colon + 1 < text.size() && !IsBlank(text[colon + 1])) continue;
+    std::size_t run = colon;
+    while (run > 0 && IsNameByte(text[run - 1])) --run;
+    for (std::size_t at = run; at < colon; ++at) {
+      if (!IsUpper(text[at])) continue;
+      if (at > run || at == 0 || !IsBlank(text[at - 1]) || at == nameLength + 2 ||
+          FieldNamed(text.substr(at, colon - at)))
+        return true;
+    }
+  }
+  if (knownField || nameLength < 3) return false;
+  const bool privateName = (text[0] == 'X' || text[0] == 'x') && text[1] == '-';
+  for (std::size_t at = 1; at < nameLength; ++at) {
+    if (text[at] < 'A' || text[at] > 'Z') continue;  // most bytes of a name, quickly
+    const bool hump = IsLower(text[at - 1]) || IsDigit(text[at - 1]);
+    if (!hump && (privateName || text[at - 1] != '-')) continue;
+    const std::string_view rest = text.substr(at, nameLength - at);
+    if (IsKnownFieldName(rest) || (hump && IsPrivateFieldName(rest))) return true;
+  }
+  return false;
+}
+
+// Where another block's first line begins inside the header line or fold `text` of this block
+// (GluedFieldStart): a mail glued into old header lines, such as a bounce's copy of the returned
+// headers or a digest's, that were cut in a value or a name ("To: a.b@" + "Received: from x").
+// The old lines end there, as the walk back from the glued block's own lines sees them; npos for
+// none.
+std::size_t GluedBlockInLine(std::string_view text, bool field, bool knownField) {
+  const std::size_t nameLength = field ? HeaderNameLength(text) : 0;
+  if (!MayHoldAGluedName(text, nameLength, knownField)) return std::string_view::npos;
+  return GluedFieldStart(text);
+}
+
 }  // namespace
 
 bool MayBeARunOnValue(std::string_view line) {
@@ -87,6 +131,19 @@ ParsedBlock ParseBlock(CarveBuffer buffer, std::size_t start) {
       if (first) return block;
       block.headerEnd = line.line.next;
       break;
+    }
+    // A broken line too: old lines cut in a value and glued to by a mail's first line behind a
+    // stray byte ("\r" + "zReturn-Path: <...>") are no field lines of their own.
+    if (!first && (line.kind == HeaderLineKind::Continuation ||
+                   line.kind == HeaderLineKind::Field || line.kind == HeaderLineKind::Other)) {
+      const bool field = line.kind == HeaderLineKind::Field;
+      const std::size_t glued =
+          GluedBlockInLine(TextOf(buffer, line.line), field, field && line.field.has_value());
+      if (glued != std::string_view::npos) {
+        block.headerEnd = lineStart + glued;
+        block.endsWithoutEmptyLine = true;
+        break;
+      }
     }
     if (line.kind == HeaderLineKind::Continuation) {
       // Folded into a field that is not kept, or kept already.
