@@ -140,10 +140,15 @@ TEST(ScanDriverTest, RecordsCanBeReadWhileTheScanRuns) {
   ScanStatus status;
   FoundMails mails;
   test::RecordingObserver observer;
-  std::thread scan([&] { RunScan(source, {}, status, mails, observer); });
+  // Waiting for `scanning` to rise first would wait forever where the scan is over before this
+  // thread looks: the scan thread says itself when it is done.
+  std::atomic<bool> finished{false};
+  std::thread scan([&] {
+    RunScan(source, {}, status, mails, observer);
+    finished.store(true);
+  });
   std::size_t reads = 0;
-  while (!status.scanning.load()) std::this_thread::yield();
-  while (status.scanning.load()) {
+  while (!finished.load()) {
     for (const auto& record : mails.Snapshot()) {
       reads += record->Body().bodyText.size() + record->SubjectText().size();
     }
