@@ -5,6 +5,7 @@
 #include <string>
 
 #include "scan/lines/line_scan.h"
+#include "scan/source_position.h"
 #include "text/ascii.h"
 
 namespace quillon {
@@ -79,7 +80,10 @@ bool IsFieldLineWithStrayBytes(CarveBuffer buffer, std::size_t end) {
 
 std::size_t LineStopOverStrayBytes(CarveBuffer buffer, std::size_t floor, std::size_t end) {
   std::size_t stop = LastLineStop(buffer.data, floor, end);
-  if (stop == kNoLineStop || buffer.data[stop] == '\n' || !IsFieldLineWithStrayBytes(buffer, end))
+  // Behind a byte that is no text a sector start may begin a file ("Cc: x\0" + " From: ..."):
+  // that byte stays where the line stops.
+  if (stop == kNoLineStop || buffer.data[stop] == '\n' || IsSectorStart(buffer.base + stop + 1) ||
+      !IsFieldLineWithStrayBytes(buffer, end))
     return stop;
   while (stop > floor && buffer.data[stop - 1] != '\n') --stop;
   return stop > floor ? stop - 1 : kNoLineStop;

@@ -69,7 +69,8 @@ bool HoldsStrayBytesOnly(std::string_view text);
 bool IsFieldLineWithStrayBytes(CarveBuffer buffer, std::size_t end);
 // The greatest index in [floor, end) where a look back for the start of the line that ends at
 // `end` stops (LastLineStop), where that line is a field line with stray bytes
-// (IsFieldLineWithStrayBytes) its line feed; kNoLineStop when there is none.
+// (IsFieldLineWithStrayBytes) its line feed, unless the byte lies right before a sector start;
+// kNoLineStop when there is none.
 std::size_t LineStopOverStrayBytes(CarveBuffer buffer, std::size_t floor, std::size_t end);
 
 // Whether the NUL at `at` in `text` is a stray byte inside a line of text rather than where the

@@ -127,6 +127,33 @@ TEST(LineReaderTest, FieldLinesWithStrayBytes) {
   EXPECT_FALSE(IsFieldLineWithStrayBytes(BufferOf("To: a\ab\r\n"), 7));
 }
 
+// Looking back from a line's end: a field line's stray byte is passed over up to the line feed,
+// except where a sector start lies right behind it (a file may begin there).
+TEST(LineReaderTest, LineStopOverStrayBytes) {
+  using namespace std::string_literals;
+  struct Row {
+    const char* name;
+    std::size_t strayAt;  // where the byte that is no text lies
+    std::string line;     // from the line feed in front to the line's end
+    bool passedOver;
+  } rows[] = {
+      {"BellInAField", 300, "\nCc: east\a From: a@b.example"s, true},
+      {"NulInAField", 300, "\nCc: east\0 From: a@b.example"s, true},
+      {"NulBeforeASectorStart", 511, "\nCc: east\0 From: a@b.example"s, false},
+      {"BellBeforeASectorStart", 511, "\nCc: east\a From: a@b.example"s, false},
+      {"NoFieldName", 300, "\nsome text\0 From: a@b.example"s, false},
+  };
+  for (const Row& row : rows) {
+    const std::size_t lineFeed = row.strayAt - row.line.find_first_of("\a"s + '\0');
+    std::string bytes(lineFeed, 'x');
+    bytes += row.line;
+    const CarveBuffer buffer = BufferOf(bytes);
+    EXPECT_EQ(LineStopOverStrayBytes(buffer, 0, bytes.size()),
+              row.passedOver ? lineFeed : row.strayAt)
+        << row.name;
+  }
+}
+
 // A NUL is where text stops unless the line it stands in shows text on both sides of it.
 TEST(LineReaderTest, StrayNuls) {
   using namespace std::string_literals;
