@@ -97,7 +97,14 @@ std::size_t EpilogueLength(std::string_view rest, BehindText behind, bool lineFe
     if (previousEmpty && IsMboxSeparator(content, MboxSeparatorRule::Prefix))
       return BeforeLineBreak(rest, at);
     if (textLines == 0 && !rightBehind && OpensAMail(content)) carriesAMail = true;
+    // Old bytes begin where the mail ended, mostly inside one of their lines: a line that begins
+    // as such a tail, behind lines written to be read, is where they begin. A paragraph is
+    // written to begin so never; a line of encoded data may begin anywhere.
+    const bool oldLinesTail = textLines > 0 && !carriesAMail && !firstLineMidLine &&
+                              BeginsMidLine(content) && !ReadsAsEncodedData(content);
+    if (oldLinesTail && previousEmpty) return at;
     if (!carriesAMail && (ShowsOldText(content) || IsPartHeaderLine(content))) {
+      if (oldLinesTail) return at;
       // Longer than a note or footer is written, a part's header line that belongs behind a
       // boundary line, markup or encoded data where text for readers without MIME stands: old
       // text, and so is its paragraph. Old text begins where the mail ended,
