@@ -60,6 +60,7 @@ std::size_t EpilogueLength(std::string_view rest, BehindText behind, bool lineFe
   bool firstLineMidLine = false;
   bool firstLineBoundary = false;
   bool firstLineRule = false;
+  bool firstLineWritten = false;
   while (at < rest.size()) {
     const Line line = ReadLine(buffer, at, kBodyLineRules);
     // A last line without a line break that runs into binary data or a NUL: the lines before
@@ -98,10 +99,13 @@ std::size_t EpilogueLength(std::string_view rest, BehindText behind, bool lineFe
       return BeforeLineBreak(rest, at);
     if (textLines == 0 && !rightBehind && OpensAMail(content)) carriesAMail = true;
     // Old bytes begin where the mail ended, mostly inside one of their lines: a line that begins
-    // as such a tail, behind lines written to be read, is where they begin. A paragraph is
-    // written to begin so never; a line of encoded data may begin anywhere.
-    const bool oldLinesTail = textLines > 0 && !carriesAMail && !firstLineMidLine &&
-                              BeginsMidLine(content) && !ReadsAsEncodedData(content);
+    // as such a tail, a word cut at its front, behind lines written to be read (from their
+    // first column, with a capital or under a rule), is where they begin. A paragraph is written
+    // to begin so never; a line of encoded data may begin anywhere, a style rule with a dot.
+    const bool oldLinesTail = textLines > 0 && !carriesAMail && firstLineWritten &&
+                              !content.empty() && content.front() >= 'a' &&
+                              content.front() <= 'z' && BeginsMidLine(content) &&
+                              !ReadsAsEncodedData(content);
     if (oldLinesTail && previousEmpty) return at;
     if (!carriesAMail && (ShowsOldText(content) || IsPartHeaderLine(content))) {
       if (oldLinesTail) return at;
@@ -125,6 +129,7 @@ std::size_t EpilogueLength(std::string_view rest, BehindText behind, bool lineFe
         firstLineMidLine = BeginsMidLine(content);
         firstLineBoundary = content.starts_with("--");
         firstLineRule = IsRuleLine(content);
+        firstLineWritten = (content.front() >= 'A' && content.front() <= 'Z') || firstLineRule;
       }
       // A paragraph that begins inside a line is old text that runs on: a footer of more than
       // one line begins as written.

@@ -224,6 +224,15 @@ INSTANTIATE_TEST_SUITE_P(
         EpilogueRow{"ANoteThenEncodedDataBeginningSmall", "\r\n",
                     "QUJD\r\nu7Lz9iXdm7nqLF9468McNOO8HOgPT2rqiZXYoFn6SLBY\r\n",
                     BehindText::MailEnd},
+        // A style rule begins with a dot, an indented line with a blank: neither tells a cut
+        // word, nor does a first line indented as old lines are.
+        EpilogueRow{"AStyleSheetsTailThenARule", "",
+                    " }\r\n.project section { padding: 40px; }\r\n</style></head>\r\n",
+                    BehindText::NextMail},
+        EpilogueRow{"ALineThenAnIndentedLongOldLine", "\r\n",
+                    "End of note\r\n with all ancient " + kLong + "\r\n", BehindText::MailEnd},
+        EpilogueRow{"AnIndentedLineThenAWordsTail", "\r\n",
+                    "  Weather station\r\nort of the " + kLong + "\r\n", BehindText::MailEnd},
         // Old text that begins as the tail of a line goes on in paragraphs that may begin
         // small as well: its first line is where old bytes begin.
         EpilogueRow{"AnOldLinesTailThenAParagraphBeginningSmall", "\r\n",
