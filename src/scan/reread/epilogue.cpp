@@ -61,6 +61,7 @@ std::size_t EpilogueLength(std::string_view rest, BehindText behind, bool lineFe
   bool firstLineBoundary = false;
   bool firstLineRule = false;
   bool firstLineWritten = false;
+  bool firstLineWords = false;
   while (at < rest.size()) {
     const Line line = ReadLine(buffer, at, kBodyLineRules);
     // A last line without a line break that runs into binary data or a NUL: the lines before
@@ -106,7 +107,9 @@ std::size_t EpilogueLength(std::string_view rest, BehindText behind, bool lineFe
                               !content.empty() && content.front() >= 'a' &&
                               content.front() <= 'z' && BeginsMidLine(content) &&
                               !ReadsAsEncodedData(content);
-    if (oldLinesTail && previousEmpty) return at;
+    // Behind an empty line the lines in front must be words (a token alone is as likely an old
+    // line's tail as a note): a paragraph of old text may begin small, a word of one line.
+    if (oldLinesTail && previousEmpty && firstLineWords) return at;
     if (!carriesAMail && (ShowsOldText(content) || IsPartHeaderLine(content))) {
       if (oldLinesTail) return at;
       // Longer than a note or footer is written, a part's header line that belongs behind a
@@ -130,6 +133,7 @@ std::size_t EpilogueLength(std::string_view rest, BehindText behind, bool lineFe
         firstLineBoundary = content.starts_with("--");
         firstLineRule = IsRuleLine(content);
         firstLineWritten = (content.front() >= 'A' && content.front() <= 'Z') || firstLineRule;
+        firstLineWords = content.find(' ') != std::string_view::npos;
       }
       // A paragraph that begins inside a line is old text that runs on: a footer of more than
       // one line begins as written.

@@ -233,6 +233,11 @@ INSTANTIATE_TEST_SUITE_P(
                     "End of note\r\n with all ancient " + kLong + "\r\n", BehindText::MailEnd},
         EpilogueRow{"AnIndentedLineThenAWordsTail", "\r\n",
                     "  Weather station\r\nort of the " + kLong + "\r\n", BehindText::MailEnd},
+        // A token alone in front is as likely the tail of an old line as a note.
+        EpilogueRow{"AnOldTokenThenAParagraphBeginningSmall", "",
+                    "TF-8\r\n\r\ntesting\r\n\r\n-- \r\nhttp://x.net/\r\n\r\n--0003\r\n"
+                    "Content-Type: text/plain; charset=UTF-8\r\n",
+                    BehindText::NextMail},
         // Old text that begins as the tail of a line goes on in paragraphs that may begin
         // small as well: its first line is where old bytes begin.
         EpilogueRow{"AnOldLinesTailThenAParagraphBeginningSmall", "\r\n",
