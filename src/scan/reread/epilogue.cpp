@@ -111,7 +111,13 @@ std::size_t EpilogueLength(std::string_view rest, BehindText behind, bool lineFe
     // line's tail as a note): a paragraph of old text may begin small, a word of one line.
     if (oldLinesTail && previousEmpty && firstLineWords) return at;
     if (!carriesAMail && (ShowsOldText(content) || IsPartHeaderLine(content))) {
-      if (oldLinesTail) return at;
+      // Old prose is cut as often right behind a blank: one blank, then a word of a line longer
+      // than a note is written.
+      const bool cutBehindBlank = textLines > 0 && !carriesAMail && firstLineWritten &&
+                                  content.size() > kEpilogueLineLength && content[0] == ' ' &&
+                                  content[1] >= 'a' && content[1] <= 'z' &&
+                                  !ReadsAsEncodedData(content) && !HoldsMarkup(content);
+      if (oldLinesTail || cutBehindBlank) return at;
       // Longer than a note or footer is written, a part's header line that belongs behind a
       // boundary line, markup or encoded data where text for readers without MIME stands: old
       // text, and so is its paragraph. Old text begins where the mail ended,

@@ -230,9 +230,13 @@ INSTANTIATE_TEST_SUITE_P(
                     " }\r\n.project section { padding: 40px; }\r\n</style></head>\r\n",
                     BehindText::NextMail},
         EpilogueRow{"ALineThenAnIndentedLongOldLine", "\r\n",
-                    "End of note\r\n with all ancient " + kLong + "\r\n", BehindText::MailEnd},
+                    "End of note\r\n With all ancient " + kLong + "\r\n", BehindText::MailEnd},
         EpilogueRow{"AnIndentedLineThenAWordsTail", "\r\n",
                     "  Weather station\r\nort of the " + kLong + "\r\n", BehindText::MailEnd},
+        EpilogueRow{"ANoteThenLongOldProseCutBehindABlank", "\r\n\r\nEnd of Ppp Digest\r\n\r\n",
+                    " copper from level " + kLong + "\r\nIt its project\r\n", BehindText::NextMail},
+        EpilogueRow{"ANoteThenAnIndentedShortLine", "\r\n",
+                    "End of note\r\n copper from level\r\n" + kLong + "\r\n", BehindText::MailEnd},
         // A token alone in front is as likely the tail of an old line as a note.
         EpilogueRow{"AnOldTokenThenAParagraphBeginningSmall", "",
                     "TF-8\r\n\r\ntesting\r\n\r\n-- \r\nhttp://x.net/\r\n\r\n--0003\r\n"
