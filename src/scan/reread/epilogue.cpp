@@ -60,6 +60,8 @@ std::size_t EpilogueLength(std::string_view rest, BehindText behind, bool lineFe
   bool firstLineMidLine = false;
   bool firstLineBoundary = false;
   bool firstLineRule = false;
+  bool firstLineWritten = false;
+  bool firstLineWords = false;
   while (at < rest.size()) {
     const Line line = ReadLine(buffer, at, kBodyLineRules);
     // A last line without a line break that runs into binary data or a NUL: the lines before
@@ -97,7 +99,25 @@ std::size_t EpilogueLength(std::string_view rest, BehindText behind, bool lineFe
     if (previousEmpty && IsMboxSeparator(content, MboxSeparatorRule::Prefix))
       return BeforeLineBreak(rest, at);
     if (textLines == 0 && !rightBehind && OpensAMail(content)) carriesAMail = true;
+    // Old bytes begin where the mail ended, mostly inside one of their lines: a line that begins
+    // as such a tail, a word cut at its front, behind lines written to be read (from their
+    // first column, with a capital or under a rule), is where they begin. A paragraph is written
+    // to begin so never; a line of encoded data may begin anywhere, a style rule with a dot.
+    const bool oldLinesTail = textLines > 0 && !carriesAMail && firstLineWritten &&
+                              !content.empty() && content.front() >= 'a' &&
+                              content.front() <= 'z' && BeginsMidLine(content) &&
+                              !ReadsAsEncodedData(content);
+    // Behind an empty line the lines in front must be words (a token alone is as likely an old
+    // line's tail as a note): a paragraph of old text may begin small, a word of one line.
+    if (oldLinesTail && previousEmpty && firstLineWords) return at;
     if (!carriesAMail && (ShowsOldText(content) || IsPartHeaderLine(content))) {
+      // Old prose is cut as often right behind a blank: one blank, then a word of a line longer
+      // than a note is written.
+      const bool cutBehindBlank = textLines > 0 && !carriesAMail && firstLineWritten &&
+                                  content.size() > kEpilogueLineLength && content[0] == ' ' &&
+                                  content[1] >= 'a' && content[1] <= 'z' &&
+                                  !ReadsAsEncodedData(content) && !HoldsMarkup(content);
+      if (oldLinesTail || cutBehindBlank) return at;
       // Longer than a note or footer is written, a part's header line that belongs behind a
       // boundary line, markup or encoded data where text for readers without MIME stands: old
       // text, and so is its paragraph. Old text begins where the mail ended,
@@ -118,6 +138,8 @@ std::size_t EpilogueLength(std::string_view rest, BehindText behind, bool lineFe
         firstLineMidLine = BeginsMidLine(content);
         firstLineBoundary = content.starts_with("--");
         firstLineRule = IsRuleLine(content);
+        firstLineWritten = (content.front() >= 'A' && content.front() <= 'Z') || firstLineRule;
+        firstLineWords = content.find(' ') != std::string_view::npos;
       }
       // A paragraph that begins inside a line is old text that runs on: a footer of more than
       // one line begins as written.

@@ -53,8 +53,9 @@ std::size_t LastLineIntoData(std::string_view text, std::size_t at) {
   if (at == 0 || at >= text.size() || text[at - 1] != '\n') return 0;
   std::size_t end = at;
   while (end < text.size() && ((text[end] >= 0x20 && text[end] < 0x7F) || text[end] == '\t')) ++end;
-  if (end - at < kLastLineIntoData || end >= text.size() || text[end] == '\r' || text[end] == '\n')
-    return 0;
+  // A CR that no LF follows ends no line: random bytes hold one as often as any other byte.
+  if (end - at < kLastLineIntoData || end >= text.size() || text[end] == '\n') return 0;
+  if (text[end] == '\r' && (end + 1 >= text.size() || text[end + 1] == '\n')) return 0;
   std::string_view data = text.substr(end, kDataLook);
   data = data.substr(0, data.find('\n'));
   // Zeros behind a line are LastLineToFileEnd's to weigh: a file's end or old bytes' cluster end.

@@ -209,6 +209,44 @@ INSTANTIATE_TEST_SUITE_P(
                     BehindText::Unread},
         EpilogueRow{"ANoteLineThenTheFilesZeros", "\r\nEnd of Ppp Digest\r\n\r\n",
                     std::string(3, '\0'), BehindText::Unread},
+        // Old bytes begin inside one of their lines: a line that begins as such a tail, behind
+        // lines written to be read, is where the mail's own lines stop.
+        EpilogueRow{"ANoteThenAnOldPagesTail", "\r\n\r\nThis is the multipart epilogue.\r\n",
+                    "ass=\"garden\">Level kitchen.</section>\r\n<p class=\"x\">One.</p>\r\n",
+                    BehindText::NextMail},
+        EpilogueRow{"ANoteRightBehindThenOldProseBeginningInsideALine",
+                    "That was a multi-part message in MIME format.\r\n\r\n",
+                    "ther been library and market its index;\r\n" + Footer(kEpilogueLines),
+                    BehindText::NextMail},
+        EpilogueRow{"ANoteThenLongOldLinesBeginningInsideALine", "\n\nEnd of Ppp Digest\n\n",
+                    "can new weather " + kLong + "\nSummer\n", BehindText::NextMail, true},
+        // A line of encoded data begins anywhere: nothing tells where old bytes begin by it.
+        EpilogueRow{"ANoteThenEncodedDataBeginningSmall", "\r\n",
+                    "QUJD\r\nu7Lz9iXdm7nqLF9468McNOO8HOgPT2rqiZXYoFn6SLBY\r\n",
+                    BehindText::MailEnd},
+        // A style rule begins with a dot, an indented line with a blank: neither tells a cut
+        // word, nor does a first line indented as old lines are.
+        EpilogueRow{"AStyleSheetsTailThenARule", "",
+                    " }\r\n.project section { padding: 40px; }\r\n</style></head>\r\n",
+                    BehindText::NextMail},
+        EpilogueRow{"ALineThenAnIndentedLongOldLine", "\r\n",
+                    "End of note\r\n With all ancient " + kLong + "\r\n", BehindText::MailEnd},
+        EpilogueRow{"AnIndentedLineThenAWordsTail", "\r\n",
+                    "  Weather station\r\nort of the " + kLong + "\r\n", BehindText::MailEnd},
+        EpilogueRow{"ANoteThenLongOldProseCutBehindABlank", "\r\n\r\nEnd of Ppp Digest\r\n\r\n",
+                    " copper from level " + kLong + "\r\nIt its project\r\n", BehindText::NextMail},
+        EpilogueRow{"ANoteThenAnIndentedShortLine", "\r\n",
+                    "End of note\r\n copper from level\r\n" + kLong + "\r\n", BehindText::MailEnd},
+        // A token alone in front is as likely the tail of an old line as a note.
+        EpilogueRow{"AnOldTokenThenAParagraphBeginningSmall", "",
+                    "TF-8\r\n\r\ntesting\r\n\r\n-- \r\nhttp://x.net/\r\n\r\n--0003\r\n"
+                    "Content-Type: text/plain; charset=UTF-8\r\n",
+                    BehindText::NextMail},
+        // Old text that begins as the tail of a line goes on in paragraphs that may begin
+        // small as well: its first line is where old bytes begin.
+        EpilogueRow{"AnOldLinesTailThenAParagraphBeginningSmall", "\r\n",
+                    "ther been library.\r\n\r\nwhich simple\r\n" + kLong + "\r\n",
+                    BehindText::MailEnd},
         // Without a rule or an empty line nothing tells a footer from old text.
         EpilogueRow{"TextCutAtTheMailsEnd", "\r\n", "users list\r\nhttp://x/listinfo",
                     BehindText::MailEnd}),

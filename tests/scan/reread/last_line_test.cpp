@@ -161,7 +161,13 @@ INSTANTIATE_TEST_SUITE_P(
         IntoDataRow{"TooShortToTell", std::string("Bye\x8e\x01\xd3\x1f"), 0},
         IntoDataRow{"ALineOfItsOwn", "Body Text - not important\r\n", 0},
         IntoDataRow{"EightBitTextGoesOn", std::string("Body Text caf\xe9 au lait, merci"), 0},
-        IntoDataRow{"RandomBytesOnly", std::string("\x8e\x01\xd3q\x1f\xa9\x02"), 0}),
+        IntoDataRow{"RandomBytesOnly", std::string("\x8e\x01\xd3q\x1f\xa9\x02"), 0},
+        // A CR that no LF follows ends no line: random bytes may begin with one.
+        IntoDataRow{"TextThenRandomBytesBeginningWithACr",
+                    std::string("Body Text\r\x01\xb9\x35gJ\x82\xb0"), 9},
+        IntoDataRow{"ALineOfItsOwnThenRandomBytes", std::string("Body Text\r\n\x01\xb9\x82"), 0},
+        IntoDataRow{"ACrThenTextOfOldLines", std::string("Body Text\rold line one\rold two"), 0},
+        IntoDataRow{"ACrWhereTheBytesEnd", std::string("Body Text\r"), 0}),
     [](const testing::TestParamInfo<IntoDataRow>& row) { return row.param.name; });
 
 }  // namespace
