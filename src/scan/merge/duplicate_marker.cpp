@@ -111,6 +111,10 @@ MailText DuplicateMarker::ReadAgain(const FirstCopy& copy, std::size_t size, Rea
                                     std::string& stepped) const {
   if (!readSource_) return {};
   if (copy.storeBlock != 0) return ChainText(copy.storeBlock, copy.textStart, {}, room.chain);
+  // A print that ran on to where the scan followed the mail, with nothing stepped over, was made
+  // of text bytes alone: they need not be looked through again.
+  const std::size_t printed =
+      copy.print.open && copy.fromLineKnown ? copy.print.aboveLength + copy.print.length : 0;
   // Room for the block headers a store's blocks would put between the text's pieces; less near
   // the source's end.
   for (std::size_t reach = size + (size / kStoreBlockData + 2) * kBlockHeaderSize;
@@ -121,7 +125,7 @@ MailText DuplicateMarker::ReadAgain(const FirstCopy& copy, std::size_t size, Rea
       if (!readSource_(copy.textStart, reach, read)) continue;
       bytes = read;
     }
-    return TextFrom({bytes, reach, copy.textStart}, 0, reach, stepped);
+    return TextFrom({bytes, reach, copy.textStart}, 0, reach, stepped, printed);
   }
   return {};
 }

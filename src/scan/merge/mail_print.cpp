@@ -79,13 +79,15 @@ bool IsFromLine(const std::uint8_t* line) {
 
 }  // namespace
 
-MailText TextFrom(CarveBuffer buffer, std::size_t start, std::size_t limit, std::string& stepped) {
+MailText TextFrom(CarveBuffer buffer, std::size_t start, std::size_t limit, std::string& stepped,
+                  std::size_t textUpTo) {
   limit = std::min(limit, buffer.size);
   if (start >= limit) return {};
   stepped.clear();
   bool stepping = false;
   std::size_t piece = start;  // where the text's current piece began
-  std::size_t at = start;
+  // An escape in front of `textUpTo` would only be stepped over one byte on.
+  std::size_t at = std::clamp(textUpTo, start, limit);
   for (;;) {
     at = FindNonTextByte(buffer.data, at, limit);
     if (at >= limit) break;

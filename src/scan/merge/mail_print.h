@@ -79,7 +79,10 @@ std::size_t CommonLength(MailText a, std::size_t aFrom, MailText b, std::size_t 
 // first zero byte, or up to the end of the last whole line before another byte that cannot be a
 // mail's (a control byte, other than the escape that 7-bit Japanese text holds). A store's block
 // header between two pieces of the text is stepped over: the text's bytes without such headers are
-// then put in `stepped`, and the returned text lies there.
-MailText TextFrom(CarveBuffer buffer, std::size_t start, std::size_t limit, std::string& stepped);
+// then put in `stepped`, and the returned text lies there. Where the caller knows that the bytes
+// from `start` up to `textUpTo` hold nothing but text and escapes (a text read before, that ran on
+// to its bound), they are not looked at again: the result is the same.
+MailText TextFrom(CarveBuffer buffer, std::size_t start, std::size_t limit, std::string& stepped,
+                  std::size_t textUpTo = 0);
 
 }  // namespace quillon
