@@ -111,10 +111,7 @@ MailText DuplicateMarker::ReadAgain(const FirstCopy& copy, std::size_t size, Rea
                                     std::string& stepped) const {
   if (!readSource_) return {};
   if (copy.storeBlock != 0) return ChainText(copy.storeBlock, copy.textStart, {}, room.chain);
-  // A print that ran on to where the scan followed the mail, with nothing stepped over, was made
-  // of text bytes alone: they need not be looked through again.
-  const std::size_t printed =
-      copy.print.open && copy.fromLineKnown ? copy.print.aboveLength + copy.print.length : 0;
+  const std::size_t printed = copy.printedTextOnly ? copy.print.aboveLength + copy.print.length : 0;
   // Room for the block headers a store's blocks would put between the text's pieces; less near
   // the source's end.
   for (std::size_t reach = size + (size / kStoreBlockData + 2) * kBlockHeaderSize;

@@ -50,6 +50,7 @@ void TakePrint(const TextPrint& made, bool boundsOpen, std::uint64_t boundsLengt
   // A text that stopped short of the bound ended there, seen by the scan or not.
   copy.print.open = boundsOpen && !(inBuffer && made.size < boundsLength);
   copy.fromLineKnown = copy.print.known && inBuffer;
+  copy.printedTextOnly = copy.fromLineKnown && made.size == made.limit - made.start;
 }
 
 }  // namespace
@@ -57,6 +58,7 @@ void TakePrint(const TextPrint& made, bool boundsOpen, std::uint64_t boundsLengt
 void DuplicateMarker::PrintOfRecord(const MailRecord& record, CarveBuffer buffer, bool mayWait,
                                     FirstCopy& mine) {
   mine.fromLineKnown = false;
+  mine.printedTextOnly = false;
   const MailExtent extent = record.Extent();
   // A store's mail lies in its block chain, not in the bytes from its start on.
   if (extent.inStore) {

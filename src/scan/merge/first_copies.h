@@ -30,12 +30,15 @@ struct FirstCopy {
   std::uint64_t keys[2] = {};    // per CopyKey, where it is listed under that key
   std::uint32_t index = 0;       // in the found list
   std::uint32_t next[2] = {};    // per CopyKey, the next copy listed under the same hash
-  bool hasId = false;            // it was read with a Message-ID
-  bool inside = false;           // the scan took it for a part of another mail
-  bool inMailbox = false;        // a mailbox's separator line stands in front of it
+  bool hasId : 1 = false;        // it was read with a Message-ID
+  bool inside : 1 = false;       // the scan took it for a part of another mail
+  bool inMailbox : 1 = false;    // a mailbox's separator line stands in front of it
   // Its From line lies in the source at `textStart` + `print.aboveLength`: its header block was
   // in hand and read without block headers left out in front of it.
-  bool fromLineKnown = false;
+  bool fromLineKnown : 1 = false;
+  // Its print was read in hand up to the bound it was read to, with no block header stepped over:
+  // the printed bytes hold nothing but text, which a text read again need not look through.
+  bool printedTextOnly : 1 = false;
   // Most mails are never compared with another, so a print is made only when a comparison needs
   // it. Until then (unprintedLength != 0) `print` holds nothing but `open`, which says whether the
   // scan saw the mail end; the text is the `unprintedLength` bytes from `textStart` on, which the
