@@ -92,7 +92,10 @@ HeaderLine HeaderBlockReader::Look(std::size_t lineStart, std::string_view bound
       header.line.complete = true;
       return header;
     }
-    header.line = ReadLine(buffer, lineStart);
+    if (lastWholeLine_.begin == lineStart)
+      header.line = lastWholeLine_;
+    else
+      header.line = ReadLine(buffer, lineStart);
     const std::string_view text = TextOf(buffer, header.line);
     const std::size_t nameLength = header.line.complete ? HeaderNameLength(text) : 0;
     // A field line with a stray control byte or two reads as text (ReadLine).
@@ -176,7 +179,10 @@ HeaderValue HeaderBlockReader::ReadWholeLine(std::size_t lineStart, const Header
     const Line next = ReadLine(buffer, position);
     if (!next.complete || next.binary) break;  // the block ends there; its reader sees why
     const std::string_view nextText = TextOf(buffer, next);
-    if (!IsContinuation(nextText)) break;
+    if (!IsContinuation(nextText)) {
+      lastWholeLine_ = next;  // the block's reader asks about it next
+      break;
+    }
     if (value.text.size() < kMaxUnfoldedValue) {
       value.text += ' ';
       value.text += TrimWhiteSpace(nextText);

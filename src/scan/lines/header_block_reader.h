@@ -96,6 +96,10 @@ class HeaderBlockReader {
   HeaderValue ReadWholeLine(std::size_t lineStart, const HeaderLine& line) const;
 
   SteppedBytes* stepped_ = nullptr;
+  // The whole line behind a value that its unfolding read and did not take, which the block's
+  // reader asks about next; none where its begin is no index.
+  mutable Line lastWholeLine_{.begin = static_cast<std::size_t>(-1)};
+
   CarveBuffer plain_;
   HeaderRules rules_;
   std::size_t end_ = 0;
