@@ -295,8 +295,23 @@ std::string* KeptValueOf(HeaderField field, PendingMail& headers, std::string& c
   }
 }
 
+namespace {
+
+// Where "boundary=" begins in `value`, in any letter case: looked for in front of each '=' alone,
+// of which a Content-Type value holds few.
+std::size_t FindBoundaryParameter(std::string_view value) {
+  constexpr std::string_view kName = "boundary";
+  for (std::size_t equals = value.find('=', kName.size()); equals != std::string_view::npos;
+       equals = value.find('=', equals + 1)) {
+    if (StartsWithNoCase(value.substr(equals - kName.size()), kName)) return equals - kName.size();
+  }
+  return std::string_view::npos;
+}
+
+}  // namespace
+
 void SetContentType(PendingMail& headers, const std::string& contentType) {
-  const std::size_t at = FindNoCase(contentType, "boundary=");
+  const std::size_t at = FindBoundaryParameter(contentType);
   if (at == std::string::npos) {
     headers.contentType = contentType;
     return;
