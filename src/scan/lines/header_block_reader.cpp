@@ -131,8 +131,8 @@ HeaderLine HeaderBlockReader::Look(std::size_t lineStart, std::string_view bound
       header.line.complete = true;
       return header;
     }
-    if (lastWholeLine_.begin == lineStart)
-      header.line = lastWholeLine_;
+    if (lastWholeLine_ && lastWholeLine_->begin == lineStart)
+      header.line = *lastWholeLine_;
     else
       header.line = ReadLine(buffer, lineStart);
     const std::string_view text = TextOf(buffer, header.line);

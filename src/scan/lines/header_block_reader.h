@@ -97,8 +97,9 @@ class HeaderBlockReader {
 
   SteppedBytes* stepped_ = nullptr;
   // The whole line behind a value that its unfolding read and did not take, which the block's
-  // reader asks about next; none where its begin is no index.
-  mutable Line lastWholeLine_{.begin = static_cast<std::size_t>(-1)};
+  // reader asks about next. Set by nothing but the shape scan's reads: a reader of the walk's
+  // is made for every line, and so is this member.
+  mutable std::optional<Line> lastWholeLine_;
 
   CarveBuffer plain_;
   HeaderRules rules_;
