@@ -69,6 +69,21 @@ constexpr auto kOpeningNamesByLength = [] {
   return table;
 }();
 
+// For each length a known name may have, the letters such names begin with (bit 0 for 'a'): most
+// names asked about are told apart by their length and first letter alone.
+constexpr auto kFirstLettersByLength = [] {
+  std::array<std::uint32_t,
+             std::max(header_fields::kLongestName, kOpeningNamesByLength.size() - 1) + 1>
+      letters{};
+  const auto add = [&](std::string_view name) {
+    letters[name.size()] |= 1u << (AsciiLower(static_cast<unsigned char>(name.front())) - 'a');
+  };
+  for (const std::string_view prefix : header_fields::kPrefixes)
+    add(prefix.substr(0, prefix.size() - 2));
+  for (const std::string_view name : kOpeningFieldNames) add(name);
+  return letters;
+}();
+
 // The prefixes mail programs put in front of a reply's or a forward's subject, in the languages
 // they are seen in most.
 bool IsReplyPrefix(std::string_view word) {
@@ -137,6 +152,9 @@ bool IsLongName(std::string_view name) {
 }
 
 bool IsKnownFieldName(std::string_view name) {
+  if (name.empty() || name.size() >= kFirstLettersByLength.size()) return false;
+  const unsigned letter = AsciiLower(static_cast<unsigned char>(name.front())) - 'a';
+  if (letter >= 26 || (kFirstLettersByLength[name.size()] & (1u << letter)) == 0) return false;
   if (FieldNamed(name)) return true;
   if (name.size() >= kOpeningNamesByLength.size()) return false;
   for (const std::int8_t index : kOpeningNamesByLength[name.size()]) {
