@@ -96,6 +96,11 @@ class HeaderBlockReader {
   HeaderValue ReadWholeLine(std::size_t lineStart, const HeaderLine& line) const;
 
   SteppedBytes* stepped_ = nullptr;
+  // The whole line behind a value that its unfolding read and did not take, which the block's
+  // reader asks about next. Set by nothing but the shape scan's reads: a reader of the walk's
+  // is made for every line, and so is this member.
+  mutable std::optional<Line> lastWholeLine_;
+
   CarveBuffer plain_;
   HeaderRules rules_;
   std::size_t end_ = 0;

@@ -5,11 +5,16 @@
 #include <string_view>
 #include <utility>
 
+#include "scan/lines/line_scan.h"
 #include "text/ascii.h"
 
 namespace quillon {
 
 namespace {
+
+// A value runs up to its first byte below this one: NUL, TAB, CR, LF and the other low controls.
+constexpr std::uint8_t kFirstValueByte = 14;
+
 template <typename IsStop>
 LineRead ReadUntil(const std::uint8_t* data, std::size_t size, std::size_t position,
                    IsStop isStop) {
@@ -98,7 +103,15 @@ void AppendTwoDigitsAtLeast(std::string& text, long value) {
 }  // namespace
 
 LineRead ValueText(const std::uint8_t* data, std::size_t size, std::size_t position) {
-  return ReadUntil(data, size, position, [](std::uint8_t c) { return c < 14; });
+  LineRead read;
+  if (position >= size) return read;
+  const std::size_t limit = std::min<std::size_t>(size - position, kMaxLineValue + 1);
+  const std::size_t stop = FindByteBelow(data + position, limit, kFirstValueByte);
+  if (stop == limit) return read;
+  read.text.assign(reinterpret_cast<const char*>(data + position), stop);
+  read.stop = position + stop;
+  read.found = true;
+  return read;
 }
 
 LineRead LineText(const std::uint8_t* data, std::size_t size, std::size_t position) {
@@ -107,7 +120,18 @@ LineRead LineText(const std::uint8_t* data, std::size_t size, std::size_t positi
 }
 
 LineRead ContinuationText(const std::uint8_t* data, std::size_t size, std::size_t position) {
-  return ReadUntil(data, size, position, [](std::uint8_t c) { return c < 14 && c != '\t'; });
+  LineRead read;
+  if (position >= size) return read;
+  const std::size_t limit = std::min<std::size_t>(size - position, kMaxLineValue + 1);
+  std::size_t stop = 0;
+  while ((stop += FindByteBelow(data + position + stop, limit - stop, kFirstValueByte)) < limit &&
+         data[position + stop] == '\t')
+    ++stop;
+  if (stop == limit) return read;
+  read.text.assign(reinterpret_cast<const char*>(data + position), stop);
+  read.stop = position + stop;
+  read.found = true;
+  return read;
 }
 
 std::string BoundaryParameter(std::string_view afterEquals) {

@@ -36,10 +36,6 @@ Line ReadLine(CarveBuffer buffer, std::size_t begin, const LineRules& rules) {
   return line;
 }
 
-std::string_view TextOf(CarveBuffer buffer, const Line& line) {
-  return {reinterpret_cast<const char*>(buffer.data + line.begin), line.end - line.begin};
-}
-
 CarveBuffer BufferOf(std::string_view text) {
   return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
 }
@@ -143,10 +139,6 @@ std::size_t HeaderNameLengthFromLetter(std::string_view line) {
     i += NameBytesAtStart(reinterpret_cast<const std::uint8_t*>(line.data()) + i, span - i);
   }
   return i < line.size() && line[i] == ':' ? i : 0;
-}
-
-bool IsContinuation(std::string_view line) {
-  return !line.empty() && (line[0] == ' ' || line[0] == '\t');
 }
 
 bool IsMboxSeparator(std::string_view line, MboxSeparatorRule rule) {

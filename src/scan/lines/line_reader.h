@@ -52,7 +52,10 @@ inline constexpr LineRules kLineEndRules{static_cast<std::size_t>(-1), false, fa
 
 // The line that begins at buffer index `begin`.
 Line ReadLine(CarveBuffer buffer, std::size_t begin, const LineRules& rules = kHeaderLineRules);
-std::string_view TextOf(CarveBuffer buffer, const Line& line);
+// Inline, as IsContinuation: the header readers ask at every line they read.
+inline std::string_view TextOf(CarveBuffer buffer, const Line& line) {
+  return {reinterpret_cast<const char*>(buffer.data + line.begin), line.end - line.begin};
+}
 // Bytes of a text in memory as the line reader reads them.
 CarveBuffer BufferOf(std::string_view text);
 // Whether `text` holds a byte that is no text byte.
@@ -93,7 +96,9 @@ inline std::size_t HeaderNameLength(std::string_view line) {
   if (first < 'a' || first > 'z') return 0;
   return HeaderNameLengthFromLetter(line);
 }
-bool IsContinuation(std::string_view line);
+inline bool IsContinuation(std::string_view line) {
+  return !line.empty() && (line[0] == ' ' || line[0] == '\t');
+}
 // How much a line must show to count as an mbox separator: "From " followed by the sender and a
 // date, or (where a mail is already known to end there) "From " alone.
 enum class MboxSeparatorRule { WithDate, Prefix };

@@ -67,6 +67,25 @@ inline std::size_t FindLineEndOrNul(const std::uint8_t* data, std::size_t length
   return length;
 }
 
+// The first index in [0, length) whose byte is below `limit` (at least 1); `length` when there is
+// none. The walk copies every value it reads up to its first control byte.
+inline std::size_t FindByteBelow(const std::uint8_t* data, std::size_t length, std::uint8_t limit) {
+  std::size_t i = 0;
+#if defined(__SSE2__)
+  const __m128i highest = _mm_set1_epi8(static_cast<char>(limit - 1));
+  for (; i + 16 <= length; i += 16) {
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i));
+    const __m128i below = _mm_cmpeq_epi8(_mm_min_epu8(bytes, highest), bytes);
+    const auto bits = static_cast<unsigned>(_mm_movemask_epi8(below));
+    if (bits != 0) return i + static_cast<std::size_t>(__builtin_ctz(bits));
+  }
+#endif
+  for (; i < length; ++i) {
+    if (data[i] < limit) return i;
+  }
+  return length;
+}
+
 // Whether [0, length) holds a byte below 0x20 or 0x7F: only those can be other than text.
 inline bool MayHoldNonText(const std::uint8_t* data, std::size_t length) {
   using namespace line_scan;

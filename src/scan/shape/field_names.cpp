@@ -1,6 +1,8 @@
 #include "scan/shape/field_names.h"
 
 #include <algorithm>
+#include <array>
+#include <cstdint>
 #include <iterator>
 #include <string>
 
@@ -47,6 +49,40 @@ constexpr std::string_view kOpeningFieldNames[] = {
     "NNTP-Posting-Host",
     "Lines",
 };
+
+// The opening names by their length (-1 behind the last): the glued-name rules ask at every
+// capital of a name that runs up to a colon, and most are compared with none.
+constexpr auto kOpeningNamesByLength = [] {
+  constexpr std::size_t kLongest = [] {
+    std::size_t longest = 0;
+    for (const std::string_view name : kOpeningFieldNames) longest = std::max(longest, name.size());
+    return longest;
+  }();
+  std::array<std::array<std::int8_t, 6>, kLongest + 1> table{};
+  for (auto& row : table) row.fill(-1);
+  for (std::size_t i = 0; i < std::size(kOpeningFieldNames); ++i) {
+    const std::size_t length = kOpeningFieldNames[i].size();
+    std::size_t slot = 0;
+    while (table[length][slot] != -1) ++slot;  // a row too narrow does not compile
+    table[length][slot] = static_cast<std::int8_t>(i);
+  }
+  return table;
+}();
+
+// For each length a known name may have, the letters such names begin with (bit 0 for 'a'): most
+// names asked about are told apart by their length and first letter alone.
+constexpr auto kFirstLettersByLength = [] {
+  std::array<std::uint32_t,
+             std::max(header_fields::kLongestName, kOpeningNamesByLength.size() - 1) + 1>
+      letters{};
+  const auto add = [&](std::string_view name) {
+    letters[name.size()] |= 1u << (AsciiLower(static_cast<unsigned char>(name.front())) - 'a');
+  };
+  for (const std::string_view prefix : header_fields::kPrefixes)
+    add(prefix.substr(0, prefix.size() - 2));
+  for (const std::string_view name : kOpeningFieldNames) add(name);
+  return letters;
+}();
 
 // The prefixes mail programs put in front of a reply's or a forward's subject, in the languages
 // they are seen in most.
@@ -116,11 +152,16 @@ bool IsLongName(std::string_view name) {
 }
 
 bool IsKnownFieldName(std::string_view name) {
+  if (name.empty() || name.size() >= kFirstLettersByLength.size()) return false;
+  const unsigned letter = AsciiLower(static_cast<unsigned char>(name.front())) - 'a';
+  if (letter >= 26 || (kFirstLettersByLength[name.size()] & (1u << letter)) == 0) return false;
   if (FieldNamed(name)) return true;
-  return std::any_of(std::begin(kOpeningFieldNames), std::end(kOpeningFieldNames),
-                     [&](std::string_view known) {
-                       return name.size() == known.size() && StartsWithNoCase(name, known);
-                     });
+  if (name.size() >= kOpeningNamesByLength.size()) return false;
+  for (const std::int8_t index : kOpeningNamesByLength[name.size()]) {
+    if (index < 0) break;
+    if (StartsWithNoCase(name, kOpeningFieldNames[index])) return true;
+  }
+  return false;
 }
 
 // Whether the known long `name` follows `lead`, the start of a name written in lower case words

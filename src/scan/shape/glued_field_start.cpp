@@ -78,6 +78,11 @@ std::size_t GluedFieldStart(std::string_view text) {
     std::size_t privateField = std::string_view::npos;
     for (std::size_t name = run; name < colon && known == std::string_view::npos; ++name) {
       if (text[name] < 'A' || text[name] > 'Z') continue;
+      // Only a known or private name is glued: the rules below need not judge any other.
+      const std::string_view candidate = text.substr(name, colon - name);
+      const bool privateName = IsPrivateFieldName(candidate);
+      const bool knownName = IsKnownFieldName(candidate);
+      if (!knownName && !privateName) continue;
       // A hyphen behind a letter or digit joins words of a name; a run of dashes ("-----" of a
       // boundary line) joins none, nor do digits and hyphens alone ("2008-05-" of a log line's
       // date), which begin no name.
@@ -92,8 +97,6 @@ std::size_t GluedFieldStart(std::string_view text) {
           !WordOfMarkup(text.substr(run, name - run)))
         continue;
       if (name == 1 && text[0] == '-') continue;
-      const std::string_view candidate = text.substr(name, colon - name);
-      const bool knownName = IsKnownFieldName(candidate);
       if (inValue && (name == 0 || IsBlank(text[name - 1])) &&
           !LineCutBehindItsBlank(text, ownName, name, candidate) &&
           !VersionOrTraceInAValue(text, ownName, candidate, colon))
@@ -117,8 +120,7 @@ std::size_t GluedFieldStart(std::string_view text) {
           !KnownNameBehindACutWord(text.substr(0, name), candidate, text.substr(colon)))
         continue;
       if (knownName) known = name;
-      if (privateField == std::string_view::npos && IsPrivateFieldName(candidate))
-        privateField = name;
+      if (privateField == std::string_view::npos && privateName) privateField = name;
     }
     std::size_t glued = known;
     if (known == std::string_view::npos) glued = privateField;

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -201,6 +202,80 @@ INSTANTIATE_TEST_SUITE_P(
         ReaderRow{"BoundaryLineShape", Rules::Shape, "--b1\r\n", HeaderLineKind::Other, "", ""}),
     [](const testing::TestParamInfo<ReaderRow>& row) { return row.param.name; });
 
+struct WalkNameRow {
+  const char* name;
+  std::string text;
+  std::optional<HeaderField> field;  // none: the line is no field line of the table
+};
+
+class WalkFieldNameTest : public testing::TestWithParam<WalkNameRow> {};
+
+// The walk names a line by the table's prefix, letters in either case and every other byte as
+// it is: a byte that differs from one by the 0x20 bit alone is no match.
+TEST_P(WalkFieldNameTest, NamesTheField) {
+  const WalkNameRow& row = GetParam();
+  const std::vector<std::uint8_t> data = BytesOf(row.text);
+  SteppedBytes stepped(CarveBuffer{data.data(), data.size(), 0});
+  const HeaderLine line = HeaderBlockReader(stepped, kWalkHeaderRules).Look(0);
+  EXPECT_EQ(line.field, row.field);
+  EXPECT_EQ(line.kind, row.field ? HeaderLineKind::Field : HeaderLineKind::Other);
+  if (row.field) {
+    EXPECT_EQ(line.valueStart, LinePrefix(*row.field).size());
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Names, WalkFieldNameTest,
+    testing::Values(WalkNameRow{"UpperCase", "RECEIVED: x\r\n", HeaderField::Received},
+                    WalkNameRow{"MixedCase", "mIME-vERSION: 1.0\r\n", HeaderField::MimeVersion},
+                    WalkNameRow{"ShortName", "cc: a\r\n", HeaderField::Cc},
+                    WalkNameRow{"LongestName", "Content-Transfer-Encoding: 7bit\r\n",
+                                HeaderField::TransferEncoding},
+                    WalkNameRow{"SameFirstLetterAsALongerName", "Content-Type: a\r\n",
+                                HeaderField::ContentType},
+                    WalkNameRow{"ThirdNameOfItsFirstLetter", "x-uidl: 7\r\n", HeaderField::Uidl},
+                    WalkNameRow{"SecondNameOfItsFirstLetter", "Delivered-To: a\r\n",
+                                HeaderField::DeliveredTo},
+                    WalkNameRow{"NameWithoutItsBlank", "Date:x\r\n", std::nullopt},
+                    WalkNameRow{"ControlByteForTheColon", "From\x1a a\r\n", std::nullopt},
+                    WalkNameRow{"NulForTheBlank", std::string("Subject:\0a\r\n", 12), std::nullopt},
+                    WalkNameRow{"ControlByteForTheHyphen", "X\x0dUIDL: 7\r\n", std::nullopt},
+                    WalkNameRow{"AtSignForALetter", "Fr@m: a\r\n", std::nullopt},
+                    WalkNameRow{"EightBitByteForALetter", "T\xcf: a\r\n", std::nullopt},
+                    WalkNameRow{"FieldNoTableNames", "Reply-To: a\r\n", std::nullopt},
+                    WalkNameRow{"CutAtTheBufferEnd", "Cc:", std::nullopt}),
+    [](const testing::TestParamInfo<WalkNameRow>& row) { return row.param.name; });
+
+// The shape scan's reader asks about the line a value's unfolding stopped at: it reads as it
+// reads to a reader that has read nothing yet.
+class LineBehindAValueTest : public testing::TestWithParam<std::string> {};
+
+TEST_P(LineBehindAValueTest, ReadsAsToAFreshReader) {
+  const std::vector<std::uint8_t> data = BytesOf(GetParam());
+  const CarveBuffer chunk{data.data(), data.size(), 0};
+  HeaderBlockReader reader(chunk, kShapeHeaderRules, data.size());
+  std::size_t lineStart = 0;
+  const HeaderValue value = reader.ReadValue(lineStart, reader.Look(0));
+  const HeaderLine behind = reader.Look(value.end);
+  const HeaderLine fresh = HeaderBlockReader(chunk, kShapeHeaderRules, data.size()).Look(value.end);
+  EXPECT_EQ(behind.kind, fresh.kind);
+  EXPECT_EQ(behind.field, fresh.field);
+  EXPECT_EQ(behind.valueStart, fresh.valueStart);
+  EXPECT_EQ(behind.line.begin, fresh.line.begin);
+  EXPECT_EQ(behind.line.end, fresh.line.end);
+  EXPECT_EQ(behind.line.next, fresh.line.next);
+  EXPECT_EQ(behind.line.binary, fresh.line.binary);
+  // A line asked about anew after another reads as its own, not as the one kept.
+  EXPECT_EQ(reader.Look(0).field, HeaderField::Subject);
+}
+
+INSTANTIATE_TEST_SUITE_P(Blocks, LineBehindAValueTest,
+                         testing::Values("Subject: a\r\n b\r\nTo: c\r\n\r\n",
+                                         "Subject: a\r\nX-Mailer: m\r\n\r\n",
+                                         "Subject: a\r\n\r\nbody\r\n",
+                                         "Subject: a\n b\nFrom: c\n\n",
+                                         "Subject: a\r\n b\r\nno field\x01\x02\x03\r\n"));
+
 struct KeptRow {
   const char* name;
   std::string contentType;
@@ -222,7 +297,17 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(KeptRow{"Plain", "text/plain; charset=x", "text/plain; charset=x", ""},
                     KeptRow{"Quoted", "multipart/mixed; boundary=\"q\"", "multipart/mixed;", "q"},
                     KeptRow{"AnyCase", "multipart/mixed; BOUNDARY=q", "multipart/mixed;", "q"},
-                    KeptRow{"BoundaryAlone", "boundary=q", "", "q"}),
+                    KeptRow{"BoundaryAlone", "boundary=q", "", "q"},
+                    // The first "boundary=" counts, behind other parameters and their '='.
+                    KeptRow{"BehindOtherParameters", "multipart/mixed; a=b; c=d; Boundary=q",
+                            "multipart/mixed; a=b; c=d;", "q"},
+                    KeptRow{"TwoBoundaries", "multipart/mixed; boundary=q; boundary=r",
+                            "multipart/mixed;", "q"},
+                    KeptRow{"EqualsSignTooEarly", "a=boundary", "a=boundary", ""},
+                    KeptRow{"NameWithoutEqualsSign", "multipart/mixed; boundary",
+                            "multipart/mixed; boundary", ""},
+                    KeptRow{"NameOneByteOther", "multipart/mixed; boundarx=q",
+                            "multipart/mixed; boundarx=q", ""}),
     [](const testing::TestParamInfo<KeptRow>& row) { return row.param.name; });
 
 }  // namespace

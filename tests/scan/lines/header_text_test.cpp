@@ -24,6 +24,28 @@ TEST(ValueTextTest, StopsAtTheFirstLowControlByte) {
   EXPECT_EQ(ValueText(high.data(), high.size(), 0).text, "caf\xE9\x0E");
 }
 
+// A fold's text keeps its tabs and stops at the first other low control byte, within 512 bytes.
+TEST(ContinuationTextTest, KeepsTabsAndStopsAtOtherLowControls) {
+  struct Row {
+    std::string text;
+    bool found;
+    std::size_t stop;
+  };
+  const std::string tabs(40, '\t');
+  for (const Row& row :
+       {Row{"a\tb\r\n", true, 3}, Row{"\t\t\tb\x01-c\r\n", true, 4},
+        Row{tabs + "x" + tabs + "\n", true, 81}, Row{tabs + tabs, false, 0},
+        Row{std::string(511, '\t') + "\r", true, 511}, Row{std::string(512, '\t') + "\r", false, 0},
+        Row{std::string(30, 'y') + "\t\x0d", true, 31}}) {
+    const auto data = Bytes(row.text);
+    const LineRead read = ContinuationText(data.data(), data.size(), 0);
+    EXPECT_EQ(read.found, row.found) << row.text.size();
+    if (!row.found) continue;
+    EXPECT_EQ(read.stop, row.stop);
+    EXPECT_EQ(read.text, row.text.substr(0, row.stop));
+  }
+}
+
 TEST(LineTextTest, KeepsTabsAndStopsAtNulCrLf) {
   const auto data = Bytes(
       "a\tb\x01"

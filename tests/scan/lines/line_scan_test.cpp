@@ -40,6 +40,13 @@ std::size_t PlainNameBytes(const std::vector<std::uint8_t>& data, std::size_t le
   return i;
 }
 
+std::size_t PlainByteBelow(const std::vector<std::uint8_t>& data, std::size_t length,
+                           std::uint8_t limit) {
+  std::size_t i = 0;
+  while (i < length && data[i] >= limit) ++i;
+  return i;
+}
+
 // Two vectors, a word and a tail of three bytes.
 constexpr std::size_t kSpan = 43;
 
@@ -59,6 +66,11 @@ TEST(LineScanTest, EveryByteValueAtEveryPlace) {
             << value << " at " << place << " of " << length;
         EXPECT_EQ(NameBytesAtStart(data.data(), length), PlainNameBytes(data, length))
             << value << " at " << place << " of " << length;
+        // The limits the value readers use, and the edges of the unsigned compare.
+        for (const std::uint8_t limit : {1, 14, 0x80, 0xE9, 0xFF}) {
+          EXPECT_EQ(FindByteBelow(data.data(), length, limit), PlainByteBelow(data, length, limit))
+              << value << " at " << place << " of " << length << " below " << int(limit);
+        }
       }
     }
   }
@@ -84,6 +96,7 @@ TEST(LineScanTest, RandomLines) {
     EXPECT_EQ(FindLineEndOrNul(data.data(), data.size()), PlainLineEnd(data, data.size()));
     EXPECT_EQ(MayHoldNonText(data.data(), data.size()), PlainNonText(data, data.size()));
     EXPECT_EQ(HoldsNonTextByte(data.data(), data.size()), PlainHoldsNonTextByte(data, data.size()));
+    EXPECT_EQ(FindByteBelow(data.data(), data.size(), 14), PlainByteBelow(data, data.size(), 14));
   }
 }
 

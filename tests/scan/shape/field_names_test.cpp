@@ -46,6 +46,46 @@ INSTANTIATE_TEST_SUITE_P(
                     NameRow{"SingleCapitalOnlyBeforeAHyphen", "abX", 0}),
     [](const testing::TestParamInfo<NameRow>& row) { return row.param.name; });
 
+struct KnownNameRow {
+  const char* name;
+  std::string_view text;
+  bool known;
+};
+
+void PrintTo(const KnownNameRow& row, std::ostream* out) {
+  *out << row.name;
+}
+
+class KnownFieldNameTest : public testing::TestWithParam<KnownNameRow> {};
+
+TEST_P(KnownFieldNameTest, KnowsTheName) {
+  EXPECT_EQ(IsKnownFieldName(GetParam().text), GetParam().known);
+}
+
+// Names the scan reads and names blocks open with, in any letter case; a name one byte longer,
+// shorter or other is none, nor is one longer than any the lists hold.
+INSTANTIATE_TEST_SUITE_P(
+    Names, KnownFieldNameTest,
+    testing::Values(KnownNameRow{"FieldTheScanReads", "Return-Path", true},
+                    KnownNameRow{"LongestFieldTheScanReads", "content-transfer-encoding", true},
+                    KnownNameRow{"OpeningName", "Sender", true},
+                    KnownNameRow{"OpeningNameInCapitals", "DKIM-SIGNATURE", true},
+                    KnownNameRow{"LongestOpeningName", "Authentication-Results", true},
+                    KnownNameRow{"ShortestOpeningName", "Path", true},
+                    KnownNameRow{"LastOpeningName", "Lines", true},
+                    KnownNameRow{"OpeningNameOfAFieldsLength", "Status", true},
+                    KnownNameRow{"FourthOpeningNameOfItsLength", "Recieved", true},
+                    KnownNameRow{"OneByteOther", "Authentication-Resultz", false},
+                    KnownNameRow{"FirstLetterNoNameOfItsLengthHas", "Qender", false},
+                    KnownNameRow{"SignBelowTheLettersFirst", "@ender", false},
+                    KnownNameRow{"SignAboveTheLettersFirst", "{ender", false},
+                    KnownNameRow{"BracketBetweenTheCasesFirst", "[ender", false},
+                    KnownNameRow{"OneByteLonger", "Senders", false},
+                    KnownNameRow{"OneByteShorter", "Sende", false},
+                    KnownNameRow{"LongerThanAnyName", "Authentication-Results-And-More", false},
+                    KnownNameRow{"Empty", "", false}),
+    [](const testing::TestParamInfo<KnownNameRow>& row) { return row.param.name; });
+
 struct FormRow {
   const char* name;
   std::string_view text;
