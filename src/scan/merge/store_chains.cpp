@@ -67,8 +67,12 @@ void StoreChains::IndexBlocks(CarveBuffer bytes, std::uint64_t from, std::uint64
   constexpr std::uint64_t kBlock = kBlockHeaderSize + 512;
   for (auto at = std::lower_bound(sizeFields.begin(), sizeFields.end(), from);
        at != sizeFields.end() && *at < to; ++at) {
+    // A size field too near the bytes' start has no header in front of it (and one near the
+    // end of 64 bits must not wrap the offset into the bytes).
+    if (*at < bytes.base + 4) continue;
     const std::uint64_t header = *at - 4;
-    if (header < bytes.base || header - bytes.base + kBlockHeaderSize > bytes.size) continue;
+    if (header - bytes.base > bytes.size || bytes.size - (header - bytes.base) < kBlockHeaderSize)
+      continue;
     StoreBlockHeader block;
     if (!ReadStoreBlockFields(bytes.data + (header - bytes.base), block)) continue;
     // The cluster a header lies in holds the store from the cluster's start on: a block that
