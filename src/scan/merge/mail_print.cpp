@@ -6,6 +6,8 @@
 
 #include "scan/find/text_bytes.h"
 #include "scan/lines/line_reader.h"
+#include "scan/merge/mail_print_digest.h"
+#include "scan/merge/mail_print_header.h"
 #include "scan/read/block_header.h"
 #include "scan/read/store_chain.h"
 
@@ -14,33 +16,6 @@ namespace quillon {
 namespace {
 
 constexpr std::uint8_t kEscape = 0x1B;
-
-constexpr std::uint64_t kFnvStart = 0xcbf29ce484222325ULL;
-// FNV-1a over 8-byte words (and the bytes of a shorter tail): the same bytes give the same digest,
-// at a word a step.
-std::uint64_t Fnv1a(const std::uint8_t* data, std::size_t size, std::uint64_t hash = kFnvStart) {
-  constexpr std::uint64_t kPrime = 0x100000001b3ULL;
-  std::size_t i = 0;
-  // Four words a turn: the same steps in the same order, with a quarter of the loop's own work.
-  for (; i + 32 <= size; i += 32) {
-    std::uint64_t first, second, third, fourth;  // each read straight into the step it feeds
-    std::memcpy(&first, data + i, 8);
-    std::memcpy(&second, data + i + 8, 8);
-    std::memcpy(&third, data + i + 16, 8);
-    std::memcpy(&fourth, data + i + 24, 8);
-    hash = (hash ^ first) * kPrime;
-    hash = (hash ^ second) * kPrime;
-    hash = (hash ^ third) * kPrime;
-    hash = (hash ^ fourth) * kPrime;
-  }
-  for (; i + 8 <= size; i += 8) {
-    std::uint64_t word;
-    std::memcpy(&word, data + i, 8);
-    hash = (hash ^ word) * 0x100000001b3ULL;
-  }
-  for (; i < size; ++i) hash = (hash ^ data[i]) * 0x100000001b3ULL;
-  return hash;
-}
 
 // The store block header that the byte at `at`, no text, belongs to: one at a 4-aligned source
 // position no more than 5 bytes before it (its bytes 5..7 are 02 00 00, so its first byte that is
@@ -55,26 +30,6 @@ std::size_t BlockHeaderAt(CarveBuffer buffer, std::size_t at, std::size_t from, 
     if (ReadStoreBlockHeader(buffer.data + header, position, fields)) return header;
   }
   return kNoBlockHeader;
-}
-
-// The index behind the empty line that ends the header block of `text`; 0 when it has none.
-std::size_t HeaderEnd(MailText text) {
-  std::size_t line = 0;
-  while (line < text.size) {
-    const auto* lineFeed =
-        static_cast<const std::uint8_t*>(std::memchr(text.data + line, '\n', text.size - line));
-    if (!lineFeed) return 0;
-    const std::size_t end = static_cast<std::size_t>(lineFeed - text.data);
-    // An empty line: nothing, or a CR alone, between two line feeds.
-    if (line > 0 && (end == line || (end == line + 1 && text.data[line] == '\r'))) return end + 1;
-    line = end + 1;
-  }
-  return 0;
-}
-
-bool IsFromLine(const std::uint8_t* line) {
-  return (line[0] | 0x20) == 'f' && (line[1] | 0x20) == 'r' && (line[2] | 0x20) == 'o' &&
-         (line[3] | 0x20) == 'm' && line[4] == ':';
 }
 
 }  // namespace
@@ -120,30 +75,22 @@ MailPrint PrintOf(MailText text) {
   MailPrint print;
   // A print's lengths are 32 bits: a longer text tells apart only as far as they reach.
   text.size = std::min<std::size_t>(text.size, UINT32_MAX);
-  const std::size_t headerEnd = HeaderEnd(text);
-  if (headerEnd == 0) return print;
+  const HeaderLines lines = FindHeaderLines(text.data, text.size);
+  if (lines.end == 0) return print;
   print.known = true;
-  std::size_t from = 0;  // no From line: the text is printed from its first line
-  for (std::size_t line = 0; line + 5 <= headerEnd;) {
-    if (IsFromLine(text.data + line)) {
-      from = line;
-      break;
-    }
-    const void* lineFeed = std::memchr(text.data + line, '\n', headerEnd - line);
-    if (!lineFeed) break;
-    line = static_cast<std::size_t>(static_cast<const std::uint8_t*>(lineFeed) - text.data) + 1;
-  }
+  // No From line: the text is printed from its first line.
+  const std::size_t from = lines.fromLine;
   print.aboveLength = static_cast<std::uint32_t>(from);
-  print.aboveDigest = Fnv1a(text.data, from);
-  print.headerLength = static_cast<std::uint32_t>(headerEnd - from);
+  print.aboveDigest = DigestOf(text.data, from);
+  print.headerLength = static_cast<std::uint32_t>(lines.end - from);
   print.length = static_cast<std::uint32_t>(text.size - from);
-  // The whole text's digest begins as the header block's does, up to the header's last whole
-  // word: the header is digested once, and both go on from there.
-  const std::size_t sharedWords = print.headerLength / 8 * 8;
-  const std::uint64_t shared = Fnv1a(text.data + from, sharedWords);
+  // The whole text's digest goes on from the state the header block's whole blocks left: the
+  // header is digested once, and both finish from there.
+  TextDigest shared;
+  const std::size_t sharedBytes = shared.TakeBlocks(text.data + from, print.headerLength);
   print.headerDigest =
-      Fnv1a(text.data + from + sharedWords, print.headerLength - sharedWords, shared);
-  print.digest = Fnv1a(text.data + from + sharedWords, print.length - sharedWords, shared);
+      shared.Finish(text.data + from + sharedBytes, print.headerLength - sharedBytes);
+  print.digest = shared.Finish(text.data + from + sharedBytes, print.length - sharedBytes);
   return print;
 }
 
@@ -155,12 +102,12 @@ bool EndsWithLinesAbove(MailText text, const MailPrint& print, const MailPrint& 
   if (fewer.aboveLength > print.aboveLength || text.size < print.aboveLength) return false;
   const std::size_t at = print.aboveLength - fewer.aboveLength;
   return (at == 0 || text.data[at - 1] == '\n') &&
-         Fnv1a(text.data + at, fewer.aboveLength) == fewer.aboveDigest;
+         DigestOf(text.data + at, fewer.aboveLength) == fewer.aboveDigest;
 }
 
 bool BeginsWith(MailText text, const MailPrint& print, const MailPrint& shorter) {
   return text.size >= print.aboveLength + shorter.length &&
-         Fnv1a(text.data + print.aboveLength, shorter.length) == shorter.digest;
+         DigestOf(text.data + print.aboveLength, shorter.length) == shorter.digest;
 }
 
 std::size_t LineStartBefore(MailText text, std::size_t from, std::size_t at) {

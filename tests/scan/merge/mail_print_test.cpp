@@ -63,7 +63,7 @@ TEST_P(PrintTest, DigestsTheWholeTextAsItsLongerCopyReadsIt) {
   }
 }
 
-// Header blocks of lengths around the digest's 8-byte words and 32-byte turns ("From: a@b.c\r\n"
+// Header blocks of lengths around the digest's words, turns and 128-byte blocks ("From: a@b.c\r\n"
 // and "X-Fill: " + "\r\n\r\n" take 25 bytes besides the filler).
 INSTANTIATE_TEST_SUITE_P(
     MailPrint, PrintTest,
@@ -72,7 +72,11 @@ INSTANTIATE_TEST_SUITE_P(
                       PrintRow{"TwoTurns", "", 39, 64}, PrintRow{"TwoTurnsAndAByte", "", 40, 65},
                       PrintRow{"NoBody", "", 20, 0}, PrintRow{"LongHeader", "", 1000, 333},
                       PrintRow{"LinesAbove", "Return-Path: <a@b.c>\r\n", 7, 100},
-                      PrintRow{"LinesAboveOddLength", "X-A: 1\r\n", 12, 9}),
+                      PrintRow{"LinesAboveOddLength", "X-A: 1\r\n", 12, 9},
+                      PrintRow{"ByteShortOfADigestBlock", "", 102, 200},
+                      PrintRow{"WholeDigestBlock", "", 103, 200},
+                      PrintRow{"ByteOverADigestBlock", "", 104, 200},
+                      PrintRow{"LinesAboveAndTwoDigestBlocks", "X-A: 1\r\n", 231, 1}),
     test::RowName());
 
 }  // namespace
