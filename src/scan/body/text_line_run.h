@@ -12,15 +12,22 @@
 
 namespace quillon {
 
+enum class TextLineSteps { Bytes, Avx2, Avx512 };
+
 // The lines TakeTextLines takes from `begin` with nothing kept clear of the run's end: the same
-// run, the same count, whichever steps the processor has.
+// run, the same count, whichever steps the processor has. `widest` caps the vector steps used.
 LineRun TakeTextLineRun(const std::uint8_t* data, std::size_t limit, std::size_t begin,
-                        std::size_t maxLine, std::string_view notFirst);
+                        std::size_t maxLine, std::string_view notFirst,
+                        TextLineSteps widest = TextLineSteps::Avx512);
 
 namespace text_line_run {
-// The one pass in AVX2 steps (32 bytes a look); only where the processor has them.
+// The one pass in AVX2 steps (32 bytes a comparison, two a look); only where the processor has
+// them.
 LineRun Avx2(const std::uint8_t* data, std::size_t limit, std::size_t begin, std::size_t maxLine,
              std::string_view notFirst);
+// The same in AVX-512 steps (text_line_run_avx512.cpp), a look a comparison.
+LineRun Avx512(const std::uint8_t* data, std::size_t limit, std::size_t begin, std::size_t maxLine,
+               std::string_view notFirst);
 }  // namespace text_line_run
 
 }  // namespace quillon

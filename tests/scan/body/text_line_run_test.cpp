@@ -19,6 +19,16 @@ const std::uint8_t* Bytes(const std::string& text) {
   return reinterpret_cast<const std::uint8_t*>(text.data());
 }
 
+// Each set of steps the processor has; those it lacks fall back to narrower ones.
+constexpr TextLineSteps kAllSteps[] = {TextLineSteps::Bytes, TextLineSteps::Avx2,
+                                       TextLineSteps::Avx512};
+
+const char* StepsName(TextLineSteps steps) {
+  return steps == TextLineSteps::Avx512 ? "AVX-512"
+         : steps == TextLineSteps::Avx2 ? "AVX2"
+                                        : "bytes";
+}
+
 struct OnePassRow {
   const char* name;
   std::string text;
@@ -33,12 +43,14 @@ class TextLineRunTest : public testing::TestWithParam<OnePassRow> {};
 
 TEST_P(TextLineRunTest, TakesWhatTheReferenceTakes) {
   const OnePassRow& row = GetParam();
-  const LineRun fast =
-      TakeTextLineRun(Bytes(row.text), row.text.size(), row.begin, row.maxLine, row.notFirst);
+  for (const TextLineSteps steps : kAllSteps) {
+    const LineRun fast = TakeTextLineRun(Bytes(row.text), row.text.size(), row.begin, row.maxLine,
+                                         row.notFirst, steps);
+    EXPECT_EQ(fast.end, row.end) << StepsName(steps);
+    EXPECT_EQ(fast.lines, row.lines) << StepsName(steps);
+  }
   const LineRun plain =
       TakeTextLinesPlain(Bytes(row.text), row.text.size(), row.begin, row.maxLine, 0, row.notFirst);
-  EXPECT_EQ(fast.end, row.end);
-  EXPECT_EQ(fast.lines, row.lines);
   EXPECT_EQ(plain.end, row.end);
   EXPECT_EQ(plain.lines, row.lines);
 }
@@ -88,12 +100,19 @@ TEST(TextLineRunAgreement, RandomLinesAtEveryLimit) {
       text += "\r\n";
     }
     for (std::size_t limit = 0; limit <= text.size(); ++limit) {
-      for (const std::string notFirst : {"", "-Rr"}) {
-        const LineRun fast = TakeTextLineRun(Bytes(text), limit, 0, 60, notFirst);
-        const LineRun plain = TakeTextLinesPlain(Bytes(text), limit, 0, 60, 0, notFirst);
-        ASSERT_EQ(fast.end, plain.end) << "round " << round << " limit " << limit;
-        ASSERT_EQ(fast.lines, plain.lines) << "round " << round << " limit " << limit;
-        taken += fast.lines;
+      // Longest lines under a look and over it.
+      for (const std::size_t maxLine : {60, 64, 1000}) {
+        for (const std::string notFirst : {"", "-Rr"}) {
+          const LineRun plain = TakeTextLinesPlain(Bytes(text), limit, 0, maxLine, 0, notFirst);
+          for (const TextLineSteps steps : kAllSteps) {
+            const LineRun fast = TakeTextLineRun(Bytes(text), limit, 0, maxLine, notFirst, steps);
+            ASSERT_EQ(fast.end, plain.end)
+                << StepsName(steps) << " round " << round << " limit " << limit;
+            ASSERT_EQ(fast.lines, plain.lines)
+                << StepsName(steps) << " round " << round << " limit " << limit;
+            taken += fast.lines;
+          }
+        }
       }
     }
   }
@@ -112,6 +131,10 @@ TEST(TextLineRunAgreement, CorpusMails) {
       const LineRun plain = TakeTextLinesPlain(Bytes(text), text.size(), start, 1000, 0, "-Rr");
       ASSERT_EQ(fast.end, plain.end) << file << " at " << start;
       ASSERT_EQ(fast.lines, plain.lines) << file << " at " << start;
+      const LineRun avx2 =
+          TakeTextLineRun(Bytes(text), text.size(), start, 1000, "-Rr", TextLineSteps::Avx2);
+      ASSERT_EQ(avx2.end, plain.end) << file << " at " << start;
+      ASSERT_EQ(avx2.lines, plain.lines) << file << " at " << start;
       taken += fast.lines;
       const std::size_t lineFeed = text.find('\n', start);
       start = fast.lines > 0                  ? fast.end
