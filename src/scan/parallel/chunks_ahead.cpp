@@ -88,7 +88,7 @@ ChunksAhead::BlockStarts ChunksAhead::WaitForStarts(std::uint64_t index) {
 void ChunksAhead::NoteShapes(std::uint64_t index, const ShapeFinds& finds) {
   auto blocks = std::make_shared<ChunkBlocks>();
   for (const ShapeCandidate& candidate : finds.candidates) {
-    blocks->blocks.push_back({candidate.start, candidate.headerEnd, candidate.multipartEnd});
+    blocks->blocks.push_back({candidate.start});
     if (candidate.inStore) continue;
     ShapeCandidate& follow = blocks->toFollow.emplace_back();
     follow.start = candidate.start;
@@ -128,38 +128,10 @@ ChunksAhead::Done ChunksAhead::Take(std::uint64_t index) {
   return std::move(slot.done);
 }
 
-std::vector<TextPrint> ChunksAhead::PrintFound(const WalkAhead& walk,
-                                               const std::vector<Block>& blocks,
-                                               CarveBuffer bytes) {
-  std::vector<TextPrint> prints;
-  for (const MailRecordPtr& record : walk.Found()) {
-    MailExtent extent = record->Extent();
-    if (extent.inStore) continue;
-    if (!extent.textStartKnown) {
-      // A trace find inside a header block found by shape is that block's mail.
-      const std::uint64_t at = record->StartByte();
-      const auto after = std::upper_bound(
-          blocks.begin(), blocks.end(), at,
-          [](std::uint64_t position, const Block& block) { return position < block.start; });
-      if (after != blocks.begin() && at < std::prev(after)->headerEnd) {
-        extent.textStartKnown = true;
-        extent.textStart = std::prev(after)->start;
-        extent.multipartEnd = std::prev(after)->multipartEnd;
-      }
-    }
-    const PrintBounds bounds = BoundsToPrint(*record, extent);
-    if (bounds.start < bounds.limit && bounds.start >= bytes.base &&
-        bounds.limit <= bytes.base + bytes.size)
-      prints.push_back(PrintTextAt(bytes, bounds.start, bounds.limit));
-  }
-  return prints;
-}
-
 std::vector<PreparedBody> ChunksAhead::FollowAhead(const WalkAhead& walk,
                                                    const std::vector<ShapeCandidate>& toFollow,
                                                    const std::vector<Block>& blocks,
-                                                   CarveBuffer bytes,
-                                                   std::vector<TextPrint>& prints) const {
+                                                   CarveBuffer bytes) const {
   std::vector<std::uint64_t> traceFinds;
   traceFinds.reserve(walk.Found().size());
   for (const MailRecordPtr& record : walk.Found()) traceFinds.push_back(record->StartByte());
@@ -178,13 +150,6 @@ std::vector<PreparedBody> ChunksAhead::FollowAhead(const WalkAhead& walk,
     if (candidate.start < bytes.base || FollowReach(candidate.headerEnd, limit) > bytesEnd)
       continue;
     FollowShapeBody(bytes, candidate, limit, ansiCodePage_);
-    MailExtent extent;
-    extent.textStartKnown = true;
-    extent.textStart = candidate.start;
-    extent.multipartEnd = candidate.multipartEnd;
-    const PrintBounds bounds = BoundsToPrint(candidate.body, extent, candidate.start);
-    if (bounds.start < bounds.limit && bounds.start >= bytes.base && bounds.limit <= bytesEnd)
-      prints.push_back(PrintTextAt(bytes, bounds.start, bounds.limit));
     bodies.push_back({candidate.start, limit, bytesEnd, std::move(candidate.body)});
   }
   return bodies;
@@ -203,7 +168,7 @@ void ChunksAhead::Run(Slot& slot, const Work& work) {
     // A chunk's blocks begin in it, so the two lists stand in position order one behind the other.
     blocks = own->blocks;
     for (const ShapeCandidate& candidate : slot.done.nextShapes.candidates)
-      blocks.push_back({candidate.start, candidate.headerEnd, candidate.multipartEnd});
+      blocks.push_back({candidate.start});
   }
   auto walk = std::make_unique<WalkAhead>(sourceName_, ansiCodePage_, work.chunk.start);
   if (shapes_) {
@@ -215,11 +180,11 @@ void ChunksAhead::Run(Slot& slot, const Work& work) {
   walk->Run(work.bytes, work.chunk.start + work.chunk.bytes, stopRequested_, work.chunk.lineBreaks);
   walk->WalkOnToTraceLine(work.bytes, work.next.start + work.next.bytes, stopRequested_,
                           work.next.lineBreaks);
-  // Only the merge without --strict marks copies.
-  if (shapes_) {
-    slot.done.prints = PrintFound(*walk, blocks, work.bytes);
-    slot.done.bodies = FollowAhead(*walk, own->toFollow, blocks, work.bytes, slot.done.prints);
-  }
+  // Only the merge without --strict follows shape finds' bodies. No texts are printed here: the
+  // duplicate marker prints a mail's text only when a mail with the same values is compared
+  // with it, which on dense mail is about one mail in five; printing every found mail ahead
+  // cost the workers more than those prints cost the marker.
+  if (shapes_) slot.done.bodies = FollowAhead(*walk, own->toFollow, blocks, work.bytes);
   slot.done.walk = std::move(walk);
 }
 

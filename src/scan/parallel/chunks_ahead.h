@@ -4,12 +4,9 @@
 // after the other, as the shape scanner carries what its searches saw from one chunk to the
 // next; a walk ahead waits for the shape finds of its own chunk and the next, where the walk
 // from the start will know header blocks to begin when it comes there. Without --strict the
-// worker also prints the texts of the mails its walk found (prepared_prints.h), with the bounds
-// the merge will give them where a header block found by shape stands around their trace line,
-// so that the duplicate marker on the scan's own thread only looks the prints up. It also follows
-// the bodies of the header blocks of its chunk that no trace line of its walk stands in, and
-// prints those mails' texts (prepared_bodies.h): the merge would follow each as a mail of its
-// own on the scan's own thread.
+// worker also follows the bodies of the header blocks of its chunk that no trace line of its walk
+// stands in (prepared_bodies.h): the merge would follow each as a mail of its own on the scan's
+// own thread. It prints no mail's text: the duplicate marker prints only the few it compares.
 //
 // Work is started in chunk order and taken in the same order; the chunks and bytes it was given
 // must stay where they are until it is taken. More work may be in hand than there are workers:
@@ -76,7 +73,7 @@ class ChunksAhead {
   struct Done {
     ShapeFinds nextShapes;  // of the chunk after the one walked
     std::unique_ptr<WalkAhead> walk;
-    std::vector<TextPrint> prints;     // of the mails the walk found; none with --strict
+    std::vector<TextPrint> prints;     // none: the marker prints the texts it compares
     std::vector<PreparedBody> bodies;  // of the chunk's shape finds without a trace find
   };
   // Waits for the work of chunk `index`, which was started, and hands it over.
@@ -89,11 +86,10 @@ class ChunksAhead {
     std::uint64_t index = 0;
     Done done;  // the worker's until finished, then the taker's
   };
-  // What the walk and the prints ahead need of a header block found by shape.
+  // What the walk and the bodies followed ahead need of a header block found by shape: where
+  // it begins, which ends the mail in front of it.
   struct Block {
     std::uint64_t start = 0;
-    std::uint64_t headerEnd = 0;
-    std::uint64_t multipartEnd = 0;
   };
   struct ChunkBlocks {
     std::vector<Block> blocks;
@@ -106,16 +102,11 @@ class ChunksAhead {
   // A worker's loop: runs the works queued, in order, until told to quit.
   void Serve();
   void Run(Slot& slot, const Work& work);
-  // The prints of the texts of the mails `walk` found in `bytes`, each bounded as the merge will
-  // bound it where it lies in one of `blocks` (in position order).
-  static std::vector<TextPrint> PrintFound(const WalkAhead& walk, const std::vector<Block>& blocks,
-                                           CarveBuffer bytes);
   // Follows the bodies of `toFollow` in `bytes`, where none of the mails `walk` found begins in
-  // the block, up to the next of `blocks` (in position order), and prints their texts.
+  // the block, up to the next of `blocks` (in position order).
   std::vector<PreparedBody> FollowAhead(const WalkAhead& walk,
                                         const std::vector<ShapeCandidate>& toFollow,
-                                        const std::vector<Block>& blocks, CarveBuffer bytes,
-                                        std::vector<TextPrint>& prints) const;
+                                        const std::vector<Block>& blocks, CarveBuffer bytes) const;
 
   ShapeScanner* shapes_;
   std::string sourceName_;
