@@ -23,17 +23,39 @@ std::size_t NextLineStart(CarveBuffer buffer, std::size_t from, std::size_t end)
              : end;
 }
 
+// How far past the bytes asked about the search for a mark byte runs on, where a walk keeps what
+// it saw: the runs and lines behind are answered from that.
+constexpr std::size_t kMarkFreeLookAhead = 4096;
+
+// Whether [from, to) holds no mark byte (02). `markFree`, where given, answers from what earlier
+// searches saw and keeps what this one sees.
+bool FreeOfMarkByte(CarveBuffer buffer, std::size_t from, std::size_t to, MarkFreeBytes* markFree) {
+  const std::uint8_t* begin = buffer.data + from;
+  const std::uint8_t* end = buffer.data + to;
+  if (!markFree) return !std::memchr(begin, 0x02, to - from);
+  if (begin >= markFree->from && end <= markFree->to) return true;
+  // The free bytes run on from where this search starts: it starts behind them.
+  const bool goesOn = begin >= markFree->from && begin <= markFree->to;
+  const std::uint8_t* searchFrom = goesOn ? markFree->to : begin;
+  const std::uint8_t* reach = buffer.data + std::min(buffer.size, to + kMarkFreeLookAhead);
+  const void* found = std::memchr(searchFrom, 0x02, static_cast<std::size_t>(reach - searchFrom));
+  const auto* mark = found ? static_cast<const std::uint8_t*>(found) : reach;
+  *markFree = {goesOn ? markFree->from : begin, mark};
+  return mark >= end;
+}
+
 // Hands back the lines from the first whose reach holds a store block header: the walk steps
 // over the header at that line. A line further than the reach from the run's end reaches only
 // bytes of the run, and a header's size field (02 00 00) is no byte of a run's lines.
-LineRun KeepClearOfBlockHeaders(CarveBuffer buffer, std::size_t begin, LineRun run) {
+LineRun KeepClearOfBlockHeaders(CarveBuffer buffer, std::size_t begin, LineRun run,
+                                MarkFreeBytes* markFree) {
   if (run.lines == 0) return run;
   const std::size_t tail = run.end - std::min(run.end - begin, kBlockHeaderReach);
   std::size_t start = tail == begin ? begin : NextLineStart(buffer, tail - 1, run.end);
   // Every byte any of the tail's lines would look at for a header's mark lies before this; most
   // runs have none of the mark's 02 bytes there, and need no line's search.
   const std::size_t reach = std::min(buffer.size, run.end + kBlockHeaderReach);
-  if (start >= reach || !std::memchr(buffer.data + start, 0x02, reach - start)) return run;
+  if (start >= reach || FreeOfMarkByte(buffer, start, reach, markFree)) return run;
   for (; start < run.end; start = NextLineStart(buffer, start, run.end)) {
     if (FindBlockHeaderAhead(buffer.data, buffer.size, start, buffer.PositionOf(start)) ==
         kNoBlockHeader)
@@ -84,8 +106,9 @@ bool BehindAnEmptyLine(CarveBuffer buffer, std::size_t begin, std::size_t at) {
 }  // namespace
 
 std::size_t BodySteps::TakeLineRun(CarveBuffer buffer, std::size_t position, std::size_t limit,
-                                   bool traceLinesMatter) {
-  if (AttachmentOpen() && part_.base64) return TakeAttachmentLines(buffer, position, limit);
+                                   bool traceLinesMatter, MarkFreeBytes* markFree) {
+  if (AttachmentOpen() && part_.base64)
+    return TakeAttachmentLines(buffer, position, limit, markFree);
   // Once the text has ended outside any multipart, the walk follows on only for a NUL, and the
   // lines up to the next trace line tell it nothing: its run goes on past an empty line too, up
   // to the limit the walk gives (its own end: a run never reaches into bytes another chunk's
@@ -109,7 +132,7 @@ std::size_t BodySteps::TakeLineRun(CarveBuffer buffer, std::size_t position, std
     const LineRun more = TakeTextLineRun(buffer.data, end, behind, kMaxBodyLine, notFirst);
     run = {more.end, run.lines + 2 + more.lines};
   }
-  run = KeepClearOfBlockHeaders(buffer, position, run);
+  run = KeepClearOfBlockHeaders(buffer, position, run, markFree);
   if (run.lines > 0 && BehindAnEmptyLine(buffer, position, run.end)) run = {run.end - 2, 1};
   if (run.lines == 0 || run.end == position) return position;
   if (!textEnded_) {
@@ -132,11 +155,12 @@ std::size_t BodySteps::TakeLineRun(CarveBuffer buffer, std::size_t position, std
 }
 
 std::size_t BodySteps::TakeAttachmentLines(CarveBuffer buffer, std::size_t position,
-                                           std::size_t limit) {
+                                           std::size_t limit, MarkFreeBytes* markFree) {
   if (!AttachmentOpen() || !part_.base64) return position;
   const LineRun run = KeepClearOfBlockHeaders(
       buffer, position,
-      TakeBase64Lines(buffer.data, std::min(limit, buffer.size), position, kMaxBodyLine, 0));
+      TakeBase64Lines(buffer.data, std::min(limit, buffer.size), position, kMaxBodyLine, 0),
+      markFree);
   if (run.lines == 0) return position;
   if (!textEnded_) {
     const auto bytes = static_cast<std::int64_t>(run.end - position);

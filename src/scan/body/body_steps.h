@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "scan/mail_record.h"
+#include "scan/read/block_header.h"
 #include "scan/source_bytes.h"
 
 namespace quillon {
@@ -49,15 +50,17 @@ class BodySteps {
   // base64 characters only, ended before `limit`, taken in one step as ParseBodyLine would take
   // them one by one. Returns the start of the first line not taken (`position` when none was),
   // which goes to the steps as usual. Not for bytes the walk reads with block headers stepped
-  // over.
-  std::size_t TakeAttachmentLines(CarveBuffer buffer, std::size_t position, std::size_t limit);
+  // over. `markFree`, where the caller keeps one for these bytes, tells which bytes earlier
+  // searches saw free of a block header's mark byte, and learns what this one sees.
+  std::size_t TakeAttachmentLines(CarveBuffer buffer, std::size_t position, std::size_t limit,
+                                  MarkFreeBytes* markFree = nullptr);
   // The same for the walk, which also hands over runs of plain lines of the body's text (none
   // that starts with "-", "R" or "r": a boundary or a trace line the walk must see itself), as
   // one append each, and those of an attachment that is not base64. A caller that looks for no
   // trace lines (the shape scan's following) passes `traceLinesMatter` false: then only a "-"
   // stops a run at its first byte.
   std::size_t TakeLineRun(CarveBuffer buffer, std::size_t position, std::size_t limit,
-                          bool traceLinesMatter = true);
+                          bool traceLinesMatter = true, MarkFreeBytes* markFree = nullptr);
 
   // The mail's text is complete: decode it by its transfer encoding, convert it by its charset
   // and publish the body to the record. Further calls do nothing.

@@ -177,7 +177,7 @@ void MailCarver::Walk(CarveBuffer chunk, std::uint64_t walkEnd,
         limit = static_cast<std::size_t>(
             std::clamp<std::uint64_t>(followedUntil_, buffer.base, buffer.base + end) -
             buffer.base);
-      const std::size_t taken = followed_->TakeLineRun(buffer, p, limit);
+      const std::size_t taken = followed_->TakeLineRun(buffer, p, limit, true, &markFree_);
       if (taken != p) {
         b = taken - 2;
         continue;
