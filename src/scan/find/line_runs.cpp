@@ -1,5 +1,6 @@
 #include "scan/find/line_runs.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "scan/find/base64_run.h"
@@ -32,12 +33,6 @@ std::size_t FirstNonBase64(const std::uint8_t* data, std::size_t from, std::size
 // The first index in [from, to) whose byte no line of text holds; `to` when there is none.
 std::size_t FirstNonText(const std::uint8_t* data, std::size_t from, std::size_t to) {
   std::size_t i = from;
-#ifdef QUILLON_X86_VECTORS
-  if (WidestTextSteps() >= TextSteps::Avx2) {
-    i = line_run_steps::Avx2Text(data, i, to);
-    if (i + 32 <= to) return i;  // the steps stopped at a find
-  }
-#endif
 #if defined(__SSE2__)
   const __m128i control = _mm_set1_epi8(0x1F);
   for (; i + 16 <= to; i += 16) {
@@ -127,6 +122,16 @@ LineRun TakeRunPlain(const std::uint8_t* data, std::size_t limit, std::size_t be
   return taken;
 }
 
+// The widest steps for lines of text this processor has.
+TextLineSteps WidestTextLineSteps() {
+#ifdef QUILLON_X86_VECTORS
+  if (__builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw"))
+    return TextLineSteps::Avx512;
+  if (WidestTextSteps() >= TextSteps::Avx2) return TextLineSteps::Avx2;
+#endif
+  return TextLineSteps::Bytes;
+}
+
 }  // namespace
 
 LineRun TakeBase64Lines(const std::uint8_t* data, std::size_t limit, std::size_t begin,
@@ -144,7 +149,25 @@ LineRun TakeBase64LinesPlain(const std::uint8_t* data, std::size_t limit, std::s
 
 LineRun TakeTextLines(const std::uint8_t* data, std::size_t limit, std::size_t begin,
                       std::size_t maxLine, std::size_t clearAhead, std::string_view notFirst) {
+  return TakeTextLinesInSteps(data, limit, begin, maxLine, clearAhead, notFirst,
+                              TextLineSteps::Avx512);
+}
+
+LineRun TakeTextLinesInSteps(const std::uint8_t* data, std::size_t limit, std::size_t begin,
+                             std::size_t maxLine, std::size_t clearAhead, std::string_view notFirst,
+                             TextLineSteps widest) {
+  static const TextLineSteps here = WidestTextLineSteps();
+  const TextLineSteps steps = std::min(widest, here);
+  if (steps == TextLineSteps::Bytes)
+    return TakeRun(data, limit, begin, maxLine, clearAhead, notFirst, FirstNonText);
+#ifdef QUILLON_X86_VECTORS
+  const LineRun run = steps == TextLineSteps::Avx512
+                          ? line_run_steps::Avx512TextLines(data, limit, begin, maxLine, notFirst)
+                          : line_run_steps::Avx2TextLines(data, limit, begin, maxLine, notFirst);
+  return clearAhead == 0 ? run : KeepClearOfTheEnd(data, begin, run, clearAhead);
+#else
   return TakeRun(data, limit, begin, maxLine, clearAhead, notFirst, FirstNonText);
+#endif
 }
 
 LineRun TakeTextLinesPlain(const std::uint8_t* data, std::size_t limit, std::size_t begin,

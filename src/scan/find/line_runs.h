@@ -28,20 +28,32 @@ LineRun TakeBase64Lines(const std::uint8_t* data, std::size_t limit, std::size_t
 LineRun TakeBase64LinesPlain(const std::uint8_t* data, std::size_t limit, std::size_t begin,
                              std::size_t maxLine, std::size_t clearAhead);
 
+enum class TextLineSteps { Bytes, Avx2, Avx512 };
+
 // The same for lines of text: every byte from 0x20 on other than 0x7F, or a tab; at least one
 // byte and fewer than `maxLine`, the first none of `notFirst`, each ended by CR LF before
 // `limit`. A line with any other control byte (a NUL, a bare CR, a store block header's bytes)
-// stops the run.
+// stops the run. Prose is short lines: asked line by line, the search for each line's end cost
+// more in its start and finish than in the bytes it looked at, so the vector steps go in one pass
+// that keeps the last look's stop bytes and answers every line end inside it without a second
+// look.
 LineRun TakeTextLines(const std::uint8_t* data, std::size_t limit, std::size_t begin,
                       std::size_t maxLine, std::size_t clearAhead, std::string_view notFirst);
+// The same with the vector steps no wider than `widest`.
+LineRun TakeTextLinesInSteps(const std::uint8_t* data, std::size_t limit, std::size_t begin,
+                             std::size_t maxLine, std::size_t clearAhead, std::string_view notFirst,
+                             TextLineSteps widest);
 LineRun TakeTextLinesPlain(const std::uint8_t* data, std::size_t limit, std::size_t begin,
                            std::size_t maxLine, std::size_t clearAhead, std::string_view notFirst);
 
 namespace line_run_steps {
-// The AVX2 steps for lines of text (line_runs_avx2.cpp): from `from`, 32 bytes at a time while a
-// whole step lies before `to`; the index of the first byte no line of text holds, or where the
-// steps stopped (fewer than 32 bytes before `to`) when none was found.
-std::size_t Avx2Text(const std::uint8_t* data, std::size_t from, std::size_t to);
+// The pass for lines of text in AVX2 looks (line_runs_avx2.cpp) and in AVX-512 looks
+// (line_runs_avx512.cpp), with nothing kept clear of the run's end; only where the processor has
+// the steps.
+LineRun Avx2TextLines(const std::uint8_t* data, std::size_t limit, std::size_t begin,
+                      std::size_t maxLine, std::string_view notFirst);
+LineRun Avx512TextLines(const std::uint8_t* data, std::size_t limit, std::size_t begin,
+                        std::size_t maxLine, std::string_view notFirst);
 }  // namespace line_run_steps
 
 }  // namespace quillon

@@ -1,6 +1,6 @@
-// The one pass over text lines built for AVX-512 (F and BW): a look's stop bytes come straight
-// out of the comparisons as a 64-bit mask, with no vector work to combine them.
-#include "scan/body/text_line_run.h"
+// The text-line pass built for AVX-512 (F and BW): a look's stop bytes come straight out of the
+// comparisons as a 64-bit mask, with no vector work to combine them.
+#include "scan/find/line_runs.h"
 #include "scan/find/simd_target.h"
 
 #ifdef QUILLON_X86_VECTORS
@@ -10,13 +10,12 @@
 #include <cstdint>
 #include <string_view>
 
-#include "scan/find/line_runs.h"
 #include "scan/find/read_ahead.h"
 
 QUILLON_TARGET_BEGIN("avx512f,avx512bw")
-#include "scan/body/text_line_run_pass.h"
+#include "scan/find/text_line_pass.h"
 
-namespace quillon::text_line_run {
+namespace quillon::line_run_steps {
 
 namespace {
 
@@ -33,12 +32,12 @@ struct Avx512Look {
 
 }  // namespace
 
-LineRun Avx512(const std::uint8_t* data, std::size_t limit, std::size_t begin, std::size_t maxLine,
-               std::string_view notFirst) {
+LineRun Avx512TextLines(const std::uint8_t* data, std::size_t limit, std::size_t begin,
+                        std::size_t maxLine, std::string_view notFirst) {
   return OnePass<Avx512Look>::Run(data, limit, begin, maxLine, notFirst);
 }
 
-}  // namespace quillon::text_line_run
+}  // namespace quillon::line_run_steps
 
 QUILLON_TARGET_END
 #endif

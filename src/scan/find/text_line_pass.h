@@ -1,5 +1,5 @@
 // The one pass over a run of text lines, written once for every instruction set: `Look` gives a
-// bit for each of the 64 bytes at a pointer that no line of text holds. Each text_line_run*.cpp
+// bit for each of the 64 bytes at a pointer that no line of text holds. Each line_runs_*.cpp
 // includes this inside its set's target region and instantiates it there, so everything here
 // depends on `Look` (a plain inline function would be built for several sets under one name).
 #pragma once
@@ -11,7 +11,7 @@
 #include "scan/find/line_runs.h"
 #include "scan/find/read_ahead.h"
 
-namespace quillon::text_line_run {
+namespace quillon::line_run_steps {
 
 template <class Look>
 struct OnePass {
@@ -90,4 +90,4 @@ struct OnePass {
   }
 };
 
-}  // namespace quillon::text_line_run
+}  // namespace quillon::line_run_steps
