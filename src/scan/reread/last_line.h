@@ -45,4 +45,12 @@ inline constexpr std::size_t kLastLineIntoData = 8;
 // a few). 0 when there is no such line.
 std::size_t LastLineIntoData(std::string_view text, std::size_t at);
 
+// The length of the last line of base64 data without a line break at `at` in `text` that runs
+// into binary data: the two lines above are data lines of one length and no padding, so the data
+// goes on; the line holds whole quanta of base64 characters (the last one padded or not), fewer
+// than a data line, and bytes no text holds follow before any line break. A file of encoded data
+// cut by its end, old data behind it; even a line of four characters tells. 0 when there is no such
+// line.
+std::size_t Base64TailIntoData(std::string_view text, std::size_t at);
+
 }  // namespace quillon::mail_reader

@@ -170,5 +170,55 @@ INSTANTIATE_TEST_SUITE_P(
         IntoDataRow{"ACrWhereTheBytesEnd", std::string("Body Text\r"), 0}),
     [](const testing::TestParamInfo<IntoDataRow>& row) { return row.param.name; });
 
+struct Base64TailRow {
+  const char* name;
+  std::string above;  // the data lines above the last one, with their line ends
+  std::string line;   // the last line and what follows it
+  std::size_t kept;
+};
+
+void PrintTo(const Base64TailRow& row, std::ostream* out) {
+  *out << row.name;
+}
+
+class Base64TailIntoDataTest : public testing::TestWithParam<Base64TailRow> {};
+
+TEST_P(Base64TailIntoDataTest, KeepsTheDataInFrontOfTheOldBytes) {
+  const Base64TailRow& row = GetParam();
+  const std::string text =
+      "From: a@x\r\nContent-Transfer-Encoding: base64\r\n\r\n" + row.above + row.line;
+  EXPECT_EQ(Base64TailIntoData(text, text.size() - row.line.size()), row.kept);
+}
+
+const std::string kDataLine =
+    "SDRzSUFPSEJtRDhBQTR2TUwxWFB5VkhJU3kxTExWSklyOHhMVWNoTlZlUUNBSGJl\r\n";
+const std::string kDataLines = kDataLine + kDataLine;
+
+INSTANTIATE_TEST_SUITE_P(
+    Rules, Base64TailIntoDataTest,
+    testing::Values(
+        Base64TailRow{"QuantumThenRandomBytes", kDataLines, std::string("64WA\x8e\x01\xd3\x1f\xa9"),
+                      4},
+        Base64TailRow{"PaddedQuantumThenRandomBytes", kDataLines,
+                      std::string("QUJDREU=\x8e\x01\xd3"), 8},
+        // Random bytes behind the data that begin with base64 characters: whole quanta alone.
+        Base64TailRow{"RandomBaseCharactersBehindAQuantum", kDataLines,
+                      std::string("64WAq\x8e\x01\xd3"), 4},
+        Base64TailRow{"LinesOfTwoLengthsEndedTheData", kDataLine + "QUJDREVG\r\n",
+                      std::string("64WA\x8e\x01\xd3"), 0},
+        Base64TailRow{
+            "PaddedLineEndedTheData",
+            kDataLine + "QUJDREVGR0hJSktMTU5PUFFSU1RVVldYWVphYmNkZWZnaGlqa2xtbm9wcXJzdA==\r\n",
+            std::string("64WA\x8e\x01\xd3"), 0},
+        Base64TailRow{"OneLineAlone", kDataLine, std::string("64WA\x8e\x01\xd3"), 0},
+        Base64TailRow{"NoWholeQuantum", kDataLines, std::string("64W\x8e\x01\xd3"), 0},
+        Base64TailRow{"ZerosAreTheFileEndRulesToWeigh", kDataLines, "64WA" + std::string(16, '\0'),
+                      0},
+        Base64TailRow{"OldTextBehind", kDataLines, "64WA, old words of a line\r\n", 0},
+        Base64TailRow{"ALineOfItsOwn", kDataLines, "64WA\r\n", 0},
+        Base64TailRow{"LinesOfText", "the lines above are prose\r\nthe lines above are prose\r\n",
+                      std::string("64WA\x8e\x01\xd3"), 0}),
+    [](const testing::TestParamInfo<Base64TailRow>& row) { return row.param.name; });
+
 }  // namespace
 }  // namespace quillon::mail_reader
