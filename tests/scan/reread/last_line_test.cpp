@@ -135,6 +135,7 @@ struct IntoDataRow {
   const char* name;
   std::string line;  // the last line and what follows it
   std::size_t kept;
+  std::string above = "";  // the line above it, with its line end
 };
 
 void PrintTo(const IntoDataRow& row, std::ostream* out) {
@@ -144,7 +145,7 @@ void PrintTo(const IntoDataRow& row, std::ostream* out) {
 class LastLineIntoDataTest : public testing::TestWithParam<IntoDataRow> {};
 
 TEST_P(LastLineIntoDataTest, KeepsTheTextInFrontOfTheData) {
-  const std::string text = "From: a@x\r\n\r\nfirst line\r\n" + GetParam().line;
+  const std::string text = "From: a@x\r\n\r\nfirst line\r\n" + GetParam().above + GetParam().line;
   EXPECT_EQ(LastLineIntoData(text, text.size() - GetParam().line.size()), GetParam().kept);
 }
 
@@ -159,6 +160,15 @@ INSTANTIATE_TEST_SUITE_P(
         // Random bytes that begin with printable ones: they are taken, the mail is whole.
         IntoDataRow{"PrintableRandomBytesTaken", std::string("Body Text;q\x8e\x01\xd3"), 11},
         IntoDataRow{"TooShortToTell", std::string("Bye\x8e\x01\xd3\x1f"), 0},
+        // A signature's name behind a closing, the comma of which random bytes seldom follow.
+        IntoDataRow{"NameBehindAClosing", std::string("Bob\x8e\x01\xd3\x1f"), 3, "Regards,\r\n"},
+        IntoDataRow{"NameBehindAClosingWithBlanks", std::string("Bob\x8e\x01\xd3\x1f"), 3,
+                    "BR,  \n"},
+        IntoDataRow{"PunctuationBehindAClosing", std::string("#b\x8e\x01\xd3\x1f"), 0,
+                    "Regards,\r\n"},
+        IntoDataRow{"ShortLineBehindProseWithAComma", std::string("Bob\x8e\x01\xd3\x1f"), 0,
+                    "which the committee, having weighed it all, found sound,\r\n"},
+        IntoDataRow{"NameBehindAClosingThenZeros", "Bob" + std::string(8, '\0'), 0, "Regards,\r\n"},
         IntoDataRow{"ALineOfItsOwn", "Body Text - not important\r\n", 0},
         IntoDataRow{"EightBitTextGoesOn", std::string("Body Text caf\xe9 au lait, merci"), 0},
         IntoDataRow{"RandomBytesOnly", std::string("\x8e\x01\xd3q\x1f\xa9\x02"), 0},
