@@ -142,6 +142,10 @@ INSTANTIATE_TEST_SUITE_P(
         LineRow{"VersionBehindACutContentName", "Content-MIME-Version: 1.0", 8},
         LineRow{"DateBehindACutContentName", "Content-Date: Tue, 3 Nov 2020 08:00:00 +0100", 8},
         LineRow{"AddressBehindACutContentName", "Content-Delivered-To: a@b.example", 8},
+        LineRow{"ReturnPathBehindACutPrivateWord", "X-Auto-RReturn-Path: <a@b.example>", 8},
+        LineRow{"TraceBehindACutPrivateWord", "X-EnveReceived: from a.example by b.example", 6},
+        LineRow{"NameWithoutItsGrammarBehindACutPrivateWord", "X-EnveReturn-Path: none", kNone},
+        LineRow{"PrivateNameOfTwoWords", "X-Original-Return-Path: <a@b.example>", kNone},
         LineRow{"WordsBehindACutContentName", "Content-Delivered-To: the office", kNone},
         LineRow{"AddressOfAShortNameBehindACutName", "Content-To: a@b.example", kNone},
         // A name the two make is a field of its own.
