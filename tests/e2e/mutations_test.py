@@ -113,10 +113,16 @@ ROWS = {
               t[len(HEADER) + 2:].translate(None, b"".join(strays)) == BODY and
               t.count(b"\r\n") == MAIL.count(b"\r\n"))(strays)
        for case, strays in mutations.BODY_BYTE_CASES.items()},
+    "mut-blank-separator": lambda t: t.replace(HEADER + b" \r\n", b"").replace(
+        HEADER + b"\t\r\n", b"").replace(HEADER + b"  \r\n", b"") == BODY,
+    "mut-cr-cr-lf": lambda t: t == MAIL.replace(b"\r\n", b"\r\r\n") and b"\r\r\r" not in t,
+    "mut-closing-no-newline": lambda t: t.startswith(MAIL.rstrip(b"\r\n") + b"\r\n\r\n") and
+    t.split(b"\r\n")[-2].endswith(b",") and t.split(b"\r\n")[-1] in mutations.SIGNED_NAMES,
 }
 # Cases whose body is not the mail's own body text, byte for byte.
 BODY_CHANGED = ("mut-body-no-crlf", "mut-lf-header", "mut-lf-body", "mut-cr-only",
-                "mut-header-at-end", "mut-tiny", "mut-bounce", *mutations.BODY_BYTE_CASES)
+                "mut-header-at-end", "mut-tiny", "mut-bounce", *mutations.BODY_BYTE_CASES,
+                "mut-cr-cr-lf", "mut-closing-no-newline")
 
 
 def main():
@@ -144,6 +150,13 @@ def main():
         text, _fields = variants.apply(case, opened, random.Random(5), MIXES["tuning"])
         if b"X-Mailer" in text or not text.endswith(MAIL):
             failures.append(f"{case} kept the first field it replaces: {text[:120]!r}")
+    # A multipart mail gains no closing behind its closing boundary line.
+    multipart = MAIL.replace(b"Message-ID: <1@a.example>\r\n", b"Message-ID: <1@a.example>\r\n"
+                             b"Content-Type: multipart/mixed; boundary=b\r\n")
+    text, _fields = variants.apply("mut-closing-no-newline", multipart, random.Random(5),
+                                   MIXES["tuning"])
+    if text != multipart:
+        failures.append(f"mut-closing-no-newline changed a multipart mail: {text[-60:]!r}")
     for failure in failures:
         print("FAIL", failure)
     return support.FAIL if failures else support.PASS

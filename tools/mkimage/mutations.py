@@ -367,6 +367,8 @@ def apply_mutation(case, text, rng, number=0):
         return with_first_lines(case, text, rng)
     if case in BODY_BYTE_CASES:
         return with_body_bytes(case, text, rng)
+    if case in EXPORT_CASES:
+        return with_export_shape(case, text, rng, closing, newline)
     return None
 
 
@@ -482,3 +484,29 @@ def with_body_bytes(case, text, rng):
     stray = b"".join(choices[rng.randrange(len(choices))] for _ in range(rng.randint(1, 2)))
     at = start + rng.randint(1, length - 1)
     return text[:at] + stray + text[at:]
+
+
+# How mail programs and export tools end or lay out a mail the corpus never does: the empty line
+# behind the header block holding a blank, every line end doubled to CR CR LF by a second
+# conversion to the system's line ends, a text that ends in a closing and a name without a line
+# break behind it.
+EXPORT_CASES = ("mut-blank-separator", "mut-cr-cr-lf", "mut-closing-no-newline")
+MUTATIONS += EXPORT_CASES
+CLOSINGS = (b"Regards,", b"Thanks,", b"Best,", b"Cheers,", b"BR,", b"Gru\xdf,")
+SIGNED_NAMES = (b"Bob", b"Ann", b"Jo", b"Kim", b"Lee", b"Tom", b"M.")
+
+
+def with_export_shape(case, text, rng, closing, newline):
+    """The text as the export case writes it, or unchanged where the mail does not fit."""
+    if case == "mut-blank-separator":
+        return text if closing is None else \
+            text[:closing] + rng.choice((b" ", b"\t", b"  ")) + text[closing:]
+    if case == "mut-cr-cr-lf":
+        return text.replace(b"\r\n", b"\r\r\n") if newline == b"\r\n" else text
+    # The closing goes on a single part's text alone: behind a multipart's closing line it
+    # would be an epilogue.
+    if closing is None or b"multipart/" in text[:closing].lower():
+        return text
+    closing_line = CLOSINGS[rng.randrange(len(CLOSINGS))]
+    name = SIGNED_NAMES[rng.randrange(len(SIGNED_NAMES))]
+    return text.rstrip(b"\r\n") + newline + newline + closing_line + newline + name

@@ -48,13 +48,82 @@ std::size_t LastLineToClusterEnd(std::string_view text, std::size_t at, std::uin
   return line.find('\n') != std::string_view::npos || HoldsNonText(line) ? 0 : line.size();
 }
 
+namespace {
+
+// Bytes behind a last line looked at for one no text holds.
+constexpr std::size_t kDataLook = 64;
+
+bool IsLetter(char c) {
+  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+}
+
+bool IsBase64Character(char c) {
+  return IsLetter(c) || (c >= '0' && c <= '9') || c == '+' || c == '/';
+}
+
+// The length of the line that ends in front of `end` (its line break passed over), when it holds
+// base64 characters alone, no padding; 0 otherwise.
+std::size_t Base64LineBefore(std::string_view text, std::size_t end) {
+  if (end == 0 || text[end - 1] != '\n') return 0;
+  std::size_t stop = end - 1;
+  if (stop > 0 && text[stop - 1] == '\r') --stop;
+  std::size_t begin = stop;
+  while (begin > 0 && IsBase64Character(text[begin - 1])) --begin;
+  return begin == 0 || text[begin - 1] == '\n' ? stop - begin : 0;
+}
+
+// Whether the line at `at` follows a closing ("Regards,", "Thanks,"): a short line that ends in
+// a comma. A mail ends with the name behind it, which mail programs often write without a line
+// break; a mail whose own last line is the closing is rare.
+bool NameBehindAClosing(std::string_view text, std::size_t at) {
+  constexpr std::size_t kLongestClosing = 40;
+  if (at < 2 || !IsLetter(text[at])) return false;
+  std::size_t stop = at - 1;
+  if (text[stop - 1] == '\r') --stop;
+  while (stop > 0 && (text[stop - 1] == ' ' || text[stop - 1] == '\t')) --stop;
+  if (stop == 0 || text[stop - 1] != ',') return false;
+  const std::size_t begin = text.rfind('\n', stop - 1);
+  const std::size_t lineStart = begin == std::string_view::npos ? 0 : begin + 1;
+  return stop - lineStart <= kLongestClosing && IsLetter(text[lineStart]);
+}
+
+}  // namespace
+
+std::size_t Base64TailIntoData(std::string_view text, std::size_t at) {
+  // Shorter lines than this are no encoder's line length.
+  constexpr std::size_t kShortestDataLine = 40;
+  constexpr std::size_t kQuantum = 4;
+  if (at == 0 || at >= text.size() || text[at - 1] != '\n') return 0;
+  const std::size_t length = Base64LineBefore(text, at);
+  if (length < kShortestDataLine || length % kQuantum != 0) return 0;
+  const std::size_t above = at - length - (text[at - 2] == '\r' ? 2 : 1);
+  if (Base64LineBefore(text, above) != length) return 0;
+  std::size_t end = at;
+  while (end < text.size() && end - at < length && IsBase64Character(text[end])) ++end;
+  std::size_t padded = end;
+  while (padded < text.size() && padded - end < 2 && text[padded] == '=') ++padded;
+  // Random bytes behind a whole quantum may begin with base64 characters too.
+  if (padded == end)
+    end -= (end - at) % kQuantum;
+  else if ((padded - at) % kQuantum != 0)
+    return 0;
+  else
+    end = padded;
+  if (end == at || end >= text.size()) return 0;
+  const char behind = text[end];
+  if (behind == '\n' || behind == '\r' || behind == '\0' || behind == '=') return 0;
+  std::string_view data = text.substr(end, kDataLook);
+  data = data.substr(0, data.find('\n'));
+  return HoldsNonText(data) ? end - at : 0;
+}
+
 std::size_t LastLineIntoData(std::string_view text, std::size_t at) {
-  constexpr std::size_t kDataLook = 64;
   if (at == 0 || at >= text.size() || text[at - 1] != '\n') return 0;
   std::size_t end = at;
   while (end < text.size() && ((text[end] >= 0x20 && text[end] < 0x7F) || text[end] == '\t')) ++end;
   // A CR that no LF follows ends no line: random bytes hold one as often as any other byte.
-  if (end - at < kLastLineIntoData || end >= text.size() || text[end] == '\n') return 0;
+  if (end == at || end >= text.size() || text[end] == '\n') return 0;
+  if (end - at < kLastLineIntoData && !NameBehindAClosing(text, at)) return 0;
   if (text[end] == '\r' && (end + 1 >= text.size() || text[end + 1] == '\n')) return 0;
   std::string_view data = text.substr(end, kDataLook);
   data = data.substr(0, data.find('\n'));

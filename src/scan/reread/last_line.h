@@ -39,10 +39,19 @@ std::size_t LastLineToClusterEnd(std::string_view text, std::size_t at, std::uin
 inline constexpr std::size_t kLastLineIntoData = 8;
 
 // The length of a last line without a line break at `at` in `text` that runs into binary data:
-// at least kLastLineIntoData printable ASCII characters, then bytes no text holds (not zeros)
-// before any line break. A mail's file that ended without a line break, old data behind it. The
-// characters up to the first byte that is no printable ASCII are taken (random bytes may begin with
-// a few). 0 when there is no such line.
+// at least kLastLineIntoData printable ASCII characters (fewer for a name behind a closing line
+// such as "Regards,": a signature mail programs often end without a line break), then bytes no
+// text holds (not zeros) before any line break. A mail's file that ended without a line break, old
+// data behind it. The characters up to the first byte that is no printable ASCII are taken (random
+// bytes may begin with a few). 0 when there is no such line.
 std::size_t LastLineIntoData(std::string_view text, std::size_t at);
+
+// The length of the last line of base64 data without a line break at `at` in `text` that runs
+// into binary data: the two lines above are data lines of one length and no padding, so the data
+// goes on; the line holds whole quanta of base64 characters (the last one padded or not), fewer
+// than a data line, and bytes no text holds follow before any line break. A file of encoded data
+// cut by its end, old data behind it; even a line of four characters tells. 0 when there is no such
+// line.
+std::size_t Base64TailIntoData(std::string_view text, std::size_t at);
 
 }  // namespace quillon::mail_reader

@@ -345,6 +345,7 @@ void ReadKnownExtent(const MailRecord& record, DataSource& source, std::string& 
   const auto toClusterEnd = [&](std::size_t at) {
     std::size_t line = LastLineToClusterEnd(text, at, start, boundary);
     if (line == 0) line = LastLineIntoData(text, at);
+    if (line == 0) line = Base64TailIntoData(text, at);
     return limit > start && start + at + line > limit ? 0 : line;  // the next mail's line
   };
   if (knownEnd > start) {

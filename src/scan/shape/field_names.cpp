@@ -211,7 +211,7 @@ bool NameOfAStructuredField(std::string_view name) {
 }
 
 bool CutKnownName(std::string_view lead, bool ownGrammar) {
-  const std::size_t shortestCut = ownGrammar ? 2 : 3;
+  const std::size_t shortestCut = ownGrammar ? 1 : 3;
   if (lead.size() < shortestCut || !IsLetter(lead.back())) return false;
   const auto cuts = [&](std::string_view known) {
     return lead.size() < known.size() && StartsWithNoCase(known, lead) &&
@@ -236,7 +236,12 @@ bool KnownNameBehindACutWord(std::string_view lead, std::string_view name, std::
           header_fields::kPrefixes.begin(), header_fields::kPrefixes.end(),
           [&](std::string_view prefix) { return cuts(prefix.substr(0, prefix.size() - 2)); }) ||
       std::any_of(std::begin(kOpeningFieldNames), std::end(kOpeningFieldNames), cuts);
-  if (!cutKnown || !ValueInItsOwnGrammar(name, rest)) return false;
+  // A hyphenated name with one address behind it ("Content-" + "Delivered-To: a@b.example")
+  // reads as a delivery line as surely: no field a cut name and a known one make holds one.
+  const bool ownValue =
+      ValueInItsOwnGrammar(name, rest) || (name.find('-') != std::string_view::npos &&
+                                           !rest.empty() && ValueIsOneAddress(rest.substr(1)));
+  if (!cutKnown || !ownValue) return false;
   std::string joined(lead);
   joined += name;
   return !IsKnownFieldName(joined);
@@ -271,6 +276,14 @@ bool FieldBehindALowerCaseProperty(std::string_view text, std::size_t name, std:
   std::size_t value = colon + 1;
   while (value < text.size() && IsBlank(text[value])) ++value;
   return value < text.size() && HeaderNameLength(text.substr(value)) == 0;
+}
+
+bool ValueIsOneAddress(std::string_view rest) {
+  if (rest.empty() || !IsBlank(rest[0])) return false;
+  const std::string_view address = TrimWhiteSpace(rest);
+  constexpr std::size_t kShortestAddress = 3;
+  return address.size() >= kShortestAddress && address.find('@') != std::string_view::npos &&
+         address.find_first_of(" \t") == std::string_view::npos;
 }
 
 bool ValueInItsOwnGrammar(std::string_view name, std::string_view rest) {

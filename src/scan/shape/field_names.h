@@ -56,7 +56,8 @@ bool HyphenatedNameBehindACutName(std::string_view lead, std::string_view name);
 // Whether the known `name`, its colon on `rest` behind it, follows `lead`, the start of another
 // known name cut right behind one of its hyphens ("Content-" + "MIME-Version: 1.0"): the two
 // name no field a list here knows, `lead` is no private name's start ("X-Original-" +
-// "Message-ID" is a field of its own), and the value is in the field's own grammar.
+// "Message-ID" is a field of its own), and the value is in the field's own grammar, or is one
+// address behind a hyphenated name ("Content-" + "Delivered-To: a@b.example").
 bool KnownNameBehindACutWord(std::string_view lead, std::string_view name, std::string_view rest);
 // Whether `lead` ends in a lower-case word of markup behind a quote, a bracket or a slash
 // (`class="message-`): its hyphen joins no words of a field's name.
@@ -67,7 +68,8 @@ bool QuoteMarksAlone(std::string_view lead);
 // of "MIME-Version"): no field is named by a cut known name and another behind it, so a known
 // name there ("MIME-Versi" + "From") begins a line of its own.
 // `ownGrammar`: the name behind has a value in its own grammar (ValueInItsOwnGrammar), and a cut
-// of two letters counts too ("Co" + "Date: Mon, 11 Nov 2019 17:04:10 +0100").
+// of one or two letters counts too ("Co" + "Date: Mon, 11 Nov 2019 17:04:10 +0100", "C" +
+// "Date: ..."): no field's name is a capital and a date line's name.
 bool CutKnownName(std::string_view lead, bool ownGrammar = false);
 // Whether the known name at `name` in `text`, behind a colon and a blank, follows the cut line
 // of a style sheet or of a lower-case field ("font-size: " + "From: a@b.example") rather than
@@ -79,6 +81,8 @@ bool FieldBehindALowerCaseProperty(std::string_view text, std::size_t name, std:
 // merely names the field seldom has: "Received: from x", "Return-Path: <a@b.example>",
 // "Date: Fri, 19 Aug 2011 10:47:17 +0900", "MIME-Version: 1.0".
 bool ValueInItsOwnGrammar(std::string_view name, std::string_view rest);
+// Whether `rest`, a line's text behind a name's colon, is a blank and one address, nothing else.
+bool ValueIsOneAddress(std::string_view rest);
 // Whether `name` is written the way field names are: words joined by hyphens, the first a
 // capital and lower-case letters or digits ("Thread-Index", "Received-SPF", "ARC-Seal", "Lines"),
 // or a short acronym before a hyphen; later words may begin in lower case ("Return-path").

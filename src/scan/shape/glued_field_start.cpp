@@ -53,6 +53,20 @@ bool VersionOrTraceInAValue(std::string_view text, std::size_t ownName, std::str
   return ValueInItsOwnGrammar(candidate, text.substr(colon));
 }
 
+// Whether the trace line or return path `candidate`, its colon on `rest`, follows `lead`, the
+// start of a private name cut inside one of its words ("X-Auto-R" + "Return-Path", "X-Enve" +
+// "Received"): the lines a delivered mail opens with, in their own grammar, which no private
+// name quotes. Behind a hyphen ("X-Original-" + "Return-Path") the two may make one name, and a
+// private name may end in another known one ("X-ApMessage-ID").
+bool OpeningLineBehindACutPrivateWord(std::string_view lead, std::string_view candidate,
+                                      std::string_view rest) {
+  const auto field = FieldNamed(candidate);
+  return lead.size() > 2 && (lead[0] == 'X' || lead[0] == 'x') && lead[1] == '-' &&
+         IsLetter(lead.back()) &&
+         (field == HeaderField::Received || field == HeaderField::ReturnPath) &&
+         ValueInItsOwnGrammar(candidate, rest);
+}
+
 }  // namespace
 
 std::size_t GluedFieldStart(std::string_view text) {
@@ -115,6 +129,7 @@ std::size_t GluedFieldStart(std::string_view text) {
             text.substr(0, name).find('-') == std::string_view::npos) &&
           !LongNameBehindLowerCase(text.substr(0, name), candidate) &&
           !HyphenatedNameBehindACutName(text.substr(0, name), candidate) &&
+          !OpeningLineBehindACutPrivateWord(text.substr(0, name), candidate, text.substr(colon)) &&
           !(knownName && CutKnownName(text.substr(0, name),
                                       ValueInItsOwnGrammar(candidate, text.substr(colon)))) &&
           !KnownNameBehindACutWord(text.substr(0, name), candidate, text.substr(colon)))

@@ -97,6 +97,16 @@ std::size_t GluedBlockInLine(std::string_view text, bool field, bool knownField)
   return GluedFieldStart(text);
 }
 
+// Whether the line in front of buffer index `lineStart` holds blanks and tabs alone, one at least.
+bool FollowsALineOfBlanks(CarveBuffer buffer, std::size_t lineStart) {
+  if (lineStart == 0 || buffer.data[lineStart - 1] != '\n') return false;
+  std::size_t at = lineStart - 1;
+  if (at > 0 && buffer.data[at - 1] == '\r') --at;
+  const std::size_t end = at;
+  while (at > 0 && (buffer.data[at - 1] == ' ' || buffer.data[at - 1] == '\t')) --at;
+  return at < end && at > 0 && buffer.data[at - 1] == '\n';
+}
+
 }  // namespace
 
 bool MayBeARunOnValue(std::string_view line) {
@@ -156,6 +166,12 @@ ParsedBlock ParseBlock(CarveBuffer buffer, std::size_t start) {
       // a missing empty line). A few are passed over while header lines go on; otherwise the
       // body has begun without its empty line.
       if (first) return block;
+      // Behind a line of blanks alone (read as a fold of the field above) the body has begun:
+      // the block's empty line as some mail programs write it, a blank left in it.
+      if (FollowsALineOfBlanks(buffer, lineStart)) {
+        block.headerEnd = lineStart;
+        break;
+      }
       const HeaderLine next = reader.Look(line.line.next);
       const HeaderLineKind after = next.kind;
       const bool brokenToken = TextOf(buffer, line.line).find(' ') == std::string_view::npos;
@@ -178,6 +194,13 @@ ParsedBlock ParseBlock(CarveBuffer buffer, std::size_t start) {
       }
       block.headerEnd = lineStart;
       block.endsWithoutEmptyLine = true;
+      break;
+    }
+    // A field the block holds already behind a line of blanks alone begins the body: the
+    // header of a mail the body carries whole, behind an empty line that kept a blank.
+    if (!first && line.field && seen[static_cast<std::size_t>(*line.field)] &&
+        FollowsALineOfBlanks(buffer, lineStart)) {
+      block.headerEnd = lineStart;
       break;
     }
     first = false;

@@ -287,15 +287,6 @@ bool LowerCaseNameByte(char c) {
   return IsLower(c) || IsDigit(c) || c == '-';
 }
 
-// Whether `rest`, a line's text behind a name's colon, is one address and nothing else.
-bool OneAddress(std::string_view rest) {
-  if (rest.empty() || !IsBlank(rest[0])) return false;
-  const std::string_view address = TrimWhiteSpace(rest);
-  constexpr std::size_t kShortestAddress = 3;
-  return address.size() >= kShortestAddress && address.find('@') != std::string_view::npos &&
-         address.find_first_of(" \t") == std::string_view::npos;
-}
-
 }  // namespace
 
 std::size_t LowerCaseFieldRunInto(std::string_view line) {
@@ -310,7 +301,7 @@ std::size_t LowerCaseFieldRunInto(std::string_view line) {
     }
     // Most colons end a capitalised name, or none: no hyphenated lower-case name there.
     if (!hyphen) continue;
-    const bool address = OneAddress(line.substr(colon + 1));
+    const bool address = ValueIsOneAddress(line.substr(colon + 1));
     for (std::size_t name = std::max<std::size_t>(run, 1); name + 2 < colon; ++name) {
       if (!IsLower(line[name]) || line[name - 1] == '-') continue;
       if (IsBlank(line[name - 1])) {

@@ -135,6 +135,7 @@ struct IntoDataRow {
   const char* name;
   std::string line;  // the last line and what follows it
   std::size_t kept;
+  std::string above = "";  // the line above it, with its line end
 };
 
 void PrintTo(const IntoDataRow& row, std::ostream* out) {
@@ -144,7 +145,7 @@ void PrintTo(const IntoDataRow& row, std::ostream* out) {
 class LastLineIntoDataTest : public testing::TestWithParam<IntoDataRow> {};
 
 TEST_P(LastLineIntoDataTest, KeepsTheTextInFrontOfTheData) {
-  const std::string text = "From: a@x\r\n\r\nfirst line\r\n" + GetParam().line;
+  const std::string text = "From: a@x\r\n\r\nfirst line\r\n" + GetParam().above + GetParam().line;
   EXPECT_EQ(LastLineIntoData(text, text.size() - GetParam().line.size()), GetParam().kept);
 }
 
@@ -159,6 +160,15 @@ INSTANTIATE_TEST_SUITE_P(
         // Random bytes that begin with printable ones: they are taken, the mail is whole.
         IntoDataRow{"PrintableRandomBytesTaken", std::string("Body Text;q\x8e\x01\xd3"), 11},
         IntoDataRow{"TooShortToTell", std::string("Bye\x8e\x01\xd3\x1f"), 0},
+        // A signature's name behind a closing, the comma of which random bytes seldom follow.
+        IntoDataRow{"NameBehindAClosing", std::string("Bob\x8e\x01\xd3\x1f"), 3, "Regards,\r\n"},
+        IntoDataRow{"NameBehindAClosingWithBlanks", std::string("Bob\x8e\x01\xd3\x1f"), 3,
+                    "BR,  \n"},
+        IntoDataRow{"PunctuationBehindAClosing", std::string("#b\x8e\x01\xd3\x1f"), 0,
+                    "Regards,\r\n"},
+        IntoDataRow{"ShortLineBehindProseWithAComma", std::string("Bob\x8e\x01\xd3\x1f"), 0,
+                    "which the committee, having weighed it all, found sound,\r\n"},
+        IntoDataRow{"NameBehindAClosingThenZeros", "Bob" + std::string(8, '\0'), 0, "Regards,\r\n"},
         IntoDataRow{"ALineOfItsOwn", "Body Text - not important\r\n", 0},
         IntoDataRow{"EightBitTextGoesOn", std::string("Body Text caf\xe9 au lait, merci"), 0},
         IntoDataRow{"RandomBytesOnly", std::string("\x8e\x01\xd3q\x1f\xa9\x02"), 0},
@@ -169,6 +179,56 @@ INSTANTIATE_TEST_SUITE_P(
         IntoDataRow{"ACrThenTextOfOldLines", std::string("Body Text\rold line one\rold two"), 0},
         IntoDataRow{"ACrWhereTheBytesEnd", std::string("Body Text\r"), 0}),
     [](const testing::TestParamInfo<IntoDataRow>& row) { return row.param.name; });
+
+struct Base64TailRow {
+  const char* name;
+  std::string above;  // the data lines above the last one, with their line ends
+  std::string line;   // the last line and what follows it
+  std::size_t kept;
+};
+
+void PrintTo(const Base64TailRow& row, std::ostream* out) {
+  *out << row.name;
+}
+
+class Base64TailIntoDataTest : public testing::TestWithParam<Base64TailRow> {};
+
+TEST_P(Base64TailIntoDataTest, KeepsTheDataInFrontOfTheOldBytes) {
+  const Base64TailRow& row = GetParam();
+  const std::string text =
+      "From: a@x\r\nContent-Transfer-Encoding: base64\r\n\r\n" + row.above + row.line;
+  EXPECT_EQ(Base64TailIntoData(text, text.size() - row.line.size()), row.kept);
+}
+
+const std::string kDataLine =
+    "SDRzSUFPSEJtRDhBQTR2TUwxWFB5VkhJU3kxTExWSklyOHhMVWNoTlZlUUNBSGJl\r\n";
+const std::string kDataLines = kDataLine + kDataLine;
+
+INSTANTIATE_TEST_SUITE_P(
+    Rules, Base64TailIntoDataTest,
+    testing::Values(
+        Base64TailRow{"QuantumThenRandomBytes", kDataLines, std::string("64WA\x8e\x01\xd3\x1f\xa9"),
+                      4},
+        Base64TailRow{"PaddedQuantumThenRandomBytes", kDataLines,
+                      std::string("QUJDREU=\x8e\x01\xd3"), 8},
+        // Random bytes behind the data that begin with base64 characters: whole quanta alone.
+        Base64TailRow{"RandomBaseCharactersBehindAQuantum", kDataLines,
+                      std::string("64WAq\x8e\x01\xd3"), 4},
+        Base64TailRow{"LinesOfTwoLengthsEndedTheData", kDataLine + "QUJDREVG\r\n",
+                      std::string("64WA\x8e\x01\xd3"), 0},
+        Base64TailRow{
+            "PaddedLineEndedTheData",
+            kDataLine + "QUJDREVGR0hJSktMTU5PUFFSU1RVVldYWVphYmNkZWZnaGlqa2xtbm9wcXJzdA==\r\n",
+            std::string("64WA\x8e\x01\xd3"), 0},
+        Base64TailRow{"OneLineAlone", kDataLine, std::string("64WA\x8e\x01\xd3"), 0},
+        Base64TailRow{"NoWholeQuantum", kDataLines, std::string("64W\x8e\x01\xd3"), 0},
+        Base64TailRow{"ZerosAreTheFileEndRulesToWeigh", kDataLines, "64WA" + std::string(16, '\0'),
+                      0},
+        Base64TailRow{"OldTextBehind", kDataLines, "64WA, old words of a line\r\n", 0},
+        Base64TailRow{"ALineOfItsOwn", kDataLines, "64WA\r\n", 0},
+        Base64TailRow{"LinesOfText", "the lines above are prose\r\nthe lines above are prose\r\n",
+                      std::string("64WA\x8e\x01\xd3"), 0}),
+    [](const testing::TestParamInfo<Base64TailRow>& row) { return row.param.name; });
 
 }  // namespace
 }  // namespace quillon::mail_reader
