@@ -124,6 +124,44 @@ inline std::size_t NameBytesAtStart(const std::uint8_t* data, std::size_t length
   return length;
 }
 
+// Where the first line feed in [0, length) lies (`length` when there is none), and whether a
+// byte in front of it is no text byte (IsTextByte): the line reader's one pass over a line. A
+// search for the line's end and a second look at its bytes cost more in calls than in bytes on
+// the short lines of a header block.
+struct LineFeedScan {
+  std::size_t lineFeed = 0;
+  bool nonText = false;
+};
+inline LineFeedScan FindLineFeedJudgingText(const std::uint8_t* data, std::size_t length) {
+  LineFeedScan scan;
+  std::size_t i = 0;
+#if defined(__SSE2__)
+  // The line feed is a control byte too: one mask of controls and DEL a step holds it, the CR in
+  // front of it and a tab now and then, each looked at alone.
+  const __m128i lastControl = _mm_set1_epi8(0x1F);
+  const __m128i del = _mm_set1_epi8(0x7F);
+  for (; i + 16 <= length; i += 16) {
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i));
+    for (auto suspects = static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(
+             _mm_cmpeq_epi8(_mm_min_epu8(bytes, lastControl), bytes), _mm_cmpeq_epi8(bytes, del))));
+         suspects != 0; suspects &= suspects - 1) {
+      const std::size_t at = i + static_cast<std::size_t>(__builtin_ctz(suspects));
+      if (data[at] == '\n') {
+        scan.lineFeed = at;
+        return scan;
+      }
+      scan.nonText = scan.nonText || !IsTextByte(data[at]);
+    }
+  }
+#endif
+  for (; i < length; ++i) {
+    if (data[i] == '\n') break;
+    scan.nonText = scan.nonText || !IsTextByte(data[i]);
+  }
+  scan.lineFeed = i;
+  return scan;
+}
+
 // Whether [0, length) holds a byte that is no text byte (IsTextByte). Sixteen bytes a step pick
 // out the controls and DEL; only those are looked at one by one (a tab is text).
 inline bool HoldsNonTextByte(const std::uint8_t* data, std::size_t length) {

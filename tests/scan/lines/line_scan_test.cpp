@@ -34,6 +34,24 @@ bool PlainHoldsNonTextByte(const std::vector<std::uint8_t>& data, std::size_t le
   return false;
 }
 
+// The first line feed and whether a byte in front of it is no text, a byte at a time.
+LineFeedScan PlainLineFeedScan(const std::vector<std::uint8_t>& data, std::size_t length) {
+  LineFeedScan scan;
+  while (scan.lineFeed < length && data[scan.lineFeed] != '\n') {
+    scan.nonText = scan.nonText || !IsTextByte(data[scan.lineFeed]);
+    ++scan.lineFeed;
+  }
+  return scan;
+}
+
+void ExpectSameLineFeedScan(const std::vector<std::uint8_t>& data, std::size_t length,
+                            const std::string& where) {
+  const LineFeedScan fast = FindLineFeedJudgingText(data.data(), length);
+  const LineFeedScan plain = PlainLineFeedScan(data, length);
+  EXPECT_EQ(fast.lineFeed, plain.lineFeed) << where;
+  EXPECT_EQ(fast.nonText, plain.nonText) << where;
+}
+
 std::size_t PlainNameBytes(const std::vector<std::uint8_t>& data, std::size_t length) {
   std::size_t i = 0;
   while (i < length && data[i] >= 33 && data[i] <= 126 && data[i] != ':') ++i;
@@ -66,6 +84,9 @@ TEST(LineScanTest, EveryByteValueAtEveryPlace) {
             << value << " at " << place << " of " << length;
         EXPECT_EQ(NameBytesAtStart(data.data(), length), PlainNameBytes(data, length))
             << value << " at " << place << " of " << length;
+        ExpectSameLineFeedScan(data, length,
+                               std::to_string(value) + " at " + std::to_string(place) + " of " +
+                                   std::to_string(length));
         // The limits the value readers use, and the edges of the unsigned compare.
         for (const std::uint8_t limit : {1, 14, 0x80, 0xE9, 0xFF}) {
           EXPECT_EQ(FindByteBelow(data.data(), length, limit), PlainByteBelow(data, length, limit))
@@ -97,6 +118,44 @@ TEST(LineScanTest, RandomLines) {
     EXPECT_EQ(MayHoldNonText(data.data(), data.size()), PlainNonText(data, data.size()));
     EXPECT_EQ(HoldsNonTextByte(data.data(), data.size()), PlainHoldsNonTextByte(data, data.size()));
     EXPECT_EQ(FindByteBelow(data.data(), data.size(), 14), PlainByteBelow(data, data.size(), 14));
+  }
+}
+
+// A line feed behind a byte that is no text, in front of one, in the same step of sixteen or in
+// another, and lines that end in CR LF: where the line ends and what it holds are told in one pass.
+TEST(LineScanTest, LineFeedAndNonTextAnywhere) {
+  constexpr std::size_t kLength = 70;  // four steps and a tail
+  const std::uint8_t others[] = {0x00, 0x01, 0x08, 0x0B, 0x1F, 0x7F, '\r', '\t', 0x1B, 0x0E};
+  for (std::size_t feed = 0; feed <= kLength; ++feed) {
+    for (std::size_t place = 0; place < kLength; place += 3) {
+      for (const std::uint8_t other : others) {
+        std::vector<std::uint8_t> data(kLength, 'x');
+        data[place] = other;
+        if (feed < kLength) data[feed] = '\n';
+        if (feed > 0 && feed < kLength && feed - 1 != place) data[feed - 1] = '\r';
+        ExpectSameLineFeedScan(data, kLength,
+                               "feed " + std::to_string(feed) + ", byte " + std::to_string(other) +
+                                   " at " + std::to_string(place));
+      }
+    }
+  }
+}
+
+TEST(LineScanTest, RandomLinesWithLineFeeds) {
+  std::mt19937 random(11);
+  for (int round = 0; round < 4000; ++round) {
+    std::vector<std::uint8_t> data(random() % 300);
+    for (auto& byte : data) {
+      const auto draw = random() % 64;
+      byte = draw == 0   ? static_cast<std::uint8_t>(random() % 0x20)
+             : draw == 1 ? std::uint8_t{'\n'}
+                         : static_cast<std::uint8_t>(0x20 + random() % 0xE0);
+    }
+    for (std::size_t from = 0; from < data.size(); from += 1 + random() % 40) {
+      const std::vector<std::uint8_t> rest(data.begin() + static_cast<std::ptrdiff_t>(from),
+                                           data.end());
+      ExpectSameLineFeedScan(rest, rest.size(), "round " + std::to_string(round));
+    }
   }
 }
 
