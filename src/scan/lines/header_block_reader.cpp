@@ -44,35 +44,10 @@ constexpr auto kPrefixesByFirstByte = [] {
   return table;
 }();
 
-// Each prefix in lower case, and which of its bytes are letters: a byte of a line matches a
-// letter in either case when it reads the same with the 0x20 bit set, any other byte alone.
-struct LoweredPrefix {
-  std::array<std::uint8_t, kFieldLookSpan> bytes{};
-  std::array<std::uint8_t, kFieldLookSpan> letterBit{};
-};
-constexpr auto kLoweredPrefixes = [] {
-  std::array<LoweredPrefix, header_fields::kPrefixes.size()> lowered{};
-  for (std::size_t i = 0; i < header_fields::kPrefixes.size(); ++i) {
-    const std::string_view prefix = header_fields::kPrefixes[i];
-    for (std::size_t at = 0; at < prefix.size(); ++at) {
-      const unsigned char byte = AsciiLower(static_cast<unsigned char>(prefix[at]));
-      lowered[i].bytes[at] = byte;
-      lowered[i].letterBit[at] = byte >= 'a' && byte <= 'z' ? 0x20 : 0;
-    }
-  }
-  return lowered;
-}();
-
-// StartsWithNoCase(line, the prefix at `index` of the table), byte by byte on fewer steps.
+// StartsWithNoCase(line, the prefix at `index` of the table), a word at a time.
 bool StartsWithPrefix(std::string_view line, std::size_t index) {
   const std::size_t size = header_fields::kPrefixes[index].size();
-  if (line.size() < size) return false;
-  const LoweredPrefix& prefix = kLoweredPrefixes[index];
-  for (std::size_t at = 0; at < size; ++at) {
-    if ((static_cast<std::uint8_t>(line[at]) | prefix.letterBit[at]) != prefix.bytes[at])
-      return false;
-  }
-  return true;
+  return line.size() >= size && SamePrefixNoCase(line.data(), size, index);
 }
 
 bool IsFoldingWhiteSpace(std::uint8_t c) {
