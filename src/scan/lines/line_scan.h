@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <string_view>
 
 #include "scan/lines/line_reader.h"
 
@@ -122,6 +123,38 @@ inline std::size_t NameBytesAtStart(const std::uint8_t* data, std::size_t length
     if (data[i] < 33 || data[i] > 126 || data[i] == ':') return i;
   }
   return length;
+}
+
+// The first `byte` in `text` from `from` on; npos when there is none. The shape scan looks for
+// the colons of nearly every header line it passes, a few at a time: on lines that short a
+// library search costs more in its call than in the bytes.
+inline std::size_t FindByteInLine(std::string_view text, char byte, std::size_t from = 0) {
+  const auto* data = reinterpret_cast<const std::uint8_t*>(text.data());
+  const std::size_t length = text.size();
+  std::size_t i = from;
+#if defined(__SSE2__)
+  if (length >= 16) {
+    const __m128i wanted = _mm_set1_epi8(byte);
+    const auto hits = [&](std::size_t at) {
+      const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + at));
+      return static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, wanted)));
+    };
+    for (; i + 16 <= length; i += 16) {
+      if (const unsigned bits = hits(i); bits != 0)
+        return i + static_cast<std::size_t>(__builtin_ctz(bits));
+    }
+    if (i >= length) return std::string_view::npos;
+    // The last sixteen bytes, less those in front of `i`.
+    const std::size_t last = length - 16;
+    const unsigned bits = hits(last) >> (i - last) << (i - last);
+    return bits != 0 ? last + static_cast<std::size_t>(__builtin_ctz(bits))
+                     : std::string_view::npos;
+  }
+#endif
+  for (; i < length; ++i) {
+    if (text[i] == byte) return i;
+  }
+  return std::string_view::npos;
 }
 
 // Where the first line feed in [0, length) lies (`length` when there is none), and whether a

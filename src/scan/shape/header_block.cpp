@@ -10,6 +10,7 @@
 #include "scan/lines/header_fields.h"
 #include "scan/lines/header_text.h"
 #include "scan/lines/line_reader.h"
+#include "scan/lines/line_scan.h"
 #include "scan/shape/block_context.h"
 #include "scan/shape/field_names.h"
 #include "text/ascii.h"
@@ -62,8 +63,8 @@ bool IsTraceField(HeaderField field) {
 // one. Most lines are answered here, without GluedFieldStart's look.
 bool MayHoldAGluedName(std::string_view text, std::size_t nameLength, bool knownField) {
   using namespace shape_names;
-  for (std::size_t colon = text.find(':', nameLength > 0 ? nameLength + 1 : 0);
-       colon != std::string_view::npos; colon = text.find(':', colon + 1)) {
+  for (std::size_t colon = FindByteInLine(text, ':', nameLength > 0 ? nameLength + 1 : 0);
+       colon != std::string_view::npos; colon = FindByteInLine(text, ':', colon + 1)) {
     if (colon + 1 < text.size() && !IsBlank(text[colon + 1])) continue;
     std::size_t run = colon;
     while (run > 0 && IsNameByte(text[run - 1])) --run;

@@ -84,6 +84,12 @@ TEST(LineScanTest, EveryByteValueAtEveryPlace) {
             << value << " at " << place << " of " << length;
         EXPECT_EQ(NameBytesAtStart(data.data(), length), PlainNameBytes(data, length))
             << value << " at " << place << " of " << length;
+        const std::string_view text(reinterpret_cast<const char*>(data.data()), length);
+        for (const std::size_t from : {std::size_t{0}, place, place + 1, length + 1}) {
+          EXPECT_EQ(FindByteInLine(text, static_cast<char>(value), from),
+                    text.find(static_cast<char>(value), from))
+              << value << " at " << place << " of " << length << " from " << from;
+        }
         ExpectSameLineFeedScan(data, length,
                                std::to_string(value) + " at " + std::to_string(place) + " of " +
                                    std::to_string(length));
@@ -118,6 +124,11 @@ TEST(LineScanTest, RandomLines) {
     EXPECT_EQ(MayHoldNonText(data.data(), data.size()), PlainNonText(data, data.size()));
     EXPECT_EQ(HoldsNonTextByte(data.data(), data.size()), PlainHoldsNonTextByte(data, data.size()));
     EXPECT_EQ(FindByteBelow(data.data(), data.size(), 14), PlainByteBelow(data, data.size(), 14));
+    // Each colon of the line in turn, as the header rules look for them.
+    const std::string_view text(reinterpret_cast<const char*>(data.data()), data.size());
+    const char wanted = static_cast<char>(data.empty() ? ':' : data[random() % data.size()]);
+    for (std::size_t from = 0; from <= text.size(); from += 1 + random() % 20)
+      EXPECT_EQ(FindByteInLine(text, wanted, from), text.find(wanted, from)) << from;
   }
 }
 
