@@ -10,38 +10,8 @@
 
 namespace quillon {
 
-Line ReadLine(CarveBuffer buffer, std::size_t begin, const LineRules& rules) {
-  Line line;
-  line.begin = begin;
-  const std::size_t limit = begin < buffer.size && rules.maxLength < buffer.size - begin
-                                ? begin + rules.maxLength
-                                : buffer.size;
-  std::size_t at = limit;
-  bool nonText = false;
-  if (begin < limit && rules.judgeBytes) {
-    // One pass finds the line's end and tells its bytes; the CR in front of a line feed is text.
-    const LineFeedScan scan = FindLineFeedJudgingText(buffer.data + begin, limit - begin);
-    at = begin + scan.lineFeed;
-    nonText = scan.nonText;
-  } else if (begin < limit) {
-    const void* lf = std::memchr(buffer.data + begin, '\n', limit - begin);
-    if (lf) at = static_cast<std::size_t>(static_cast<const std::uint8_t*>(lf) - buffer.data);
-  }
-  if (at >= limit) {
-    line.end = line.next = limit;
-    return line;
-  }
-  line.complete = true;
-  line.next = at + 1;
-  line.end = at;
-  line.lineFeedOnly = !(at > begin && buffer.data[at - 1] == '\r');
-  if (!line.lineFeedOnly) --line.end;
-  line.binary = nonText;
-  if (line.binary && rules.fieldsTakeStrayBytes) {
-    const std::string_view text = TextOf(buffer, line);
-    line.binary = HeaderNameLength(text) == 0 || !HoldsStrayBytesOnly(text);
-  }
-  return line;
+bool StaysBinaryAsAFieldLine(std::string_view text) {
+  return HeaderNameLength(text) == 0 || !HoldsStrayBytesOnly(text);
 }
 
 CarveBuffer BufferOf(std::string_view text) {

@@ -7,13 +7,21 @@
 #include <cstring>
 #include <string_view>
 
-#include "scan/lines/line_reader.h"
-
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
 
 namespace quillon {
+
+// Bytes that occur in mail text; ESC, SO and SI belong to the ISO-2022 charsets. Inline: the
+// shape scan asks it of the byte in front of every line it looks at.
+inline bool IsTextByte(std::uint8_t c) {
+  constexpr std::uint32_t kControlsInText = (1u << '\t') | (1u << '\n') | (1u << '\f') |
+                                            (1u << '\r') | (1u << 0x0E) | (1u << 0x0F) |
+                                            (1u << 0x1B);
+  if (c >= 0x20) return c != 0x7F;
+  return ((kControlsInText >> c) & 1u) != 0;
+}
 
 namespace line_scan {
 
