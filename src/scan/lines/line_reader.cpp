@@ -52,13 +52,11 @@ bool IsFieldLineWithStrayBytes(CarveBuffer buffer, std::size_t end) {
   return HeaderNameLength(line) > 0 && HoldsStrayBytesOnly(line);
 }
 
-std::size_t LineStopOverStrayBytes(CarveBuffer buffer, std::size_t floor, std::size_t end) {
-  std::size_t stop = LastLineStop(buffer.data, floor, end);
+std::size_t LineStopOverStrayByte(CarveBuffer buffer, std::size_t floor, std::size_t end,
+                                  std::size_t stop) {
   // Behind a byte that is no text a sector start may begin a file ("Cc: x\0" + " From: ..."):
   // that byte stays where the line stops.
-  if (stop == kNoLineStop || buffer.data[stop] == '\n' || IsSectorStart(buffer.base + stop + 1) ||
-      !IsFieldLineWithStrayBytes(buffer, end))
-    return stop;
+  if (IsSectorStart(buffer.base + stop + 1) || !IsFieldLineWithStrayBytes(buffer, end)) return stop;
   while (stop > floor && buffer.data[stop - 1] != '\n') --stop;
   return stop > floor ? stop - 1 : kNoLineStop;
 }

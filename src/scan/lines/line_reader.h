@@ -68,7 +68,9 @@ bool IsFieldLineWithStrayBytes(CarveBuffer buffer, std::size_t end);
 // `end` stops (LastLineStop), where that line is a field line with stray bytes
 // (IsFieldLineWithStrayBytes) its line feed, unless the byte lies right before a sector start;
 // kNoLineStop when there is none.
-std::size_t LineStopOverStrayBytes(CarveBuffer buffer, std::size_t floor, std::size_t end);
+// Inline: the walk up a header block asks at every line it passes, and nearly every look stops
+// at a line feed.
+inline std::size_t LineStopOverStrayBytes(CarveBuffer buffer, std::size_t floor, std::size_t end);
 
 // Whether the NUL at `at` in `text` is a stray byte inside a line of text rather than where the
 // text stops: one to three NULs with text in front of them on their line, the line going on
@@ -119,6 +121,16 @@ ClosingBoundaryLine FindClosingBoundaryLine(std::string_view text, std::string_v
 // Whether a complete line with a byte that is no text stays binary by the header rules: it does
 // unless it is a field line with a stray byte or two (HoldsStrayBytesOnly).
 bool StaysBinaryAsAFieldLine(std::string_view text);
+
+// LineStopOverStrayBytes where the look stopped at `stop`, a byte that is no text.
+std::size_t LineStopOverStrayByte(CarveBuffer buffer, std::size_t floor, std::size_t end,
+                                  std::size_t stop);
+
+inline std::size_t LineStopOverStrayBytes(CarveBuffer buffer, std::size_t floor, std::size_t end) {
+  const std::size_t stop = LastLineStop(buffer.data, floor, end);
+  if (stop == kNoLineStop || buffer.data[stop] == '\n') return stop;
+  return LineStopOverStrayByte(buffer, floor, end, stop);
+}
 
 inline Line ReadLine(CarveBuffer buffer, std::size_t begin, const LineRules& rules) {
   Line line;
