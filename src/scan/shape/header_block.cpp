@@ -92,8 +92,8 @@ bool MayHoldAGluedName(std::string_view text, std::size_t nameLength, bool known
 // headers or a digest's, that were cut in a value or a name ("To: a.b@" + "Received: from x").
 // The old lines end there, as the walk back from the glued block's own lines sees them; npos for
 // none.
-std::size_t GluedBlockInLine(std::string_view text, bool field, bool knownField) {
-  const std::size_t nameLength = field ? HeaderNameLength(text) : 0;
+// `nameLength`: the length of the line's own name, 0 for a line that is no field line.
+std::size_t GluedBlockInLine(std::string_view text, std::size_t nameLength, bool knownField) {
   if (!MayHoldAGluedName(text, nameLength, knownField)) return std::string_view::npos;
   return GluedFieldStart(text);
 }
@@ -137,9 +137,11 @@ ParsedBlock ParseBlock(CarveBuffer buffer, std::size_t start) {
     // stray byte ("\r" + "zReturn-Path: <...>") are no field lines of their own.
     if (!first && (line.kind == HeaderLineKind::Continuation ||
                    line.kind == HeaderLineKind::Field || line.kind == HeaderLineKind::Other)) {
+      // A field line's name ends where the reader found its colon.
       const bool field = line.kind == HeaderLineKind::Field;
+      const std::size_t nameLength = field ? line.valueStart - lineStart - 1 : 0;
       const std::size_t glued =
-          GluedBlockInLine(TextOf(buffer, line.line), field, field && line.field.has_value());
+          GluedBlockInLine(TextOf(buffer, line.line), nameLength, field && line.field.has_value());
       if (glued != std::string_view::npos) {
         block.headerEnd = lineStart + glued;
         block.endsWithoutEmptyLine = true;
