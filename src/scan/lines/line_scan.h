@@ -2,6 +2,7 @@
 // line, and most of their bytes are plain text that needs no closer look.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -163,6 +164,39 @@ inline std::size_t FindByteInLine(std::string_view text, char byte, std::size_t 
     if (text[i] == byte) return i;
   }
   return std::string_view::npos;
+}
+
+// Calls `visit(at)` for each capital letter ('A' to 'Z') at an index `at` in [from, to) of `text`,
+// in order, until it returns true; whether one did. `to` is at most text.size(). The shape scan
+// looks for the capitals inside the name of nearly every field line, where a name no list knows
+// may hide one glued to it ("X-MS-ExchTo"): most names hold one or two, at their words' starts.
+template <typename Visit>
+bool AnyCapitalWhere(std::string_view text, std::size_t from, std::size_t to, Visit visit) {
+#if defined(__SSE2__)
+  if (text.size() >= 16) {
+    const auto* data = reinterpret_cast<const std::uint8_t*>(text.data());
+    // Signed: the bytes from 0x80 on are below 'A'.
+    const __m128i beforeA = _mm_set1_epi8('A' - 1);
+    const __m128i behindZ = _mm_set1_epi8('Z' + 1);
+    for (std::size_t chunk = from; chunk < to; chunk += 16) {
+      // The last sixteen bytes of the text where fewer lie behind `chunk`.
+      const std::size_t load = std::min(chunk, text.size() - 16);
+      const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + load));
+      auto capitals = static_cast<unsigned>(_mm_movemask_epi8(
+          _mm_and_si128(_mm_cmpgt_epi8(bytes, beforeA), _mm_cmpgt_epi8(behindZ, bytes))));
+      capitals >>= chunk - load;
+      if (to - chunk < 16) capitals &= (1u << (to - chunk)) - 1;
+      for (; capitals != 0; capitals &= capitals - 1) {
+        if (visit(chunk + static_cast<std::size_t>(__builtin_ctz(capitals)))) return true;
+      }
+    }
+    return false;
+  }
+#endif
+  for (std::size_t at = from; at < to; ++at) {
+    if (text[at] >= 'A' && text[at] <= 'Z' && visit(at)) return true;
+  }
+  return false;
 }
 
 // Where the first line feed in [0, length) lies (`length` when there is none), and whether a

@@ -77,14 +77,12 @@ bool MayHoldAGluedName(std::string_view text, std::size_t nameLength, bool known
   }
   if (knownField || nameLength < 3) return false;
   const bool privateName = (text[0] == 'X' || text[0] == 'x') && text[1] == '-';
-  for (std::size_t at = 1; at < nameLength; ++at) {
-    if (text[at] < 'A' || text[at] > 'Z') continue;  // most bytes of a name, quickly
+  return AnyCapitalWhere(text, 1, nameLength, [&](std::size_t at) {
     const bool hump = IsLower(text[at - 1]) || IsDigit(text[at - 1]);
-    if (!hump && (privateName || text[at - 1] != '-')) continue;
+    if (!hump && (privateName || text[at - 1] != '-')) return false;
     const std::string_view rest = text.substr(at, nameLength - at);
-    if (IsKnownFieldName(rest) || (hump && IsPrivateFieldName(rest))) return true;
-  }
-  return false;
+    return IsKnownFieldName(rest) || (hump && IsPrivateFieldName(rest));
+  });
 }
 
 // Where another block's first line begins inside the header line or fold `text` of this block

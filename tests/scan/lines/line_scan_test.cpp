@@ -170,6 +170,57 @@ TEST(LineScanTest, RandomLinesWithLineFeeds) {
   }
 }
 
+// The capitals a visit is asked about, and where it stops, must be those a byte-at-a-time look
+// finds: every byte value at every place, every stretch of a short and a long text.
+std::vector<std::size_t> CapitalsVisited(std::string_view text, std::size_t from, std::size_t to,
+                                         std::size_t stopAt, bool& stopped) {
+  std::vector<std::size_t> visited;
+  stopped = AnyCapitalWhere(text, from, to, [&](std::size_t at) {
+    visited.push_back(at);
+    return at == stopAt;
+  });
+  return visited;
+}
+
+std::vector<std::size_t> PlainCapitals(std::string_view text, std::size_t from, std::size_t to,
+                                       std::size_t stopAt, bool& stopped) {
+  std::vector<std::size_t> visited;
+  stopped = false;
+  for (std::size_t at = from; at < to && !stopped; ++at) {
+    if (text[at] < 'A' || text[at] > 'Z') continue;
+    visited.push_back(at);
+    stopped = at == stopAt;
+  }
+  return visited;
+}
+
+TEST(LineScanTest, CapitalsVisitedAsByteByByte) {
+  std::mt19937 random(17);
+  for (const std::size_t length :
+       {std::size_t{5}, std::size_t{15}, std::size_t{16}, std::size_t{37}, std::size_t{80}}) {
+    for (int round = 0; round < 300; ++round) {
+      std::string text(length, 'a');
+      for (char& c : text) {
+        const auto draw = random() % 8;
+        c = draw == 0   ? static_cast<char>('A' + random() % 26)
+            : draw == 1 ? static_cast<char>(random() % 256)
+            : draw == 2 ? '@'
+            : draw == 3 ? '['
+                        : static_cast<char>('a' + random() % 26);
+      }
+      const std::size_t from = random() % (length + 1);
+      const std::size_t to = from + random() % (length - from + 1);
+      const std::size_t stopAt = random() % 3 == 0 ? std::string::npos : random() % length;
+      bool fastStopped = false;
+      bool plainStopped = false;
+      EXPECT_EQ(CapitalsVisited(text, from, to, stopAt, fastStopped),
+                PlainCapitals(text, from, to, stopAt, plainStopped))
+          << text << " [" << from << ", " << to << ")";
+      EXPECT_EQ(fastStopped, plainStopped) << text;
+    }
+  }
+}
+
 // A name is read up to 76 bytes; the byte behind them is looked at for the colon alone.
 struct NameRow {
   const char* label;
