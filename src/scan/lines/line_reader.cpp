@@ -129,7 +129,10 @@ bool IsMboxSeparator(std::string_view line, MboxSeparatorRule rule) {
 BoundaryLine BoundaryLineOf(std::string_view line, std::string_view boundary, bool exact) {
   if (line.size() < 2 || line[0] != '-' || line[1] != '-') return BoundaryLine::None;
   std::string_view rest = line.substr(2);
-  if (!StartsWithNoCase(rest, boundary)) return BoundaryLine::None;
+  // Most boundary lines repeat the boundary as the header block wrote it: byte for byte first.
+  const bool asWritten = !boundary.empty() && rest.size() >= boundary.size() &&
+                         std::memcmp(rest.data(), boundary.data(), boundary.size()) == 0;
+  if (!asWritten && !StartsWithNoCase(rest, boundary)) return BoundaryLine::None;
   rest.remove_prefix(boundary.size());
   const bool closing = rest.substr(0, 2) == "--";
   if (exact) {
