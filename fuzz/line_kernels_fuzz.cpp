@@ -1,9 +1,9 @@
 // Holds the vector looks the walk takes along a line against their byte-at-a-time references,
 // over arbitrary bytes: the lines that begin with "--", the base64 characters of a line, the
 // store block header a line runs into, the first byte outside the base64 alphabet at each width of
-// steps, the end of a body line, and the run of base64 lines an attachment is taken in, the run of
-// plain text lines, where a mail's text stops being text, and where a line begins, looked for
-// backwards from its end.
+// steps, the end of a body line, the line feed and the bytes in front of it that are no text, a
+// colon in a line, the run of base64 lines an attachment is taken in, the run of plain text lines,
+// where a mail's text stops being text, and where a line begins, looked for backwards from its end.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -31,6 +31,15 @@ std::size_t PlainBlockHeaderAhead(const std::uint8_t* data, std::size_t size, st
     if (quillon::HasBlockHeaderMark(data + header + quillon::kBlockHeaderMarkOffset)) return header;
   }
   return quillon::kNoBlockHeader;
+}
+
+bool SameLineFeedScan(const std::uint8_t* data, std::size_t size) {
+  std::size_t feed = 0;
+  bool nonText = false;
+  for (; feed < size && data[feed] != '\n'; ++feed)
+    nonText = nonText || !quillon::IsTextByte(data[feed]);
+  const quillon::LineFeedScan fast = quillon::FindLineFeedJudgingText(data, size);
+  return fast.lineFeed == feed && fast.nonText == nonText;
 }
 
 std::size_t PlainLineEnd(const std::uint8_t* data, std::size_t size) {
@@ -72,6 +81,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (quillon::FindBlockHeaderAhead(text, bytes.size(), start, base + start, markFree) !=
         PlainBlockHeaderAhead(text, bytes.size(), start, base + start))
       std::abort();
+    if (!SameLineFeedScan(text + start, bytes.size() - start)) std::abort();
+    if (quillon::FindByteInLine(line, ':', start) != line.find(':', start)) std::abort();
     if (quillon::FindLineEndOrNul(text + start, bytes.size() - start) !=
         PlainLineEnd(text + start, bytes.size() - start))
       std::abort();

@@ -44,35 +44,10 @@ constexpr auto kPrefixesByFirstByte = [] {
   return table;
 }();
 
-// Each prefix in lower case, and which of its bytes are letters: a byte of a line matches a
-// letter in either case when it reads the same with the 0x20 bit set, any other byte alone.
-struct LoweredPrefix {
-  std::array<std::uint8_t, kFieldLookSpan> bytes{};
-  std::array<std::uint8_t, kFieldLookSpan> letterBit{};
-};
-constexpr auto kLoweredPrefixes = [] {
-  std::array<LoweredPrefix, header_fields::kPrefixes.size()> lowered{};
-  for (std::size_t i = 0; i < header_fields::kPrefixes.size(); ++i) {
-    const std::string_view prefix = header_fields::kPrefixes[i];
-    for (std::size_t at = 0; at < prefix.size(); ++at) {
-      const unsigned char byte = AsciiLower(static_cast<unsigned char>(prefix[at]));
-      lowered[i].bytes[at] = byte;
-      lowered[i].letterBit[at] = byte >= 'a' && byte <= 'z' ? 0x20 : 0;
-    }
-  }
-  return lowered;
-}();
-
-// StartsWithNoCase(line, the prefix at `index` of the table), byte by byte on fewer steps.
+// StartsWithNoCase(line, the prefix at `index` of the table), a word at a time.
 bool StartsWithPrefix(std::string_view line, std::size_t index) {
   const std::size_t size = header_fields::kPrefixes[index].size();
-  if (line.size() < size) return false;
-  const LoweredPrefix& prefix = kLoweredPrefixes[index];
-  for (std::size_t at = 0; at < size; ++at) {
-    if ((static_cast<std::uint8_t>(line[at]) | prefix.letterBit[at]) != prefix.bytes[at])
-      return false;
-  }
-  return true;
+  return line.size() >= size && SamePrefixNoCase(line.data(), size, index);
 }
 
 bool IsFoldingWhiteSpace(std::uint8_t c) {
@@ -88,18 +63,20 @@ std::string_view ViewOf(CarveBuffer buffer, std::size_t from, std::size_t length
   return {reinterpret_cast<const char*>(buffer.data + from), std::min(length, buffer.size - from)};
 }
 
-// Copies the `size` bytes at index `from` as a line that begins there reads them: the block
-// header it runs into left out, where there is one to look for. Returns the header's index in
-// the bytes, or kNoBlockHeader.
-std::size_t CopyLineWindow(CarveBuffer buffer, std::size_t from, bool stepOverBlockHeaders,
-                           std::uint8_t* window, std::size_t& size) {
-  std::memcpy(window, buffer.data + from, size);
+// The `size` bytes at index `from` as a line that begins there reads them: the bytes in place,
+// or, where the line runs into a block header (looked for only where there is one to look for),
+// a copy in `window` with the header left out, and `size` less its length. Returns the header's
+// index in the bytes, or kNoBlockHeader. Most folds run into none, and are read where they lie.
+std::size_t LineWindow(CarveBuffer buffer, std::size_t from, bool stepOverBlockHeaders,
+                       std::uint8_t* window, const std::uint8_t*& bytes, std::size_t& size) {
+  bytes = buffer.data + from;
   if (!stepOverBlockHeaders) return kNoBlockHeader;
-  const std::size_t header = FindBlockHeaderAhead(window, size, 0, buffer.PositionOf(from));
+  const std::size_t header = FindBlockHeaderAhead(bytes, size, 0, buffer.PositionOf(from));
   if (header == kNoBlockHeader) return kNoBlockHeader;
-  std::memmove(window + header, window + header + kBlockHeaderSize,
-               size - header - kBlockHeaderSize);
+  std::memcpy(window, bytes, header);
+  std::memcpy(window + header, bytes + header + kBlockHeaderSize, size - header - kBlockHeaderSize);
   size -= kBlockHeaderSize;
+  bytes = window;
   return from + header;
 }
 
@@ -245,13 +222,14 @@ HeaderValue HeaderBlockReader::ReadUpToControlByte(std::size_t& lineStart, std::
     // Decide on a copy: a line that is not joined is the walk's to read, block header and all.
     std::size_t windowSize = std::min<std::size_t>(buffer.size - next, kFoldWindow);
     std::uint8_t window[kFoldWindow];
+    const std::uint8_t* lineBytes = nullptr;
     const std::size_t header =
-        CopyLineWindow(buffer, next, rules_.stepOverBlockHeaders, window, windowSize);
+        LineWindow(buffer, next, rules_.stepOverBlockHeaders, window, lineBytes, windowSize);
     std::size_t textStart = 0;
     while (textStart < windowSize && textStart < kMaxLineValue &&
-           IsFoldingWhiteSpace(window[textStart]))
+           IsFoldingWhiteSpace(lineBytes[textStart]))
       ++textStart;
-    LineRead continuation = ContinuationText(window, windowSize, textStart);
+    LineRead continuation = ContinuationText(lineBytes, windowSize, textStart);
     if (!continuation.found || continuation.stop > kMaxLineValue) break;
     if (value.text.size() + 1 + continuation.text.size() > kMaxUnfoldedValue) break;
     if (header != kNoBlockHeader && stepped_) {
@@ -260,10 +238,12 @@ HeaderValue HeaderBlockReader::ReadUpToControlByte(std::size_t& lineStart, std::
       lineStart = moved;
       buffer = Bytes();
     }
-    if (value.text.empty())
+    if (value.text.empty()) {
       value.text = std::move(continuation.text);
-    else
-      value.text += ' ' + continuation.text;
+    } else {
+      value.text += ' ';
+      value.text += continuation.text;
+    }
     value.lastLineStart = next;
     value.end = next + continuation.stop;
   }

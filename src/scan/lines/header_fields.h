@@ -5,6 +5,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <optional>
 #include <string_view>
 
@@ -73,13 +74,69 @@ inline constexpr auto kByNameLength = [] {
 
 }  // namespace header_fields
 
+namespace header_fields {
+
+// Each prefix in lower case, and the 0x20 bit of its letters: a byte of a line matches a letter
+// in either case when it reads the same with that bit set, any other byte alone. Eight bytes are
+// compared at a time: the shape scan names a field at nearly every line it reads.
+struct LoweredPrefix {
+  std::array<std::uint8_t, 32> bytes{};
+  std::array<std::uint8_t, 32> letterBits{};
+};
+inline constexpr auto kLoweredPrefixes = [] {
+  std::array<LoweredPrefix, kPrefixes.size()> lowered{};
+  for (std::size_t i = 0; i < kPrefixes.size(); ++i) {
+    for (std::size_t at = 0; at < kPrefixes[i].size(); ++at) {
+      const unsigned char byte = AsciiLower(static_cast<unsigned char>(kPrefixes[i][at]));
+      lowered[i].bytes[at] = byte;
+      lowered[i].letterBits[at] = byte >= 'a' && byte <= 'z' ? 0x20 : 0;
+    }
+  }
+  return lowered;
+}();
+
+template <typename Word>
+bool SameWordNoCase(const char* text, const LoweredPrefix& prefix, std::size_t at) {
+  Word word, bytes, letters;
+  std::memcpy(&word, text + at, sizeof word);
+  std::memcpy(&bytes, prefix.bytes.data() + at, sizeof bytes);
+  std::memcpy(&letters, prefix.letterBits.data() + at, sizeof letters);
+  return (word | letters) == bytes;
+}
+
+}  // namespace header_fields
+
+// Whether the `size` bytes at `text` are the first `size` bytes of the table's prefix `index` in
+// any letter case (StartsWithNoCase); `size` is at most the prefix's length. Only those bytes are
+// read: words that overlap where `size` is no multiple of their length.
+inline bool SamePrefixNoCase(const char* text, std::size_t size, std::size_t index) {
+  using header_fields::SameWordNoCase;
+  const header_fields::LoweredPrefix& prefix = header_fields::kLoweredPrefixes[index];
+  if (size >= 8) {
+    std::size_t at = 0;
+    for (; at + 8 <= size; at += 8) {
+      if (!SameWordNoCase<std::uint64_t>(text, prefix, at)) return false;
+    }
+    return at == size || SameWordNoCase<std::uint64_t>(text, prefix, size - 8);
+  }
+  if (size >= 4) {
+    return SameWordNoCase<std::uint32_t>(text, prefix, 0) &&
+           SameWordNoCase<std::uint32_t>(text, prefix, size - 4);
+  }
+  for (std::size_t at = 0; at < size; ++at) {
+    if ((static_cast<std::uint8_t>(text[at]) | prefix.letterBits[at]) != prefix.bytes[at])
+      return false;
+  }
+  return true;
+}
+
 // The field a header line's name (the text before its colon) names, whatever its letter case.
 inline std::optional<HeaderField> FieldNamed(std::string_view name) {
   if (name.size() > header_fields::kLongestName) return std::nullopt;
   for (const std::int8_t index : header_fields::kByNameLength[name.size()]) {
     if (index < 0) break;
-    const auto field = static_cast<HeaderField>(index);
-    if (StartsWithNoCase(name, NameOf(field))) return field;
+    if (SamePrefixNoCase(name.data(), name.size(), static_cast<std::size_t>(index)))
+      return static_cast<HeaderField>(index);
   }
   return std::nullopt;
 }

@@ -10,30 +10,8 @@
 
 namespace quillon {
 
-Line ReadLine(CarveBuffer buffer, std::size_t begin, const LineRules& rules) {
-  Line line;
-  line.begin = begin;
-  const std::size_t limit = begin < buffer.size && rules.maxLength < buffer.size - begin
-                                ? begin + rules.maxLength
-                                : buffer.size;
-  const void* lf = begin < limit ? std::memchr(buffer.data + begin, '\n', limit - begin) : nullptr;
-  if (!lf) {
-    line.end = line.next = limit;
-    return line;
-  }
-  const std::size_t at =
-      static_cast<std::size_t>(static_cast<const std::uint8_t*>(lf) - buffer.data);
-  line.complete = true;
-  line.next = at + 1;
-  line.end = at;
-  line.lineFeedOnly = !(at > begin && buffer.data[at - 1] == '\r');
-  if (!line.lineFeedOnly) --line.end;
-  if (rules.judgeBytes) line.binary = HoldsNonTextByte(buffer.data + begin, line.end - begin);
-  if (line.binary && rules.fieldsTakeStrayBytes) {
-    const std::string_view text = TextOf(buffer, line);
-    line.binary = HeaderNameLength(text) == 0 || !HoldsStrayBytesOnly(text);
-  }
-  return line;
+bool StaysBinaryAsAFieldLine(std::string_view text) {
+  return HeaderNameLength(text) == 0 || !HoldsStrayBytesOnly(text);
 }
 
 CarveBuffer BufferOf(std::string_view text) {
@@ -74,13 +52,11 @@ bool IsFieldLineWithStrayBytes(CarveBuffer buffer, std::size_t end) {
   return HeaderNameLength(line) > 0 && HoldsStrayBytesOnly(line);
 }
 
-std::size_t LineStopOverStrayBytes(CarveBuffer buffer, std::size_t floor, std::size_t end) {
-  std::size_t stop = LastLineStop(buffer.data, floor, end);
+std::size_t LineStopOverStrayByte(CarveBuffer buffer, std::size_t floor, std::size_t end,
+                                  std::size_t stop) {
   // Behind a byte that is no text a sector start may begin a file ("Cc: x\0" + " From: ..."):
   // that byte stays where the line stops.
-  if (stop == kNoLineStop || buffer.data[stop] == '\n' || IsSectorStart(buffer.base + stop + 1) ||
-      !IsFieldLineWithStrayBytes(buffer, end))
-    return stop;
+  if (IsSectorStart(buffer.base + stop + 1) || !IsFieldLineWithStrayBytes(buffer, end)) return stop;
   while (stop > floor && buffer.data[stop - 1] != '\n') --stop;
   return stop > floor ? stop - 1 : kNoLineStop;
 }
@@ -153,7 +129,10 @@ bool IsMboxSeparator(std::string_view line, MboxSeparatorRule rule) {
 BoundaryLine BoundaryLineOf(std::string_view line, std::string_view boundary, bool exact) {
   if (line.size() < 2 || line[0] != '-' || line[1] != '-') return BoundaryLine::None;
   std::string_view rest = line.substr(2);
-  if (!StartsWithNoCase(rest, boundary)) return BoundaryLine::None;
+  // Most boundary lines repeat the boundary as the header block wrote it: byte for byte first.
+  const bool asWritten = !boundary.empty() && rest.size() >= boundary.size() &&
+                         std::memcmp(rest.data(), boundary.data(), boundary.size()) == 0;
+  if (!asWritten && !StartsWithNoCase(rest, boundary)) return BoundaryLine::None;
   rest.remove_prefix(boundary.size());
   const bool closing = rest.substr(0, 2) == "--";
   if (exact) {

@@ -4,25 +4,17 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string_view>
 
 #include "scan/find/line_start.h"
+#include "scan/lines/line_scan.h"
 #include "scan/source_bytes.h"
 
 namespace quillon {
 
 // RFC 5322 allows 998 bytes a line; carved mail is not always that tidy.
 inline constexpr std::size_t kMaxHeaderLine = 8192;
-
-// Bytes that occur in mail text; ESC, SO and SI belong to the ISO-2022 charsets. Inline: the
-// shape scan asks it of the byte in front of every line it looks at.
-inline bool IsTextByte(std::uint8_t c) {
-  constexpr std::uint32_t kControlsInText = (1u << '\t') | (1u << '\n') | (1u << '\f') |
-                                            (1u << '\r') | (1u << 0x0E) | (1u << 0x0F) |
-                                            (1u << 0x1B);
-  if (c >= 0x20) return c != 0x7F;
-  return ((kControlsInText >> c) & 1u) != 0;
-}
 
 struct Line {
   std::size_t begin = 0;
@@ -50,8 +42,10 @@ inline constexpr LineRules kBodyLineRules{static_cast<std::size_t>(-1), true, fa
 // Where lines end, and nothing else: searches that look only at how lines begin.
 inline constexpr LineRules kLineEndRules{static_cast<std::size_t>(-1), false, false};
 
-// The line that begins at buffer index `begin`.
-Line ReadLine(CarveBuffer buffer, std::size_t begin, const LineRules& rules = kHeaderLineRules);
+// The line that begins at buffer index `begin`. Inline (below): every reader of lines asks at
+// every line, and the rules are most often known where it is asked.
+inline Line ReadLine(CarveBuffer buffer, std::size_t begin,
+                     const LineRules& rules = kHeaderLineRules);
 // Inline, as IsContinuation: the header readers ask at every line they read.
 inline std::string_view TextOf(CarveBuffer buffer, const Line& line) {
   return {reinterpret_cast<const char*>(buffer.data + line.begin), line.end - line.begin};
@@ -74,7 +68,9 @@ bool IsFieldLineWithStrayBytes(CarveBuffer buffer, std::size_t end);
 // `end` stops (LastLineStop), where that line is a field line with stray bytes
 // (IsFieldLineWithStrayBytes) its line feed, unless the byte lies right before a sector start;
 // kNoLineStop when there is none.
-std::size_t LineStopOverStrayBytes(CarveBuffer buffer, std::size_t floor, std::size_t end);
+// Inline: the walk up a header block asks at every line it passes, and nearly every look stops
+// at a line feed.
+inline std::size_t LineStopOverStrayBytes(CarveBuffer buffer, std::size_t floor, std::size_t end);
 
 // Whether the NUL at `at` in `text` is a stray byte inside a line of text rather than where the
 // text stops: one to three NULs with text in front of them on their line, the line going on
@@ -121,5 +117,50 @@ struct ClosingBoundaryLine {
 };
 ClosingBoundaryLine FindClosingBoundaryLine(std::string_view text, std::string_view boundary,
                                             std::size_t from = 0);
+
+// Whether a complete line with a byte that is no text stays binary by the header rules: it does
+// unless it is a field line with a stray byte or two (HoldsStrayBytesOnly).
+bool StaysBinaryAsAFieldLine(std::string_view text);
+
+// LineStopOverStrayBytes where the look stopped at `stop`, a byte that is no text.
+std::size_t LineStopOverStrayByte(CarveBuffer buffer, std::size_t floor, std::size_t end,
+                                  std::size_t stop);
+
+inline std::size_t LineStopOverStrayBytes(CarveBuffer buffer, std::size_t floor, std::size_t end) {
+  const std::size_t stop = LastLineStop(buffer.data, floor, end);
+  if (stop == kNoLineStop || buffer.data[stop] == '\n') return stop;
+  return LineStopOverStrayByte(buffer, floor, end, stop);
+}
+
+inline Line ReadLine(CarveBuffer buffer, std::size_t begin, const LineRules& rules) {
+  Line line;
+  line.begin = begin;
+  const std::size_t limit = begin < buffer.size && rules.maxLength < buffer.size - begin
+                                ? begin + rules.maxLength
+                                : buffer.size;
+  std::size_t at = limit;
+  bool nonText = false;
+  if (begin < limit && rules.judgeBytes) {
+    // One pass finds the line's end and tells its bytes; the CR in front of a line feed is text.
+    const LineFeedScan scan = FindLineFeedJudgingText(buffer.data + begin, limit - begin);
+    at = begin + scan.lineFeed;
+    nonText = scan.nonText;
+  } else if (begin < limit) {
+    const void* lf = std::memchr(buffer.data + begin, '\n', limit - begin);
+    if (lf) at = static_cast<std::size_t>(static_cast<const std::uint8_t*>(lf) - buffer.data);
+  }
+  if (at >= limit) {
+    line.end = line.next = limit;
+    return line;
+  }
+  line.complete = true;
+  line.next = at + 1;
+  line.end = at;
+  line.lineFeedOnly = !(at > begin && buffer.data[at - 1] == '\r');
+  if (!line.lineFeedOnly) --line.end;
+  line.binary =
+      nonText && (!rules.fieldsTakeStrayBytes || StaysBinaryAsAFieldLine(TextOf(buffer, line)));
+  return line;
+}
 
 }  // namespace quillon

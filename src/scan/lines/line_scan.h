@@ -2,17 +2,27 @@
 // line, and most of their bytes are plain text that needs no closer look.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
-
-#include "scan/lines/line_reader.h"
+#include <string_view>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
 
 namespace quillon {
+
+// Bytes that occur in mail text; ESC, SO and SI belong to the ISO-2022 charsets. Inline: the
+// shape scan asks it of the byte in front of every line it looks at.
+inline bool IsTextByte(std::uint8_t c) {
+  constexpr std::uint32_t kControlsInText = (1u << '\t') | (1u << '\n') | (1u << '\f') |
+                                            (1u << '\r') | (1u << 0x0E) | (1u << 0x0F) |
+                                            (1u << 0x1B);
+  if (c >= 0x20) return c != 0x7F;
+  return ((kControlsInText >> c) & 1u) != 0;
+}
 
 namespace line_scan {
 
@@ -122,6 +132,109 @@ inline std::size_t NameBytesAtStart(const std::uint8_t* data, std::size_t length
     if (data[i] < 33 || data[i] > 126 || data[i] == ':') return i;
   }
   return length;
+}
+
+// The first `byte` in `text` from `from` on; npos when there is none. The shape scan looks for
+// the colons of nearly every header line it passes, a few at a time: on lines that short a
+// library search costs more in its call than in the bytes.
+inline std::size_t FindByteInLine(std::string_view text, char byte, std::size_t from = 0) {
+  const auto* data = reinterpret_cast<const std::uint8_t*>(text.data());
+  const std::size_t length = text.size();
+  std::size_t i = from;
+#if defined(__SSE2__)
+  if (length >= 16) {
+    const __m128i wanted = _mm_set1_epi8(byte);
+    const auto hits = [&](std::size_t at) {
+      const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + at));
+      return static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, wanted)));
+    };
+    for (; i + 16 <= length; i += 16) {
+      if (const unsigned bits = hits(i); bits != 0)
+        return i + static_cast<std::size_t>(__builtin_ctz(bits));
+    }
+    if (i >= length) return std::string_view::npos;
+    // The last sixteen bytes, less those in front of `i`.
+    const std::size_t last = length - 16;
+    const unsigned bits = hits(last) >> (i - last) << (i - last);
+    return bits != 0 ? last + static_cast<std::size_t>(__builtin_ctz(bits))
+                     : std::string_view::npos;
+  }
+#endif
+  for (; i < length; ++i) {
+    if (text[i] == byte) return i;
+  }
+  return std::string_view::npos;
+}
+
+// Calls `visit(at)` for each capital letter ('A' to 'Z') at an index `at` in [from, to) of `text`,
+// in order, until it returns true; whether one did. `to` is at most text.size(). The shape scan
+// looks for the capitals inside the name of nearly every field line, where a name no list knows
+// may hide one glued to it ("X-MS-ExchTo"): most names hold one or two, at their words' starts.
+template <typename Visit>
+bool AnyCapitalWhere(std::string_view text, std::size_t from, std::size_t to, Visit visit) {
+#if defined(__SSE2__)
+  if (text.size() >= 16) {
+    const auto* data = reinterpret_cast<const std::uint8_t*>(text.data());
+    // Signed: the bytes from 0x80 on are below 'A'.
+    const __m128i beforeA = _mm_set1_epi8('A' - 1);
+    const __m128i behindZ = _mm_set1_epi8('Z' + 1);
+    for (std::size_t chunk = from; chunk < to; chunk += 16) {
+      // The last sixteen bytes of the text where fewer lie behind `chunk`.
+      const std::size_t load = std::min(chunk, text.size() - 16);
+      const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + load));
+      auto capitals = static_cast<unsigned>(_mm_movemask_epi8(
+          _mm_and_si128(_mm_cmpgt_epi8(bytes, beforeA), _mm_cmpgt_epi8(behindZ, bytes))));
+      capitals >>= chunk - load;
+      if (to - chunk < 16) capitals &= (1u << (to - chunk)) - 1;
+      for (; capitals != 0; capitals &= capitals - 1) {
+        if (visit(chunk + static_cast<std::size_t>(__builtin_ctz(capitals)))) return true;
+      }
+    }
+    return false;
+  }
+#endif
+  for (std::size_t at = from; at < to; ++at) {
+    if (text[at] >= 'A' && text[at] <= 'Z' && visit(at)) return true;
+  }
+  return false;
+}
+
+// Where the first line feed in [0, length) lies (`length` when there is none), and whether a
+// byte in front of it is no text byte (IsTextByte): the line reader's one pass over a line. A
+// search for the line's end and a second look at its bytes cost more in calls than in bytes on
+// the short lines of a header block.
+struct LineFeedScan {
+  std::size_t lineFeed = 0;
+  bool nonText = false;
+};
+inline LineFeedScan FindLineFeedJudgingText(const std::uint8_t* data, std::size_t length) {
+  LineFeedScan scan;
+  std::size_t i = 0;
+#if defined(__SSE2__)
+  // The line feed is a control byte too: one mask of controls and DEL a step holds it, the CR in
+  // front of it and a tab now and then, each looked at alone.
+  const __m128i lastControl = _mm_set1_epi8(0x1F);
+  const __m128i del = _mm_set1_epi8(0x7F);
+  for (; i + 16 <= length; i += 16) {
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i));
+    for (auto suspects = static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(
+             _mm_cmpeq_epi8(_mm_min_epu8(bytes, lastControl), bytes), _mm_cmpeq_epi8(bytes, del))));
+         suspects != 0; suspects &= suspects - 1) {
+      const std::size_t at = i + static_cast<std::size_t>(__builtin_ctz(suspects));
+      if (data[at] == '\n') {
+        scan.lineFeed = at;
+        return scan;
+      }
+      scan.nonText = scan.nonText || !IsTextByte(data[at]);
+    }
+  }
+#endif
+  for (; i < length; ++i) {
+    if (data[i] == '\n') break;
+    scan.nonText = scan.nonText || !IsTextByte(data[i]);
+  }
+  scan.lineFeed = i;
+  return scan;
 }
 
 // Whether [0, length) holds a byte that is no text byte (IsTextByte). Sixteen bytes a step pick

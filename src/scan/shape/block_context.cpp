@@ -134,6 +134,11 @@ BlockStart FindBlockStart(CarveBuffer buffer, std::size_t lineStart, std::size_t
     if (previous < earliest || contentEnd - previous >= kMaxHeaderLine)
       return {current, Context::TextLine, 0};
     const std::size_t nameLength = HeaderNameLength(line);
+    // Most lines hold no sector start and end in no blank: the looks for a file that begins
+    // inside the line, or for the line of blanks one opens with, are not asked of them.
+    const bool sectorInLine =
+        SectorStartFrom(buffer.base + previous + 1) < buffer.base + contentEnd;
+    const bool endsInABlank = IsBlank(line.back());
     // Old bytes run into the block's first line ("...the POWERMAMIME-Version: 1.0"), also where
     // they make its start look like a name of a field of its own ("<brReturn-Path:").
     // A first line written in lower case is glued the same way ("...can has" + "return-path:"),
@@ -179,22 +184,26 @@ BlockStart FindBlockStart(CarveBuffer buffer, std::size_t lineStart, std::size_t
       }
       // A file that begins at a sector inside the value of an old header line
       // ("Content-Disposition: attachme" + "Importance: normal").
-      const std::size_t inValue = FieldAtASectorStart(buffer, previous, line);
+      const std::size_t inValue =
+          sectorInLine ? FieldAtASectorStart(buffer, previous, line) : std::string_view::npos;
       if (inValue != std::string_view::npos && inValue > previous + nameLength)
         return {inValue, Context::MidLine, 0};
     }
     if (header || (IsContinuation(line) && !gluedLine)) {
       // A file that opens at a sector with a line of blanks, inside an indented line of old
       // text: the block begins below it.
-      if (!header && BlanksFromASectorStart(buffer, previous, line))
+      if (!header && sectorInLine && (endsInABlank || line.back() == '\r') &&
+          BlanksFromASectorStart(buffer, previous, line))
         return {current, Context::NonText, 0};
       // An indented line of old text, or an old header line, runs into the line of blanks a
       // file opens with: the block begins below it.
-      if (EndsInALongRunOfBlanks(line)) return {current, Context::Glued, 0};
+      if (endsInABlank && EndsInALongRunOfBlanks(line)) return {current, Context::Glued, 0};
       current = previous;
       if (header) {
         folds.Clear();
-      } else if (const std::size_t sector = FieldAtASectorStart(buffer, previous, line);
+      } else if (const std::size_t sector = sectorInLine
+                                                ? FieldAtASectorStart(buffer, previous, line)
+                                                : std::string_view::npos;
                  sector != std::string_view::npos) {
         return {sector, Context::MidLine, 0};
       } else {
@@ -275,7 +284,7 @@ BlockStart FindBlockStart(CarveBuffer buffer, std::size_t lineStart, std::size_t
       current = previous;
       continue;
     }
-    if (EndsInALineOfBlanks(line)) return {current, Context::Glued, 0};
+    if (endsInABlank && EndsInALineOfBlanks(line)) return {current, Context::Glued, 0};
     // Behind a line of prose the last word of old text may run into the block's first line.
     if (const std::size_t word = FieldBehindAWord(buffer, current); word != 0)
       return {current + word, Context::Glued, 0};

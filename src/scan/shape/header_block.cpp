@@ -10,6 +10,7 @@
 #include "scan/lines/header_fields.h"
 #include "scan/lines/header_text.h"
 #include "scan/lines/line_reader.h"
+#include "scan/lines/line_scan.h"
 #include "scan/shape/block_context.h"
 #include "scan/shape/field_names.h"
 #include "text/ascii.h"
@@ -62,8 +63,8 @@ bool IsTraceField(HeaderField field) {
 // one. Most lines are answered here, without GluedFieldStart's look.
 bool MayHoldAGluedName(std::string_view text, std::size_t nameLength, bool knownField) {
   using namespace shape_names;
-  for (std::size_t colon = text.find(':', nameLength > 0 ? nameLength + 1 : 0);
-       colon != std::string_view::npos; colon = text.find(':', colon + 1)) {
+  for (std::size_t colon = FindByteInLine(text, ':', nameLength > 0 ? nameLength + 1 : 0);
+       colon != std::string_view::npos; colon = FindByteInLine(text, ':', colon + 1)) {
     if (colon + 1 < text.size() && !IsBlank(text[colon + 1])) continue;
     std::size_t run = colon;
     while (run > 0 && IsNameByte(text[run - 1])) --run;
@@ -76,14 +77,12 @@ bool MayHoldAGluedName(std::string_view text, std::size_t nameLength, bool known
   }
   if (knownField || nameLength < 3) return false;
   const bool privateName = (text[0] == 'X' || text[0] == 'x') && text[1] == '-';
-  for (std::size_t at = 1; at < nameLength; ++at) {
-    if (text[at] < 'A' || text[at] > 'Z') continue;  // most bytes of a name, quickly
+  return AnyCapitalWhere(text, 1, nameLength, [&](std::size_t at) {
     const bool hump = IsLower(text[at - 1]) || IsDigit(text[at - 1]);
-    if (!hump && (privateName || text[at - 1] != '-')) continue;
+    if (!hump && (privateName || text[at - 1] != '-')) return false;
     const std::string_view rest = text.substr(at, nameLength - at);
-    if (IsKnownFieldName(rest) || (hump && IsPrivateFieldName(rest))) return true;
-  }
-  return false;
+    return IsKnownFieldName(rest) || (hump && IsPrivateFieldName(rest));
+  });
 }
 
 // Where another block's first line begins inside the header line or fold `text` of this block
@@ -91,8 +90,8 @@ bool MayHoldAGluedName(std::string_view text, std::size_t nameLength, bool known
 // headers or a digest's, that were cut in a value or a name ("To: a.b@" + "Received: from x").
 // The old lines end there, as the walk back from the glued block's own lines sees them; npos for
 // none.
-std::size_t GluedBlockInLine(std::string_view text, bool field, bool knownField) {
-  const std::size_t nameLength = field ? HeaderNameLength(text) : 0;
+// `nameLength`: the length of the line's own name, 0 for a line that is no field line.
+std::size_t GluedBlockInLine(std::string_view text, std::size_t nameLength, bool knownField) {
   if (!MayHoldAGluedName(text, nameLength, knownField)) return std::string_view::npos;
   return GluedFieldStart(text);
 }
@@ -146,9 +145,11 @@ ParsedBlock ParseBlock(CarveBuffer buffer, std::size_t start) {
     // stray byte ("\r" + "zReturn-Path: <...>") are no field lines of their own.
     if (!first && (line.kind == HeaderLineKind::Continuation ||
                    line.kind == HeaderLineKind::Field || line.kind == HeaderLineKind::Other)) {
+      // A field line's name ends where the reader found its colon.
       const bool field = line.kind == HeaderLineKind::Field;
+      const std::size_t nameLength = field ? line.valueStart - lineStart - 1 : 0;
       const std::size_t glued =
-          GluedBlockInLine(TextOf(buffer, line.line), field, field && line.field.has_value());
+          GluedBlockInLine(TextOf(buffer, line.line), nameLength, field && line.field.has_value());
       if (glued != std::string_view::npos) {
         block.headerEnd = lineStart + glued;
         block.endsWithoutEmptyLine = true;

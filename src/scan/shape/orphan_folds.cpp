@@ -1,5 +1,6 @@
 #include "scan/shape/orphan_folds.h"
 
+#include "scan/lines/line_scan.h"
 #include "scan/shape/old_line_fields.h"
 
 namespace quillon {
@@ -7,7 +8,7 @@ namespace quillon {
 void OrphanFolds::Add(std::size_t at, std::string_view line) {
   if (field_ != std::string_view::npos) return;  // a lower fold holds one
   // A field's line has its colon: a fold without one holds none (most folds of prose).
-  if (line.find(':') == std::string_view::npos) return;
+  if (FindByteInLine(line, ':') == std::string_view::npos) return;
   const Fold fold{at, line.data(), line.size()};
   if (waiting_ < kInPlace && more_.empty())
     folds_[waiting_++] = fold;
