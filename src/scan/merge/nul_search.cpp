@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "scan/lines/line_reader.h"
+#include "scan/read/unreadable_sectors.h"
 
 namespace quillon {
 
@@ -21,7 +22,7 @@ std::string_view ViewOf(CarveBuffer buffer) {
 // from the back with memchr, which is fast where NULs are rare, and only the block that holds
 // one is walked byte by byte. A stray NUL is told by the whole line it stands in, which may reach
 // behind `to`.
-std::optional<std::size_t> LastNulIn(CarveBuffer buffer, std::size_t from, std::size_t to) {
+std::optional<std::size_t> LastNulInStretch(CarveBuffer buffer, std::size_t from, std::size_t to) {
   constexpr std::size_t kBlock = 4096;
   const std::string_view text = ViewOf(buffer);
   for (std::size_t end = to; end > from;) {
@@ -31,6 +32,23 @@ std::optional<std::size_t> LastNulIn(CarveBuffer buffer, std::size_t from, std::
         if (buffer.data[at - 1] == 0 && !IsStrayNul(text, at - 1)) return at - 1;
     }
     end = begin;
+  }
+  return std::nullopt;
+}
+
+// LastNulInStretch over only the sectors that may hold a NUL, where the mark pass told them (a
+// buffer of the source's own positions): mailboxes without NULs are not read back at all.
+std::optional<std::size_t> LastNulIn(CarveBuffer buffer, std::size_t from, std::size_t to) {
+  if (!buffer.unreadable || buffer.pieces) return LastNulInStretch(buffer, from, to);
+  while (to > from) {
+    const UnreadableSectors::ByteStretch stretch =
+        buffer.unreadable->LastMayHoldNul(buffer.base + from, buffer.base + to);
+    if (stretch.from >= stretch.to) return std::nullopt;
+    const auto begin = static_cast<std::size_t>(stretch.from - buffer.base);
+    if (const auto nul =
+            LastNulInStretch(buffer, begin, static_cast<std::size_t>(stretch.to - buffer.base)))
+      return nul;
+    to = begin;
   }
   return std::nullopt;
 }

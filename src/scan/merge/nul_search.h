@@ -16,7 +16,8 @@ bool NulBetween(CarveBuffer buffer, std::uint64_t from, std::uint64_t to);
 
 // The earliest position a mail around `at` can begin: behind the last NUL in front of it that is
 // no stray one, as far
-// as the buffer reaches back (at most 4 MiB).
+// as the buffer reaches back (at most 4 MiB). Where the buffer's sectors tell which may hold a
+// NUL (unreadable_sectors.h), only those are read.
 std::uint64_t ContainerStartsFrom(CarveBuffer buffer, std::uint64_t at);
 
 // ContainerStartsFrom for positions asked in ascending order, as the merger decides its finds:
