@@ -62,12 +62,26 @@ std::uint64_t LookBackLimit(CarveBuffer buffer, std::uint64_t at) {
 bool NulBetween(CarveBuffer buffer, std::uint64_t from, std::uint64_t to) {
   if (from < buffer.base || to > buffer.base + buffer.size || from >= to) return true;
   const std::string_view text = ViewOf(buffer);
+  // Only the sectors that may hold a NUL are read, where the buffer's sectors tell.
+  const bool marked = buffer.unreadable && !buffer.pieces;
   const auto end = static_cast<std::size_t>(to - buffer.base);
-  for (auto at = static_cast<std::size_t>(from - buffer.base); at < end; ++at) {
-    const void* nul = std::memchr(buffer.data + at, 0, end - at);
-    if (!nul) return false;
+  for (auto at = static_cast<std::size_t>(from - buffer.base); at < end;) {
+    std::size_t stop = end;
+    if (marked) {
+      const UnreadableSectors::ByteStretch stretch =
+          buffer.unreadable->MayHoldNul(buffer.base + at, to);
+      at = static_cast<std::size_t>(stretch.from - buffer.base);
+      stop = static_cast<std::size_t>(stretch.to - buffer.base);
+      if (at >= end) return false;
+    }
+    const void* nul = std::memchr(buffer.data + at, 0, stop - at);
+    if (!nul) {
+      at = stop;
+      continue;
+    }
     at = static_cast<std::size_t>(static_cast<const std::uint8_t*>(nul) - buffer.data);
     if (!IsStrayNul(text, at)) return true;
+    ++at;
   }
   return false;
 }

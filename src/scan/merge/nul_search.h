@@ -11,7 +11,8 @@
 namespace quillon {
 
 // Whether a NUL that is no stray one lies in [from, to). Bytes no longer in `buffer` count as one,
-// so that a separated mail is not taken for a quotation.
+// so that a separated mail is not taken for a quotation. Where the buffer's sectors tell which
+// may hold a NUL (unreadable_sectors.h), only those are read.
 bool NulBetween(CarveBuffer buffer, std::uint64_t from, std::uint64_t to);
 
 // The earliest position a mail around `at` can begin: behind the last NUL in front of it that is

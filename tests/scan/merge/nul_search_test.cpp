@@ -76,6 +76,14 @@ TEST_P(ContainerStartFinderTest, AgreesWithThePlainLookBack) {
           << "asked " << asked << " in window at " << base;
       ASSERT_EQ(ContainerStartsFrom(buffer, asked), expected)
           << "asked " << asked << " in window at " << base;
+      // Whether a NUL lies between a position behind and the one asked, looked for forwards
+      // over the sectors told.
+      if (row.markedBytes > 0) {
+        const std::uint64_t behind = std::max<std::uint64_t>(
+            base, asked - std::min<std::uint64_t>(asked, random() % 600'000));
+        ASSERT_EQ(NulBetween(buffer, behind, asked), NulBetween(plain, behind, asked))
+            << "from " << behind << " to " << asked;
+      }
       ++checked;
     }
   }
