@@ -136,12 +136,9 @@ void ChunkReader::MarkPiece(LoadingChunk& chunk, std::size_t piece) {
   const std::uint64_t viewStart = std::max(first_, from >= 64 ? from - 64 : 0);
   const CarveBuffer read{Address(viewStart), static_cast<std::size_t>(to - viewStart), viewStart};
   FindShapeMarks(read, from, to, chunk.pieceMarks[piece], chunk.lineBreaks.Bits());
-  // The scan may be waiting for the chunk's last piece; one that is not its last lets no one
-  // on (a thread waiting to help marks the pieces read, told when they are read), and waking it
-  // for nothing costs both cores a switch.
-  // The chunk may be let go of as soon as its last piece is counted: nothing of it is read after.
-  const std::size_t pieces = chunk.pieces;
-  if (chunk.piecesMarked.fetch_add(1, std::memory_order_release) + 1 == pieces) Notify();
+  chunk.piecesMarked.fetch_add(1, std::memory_order_release);
+  // The scan may be waiting for the last piece.
+  Notify();
 }
 
 bool ChunkReader::MarkAReadPiece() {
