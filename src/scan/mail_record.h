@@ -132,6 +132,10 @@ class MailRecord {
   // from `container`, the record of that mail, which it keeps alive as long as this one.
   std::int64_t partOf = -1;
   const MailRecord* container = nullptr;
+  // Index (0-based, found order) of this record in the found-mail list, once the scan has placed
+  // it there; -1 before. Asked by record rather than looked up by address: a million records
+  // make a table of their addresses a cache miss or two per mail.
+  std::int64_t foundIndex = -1;
 
   std::vector<PartEntry> attachments;  // from "X-Attachment: " lines
 

@@ -1,5 +1,6 @@
 #include "source/data_source.h"
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <utility>
@@ -87,16 +88,41 @@ bool DataSource::ReadBytes(std::uint64_t offset, std::size_t count, void* out) {
   const std::uint64_t lastSector = (offset + count + kSectorSize - 1) / kSectorSize;
   if (count == 0 || lastSector > TotalSectors() || lastSector - firstSector > 0x7FFFFF)
     return false;
-  // Not cleared first: every byte is read, and only those past the source's end are zeroed.
-  const auto size = static_cast<std::size_t>(lastSector - firstSector) * kSectorSize;
-  const auto sectors = std::make_unique_for_overwrite<std::uint8_t[]>(size);
+  if (!backend_) return false;
+  // The back end is asked for whole sectors only. Those the stretch covers whole are read
+  // straight into place; a sector it begins or ends inside goes through a sector's room here.
+  // Texts read again while a scan runs are tens of kilobytes each: a buffer of their size and
+  // a second copy would cost more than the read.
+  auto* into = static_cast<std::uint8_t*>(out);
+  std::uint64_t at = offset;
+  std::size_t left = count;
+  while (left > 0) {
+    const std::size_t skip = static_cast<std::size_t>(at % kSectorSize);
+    if (skip == 0 && left >= kSectorSize) {
+      const std::size_t whole = left / kSectorSize * kSectorSize;
+      if (!ReadZeroPadded(into, whole, at)) return false;
+      into += whole;
+      at += whole;
+      left -= whole;
+      continue;
+    }
+    std::uint8_t sector[kSectorSize];
+    if (!ReadZeroPadded(sector, kSectorSize, at - skip)) return false;
+    const std::size_t taken = std::min(left, kSectorSize - skip);
+    std::memcpy(into, sector + skip, taken);
+    into += taken;
+    at += taken;
+    left -= taken;
+  }
+  return true;
+}
+
+bool DataSource::ReadZeroPadded(std::uint8_t* into, std::size_t size, std::uint64_t offset) const {
   std::size_t arrived = 0;
   // No error is recorded: these reads may run beside ReadSectors on another thread.
-  if (!backend_ ||
-      ReadWhole(sectors.get(), size, firstSector * kSectorSize, &arrived) != UINT64_MAX)
-    return false;
-  std::memset(sectors.get() + arrived, 0, size - arrived);
-  std::memcpy(out, sectors.get() + (offset - firstSector * kSectorSize), count);
+  if (ReadWhole(into, size, offset, &arrived) != UINT64_MAX) return false;
+  // Not cleared first: every byte is read, and only those past the source's end are zeroed.
+  std::memset(into + arrived, 0, size - arrived);
   return true;
 }
 

@@ -72,6 +72,9 @@ class DataSource {
   // UINT64_MAX when none failed. `arrived`, when given, is set to the bytes that came.
   std::uint64_t ReadWhole(void* buffer, std::size_t byteCount, std::uint64_t offset,
                           std::size_t* arrived = nullptr) const;
+  // ReadWhole of `size` bytes into `into`, the bytes past the source's end zeros; false when a
+  // read failed.
+  bool ReadZeroPadded(std::uint8_t* into, std::size_t size, std::uint64_t offset) const;
 
   std::string sourceName_;
   std::string lastError_;

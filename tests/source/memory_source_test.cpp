@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <ostream>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -124,6 +125,72 @@ INSTANTIATE_TEST_SUITE_P(Rows, DataSourceReadBytesPastTheEndTest,
                          [](const testing::TestParamInfo<PastTheEndRow>& row) {
                            return std::string(row.param.name);
                          });
+
+}  // namespace
+}  // namespace quillon
+
+namespace quillon {
+namespace {
+
+// A stretch is read in up to three parts (the sector it begins inside, the whole sectors, the
+// sector it ends inside): whatever the parts, the bytes are the source's, and a failing sector
+// under any part fails the read.
+struct StretchRow {
+  const char* name;
+  std::uint64_t offset;
+  std::size_t count;
+  std::int64_t failingSector;  // -1: none
+  bool read;
+};
+
+void PrintTo(const StretchRow& row, std::ostream* out) {
+  *out << row.name;
+}
+
+class DataSourceReadBytesPartsTest : public testing::TestWithParam<StretchRow> {};
+
+TEST_P(DataSourceReadBytesPartsTest, ReadsTheSourcesBytes) {
+  const StretchRow& row = GetParam();
+  constexpr std::size_t S = kSectorSize;
+  std::vector<std::uint8_t> bytes(8 * S + 77);
+  for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<std::uint8_t>(i * 13 + 1);
+  std::set<std::uint64_t> failing;
+  if (row.failingSector >= 0) failing.insert(static_cast<std::uint64_t>(row.failingSector));
+  DataSource source;
+  source.OpenBackend(MakeMemoryBackend(bytes, failing), "bytes");
+  // Guards on both sides catch a part written out of place.
+  std::vector<std::uint8_t> out(row.count + 2 * S, 0xEE);
+  ASSERT_EQ(source.ReadBytes(row.offset, row.count, out.data() + S), row.read);
+  for (std::size_t i = 0; i < S; ++i) {
+    ASSERT_EQ(out[i], 0xEE) << "written in front, byte " << i;
+    ASSERT_EQ(out[S + row.count + i], 0xEE) << "written behind, byte " << i;
+  }
+  if (!row.read) return;
+  for (std::size_t i = 0; i < row.count; ++i) {
+    const std::uint64_t at = row.offset + i;
+    ASSERT_EQ(out[S + i], at < bytes.size() ? bytes[at] : 0) << "byte " << at;
+  }
+}
+
+constexpr std::size_t kS = kSectorSize;
+INSTANTIATE_TEST_SUITE_P(
+    Rows, DataSourceReadBytesPartsTest,
+    testing::Values(StretchRow{"WholeSectors", 2 * kS, 3 * kS, -1, true},
+                    StretchRow{"InsideOneSector", 3 * kS + 10, 100, -1, true},
+                    StretchRow{"ToASectorsEnd", 3 * kS + 10, kS - 10, -1, true},
+                    StretchRow{"FromASectorsStartShort", 3 * kS, kS - 1, -1, true},
+                    StretchRow{"AcrossOneBoundary", 3 * kS + 500, 30, -1, true},
+                    StretchRow{"HeadWholeAndTail", kS + 7, 4 * kS + 9, -1, true},
+                    StretchRow{"WholeThenTail", kS, 2 * kS + 300, -1, true},
+                    StretchRow{"HeadThenWhole", kS + 300, 3 * kS - 300, -1, true},
+                    StretchRow{"IntoThePartialLastSector", 7 * kS + 100, kS - 23, -1, true},
+                    StretchRow{"WholeIntoTheLastSector", 6 * kS, 2 * kS + 77, -1, true},
+                    StretchRow{"PastTheSourcesEnd", 7 * kS + 100, kS + 50, -1, true},
+                    StretchRow{"FailingHead", kS + 7, 4 * kS + 9, 1, false},
+                    StretchRow{"FailingMiddle", kS + 7, 4 * kS + 9, 3, false},
+                    StretchRow{"FailingTail", kS + 7, 4 * kS + 9, 5, false},
+                    StretchRow{"FailingSectorBehind", kS + 7, 4 * kS + 9, 6, true}),
+    [](const testing::TestParamInfo<StretchRow>& row) { return std::string(row.param.name); });
 
 }  // namespace
 }  // namespace quillon

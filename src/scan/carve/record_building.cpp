@@ -28,7 +28,9 @@ void TrimLineBreaks(String& text) {
   while (begin < text.size() && (text[begin] == '\r' || text[begin] == '\n')) ++begin;
   std::size_t end = text.size();
   while (end > begin && (text[end - 1] == '\r' || text[end - 1] == '\n')) --end;
-  text = text.substr(begin, end - begin);
+  // In place: nearly every value has nothing to trim, and a copy of it would be a new string.
+  text.erase(end);
+  text.erase(0, begin);
 }
 
 }  // namespace

@@ -23,6 +23,12 @@ std::size_t SlotStart(std::uint64_t hash, std::size_t mask) {
   return static_cast<std::size_t>(hash) & mask;
 }
 
+// The 32 bits of a hash a slot keeps: all 64 folded, as hashes of similar values may differ in
+// either half alone.
+std::uint32_t TagOf(std::uint64_t hash) {
+  return static_cast<std::uint32_t>(hash ^ (hash >> 32));
+}
+
 }  // namespace
 
 std::uint64_t KeyOf(std::initializer_list<std::string_view> values) {
@@ -36,17 +42,19 @@ std::uint64_t KeyOf(std::initializer_list<std::string_view> values) {
 }
 
 std::size_t FirstCopies::SlotOf(CopyKey key, std::uint64_t hash) const {
-  const std::vector<std::uint32_t>& table = tables_[KeyIndex(key)];
+  const std::vector<Slot>& table = tables_[KeyIndex(key)];
   const std::size_t mask = table.size() - 1;
+  const std::uint32_t tag = TagOf(hash);
   for (std::size_t slot = SlotStart(hash, mask);; slot = (slot + 1) & mask) {
-    const std::uint32_t number = table[slot];
-    if (number == kNone || At(number).keys[KeyIndex(key)] == hash) return slot;
+    const Slot& at = table[slot];
+    if (at.number == kNone || (at.tag == tag && At(at.number).keys[KeyIndex(key)] == hash))
+      return slot;
   }
 }
 
 std::uint32_t FirstCopies::FirstUnder(CopyKey key, std::uint64_t hash) const {
   if (tables_[KeyIndex(key)].empty()) return kNone;
-  return tables_[KeyIndex(key)][SlotOf(key, hash)];
+  return tables_[KeyIndex(key)][SlotOf(key, hash)].number;
 }
 
 std::uint32_t FirstCopies::Keep(const FirstCopy& copy) {
@@ -62,30 +70,30 @@ void FirstCopies::List(std::uint32_t number, CopyKey key) {
   const std::size_t k = KeyIndex(key);
   if ((listed_[k] + 1) * 4 > tables_[k].size() * 3) Grow(key);
   const std::uint64_t hash = At(number).keys[k];
-  std::uint32_t& first = tables_[k][SlotOf(key, hash)];
-  if (first == kNone) {
-    first = number;
+  Slot& first = tables_[k][SlotOf(key, hash)];
+  if (first.number == kNone) {
+    first = {number, TagOf(hash)};
     ++listed_[k];
     return;
   }
-  std::uint32_t last = first;
+  std::uint32_t last = first.number;
   while (At(last).next[k] != kNone) last = At(last).next[k];
   Mutable(last).next[k] = number;
 }
 
 void FirstCopies::Grow(CopyKey key) {
   const std::size_t k = KeyIndex(key);
-  std::vector<std::uint32_t> old = std::move(tables_[k]);
-  tables_[k].assign(old.empty() ? kFirstTableSize : 2 * old.size(), kNone);
-  for (const std::uint32_t number : old) {
-    if (number != kNone) tables_[k][SlotOf(key, At(number).keys[k])] = number;
+  std::vector<Slot> old = std::move(tables_[k]);
+  tables_[k].assign(old.empty() ? kFirstTableSize : 2 * old.size(), Slot{});
+  for (const Slot& slot : old) {
+    if (slot.number != kNone) tables_[k][SlotOf(key, At(slot.number).keys[k])] = slot;
   }
 }
 
 std::size_t FirstCopies::HeldBytes() const {
   return blocks_.size() * kBlockCopies * sizeof(FirstCopy) +
          blocks_.capacity() * sizeof(blocks_[0]) +
-         (tables_[0].capacity() + tables_[1].capacity()) * sizeof(std::uint32_t);
+         (tables_[0].capacity() + tables_[1].capacity()) * sizeof(Slot);
 }
 
 }  // namespace quillon

@@ -84,8 +84,14 @@ class FirstCopies {
   std::vector<std::unique_ptr<FirstCopy[]>> blocks_;
   std::uint32_t count_ = 0;
   // Per key, an open-addressing table from a hash to the number of the first copy listed under
-  // it (kNone in an empty slot); a power of two in size, at most three quarters full.
-  std::vector<std::uint32_t> tables_[2];
+  // it (kNone in an empty slot); a power of two in size, at most three quarters full. Each slot
+  // keeps 32 bits of its hash too, so that a look passes over the slots of other hashes without
+  // reading their copies, which lie anywhere in memory.
+  struct Slot {
+    std::uint32_t number = kNone;
+    std::uint32_t tag = 0;
+  };
+  std::vector<Slot> tables_[2];
   std::size_t listed_[2] = {};  // the hashes in each table
 };
 

@@ -24,11 +24,10 @@ class MailContainment {
   // in) and the previous mail's `nextMailStart`; `index` is its place in the found-mail list.
   void Place(const MailRecordPtr& record, std::size_t index);
 
-  // The place of a mail placed so far.
-  std::optional<std::size_t> IndexOf(const MailRecord* record) const;
+  // The place of a mail placed so far (its foundIndex).
+  static std::optional<std::size_t> IndexOf(const MailRecord* record);
 
  private:
-  std::unordered_map<const MailRecord*, std::size_t> indexOf_;
   std::unordered_map<const MailRecord*, std::uint64_t> insideFinds_;
   struct OpenContainer {
     std::uint64_t start;

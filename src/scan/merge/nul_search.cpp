@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "scan/lines/line_reader.h"
+#include "scan/read/unreadable_sectors.h"
 
 namespace quillon {
 
@@ -21,7 +22,7 @@ std::string_view ViewOf(CarveBuffer buffer) {
 // from the back with memchr, which is fast where NULs are rare, and only the block that holds
 // one is walked byte by byte. A stray NUL is told by the whole line it stands in, which may reach
 // behind `to`.
-std::optional<std::size_t> LastNulIn(CarveBuffer buffer, std::size_t from, std::size_t to) {
+std::optional<std::size_t> LastNulInStretch(CarveBuffer buffer, std::size_t from, std::size_t to) {
   constexpr std::size_t kBlock = 4096;
   const std::string_view text = ViewOf(buffer);
   for (std::size_t end = to; end > from;) {
@@ -35,6 +36,23 @@ std::optional<std::size_t> LastNulIn(CarveBuffer buffer, std::size_t from, std::
   return std::nullopt;
 }
 
+// LastNulInStretch over only the sectors that may hold a NUL, where the mark pass told them (a
+// buffer of the source's own positions): mailboxes without NULs are not read back at all.
+std::optional<std::size_t> LastNulIn(CarveBuffer buffer, std::size_t from, std::size_t to) {
+  if (!buffer.unreadable || buffer.pieces) return LastNulInStretch(buffer, from, to);
+  while (to > from) {
+    const UnreadableSectors::ByteStretch stretch =
+        buffer.unreadable->LastMayHoldNul(buffer.base + from, buffer.base + to);
+    if (stretch.from >= stretch.to) return std::nullopt;
+    const auto begin = static_cast<std::size_t>(stretch.from - buffer.base);
+    if (const auto nul =
+            LastNulInStretch(buffer, begin, static_cast<std::size_t>(stretch.to - buffer.base)))
+      return nul;
+    to = begin;
+  }
+  return std::nullopt;
+}
+
 // The first byte a mail around `at` can begin at, NULs aside.
 std::uint64_t LookBackLimit(CarveBuffer buffer, std::uint64_t at) {
   return std::max(buffer.base, at > kMaxLookBack ? at - kMaxLookBack : 0);
@@ -44,12 +62,26 @@ std::uint64_t LookBackLimit(CarveBuffer buffer, std::uint64_t at) {
 bool NulBetween(CarveBuffer buffer, std::uint64_t from, std::uint64_t to) {
   if (from < buffer.base || to > buffer.base + buffer.size || from >= to) return true;
   const std::string_view text = ViewOf(buffer);
+  // Only the sectors that may hold a NUL are read, where the buffer's sectors tell.
+  const bool marked = buffer.unreadable && !buffer.pieces;
   const auto end = static_cast<std::size_t>(to - buffer.base);
-  for (auto at = static_cast<std::size_t>(from - buffer.base); at < end; ++at) {
-    const void* nul = std::memchr(buffer.data + at, 0, end - at);
-    if (!nul) return false;
+  for (auto at = static_cast<std::size_t>(from - buffer.base); at < end;) {
+    std::size_t stop = end;
+    if (marked) {
+      const UnreadableSectors::ByteStretch stretch =
+          buffer.unreadable->MayHoldNul(buffer.base + at, to);
+      at = static_cast<std::size_t>(stretch.from - buffer.base);
+      stop = static_cast<std::size_t>(stretch.to - buffer.base);
+      if (at >= end) return false;
+    }
+    const void* nul = std::memchr(buffer.data + at, 0, stop - at);
+    if (!nul) {
+      at = stop;
+      continue;
+    }
     at = static_cast<std::size_t>(static_cast<const std::uint8_t*>(nul) - buffer.data);
     if (!IsStrayNul(text, at)) return true;
+    ++at;
   }
   return false;
 }

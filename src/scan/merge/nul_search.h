@@ -11,12 +11,14 @@
 namespace quillon {
 
 // Whether a NUL that is no stray one lies in [from, to). Bytes no longer in `buffer` count as one,
-// so that a separated mail is not taken for a quotation.
+// so that a separated mail is not taken for a quotation. Where the buffer's sectors tell which
+// may hold a NUL (unreadable_sectors.h), only those are read.
 bool NulBetween(CarveBuffer buffer, std::uint64_t from, std::uint64_t to);
 
 // The earliest position a mail around `at` can begin: behind the last NUL in front of it that is
 // no stray one, as far
-// as the buffer reaches back (at most 4 MiB).
+// as the buffer reaches back (at most 4 MiB). Where the buffer's sectors tell which may hold a
+// NUL (unreadable_sectors.h), only those are read.
 std::uint64_t ContainerStartsFrom(CarveBuffer buffer, std::uint64_t at);
 
 // ContainerStartsFrom for positions asked in ascending order, as the merger decides its finds:

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <bit>
 #include <cstring>
+#include <iterator>
 
 #include "scan/source_position.h"
 
@@ -126,6 +127,29 @@ UnreadableSectors::ByteStretch UnreadableSectors::FirstMarkedStretch(
   const std::uint64_t from = std::max(at, range->first * kBytesPerSector);
   if (from >= end) return {end, end};
   return {from, std::min(end, range->End() * kBytesPerSector)};
+}
+
+UnreadableSectors::ByteStretch UnreadableSectors::LastMayHoldNul(std::uint64_t from,
+                                                                 std::uint64_t end) const {
+  if (from >= end) return {from, from};
+  std::lock_guard lock(mutex_);
+  const std::uint64_t knownFrom = nulKnownFrom_ * kBytesPerSector;
+  const std::uint64_t knownTo = nulKnownTo_ * kBytesPerSector;
+  // Bytes no mark tells of may hold one anywhere.
+  if (knownFrom == knownTo || end <= knownFrom) return {from, end};
+  if (end > knownTo) return {std::max(from, knownTo), end};
+  // The last range that begins in front of `end`.
+  const std::uint64_t lastSector = (end - 1) / kBytesPerSector;
+  const auto behind =
+      std::upper_bound(nulRanges_.begin(), nulRanges_.end(), lastSector,
+                       [](std::uint64_t s, const SectorRange& r) { return s < r.first; });
+  if (behind != nulRanges_.begin()) {
+    const SectorRange& range = *std::prev(behind);
+    if (range.End() * kBytesPerSector > from)
+      return {std::max(from, range.first * kBytesPerSector),
+              std::min(end, range.End() * kBytesPerSector)};
+  }
+  return from < knownFrom ? ByteStretch{from, std::min(end, knownFrom)} : ByteStretch{from, from};
 }
 
 std::uint64_t UnreadableUntil(CarveBuffer buffer, std::size_t index) {

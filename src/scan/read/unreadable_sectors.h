@@ -53,6 +53,10 @@ class UnreadableSectors {
   ByteStretch MayHoldNul(std::uint64_t at, std::uint64_t end) const;
   // The same for a '-'.
   ByteStretch MayHoldDash(std::uint64_t at, std::uint64_t end) const;
+  // Looking back from `end` to `from`: the last stretch [from, to) in which a NUL may stand, so
+  // that a look back for the last NUL in front of a mail passes over megabytes of text without
+  // reading them; {from, from} when none may.
+  ByteStretch LastMayHoldNul(std::uint64_t from, std::uint64_t end) const;
 
  private:
   mutable std::mutex mutex_;

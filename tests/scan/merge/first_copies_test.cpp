@@ -88,7 +88,16 @@ INSTANTIATE_TEST_SUITE_P(
                 {{kId, 1, {0}},
                  {kId, 1 + (1ULL << 40), {1}},
                  {kId, 1 + (1ULL << 63), {2}},
-                 {kValues, 1, {0, 2}}}}),
+                 {kValues, 1, {0, 2}}}},
+        // Hashes whose halves fold to the same 32 bits: the slots tell them apart by the whole
+        // hash, whichever was listed first.
+        ListRow{"HashesAlikeWhenFolded",
+                {{1, 1}, {1 ^ 0x0000001000000010ULL, 1 ^ 0xFFFFFFFF'FFFFFFFFULL}, {1, 0}},
+                {{kId, 1, {0, 2}},
+                 {kId, 1 ^ 0x0000001000000010ULL, {1}},
+                 {kValues, 1, {0}},
+                 {kValues, 1 ^ 0xFFFFFFFF'FFFFFFFFULL, {1}},
+                 {kId, 1 ^ 0x0000002000000020ULL, {}}}}),
     [](const testing::TestParamInfo<ListRow>& row) { return std::string(row.param.name); });
 
 // Past the first table's size every copy is found again after each growth, by hashes that
