@@ -177,7 +177,6 @@ std::vector<SectorRange> RunScan(DataSource& source, const ScanOptions& options,
     std::optional<ChunksAhead::Done> done;
     if (ahead && ahead->Started(round)) {
       done = ahead->Take(round);
-      merger.AddPreparedPrints(std::move(done->prints));
       merger.AddPreparedBodies(std::move(done->bodies));
     }
     if (!options.strict && available > 1)

@@ -29,7 +29,7 @@
 #include "scan/mail_record.h"
 #include "scan/merge/first_copies.h"
 #include "scan/merge/mail_print.h"
-#include "scan/merge/prepared_prints.h"
+#include "scan/merge/text_prints.h"
 #include "scan/read/store_chain.h"
 #include "scan/source_bytes.h"
 
@@ -47,10 +47,6 @@ class DuplicateMarker {
 
   // Where the text of a store's mail is read from when its chain is not in the bytes at hand.
   void SetSourceReader(SourceBytesReader reader) { readSource_ = std::move(reader); }
-
-  // Prints made ahead of the mails' texts (prepared_prints.h), taken where they were made of the
-  // bytes this marker would print; null: every print is made here.
-  void UsePreparedPrints(PreparedPrints* prepared) { prepared_ = prepared; }
 
   // The heap the marker holds between two marks.
   std::size_t HeldBytes() const { return firstCopies_.HeldBytes(); }
@@ -101,7 +97,6 @@ class DuplicateMarker {
   // The first copy of each distinct content, per Message-ID and per header values.
   FirstCopies firstCopies_;
   SourceBytesReader readSource_;
-  PreparedPrints* prepared_ = nullptr;
   // The bytes the mark at work was given; empty between marks.
   CarveBuffer inHand_;
 };

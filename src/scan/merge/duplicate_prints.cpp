@@ -74,16 +74,14 @@ void DuplicateMarker::PrintOfRecord(const MailRecord& record, CarveBuffer buffer
   if (bounds.start < buffer.base || bounds.start >= buffer.base + buffer.size) return;
   // The text is read no further than the buffer reaches.
   const std::uint64_t limit = std::min<std::uint64_t>(bounds.limit, buffer.base + buffer.size);
-  std::optional<TextPrint> made;
-  if (prepared_) made = prepared_->Take(bounds.start, limit);
-  if (!made && mayWait && readSource_ && limit > bounds.start &&
+  if (mayWait && readSource_ && limit > bounds.start &&
       HeldInHand(buffer, bounds.start, static_cast<std::size_t>(limit - bounds.start))) {
     mine.unprintedLength = static_cast<std::uint32_t>(limit - bounds.start);
     mine.boundsLength = static_cast<std::uint32_t>(bounds.limit - bounds.start);
     return;
   }
-  if (!made) made = PrintTextAt(buffer, bounds.start, limit);
-  TakePrint(*made, bounds.open, bounds.limit - bounds.start, mine);
+  TakePrint(PrintTextAt(buffer, bounds.start, limit), bounds.open, bounds.limit - bounds.start,
+            mine);
 }
 
 void DuplicateMarker::MakeWaitingPrint(FirstCopy& copy) const {

@@ -32,9 +32,7 @@ RecordMerger::RecordMerger(ScanStatus& status, FoundMails& mails, ScanObserver& 
       strict_(strict),
       ansiCodePage_(ansiCodePage),
       publisher_(status, mails, observer),
-      storeChains_(sourceName_, ansiCodePage) {
-  duplicates_.UsePreparedPrints(&prepared_);
-}
+      storeChains_(sourceName_, ansiCodePage) {}
 
 void RecordMerger::Accept(const MailRecordPtr& record) {
   if (strict_) {

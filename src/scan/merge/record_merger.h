@@ -19,7 +19,6 @@
 #include "scan/merge/mail_publisher.h"
 #include "scan/merge/nul_search.h"
 #include "scan/merge/prepared_bodies.h"
-#include "scan/merge/prepared_prints.h"
 #include "scan/merge/store_chains.h"
 #include "scan/scan_observer.h"
 #include "scan/scan_status.h"
@@ -31,7 +30,6 @@ class RecordMerger final : public MailSink {
  public:
   RecordMerger(ScanStatus& status, FoundMails& mails, ScanObserver& observer,
                std::string sourceName, bool strict, int ansiCodePage);
-  // The duplicate marker holds on to the prepared prints' address.
   RecordMerger(const RecordMerger&) = delete;
   RecordMerger& operator=(const RecordMerger&) = delete;
 
@@ -46,9 +44,6 @@ class RecordMerger final : public MailSink {
   // `stoppedAt`, where the walk stopped.
   void Finish(CarveBuffer buffer, std::uint64_t stoppedAt = UINT64_MAX);
 
-  // Prints of trace finds' texts made ahead on other threads (prepared_prints.h), for the
-  // duplicate marker to take where they fit.
-  void AddPreparedPrints(std::vector<TextPrint>&& prints) { prepared_.Add(std::move(prints)); }
   // Bodies of shape finds followed ahead on other threads (prepared_bodies.h), taken where they
   // were followed as this merge would follow them.
   void AddPreparedBodies(std::vector<PreparedBody>&& bodies) {
@@ -89,7 +84,6 @@ class RecordMerger final : public MailSink {
   bool strict_;
   int ansiCodePage_;  // of 8-bit text without a charset
   MailPublisher publisher_;
-  PreparedPrints prepared_;
   PreparedBodies preparedBodies_;
   DuplicateMarker duplicates_;
   MailContainment containment_;

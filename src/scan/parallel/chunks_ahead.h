@@ -25,7 +25,6 @@
 #include <vector>
 
 #include "scan/merge/prepared_bodies.h"
-#include "scan/merge/prepared_prints.h"
 #include "scan/parallel/task_thread.h"
 #include "scan/parallel/walk_ahead.h"
 #include "scan/read/chunk_reader.h"
@@ -73,7 +72,6 @@ class ChunksAhead {
   struct Done {
     ShapeFinds nextShapes;  // of the chunk after the one walked
     std::unique_ptr<WalkAhead> walk;
-    std::vector<TextPrint> prints;     // none: the marker prints the texts it compares
     std::vector<PreparedBody> bodies;  // of the chunk's shape finds without a trace find
   };
   // Waits for the work of chunk `index`, which was started, and hands it over.

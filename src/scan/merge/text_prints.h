@@ -1,15 +1,11 @@
-// Prints of mails' texts made ahead of the merge, on the threads that walk later chunks, so that
-// the thread that puts the finds in order only looks them up. A print is a pure function of the
-// source bytes it was made of: one made of the same bytes, from the same first byte up to the
-// same bound, is the one the duplicate marker would make itself. Where a guess of a mail's
-// bounds made ahead turns out wrong, the marker simply makes the print again.
+// Which bytes of a mail the duplicate marker prints, and the print of such a stretch. A print is
+// a pure function of the source bytes it was made of, from its first byte up to its bound.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 
 #include "scan/mail_record.h"
-#include "scan/merge/made_ahead.h"
 #include "scan/merge/mail_print.h"
 #include "scan/source_bytes.h"
 
@@ -49,8 +45,5 @@ struct TextPrint {
 // The print of the text from the absolute byte `start` of `buffer` up to `limit`, both within
 // it, as TextFrom reads it.
 TextPrint PrintTextAt(CarveBuffer buffer, std::uint64_t start, std::uint64_t limit);
-
-// Prints made ahead, looked up by the bytes they were made of.
-using PreparedPrints = MadeAhead<TextPrint>;
 
 }  // namespace quillon

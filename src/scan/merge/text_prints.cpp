@@ -1,4 +1,4 @@
-#include "scan/merge/prepared_prints.h"
+#include "scan/merge/text_prints.h"
 
 #include <algorithm>
 #include <string>
