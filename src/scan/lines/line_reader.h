@@ -132,6 +132,13 @@ inline std::size_t LineStopOverStrayBytes(CarveBuffer buffer, std::size_t floor,
   return LineStopOverStrayByte(buffer, floor, end, stop);
 }
 
+// `begin` where the line [begin, end) holds nothing but CRs, `end` otherwise.
+inline std::size_t EndOfCarriageReturns(CarveBuffer buffer, std::size_t begin, std::size_t end) {
+  std::size_t first = end;
+  while (first > begin && buffer.data[first - 1] == '\r') --first;
+  return first == begin ? begin : end;
+}
+
 inline Line ReadLine(CarveBuffer buffer, std::size_t begin, const LineRules& rules) {
   Line line;
   line.begin = begin;
@@ -157,7 +164,13 @@ inline Line ReadLine(CarveBuffer buffer, std::size_t begin, const LineRules& rul
   line.next = at + 1;
   line.end = at;
   line.lineFeedOnly = !(at > begin && buffer.data[at - 1] == '\r');
-  if (!line.lineFeedOnly) --line.end;
+  if (!line.lineFeedOnly) {
+    --line.end;
+    // Some exports turned each LF into CR LF twice: their lines end in CR CR LF, and a line of
+    // CRs alone is the empty line that ends a header block.
+    if (line.end > begin && buffer.data[line.end - 1] == '\r')
+      line.end = EndOfCarriageReturns(buffer, begin, line.end);
+  }
   line.binary =
       nonText && (!rules.fieldsTakeStrayBytes || StaysBinaryAsAFieldLine(TextOf(buffer, line)));
   return line;
