@@ -107,6 +107,26 @@ bool IsMboxSeparator(std::string_view line, MboxSeparatorRule rule = MboxSeparat
 enum class BoundaryLine { None, Part, Closing };
 BoundaryLine BoundaryLineOf(std::string_view line, std::string_view boundary, bool exact);
 
+// Where the line break in front of index `at` (behind a line feed) begins: at its line feed, or
+// at the CRs in front of it.
+inline std::size_t LineBreakStart(std::string_view text, std::size_t at) {
+  std::size_t start = at - 1;
+  while (start > 0 && text[start - 1] == '\r') --start;
+  return start;
+}
+
+// The first empty line in `text` from `from` on that stands behind a line feed: a line feed
+// alone, CR LF, or CRs and a line feed (an export that ended its lines in CR CR LF). `lineFeed`
+// is the index of the line feed in front of it, `behind` the index behind it; both npos when
+// there is none.
+struct EmptyLineFound {
+  std::size_t lineFeed = std::string_view::npos;
+  std::size_t behind = std::string_view::npos;
+  bool Found() const { return lineFeed != std::string_view::npos; }
+  bool EndsInLineFeedOnly() const { return behind - lineFeed == 2; }
+};
+EmptyLineFound FindEmptyLine(std::string_view text, std::size_t from = 0);
+
 // A multipart's closing boundary line (RFC 2046 5.1.1: "--", the boundary, "--") in `text` from
 // `from` on, behind a line feed: the index of that line feed and of the byte behind the line's
 // closing "--".
