@@ -143,6 +143,21 @@ BoundaryLine BoundaryLineOf(std::string_view line, std::string_view boundary, bo
   return closing ? BoundaryLine::Closing : BoundaryLine::Part;
 }
 
+EmptyLineFound FindEmptyLine(std::string_view text, std::size_t from) {
+  EmptyLineFound found;
+  for (std::size_t lineFeed = text.find('\n', from); lineFeed != std::string_view::npos;
+       lineFeed = text.find('\n', lineFeed + 1)) {
+    std::size_t at = lineFeed + 1;
+    while (at < text.size() && text[at] == '\r') ++at;
+    if (at < text.size() && text[at] == '\n') {
+      found.lineFeed = lineFeed;
+      found.behind = at + 1;
+      return found;
+    }
+  }
+  return found;
+}
+
 ClosingBoundaryLine FindClosingBoundaryLine(std::string_view text, std::string_view boundary,
                                             std::size_t from) {
   ClosingBoundaryLine line;

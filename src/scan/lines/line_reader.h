@@ -107,6 +107,26 @@ bool IsMboxSeparator(std::string_view line, MboxSeparatorRule rule = MboxSeparat
 enum class BoundaryLine { None, Part, Closing };
 BoundaryLine BoundaryLineOf(std::string_view line, std::string_view boundary, bool exact);
 
+// Where the line break in front of index `at` (behind a line feed) begins: at its line feed, or
+// at the CRs in front of it.
+inline std::size_t LineBreakStart(std::string_view text, std::size_t at) {
+  std::size_t start = at - 1;
+  while (start > 0 && text[start - 1] == '\r') --start;
+  return start;
+}
+
+// The first empty line in `text` from `from` on that stands behind a line feed: a line feed
+// alone, CR LF, or CRs and a line feed (an export that ended its lines in CR CR LF). `lineFeed`
+// is the index of the line feed in front of it, `behind` the index behind it; both npos when
+// there is none.
+struct EmptyLineFound {
+  std::size_t lineFeed = std::string_view::npos;
+  std::size_t behind = std::string_view::npos;
+  bool Found() const { return lineFeed != std::string_view::npos; }
+  bool EndsInLineFeedOnly() const { return behind - lineFeed == 2; }
+};
+EmptyLineFound FindEmptyLine(std::string_view text, std::size_t from = 0);
+
 // A multipart's closing boundary line (RFC 2046 5.1.1: "--", the boundary, "--") in `text` from
 // `from` on, behind a line feed: the index of that line feed and of the byte behind the line's
 // closing "--".
@@ -130,6 +150,13 @@ inline std::size_t LineStopOverStrayBytes(CarveBuffer buffer, std::size_t floor,
   const std::size_t stop = LastLineStop(buffer.data, floor, end);
   if (stop == kNoLineStop || buffer.data[stop] == '\n') return stop;
   return LineStopOverStrayByte(buffer, floor, end, stop);
+}
+
+// `begin` where the line [begin, end) holds nothing but CRs, `end` otherwise.
+inline std::size_t EndOfCarriageReturns(CarveBuffer buffer, std::size_t begin, std::size_t end) {
+  std::size_t first = end;
+  while (first > begin && buffer.data[first - 1] == '\r') --first;
+  return first == begin ? begin : end;
 }
 
 inline Line ReadLine(CarveBuffer buffer, std::size_t begin, const LineRules& rules) {
@@ -157,7 +184,13 @@ inline Line ReadLine(CarveBuffer buffer, std::size_t begin, const LineRules& rul
   line.next = at + 1;
   line.end = at;
   line.lineFeedOnly = !(at > begin && buffer.data[at - 1] == '\r');
-  if (!line.lineFeedOnly) --line.end;
+  if (!line.lineFeedOnly) {
+    --line.end;
+    // Some exports turned each LF into CR LF twice: their lines end in CR CR LF, and a line of
+    // CRs alone is the empty line that ends a header block.
+    if (line.end > begin && buffer.data[line.end - 1] == '\r')
+      line.end = EndOfCarriageReturns(buffer, begin, line.end);
+  }
   line.binary =
       nonText && (!rules.fieldsTakeStrayBytes || StaysBinaryAsAFieldLine(TextOf(buffer, line)));
   return line;

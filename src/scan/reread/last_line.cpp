@@ -25,7 +25,7 @@ std::size_t LastLineToFileEnd(std::string_view text, std::size_t at, std::uint64
 }
 
 bool TextLeftOpen(std::string_view text, std::string_view boundary) {
-  std::size_t body = std::min(text.find("\n\r\n"), text.find("\n\n"));
+  const std::size_t body = FindEmptyLine(text).lineFeed;
   if (body == std::string_view::npos) return true;
   if (!boundary.empty()) return !FindClosingBoundaryLine(text, boundary, body).found;
   if (!DeclaresHtmlText(text.substr(0, body))) return false;

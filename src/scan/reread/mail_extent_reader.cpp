@@ -81,10 +81,8 @@ std::size_t EndBeforeOldBytes(std::string_view text, std::string_view boundary, 
 
 // The header lines from `at` up to the empty line that ends them (or the end of `text`).
 std::string_view HeaderBlockAt(std::string_view text, std::size_t at) {
-  const std::size_t crLf = text.find("\n\r\n", at);
-  const std::size_t lineFeed = text.find("\n\n", at);
-  const std::size_t end = std::min(crLf, lineFeed);
-  return text.substr(at, end == std::string_view::npos ? std::string_view::npos : end + 1 - at);
+  const EmptyLineFound empty = FindEmptyLine(text, at);
+  return text.substr(at, empty.Found() ? empty.lineFeed + 1 - at : std::string_view::npos);
 }
 
 // True when a mailbox separator `separator` in a mail's text, with `quotedHeader` behind it,
@@ -102,8 +100,7 @@ bool QuotesAMail(std::string_view separator, std::string_view ownHeader,
 // data whose multipart header was lost.
 std::string BoundaryOf(const MailRecord& record, std::string_view text) {
   if (!record.boundary.empty()) return record.boundary.String();
-  std::size_t headerEnd = text.find("\n\r\n");
-  headerEnd = std::min(headerEnd, text.find("\n\n"));
+  const std::size_t headerEnd = FindEmptyLine(text).lineFeed;
   if (headerEnd == std::string_view::npos) return {};
   const std::string_view header = text.substr(0, headerEnd);
   std::string boundary = MultipartBoundaryOf(header);
@@ -135,10 +132,8 @@ std::size_t FindTextEnd(std::string_view text, std::string_view boundary, bool e
   const std::size_t nul = TextEndingNul(text);
   const std::string_view data = text.substr(0, nul);
   // The header block ends at the first empty line; nothing in it ends the mail.
-  std::size_t body = data.find("\n\r\n");
-  const std::size_t lineFeedBody = data.find("\n\n");
-  body = std::min(body == std::string_view::npos ? data.size() : body + 3,
-                  lineFeedBody == std::string_view::npos ? data.size() : lineFeedBody + 2);
+  const EmptyLineFound headerEnd = FindEmptyLine(data);
+  const std::size_t body = headerEnd.Found() ? headerEnd.behind : data.size();
   if (!boundary.empty()) {
     if (const ClosingBoundaryLine closing =
             FindClosingBoundaryLine(data, boundary, body > 0 ? body - 1 : 0);
@@ -155,7 +150,7 @@ std::size_t FindTextEnd(std::string_view text, std::string_view boundary, bool e
   std::size_t previousLine = body;
   // Old text behind a mail seldom ends its lines the way the mail's header block does: lines in
   // a row that end otherwise are no part of the mail, which ends at the first of them.
-  bool lineFeedMail = body < 3 || data.substr(body - 3, 3) != "\n\r\n";
+  bool lineFeedMail = !headerEnd.Found() || headerEnd.EndsInLineFeedOnly();
   if (BodyTakesOwnLineEnds(data.substr(0, body), data.substr(body), boundary, lineFeedMail))
     lineFeedMail = !lineFeedMail;
   std::size_t otherEndings = 0;
@@ -222,7 +217,7 @@ std::size_t FindTextEnd(std::string_view text, std::string_view boundary, bool e
     // Without knowing where the next mail begins, its trace line is the best sign of it; the
     // mail ends at the line break before it.
     if (endAtTraceLines && at > body && at >= quotedHeaderEnd && OpensAMail(content))
-      return at >= 2 && data.substr(at - 2, 2) == "\r\n" ? at - 2 : at - 1;
+      return LineBreakStart(data, at);
     // A forwarded mail's header block, trace lines and all, is text of this one.
     if (line.complete && IntroducesQuotedMail(content))
       quotedHeaderEnd = line.next + HeaderBlockAt(data, line.next).size();

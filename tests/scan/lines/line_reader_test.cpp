@@ -66,6 +66,78 @@ TEST(LineReaderTest, LineRules) {
   EXPECT_EQ(atEnd.next, 2u);
 }
 
+// A line of CRs alone is the empty line of an export that ended its lines in CR CR LF; a line
+// with text keeps the CRs in front of its last one.
+TEST(LineReaderTest, LinesOfCarriageReturns) {
+  struct Row {
+    const char* name;
+    std::string_view text;
+    std::size_t end;
+    std::size_t next;
+    bool lineFeedOnly;
+  } rows[] = {
+      {"CrLf", "\r\nX", 0, 2, false},           {"CrCrLf", "\r\r\nX", 0, 3, false},
+      {"ThreeCrs", "\r\r\r\nX", 0, 4, false},   {"LineFeed", "\nX", 0, 1, true},
+      {"TextCrCrLf", "ab\r\r\nX", 3, 5, false}, {"CrBetweenText", "a\rb\r\nX", 3, 5, false},
+      {"CrInFront", "\rb\r\nX", 2, 4, false},
+  };
+  for (const Row& row : rows) {
+    for (const LineRules& rules : {kHeaderLineRules, kBodyLineRules, kLineEndRules}) {
+      const Line line = ReadLine(BufferOf(row.text), 0, rules);
+      EXPECT_TRUE(line.complete) << row.name;
+      EXPECT_EQ(line.end, row.end) << row.name;
+      EXPECT_EQ(line.next, row.next) << row.name;
+      EXPECT_EQ(line.lineFeedOnly, row.lineFeedOnly) << row.name;
+      EXPECT_FALSE(line.binary) << row.name;
+    }
+  }
+}
+
+TEST(LineReaderTest, FindEmptyLine) {
+  constexpr std::size_t npos = std::string_view::npos;
+  struct Row {
+    const char* name;
+    std::string_view text;
+    std::size_t from;
+    std::size_t lineFeed;
+    std::size_t behind;
+  } rows[] = {
+      {"CrLf", "A: 1\r\n\r\nbody", 0, 5, 8},
+      {"LineFeed", "A: 1\n\nbody", 0, 4, 6},
+      {"CrCrLf", "A: 1\r\r\n\r\r\nbody", 0, 6, 10},
+      {"FirstOfTwo", "A\n\nB\r\n\r\n", 0, 1, 3},
+      {"CrLfBeforeLineFeed", "A\r\n\r\nB\n\n", 0, 2, 5},
+      {"FromSkipsAnEarlierOne", "A\n\nB\r\n\r\n", 3, 5, 8},
+      {"CrsWithTextAreNoEmptyLine", "A\r\n\r x\r\nB", 0, npos, npos},
+      {"NoLineFeedInFront", "\r\nA\r\n", 0, npos, npos},
+      {"CrsAtTheEnd", "A\r\n\r\r", 0, npos, npos},
+      {"None", "A: 1\r\nB: 2\r\n", 0, npos, npos},
+  };
+  for (const Row& row : rows) {
+    const EmptyLineFound found = FindEmptyLine(row.text, row.from);
+    EXPECT_EQ(found.lineFeed, row.lineFeed) << row.name;
+    EXPECT_EQ(found.behind, row.behind) << row.name;
+    EXPECT_EQ(found.Found(), row.lineFeed != npos) << row.name;
+  }
+  EXPECT_TRUE(FindEmptyLine("A\n\nB").EndsInLineFeedOnly());
+  EXPECT_FALSE(FindEmptyLine("A\r\n\r\nB").EndsInLineFeedOnly());
+  EXPECT_FALSE(FindEmptyLine("A\r\r\n\r\r\nB").EndsInLineFeedOnly());
+}
+
+TEST(LineReaderTest, LineBreakStart) {
+  struct Row {
+    const char* name;
+    std::string_view text;
+    std::size_t at;
+    std::size_t start;
+  } rows[] = {
+      {"LineFeed", "ab\ncd", 3, 2},     {"CrLf", "ab\r\ncd", 4, 2},
+      {"CrCrLf", "ab\r\r\ncd", 5, 2},   {"EmptyCrLfLine", "ab\r\n\r\ncd", 6, 4},
+      {"AtTheStart", "\r\r\ncd", 3, 0},
+  };
+  for (const Row& row : rows) EXPECT_EQ(LineBreakStart(row.text, row.at), row.start) << row.name;
+}
+
 TEST(LineReaderTest, ClosingBoundaryLineStandsBehindALineFeed) {
   const std::string_view text = "a\r\n--b1\r\nx--b1--\r\n--b1--\r\nend";
   const ClosingBoundaryLine closing = FindClosingBoundaryLine(text, "b1");

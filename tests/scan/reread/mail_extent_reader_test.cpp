@@ -40,6 +40,7 @@ TEST_P(FindTextEndTest, EndsWhereTheRulesSay) {
 }
 
 const std::string kHead = "From: a@x\r\nDate: d\r\n\r\n";
+const std::string kCrCrLfHead = "From: a@x\r\r\nDate: d\r\r\n\r\r\n";
 const std::string kReplyHead = "From: a@x\r\nIn-Reply-To: <1.2@y>\r\n\r\n";
 const std::string kBase64Head = "From: a@x\r\nContent-Transfer-Encoding: base64\r\n\r\n";
 const std::string kBase64Part = "--b\r\nContent-Transfer-Encoding: base64\r\n\r\n";
@@ -110,6 +111,12 @@ INSTANTIATE_TEST_SUITE_P(
                false, kHead.size() + 6},
         EndRow{"CrLfLinesBehindALineFeedMail", "From: a@x\nDate: d\n\nbody\nold\r\nold\r\n", "",
                false, 24},
+        // An export that ended its lines in CR CR LF: the header block ends at a line of CRs.
+        EndRow{"LineFeedLinesBehindACrCrLfMail", kCrCrLfHead + "body\r\r\nold one\nold two\nmore\n",
+               "", false, kCrCrLfHead.size() + 7},
+        EndRow{"TraceLineBehindACrCrLfHeaderBlock",
+               kCrCrLfHead + "body\r\r\n\r\r\nReceived: from z\r\r\n", "", true,
+               kCrCrLfHead.size() + 7},
         EndRow{"OneOddLineEndIsTheMails", kHead + "body\r\nodd\nmore\r\nodd\n", "", false,
                std::string::npos},
         EndRow{"AnOddLastLineWithoutBreakEndsNothing", kHead + "body\r\nodd\nlast", "", false,
