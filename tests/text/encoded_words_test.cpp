@@ -284,6 +284,22 @@ INSTANTIATE_TEST_SUITE_P(
              std::to_string(std::get<1>(row.param));
     });
 
+// Where a word may end: blanks inside it are taken, a line break or the start of another word
+// behind a blank is not, and a word cut short is one only when nothing blank follows it.
+INSTANTIATE_TEST_SUITE_P(
+    WordEnds, DecodeHeaderTextTest,
+    ::testing::Values(
+        TextCase{"BlankInsideWord", "=?utf-8?Q?a b?= c", u"a b c"},
+        TextCase{"LineBreakInsideWord", "=?utf-8?Q?a\r\nb?= c", u"=?utf-8?Q?a\r\nb?= c"},
+        TextCase{"LineBreakBehindBlank", "=?utf-8?Q?a b\r\n?= c", u"=?utf-8?Q?a b\r\n?= c"},
+        TextCase{"LineBreakAfterWord", "=?utf-8?Q?a b?= c\r\n d", u"a b c\r\n d"},
+        TextCase{"OtherWordBehindBlank", "=?utf-8?Q?a =?utf-8?Q?b?=", u"=?utf-8?Q?a b"},
+        TextCase{"OtherWordWithoutBlank", "=?utf-8?Q?a=?utf-8?Q?b?=", u"a=?utf-8?Q?b"},
+        TextCase{"CutShortAtTheEnd", "x =?utf-8?Q?abc?", u"x abc"},
+        TextCase{"CutShortBeforeABlank", "=?utf-8?Q?abc d", u"=?utf-8?Q?abc d"},
+        TextCase{"SecondWordAfterLineBreak", "=?utf-8?Q?a?=\r\n =?utf-8?Q?b c?=\r\n", u"ab c\r\n"}),
+    LabelOf);
+
 class DecodeAddressTextTest : public ::testing::TestWithParam<TextCase> {};
 
 TEST_P(DecodeAddressTextTest, DecodesAndQuotesTheDisplayName) {
