@@ -262,6 +262,11 @@ AddressParts SplitAddress(std::string_view view) {
   AddressParts split;
   if (!view.starts_with("=?")) {
     const auto firstQuote = view.find('"');
+    // Most values have no quote at all: then they are one part, without the other two scans.
+    if (firstQuote == std::string_view::npos) {
+      split.Add(view);
+      return split;
+    }
     const auto lastQuote = view.rfind('"');
     const auto angle = view.find('<');
     const bool quoteStartsName = angle == std::string_view::npos || firstQuote < angle;
