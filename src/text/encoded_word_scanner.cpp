@@ -1,5 +1,7 @@
 #include "text/encoded_word_scanner.h"
 
+#include <algorithm>
+
 #include "text/base64.h"
 #include "text/quoted_printable.h"
 
@@ -11,6 +13,25 @@ namespace {
 bool CanBeInCharset(char c) {
   const auto byte = static_cast<unsigned char>(c);
   return byte > ' ' && byte != 0x7F && c != '?';
+}
+
+bool IsLineBreak(char c) {
+  return c == '\r' || c == '\n';
+}
+
+bool IsBlankOrLineBreak(char c) {
+  return c == ' ' || c == '\t' || IsLineBreak(c);
+}
+
+// The first byte from `position` on that `matches`, or npos. A plain loop: the library's
+// find_first_of looks each byte up in the set of bytes, several times the work for a set of two
+// or four.
+template <typename Matches>
+std::size_t FindFirst(std::string_view text, std::size_t position, Matches matches) {
+  for (; position < text.size(); ++position) {
+    if (matches(text[position])) return position;
+  }
+  return std::string_view::npos;
 }
 
 }  // namespace
@@ -25,8 +46,11 @@ bool FindEncodedWord(std::string_view text, std::size_t from, EncodedWordSpan& w
   bool searched = false;
   auto refresh = [&](std::size_t position) {
     if (!searched || nextClose < position) nextClose = text.find("?=", position);
-    if (!searched || nextLineBreak < position) nextLineBreak = text.find_first_of("\r\n", position);
-    if (!searched || nextBlank < position) nextBlank = text.find_first_of(" \t\r\n", position);
+    if (!searched || nextBlank < position)
+      nextBlank = FindFirst(text, position, IsBlankOrLineBreak);
+    // No line break lies before the next blank, the line breaks being blanks too.
+    if (!searched || nextLineBreak < position)
+      nextLineBreak = FindFirst(text, std::max(position, nextBlank), IsLineBreak);
     if (!searched || nextOpening < position) nextOpening = text.find("=?", position);
     searched = true;
   };

@@ -4,6 +4,7 @@
 
 #include <ostream>
 #include <string>
+#include <tuple>
 
 #include "support/test_helpers.h"
 #include "text/code_page.h"
@@ -220,6 +221,85 @@ INSTANTIATE_TEST_SUITE_P(CodePages, PlainValueTest,
                            return std::string(row.param.label);
                          });
 
+// The plain-text check reads values eight bytes at a time: whatever needs decoding must be seen
+// at every place in a value, in the first word, across a word's edge and in the tail.
+struct InsertCase {
+  const char* label;
+  std::string_view inserted;
+  std::u16string_view decoded;  // what the inserted bytes read as
+  bool inAddresses;             // inserting it leaves an address value one part
+};
+
+void PrintTo(const InsertCase& row, std::ostream* out) {
+  *out << row.label;
+}
+
+class OddBytesAnywhereTest : public ::testing::TestWithParam<std::tuple<InsertCase, std::size_t>> {
+ protected:
+  static constexpr std::string_view kFiller = "Quarterly report figures";  // 24 bytes
+
+  std::string Value() const {
+    const auto& [row, position] = GetParam();
+    std::string value(kFiller.substr(0, position));
+    value += row.inserted;
+    value += kFiller.substr(position);
+    return value;
+  }
+  std::u16string Expected() const {
+    const auto& [row, position] = GetParam();
+    std::u16string text;
+    for (const char c : kFiller.substr(0, position)) text += static_cast<char16_t>(c);
+    text += row.decoded;
+    for (const char c : kFiller.substr(position)) text += static_cast<char16_t>(c);
+    return text;
+  }
+};
+
+TEST_P(OddBytesAnywhereTest, HeaderTextDecodesThem) {
+  EXPECT_EQ(DecodeHeaderText(Value(), kWestern), Expected());
+}
+
+TEST_P(OddBytesAnywhereTest, AddressTextDecodesThem) {
+  if (!std::get<0>(GetParam()).inAddresses) GTEST_SKIP() << "splits the address value";
+  // Inside the filler, so trimming the value's ends leaves the inserted bytes alone.
+  const std::size_t position = std::get<1>(GetParam());
+  if (position == 0 || position == kFiller.size()) GTEST_SKIP() << "at an end of the value";
+  EXPECT_EQ(DecodeAddressText(Value(), kWestern), Expected());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Places, OddBytesAnywhereTest,
+    ::testing::Combine(
+        ::testing::Values(InsertCase{"EuroSign", "\x80", u"\u20AC", true},
+                          InsertCase{"HighControlOfTheCodePage", "\x8A", u"\u0160", true},
+                          InsertCase{"Utf8Letter", "\xC3\xA9", u"\u00E9", true},
+                          InsertCase{"EncodedWord", " =?utf-8?Q?=C3=A9?= ", u" \u00E9 ", false},
+                          InsertCase{"BareWordOpener", "=?", u"=?", true},
+                          // Plain bytes the word check flags but the byte check lets through.
+                          InsertCase{"FoldedLine", "\r\n\t", u"\r\n\t", true},
+                          InsertCase{"DeleteByte", "\x7F", u"\x7F", true}),
+        ::testing::Range<std::size_t>(0, 25)),
+    [](const auto& row) {
+      return std::string(std::get<0>(row.param).label) + "At" +
+             std::to_string(std::get<1>(row.param));
+    });
+
+// Where a word may end: blanks inside it are taken, a line break or the start of another word
+// behind a blank is not, and a word cut short is one only when nothing blank follows it.
+INSTANTIATE_TEST_SUITE_P(
+    WordEnds, DecodeHeaderTextTest,
+    ::testing::Values(
+        TextCase{"BlankInsideWord", "=?utf-8?Q?a b?= c", u"a b c"},
+        TextCase{"LineBreakInsideWord", "=?utf-8?Q?a\r\nb?= c", u"=?utf-8?Q?a\r\nb?= c"},
+        TextCase{"LineBreakBehindBlank", "=?utf-8?Q?a b\r\n?= c", u"=?utf-8?Q?a b\r\n?= c"},
+        TextCase{"LineBreakAfterWord", "=?utf-8?Q?a b?= c\r\n d", u"a b c\r\n d"},
+        TextCase{"OtherWordBehindBlank", "=?utf-8?Q?a =?utf-8?Q?b?=", u"=?utf-8?Q?a b"},
+        TextCase{"OtherWordWithoutBlank", "=?utf-8?Q?a=?utf-8?Q?b?=", u"a=?utf-8?Q?b"},
+        TextCase{"CutShortAtTheEnd", "x =?utf-8?Q?abc?", u"x abc"},
+        TextCase{"CutShortBeforeABlank", "=?utf-8?Q?abc d", u"=?utf-8?Q?abc d"},
+        TextCase{"SecondWordAfterLineBreak", "=?utf-8?Q?a?=\r\n =?utf-8?Q?b c?=\r\n", u"ab c\r\n"}),
+    LabelOf);
+
 class DecodeAddressTextTest : public ::testing::TestWithParam<TextCase> {};
 
 TEST_P(DecodeAddressTextTest, DecodesAndQuotesTheDisplayName) {
@@ -238,6 +318,10 @@ INSTANTIATE_TEST_SUITE_P(
         TextCase{"NameNoBlankBeforeAddress", "=?utf-8?Q?Name?=<a@b.c>", u"\"Name\" <a@b.c>"},
         TextCase{"OnlyAnEncodedWord", "=?utf-8?B?5Lit5paH?=", u"中文"},
         TextCase{"QuotedName", "\"Name\" <a@b.c>", u"\"Name\" <a@b.c>"},
+        TextCase{"NoQuoteTrimmed", " \tJohn Smith <js@example.com>\r\n",
+                 u"John Smith <js@example.com>"},
+        TextCase{"QuotesOnlyInTheAddress", "Name <\"x y\"@b.c>", u"Name <\"x y\"@b.c>"},
+        TextCase{"NameQuotedBehindText", "To: \"Name\" <a@b.c>", u"\"To:\" Name <a@b.c>"},
         TextCase{"EscapedQuotes", "\\\"Name\\\" <a@b.c>", u"\"Name\" <a@b.c>"},
         TextCase{"SingleQuoteDropped", "\"Name <a@b.c>", u"Name <a@b.c>"},
         TextCase{"BlanksAroundTrimmed", "  \"Name\"   <a@b.c>  ", u"\"Name\" <a@b.c>"},

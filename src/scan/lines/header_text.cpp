@@ -88,17 +88,22 @@ bool AllDigits(std::string_view token) {
          std::all_of(token.begin(), token.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
-// `value` (never negative here: DecimalValue reads digits only) in decimal, a 0 in front of a
-// single digit.
-void AppendTwoDigitsAtLeast(std::string& text, long value) {
+// Writes `value` (never negative here: DecimalValue reads digits only, at most seven) in decimal
+// at `out`, a 0 in front of a single digit; returns the end of what it wrote.
+char* PutTwoDigitsAtLeast(char* out, long value) {
+  if (value < 100) {
+    out[0] = static_cast<char>('0' + value / 10);
+    out[1] = static_cast<char>('0' + value % 10);
+    return out + 2;
+  }
   char digits[24];
   std::size_t count = 0;
   do {
     digits[count++] = static_cast<char>('0' + value % 10);
     value /= 10;
   } while (value > 0);
-  if (count < 2) digits[count++] = '0';
-  while (count > 0) text += digits[--count];
+  while (count > 0) *out++ = digits[--count];
+  return out;
 }
 }  // namespace
 
@@ -165,22 +170,22 @@ void NormaliseDate(std::string& date) {
   const long second = DecimalValue(tokens[5]);
   if (year <= 1990 || year >= 2050) return;
 
-  // "YYYY-MM-DD hh:mm:ss", each number at least two digits; written by hand, as every found
-  // mail's date passes here and a formatted print cost more than the rest of the record.
-  std::string text;
-  text.reserve(19);
-  AppendTwoDigitsAtLeast(text, year);
-  text += '-';
-  AppendTwoDigitsAtLeast(text, month);
-  text += '-';
-  AppendTwoDigitsAtLeast(text, day);
-  text += ' ';
-  AppendTwoDigitsAtLeast(text, hour);
-  text += ':';
-  AppendTwoDigitsAtLeast(text, minute);
-  text += ':';
-  AppendTwoDigitsAtLeast(text, second);
-  date = std::move(text);
+  // "YYYY-MM-DD hh:mm:ss", each number at least two digits; written by hand into a buffer on the
+  // stack and copied once, as every found mail's date passes here: a formatted print, or a new
+  // string for the result, cost more than the rest of the record.
+  std::array<char, 64> buffer;  // six numbers of at most seven digits and five separators
+  char* out = PutTwoDigitsAtLeast(buffer.data(), year);
+  *out++ = '-';
+  out = PutTwoDigitsAtLeast(out, month);
+  *out++ = '-';
+  out = PutTwoDigitsAtLeast(out, day);
+  *out++ = ' ';
+  out = PutTwoDigitsAtLeast(out, hour);
+  *out++ = ':';
+  out = PutTwoDigitsAtLeast(out, minute);
+  *out++ = ':';
+  out = PutTwoDigitsAtLeast(out, second);
+  date.assign(buffer.data(), static_cast<std::size_t>(out - buffer.data()));
 }
 
 bool ReadsAsShortYearDate(std::string_view date) {

@@ -115,6 +115,12 @@ INSTANTIATE_TEST_SUITE_P(
         // leading zero, missing ones are zero.
         DateRow{"LongNumbersKeepTheirDigits", "123 Jan 2009 7:5:100000000",
                 "2009-01-123 07:05:1000000"},
+        // Two digits and three on either side of the shortest form's limit.
+        DateRow{"NinetyNineAndHundred", "99 Jan 2009 100:9:99", "2009-01-99 100:09:99"},
+        DateRow{"LongestNumbersEverywhere", "1000009 Dec 1000009 1000009:1000009:1000009",
+                "1000009 Dec 1000009 1000009:1000009:1000009"},
+        DateRow{"SevenDigitTimeInRange", "1000009 Dec 2049 1000009:1000009:1000009",
+                "2049-12-1000009 1000009:1000009:1000009"},
         DateRow{"ZerosStayTwoDigits", "0 Oct 2009 0:0:0", "2009-10-00 00:00:00"},
         DateRow{"TenIsNotPadded", "10 Oct 2010 10:10:10", "2010-10-10 10:10:10"},
         DateRow{"OnlyDayMonthYear", "5 May 2049", "2049-05-05 00:00:00"},
