@@ -1,5 +1,5 @@
-// The digests a mail's print keeps of its texts. Every found mail's text is digested on the
-// workers, so the digest must keep up with the bytes: sixteen lanes take a word each of every
+// The digests a mail's print keeps of its texts. Texts are digested on the thread that merges
+// the finds, so the digest must keep up with the bytes: sixteen lanes take a word each of every
 // 128-byte block, each mixed by the product of its two halves, so that sixteen products are in
 // flight rather than one chain of them (four at once in an AVX2 step). The digests live in
 // memory for one scan and are only ever compared for equality: nothing writes them or orders by
