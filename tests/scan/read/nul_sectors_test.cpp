@@ -64,19 +64,27 @@ std::vector<std::size_t> PlainAnswers(const std::vector<std::uint8_t>& source,
   return answers;
 }
 
-class FindReadNulTest : public testing::TestWithParam<SearchRow> {};
-
-TEST_P(FindReadNulTest, AnswersAsASearchOfEveryByte) {
-  const SearchRow& row = GetParam();
-  std::vector<std::uint8_t> source(kSourceSectors * S, 'A');
+// The row's source bytes (its NULs, its unreadable sectors' zeros) and what the reader learnt of
+// them: the unreadable sectors, the marked sectors' NUL words, what was let go.
+void PrepareRow(const SearchRow& row, std::vector<std::uint8_t>& source,
+                UnreadableSectors& sectors) {
+  source.assign(kSourceSectors * S, 'A');
   for (const std::size_t nul : row.nuls) source[nul] = 0;
   for (const SectorRange& range : row.unreadable)
     std::memset(source.data() + range.first * S, 0, range.count * S);
-  UnreadableSectors sectors;
   sectors.Add(row.unreadable);
   for (const Marked& marked : row.marked)
     sectors.AddMarkedSectors(marked.first, marked.count, NulWords(source, marked), {});
   if (row.forgetBefore != 0) sectors.ForgetNulSectorsBefore(row.forgetBefore);
+}
+
+class FindReadNulTest : public testing::TestWithParam<SearchRow> {};
+
+TEST_P(FindReadNulTest, AnswersAsASearchOfEveryByte) {
+  const SearchRow& row = GetParam();
+  std::vector<std::uint8_t> source;
+  UnreadableSectors sectors;
+  PrepareRow(row, source, sectors);
 
   const CarveBuffer buffer{source.data() + row.bufferBase, row.bufferEnd - row.bufferBase,
                            row.bufferBase, &sectors};
@@ -156,15 +164,9 @@ class LastMayHoldNulTest : public testing::TestWithParam<SearchRow> {};
 // still asked, and the look end only where no zero is left in front.
 TEST_P(LastMayHoldNulTest, StretchesHoldEveryZeroInFront) {
   const SearchRow& row = GetParam();
-  std::vector<std::uint8_t> source(kSourceSectors * S, 'A');
-  for (const std::size_t nul : row.nuls) source[nul] = 0;
-  for (const SectorRange& range : row.unreadable)
-    std::memset(source.data() + range.first * S, 0, range.count * S);
+  std::vector<std::uint8_t> source;
   UnreadableSectors sectors;
-  sectors.Add(row.unreadable);
-  for (const Marked& marked : row.marked)
-    sectors.AddMarkedSectors(marked.first, marked.count, NulWords(source, marked), {});
-  if (row.forgetBefore != 0) sectors.ForgetNulSectorsBefore(row.forgetBefore);
+  PrepareRow(row, source, sectors);
 
   // lastZero[i]: one behind the last zero in front of absolute byte i, 0 for none.
   std::vector<std::size_t> lastZero(source.size() + 1, 0);
