@@ -8,10 +8,14 @@ namespace quillon {
 void FoundMails::Add(MailRecordPtr record) {
   record->ShrinkToFit();
   std::lock_guard lock(mutex_);
-  // One scan reads one source: its name is kept once and shared by all its records.
-  if (!sourceName_ || *sourceName_ != record->SourceName())
-    sourceName_ = std::make_shared<const std::string>(record->SourceName());
-  record->SetSourceName(sourceName_);
+  // One scan reads one source: its name is kept once and shared by all its records, the one the
+  // records were built with where they share one.
+  const std::shared_ptr<const std::string>& own = record->SharedSourceName();
+  if (!sourceName_ || own != sourceName_) {
+    if (!sourceName_ || *sourceName_ != record->SourceName())
+      sourceName_ = own ? own : std::make_shared<const std::string>();
+    record->SetSourceName(sourceName_);
+  }
   if (!textStore_) {
     textStore_ = textFolder_ ? std::make_shared<MailTextStore>(*textFolder_)
                              : MailTextStore::InTemporaryFolder();

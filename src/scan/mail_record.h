@@ -119,6 +119,8 @@ class MailRecord {
   const std::string& SourceName() const;
   void SetSourceName(std::shared_ptr<const std::string> name);
   void SetSourceName(std::string_view name);
+  // The name as the record holds it, null when none was set.
+  const std::shared_ptr<const std::string>& SharedSourceName() const { return sourceName_; }
   std::uint64_t startSector = 0;
   std::uint16_t sectorOffset = 0;
   std::int16_t priority = 0;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <string>
+#include <vector>
 
 #include "text/ascii.h"
 #include "text/converter_names.h"
@@ -72,9 +73,21 @@ std::vector<CodePageChoice> AnsiCodePageChoices() {
 }
 
 bool IsCodePageAvailable(int codePage) {
+  // Asked for every encoded word of every header decoded; what the machine has does not change
+  // while the process runs, and a thread meets a handful of code pages, so each thread keeps
+  // its answers (converters are opened per thread anyway).
+  struct Known {
+    int codePage;
+    bool available;
+  };
+  thread_local std::vector<Known> known;
+  for (const Known& each : known)
+    if (each.codePage == codePage) return each.available;
   const ConverterNames names = ConverterNamesFor(codePage);
-  if (names.icu != nullptr && IsIcuConverterAvailable(names.icu)) return true;
-  return names.iconv != nullptr && IsIconvConverterAvailable(names.iconv);
+  const bool available = (names.icu != nullptr && IsIcuConverterAvailable(names.icu)) ||
+                         (names.iconv != nullptr && IsIconvConverterAvailable(names.iconv));
+  if (names.icu != nullptr || names.iconv != nullptr) known.push_back({codePage, available});
+  return available;
 }
 
 std::u16string CodePageToUtf16(int codePage, std::string_view bytes) {

@@ -369,6 +369,16 @@ std::string PercentDecode(std::string_view text) {
 
 }  // namespace
 
+bool DecodesAsItself(std::string_view text, int ansiCodePage) {
+  return ReadsAsciiAsItself(ansiCodePage) && IsPlainAsciiText(text);
+}
+
+bool AddressDecodesAsItself(std::string_view text, int ansiCodePage) {
+  // Without a quote the value is one part, and one with nothing to trim is that part as is.
+  return text.find('"') == std::string_view::npos && TrimWhiteSpace(text).size() == text.size() &&
+         DecodesAsItself(text, ansiCodePage);
+}
+
 std::u16string DecodeExtendedParameter(std::string_view value, int ansiCodePage) {
   value = TrimWhiteSpace(value);
   // The value is a token, but some mailers quote it anyway.

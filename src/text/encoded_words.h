@@ -28,6 +28,13 @@ std::u16string DecodeHeaderText(std::string_view text, int ansiCodePage);
 // between double quotes followed by the rest of the value.
 std::u16string DecodeAddressText(std::string_view text, int ansiCodePage);
 
+// Whether DecodeHeaderText / DecodeAddressText would give `text` back with each byte widened to
+// one unit, told without decoding it (most header values are plain ASCII): then a caller that
+// keeps only the texts that differ from their raw values need not make the decoded one at all.
+// False where it cannot be told this cheaply.
+bool DecodesAsItself(std::string_view text, int ansiCodePage);
+bool AddressDecodesAsItself(std::string_view text, int ansiCodePage);
+
 // An RFC 2231 extended value "charset'language'percent%20encoded" (as in filename*=), decoded to
 // UTF-16; a value without the two quotes is taken as percent-encoded ANSI text.
 std::u16string DecodeExtendedParameter(std::string_view value, int ansiCodePage);

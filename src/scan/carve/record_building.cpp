@@ -1,5 +1,6 @@
 #include "scan/carve/record_building.h"
 
+#include <memory>
 #include <string_view>
 #include <utility>
 
@@ -35,14 +36,18 @@ void TrimLineBreaks(String& text) {
 
 }  // namespace
 
-MailRecordPtr BuildRecord(PendingMail&& pending, const std::string& sourceName, FoundBy foundBy,
-                          int ansiCodePage) {
+MailRecordPtr BuildRecord(PendingMail&& pending, std::shared_ptr<const std::string> sourceName,
+                          FoundBy foundBy, int ansiCodePage) {
   auto record = std::make_shared<MailRecord>();
-  // The subject is decoded as carved and trimmed of its line breaks after.
-  std::u16string subjectText = DecodeHeaderText(pending.subject, ansiCodePage);
+  // The subject is decoded as carved and trimmed of its line breaks after. A value that decodes
+  // as itself is not decoded: the record widens its raw value when asked for its text.
+  const bool subjectAsItself = DecodesAsItself(pending.subject, ansiCodePage);
+  std::u16string subjectText;
+  if (!subjectAsItself) {
+    subjectText = DecodeHeaderText(pending.subject, ansiCodePage);
+    TrimLineBreaks(subjectText);
+  }
   TrimLineBreaks(pending.subject);
-  TrimLineBreaks(subjectText);
-  if (subjectText.empty()) subjectText = u"( No Subject )";
   NormaliseDate(pending.date);
   record->subject = pending.subject;
   record->from = pending.from;
@@ -58,15 +63,25 @@ MailRecordPtr BuildRecord(PendingMail&& pending, const std::string& sourceName, 
   record->startSector = pending.startSector;
   record->sectorOffset = pending.sectorOffset;
   record->priority = PriorityNumber(pending.priority);
-  record->SetSourceName(sourceName);
+  record->SetSourceName(std::move(sourceName));
   record->foundBy = foundBy;
 
-  record->SetFromText(DecodeAddressText(record->from, ansiCodePage));
-  record->SetToText(DecodeAddressText(record->to, ansiCodePage));
-  record->SetSubjectText(std::move(subjectText));
+  if (!AddressDecodesAsItself(record->from.View(), ansiCodePage))
+    record->SetFromText(DecodeAddressText(record->from, ansiCodePage));
+  if (!AddressDecodesAsItself(record->to.View(), ansiCodePage))
+    record->SetToText(DecodeAddressText(record->to, ansiCodePage));
+  if (subjectAsItself ? record->subject.empty() : subjectText.empty())
+    subjectText = u"( No Subject )";
+  if (!subjectText.empty()) record->SetSubjectText(std::move(subjectText));
   for (PartEntry& entry : record->attachments)
     entry.nameText = DecodeHeaderText(entry.name, ansiCodePage);
   return record;
+}
+
+MailRecordPtr BuildRecord(PendingMail&& pending, const std::string& sourceName, FoundBy foundBy,
+                          int ansiCodePage) {
+  return BuildRecord(std::move(pending), std::make_shared<const std::string>(sourceName), foundBy,
+                     ansiCodePage);
 }
 
 void TakeHeaderValues(MailRecord& record, const MailRecord& from) {

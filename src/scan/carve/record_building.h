@@ -2,6 +2,7 @@
 // display, the date normalised and the subject trimmed of line breaks.
 #pragma once
 
+#include <memory>
 #include <string>
 
 #include "scan/lines/pending_mail.h"
@@ -9,6 +10,9 @@
 
 namespace quillon {
 
+// `sourceName` is shared with the record (a scan's records all name one source).
+MailRecordPtr BuildRecord(PendingMail&& pending, std::shared_ptr<const std::string> sourceName,
+                          FoundBy foundBy, int ansiCodePage);
 MailRecordPtr BuildRecord(PendingMail&& pending, const std::string& sourceName, FoundBy foundBy,
                           int ansiCodePage);
 

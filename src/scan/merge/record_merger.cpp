@@ -28,7 +28,7 @@ MailExtent ExtentOf(const ShapeCandidate& candidate) {
 
 RecordMerger::RecordMerger(ScanStatus& status, FoundMails& mails, ScanObserver& observer,
                            std::string sourceName, bool strict, int ansiCodePage)
-    : sourceName_(std::move(sourceName)),
+    : sourceName_(std::make_shared<const std::string>(std::move(sourceName))),
       strict_(strict),
       ansiCodePage_(ansiCodePage),
       publisher_(status, mails, observer),

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <memory>
 #include <string>
 #include <unordered_set>
 #include <vector>
@@ -80,7 +81,7 @@ class RecordMerger final : public MailSink {
   // Holds or notes the trace finds before `undecided`, where the first undecided block begins.
   void DecideTraceFinds(std::uint64_t undecided, CarveBuffer buffer);
 
-  std::string sourceName_;
+  std::shared_ptr<const std::string> sourceName_;  // shared with every record built
   bool strict_;
   int ansiCodePage_;  // of 8-bit text without a charset
   MailPublisher publisher_;

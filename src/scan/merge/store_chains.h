@@ -25,7 +25,7 @@ namespace quillon {
 
 class StoreChains {
  public:
-  StoreChains(std::string sourceName, int ansiCodePage)
+  StoreChains(std::shared_ptr<const std::string> sourceName, int ansiCodePage)
       : sourceName_(std::move(sourceName)), ansiCodePage_(ansiCodePage) {}
 
   // Where chains are read from at the end, for the store mails that turn out to be finds of
@@ -92,8 +92,8 @@ class StoreChains {
   // joined where they touch; in position order.
   std::vector<std::pair<std::uint64_t, std::uint64_t>> blockAreas_;
 
-  std::string sourceName_;
-  int ansiCodePage_;  // of 8-bit text without a charset
+  std::shared_ptr<const std::string> sourceName_;  // shared with every record built
+  int ansiCodePage_;                               // of 8-bit text without a charset
   SourceBytesReader readSource_;
   std::vector<ShapeCandidate> storeCandidates_;
   // Where the shape scan saw each chain's trace line: the chain's first block and the mail's
