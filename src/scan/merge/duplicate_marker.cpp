@@ -107,24 +107,69 @@ std::uint8_t* DuplicateMarker::ReadRoom::Reserve(std::size_t size) {
   return bytes.get();
 }
 
+namespace {
+
+// Room for the block headers a store's blocks would put between the pieces of `size` bytes of
+// text.
+std::size_t WithBlockHeaders(std::size_t size) {
+  return size + (size / kStoreBlockData + 2) * kBlockHeaderSize;
+}
+
+}  // namespace
+
 MailText DuplicateMarker::ReadAgain(const FirstCopy& copy, std::size_t size, ReadRoom& room,
                                     std::string& stepped) const {
   if (!readSource_) return {};
   if (copy.storeBlock != 0) return ChainText(copy.storeBlock, copy.textStart, {}, room.chain);
-  const std::size_t printed = copy.printedTextOnly ? copy.print.aboveLength + copy.print.length : 0;
-  // Room for the block headers a store's blocks would put between the text's pieces; less near
-  // the source's end.
-  for (std::size_t reach = size + (size / kStoreBlockData + 2) * kBlockHeaderSize;
-       reach >= kStoreBlockData; reach /= 2) {
-    const std::uint8_t* bytes = HeldInHand(inHand_, copy.textStart, reach);
-    if (!bytes) {
-      std::uint8_t* read = room.Reserve(reach);
-      if (!readSource_(copy.textStart, reach, read)) continue;
-      bytes = read;
-    }
-    return TextFrom({bytes, reach, copy.textStart}, 0, reach, stepped, printed);
+  const BytesRead read = BytesAgain(copy, size, room);
+  return read.bytes ? TextIn(copy, read, read.reach, stepped) : MailText{};
+}
+
+DuplicateMarker::BytesRead DuplicateMarker::BytesAgain(const FirstCopy& copy, std::size_t size,
+                                                       ReadRoom& room) const {
+  if (!readSource_) return {};
+  // Less near the source's end.
+  for (std::size_t reach = WithBlockHeaders(size); reach >= kStoreBlockData; reach /= 2) {
+    if (const std::uint8_t* bytes = HeldInHand(inHand_, copy.textStart, reach))
+      return {bytes, reach};
+    std::uint8_t* read = room.Reserve(reach);
+    if (readSource_(copy.textStart, reach, read)) return {read, reach};
   }
   return {};
+}
+
+MailText DuplicateMarker::TextIn(const FirstCopy& copy, BytesRead read, std::size_t limit,
+                                 std::string& stepped) const {
+  const std::size_t printed = copy.printedTextOnly ? copy.print.aboveLength + copy.print.length : 0;
+  return TextFrom({read.bytes, read.reach, copy.textStart}, 0, std::min(limit, read.reach), stepped,
+                  printed);
+}
+
+std::optional<bool> DuplicateMarker::PartedEarly(const FirstCopy& mine, const FirstCopy& copy,
+                                                 BytesRead ourRead, BytesRead theirRead,
+                                                 std::size_t limit) const {
+  const MailPrint& ours = mine.print;
+  const MailPrint& theirs = copy.print;
+  std::string ourStepped, theirStepped;
+  MailText our = TextIn(mine, ourRead, limit, ourStepped);
+  MailText their = TextIn(copy, theirRead, limit, theirStepped);
+  if (!ours.open) our.size = std::min<std::size_t>(our.size, ours.aboveLength + ours.length);
+  if (!theirs.open)
+    their.size = std::min<std::size_t>(their.size, theirs.aboveLength + theirs.length);
+  if (our.size < ours.aboveLength || their.size < theirs.aboveLength) return std::nullopt;
+  // Where they part inside these texts, they part at the same byte in the texts looked through
+  // further, which begin with them.
+  const std::size_t common = CommonLength(our, ours.aboveLength, their, theirs.aboveLength);
+  if (common >= std::min(our.size - ours.aboveLength, their.size - theirs.aboveLength))
+    return std::nullopt;
+  // What SameText asks of texts that part, up to where it looks behind where they part.
+  if (ours.aboveLength > theirs.aboveLength   ? !EndsWithLinesAbove(our, ours, theirs)
+      : ours.aboveLength < theirs.aboveLength ? !EndsWithLinesAbove(their, theirs, ours)
+                                              : false)
+    return false;
+  if (common <= ours.headerLength) return false;
+  if ((ours.open && common == ours.length) || (theirs.open && common == theirs.length)) return true;
+  return std::nullopt;
 }
 
 bool DuplicateMarker::SameLinesBefore(const FirstCopy& mine, const FirstCopy& copy) const {
@@ -195,11 +240,28 @@ bool DuplicateMarker::SameText(const FirstCopy& mine, const FirstCopy& copy) con
   std::string ourStepped, theirStepped;
   MailText our, their;
   std::size_t common = 0;
-  for (std::size_t reach =
-           std::max(ours.aboveLength + ours.length, theirs.aboveLength + theirs.length) + kReadStep;
-       ; reach = std::min(2 * reach, kLongestPrintedText)) {
-    our = ReadAgain(mine, reach, ourBytes, ourStepped);
-    their = ReadAgain(copy, reach, theirBytes, theirStepped);
+  const std::size_t shorter =
+      std::min(ours.aboveLength + ours.length, theirs.aboveLength + theirs.length) + kReadStep;
+  const std::size_t longer =
+      std::max(ours.aboveLength + ours.length, theirs.aboveLength + theirs.length) + kReadStep;
+  bool first = true;
+  for (std::size_t reach = longer;; reach = std::min(2 * reach, kLongestPrintedText)) {
+    if (std::exchange(first, false) && shorter < longer && mine.storeBlock == 0 &&
+        copy.storeBlock == 0) {
+      // Texts that part early, as most with the same values that are no copies do, are told
+      // apart without looking through the longer one as far as it was printed.
+      const BytesRead ourRead = BytesAgain(mine, reach, ourBytes);
+      const BytesRead theirRead = BytesAgain(copy, reach, theirBytes);
+      if (!ourRead.bytes || !theirRead.bytes) return false;
+      if (const std::optional<bool> told =
+              PartedEarly(mine, copy, ourRead, theirRead, WithBlockHeaders(shorter)))
+        return *told;
+      our = TextIn(mine, ourRead, ourRead.reach, ourStepped);
+      their = TextIn(copy, theirRead, theirRead.reach, theirStepped);
+    } else {
+      our = ReadAgain(mine, reach, ourBytes, ourStepped);
+      their = ReadAgain(copy, reach, theirBytes, theirStepped);
+    }
     if (!our.data || !their.data) return false;
     if (!ours.open) our.size = std::min<std::size_t>(our.size, ours.aboveLength + ours.length);
     if (!theirs.open)

@@ -74,6 +74,22 @@ class DuplicateMarker {
   // where they hold them, else read again from the source.
   MailText ReadAgain(const FirstCopy& copy, std::size_t size, ReadRoom& room,
                      std::string& stepped) const;
+  // The bytes ReadAgain reads the text of a first copy out of a mail's store (storeBlock 0)
+  // from: `reach` of them from its start on, fewer near the source's end; none where nothing
+  // could be read.
+  struct BytesRead {
+    const std::uint8_t* bytes = nullptr;
+    std::size_t reach = 0;
+  };
+  BytesRead BytesAgain(const FirstCopy& copy, std::size_t size, ReadRoom& room) const;
+  // The text of `copy` in `read`, looked through no further than `limit`: the start of the one
+  // looked through further (a store block header the nearer limit cuts ends it there).
+  MailText TextIn(const FirstCopy& copy, BytesRead read, std::size_t limit,
+                  std::string& stepped) const;
+  // What SameText tells of two texts read as far as `ourRead` and `theirRead` reach where they
+  // part within their first `limit` bytes, looked through no further; nothing where they do not.
+  std::optional<bool> PartedEarly(const FirstCopy& mine, const FirstCopy& copy, BytesRead ourRead,
+                                  BytesRead theirRead, std::size_t limit) const;
   // The `size` bytes of the source from `from` on: the bytes in hand where they hold them, else
   // read into `room`; nothing where they cannot be read.
   std::optional<std::string_view> SourceBytes(std::uint64_t from, std::size_t size,

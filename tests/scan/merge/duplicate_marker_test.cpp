@@ -79,6 +79,14 @@ std::string Mail(const std::string& subject, const std::string& body) {
 }
 
 const std::string kLongBody = std::string(300, 'a') + "\r\n" + std::string(900, 'b') + "\r\n";
+// A body longer than the step texts are read on by beyond the shorter one's print.
+const std::string kHugeBody = [] {
+  std::string body;
+  for (int line = 0; line < 400; ++line)
+    body += std::string(70, static_cast<char>('c' + line % 20)) + "\r\n";
+  return body;
+}();
+constexpr std::size_t kBigCluster = 64 * 1024;
 
 struct BytesRow {
   const char* name;
@@ -88,6 +96,7 @@ struct BytesRow {
   std::vector<std::string> ids = {};
   // Where in its cluster each mail was found (0 for all when empty): a later line of its header.
   std::vector<std::size_t> foundAt = {};
+  std::size_t cluster = 4096;
 };
 
 void PrintTo(const BytesRow& row, std::ostream* out) {
@@ -100,7 +109,7 @@ class DuplicateBytesTest : public testing::TestWithParam<BytesRow> {};
 // a scan's buffer keeps behind them, and the source cannot be read: the texts compared must come
 // from the buffer. Else the buffer is too short to be taken and every text is read again.
 void MarkRow(const BytesRow& row, bool inHand) {
-  constexpr std::size_t kCluster = 4096;
+  const std::size_t kCluster = row.cluster;
   constexpr std::uint64_t kBase = 1024 * 1024;
   const std::size_t sourceSize = kCluster * (row.mails.size() + 1);
   std::string bytes(sourceSize + (inHand ? kCarveLookAhead : 0), '\0');
@@ -217,7 +226,34 @@ INSTANTIATE_TEST_SUITE_P(
         BytesRow{"CopyWithIdBehindAnIdlessLookalike",
                  {Mail("s", kLongBody), Mail("s", "other\r\n"), Mail("s", "other\r\n")},
                  {-1, -1, 1},
-                 {"", "<1@x>", ""}}),
+                 {"", "<1@x>", ""}},
+        // Texts far apart in length, the longer one not looked through as far as it goes where
+        // they part early: told alike whichever comes first.
+        BytesRow{"ShortCopyOfALongMail",
+                 {Mail("s", kLongBody + kHugeBody), Mail("s", kLongBody.substr(0, 700))},
+                 {-1, 0},
+                 {},
+                 {},
+                 kBigCluster},
+        BytesRow{"LongMailBehindItsShortCopy",
+                 {Mail("s", kLongBody.substr(0, 700)), Mail("s", kLongBody + kHugeBody)},
+                 {-1, 0},
+                 {},
+                 {},
+                 kBigCluster},
+        BytesRow{"ShortLookalikeOfALongMail",
+                 {Mail("s", kLongBody + kHugeBody), Mail("s", "other\r\n")},
+                 {-1, -1},
+                 {},
+                 {},
+                 kBigCluster},
+        BytesRow{"LongLookalikesPartingFarIn",
+                 {Mail("s", kLongBody + kHugeBody),
+                  Mail("s", kLongBody + kHugeBody.substr(0, 9000) + "d\r\n")},
+                 {-1, -1},
+                 {},
+                 {},
+                 kBigCluster}),
     [](const testing::TestParamInfo<BytesRow>& row) { return std::string(row.param.name); });
 
 }  // namespace
