@@ -193,7 +193,20 @@ std::size_t CommonLength(MailText a, std::size_t aFrom, MailText b, std::size_t 
       std::min(a.size - std::min(a.size, aFrom), b.size - std::min(b.size, bFrom));
   const auto* first = a.data + aFrom;
   const auto* second = b.data + bFrom;
-  return static_cast<std::size_t>(std::mismatch(first, first + length, second).first - first);
+  // Texts compared run alike for kilobytes, often the whole way: a block at a time, then the
+  // differing block eight bytes at a time, and the differing word byte by byte.
+  constexpr std::size_t kBlock = 256;
+  std::size_t at = 0;
+  while (at + kBlock <= length && std::memcmp(first + at, second + at, kBlock) == 0) at += kBlock;
+  for (; at + sizeof(std::uint64_t) <= length; at += sizeof(std::uint64_t)) {
+    std::uint64_t one = 0;
+    std::uint64_t other = 0;
+    std::memcpy(&one, first + at, sizeof one);
+    std::memcpy(&other, second + at, sizeof other);
+    if (one != other) break;
+  }
+  while (at < length && first[at] == second[at]) ++at;
+  return at;
 }
 
 }  // namespace quillon

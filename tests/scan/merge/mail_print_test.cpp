@@ -79,5 +79,43 @@ INSTANTIATE_TEST_SUITE_P(
                       PrintRow{"LinesAboveAndTwoDigestBlocks", "X-A: 1\r\n", 231, 1}),
     test::RowName());
 
+// Two texts have in common what they hold alike from their start indices on, up to the shorter
+// one's end, wherever the first differing byte lies against the blocks and words compared at once.
+struct CommonRow {
+  const char* name;
+  std::size_t ourFrom;
+  std::size_t theirFrom;
+  std::size_t length;  // of the texts behind their start indices, before `theirExtra`
+  std::size_t theirExtra;
+  std::size_t differsAt;  // where their text differs from ours; `length` for nowhere
+};
+
+class CommonLengthTest : public ::testing::TestWithParam<CommonRow> {};
+
+TEST_P(CommonLengthTest, CountsTheBytesAlike) {
+  const CommonRow& row = GetParam();
+  std::string alike;
+  for (std::size_t i = 0; i < row.length + row.theirExtra; ++i)
+    alike += static_cast<char>('a' + (i * 7) % 26);
+  const std::string ours = std::string(row.ourFrom, 'x') + alike.substr(0, row.length);
+  std::string theirs = std::string(row.theirFrom, 'y') + alike;
+  if (row.differsAt < row.length) theirs[row.theirFrom + row.differsAt] ^= 0x20;
+  EXPECT_EQ(CommonLength(TextOf(ours), row.ourFrom, TextOf(theirs), row.theirFrom), row.differsAt);
+  EXPECT_EQ(CommonLength(TextOf(theirs), row.theirFrom, TextOf(ours), row.ourFrom), row.differsAt);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, CommonLengthTest,
+    ::testing::Values(
+        CommonRow{"Empty", 0, 0, 0, 0, 0}, CommonRow{"FirstByte", 0, 0, 100, 0, 0},
+        CommonRow{"InFirstWord", 3, 0, 100, 0, 5}, CommonRow{"LastByteOfAWord", 0, 5, 100, 0, 7},
+        CommonRow{"InTheTail", 0, 0, 13, 0, 11}, CommonRow{"LastByteOfABlock", 1, 2, 1000, 0, 255},
+        CommonRow{"FirstByteOfTheSecondBlock", 0, 0, 1000, 0, 256},
+        CommonRow{"DeepInAWord", 7, 0, 5000, 0, 4099}, CommonRow{"LastByte", 0, 0, 777, 0, 776},
+        CommonRow{"AlikeToTheShorterEnd", 2, 9, 1500, 300, 1500},
+        CommonRow{"AlikeBlocksOnly", 0, 0, 512, 0, 512},
+        CommonRow{"PastTheEndOfOne", 50, 0, 0, 40, 0}),
+    test::RowName());
+
 }  // namespace
 }  // namespace quillon
