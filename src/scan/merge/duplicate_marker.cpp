@@ -9,6 +9,7 @@
 #include "scan/lines/line_reader.h"
 #include "scan/merge/duplicate_text_end.h"
 #include "scan/merge/held_in_hand.h"
+#include "scan/merge/lines_above_copies.h"
 #include "scan/read/block_header.h"
 #include "scan/read/unreadable_sectors.h"
 #include "scan/shape/field_names.h"
@@ -20,22 +21,6 @@ namespace {
 constexpr std::size_t kStoreBlockData = 0x200;  // the least a store block holds
 // How far in front of two copies' texts the lines are compared that a find may have left out.
 constexpr std::uint64_t kLookBack = 8192;
-
-// Whether `line` (with its line end) is a header line: a field, or a folded part of one. A line
-// with control bytes in it (a store's block header, other data) is none that can be told.
-bool IsHeaderLine(std::string_view line) {
-  if (line.empty() || line[0] == '\r' || line[0] == '\n') return false;
-  if (std::any_of(line.begin(), line.end(), [](char c) {
-        return static_cast<unsigned char>(c) < 0x20 && c != '\t' && c != '\r' && c != '\n';
-      }))
-    return false;
-  if (line[0] == ' ' || line[0] == '\t') return true;
-  const std::size_t colon = line.find(':');
-  if (colon == std::string_view::npos || colon < 2 || colon > 76) return false;
-  return std::all_of(line.begin(), line.begin() + static_cast<std::ptrdiff_t>(colon), [](char c) {
-    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-';
-  });
-}
 
 // Whether `line`, no header line, ends in one whose known field name other bytes run into: the
 // first line of a header block glued behind them.
@@ -73,7 +58,7 @@ bool DuplicateMarker::HeldByTheMailAround(std::uint64_t at) const {
     if (rest.empty()) return true;
     if (rest.back() != '\n') return false;  // its first line runs on from other bytes
     if (rest.size() < 2) return true;
-    const std::size_t lineFeed = rest.rfind('\n', rest.size() - 2);
+    const std::size_t lineFeed = LastLineFeedAtOrBefore(rest, rest.size() - 2);
     if (lineFeed == std::string_view::npos) return true;
     const std::string_view line = rest.substr(lineFeed + 1);
     rest = rest.substr(0, lineFeed + 1);
@@ -85,7 +70,7 @@ bool DuplicateMarker::HeldByTheMailAround(std::uint64_t at) const {
     const std::size_t emptyLine = rest.ends_with("\r\n\r\n") ? 2 : rest.ends_with("\n\n") ? 1 : 0;
     if (emptyLine == 0) return false;
     rest.remove_suffix(emptyLine);
-    const std::size_t above = rest.rfind('\n', rest.size() - 2);
+    const std::size_t above = LastLineFeedAtOrBefore(rest, rest.size() - 2);
     return above != std::string_view::npos && IsHeaderLine(rest.substr(above + 1));
   }
 }
@@ -186,15 +171,11 @@ bool DuplicateMarker::SameLinesBefore(const FirstCopy& mine, const FirstCopy& co
   }
   // Line by line upwards, while both are header lines. A line begins behind a line feed or
   // behind a byte that is no text (zeros in front of a copy's first line, other data).
-  const auto isBreak = [](char c) {
-    return c == '\n' || (static_cast<unsigned char>(c) < 0x20 && c != '\t' && c != '\r');
-  };
   for (;;) {
     std::string_view line[2];
     for (int i = 0; i < 2; ++i) {
       if (rest[i].size() < 2 || rest[i].back() != '\n') return true;
-      std::size_t first = rest[i].size() - 1;
-      while (first > 0 && !isBreak(rest[i][first - 1])) --first;
+      const std::size_t first = LineStartBehindBreak(rest[i], rest[i].size() - 1);
       if (first == 0) return true;  // a line longer than the bytes read: no header line
       line[i] = rest[i].substr(first);
       rest[i] = rest[i].substr(0, first);
