@@ -47,7 +47,8 @@ void RecordMerger::AddCandidates(ShapeFinds&& finds) {
   storeChains_.Add(finds);
 }
 
-void RecordMerger::DecideBlock(ShapeCandidate&& candidate, CarveBuffer buffer) {
+void RecordMerger::DecideBlock(ShapeCandidate& candidate, std::uint64_t nextBlockStart,
+                               CarveBuffer buffer) {
   const bool quoted = candidate.behindMboxSeparator && !candidate.separatorOpensFile &&
                       haveLastBlock_ && lastBlockOpensFile_ &&
                       !NulBetween(buffer, lastBlockStart_, candidate.start);
@@ -72,7 +73,7 @@ void RecordMerger::DecideBlock(ShapeCandidate&& candidate, CarveBuffer buffer) {
   }
   if (matched || quoted) return;
   // A mail of its own: follow its body up to where the next block begins.
-  FollowBodyOf(candidate, candidates_.empty() ? UINT64_MAX : candidates_.front().start, buffer);
+  FollowBodyOf(candidate, nextBlockStart, buffer);
   MailRecordPtr record =
       BuildRecord(std::move(candidate.headers), sourceName_, FoundBy::Shape, ansiCodePage_);
   record->SetExtent(ExtentOf(candidate));
@@ -120,14 +121,14 @@ void RecordMerger::Resolve(std::uint64_t walkPosition, CarveBuffer buffer) {
   if (strict_) return;
   // Decide the blocks the walk has passed.
   while (!candidates_.empty() && candidates_.front().headerEnd <= walkPosition) {
-    ShapeCandidate candidate = std::move(candidates_.front());
-    candidates_.pop_front();
+    // Decided where it is held: a candidate is large, and moving it out cost more than the rest.
+    ShapeCandidate& candidate = candidates_.front();
     // Header lines inside a store's blocks belong to the message whose chain holds them; the
     // chains decide, at the end.
-    if (storeChains_.InStoreArea(candidate.start) ||
-        storeChains_.ContinuesAStoreBlock(candidate.start))
-      continue;
-    DecideBlock(std::move(candidate), buffer);
+    if (!storeChains_.InStoreArea(candidate.start) &&
+        !storeChains_.ContinuesAStoreBlock(candidate.start))
+      DecideBlock(candidate, candidates_.size() > 1 ? candidates_[1].start : UINT64_MAX, buffer);
+    candidates_.pop_front();
   }
   // Trace finds before every undecided block are decided too.
   const std::uint64_t undecided =

@@ -74,8 +74,9 @@ class RecordMerger final : public MailSink {
  private:
   void Publish(const MailRecordPtr& record, CarveBuffer buffer);
   // Matches the header block `candidate` with the trace finds in it, or makes it a find of its
-  // own (held until earlier blocks are decided).
-  void DecideBlock(ShapeCandidate&& candidate, CarveBuffer buffer);
+  // own (held until earlier blocks are decided), whose body is followed up to `nextBlockStart`.
+  // Takes what it keeps out of `candidate`, which is decided in the place it was held.
+  void DecideBlock(ShapeCandidate& candidate, std::uint64_t nextBlockStart, CarveBuffer buffer);
   // Follows the body of a shape find up to `limit`, or takes the one followed ahead.
   void FollowBodyOf(ShapeCandidate& candidate, std::uint64_t limit, CarveBuffer buffer);
   // Holds or notes the trace finds before `undecided`, where the first undecided block begins.
