@@ -337,14 +337,15 @@ void DuplicateMarker::Mark(MailRecord& record, std::size_t index, CarveBuffer bu
   const MailExtent extent = record.Extent();
   mine.textStart = extent.TextStartOr(record.StartByte());
   mine.inside = record.partOf >= 0;
-  // Whether a part of another mail is a copy is told by its print at once.
-  PrintOfRecord(record, buffer, !mine.inside, mine);
   // A find the scan took for a part of another mail may be a mail of its own glued behind one
   // whose end was not seen, or at a sector start behind it: it is a copy where its whole text
   // says so. One whose header block stands behind a whole line is the message a MIME part or a
-  // forwarding text holds, and goes with the mail around it; so does one whose bytes tell
-  // nothing.
-  if (mine.inside && (!mine.print.known || HeldByTheMailAround(mine.textStart))) return;
+  // forwarding text holds, and goes with the mail around it (asked first: its text need not be
+  // printed then); so does one whose bytes tell nothing.
+  if (mine.inside && HeldByTheMailAround(mine.textStart)) return;
+  // Whether a part of another mail is a copy is told by its print at once.
+  PrintOfRecord(record, buffer, !mine.inside, mine);
+  if (mine.inside && !mine.print.known) return;
   mine.storeBlock = extent.inStore ? extent.storeBlock : 0;
   mine.inMailbox = extent.behindMailboxSeparator;
   mine.index = static_cast<std::uint32_t>(index);
