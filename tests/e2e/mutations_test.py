@@ -131,7 +131,8 @@ ROWS = {
     "mut-signature-end": lambda t: t.startswith(MAIL.rstrip(b"\r\n") + b"\r\n-- \r\n") and
     1 <= len(signature_lines(t)) <= 3 and
     all(line in mutations.SIGNATURE_LINES for line in signature_lines(t)),
-    "mut-qp-soft-end": lambda t: t in (MAIL.rstrip(b"\r\n") + b"=", MAIL.rstrip(b"\r\n") + b"=\r\n"),
+    "mut-qp-soft-end": lambda t: t in (MAIL.rstrip(b"\r\n") + b"=",
+                                       MAIL.rstrip(b"\r\n") + b"=\r\n"),
     "mut-base64-one-line": lambda t: b"\r\nContent-Transfer-Encoding: base64\r\n\r\n" in t and
     base64.b64decode(t.split(b"\r\n\r\n", 1)[1]) == BODY and
     t.split(b"\r\n\r\n", 1)[1].rstrip(b"\r\n").count(b"\n") == 0,
