@@ -14,10 +14,12 @@ std::size_t BeforeLineBreak(std::string_view text, std::size_t at) {
   return at >= 2 && text.substr(at - 2, 2) == "\r\n" ? at - 2 : at > 0 ? at - 1 : 0;
 }
 
-// A line of blanks alone (spaces and tabs) reads as empty: mail programs leave such lines under
-// a text as often as empty ones.
+// A line of a few blanks alone (spaces and tabs) reads as empty: mail programs leave such lines
+// under a text as often as empty ones. A longer run of blanks is old text's layout.
+constexpr std::size_t kMostTrailingBlanks = 8;
 bool BlanksOnly(std::string_view line) {
-  return line.find_first_not_of(" \t") == std::string_view::npos;
+  return line.size() <= kMostTrailingBlanks &&
+         line.find_first_not_of(" \t") == std::string_view::npos;
 }
 
 // Longer than a note or footer is written, markup, or the data of a transfer encoding: no text
