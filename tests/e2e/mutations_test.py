@@ -3,6 +3,7 @@
 each changes the mail along the one axis it names and leaves the rest as it was.
 """
 
+import base64
 import pathlib
 import random
 import sys
@@ -20,6 +21,15 @@ MAIL = (b"Received: from a.example by b.example; Mon, 3 Mar 2008 10:00:00 +0000\
         b"Body line one.\r\nBody line two.\r\n")
 BODY = b"Body line one.\r\nBody line two.\r\n"
 HEADER = MAIL[:MAIL.index(b"\r\n\r\n") + 2]
+# A multipart mail with text behind its closing boundary line.
+MULTIPART = (MAIL[:MAIL.index(b"\r\n\r\n") + 2] +
+             b"Content-Type: multipart/mixed; boundary=b\r\n\r\n--b\r\n"
+             b"Content-Type: text/plain\r\n\r\n" + BODY + b"--b--\r\nafter the parts\r\n")
+
+
+def signature_lines(text):
+    """The lines behind the signature's "-- " line."""
+    return text.split(b"\r\n-- \r\n", 1)[1].rstrip(b"\r\n").split(b"\r\n")
 
 
 def header_lines(text):
@@ -118,11 +128,25 @@ ROWS = {
     "mut-cr-cr-lf": lambda t: t == MAIL.replace(b"\r\n", b"\r\r\n") and b"\r\r\r" not in t,
     "mut-closing-no-newline": lambda t: t.startswith(MAIL.rstrip(b"\r\n") + b"\r\n\r\n") and
     t.split(b"\r\n")[-2].endswith(b",") and t.split(b"\r\n")[-1] in mutations.SIGNED_NAMES,
+    "mut-signature-end": lambda t: t.startswith(MAIL.rstrip(b"\r\n") + b"\r\n-- \r\n") and
+    1 <= len(signature_lines(t)) <= 3 and
+    all(line in mutations.SIGNATURE_LINES for line in signature_lines(t)),
+    "mut-qp-soft-end": lambda t: t in (MAIL.rstrip(b"\r\n") + b"=",
+                                       MAIL.rstrip(b"\r\n") + b"=\r\n"),
+    "mut-base64-one-line": lambda t: b"\r\nContent-Transfer-Encoding: base64\r\n\r\n" in t and
+    base64.b64decode(t.split(b"\r\n\r\n", 1)[1]) == BODY and
+    t.split(b"\r\n\r\n", 1)[1].rstrip(b"\r\n").count(b"\n") == 0,
+    "mut-closing-bare": lambda t: t == MULTIPART[:MULTIPART.index(b"--b--") + 5],
+    "mut-trailing-blanks": lambda t: t.startswith(MAIL) and t.endswith(b"\r\n") and
+    2 <= t[len(MAIL):].count(b"\r\n") <= 5 and not t[len(MAIL):].strip(b" \t\r\n"),
 }
+# Cases a multipart mail takes and a single part's text does not.
+MULTIPART_ONLY = ("mut-closing-bare",)
 # Cases whose body is not the mail's own body text, byte for byte.
 BODY_CHANGED = ("mut-body-no-crlf", "mut-lf-header", "mut-lf-body", "mut-cr-only",
                 "mut-header-at-end", "mut-tiny", "mut-bounce", *mutations.BODY_BYTE_CASES,
-                "mut-cr-cr-lf", "mut-closing-no-newline")
+                "mut-cr-cr-lf", "mut-closing-no-newline", "mut-signature-end", "mut-qp-soft-end",
+                "mut-base64-one-line", "mut-closing-bare", "mut-trailing-blanks")
 
 
 def main():
@@ -131,8 +155,9 @@ def main():
     if set(ROWS) != set(mutations.MUTATIONS):
         failures.append(f"cases without a row: {set(mutations.MUTATIONS) ^ set(ROWS)}")
     for case, holds in ROWS.items():
-        text, _fields = variants.apply(case, MAIL, random.Random(5), MIXES["tuning"])
-        if text == MAIL or not holds(text):
+        source = MULTIPART if case in MULTIPART_ONLY else MAIL
+        text, _fields = variants.apply(case, source, random.Random(5), MIXES["tuning"])
+        if text == source or not holds(text):
             failures.append(f"{case}: {text[:160]!r}")
         if case not in BODY_CHANGED and not text.endswith(BODY):
             failures.append(f"{case}: the body changed")
@@ -157,6 +182,13 @@ def main():
                                    MIXES["tuning"])
     if text != multipart:
         failures.append(f"mut-closing-no-newline changed a multipart mail: {text[-60:]!r}")
+    # The last lines of a single part's text go on no multipart; the closing boundary is a
+    # multipart's alone.
+    for case, source in (("mut-signature-end", MULTIPART), ("mut-qp-soft-end", MULTIPART),
+                         ("mut-base64-one-line", MULTIPART), ("mut-closing-bare", MAIL)):
+        text, _fields = variants.apply(case, source, random.Random(5), MIXES["tuning"])
+        if text != source:
+            failures.append(f"{case} changed a mail it does not fit: {text[-60:]!r}")
     for failure in failures:
         print("FAIL", failure)
     return support.FAIL if failures else support.PASS

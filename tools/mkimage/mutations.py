@@ -6,6 +6,8 @@ original bytes and the seeded generator alone; `apply_mutation` returns None for
 not know, and the text unchanged where the mail does not fit the case.
 """
 
+import base64
+
 from . import cases, header_shapes, mailtext
 
 BANNERS = (b"Exported by MailArchive 3.2 on 2011-05-04 10:22:31",
@@ -369,6 +371,8 @@ def apply_mutation(case, text, rng, number=0):
         return with_body_bytes(case, text, rng)
     if case in EXPORT_CASES:
         return with_export_shape(case, text, rng, closing, newline)
+    if case in END_SHAPE_CASES:
+        return with_end_shape(case, text, rng, closing, newline)
     return None
 
 
@@ -510,3 +514,51 @@ def with_export_shape(case, text, rng, closing, newline):
     closing_line = CLOSINGS[rng.randrange(len(CLOSINGS))]
     name = SIGNED_NAMES[rng.randrange(len(SIGNED_NAMES))]
     return text.rstrip(b"\r\n") + newline + newline + closing_line + newline + name
+
+
+# How a mail's last lines look where the corpus's never do, for the rules that tell where a
+# mail ends when the next bytes are another mail's or old text: a signature block behind its
+# "-- " line, a quoted-printable soft break on the last line, a text sent as one unwrapped line
+# of base64, a multipart whose closing boundary ends the file without a line break, blank and
+# white-space lines trailing the text. A single part's text takes the first three; only a
+# multipart takes the fourth.
+END_SHAPE_CASES = ("mut-signature-end", "mut-qp-soft-end", "mut-base64-one-line",
+                   "mut-closing-bare", "mut-trailing-blanks")
+MUTATIONS += END_SHAPE_CASES
+SIGNATURE_LINES = (b"Bob Miller", b"Ann Ng | Sales", b"+1 555 0100", b"http://example.net/",
+                   b"Sent from my phone", b"Kim")
+TRAILING_LINES = (b"", b" ", b"\t", b"   ", b"")
+
+
+def with_end_shape(case, text, rng, closing, newline):
+    """The text with the case's last lines, or unchanged where the mail does not fit."""
+    if closing is None:
+        return text
+    multipart = b"multipart/" in text[:closing].lower()
+    if case == "mut-closing-bare":
+        boundaries = mailtext.multipart_boundaries(text[:closing])
+        if not multipart or not boundaries:
+            return text
+        outer = next(iter(boundaries))
+        end = text.rfind(b"--" + outer + b"--")
+        return text if end < closing else text[:end + len(outer) + 4]
+    if case == "mut-trailing-blanks":
+        lines = [TRAILING_LINES[rng.randrange(len(TRAILING_LINES))]
+                 for _ in range(rng.randint(2, 5))]
+        return text + newline.join(lines) + newline
+    if multipart:
+        return text
+    body = text[closing:].split(newline, 1)[1] if newline in text[closing:] else b""
+    if case == "mut-signature-end":
+        lines = [SIGNATURE_LINES[rng.randrange(len(SIGNATURE_LINES))]
+                 for _ in range(rng.randint(1, 3))]
+        ending = newline if rng.randrange(2) else b""
+        return text.rstrip(b"\r\n") + newline + b"-- " + newline + newline.join(lines) + ending
+    if case == "mut-qp-soft-end":
+        ending = newline if rng.randrange(2) else b""
+        return text.rstrip(b"\r\n") + b"=" + ending
+    # mut-base64-one-line: the body's bytes as one line of base64, with or without its break.
+    head = cases.without_fields(text[:closing], b"content-transfer-encoding")
+    ending = newline if rng.randrange(2) else b""
+    return (head + b"Content-Transfer-Encoding: base64" + newline + newline +
+            base64.b64encode(body) + ending)

@@ -14,6 +14,14 @@ std::size_t BeforeLineBreak(std::string_view text, std::size_t at) {
   return at >= 2 && text.substr(at - 2, 2) == "\r\n" ? at - 2 : at > 0 ? at - 1 : 0;
 }
 
+// A line of a few blanks alone (spaces and tabs) reads as empty: mail programs leave such lines
+// under a text as often as empty ones. A longer run of blanks is old text's layout.
+constexpr std::size_t kMostTrailingBlanks = 8;
+bool BlanksOnly(std::string_view line) {
+  return line.size() <= kMostTrailingBlanks &&
+         line.find_first_not_of(" \t") == std::string_view::npos;
+}
+
 // Longer than a note or footer is written, markup, or the data of a transfer encoding: no text
 // for readers without MIME.
 bool ShowsOldText(std::string_view line) {
@@ -43,7 +51,7 @@ std::size_t EpilogueLength(std::string_view rest, BehindText behind, bool lineFe
   const CarveBuffer buffer = BufferOf(rest);
   std::size_t emptyLines = 0;
   for (Line line = ReadLine(buffer, 0, kBodyLineRules);
-       line.complete && line.end == line.begin && line.lineFeedOnly == lineFeedMail;
+       line.complete && BlanksOnly(TextOf(buffer, line)) && line.lineFeedOnly == lineFeedMail;
        line = ReadLine(buffer, line.next, kBodyLineRules))
     emptyLines = line.next;
   // A note right behind the boundary line is one line; a footer stands behind an empty line.
@@ -87,7 +95,7 @@ std::size_t EpilogueLength(std::string_view rest, BehindText behind, bool lineFe
     const std::string_view content = TextOf(buffer, line);
     if (line.lineFeedOnly != lineFeedMail) {
       // An empty line of another line end style is where old bytes begin.
-      if (line.end == line.begin) return otherEndings > 0 ? firstOtherEnding : at;
+      if (BlanksOnly(content)) return otherEndings > 0 ? firstOtherEnding : at;
       if (otherEndings++ == 0) firstOtherEnding = at;
       // So is one that shows old text by its shape as well as by its line end.
       if (otherEndings == kOtherEndingsThatEnd || ShowsOldText(content)) return firstOtherEnding;

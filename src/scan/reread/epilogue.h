@@ -22,15 +22,15 @@ enum class BehindText {
 };
 
 // How much of `rest`, the text right behind a multipart's closing boundary line, is its
-// epilogue: the empty lines, then at most kEpilogueLines lines of text in paragraphs (one line
-// when it stands right behind the boundary line) that come to an end: at a NUL, binary bytes,
-// lines ending otherwise than the mail's own (`lineFeedMail`), a mailbox separator, or the end of
-// `rest` unless `behind` is BehindText::Unread. Old text that runs on longer is no epilogue: the
-// mail then ends behind its first paragraph (at the boundary line when the text began right
-// behind it). Text that runs on to the end of what was read is not taken beyond the
-// empty lines. A last line without a line break that runs into binary data or a NUL, or that
-// `behind` is BehindText::MailEnd cuts, takes nothing in front of it along: the lines before it
-// stay as the rules above have them (a footer under its rule, a first paragraph an empty line
+// epilogue: the empty lines (and lines of blanks alone), then at most kEpilogueLines lines of text
+// in paragraphs (one line when it stands right behind the boundary line) that come to an end: at a
+// NUL, binary bytes, lines ending otherwise than the mail's own (`lineFeedMail`), a mailbox
+// separator, or the end of `rest` unless `behind` is BehindText::Unread. Old text that runs on
+// longer is no epilogue: the mail then ends behind its first paragraph (at the boundary line when
+// the text began right behind it). Text that runs on to the end of what was read is not taken
+// beyond the empty lines. A last line without a line break that runs into binary data or a NUL, or
+// that `behind` is BehindText::MailEnd cuts, takes nothing in front of it along: the lines before
+// it stay as the rules above have them (a footer under its rule, a first paragraph an empty line
 // ended; not a first paragraph that begins as an old line's tail, nor, where the mail's end
 // cuts the line, that tail alone), the line itself is for the last-line rules (last_line.h).
 std::size_t EpilogueLength(std::string_view rest, BehindText behind, bool lineFeedMail);

@@ -117,10 +117,14 @@ std::size_t Base64TailIntoData(std::string_view text, std::size_t at) {
   return HoldsNonText(data) ? end - at : 0;
 }
 
+std::size_t PrintableRunEnd(std::string_view text, std::size_t at) {
+  while (at < text.size() && ((text[at] >= 0x20 && text[at] < 0x7F) || text[at] == '\t')) ++at;
+  return at;
+}
+
 std::size_t LastLineIntoData(std::string_view text, std::size_t at) {
   if (at == 0 || at >= text.size() || text[at - 1] != '\n') return 0;
-  std::size_t end = at;
-  while (end < text.size() && ((text[end] >= 0x20 && text[end] < 0x7F) || text[end] == '\t')) ++end;
+  const std::size_t end = PrintableRunEnd(text, at);
   // A CR that no LF follows ends no line: random bytes hold one as often as any other byte.
   if (end == at || end >= text.size() || text[end] == '\n') return 0;
   if (end - at < kLastLineIntoData && !NameBehindAClosing(text, at)) return 0;

@@ -54,4 +54,8 @@ std::size_t LastLineIntoData(std::string_view text, std::size_t at);
 // line.
 std::size_t Base64TailIntoData(std::string_view text, std::size_t at);
 
+// Where the run of printable ASCII characters and tabs that begins at `at` in `text` ends: where
+// a last line without a line break meets bytes no text holds.
+std::size_t PrintableRunEnd(std::string_view text, std::size_t at);
+
 }  // namespace quillon::mail_reader

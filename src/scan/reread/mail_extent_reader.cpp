@@ -23,31 +23,12 @@ namespace {
 
 constexpr std::size_t kStep = 64 * 1024;
 constexpr std::uint64_t kEpilogueLook = 4096;
+// The longest last line without a line break read through to its end.
+constexpr std::size_t kLongestLastLine = 64 * 1024;
 
 // True when the text in front of `end` ends its last line with a bare LF.
 bool EndsLineFeedOnly(std::string_view text, std::size_t end) {
   return end >= 1 && text[end - 1] == '\n' && (end < 2 || text[end - 2] != '\r');
-}
-
-// True when the NUL at `at` in `text` (which begins at byte `start` of the source) is a byte of
-// binary data: one of a few NULs, its line going on with bytes that no text holds. A file's end
-// is followed by zeros up to its sector's end, a store block's by zeros up to the next block, and
-// a sector that could not be read is zeros throughout; a stray NUL in a mail's line is followed
-// by text.
-bool NulAmidData(std::string_view text, std::size_t at, std::uint64_t start) {
-  constexpr std::size_t kFewNuls = 4;  // random bytes seldom hold more in a row
-  if (at >= text.size() || text[at] != '\0') return false;
-  const std::uint64_t sectorEnd = ((start + at) / kSectorSize + 1) * kSectorSize;
-  std::size_t end =
-      static_cast<std::size_t>(std::min<std::uint64_t>(sectorEnd - start, text.size()));
-  end = std::min(end, text.find('\n', at));
-  const std::size_t data = text.find_first_not_of('\0', at);
-  if (data == std::string_view::npos || data >= end || data - at >= kFewNuls) return false;
-  return std::any_of(text.begin() + static_cast<std::ptrdiff_t>(data),
-                     text.begin() + static_cast<std::ptrdiff_t>(end), [](char c) {
-                       const auto byte = static_cast<std::uint8_t>(c);
-                       return byte != 0 && !IsTextByte(byte);
-                     });
 }
 
 // True when the closing boundary line that ends at `behind` (behind its "--") runs into binary
@@ -337,9 +318,28 @@ void ReadKnownExtent(const MailRecord& record, DataSource& source, std::string& 
   const BehindText behind =
       limit > start && start + text.size() >= limit ? BehindText::NextMail : BehindText::Unread;
   const std::string boundary = BoundaryOf(record, text);
+  // A last line longer than the look behind the mail's known end (a text sent as one line of
+  // base64) runs on past what was read: read on through it, so that the rules below see where
+  // it ends.
+  const auto readThroughLine = [&](std::size_t at) {
+    while (end > start && at < text.size() && text.size() - at < kLongestLastLine &&
+           PrintableRunEnd(text, at) == text.size()) {
+      std::uint64_t further = std::min<std::uint64_t>(position + kEpilogueLook, sourceEnd);
+      if (limit > start) further = std::min(further, limit);
+      if (further <= position) return;
+      end = further;
+      const std::size_t before = text.size();
+      readOn();
+      if (text.size() == before) return;
+    }
+  };
   const auto toClusterEnd = [&](std::size_t at) {
+    readThroughLine(at);
     std::size_t line = LastLineToClusterEnd(text, at, start, boundary);
-    if (line == 0) line = LastLineIntoData(text, at);
+    // A line that runs on across the cluster's end into binary data is one line: more printable
+    // characters behind the cluster's end than random bytes begin with.
+    const std::size_t intoData = LastLineIntoData(text, at);
+    if (line == 0 || intoData >= line + kLastLineIntoData) line = intoData;
     if (line == 0) line = Base64TailIntoData(text, at);
     return limit > start && start + at + line > limit ? 0 : line;  // the next mail's line
   };

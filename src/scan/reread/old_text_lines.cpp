@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "scan/lines/line_reader.h"
+#include "source/data_source.h"
 #include "text/ascii.h"
 
 namespace quillon::mail_reader {
@@ -201,6 +202,22 @@ HtmlDocument HtmlDocumentOf(std::string_view line) {
     if (StartsWithNoCase(tag, "<html")) last = HtmlDocument::Opens;
   }
   return last;
+}
+
+bool NulAmidData(std::string_view text, std::size_t at, std::uint64_t start) {
+  constexpr std::size_t kFewNuls = 4;  // random bytes seldom hold more in a row
+  if (at >= text.size() || text[at] != '\0') return false;
+  const std::uint64_t sectorEnd = ((start + at) / kSectorSize + 1) * kSectorSize;
+  std::size_t end =
+      static_cast<std::size_t>(std::min<std::uint64_t>(sectorEnd - start, text.size()));
+  end = std::min(end, text.find('\n', at));
+  const std::size_t data = text.find_first_not_of('\0', at);
+  if (data == std::string_view::npos || data >= end || data - at >= kFewNuls) return false;
+  return std::any_of(text.begin() + static_cast<std::ptrdiff_t>(data),
+                     text.begin() + static_cast<std::ptrdiff_t>(end), [](char c) {
+                       const auto byte = static_cast<std::uint8_t>(c);
+                       return byte != 0 && !IsTextByte(byte);
+                     });
 }
 
 }  // namespace quillon::mail_reader

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string_view>
 
 namespace quillon::mail_reader {
@@ -91,5 +92,12 @@ bool HoldsPageHead(std::string_view line);
 // Where `line` opens or closes an HTML document ("<html", "</html>" in any letter case).
 enum class HtmlDocument { Neither, Opens, Closes };
 HtmlDocument HtmlDocumentOf(std::string_view line);
+
+// True when the NUL at `at` in `text` (which begins at byte `start` of the source) is a byte of
+// binary data: one of a few NULs, its line going on with bytes that no text holds. A file's end
+// is followed by zeros up to its sector's end, a store block's by zeros up to the next block, and
+// a sector that could not be read is zeros throughout; a stray NUL in a mail's line is followed
+// by text.
+bool NulAmidData(std::string_view text, std::size_t at, std::uint64_t start);
 
 }  // namespace quillon::mail_reader

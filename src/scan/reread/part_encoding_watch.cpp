@@ -81,7 +81,9 @@ PartEncodingWatch::Verdict PartEncodingWatch::Judge(std::string_view line) {
     return Verdict::Fits;
   }
   if (body_ != Encoding::Base64) return Verdict::Fits;
-  if (line.empty()) {
+  // A line of blanks alone is as empty as an empty one: encoders and mail programs leave both
+  // behind the data.
+  if (WithoutTrailingBlanks(line).empty()) {
     afterData_ = false;
     blankBehindData_ = dataLineLength_ != 0 && !footer_;
     textBeforeBlank_ = textBeforeBlank_ || wasDoubtful;

@@ -58,6 +58,18 @@ INSTANTIATE_TEST_SUITE_P(
     Rules, EpilogueLengthTest,
     testing::Values(
         EpilogueRow{"NothingBehindTheBoundary", "", "", BehindText::Unread},
+        // Lines of blanks alone under the text read as the empty lines a mail ends with.
+        EpilogueRow{"LinesOfBlanksThenBinaryData", "\r\n \r\n\t\r\n   \r\n", "\x9f\xcf.Y\t\xe0 x",
+                    BehindText::MailEnd},
+        EpilogueRow{"LinesOfBlanksThenTheNextMail", "\r\n \r\n", "\r\n", BehindText::NextMail},
+        // A long run of blanks is an old page's layout, not a line the mail ends with.
+        EpilogueRow{"ALongLineOfBlanksToTheEndOfWhatWasRead", "\r\n", std::string(24, ' ') + "\r\n",
+                    BehindText::Unread},
+        EpilogueRow{"LinesOfBlanksThenOldText", "\r\n  \r\n", OldText(kEpilogueLines + 1),
+                    BehindText::NextMail},
+        // A blank line of the other line end style is where old bytes begin, as an empty one.
+        EpilogueRow{"ALineFeedLineOfBlanksBehindACrLfMail", "\r\n", " \nold one\r\n",
+                    BehindText::NextMail},
         // A footer under its rule, the tail of an old page's line glued to its last line.
         EpilogueRow{"FooterThenTheTailOfAnOldLine",
                     "\r\n\r\n________________\r\nusers mailing list\r\nhttp://x/listinfo\r\n",

@@ -10,6 +10,7 @@
 
 #include "scan/lines/line_reader.h"
 #include "scan/lines/mime_header.h"
+#include "scan/reread/last_line.h"
 #include "scan/reread/old_text_lines.h"
 #include "source/memory_source.h"
 #include "support/paths.h"
@@ -683,6 +684,57 @@ INSTANTIATE_TEST_SUITE_P(Rules, LastLineTest,
                          [](const testing::TestParamInfo<LastLineRow>& row) {
                            return row.param.name;
                          });
+
+// A last line without a line break that the scan ended the mail in front of, running into
+// binary data: a line of base64 longer than the look behind the mail's end, or one that runs
+// across a cluster's end, is read through to where the data begins.
+struct LongLastLineRow {
+  const char* name;
+  std::size_t lineLength;
+  std::size_t lineStartInCluster;  // where the line begins in its cluster
+  std::string behind;              // the bytes right behind the line
+  std::size_t kept;                // the line's characters the mail keeps
+};
+
+void PrintTo(const LongLastLineRow& row, std::ostream* out) {
+  *out << row.name;
+}
+
+class LongLastLineTest : public testing::TestWithParam<LongLastLineRow> {};
+
+TEST_P(LongLastLineTest, ReadsTheLineToWhereTheDataBegins) {
+  const LongLastLineRow& row = GetParam();
+  // A multipart whose closing boundary has not come: its text is left open.
+  const std::string head = kMultipart;
+  const std::uint64_t start = 2 * kClusterBytes + row.lineStartInCluster - head.size();
+  std::string line;
+  while (line.size() < row.lineLength) line += "QUJDREVGR0hJSktMTU5PUFFSU1RVVldYWVo";
+  line.resize(row.lineLength);
+  MailRecord record;
+  record.boundary = "b";
+  MailExtent extent;
+  extent.textStartKnown = true;
+  extent.textStart = start;
+  record.SetExtent(extent);
+  MailBody body;
+  body.closed = true;
+  body.textEnd = start + head.size();
+  record.PublishBody(std::move(body));
+  EXPECT_EQ(ReadBackFromImage(start, head + line + row.behind, record),
+            head + line.substr(0, row.kept));
+}
+
+const std::string kBinary = "\xf4\x01\x9c\x80\x02\xe1\x7f\x90";
+
+INSTANTIATE_TEST_SUITE_P(
+    Rules, LongLastLineTest,
+    testing::Values(LongLastLineRow{"AShortLineIntoData", 100, 100, kBinary, 100},
+                    LongLastLineRow{"ALineLongerThanTheLookIntoData", 9000, 0, kBinary, 9000},
+                    LongLastLineRow{"ALineAcrossAClusterEndIntoData", 3000, 2048, kBinary, 3000},
+                    // Random bytes behind a line cut at the cluster's end may begin with a few
+                    // printable ones: they are no part of it.
+                    LongLastLineRow{"ALineCutAtTheClusterEnd", 2048, 2048, "AB" + kBinary, 2048}),
+    [](const testing::TestParamInfo<LongLastLineRow>& row) { return row.param.name; });
 
 }  // namespace
 }  // namespace quillon::mail_reader

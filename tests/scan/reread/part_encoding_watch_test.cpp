@@ -46,6 +46,12 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(
         WatchRow{"Base64Data", kBase64Mail, {kData, kData}, Verdict::Fits},
         WatchRow{"PaddedLastLine", kBase64Mail, {kData, "SGk="}, Verdict::Fits},
+        // Lines of blanks alone behind the data are as empty as empty ones.
+        WatchRow{
+            "LinesOfBlanksBehindTheData", kBase64Mail, {kData, "SGk=", " ", "\t"}, Verdict::Fits},
+        WatchRow{"FooterBehindALineOfBlanks", kBase64Mail, {kData, " ", "____"}, Verdict::Doubtful},
+        WatchRow{
+            "OldTextBehindALineOfBlanks", kBase64Mail, {kData, "  ", kLong}, Verdict::EndsHere},
         WatchRow{
             "TextRightBehindTheData", kBase64Mail, {kData, "old text, here."}, Verdict::Doubtful},
         WatchRow{"SecondTextLineBehindTheData",
