@@ -31,7 +31,7 @@ bool StartsWithAt(const CarveBuffer& buffer, std::size_t position, std::string_v
 
 MailCarver::MailCarver(std::string sourceName, MailSink& sink, int ansiCodePage,
                        std::uint64_t startByte)
-    : sourceName_(std::move(sourceName)),
+    : sourceName_(std::make_shared<const std::string>(std::move(sourceName))),
       ansiCodePage_(ansiCodePage),
       sink_(sink),
       position_(startByte) {}

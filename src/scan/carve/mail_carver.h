@@ -99,7 +99,8 @@ class MailCarver {
   // line's index in the walk's bytes.
   std::size_t StepOverBlockHeader(std::size_t lineStart);
 
-  std::string sourceName_;
+  // Shared with every record the carver builds rather than copied into each.
+  std::shared_ptr<const std::string> sourceName_;
   int ansiCodePage_;
   MailSink& sink_;
   std::uint64_t position_;
