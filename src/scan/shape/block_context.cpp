@@ -189,6 +189,11 @@ BlockStart FindBlockStart(CarveBuffer buffer, std::size_t lineStart, std::size_t
       if (inValue != std::string_view::npos && inValue > previous + nameLength)
         return {inValue, Context::MidLine, 0};
     }
+    // A file that opens with a line of blanks at a sector start, behind a line of old text
+    // rather than a header line whose fold it could be: the block begins below it.
+    if (!header && !gluedLine && IsSectorStart(buffer.base + previous) &&
+        TrimWhiteSpace(line).empty() && !HeaderLineAbove(buffer, previous, earliest))
+      return {current, Context::NonText, 0};
     if (header || (IsContinuation(line) && !gluedLine)) {
       // A file that opens at a sector with a line of blanks, inside an indented line of old
       // text: the block begins below it.

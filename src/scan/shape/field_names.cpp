@@ -48,6 +48,9 @@ constexpr std::string_view kOpeningFieldNames[] = {
     "Xref",
     "NNTP-Posting-Host",
     "Lines",
+    // Where a mail program files the sent copy: the first line of the drafts and sent mails it
+    // keeps ("FCC" holds no field "CC" that old bytes ran into).
+    "Fcc",
 };
 
 // The opening names by their length (-1 behind the last): the glued-name rules ask at every

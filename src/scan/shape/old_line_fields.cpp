@@ -167,9 +167,10 @@ bool BlanksFromASectorStart(CarveBuffer buffer, std::size_t at, std::string_view
 }
 
 // Whether `line` ends in a run of blanks no text line has: the first line of a file that opens
-// with a line of blanks, glued to old text.
+// with a line of blanks, glued to old text. Such a line is as short as a few blanks in the mails
+// of some programs; prose ends its lines in one or two at most.
 bool EndsInALineOfBlanks(std::string_view line) {
-  constexpr std::size_t kLineOfBlanks = 32;
+  constexpr std::size_t kLineOfBlanks = 8;
   std::size_t blanks = 0;
   while (blanks < line.size() && IsBlank(line[line.size() - 1 - blanks])) ++blanks;
   return blanks >= kLineOfBlanks && blanks < line.size();

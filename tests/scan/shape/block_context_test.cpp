@@ -291,6 +291,12 @@ INSTANTIATE_TEST_SUITE_P(
         StartRow{"WordNameWithOneLineOfItsFieldBelow", "line\r\nsome words of prose\n",
                  CrLf("SilverCc: x\nCc: a@b.example\nFrom: a@b.example\nDate: Fri, 1 Jun 2001\n"),
                  Context::TextLine, false},
+        // Prose ends a line in a blank or two, a padded column in a few: no line of blanks.
+        StartRow{"ProseLineEndingInTwoBlanks", "line\r\nthis is no header at all  \r\n",
+                 CrLf("From: a@b.example\nDate: Fri, 1 Jun 2001\n"), Context::TextLine, false},
+        StartRow{"PaddedColumnInFront",
+                 "line\r\nsome more old words of it\r\ntotal        12.50       \r\n",
+                 CrLf("From: a@b.example\nDate: Fri, 1 Jun 2001\n"), Context::TextLine, false},
         StartRow{"ProseLineInFront", "line\r\nthis is no header at all\r\n",
                  CrLf("From: a@b.example\nDate: Fri, 1 Jun 2001\n"), Context::TextLine, false}),
     [](const testing::TestParamInfo<StartRow>& row) { return row.param.name; });
@@ -365,6 +371,25 @@ INSTANTIATE_TEST_SUITE_P(
                  Context::NonText},
         SplitRow{"LineOfBlanksGluedToOldText", "old prose kitche" + std::string(150, ' ') + "\r\n",
                  CrLf("Delivered-To: a@b.example\n"), kSector + 400, kSector + 400, Context::Glued},
+        SplitRow{"ShortLineOfBlanksGluedToOldText",
+                 "old prose kitche" + std::string(8, ' ') + "\r\n", CrLf("Mime-Version: 1.0\n"),
+                 kSector + 400, kSector + 400, Context::Glued},
+        SplitRow{"TabsAndBlanksGluedToOldText", "old prose kitche \t \t \t \t\r\n",
+                 CrLf("Message-Id: <a@b>\n"), kSector + 400, kSector + 400, Context::Glued},
+        // A draft's or sent mail's first line names where the copy is filed: "FCC" holds no
+        // field "CC" behind a stray byte.
+        SplitRow{"DraftFiledCopyBehindBinary", kBinary, CrLf("FCC: imap://a@b.example/Sent\n"),
+                 kSector + 88, kSector + 88, Context::NonText},
+        SplitRow{"DraftFiledCopyAtASectorBehindOldText", "old prose kitchen",
+                 CrLf("FCC: mailbox://nobody@Local%20Folders/Sent\n"), kSector, kSector,
+                 Context::MidLine},
+        SplitRow{"FileOpensWithAShortLineOfBlanksAtASectorBehindProse", "old prose line\r\n",
+                 std::string(20, ' ') + "\r\n" + CrLf("Message-Id: <a@b>\n"), kSector, kSector + 22,
+                 Context::NonText},
+        // ... but behind a header line a line of blanks at a sector start is the block's fold.
+        SplitRow{"FoldOfBlanksAtASectorBehindAHeaderLine", "old\r\n\r\nSubject: hello\r\n",
+                 "    \r\n" + CrLf("Message-Id: <a@b>\n"), kSector, kSector - 16,
+                 Context::EmptyLine},
         SplitRow{"FieldAtASectorInsideAnIndentedOldLine", "Note: an old row\r\n      <tr>     ",
                  CrLf("Mime-Version: 1.0\n"), kSector, kSector, Context::MidLine},
         SplitRow{"FieldAtASectorInsideAFoldOfAnOldSignature",
