@@ -196,9 +196,10 @@ BlockStart FindBlockStart(CarveBuffer buffer, std::size_t lineStart, std::size_t
       return {current, Context::NonText, 0};
     if (header || (IsContinuation(line) && !gluedLine)) {
       // A file that opens at a sector with a line of blanks, inside an indented line of old
-      // text: the block begins below it.
-      if (!header && sectorInLine && (endsInABlank || line.back() == '\r') &&
-          BlanksFromASectorStart(buffer, previous, line))
+      // text or one whose name no field is written with ("http://a.example/x"): the block
+      // begins below it.
+      if ((!header || !NameAField(line.substr(0, nameLength))) && sectorInLine &&
+          (endsInABlank || line.back() == '\r') && BlanksFromASectorStart(buffer, previous, line))
         return {current, Context::NonText, 0};
       // An indented line of old text, or an old header line, runs into the line of blanks a
       // file opens with: the block begins below it.

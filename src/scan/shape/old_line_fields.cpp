@@ -154,7 +154,7 @@ std::size_t FieldAtASectorStart(CarveBuffer buffer, std::size_t at, std::string_
 // Whether the last sector start inside `line`, at buffer index `at`, is followed by nothing but
 // a run of blanks to the line's end, longer than a fold's trailing blanks, and preceded by text.
 bool BlanksFromASectorStart(CarveBuffer buffer, std::size_t at, std::string_view line) {
-  constexpr std::size_t kLineOfBlanks = 32;
+  constexpr std::size_t kLineOfBlanks = 8;
   if (line.empty()) return false;
   const std::uint64_t last = (buffer.base + at + line.size() - 1) / kSectorSize * kSectorSize;
   if (last <= buffer.base + at) return false;

@@ -390,6 +390,13 @@ INSTANTIATE_TEST_SUITE_P(
         SplitRow{"FoldOfBlanksAtASectorBehindAHeaderLine", "old\r\n\r\nSubject: hello\r\n",
                  "    \r\n" + CrLf("Message-Id: <a@b>\n"), kSector, kSector - 16,
                  Context::EmptyLine},
+        SplitRow{"FileOpensWithALineOfBlanksAtASectorBehindAUrl",
+                 "old prose\r\nhttp://a.example/x" + std::string(20, ' ') + "\r\n",
+                 CrLf("Return-Path: <a@b>\n"), kSector + 22, kSector + 22, Context::NonText},
+        // A private field's padding of blanks across a sector start is the block's own line.
+        SplitRow{"PaddedPrivateFieldAcrossASector",
+                 "old\r\n\r\nX-Mozilla-Keys:" + std::string(40, ' ') + "\r\n",
+                 CrLf("Message-Id: <a@b>\n"), kSector + 22, kSector + 22 - 57, Context::EmptyLine},
         SplitRow{"FieldAtASectorInsideAnIndentedOldLine", "Note: an old row\r\n      <tr>     ",
                  CrLf("Mime-Version: 1.0\n"), kSector, kSector, Context::MidLine},
         SplitRow{"FieldAtASectorInsideAFoldOfAnOldSignature",
