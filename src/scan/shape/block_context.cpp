@@ -191,15 +191,16 @@ BlockStart FindBlockStart(CarveBuffer buffer, std::size_t lineStart, std::size_t
     }
     // A file that opens with a line of blanks at a sector start, behind a line of old text
     // rather than a header line whose fold it could be: the block begins below it.
-    if (!header && !gluedLine && IsSectorStart(buffer.base + previous) &&
+    if (!header && IsBlank(line.front()) && IsSectorStart(buffer.base + previous) && !gluedLine &&
         TrimWhiteSpace(line).empty() && !HeaderLineAbove(buffer, previous, earliest))
       return {current, Context::NonText, 0};
     if (header || (IsContinuation(line) && !gluedLine)) {
       // A file that opens at a sector with a line of blanks, inside an indented line of old
       // text or one whose name no field is written with ("http://a.example/x"): the block
       // begins below it.
-      if ((!header || !NameAField(line.substr(0, nameLength))) && sectorInLine &&
-          (endsInABlank || line.back() == '\r') && BlanksFromASectorStart(buffer, previous, line))
+      if (sectorInLine && (endsInABlank || line.back() == '\r') &&
+          (!header || !NameAField(line.substr(0, nameLength))) &&
+          BlanksFromASectorStart(buffer, previous, line))
         return {current, Context::NonText, 0};
       // An indented line of old text, or an old header line, runs into the line of blanks a
       // file opens with: the block begins below it.
