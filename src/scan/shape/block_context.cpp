@@ -198,9 +198,12 @@ BlockStart FindBlockStart(CarveBuffer buffer, std::size_t lineStart, std::size_t
       // A file that opens at a sector with a line of blanks, inside an indented line of old
       // text or one whose name no field is written with ("http://a.example/x"): the block
       // begins below it.
+      constexpr std::size_t kBlanksBehindIndentedText = 32;
+      constexpr std::size_t kBlanksBehindOtherText = 8;
       if (sectorInLine && (endsInABlank || line.back() == '\r') &&
           (!header || !NameAField(line.substr(0, nameLength))) &&
-          BlanksFromASectorStart(buffer, previous, line))
+          BlanksFromASectorStart(buffer, previous, line,
+                                 header ? kBlanksBehindOtherText : kBlanksBehindIndentedText))
         return {current, Context::NonText, 0};
       // An indented line of old text, or an old header line, runs into the line of blanks a
       // file opens with: the block begins below it.

@@ -397,6 +397,12 @@ INSTANTIATE_TEST_SUITE_P(
         SplitRow{"PaddedPrivateFieldAcrossASector",
                  "old\r\n\r\nX-Mozilla-Keys:" + std::string(40, ' ') + "\r\n",
                  CrLf("Message-Id: <a@b>\n"), kSector + 22, kSector + 22 - 57, Context::EmptyLine},
+        // Old markup pads its indented lines with blanks: a sector start in them opens no file.
+        SplitRow{"PaddedIndentedMarkupAcrossASector",
+                 "old\r\n          8 million addresses</td>" + std::string(16, ' ') +
+                     "\r\n        <td><font face=\"Arial\" ",
+                 CrLf("Path: news.example.net!not-for-mail\nNewsgroups: comp.mail.misc\n"),
+                 kSector + 41, kSector + 41, Context::Glued},
         SplitRow{"FieldAtASectorInsideAnIndentedOldLine", "Note: an old row\r\n      <tr>     ",
                  CrLf("Mime-Version: 1.0\n"), kSector, kSector, Context::MidLine},
         SplitRow{"FieldAtASectorInsideAFoldOfAnOldSignature",
