@@ -208,6 +208,11 @@ BlockStart FindBlockStart(CarveBuffer buffer, std::size_t lineStart, std::size_t
       // An indented line of old text, or an old header line, runs into the line of blanks a
       // file opens with: the block begins below it.
       if (endsInABlank && EndsInALongRunOfBlanks(line)) return {current, Context::Glued, 0};
+      // ... as does old text that reads as a field only by a colon in it (`src="http://`),
+      // behind fewer: no field is written with such a name.
+      if (endsInABlank && header && EndsInALineOfBlanks(line) &&
+          !NameAField(line.substr(0, nameLength)))
+        return {current, Context::Glued, 0};
       current = previous;
       if (header) {
         folds.Clear();
