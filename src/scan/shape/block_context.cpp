@@ -86,6 +86,17 @@ bool HeaderLineAbove(CarveBuffer buffer, std::size_t lineStart, std::size_t earl
   return HeaderNameLength(line) > 0 || IsContinuation(line);
 }
 
+// Whether the line that ends in the line feed in front of buffer index `lineStart` is a mailbox
+// separator: the mail behind it opens with whatever stands below, its line of blanks too.
+bool SeparatorAbove(CarveBuffer buffer, std::size_t lineStart) {
+  if (lineStart == 0 || buffer.data[lineStart - 1] != '\n') return false;
+  std::size_t end = lineStart - 1;
+  if (end > 0 && buffer.data[end - 1] == '\r') --end;
+  std::size_t begin = end;
+  while (begin > 0 && buffer.data[begin - 1] != '\n' && end - begin < kMaxHeaderLine) --begin;
+  return IsMboxSeparator({reinterpret_cast<const char*>(buffer.data + begin), end - begin});
+}
+
 }  // namespace
 
 using namespace old_line_fields;
@@ -190,9 +201,11 @@ BlockStart FindBlockStart(CarveBuffer buffer, std::size_t lineStart, std::size_t
         return {inValue, Context::MidLine, 0};
     }
     // A file that opens with a line of blanks at a sector start, behind a line of old text
-    // rather than a header line whose fold it could be: the block begins below it.
+    // rather than a header line whose fold it could be or the separator of a mailbox that holds
+    // the mail: the block begins below it.
     if (!header && IsBlank(line.front()) && IsSectorStart(buffer.base + previous) && !gluedLine &&
-        TrimWhiteSpace(line).empty() && !HeaderLineAbove(buffer, previous, earliest))
+        TrimWhiteSpace(line).empty() && !HeaderLineAbove(buffer, previous, earliest) &&
+        !SeparatorAbove(buffer, previous))
       return {current, Context::NonText, 0};
     if (header || (IsContinuation(line) && !gluedLine)) {
       // A file that opens at a sector with a line of blanks, inside an indented line of old

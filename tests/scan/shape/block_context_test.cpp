@@ -406,6 +406,11 @@ INSTANTIATE_TEST_SUITE_P(
         SplitRow{"LineOfBlanksGluedToMarkupWithAUrl",
                  "old\r\nsrc=\"http://a.example/s.gif\" width=1" + std::string(12, ' ') + "\r\n",
                  CrLf("Return-Path: <a@b>\n"), kSector + 300, kSector + 300, Context::Glued},
+        // A mailbox's mail opens with its separator, the line of blanks at a sector behind it.
+        SplitRow{"LineOfBlanksAtASectorBehindAMailboxSeparator",
+                 "old\r\n\r\nFrom a@b.example Sat Jan  1 00:00:00 2000\r\n",
+                 std::string(20, ' ') + "\r\n" + CrLf("Delivered-To: a@b.example\n"), kSector,
+                 kSector, Context::MboxSeparator},
         SplitRow{"FieldAtASectorInsideAnIndentedOldLine", "Note: an old row\r\n      <tr>     ",
                  CrLf("Mime-Version: 1.0\n"), kSector, kSector, Context::MidLine},
         SplitRow{"FieldAtASectorInsideAFoldOfAnOldSignature",
