@@ -15,8 +15,7 @@ namespace quillon::shape_names {
 
 namespace {
 
-// Field names a header block often begins with beyond those the scan reads: a glued first line
-// is told by its name alone.
+// Names a header block often begins with beyond those the scan reads: they tell a glued first line.
 constexpr std::string_view kOpeningFieldNames[] = {
     "Sender",
     "Reply-To",
@@ -34,7 +33,7 @@ constexpr std::string_view kOpeningFieldNames[] = {
     "DomainKey-Signature",
     // Misspelt by a relay that many archived mails passed through; it opens their blocks.
     "Recieved",
-    // What a filter, a resend or a news server puts on top of a block.
+    // What a filter, a resend, a news server or a draft's filed copy (FCC) puts on top of a block.
     "Received-SPF",
     "Old-Return-Path",
     "X-Original-To",
@@ -48,8 +47,6 @@ constexpr std::string_view kOpeningFieldNames[] = {
     "Xref",
     "NNTP-Posting-Host",
     "Lines",
-    // Where a mail program files the sent copy: the first line of the drafts and sent mails it
-    // keeps ("FCC" holds no field "CC" that old bytes ran into).
     "Fcc",
 };
 
