@@ -97,6 +97,41 @@ bool SeparatorAbove(CarveBuffer buffer, std::size_t lineStart) {
   return IsMboxSeparator({reinterpret_cast<const char*>(buffer.data + begin), end - begin});
 }
 
+// Whether a mail store's block header lies in the `length` bytes from buffer index `from` on: a
+// store's blocks follow one another every few hundred bytes, and the chain decides where its
+// mails begin.
+bool StoreBlockWithin(CarveBuffer buffer, std::size_t from, std::size_t length) {
+  StoreBlockHeader block;
+  const std::size_t end = std::min(buffer.size, from + length);
+  for (std::size_t at = from + (4 - (buffer.base + from) % 4) % 4; at + kBlockHeaderSize <= end;
+       at += 4) {
+    if (ReadStoreBlockHeader(buffer.data + at, buffer.base + at, block)) return true;
+  }
+  return false;
+}
+
+// Whether the line of text from buffer index `begin` to `end` (its line end left out), behind a
+// byte no text holds, is the first line of a file: a short line of words at a sector start or
+// behind zeros, which an export's banner or a note puts on top of the header block, outside a
+// mail store. (Behind a line end such a line is a body's as often, the one that introduces a
+// forwarded mail; behind binary bytes elsewhere stray text bytes run into it; in a store the
+// cut end of a line that began in another block.)
+bool FirstLineOfAFile(CarveBuffer buffer, std::size_t begin, std::size_t end) {
+  constexpr std::size_t kLongestFirstLine = 128;
+  constexpr std::size_t kZeroRun = 4;
+  constexpr std::size_t kStoreLookAhead = 1024;
+  if (end <= begin || end - begin > kLongestFirstLine ||
+      IsBlank(static_cast<char>(buffer.data[begin])))
+    return false;
+  const std::string_view line(reinterpret_cast<const char*>(buffer.data + begin), end - begin);
+  if (line.find(' ') == std::string_view::npos) return false;
+  const bool opensFile =
+      IsSectorStart(buffer.base + begin) ||
+      (begin >= kZeroRun && std::all_of(buffer.data + begin - kZeroRun, buffer.data + begin,
+                                        [](std::uint8_t byte) { return byte == 0; }));
+  return opensFile && !StoreBlockWithin(buffer, begin, kStoreLookAhead);
+}
+
 }  // namespace
 
 using namespace old_line_fields;
@@ -329,6 +364,12 @@ BlockStart FindBlockStart(CarveBuffer buffer, std::size_t lineStart, std::size_t
     if (const std::size_t atSector = FieldLineAtASector(buffer, current, TopLine(buffer, current));
         atSector != std::string_view::npos)
       return {current + atSector, Context::MidLine, 0};
+    // A file's own first line that is no field: the mail's text begins with it.
+    if (cutByNonText && FirstLineOfAFile(buffer, previous, contentEnd)) {
+      BlockStart start{current, Context::NonText, 0};
+      start.openingBlanks = current - previous;
+      return start;
+    }
     return {current, Context::TextLine, 0};
   }
 }

@@ -621,6 +621,56 @@ INSTANTIATE_TEST_SUITE_P(
                     ShapeRow{"BlankBehindProse", " Return-Path", 5037, 5038}),
     [](const testing::TestParamInfo<ShapeRow>& row) { return row.param.name; });
 
+// A file that opens with a short line that is no field (an export's banner): behind zeros, or at
+// a sector start behind binary bytes, the mail begins with that line; behind a line end or
+// stray text it is a body's line or old text, and the block behind it no mail of its own.
+struct OpeningLineRow {
+  const char* name;
+  std::string before;   // old bytes right in front of the opening line
+  std::string opening;  // the line, its line end included
+  std::uint64_t at;     // where the opening line begins
+  bool found;           // whether a mail beginning at `at` is found
+};
+
+void PrintTo(const OpeningLineRow& row, std::ostream* out) {
+  *out << row.name;
+}
+
+class OpeningLineTest : public testing::TestWithParam<OpeningLineRow> {};
+
+TEST_P(OpeningLineTest, MailBeginsWithTheFilesFirstLine) {
+  const OpeningLineRow& row = GetParam();
+  const std::string trace = CrLf("Received: by mx.example.net; Tue, 3 Nov 2020 08:00:02 +0100\n");
+  std::string mail = kGluedMail;
+  mail.erase(mail.find(trace), trace.size());
+  ImageBuilder image;
+  image.Put(row.at - row.before.size(), row.before + row.opening + mail).Resize(64 * 1024);
+  const auto records = ScanBytes(image.Bytes()).records;
+  if (!row.found) {
+    EXPECT_TRUE(records.empty());
+    return;
+  }
+  ASSERT_EQ(records.size(), 1u);
+  EXPECT_EQ(records[0]->StartByte(), row.at);
+  EXPECT_EQ(records[0]->SubjectText(), u"Glued to old data");
+}
+
+const std::string kBanner = CrLf("Exported by MailArchive 3.2 on 2011-05-04 10:22:31\n");
+
+INSTANTIATE_TEST_SUITE_P(
+    Lines, OpeningLineTest,
+    testing::Values(OpeningLineRow{"BannerBehindZeros", std::string(16, '\0'), kBanner, 5000, true},
+                    OpeningLineRow{"BannerAtASectorBehindBinary", kBinary, kBanner, 8192, true},
+                    OpeningLineRow{"SavedHeadersTitleBehindZeros", std::string(16, '\0'),
+                                   CrLf("Internet Headers Version 2.0\n"), 5000, true},
+                    OpeningLineRow{"BannerBehindStrayTextOfBinary", kBinary + "f bridge most, ",
+                                   kBanner, 5000 + 15, false},
+                    OpeningLineRow{"ForwardIntroducerBehindALineEndAtASector", "old text\r\n",
+                                   CrLf("---------- Forwarded message ----------\n"), 8192, false},
+                    OpeningLineRow{"LongLineBehindZeros", std::string(16, '\0'),
+                                   std::string(200, 'x') + "\r\n", 5000, false}),
+    [](const testing::TestParamInfo<OpeningLineRow>& row) { return row.param.name; });
+
 // Header-like lines glued into prose, without trace lines, MIME or an identity, are no mail.
 TEST(GluedMailTest, ProseWithGluedFieldsIsNoMail) {
   ImageBuilder image;
