@@ -111,20 +111,24 @@ bool StoreBlockWithin(CarveBuffer buffer, std::size_t from, std::size_t length) 
 }
 
 // Whether the line of text from buffer index `begin` to `end` (its line end left out), behind a
-// byte no text holds, is the first line of a file: a short line of words at a sector start or
-// behind zeros, which an export's banner or a note puts on top of the header block, outside a
-// mail store. (Behind a line end such a line is a body's as often, the one that introduces a
-// forwarded mail; behind binary bytes elsewhere stray text bytes run into it; in a store the
-// cut end of a line that began in another block.)
+// byte no text holds, is the first line of a file: a short line of words that is no sentence,
+// at a sector start or behind zeros, which an export's banner or a note puts on top of the header
+// block, outside a mail store. (Behind a line end such a line is a body's as often, the one that
+// introduces a forwarded mail; behind binary bytes elsewhere stray text bytes run into it; in a
+// store the cut end of a line that began in another block.)
 bool FirstLineOfAFile(CarveBuffer buffer, std::size_t begin, std::size_t end) {
-  constexpr std::size_t kLongestFirstLine = 128;
+  constexpr std::size_t kLongestFirstLine = 80;
   constexpr std::size_t kZeroRun = 4;
   constexpr std::size_t kStoreLookAhead = 1024;
   if (end <= begin || end - begin > kLongestFirstLine ||
       IsBlank(static_cast<char>(buffer.data[begin])))
     return false;
   const std::string_view line(reinterpret_cast<const char*>(buffer.data + begin), end - begin);
-  if (line.find(' ') == std::string_view::npos) return false;
+  // A sentence of prose, or one that introduces what follows, ends as sentences do: header
+  // lines behind it are text that quotes them.
+  if (line.find(' ') == std::string_view::npos ||
+      std::string_view(".,;:!?").find(line.back()) != std::string_view::npos)
+    return false;
   const bool opensFile =
       IsSectorStart(buffer.base + begin) ||
       (begin >= kZeroRun && std::all_of(buffer.data + begin - kZeroRun, buffer.data + begin,

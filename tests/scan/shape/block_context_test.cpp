@@ -667,6 +667,9 @@ INSTANTIATE_TEST_SUITE_P(
                                    kBanner, 5000 + 15, false},
                     OpeningLineRow{"ForwardIntroducerBehindALineEndAtASector", "old text\r\n",
                                    CrLf("---------- Forwarded message ----------\n"), 8192, false},
+                    OpeningLineRow{"SentenceOfProseBehindZeros", std::string(16, '\0'),
+                                   CrLf("After gentle level window weather orange which not,\n"),
+                                   5000, false},
                     OpeningLineRow{"LongLineBehindZeros", std::string(16, '\0'),
                                    std::string(200, 'x') + "\r\n", 5000, false}),
     [](const testing::TestParamInfo<OpeningLineRow>& row) { return row.param.name; });
