@@ -139,6 +139,25 @@ ROWS = {
     "mut-closing-bare": lambda t: t == MULTIPART[:MULTIPART.index(b"--b--") + 5],
     "mut-trailing-blanks": lambda t: t.startswith(MAIL) and t.endswith(b"\r\n") and
     2 <= t[len(MAIL):].count(b"\r\n") <= 5 and not t[len(MAIL):].strip(b" \t\r\n"),
+    "mut-private-stack": lambda t: t.endswith(MAIL) and 4 <= len(
+        names(t[:len(t) - len(MAIL)])) <= 14 and set(names(t[:len(t) - len(MAIL)])) <= {
+        line.split(b":", 1)[0].lower() for line in mutations.STACK_LINES + tuple(
+            name + b":" for name in mutations.SIGNATURE_NAMES)},
+    "mut-news-article": lambda t: names(t) == [b"path", b"newsgroups", b"from", b"subject",
+                                               b"date", b"message-id"] and
+    t.endswith(b"\r\n\r\n" + BODY),
+    "mut-draft": lambda t: first_line(t) in mutations.DRAFT_FIELDS and b"Received" not in t and
+    b"Message-ID" not in t and names(t)[-4:] == [b"from", b"to", b"subject", b"date"],
+    "mut-odd-case-all": lambda t: t != MAIL and t.lower() == MAIL.lower() and t.endswith(BODY),
+    "mut-mime-first": lambda t: names(t)[:2] == [b"mime-version", b"content-type"] and
+    sorted(names(t)) == sorted(names(MIME_MAIL)),
+    "mut-long-recipients": lambda t: first_line(t).startswith(b"To: ") and
+    t.count(b"@example") >= 80 and b"bob@b.example" not in t and names(t).count(b"to") == 1,
+    "mut-space-line": lambda t: 1 <= len(first_line(t)) <= 40 and not first_line(t).strip() and
+    t.endswith(b"\r\n" + MAIL),
+    "mut-space-line-cr-cr-lf": lambda t: not first_line(t).strip() and
+    t.split(b"\r\r\n", 1)[1] == MAIL.replace(b"\r\n", b"\r\r\n"),
+    "mut-headers-only": lambda t: t == HEADER + b"\r\n",
 }
 # Cases a multipart mail takes and a single part's text does not.
 MULTIPART_ONLY = ("mut-closing-bare",)
@@ -146,7 +165,12 @@ MULTIPART_ONLY = ("mut-closing-bare",)
 BODY_CHANGED = ("mut-body-no-crlf", "mut-lf-header", "mut-lf-body", "mut-cr-only",
                 "mut-header-at-end", "mut-tiny", "mut-bounce", *mutations.BODY_BYTE_CASES,
                 "mut-cr-cr-lf", "mut-closing-no-newline", "mut-signature-end", "mut-qp-soft-end",
-                "mut-base64-one-line", "mut-closing-bare", "mut-trailing-blanks")
+                "mut-base64-one-line", "mut-closing-bare", "mut-trailing-blanks",
+                "mut-space-line-cr-cr-lf", "mut-headers-only")
+# Cases that change only what the plain mail above lacks, and the mail they are tried on.
+MIME_MAIL = MAIL.replace(b"Message-ID: <1@a.example>\r\n", b"Message-ID: <1@a.example>\r\n"
+                         b"MIME-Version: 1.0\r\nContent-Type: text/plain\r\n")
+INPUTS = {"mut-mime-first": MIME_MAIL}
 
 
 def main():
@@ -155,7 +179,7 @@ def main():
     if set(ROWS) != set(mutations.MUTATIONS):
         failures.append(f"cases without a row: {set(mutations.MUTATIONS) ^ set(ROWS)}")
     for case, holds in ROWS.items():
-        source = MULTIPART if case in MULTIPART_ONLY else MAIL
+        source = MULTIPART if case in MULTIPART_ONLY else INPUTS.get(case, MAIL)
         text, _fields = variants.apply(case, source, random.Random(5), MIXES["tuning"])
         if text == source or not holds(text):
             failures.append(f"{case}: {text[:160]!r}")

@@ -373,6 +373,8 @@ def apply_mutation(case, text, rng, number=0):
         return with_export_shape(case, text, rng, closing, newline)
     if case in END_SHAPE_CASES:
         return with_end_shape(case, text, rng, closing, newline)
+    if case in REAL_BLOCK_CASES:
+        return apply_real_block_mutation(case, text, rng, number)
     return None
 
 
@@ -562,3 +564,167 @@ def with_end_shape(case, text, rng, closing, newline):
     ending = newline if rng.randrange(2) else b""
     return (head + b"Content-Transfer-Encoding: base64" + newline + newline +
             base64.b64encode(body) + ending)
+
+
+# Header blocks as mail programs, servers and archives leave them where the corpus has none
+# alike: a long stack of a store's, a delivery agent's and a filter's private fields (signature
+# and seal blocks of many folded lines among them) before any field a mail is told by; a news
+# article's block; a draft's; names in odd letter case throughout; the MIME fields first, as a
+# saved part opens; a recipient list of many folded lines first; a line of blanks first (also
+# with every line end doubled to CR CR LF); nothing behind the block but its empty line.
+STACK_LINES = (
+    b"Envelope-to: %(to)s", b"Delivery-date: Mon, 03 Mar 2008 10:00:05 +0000",
+    b"X-UIDL: 1204538403.27531.mail5", b"Status: RO", b"X-Status: ", b"X-Keywords: ",
+    b"X-Mozilla-Status: 0001", b"X-Mozilla-Status2: 00800000",
+    b"X-Mozilla-Keys:                                                                        ",
+    b"X-Account-Key: account2", b"X-Identity-Key: id1", b"FCC: imap://user@mail.example.net/Sent",
+    b"Return-path: <%(from)s>", b"RETURN-PATH: <%(from)s>", b"X-From_: %(from)s  Mon Mar  3 10:00:00 2008",
+    b"X-Apparently-To: %(to)s via 216.39.62.141; Mon, 03 Mar 2008 10:00:03 -0800",
+    b"X-Original-To: %(to)s", b"X-Spam-Score: -2.6", b"X-Spam-Level: ",
+    b"X-Virus-Scanned: by amavisd-new", b"X-Priority: 3", b"X-MSMail-Priority: Normal",
+    b"X-Sieve: CMU Sieve 2.3", b"X-BeenThere: list@example.org", b"Precedence: bulk",
+    b"X-Forwarded-To: %(to)s", b"X-Forwarded-For: %(from)s %(to)s",
+)
+SIGNATURE_NAMES = (b"DKIM-Signature", b"ARC-Seal", b"ARC-Message-Signature",
+                   b"ARC-Authentication-Results", b"X-Google-DKIM-Signature")
+NEWS_FIELDS = (b"from", b"subject", b"date", b"message-id")
+DRAFT_FIELDS = (b"X-Mozilla-Draft-Info: internal/draft; vcard=0; receipt=0; DSN=0; uuencode=0",
+                b"X-Identity-Key: id1", b"FCC: mailbox://nobody@Local%20Folders/Sent",
+                b"User-Agent: Mozilla/5.0 (X11; Linux x86_64; rv:102.0) Gecko/20100101")
+MIME_NAMES = (b"mime-version", b"content-type", b"content-transfer-encoding",
+              b"content-disposition")
+# As programs write names: in capitals, in lower case, or only the first letter a capital
+# ("Message-id", "Mime-version").
+ODD_CASES = (bytes.upper, bytes.lower, lambda name: name[:1].upper() + name[1:].lower())
+REAL_BLOCK_CASES = ("mut-private-stack", "mut-news-article", "mut-draft", "mut-odd-case-all",
+                    "mut-mime-first", "mut-long-recipients", "mut-space-line",
+                    "mut-space-line-cr-cr-lf", "mut-headers-only")
+MUTATIONS += REAL_BLOCK_CASES
+
+
+def signature_block(rng, newline):
+    """One signature or seal field of five to twelve folded lines."""
+    name = SIGNATURE_NAMES[rng.randrange(len(SIGNATURE_NAMES))]
+    lines = [name + b": i=1; a=rsa-sha256; c=relaxed/relaxed; d=example.net; s=s2008;"]
+    lines += [b"\t" + cases.random_base64(rng, 72) for _ in range(rng.randint(5, 12))]
+    return newline.join(lines) + newline
+
+
+def private_stack(text, rng, newline):
+    """Four to fourteen private fields and signature blocks in front of the whole block."""
+    start, _closing, _newline = block_of(text)
+    values = {b"to": cases.first_address(text, b"to", b"user@example.net"),
+              b"from": cases.first_address(text, b"from", b"sender@example.net")}
+    values = {key: value if isinstance(value, bytes) else value.encode()
+              for key, value in values.items()}
+    stack = b""
+    for _ in range(rng.randint(4, 14)):
+        if rng.random() < 0.2:
+            stack += signature_block(rng, newline)
+        else:
+            stack += STACK_LINES[rng.randrange(len(STACK_LINES))] % values + newline
+    return stack + text[start:]
+
+
+def fields_in_order(text, names):
+    """The block cut down to the first field of each of `names` that it has, in that order,
+    the body kept; None when From or Date is missing."""
+    _start, closing, _newline = block_of(text)
+    if closing is None:
+        return None
+    kept = {name: cases.first_field(text, name) for name in names}
+    if kept.get(b"from") is None or kept.get(b"date") is None:
+        return None
+    return b"".join(field for field in kept.values() if field is not None), closing
+
+
+def news_article(text, number, newline):
+    made = fields_in_order(text, NEWS_FIELDS)
+    if made is None:
+        return text
+    _fields, closing = made
+    if cases.first_field(text, b"message-id") is None:
+        text = text[:closing] + b"Message-ID: <news.%d@example.net>" % number + newline + \
+            text[closing:]
+    fields, closing = fields_in_order(text, NEWS_FIELDS)
+    lines = (b"Path: news.example.net!feeder.example.org!not-for-mail" + newline +
+             b"Newsgroups: comp.mail.misc" + newline)
+    return lines + fields + text[closing:]
+
+
+def draft(text, rng, newline):
+    """A draft as a mail program keeps it: no trace, no Message-ID, its private fields."""
+    made = fields_in_order(text, (b"from", b"to", b"subject", b"date", b"mime-version",
+                                  b"content-type", b"content-transfer-encoding"))
+    if made is None:
+        return text
+    fields, closing = made
+    picked = rng.sample(DRAFT_FIELDS, rng.randint(1, len(DRAFT_FIELDS)))
+    return newline.join(picked) + newline + fields + text[closing:]
+
+
+def odd_case_names(text, rng):
+    """Every field name in an odd letter case, one drawn per field."""
+    picks = []
+
+    def rename(name, _first):
+        picks.append(rng.randrange(len(ODD_CASES)))
+        return ODD_CASES[picks[-1]](name)
+    return header_shapes.rename_fields(text, rename)
+
+
+def mime_first(text):
+    """The MIME fields moved to the top of the block, as a saved part begins."""
+    fields, start = cases.header_fields(text)
+    moved = b"".join(text[begin:end] for name, begin, end in fields if name in MIME_NAMES)
+    if not moved:
+        return text
+    for name in MIME_NAMES:
+        text = cases.without_fields(text, name)
+    _fields, start = cases.header_fields(text)
+    return text[:start] + moved + text[start:]
+
+
+def long_recipients(text, rng, newline):
+    """A To and a Cc of 40-160 addresses each, folded one a line, first in the block."""
+    start, _closing, _newline = block_of(text)
+    lists = b""
+    for name in (b"To", b"Cc"):
+        count = rng.randint(40, 160)
+        addresses = [b"\"User %d\" <user%d.%d@example%d.net>" % (index, index, rng.randrange(999),
+                                                                 index % 7)
+                     for index in range(count)]
+        lists += name + b": " + (b"," + newline + b"\t").join(addresses) + newline
+    text = cases.without_fields(cases.without_fields(text, b"to"), b"cc")
+    start, _closing, _newline = block_of(text)
+    return lists + text[start:]
+
+
+def space_line(text, rng, newline):
+    start, _closing, _newline = block_of(text)
+    return b" " * rng.randint(1, 40) + newline + text[start:]
+
+
+def apply_real_block_mutation(case, text, rng, number):
+    newline = header_shapes.newline_of(text)
+    if case == "mut-private-stack":
+        return private_stack(text, rng, newline)
+    if case == "mut-news-article":
+        return news_article(text, number, newline)
+    if case == "mut-draft":
+        return draft(text, rng, newline)
+    if case == "mut-odd-case-all":
+        return odd_case_names(text, rng)
+    if case == "mut-mime-first":
+        return mime_first(text)
+    if case == "mut-long-recipients":
+        return long_recipients(text, rng, newline)
+    if case == "mut-space-line":
+        return space_line(text, rng, newline)
+    if case == "mut-space-line-cr-cr-lf":
+        spaced = space_line(text, rng, newline)
+        return spaced.replace(b"\r\n", b"\r\r\n") if newline == b"\r\n" else spaced
+    if case == "mut-headers-only":
+        _start, end = header_shapes.header_end_of(text)
+        return text[:end]
+    return None

@@ -86,6 +86,56 @@ bool HeaderLineAbove(CarveBuffer buffer, std::size_t lineStart, std::size_t earl
   return HeaderNameLength(line) > 0 || IsContinuation(line);
 }
 
+// Whether the line that ends in the line feed in front of buffer index `lineStart` is a mailbox
+// separator: the mail behind it opens with whatever stands below, its line of blanks too.
+bool SeparatorAbove(CarveBuffer buffer, std::size_t lineStart) {
+  if (lineStart == 0 || buffer.data[lineStart - 1] != '\n') return false;
+  std::size_t end = lineStart - 1;
+  if (end > 0 && buffer.data[end - 1] == '\r') --end;
+  std::size_t begin = end;
+  while (begin > 0 && buffer.data[begin - 1] != '\n' && end - begin < kMaxHeaderLine) --begin;
+  return IsMboxSeparator({reinterpret_cast<const char*>(buffer.data + begin), end - begin});
+}
+
+// Whether a mail store's block header lies in the `length` bytes from buffer index `from` on: a
+// store's blocks follow one another every few hundred bytes, and the chain decides where its
+// mails begin.
+bool StoreBlockWithin(CarveBuffer buffer, std::size_t from, std::size_t length) {
+  StoreBlockHeader block;
+  const std::size_t end = std::min(buffer.size, from + length);
+  for (std::size_t at = from + (4 - (buffer.base + from) % 4) % 4; at + kBlockHeaderSize <= end;
+       at += 4) {
+    if (ReadStoreBlockHeader(buffer.data + at, buffer.base + at, block)) return true;
+  }
+  return false;
+}
+
+// Whether the line of text from buffer index `begin` to `end` (its line end left out), behind a
+// byte no text holds, is the first line of a file: a short line of words that is no sentence,
+// at a sector start or behind zeros, which an export's banner or a note puts on top of the header
+// block, outside a mail store. (Behind a line end such a line is a body's as often, the one that
+// introduces a forwarded mail; behind binary bytes elsewhere stray text bytes run into it; in a
+// store the cut end of a line that began in another block.)
+bool FirstLineOfAFile(CarveBuffer buffer, std::size_t begin, std::size_t end) {
+  constexpr std::size_t kLongestFirstLine = 80;
+  constexpr std::size_t kZeroRun = 4;
+  constexpr std::size_t kStoreLookAhead = 1024;
+  if (end <= begin || end - begin > kLongestFirstLine ||
+      IsBlank(static_cast<char>(buffer.data[begin])))
+    return false;
+  const std::string_view line(reinterpret_cast<const char*>(buffer.data + begin), end - begin);
+  // A sentence of prose, or one that introduces what follows, ends as sentences do: header
+  // lines behind it are text that quotes them.
+  if (line.find(' ') == std::string_view::npos ||
+      std::string_view(".,;:!?").find(line.back()) != std::string_view::npos)
+    return false;
+  const bool opensFile =
+      IsSectorStart(buffer.base + begin) ||
+      (begin >= kZeroRun && std::all_of(buffer.data + begin - kZeroRun, buffer.data + begin,
+                                        [](std::uint8_t byte) { return byte == 0; }));
+  return opensFile && !StoreBlockWithin(buffer, begin, kStoreLookAhead);
+}
+
 }  // namespace
 
 using namespace old_line_fields;
@@ -189,15 +239,32 @@ BlockStart FindBlockStart(CarveBuffer buffer, std::size_t lineStart, std::size_t
       if (inValue != std::string_view::npos && inValue > previous + nameLength)
         return {inValue, Context::MidLine, 0};
     }
+    // A file that opens with a line of blanks at a sector start, behind a line of old text
+    // rather than a header line whose fold it could be or the separator of a mailbox that holds
+    // the mail: the block begins below it.
+    if (!header && IsBlank(line.front()) && IsSectorStart(buffer.base + previous) && !gluedLine &&
+        TrimWhiteSpace(line).empty() && !HeaderLineAbove(buffer, previous, earliest) &&
+        !SeparatorAbove(buffer, previous))
+      return {current, Context::NonText, 0};
     if (header || (IsContinuation(line) && !gluedLine)) {
       // A file that opens at a sector with a line of blanks, inside an indented line of old
-      // text: the block begins below it.
-      if (!header && sectorInLine && (endsInABlank || line.back() == '\r') &&
-          BlanksFromASectorStart(buffer, previous, line))
+      // text or one whose name no field is written with ("http://a.example/x"): the block
+      // begins below it.
+      constexpr std::size_t kBlanksBehindIndentedText = 32;
+      constexpr std::size_t kBlanksBehindOtherText = 8;
+      if (sectorInLine && (endsInABlank || line.back() == '\r') &&
+          (!header || !NameAField(line.substr(0, nameLength))) &&
+          BlanksFromASectorStart(buffer, previous, line,
+                                 header ? kBlanksBehindOtherText : kBlanksBehindIndentedText))
         return {current, Context::NonText, 0};
       // An indented line of old text, or an old header line, runs into the line of blanks a
       // file opens with: the block begins below it.
       if (endsInABlank && EndsInALongRunOfBlanks(line)) return {current, Context::Glued, 0};
+      // ... as does old text that reads as a field only by a colon in it (`src="http://`),
+      // behind fewer: no field is written with such a name.
+      if (endsInABlank && header && EndsInALineOfBlanks(line) &&
+          !NameAField(line.substr(0, nameLength)))
+        return {current, Context::Glued, 0};
       current = previous;
       if (header) {
         folds.Clear();
@@ -301,6 +368,12 @@ BlockStart FindBlockStart(CarveBuffer buffer, std::size_t lineStart, std::size_t
     if (const std::size_t atSector = FieldLineAtASector(buffer, current, TopLine(buffer, current));
         atSector != std::string_view::npos)
       return {current + atSector, Context::MidLine, 0};
+    // A file's own first line that is no field: the mail's text begins with it.
+    if (cutByNonText && FirstLineOfAFile(buffer, previous, contentEnd)) {
+      BlockStart start{current, Context::NonText, 0};
+      start.openingBlanks = current - previous;
+      return start;
+    }
     return {current, Context::TextLine, 0};
   }
 }

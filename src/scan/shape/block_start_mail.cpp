@@ -61,8 +61,10 @@ bool StartsAMail(CarveBuffer buffer, const BlockStart& start, bool hasTrace) {
       return HeaderNameLength(previous) == 0 && !IsContinuation(previous);
     }
     case Context::NonText:
-      // Behind a store block header the chain decides, not the bytes that happen to follow.
-      return !BehindStoreBlockHeader(buffer, start.index);
+      // Behind a store block header the chain decides, not the bytes that happen to follow:
+      // the block's first line, or a line the file opens with in front of it.
+      return !BehindStoreBlockHeader(buffer, start.index) &&
+             !BehindStoreBlockHeader(buffer, start.TextIndex());
     case Context::MidLine:
     case Context::TextLine:
       // A file begins at a sector: what stands before it belongs to something else.

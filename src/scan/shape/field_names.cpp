@@ -15,8 +15,7 @@ namespace quillon::shape_names {
 
 namespace {
 
-// Field names a header block often begins with beyond those the scan reads: a glued first line
-// is told by its name alone.
+// Names a header block often begins with beyond those the scan reads: they tell a glued first line.
 constexpr std::string_view kOpeningFieldNames[] = {
     "Sender",
     "Reply-To",
@@ -34,7 +33,7 @@ constexpr std::string_view kOpeningFieldNames[] = {
     "DomainKey-Signature",
     // Misspelt by a relay that many archived mails passed through; it opens their blocks.
     "Recieved",
-    // What a filter, a resend or a news server puts on top of a block.
+    // What a filter, a resend, a news server or a draft's filed copy (FCC) puts on top of a block.
     "Received-SPF",
     "Old-Return-Path",
     "X-Original-To",
@@ -48,6 +47,7 @@ constexpr std::string_view kOpeningFieldNames[] = {
     "Xref",
     "NNTP-Posting-Host",
     "Lines",
+    "Fcc",
 };
 
 // The opening names by their length (-1 behind the last): the glued-name rules ask at every

@@ -151,10 +151,8 @@ std::size_t FieldAtASectorStart(CarveBuffer buffer, std::size_t at, std::string_
   return std::string_view::npos;
 }
 
-// Whether the last sector start inside `line`, at buffer index `at`, is followed by nothing but
-// a run of blanks to the line's end, longer than a fold's trailing blanks, and preceded by text.
-bool BlanksFromASectorStart(CarveBuffer buffer, std::size_t at, std::string_view line) {
-  constexpr std::size_t kLineOfBlanks = 32;
+bool BlanksFromASectorStart(CarveBuffer buffer, std::size_t at, std::string_view line,
+                            std::size_t minimum) {
   if (line.empty()) return false;
   const std::uint64_t last = (buffer.base + at + line.size() - 1) / kSectorSize * kSectorSize;
   if (last <= buffer.base + at) return false;
@@ -162,14 +160,15 @@ bool BlanksFromASectorStart(CarveBuffer buffer, std::size_t at, std::string_view
   const std::string_view rest = line.substr(sector);
   // A line of blanks alone is a mail's own first line (behind a mailbox separator, say): only
   // old text in front of the sector makes the sector the file's start.
-  return rest.size() >= kLineOfBlanks && TrimWhiteSpace(rest).empty() &&
+  return rest.size() >= minimum && TrimWhiteSpace(rest).empty() &&
          !TrimWhiteSpace(line.substr(0, sector)).empty();
 }
 
 // Whether `line` ends in a run of blanks no text line has: the first line of a file that opens
-// with a line of blanks, glued to old text.
+// with a line of blanks, glued to old text. Such a line is as short as a few blanks in the mails
+// of some programs; prose ends its lines in one or two at most.
 bool EndsInALineOfBlanks(std::string_view line) {
-  constexpr std::size_t kLineOfBlanks = 32;
+  constexpr std::size_t kLineOfBlanks = 8;
   std::size_t blanks = 0;
   while (blanks < line.size() && IsBlank(line[line.size() - 1 - blanks])) ++blanks;
   return blanks >= kLineOfBlanks && blanks < line.size();

@@ -54,8 +54,11 @@ std::size_t FieldInAnOrphanFold(CarveBuffer buffer, std::size_t at, std::string_
 std::size_t FieldAtASectorStart(CarveBuffer buffer, std::size_t at, std::string_view line);
 
 // Whether the last sector start inside `line`, at buffer index `at`, is followed by nothing but
-// a run of blanks to the line's end, longer than a fold's trailing blanks, and preceded by text.
-bool BlanksFromASectorStart(CarveBuffer buffer, std::size_t at, std::string_view line);
+// a run of at least `minimum` blanks to the line's end, and preceded by text. An indented line
+// of old text (markup, a padded table) may end in many blanks of its own, a line of another
+// shape in few.
+bool BlanksFromASectorStart(CarveBuffer buffer, std::size_t at, std::string_view line,
+                            std::size_t minimum);
 
 // Whether `line` ends in a run of blanks no text line has: the first line of a file that opens
 // with a line of blanks, glued to old text.

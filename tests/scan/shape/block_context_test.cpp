@@ -291,6 +291,12 @@ INSTANTIATE_TEST_SUITE_P(
         StartRow{"WordNameWithOneLineOfItsFieldBelow", "line\r\nsome words of prose\n",
                  CrLf("SilverCc: x\nCc: a@b.example\nFrom: a@b.example\nDate: Fri, 1 Jun 2001\n"),
                  Context::TextLine, false},
+        // Prose ends a line in a blank or two, a padded column in a few: no line of blanks.
+        StartRow{"ProseLineEndingInTwoBlanks", "line\r\nthis is no header at all  \r\n",
+                 CrLf("From: a@b.example\nDate: Fri, 1 Jun 2001\n"), Context::TextLine, false},
+        StartRow{"PaddedColumnInFront",
+                 "line\r\nsome more old words of it\r\ntotal        12.50       \r\n",
+                 CrLf("From: a@b.example\nDate: Fri, 1 Jun 2001\n"), Context::TextLine, false},
         StartRow{"ProseLineInFront", "line\r\nthis is no header at all\r\n",
                  CrLf("From: a@b.example\nDate: Fri, 1 Jun 2001\n"), Context::TextLine, false}),
     [](const testing::TestParamInfo<StartRow>& row) { return row.param.name; });
@@ -365,6 +371,46 @@ INSTANTIATE_TEST_SUITE_P(
                  Context::NonText},
         SplitRow{"LineOfBlanksGluedToOldText", "old prose kitche" + std::string(150, ' ') + "\r\n",
                  CrLf("Delivered-To: a@b.example\n"), kSector + 400, kSector + 400, Context::Glued},
+        SplitRow{"ShortLineOfBlanksGluedToOldText",
+                 "old prose kitche" + std::string(8, ' ') + "\r\n", CrLf("Mime-Version: 1.0\n"),
+                 kSector + 400, kSector + 400, Context::Glued},
+        SplitRow{"TabsAndBlanksGluedToOldText", "old prose kitche \t \t \t \t\r\n",
+                 CrLf("Message-Id: <a@b>\n"), kSector + 400, kSector + 400, Context::Glued},
+        // A draft's or sent mail's first line names where the copy is filed: "FCC" holds no
+        // field "CC" behind a stray byte.
+        SplitRow{"DraftFiledCopyBehindBinary", kBinary, CrLf("FCC: imap://a@b.example/Sent\n"),
+                 kSector + 88, kSector + 88, Context::NonText},
+        SplitRow{"DraftFiledCopyAtASectorBehindOldText", "old prose kitchen",
+                 CrLf("FCC: mailbox://nobody@Local%20Folders/Sent\n"), kSector, kSector,
+                 Context::MidLine},
+        SplitRow{"FileOpensWithAShortLineOfBlanksAtASectorBehindProse", "old prose line\r\n",
+                 std::string(20, ' ') + "\r\n" + CrLf("Message-Id: <a@b>\n"), kSector, kSector + 22,
+                 Context::NonText},
+        // ... but behind a header line a line of blanks at a sector start is the block's fold.
+        SplitRow{"FoldOfBlanksAtASectorBehindAHeaderLine", "old\r\n\r\nSubject: hello\r\n",
+                 "    \r\n" + CrLf("Message-Id: <a@b>\n"), kSector, kSector - 16,
+                 Context::EmptyLine},
+        SplitRow{"FileOpensWithALineOfBlanksAtASectorBehindAUrl",
+                 "old prose\r\nhttp://a.example/x" + std::string(20, ' ') + "\r\n",
+                 CrLf("Return-Path: <a@b>\n"), kSector + 22, kSector + 22, Context::NonText},
+        // A private field's padding of blanks across a sector start is the block's own line.
+        SplitRow{"PaddedPrivateFieldAcrossASector",
+                 "old\r\n\r\nX-Mozilla-Keys:" + std::string(40, ' ') + "\r\n",
+                 CrLf("Message-Id: <a@b>\n"), kSector + 22, kSector + 22 - 57, Context::EmptyLine},
+        // Old markup pads its indented lines with blanks: a sector start in them opens no file.
+        SplitRow{"PaddedIndentedMarkupAcrossASector",
+                 "old\r\n          8 million addresses</td>" + std::string(16, ' ') +
+                     "\r\n        <td><font face=\"Arial\" ",
+                 CrLf("Path: news.example.net!not-for-mail\nNewsgroups: comp.mail.misc\n"),
+                 kSector + 41, kSector + 41, Context::Glued},
+        SplitRow{"LineOfBlanksGluedToMarkupWithAUrl",
+                 "old\r\nsrc=\"http://a.example/s.gif\" width=1" + std::string(12, ' ') + "\r\n",
+                 CrLf("Return-Path: <a@b>\n"), kSector + 300, kSector + 300, Context::Glued},
+        // A mailbox's mail opens with its separator, the line of blanks at a sector behind it.
+        SplitRow{"LineOfBlanksAtASectorBehindAMailboxSeparator",
+                 "old\r\n\r\nFrom a@b.example Sat Jan  1 00:00:00 2000\r\n",
+                 std::string(20, ' ') + "\r\n" + CrLf("Delivered-To: a@b.example\n"), kSector,
+                 kSector, Context::MboxSeparator},
         SplitRow{"FieldAtASectorInsideAnIndentedOldLine", "Note: an old row\r\n      <tr>     ",
                  CrLf("Mime-Version: 1.0\n"), kSector, kSector, Context::MidLine},
         SplitRow{"FieldAtASectorInsideAFoldOfAnOldSignature",
@@ -574,6 +620,59 @@ INSTANTIATE_TEST_SUITE_P(
                     // Behind prose away from a sector start the blank is as likely the prose's.
                     ShapeRow{"BlankBehindProse", " Return-Path", 5037, 5038}),
     [](const testing::TestParamInfo<ShapeRow>& row) { return row.param.name; });
+
+// A file that opens with a short line that is no field (an export's banner): behind zeros, or at
+// a sector start behind binary bytes, the mail begins with that line; behind a line end or
+// stray text it is a body's line or old text, and the block behind it no mail of its own.
+struct OpeningLineRow {
+  const char* name;
+  std::string before;   // old bytes right in front of the opening line
+  std::string opening;  // the line, its line end included
+  std::uint64_t at;     // where the opening line begins
+  bool found;           // whether a mail beginning at `at` is found
+};
+
+void PrintTo(const OpeningLineRow& row, std::ostream* out) {
+  *out << row.name;
+}
+
+class OpeningLineTest : public testing::TestWithParam<OpeningLineRow> {};
+
+TEST_P(OpeningLineTest, MailBeginsWithTheFilesFirstLine) {
+  const OpeningLineRow& row = GetParam();
+  const std::string trace = CrLf("Received: by mx.example.net; Tue, 3 Nov 2020 08:00:02 +0100\n");
+  std::string mail = kGluedMail;
+  mail.erase(mail.find(trace), trace.size());
+  ImageBuilder image;
+  image.Put(row.at - row.before.size(), row.before + row.opening + mail).Resize(64 * 1024);
+  const auto records = ScanBytes(image.Bytes()).records;
+  if (!row.found) {
+    EXPECT_TRUE(records.empty());
+    return;
+  }
+  ASSERT_EQ(records.size(), 1u);
+  EXPECT_EQ(records[0]->StartByte(), row.at);
+  EXPECT_EQ(records[0]->SubjectText(), u"Glued to old data");
+}
+
+const std::string kBanner = CrLf("Exported by MailArchive 3.2 on 2011-05-04 10:22:31\n");
+
+INSTANTIATE_TEST_SUITE_P(
+    Lines, OpeningLineTest,
+    testing::Values(OpeningLineRow{"BannerBehindZeros", std::string(16, '\0'), kBanner, 5000, true},
+                    OpeningLineRow{"BannerAtASectorBehindBinary", kBinary, kBanner, 8192, true},
+                    OpeningLineRow{"SavedHeadersTitleBehindZeros", std::string(16, '\0'),
+                                   CrLf("Internet Headers Version 2.0\n"), 5000, true},
+                    OpeningLineRow{"BannerBehindStrayTextOfBinary", kBinary + "f bridge most, ",
+                                   kBanner, 5000 + 15, false},
+                    OpeningLineRow{"ForwardIntroducerBehindALineEndAtASector", "old text\r\n",
+                                   CrLf("---------- Forwarded message ----------\n"), 8192, false},
+                    OpeningLineRow{"SentenceOfProseBehindZeros", std::string(16, '\0'),
+                                   CrLf("After gentle level window weather orange which not,\n"),
+                                   5000, false},
+                    OpeningLineRow{"LongLineBehindZeros", std::string(16, '\0'),
+                                   std::string(200, 'x') + "\r\n", 5000, false}),
+    [](const testing::TestParamInfo<OpeningLineRow>& row) { return row.param.name; });
 
 // Header-like lines glued into prose, without trace lines, MIME or an identity, are no mail.
 TEST(GluedMailTest, ProseWithGluedFieldsIsNoMail) {

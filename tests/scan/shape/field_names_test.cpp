@@ -75,6 +75,8 @@ INSTANTIATE_TEST_SUITE_P(
                     KnownNameRow{"LastOpeningName", "Lines", true},
                     KnownNameRow{"OpeningNameOfAFieldsLength", "Status", true},
                     KnownNameRow{"FourthOpeningNameOfItsLength", "Recieved", true},
+                    KnownNameRow{"FiledCopyOfADraft", "FCC", true},
+                    KnownNameRow{"FiledCopyOfADraftAsWritten", "Fcc", true},
                     KnownNameRow{"OneByteOther", "Authentication-Resultz", false},
                     KnownNameRow{"FirstLetterNoNameOfItsLengthHas", "Qender", false},
                     KnownNameRow{"SignBelowTheLettersFirst", "@ender", false},
