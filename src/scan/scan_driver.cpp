@@ -158,10 +158,13 @@ std::vector<SectorRange> RunScan(DataSource& source, const ScanOptions& options,
         } else if (at + kChunksInSight > available) {
           break;
         }
+        const ChunkReader::Chunk following = reader.ChunkAt(at + 1);
+        // This thread walks the chunk and scans the next one's shapes in its round instead.
+        if (!WorthAWorker(chunk, following, options.handOverFromMarks)) continue;
         const std::uint64_t from = at > 0 ? reader.ChunkAt(at - 1).start : held.base;
         const CarveBuffer bytes{held.data + (from - held.base), sightEnd - from, from,
                                 held.unreadable};
-        ahead->Start({nextWork, chunk, reader.ChunkAt(at + 1),
+        ahead->Start({nextWork, chunk, following,
                       at + 2 < available ? reader.ChunkAt(at + 2) : ChunkReader::Chunk{}, bytes});
       }
     };
