@@ -109,8 +109,9 @@ std::vector<SectorRange> RunScan(DataSource& source, const ScanOptions& options,
   if (workers > 0)
     ahead.emplace(workers, inHand, options.strict ? nullptr : &shapes,
                   std::string(source.SourceName()), options.ansiCodePage, status.stopRequested);
-  std::uint64_t round = 0;     // the index of the chunk carved, from the scan's first
-  std::uint64_t nextWork = 0;  // the first chunk whose work ahead is not started yet
+  std::uint64_t round = 0;        // the index of the chunk carved, from the scan's first
+  std::uint64_t nextWork = 0;     // the first chunk whose work ahead is not started yet
+  std::uint64_t shapesNoted = 0;  // the last chunk whose shape finds the works ahead may take
   // The walk ahead of the chunk before, met at that chunk's end.
   std::unique_ptr<WalkAhead> walkedOnFrom;
 
@@ -158,10 +159,16 @@ std::vector<SectorRange> RunScan(DataSource& source, const ScanOptions& options,
         } else if (at + kChunksInSight > available) {
           break;
         }
+        const ChunkReader::Chunk following = reader.ChunkAt(at + 1);
+        // This thread walks the chunk and scans the next one's shapes in its round instead.
+        if (!WorthAWorker(chunk, following, options.handOverFromMarks)) continue;
+        // Behind a chunk carved here, the work waits for the shapes this thread scans in that
+        // chunk's round: begun before, it would only put a worker to sleep once more.
+        if (!options.strict && nextWork > shapesNoted && !ahead->Started(nextWork - 1)) break;
         const std::uint64_t from = at > 0 ? reader.ChunkAt(at - 1).start : held.base;
         const CarveBuffer bytes{held.data + (from - held.base), sightEnd - from, from,
                                 held.unreadable};
-        ahead->Start({nextWork, chunk, reader.ChunkAt(at + 1),
+        ahead->Start({nextWork, chunk, following,
                       at + 2 < available ? reader.ChunkAt(at + 2) : ChunkReader::Chunk{}, bytes});
       }
     };
@@ -179,9 +186,11 @@ std::vector<SectorRange> RunScan(DataSource& source, const ScanOptions& options,
       done = ahead->Take(round);
       merger.AddPreparedBodies(std::move(done->bodies));
     }
-    if (!options.strict && available > 1)
+    if (!options.strict && available > 1) {
       merger.AddCandidates(done ? std::move(done->nextShapes)
                                 : scanHere(round + 1, next, available > 2 ? &afterNext : nullptr));
+      shapesNoted = round + 1;
+    }
     // Store chains are followed at the end through every block header seen, wherever it lies.
     if (!options.strict && current.marks)
       merger.IndexStoreBlocks(stable, current.start, current.start + current.bytes,

@@ -27,6 +27,7 @@ namespace quillon {
 // The most threads a scan is given, and the number it takes when told none: one per core.
 inline constexpr unsigned kMostScanThreads = 256;
 unsigned DefaultScanThreads();
+inline constexpr std::uint32_t kHandOverFromMarks = 64;
 
 struct ScanOptions {
   std::uint64_t startSector = 0;
@@ -48,6 +49,13 @@ struct ScanOptions {
   // chunk boundaries, as tests want; what is found may then differ a little, as the shape scan
   // looks less far ahead.
   std::uint32_t chunkSectors = kChunkSectors;
+  // With workers, a chunk goes to one only where it and the next hold at least this many shape
+  // marks (lines that may open a header block); otherwise this thread walks it and scans its
+  // shapes itself, as with one thread. Base64, binary data and zeros take little carving but
+  // all the reading: handed over, they only wake the workers, whose threads take turns on the
+  // cores with the reading one. What is found is the same either way: tests set 0 (every chunk
+  // to a worker) or the largest value (none).
+  std::uint32_t handOverFromMarks = kHandOverFromMarks;
 };
 
 struct ScanResult {

@@ -28,6 +28,14 @@ ShapeFinds ScanChunkShapes(ShapeScanner& shapes, const ChunkReader::Chunk& chunk
   return found;
 }
 
+bool WorthAWorker(const ChunkReader::Chunk& chunk, const ChunkReader::Chunk& next,
+                  std::uint32_t fromMarks) {
+  if (!chunk.lineBreaks || !chunk.marks) return true;
+  const std::size_t marks =
+      chunk.marks->anchors.size() + (next.marks ? next.marks->anchors.size() : 0);
+  return marks >= fromMarks;
+}
+
 ChunksAhead::ChunksAhead(unsigned workers, unsigned inHand, ShapeScanner* shapes,
                          std::string sourceName, int ansiCodePage,
                          const std::atomic<bool>& stopRequested)

@@ -37,6 +37,12 @@ namespace quillon {
 ShapeFinds ScanChunkShapes(ShapeScanner& shapes, const ChunkReader::Chunk& chunk,
                            const ChunkReader::Chunk* next, CarveBuffer bytes);
 
+// Whether the work of `chunk` is worth a worker's time: where it and `next` hold fewer than
+// `fromMarks` shape marks between them, the scan's own thread carves it faster than it could
+// hand it over. Always where no marks were looked for (--strict).
+bool WorthAWorker(const ChunkReader::Chunk& chunk, const ChunkReader::Chunk& next,
+                  std::uint32_t fromMarks);
+
 class ChunksAhead {
  public:
   // `workers` threads do up to `inHand` works (at least `workers`) started and not yet taken.

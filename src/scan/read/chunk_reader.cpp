@@ -14,6 +14,12 @@ constexpr std::size_t kPieceBytes = std::size_t{kReadSectors} * kSectorSize;
 // less often they are moved.
 constexpr std::size_t kBufferChunks = 24;
 
+// Read pieces left to the scan thread while it sleeps waiting for chunks, and told to it at
+// once: woken for each, it would mostly find the piece marked already by the reader, which
+// marks what it reads while the scan thread is busy; woken for a chunk's first half, it marks
+// that while the reader reads the second, and the second while the reader reads on.
+constexpr std::size_t kPiecesHandedOver = 8;
+
 // Bytes kept in front of the first chunk not let go: mails found there may still be followed.
 constexpr std::size_t kKeptBehind = kChunkBytes;
 
@@ -30,15 +36,19 @@ std::size_t RingBytes(std::uint32_t chunkSectors) {
 // until the other thread tells of a change. On two cores a waiting thread that spins takes its
 // core from the workers, and the reading runs chunks ahead of the scan anyway. `changes` counts
 // the changes told, under `mutex`: one told between looking and falling asleep is not missed.
+// `asleep`, when given, is set while the thread sleeps.
 template <typename Condition, typename Help>
 void WaitUntil(std::mutex& mutex, std::condition_variable& changed,
-               const std::atomic<std::uint64_t>& changes, Condition condition, Help help) {
+               const std::atomic<std::uint64_t>& changes, Condition condition, Help help,
+               std::atomic<bool>* asleep = nullptr) {
   for (;;) {
     const std::uint64_t seen = changes.load(std::memory_order_acquire);
     if (condition()) return;
     if (help()) continue;
     std::unique_lock lock(mutex);
+    if (asleep) asleep->store(true);
     changed.wait(lock, [&] { return changes.load(std::memory_order_relaxed) != seen; });
+    if (asleep) asleep->store(false);
   }
 }
 
@@ -136,9 +146,8 @@ void ChunkReader::MarkPiece(LoadingChunk& chunk, std::size_t piece) {
   const std::uint64_t viewStart = std::max(first_, from >= 64 ? from - 64 : 0);
   const CarveBuffer read{Address(viewStart), static_cast<std::size_t>(to - viewStart), viewStart};
   FindShapeMarks(read, from, to, chunk.pieceMarks[piece], chunk.lineBreaks.Bits());
-  chunk.piecesMarked.fetch_add(1, std::memory_order_release);
-  // The scan may be waiting for the last piece.
-  Notify();
+  // The scan waits for whole chunks: a piece marked before the last wakes no one in vain.
+  if (chunk.piecesMarked.fetch_add(1, std::memory_order_release) + 1 == chunk.pieces) Notify();
 }
 
 bool ChunkReader::MarkAReadPiece() {
@@ -157,7 +166,8 @@ bool ChunkReader::MarkAReadPiece() {
           piece = i;
         }
       }
-      break;  // later chunks are not read yet
+      // Past a chunk whose pieces the other thread is still marking, the next one's may wait.
+      if (found || read < chunk.pieces) break;  // later chunks are not read yet
     }
   }
   if (!found) return false;
@@ -193,14 +203,17 @@ void ChunkReader::ReadAll() {
           std::min<std::size_t>(chunk->pieces, sectors * kSectorSize / kPieceBytes);
       if (pieces > chunk->piecesRead.load(std::memory_order_relaxed)) {
         chunk->piecesRead.store(pieces, std::memory_order_release);
-        Notify();  // a waiting scan thread can mark them too
-        MarkReadPieces();
+        if (!scanAsleep_.load()) {
+          MarkReadPieces();
+        } else if (pieces % kPiecesHandedOver == 0) {
+          Notify();
+        }
       }
     };
     unreadable_.Add(rescue_.Read(Address(chunk->start), position, count, settled, &stopRequested_));
     if (findMarks_) {
       chunk->piecesRead.store(chunk->pieces, std::memory_order_release);
-      MarkReadPieces();
+      if (!scanAsleep_.load()) MarkReadPieces();
     }
     chunk->read.store(true, std::memory_order_release);
     filled_ += bytes;
@@ -244,7 +257,7 @@ std::size_t ChunkReader::WaitForChunks(std::size_t count) {
         MakeRoom();
         return Ready(count, available);
       },
-      [&] { return findMarks_ && MarkAReadPiece(); });
+      [&] { return findMarks_ && MarkAReadPiece(); }, &scanAsleep_);
   MakeRoom();
   return available;
 }

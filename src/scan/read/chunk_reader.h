@@ -6,10 +6,10 @@
 // In the default mode each chunk also gets its shape marks, one read piece at a time, from
 // whichever thread is free: the reader marks a piece right after reading it, while its bytes are
 // in cache, unless the scan thread is waiting for it; then the scan thread marks the pieces
-// already read and the reader goes on reading. Reading a page-cached image takes about as long
-// as carving it, so neither thread has the marks' time to spare on its own. A thread with
-// nothing to mark waits asleep until the other tells of a change: on two cores a spinning
-// reader would take its core from the scan's workers.
+// already read, woken for several at once, and the reader goes on reading. Reading a page-cached
+// image takes about as long as carving it, so neither thread has the marks' time to spare on its
+// own. A thread with nothing to mark waits asleep until the other tells of a change: on two cores a
+// spinning reader would take its core from the scan's workers.
 //
 // Chunks are handed to the scan thread in order and kept in the buffer until it lets them go
 // (and one chunk more, whose mails may still be followed). Nothing is ever written to the source.
@@ -142,6 +142,8 @@ class ChunkReader {
   std::atomic<bool> ended_{false};         // everything is read (or the reading stopped)
   std::atomic<bool> wantsRoom_{false};
   std::atomic<bool> quit_{false};
+  // The scan thread sleeps in WaitForChunks: the reader leaves the pieces it reads to it.
+  std::atomic<bool> scanAsleep_{false};
 
   std::mutex mutex_;  // guards the chunk list's shape (the chunks' own fields are atomics)
   std::condition_variable changed_;

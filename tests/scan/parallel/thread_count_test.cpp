@@ -1,6 +1,7 @@
 // A scan on several threads finds what it finds on one, byte for byte: on an image of every
 // layout of the image builder, with small chunks so that many mails cross chunk boundaries and
-// workers walk later chunks afresh and scan their shapes over many rounds, in both modes.
+// workers walk later chunks afresh and scan their shapes over many rounds, in both modes, with
+// every chunk handed to a worker or only those with many marks.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -8,6 +9,7 @@
 #include <ostream>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/cli/record_output.h"
@@ -92,11 +94,17 @@ TEST_P(ThreadCount, FindsWhatOneThreadFinds) {
     if (!strict) {
       EXPECT_FALSE(one.records.empty()) << "nothing found: nothing compared";
     }
-    for (const unsigned threads : {2u, 3u}) {
+    // Every chunk handed to a worker, and chunks with few marks carved on the scan's own thread
+    // between those handed over.
+    const std::pair<unsigned, std::uint32_t> ways[] = {
+        {2u, 0u}, {2u, 24u}, {3u, 0u}, {3u, kHandOverFromMarks}};
+    for (const auto& [threads, handOverFromMarks] : ways) {
       options.threads = threads;
+      options.handOverFromMarks = handOverFromMarks;
       const std::string described = Described(test::ScanBytes(bytes, options, row.failingSectors));
-      EXPECT_TRUE(described == reference) << (strict ? "--strict, " : "") << threads
-                                          << " threads: " << FirstDifference(described, reference);
+      EXPECT_TRUE(described == reference)
+          << (strict ? "--strict, " : "") << threads << " threads, handed over from "
+          << handOverFromMarks << " marks: " << FirstDifference(described, reference);
     }
   }
 }

@@ -6,8 +6,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <random>
 #include <set>
+#include <thread>
 #include <vector>
 
 #include "scan/carve/mail_carver.h"
@@ -36,7 +38,15 @@ std::vector<std::uint8_t> SourceBytes(std::size_t size) {
 }
 
 // The bytes are held in a ring or in a buffer whose bytes are moved; both go round several times.
-class ChunkReaderTest : public testing::TestWithParam<bool> {};
+// A scan that waits for every chunk gets the pieces read left to it to mark; one that is busy
+// whenever a piece is read leaves them to the reader.
+struct ReaderRow {
+  const char* name;
+  bool ring;
+  std::chrono::microseconds busyPerChunk;
+};
+
+class ChunkReaderTest : public testing::TestWithParam<ReaderRow> {};
 
 TEST_P(ChunkReaderTest, HandsOverEveryChunkInOrderWithItsMarks) {
   const std::size_t size = 61 * kChunkSectors * kSectorSize + 5 * kSectorSize + 100;
@@ -64,7 +74,8 @@ TEST_P(ChunkReaderTest, HandsOverEveryChunkInOrderWithItsMarks) {
   for (bool findMarks : {true, false}) {
     std::atomic<bool> stop{false};
     UnreadableSectors unreadable;
-    ChunkReader reader(source, 0, source.TotalSectors(), findMarks, stop, unreadable, GetParam());
+    ChunkReader reader(source, 0, source.TotalSectors(), findMarks, stop, unreadable,
+                       GetParam().ring);
     std::uint64_t next = 0;
     ShapeMarks joined;
     while (std::size_t available = reader.WaitForChunks(3)) {
@@ -94,6 +105,7 @@ TEST_P(ChunkReaderTest, HandsOverEveryChunkInOrderWithItsMarks) {
       EXPECT_EQ(chunk.lineBreaks != nullptr, findMarks);
       next = chunk.start + chunk.bytes;
       reader.LetGoOfFirst();
+      std::this_thread::sleep_for(GetParam().busyPerChunk);
     }
     EXPECT_EQ(next, expected.size()) << "every sector, the partial one too";
     EXPECT_EQ(unreadable.Ranges(), bad);
@@ -112,7 +124,7 @@ TEST_P(ChunkReaderTest, AStopEndsTheReading) {
   source.OpenBackend(MakeMemoryBackend(bytes), "stop.img");
   std::atomic<bool> stop{false};
   UnreadableSectors unreadable;
-  ChunkReader reader(source, 0, source.TotalSectors(), true, stop, unreadable, GetParam());
+  ChunkReader reader(source, 0, source.TotalSectors(), true, stop, unreadable, GetParam().ring);
   ASSERT_EQ(reader.WaitForChunks(3), 3u);
   stop = true;
   std::size_t handedOver = 0;
@@ -123,10 +135,13 @@ TEST_P(ChunkReaderTest, AStopEndsTheReading) {
   EXPECT_LT(handedOver, 40u);
 }
 
-INSTANTIATE_TEST_SUITE_P(Holding, ChunkReaderTest, testing::Values(true, false),
-                         [](const testing::TestParamInfo<bool>& param) {
-                           return param.param ? "Ring" : "MovedBuffer";
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    Holding, ChunkReaderTest,
+    testing::Values(ReaderRow{"Ring", true, {}},
+                    ReaderRow{"RingOfABusyScan", true, std::chrono::microseconds(300)},
+                    ReaderRow{"MovedBuffer", false, {}},
+                    ReaderRow{"MovedBufferOfABusyScan", false, std::chrono::microseconds(300)}),
+    [](const testing::TestParamInfo<ReaderRow>& param) { return param.param.name; });
 
 // However large its chunks, the reader holds as many as the scan may wait for at once, each with
 // the source's bytes, and the bytes in front of the first that mails found there are followed
