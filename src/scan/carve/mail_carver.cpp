@@ -37,8 +37,7 @@ MailCarver::MailCarver(std::string sourceName, MailSink& sink, int ansiCodePage,
       position_(startByte) {}
 
 void MailCarver::StartMail(std::uint64_t lineStart) {
-  if (!pendingEmpty_) pending_.Empty();
-  pendingEmpty_ = false;
+  if (!pendingEmpty_) EmptyPending();
   pending_.inMail = true;
   const SectorPosition start = SectorPositionOf(lineStart);
   pending_.startSector = start.sector;
@@ -203,6 +202,9 @@ void MailCarver::Walk(CarveBuffer chunk, std::uint64_t walkEnd,
       if (pending_.inMail && !pending_.accepted) {
         p = StepOverBlockHeader(p);
         const HeaderLineResult read = ParseHeaderLine(bytes_, p, pending_, skip);
+        // An attachment line gathers a value and tells nothing.
+        if (read != HeaderLineResult::Nothing || !pending_.attachments.empty())
+          pendingEmpty_ = false;
         takeBytes(false);
         if (read == HeaderLineResult::Accept) AcceptPending(buffer, p);
         if (skip != 0) {

@@ -113,8 +113,9 @@ class MailCarver {
   // Where the search for a block header a line runs into last saw no mark byte.
   MarkFreeBytes markFree_;
   PendingMail pending_;
-  // Nothing was gathered in pending_ since it was last emptied: most trace lines behind a mail's
-  // body find it so, and emptying it anew costs as much as a record's strings.
+  // No header value was gathered in pending_ since it was last emptied (where its block starts is
+  // set anew by each trace line): the trace line behind a mail's body and the next trace line of
+  // a block find it so, and emptying it anew costs as much as a record's strings.
   bool pendingEmpty_ = true;
   std::optional<BodySteps> followed_;
   NextMailStart nextMailStart_;

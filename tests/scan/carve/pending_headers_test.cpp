@@ -42,8 +42,12 @@ TEST(PendingHeadersTest, NothingCarriesIntoTheNextMail) {
       // The block's lines stop; the next line lies more than 8 sectors behind its trace line.
       {"BehindABlockGivenUpForItsGap", CrLf("x\nReceived: by old\nFrom: o@x\n") + kOldFields,
        512 * 12, 1},
-      // Another trace line restarts the block at once.
+      // Another trace line restarts the block at once, whatever the lines between held.
       {"BehindAnotherTraceLine", CrLf("x\nReceived: by old\n") + kOldFields, 0, 1},
+      {"BehindATraceLineWithAnAttachmentLine",
+       CrLf("x\nReceived: by old\n\tfolded\nX-Attachment: old.doc, 100\n"), 0, 1},
+      {"BehindTraceLinesWithAFieldBetween",
+       CrLf("x\nReceived: by old\nReceived: by older\nSubject: Old\nReceived: by oldest\n"), 0, 1},
   };
   for (const Row& row : rows) {
     ImageBuilder image;
