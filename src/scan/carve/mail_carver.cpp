@@ -37,7 +37,7 @@ MailCarver::MailCarver(std::string sourceName, MailSink& sink, int ansiCodePage,
       position_(startByte) {}
 
 void MailCarver::StartMail(std::uint64_t lineStart) {
-  pending_.Empty();
+  if (!pendingEmpty_) EmptyPending();
   pending_.inMail = true;
   const SectorPosition start = SectorPositionOf(lineStart);
   pending_.startSector = start.sector;
@@ -77,7 +77,7 @@ void MailCarver::AcceptPending(CarveBuffer buffer, std::size_t lineStart) {
     record->container = container.get();
     followed_->SetContainerBoundaries(containerBoundaries_);
   }
-  pending_.Empty();
+  EmptyPending();
   sink_.Accept(record);
 }
 
@@ -198,10 +198,13 @@ void MailCarver::Walk(CarveBuffer chunk, std::uint64_t walkEnd,
     }
 
     if (pending_.inMail) {
-      if (SectorOf(lineStart) > pending_.startSector + kMaxHeaderGapSectors) pending_.Empty();
+      if (SectorOf(lineStart) > pending_.startSector + kMaxHeaderGapSectors) EmptyPending();
       if (pending_.inMail && !pending_.accepted) {
         p = StepOverBlockHeader(p);
         const HeaderLineResult read = ParseHeaderLine(bytes_, p, pending_, skip);
+        // An attachment line gathers a value and tells nothing.
+        if (read != HeaderLineResult::Nothing || !pending_.attachments.empty())
+          pendingEmpty_ = false;
         takeBytes(false);
         if (read == HeaderLineResult::Accept) AcceptPending(buffer, p);
         if (skip != 0) {
@@ -246,13 +249,14 @@ void MailCarver::TakeWalkFrom(MailCarver& other) {
   position_ = other.position_;
   bytes_ = std::move(other.bytes_);
   pending_ = std::move(other.pending_);
+  pendingEmpty_ = other.pendingEmpty_;
   followed_ = std::move(other.followed_);
   followedUntil_ = other.followedUntil_;
   followedTextEnded_ = other.followedTextEnded_;
   container_ = std::move(other.container_);
   containerBoundaries_ = std::move(other.containerBoundaries_);
   other.bytes_ = SteppedBytes();
-  other.pending_.Empty();
+  other.EmptyPending();
   other.followed_.reset();
   other.container_.reset();
   other.containerBoundaries_.clear();
@@ -262,6 +266,7 @@ void MailCarver::CopyWalkFrom(const MailCarver& other) {
   position_ = other.position_;
   bytes_ = other.bytes_;
   pending_ = other.pending_;
+  pendingEmpty_ = other.pendingEmpty_;
   followed_ = other.followed_;
   followedUntil_ = other.followedUntil_;
   followedTextEnded_ = other.followedTextEnded_;
@@ -285,7 +290,7 @@ void MailCarver::Finish() {
     followed_.reset();
     followedTextEnded_ = false;
   }
-  pending_.Empty();
+  EmptyPending();
 }
 
 }  // namespace quillon

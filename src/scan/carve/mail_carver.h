@@ -87,6 +87,10 @@ class MailCarver {
 
  private:
   void StartMail(std::uint64_t lineStart);
+  void EmptyPending() {
+    pending_.Empty();
+    pendingEmpty_ = true;
+  }
   void AcceptPending(CarveBuffer buffer, std::size_t lineStart);
   // Whether the followed mail's body still takes lines.
   bool FollowingBody() const;
@@ -109,6 +113,10 @@ class MailCarver {
   // Where the search for a block header a line runs into last saw no mark byte.
   MarkFreeBytes markFree_;
   PendingMail pending_;
+  // No header value was gathered in pending_ since it was last emptied (where its block starts is
+  // set anew by each trace line): the trace line behind a mail's body and the next trace line of
+  // a block find it so, and emptying it anew costs as much as a record's strings.
+  bool pendingEmpty_ = true;
   std::optional<BodySteps> followed_;
   NextMailStart nextMailStart_;
   std::uint64_t followedUntil_ = UINT64_MAX;  // where the next known mail begins
