@@ -120,7 +120,6 @@ class ChunkReader {
   // still be followed), or the reading position when no chunk is held.
   std::uint64_t KeptFrom(std::uint64_t readingAt);
 
-  DataSource& source_;
   RescueReader rescue_;  // used by the reader thread only
   UnreadableSectors& unreadable_;
   const std::uint64_t first_;  // absolute byte
