@@ -17,6 +17,9 @@ std::size_t BeforeLineBreak(std::string_view text, std::size_t at) {
 // A line of a few blanks alone (spaces and tabs) reads as empty: mail programs leave such lines
 // under a text as often as empty ones. A longer run of blanks is old text's layout.
 constexpr std::size_t kMostTrailingBlanks = 8;
+
+// The line a signature stands under: two dashes and a blank.
+constexpr std::string_view kSignatureDelimiter = "-- ";
 bool BlanksOnly(std::string_view line) {
   return line.size() <= kMostTrailingBlanks &&
          line.find_first_not_of(" \t") == std::string_view::npos;
@@ -70,6 +73,9 @@ std::size_t EpilogueLength(std::string_view rest, BehindText behind, bool lineFe
   bool firstLineRule = false;
   bool firstLineWritten = false;
   bool firstLineWords = false;
+  // A signature under its delimiter line right behind the boundary line: a mail program that
+  // wrote the closing line as text and signed below it (the name often without a line break).
+  bool signature = false;
   while (at < rest.size()) {
     const Line line = ReadLine(buffer, at, kBodyLineRules);
     // A last line without a line break that runs into binary data or a NUL: the lines before
@@ -85,6 +91,7 @@ std::size_t EpilogueLength(std::string_view rest, BehindText behind, bool lineFe
       // A line cut where the mail's bytes end takes no paragraph in front of it along: a footer
       // under its rule, or a first paragraph an empty line ended, stays.
       if (behind == BehindText::MailEnd && otherEndings == 0) {
+        if (signature && paragraphs == 0) return at;
         if (paragraphs > 0 && !oldTail) return paragraphEnd;
         if (firstLineRule && firstParagraphLines >= 2) return at;
       }
@@ -148,6 +155,7 @@ std::size_t EpilogueLength(std::string_view rest, BehindText behind, bool lineFe
         firstLineRule = IsRuleLine(content);
         firstLineWritten = (content.front() >= 'A' && content.front() <= 'Z') || firstLineRule;
         firstLineWords = content.find(' ') != std::string_view::npos;
+        signature = rightBehind && content == kSignatureDelimiter;
       }
       // A paragraph that begins inside a line is old text that runs on: a footer of more than
       // one line begins as written.
@@ -158,7 +166,7 @@ std::size_t EpilogueLength(std::string_view rest, BehindText behind, bool lineFe
       // tail.
       if (rightBehind && firstLineMidLine) return 0;
       if ((++textLines > kEpilogueLines && !carriesAMail) ||
-          (rightBehind && paragraphs == 0 && textLines > 1)) {
+          (rightBehind && paragraphs == 0 && textLines > 1 && !signature)) {
         // Old text runs on: the mail ends behind the first paragraph, or at the boundary line
         // when the text began right behind it (a note there stands alone).
         return rightBehind ? 0 : paragraphEnd;

@@ -87,6 +87,23 @@ bool NameBehindAClosing(std::string_view text, std::size_t at) {
   return stop - lineStart <= kLongestClosing && IsLetter(text[lineStart]);
 }
 
+// Where a short last line that ends in a quoted-printable soft break ("=" not followed by two hex
+// digits) ends within the printable run [at, end): behind its "=". Such a line is never a
+// text's true end, so its file was cut right behind it; random bytes that follow may begin
+// with a few printable characters of their own. 0 when the run holds no soft break behind a
+// character of text.
+std::size_t SoftBreakEnd(std::string_view text, std::size_t at, std::size_t end) {
+  const auto isHex = [](char c) { return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F'); };
+  // Random bytes hold a printable byte and "=" often enough: two characters of text in front.
+  constexpr std::size_t kTextBeforeSoftBreak = 2;
+  for (std::size_t equals = text.find('=', at + kTextBeforeSoftBreak); equals < end;
+       equals = text.find('=', equals + 1)) {
+    if (equals + 2 < end && isHex(text[equals + 1]) && isHex(text[equals + 2])) continue;
+    return text[equals - 1] == ' ' || text[equals - 1] == '\t' ? 0 : equals + 1;
+  }
+  return 0;
+}
+
 }  // namespace
 
 std::size_t Base64TailIntoData(std::string_view text, std::size_t at) {
@@ -127,12 +144,19 @@ std::size_t LastLineIntoData(std::string_view text, std::size_t at) {
   const std::size_t end = PrintableRunEnd(text, at);
   // A CR that no LF follows ends no line: random bytes hold one as often as any other byte.
   if (end == at || end >= text.size() || text[end] == '\n') return 0;
-  if (end - at < kLastLineIntoData && !NameBehindAClosing(text, at)) return 0;
+  std::size_t lineEnd = end;
+  if (end - at < kLastLineIntoData && !NameBehindAClosing(text, at)) {
+    // Only a text written quoted-printable ends a line so; old bytes hold "=" as any other byte.
+    lineEnd = SoftBreakEnd(text, at, end);
+    if (lineEnd == 0 ||
+        FindNoCase(text.substr(0, at), "quoted-printable") == std::string_view::npos)
+      return 0;
+  }
   if (text[end] == '\r' && (end + 1 >= text.size() || text[end + 1] == '\n')) return 0;
   std::string_view data = text.substr(end, kDataLook);
   data = data.substr(0, data.find('\n'));
   // Zeros behind a line are LastLineToFileEnd's to weigh: a file's end or old bytes' cluster end.
-  return text[end] != '\0' && HoldsNonText(data) ? end - at : 0;
+  return text[end] != '\0' && HoldsNonText(data) ? lineEnd - at : 0;
 }
 
 }  // namespace quillon::mail_reader

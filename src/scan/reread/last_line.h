@@ -40,10 +40,12 @@ inline constexpr std::size_t kLastLineIntoData = 8;
 
 // The length of a last line without a line break at `at` in `text` that runs into binary data:
 // at least kLastLineIntoData printable ASCII characters (fewer for a name behind a closing line
-// such as "Regards,": a signature mail programs often end without a line break), then bytes no
-// text holds (not zeros) before any line break. A mail's file that ended without a line break, old
-// data behind it. The characters up to the first byte that is no printable ASCII are taken (random
-// bytes may begin with a few). 0 when there is no such line.
+// such as "Regards,": a signature mail programs often end without a line break; fewer for a line
+// of a text that declares quoted-printable ending in a soft break, "=", which no such text ends
+// with, taken up to it),
+// then bytes no text holds (not zeros) before any line break. A mail's file that ended without a
+// line break, old data behind it. The characters up to the first byte that is no printable ASCII
+// are taken (random bytes may begin with a few). 0 when there is no such line.
 std::size_t LastLineIntoData(std::string_view text, std::size_t at);
 
 // The length of the last line of base64 data without a line break at `at` in `text` that runs

@@ -259,6 +259,16 @@ INSTANTIATE_TEST_SUITE_P(
         EpilogueRow{"AnOldLinesTailThenAParagraphBeginningSmall", "\r\n",
                     "ther been library.\r\n\r\nwhich simple\r\n" + kLong + "\r\n",
                     BehindText::MailEnd},
+        // A signature under its delimiter right behind the boundary line: its lines stay, the
+        // name cut where the mail's bytes end is the last line's rules' to weigh.
+        EpilogueRow{"SignatureThenANameCutAtTheMailsEnd", "-- \r\nAnn Ng | Sales\r\n", "Kim",
+                    BehindText::MailEnd},
+        EpilogueRow{"SignatureThenANameIntoBinaryData", "-- \r\nBob Miller\r\n+1 555 0100\r\n",
+                    "Kim\x9f\xcf\x01\xe0", BehindText::MailEnd},
+        EpilogueRow{"DashesWithoutTheBlankAreNoSignature", "", "--\r\nBob Miller\r\nKim",
+                    BehindText::MailEnd},
+        EpilogueRow{"SignatureThenOldText", "", "-- \r\n" + kLong + "\r\n" + OldText(2),
+                    BehindText::MailEnd},
         // Without a rule or an empty line nothing tells a footer from old text.
         EpilogueRow{"TextCutAtTheMailsEnd", "\r\n", "users list\r\nhttp://x/listinfo",
                     BehindText::MailEnd}),

@@ -180,6 +180,44 @@ INSTANTIATE_TEST_SUITE_P(
         IntoDataRow{"ACrWhereTheBytesEnd", std::string("Body Text\r"), 0}),
     [](const testing::TestParamInfo<IntoDataRow>& row) { return row.param.name; });
 
+struct SoftBreakRow {
+  const char* name;
+  std::string line;
+  std::size_t kept;
+  std::string encoding = "quoted-printable";
+};
+
+void PrintTo(const SoftBreakRow& row, std::ostream* out) {
+  *out << row.name;
+}
+
+class SoftBreakIntoDataTest : public testing::TestWithParam<SoftBreakRow> {};
+
+TEST_P(SoftBreakIntoDataTest, TakesTheLineUpToItsSoftBreak) {
+  const std::string text = "From: a@x\r\nContent-Transfer-Encoding: " + GetParam().encoding +
+                           "\r\n\r\nfirst line\r\n" + GetParam().line;
+  EXPECT_EQ(LastLineIntoData(text, text.size() - GetParam().line.size()), GetParam().kept);
+}
+
+// A quoted-printable soft break ends no text: a short line that ends in one was cut by the
+// file's end; random printable bytes behind the "=" are not taken.
+INSTANTIATE_TEST_SUITE_P(
+    Rules, SoftBreakIntoDataTest,
+    testing::Values(
+        SoftBreakRow{"ShortLineEndingInASoftBreak", std::string("Bye=\x8e\x01\xd3\x1f"), 4},
+        SoftBreakRow{"SoftBreakThenPrintableRandomBytes", std::string("ok=q}\x8e\x01\xd3"), 3},
+        SoftBreakRow{"OneCharacterInFrontOfASoftBreak", std::string("c=\x8e\x01\xd3\x1f"), 0},
+        SoftBreakRow{"HexEscapeIsNoSoftBreak", std::string("a=3D\x8e\x01\xd3\x1f"), 0},
+        SoftBreakRow{"HexEscapeThenSoftBreak", std::string("=E9t=\x8e\x01\xd3\x1f"), 5},
+        SoftBreakRow{"CafeThenSoftBreak", std::string("caf=E9=\x8e\x01\xd3\x1f"), 7},
+        SoftBreakRow{"EqualsBehindABlankIsNoSoftBreak", std::string("ab =\x8e\x01\xd3\x1f"), 0},
+        SoftBreakRow{"EqualsAloneIsNoSoftBreak", std::string("=\x8e\x01\xd3\x1f"), 0},
+        SoftBreakRow{"SoftBreakThenZeros", "Bye=" + std::string(8, '\0'), 0},
+        // Old bytes hold "=" as any other byte: a text not written quoted-printable keeps to the
+        // longer minimum.
+        SoftBreakRow{"TextNotQuotedPrintable", std::string("Bye=\x8e\x01\xd3\x1f"), 0, "8bit"}),
+    [](const testing::TestParamInfo<SoftBreakRow>& row) { return row.param.name; });
+
 struct Base64TailRow {
   const char* name;
   std::string above;  // the data lines above the last one, with their line ends
