@@ -78,12 +78,6 @@ MailRecordPtr BuildRecord(PendingMail&& pending, std::shared_ptr<const std::stri
   return record;
 }
 
-MailRecordPtr BuildRecord(PendingMail&& pending, const std::string& sourceName, FoundBy foundBy,
-                          int ansiCodePage) {
-  return BuildRecord(std::move(pending), std::make_shared<const std::string>(sourceName), foundBy,
-                     ansiCodePage);
-}
-
 void TakeHeaderValues(MailRecord& record, const MailRecord& from) {
   record.subject = from.subject;
   record.from = from.from;

@@ -13,8 +13,6 @@ namespace quillon {
 // `sourceName` is shared with the record (a scan's records all name one source).
 MailRecordPtr BuildRecord(PendingMail&& pending, std::shared_ptr<const std::string> sourceName,
                           FoundBy foundBy, int ansiCodePage);
-MailRecordPtr BuildRecord(PendingMail&& pending, const std::string& sourceName, FoundBy foundBy,
-                          int ansiCodePage);
 
 // Gives `record` the header values of `from`, a record of the same mail read better.
 void TakeHeaderValues(MailRecord& record, const MailRecord& from);

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "scan/lines/line_scan.h"
+
 namespace quillon {
 
 namespace {
@@ -12,11 +14,8 @@ constexpr std::size_t kWord = sizeof(std::uint64_t);
 
 // Whether one of the eight bytes at `bytes` lies below a blank.
 bool HasByteBelowBlank(const char* bytes) {
-  constexpr std::uint64_t kOnes = 0x0101010101010101;
-  std::uint64_t word = 0;
-  std::memcpy(&word, bytes, kWord);
-  // A byte below 0x20 borrows into its high bit, which it did not have.
-  return ((word - kOnes * 0x20) & ~word & kOnes * 0x80) != 0;
+  return line_scan::HasByteBelow(line_scan::Load8(reinterpret_cast<const std::uint8_t*>(bytes)),
+                                 0x20) != 0;
 }
 
 bool IsControlByte(char c) {

@@ -17,13 +17,13 @@ std::size_t BeforeLineBreak(std::string_view text, std::size_t at) {
 // A line of a few blanks alone (spaces and tabs) reads as empty: mail programs leave such lines
 // under a text as often as empty ones. A longer run of blanks is old text's layout.
 constexpr std::size_t kMostTrailingBlanks = 8;
-
-// The line a signature stands under: two dashes and a blank.
-constexpr std::string_view kSignatureDelimiter = "-- ";
 bool BlanksOnly(std::string_view line) {
   return line.size() <= kMostTrailingBlanks &&
          line.find_first_not_of(" \t") == std::string_view::npos;
 }
+
+// The line a signature stands under: two dashes and a blank.
+constexpr std::string_view kSignatureDelimiter = "-- ";
 
 // Longer than a note or footer is written, markup, or the data of a transfer encoding: no text
 // for readers without MIME.

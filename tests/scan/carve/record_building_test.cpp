@@ -32,7 +32,8 @@ TEST_P(RecordBuildingSubjectTest, TrimsLineBreaksAroundTheSubject) {
   pending.from = "a@example.org";
   pending.to = "b@example.org";
   pending.date = "Mon, 2 Jan 2006 15:04:05 +0000";
-  const MailRecordPtr record = BuildRecord(std::move(pending), "image", FoundBy::Shape, 1252);
+  const MailRecordPtr record = BuildRecord(
+      std::move(pending), std::make_shared<const std::string>("image"), FoundBy::Shape, 1252);
   EXPECT_EQ(record->subject.View(), row.kept);
   EXPECT_EQ(record->SubjectText(), row.shown);
   EXPECT_EQ(record->SourceName(), "image");
