@@ -119,7 +119,17 @@ std::vector<SectorRange> RunScan(DataSource& source, const ScanOptions& options,
   // the chunk after that for their ends, so that the walk knows where the next mail begins
   // before it reaches it.
   for (; !status.stopRequested.load(); ++round) {
-    const std::size_t available = reader.WaitForChunks(kChunksInSight + inHand);
+    // A round waits only for the chunks in sight of its own chunk, and starts the works ahead
+    // of those chunks whose bytes in sight are read by then. Where the reading is what holds the
+    // scan back (big attachments: the copy out of the page cache takes a core), this thread then
+    // carves the chunk itself as soon as it is read, and the reader keeps its lead; a worker is
+    // given chunks only when this thread falls behind the reading. Waiting for the bytes of
+    // every work in hand took all but one chunk of the reader's lead and woke a worker for
+    // chunks that this thread, idle, would have carved as fast. The first round waits for all
+    // of them: the workers have nothing to do before it.
+    const ChunkReader::Held ready =
+        reader.WaitForChunks(kChunksInSight + (round == 0 ? inHand : 0), kChunksInSight + inHand);
+    const std::size_t available = ready.chunks;
     if (available == 0) break;
     const ChunkReader::Chunk current = reader.ChunkAt(0);
     const ChunkReader::Chunk next = available > 1 ? reader.ChunkAt(1) : ChunkReader::Chunk{};
@@ -129,7 +139,7 @@ std::vector<SectorRange> RunScan(DataSource& source, const ScanOptions& options,
     status.currentSector = position;
     merger.PublishProgress();
 
-    const CarveBuffer held = reader.Bytes();
+    CarveBuffer held = reader.Bytes();
     // Every look at the bytes of a round reaches equally far, however far the reading has come:
     // a mail's end that lies further on is then found in every run or in none.
     const CarveBuffer stable = BytesInSight(held, current.start, chunkSectors, sourceEnd);
@@ -144,19 +154,21 @@ std::vector<SectorRange> RunScan(DataSource& source, const ScanOptions& options,
     };
     // The work ahead of the chunks whose bytes in sight are all here: so they are the bytes the
     // round of that chunk will see. Where those reach the source's end, that is every byte
-    // held, the zeros behind the end included, once the reading has ended (WaitForChunks gives
-    // fewer chunks than asked for only then); the work ahead needs a next chunk to scan.
-    const bool allRead = available < kChunksInSight + inHand;
+    // held, the zeros behind the end included, once the reading has ended and every chunk is
+    // ready; the work ahead needs a next chunk to scan.
+    ChunkReader::Held readyForWorks = ready;
     auto startWorks = [&](std::uint64_t lastWork) {
+      const std::size_t read = readyForWorks.chunks;
+      const bool allRead = readyForWorks.all;
       for (; ahead && nextWork <= lastWork; ++nextWork) {
         const std::size_t at = static_cast<std::size_t>(nextWork - round);
-        if (at + 1 >= available) break;
+        if (at + 1 >= read) break;
         const ChunkReader::Chunk chunk = reader.ChunkAt(at);
         std::uint64_t sightEnd = chunk.start + kChunksInSight * chunkBytes;
         if (sightEnd >= sourceEnd) {
           if (!allRead) break;
           sightEnd = held.base + held.size;
-        } else if (at + kChunksInSight > available) {
+        } else if (at + kChunksInSight > read) {
           break;
         }
         const ChunkReader::Chunk following = reader.ChunkAt(at + 1);
@@ -169,7 +181,7 @@ std::vector<SectorRange> RunScan(DataSource& source, const ScanOptions& options,
         const CarveBuffer bytes{held.data + (from - held.base), sightEnd - from, from,
                                 held.unreadable};
         ahead->Start({nextWork, chunk, following,
-                      at + 2 < available ? reader.ChunkAt(at + 2) : ChunkReader::Chunk{}, bytes});
+                      at + 2 < read ? reader.ChunkAt(at + 2) : ChunkReader::Chunk{}, bytes});
       }
     };
     // The first chunk is walked ahead too, once its shapes are known: the shape scan of the next
@@ -197,6 +209,13 @@ std::vector<SectorRange> RunScan(DataSource& source, const ScanOptions& options,
                               current.marks->sizeFields);
 
     nextWork = std::max(nextWork, round + 1);
+    // More may have been read while this thread took the work of its chunk: the chunks read by
+    // now stay put, as does every byte in front of them, so their works can begin at once
+    // rather than a round later, when this thread would have to carve the next chunk itself.
+    if (ahead && !readyForWorks.all && readyForWorks.chunks < kChunksInSight + inHand) {
+      readyForWorks = reader.WaitForChunks(0, kChunksInSight + inHand);
+      held = reader.Bytes();
+    }
     startWorks(round + inHand);
 
     const std::uint64_t walkEnd = current.start + current.bytes;

@@ -226,18 +226,21 @@ void ChunkReader::ReadAll() {
   Notify();
 }
 
-bool ChunkReader::Ready(std::size_t count, std::size_t& available) {
+bool ChunkReader::Ready(std::size_t count, std::size_t atMost, Held& held) {
   const bool ended = ended_.load(std::memory_order_acquire);
   std::lock_guard lock(mutex_);
-  available = std::min(count, chunks_.size());
-  for (std::size_t i = 0; i < available; ++i) {
-    LoadingChunk& chunk = chunks_[i];
+  const std::size_t most = std::min(atMost, chunks_.size());
+  std::size_t ready = 0;
+  for (; ready < most; ++ready) {
+    LoadingChunk& chunk = chunks_[ready];
     if (!chunk.read.load(std::memory_order_acquire) ||
         chunk.piecesMarked.load(std::memory_order_acquire) != chunk.pieces)
-      return false;
+      break;
     TellNulSectors(chunk);
   }
-  return available == count || ended;
+  held.chunks = ready;
+  held.all = ended && ready == chunks_.size();
+  return ready >= count || held.all;
 }
 
 void ChunkReader::TellNulSectors(LoadingChunk& chunk) {
@@ -248,17 +251,17 @@ void ChunkReader::TellNulSectors(LoadingChunk& chunk) {
                                map.DashWords());
 }
 
-std::size_t ChunkReader::WaitForChunks(std::size_t count) {
-  std::size_t available = 0;
+ChunkReader::Held ChunkReader::WaitForChunks(std::size_t count, std::size_t atMost) {
+  Held held;
   WaitUntil(
       mutex_, changed_, changes_,
       [&] {
         MakeRoom();
-        return Ready(count, available);
+        return Ready(count, std::max(count, atMost), held);
       },
       [&] { return findMarks_ && MarkAReadPiece(); }, &scanAsleep_);
   MakeRoom();
-  return available;
+  return held;
 }
 
 ChunkReader::Chunk ChunkReader::ChunkAt(std::size_t i) {

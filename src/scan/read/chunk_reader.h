@@ -68,7 +68,16 @@ class ChunkReader {
   // the reading has ended; returns how many of them there are (fewer at the source's end).
   // Meanwhile marks what has been read, and makes room in the buffer when the reader asks for it;
   // bytes handed out before may move then.
-  std::size_t WaitForChunks(std::size_t count);
+  std::size_t WaitForChunks(std::size_t count) { return WaitForChunks(count, count).chunks; }
+
+  struct Held {
+    std::size_t chunks = 0;  // the first chunks not yet let go that are read and marked
+    bool all = false;        // the reading has ended and no chunk is still to come
+  };
+  // As above, but counts up to `atMost` chunks among those ready by then, without waiting for
+  // those beyond `count`: a scan that needs `count` chunks goes on as soon as it has them, and
+  // may use more where the reading is ahead.
+  Held WaitForChunks(std::size_t count, std::size_t atMost);
 
   // The i-th chunk not yet let go; i below what WaitForChunks returned.
   Chunk ChunkAt(std::size_t i);
@@ -109,7 +118,7 @@ class ChunkReader {
   // The reader marks what it has just read while the bytes are in its core's cache: marked
   // later, a piece read chunks ahead has to come from memory again.
   void MarkReadPieces();
-  bool Ready(std::size_t count, std::size_t& available);
+  bool Ready(std::size_t count, std::size_t atMost, Held& held);
   // Tells `unreadable_` which sectors of a chunk read and marked may hold a NUL, and which a dash;
   // chunks are told in order. Under mutex_.
   void TellNulSectors(LoadingChunk& chunk);
