@@ -4,16 +4,20 @@
 // every chunk handed to a worker or only those with many marks.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdint>
 #include <cstdlib>
+#include <memory>
 #include <ostream>
 #include <set>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
 #include "app/cli/record_output.h"
 #include "scan/scan_driver.h"
+#include "source/memory_source.h"
 #include "support/paths.h"
 #include "support/scan_harness.h"
 #include "support/test_helpers.h"
@@ -142,6 +146,102 @@ INSTANTIATE_TEST_SUITE_P(
                   kChunkSectors},
         LayoutRow{
             "MboxUsualChunks", "mbox", "--size " + std::to_string(12 << 20), {}, kChunkSectors}),
+    RowName{});
+
+// A source whose reads take a while in every other stretch of `stretch` bytes, as a page-cached
+// image whose copy takes the reader's core: there the scan's own thread catches up with the
+// reading and carves chunks itself, elsewhere the reading runs ahead and workers take chunks,
+// and the scan goes from one to the other many times.
+class UnevenBackend final : public SourceBackend {
+ public:
+  UnevenBackend(const std::string& bytes, std::uint64_t stretch, std::chrono::microseconds perRead)
+      : inner_(MakeMemoryBackend(std::vector<std::uint8_t>(bytes.begin(), bytes.end()))),
+        stretch_(stretch),
+        perRead_(perRead) {}
+  std::uint64_t SizeBytes() const override { return inner_->SizeBytes(); }
+  std::int64_t ReadAt(void* buffer, std::size_t count, std::uint64_t offset) override {
+    if (offset / stretch_ % 2 == 1) std::this_thread::sleep_for(perRead_);
+    return inner_->ReadAt(buffer, count, offset);
+  }
+
+ private:
+  std::unique_ptr<SourceBackend> inner_;
+  std::uint64_t stretch_;
+  std::chrono::microseconds perRead_;
+};
+
+test::ScanOutcome ScanUnevenly(const std::string& bytes, const ScanOptions& options,
+                               std::chrono::microseconds perRead) {
+  DataSource source;
+  source.OpenBackend(std::make_unique<UnevenBackend>(
+                         bytes, std::uint64_t{3} * options.chunkSectors * kSectorSize, perRead),
+                     "memory.img");
+  ScanStatus status;
+  FoundMails mails;
+  test::RecordingObserver observer;
+  test::ScanOutcome outcome;
+  outcome.unreadable = RunScan(source, options, status, mails, observer);
+  outcome.records = mails.Snapshot();
+  outcome.events = observer.events;
+  return outcome;
+}
+
+struct UnevenRow {
+  const char* name;
+  const char* layout;
+  std::string options;  // for the image builder
+  std::chrono::microseconds perRead;
+};
+
+void PrintTo(const UnevenRow& row, std::ostream* out) {
+  *out << row.name;
+}
+
+class ThreadCountWhileReadingLags : public ::testing::TestWithParam<UnevenRow> {};
+
+TEST_P(ThreadCountWhileReadingLags, FindsWhatOneThreadFinds) {
+  const UnevenRow& row = GetParam();
+  test::TemporaryDirectory folder;
+  const std::filesystem::path image = folder.path() / "image.img";
+  std::string command = "python3 '" + (test::SourceDir() / "tools" / "quillon-mkimage").string() +
+                        "' --layout " + row.layout + " --out '" + image.string() + "' --truth '" +
+                        (folder.path() / "truth.json").string() + "' --seed 5 " + row.options +
+                        " '" + (test::SourceDir() / "tools" / "demo-mails").string() + "'";
+  const std::vector<std::filesystem::path> corpus = test::CorpusMessageFiles();
+  for (std::size_t i = 1; i < corpus.size(); i += 4) command += " '" + corpus[i].string() + "'";
+  ASSERT_EQ(std::system((command + " >/dev/null").c_str()), 0) << command;
+  const std::string bytes = test::ReadFileBytes(image);
+  ASSERT_GT(bytes.size(), 16u * kSmallChunk * 512) << "too few chunks to cross";
+
+  for (const bool strict : {false, true}) {
+    ScanOptions options;
+    options.strict = strict;
+    options.ansiCodePage = 1252;
+    options.chunkSectors = kSmallChunk;
+    options.threads = 1;
+    const test::ScanOutcome one = test::ScanBytes(bytes, options);
+    const std::string reference = Described(one);
+    if (!strict) {
+      EXPECT_FALSE(one.records.empty()) << "nothing found: nothing compared";
+    }
+    for (const unsigned threads : {1u, 2u, 3u}) {
+      options.threads = threads;
+      options.handOverFromMarks = 0;
+      const std::string described = Described(ScanUnevenly(bytes, options, row.perRead));
+      EXPECT_TRUE(described == reference) << (strict ? "--strict, " : "") << threads
+                                          << " threads: " << FirstDifference(described, reference);
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Layouts, ThreadCountWhileReadingLags,
+    testing::Values(UnevenRow{"Attachments", "bench-attachments",
+                              "--size " + std::to_string(6 << 20), std::chrono::microseconds(400)},
+                    UnevenRow{"Dense", "bench-dense", "--size " + std::to_string(6 << 20),
+                              std::chrono::microseconds(400)},
+                    UnevenRow{"Mixed", "mixed", "--size " + std::to_string(6 << 20) + " --shift 77",
+                              std::chrono::microseconds(900)}),
     RowName{});
 
 }  // namespace

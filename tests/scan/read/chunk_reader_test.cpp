@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <ostream>
 #include <random>
 #include <set>
 #include <thread>
@@ -204,6 +205,106 @@ INSTANTIATE_TEST_SUITE_P(
                     HeldChunksRow{"MovedBufferOfSmallestChunks", false, kReadSectors},
                     HeldChunksRow{"MovedBufferOfLargestChunks", false, 2 * kChunkSectors}),
     [](const testing::TestParamInfo<HeldChunksRow>& param) { return param.param.name; });
+
+// A source whose reads take a while, as a page-cached disk image does whose copy out of the
+// cache takes the reader's core: the scan is then quicker than the reading.
+class SlowBackend final : public SourceBackend {
+ public:
+  SlowBackend(std::vector<std::uint8_t> bytes, std::chrono::microseconds perRead)
+      : inner_(MakeMemoryBackend(std::move(bytes))), perRead_(perRead) {}
+  std::uint64_t SizeBytes() const override { return inner_->SizeBytes(); }
+  std::int64_t ReadAt(void* buffer, std::size_t count, std::uint64_t offset) override {
+    std::this_thread::sleep_for(perRead_);
+    return inner_->ReadAt(buffer, count, offset);
+  }
+
+ private:
+  std::unique_ptr<SourceBackend> inner_;
+  std::chrono::microseconds perRead_;
+};
+
+// A scan that needs `count` chunks goes on as soon as those are ready, and learns of as many
+// more as are ready then, up to `atMost`: it never waits for those, nor is told of one that is
+// not read and marked.
+struct WaitRow {
+  const char* name;
+  std::size_t count;
+  std::size_t atMost;
+  std::chrono::microseconds perRead;
+  bool findMarks = true;
+};
+
+void PrintTo(const WaitRow& row, std::ostream* out) {
+  *out << row.name;
+}
+
+class ChunkReaderWaitTest : public testing::TestWithParam<WaitRow> {};
+
+TEST_P(ChunkReaderWaitTest, CountsTheChunksReadyWithoutWaitingForMore) {
+  const WaitRow& row = GetParam();
+  constexpr std::size_t kChunks = 24;
+  const std::size_t chunkBytes = std::size_t{kChunkSectors} * kSectorSize;
+  const std::vector<std::uint8_t> bytes = SourceBytes(kChunks * chunkBytes + 7 * kSectorSize);
+  const std::size_t end = bytes.size();
+  DataSource source;
+  source.OpenBackend(std::make_unique<SlowBackend>(bytes, row.perRead), "slow.img");
+  std::atomic<bool> stop{false};
+  UnreadableSectors unreadable;
+  ChunkReader reader(source, 0, source.TotalSectors(), row.findMarks, stop, unreadable);
+  const std::size_t most = std::max(row.count, row.atMost);
+  std::uint64_t next = 0;
+  std::size_t fewerThanMost = 0;  // rounds told of fewer chunks than they might use, before the end
+  for (;;) {
+    const ChunkReader::Held held = reader.WaitForChunks(row.count, row.atMost);
+    ASSERT_LE(held.chunks, most);
+    if (!held.all) {
+      ASSERT_GE(held.chunks, row.count) << "went on before the chunks it needs were ready";
+      if (held.chunks < most) ++fewerThanMost;
+    }
+    if (held.chunks == 0 && !held.all) {  // only where none was needed
+      ASSERT_EQ(row.count, 0u);
+      std::this_thread::sleep_for(std::chrono::microseconds(100));
+      continue;
+    }
+    if (held.chunks == 0) break;
+    // A look that does not wait counts at least the chunks counted before.
+    const ChunkReader::Held now = reader.WaitForChunks(0, row.atMost);
+    ASSERT_GE(now.chunks, held.chunks);
+    ASSERT_LE(now.chunks, most);
+    const CarveBuffer view = reader.Bytes();
+    for (std::size_t i = 0; i < now.chunks; ++i) {
+      const ChunkReader::Chunk chunk = reader.ChunkAt(i);
+      ASSERT_EQ(chunk.start, next + i * chunkBytes);
+      ASSERT_EQ(chunk.marks != nullptr && chunk.lineBreaks != nullptr, row.findMarks);
+      const std::uint64_t to = std::min<std::uint64_t>(chunk.start + chunk.bytes, end);
+      ASSERT_GE(view.base + view.size, to);
+      ASSERT_TRUE(std::equal(view.data + (chunk.start - view.base), view.data + (to - view.base),
+                             bytes.begin() + static_cast<std::ptrdiff_t>(chunk.start)))
+          << "chunk " << i << " at " << chunk.start;
+    }
+    if (now.all) {
+      const ChunkReader::Chunk last = reader.ChunkAt(now.chunks - 1);
+      EXPECT_GE(last.start + last.bytes, end) << "told it had all chunks before the last";
+    }
+    next = reader.ChunkAt(0).start + reader.ChunkAt(0).bytes;
+    reader.LetGoOfFirst();
+  }
+  EXPECT_GE(next, end);
+  // Where the reading is slower than the scan, most rounds could use more than they wait for.
+  if (row.perRead.count() > 0 && row.count < most) {
+    EXPECT_GT(fewerThanMost, kChunks / 2);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Reading, ChunkReaderWaitTest,
+    testing::Values(WaitRow{"AsManyAsItNeeds", 7, 7, {}}, WaitRow{"FewerThanItMayUse", 7, 10, {}},
+                    WaitRow{"NoneNeeded", 0, 10, {}},
+                    WaitRow{"SlowReadingFewerThanItMayUse", 2, 10, std::chrono::microseconds(1500)},
+                    WaitRow{"SlowReadingNoneNeeded", 0, 6, std::chrono::microseconds(1500)},
+                    WaitRow{"SlowReadingWithoutMarks", 1, 9, std::chrono::microseconds(1500),
+                            false}),
+    [](const testing::TestParamInfo<WaitRow>& param) { return param.param.name; });
 
 }  // namespace
 }  // namespace quillon
