@@ -126,9 +126,14 @@ std::vector<SectorRange> RunScan(DataSource& source, const ScanOptions& options,
     // given chunks only when this thread falls behind the reading. Waiting for the bytes of
     // every work in hand took all but one chunk of the reader's lead and woke a worker for
     // chunks that this thread, idle, would have carved as fast. The first round waits for all
-    // of them: the workers have nothing to do before it.
-    const ChunkReader::Held ready =
-        reader.WaitForChunks(kChunksInSight + (round == 0 ? inHand : 0), kChunksInSight + inHand);
+    // of them: the workers have nothing to do before it. A round whose chunk is in a worker's
+    // hands waits for one chunk more, the last in sight of the next chunk, so that the next
+    // chunk's work begins in this round: where the reading runs ahead (dense mail), a chunk it
+    // was late for would otherwise be carved here, and the one behind it too, as its work waits
+    // for the shapes this thread scans then, while the workers had nothing to do.
+    const bool workedAhead = ahead && ahead->Started(round);
+    const std::size_t waitedFor = kChunksInSight + (round == 0 ? inHand : workedAhead ? 1 : 0);
+    const ChunkReader::Held ready = reader.WaitForChunks(waitedFor, kChunksInSight + inHand);
     const std::size_t available = ready.chunks;
     if (available == 0) break;
     const ChunkReader::Chunk current = reader.ChunkAt(0);
