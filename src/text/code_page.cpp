@@ -1,19 +1,23 @@
 #include "text/code_page.h"
 
 #include <algorithm>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "text/ascii.h"
 #include "text/converter_names.h"
 #include "text/iconv_conversion.h"
 #include "text/icu_conversion.h"
+#include "text/utf8.h"
 
 namespace quillon {
 
 namespace {
 
 constexpr int kUtf8CodePage = 65001;
+constexpr int kLatin1CodePage = 28591;
 
 // UTF-16 and UTF-32 take two or four bytes for every character, ASCII included: text in them
 // cannot be untagged 8-bit text.
@@ -50,7 +54,46 @@ const char* Utf16ConverterFor(std::string_view& bytes) {
   return zerosAtOdd > zerosAtEven ? "UTF-16LE" : "UTF-16BE";
 }
 
+bool IsPlainAsciiByte(unsigned char byte) {
+  return (byte >= 0x20 && byte < 0x7F) || byte == '\t' || byte == '\r' || byte == '\n';
+}
+
+std::u16string Widened(std::string_view bytes) {
+  std::u16string text(bytes.size(), u'\0');
+  for (std::size_t i = 0; i < bytes.size(); ++i) text[i] = static_cast<unsigned char>(bytes[i]);
+  return text;
+}
+
+// What the converter would give for `bytes`, where that is known without it: plain ASCII in a
+// page that reads it as itself, any byte of Latin-1, well-formed UTF-8 (without a byte-order
+// mark, which a converter may take as one). Most header texts are such, and a converter's call
+// costs more than the text. Nothing where the machine has no converter for the page either.
+std::optional<std::u16string> ConvertedWithoutConverter(int codePage, std::string_view bytes) {
+  if (codePage == kLatin1CodePage) {
+    if (!IsCodePageAvailable(codePage)) return std::nullopt;
+    return Widened(bytes);
+  }
+  if (!ReadsPlainAsciiAsItself(codePage)) return std::nullopt;
+  const bool plain = std::all_of(bytes.begin(), bytes.end(), [](char c) {
+    return IsPlainAsciiByte(static_cast<unsigned char>(c));
+  });
+  if (plain) {
+    if (!IsCodePageAvailable(codePage)) return std::nullopt;
+    return Widened(bytes);
+  }
+  if (codePage != kUtf8CodePage || bytes.starts_with("\xEF\xBB\xBF") || !IsValidUtf8(bytes) ||
+      !IsCodePageAvailable(codePage))
+    return std::nullopt;
+  return Utf16OfValidUtf8(bytes);
+}
+
 }  // namespace
+
+bool ReadsPlainAsciiAsItself(int codePage) {
+  return (codePage >= 1250 && codePage <= 1258) || codePage == 874 ||
+         (codePage >= 28591 && codePage <= 28599) || codePage == 28603 || codePage == 28605 ||
+         codePage == 20127 || codePage == kUtf8CodePage;
+}
 
 int ResolveCodePage(int codePage, int ansiCodePage) {
   return codePage == 0 ? ansiCodePage : codePage;
@@ -93,6 +136,8 @@ bool IsCodePageAvailable(int codePage) {
 std::u16string CodePageToUtf16(int codePage, std::string_view bytes) {
   std::u16string text;
   if (bytes.empty()) return text;
+  if (std::optional<std::u16string> known = ConvertedWithoutConverter(codePage, bytes))
+    return std::move(*known);
   const ConverterNames names = ConverterNamesFor(codePage);
   if (names.icu != nullptr && IcuToUtf16(names.icu, bytes, text)) return text;
   if (names.iconv != nullptr && IconvToUtf16(names.iconv, bytes, text)) return text;

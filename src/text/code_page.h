@@ -27,6 +27,11 @@ std::vector<CodePageChoice> AnsiCodePageChoices();
 // True when bytes in `codePage` can be converted on this machine.
 bool IsCodePageAvailable(int codePage);
 
+// Whether `codePage` reads printable ASCII, tab, carriage return and line feed as ASCII does:
+// every single-byte Windows and ISO 8859 page, US-ASCII and UTF-8 (not EBCDIC, nor the pages
+// that shift on "~{" or ESC).
+bool ReadsPlainAsciiAsItself(int codePage);
+
 // Converts bytes in `codePage` to UTF-16. Invalid sequences become
 // U+FFFD; a code page this machine cannot convert gives the empty string.
 std::u16string CodePageToUtf16(int codePage, std::string_view bytes);

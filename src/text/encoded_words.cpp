@@ -146,15 +146,6 @@ std::size_t EndOfLeadingWords(std::string_view text) {
   return runEnd;
 }
 
-// Code pages that read printable ASCII, tab, CR and line feed as ASCII does: every single-byte
-// Windows and ISO 8859 page, US-ASCII and UTF-8 (not EBCDIC, nor the pages that shift on "~{"
-// or ESC).
-bool ReadsAsciiAsItself(int codePage) {
-  return (codePage >= 1250 && codePage <= 1258) || codePage == 874 ||
-         (codePage >= 28591 && codePage <= 28599) || codePage == 28603 || codePage == 28605 ||
-         codePage == 20127 || codePage == 65001;
-}
-
 bool IsPlainByte(unsigned char byte) {
   return (byte >= 0x20 && byte < 0x7F) || byte == '\t' || byte == '\r' || byte == '\n';
 }
@@ -204,7 +195,7 @@ std::u16string DecodeEncodedWord(const CharsetEntry& entry, std::string_view wor
 
 std::u16string DecodeHeaderText(std::string_view text, int ansiCodePage) {
   // What the steps below would make of it, without a converter.
-  if (ReadsAsciiAsItself(ansiCodePage) && IsPlainAsciiText(text))
+  if (ReadsPlainAsciiAsItself(ansiCodePage) && IsPlainAsciiText(text))
     return std::u16string(text.begin(), text.end());
   std::vector<HeaderPiece> pieces = SplitIntoPieces(text);
 
@@ -321,7 +312,7 @@ std::u16string DecodeAddressText(std::string_view input, int ansiCodePage) {
   // Some mailers escape the quotes of the display name itself (\"Name\" <addr>).
   const auto escaped = trimmed.find("\\\"");
   if (escaped == std::string_view::npos || escaped > 2) {
-    if (ReadsAsciiAsItself(ansiCodePage) && IsPlainAsciiText(trimmed)) {
+    if (ReadsPlainAsciiAsItself(ansiCodePage) && IsPlainAsciiText(trimmed)) {
       // Most values: each part decodes as itself, widened straight into the result.
       return JoinAddressParts(
           SplitAddress(trimmed),
@@ -370,7 +361,7 @@ std::string PercentDecode(std::string_view text) {
 }  // namespace
 
 bool DecodesAsItself(std::string_view text, int ansiCodePage) {
-  return ReadsAsciiAsItself(ansiCodePage) && IsPlainAsciiText(text);
+  return ReadsPlainAsciiAsItself(ansiCodePage) && IsPlainAsciiText(text);
 }
 
 bool AddressDecodesAsItself(std::string_view text, int ansiCodePage) {

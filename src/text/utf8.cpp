@@ -46,4 +46,34 @@ bool IsValidUtf8(std::string_view bytes) {
   return true;
 }
 
+std::u16string Utf16OfValidUtf8(std::string_view bytes) {
+  std::u16string text;
+  text.reserve(bytes.size());
+  for (std::size_t i = 0; i < bytes.size();) {
+    const auto lead = static_cast<unsigned char>(bytes[i]);
+    auto next = [&](std::size_t k) { return static_cast<char32_t>(bytes[i + k] & 0x3F); };
+    char32_t code = lead;
+    if (lead < 0x80) {
+      i += 1;
+    } else if (lead < 0xE0) {
+      code = static_cast<char32_t>(lead & 0x1F) << 6 | next(1);
+      i += 2;
+    } else if (lead < 0xF0) {
+      code = static_cast<char32_t>(lead & 0x0F) << 12 | next(1) << 6 | next(2);
+      i += 3;
+    } else {
+      code = static_cast<char32_t>(lead & 0x07) << 18 | next(1) << 12 | next(2) << 6 | next(3);
+      i += 4;
+    }
+    if (code < 0x10000) {
+      text += static_cast<char16_t>(code);
+      continue;
+    }
+    code -= 0x10000;
+    text += static_cast<char16_t>(0xD800 + (code >> 10));
+    text += static_cast<char16_t>(0xDC00 + (code & 0x3FF));
+  }
+  return text;
+}
+
 }  // namespace quillon

@@ -13,6 +13,8 @@
 #include <vector>
 
 #include "support/test_helpers.h"
+#include "text/converter_names.h"
+#include "text/icu_conversion.h"
 #include "text/locale_code_page.h"
 #include "text/utf8.h"
 
@@ -541,6 +543,60 @@ TEST(Utf8Test, NonAsciiByteIsFoundAnywhere) {
   EXPECT_TRUE(HasNonAsciiByte("\x80plain"));
   EXPECT_TRUE(HasNonAsciiByte("plain\xFF"));
 }
+
+// Texts the conversion gives without asking the converter (plain ASCII, Latin-1, well-formed
+// UTF-8) and their near misses, which go to the converter: the text must be the converter's
+// own, byte for byte, either way.
+struct ConverterAgreementCase {
+  const char* name;
+  int codePage;
+  std::string_view bytes;
+};
+
+void PrintTo(const ConverterAgreementCase& row, std::ostream* out) {
+  *out << row.name;
+}
+
+class ConverterAgreementTest : public ::testing::TestWithParam<ConverterAgreementCase> {};
+
+TEST_P(ConverterAgreementTest, GivesWhatTheConverterGives) {
+  const ConverterAgreementCase& row = GetParam();
+  const ConverterNames names = ConverterNamesFor(row.codePage);
+  ASSERT_NE(names.icu, nullptr);
+  if (!IsIcuConverterAvailable(names.icu)) GTEST_SKIP() << names.icu << " is not on this machine";
+  std::u16string expected;
+  ASSERT_TRUE(IcuToUtf16(names.icu, row.bytes, expected));
+  EXPECT_EQ(CodePageToUtf16(row.codePage, row.bytes), expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Texts, ConverterAgreementTest,
+    ::testing::Values(
+        ConverterAgreementCase{"utf8_ascii", 65001, "Re: lunch\tat noon\r\n"sv},
+        ConverterAgreementCase{
+            "utf8_two_three_four_bytes", 65001,
+            "Gr\xC3\xBC\xC3\x9F\x65 \xE2\x82\xAC \xF0\x9F\x98\x80 \xF4\x8F\xBF\xBF"sv},
+        ConverterAgreementCase{"utf8_edges", 65001, "\xC2\x80\xDF\xBF\xE0\xA0\x80\xEF\xBF\xBD"sv},
+        ConverterAgreementCase{"utf8_nul_and_controls", 65001, "a\0b\x01\x7F\xC3\xA9"sv},
+        ConverterAgreementCase{"utf8_byte_order_mark", 65001, "\xEF\xBB\xBFSubject"sv},
+        ConverterAgreementCase{"utf8_cut_short", 65001, "caf\xC3"sv},
+        ConverterAgreementCase{"utf8_overlong", 65001, "\xC0\xAF\xE0\x80\xAF"sv},
+        ConverterAgreementCase{"utf8_surrogate", 65001, "\xED\xA0\x80x"sv},
+        ConverterAgreementCase{"utf8_latin1_bytes", 65001, "caf\xE9 cr\xE8me"sv},
+        ConverterAgreementCase{"latin1_every_high_byte", 28591,
+                               "\x80\x81\x9F\xA0\xA4\xBF\xC0\xE9\xFF and \x01\x1B"sv},
+        ConverterAgreementCase{"windows1252_ascii", 1252, "Hello, world\r\n"sv},
+        ConverterAgreementCase{"windows1252_high", 1252, "\x80 \x93quoted\x94 \x81"sv},
+        ConverterAgreementCase{"windows1252_control", 1252, "bell\x07 escape\x1B"sv},
+        ConverterAgreementCase{"windows1251_ascii", 1251, "Plain words"sv},
+        ConverterAgreementCase{"latin2_high", 28592, "\xB1\xE6\xEA"sv},
+        ConverterAgreementCase{"us_ascii_plain", 20127, "plain ~ text"sv},
+        ConverterAgreementCase{"us_ascii_high_byte", 20127, "caf\xE9"sv},
+        ConverterAgreementCase{"thai_ascii", 874, "ASCII only"sv},
+        ConverterAgreementCase{"shift_jis_ascii", 932, "ASCII only\\~"sv}),
+    [](const ::testing::TestParamInfo<ConverterAgreementCase>& row) {
+      return std::string(row.param.name);
+    });
 
 }  // namespace
 }  // namespace quillon

@@ -39,12 +39,14 @@ void RecordMerger::Accept(const MailRecordPtr& record) {
     Publish(record, {});
     return;
   }
+  if (!traceFinds_.empty() && record->StartByte() < traceFinds_.back()->StartByte())
+    traceFindsInOrder_ = false;
   traceFinds_.push_back(record);
 }
 
 void RecordMerger::AddCandidates(ShapeFinds&& finds) {
-  for (ShapeCandidate& candidate : finds.candidates) candidates_.push_back(std::move(candidate));
   storeChains_.Add(finds);
+  candidates_.Add(std::move(finds.candidates));
 }
 
 void RecordMerger::DecideBlock(ShapeCandidate& candidate, std::uint64_t nextBlockStart,
@@ -59,7 +61,19 @@ void RecordMerger::DecideBlock(ShapeCandidate& candidate, std::uint64_t nextBloc
   }
   // A trace find inside a block is that block's mail.
   bool matched = false;
-  for (const MailRecordPtr& trace : traceFinds_) {
+  // The walk finds mails in position order: then only the finds inside the block are looked at,
+  // in the order a look at every one would meet them.
+  auto first = traceFinds_.begin();
+  auto last = traceFinds_.end();
+  if (traceFindsInOrder_) {
+    auto startsBefore = [](const MailRecordPtr& r, std::uint64_t at) {
+      return r->StartByte() < at;
+    };
+    first = std::lower_bound(first, last, candidate.start, startsBefore);
+    last = std::lower_bound(first, last, candidate.headerEnd, startsBefore);
+  }
+  for (; first != last; ++first) {
+    const MailRecordPtr& trace = *first;
     const std::uint64_t at = trace->StartByte();
     if (at >= candidate.start && at < candidate.headerEnd && !trace->Extent().textStartKnown) {
       // A message quoted in a mail with its separator line is part of that mail.
@@ -100,6 +114,7 @@ void RecordMerger::DecideTraceFinds(std::uint64_t undecided, CarveBuffer buffer)
                             [&](const MailRecordPtr& r) { return r->StartByte() < undecided; });
   std::vector<MailRecordPtr> decidedFinds(traceFinds_.begin(), decided);
   traceFinds_.erase(traceFinds_.begin(), decided);
+  if (traceFinds_.empty()) traceFindsInOrder_ = true;
   for (MailRecordPtr& find : decidedFinds) {
     const std::uint64_t at = find->StartByte();
     // In a store block that begins no chain found so far, it lies in some message's chain:
@@ -127,7 +142,8 @@ void RecordMerger::Resolve(std::uint64_t walkPosition, CarveBuffer buffer) {
     // chains decide, at the end.
     if (!storeChains_.InStoreArea(candidate.start) &&
         !storeChains_.ContinuesAStoreBlock(candidate.start))
-      DecideBlock(candidate, candidates_.size() > 1 ? candidates_[1].start : UINT64_MAX, buffer);
+      DecideBlock(candidate, candidates_.second() ? candidates_.second()->start : UINT64_MAX,
+                  buffer);
     candidates_.pop_front();
   }
   // Trace finds before every undecided block are decided too.
@@ -168,11 +184,7 @@ void RecordMerger::Publish(const MailRecordPtr& record, CarveBuffer buffer) {
 }
 
 std::uint64_t RecordMerger::NextBlockStart(std::uint64_t after) const {
-  // The candidates stand in position order.
-  const auto next =
-      std::upper_bound(candidates_.begin(), candidates_.end(), after,
-                       [](std::uint64_t at, const ShapeCandidate& c) { return at < c.start; });
-  return next == candidates_.end() ? UINT64_MAX : next->start;
+  return candidates_.StartBehind(after);
 }
 
 }  // namespace quillon

@@ -7,7 +7,6 @@
 #pragma once
 
 #include <cstdint>
-#include <deque>
 #include <memory>
 #include <string>
 #include <unordered_set>
@@ -20,6 +19,7 @@
 #include "scan/merge/mail_publisher.h"
 #include "scan/merge/nul_search.h"
 #include "scan/merge/prepared_bodies.h"
+#include "scan/merge/shape_candidate_queue.h"
 #include "scan/merge/store_chains.h"
 #include "scan/scan_observer.h"
 #include "scan/scan_status.h"
@@ -91,10 +91,11 @@ class RecordMerger final : public MailSink {
   MailContainment containment_;
   ContainerStartFinder containerStarts_;
   StoreChains storeChains_;
-  std::deque<ShapeCandidate> candidates_;
+  ShapeCandidateQueue candidates_;
   std::vector<MailRecordPtr> allRecords_;  // every record, for the store decisions
   std::vector<MailRecordPtr> held_;        // decided, waiting for earlier blocks to be decided
   std::vector<MailRecordPtr> traceFinds_;  // trace finds not yet matched with a block
+  bool traceFindsInOrder_ = true;          // ... each behind the one before
   // Trace finds in the header block of a message quoted with its mailbox separator line.
   std::unordered_set<const MailRecord*> quotedFinds_;
   // The last header block decided: a mailbox separator inside a mail file that began on its own

@@ -95,6 +95,9 @@ ChunksAhead::BlockStarts ChunksAhead::WaitForStarts(std::uint64_t index) {
 
 void ChunksAhead::NoteShapes(std::uint64_t index, const ShapeFinds& finds) {
   auto blocks = std::make_shared<ChunkBlocks>();
+  // A candidate is large: grown one by one, the list moved every one of them several times.
+  blocks->blocks.reserve(finds.candidates.size());
+  blocks->toFollow.reserve(finds.candidates.size());
   for (const ShapeCandidate& candidate : finds.candidates) {
     blocks->blocks.push_back({candidate.start});
     if (candidate.inStore) continue;
@@ -146,17 +149,19 @@ std::vector<PreparedBody> ChunksAhead::FollowAhead(const WalkAhead& walk,
   std::sort(traceFinds.begin(), traceFinds.end());
   const std::uint64_t bytesEnd = bytes.base + bytes.size;
   std::vector<PreparedBody> bodies;
-  for (ShapeCandidate candidate : toFollow) {
+  bodies.reserve(toFollow.size());
+  for (const ShapeCandidate& block : toFollow) {
     // A trace find in the block makes the block that find's mail: no body of its own to follow.
-    const auto trace = std::lower_bound(traceFinds.begin(), traceFinds.end(), candidate.start);
-    if (trace != traceFinds.end() && *trace < candidate.headerEnd) continue;
+    const auto trace = std::lower_bound(traceFinds.begin(), traceFinds.end(), block.start);
+    if (trace != traceFinds.end() && *trace < block.headerEnd) continue;
     // The merge follows a body up to where the next block begins.
     const auto next = std::upper_bound(
-        blocks.begin(), blocks.end(), candidate.start,
-        [](std::uint64_t position, const Block& block) { return position < block.start; });
+        blocks.begin(), blocks.end(), block.start,
+        [](std::uint64_t position, const Block& each) { return position < each.start; });
     const std::uint64_t limit = next == blocks.end() ? UINT64_MAX : next->start;
-    if (candidate.start < bytes.base || FollowReach(candidate.headerEnd, limit) > bytesEnd)
-      continue;
+    if (block.start < bytes.base || FollowReach(block.headerEnd, limit) > bytesEnd) continue;
+    // Copied only for the bodies followed: the list is shared, and following writes the body.
+    ShapeCandidate candidate = block;
     FollowShapeBody(bytes, candidate, limit, ansiCodePage_);
     bodies.push_back({candidate.start, limit, bytesEnd, std::move(candidate.body)});
   }
