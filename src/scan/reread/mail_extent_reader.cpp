@@ -76,11 +76,12 @@ bool QuotesAMail(std::string_view separator, std::string_view ownHeader,
          AnswersMail(ownHeader, quotedHeader);
 }
 
-// The boundary the mail's text ends by: the record's, or where the scan read none, the one its
-// header block (at the start of `text`) names, or the one of a closing line behind its base64
-// data whose multipart header was lost.
+// The boundary the mail's text ends by: the record's (not one a single part's type carries), or
+// where the scan read none, the one its header block (at the start of `text`) names, or the one
+// of a closing line behind its base64 data whose multipart header was lost.
 std::string BoundaryOf(const MailRecord& record, std::string_view text) {
-  if (!record.boundary.empty()) return record.boundary.String();
+  if (!record.boundary.empty() && !NamesSinglePart(record.contentType.View()))
+    return record.boundary.String();
   const std::size_t headerEnd = FindEmptyLine(text).lineFeed;
   if (headerEnd == std::string_view::npos) return {};
   const std::string_view header = text.substr(0, headerEnd);
