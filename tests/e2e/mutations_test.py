@@ -158,6 +158,12 @@ ROWS = {
     "mut-space-line-cr-cr-lf": lambda t: not first_line(t).strip() and
     t.split(b"\r\r\n", 1)[1] == MAIL.replace(b"\r\n", b"\r\r\n"),
     "mut-headers-only": lambda t: t == HEADER + b"\r\n",
+    "mut-text-boundary": lambda t: t.count(b"\tboundary=\"_NextPart_") == 1 and
+    t.replace(t[t.index(b";\r\n\tboundary"):t.index(b"\r\n", t.index(b"\tboundary"))], b"") ==
+    MIME_MAIL,
+    "mut-text-boundary-dashed": lambda t: t.count(b"\tboundary=\"--") == 1 and
+    t.endswith(b"\r\n\r\n" + t.rstrip(b"\r\n").rsplit(b"\r\n", 1)[1] + b"\r\n") and
+    set(t.rstrip(b"\r\n").rsplit(b"\r\n", 1)[1]) == {ord("-")} and BODY.rstrip(b"\r\n") in t,
 }
 # Cases a multipart mail takes and a single part's text does not.
 MULTIPART_ONLY = ("mut-closing-bare",)
@@ -166,11 +172,12 @@ BODY_CHANGED = ("mut-body-no-crlf", "mut-lf-header", "mut-lf-body", "mut-cr-only
                 "mut-header-at-end", "mut-tiny", "mut-bounce", *mutations.BODY_BYTE_CASES,
                 "mut-cr-cr-lf", "mut-closing-no-newline", "mut-signature-end", "mut-qp-soft-end",
                 "mut-base64-one-line", "mut-closing-bare", "mut-trailing-blanks",
-                "mut-space-line-cr-cr-lf", "mut-headers-only")
+                "mut-space-line-cr-cr-lf", "mut-headers-only", "mut-text-boundary-dashed")
 # Cases that change only what the plain mail above lacks, and the mail they are tried on.
 MIME_MAIL = MAIL.replace(b"Message-ID: <1@a.example>\r\n", b"Message-ID: <1@a.example>\r\n"
                          b"MIME-Version: 1.0\r\nContent-Type: text/plain\r\n")
-INPUTS = {"mut-mime-first": MIME_MAIL}
+INPUTS = {"mut-mime-first": MIME_MAIL, "mut-text-boundary": MIME_MAIL,
+          "mut-text-boundary-dashed": MIME_MAIL}
 
 
 def main():

@@ -375,6 +375,8 @@ def apply_mutation(case, text, rng, number=0):
         return with_end_shape(case, text, rng, closing, newline)
     if case in REAL_BLOCK_CASES:
         return apply_real_block_mutation(case, text, rng, number)
+    if case in STRAY_BOUNDARY_CASES:
+        return with_stray_boundary(case, text, rng, closing, newline)
     return None
 
 
@@ -728,3 +730,31 @@ def apply_real_block_mutation(case, text, rng, number):
         _start, end = header_shapes.header_end_of(text)
         return text[:end]
     return None
+
+
+# A boundary parameter on a Content-Type that is no multipart, as some mail programs and
+# templates leave it (a text or an HTML part that once was a multipart's): no line of the body
+# is a boundary line, so the text ends where its own lines end. With `-dashed` the boundary
+# begins with dashes itself, and a line of the body looks like it (a separator line of dashes).
+STRAY_BOUNDARY_CASES = ("mut-text-boundary", "mut-text-boundary-dashed")
+MUTATIONS += STRAY_BOUNDARY_CASES
+
+
+def with_stray_boundary(case, text, rng, closing, newline):
+    """The text with a boundary on its single-part Content-Type, or unchanged where it has none."""
+    if closing is None or b"multipart/" in text[:closing].lower():
+        return text
+    field = cases.first_field(text, b"content-type")
+    if field is None:
+        return text
+    token = b"%d" % rng.randrange(10**17, 10**18)
+    if case == "mut-text-boundary":
+        value = b"_NextPart_" + token
+    else:
+        value = b"--" + token
+    stripped = field.rstrip(b"\r\n")
+    changed = stripped + b";" + newline + b"\tboundary=\"" + value + b"\"" + field[len(stripped):]
+    text = text.replace(field, changed, 1)
+    if case == "mut-text-boundary-dashed":
+        text = text.rstrip(b"\r\n") + newline + newline + b"-" * rng.randint(20, 40) + newline
+    return text

@@ -76,11 +76,12 @@ bool QuotesAMail(std::string_view separator, std::string_view ownHeader,
          AnswersMail(ownHeader, quotedHeader);
 }
 
-// The boundary the mail's text ends by: the record's, or where the scan read none, the one its
-// header block (at the start of `text`) names, or the one of a closing line behind its base64
-// data whose multipart header was lost.
+// The boundary the mail's text ends by: the record's (not one a single part's type carries), or
+// where the scan read none, the one its header block (at the start of `text`) names, or the one
+// of a closing line behind its base64 data whose multipart header was lost.
 std::string BoundaryOf(const MailRecord& record, std::string_view text) {
-  if (!record.boundary.empty()) return record.boundary.String();
+  if (!record.boundary.empty() && !NamesSinglePart(record.contentType.View()))
+    return record.boundary.String();
   const std::size_t headerEnd = FindEmptyLine(text).lineFeed;
   if (headerEnd == std::string_view::npos) return {};
   const std::string_view header = text.substr(0, headerEnd);
@@ -338,9 +339,12 @@ void ReadKnownExtent(const MailRecord& record, DataSource& source, std::string& 
     std::size_t line = LastLineToClusterEnd(text, at, start, boundary);
     // A line that runs on across the cluster's end into binary data is one line: more printable
     // characters behind the cluster's end than random bytes begin with.
+    // A base64 body's last line ends with its last whole quantum: random bytes behind it may
+    // begin with a few printable characters, which the plain line would take too.
+    const std::size_t base64Tail = Base64TailIntoData(text, at);
     const std::size_t intoData = LastLineIntoData(text, at);
-    if (line == 0 || intoData >= line + kLastLineIntoData) line = intoData;
-    if (line == 0) line = Base64TailIntoData(text, at);
+    if (line == 0 || intoData >= line + kLastLineIntoData)
+      line = base64Tail > 0 && intoData < base64Tail + kLastLineIntoData ? base64Tail : intoData;
     return limit > start && start + at + line > limit ? 0 : line;  // the next mail's line
   };
   if (knownEnd > start) {

@@ -20,14 +20,15 @@ bool HoldsStrayControls(std::string_view line) {
   // One control byte in a line with 8-bit bytes, and those at most one in 8; in a line of 7-bit
   // bytes only, a control byte in 4, each between text (fields with their separators, a short
   // one among them). Random bytes glued to old text hold several control bytes among their 8-bit
-  // ones; data of 7-bit bytes holds its controls in runs.
+  // ones; data of 7-bit bytes holds its controls in runs, and many of them. Two side by side
+  // and no other in a line of 7-bit text are one slip of the keys or one damaged spot.
   constexpr std::size_t kBytesPerControlInAscii = 4;
   constexpr std::size_t kBytesPerEightBit = 8;
   constexpr std::size_t kFewNuls = 3;
   if (line.size() < kStrayControlLine) return false;
   std::size_t controls = 0;
   std::size_t eightBit = 0;
-  bool controlRun = false;
+  std::size_t controlsInRuns = 0;  // control bytes right behind another
   bool previousControl = false;
   for (std::size_t at = 0; at < line.size(); ++at) {
     const auto byte = static_cast<std::uint8_t>(line[at]);
@@ -43,11 +44,12 @@ bool HoldsStrayControls(std::string_view line) {
     const bool control = byte < 0x80 && !IsTextByte(byte);
     if (byte >= 0x80) ++eightBit;
     controls += control;
-    controlRun = controlRun || (control && previousControl);
+    controlsInRuns += control && previousControl;
     previousControl = control;
   }
   const std::size_t allowed = eightBit == 0 ? line.size() / kBytesPerControlInAscii : 1;
-  return controls > 0 && controls <= allowed && !controlRun &&
+  const bool onePairAlone = controlsInRuns == 1 && controls == 2 && eightBit == 0;
+  return controls > 0 && controls <= allowed && (controlsInRuns == 0 || onePairAlone) &&
          eightBit <= line.size() / kBytesPerEightBit;
 }
 

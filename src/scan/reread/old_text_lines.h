@@ -15,9 +15,9 @@ bool NoTextOfAnyCharset(std::string_view line);
 
 // True when `line` (without its line end) is a line of text with a few control bytes that no
 // text is written with (a DOS end-of-file mark, a DEL, field separators pasted from a form): at
-// least kStrayControlLine bytes, mostly printable ASCII, no two control bytes in a row. Random
-// bytes behind a mail hold a control byte in ten and 8-bit bytes in every other; such a line
-// holds neither many.
+// least kStrayControlLine bytes, mostly printable ASCII, no two control bytes in a row (but for
+// one pair, the line's only ones, in a line of 7-bit text). Random bytes behind a mail hold a
+// control byte in ten and 8-bit bytes in every other; such a line holds neither many.
 inline constexpr std::size_t kStrayControlLine = 16;
 bool HoldsStrayControls(std::string_view line);
 

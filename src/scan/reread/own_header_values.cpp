@@ -56,6 +56,11 @@ std::string MultipartBoundaryOf(std::string_view headerBlock) {
   return parsed.token.starts_with("multipart/") && boundary ? boundary->value : std::string();
 }
 
+bool NamesSinglePart(std::string_view contentType) {
+  const std::string type = ParseMimeHeaderValue(contentType).token;
+  return !type.empty() && !type.starts_with("multipart/");
+}
+
 bool DeclaresHtmlText(std::string_view headerBlock) {
   return ParseMimeHeaderValue(ContentTypeValue(headerBlock)).token == "text/html";
 }

@@ -13,6 +13,11 @@ namespace quillon::mail_reader {
 // fold or blanks around "=", a quoted value with blanks in it); empty for any other body.
 std::string MultipartBoundaryOf(std::string_view headerBlock);
 
+// True when `contentType`, a Content-Type value as the scan kept it (its boundary parameter taken
+// out), names a media type that is no multipart ("text/html;"): a boundary on it, which a part's
+// template may leave, parts nothing. False for a multipart and for a value that names no type.
+bool NamesSinglePart(std::string_view contentType);
+
 // True when the header block names an HTML text as the mail's body.
 bool DeclaresHtmlText(std::string_view headerBlock);
 

@@ -101,8 +101,18 @@ INSTANTIATE_TEST_SUITE_P(
                  "id\x01see the next\x1f"
                  "end\x7f",
                  true},
+        // Data of 7-bit bytes holds its control bytes in runs, more than one of them.
         ShapeRow{"ControlsInARowInAnAsciiLine", Shape::StrayControls,
-                 "a long line of text\x01\x02 with a run", false},
+                 "a long line\x01\x02 of text\x03\x04 with runs", false},
+        // Two side by side and no other: one slip or one damaged spot in a line of text.
+        ShapeRow{"OnePairOfControlsInAnAsciiLine", Shape::StrayControls,
+                 "a long line of text\x01\x02 with a run", true},
+        ShapeRow{"OnePairOfControlsInLatinText", Shape::StrayControls,
+                 "Caf\xe9 at noon, then\x7f\x08 home", false},
+        ShapeRow{"APairAndAnotherControl", Shape::StrayControls,
+                 "id\x01 see the next line\x1f\x1e end", false},
+        ShapeRow{"ThreeControlsInARow", Shape::StrayControls,
+                 "a long line of text\x08\x1a\x7f with a run", false},
         ShapeRow{"TooManyControlsForAnAsciiLine", Shape::StrayControls,
                  "a\x01\x02\x03"
                  "bcdefghijklmnop",

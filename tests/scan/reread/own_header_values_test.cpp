@@ -56,6 +56,33 @@ INSTANTIATE_TEST_SUITE_P(
         HeaderRow{"NoContentType", "From: a@x\r\n", "", false}),
     [](const testing::TestParamInfo<HeaderRow>& row) { return row.param.name; });
 
+struct SinglePartRow {
+  const char* name;
+  std::string contentType;  // as the scan keeps it, its boundary parameter taken out
+  bool singlePart;
+};
+
+void PrintTo(const SinglePartRow& row, std::ostream* out) {
+  *out << row.name;
+}
+
+class SinglePartTest : public testing::TestWithParam<SinglePartRow> {};
+
+TEST_P(SinglePartTest, TellsATypeABoundaryPartsNothingIn) {
+  EXPECT_EQ(NamesSinglePart(GetParam().contentType), GetParam().singlePart);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    ContentType, SinglePartTest,
+    testing::Values(SinglePartRow{"HtmlText", " text/html;", true},
+                    SinglePartRow{"PlainTextInCapitals", "TEXT/PLAIN; charset=us-ascii", true},
+                    SinglePartRow{"Attachment", "application/zip; name=\"a.zip\"", true},
+                    SinglePartRow{"Multipart", "multipart/mixed;", false},
+                    SinglePartRow{"MultipartInCapitals", "\tMultipart/Alternative", false},
+                    // Nothing tells what the parameter was for: it is kept.
+                    SinglePartRow{"NoType", "", false}, SinglePartRow{"OnlyBlanks", "  ;", false}),
+    [](const testing::TestParamInfo<SinglePartRow>& row) { return row.param.name; });
+
 struct AnswerRow {
   const char* name;
   std::string header;       // the mail's own header block
