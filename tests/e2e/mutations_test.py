@@ -164,6 +164,20 @@ ROWS = {
     "mut-text-boundary-dashed": lambda t: t.count(b"\tboundary=\"--") == 1 and
     t.endswith(b"\r\n\r\n" + t.rstrip(b"\r\n").rsplit(b"\r\n", 1)[1] + b"\r\n") and
     set(t.rstrip(b"\r\n").rsplit(b"\r\n", 1)[1]) == {ord("-")} and BODY.rstrip(b"\r\n") in t,
+    **{case: (lambda lines: lambda t: opens_with_one_of(t, tuple(
+        line % {b"to": b"bob@b.example", b"from": b"ann@a.example"} for line in lines)))(lines)
+       for case, lines in mutations.OPENING_LINE_CASES.items()},
+    "mut-long-names": lambda t: t.endswith(MAIL) and 1 <= len(names(t[:-len(MAIL)])) <= 3 and
+    all(len(name) >= 48 for name in names(t[:-len(MAIL)])),
+    "mut-one-line-to": lambda t: first_line(t).startswith(b"To: ") and
+    len(first_line(t)) > 40 * 20 and b"bob@b.example" not in t and names(t).count(b"to") == 1,
+    "mut-mbox-inside": lambda t: header_lines(t)[1] in mutations.MBOX_INSIDE_LINES and
+    t.replace(header_lines(t)[1] + b"\r\n", b"", 1) == MAIL,
+    "mut-export-banner": lambda t: t == mutations.BANNER_LINES[0] + b"\r\n" + MAIL,
+    "mut-cr-only-body": lambda t: t == HEADER + b"\r\n" + BODY.replace(b"\r\n", b"\r"),
+    "mut-cut-first-name": lambda t: t[t.index(b":"):] == MAIL[MAIL.index(b":"):] and
+    4 <= t.index(b":") < len(b"Received") and MAIL[:len(b"Received")].endswith(
+        t[:t.index(b":")]),
 }
 # Cases a multipart mail takes and a single part's text does not.
 MULTIPART_ONLY = ("mut-closing-bare",)
@@ -172,7 +186,8 @@ BODY_CHANGED = ("mut-body-no-crlf", "mut-lf-header", "mut-lf-body", "mut-cr-only
                 "mut-header-at-end", "mut-tiny", "mut-bounce", *mutations.BODY_BYTE_CASES,
                 "mut-cr-cr-lf", "mut-closing-no-newline", "mut-signature-end", "mut-qp-soft-end",
                 "mut-base64-one-line", "mut-closing-bare", "mut-trailing-blanks",
-                "mut-space-line-cr-cr-lf", "mut-headers-only", "mut-text-boundary-dashed")
+                "mut-space-line-cr-cr-lf", "mut-headers-only", "mut-text-boundary-dashed",
+                "mut-cr-only-body")
 # Cases that change only what the plain mail above lacks, and the mail they are tried on.
 MIME_MAIL = MAIL.replace(b"Message-ID: <1@a.example>\r\n", b"Message-ID: <1@a.example>\r\n"
                          b"MIME-Version: 1.0\r\nContent-Type: text/plain\r\n")

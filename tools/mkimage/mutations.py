@@ -377,6 +377,8 @@ def apply_mutation(case, text, rng, number=0):
         return apply_real_block_mutation(case, text, rng, number)
     if case in STRAY_BOUNDARY_CASES:
         return with_stray_boundary(case, text, rng, closing, newline)
+    if case in OPENING_CASES:
+        return apply_opening_mutation(case, text, rng)
     return None
 
 
@@ -758,3 +760,117 @@ def with_stray_boundary(case, text, rng, closing, newline):
     if case == "mut-text-boundary-dashed":
         text = text.rstrip(b"\r\n") + newline + newline + b"-" * rng.randint(20, 40) + newline
     return text
+# Opening lines as servers, filters, gateways and exporters write them and the corpus never
+# does: a name with a blank or a tab in front of its colon, names joined by underscores (a
+# filter's score fields), a name in 8-bit bytes, a delivery agent's envelope fields in its own
+# letter case, a gateway's X.400 fields, a recipient list of several KiB on one line, an mbox
+# separator among the fields, an export banner, old Mac line ends in the body alone, a first
+# name whose first bytes were overwritten, fields with no value, very long private names.
+SPACE_COLON_FIRST_LINES = (b"X-Mailer :  Eudora Pro 4.2", b"X-Sender\t: %(from)s",
+                           b"Return-Path : <%(from)s>", b"Message-Id :\t<sp.3@example.net>")
+UNDERSCORE_FIRST_LINES = (b"X-Spam_score: -2.6", b"X-Spam_score_int: -25", b"X-Spam_bar: --",
+                          b"X-Spam_report: Spam detection software, running on the system",
+                          b"X_Original_Sender: %(from)s", b"X-Ham_Report: none")
+EIGHT_BIT_FIRST_LINES = (b"X-Empf\xe4nger: %(to)s", b"X-Pr\xc3\xbcfung: bestanden",
+                         b"\xc3\x84nderung: 1", b"X-\xe9t\xe9: oui")
+ENVELOPE_FIRST_LINES = (b"Return-path: <%(from)s>", b"Envelope-to: %(to)s",
+                        b"Delivery-date: Mon, 03 Mar 2008 10:00:03 +0000")
+X400_FIRST_LINES = (
+    b"X400-Received: by mta relay.example.net in /c=us/admd=attmail/prmd=example/;",
+    b"X400-Originator: %(from)s", b"X400-Recipients: non-disclosure:;",
+    b"X400-MTS-Identifier: [/c=us/admd=attmail/prmd=example/;0803031000001234]",
+    b"X400-Content-Type: P2-1984 (2)")
+EMPTY_VALUE_FIRST_LINES = (b"Cc:", b"Bcc:", b"X-Priority:", b"Reply-To:", b"X-Face:")
+LONG_PRIVATE_NAMES = (
+    b"X-MS-Exchange-Transport-CrossTenantHeadersStamped",
+    b"X-MS-Exchange-CrossTenant-Network-Message-Id-Original-Authenticated-Sender",
+    b"X-Microsoft-Antispam-Message-Info-Original-Checked-By-Gateway",
+    b"X-Forefront-Antispam-Report-Untrusted-Connection-Filter-Policy-Verdict")
+BANNER_LINES = (b"Microsoft Mail Internet Headers Version 2.0",)
+MBOX_INSIDE_LINES = (b"From sender@example.com Mon Mar  3 10:00:00 2008",
+                     b">From sender@example.com Mon Mar  3 10:00:00 2008")
+OPENING_LINE_CASES = {"mut-first-space-colon": SPACE_COLON_FIRST_LINES,
+                      "mut-first-underscore": UNDERSCORE_FIRST_LINES,
+                      "mut-first-8bit-name": EIGHT_BIT_FIRST_LINES,
+                      "mut-first-envelope": ENVELOPE_FIRST_LINES,
+                      "mut-first-x400": X400_FIRST_LINES,
+                      "mut-first-empty-value": EMPTY_VALUE_FIRST_LINES}
+OPENING_CASES = tuple(OPENING_LINE_CASES) + (
+    "mut-long-names", "mut-one-line-to", "mut-mbox-inside", "mut-export-banner",
+    "mut-cr-only-body", "mut-cut-first-name")
+MUTATIONS += OPENING_CASES
+
+
+def opening_values(text, newline):
+    values = {b"to": cases.first_address(text, b"to", b"user@example.net"),
+              b"from": cases.first_address(text, b"from", b"sender@example.net"), b"nl": newline}
+    return {key: value if isinstance(value, bytes) else value.encode()
+            for key, value in values.items()}
+
+
+def in_front_of_block(text, lines):
+    start, _closing, _newline = block_of(text)
+    return lines + text[start:]
+
+
+def one_line_to(text, rng, newline):
+    """A To of 40-200 addresses on one unfolded line (several KiB), first in the block."""
+    count = rng.randint(40, 200)
+    addresses = b", ".join(b"user%d.%d@example%d.net" % (index, rng.randrange(999), index % 5)
+                           for index in range(count))
+    return in_front_of_block(cases.without_fields(text, b"to"), b"To: " + addresses + newline)
+
+
+def mbox_inside(text, rng, newline):
+    """An mbox separator line among the fields: behind the first one."""
+    fields, _start = cases.header_fields(text)
+    if len(fields) < 2:
+        return text
+    _name, _begin, end = fields[0]
+    return text[:end] + rng.choice(MBOX_INSIDE_LINES) + newline + text[end:]
+
+
+def cut_first_name(text, rng):
+    """The first field's name without its first one to four bytes (overwritten), at least two
+    of its bytes left."""
+    fields, _start = cases.header_fields(text)
+    if not fields:
+        return text
+    _name, begin, _end = fields[0]
+    colon = text.find(b":", begin)
+    if colon - begin < 3:
+        return text
+    return text[:begin] + text[begin + rng.randint(1, min(4, colon - begin - 2)):]
+
+
+def cr_only_body(text, closing, newline):
+    """The body's lines ended by a bare CR, the header block and its empty line as they were."""
+    if closing is None:
+        return text
+    body = closing + len(newline)
+    return text[:body] + text[body:].replace(b"\r\n", b"\n").replace(b"\n", b"\r")
+
+
+def apply_opening_mutation(case, text, rng):
+    newline = header_shapes.newline_of(text)
+    values = opening_values(text, newline)
+    if case in OPENING_LINE_CASES:
+        choices = OPENING_LINE_CASES[case]
+        picked = rng.sample(choices, rng.randint(1, min(3, len(choices))))
+        return in_front_of_block(text, b"".join(line % values + newline for line in picked))
+    if case == "mut-long-names":
+        lines = b"".join(name + b": " + words(rng, rng.randint(4, 30)) + newline
+                         for name in rng.sample(LONG_PRIVATE_NAMES, rng.randint(1, 3)))
+        return in_front_of_block(text, lines)
+    if case == "mut-one-line-to":
+        return one_line_to(text, rng, newline)
+    if case == "mut-mbox-inside":
+        return mbox_inside(text, rng, newline)
+    if case == "mut-export-banner":
+        return in_front_of_block(text, rng.choice(BANNER_LINES) + newline)
+    if case == "mut-cr-only-body":
+        _start, closing, _newline = block_of(text)
+        return cr_only_body(text, closing, newline)
+    if case == "mut-cut-first-name":
+        return cut_first_name(text, rng)
+    return None

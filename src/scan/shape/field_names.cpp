@@ -175,9 +175,9 @@ bool LongNameBehindLowerCase(std::string_view lead, std::string_view name) {
          IsKnownFieldName(name);
 }
 
-// Private fields (RFC 822 4.1 "X-" extension fields) open many blocks a mail program wrote.
 bool IsPrivateFieldName(std::string_view name) {
-  return name.size() > 2 && name[0] == 'X' && name[1] == '-';
+  return (name.size() > 2 && name[0] == 'X' && name[1] == '-') ||
+         (name.size() > 6 && name.substr(0, 5) == "X400-" && IsUpper(name[5]));
 }
 
 // Whether the private `name` follows `lead` in a value, where `lead` is no start of a name but a

@@ -44,7 +44,8 @@ bool IsKnownFieldName(std::string_view name);
 // Whether the known long `name` follows `lead`, the cut end of a lower-case hyphenated name
 // ("x-exchange-antispam-report-", "x-f").
 bool LongNameBehindLowerCase(std::string_view lead, std::string_view name);
-// A private ("X-") field's name.
+// A private field's name: "X-", or "X400-" as a gateway from X.400 mail names its fields
+// ("X400-Received"). Private fields open many blocks a mail program wrote.
 bool IsPrivateFieldName(std::string_view name);
 // Whether the private `name` follows `lead`, a word of a value rather than the start of a name.
 bool PrivateNameBehindAWordOfAValue(std::string_view lead, std::string_view name);

@@ -67,6 +67,19 @@ bool OpeningLineBehindACutPrivateWord(std::string_view lead, std::string_view ca
          ValueInItsOwnGrammar(candidate, rest);
 }
 
+// Whether `lead`, the bytes of a name in front of a known or private one, ends in the start of
+// a private name whose words an underscore joins, as a filter writes its fields ("X_Original_" +
+// "Sender", "X-Spam_" + "Report"), old bytes run into it or not: the two are one name. Old
+// bytes seldom end in a private name's start and an underscore.
+bool PrivateNameJoinedByUnderscore(std::string_view lead) {
+  if (lead.size() < 4 || lead.back() != '_') return false;
+  for (std::size_t x = 0; x + 3 < lead.size(); ++x) {
+    if (lead[x] == 'X' && (lead[x + 1] == '-' || lead[x + 1] == '_') && IsLetter(lead[x + 2]))
+      return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 std::size_t GluedFieldStart(std::string_view text) {
@@ -111,6 +124,7 @@ std::size_t GluedFieldStart(std::string_view text) {
           !WordOfMarkup(text.substr(run, name - run)))
         continue;
       if (name == 1 && text[0] == '-') continue;
+      if (PrivateNameJoinedByUnderscore(text.substr(run, name - run))) continue;
       if (inValue && (name == 0 || IsBlank(text[name - 1])) &&
           !LineCutBehindItsBlank(text, ownName, name, candidate) &&
           !VersionOrTraceInAValue(text, ownName, candidate, colon))
