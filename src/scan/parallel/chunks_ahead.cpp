@@ -73,7 +73,11 @@ void ChunksAhead::Serve() {
     Run(*slot, work);
     lock.lock();
     slot->finished = true;
+    // Told after the lock is let go: woken under it, the scan's thread would only sleep again
+    // on the lock, and be woken a second time.
+    lock.unlock();
     workFinished_.notify_all();
+    lock.lock();
   }
 }
 

@@ -74,16 +74,17 @@ ChunkReader::ChunkReader(DataSource& source, std::uint64_t first, std::uint64_t 
 
 ChunkReader::~ChunkReader() {
   quit_.store(true);
-  Notify();
+  Notify(Wake::kBoth);
   thread_.join();
 }
 
-void ChunkReader::Notify() {
+void ChunkReader::Notify(Wake whom) {
   {
     std::lock_guard lock(mutex_);
     changes_.fetch_add(1, std::memory_order_release);
   }
-  changed_.notify_all();
+  if (whom != Wake::kReader) scanWakes_.notify_all();
+  if (whom != Wake::kScan) readerWakes_.notify_all();
 }
 
 std::uint8_t* ChunkReader::Address(std::uint64_t at) {
@@ -104,7 +105,7 @@ bool ChunkReader::WaitForRoom(std::uint64_t start, std::size_t bytes) {
   // Ahead of the scan, the reader has time to mark what it has read.
   auto markWhileWaiting = [this] { return findMarks_ && MarkAReadPiece(); };
   WaitUntil(
-      mutex_, changed_, changes_,
+      mutex_, readerWakes_, changes_,
       [&] {
         if (quit_.load()) return true;
         {
@@ -118,9 +119,9 @@ bool ChunkReader::WaitForRoom(std::uint64_t start, std::size_t bytes) {
   while (!ring_.Data() && filled_ + bytes + kCarveLookAhead > buffer_.size() && !quit_.load()) {
     // The scan thread moves the bytes while this thread does nothing with them.
     wantsRoom_.store(true);
-    Notify();
+    Notify(Wake::kScan);
     WaitUntil(
-        mutex_, changed_, changes_, [this] { return !wantsRoom_.load() || quit_.load(); },
+        mutex_, readerWakes_, changes_, [this] { return !wantsRoom_.load() || quit_.load(); },
         [] { return false; });
   }
   return !quit_.load();
@@ -134,7 +135,7 @@ void ChunkReader::MakeRoom() {
   bufferBase_ = keepFrom;
   filled_ -= shift;
   wantsRoom_.store(false);
-  Notify();
+  Notify(Wake::kReader);
 }
 
 void ChunkReader::MarkPiece(LoadingChunk& chunk, std::size_t piece) {
@@ -146,7 +147,8 @@ void ChunkReader::MarkPiece(LoadingChunk& chunk, std::size_t piece) {
   const CarveBuffer read{Address(viewStart), static_cast<std::size_t>(to - viewStart), viewStart};
   FindShapeMarks(read, from, to, chunk.pieceMarks[piece], chunk.lineBreaks.Bits());
   // The scan waits for whole chunks: a piece marked before the last wakes no one in vain.
-  if (chunk.piecesMarked.fetch_add(1, std::memory_order_release) + 1 == chunk.pieces) Notify();
+  if (chunk.piecesMarked.fetch_add(1, std::memory_order_release) + 1 == chunk.pieces)
+    Notify(Wake::kScan);
 }
 
 bool ChunkReader::MarkAReadPiece() {
@@ -205,7 +207,7 @@ void ChunkReader::ReadAll() {
         if (!scanAsleep_.load()) {
           MarkReadPieces();
         } else if (pieces % kPiecesHandedOver == 0) {
-          Notify();
+          Notify(Wake::kScan);
         }
       }
     };
@@ -218,12 +220,12 @@ void ChunkReader::ReadAll() {
     filled_ += bytes;
     position += count;
     readEnd_.store(position * kSectorSize, std::memory_order_release);
-    Notify();
+    Notify(Wake::kScan);
   }
   // The carver reads a little past the source's end: zeros stand there.
   std::memset(Address(position * kSectorSize), 0, kCarveLookAhead);
   ended_.store(true, std::memory_order_release);
-  Notify();
+  Notify(Wake::kScan);
 }
 
 bool ChunkReader::Ready(std::size_t count, std::size_t atMost, Held& held) {
@@ -254,7 +256,7 @@ void ChunkReader::TellNulSectors(LoadingChunk& chunk) {
 ChunkReader::Held ChunkReader::WaitForChunks(std::size_t count, std::size_t atMost) {
   Held held;
   WaitUntil(
-      mutex_, changed_, changes_,
+      mutex_, scanWakes_, changes_,
       [&] {
         MakeRoom();
         return Ready(count, std::max(count, atMost), held);
@@ -299,7 +301,7 @@ void ChunkReader::LetGoOfFirst() {
     if (!chunks_.empty()) keptFrom = chunks_.front().start;
     changes_.fetch_add(1, std::memory_order_release);
   }
-  changed_.notify_all();
+  readerWakes_.notify_all();
   // The bytes of a chunk let go of stay held while the next is carved (see KeptFrom).
   if (keptFrom >= first_ + kKeptBehind)
     unreadable_.ForgetNulSectorsBefore((keptFrom - kKeptBehind) / kSectorSize);

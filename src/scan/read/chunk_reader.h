@@ -122,7 +122,10 @@ class ChunkReader {
   // Tells `unreadable_` which sectors of a chunk read and marked may hold a NUL, and which a dash;
   // chunks are told in order. Under mutex_.
   void TellNulSectors(LoadingChunk& chunk);
-  void Notify();
+  // Tells of a change the thread named waits for. The reader waits for room alone, the scan
+  // thread for chunks read and marked: one condition for both woke each for the other's news.
+  enum class Wake { kScan, kReader, kBoth };
+  void Notify(Wake whom);
   // Where the absolute byte `at` is held (or is to be); `at` at or behind the first byte kept.
   std::uint8_t* Address(std::uint64_t at);
   // The first byte to keep: the chunk before the first one not let go (mails found there may
@@ -154,7 +157,8 @@ class ChunkReader {
   std::atomic<bool> scanAsleep_{false};
 
   std::mutex mutex_;  // guards the chunk list's shape (the chunks' own fields are atomics)
-  std::condition_variable changed_;
+  std::condition_variable scanWakes_;      // the scan thread waits for chunks
+  std::condition_variable readerWakes_;    // the reader waits for room
   std::atomic<std::uint64_t> changes_{0};  // changes told, counted under mutex_
   std::deque<LoadingChunk> chunks_;
   std::thread thread_;
