@@ -21,9 +21,11 @@ constexpr std::size_t kChunksInSight = 7;
 // The most workers, and the most works ahead in hand whatever their number: each walks one of
 // the chunks behind the current one, and the chunks in sight of the last of them are held, with
 // room for the reading to run ahead. With fewer workers than that, a worker done early goes on
-// with the next chunk while this thread still waits for the one before.
+// with the next chunk while this thread still waits for the one before: with two workers and
+// three works in hand, a worker done early often found nothing queued and slept until this
+// thread had taken the work before and queued the next.
 constexpr unsigned kMostWorkers = 3;
-constexpr unsigned kWorksInHand = 3;
+constexpr unsigned kWorksInHand = 4;
 static_assert(kChunksInSight + kWorksInHand < ChunkReader::kChunksHeld);
 
 // The bytes of `held` up to the end of the chunks in sight from the chunk at `chunkStart` on;

@@ -50,7 +50,7 @@ class ChunkReader {
 
   // Chunks the reader holds at most, those the scan looks at included: it runs ahead of the
   // scan by this many less those the scan waits for.
-  static constexpr std::size_t kChunksHeld = 11;
+  static constexpr std::size_t kChunksHeld = 12;
 
   // Reads the sectors [first, last) of `source`; finds marks when `findMarks`. Stops early when
   // `stopRequested` is set. The reading starts at once. Without `ring` (or where the system has
