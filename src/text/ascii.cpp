@@ -1,6 +1,44 @@
 #include "text/ascii.h"
 
+#include <cstdint>
+#include <cstring>
+
 namespace quillon {
+
+namespace {
+
+bool IsPlainByte(unsigned char byte) {
+  return (byte >= 0x20 && byte < 0x7F) || byte == '\t' || byte == '\r' || byte == '\n';
+}
+
+// Whether one of the eight bytes of `word` lies outside the printable 0x20..0x7E (then it is
+// looked at byte by byte: tabs and line breaks are plain too).
+constexpr bool HasByteOutsidePrintable(std::uint64_t word) {
+  constexpr std::uint64_t kOnes = 0x0101010101010101;
+  constexpr std::uint64_t kHighBits = kOnes * 0x80;
+  // A byte below 0x20 borrows into its high bit; one above 0x7E has it set after adding 1.
+  const std::uint64_t below = (word - kOnes * 0x20) & ~word;
+  const std::uint64_t above = (word + kOnes) | word;
+  return ((below | above) & kHighBits) != 0;
+}
+
+}  // namespace
+
+bool IsPlainAscii(std::string_view text) {
+  std::size_t i = 0;
+  for (; i + 8 <= text.size(); i += 8) {
+    std::uint64_t word;
+    std::memcpy(&word, text.data() + i, sizeof word);
+    if (!HasByteOutsidePrintable(word)) continue;
+    for (std::size_t j = i; j < i + 8; ++j) {
+      if (!IsPlainByte(static_cast<unsigned char>(text[j]))) return false;
+    }
+  }
+  for (; i < text.size(); ++i) {
+    if (!IsPlainByte(static_cast<unsigned char>(text[i]))) return false;
+  }
+  return true;
+}
 
 std::string AsciiLowered(std::string_view text) {
   std::string lowered(text);
@@ -33,7 +71,11 @@ View Trim(View text) {
 }
 }  // namespace
 
-std::string_view TrimWhiteSpace(std::string_view text) { return Trim(text); }
-std::u16string_view TrimWhiteSpace(std::u16string_view text) { return Trim(text); }
+std::string_view TrimWhiteSpace(std::string_view text) {
+  return Trim(text);
+}
+std::u16string_view TrimWhiteSpace(std::u16string_view text) {
+  return Trim(text);
+}
 
 }  // namespace quillon

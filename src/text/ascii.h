@@ -22,6 +22,10 @@ constexpr bool StartsWithNoCase(std::string_view text, std::string_view prefix) 
   return true;
 }
 
+// True when every byte of `text` is printable ASCII, a tab, a carriage return or a line feed:
+// text that reads as itself in every page that reads ASCII as ASCII. Read eight bytes at a time.
+bool IsPlainAscii(std::string_view text);
+
 std::string AsciiLowered(std::string_view text);
 // Position of `needle` in `haystack` ignoring ASCII case, or npos.
 std::size_t FindNoCase(std::string_view haystack, std::string_view needle, std::size_t from = 0);

@@ -54,10 +54,6 @@ const char* Utf16ConverterFor(std::string_view& bytes) {
   return zerosAtOdd > zerosAtEven ? "UTF-16LE" : "UTF-16BE";
 }
 
-bool IsPlainAsciiByte(unsigned char byte) {
-  return (byte >= 0x20 && byte < 0x7F) || byte == '\t' || byte == '\r' || byte == '\n';
-}
-
 std::u16string Widened(std::string_view bytes) {
   std::u16string text(bytes.size(), u'\0');
   for (std::size_t i = 0; i < bytes.size(); ++i) text[i] = static_cast<unsigned char>(bytes[i]);
@@ -69,22 +65,12 @@ std::u16string Widened(std::string_view bytes) {
 // mark, which a converter may take as one). Most header texts are such, and a converter's call
 // costs more than the text. Nothing where the machine has no converter for the page either.
 std::optional<std::u16string> ConvertedWithoutConverter(int codePage, std::string_view bytes) {
-  if (codePage == kLatin1CodePage) {
-    if (!IsCodePageAvailable(codePage)) return std::nullopt;
-    return Widened(bytes);
-  }
-  if (!ReadsPlainAsciiAsItself(codePage)) return std::nullopt;
-  const bool plain = std::all_of(bytes.begin(), bytes.end(), [](char c) {
-    return IsPlainAsciiByte(static_cast<unsigned char>(c));
-  });
-  if (plain) {
-    if (!IsCodePageAvailable(codePage)) return std::nullopt;
-    return Widened(bytes);
-  }
-  if (codePage != kUtf8CodePage || bytes.starts_with("\xEF\xBB\xBF") || !IsValidUtf8(bytes) ||
-      !IsCodePageAvailable(codePage))
-    return std::nullopt;
-  return Utf16OfValidUtf8(bytes);
+  const bool widens =
+      codePage == kLatin1CodePage || (ReadsPlainAsciiAsItself(codePage) && IsPlainAscii(bytes));
+  const bool utf8 = !widens && codePage == kUtf8CodePage && !bytes.starts_with("\xEF\xBB\xBF") &&
+                    IsValidUtf8(bytes);
+  if ((!widens && !utf8) || !IsCodePageAvailable(codePage)) return std::nullopt;
+  return widens ? Widened(bytes) : Utf16OfValidUtf8(bytes);
 }
 
 }  // namespace

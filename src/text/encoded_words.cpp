@@ -1,8 +1,6 @@
 #include "text/encoded_words.h"
 
 #include <array>
-#include <cstdint>
-#include <cstring>
 #include <vector>
 
 #include "text/ascii.h"
@@ -146,38 +144,10 @@ std::size_t EndOfLeadingWords(std::string_view text) {
   return runEnd;
 }
 
-bool IsPlainByte(unsigned char byte) {
-  return (byte >= 0x20 && byte < 0x7F) || byte == '\t' || byte == '\r' || byte == '\n';
-}
-
-// Whether one of the eight bytes of `word` lies outside the printable 0x20..0x7E (then it is
-// looked at byte by byte: tabs and line breaks are plain too).
-constexpr bool HasByteOutsidePrintable(std::uint64_t word) {
-  constexpr std::uint64_t kOnes = 0x0101010101010101;
-  constexpr std::uint64_t kHighBits = kOnes * 0x80;
-  // A byte below 0x20 borrows into its high bit; one above 0x7E has it set after adding 1.
-  const std::uint64_t below = (word - kOnes * 0x20) & ~word;
-  const std::uint64_t above = (word + kOnes) | word;
-  return ((below | above) & kHighBits) != 0;
-}
-
 // Text that holds nothing to decode: printable ASCII, tabs and line breaks, no "=?" that could
-// open an encoded word. Most header values are such text, and each found mail has several, so
-// it is read eight bytes at a time.
+// open an encoded word. Most header values are such text, and each found mail has several.
 bool IsPlainAsciiText(std::string_view text) {
-  std::size_t i = 0;
-  for (; i + 8 <= text.size(); i += 8) {
-    std::uint64_t word;
-    std::memcpy(&word, text.data() + i, sizeof word);
-    if (!HasByteOutsidePrintable(word)) continue;
-    for (std::size_t j = i; j < i + 8; ++j) {
-      if (!IsPlainByte(static_cast<unsigned char>(text[j]))) return false;
-    }
-  }
-  for (; i < text.size(); ++i) {
-    if (!IsPlainByte(static_cast<unsigned char>(text[i]))) return false;
-  }
-  return text.find("=?") == std::string_view::npos;
+  return IsPlainAscii(text) && text.find("=?") == std::string_view::npos;
 }
 
 }  // namespace

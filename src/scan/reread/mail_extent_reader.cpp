@@ -339,12 +339,13 @@ void ReadKnownExtent(const MailRecord& record, DataSource& source, std::string& 
     std::size_t line = LastLineToClusterEnd(text, at, start, boundary);
     // A line that runs on across the cluster's end into binary data is one line: more printable
     // characters behind the cluster's end than random bytes begin with.
-    // A base64 body's last line ends with its last whole quantum: random bytes behind it may
-    // begin with a few printable characters, which the plain line would take too.
-    const std::size_t base64Tail = Base64TailIntoData(text, at);
     const std::size_t intoData = LastLineIntoData(text, at);
-    if (line == 0 || intoData >= line + kLastLineIntoData)
+    if (line == 0 || intoData >= line + kLastLineIntoData) {
+      // A base64 body's last line ends with its last whole quantum: random bytes behind it may
+      // begin with a few printable characters, which the plain line would take too.
+      const std::size_t base64Tail = Base64TailIntoData(text, at);
       line = base64Tail > 0 && intoData < base64Tail + kLastLineIntoData ? base64Tail : intoData;
+    }
     return limit > start && start + at + line > limit ? 0 : line;  // the next mail's line
   };
   if (knownEnd > start) {

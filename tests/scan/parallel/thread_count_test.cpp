@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstdint>
 #include <cstdlib>
+#include <filesystem>
 #include <memory>
 #include <ostream>
 #include <set>
@@ -71,21 +72,32 @@ std::string FirstDifference(const std::string& one, const std::string& other) {
          "\n   with one thread: " + other.substr(other.rfind('\n', at) + 1, 200);
 }
 
+// An image of `layout` built from the demo mails and every fourth corpus mail from
+// `firstCorpusMail` on; checked to cross enough small chunks.
+std::string BuiltImage(const test::TemporaryDirectory& folder, const char* layout,
+                       const std::string& options, int seed, std::size_t firstCorpusMail) {
+  const std::filesystem::path image = folder.path() / "image.img";
+  std::string command = "python3 '" + (test::SourceDir() / "tools" / "quillon-mkimage").string() +
+                        "' --layout " + layout + " --out '" + image.string() + "' --truth '" +
+                        (folder.path() / "truth.json").string() + "' --seed " +
+                        std::to_string(seed) + " " + options + " '" +
+                        (test::SourceDir() / "tools" / "demo-mails").string() + "'";
+  const std::vector<std::filesystem::path> corpus = test::CorpusMessageFiles();
+  for (std::size_t i = firstCorpusMail; i < corpus.size(); i += 4)
+    command += " '" + corpus[i].string() + "'";
+  EXPECT_EQ(std::system((command + " >/dev/null").c_str()), 0) << command;
+  std::string bytes = test::ReadFileBytes(image);
+  EXPECT_GT(bytes.size(), 16u * kSmallChunk * 512) << "too few chunks to cross";
+  return bytes;
+}
+
 class ThreadCount : public ::testing::TestWithParam<LayoutRow> {};
 
 TEST_P(ThreadCount, FindsWhatOneThreadFinds) {
   const LayoutRow& row = GetParam();
   test::TemporaryDirectory folder;
-  const std::filesystem::path image = folder.path() / "image.img";
-  std::string command = "python3 '" + (test::SourceDir() / "tools" / "quillon-mkimage").string() +
-                        "' --layout " + row.layout + " --out '" + image.string() + "' --truth '" +
-                        (folder.path() / "truth.json").string() + "' --seed 9 " + row.options +
-                        " '" + (test::SourceDir() / "tools" / "demo-mails").string() + "'";
-  const std::vector<std::filesystem::path> corpus = test::CorpusMessageFiles();
-  for (std::size_t i = 0; i < corpus.size(); i += 4) command += " '" + corpus[i].string() + "'";
-  ASSERT_EQ(std::system((command + " >/dev/null").c_str()), 0) << command;
-  const std::string bytes = test::ReadFileBytes(image);
-  ASSERT_GT(bytes.size(), 16u * kSmallChunk * 512) << "too few chunks to cross";
+  const std::string bytes = BuiltImage(folder, row.layout, row.options, 9, 0);
+  if (::testing::Test::HasFailure()) return;
 
   for (const bool strict : {false, true}) {
     ScanOptions options;
@@ -202,16 +214,8 @@ class ThreadCountWhileReadingLags : public ::testing::TestWithParam<UnevenRow> {
 TEST_P(ThreadCountWhileReadingLags, FindsWhatOneThreadFinds) {
   const UnevenRow& row = GetParam();
   test::TemporaryDirectory folder;
-  const std::filesystem::path image = folder.path() / "image.img";
-  std::string command = "python3 '" + (test::SourceDir() / "tools" / "quillon-mkimage").string() +
-                        "' --layout " + row.layout + " --out '" + image.string() + "' --truth '" +
-                        (folder.path() / "truth.json").string() + "' --seed 5 " + row.options +
-                        " '" + (test::SourceDir() / "tools" / "demo-mails").string() + "'";
-  const std::vector<std::filesystem::path> corpus = test::CorpusMessageFiles();
-  for (std::size_t i = 1; i < corpus.size(); i += 4) command += " '" + corpus[i].string() + "'";
-  ASSERT_EQ(std::system((command + " >/dev/null").c_str()), 0) << command;
-  const std::string bytes = test::ReadFileBytes(image);
-  ASSERT_GT(bytes.size(), 16u * kSmallChunk * 512) << "too few chunks to cross";
+  const std::string bytes = BuiltImage(folder, row.layout, row.options, 5, 1);
+  if (::testing::Test::HasFailure()) return;
 
   for (const bool strict : {false, true}) {
     ScanOptions options;
