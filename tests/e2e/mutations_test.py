@@ -178,6 +178,8 @@ ROWS = {
     "mut-cut-first-name": lambda t: t[t.index(b":"):] == MAIL[MAIL.index(b":"):] and
     4 <= t.index(b":") < len(b"Received") and MAIL[:len(b"Received")].endswith(
         t[:t.index(b":")]),
+    # Several axes at once (combos_test.py checks them one by one): the sender stays.
+    "mut-combo": lambda t: b"ann@a.example" in t,
 }
 # Cases a multipart mail takes and a single part's text does not.
 MULTIPART_ONLY = ("mut-closing-bare",)
@@ -187,7 +189,7 @@ BODY_CHANGED = ("mut-body-no-crlf", "mut-lf-header", "mut-lf-body", "mut-cr-only
                 "mut-cr-cr-lf", "mut-closing-no-newline", "mut-signature-end", "mut-qp-soft-end",
                 "mut-base64-one-line", "mut-closing-bare", "mut-trailing-blanks",
                 "mut-space-line-cr-cr-lf", "mut-headers-only", "mut-text-boundary-dashed",
-                "mut-cr-only-body")
+                "mut-cr-only-body", "mut-combo")
 # Cases that change only what the plain mail above lacks, and the mail they are tried on.
 MIME_MAIL = MAIL.replace(b"Message-ID: <1@a.example>\r\n", b"Message-ID: <1@a.example>\r\n"
                          b"MIME-Version: 1.0\r\nContent-Type: text/plain\r\n")

@@ -874,3 +874,7 @@ def apply_opening_mutation(case, text, rng):
     if case == "mut-cut-first-name":
         return cut_first_name(text, rng)
     return None
+# Mails unlike the corpus along two to four of the axes above at once, drawn per mail by the
+# image's seed (mkimage/combos.py, which variants.apply hands the case to).
+COMBO_CASES = ("mut-combo",)
+MUTATIONS += COMBO_CASES

@@ -21,7 +21,7 @@ import subprocess
 import sys
 import tempfile
 
-from . import cases, disk, endings, layouts, mailtext, mixed_check, olddata, variants
+from . import cases, disk, endings, layouts, mailtext, mixed_check, mutations, olddata, variants
 from .mixes import MIXES
 from .noise import CLUSTER_SIZE
 
@@ -32,7 +32,8 @@ STORE_SHIFT = CHUNK - 516  # stores keep 4-byte alignment
 BUILDS = (("glued", "glued", None), ("glued-chunk", "glued-chunk", None),
           ("sector", "sector", None), ("slack", "slack", None), ("copies", "copies", None),
           ("no-trace", "disk", "no-trace"), ("lf", "disk", "lf"),
-          ("long-header", "disk", "long-header"), ("store", "scattered-store", "sent"))
+          ("long-header", "disk", "long-header"), ("store", "scattered-store", "sent"),
+          ("combo", "sector", "mut-combo"))
 
 
 class UnseenChecker(mixed_check.MixedChecker):
@@ -40,6 +41,7 @@ class UnseenChecker(mixed_check.MixedChecker):
 
     def __init__(self, image, truth, originals, context):
         super().__init__(image, truth, originals, context)
+        self.drawn = None  # the inputs' variants, for a case drawn by seed
 
     def expected_text(self, mail):
         """What the mail's bytes must be, from the input and the truth's case; None when the
@@ -52,7 +54,18 @@ class UnseenChecker(mixed_check.MixedChecker):
             return variants.sent_copy(original)
         if case in ("no-trace", "lf", "no-to", "first-return-path", "first-delivered-to"):
             return cases.apply_case(case, original, None, 0)
+        if case in mutations.COMBO_CASES:
+            return self.drawn_variants()[mail["file"]]
         return None  # drawn by seed
+
+    def drawn_variants(self):
+        """Every input's variant as the builder drew it: the same inputs in the same order,
+        the same seed and mix."""
+        if self.drawn is None:
+            changed, _extras = disk.apply_case(list(self.originals.items()), self.truth["case"],
+                                               self.truth["seed"], self.truth["mix"])
+            self.drawn = dict(changed)
+        return self.drawn
 
     def read_store(self, mail):
         """The mail's text read by following its chain through the store's clusters."""

@@ -5,7 +5,7 @@ of it. Each is worked out from the original bytes and the seeded generator alone
 
 import re
 
-from . import cases, end_cases, header_shapes, mailtext, mutations
+from . import cases, combos, end_cases, header_shapes, mailtext, mutations
 from .mixes import choose
 from .noise import WORDS
 
@@ -172,6 +172,9 @@ def apply(case, text, rng, mix, number=0):
         return changed, {**fields, **more}
     if case in end_cases.END_CASES:
         return end_cases.apply(case, text, rng), {}
+    if case in mutations.COMBO_CASES:
+        changed, axes = combos.apply_combo(text, rng, number)
+        return changed, {"axes": axes}
     shaped = header_shapes.apply_shape(case, text, rng)
     if shaped is not None:
         return shaped, {}
