@@ -25,7 +25,7 @@ CASES = ("sent", "no-trace", "lf", "long-header", "no-to", "first-return-path",
          *end_cases.END_CASES,
          *mutations.MUTATIONS)
 # Layouts whose mails take no --case: they make their own variants.
-NO_CASE_LAYOUTS = ("mixed", "bench", "copies", *bench_kinds.LAYOUTS)
+NO_CASE_LAYOUTS = ("mixed", "bench", *bench_kinds.LAYOUTS)
 
 
 def case_name(text):

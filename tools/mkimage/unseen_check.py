@@ -166,7 +166,7 @@ class UnseenChecker(mixed_check.MixedChecker):
                 self.check_after(mail, where)
             expected = self.expected_text(mail)
             if "role" in mail:
-                original = self.originals[mail["file"]]
+                original = expected if expected is not None else self.originals[mail["file"]]
                 if mail["copy"] == "cut":
                     self.expect(original.startswith(text) and len(text) < len(original), where,
                                 "cut copy is no prefix of the mail")
