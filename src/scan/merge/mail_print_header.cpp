@@ -56,10 +56,18 @@ HeaderLines FindHeaderLines(const std::uint8_t* data, std::size_t size) {
     const std::uint64_t lineFeedBefore = lineFeeds << 1 | lineFeedsBefore >> 63;
     const std::uint64_t crBefore = crs << 1 | crsBefore >> 63;
     const std::uint64_t lineFeedTwoBefore = lineFeeds << 2 | lineFeedsBefore >> 62;
-    // The line feed of an empty line: nothing, or a CR alone, since the line feed before. The
-    // text's first line has none before it and ends no header block however short.
+    // The line feed of an empty line: nothing, or a CR alone, since the line feed before; or two
+    // CRs where the line before ends in two CRs too (a text whose every line ends so, as some
+    // exports write it; a line of two CRs among CR LF lines is a stray one). The text's first
+    // line has none before it and ends no header block however short.
+    const std::uint64_t crTwoBefore = crs << 2 | crsBefore >> 62;
+    const std::uint64_t lineFeedThreeBefore = lineFeeds << 3 | lineFeedsBefore >> 61;
+    const std::uint64_t crFourBefore = crs << 4 | crsBefore >> 60;
+    const std::uint64_t crFiveBefore = crs << 5 | crsBefore >> 59;
+    const std::uint64_t doubledEmptyLine =
+        crBefore & crTwoBefore & lineFeedThreeBefore & crFourBefore & crFiveBefore;
     const std::uint64_t emptyLineEnds =
-        lineFeeds & (lineFeedBefore | (crBefore & lineFeedTwoBefore));
+        lineFeeds & (lineFeedBefore | (crBefore & lineFeedTwoBefore) | doubledEmptyLine);
     std::uint64_t lineStarts = lineFeedBefore | std::uint64_t{first};
     first = false;
     if (emptyLineEnds != 0) {
@@ -92,7 +100,9 @@ HeaderLines FindHeaderLinesPlain(const std::uint8_t* data, std::size_t size) {
         static_cast<const std::uint8_t*>(std::memchr(data + line, '\n', size - line));
     if (!lineFeed) break;
     const std::size_t end = static_cast<std::size_t>(lineFeed - data);
-    if (line > 0 && (end == line || (end == line + 1 && data[line] == '\r'))) {
+    const bool doubledEmptyLine = end == line + 2 && data[line] == '\r' && data[line + 1] == '\r' &&
+                                  line >= 3 && data[line - 2] == '\r' && data[line - 3] == '\r';
+    if (line > 0 && (end == line || (end == line + 1 && data[line] == '\r') || doubledEmptyLine)) {
       found.end = end + 1;
       break;
     }

@@ -74,6 +74,16 @@ std::string Edited(const std::string& text, std::size_t at, const std::string& i
   return text.substr(0, at) + insert + text.substr(at);
 }
 
+// `text` with every line ended by CR CR LF, as some exports write mail.
+std::string Doubled(const std::string& text) {
+  std::string doubled;
+  for (const char c : text) {
+    if (c == '\n') doubled += '\r';
+    doubled += c;
+  }
+  return doubled;
+}
+
 struct CopiesRow {
   const char* name;
   std::function<std::vector<Placed>(const Message&)> copies;  // found in this order
@@ -263,6 +273,23 @@ INSTANTIATE_TEST_SUITE_P(
         CopiesRow{"SameHeaderOtherBodyFarIn",
                   [](const Message& m) {
                     return std::vector<Placed>{{m.text}, {Edited(m.text, FarIntoBody(m), kInsert)}};
+                  },
+                  {-1, -1}},
+        CopiesRow{"DoubledLineEndsSameBytes",
+                  [](const Message& m) {
+                    return std::vector<Placed>{{Doubled(m.text)}, {Doubled(m.text)}};
+                  },
+                  {-1, 0}},
+        CopiesRow{"DoubledLineEndsOtherBody",
+                  [](const Message& m) {
+                    return std::vector<Placed>{{m.text},
+                                               {Doubled(Edited(m.text, FarIntoBody(m), kInsert))}};
+                  },
+                  {-1, -1}},
+        CopiesRow{"DoubledLineEndsLookalikes",
+                  [](const Message& m) {
+                    return std::vector<Placed>{{Doubled(m.text)},
+                                               {Doubled(Edited(m.text, FarIntoBody(m), kInsert))}};
                   },
                   {-1, -1}},
         CopiesRow{"StoreCopyAndDeletedCopy",

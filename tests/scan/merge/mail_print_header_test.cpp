@@ -56,6 +56,9 @@ INSTANTIATE_TEST_SUITE_P(
                       HeaderRow{"NoLineFeed", "From: a", 0, 0},
                       HeaderRow{"BareCrIsNoEmptyLine", "X: 1\r\r\nFrom: a\r\n\r\n", 18, 7},
                       HeaderRow{"TwoCrsAreNoEmptyLine", "X: 1\r\n\r\r\nY\r\n\r\n", 14, 0},
+                      HeaderRow{"DoubledCrLines", "X: 1\r\r\nFrom: a\r\r\n\r\r\nbody\r\r\n", 20, 7},
+                      HeaderRow{"TwoCrsBehindABareLineFeed", "X: 1\n\r\r\nY\n\n", 11, 0},
+                      HeaderRow{"DoubledCrLinesFromTheStart", "\r\r\n\r\r\nX: 1\r\n\r\n", 6, 0},
                       HeaderRow{"CrLfAtTheVeryEnd", "X: 1\r\nFrom: a\r\n\r\n", 17, 6},
                       HeaderRow{"FromLineCutByTheEnd", "X: 1\nFrom:", 0, 0}),
     test::RowName());
