@@ -136,6 +136,14 @@ bool FirstLineOfAFile(CarveBuffer buffer, std::size_t begin, std::size_t end) {
   return opensFile && !StoreBlockWithin(buffer, begin, kStoreLookAhead);
 }
 
+// Whether `line` (a whole line, old bytes in front of a sector start included) is one that
+// introduces a forwarded or quoted mail rather than a banner a file opens with.
+bool IntroducesQuotedText(std::string_view line) {
+  return line.back() == '-' || FindNoCase(line, "forward") != std::string_view::npos ||
+         FindNoCase(line, "original") != std::string_view::npos ||
+         FindNoCase(line, "wrote") != std::string_view::npos;
+}
+
 }  // namespace
 
 using namespace old_line_fields;
@@ -338,6 +346,13 @@ BlockStart FindBlockStart(CarveBuffer buffer, std::size_t lineStart, std::size_t
       // A file that opens at the sector with a line of blanks: the block begins below it.
       if (TrimWhiteSpace(line.substr(sector - previous)).empty())
         return {current, Context::NonText, 0};
+      // ... or with an export's banner, a line of words: the mail's text begins with it.
+      if (!gluedLine && FirstLineOfAFile(buffer, sector, contentEnd) &&
+          !IntroducesQuotedText(line)) {
+        BlockStart start{current, Context::NonText, 0};
+        start.openingBlanks = current - sector;
+        return start;
+      }
     }
     if (gluedLine) return {previous + glued, Context::Glued, 0};
     if (const std::size_t foldField = folds.Field(buffer); foldField != std::string_view::npos)
@@ -368,8 +383,10 @@ BlockStart FindBlockStart(CarveBuffer buffer, std::size_t lineStart, std::size_t
     if (const std::size_t atSector = FieldLineAtASector(buffer, current, TopLine(buffer, current));
         atSector != std::string_view::npos)
       return {current + atSector, Context::MidLine, 0};
-    // A file's own first line that is no field: the mail's text begins with it.
-    if (cutByNonText && FirstLineOfAFile(buffer, previous, contentEnd)) {
+    // A file's own first line that is no field: the mail's text begins with it. Behind a line
+    // end only where it opens a sector and introduces no quoted mail.
+    if ((cutByNonText || !IntroducesQuotedText(line)) &&
+        FirstLineOfAFile(buffer, previous, contentEnd)) {
       BlockStart start{current, Context::NonText, 0};
       start.openingBlanks = current - previous;
       return start;
