@@ -299,6 +299,8 @@ BlockStart FindBlockStart(CarveBuffer buffer, std::size_t lineStart, std::size_t
       if (previous == 0 && buffer.base == 0) return {current, Context::SourceStart, 0};
       continue;
     }
+    // A banner's line stands right above the block's first line, not above folds of old text.
+    const bool noFoldsPassed = !gluedLine && folds.Empty();
     // A line of prose that begins "From " holds no separator's date where a field is glued to it.
     if (IsMboxSeparator(line) && !gluedLine) {
       // A separator that opens a sector, or follows zeros or binary bytes, opens a mailbox file.
@@ -347,7 +349,7 @@ BlockStart FindBlockStart(CarveBuffer buffer, std::size_t lineStart, std::size_t
       if (TrimWhiteSpace(line.substr(sector - previous)).empty())
         return {current, Context::NonText, 0};
       // ... or with an export's banner, a line of words: the mail's text begins with it.
-      if (!gluedLine && FirstLineOfAFile(buffer, sector, contentEnd) &&
+      if (noFoldsPassed && FirstLineOfAFile(buffer, sector, contentEnd) &&
           !IntroducesQuotedText(line)) {
         BlockStart start{current, Context::NonText, 0};
         start.openingBlanks = current - sector;
@@ -385,8 +387,8 @@ BlockStart FindBlockStart(CarveBuffer buffer, std::size_t lineStart, std::size_t
       return {current + atSector, Context::MidLine, 0};
     // A file's own first line that is no field: the mail's text begins with it. Behind a line
     // end only where it opens a sector and introduces no quoted mail.
-    if ((cutByNonText || !IntroducesQuotedText(line)) &&
-        FirstLineOfAFile(buffer, previous, contentEnd)) {
+    if ((cutByNonText || noFoldsPassed) && FirstLineOfAFile(buffer, previous, contentEnd) &&
+        (cutByNonText || !IntroducesQuotedText(line))) {
       BlockStart start{current, Context::NonText, 0};
       start.openingBlanks = current - previous;
       return start;
