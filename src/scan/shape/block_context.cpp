@@ -8,6 +8,7 @@
 #include "scan/read/block_header.h"
 #include "scan/read/store_chain.h"
 #include "scan/shape/field_names.h"
+#include "scan/shape/file_first_line.h"
 #include "scan/shape/header_block.h"
 #include "scan/shape/old_line_fields.h"
 #include "scan/shape/orphan_folds.h"
@@ -97,51 +98,34 @@ bool SeparatorAbove(CarveBuffer buffer, std::size_t lineStart) {
   return IsMboxSeparator({reinterpret_cast<const char*>(buffer.data + begin), end - begin});
 }
 
-// Whether a mail store's block header lies in the `length` bytes from buffer index `from` on: a
-// store's blocks follow one another every few hundred bytes, and the chain decides where its
-// mails begin.
-bool StoreBlockWithin(CarveBuffer buffer, std::size_t from, std::size_t length) {
-  StoreBlockHeader block;
-  const std::size_t end = std::min(buffer.size, from + length);
-  for (std::size_t at = from + (4 - (buffer.base + from) % 4) % 4; at + kBlockHeaderSize <= end;
-       at += 4) {
-    if (ReadStoreBlockHeader(buffer.data + at, buffer.base + at, block)) return true;
+// Where a field line by looser rules (LooseHeaderName: "X-Mailer :", a name in 8-bit bytes)
+// begins in `line`, from buffer index `previous`, the top line of a block: at its start where a
+// file is seen to begin there (behind a line end or zeros, at a sector start), or behind a few
+// stray bytes where the name is one the scan knows or a private one ("\xAC5" + "Return-Path :").
+// npos for none.
+std::size_t LooseFieldStart(CarveBuffer buffer, std::size_t previous, std::string_view line,
+                            bool cutByNonText) {
+  const bool fileBegins = !cutByNonText || IsSectorStart(buffer.base + previous) ||
+                          (previous > 0 && buffer.data[previous - 1] == 0);
+  if (fileBegins && LooseHeaderName(line).length > 0) return 0;
+  if (!cutByNonText) return std::string_view::npos;
+  for (std::size_t at = 1; at <= old_line_fields::kStrayBytes && at < line.size(); ++at) {
+    const std::string_view rest = line.substr(at);
+    const std::size_t length = LooseHeaderName(rest).length;
+    if (length > 0 &&
+        (IsKnownFieldName(rest.substr(0, length)) || IsPrivateFieldName(rest.substr(0, length))))
+      return at;
   }
-  return false;
+  return std::string_view::npos;
 }
 
-// Whether the line of text from buffer index `begin` to `end` (its line end left out), behind a
-// byte no text holds, is the first line of a file: a short line of words that is no sentence,
-// at a sector start or behind zeros, which an export's banner or a note puts on top of the header
-// block, outside a mail store. (Behind a line end such a line is a body's as often, the one that
-// introduces a forwarded mail; behind binary bytes elsewhere stray text bytes run into it; in a
-// store the cut end of a line that began in another block.)
-bool FirstLineOfAFile(CarveBuffer buffer, std::size_t begin, std::size_t end) {
-  constexpr std::size_t kLongestFirstLine = 80;
-  constexpr std::size_t kZeroRun = 4;
-  constexpr std::size_t kStoreLookAhead = 1024;
-  if (end <= begin || end - begin > kLongestFirstLine ||
-      IsBlank(static_cast<char>(buffer.data[begin])))
-    return false;
-  const std::string_view line(reinterpret_cast<const char*>(buffer.data + begin), end - begin);
-  // A sentence of prose, or one that introduces what follows, ends as sentences do: header
-  // lines behind it are text that quotes them.
-  if (line.find(' ') == std::string_view::npos ||
-      std::string_view(".,;:!?").find(line.back()) != std::string_view::npos)
-    return false;
-  const bool opensFile =
-      IsSectorStart(buffer.base + begin) ||
-      (begin >= kZeroRun && std::all_of(buffer.data + begin - kZeroRun, buffer.data + begin,
-                                        [](std::uint8_t byte) { return byte == 0; }));
-  return opensFile && !StoreBlockWithin(buffer, begin, kStoreLookAhead);
-}
-
-// Whether `line` (a whole line, old bytes in front of a sector start included) is one that
-// introduces a forwarded or quoted mail rather than a banner a file opens with.
-bool IntroducesQuotedText(std::string_view line) {
-  return line.back() == '-' || FindNoCase(line, "forward") != std::string_view::npos ||
-         FindNoCase(line, "original") != std::string_view::npos ||
-         FindNoCase(line, "wrote") != std::string_view::npos;
+// Whether `text`, from a sector start inside an old line on, opens with a field line by looser
+// rules whose name is written as a field's is, or begins with an 8-bit byte: old bytes in front
+// of a glued name make one name of no such form with it ("cd" + "X-Mailer :").
+bool LooseNameAtSector(std::string_view text) {
+  const std::size_t length = LooseHeaderName(text).length;
+  return length > 0 &&
+         (static_cast<unsigned char>(text[0]) >= 0x80 || NameAField(text.substr(0, length)));
 }
 
 }  // namespace
@@ -208,6 +192,15 @@ BlockStart FindBlockStart(CarveBuffer buffer, std::size_t lineStart, std::size_t
       glued = std::min(LowerCaseFieldGluedInto(line), LowerCaseFieldRunInto(line));
     const bool gluedLine = glued != std::string_view::npos;
     const bool header = nameLength > 0 && !gluedLine;
+    // A field line by looser rules ("X-Mailer :", a name in 8-bit bytes) is the block's too.
+    // (Where a sector starts inside the line, the file begins there: the look below.)
+    const std::size_t looseStart = header || gluedLine || sectorInLine
+                                       ? std::string_view::npos
+                                       : LooseFieldStart(buffer, previous, line, cutByNonText);
+    if (looseStart != std::string_view::npos && looseStart > 0)
+      return {previous + looseStart, Context::NonText, 0};
+    const bool looseField = looseStart == 0;
+    const bool fieldLine = header || looseField;
     // Behind binary bytes and a few stray text bytes the line is the file's first all the same.
     if (gluedLine && cutByNonText && glued <= kStrayBytes &&
         SectorStartFrom(buffer.base + previous + 1) > buffer.base + previous + glued) {
@@ -254,7 +247,7 @@ BlockStart FindBlockStart(CarveBuffer buffer, std::size_t lineStart, std::size_t
         TrimWhiteSpace(line).empty() && !HeaderLineAbove(buffer, previous, earliest) &&
         !SeparatorAbove(buffer, previous))
       return {current, Context::NonText, 0};
-    if (header || (IsContinuation(line) && !gluedLine)) {
+    if (fieldLine || (IsContinuation(line) && !gluedLine)) {
       // A file that opens at a sector with a line of blanks, inside an indented line of old
       // text or one whose name no field is written with ("http://a.example/x"): the block
       // begins below it.
@@ -263,7 +256,7 @@ BlockStart FindBlockStart(CarveBuffer buffer, std::size_t lineStart, std::size_t
       if (sectorInLine && (endsInABlank || line.back() == '\r') &&
           (!header || !NameAField(line.substr(0, nameLength))) &&
           BlanksFromASectorStart(buffer, previous, line,
-                                 header ? kBlanksBehindOtherText : kBlanksBehindIndentedText))
+                                 fieldLine ? kBlanksBehindOtherText : kBlanksBehindIndentedText))
         return {current, Context::NonText, 0};
       // An indented line of old text, or an old header line, runs into the line of blanks a
       // file opens with: the block begins below it.
@@ -274,7 +267,7 @@ BlockStart FindBlockStart(CarveBuffer buffer, std::size_t lineStart, std::size_t
           !NameAField(line.substr(0, nameLength)))
         return {current, Context::Glued, 0};
       current = previous;
-      if (header) {
+      if (fieldLine) {
         folds.Clear();
       } else if (const std::size_t sector = sectorInLine
                                                 ? FieldAtASectorStart(buffer, previous, line)
@@ -295,7 +288,7 @@ BlockStart FindBlockStart(CarveBuffer buffer, std::size_t lineStart, std::size_t
         const std::size_t inName = WellFormedNameInsideTopLine(buffer, current, 1, kStrayBytes);
         if (inName != std::string_view::npos) return {current + inName, Context::NonText, 0};
       }
-      if (cutByNonText) return {current, header ? Context::NonText : Context::TextLine, 0};
+      if (cutByNonText) return {current, fieldLine ? Context::NonText : Context::TextLine, 0};
       if (previous == 0 && buffer.base == 0) return {current, Context::SourceStart, 0};
       continue;
     }
@@ -344,7 +337,8 @@ BlockStart FindBlockStart(CarveBuffer buffer, std::size_t lineStart, std::size_t
       // inli" + "From:"), or the glued line's own value ("...: hq.pro-ns." + "net: Host").
       if (gluedLine && sectorName > 0 && !NameAField(line.substr(sector - previous, sectorName)))
         continue;
-      if (sectorName > 0) return {sector, Context::MidLine, 0};
+      if (sectorName > 0 || (!gluedLine && LooseNameAtSector(line.substr(sector - previous))))
+        return {sector, Context::MidLine, 0};
       // A file that opens at the sector with a line of blanks: the block begins below it.
       if (TrimWhiteSpace(line.substr(sector - previous)).empty())
         return {current, Context::NonText, 0};

@@ -1,0 +1,66 @@
+#include "scan/shape/file_first_line.h"
+
+#include <algorithm>
+#include <cstdint>
+
+#include "scan/read/block_header.h"
+#include "scan/read/store_chain.h"
+#include "scan/shape/field_names.h"
+#include "scan/source_position.h"
+#include "text/ascii.h"
+
+namespace quillon {
+
+using shape_names::IsBlank;
+
+namespace {
+
+// Whether a mail store's block header lies in the `length` bytes from buffer index `from` on: a
+// store's blocks follow one another every few hundred bytes, and the chain decides where its
+// mails begin.
+bool StoreBlockWithin(CarveBuffer buffer, std::size_t from, std::size_t length) {
+  StoreBlockHeader block;
+  const std::size_t end = std::min(buffer.size, from + length);
+  for (std::size_t at = from + (4 - (buffer.base + from) % 4) % 4; at + kBlockHeaderSize <= end;
+       at += 4) {
+    if (ReadStoreBlockHeader(buffer.data + at, buffer.base + at, block)) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+bool FirstLineOfAFile(CarveBuffer buffer, std::size_t begin, std::size_t end) {
+  constexpr std::size_t kLongestFirstLine = 80;
+  constexpr std::size_t kZeroRun = 4;
+  constexpr std::size_t kStoreLookAhead = 1024;
+  if (end <= begin || end - begin > kLongestFirstLine ||
+      IsBlank(static_cast<char>(buffer.data[begin])))
+    return false;
+  const std::string_view line(reinterpret_cast<const char*>(buffer.data + begin), end - begin);
+  // A sentence of prose, or one that introduces what follows, ends as sentences do: header
+  // lines behind it are text that quotes them.
+  if (line.find(' ') == std::string_view::npos ||
+      std::string_view(".,;:!?").find(line.back()) != std::string_view::npos)
+    return false;
+  // A colon with a blank behind it or in front is a field's, one glued into old text.
+  for (std::size_t colon = line.find(':'); colon != std::string_view::npos;
+       colon = line.find(':', colon + 1)) {
+    if ((colon + 1 < line.size() && IsBlank(line[colon + 1])) ||
+        (colon > 0 && IsBlank(line[colon - 1])))
+      return false;
+  }
+  const bool opensFile =
+      IsSectorStart(buffer.base + begin) ||
+      (begin >= kZeroRun && std::all_of(buffer.data + begin - kZeroRun, buffer.data + begin,
+                                        [](std::uint8_t byte) { return byte == 0; }));
+  return opensFile && !StoreBlockWithin(buffer, begin, kStoreLookAhead);
+}
+
+bool IntroducesQuotedText(std::string_view line) {
+  return line.back() == '-' || FindNoCase(line, "forward") != std::string_view::npos ||
+         FindNoCase(line, "original") != std::string_view::npos ||
+         FindNoCase(line, "wrote") != std::string_view::npos;
+}
+
+}  // namespace quillon
