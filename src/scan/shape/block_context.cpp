@@ -344,7 +344,7 @@ BlockStart FindBlockStart(CarveBuffer buffer, std::size_t lineStart, std::size_t
         return {current, Context::NonText, 0};
       // ... or with an export's banner, a line of words: the mail's text begins with it.
       if (noFoldsPassed && FirstLineOfAFile(buffer, sector, contentEnd) &&
-          !IntroducesQuotedText(line)) {
+          ReadsAsABanner(line.substr(sector - previous)) && !IntroducesQuotedText(line)) {
         BlockStart start{current, Context::NonText, 0};
         start.openingBlanks = current - sector;
         return start;
@@ -382,7 +382,7 @@ BlockStart FindBlockStart(CarveBuffer buffer, std::size_t lineStart, std::size_t
     // A file's own first line that is no field: the mail's text begins with it. Behind a line
     // end only where it opens a sector and introduces no quoted mail.
     if ((cutByNonText || noFoldsPassed) && FirstLineOfAFile(buffer, previous, contentEnd) &&
-        (cutByNonText || !IntroducesQuotedText(line))) {
+        (cutByNonText || (ReadsAsABanner(line) && !IntroducesQuotedText(line)))) {
       BlockStart start{current, Context::NonText, 0};
       start.openingBlanks = current - previous;
       return start;

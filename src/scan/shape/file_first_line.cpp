@@ -12,6 +12,7 @@
 namespace quillon {
 
 using shape_names::IsBlank;
+using shape_names::IsLetter;
 
 namespace {
 
@@ -61,6 +62,23 @@ bool IntroducesQuotedText(std::string_view line) {
   return line.back() == '-' || FindNoCase(line, "forward") != std::string_view::npos ||
          FindNoCase(line, "original") != std::string_view::npos ||
          FindNoCase(line, "wrote") != std::string_view::npos;
+}
+
+bool ReadsAsABanner(std::string_view line) {
+  constexpr int kFewestWords = 2;
+  if (line.empty()) return false;
+  const bool letterFirst = IsLetter(line[0]);
+  const std::size_t marks = line.find_first_not_of(line[0]);
+  const bool markRunFirst = std::string_view("*=#~+").find(line[0]) != std::string_view::npos &&
+                            marks >= 2 && marks < line.size() && IsBlank(line[marks]);
+  if (!letterFirst && !markRunFirst) return false;
+  int words = 0;
+  std::size_t run = 0;
+  for (const char c : line) {
+    run = IsLetter(c) ? run + 1 : 0;
+    if (run == 2) ++words;
+  }
+  return words >= kFewestWords;
 }
 
 }  // namespace quillon

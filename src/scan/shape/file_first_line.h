@@ -22,4 +22,9 @@ bool FirstLineOfAFile(CarveBuffer buffer, std::size_t begin, std::size_t end);
 // run of dashes ("---------- Forwarded message ---------") or says what follows.
 bool IntroducesQuotedText(std::string_view line);
 
+// Whether `line`, the words a sector start opens inside or behind a line of old text, reads as
+// a banner: it begins with a letter or a run of marks ("*** ", "=== ") and holds two words at
+// least. (A line cut at the sector begins anywhere: "6:50 +0000" of a date.)
+bool ReadsAsABanner(std::string_view line);
+
 }  // namespace quillon
