@@ -10,6 +10,7 @@
 #include "scan/shape/field_names.h"
 #include "scan/shape/file_first_line.h"
 #include "scan/shape/header_block.h"
+#include "scan/shape/lines_around_block.h"
 #include "scan/shape/old_line_fields.h"
 #include "scan/shape/orphan_folds.h"
 #include "scan/source_position.h"
@@ -20,16 +21,6 @@ namespace quillon {
 namespace {
 
 using namespace shape_names;
-
-// The text of the line in front of `index`, from its start (a line feed, a byte that is no text,
-// or kMaxHeaderLine back) up to `index`.
-std::string_view TextBefore(CarveBuffer buffer, std::size_t index) {
-  std::size_t begin = index;
-  while (begin > 0 && index - begin < kMaxHeaderLine && buffer.data[begin - 1] != '\n' &&
-         IsTextByte(buffer.data[begin - 1]))
-    --begin;
-  return {reinterpret_cast<const char*>(buffer.data + begin), index - begin};
-}
 
 // Whether `name` is written the way a field's name is: one the scan knows, a private one (in
 // either letter case: "x-ms-exchange-..."), or a well-formed one.
@@ -59,43 +50,6 @@ std::size_t OpeningBlanks(CarveBuffer buffer, std::size_t lineStart, std::size_t
   const bool fileBegins =
       IsSectorStart(buffer.base + lineStart) || behindZeros || (lineStart == 0 && buffer.base == 0);
   return fileBegins ? BlanksInFront(buffer, lineStart, field) : 0;
-}
-
-// Whether `count` field lines follow one another from buffer index `index` on.
-bool FieldLinesFrom(CarveBuffer buffer, std::size_t index, int count) {
-  for (int i = 0; i < count; ++i) {
-    if (index >= buffer.size) return false;
-    const Line line = ReadLine(buffer, index);
-    if (!line.complete || line.binary || HeaderNameLength(TextOf(buffer, line)) == 0) return false;
-    index = line.next;
-  }
-  return true;
-}
-
-// Whether the line that ends in the line feed in front of buffer index `lineStart` is a header
-// line or a fold of one, all of it text from `earliest` on.
-bool HeaderLineAbove(CarveBuffer buffer, std::size_t lineStart, std::size_t earliest) {
-  if (lineStart == 0 || buffer.data[lineStart - 1] != '\n') return false;
-  std::size_t end = lineStart - 1;
-  if (end > 0 && buffer.data[end - 1] == '\r') --end;
-  // A line of text at most kMaxHeaderLine bytes long, behind a line feed or the buffer's start.
-  const std::size_t stop = LastLineStop(buffer.data, end - std::min(end, kMaxHeaderLine + 1), end);
-  if (stop == kNoLineStop ? end > kMaxHeaderLine : buffer.data[stop] != '\n') return false;
-  const std::size_t begin = stop == kNoLineStop ? 0 : stop + 1;
-  if (begin < earliest || begin == end) return false;
-  const std::string_view line(reinterpret_cast<const char*>(buffer.data + begin), end - begin);
-  return HeaderNameLength(line) > 0 || IsContinuation(line);
-}
-
-// Whether the line that ends in the line feed in front of buffer index `lineStart` is a mailbox
-// separator: the mail behind it opens with whatever stands below, its line of blanks too.
-bool SeparatorAbove(CarveBuffer buffer, std::size_t lineStart) {
-  if (lineStart == 0 || buffer.data[lineStart - 1] != '\n') return false;
-  std::size_t end = lineStart - 1;
-  if (end > 0 && buffer.data[end - 1] == '\r') --end;
-  std::size_t begin = end;
-  while (begin > 0 && buffer.data[begin - 1] != '\n' && end - begin < kMaxHeaderLine) --begin;
-  return IsMboxSeparator({reinterpret_cast<const char*>(buffer.data + begin), end - begin});
 }
 
 // Where a field line by looser rules (LooseHeaderName: "X-Mailer :", a name in 8-bit bytes)
@@ -137,7 +91,8 @@ BlockStart FindBlockStart(CarveBuffer buffer, std::size_t lineStart, std::size_t
   std::size_t current = lineStart;
   // The folds passed above the topmost header line: old text a header line may be glued into.
   OrphanFolds folds;
-  bool runOnCrossed = false;  // one line of prose among the fields passed over
+  bool runOnCrossed = false;      // one line of prose among the fields passed over
+  bool separatorCrossed = false;  // ... or one mailbox separator line
   while (true) {
     if (current == memo.line) return memo.start;
     if (current == 0) {
@@ -295,10 +250,25 @@ BlockStart FindBlockStart(CarveBuffer buffer, std::size_t lineStart, std::size_t
     // A banner's line stands right above the block's first line, not above folds of old text.
     const bool noFoldsPassed = !gluedLine && folds.Empty();
     // A line of prose that begins "From " holds no separator's date where a field is glued to it.
+    // ... and so is one a mailbox quoted (">From ...") among the fields.
+    if (line.front() == '>' && !gluedLine && !separatorCrossed &&
+        IsMboxSeparator(line.substr(std::min(line.find_first_not_of('>'), line.size()))) &&
+        FieldLineAbove(buffer, previous)) {
+      separatorCrossed = true;
+      current = previous;
+      continue;
+    }
     if (IsMboxSeparator(line) && !gluedLine) {
       // A separator that opens a sector, or follows zeros or binary bytes, opens a mailbox file.
       const bool opensFile = IsSectorStart(buffer.base + previous) || cutByNonText ||
                              (previous == 0 && buffer.base == 0);
+      // One with a header line right above it, no empty line between, is a line an exporter
+      // put among the fields: the block goes on above it.
+      if (!opensFile && !separatorCrossed && FieldLineAbove(buffer, previous)) {
+        separatorCrossed = true;
+        current = previous;
+        continue;
+      }
       return {current, Context::MboxSeparator, 0, opensFile, previous};
     }
     // A file that begins at a sector behind unrelated text shares its first line with it.

@@ -128,6 +128,7 @@ ParsedBlock ParseBlock(CarveBuffer buffer, std::size_t start) {
   bool first = true;
   int malformedLines = 0;
   bool runOnSeen = false;                // one line of prose passed over among the fields
+  bool separatorSeen = false;            // ... or one mailbox separator line
   int repeated = 0;                      // From, To, Cc, Date or Subject seen twice
   std::optional<HeaderField> lastField;  // the field of the last field line read
   while (position < limit) {
@@ -179,6 +180,13 @@ ParsedBlock ParseBlock(CarveBuffer buffer, std::size_t start) {
       if (brokenToken &&
           (after == HeaderLineKind::Field || after == HeaderLineKind::Continuation) &&
           ++malformedLines <= kMaxMalformedLines) {
+        position = line.line.next;
+        continue;
+      }
+      // A mailbox separator line an exporter put among the fields (the walk up crosses one).
+      if (!separatorSeen && after == HeaderLineKind::Field &&
+          IsMboxSeparator(TextOf(buffer, line.line))) {
+        separatorSeen = true;
         position = line.line.next;
         continue;
       }
