@@ -7,6 +7,7 @@
 #include "scan/lines/line_scan.h"
 #include "scan/source_position.h"
 #include "text/ascii.h"
+#include "text/utf8.h"
 
 namespace quillon {
 
@@ -151,9 +152,11 @@ LooseFieldName LooseHeaderName(std::string_view line) {
   const auto letters = std::count_if(text.begin(), text.end(), [](char c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
   });
-  if (static_cast<std::size_t>(eightBit) > kMostEightBitBytes ||
-      static_cast<std::size_t>(letters) < kFewestLetters)
-    return {};
+  // ... or one in a script of its own, written in UTF-8 throughout ("\xD0\x9F\xD0\xBE...:").
+  const bool inLetters = static_cast<std::size_t>(eightBit) <= kMostEightBitBytes &&
+                         static_cast<std::size_t>(letters) >= kFewestLetters;
+  const bool inUtf8 = eightBit >= 2 && IsValidUtf8(text);
+  if (!inLetters && !inUtf8) return {};
   return {name, colon};
 }
 
