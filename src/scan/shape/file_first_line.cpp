@@ -29,12 +29,27 @@ bool StoreBlockWithin(CarveBuffer buffer, std::size_t from, std::size_t length) 
   return false;
 }
 
+// Whether a store block header ends a few bytes in front of buffer index `begin`, at whatever
+// alignment: a store behind a shift of the disk has its headers off the 4-byte grid, and the
+// bytes behind one go on with the block in front of it.
+bool BehindABlockHeader(CarveBuffer buffer, std::size_t begin) {
+  constexpr std::size_t kStrayBytes = 8;
+  StoreBlockHeader block;
+  for (std::size_t stray = 0; stray <= kStrayBytes; ++stray) {
+    if (begin < kBlockHeaderSize + stray) break;
+    const std::size_t at = begin - kBlockHeaderSize - stray;
+    if (ReadStoreBlockHeader(buffer.data + at, buffer.base + at, block)) return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 bool FirstLineOfAFile(CarveBuffer buffer, std::size_t begin, std::size_t end) {
   constexpr std::size_t kLongestFirstLine = 80;
   constexpr std::size_t kZeroRun = 4;
-  constexpr std::size_t kStoreLookAhead = 1024;
+  // Both ways: a fragmented store's next block may lie anywhere, its own header right in front.
+  constexpr std::size_t kStoreLook = 1024;
   if (end <= begin || end - begin > kLongestFirstLine ||
       IsBlank(static_cast<char>(buffer.data[begin])))
     return false;
@@ -55,18 +70,23 @@ bool FirstLineOfAFile(CarveBuffer buffer, std::size_t begin, std::size_t end) {
       IsSectorStart(buffer.base + begin) ||
       (begin >= kZeroRun && std::all_of(buffer.data + begin - kZeroRun, buffer.data + begin,
                                         [](std::uint8_t byte) { return byte == 0; }));
-  return opensFile && !StoreBlockWithin(buffer, begin, kStoreLookAhead);
+  const std::size_t lookFrom = begin > kStoreLook ? begin - kStoreLook : 0;
+  return opensFile && !StoreBlockWithin(buffer, lookFrom, begin - lookFrom + kStoreLook) &&
+         !BehindABlockHeader(buffer, begin);
 }
 
 bool IntroducesQuotedText(std::string_view line) {
-  return line.back() == '-' || FindNoCase(line, "forward") != std::string_view::npos ||
+  return line.front() == '>' || line.substr(0, 5) == "From " || line.back() == '-' ||
+         FindNoCase(line, "forward") != std::string_view::npos ||
          FindNoCase(line, "original") != std::string_view::npos ||
          FindNoCase(line, "wrote") != std::string_view::npos;
 }
 
 bool ReadsAsABanner(std::string_view line) {
   constexpr int kFewestWords = 2;
-  if (line.empty()) return false;
+  // A mailbox separator, or one a sector cuts behind its quote marks, opens a message of a
+  // mailbox or a patch a body carries.
+  if (line.empty() || line.substr(0, 5) == "From ") return false;
   const bool letterFirst = IsLetter(line[0]);
   const std::size_t marks = line.find_first_not_of(line[0]);
   const bool markRunFirst = std::string_view("*=#~+").find(line[0]) != std::string_view::npos &&
