@@ -84,9 +84,11 @@ bool IntroducesQuotedText(std::string_view line) {
 
 bool ReadsAsABanner(std::string_view line) {
   constexpr int kFewestWords = 2;
+  // Longer than that, it is more likely old words with a banner glued behind them.
+  constexpr std::size_t kLongestBanner = 60;
   // A mailbox separator, or one a sector cuts behind its quote marks, opens a message of a
   // mailbox or a patch a body carries.
-  if (line.empty() || line.substr(0, 5) == "From ") return false;
+  if (line.empty() || line.size() > kLongestBanner || line.substr(0, 5) == "From ") return false;
   const bool letterFirst = IsLetter(line[0]);
   const std::size_t marks = line.find_first_not_of(line[0]);
   const bool markRunFirst = std::string_view("*=#~+").find(line[0]) != std::string_view::npos &&
@@ -94,7 +96,15 @@ bool ReadsAsABanner(std::string_view line) {
   if (!letterFirst && !markRunFirst) return false;
   int words = 0;
   std::size_t run = 0;
-  for (const char c : line) {
+  for (std::size_t at = 0; at < line.size(); ++at) {
+    const char c = line[at];
+    // Bytes no banner is written with, the end of a sentence of old text in front of it, a
+    // word of it run into a run of marks ("th" + "=== Mail export ===").
+    const bool sentenceEnd = std::string_view(".?!;").find(c) != std::string_view::npos &&
+                             at + 1 < line.size() && IsBlank(line[at + 1]);
+    const bool markBehindWord = at > 0 && IsLetter(line[at - 1]) &&
+                                std::string_view("*=#~").find(c) != std::string_view::npos;
+    if (c < ' ' || c > '~' || sentenceEnd || markBehindWord) return false;
     run = IsLetter(c) ? run + 1 : 0;
     if (run == 2) ++words;
   }
