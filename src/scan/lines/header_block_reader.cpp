@@ -117,7 +117,8 @@ HeaderLine HeaderBlockReader::Look(std::size_t lineStart, std::string_view bound
     std::size_t colon = nameLength;
     // A name the walk would not read as one ("X-Mailer :", "\xC3\x84nderung:") is a field all
     // the same: a block is not thrown away for one odd line among its fields.
-    if (nameLength == 0 && header.line.complete && !header.line.binary && !IsContinuation(text)) {
+    if (nameLength == 0 && header.line.complete && !header.line.binary && !text.empty() &&
+        !IsContinuation(text)) {
       const LooseFieldName loose = LooseHeaderName(text);
       nameLength = loose.length;
       colon = loose.colon;

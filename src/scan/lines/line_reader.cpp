@@ -125,7 +125,13 @@ std::size_t NameEnd(std::string_view line) {
 }  // namespace
 
 std::size_t HeaderNameLengthFromLetter(std::string_view line) {
-  const std::size_t i = NameEnd(line);
+  // NameEnd written out again: the walk asks at nearly every line, and a call costs it.
+  const std::size_t span = std::min<std::size_t>(line.size(), kLongestName);
+  std::size_t i = NameBytesAtStart(reinterpret_cast<const std::uint8_t*>(line.data()), span);
+  while (i < span && static_cast<std::uint8_t>(line[i]) >= 0x80) {
+    ++i;
+    i += NameBytesAtStart(reinterpret_cast<const std::uint8_t*>(line.data()) + i, span - i);
+  }
   return i < line.size() && line[i] == ':' ? i : 0;
 }
 

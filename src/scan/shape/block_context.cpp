@@ -57,8 +57,11 @@ std::size_t OpeningBlanks(CarveBuffer buffer, std::size_t lineStart, std::size_t
 // file is seen to begin there (behind a line end or zeros, at a sector start), or behind a few
 // stray bytes where the name is one the scan knows or a private one ("\xAC5" + "Return-Path :").
 // npos for none.
-std::size_t LooseFieldStart(CarveBuffer buffer, std::size_t previous, std::string_view line,
-                            bool cutByNonText) {
+[[gnu::noinline]] std::size_t LooseFieldStart(CarveBuffer buffer, std::size_t previous,
+                                              std::string_view line, bool cutByNonText) {
+  // A mailbox separator ("From a@b ...") is none, and the walk meets one above every block of
+  // a mailbox: answered without the look.
+  if (line.substr(0, 5) == "From ") return std::string_view::npos;
   const bool fileBegins = !cutByNonText || IsSectorStart(buffer.base + previous) ||
                           (previous > 0 && buffer.data[previous - 1] == 0);
   if (fileBegins && LooseHeaderName(line).length > 0) return 0;
@@ -76,7 +79,7 @@ std::size_t LooseFieldStart(CarveBuffer buffer, std::size_t previous, std::strin
 // Whether `text`, from a sector start inside an old line on, opens with a field line by looser
 // rules whose name is written as a field's is, or begins with an 8-bit byte: old bytes in front
 // of a glued name make one name of no such form with it ("cd" + "X-Mailer :").
-bool LooseNameAtSector(std::string_view text) {
+[[gnu::noinline]] bool LooseNameAtSector(std::string_view text) {
   const std::size_t length = LooseHeaderName(text).length;
   return length > 0 &&
          (static_cast<unsigned char>(text[0]) >= 0x80 || NameAField(text.substr(0, length)));
@@ -147,15 +150,6 @@ BlockStart FindBlockStart(CarveBuffer buffer, std::size_t lineStart, std::size_t
       glued = std::min(LowerCaseFieldGluedInto(line), LowerCaseFieldRunInto(line));
     const bool gluedLine = glued != std::string_view::npos;
     const bool header = nameLength > 0 && !gluedLine;
-    // A field line by looser rules ("X-Mailer :", a name in 8-bit bytes) is the block's too.
-    // (Where a sector starts inside the line, the file begins there: the look below.)
-    const std::size_t looseStart = header || gluedLine || sectorInLine
-                                       ? std::string_view::npos
-                                       : LooseFieldStart(buffer, previous, line, cutByNonText);
-    if (looseStart != std::string_view::npos && looseStart > 0)
-      return {previous + looseStart, Context::NonText, 0};
-    const bool looseField = looseStart == 0;
-    const bool fieldLine = header || looseField;
     // Behind binary bytes and a few stray text bytes the line is the file's first all the same.
     if (gluedLine && cutByNonText && glued <= kStrayBytes &&
         SectorStartFrom(buffer.base + previous + 1) > buffer.base + previous + glued) {
@@ -202,7 +196,7 @@ BlockStart FindBlockStart(CarveBuffer buffer, std::size_t lineStart, std::size_t
         TrimWhiteSpace(line).empty() && !HeaderLineAbove(buffer, previous, earliest) &&
         !SeparatorAbove(buffer, previous))
       return {current, Context::NonText, 0};
-    if (fieldLine || (IsContinuation(line) && !gluedLine)) {
+    if (header || (IsContinuation(line) && !gluedLine)) {
       // A file that opens at a sector with a line of blanks, inside an indented line of old
       // text or one whose name no field is written with ("http://a.example/x"): the block
       // begins below it.
@@ -211,7 +205,7 @@ BlockStart FindBlockStart(CarveBuffer buffer, std::size_t lineStart, std::size_t
       if (sectorInLine && (endsInABlank || line.back() == '\r') &&
           (!header || !NameAField(line.substr(0, nameLength))) &&
           BlanksFromASectorStart(buffer, previous, line,
-                                 fieldLine ? kBlanksBehindOtherText : kBlanksBehindIndentedText))
+                                 header ? kBlanksBehindOtherText : kBlanksBehindIndentedText))
         return {current, Context::NonText, 0};
       // An indented line of old text, or an old header line, runs into the line of blanks a
       // file opens with: the block begins below it.
@@ -222,7 +216,7 @@ BlockStart FindBlockStart(CarveBuffer buffer, std::size_t lineStart, std::size_t
           !NameAField(line.substr(0, nameLength)))
         return {current, Context::Glued, 0};
       current = previous;
-      if (fieldLine) {
+      if (header) {
         folds.Clear();
       } else if (const std::size_t sector = sectorInLine
                                                 ? FieldAtASectorStart(buffer, previous, line)
@@ -243,9 +237,23 @@ BlockStart FindBlockStart(CarveBuffer buffer, std::size_t lineStart, std::size_t
         const std::size_t inName = WellFormedNameInsideTopLine(buffer, current, 1, kStrayBytes);
         if (inName != std::string_view::npos) return {current + inName, Context::NonText, 0};
       }
-      if (cutByNonText) return {current, fieldLine ? Context::NonText : Context::TextLine, 0};
+      if (cutByNonText) return {current, header ? Context::NonText : Context::TextLine, 0};
       if (previous == 0 && buffer.base == 0) return {current, Context::SourceStart, 0};
       continue;
+    }
+    // A field line by looser rules ("X-Mailer :", a name in 8-bit bytes) is the block's too.
+    // (Where a sector starts inside the line, the file begins there: the look below.)
+    if (!gluedLine && !sectorInLine) {
+      const std::size_t loose = LooseFieldStart(buffer, previous, line, cutByNonText);
+      if (loose != std::string_view::npos && loose > 0)
+        return {previous + loose, Context::NonText, 0};
+      if (loose == 0) {
+        current = previous;
+        folds.Clear();
+        if (cutByNonText) return {current, Context::NonText, 0};
+        if (previous == 0 && buffer.base == 0) return {current, Context::SourceStart, 0};
+        continue;
+      }
     }
     // A banner's line stands right above the block's first line, not above folds of old text.
     const bool noFoldsPassed = !gluedLine && folds.Empty();
@@ -351,7 +359,8 @@ BlockStart FindBlockStart(CarveBuffer buffer, std::size_t lineStart, std::size_t
       return {current + atSector, Context::MidLine, 0};
     // A file's own first line that is no field: the mail's text begins with it. Behind a line
     // end only where it opens a sector and introduces no quoted mail.
-    if ((cutByNonText || noFoldsPassed) && FirstLineOfAFile(buffer, previous, contentEnd) &&
+    if ((cutByNonText || (noFoldsPassed && IsSectorStart(buffer.base + previous))) &&
+        FirstLineOfAFile(buffer, previous, contentEnd) &&
         (cutByNonText || (ReadsAsABanner(line) && !IntroducesQuotedText(line)))) {
       BlockStart start{current, Context::NonText, 0};
       start.openingBlanks = current - previous;

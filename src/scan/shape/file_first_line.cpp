@@ -13,6 +13,7 @@ namespace quillon {
 
 using shape_names::IsBlank;
 using shape_names::IsLetter;
+using shape_names::IsUpper;
 
 namespace {
 
@@ -89,7 +90,11 @@ bool ReadsAsABanner(std::string_view line) {
   // A mailbox separator, or one a sector cuts behind its quote marks, opens a message of a
   // mailbox or a patch a body carries.
   if (line.empty() || line.size() > kLongestBanner || line.substr(0, 5) == "From ") return false;
-  const bool letterFirst = IsLetter(line[0]);
+  // A banner is a title: a sector start cut out of a line of prose begins in a word's middle
+  // or a small letter ("this is no header " + "at all").
+  constexpr std::size_t kShortestBanner = 12;
+  if (line.size() < kShortestBanner) return false;
+  const bool letterFirst = IsUpper(line[0]);
   const std::size_t marks = line.find_first_not_of(line[0]);
   const bool markRunFirst = std::string_view("*=#~+").find(line[0]) != std::string_view::npos &&
                             marks >= 2 && marks < line.size() && IsBlank(line[marks]);

@@ -24,9 +24,9 @@ bool FirstLineOfAFile(CarveBuffer buffer, std::size_t begin, std::size_t end);
 bool IntroducesQuotedText(std::string_view line);
 
 // Whether `line`, the words a sector start opens inside or behind a line of old text, reads as
-// a banner: it begins with a letter or a run of marks ("*** ", "=== ") and holds two words at
-// least, in at most 60 printable ASCII characters without the end of a sentence inside, and is
-// no mailbox separator. (A
+// a banner: it begins with a capital or a run of marks ("*** ", "=== ") and holds two words at
+// least, in 12 to 60 printable ASCII characters without the end of a sentence inside, and is no
+// mailbox separator. (A
 // line cut at the sector begins anywhere: "6:50 +0000" of a date, "From a@b.example ..." of a
 // separator quoted ">From ".)
 bool ReadsAsABanner(std::string_view line);

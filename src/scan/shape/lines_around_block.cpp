@@ -60,6 +60,7 @@ bool FieldLineAbove(CarveBuffer buffer, std::size_t lineStart) {
   std::size_t end = lineStart - 1;
   if (end > 0 && buffer.data[end - 1] == '\r') --end;
   const std::string_view line = TextBefore(buffer, end);
+  if (line.empty()) return false;  // an empty line: the mailbox's own separator above a message
   if (HeaderNameLength(line) > 0) return true;
   const std::size_t begin = end - line.size();
   for (std::size_t sector =
