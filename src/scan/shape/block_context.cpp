@@ -257,8 +257,8 @@ BlockStart FindBlockStart(CarveBuffer buffer, std::size_t lineStart, std::size_t
     }
     // A banner's line stands right above the block's first line, not above folds of old text.
     const bool noFoldsPassed = !gluedLine && folds.Empty();
-    // A line of prose that begins "From " holds no separator's date where a field is glued to it.
-    // ... and so is one a mailbox quoted (">From ...") among the fields.
+    // A separator line a mailbox quoted (">From ...") with a field line right above it stands
+    // among the fields: the block goes on above it.
     if (line.front() == '>' && !gluedLine && !separatorCrossed &&
         IsMboxSeparator(line.substr(std::min(line.find_first_not_of('>'), line.size()))) &&
         FieldLineAbove(buffer, previous)) {
@@ -266,6 +266,7 @@ BlockStart FindBlockStart(CarveBuffer buffer, std::size_t lineStart, std::size_t
       current = previous;
       continue;
     }
+    // A line of prose that begins "From " holds no separator's date where a field is glued to it.
     if (IsMboxSeparator(line) && !gluedLine) {
       // A separator that opens a sector, or follows zeros or binary bytes, opens a mailbox file.
       const bool opensFile = IsSectorStart(buffer.base + previous) || cutByNonText ||
