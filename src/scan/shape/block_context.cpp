@@ -182,6 +182,10 @@ BlockStart FindBlockStart(CarveBuffer buffer, std::size_t lineStart, std::size_t
         const bool atSector = IsSectorStart(buffer.base + previous + inside);
         return {previous + inside, atSector ? Context::MidLine : Context::NonText, 0};
       }
+      // ... and where an old name was cut in its capitals ("MIM" + "Received: from").
+      if (const std::size_t cut = KnownNameBehindCapitals(line.substr(0, nameLength));
+          cut != std::string_view::npos)
+        return {previous + cut, Context::Glued, 0};
       // A file that begins at a sector inside the value of an old header line
       // ("Content-Disposition: attachme" + "Importance: normal").
       const std::size_t inValue =

@@ -13,6 +13,7 @@
 #include "scan/lines/line_scan.h"
 #include "scan/shape/block_context.h"
 #include "scan/shape/field_names.h"
+#include "scan/shape/old_line_fields.h"
 #include "text/ascii.h"
 
 namespace quillon {
@@ -92,6 +93,11 @@ bool MayHoldAGluedName(std::string_view text, std::size_t nameLength, bool known
 // none.
 // `nameLength`: the length of the line's own name, 0 for a line that is no field line.
 std::size_t GluedBlockInLine(std::string_view text, std::size_t nameLength, bool knownField) {
+  // An old name cut in its capitals makes one name with the glued one ("MIM" + "Received").
+  if (!knownField && nameLength > 0) {
+    const std::size_t cut = old_line_fields::KnownNameBehindCapitals(text.substr(0, nameLength));
+    if (cut != std::string_view::npos) return cut;
+  }
   if (!MayHoldAGluedName(text, nameLength, knownField)) return std::string_view::npos;
   return GluedFieldStart(text);
 }

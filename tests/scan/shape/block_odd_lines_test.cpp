@@ -85,6 +85,17 @@ INSTANTIATE_TEST_SUITE_P(
         OddRow{"EightBitNameFirstBehindZeros", kZeros, CrLf("\xc9tat: lu\n"), "", 5000, true},
         OddRow{"BlankBeforeColonBehindStrayBytes", kBinary + "\xac\x35",
                CrLf("Return-Path : <ann@a.example>\n"), "", 5000, true},
+        // Old header lines cut inside a name in capitals, glued to by the first line.
+        OddRow{"KnownNameBehindANameCutInCapitals",
+               CrLf("old text\n\nFrom: x@y.example\nSubject: copper time\nMIM"),
+               CrLf("Reply-To: ann@a.example\n"), "", 5000, true},
+        OddRow{"PrivateNameBehindCapitalsIsOneName",
+               CrLf("old text\n\nFrom: x@y.example\nSubject: copper time\nMIM"),
+               CrLf("X-Mailer: Mutt 1.5\n"), "", 5000, false},
+        OddRow{"TraceLineBehindANameCutInCapitals",
+               CrLf("old text\n\nFrom: x@y.example\nSubject: copper time\nMIM"),
+               CrLf("Received: from a.example by b.example; Mon, 3 Mar 2008 10:00:00 +0000\n"), "",
+               5000, true},
         // A mailbox separator among the fields, quoted or not.
         OddRow{"SeparatorAmongTheFields", kZeros, CrLf("Return-Path: <ann@a.example>\n"),
                CrLf("From ann@a.example Mon Mar  3 10:00:00 2008\n"), 5000, true},
