@@ -183,7 +183,10 @@ BlockStart FindBlockStart(CarveBuffer buffer, std::size_t lineStart, std::size_t
         return {previous + inside, atSector ? Context::MidLine : Context::NonText, 0};
       }
       // ... and where an old name was cut in its capitals ("MIM" + "Received: from").
-      if (const std::size_t cut = KnownNameBehindCapitals(line.substr(0, nameLength));
+      // (Most names have a small second letter: answered without the look.)
+      if (const std::size_t cut = nameLength > 2 && IsUpper(line[1])
+                                      ? KnownNameBehindCapitals(line.substr(0, nameLength))
+                                      : std::string_view::npos;
           cut != std::string_view::npos)
         return {previous + cut, Context::Glued, 0};
       // A file that begins at a sector inside the value of an old header line

@@ -94,7 +94,7 @@ bool MayHoldAGluedName(std::string_view text, std::size_t nameLength, bool known
 // `nameLength`: the length of the line's own name, 0 for a line that is no field line.
 std::size_t GluedBlockInLine(std::string_view text, std::size_t nameLength, bool knownField) {
   // An old name cut in its capitals makes one name with the glued one ("MIM" + "Received").
-  if (!knownField && nameLength > 0) {
+  if (!knownField && nameLength > 2 && shape_names::IsUpper(text[1])) {
     const std::size_t cut = old_line_fields::KnownNameBehindCapitals(text.substr(0, nameLength));
     if (cut != std::string_view::npos) return cut;
   }
