@@ -61,6 +61,15 @@ def opens_with_one_of(text, lines):
     return text.endswith(MAIL) and 1 <= len(opening) <= 3 and set(opening) <= names_of
 
 
+def right_in_front_of_from(text, lines):
+    """Whether `text` is MAIL with one or two of `lines` right in front of its From line."""
+    at = MAIL.index(b"From: ")
+    inserted = text[at:len(text) - (len(MAIL) - at)]
+    added = inserted.split(b"\r\n")[:-1]
+    return (text.startswith(MAIL[:at]) and text.endswith(MAIL[at:]) and
+            inserted.endswith(b"\r\n") and 1 <= len(added) <= 2 and set(added) <= set(lines))
+
+
 # case -> what must hold of the variant's text
 ROWS = {
     "mut-banner": lambda t: first_line(t) in mutations.BANNERS and t.endswith(MAIL),
@@ -180,6 +189,9 @@ ROWS = {
         t[:t.index(b":")]),
     # Several axes at once (combos_test.py checks them one by one): the sender stays.
     "mut-combo": lambda t: b"ann@a.example" in t,
+    **{case: (lambda lines: lambda t: right_in_front_of_from(t, tuple(
+        line % {b"to": b"bob@b.example", b"from": b"ann@a.example"} for line in lines)))(lines)
+       for case, lines in mutations.MID_LINE_CASES.items()},
 }
 # Cases a multipart mail takes and a single part's text does not.
 MULTIPART_ONLY = ("mut-closing-bare",)

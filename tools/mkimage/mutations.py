@@ -874,7 +874,39 @@ def apply_opening_mutation(case, text, rng):
     if case == "mut-cut-first-name":
         return cut_first_name(text, rng)
     return None
+
+
 # Mails unlike the corpus along two to four of the axes above at once, drawn per mail by the
 # image's seed (mkimage/combos.py, which variants.apply hands the case to).
 COMBO_CASES = ("mut-combo",)
 MUTATIONS += COMBO_CASES
+
+
+# Odd field lines in the middle of a block, right in front of From, as servers, gateways and
+# mail programs in other languages write them: a name with a blank or a tab in front of its
+# colon, a name that begins with an 8-bit byte or is written in another script altogether.
+MID_EIGHT_BIT_LINES = (b"\xc3\x84nderung: 1", b"\xc9tat: lu",
+                       b"\xd0\x9f\xd0\xbe\xd0\xbb\xd1\x83\xd1\x87\xd0\xb5\xd0\xbd\xd0\xbe: %(to)s",
+                       b"\xe4\xbb\xb6\xe5\x90\x8d: %(from)s")
+MID_LINE_CASES = {"mut-mid-space-colon": SPACE_COLON_FIRST_LINES,
+                  "mut-mid-8bit-name": MID_EIGHT_BIT_LINES}
+MUTATIONS += tuple(MID_LINE_CASES)
+
+
+def mid_lines(case, text, rng):
+    """One or two of the case's lines right in front of From (or Date where From comes later)."""
+    newline = header_shapes.newline_of(text)
+    values = opening_values(text, newline)
+    choices = MID_LINE_CASES[case]
+    picked = rng.sample(choices, rng.randint(1, 2))
+    return insert_before(text, (b"from", b"date"),
+                         b"".join(line % values + newline for line in picked))
+
+
+apply_mutation_before_mid_lines = apply_mutation
+
+
+def apply_mutation(case, text, rng, number=0):  # noqa: F811 (the cases above, and these)
+    if case in MID_LINE_CASES:
+        return mid_lines(case, text, rng)
+    return apply_mutation_before_mid_lines(case, text, rng, number)

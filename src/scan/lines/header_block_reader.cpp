@@ -113,7 +113,16 @@ HeaderLine HeaderBlockReader::Look(std::size_t lineStart, std::string_view bound
     else
       header.line = ReadLine(buffer, lineStart);
     const std::string_view text = TextOf(buffer, header.line);
-    const std::size_t nameLength = header.line.complete ? HeaderNameLength(text) : 0;
+    std::size_t nameLength = header.line.complete ? HeaderNameLength(text) : 0;
+    std::size_t colon = nameLength;
+    // A name the walk would not read as one ("X-Mailer :", "\xC3\x84nderung:") is a field all
+    // the same: a block is not thrown away for one odd line among its fields.
+    if (nameLength == 0 && header.line.complete && !header.line.binary && !text.empty() &&
+        !IsContinuation(text)) {
+      const LooseFieldName loose = LooseHeaderName(text);
+      nameLength = loose.length;
+      colon = loose.colon;
+    }
     // A field line with a stray control byte or two reads as text (ReadLine).
     const bool readable = header.line.complete && !header.line.binary;
     if (!readable && header.line.complete && nameLength == 0 && !IsContinuation(text)) {
@@ -134,7 +143,7 @@ HeaderLine HeaderBlockReader::Look(std::size_t lineStart, std::string_view bound
     } else if (nameLength != 0) {
       header.kind = HeaderLineKind::Field;
       header.field = FieldNamed(text.substr(0, nameLength));
-      header.valueStart = lineStart + nameLength + 1;
+      header.valueStart = lineStart + colon + 1;
     }
     return header;
   }

@@ -7,6 +7,7 @@
 #include "scan/lines/line_scan.h"
 #include "scan/source_position.h"
 #include "text/ascii.h"
+#include "text/utf8.h"
 
 namespace quillon {
 
@@ -103,9 +104,13 @@ std::size_t TextEndingNul(std::string_view text, std::size_t from) {
   return nul;
 }
 
-std::size_t HeaderNameLengthFromLetter(std::string_view line) {
-  // A name runs at most 76 bytes: the 77th byte is looked at only for the colon.
-  constexpr std::size_t kLongestName = 76;
+namespace {
+
+// A name runs at most 76 bytes: the 77th byte is looked at only for the colon.
+constexpr std::size_t kLongestName = 76;
+
+// Where the run of name bytes at the line's start ends.
+std::size_t NameEnd(std::string_view line) {
   const std::size_t span = std::min<std::size_t>(line.size(), kLongestName);
   std::size_t i = NameBytesAtStart(reinterpret_cast<const std::uint8_t*>(line.data()), span);
   // Some mail programs name a field in their user's language, in raw 8-bit bytes: they stand
@@ -114,7 +119,51 @@ std::size_t HeaderNameLengthFromLetter(std::string_view line) {
     ++i;
     i += NameBytesAtStart(reinterpret_cast<const std::uint8_t*>(line.data()) + i, span - i);
   }
+  return i;
+}
+
+}  // namespace
+
+std::size_t HeaderNameLengthFromLetter(std::string_view line) {
+  // NameEnd written out again: the walk asks at nearly every line, and a call costs it.
+  const std::size_t span = std::min<std::size_t>(line.size(), kLongestName);
+  std::size_t i = NameBytesAtStart(reinterpret_cast<const std::uint8_t*>(line.data()), span);
+  while (i < span && static_cast<std::uint8_t>(line[i]) >= 0x80) {
+    ++i;
+    i += NameBytesAtStart(reinterpret_cast<const std::uint8_t*>(line.data()) + i, span - i);
+  }
   return i < line.size() && line[i] == ':' ? i : 0;
+}
+
+LooseFieldName LooseHeaderName(std::string_view line) {
+  // More blanks than a tab and a space or two in front of the colon are a sentence's.
+  constexpr std::size_t kMostBlanksBeforeColon = 3;
+  if (line.empty()) return {};
+  const auto first = static_cast<unsigned char>(line[0]);
+  const bool letter = (first | 0x20) >= 'a' && (first | 0x20) <= 'z';
+  if (!letter && first < 0x80) return {};
+  const std::size_t name = NameEnd(line);
+  std::size_t colon = name;
+  while (colon < line.size() && colon - name < kMostBlanksBeforeColon &&
+         (line[colon] == ' ' || line[colon] == '\t'))
+    ++colon;
+  if (name == 0 || colon >= line.size() || line[colon] != ':') return {};
+  // A name in another language is written in letters, a few of them 8-bit ones; binary bytes
+  // that happen to run into a colon are 8-bit bytes by the half.
+  constexpr std::size_t kMostEightBitBytes = 4;
+  constexpr std::size_t kFewestLetters = 2;
+  const std::string_view text = line.substr(0, name);
+  const auto eightBit = std::count_if(text.begin(), text.end(),
+                                      [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
+  const auto letters = std::count_if(text.begin(), text.end(), [](char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+  });
+  // ... or one in a script of its own, written in UTF-8 throughout ("\xD0\x9F\xD0\xBE...:").
+  const bool inLetters = static_cast<std::size_t>(eightBit) <= kMostEightBitBytes &&
+                         static_cast<std::size_t>(letters) >= kFewestLetters;
+  const bool inUtf8 = eightBit >= 2 && IsValidUtf8(text);
+  if (!inLetters && !inUtf8) return {};
+  return {name, colon};
 }
 
 bool IsMboxSeparator(std::string_view line, MboxSeparatorRule rule) {

@@ -92,6 +92,18 @@ inline std::size_t HeaderNameLength(std::string_view line) {
   if (first < 'a' || first > 'z') return 0;
   return HeaderNameLengthFromLetter(line);
 }
+// The field name of a line that reads as "Name:" by looser rules than HeaderNameLength's, as
+// servers, gateways and mail programs in other languages write names: one that begins with an
+// 8-bit byte ("\xC3\x84nderung:"), or one with blanks or tabs in front of its colon
+// ("X-Mailer :"). A name's 8-bit bytes are a few among letters, or UTF-8 throughout: binary
+// bytes that run into a colon are none. Only the shape scan reads such lines as fields: the
+// walk's rules stay as they are. `colon` is the colon's index; the length is the name's, its
+// blanks left out.
+struct LooseFieldName {
+  std::size_t length = 0;  // 0 when the line reads as no field
+  std::size_t colon = 0;
+};
+LooseFieldName LooseHeaderName(std::string_view line);
 inline bool IsContinuation(std::string_view line) {
   return !line.empty() && (line[0] == ' ' || line[0] == '\t');
 }

@@ -8,7 +8,9 @@
 #include "scan/read/block_header.h"
 #include "scan/read/store_chain.h"
 #include "scan/shape/field_names.h"
+#include "scan/shape/file_first_line.h"
 #include "scan/shape/header_block.h"
+#include "scan/shape/lines_around_block.h"
 #include "scan/shape/old_line_fields.h"
 #include "scan/shape/orphan_folds.h"
 #include "scan/source_position.h"
@@ -19,16 +21,6 @@ namespace quillon {
 namespace {
 
 using namespace shape_names;
-
-// The text of the line in front of `index`, from its start (a line feed, a byte that is no text,
-// or kMaxHeaderLine back) up to `index`.
-std::string_view TextBefore(CarveBuffer buffer, std::size_t index) {
-  std::size_t begin = index;
-  while (begin > 0 && index - begin < kMaxHeaderLine && buffer.data[begin - 1] != '\n' &&
-         IsTextByte(buffer.data[begin - 1]))
-    --begin;
-  return {reinterpret_cast<const char*>(buffer.data + begin), index - begin};
-}
 
 // Whether `name` is written the way a field's name is: one the scan knows, a private one (in
 // either letter case: "x-ms-exchange-..."), or a well-formed one.
@@ -60,80 +52,37 @@ std::size_t OpeningBlanks(CarveBuffer buffer, std::size_t lineStart, std::size_t
   return fileBegins ? BlanksInFront(buffer, lineStart, field) : 0;
 }
 
-// Whether `count` field lines follow one another from buffer index `index` on.
-bool FieldLinesFrom(CarveBuffer buffer, std::size_t index, int count) {
-  for (int i = 0; i < count; ++i) {
-    if (index >= buffer.size) return false;
-    const Line line = ReadLine(buffer, index);
-    if (!line.complete || line.binary || HeaderNameLength(TextOf(buffer, line)) == 0) return false;
-    index = line.next;
+// Where a field line by looser rules (LooseHeaderName: "X-Mailer :", a name in 8-bit bytes)
+// begins in `line`, from buffer index `previous`, the top line of a block: at its start where a
+// file is seen to begin there (behind a line end or zeros, at a sector start), or behind a few
+// stray bytes where the name is one the scan knows or a private one ("\xAC5" + "Return-Path :").
+// npos for none.
+[[gnu::noinline]] std::size_t LooseFieldStart(CarveBuffer buffer, std::size_t previous,
+                                              std::string_view line, bool cutByNonText) {
+  // A mailbox separator ("From a@b ...") is none, and the walk meets one above every block of
+  // a mailbox: answered without the look.
+  if (line.substr(0, 5) == "From ") return std::string_view::npos;
+  const bool fileBegins = !cutByNonText || IsSectorStart(buffer.base + previous) ||
+                          (previous > 0 && buffer.data[previous - 1] == 0);
+  if (fileBegins && LooseHeaderName(line).length > 0) return 0;
+  if (!cutByNonText) return std::string_view::npos;
+  for (std::size_t at = 1; at <= old_line_fields::kStrayBytes && at < line.size(); ++at) {
+    const std::string_view rest = line.substr(at);
+    const std::size_t length = LooseHeaderName(rest).length;
+    if (length > 0 &&
+        (IsKnownFieldName(rest.substr(0, length)) || IsPrivateFieldName(rest.substr(0, length))))
+      return at;
   }
-  return true;
+  return std::string_view::npos;
 }
 
-// Whether the line that ends in the line feed in front of buffer index `lineStart` is a header
-// line or a fold of one, all of it text from `earliest` on.
-bool HeaderLineAbove(CarveBuffer buffer, std::size_t lineStart, std::size_t earliest) {
-  if (lineStart == 0 || buffer.data[lineStart - 1] != '\n') return false;
-  std::size_t end = lineStart - 1;
-  if (end > 0 && buffer.data[end - 1] == '\r') --end;
-  // A line of text at most kMaxHeaderLine bytes long, behind a line feed or the buffer's start.
-  const std::size_t stop = LastLineStop(buffer.data, end - std::min(end, kMaxHeaderLine + 1), end);
-  if (stop == kNoLineStop ? end > kMaxHeaderLine : buffer.data[stop] != '\n') return false;
-  const std::size_t begin = stop == kNoLineStop ? 0 : stop + 1;
-  if (begin < earliest || begin == end) return false;
-  const std::string_view line(reinterpret_cast<const char*>(buffer.data + begin), end - begin);
-  return HeaderNameLength(line) > 0 || IsContinuation(line);
-}
-
-// Whether the line that ends in the line feed in front of buffer index `lineStart` is a mailbox
-// separator: the mail behind it opens with whatever stands below, its line of blanks too.
-bool SeparatorAbove(CarveBuffer buffer, std::size_t lineStart) {
-  if (lineStart == 0 || buffer.data[lineStart - 1] != '\n') return false;
-  std::size_t end = lineStart - 1;
-  if (end > 0 && buffer.data[end - 1] == '\r') --end;
-  std::size_t begin = end;
-  while (begin > 0 && buffer.data[begin - 1] != '\n' && end - begin < kMaxHeaderLine) --begin;
-  return IsMboxSeparator({reinterpret_cast<const char*>(buffer.data + begin), end - begin});
-}
-
-// Whether a mail store's block header lies in the `length` bytes from buffer index `from` on: a
-// store's blocks follow one another every few hundred bytes, and the chain decides where its
-// mails begin.
-bool StoreBlockWithin(CarveBuffer buffer, std::size_t from, std::size_t length) {
-  StoreBlockHeader block;
-  const std::size_t end = std::min(buffer.size, from + length);
-  for (std::size_t at = from + (4 - (buffer.base + from) % 4) % 4; at + kBlockHeaderSize <= end;
-       at += 4) {
-    if (ReadStoreBlockHeader(buffer.data + at, buffer.base + at, block)) return true;
-  }
-  return false;
-}
-
-// Whether the line of text from buffer index `begin` to `end` (its line end left out), behind a
-// byte no text holds, is the first line of a file: a short line of words that is no sentence,
-// at a sector start or behind zeros, which an export's banner or a note puts on top of the header
-// block, outside a mail store. (Behind a line end such a line is a body's as often, the one that
-// introduces a forwarded mail; behind binary bytes elsewhere stray text bytes run into it; in a
-// store the cut end of a line that began in another block.)
-bool FirstLineOfAFile(CarveBuffer buffer, std::size_t begin, std::size_t end) {
-  constexpr std::size_t kLongestFirstLine = 80;
-  constexpr std::size_t kZeroRun = 4;
-  constexpr std::size_t kStoreLookAhead = 1024;
-  if (end <= begin || end - begin > kLongestFirstLine ||
-      IsBlank(static_cast<char>(buffer.data[begin])))
-    return false;
-  const std::string_view line(reinterpret_cast<const char*>(buffer.data + begin), end - begin);
-  // A sentence of prose, or one that introduces what follows, ends as sentences do: header
-  // lines behind it are text that quotes them.
-  if (line.find(' ') == std::string_view::npos ||
-      std::string_view(".,;:!?").find(line.back()) != std::string_view::npos)
-    return false;
-  const bool opensFile =
-      IsSectorStart(buffer.base + begin) ||
-      (begin >= kZeroRun && std::all_of(buffer.data + begin - kZeroRun, buffer.data + begin,
-                                        [](std::uint8_t byte) { return byte == 0; }));
-  return opensFile && !StoreBlockWithin(buffer, begin, kStoreLookAhead);
+// Whether `text`, from a sector start inside an old line on, opens with a field line by looser
+// rules whose name is written as a field's is, or begins with an 8-bit byte: old bytes in front
+// of a glued name make one name of no such form with it ("cd" + "X-Mailer :").
+[[gnu::noinline]] bool LooseNameAtSector(std::string_view text) {
+  const std::size_t length = LooseHeaderName(text).length;
+  return length > 0 &&
+         (static_cast<unsigned char>(text[0]) >= 0x80 || NameAField(text.substr(0, length)));
 }
 
 }  // namespace
@@ -145,7 +94,8 @@ BlockStart FindBlockStart(CarveBuffer buffer, std::size_t lineStart, std::size_t
   std::size_t current = lineStart;
   // The folds passed above the topmost header line: old text a header line may be glued into.
   OrphanFolds folds;
-  bool runOnCrossed = false;  // one line of prose among the fields passed over
+  bool runOnCrossed = false;      // one line of prose among the fields passed over
+  bool separatorCrossed = false;  // ... or one mailbox separator line
   while (true) {
     if (current == memo.line) return memo.start;
     if (current == 0) {
@@ -232,6 +182,13 @@ BlockStart FindBlockStart(CarveBuffer buffer, std::size_t lineStart, std::size_t
         const bool atSector = IsSectorStart(buffer.base + previous + inside);
         return {previous + inside, atSector ? Context::MidLine : Context::NonText, 0};
       }
+      // ... and where an old name was cut in its capitals ("MIM" + "Received: from").
+      // (Most names have a small second letter: answered without the look.)
+      if (const std::size_t cut = nameLength > 2 && IsUpper(line[1])
+                                      ? KnownNameBehindCapitals(line.substr(0, nameLength))
+                                      : std::string_view::npos;
+          cut != std::string_view::npos)
+        return {previous + cut, Context::Glued, 0};
       // A file that begins at a sector inside the value of an old header line
       // ("Content-Disposition: attachme" + "Importance: normal").
       const std::size_t inValue =
@@ -291,11 +248,43 @@ BlockStart FindBlockStart(CarveBuffer buffer, std::size_t lineStart, std::size_t
       if (previous == 0 && buffer.base == 0) return {current, Context::SourceStart, 0};
       continue;
     }
+    // A field line by looser rules ("X-Mailer :", a name in 8-bit bytes) is the block's too.
+    // (Where a sector starts inside the line, the file begins there: the look below.)
+    if (!gluedLine && !sectorInLine) {
+      const std::size_t loose = LooseFieldStart(buffer, previous, line, cutByNonText);
+      if (loose != std::string_view::npos && loose > 0)
+        return {previous + loose, Context::NonText, 0};
+      if (loose == 0) {
+        current = previous;
+        folds.Clear();
+        if (cutByNonText) return {current, Context::NonText, 0};
+        if (previous == 0 && buffer.base == 0) return {current, Context::SourceStart, 0};
+        continue;
+      }
+    }
+    // A banner's line stands right above the block's first line, not above folds of old text.
+    const bool noFoldsPassed = !gluedLine && folds.Empty();
+    // A separator line a mailbox quoted (">From ...") with a field line right above it stands
+    // among the fields: the block goes on above it.
+    if (line.front() == '>' && !gluedLine && !separatorCrossed &&
+        IsMboxSeparator(line.substr(std::min(line.find_first_not_of('>'), line.size()))) &&
+        FieldLineAbove(buffer, previous)) {
+      separatorCrossed = true;
+      current = previous;
+      continue;
+    }
     // A line of prose that begins "From " holds no separator's date where a field is glued to it.
     if (IsMboxSeparator(line) && !gluedLine) {
       // A separator that opens a sector, or follows zeros or binary bytes, opens a mailbox file.
       const bool opensFile = IsSectorStart(buffer.base + previous) || cutByNonText ||
                              (previous == 0 && buffer.base == 0);
+      // One with a header line right above it, no empty line between, is a line an exporter
+      // put among the fields: the block goes on above it.
+      if (!opensFile && !separatorCrossed && FieldLineAbove(buffer, previous)) {
+        separatorCrossed = true;
+        current = previous;
+        continue;
+      }
       return {current, Context::MboxSeparator, 0, opensFile, previous};
     }
     // A file that begins at a sector behind unrelated text shares its first line with it.
@@ -334,10 +323,18 @@ BlockStart FindBlockStart(CarveBuffer buffer, std::size_t lineStart, std::size_t
       // inli" + "From:"), or the glued line's own value ("...: hq.pro-ns." + "net: Host").
       if (gluedLine && sectorName > 0 && !NameAField(line.substr(sector - previous, sectorName)))
         continue;
-      if (sectorName > 0) return {sector, Context::MidLine, 0};
+      if (sectorName > 0 || (!gluedLine && LooseNameAtSector(line.substr(sector - previous))))
+        return {sector, Context::MidLine, 0};
       // A file that opens at the sector with a line of blanks: the block begins below it.
       if (TrimWhiteSpace(line.substr(sector - previous)).empty())
         return {current, Context::NonText, 0};
+      // ... or with an export's banner, a line of words: the mail's text begins with it.
+      if (noFoldsPassed && FirstLineOfAFile(buffer, sector, contentEnd) &&
+          ReadsAsABanner(line.substr(sector - previous)) && !IntroducesQuotedText(line)) {
+        BlockStart start{current, Context::NonText, 0};
+        start.openingBlanks = current - sector;
+        return start;
+      }
     }
     if (gluedLine) return {previous + glued, Context::Glued, 0};
     if (const std::size_t foldField = folds.Field(buffer); foldField != std::string_view::npos)
@@ -368,8 +365,11 @@ BlockStart FindBlockStart(CarveBuffer buffer, std::size_t lineStart, std::size_t
     if (const std::size_t atSector = FieldLineAtASector(buffer, current, TopLine(buffer, current));
         atSector != std::string_view::npos)
       return {current + atSector, Context::MidLine, 0};
-    // A file's own first line that is no field: the mail's text begins with it.
-    if (cutByNonText && FirstLineOfAFile(buffer, previous, contentEnd)) {
+    // A file's own first line that is no field: the mail's text begins with it. Behind a line
+    // end only where it opens a sector and introduces no quoted mail.
+    if ((cutByNonText || (noFoldsPassed && IsSectorStart(buffer.base + previous))) &&
+        FirstLineOfAFile(buffer, previous, contentEnd) &&
+        (cutByNonText || (ReadsAsABanner(line) && !IntroducesQuotedText(line)))) {
       BlockStart start{current, Context::NonText, 0};
       start.openingBlanks = current - previous;
       return start;

@@ -13,6 +13,7 @@
 #include "scan/lines/line_scan.h"
 #include "scan/shape/block_context.h"
 #include "scan/shape/field_names.h"
+#include "scan/shape/old_line_fields.h"
 #include "text/ascii.h"
 
 namespace quillon {
@@ -92,6 +93,11 @@ bool MayHoldAGluedName(std::string_view text, std::size_t nameLength, bool known
 // none.
 // `nameLength`: the length of the line's own name, 0 for a line that is no field line.
 std::size_t GluedBlockInLine(std::string_view text, std::size_t nameLength, bool knownField) {
+  // An old name cut in its capitals makes one name with the glued one ("MIM" + "Received").
+  if (!knownField && nameLength > 2 && shape_names::IsUpper(text[1])) {
+    const std::size_t cut = old_line_fields::KnownNameBehindCapitals(text.substr(0, nameLength));
+    if (cut != std::string_view::npos) return cut;
+  }
   if (!MayHoldAGluedName(text, nameLength, knownField)) return std::string_view::npos;
   return GluedFieldStart(text);
 }
@@ -128,6 +134,7 @@ ParsedBlock ParseBlock(CarveBuffer buffer, std::size_t start) {
   bool first = true;
   int malformedLines = 0;
   bool runOnSeen = false;                // one line of prose passed over among the fields
+  bool separatorSeen = false;            // ... or one mailbox separator line
   int repeated = 0;                      // From, To, Cc, Date or Subject seen twice
   std::optional<HeaderField> lastField;  // the field of the last field line read
   while (position < limit) {
@@ -179,6 +186,13 @@ ParsedBlock ParseBlock(CarveBuffer buffer, std::size_t start) {
       if (brokenToken &&
           (after == HeaderLineKind::Field || after == HeaderLineKind::Continuation) &&
           ++malformedLines <= kMaxMalformedLines) {
+        position = line.line.next;
+        continue;
+      }
+      // A mailbox separator line an exporter put among the fields (the walk up crosses one).
+      if (!separatorSeen && after == HeaderLineKind::Field &&
+          IsMboxSeparator(TextOf(buffer, line.line))) {
+        separatorSeen = true;
         position = line.line.next;
         continue;
       }

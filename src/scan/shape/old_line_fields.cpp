@@ -73,6 +73,15 @@ std::size_t KnownNameInside(CarveBuffer buffer, std::size_t at, std::string_view
   return std::string_view::npos;
 }
 
+std::size_t KnownNameBehindCapitals(std::string_view name) {
+  constexpr std::size_t kMostCapitals = 4;
+  for (std::size_t at = 1; at <= kMostCapitals && at + 1 < name.size() && IsUpper(name[at]); ++at) {
+    if (!IsLower(name[at + 1]) || !IsKnownFieldName(name.substr(at))) continue;
+    return IsKnownFieldName(name) || IsPrivateFieldName(name) ? std::string_view::npos : at;
+  }
+  return std::string_view::npos;
+}
+
 std::size_t KnownFieldBehindStrayColon(std::string_view line) {
   for (std::size_t colon = 1; colon <= kStrayBytes && colon + 1 < line.size(); ++colon) {
     if (IsBlank(line[colon - 1])) return std::string_view::npos;

@@ -28,6 +28,12 @@ constexpr std::size_t kStrayBytes = 4;
 std::size_t KnownNameInside(CarveBuffer buffer, std::size_t at, std::string_view line,
                             std::size_t nameLength, bool cutByNonText);
 
+// Where a known field's name begins inside `name` behind one to four capitals, what is left of
+// an old name cut there (a bounce's or a digest's copy of returned header lines, "MIM" +
+// "Received"); npos where it does not, or where the whole is a name of its own. Most names
+// have a small second letter or a hyphen and are answered at once.
+std::size_t KnownNameBehindCapitals(std::string_view name);
+
 // Where a known field's line begins in `line`, which follows binary bytes, behind a few stray
 // text bytes that end in a colon of their own ("'a0:" + "From: a@b.example"), which no name
 // and list of names is made of. npos for none.

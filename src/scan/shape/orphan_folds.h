@@ -24,6 +24,9 @@ class OrphanFolds {
     field_ = std::string_view::npos;
   }
 
+  // Whether no fold was passed since the last header line.
+  bool Empty() const { return waiting_ == 0 && more_.empty(); }
+
   // Where a field begins in the lowest fold since the last header line that holds one (buffer
   // index); npos for none.
   std::size_t Field(CarveBuffer buffer);
