@@ -64,10 +64,12 @@ void MailCarver::AcceptPending(CarveBuffer buffer, std::size_t lineStart) {
   MailRecordPtr record =
       BuildRecord(std::move(pending_), sourceName_, FoundBy::Trace, ansiCodePage_);
 
-  const bool atEmptyLine = lineStart + 1 < buffer.size && buffer.data[lineStart] == '\r' &&
-                           buffer.data[lineStart + 1] == '\n';
+  const bool atEmptyLine = (lineStart + 1 < buffer.size && buffer.data[lineStart] == '\r' &&
+                            buffer.data[lineStart + 1] == '\n') ||
+                           CrCrLfAt(buffer, lineStart);
   followed_.emplace(record, atEmptyLine ? HeaderEnd::EmptyLine : HeaderEnd::BoundaryLine,
                     ansiCodePage_);
+  if (nextMailStart_) followed_->TakeCrCrLfLineEnds();
   followedTextEnded_ = false;
   if (nextMailStart_) {
     followed_->EndTextAtForeignLines();
@@ -201,7 +203,9 @@ void MailCarver::Walk(CarveBuffer chunk, std::uint64_t walkEnd,
       if (SectorOf(lineStart) > pending_.startSector + kMaxHeaderGapSectors) EmptyPending();
       if (pending_.inMail && !pending_.accepted) {
         p = StepOverBlockHeader(p);
-        const HeaderLineResult read = ParseHeaderLine(bytes_, p, pending_, skip);
+        const HeaderLineResult read = CrCrLfAt(bytes_.Bytes(), p)
+                                          ? CrCrLfEmptyLine()
+                                          : ParseHeaderLine(bytes_, p, pending_, skip);
         // An attachment line gathers a value and tells nothing.
         if (read != HeaderLineResult::Nothing || !pending_.attachments.empty())
           pendingEmpty_ = false;
@@ -230,6 +234,15 @@ void MailCarver::Walk(CarveBuffer chunk, std::uint64_t walkEnd,
     skip = 0;
   }
   position_ = buffer.PositionOf(b);
+}
+
+bool MailCarver::CrCrLfAt(CarveBuffer buffer, std::size_t lineStart) const {
+  return nextMailStart_ && lineStart + 2 < buffer.size && buffer.data[lineStart] == '\r' &&
+         buffer.data[lineStart + 1] == '\r' && buffer.data[lineStart + 2] == '\n';
+}
+
+HeaderLineResult MailCarver::CrCrLfEmptyLine() const {
+  return pending_.HasRequiredHeaders() ? HeaderLineResult::Accept : HeaderLineResult::Nothing;
 }
 
 bool MailCarver::FollowingBody() const {
