@@ -203,13 +203,13 @@ void MailCarver::Walk(CarveBuffer chunk, std::uint64_t walkEnd,
       if (SectorOf(lineStart) > pending_.startSector + kMaxHeaderGapSectors) EmptyPending();
       if (pending_.inMail && !pending_.accepted) {
         p = StepOverBlockHeader(p);
-        const HeaderLineResult read = CrCrLfAt(bytes_.Bytes(), p)
-                                          ? CrCrLfEmptyLine()
-                                          : ParseHeaderLine(bytes_, p, pending_, skip);
+        HeaderLineResult read = ParseHeaderLine(bytes_, p, pending_, skip);
+        takeBytes(false);
+        if (read == HeaderLineResult::Nothing && buffer.data[p] == '\r' && CrCrLfAt(buffer, p))
+          read = CrCrLfEmptyLine();
         // An attachment line gathers a value and tells nothing.
         if (read != HeaderLineResult::Nothing || !pending_.attachments.empty())
           pendingEmpty_ = false;
-        takeBytes(false);
         if (read == HeaderLineResult::Accept) AcceptPending(buffer, p);
         if (skip != 0) {
           b = p + skip + 1;
@@ -234,11 +234,6 @@ void MailCarver::Walk(CarveBuffer chunk, std::uint64_t walkEnd,
     skip = 0;
   }
   position_ = buffer.PositionOf(b);
-}
-
-bool MailCarver::CrCrLfAt(CarveBuffer buffer, std::size_t lineStart) const {
-  return nextMailStart_ && lineStart + 2 < buffer.size && buffer.data[lineStart] == '\r' &&
-         buffer.data[lineStart + 1] == '\r' && buffer.data[lineStart + 2] == '\n';
 }
 
 HeaderLineResult MailCarver::CrCrLfEmptyLine() const {
