@@ -381,9 +381,8 @@ void ReadKnownExtent(const MailRecord& record, DataSource& source, std::string& 
                                                         behind, EndsLineFeedOnly(text, textEnd));
       // The epilogue's last line may have no line break of its own where the file ended.
       const std::size_t kept = textEnd + epilogue;
-      const std::size_t toFileEnd =
-          boundary.empty() || intoData ? 0 : LastLineToFileEnd(text, kept, start);
-      text.resize(kept + (toFileEnd > 0 ? toFileEnd : epilogue > 0 ? 0 : toClusterEnd(textEnd)));
+      const auto fileEnd = boundary.empty() || intoData ? 0 : LastLineToFileEnd(text, kept, start);
+      text.resize(kept + (fileEnd > 0 ? fileEnd : epilogue > 0 ? 0 : toClusterEnd(textEnd)));
     } else if (limit > start && start + text.size() >= limit) {
       text.resize(TrimSeparatorBeforeNextMail(text));
     }
