@@ -208,6 +208,15 @@ MIME_MAIL = MAIL.replace(b"Message-ID: <1@a.example>\r\n", b"Message-ID: <1@a.ex
 INPUTS = {"mut-mime-first": MIME_MAIL, "mut-text-boundary": MIME_MAIL,
           "mut-text-boundary-dashed": MIME_MAIL}
 
+# A last epilogue line without a line break, behind a multipart's text alone.
+ROWS.update({case: (lambda lines: lambda t: t.startswith(MULTIPART) and
+                    t[len(MULTIPART):].startswith(b"\r\n") and
+                    t[len(MULTIPART) + 2:] in lines)(lines)
+             for case, lines in (("mut-epilogue-name", mutations.SIGNED_NAMES),
+                                 ("mut-epilogue-greeting", mutations.EPILOGUE_GREETINGS))})
+MULTIPART_ONLY += tuple(mutations.EPILOGUE_END_CASES)
+BODY_CHANGED += tuple(mutations.EPILOGUE_END_CASES)
+
 
 def main():
     support.parse_arguments(__doc__.splitlines()[0])
@@ -245,6 +254,7 @@ def main():
     # The last lines of a single part's text go on no multipart; the closing boundary is a
     # multipart's alone.
     for case, source in (("mut-signature-end", MULTIPART), ("mut-qp-soft-end", MULTIPART),
+                         *((case, MAIL) for case in mutations.EPILOGUE_END_CASES),
                          ("mut-base64-one-line", MULTIPART), ("mut-closing-bare", MAIL)):
         text, _fields = variants.apply(case, source, random.Random(5), MIXES["tuning"])
         if text != source:

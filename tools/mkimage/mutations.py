@@ -910,3 +910,32 @@ def apply_mutation(case, text, rng, number=0):  # noqa: F811 (the cases above, a
     if case in MID_LINE_CASES:
         return mid_lines(case, text, rng)
     return apply_mutation_before_mid_lines(case, text, rng, number)
+
+
+# A multipart mail whose file goes on behind its closing boundary line with a line of its own and
+# no line break: a name or a greeting a mail program wrote into the epilogue, the file's zeros or
+# old data right behind it. A mail of one part stays as it is.
+EPILOGUE_END_CASES = ("mut-epilogue-name", "mut-epilogue-greeting")
+MUTATIONS += EPILOGUE_END_CASES
+EPILOGUE_GREETINGS = (b"Thanks, Bob", b"see you soon", b"Regards from Lee", b"-- Ann")
+_apply_before_epilogue_cases = apply_mutation
+
+
+def with_epilogue_end(case, text, rng):
+    """The text with a last epilogue line that no line break ends, or unchanged."""
+    _start, closing, newline = block_of(text)
+    if closing is None or b"multipart/" not in text[:closing].lower():
+        return text
+    if not text.endswith(newline):
+        return text
+    if case == "mut-epilogue-name":
+        line = SIGNED_NAMES[rng.randrange(len(SIGNED_NAMES))]
+    else:
+        line = EPILOGUE_GREETINGS[rng.randrange(len(EPILOGUE_GREETINGS))]
+    return text + newline + line
+
+
+def apply_mutation(case, text, rng, number=0):  # noqa: F811 (extends the one above)
+    if case in EPILOGUE_END_CASES:
+        return with_epilogue_end(case, text, rng)
+    return _apply_before_epilogue_cases(case, text, rng, number)

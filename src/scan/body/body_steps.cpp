@@ -48,13 +48,14 @@ BodyLine ReadBodyLine(CarveBuffer buffer, std::size_t position) {
 }
 
 // Bytes of the line end at `position` when the line there is empty: CR LF, or a bare LF in mail
-// with Unix line ends; 0 when the line is not empty.
-std::size_t EmptyLineLength(CarveBuffer buffer, std::size_t position) {
+// with Unix line ends, and where `crCrLf` CR CR LF too; 0 when the line is not empty.
+std::size_t EmptyLineLength(CarveBuffer buffer, std::size_t position, bool crCrLf) {
   if (position < buffer.size && buffer.data[position] == '\n') return 1;
-  if (position + 1 < buffer.size && buffer.data[position] == '\r' &&
-      buffer.data[position + 1] == '\n')
-    return 2;
-  return 0;
+  if (position + 1 >= buffer.size || buffer.data[position] != '\r') return 0;
+  if (buffer.data[position + 1] == '\n') return 2;
+  const bool doubled = crCrLf && position + 2 < buffer.size && buffer.data[position + 1] == '\r' &&
+                       buffer.data[position + 2] == '\n';
+  return doubled ? 3 : 0;
 }
 
 }  // namespace
@@ -100,7 +101,8 @@ std::size_t BodySteps::HandleLine(CarveBuffer buffer, std::size_t position, bool
   const BodyLine line = ReadBodyLine(buffer, position);
   const std::size_t lineEnd = position + line.text.size();
   if (phase_ == Phase::Finished) return lineEnd;
-  const std::size_t emptyLength = line.text.empty() ? EmptyLineLength(buffer, position) : 0;
+  const std::size_t emptyLength =
+      line.text.empty() ? EmptyLineLength(buffer, position, crCrLfLineEnds_) : 0;
   const bool empty = emptyLength > 0;
   if (endAtForeignText_ && !textEnded_ && ForeignLine(line.text)) EndText();
   followedEnd_ = std::max(followedEnd_, buffer.PositionOf(lineEnd));
@@ -153,13 +155,16 @@ std::size_t BodySteps::HandleLine(CarveBuffer buffer, std::size_t position, bool
     ending_ = Ending::ClosingBoundary;
     endIndex_ = lineEnd;
     if (lineEnd < buffer.size && buffer.data[lineEnd] == '\r') ++endIndex_;
+    if (crCrLfLineEnds_ && endIndex_ + 1 < buffer.size && buffer.data[endIndex_] == '\r' &&
+        buffer.data[endIndex_ + 1] == '\n')
+      ++endIndex_;
     if (endIndex_ < buffer.size && buffer.data[endIndex_] == '\n') ++endIndex_;
     endByte_ = buffer.PositionOf(endIndex_);
   }
   previousEmpty_ = empty;
   // The walk never presents the line behind an empty line as a line start; read it here.
   if (empty && lookAhead && phase_ != Phase::Finished)
-    return HandleLine(buffer, position + 2, false);
+    return HandleLine(buffer, position + std::max<std::size_t>(emptyLength, 2), false);
   return lineEnd;
 }
 

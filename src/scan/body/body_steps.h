@@ -72,6 +72,10 @@ class BodySteps {
   // are no text and before a mailbox separator behind an empty line (not inside a multipart or
   // an attachment): the bytes that follow a carved mail are seldom more of it.
   void EndTextAtForeignLines() { endAtForeignText_ = true; }
+  // A line may also end in CR CR LF, as an export that wrote CR LF through a layer that turns LF
+  // into CR LF leaves every line: a part's header block ends at such an empty line, not at the
+  // next boundary, and the closing boundary line ends behind its LF.
+  void TakeCrCrLfLineEnds() { crCrLfLineEnds_ = true; }
   // The mail's text ends before the line at hand (the next mail begins there). Later lines are
   // still followed, so that a NUL still tells where the carved bytes end (the re-reader reads up
   // to there and weighs the rest itself), but they add nothing to the text.
@@ -180,6 +184,7 @@ class BodySteps {
   std::uint64_t endByte_ = 0;  // absolute position of endIndex_
   std::uint64_t resumeAt_ = 0;
   bool endAtForeignText_ = false;
+  bool crCrLfLineEnds_ = false;
   bool textEnded_ = false;
   bool previousEmpty_ = true;
   std::uint64_t followedEnd_ = 0;  // absolute byte behind the last line taken

@@ -64,10 +64,12 @@ void MailCarver::AcceptPending(CarveBuffer buffer, std::size_t lineStart) {
   MailRecordPtr record =
       BuildRecord(std::move(pending_), sourceName_, FoundBy::Trace, ansiCodePage_);
 
-  const bool atEmptyLine = lineStart + 1 < buffer.size && buffer.data[lineStart] == '\r' &&
-                           buffer.data[lineStart + 1] == '\n';
+  const bool atEmptyLine = (lineStart + 1 < buffer.size && buffer.data[lineStart] == '\r' &&
+                            buffer.data[lineStart + 1] == '\n') ||
+                           CrCrLfAt(buffer, lineStart);
   followed_.emplace(record, atEmptyLine ? HeaderEnd::EmptyLine : HeaderEnd::BoundaryLine,
                     ansiCodePage_);
+  if (nextMailStart_) followed_->TakeCrCrLfLineEnds();
   followedTextEnded_ = false;
   if (nextMailStart_) {
     followed_->EndTextAtForeignLines();
@@ -201,11 +203,13 @@ void MailCarver::Walk(CarveBuffer chunk, std::uint64_t walkEnd,
       if (SectorOf(lineStart) > pending_.startSector + kMaxHeaderGapSectors) EmptyPending();
       if (pending_.inMail && !pending_.accepted) {
         p = StepOverBlockHeader(p);
-        const HeaderLineResult read = ParseHeaderLine(bytes_, p, pending_, skip);
+        HeaderLineResult read = ParseHeaderLine(bytes_, p, pending_, skip);
+        takeBytes(false);
+        if (read == HeaderLineResult::Nothing && buffer.data[p] == '\r' && CrCrLfAt(buffer, p))
+          read = CrCrLfEmptyLine();
         // An attachment line gathers a value and tells nothing.
         if (read != HeaderLineResult::Nothing || !pending_.attachments.empty())
           pendingEmpty_ = false;
-        takeBytes(false);
         if (read == HeaderLineResult::Accept) AcceptPending(buffer, p);
         if (skip != 0) {
           b = p + skip + 1;
@@ -230,6 +234,10 @@ void MailCarver::Walk(CarveBuffer chunk, std::uint64_t walkEnd,
     skip = 0;
   }
   position_ = buffer.PositionOf(b);
+}
+
+HeaderLineResult MailCarver::CrCrLfEmptyLine() const {
+  return pending_.HasRequiredHeaders() ? HeaderLineResult::Accept : HeaderLineResult::Nothing;
 }
 
 bool MailCarver::FollowingBody() const {

@@ -92,6 +92,15 @@ class MailCarver {
     pendingEmpty_ = true;
   }
   void AcceptPending(CarveBuffer buffer, std::size_t lineStart);
+  // Without --strict an empty line may also be CR CR LF (an export that wrote CR LF through a
+  // layer that turns LF into CR LF): whether the line at `lineStart` is one, and what it tells
+  // the header block being read.
+  bool CrCrLfAt(CarveBuffer buffer, std::size_t lineStart) const {
+    return lineStart + 2 < buffer.size && buffer.data[lineStart] == '\r' &&
+           buffer.data[lineStart + 1] == '\r' && buffer.data[lineStart + 2] == '\n' &&
+           nextMailStart_ != nullptr;
+  }
+  HeaderLineResult CrCrLfEmptyLine() const;
   // Whether the followed mail's body still takes lines.
   bool FollowingBody() const;
   // Whether a header block is being read or a mail's body followed: then every line matters,

@@ -31,6 +31,13 @@ bool ShowsOldText(std::string_view line) {
   return line.size() > kEpilogueLineLength || HoldsMarkup(line) || ReadsAsEncodedData(line);
 }
 
+// Whether `line` is a link alone, from its scheme on, as a list's footer names its page: an old
+// line's tail seldom begins right at a link's start.
+bool IsLinkLine(std::string_view line) {
+  return (line.starts_with("http://") || line.starts_with("https://")) &&
+         line.find_first_of(" \t") == std::string_view::npos;
+}
+
 }  // namespace
 
 bool OpensAMail(std::string_view line) {
@@ -73,6 +80,7 @@ std::size_t EpilogueLength(std::string_view rest, BehindText behind, bool lineFe
   bool firstLineRule = false;
   bool firstLineWritten = false;
   bool firstLineWords = false;
+  bool firstLineLink = false;
   // A signature under its delimiter line right behind the boundary line: a mail program that
   // wrote the closing line as text and signed below it (the name often without a line break).
   bool signature = false;
@@ -137,8 +145,8 @@ std::size_t EpilogueLength(std::string_view rest, BehindText behind, bool lineFe
       // boundary line, markup or encoded data where text for readers without MIME stands: old
       // text, and so is its paragraph. Old text begins where the mail ended,
       // with the tail of one of its lines: a lone line in front of it is that tail, unless it
-      // is a boundary line (a multipart closed twice).
-      const bool loneTail = firstParagraphLines < 2 && !firstLineBoundary;
+      // is a boundary line (a multipart closed twice) or a link written whole (a list's footer).
+      const bool loneTail = firstParagraphLines < 2 && !firstLineBoundary && !firstLineLink;
       // A footer under its rule that runs into old text without an empty line between them:
       // old bytes are cut out inside a line, the footer's lines are written to be read.
       if (paragraphs == 0 && firstLineRule && firstParagraphLines >= 2) return at;
@@ -155,6 +163,7 @@ std::size_t EpilogueLength(std::string_view rest, BehindText behind, bool lineFe
         firstLineRule = IsRuleLine(content);
         firstLineWritten = (content.front() >= 'A' && content.front() <= 'Z') || firstLineRule;
         firstLineWords = content.find(' ') != std::string_view::npos;
+        firstLineLink = IsLinkLine(content);
         signature = rightBehind && content == kSignatureDelimiter;
       }
       // A paragraph that begins inside a line is old text that runs on: a footer of more than

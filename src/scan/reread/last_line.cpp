@@ -87,6 +87,15 @@ bool NameBehindAClosing(std::string_view text, std::size_t at) {
   return stop - lineStart <= kLongestClosing && IsLetter(text[lineStart]);
 }
 
+// Whether `line` is an HTML element's end tag alone ("</html>", "</div>"): an HTML text written
+// without a line break at its end ends so, and random bytes never begin with one.
+bool IsEndTag(std::string_view line) {
+  if (line.size() < 4 || !line.starts_with("</") || !IsLetter(line[2]) || line.back() != '>')
+    return false;
+  return std::all_of(line.begin() + 3, line.end() - 1,
+                     [](char c) { return IsLetter(c) || (c >= '0' && c <= '9'); });
+}
+
 // Where a short last line that ends in a quoted-printable soft break ("=" not followed by two hex
 // digits) ends within the printable run [at, end): behind its "=". Such a line is never a
 // text's true end, so its file was cut right behind it; random bytes that follow may begin
@@ -145,7 +154,8 @@ std::size_t LastLineIntoData(std::string_view text, std::size_t at) {
   // A CR that no LF follows ends no line: random bytes hold one as often as any other byte.
   if (end == at || end >= text.size() || text[end] == '\n') return 0;
   std::size_t lineEnd = end;
-  if (end - at < kLastLineIntoData && !NameBehindAClosing(text, at)) {
+  if (end - at < kLastLineIntoData && !NameBehindAClosing(text, at) &&
+      !IsEndTag(text.substr(at, end - at))) {
     // Only a text written quoted-printable ends a line so; old bytes hold "=" as any other byte.
     lineEnd = SoftBreakEnd(text, at, end);
     if (lineEnd == 0 ||

@@ -40,7 +40,8 @@ inline constexpr std::size_t kLastLineIntoData = 8;
 
 // The length of a last line without a line break at `at` in `text` that runs into binary data:
 // at least kLastLineIntoData printable ASCII characters (fewer for a name behind a closing line
-// such as "Regards,": a signature mail programs often end without a line break; fewer for a line
+// such as "Regards,": a signature mail programs often end without a line break; fewer for an
+// HTML end tag alone, "</html>", which an HTML text ends with and no random bytes; fewer for a line
 // of a text that declares quoted-printable ending in a soft break, "=", which no such text ends
 // with, taken up to it),
 // then bytes no text holds (not zeros) before any line break. A mail's file that ended without a

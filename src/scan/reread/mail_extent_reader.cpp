@@ -379,7 +379,10 @@ void ReadKnownExtent(const MailRecord& record, DataSource& source, std::string& 
                                        ? 0
                                        : EpilogueLength(std::string_view(text).substr(textEnd),
                                                         behind, EndsLineFeedOnly(text, textEnd));
-      text.resize(textEnd + (epilogue > 0 ? epilogue : toClusterEnd(textEnd)));
+      // The epilogue's last line may have no line break of its own where the file ended.
+      const std::size_t kept = textEnd + epilogue;
+      const auto fileEnd = boundary.empty() || intoData ? 0 : LastLineToFileEnd(text, kept, start);
+      text.resize(kept + (fileEnd > 0 ? fileEnd : epilogue > 0 ? 0 : toClusterEnd(textEnd)));
     } else if (limit > start && start + text.size() >= limit) {
       text.resize(TrimSeparatorBeforeNextMail(text));
     }

@@ -129,6 +129,11 @@ INSTANTIATE_TEST_SUITE_P(
         // Old text begins with the tail of one of its lines, alone in its paragraph.
         EpilogueRow{"ALoneLineInFrontOfLongOldLines", "\r\n",
                     "tail of a line.\r\n\r\n" + kLong + "\r\n", BehindText::MailEnd},
+        // A link alone is a list footer's line: old text seldom begins right at a link.
+        EpilogueRow{"ALoneLinkInFrontOfLongOldLines", "\r\nhttp://x.org/listinfo/fork\r\n\r\n",
+                    "nsfer-Encoding: base64\r\n\r\n" + kLong + "\r\n", BehindText::MailEnd},
+        EpilogueRow{"ALoneLinkWithWordsIsATail", "\r\n",
+                    "https://x.org/a page of it\r\n\r\n" + kLong + "\r\n", BehindText::MailEnd},
         // A part's header lines belong behind a boundary line, not in an epilogue.
         EpilogueRow{"PartHeadersOfAnotherMail", "\r\n",
                     "Content-Type: application/ms-tnef\r\nContent-Transfer-Encoding: "

@@ -169,6 +169,13 @@ INSTANTIATE_TEST_SUITE_P(
         IntoDataRow{"ShortLineBehindProseWithAComma", std::string("Bob\x8e\x01\xd3\x1f"), 0,
                     "which the committee, having weighed it all, found sound,\r\n"},
         IntoDataRow{"NameBehindAClosingThenZeros", "Bob" + std::string(8, '\0'), 0, "Regards,\r\n"},
+        // An HTML text's end tag, which random bytes never begin with.
+        IntoDataRow{"DocumentsEndTag", std::string("</html>\x8e\x01\xd3\x1f"), 7, "</body>\r\n"},
+        IntoDataRow{"ElementsEndTag", std::string("</p>\xe3\x01\x9a"), 4},
+        IntoDataRow{"EndTagThenZeros", "</html>" + std::string(8, '\0'), 0},
+        IntoDataRow{"NoEndTag", std::string("</ht\x8e\x01\xd3"), 0},
+        IntoDataRow{"TagThatOpens", std::string("<html>\x8e\x01\xd3"), 0},
+        IntoDataRow{"EndTagOfNoName", std::string("</1p>\x8e\x01\xd3"), 0},
         IntoDataRow{"ALineOfItsOwn", "Body Text - not important\r\n", 0},
         IntoDataRow{"EightBitTextGoesOn", std::string("Body Text caf\xe9 au lait, merci"), 0},
         IntoDataRow{"RandomBytesOnly", std::string("\x8e\x01\xd3q\x1f\xa9\x02"), 0},
