@@ -248,20 +248,6 @@ BlockStart FindBlockStart(CarveBuffer buffer, std::size_t lineStart, std::size_t
       if (previous == 0 && buffer.base == 0) return {current, Context::SourceStart, 0};
       continue;
     }
-    // A field line by looser rules ("X-Mailer :", a name in 8-bit bytes) is the block's too.
-    // (Where a sector starts inside the line, the file begins there: the look below.)
-    if (!gluedLine && !sectorInLine) {
-      const std::size_t loose = LooseFieldStart(buffer, previous, line, cutByNonText);
-      if (loose != std::string_view::npos && loose > 0)
-        return {previous + loose, Context::NonText, 0};
-      if (loose == 0) {
-        current = previous;
-        folds.Clear();
-        if (cutByNonText) return {current, Context::NonText, 0};
-        if (previous == 0 && buffer.base == 0) return {current, Context::SourceStart, 0};
-        continue;
-      }
-    }
     // A banner's line stands right above the block's first line, not above folds of old text.
     const bool noFoldsPassed = !gluedLine && folds.Empty();
     // A separator line a mailbox quoted (">From ...") with a field line right above it stands
@@ -334,6 +320,21 @@ BlockStart FindBlockStart(CarveBuffer buffer, std::size_t lineStart, std::size_t
         BlockStart start{current, Context::NonText, 0};
         start.openingBlanks = current - sector;
         return start;
+      }
+    }
+    // A field line by looser rules ("X-Mailer :", a name in 8-bit bytes) is the block's too,
+    // also where a sector starts inside it and no file begins there (the look above): where a
+    // line of a mail's header block lies on the disk is no sign that it is old text.
+    if (!gluedLine) {
+      const std::size_t loose = LooseFieldStart(buffer, previous, line, cutByNonText);
+      if (loose != std::string_view::npos && loose > 0)
+        return {previous + loose, Context::NonText, 0};
+      if (loose == 0) {
+        current = previous;
+        folds.Clear();
+        if (cutByNonText) return {current, Context::NonText, 0};
+        if (previous == 0 && buffer.base == 0) return {current, Context::SourceStart, 0};
+        continue;
       }
     }
     if (gluedLine) return {previous + glued, Context::Glued, 0};

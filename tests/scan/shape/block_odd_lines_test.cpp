@@ -80,6 +80,18 @@ INSTANTIATE_TEST_SUITE_P(
         OddRow{"UtfEightNameInTheMiddle", kZeros, "",
                CrLf("\xd0\x9f\xd0\xbe\xd0\xbb\xd1\x83\xd1\x87\xd0\xb5\xd0\xbd\xd0\xbe: x\n"), 5000,
                true},
+        // ... where a sector starts inside the value of such a line: a mail lies anywhere on a
+        // disk, and no file begins there. (Two of them: one line of prose among the fields is
+        // passed over as a value run on.)
+        OddRow{"BlankBeforeColonCutBySector", kZeros, "",
+               CrLf("X-Mailer :  Eudora Pro 4.2\nX-Sender\t: ann@a.example\n"),
+               kSector - kTop.size() - 14, true},
+        OddRow{"TabBeforeColonCutBySectorGluedToProse", "old words of prose, the garde", "",
+               CrLf("X-Sender\t: ann@a.example\nX-Mailer :  Eudora Pro 4.2\n"),
+               kSector - kTop.size() - 20, true},
+        OddRow{"EightBitNameCutBySector", kZeros, "",
+               CrLf("\xc3\x84nderung: 1 2 3\nX-Mailer :  Eudora Pro 4.2\n"),
+               kSector - kTop.size() - 13, true},
         OddRow{"BlankBeforeColonFirstAtASector", "old words cut",
                CrLf("X-Sender\t: ann@a.example\n"), "", kSector, true},
         OddRow{"EightBitNameFirstBehindZeros", kZeros, CrLf("\xc9tat: lu\n"), "", 5000, true},
