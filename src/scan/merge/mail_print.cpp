@@ -32,6 +32,19 @@ std::size_t BlockHeaderAt(CarveBuffer buffer, std::size_t at, std::size_t from, 
   return kNoBlockHeader;
 }
 
+// Where the line that holds the byte at `at` (no text) ends, behind its line feed, when that line
+// lies whole before `limit` and is a field line whose bytes that are no text are a stray one or
+// two (IsFieldLineWithStrayBytes); 0 when it is not.
+std::size_t BehindFieldLineWithStrayBytes(CarveBuffer buffer, std::size_t at, std::size_t limit) {
+  const std::size_t reach = std::min(limit, at + kMaxHeaderLine);
+  const void* lineFeed = std::memchr(buffer.data + at, '\n', reach - at);
+  if (!lineFeed) return 0;
+  const auto end =
+      static_cast<std::size_t>(static_cast<const std::uint8_t*>(lineFeed) - buffer.data);
+  const std::size_t content = end > at && buffer.data[end - 1] == '\r' ? end - 1 : end;
+  return IsFieldLineWithStrayBytes(buffer, content) ? end + 1 : 0;
+}
+
 }  // namespace
 
 MailText TextFrom(CarveBuffer buffer, std::size_t start, std::size_t limit, std::string& stepped,
@@ -53,6 +66,15 @@ MailText TextFrom(CarveBuffer buffer, std::size_t start, std::size_t limit, std:
       continue;
     }
     const std::size_t header = BlockHeaderAt(buffer, at, piece, limit);
+    // A stray control byte or two in a field line are the mail's own, as the header reader
+    // takes them: a print cut there holds too little of the mail to tell it from another with
+    // the same values.
+    if (header == kNoBlockHeader && buffer.data[at] != 0) {
+      if (const std::size_t next = BehindFieldLineWithStrayBytes(buffer, at, limit)) {
+        at = next;
+        continue;
+      }
+    }
     if (header == kNoBlockHeader) {
       // Other bytes than zeros end a mail only at a line's end: the few that look like text in
       // front of them (random bytes, mostly) are not its, and differ from copy to copy.

@@ -77,7 +77,8 @@ std::size_t CommonLength(MailText a, std::size_t aFrom, MailText b, std::size_t 
 
 // The text of a mail that begins at index `start` of `buffer`, no further than `limit`: up to the
 // first zero byte, or up to the end of the last whole line before another byte that cannot be a
-// mail's (a control byte, other than the escape that 7-bit Japanese text holds). A store's block
+// mail's (a control byte, other than the escape that 7-bit Japanese text holds and a stray one or
+// two in a field line, which the header reader takes as the line's own). A store's block
 // header between two pieces of the text is stepped over: the text's bytes without such headers are
 // then put in `stepped`, and the returned text lies there. Where the caller knows that the bytes
 // from `start` up to `textUpTo` hold nothing but text and escapes (a text read before, that ran on

@@ -119,8 +119,17 @@ void RecordMerger::DecideTraceFinds(std::uint64_t undecided, CarveBuffer buffer)
     const std::uint64_t at = find->StartByte();
     // In a store block that begins no chain found so far, it lies in some message's chain:
     // which one is known when every chain is, at the end.
-    if (storeChains_.AwaitsItsChain(*find)) {
+    const StoreChains::StorePlace place = storeChains_.PlaceOf(*find);
+    if (place == StoreChains::StorePlace::AwaitsItsChain) {
       storeChains_.Hold(std::move(find));
+      continue;
+    }
+    // A message whose chain begins at its block is a mail of its own, whatever the walk made of
+    // the mail before it: a body whose lines the walk could not read (line feeds alone) leaves
+    // that mail's multipart open, and the next message would be taken for one of its parts.
+    if (place == StoreChains::StorePlace::OpensAChain) {
+      find->container = nullptr;
+      held_.push_back(std::move(find));
       continue;
     }
     // One no header block of its own stands behind may be an attached or quoted message: then

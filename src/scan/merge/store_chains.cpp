@@ -123,22 +123,22 @@ bool StoreChains::InStoreArea(std::uint64_t at) const {
   return false;
 }
 
-bool StoreChains::AwaitsItsChain(const MailRecord& find) {
+StoreChains::StorePlace StoreChains::PlaceOf(const MailRecord& find) {
   const std::uint64_t at = find.StartByte();
   // Finds are decided in position order: the areas behind this one are of no more use.
   while (!storeAreas_.empty() && storeAreas_.front().second <= at) storeAreas_.pop_front();
   // The shape scan sees the areas of stores that lie in one piece; a scattered store's blocks
   // are known by their headers alone.
-  if (!InStoreArea(at) && !InAreas(blockAreas_, at)) return false;
+  if (!InStoreArea(at) && !InAreas(blockAreas_, at)) return StorePlace::Outside;
   // The trace line of a chain found already is that mail's own, unless the walk joined it to the
   // values of whatever block lay behind it.
   const auto [first, end] = chainTraceLines_.equal_range(at);
   for (auto chain = first; chain != end; ++chain) {
     const ChainTraceLine& line = chain->second;
     if (find.from != line.from || find.date != line.date) continue;
-    if (!IsStoreTarget(line.storeBlock)) return false;
+    if (!IsStoreTarget(line.storeBlock)) return StorePlace::OpensAChain;
   }
-  return true;
+  return StorePlace::AwaitsItsChain;
 }
 
 void StoreChains::PlaceScatteredChains() {

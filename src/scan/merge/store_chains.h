@@ -51,9 +51,11 @@ class StoreChains {
   // less than a sector behind it whose own offset puts `at` inside the block before it, and no
   // block header stands right there).
   bool ContinuesAStoreBlock(std::uint64_t at) const;
-  // Whether a trace find lies in a store block that begins no chain found so far; asked in
-  // position order. Such a find is held (Hold) until the chains decide.
-  bool AwaitsItsChain(const MailRecord& find);
+  // Where a trace find lies towards the stores found so far; asked in position order. One in a
+  // store block that begins no chain found so far awaits its chain and is held (Hold) until the
+  // chains decide; one at the trace line of a chain found already is that chain's own mail.
+  enum class StorePlace { Outside, OpensAChain, AwaitsItsChain };
+  StorePlace PlaceOf(const MailRecord& find);
   void Hold(MailRecordPtr find) { awaitingChains_.push_back(std::move(find)); }
 
   using IndexOfMail = std::function<std::optional<std::size_t>(const MailRecord*)>;
