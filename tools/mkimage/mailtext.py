@@ -16,6 +16,8 @@ import re
 from dataclasses import dataclass
 
 CRLF = b"\r\n"
+# Every line end doubled to CR CR LF by a second conversion to the system's line ends.
+DOUBLED_LINE_ENDS = b"\r\r\n"
 SECTOR_SIZE = 512
 MAX_HEADER_GAP_SECTORS = 8
 BLOCK_HEADER_SIZE = 16
@@ -29,7 +31,9 @@ VALUE_WINDOW = 512
 
 # A header value ends at the first byte below 0x0E (NUL, TAB, LF, CR and the other controls).
 _VALUE_STOP = re.compile(rb"[\x00-\x0d]")
-_BLANK_LINE = re.compile(rb"[ \t]*\r?\n")
+# A line may also end in CR CR LF: an export that wrote CR LF through a layer turning LF into
+# CR LF leaves every line so, and a reader that does not insist on CR LF reads it as one line end.
+_BLANK_LINE = re.compile(rb"[ \t]*\r{0,2}\n")
 _MULTIPART_FIELD = re.compile(
     rb"(?im)^content-type:[ \t]*multipart/([a-z0-9.+-]+)[^\n]*(?:\n[ \t][^\n]*)*")
 _BOUNDARY_PARAMETER = re.compile(rb'(?i)boundary\s*=\s*(?:"([^"\r\n]*)"|([^\s;"]+))')
@@ -52,24 +56,27 @@ def starts_with_name(buffer, at, name):
 def split_header(text, start=0):
     """The CR LF lines of the top-level header block from `start` on as (start, end) pairs, `end`
     at the CR, and the position of the empty line that closes the block (None when there is
-    none)."""
+    none). A CR CR LF line end counts as one, `end` at its first CR, as the walk reads it
+    without --strict (see DOUBLED_LINE_ENDS)."""
     lines = []
     position = start
     while True:
         line_end = text.find(CRLF, position)
         if line_end < 0:
             return lines, None
-        if line_end == position:
+        end = line_end - 1 if line_end > position and text[line_end - 1] == 0x0D else line_end
+        if end == position:
             return lines, position
-        lines.append((position, line_end))
+        lines.append((position, end))
         position = line_end + 2
 
 
 def shape_lines(text):
-    """The top-level header block read with CR LF or bare LF line ends, as a reader that does
-    not insist on CR LF sees it: the position of its first line (behind any lines of nothing but
-    blanks that some messages begin with), its lines as (start, end) pairs with `end` before the
-    line end, and the position of the empty line that closes it (None when there is none)."""
+    """The top-level header block read with CR LF, CR CR LF or bare LF line ends, as a reader
+    that does not insist on CR LF sees it: the position of its first line (behind any lines of
+    nothing but blanks that some messages begin with), its lines as (start, end) pairs with `end`
+    before the line end, and the position of the empty line that closes it (None when there is
+    none)."""
     start = 0
     while True:
         match = _BLANK_LINE.match(text, start)
@@ -82,7 +89,9 @@ def shape_lines(text):
         newline = text.find(b"\n", position)
         if newline < 0:
             return start, lines, None
-        end = newline - 1 if newline > position and text[newline - 1] == 0x0D else newline
+        end = newline
+        while end > position and newline - end < 2 and text[end - 1] == 0x0D:
+            end -= 1
         if end == position:
             return start, lines, position
         lines.append((position, end))
@@ -345,6 +354,8 @@ def strict_failure(mail, lines, trace_index, header_end, block_end, across_block
         return "NUL byte in the header block"
     if header_end is None:
         return "header block has no closing empty line"
+    if DOUBLED_LINE_ENDS in text[trace:header_end + len(DOUBLED_LINE_ENDS)]:
+        return "CR CR LF line ends, which the walk reads as line ends without --strict only"
     if mail.in_store:
         if across_blocks:
             problem = block_header_problem(mail, lines, trace_index, header_end)

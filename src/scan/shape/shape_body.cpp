@@ -51,6 +51,9 @@ void FollowBody(CarveBuffer buffer, ShapeCandidate& candidate, std::size_t heade
   BodySteps steps(record, HeaderEnd::EmptyLine, ansiCodePage);
   // A line the loop below lets through because a NUL cuts it may still be binary bytes.
   steps.EndTextAtForeignLines();
+  // An export that wrote CR LF through a layer that turns LF into CR LF leaves every line ending
+  // in CR CR LF; the shape scan never runs with --strict, whose line ends stay exact.
+  steps.TakeCrCrLfLineEnds();
   const std::size_t emptyLine =
       endsWithoutEmptyLine ? headerEnd : headerEnd - (candidate.lineFeedOnly ? 1 : 2);
   limit = std::min({limit, buffer.size, headerEnd + kMaxFollowedText});
