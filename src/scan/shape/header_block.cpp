@@ -122,9 +122,15 @@ bool MayBeARunOnValue(std::string_view line) {
            (last == '.' || last == '!' || last == '?'));
 }
 
-ParsedBlock ParseBlock(CarveBuffer buffer, std::size_t start) {
+namespace {
+
+// Reads the block from `start`, its lines no further than `limit`. `fieldsUpToLimit` tells
+// whether the lines ran on to `limit` as field lines and their folds alone, without From and
+// Date both: a longer block of the same may still name its sender.
+ParsedBlock ReadBlock(CarveBuffer buffer, std::size_t start, std::size_t limit,
+                      bool& fieldsUpToLimit) {
+  fieldsUpToLimit = false;
   ParsedBlock block;
-  const std::size_t limit = std::min(buffer.size, start + kMaxShapeHeaderBlock);
   HeaderBlockReader reader(buffer, kShapeHeaderRules, limit);
   bool seen[kHeaderFieldCount] = {};
   bool emptySeen[kHeaderFieldCount] = {};  // read once with an empty value
@@ -254,7 +260,13 @@ ParsedBlock ParseBlock(CarveBuffer buffer, std::size_t start) {
     block.stoppedAt = value.lastLineStart;
     position = value.end;
   }
-  if (block.headerEnd == 0) return block;
+  if (block.headerEnd == 0) {
+    fieldsUpToLimit = position >= limit && malformedLines == 0 && !runOnSeen && !separatorSeen &&
+                      repeated == 0 &&
+                      !(seen[static_cast<std::size_t>(HeaderField::From)] &&
+                        seen[static_cast<std::size_t>(HeaderField::Date)]);
+    return block;
+  }
   PendingMail& h = block.headers;
   block.hasContentType = !contentType.empty();
   if (!contentType.empty()) SetContentType(h, contentType);
@@ -286,6 +298,21 @@ ParsedBlock ParseBlock(CarveBuffer buffer, std::size_t start) {
   constexpr int kScoreOfAWholeHeader = 6;
   if (block.valid && !block.hasTrace && !block.hasMimeVersion && score < kScoreOfAWholeHeader)
     block.valid = !HeaderLinesFollow(buffer, block.headerEnd);
+  return block;
+}
+
+}  // namespace
+
+ParsedBlock ParseBlock(CarveBuffer buffer, std::size_t start) {
+  bool fieldsUpToLimit = false;
+  ParsedBlock block = ReadBlock(buffer, start, std::min(buffer.size, start + kMaxShapeHeaderBlock),
+                                fieldsUpToLimit);
+  // Signatures and relay lines of big providers fill more than the usual length in front of
+  // From or Date now and then. Only a block of nothing but field lines up to there is read on:
+  // text that repeats header lines breaks off or repeats itself long before.
+  if (fieldsUpToLimit && buffer.size > start + kMaxShapeHeaderBlock)
+    block = ReadBlock(buffer, start, std::min(buffer.size, start + kMaxLongHeaderBlock),
+                      fieldsUpToLimit);
   return block;
 }
 

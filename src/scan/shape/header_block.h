@@ -29,7 +29,9 @@ struct ParsedBlock {
 // opens with a capital and ends with a full stop, and which text puts between header-like lines.
 bool MayBeARunOnValue(std::string_view line);
 
-// Reads the header lines from buffer index `start` to the empty line that ends them. The first
+// Reads the header lines from buffer index `start` to the empty line that ends them, at most
+// kMaxShapeHeaderBlock bytes of them, or kMaxLongHeaderBlock where every line up to the first
+// bound is a field line or a fold and From or Date is still missing there. The first
 // occurrence of a field counts, except one read empty (a draft's "From: "): the same field later
 // in the block, behind no line that is no field, stands for it.
 ParsedBlock ParseBlock(CarveBuffer buffer, std::size_t start);
