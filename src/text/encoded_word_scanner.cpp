@@ -34,6 +34,16 @@ std::size_t FindFirst(std::string_view text, std::size_t position, Matches match
   return std::string_view::npos;
 }
 
+// The first line break in [from, end), or npos: a long value unfolded onto one line is not
+// searched to its end for every word in it.
+std::size_t LineBreakBefore(std::string_view text, std::size_t from, std::size_t end) {
+  end = std::min(end, text.size());
+  for (; from < end; ++from) {
+    if (IsLineBreak(text[from])) return from;
+  }
+  return std::string_view::npos;
+}
+
 }  // namespace
 
 bool FindEncodedWord(std::string_view text, std::size_t from, EncodedWordSpan& word) {
@@ -45,12 +55,14 @@ bool FindEncodedWord(std::string_view text, std::size_t from, EncodedWordSpan& w
   std::size_t nextOpening = 0;
   bool searched = false;
   auto refresh = [&](std::size_t position) {
-    if (!searched || nextClose < position) nextClose = text.find("?=", position);
+    const bool closeMoved = !searched || nextClose < position;
+    if (closeMoved) nextClose = text.find("?=", position);
     if (!searched || nextBlank < position)
       nextBlank = FindFirst(text, position, IsBlankOrLineBreak);
-    // No line break lies before the next blank, the line breaks being blanks too.
-    if (!searched || nextLineBreak < position)
-      nextLineBreak = FindFirst(text, std::max(position, nextBlank), IsLineBreak);
+    // No line break lies before the next blank, the line breaks being blanks too. Only one in
+    // front of the next "?=" matters: npos stands for none there.
+    if (closeMoved || nextLineBreak < position)
+      nextLineBreak = LineBreakBefore(text, std::max(position, nextBlank), nextClose);
     if (!searched || nextOpening < position) nextOpening = text.find("=?", position);
     searched = true;
   };
