@@ -297,7 +297,12 @@ INSTANTIATE_TEST_SUITE_P(
         TextCase{"OtherWordWithoutBlank", "=?utf-8?Q?a=?utf-8?Q?b?=", u"a=?utf-8?Q?b"},
         TextCase{"CutShortAtTheEnd", "x =?utf-8?Q?abc?", u"x abc"},
         TextCase{"CutShortBeforeABlank", "=?utf-8?Q?abc d", u"=?utf-8?Q?abc d"},
-        TextCase{"SecondWordAfterLineBreak", "=?utf-8?Q?a?=\r\n =?utf-8?Q?b c?=\r\n", u"ab c\r\n"}),
+        TextCase{"SecondWordAfterLineBreak", "=?utf-8?Q?a?=\r\n =?utf-8?Q?b c?=\r\n", u"ab c\r\n"},
+        // A line break in front of one "?=" says nothing about the next word's.
+        TextCase{"WordBehindOneCutByALineBreak", "=?utf-8?Q?a\r\nb?= x =?utf-8?Q?c d?= e",
+                 u"=?utf-8?Q?a\r\nb?= x c d e"},
+        TextCase{"LineBreakBeforeTheSecondWordsEnd", "=?utf-8?Q?a?= =?utf-8?Q?b\r\nc?= d",
+                 u"a =?utf-8?Q?b\r\nc?= d"}),
     LabelOf);
 
 class DecodeAddressTextTest : public ::testing::TestWithParam<TextCase> {};
