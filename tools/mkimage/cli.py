@@ -9,7 +9,7 @@ import subprocess
 import sys
 
 from . import (bench_kinds, copies, disk, end_cases, header_shapes, layouts, mixed, mixed_check,
-               mutations, scattered, truth, unseen_check)
+               mutations, scattered, synthetic, truth, unseen_check)
 from .mixes import MIXES
 from .noise import NoiseMaker
 from .writer import ImageWriter
@@ -61,6 +61,8 @@ def shift_noise(seed, size):
 def build(options):
     """Builds the image and its truth; returns the truth."""
     mails = read_inputs(options.inputs)
+    if options.synthetic:
+        mails = synthetic.synthetic_mails(options.seed, options.synthetic) + mails
     if not mails:
         raise SystemExit("quillon-mkimage: no .eml input found")
     mails, case_fields = disk.apply_case(mails, options.case, options.seed, options.mix)
@@ -128,6 +130,9 @@ def parse_arguments(argv):
     parser.add_argument("--case", type=case_name,
                         help="make every input mail this variant first (not with "
                              f"{', '.join(NO_CASE_LAYOUTS)})")
+    parser.add_argument("--synthetic", type=int, default=0, metavar="N",
+                        help="lay out N mails of no corpus first (mkimage/synthetic.py), drawn "
+                             "by the seed; INPUT may then be left out")
     parser.add_argument("--self-test", action="store_true",
                         help="build every layout from the demo mails and check the truth")
     parser.add_argument("inputs", nargs="*", metavar="INPUT",
@@ -138,12 +143,14 @@ def parse_arguments(argv):
     for name in ("layout", "out", "truth"):
         if getattr(options, name) is None:
             parser.error(f"--{name} is required")
-    if not options.inputs:
+    if not options.inputs and not options.synthetic:
         parser.error("at least one INPUT is required")
     if options.case and options.layout in NO_CASE_LAYOUTS:
         parser.error(f"--case does not go with --layout {options.layout}")
     if options.store_cluster not in [512 << n for n in range(8)]:
         parser.error("--store-cluster must be a power of two from 512 to 65536")
+    if options.synthetic < 0:
+        parser.error("--synthetic must not be negative")
     if options.shift < 0 or options.size < 0 or (options.mails is not None
                                                  and options.mails < 1):
         parser.error("--shift and --size must not be negative, --mails must be positive")

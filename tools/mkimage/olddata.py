@@ -37,7 +37,8 @@ def is_clean(data):
 
 def mail_fragments(texts):
     """Body text of mails, as old mail fragments: each mail's text behind its header block,
-    cut at every line that would break the rules above; only pieces of 256 bytes or more."""
+    cut at every line that would break the rules above or hold a NUL (old text of this kind
+    never does); only pieces of 256 bytes or more."""
     fragments = []
     for text in texts:
         split = re.search(rb"\r?\n\r?\n", text)
@@ -46,7 +47,8 @@ def mail_fragments(texts):
         body = text[split.end():]
         piece = bytearray()
         for line in body.splitlines(keepends=True):
-            if b"received" in line.lower() or _FROM_LINE.match(line) or _DATE_LINE.match(line):
+            if b"received" in line.lower() or _FROM_LINE.match(line) or \
+                    _DATE_LINE.match(line) or b"\x00" in line:
                 if len(piece) >= 256:
                     fragments.append(bytes(piece))
                 piece = bytearray()
