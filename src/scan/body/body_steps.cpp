@@ -51,11 +51,8 @@ BodyLine ReadBodyLine(CarveBuffer buffer, std::size_t position) {
 // with Unix line ends, and where `crCrLf` CR CR LF too; 0 when the line is not empty.
 std::size_t EmptyLineLength(CarveBuffer buffer, std::size_t position, bool crCrLf) {
   if (position < buffer.size && buffer.data[position] == '\n') return 1;
-  if (position + 1 >= buffer.size || buffer.data[position] != '\r') return 0;
-  if (buffer.data[position + 1] == '\n') return 2;
-  const bool doubled = crCrLf && position + 2 < buffer.size && buffer.data[position + 1] == '\r' &&
-                       buffer.data[position + 2] == '\n';
-  return doubled ? 3 : 0;
+  if (IsCrLfAt(buffer, position)) return 2;
+  return crCrLf && IsCrCrLfAt(buffer, position) ? 3 : 0;
 }
 
 }  // namespace
@@ -155,9 +152,7 @@ std::size_t BodySteps::HandleLine(CarveBuffer buffer, std::size_t position, bool
     ending_ = Ending::ClosingBoundary;
     endIndex_ = lineEnd;
     if (lineEnd < buffer.size && buffer.data[lineEnd] == '\r') ++endIndex_;
-    if (crCrLfLineEnds_ && endIndex_ + 1 < buffer.size && buffer.data[endIndex_] == '\r' &&
-        buffer.data[endIndex_ + 1] == '\n')
-      ++endIndex_;
+    if (crCrLfLineEnds_ && IsCrLfAt(buffer, endIndex_)) ++endIndex_;
     if (endIndex_ < buffer.size && buffer.data[endIndex_] == '\n') ++endIndex_;
     endByte_ = buffer.PositionOf(endIndex_);
   }

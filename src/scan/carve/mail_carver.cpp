@@ -64,14 +64,12 @@ void MailCarver::AcceptPending(CarveBuffer buffer, std::size_t lineStart) {
   MailRecordPtr record =
       BuildRecord(std::move(pending_), sourceName_, FoundBy::Trace, ansiCodePage_);
 
-  const bool atEmptyLine = (lineStart + 1 < buffer.size && buffer.data[lineStart] == '\r' &&
-                            buffer.data[lineStart + 1] == '\n') ||
-                           CrCrLfAt(buffer, lineStart);
+  const bool atEmptyLine = IsCrLfAt(buffer, lineStart) || CrCrLfAt(buffer, lineStart);
   followed_.emplace(record, atEmptyLine ? HeaderEnd::EmptyLine : HeaderEnd::BoundaryLine,
                     ansiCodePage_);
-  if (nextMailStart_) followed_->TakeCrCrLfLineEnds();
   followedTextEnded_ = false;
   if (nextMailStart_) {
+    followed_->TakeCrCrLfLineEnds();
     followed_->EndTextAtForeignLines();
     followedUntil_ = nextMailStart_(record->StartByte());
   }

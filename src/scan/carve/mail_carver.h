@@ -17,6 +17,7 @@
 #include "scan/body/body_steps.h"
 #include "scan/carve/header_parser.h"
 #include "scan/find/line_break_map.h"
+#include "scan/lines/line_reader.h"
 #include "scan/lines/pending_mail.h"
 #include "scan/lines/stepped_bytes.h"
 #include "scan/mail_record.h"
@@ -96,9 +97,7 @@ class MailCarver {
   // layer that turns LF into CR LF): whether the line at `lineStart` is one, and what it tells
   // the header block being read.
   bool CrCrLfAt(CarveBuffer buffer, std::size_t lineStart) const {
-    return lineStart + 2 < buffer.size && buffer.data[lineStart] == '\r' &&
-           buffer.data[lineStart + 1] == '\r' && buffer.data[lineStart + 2] == '\n' &&
-           nextMailStart_ != nullptr;
+    return IsCrCrLfAt(buffer, lineStart) && nextMailStart_ != nullptr;
   }
   HeaderLineResult CrCrLfEmptyLine() const;
   // Whether the followed mail's body still takes lines.

@@ -54,11 +54,6 @@ bool IsFoldingWhiteSpace(std::uint8_t c) {
   return c == ' ' || c == '\t';
 }
 
-bool IsCrLfAt(CarveBuffer buffer, std::size_t position) {
-  return position + 1 < buffer.size && buffer.data[position] == '\r' &&
-         buffer.data[position + 1] == '\n';
-}
-
 std::string_view ViewOf(CarveBuffer buffer, std::size_t from, std::size_t length) {
   return {reinterpret_cast<const char*>(buffer.data + from), std::min(length, buffer.size - from)};
 }

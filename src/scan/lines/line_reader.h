@@ -47,6 +47,18 @@ inline constexpr LineRules kLineEndRules{static_cast<std::size_t>(-1), false, fa
 inline Line ReadLine(CarveBuffer buffer, std::size_t begin,
                      const LineRules& rules = kHeaderLineRules);
 // Inline, as IsContinuation: the header readers ask at every line they read.
+// Whether a CR LF stands at buffer index `position`.
+inline bool IsCrLfAt(CarveBuffer buffer, std::size_t position) {
+  return position + 1 < buffer.size && buffer.data[position] == '\r' &&
+         buffer.data[position + 1] == '\n';
+}
+// Whether CR CR LF stands at buffer index `position`: the line end of an export that wrote CR LF
+// through a layer that turns LF into CR LF. Only the default mode reads it as a line end.
+inline bool IsCrCrLfAt(CarveBuffer buffer, std::size_t position) {
+  return position + 2 < buffer.size && buffer.data[position] == '\r' &&
+         buffer.data[position + 1] == '\r' && buffer.data[position + 2] == '\n';
+}
+
 inline std::string_view TextOf(CarveBuffer buffer, const Line& line) {
   return {reinterpret_cast<const char*>(buffer.data + line.begin), line.end - line.begin};
 }

@@ -13,6 +13,7 @@
 #include "scan/lines/line_scan.h"
 #include "scan/shape/block_context.h"
 #include "scan/shape/field_names.h"
+#include "scan/shape/lines_around_block.h"
 #include "scan/shape/old_line_fields.h"
 #include "text/ascii.h"
 
@@ -104,10 +105,9 @@ std::size_t GluedBlockInLine(std::string_view text, std::size_t nameLength, bool
 
 // Whether the line in front of buffer index `lineStart` holds blanks and tabs alone, one at least.
 bool FollowsALineOfBlanks(CarveBuffer buffer, std::size_t lineStart) {
-  if (lineStart == 0 || buffer.data[lineStart - 1] != '\n') return false;
-  std::size_t at = lineStart - 1;
-  if (at > 0 && buffer.data[at - 1] == '\r') --at;
-  const std::size_t end = at;
+  const std::size_t end = LineEndAbove(buffer, lineStart);
+  if (end == kNoLineAbove) return false;
+  std::size_t at = end;
   while (at > 0 && (buffer.data[at - 1] == ' ' || buffer.data[at - 1] == '\t')) --at;
   return at < end && at > 0 && buffer.data[at - 1] == '\n';
 }

@@ -30,9 +30,8 @@ bool FieldLinesFrom(CarveBuffer buffer, std::size_t index, int count) {
 // Whether the line that ends in the line feed in front of buffer index `lineStart` is a header
 // line or a fold of one, all of it text from `earliest` on.
 bool HeaderLineAbove(CarveBuffer buffer, std::size_t lineStart, std::size_t earliest) {
-  if (lineStart == 0 || buffer.data[lineStart - 1] != '\n') return false;
-  std::size_t end = lineStart - 1;
-  if (end > 0 && buffer.data[end - 1] == '\r') --end;
+  const std::size_t end = LineEndAbove(buffer, lineStart);
+  if (end == kNoLineAbove) return false;
   // A line of text at most kMaxHeaderLine bytes long, behind a line feed or the buffer's start.
   const std::size_t stop = LastLineStop(buffer.data, end - std::min(end, kMaxHeaderLine + 1), end);
   if (stop == kNoLineStop ? end > kMaxHeaderLine : buffer.data[stop] != '\n') return false;
@@ -45,9 +44,8 @@ bool HeaderLineAbove(CarveBuffer buffer, std::size_t lineStart, std::size_t earl
 // Whether the line that ends in the line feed in front of buffer index `lineStart` is a mailbox
 // separator: the mail behind it opens with whatever stands below, its line of blanks too.
 bool SeparatorAbove(CarveBuffer buffer, std::size_t lineStart) {
-  if (lineStart == 0 || buffer.data[lineStart - 1] != '\n') return false;
-  std::size_t end = lineStart - 1;
-  if (end > 0 && buffer.data[end - 1] == '\r') --end;
+  const std::size_t end = LineEndAbove(buffer, lineStart);
+  if (end == kNoLineAbove) return false;
   std::size_t begin = end;
   while (begin > 0 && buffer.data[begin - 1] != '\n' && end - begin < kMaxHeaderLine) --begin;
   return IsMboxSeparator({reinterpret_cast<const char*>(buffer.data + begin), end - begin});
@@ -56,9 +54,8 @@ bool SeparatorAbove(CarveBuffer buffer, std::size_t lineStart) {
 // Whether the line in front of buffer index `lineStart` is a field line, from its start (a line
 // feed or a byte that is no text) or from a sector start inside it, where a file opens.
 bool FieldLineAbove(CarveBuffer buffer, std::size_t lineStart) {
-  if (lineStart == 0 || buffer.data[lineStart - 1] != '\n') return false;
-  std::size_t end = lineStart - 1;
-  if (end > 0 && buffer.data[end - 1] == '\r') --end;
+  const std::size_t end = LineEndAbove(buffer, lineStart);
+  if (end == kNoLineAbove) return false;
   const std::string_view line = TextBefore(buffer, end);
   if (line.empty()) return false;  // an empty line: the mailbox's own separator above a message
   if (HeaderNameLength(line) > 0) return true;

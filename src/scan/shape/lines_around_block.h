@@ -10,6 +10,15 @@
 
 namespace quillon {
 
+// Where the line that ends in the line feed in front of buffer index `lineStart` ends, its CR
+// left out; kNoLineAbove where no line feed stands there.
+inline constexpr std::size_t kNoLineAbove = static_cast<std::size_t>(-1);
+inline std::size_t LineEndAbove(CarveBuffer buffer, std::size_t lineStart) {
+  if (lineStart == 0 || buffer.data[lineStart - 1] != '\n') return kNoLineAbove;
+  const std::size_t end = lineStart - 1;
+  return end > 0 && buffer.data[end - 1] == '\r' ? end - 1 : end;
+}
+
 // The text of the line in front of `index`, from its start (a line feed, a byte that is no text,
 // or kMaxHeaderLine back) up to `index`.
 std::string_view TextBefore(CarveBuffer buffer, std::size_t index);
