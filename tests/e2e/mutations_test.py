@@ -217,6 +217,10 @@ ROWS.update({case: (lambda lines: lambda t: t.startswith(MULTIPART) and
 MULTIPART_ONLY += tuple(mutations.EPILOGUE_END_CASES)
 BODY_CHANGED += tuple(mutations.EPILOGUE_END_CASES)
 
+# One to three lines named by fields no list of the scan holds, each half of the names apart.
+ROWS.update({case: (lambda lines: lambda t: opens_with_one_of(t, lines))(lines)
+             for case, lines in mutations.OTHER_NAME_CASES.items()})
+
 
 def main():
     support.parse_arguments(__doc__.splitlines()[0])
@@ -240,7 +244,7 @@ def main():
             failures.append(f"{case} changed a mail without the field it changes")
     # A first field the mail can do without is replaced; From and the trace stay.
     opened = b"X-Mailer: Mutt 1.5\r\n" + MAIL
-    for case in mutations.FIRST_LINE_CASES:
+    for case in (*mutations.FIRST_LINE_CASES, *mutations.OTHER_NAME_CASES):
         text, _fields = variants.apply(case, opened, random.Random(5), MIXES["tuning"])
         if b"X-Mailer" in text or not text.endswith(MAIL):
             failures.append(f"{case} kept the first field it replaces: {text[:120]!r}")

@@ -7,6 +7,7 @@ not know, and the text unchanged where the mail does not fit the case.
 """
 
 import base64
+import hashlib
 
 from . import cases, header_shapes, mailtext
 
@@ -445,7 +446,7 @@ KEPT_FIRST_FIELDS = (b"from", b"date", b"to", b"subject", b"message-id", b"mime-
                      b"content-type", b"received", b"return-path")
 
 
-def with_first_lines(case, text, rng):
+def with_first_lines(case, text, rng, choices=None):
     fields, _start = cases.header_fields(text)
     if not fields:
         return text
@@ -455,7 +456,7 @@ def with_first_lines(case, text, rng):
               "nl": newline}
     values = {key: value if isinstance(value, bytes) else value.encode() for key, value in
               values.items()}
-    choices = FIRST_LINE_CASES[case]
+    choices = choices or FIRST_LINE_CASES[case]
     picked = [choices[rng.randrange(len(choices))] for _ in range(rng.randint(1, 3))]
     lines = b"".join(line % {k.encode(): v for k, v in values.items()} + newline
                      for line in picked)
@@ -939,3 +940,85 @@ def apply_mutation(case, text, rng, number=0):  # noqa: F811 (extends the one ab
     if case in EPILOGUE_END_CASES:
         return with_epilogue_end(case, text, rng)
     return _apply_before_epilogue_cases(case, text, rng, number)
+
+
+# First lines named by fields no list of the scan holds: names from the public registry of message
+# header fields (permanent and provisional) and those common mail programs, list servers and
+# gateways write, some in lower case or capitals, a few with digits. A fixed hash of the name
+# splits them in two: `mut-first-other` draws from one half, `mut-first-other-aside` from the
+# other, so that a rule tuned on the first can be tried on names it never saw.
+OTHER_FIRST_LINES = (
+    b"Thread-Topic: Plans for the spring meeting", b"thread-topic: budget",
+    b"Thread-Index: AdQ1ZyXkWJ0bT4r3Sq2c1hV8nAbcdA==", b"Importance: Normal", b"IMPORTANCE: high",
+    b"Priority: urgent", b"Priority: normal", b"List-Id: Users of the tool <users.example.net>",
+    b"list-id: <dev.lists.example.net>", b"List-Unsubscribe: <mailto:leave@lists.example.net>",
+    b"List-Post: <mailto:users@lists.example.net>", b"List-Help: <mailto:help@example.net>",
+    b"List-Subscribe: <https://lists.example.net/join>, <mailto:join@lists.example.net>",
+    b"List-Archive: <https://lists.example.net/archive/users>",
+    b"List-Owner: <mailto:owner@lists.example.net>", b"Precedence: bulk", b"Precedence: list",
+    b"PRECEDENCE: junk", b"Errors-To: %(from)s", b"Comments: sent from the lab",
+    b"Keywords: budget, spring, plans", b"Content-Class: urn:content-classes:message",
+    b"Autocrypt: addr=%(from)s; prefer-encrypt=mutual; keydata=mQENBFqJ0bT4r3Sq2c1hV8nA",
+    b"Disposition-Notification-To: %(from)s", b"Auto-Submitted: auto-generated",
+    b"Auto-Submitted: auto-replied",
+    b"Mailing-List: contact users-help@lists.example.net; run by ezmlm",
+    b"Approved: moderator@example.net", b"Feedback-ID: 4417:campaign:mailer:example",
+    b"Accept-Language: en-US, de-DE", b"acceptlanguage: en-US", b"Content-Language: en-US",
+    b"Face: iVBORw0KGgoAAAANSUhEUgAAADAAAAAwBAMAAAClLOS0AAAAGFBMVEX",
+    b"Sensitivity: Company-Confidential", b"Sensitivity: Personal", b"Organisation: The Lab",
+    b"Expires: Tue, 18 Mar 2008 00:00:00 +0000", b"Expiry-Date: Tue, 18 Mar 2008 00:00:00 +0000",
+    b"Reply-By: Fri, 7 Mar 2008 17:00:00 +0000", b"Supersedes: <old.1234@example.net>",
+    b"Followup-To: comp.mail.misc", b"Distribution: world", b"Summary: the short of it",
+    b"Archived-At: <https://lists.example.net/archive/2008/03/1234.html>",
+    b"Original-Recipient: rfc822;%(to)s", b"Return-Receipt-To: %(from)s",
+    b"Read-Receipt-To: %(from)s", b"Confirm-Reading-To: %(from)s", b"Language: en",
+    b"Obsoletes: <older.12@example.net>", b"Original-Message-ID: <orig.88@example.net>",
+    b"Solicitation: com.example.offers", b"Injection-Date: Mon, 3 Mar 2008 10:00:00 +0000",
+    b"Injection-Info: news.example.net; posting-host=\"10.1.2.3\"",
+    b"NNTP-Posting-Date: Mon, 03 Mar 2008 10:00:00 GMT", b"Posting-Version: version B 2.10 4/3/83",
+    b"Relay-Version: version B 2.10 5/3/83; site example.UUCP", b"Control: cancel <x.1@example.net>",
+    b"Alternate-Recipient: prohibited", b"Autoforwarded: FALSE", b"Conversion: prohibited",
+    b"Conversion-With-Loss: prohibited", b"Deferred-Delivery: Mon, 3 Mar 2008 10:00:00 +0000",
+    b"Generate-Delivery-Report: ", b"Incomplete-Copy: ", b"Message-Type: Delivery Report",
+    b"Original-From: %(from)s", b"Original-Subject: Plans for the spring meeting",
+    b"Prevent-NonDelivery-Report: ", b"Resent-Reply-To: %(from)s",
+    b"TLS-Required: No", b"VBR-Info: md=example.net; mc=all; mv=dwl.example.com",
+    b"Content-Base: \"http://www.example.net/\"", b"Content-Location: message.html",
+    b"Content-MD5: Q2hlY2sgSW50ZWdyaXR5IQ==", b"Content-Duration: 120",
+    b"Content-Features: (& (type=text/plain))", b"ARC-Message-Signature: i=1; a=rsa-sha256; "
+    b"c=relaxed/relaxed; d=example.net; s=arc-2008; b=bWVzc2FnZSBzaWdu",
+    b"ARC-Authentication-Results: i=1; mx.example.net; spf=pass smtp.mailfrom=%(from)s",
+    b"Mail-Followup-To: %(to)s", b"Mail-Reply-To: %(from)s",
+    b"Mail-System-Version: <MH 6.8.3>", b"Mailer: Mail for Windows 3.1",
+    b"OpenPGP: id=0BDCB45A; url=https://example.net/key.asc", b"Cancel-Lock: sha1:bNXHc6ohSmeHaRNHW",
+    b"Cancel-Key: sha1:aWxxLTk4Mjg0MjkwNjg=", b"Bounces-To: bounces@lists.example.net",
+    b"Posted-And-Mailed: yes", b"Apparently-To: %(to)s", b"Originator: %(from)s",
+    b"Return-Receipt-Requested: ", b"Disposition-Notification-Options: signed-receipt-protocol="
+    b"optional,pkcs7-signature", b"msip_labels: MSIP_Label_f42aa342_Enabled=True",
+    b"MT-Priority: 4", b"Require-Recipient-Valid-Since: %(to)s; Mon, 3 Mar 2008 10:00:00 +0000",
+    b"DL-Expansion-History: %(to)s; Mon, 3 Mar 2008 10:00:00 +0000",
+    b"Encrypted: PEM, 1", b"PICS-Label: (PICS-1.1 \"http://example.net/r\" l r (s 0))",
+    b"Content-Return: allowed",
+    b"Message-Context: multimedia-message", b"Phone: +1 555 0100", b"Fax: +1 555 0101",
+    b"Abuse-Reports-To: abuse@example.net", b"Envelope-ID: 0803031000.A1",
+)
+
+
+def other_name_is_set_aside(line):
+    name = line.split(b":", 1)[0].lower()
+    return hashlib.sha256(name).digest()[0] % 2 == 1
+
+
+OTHER_NAME_CASES = {
+    "mut-first-other": tuple(line for line in OTHER_FIRST_LINES
+                             if not other_name_is_set_aside(line)),
+    "mut-first-other-aside": tuple(line for line in OTHER_FIRST_LINES
+                                   if other_name_is_set_aside(line))}
+MUTATIONS += tuple(OTHER_NAME_CASES)
+_apply_before_other_names = apply_mutation
+
+
+def apply_mutation(case, text, rng, number=0):  # noqa: F811 (extends the one above)
+    if case in OTHER_NAME_CASES:
+        return with_first_lines(case, text, rng, OTHER_NAME_CASES[case])
+    return _apply_before_other_names(case, text, rng, number)
