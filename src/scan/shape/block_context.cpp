@@ -360,7 +360,8 @@ BlockStart FindBlockStart(CarveBuffer buffer, std::size_t lineStart, std::size_t
     // or to old bytes in front of its own name.
     if (const std::size_t inLine = WellFormedFieldGluedInto(line); inLine != std::string_view::npos)
       return {previous + inLine, Context::Glued, 0};
-    if (const std::size_t inName = WellFormedNameInsideTopLine(buffer, current);
+    if (const std::size_t inName =
+            WellFormedNameInsideTopLine(buffer, current, 1, kMaxHeaderLine, true);
         inName != std::string_view::npos)
       return {current + inName, Context::Glued, 0};
     if (const std::size_t atSector = FieldLineAtASector(buffer, current, TopLine(buffer, current));

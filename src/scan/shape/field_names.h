@@ -93,6 +93,11 @@ bool IsWellFormedName(std::string_view name);
 // leftmost such start not behind a hyphen ("Spam-Status" holds no "Status") nor behind a
 // capitalised word alone ("ExtLoop1" is one name); 0 for none.
 std::size_t WellFormedNameInside(std::string_view name);
+// Where a well-formed name begins inside `name`, which is none itself, behind a word that ends in
+// a small letter: a word of prose that ran into a field's name ("Letter" + "Approved", "Ca" +
+// "Originator"), which WellFormedNameInside takes for one name ("ExtLoop1"). Asked where the
+// bytes in front are known to be prose; 0 for none.
+std::size_t WellFormedNameBehindAWord(std::string_view name);
 
 // Where a header line whose name no list knows begins inside `text`, the line right above a
 // header block (one line, without its line end): a well-formed name (IsWellFormedName) glued

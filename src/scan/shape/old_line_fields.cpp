@@ -276,13 +276,15 @@ std::string_view TopLine(CarveBuffer buffer, std::size_t lineStart) {
 // name inside, not before `from` bytes into the line; npos where its name is known, private or
 // well-formed itself.
 std::size_t WellFormedNameInsideTopLine(CarveBuffer buffer, std::size_t lineStart, std::size_t from,
-                                        std::size_t to) {
+                                        std::size_t to, bool behindProse) {
   const std::string_view line = TopLine(buffer, lineStart);
   const std::size_t nameLength = HeaderNameLength(line);
   if (nameLength == 0) return std::string_view::npos;
   const std::string_view name = line.substr(0, nameLength);
   if (IsKnownFieldName(name) || IsPrivateFieldName(name)) return std::string_view::npos;
-  const std::size_t inside = WellFormedNameInside(name);
+  std::size_t inside = WellFormedNameInside(name);
+  if (inside == 0 && behindProse && !IsWellFormedName(name))
+    inside = WellFormedNameBehindAWord(name);
   if (inside < from || inside > to) return std::string_view::npos;
   if (IsKnownFieldName(name.substr(inside)) || IsPrivateFieldName(name.substr(inside)))
     return std::string_view::npos;

@@ -99,9 +99,11 @@ std::string_view TopLine(CarveBuffer buffer, std::size_t lineStart);
 // Where the block's topmost header line at buffer index `lineStart` really begins when its name
 // is none a list knows and old bytes ran into it ("x7" + "Thread-Topic"): at the well-formed
 // name inside, not before `from` bytes into the line; npos where its name is known, private or
-// well-formed itself.
+// well-formed itself. `behindProse`: the line above is one of prose, whose last word may run
+// into the name ("Ca" + "Originator"), which behind binary bytes is one name ("ExtLoop1").
 std::size_t WellFormedNameInsideTopLine(CarveBuffer buffer, std::size_t lineStart,
-                                        std::size_t from = 1, std::size_t to = kMaxHeaderLine);
+                                        std::size_t from = 1, std::size_t to = kMaxHeaderLine,
+                                        bool behindProse = false);
 
 // Where a hyphenated field written in lower case begins inside `line`, the line right above a
 // header block (one line, without its line end), where old bytes ran into it: a name a list

@@ -43,7 +43,13 @@ INSTANTIATE_TEST_SUITE_P(
                     NameRow{"BehindOldTextWithAnUnderscore", "ab_cdThread-Index", 5},
                     NameRow{"NoNameInside", "lowercase", 0}, NameRow{"TooShortInside", "abcDe", 0},
                     NameRow{"LongRunOfCapitalsIsNoWord", "abcDQAKAEQAZQ", 0},
-                    NameRow{"SingleCapitalOnlyBeforeAHyphen", "abX", 0}),
+                    NameRow{"SingleCapitalOnlyBeforeAHyphen", "abX", 0},
+                    NameRow{"BehindAStrayCapital", "SPriority", 1},
+                    NameRow{"BehindARuleOfUnderscores", "_____Approved", 5},
+                    NameRow{"BehindOneUnderscore", "_Approved", 1},
+                    NameRow{"BehindADateCutAtItsHyphen", "2008-Original-Message-ID", 5},
+                    NameRow{"WordWithACapitalOfItsOwn", "versionPrevent-NonDelivery-Report", 7},
+                    NameRow{"NotInsideARunOfCapitals", "CoppARC-Message-Signature", 0}),
     [](const testing::TestParamInfo<NameRow>& row) { return row.param.name; });
 
 struct KnownNameRow {
@@ -110,6 +116,9 @@ INSTANTIATE_TEST_SUITE_P(
                     FormRow{"IdentityWord", "Message-ID", true},
                     FormRow{"PrivatePrefix", "X-YMAIL-UMID", true},
                     FormRow{"CapitalInsideAWord", "DomainKey-Signature", false},
+                    FormRow{"CapitalBeginsAWordInALaterWord", "Prevent-NonDelivery-Report", true},
+                    FormRow{"CapitalsRunOnInALaterWord", "Prevent-NonDELivery", false},
+                    FormRow{"CapitalEndsALaterWord", "Prevent-NonD", false},
                     FormRow{"LowerCaseFirst", "thread-topic", false},
                     FormRow{"TrailingHyphen", "Thread-", false},
                     FormRow{"DoubleHyphen", "Thread--Topic", false},
@@ -156,6 +165,81 @@ INSTANTIATE_TEST_SUITE_P(
         LowerCaseRow{"TailOfAHyphenatedName", "x-original-received: from x", kNone},
         LowerCaseRow{"LineOfItsOwn", "received: from mx.example.net", kNone}),
     [](const testing::TestParamInfo<LowerCaseRow>& row) { return row.param.name; });
+
+struct UnknownFieldRow {
+  const char* name;
+  std::string_view line;   // the line right above a header block
+  std::string_view glued;  // the field line glued into it, from its start on; empty: none
+};
+
+void PrintTo(const UnknownFieldRow& row, std::ostream* out) {
+  *out << row.name;
+}
+
+class WellFormedFieldTest : public testing::TestWithParam<UnknownFieldRow> {};
+
+TEST_P(WellFormedFieldTest, FindsTheGluedLine) {
+  const UnknownFieldRow& row = GetParam();
+  const std::size_t start = WellFormedFieldGluedInto(row.line);
+  if (row.glued.empty()) {
+    EXPECT_EQ(start, kNone);
+    return;
+  }
+  ASSERT_NE(start, kNone);
+  EXPECT_EQ(row.line.substr(start), row.glued);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Lines, WellFormedFieldTest,
+    testing::Values(
+        // A field's line glued to a line of prose that ends in a blank, or in a word that runs
+        // into the name.
+        UnknownFieldRow{"HyphenatedNameBehindABlank", "see the notes below Thread-Topic: Plans",
+                        "Thread-Topic: Plans"},
+        UnknownFieldRow{"AcronymNameBehindABlank", "their PICS-Label: (PICS-1.1 \"x\")",
+                        "PICS-Label: (PICS-1.1 \"x\")"},
+        UnknownFieldRow{"EmptyValueBehindABlank",
+                        "one may the Prevent-NonDelivery-Report: ", "Prevent-NonDelivery-Report: "},
+        UnknownFieldRow{"OneWordWithATokenBehindABlank", "silver block budget Priority: normal",
+                        "Priority: normal"},
+        UnknownFieldRow{"OneWordWithAnAddressBehindABlank",
+                        "or figure. Simple Approved: m@b.example", "Approved: m@b.example"},
+        UnknownFieldRow{"OneWordWithParametersBehindABlank",
+                        "all Autocrypt: addr=a@b.example; keydata=mQENB",
+                        "Autocrypt: addr=a@b.example; keydata=mQENB"},
+        UnknownFieldRow{"BehindACapitalisedWordOfProse", "was quiet. LetterApproved: m@b.example",
+                        "Approved: m@b.example"},
+        UnknownFieldRow{"BehindAWordRunIntoTheName", "the waterThread-Topic: Plans",
+                        "Thread-Topic: Plans"},
+        // Prose that a colon follows, and lines of their own.
+        UnknownFieldRow{"OneWordWithASentenceBehindABlank",
+                        "see the notes below Summary: the plans", ""},
+        UnknownFieldRow{"NameOpensTheLine", "Thread-Topic: Plans", ""},
+        UnknownFieldRow{"WordOpensTheLine", "Note: see below", ""},
+        UnknownFieldRow{"BehindQuoteMarks", "> > Thread-Topic: Plans", ""},
+        UnknownFieldRow{"BehindBlanksAlone", "    Thread-Topic: Plans", ""},
+        UnknownFieldRow{"ReplyPrefixBehindABlank", "about the plans Antw: ok", ""},
+        UnknownFieldRow{"ShortFirstWordBehindABlank", "see the A-Team: now", ""},
+        UnknownFieldRow{"CapitalisedWordsAtTheLineStart", "ExtLoop1: 1", ""},
+        UnknownFieldRow{"LowerCaseWordBehindABlank", "the parts are: normal", ""},
+        UnknownFieldRow{"NameInAList", "h=From:To: Thread-Topic: Plans", ""}),
+    [](const testing::TestParamInfo<UnknownFieldRow>& row) { return row.param.name; });
+
+class NameBehindAWordTest : public testing::TestWithParam<NameRow> {};
+
+TEST_P(NameBehindAWordTest, FindsTheNameBehindTheWord) {
+  EXPECT_EQ(WellFormedNameBehindAWord(GetParam().text), GetParam().inside);
+}
+
+INSTANTIATE_TEST_SUITE_P(Names, NameBehindAWordTest,
+                         testing::Values(NameRow{"CapitalisedWord", "LetterApproved", 6},
+                                         NameRow{"ShortWord", "CaOriginator", 2},
+                                         NameRow{"WordInFrontOfAnAcronym",
+                                                 "CoppARC-Message-Signature", 4},
+                                         NameRow{"BehindCapitalsAlone", "ABLines", 0},
+                                         NameRow{"NoNameBehind", "Letterapproved", 0},
+                                         NameRow{"TooShortBehind", "LetterAb", 0}),
+                         [](const testing::TestParamInfo<NameRow>& row) { return row.param.name; });
 
 }  // namespace
 }  // namespace quillon::shape_names
