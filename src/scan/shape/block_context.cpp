@@ -243,6 +243,14 @@ BlockStart FindBlockStart(CarveBuffer buffer, std::size_t lineStart, std::size_t
       if (cutByNonText && header) {
         const std::size_t inName = WellFormedNameInsideTopLine(buffer, current, 1, kStrayBytes);
         if (inName != std::string_view::npos) return {current + inName, Context::NonText, 0};
+        // ... and more of them where an 8-bit byte among them tells them from a name's words
+        // ("P5\x99\x8a(n\x9e" + "Content-Duration:"): a name in another language has its
+        // 8-bit letters inside its words, not in front of a well-formed name of its own.
+        const std::size_t further = WellFormedNameInsideTopLine(buffer, current, kStrayBytes + 1);
+        if (further != std::string_view::npos &&
+            std::any_of(buffer.data + current, buffer.data + current + further,
+                        [](std::uint8_t byte) { return byte >= 0x80; }))
+          return {current + further, Context::Glued, 0};
       }
       if (cutByNonText) return {current, header ? Context::NonText : Context::TextLine, 0};
       if (previous == 0 && buffer.base == 0) return {current, Context::SourceStart, 0};

@@ -65,6 +65,8 @@ INSTANTIATE_TEST_SUITE_P(
             CrLf("Precedence: bulk\n"), 0, Context::Glued},
         UnknownFieldRow{"BehindAHighByteOfOldData", kBinary + "\xab",
                         CrLf("Disposition-Notification-To: a@b.example\n"), 0, Context::Glued},
+        UnknownFieldRow{"BehindBinaryBytesThatReadAsEightBitText", kBinary + "P5\x99\x8a(n\x9e",
+                        CrLf("Content-Duration: 120\n"), 0, Context::Glued},
         UnknownFieldRow{"BehindStrayBytesOfBinary", kBinary + "mQ", CrLf("Thread-Index: AQHX\n"), 0,
                         Context::NonText},
         UnknownFieldRow{"AcronymsInTheName", "old line\r\nthe end",
@@ -84,6 +86,9 @@ INSTANTIATE_TEST_SUITE_P(
         UnknownFieldRow{"BehindARuleOfUnderscores", "old line\r\n__________",
                         CrLf("Approved: moderator@b.example\n"), 0, Context::Glued},
         // What stays as it was: a block behind prose does not begin a mail.
+        UnknownFieldRow{"EightBitLettersInsideAName", kBinary,
+                        CrLf("X-Empf\xe4nger: a@b.example\nImportance: high\n"), 0,
+                        Context::NonText},
         UnknownFieldRow{"CapitalisedNameBehindZeros", std::string(8, '\0'), CrLf("ExtLoop1: 1\n"),
                         0, Context::NonText},
         UnknownFieldRow{"NameBehindABlankIsProse", "old line\r\nsee the notes below ",
