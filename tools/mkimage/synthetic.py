@@ -1,12 +1,14 @@
 """Mails that come from no corpus: structures real mail and parser fixtures have and few corpus
 mails show (uuencoded bodies, binary parts, bounces, calendars, deep nesting, odd boundaries,
 base64 and quoted-printable of every line length, 8-bit headers, long trace stacks, first lines
-that are no usual field, tiny bodies, header blocks alone).
+that are no usual field, tiny bodies, header blocks alone), and what signers, list servers and
+mail programs write (S/MIME and PGP bodies, winmail.dat parts, flowed text, inline images,
+digests, read receipts, long, lower-case, unblanked or tab-folded fields, folded keys, odd dates).
 
 Every mail is drawn from a seed and its number alone, so the same seed writes the same files;
 its file name says which structure it has (`0007-uuencode.eml`), which the figures of an image
 built from them can be split by. Lines end in CR LF, except inside parts whose transfer encoding
-allows raw bytes.
+allows raw bytes and in the `lf-body` mails, whose body or header block ends its lines in bare LF.
 """
 
 import base64
