@@ -546,7 +546,7 @@ def make_exchange_fields(rng):
     index = base64.b64encode(rng.randbytes(rng.choice((22, 27, 32, 47)))).decode()
     fields = [f"Thread-Topic: {words(rng, 4)}", f"Thread-Index: {index}",
               "X-MS-Has-Attach: ", "X-MS-TNEF-Correlator: ",
-              f"x-ms-exchange-transport-fromentityheader: Hosted",
+              "x-ms-exchange-transport-fromentityheader: Hosted",
               f"X-MS-Exchange-Organization-SCL: {rng.randint(-1, 5)}",
               f"X-MS-Exchange-CrossTenant-id: {rng.getrandbits(128):032x}",
               f"X-MS-Exchange-AntiSpam-MessageData-0:\r\n "
