@@ -63,6 +63,43 @@ PROMISES = {
     "forwarded": lambda t: b"Content-Type: message/rfc822" in t and
     header_and_body(t)[1].startswith(b"Received: ") and not t.startswith(b"Received: "),
     "html-only": lambda t: b"text/html" in t and b"multipart" not in t,
+    "smime-signed": lambda t: b"multipart/signed" in t and
+    b"application/pkcs7-signature" in t and b"smime.p7s" in t,
+    "smime-opaque": lambda t: b"Content-Type: application/pkcs7-mime; smime-type=" in t and
+    b"Content-Transfer-Encoding: base64" in header_and_body(t)[0],
+    "pgp-mime": lambda t: (b"multipart/signed" in t or b"multipart/encrypted" in t) and
+    re.search(rb"\r\n-----BEGIN PGP (SIGNATURE|MESSAGE)-----\r\n", t) is not None,
+    "pgp-inline": lambda t: b"multipart" not in t and
+    re.search(rb"\r\n\r\n-----BEGIN PGP ", t) is not None and t.endswith(b"-----\r\n"),
+    "tnef": lambda t: b'application/ms-tnef; name="winmail.dat"' in t,
+    "format-flowed": lambda t: b"format=flowed" in t and b" \r\n" in header_and_body(t)[1],
+    "inline-images": lambda t: b"multipart/related" in t and b"multipart/alternative" in t and
+    all(cid in t for cid in re.findall(rb"cid:([^\"]+)", t)) and b"Content-ID: <" in t,
+    "digest": lambda t: b"multipart/digest" in t and
+    len(re.findall(rb"\r\n\r\nFrom: ", header_and_body(t)[1])) >= 2,
+    "read-receipt": lambda t: b"message/disposition-notification" in t,
+    "lf-body": lambda t: b"\r" not in t.partition(b"\r\n\r\n")[2] if b"\r\n\r\n" in t else
+    b"\r" not in t.partition(b"\n\n")[0] and b"\r\n" in t.partition(b"\n\n")[2],
+    "long-header-line": lambda t: max(map(len, header_and_body(t)[0].split(b"\r\n"))) > 998,
+    "lower-case": lambda t: re.search(rb"(?m)^from: ", t) is not None and
+    re.search(rb"(?m)^[A-Z][\w-]*:", header_and_body(t)[0]) is None,
+    "no-blank": lambda t: re.search(rb"(?m)^Subject:\S", t) is not None,
+    "tab-folding": lambda t: re.search(rb"(?m)^Subject: .*\r\n\t\S", t) is not None,
+    "address-list": lambda t: re.search(rb"(?m)^(To|Cc|Bcc): (.*,\r\n ){24}", t) is not None,
+    "signing-fields": lambda t: len(re.findall(
+        rb"(?m)^(DKIM-Signature|ARC-Seal|ARC-Authentication-Results|Autocrypt): ", t)) >= 2 and
+    re.search(rb"\r\n\t? [A-Za-z0-9+/]{60,}\r\n", header_and_body(t)[0]) is not None,
+    "exchange-fields": lambda t: b"Thread-Index: " in t and b"X-MS-Exchange-" in t,
+    "list-fields": lambda t: all(has_field(t, name) for name in (b"List-Id", b"List-Unsubscribe",
+                                                                  b"List-Post")),
+    "8bit-no-charset": lambda t: b"charset" not in t and b"Content-Type" not in t and
+    any(byte >= 0x80 for byte in header_and_body(t)[1]),
+    "rule-lines": lambda t: re.search(rb"\r\n([-=_*])\1{39,}\r\n", t) is not None,
+    "blank-tail": lambda t: t.endswith(b"\r\n\r\n"),
+    "date-first": lambda t: re.search(rb"(?m)^Date: ", t).start() <
+    re.search(rb"(?m)^From: ", t).start(),
+    "odd-date": lambda t: re.search(
+        rb"(?m)^Date: \w{3}, \d{1,2} \w{3} \d{4} \d\d:\d\d:\d\d [-+]\d{4}\r\n", t) is None,
 }
 
 

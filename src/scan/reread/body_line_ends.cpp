@@ -56,6 +56,37 @@ bool LooksLikeField(std::string_view line) {
                      [](char c) { return c > ' ' && c < 0x7f; });
 }
 
+// True when `line` holds bytes no line of text does: a control byte other than a tab, or 8-bit
+// bytes with a shift code.
+bool HoldsBinaryBytes(const BodyLine& line) {
+  return NoTextOfAnyCharset(line.content) ||
+         std::any_of(line.content.begin(), line.content.end(),
+                     [](char c) { return static_cast<unsigned char>(c) < 0x20 && c != '\t'; });
+}
+
+// True when the lines from `first` to `last` hold kFewestWordLines lines or more and each that
+// is not blank reads as words: a blank between printable characters, and at most one 8-bit
+// byte in four (half of random bytes have the high bit set).
+bool ReadAsWords(std::vector<BodyLine>::const_iterator first,
+                 std::vector<BodyLine>::const_iterator last) {
+  constexpr std::ptrdiff_t kFewestWordLines = 2;
+  if (std::count_if(first, last, [](const BodyLine& line) { return !line.content.empty(); }) <
+      kFewestWordLines)
+    return false;
+  return std::all_of(first, last, [](const BodyLine& line) {
+    std::string_view content = line.content;
+    if (content.empty()) return true;
+    const auto eightBit = std::count_if(content.begin(), content.end(), [](char c) {
+      return static_cast<unsigned char>(c) >= 0x80;
+    });
+    const std::size_t start = content.find_first_not_of(" \t");
+    if (start == std::string_view::npos) return true;
+    content = content.substr(start, content.find_last_not_of(" \t") + 1 - start);
+    return content.find(' ') != std::string_view::npos &&
+           static_cast<std::size_t>(eightBit) * 4 <= line.content.size();
+  });
+}
+
 // True when `lines`, the body's first (`first` its first non-empty one), read as text written to
 // be read: at least two whole lines without control bytes (a CR inside a line is a line end of
 // other bytes), not beginning as the tail of an old line, nor markup where plain text is declared
@@ -81,6 +112,12 @@ bool BodyTakesOwnLineEnds(std::string_view headerBlock, std::string_view body,
     return line.lineFeedOnly == headerLineFeedOnly;
   });
   lines.erase(ownEnd, lines.end());
+  // Binary data behind a body cut short (written over, or ended at its cluster) holds line feeds
+  // but seldom a CR LF: its lines run on among the body's. Where the body's lines in front of
+  // them read as words, as random bytes' lines hardly ever do, those lines alone speak for it.
+  if (const auto binary = std::find_if(lines.begin(), lines.end(), HoldsBinaryBytes);
+      binary != lines.end() && ReadAsWords(lines.begin(), binary))
+    lines.erase(binary, lines.end());
   // Empty lines ending otherwise are where old bytes begin, behind a CR their LF was cut from,
   // unless the body's text follows them; bytes no text holds are no mail's body.
   const auto text = std::find_if(lines.begin(), lines.end(),

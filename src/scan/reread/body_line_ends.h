@@ -13,7 +13,8 @@ namespace quillon::mail_reader {
 // begins behind its body, not at its first line. The body must show it: the opening line of the
 // multipart's `boundary` among its first lines, data its declared transfer encoding writes
 // (base64, quoted-printable), or a declared text part whose first lines are text written to be
-// read. `body` begins with the body's first line.
+// read. Binary data behind a body cut short ends the lines that speak for it, where those
+// read as words. `body` begins with the body's first line.
 bool BodyTakesOwnLineEnds(std::string_view headerBlock, std::string_view body,
                           std::string_view boundary, bool headerLineFeedOnly);
 

@@ -34,6 +34,13 @@ const std::string kLfQuoted =
 const std::string kLfMessage = "From: a@x\nContent-Type: message/rfc822\n\n";
 const std::string kLfImage = "From: a@x\nContent-Type: image/gif\n\n";
 const std::string kCrLfPlain = "From: a@x\r\nContent-Type: text/plain\r\n\r\n";
+// Random bytes as a disk holds them behind a mail: control bytes, 8-bit bytes, a shift code and
+// line feeds, no CR LF.
+const std::string kBinary =
+    "\x9f\xf6~C\x7f\x93"
+    "7\x0c"
+    "bz%z\n\xe2]HY\xe3\x97\x1b\xe2\xc6G\xca\n\x99\xf9L\xc2"
+    "4_\x81\xe3v\x01\n";
 
 class BodyLineEndsTest : public testing::TestWithParam<LineEndRow> {};
 
@@ -82,7 +89,26 @@ INSTANTIATE_TEST_SUITE_P(
         LineEndRow{"QuotedPrintableOfNoTextType", kLfQuoted, "plain words\r\nmore\r\n", "", false},
         LineEndRow{"MailCarriedWhole", kLfMessage, "Return-path: <a@x>\r\nFrom: b@y\r\n", "", true},
         LineEndRow{"TextWhereAMailIsDeclared", kLfMessage, "Hello there\r\nfriend\r\n", "", false},
-        LineEndRow{"NoTextType", kLfImage, "Hello there\r\nfriend\r\n", "", false}),
+        LineEndRow{"NoTextType", kLfImage, "Hello there\r\nfriend\r\n", "", false},
+        // Random bytes behind a body cut short hold line feeds: lines of words in front of them
+        // still speak for the body, other lines do not.
+        LineEndRow{"WordsThenBinaryData", kCrLfPlain, "Hi there,\nsee you soon.\n" + kBinary, "",
+                   true},
+        LineEndRow{"WordsEmptyLineWordsThenShiftCodes", kCrLfPlain,
+                   "Hi there,\n\nsee you soon.\nR\xe9union \xe0 midi\n\x1b\xe5\xa9\n", "", true},
+        LineEndRow{"WordsThenAStrayControlByte", kLfPlain,
+                   "Hi there,\r\nsee you soon.\r\nab\x01"
+                   "cd\r\n",
+                   "", true},
+        LineEndRow{"BinaryDataRightBehindTheHeader", kCrLfPlain, kBinary, "", false},
+        LineEndRow{"OneLineOfWordsThenBinaryData", kCrLfPlain, "Hi there, friend\n" + kBinary, "",
+                   false},
+        LineEndRow{"EightBitLinesThenBinaryData", kCrLfPlain,
+                   "\xe5\xa9 \xf3\xc4\n\xb1\x9f \xe2\xe4\n" + kBinary, "", false},
+        LineEndRow{"LinesWithoutABlankThenBinaryData", kCrLfPlain, "Hi,\nbye\n" + kBinary, "",
+                   false},
+        LineEndRow{"Base64ThenBinaryData", kLfBase64, "SGVsbG8gd29ybGQsIGhvdyBhcmU=\r\n" + kBinary,
+                   "", true}),
     [](const testing::TestParamInfo<LineEndRow>& row) { return row.param.name; });
 
 // The whole rule in FindTextEnd: the body's lines end otherwise than its header block and are
@@ -95,6 +121,15 @@ TEST(FindTextEnd, KeepsABodyWithLineEndsOfItsOwnUpToOldLines) {
   // own, still end it there.
   const std::string old = kLfPlain + "the old page\r\ngoes on\r\n";
   EXPECT_EQ(FindTextEnd(old, "", false, TextTail::MailEnd), kLfPlain.size());
+}
+
+// A CR LF header block over bare LF body lines, cut short by random bytes: the body's lines are
+// the mail's, its end where the bytes no text holds begin.
+TEST(FindTextEnd, KeepsALineFeedBodyUpToTheBinaryDataBehindIt) {
+  const std::string body = "Backup answer attached draft\nUpdate backup invoice\nPlease review\n";
+  const std::string text = kCrLfPlain + body + kBinary + kBinary;
+  for (const TextTail tail : {TextTail::BinaryData, TextTail::MailEnd, TextTail::Open})
+    EXPECT_EQ(FindTextEnd(text, "", false, tail), kCrLfPlain.size() + body.size());
 }
 
 }  // namespace
