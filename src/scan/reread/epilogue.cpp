@@ -84,6 +84,8 @@ std::size_t EpilogueLength(std::string_view rest, BehindText behind, bool lineFe
   // A signature under its delimiter line right behind the boundary line: a mail program that
   // wrote the closing line as text and signed below it (the name often without a line break).
   bool signature = false;
+  // The first line of the current paragraph that begins as an old line's tail.
+  std::size_t tailInParagraph = std::string_view::npos;
   while (at < rest.size()) {
     const Line line = ReadLine(buffer, at, kBodyLineRules);
     // A last line without a line break that runs into binary data or a NUL: the lines before
@@ -108,20 +110,6 @@ std::size_t EpilogueLength(std::string_view rest, BehindText behind, bool lineFe
     if (ReadsAsBinaryBytes(TextOf(buffer, line), line.binary))
       return otherEndings > 0 ? firstOtherEnding : at;
     const std::string_view content = TextOf(buffer, line);
-    if (line.lineFeedOnly != lineFeedMail) {
-      // An empty line of another line end style is where old bytes begin.
-      if (BlanksOnly(content)) return otherEndings > 0 ? firstOtherEnding : at;
-      if (otherEndings++ == 0) firstOtherEnding = at;
-      // So is one that shows old text by its shape as well as by its line end.
-      if (otherEndings == kOtherEndingsThatEnd || ShowsOldText(content)) return firstOtherEnding;
-      at = line.next;
-      continue;
-    }
-    otherEndings = 0;
-    // A mailbox separator begins the next mail; the blank line before it belongs to neither.
-    if (previousEmpty && IsMboxSeparator(content, MboxSeparatorRule::Prefix))
-      return BeforeLineBreak(rest, at);
-    if (textLines == 0 && !rightBehind && OpensAMail(content)) carriesAMail = true;
     // Old bytes begin where the mail ended, mostly inside one of their lines: a line that begins
     // as such a tail, a word cut at its front, behind lines written to be read (from their
     // first column, with a capital or under a rule), is where they begin. A paragraph is written
@@ -130,6 +118,23 @@ std::size_t EpilogueLength(std::string_view rest, BehindText behind, bool lineFe
                               !content.empty() && content.front() >= 'a' &&
                               content.front() <= 'z' && BeginsMidLine(content) &&
                               !ReadsAsEncodedData(content);
+    if (line.lineFeedOnly != lineFeedMail) {
+      // An empty line of another line end style is where old bytes begin.
+      if (BlanksOnly(content)) return otherEndings > 0 ? firstOtherEnding : at;
+      if (otherEndings++ == 0) firstOtherEnding = at;
+      // So is one that shows old text by its shape as well as by its line end, or that begins
+      // as an old line's tail right behind the mail's own lines.
+      if (otherEndings == kOtherEndingsThatEnd || ShowsOldText(content) ||
+          (otherEndings == 1 && oldLinesTail))
+        return firstOtherEnding;
+      at = line.next;
+      continue;
+    }
+    otherEndings = 0;
+    // A mailbox separator begins the next mail; the blank line before it belongs to neither.
+    if (previousEmpty && IsMboxSeparator(content, MboxSeparatorRule::Prefix))
+      return BeforeLineBreak(rest, at);
+    if (textLines == 0 && !rightBehind && OpensAMail(content)) carriesAMail = true;
     // Behind an empty line the lines in front must be words (a token alone is as likely an old
     // line's tail as a note): a paragraph of old text may begin small, a word of one line.
     if (oldLinesTail && previousEmpty && firstLineWords) return at;
@@ -141,6 +146,11 @@ std::size_t EpilogueLength(std::string_view rest, BehindText behind, bool lineFe
                                   content[1] >= 'a' && content[1] <= 'z' &&
                                   !ReadsAsEncodedData(content) && !HoldsMarkup(content);
       if (oldLinesTail || cutBehindBlank) return at;
+      // The first paragraph, begun as written, ran into old text through a line that began as
+      // an old line's tail: the old bytes began there. A footer under its rule may go on in
+      // small letters ("users mailing list").
+      if (paragraphs == 0 && !firstLineRule && tailInParagraph != std::string_view::npos)
+        return tailInParagraph;
       // Longer than a note or footer is written, a part's header line that belongs behind a
       // boundary line, markup or encoded data where text for readers without MIME stands: old
       // text, and so is its paragraph. Old text begins where the mail ended,
@@ -152,7 +162,9 @@ std::size_t EpilogueLength(std::string_view rest, BehindText behind, bool lineFe
       if (paragraphs == 0 && firstLineRule && firstParagraphLines >= 2) return at;
       return rightBehind || paragraphs == 0 || loneTail ? emptyLines : paragraphEnd;
     }
+    if (oldLinesTail && tailInParagraph == std::string_view::npos) tailInParagraph = at;
     if (content.empty()) {
+      tailInParagraph = std::string_view::npos;
       // The first paragraph ends here, with the empty lines behind it.
       if (!previousEmpty) ++paragraphs;
       if (paragraphs == 1) paragraphEnd = line.next;

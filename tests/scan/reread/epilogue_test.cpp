@@ -276,7 +276,35 @@ INSTANTIATE_TEST_SUITE_P(
                     BehindText::MailEnd},
         // Without a rule or an empty line nothing tells a footer from old text.
         EpilogueRow{"TextCutAtTheMailsEnd", "\r\n", "users list\r\nhttp://x/listinfo",
-                    BehindText::MailEnd}),
+                    BehindText::MailEnd},
+        // Written lines, then a line of the other line end that begins as an old line's tail:
+        // the old bytes begin there, whatever line ends their later lines have.
+        EpilogueRow{"WrittenLinesThenAnOldTailOfTheOtherLineEnd",
+                    "\r\nInvoice draft server question\r\nNotes the answer release\r\n",
+                    "n council ancient signal village by.\nGarden is in it page? " + kLong + "\r\n",
+                    BehindText::MailEnd},
+        // A note right behind the boundary line is one line.
+        EpilogueRow{"ANoteThenAnOldTailOfTheOtherLineEnd", "Invoice draft\r\n",
+                    "n council ancient.\nGarden\r\n" + kLong + "\r\n", BehindText::MailEnd},
+        // Written lines, then an old line's tail and old markup behind it in the same paragraph.
+        EpilogueRow{"WrittenLinesThenAnOldTailThenMarkup",
+                    "\r\nFigures budget question\r\nAnswer release review team\r\n",
+                    "yle>\r\n.garden div { color: 8px; margin: 34px; }\r\n</style></head>\r\n",
+                    BehindText::MailEnd},
+        // A line of the other line end that begins written is no tail to tell old bytes by:
+        // the paragraph is taken for old text as a whole.
+        EpilogueRow{"WrittenLinesThenAWrittenLineOfTheOtherLineEnd", "\r\n",
+                    "Invoice draft\r\nGarden is in it page.\n" + kLong + "\r\n",
+                    BehindText::MailEnd},
+        // A tail in a later paragraph leaves the first paragraph's end the mail's end.
+        EpilogueRow{
+            "ATailInTheSecondParagraphThenMarkup", "\r\n",
+            "Invoice draft\r\n\r\nNotes the answer\r\nyle>\r\n.garden div { color: 8px; }\r\n",
+            BehindText::MailEnd},
+        // A footer under its rule goes on in small letters as it likes.
+        EpilogueRow{"FooterInSmallLettersThenMarkup",
+                    "\r\n________________\r\nusers mailing list\r\nunsubscribe at x.org\r\n",
+                    ".garden div { color: 8px; }\r\n", BehindText::MailEnd}),
     [](const testing::TestParamInfo<EpilogueRow>& row) { return row.param.name; });
 
 struct TrimRow {
