@@ -1,5 +1,7 @@
 #include "scan/reread/epilogue.h"
 
+#include <algorithm>
+
 #include "scan/lines/header_fields.h"
 #include "scan/lines/line_reader.h"
 #include "scan/reread/old_text_lines.h"
@@ -36,6 +38,17 @@ bool ShowsOldText(std::string_view line) {
 bool IsLinkLine(std::string_view line) {
   return (line.starts_with("http://") || line.starts_with("https://")) &&
          line.find_first_of(" \t") == std::string_view::npos;
+}
+
+// Whether `line` reads as the tail of a line of base64 data: its characters alone, no blank, and
+// a digit, "+" or "/" among them, which a word of text has not.
+bool ReadsAsDataTail(std::string_view line) {
+  const auto isBase64 = [](char c) {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '+' ||
+           c == '/';
+  };
+  return !line.empty() && std::all_of(line.begin(), line.end(), isBase64) &&
+         line.find_first_of("0123456789+/") != std::string_view::npos;
 }
 
 }  // namespace
@@ -86,6 +99,11 @@ std::size_t EpilogueLength(std::string_view rest, BehindText behind, bool lineFe
   bool signature = false;
   // The first line of the current paragraph that begins as an old line's tail.
   std::size_t tailInParagraph = std::string_view::npos;
+  // Lines of the first paragraph written as sentences are, and whether one ended otherwise.
+  std::size_t writtenLines = 0;
+  bool otherEndingInParagraph = false;
+  bool previousDataTail = false;
+  std::size_t previousLine = 0;
   while (at < rest.size()) {
     const Line line = ReadLine(buffer, at, kBodyLineRules);
     // A last line without a line break that runs into binary data or a NUL: the lines before
@@ -122,6 +140,7 @@ std::size_t EpilogueLength(std::string_view rest, BehindText behind, bool lineFe
       // An empty line of another line end style is where old bytes begin.
       if (BlanksOnly(content)) return otherEndings > 0 ? firstOtherEnding : at;
       if (otherEndings++ == 0) firstOtherEnding = at;
+      otherEndingInParagraph = otherEndingInParagraph || paragraphs == 0;
       // So is one that shows old text by its shape as well as by its line end, or that begins
       // as an old line's tail right behind the mail's own lines.
       if (otherEndings == kOtherEndingsThatEnd || ShowsOldText(content) ||
@@ -151,6 +170,13 @@ std::size_t EpilogueLength(std::string_view rest, BehindText behind, bool lineFe
       // small letters ("users mailing list").
       if (paragraphs == 0 && !firstLineRule && tailInParagraph != std::string_view::npos)
         return tailInParagraph;
+      // Encoded data may begin anywhere, and lines written to be read in front of it (words
+      // from a capital on, each with the mail's line end) are no part of it: an old part's data
+      // begins at its line, or at the tail of a line of it right in front.
+      const std::size_t dataTail = previousDataTail ? 1 : 0;
+      if (paragraphs == 0 && !otherEndingInParagraph && writtenLines > 0 &&
+          writtenLines + dataTail == firstParagraphLines && ReadsAsEncodedData(content))
+        return previousDataTail ? previousLine : at;
       // Longer than a note or footer is written, a part's header line that belongs behind a
       // boundary line, markup or encoded data where text for readers without MIME stands: old
       // text, and so is its paragraph. Old text begins where the mail ended,
@@ -163,12 +189,17 @@ std::size_t EpilogueLength(std::string_view rest, BehindText behind, bool lineFe
       return rightBehind || paragraphs == 0 || loneTail ? emptyLines : paragraphEnd;
     }
     if (oldLinesTail && tailInParagraph == std::string_view::npos) tailInParagraph = at;
+    previousDataTail = ReadsAsDataTail(content);
+    previousLine = at;
     if (content.empty()) {
       tailInParagraph = std::string_view::npos;
       // The first paragraph ends here, with the empty lines behind it.
       if (!previousEmpty) ++paragraphs;
       if (paragraphs == 1) paragraphEnd = line.next;
     } else {
+      if (paragraphs == 0 && content.front() >= 'A' && content.front() <= 'Z' &&
+          content.find(' ') != std::string_view::npos)
+        ++writtenLines;
       if (paragraphs == 0 && firstParagraphLines++ == 0) {
         firstLineMidLine = BeginsMidLine(content);
         firstLineBoundary = content.starts_with("--");

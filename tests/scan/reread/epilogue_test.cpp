@@ -43,6 +43,10 @@ const std::string kFooter =
     "http://x.org/sf\r\n______________\r\nusers mailing list\r\nhttps://x.org/listinfo/users"
     "\r\n\r\n\r\n";
 
+// A line of base64 data as an encoder writes it.
+const std::string kBase64Line =
+    "XpMd2bDXq/YJ6yAC4fUOzQ46KkQvJ8+1aK5QWqElkraxpSK8YL0MYEO8VZxwLHG6Eo8Z3Cr8iR4+";
+
 // Longer than lines of mail text are written.
 const std::string kLong(kEpilogueLineLength + 1, 'w');
 
@@ -301,6 +305,26 @@ INSTANTIATE_TEST_SUITE_P(
             "ATailInTheSecondParagraphThenMarkup", "\r\n",
             "Invoice draft\r\n\r\nNotes the answer\r\nyle>\r\n.garden div { color: 8px; }\r\n",
             BehindText::MailEnd},
+        // Written lines, then old base64 data: the data's lines begin where the old bytes do.
+        EpilogueRow{"WrittenLinesThenOldBase64Data",
+                    "\r\nReport server please\r\nAttached release answer notes\r\n",
+                    kBase64Line + "\r\n" + kBase64Line + "\r\n", BehindText::MailEnd},
+        EpilogueRow{"WrittenLinesThenTheTailOfABase64Line",
+                    "\r\nReport server please\r\nAttached release answer notes\r\n",
+                    "RW92/vNr+JC6RXc/nD6BZZ++SGlRFhH\r\n" + kBase64Line + "\r\n",
+                    BehindText::MailEnd},
+        EpilogueRow{"AWrittenLineThenTheTailOfABase64Line", "\r\nReport server please\r\n",
+                    "RW92/vNr+JC6RXc/nD6BZZ++SGlRFhH\r\n" + kBase64Line + "\r\n",
+                    BehindText::MailEnd},
+        // A word alone in front of the data tells no written text from the data's tail: the
+        // paragraph is old text as a whole.
+        EpilogueRow{"WrittenLinesThenAWordThenBase64Data", "\r\n",
+                    "Report server please\r\nThanks\r\n" + kBase64Line + "\r\n",
+                    BehindText::MailEnd},
+        // Data that begins the paragraph leaves nothing written in front of it.
+        EpilogueRow{"TheTailOfABase64LineBehindTheEmptyLine", "\r\n",
+                    "RW92/vNr+JC6RXc/nD6BZZ++SGlRFhH\r\n" + kBase64Line + "\r\n",
+                    BehindText::MailEnd},
         // A footer under its rule goes on in small letters as it likes.
         EpilogueRow{"FooterInSmallLettersThenMarkup",
                     "\r\n________________\r\nusers mailing list\r\nunsubscribe at x.org\r\n",
