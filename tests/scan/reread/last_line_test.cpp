@@ -220,7 +220,9 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(ShortReplyRow{"TwoLetters", std::string("ok\x8a\x8d\xd4\x18"), 2},
                     ShortReplyRow{"AWordAndAFullStop", std::string("Yes.\x8e\x01\xd3"), 4},
                     ShortReplyRow{"PrintableRandomBytesBehind", std::string("ok]\xda\x18"), 2},
-                    ShortReplyRow{"ADigitBehind", std::string("Thx!5\xda\x18"), 4},
+                    ShortReplyRow{"ADigitBehind", std::string("Sure!5\xda\x18"), 5},
+                    // Random bytes that begin with letters seldom make a word of them.
+                    ShortReplyRow{"LettersWithoutAVowel", std::string("hx\x8a\x8d\xd4\x18"), 0},
                     // One letter is as likely a random byte behind an empty body.
                     ShortReplyRow{"OneLetter", std::string("x\x8e\x01\xd3"), 0},
                     ShortReplyRow{"DigitsFirst", std::string("42\x8e\x01\xd3"), 0},
