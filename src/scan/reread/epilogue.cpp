@@ -1,5 +1,7 @@
 #include "scan/reread/epilogue.h"
 
+#include <algorithm>
+
 #include "scan/lines/header_fields.h"
 #include "scan/lines/line_reader.h"
 #include "scan/reread/old_text_lines.h"
@@ -36,6 +38,17 @@ bool ShowsOldText(std::string_view line) {
 bool IsLinkLine(std::string_view line) {
   return (line.starts_with("http://") || line.starts_with("https://")) &&
          line.find_first_of(" \t") == std::string_view::npos;
+}
+
+// Whether `line` reads as the tail of a line of base64 data: its characters alone, no blank, and
+// a digit, "+" or "/" among them, which a word of text has not.
+bool ReadsAsDataTail(std::string_view line) {
+  const auto isBase64 = [](char c) {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '+' ||
+           c == '/';
+  };
+  return !line.empty() && std::all_of(line.begin(), line.end(), isBase64) &&
+         line.find_first_of("0123456789+/") != std::string_view::npos;
 }
 
 }  // namespace
@@ -84,6 +97,13 @@ std::size_t EpilogueLength(std::string_view rest, BehindText behind, bool lineFe
   // A signature under its delimiter line right behind the boundary line: a mail program that
   // wrote the closing line as text and signed below it (the name often without a line break).
   bool signature = false;
+  // The first line of the current paragraph that begins as an old line's tail.
+  std::size_t tailInParagraph = std::string_view::npos;
+  // Lines of the first paragraph written as sentences are, and whether one ended otherwise.
+  std::size_t writtenLines = 0;
+  bool otherEndingInParagraph = false;
+  bool previousDataTail = false;
+  std::size_t previousLine = 0;
   while (at < rest.size()) {
     const Line line = ReadLine(buffer, at, kBodyLineRules);
     // A last line without a line break that runs into binary data or a NUL: the lines before
@@ -108,20 +128,6 @@ std::size_t EpilogueLength(std::string_view rest, BehindText behind, bool lineFe
     if (ReadsAsBinaryBytes(TextOf(buffer, line), line.binary))
       return otherEndings > 0 ? firstOtherEnding : at;
     const std::string_view content = TextOf(buffer, line);
-    if (line.lineFeedOnly != lineFeedMail) {
-      // An empty line of another line end style is where old bytes begin.
-      if (BlanksOnly(content)) return otherEndings > 0 ? firstOtherEnding : at;
-      if (otherEndings++ == 0) firstOtherEnding = at;
-      // So is one that shows old text by its shape as well as by its line end.
-      if (otherEndings == kOtherEndingsThatEnd || ShowsOldText(content)) return firstOtherEnding;
-      at = line.next;
-      continue;
-    }
-    otherEndings = 0;
-    // A mailbox separator begins the next mail; the blank line before it belongs to neither.
-    if (previousEmpty && IsMboxSeparator(content, MboxSeparatorRule::Prefix))
-      return BeforeLineBreak(rest, at);
-    if (textLines == 0 && !rightBehind && OpensAMail(content)) carriesAMail = true;
     // Old bytes begin where the mail ended, mostly inside one of their lines: a line that begins
     // as such a tail, a word cut at its front, behind lines written to be read (from their
     // first column, with a capital or under a rule), is where they begin. A paragraph is written
@@ -130,6 +136,24 @@ std::size_t EpilogueLength(std::string_view rest, BehindText behind, bool lineFe
                               !content.empty() && content.front() >= 'a' &&
                               content.front() <= 'z' && BeginsMidLine(content) &&
                               !ReadsAsEncodedData(content);
+    if (line.lineFeedOnly != lineFeedMail) {
+      // An empty line of another line end style is where old bytes begin.
+      if (BlanksOnly(content)) return otherEndings > 0 ? firstOtherEnding : at;
+      if (otherEndings++ == 0) firstOtherEnding = at;
+      otherEndingInParagraph = otherEndingInParagraph || paragraphs == 0;
+      // So is one that shows old text by its shape as well as by its line end, or that begins
+      // as an old line's tail right behind the mail's own lines.
+      if (otherEndings == kOtherEndingsThatEnd || ShowsOldText(content) ||
+          (otherEndings == 1 && oldLinesTail))
+        return firstOtherEnding;
+      at = line.next;
+      continue;
+    }
+    otherEndings = 0;
+    // A mailbox separator begins the next mail; the blank line before it belongs to neither.
+    if (previousEmpty && IsMboxSeparator(content, MboxSeparatorRule::Prefix))
+      return BeforeLineBreak(rest, at);
+    if (textLines == 0 && !rightBehind && OpensAMail(content)) carriesAMail = true;
     // Behind an empty line the lines in front must be words (a token alone is as likely an old
     // line's tail as a note): a paragraph of old text may begin small, a word of one line.
     if (oldLinesTail && previousEmpty && firstLineWords) return at;
@@ -141,6 +165,18 @@ std::size_t EpilogueLength(std::string_view rest, BehindText behind, bool lineFe
                                   content[1] >= 'a' && content[1] <= 'z' &&
                                   !ReadsAsEncodedData(content) && !HoldsMarkup(content);
       if (oldLinesTail || cutBehindBlank) return at;
+      // The first paragraph, begun as written, ran into old text through a line that began as
+      // an old line's tail: the old bytes began there. A footer under its rule may go on in
+      // small letters ("users mailing list").
+      if (paragraphs == 0 && !firstLineRule && tailInParagraph != std::string_view::npos)
+        return tailInParagraph;
+      // Encoded data may begin anywhere, and lines written to be read in front of it (words
+      // from a capital on, each with the mail's line end) are no part of it: an old part's data
+      // begins at its line, or at the tail of a line of it right in front.
+      const std::size_t dataTail = previousDataTail ? 1 : 0;
+      if (paragraphs == 0 && !otherEndingInParagraph && writtenLines > 0 &&
+          writtenLines + dataTail == firstParagraphLines && ReadsAsEncodedData(content))
+        return previousDataTail ? previousLine : at;
       // Longer than a note or footer is written, a part's header line that belongs behind a
       // boundary line, markup or encoded data where text for readers without MIME stands: old
       // text, and so is its paragraph. Old text begins where the mail ended,
@@ -152,11 +188,18 @@ std::size_t EpilogueLength(std::string_view rest, BehindText behind, bool lineFe
       if (paragraphs == 0 && firstLineRule && firstParagraphLines >= 2) return at;
       return rightBehind || paragraphs == 0 || loneTail ? emptyLines : paragraphEnd;
     }
+    if (oldLinesTail && tailInParagraph == std::string_view::npos) tailInParagraph = at;
+    previousDataTail = ReadsAsDataTail(content);
+    previousLine = at;
     if (content.empty()) {
+      tailInParagraph = std::string_view::npos;
       // The first paragraph ends here, with the empty lines behind it.
       if (!previousEmpty) ++paragraphs;
       if (paragraphs == 1) paragraphEnd = line.next;
     } else {
+      if (paragraphs == 0 && content.front() >= 'A' && content.front() <= 'Z' &&
+          content.find(' ') != std::string_view::npos)
+        ++writtenLines;
       if (paragraphs == 0 && firstParagraphLines++ == 0) {
         firstLineMidLine = BeginsMidLine(content);
         firstLineBoundary = content.starts_with("--");

@@ -113,6 +113,40 @@ std::size_t SoftBreakEnd(std::string_view text, std::size_t at, std::size_t end)
   return 0;
 }
 
+// Where a short reply that is a body's only line ends within the printable run [at, end): "ok",
+// "Yes.", "Thanks!" written without a line break, the header block's empty line right in front.
+// Letters, then one mark that ends a sentence at most; random bytes behind it may begin with a
+// few printable characters. One letter alone is as likely a random byte behind an empty body as
+// a word: two at least, a vowel among them, as a word has (random bytes begin with two letters
+// once in twenty-five, and with a vowel among them less than half as often). 0 when there is no
+// such reply.
+std::size_t ShortReplyEnd(std::string_view text, std::size_t at, std::size_t end) {
+  constexpr std::size_t kShortestReply = 2;
+  std::size_t stop = at;
+  bool vowel = false;
+  for (; stop < end && IsLetter(text[stop]); ++stop)
+    vowel = vowel || std::string_view("aeiouyAEIOUY").find(text[stop]) != std::string_view::npos;
+  if (stop - at < kShortestReply || !vowel || FindEmptyLine(text).behind != at) return 0;
+  return stop < end && std::string_view(".!?").find(text[stop]) != std::string_view::npos ? stop + 1
+                                                                                          : stop;
+}
+
+// Where the run [at, end) closes an HTML document ("</html>" in any letter case) no more than a
+// few characters before its end: behind that tag. A document's text ends there; random bytes
+// behind it may begin with a few printable ones. 0 when the run holds no such close.
+std::size_t DocumentCloseEnd(std::string_view text, std::size_t at, std::size_t end) {
+  constexpr std::string_view kClose = "</html>";
+  if (end - at < kClose.size()) return 0;
+  const std::size_t from = std::max(at, end - std::min(end, kClose.size() + kLastLineIntoData));
+  const std::size_t found = FindNoCase(text.substr(from, end - from), kClose);
+  return found == std::string_view::npos ? 0 : from + found + kClose.size();
+}
+
+bool HoldsEightBitByte(std::string_view text) {
+  return std::any_of(text.begin(), text.end(),
+                     [](char c) { return static_cast<std::uint8_t>(c) >= 0x80; });
+}
+
 }  // namespace
 
 std::size_t Base64TailIntoData(std::string_view text, std::size_t at) {
@@ -153,20 +187,25 @@ std::size_t LastLineIntoData(std::string_view text, std::size_t at) {
   const std::size_t end = PrintableRunEnd(text, at);
   // A CR that no LF follows ends no line: random bytes hold one as often as any other byte.
   if (end == at || end >= text.size() || text[end] == '\n') return 0;
-  std::size_t lineEnd = end;
-  if (end - at < kLastLineIntoData && !NameBehindAClosing(text, at) &&
+  const std::size_t documentEnd = DocumentCloseEnd(text, at, end);
+  std::size_t lineEnd = documentEnd > 0 ? documentEnd : end;
+  if (documentEnd == 0 && end - at < kLastLineIntoData && !NameBehindAClosing(text, at) &&
       !IsEndTag(text.substr(at, end - at))) {
     // Only a text written quoted-printable ends a line so; old bytes hold "=" as any other byte.
     lineEnd = SoftBreakEnd(text, at, end);
-    if (lineEnd == 0 ||
+    if (lineEnd != 0 &&
         FindNoCase(text.substr(0, at), "quoted-printable") == std::string_view::npos)
-      return 0;
+      lineEnd = 0;
+    if (lineEnd == 0) lineEnd = ShortReplyEnd(text, at, end);
+    if (lineEnd == 0) return 0;
   }
   if (text[end] == '\r' && (end + 1 >= text.size() || text[end + 1] == '\n')) return 0;
   std::string_view data = text.substr(end, kDataLook);
   data = data.substr(0, data.find('\n'));
   // Zeros behind a line are LastLineToFileEnd's to weigh: a file's end or old bytes' cluster end.
-  return text[end] != '\0' && HoldsNonText(data) ? lineEnd - at : 0;
+  // Behind a document's close, 8-bit bytes on its line are no text of it either.
+  const bool dataBehind = HoldsNonText(data) || (documentEnd > 0 && HoldsEightBitByte(data));
+  return text[end] != '\0' && dataBehind ? lineEnd - at : 0;
 }
 
 }  // namespace quillon::mail_reader

@@ -43,10 +43,13 @@ inline constexpr std::size_t kLastLineIntoData = 8;
 // such as "Regards,": a signature mail programs often end without a line break; fewer for an
 // HTML end tag alone, "</html>", which an HTML text ends with and no random bytes; fewer for a line
 // of a text that declares quoted-printable ending in a soft break, "=", which no such text ends
-// with, taken up to it),
+// with, taken up to it; fewer for a short reply that is the whole body, "ok" or "Yes.", a word
+// right behind the header block's empty line, taken up to its end),
 // then bytes no text holds (not zeros) before any line break. A mail's file that ended without a
 // line break, old data behind it. The characters up to the first byte that is no printable ASCII
-// are taken (random bytes may begin with a few). 0 when there is no such line.
+// are taken (random bytes may begin with a few), or up to an HTML document's close a few
+// characters before it, behind which 8-bit bytes on the line end the text too. 0 when there is no
+// such line.
 std::size_t LastLineIntoData(std::string_view text, std::size_t at);
 
 // The length of the last line of base64 data without a line break at `at` in `text` that runs

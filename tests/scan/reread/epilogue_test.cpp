@@ -43,6 +43,10 @@ const std::string kFooter =
     "http://x.org/sf\r\n______________\r\nusers mailing list\r\nhttps://x.org/listinfo/users"
     "\r\n\r\n\r\n";
 
+// A line of base64 data as an encoder writes it.
+const std::string kBase64Line =
+    "XpMd2bDXq/YJ6yAC4fUOzQ46KkQvJ8+1aK5QWqElkraxpSK8YL0MYEO8VZxwLHG6Eo8Z3Cr8iR4+";
+
 // Longer than lines of mail text are written.
 const std::string kLong(kEpilogueLineLength + 1, 'w');
 
@@ -276,7 +280,55 @@ INSTANTIATE_TEST_SUITE_P(
                     BehindText::MailEnd},
         // Without a rule or an empty line nothing tells a footer from old text.
         EpilogueRow{"TextCutAtTheMailsEnd", "\r\n", "users list\r\nhttp://x/listinfo",
-                    BehindText::MailEnd}),
+                    BehindText::MailEnd},
+        // Written lines, then a line of the other line end that begins as an old line's tail:
+        // the old bytes begin there, whatever line ends their later lines have.
+        EpilogueRow{"WrittenLinesThenAnOldTailOfTheOtherLineEnd",
+                    "\r\nInvoice draft server question\r\nNotes the answer release\r\n",
+                    "n council ancient signal village by.\nGarden is in it page? " + kLong + "\r\n",
+                    BehindText::MailEnd},
+        // A note right behind the boundary line is one line.
+        EpilogueRow{"ANoteThenAnOldTailOfTheOtherLineEnd", "Invoice draft\r\n",
+                    "n council ancient.\nGarden\r\n" + kLong + "\r\n", BehindText::MailEnd},
+        // Written lines, then an old line's tail and old markup behind it in the same paragraph.
+        EpilogueRow{"WrittenLinesThenAnOldTailThenMarkup",
+                    "\r\nFigures budget question\r\nAnswer release review team\r\n",
+                    "yle>\r\n.garden div { color: 8px; margin: 34px; }\r\n</style></head>\r\n",
+                    BehindText::MailEnd},
+        // A line of the other line end that begins written is no tail to tell old bytes by:
+        // the paragraph is taken for old text as a whole.
+        EpilogueRow{"WrittenLinesThenAWrittenLineOfTheOtherLineEnd", "\r\n",
+                    "Invoice draft\r\nGarden is in it page.\n" + kLong + "\r\n",
+                    BehindText::MailEnd},
+        // A tail in a later paragraph leaves the first paragraph's end the mail's end.
+        EpilogueRow{
+            "ATailInTheSecondParagraphThenMarkup", "\r\n",
+            "Invoice draft\r\n\r\nNotes the answer\r\nyle>\r\n.garden div { color: 8px; }\r\n",
+            BehindText::MailEnd},
+        // Written lines, then old base64 data: the data's lines begin where the old bytes do.
+        EpilogueRow{"WrittenLinesThenOldBase64Data",
+                    "\r\nReport server please\r\nAttached release answer notes\r\n",
+                    kBase64Line + "\r\n" + kBase64Line + "\r\n", BehindText::MailEnd},
+        EpilogueRow{"WrittenLinesThenTheTailOfABase64Line",
+                    "\r\nReport server please\r\nAttached release answer notes\r\n",
+                    "RW92/vNr+JC6RXc/nD6BZZ++SGlRFhH\r\n" + kBase64Line + "\r\n",
+                    BehindText::MailEnd},
+        EpilogueRow{"AWrittenLineThenTheTailOfABase64Line", "\r\nReport server please\r\n",
+                    "RW92/vNr+JC6RXc/nD6BZZ++SGlRFhH\r\n" + kBase64Line + "\r\n",
+                    BehindText::MailEnd},
+        // A word alone in front of the data tells no written text from the data's tail: the
+        // paragraph is old text as a whole.
+        EpilogueRow{"WrittenLinesThenAWordThenBase64Data", "\r\n",
+                    "Report server please\r\nThanks\r\n" + kBase64Line + "\r\n",
+                    BehindText::MailEnd},
+        // Data that begins the paragraph leaves nothing written in front of it.
+        EpilogueRow{"TheTailOfABase64LineBehindTheEmptyLine", "\r\n",
+                    "RW92/vNr+JC6RXc/nD6BZZ++SGlRFhH\r\n" + kBase64Line + "\r\n",
+                    BehindText::MailEnd},
+        // A footer under its rule goes on in small letters as it likes.
+        EpilogueRow{"FooterInSmallLettersThenMarkup",
+                    "\r\n________________\r\nusers mailing list\r\nunsubscribe at x.org\r\n",
+                    ".garden div { color: 8px; }\r\n", BehindText::MailEnd}),
     [](const testing::TestParamInfo<EpilogueRow>& row) { return row.param.name; });
 
 struct TrimRow {

@@ -184,8 +184,53 @@ INSTANTIATE_TEST_SUITE_P(
                     std::string("Body Text\r\x01\xb9\x35gJ\x82\xb0"), 9},
         IntoDataRow{"ALineOfItsOwnThenRandomBytes", std::string("Body Text\r\n\x01\xb9\x82"), 0},
         IntoDataRow{"ACrThenTextOfOldLines", std::string("Body Text\rold line one\rold two"), 0},
-        IntoDataRow{"ACrWhereTheBytesEnd", std::string("Body Text\r"), 0}),
+        IntoDataRow{"ACrWhereTheBytesEnd", std::string("Body Text\r"), 0},
+        // An HTML document ends with its close: random bytes behind it are not taken, printable
+        // or 8-bit ones (which no text puts behind a document's close on its line).
+        IntoDataRow{"DocumentCloseThenPrintableRandomBytes",
+                    std::string("<p>last words</p></html>E\x93QB\x18\xa4"), 24},
+        IntoDataRow{"DocumentCloseThenEightBitBytes",
+                    std::string("<p>words</p></HTML>E\x93QB\xa4R\xc1\xca\n"), 19},
+        IntoDataRow{"MarkupThenEightBitBytesWithoutAClose",
+                    std::string("<p>words</p></body>E\x93QB\xa4R\xc1\xca\n"), 0},
+        IntoDataRow{"DocumentCloseFarInsideTheLine",
+                    std::string("</html> closes the page, a note below it\x01\x9a"), 40}),
     [](const testing::TestParamInfo<IntoDataRow>& row) { return row.param.name; });
+
+struct ShortReplyRow {
+  const char* name;
+  std::string line;  // the body's only line and what follows it
+  std::size_t kept;
+};
+
+void PrintTo(const ShortReplyRow& row, std::ostream* out) {
+  *out << row.name;
+}
+
+class ShortReplyIntoDataTest : public testing::TestWithParam<ShortReplyRow> {};
+
+TEST_P(ShortReplyIntoDataTest, KeepsAShortReplyThatIsTheWholeBody) {
+  const std::string text = "From: a@x\r\nSubject: hi\r\n\r\n" + GetParam().line;
+  EXPECT_EQ(LastLineIntoData(text, text.size() - GetParam().line.size()), GetParam().kept);
+}
+
+// A body of one short reply without a line break, random bytes behind it.
+INSTANTIATE_TEST_SUITE_P(
+    Rules, ShortReplyIntoDataTest,
+    testing::Values(ShortReplyRow{"TwoLetters", std::string("ok\x8a\x8d\xd4\x18"), 2},
+                    ShortReplyRow{"AWordAndAFullStop", std::string("Yes.\x8e\x01\xd3"), 4},
+                    ShortReplyRow{"PrintableRandomBytesBehind", std::string("ok]\xda\x18"), 2},
+                    ShortReplyRow{"ADigitBehind", std::string("Sure!5\xda\x18"), 5},
+                    // Random bytes that begin with letters seldom make a word of them.
+                    ShortReplyRow{"LettersWithoutAVowel", std::string("hx\x8a\x8d\xd4\x18"), 0},
+                    // One letter is as likely a random byte behind an empty body.
+                    ShortReplyRow{"OneLetter", std::string("x\x8e\x01\xd3"), 0},
+                    ShortReplyRow{"DigitsFirst", std::string("42\x8e\x01\xd3"), 0},
+                    ShortReplyRow{"MarkFirst", std::string("]ok\x8e\x01\xd3"), 0},
+                    ShortReplyRow{"ZerosBehind", "ok" + std::string(8, '\0'), 0},
+                    ShortReplyRow{"EightBitTextBehind", std::string("ok caf\xe9 au lait"), 0},
+                    ShortReplyRow{"ALineOfItsOwn", "ok\r\n", 0}),
+    [](const testing::TestParamInfo<ShortReplyRow>& row) { return row.param.name; });
 
 struct SoftBreakRow {
   const char* name;
