@@ -6,6 +6,7 @@
 
 #include "scan/lines/header_fields.h"
 #include "scan/lines/line_reader.h"
+#include "scan/lines/raw_part.h"
 #include "scan/read/store_chain.h"
 #include "scan/reread/body_line_ends.h"
 #include "scan/reread/epilogue.h"
@@ -57,7 +58,7 @@ std::size_t EndBeforeOldBytes(std::string_view text, std::string_view boundary, 
     }
   }
   const std::size_t end = FindTextEnd(text, {}, false, tail);
-  return end < TextEndingNul(text) ? end : text.size();
+  return end < MailEndingNul(text) ? end : text.size();
 }
 
 // The header lines from `at` up to the empty line that ends them (or the end of `text`).
@@ -111,7 +112,7 @@ bool HasKnownExtent(const MailRecord& record) {
 std::size_t FindTextEnd(std::string_view text, std::string_view boundary, bool endAtTraceLines,
                         TextTail tail) {
   // A stray NUL in a line of the mail's text is no end of it.
-  const std::size_t nul = TextEndingNul(text);
+  const std::size_t nul = MailEndingNul(text);
   const std::string_view data = text.substr(0, nul);
   // The header block ends at the first empty line; nothing in it ends the mail.
   const EmptyLineFound headerEnd = FindEmptyLine(data);
@@ -146,7 +147,21 @@ std::size_t FindTextEnd(std::string_view text, std::string_view boundary, bool e
   const bool plainText = boundary.empty() && DeclaresPlainText(data.substr(0, body));
   std::size_t quotedHeaderEnd = 0;               // behind the header block of a mail quoted whole
   std::size_t cutLine = std::string_view::npos;  // the last line, when no line break ends it
+  // The mail's parts of raw bytes, which any bytes may stand in: the lines rules pass over them.
+  RawPart rawPart = FindRawPart(data, body);
   for (std::size_t at = body; at < data.size();) {
+    if (rawPart.Found() && at >= rawPart.begin) {
+      if (at < rawPart.end) {
+        at = rawPart.end;
+        if (data[at] == '\r') ++at;
+        at += at < data.size() && data[at] == '\n';
+        previousLine = rawPart.end;
+        otherEndings = 0;
+        previousEmpty = false;
+      }
+      rawPart = FindRawPart(data, at);
+      continue;
+    }
     const Line line = ReadLine(buffer, at, kBodyLineRules);
     std::string_view content = TextOf(buffer, line);
     // The last line has no line feed; a CR that ends it is no part of it either.
@@ -367,7 +382,7 @@ void ReadKnownExtent(const MailRecord& record, DataSource& source, std::string& 
     }
   } else {
     // The next mail's first line ends this one's bytes as a NUL would.
-    const TextTail tail = NulAmidData(text, TextEndingNul(text), start) ? TextTail::BinaryData
+    const TextTail tail = NulAmidData(text, MailEndingNul(text), start) ? TextTail::BinaryData
                           : behind == BehindText::NextMail              ? TextTail::MailEnd
                                                                         : TextTail::Open;
     const std::size_t textEnd = FindTextEnd(text, boundary, limit <= start, tail);
