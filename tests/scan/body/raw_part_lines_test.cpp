@@ -44,6 +44,9 @@ struct RawRow {
   bool closed;  // the boundary line comes behind the bytes
   bool whole;   // the mail runs to its closing boundary line
   std::uint32_t chunkSectors = kChunkSectors;
+  // In front of the bytes: a first NUL behind text or 8-bit bytes alone on its line, as in a
+  // file that opens with a line of text.
+  std::string lead = {};
 };
 
 std::string MailHead(bool trace) {
@@ -75,7 +78,7 @@ TEST_P(RawPartLinesTest, RunsToItsBoundaryLine) {
   const RawRow& row = GetParam();
   const std::string head =
       MailHead(row.trace) + "Content-Transfer-Encoding: " + row.encoding + "\r\n\r\n";
-  const std::string raw = RawBytes(row.rawSize);
+  const std::string raw = row.lead + RawBytes(row.rawSize);
   const std::string mail = head + raw + (row.closed ? "\r\n--cut--\r\n" : "");
   // The walk finds a trace line behind a line break.
   const std::string front = row.trace ? "\r\n" : "";
@@ -121,16 +124,25 @@ TEST_P(RawPartLinesTest, RunsToItsBoundaryLine) {
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, RawPartLinesTest,
-    testing::Values(RawRow{"TraceFind", true, "binary", 1500, true, true},
-                    RawRow{"ShapeFind", false, "binary", 1500, true, true},
-                    RawRow{"UpperCase", true, "BINARY", 900, true, true},
-                    RawRow{"AcrossChunks", true, "binary", 9000, true, true, 16},
-                    RawRow{"ShapeFindAcrossChunks", false, "binary", 9000, true, true, 16},
-                    RawRow{"JustInReach", true, "binary", kRawPartReach - 16, true, true},
-                    RawRow{"BeyondTheReach", true, "binary", kRawPartReach + 64, true, false},
-                    RawRow{"NeverClosed", true, "binary", 1500, false, false},
-                    RawRow{"ShapeFindNeverClosed", false, "binary", 1500, false, false},
-                    RawRow{"EightBitEndsAtItsNul", true, "8bit", 1500, true, false}),
+    testing::Values(
+        RawRow{"TraceFind", true, "binary", 1500, true, true},
+        RawRow{"ShapeFind", false, "binary", 1500, true, true},
+        RawRow{"UpperCase", true, "BINARY", 900, true, true},
+        RawRow{"AcrossChunks", true, "binary", 9000, true, true, 16},
+        RawRow{"ShapeFindAcrossChunks", false, "binary", 9000, true, true, 16},
+        RawRow{
+            "EightBitBytesBeforeTheFirstNul", false, "binary", 1500, true, true, kChunkSectors,
+            "%PDF-1.4\n-\xe7\xba\xa8\xe2\xd8\xc3\x93\xb4\xe4\xe7\xba\xa8\xe2\xd8"
+            "\xc3\x93\xb4\xe4\xe7\xba\xa8\xe2\xd8\xc3\x93\xb4\xe4\xe7\xba\xa8"
+            "\xe2\xd8\xc3\x93\xb4\xe4\xe7\xba\xa8\xe2\xd8\xc3\x93\xb4\xe4\xe7\xba"
+            "\xa8\xe2\xd8\xc3\x93\xb4\xe4\xe7\xba\xa8\xe2\xd8\xc3\x93\xb4\xe4x\0\0\0\0\0\0\0\0"s},
+        RawRow{"TextBeforeTheFirstNul", false, "binary", 1500, true, true, kChunkSectors,
+               "%PDF-1.4\r\n\0\0\0\0\0\0\0\0"s},
+        RawRow{"JustInReach", true, "binary", kRawPartReach - 16, true, true},
+        RawRow{"BeyondTheReach", true, "binary", kRawPartReach + 64, true, false},
+        RawRow{"NeverClosed", true, "binary", 1500, false, false},
+        RawRow{"ShapeFindNeverClosed", false, "binary", 1500, false, false},
+        RawRow{"EightBitEndsAtItsNul", true, "8bit", 1500, true, false}),
     [](const testing::TestParamInfo<RawRow>& row) { return std::string(row.param.name); });
 
 }  // namespace
