@@ -26,16 +26,11 @@ constexpr std::size_t kMaxFollowedText = kShapeLookAhead - 4096;
 // from `bodyStart`; npos when the NUL stands in no raw part.
 std::size_t RawPartAround(CarveBuffer buffer, std::size_t bodyStart, std::size_t nul) {
   // Most NULs behind a multipart stand behind text, the zeros behind a mail cut short: a raw
-  // part's NUL stands behind bytes no text holds, behind 8-bit bytes on its line, or right
-  // behind its header block.
+  // part's NUL stands behind bytes no text holds, or right behind its header block.
   constexpr std::size_t kLookBehind = 64;
   const std::size_t look = std::min(nul - bodyStart, kLookBehind);
   const std::string_view before(reinterpret_cast<const char*>(buffer.data) + nul - look, look);
-  const std::size_t lineFeed = before.rfind('\n');
-  const std::string_view line = before.substr(lineFeed == std::string_view::npos ? 0 : lineFeed);
-  const bool eightBitLine = std::any_of(
-      line.begin(), line.end(), [](char byte) { return static_cast<std::uint8_t>(byte) >= 0x80; });
-  if (!before.ends_with("\n\n") && !before.ends_with("\n\r\n") && !eightBitLine &&
+  if (!before.ends_with("\n\n") && !before.ends_with("\n\r\n") &&
       !HoldsNonTextByte(buffer.data + nul - look, look))
     return std::string_view::npos;
   // The part's first line lies within the reach in front of its NUL; from the line feed in front
