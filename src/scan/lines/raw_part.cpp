@@ -84,6 +84,18 @@ RawPart FindRawPart(std::string_view text, std::size_t from) {
   return {};
 }
 
+std::size_t PastRawPart(std::string_view text, std::size_t at, RawPart& part) {
+  while (part.Found() && at >= part.begin) {
+    if (at < part.end) {
+      at = part.end;
+      while (at < text.size() && text[at] == '\r') ++at;
+      at += at < text.size() && text[at] == '\n';
+    }
+    part = FindRawPart(text, at);
+  }
+  return at;
+}
+
 std::size_t MailEndingNul(std::string_view text) {
   std::size_t nul = TextEndingNul(text);
   // Raw parts are rare: most mails with a NUL ask no further than their first.

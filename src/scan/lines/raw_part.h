@@ -35,6 +35,11 @@ struct RawPart {
 // boundary line again.
 RawPart FindRawPart(std::string_view text, std::size_t from = 0);
 
+// Where the lines of a mail's `text`, read in order, go on at `at`: behind the line break in
+// front of the boundary line of the raw part `at` stands in, else at `at`. `part` keeps the raw
+// part the next call may meet (FindRawPart from the body's start, at first).
+std::size_t PastRawPart(std::string_view text, std::size_t at, RawPart& part);
+
 // The first NUL that ends a mail's text (TextEndingNul) outside its raw parts; npos when none.
 std::size_t MailEndingNul(std::string_view text);
 

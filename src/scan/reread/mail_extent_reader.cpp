@@ -32,15 +32,6 @@ bool EndsLineFeedOnly(std::string_view text, std::size_t end) {
   return end >= 1 && text[end - 1] == '\n' && (end < 2 || text[end - 2] != '\r');
 }
 
-// True when the closing boundary line that ends at `behind` (behind its "--") runs into binary
-// data: the mail's last line had no line break of its own, and bytes no text holds follow it.
-bool ClosingLineRunsIntoData(std::string_view text, std::size_t behind) {
-  std::string_view rest = text.substr(behind, text.find('\n', behind) - behind);
-  const std::size_t first = rest.find_first_not_of(" \t\r");
-  if (first == std::string_view::npos) return false;
-  return static_cast<std::uint8_t>(rest[first]) >= 0x80 || HoldsNonText(rest);
-}
-
 // Where a mail ends in `text`, which the scan took to end at a NUL or where it stopped looking
 // (`tail`): old bytes may lie between the mail's last line and that end. Behind a closing
 // boundary the epilogue's rules tell; else the line rules of FindTextEnd do. A NUL here is a
@@ -147,21 +138,9 @@ std::size_t FindTextEnd(std::string_view text, std::string_view boundary, bool e
   const bool plainText = boundary.empty() && DeclaresPlainText(data.substr(0, body));
   std::size_t quotedHeaderEnd = 0;               // behind the header block of a mail quoted whole
   std::size_t cutLine = std::string_view::npos;  // the last line, when no line break ends it
-  // The mail's parts of raw bytes, which any bytes may stand in: the lines rules pass over them.
-  RawPart rawPart = FindRawPart(data, body);
+  RawPart rawPart = FindRawPart(data, body);     // a raw part holds no lines: passed over
   for (std::size_t at = body; at < data.size();) {
-    if (rawPart.Found() && at >= rawPart.begin) {
-      if (at < rawPart.end) {
-        at = rawPart.end;
-        if (data[at] == '\r') ++at;
-        at += at < data.size() && data[at] == '\n';
-        previousLine = rawPart.end;
-        otherEndings = 0;
-        previousEmpty = false;
-      }
-      rawPart = FindRawPart(data, at);
-      continue;
-    }
+    if (at = PastRawPart(data, at, rawPart); at >= data.size()) break;
     const Line line = ReadLine(buffer, at, kBodyLineRules);
     std::string_view content = TextOf(buffer, line);
     // The last line has no line feed; a CR that ends it is no part of it either.

@@ -109,6 +109,31 @@ TEST(RawPartTest, FindsTheRawPartBehindAPosition) {
   EXPECT_FALSE(FindRawPart(text, second.end).Found());
 }
 
+// Lines read in order go on behind each raw part's boundary line break, and elsewhere where
+// they stood.
+TEST(RawPartTest, PastRawPart) {
+  const std::string head = "From: a\r\n\r\n";
+  const std::string text = head + kPart + "one\0\r\n"s + kPart + kRaw + "\r\n--b--\r\n";
+  const std::size_t first = (head + kPart).size();
+  const std::size_t second = text.find(kRaw);
+  struct Row {
+    const char* name;
+    std::size_t at;
+    std::size_t past;
+  } rows[] = {
+      {"InFrontOfTheParts", 0, 0},
+      {"AtTheFirstPartsBody", first, first + 6},
+      {"InsideTheFirstPart", first + 2, first + 6},
+      {"OnItsBoundaryLine", first + 6, first + 6},
+      {"InsideTheSecondPart", second + 5, second + kRaw.size() + 2},
+      {"BehindBoth", text.size() - 3, text.size() - 3},
+  };
+  for (const Row& row : rows) {
+    RawPart part = FindRawPart(text);
+    EXPECT_EQ(PastRawPart(text, row.at, part), row.past) << row.name;
+  }
+}
+
 // The NULs of a raw part end nothing; any other NUL ends the text as TextEndingNul says.
 TEST(RawPartTest, MailEndingNul) {
   const std::string head = "From: a\r\nContent-Type: multipart/mixed; boundary=b\r\n\r\n";
