@@ -9,6 +9,7 @@
 #include "scan/lines/line_reader.h"
 #include "scan/lines/line_scan.h"
 #include "scan/lines/mime_header.h"
+#include "scan/lines/raw_part.h"
 #include "scan/read/block_header.h"
 #include "scan/read/unreadable_sectors.h"
 #include "text/ascii.h"
@@ -117,6 +118,7 @@ std::size_t BodySteps::HandleLine(CarveBuffer buffer, std::size_t position, bool
     case Phase::PartHeaders:
       if (empty) {
         BeginPartBody();
+        if (part_.rawStart != 0) part_.rawStart = buffer.PositionOf(position + emptyLength);
       } else if (HandleBoundaryLine(line.text)) {
         // A part without headers or body: the next part starts at once.
       } else if (line.text.empty()) {
@@ -126,7 +128,26 @@ std::size_t BodySteps::HandleLine(CarveBuffer buffer, std::size_t position, bool
       }
       break;
     case Phase::Body:
+      if (line.endsAtNul && part_.rawStart != 0) {
+        // The part's bytes run on to its boundary line, which the walk reads next.
+        if (const std::size_t rawEnd = RawPartEndIn(buffer, position);
+            rawEnd != std::string_view::npos) {
+          // All of the part's bytes, those of its lines too that the walk passed over, as a
+          // CR not followed by a line feed ends a line there and the rest up to the next one
+          // is read as no line.
+          if (!textEnded_)
+            part_.rawBytes =
+                static_cast<std::int64_t>(buffer.PositionOf(rawEnd) - part_.rawStart) + 2;
+          followedEnd_ = std::max(followedEnd_, buffer.PositionOf(rawEnd));
+          previousEmpty_ = false;
+          return rawEnd;
+        }
+      }
       if ((line.endsAtNul || line.unreadableUntil != 0) && line.text.empty()) break;
+      // A raw part's size is told by where its lines stand: the walk reads only the lines behind
+      // a CR LF, and its bytes may hold CRs and line feeds alone.
+      if (part_.rawStart != 0 && !textEnded_)
+        part_.rawBytes = static_cast<std::int64_t>(buffer.PositionOf(position) - part_.rawStart);
       if (!HandleBoundaryLine(line.text)) AppendBodyLine(line.text);
       break;
   }
@@ -161,6 +182,17 @@ std::size_t BodySteps::HandleLine(CarveBuffer buffer, std::size_t position, bool
   if (empty && lookAhead && phase_ != Phase::Finished)
     return HandleLine(buffer, position + std::max<std::size_t>(emptyLength, 2), false);
   return lineEnd;
+}
+
+std::size_t BodySteps::RawPartEndIn(CarveBuffer buffer, std::size_t position) const {
+  // A copy read over a stepped block header keeps no positions to measure the reach by.
+  if (buffer.pieces || boundaries_.empty()) return std::string_view::npos;
+  const std::uint64_t reachEnd = part_.rawStart + kRawPartReach;
+  if (reachEnd <= buffer.base + position) return std::string_view::npos;
+  const std::size_t until =
+      static_cast<std::size_t>(std::min<std::uint64_t>(buffer.size, reachEnd - buffer.base));
+  const std::string_view bytes(reinterpret_cast<const char*>(buffer.data), until);
+  return RawPartEnd(bytes, position, boundaries_.back());
 }
 
 bool BodySteps::ForeignTextLine(std::string_view text) const {
@@ -250,6 +282,8 @@ void BodySteps::BeginPartBody() {
     part_.role = PartRole::Container;
     return;
   }
+  // Marked here; HandleLine, which knows where the body begins, sets the position.
+  if (rawPartsToBoundary_ && NamesRawBytes(transferEncoding)) part_.rawStart = 1;
   std::string rawName;
   std::u16string decodedName;
   const bool named = PartFileName(disposition, contentType, ansiCodePage_, rawName, decodedName);

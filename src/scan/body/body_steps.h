@@ -76,6 +76,9 @@ class BodySteps {
   // into CR LF leaves every line: a part's header block ends at such an empty line, not at the
   // next boundary, and the closing boundary line ends behind its LF.
   void TakeCrCrLfLineEnds() { crCrLfLineEnds_ = true; }
+  // A part of a multipart sent as raw bytes ("Content-Transfer-Encoding: binary") runs on over
+  // its NULs to its boundary line, where that comes within kRawPartReach (raw_part.h).
+  void RunRawPartsToBoundary() { rawPartsToBoundary_ = true; }
   // The mail's text ends before the line at hand (the next mail begins there). Later lines are
   // still followed, so that a NUL still tells where the carved bytes end (the re-reader reads up
   // to there and weighs the rest itself), but they add nothing to the text.
@@ -136,6 +139,8 @@ class BodySteps {
     std::int64_t base64Characters = 0;
     bool base64 = false;
     bool listed = false;
+    // Absolute byte the body of a part of raw bytes begins at; 0 for any other part.
+    std::uint64_t rawStart = 0;
   };
 
   // Handles one line; `lookAhead` allows reading the line behind an empty line, which the walk
@@ -147,6 +152,10 @@ class BodySteps {
     return TakeBoundaryLine(line);
   }
   bool TakeBoundaryLine(std::string_view line);
+  // Where the raw part at hand ends, for a line from `position` that ran into a NUL: the index of
+  // the line break in front of its boundary line; npos when it is no raw part or that line does
+  // not come within the reach.
+  std::size_t RawPartEndIn(CarveBuffer buffer, std::size_t position) const;
   void BeginPartBody();
   void AppendBodyLine(std::string_view line);
   // Room for `more` bytes behind the text: it grows line by line, and a few kilobytes at first
@@ -185,6 +194,7 @@ class BodySteps {
   std::uint64_t resumeAt_ = 0;
   bool endAtForeignText_ = false;
   bool crCrLfLineEnds_ = false;
+  bool rawPartsToBoundary_ = false;
   bool textEnded_ = false;
   bool previousEmpty_ = true;
   std::uint64_t followedEnd_ = 0;  // absolute byte behind the last line taken

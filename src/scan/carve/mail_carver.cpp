@@ -71,6 +71,7 @@ void MailCarver::AcceptPending(CarveBuffer buffer, std::size_t lineStart) {
   if (nextMailStart_) {
     followed_->TakeCrCrLfLineEnds();
     followed_->EndTextAtForeignLines();
+    followed_->RunRawPartsToBoundary();
     followedUntil_ = nextMailStart_(record->StartByte());
   }
   if (const MailRecordPtr container = container_.lock()) {

@@ -88,6 +88,10 @@ void RecordMerger::DecideBlock(ShapeCandidate& candidate, std::uint64_t nextBloc
   if (matched || quoted) return;
   // A mail of its own: follow its body up to where the next block begins.
   FollowBodyOf(candidate, nextBlockStart, buffer);
+  // The body ran on behind the NUL the multipart's end was taken at, as it does only over a
+  // part of raw bytes: the mail ends where its body does.
+  if (candidate.multipartEnd != 0 && candidate.body.textEnd > candidate.multipartEnd)
+    candidate.multipartEnd = candidate.body.textEnd;
   MailRecordPtr record =
       BuildRecord(std::move(candidate.headers), sourceName_, FoundBy::Shape, ansiCodePage_);
   record->SetExtent(ExtentOf(candidate));

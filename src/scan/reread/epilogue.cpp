@@ -53,6 +53,13 @@ bool ReadsAsDataTail(std::string_view line) {
 
 }  // namespace
 
+bool ClosingLineRunsIntoData(std::string_view text, std::size_t behind) {
+  std::string_view rest = text.substr(behind, text.find('\n', behind) - behind);
+  const std::size_t first = rest.find_first_not_of(" \t\r");
+  if (first == std::string_view::npos) return false;
+  return static_cast<std::uint8_t>(rest[first]) >= 0x80 || HoldsNonText(rest);
+}
+
 bool OpensAMail(std::string_view line) {
   for (const HeaderField field : kMailStartFields)
     if (StartsWithNoCase(line, LinePrefix(field))) return true;

@@ -38,6 +38,10 @@ enum class BehindText {
 // cuts the line, that tail alone), the line itself is for the last-line rules (last_line.h).
 std::size_t EpilogueLength(std::string_view rest, BehindText behind, bool lineFeedMail);
 
+// True when the closing boundary line that ends at `behind` (behind its "--") runs into binary
+// data: the mail's last line had no line break of its own, and bytes no text holds follow it.
+bool ClosingLineRunsIntoData(std::string_view text, std::size_t behind);
+
 // True when `line` opens a mail as it arrived (its trace or delivery line). A bounce may carry
 // a whole mail in its epilogue; old text seldom begins so.
 bool OpensAMail(std::string_view line);

@@ -6,6 +6,7 @@
 
 #include "scan/lines/header_fields.h"
 #include "scan/lines/line_reader.h"
+#include "scan/lines/raw_part.h"
 #include "scan/read/store_chain.h"
 #include "scan/reread/body_line_ends.h"
 #include "scan/reread/epilogue.h"
@@ -31,15 +32,6 @@ bool EndsLineFeedOnly(std::string_view text, std::size_t end) {
   return end >= 1 && text[end - 1] == '\n' && (end < 2 || text[end - 2] != '\r');
 }
 
-// True when the closing boundary line that ends at `behind` (behind its "--") runs into binary
-// data: the mail's last line had no line break of its own, and bytes no text holds follow it.
-bool ClosingLineRunsIntoData(std::string_view text, std::size_t behind) {
-  std::string_view rest = text.substr(behind, text.find('\n', behind) - behind);
-  const std::size_t first = rest.find_first_not_of(" \t\r");
-  if (first == std::string_view::npos) return false;
-  return static_cast<std::uint8_t>(rest[first]) >= 0x80 || HoldsNonText(rest);
-}
-
 // Where a mail ends in `text`, which the scan took to end at a NUL or where it stopped looking
 // (`tail`): old bytes may lie between the mail's last line and that end. Behind a closing
 // boundary the epilogue's rules tell; else the line rules of FindTextEnd do. A NUL here is a
@@ -57,7 +49,7 @@ std::size_t EndBeforeOldBytes(std::string_view text, std::string_view boundary, 
     }
   }
   const std::size_t end = FindTextEnd(text, {}, false, tail);
-  return end < TextEndingNul(text) ? end : text.size();
+  return end < MailEndingNul(text) ? end : text.size();
 }
 
 // The header lines from `at` up to the empty line that ends them (or the end of `text`).
@@ -111,7 +103,7 @@ bool HasKnownExtent(const MailRecord& record) {
 std::size_t FindTextEnd(std::string_view text, std::string_view boundary, bool endAtTraceLines,
                         TextTail tail) {
   // A stray NUL in a line of the mail's text is no end of it.
-  const std::size_t nul = TextEndingNul(text);
+  const std::size_t nul = MailEndingNul(text);
   const std::string_view data = text.substr(0, nul);
   // The header block ends at the first empty line; nothing in it ends the mail.
   const EmptyLineFound headerEnd = FindEmptyLine(data);
@@ -146,7 +138,9 @@ std::size_t FindTextEnd(std::string_view text, std::string_view boundary, bool e
   const bool plainText = boundary.empty() && DeclaresPlainText(data.substr(0, body));
   std::size_t quotedHeaderEnd = 0;               // behind the header block of a mail quoted whole
   std::size_t cutLine = std::string_view::npos;  // the last line, when no line break ends it
+  RawPart rawPart = FindRawPart(data, body);     // a raw part holds no lines: passed over
   for (std::size_t at = body; at < data.size();) {
+    if (at = PastRawPart(data, at, rawPart); at >= data.size()) break;
     const Line line = ReadLine(buffer, at, kBodyLineRules);
     std::string_view content = TextOf(buffer, line);
     // The last line has no line feed; a CR that ends it is no part of it either.
@@ -367,7 +361,7 @@ void ReadKnownExtent(const MailRecord& record, DataSource& source, std::string& 
     }
   } else {
     // The next mail's first line ends this one's bytes as a NUL would.
-    const TextTail tail = NulAmidData(text, TextEndingNul(text), start) ? TextTail::BinaryData
+    const TextTail tail = NulAmidData(text, MailEndingNul(text), start) ? TextTail::BinaryData
                           : behind == BehindText::NextMail              ? TextTail::MailEnd
                                                                         : TextTail::Open;
     const std::size_t textEnd = FindTextEnd(text, boundary, limit <= start, tail);

@@ -8,6 +8,7 @@
 #include "scan/lines/header_text.h"
 #include "scan/lines/line_reader.h"
 #include "scan/lines/line_scan.h"
+#include "scan/lines/raw_part.h"
 #include "scan/read/block_header.h"
 #include "scan/source_position.h"
 #include "text/ascii.h"
@@ -328,7 +329,7 @@ std::string CleanMailText(std::string_view text) {
 }
 
 std::string CleanKnownMailText(std::string_view text) {
-  return WithControlBytesBlanked(text.substr(0, TextEndingNul(text)));
+  return WithControlBytesBlanked(text.substr(0, MailEndingNul(text)));
 }
 
 }  // namespace quillon::mail_reader

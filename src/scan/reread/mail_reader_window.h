@@ -126,7 +126,8 @@ bool ExtentComplete(std::string_view data, const TextSpan& extent);
 std::string CleanMailText(std::string_view text);
 // The text of a mail whose extent the scan knew, as handed out: as CleanMailText, but a stray
 // NUL inside a line of the mail's text (IsStrayNul: a raw byte a mail program let into a field
-// or a body line) stays, and the text is cut at the first NUL that is none.
+// or a body line) stays, as do the NULs of a part of raw bytes (raw_part.h), and the text is cut
+// at the first NUL that is none.
 std::string CleanKnownMailText(std::string_view text);
 
 }  // namespace quillon::mail_reader

@@ -8,6 +8,8 @@
 
 #include "scan/body/body_steps.h"
 #include "scan/lines/line_reader.h"
+#include "scan/lines/line_scan.h"
+#include "scan/lines/raw_part.h"
 #include "scan/read/unreadable_sectors.h"
 #include "scan/shape/block_context.h"
 
@@ -20,6 +22,29 @@ constexpr std::size_t kCarveLookAheadForStore = 4096;
 // A mail's text is not followed further than this while the scan looks for its end.
 constexpr std::size_t kMaxFollowedText = kShapeLookAhead - 4096;
 
+// The buffer index where the raw part around the NUL at `nul` ends (raw_part.h), in the body
+// from `bodyStart`; npos when the NUL stands in no raw part.
+std::size_t RawPartAround(CarveBuffer buffer, std::size_t bodyStart, std::size_t nul) {
+  // Most NULs behind a multipart stand behind text, the zeros behind a mail cut short: a raw
+  // part's NUL stands behind bytes no text holds, or right behind its header block.
+  constexpr std::size_t kLookBehind = 64;
+  const std::size_t look = std::min(nul - bodyStart, kLookBehind);
+  const std::string_view before(reinterpret_cast<const char*>(buffer.data) + nul - look, look);
+  if (!before.ends_with("\n\n") && !before.ends_with("\n\r\n") &&
+      !HoldsNonTextByte(buffer.data + nul - look, look))
+    return std::string_view::npos;
+  // The part's first line lies within the reach in front of its NUL; from the line feed in front
+  // of the body on, which the first boundary line may stand behind.
+  constexpr std::size_t kPartHeaderBlock = 4096;
+  const std::size_t from =
+      std::max(bodyStart > 0 ? bodyStart - 1 : 0,
+               nul > kRawPartReach + kPartHeaderBlock ? nul - kRawPartReach - kPartHeaderBlock : 0);
+  const std::size_t until = std::min(buffer.size, nul + kRawPartReach);
+  const std::string_view body(reinterpret_cast<const char*>(buffer.data) + from, until - from);
+  const RawPart part = FindRawPart(body, nul - from);
+  return part.Found() && part.begin <= nul - from ? from + part.end : std::string_view::npos;
+}
+
 }  // namespace
 
 std::uint64_t MultipartEnd(CarveBuffer buffer, std::size_t bodyStart, const std::string& boundary,
@@ -27,10 +52,20 @@ std::uint64_t MultipartEnd(CarveBuffer buffer, std::size_t bodyStart, const std:
   if (boundary.empty() || bodyStart >= buffer.size) return 0;
   const std::string_view body(reinterpret_cast<const char*>(buffer.data + bodyStart),
                               buffer.size - bodyStart);
-  const std::size_t readNul = search.nuls.From(buffer, bodyStart);
-  const std::size_t nul = readNul < buffer.size ? readNul - bodyStart : std::string_view::npos;
-  const std::optional<std::size_t> closing =
+  std::size_t readNul = search.nuls.From(buffer, bodyStart);
+  std::optional<std::size_t> closing =
       search.closings.Find(buffer, bodyStart, std::min(readNul, buffer.size), boundary);
+  // A NUL in a part of raw bytes ends nothing: the mail goes on behind that part. (Only where
+  // the look ahead the buffer holds for every chunk covers the part's reach, so that where the
+  // chunks begin changes nothing.)
+  while (!closing && readNul < buffer.size &&
+         readNul - bodyStart + kRawPartReach < kShapeLookAhead) {
+    const std::size_t partEnd = RawPartAround(buffer, bodyStart, readNul);
+    if (partEnd == std::string_view::npos) break;
+    readNul = search.nuls.From(buffer, partEnd);
+    closing = search.closings.Find(buffer, bodyStart, std::min(readNul, buffer.size), boundary);
+  }
+  const std::size_t nul = readNul < buffer.size ? readNul - bodyStart : std::string_view::npos;
   // Cut short: a NUL close behind ends it (zeroed slack); otherwise no end is known.
   if (!closing)
     return nul != std::string_view::npos && nul < kShapeLookAhead ? buffer.base + bodyStart + nul
@@ -54,6 +89,7 @@ void FollowBody(CarveBuffer buffer, ShapeCandidate& candidate, std::size_t heade
   // An export that wrote CR LF through a layer that turns LF into CR LF leaves every line ending
   // in CR CR LF; the shape scan never runs with --strict, whose line ends stay exact.
   steps.TakeCrCrLfLineEnds();
+  steps.RunRawPartsToBoundary();
   const std::size_t emptyLine =
       endsWithoutEmptyLine ? headerEnd : headerEnd - (candidate.lineFeedOnly ? 1 : 2);
   limit = std::min({limit, buffer.size, headerEnd + kMaxFollowedText});
@@ -151,6 +187,8 @@ std::uint64_t FollowReach(std::uint64_t headerEnd, std::uint64_t limit) {
   // The text is followed no further than kMaxFollowedText; a line read there runs on by at most
   // kMaxBodyLine, and the line behind an empty one by kMaxHeaderLine.
   static_assert(kMaxBodyLine + kMaxHeaderLine < kShapeLookAhead);
+  // A raw part's boundary line is looked for up to kRawPartReach behind its first byte.
+  static_assert(kMaxBodyLine + kRawPartReach < kShapeLookAhead);
   const std::uint64_t followed = headerEnd > UINT64_MAX - kMaxFollowedText
                                      ? limit
                                      : std::min(limit, headerEnd + kMaxFollowedText);

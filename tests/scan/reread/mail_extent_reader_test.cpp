@@ -19,6 +19,8 @@
 namespace quillon::mail_reader {
 namespace {
 
+using namespace std::string_literals;
+
 struct EndRow {
   const char* name;
   std::string text;
@@ -46,6 +48,8 @@ const std::string kReplyHead = "From: a@x\r\nIn-Reply-To: <1.2@y>\r\n\r\n";
 const std::string kBase64Head = "From: a@x\r\nContent-Transfer-Encoding: base64\r\n\r\n";
 const std::string kBase64Part = "--b\r\nContent-Transfer-Encoding: base64\r\n\r\n";
 const std::string kHtmlHead = "From: a@x\r\nContent-Type:  TEXT/HTML; charset=x\r\n\r\n";
+const std::string kRawPart = "--b\r\nContent-Transfer-Encoding: binary\r\n\r\n";
+const std::string kRawBytes = std::string("PK\x03\x04\0\0\0\0\x01\x8e\n\xff\r\0\0\0\0z", 19);
 const std::string kHtml = "<html><body>Hi</body></html>\r\n\r\n";
 
 INSTANTIATE_TEST_SUITE_P(
@@ -224,7 +228,14 @@ INSTANTIATE_TEST_SUITE_P(
                "From: a@x\r\nContent-Type: text/enriched\r\n\r\nHi\r\n<bold>x</bold>\r\n", "",
                false, std::string::npos, TextTail::MailEnd},
         EndRow{"HeaderLinesNeverEndIt", "Received: a\r\nFrom: a@x\r\nDate: d\r\n\r\nbody\r\n", "",
-               true, std::string::npos}),
+               true, std::string::npos},
+        // A part of raw bytes: its NULs, control bytes and bare line breaks end nothing.
+        EndRow{"RawPartToItsClosingLine", kHead + kRawPart + kRawBytes + "\r\n--b--\r\n", "b",
+               false, (kHead + kRawPart + kRawBytes).size() + 9},
+        EndRow{"RawPartThenText", kHead + kRawPart + kRawBytes + "\r\n--b\r\n\r\ntext\r\n\0\0\0\0"s,
+               "", false, (kHead + kRawPart + kRawBytes).size() + 15, TextTail::MailEnd},
+        EndRow{"RawPartNeverClosed", kHead + kRawPart + kRawBytes + "\r\n\0\0\0\0"s, "b", false,
+               (kHead + kRawPart).size()}),
     [](const testing::TestParamInfo<EndRow>& row) { return row.param.name; });
 
 // Every byte value at every place of a body line of 15 bytes (a word of eight and a tail, behind
