@@ -8,6 +8,7 @@
 #include "scan/read/block_header.h"
 #include "scan/shape/block_context.h"
 #include "scan/shape/header_block.h"
+#include "scan/shape/lines_around_block.h"
 #include "scan/shape/shape_body.h"
 #include "scan/source_position.h"
 #include "text/ascii.h"
@@ -62,6 +63,33 @@ std::size_t ByteOrderMarkInFront(CarveBuffer buffer, std::size_t index) {
              : 0;
 }
 
+constexpr std::size_t kNoLine = static_cast<std::size_t>(-1);
+
+// The first line start behind buffer index `at` (or at it), within a header line's length.
+std::size_t LineStartFrom(CarveBuffer buffer, std::size_t at) {
+  if (at == 0) return kNoLine;
+  const std::size_t end = std::min(buffer.size, at - 1 + kMaxHeaderLine);
+  const void* lineFeed = std::memchr(buffer.data + at - 1, '\n', end - (at - 1));
+  if (lineFeed == nullptr) return kNoLine;
+  return static_cast<std::size_t>(static_cast<const std::uint8_t*>(lineFeed) - buffer.data) + 1;
+}
+
+// The line start behind `anchorsEnd` where a header block runs from the stretch's end
+// (buffer index `last`) through `anchorsEnd`: the first whole line behind `last` and the line
+// `anchorsEnd` lies in are field lines or folds. kNoLine where no block can run from one to the
+// other (most data: the stretch ends in text, base64, binary bytes or between mails).
+std::size_t LineGoingOnFromAnchorsEnd(CarveBuffer buffer, std::size_t last, std::size_t anchorsEnd,
+                                      std::size_t earliest) {
+  if (anchorsEnd >= buffer.size) return kNoLine;
+  const std::size_t behindEnd = LineStartFrom(buffer, last);
+  if (behindEnd == kNoLine || behindEnd >= anchorsEnd) return kNoLine;
+  const std::size_t belowThat = LineStartFrom(buffer, behindEnd + 1);
+  if (belowThat == kNoLine || !HeaderLineAbove(buffer, belowThat, earliest)) return kNoLine;
+  const std::size_t beyond = LineStartFrom(buffer, anchorsEnd);
+  if (beyond == kNoLine || !HeaderLineAbove(buffer, beyond, earliest)) return kNoLine;
+  return beyond;
+}
+
 }  // namespace
 
 std::size_t LeadingBlankLines(std::string_view text) {
@@ -110,10 +138,11 @@ void ShapeScanner::Scan(CarveBuffer buffer, std::uint64_t from, std::uint64_t to
   const std::size_t earliest = first > kShapeLookBehind ? first - kShapeLookBehind : 0;
 
   BlockStartMemo memo;  // the last anchor's walk, for the next anchor of the same block
-  auto tryAnchor = [&](std::size_t anchor) {
-    if (!IsAnchor(buffer, anchor) || buffer.base + anchor < coveredUntil_) return;
-    BlockStart start = FindBlockStart(buffer, anchor, earliest, memo);
-    memo = {anchor, start};
+  // Reads the block the line at buffer index `line` belongs to, from its first line.
+  auto tryBlockOf = [&](std::size_t line) {
+    if (buffer.base + line < coveredUntil_) return;
+    BlockStart start = FindBlockStart(buffer, line, earliest, memo);
+    memo = {line, start};
     start.openingBlanks += ByteOrderMarkInFront(buffer, start.TextIndex());
     const std::uint64_t absolute = buffer.base + start.TextIndex();
     if (absolute < from || absolute >= to || absolute < coveredUntil_) return;
@@ -127,7 +156,7 @@ void ShapeScanner::Scan(CarveBuffer buffer, std::uint64_t from, std::uint64_t to
     ParsedBlock block = ParseBlock(buffer, start.index);
     if (!block.valid) {
       // Its other anchors lead to the same lines: do not read them again.
-      if (block.stoppedAt > anchor)
+      if (block.stoppedAt > line)
         coveredUntil_ = std::max(coveredUntil_, buffer.base + block.stoppedAt);
       return;
     }
@@ -157,6 +186,9 @@ void ShapeScanner::Scan(CarveBuffer buffer, std::uint64_t from, std::uint64_t to
          IsSectorStart(absolute));
     found.push_back(std::move(candidate));
   };
+  auto tryAnchor = [&](std::size_t anchor) {
+    if (IsAnchor(buffer, anchor)) tryBlockOf(anchor);
+  };
 
   // A From line opens a line, or a sector where a file begins. Anchors are looked for a header
   // block's length beyond `to` too, for blocks that begin here and name their sender later.
@@ -165,6 +197,13 @@ void ShapeScanner::Scan(CarveBuffer buffer, std::uint64_t from, std::uint64_t to
   for (auto at = std::lower_bound(marks.anchors.begin(), marks.anchors.end(), from);
        at != marks.anchors.end() && *at < anchorsEndAt; ++at)
     tryAnchor(static_cast<std::size_t>(*at - buffer.base));
+  // A block that begins here and is still going where the anchors end was read on past the
+  // usual length for want of From or Date: those may lie further on than any anchor looked at.
+  // It is entered from the line it runs through there instead; the anchors beyond are left to
+  // the stretches behind, so that data without such a block pays for two lines alone.
+  if (const std::size_t line = LineGoingOnFromAnchorsEnd(buffer, last, anchorsEnd, earliest);
+      line != kNoLine)
+    tryBlockOf(line);
   ScanStoreBlocks(buffer, first, last, marks, finds);
 }
 

@@ -91,7 +91,9 @@ class ShapeScanner {
   explicit ShapeScanner(int ansiCodePage) : ansiCodePage_(ansiCodePage) {}
 
   // Finds the header blocks whose first line begins in [from, to) (absolute offsets), in order;
-  // their bodies are not followed yet.
+  // their bodies are not followed yet. A block is reached from its From and Date lines up to
+  // kMaxShapeHeaderBlock behind `to`, and one that still runs on there (read on for want of
+  // them) from its line there.
   // `buffer` holds unchanged source bytes from buffer.base on: up to kShapeLookBehind before
   // `from` where the source has them, and kShapeLookAhead behind `to` (zero-padded at the
   // source's end). `marks` covers [from, to + kMaxShapeHeaderBlock + 4) as far as the buffer
