@@ -144,6 +144,8 @@ BlockStart FindBlockStart(CarveBuffer buffer, std::size_t lineStart, std::size_t
     // A first line written in lower case is glued the same way ("...can has" + "return-path:"),
     // also where a sector start in it would otherwise begin a file of its own.
     std::size_t glued = GluedFieldStart(line);
+    if (glued == std::string_view::npos && line.front() == '-')
+      glued = FieldBehindALoneDash(line, static_cast<char>(buffer.data[current]));
     // (An indented line is read for one only where no header line stands above it: the folds of
     // every block pass here.)
     if (glued == std::string_view::npos && nameLength == 0 && !IsContinuation(line))

@@ -73,6 +73,13 @@ BlockStart FindBlockStart(CarveBuffer buffer, std::size_t lineStart, std::size_t
 // `text` is itself a line of that field.
 std::size_t GluedFieldStart(std::string_view text);
 
+// Where a field line begins behind the one dash left of a line of old dashes it was glued to
+// (the end of a closing boundary line or a rule: "-" + "From: a@b.example"): 1 when `line` is a
+// dash and a known or private field's line and `below`, the first byte of the line under it,
+// opens a field's name; npos otherwise. A patch's removed line reads the same ("-From: a"), but
+// the lines of a patch under it open with a blank, a plus or a minus.
+std::size_t FieldBehindALoneDash(std::string_view line, char below);
+
 // Whether a block standing behind `start` begins a mail of its own rather than sitting inside
 // another mail's body. `hasTrace`: the block holds a trace line (Received, Return-Path...).
 bool StartsAMail(CarveBuffer buffer, const BlockStart& start, bool hasTrace);

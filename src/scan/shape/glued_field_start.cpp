@@ -82,6 +82,16 @@ bool PrivateNameJoinedByUnderscore(std::string_view lead) {
 
 }  // namespace
 
+std::size_t FieldBehindALoneDash(std::string_view line, char below) {
+  if (line.size() < 3 || line[0] != '-' || !IsUpper(line[1]) || !IsLetter(below))
+    return std::string_view::npos;
+  const std::string_view field = line.substr(1);
+  const std::size_t nameLength = HeaderNameLength(field);
+  if (nameLength == 0) return std::string_view::npos;
+  const std::string_view name = field.substr(0, nameLength);
+  return IsKnownFieldName(name) || IsPrivateFieldName(name) ? 1 : std::string_view::npos;
+}
+
 std::size_t GluedFieldStart(std::string_view text) {
   std::size_t ownName = std::string_view::npos;  // worked out for the first colon that may tell
   std::size_t quoted = std::string_view::npos;   // a name behind quote marks alone

@@ -96,7 +96,12 @@ INSTANTIATE_TEST_SUITE_P(
         GluedMailRow{"FromBehindAWebMailPage", "</table></div>\r\n<div class=\"message-", ""},
         GluedMailRow{"ReturnPathBehindAQuotedHeader",
                      "Time winter there.\r\n\r\n> > From: are.gran",
-                     CrLf("Return-Path: <carol@example.org>\n")}),
+                     CrLf("Return-Path: <carol@example.org>\n")},
+        GluedMailRow{"FromBehindTheLastDashOfAClosingBoundary",
+                     "<p>Signed</p>\r\n\r\n--b1--\r\n\r\n-", ""},
+        GluedMailRow{"ReturnPathBehindTheLastDashOfARule", "Bye.\r\n\r\n-",
+                     CrLf("Return-Path: <carol@example.org>\n")},
+        GluedMailRow{"PrivateFieldBehindALoneDash", "\r\n-", CrLf("X-Account-Key: account3\n")}),
     [](const testing::TestParamInfo<GluedMailRow>& row) { return row.param.name; });
 
 struct LineRow {
@@ -221,6 +226,37 @@ INSTANTIATE_TEST_SUITE_P(
                         kBottom,
                     ""}),
     [](const testing::TestParamInfo<BlockEndRow>& row) { return row.param.name; });
+
+struct DashRow {
+  const char* name;
+  std::string_view line;
+  char below;         // the first byte of the line under it
+  std::size_t start;  // where the field's name begins; kNone for none
+};
+
+void PrintTo(const DashRow& row, std::ostream* out) {
+  *out << row.name;
+}
+
+class FieldBehindALoneDashTest : public testing::TestWithParam<DashRow> {};
+
+TEST_P(FieldBehindALoneDashTest, TakesTheFieldOnlyAboveAField) {
+  EXPECT_EQ(FieldBehindALoneDash(GetParam().line, GetParam().below), GetParam().start);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Lines, FieldBehindALoneDashTest,
+    testing::Values(DashRow{"KnownFieldAboveAField", "-From: a@b.example", 'T', 1},
+                    DashRow{"PrivateFieldAboveAField", "-X-Mozilla-Status: 0001", 'R', 1},
+                    // A patch's removed line, with the added one or the context under it.
+                    DashRow{"PatchLineAboveAnAddedLine", "-From: a@b.example", '+', kNone},
+                    DashRow{"PatchLineAboveAContextLine", "-Subject: old", ' ', kNone},
+                    DashRow{"PatchLineAboveARemovedLine", "-Date: Mon, 3 Mar 2008", '-', kNone},
+                    DashRow{"NameNoListKnows", "-Summary: the plans", 'T', kNone},
+                    DashRow{"ListItem", "-Buy milk: today", 'T', kNone},
+                    DashRow{"TwoDashes", "--From: a@b.example", 'T', kNone},
+                    DashRow{"NoColon", "-From a@b.example", 'T', kNone}),
+    [](const testing::TestParamInfo<DashRow>& row) { return row.param.name; });
 
 }  // namespace
 }  // namespace quillon
