@@ -85,6 +85,13 @@ std::size_t OpeningBlanks(CarveBuffer buffer, std::size_t lineStart, std::size_t
          (static_cast<unsigned char>(text[0]) >= 0x80 || NameAField(text.substr(0, length)));
 }
 
+// Whether the line in front of buffer index `lineStart` holds a field line glued to old bytes
+// ("...the letter was morni" + "MIME-Version: 1.0").
+bool FieldGluedAbove(CarveBuffer buffer, std::size_t lineStart) {
+  const std::size_t end = LineEndAbove(buffer, lineStart);
+  return end != kNoLineAbove && GluedFieldStart(TextBefore(buffer, end)) != std::string_view::npos;
+}
+
 }  // namespace
 
 using namespace old_line_fields;
@@ -342,9 +349,12 @@ BlockStart FindBlockStart(CarveBuffer buffer, std::size_t lineStart, std::size_t
       return {foldField, Context::Glued, 0};
     // A value run on without its fold ("and the rest of a subject" above From): the block goes
     // on above it where a header line stands there and two field lines below; one field behind
-    // a line of prose is no block.
+    // a line of prose is no block. The line above may be the file's first, behind zeros or
+    // binary bytes ("MIME-Version: 1.0" at a cluster's start), or glued to old text.
     if (!runOnCrossed && !cutByNonText && MayBeARunOnValue(line) &&
-        HeaderLineAbove(buffer, previous, earliest) && FieldLinesFrom(buffer, current, 2)) {
+        (HeaderLineAbove(buffer, previous, earliest) || FieldLineAbove(buffer, previous) ||
+         FieldGluedAbove(buffer, previous)) &&
+        FieldLinesFrom(buffer, current, 2)) {
       runOnCrossed = true;
       current = previous;
       continue;

@@ -1,6 +1,7 @@
 #include "scan/shape/header_block.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -117,6 +118,9 @@ bool FollowsALineOfBlanks(CarveBuffer buffer, std::size_t lineStart) {
 bool MayBeARunOnValue(std::string_view line) {
   const std::string_view text = TrimWhiteSpace(line);
   if (text.empty()) return false;
+  // Control bytes are old binary data cut into lines, which no mail program writes into a value.
+  if (HoldsNonTextByte(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()))
+    return false;
   const char last = text.back();
   return !(text.front() >= 'A' && text.front() <= 'Z' &&
            (last == '.' || last == '!' || last == '?'));

@@ -57,6 +57,9 @@ const std::string kFields = CrLf(
     "\n"
     "Text.\n");
 const std::size_t kTopAt = kProse.size();
+const std::string kZeros(64, '\0');
+const std::string kBinary("\x8f\xe2\x01\x9c\x00\xb7", 6);
+const std::string kVersion = CrLf("MIME-Version: 1.0\n");
 
 INSTANTIATE_TEST_SUITE_P(
     Blocks, RunOnLineTest,
@@ -82,7 +85,31 @@ INSTANTIATE_TEST_SUITE_P(
                  std::string::npos, false},
         // Behind prose that follows no header line the fields open a block of their own.
         RunOnRow{"ProseAboveWithoutFields", CrLf("Some text\nof a letter that goes on\n") + kFields,
-                 std::string::npos, true}),
+                 std::string::npos, true},
+        // A file's first line behind zeros or binary bytes, a field line with no line feed in
+        // front of it, stands above the run-on line just as well.
+        RunOnRow{"TopLineBehindZeros",
+                 kZeros + kVersion + CrLf("continued here (no indent)\n") + kFields, kZeros.size(),
+                 true},
+        RunOnRow{"StrayTokenBehindZeros",
+                 kZeros + kVersion + CrLf("c3RyYXkgYmFzZTY0IHRhaWw=\n") + kFields, kZeros.size(),
+                 true},
+        RunOnRow{"TopLineBehindBinary", kBinary + kVersion + CrLf("= =?utf-8?q?tail?=\n") + kFields,
+                 kBinary.size(), true},
+        // Refused behind zeros as anywhere: a line with a control byte, two lines that are no
+        // field, a sentence, and one field line below.
+        RunOnRow{"ControlByteInLine", kZeros + kVersion + CrLf("continued\x01here\n") + kFields,
+                 std::string::npos, true},
+        RunOnRow{
+            "TwoLinesBehindZeros",
+            kZeros + kVersion + CrLf("and the rest of a subject\nand still more of it\n") + kFields,
+            std::string::npos, true},
+        RunOnRow{"SentenceBehindZeros",
+                 kZeros + CrLf("Subject: x\nMeet me at the harbour.\n") + kFields,
+                 std::string::npos, true},
+        RunOnRow{"OneFieldBelowBehindZeros",
+                 kZeros + kVersion + CrLf("continued here\nFrom: a@example.org\n\nText.\n"),
+                 std::string::npos, false}),
     [](const testing::TestParamInfo<RunOnRow>& row) { return row.param.name; });
 
 // Once From and Date are read, a line of prose is where the body begins without its empty line,
@@ -117,7 +144,10 @@ INSTANTIATE_TEST_SUITE_P(
                     RunOnTextRow{"CapitalWithoutFullStop", "Continued here (no indent)", true},
                     RunOnTextRow{"Sentence", "Meet me at the harbour.", false},
                     RunOnTextRow{"Question", "  Where is the council? ", false},
-                    RunOnTextRow{"Blanks", "   ", false}),
+                    RunOnTextRow{"Blanks", "   ", false},
+                    RunOnTextRow{"ControlByte", "and the \x01rest", false},
+                    RunOnTextRow{"DeleteByte", "and the rest\x7f", false},
+                    RunOnTextRow{"TabAndEightBitText", "and the\tr\xc3\xa9sum\xc3\xa9", true}),
     [](const testing::TestParamInfo<RunOnTextRow>& row) { return row.param.name; });
 
 }  // namespace
