@@ -328,6 +328,14 @@ BlockStart FindBlockStart(CarveBuffer buffer, std::size_t lineStart, std::size_t
         start.openingBlanks = current - sector;
         return start;
       }
+      // ... or with a run-on value or token right above two field lines, behind binary bytes
+      // (behind a line end it is as likely a line of the block above that a sector cuts).
+      if (cutByNonText && noFoldsPassed && !gluedLine && FieldLinesFrom(buffer, current, 2) &&
+          RunOnLineOpensAFile(buffer, sector, contentEnd)) {
+        BlockStart start{current, Context::NonText, 0};
+        start.openingBlanks = current - sector;
+        return start;
+      }
     }
     // A field line by looser rules ("X-Mailer :", a name in 8-bit bytes) is the block's too,
     // also where a sector starts inside it and no file begins there (the look above): where a
@@ -381,6 +389,13 @@ BlockStart FindBlockStart(CarveBuffer buffer, std::size_t lineStart, std::size_t
     if ((cutByNonText || (noFoldsPassed && IsSectorStart(buffer.base + previous))) &&
         FirstLineOfAFile(buffer, previous, contentEnd) &&
         (cutByNonText || (ReadsAsABanner(line) && !IntroducesQuotedText(line)))) {
+      BlockStart start{current, Context::NonText, 0};
+      start.openingBlanks = current - previous;
+      return start;
+    }
+    // ... or a run-on value or token right above two field lines.
+    if (noFoldsPassed && FieldLinesFrom(buffer, current, 2) &&
+        RunOnLineOpensAFile(buffer, previous, contentEnd)) {
       BlockStart start{current, Context::NonText, 0};
       start.openingBlanks = current - previous;
       return start;

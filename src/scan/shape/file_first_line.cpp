@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "scan/lines/line_reader.h"
 #include "scan/read/block_header.h"
 #include "scan/read/store_chain.h"
 #include "scan/shape/field_names.h"
+#include "scan/shape/header_block.h"
 #include "scan/source_position.h"
 #include "text/ascii.h"
 
@@ -44,13 +46,25 @@ bool BehindABlockHeader(CarveBuffer buffer, std::size_t begin) {
   return false;
 }
 
+// Whether a file is seen to begin at buffer index `begin`: at a sector start or behind zeros,
+// outside a mail store.
+bool FileOpensAt(CarveBuffer buffer, std::size_t begin) {
+  constexpr std::size_t kZeroRun = 4;
+  // Both ways: a fragmented store's next block may lie anywhere, its own header right in front.
+  constexpr std::size_t kStoreLook = 1024;
+  const bool opensFile =
+      IsSectorStart(buffer.base + begin) ||
+      (begin >= kZeroRun && std::all_of(buffer.data + begin - kZeroRun, buffer.data + begin,
+                                        [](std::uint8_t byte) { return byte == 0; }));
+  const std::size_t lookFrom = begin > kStoreLook ? begin - kStoreLook : 0;
+  return opensFile && !StoreBlockWithin(buffer, lookFrom, begin - lookFrom + kStoreLook) &&
+         !BehindABlockHeader(buffer, begin);
+}
+
 }  // namespace
 
 bool FirstLineOfAFile(CarveBuffer buffer, std::size_t begin, std::size_t end) {
   constexpr std::size_t kLongestFirstLine = 80;
-  constexpr std::size_t kZeroRun = 4;
-  // Both ways: a fragmented store's next block may lie anywhere, its own header right in front.
-  constexpr std::size_t kStoreLook = 1024;
   if (end <= begin || end - begin > kLongestFirstLine ||
       IsBlank(static_cast<char>(buffer.data[begin])))
     return false;
@@ -67,13 +81,17 @@ bool FirstLineOfAFile(CarveBuffer buffer, std::size_t begin, std::size_t end) {
         (colon > 0 && IsBlank(line[colon - 1])))
       return false;
   }
-  const bool opensFile =
-      IsSectorStart(buffer.base + begin) ||
-      (begin >= kZeroRun && std::all_of(buffer.data + begin - kZeroRun, buffer.data + begin,
-                                        [](std::uint8_t byte) { return byte == 0; }));
-  const std::size_t lookFrom = begin > kStoreLook ? begin - kStoreLook : 0;
-  return opensFile && !StoreBlockWithin(buffer, lookFrom, begin - lookFrom + kStoreLook) &&
-         !BehindABlockHeader(buffer, begin);
+  return FileOpensAt(buffer, begin);
+}
+
+bool RunOnLineOpensAFile(CarveBuffer buffer, std::size_t begin, std::size_t end) {
+  constexpr std::size_t kLongestFirstLine = 80;
+  if (end <= begin || end - begin > kLongestFirstLine ||
+      IsBlank(static_cast<char>(buffer.data[begin])))
+    return false;
+  const std::string_view line(reinterpret_cast<const char*>(buffer.data + begin), end - begin);
+  return MayBeARunOnValue(line) && HeaderNameLength(line) == 0 && !IntroducesQuotedText(line) &&
+         FileOpensAt(buffer, begin);
 }
 
 bool IntroducesQuotedText(std::string_view line) {

@@ -125,6 +125,54 @@ TEST(RunOnLineTest, ProseBehindFromAndDateEndsTheBlock) {
   EXPECT_EQ(block.headerEnd, bytes.find("Call me"));
 }
 
+struct FirstLineRow {
+  const char* name;
+  std::string bytes;  // the walk starts at the "From: " line
+  std::uint64_t base;
+  std::size_t text;  // where the mail's text begins, npos: at the "From: " line
+};
+
+void PrintTo(const FirstLineRow& row, std::ostream* out) {
+  *out << row.name;
+}
+
+class RunOnFirstLineTest : public testing::TestWithParam<FirstLineRow> {};
+
+TEST_P(RunOnFirstLineTest, TextBeginsWithTheLine) {
+  const FirstLineRow& row = GetParam();
+  const CarveBuffer buffer{reinterpret_cast<const std::uint8_t*>(row.bytes.data()),
+                           row.bytes.size(), row.base};
+  const std::size_t anchor = row.bytes.find("From: ");
+  ASSERT_NE(anchor, std::string::npos);
+  const BlockStart start = FindBlockStart(buffer, anchor, 0);
+  EXPECT_EQ(start.TextIndex(), row.text == std::string::npos ? anchor : row.text);
+}
+
+const std::string kToken = CrLf("c3RyYXkgYmFzZTY0IHRhaWw=\n");
+// Old bytes whose last four are text bytes, the sector start behind them.
+const std::string kBinaryTail("\x9c\x01\xc3\xa9\xb7", 5);
+
+INSTANTIATE_TEST_SUITE_P(
+    Blocks, RunOnFirstLineTest,
+    testing::Values(
+        FirstLineRow{"TokenBehindZeros", kZeros + kToken + kFields, 4096, kZeros.size()},
+        FirstLineRow{"RunOnBehindZeros", kZeros + CrLf("continued here (no indent)\n") + kFields,
+                     4096, kZeros.size()},
+        FirstLineRow{"RunOnAtASectorBehindBinary",
+                     kBinaryTail + CrLf("and the rest of a subject\n") + kFields, 4096 - 5, 5},
+        FirstLineRow{"TokenAtASectorBehindBinary", kBinaryTail + kToken + kFields, 4096 - 5, 5},
+        // Refused: a sector start inside a line of the block above, a line that introduces a
+        // forwarded mail, old bytes that show no file's start, one field line below.
+        FirstLineRow{"SectorInsideATokenOfABlock", kVersion + kToken + kFields,
+                     4096 - kVersion.size() - 6, 0},
+        FirstLineRow{"ForwardedAtASector",
+                     CrLf("Some old text.\n---------- Forwarded message ---------\n") + kFields,
+                     4096 - 16, std::string::npos},
+        FirstLineRow{"TokenBehindOtherBytes", "ab\x01" + kToken + kFields, 4096, std::string::npos},
+        FirstLineRow{"TokenAboveOneField", kZeros + kToken + CrLf("From: a@example.org\n\nText.\n"),
+                     4096, std::string::npos}),
+    [](const testing::TestParamInfo<FirstLineRow>& row) { return row.param.name; });
+
 struct RunOnTextRow {
   const char* name;
   const char* line;
