@@ -96,6 +96,11 @@ INSTANTIATE_TEST_SUITE_P(
                  true},
         RunOnRow{"TopLineBehindBinary", kBinary + kVersion + CrLf("= =?utf-8?q?tail?=\n") + kFields,
                  kBinary.size(), true},
+        // ... and one glued to old text.
+        RunOnRow{"TopLineGluedToOldText",
+                 CrLf("words of an older letter, morni") + kVersion +
+                     CrLf("continued here (no indent)\n") + kFields,
+                 CrLf("words of an older letter, morni").size(), true},
         // Refused behind zeros as anywhere: a line with a control byte, two lines that are no
         // field, a sentence, and one field line below.
         RunOnRow{"ControlByteInLine", kZeros + kVersion + CrLf("continued\x01here\n") + kFields,
