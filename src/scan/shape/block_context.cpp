@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "scan/find/line_start.h"
 #include "scan/lines/header_fields.h"
 #include "scan/lines/line_reader.h"
 #include "scan/read/block_header.h"
@@ -85,11 +86,21 @@ std::size_t OpeningBlanks(CarveBuffer buffer, std::size_t lineStart, std::size_t
          (static_cast<unsigned char>(text[0]) >= 0x80 || NameAField(text.substr(0, length)));
 }
 
-// Whether the line in front of buffer index `lineStart` holds a field line glued to old bytes
-// ("...the letter was morni" + "MIME-Version: 1.0").
-bool FieldGluedAbove(CarveBuffer buffer, std::size_t lineStart) {
+// Whether the line that ends in the line feed in front of buffer index `lineStart` is a header
+// line a value run on from: a field line or fold behind a line feed (HeaderLineAbove), a field
+// line a file opens with behind zeros or binary bytes, or one glued to old text ("...the letter
+// was morni" + "MIME-Version: 1.0"). The line is looked back over once, sixteen bytes a step.
+bool RunOnSourceAbove(CarveBuffer buffer, std::size_t lineStart, std::size_t earliest) {
   const std::size_t end = LineEndAbove(buffer, lineStart);
-  return end != kNoLineAbove && GluedFieldStart(TextBefore(buffer, end)) != std::string_view::npos;
+  if (end == kNoLineAbove) return false;
+  const std::size_t stop = LastLineStop(buffer.data, end - std::min(end, kMaxHeaderLine + 1), end);
+  if (stop == kNoLineStop && end > kMaxHeaderLine) return false;
+  const std::size_t begin = stop == kNoLineStop ? 0 : stop + 1;
+  if (begin < earliest || begin == end) return false;
+  const std::string_view line(reinterpret_cast<const char*>(buffer.data + begin), end - begin);
+  const bool behindLineFeed = stop != kNoLineStop && buffer.data[stop] == '\n';
+  if (HeaderNameLength(line) > 0 || (behindLineFeed && IsContinuation(line))) return true;
+  return GluedFieldStart(line) != std::string_view::npos;
 }
 
 }  // namespace
@@ -330,8 +341,8 @@ BlockStart FindBlockStart(CarveBuffer buffer, std::size_t lineStart, std::size_t
       }
       // ... or with a run-on value or token right above two field lines, behind binary bytes
       // (behind a line end it is as likely a line of the block above that a sector cuts).
-      if (cutByNonText && noFoldsPassed && !gluedLine && FieldLinesFrom(buffer, current, 2) &&
-          RunOnLineOpensAFile(buffer, sector, contentEnd)) {
+      if (cutByNonText && noFoldsPassed && !gluedLine &&
+          RunOnLineOpensAFile(buffer, sector, contentEnd) && FieldLinesFrom(buffer, current, 2)) {
         BlockStart start{current, Context::NonText, 0};
         start.openingBlanks = current - sector;
         return start;
@@ -360,9 +371,7 @@ BlockStart FindBlockStart(CarveBuffer buffer, std::size_t lineStart, std::size_t
     // a line of prose is no block. The line above may be the file's first, behind zeros or
     // binary bytes ("MIME-Version: 1.0" at a cluster's start), or glued to old text.
     if (!runOnCrossed && !cutByNonText && MayBeARunOnValue(line) &&
-        (HeaderLineAbove(buffer, previous, earliest) || FieldLineAbove(buffer, previous) ||
-         FieldGluedAbove(buffer, previous)) &&
-        FieldLinesFrom(buffer, current, 2)) {
+        RunOnSourceAbove(buffer, previous, earliest) && FieldLinesFrom(buffer, current, 2)) {
       runOnCrossed = true;
       current = previous;
       continue;
@@ -394,8 +403,8 @@ BlockStart FindBlockStart(CarveBuffer buffer, std::size_t lineStart, std::size_t
       return start;
     }
     // ... or a run-on value or token right above two field lines.
-    if (noFoldsPassed && FieldLinesFrom(buffer, current, 2) &&
-        RunOnLineOpensAFile(buffer, previous, contentEnd)) {
+    if (noFoldsPassed && RunOnLineOpensAFile(buffer, previous, contentEnd) &&
+        FieldLinesFrom(buffer, current, 2)) {
       BlockStart start{current, Context::NonText, 0};
       start.openingBlanks = current - previous;
       return start;

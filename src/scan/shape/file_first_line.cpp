@@ -46,18 +46,22 @@ bool BehindABlockHeader(CarveBuffer buffer, std::size_t begin) {
   return false;
 }
 
+// Whether buffer index `begin` is where a file may begin: a sector start or behind zeros.
+bool SectorOrZerosAt(CarveBuffer buffer, std::size_t begin) {
+  constexpr std::size_t kZeroRun = 4;
+  return IsSectorStart(buffer.base + begin) ||
+         (begin >= kZeroRun && std::all_of(buffer.data + begin - kZeroRun, buffer.data + begin,
+                                           [](std::uint8_t byte) { return byte == 0; }));
+}
+
 // Whether a file is seen to begin at buffer index `begin`: at a sector start or behind zeros,
 // outside a mail store.
 bool FileOpensAt(CarveBuffer buffer, std::size_t begin) {
-  constexpr std::size_t kZeroRun = 4;
   // Both ways: a fragmented store's next block may lie anywhere, its own header right in front.
   constexpr std::size_t kStoreLook = 1024;
-  const bool opensFile =
-      IsSectorStart(buffer.base + begin) ||
-      (begin >= kZeroRun && std::all_of(buffer.data + begin - kZeroRun, buffer.data + begin,
-                                        [](std::uint8_t byte) { return byte == 0; }));
   const std::size_t lookFrom = begin > kStoreLook ? begin - kStoreLook : 0;
-  return opensFile && !StoreBlockWithin(buffer, lookFrom, begin - lookFrom + kStoreLook) &&
+  return SectorOrZerosAt(buffer, begin) &&
+         !StoreBlockWithin(buffer, lookFrom, begin - lookFrom + kStoreLook) &&
          !BehindABlockHeader(buffer, begin);
 }
 
@@ -86,7 +90,8 @@ bool FirstLineOfAFile(CarveBuffer buffer, std::size_t begin, std::size_t end) {
 
 bool RunOnLineOpensAFile(CarveBuffer buffer, std::size_t begin, std::size_t end) {
   constexpr std::size_t kLongestFirstLine = 80;
-  if (end <= begin || end - begin > kLongestFirstLine ||
+  // Most lines the walk meets begin at no sector and behind no zeros: answered first.
+  if (end <= begin || end - begin > kLongestFirstLine || !SectorOrZerosAt(buffer, begin) ||
       IsBlank(static_cast<char>(buffer.data[begin])))
     return false;
   const std::string_view line(reinterpret_cast<const char*>(buffer.data + begin), end - begin);

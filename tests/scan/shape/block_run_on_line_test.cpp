@@ -200,6 +200,7 @@ INSTANTIATE_TEST_SUITE_P(
                     RunOnTextRow{"Blanks", "   ", false},
                     RunOnTextRow{"ControlByte", "and the \x01rest", false},
                     RunOnTextRow{"DeleteByte", "and the rest\x7f", false},
+                    RunOnTextRow{"BoundaryLine", "--=_Part_12_345.678", false},
                     RunOnTextRow{"TabAndEightBitText", "and the\tr\xc3\xa9sum\xc3\xa9", true}),
     [](const testing::TestParamInfo<RunOnTextRow>& row) { return row.param.name; });
 
