@@ -86,6 +86,12 @@ std::size_t OpeningBlanks(CarveBuffer buffer, std::size_t lineStart, std::size_t
          (static_cast<unsigned char>(text[0]) >= 0x80 || NameAField(text.substr(0, length)));
 }
 
+// Whether `text` holds a byte of 0x80 or above: old binary bytes rather than a line of text.
+bool HoldsEightBitByte(std::string_view text) {
+  return std::any_of(text.begin(), text.end(),
+                     [](char byte) { return static_cast<unsigned char>(byte) >= 0x80; });
+}
+
 // Whether the line that ends in the line feed in front of buffer index `lineStart` is a header
 // line a value run on from: a field line or fold behind a line feed (HeaderLineAbove), a field
 // line a file opens with behind zeros or binary bytes, or one glued to old text ("...the letter
@@ -340,9 +346,11 @@ BlockStart FindBlockStart(CarveBuffer buffer, std::size_t lineStart, std::size_t
         return start;
       }
       // ... or with a run-on value or token right above two field lines, behind binary bytes
-      // (behind a line end it is as likely a line of the block above that a sector cuts).
+      // (behind a line end or text it is as likely a line of old text that a sector cuts).
       if (cutByNonText && noFoldsPassed && !gluedLine &&
-          RunOnLineOpensAFile(buffer, sector, contentEnd) && FieldLinesFrom(buffer, current, 2)) {
+          RunOnLineOpensAFile(buffer, sector, contentEnd) &&
+          HoldsEightBitByte(line.substr(0, sector - previous)) &&
+          FieldLinesFrom(buffer, current, 2)) {
         BlockStart start{current, Context::NonText, 0};
         start.openingBlanks = current - sector;
         return start;

@@ -95,6 +95,12 @@ bool RunOnLineOpensAFile(CarveBuffer buffer, std::size_t begin, std::size_t end)
       IsBlank(static_cast<char>(buffer.data[begin])))
     return false;
   const std::string_view line(reinterpret_cast<const char*>(buffer.data + begin), end - begin);
+  // A line that ends as a clause does is prose, and a word of one letter over and over is filler
+  // rather than a base64 token, which holds a digit, a padding or a '+' or '/'.
+  if (std::string_view(".,;:!?").find(line.back()) != std::string_view::npos) return false;
+  if (line.find(' ') == std::string_view::npos &&
+      line.find_first_of("0123456789=+/") == std::string_view::npos)
+    return false;
   return MayBeARunOnValue(line) && HeaderNameLength(line) == 0 && !IntroducesQuotedText(line) &&
          FileOpensAt(buffer, begin);
 }

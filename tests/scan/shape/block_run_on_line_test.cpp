@@ -174,6 +174,12 @@ INSTANTIATE_TEST_SUITE_P(
                      CrLf("Some old text.\n---------- Forwarded message ---------\n") + kFields,
                      4096 - 16, std::string::npos},
         FirstLineRow{"TokenBehindOtherBytes", "ab\x01" + kToken + kFields, 4096, std::string::npos},
+        FirstLineRow{"LetterRunBehindZeros", kZeros + CrLf("nnnnnnnnnnnnnnnnnnnnnnnn\n") + kFields,
+                     4096, std::string::npos},
+        FirstLineRow{"ClauseBehindZeros", kZeros + CrLf("and the rest of a letter,\n") + kFields,
+                     4096, std::string::npos},
+        FirstLineRow{"TokenAtASectorBehindText", "abcd" + kToken + kFields, 4096 - 4,
+                     std::string::npos},
         FirstLineRow{"TokenAboveOneField", kZeros + kToken + CrLf("From: a@example.org\n\nText.\n"),
                      4096, std::string::npos}),
     [](const testing::TestParamInfo<FirstLineRow>& row) { return row.param.name; });
