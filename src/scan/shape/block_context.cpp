@@ -346,10 +346,12 @@ BlockStart FindBlockStart(CarveBuffer buffer, std::size_t lineStart, std::size_t
         return start;
       }
       // ... or with a run-on value or token right above two field lines, behind binary bytes
-      // (behind a line end or text it is as likely a line of old text that a sector cuts).
+      // (behind a line end or text it is as likely a line of old text that a sector cuts; with
+      // binary bytes behind the sector start the mail's own first byte is not seen).
       if (cutByNonText && noFoldsPassed && !gluedLine &&
           RunOnLineOpensAFile(buffer, sector, contentEnd) &&
           HoldsEightBitByte(line.substr(0, sector - previous)) &&
+          !HoldsEightBitByte(line.substr(sector - previous)) &&
           FieldLinesFrom(buffer, current, 2)) {
         BlockStart start{current, Context::NonText, 0};
         start.openingBlanks = current - sector;
