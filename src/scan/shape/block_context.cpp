@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "scan/find/line_start.h"
 #include "scan/lines/header_fields.h"
 #include "scan/lines/line_reader.h"
 #include "scan/read/block_header.h"
@@ -83,6 +84,29 @@ std::size_t OpeningBlanks(CarveBuffer buffer, std::size_t lineStart, std::size_t
   const std::size_t length = LooseHeaderName(text).length;
   return length > 0 &&
          (static_cast<unsigned char>(text[0]) >= 0x80 || NameAField(text.substr(0, length)));
+}
+
+// Whether `text` holds a byte of 0x80 or above: old binary bytes rather than a line of text.
+bool HoldsEightBitByte(std::string_view text) {
+  return std::any_of(text.begin(), text.end(),
+                     [](char byte) { return static_cast<unsigned char>(byte) >= 0x80; });
+}
+
+// Whether the line that ends in the line feed in front of buffer index `lineStart` is a header
+// line a value run on from: a field line or fold behind a line feed (HeaderLineAbove), a field
+// line a file opens with behind zeros or binary bytes, or one glued to old text ("...the letter
+// was morni" + "MIME-Version: 1.0"). The line is looked back over once, sixteen bytes a step.
+bool RunOnSourceAbove(CarveBuffer buffer, std::size_t lineStart, std::size_t earliest) {
+  const std::size_t end = LineEndAbove(buffer, lineStart);
+  if (end == kNoLineAbove) return false;
+  const std::size_t stop = LastLineStop(buffer.data, end - std::min(end, kMaxHeaderLine + 1), end);
+  if (stop == kNoLineStop && end > kMaxHeaderLine) return false;
+  const std::size_t begin = stop == kNoLineStop ? 0 : stop + 1;
+  if (begin < earliest || begin == end) return false;
+  const std::string_view line(reinterpret_cast<const char*>(buffer.data + begin), end - begin);
+  const bool behindLineFeed = stop != kNoLineStop && buffer.data[stop] == '\n';
+  if (HeaderNameLength(line) > 0 || (behindLineFeed && IsContinuation(line))) return true;
+  return GluedFieldStart(line) != std::string_view::npos;
 }
 
 }  // namespace
@@ -331,6 +355,18 @@ BlockStart FindBlockStart(CarveBuffer buffer, std::size_t lineStart, std::size_t
         start.openingBlanks = current - sector;
         return start;
       }
+      // ... or with a run-on value or token right above two field lines, behind binary bytes
+      // (behind a line end or text it is as likely a line of old text that a sector cuts; with
+      // binary bytes behind the sector start the mail's own first byte is not seen).
+      if (cutByNonText && noFoldsPassed && !gluedLine &&
+          RunOnLineOpensAFile(buffer, sector, contentEnd) &&
+          HoldsEightBitByte(line.substr(0, sector - previous)) &&
+          !HoldsEightBitByte(line.substr(sector - previous)) &&
+          FieldLinesFrom(buffer, current, 2)) {
+        BlockStart start{current, Context::NonText, 0};
+        start.openingBlanks = current - sector;
+        return start;
+      }
     }
     // A field line by looser rules ("X-Mailer :", a name in 8-bit bytes) is the block's too,
     // also where a sector starts inside it and no file begins there (the look above): where a
@@ -352,9 +388,10 @@ BlockStart FindBlockStart(CarveBuffer buffer, std::size_t lineStart, std::size_t
       return {foldField, Context::Glued, 0};
     // A value run on without its fold ("and the rest of a subject" above From): the block goes
     // on above it where a header line stands there and two field lines below; one field behind
-    // a line of prose is no block.
+    // a line of prose is no block. The line above may be the file's first, behind zeros or
+    // binary bytes ("MIME-Version: 1.0" at a cluster's start), or glued to old text.
     if (!runOnCrossed && !cutByNonText && MayBeARunOnValue(line) &&
-        HeaderLineAbove(buffer, previous, earliest) && FieldLinesFrom(buffer, current, 2)) {
+        RunOnSourceAbove(buffer, previous, earliest) && FieldLinesFrom(buffer, current, 2)) {
       runOnCrossed = true;
       current = previous;
       continue;
@@ -382,6 +419,15 @@ BlockStart FindBlockStart(CarveBuffer buffer, std::size_t lineStart, std::size_t
     if ((cutByNonText || (noFoldsPassed && IsSectorStart(buffer.base + previous))) &&
         FirstLineOfAFile(buffer, previous, contentEnd) &&
         (cutByNonText || (ReadsAsABanner(line) && !IntroducesQuotedText(line)))) {
+      BlockStart start{current, Context::NonText, 0};
+      start.openingBlanks = current - previous;
+      return start;
+    }
+    // ... or a run-on value or token right above two field lines, the first of them no old line
+    // another block's first line is glued into.
+    if (noFoldsPassed && RunOnLineOpensAFile(buffer, previous, contentEnd) &&
+        FieldLinesFrom(buffer, current, 2) &&
+        GluedFieldStart(TopLine(buffer, current)) == std::string_view::npos) {
       BlockStart start{current, Context::NonText, 0};
       start.openingBlanks = current - previous;
       return start;

@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "scan/lines/line_reader.h"
 #include "scan/read/block_header.h"
 #include "scan/read/store_chain.h"
 #include "scan/shape/field_names.h"
+#include "scan/shape/header_block.h"
 #include "scan/source_position.h"
 #include "text/ascii.h"
 
@@ -44,13 +46,29 @@ bool BehindABlockHeader(CarveBuffer buffer, std::size_t begin) {
   return false;
 }
 
+// Whether buffer index `begin` is where a file may begin: a sector start or behind zeros.
+bool SectorOrZerosAt(CarveBuffer buffer, std::size_t begin) {
+  constexpr std::size_t kZeroRun = 4;
+  return IsSectorStart(buffer.base + begin) ||
+         (begin >= kZeroRun && std::all_of(buffer.data + begin - kZeroRun, buffer.data + begin,
+                                           [](std::uint8_t byte) { return byte == 0; }));
+}
+
+// Whether a file is seen to begin at buffer index `begin`: at a sector start or behind zeros,
+// outside a mail store.
+bool FileOpensAt(CarveBuffer buffer, std::size_t begin) {
+  // Both ways: a fragmented store's next block may lie anywhere, its own header right in front.
+  constexpr std::size_t kStoreLook = 1024;
+  const std::size_t lookFrom = begin > kStoreLook ? begin - kStoreLook : 0;
+  return SectorOrZerosAt(buffer, begin) &&
+         !StoreBlockWithin(buffer, lookFrom, begin - lookFrom + kStoreLook) &&
+         !BehindABlockHeader(buffer, begin);
+}
+
 }  // namespace
 
 bool FirstLineOfAFile(CarveBuffer buffer, std::size_t begin, std::size_t end) {
   constexpr std::size_t kLongestFirstLine = 80;
-  constexpr std::size_t kZeroRun = 4;
-  // Both ways: a fragmented store's next block may lie anywhere, its own header right in front.
-  constexpr std::size_t kStoreLook = 1024;
   if (end <= begin || end - begin > kLongestFirstLine ||
       IsBlank(static_cast<char>(buffer.data[begin])))
     return false;
@@ -67,13 +85,24 @@ bool FirstLineOfAFile(CarveBuffer buffer, std::size_t begin, std::size_t end) {
         (colon > 0 && IsBlank(line[colon - 1])))
       return false;
   }
-  const bool opensFile =
-      IsSectorStart(buffer.base + begin) ||
-      (begin >= kZeroRun && std::all_of(buffer.data + begin - kZeroRun, buffer.data + begin,
-                                        [](std::uint8_t byte) { return byte == 0; }));
-  const std::size_t lookFrom = begin > kStoreLook ? begin - kStoreLook : 0;
-  return opensFile && !StoreBlockWithin(buffer, lookFrom, begin - lookFrom + kStoreLook) &&
-         !BehindABlockHeader(buffer, begin);
+  return FileOpensAt(buffer, begin);
+}
+
+bool RunOnLineOpensAFile(CarveBuffer buffer, std::size_t begin, std::size_t end) {
+  constexpr std::size_t kLongestFirstLine = 80;
+  // Most lines the walk meets begin at no sector and behind no zeros: answered first.
+  if (end <= begin || end - begin > kLongestFirstLine || !SectorOrZerosAt(buffer, begin) ||
+      IsBlank(static_cast<char>(buffer.data[begin])))
+    return false;
+  const std::string_view line(reinterpret_cast<const char*>(buffer.data + begin), end - begin);
+  // A line that ends as a clause does is prose, and a word of one letter over and over is filler
+  // rather than a base64 token, which holds a digit, a padding or a '+' or '/'.
+  if (std::string_view(".,;:!?").find(line.back()) != std::string_view::npos) return false;
+  if (line.find(' ') == std::string_view::npos &&
+      line.find_first_of("0123456789=+/") == std::string_view::npos)
+    return false;
+  return MayBeARunOnValue(line) && HeaderNameLength(line) == 0 && !IntroducesQuotedText(line) &&
+         FileOpensAt(buffer, begin);
 }
 
 bool IntroducesQuotedText(std::string_view line) {

@@ -17,6 +17,14 @@ namespace quillon {
 // in another block.)
 bool FirstLineOfAFile(CarveBuffer buffer, std::size_t begin, std::size_t end);
 
+// Whether the line of text from buffer index `begin` to `end` is a value run on without its fold
+// or a base64 token (MayBeARunOnValue, no field, nothing that introduces quoted text or ends as a
+// clause; a token holds a digit, '=', '+' or
+// '/') that a file opens with, at a sector start or
+// behind zeros, outside a mail store: a mail whose first field line lost the line above it to a
+// broken fold. The mail's text begins with it where field lines follow.
+bool RunOnLineOpensAFile(CarveBuffer buffer, std::size_t begin, std::size_t end);
+
 // Whether `line` (a whole line, old bytes in front of a sector start included) is one that
 // introduces a forwarded or quoted mail rather than a banner a file opens with: it ends in a
 // run of dashes ("---------- Forwarded message ---------") or says what follows, or it is a

@@ -1,6 +1,7 @@
 #include "scan/shape/header_block.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -117,9 +118,13 @@ bool FollowsALineOfBlanks(CarveBuffer buffer, std::size_t lineStart) {
 bool MayBeARunOnValue(std::string_view line) {
   const std::string_view text = TrimWhiteSpace(line);
   if (text.empty()) return false;
+  // A boundary line ends a part's header block; it is no value.
+  if (text.size() >= 2 && text[0] == '-' && text[1] == '-') return false;
   const char last = text.back();
-  return !(text.front() >= 'A' && text.front() <= 'Z' &&
-           (last == '.' || last == '!' || last == '?'));
+  if (text.front() >= 'A' && text.front() <= 'Z' && (last == '.' || last == '!' || last == '?'))
+    return false;
+  // Control bytes are old binary data cut into lines, which no mail program writes into a value.
+  return !HoldsNonTextByte(reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
 }
 
 namespace {

@@ -26,7 +26,8 @@ struct ParsedBlock {
 
 // Whether `line`, no field line, may be a value run on without its fold among header lines
 // ("and the rest of a subject", "=?utf-8?q?tail?="): not a sentence of prose of its own, which
-// opens with a capital and ends with a full stop, and which text puts between header-like lines.
+// opens with a capital and ends with a full stop, and which text puts between header-like lines,
+// nor a boundary line ("--" first) or a line that holds control bytes.
 bool MayBeARunOnValue(std::string_view line);
 
 // Reads the header lines from buffer index `start` to the empty line that ends them, at most
