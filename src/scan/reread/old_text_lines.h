@@ -97,7 +97,8 @@ HtmlDocument HtmlDocumentOf(std::string_view line);
 // binary data: one of a few NULs, its line going on with bytes that no text holds. A file's end
 // is followed by zeros up to its sector's end, a store block's by zeros up to the next block, and
 // a sector that could not be read is zeros throughout; a stray NUL in a mail's line is followed
-// by text.
+// by text. UTF-16 text behind a line of one byte counts as data too: a NUL behind every
+// character of it, the line's byte its first character.
 bool NulAmidData(std::string_view text, std::size_t at, std::uint64_t start);
 
 }  // namespace quillon::mail_reader

@@ -180,5 +180,39 @@ INSTANTIATE_TEST_SUITE_P(
         RunRow{"AnOldPageClosingItsDocument", {"Hi", "<p>x</p>", "</body></html>"}, 1}),
     [](const testing::TestParamInfo<RunRow>& row) { return row.param.name; });
 
+struct NulRow {
+  const char* name;
+  std::string text;  // the NUL asked about is the first one
+  bool amidData;
+};
+
+void PrintTo(const NulRow& row, std::ostream* out) {
+  *out << row.name;
+}
+
+class NulAmidDataTest : public testing::TestWithParam<NulRow> {};
+
+TEST_P(NulAmidDataTest, TellsDataFromAFileEnd) {
+  const std::string& text = GetParam().text;
+  EXPECT_EQ(NulAmidData(text, text.find('\0'), 0), GetParam().amidData);
+}
+
+using std::string_literals::operator""s;
+
+INSTANTIATE_TEST_SUITE_P(
+    Rules, NulAmidDataTest,
+    testing::Values(
+        NulRow{"ZerosToTheSectorEnd", "Hi\r\nBob\0\0\0\0\0\0\0\0"s, false},
+        NulRow{"ControlBytesBehindAFewNuls", "Hi\r\nBob\0\x01\x02\xff\x7f"s, true},
+        NulRow{"TextBehindAStrayNul", "Hi\r\nBob\0 and the rest"s, false},
+        // UTF-16 text whose first character's first byte stands alone behind a line break.
+        NulRow{"Utf16TextBehindALineOfOneByte", "Hi\r\no\0l\0d\0 \0t\0"s, true},
+        NulRow{"Utf16LineBreakBehindALineOfOneByte", "Hi\r\no\0\r\0\n\0a\0b\0"s, true},
+        // The mail's last line without a line break may end right where the text begins.
+        NulRow{"Utf16TextBehindALongerLine", "Hi\r\nBob\0l\0d\0 \0t\0"s, false},
+        NulRow{"TooFewUtf16Characters", "Hi\r\no\0l\0d\0"s, false},
+        NulRow{"ALoneByteBehindALineBreakThenZeros", "Hi\r\no\0\0\0\0\0\0\0\0"s, false}),
+    [](const testing::TestParamInfo<NulRow>& row) { return row.param.name; });
+
 }  // namespace
 }  // namespace quillon::mail_reader
