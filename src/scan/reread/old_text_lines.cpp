@@ -165,6 +165,25 @@ bool BeginsMidLine(std::string_view line) {
          !StartsWithNoCase(word, "www.");
 }
 
+bool BeginsInsideUtf8Character(std::string_view line) {
+  const auto byteAt = [&](std::size_t at) { return static_cast<std::uint8_t>(line[at]); };
+  const auto continues = [&](std::size_t at) {
+    return at < line.size() && (byteAt(at) & 0xC0) == 0x80;
+  };
+  std::size_t at = 0;
+  while (at < 3 && continues(at)) ++at;
+  if (at == 0 || at >= line.size()) return false;
+  const std::uint8_t lead = byteAt(at);
+  const std::size_t length = lead >= 0xC2 && lead <= 0xDF   ? 2
+                             : lead >= 0xE0 && lead <= 0xEF ? 3
+                             : lead >= 0xF0 && lead <= 0xF4 ? 4
+                                                            : 0;
+  if (length == 0) return false;
+  for (std::size_t next = 1; next < length; ++next)
+    if (!continues(at + next)) return false;
+  return true;
+}
+
 bool IsRuleLine(std::string_view line) {
   while (!line.empty() && (line.back() == ' ' || line.back() == '\t')) line.remove_suffix(1);
   if (line.size() < kRuleLength ||

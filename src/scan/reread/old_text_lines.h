@@ -53,6 +53,12 @@ bool ReadsAsEncodedData(std::string_view line);
 // does.
 bool BeginsMidLine(std::string_view line);
 
+// True when `line` begins inside a UTF-8 character: with continuation bytes, then a whole
+// character of two bytes or more. Old bytes cut out of UTF-8 text begin so; no text written to be
+// read does, and Latin-1 text whose line opens with a mark such as "\xBF" goes on with no such
+// character.
+bool BeginsInsideUtf8Character(std::string_view line);
+
 // True when `line` is a rule drawn under a text, as a list footer opens with: at least
 // kRuleLength of one of "_", "-", "=", "*" and nothing else but blanks.
 inline constexpr std::size_t kRuleLength = 8;

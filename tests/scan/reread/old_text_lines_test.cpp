@@ -10,7 +10,7 @@
 namespace quillon::mail_reader {
 namespace {
 
-enum class Shape { Markup, EncodedData, MidLine, StrayControls, OpensDocument };
+enum class Shape { Markup, EncodedData, MidLine, MidCharacter, StrayControls, OpensDocument };
 
 struct ShapeRow {
   const char* name;
@@ -36,6 +36,9 @@ TEST_P(LineShapeTest, TellsTheShape) {
       break;
     case Shape::MidLine:
       EXPECT_EQ(BeginsMidLine(row.line), row.holds);
+      break;
+    case Shape::MidCharacter:
+      EXPECT_EQ(BeginsInsideUtf8Character(row.line), row.holds);
       break;
     case Shape::StrayControls:
       EXPECT_EQ(HoldsStrayControls(row.line), row.holds);
@@ -79,6 +82,12 @@ INSTANTIATE_TEST_SUITE_P(
         ShapeRow{"WebAddressWithoutScheme", Shape::MidLine, "www.x.org list", false},
         ShapeRow{"MailAddress", Shape::MidLine, "list@x.org", false},
         ShapeRow{"Empty", Shape::MidLine, "", false},
+        ShapeRow{"CutInsideACyrillicLetter", Shape::MidCharacter, "\xb4\xd0\xb6\xd0\xb5", true},
+        ShapeRow{"CutInsideAKanji", Shape::MidCharacter, "\x97\xa5\xe3\x81\xa7", true},
+        ShapeRow{"AWholeCyrillicLetterFirst", Shape::MidCharacter, "\xd0\xb4\xd0\xb6", false},
+        ShapeRow{"LatinOneMarkThenAscii", Shape::MidCharacter, "\xbfQu\xe9 tal?", false},
+        ShapeRow{"LatinOneMarkThenLatinOneLetter", Shape::MidCharacter, "\xab\xc9t\xe9\xbb", false},
+        ShapeRow{"ContinuationBytesAlone", Shape::MidCharacter, "\x80\x81", false},
         ShapeRow{"DosEndOfFileMark", Shape::StrayControls, "End of the report.\x1a", true},
         ShapeRow{"DeleteInLatinText", Shape::StrayControls, "Caf\xe9 at noon, then\x7f home", true},
         ShapeRow{"TwoControlsInALongLine", Shape::StrayControls,
