@@ -4,6 +4,9 @@ around a mail. Two mixes share the kinds of places and bytes but weigh them diff
 data, long Cc lists and relay chains, stores whose blocks lie out of order), so that a measure
 on held-out images tells whether a carver learned the general case or our images.
 
+The `neighbours` and `wide` mixes put old data of further kinds in front of and behind mails
+(neighbours.py, wide.py).
+
 Weights are (name, weight) pairs; `kinds` name old data (olddata.py), noise clusters are the
 NoiseMaker kinds, the decoy kinds, or "old:" and an old-data kind (a cluster of it ended by
 zeros, as a file's last cluster).
@@ -122,7 +125,26 @@ NEIGHBOURS = replace(
                  ("returned-headers", 15)),
 )
 
-MIXES = {mix.name: mix for mix in (TUNING, HELD_OUT, NEIGHBOURS)}
+# The tuning mix with old data of the many kinds a long-used disk holds besides prose and mail
+# (wide.py, and olddata.py's UTF-16, XML, CSV, base64 and PDF data) in front of and behind
+# mails, where a carver's rules for a mail's first line and its end meet bytes it never met.
+_WIDE_KINDS = (("utf8-cyrillic", 6), ("utf8-greek", 4), ("utf8-cjk", 6), ("cp1252", 8),
+               ("json", 6), ("c-source", 5), ("js-source", 5), ("py-source", 4), ("rtf", 5),
+               ("sql", 5), ("ini", 5), ("quoted-text", 8), ("rules", 5), ("tsv-log", 6),
+               ("base64-block", 6), ("qp-text", 4), ("xml", 4), ("csv", 4))
+WIDE = replace(
+    TUNING,
+    name="wide",
+    noise=TUNING.noise + (("old:cp1252", 3), ("old:utf8-cjk", 3), ("old:json", 3),
+                          ("old:c-source", 3), ("old:quoted-text", 3), ("old:utf16", 3)),
+    leads=_WIDE_KINDS + (("utf16", 6), ("pdf", 4), ("binary", 4), ("text-crlf", 4)),
+    sector_leads=_WIDE_KINDS + (("utf16", 5), ("pdf", 4), ("binary-nul", 6), ("zeros", 8),
+                                ("text-line", 4)),
+    after=(("zeros", 20), ("random", 10), ("sector-zeros", 20), ("old", 50)),
+    slack_kinds=_WIDE_KINDS + (("utf16", 6), ("pdf", 3), ("text-crlf", 4)),
+)
+
+MIXES = {mix.name: mix for mix in (TUNING, HELD_OUT, NEIGHBOURS, WIDE)}
 
 
 def choose(rng, weighted):

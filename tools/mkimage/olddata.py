@@ -9,12 +9,12 @@ starting with "Date:" (a header block of a mail the truth does not know of).
 
 import re
 
-from . import neighbours
+from . import neighbours, wide
 from .noise import BASE64_ALPHABET, WORDS, NoiseMaker
 
 # Kinds without NUL bytes: they run on behind a mail's end with nothing that marks it.
 TEXT_KINDS = ("text-crlf", "text-lf", "html", "mail", "log", "csv", "xml", "base64",
-              *neighbours.KINDS)
+              *neighbours.KINDS, *wide.KINDS)
 NUL_FREE_KINDS = TEXT_KINDS + ("binary",)
 # Kinds that hold NUL bytes.
 NUL_KINDS = ("binary-nul", "utf16", "pdf")
@@ -66,6 +66,7 @@ class OldData:
         self.rng = rng
         self.noise = NoiseMaker(rng)
         self.neighbours = neighbours.NeighbourData(self.noise)
+        self.wide = wide.WideData(self.noise)
         self.fragments = [fragment for fragment in fragments if is_clean(fragment)]
 
     # Runs of one kind, at least `size` bytes long.
@@ -146,6 +147,8 @@ class OldData:
             return self.rng.randbytes(size)
         if kind in neighbours.KINDS:
             return self.neighbours.run(kind, size)
+        if kind in wide.KINDS:
+            return self.wide.run(kind, size)
         makers = {"mail": self.mail_run, "log": self.log_run, "csv": self.csv_run,
                   "xml": self.xml_run, "base64": self.base64_run, "utf16": self.utf16_run,
                   "pdf": self.pdf_run}

@@ -208,7 +208,7 @@ std::size_t EpilogueLength(std::string_view rest, BehindText behind, bool lineFe
           content.find(' ') != std::string_view::npos)
         ++writtenLines;
       if (paragraphs == 0 && firstParagraphLines++ == 0) {
-        firstLineMidLine = BeginsMidLine(content);
+        firstLineMidLine = BeginsMidLine(content) || BeginsInsideUtf8Character(content);
         firstLineBoundary = content.starts_with("--");
         firstLineRule = IsRuleLine(content);
         firstLineWritten = (content.front() >= 'A' && content.front() <= 'Z') || firstLineRule;

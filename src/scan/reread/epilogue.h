@@ -29,8 +29,9 @@ enum class BehindText {
 // longer is no epilogue: the mail then ends behind its first paragraph (at the boundary line when
 // the text began right behind it), or, where that paragraph began as written, at the line in it
 // where old bytes show they began: one that begins as an old line's tail (of the other line end,
-// or with old text right behind it), or old encoded data (or the tail of a line of it) behind lines
-// written as sentences. Text that runs on to the end of what was read is not taken
+// inside a UTF-8 character, or with old text right behind it), or old encoded data (or the tail of
+// a line of it) behind lines written as sentences. Text that runs on to the end of what was read
+// is not taken
 // beyond the empty lines. A last line without a line break that runs into binary data or a NUL, or
 // that `behind` is BehindText::MailEnd cuts, takes nothing in front of it along: the lines before
 // it stay as the rules above have them (a footer under its rule, a first paragraph an empty line

@@ -165,6 +165,25 @@ bool BeginsMidLine(std::string_view line) {
          !StartsWithNoCase(word, "www.");
 }
 
+bool BeginsInsideUtf8Character(std::string_view line) {
+  const auto byteAt = [&](std::size_t at) { return static_cast<std::uint8_t>(line[at]); };
+  const auto continues = [&](std::size_t at) {
+    return at < line.size() && (byteAt(at) & 0xC0) == 0x80;
+  };
+  std::size_t at = 0;
+  while (at < 3 && continues(at)) ++at;
+  if (at == 0 || at >= line.size()) return false;
+  const std::uint8_t lead = byteAt(at);
+  const std::size_t length = lead >= 0xC2 && lead <= 0xDF   ? 2
+                             : lead >= 0xE0 && lead <= 0xEF ? 3
+                             : lead >= 0xF0 && lead <= 0xF4 ? 4
+                                                            : 0;
+  if (length == 0) return false;
+  for (std::size_t next = 1; next < length; ++next)
+    if (!continues(at + next)) return false;
+  return true;
+}
+
 bool IsRuleLine(std::string_view line) {
   while (!line.empty() && (line.back() == ' ' || line.back() == '\t')) line.remove_suffix(1);
   if (line.size() < kRuleLength ||
@@ -206,9 +225,31 @@ HtmlDocument HtmlDocumentOf(std::string_view line) {
   return last;
 }
 
+namespace {
+
+// True when the bytes from `at` on read as UTF-16LE text in the Latin range: a character and a
+// NUL, again and again. A stray NUL in a mail's line is followed by text without them, random
+// bytes seldom hold a NUL at every other place.
+bool Utf16TextAt(std::string_view text, std::size_t at) {
+  constexpr std::size_t kCharacters = 4;
+  if (text.size() - at < 2 * kCharacters) return false;
+  for (std::size_t index = 0; index < kCharacters; ++index) {
+    const auto byte = static_cast<std::uint8_t>(text[at + 2 * index]);
+    if (byte == 0 || byte >= 0x80 || !IsTextByte(byte) || text[at + 2 * index + 1] != '\0')
+      return false;
+  }
+  return true;
+}
+
+}  // namespace
+
 bool NulAmidData(std::string_view text, std::size_t at, std::uint64_t start) {
   constexpr std::size_t kFewNuls = 4;  // random bytes seldom hold more in a row
   if (at >= text.size() || text[at] != '\0') return false;
+  // The NUL ends a character of UTF-16 text whose first byte read as a line of its own. Behind
+  // more of a line it may as well end the mail's last line that has no line break, the text
+  // behind it starting at a character.
+  if (at >= 2 && text[at - 2] == '\n' && Utf16TextAt(text, at + 1)) return true;
   const std::uint64_t sectorEnd = ((start + at) / kSectorSize + 1) * kSectorSize;
   std::size_t end =
       static_cast<std::size_t>(std::min<std::uint64_t>(sectorEnd - start, text.size()));

@@ -53,6 +53,12 @@ bool ReadsAsEncodedData(std::string_view line);
 // does.
 bool BeginsMidLine(std::string_view line);
 
+// True when `line` begins inside a UTF-8 character: with continuation bytes, then a whole
+// character of two bytes or more. Old bytes cut out of UTF-8 text begin so; no text written to be
+// read does, and Latin-1 text whose line opens with a mark such as "\xBF" goes on with no such
+// character.
+bool BeginsInsideUtf8Character(std::string_view line);
+
 // True when `line` is a rule drawn under a text, as a list footer opens with: at least
 // kRuleLength of one of "_", "-", "=", "*" and nothing else but blanks.
 inline constexpr std::size_t kRuleLength = 8;
@@ -97,7 +103,8 @@ HtmlDocument HtmlDocumentOf(std::string_view line);
 // binary data: one of a few NULs, its line going on with bytes that no text holds. A file's end
 // is followed by zeros up to its sector's end, a store block's by zeros up to the next block, and
 // a sector that could not be read is zeros throughout; a stray NUL in a mail's line is followed
-// by text.
+// by text. UTF-16 text behind a line of one byte counts as data too: a NUL behind every
+// character of it, the line's byte its first character.
 bool NulAmidData(std::string_view text, std::size_t at, std::uint64_t start);
 
 }  // namespace quillon::mail_reader

@@ -94,6 +94,12 @@ INSTANTIATE_TEST_SUITE_P(
         EpilogueRow{"OldTextRightBehindReachingTheNextMail", "", OldText(3), BehindText::NextMail},
         EpilogueRow{"OneNoteLineRightBehindTheBoundaryLine", "End of MIME message\r\n",
                     std::string(1, '\0'), BehindText::Unread},
+        // Cut out of UTF-8 text inside a character: "\xd0\xb4" is a Cyrillic letter.
+        EpilogueRow{"OldUtf8LineCutInsideACharacterRightBehind", "",
+                    "\xb4\xd0\xb6\xd0\xb5.\r\n" + std::string(1, '\0') + "x", BehindText::MailEnd},
+        // A Latin-1 note may open with an inverted question mark.
+        EpilogueRow{"ALatinNoteRightBehindOpeningWithAMark", "\xbfQu\xe9 tal?\r\n", "",
+                    BehindText::MailEnd},
         EpilogueRow{"OldTextBehindAnEmptyLine", "\r\n", OldText(kEpilogueLines + 1),
                     BehindText::NextMail},
         EpilogueRow{"ListFooterThenOldText", "\r\n____\r\nList footer\r\nhttp://x/listinfo\r\n\r\n",

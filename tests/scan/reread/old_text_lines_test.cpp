@@ -10,7 +10,7 @@
 namespace quillon::mail_reader {
 namespace {
 
-enum class Shape { Markup, EncodedData, MidLine, StrayControls, OpensDocument };
+enum class Shape { Markup, EncodedData, MidLine, MidCharacter, StrayControls, OpensDocument };
 
 struct ShapeRow {
   const char* name;
@@ -36,6 +36,9 @@ TEST_P(LineShapeTest, TellsTheShape) {
       break;
     case Shape::MidLine:
       EXPECT_EQ(BeginsMidLine(row.line), row.holds);
+      break;
+    case Shape::MidCharacter:
+      EXPECT_EQ(BeginsInsideUtf8Character(row.line), row.holds);
       break;
     case Shape::StrayControls:
       EXPECT_EQ(HoldsStrayControls(row.line), row.holds);
@@ -79,6 +82,12 @@ INSTANTIATE_TEST_SUITE_P(
         ShapeRow{"WebAddressWithoutScheme", Shape::MidLine, "www.x.org list", false},
         ShapeRow{"MailAddress", Shape::MidLine, "list@x.org", false},
         ShapeRow{"Empty", Shape::MidLine, "", false},
+        ShapeRow{"CutInsideACyrillicLetter", Shape::MidCharacter, "\xb4\xd0\xb6\xd0\xb5", true},
+        ShapeRow{"CutInsideAKanji", Shape::MidCharacter, "\x97\xa5\xe3\x81\xa7", true},
+        ShapeRow{"AWholeCyrillicLetterFirst", Shape::MidCharacter, "\xd0\xb4\xd0\xb6", false},
+        ShapeRow{"LatinOneMarkThenAscii", Shape::MidCharacter, "\xbfQu\xe9 tal?", false},
+        ShapeRow{"LatinOneMarkThenLatinOneLetter", Shape::MidCharacter, "\xab\xc9t\xe9\xbb", false},
+        ShapeRow{"ContinuationBytesAlone", Shape::MidCharacter, "\x80\x81", false},
         ShapeRow{"DosEndOfFileMark", Shape::StrayControls, "End of the report.\x1a", true},
         ShapeRow{"DeleteInLatinText", Shape::StrayControls, "Caf\xe9 at noon, then\x7f home", true},
         ShapeRow{"TwoControlsInALongLine", Shape::StrayControls,
@@ -179,6 +188,40 @@ INSTANTIATE_TEST_SUITE_P(
         RunRow{"APastedPageWithItsDeclaration", {"Hi", "  <!DOCTYPE html>", "<p>x</p>"}, kNone},
         RunRow{"AnOldPageClosingItsDocument", {"Hi", "<p>x</p>", "</body></html>"}, 1}),
     [](const testing::TestParamInfo<RunRow>& row) { return row.param.name; });
+
+struct NulRow {
+  const char* name;
+  std::string text;  // the NUL asked about is the first one
+  bool amidData;
+};
+
+void PrintTo(const NulRow& row, std::ostream* out) {
+  *out << row.name;
+}
+
+class NulAmidDataTest : public testing::TestWithParam<NulRow> {};
+
+TEST_P(NulAmidDataTest, TellsDataFromAFileEnd) {
+  const std::string& text = GetParam().text;
+  EXPECT_EQ(NulAmidData(text, text.find('\0'), 0), GetParam().amidData);
+}
+
+using std::string_literals::operator""s;
+
+INSTANTIATE_TEST_SUITE_P(
+    Rules, NulAmidDataTest,
+    testing::Values(
+        NulRow{"ZerosToTheSectorEnd", "Hi\r\nBob\0\0\0\0\0\0\0\0"s, false},
+        NulRow{"ControlBytesBehindAFewNuls", "Hi\r\nBob\0\x01\x02\xff\x7f"s, true},
+        NulRow{"TextBehindAStrayNul", "Hi\r\nBob\0 and the rest"s, false},
+        // UTF-16 text whose first character's first byte stands alone behind a line break.
+        NulRow{"Utf16TextBehindALineOfOneByte", "Hi\r\no\0l\0d\0 \0t\0"s, true},
+        NulRow{"Utf16LineBreakBehindALineOfOneByte", "Hi\r\no\0\r\0\n\0a\0b\0"s, true},
+        // The mail's last line without a line break may end right where the text begins.
+        NulRow{"Utf16TextBehindALongerLine", "Hi\r\nBob\0l\0d\0 \0t\0"s, false},
+        NulRow{"TooFewUtf16Characters", "Hi\r\no\0l\0d\0"s, false},
+        NulRow{"ALoneByteBehindALineBreakThenZeros", "Hi\r\no\0\0\0\0\0\0\0\0"s, false}),
+    [](const testing::TestParamInfo<NulRow>& row) { return row.param.name; });
 
 }  // namespace
 }  // namespace quillon::mail_reader
