@@ -50,6 +50,10 @@ bool IsPrivateFieldName(std::string_view name);
 // Whether the private `name` follows `lead`, a word of a value rather than the start of a name.
 bool PrivateNameBehindAWordOfAValue(std::string_view lead, std::string_view name);
 
+// The prefixes mail programs put in front of a reply's or a forward's subject ("Re", "Fwd",
+// "AW"...), in the languages they are seen in most.
+bool IsReplyPrefix(std::string_view word);
+
 // Whether the known hyphenated or private `name` follows `lead`, the cut start of another,
 // non-private hyphenated name that ends inside a word ("Content-Transfer-Enc" + "Return-Path",
 // "Content-Descripti" + "X-Gmail-Received").
