@@ -339,15 +339,6 @@ BlockStart FindBlockStart(CarveBuffer buffer, std::size_t lineStart, std::size_t
       start.openingBlanks = current - previous;
       return start;
     }
-    // ... or a run-on value or token right above two field lines, the first of them no old line
-    // another block's first line is glued into.
-    if (noFoldsPassed && RunOnLineOpensAFile(buffer, previous, contentEnd) &&
-        FieldLinesFrom(buffer, current, 2) &&
-        GluedFieldStart(TopLine(buffer, current)) == std::string_view::npos) {
-      BlockStart start{current, Context::NonText, 0};
-      start.openingBlanks = current - previous;
-      return start;
-    }
     return {current, Context::TextLine, 0};
   }
 }

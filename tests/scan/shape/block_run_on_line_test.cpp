@@ -160,7 +160,6 @@ const std::string kBinaryTail("\x9c\x01\xc3\xa9\xb7", 5);
 INSTANTIATE_TEST_SUITE_P(
     Blocks, RunOnFirstLineTest,
     testing::Values(
-        FirstLineRow{"TokenBehindZeros", kZeros + kToken + kFields, 4096, kZeros.size()},
         FirstLineRow{"RunOnBehindZeros", kZeros + CrLf("continued here (no indent)\n") + kFields,
                      4096, kZeros.size()},
         FirstLineRow{"RunOnAtASectorBehindBinary",
@@ -180,6 +179,10 @@ INSTANTIATE_TEST_SUITE_P(
                      4096, std::string::npos},
         FirstLineRow{"TokenAtASectorBehindText", "abcd" + kToken + kFields, 4096 - 4,
                      std::string::npos},
+        // A token alone is no file's first line where no binary bytes stand in front of it: a
+        // sector starts on such lines inside a mail's own encoded parts (a returned mail's header
+        // lines, quoted-printable), and a block begun there ran on over the mails behind it.
+        FirstLineRow{"TokenBehindZeros", kZeros + kToken + kFields, 4096, std::string::npos},
         FirstLineRow{"TokenAboveOneField", kZeros + kToken + CrLf("From: a@example.org\n\nText.\n"),
                      4096, std::string::npos}),
     [](const testing::TestParamInfo<FirstLineRow>& row) { return row.param.name; });
