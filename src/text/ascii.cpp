@@ -1,5 +1,6 @@
 #include "text/ascii.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 
@@ -38,6 +39,11 @@ bool IsPlainAscii(std::string_view text) {
     if (!IsPlainByte(static_cast<unsigned char>(text[i]))) return false;
   }
   return true;
+}
+
+bool HoldsEightBitByte(std::string_view text) {
+  return std::any_of(text.begin(), text.end(),
+                     [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
 }
 
 std::string AsciiLowered(std::string_view text) {

@@ -25,6 +25,8 @@ constexpr bool StartsWithNoCase(std::string_view text, std::string_view prefix) 
 // True when every byte of `text` is printable ASCII, a tab, a carriage return or a line feed:
 // text that reads as itself in every page that reads ASCII as ASCII. Read eight bytes at a time.
 bool IsPlainAscii(std::string_view text);
+// True when `text` holds a byte of 0x80 or above.
+bool HoldsEightBitByte(std::string_view text);
 
 std::string AsciiLowered(std::string_view text);
 // Position of `needle` in `haystack` ignoring ASCII case, or npos.

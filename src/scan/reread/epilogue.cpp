@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "scan/find/base64_run.h"
 #include "scan/lines/header_fields.h"
 #include "scan/lines/line_reader.h"
 #include "scan/reread/old_text_lines.h"
@@ -43,12 +44,9 @@ bool IsLinkLine(std::string_view line) {
 // Whether `line` reads as the tail of a line of base64 data: its characters alone, no blank, and
 // a digit, "+" or "/" among them, which a word of text has not.
 bool ReadsAsDataTail(std::string_view line) {
-  const auto isBase64 = [](char c) {
-    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '+' ||
-           c == '/';
-  };
-  return !line.empty() && std::all_of(line.begin(), line.end(), isBase64) &&
-         line.find_first_of("0123456789+/") != std::string_view::npos;
+  return !line.empty() && std::all_of(line.begin(), line.end(), [](char c) {
+    return IsBase64Byte(static_cast<std::uint8_t>(c));
+  }) && line.find_first_of("0123456789+/") != std::string_view::npos;
 }
 
 }  // namespace

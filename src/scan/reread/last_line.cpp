@@ -142,11 +142,6 @@ std::size_t DocumentCloseEnd(std::string_view text, std::size_t at, std::size_t 
   return found == std::string_view::npos ? 0 : from + found + kClose.size();
 }
 
-bool HoldsEightBitByte(std::string_view text) {
-  return std::any_of(text.begin(), text.end(),
-                     [](char c) { return static_cast<std::uint8_t>(c) >= 0x80; });
-}
-
 }  // namespace
 
 std::size_t Base64TailIntoData(std::string_view text, std::size_t at) {

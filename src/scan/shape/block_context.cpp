@@ -190,8 +190,8 @@ BlockStart FindBlockStart(CarveBuffer buffer, std::size_t lineStart, std::size_t
         // 8-bit letters inside its words, not in front of a well-formed name of its own.
         const std::size_t further = WellFormedNameInsideTopLine(buffer, current, kStrayBytes + 1);
         if (further != std::string_view::npos &&
-            std::any_of(buffer.data + current, buffer.data + current + further,
-                        [](std::uint8_t byte) { return byte >= 0x80; }))
+            HoldsEightBitByte(
+                std::string_view(reinterpret_cast<const char*>(buffer.data + current), further)))
           return {current + further, Context::Glued, 0};
       }
       if (cutByNonText) return {current, header ? Context::NonText : Context::TextLine, 0};

@@ -78,12 +78,6 @@ std::size_t OpeningBlanks(CarveBuffer buffer, std::size_t lineStart, std::size_t
          (static_cast<unsigned char>(text[0]) >= 0x80 || NameAField(text.substr(0, length)));
 }
 
-// Whether `text` holds a byte of 0x80 or above: old binary bytes rather than a line of text.
-bool HoldsEightBitByte(std::string_view text) {
-  return std::any_of(text.begin(), text.end(),
-                     [](char byte) { return static_cast<unsigned char>(byte) >= 0x80; });
-}
-
 // Whether the line that ends in the line feed in front of buffer index `lineStart` is a header
 // line a value run on from: a field line or fold behind a line feed (HeaderLineAbove), a field
 // line a file opens with behind zeros or binary bytes, or one glued to old text ("...the letter

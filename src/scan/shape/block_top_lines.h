@@ -36,9 +36,6 @@ std::size_t LooseFieldStart(CarveBuffer buffer, std::size_t previous, std::strin
 // of a glued name make one name of no such form with it ("cd" + "X-Mailer :").
 bool LooseNameAtSector(std::string_view text);
 
-// Whether `text` holds a byte of 0x80 or above: old binary bytes rather than a line of text.
-bool HoldsEightBitByte(std::string_view text);
-
 // Whether the line that ends in the line feed in front of buffer index `lineStart` is a header
 // line a value run on from: a field line or fold behind a line feed (HeaderLineAbove), a field
 // line a file opens with behind zeros or binary bytes, or one glued to old text ("...the letter
