@@ -120,9 +120,10 @@ HeaderLine HeaderBlockReader::Look(std::size_t lineStart, std::string_view bound
     }
     // A field line with a stray control byte or two reads as text (ReadLine).
     const bool readable = header.line.complete && !header.line.binary;
-    if (!readable && header.line.complete && nameLength == 0 && !IsContinuation(text)) {
+    if (!readable && header.line.complete && nameLength == 0) {
       // Bytes that are no text where the next field would begin: the text has stopped, as at
-      // a NUL (a header block whose file's end old bytes follow).
+      // a NUL (a header block whose file's end old bytes follow). Old bytes that happen to open
+      // with a blank are no fold of the last field either: no mail folds binary data.
       header.kind = HeaderLineKind::Empty;
       header.line.end = header.line.next = lineStart;
       return header;
