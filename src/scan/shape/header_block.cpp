@@ -308,6 +308,18 @@ ParsedBlock ReadBlock(CarveBuffer buffer, std::size_t start, std::size_t limit,
 
 }  // namespace
 
+bool NamesItsMailProgram(CarveBuffer buffer, std::size_t start, std::size_t headerEnd) {
+  std::size_t position = start;
+  while (position < headerEnd && position < buffer.size) {
+    const Line line = ReadLine(buffer, position);
+    const std::string_view text = TextOf(buffer, line);
+    if (StartsWithNoCase(text, "X-Mailer:") || StartsWithNoCase(text, "User-Agent:")) return true;
+    if (!line.complete) break;
+    position = line.next;
+  }
+  return false;
+}
+
 ParsedBlock ParseBlock(CarveBuffer buffer, std::size_t start) {
   bool fieldsUpToLimit = false;
   ParsedBlock block = ReadBlock(buffer, start, std::min(buffer.size, start + kMaxShapeHeaderBlock),

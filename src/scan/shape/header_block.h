@@ -37,4 +37,9 @@ bool MayBeARunOnValue(std::string_view line);
 // in the block, behind no line that is no field, stands for it.
 ParsedBlock ParseBlock(CarveBuffer buffer, std::size_t start);
 
+// Whether the header block from buffer index `start` to `headerEnd` names the program that wrote
+// it (X-Mailer, User-Agent) on a line of its own: only a mail program puts that in a header
+// block, where lines quoted in prose or a note's From and Date lines have none.
+bool NamesItsMailProgram(CarveBuffer buffer, std::size_t start, std::size_t headerEnd);
+
 }  // namespace quillon

@@ -163,9 +163,11 @@ void ShapeScanner::Scan(CarveBuffer buffer, std::uint64_t from, std::uint64_t to
     coveredUntil_ = buffer.base + block.headerEnd;
     if (!StartsAMail(buffer, start, block.hasTrace)) return;
     // A field name glued into prose or markup opens a mail only with a real mail's marks: a
-    // trace line, an identity, MIME (many programs write a Content-Type without its version).
+    // trace line, an identity, MIME (many programs write a Content-Type without its version),
+    // or the name of the program that wrote it (a plain mail a script sends has no other).
     if (start.context == Context::Glued && !block.hasTrace && !block.hasMimeVersion &&
-        !block.hasContentType && block.headers.messageId.empty())
+        !block.hasContentType && block.headers.messageId.empty() &&
+        !NamesItsMailProgram(buffer, start.index, block.headerEnd))
       return;
     ShapeCandidate candidate;
     candidate.start = absolute;
