@@ -210,6 +210,13 @@ bool NameOfAStructuredField(std::string_view name) {
   return field && *field != HeaderField::Subject && !IsPrivateFieldName(name);
 }
 
+// The fields of a delivery report's parts (RFC 3464 2.2, 2.3), which a returned mail's old
+// bytes end in often: a name cut there is a known one's all the same.
+constexpr std::string_view kReportFieldNames[] = {
+    "Reporting-MTA", "Arrival-Date",    "Final-Recipient", "Original-Recipient",
+    "Action",        "Diagnostic-Code", "Remote-MTA",      "Last-Attempt-Date",
+};
+
 bool CutKnownName(std::string_view lead, bool ownGrammar) {
   const std::size_t shortestCut = ownGrammar ? 1 : 3;
   if (lead.size() < shortestCut || !IsLetter(lead.back())) return false;
@@ -220,7 +227,8 @@ bool CutKnownName(std::string_view lead, bool ownGrammar) {
   return std::any_of(
              header_fields::kPrefixes.begin(), header_fields::kPrefixes.end(),
              [&](std::string_view prefix) { return cuts(prefix.substr(0, prefix.size() - 2)); }) ||
-         std::any_of(std::begin(kOpeningFieldNames), std::end(kOpeningFieldNames), cuts);
+         std::any_of(std::begin(kOpeningFieldNames), std::end(kOpeningFieldNames), cuts) ||
+         std::any_of(std::begin(kReportFieldNames), std::end(kReportFieldNames), cuts);
 }
 
 bool KnownNameBehindACutWord(std::string_view lead, std::string_view name, std::string_view rest) {
