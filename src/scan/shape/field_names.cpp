@@ -141,6 +141,8 @@ bool InAFieldList(std::string_view text, std::size_t name) {
   const std::string_view listed = text.substr(word, colon - word);
   // No field is named by a single letter: "W:" is a stray byte's colon.
   if (listed.size() < 2 || IsReplyPrefix(listed)) return false;
+  // A key in quote marks (`"id":` of a script's data) names no field.
+  if (listed.front() == '"' || listed.back() == '"') return false;
   return std::any_of(listed.begin(), listed.end(),
                      [](char c) { return IsUpper(c) || (c >= 'a' && c <= 'z'); });
 }
