@@ -242,6 +242,14 @@ void ShapeScanner::ScanStoreBlocks(CarveBuffer buffer, std::size_t first, std::s
         ReadStoreChain(readSource_, buffer.base + header, kMaxShapeHeaderBlock, inHand);
     std::size_t textLength = PadForReading(chain.text);
     ParsedBlock parsed = ParseBlock(TextBuffer(chain.text), lead);
+    // A block still going at the chain's first bound may name its From or Date further on (a
+    // list of thousands of recipients): ParseBlock reads such a one on where the text does.
+    if (!parsed.valid && !chain.complete && parsed.headerEnd == 0 &&
+        parsed.stoppedAt + kMaxHeaderLine >= textLength) {
+      chain = ReadStoreChain(readSource_, buffer.base + header, kMaxLongHeaderBlock + lead, inHand);
+      textLength = PadForReading(chain.text);
+      parsed = ParseBlock(TextBuffer(chain.text), lead);
+    }
     if (!parsed.valid) continue;
     if (!chain.complete) {
       chain = ReadStoreChain(readSource_, buffer.base + header,
