@@ -75,6 +75,16 @@ std::size_t LineWindow(CarveBuffer buffer, std::size_t from, bool stepOverBlockH
   return from + header;
 }
 
+// Whether `text`, a line that holds bytes that are no text, is a fold of text all the same: text
+// follows its blanks, and the control bytes come later. Old bytes that happen to open with a
+// blank are no fold of the last field where no text follows the blank.
+bool FoldOfText(std::string_view text) {
+  if (!IsContinuation(text)) return false;
+  const std::size_t behindBlanks = text.find_first_not_of(" \t");
+  return behindBlanks == std::string_view::npos ||
+         IsTextByte(static_cast<std::uint8_t>(text[behindBlanks]));
+}
+
 }  // namespace
 
 HeaderBlockReader::HeaderBlockReader(SteppedBytes& bytes, const HeaderRules& rules)
@@ -120,10 +130,9 @@ HeaderLine HeaderBlockReader::Look(std::size_t lineStart, std::string_view bound
     }
     // A field line with a stray control byte or two reads as text (ReadLine).
     const bool readable = header.line.complete && !header.line.binary;
-    if (!readable && header.line.complete && nameLength == 0) {
+    if (!readable && header.line.complete && nameLength == 0 && !FoldOfText(text)) {
       // Bytes that are no text where the next field would begin: the text has stopped, as at
-      // a NUL (a header block whose file's end old bytes follow). Old bytes that happen to open
-      // with a blank are no fold of the last field either: no mail folds binary data.
+      // a NUL (a header block whose file's end old bytes follow).
       header.kind = HeaderLineKind::Empty;
       header.line.end = header.line.next = lineStart;
       return header;

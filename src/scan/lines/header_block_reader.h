@@ -49,8 +49,9 @@ enum class HeaderLineKind {
   Field,         // "Name:"; by the walk's rules "Name: " with a name the table holds
   Continuation,  // begins with a blank or tab: folded into the field above it
   Empty,         // the empty line that ends the block; by whole-line rules also a NUL where a
-                 // line would begin or a line of bytes that are no text and no field, a
-                 // blank first or not (the text stops there), which takes no bytes
+                 // line would begin or a line of bytes that are no text and no field, also
+                 // behind a blank that no text follows (the text stops there), which takes no
+                 // bytes
   Boundary,      // a boundary line of the multipart the block opens: it ends the block too
   Unreadable,    // whole-line rules only: a line with no end or with bytes that are no text
   Other,
