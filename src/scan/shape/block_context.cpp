@@ -36,6 +36,7 @@ BlockStart FindBlockStart(CarveBuffer buffer, std::size_t lineStart, std::size_t
   OrphanFolds folds;
   bool runOnCrossed = false;      // one line of prose among the fields passed over
   bool separatorCrossed = false;  // ... or one mailbox separator line
+  bool garbledCrossed = false;    // ... or one line garbled in front of a field's name
   while (true) {
     if (current == memo.line) return memo.start;
     if (current == 0) {
@@ -298,6 +299,16 @@ BlockStart FindBlockStart(CarveBuffer buffer, std::size_t lineStart, std::size_t
         if (previous == 0 && buffer.base == 0) return {current, Context::SourceStart, 0};
         continue;
       }
+    }
+    // A word garbled in front of a field's name between field lines ("quite " + "Delivered-To:
+    // a@b") leaves the line one of the block's: the block goes on above it.
+    if (gluedLine && !garbledCrossed && nameLength == 0 && WordInFrontOfAName(line, glued) &&
+        (HeaderLineAbove(buffer, previous, earliest) || FieldLineAbove(buffer, previous)) &&
+        FieldLinesFrom(buffer, current, 1)) {
+      garbledCrossed = true;
+      current = previous;
+      folds.Clear();
+      continue;
     }
     if (gluedLine) return {previous + glued, Context::Glued, 0};
     if (const std::size_t foldField = folds.Field(buffer); foldField != std::string_view::npos)

@@ -168,6 +168,15 @@ ParsedBlock ReadBlock(CarveBuffer buffer, std::size_t start, std::size_t limit,
       const std::size_t nameLength = field ? line.valueStart - lineStart - 1 : 0;
       const std::size_t glued =
           GluedBlockInLine(TextOf(buffer, line.line), nameLength, field && line.field.has_value());
+      // A line garbled among the block's fields passes over as a broken one (the line below
+      // is a field line; the one above is the block's own).
+      if (glued != std::string_view::npos && line.kind == HeaderLineKind::Other &&
+          shape_names::WordInFrontOfAName(TextOf(buffer, line.line), glued) &&
+          reader.Look(line.line.next).kind == HeaderLineKind::Field &&
+          ++malformedLines <= kMaxMalformedLines) {
+        position = line.line.next;
+        continue;
+      }
       if (glued != std::string_view::npos) {
         block.headerEnd = lineStart + glued;
         block.endsWithoutEmptyLine = true;
