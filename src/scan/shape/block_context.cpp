@@ -24,6 +24,15 @@ namespace {
 
 using namespace shape_names;
 
+// The length of the field's name `line` opens with; 0 for none. A name that ends in a quote
+// mark is a data file's key ("id": 4422,), however much of it is cut off in front, which no mail
+// program writes: such a line is no header line whose folds the lines below it would be, nor one
+// a file opens with.
+std::size_t FieldNameLength(std::string_view line) {
+  const std::size_t length = HeaderNameLength(line);
+  return length > 0 && line[length - 1] == '"' ? 0 : length;
+}
+
 }  // namespace
 
 using namespace old_line_fields;
@@ -36,6 +45,7 @@ BlockStart FindBlockStart(CarveBuffer buffer, std::size_t lineStart, std::size_t
   OrphanFolds folds;
   bool runOnCrossed = false;      // one line of prose among the fields passed over
   bool separatorCrossed = false;  // ... or one mailbox separator line
+  bool garbledCrossed = false;    // ... or one line garbled in front of a field's name
   while (true) {
     if (current == memo.line) return memo.start;
     if (current == 0) {
@@ -73,7 +83,7 @@ BlockStart FindBlockStart(CarveBuffer buffer, std::size_t lineStart, std::size_t
     }
     if (previous < earliest || contentEnd - previous >= kMaxHeaderLine)
       return {current, Context::TextLine, 0};
-    const std::size_t nameLength = HeaderNameLength(line);
+    const std::size_t nameLength = FieldNameLength(line);
     // Most lines hold no sector start and end in no blank: the looks for a file that begins
     // inside the line, or for the line of blanks one opens with, are not asked of them.
     const bool sectorInLine =
@@ -242,7 +252,7 @@ BlockStart FindBlockStart(CarveBuffer buffer, std::size_t lineStart, std::size_t
         start.openingBlanks = previous + glued - sector;
         return start;
       }
-      const std::size_t sectorName = HeaderNameLength(line.substr(sector - previous));
+      const std::size_t sectorName = FieldNameLength(line.substr(sector - previous));
       // Nor is a sector start in the old bytes whose run of name bytes swallows the glued name
       // ("marb" + "Return-Path:").
       if (gluedLine && sector < previous + glued && sector + sectorName > previous + glued)
@@ -298,6 +308,16 @@ BlockStart FindBlockStart(CarveBuffer buffer, std::size_t lineStart, std::size_t
         if (previous == 0 && buffer.base == 0) return {current, Context::SourceStart, 0};
         continue;
       }
+    }
+    // A word garbled in front of a field's name between field lines ("quite " + "Delivered-To:
+    // a@b") leaves the line one of the block's: the block goes on above it.
+    if (gluedLine && !garbledCrossed && nameLength == 0 && WordInFrontOfAName(line, glued) &&
+        (HeaderLineAbove(buffer, previous, earliest) || FieldLineAbove(buffer, previous)) &&
+        FieldLinesFrom(buffer, current, 1)) {
+      garbledCrossed = true;
+      current = previous;
+      folds.Clear();
+      continue;
     }
     if (gluedLine) return {previous + glued, Context::Glued, 0};
     if (const std::size_t foldField = folds.Field(buffer); foldField != std::string_view::npos)

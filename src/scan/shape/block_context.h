@@ -16,7 +16,7 @@ namespace quillon {
 // The longest header block recognised: modern mail carries kilobytes of signatures and trace
 // lines before its From.
 inline constexpr std::size_t kMaxShapeHeaderBlock = 64 * 1024;
-// How far a block of nothing but field lines is read on while it still lacks From or Date.
+// How far a block of nothing but field lines up to kMaxShapeHeaderBlock is read on.
 inline constexpr std::size_t kMaxLongHeaderBlock = 256 * 1024;
 
 // Glued: the block's first line follows other bytes directly, inside a line of them (old data

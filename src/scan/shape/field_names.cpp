@@ -288,6 +288,14 @@ bool FieldBehindALowerCaseProperty(std::string_view text, std::size_t name, std:
   return value < text.size() && HeaderNameLength(text.substr(value)) == 0;
 }
 
+bool WordInFrontOfAName(std::string_view line, std::size_t name) {
+  // Longer runs of letters in front of a name are more likely old text cut at a blank.
+  constexpr std::size_t kLongestWord = 16;
+  if (name < 2 || name > kLongestWord + 1 || name >= line.size() || line[name - 1] != ' ')
+    return false;
+  return std::all_of(line.begin(), line.begin() + static_cast<std::ptrdiff_t>(name - 1), IsLetter);
+}
+
 bool ValueIsOneAddress(std::string_view rest) {
   if (rest.empty() || !IsBlank(rest[0])) return false;
   const std::string_view address = TrimWhiteSpace(rest);

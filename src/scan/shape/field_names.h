@@ -119,6 +119,12 @@ std::size_t WellFormedFieldGluedInto(std::string_view text);
 // npos for none, and where `text` is itself a line of that field.
 std::size_t LowerCaseFieldGluedInto(std::string_view text);
 
+// Whether `line`, a line that is no field line of its own with a field's name beginning at
+// `name` inside it, holds in front of the name one word of letters and a blank alone ("quite " +
+// "Delivered-To: a@b.example"): a line garbled where it stood, which among field lines is one of
+// the block's own rather than old text a mail was glued to (that is cut anywhere in a line).
+bool WordInFrontOfAName(std::string_view line, std::size_t name);
+
 // Whether the value of a line named `name` has a grammar that no field's name and colon begin:
 // a field the scan reads other than the subject.
 bool NameOfAStructuredField(std::string_view name);

@@ -130,8 +130,8 @@ bool MayBeARunOnValue(std::string_view line) {
 namespace {
 
 // Reads the block from `start`, its lines no further than `limit`. `fieldsUpToLimit` tells
-// whether the lines ran on to `limit` as field lines and their folds alone, without From and
-// Date both: a longer block of the same may still name its sender.
+// whether the lines ran on to `limit` as field lines and their folds alone: a longer block of
+// the same may still name its sender, or end behind a value folded over thousands of lines.
 ParsedBlock ReadBlock(CarveBuffer buffer, std::size_t start, std::size_t limit,
                       bool& fieldsUpToLimit) {
   fieldsUpToLimit = false;
@@ -168,6 +168,15 @@ ParsedBlock ReadBlock(CarveBuffer buffer, std::size_t start, std::size_t limit,
       const std::size_t nameLength = field ? line.valueStart - lineStart - 1 : 0;
       const std::size_t glued =
           GluedBlockInLine(TextOf(buffer, line.line), nameLength, field && line.field.has_value());
+      // A line garbled among the block's fields passes over as a broken one (the line below
+      // is a field line; the one above is the block's own).
+      if (glued != std::string_view::npos && line.kind == HeaderLineKind::Other &&
+          shape_names::WordInFrontOfAName(TextOf(buffer, line.line), glued) &&
+          reader.Look(line.line.next).kind == HeaderLineKind::Field &&
+          ++malformedLines <= kMaxMalformedLines) {
+        position = line.line.next;
+        continue;
+      }
       if (glued != std::string_view::npos) {
         block.headerEnd = lineStart + glued;
         block.endsWithoutEmptyLine = true;
@@ -266,10 +275,8 @@ ParsedBlock ReadBlock(CarveBuffer buffer, std::size_t start, std::size_t limit,
     position = value.end;
   }
   if (block.headerEnd == 0) {
-    fieldsUpToLimit = position >= limit && malformedLines == 0 && !runOnSeen && !separatorSeen &&
-                      repeated == 0 &&
-                      !(seen[static_cast<std::size_t>(HeaderField::From)] &&
-                        seen[static_cast<std::size_t>(HeaderField::Date)]);
+    fieldsUpToLimit =
+        position >= limit && malformedLines == 0 && !runOnSeen && !separatorSeen && repeated == 0;
     return block;
   }
   PendingMail& h = block.headers;
@@ -325,8 +332,9 @@ ParsedBlock ParseBlock(CarveBuffer buffer, std::size_t start) {
   ParsedBlock block = ReadBlock(buffer, start, std::min(buffer.size, start + kMaxShapeHeaderBlock),
                                 fieldsUpToLimit);
   // Signatures and relay lines of big providers fill more than the usual length in front of
-  // From or Date now and then. Only a block of nothing but field lines up to there is read on:
-  // text that repeats header lines breaks off or repeats itself long before.
+  // From or Date now and then, and a pasted subject or a thread's References can fold over
+  // thousands of lines behind them. Only a block of nothing but field lines up to there is read
+  // on: text that repeats header lines breaks off or repeats itself long before.
   if (fieldsUpToLimit && buffer.size > start + kMaxShapeHeaderBlock)
     block = ReadBlock(buffer, start, std::min(buffer.size, start + kMaxLongHeaderBlock),
                       fieldsUpToLimit);

@@ -32,7 +32,8 @@ bool MayBeARunOnValue(std::string_view line);
 
 // Reads the header lines from buffer index `start` to the empty line that ends them, at most
 // kMaxShapeHeaderBlock bytes of them, or kMaxLongHeaderBlock where every line up to the first
-// bound is a field line or a fold and From or Date is still missing there. The first
+// bound is a field line or a fold (a sender far down, a value folded over thousands of lines,
+// behind From and Date or in front of them). The first
 // occurrence of a field counts, except one read empty (a draft's "From: "): the same field later
 // in the block, behind no line that is no field, stands for it.
 ParsedBlock ParseBlock(CarveBuffer buffer, std::size_t start);

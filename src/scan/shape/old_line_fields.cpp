@@ -134,6 +134,26 @@ std::size_t FieldInAnOrphanFold(CarveBuffer buffer, std::size_t at, std::string_
   return FieldLineAtASector(buffer, at, line);
 }
 
+namespace {
+
+// Whether the word in front of the colon in front of `name` in `line` may be a field's name a
+// list holds ("h=from:to:" + "Subject: "), rather than a word of old code or prose that ends in a
+// colon ("    for row in rows:" + "Received: (from"). Another byte than a colon lists one.
+bool NameListedInFront(std::string_view line, std::size_t name) {
+  std::size_t colon = name;
+  while (colon > 0 && IsBlank(line[colon - 1])) --colon;
+  if (colon == 0 || line[colon - 1] != ':') return true;
+  --colon;
+  std::size_t word = colon;
+  while (word > 0 && IsNameByte(line[word - 1]) && line[word - 1] != '=' && line[word - 1] != ';')
+    --word;
+  const std::string_view listed = line.substr(word, colon - word);
+  return listed.find('-') != std::string_view::npos || IsKnownFieldName(listed) ||
+         IsPrivateFieldName(listed);
+}
+
+}  // namespace
+
 // Where a known or private field's line begins at a sector start inside the indented line
 // `line`, at buffer index `at`, of old text ("<tr>     " + "Mime-Version: 1.0"): a file that
 // begins at a sector shares its first line with whatever stood before it. A fold of a real
@@ -154,7 +174,7 @@ std::size_t FieldAtASectorStart(CarveBuffer buffer, std::size_t at, std::string_
     const bool behindLowerCase = IsLower(before) && IsWellFormedName(name);
     if (before == '-' || IsDigit(before) || (IsLetter(before) && !behindLowerCase)) continue;
     if (rest.size() < name.size() + 2 || !IsBlank(rest[name.size() + 1])) continue;
-    if (InAFieldList(line, inLine)) continue;
+    if (InAFieldList(line, inLine) && NameListedInFront(line, inLine)) continue;
     if (IsKnownFieldName(name) || IsPrivateFieldName(name) || behindLowerCase) return sector;
   }
   return std::string_view::npos;

@@ -56,7 +56,9 @@ std::size_t FieldInAnOrphanFold(CarveBuffer buffer, std::size_t at, std::string_
 // begins at a sector shares its first line with whatever stood before it. A fold of a real
 // header block cut there holds no such line: its names are those of a signature's list, in lower
 // case and run together ("h=...:in-" + "reply-to:"), so the name must be written with a capital,
-// stand apart from the bytes in front of it and have a blank behind its colon. npos for none.
+// stand apart from the bytes in front of it and have a blank behind its colon, and no name a
+// list may hold stand in front of it behind a colon (a word of code or prose that ends in one
+// lists nothing: "    for row in rows:" + "Received: (from"). npos for none.
 std::size_t FieldAtASectorStart(CarveBuffer buffer, std::size_t at, std::string_view line);
 
 // Whether the last sector start inside `line`, at buffer index `at`, is followed by nothing but

@@ -242,18 +242,19 @@ void ShapeScanner::ScanStoreBlocks(CarveBuffer buffer, std::size_t first, std::s
         ReadStoreChain(readSource_, buffer.base + header, kMaxShapeHeaderBlock, inHand);
     std::size_t textLength = PadForReading(chain.text);
     ParsedBlock parsed = ParseBlock(TextBuffer(chain.text), lead);
-    // A block still going at the chain's first bound may name its From or Date further on (a
-    // list of thousands of recipients): ParseBlock reads such a one on where the text does.
+    std::size_t reach = kMaxShapeHeaderBlock + kShapeLookAhead / 2;
+    // A block whose lines ran on to the end of the bytes read (a subject folded over thousands
+    // of lines) is read again from as much of the chain as a long block may fill.
     if (!parsed.valid && !chain.complete && parsed.headerEnd == 0 &&
         parsed.stoppedAt + kMaxHeaderLine >= textLength) {
-      chain = ReadStoreChain(readSource_, buffer.base + header, kMaxLongHeaderBlock + lead, inHand);
+      reach = kMaxLongHeaderBlock + kShapeLookAhead / 2;
+      chain = ReadStoreChain(readSource_, buffer.base + header, reach, inHand);
       textLength = PadForReading(chain.text);
       parsed = ParseBlock(TextBuffer(chain.text), lead);
     }
     if (!parsed.valid) continue;
-    if (!chain.complete) {
-      chain = ReadStoreChain(readSource_, buffer.base + header,
-                             kMaxShapeHeaderBlock + kShapeLookAhead / 2, inHand);
+    if (!chain.complete && textLength < reach) {
+      chain = ReadStoreChain(readSource_, buffer.base + header, reach, inHand);
       textLength = PadForReading(chain.text);
     }
     const CarveBuffer assembled = TextBuffer(chain.text);

@@ -241,5 +241,40 @@ INSTANTIATE_TEST_SUITE_P(Names, NameBehindAWordTest,
                                          NameRow{"TooShortBehind", "LetterAb", 0}),
                          [](const testing::TestParamInfo<NameRow>& row) { return row.param.name; });
 
+// A line garbled in front of a field's name: one word of letters and a blank, nothing else.
+struct GarbledRow {
+  const char* name;
+  std::string_view line;  // a line that is no field line, a field's name glued into it
+  bool garbled;
+};
+
+void PrintTo(const GarbledRow& row, std::ostream* out) {
+  *out << row.name;
+}
+
+class WordInFrontTest : public testing::TestWithParam<GarbledRow> {};
+
+TEST_P(WordInFrontTest, TellsAGarbledLine) {
+  const std::string_view line = GetParam().line;
+  EXPECT_EQ(WordInFrontOfAName(line, line.find("Delivered-To:")), GetParam().garbled);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Lines, WordInFrontTest,
+    testing::Values(
+        GarbledRow{"LowerCaseWord", "quite Delivered-To: a@b.example", true},
+        GarbledRow{"CapitalisedWord", "Quite Delivered-To: a@b.example", true},
+        GarbledRow{"OneLetter", "x Delivered-To: a@b.example", true},
+        GarbledRow{"SixteenLetters", "abcdefghijklmnop Delivered-To: a@b.example", true},
+        GarbledRow{"SeventeenLetters", "abcdefghijklmnopq Delivered-To: a@b.example", false},
+        GarbledRow{"TwoWords", "quite so Delivered-To: a@b.example", false},
+        GarbledRow{"TwoBlanks", "quite  Delivered-To: a@b.example", false},
+        GarbledRow{"TabInFront", "quite\tDelivered-To: a@b.example", false},
+        GarbledRow{"Digits", "ver2 Delivered-To: a@b.example", false},
+        GarbledRow{"Punctuation", "it. Delivered-To: a@b.example", false},
+        GarbledRow{"RunIntoTheName", "quiteDelivered-To: a@b.example", false},
+        GarbledRow{"BlankAlone", " Delivered-To: a@b.example", false}),
+    [](const testing::TestParamInfo<GarbledRow>& row) { return row.param.name; });
+
 }  // namespace
 }  // namespace quillon::shape_names

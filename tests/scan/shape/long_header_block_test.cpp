@@ -1,5 +1,5 @@
-// Header blocks longer than the usual bound in front of From or Date: read on where every line
-// up to the bound is a field line or a fold, and nowhere else.
+// Header blocks longer than the usual bound, in front of From or Date or behind them: read on
+// where every line up to the bound is a field line or a fold, and nowhere else.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -26,6 +26,17 @@ std::string SignatureLines(std::size_t size, int proseEvery = 0, int subjectEver
   return lines;
 }
 
+// A Subject of encoded words folded over lines up to about `size` bytes; every `proseEvery`-th
+// fold (0: none) is followed by a line of prose.
+std::string FoldedSubject(std::size_t size, int proseEvery = 0) {
+  std::string lines = "Subject: =?utf-8?q?Die_hei=C3=9Fe_Sonne?=\r\n";
+  for (int n = 1; lines.size() < size; ++n) {
+    lines += " =?utf-8?q?qu=C3=A4lte_Max_und_Victoria_auf_dem_Weg_" + std::to_string(n) + "?=\r\n";
+    if (proseEvery > 0 && n % proseEvery == 0) lines += "and a line of words\r\n";
+  }
+  return lines;
+}
+
 const std::string kTop = CrLf(
     "Return-Path: <a@example.org>\n"
     "Received: from mx.example.org by mx.example.net; Sun, 21 Oct 2007 19:38:13 +1000\n"
@@ -35,6 +46,10 @@ const std::string kDate = CrLf("Date: Sun, 21 Oct 2007 19:38:13 +1000\n");
 const std::string kRest = CrLf(
     "To: b@example.org\n"
     "Subject: a long one\n"
+    "\n"
+    "Text.\n");
+const std::string kEnd = CrLf(
+    "To: b@example.org\n"
     "\n"
     "Text.\n");
 
@@ -82,7 +97,16 @@ INSTANTIATE_TEST_SUITE_P(
             "FieldsThatRepeatThemselves",
             kTop + "Subject: first\r\n" + SignatureLines(70 * kKiB, 0, 100) + kFrom + kDate + kRest,
             false},
-        LongBlockRow{"BytesEndBeforeFrom", kTop + SignatureLines(100 * kKiB), false}));
+        LongBlockRow{"BytesEndBeforeFrom", kTop + SignatureLines(100 * kKiB), false},
+        // From and Date on top, and a value folded over thousands of lines behind them.
+        LongBlockRow{"SubjectFoldedOver200KiBBehindFromAndDate",
+                     kFrom + kDate + FoldedSubject(200 * kKiB) + kTop + kEnd, true},
+        LongBlockRow{"SubjectFoldedOver70KiBBehindFromAndDate",
+                     kFrom + kDate + FoldedSubject(70 * kKiB) + kTop + kEnd, true},
+        LongBlockRow{"SubjectFoldedOver300KiBBehindFromAndDate",
+                     kFrom + kDate + FoldedSubject(300 * kKiB) + kTop + kEnd, false},
+        LongBlockRow{"ProseInAValueFoldedOver70KiB",
+                     kFrom + kDate + FoldedSubject(70 * kKiB, 150) + kTop + kEnd, false}));
 
 }  // namespace
 }  // namespace quillon

@@ -1,0 +1,94 @@
+// A stored message whose header block runs on past the usual bound (a subject folded over
+// thousands of lines): its chain is read on as far as a long block may reach, and no further.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "support/scan_harness.h"
+
+namespace quillon {
+namespace {
+
+using test::CrLf;
+using test::ImageBuilder;
+using test::ScanBytes;
+
+constexpr std::uint64_t kStoreBase = 4096;
+constexpr std::uint32_t kBlock = 528;  // a block header and its 512 bytes of data
+constexpr std::size_t kData = 512;
+constexpr std::size_t kKiB = 1024;
+
+// A block header (its own offset, size, bytes used, the next block's offset) and its data.
+std::string StoreBlock(std::uint32_t self, std::uint32_t used, std::uint32_t next,
+                       std::string_view data) {
+  std::string block(16, '\0');
+  auto put = [&](std::size_t at, std::uint32_t value) {
+    for (int i = 0; i < 4; ++i) block[at + i] = static_cast<char>((value >> (8 * i)) & 0xFF);
+  };
+  put(0, self);
+  put(4, 0x200);
+  put(8, used);
+  put(12, next);
+  std::string padded(data);
+  padded.resize(kData, '\0');
+  return block + padded;
+}
+
+// A mail whose Subject is folded over lines up to about `size` bytes.
+std::string MailWithSubjectOf(std::size_t size) {
+  std::string mail = CrLf(
+      "From: e@example.org\n"
+      "Date: Tue, 07 May 2013 23:11:57 +0000\n"
+      "Message-ID: <long@example.org>\n"
+      "Subject: =?utf-8?q?Die_Sonne?=\n");
+  for (int n = 1; mail.size() < size; ++n)
+    mail += " =?utf-8?q?qu=C3=A4lte_Max_und_Victoria_auf_dem_Weg_" + std::to_string(n) + "?=\r\n";
+  return mail + CrLf("To: f@example.org\nMIME-Version: 1.0\n\nthe stored body\n");
+}
+
+struct StoredRow {
+  const char* name;
+  std::size_t subject;  // bytes the folded Subject fills
+  bool found;
+};
+
+void PrintTo(const StoredRow& row, std::ostream* out) {
+  *out << row.name;
+}
+
+class LongStoredHeaderTest : public testing::TestWithParam<StoredRow> {};
+
+TEST_P(LongStoredHeaderTest, FoundFromItsChain) {
+  const std::string mail = MailWithSubjectOf(GetParam().subject);
+  ImageBuilder image;
+  // One block after another, each naming the next.
+  const std::size_t blocks = (mail.size() + kData - 1) / kData;
+  for (std::size_t i = 0; i < blocks; ++i) {
+    const std::string_view data = std::string_view(mail).substr(i * kData, kData);
+    const auto self = static_cast<std::uint32_t>(kBlock * (i + 1));
+    image.Put(kStoreBase + self, StoreBlock(self, static_cast<std::uint32_t>(data.size()),
+                                            i + 1 < blocks ? self + kBlock : 0, data));
+  }
+  image.Resize(kStoreBase + kBlock * (blocks + 2) + 64 * kKiB);
+  const auto records = ScanBytes(image.Bytes()).records;
+  if (!GetParam().found) {
+    EXPECT_TRUE(records.empty());
+    return;
+  }
+  ASSERT_EQ(records.size(), 1u);
+  EXPECT_TRUE(records[0]->Extent().inStore);
+  EXPECT_EQ(records[0]->StartByte(), kStoreBase + kBlock + 16);
+  EXPECT_EQ(records[0]->ToText(), u"f@example.org");
+}
+
+INSTANTIATE_TEST_SUITE_P(Chains, LongStoredHeaderTest,
+                         testing::Values(StoredRow{"SubjectOf20KiB", 20 * kKiB, true},
+                                         StoredRow{"SubjectOf100KiB", 100 * kKiB, true},
+                                         StoredRow{"SubjectOf200KiB", 200 * kKiB, true},
+                                         StoredRow{"SubjectOf300KiB", 300 * kKiB, false}),
+                         [](const testing::TestParamInfo<StoredRow>& row) {
+                           return row.param.name;
+                         });
+
+}  // namespace
+}  // namespace quillon
