@@ -49,6 +49,45 @@ bool ReadsAsDataTail(std::string_view line) {
   }) && line.find_first_of("0123456789+/") != std::string_view::npos;
 }
 
+// Lines a signature written without its delimiter holds at most: a name, a title or an
+// address, a way to reach its writer, a motto.
+constexpr std::size_t kSignatureBlockLines = 4;
+
+// Whether `line` names a way to reach its writer, as a signature's lines do: a mail address or a
+// web address. Old text's lines seldom hold one.
+bool HoldsContact(std::string_view line) {
+  const std::size_t at = line.find('@');
+  return (at != std::string_view::npos && at > 0 && at + 1 < line.size() && line[at - 1] != ' ' &&
+          line[at + 1] != ' ') ||
+         line.find("://") != std::string_view::npos || StartsWithNoCase(line, "www.");
+}
+
+// Whether `rest`, the text right behind a closing boundary line, opens with a signature written
+// without its delimiter: a paragraph of two to kSignatureBlockLines short lines of the mail's line
+// end, the first begun as written (with a capital, as a name is), the others so or with a mail or
+// web address, one at least naming one, and an empty line behind it. Mail programs sign below the
+// closing line so; old bytes cut out behind a mail begin inside one of their lines and seldom
+// with a contact that close.
+bool OpensWithSignatureBlock(std::string_view rest, bool lineFeedMail) {
+  const CarveBuffer buffer = BufferOf(rest);
+  std::size_t lines = 0;
+  bool contact = false;
+  for (Line line = ReadLine(buffer, 0, kBodyLineRules);
+       line.complete && line.lineFeedOnly == lineFeedMail && !line.binary;
+       line = ReadLine(buffer, line.next, kBodyLineRules)) {
+    const std::string_view content = TextOf(buffer, line);
+    if (content.empty()) return lines >= 2 && contact;
+    const bool lineContact = HoldsContact(content);
+    const bool written = content.front() >= 'A' && content.front() <= 'Z';
+    const bool firstLine = lines++ == 0;
+    if (lines > kSignatureBlockLines || !(written || (lineContact && !firstLine)) ||
+        ShowsOldText(content) || IsPartHeaderLine(content))
+      return false;
+    contact = contact || lineContact;
+  }
+  return false;
+}
+
 }  // namespace
 
 bool ClosingLineRunsIntoData(std::string_view text, std::size_t behind) {
@@ -82,8 +121,9 @@ std::size_t EpilogueLength(std::string_view rest, BehindText behind, bool lineFe
        line.complete && BlanksOnly(TextOf(buffer, line)) && line.lineFeedOnly == lineFeedMail;
        line = ReadLine(buffer, line.next, kBodyLineRules))
     emptyLines = line.next;
-  // A note right behind the boundary line is one line; a footer stands behind an empty line.
-  const bool rightBehind = emptyLines == 0;
+  // A note right behind the boundary line is one line; a footer stands behind an empty line, and
+  // so is a signature's block read, which its empty line closes as a footer's does.
+  const bool rightBehind = emptyLines == 0 && !OpensWithSignatureBlock(rest, lineFeedMail);
   std::size_t textLines = 0;
   std::size_t paragraphs = 0;
   std::size_t paragraphEnd = emptyLines;

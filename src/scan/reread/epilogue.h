@@ -23,7 +23,9 @@ enum class BehindText {
 
 // How much of `rest`, the text right behind a multipart's closing boundary line, is its
 // epilogue: the empty lines (and lines of blanks alone), then at most kEpilogueLines lines of text
-// in paragraphs (one line when it stands right behind the boundary line) that come to an end: at a
+// in paragraphs (one line when it stands right behind the boundary line, but for a signature
+// written without its delimiter: a short paragraph naming a mail or web address, closed by an
+// empty line, which is read as a footer is) that come to an end: at a
 // NUL, binary bytes, lines ending otherwise than the mail's own (`lineFeedMail`), a mailbox
 // separator, or the end of `rest` unless `behind` is BehindText::Unread. Old text that runs on
 // longer is no epilogue: the mail then ends behind its first paragraph (at the boundary line when

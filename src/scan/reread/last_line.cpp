@@ -131,6 +131,21 @@ std::size_t ShortReplyEnd(std::string_view text, std::size_t at, std::size_t end
                                                                                           : stop;
 }
 
+// Where a short closing sentence in a paragraph of its own ends within the printable run
+// [at, end): "Done.", "Thanks!", "Bye." written without a line break under a plain text, an empty
+// line right in front. A capital, small letters, then the mark that ends a sentence, which it
+// must have: random bytes behind a mail's empty line begin so less than once in five thousand.
+// 0 when there is no such sentence.
+std::size_t ClosingSentenceEnd(std::string_view text, std::size_t at, std::size_t end) {
+  const bool emptyLineInFront = (at >= 2 && text.substr(at - 2, 2) == "\n\n") ||
+                                (at >= 4 && text.substr(at - 4, 4) == "\r\n\r\n");
+  if (!emptyLineInFront || text[at] < 'A' || text[at] > 'Z') return 0;
+  std::size_t stop = at + 1;
+  while (stop < end && text[stop] >= 'a' && text[stop] <= 'z') ++stop;
+  if (stop == at + 1 || stop >= end) return 0;
+  return std::string_view(".!?").find(text[stop]) != std::string_view::npos ? stop + 1 : 0;
+}
+
 // Where the run [at, end) closes an HTML document ("</html>" in any letter case) no more than a
 // few characters before its end: behind that tag. A document's text ends there; random bytes
 // behind it may begin with a few printable ones. 0 when the run holds no such close.
@@ -192,6 +207,7 @@ std::size_t LastLineIntoData(std::string_view text, std::size_t at) {
         FindNoCase(text.substr(0, at), "quoted-printable") == std::string_view::npos)
       lineEnd = 0;
     if (lineEnd == 0) lineEnd = ShortReplyEnd(text, at, end);
+    if (lineEnd == 0) lineEnd = ClosingSentenceEnd(text, at, end);
     if (lineEnd == 0) return 0;
   }
   if (text[end] == '\r' && (end + 1 >= text.size() || text[end + 1] == '\n')) return 0;

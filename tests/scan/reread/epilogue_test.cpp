@@ -331,6 +331,28 @@ INSTANTIATE_TEST_SUITE_P(
         EpilogueRow{"TheTailOfABase64LineBehindTheEmptyLine", "\r\n",
                     "RW92/vNr+JC6RXc/nD6BZZ++SGlRFhH\r\n" + kBase64Line + "\r\n",
                     BehindText::MailEnd},
+        // A signature written without its delimiter right behind the boundary line: a name and
+        // a way to reach its writer, closed by an empty line, whatever follows.
+        EpilogueRow{"ASignatureBlockRightBehindUpToANul",
+                    "Ann Ng <ann@x.org>\r\nDept. of Sales, North Office\r\nSell well!\r\n\r\n",
+                    std::string(3, '\0'), BehindText::Unread},
+        EpilogueRow{"ASignatureBlockRightBehindUpToTheMailsEnd",
+                    "Ann Ng\r\nhttps://x.org/ann\r\n\r\n", "", BehindText::MailEnd},
+        EpilogueRow{"ASignatureBlockRightBehindThenOldText", "Ann Ng <ann@x.org>\r\nSales\r\n\r\n",
+                    OldText(kEpilogueLines + 1), BehindText::NextMail},
+        EpilogueRow{"ASignatureBlockThenOldLongLines", "Ann Ng <ann@x.org>\nSales\n\n",
+                    "Had one island.\n\n" + kLong + "\n", BehindText::MailEnd, true},
+        // Written lines without a contact are as likely old lines begun at their start; five
+        // lines are more than a signature holds; old lines of the other line end are none.
+        EpilogueRow{"WrittenLinesRightBehindWithoutAContact", "",
+                    "Had one island.\r\nSome of it old.\r\n\r\n" + OldText(3),
+                    BehindText::NextMail},
+        EpilogueRow{"AContactBlockOfFiveLinesRightBehind", "",
+                    "Ann <a@x.org>\r\nB\r\nC\r\nD\r\nE\r\n\r\n" + OldText(3), BehindText::NextMail},
+        EpilogueRow{"AContactBlockBeginningSmallRightBehind", "",
+                    "ann@x.org\r\nSales\r\n\r\n" + OldText(3), BehindText::NextMail},
+        EpilogueRow{"AContactBlockOfTheOtherLineEndRightBehind", "",
+                    "Ann Ng <ann@x.org>\nSales\n\n" + OldText(3), BehindText::NextMail},
         // A footer under its rule goes on in small letters as it likes.
         EpilogueRow{"FooterInSmallLettersThenMarkup",
                     "\r\n________________\r\nusers mailing list\r\nunsubscribe at x.org\r\n",

@@ -232,6 +232,43 @@ INSTANTIATE_TEST_SUITE_P(
                     ShortReplyRow{"ALineOfItsOwn", "ok\r\n", 0}),
     [](const testing::TestParamInfo<ShortReplyRow>& row) { return row.param.name; });
 
+struct ClosingSentenceRow {
+  const char* name;
+  std::string above;  // the lines in front of the last one, with their line ends
+  std::string line;   // the last line and what follows it
+  std::size_t kept;
+};
+
+void PrintTo(const ClosingSentenceRow& row, std::ostream* out) {
+  *out << row.name;
+}
+
+class ClosingSentenceIntoDataTest : public testing::TestWithParam<ClosingSentenceRow> {};
+
+TEST_P(ClosingSentenceIntoDataTest, KeepsAClosingSentenceOfItsOwnParagraph) {
+  const ClosingSentenceRow& row = GetParam();
+  const std::string text = "From: a@x\r\n\r\nThe figures are in.\r\n" + row.above + row.line;
+  EXPECT_EQ(LastLineIntoData(text, text.size() - row.line.size()), row.kept);
+}
+
+// A plain text that ends with a sentence of its own without a line break, random bytes behind.
+INSTANTIATE_TEST_SUITE_P(
+    Rules, ClosingSentenceIntoDataTest,
+    testing::Values(
+        ClosingSentenceRow{"AWordAndAFullStop", "\r\n", std::string("Done.\x8e\x01\xd3"), 5},
+        ClosingSentenceRow{"LineFeedParagraphs", "\n", std::string("Bye!\xe3\x01\x9a\x02"), 4},
+        ClosingSentenceRow{"PrintableRandomBytesBehind", "\r\n", std::string("Bye?q\x8e\x01\xd3"),
+                           4},
+        // Without its mark random bytes begin so once in a hundred: no sentence to tell.
+        ClosingSentenceRow{"NoMarkAtItsEnd", "\r\n", std::string("Done\x8e\x01\xd3\x1f"), 0},
+        ClosingSentenceRow{"SmallLetterFirst", "\r\n", std::string("done.\x8e\x01\xd3"), 0},
+        ClosingSentenceRow{"OneCapitalAlone", "\r\n", std::string("D.\x8e\x01\xd3\x1f"), 0},
+        // Under a line of the same paragraph a short line is as likely random bytes' first.
+        ClosingSentenceRow{"NoEmptyLineInFront", "", std::string("Done.\x8e\x01\xd3"), 0},
+        ClosingSentenceRow{"ZerosBehind", "\r\n", "Done." + std::string(8, '\0'), 0},
+        ClosingSentenceRow{"ALineOfItsOwn", "\r\n", "Done.\r\n", 0}),
+    [](const testing::TestParamInfo<ClosingSentenceRow>& row) { return row.param.name; });
+
 struct SoftBreakRow {
   const char* name;
   std::string line;
