@@ -38,7 +38,7 @@ bool EndsLineFeedOnly(std::string_view text, std::size_t end) {
 // sector that could not be read, and ends nothing.
 std::size_t EndBeforeOldBytes(std::string_view text, std::string_view boundary, TextTail tail) {
   if (!boundary.empty()) {
-    if (const ClosingBoundaryLine closing = FindClosingBoundaryLine(text, boundary, 0);
+    if (const ClosingBoundaryLine closing = FindOutermostClosingLine(text, boundary, 0);
         closing.found) {
       if (ClosingLineRunsIntoData(text, closing.behind)) return closing.behind;
       const std::size_t lineEnd = text.find('\n', closing.behind);
@@ -110,7 +110,7 @@ std::size_t FindTextEnd(std::string_view text, std::string_view boundary, bool e
   const std::size_t body = headerEnd.Found() ? headerEnd.behind : data.size();
   if (!boundary.empty()) {
     if (const ClosingBoundaryLine closing =
-            FindClosingBoundaryLine(data, boundary, body > 0 ? body - 1 : 0);
+            FindOutermostClosingLine(data, boundary, body > 0 ? body - 1 : 0);
         closing.found) {
       if (ClosingLineRunsIntoData(data, closing.behind)) return closing.behind;
       const std::size_t end = data.find('\n', closing.behind);
