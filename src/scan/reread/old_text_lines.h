@@ -107,4 +107,17 @@ HtmlDocument HtmlDocumentOf(std::string_view line);
 // character of it, the line's byte its first character.
 bool NulAmidData(std::string_view text, std::size_t at, std::uint64_t start);
 
+// Where a multipart mail's text goes on behind the NULs at `at` in `text`: one to three NULs
+// that end a line of text, right in front of its line break, and behind them, with nothing but
+// empty lines between, a closing boundary line ("--", a boundary, "--"; whose boundary it is the
+// damage may have hidden, as a sender's declared boundary may differ from the one it used). A
+// file's end is zeros up to its sector's end, and zeroed slack holds no line break behind a NUL
+// or two: such NULs are a damaged spot in the mail's last line of data.
+struct ClosingBehindNuls {
+  std::size_t lineStart = 0;  // the line behind the NULs' line break
+  std::size_t end = 0;        // behind the closing line's line break (or the text); 0: not so
+  std::string_view boundary;  // the closing line's
+};
+ClosingBehindNuls ClosingLineBehindLineEndNuls(std::string_view text, std::size_t at);
+
 }  // namespace quillon::mail_reader
