@@ -455,10 +455,11 @@ TEST(MailReader, AFailedSectorReadsAsZerosAndSparesTheOthers) {
 
 struct DamagedMultipartRow {
   const char* name;
-  bool traceLine;        // found by its trace line, else by the shape of its header block
-  std::string body;      // behind a multipart header block that declares boundary "outer=1"
-  std::string behind;    // old bytes behind the mail
-  std::size_t cutShort;  // bytes of the body's end that are no part of the mail read back
+  bool traceLine;          // found by its trace line, else by the shape of its header block
+  std::string body;        // behind a multipart header block that declares boundary "outer=1"
+  std::string behind;      // old bytes behind the mail
+  std::size_t cutShort;    // bytes of the body's end that are no part of the mail read back
+  bool lineFeeds = false;  // the mail ends its lines in a bare LF
 };
 
 void PrintTo(const DamagedMultipartRow& row, std::ostream* out) {
@@ -476,7 +477,8 @@ TEST_P(DamagedMultipart, ComesBackToItsOwnEnd) {
            "From: Alice Example <alice@example.org>\nTo: Bob Example <bob@example.com>\n"
            "Subject: Photo\nDate: Mon, 9 Mar 2009 10:11:12 +0800\nMIME-Version: 1.0\n"
            "Content-Type: multipart/mixed;\n boundary=\"outer=1\"\n\n");
-  const std::string mail = head + row.body;
+  std::string mail = head + row.body;
+  if (row.lineFeeds) std::erase(mail, '\r');
   const std::string image = std::string(1024, '\0') + mail + row.behind + std::string(4096, '\0');
   const auto scanned = ScanBytes(image);
   ASSERT_EQ(scanned.records.size(), 1u);
@@ -516,6 +518,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         DamagedMultipartRow{"ReusedBoundaryFoundByTraceLine", true, kReusedBoundary, "", 0},
         DamagedMultipartRow{"ReusedBoundaryFoundByShape", false, kReusedBoundary, "", 0},
+        // The walk that follows a mail found by its trace line reads lines behind a CR LF only.
+        DamagedMultipartRow{"ReusedBoundaryWithLineFeedsOnly", true, kReusedBoundary, "", 0, true},
         DamagedMultipartRow{"ReusedBoundaryBeforeBinaryData", true, kReusedBoundary,
                             "\x8f\x01\xd3\x7f\x02\xee\x1b\x90", 0},
         // The closing line repeated, as a nested multipart that ended together with the outer

@@ -239,6 +239,16 @@ std::size_t BoundaryLineBehindClosing(std::string_view text, std::string_view bo
   return std::string_view::npos;
 }
 
+bool ClosesANestedMultipart(std::string_view text, std::size_t at, std::string_view boundary) {
+  if (boundary.empty() || at < 2 || at > text.size() || text[at - 1] != '\n') return false;
+  const std::size_t lineFeed = text.rfind('\n', at - 2);
+  const std::size_t begin = lineFeed == std::string_view::npos ? 0 : lineFeed + 1;
+  std::string_view line = text.substr(begin, at - 1 - begin);
+  while (line.ends_with('\r')) line.remove_suffix(1);
+  return BoundaryLineOf(line, boundary, true) == BoundaryLine::Closing &&
+         BoundaryLineBehindClosing(text, boundary, at - 1) != std::string_view::npos;
+}
+
 ClosingBoundaryLine FindOutermostClosingLine(std::string_view text, std::string_view boundary,
                                              std::size_t from) {
   ClosingBoundaryLine closing = FindClosingBoundaryLine(text, boundary, from);

@@ -166,6 +166,10 @@ ClosingBoundaryLine FindClosingBoundaryLine(std::string_view text, std::string_v
 // lines between; npos when another line, or none, follows.
 std::size_t BoundaryLineBehindClosing(std::string_view text, std::string_view boundary,
                                       std::size_t behind);
+// True when the text in front of index `at` ends with a closing line of `boundary` and its line
+// break, and the boundary goes on behind it (BoundaryLineBehindClosing): a nested multipart that
+// reused the boundary ended there, not the mail.
+bool ClosesANestedMultipart(std::string_view text, std::size_t at, std::string_view boundary);
 // The closing line that ends the multipart as a whole: a sender who gave a nested multipart the
 // boundary of the one around it closes the nested one with the same line, and the text goes on
 // behind it with the next part's boundary line, or the closing line again. A closing line that

@@ -302,9 +302,12 @@ void ReadKnownExtent(const MailRecord& record, DataSource& source, std::string& 
     }
   };
   readOn();
-  // The scan ends a mail at binary bytes; a line of text with a stray control byte is no such
-  // end: the rules below look for the mail's end behind it.
-  if (knownEnd > start && StrayControlsAt(text, knownEnd - start)) {
+  // The scan ends a mail at binary bytes; a line of text with a stray control byte is no such end,
+  // nor a closing line the boundary goes on behind: the rules below look for the end behind it.
+  if (knownEnd > start &&
+      (StrayControlsAt(text, knownEnd - start) ||
+       (extent.multipartEnd > knownEnd &&
+        ClosesANestedMultipart(text, knownEnd - start, BoundaryOf(record, text))))) {
     knownEnd = extent.multipartEnd > knownEnd ? extent.multipartEnd : 0;
     end = knownEnd > start ? knownEnd + kEpilogueLook : 0;
     if (end > start && limit > start && end > limit) end = std::max(limit, knownEnd);

@@ -294,5 +294,27 @@ TEST(LineReaderTest, OutermostClosingLine) {
     EXPECT_EQ(closing.behind, expected + 6) << row.name;
   }
 }
+
+// Whether the text in front of a place ends with a closing line that only a nested multipart's
+// end was: the boundary goes on behind it.
+TEST(LineReaderTest, ClosesANestedMultipart) {
+  struct Row {
+    const char* name;
+    std::string_view text;
+    std::string_view before;  // the text in front of the place asked about
+    bool nested;
+  } rows[] = {
+      {"PartLineBehind", "x\r\n--b--\r\n\r\n--b\r\n", "x\r\n--b--\r\n", true},
+      {"LineFeedsOnly", "x\n--b--\n--b\n", "x\n--b--\n", true},
+      {"AtTheTextsStart", "--b--\r\n--b--\r\n", "--b--\r\n", true},
+      {"NothingBehind", "x\r\n--b--\r\n", "x\r\n--b--\r\n", false},
+      {"OldTextBehind", "x\r\n--b--\r\nold\r\n--b\r\n", "x\r\n--b--\r\n", false},
+      {"APartLineInFront", "x\r\n--b\r\n--b\r\n", "x\r\n--b\r\n", false},
+      {"AnotherBoundaryClosedInFront", "x\r\n--c--\r\n--b\r\n", "x\r\n--c--\r\n", false},
+      {"NotBehindALineBreak", "x\r\n--b--\r\n--b\r\n", "x\r\n--b--", false},
+  };
+  for (const Row& row : rows)
+    EXPECT_EQ(ClosesANestedMultipart(row.text, row.before.size(), "b"), row.nested) << row.name;
+}
 }  // namespace
 }  // namespace quillon
