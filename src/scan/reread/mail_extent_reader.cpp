@@ -316,12 +316,7 @@ void ReadKnownExtent(const MailRecord& record, DataSource& source, std::string& 
   const BehindText behind =
       limit > start && start + text.size() >= limit ? BehindText::NextMail : BehindText::Unread;
   std::string boundary = BoundaryOf(record, text);
-  const ClosingBehindNuls damaged = ClosingLineBehindLineEndNuls(
-      text, knownEnd > start && !boundary.empty() ? knownEnd - start : 0);
-  if (damaged.end > 0) {
-    knownEnd = start + damaged.end;
-    boundary = damaged.boundary;
-  }
+  const std::size_t damagedSpotEnd = PassDamagedSpot(text, start, knownEnd, boundary);
   // A last line longer than the look behind the mail's known end (a text sent as one line of
   // base64) runs on past what was read: read on through it, so that the rules below see where
   // it ends.
@@ -390,7 +385,7 @@ void ReadKnownExtent(const MailRecord& record, DataSource& source, std::string& 
       text.resize(TrimSeparatorBeforeNextMail(text));
     }
   }
-  output = CleanKnownMailText(text, damaged.lineStart);
+  output = CleanKnownMailText(text, damagedSpotEnd);
   if (!zerosForUnreadable) return;
   const ByteSpans unreadable = SpansWithin(rescued.Unreadable(), start, output.size());
   ZeroSpans(output, unreadable);

@@ -309,4 +309,15 @@ ClosingBehindNuls ClosingLineBehindLineEndNuls(std::string_view text, std::size_
   return {};
 }
 
+std::size_t PassDamagedSpot(std::string_view text, std::uint64_t start, std::uint64_t& knownEnd,
+                            std::string& boundary) {
+  if (knownEnd <= start || boundary.empty()) return 0;
+  const ClosingBehindNuls closing =
+      ClosingLineBehindLineEndNuls(text, static_cast<std::size_t>(knownEnd - start));
+  if (closing.end == 0) return 0;
+  knownEnd = start + closing.end;
+  boundary = closing.boundary;
+  return closing.lineStart;
+}
+
 }  // namespace quillon::mail_reader

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 namespace quillon::mail_reader {
@@ -119,5 +120,11 @@ struct ClosingBehindNuls {
   std::string_view boundary;  // the closing line's
 };
 ClosingBehindNuls ClosingLineBehindLineEndNuls(std::string_view text, std::size_t at);
+// Where the scan ended the text of a multipart mail (`boundary` not empty) that begins at byte
+// `start` of the source at `knownEnd`, NULs that are such a damaged spot: moves `knownEnd` behind
+// the closing line and `boundary` to its, and returns where the text goes on behind the NULs'
+// line break; 0, with nothing moved, elsewhere.
+std::size_t PassDamagedSpot(std::string_view text, std::uint64_t start, std::uint64_t& knownEnd,
+                            std::string& boundary);
 
 }  // namespace quillon::mail_reader
