@@ -7,6 +7,7 @@
 #include <cstring>
 #include <fstream>
 #include <memory>
+#include <ostream>
 #include <random>
 #include <string>
 #include <vector>
@@ -449,6 +450,90 @@ TEST(MailReader, AFailedSectorReadsAsZerosAndSparesTheOthers) {
   ASSERT_TRUE(ReadMailText(*RecordAt(64), &source, text, nullptr));
   EXPECT_EQ(text, mail);
 }
+
+// --- Multiparts whose end a sender's slip or a damaged spot hides ------------------------------
+
+struct DamagedMultipartRow {
+  const char* name;
+  bool traceLine;          // found by its trace line, else by the shape of its header block
+  std::string body;        // behind a multipart header block that declares boundary "outer=1"
+  std::string behind;      // old bytes behind the mail
+  std::size_t cutShort;    // bytes of the body's end that are no part of the mail read back
+  bool lineFeeds = false;  // the mail ends its lines in a bare LF
+};
+
+void PrintTo(const DamagedMultipartRow& row, std::ostream* out) {
+  *out << row.name;
+}
+
+class DamagedMultipart : public ::testing::TestWithParam<DamagedMultipartRow> {};
+
+TEST_P(DamagedMultipart, ComesBackToItsOwnEnd) {
+  const DamagedMultipartRow& row = GetParam();
+  const std::string head =
+      CrLf(std::string(row.traceLine ? "Received: from relay.example.org by mx.example.com; "
+                                       "Mon, 9 Mar 2009 10:11:12 +0800\n"
+                                     : "") +
+           "From: Alice Example <alice@example.org>\nTo: Bob Example <bob@example.com>\n"
+           "Subject: Photo\nDate: Mon, 9 Mar 2009 10:11:12 +0800\nMIME-Version: 1.0\n"
+           "Content-Type: multipart/mixed;\n boundary=\"outer=1\"\n\n");
+  std::string mail = head + row.body;
+  if (row.lineFeeds) std::erase(mail, '\r');
+  const std::string image = std::string(1024, '\0') + mail + row.behind + std::string(4096, '\0');
+  const auto scanned = ScanBytes(image);
+  ASSERT_EQ(scanned.records.size(), 1u);
+  EXPECT_EQ(ReadBack(image, *scanned.records[0]), mail.substr(0, mail.size() - row.cutShort));
+}
+
+// Lines of base64 data, as an attachment's: more than the look a reader takes behind a mail's
+// known end.
+std::string Base64Lines(std::size_t count) {
+  std::string lines;
+  for (std::size_t line = 0; line < count; ++line)
+    lines += std::string(72, "QUJDRA"[line % 6]) + "\r\n";
+  return lines;
+}
+
+// A nested multipart/alternative that took the boundary of the multipart around it: its closing
+// line closes the outer one too, by the letter, yet an attachment follows under the same boundary.
+const std::string kReusedBoundary =
+    CrLf(
+        "--outer=1\nContent-Type: multipart/alternative; boundary=\"outer=1\"\n\n"
+        "--outer=1\nContent-Type: text/plain; charset=utf-8\n\nSent from my phone\n"
+        "--outer=1\nContent-Type: text/html; charset=utf-8\n\n<div>Sent from my phone</div>\n\n"
+        "--outer=1--\n\n"
+        "--outer=1\nContent-Type: application/zip; name=\"photo.zip\"\n"
+        "Content-Transfer-Encoding: base64\n\n") +
+    Base64Lines(120) + CrLf("--outer=1--\n");
+// The declared boundary is not the one the lines use, and the last base64 line took two NULs
+// in front of its line break: only the closing line behind them tells where the mail ends.
+const std::string kNulsInTheLastLine = CrLf(
+                                           "----=_used\nContent-Type: text/html; charset=us-ascii\n"
+                                           "Content-Transfer-Encoding: base64\n\n") +
+                                       Base64Lines(20) + "L2h0bWw+" + std::string(2, '\0') +
+                                       CrLf("\n\n----=_other--\n");
+
+INSTANTIATE_TEST_SUITE_P(
+    MailReader, DamagedMultipart,
+    ::testing::Values(
+        DamagedMultipartRow{"ReusedBoundaryFoundByTraceLine", true, kReusedBoundary, "", 0},
+        DamagedMultipartRow{"ReusedBoundaryFoundByShape", false, kReusedBoundary, "", 0},
+        // The walk that follows a mail found by its trace line reads lines behind a CR LF only.
+        DamagedMultipartRow{"ReusedBoundaryWithLineFeedsOnly", true, kReusedBoundary, "", 0, true},
+        DamagedMultipartRow{"ReusedBoundaryBeforeBinaryData", true, kReusedBoundary,
+                            "\x8f\x01\xd3\x7f\x02\xee\x1b\x90", 0},
+        // The closing line repeated, as a nested multipart that ended together with the outer
+        // one closes both.
+        DamagedMultipartRow{"ClosingLineTwice", true,
+                            CrLf("--outer=1\n\nHi\n--outer=1--\n--outer=1--\n"), "", 0},
+        DamagedMultipartRow{"NulsInTheLastLineFoundByTraceLine", true, kNulsInTheLastLine, "", 0},
+        DamagedMultipartRow{"NulsInTheLastLineFoundByShape", false, kNulsInTheLastLine, "", 0},
+        // Old text behind NULs is no closing line: the mail still ends at them.
+        DamagedMultipartRow{"NulsBeforeOldText", true,
+                            CrLf("----=_used\n\nHi\n") + "L2h0bWw+" + std::string(2, '\0') +
+                                CrLf("\nold text\n--x--\n"),
+                            "", 2 + 2 + 10 + 7}),
+    RowName{});
 
 }  // namespace
 }  // namespace quillon

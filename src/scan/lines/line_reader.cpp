@@ -219,4 +219,49 @@ ClosingBoundaryLine FindClosingBoundaryLine(std::string_view text, std::string_v
   return line;
 }
 
+std::size_t BoundaryLineBehindClosing(std::string_view text, std::string_view boundary,
+                                      std::size_t behind) {
+  // Blank lines between a nested multipart's end and the next part; more are no such gap.
+  constexpr std::size_t kMostEmptyLinesBetween = 4;
+  std::size_t lineFeed = text.find('\n', behind);
+  for (std::size_t empty = 0; lineFeed != std::string_view::npos; ++empty) {
+    const std::size_t next = text.find('\n', lineFeed + 1);
+    // The last line may have no line break of its own.
+    std::string_view line =
+        text.substr(lineFeed + 1, next == std::string_view::npos ? next : next - lineFeed - 1);
+    while (line.ends_with('\r')) line.remove_suffix(1);
+    if (!line.empty())
+      return BoundaryLineOf(line, boundary, true) == BoundaryLine::None ? std::string_view::npos
+                                                                        : lineFeed;
+    if (empty == kMostEmptyLinesBetween) return std::string_view::npos;
+    lineFeed = next;  // npos behind an empty last line
+  }
+  return std::string_view::npos;
+}
+
+bool ClosesANestedMultipart(std::string_view text, std::size_t at, std::string_view boundary) {
+  if (boundary.empty() || at < 2 || at > text.size() || text[at - 1] != '\n') return false;
+  const std::size_t lineFeed = text.rfind('\n', at - 2);
+  const std::size_t begin = lineFeed == std::string_view::npos ? 0 : lineFeed + 1;
+  std::string_view line = text.substr(begin, at - 1 - begin);
+  while (line.ends_with('\r')) line.remove_suffix(1);
+  return BoundaryLineOf(line, boundary, true) == BoundaryLine::Closing &&
+         BoundaryLineBehindClosing(text, boundary, at - 1) != std::string_view::npos;
+}
+
+ClosingBoundaryLine FindOutermostClosingLine(std::string_view text, std::string_view boundary,
+                                             std::size_t from) {
+  ClosingBoundaryLine closing = FindClosingBoundaryLine(text, boundary, from);
+  while (closing.found) {
+    const std::size_t next = BoundaryLineBehindClosing(text, boundary, closing.behind);
+    if (next == std::string_view::npos) return closing;
+    // Without a later closing line the parts behind may be old bytes of another copy: the
+    // closing line seen ends the mail.
+    const ClosingBoundaryLine later = FindClosingBoundaryLine(text, boundary, next);
+    if (!later.found) return closing;
+    closing = later;
+  }
+  return closing;
+}
+
 }  // namespace quillon

@@ -161,6 +161,21 @@ struct ClosingBoundaryLine {
 };
 ClosingBoundaryLine FindClosingBoundaryLine(std::string_view text, std::string_view boundary,
                                             std::size_t from = 0);
+// The line feed in front of the boundary line of `boundary` (a part's, or the closing one again)
+// that follows the closing line ending at index `behind` of `text`, with nothing but a few empty
+// lines between; npos when another line, or none, follows.
+std::size_t BoundaryLineBehindClosing(std::string_view text, std::string_view boundary,
+                                      std::size_t behind);
+// True when the text in front of index `at` ends with a closing line of `boundary` and its line
+// break, and the boundary goes on behind it (BoundaryLineBehindClosing): a nested multipart that
+// reused the boundary ended there, not the mail.
+bool ClosesANestedMultipart(std::string_view text, std::size_t at, std::string_view boundary);
+// The closing line that ends the multipart as a whole: a sender who gave a nested multipart the
+// boundary of the one around it closes the nested one with the same line, and the text goes on
+// behind it with the next part's boundary line, or the closing line again. A closing line that
+// only empty lines part from such a line is passed over: what it closed was not the outermost.
+ClosingBoundaryLine FindOutermostClosingLine(std::string_view text, std::string_view boundary,
+                                             std::size_t from = 0);
 
 // Whether a complete line with a byte that is no text stays binary by the header rules: it does
 // unless it is a field line with a stray byte or two (HoldsStrayBytesOnly).

@@ -38,7 +38,7 @@ bool EndsLineFeedOnly(std::string_view text, std::size_t end) {
 // sector that could not be read, and ends nothing.
 std::size_t EndBeforeOldBytes(std::string_view text, std::string_view boundary, TextTail tail) {
   if (!boundary.empty()) {
-    if (const ClosingBoundaryLine closing = FindClosingBoundaryLine(text, boundary, 0);
+    if (const ClosingBoundaryLine closing = FindOutermostClosingLine(text, boundary, 0);
         closing.found) {
       if (ClosingLineRunsIntoData(text, closing.behind)) return closing.behind;
       const std::size_t lineEnd = text.find('\n', closing.behind);
@@ -110,7 +110,7 @@ std::size_t FindTextEnd(std::string_view text, std::string_view boundary, bool e
   const std::size_t body = headerEnd.Found() ? headerEnd.behind : data.size();
   if (!boundary.empty()) {
     if (const ClosingBoundaryLine closing =
-            FindClosingBoundaryLine(data, boundary, body > 0 ? body - 1 : 0);
+            FindOutermostClosingLine(data, boundary, body > 0 ? body - 1 : 0);
         closing.found) {
       if (ClosingLineRunsIntoData(data, closing.behind)) return closing.behind;
       const std::size_t end = data.find('\n', closing.behind);
@@ -302,9 +302,12 @@ void ReadKnownExtent(const MailRecord& record, DataSource& source, std::string& 
     }
   };
   readOn();
-  // The scan ends a mail at binary bytes; a line of text with a stray control byte is no such
-  // end: the rules below look for the mail's end behind it.
-  if (knownEnd > start && StrayControlsAt(text, knownEnd - start)) {
+  // The scan ends a mail at binary bytes; a line of text with a stray control byte is no such end,
+  // nor a closing line the boundary goes on behind: the rules below look for the end behind it.
+  if (knownEnd > start &&
+      (StrayControlsAt(text, knownEnd - start) ||
+       (extent.multipartEnd > knownEnd &&
+        ClosesANestedMultipart(text, knownEnd - start, BoundaryOf(record, text))))) {
     knownEnd = extent.multipartEnd > knownEnd ? extent.multipartEnd : 0;
     end = knownEnd > start ? knownEnd + kEpilogueLook : 0;
     if (end > start && limit > start && end > limit) end = std::max(limit, knownEnd);
@@ -312,7 +315,8 @@ void ReadKnownExtent(const MailRecord& record, DataSource& source, std::string& 
   }
   const BehindText behind =
       limit > start && start + text.size() >= limit ? BehindText::NextMail : BehindText::Unread;
-  const std::string boundary = BoundaryOf(record, text);
+  std::string boundary = BoundaryOf(record, text);
+  const std::size_t damagedSpotEnd = PassDamagedSpot(text, start, knownEnd, boundary);
   // A last line longer than the look behind the mail's known end (a text sent as one line of
   // base64) runs on past what was read: read on through it, so that the rules below see where
   // it ends.
@@ -381,7 +385,7 @@ void ReadKnownExtent(const MailRecord& record, DataSource& source, std::string& 
       text.resize(TrimSeparatorBeforeNextMail(text));
     }
   }
-  output = CleanKnownMailText(text);
+  output = CleanKnownMailText(text, damagedSpotEnd);
   if (!zerosForUnreadable) return;
   const ByteSpans unreadable = SpansWithin(rescued.Unreadable(), start, output.size());
   ZeroSpans(output, unreadable);

@@ -328,8 +328,10 @@ std::string CleanMailText(std::string_view text) {
   return WithControlBytesBlanked(text);
 }
 
-std::string CleanKnownMailText(std::string_view text) {
-  return WithControlBytesBlanked(text.substr(0, MailEndingNul(text)));
+std::string CleanKnownMailText(std::string_view text, std::size_t from) {
+  from = std::min(from, text.size());
+  const std::size_t nul = MailEndingNul(text.substr(from));
+  return WithControlBytesBlanked(text.substr(0, nul == std::string_view::npos ? nul : from + nul));
 }
 
 }  // namespace quillon::mail_reader

@@ -127,7 +127,7 @@ std::string CleanMailText(std::string_view text);
 // The text of a mail whose extent the scan knew, as handed out: as CleanMailText, but a stray
 // NUL inside a line of the mail's text (IsStrayNul: a raw byte a mail program let into a field
 // or a body line) stays, as do the NULs of a part of raw bytes (raw_part.h), and the text is cut
-// at the first NUL that is none.
-std::string CleanKnownMailText(std::string_view text);
+// at the first NUL that is none, from `from` on (behind NULs told to be a damaged spot).
+std::string CleanKnownMailText(std::string_view text, std::size_t from = 0);
 
 }  // namespace quillon::mail_reader

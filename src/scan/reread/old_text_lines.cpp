@@ -263,4 +263,61 @@ bool NulAmidData(std::string_view text, std::size_t at, std::uint64_t start) {
                      });
 }
 
+namespace {
+
+// The boundary of `line` (without its line end) where it reads as a closing boundary line: "--",
+// a boundary of at most 70 characters that are printable ASCII, not dashes alone and not ending
+// in a blank (RFC 2046 5.1.1), and "--", with blanks behind it at most; empty when it does not.
+std::string_view ClosedBoundary(std::string_view line) {
+  constexpr std::size_t kLongestBoundary = 70;
+  while (line.ends_with(' ') || line.ends_with('\t')) line.remove_suffix(1);
+  if (line.size() < 5 || !line.starts_with("--") || !line.ends_with("--")) return {};
+  const std::string_view boundary = line.substr(2, line.size() - 4);
+  if (boundary.size() > kLongestBoundary || boundary.back() == ' ') return {};
+  if (boundary.find_first_not_of('-') == std::string_view::npos) return {};
+  const bool printable =
+      std::all_of(boundary.begin(), boundary.end(), [](char c) { return c >= ' ' && c <= '~'; });
+  return printable ? boundary : std::string_view();
+}
+
+}  // namespace
+
+ClosingBehindNuls ClosingLineBehindLineEndNuls(std::string_view text, std::size_t at) {
+  constexpr std::size_t kFewNuls = 3;
+  constexpr std::size_t kMostEmptyLinesBetween = 4;
+  if (at == 0 || at >= text.size() || text[at] != '\0') return {};
+  // Text in front of the NULs on their line.
+  if (text[at - 1] == '\0' || text[at - 1] == '\n' || text[at - 1] == '\r') return {};
+  std::size_t lineEnd = text.find_first_not_of('\0', at);
+  if (lineEnd == std::string_view::npos || lineEnd - at > kFewNuls) return {};
+  if (text[lineEnd] == '\r') ++lineEnd;
+  if (lineEnd >= text.size() || text[lineEnd] != '\n') return {};
+  for (std::size_t empty = 0, begin = lineEnd + 1; begin < text.size(); ++empty) {
+    const std::size_t lineFeed = text.find('\n', begin);
+    std::string_view line =
+        text.substr(begin, lineFeed == std::string_view::npos ? lineFeed : lineFeed - begin);
+    while (line.ends_with('\r')) line.remove_suffix(1);
+    if (!line.empty()) {
+      const std::string_view boundary = ClosedBoundary(line);
+      if (boundary.empty()) return {};
+      return {lineEnd + 1, lineFeed == std::string_view::npos ? text.size() : lineFeed + 1,
+              boundary};
+    }
+    if (lineFeed == std::string_view::npos || empty == kMostEmptyLinesBetween) return {};
+    begin = lineFeed + 1;
+  }
+  return {};
+}
+
+std::size_t PassDamagedSpot(std::string_view text, std::uint64_t start, std::uint64_t& knownEnd,
+                            std::string& boundary) {
+  if (knownEnd <= start || boundary.empty()) return 0;
+  const ClosingBehindNuls closing =
+      ClosingLineBehindLineEndNuls(text, static_cast<std::size_t>(knownEnd - start));
+  if (closing.end == 0) return 0;
+  knownEnd = start + closing.end;
+  boundary = closing.boundary;
+  return closing.lineStart;
+}
+
 }  // namespace quillon::mail_reader

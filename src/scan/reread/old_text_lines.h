@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 namespace quillon::mail_reader {
@@ -106,5 +107,24 @@ HtmlDocument HtmlDocumentOf(std::string_view line);
 // by text. UTF-16 text behind a line of one byte counts as data too: a NUL behind every
 // character of it, the line's byte its first character.
 bool NulAmidData(std::string_view text, std::size_t at, std::uint64_t start);
+
+// Where a multipart mail's text goes on behind the NULs at `at` in `text`: one to three NULs
+// that end a line of text, right in front of its line break, and behind them, with nothing but
+// empty lines between, a closing boundary line ("--", a boundary, "--"; whose boundary it is the
+// damage may have hidden, as a sender's declared boundary may differ from the one it used). A
+// file's end is zeros up to its sector's end, and zeroed slack holds no line break behind a NUL
+// or two: such NULs are a damaged spot in the mail's last line of data.
+struct ClosingBehindNuls {
+  std::size_t lineStart = 0;  // the line behind the NULs' line break
+  std::size_t end = 0;        // behind the closing line's line break (or the text); 0: not so
+  std::string_view boundary;  // the closing line's
+};
+ClosingBehindNuls ClosingLineBehindLineEndNuls(std::string_view text, std::size_t at);
+// Where the scan ended the text of a multipart mail (`boundary` not empty) that begins at byte
+// `start` of the source at `knownEnd`, NULs that are such a damaged spot: moves `knownEnd` behind
+// the closing line and `boundary` to its, and returns where the text goes on behind the NULs'
+// line break; 0, with nothing moved, elsewhere.
+std::size_t PassDamagedSpot(std::string_view text, std::uint64_t start, std::uint64_t& knownEnd,
+                            std::string& boundary);
 
 }  // namespace quillon::mail_reader

@@ -65,6 +65,19 @@ std::uint64_t MultipartEnd(CarveBuffer buffer, std::size_t bodyStart, const std:
     readNul = search.nuls.From(buffer, partEnd);
     closing = search.closings.Find(buffer, bodyStart, std::min(readNul, buffer.size), boundary);
   }
+  // A nested multipart that reused the boundary closed there: the same boundary goes on behind
+  // its closing line, and the mail's own closing line comes later.
+  constexpr std::size_t kLookBehindClosing = 512;
+  while (closing) {
+    const std::size_t behind = *closing - bodyStart + boundary.size() + 5;
+    const std::size_t next = BoundaryLineBehindClosing(
+        body.substr(0, std::min(body.size(), behind + kLookBehindClosing)), boundary, behind);
+    if (next == std::string_view::npos) break;
+    const std::optional<std::size_t> later =
+        search.closings.Find(buffer, bodyStart + next, std::min(readNul, buffer.size), boundary);
+    if (!later) break;
+    closing = later;
+  }
   const std::size_t nul = readNul < buffer.size ? readNul - bodyStart : std::string_view::npos;
   // Cut short: a NUL close behind ends it (zeroed slack); otherwise no end is known.
   if (!closing)

@@ -262,5 +262,59 @@ TEST(LineReaderTest, StrayNuls) {
   EXPECT_FALSE(IsStrayNul("abc", 7)) << "past the end";
 }
 
+// The closing line that ends a multipart whose nested multipart reused its boundary: the one
+// behind which the same boundary goes on is passed over.
+TEST(LineReaderTest, OutermostClosingLine) {
+  struct Row {
+    const char* name;
+    std::string_view text;
+    int closing;  // which "\n--b--" is the one (1 or 2); 0: none
+  } rows[] = {
+      {"NestedPartsGoOn", "--b\r\n--b\r\n\r\nx\r\n--b--\r\n\r\n--b\r\n\r\ny\r\n--b--\r\nold", 2},
+      {"RightBehindTheClosingLine", "x\r\n--b--\r\n--b\r\n\r\ny\r\n--b--\r\n", 2},
+      {"ClosingLineAgain", "x\r\n--b--\r\n--b--\r\n", 2},
+      {"ClosingLineAgainWithoutItsLineBreak", "x\r\n--b--\r\n\r\n--b--", 2},
+      {"LineFeedsOnly", "x\n--b--\n\n\n--b\n\ny\n--b--\n", 2},
+      {"FourEmptyLinesBetween", "x\r\n--b--\r\n\r\n\r\n\r\n\r\n--b\r\n\r\ny\r\n--b--\r\n", 2},
+      {"FiveEmptyLinesBetween", "x\r\n--b--\r\n\r\n\r\n\r\n\r\n\r\n--b\r\n\r\ny\r\n--b--\r\n", 1},
+      {"AnEpilogueLineBetween", "x\r\n--b--\r\nnote\r\n--b\r\n\r\ny\r\n--b--\r\n", 1},
+      {"ALongerBoundaryBehind", "x\r\n--b--\r\n\r\n--bc\r\n\r\ny\r\n--b--\r\n", 1},
+      {"NoLaterClosingLine", "x\r\n--b--\r\n\r\n--b\r\n\r\nold bytes", 1},
+      {"NothingBehind", "x\r\n--b--\r\n", 1},
+      {"NoClosingLine", "x\r\n--b\r\n\r\ny\r\n", 0},
+  };
+  for (const Row& row : rows) {
+    std::size_t expected = std::string_view::npos;
+    for (int n = 0; n < row.closing; ++n)
+      expected = row.text.find("\n--b--", expected == std::string_view::npos ? 0 : expected + 1);
+    const ClosingBoundaryLine closing = FindOutermostClosingLine(row.text, "b");
+    EXPECT_EQ(closing.found, row.closing > 0) << row.name;
+    if (!closing.found || row.closing == 0) continue;
+    EXPECT_EQ(closing.lineFeed, expected) << row.name;
+    EXPECT_EQ(closing.behind, expected + 6) << row.name;
+  }
+}
+
+// Whether the text in front of a place ends with a closing line that only a nested multipart's
+// end was: the boundary goes on behind it.
+TEST(LineReaderTest, ClosesANestedMultipart) {
+  struct Row {
+    const char* name;
+    std::string_view text;
+    std::string_view before;  // the text in front of the place asked about
+    bool nested;
+  } rows[] = {
+      {"PartLineBehind", "x\r\n--b--\r\n\r\n--b\r\n", "x\r\n--b--\r\n", true},
+      {"LineFeedsOnly", "x\n--b--\n--b\n", "x\n--b--\n", true},
+      {"AtTheTextsStart", "--b--\r\n--b--\r\n", "--b--\r\n", true},
+      {"NothingBehind", "x\r\n--b--\r\n", "x\r\n--b--\r\n", false},
+      {"OldTextBehind", "x\r\n--b--\r\nold\r\n--b\r\n", "x\r\n--b--\r\n", false},
+      {"APartLineInFront", "x\r\n--b\r\n--b\r\n", "x\r\n--b\r\n", false},
+      {"AnotherBoundaryClosedInFront", "x\r\n--c--\r\n--b\r\n", "x\r\n--c--\r\n", false},
+      {"NotBehindALineBreak", "x\r\n--b--\r\n--b\r\n", "x\r\n--b--", false},
+  };
+  for (const Row& row : rows)
+    EXPECT_EQ(ClosesANestedMultipart(row.text, row.before.size(), "b"), row.nested) << row.name;
+}
 }  // namespace
 }  // namespace quillon

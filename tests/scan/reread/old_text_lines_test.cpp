@@ -223,5 +223,53 @@ INSTANTIATE_TEST_SUITE_P(
         NulRow{"ALoneByteBehindALineBreakThenZeros", "Hi\r\no\0\0\0\0\0\0\0\0"s, false}),
     [](const testing::TestParamInfo<NulRow>& row) { return row.param.name; });
 
+struct NulsBeforeClosingRow {
+  const char* name;
+  std::string text;
+  std::string end;  // the text up to where the mail goes on to; empty: the NULs end it
+  std::string boundary = "";
+};
+
+void PrintTo(const NulsBeforeClosingRow& row, std::ostream* out) {
+  *out << row.name;
+}
+
+class ClosingBehindNulsTest : public testing::TestWithParam<NulsBeforeClosingRow> {};
+
+TEST_P(ClosingBehindNulsTest, TellsADamagedSpotFromTheTextsEnd) {
+  const NulsBeforeClosingRow& row = GetParam();
+  const std::size_t nul = row.text.find('\0');
+  const ClosingBehindNuls found = ClosingLineBehindLineEndNuls(row.text, nul);
+  EXPECT_EQ(found.end, row.end.size());
+  EXPECT_EQ(found.boundary, row.boundary);
+  if (found.end > 0) {
+    EXPECT_EQ(found.lineStart, row.text.find('\n', nul) + 1);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rules, ClosingBehindNulsTest,
+    testing::Values(
+        NulsBeforeClosingRow{"TwoNulsThenAnEmptyLine", "L2h0bWw+\0\0\r\n\r\n--c--\r\nold"s,
+                             "L2h0bWw+\0\0\r\n\r\n--c--\r\n"s, "c"},
+        NulsBeforeClosingRow{"OneNulAndLineFeeds", "QUJD\0\n--=_x 1--\n"s, "QUJD\0\n--=_x 1--\n"s,
+                             "=_x 1"},
+        NulsBeforeClosingRow{"ThreeNulsBlanksBehindTheClosingLine", "QUJD\0\0\0\r\n--c-- \r\n"s,
+                             "QUJD\0\0\0\r\n--c-- \r\n"s, "c"},
+        NulsBeforeClosingRow{"TheClosingLineEndsTheText", "QUJD\0\0\r\n\r\n--c--"s,
+                             "QUJD\0\0\r\n\r\n--c--"s, "c"},
+        NulsBeforeClosingRow{"FourNulsAreZeros", "QUJD\0\0\0\0\r\n--c--\r\n"s, ""},
+        NulsBeforeClosingRow{"NulsAtALineStart", "QUJD\r\n\0\0\r\n--c--\r\n"s, ""},
+        NulsBeforeClosingRow{"TextBehindTheNuls", "QUJD\0\0EF\r\n--c--\r\n"s, ""},
+        NulsBeforeClosingRow{"NoLineBreakBehindTheNuls", "QUJD\0\0"s, ""},
+        NulsBeforeClosingRow{"ATextLineBeforeTheClosingLine", "QUJD\0\0\r\nold\r\n--c--\r\n"s, ""},
+        NulsBeforeClosingRow{"APartLine", "QUJD\0\0\r\n\r\n--c\r\n"s, ""},
+        NulsBeforeClosingRow{"DashesAlone", "QUJD\0\0\r\n\r\n--------\r\n"s, ""},
+        NulsBeforeClosingRow{"ABoundaryWithAControlByte", "QUJD\0\0\r\n--c\x01--\r\n"s, ""},
+        NulsBeforeClosingRow{"FiveEmptyLinesBetween", "QUJD\0\0\r\n\r\n\r\n\r\n\r\n\r\n--c--\r\n"s,
+                             ""},
+        NulsBeforeClosingRow{"FourEmptyLinesBetween", "QUJD\0\0\r\n\r\n\r\n\r\n\r\n--c--\r\n"s,
+                             "QUJD\0\0\r\n\r\n\r\n\r\n\r\n--c--\r\n"s, "c"}),
+    [](const testing::TestParamInfo<NulsBeforeClosingRow>& row) { return row.param.name; });
 }  // namespace
 }  // namespace quillon::mail_reader
