@@ -18,6 +18,7 @@ the image's ground truth, mail by mail.
 
 import bisect
 import collections
+import pathlib
 
 import e2e_support as support
 from measure_support import (Locator, is_target, laid_out_text, ratio, reference_texts,
@@ -27,7 +28,19 @@ from measure_support import (Locator, is_target, laid_out_text, ratio, reference
 GROUP_FIELDS = ("place", "lead", "after", "slack", "end_clear", "role", "copy", "cut",
                 "cut_kind", "follow", "long_kind", "long_position")
 MAX_EXAMPLES = 12
+EXPOSED_LIST = pathlib.Path(__file__).resolve().parent / "unseen_exposed.txt"
 SHOWN_BYTES = 36
+
+
+def exposed_files(path=EXPOSED_LIST):
+    """Names of corpus files whose text was seen while tuning (one per line, # comments)."""
+    if not path.exists():
+        return frozenset()
+    lines = (line.strip() for line in path.read_text(encoding="utf-8").splitlines())
+    return frozenset(line for line in lines if line and not line.startswith("#"))
+
+
+EXPOSED = exposed_files()
 
 
 def copy_text(image, mail):
@@ -168,6 +181,7 @@ class Evaluation:
             # Whether the walk can see a trace line splits most classes in two.
             ways = {key: mail[key] for key in GROUP_FIELDS if mail.get(key) is not None}
             ways["trace_line"] = "yes" if mail["trace_offset"] is not None else "no"
+            ways["exposed"] = "yes" if pathlib.Path(mail["file"]).name in EXPOSED else "no"
             for key, value in ways.items():
                 groups = figures["groups"].setdefault(key, {})
                 add_to(groups.setdefault(str(value), empty_group()), target, found, whole, exact)

@@ -68,11 +68,28 @@ def half_figures(runs):
     found = [(rates["found"], name) for name, rates in per_class.items()
              if rates["found"] is not None]
     result["worst_found"] = min(found) if found else (None, None)
+    unseen = unexposed_figures(runs)
+    if unseen is not None:
+        result["unexposed"] = unseen
+        result["whole_unexposed"] = figures_of.ratio(unseen["whole"], unseen["target_mails"])
     store = next((run for run in runs if run.name == "store-scattered"), None)
     if store is not None:
         figures = store.figures["default"]
         result["store_exact"] = [figures["all_exact"], figures["mails"]]
     return result
+
+
+def unexposed_figures(runs):
+    """Found/whole/exact summed over the mails whose text nobody looked at while tuning, where
+    some of the half's mails were looked at (unseen_exposed.txt); None where none were."""
+    groups = [run.figures["default"]["groups"].get("exposed", {}) for run in runs]
+    if not any(group.get("yes", {}).get("target_mails") for group in groups):
+        return None
+    summed = figures_of.empty_group()
+    for group in groups:
+        for key in summed:
+            summed[key] += group.get("no", {}).get(key, 0)
+    return summed
 
 
 def verdicts_of(result, demo_exact):
@@ -85,6 +102,10 @@ def verdicts_of(result, demo_exact):
         value = result[key]
         passed = value is not None and (value >= threshold if at_least else value <= threshold)
         verdicts.append((title, passed))
+    if "whole_unexposed" in result:
+        value = result["whole_unexposed"]
+        verdicts.append(("saved whole, of the mails nobody looked at", value is not None and
+                         value >= RATE_TARGETS[0][2]))
     verdicts.append(("demo mails saved byte-exact", demo_exact[0] == demo_exact[1]))
     if "store_exact" in result:
         exact, count = result["store_exact"]
@@ -105,6 +126,9 @@ def print_table(results, demo_exact, strict_note):
     for key, title, threshold, at_least in RATE_TARGETS:
         row(title, [percent(results[half][key]) for half in halves],
             f"{'>=' if at_least else '<='} {threshold * 100:g} %")
+        if key == "whole":
+            row("  of the mails nobody looked at", [unexposed_cell(results[half])
+                                                   for half in halves], "")
         if key == "exact":
             row("  of them where the end can be told at all",
                 [percent(results[half]["exact_where_clear"]) for half in halves], "")
@@ -118,6 +142,14 @@ def print_table(results, demo_exact, strict_note):
         found = ", ".join(f"{name} {percent(value)}"
                           for name, value in results[half]["per_class_found"].items())
         print(f"{half} found per class: {found}")
+
+
+def unexposed_cell(result):
+    unseen = result.get("unexposed")
+    if unseen is None:
+        return "-"
+    return (f"{percent(result['whole_unexposed'])} "
+            f"({unseen['whole']}/{unseen['target_mails']})")
 
 
 def print_examples(runs, count):

@@ -143,6 +143,12 @@ def check_store_inputs(failures, corpus):
                         f"{len(chosen)} chosen")
         again = measure.store_inputs(files, half, measure.STORE_MAILS)
         failures.expect(chosen == again, f"{half} store mails", "not the same twice")
+    # A name the corpus does not hold, or one of the tuning half, is a slip in the list: the
+    # figure over the mails nobody looked at would silently count a seen mail.
+    held_out = {path.name for path in halves["held-out"]}
+    strays = sorted(figures_of.EXPOSED - held_out)
+    failures.expect(figures_of.EXPOSED and not strays, "exposed list",
+                    f"not held-out corpus files: {strays[:5]}" if strays else "empty")
 
 
 def main():
