@@ -1,9 +1,11 @@
-// A stored message whose header block runs on past the usual bound (a subject folded over
-// thousands of lines): its chain is read on as far as a long block may reach, and no further.
+// A stored message whose header block runs on past the usual bound: a subject folded over
+// thousands of lines behind From and Date, or a list of recipients folded so in front of its
+// Date. Its chain is read on as far as a long block may reach, and no further.
 #include <gtest/gtest.h>
 
 #include <string>
 
+#include "scan/shape/block_context.h"
 #include "support/scan_harness.h"
 
 namespace quillon {
@@ -34,6 +36,21 @@ std::string StoreBlock(std::uint32_t self, std::uint32_t used, std::uint32_t nex
   return block + padded;
 }
 
+// `mail` in a store at kStoreBase as a chain of blocks one after another, each naming the next,
+// the first at offset `first` of the store.
+std::string StoredChain(const std::string& mail, std::uint32_t first) {
+  ImageBuilder image;
+  const std::size_t blocks = (mail.size() + kData - 1) / kData;
+  for (std::size_t i = 0; i < blocks; ++i) {
+    const std::string_view data = std::string_view(mail).substr(i * kData, kData);
+    const auto self = static_cast<std::uint32_t>(first + kBlock * i);
+    image.Put(kStoreBase + self, StoreBlock(self, static_cast<std::uint32_t>(data.size()),
+                                            i + 1 < blocks ? self + kBlock : 0, data));
+  }
+  image.Resize(kStoreBase + first + kBlock * (blocks + 1) + 64 * kKiB);
+  return image.Bytes();
+}
+
 // A mail whose Subject is folded over lines up to about `size` bytes.
 std::string MailWithSubjectOf(std::size_t size) {
   std::string mail = CrLf(
@@ -46,9 +63,19 @@ std::string MailWithSubjectOf(std::size_t size) {
   return mail + CrLf("To: f@example.org\nMIME-Version: 1.0\n\nthe stored body\n");
 }
 
+// From first, then a To list folded over lines up to `listBytes`, then Date and the rest.
+std::string MailWithLongList(std::size_t listBytes) {
+  std::string mail = CrLf("From: \"Carol\" <carol@example.org>\nTo: \"Dan\" <dan@example.net>,\n");
+  const std::string fold = CrLf("\t=?utf-8?Q?date=3E2017-08-20T10:08:28.617=3C/pr?=\n");
+  while (mail.size() < listBytes) mail += fold;
+  return mail + CrLf(
+                    "Subject: Plans\nDate: Fri, 3 Nov 2017 12:00:00 -0800\n"
+                    "Message-ID: <plans@example.org>\n\nSee you there.\n");
+}
+
 struct StoredRow {
   const char* name;
-  std::size_t subject;  // bytes the folded Subject fills
+  std::size_t bytes;  // bytes the folded Subject, or the folded To list, fills
   bool found;
 };
 
@@ -59,18 +86,7 @@ void PrintTo(const StoredRow& row, std::ostream* out) {
 class LongStoredHeaderTest : public testing::TestWithParam<StoredRow> {};
 
 TEST_P(LongStoredHeaderTest, FoundFromItsChain) {
-  const std::string mail = MailWithSubjectOf(GetParam().subject);
-  ImageBuilder image;
-  // One block after another, each naming the next.
-  const std::size_t blocks = (mail.size() + kData - 1) / kData;
-  for (std::size_t i = 0; i < blocks; ++i) {
-    const std::string_view data = std::string_view(mail).substr(i * kData, kData);
-    const auto self = static_cast<std::uint32_t>(kBlock * (i + 1));
-    image.Put(kStoreBase + self, StoreBlock(self, static_cast<std::uint32_t>(data.size()),
-                                            i + 1 < blocks ? self + kBlock : 0, data));
-  }
-  image.Resize(kStoreBase + kBlock * (blocks + 2) + 64 * kKiB);
-  const auto records = ScanBytes(image.Bytes()).records;
+  const auto records = ScanBytes(StoredChain(MailWithSubjectOf(GetParam().bytes), kBlock)).records;
   if (!GetParam().found) {
     EXPECT_TRUE(records.empty());
     return;
@@ -89,6 +105,29 @@ INSTANTIATE_TEST_SUITE_P(Chains, LongStoredHeaderTest,
                          [](const testing::TestParamInfo<StoredRow>& row) {
                            return row.param.name;
                          });
+
+class StoreLongHeaderTest : public testing::TestWithParam<StoredRow> {};
+
+TEST_P(StoreLongHeaderTest, FoundWhereALongBlockIsRead) {
+  const StoredRow& row = GetParam();
+  const auto records = ScanBytes(StoredChain(MailWithLongList(row.bytes), 0)).records;
+  if (!row.found) {
+    EXPECT_TRUE(records.empty());
+    return;
+  }
+  ASSERT_EQ(records.size(), 1u);
+  EXPECT_EQ(records[0]->StartByte(), kStoreBase + 16);
+  EXPECT_EQ(records[0]->SubjectText(), u"Plans");
+  EXPECT_TRUE(records[0]->Extent().inStore);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Lists, StoreLongHeaderTest,
+    testing::Values(StoredRow{"WithinTheUsualBound", kMaxShapeHeaderBlock / 2, true},
+                    StoredRow{"PastTheUsualBound", kMaxShapeHeaderBlock + 6000, true},
+                    StoredRow{"NearTheLongBound", kMaxLongHeaderBlock - 4000, true},
+                    StoredRow{"PastTheLongBound", kMaxLongHeaderBlock + 6000, false}),
+    [](const testing::TestParamInfo<StoredRow>& row) { return row.param.name; });
 
 }  // namespace
 }  // namespace quillon
