@@ -146,6 +146,21 @@ std::size_t ClosingSentenceEnd(std::string_view text, std::size_t at, std::size_
   return std::string_view(".!?").find(text[stop]) != std::string_view::npos ? stop + 1 : 0;
 }
 
+// Where a last word in small letters ends within the printable run [at, end): "test" or "thanks"
+// written without a line break, as test mails and quick notes often end. Random bytes begin
+// with four small letters and a vowel among them about once in fourteen thousand, five times
+// less often than with the printable run the longer minimum asks for. 0 when there is no such word.
+std::size_t SmallWordEnd(std::string_view text, std::size_t at, std::size_t end) {
+  constexpr std::size_t kShortestWord = 4;
+  std::size_t stop = at;
+  bool vowel = false;
+  for (; stop < end && text[stop] >= 'a' && text[stop] <= 'z'; ++stop)
+    vowel = vowel || std::string_view("aeiouy").find(text[stop]) != std::string_view::npos;
+  // A blank behind it: the line goes on in words, cut short where the random bytes begin.
+  const bool blankBehind = stop < end && (text[stop] == ' ' || text[stop] == '\t');
+  return stop - at >= kShortestWord && vowel && !blankBehind ? stop : 0;
+}
+
 // Where the run [at, end) closes an HTML document ("</html>" in any letter case) no more than a
 // few characters before its end: behind that tag. A document's text ends there; random bytes
 // behind it may begin with a few printable ones. 0 when the run holds no such close.
@@ -208,6 +223,7 @@ std::size_t LastLineIntoData(std::string_view text, std::size_t at) {
       lineEnd = 0;
     if (lineEnd == 0) lineEnd = ShortReplyEnd(text, at, end);
     if (lineEnd == 0) lineEnd = ClosingSentenceEnd(text, at, end);
+    if (lineEnd == 0) lineEnd = SmallWordEnd(text, at, end);
     if (lineEnd == 0) return 0;
   }
   if (text[end] == '\r' && (end + 1 >= text.size() || text[end + 1] == '\n')) return 0;

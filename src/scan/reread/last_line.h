@@ -45,7 +45,8 @@ inline constexpr std::size_t kLastLineIntoData = 8;
 // of a text that declares quoted-printable ending in a soft break, "=", which no such text ends
 // with, taken up to it; fewer for a short reply that is the whole body, "ok" or "Yes.", a word
 // right behind the header block's empty line, taken up to its end; fewer for a closing sentence
-// in a paragraph of its own, "Done." or "Thanks!", its mark taken as its end),
+// in a paragraph of its own, "Done." or "Thanks!", its mark taken as its end; fewer for a word
+// of four small letters or more with a vowel, "test", taken up to its last letter),
 // then bytes no text holds (not zeros) before any line break. A mail's file that ended without a
 // line break, old data behind it. The characters up to the first byte that is no printable ASCII
 // are taken (random bytes may begin with a few), or up to an HTML document's close a few

@@ -261,13 +261,38 @@ INSTANTIATE_TEST_SUITE_P(
                            4},
         // Without its mark random bytes begin so once in a hundred: no sentence to tell.
         ClosingSentenceRow{"NoMarkAtItsEnd", "\r\n", std::string("Done\x8e\x01\xd3\x1f"), 0},
-        ClosingSentenceRow{"SmallLetterFirst", "\r\n", std::string("done.\x8e\x01\xd3"), 0},
+        ClosingSentenceRow{"SmallLetterFirst", "\r\n", std::string("bye.\x8e\x01\xd3"), 0},
         ClosingSentenceRow{"OneCapitalAlone", "\r\n", std::string("D.\x8e\x01\xd3\x1f"), 0},
         // Under a line of the same paragraph a short line is as likely random bytes' first.
         ClosingSentenceRow{"NoEmptyLineInFront", "", std::string("Done.\x8e\x01\xd3"), 0},
         ClosingSentenceRow{"ZerosBehind", "\r\n", "Done." + std::string(8, '\0'), 0},
         ClosingSentenceRow{"ALineOfItsOwn", "\r\n", "Done.\r\n", 0}),
     [](const testing::TestParamInfo<ClosingSentenceRow>& row) { return row.param.name; });
+
+class SmallWordIntoDataTest : public testing::TestWithParam<ShortReplyRow> {};
+
+TEST_P(SmallWordIntoDataTest, KeepsALastWordInSmallLetters) {
+  const std::string text = "From: a@x\r\n\r\nSorry, one more thing.\r\n" + GetParam().line;
+  EXPECT_EQ(LastLineIntoData(text, text.size() - GetParam().line.size()), GetParam().kept);
+}
+
+// A last line of one word in small letters without a line break, random bytes behind it.
+INSTANTIATE_TEST_SUITE_P(
+    Rules, SmallWordIntoDataTest,
+    testing::Values(ShortReplyRow{"FourLetters", std::string("test\x9d\x01q\xf3"), 4},
+                    ShortReplyRow{"SixLetters", std::string("sadsad\x99\x02\xe6\xfa"), 6},
+                    ShortReplyRow{"PrintableRandomBytesBehind", std::string("test^-\x9d\x01"), 4},
+                    ShortReplyRow{"CapitalRandomByteBehind", std::string("okay\x22K\x01\x9d"), 4},
+                    // Random bytes begin with three small letters once in a thousand.
+                    ShortReplyRow{"ThreeLetters", std::string("bye\x8e\x01\xd3"), 0},
+                    ShortReplyRow{"NoVowel", std::string("xkcd\x8e\x01\xd3"), 0},
+                    ShortReplyRow{"CapitalFirst", std::string("Test\x8e\x01\xd3"), 0},
+                    // A blank behind the word: the line goes on in words, which random bytes
+                    // cut short.
+                    ShortReplyRow{"WordsGoOn", std::string("test ok\x8e\x01\xd3"), 0},
+                    ShortReplyRow{"ZerosBehind", "test" + std::string(8, '\0'), 0},
+                    ShortReplyRow{"ALineOfItsOwn", "test\r\n", 0}),
+    [](const testing::TestParamInfo<ShortReplyRow>& row) { return row.param.name; });
 
 struct SoftBreakRow {
   const char* name;
