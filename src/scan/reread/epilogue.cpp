@@ -49,6 +49,20 @@ bool ReadsAsDataTail(std::string_view line) {
   }) && line.find_first_of("0123456789+/") != std::string_view::npos;
 }
 
+// Whether `line` has the shape of a multipart's closing boundary line, "--" a token "--": one
+// the mail's own closing line came behind (a list server that wrapped the mail closes its own
+// multipart so) is written by a mail program, as a footer is, not cut out of old text.
+bool ShapedAsClosingLine(std::string_view line) {
+  return line.size() > 4 && line.starts_with("--") && line.ends_with("--") &&
+         line.find_first_of(" \t") == std::string_view::npos;
+}
+
+// Whether `line` begins as the tail of an old line cut right behind a blank: one blank, then a
+// word in small letters. A mail's own lines seldom begin so.
+bool BeginsBehindOneBlank(std::string_view line) {
+  return line.size() > 1 && line[0] == ' ' && line[1] >= 'a' && line[1] <= 'z';
+}
+
 // Lines a signature written without its delimiter holds at most: a name, a title or an
 // address, a way to reach its writer, a motto.
 constexpr std::size_t kSignatureBlockLines = 4;
@@ -181,6 +195,11 @@ std::size_t EpilogueLength(std::string_view rest, BehindText behind, bool lineFe
                               !content.empty() && content.front() >= 'a' &&
                               content.front() <= 'z' && BeginsMidLine(content) &&
                               !ReadsAsEncodedData(content);
+    // Old prose is cut as often right behind a blank (under a note right behind the boundary
+    // line: a paragraph's short indented line behind an empty line may be either).
+    const bool oldLinesTailBehindBlank = textLines > 0 && !carriesAMail && firstLineWritten &&
+                                         BeginsBehindOneBlank(content) &&
+                                         !ReadsAsEncodedData(content) && !HoldsMarkup(content);
     if (line.lineFeedOnly != lineFeedMail) {
       // An empty line of another line end style is where old bytes begin.
       if (BlanksOnly(content)) return otherEndings > 0 ? firstOtherEnding : at;
@@ -196,8 +215,10 @@ std::size_t EpilogueLength(std::string_view rest, BehindText behind, bool lineFe
     }
     otherEndings = 0;
     // A mailbox separator begins the next mail; the blank line before it belongs to neither.
+    // A line of old prose that begins with "From" carries no date: the empty lines in front of
+    // it are the mail's own.
     if (previousEmpty && IsMboxSeparator(content, MboxSeparatorRule::Prefix))
-      return BeforeLineBreak(rest, at);
+      return IsMboxSeparator(content) ? BeforeLineBreak(rest, at) : at;
     if (textLines == 0 && !rightBehind && OpensAMail(content)) carriesAMail = true;
     // Behind an empty line the lines in front must be words (a token alone is as likely an old
     // line's tail as a note): a paragraph of old text may begin small, a word of one line.
@@ -249,8 +270,10 @@ std::size_t EpilogueLength(std::string_view rest, BehindText behind, bool lineFe
         firstLineMidLine = BeginsMidLine(content) || BeginsInsideUtf8Character(content);
         firstLineBoundary = content.starts_with("--");
         firstLineRule = IsRuleLine(content);
-        firstLineWritten = (content.front() >= 'A' && content.front() <= 'Z') || firstLineRule;
-        firstLineWords = content.find(' ') != std::string_view::npos;
+        const bool closingShape = ShapedAsClosingLine(content);
+        firstLineWritten =
+            (content.front() >= 'A' && content.front() <= 'Z') || firstLineRule || closingShape;
+        firstLineWords = content.find(' ') != std::string_view::npos || closingShape;
         firstLineLink = IsLinkLine(content);
         signature = rightBehind && content == kSignatureDelimiter;
       }
@@ -262,6 +285,9 @@ std::size_t EpilogueLength(std::string_view rest, BehindText behind, bool lineFe
       // A note right behind the boundary line is one line written as such, not an old line's
       // tail.
       if (rightBehind && firstLineMidLine) return 0;
+      // Nor is an old line's tail behind it any of the mail's: the note stands alone.
+      if (rightBehind && paragraphs == 0 && textLines == 1 && !signature && oldLinesTailBehindBlank)
+        return at;
       if ((++textLines > kEpilogueLines && !carriesAMail) ||
           (rightBehind && paragraphs == 0 && textLines > 1 && !signature)) {
         // Old text runs on: the mail ends behind the first paragraph, or at the boundary line

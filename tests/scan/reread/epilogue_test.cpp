@@ -356,7 +356,33 @@ INSTANTIATE_TEST_SUITE_P(
         // A footer under its rule goes on in small letters as it likes.
         EpilogueRow{"FooterInSmallLettersThenMarkup",
                     "\r\n________________\r\nusers mailing list\r\nunsubscribe at x.org\r\n",
-                    ".garden div { color: 8px; }\r\n", BehindText::MailEnd}),
+                    ".garden div { color: 8px; }\r\n", BehindText::MailEnd},
+        // Old prose that begins with "From" is no mailbox separator, which carries a date: the
+        // empty lines in front of it are the mail's, whatever follows.
+        EpilogueRow{"OldProseBeginningWithFromBehindTheEmptyLine", "\r\n",
+                    "From at with bridge time.\r\nWhen there south.\r\n\r\n" + kLong + "\r\n",
+                    BehindText::MailEnd},
+        EpilogueRow{"OldProseBeginningWithFromNotReadToItsEnd", "\r\n\r\n",
+                    "From the river council, east\r\n" + OldText(3), BehindText::Unread},
+        EpilogueRow{"OldProseBeginningWithFromOfLineFeeds", "\n",
+                    "From a window garden\n" + OldText(kEpilogueLines + 1, "\n"),
+                    BehindText::NextMail, true},
+        // Old prose cut right behind a blank begins with one and a small letter: a note right
+        // behind the boundary line in front of it stays.
+        EpilogueRow{
+            "ANoteRightBehindThenAnOldLineCutBehindABlank", "Potentially harmful content\r\n",
+            " ancient version,\r\nWeather planet meeting council?\r\n\r\nCopper kitchen.\r\n",
+            BehindText::MailEnd},
+        // An indented line of a note is no such tail.
+        EpilogueRow{"ANoteRightBehindWithAnIndentedLine", "", "See below:\r\n   the notes\r\n",
+                    BehindText::MailEnd},
+        // A list server that wrapped the mail closes its own multipart behind the mail's and
+        // adds its footer; old bytes behind begin as the tail of a line.
+        EpilogueRow{"AWrappersClosingLineAndFooterThenAnOldLinesTail",
+                    "\r\n--WrapperWrapperWrapper--\r\n" + kFooter,
+                    "nge-SenderCheck;\r\nbh=ZNQHcROZaWXHO8+l2fhLZXe5VfIt47c2F1H8SknHVOc=;\r\n" +
+                        kBase64Line + "\r\n",
+                    BehindText::MailEnd}),
     [](const testing::TestParamInfo<EpilogueRow>& row) { return row.param.name; });
 
 struct TrimRow {
