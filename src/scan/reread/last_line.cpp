@@ -202,6 +202,14 @@ std::size_t Base64TailIntoData(std::string_view text, std::size_t at) {
   return HoldsNonText(data) ? end - at : 0;
 }
 
+std::size_t OldBytesBehindLastLine(std::string_view text, std::size_t at) {
+  if (at >= text.size() || !NameBehindAClosing(text, at)) return at;
+  std::size_t end = text.find('\n', at);
+  if (end == std::string_view::npos) return at;
+  while (end > at && text[end - 1] == '\r') --end;
+  return end;
+}
+
 std::size_t PrintableRunEnd(std::string_view text, std::size_t at) {
   while (at < text.size() && ((text[at] >= 0x20 && text[at] < 0x7F) || text[at] == '\t')) ++at;
   return at;

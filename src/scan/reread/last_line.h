@@ -62,6 +62,14 @@ std::size_t LastLineIntoData(std::string_view text, std::size_t at);
 // line.
 std::size_t Base64TailIntoData(std::string_view text, std::size_t at);
 
+// Where old bytes that end their lines otherwise than the mail begin, when the first of their lines
+// is at `at` in `text`, a mail's text: a mail whose last line had no line break of its own took
+// that of the old line glued to it. A name behind a closing such as "Regards," (which mail
+// programs often write without a line break, and a mail seldom ends with the closing) is that
+// last line, and the old bytes begin at its line break; any other line begins them, at `at`. (Nor
+// is the body's first line taken so: a body is empty as often as one line without a line break.)
+std::size_t OldBytesBehindLastLine(std::string_view text, std::size_t at);
+
 // Where the run of printable ASCII characters and tabs that begins at `at` in `text` ends: where
 // a last line without a line break meets bytes no text holds.
 std::size_t PrintableRunEnd(std::string_view text, std::size_t at);

@@ -166,9 +166,11 @@ std::size_t FindTextEnd(std::string_view text, std::string_view boundary, bool e
     if (line.complete && line.lineFeedOnly != lineFeedMail) {
       // An empty line cannot be the mail's last line without a line break of its own that took
       // the old bytes' one: it is where the old bytes begin (behind a CR their LF was cut from).
-      if (content.empty()) return otherEndings > 0 ? firstOtherEnding : at;
+      if (content.empty())
+        return otherEndings > 0 ? OldBytesBehindLastLine(data, firstOtherEnding) : at;
       if (otherEndings++ == 0) firstOtherEnding = at;
-      if (otherEndings == kOtherEndingsThatEnd) return firstOtherEnding;
+      if (otherEndings == kOtherEndingsThatEnd)
+        return OldBytesBehindLastLine(data, firstOtherEnding);
     } else if (line.complete) {
       otherEndings = 0;
     }
@@ -215,7 +217,8 @@ std::size_t FindTextEnd(std::string_view text, std::string_view boundary, bool e
   // has no line break of its own takes the old bytes' one, and a body is seldom empty.
   const bool endsThere = nul != std::string_view::npos || tail != TextTail::Open;
   std::size_t oldBytes = std::string_view::npos;
-  if (otherEndings > 0 && firstOtherEnding > body) oldBytes = firstOtherEnding;
+  if (otherEndings > 0 && firstOtherEnding > body)
+    oldBytes = OldBytesBehindLastLine(data, firstOtherEnding);
   if (markup.Start() != std::string_view::npos && markup.Start() > body)
     oldBytes = std::min(oldBytes, markup.Start());
   return endsThere && oldBytes != std::string_view::npos ? oldBytes : nul;

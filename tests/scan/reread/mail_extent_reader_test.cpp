@@ -235,7 +235,23 @@ INSTANTIATE_TEST_SUITE_P(
         EndRow{"RawPartThenText", kHead + kRawPart + kRawBytes + "\r\n--b\r\n\r\ntext\r\n\0\0\0\0"s,
                "", false, (kHead + kRawPart + kRawBytes).size() + 15, TextTail::MailEnd},
         EndRow{"RawPartNeverClosed", kHead + kRawPart + kRawBytes + "\r\n\0\0\0\0"s, "b", false,
-               (kHead + kRawPart).size()}),
+               (kHead + kRawPart).size()},
+        // A name behind a closing, written without a line break, took the line break of the old
+        // line glued to it: the old bytes begin there, behind the name and the old line's tail.
+        EndRow{"ANameGluedToOldLinesOfTheOtherLineEnd",
+               "From: a@x\nDate: d\n\nBest regards,\nSecurity Teamening]\r\nReport=379\r\n", "",
+               false, 52},
+        EndRow{"ANameGluedToAnOldLineThenAnEmptyOne",
+               kHead + "Thanks,\r\nAnnold line\n\nold\nmore old\n", "", false, kHead.size() + 20},
+        EndRow{"ANameGluedToOldLinesUpToTheMailsEnd",
+               "From: a@x\nDate: d\n\nBest regards,\nSecurity Teamening]\r\n", "", false, 52,
+               TextTail::MailEnd},
+        // Under a line of prose, or behind the header block, the line is where old bytes begin.
+        EndRow{"AProseLineGluedToOldLines",
+               "From: a@x\nDate: d\n\nThe rest is in the report, which follows\nold one\r\nold\r\n",
+               "", false, 60},
+        EndRow{"TheBodysFirstLineGluedToOldLines",
+               "From: a@x\nDate: d\n\nlsakdlsa;dk these about\r\nold\r\n", "", false, 19}),
     [](const testing::TestParamInfo<EndRow>& row) { return row.param.name; });
 
 // Every byte value at every place of a body line of 15 bytes (a word of eight and a tail, behind
