@@ -362,6 +362,15 @@ BlockStart FindBlockStart(CarveBuffer buffer, std::size_t lineStart, std::size_t
       start.openingBlanks = current - previous;
       return start;
     }
+    // A file that opens with an empty line at a sector start, behind old bytes that ran up to the
+    // sector without a line end of their own. Behind binary bytes the block begins below it, as
+    // below a line of blanks there; behind a line of text it is as likely a body's line end above
+    // a forwarded header, and the block's own marks decide, as below an empty line that opens a
+    // sector. Never below a line that introduces a forwarded mail.
+    if (noFoldsPassed && IsSectorStart(buffer.base + contentEnd) && !IntroducesQuotedText(line)) {
+      if (cutByNonText) return {current, Context::NonText, 0};
+      return {current, Context::EmptyLine, contentEnd};
+    }
     return {current, Context::TextLine, 0};
   }
 }

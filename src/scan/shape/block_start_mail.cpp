@@ -87,7 +87,10 @@ bool StartsAMail(CarveBuffer buffer, const BlockStart& start, bool hasTrace) {
       // A file begins at a sector: what stands before it belongs to something else.
       return IsSectorStart(absolute);
     case Context::EmptyLine: {
-      if (IsSectorStart(absolute) && hasTrace) return true;
+      // A trace line tells a file that opens at a sector, with the block or with the empty line.
+      if (hasTrace &&
+          (IsSectorStart(absolute) || IsSectorStart(buffer.base + start.emptyLineIndex)))
+        return true;
       // A file may open with an empty line: behind zeros or binary bytes nothing of another
       // mail stands in front of it.
       if (EmptyLineOpensAFile(buffer, start.emptyLineIndex)) return true;
