@@ -84,7 +84,7 @@ INSTANTIATE_TEST_SUITE_P(
         // A block written in lower case throughout, whose values need no grammar of their own.
         GluedFirstLineRow{"LowerCaseBlockBehindABlankOfProse", "old line\r\nyellow figure and ",
                           CrLf("in-reply-to: 0002\nmessage-id: 00020\n")},
-        GluedFirstLineRow{"LowerCaseBlockBehindStrayBytes", kBinaryLead + "#Y ",
+        GluedFirstLineRow{"LowerCaseBlockBehindStrayBytes", "\x0b\x88l\xc5\x8c\xb1*\xcc#Y ",
                           CrLf("in-reply-to: 0002\nmessage-id: 00020\n")},
         GluedFirstLineRow{"LowerCasePrivateNameBehindAWord", "old line\r\nmuseum fore",
                           CrLf("x-original-to: dan@example.net\n")},
