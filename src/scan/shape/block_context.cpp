@@ -100,9 +100,9 @@ BlockStart FindBlockStart(CarveBuffer buffer, std::size_t lineStart, std::size_t
     // every block pass here.)
     if (glued == std::string_view::npos && nameLength == 0 && !IsContinuation(line))
       glued = std::min(LowerCaseFieldGluedInto(line), LowerCaseFieldRunInto(line));
-    // ... and behind a blank where the block below is written in lower case too.
+    // ... and behind a blank or a mark where the block below is written in lower case too.
     if (glued == std::string_view::npos && nameLength == 0 && !IsContinuation(line))
-      glued = LowerCaseBlockBehindABlank(buffer, line, current);
+      glued = LowerCaseBlockGluedInto(buffer, line, current);
     const bool gluedLine = glued != std::string_view::npos;
     const bool header = nameLength > 0 && !gluedLine;
     // Behind binary bytes and a few stray text bytes the line is the file's first all the same.

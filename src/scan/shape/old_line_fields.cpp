@@ -360,14 +360,15 @@ bool HyphenatedKnownNameInLowerCase(std::string_view name) {
 
 }  // namespace
 
-std::size_t LowerCaseBlockBehindABlank(CarveBuffer buffer, std::string_view line,
-                                       std::size_t lineStart) {
+std::size_t LowerCaseBlockGluedInto(CarveBuffer buffer, std::string_view line,
+                                    std::size_t lineStart) {
   for (std::size_t colon = line.find(':'); colon != std::string_view::npos;
        colon = line.find(':', colon + 1)) {
     if (colon + 2 >= line.size() || !IsBlank(line[colon + 1])) continue;
     std::size_t name = colon;
     while (name > 0 && LowerCaseNameByte(line[name - 1])) --name;
-    if (name == 0 || !IsBlank(line[name - 1])) continue;
+    // Behind a capital the two make one name ("Xin-reply-to").
+    if (name == 0 || IsUpper(line[name - 1])) continue;
     if (!HyphenatedKnownNameInLowerCase(line.substr(name, colon - name))) continue;
     if (InAFieldList(line, name) || TrimWhiteSpace(line.substr(colon + 1)).empty()) continue;
     const std::string_view below = TopLine(buffer, lineStart);

@@ -47,56 +47,61 @@ INSTANTIATE_TEST_SUITE_P(
         RunIntoRow{"CapitalisedName", "the harbourDelivered-To: a@b.example", kNone}),
     [](const testing::TestParamInfo<RunIntoRow>& row) { return row.param.name; });
 
-// A header block written in lower case throughout, glued behind a blank to a line of old text:
+// A header block written in lower case throughout, glued to a line of old text:
 // the line under it tells it from prose that names a field.
-struct BlockBehindABlankRow {
+struct BlockGluedRow {
   const char* name;
   std::string_view line;
   std::string_view below;
   std::size_t start;
 };
 
-void PrintTo(const BlockBehindABlankRow& row, std::ostream* out) {
+void PrintTo(const BlockGluedRow& row, std::ostream* out) {
   *out << row.name;
 }
 
-class LowerCaseBlockBehindABlankTest : public testing::TestWithParam<BlockBehindABlankRow> {};
+class LowerCaseBlockGluedIntoTest : public testing::TestWithParam<BlockGluedRow> {};
 
-TEST_P(LowerCaseBlockBehindABlankTest, FindsTheBlock) {
-  const BlockBehindABlankRow& row = GetParam();
+TEST_P(LowerCaseBlockGluedIntoTest, FindsTheBlock) {
+  const BlockGluedRow& row = GetParam();
   std::string bytes(row.line);
   bytes += "\r\n";
   const std::size_t lineStart = bytes.size();
   bytes += row.below;
   bytes += "\r\nFrom: a@b.example\r\n";
   const CarveBuffer buffer{reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size(), 0};
-  EXPECT_EQ(LowerCaseBlockBehindABlank(buffer, row.line, lineStart), row.start);
+  EXPECT_EQ(LowerCaseBlockGluedInto(buffer, row.line, lineStart), row.start);
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Lines, LowerCaseBlockBehindABlankTest,
+    Lines, LowerCaseBlockGluedIntoTest,
     testing::Values(
-        BlockBehindABlankRow{"BehindProse", "yellow figure and in-reply-to: 0002",
-                             "message-id: 00020", 18},
-        BlockBehindABlankRow{"BehindStrayBytes", "#Y in-reply-to: 0002", "message-id: 00020", 3},
-        BlockBehindABlankRow{"VersionOverAType", "as the mime-version: 1.0",
-                             "content-type: text/plain", 7},
-        // What is prose naming a field, or left to other rules.
-        BlockBehindABlankRow{"CapitalisedLineBelow", "yellow figure and in-reply-to: 0002",
-                             "From: a@b.example", kNone},
-        BlockBehindABlankRow{"ProseBelow", "yellow figure and in-reply-to: 0002",
-                             "and the rest of it", kNone},
-        BlockBehindABlankRow{"NameWithoutAHyphenBelow", "yellow figure and in-reply-to: 0002",
-                             "subject: plans", kNone},
-        BlockBehindABlankRow{"NameWithoutAHyphen", "the note to: 0002", "message-id: 00020", kNone},
-        BlockBehindABlankRow{"UnknownName", "write to my e-mail: 0002", "message-id: 00020", kNone},
-        BlockBehindABlankRow{"CapitalisedName", "yellow figure and In-Reply-To: 0002",
-                             "message-id: 00020", kNone},
-        BlockBehindABlankRow{"NoValue", "yellow figure and in-reply-to:", "message-id: 00020",
-                             kNone},
-        BlockBehindABlankRow{"RunIntoAWord", "yellow figurein-reply-to: 0002", "message-id: 00020",
-                             kNone}),
-    [](const testing::TestParamInfo<BlockBehindABlankRow>& row) { return row.param.name; });
+        BlockGluedRow{"BehindProse", "yellow figure and in-reply-to: 0002", "message-id: 00020",
+                      18},
+        BlockGluedRow{"BehindStrayBytes", "#Y in-reply-to: 0002", "message-id: 00020", 3},
+        BlockGluedRow{"VersionOverAType", "as the mime-version: 1.0", "content-type: text/plain",
+                      7},
+        BlockGluedRow{"BehindTheColonOfATime", "2009-02-09 01:in-reply-to: 0022",
+                      "message-id: 0022", 14},
+        // What is prose naming a field, a list of names, or left to other rules.
+        BlockGluedRow{"InASignersList", "h=from:to:in-reply-to: 0002", "message-id: 00020", kNone},
+        BlockGluedRow{"BehindACapital", "the Xin-reply-to: 0002", "message-id: 00020", kNone},
+        BlockGluedRow{"FoldBelow", "yellow figure and in-reply-to: 0002", "\tmessage-id: 00020",
+                      kNone},
+        BlockGluedRow{"CapitalisedLineBelow", "yellow figure and in-reply-to: 0002",
+                      "From: a@b.example", kNone},
+        BlockGluedRow{"ProseBelow", "yellow figure and in-reply-to: 0002", "and the rest of it",
+                      kNone},
+        BlockGluedRow{"NameWithoutAHyphenBelow", "yellow figure and in-reply-to: 0002",
+                      "subject: plans", kNone},
+        BlockGluedRow{"NameWithoutAHyphen", "the note to: 0002", "message-id: 00020", kNone},
+        BlockGluedRow{"UnknownName", "write to my e-mail: 0002", "message-id: 00020", kNone},
+        BlockGluedRow{"CapitalisedName", "yellow figure and In-Reply-To: 0002", "message-id: 00020",
+                      kNone},
+        BlockGluedRow{"NoValue", "yellow figure and in-reply-to:", "message-id: 00020", kNone},
+        BlockGluedRow{"RunIntoAWord", "yellow figurein-reply-to: 0002", "message-id: 00020",
+                      kNone}),
+    [](const testing::TestParamInfo<BlockGluedRow>& row) { return row.param.name; });
 
 }  // namespace
 }  // namespace quillon::old_line_fields
