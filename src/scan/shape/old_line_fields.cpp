@@ -362,6 +362,13 @@ bool HyphenatedKnownNameInLowerCase(std::string_view name) {
 
 std::size_t LowerCaseBlockGluedInto(CarveBuffer buffer, std::string_view line,
                                     std::size_t lineStart) {
+  // Almost every block's first line is written with a capital: the line under is asked first.
+  if (lineStart >= buffer.size || !IsLower(static_cast<char>(buffer.data[lineStart])))
+    return std::string_view::npos;
+  const std::string_view below = TopLine(buffer, lineStart);
+  const std::size_t belowName = HeaderNameLength(below);
+  if (belowName == 0 || !HyphenatedKnownNameInLowerCase(below.substr(0, belowName)))
+    return std::string_view::npos;
   for (std::size_t colon = line.find(':'); colon != std::string_view::npos;
        colon = line.find(':', colon + 1)) {
     if (colon + 2 >= line.size() || !IsBlank(line[colon + 1])) continue;
@@ -371,11 +378,7 @@ std::size_t LowerCaseBlockGluedInto(CarveBuffer buffer, std::string_view line,
     if (name == 0 || IsUpper(line[name - 1])) continue;
     if (!HyphenatedKnownNameInLowerCase(line.substr(name, colon - name))) continue;
     if (InAFieldList(line, name) || TrimWhiteSpace(line.substr(colon + 1)).empty()) continue;
-    const std::string_view below = TopLine(buffer, lineStart);
-    const std::size_t belowName = HeaderNameLength(below);
-    return belowName > 0 && HyphenatedKnownNameInLowerCase(below.substr(0, belowName))
-               ? name
-               : std::string_view::npos;
+    return name;
   }
   return std::string_view::npos;
 }
