@@ -87,16 +87,18 @@ bool StartsAMail(CarveBuffer buffer, const BlockStart& start, bool hasTrace) {
       // A file begins at a sector: what stands before it belongs to something else.
       return IsSectorStart(absolute);
     case Context::EmptyLine: {
-      // A trace line tells a file that opens at a sector, with the block or with the empty line.
-      if (hasTrace &&
-          (IsSectorStart(absolute) || IsSectorStart(buffer.base + start.emptyLineIndex)))
-        return true;
+      if (IsSectorStart(absolute) && hasTrace) return true;
       // A file may open with an empty line: behind zeros or binary bytes nothing of another
       // mail stands in front of it.
       if (EmptyLineOpensAFile(buffer, start.emptyLineIndex)) return true;
       // An attached message follows its part's headers; a forwarded one usually has no trace.
       if (!hasTrace) return false;
       if (start.emptyLineIndex == 0) return true;
+      // Old text that ran up to a sector start without a line end of its own: the line end there
+      // is the empty line the file opens with, and the trace line tells it from a body's.
+      if (const std::uint8_t before = buffer.data[start.emptyLineIndex - 1];
+          before != '\n' && IsTextByte(before))
+        return IsSectorStart(buffer.base + start.emptyLineIndex);
       // The line in front of the empty line: part headers, or a header block whose body this
       // block would be, make it part of another mail.
       const std::string_view previous = LineBefore(buffer, start.emptyLineIndex);

@@ -144,6 +144,8 @@ INSTANTIATE_TEST_SUITE_P(
         BlanksRow{"EmptyLineAtASectorBehindProse", "old line\r\nsome words of old te\r\n", 30, 32,
                   true},
         BlanksRow{"EmptyLineAtASectorBehindBinary", "\x9c\xe1\xfe\x01iL\r\n", 6, 8, true},
+        BlanksRow{"EmptyLineAtASectorBehindPartHeaders", "Content-Type: message/rfc822\r\n\r\n", 30,
+                  32, false},
         BlanksRow{"ProseLineEndAwayFromASector", "old line\r\nsome words of old te\r\n", kNoSector,
                   32, false},
         BlanksRow{"ForwardIntroductionEndingAtASector",
