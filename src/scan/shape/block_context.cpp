@@ -100,6 +100,9 @@ BlockStart FindBlockStart(CarveBuffer buffer, std::size_t lineStart, std::size_t
     // every block pass here.)
     if (glued == std::string_view::npos && nameLength == 0 && !IsContinuation(line))
       glued = std::min(LowerCaseFieldGluedInto(line), LowerCaseFieldRunInto(line));
+    // ... and behind a blank or a mark where the block below is written in lower case too.
+    if (glued == std::string_view::npos && nameLength == 0 && !IsContinuation(line))
+      glued = LowerCaseBlockGluedInto(buffer, line, current);
     const bool gluedLine = glued != std::string_view::npos;
     const bool header = nameLength > 0 && !gluedLine;
     // Behind binary bytes and a few stray text bytes the line is the file's first all the same.
@@ -358,6 +361,15 @@ BlockStart FindBlockStart(CarveBuffer buffer, std::size_t lineStart, std::size_t
       BlockStart start{current, Context::NonText, 0};
       start.openingBlanks = current - previous;
       return start;
+    }
+    // A file that opens with an empty line at a sector start, behind old bytes that ran up to the
+    // sector without a line end of their own. Behind binary bytes the block begins below it, as
+    // below a line of blanks there; behind a line of text it is as likely a body's line end above
+    // a forwarded header, and the block's own marks decide, as below an empty line that opens a
+    // sector. Never below a line that introduces a forwarded mail.
+    if (noFoldsPassed && IsSectorStart(buffer.base + contentEnd) && !IntroducesQuotedText(line)) {
+      if (cutByNonText) return {current, Context::NonText, 0};
+      return {current, Context::EmptyLine, contentEnd};
     }
     return {current, Context::TextLine, 0};
   }

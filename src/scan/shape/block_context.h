@@ -35,7 +35,9 @@ enum class Context {
 struct BlockStart {
   std::size_t index = 0;  // buffer index of the block's first line
   Context context = Context::TextLine;
-  std::size_t emptyLineIndex = 0;   // for Context::EmptyLine: where the empty line starts
+  // For Context::EmptyLine: where the empty line starts (also the line end of old text that a
+  // sector start makes a file's opening empty line).
+  std::size_t emptyLineIndex = 0;
   bool separatorOpensFile = false;  // for Context::MboxSeparator: at a sector, behind zeros...
   std::size_t separatorIndex = 0;   // ... and where the separator line starts
   // Blanks a file opens with in front of the block's first name, where the file is seen to begin

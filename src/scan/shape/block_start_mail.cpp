@@ -31,11 +31,28 @@ bool BehindStoreBlockHeader(CarveBuffer buffer, std::size_t index) {
          ReadStoreBlockHeader(buffer.data + header, buffer.base + header, block);
 }
 
-// Whether the empty line at buffer index `emptyLine` is the first line of a file: at the source's
-// start, or behind a byte no text holds (but a store block header, whose chain decides). Where a
-// sector start is all that stands in front, a body's empty line above a forwarded header looks
-// the same, and the block's own marks decide as before.
+// Where the run of empty lines that ends with the one at buffer index `emptyLine` begins: a file
+// may open with a few of them, not only with one.
+std::size_t FirstOfEmptyLines(CarveBuffer buffer, std::size_t emptyLine) {
+  constexpr std::size_t kMostEmptyLines = 64;
+  std::size_t first = emptyLine;
+  for (std::size_t lines = 0; lines < kMostEmptyLines && first > 0; ++lines) {
+    if (buffer.data[first - 1] != '\n') break;
+    std::size_t above = first - 1;
+    if (above > 0 && buffer.data[above - 1] == '\r') --above;
+    // The line above holds text: the run ends here.
+    if (above > 0 && buffer.data[above - 1] != '\n' && IsTextByte(buffer.data[above - 1])) break;
+    first = above;
+  }
+  return first;
+}
+
+// Whether the empty line at buffer index `emptyLine`, with the empty lines right above it, opens
+// a file: at the source's start, or behind a byte no text holds (but a store block header, whose
+// chain decides). Where a sector start is all that stands in front, a body's empty line above a
+// forwarded header looks the same, and the block's own marks decide as before.
 bool EmptyLineOpensAFile(CarveBuffer buffer, std::size_t emptyLine) {
+  emptyLine = FirstOfEmptyLines(buffer, emptyLine);
   if (emptyLine == 0) return buffer.base == 0;
   const std::uint8_t before = buffer.data[emptyLine - 1];
   return before != '\n' && !IsTextByte(before) && !BehindStoreBlockHeader(buffer, emptyLine);
@@ -77,6 +94,11 @@ bool StartsAMail(CarveBuffer buffer, const BlockStart& start, bool hasTrace) {
       // An attached message follows its part's headers; a forwarded one usually has no trace.
       if (!hasTrace) return false;
       if (start.emptyLineIndex == 0) return true;
+      // Old text that ran up to a sector start without a line end of its own: the line end there
+      // is the empty line the file opens with, and the trace line tells it from a body's.
+      if (const std::uint8_t before = buffer.data[start.emptyLineIndex - 1];
+          before != '\n' && IsTextByte(before))
+        return IsSectorStart(buffer.base + start.emptyLineIndex);
       // The line in front of the empty line: part headers, or a header block whose body this
       // block would be, make it part of another mail.
       const std::string_view previous = LineBefore(buffer, start.emptyLineIndex);

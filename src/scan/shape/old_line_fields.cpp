@@ -350,6 +350,39 @@ std::size_t LowerCaseFieldRunInto(std::string_view line) {
   return std::string_view::npos;
 }
 
+namespace {
+
+// Whether `name` is a hyphenated name a list knows, written in lower case alone.
+bool HyphenatedKnownNameInLowerCase(std::string_view name) {
+  return name.size() > 2 && IsLower(name.front()) && name.find('-') != std::string_view::npos &&
+         std::all_of(name.begin(), name.end(), LowerCaseNameByte) && IsKnownFieldName(name);
+}
+
+}  // namespace
+
+std::size_t LowerCaseBlockGluedInto(CarveBuffer buffer, std::string_view line,
+                                    std::size_t lineStart) {
+  // Almost every block's first line is written with a capital: the line under is asked first.
+  if (lineStart >= buffer.size || !IsLower(static_cast<char>(buffer.data[lineStart])))
+    return std::string_view::npos;
+  const std::string_view below = TopLine(buffer, lineStart);
+  const std::size_t belowName = HeaderNameLength(below);
+  if (belowName == 0 || !HyphenatedKnownNameInLowerCase(below.substr(0, belowName)))
+    return std::string_view::npos;
+  for (std::size_t colon = line.find(':'); colon != std::string_view::npos;
+       colon = line.find(':', colon + 1)) {
+    if (colon + 2 >= line.size() || !IsBlank(line[colon + 1])) continue;
+    std::size_t name = colon;
+    while (name > 0 && LowerCaseNameByte(line[name - 1])) --name;
+    // Behind a capital the two make one name ("Xin-reply-to").
+    if (name == 0 || IsUpper(line[name - 1])) continue;
+    if (!HyphenatedKnownNameInLowerCase(line.substr(name, colon - name))) continue;
+    if (InAFieldList(line, name) || TrimWhiteSpace(line.substr(colon + 1)).empty()) continue;
+    return name;
+  }
+  return std::string_view::npos;
+}
+
 bool FieldBehindAParameterSemicolon(std::string_view text, std::size_t ownName, std::size_t name,
                                     std::string_view candidate) {
   if (ownName == 0 || text[ownName] != ':' || name < ownName + 4) return false;

@@ -116,6 +116,17 @@ std::size_t WellFormedNameInsideTopLine(CarveBuffer buffer, std::size_t lineStar
 // leftmost such start; npos for none and where `line` is itself a line of that field.
 std::size_t LowerCaseFieldRunInto(std::string_view line);
 
+// Where a header block written in lower case throughout begins inside `line`, glued to old text
+// behind a blank or a mark ("...such yellow figure and " + "in-reply-to: 0002", "...09 01:" +
+// "in-reply-to: 0002"), where the line at buffer index `lineStart` under it is a field line of
+// the same hand ("message-id: 0020"): a hyphenated name a list knows, written in lower case, not
+// in a list of names, with a value behind its colon and blank, over a hyphenated name in lower
+// case that a list knows too. Prose that names a field in passing has no such line under it; a
+// value in the field's own grammar is not asked for, as a block written that way may hold any.
+// npos for none.
+std::size_t LowerCaseBlockGluedInto(CarveBuffer buffer, std::string_view line,
+                                    std::size_t lineStart);
+
 // Whether the known or private field `candidate` at `name` in `text` follows the value of an old
 // content field cut right behind a parameter's semicolon ("Content-Type: text/plain; " +
 // "X-UIDL: 1204538403"): a parameter is an attribute and a value joined by "=", never a name and

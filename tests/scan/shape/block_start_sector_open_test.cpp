@@ -52,6 +52,16 @@ INSTANTIATE_TEST_SUITE_P(
                    true},
         OpeningRow{"BareLfEmptyLineBehindBinary", "\x9c\xe1\xfe\x01\n", "X-Note: a\r\n", kNoSector,
                    5, true},
+        // A file may open with a run of empty lines, not only with one.
+        OpeningRow{"EmptyLinesBehindZeros", kZeros + "\r\n\r\n", CrLf("X-Note: a\n"), kNoSector, 16,
+                   true},
+        OpeningRow{"EmptyLinesAtASectorBehindZeros", kZeros + "\r\n\r\n\r\n", CrLf("X-Note: a\n"),
+                   12, 18, true},
+        OpeningRow{"BareLfEmptyLinesBehindBinary", "\x9c\xe1\xfe\x01\n\n\n", "X-Note: a\r\n",
+                   kNoSector, 7, true},
+        // ... also where old bytes ran up to the sector without a line end of their own.
+        OpeningRow{"EmptyLineAtASectorBehindBinary", kZeros + "iL\r\n", CrLf("X-Note: a\n"), 14, 16,
+                   true},
         OpeningRow{"UnknownFieldBehindALowerCaseWordAtASector",
                    "hecksum: 66E1DD7C\r\n  information available fro", CrLf("Importance: normal\n"),
                    46, 46, true},
@@ -68,6 +78,12 @@ INSTANTIATE_TEST_SUITE_P(
                    false},
         OpeningRow{"EmptyLineBehindProse", "old line of prose\r\n\r\n", CrLf("X-Note: a\n"),
                    kNoSector, 21, false},
+        OpeningRow{"EmptyLinesBehindProse", "old line of prose\r\n\r\n\r\n", CrLf("X-Note: a\n"),
+                   kNoSector, 23, false},
+        OpeningRow{"EmptyLinesOpeningASectorBehindProse", "old line of prose\r\n\r\n\r\n",
+                   CrLf("X-Note: a\n"), 19, 23, false},
+        OpeningRow{"EmptyLinesBehindZerosAndProse", kZeros + "old prose\r\n\r\n\r\n",
+                   CrLf("X-Note: a\n"), kNoSector, 27, false},
         OpeningRow{"EmptyLineAtASectorBehindPartHeaders", "Content-Type: message/rfc822\r\n\r\n",
                    CrLf("X-Note: a\n"), 30, 32, false},
         OpeningRow{"QuotedSeparatorCutBehindItsMark",
@@ -122,7 +138,18 @@ INSTANTIATE_TEST_SUITE_P(
         BlanksRow{"BlankBehindBinary", "\x9c\xe1\xfe\x01 ", kNoSector, 5, true},
         BlanksRow{"BlankOfUtf16Text", std::string("t\0e\0x\0t\0 ", 9), kNoSector, 9, true},
         BlanksRow{"BlankBehindProse", "old line\r\nsome words of old te ", kNoSector, 31, true},
-        BlanksRow{"SectorInsideTheOldWord", "old line\r\nsome words of old te ", 27, 31, true}));
+        BlanksRow{"SectorInsideTheOldWord", "old line\r\nsome words of old te ", 27, 31, true},
+        // An empty line a file opens with at a sector start, behind old text without a line end
+        // of its own: the trace line tells it from a body's line end.
+        BlanksRow{"EmptyLineAtASectorBehindProse", "old line\r\nsome words of old te\r\n", 30, 32,
+                  true},
+        BlanksRow{"EmptyLineAtASectorBehindBinary", "\x9c\xe1\xfe\x01iL\r\n", 6, 8, true},
+        BlanksRow{"EmptyLineAtASectorBehindPartHeaders", "Content-Type: message/rfc822\r\n\r\n", 30,
+                  32, false},
+        BlanksRow{"ProseLineEndAwayFromASector", "old line\r\nsome words of old te\r\n", kNoSector,
+                  32, false},
+        BlanksRow{"ForwardIntroductionEndingAtASector",
+                  "old line\r\n---------- Forwarded message ---------\r\n", 48, 50, false}));
 
 }  // namespace
 

@@ -81,6 +81,13 @@ INSTANTIATE_TEST_SUITE_P(
                           CrLf("delivered-to: dan@example.net\n")},
         GluedFirstLineRow{"LowerCaseDeliveredToBehindABlank", "old line\r\nreport be marble at ",
                           CrLf("delivered-to: dan@example.net\n")},
+        // A block written in lower case throughout, whose values need no grammar of their own.
+        GluedFirstLineRow{"LowerCaseBlockBehindABlankOfProse", "old line\r\nyellow figure and ",
+                          CrLf("in-reply-to: 0002\nmessage-id: 00020\n")},
+        GluedFirstLineRow{"LowerCaseBlockBehindALogTime", "old line\r\n2009-02-09 01:",
+                          CrLf("in-reply-to: 0022\nmessage-id: 0022\n")},
+        GluedFirstLineRow{"LowerCaseBlockBehindStrayBytes", "\x0b\x88l\xc5\x8c\xb1*\xcc#Y ",
+                          CrLf("in-reply-to: 0002\nmessage-id: 00020\n")},
         GluedFirstLineRow{"LowerCasePrivateNameBehindAWord", "old line\r\nmuseum fore",
                           CrLf("x-original-to: dan@example.net\n")},
         GluedFirstLineRow{"LowerCaseReturnPathInACutName", "old line\r\nContent-transfer-encod",
