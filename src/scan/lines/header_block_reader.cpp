@@ -85,6 +85,23 @@ bool FoldOfText(std::string_view text) {
          IsTextByte(static_cast<std::uint8_t>(text[behindBlanks]));
 }
 
+// A line by whole-line rules (ReadLine), except that one whose text stops inside it
+// (TextStopInHeaderLine) ends there, without its line break: the last line of a header block whose
+// file ended inside it, the zeros of its slack, the source's end or old data behind it.
+Line ReadWholeHeaderLine(CarveBuffer buffer, std::size_t begin) {
+  Line line = ReadLine(buffer, begin);
+  if (line.complete && !line.binary) return line;
+  // With its line break: a stray NUL is told by the text behind it up to there.
+  const std::size_t stop =
+      TextStopInHeaderLine({reinterpret_cast<const char*>(buffer.data + begin), line.next - begin});
+  if (stop == std::string_view::npos) return line;
+  line.end = line.next = begin + stop;
+  line.complete = true;
+  line.binary = false;
+  line.lineFeedOnly = false;
+  return line;
+}
+
 }  // namespace
 
 HeaderBlockReader::HeaderBlockReader(SteppedBytes& bytes, const HeaderRules& rules)
@@ -105,9 +122,10 @@ HeaderLine HeaderBlockReader::Look(std::size_t lineStart, std::string_view bound
   const CarveBuffer buffer = Bytes();
   if (lineStart >= buffer.size) return header;
   if (rules_.value == HeaderRules::Value::WholeLine) {
-    if (buffer.data[lineStart] == 0) {
+    if (!IsTextByte(buffer.data[lineStart])) {
       // The text stops at a NUL: a header block that ends at its file's end (a mail that is a
-      // header alone, its file's slack behind it) ends there as at an empty line.
+      // header alone, its file's slack behind it) ends there as at an empty line; so it does at
+      // old bytes behind a last line cut where its text stopped (ReadWholeHeaderLine).
       header.kind = HeaderLineKind::Empty;
       header.line.end = header.line.next = lineStart;
       header.line.complete = true;
@@ -116,7 +134,7 @@ HeaderLine HeaderBlockReader::Look(std::size_t lineStart, std::string_view bound
     if (lastWholeLine_ && lastWholeLine_->begin == lineStart)
       header.line = *lastWholeLine_;
     else
-      header.line = ReadLine(buffer, lineStart);
+      header.line = ReadWholeHeaderLine(buffer, lineStart);
     const std::string_view text = TextOf(buffer, header.line);
     std::size_t nameLength = header.line.complete ? HeaderNameLength(text) : 0;
     std::size_t colon = nameLength;
@@ -200,7 +218,7 @@ HeaderValue HeaderBlockReader::ReadWholeLine(std::size_t lineStart, const Header
   std::size_t position = line.line.next;
   const bool unfold = line.field && Unfolds(*line.field);
   while (unfold && position < end_) {
-    const Line next = ReadLine(buffer, position);
+    const Line next = ReadWholeHeaderLine(buffer, position);
     if (!next.complete || next.binary) break;  // the block ends there; its reader sees why
     const std::string_view nextText = TextOf(buffer, next);
     if (!IsContinuation(nextText)) {

@@ -104,6 +104,40 @@ std::size_t TextEndingNul(std::string_view text, std::size_t from) {
   return nul;
 }
 
+std::size_t TextStopInHeaderLine(std::string_view text) {
+  std::size_t at = 0;
+  while (at < text.size()) {
+    const auto byte = static_cast<std::uint8_t>(text[at]);
+    if (IsTextByte(byte) || (byte == 0 && IsStrayNul(text, at))) {
+      ++at;
+      continue;
+    }
+    if (byte == 0) return at > 0 ? at : std::string_view::npos;
+    break;
+  }
+  if (at >= text.size()) return std::string_view::npos;
+  std::size_t printable = 0;
+  while (printable < at &&
+         ((text[printable] >= 0x20 && text[printable] < 0x7F) || text[printable] == '\t'))
+    ++printable;
+  return printable >= kLeastTextIntoData ? printable : std::string_view::npos;
+}
+
+std::size_t HeaderBlockTextStop(std::string_view text) {
+  for (std::size_t at = 0; at < text.size();) {
+    const std::size_t lineFeed = text.find('\n', at);
+    const std::size_t next = lineFeed == std::string_view::npos ? text.size() : lineFeed + 1;
+    std::string_view line = text.substr(at, next - at);
+    while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.remove_suffix(1);
+    if (HoldsNonText(line) && StaysBinaryAsAFieldLine(line)) {
+      const std::size_t stop = TextStopInHeaderLine(text.substr(at, next - at));
+      return stop == std::string_view::npos ? at : at + stop;
+    }
+    at = next;
+  }
+  return text.size();
+}
+
 namespace {
 
 // A name runs at most 76 bytes: the 77th byte is looked at only for the colon.

@@ -94,6 +94,25 @@ bool IsStrayNul(std::string_view text, std::size_t at);
 // none does).
 std::size_t TextEndingNul(std::string_view text, std::size_t from = 0);
 
+// Printable characters a header line must hold in front of bytes no text holds for it to be
+// cut where its text stops (TextStopInHeaderLine): random bytes seldom begin with so many.
+inline constexpr std::size_t kLeastTextIntoData = 8;
+
+// Where the text of `line`, a header line with no end or with bytes that are no text (its line
+// break with it where it has one, so that a stray NUL is told by the text behind it), stops for
+// good: at a NUL that is no stray one, the text in front of it holding no other byte that is no
+// text (8-bit bytes are text); or, where bytes no text holds come first, behind a run of at
+// least kLeastTextIntoData printable characters up to them, as a body's last line that runs into
+// old data is cut. The last line of a header block whose file ended inside it: zeros, the
+// source's end or old bytes behind it. npos where the line reads on as it is (a line of text
+// too long for one, binary data).
+std::size_t TextStopInHeaderLine(std::string_view line);
+
+// Where the text of a header block with no empty line stops inside one of its lines, the first
+// that holds bytes no text holds, as TextStopInHeaderLine cuts it (the line's start where it
+// cannot be cut); `text.size()` where none does. A field line with a stray byte or two is text.
+std::size_t HeaderBlockTextStop(std::string_view text);
+
 // Length of the field name when the line reads "Name:" (a letter first, then bytes from 33 to
 // 126 or 8-bit ones, up to 76 in all); 0 when it is not a header line.
 std::size_t HeaderNameLengthFromLetter(std::string_view line);
