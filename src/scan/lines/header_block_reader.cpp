@@ -85,23 +85,6 @@ bool FoldOfText(std::string_view text) {
          IsTextByte(static_cast<std::uint8_t>(text[behindBlanks]));
 }
 
-// A line by whole-line rules (ReadLine), except that one whose text stops inside it
-// (TextStopInHeaderLine) ends there, without its line break: the last line of a header block whose
-// file ended inside it, the zeros of its slack, the source's end or old data behind it.
-Line ReadWholeHeaderLine(CarveBuffer buffer, std::size_t begin) {
-  Line line = ReadLine(buffer, begin);
-  if (line.complete && !line.binary) return line;
-  // With its line break: a stray NUL is told by the text behind it up to there.
-  const std::size_t stop =
-      TextStopInHeaderLine({reinterpret_cast<const char*>(buffer.data + begin), line.next - begin});
-  if (stop == std::string_view::npos) return line;
-  line.end = line.next = begin + stop;
-  line.complete = true;
-  line.binary = false;
-  line.lineFeedOnly = false;
-  return line;
-}
-
 }  // namespace
 
 HeaderBlockReader::HeaderBlockReader(SteppedBytes& bytes, const HeaderRules& rules)
@@ -122,7 +105,7 @@ HeaderLine HeaderBlockReader::Look(std::size_t lineStart, std::string_view bound
   const CarveBuffer buffer = Bytes();
   if (lineStart >= buffer.size) return header;
   if (rules_.value == HeaderRules::Value::WholeLine) {
-    if (!IsTextByte(buffer.data[lineStart])) {
+    if (buffer.data[lineStart] == 0 || lineStart == textStop_) {
       // The text stops at a NUL: a header block that ends at its file's end (a mail that is a
       // header alone, its file's slack behind it) ends there as at an empty line; so it does at
       // old bytes behind a last line cut where its text stopped (ReadWholeHeaderLine).
@@ -194,6 +177,17 @@ HeaderLine HeaderBlockReader::Look(std::size_t lineStart, std::string_view bound
     return header;
   }
   return header;
+}
+
+Line HeaderBlockReader::ReadWholeHeaderLine(CarveBuffer buffer, std::size_t begin) const {
+  Line line = ReadLine(buffer, begin);
+  const std::size_t cut = HeaderLineCutEnd(buffer, line);
+  if (cut == std::string_view::npos) return line;
+  line.end = line.next = textStop_ = cut;
+  line.complete = true;
+  line.binary = false;
+  line.lineFeedOnly = false;
+  return line;
 }
 
 bool HeaderBlockReader::Unfolds(HeaderField field) const {

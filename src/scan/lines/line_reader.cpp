@@ -123,17 +123,50 @@ std::size_t TextStopInHeaderLine(std::string_view text) {
   return printable >= kLeastTextIntoData ? printable : std::string_view::npos;
 }
 
+namespace {
+
+// Whether the line that begins at buffer index `begin` is a whole line of header text: a field
+// line or a fold.
+bool HeaderTextLineAt(CarveBuffer buffer, std::size_t begin) {
+  if (begin >= buffer.size) return false;
+  const Line line = ReadLine(buffer, begin);
+  const std::string_view text = TextOf(buffer, line);
+  return line.complete && !line.binary && (HeaderNameLength(text) > 0 || IsContinuation(text));
+}
+
+}  // namespace
+
+std::size_t HeaderLineCutEnd(CarveBuffer buffer, const Line& line) {
+  if (line.complete && !line.binary) return std::string_view::npos;
+  // With its line break: a stray NUL is told by the text behind it up to there.
+  const std::string_view text(reinterpret_cast<const char*>(buffer.data + line.begin),
+                              line.next - line.begin);
+  const std::size_t stop = TextStopInHeaderLine(text);
+  if (stop == std::string_view::npos) return stop;
+  const std::string_view kept = text.substr(0, stop);
+  if (HeaderNameLength(kept) == 0 && !IsContinuation(kept)) return std::string_view::npos;
+  const std::size_t at = line.begin + stop;
+  if (buffer.data[at] == 0) {
+    // A file's end is padded with zeros up to its sector's end; NULs that text follows within
+    // the sector were written into the line.
+    std::size_t zeros = at;
+    while (zeros < buffer.size && buffer.data[zeros] == 0) ++zeros;
+    return zeros == buffer.size || IsSectorStart(buffer.PositionOf(zeros)) ? at
+                                                                           : std::string_view::npos;
+  }
+  // A line garbled among the block's lines, header lines behind it, is no end of the text.
+  return line.complete && HeaderTextLineAt(buffer, line.next) ? std::string_view::npos : at;
+}
+
 std::size_t HeaderBlockTextStop(std::string_view text) {
+  const CarveBuffer buffer = BufferOf(text);
   for (std::size_t at = 0; at < text.size();) {
-    const std::size_t lineFeed = text.find('\n', at);
-    const std::size_t next = lineFeed == std::string_view::npos ? text.size() : lineFeed + 1;
-    std::string_view line = text.substr(at, next - at);
-    while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.remove_suffix(1);
-    if (HoldsNonText(line) && StaysBinaryAsAFieldLine(line)) {
-      const std::size_t stop = TextStopInHeaderLine(text.substr(at, next - at));
-      return stop == std::string_view::npos ? at : at + stop;
+    const Line line = ReadLine(buffer, at);
+    if (!line.complete || line.binary) {
+      const std::size_t cut = HeaderLineCutEnd(buffer, line);
+      return cut == std::string_view::npos ? text.size() : cut;
     }
-    at = next;
+    at = line.next;
   }
   return text.size();
 }

@@ -108,9 +108,16 @@ inline constexpr std::size_t kLeastTextIntoData = 8;
 // too long for one, binary data).
 std::size_t TextStopInHeaderLine(std::string_view line);
 
+// Where the header line `line` read from `buffer` (ReadLine), one with no end or with bytes that
+// are no text, ends because its text stops for good (TextStopInHeaderLine): a field line or a
+// fold, into zeros that run to a sector's end or the end of the bytes, as a file's end is padded,
+// or into old bytes that no header line follows. The buffer index of the stop; npos where the
+// line reads on as it is.
+std::size_t HeaderLineCutEnd(CarveBuffer buffer, const Line& line);
+
 // Where the text of a header block with no empty line stops inside one of its lines, the first
-// that holds bytes no text holds, as TextStopInHeaderLine cuts it (the line's start where it
-// cannot be cut); `text.size()` where none does. A field line with a stray byte or two is text.
+// with no end or with bytes that are no text, as HeaderLineCutEnd cuts it; `text.size()` where
+// that line is not cut (a field line with a stray byte or two is text).
 std::size_t HeaderBlockTextStop(std::string_view text);
 
 // Length of the field name when the line reads "Name:" (a letter first, then bytes from 33 to
