@@ -181,6 +181,7 @@ HeaderLine HeaderBlockReader::Look(std::size_t lineStart, std::string_view bound
 
 Line HeaderBlockReader::ReadWholeHeaderLine(CarveBuffer buffer, std::size_t begin) const {
   Line line = ReadLine(buffer, begin);
+  if (line.complete && !line.binary) return line;  // nearly every line, without a call
   const std::size_t cut = HeaderLineCutEnd(buffer, line);
   if (cut == std::string_view::npos) return line;
   line.end = line.next = textStop_ = cut;

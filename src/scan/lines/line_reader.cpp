@@ -149,10 +149,13 @@ std::size_t HeaderLineCutEnd(CarveBuffer buffer, const Line& line) {
   if (buffer.data[at] == 0) {
     // A file's end is padded with zeros up to its sector's end; NULs that text follows within
     // the sector were written into the line.
-    std::size_t zeros = at;
-    while (zeros < buffer.size && buffer.data[zeros] == 0) ++zeros;
-    return zeros == buffer.size || IsSectorStart(buffer.PositionOf(zeros)) ? at
-                                                                           : std::string_view::npos;
+    const std::uint64_t position = buffer.PositionOf(at);
+    const std::size_t toSectorEnd = static_cast<std::size_t>(
+        std::min<std::uint64_t>(buffer.size - at, kSectorSize - position % kSectorSize));
+    const std::uint8_t* zeros = buffer.data + at;
+    return std::all_of(zeros, zeros + toSectorEnd, [](std::uint8_t byte) { return byte == 0; })
+               ? at
+               : std::string_view::npos;
   }
   // A line garbled among the block's lines, header lines behind it, is no end of the text.
   return line.complete && HeaderTextLineAt(buffer, line.next) ? std::string_view::npos : at;
