@@ -134,6 +134,23 @@ bool HeaderTextLineAt(CarveBuffer buffer, std::size_t begin) {
   return line.complete && !line.binary && (HeaderNameLength(text) > 0 || IsContinuation(text));
 }
 
+// Whether ASCII text in UTF-16 (a printable byte, a NUL, and so on) begins at buffer index `at`.
+bool Utf16TextAt(CarveBuffer buffer, std::size_t at) {
+  constexpr std::size_t kCharacters = 4;
+  if (buffer.size - at < 2 * kCharacters) return false;
+  for (std::size_t i = 0; i < kCharacters; ++i) {
+    const std::uint8_t byte = buffer.data[at + 2 * i];
+    if (byte < 0x20 || byte >= 0x7F || buffer.data[at + 2 * i + 1] != 0) return false;
+  }
+  return true;
+}
+
+// `at`, where the header line `line` runs into old bytes, unless header lines follow it: a line
+// garbled among the block's lines is no end of the text.
+std::size_t CutIntoOldBytes(CarveBuffer buffer, const Line& line, std::size_t at) {
+  return line.complete && HeaderTextLineAt(buffer, line.next) ? std::string_view::npos : at;
+}
+
 }  // namespace
 
 std::size_t HeaderLineCutEnd(CarveBuffer buffer, const Line& line) {
@@ -153,12 +170,14 @@ std::size_t HeaderLineCutEnd(CarveBuffer buffer, const Line& line) {
     const std::size_t toSectorEnd = static_cast<std::size_t>(
         std::min<std::uint64_t>(buffer.size - at, kSectorSize - position % kSectorSize));
     const std::uint8_t* zeros = buffer.data + at;
-    return std::all_of(zeros, zeros + toSectorEnd, [](std::uint8_t byte) { return byte == 0; })
-               ? at
-               : std::string_view::npos;
+    if (std::all_of(zeros, zeros + toSectorEnd, [](std::uint8_t byte) { return byte == 0; }))
+      return at;
+    // Old text in UTF-16 behind the line. The byte in front of the NUL may be its first
+    // character's or the line's own last one, written over it: the mail keeps it.
+    if (at > line.begin && Utf16TextAt(buffer, at - 1)) return CutIntoOldBytes(buffer, line, at);
+    return std::string_view::npos;
   }
-  // A line garbled among the block's lines, header lines behind it, is no end of the text.
-  return line.complete && HeaderTextLineAt(buffer, line.next) ? std::string_view::npos : at;
+  return CutIntoOldBytes(buffer, line, at);
 }
 
 std::size_t HeaderBlockTextStop(std::string_view text) {

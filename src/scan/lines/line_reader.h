@@ -111,8 +111,8 @@ std::size_t TextStopInHeaderLine(std::string_view line);
 // Where the header line `line` read from `buffer` (ReadLine), one with no end or with bytes that
 // are no text, ends because its text stops for good (TextStopInHeaderLine): a field line or a
 // fold, into zeros that run to a sector's end or the end of the bytes, as a file's end is padded,
-// or into old bytes that no header line follows. The buffer index of the stop; npos where the
-// line reads on as it is.
+// or into old bytes that no header line follows (old text in UTF-16 among them, cut at its first
+// NUL). The buffer index of the stop; npos where the line reads on as it is.
 std::size_t HeaderLineCutEnd(CarveBuffer buffer, const Line& line);
 
 // Where the text of a header block with no empty line stops inside one of its lines, the first

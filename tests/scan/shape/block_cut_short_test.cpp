@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "scan/mail_reader.h"
@@ -33,6 +34,13 @@ const std::string kHead = CrLf(
 const std::string kLastLine = "Content-Transfer-Encoding: quoted-printable";
 // Old bytes that begin with a byte no text holds, and a line feed and zeros later on.
 const std::string kRandom = "\x01\x9c\x7f\xe2\x10\x02 \x8e\x05Q\x1b\x03\n\x93\0\0\0\0"s;
+
+// `text` as UTF-16 (little-endian) writes it.
+std::string Utf16(std::string_view text) {
+  std::string wide;
+  for (const char c : text) wide += std::string{c, '\0'};
+  return wide;
+}
 
 struct CutRow {
   const char* name;
@@ -78,6 +86,9 @@ INSTANTIATE_TEST_SUITE_P(
         CutRow{"CutInAFold", kHead + CrLf("Content-Type: text/plain;\n") + "\tcharset=utf-", "",
                false, true},
         CutRow{"IntoOldBytes", kHead + kLastLine, kRandom, false, true},
+        // The mail's last byte was written over the first character of the old text.
+        CutRow{"IntoOldTextInUtf16", kHead + kLastLine, Utf16("Old text, line one.\r\n").substr(1),
+               false, true},
         // Random bytes may begin with a few printable characters: fewer than eight are no line.
         CutRow{"ShortLineIntoOldBytes", kHead + "X-A: b", kRandom, false, false}),
     [](const testing::TestParamInfo<CutRow>& row) { return row.param.name; });
