@@ -161,7 +161,9 @@ std::size_t HeaderLineCutEnd(CarveBuffer buffer, const Line& line) {
   const std::size_t stop = TextStopInHeaderLine(text);
   if (stop == std::string_view::npos) return stop;
   const std::string_view kept = text.substr(0, stop);
-  if (HeaderNameLength(kept) == 0 && !IsContinuation(kept)) return std::string_view::npos;
+  // Blanks alone are no fold: old bytes may begin with one.
+  const bool fold = IsContinuation(kept) && kept.find_first_not_of(" \t") != std::string_view::npos;
+  if (HeaderNameLength(kept) == 0 && !fold) return std::string_view::npos;
   const std::size_t at = line.begin + stop;
   if (buffer.data[at] == 0) {
     // A file's end is padded with zeros up to its sector's end; NULs that text follows within
