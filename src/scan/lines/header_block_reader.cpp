@@ -105,9 +105,10 @@ HeaderLine HeaderBlockReader::Look(std::size_t lineStart, std::string_view bound
   const CarveBuffer buffer = Bytes();
   if (lineStart >= buffer.size) return header;
   if (rules_.value == HeaderRules::Value::WholeLine) {
-    if (buffer.data[lineStart] == 0) {
+    if (buffer.data[lineStart] == 0 || lineStart == textStop_) {
       // The text stops at a NUL: a header block that ends at its file's end (a mail that is a
-      // header alone, its file's slack behind it) ends there as at an empty line.
+      // header alone, its file's slack behind it) ends there as at an empty line; so it does at
+      // old bytes behind a last line cut where its text stopped (ReadWholeHeaderLine).
       header.kind = HeaderLineKind::Empty;
       header.line.end = header.line.next = lineStart;
       header.line.complete = true;
@@ -116,7 +117,7 @@ HeaderLine HeaderBlockReader::Look(std::size_t lineStart, std::string_view bound
     if (lastWholeLine_ && lastWholeLine_->begin == lineStart)
       header.line = *lastWholeLine_;
     else
-      header.line = ReadLine(buffer, lineStart);
+      header.line = ReadWholeHeaderLine(buffer, lineStart);
     const std::string_view text = TextOf(buffer, header.line);
     std::size_t nameLength = header.line.complete ? HeaderNameLength(text) : 0;
     std::size_t colon = nameLength;
@@ -178,6 +179,18 @@ HeaderLine HeaderBlockReader::Look(std::size_t lineStart, std::string_view bound
   return header;
 }
 
+Line HeaderBlockReader::ReadWholeHeaderLine(CarveBuffer buffer, std::size_t begin) const {
+  Line line = ReadLine(buffer, begin);
+  if (line.complete && !line.binary) return line;  // nearly every line, without a call
+  const std::size_t cut = HeaderLineCutEnd(buffer, line);
+  if (cut == std::string_view::npos) return line;
+  line.end = line.next = textStop_ = cut;
+  line.complete = true;
+  line.binary = false;
+  line.lineFeedOnly = false;
+  return line;
+}
+
 bool HeaderBlockReader::Unfolds(HeaderField field) const {
   if (!rules_.unfoldAddressingOnly) return true;
   return field == HeaderField::From || field == HeaderField::To || field == HeaderField::Cc ||
@@ -200,7 +213,7 @@ HeaderValue HeaderBlockReader::ReadWholeLine(std::size_t lineStart, const Header
   std::size_t position = line.line.next;
   const bool unfold = line.field && Unfolds(*line.field);
   while (unfold && position < end_) {
-    const Line next = ReadLine(buffer, position);
+    const Line next = ReadWholeHeaderLine(buffer, position);
     if (!next.complete || next.binary) break;  // the block ends there; its reader sees why
     const std::string_view nextText = TextOf(buffer, next);
     if (!IsContinuation(nextText)) {

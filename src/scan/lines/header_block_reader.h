@@ -28,7 +28,9 @@ struct HeaderRules {
     // Any "Name:" line; the value is the whole line behind the colon, trimmed, up to
     // kMaxUnfoldedValue bytes. Lines are whole lines (ReadLine): one that has no end, or a
     // field line or fold that holds bytes that are no text (a NUL or more than two others),
-    // ends what can be read. The shape scan takes carved header blocks as they come.
+    // ends what can be read, unless its text stops inside it for good (TextStopInHeaderLine):
+    // then the line ends there, the last of a block whose file ended inside it. The shape scan
+    // takes carved header blocks as they come.
     WholeLine,
   };
   Value value = Value::UpToControlByte;
@@ -48,10 +50,10 @@ inline constexpr HeaderRules kShapeHeaderRules{HeaderRules::Value::WholeLine, fa
 enum class HeaderLineKind {
   Field,         // "Name:"; by the walk's rules "Name: " with a name the table holds
   Continuation,  // begins with a blank or tab: folded into the field above it
-  Empty,         // the empty line that ends the block; by whole-line rules also a NUL where a
-                 // line would begin or a line of bytes that are no text and no field, also
-                 // behind a blank that no text follows (the text stops there), which takes no
-                 // bytes
+  Empty,         // the empty line that ends the block; by whole-line rules also a byte no
+                 // text holds (a NUL) where a line would begin, or a line of such bytes and no
+                 // field, also behind a blank that no text follows (the text stops there),
+                 // which takes no bytes
   Boundary,      // a boundary line of the multipart the block opens: it ends the block too
   Unreadable,    // whole-line rules only: a line with no end or with bytes that are no text
   Other,
@@ -95,12 +97,17 @@ class HeaderBlockReader {
   bool Unfolds(HeaderField field) const;
   HeaderValue ReadUpToControlByte(std::size_t& lineStart, std::size_t valueStart, bool unfold);
   HeaderValue ReadWholeLine(std::size_t lineStart, const HeaderLine& line) const;
+  // A line by whole-line rules (ReadLine), except that one whose text stops inside it ends
+  // there, without its line break (HeaderLineCutEnd), and the text is known to stop there.
+  Line ReadWholeHeaderLine(CarveBuffer buffer, std::size_t begin) const;
 
   SteppedBytes* stepped_ = nullptr;
   // The whole line behind a value that its unfolding read and did not take, which the block's
   // reader asks about next. Set by nothing but the shape scan's reads: a reader of the walk's
   // is made for every line, and so is this member.
   mutable std::optional<Line> lastWholeLine_;
+  // Where a line was cut because its text stops there: old bytes follow, no line.
+  mutable std::size_t textStop_ = static_cast<std::size_t>(-1);
 
   CarveBuffer plain_;
   HeaderRules rules_;

@@ -104,6 +104,97 @@ std::size_t TextEndingNul(std::string_view text, std::size_t from) {
   return nul;
 }
 
+std::size_t TextStopInHeaderLine(std::string_view text) {
+  std::size_t at = 0;
+  while (at < text.size()) {
+    const auto byte = static_cast<std::uint8_t>(text[at]);
+    if (IsTextByte(byte) || (byte == 0 && IsStrayNul(text, at))) {
+      ++at;
+      continue;
+    }
+    if (byte == 0) return at > 0 ? at : std::string_view::npos;
+    break;
+  }
+  if (at >= text.size()) return std::string_view::npos;
+  std::size_t printable = 0;
+  while (printable < at &&
+         ((text[printable] >= 0x20 && text[printable] < 0x7F) || text[printable] == '\t'))
+    ++printable;
+  return printable >= kLeastTextIntoData ? printable : std::string_view::npos;
+}
+
+namespace {
+
+// Whether the line that begins at buffer index `begin` is a whole line of header text: a field
+// line or a fold.
+bool HeaderTextLineAt(CarveBuffer buffer, std::size_t begin) {
+  if (begin >= buffer.size) return false;
+  const Line line = ReadLine(buffer, begin);
+  const std::string_view text = TextOf(buffer, line);
+  return line.complete && !line.binary && (HeaderNameLength(text) > 0 || IsContinuation(text));
+}
+
+// Whether ASCII text in UTF-16 (a printable byte, a NUL, and so on) begins at buffer index `at`.
+bool Utf16TextAt(CarveBuffer buffer, std::size_t at) {
+  constexpr std::size_t kCharacters = 4;
+  if (buffer.size - at < 2 * kCharacters) return false;
+  for (std::size_t i = 0; i < kCharacters; ++i) {
+    const std::uint8_t byte = buffer.data[at + 2 * i];
+    if (byte < 0x20 || byte >= 0x7F || buffer.data[at + 2 * i + 1] != 0) return false;
+  }
+  return true;
+}
+
+// `at`, where the header line `line` runs into old bytes, unless header lines follow it: a line
+// garbled among the block's lines is no end of the text.
+std::size_t CutIntoOldBytes(CarveBuffer buffer, const Line& line, std::size_t at) {
+  return line.complete && HeaderTextLineAt(buffer, line.next) ? std::string_view::npos : at;
+}
+
+}  // namespace
+
+std::size_t HeaderLineCutEnd(CarveBuffer buffer, const Line& line) {
+  if (line.complete && !line.binary) return std::string_view::npos;
+  // With its line break: a stray NUL is told by the text behind it up to there.
+  const std::string_view text(reinterpret_cast<const char*>(buffer.data + line.begin),
+                              line.next - line.begin);
+  const std::size_t stop = TextStopInHeaderLine(text);
+  if (stop == std::string_view::npos) return stop;
+  const std::string_view kept = text.substr(0, stop);
+  // Blanks alone are no fold: old bytes may begin with one.
+  const bool fold = IsContinuation(kept) && kept.find_first_not_of(" \t") != std::string_view::npos;
+  if (HeaderNameLength(kept) == 0 && !fold) return std::string_view::npos;
+  const std::size_t at = line.begin + stop;
+  if (buffer.data[at] == 0) {
+    // A file's end is padded with zeros up to its sector's end; NULs that text follows within
+    // the sector were written into the line.
+    const std::uint64_t position = buffer.PositionOf(at);
+    const std::size_t toSectorEnd = static_cast<std::size_t>(
+        std::min<std::uint64_t>(buffer.size - at, kSectorSize - position % kSectorSize));
+    const std::uint8_t* zeros = buffer.data + at;
+    if (std::all_of(zeros, zeros + toSectorEnd, [](std::uint8_t byte) { return byte == 0; }))
+      return at;
+    // Old text in UTF-16 behind the line. The byte in front of the NUL may be its first
+    // character's or the line's own last one, written over it: the mail keeps it.
+    if (at > line.begin && Utf16TextAt(buffer, at - 1)) return CutIntoOldBytes(buffer, line, at);
+    return std::string_view::npos;
+  }
+  return CutIntoOldBytes(buffer, line, at);
+}
+
+std::size_t HeaderBlockTextStop(std::string_view text) {
+  const CarveBuffer buffer = BufferOf(text);
+  for (std::size_t at = 0; at < text.size();) {
+    const Line line = ReadLine(buffer, at);
+    if (!line.complete || line.binary) {
+      const std::size_t cut = HeaderLineCutEnd(buffer, line);
+      return cut == std::string_view::npos ? text.size() : cut;
+    }
+    at = line.next;
+  }
+  return text.size();
+}
+
 namespace {
 
 // A name runs at most 76 bytes: the 77th byte is looked at only for the colon.

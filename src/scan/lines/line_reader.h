@@ -94,6 +94,32 @@ bool IsStrayNul(std::string_view text, std::size_t at);
 // none does).
 std::size_t TextEndingNul(std::string_view text, std::size_t from = 0);
 
+// Printable characters a header line must hold in front of bytes no text holds for it to be
+// cut where its text stops (TextStopInHeaderLine): random bytes seldom begin with so many.
+inline constexpr std::size_t kLeastTextIntoData = 8;
+
+// Where the text of `line`, a header line with no end or with bytes that are no text (its line
+// break with it where it has one, so that a stray NUL is told by the text behind it), stops for
+// good: at a NUL that is no stray one, the text in front of it holding no other byte that is no
+// text (8-bit bytes are text); or, where bytes no text holds come first, behind a run of at
+// least kLeastTextIntoData printable characters up to them, as a body's last line that runs into
+// old data is cut. The last line of a header block whose file ended inside it: zeros, the
+// source's end or old bytes behind it. npos where the line reads on as it is (a line of text
+// too long for one, binary data).
+std::size_t TextStopInHeaderLine(std::string_view line);
+
+// Where the header line `line` read from `buffer` (ReadLine), one with no end or with bytes that
+// are no text, ends because its text stops for good (TextStopInHeaderLine): a field line or a
+// fold, into zeros that run to a sector's end or the end of the bytes, as a file's end is padded,
+// or into old bytes that no header line follows (old text in UTF-16 among them, cut at its first
+// NUL). The buffer index of the stop; npos where the line reads on as it is.
+std::size_t HeaderLineCutEnd(CarveBuffer buffer, const Line& line);
+
+// Where the text of a header block with no empty line stops inside one of its lines, the first
+// with no end or with bytes that are no text, as HeaderLineCutEnd cuts it; `text.size()` where
+// that line is not cut (a field line with a stray byte or two is text).
+std::size_t HeaderBlockTextStop(std::string_view text);
+
 // Length of the field name when the line reads "Name:" (a letter first, then bytes from 33 to
 // 126 or 8-bit ones, up to 76 in all); 0 when it is not a header line.
 std::size_t HeaderNameLengthFromLetter(std::string_view line);

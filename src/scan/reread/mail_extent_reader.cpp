@@ -107,6 +107,11 @@ std::size_t FindTextEnd(std::string_view text, std::string_view boundary, bool e
   const std::string_view data = text.substr(0, nul);
   // The header block ends at the first empty line; nothing in it ends the mail.
   const EmptyLineFound headerEnd = FindEmptyLine(data);
+  // A header block that no empty line ends and that runs into old bytes is the whole mail, cut
+  // in its last line where the text stops, as the scan read it.
+  if (!headerEnd.Found()) {
+    if (const std::size_t stop = HeaderBlockTextStop(data); stop < data.size()) return stop;
+  }
   const std::size_t body = headerEnd.Found() ? headerEnd.behind : data.size();
   if (!boundary.empty()) {
     if (const ClosingBoundaryLine closing =

@@ -103,6 +103,13 @@ void FollowBody(CarveBuffer buffer, ShapeCandidate& candidate, std::size_t heade
   // in CR CR LF; the shape scan never runs with --strict, whose line ends stay exact.
   steps.TakeCrCrLfLineEnds();
   steps.RunRawPartsToBoundary();
+  // A block whose last line was cut where its text stopped has no body: old bytes follow.
+  if (!endsWithoutEmptyLine && headerEnd > 0 && headerEnd <= buffer.size &&
+      buffer.data[headerEnd - 1] != '\n') {
+    candidate.body = steps.TakeClosedBody();
+    candidate.body.textEnd = buffer.base + headerEnd;
+    return;
+  }
   const std::size_t emptyLine =
       endsWithoutEmptyLine ? headerEnd : headerEnd - (candidate.lineFeedOnly ? 1 : 2);
   limit = std::min({limit, buffer.size, headerEnd + kMaxFollowedText});

@@ -241,7 +241,14 @@ void ShapeScanner::ScanStoreBlocks(CarveBuffer buffer, std::size_t first, std::s
     StoreChainText chain =
         ReadStoreChain(readSource_, buffer.base + header, kMaxShapeHeaderBlock, inHand);
     std::size_t textLength = PadForReading(chain.text);
-    ParsedBlock parsed = ParseBlock(TextBuffer(chain.text), lead);
+    // The zeros padded behind a chain read in part are no end of its text: a line that runs
+    // into them runs on.
+    const auto parseChain = [&] {
+      CarveBuffer text = TextBuffer(chain.text);
+      if (!chain.complete) text.size = textLength;
+      return ParseBlock(text, lead);
+    };
+    ParsedBlock parsed = parseChain();
     std::size_t reach = kMaxShapeHeaderBlock + kShapeLookAhead / 2;
     // A block whose lines ran on to the end of the bytes read (a subject folded over thousands
     // of lines) is read again from as much of the chain as a long block may fill.
@@ -250,7 +257,7 @@ void ShapeScanner::ScanStoreBlocks(CarveBuffer buffer, std::size_t first, std::s
       reach = kMaxLongHeaderBlock + kShapeLookAhead / 2;
       chain = ReadStoreChain(readSource_, buffer.base + header, reach, inHand);
       textLength = PadForReading(chain.text);
-      parsed = ParseBlock(TextBuffer(chain.text), lead);
+      parsed = parseChain();
     }
     if (!parsed.valid) continue;
     if (!chain.complete && textLength < reach) {

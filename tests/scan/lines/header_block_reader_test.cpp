@@ -199,7 +199,16 @@ INSTANTIATE_TEST_SUITE_P(
                   ""},
         // Only the walk ends a header block at a boundary line of its multipart.
         ReaderRow{"BoundaryLineWalk", Rules::Walk, "--B1\r\n", HeaderLineKind::Boundary, "", ""},
-        ReaderRow{"BoundaryLineShape", Rules::Shape, "--b1\r\n", HeaderLineKind::Other, "", ""}),
+        ReaderRow{"BoundaryLineShape", Rules::Shape, "--b1\r\n", HeaderLineKind::Other, "", ""},
+        // A block's last line that its file's end cut short: zeros or old bytes behind it, no
+        // line break. The line ends where its text stops, and the block's reader finds the text
+        // stopped there; a short run of text into old bytes is none.
+        ReaderRow{"LastLineIntoZerosShape", Rules::Shape, "Subject: cut short",
+                  HeaderLineKind::Field, "cut short", std::string(4, '\0')},
+        ReaderRow{"LastLineIntoOldBytesShape", Rules::Shape, "Subject: cut short\x01\x9c\x02\x03",
+                  HeaderLineKind::Field, "cut short", "\x01\x9c"},
+        ReaderRow{"ShortLineIntoOldBytesShape", Rules::Shape, "X-A: b\x01\x9c\x02\x03",
+                  HeaderLineKind::Unreadable, "", ""}),
     [](const testing::TestParamInfo<ReaderRow>& row) { return row.param.name; });
 
 struct WalkNameRow {

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <string>
+#include <string_view>
 
 namespace quillon {
 namespace {
@@ -316,5 +317,61 @@ TEST(LineReaderTest, ClosesANestedMultipart) {
   for (const Row& row : rows)
     EXPECT_EQ(ClosesANestedMultipart(row.text, row.before.size(), "b"), row.nested) << row.name;
 }
+// Where a header line's text stops for good: the last line of a block that runs into the zeros
+// or old bytes behind its file's end, where no line break follows it.
+TEST(LineReaderTest, TextStopInHeaderLine) {
+  using namespace std::string_literals;
+  constexpr std::size_t kNone = std::string_view::npos;
+  struct Row {
+    const char* name;
+    std::string line;
+    std::size_t stop;
+  } rows[] = {
+      {"IntoZeros", "Content-Transfer-Encoding: 7bit\0\0\0\0\0\0"s, 31},
+      {"CutInItsValueIntoZeros", "Content-Type: text/pl\0\0\0\0"s, 21},
+      {"FoldIntoZeros", "\tcharset=utf-8\0\0\0\0"s, 14},
+      {"EightBitValueIntoZeros",
+       "Subject: Gr\xc3\xbc\xc3\x9f"
+       "e\0\0\0\0"s,
+       16},
+      {"IntoOldBytesWithAZeroLater", "Subject: short\0\0\0\0\x93\x01\x02\r\n"s, 14},
+      // A stray NUL goes on as text; text up to the line break is the line.
+      {"StrayNulInALine", "Subject: ab\0cd\r\n"s, kNone},
+      {"ZerosFirst", "\0\0\0\0Subject: x"s, kNone},
+      {"IntoRandomBytes", "Content-Transfer-Encoding: base64\x01\x9c\x02\x7f\x10\r\n"s, 33},
+      {"IntoRandomBytesBehind8BitBytes", "X-Mailer: Outlook\xce\xc6My\x80\x07\x1e\x0e\r\n"s, 17},
+      // Random bytes seldom begin with eight printable characters; fewer are no line.
+      {"SevenCharactersIntoData", "X-A: bc\x01\x02\x03\x04"s, kNone},
+      {"EightCharactersIntoData", "X-A: bcd\x01\x02\x03\x04"s, 8},
+      // A line of text too long to end within the look, or a whole line: nothing stops.
+      {"TextWithoutAnEnd", std::string(9000, 'a'), kNone},
+      {"WholeLine", "To: a@b\r\n"s, kNone},
+  };
+  for (const Row& row : rows) EXPECT_EQ(TextStopInHeaderLine(row.line), row.stop) << row.name;
+}
+
+// The same stop in a header block with no empty line, read line by line (a mail read back), and
+// the rules of a cut: a field line or fold, into zeros to a sector's end or into old bytes no
+// header line follows. A line garbled amid the block, or a field line with a stray byte or two,
+// reads on.
+TEST(LineReaderTest, HeaderBlockTextStop) {
+  using namespace std::string_literals;
+  const std::string zerosToSectorEnd(512 - 27, '\0');
+  struct Row {
+    const char* name;
+    std::string text;
+    std::size_t stop;
+  } rows[] = {
+      {"LastLineIntoRandomBytes", "From: a@b\r\nDate: 1 Jan 2001\x93\x01\x02\x03\xff"s, 27},
+      {"LastLineIntoZerosToTheSectorEnd", "From: a@b\r\nDate: 1 Jan 2001"s + zerosToSectorEnd, 27},
+      {"AllText", "From: a@b\r\nDate: 1 Jan 2001"s, 27},
+      {"StrayByteInAField", "From: a\x01@b\r\nDate: 1 Jan 2001\x93\x01\x02\x03"s, 28},
+      {"GarbledFieldLineAmidTheBlock", "From: a@b\x01\x02\x03\r\nDate: x\r\n"s, 23},
+      {"ZerosInALineAmidTheBlock", "From: a@b\0\0\0\0c\r\nDate: x\r\n"s, 25},
+      {"BinaryLineIsNoHeaderLine", "From: a@b\r\n\x01\x02\x03\x04\r\nDate: x\r\n"s, 26},
+  };
+  for (const Row& row : rows) EXPECT_EQ(HeaderBlockTextStop(row.text), row.stop) << row.name;
+}
+
 }  // namespace
 }  // namespace quillon

@@ -129,5 +129,18 @@ INSTANTIATE_TEST_SUITE_P(
                     StoredRow{"PastTheLongBound", kMaxLongHeaderBlock + 6000, false}),
     [](const testing::TestParamInfo<StoredRow>& row) { return row.param.name; });
 
+// A stored message that is its header block alone, over more than one block, no line break
+// behind its last line: the zeros behind its chain's last block end its text. Those padded
+// behind a chain read in part (the rows above) end nothing.
+TEST(StoredHeaderAloneTest, FoundFromItsChain) {
+  std::string mail = MailWithLongList(2 * kData);
+  mail.resize(mail.find("\r\n\r\n"));
+  const auto records = ScanBytes(StoredChain(mail, 0)).records;
+  ASSERT_EQ(records.size(), 1u);
+  EXPECT_EQ(records[0]->StartByte(), kStoreBase + 16);
+  EXPECT_EQ(records[0]->SubjectText(), u"Plans");
+  EXPECT_TRUE(records[0]->Extent().inStore);
+}
+
 }  // namespace
 }  // namespace quillon
