@@ -58,16 +58,6 @@ std::string_view HeaderBlockAt(std::string_view text, std::size_t at) {
   return text.substr(at, empty.Found() ? empty.lineFeed + 1 - at : std::string_view::npos);
 }
 
-// True when a mailbox separator `separator` in a mail's text, with `quotedHeader` behind it,
-// begins a mail quoted in it rather than the next one: a patch written out by git (its fixed
-// date), or the very mail this one answers (`ownHeader` names it), which a mailbox holds before
-// the answer, not behind it.
-bool QuotesAMail(std::string_view separator, std::string_view ownHeader,
-                 std::string_view quotedHeader) {
-  return separator.find("Mon Sep 17 00:00:00 2001") != std::string_view::npos ||
-         AnswersMail(ownHeader, quotedHeader);
-}
-
 // The boundary the mail's text ends by: the record's (not one a single part's type carries), or
 // where the scan read none, the one its header block (at the start of `text`) names, or the one
 // of a closing line behind its base64 data whose multipart header was lost.

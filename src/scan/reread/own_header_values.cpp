@@ -92,6 +92,12 @@ bool AnswersMail(std::string_view headerBlock, std::string_view otherHeaderBlock
          FieldValue(headerBlock, "references:").find(id) != std::string::npos;
 }
 
+bool QuotesAMail(std::string_view separator, std::string_view ownHeader,
+                 std::string_view quotedHeader) {
+  return separator.find("Mon Sep 17 00:00:00 2001") != std::string_view::npos ||
+         AnswersMail(ownHeader, quotedHeader);
+}
+
 bool IntroducesQuotedMail(std::string_view line) {
   // Longer lines are text that talks about a forward, not the line above one.
   constexpr std::size_t kIntroductionLine = 80;

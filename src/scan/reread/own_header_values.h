@@ -41,6 +41,13 @@ std::string TransferEncodingOf(std::string_view headerBlock);
 // mailbox the mail answered comes before the answer, never inside it.
 bool AnswersMail(std::string_view headerBlock, std::string_view otherHeaderBlock);
 
+// True when a mailbox separator `separator` in a mail's text, with `quotedHeader` behind it,
+// begins a mail quoted in it rather than the next one: a patch written out by git (its fixed
+// date), or the very mail this one answers (`ownHeader` names it), which a mailbox holds before
+// the answer, not behind it.
+bool QuotesAMail(std::string_view separator, std::string_view ownHeader,
+                 std::string_view quotedHeader);
+
 // True when `line` (without its line end) is what a mail program writes above a mail it quotes
 // whole in the text of another, its header block behind it: "---------- Forwarded message
 // ----------", "-----Original Message-----", "Begin forwarded message:".
