@@ -582,6 +582,10 @@ TEST_P(GluedMailTest, TextBeginsAtTheFirstLine) {
 }
 
 const std::string kProse = "old text\r\nwords that ran on and on until the disk reused th";
+// An old header line whose name a sector start cuts behind its "X-": the tail at the sector
+// reads as a name, yet the mail begins where its first line is glued to the old value.
+const std::string kCutOldName =
+    "\r\nX-Microsoft-Exchange-Diagnostics: 1;DB5PR06MB1800;25:QhToXBW84g8b1E0tDQz+n";
 
 INSTANTIATE_TEST_SUITE_P(
     Places, GluedMailTest,
@@ -591,7 +595,9 @@ INSTANTIATE_TEST_SUITE_P(
                     // "eturn-Path" opens a sector, yet the line began a byte before it.
                     PlaceRow{"NameCutBySectorStart", kProse + "!\rv", 8191},
                     PlaceRow{"HeaderBlockAcrossAChunkBoundary", kProse, 1024 * 1024 - 70},
-                    PlaceRow{"FirstLineAcrossAChunkBoundary", kProse, 1024 * 1024 - 9}),
+                    PlaceRow{"FirstLineAcrossAChunkBoundary", kProse, 1024 * 1024 - 9},
+                    PlaceRow{"OldNameCutBySectorStartInFront", kCutOldName,
+                             8192 - 4 + kCutOldName.size()}),
     [](const testing::TestParamInfo<PlaceRow>& row) { return row.param.name; });
 
 // A first line in another shape than most programs write: where the mail's text begins.
