@@ -156,7 +156,15 @@ INSTANTIATE_TEST_SUITE_P(
                  21},
         GluedRow{"ReturnPathQuotedWithText", " see Return-Path: <a@b.example> above", kNone},
         GluedRow{"IdLineInAFoldOfProse", " the end Message-ID: <x.1@b.example>", 9},
-        GluedRow{"SubjectQuotesADate", "Subject: Date: Fri, 19 Aug 2011 10:47:17 +0900", kNone}),
+        GluedRow{"SubjectQuotesADate", "Subject: Date: Fri, 19 Aug 2011 10:47:17 +0900", kNone},
+        GluedRow{"PrivateNameBehindATypeCutBehindItsBlank", "Content-Type: X-Account-Key: account3",
+                 14},
+        GluedRow{"PrivateNameBehindADateCutBehindItsBlank", "Date: X-UIDL: 1204", 6},
+        GluedRow{"PrivateNameBehindAnAddressCutBehindItsBlank", "To: X-Team: a@b.example;", kNone},
+        GluedRow{"PrivateNameBehindALowerCaseCutName",
+                 "x-ms-publictraX-Envelope-From: <bob@example.com>", 14},
+        GluedRow{"PrivateNameBehindACutNameWithACapital", "x-Spam-StX-Gmail-Received: 2209",
+                 kNone}),
     [](const testing::TestParamInfo<GluedRow>& row) { return row.param.name; });
 
 struct Base64TailRow {
