@@ -148,6 +148,8 @@ std::size_t GluedFieldStart(std::string_view text) {
                                                       text.substr(name, colon - name))) &&
           !KnownNameBehindACutWord(text.substr(run, name - run), text.substr(name, colon - name),
                                    text.substr(colon)) &&
+          !(privateName && candidate[0] == 'X' && candidate[1] == '-' &&
+            KnownNameCutAtAHyphen(text.substr(run, name - run))) &&
           !WordOfMarkup(text.substr(run, name - run)))
         continue;
       if (name == 1 && text[0] == '-') continue;
@@ -172,6 +174,8 @@ std::size_t GluedFieldStart(std::string_view text) {
           !HyphenatedNameBehindACutName(text.substr(0, name), candidate) &&
           !OpeningLineBehindACutPrivateWord(text.substr(0, name), candidate, text.substr(colon)) &&
           !PrivateNameBehindALowerCaseCutName(text.substr(0, name), candidate) &&
+          !(privateName && candidate[0] == 'X' && candidate[1] == '-' &&
+            KnownNameCutAtAHyphen(text.substr(0, name))) &&
           !(knownName && CutKnownName(text.substr(0, name),
                                       ValueInItsOwnGrammar(candidate, text.substr(colon)))) &&
           !KnownNameBehindACutWord(text.substr(0, name), candidate, text.substr(colon)))

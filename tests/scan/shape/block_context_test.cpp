@@ -163,7 +163,10 @@ INSTANTIATE_TEST_SUITE_P(
         GluedRow{"PrivateNameBehindAnAddressCutBehindItsBlank", "To: X-Team: a@b.example;", kNone},
         GluedRow{"PrivateNameBehindALowerCaseCutName",
                  "x-ms-publictraX-Envelope-From: <bob@example.com>", 14},
-        GluedRow{"PrivateNameBehindACutNameWithACapital", "x-Spam-StX-Gmail-Received: 2209",
+        GluedRow{"PrivateNameBehindACutNameWithACapital", "x-Spam-StX-Gmail-Received: 2209", kNone},
+        GluedRow{"PrivateNameBehindAKnownNameCutAtAHyphen", "Content-Transfer-X-Envelope-From: <>",
+                 17},
+        GluedRow{"PrivateNameBehindAPrivateNameCutAtAHyphen", "X-Original-X-Envelope-From: <>",
                  kNone}),
     [](const testing::TestParamInfo<GluedRow>& row) { return row.param.name; });
 
