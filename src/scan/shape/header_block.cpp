@@ -83,8 +83,8 @@ bool MayHoldAGluedName(std::string_view text, std::size_t nameLength, bool known
   return AnyCapitalWhere(text, 1, nameLength, [&](std::size_t at) {
     const bool hump = IsLower(text[at - 1]) || IsDigit(text[at - 1]);
     // A name cut in its capitals runs into a known one too ("Content-T" + "Return-path:").
-    // (A known name's capital has a small letter behind it there: "X-MS-Has" is asked nothing.)
-    const bool behindCapital = IsUpper(text[at - 1]) && IsLower(text[at + 1]);
+    // (Not a private name's "X-": "MIM" + "X-Mailer" is one name, and "X-MS-Has" asks nothing.)
+    const bool behindCapital = IsUpper(text[at - 1]) && text[at + 1] != '-';
     if (!hump && !behindCapital && (privateName || text[at - 1] != '-')) return false;
     const std::string_view rest = text.substr(at, nameLength - at);
     return IsKnownFieldName(rest) || (hump && IsPrivateFieldName(rest));

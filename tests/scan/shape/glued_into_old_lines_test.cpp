@@ -227,6 +227,10 @@ INSTANTIATE_TEST_SUITE_P(
                     ""},
         BlockEndRow{"ReturnPathInANameCutInItsCapitals",
                     kTop + CrLf("Content-TReturn-path: <>\n") + kBottom, "Return-path: <>"},
+        BlockEndRow{"VersionInANameCutInItsCapitals",
+                    kTop + CrLf("MIMIME-Version: 1.0\n") + kBottom, "MIME-Version: 1.0"},
+        // A private name behind capitals is one name ("MIM" + "X-Mailer").
+        BlockEndRow{"PrivateNameBehindCapitals", kTop + CrLf("MIMX-Mailer: Mutt\n") + kBottom, ""},
         // A digest entry's subject run into the line of blanks a mail opens with.
         BlockEndRow{"LineRunIntoALineOfBlanks",
                     kTop + "Subject: Re: [use" + std::string(200, ' ') + "\r\n" +
