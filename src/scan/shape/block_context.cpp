@@ -272,6 +272,14 @@ BlockStart FindBlockStart(CarveBuffer buffer, std::size_t lineStart, std::size_t
       // inli" + "From:"), or the glued line's own value ("...: hq.pro-ns." + "net: Host").
       if (gluedLine && sectorName > 0 && !NameAField(line.substr(sector - previous, sectorName)))
         continue;
+      // Nor where it cuts the glued line's own name and leaves the tail of an old one, no name
+      // a list knows ("X-" + "Microsoft-Exchange-Diagnostics: 1;...+n" + "Date:"): the glued
+      // field is the mail's first line, not a file's that opened with a cut name.
+      if (gluedLine && sector > previous && sector < previous + nameLength &&
+          sector + sectorName == previous + nameLength &&
+          !IsKnownFieldName(line.substr(sector - previous, sectorName)) &&
+          !IsPrivateFieldName(line.substr(sector - previous, sectorName)))
+        continue;
       if (sectorName > 0 || (!gluedLine && LooseNameAtSector(line.substr(sector - previous))))
         return {sector, Context::MidLine, 0};
       // A file that opens at the sector with a line of blanks: the block begins below it.

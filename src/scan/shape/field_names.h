@@ -76,6 +76,10 @@ bool QuoteMarksAlone(std::string_view lead);
 // of one or two letters counts too ("Co" + "Date: Mon, 11 Nov 2019 17:04:10 +0100", "C" +
 // "Date: ..."): no field's name is a capital and a date line's name.
 bool CutKnownName(std::string_view lead, bool ownGrammar = false);
+// Whether `lead`, no private name's start, is the start of a known field's name cut right behind
+// one of its hyphens ("Content-Transfer-" of "Content-Transfer-Encoding"): a private name's
+// "X-" there ("Content-Transfer-" + "X-Envelope-From") begins a line of its own.
+bool KnownNameCutAtAHyphen(std::string_view lead);
 // Whether the known name at `name` in `text`, behind a colon and a blank, follows the cut line
 // of a style sheet or of a lower-case field ("font-size: " + "From: a@b.example") rather than
 // standing in a list of names: the word in front is written in lower case with hyphens, and a

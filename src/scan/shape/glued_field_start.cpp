@@ -26,6 +26,13 @@ bool LineCutBehindItsBlank(std::string_view text, std::size_t ownName, std::size
   if (old_line_fields::FieldBehindAParameterSemicolon(text, ownName, name, candidate)) return true;
   if (ownName == 0 || name != ownName + 2 || text[ownName] != ':') return false;
   const std::string_view own = text.substr(0, ownName);
+  // A type, an encoding, a version or a date is a token or a date, never a name and a colon
+  // ("Content-Type: " + "X-Account-Key: account3"): a private name there begins a line.
+  const auto ownField = FieldNamed(own);
+  if ((ownField == HeaderField::ContentType || ownField == HeaderField::TransferEncoding ||
+       ownField == HeaderField::MimeVersion || ownField == HeaderField::Date) &&
+      IsPrivateFieldName(candidate))
+    return true;
   // A short name only with a value in its own grammar: an address field's value may begin with
   // a group's name and colon ("To: Friends: a@b.example;"), never with a date.
   if (NameOfAStructuredField(own))
@@ -65,6 +72,16 @@ bool OpeningLineBehindACutPrivateWord(std::string_view lead, std::string_view ca
          IsLetter(lead.back()) &&
          (field == HeaderField::Received || field == HeaderField::ReturnPath) &&
          ValueInItsOwnGrammar(candidate, rest);
+}
+
+// Whether the private name `candidate` follows `lead`, the start of another private name written
+// in lower case throughout and cut inside a word ("x-ms-publictra" + "X-Envelope-From"): a
+// name written in small letters has no capital "X-" in it. (A capitalised one may be named
+// anyhow: "X-Spam-St" + "X-Gmail-Received" stays one name.)
+bool PrivateNameBehindALowerCaseCutName(std::string_view lead, std::string_view candidate) {
+  return lead.size() > 2 && lead[0] == 'x' && lead[1] == '-' && IsLower(lead.back()) &&
+         std::none_of(lead.begin(), lead.end(), IsUpper) && candidate.size() > 2 &&
+         candidate[0] == 'X' && candidate[1] == '-' && IsPrivateFieldName(candidate);
 }
 
 // Whether `lead`, the bytes of a name in front of a known or private one, ends in the start of
@@ -131,6 +148,8 @@ std::size_t GluedFieldStart(std::string_view text) {
                                                       text.substr(name, colon - name))) &&
           !KnownNameBehindACutWord(text.substr(run, name - run), text.substr(name, colon - name),
                                    text.substr(colon)) &&
+          !(privateName && candidate[0] == 'X' && candidate[1] == '-' &&
+            KnownNameCutAtAHyphen(text.substr(run, name - run))) &&
           !WordOfMarkup(text.substr(run, name - run)))
         continue;
       if (name == 1 && text[0] == '-') continue;
@@ -154,6 +173,9 @@ std::size_t GluedFieldStart(std::string_view text) {
           !LongNameBehindLowerCase(text.substr(0, name), candidate) &&
           !HyphenatedNameBehindACutName(text.substr(0, name), candidate) &&
           !OpeningLineBehindACutPrivateWord(text.substr(0, name), candidate, text.substr(colon)) &&
+          !PrivateNameBehindALowerCaseCutName(text.substr(0, name), candidate) &&
+          !(privateName && candidate[0] == 'X' && candidate[1] == '-' &&
+            KnownNameCutAtAHyphen(text.substr(0, name))) &&
           !(knownName && CutKnownName(text.substr(0, name),
                                       ValueInItsOwnGrammar(candidate, text.substr(colon)))) &&
           !KnownNameBehindACutWord(text.substr(0, name), candidate, text.substr(colon)))

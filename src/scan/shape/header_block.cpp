@@ -62,8 +62,8 @@ bool IsTraceField(HeaderField field) {
 // `nameLength` long: a name and colon with a blank or the line's end behind it in the value, its
 // capital behind other bytes than a blank, right behind the own name's colon and blank, or a field
 // the scan reads ("Re: " of a subject is none); or a known or private name run into the line's own
-// one behind a lower-case letter or a digit, or a known one behind a hyphen of a name no private
-// one. Most lines are answered here, without GluedFieldStart's look.
+// one behind a lower-case letter or a digit, a known one behind a capital, or a known one behind
+// a hyphen of a name no private one. Most lines are answered here, without GluedFieldStart's look.
 bool MayHoldAGluedName(std::string_view text, std::size_t nameLength, bool knownField) {
   using namespace shape_names;
   for (std::size_t colon = FindByteInLine(text, ':', nameLength > 0 ? nameLength + 1 : 0);
@@ -82,7 +82,10 @@ bool MayHoldAGluedName(std::string_view text, std::size_t nameLength, bool known
   const bool privateName = (text[0] == 'X' || text[0] == 'x') && text[1] == '-';
   return AnyCapitalWhere(text, 1, nameLength, [&](std::size_t at) {
     const bool hump = IsLower(text[at - 1]) || IsDigit(text[at - 1]);
-    if (!hump && (privateName || text[at - 1] != '-')) return false;
+    // A name cut in its capitals runs into a known one too ("Content-T" + "Return-path:").
+    // (Not a private name's "X-": "MIM" + "X-Mailer" is one name, and "X-MS-Has" asks nothing.)
+    const bool behindCapital = IsUpper(text[at - 1]) && text[at + 1] != '-';
+    if (!hump && !behindCapital && (privateName || text[at - 1] != '-')) return false;
     const std::string_view rest = text.substr(at, nameLength - at);
     return IsKnownFieldName(rest) || (hump && IsPrivateFieldName(rest));
   });
@@ -148,11 +151,21 @@ ParsedBlock ReadBlock(CarveBuffer buffer, std::size_t start, std::size_t limit,
   bool separatorSeen = false;            // ... or one mailbox separator line
   int repeated = 0;                      // From, To, Cc, Date or Subject seen twice
   std::optional<HeaderField> lastField;  // the field of the last field line read
+  std::string_view lastText;             // the last line read
   while (position < limit) {
     const std::size_t lineStart = position;
+    // A line that ran into the line of blanks a file opens with ends the block, as the walk up
+    // from the file's own lines sees it: a digest's entry glued to the mail that overwrote it.
+    if (!lastText.empty() && shape_names::IsBlank(lastText.back()) &&
+        old_line_fields::EndsInALongRunOfBlanks(lastText)) {
+      block.headerEnd = lineStart;
+      block.endsWithoutEmptyLine = true;
+      break;
+    }
     block.stoppedAt = lineStart;
     const HeaderLine line = reader.Look(lineStart);
     if (line.kind == HeaderLineKind::Unreadable) return block;
+    lastText = TextOf(buffer, line.line);
     if (first) block.lineFeedOnly = line.line.lineFeedOnly;
     if (line.kind == HeaderLineKind::Empty) {
       if (first) return block;

@@ -156,7 +156,18 @@ INSTANTIATE_TEST_SUITE_P(
                  21},
         GluedRow{"ReturnPathQuotedWithText", " see Return-Path: <a@b.example> above", kNone},
         GluedRow{"IdLineInAFoldOfProse", " the end Message-ID: <x.1@b.example>", 9},
-        GluedRow{"SubjectQuotesADate", "Subject: Date: Fri, 19 Aug 2011 10:47:17 +0900", kNone}),
+        GluedRow{"SubjectQuotesADate", "Subject: Date: Fri, 19 Aug 2011 10:47:17 +0900", kNone},
+        GluedRow{"PrivateNameBehindATypeCutBehindItsBlank", "Content-Type: X-Account-Key: account3",
+                 14},
+        GluedRow{"PrivateNameBehindADateCutBehindItsBlank", "Date: X-UIDL: 1204", 6},
+        GluedRow{"PrivateNameBehindAnAddressCutBehindItsBlank", "To: X-Team: a@b.example;", kNone},
+        GluedRow{"PrivateNameBehindALowerCaseCutName",
+                 "x-ms-publictraX-Envelope-From: <bob@example.com>", 14},
+        GluedRow{"PrivateNameBehindACutNameWithACapital", "x-Spam-StX-Gmail-Received: 2209", kNone},
+        GluedRow{"PrivateNameBehindAKnownNameCutAtAHyphen", "Content-Transfer-X-Envelope-From: <>",
+                 17},
+        GluedRow{"PrivateNameBehindAPrivateNameCutAtAHyphen", "X-Original-X-Envelope-From: <>",
+                 kNone}),
     [](const testing::TestParamInfo<GluedRow>& row) { return row.param.name; });
 
 struct Base64TailRow {
@@ -582,6 +593,10 @@ TEST_P(GluedMailTest, TextBeginsAtTheFirstLine) {
 }
 
 const std::string kProse = "old text\r\nwords that ran on and on until the disk reused th";
+// An old header line whose name a sector start cuts behind its "X-": the tail at the sector
+// reads as a name, yet the mail begins where its first line is glued to the old value.
+const std::string kCutOldName =
+    "\r\nX-Microsoft-Exchange-Diagnostics: 1;DB5PR06MB1800;25:QhToXBW84g8b1E0tDQz+n";
 
 INSTANTIATE_TEST_SUITE_P(
     Places, GluedMailTest,
@@ -591,7 +606,9 @@ INSTANTIATE_TEST_SUITE_P(
                     // "eturn-Path" opens a sector, yet the line began a byte before it.
                     PlaceRow{"NameCutBySectorStart", kProse + "!\rv", 8191},
                     PlaceRow{"HeaderBlockAcrossAChunkBoundary", kProse, 1024 * 1024 - 70},
-                    PlaceRow{"FirstLineAcrossAChunkBoundary", kProse, 1024 * 1024 - 9}),
+                    PlaceRow{"FirstLineAcrossAChunkBoundary", kProse, 1024 * 1024 - 9},
+                    PlaceRow{"OldNameCutBySectorStartInFront", kCutOldName,
+                             8192 - 4 + kCutOldName.size()}),
     [](const testing::TestParamInfo<PlaceRow>& row) { return row.param.name; });
 
 // A first line in another shape than most programs write: where the mail's text begins.

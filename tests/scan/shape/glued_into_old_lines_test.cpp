@@ -224,7 +224,20 @@ INSTANTIATE_TEST_SUITE_P(
                         CrLf("Received: from a.example\n\tby b.example with ESMTP id 4f2a;\n"
                              "\tSun, 21 Oct 2007 19:38:13 +1000\n") +
                         kBottom,
-                    ""}),
+                    ""},
+        BlockEndRow{"ReturnPathInANameCutInItsCapitals",
+                    kTop + CrLf("Content-TReturn-path: <>\n") + kBottom, "Return-path: <>"},
+        BlockEndRow{"VersionInANameCutInItsCapitals",
+                    kTop + CrLf("MIMIME-Version: 1.0\n") + kBottom, "MIME-Version: 1.0"},
+        // A private name behind capitals is one name ("MIM" + "X-Mailer").
+        BlockEndRow{"PrivateNameBehindCapitals", kTop + CrLf("MIMX-Mailer: Mutt\n") + kBottom, ""},
+        // A digest entry's subject run into the line of blanks a mail opens with.
+        BlockEndRow{"LineRunIntoALineOfBlanks",
+                    kTop + "Subject: Re: [use" + std::string(200, ' ') + "\r\n" +
+                        CrLf("Delivered-To: a@example.org\n") + kBottom,
+                    "Delivered-To: a@"},
+        BlockEndRow{"PrivateLinePaddedWithBlanks",
+                    kTop + "X-Mozilla-Keys:" + std::string(80, ' ') + "\r\n" + kBottom, ""}),
     [](const testing::TestParamInfo<BlockEndRow>& row) { return row.param.name; });
 
 struct DashRow {
