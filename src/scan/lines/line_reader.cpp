@@ -104,6 +104,17 @@ std::size_t TextEndingNul(std::string_view text, std::size_t from) {
   return nul;
 }
 
+bool Utf16TextAt(std::string_view text, std::size_t at) {
+  constexpr std::size_t kCharacters = 4;
+  if (text.size() - at < 2 * kCharacters) return false;
+  for (std::size_t index = 0; index < kCharacters; ++index) {
+    const auto byte = static_cast<std::uint8_t>(text[at + 2 * index]);
+    if (byte == 0 || byte >= 0x80 || !IsTextByte(byte) || text[at + 2 * index + 1] != '\0')
+      return false;
+  }
+  return true;
+}
+
 std::size_t TextStopInHeaderLine(std::string_view text) {
   std::size_t at = 0;
   while (at < text.size()) {
@@ -132,17 +143,6 @@ bool HeaderTextLineAt(CarveBuffer buffer, std::size_t begin) {
   const Line line = ReadLine(buffer, begin);
   const std::string_view text = TextOf(buffer, line);
   return line.complete && !line.binary && (HeaderNameLength(text) > 0 || IsContinuation(text));
-}
-
-// Whether ASCII text in UTF-16 (a printable byte, a NUL, and so on) begins at buffer index `at`.
-bool Utf16TextAt(CarveBuffer buffer, std::size_t at) {
-  constexpr std::size_t kCharacters = 4;
-  if (buffer.size - at < 2 * kCharacters) return false;
-  for (std::size_t i = 0; i < kCharacters; ++i) {
-    const std::uint8_t byte = buffer.data[at + 2 * i];
-    if (byte < 0x20 || byte >= 0x7F || buffer.data[at + 2 * i + 1] != 0) return false;
-  }
-  return true;
 }
 
 // `at`, where the header line `line` runs into old bytes, unless header lines follow it: a line
@@ -176,7 +176,8 @@ std::size_t HeaderLineCutEnd(CarveBuffer buffer, const Line& line) {
       return at;
     // Old text in UTF-16 behind the line. The byte in front of the NUL may be its first
     // character's or the line's own last one, written over it: the mail keeps it.
-    if (at > line.begin && Utf16TextAt(buffer, at - 1)) return CutIntoOldBytes(buffer, line, at);
+    const std::string_view bytes(reinterpret_cast<const char*>(buffer.data), buffer.size);
+    if (at > line.begin && Utf16TextAt(bytes, at - 1)) return CutIntoOldBytes(buffer, line, at);
     return std::string_view::npos;
   }
   return CutIntoOldBytes(buffer, line, at);

@@ -94,6 +94,11 @@ bool IsStrayNul(std::string_view text, std::size_t at);
 // none does).
 std::size_t TextEndingNul(std::string_view text, std::size_t from = 0);
 
+// True when the bytes from `at` on read as UTF-16LE text in the Latin range: a character and a
+// NUL, again and again. A stray NUL in a mail's line is followed by text without them, random
+// bytes seldom hold a NUL at every other place.
+bool Utf16TextAt(std::string_view text, std::size_t at);
+
 // Printable characters a header line must hold in front of bytes no text holds for it to be
 // cut where its text stops (TextStopInHeaderLine): random bytes seldom begin with so many.
 inline constexpr std::size_t kLeastTextIntoData = 8;

@@ -225,24 +225,6 @@ HtmlDocument HtmlDocumentOf(std::string_view line) {
   return last;
 }
 
-namespace {
-
-// True when the bytes from `at` on read as UTF-16LE text in the Latin range: a character and a
-// NUL, again and again. A stray NUL in a mail's line is followed by text without them, random
-// bytes seldom hold a NUL at every other place.
-bool Utf16TextAt(std::string_view text, std::size_t at) {
-  constexpr std::size_t kCharacters = 4;
-  if (text.size() - at < 2 * kCharacters) return false;
-  for (std::size_t index = 0; index < kCharacters; ++index) {
-    const auto byte = static_cast<std::uint8_t>(text[at + 2 * index]);
-    if (byte == 0 || byte >= 0x80 || !IsTextByte(byte) || text[at + 2 * index + 1] != '\0')
-      return false;
-  }
-  return true;
-}
-
-}  // namespace
-
 bool NulAmidData(std::string_view text, std::size_t at, std::uint64_t start) {
   constexpr std::size_t kFewNuls = 4;  // random bytes seldom hold more in a row
   if (at >= text.size() || text[at] != '\0') return false;

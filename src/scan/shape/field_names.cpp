@@ -219,8 +219,11 @@ constexpr std::string_view kReportFieldNames[] = {
     "Action",        "Diagnostic-Code", "Remote-MTA",      "Last-Attempt-Date",
 };
 
-bool KnownNameCutAtAHyphen(std::string_view lead) {
-  if (lead.size() < 3 || lead.back() != '-' || lead[0] == 'X' || lead[0] == 'x') return false;
+namespace {
+
+// Whether `lead` is the start of a name a list knows (a prefix, an opening field's, a delivery
+// report's) cut inside it, with a letter of the name behind the cut.
+bool StartsAKnownNameInsideAWord(std::string_view lead) {
   const auto cuts = [&](std::string_view known) {
     return lead.size() < known.size() && StartsWithNoCase(known, lead) &&
            IsLetter(known[lead.size()]);
@@ -232,18 +235,17 @@ bool KnownNameCutAtAHyphen(std::string_view lead) {
          std::any_of(std::begin(kReportFieldNames), std::end(kReportFieldNames), cuts);
 }
 
+}  // namespace
+
+bool KnownNameCutAtAHyphen(std::string_view lead) {
+  if (lead.size() < 3 || lead.back() != '-' || lead[0] == 'X' || lead[0] == 'x') return false;
+  return StartsAKnownNameInsideAWord(lead);
+}
+
 bool CutKnownName(std::string_view lead, bool ownGrammar) {
   const std::size_t shortestCut = ownGrammar ? 1 : 3;
   if (lead.size() < shortestCut || !IsLetter(lead.back())) return false;
-  const auto cuts = [&](std::string_view known) {
-    return lead.size() < known.size() && StartsWithNoCase(known, lead) &&
-           IsLetter(known[lead.size()]);
-  };
-  return std::any_of(
-             header_fields::kPrefixes.begin(), header_fields::kPrefixes.end(),
-             [&](std::string_view prefix) { return cuts(prefix.substr(0, prefix.size() - 2)); }) ||
-         std::any_of(std::begin(kOpeningFieldNames), std::end(kOpeningFieldNames), cuts) ||
-         std::any_of(std::begin(kReportFieldNames), std::end(kReportFieldNames), cuts);
+  return StartsAKnownNameInsideAWord(lead);
 }
 
 bool KnownNameBehindACutWord(std::string_view lead, std::string_view name, std::string_view rest) {

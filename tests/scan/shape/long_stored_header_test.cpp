@@ -7,6 +7,7 @@
 
 #include "scan/shape/block_context.h"
 #include "support/scan_harness.h"
+#include "support/test_helpers.h"
 
 namespace quillon {
 namespace {
@@ -14,27 +15,12 @@ namespace {
 using test::CrLf;
 using test::ImageBuilder;
 using test::ScanBytes;
+using test::StoreBlock;
 
 constexpr std::uint64_t kStoreBase = 4096;
 constexpr std::uint32_t kBlock = 528;  // a block header and its 512 bytes of data
 constexpr std::size_t kData = 512;
 constexpr std::size_t kKiB = 1024;
-
-// A block header (its own offset, size, bytes used, the next block's offset) and its data.
-std::string StoreBlock(std::uint32_t self, std::uint32_t used, std::uint32_t next,
-                       std::string_view data) {
-  std::string block(16, '\0');
-  auto put = [&](std::size_t at, std::uint32_t value) {
-    for (int i = 0; i < 4; ++i) block[at + i] = static_cast<char>((value >> (8 * i)) & 0xFF);
-  };
-  put(0, self);
-  put(4, 0x200);
-  put(8, used);
-  put(12, next);
-  std::string padded(data);
-  padded.resize(kData, '\0');
-  return block + padded;
-}
 
 // `mail` in a store at kStoreBase as a chain of blocks one after another, each naming the next,
 // the first at offset `first` of the store.

@@ -7,6 +7,7 @@
 #include <algorithm>
 
 #include "support/scan_harness.h"
+#include "support/test_helpers.h"
 
 namespace quillon {
 namespace {
@@ -14,6 +15,7 @@ namespace {
 using test::CrLf;
 using test::ImageBuilder;
 using test::ScanBytes;
+using test::StoreBlock;
 
 const std::string kShapeMail = CrLf(
     "From: Carol Example <carol@example.org>\n"
@@ -309,21 +311,6 @@ TEST(ShapeScannerTest, TraceFindsStayWhereTheyAre) {
   EXPECT_EQ(traceFinds, Positions(strict));
   // And they learn where their mail's whole text begins.
   EXPECT_EQ(all[0]->Extent().textStart, 4096u);
-}
-
-std::string StoreBlock(std::uint32_t self, std::uint32_t used, std::uint32_t next,
-                       std::string_view data) {
-  std::string block(16, '\0');
-  auto put = [&](std::size_t at, std::uint32_t value) {
-    for (int i = 0; i < 4; ++i) block[at + i] = static_cast<char>((value >> (8 * i)) & 0xFF);
-  };
-  put(0, self);
-  put(4, 0x200);
-  put(8, used);
-  put(12, next);
-  std::string padded(data);
-  padded.resize(512, '\0');
-  return block + padded;
 }
 
 // An image with one store whose base lies at 4096, holding a chain of two blocks that are out of
